@@ -1,0 +1,167 @@
+// ClassBuilder: describes a class to the runtime from its source file (see DV_DEFINE_CLASS_WITH
+// in Runtime.h). Members are declared with their type encodings so that reflection sees what the
+// platform's runtime would show:
+//
+//   DV_DEFINE_CLASS_WITH(VQCityModel, b)
+//   {
+//       b.property("name", &VQCityModel::m_name, "T@\"NSString\",C,N,V_name");
+//       b.classMethod("modelCustomPropertyMapper", "@16@0:8", [](auto) { return mapper(); });
+//   }
+#pragma once
+
+#include "platform/base/Boxing.h"
+#include "platform/base/Runtime.h"
+
+#include <bit>
+#include <type_traits>
+
+namespace dv {
+
+// Typed access to one property of one class, for callers that know the value type (the model
+// mapping's fast path). Reached through PropertyDescriptor::typedAccess when valueType matches.
+template <class V>
+struct TypedPropertyAccess {
+    std::function<V(const NSObject&)> get;
+    std::function<void(NSObject&, V)> set; // empty for a read-only property
+};
+
+template <class T>
+class ClassBuilder {
+public:
+    using Describe = void (*)(ClassBuilder<T>&);
+
+    static Class build(const char* name, Class superclass, Describe describe)
+    {
+        auto [cls, meta] = ClassRegistry::makeDescriptors(name, superclass);
+        if constexpr (std::is_default_constructible_v<T> && !std::is_abstract_v<T>)
+            cls->m_factory = [] { return std::static_pointer_cast<NSObject>(std::make_shared<T>()); };
+        ClassBuilder builder(cls, meta);
+        if (describe)
+            describe(builder);
+        return ClassRegistry::add(cls, meta);
+    }
+
+    // An instance variable of type V at member `member`.
+    template <class V>
+    ClassBuilder& ivar(const char* name, V T::*member)
+    {
+        m_cls->m_ivars.push_back({name, memberOffset(member), encodingOf<V>()});
+        return *this;
+    }
+
+    // A property backed by a member: boxed and typed accessors, its ivar (named by the `V`
+    // attribute), and getter/setter methods under their selectors. Read-only when the attributes
+    // carry `R`.
+    template <class V>
+    ClassBuilder& property(const char* name, V T::*member, std::string attributes)
+    {
+        auto getter = [member](const NSObject& object) -> V { return static_cast<const T&>(object).*member; };
+        std::function<void(NSObject&, V)> setter;
+        if (!hasAttribute(attributes, 'R'))
+            setter = [member](NSObject& object, V value) { static_cast<T&>(object).*member = std::move(value); };
+        addProperty<V>(name, std::move(attributes), getter, setter);
+        if (auto ivarName = attributeValue(m_cls->m_properties.back().attributes, 'V'); !ivarName.empty())
+            m_cls->m_ivars.push_back({ivarName, memberOffset(member), encodingOf<V>()});
+        return *this;
+    }
+
+    // A property with accessor functions (computed, or stored elsewhere). An empty setter makes
+    // it read-only for key-value coding.
+    template <class V>
+    ClassBuilder& property(const char* name, std::string attributes, std::function<V(const T&)> get,
+                           std::function<void(T&, V)> set = {})
+    {
+        std::function<void(NSObject&, V)> setter;
+        if (set)
+            setter = [set](NSObject& object, V value) { set(static_cast<T&>(object), std::move(value)); };
+        addProperty<V>(name, std::move(attributes), [get](const NSObject& object) { return get(static_cast<const T&>(object)); }, setter);
+        return *this;
+    }
+
+    // An instance method under `selector` with its type encoding; `imp` receives the receiver as T.
+    ClassBuilder& method(const char* selector, const char* types, std::function<id(T& self, std::span<const id> args)> imp)
+    {
+        m_cls->m_methods.push_back({SEL(selector), types, [imp](NSObject* self, std::span<const id> args) -> id {
+                                        return self ? imp(static_cast<T&>(*self), args) : nullptr;
+                                    }});
+        return *this;
+    }
+
+    // A class method under `selector`.
+    ClassBuilder& classMethod(const char* selector, const char* types, std::function<id(std::span<const id> args)> imp)
+    {
+        m_meta->m_methods.push_back({SEL(selector), types, [imp](NSObject*, std::span<const id> args) { return imp(args); }});
+        return *this;
+    }
+
+    // A class method that answers a constant object (the model mapping's customisation hooks).
+    ClassBuilder& classMethodReturning(const char* selector, std::function<id()> value)
+    {
+        return classMethod(selector, "@16@0:8", [value](std::span<const id>) { return value(); });
+    }
+
+private:
+    ClassBuilder(ClassDescriptor* cls, ClassDescriptor* meta) : m_cls(cls), m_meta(meta) { }
+
+    template <class V>
+    static std::ptrdiff_t memberOffset(V T::*member)
+    {
+        // Under the Itanium C++ ABI a data-member pointer is the member's byte offset.
+        return std::bit_cast<std::ptrdiff_t>(member);
+    }
+
+    static bool hasAttribute(const std::string& attributes, char flag)
+    {
+        for (std::size_t i = 0; i < attributes.size();) {
+            std::size_t comma = attributes.find(',', i);
+            if (comma == std::string::npos)
+                comma = attributes.size();
+            if (comma - i == 1 && attributes[i] == flag)
+                return true;
+            i = comma + 1;
+        }
+        return false;
+    }
+
+    static std::string attributeValue(const std::string& attributes, char name)
+    {
+        PropertyDescriptor probe;
+        probe.attributes = attributes;
+        for (auto& [key, value] : probe.attributeList())
+            if (!key.empty() && key[0] == name)
+                return value;
+        return {};
+    }
+
+    template <class V>
+    void addProperty(const char* name, std::string attributes, std::function<V(const NSObject&)> get,
+                     std::function<void(NSObject&, V)> set)
+    {
+        if (attributes.empty() || attributes[0] != 'T')
+            attributes = "T" + encodingOf<V>() + (attributes.empty() ? "" : "," + attributes);
+        PropertyDescriptor property;
+        property.name = name;
+        property.attributes = std::move(attributes);
+        property.getter = [get](const NSObject& object) { return box<V>(get(object)); };
+        if (set)
+            property.setter = [set](NSObject& object, const id& value) { set(object, unbox<V>(value)); };
+        auto* typed = new TypedPropertyAccess<V> {get, set}; // lives with the descriptor, for the process
+        property.typedAccess = typed;
+        property.valueType = &typeid(V);
+        m_cls->m_properties.push_back(std::move(property));
+    }
+
+    ClassDescriptor* m_cls;
+    ClassDescriptor* m_meta;
+};
+
+// The typed accessors of a property when its value type is V, else null.
+template <class V>
+const TypedPropertyAccess<V>* typedAccess(const PropertyDescriptor& property)
+{
+    if (!property.valueType || *property.valueType != typeid(V))
+        return nullptr;
+    return static_cast<const TypedPropertyAccess<V>*>(property.typedAccess);
+}
+
+} // namespace dv

@@ -1,0 +1,127 @@
+// NSObject: the root of every Dovrelta object. Objects are reference counted (Ref/Weak), made in
+// two phases (alloc<T>() then an init… member), describe themselves, compare and hash, copy
+// through NSCopying/NSMutableCopying, answer runtime questions through their class descriptor,
+// and carry associated objects that die with them.
+//
+//   auto s = alloc<NSMutableString>()->initWithString("a"_ns);
+//   if (s->isKindOfClass(NSString::class_())) NSLog("%@", s);
+#pragma once
+
+#include "platform/base/Forward.h"
+#include "platform/base/Runtime.h"
+
+#include <atomic>
+#include <memory>
+
+struct NSZone;
+
+class NSObject : public std::enable_shared_from_this<NSObject> {
+public:
+    NSObject();
+    virtual ~NSObject();
+    NSObject(const NSObject&) = delete;
+    NSObject& operator=(const NSObject&) = delete;
+
+    static Class class_();
+    virtual Class getClass() const;
+    Ref<NSString> className() const;
+
+    // The second phase of creation; subclasses add their own init… members.
+    Ref<NSObject> init();
+    static Ref<NSObject> new_();
+
+    virtual Ref<NSString> description() const;
+    virtual Ref<NSString> debugDescription() const;
+    // Pointer identity unless a class defines value equality; a nil argument is never equal.
+    virtual bool isEqual(const NSObject* other) const;
+    bool isEqual(const id& other) const { return isEqual(other.get()); }
+    virtual NSUInteger hash() const;
+
+    // Raise NSInvalidArgumentException ("unrecognized selector") when the class does not adopt
+    // NSCopying / NSMutableCopying, as the platform does.
+    id copy() const;
+    id mutableCopy() const;
+
+    bool isKindOfClass(Class cls) const;
+    bool isMemberOfClass(Class cls) const;
+    bool respondsToSelector(SEL selector) const;
+    bool conformsToCopying() const;
+    // Calls a registered method; nil for a selector the class does not respond to.
+    id performSelector(SEL selector, std::span<const id> args = {});
+
+    // Key-value coding over the registered properties. An unknown key raises
+    // NSUndefinedKeyException, as on the platform.
+    virtual id valueForKey(const Ref<NSString>& key) const;
+    virtual void setValueForKey(const id& value, const Ref<NSString>& key);
+    id valueForKeyPath(const Ref<NSString>& keyPath) const;
+
+    // This object as a strong reference of its own type.
+    template <class T = NSObject>
+    Ref<T> self() { return std::static_pointer_cast<T>(shared_from_this()); }
+    template <class T = NSObject>
+    Ref<const T> self() const { return std::static_pointer_cast<const T>(shared_from_this()); }
+
+    // Associated-object storage, created on first use (see Associations.h).
+    struct AssociationTable;
+    AssociationTable* associations(bool create) const;
+
+private:
+    mutable std::atomic<AssociationTable*> m_associations { nullptr };
+};
+
+// Protocols of copying: a class adopts them by deriving from them beside its NSObject base.
+class NSCopying {
+public:
+    virtual ~NSCopying() = default;
+    virtual id copyWithZone(NSZone* zone) const = 0;
+};
+
+class NSMutableCopying {
+public:
+    virtual ~NSMutableCopying() = default;
+    virtual id mutableCopyWithZone(NSZone* zone) const = 0;
+};
+
+// Coding protocol, adopted by classes that can be archived (the keyed archiver lives beside the
+// other formats).
+class NSCoder;
+class NSCoding {
+public:
+    virtual ~NSCoding() = default;
+    virtual void encodeWithCoder(NSCoder& coder) const = 0;
+    // initWithCoder: is a constructor-like member each adopting class provides; the unarchiver
+    // reaches it through this hook on a bare instance.
+    virtual id initWithCoder(NSCoder& coder) = 0;
+};
+
+namespace dv {
+
+// nil-safe equality: two nils are equal, nil and an object are not.
+inline bool equal(const NSObject* a, const NSObject* b)
+{
+    if (a == b)
+        return true;
+    if (!a || !b)
+        return false;
+    return a->isEqual(b);
+}
+inline bool equal(const id& a, const id& b) { return equal(a.get(), b.get()); }
+
+// The object as T when it is one (dynamic check), else nil.
+template <class T, class U>
+Ref<T> as(const Ref<U>& object)
+{
+    return std::dynamic_pointer_cast<T>(object);
+}
+
+// Copies of a known result type: `dv::copy(string)` gives Ref<NSString>.
+template <class T>
+Ref<T> copyAs(const Ref<T>& object)
+{
+    return object ? std::static_pointer_cast<T>(object->copy()) : nullptr;
+}
+
+// Number of NSObject instances alive in the process; tests use it to catch retain cycles.
+std::int64_t liveObjectCount();
+
+} // namespace dv
