@@ -36,6 +36,14 @@ class NSData : public NSObject, public NSCopying, public NSMutableCopying {
     // Writes atomically (temporary file, flush, rename) when asked; false on any failure.
     bool writeToFile(const Ref<NSString>& path, bool atomically) const;
 
+    // Base64 (implemented with the other formats). Options: line length 64 (1) or 76 (2), with
+    // CR (16) and/or LF (32) line ends; decoding ignores unknown characters with option 1 and
+    // answers nil for malformed input otherwise.
+    Ref<NSString> base64EncodedStringWithOptions(NSUInteger options) const;
+    Ref<NSData> base64EncodedDataWithOptions(NSUInteger options) const;
+    static Ref<NSData> dataWithBase64EncodedString(const Ref<NSString>& base64, NSUInteger options);
+    static Ref<NSData> dataWithBase64EncodedData(const Ref<NSData>& base64, NSUInteger options);
+
     Ref<NSString> description() const override; // "<48656c6c 6f>"
     bool isEqual(const NSObject* other) const override;
     NSUInteger hash() const override;

@@ -135,6 +135,12 @@ class NSString : public NSObject, public NSCopying, public NSMutableCopying {
     Ref<NSString> lowercaseString() const;
     Ref<NSString> capitalizedString() const;
 
+    // Percent encoding (implemented with the other formats): every UTF-8 byte of a character
+    // outside `allowed` becomes %XX; removing answers nil for a malformed escape or bytes that
+    // are not UTF-8.
+    Ref<NSString> stringByAddingPercentEncodingWithAllowedCharacters(const Ref<NSCharacterSet>& allowed) const;
+    Ref<NSString> stringByRemovingPercentEncoding() const;
+
     // Paths.
     Ref<NSArray> pathComponents() const;
     Ref<NSString> lastPathComponent() const;
