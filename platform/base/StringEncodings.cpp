@@ -10,8 +10,8 @@ namespace {
 
 struct EncodingEntry {
     CFStringEncoding cf;
-    const char* iana;       // preferred name, as the platform answers it
-    const char* icu;        // ICU converter
+    const char* iana; // preferred name, as the platform answers it
+    const char* icu;  // the ICU converter, whose aliases name the encoding too
 };
 
 // First entry of an encoding is its preferred name.
@@ -129,17 +129,6 @@ CFStringEncoding CFStringConvertNSStringEncodingToEncoding(NSStringEncoding enco
 }
 
 namespace dv {
-
-const char* icuConverterNameForEncoding(NSStringEncoding encoding)
-{
-    CFStringEncoding cf = CFStringConvertNSStringEncodingToEncoding(encoding);
-    if (cf == kCFStringEncodingNextStepLatin || cf == kCFStringEncodingNonLossyASCII)
-        return nullptr;
-    for (const auto& entry : kEncodings)
-        if (entry.cf == cf)
-            return entry.icu;
-    return nullptr;
-}
 
 NSStringEncoding stringEncodingForIANAName(const Ref<NSString>& name)
 {

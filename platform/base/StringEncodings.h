@@ -1,6 +1,5 @@
 // Text encodings by name: IANA charset names ("utf-8", "gbk", "Big5", "ISO-8859-1", ...) to the
-// platform's encoding numbers and back, and the ICU converter that handles each encoding (used by
-// NSString when it converts bytes). Aliases are resolved through ICU's alias table, so "GB2312",
+// platform's encoding numbers and back. NSString converts bytes in those encodings. Aliases are resolved through ICU's alias table, so "GB2312",
 // "cp936" and "x-gbk" all find their encoding. Stateless and thread-safe.
 //
 //   NSStringEncoding e = CFStringConvertEncodingToNSStringEncoding(
@@ -60,9 +59,6 @@ CFStringEncoding CFStringConvertNSStringEncodingToEncoding(NSStringEncoding enco
 
 namespace dv {
 
-// The ICU converter name for an encoding ("UTF-8", "GB18030", "windows-950", ...), or nullptr
-// for an encoding we do not convert. NSString's byte conversion opens converters by this name.
-const char* icuConverterNameForEncoding(NSStringEncoding encoding);
 // NSStringEncoding of an IANA name, 0 when unknown (the HTTP layer's "charset=" handling).
 NSStringEncoding stringEncodingForIANAName(const Ref<NSString>& name);
 

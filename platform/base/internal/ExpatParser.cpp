@@ -83,18 +83,36 @@ void ExpatParser::stop()
     XML_StopParser(m_state->parser, XML_FALSE);
 }
 
-int ExpatParser::errorCode() const
+static XML_Error errorOf(const XML_Parser parser) { return parser ? XML_GetErrorCode(parser) : XML_ERROR_NO_MEMORY; }
+
+ExpatParser::Fault ExpatParser::fault() const
 {
     if (m_state->entityRejected)
-        return XML_ERROR_ENTITY_DECLARED_IN_PE;
-    return m_state->parser ? static_cast<int>(XML_GetErrorCode(m_state->parser)) : XML_ERROR_NO_MEMORY;
+        return Fault::Other;
+    switch (errorOf(m_state->parser)) {
+    case XML_ERROR_NONE: return Fault::None;
+    case XML_ERROR_NO_MEMORY: return Fault::NoMemory;
+    case XML_ERROR_NO_ELEMENTS: return Fault::NoElements;
+    case XML_ERROR_UNCLOSED_TOKEN: return Fault::Unclosed;
+    case XML_ERROR_INVALID_TOKEN:
+    case XML_ERROR_PARTIAL_CHAR:
+    case XML_ERROR_BAD_CHAR_REF: return Fault::InvalidCharacter;
+    case XML_ERROR_TAG_MISMATCH: return Fault::TagMismatch;
+    case XML_ERROR_DUPLICATE_ATTRIBUTE: return Fault::DuplicateAttribute;
+    case XML_ERROR_JUNK_AFTER_DOC_ELEMENT: return Fault::JunkAfterDocument;
+    case XML_ERROR_UNDEFINED_ENTITY: return Fault::UndefinedEntity;
+    case XML_ERROR_RECURSIVE_ENTITY_REF:
+    case XML_ERROR_AMPLIFICATION_LIMIT_BREACH: return Fault::EntityLoop;
+    case XML_ERROR_UNCLOSED_CDATA_SECTION: return Fault::UnclosedCDATA;
+    default: return Fault::Other;
+    }
 }
 
 std::string ExpatParser::errorMessage() const
 {
     if (m_state->entityRejected)
         return "entity declarations are not allowed";
-    const XML_LChar* text = XML_ErrorString(static_cast<XML_Error>(errorCode()));
+    const XML_LChar* text = XML_ErrorString(errorOf(m_state->parser));
     return text ? text : "unknown error";
 }
 

@@ -43,7 +43,11 @@ public:
     void stop();
     bool stopped() const { return m_stopped; }
 
-    int errorCode() const;         // expat's error number, 0 when none
+    enum class Fault {
+        None, NoMemory, NoElements, Unclosed, InvalidCharacter, TagMismatch, DuplicateAttribute,
+        JunkAfterDocument, UndefinedEntity, EntityLoop, UnclosedCDATA, Other,
+    };
+    Fault fault() const;
     std::string errorMessage() const;
     std::size_t line() const;      // 1-based, of the current event or the error
     std::size_t column() const;    // 1-based
