@@ -28,9 +28,11 @@ constexpr int defaultWidth = dv::internal::WorkerPool::hardLimit;
 
 NSOperationQueue::~NSOperationQueue()
 {
+    // Operations still waiting are let go without running; they no longer count as work.
     for (auto& entry : m_entries) {
         entry.operation->removeObservation(entry.readyToken);
         entry.operation->removeObservation(entry.finishedToken);
+        dv::internal::WorkTracker::end();
     }
 }
 
