@@ -19,7 +19,7 @@ bool NSURL::setUp(const Ref<NSString>& string, const Ref<NSURL>& baseURL)
 {
     if (!string)
         return false;
-    m_string = dv::copyAs(string);
+    m_string = dv::copyAs<NSString>(string);
     const std::string& text = m_string->utf8();
     if (!parseURLReference(text, m_relativeParts))
         return false;

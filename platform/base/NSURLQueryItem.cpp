@@ -8,8 +8,8 @@ DV_DEFINE_CLASS(NSURLQueryItem)
 Ref<NSURLQueryItem> NSURLQueryItem::initWithName(const Ref<NSString>& name, const Ref<NSString>& value)
 {
     NSObject::init();
-    m_name = name ? dv::copyAs(name) : NSString::string();
-    m_value = dv::copyAs(value);
+    m_name = name ? dv::copyAs<NSString>(name) : NSString::string();
+    m_value = dv::copyAs<NSString>(value);
     return self<NSURLQueryItem>();
 }
 
