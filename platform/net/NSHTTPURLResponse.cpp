@@ -1,5 +1,6 @@
 #include "platform/net/NSHTTPURLResponse.h"
 
+#include "platform/base/ClassBuilder.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"

@@ -1,5 +1,6 @@
 #include "platform/net/NSMutableURLRequest.h"
 
+#include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"

@@ -1,5 +1,6 @@
 #include "platform/net/NSURLResponse.h"
 
+#include "platform/base/ClassBuilder.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
 

@@ -1,5 +1,6 @@
 #include "platform/net/SecCertificate.h"
 
+#include "platform/base/ClassBuilder.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSString.h"
 #include "platform/net/internal/X509Backend.h"

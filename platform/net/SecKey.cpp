@@ -1,5 +1,6 @@
 #include "platform/net/SecKey.h"
 
+#include "platform/base/ClassBuilder.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSString.h"
 

@@ -1,5 +1,6 @@
 #include "platform/net/SecPolicy.h"
 
+#include "platform/base/ClassBuilder.h"
 #include "platform/base/NSString.h"
 
 DV_DEFINE_CLASS(SecPolicy)
@@ -8,7 +9,7 @@ Ref<SecPolicy> SecPolicy::initWithKind(Kind kind, bool server, const Ref<NSStrin
 {
     m_kind = kind;
     m_server = server;
-    m_hostname = dv::copyAs(hostname);
+    m_hostname = dv::copyAs<NSString>(hostname);
     return self<SecPolicy>();
 }
 

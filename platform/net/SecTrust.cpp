@@ -1,5 +1,6 @@
 #include "platform/net/SecTrust.h"
 
+#include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"
