@@ -46,7 +46,7 @@ ABMultiValueIdentifier ABMutableMultiValue::addValueAndLabel(const id& value, co
     if (!value || !suits(m_type, value))
         return kABMultiValueInvalidIdentifier;
     ABMultiValueIdentifier identifier = m_nextIdentifier++;
-    m_entries.push_back({ identifier, label ? dv::copyAs(label) : nil, value->copy() });
+    m_entries.push_back({ identifier, dv::copyAs<NSString>(label), value->copy() });
     return identifier;
 }
 
