@@ -34,7 +34,11 @@ public:
     virtual Ref<NSString> debugDescription() const;
     // Pointer identity unless a class defines value equality; a nil argument is never equal.
     virtual bool isEqual(const NSObject* other) const;
-    bool isEqual(const id& other) const { return isEqual(other.get()); }
+    template <class T>
+    bool isEqual(const Ref<T>& other) const
+    {
+        return isEqual(static_cast<const NSObject*>(other.get()));
+    }
     virtual NSUInteger hash() const;
 
     // Raise NSInvalidArgumentException ("unrecognized selector") when the class does not adopt
@@ -114,11 +118,11 @@ Ref<T> as(const Ref<U>& object)
     return std::dynamic_pointer_cast<T>(object);
 }
 
-// Copies of a known result type: `dv::copy(string)` gives Ref<NSString>.
-template <class T>
-Ref<T> copyAs(const Ref<T>& object)
+// A copy seen as the immutable class R: `dv::copyAs<NSString>(mutableString)`. nil copies to nil.
+template <class R, class T>
+Ref<R> copyAs(const Ref<T>& object)
 {
-    return object ? std::static_pointer_cast<T>(object->copy()) : nullptr;
+    return object ? std::dynamic_pointer_cast<R>(object->copy()) : nullptr;
 }
 
 // Number of NSObject instances alive in the process; tests use it to catch retain cycles.
