@@ -1,3 +1,4 @@
+#include "platform/base/ClassBuilder.h"
 #include "platform/graphics/CGContext.h"
 
 #include "platform/graphics/internal/CairoCanvas.h"
@@ -5,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 using dv::internal::CairoCanvas;
 

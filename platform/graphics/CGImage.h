@@ -26,16 +26,16 @@ enum CGImageAlphaInfo : std::uint32_t {
 };
 
 using CGBitmapInfo = std::uint32_t;
-enum : CGBitmapInfo {
-    kCGBitmapAlphaInfoMask = 0x1F,
-    kCGBitmapFloatComponents = 1u << 8,
-    kCGBitmapByteOrderMask = 0x7000,
-    kCGBitmapByteOrderDefault = 0,
-    kCGBitmapByteOrder16Little = 1u << 12,
-    kCGBitmapByteOrder32Little = 2u << 12,
-    kCGBitmapByteOrder16Big = 3u << 12,
-    kCGBitmapByteOrder32Big = 4u << 12,
-};
+// Plain constants (not enumerators) so that `kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little`
+// combines without mixing two enumeration types.
+inline constexpr CGBitmapInfo kCGBitmapAlphaInfoMask = 0x1F;
+inline constexpr CGBitmapInfo kCGBitmapFloatComponents = 1u << 8;
+inline constexpr CGBitmapInfo kCGBitmapByteOrderMask = 0x7000;
+inline constexpr CGBitmapInfo kCGBitmapByteOrderDefault = 0;
+inline constexpr CGBitmapInfo kCGBitmapByteOrder16Little = 1u << 12;
+inline constexpr CGBitmapInfo kCGBitmapByteOrder32Little = 2u << 12;
+inline constexpr CGBitmapInfo kCGBitmapByteOrder16Big = 3u << 12;
+inline constexpr CGBitmapInfo kCGBitmapByteOrder32Big = 4u << 12;
 
 class CGImage : public NSObject {
     DV_CLASS(CGImage, NSObject)

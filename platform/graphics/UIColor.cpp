@@ -1,3 +1,4 @@
+#include "platform/base/ClassBuilder.h"
 #include "platform/graphics/UIColor.h"
 
 #include "platform/base/NSString.h"

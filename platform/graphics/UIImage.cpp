@@ -1,3 +1,4 @@
+#include "platform/base/ClassBuilder.h"
 #include "platform/graphics/UIImage.h"
 
 #include "platform/base/NSArray.h"
