@@ -14,7 +14,8 @@ namespace dv::internal {
 
 namespace {
 
-// One decompressor per thread: creating one costs more than decoding a small image.
+// One decompressor per thread: creating one costs more than decoding a small image. A handle that
+// has seen damaged data can keep stale state, so it is replaced after any failure.
 struct TurboHandle {
     tjhandle handle = nullptr;
     bool compressor = false;
@@ -24,18 +25,24 @@ struct TurboHandle {
         if (handle)
             tjDestroy(handle);
     }
+    void renew()
+    {
+        if (handle)
+            tjDestroy(handle);
+        handle = compressor ? tjInitCompress() : tjInitDecompress();
+    }
 };
 
-tjhandle decompressor()
+TurboHandle& decompressor()
 {
     thread_local TurboHandle h(false);
-    return h.handle;
+    return h;
 }
 
-tjhandle compressor()
+TurboHandle& compressor()
 {
     thread_local TurboHandle h(true);
-    return h.handle;
+    return h;
 }
 
 // CMYK samples to RGB. Adobe files store the inks inverted; others store them plainly.
@@ -146,13 +153,16 @@ std::optional<ImageHeader> jpegReadHeader(std::span<const std::uint8_t> bytes)
 
 CGImageRef jpegDecode(std::span<const std::uint8_t> bytes)
 {
-    tjhandle tj = decompressor();
+    TurboHandle& handle = decompressor();
+    tjhandle tj = handle.handle;
     if (!tj || bytes.empty() || bytes.size() > 0xFFFFFFFFu)
         return nil;
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
     auto* data = const_cast<unsigned char*>(bytes.data());
-    if (tjDecompressHeader3(tj, data, static_cast<unsigned long>(bytes.size()), &width, &height, &subsampling, &colourspace) != 0)
+    if (tjDecompressHeader3(tj, data, static_cast<unsigned long>(bytes.size()), &width, &height, &subsampling, &colourspace) != 0) {
+        handle.renew();
         return nil;
+    }
     if (width <= 0 || height <= 0 || !pixelCountAllowed(std::uint64_t(width), std::uint64_t(height)))
         return nil;
     const bool grey = colourspace == TJCS_GRAY;
@@ -161,9 +171,12 @@ CGImageRef jpegDecode(std::span<const std::uint8_t> bytes)
     const std::size_t pixelBytes = grey ? 1 : 4;
     const std::size_t pitch = std::size_t(width) * pixelBytes;
     std::vector<std::uint8_t> pixels(pitch * std::size_t(height));
-    if (tjDecompress2(tj, data, static_cast<unsigned long>(bytes.size()), pixels.data(), width, int(pitch), height, pixelFormat, 0) != 0
-        && tjGetErrorCode(tj) != TJERR_WARNING)
-        return nil;
+    if (tjDecompress2(tj, data, static_cast<unsigned long>(bytes.size()), pixels.data(), width, int(pitch), height, pixelFormat, 0) != 0) {
+        const bool warning = tjGetErrorCode(tj) == TJERR_WARNING;
+        handle.renew();
+        if (!warning)
+            return nil;
+    }
     if (cmyk) {
         auto markers = readJpegMarkers(bytes);
         cmykToRGBX(pixels.data(), std::size_t(width) * std::size_t(height), markers && markers->adobe);
@@ -198,7 +211,8 @@ CGImageRef jpegDecodePartial(std::span<const std::uint8_t> bytes)
 
 std::vector<std::uint8_t> jpegEncode(const CGImageRef& image, int quality, int exifOrientation)
 {
-    tjhandle tj = compressor();
+    TurboHandle& handle = compressor();
+    tjhandle tj = handle.handle;
     if (!tj || !image)
         return {};
     const std::size_t w = image->width(), h = image->height();
@@ -215,6 +229,7 @@ std::vector<std::uint8_t> jpegEncode(const CGImageRef& image, int quality, int e
     unsigned long size = 0;
     if (tjCompress2(tj, rgba.data(), int(w), int(w * 4), int(h), TJPF_RGBX, &out, &size, TJSAMP_420, quality, 0) != 0) {
         tjFree(out);
+        handle.renew();
         return {};
     }
     std::vector<std::uint8_t> result;

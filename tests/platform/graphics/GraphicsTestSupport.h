@@ -31,8 +31,11 @@ inline CGImageRef makeRGBAImage(std::size_t w, std::size_t h, const std::functio
     return dv::makeImage(w, h, 8, 32, w * 4, CGColorSpaceCreateDeviceRGB(), info, std::move(px));
 }
 
+// (0, 0, 0, 0) for a nil image, so that a failed decode shows as a mismatch, not a crash.
 inline Pixel pixelAt(const CGImageRef& image, std::size_t x, std::size_t y)
 {
+    if (!image || x >= image->width() || y >= image->height())
+        return {0, 0, 0, 0};
     auto px = dv::imagePixelsRGBA8(image);
     const std::size_t i = (y * image->width() + x) * 4;
     return {px[i], px[i + 1], px[i + 2], px[i + 3]};
