@@ -44,7 +44,8 @@ Ref<NSString> defaultAcceptLanguage()
 {
     auto entries = NSMutableArray::array();
     NSUInteger index = 0;
-    for (const id& language : *preferredLanguages()) {
+    auto languages = preferredLanguages();
+    for (const id& language : *languages) {
         // Computed in single precision, as the weights have always been.
         const float q = 1.0f + (-0.1f * float(index));
         entries->addObject(NSString::stringWithFormat("%@;q=%0.1g", language, double(q)));
@@ -153,7 +154,8 @@ Ref<NSSet> PNHTTPRequestSerializer::observedChangedKeyPaths() const { return dv:
 
 void PNHTTPRequestSerializer::applyChangedRequestProperties(NSMutableURLRequest& request) const
 {
-    for (const id& keyPath : *PNRequestPropertyKeyPaths()) {
+    auto keyPaths = PNRequestPropertyKeyPaths();
+    for (const id& keyPath : *keyPaths) {
         if (!m_mutableObservedChangedKeyPaths->containsObject(keyPath))
             continue;
         const std::string& name = dv::as<NSString>(keyPath)->utf8();
@@ -294,7 +296,8 @@ Ref<NSMutableURLRequest> PNHTTPRequestSerializer::multipartFormRequestWithMethod
         return nil;
     auto formData = alloc<PNStreamingMultipartFormData>()->initWithURLRequest(request, NSUTF8StringEncoding);
     if (parameters) {
-        for (const id& entry : *PNQueryPairsFromKeyValue(nil, parameters)) {
+        auto pairs = PNQueryPairsFromKeyValue(nil, parameters);
+        for (const id& entry : *pairs) {
             auto pair = std::static_pointer_cast<PNQueryStringPair>(entry);
             Ref<NSData> data;
             if (auto bytes = dv::as<NSData>(pair->value()))

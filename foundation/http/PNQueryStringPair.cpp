@@ -119,7 +119,8 @@ Ref<NSArray> PNQueryPairsFromKeyValue(const id& key, const id& value)
 Ref<NSString> PNQueryStringFromParameters(const id& parameters)
 {
     auto parts = NSMutableArray::array();
-    for (const id& pair : *PNQueryPairsFromKeyValue(nil, parameters))
+    auto pairs = PNQueryPairsFromKeyValue(nil, parameters);
+    for (const id& pair : *pairs)
         parts->addObject(std::static_pointer_cast<PNQueryStringPair>(pair)->URLEncodedStringValue());
     return parts->componentsJoinedByString("&"_ns);
 }
