@@ -1,5 +1,6 @@
 #include "foundation/http/PNHTTPBodyPart.h"
 
+#include "foundation/http/internal/DataBodyInputStream.h"
 #include "foundation/http/internal/FileBodyInputStream.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSData.h"
@@ -37,13 +38,13 @@ Ref<NSInputStream> PNHTTPBodyPart::inputStream()
 {
     if (!m_inputStream) {
         if (auto data = dv::as<NSData>(m_body))
-            m_inputStream = NSInputStream::inputStreamWithData(data);
+            m_inputStream = alloc<dv::internal::DataBodyInputStream>()->initWithBodyData(data);
         else if (auto url = dv::as<NSURL>(m_body); url && url->isFileURL())
             m_inputStream = alloc<dv::internal::FileBodyInputStream>()->initWithPath(url->path()->utf8());
         else if (auto stream = dv::as<NSInputStream>(m_body))
             m_inputStream = stream;
         if (!m_inputStream)
-            m_inputStream = NSInputStream::inputStreamWithData(NSData::data());
+            m_inputStream = alloc<dv::internal::DataBodyInputStream>()->initWithBodyData(NSData::data());
     }
     return m_inputStream;
 }

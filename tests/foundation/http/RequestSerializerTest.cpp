@@ -52,6 +52,12 @@ TEST_F(RequestSerializerTest, GETPutsEscapedParametersIntoTheQuery)
     EXPECT_EQ(url(del), "http://127.0.0.1/s?q=a%20b%26c");
     EXPECT_FALSE(del->HTTPBody());
     EXPECT_FALSE(error);
+
+    // A URL string that does not parse gives a request without a URL, and no error.
+    auto unparsable = serializer->requestWithMethod("GET"_ns, "http://exa mple/ bad"_ns, params, &error);
+    ASSERT_TRUE(unparsable);
+    EXPECT_FALSE(unparsable->URL());
+    EXPECT_FALSE(error);
 }
 
 TEST_F(RequestSerializerTest, QueryGoesBeforeTheFragment)
