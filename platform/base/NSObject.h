@@ -114,11 +114,11 @@ Ref<T> as(const Ref<U>& object)
     return std::dynamic_pointer_cast<T>(object);
 }
 
-// Copies of a known result type: `dv::copy(string)` gives Ref<NSString>.
-template <class T>
-Ref<T> copyAs(const Ref<T>& object)
+// A copy seen as the immutable class R: `dv::copyAs<NSString>(mutableString)`. nil copies to nil.
+template <class R, class T>
+Ref<R> copyAs(const Ref<T>& object)
 {
-    return object ? std::static_pointer_cast<T>(object->copy()) : nullptr;
+    return object ? std::dynamic_pointer_cast<R>(object->copy()) : nullptr;
 }
 
 // Number of NSObject instances alive in the process; tests use it to catch retain cycles.

@@ -1,0 +1,103 @@
+#include "platform/base/NSDate.h"
+
+#include "platform/base/ClassBuilder.h"
+#include "platform/base/NSString.h"
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+#include <mutex>
+
+DV_DEFINE_CLASS(NSDate)
+
+namespace {
+
+std::mutex s_nowLock;
+NSDate::NowFunction& nowFunction()
+{
+    static NSDate::NowFunction function;
+    return function;
+}
+
+} // namespace
+
+NSTimeInterval NSDate::systemNow()
+{
+    auto since1970 = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    return since1970 - NSTimeIntervalSince1970;
+}
+
+NSTimeInterval NSDate::now()
+{
+    NowFunction function;
+    {
+        std::lock_guard guard(s_nowLock);
+        function = nowFunction();
+    }
+    return function ? function() : systemNow();
+}
+
+void NSDate::setNowFunction(NowFunction function)
+{
+    std::lock_guard guard(s_nowLock);
+    nowFunction() = std::move(function);
+}
+
+Ref<NSDate> NSDate::dateWithTimeIntervalSinceReferenceDate(NSTimeInterval seconds)
+{
+    auto date = alloc<NSDate>();
+    date->m_interval = seconds;
+    return date;
+}
+
+Ref<NSDate> NSDate::date() { return dateWithTimeIntervalSinceReferenceDate(now()); }
+Ref<NSDate> NSDate::dateWithTimeIntervalSinceNow(NSTimeInterval seconds) { return dateWithTimeIntervalSinceReferenceDate(now() + seconds); }
+Ref<NSDate> NSDate::dateWithTimeIntervalSince1970(NSTimeInterval seconds) { return dateWithTimeIntervalSinceReferenceDate(seconds - NSTimeIntervalSince1970); }
+Ref<NSDate> NSDate::distantFuture() { return dateWithTimeIntervalSinceReferenceDate(63113904000.0); }
+Ref<NSDate> NSDate::distantPast() { return dateWithTimeIntervalSinceReferenceDate(-63114076800.0); }
+
+NSTimeInterval NSDate::timeIntervalSinceNow() const { return m_interval - now(); }
+NSTimeInterval NSDate::timeIntervalSinceDate(const Ref<NSDate>& other) const { return other ? m_interval - other->m_interval : m_interval; }
+Ref<NSDate> NSDate::dateByAddingTimeInterval(NSTimeInterval seconds) const { return dateWithTimeIntervalSinceReferenceDate(m_interval + seconds); }
+
+NSComparisonResult NSDate::compare(const Ref<NSDate>& other) const
+{
+    double b = other ? other->m_interval : 0;
+    return m_interval < b ? NSOrderedAscending : m_interval > b ? NSOrderedDescending : NSOrderedSame;
+}
+
+Ref<NSDate> NSDate::earlierDate(const Ref<NSDate>& other) const
+{
+    auto me = std::const_pointer_cast<NSDate>(self<NSDate>());
+    return other && other->m_interval < m_interval ? other : me;
+}
+
+Ref<NSDate> NSDate::laterDate(const Ref<NSDate>& other) const
+{
+    auto me = std::const_pointer_cast<NSDate>(self<NSDate>());
+    return other && other->m_interval > m_interval ? other : me;
+}
+
+bool NSDate::isEqualToDate(const Ref<NSDate>& other) const { return other && other->m_interval == m_interval; }
+
+Ref<NSString> NSDate::description() const
+{
+    double seconds = std::floor(timeIntervalSince1970());
+    if (!std::isfinite(seconds) || std::fabs(seconds) > 1e14)
+        return NSString::fromUTF8("(invalid date)");
+    std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm parts {};
+    gmtime_r(&t, &parts);
+    char buffer[64];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S +0000", &parts);
+    return NSString::fromUTF8(buffer);
+}
+
+bool NSDate::isEqual(const NSObject* other) const
+{
+    auto* date = dynamic_cast<const NSDate*>(other);
+    return date && date->m_interval == m_interval;
+}
+
+NSUInteger NSDate::hash() const { return std::hash<double>()(m_interval); }
+id NSDate::copyWithZone(NSZone*) const { return std::const_pointer_cast<NSDate>(self<NSDate>()); }

@@ -1,0 +1,70 @@
+#include "platform/base/NSLog.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace dv {
+
+namespace {
+
+std::mutex s_logLock;
+int s_captures = 0;
+std::vector<std::string>& captured()
+{
+    static std::vector<std::string> lines;
+    return lines;
+}
+
+} // namespace
+
+void logLine(const std::string& message)
+{
+    std::lock_guard guard(s_logLock);
+    if (s_captures > 0) {
+        captured().push_back(message);
+        return;
+    }
+    auto now = std::chrono::system_clock::now();
+    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm parts {};
+    localtime_r(&seconds, &parts);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &parts);
+    std::fprintf(stderr, "%s.%03lld Dovrelta[%d:%ld] %s\n", stamp, static_cast<long long>(millis), static_cast<int>(::getpid()),
+                 static_cast<long>(::syscall(SYS_gettid)), message.c_str());
+}
+
+LogCapture::LogCapture()
+{
+    std::lock_guard guard(s_logLock);
+    if (s_captures++ == 0)
+        captured().clear();
+}
+
+LogCapture::~LogCapture()
+{
+    std::lock_guard guard(s_logLock);
+    --s_captures;
+}
+
+std::vector<std::string> LogCapture::lines() const
+{
+    std::lock_guard guard(s_logLock);
+    return captured();
+}
+
+bool LogCapture::contains(std::string_view text) const
+{
+    std::lock_guard guard(s_logLock);
+    for (auto& line : captured())
+        if (line.find(text) != std::string::npos)
+            return true;
+    return false;
+}
+
+} // namespace dv

@@ -1,0 +1,246 @@
+#include "platform/base/NSNumber.h"
+
+#include "platform/base/ClassBuilder.h"
+#include "platform/base/NSString.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+DV_DEFINE_CLASS(NSNumber)
+
+namespace {
+
+template <class I>
+I clampSigned(long long v)
+{
+    if (v < static_cast<long long>(std::numeric_limits<I>::min()))
+        return std::numeric_limits<I>::min();
+    if (v > static_cast<long long>(std::numeric_limits<I>::max()))
+        return std::numeric_limits<I>::max();
+    return static_cast<I>(v);
+}
+
+template <class I>
+I clampUnsigned(unsigned long long v)
+{
+    return v > static_cast<unsigned long long>(std::numeric_limits<I>::max()) ? std::numeric_limits<I>::max() : static_cast<I>(v);
+}
+
+} // namespace
+
+Ref<NSNumber> NSNumber::make(Kind kind, long long s, unsigned long long u, double d)
+{
+    auto n = alloc<NSNumber>();
+    n->m_kind = kind;
+    switch (kind) {
+    case Kind::Float:
+    case Kind::Double:
+        n->m_double = d;
+        break;
+    case Kind::UnsignedChar:
+    case Kind::UnsignedShort:
+    case Kind::UnsignedInt:
+    case Kind::UnsignedLong:
+    case Kind::UnsignedLongLong:
+        n->m_unsigned = u;
+        break;
+    default:
+        n->m_signed = s;
+        break;
+    }
+    return n;
+}
+
+Ref<NSNumber> NSNumber::numberWithBool(bool value)
+{
+    // Like the platform's two boolean constants, YES and NO are shared instances.
+    static const Ref<NSNumber> yes = make(Kind::Bool, 1, 0, 0);
+    static const Ref<NSNumber> no = make(Kind::Bool, 0, 0, 0);
+    return value ? yes : no;
+}
+
+Ref<NSNumber> NSNumber::numberWithChar(signed char v) { return make(Kind::Char, v, 0, 0); }
+Ref<NSNumber> NSNumber::numberWithUnsignedChar(unsigned char v) { return make(Kind::UnsignedChar, 0, v, 0); }
+Ref<NSNumber> NSNumber::numberWithShort(short v) { return make(Kind::Short, v, 0, 0); }
+Ref<NSNumber> NSNumber::numberWithUnsignedShort(unsigned short v) { return make(Kind::UnsignedShort, 0, v, 0); }
+Ref<NSNumber> NSNumber::numberWithInt(int v) { return make(Kind::Int, v, 0, 0); }
+Ref<NSNumber> NSNumber::numberWithUnsignedInt(unsigned int v) { return make(Kind::UnsignedInt, 0, v, 0); }
+Ref<NSNumber> NSNumber::numberWithLong(long v) { return make(Kind::LongLong, v, 0, 0); }
+Ref<NSNumber> NSNumber::numberWithUnsignedLong(unsigned long v) { return make(Kind::UnsignedLongLong, 0, v, 0); }
+Ref<NSNumber> NSNumber::numberWithLongLong(long long v) { return make(Kind::LongLong, v, 0, 0); }
+Ref<NSNumber> NSNumber::numberWithUnsignedLongLong(unsigned long long v) { return make(Kind::UnsignedLongLong, 0, v, 0); }
+Ref<NSNumber> NSNumber::numberWithInteger(NSInteger v) { return make(Kind::LongLong, v, 0, 0); }
+Ref<NSNumber> NSNumber::numberWithUnsignedInteger(NSUInteger v) { return make(Kind::UnsignedLongLong, 0, v, 0); }
+Ref<NSNumber> NSNumber::numberWithFloat(float v) { return make(Kind::Float, 0, 0, v); }
+Ref<NSNumber> NSNumber::numberWithDouble(double v) { return make(Kind::Double, 0, 0, v); }
+
+bool NSNumber::isUnsigned() const
+{
+    switch (m_kind) {
+    case Kind::UnsignedChar:
+    case Kind::UnsignedShort:
+    case Kind::UnsignedInt:
+    case Kind::UnsignedLong:
+    case Kind::UnsignedLongLong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const char* NSNumber::objCType() const
+{
+    // The platform stores small kinds widened: unsigned ones one size up, as it reports them.
+    switch (m_kind) {
+    case Kind::Bool:
+    case Kind::Char:
+        return "c";
+    case Kind::UnsignedChar:
+    case Kind::Short:
+        return "s";
+    case Kind::UnsignedShort:
+    case Kind::Int:
+        return "i";
+    case Kind::UnsignedInt:
+    case Kind::Long:
+    case Kind::LongLong:
+        return "q";
+    case Kind::UnsignedLong:
+    case Kind::UnsignedLongLong:
+        return "Q";
+    case Kind::Float:
+        return "f";
+    case Kind::Double:
+        return "d";
+    }
+    return "q";
+}
+
+bool NSNumber::boolValue() const
+{
+    if (isFloatingPoint())
+        return m_double != 0 && m_double == m_double;
+    return isUnsigned() ? m_unsigned != 0 : m_signed != 0;
+}
+
+long long NSNumber::longLongValue() const
+{
+    if (isFloatingPoint())
+        return dv::saturatingCast<long long>(m_double);
+    if (isUnsigned())
+        return clampUnsigned<long long>(m_unsigned);
+    return m_signed;
+}
+
+unsigned long long NSNumber::unsignedLongLongValue() const
+{
+    if (isFloatingPoint())
+        return dv::saturatingCast<unsigned long long>(m_double);
+    if (isUnsigned())
+        return m_unsigned;
+    return m_signed < 0 ? 0 : static_cast<unsigned long long>(m_signed);
+}
+
+double NSNumber::doubleValue() const
+{
+    if (isFloatingPoint())
+        return m_double;
+    return isUnsigned() ? static_cast<double>(m_unsigned) : static_cast<double>(m_signed);
+}
+
+float NSNumber::floatValue() const { return static_cast<float>(doubleValue()); }
+
+signed char NSNumber::charValue() const { return isFloatingPoint() ? dv::saturatingCast<signed char>(m_double) : isUnsigned() ? clampUnsigned<signed char>(m_unsigned) : clampSigned<signed char>(m_signed); }
+unsigned char NSNumber::unsignedCharValue() const { return isFloatingPoint() ? dv::saturatingCast<unsigned char>(m_double) : clampUnsigned<unsigned char>(unsignedLongLongValue()); }
+short NSNumber::shortValue() const { return isFloatingPoint() ? dv::saturatingCast<short>(m_double) : clampSigned<short>(longLongValue()); }
+unsigned short NSNumber::unsignedShortValue() const { return isFloatingPoint() ? dv::saturatingCast<unsigned short>(m_double) : clampUnsigned<unsigned short>(unsignedLongLongValue()); }
+int NSNumber::intValue() const { return isFloatingPoint() ? dv::saturatingCast<int>(m_double) : clampSigned<int>(longLongValue()); }
+unsigned int NSNumber::unsignedIntValue() const { return isFloatingPoint() ? dv::saturatingCast<unsigned int>(m_double) : clampUnsigned<unsigned int>(unsignedLongLongValue()); }
+long NSNumber::longValue() const { return static_cast<long>(longLongValue()); }
+unsigned long NSNumber::unsignedLongValue() const { return static_cast<unsigned long>(unsignedLongLongValue()); }
+
+Ref<NSString> NSNumber::stringValue() const
+{
+    char buffer[64];
+    switch (m_kind) {
+    case Kind::Float:
+        std::snprintf(buffer, sizeof buffer, "%.7g", m_double);
+        break;
+    case Kind::Double:
+        std::snprintf(buffer, sizeof buffer, "%.16g", m_double);
+        break;
+    default:
+        if (isUnsigned())
+            std::snprintf(buffer, sizeof buffer, "%llu", m_unsigned);
+        else
+            std::snprintf(buffer, sizeof buffer, "%lld", m_signed);
+        break;
+    }
+    std::string text = buffer;
+    if (text == "nan" || text == "-nan")
+        text = "nan";
+    return NSString::fromUTF8(text);
+}
+
+Ref<NSString> NSNumber::description() const { return stringValue(); }
+
+NSComparisonResult NSNumber::compare(const Ref<NSNumber>& other) const
+{
+    if (!other)
+        return NSOrderedDescending;
+    auto order = [](auto a, auto b) { return a < b ? NSOrderedAscending : a > b ? NSOrderedDescending : NSOrderedSame; };
+    if (isFloatingPoint() || other->isFloatingPoint()) {
+        double a = doubleValue(), b = other->doubleValue();
+        // NaN sorts below every number and equals itself, as the platform orders it.
+        if (a != a || b != b)
+            return (a != a && b != b) ? NSOrderedSame : (a != a ? NSOrderedAscending : NSOrderedDescending);
+        if (a != b || (!isFloatingPoint() || !other->isFloatingPoint())) {
+            if (a != b)
+                return order(a, b);
+            // Equal as doubles but one side is an integer: compare exactly.
+            long double la = isFloatingPoint() ? static_cast<long double>(m_double)
+                : isUnsigned()                 ? static_cast<long double>(m_unsigned)
+                                               : static_cast<long double>(m_signed);
+            long double lb = other->isFloatingPoint() ? static_cast<long double>(other->m_double)
+                : other->isUnsigned()                 ? static_cast<long double>(other->m_unsigned)
+                                                      : static_cast<long double>(other->m_signed);
+            return order(la, lb);
+        }
+        return NSOrderedSame;
+    }
+    bool au = isUnsigned(), bu = other->isUnsigned();
+    if (!au && !bu)
+        return order(m_signed, other->m_signed);
+    if (au && bu)
+        return order(m_unsigned, other->m_unsigned);
+    if (au)
+        return other->m_signed < 0 ? NSOrderedDescending : order(m_unsigned, static_cast<unsigned long long>(other->m_signed));
+    return m_signed < 0 ? NSOrderedAscending : order(static_cast<unsigned long long>(m_signed), other->m_unsigned);
+}
+
+bool NSNumber::isEqualToNumber(const Ref<NSNumber>& other) const { return other && compare(other) == NSOrderedSame; }
+
+bool NSNumber::isEqual(const NSObject* other) const
+{
+    if (other == this)
+        return true;
+    auto* number = dynamic_cast<const NSNumber*>(other);
+    if (!number)
+        return false;
+    return compare(std::const_pointer_cast<NSNumber>(number->self<NSNumber>())) == NSOrderedSame;
+}
+
+NSUInteger NSNumber::hash() const
+{
+    // Equal numbers hash alike whatever their kinds: integral values hash as integers.
+    if (isFloatingPoint()) {
+        double d = m_double;
+        if (d == d && std::floor(d) == d && std::fabs(d) < 9.2e18)
+            return std::hash<long long>()(static_cast<long long>(d));
+        return std::hash<double>()(d);
+    }
+    if (isUnsigned() && m_unsigned > static_cast<unsigned long long>(std::numeric_limits<long long>::max()))
+        return std::hash<unsigned long long>()(m_unsigned);
+    return std::hash<long long>()(longLongValue());
+}

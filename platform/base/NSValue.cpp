@@ -1,0 +1,186 @@
+// NSValue: boxed geometry, ranges and pointers, compared and hashed by content.
+#include "platform/base/ClassBuilder.h"
+#include "platform/base/NSValue.h"
+
+#include "platform/base/NSNumber.h"
+#include "platform/base/NSString.h"
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+DV_DEFINE_CLASS(NSValue)
+
+namespace {
+
+std::string hexPointer(const void* pointer)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "<0x%llx>", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(pointer)));
+    return buffer;
+}
+
+// -0 and 0 compare equal, so they must hash alike.
+void mix(std::size_t& h, double value)
+{
+    value += 0.0;
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    h ^= std::hash<std::uint64_t>()(bits) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+}
+
+void mix(std::size_t& h, std::uint64_t value) { h ^= std::hash<std::uint64_t>()(value) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); }
+
+} // namespace
+
+#define DV_VALUE_FACTORY(Name, Type)                 \
+    Ref<NSValue> NSValue::Name(Type v)               \
+    {                                                \
+        auto result = alloc<NSValue>();              \
+        result->init();                              \
+        result->m_value = v;                         \
+        return result;                               \
+    }
+
+DV_VALUE_FACTORY(valueWithCGPoint, CGPoint)
+DV_VALUE_FACTORY(valueWithCGSize, CGSize)
+DV_VALUE_FACTORY(valueWithCGRect, CGRect)
+DV_VALUE_FACTORY(valueWithCGVector, CGVector)
+DV_VALUE_FACTORY(valueWithUIEdgeInsets, UIEdgeInsets)
+DV_VALUE_FACTORY(valueWithCGAffineTransform, CGAffineTransform)
+DV_VALUE_FACTORY(valueWithRange, NSRange)
+DV_VALUE_FACTORY(valueWithPointer, const void*)
+#undef DV_VALUE_FACTORY
+
+Ref<NSValue> NSValue::valueWithNonretainedObject(const id& object)
+{
+    auto result = alloc<NSValue>();
+    result->init();
+    result->m_value = Weak<NSObject>(object);
+    return result;
+}
+
+namespace {
+template <class V, class S>
+V get(const S& storage)
+{
+    if (auto p = std::get_if<V>(&storage))
+        return *p;
+    return V {};
+}
+} // namespace
+
+CGPoint NSValue::CGPointValue() const { return get<CGPoint>(m_value); }
+CGSize NSValue::CGSizeValue() const { return get<CGSize>(m_value); }
+CGRect NSValue::CGRectValue() const { return get<CGRect>(m_value); }
+CGVector NSValue::CGVectorValue() const { return get<CGVector>(m_value); }
+UIEdgeInsets NSValue::UIEdgeInsetsValue() const { return get<UIEdgeInsets>(m_value); }
+CGAffineTransform NSValue::CGAffineTransformValue() const { return get<CGAffineTransform>(m_value); }
+NSRange NSValue::rangeValue() const { return get<NSRange>(m_value); }
+const void* NSValue::pointerValue() const { return get<const void*>(m_value); }
+id NSValue::nonretainedObjectValue() const
+{
+    if (auto p = std::get_if<Weak<NSObject>>(&m_value))
+        return p->lock();
+    return nil;
+}
+
+const char* NSValue::objCType() const
+{
+    switch (m_value.index()) {
+    case 1:
+        return "{CGPoint=dd}";
+    case 2:
+        return "{CGSize=dd}";
+    case 3:
+        return "{CGRect={CGPoint=dd}{CGSize=dd}}";
+    case 4:
+        return "{CGVector=dd}";
+    case 5:
+        return "{UIEdgeInsets=dddd}";
+    case 6:
+        return "{CGAffineTransform=dddddd}";
+    case 7:
+        return "{_NSRange=QQ}";
+    case 8:
+        return "^v";
+    case 9:
+        return "@";
+    default:
+        return "v";
+    }
+}
+
+Ref<NSString> NSValue::description() const
+{
+    std::string text;
+    struct Describe {
+        std::string& out;
+        void operator()(std::monostate) { out = "<>"; }
+        void operator()(CGPoint p) { out = "NSPoint: " + NSStringFromCGPointUTF8(p); }
+        void operator()(CGSize s) { out = "NSSize: " + NSStringFromCGSizeUTF8(s); }
+        void operator()(CGRect r) { out = "NSRect: " + NSStringFromCGRectUTF8(r); }
+        void operator()(CGVector v) { out = "CGVector: " + NSStringFromCGPointUTF8({v.dx, v.dy}); }
+        void operator()(UIEdgeInsets i) { out = "UIEdgeInsets: " + NSStringFromUIEdgeInsetsUTF8(i); }
+        void operator()(CGAffineTransform t)
+        {
+            out = "CGAffineTransform: {" + NSStringFromUIEdgeInsetsUTF8({t.a, t.b, t.c, t.d}) + ", "
+                + NSStringFromCGPointUTF8({t.tx, t.ty}) + "}";
+        }
+        void operator()(NSRange r) { out = "NSRange: {" + std::to_string(r.location) + ", " + std::to_string(r.length) + "}"; }
+        void operator()(const void* p) { out = hexPointer(p); }
+        void operator()(const Weak<NSObject>& w) { out = hexPointer(w.lock().get()); }
+    };
+    std::visit(Describe {text}, m_value);
+    return NSString::fromUTF8(text);
+}
+
+bool NSValue::isEqual(const NSObject* other) const
+{
+    if (other == this)
+        return true;
+    auto value = dynamic_cast<const NSValue*>(other);
+    if (!value || dynamic_cast<const NSNumber*>(other))
+        return false;
+    if (value->m_value.index() != m_value.index())
+        return false;
+    if (auto w = std::get_if<Weak<NSObject>>(&m_value))
+        return w->lock() == std::get<Weak<NSObject>>(value->m_value).lock();
+    return std::visit(
+        [&](const auto& mine) -> bool {
+            using V = std::decay_t<decltype(mine)>;
+            if constexpr (std::is_same_v<V, Weak<NSObject>>)
+                return false;
+            else
+                return mine == std::get<V>(value->m_value);
+        },
+        m_value);
+}
+
+NSUInteger NSValue::hash() const
+{
+    std::size_t h = m_value.index();
+    struct Hash {
+        std::size_t& h;
+        void operator()(std::monostate) { }
+        void operator()(CGPoint p) { mix(h, p.x), mix(h, p.y); }
+        void operator()(CGSize s) { mix(h, s.width), mix(h, s.height); }
+        void operator()(CGRect r) { mix(h, r.origin.x), mix(h, r.origin.y), mix(h, r.size.width), mix(h, r.size.height); }
+        void operator()(CGVector v) { mix(h, v.dx), mix(h, v.dy); }
+        void operator()(UIEdgeInsets i) { mix(h, i.top), mix(h, i.left), mix(h, i.bottom), mix(h, i.right); }
+        void operator()(CGAffineTransform t) { mix(h, t.a), mix(h, t.b), mix(h, t.c), mix(h, t.d), mix(h, t.tx), mix(h, t.ty); }
+        void operator()(NSRange r) { mix(h, std::uint64_t(r.location)), mix(h, std::uint64_t(r.length)); }
+        void operator()(const void* p) { mix(h, std::uint64_t(reinterpret_cast<std::uintptr_t>(p))); }
+        void operator()(const Weak<NSObject>& w) { mix(h, std::uint64_t(reinterpret_cast<std::uintptr_t>(w.lock().get()))); }
+    };
+    std::visit(Hash {h}, m_value);
+    return h;
+}
+
+id NSValue::copyWithZone(NSZone*) const
+{
+    // Values are immutable: a copy is the value itself.
+    return std::const_pointer_cast<NSObject>(shared_from_this());
+}
+
+bool NSValue::isEqualToValue(const Ref<NSValue>& other) const { return other && isEqual(other.get()); }
