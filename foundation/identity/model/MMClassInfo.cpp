@@ -4,6 +4,7 @@
 #include "foundation/identity/model/MMClassMethodInfo.h"
 #include "foundation/identity/model/MMClassPropertyInfo.h"
 #include "foundation/identity/model/internal/ClassTable.h"
+#include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSString.h"
 

@@ -256,8 +256,8 @@ void setFoundationValue(NSObject& model, const id& value, const MMModelPropertyM
                 set = NSMutableSet::setWithArray(array);
         if (meta.genericCls) {
             auto models = NSMutableSet::set();
-            if (set)
-                for (const id& element : *set->allObjects())
+            if (Ref<NSArray> elements = set ? set->allObjects() : nil)
+                for (const id& element : *elements)
                     if (id converted = elementForGenericClass(element, meta))
                         models->addObject(converted);
             meta.set(model, models);
