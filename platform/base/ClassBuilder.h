@@ -39,6 +39,38 @@ private:
 
 namespace dv {
 
+// A class as an object: the platform's classes are objects that go into collections and come back
+// from methods (the model mapping's hooks answer them). Its class is the metaclass of the class it
+// stands for, so class_isMetaClass(object->getClass()) tells a class object apart.
+class ClassObject : public NSObject {
+public:
+    explicit ClassObject(Class cls) : m_cls(cls) { }
+    Class getClass() const override { return m_cls->metaclass() ? m_cls->metaclass() : m_cls; }
+    Class representedClass() const { return m_cls; }
+    Ref<NSString> description() const override { return NSString::stringWithUTF8String(m_cls->name()); }
+    bool isEqual(const NSObject* other) const override
+    {
+        auto* object = dynamic_cast<const ClassObject*>(other);
+        return object && object->m_cls == m_cls;
+    }
+    NSUInteger hash() const override { return std::hash<const void*>()(m_cls); }
+
+private:
+    Class m_cls;
+};
+
+// The class object of `cls` (nil for Nil), and the class a class object stands for (Nil for
+// anything else).
+inline id classObject(Class cls)
+{
+    return cls ? std::static_pointer_cast<NSObject>(std::make_shared<ClassObject>(cls)) : nullptr;
+}
+inline Class classOfClassObject(const NSObject* object)
+{
+    auto* classObject = dynamic_cast<const ClassObject*>(object);
+    return classObject ? classObject->representedClass() : Nil;
+}
+
 template <class V>
 struct IsFunction : std::false_type { };
 template <class R, class... A>
