@@ -7,10 +7,7 @@
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
-#if __has_include("platform/base/NSJSONSerialization.h")
 #include "platform/base/NSJSONSerialization.h"
-#define DV_MODEL_HAS_JSON 1
-#endif
 
 #include <array>
 
@@ -27,11 +24,7 @@ id parseJSON(const id& json)
             data = text->dataUsingEncoding(NSUTF8StringEncoding);
     if (!data)
         return nil;
-#ifdef DV_MODEL_HAS_JSON
     return NSJSONSerialization::JSONObjectWithData(data, 0, nullptr);
-#else
-    return nil;
-#endif
 }
 
 // One property from a dictionary by its key, key path or keys.

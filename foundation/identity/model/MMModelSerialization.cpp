@@ -12,16 +12,11 @@
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSSet.h"
 #include "platform/base/NSString.h"
-#if __has_include("platform/base/NSURL.h")
-#include "platform/base/NSURL.h"
-#define DV_MODEL_HAS_URL 1
-#endif
-#if __has_include("platform/base/NSJSONSerialization.h")
+#include "platform/base/NSException.h"
 #include "platform/base/NSJSONSerialization.h"
-#define DV_MODEL_HAS_JSON 1
-#endif
-#if __has_include("platform/base/NSKeyedArchiver.h")
-#include "platform/base/NSKeyedArchiver.h"
+#include "platform/base/NSURL.h"
+#if __has_include("platform/base/NSCoder.h")
+#include "platform/base/NSCoder.h"
 #define DV_MODEL_HAS_CODER 1
 #endif
 
@@ -38,38 +33,11 @@ constexpr int kMaxDepth = 200;
 
 bool isNull(const NSObject* value) { return dynamic_cast<const NSNull*>(value) != nullptr; }
 
-bool isValidJSONValue(const NSObject* value, int depth)
-{
-    if (depth > kMaxDepth)
-        return false;
-    if (auto* number = dynamic_cast<const NSNumber*>(value))
-        return std::isfinite(number->doubleValue()) || !number->isFloatingPoint();
-    if (dynamic_cast<const NSString*>(value) || isNull(value))
-        return true;
-    if (auto* array = dynamic_cast<const NSArray*>(value)) {
-        for (const id& element : *array)
-            if (!isValidJSONValue(element.get(), depth + 1))
-                return false;
-        return true;
-    }
-    if (auto* dictionary = dynamic_cast<const NSDictionary*>(value)) {
-        for (const auto& [key, element] : *dictionary)
-            if (!dynamic_cast<const NSString*>(key.get()) || !isValidJSONValue(element.get(), depth + 1))
-                return false;
-        return true;
-    }
-    return false;
-}
-
 // What the JSON writer accepts: an array or dictionary of strings, finite numbers, null and
 // nested containers, with string keys.
 bool isValidJSONObject(const NSObject* value)
 {
-#ifdef DV_MODEL_HAS_JSON
-    return NSJSONSerialization::isValidJSONObject(value ? value->self() : nil);
-#else
-    return (dynamic_cast<const NSArray*>(value) || dynamic_cast<const NSDictionary*>(value)) && isValidJSONValue(value, 0);
-#endif
+    return value && NSJSONSerialization::isValidJSONObject(std::const_pointer_cast<NSObject>(value->self()));
 }
 
 id modelToJSONObject(const NSObject* value, int depth);
@@ -174,10 +142,8 @@ id modelToJSONObject(const NSObject* value, int depth)
         return arrayToJSONObject(set->allObjects(), depth);
     if (auto* array = dynamic_cast<const NSArray*>(value))
         return arrayToJSONObject(std::const_pointer_cast<NSArray>(array->self<NSArray>()), depth);
-#ifdef DV_MODEL_HAS_URL
     if (auto* url = dynamic_cast<const NSURL*>(value))
         return url->absoluteString();
-#endif
     if (auto* date = dynamic_cast<const NSDate*>(value)) {
         std::string text = formatModelDate(date->timeIntervalSince1970());
         return text.empty() ? nil : NSString::fromUTF8(text);
@@ -189,8 +155,11 @@ id modelToJSONObject(const NSObject* value, int depth)
     if (!meta || meta->keyMappedCount == 0)
         return nil;
     auto result = NSMutableDictionary::dictionaryWithCapacity(64);
+    // Every record of a chain is offered its key (the first with a value keeps it), so a nil
+    // property never hides a filled one mapped to the same key.
     for (const auto& entry : meta->mapper)
-        writeProperty(*result, *value, *entry.head, depth);
+        for (const MMModelPropertyMeta* property = entry.head; property; property = property->next)
+            writeProperty(*result, *value, *property, depth);
     if (meta->hasCustomTransformToDictionary) {
         std::array<id, 1> args {result};
         auto answer = dv::as<NSNumber>(const_cast<NSObject*>(value)->performSelector(selModelCustomTransformToDictionary(), args));
@@ -232,13 +201,10 @@ Ref<NSData> mm_modelToJSONData(const NSObject* model)
     id json = mm_modelToJSONObject(model);
     if (!json)
         return nil;
-#ifdef DV_MODEL_HAS_JSON
+    // Numbers that JSON cannot hold (NaN, infinity) may sit inside containers: no data then.
     if (!NSJSONSerialization::isValidJSONObject(json))
         return nil;
     return NSJSONSerialization::dataWithJSONObject(json, 0, nullptr);
-#else
-    return nil;
-#endif
 }
 
 Ref<NSString> mm_modelToJSONString(const NSObject* model)
@@ -335,7 +301,94 @@ bool mm_modelIsEqual(const NSObject* model, const NSObject* other)
     return true;
 }
 
-#ifndef DV_MODEL_HAS_CODER
+#ifdef DV_MODEL_HAS_CODER
+void mm_modelEncodeWithCoder(const NSObject* model, NSCoder* coder)
+{
+    if (!model || !coder)
+        return;
+    const MMModelMeta* meta = modelMeta(model);
+    if (isFoundationValue(model, meta)) {
+        if (auto* coding = dynamic_cast<const NSCoding*>(model))
+            coding->encodeWithCoder(*coder);
+        return;
+    }
+    if (!meta)
+        return;
+    for (const MMModelPropertyMeta* property : meta->allPropertyMetas) {
+        if (!property->hasGetter)
+            continue;
+        if (property->isCNumber) {
+            if (auto number = MMNumberFromProperty(*model, *property))
+                coder->encodeObject(number, property->name);
+            continue;
+        }
+        switch (property->typeCode()) {
+        case MMEncodingTypeObject: {
+            id value = property->get(*model);
+            if (!value)
+                break;
+            if (property->nsType == MMEncodingNSType::Unknown && !dynamic_cast<const NSCoding*>(value.get()))
+                break;
+            if (dv::as<NSValue>(value) && !dv::as<NSNumber>(value))
+                break;
+            coder->encodeObject(value, property->name);
+            break;
+        }
+        case MMEncodingTypeSEL:
+            if (id name = property->get(*model))
+                coder->encodeObject(name, property->name);
+            break;
+        case MMEncodingTypeStruct:
+        case MMEncodingTypeUnion:
+            if (property->isKVCCompatible && property->isStructAvailableForKeyedArchiver) {
+                try {
+                    if (id value = property->get(*model))
+                        coder->encodeObject(value, property->name);
+                } catch (const dv::RaisedException&) {
+                    // A structure the coder cannot take is left out.
+                }
+            }
+            break;
+        default: break;
+        }
+    }
+}
+
+id mm_modelInitWithCoder(NSObject* model, NSCoder* coder)
+{
+    if (!model)
+        return nil;
+    const MMModelMeta* meta = modelMeta(model);
+    if (!coder || isFoundationValue(model, meta) || !meta)
+        return model->self();
+    for (const MMModelPropertyMeta* property : meta->allPropertyMetas) {
+        if (!property->hasSetter)
+            continue;
+        MMEncodingType code = property->typeCode();
+        bool decodes = property->isCNumber || code == MMEncodingTypeObject || code == MMEncodingTypeSEL
+            || (property->isKVCCompatible && (code == MMEncodingTypeStruct || code == MMEncodingTypeUnion));
+        if (!decodes)
+            continue;
+        id value = coder->decodeObjectOfClass(NSObject::class_(), property->name);
+        if (property->isCNumber) {
+            if (auto number = dv::as<NSNumber>(value))
+                MMModelSetNumber(*model, number, *property);
+        } else if (code == MMEncodingTypeObject) {
+            property->set(*model, value);
+        } else if (code == MMEncodingTypeSEL) {
+            if (auto name = dv::as<NSString>(value))
+                property->set(*model, name);
+        } else if (value) {
+            try {
+                property->set(*model, value);
+            } catch (const dv::RaisedException&) {
+                // Left as it was.
+            }
+        }
+    }
+    return model->self();
+}
+#else
 void mm_modelEncodeWithCoder(const NSObject*, NSCoder*) { }
 id mm_modelInitWithCoder(NSObject* model, NSCoder*) { return model ? model->self() : nil; }
 #endif

@@ -10,14 +10,8 @@
 #include "platform/base/NSNull.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSSet.h"
-#if __has_include("platform/base/NSURL.h")
-#include "platform/base/NSURL.h"
-#define DV_MODEL_HAS_URL 1
-#endif
-#if __has_include("platform/base/NSDecimalNumber.h")
 #include "platform/base/NSDecimalNumber.h"
-#define DV_MODEL_HAS_DECIMAL 1
-#endif
+#include "platform/base/NSURL.h"
 
 #include <array>
 #include <cmath>
@@ -129,10 +123,8 @@ Ref<NSString> stringForStringProperty(const id& value)
         return string;
     if (auto number = dv::as<NSNumber>(value))
         return number->stringValue();
-#ifdef DV_MODEL_HAS_URL
     if (auto url = dv::as<NSURL>(value))
         return url->absoluteString();
-#endif
     return nil;
 }
 
@@ -171,16 +163,14 @@ void setFoundationValue(NSObject& model, const id& value, const MMModelPropertyM
         meta.set(model, MMNumberFromObject(value));
         return;
     case K::NSDecimalNumber:
-#ifdef DV_MODEL_HAS_DECIMAL
         if (isDecimalNumber(value.get())) {
             meta.set(model, value);
         } else if (auto number = dv::as<NSNumber>(value)) {
-            meta.set(model, NSDecimalNumber::decimalNumberWithDecimal(number->decimalValue()));
+            meta.set(model, NSDecimalNumber::decimalNumberWithNumber(number));
         } else if (auto string = dv::as<NSString>(value)) {
             auto decimal = NSDecimalNumber::decimalNumberWithString(string);
-            meta.set(model, decimal && !decimal->isNaN() ? decimal : nil);
+            meta.set(model, decimal && !decimal->isNotANumber() ? decimal : nil);
         }
-#endif
         return;
     case K::NSData:
     case K::NSMutableData: {
@@ -200,14 +190,12 @@ void setFoundationValue(NSObject& model, const id& value, const MMModelPropertyM
             meta.set(model, MMDateFromString(*string));
         return;
     case K::NSURL:
-#ifdef DV_MODEL_HAS_URL
         if (dv::as<NSURL>(value)) {
             meta.set(model, value);
         } else if (auto string = dv::as<NSString>(value)) {
             auto trimmed = string->stringByTrimmingCharactersInSet(NSCharacterSet::whitespaceAndNewlineCharacterSet());
             meta.set(model, trimmed->length() == 0 ? nil : NSURL::URLWithString(trimmed));
         }
-#endif
         return;
     case K::NSArray:
     case K::NSMutableArray: {
@@ -337,8 +325,7 @@ void setOtherValue(NSObject& model, const id& value, const MMModelPropertyMeta& 
 
 bool isDecimalNumber(const NSObject* value)
 {
-    static const Class decimal = objc_getClass("NSDecimalNumber");
-    return value && decimal && value->isKindOfClass(decimal);
+    return value && dynamic_cast<const NSDecimalNumber*>(value);
 }
 
 Ref<NSNumber> MMNumberFromObject(const id& value)

@@ -4,9 +4,11 @@
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDate.h"
+#include "platform/base/NSDecimalNumber.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSSet.h"
+#include "platform/base/NSURL.h"
 
 #include <array>
 #include <cstring>
@@ -71,33 +73,30 @@ MMEncodingNSType MMNSTypeOfClass(Class cls)
 {
     if (!cls)
         return MMEncodingNSType::Unknown;
-    // Looked up by name so that a value class this process never links in simply never matches.
     struct Kind {
-        const char* name;
+        Class cls;
         MMEncodingNSType type;
     };
     static const std::array<Kind, 15> kinds {{
-        {"NSMutableString", MMEncodingNSType::NSMutableString},
-        {"NSString", MMEncodingNSType::NSString},
-        {"NSDecimalNumber", MMEncodingNSType::NSDecimalNumber},
-        {"NSNumber", MMEncodingNSType::NSNumber},
-        {"NSValue", MMEncodingNSType::NSValue},
-        {"NSMutableData", MMEncodingNSType::NSMutableData},
-        {"NSData", MMEncodingNSType::NSData},
-        {"NSDate", MMEncodingNSType::NSDate},
-        {"NSURL", MMEncodingNSType::NSURL},
-        {"NSMutableArray", MMEncodingNSType::NSMutableArray},
-        {"NSArray", MMEncodingNSType::NSArray},
-        {"NSMutableDictionary", MMEncodingNSType::NSMutableDictionary},
-        {"NSDictionary", MMEncodingNSType::NSDictionary},
-        {"NSMutableSet", MMEncodingNSType::NSMutableSet},
-        {"NSSet", MMEncodingNSType::NSSet},
+        {NSMutableString::class_(), MMEncodingNSType::NSMutableString},
+        {NSString::class_(), MMEncodingNSType::NSString},
+        {NSDecimalNumber::class_(), MMEncodingNSType::NSDecimalNumber},
+        {NSNumber::class_(), MMEncodingNSType::NSNumber},
+        {NSValue::class_(), MMEncodingNSType::NSValue},
+        {NSMutableData::class_(), MMEncodingNSType::NSMutableData},
+        {NSData::class_(), MMEncodingNSType::NSData},
+        {NSDate::class_(), MMEncodingNSType::NSDate},
+        {NSURL::class_(), MMEncodingNSType::NSURL},
+        {NSMutableArray::class_(), MMEncodingNSType::NSMutableArray},
+        {NSArray::class_(), MMEncodingNSType::NSArray},
+        {NSMutableDictionary::class_(), MMEncodingNSType::NSMutableDictionary},
+        {NSDictionary::class_(), MMEncodingNSType::NSDictionary},
+        {NSMutableSet::class_(), MMEncodingNSType::NSMutableSet},
+        {NSSet::class_(), MMEncodingNSType::NSSet},
     }};
-    for (const Kind& kind : kinds) {
-        Class foundation = objc_getClass(kind.name);
-        if (foundation && cls->isSubclassOfClass(foundation))
+    for (const Kind& kind : kinds)
+        if (cls->isSubclassOfClass(kind.cls))
             return kind.type;
-    }
     return MMEncodingNSType::Unknown;
 }
 

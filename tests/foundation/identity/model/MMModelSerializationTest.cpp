@@ -55,6 +55,62 @@ TEST(MMModelSerializationTest, ReplyRecordWritesOnlyPresentProperties)
     EXPECT_EQ(mm_modelToJSONObject(array).get(), static_cast<NSObject*>(array.get()));
 }
 
+TEST(MMModelSerializationTest, JSONTextAndRoundTrip)
+{
+    auto record = alloc<TMReplyRecord>();
+    record->m_title = "abc"_ns;
+    EXPECT_EQ(dv::str(mm_modelToJSONString(record)), R"({"title":"abc"})");
+    auto data = mm_modelToJSONData(record);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->view(), R"({"title":"abc"})");
+    EXPECT_FALSE(mm_modelToJSONString(alloc<TMEmpty>()));
+    EXPECT_FALSE(mm_modelToJSONData("text"_ns));
+
+    auto model = alloc<TMMapped>();
+    model->m_userName = "名字"_ns;
+    model->m_userId = 12;
+    model->m_identifier = "id-1"_ns;
+    model->m_title = "t"_ns;
+    model->m_plain = "p/q"_ns;
+    auto text = mm_modelToJSONString(model);
+    ASSERT_TRUE(text);
+    auto back = mm_modelWithJSON<TMMapped>(text);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(dv::str(back->m_userName), "名字");
+    EXPECT_EQ(back->m_userId, 12);
+    EXPECT_EQ(dv::str(back->m_identifier), "id-1");
+    EXPECT_EQ(dv::str(back->m_title), "t");
+    EXPECT_EQ(dv::str(back->m_heading), "t"); // shares the key with title
+    EXPECT_EQ(dv::str(back->m_plain), "p/q");
+
+    auto everything = alloc<TMEverything>();
+    everything->m_int64 = -5;
+    everything->m_uint64 = 18446744073709551615ull;
+    everything->m_double = 0.1;
+    everything->m_flag = true;
+    everything->m_string = "s"_ns;
+    everything->m_authors = NSArray::of({alloc<TMAuthor>()});
+    auto again = mm_modelWithJSON<TMEverything>(mm_modelToJSONData(everything));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->m_int64, -5);
+    EXPECT_EQ(again->m_uint64, 18446744073709551615ull);
+    EXPECT_DOUBLE_EQ(again->m_double, 0.1);
+    EXPECT_TRUE(again->m_flag);
+    EXPECT_EQ(dv::str(again->m_string), "s");
+    ASSERT_TRUE(again->m_authors);
+    EXPECT_EQ(again->m_authors->count(), 1u);
+    EXPECT_TRUE(dv::as<TMAuthor>(again->m_authors->objectAtIndex(0)));
+}
+
+TEST(MMModelSerializationTest, NonFiniteNumberObjectGivesNoJSONText)
+{
+    auto model = alloc<TMEverything>();
+    model->m_number = NSNumber::from(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_TRUE(mm_modelToJSONObject(model)); // the object keeps it
+    EXPECT_FALSE(mm_modelToJSONData(model));
+    EXPECT_FALSE(mm_modelToJSONString(model));
+}
+
 TEST(MMModelSerializationTest, ValueKindsAndScalars)
 {
     ScopedTimeZone zone("CST-8");
@@ -155,6 +211,8 @@ TEST(MMModelSerializationTest, KeyPathsBuildNestedDictionaries)
     EXPECT_EQ(dv::str(json->objectForKey("id")), "i"); // the first of several keys
     EXPECT_FALSE(json->objectForKey("unmappedEmpty"));
     EXPECT_FALSE(json->objectForKey("ID"));
+    // `heading` shares the key "t" and is nil: the filled `title` is still written.
+    EXPECT_EQ(dv::str(json->objectForKey("t")), "title");
 }
 
 TEST(MMModelSerializationTest, TransformToDictionaryHook)

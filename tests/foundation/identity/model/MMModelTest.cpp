@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <thread>
 
 namespace {
 
@@ -137,6 +138,33 @@ TEST(MMModelTest, NonFiniteAndOutOfRangeDoublesToIntegersAreDefined)
     EXPECT_EQ(fill("double", "1e999.5"_ns)->m_double, 0.0);
     EXPECT_EQ(fill("double", "nan.0"_ns)->m_double, 0.0);
     EXPECT_EQ(fill("float", NSNumber::from(1e300))->m_float, 0.0f); // infinite as a float
+}
+
+// Decimal numbers reach integer properties through their exact text; a value above 2^63-1 in an
+// unsigned property survives.
+TEST(MMModelTest, DecimalNumbers)
+{
+    auto exact = NSDecimalNumber::decimalNumberWithString("9007199254740993"_ns); // not a double
+    EXPECT_EQ(fill("int64", exact)->m_int64, 9007199254740993LL);
+    EXPECT_EQ(fill("uint64", NSDecimalNumber::decimalNumberWithString("18446744073709551615"_ns))->m_uint64,
+              std::numeric_limits<unsigned long long>::max());
+    EXPECT_EQ(fill("uint64", NSDecimalNumber::decimalNumberWithString("12345678901234567890"_ns))->m_uint64, 12345678901234567890ull);
+    EXPECT_EQ(fill("int64", NSDecimalNumber::decimalNumberWithString("-42"_ns))->m_int64, -42);
+
+    EXPECT_EQ(fill("decimal", exact)->m_decimal.get(), exact.get());
+    auto fromNumber = fill("decimal", NSNumber::from(12))->m_decimal;
+    ASSERT_TRUE(fromNumber);
+    EXPECT_EQ(dv::str(fromNumber->stringValue()), "12");
+    auto fromText = fill("decimal", "1.25"_ns)->m_decimal;
+    ASSERT_TRUE(fromText);
+    EXPECT_EQ(dv::str(fromText->stringValue()), "1.25");
+    auto keeps = alloc<TMEverything>();
+    keeps->m_decimal = exact;
+    ASSERT_TRUE(mm_modelSetWithDictionary(keeps, NSDictionary::of({{"decimal"_ns, "abc"_ns}})));
+    EXPECT_FALSE(keeps->m_decimal);
+    keeps->m_decimal = exact;
+    ASSERT_TRUE(mm_modelSetWithDictionary(keeps, NSDictionary::of({{"decimal"_ns, NSArray::array()}})));
+    EXPECT_EQ(keeps->m_decimal.get(), exact.get());
 }
 
 // MARK: - Foundation kinds
@@ -464,6 +492,65 @@ TEST(MMModelTest, CustomHooks)
     ASSERT_TRUE(listed);
     EXPECT_EQ(dv::str(listed->m_kept), "k");
     EXPECT_FALSE(listed->m_dropped);
+}
+
+// MARK: - JSON text
+
+TEST(MMModelTest, ModelsFromJSONTextAndData)
+{
+    auto record = mm_modelWithJSON<TMReplyRecord>(R"({"title":"标题","status":2,"areaId":null,"extra":[1]})"_ns);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(dv::str(record->m_title), "标题");
+    EXPECT_EQ(dv::str(record->m_status), "2");
+    EXPECT_FALSE(record->m_areaId);
+
+    auto fromData = mm_modelWithJSON<TMReplyRecord>(NSData::fromString(R"({"account":"a1"})"));
+    ASSERT_TRUE(fromData);
+    EXPECT_EQ(dv::str(fromData->m_account), "a1");
+
+    EXPECT_FALSE(mm_modelWithJSON<TMReplyRecord>("[1,2]"_ns));
+    EXPECT_FALSE(mm_modelWithJSON<TMReplyRecord>(R"({"title":)"_ns));
+    EXPECT_FALSE(mm_modelWithJSON<TMReplyRecord>(NSNumber::from(1)));
+    EXPECT_FALSE(mm_modelWithJSON<TMReplyRecord>(NSNull::null()));
+    EXPECT_FALSE(dv::_yy_dictionaryWithJSON("\"text\""_ns));
+
+    auto existing = alloc<TMReplyRecord>();
+    EXPECT_TRUE(mm_modelSetWithJSON(existing, R"({"title":"t"})"_ns));
+    EXPECT_EQ(dv::str(existing->m_title), "t");
+    EXPECT_FALSE(mm_modelSetWithJSON(existing, "not json"_ns));
+
+    auto list = mm_modelArrayWithClassJSON(TMReplyRecord::class_(), R"([{"title":"a"},{"title":"b"},3])"_ns);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->count(), 2u);
+    EXPECT_FALSE(mm_modelArrayWithClassJSON(TMReplyRecord::class_(), R"({"title":"a"})"_ns));
+    auto byKey = mm_modelDictionaryWithClassJSON(TMReplyRecord::class_(), NSData::fromString(R"({"x":{"title":"a"},"y":1})"));
+    ASSERT_TRUE(byKey);
+    EXPECT_EQ(byKey->count(), 1u);
+}
+
+// MARK: - Threads
+
+TEST(MMModelTest, ThreadsConvertAtOnce)
+{
+    std::vector<Ref<NSDictionary>> records;
+    for (int i = 0; i < 200; ++i)
+        records.push_back(NSDictionary::of({{"id"_ns, NSNumber::from(i)}, {"name"_ns, NSString::stringWithFormat("城市%d", i)}}));
+    constexpr int kThreads = 4;
+    std::vector<int> correct(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 200; ++i) {
+                auto city = mm_modelWithDictionary<TMCity>(records[static_cast<std::size_t>(i)]);
+                if (city && city->m_id && city->m_id->intValue() == i && city->m_name)
+                    ++correct[static_cast<std::size_t>(t)];
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    for (int count : correct)
+        EXPECT_EQ(count, 200);
 }
 
 // MARK: - Collections

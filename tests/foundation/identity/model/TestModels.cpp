@@ -33,6 +33,7 @@ DV_DEFINE_CLASS_WITH(TMEverything, b)
     b.property("mutableString", &T::m_mutableString, "T@\"NSMutableString\",&,N,V_mutableString");
     b.property("value", &T::m_value, "T@\"NSValue\",&,N,V_value");
     b.property("number", &T::m_number, "T@\"NSNumber\",&,N,V_number");
+    b.property("decimal", &T::m_decimal, "T@\"NSDecimalNumber\",&,N,V_decimal");
     b.property("data", &T::m_data, "T@\"NSData\",C,N,V_data");
     b.property("mutableData", &T::m_mutableData, "T@\"NSMutableData\",&,N,V_mutableData");
     b.property("date", &T::m_date, "T@\"NSDate\",&,N,V_date");
@@ -167,3 +168,10 @@ DV_DEFINE_CLASS_WITH(TMHashed, b)
 }
 
 DV_DEFINE_CLASS(TMHashedChild)
+
+DV_DEFINE_CLASS_WITH(TMCity, b)
+{
+    b.property("id", &TMCity::m_id, "T@\"NSString\",C,N,V_id");
+    b.property("name", &TMCity::m_name, "T@\"NSString\",C,N,V_name");
+    b.property("parentid", &TMCity::m_parentid, "T@\"NSString\",C,N,V_parentid");
+}

@@ -4,6 +4,7 @@
 #include "foundation/identity/model/MMModel.h"
 #include "platform/base/Base.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/NSDecimalNumber.h"
 #include "platform/base/NSURL.h"
 
 // A reply record: only copied string properties named as their JSON keys.
@@ -40,6 +41,7 @@ class TMEverything : public NSObject {
     Ref<NSMutableString> m_mutableString;
     Ref<NSValue> m_value;
     Ref<NSNumber> m_number;
+    Ref<NSDecimalNumber> m_decimal;
     Ref<NSData> m_data;
     Ref<NSMutableData> m_mutableData;
     Ref<NSDate> m_date;
@@ -136,4 +138,12 @@ class TMHashed : public NSObject {
 
 class TMHashedChild : public TMHashed {
     DV_CLASS(TMHashedChild, TMHashed)
+};
+
+// A region record, used only by the concurrency test so that its metadata is built there.
+class TMCity : public NSObject {
+    DV_CLASS(TMCity, NSObject)
+    Ref<NSString> m_id;
+    Ref<NSString> m_name;
+    Ref<NSString> m_parentid;
 };
