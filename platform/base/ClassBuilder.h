@@ -250,7 +250,7 @@ private:
     void addProperty(const char* name, std::string attributes, std::function<V(const NSObject&)> get,
                      std::function<void(NSObject&, V)> set)
     {
-        if (attributes.empty() || attributes[0] != 'T')
+        if (!attributes.starts_with('T'))
             attributes = "T" + propertyEncoding<V>() + (attributes.empty() ? "" : "," + attributes);
         PropertyDescriptor property;
         property.name = name;
