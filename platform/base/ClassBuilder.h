@@ -169,8 +169,11 @@ public:
                 setter = [member](NSObject& object, V value) { static_cast<T&>(object).*member = std::move(value); };
         }
         addProperty<V>(name, std::move(attributes), getter, setter);
-        if (auto ivarName = attributeValue(m_cls->m_properties.back().attributes, 'V'); !ivarName.empty())
-            m_cls->m_ivars.push_back({ivarName, memberOffset(member), propertyEncoding<V>()});
+        // The ivar takes the property's own type encoding: computing it again would ask for the
+        // descriptor of a class that is still being built when a model holds its own class.
+        const std::string& declared = m_cls->m_properties.back().attributes;
+        if (auto ivarName = attributeValue(declared, 'V'); !ivarName.empty())
+            m_cls->m_ivars.push_back({ivarName, memberOffset(member), attributeValue(declared, 'T')});
         return *this;
     }
 
