@@ -347,6 +347,25 @@ TEST(MMModelTest, NestedModels)
     EXPECT_FALSE(model->m_author);
 }
 
+TEST(MMModelTest, ModelsOfTheirOwnClass)
+{
+    auto root = mm_modelWithDictionary<TMTreeNode>(NSDictionary::of({
+        {"name"_ns, "root"_ns},
+        {"parent"_ns, NSDictionary::of({{"name"_ns, "above"_ns}})},
+        {"children"_ns, NSArray::of({NSDictionary::of({{"name"_ns, "a"_ns}, {"children"_ns, NSArray::of({NSDictionary::of({{"name"_ns, "a1"_ns}})})}})})},
+    }));
+    ASSERT_TRUE(root);
+    ASSERT_TRUE(root->m_parent);
+    EXPECT_EQ(dv::str(root->m_parent->m_name), "above");
+    ASSERT_TRUE(root->m_children);
+    auto child = dv::as<TMTreeNode>(root->m_children->objectAtIndex(0));
+    ASSERT_TRUE(child && child->m_children);
+    EXPECT_EQ(dv::str(dv::as<TMTreeNode>(child->m_children->objectAtIndex(0))->m_name), "a1");
+    auto ivar = TMTreeNode::class_()->ivars();
+    ASSERT_EQ(ivar.size(), 3u);
+    EXPECT_EQ(ivar[1].typeEncoding, "@\"TMTreeNode\"");
+}
+
 TEST(MMModelTest, PlainIdProperty)
 {
     auto model = alloc<TMEverything>();

@@ -175,3 +175,11 @@ DV_DEFINE_CLASS_WITH(TMCity, b)
     b.property("name", &TMCity::m_name, "T@\"NSString\",C,N,V_name");
     b.property("parentid", &TMCity::m_parentid, "T@\"NSString\",C,N,V_parentid");
 }
+
+DV_DEFINE_CLASS_WITH(TMTreeNode, b)
+{
+    b.property("name", &TMTreeNode::m_name, "T@\"NSString\",C,N,V_name");
+    b.property("parent", &TMTreeNode::m_parent, "T@\"TMTreeNode\",&,N,V_parent");
+    b.property("children", &TMTreeNode::m_children, "T@\"NSArray\",&,N,V_children");
+    b.classMethodReturning("modelContainerPropertyGenericClass", [] { return NSDictionary::of({{"children"_ns, "TMTreeNode"_ns}}); });
+}

@@ -147,3 +147,11 @@ class TMCity : public NSObject {
     Ref<NSString> m_name;
     Ref<NSString> m_parentid;
 };
+
+// A model that holds models of its own class.
+class TMTreeNode : public NSObject {
+    DV_CLASS(TMTreeNode, NSObject)
+    Ref<NSString> m_name;
+    Ref<TMTreeNode> m_parent;
+    Ref<NSArray> m_children;
+};
