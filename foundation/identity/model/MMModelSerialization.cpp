@@ -341,11 +341,12 @@ void mm_modelEncodeWithCoder(const NSObject* model, NSCoder* coder)
         case MMEncodingTypeStruct:
         case MMEncodingTypeUnion:
             if (property->isKVCCompatible && property->isStructAvailableForKeyedArchiver) {
+                // Only a boxed structure the coder can take; anything else would fail the archive.
                 try {
-                    if (id value = property->get(*model))
+                    if (id value = property->get(*model); value && dynamic_cast<const NSCoding*>(value.get()))
                         coder->encodeObject(value, property->name);
                 } catch (const dv::RaisedException&) {
-                    // A structure the coder cannot take is left out.
+                    // Left out.
                 }
             }
             break;
