@@ -7,6 +7,7 @@
 
 #include "platform/dispatch/internal/WorkerPool.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -67,7 +68,8 @@ private:
     std::deque<Item> m_items;
     int m_running = 0;          // serial: 1 while a drain or a sync caller owns the queue
     bool m_barrierRunning = false;
-    int m_suspendCount = 0;
+    std::atomic<int> m_suspendCount = 0; // changed under m_lock; a running drain reads it between blocks
+    int m_waiters = 0;          // sync callers waiting in m_items
 };
 
 } // namespace dv

@@ -13,6 +13,7 @@
 namespace {
 
 using dv::testing::runMainLoopUntil;
+std::atomic<int> benchmarkSink = 0;
 
 // Finishes only when told to, as a download operation does when its connection ends.
 class ManualOperation : public NSOperation {
@@ -168,7 +169,8 @@ TEST_F(OperationTest, MaxConcurrentCountBoundsTheOperationsRunningAtOnce)
             int now = ++running;
             int seen = peak.load();
             while (now > seen && !peak.compare_exchange_weak(seen, now)) { }
-            for (volatile int spin = 0; spin < 20000; ++spin) { }
+            for (int spin = 0; spin < 20000; ++spin)
+                benchmarkSink += spin;
             --running;
         });
     queue->waitUntilAllOperationsAreFinished();
