@@ -58,6 +58,7 @@ private:
     void scheduleLocked(std::unique_lock<std::mutex>& lock);
     void drainSerial();
     void runConcurrent(Item item);
+    void awaitMoreBriefly();
     void finishSync(bool barrier);
 
     const std::string m_label;
@@ -70,6 +71,7 @@ private:
     bool m_barrierRunning = false;
     std::atomic<int> m_suspendCount = 0; // changed under m_lock; a running drain reads it between blocks
     int m_waiters = 0;          // sync callers waiting in m_items
+    std::atomic<std::uint64_t> m_enqueued = 0;
 };
 
 } // namespace dv
