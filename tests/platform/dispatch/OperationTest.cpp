@@ -276,6 +276,26 @@ TEST_F(OperationTest, BlockOperationRunsEveryExecutionBlock)
     EXPECT_THROW(operation->addExecutionBlock([] { }), dv::RaisedException);
 }
 
+TEST(OperationLifetimeTest, QueueOperationsAndDependenciesAreAllReleasedOnceFinished)
+{
+    NSRunLoop::mainRunLoop(); // made once per process; not part of the count
+    auto before = dv::liveObjectCount();
+    {
+        auto queue = alloc<NSOperationQueue>()->init();
+        auto first = alloc<ManualOperation>();
+        auto second = NSBlockOperation::blockOperationWithBlock([] { });
+        second->addDependency(first);
+        second->setCompletionBlock([second] { }); // a completion that holds its operation
+        queue->addOperation(second);
+        queue->addOperation(first);
+        ASSERT_TRUE(runMainLoopUntil([&] { return first->started.load(); }));
+        first->finish();
+        queue->waitUntilAllOperationsAreFinished();
+    }
+    // Pool threads let go of their last references just after the work ends.
+    EXPECT_TRUE(runMainLoopUntil([&] { return dv::liveObjectCount() == before; }));
+}
+
 TEST_F(OperationTest, QueueReleasedWithPendingOperationsDoesNotCrash)
 {
     auto doomed = alloc<NSOperationQueue>()->init();
