@@ -4,6 +4,7 @@
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
+#include "platform/graphics/CGDataProvider.h"
 #include "platform/graphics/CGImageSource.h"
 #include "platform/graphics/UIImage.h"
 
@@ -221,6 +222,19 @@ TEST(ImageCodecTest, LosslessWebpDecodesExactly)
     auto source = CGImageSourceCreateWithData(data, nil);
     EXPECT_EQ(dv::str(CGImageSourceGetType(source)), "org.webmproject.webp");
     EXPECT_EQ(CGImageSourceGetCount(source), 1u);
+}
+
+TEST(ImageCodecTest, DataProvidersDecodeOnlyTheirOwnFormat)
+{
+    auto png = UIImagePNGRepresentation(UIImage::imageWithCGImage(gradientImage(5, 5, true)));
+    auto jpeg = UIImageJPEGRepresentation(UIImage::imageWithCGImage(gradientImage(5, 5, false)), 0.9);
+    EXPECT_TRUE(CGImageCreateWithPNGDataProvider(CGDataProviderCreateWithCFData(png), nullptr, true, kCGRenderingIntentDefault));
+    EXPECT_FALSE(CGImageCreateWithPNGDataProvider(CGDataProviderCreateWithCFData(jpeg), nullptr, true, kCGRenderingIntentDefault));
+    auto decoded = CGImageCreateWithJPEGDataProvider(CGDataProviderCreateWithCFData(jpeg), nullptr, true, kCGRenderingIntentDefault);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(CGImageGetWidth(decoded), 5u);
+    EXPECT_FALSE(CGImageCreateWithJPEGDataProvider(CGDataProviderCreateWithCFData(png), nullptr, true, kCGRenderingIntentDefault));
+    EXPECT_FALSE(CGDataProviderCreateWithCFData(nil));
 }
 
 TEST(ImageCodecTest, OtherFormatsAreRecognisedButNotDecoded)
