@@ -1,6 +1,7 @@
 #include "GraphicsTestSupport.h"
 
 #include "platform/base/NSDictionary.h"
+#include "platform/base/NSString.h"
 #include "platform/graphics/CGImageSource.h"
 #include "platform/graphics/NSStringDrawing.h"
 #include "platform/graphics/UIFont.h"
