@@ -198,8 +198,16 @@ Ref<NSDictionary> CGImageSource::propertiesAtIndex(std::size_t index)
         break;
     }
     case ImageFormat::WebP:
-        if (auto info = webpReadInfo(bytes))
+        if (auto info = webpReadInfo(bytes)) {
             header = info->header;
+            if (info->animated && index < info->durationsMilliseconds.size()) {
+                const double delay = info->durationsMilliseconds[index] / 1000.0;
+                auto webp = NSMutableDictionary::dictionary();
+                webp->setObjectForKey(NSNumber::numberWithDouble(delay < kMinimumDelay ? 0.1 : delay), kCGImagePropertyWebPDelayTime);
+                webp->setObjectForKey(NSNumber::numberWithDouble(delay), kCGImagePropertyWebPUnclampedDelayTime);
+                dict->setObjectForKey(webp, kCGImagePropertyWebPDictionary);
+            }
+        }
         break;
     default:
         break;
