@@ -7,6 +7,7 @@
 #include "platform/base/NSDictionary.h"
 #include "platform/graphics/CGImageSource.h"
 #include "platform/graphics/UIImage.h"
+#include "platform/graphics/internal/ImageLimits.h"
 
 #include <cstring>
 #include <string_view>
@@ -16,6 +17,9 @@ namespace dv::fuzz {
 
 inline void exerciseImageSource(const std::uint8_t* data, std::size_t size, std::string_view magic)
 {
+    // Small limits: the limit checks are exercised all the same, and each input stays fast.
+    static const bool limited = (dv::internal::setPixelLimits(4'000'000, 16'000'000), true);
+    (void)limited;
     std::vector<std::uint8_t> bytes;
     if (size < magic.size() || std::memcmp(data, magic.data(), magic.size()) != 0)
         bytes.assign(magic.begin(), magic.end());

@@ -68,7 +68,7 @@ std::vector<WebpFrame> webpDecodeAnimation(std::span<const std::uint8_t> bytes)
 {
     auto info = webpReadInfo(bytes);
     if (!info || !pixelCountAllowed(info->header.width, info->header.height)
-        || std::uint64_t(info->header.width) * info->header.height * info->frameCount > kMaxAnimationPixels)
+        || std::uint64_t(info->header.width) * info->header.height * info->frameCount > maxAnimationPixels())
         return {};
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options))
