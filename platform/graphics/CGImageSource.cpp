@@ -5,6 +5,7 @@
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
+#include "platform/graphics/internal/BmpCodec.h"
 #include "platform/graphics/internal/GifDecoder.h"
 #include "platform/graphics/internal/ImageFormat.h"
 #include "platform/graphics/internal/JpegCodec.h"
@@ -105,6 +106,12 @@ void CGImageSource::prepare()
             m_webpLoopCount = info->loopCount;
             m_count = info->frameCount;
         }
+        break;
+    case ImageFormat::BMP:
+        m_count = bmpReadHeader(bytes) ? 1 : 0;
+        break;
+    case ImageFormat::ICO:
+        m_count = icoReadHeader(bytes) ? 1 : 0;
         break;
     default:
         break;
@@ -209,6 +216,12 @@ Ref<NSDictionary> CGImageSource::propertiesAtIndex(std::size_t index)
             }
         }
         break;
+    case ImageFormat::BMP:
+        header = bmpReadHeader(bytes);
+        break;
+    case ImageFormat::ICO:
+        header = icoReadHeader(bytes);
+        break;
     default:
         break;
     }
@@ -254,6 +267,10 @@ CGImageRef CGImageSource::imageAtIndex(std::size_t index)
         if (m_webpFrames.empty())
             m_webpFrames = webpDecodeAnimation(bytes);
         return index < m_webpFrames.size() ? m_webpFrames[index].image : nil;
+    case ImageFormat::BMP:
+        return bmpDecode(bytes);
+    case ImageFormat::ICO:
+        return icoDecode(bytes);
     default:
         return nil;
     }
