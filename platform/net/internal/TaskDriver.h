@@ -19,7 +19,11 @@
 #include <mutex>
 #include <string>
 
+class NSCachedURLResponse;
+class NSHTTPURLResponse;
 class NSInputStream;
+class NSMutableData;
+class SecTrust;
 
 namespace dv::internal {
 
