@@ -5,6 +5,7 @@
 #include "platform/base/NSDate.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"
+#include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
 #include "platform/dispatch/NSOperationQueue.h"
