@@ -161,6 +161,9 @@ void LoopbackServer::Impl::handle(const httplib::Request& req, httplib::Response
     }
     res.status = reply.status;
 
+    // Byte ranges are answered here (with If-Range); the library must not slice the body again.
+    const_cast<httplib::Request&>(req).ranges.clear();
+
     std::int64_t total = reply.generatedLength >= 0 ? reply.generatedLength : static_cast<std::int64_t>(reply.body.size());
     std::int64_t offset = 0;
     if (reply.generatedLength >= 0) {

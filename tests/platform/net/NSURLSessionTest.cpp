@@ -22,7 +22,7 @@ using Calls = std::vector<std::string>;
 
 TEST_F(SessionTest, DataTaskReportsResponseDataAndCompletionInOrder)
 {
-    server.route("/hello", ScriptedReply { .body = "hello world", .contentType = "application/json" });
+    server.route("/hello", ScriptedReply { .body = "hello world", .contentType = "application/octet-stream" });
     makeSession();
     auto task = session->dataTaskWithRequest(request("/hello"));
     EXPECT_EQ(task->state(), NSURLSessionTaskStateSuspended);
@@ -31,14 +31,14 @@ TEST_F(SessionTest, DataTaskReportsResponseDataAndCompletionInOrder)
     task->resume();
     EXPECT_EQ(task->state(), NSURLSessionTaskStateRunning);
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->callOrder(), (Calls { "response", "data", "complete" }));
+    EXPECT_EQ(delegate->callOrder(), (Calls { "response", "data", "will-cache", "complete" }));
     EXPECT_FALSE(delegate->error);
     EXPECT_EQ(delegate->body, "hello world");
     EXPECT_EQ(task->state(), NSURLSessionTaskStateCompleted);
     auto http = dv::as<NSHTTPURLResponse>(task->response());
     ASSERT_TRUE(http);
     EXPECT_EQ(http->statusCode(), 200);
-    EXPECT_EQ(http->MIMEType()->utf8(), "application/json");
+    EXPECT_EQ(http->MIMEType()->utf8(), "application/octet-stream");
     EXPECT_EQ(task->countOfBytesReceived(), 11);
     EXPECT_EQ(task->countOfBytesExpectedToReceive(), 11);
     // The counter already counts a chunk when its callback runs.
@@ -68,7 +68,7 @@ TEST_F(SessionTest, RedirectIsFollowedAndPostBecomesGet)
     auto task = session->dataTaskWithRequest(post);
     task->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->callOrder(), (Calls { "sent", "redirect", "response", "data", "complete" }));
+    EXPECT_EQ(delegate->callOrder(), (Calls { "sent", "redirect", "response", "data", "will-cache", "complete" }));
     EXPECT_EQ(delegate->redirects.at(0)->HTTPMethod()->utf8(), "GET");
     EXPECT_FALSE(delegate->redirects.at(0)->HTTPBody());
     EXPECT_EQ(delegate->body, "arrived");
@@ -133,7 +133,7 @@ TEST_F(SessionTest, BasicChallengeIsAnsweredWithACredential)
     makeSession();
     session->dataTaskWithRequest(request("/secret"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->callOrder(), (Calls { "task-challenge", "response", "data", "complete" }));
+    EXPECT_EQ(delegate->callOrder(), (Calls { "task-challenge", "response", "data", "will-cache", "complete" }));
     EXPECT_EQ(delegate->body, "inside");
     auto space = delegate->challenges.at(0)->protectionSpace();
     EXPECT_EQ(space->authenticationMethod()->utf8(), NSURLAuthenticationMethodHTTPBasic->utf8());
@@ -572,7 +572,7 @@ TEST_F(SessionTest, FinishingInvalidationWaitsForRunningTasksThenReleasesTheDele
     session->finishTasksAndInvalidate();
     EXPECT_THROW(session->dataTaskWithRequest(request("/a")), dv::RaisedException);
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->invalidated; }, 5));
-    EXPECT_EQ(delegate->callOrder(), (Calls { "response", "data", "complete", "invalid" }));
+    EXPECT_EQ(delegate->callOrder(), (Calls { "response", "data", "will-cache", "complete", "invalid" }));
     EXPECT_FALSE(session->delegate());
 }
 
