@@ -269,6 +269,7 @@ void LoopbackServer::start(Scheme scheme, const TestCertificate* certificate, st
     // Enough workers that many kept-alive connections never starve each other.
     server.new_task_queue = [] { return new httplib::ThreadPool(160); };
     server.set_keep_alive_max_count(100000);
+    server.set_tcp_nodelay(true);
     Impl* impl = m_impl.get();
     // The library listens with a tiny backlog; widen it so that bursts of concurrent connections
     // are not dropped and retried by the kernel a second later.
