@@ -223,10 +223,13 @@ protected:
             session->invalidateAndCancel();
             EXPECT_TRUE(dv::testing::runMainLoopUntil([this] { std::lock_guard lock(delegate->mutex); return delegate->invalidated; }, 10));
             Weak<RecordingDelegate> weak = delegate;
+            Weak<NSURLSession> weakSession = session;
             delegate = nullptr;
             session = nullptr;
-            // The session lets its delegate go once invalidated.
+            // The session lets its delegate go once invalidated, and is itself gone soon after
+            // (closing its connections before the server stops).
             EXPECT_TRUE(dv::testing::runMainLoopUntil([&] { return weak.expired(); }, 10));
+            EXPECT_TRUE(dv::testing::runMainLoopUntil([&] { return weakSession.expired(); }, 10));
         }
         if (m_previousHome.empty())
             unsetenv("DOVRELTA_HOME");
