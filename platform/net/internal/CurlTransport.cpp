@@ -139,6 +139,7 @@ private:
     std::mutex m_mutex;
     std::vector<std::function<void()>> m_commands;
     std::unordered_map<Transfer*, std::shared_ptr<Transfer>> m_active;
+    std::chrono::steady_clock::time_point m_briskUntil;
 };
 
 namespace {
@@ -464,8 +465,12 @@ void TransportThread::applyPause(Transfer* t)
     if (paused == t->m_curlPaused)
         return;
     t->m_curlPaused = paused;
-    if (!paused)
+    if (!paused) {
         t->m_lastActivity = std::chrono::steady_clock::now();
+        // libcurl does not always watch the socket of an unpaused transfer again until its next
+        // timeout; poll briefly for a moment so that the transfer goes on at once.
+        m_briskUntil = t->m_lastActivity + std::chrono::milliseconds(200);
+    }
     curl_easy_pause(static_cast<CURL*>(t->m_easy), paused ? CURLPAUSE_ALL : CURLPAUSE_CONT);
 }
 
@@ -518,6 +523,8 @@ std::chrono::milliseconds TransportThread::nextWait()
     curl_multi_timeout(m_multi, &curlTimeout);
     auto wait = std::chrono::milliseconds(curlTimeout < 0 ? 1000 : std::min(curlTimeout, 1000L));
     auto now = std::chrono::steady_clock::now();
+    if (now < m_briskUntil)
+        wait = std::min(wait, std::chrono::milliseconds(2));
     for (auto& [t, keep] : m_active) {
         if (t->m_suspended.load() || t->m_flowPaused)
             continue;
