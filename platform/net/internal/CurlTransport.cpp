@@ -411,6 +411,9 @@ void TransportThread::add(std::shared_ptr<Transfer> transfer)
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    // The verify callback replaces libcurl's own chain check, so it needs no bundle of roots.
+    curl_easy_setopt(easy, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, sslContextCallback);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, &t);
 
