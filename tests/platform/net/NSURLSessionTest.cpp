@@ -6,7 +6,7 @@
 #include "platform/base/NSNumber.h"
 #include "platform/net/NSHTTPCookieStorage.h"
 #include "platform/net/NSURLCache.h"
-#include "platform/net/internal/TaskDriver.h"
+#include "platform/net/SCNetworkReachability.h"
 
 namespace nettest {
 DV_DEFINE_CLASS(RecordingDelegate)
@@ -214,12 +214,12 @@ TEST_F(SessionTest, RefusedConnectionAndOfflineMachineReportTheirCodes)
     ASSERT_TRUE(delegate->waitComplete());
     EXPECT_EQ(delegate->error->code(), NSURLErrorCannotConnectToHost);
 
-    dv::internal::setNetworkSimulatedOffline(true);
+    dv::setNetworkSimulatedOffline(true);
     delegate->completions = 0;
     server.route("/x", ScriptedReply { .body = "x" });
     session->dataTaskWithRequest(request("/x"))->resume();
     bool done = delegate->waitComplete();
-    dv::internal::setNetworkSimulatedOffline(false);
+    dv::setNetworkSimulatedOffline(false);
     ASSERT_TRUE(done);
     EXPECT_EQ(delegate->error->code(), NSURLErrorNotConnectedToInternet);
     EXPECT_EQ(server.requestCount("/x"), 0u);
