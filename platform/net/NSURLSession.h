@@ -79,7 +79,8 @@ class NSURLSession : public NSObject {
 
     Ref<NSString> description() const override;
 
-    // Used by the tasks' machinery.
+    // Used by the tasks' machinery: the session's own configuration (not a copy; never changed).
+    const Ref<NSURLSessionConfiguration>& sessionConfiguration() const { return m_configuration; }
     std::shared_ptr<dv::internal::ConnectionPool> connectionPool() const { return m_pool; }
     void taskStarted(const Ref<NSURLSessionTask>& task);
     void taskCompleted(const Ref<NSURLSessionTask>& task);

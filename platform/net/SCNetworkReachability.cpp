@@ -104,7 +104,7 @@ SCNetworkReachabilityFlags SCNetworkReachability::currentFlags() const
     }
     if (m_loopback)
         return kSCNetworkReachabilityFlagsReachable | kSCNetworkReachabilityFlagsIsLocalAddress | kSCNetworkReachabilityFlagsIsDirect;
-    return NetworkMonitor::hasRoutableInterface() ? kSCNetworkReachabilityFlagsReachable : 0;
+    return NetworkMonitor::hasRoutableInterface() ? SCNetworkReachabilityFlags(kSCNetworkReachabilityFlagsReachable) : SCNetworkReachabilityFlags(0);
 }
 
 Ref<NSString> SCNetworkReachability::description() const

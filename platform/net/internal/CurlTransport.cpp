@@ -140,6 +140,7 @@ private:
     std::vector<std::function<void()>> m_commands;
     std::unordered_map<Transfer*, std::shared_ptr<Transfer>> m_active;
     std::chrono::steady_clock::time_point m_briskUntil;
+    std::vector<void*> m_spare; // easy handles ready for the next transfer
 };
 
 namespace {
@@ -388,7 +389,13 @@ void TransportThread::add(std::shared_ptr<Transfer> transfer)
         }
     }
 
-    CURL* easy = curl_easy_init();
+    CURL* easy = nullptr;
+    if (!m_spare.empty()) {
+        easy = static_cast<CURL*>(m_spare.back());
+        m_spare.pop_back();
+    } else {
+        easy = curl_easy_init();
+    }
     t.m_easy = easy;
     curl_easy_setopt(easy, CURLOPT_URL, t.m_request.url.c_str());
     curl_easy_setopt(easy, CURLOPT_PRIVATE, &t);
@@ -491,7 +498,14 @@ void TransportThread::finish(Transfer* t, TransportFailure failure)
         for (long i = 0; i < connects; ++i)
             CurlTransport::shared().noteConnectionOpened();
         curl_multi_remove_handle(m_multi, easy);
-        curl_easy_cleanup(easy);
+        // Handles are reused: detach from the pool first, so that the pool can be cleaned up.
+        curl_easy_setopt(easy, CURLOPT_SHARE, nullptr);
+        if (m_spare.size() < 32) {
+            curl_easy_reset(easy);
+            m_spare.push_back(easy);
+        } else {
+            curl_easy_cleanup(easy);
+        }
         t->m_easy = nullptr;
     }
     curl_slist_free_all(static_cast<curl_slist*>(t->m_headerList));

@@ -308,8 +308,9 @@ void TaskDriver::resume()
         m_session = m_weakSession.lock();
         if (m_session)
             m_session->taskStarted(task);
-        auto self = shared_from_this();
-        post({ .type = Event::Type::Invoke, .invoke = [self] { self->start(); } });
+        // The first transfer starts on the calling thread: nothing else touches this task's
+        // state yet, and every delegate call it leads to still goes through the queue.
+        start();
     } else if (transfer) {
         transfer->setSuspended(false);
     }
@@ -371,22 +372,26 @@ void TaskDriver::start()
     if (!task)
         return;
     auto request = task->currentRequest();
+    auto self = shared_from_this();
+    auto fail = [self](Ref<NSError> error) {
+        self->post({ .type = Event::Type::Invoke, .invoke = [self, error] { self->finish(error); } });
+    };
     if (networkSimulatedOffline()) {
-        finish(makeURLError(NSURLErrorNotConnectedToInternet, request ? request->URL() : nullptr));
+        fail(makeURLError(NSURLErrorNotConnectedToInternet, request ? request->URL() : nullptr));
         return;
     }
     if (!request || !isHTTPURL(request->URL())) {
-        finish(makeURLError(NSURLErrorUnsupportedURL, request ? request->URL() : nullptr));
+        fail(makeURLError(NSURLErrorUnsupportedURL, request ? request->URL() : nullptr));
         return;
     }
     if (m_resumeDataInvalid) {
-        finish(makeURLError(NSURLErrorCannotDecodeRawData, request->URL()));
+        fail(makeURLError(NSURLErrorCannotDecodeRawData, request->URL()));
         return;
     }
     if (m_bodySource == BodySource::File && !m_uploadFile.empty()) {
         m_uploadHandle = std::fopen(m_uploadFile.c_str(), "rb");
         if (!m_uploadHandle) {
-            finish(makeURLError(NSURLErrorFileDoesNotExist, request->URL()));
+            fail(makeURLError(NSURLErrorFileDoesNotExist, request->URL()));
             return;
         }
     }
@@ -400,12 +405,12 @@ bool TaskDriver::serveFromCache(const Ref<NSURLRequest>& request)
     auto session = m_session;
     if (m_kind != Kind::Data || !session || request->HTTPMethod()->utf8() != "GET")
         return false;
-    auto cache = session->configuration()->URLCache();
+    auto cache = session->sessionConfiguration()->URLCache();
     if (!cache)
         return false;
     auto policy = request->cachePolicy();
     if (policy == NSURLRequestUseProtocolCachePolicy)
-        policy = session->configuration()->requestCachePolicy();
+        policy = session->sessionConfiguration()->requestCachePolicy();
     if (policy == NSURLRequestReloadIgnoringLocalCacheData || policy == NSURLRequestReloadIgnoringLocalAndRemoteCacheData
         || policy == NSURLRequestReloadRevalidatingCacheData)
         return false;
@@ -413,7 +418,9 @@ bool TaskDriver::serveFromCache(const Ref<NSURLRequest>& request)
     bool use = cached && (policy != NSURLRequestUseProtocolCachePolicy || isFresh(cached));
     if (!use) {
         if (policy == NSURLRequestReturnCacheDataDontLoad) {
-            finish(makeURLError(NSURLErrorResourceUnavailable, request->URL()));
+            auto self = shared_from_this();
+            auto error = makeURLError(NSURLErrorResourceUnavailable, request->URL());
+            post({ .type = Event::Type::Invoke, .invoke = [self, error] { self->finish(error); } });
             return true;
         }
         return false;
@@ -430,7 +437,7 @@ bool TaskDriver::serveFromCache(const Ref<NSURLRequest>& request)
 
 TransportRequest TaskDriver::transportRequest(const Ref<NSURLRequest>& request)
 {
-    auto configuration = m_session ? m_session->configuration() : NSURLSessionConfiguration::defaultSessionConfiguration();
+    auto configuration = m_session ? m_session->sessionConfiguration() : NSURLSessionConfiguration::defaultSessionConfiguration();
     TransportRequest out;
     out.method = request->HTTPMethod()->utf8();
     out.url = request->URL()->absoluteString()->utf8();
@@ -503,7 +510,9 @@ void TaskDriver::startTransfer(const Ref<NSURLRequest>& request)
 
     auto session = m_session;
     if (!session) {
-        finish(makeURLError(NSURLErrorCancelled, request->URL()));
+        auto self = shared_from_this();
+        auto error = makeURLError(NSURLErrorCancelled, request->URL());
+        post({ .type = Event::Type::Invoke, .invoke = [self, error] { self->finish(error); } });
         return;
     }
     TransportRequest transport = transportRequest(request);
@@ -708,12 +717,14 @@ void TaskDriver::handleResponse(Event& event)
     auto session = m_session;
     if (!task || !session)
         return;
-    auto url = NSURL::URLWithString(NSString::fromUTF8(event.response.url));
-    if (!url)
-        url = task->currentRequest()->URL();
+    auto url = task->currentRequest()->URL();
+    if (url->absoluteUTF8() != event.response.url) {
+        if (auto reported = NSURL::URLWithString(NSString::fromUTF8(event.response.url)))
+            url = reported;
+    }
     auto response = alloc<NSHTTPURLResponse>()->initWithURL(url, event.response.statusCode, event.response.headers);
 
-    auto configuration = session->configuration();
+    auto configuration = session->sessionConfiguration();
     auto storage = configuration->HTTPCookieStorage();
     auto request = task->currentRequest();
     if (storage && configuration->HTTPShouldSetCookies() && request->HTTPShouldHandleCookies()) {
@@ -786,7 +797,7 @@ void TaskDriver::deliverResponse(const Ref<NSURLResponse>& response)
 
     task->setCountOfBytesExpectedToReceive(expected);
     auto request = task->currentRequest();
-    auto cache = session->configuration()->URLCache();
+    auto cache = session->sessionConfiguration()->URLCache();
     auto control = http ? findHeader(http->receivedFields(), "Cache-Control") : std::nullopt;
     m_cacheable = !m_fromCache && cache && http && http->statusCode() == 200 && request->HTTPMethod()->utf8() == "GET"
         && request->cachePolicy() != NSURLRequestReloadIgnoringLocalAndRemoteCacheData
@@ -1161,7 +1172,7 @@ void TaskDriver::storeInCache(const Ref<NSCachedURLResponse>& cached)
     auto session = m_session;
     if (!cached || !task || !session)
         return;
-    if (auto cache = session->configuration()->URLCache())
+    if (auto cache = session->sessionConfiguration()->URLCache())
         cache->storeCachedResponse(cached, task->originalRequest());
 }
 

@@ -50,16 +50,16 @@ public:
 
 private:
     struct Event {
-        enum class Type { Trust, BodyStream, Sent, Response, Data, Complete, Invoke } type;
-        TrustQuestion trust;
-        std::shared_ptr<TrustReply> trustReply;
+        enum class Type { Trust, BodyStream, Sent, Response, Data, Complete, Invoke } type = Type::Invoke;
+        TrustQuestion trust {};
+        std::shared_ptr<TrustReply> trustReply {};
         std::int64_t sent = 0, totalSent = 0, expectedToSend = 0;
-        TransportResponse response;
-        Ref<NSURLResponse> cachedResponse; // a response served from the cache
-        std::string data;
-        TransportFailure failure;
+        TransportResponse response {};
+        Ref<NSURLResponse> cachedResponse {}; // a response served from the cache
+        std::string data {};
+        TransportFailure failure {};
         NSInteger errorCode = 0; // a failure decided here rather than by the transport
-        std::function<void()> invoke;
+        std::function<void()> invoke {};
         std::uint64_t transfer = 0; // which transfer the event belongs to (0: none)
     };
 
