@@ -1,0 +1,294 @@
+#include "platform/dispatch/DispatchQueue.h"
+
+#include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/internal/MainThread.h"
+#include "platform/dispatch/internal/Waiting.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdio>
+#include <vector>
+
+namespace dv {
+
+namespace {
+
+thread_local std::vector<const DispatchQueue*> t_queueStack;
+
+struct QueueScope {
+    explicit QueueScope(const DispatchQueue* queue) { t_queueStack.push_back(queue); }
+    ~QueueScope() { t_queueStack.pop_back(); }
+};
+
+// A serial queue gives its pool thread back after this many blocks when more are waiting, so
+// that one busy queue cannot hold a thread forever.
+constexpr int serialDrainBudget = 4096;
+
+} // namespace
+
+struct DispatchQueue::SyncWaiter {
+    std::mutex lock;
+    std::condition_variable turn;
+    bool go = false;
+
+    void signal()
+    {
+        {
+            std::lock_guard guard(lock);
+            go = true;
+        }
+        turn.notify_one();
+    }
+    void wait()
+    {
+        internal::BlockingScope blocking;
+        std::unique_lock guard(lock);
+        turn.wait(guard, [&] { return go; });
+    }
+};
+
+DispatchQueue::DispatchQueue(std::string label, Kind kind, internal::PoolPriority priority)
+    : m_label(std::move(label))
+    , m_kind(kind)
+    , m_priority(priority)
+{
+}
+
+DispatchQueue::~DispatchQueue() = default;
+
+DispatchQueue* DispatchQueue::current()
+{
+    return t_queueStack.empty() ? nullptr : const_cast<DispatchQueue*>(t_queueStack.back());
+}
+
+bool DispatchQueue::isCurrent() const
+{
+    return std::find(t_queueStack.begin(), t_queueStack.end(), this) != t_queueStack.end();
+}
+
+void DispatchQueue::async(std::function<void()> block, bool barrier)
+{
+    if (!block)
+        return;
+    internal::WorkTracker::begin();
+    if (m_kind == Kind::Main) {
+        {
+            std::lock_guard lock(m_lock);
+            m_items.push_back({std::move(block), barrier, nullptr});
+        }
+        internal::wakeMainRunLoop();
+        return;
+    }
+    std::unique_lock lock(m_lock);
+    m_items.push_back({std::move(block), barrier, nullptr});
+    scheduleLocked(lock);
+}
+
+void DispatchQueue::scheduleLocked(std::unique_lock<std::mutex>&)
+{
+    if (m_suspendCount > 0 || m_kind == Kind::Main)
+        return;
+    if (m_kind == Kind::Serial) {
+        if (m_running > 0 || m_items.empty())
+            return;
+        m_running = 1;
+        if (m_items.front().waiter) {
+            // The sync caller runs the block on its own thread and hands the queue back.
+            auto* waiter = m_items.front().waiter;
+            m_items.pop_front();
+            waiter->signal();
+            return;
+        }
+        internal::WorkerPool::shared().submit([self = shared_from_this()] { self->drainSerial(); }, m_priority);
+        return;
+    }
+    while (!m_items.empty() && !m_barrierRunning) {
+        if (m_items.front().barrier) {
+            if (m_running > 0)
+                break;
+            m_barrierRunning = true;
+        }
+        Item item = std::move(m_items.front());
+        m_items.pop_front();
+        ++m_running;
+        if (item.waiter)
+            item.waiter->signal();
+        else
+            internal::WorkerPool::shared().submit([self = shared_from_this(), item = std::move(item)]() mutable { self->runConcurrent(std::move(item)); }, m_priority);
+    }
+}
+
+void DispatchQueue::drainSerial()
+{
+    QueueScope scope(this);
+    for (int ran = 0;; ++ran) {
+        Item item;
+        {
+            std::unique_lock lock(m_lock);
+            if (m_suspendCount > 0 || m_items.empty()) {
+                m_running = 0;
+                return;
+            }
+            if (m_items.front().waiter) {
+                auto* waiter = m_items.front().waiter;
+                m_items.pop_front();
+                waiter->signal(); // the queue stays owned, now by the sync caller
+                return;
+            }
+            if (ran >= serialDrainBudget) {
+                internal::WorkerPool::shared().submit([self = shared_from_this()] { self->drainSerial(); }, m_priority);
+                return;
+            }
+            item = std::move(m_items.front());
+            m_items.pop_front();
+        }
+        item.block();
+        item.block = nullptr;
+        internal::WorkTracker::end();
+    }
+}
+
+void DispatchQueue::runConcurrent(Item item)
+{
+    {
+        QueueScope scope(this);
+        item.block();
+        item.block = nullptr;
+    }
+    internal::WorkTracker::end();
+    std::unique_lock lock(m_lock);
+    --m_running;
+    if (item.barrier)
+        m_barrierRunning = false;
+    scheduleLocked(lock);
+}
+
+void DispatchQueue::finishSync(bool barrier)
+{
+    std::unique_lock lock(m_lock);
+    if (m_kind == Kind::Serial) {
+        m_running = 0;
+    } else {
+        --m_running;
+        if (barrier)
+            m_barrierRunning = false;
+    }
+    scheduleLocked(lock);
+}
+
+void DispatchQueue::sync(const std::function<void()>& block, bool barrier)
+{
+    if (m_kind == Kind::Main) {
+        if (isMainThread()) {
+            internal::reportSyncDeadlock(m_label);
+            // The main thread is already here: waiting for the main queue would never end.
+        }
+        struct Done {
+            std::mutex lock;
+            std::condition_variable cv;
+            bool done = false;
+        };
+        auto done = std::make_shared<Done>();
+        async([&block, done] {
+            if (block)
+                block();
+            {
+                std::lock_guard guard(done->lock);
+                done->done = true;
+            }
+            done->cv.notify_all();
+        }, barrier);
+        internal::BlockingScope blocking;
+        std::unique_lock guard(done->lock);
+        done->cv.wait(guard, [&] { return done->done; });
+        return;
+    }
+
+    if (isCurrent() && (m_kind == Kind::Serial || barrier))
+        internal::reportSyncDeadlock(m_label);
+
+    SyncWaiter waiter;
+    bool queued = false;
+    {
+        std::unique_lock lock(m_lock);
+        bool free = m_suspendCount == 0 && m_items.empty()
+            && (m_kind == Kind::Serial ? m_running == 0 : (!m_barrierRunning && (!barrier || m_running == 0)));
+        if (free) {
+            m_running = m_kind == Kind::Serial ? 1 : m_running + 1;
+            if (barrier && m_kind == Kind::Concurrent)
+                m_barrierRunning = true;
+        } else {
+            m_items.push_back({{}, barrier, &waiter});
+            queued = true;
+        }
+    }
+    if (queued)
+        waiter.wait();
+
+    struct Finish {
+        DispatchQueue* queue;
+        bool barrier;
+        ~Finish() { queue->finishSync(barrier); }
+    } finish {this, barrier};
+    QueueScope scope(this);
+    if (block)
+        block();
+}
+
+void DispatchQueue::suspend()
+{
+    std::lock_guard lock(m_lock);
+    ++m_suspendCount;
+}
+
+void DispatchQueue::resume()
+{
+    {
+        std::unique_lock lock(m_lock);
+        assert(m_suspendCount > 0 && "dispatch_resume without a matching dispatch_suspend");
+        if (m_suspendCount == 0)
+            return;
+        if (--m_suspendCount > 0)
+            return;
+        scheduleLocked(lock);
+    }
+    if (m_kind == Kind::Main)
+        internal::wakeMainRunLoop();
+}
+
+bool DispatchQueue::hasPendingMain() const
+{
+    std::lock_guard lock(m_lock);
+    return !m_items.empty() && m_suspendCount == 0;
+}
+
+std::size_t DispatchQueue::drainMain()
+{
+    // The main queue is serial: a block that spins a nested run loop does not let the blocks
+    // queued after it overtake it.
+    if (isCurrent())
+        return 0;
+    std::size_t available;
+    {
+        std::lock_guard lock(m_lock);
+        available = m_suspendCount > 0 ? 0 : m_items.size();
+    }
+    QueueScope scope(this);
+    std::size_t ran = 0;
+    for (; ran < available; ++ran) {
+        Item item;
+        {
+            std::lock_guard lock(m_lock);
+            if (m_items.empty() || m_suspendCount > 0)
+                break;
+            item = std::move(m_items.front());
+            m_items.pop_front();
+        }
+        item.block();
+        item.block = nullptr;
+        internal::WorkTracker::end();
+    }
+    return ran;
+}
+
+} // namespace dv
