@@ -1,0 +1,25 @@
+// The few facts of the running platform that the identity classes read: the Foundation version
+// (some keychain attributes exist only on newer systems), the main bundle's identifier and its
+// localised texts. Kept in one place so the rest of the folder reads as the platform does.
+#pragma once
+
+#include "platform/base/Forward.h"
+
+namespace dv::internal {
+
+double foundationVersionNumber();
+// nil when the bundle has no identifier.
+Ref<NSString> mainBundleIdentifier();
+// The main bundle's translation of `text` from its default table; `text` itself without one.
+Ref<NSString> localizedString(const Ref<NSString>& text);
+
+} // namespace dv::internal
+
+namespace dv::internal {
+
+// The current device's system version ("9.3") and vendor identifier (nil when the platform has
+// none yet).
+Ref<NSString> systemVersion();
+Ref<NSUUID> identifierForVendor();
+
+} // namespace dv::internal
