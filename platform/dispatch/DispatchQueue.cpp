@@ -54,7 +54,13 @@ DispatchQueue::DispatchQueue(std::string label, Kind kind, internal::PoolPriorit
 {
 }
 
-DispatchQueue::~DispatchQueue() = default;
+DispatchQueue::~DispatchQueue()
+{
+    // Only a suspended queue can die with blocks in it; they are dropped without running.
+    for (auto& item : m_items)
+        if (!item.waiter)
+            internal::WorkTracker::end();
+}
 
 DispatchQueue* DispatchQueue::current()
 {

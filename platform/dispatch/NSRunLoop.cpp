@@ -1,6 +1,7 @@
 #include "platform/dispatch/NSRunLoop.h"
 
 #include "platform/base/NSDate.h"
+#include "platform/base/ClassBuilder.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSThread.h"

@@ -1,5 +1,6 @@
 #include "platform/dispatch/NSThread.h"
 
+#include "platform/base/ClassBuilder.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSRunLoop.h"
