@@ -405,7 +405,7 @@ bool KeychainStore::setData(const Ref<NSData>& data, const Ref<NSString>& key, c
         auto match = query();
         match->setObjectForKey(key, kSecAttrAccount);
         Ref<NSError> attributesError;
-        auto attributes = attributesWithKey(nil, data, &attributesError);
+        auto attributes = attributesWithKey(nil, data, error ? &attributesError : nullptr);
         if (!attributes) {
             setError(error, attributesError);
             return attributesFailed(attributesError);
@@ -428,7 +428,7 @@ bool KeychainStore::setData(const Ref<NSData>& data, const Ref<NSString>& key, c
     }
     if (status == errSecItemNotFound) {
         Ref<NSError> attributesError;
-        auto attributes = attributesWithKey(key, data, &attributesError);
+        auto attributes = attributesWithKey(key, data, error ? &attributesError : nullptr);
         if (!attributes) {
             setError(error, attributesError);
             return attributesFailed(attributesError);

@@ -149,7 +149,8 @@ Ref<NSArray> KeychainStore::allKeysWithItemClass(KeychainStoreItemClass itemClas
     const bool internet = itemClass == KeychainStoreItemClassInternetPassword;
     auto where = internet ? "server"_ns : "service"_ns;
     auto keys = NSMutableArray::array();
-    for (const id& element : prettify(query->objectForKey(kSecClass), arrayResult(result))->items()) {
+    auto prettified = prettify(query->objectForKey(kSecClass), arrayResult(result));
+    for (const id& element : prettified->items()) {
         auto item = dv::as<NSDictionary>(element);
         id place = item->objectForKey(where);
         id key = item->objectForKey("key"_ns);

@@ -1,19 +1,28 @@
 #include "foundation/identity/internal/Platform.h"
 
 #include "platform/base/NSString.h"
+#include "platform/base/NSUUID.h"
+#include "platform/system/FoundationVersion.h"
+#include "platform/system/NSBundle.h"
+#include "platform/system/UIDevice.h"
 
 namespace dv::internal {
 
-// Placeholder until the bundle and version constants of the system layer are available.
-double foundationVersionNumber() { return 1240.1; }
-Ref<NSString> mainBundleIdentifier() { return nil; }
-Ref<NSString> localizedString(const Ref<NSString>& text) { return text; }
+double foundationVersionNumber() { return NSFoundationVersionNumber; }
 
-} // namespace dv::internal
+Ref<NSString> mainBundleIdentifier()
+{
+    auto bundle = NSBundle::mainBundle();
+    return bundle ? bundle->bundleIdentifier() : nil;
+}
 
-namespace dv::internal {
+Ref<NSString> localizedString(const Ref<NSString>& text)
+{
+    auto bundle = NSBundle::mainBundle();
+    return bundle && text ? bundle->localizedStringForKey(text, ""_ns, nil) : text;
+}
 
-Ref<NSString> systemVersion() { return "9.3"_ns; }
-Ref<NSUUID> identifierForVendor() { return nil; }
+Ref<NSString> systemVersion() { return UIDevice::currentDevice()->systemVersion(); }
+Ref<NSUUID> identifierForVendor() { return UIDevice::currentDevice()->identifierForVendor(); }
 
 } // namespace dv::internal
