@@ -1,7 +1,6 @@
 #include "foundation/identity/DIUUID.h"
 
 #include "foundation/identity/KeychainStore.h"
-#include "foundation/identity/internal/CloudKeyValueStore.h"
 #include "foundation/identity/internal/Platform.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
@@ -12,11 +11,10 @@
 #include "platform/base/NSUUID.h"
 #include "platform/dispatch/NSNotification.h"
 #include "platform/dispatch/NSNotificationCenter.h"
+#include "platform/system/NSUbiquitousKeyValueStore.h"
 #include "platform/system/NSUserDefaults.h"
 
 #include <cctype>
-
-using dv::internal::CloudKeyValueStore;
 
 DV_DEFINE_CLASS(DIUUID)
 
@@ -336,14 +334,14 @@ void DIUUID::uuidsOfUserDevices_iCloudInit()
         std::lock_guard lock(m_lock);
         m_uuidsOfUserDevices_iCloudAvailable = false;
     }
-    if (!CloudKeyValueStore::defaultStore())
+    if (!NSUbiquitousKeyValueStore::defaultStore())
         return;
     {
         std::lock_guard lock(m_lock);
         m_uuidsOfUserDevices_iCloudAvailable = true;
     }
     NSNotificationCenter::defaultCenter()->addObserver(self<DIUUID>(), &DIUUID::uuidsOfUserDevices_iCloudChange,
-                                                       CloudKeyValueStore::didChangeExternallyNotification(), nil);
+                                                       NSUbiquitousKeyValueStoreDidChangeExternallyNotification, nil);
     uuidsOfUserDevices_iCloudSync();
 }
 
@@ -351,25 +349,25 @@ void DIUUID::uuidsOfUserDevices_iCloudSync()
 {
     if (!uuidsOfUserDevicesICloudAvailable())
         return;
-    id store = CloudKeyValueStore::defaultStore();
+    auto store = NSUbiquitousKeyValueStore::defaultStore();
     if (!store)
         return;
     auto devices = instanceUuidsOfUserDevices();
     for (const id& element : devices->items()) {
         auto identifier = dv::as<NSString>(element);
         auto key = NSString::stringWithFormat("%@_%@", kDeviceKey, identifier);
-        if (!dv::equal(CloudKeyValueStore::stringForKey(store, key), identifier))
-            CloudKeyValueStore::setString(store, identifier, key);
+        if (!dv::equal(store->stringForKey(key), identifier))
+            store->setString(identifier, key);
     }
-    CloudKeyValueStore::setBool(store, !CloudKeyValueStore::boolForKey(store, kUserDevicesToggleKey), kUserDevicesToggleKey);
-    CloudKeyValueStore::synchronize(store);
+    store->setBool(!store->boolForKey(kUserDevicesToggleKey), kUserDevicesToggleKey);
+    store->synchronize();
 }
 
 void DIUUID::uuidsOfUserDevices_iCloudChange(const Ref<NSNotification>&)
 {
     if (!uuidsOfUserDevicesICloudAvailable())
         return;
-    id store = CloudKeyValueStore::defaultStore();
+    auto store = NSUbiquitousKeyValueStore::defaultStore();
     if (!store)
         return;
     Ref<NSArray> changed;
@@ -377,7 +375,7 @@ void DIUUID::uuidsOfUserDevices_iCloudChange(const Ref<NSNotification>&)
         std::lock_guard fill(m_storeLock);
         auto devices = NSMutableOrderedSet::orderedSetWithArray(instanceUuidsOfUserDevices());
         const NSUInteger before = devices->count();
-        auto entries = CloudKeyValueStore::dictionaryRepresentation(store);
+        auto entries = store->dictionaryRepresentation();
         auto keys = entries->allKeys();
         for (const id& keyObject : keys->items()) {
             auto key = dv::as<NSString>(keyObject);

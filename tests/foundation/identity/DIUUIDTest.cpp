@@ -7,6 +7,10 @@
 #include "platform/base/NSException.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSUUID.h"
+#include "platform/dispatch/NSNotification.h"
+#include "platform/dispatch/NSNotificationCenter.h"
+
+#include <mutex>
 
 #include <atomic>
 #include <filesystem>
@@ -261,6 +265,137 @@ TEST_F(DIUUIDTest, ThreadsRacingOnAFreshDeviceAgreeOnOneIdentifier)
     for (const auto& value : seen)
         EXPECT_EQ(value, stored);
     EXPECT_EQ(dv::str(defaultsValue("di_uuidForDevice")), stored);
+}
+
+} // namespace
+
+namespace {
+
+class DIUUIDCloudTest : public DIUUIDTest {
+protected:
+    void SetUp() override
+    {
+        DIUUIDTest::SetUp();
+        NSUbiquitousKeyValueStore::installFake();
+        m_token = NSNotificationCenter::defaultCenter()->addObserverForName(
+            DIUUIDsOfUserDevicesDidChangeNotification, nil, nil, [this](const Ref<NSNotification>& notification) {
+                std::lock_guard lock(m_postedLock);
+                m_posted.push_back(notification);
+            });
+    }
+    void TearDown() override
+    {
+        NSNotificationCenter::defaultCenter()->removeObserver(m_token);
+        DIUUIDTest::TearDown();
+    }
+
+    std::vector<Ref<NSNotification>> posted()
+    {
+        std::lock_guard lock(m_postedLock);
+        return m_posted;
+    }
+
+    static Ref<NSUbiquitousKeyValueStore> cloud() { return NSUbiquitousKeyValueStore::defaultStore(); }
+
+private:
+    id m_token;
+    std::mutex m_postedLock;
+    std::vector<Ref<NSNotification>> m_posted;
+};
+
+TEST_F(DIUUIDCloudTest, StartingPublishesTheDeviceListToTheCloudStore)
+{
+    auto shared = DIUUID::sharedInstance();
+    EXPECT_TRUE(shared->uuidsOfUserDevicesICloudAvailable());
+    auto device = DIUUID::uuidForDevice();
+    auto key = NSString::stringWithFormat("di_uuidForDevice_%@", device);
+    EXPECT_TRUE(dv::equal(cloud()->stringForKey(key), device));
+    EXPECT_TRUE(cloud()->boolForKey("di_uuidsOfUserDevicesToggle"_ns));
+    const NSInteger synced = cloud()->synchronizeCount();
+    EXPECT_GE(synced, 1);
+
+    // Every synchronisation flips the toggle, so that it always changes the store.
+    shared->uuidsOfUserDevices_iCloudSync();
+    EXPECT_FALSE(cloud()->boolForKey("di_uuidsOfUserDevicesToggle"_ns));
+    EXPECT_EQ(cloud()->synchronizeCount(), synced + 1);
+    EXPECT_TRUE(posted().empty());
+}
+
+TEST_F(DIUUIDCloudTest, ExternalChangeAddsAnotherDeviceAndPostsOnce)
+{
+    auto shared = DIUUID::sharedInstance();
+    auto device = DIUUID::uuidForDevice();
+    auto other = "0123456789abcdef0123456789abcdef"_ns;
+
+    cloud()->simulateExternalChange(NSDictionary::of({ { NSString::stringWithFormat("di_uuidForDevice_%@", other), other } }));
+    auto notifications = posted();
+    ASSERT_EQ(notifications.size(), 1u);
+    EXPECT_TRUE(dv::equal(notifications[0]->object(), shared));
+    auto list = dv::as<NSArray>(notifications[0]->userInfo()->objectForKey("uuidsOfUserDevices"_ns));
+    EXPECT_TRUE(dv::equal(list, NSArray::of({ device, other })));
+    EXPECT_TRUE(dv::equal(DIUUID::uuidsOfUserDevices(), list));
+    EXPECT_TRUE(dv::equal(DIUUID::uuidsOfUserDevicesExcludingCurrentDevice(), NSArray::of({ other })));
+    EXPECT_EQ(dv::str(keychainValue("di_uuidsOfUserDevices")), device->utf8() + "|" + other->utf8());
+
+    // Entries already known, invalid values, keys that do not name their value: nothing posted.
+    cloud()->simulateExternalChange(NSDictionary::of({
+        { NSString::stringWithFormat("di_uuidForDevice_%@", other), other },
+        { "di_uuidForDevice_bad"_ns, "bad"_ns },
+        { "di_uuidForDevice_x"_ns, "fedcba9876543210fedcba9876543210"_ns },
+        { "something_else_fedcba9876543210fedcba9876543211"_ns, "fedcba9876543210fedcba9876543211"_ns },
+    }));
+    EXPECT_EQ(posted().size(), 1u);
+    EXPECT_EQ(DIUUID::uuidsOfUserDevices()->count(), 2u);
+
+    // The list persists: a new launch reads it back.
+    relaunch();
+    EXPECT_TRUE(dv::equal(DIUUID::uuidsOfUserDevices(), NSArray::of({ device, other })));
+}
+
+TEST_F(DIUUIDCloudTest, MigrationMovesTheListToTheAdoptedIdentifier)
+{
+    auto former = DIUUID::uuidForDevice();
+    auto adopted = "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"_ns;
+    EXPECT_TRUE(dv::equal(DIUUID::uuidForDeviceMigratingValue(adopted, true), adopted));
+    EXPECT_TRUE(dv::equal(DIUUID::uuidsOfUserDevices(), NSArray::of({ adopted })));
+    EXPECT_TRUE(dv::equal(cloud()->stringForKey("di_uuidForDevice_aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"_ns), adopted));
+    // Identifiers are only ever added to the cloud store, never removed.
+    EXPECT_TRUE(dv::equal(cloud()->stringForKey(NSString::stringWithFormat("di_uuidForDevice_%@", former)), former));
+}
+
+TEST_F(DIUUIDCloudTest, ObserverMayCallBackIntoTheStoreWhileChangesArriveOnAnotherThread)
+{
+    DIUUID::sharedInstance();
+    std::vector<NSUInteger> seenByObserver;
+    std::mutex seenLock;
+    auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
+        DIUUIDsOfUserDevicesDidChangeNotification, nil, nil, [&](const Ref<NSNotification>&) {
+            // Calling straight back in from the observer must not deadlock.
+            auto count = DIUUID::uuidsOfUserDevices()->count();
+            std::lock_guard lock(seenLock);
+            seenByObserver.push_back(count);
+        });
+
+    constexpr int changes = 20;
+    std::thread cloudThread([] {
+        for (int i = 0; i < changes; ++i) {
+            auto value = NSString::stringWithFormat("%032x", i + 1);
+            cloud()->simulateExternalChange(NSDictionary::of({ { NSString::stringWithFormat("di_uuidForDevice_%@", value), value } }));
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        auto list = DIUUID::uuidsOfUserDevices();
+        ASSERT_GE(list->count(), 1u);
+        EXPECT_TRUE(dv::equal(list->firstObject(), DIUUID::uuidForDevice()));
+    }
+    cloudThread.join();
+    NSNotificationCenter::defaultCenter()->removeObserver(token);
+
+    EXPECT_EQ(DIUUID::uuidsOfUserDevices()->count(), static_cast<NSUInteger>(changes + 1));
+    EXPECT_EQ(posted().size(), static_cast<std::size_t>(changes));
+    std::lock_guard lock(seenLock);
+    ASSERT_EQ(seenByObserver.size(), static_cast<std::size_t>(changes));
+    EXPECT_EQ(seenByObserver.back(), static_cast<NSUInteger>(changes + 1));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "foundation/identity/KeychainStore.h"
 #include "foundation/identity/internal/HardwareAddress.h"
 #include "platform/system/FoundationVersion.h"
+#include "platform/system/NSUbiquitousKeyValueStore.h"
 #include "platform/system/NSUserDefaults.h"
 #include "platform/system/Security.h"
 #include "platform/system/UIDevice.h"
@@ -47,6 +48,7 @@ protected:
     static void resetProcessState()
     {
         DIUUID::resetSharedInstanceForTesting();
+        NSUbiquitousKeyValueStore::uninstallFake();
         NSUserDefaults::resetStandardUserDefaults();
         KeychainStore::setDefaultService(nil);
         dv::KeychainSettings::reset();
