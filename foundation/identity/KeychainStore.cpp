@@ -13,6 +13,7 @@
 #include "platform/system/Security.h"
 
 #include <cmath>
+#include <mutex>
 
 DV_DEFINE_CLASS(KeychainStore)
 
@@ -20,6 +21,8 @@ const Ref<NSString> KeychainStoreErrorDomain = "com.velmarquest.keychainstore"_n
 
 namespace {
 
+// Set at start-up, but read by stores made on any thread.
+std::mutex s_defaultServiceLock;
 Ref<NSString> s_defaultService;
 
 // Version gates of the keychain's attributes, on the platform's Foundation version rounded down.
@@ -168,6 +171,7 @@ Ref<KeychainStore> KeychainStore::keyChainStoreWithServer(const Ref<NSURL>& serv
 
 Ref<NSString> KeychainStore::defaultService()
 {
+    std::lock_guard lock(s_defaultServiceLock);
     if (!s_defaultService) {
         auto identifier = dv::internal::mainBundleIdentifier();
         s_defaultService = identifier ? identifier : ""_ns;
@@ -177,6 +181,7 @@ Ref<NSString> KeychainStore::defaultService()
 
 void KeychainStore::setDefaultService(const Ref<NSString>& service)
 {
+    std::lock_guard lock(s_defaultServiceLock);
     s_defaultService = dv::copyAs<NSString>(service);
 }
 

@@ -130,7 +130,7 @@ class KeychainStore : public NSObject {
                                                       KeychainStoreAuthenticationType authenticationType);
 
     // The process-wide default service: the main bundle's identifier, or "" without one. Setting
-    // nil makes the next read compute it again. Not guarded; set it at start-up.
+    // nil makes the next read compute it again. Set it at start-up.
     static Ref<NSString> defaultService();
     static void setDefaultService(const Ref<NSString>& service);
 
