@@ -1,6 +1,6 @@
 // The few facts of the running platform that the identity classes read: the Foundation version
 // (some keychain attributes exist only on newer systems), the main bundle's identifier and its
-// localised texts. Kept in one place so the rest of the folder reads as the platform does.
+// localised texts, the device's system version and vendor identifier. Kept in one place so the rest of the folder reads as the platform does.
 #pragma once
 
 #include "platform/base/Forward.h"
@@ -12,13 +12,8 @@ double foundationVersionNumber();
 Ref<NSString> mainBundleIdentifier();
 // The main bundle's translation of `text` from its default table; `text` itself without one.
 Ref<NSString> localizedString(const Ref<NSString>& text);
-
-} // namespace dv::internal
-
-namespace dv::internal {
-
-// The current device's system version ("9.3") and vendor identifier (nil when the platform has
-// none yet).
+// The current device's system version ("9.3") and vendor identifier (nil when the container
+// cannot keep one).
 Ref<NSString> systemVersion();
 Ref<NSUUID> identifierForVendor();
 
