@@ -1,6 +1,6 @@
 // The few facts of the running platform that the identity classes read: the Foundation version
 // (some keychain attributes exist only on newer systems), the main bundle's identifier and its
-// localised texts, the device's system version and vendor identifier. Kept in one place so the rest of the folder reads as the platform does.
+// localised texts, the device's system version and vendor identifier.
 #pragma once
 
 #include "platform/base/Forward.h"
