@@ -5,6 +5,7 @@
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSException.h"
+#include "platform/base/NSLog.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSUUID.h"
 #include "platform/dispatch/NSNotification.h"
@@ -14,6 +15,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <set>
 #include <thread>
@@ -107,6 +109,19 @@ TEST_F(DIUUIDTest, EachStoreIsRestoredFromTheOther)
     std::filesystem::remove_all(std::filesystem::path(home()) / "device");
     EXPECT_TRUE(dv::equal(DIUUID::uuidForDevice(), device));
     EXPECT_TRUE(dv::equal(keychainValue("di_uuidForDevice"), device));
+}
+
+TEST_F(DIUUIDTest, DamagedKeychainFallsBackToTheDefaultsCopy)
+{
+    auto device = DIUUID::uuidForDevice();
+    relaunch();
+    {
+        std::ofstream damaged(dv::KeychainSettings::databasePath(), std::ios::trunc | std::ios::binary);
+        damaged << "this is not a database";
+    }
+    dv::LogCapture log;
+    EXPECT_TRUE(dv::equal(DIUUID::uuidForDevice(), device));
+    EXPECT_TRUE(dv::equal(DIUUID::uuidsOfUserDevices()->firstObject(), device));
 }
 
 TEST_F(DIUUIDTest, KeychainValueWinsOverADifferentDefaultsValue)
