@@ -5,6 +5,7 @@
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
+#include "platform/graphics/internal/BmpCodec.h"
 #include "platform/graphics/internal/GifDecoder.h"
 #include "platform/graphics/internal/ImageFormat.h"
 #include "platform/graphics/internal/JpegCodec.h"
@@ -106,6 +107,12 @@ void CGImageSource::prepare()
             m_count = info->frameCount;
         }
         break;
+    case ImageFormat::BMP:
+        m_count = bmpReadHeader(bytes) ? 1 : 0;
+        break;
+    case ImageFormat::ICO:
+        m_count = icoReadHeader(bytes) ? 1 : 0;
+        break;
     default:
         break;
     }
@@ -198,8 +205,22 @@ Ref<NSDictionary> CGImageSource::propertiesAtIndex(std::size_t index)
         break;
     }
     case ImageFormat::WebP:
-        if (auto info = webpReadInfo(bytes))
+        if (auto info = webpReadInfo(bytes)) {
             header = info->header;
+            if (info->animated && index < info->durationsMilliseconds.size()) {
+                const double delay = info->durationsMilliseconds[index] / 1000.0;
+                auto webp = NSMutableDictionary::dictionary();
+                webp->setObjectForKey(NSNumber::numberWithDouble(delay < kMinimumDelay ? 0.1 : delay), kCGImagePropertyWebPDelayTime);
+                webp->setObjectForKey(NSNumber::numberWithDouble(delay), kCGImagePropertyWebPUnclampedDelayTime);
+                dict->setObjectForKey(webp, kCGImagePropertyWebPDictionary);
+            }
+        }
+        break;
+    case ImageFormat::BMP:
+        header = bmpReadHeader(bytes);
+        break;
+    case ImageFormat::ICO:
+        header = icoReadHeader(bytes);
         break;
     default:
         break;
@@ -246,6 +267,10 @@ CGImageRef CGImageSource::imageAtIndex(std::size_t index)
         if (m_webpFrames.empty())
             m_webpFrames = webpDecodeAnimation(bytes);
         return index < m_webpFrames.size() ? m_webpFrames[index].image : nil;
+    case ImageFormat::BMP:
+        return bmpDecode(bytes);
+    case ImageFormat::ICO:
+        return icoDecode(bytes);
     default:
         return nil;
     }

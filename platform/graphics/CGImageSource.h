@@ -91,8 +91,9 @@ void CGImageSourceUpdateData(const CGImageSourceRef& source, const Ref<NSData>& 
 // "public.tiff", "com.microsoft.bmp", "com.microsoft.ico"), nil when unrecognised.
 Ref<NSString> CGImageSourceGetType(const CGImageSourceRef& source);
 CGImageSourceStatus CGImageSourceGetStatus(const CGImageSourceRef& source);
-// Images that can be decoded: frames fully received for GIF, 1 for a still image whose header has
-// arrived; 0 for unrecognised bytes and for TIFF, BMP and ICO, which are recognised only.
+// Images that can be decoded: frames fully received for GIF and WebP animations, 1 for a still
+// image whose header has arrived (an icon answers its largest entry); 0 for unrecognised bytes and
+// for TIFF, which is recognised only.
 std::size_t CGImageSourceGetCount(const CGImageSourceRef& source);
 Ref<NSDictionary> CGImageSourceCopyProperties(const CGImageSourceRef& source, const Ref<NSDictionary>& options);
 Ref<NSDictionary> CGImageSourceCopyPropertiesAtIndex(const CGImageSourceRef& source, std::size_t index,

@@ -8,7 +8,7 @@
 namespace dv {
 
 CGFloat mainScreenScale();
-// Values of 0 or less restore the default of 2.
+// Values of 0 or less restore the default of 2. A change empties imageNamed's cache.
 void setMainScreenScale(CGFloat scale);
 
 } // namespace dv

@@ -49,8 +49,13 @@ void UIGraphicsBeginImageContextWithOptions(CGSize size, bool opaque, CGFloat sc
             scale);
         return;
     }
-    if (scale <= 0)
+    if (!(scale > 0))
         scale = dv::mainScreenScale();
+    if (size.width * scale > 32767 || size.height * scale > 32767) {
+        NSLog("UIGraphicsBeginImageContext() failed to allocate CGBitampContext: size={%g, %g}, scale=%g", size.width, size.height,
+            scale);
+        return;
+    }
     const auto width = std::size_t(std::ceil(size.width * scale));
     const auto height = std::size_t(std::ceil(size.height * scale));
     const CGBitmapInfo info = (opaque ? kCGImageAlphaNoneSkipFirst : kCGImageAlphaPremultipliedFirst) | kCGBitmapByteOrder32Little;

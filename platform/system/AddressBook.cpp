@@ -7,8 +7,9 @@
 #include "platform/base/NSString.h"
 #include "platform/system/SystemPaths.h"
 
+#include "platform/dispatch/Dispatch.h"
+
 #include <mutex>
-#include <thread>
 
 const ABPropertyID kABPersonFirstNameProperty = 0;
 const ABPropertyID kABPersonLastNameProperty = 1;
@@ -116,9 +117,9 @@ void ABAddressBookRequestAccessWithCompletion(const ABAddressBookRef& book, ABAd
         return;
     // The answer comes from another thread, as the platform's does; callers may be blocking the
     // main thread on it. The handle is kept alive until the answer is delivered.
-    std::thread([book, completion = std::move(completion), granted] {
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [book, completion = std::move(completion), granted] {
         completion(granted, granted ? nil : deniedError());
-    }).detach();
+    });
 }
 
 Ref<NSArray> ABAddressBookCopyArrayOfAllPeople(const ABAddressBookRef& book) { return book ? book->allPeople() : nil; }

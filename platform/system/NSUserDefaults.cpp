@@ -11,6 +11,7 @@
 #include "platform/base/NSPropertyListSerialization.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
+#include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/system/NSBundle.h"
 #include "platform/system/SystemPaths.h"
 #include "platform/system/internal/FileOps.h"
@@ -184,9 +185,13 @@ void NSUserDefaults::setObjectForKey(const id& value, const Ref<NSString>& key)
         }
         stored = value->copy();
     }
-    std::lock_guard lock(m_mutex);
-    m_values->setObjectForKeyedSubscript(stored, key);
-    writeLocked();
+    {
+        std::lock_guard lock(m_mutex);
+        m_values->setObjectForKeyedSubscript(stored, key);
+        writeLocked();
+    }
+    // Observers run without the lock, so they may read the defaults.
+    NSNotificationCenter::defaultCenter()->postNotificationName(NSUserDefaultsDidChangeNotification, self<NSObject>(), nil);
 }
 
 void NSUserDefaults::setInteger(NSInteger value, const Ref<NSString>& key) { setObjectForKey(NSNumber::numberWithInteger(value), key); }

@@ -67,4 +67,5 @@ private:
     bool m_dirty = false;
 };
 
+// Posted (object: the defaults) on the thread that changed a value.
 extern const Ref<NSString> NSUserDefaultsDidChangeNotification;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <dirent.h>
 #include <set>
 #include <stdexcept>
 
@@ -161,6 +162,9 @@ void LoopbackServer::Impl::handle(const httplib::Request& req, httplib::Response
     }
     res.status = reply.status;
 
+    // Byte ranges are answered here (with If-Range); the library must not slice the body again.
+    const_cast<httplib::Request&>(req).ranges.clear();
+
     std::int64_t total = reply.generatedLength >= 0 ? reply.generatedLength : static_cast<std::int64_t>(reply.body.size());
     std::int64_t offset = 0;
     if (reply.generatedLength >= 0) {
@@ -266,6 +270,7 @@ void LoopbackServer::start(Scheme scheme, const TestCertificate* certificate, st
     // Enough workers that many kept-alive connections never starve each other.
     server.new_task_queue = [] { return new httplib::ThreadPool(160); };
     server.set_keep_alive_max_count(100000);
+    server.set_tcp_nodelay(true);
     Impl* impl = m_impl.get();
     // The library listens with a tiny backlog; widen it so that bursts of concurrent connections
     // are not dropped and retried by the kernel a second later.
@@ -296,6 +301,25 @@ LoopbackServer::~LoopbackServer()
 {
     m_impl->stopping = true;
     m_impl->changed.notify_all();
+    // Idle kept-alive connections would hold the server's workers until the client lets go;
+    // end the server's side of every connection on our port so that stopping is immediate.
+    if (DIR* fds = opendir("/proc/self/fd")) {
+        while (dirent* entry = readdir(fds)) {
+            int fd = std::atoi(entry->d_name);
+            if (fd <= 2 || fd == dirfd(fds))
+                continue;
+            sockaddr_storage address {};
+            socklen_t length = sizeof(address);
+            if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 || address.ss_family != AF_INET)
+                continue;
+            sockaddr_storage peer {};
+            socklen_t peerLength = sizeof(peer);
+            bool connected = getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0;
+            if (connected && ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port) == m_port)
+                ::shutdown(fd, SHUT_RDWR);
+        }
+        closedir(fds);
+    }
     m_impl->server->stop();
     if (m_impl->thread.joinable())
         m_impl->thread.join();

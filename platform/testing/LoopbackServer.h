@@ -40,10 +40,10 @@ struct RecordedRequest {
 
 struct ScriptedReply {
     int status = 200;
-    std::string body;
+    std::string body {};
     std::string contentType = "text/plain";
-    std::vector<std::pair<std::string, std::string>> headers;
-    std::vector<std::string> setCookies;
+    std::vector<std::pair<std::string, std::string>> headers {};
+    std::vector<std::string> setCookies {};
     // Wait before the reply starts.
     std::chrono::milliseconds delay { 0 };
     // Body framing: Content-Length (default), chunked, or no length at all (the connection closes
@@ -55,12 +55,12 @@ struct ScriptedReply {
     // A generated body of this many bytes instead of `body` (byte i is 'a' + i % 26). Range
     // requests are honoured for generated bodies (206 with Content-Range; If-Range compares `etag`).
     std::int64_t generatedLength = -1;
-    std::string etag;
+    std::string etag {};
     // Redirect: status (default 302 when `status` is 200) and Location.
-    std::string redirectTo;
+    std::string redirectTo {};
     // Basic authentication: a request without these credentials gets 401 with a challenge.
-    std::string user;
-    std::string password;
+    std::string user {};
+    std::string password {};
     // Drop the connection after the headers and this many body bytes (the body promised more).
     std::int64_t dropAfterBytes = -1;
 };

@@ -36,6 +36,21 @@ void addStops(cairo_pattern_t* pattern, const CGGradient& gradient)
 
 constexpr double kFar = 1e7;
 
+// cairo keeps coordinates in 24.8 fixed point: anything past a few million overflows. The
+// platform's "infinite" rectangle and other huge values are brought back inside that range, far
+// beyond any bitmap; a NaN turns the operation into nothing.
+constexpr double kLimit = 4e6;
+
+double bounded(double v) { return std::clamp(v, -kLimit, kLimit); }
+
+bool finite(std::initializer_list<double> values)
+{
+    for (double v : values)
+        if (std::isnan(v))
+            return false;
+    return true;
+}
+
 } // namespace
 
 std::unique_ptr<CairoCanvas> CairoCanvas::create(std::size_t width, std::size_t height, Format format, std::uint8_t* external,
@@ -97,10 +112,17 @@ void CairoCanvas::transform(const CGAffineTransform& t)
 }
 
 void CairoCanvas::newPath() { cairo_new_path(m_impl->cr); }
-void CairoCanvas::moveTo(CGFloat x, CGFloat y) { cairo_move_to(m_impl->cr, x, y); }
+void CairoCanvas::moveTo(CGFloat x, CGFloat y)
+{
+    if (finite({x, y}))
+        cairo_move_to(m_impl->cr, bounded(x), bounded(y));
+}
 
 void CairoCanvas::lineTo(CGFloat x, CGFloat y)
 {
+    if (!finite({x, y}))
+        return;
+    x = bounded(x), y = bounded(y);
     if (!cairo_has_current_point(m_impl->cr))
         cairo_move_to(m_impl->cr, x, y);
     else
@@ -109,6 +131,9 @@ void CairoCanvas::lineTo(CGFloat x, CGFloat y)
 
 void CairoCanvas::curveTo(CGFloat x1, CGFloat y1, CGFloat x2, CGFloat y2, CGFloat x3, CGFloat y3)
 {
+    if (!finite({x1, y1, x2, y2, x3, y3}))
+        return;
+    x1 = bounded(x1), y1 = bounded(y1), x2 = bounded(x2), y2 = bounded(y2), x3 = bounded(x3), y3 = bounded(y3);
     if (!cairo_has_current_point(m_impl->cr))
         cairo_move_to(m_impl->cr, x1, y1);
     cairo_curve_to(m_impl->cr, x1, y1, x2, y2, x3, y3);
@@ -116,8 +141,9 @@ void CairoCanvas::curveTo(CGFloat x1, CGFloat y1, CGFloat x2, CGFloat y2, CGFloa
 
 void CairoCanvas::arc(CGFloat cx, CGFloat cy, CGFloat radius, CGFloat start, CGFloat end, bool decreasing)
 {
-    if (!(radius >= 0) || !std::isfinite(start) || !std::isfinite(end))
+    if (!(radius >= 0) || !std::isfinite(start) || !std::isfinite(end) || !finite({cx, cy}))
         return;
+    cx = bounded(cx), cy = bounded(cy), radius = std::min(radius, kLimit);
     if (decreasing)
         cairo_arc_negative(m_impl->cr, cx, cy, radius, start, end);
     else
@@ -139,7 +165,15 @@ void CairoCanvas::ellipse(CGRect r)
     cairo_close_path(cr);
 }
 
-void CairoCanvas::rectangle(CGRect r) { cairo_rectangle(m_impl->cr, r.origin.x, r.origin.y, r.size.width, r.size.height); }
+void CairoCanvas::rectangle(CGRect r)
+{
+    r = CGRectStandardize(r);
+    if (!finite({r.origin.x, r.origin.y, r.size.width, r.size.height}))
+        return;
+    const double x0 = bounded(r.origin.x), y0 = bounded(r.origin.y);
+    const double x1 = bounded(r.origin.x + r.size.width), y1 = bounded(r.origin.y + r.size.height);
+    cairo_rectangle(m_impl->cr, x0, y0, x1 - x0, y1 - y0);
+}
 void CairoCanvas::closePath() { cairo_close_path(m_impl->cr); }
 bool CairoCanvas::hasCurrentPoint() const { return cairo_has_current_point(m_impl->cr); }
 
@@ -242,7 +276,7 @@ void CairoCanvas::clipToRectKeepingPath(CGRect r)
     cairo_t* cr = m_impl->cr;
     cairo_path_t* path = cairo_copy_path(cr);
     cairo_new_path(cr);
-    cairo_rectangle(cr, r.origin.x, r.origin.y, r.size.width, r.size.height);
+    rectangle(r);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
     cairo_clip(cr);
     cairo_append_path(cr, path);
@@ -261,7 +295,7 @@ void CairoCanvas::clearRect(CGRect r)
     cairo_t* cr = m_impl->cr;
     cairo_save(cr);
     cairo_new_path(cr);
-    cairo_rectangle(cr, r.origin.x, r.origin.y, r.size.width, r.size.height);
+    rectangle(r);
     cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
     cairo_fill(cr);
     cairo_restore(cr);

@@ -118,7 +118,7 @@ std::unique_ptr<GifDecoder> GifDecoder::open(std::span<const std::uint8_t> bytes
             if (!skipImageData(gif))
                 return false;
             area += std::uint64_t(decoder->m_width) * decoder->m_height;
-            if (area > kMaxAnimationPixels || !pixelCountAllowed(std::uint32_t(std::max(f.width, 1)), std::uint32_t(std::max(f.height, 1))))
+            if (area > maxAnimationPixels() || !pixelCountAllowed(std::uint32_t(std::max(f.width, 1)), std::uint32_t(std::max(f.height, 1))))
                 return false;
             decoder->m_frames.push_back(f);
             return true;

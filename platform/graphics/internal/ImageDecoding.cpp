@@ -1,5 +1,6 @@
 #include "platform/graphics/internal/ImageDecoding.h"
 
+#include "platform/graphics/internal/BmpCodec.h"
 #include "platform/graphics/internal/GifDecoder.h"
 #include "platform/graphics/internal/JpegCodec.h"
 #include "platform/graphics/internal/JpegMarkers.h"
@@ -27,6 +28,12 @@ DecodedImage decodeFirstImage(std::span<const std::uint8_t> bytes)
         break;
     case ImageFormat::WebP:
         result.image = webpDecode(bytes);
+        break;
+    case ImageFormat::BMP:
+        result.image = bmpDecode(bytes);
+        break;
+    case ImageFormat::ICO:
+        result.image = icoDecode(bytes);
         break;
     default:
         break;

@@ -171,7 +171,11 @@ CGImageRef jpegDecode(std::span<const std::uint8_t> bytes)
     const std::size_t pixelBytes = grey ? 1 : 4;
     const std::size_t pitch = std::size_t(width) * pixelBytes;
     std::vector<std::uint8_t> pixels(pitch * std::size_t(height));
-    if (tjDecompress2(tj, data, static_cast<unsigned long>(bytes.size()), pixels.data(), width, int(pitch), height, pixelFormat, 0) != 0) {
+    // The scan limit refuses progressive files built of thousands of tiny scans, which would take
+    // minutes to decode.
+    if (tjDecompress2(tj, data, static_cast<unsigned long>(bytes.size()), pixels.data(), width, int(pitch), height, pixelFormat,
+            TJFLAG_LIMITSCANS)
+        != 0) {
         const bool warning = tjGetErrorCode(tj) == TJERR_WARNING;
         handle.renew();
         if (!warning)

@@ -28,6 +28,14 @@ std::optional<WebpInfo> webpReadInfo(std::span<const std::uint8_t> bytes)
         info.header.height = WebPDemuxGetI(demux, WEBP_FF_CANVAS_HEIGHT);
         info.frameCount = WebPDemuxGetI(demux, WEBP_FF_FRAME_COUNT);
         info.loopCount = int(WebPDemuxGetI(demux, WEBP_FF_LOOP_COUNT));
+        WebPIterator iter;
+        if (WebPDemuxGetFrame(demux, 1, &iter)) {
+            do
+                info.durationsMilliseconds.push_back(iter.duration);
+            while (WebPDemuxNextFrame(&iter));
+            WebPDemuxReleaseIterator(&iter);
+        }
+        info.frameCount = std::min(info.frameCount, info.durationsMilliseconds.size());
         WebPDemuxDelete(demux);
     }
     if (info.header.width == 0 || info.header.height == 0)
@@ -60,7 +68,7 @@ std::vector<WebpFrame> webpDecodeAnimation(std::span<const std::uint8_t> bytes)
 {
     auto info = webpReadInfo(bytes);
     if (!info || !pixelCountAllowed(info->header.width, info->header.height)
-        || std::uint64_t(info->header.width) * info->header.height * info->frameCount > kMaxAnimationPixels)
+        || std::uint64_t(info->header.width) * info->header.height * info->frameCount > maxAnimationPixels())
         return {};
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options))

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace dv::internal {
 
@@ -14,6 +15,7 @@ struct WebpInfo {
     bool animated = false;
     std::size_t frameCount = 1;
     int loopCount = 0;
+    std::vector<int> durationsMilliseconds; // one per frame of an animation
 };
 
 std::optional<WebpInfo> webpReadInfo(std::span<const std::uint8_t> bytes);

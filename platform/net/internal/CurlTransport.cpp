@@ -139,6 +139,8 @@ private:
     std::mutex m_mutex;
     std::vector<std::function<void()>> m_commands;
     std::unordered_map<Transfer*, std::shared_ptr<Transfer>> m_active;
+    std::chrono::steady_clock::time_point m_briskUntil;
+    std::vector<void*> m_spare; // easy handles ready for the next transfer
 };
 
 namespace {
@@ -387,7 +389,13 @@ void TransportThread::add(std::shared_ptr<Transfer> transfer)
         }
     }
 
-    CURL* easy = curl_easy_init();
+    CURL* easy = nullptr;
+    if (!m_spare.empty()) {
+        easy = static_cast<CURL*>(m_spare.back());
+        m_spare.pop_back();
+    } else {
+        easy = curl_easy_init();
+    }
     t.m_easy = easy;
     curl_easy_setopt(easy, CURLOPT_URL, t.m_request.url.c_str());
     curl_easy_setopt(easy, CURLOPT_PRIVATE, &t);
@@ -410,6 +418,9 @@ void TransportThread::add(std::shared_ptr<Transfer> transfer)
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    // The verify callback replaces libcurl's own chain check, so it needs no bundle of roots.
+    curl_easy_setopt(easy, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, sslContextCallback);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, &t);
 
@@ -464,8 +475,12 @@ void TransportThread::applyPause(Transfer* t)
     if (paused == t->m_curlPaused)
         return;
     t->m_curlPaused = paused;
-    if (!paused)
+    if (!paused) {
         t->m_lastActivity = std::chrono::steady_clock::now();
+        // libcurl does not always watch the socket of an unpaused transfer again until its next
+        // timeout; poll briefly for a moment so that the transfer goes on at once.
+        m_briskUntil = t->m_lastActivity + std::chrono::milliseconds(200);
+    }
     curl_easy_pause(static_cast<CURL*>(t->m_easy), paused ? CURLPAUSE_ALL : CURLPAUSE_CONT);
 }
 
@@ -483,7 +498,14 @@ void TransportThread::finish(Transfer* t, TransportFailure failure)
         for (long i = 0; i < connects; ++i)
             CurlTransport::shared().noteConnectionOpened();
         curl_multi_remove_handle(m_multi, easy);
-        curl_easy_cleanup(easy);
+        // Handles are reused: detach from the pool first, so that the pool can be cleaned up.
+        curl_easy_setopt(easy, CURLOPT_SHARE, nullptr);
+        if (m_spare.size() < 32) {
+            curl_easy_reset(easy);
+            m_spare.push_back(easy);
+        } else {
+            curl_easy_cleanup(easy);
+        }
         t->m_easy = nullptr;
     }
     curl_slist_free_all(static_cast<curl_slist*>(t->m_headerList));
@@ -518,6 +540,8 @@ std::chrono::milliseconds TransportThread::nextWait()
     curl_multi_timeout(m_multi, &curlTimeout);
     auto wait = std::chrono::milliseconds(curlTimeout < 0 ? 1000 : std::min(curlTimeout, 1000L));
     auto now = std::chrono::steady_clock::now();
+    if (now < m_briskUntil)
+        wait = std::min(wait, std::chrono::milliseconds(2));
     for (auto& [t, keep] : m_active) {
         if (t->m_suspended.load() || t->m_flowPaused)
             continue;

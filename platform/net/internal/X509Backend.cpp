@@ -105,9 +105,21 @@ ChainVerification verifyChain(const std::vector<DerBytes>& certificates, const V
         }
     }
 
-    X509_STORE* store = X509_STORE_new();
-    if (!options.anchors || options.alsoSystemRoots)
-        X509_STORE_set_default_paths(store);
+    // The system roots are read once and shared; a store with anchors is made per evaluation.
+    static X509_STORE* systemStore = [] {
+        X509_STORE* s = X509_STORE_new();
+        X509_STORE_set_default_paths(s);
+        return s;
+    }();
+    X509_STORE* store = nullptr;
+    if (!options.anchors) {
+        store = systemStore;
+        X509_STORE_up_ref(store);
+    } else {
+        store = X509_STORE_new();
+        if (options.alsoSystemRoots)
+            X509_STORE_set_default_paths(store);
+    }
     if (options.anchors) {
         for (auto& der : *options.anchors) {
             if (auto c = parse(der))

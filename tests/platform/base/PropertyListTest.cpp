@@ -309,3 +309,20 @@ TEST(PropertyList, LargeCountsAndSharedStringsInBinary)
     EXPECT_LT(data->length(), 72000u); // ten distinct strings stored once each
     EXPECT_TRUE(dv::equal(read(data), list));
 }
+
+TEST(PropertyList, DatesKeepFullPrecisionInBinaryAndWholeSecondsInXML)
+{
+    for (double seconds : {-86400.5, 0.0, 1.25, 978307200.75, -978307200.0}) {
+        auto date = NSDate::dateWithTimeIntervalSinceReferenceDate(seconds);
+        auto list = NSArray::of({date});
+        auto binary = dv::as<NSArray>(read(write(list, NSPropertyListBinaryFormat_v1_0)));
+        EXPECT_EQ(dv::as<NSDate>(binary->objectAtIndex(0))->timeIntervalSinceReferenceDate(), seconds);
+        auto xml = dv::as<NSArray>(read(write(list, NSPropertyListXMLFormat_v1_0)));
+        EXPECT_EQ(dv::as<NSDate>(xml->objectAtIndex(0))->timeIntervalSinceReferenceDate(), std::floor(seconds));
+    }
+    std::string text(write(NSArray::of({NSDate::dateWithTimeIntervalSince1970(0)}), NSPropertyListXMLFormat_v1_0)->view());
+    EXPECT_NE(text.find("<date>1970-01-01T00:00:00Z</date>"), std::string::npos);
+    auto parsed = dv::as<NSDate>(readText("<plist><date>2001-01-01T00:00:01.5Z</date></plist>"));
+    ASSERT_TRUE(parsed);
+    EXPECT_DOUBLE_EQ(parsed->timeIntervalSinceReferenceDate(), 1.5);
+}

@@ -177,6 +177,29 @@ TEST(DrawingTest, ClipSaveAndRestore)
     EXPECT_EQ(at(e, 10, 10), kRed);
 }
 
+TEST(DrawingTest, InfiniteRectangleWithEvenOddClipsOutAPart)
+{
+    // Fill only the left 30 % of a shape: clip to "everything except the right part".
+    auto c = makeContext(40, 20);
+    CGContextSaveGState(c);
+    CGContextAddRect(c, CGRectInfinite);
+    CGContextAddRect(c, CGRectMake(12, 0, 28, 20));
+    CGContextEOClip(c);
+    CGContextSetRGBFillColor(c, 1, 0, 0, 1);
+    CGContextFillEllipseInRect(c, CGRectMake(0, 0, 40, 20));
+    CGContextRestoreGState(c);
+    EXPECT_EQ(at(c, 8, 10), kRed);
+    EXPECT_EQ(at(c, 20, 10), kClear);
+    // NaN and huge coordinates neither crash nor spoil later drawing.
+    CGContextMoveToPoint(c, NAN, 3);
+    CGContextAddLineToPoint(c, 1e300, -1e300);
+    CGContextAddArc(c, 0, 0, INFINITY, 0, 1, 0);
+    CGContextFillPath(c);
+    CGContextSetRGBFillColor(c, 0, 0, 1, 1);
+    CGContextFillRect(c, CGRectMake(30, 0, 10, 20));
+    EXPECT_EQ(at(c, 35, 10), (Pixel {0, 0, 255, 255}));
+}
+
 TEST(DrawingTest, RadialGradientRunsFromCentreToEdge)
 {
     auto c = makeContext(100, 100);

@@ -166,6 +166,11 @@ inline Ref<NSData> writeGif(int width, int height, const std::vector<GifColorTyp
             EGifPutLine(gif, const_cast<GifByteType*>(f.indices.data() + std::size_t(y) * std::size_t(f.width)), f.width);
         if (local)
             GifFreeMapObject(local);
+        // giflib keeps its own copy of a local table and does not free it when closing.
+        if (gif->Image.ColorMap) {
+            GifFreeMapObject(gif->Image.ColorMap);
+            gif->Image.ColorMap = nullptr;
+        }
     }
     GifFreeMapObject(global);
     EGifCloseFile(gif, &error);

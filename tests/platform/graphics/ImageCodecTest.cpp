@@ -4,6 +4,7 @@
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
+#include "platform/graphics/CGDataProvider.h"
 #include "platform/graphics/CGImageSource.h"
 #include "platform/graphics/UIImage.h"
 
@@ -221,6 +222,106 @@ TEST(ImageCodecTest, LosslessWebpDecodesExactly)
     auto source = CGImageSourceCreateWithData(data, nil);
     EXPECT_EQ(dv::str(CGImageSourceGetType(source)), "org.webmproject.webp");
     EXPECT_EQ(CGImageSourceGetCount(source), 1u);
+}
+
+TEST(ImageCodecTest, DataProvidersDecodeOnlyTheirOwnFormat)
+{
+    auto png = UIImagePNGRepresentation(UIImage::imageWithCGImage(gradientImage(5, 5, true)));
+    auto jpeg = UIImageJPEGRepresentation(UIImage::imageWithCGImage(gradientImage(5, 5, false)), 0.9);
+    EXPECT_TRUE(CGImageCreateWithPNGDataProvider(CGDataProviderCreateWithCFData(png), nullptr, true, kCGRenderingIntentDefault));
+    EXPECT_FALSE(CGImageCreateWithPNGDataProvider(CGDataProviderCreateWithCFData(jpeg), nullptr, true, kCGRenderingIntentDefault));
+    auto decoded = CGImageCreateWithJPEGDataProvider(CGDataProviderCreateWithCFData(jpeg), nullptr, true, kCGRenderingIntentDefault);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(CGImageGetWidth(decoded), 5u);
+    EXPECT_FALSE(CGImageCreateWithJPEGDataProvider(CGDataProviderCreateWithCFData(png), nullptr, true, kCGRenderingIntentDefault));
+    EXPECT_FALSE(CGDataProviderCreateWithCFData(nil));
+}
+
+namespace {
+
+void put16(std::vector<std::uint8_t>& b, unsigned v) { b.push_back(std::uint8_t(v)), b.push_back(std::uint8_t(v >> 8)); }
+void put32(std::vector<std::uint8_t>& b, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.push_back(std::uint8_t(v >> (8 * i)));
+}
+
+// A BITMAPINFOHEADER (40 bytes).
+std::vector<std::uint8_t> dibHeader(int width, int height, int bits, std::uint32_t compression, std::uint32_t colours)
+{
+    std::vector<std::uint8_t> b;
+    put32(b, 40), put32(b, std::uint32_t(width)), put32(b, std::uint32_t(height)), put16(b, 1), put16(b, unsigned(bits));
+    put32(b, compression), put32(b, 0), put32(b, 2835), put32(b, 2835), put32(b, colours), put32(b, 0);
+    return b;
+}
+
+Ref<NSData> bmpFile(const std::vector<std::uint8_t>& dibAndPixels, std::uint32_t pixelsAt)
+{
+    std::vector<std::uint8_t> b = {'B', 'M'};
+    put32(b, std::uint32_t(14 + dibAndPixels.size())), put32(b, 0), put32(b, pixelsAt);
+    b.insert(b.end(), dibAndPixels.begin(), dibAndPixels.end());
+    return NSData::dataWithVector(b);
+}
+
+} // namespace
+
+TEST(ImageCodecTest, BitmapFilesDecode)
+{
+    // 24 bits, bottom-up, rows padded to 4 bytes: bottom row blue, white; top row red, green.
+    auto dib = dibHeader(2, 2, 24, 0, 0);
+    const std::uint8_t rows24[] = {255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0};
+    dib.insert(dib.end(), std::begin(rows24), std::end(rows24));
+    auto image = UIImage::imageWithData(bmpFile(dib, 54));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(pixelAt(image->CGImage(), 0, 0), (Pixel {255, 0, 0, 255}));
+    EXPECT_EQ(pixelAt(image->CGImage(), 1, 0), (Pixel {0, 255, 0, 255}));
+    EXPECT_EQ(pixelAt(image->CGImage(), 0, 1), (Pixel {0, 0, 255, 255}));
+    EXPECT_EQ(pixelAt(image->CGImage(), 1, 1), (Pixel {255, 255, 255, 255}));
+
+    // 8 bits with a palette of two colours, top-down (negative height).
+    auto pal = dibHeader(3, -1, 8, 0, 2);
+    const std::uint8_t palette[] = {0, 0, 0, 0, 0, 128, 255, 0};
+    pal.insert(pal.end(), std::begin(palette), std::end(palette));
+    const std::uint8_t indices[] = {1, 0, 1, 0};
+    pal.insert(pal.end(), std::begin(indices), std::end(indices));
+    auto indexed = UIImage::imageWithData(bmpFile(pal, 14 + 40 + 8));
+    ASSERT_TRUE(indexed);
+    EXPECT_EQ(pixelAt(indexed->CGImage(), 0, 0), (Pixel {255, 128, 0, 255}));
+    EXPECT_EQ(pixelAt(indexed->CGImage(), 1, 0), (Pixel {0, 0, 0, 255}));
+
+    // Truncated pixel rows: nil, and the source still knows the size.
+    auto cut = bmpFile(std::vector<std::uint8_t>(dib.begin(), dib.end() - 6), 54);
+    EXPECT_FALSE(UIImage::imageWithData(cut));
+    auto source = CGImageSourceCreateWithData(cut, nil);
+    EXPECT_EQ(dv::str(CGImageSourceGetType(source)), "com.microsoft.bmp");
+    auto props = CGImageSourceCopyPropertiesAtIndex(source, 0, nil);
+    ASSERT_TRUE(props);
+    EXPECT_EQ(dv::as<NSNumber>(props->objectForKey(kCGImagePropertyPixelWidth))->intValue(), 2);
+}
+
+TEST(ImageCodecTest, IconsDecodeTheirLargestEntryWithItsMask)
+{
+    // Entry 1: a 1x1 PNG; entry 2: a 2x2 32-bit bitmap without alpha and a mask hiding one pixel.
+    auto png = UIImagePNGRepresentation(UIImage::imageWithCGImage(gradientImage(2, 2, true)));
+    auto dib = dibHeader(2, 4, 32, 0, 0);
+    for (int i = 0; i < 4; ++i)
+        put32(dib, 0x0000FF00); // green, alpha byte 0
+    const std::uint8_t mask[] = {0x80, 0, 0, 0, 0, 0, 0, 0}; // bottom row: first pixel transparent
+    dib.insert(dib.end(), std::begin(mask), std::end(mask));
+    std::vector<std::uint8_t> ico;
+    put16(ico, 0), put16(ico, 1), put16(ico, 2);
+    const std::uint32_t first = 6 + 32;
+    ico.insert(ico.end(), {1, 1, 0, 0}), put16(ico, 1), put16(ico, 32), put32(ico, std::uint32_t(png->length())), put32(ico, first);
+    ico.insert(ico.end(), {2, 2, 0, 0}), put16(ico, 1), put16(ico, 32), put32(ico, std::uint32_t(dib.size())),
+        put32(ico, first + std::uint32_t(png->length()));
+    ico.insert(ico.end(), png->bytes(), png->bytes() + png->length());
+    ico.insert(ico.end(), dib.begin(), dib.end());
+    auto image = UIImage::imageWithData(NSData::dataWithVector(ico));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), CGSizeMake(2, 2));
+    EXPECT_EQ(pixelAt(image->CGImage(), 0, 1)[3], 0);
+    EXPECT_EQ(pixelAt(image->CGImage(), 1, 1), (Pixel {0, 255, 0, 255}));
+    EXPECT_EQ(pixelAt(image->CGImage(), 0, 0), (Pixel {0, 255, 0, 255}));
 }
 
 TEST(ImageCodecTest, OtherFormatsAreRecognisedButNotDecoded)

@@ -7,6 +7,8 @@
 #include "platform/graphics/UIImage.h"
 
 #include <gtest/gtest.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
 
 using namespace dv::test;
 
@@ -221,4 +223,49 @@ TEST(ImageSourceTest, AnimatedGifThroughUIImageGivesTheFirstFrame)
     ASSERT_TRUE(image);
     EXPECT_FALSE(image->images());
     EXPECT_EQ(pixelAt(image->CGImage(), 0, 0), (Pixel {0, 255, 0, 255}));
+}
+
+TEST(ImageSourceTest, AnimatedWebpFramesDelaysAndLoopCount)
+{
+    WebPAnimEncoderOptions options;
+    ASSERT_TRUE(WebPAnimEncoderOptionsInit(&options));
+    options.anim_params.loop_count = 3;
+    WebPAnimEncoder* encoder = WebPAnimEncoderNew(4, 4, &options);
+    WebPConfig config;
+    ASSERT_TRUE(WebPConfigInit(&config));
+    config.lossless = 1;
+    const Pixel colours[] = {{255, 0, 0, 255}, {0, 0, 255, 255}};
+    int timestamp = 0;
+    for (int i = 0; i < 2; ++i) {
+        auto rgba = dv::imagePixelsRGBA8(makeRGBAImage(4, 4, [&](auto, auto) { return colours[i]; }));
+        WebPPicture picture;
+        ASSERT_TRUE(WebPPictureInit(&picture));
+        picture.use_argb = 1;
+        picture.width = 4;
+        picture.height = 4;
+        ASSERT_TRUE(WebPPictureImportRGBA(&picture, rgba.data(), 16));
+        ASSERT_TRUE(WebPAnimEncoderAdd(encoder, &picture, timestamp, &config));
+        WebPPictureFree(&picture);
+        timestamp += i == 0 ? 50 : 200;
+    }
+    WebPAnimEncoderAdd(encoder, nullptr, timestamp, nullptr);
+    WebPData assembled;
+    WebPDataInit(&assembled);
+    ASSERT_TRUE(WebPAnimEncoderAssemble(encoder, &assembled));
+    auto data = NSData::dataWithBytes(assembled.bytes, assembled.size);
+    WebPDataClear(&assembled);
+    WebPAnimEncoderDelete(encoder);
+
+    auto source = CGImageSourceCreateWithData(data, nil);
+    ASSERT_EQ(CGImageSourceGetCount(source), 2u);
+    auto webp = [&](std::size_t i) {
+        return dv::as<NSDictionary>(CGImageSourceCopyPropertiesAtIndex(source, i, nil)->objectForKey(kCGImagePropertyWebPDictionary));
+    };
+    EXPECT_DOUBLE_EQ(number(webp(0), kCGImagePropertyWebPUnclampedDelayTime), 0.05);
+    EXPECT_DOUBLE_EQ(number(webp(1), kCGImagePropertyWebPDelayTime), 0.2);
+    auto file = dv::as<NSDictionary>(CGImageSourceCopyProperties(source, nil)->objectForKey(kCGImagePropertyWebPDictionary));
+    EXPECT_EQ(number(file, kCGImagePropertyWebPLoopCount), 3);
+    EXPECT_EQ(pixelAt(CGImageSourceCreateImageAtIndex(source, 0, nil), 2, 2), colours[0]);
+    EXPECT_EQ(pixelAt(CGImageSourceCreateImageAtIndex(source, 1, nil), 2, 2), colours[1]);
+    EXPECT_EQ(pixelAt(UIImage::imageWithData(data)->CGImage(), 0, 0), colours[0]);
 }
