@@ -195,6 +195,10 @@ Dec normalize(U256 m, long exponent, bool negative)
             ++value;
         if (value == 0)
             return {};
+        while (value % 10 == 0) {
+            value /= 10;
+            ++exponent;
+        }
     }
     return {value, static_cast<int>(exponent), negative, false};
 }

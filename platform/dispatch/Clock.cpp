@@ -1,0 +1,122 @@
+#include "platform/dispatch/Clock.h"
+
+#include "platform/base/NSDate.h"
+#include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/NSRunLoop.h"
+#include "platform/dispatch/internal/AfterScheduler.h"
+#include "platform/dispatch/internal/Waiting.h"
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+namespace dv {
+
+namespace {
+
+std::mutex s_installLock;
+std::shared_ptr<Clock> s_currentShared;
+std::atomic<Clock*> s_current { nullptr };
+// Clocks that were replaced stay alive: another thread may still be reading one.
+std::vector<std::shared_ptr<Clock>>* s_retired = new std::vector<std::shared_ptr<Clock>>;
+
+Clock& systemClock()
+{
+    static auto* clock = new std::shared_ptr<Clock>(std::make_shared<SystemClock>());
+    return **clock;
+}
+
+} // namespace
+
+NSTimeInterval SystemClock::now() const { return NSDate::systemNow(); }
+
+Clock& Clock::current()
+{
+    Clock* clock = s_current.load(std::memory_order_acquire);
+    return clock ? *clock : systemClock();
+}
+
+std::shared_ptr<Clock> Clock::currentShared()
+{
+    std::lock_guard lock(s_installLock);
+    return s_currentShared;
+}
+
+void Clock::setCurrent(std::shared_ptr<Clock> clock)
+{
+    std::lock_guard lock(s_installLock);
+    if (s_currentShared)
+        s_retired->push_back(s_currentShared);
+    s_currentShared = clock;
+    s_current.store(clock.get(), std::memory_order_release);
+    if (clock)
+        NSDate::setNowFunction([] { return Clock::current().now(); });
+    else
+        NSDate::setNowFunction({});
+}
+
+void ManualClock::setNow(NSTimeInterval now)
+{
+    NSTimeInterval current = m_now.load();
+    while (now > current && !m_now.compare_exchange_weak(current, now)) { }
+}
+
+void ManualClock::advance(NSTimeInterval seconds)
+{
+    NSTimeInterval target = now() + std::max(seconds, 0.0);
+    auto& scheduler = internal::AfterScheduler::shared();
+    Ref<NSRunLoop> loop = isMainThread() ? NSRunLoop::mainRunLoop() : nil;
+    // Step from deadline to deadline so that each timer fires at its own date, in order.
+    for (int steps = 0; steps < 1000000; ++steps) {
+        NSTimeInterval next = scheduler.nextDeadline();
+        if (loop)
+            next = std::min(next, loop->nextTimerTime(NSDefaultRunLoopMode));
+        if (next > target)
+            break;
+        setNow(next);
+        scheduler.fireDue(now());
+        if (loop)
+            loop->runTurn(NSDefaultRunLoopMode, now(), 0);
+    }
+    setNow(target);
+    scheduler.fireDue(now());
+    if (loop)
+        loop->runTurn(NSDefaultRunLoopMode, now(), 0);
+}
+
+bool ManualClock::runUntilIdle(double realTimeLimit)
+{
+    using std::chrono::steady_clock;
+    auto limit = steady_clock::now() + std::chrono::duration_cast<steady_clock::duration>(std::chrono::duration<double>(realTimeLimit));
+    Ref<NSRunLoop> loop = isMainThread() ? NSRunLoop::mainRunLoop() : NSRunLoop::currentRunLoop();
+    for (;;) {
+        internal::AfterScheduler::shared().fireDue(now());
+        bool handled = loop->runTurn(NSDefaultRunLoopMode, now(), 0);
+        if (!handled && internal::WorkTracker::outstanding() == 0) {
+            // Work may have finished and posted to this loop between the two looks.
+            if (!loop->runTurn(NSDefaultRunLoopMode, now(), 0) && internal::WorkTracker::outstanding() == 0)
+                return true;
+            continue;
+        }
+        if (steady_clock::now() >= limit)
+            return false;
+        if (!handled)
+            loop->runTurn(NSDefaultRunLoopMode, internal::noDeadline, 0.001);
+    }
+}
+
+ManualClockScope::ManualClockScope(NSTimeInterval start)
+    : m_clock(std::make_shared<ManualClock>(start))
+    , m_previous(Clock::currentShared())
+{
+    Clock::setCurrent(m_clock);
+}
+
+ManualClockScope::~ManualClockScope()
+{
+    // Delayed blocks of the finished test would otherwise fire into the next one.
+    internal::AfterScheduler::shared().discardAll();
+    Clock::setCurrent(m_previous);
+}
+
+} // namespace dv

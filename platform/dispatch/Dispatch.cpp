@@ -1,0 +1,292 @@
+#include "platform/dispatch/Dispatch.h"
+
+#include "platform/dispatch/internal/AfterScheduler.h"
+#include "platform/dispatch/internal/MainThread.h"
+#include "platform/dispatch/internal/Waiting.h"
+
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+// Initialised before main() runs, hence on the thread that runs the process entry.
+const std::thread::id s_mainThread = std::this_thread::get_id();
+
+dispatch_queue_t makeGlobal(const char* label, dv::internal::PoolPriority priority)
+{
+    return std::make_shared<dv::DispatchQueue>(label, dv::DispatchQueue::Kind::Concurrent, priority);
+}
+
+} // namespace
+
+namespace dv {
+
+bool isMainThread() { return std::this_thread::get_id() == s_mainThread; }
+
+NSTimeInterval clockTimeOf(dispatch_time_t when)
+{
+    if (when == DISPATCH_TIME_FOREVER)
+        return internal::noDeadline;
+    if (when == DISPATCH_TIME_NOW)
+        return Clock::current().now();
+    return static_cast<NSTimeInterval>(when) / static_cast<NSTimeInterval>(NSEC_PER_SEC);
+}
+
+namespace internal {
+
+void reportSyncDeadlock(std::string_view label)
+{
+    std::fprintf(stderr, "dispatch_sync onto the queue \"%.*s\" from a block already running on it: it would wait for itself\n",
+                 static_cast<int>(label.size()), label.data());
+    assert(false && "dispatch_sync onto the current queue");
+}
+
+} // namespace internal
+
+void DispatchGroup::enter()
+{
+    std::lock_guard lock(m_lock);
+    ++m_count;
+}
+
+void DispatchGroup::leave()
+{
+    std::vector<std::pair<std::shared_ptr<DispatchQueue>, std::function<void()>>> ready;
+    {
+        std::lock_guard lock(m_lock);
+        assert(m_count > 0 && "dispatch_group_leave without a matching enter");
+        if (m_count == 0)
+            return;
+        if (--m_count > 0)
+            return;
+        ready.swap(m_notify);
+    }
+    m_emptied.notify_all();
+    for (auto& [queue, block] : ready)
+        queue->async(std::move(block), false);
+}
+
+void DispatchGroup::notify(std::shared_ptr<DispatchQueue> queue, std::function<void()> block)
+{
+    {
+        std::lock_guard lock(m_lock);
+        if (m_count > 0) {
+            m_notify.emplace_back(std::move(queue), std::move(block));
+            return;
+        }
+    }
+    queue->async(std::move(block), false);
+}
+
+bool DispatchGroup::wait(NSTimeInterval deadline)
+{
+    std::unique_lock lock(m_lock);
+    return internal::waitUntilClock(m_emptied, lock, deadline, [&] { return m_count == 0; });
+}
+
+bool DispatchSemaphore::wait(NSTimeInterval deadline)
+{
+    std::unique_lock lock(m_lock);
+    ++m_waiters;
+    bool taken = internal::waitUntilClock(m_signalled, lock, deadline, [&] { return m_value > 0; });
+    --m_waiters;
+    if (taken)
+        --m_value;
+    return taken;
+}
+
+bool DispatchSemaphore::signal()
+{
+    bool woke;
+    {
+        std::lock_guard lock(m_lock);
+        ++m_value;
+        woke = m_waiters > 0;
+    }
+    m_signalled.notify_one();
+    return woke;
+}
+
+} // namespace dv
+
+dispatch_queue_t dispatch_get_main_queue()
+{
+    static auto* queue = new dispatch_queue_t(std::make_shared<dv::DispatchQueue>(
+        "com.apple.main-thread", dv::DispatchQueue::Kind::Main, dv::internal::PoolPriority::High));
+    return *queue;
+}
+
+dispatch_queue_t dispatch_get_global_queue(long priority, unsigned long)
+{
+    using dv::internal::PoolPriority;
+    // Never destroyed: pool threads may still use them while the process exits.
+    static auto* high = new dispatch_queue_t(makeGlobal("com.apple.root.high-priority", PoolPriority::High));
+    static auto* normal = new dispatch_queue_t(makeGlobal("com.apple.root.default-priority", PoolPriority::Default));
+    static auto* low = new dispatch_queue_t(makeGlobal("com.apple.root.low-priority", PoolPriority::Low));
+    static auto* background = new dispatch_queue_t(makeGlobal("com.apple.root.background-priority", PoolPriority::Background));
+    switch (priority) {
+    case DISPATCH_QUEUE_PRIORITY_HIGH:
+        return *high;
+    case DISPATCH_QUEUE_PRIORITY_LOW:
+        return *low;
+    case DISPATCH_QUEUE_PRIORITY_BACKGROUND:
+        return *background;
+    default:
+        return *normal;
+    }
+}
+
+dispatch_queue_t dispatch_queue_create(const char* label, dispatch_queue_attr_t attr)
+{
+    auto kind = attr == DISPATCH_QUEUE_CONCURRENT ? dv::DispatchQueue::Kind::Concurrent : dv::DispatchQueue::Kind::Serial;
+    return std::make_shared<dv::DispatchQueue>(label ? label : "", kind, dv::internal::PoolPriority::Default);
+}
+
+const char* dispatch_queue_get_label(const dispatch_queue_t& queue)
+{
+    if (!queue) {
+        auto* current = dv::DispatchQueue::current();
+        return current ? current->label().c_str() : "";
+    }
+    return queue->label().c_str();
+}
+
+void dispatch_async(const dispatch_queue_t& queue, dispatch_block_t block)
+{
+    if (queue)
+        queue->async(std::move(block), false);
+}
+
+void dispatch_sync(const dispatch_queue_t& queue, const dispatch_block_t& block)
+{
+    if (queue)
+        queue->sync(block, false);
+}
+
+void dispatch_barrier_async(const dispatch_queue_t& queue, dispatch_block_t block)
+{
+    if (queue)
+        queue->async(std::move(block), true);
+}
+
+void dispatch_barrier_sync(const dispatch_queue_t& queue, const dispatch_block_t& block)
+{
+    if (queue)
+        queue->sync(block, true);
+}
+
+void dispatch_after(dispatch_time_t when, const dispatch_queue_t& queue, dispatch_block_t block)
+{
+    if (!queue || !block || when == DISPATCH_TIME_FOREVER)
+        return;
+    NSTimeInterval deadline = dv::clockTimeOf(when);
+    if (deadline <= dv::Clock::current().now()) {
+        queue->async(std::move(block), false);
+        return;
+    }
+    dv::internal::AfterScheduler::shared().schedule(deadline, queue, std::move(block));
+}
+
+void dispatch_apply(std::size_t iterations, const dispatch_queue_t& queue, const std::function<void(std::size_t)>& block)
+{
+    if (!queue || !block)
+        return;
+    auto group = dispatch_group_create();
+    for (std::size_t i = 0; i < iterations; ++i)
+        dispatch_group_async(group, queue, [&block, i] { block(i); });
+    group->wait(dv::internal::noDeadline);
+}
+
+void dispatch_suspend(const dispatch_queue_t& queue)
+{
+    if (queue)
+        queue->suspend();
+}
+
+void dispatch_resume(const dispatch_queue_t& queue)
+{
+    if (queue)
+        queue->resume();
+}
+
+dispatch_time_t dispatch_time(dispatch_time_t when, std::int64_t delta)
+{
+    if (when == DISPATCH_TIME_FOREVER)
+        return DISPATCH_TIME_FOREVER;
+    double base = when == DISPATCH_TIME_NOW ? dv::Clock::current().now() * static_cast<double>(NSEC_PER_SEC)
+                                            : static_cast<double>(when);
+    double result = base + static_cast<double>(delta);
+    if (result < 1)
+        return 1; // 0 would read as "now" again
+    if (result >= static_cast<double>(DISPATCH_TIME_FOREVER))
+        return DISPATCH_TIME_FOREVER - 1;
+    return static_cast<dispatch_time_t>(std::llround(result));
+}
+
+dispatch_group_t dispatch_group_create() { return std::make_shared<dv::DispatchGroup>(); }
+
+void dispatch_group_enter(const dispatch_group_t& group)
+{
+    if (group)
+        group->enter();
+}
+
+void dispatch_group_leave(const dispatch_group_t& group)
+{
+    if (group)
+        group->leave();
+}
+
+void dispatch_group_async(const dispatch_group_t& group, const dispatch_queue_t& queue, dispatch_block_t block)
+{
+    if (!group || !queue)
+        return;
+    group->enter();
+    queue->async([group, block = std::move(block)] {
+        if (block)
+            block();
+        group->leave();
+    }, false);
+}
+
+void dispatch_group_notify(const dispatch_group_t& group, const dispatch_queue_t& queue, dispatch_block_t block)
+{
+    if (group && queue && block)
+        group->notify(queue, std::move(block));
+}
+
+long dispatch_group_wait(const dispatch_group_t& group, dispatch_time_t timeout)
+{
+    if (!group)
+        return 0;
+    return group->wait(dv::clockTimeOf(timeout)) ? 0 : 1;
+}
+
+dispatch_semaphore_t dispatch_semaphore_create(long value)
+{
+    if (value < 0)
+        return nullptr; // as the platform answers for a negative count
+    return std::make_shared<dv::DispatchSemaphore>(value);
+}
+
+long dispatch_semaphore_wait(const dispatch_semaphore_t& semaphore, dispatch_time_t timeout)
+{
+    if (!semaphore)
+        return 0;
+    return semaphore->wait(dv::clockTimeOf(timeout)) ? 0 : 1;
+}
+
+long dispatch_semaphore_signal(const dispatch_semaphore_t& semaphore)
+{
+    if (!semaphore)
+        return 0;
+    return semaphore->signal() ? 1 : 0;
+}
+
+void dispatch_once(dispatch_once_t* predicate, const dispatch_block_t& block)
+{
+    if (predicate && block)
+        std::call_once(*predicate, block);
+}

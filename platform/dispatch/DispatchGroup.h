@@ -1,0 +1,34 @@
+// DispatchGroup: counts blocks in flight (enter/leave, or dispatch_group_async) and runs its
+// notify blocks on their queues once the count falls to zero. Safe from any thread; a leave
+// without a matching enter is a programming error and stops on an assertion.
+#pragma once
+
+#include "platform/base/Forward.h"
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace dv {
+
+class DispatchQueue;
+
+class DispatchGroup {
+public:
+    void enter();
+    void leave();
+    void notify(std::shared_ptr<DispatchQueue> queue, std::function<void()> block);
+    // Clock-time deadline (infinity for none); answers whether the group emptied.
+    bool wait(NSTimeInterval deadline);
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_emptied;
+    long m_count = 0;
+    std::vector<std::pair<std::shared_ptr<DispatchQueue>, std::function<void()>>> m_notify;
+};
+
+} // namespace dv

@@ -1,0 +1,179 @@
+#include "platform/base/ClassBuilder.h"
+#include "platform/base/NSDate.h"
+#include "platform/base/NSLog.h"
+#include "platform/base/NSString.h"
+#include "platform/dispatch/NSCondition.h"
+#include "platform/dispatch/NSRecursiveLock.h"
+#include "platform/dispatch/internal/Waiting.h"
+
+#include <cassert>
+
+DV_DEFINE_CLASS(NSLock)
+DV_DEFINE_CLASS(NSRecursiveLock)
+DV_DEFINE_CLASS(NSCondition)
+
+namespace {
+
+NSTimeInterval deadlineOf(const Ref<NSDate>& limit)
+{
+    return limit ? limit->timeIntervalSinceReferenceDate() : dv::Clock::current().now();
+}
+
+} // namespace
+
+bool NSLock::lockUntil(NSTimeInterval deadline)
+{
+    std::unique_lock state(m_state);
+    if (m_held && m_owner == std::this_thread::get_id()) {
+        NSLog("*** -[NSLock lock]: deadlock (%@)", m_name);
+        assert(false && "NSLock locked twice on one thread");
+    }
+    if (!dv::internal::waitUntilClock(m_released, state, deadline, [&] { return !m_held; }))
+        return false;
+    m_held = true;
+    m_owner = std::this_thread::get_id();
+    return true;
+}
+
+void NSLock::lock() { (void)lockUntil(dv::internal::noDeadline); }
+
+bool NSLock::tryLock()
+{
+    std::lock_guard state(m_state);
+    if (m_held)
+        return false;
+    m_held = true;
+    m_owner = std::this_thread::get_id();
+    return true;
+}
+
+bool NSLock::lockBeforeDate(const Ref<NSDate>& limit) { return lockUntil(deadlineOf(limit)); }
+
+void NSLock::unlock()
+{
+    {
+        std::lock_guard state(m_state);
+        if (!m_held) {
+            NSLog("*** -[NSLock unlock]: lock (%@) unlocked when not locked", m_name);
+            return;
+        }
+        m_held = false;
+        m_owner = {};
+    }
+    m_released.notify_one();
+}
+
+Ref<NSString> NSLock::name() const
+{
+    std::lock_guard state(m_state);
+    return m_name;
+}
+
+void NSLock::setName(const Ref<NSString>& name)
+{
+    std::lock_guard state(m_state);
+    m_name = name;
+}
+
+bool NSRecursiveLock::lockUntil(NSTimeInterval deadline)
+{
+    std::unique_lock state(m_state);
+    auto me = std::this_thread::get_id();
+    if (m_depth > 0 && m_owner == me) {
+        ++m_depth;
+        return true;
+    }
+    if (!dv::internal::waitUntilClock(m_released, state, deadline, [&] { return m_depth == 0; }))
+        return false;
+    m_depth = 1;
+    m_owner = me;
+    return true;
+}
+
+void NSRecursiveLock::lock() { (void)lockUntil(dv::internal::noDeadline); }
+
+bool NSRecursiveLock::tryLock()
+{
+    std::lock_guard state(m_state);
+    auto me = std::this_thread::get_id();
+    if (m_depth > 0 && m_owner != me)
+        return false;
+    ++m_depth;
+    m_owner = me;
+    return true;
+}
+
+bool NSRecursiveLock::lockBeforeDate(const Ref<NSDate>& limit) { return lockUntil(deadlineOf(limit)); }
+
+void NSRecursiveLock::unlock()
+{
+    {
+        std::lock_guard state(m_state);
+        if (m_depth == 0 || m_owner != std::this_thread::get_id()) {
+            NSLog("*** -[NSRecursiveLock unlock]: lock (%@) unlocked from a thread that does not hold it", m_name);
+            return;
+        }
+        if (--m_depth > 0)
+            return;
+        m_owner = {};
+    }
+    m_released.notify_one();
+}
+
+Ref<NSString> NSRecursiveLock::name() const
+{
+    std::lock_guard state(m_state);
+    return m_name;
+}
+
+void NSRecursiveLock::setName(const Ref<NSString>& name)
+{
+    std::lock_guard state(m_state);
+    m_name = name;
+}
+
+void NSCondition::lock() { m_mutex.lock(); }
+
+void NSCondition::unlock() { m_mutex.unlock(); }
+
+void NSCondition::wait()
+{
+    // The caller holds m_mutex; adopt it for the wait and hand it back held.
+    std::unique_lock held(m_mutex, std::adopt_lock);
+    dv::internal::BlockingScope blocking;
+    m_condition.wait(held);
+    held.release();
+}
+
+bool NSCondition::waitUntilDate(const Ref<NSDate>& limit)
+{
+    std::unique_lock held(m_mutex, std::adopt_lock);
+    auto seen = m_signals.load();
+    bool signalled = dv::internal::waitUntilClock(m_condition, held, deadlineOf(limit), [&] { return m_signals.load() != seen; });
+    held.release();
+    return signalled;
+}
+
+void NSCondition::signal()
+{
+    ++m_signals;
+    m_condition.notify_one();
+}
+
+void NSCondition::broadcast()
+{
+    ++m_signals;
+    m_condition.notify_all();
+}
+
+Ref<NSString> NSCondition::name() const
+{
+    std::lock_guard lock(m_nameLock);
+    return m_name;
+}
+
+void NSCondition::setName(const Ref<NSString>& name)
+{
+    std::lock_guard lock(m_nameLock);
+    m_name = name;
+}

@@ -1,0 +1,373 @@
+#include "platform/dispatch/NSRunLoop.h"
+
+#include "platform/base/NSDate.h"
+#include "platform/base/ClassBuilder.h"
+#include "platform/base/NSString.h"
+#include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/NSPort.h"
+#include "platform/dispatch/NSThread.h"
+#include "platform/dispatch/NSTimer.h"
+#include "platform/dispatch/internal/MainThread.h"
+#include "platform/dispatch/internal/Waiting.h"
+
+#include <algorithm>
+#include <chrono>
+
+DV_DEFINE_CLASS(NSRunLoop)
+DV_DEFINE_CLASS(NSPort)
+DV_DEFINE_CLASS(NSMachPort)
+
+Ref<NSPort> NSPort::port() { return alloc<NSMachPort>(); }
+Ref<NSPort> NSMachPort::port() { return alloc<NSMachPort>(); }
+
+const char* const NSDefaultRunLoopMode = "kCFRunLoopDefaultMode";
+const char* const NSRunLoopCommonModes = "kCFRunLoopCommonModes";
+const char* const UITrackingRunLoopMode = "UITrackingRunLoopMode";
+
+namespace dv::internal {
+
+void wakeMainRunLoop() { NSRunLoop::mainRunLoop()->wakeUp(); }
+
+} // namespace dv::internal
+
+NSRunLoop::~NSRunLoop() = default;
+
+Ref<NSRunLoop> NSRunLoop::currentRunLoop() { return NSThread::currentThread()->runLoop(); }
+
+Ref<NSRunLoop> NSRunLoop::mainRunLoop() { return NSThread::mainThread()->runLoop(); }
+
+Ref<NSString> NSRunLoop::currentMode() const
+{
+    std::lock_guard lock(m_lock);
+    return m_modeStack.empty() ? nil : NSString::fromUTF8(m_modeStack.back());
+}
+
+bool NSRunLoop::modeMatches(const std::vector<std::string>& modes, std::string_view mode)
+{
+    if (modes.empty())
+        return mode == NSDefaultRunLoopMode || mode == UITrackingRunLoopMode;
+    for (auto& m : modes) {
+        if (m == mode)
+            return true;
+        if (m == NSRunLoopCommonModes && (mode == NSDefaultRunLoopMode || mode == UITrackingRunLoopMode))
+            return true;
+    }
+    return false;
+}
+
+void NSRunLoop::addTimer(const Ref<NSTimer>& timer, std::string_view mode)
+{
+    if (!timer || !timer->isValid())
+        return;
+    {
+        std::lock_guard lock(m_lock);
+        auto it = std::find_if(m_timers.begin(), m_timers.end(), [&](auto& e) { return e.timer == timer; });
+        if (it == m_timers.end()) {
+            m_timers.push_back({timer, {std::string(mode)}});
+            timer->attachTo(self<NSRunLoop>());
+        }
+        else if (std::find(it->modes.begin(), it->modes.end(), mode) == it->modes.end())
+            it->modes.emplace_back(mode);
+    }
+    wakeUp();
+}
+
+void NSRunLoop::addPort(const Ref<NSPort>& port, std::string_view mode)
+{
+    if (!port)
+        return;
+    {
+        std::lock_guard lock(m_lock);
+        m_ports.emplace_back(port, std::string(mode));
+    }
+    wakeUp();
+}
+
+void NSRunLoop::removePort(const Ref<NSPort>& port, std::string_view mode)
+{
+    {
+        std::lock_guard lock(m_lock);
+        std::erase_if(m_ports, [&](auto& entry) { return entry.first == port && entry.second == mode; });
+    }
+    wakeUp();
+}
+
+void NSRunLoop::performBlock(std::function<void()> block) { performInModes({}, std::move(block)); }
+
+void NSRunLoop::performInModes(const std::vector<std::string>& modes, std::function<void()> block)
+{
+    if (!block)
+        return;
+    {
+        std::lock_guard lock(m_lock);
+        m_performs.push_back({modes, std::move(block)});
+    }
+    wakeUp();
+}
+
+void NSRunLoop::wakeUp()
+{
+    {
+        std::lock_guard lock(m_lock);
+        m_wakeRequested = true;
+    }
+    m_wake.notify_all();
+}
+
+void NSRunLoop::stop()
+{
+    {
+        std::lock_guard lock(m_lock);
+        m_stopRequested = true;
+        m_wakeRequested = true;
+    }
+    m_wake.notify_all();
+}
+
+std::uint64_t NSRunLoop::addEndOfTurnObserver(std::function<void()> observer)
+{
+    std::lock_guard lock(m_lock);
+    auto token = m_nextToken++;
+    m_endOfTurn.emplace_back(token, std::move(observer));
+    return token;
+}
+
+void NSRunLoop::removeEndOfTurnObserver(std::uint64_t token)
+{
+    std::lock_guard lock(m_lock);
+    std::erase_if(m_endOfTurn, [&](auto& e) { return e.first == token; });
+}
+
+void NSRunLoop::cancelPerforms(const NSObject* target, SEL selector, const NSObject* argument, bool anySelector)
+{
+    std::vector<Ref<NSTimer>> cancelled;
+    {
+        std::lock_guard lock(m_lock);
+        for (auto& entry : m_timers)
+            if (entry.timer->matchesPerform(target, selector, argument, anySelector))
+                cancelled.push_back(entry.timer);
+        std::erase_if(m_timers, [&](auto& e) { return std::find(cancelled.begin(), cancelled.end(), e.timer) != cancelled.end(); });
+    }
+    for (auto& timer : cancelled)
+        timer->invalidate();
+}
+
+bool NSRunLoop::hasSourcesLocked() const
+{
+    if (m_isMain || !m_performs.empty() || !m_ports.empty())
+        return true;
+    return std::any_of(m_timers.begin(), m_timers.end(), [](auto& e) { return e.timer->isValid(); });
+}
+
+bool NSRunLoop::readyLocked(std::string_view mode) const
+{
+    if (m_wakeRequested || m_stopRequested)
+        return true;
+    for (auto& perform : m_performs)
+        if (modeMatches(perform.modes, mode))
+            return true;
+    return m_isMain && dispatch_get_main_queue()->hasPendingMain();
+}
+
+NSTimeInterval NSRunLoop::nextTimerTime(std::string_view mode)
+{
+    std::lock_guard lock(m_lock);
+    NSTimeInterval next = dv::internal::noDeadline;
+    for (auto& entry : m_timers)
+        if (modeMatches(entry.modes, mode) && entry.timer->isValid())
+            next = std::min(next, entry.timer->fireTime());
+    return next;
+}
+
+Ref<NSDate> NSRunLoop::limitDateForMode(std::string_view mode)
+{
+    NSTimeInterval next = nextTimerTime(mode);
+    return next == dv::internal::noDeadline ? nil : NSDate::dateWithTimeIntervalSinceReferenceDate(next);
+}
+
+bool NSRunLoop::doWork(std::string_view mode)
+{
+    bool handled = false;
+
+    // Blocks queued before this turn began, in order; later ones wait for the next turn.
+    std::vector<std::function<void()>> blocks;
+    {
+        std::lock_guard lock(m_lock);
+        for (auto it = m_performs.begin(); it != m_performs.end();) {
+            if (modeMatches(it->modes, mode)) {
+                blocks.push_back(std::move(it->block));
+                it = m_performs.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto& block : blocks) {
+        block();
+        block = nullptr;
+        handled = true;
+    }
+
+    if (m_isMain && dispatch_get_main_queue()->drainMain() > 0)
+        handled = true;
+
+    // Due timers, earliest first. Invalid ones leave the loop (and with them their targets).
+    NSTimeInterval now = dv::Clock::current().now();
+    std::vector<Ref<NSTimer>> due;
+    {
+        std::lock_guard lock(m_lock);
+        std::erase_if(m_timers, [](auto& e) { return !e.timer->isValid(); });
+        for (auto& entry : m_timers)
+            if (modeMatches(entry.modes, mode) && entry.timer->fireTime() <= now)
+                due.push_back(entry.timer);
+    }
+    std::stable_sort(due.begin(), due.end(), [](auto& a, auto& b) { return a->fireTime() < b->fireTime(); });
+    for (auto& timer : due) {
+        timer->fireIfDue(now);
+        handled = true;
+    }
+    if (!due.empty()) {
+        std::lock_guard lock(m_lock);
+        std::erase_if(m_timers, [](auto& e) { return !e.timer->isValid(); });
+    }
+    return handled;
+}
+
+void NSRunLoop::endTurn()
+{
+    std::vector<std::function<void()>> observers;
+    {
+        std::lock_guard lock(m_lock);
+        for (auto& [token, observer] : m_endOfTurn)
+            observers.push_back(observer);
+    }
+    for (auto& observer : observers)
+        observer();
+}
+
+bool NSRunLoop::runTurn(std::string_view mode, NSTimeInterval clockDeadline, double realMaxWait)
+{
+    {
+        std::lock_guard lock(m_lock);
+        m_modeStack.emplace_back(mode);
+    }
+    bool handled = doWork(mode);
+    if (!handled && realMaxWait > 0) {
+        {
+            std::unique_lock lock(m_lock);
+            NSTimeInterval wakeAt = clockDeadline;
+            for (auto& entry : m_timers)
+                if (modeMatches(entry.modes, mode) && entry.timer->isValid())
+                    wakeAt = std::min(wakeAt, entry.timer->fireTime());
+            auto realLimit = std::chrono::steady_clock::time_point::max();
+            if (realMaxWait < 1e9)
+                realLimit = std::chrono::steady_clock::now()
+                    + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(realMaxWait));
+            dv::internal::waitUntilClock(m_wake, lock, wakeAt, [&] { return readyLocked(mode); }, realLimit);
+            m_wakeRequested = false;
+        }
+        handled = doWork(mode);
+    }
+    endTurn();
+    {
+        std::lock_guard lock(m_lock);
+        m_modeStack.pop_back();
+    }
+    return handled;
+}
+
+bool NSRunLoop::runModeBeforeDate(std::string_view mode, const Ref<NSDate>& limitDate)
+{
+    {
+        std::lock_guard lock(m_lock);
+        if (!hasSourcesLocked())
+            return false;
+    }
+    NSTimeInterval deadline = limitDate ? limitDate->timeIntervalSinceReferenceDate() : dv::internal::noDeadline;
+    runTurn(mode, deadline, 1e18);
+    return true;
+}
+
+void NSRunLoop::runUntilDate(const Ref<NSDate>& limitDate)
+{
+    NSTimeInterval deadline = limitDate ? limitDate->timeIntervalSinceReferenceDate() : dv::internal::noDeadline;
+    while (dv::Clock::current().now() < deadline) {
+        if (!runModeBeforeDate(NSDefaultRunLoopMode, limitDate))
+            return;
+        std::lock_guard lock(m_lock);
+        if (std::exchange(m_stopRequested, false))
+            return;
+    }
+}
+
+void NSRunLoop::run()
+{
+    for (;;) {
+        if (!runModeBeforeDate(NSDefaultRunLoopMode, nil))
+            return;
+        std::lock_guard lock(m_lock);
+        if (std::exchange(m_stopRequested, false))
+            return;
+    }
+}
+
+bool NSRunLoop::runUntil(const std::function<bool()>& condition, double realTimeout)
+{
+    using std::chrono::steady_clock;
+    auto limit = steady_clock::now() + std::chrono::duration_cast<steady_clock::duration>(std::chrono::duration<double>(realTimeout));
+    for (;;) {
+        if (condition())
+            return true;
+        auto now = steady_clock::now();
+        if (now >= limit)
+            return condition();
+        // Short waits, so that a condition changed by another thread without waking the loop is
+        // seen promptly.
+        double remaining = std::chrono::duration<double>(limit - now).count();
+        runTurn(NSDefaultRunLoopMode, dv::internal::noDeadline, std::min(remaining, 0.002));
+        std::lock_guard lock(m_lock);
+        m_stopRequested = false;
+    }
+}
+
+void performSelectorWithObjectAfterDelay(const id& target, SEL selector, const id& argument, NSTimeInterval delay)
+{
+    performSelectorWithObjectAfterDelayInModes(target, selector, argument, delay, {NSDefaultRunLoopMode});
+}
+
+void performSelectorWithObjectAfterDelayInModes(const id& target, SEL selector, const id& argument, NSTimeInterval delay,
+                                                const std::vector<std::string>& modes)
+{
+    if (!target || !selector)
+        return;
+    auto timer = NSTimer::performTimer(delay, {target, selector, argument, nullptr}, {});
+    auto loop = NSRunLoop::currentRunLoop();
+    for (auto& mode : modes)
+        loop->addTimer(timer, mode);
+}
+
+void performBlockAfterDelay(const id& target, NSTimeInterval delay, std::function<void()> block, const void* tag)
+{
+    if (!block)
+        return;
+    auto timer = NSTimer::performTimer(delay, {target, SEL(), nil, tag}, std::move(block));
+    NSRunLoop::currentRunLoop()->addTimer(timer, NSDefaultRunLoopMode);
+}
+
+void cancelPreviousPerformRequestsWithTarget(const id& target)
+{
+    if (target)
+        NSRunLoop::currentRunLoop()->cancelPerforms(target.get(), SEL(), nullptr, true);
+}
+
+void cancelPreviousPerformRequestsWithTarget(const id& target, SEL selector, const id& argument)
+{
+    if (target)
+        NSRunLoop::currentRunLoop()->cancelPerforms(target.get(), selector, argument.get(), false);
+}
+
+void cancelPreviousPerformBlockRequests(const id& target, const void* tag)
+{
+    if (target && tag)
+        NSRunLoop::currentRunLoop()->cancelPerforms(target.get(), SEL(), static_cast<const NSObject*>(tag), false);
+}

@@ -1,0 +1,131 @@
+// NSRunLoop: the event loop of one thread. The main thread's loop drains the main queue, fires
+// timers and delayed performs by mode, runs blocks other threads hand it, and at the end of each
+// turn calls the end-of-turn observers (the UI's layout and display pass). Other threads get a
+// loop on demand; it runs only while the thread runs it.
+//
+//   NSRunLoop::currentRunLoop()->addTimer(timer, NSRunLoopCommonModes);
+//   NSRunLoop::mainRunLoop()->performBlock([] { ... });       // from any thread
+//   NSRunLoop::currentRunLoop()->runUntil([&] { return done; }, 5);  // tests: bounded pump
+//
+// A loop's own methods (run…, addTimer) are called on its thread; performBlock, wakeUp and stop
+// may be called from any thread.
+#pragma once
+
+#include "platform/base/NSObject.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class NSPort;
+class NSTimer;
+class NSThread;
+
+extern const char* const NSDefaultRunLoopMode;  // "kCFRunLoopDefaultMode"
+extern const char* const NSRunLoopCommonModes;  // "kCFRunLoopCommonModes": default and tracking
+extern const char* const UITrackingRunLoopMode; // "UITrackingRunLoopMode"
+
+class NSRunLoop : public NSObject {
+    DV_CLASS(NSRunLoop, NSObject)
+
+    NSRunLoop() = default;
+    ~NSRunLoop() override;
+
+    static Ref<NSRunLoop> currentRunLoop();
+    static Ref<NSRunLoop> mainRunLoop();
+
+    // The mode the loop is running in, nil when it is not running.
+    Ref<NSString> currentMode() const;
+
+    void addTimer(const Ref<NSTimer>& timer, std::string_view mode);
+    // A port is a source: while one is added, the loop has something to wait for.
+    void addPort(const Ref<NSPort>& port, std::string_view mode);
+    void removePort(const Ref<NSPort>& port, std::string_view mode);
+    // Runs until stop(); returns at once when the loop has nothing to wait for (no timer, no
+    // queued block, not the main loop), as the platform's does.
+    void run();
+    void runUntilDate(const Ref<NSDate>& limitDate);
+    // One turn in `mode`: handles what is ready, or waits for the first thing to handle or for
+    // the limit date. False when the loop has nothing to wait for.
+    bool runModeBeforeDate(std::string_view mode, const Ref<NSDate>& limitDate);
+    // The fire date of the next timer in `mode`, nil when there is none.
+    Ref<NSDate> limitDateForMode(std::string_view mode);
+
+    // Queues a block for the loop's next turn in the common modes (or in `modes`), from any thread.
+    void performBlock(std::function<void()> block);
+    void performInModes(const std::vector<std::string>& modes, std::function<void()> block);
+
+    // Makes the innermost run… call return after its current turn; run() stops looping.
+    void stop();
+    void wakeUp();
+
+    // Runs turns in the default mode until `condition` holds or `realTimeout` seconds of real
+    // time pass (the bound protects tests from hanging; it does not read the process clock).
+    // Answers the condition's last value.
+    bool runUntil(const std::function<bool()>& condition, double realTimeout);
+
+    // Called at the end of every turn, on the loop's thread, in the order added.
+    std::uint64_t addEndOfTurnObserver(std::function<void()> observer);
+    void removeEndOfTurnObserver(std::uint64_t token);
+
+    // Delayed performs on this loop (see NSObject+performing functions below).
+    void cancelPerforms(const NSObject* target, SEL selector, const NSObject* argument, bool anySelector);
+
+    // For the manual clock: one turn in `mode` without waiting past `realMaxWait` seconds;
+    // answers whether anything was handled. And the next timer date in clock seconds.
+    bool runTurn(std::string_view mode, NSTimeInterval clockDeadline, double realMaxWait);
+    NSTimeInterval nextTimerTime(std::string_view mode);
+
+    // The main loop's thread is the main thread; others record their thread here.
+    bool isMain() const { return m_isMain; }
+    void markMain() { m_isMain = true; }
+
+private:
+    struct Perform {
+        std::vector<std::string> modes; // empty: common modes
+        std::function<void()> block;
+    };
+    struct TimerEntry {
+        Ref<NSTimer> timer;
+        std::vector<std::string> modes;
+    };
+
+    static bool modeMatches(const std::vector<std::string>& modes, std::string_view mode);
+    bool hasSourcesLocked() const;
+    bool readyLocked(std::string_view mode) const;
+    bool doWork(std::string_view mode);
+    void endTurn();
+
+    mutable std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::deque<Perform> m_performs;
+    std::vector<TimerEntry> m_timers;
+    std::vector<std::pair<Ref<NSPort>, std::string>> m_ports;
+    std::vector<std::pair<std::uint64_t, std::function<void()>>> m_endOfTurn;
+    std::uint64_t m_nextToken = 1;
+    bool m_wakeRequested = false;
+    bool m_stopRequested = false;
+    std::vector<std::string> m_modeStack;
+    bool m_isMain = false;
+};
+
+// The platform's delayed performing, as functions on the receiver: the current thread's loop
+// sends `selector` (with `argument`) to `target` after `delay` seconds of clock time, in the
+// default mode or in `modes`. Target and argument are kept until the call is made or cancelled.
+void performSelectorWithObjectAfterDelay(const id& target, SEL selector, const id& argument, NSTimeInterval delay);
+void performSelectorWithObjectAfterDelayInModes(const id& target, SEL selector, const id& argument, NSTimeInterval delay,
+                                                const std::vector<std::string>& modes);
+// The same with a block in place of a selector; `tag` lets a later cancel pick this call out
+// among the target's others (null matches only a cancel of every request of the target).
+void performBlockAfterDelay(const id& target, NSTimeInterval delay, std::function<void()> block, const void* tag = nullptr);
+// Cancels, on the current thread's loop, every delayed perform for `target`, or those with the
+// given selector and an equal argument.
+void cancelPreviousPerformRequestsWithTarget(const id& target);
+void cancelPreviousPerformRequestsWithTarget(const id& target, SEL selector, const id& argument);
+// Cancels the block performs of `target` made with `tag`.
+void cancelPreviousPerformBlockRequests(const id& target, const void* tag);

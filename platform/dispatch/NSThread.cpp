@@ -1,0 +1,202 @@
+#include "platform/dispatch/NSThread.h"
+
+#include "platform/base/ClassBuilder.h"
+#include "platform/base/NSString.h"
+#include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/NSRunLoop.h"
+#include "platform/dispatch/internal/WorkerPool.h"
+
+#include <condition_variable>
+#include <pthread.h>
+#include <thread>
+
+DV_DEFINE_CLASS(NSThread)
+
+namespace {
+
+thread_local Ref<NSThread> t_current;
+
+void setSystemThreadName(const Ref<NSString>& name)
+{
+    // The system keeps at most 15 bytes; enough to tell threads apart in a debugger.
+    std::string text = name ? name->utf8().substr(0, 15) : std::string();
+    pthread_setname_np(pthread_self(), text.c_str());
+}
+
+} // namespace
+
+NSThread::NSThread() : m_runLoop(alloc<NSRunLoop>()) { }
+
+NSThread::~NSThread() = default;
+
+Ref<NSThread> NSThread::initWithBlock(std::function<void()> block)
+{
+    m_block = std::move(block);
+    return self<NSThread>();
+}
+
+Ref<NSThread> NSThread::initWithTarget(const id& target, SEL selector, const id& argument)
+{
+    m_target = target;
+    m_selector = selector;
+    m_argument = argument;
+    return self<NSThread>();
+}
+
+void NSThread::detachNewThreadWithBlock(std::function<void()> block)
+{
+    alloc<NSThread>()->initWithBlock(std::move(block))->start();
+}
+
+void NSThread::detachNewThreadSelector(SEL selector, const id& target, const id& argument)
+{
+    alloc<NSThread>()->initWithTarget(target, selector, argument)->start();
+}
+
+Ref<NSThread> NSThread::mainThread()
+{
+    // Never destroyed: threads may still reach the main loop while the process exits.
+    static auto* main = [] {
+        auto thread = new Ref<NSThread>(alloc<NSThread>());
+        (*thread)->m_runLoop->markMain();
+        (*thread)->m_name = NSString::fromUTF8("main");
+        (*thread)->m_started = true;
+        (*thread)->m_executing = true;
+        return thread;
+    }();
+    return *main;
+}
+
+Ref<NSThread> NSThread::currentThread()
+{
+    if (dv::isMainThread())
+        return mainThread();
+    if (!t_current)
+        t_current = alloc<NSThread>(); // a pool thread or one started outside NSThread
+    return t_current;
+}
+
+bool NSThread::isMainThread() { return dv::isMainThread(); }
+
+bool NSThread::isMain() const { return this == mainThread().get(); }
+
+void NSThread::bindToCurrentThread()
+{
+    t_current = self<NSThread>();
+    setSystemThreadName(name());
+}
+
+void NSThread::start()
+{
+    if (m_started.exchange(true))
+        return;
+    m_executing = true;
+    // The running thread keeps its NSThread (and so its run loop) alive until it ends.
+    std::thread([self = self<NSThread>()] {
+        self->bindToCurrentThread();
+        self->main();
+        self->m_executing = false;
+        self->m_finished = true;
+        std::lock_guard lock(self->m_lock);
+        self->m_block = nullptr;
+        self->m_target = nil;
+        self->m_argument = nil;
+        t_current = nil;
+    }).detach();
+}
+
+void NSThread::main()
+{
+    std::function<void()> block;
+    id target, argument;
+    SEL selector;
+    {
+        std::lock_guard lock(m_lock);
+        block = m_block;
+        target = m_target;
+        selector = m_selector;
+        argument = m_argument;
+    }
+    if (block) {
+        block();
+    } else if (target && selector) {
+        id args[] = {argument};
+        target->performSelector(selector, args);
+    }
+}
+
+Ref<NSString> NSThread::name() const
+{
+    std::lock_guard lock(m_lock);
+    return m_name;
+}
+
+void NSThread::setName(const Ref<NSString>& name)
+{
+    {
+        std::lock_guard lock(m_lock);
+        m_name = name;
+    }
+    if (t_current.get() == this)
+        setSystemThreadName(name);
+}
+
+void performBlockOnThread(const Ref<NSThread>& thread, std::function<void()> block, WaitUntilDone wait,
+                          const std::vector<std::string>& modes)
+{
+    if (!thread || !block)
+        return;
+    if (wait == WaitUntilDone::yes && thread == NSThread::currentThread()) {
+        block();
+        return;
+    }
+    auto loop = thread->runLoop();
+    if (wait == WaitUntilDone::no) {
+        loop->performInModes(modes, std::move(block));
+        return;
+    }
+    struct Done {
+        std::mutex lock;
+        std::condition_variable cv;
+        bool done = false;
+    };
+    auto done = std::make_shared<Done>();
+    loop->performInModes(modes, [block = std::move(block), done] {
+        block();
+        {
+            std::lock_guard guard(done->lock);
+            done->done = true;
+        }
+        done->cv.notify_all();
+    });
+    dv::internal::BlockingScope blocking;
+    std::unique_lock guard(done->lock);
+    done->cv.wait(guard, [&] { return done->done; });
+}
+
+void performBlockOnMainThread(std::function<void()> block, WaitUntilDone wait)
+{
+    performBlockOnThread(NSThread::mainThread(), std::move(block), wait);
+}
+
+void performSelectorOnThread(const id& target, SEL selector, const Ref<NSThread>& thread, const id& argument, WaitUntilDone wait)
+{
+    if (!target || !selector)
+        return;
+    // Target and argument are kept until the call has been made, as on the platform.
+    performBlockOnThread(thread, [target, selector, argument] {
+        id args[] = {argument};
+        target->performSelector(selector, args);
+    }, wait);
+}
+
+void performSelectorOnMainThread(const id& target, SEL selector, const id& argument, WaitUntilDone wait)
+{
+    performSelectorOnThread(target, selector, NSThread::mainThread(), argument, wait);
+}
+
+void performSelectorInBackground(const id& target, SEL selector, const id& argument)
+{
+    if (target && selector)
+        NSThread::detachNewThreadSelector(selector, target, argument);
+}

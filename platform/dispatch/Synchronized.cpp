@@ -1,0 +1,55 @@
+#include "platform/dispatch/Synchronized.h"
+
+#include "platform/dispatch/internal/WorkerPool.h"
+
+#include <mutex>
+#include <unordered_map>
+
+namespace dv {
+
+namespace {
+
+struct Entry {
+    std::recursive_mutex mutex;
+    int users = 0;
+};
+
+std::mutex s_tableLock;
+std::unordered_map<const void*, Entry*>* s_table = new std::unordered_map<const void*, Entry*>;
+
+} // namespace
+
+Synchronized::Synchronized(const void* object) : m_object(object), m_entry(nullptr)
+{
+    if (!object)
+        return; // @synchronized(nil) takes no lock, as on the platform
+    Entry* entry;
+    {
+        std::lock_guard lock(s_tableLock);
+        auto& slot = (*s_table)[object];
+        if (!slot)
+            slot = new Entry;
+        entry = slot;
+        ++entry->users;
+    }
+    if (!entry->mutex.try_lock()) {
+        internal::BlockingScope blocking;
+        entry->mutex.lock();
+    }
+    m_entry = entry;
+}
+
+Synchronized::~Synchronized()
+{
+    if (!m_entry)
+        return;
+    auto* entry = static_cast<Entry*>(m_entry);
+    entry->mutex.unlock();
+    std::lock_guard lock(s_tableLock);
+    if (--entry->users == 0) {
+        s_table->erase(m_object);
+        delete entry;
+    }
+}
+
+} // namespace dv

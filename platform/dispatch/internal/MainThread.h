@@ -1,0 +1,13 @@
+// Links between the dispatch layer and the main run loop, which live in different files.
+#pragma once
+
+#include <string_view>
+
+namespace dv::internal {
+
+// Wakes the main thread's run loop so that it drains the main queue.
+void wakeMainRunLoop();
+// A dispatch_sync that would wait for itself: logged in every build, an assertion in debug.
+void reportSyncDeadlock(std::string_view label);
+
+} // namespace dv::internal

@@ -1,0 +1,139 @@
+#include "platform/dispatch/internal/WorkerPool.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace dv::internal {
+
+namespace {
+thread_local bool t_isPoolThread = false;
+thread_local int t_blockDepth = 0;
+constexpr int levelCount = 4;
+// An idle thread above the soft limit leaves after this long without work.
+constexpr auto idleExit = std::chrono::seconds(5);
+} // namespace
+
+struct WorkerPool::State {
+    std::mutex lock;
+    std::condition_variable wake;
+    std::deque<std::function<void()>> jobs[levelCount];
+    std::size_t queued = 0;
+    int threads = 0;
+    int idle = 0;
+    int blocked = 0;
+    int softLimit = 4;
+};
+
+WorkerPool& WorkerPool::shared()
+{
+    // Never destroyed: detached pool threads may still run while the process exits.
+    static WorkerPool* pool = new WorkerPool;
+    return *pool;
+}
+
+WorkerPool::WorkerPool() : m_state(new State)
+{
+    m_state->softLimit = std::max(4, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+bool WorkerPool::isPoolThread() { return t_isPoolThread; }
+
+int WorkerPool::threadCount() const
+{
+    std::lock_guard lock(m_state->lock);
+    return m_state->threads;
+}
+
+void WorkerPool::submit(std::function<void()> job, PoolPriority priority)
+{
+    auto& s = *m_state;
+    std::unique_lock lock(s.lock);
+    s.jobs[static_cast<int>(priority)].push_back(std::move(job));
+    ++s.queued;
+    if (s.idle > 0 && static_cast<int>(s.queued) <= s.idle) {
+        lock.unlock();
+        s.wake.notify_one();
+        return;
+    }
+    if (s.threads - s.blocked < s.softLimit && s.threads < hardLimit)
+        spawnLocked();
+    else if (s.idle > 0) {
+        lock.unlock();
+        s.wake.notify_one();
+    }
+}
+
+void WorkerPool::spawnLocked()
+{
+    ++m_state->threads;
+    std::thread([this] { workerMain(); }).detach();
+}
+
+void WorkerPool::workerMain()
+{
+    t_isPoolThread = true;
+    auto& s = *m_state;
+    std::unique_lock lock(s.lock);
+    for (;;) {
+        if (s.queued == 0) {
+            ++s.idle;
+            bool woke = s.wake.wait_for(lock, idleExit, [&] { return s.queued > 0; });
+            --s.idle;
+            if (!woke && s.threads > s.softLimit) {
+                --s.threads;
+                return;
+            }
+            if (!woke)
+                continue;
+        }
+        std::function<void()> job;
+        for (int level = levelCount - 1; level >= 0; --level) {
+            if (!s.jobs[level].empty()) {
+                job = std::move(s.jobs[level].front());
+                s.jobs[level].pop_front();
+                break;
+            }
+        }
+        --s.queued;
+        lock.unlock();
+        job();
+        job = nullptr; // captured state dies outside the pool lock
+        lock.lock();
+    }
+}
+
+void WorkerPool::willBlock()
+{
+    auto& s = *m_state;
+    std::unique_lock lock(s.lock);
+    ++s.blocked;
+    // Work waiting behind a blocked thread gets a thread of its own.
+    if (s.queued > static_cast<std::size_t>(s.idle) && s.threads - s.blocked < s.softLimit && s.threads < hardLimit)
+        spawnLocked();
+}
+
+void WorkerPool::didUnblock()
+{
+    std::lock_guard lock(m_state->lock);
+    --m_state->blocked;
+}
+
+BlockingScope::BlockingScope() : m_active(t_isPoolThread && t_blockDepth++ == 0)
+{
+    if (m_active)
+        WorkerPool::shared().willBlock();
+}
+
+BlockingScope::~BlockingScope()
+{
+    if (t_isPoolThread)
+        --t_blockDepth;
+    if (m_active)
+        WorkerPool::shared().didUnblock();
+}
+
+} // namespace dv::internal
