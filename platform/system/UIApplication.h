@@ -48,6 +48,9 @@ class UIApplication : public NSObject {
     UIApplicationState applicationState() const { return m_state; }
     NSInteger applicationIconBadgeNumber() const { return m_badge; }
     void setApplicationIconBadgeNumber(NSInteger badge) { m_badge = badge; }
+    // The status bar's network activity spinner (headless: only remembered).
+    bool isNetworkActivityIndicatorVisible() const { return m_networkActivityIndicatorVisible; }
+    void setNetworkActivityIndicatorVisible(bool visible) { m_networkActivityIndicatorVisible = visible; }
 
     // Records the URL (see openedURLs); hands it to xdg-open only when that was turned on.
     // NO for nil or a URL without a scheme.
@@ -100,6 +103,7 @@ private:
     Ref<UIApplicationDelegate> m_keptDelegate;
     UIApplicationState m_state = UIApplicationStateInactive;
     NSInteger m_badge = 0;
+    bool m_networkActivityIndicatorVisible = false;
     std::vector<Ref<NSURL>> m_openedURLs;
     std::map<UIBackgroundTaskIdentifier, std::function<void()>> m_tasks;
     UIBackgroundTaskIdentifier m_nextTask = 1;
