@@ -100,10 +100,12 @@ struct LoopbackServer::Impl {
         return !stopping.load();
     }
 
-    void handle(const httplib::Request& req, httplib::Response& res);
+    // `rawBody`: the body as it came, for requests whose body the library would otherwise take
+    // apart (multipart forms).
+    void handle(const httplib::Request& req, httplib::Response& res, const std::string* rawBody = nullptr);
 };
 
-void LoopbackServer::Impl::handle(const httplib::Request& req, httplib::Response& res)
+void LoopbackServer::Impl::handle(const httplib::Request& req, httplib::Response& res, const std::string* rawBody)
 {
     RecordedRequest recorded;
     recorded.method = req.method;
@@ -113,7 +115,7 @@ void LoopbackServer::Impl::handle(const httplib::Request& req, httplib::Response
         recorded.query = req.target.substr(q + 1);
     for (auto& [name, value] : req.headers)
         recorded.headers.emplace(lower(name), value);
-    recorded.body = req.body;
+    recorded.body = rawBody ? *rawBody : req.body;
 
     Script script;
     {
@@ -282,7 +284,29 @@ void LoopbackServer::start(Scheme scheme, const TestCertificate* certificate, st
     });
     auto handler = [impl](const httplib::Request& req, httplib::Response& res) { impl->handle(req, res); };
     server.Get(".*", handler);
-    server.Post(".*", handler);
+    // POST bodies are read as they came, so that multipart bodies are recorded byte for byte. The
+    // library takes a body apart when its type says multipart, so for the read the type is hidden
+    // under another name and put back afterwards.
+    server.Post(".*", [impl](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+        auto& headers = const_cast<httplib::Headers&>(req.headers);
+        std::vector<std::pair<std::string, std::string>> hidden;
+        for (auto it = headers.begin(); it != headers.end();) {
+            if (lower(it->first) == "content-type") {
+                hidden.emplace_back(it->first, it->second);
+                it = headers.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        std::string body;
+        reader([&body](const char* data, size_t length) {
+            body.append(data, length);
+            return true;
+        });
+        for (auto& [name, value] : hidden)
+            headers.emplace(name, value);
+        impl->handle(req, res, &body);
+    });
     server.Put(".*", handler);
     server.Delete(".*", handler);
     server.Patch(".*", handler);
