@@ -112,19 +112,31 @@ Ref<PNURLSessionManager> PNURLSessionManager::initWithSessionConfiguration(const
     m_lock->setName("com.pellucor.networking.session.manager.lock"_ns);
     m_taskDescription = NSString::stringWithFormat("%p", this);
 
-    // Tasks the session already had (a background session made again) get delegates too.
+    // Tasks the session already had (a background session made again) get delegates too. The
+    // answer comes later, on the delegate queue, and may list tasks made through this manager in
+    // the meantime: those keep the delegate they have, or their completion would be lost.
     Weak<PNURLSessionManager> weakManager = manager;
     m_session->getTasksWithCompletionHandler([weakManager](const Ref<NSArray>& dataTasks, const Ref<NSArray>& uploadTasks,
                                                  const Ref<NSArray>& downloadTasks) {
         auto strong = weakManager.lock();
         if (!strong)
             return;
-        for (NSUInteger i = 0; i < dataTasks->count(); ++i)
-            strong->addDelegateForDataTask(dv::as<NSURLSessionDataTask>(dataTasks->objectAtIndex(i)), {}, {}, {});
-        for (NSUInteger i = 0; i < uploadTasks->count(); ++i)
-            strong->addDelegateForUploadTask(dv::as<NSURLSessionUploadTask>(uploadTasks->objectAtIndex(i)), {}, {});
-        for (NSUInteger i = 0; i < downloadTasks->count(); ++i)
-            strong->addDelegateForDownloadTask(dv::as<NSURLSessionDownloadTask>(downloadTasks->objectAtIndex(i)), {}, {}, {});
+        auto unregistered = [&](const id& object) {
+            auto task = dv::as<NSURLSessionTask>(object);
+            return task && !strong->delegateForTask(task);
+        };
+        for (NSUInteger i = 0; i < dataTasks->count(); ++i) {
+            if (unregistered(dataTasks->objectAtIndex(i)))
+                strong->addDelegateForDataTask(dv::as<NSURLSessionDataTask>(dataTasks->objectAtIndex(i)), {}, {}, {});
+        }
+        for (NSUInteger i = 0; i < uploadTasks->count(); ++i) {
+            if (unregistered(uploadTasks->objectAtIndex(i)))
+                strong->addDelegateForUploadTask(dv::as<NSURLSessionUploadTask>(uploadTasks->objectAtIndex(i)), {}, {});
+        }
+        for (NSUInteger i = 0; i < downloadTasks->count(); ++i) {
+            if (unregistered(downloadTasks->objectAtIndex(i)))
+                strong->addDelegateForDownloadTask(dv::as<NSURLSessionDownloadTask>(downloadTasks->objectAtIndex(i)), {}, {}, {});
+        }
     });
     return manager;
 }
