@@ -13,6 +13,9 @@
 #include "platform/base/NSXMLParser.h"
 #include "platform/graphics/CGContext.h"
 #include "platform/net/NSURLError.h"
+#include "platform/system/NSBundle.h"
+
+#include <fstream>
 
 using dv::test::HTTPTestFixture;
 
@@ -96,6 +99,19 @@ TEST_F(ResponseSerializerTest, UnacceptableContentTypeIsAnErrorOnlyWithABody)
 
     // No error slot: nil at once.
     EXPECT_FALSE(serializer->responseObjectForResponse(reply(200, "text/html"), bytes("{}"), nullptr));
+}
+
+TEST_F(ResponseSerializerTest, MessagesComeFromTheNetworkingStringsTable)
+{
+    const std::string resources = pathInHome("resources");
+    std::filesystem::create_directories(resources);
+    std::ofstream(resources + "/PNNetworking.strings") << "/* translations */\n\"Request failed: unacceptable content-type: %@\" = \"请求失败：不支持的内容类型 %@\";\n";
+    dv::MainBundleOverride::set(resources, nil);
+    Ref<NSError> error;
+    PNJSONResponseSerializer::serializer()->responseObjectForResponse(reply(200, "text/html"), bytes("x"), &error);
+    dv::MainBundleOverride::reset();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->localizedDescription()->utf8(), "请求失败：不支持的内容类型 text/html");
 }
 
 TEST_F(ResponseSerializerTest, SingleSpaceAndUndecodableTextGiveNothing)
