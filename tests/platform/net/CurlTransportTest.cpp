@@ -234,12 +234,14 @@ TEST_F(CurlTransportTest, ServerSilentLongerThanIdleTimeoutTimesOut)
 
 TEST_F(CurlTransportTest, SlowBodyThatKeepsMovingIsNotTimedOut)
 {
-    // Six pieces 60 ms apart: longer in total than the idle time-out, never idle that long.
-    server.route("/trickle", ScriptedReply { .body = "abcdef", .pieceSize = 1, .pieceDelay = 60ms });
-    auto r = run(pool, get(server.url("/trickle"), 250ms));
+    // Six pieces 120 ms apart: longer in total than the idle time-out, never idle that long.
+    server.route("/trickle", ScriptedReply { .body = "abcdef", .pieceSize = 1, .pieceDelay = 120ms });
+    auto started = std::chrono::steady_clock::now();
+    auto r = run(pool, get(server.url("/trickle"), 500ms));
     ASSERT_TRUE(r->waitDone());
     EXPECT_EQ(r->failure->error, TransportError::None);
     EXPECT_EQ(r->body, "abcdef");
+    EXPECT_GT(std::chrono::steady_clock::now() - started, 500ms);
 }
 
 TEST_F(CurlTransportTest, CancelWhileWaitingForTheServerCompletesCancelled)
@@ -327,11 +329,11 @@ TEST_F(CurlTransportTest, ReadingStopsWhileTheReceiverIsBehind)
 TEST_F(CurlTransportTest, SuspendedTransferWaitsAndResumes)
 {
     server.route("/pieces", ScriptedReply { .body = "0123456789", .pieceSize = 2, .pieceDelay = 20ms });
-    auto r = run(pool, get(server.url("/pieces"), 200ms));
+    auto r = run(pool, get(server.url("/pieces"), 300ms));
     ASSERT_TRUE(r->waitBody(2));
     r->transfer->setSuspended(true);
     // A suspended transfer neither completes nor times out while held.
-    EXPECT_FALSE(r->waitDone(400ms));
+    EXPECT_FALSE(r->waitDone(500ms));
     r->transfer->setSuspended(false);
     ASSERT_TRUE(r->waitDone());
     EXPECT_EQ(r->failure->error, TransportError::None);
