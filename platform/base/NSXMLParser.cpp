@@ -129,7 +129,7 @@ public:
             return;
         auto data = NSData::fromString(block);
         if (!m_delegate->parserFoundCDATA(m_owner, data))
-            m_text += block; // delivered as characters with the text around it
+            m_text += block; // delivered as characters, before the next event
     }
 
     void comment(const char* text) override

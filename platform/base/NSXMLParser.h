@@ -8,7 +8,8 @@
 //   parser->setShouldProcessNamespaces(true);
 //   if (!parser->parse()) NSLog("%@", parser->parserError());
 //
-// Consecutive character data arrives in one parserFoundCharacters call, before the next event.
+// Character data between two other events arrives in one parserFoundCharacters call (a CDATA
+// section may split it in two).
 #pragma once
 
 #include "platform/base/NSObject.h"

@@ -34,6 +34,9 @@ inline constexpr long DISPATCH_QUEUE_PRIORITY_DEFAULT = 0;
 inline constexpr long DISPATCH_QUEUE_PRIORITY_LOW = -2;
 inline constexpr long DISPATCH_QUEUE_PRIORITY_BACKGROUND = INT16_MIN;
 
+// dispatch_queue_get_label(DISPATCH_CURRENT_QUEUE_LABEL) names the queue the caller runs on.
+inline constexpr std::nullptr_t DISPATCH_CURRENT_QUEUE_LABEL = nullptr;
+
 inline constexpr dispatch_time_t DISPATCH_TIME_NOW = 0;
 inline constexpr dispatch_time_t DISPATCH_TIME_FOREVER = ~0ull;
 inline constexpr std::uint64_t NSEC_PER_SEC = 1000000000ull;

@@ -57,9 +57,10 @@ DispatchQueue::DispatchQueue(std::string label, Kind kind, internal::PoolPriorit
 DispatchQueue::~DispatchQueue()
 {
     // Only a suspended queue can die with blocks in it; they are dropped without running.
-    for (auto& item : m_items)
-        if (!item.waiter)
-            internal::WorkTracker::end();
+    if (m_kind != Kind::Serial)
+        for (auto& item : m_items)
+            if (!item.waiter)
+                internal::WorkTracker::end();
 }
 
 DispatchQueue* DispatchQueue::current()
@@ -76,7 +77,9 @@ void DispatchQueue::async(std::function<void()> block, bool barrier)
 {
     if (!block)
         return;
-    internal::WorkTracker::begin();
+    // Serial queues count as outstanding work while a drain is scheduled; the others per block.
+    if (m_kind != Kind::Serial)
+        internal::WorkTracker::begin();
     if (m_kind == Kind::Main) {
         {
             std::lock_guard lock(m_lock);
@@ -87,6 +90,7 @@ void DispatchQueue::async(std::function<void()> block, bool barrier)
     }
     std::unique_lock lock(m_lock);
     m_items.push_back({std::move(block), barrier, nullptr});
+    m_enqueued.fetch_add(1, std::memory_order_release);
     scheduleLocked(lock);
 }
 
@@ -102,9 +106,11 @@ void DispatchQueue::scheduleLocked(std::unique_lock<std::mutex>&)
             // The sync caller runs the block on its own thread and hands the queue back.
             auto* waiter = m_items.front().waiter;
             m_items.pop_front();
+            --m_waiters;
             waiter->signal();
             return;
         }
+        internal::WorkTracker::begin();
         internal::WorkerPool::shared().submit([self = shared_from_this()] { self->drainSerial(); }, m_priority);
         return;
     }
@@ -117,8 +123,10 @@ void DispatchQueue::scheduleLocked(std::unique_lock<std::mutex>&)
         Item item = std::move(m_items.front());
         m_items.pop_front();
         ++m_running;
-        if (item.waiter)
+        if (item.waiter) {
+            --m_waiters;
             item.waiter->signal();
+        }
         else
             internal::WorkerPool::shared().submit([self = shared_from_this(), item = std::move(item)]() mutable { self->runConcurrent(std::move(item)); }, m_priority);
     }
@@ -127,17 +135,22 @@ void DispatchQueue::scheduleLocked(std::unique_lock<std::mutex>&)
 void DispatchQueue::drainSerial()
 {
     QueueScope scope(this);
-    for (int ran = 0;; ++ran) {
-        Item item;
+    std::deque<Item> batch;
+    for (int ran = 0;;) {
+        if (ran > 0 && ran < serialDrainBudget)
+            awaitMoreBriefly();
         {
             std::unique_lock lock(m_lock);
             if (m_suspendCount > 0 || m_items.empty()) {
                 m_running = 0;
+                internal::WorkTracker::end();
                 return;
             }
             if (m_items.front().waiter) {
                 auto* waiter = m_items.front().waiter;
                 m_items.pop_front();
+                --m_waiters;
+                internal::WorkTracker::end();
                 waiter->signal(); // the queue stays owned, now by the sync caller
                 return;
             }
@@ -145,12 +158,44 @@ void DispatchQueue::drainSerial()
                 internal::WorkerPool::shared().submit([self = shared_from_this()] { self->drainSerial(); }, m_priority);
                 return;
             }
-            item = std::move(m_items.front());
-            m_items.pop_front();
+            // Take what is queued in one go (up to the first sync caller), so that a busy queue
+            // costs one lock per batch rather than one per block.
+            if (m_waiters == 0) {
+                batch.swap(m_items);
+            } else {
+                while (!m_items.empty() && !m_items.front().waiter) {
+                    batch.push_back(std::move(m_items.front()));
+                    m_items.pop_front();
+                }
+            }
         }
-        item.block();
-        item.block = nullptr;
-        internal::WorkTracker::end();
+        while (!batch.empty()) {
+            if (m_suspendCount.load(std::memory_order_relaxed) > 0) {
+                // Suspended meanwhile: what was not started goes back, ahead of later blocks.
+                std::lock_guard lock(m_lock);
+                while (!batch.empty()) {
+                    m_items.push_front(std::move(batch.back()));
+                    batch.pop_back();
+                }
+                break;
+            }
+            auto block = std::move(batch.front().block);
+            batch.pop_front();
+            block();
+            ++ran;
+        }
+    }
+}
+
+void DispatchQueue::awaitMoreBriefly()
+{
+    // A queue fed in a stream usually gets its next block within microseconds; waiting a moment
+    // here is far cheaper than handing the thread back to the pool and being woken again.
+    auto seen = m_enqueued.load(std::memory_order_acquire);
+    for (int spin = 0; spin < 512 && m_enqueued.load(std::memory_order_acquire) == seen; ++spin) {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
     }
 }
 
@@ -225,6 +270,7 @@ void DispatchQueue::sync(const std::function<void()>& block, bool barrier)
                 m_barrierRunning = true;
         } else {
             m_items.push_back({{}, barrier, &waiter});
+            ++m_waiters;
             queued = true;
         }
     }

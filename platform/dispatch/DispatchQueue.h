@@ -7,6 +7,7 @@
 
 #include "platform/dispatch/internal/WorkerPool.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -57,6 +58,7 @@ private:
     void scheduleLocked(std::unique_lock<std::mutex>& lock);
     void drainSerial();
     void runConcurrent(Item item);
+    void awaitMoreBriefly();
     void finishSync(bool barrier);
 
     const std::string m_label;
@@ -67,7 +69,9 @@ private:
     std::deque<Item> m_items;
     int m_running = 0;          // serial: 1 while a drain or a sync caller owns the queue
     bool m_barrierRunning = false;
-    int m_suspendCount = 0;
+    std::atomic<int> m_suspendCount = 0; // changed under m_lock; a running drain reads it between blocks
+    int m_waiters = 0;          // sync callers waiting in m_items
+    std::atomic<std::uint64_t> m_enqueued = 0;
 };
 
 } // namespace dv

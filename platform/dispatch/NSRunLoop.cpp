@@ -4,6 +4,7 @@
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/NSPort.h"
 #include "platform/dispatch/NSThread.h"
 #include "platform/dispatch/NSTimer.h"
 #include "platform/dispatch/internal/MainThread.h"
@@ -13,6 +14,11 @@
 #include <chrono>
 
 DV_DEFINE_CLASS(NSRunLoop)
+DV_DEFINE_CLASS(NSPort)
+DV_DEFINE_CLASS(NSMachPort)
+
+Ref<NSPort> NSPort::port() { return alloc<NSMachPort>(); }
+Ref<NSPort> NSMachPort::port() { return alloc<NSMachPort>(); }
 
 const char* const NSDefaultRunLoopMode = "kCFRunLoopDefaultMode";
 const char* const NSRunLoopCommonModes = "kCFRunLoopCommonModes";
@@ -56,10 +62,32 @@ void NSRunLoop::addTimer(const Ref<NSTimer>& timer, std::string_view mode)
     {
         std::lock_guard lock(m_lock);
         auto it = std::find_if(m_timers.begin(), m_timers.end(), [&](auto& e) { return e.timer == timer; });
-        if (it == m_timers.end())
+        if (it == m_timers.end()) {
             m_timers.push_back({timer, {std::string(mode)}});
+            timer->attachTo(self<NSRunLoop>());
+        }
         else if (std::find(it->modes.begin(), it->modes.end(), mode) == it->modes.end())
             it->modes.emplace_back(mode);
+    }
+    wakeUp();
+}
+
+void NSRunLoop::addPort(const Ref<NSPort>& port, std::string_view mode)
+{
+    if (!port)
+        return;
+    {
+        std::lock_guard lock(m_lock);
+        m_ports.emplace_back(port, std::string(mode));
+    }
+    wakeUp();
+}
+
+void NSRunLoop::removePort(const Ref<NSPort>& port, std::string_view mode)
+{
+    {
+        std::lock_guard lock(m_lock);
+        std::erase_if(m_ports, [&](auto& entry) { return entry.first == port && entry.second == mode; });
     }
     wakeUp();
 }
@@ -126,7 +154,7 @@ void NSRunLoop::cancelPerforms(const NSObject* target, SEL selector, const NSObj
 
 bool NSRunLoop::hasSourcesLocked() const
 {
-    if (m_isMain || !m_performs.empty())
+    if (m_isMain || !m_performs.empty() || !m_ports.empty())
         return true;
     return std::any_of(m_timers.begin(), m_timers.end(), [](auto& e) { return e.timer->isValid(); });
 }

@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+class NSPort;
 class NSTimer;
 class NSThread;
 
@@ -42,6 +43,9 @@ class NSRunLoop : public NSObject {
     Ref<NSString> currentMode() const;
 
     void addTimer(const Ref<NSTimer>& timer, std::string_view mode);
+    // A port is a source: while one is added, the loop has something to wait for.
+    void addPort(const Ref<NSPort>& port, std::string_view mode);
+    void removePort(const Ref<NSPort>& port, std::string_view mode);
     // Runs until stop(); returns at once when the loop has nothing to wait for (no timer, no
     // queued block, not the main loop), as the platform's does.
     void run();
@@ -101,6 +105,7 @@ private:
     std::condition_variable m_wake;
     std::deque<Perform> m_performs;
     std::vector<TimerEntry> m_timers;
+    std::vector<std::pair<Ref<NSPort>, std::string>> m_ports;
     std::vector<std::pair<std::uint64_t, std::function<void()>>> m_endOfTurn;
     std::uint64_t m_nextToken = 1;
     bool m_wakeRequested = false;

@@ -147,6 +147,7 @@ void NSTimer::invalidate()
         block = std::move(m_block);
         performBlock = std::move(m_performBlock);
     }
+    wakeLoops();
 }
 
 bool NSTimer::isValid() const
@@ -172,8 +173,26 @@ void NSTimer::setFireDate(const Ref<NSDate>& date)
         std::lock_guard lock(m_lock);
         m_fireTime = date ? date->timeIntervalSinceReferenceDate() : m_fireTime;
     }
-    // The loop that holds the timer recomputes its wait on its next turn.
-    NSRunLoop::currentRunLoop()->wakeUp();
+    wakeLoops();
+}
+
+void NSTimer::attachTo(const Ref<NSRunLoop>& loop)
+{
+    std::lock_guard lock(m_lock);
+    m_loops.push_back(loop);
+}
+
+void NSTimer::wakeLoops()
+{
+    // The loops recompute their wait (and drop an invalid timer) on their next turn.
+    std::vector<Weak<NSRunLoop>> loops;
+    {
+        std::lock_guard lock(m_lock);
+        loops = m_loops;
+    }
+    for (auto& weak : loops)
+        if (auto loop = weak.lock())
+            loop->wakeUp();
 }
 
 id NSTimer::userInfo() const

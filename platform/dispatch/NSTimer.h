@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <mutex>
+#include <vector>
 
 class NSRunLoop;
 
@@ -58,9 +59,12 @@ class NSTimer : public NSObject {
     };
     static Ref<NSTimer> performTimer(NSTimeInterval delay, PerformRequest request, std::function<void()> block);
     bool matchesPerform(const NSObject* target, SEL selector, const NSObject* argument, bool anySelector) const;
+    // The loops holding the timer, woken when its date changes or it is invalidated.
+    void attachTo(const Ref<NSRunLoop>& loop);
 
 private:
     void invoke(bool fromRunLoop, NSTimeInterval now);
+    void wakeLoops();
 
     mutable std::mutex m_lock;
     NSTimeInterval m_fireTime = 0;
@@ -75,4 +79,5 @@ private:
     Block m_block;
     std::function<void()> m_performBlock;
     const void* m_performTag = nullptr;
+    std::vector<Weak<NSRunLoop>> m_loops;
 };

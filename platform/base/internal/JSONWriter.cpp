@@ -44,6 +44,20 @@ public:
 
     bool write(const NSObject* object, int level)
     {
+        // The exact classes first: a class check is far cheaper than a dynamic cast.
+        if (object) {
+            Class cls = object->getClass();
+            if (cls == NSString::class_()) {
+                writeString(static_cast<const NSString*>(object)->utf8());
+                return true;
+            }
+            if (cls == NSNumber::class_())
+                return writeNumber(*static_cast<const NSNumber*>(object));
+            if (cls == NSDictionary::class_() || cls == NSMutableDictionary::class_())
+                return writeDictionary(*static_cast<const NSDictionary*>(object), level);
+            if (cls == NSArray::class_() || cls == NSMutableArray::class_())
+                return writeArray(*static_cast<const NSArray*>(object), level);
+        }
         if (auto string = dynamic_cast<const NSString*>(object)) {
             writeString(string->utf8());
             return true;
@@ -115,7 +129,8 @@ private:
         std::vector<const NSDictionary::Entry*> entries;
         entries.reserve(dictionary.count());
         for (const auto& entry : dictionary) {
-            if (!dynamic_cast<const NSString*>(entry.first.get())) {
+            const NSObject* key = entry.first.get();
+            if (key->getClass() != NSString::class_() && !dynamic_cast<const NSString*>(key)) {
                 error = "Invalid (non-string) key in JSON dictionary.";
                 return false;
             }

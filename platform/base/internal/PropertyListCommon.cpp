@@ -18,7 +18,7 @@ Ref<PlistUID> PlistUID::make(std::uint64_t value)
 
 Ref<NSString> PlistUID::description() const
 {
-    return NSString::fromUTF8("<CFKeyedArchiverUID>{value = " + std::to_string(m_value) + "}");
+    return NSString::fromUTF8("<PlistUID>{value = " + std::to_string(m_value) + "}");
 }
 
 bool PlistUID::isEqual(const NSObject* other) const

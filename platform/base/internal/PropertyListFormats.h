@@ -19,7 +19,7 @@ class PlistUID : public NSObject {
     static Ref<PlistUID> make(std::uint64_t value);
     std::uint64_t value() const { return m_value; }
 
-    Ref<NSString> description() const override; // "<CFKeyedArchiverUID>{value = n}"
+    Ref<NSString> description() const override; // "<PlistUID>{value = n}"
     bool isEqual(const NSObject* other) const override;
     NSUInteger hash() const override { return static_cast<NSUInteger>(m_value); }
 

@@ -287,7 +287,7 @@ TEST_F(DispatchTest, SemaphoreWaitTimesOutOrTakesASignal)
 
 TEST_F(DispatchTest, OnceRunsOneTimeAcrossThreads)
 {
-    static dispatch_once_t token;
+    dispatch_once_t token;
     std::atomic<int> runs = 0;
     auto group = dispatch_group_create();
     for (int i = 0; i < 16; ++i)

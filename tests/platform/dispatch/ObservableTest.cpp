@@ -67,6 +67,17 @@ class ChangeRecorder : public NSObject, public NSKeyValueObserving {
 
 DV_DEFINE_CLASS(ChangeRecorder)
 
+// Safe to call from several threads at once.
+class CountingObserver : public NSObject, public NSKeyValueObserving {
+    DV_CLASS(CountingObserver, NSObject)
+
+    CountingObserver() = default;
+    void observeValueForKeyPath(const Ref<NSString>&, const id&, const Ref<NSDictionary>&, void*) override { ++calls; }
+    std::atomic<int> calls = 0;
+};
+
+DV_DEFINE_CLASS(CountingObserver)
+
 namespace {
 
 int contextA;
@@ -237,7 +248,7 @@ TEST_F(ObservableTest, ChangesAndRemovalsRaceSafelyAcrossThreads)
     std::thread a(changer), b(changer);
     for (int round = 0; round < 200; ++round) {
         auto token = task->observe("count", NSKeyValueObservingOptionNew | NSKeyValueObservingOptionOld, [&](const id&, const dv::KeyValueChange&) { ++calls; });
-        auto observer = alloc<ChangeRecorder>();
+        auto observer = alloc<CountingObserver>();
         task->addObserver(observer, "count", 0, nullptr);
         task->removeObservation(token);
         task->removeObserver(observer.get(), "count");

@@ -13,6 +13,7 @@
 namespace {
 
 using dv::testing::runMainLoopUntil;
+std::atomic<int> benchmarkSink = 0;
 
 // Finishes only when told to, as a download operation does when its connection ends.
 class ManualOperation : public NSOperation {
@@ -168,7 +169,8 @@ TEST_F(OperationTest, MaxConcurrentCountBoundsTheOperationsRunningAtOnce)
             int now = ++running;
             int seen = peak.load();
             while (now > seen && !peak.compare_exchange_weak(seen, now)) { }
-            for (volatile int spin = 0; spin < 20000; ++spin) { }
+            for (int spin = 0; spin < 20000; ++spin)
+                benchmarkSink += spin;
             --running;
         });
     queue->waitUntilAllOperationsAreFinished();
@@ -272,6 +274,26 @@ TEST_F(OperationTest, BlockOperationRunsEveryExecutionBlock)
     EXPECT_EQ(ran, 2);
     EXPECT_TRUE(operation->isFinished());
     EXPECT_THROW(operation->addExecutionBlock([] { }), dv::RaisedException);
+}
+
+TEST(OperationLifetimeTest, QueueOperationsAndDependenciesAreAllReleasedOnceFinished)
+{
+    NSRunLoop::mainRunLoop(); // made once per process; not part of the count
+    auto before = dv::liveObjectCount();
+    {
+        auto queue = alloc<NSOperationQueue>()->init();
+        auto first = alloc<ManualOperation>();
+        auto second = NSBlockOperation::blockOperationWithBlock([] { });
+        second->addDependency(first);
+        second->setCompletionBlock([second] { }); // a completion that holds its operation
+        queue->addOperation(second);
+        queue->addOperation(first);
+        ASSERT_TRUE(runMainLoopUntil([&] { return first->started.load(); }));
+        first->finish();
+        queue->waitUntilAllOperationsAreFinished();
+    }
+    // Pool threads let go of their last references just after the work ends.
+    EXPECT_TRUE(runMainLoopUntil([&] { return dv::liveObjectCount() == before; }));
 }
 
 TEST_F(OperationTest, QueueReleasedWithPendingOperationsDoesNotCrash)

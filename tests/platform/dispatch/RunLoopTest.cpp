@@ -1,6 +1,7 @@
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSString.h"
+#include "platform/dispatch/NSPort.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/dispatch/NSThread.h"
 #include "platform/dispatch/NSTimer.h"
@@ -242,6 +243,27 @@ TEST_F(RunLoopTest, ThreadRunLoopRunsPerformedBlocksAndStops)
     thread->runLoop()->stop();
     ASSERT_TRUE(runMainLoopUntil([&] { return finished.load(); }));
     ASSERT_TRUE(runMainLoopUntil([&] { return thread->isFinished(); }));
+}
+
+TEST_F(RunLoopTest, PortKeepsAThreadLoopRunningUntilStopped)
+{
+    std::atomic<int> turns = 0;
+    std::atomic<bool> finished = false;
+    auto port = NSMachPort::port();
+    auto thread = alloc<NSThread>()->initWithBlock([&, port] {
+        auto loop = NSRunLoop::currentRunLoop();
+        loop->addPort(port, NSDefaultRunLoopMode);
+        loop->run();
+        loop->removePort(port, NSDefaultRunLoopMode);
+        finished = true;
+    });
+    thread->start();
+    for (int i = 0; i < 3; ++i)
+        performBlockOnThread(thread, [&] { ++turns; }, WaitUntilDone::yes);
+    EXPECT_EQ(turns, 3);
+    EXPECT_FALSE(finished);
+    thread->runLoop()->stop();
+    ASSERT_TRUE(runMainLoopUntil([&] { return finished.load(); }));
 }
 
 TEST_F(RunLoopTest, WaitingPerformOnTheCurrentThreadRunsAtOnce)

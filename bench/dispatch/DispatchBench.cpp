@@ -1,0 +1,180 @@
+// Dispatch throughput and latency against plain std::thread baselines, measured in the same run.
+//
+// SerialQueueAgainstMutexQueue: one million tiny blocks through a serial dispatch queue, and the
+// same through a queue made of a mutex, a condition variable and one consumer thread; counters
+// give both times and their ratio (serial / baseline).
+// MainQueueRoundTrip: a hop from a pool thread to the main queue and back to a pool thread,
+// with the main thread turning its run loop; PingPongBaseline is the same two hops between two
+// plain threads over condition variables.
+#include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/NSRunLoop.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+constexpr int blockCount = 1000000;
+
+class MutexConditionQueue {
+public:
+    MutexConditionQueue()
+        : m_thread([this] { run(); })
+    {
+    }
+    ~MutexConditionQueue()
+    {
+        post({});
+        m_thread.join();
+    }
+    void post(std::function<void()> block)
+    {
+        {
+            std::lock_guard lock(m_lock);
+            m_items.push_back(std::move(block));
+        }
+        m_ready.notify_one();
+    }
+
+private:
+    void run()
+    {
+        for (;;) {
+            std::function<void()> block;
+            {
+                std::unique_lock lock(m_lock);
+                m_ready.wait(lock, [&] { return !m_items.empty(); });
+                block = std::move(m_items.front());
+                m_items.pop_front();
+            }
+            if (!block)
+                return;
+            block();
+        }
+    }
+
+    std::mutex m_lock;
+    std::condition_variable m_ready;
+    std::deque<std::function<void()>> m_items;
+    std::thread m_thread;
+};
+
+double secondsFor(const std::function<void()>& work)
+{
+    auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double runSerialQueue()
+{
+    auto queue = dispatch_queue_create("bench.serial", DISPATCH_QUEUE_SERIAL);
+    auto done = dispatch_semaphore_create(0);
+    std::uint64_t counter = 0;
+    return secondsFor([&] {
+        for (int i = 0; i < blockCount; ++i)
+            dispatch_async(queue, [&counter] { ++counter; });
+        dispatch_async(queue, [done] { dispatch_semaphore_signal(done); });
+        dispatch_semaphore_wait(done, DISPATCH_TIME_FOREVER);
+        benchmark::DoNotOptimize(counter);
+    });
+}
+
+double runMutexQueue()
+{
+    MutexConditionQueue queue;
+    std::mutex doneLock;
+    std::condition_variable doneCondition;
+    bool done = false;
+    std::uint64_t counter = 0;
+    return secondsFor([&] {
+        for (int i = 0; i < blockCount; ++i)
+            queue.post([&counter] { ++counter; });
+        queue.post([&] {
+            std::lock_guard lock(doneLock);
+            done = true;
+            doneCondition.notify_one();
+        });
+        std::unique_lock lock(doneLock);
+        doneCondition.wait(lock, [&] { return done; });
+        benchmark::DoNotOptimize(counter);
+    });
+}
+
+void SerialQueueAgainstMutexQueue(benchmark::State& state)
+{
+    double serial = 0, baseline = 0;
+    for (auto _ : state) {
+        // Alternate the order so that neither side always runs on a warm cache.
+        baseline += runMutexQueue();
+        serial += runSerialQueue();
+    }
+    state.counters["serial_ms"] = serial * 1000 / state.iterations();
+    state.counters["mutex_cv_ms"] = baseline * 1000 / state.iterations();
+    state.counters["ratio"] = serial / baseline;
+}
+BENCHMARK(SerialQueueAgainstMutexQueue)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+void MainQueueRoundTrip(benchmark::State& state)
+{
+    auto worker = dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0);
+    auto loop = NSRunLoop::mainRunLoop();
+    for (auto _ : state) {
+        // Timed on the worker: from leaving it to being back on it.
+        std::atomic<bool> back = false;
+        std::chrono::steady_clock::time_point start, end;
+        dispatch_async(worker, [&] {
+            start = std::chrono::steady_clock::now();
+            dispatch_async(dispatch_get_main_queue(), [&] {
+                dispatch_async(worker, [&] {
+                    end = std::chrono::steady_clock::now();
+                    back = true;
+                });
+            });
+        });
+        loop->runUntil([&] { return back.load(); }, 10);
+        state.SetIterationTime(std::chrono::duration<double>(end - start).count());
+    }
+}
+BENCHMARK(MainQueueRoundTrip)->Unit(benchmark::kMicrosecond)->UseManualTime();
+
+void PingPongBaseline(benchmark::State& state)
+{
+    std::mutex lock;
+    std::condition_variable changed;
+    int turn = 0; // 0: idle, 1: the other thread's turn, 2: back
+    bool stop = false;
+    std::thread other([&] {
+        std::unique_lock guard(lock);
+        for (;;) {
+            changed.wait(guard, [&] { return turn == 1 || stop; });
+            if (stop)
+                return;
+            turn = 2;
+            changed.notify_all();
+        }
+    });
+    for (auto _ : state) {
+        std::unique_lock guard(lock);
+        turn = 1;
+        changed.notify_all();
+        changed.wait(guard, [&] { return turn == 2; });
+        turn = 0;
+    }
+    {
+        std::lock_guard guard(lock);
+        stop = true;
+    }
+    changed.notify_all();
+    other.join();
+}
+BENCHMARK(PingPongBaseline)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+} // namespace
