@@ -220,8 +220,10 @@ struct TransferAccess {
                 std::memcpy(buffer, bytes.data() + offset, produced);
         } else if (t.m_request.bodyReader) {
             long n = t.m_request.bodyReader(buffer, capacity);
-            if (n < 0)
+            if (n < 0) {
+                t.m_bodyFailed = true;
                 return CURL_READFUNC_ABORT;
+            }
             produced = static_cast<size_t>(n);
         }
         t.m_bodyOffset += static_cast<std::int64_t>(produced);
@@ -575,7 +577,9 @@ void TransportThread::run()
                 continue;
             TransportFailure failure { errorForCurlCode(message->data.result), curl_easy_strerror(message->data.result) };
             if (message->data.result != CURLE_OK) {
-                if (t->m_trustTimedOut)
+                if (t->m_bodyFailed)
+                    failure.error = TransportError::BodyStreamFailed;
+                else if (t->m_trustTimedOut)
                     failure.error = TransportError::TimedOut;
                 else if (t->m_trustRejected)
                     failure.error = TransportError::ServerCertificateRejected;

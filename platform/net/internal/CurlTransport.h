@@ -156,6 +156,7 @@ private:
     std::int64_t m_lastUp = 0;
     std::chrono::steady_clock::time_point m_lastActivity;
     bool m_trustRejected = false;
+    bool m_bodyFailed = false;
     bool m_trustTimedOut = false;
 };
 

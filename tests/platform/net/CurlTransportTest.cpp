@@ -219,7 +219,7 @@ TEST_F(CurlTransportTest, FailingBodyStreamFailsTheTransfer)
     request.bodyReader = [](char*, std::size_t) -> long { return -1; };
     auto r = run(pool, request);
     ASSERT_TRUE(r->waitDone());
-    EXPECT_NE(r->failure->error, TransportError::None);
+    EXPECT_EQ(r->failure->error, TransportError::BodyStreamFailed);
 }
 
 TEST_F(CurlTransportTest, ServerSilentLongerThanIdleTimeoutTimesOut)
