@@ -555,17 +555,53 @@ void TaskDriver::startTransfer(const Ref<NSURLRequest>& request)
         if (auto self = weak.lock())
             self->post({ .type = Event::Type::Complete, .failure = failure, .transfer = serial });
     };
-    auto transfer = CurlTransport::shared().start(session->connectionPool(), std::move(transport), std::move(callbacks));
-    bool cancelled = false;
+    // At most the configured number of transfers per host run at once; the rest wait for a
+    // slot in the order they asked.
+    auto url = request->URL();
+    std::string host = lower(url->scheme()->utf8()) + "://" + lower(url->host()->utf8()) + ":"
+        + (url->port() ? url->port()->stringValue()->utf8() : std::string());
+    auto shared = std::make_shared<std::pair<TransportRequest, TransferCallbacks>>(std::move(transport), std::move(callbacks));
+    auto pool = session->connectionPool();
+    Weak<NSURLSession> weakSession = session;
+    auto launch = [weak, shared, pool, host, weakSession]() {
+        auto session = weakSession.lock();
+        if (!session)
+            return;
+        auto self = weak.lock();
+        if (!self) {
+            session->releaseHostSlot(host);
+            return;
+        }
+        std::shared_ptr<Transfer> transfer;
+        {
+            std::lock_guard lock(self->m_mutex);
+            if (self->m_cancelled || self->m_finished) {
+                transfer = nullptr;
+            } else {
+                self->m_slotHost = host;
+                transfer = CurlTransport::shared().start(pool, std::move(shared->first), std::move(shared->second));
+                self->m_transfer = transfer;
+                if (self->m_suspended)
+                    transfer->setSuspended(true);
+            }
+        }
+        if (!transfer)
+            session->releaseHostSlot(host);
+    };
+    if (session->acquireHostSlot(host, launch))
+        launch();
+}
+
+void TaskDriver::releaseSlot()
+{
+    std::string host;
     {
         std::lock_guard lock(m_mutex);
-        m_transfer = transfer;
-        cancelled = m_cancelled;
-        if (m_suspended)
-            transfer->setSuspended(true);
+        host = std::exchange(m_slotHost, std::string());
     }
-    if (cancelled)
-        transfer->cancel();
+    auto session = m_session ? m_session : m_weakSession.lock();
+    if (!host.empty() && session)
+        session->releaseHostSlot(host);
 }
 
 long TaskDriver::readBody(char* buffer, std::size_t capacity)
@@ -904,6 +940,7 @@ void TaskDriver::handleComplete(Event& event)
         if (event.transfer && event.transfer == m_transferSerial)
             m_transfer.reset();
     }
+    releaseSlot();
     auto url = task->currentRequest() ? task->currentRequest()->URL() : nullptr;
     if (event.errorCode) {
         finish(makeURLError(event.errorCode, url));
@@ -1213,6 +1250,7 @@ void TaskDriver::finish(const Ref<NSError>& failure)
     m_changed.notify_all();
     if (transfer)
         transfer->cancel();
+    releaseSlot();
     if (m_uploadHandle) {
         std::fclose(m_uploadHandle);
         m_uploadHandle = nullptr;

@@ -75,6 +75,7 @@ private:
     bool serveFromCache(const Ref<NSURLRequest>& request);
     TransportRequest transportRequest(const Ref<NSURLRequest>& request);
     long readBody(char* buffer, std::size_t capacity);
+    void releaseSlot();
 
     void handleTrust(Event& event);
     void handleBodyStream();
@@ -120,6 +121,7 @@ private:
     std::function<void(const Ref<NSData>&)> m_resumeDataHandler;
     std::shared_ptr<Transfer> m_transfer;
     std::uint64_t m_transferSerial = 0;
+    std::string m_slotHost; // the host whose connection slot the running transfer holds
 
     // Body stream handed over from the delegate queue to the transport thread.
     Ref<NSInputStream> m_bodyStream;

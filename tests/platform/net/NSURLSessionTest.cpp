@@ -626,3 +626,20 @@ TEST_F(SessionTest, DelegateCallsRunOneAtATimeOnTheDelegateQueue)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SessionTest, ConnectionsPerHostAreBounded)
+{
+    server.route("/slow", ScriptedReply { .body = "s", .delay = std::chrono::milliseconds(80) });
+    configuration->setHTTPMaximumConnectionsPerHost(2);
+    makeSession();
+    for (int i = 0; i < 6; ++i)
+        session->dataTaskWithRequest(request("/slow"))->resume();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 6; }, 10));
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(server.requestCount("/slow"), 6u);
+    EXPECT_LE(server.connectionCount(), 2u);
+}
+
+} // namespace
