@@ -2,7 +2,9 @@
 // progress to a delegate on a delegate queue, one callback at a time. The session keeps its
 // delegate strongly until it is invalidated (finishTasksAndInvalidate or invalidateAndCancel),
 // keeps each task until it completes, and each running task keeps the session. Connections are
-// reused between the tasks of one session, never between sessions. Thread-safe.
+// reused between the tasks of one session, never between sessions, at most
+// HTTPMaximumConnectionsPerHost at a time per host; a session left idle closes its connections
+// after a while. Thread-safe.
 //
 //   auto session = NSURLSession::sessionWithConfiguration(configuration, delegate, nil);
 //   auto task = session->dataTaskWithRequest(request);

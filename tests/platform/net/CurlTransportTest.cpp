@@ -159,6 +159,24 @@ TEST_F(CurlTransportTest, PoolsDoNotShareConnections)
     EXPECT_EQ(server.connectionCount(), 2u);
 }
 
+TEST_F(CurlTransportTest, IdlePoolsCloseTheirConnections)
+{
+    server.route("/a", ScriptedReply { .body = "x" });
+    auto& transport = CurlTransport::shared();
+    transport.setIdleConnectionLifetime(100ms);
+    ASSERT_TRUE(run(pool, get(server.url("/a")))->waitDone());
+    auto closedBefore = transport.idlePoolsClosed();
+    auto limit = std::chrono::steady_clock::now() + 5s;
+    while (transport.idlePoolsClosed() == closedBefore && std::chrono::steady_clock::now() < limit)
+        std::this_thread::yield();
+    transport.setIdleConnectionLifetime(30s);
+    EXPECT_GT(transport.idlePoolsClosed(), closedBefore);
+    auto again = run(pool, get(server.url("/a")));
+    ASSERT_TRUE(again->waitDone());
+    EXPECT_EQ(again->failure->error, TransportError::None);
+    EXPECT_EQ(server.connectionCount(), 2u);
+}
+
 TEST_F(CurlTransportTest, DecodesCompressedBodiesTransparently)
 {
     std::string text(20000, 'z');
