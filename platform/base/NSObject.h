@@ -34,7 +34,11 @@ public:
     virtual Ref<NSString> debugDescription() const;
     // Pointer identity unless a class defines value equality; a nil argument is never equal.
     virtual bool isEqual(const NSObject* other) const;
-    bool isEqual(const id& other) const { return isEqual(other.get()); }
+    template <class T>
+    bool isEqual(const Ref<T>& other) const
+    {
+        return isEqual(static_cast<const NSObject*>(other.get()));
+    }
     virtual NSUInteger hash() const;
 
     // Raise NSInvalidArgumentException ("unrecognized selector") when the class does not adopt

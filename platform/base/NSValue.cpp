@@ -62,7 +62,7 @@ Ref<NSValue> NSValue::valueWithNonretainedObject(const id& object)
 
 namespace {
 template <class V, class S>
-V get(const S& storage)
+V storedOrZero(const S& storage)
 {
     if (auto p = std::get_if<V>(&storage))
         return *p;
@@ -70,14 +70,14 @@ V get(const S& storage)
 }
 } // namespace
 
-CGPoint NSValue::CGPointValue() const { return get<CGPoint>(m_value); }
-CGSize NSValue::CGSizeValue() const { return get<CGSize>(m_value); }
-CGRect NSValue::CGRectValue() const { return get<CGRect>(m_value); }
-CGVector NSValue::CGVectorValue() const { return get<CGVector>(m_value); }
-UIEdgeInsets NSValue::UIEdgeInsetsValue() const { return get<UIEdgeInsets>(m_value); }
-CGAffineTransform NSValue::CGAffineTransformValue() const { return get<CGAffineTransform>(m_value); }
-NSRange NSValue::rangeValue() const { return get<NSRange>(m_value); }
-const void* NSValue::pointerValue() const { return get<const void*>(m_value); }
+CGPoint NSValue::CGPointValue() const { return storedOrZero<CGPoint>(m_value); }
+CGSize NSValue::CGSizeValue() const { return storedOrZero<CGSize>(m_value); }
+CGRect NSValue::CGRectValue() const { return storedOrZero<CGRect>(m_value); }
+CGVector NSValue::CGVectorValue() const { return storedOrZero<CGVector>(m_value); }
+UIEdgeInsets NSValue::UIEdgeInsetsValue() const { return storedOrZero<UIEdgeInsets>(m_value); }
+CGAffineTransform NSValue::CGAffineTransformValue() const { return storedOrZero<CGAffineTransform>(m_value); }
+NSRange NSValue::rangeValue() const { return storedOrZero<NSRange>(m_value); }
+const void* NSValue::pointerValue() const { return storedOrZero<const void*>(m_value); }
 id NSValue::nonretainedObjectValue() const
 {
     if (auto p = std::get_if<Weak<NSObject>>(&m_value))

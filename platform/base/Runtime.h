@@ -147,6 +147,7 @@ bool class_isMetaClass(Class cls);
 #define DV_CLASS(Name, Super)                                                   \
 public:                                                                         \
     using super = Super;                                                        \
+    using Super::isEqual;                                                       \
     static Class class_();                                                      \
     Class getClass() const override { return Name::class_(); }                  \
                                                                                 \

@@ -2,6 +2,7 @@
 
 #include "platform/base/NSObject.h"
 #include "platform/base/NSString.h"
+#include "platform/base/internal/Utf.h"
 
 #include <cmath>
 #include <cstdio>
@@ -82,25 +83,6 @@ const void* FormatArg::asPointer() const
 }
 
 namespace {
-
-void appendCodePoint(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
 
 // Pads `text` to `width` characters (counted in code points), on the left unless `left`.
 void appendPadded(std::string& out, std::string_view text, int width, bool left)
@@ -266,7 +248,7 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> list)
             if (conv == 'c')
                 ch.push_back(static_cast<char>(v & 0xFF));
             else
-                appendCodePoint(ch, (v >= 0xD800 && v <= 0xDFFF) || v > 0x10FFFF ? U'\uFFFD' : static_cast<char32_t>(v));
+                dv::internal::appendUtf8(ch, (v >= 0xD800 && v <= 0xDFFF) || v > 0x10FFFF ? U'\uFFFD' : static_cast<char32_t>(v));
             appendPadded(out, ch, width, left);
             break;
         }

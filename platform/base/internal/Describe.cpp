@@ -1,6 +1,8 @@
 #include "platform/base/internal/Describe.h"
 
 #include "platform/base/NSArray.h"
+#include "platform/base/NSData.h"
+#include "platform/base/NSNumber.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSSet.h"
 #include "platform/base/NSString.h"
@@ -82,7 +84,12 @@ std::string describeElement(const NSObject* object, NSUInteger level)
     if (auto* ordered = dynamic_cast<const NSOrderedSet*>(object))
         return ordered->descriptionWithLocale(nullptr, level)->utf8();
     auto text = object->description();
-    return text ? text->utf8() : std::string("(null)");
+    std::string described = text ? text->utf8() : std::string("(null)");
+    // Numbers and data print bare; other objects' texts are quoted like strings ("<null>",
+    // dates), as the platform shows them.
+    if (dynamic_cast<const NSNumber*>(object) || dynamic_cast<const NSData*>(object))
+        return described;
+    return quoteForDescription(described);
 }
 
 std::string describeList(const std::vector<id>& items, NSUInteger level, const char* open, const char* close)

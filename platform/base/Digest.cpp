@@ -1,0 +1,48 @@
+#include "platform/base/Digest.h"
+
+#include "platform/base/NSData.h"
+#include "platform/base/internal/OpenSSLDigest.h"
+
+#include <cassert>
+
+namespace dv {
+
+std::array<std::uint8_t, 16> md5(std::span<const std::uint8_t> bytes)
+{
+    std::array<std::uint8_t, 16> out {};
+    [[maybe_unused]] bool ok = internal::computeDigest(internal::DigestKind::MD5, bytes.data(), bytes.size(), out.data());
+    assert(ok);
+    return out;
+}
+
+std::array<std::uint8_t, 20> sha1(std::span<const std::uint8_t> bytes)
+{
+    std::array<std::uint8_t, 20> out {};
+    [[maybe_unused]] bool ok = internal::computeDigest(internal::DigestKind::SHA1, bytes.data(), bytes.size(), out.data());
+    assert(ok);
+    return out;
+}
+
+std::string hexString(std::span<const std::uint8_t> bytes)
+{
+    static const char* hex = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (auto b : bytes) {
+        out.push_back(hex[b >> 4]);
+        out.push_back(hex[b & 15]);
+    }
+    return out;
+}
+
+static std::span<const std::uint8_t> asBytes(std::string_view text)
+{
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+std::string md5Hex(std::string_view bytes) { return hexString(md5(asBytes(bytes))); }
+std::string md5Hex(const Ref<NSData>& data) { return md5Hex(data ? data->view() : std::string_view()); }
+std::string sha1Hex(std::string_view bytes) { return hexString(sha1(asBytes(bytes))); }
+std::string sha1Hex(const Ref<NSData>& data) { return sha1Hex(data ? data->view() : std::string_view()); }
+
+} // namespace dv

@@ -1,0 +1,12 @@
+// ICU's converter alias table, behind one function so that only this file sees ICU headers.
+#pragma once
+
+#include <string>
+
+namespace dv::internal {
+
+// ICU's canonical converter name for any name it knows as IANA, MIME or its own alias; empty
+// when unknown.
+std::string canonicalConverterName(const std::string& name);
+
+} // namespace dv::internal

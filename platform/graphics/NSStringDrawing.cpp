@@ -1,0 +1,73 @@
+#include "platform/graphics/NSStringDrawing.h"
+
+#include "platform/base/NSDictionary.h"
+#include "platform/base/NSString.h"
+#include "platform/graphics/UIColor.h"
+#include "platform/graphics/UIFont.h"
+#include "platform/graphics/UIGraphics.h"
+#include "platform/graphics/internal/TextEngine.h"
+
+namespace {
+
+Ref<NSString> constant(const char* text) { return std::make_shared<NSString>(text); }
+
+dv::internal::FontSpec fontFrom(const Ref<NSDictionary>& attributes)
+{
+    Ref<UIFont> font = attributes ? dv::as<UIFont>(attributes->objectForKey(NSFontAttributeName)) : nil;
+    if (!font)
+        return {12, false};
+    return {font->pointSize(), font->isBold()};
+}
+
+} // namespace
+
+const Ref<NSString> NSFontAttributeName = constant("NSFont");
+const Ref<NSString> NSForegroundColorAttributeName = constant("NSColor");
+const Ref<NSString> NSParagraphStyleAttributeName = constant("NSParagraphStyle");
+
+CGSize sizeWithAttributes(const Ref<NSString>& string, const Ref<NSDictionary>& attributes)
+{
+    if (!string)
+        return CGSizeZero;
+    return dv::internal::measureText(string->utf8(), fontFrom(attributes), 0, 1e300);
+}
+
+CGRect boundingRectWithSize(const Ref<NSString>& string, CGSize size, NSStringDrawingOptions options,
+    const Ref<NSDictionary>& attributes, const id&)
+{
+    if (!string)
+        return CGRectZero;
+    const bool lines = options & NSStringDrawingUsesLineFragmentOrigin;
+    const CGFloat maxHeight = lines && size.height > 0 ? size.height : 1e300;
+    const CGSize measured = dv::internal::measureText(string->utf8(), fontFrom(attributes), lines ? size.width : 0, maxHeight);
+    return CGRectMake(0, 0, measured.width, measured.height);
+}
+
+void drawAtPointWithAttributes(const Ref<NSString>& string, CGPoint point, const Ref<NSDictionary>& attributes)
+{
+    const CGSize s = sizeWithAttributes(string, attributes);
+    drawInRectWithAttributes(string, CGRectMake(point.x, point.y, s.width + 1, s.height + 1), attributes);
+}
+
+void drawInRectWithAttributes(const Ref<NSString>& string, CGRect rect, const Ref<NSDictionary>& attributes)
+{
+    Ref<UIFont> font = attributes ? dv::as<UIFont>(attributes->objectForKey(NSFontAttributeName)) : nil;
+    Ref<UIColor> color = attributes ? dv::as<UIColor>(attributes->objectForKey(NSForegroundColorAttributeName)) : nil;
+    dv::drawText(string, rect, font ? font : UIFont::systemFontOfSize(12), color ? color : UIColor::blackColor(), NSTextAlignmentLeft,
+        true);
+}
+
+namespace dv {
+
+void drawText(const Ref<NSString>& string, CGRect rect, const Ref<UIFont>& font, const Ref<UIColor>& color, NSTextAlignment alignment,
+    bool wrap)
+{
+    auto context = UIGraphicsGetCurrentContext();
+    if (!context || !string || !font)
+        return;
+    RGBA c = rgbaOf(color ? color->CGColor() : nil);
+    c.a *= context->state().alpha;
+    internal::drawText(context->canvas(), string->utf8(), {font->pointSize(), font->isBold()}, rect, c, int(alignment), wrap);
+}
+
+} // namespace dv

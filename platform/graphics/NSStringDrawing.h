@@ -1,0 +1,55 @@
+// Measuring and drawing strings with attributes, as the platform's NSString drawing additions
+// (free functions, the string first). Text is laid out by pango with the pinned face (UIFont.h);
+// results are in points with fractions, the same on every machine.
+//
+//   auto attrs = NSDictionary::of({{NSFontAttributeName, UIFont::systemFontOfSize(15)}});
+//   CGSize one = sizeWithAttributes("介绍"_ns, attrs);
+//   CGRect r = boundingRectWithSize(text, CGSizeMake(305, FLT_MAX),
+//                                   NSStringDrawingUsesLineFragmentOrigin, attrs, nil);
+#pragma once
+
+#include "platform/base/Geometry.h"
+#include "platform/base/NSObject.h"
+
+extern const Ref<NSString> NSFontAttributeName;            // UIFont; the system font of 12 when absent
+extern const Ref<NSString> NSForegroundColorAttributeName; // UIColor; black when absent
+extern const Ref<NSString> NSParagraphStyleAttributeName;  // accepted, not interpreted
+
+using NSStringDrawingOptions = NSInteger;
+enum : NSStringDrawingOptions {
+    NSStringDrawingUsesLineFragmentOrigin = 1 << 0,
+    NSStringDrawingUsesFontLeading = 1 << 1,
+    NSStringDrawingUsesDeviceMetrics = 1 << 3,
+    NSStringDrawingTruncatesLastVisibleLine = 1 << 5,
+};
+
+enum NSTextAlignment : NSInteger {
+    NSTextAlignmentLeft = 0,
+    NSTextAlignmentCenter = 1,
+    NSTextAlignmentRight = 2,
+    NSTextAlignmentJustified = 3,
+    NSTextAlignmentNatural = 4,
+};
+
+class UIFont;
+class UIColor;
+
+// The size of the string on one line (new lines still start new lines). Empty or nil: zero.
+CGSize sizeWithAttributes(const Ref<NSString>& string, const Ref<NSDictionary>& attributes);
+// With NSStringDrawingUsesLineFragmentOrigin the text wraps at size.width (words, and inside words
+// when one is too long) and lines past size.height are left out (the first line always counts);
+// without it the text is measured as one line. The origin is zero.
+CGRect boundingRectWithSize(const Ref<NSString>& string, CGSize size, NSStringDrawingOptions options,
+    const Ref<NSDictionary>& attributes, const id& context);
+
+// Draw into the current graphics context (UIKit coordinates), clipped to the rectangle.
+void drawAtPointWithAttributes(const Ref<NSString>& string, CGPoint point, const Ref<NSDictionary>& attributes);
+void drawInRectWithAttributes(const Ref<NSString>& string, CGRect rect, const Ref<NSDictionary>& attributes);
+
+namespace dv {
+
+// What the view layer needs beyond the attribute dictionary: alignment and wrapping.
+void drawText(const Ref<NSString>& string, CGRect rect, const Ref<UIFont>& font, const Ref<UIColor>& color,
+    NSTextAlignment alignment, bool wrap);
+
+} // namespace dv

@@ -1,0 +1,78 @@
+// The drawing backend: one cairo surface and its cairo context. Coordinates here are cairo's
+// (device y down); CGContext turns the platform's conventions into these calls.
+#pragma once
+
+#include "platform/base/Geometry.h"
+#include "platform/graphics/CGColor.h"
+#include "platform/graphics/CGGradient.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace dv::internal {
+
+class CairoCanvas {
+public:
+    enum class Format { ARGB32, RGB24, A8 };
+
+    // Renders into `external` (rows `externalStride` apart) when given, else into storage of its own.
+    static std::unique_ptr<CairoCanvas> create(std::size_t width, std::size_t height, Format format,
+        std::uint8_t* external = nullptr, std::size_t externalStride = 0);
+    ~CairoCanvas();
+
+    Format format() const { return m_format; }
+    std::uint8_t* pixels();
+    std::size_t stride() const;
+    void flush();      // before reading pixels()
+    void markDirty();  // after writing pixels()
+    void* native() const; // cairo_t*, for the text backend
+
+    void save();
+    void restore();
+    CGAffineTransform matrix() const;
+    void setMatrix(const CGAffineTransform& m);
+    void transform(const CGAffineTransform& m);
+
+    void newPath();
+    void moveTo(CGFloat x, CGFloat y);
+    void lineTo(CGFloat x, CGFloat y);
+    void curveTo(CGFloat x1, CGFloat y1, CGFloat x2, CGFloat y2, CGFloat x3, CGFloat y3);
+    void arc(CGFloat cx, CGFloat cy, CGFloat radius, CGFloat start, CGFloat end, bool decreasing);
+    void ellipse(CGRect rect);
+    void rectangle(CGRect rect);
+    void closePath();
+    bool hasCurrentPoint() const;
+    CGPoint currentPoint() const;
+    bool pathIsEmpty() const;
+
+    void setLineWidth(CGFloat width);
+    void setLineCap(int cap);
+    void setLineJoin(int join);
+    void setMiterLimit(CGFloat limit);
+    void setDash(const CGFloat* lengths, std::size_t count, CGFloat phase);
+    void setAntialias(bool on);
+    void setBlendMode(int mode);
+
+    void fill(const RGBA& color, bool evenOdd, bool preserve);
+    void stroke(const RGBA& color, bool preserve);
+    void clip(bool evenOdd);
+    void clipToRectKeepingPath(CGRect rect);
+    CGRect clipExtents() const;
+    void clearRect(CGRect rect);
+
+    // Paints a premultiplied ARGB32 bitmap whose pixel grid maps to user space through
+    // `imageToUser`.
+    void paintImage(const std::uint32_t* argb, std::size_t width, std::size_t height, const CGAffineTransform& imageToUser,
+        bool smooth, CGFloat alpha);
+    void paintLinearGradient(const CGGradient& gradient, CGPoint start, CGPoint end, std::uint32_t options, CGFloat alpha);
+    void paintRadialGradient(const CGGradient& gradient, CGPoint c0, CGFloat r0, CGPoint c1, CGFloat r1, std::uint32_t options,
+        CGFloat alpha);
+
+private:
+    CairoCanvas() = default;
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    Format m_format = Format::ARGB32;
+};
+
+} // namespace dv::internal

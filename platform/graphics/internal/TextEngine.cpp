@@ -1,0 +1,198 @@
+#include "platform/graphics/internal/TextEngine.h"
+
+#include "platform/base/NSLog.h"
+#include "platform/graphics/internal/CairoCanvas.h"
+
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
+#include <pango/pangocairo.h>
+#include <pango/pangofc-fontmap.h>
+
+#include <algorithm>
+#include <mutex>
+#include <sys/stat.h>
+
+#ifndef DV_FONTCONFIG_FILE
+#define DV_FONTCONFIG_FILE "fonts.conf"
+#endif
+#ifndef DV_PINNED_FONT_FILE
+#define DV_PINNED_FONT_FILE "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
+#endif
+
+namespace dv::internal {
+
+namespace {
+
+constexpr const char* kFamily = "WenQuanYi Micro Hei";
+
+std::mutex s_mutex;
+
+struct Engine {
+    PangoFontMap* fontMap = nullptr;
+    PangoContext* context = nullptr;
+    cairo_font_options_t* options = nullptr;
+
+    // Torn down at exit so that leak checkers see a clean process.
+    ~Engine()
+    {
+        if (context)
+            g_object_unref(context);
+        if (fontMap)
+            g_object_unref(fontMap);
+        if (options)
+            cairo_font_options_destroy(options);
+        FcFini();
+    }
+};
+
+void configure(PangoContext* context, const cairo_font_options_t* options)
+{
+    pango_cairo_context_set_resolution(context, 72); // one pixel per point at scale 1
+    pango_cairo_context_set_font_options(context, options);
+    pango_context_set_round_glyph_positions(context, FALSE);
+}
+
+// Made once and kept for the process; pango's objects are not thread-safe, so every use holds s_mutex.
+Engine& engine()
+{
+    static Engine e;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Engine& made = e;
+        FcConfig* config = FcConfigCreate();
+        if (!FcConfigParseAndLoad(config, reinterpret_cast<const FcChar8*>(DV_FONTCONFIG_FILE), FcTrue))
+            NSLog("text: cannot read the font configuration %s", DV_FONTCONFIG_FILE);
+        struct stat info;
+        if (stat(DV_PINNED_FONT_FILE, &info) != 0 || !FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>(DV_PINNED_FONT_FILE)))
+            NSLog("text: the pinned font %s is missing; install fonts-wqy-microhei", DV_PINNED_FONT_FILE);
+        made.fontMap = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
+        pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(made.fontMap), config);
+        FcConfigDestroy(config); // the font map holds its own reference
+        made.options = cairo_font_options_create();
+        cairo_font_options_set_hint_style(made.options, CAIRO_HINT_STYLE_NONE);
+        cairo_font_options_set_hint_metrics(made.options, CAIRO_HINT_METRICS_OFF);
+        cairo_font_options_set_antialias(made.options, CAIRO_ANTIALIAS_GRAY);
+        made.context = pango_font_map_create_context(made.fontMap);
+        configure(made.context, made.options);
+    });
+    return e;
+}
+
+PangoFontDescription* describe(const FontSpec& font)
+{
+    PangoFontDescription* d = pango_font_description_new();
+    pango_font_description_set_family(d, kFamily);
+    pango_font_description_set_weight(d, font.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    const double size = std::clamp(font.size, 0.0, 10000.0);
+    pango_font_description_set_absolute_size(d, size * PANGO_SCALE);
+    return d;
+}
+
+PangoLayout* makeLayout(PangoContext* context, const std::string& text, const FontSpec& font, CGFloat wrapWidth)
+{
+    PangoLayout* layout = pango_layout_new(context);
+    PangoFontDescription* d = describe(font);
+    pango_layout_set_font_description(layout, d);
+    pango_font_description_free(d);
+    pango_layout_set_text(layout, text.data(), int(text.size()));
+    if (wrapWidth > 0) {
+        pango_layout_set_width(layout, int(std::min(wrapWidth, 1e6) * PANGO_SCALE));
+        pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    } else {
+        pango_layout_set_width(layout, -1);
+    }
+    return layout;
+}
+
+} // namespace
+
+const char* pinnedFamily() { return kFamily; }
+
+FontMetrics fontMetrics(const FontSpec& font)
+{
+    std::lock_guard lock(s_mutex);
+    Engine& e = engine();
+    PangoLayout* layout = makeLayout(e.context, "X", font, 0);
+    PangoRectangle logical;
+    pango_layout_get_extents(layout, nullptr, &logical);
+    FontMetrics m;
+    m.lineHeight = CGFloat(logical.height) / PANGO_SCALE;
+    m.ascender = CGFloat(pango_layout_get_baseline(layout)) / PANGO_SCALE;
+    m.descender = m.lineHeight - m.ascender;
+    g_object_unref(layout);
+    return m;
+}
+
+CGSize measureText(const std::string& text, const FontSpec& font, CGFloat wrapWidth, CGFloat maxHeight)
+{
+    if (text.empty())
+        return CGSizeZero;
+    std::lock_guard lock(s_mutex);
+    Engine& e = engine();
+    PangoLayout* layout = makeLayout(e.context, text, font, wrapWidth);
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    double width = 0, height = 0;
+    bool first = true;
+    do {
+        PangoRectangle line;
+        pango_layout_iter_get_line_extents(iter, nullptr, &line);
+        const double bottom = double(line.y + line.height) / PANGO_SCALE;
+        if (!first && bottom > maxHeight)
+            break;
+        width = std::max(width, double(line.x + line.width) / PANGO_SCALE);
+        height = bottom;
+        first = false;
+    } while (pango_layout_iter_next_line(iter));
+    pango_layout_iter_free(iter);
+    g_object_unref(layout);
+    return CGSizeMake(width, height);
+}
+
+void drawText(CairoCanvas& canvas, const std::string& text, const FontSpec& font, CGRect rect, const RGBA& color, int alignment,
+    bool wrap)
+{
+    if (text.empty())
+        return;
+    std::lock_guard lock(s_mutex);
+    Engine& e = engine();
+    auto* cr = static_cast<cairo_t*>(canvas.native());
+    PangoContext* context = pango_font_map_create_context(e.fontMap);
+    configure(context, e.options);
+    pango_cairo_update_context(cr, context);
+    PangoLayout* layout = makeLayout(context, text, font, wrap ? rect.size.width : 0);
+    if (wrap) {
+        pango_layout_set_alignment(layout, alignment == 1 ? PANGO_ALIGN_CENTER : alignment == 2 ? PANGO_ALIGN_RIGHT : PANGO_ALIGN_LEFT);
+        pango_layout_set_justify(layout, alignment == 3);
+    }
+    double x = rect.origin.x;
+    if (!wrap && alignment != 0 && alignment != 3 && alignment != 4) {
+        PangoRectangle logical;
+        pango_layout_get_extents(layout, nullptr, &logical);
+        const double w = double(logical.width) / PANGO_SCALE;
+        x += alignment == 1 ? (rect.size.width - w) / 2 : rect.size.width - w;
+    }
+    cairo_path_t* path = cairo_copy_path(cr);
+    cairo_save(cr);
+    cairo_new_path(cr);
+    cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+    cairo_clip(cr);
+    cairo_set_source_rgba(cr, color.r, color.g, color.b, color.a);
+    cairo_move_to(cr, x, rect.origin.y);
+    pango_cairo_show_layout(cr, layout);
+    cairo_restore(cr);
+    cairo_new_path(cr);
+    cairo_append_path(cr, path);
+    cairo_path_destroy(path);
+    g_object_unref(layout);
+    g_object_unref(context);
+}
+
+} // namespace dv::internal
+
+// fontconfig keeps the character sets it builds while adding the pinned face past FcFini, which
+// leak checkers report at exit. It is a fixed amount, once per process; tell the checker. Weak,
+// so that a binary with suppressions of its own keeps them.
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}

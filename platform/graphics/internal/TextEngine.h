@@ -1,0 +1,39 @@
+// Text layout through pango with the pinned face, configured by the project's own fontconfig file
+// (never the machine's), unhinted and with fractional positions so that measurements are the
+// same on every machine. One process-wide font map; calls are serialised.
+#pragma once
+
+#include "platform/base/Geometry.h"
+#include "platform/graphics/CGColor.h"
+
+#include <string>
+
+namespace dv::internal {
+
+class CairoCanvas;
+
+struct FontSpec {
+    CGFloat size = 12;
+    bool bold = false;
+};
+
+struct FontMetrics {
+    CGFloat ascender = 0;
+    CGFloat descender = 0; // below the baseline, positive
+    CGFloat lineHeight = 0;
+};
+
+FontMetrics fontMetrics(const FontSpec& font);
+
+// The size of the laid-out text. wrapWidth <= 0 lays out without wrapping (new lines still break).
+// Lines whose bottom would pass maxHeight are left out, except the first.
+CGSize measureText(const std::string& text, const FontSpec& font, CGFloat wrapWidth, CGFloat maxHeight);
+
+// Alignment as NSTextAlignment: 0 left, 1 centre, 2 right, 3 justified, 4 natural (left).
+void drawText(CairoCanvas& canvas, const std::string& text, const FontSpec& font, CGRect rect, const RGBA& color, int alignment,
+    bool wrap);
+
+// The family name of the pinned face.
+const char* pinnedFamily();
+
+} // namespace dv::internal

@@ -1,0 +1,97 @@
+#include "platform/system/NSURLResourceValues.h"
+
+#include "platform/base/NSArray.h"
+#include "platform/base/NSDate.h"
+#include "platform/base/NSDictionary.h"
+#include "platform/base/NSError.h"
+#include "platform/base/NSNumber.h"
+#include "platform/base/NSString.h"
+#include "platform/base/NSURL.h"
+#include "platform/system/internal/FileOps.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+const Ref<NSString> NSURLIsDirectoryKey = "NSURLIsDirectoryKey"_ns;
+const Ref<NSString> NSURLIsRegularFileKey = "NSURLIsRegularFileKey"_ns;
+const Ref<NSString> NSURLIsHiddenKey = "NSURLIsHiddenKey"_ns;
+const Ref<NSString> NSURLNameKey = "NSURLNameKey"_ns;
+const Ref<NSString> NSURLContentModificationDateKey = "NSURLContentModificationDateKey"_ns;
+const Ref<NSString> NSURLCreationDateKey = "NSURLCreationDateKey"_ns;
+const Ref<NSString> NSURLFileSizeKey = "NSURLFileSizeKey"_ns;
+const Ref<NSString> NSURLFileAllocatedSizeKey = "NSURLFileAllocatedSizeKey"_ns;
+const Ref<NSString> NSURLTotalFileAllocatedSizeKey = "NSURLTotalFileAllocatedSizeKey"_ns;
+
+namespace {
+
+bool statURL(const Ref<NSURL>& url, struct stat& st, Ref<NSError>* error)
+{
+    std::string path = url && url->isFileURL() ? dv::str(url->path()) : std::string();
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+        if (error)
+            *error = dv::internal::fileError(path.empty() ? ENOENT : errno, path.empty() ? dv::str(url) : path, false);
+        return false;
+    }
+    return true;
+}
+
+id valueFor(const Ref<NSURL>& url, const struct stat& st, const Ref<NSString>& key)
+{
+    const bool folder = S_ISDIR(st.st_mode);
+    auto date = [](const timespec& t) {
+        return NSDate::dateWithTimeIntervalSince1970(static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9);
+    };
+    if (key->isEqualToString(NSURLIsDirectoryKey))
+        return NSNumber::numberWithBool(folder);
+    if (key->isEqualToString(NSURLIsRegularFileKey))
+        return NSNumber::numberWithBool(S_ISREG(st.st_mode));
+    if (key->isEqualToString(NSURLIsHiddenKey))
+        return NSNumber::numberWithBool(dv::str(url->lastPathComponent()).starts_with("."));
+    if (key->isEqualToString(NSURLNameKey))
+        return url->lastPathComponent();
+    if (key->isEqualToString(NSURLContentModificationDateKey))
+        return date(st.st_mtim);
+    if (key->isEqualToString(NSURLCreationDateKey))
+        return date(st.st_ctim);
+    if (folder)
+        return nil;
+    if (key->isEqualToString(NSURLFileSizeKey))
+        return NSNumber::numberWithUnsignedLongLong(static_cast<unsigned long long>(st.st_size));
+    if (key->isEqualToString(NSURLFileAllocatedSizeKey) || key->isEqualToString(NSURLTotalFileAllocatedSizeKey))
+        return NSNumber::numberWithUnsignedLongLong(static_cast<unsigned long long>(st.st_blocks) * 512ull);
+    return nil;
+}
+
+} // namespace
+
+bool checkResourceIsReachableAndReturnError(const Ref<NSURL>& url, Ref<NSError>* error)
+{
+    struct stat st {};
+    return statURL(url, st, error);
+}
+
+bool getResourceValue(const Ref<NSURL>& url, id* value, const Ref<NSString>& key, Ref<NSError>* error)
+{
+    if (value)
+        *value = nil;
+    struct stat st {};
+    if (!key || !statURL(url, st, error))
+        return false;
+    if (value)
+        *value = valueFor(url, st, key);
+    return true;
+}
+
+Ref<NSDictionary> resourceValuesForKeys(const Ref<NSURL>& url, const Ref<NSArray>& keys, Ref<NSError>* error)
+{
+    struct stat st {};
+    if (!statURL(url, st, error))
+        return nil;
+    auto values = NSMutableDictionary::dictionary();
+    if (keys)
+        for (const id& key : *keys)
+            if (auto name = dv::as<NSString>(key))
+                if (id v = valueFor(url, st, name))
+                    values->setObjectForKey(v, name);
+    return NSDictionary::dictionaryWithDictionary(values);
+}

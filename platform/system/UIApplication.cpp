@@ -1,0 +1,323 @@
+#include "platform/system/UIApplication.h"
+
+#include "platform/base/ClassBuilder.h"
+#include "platform/base/NSArray.h"
+#include "platform/base/NSData.h"
+#include "platform/base/NSDictionary.h"
+#include "platform/base/NSError.h"
+#include "platform/base/NSLog.h"
+#include "platform/base/NSString.h"
+#include "platform/base/NSURL.h"
+#include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/NSNotificationCenter.h"
+#include "platform/dispatch/NSRunLoop.h"
+#include "platform/system/Security.h"
+#include "platform/system/SystemPaths.h"
+#include "platform/system/internal/FileOps.h"
+
+#include <atomic>
+#include <cfloat>
+#include <mutex>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+const Ref<NSString> UIApplicationDidFinishLaunchingNotification = "UIApplicationDidFinishLaunchingNotification"_ns;
+const Ref<NSString> UIApplicationDidBecomeActiveNotification = "UIApplicationDidBecomeActiveNotification"_ns;
+const Ref<NSString> UIApplicationWillResignActiveNotification = "UIApplicationWillResignActiveNotification"_ns;
+const Ref<NSString> UIApplicationDidEnterBackgroundNotification = "UIApplicationDidEnterBackgroundNotification"_ns;
+const Ref<NSString> UIApplicationWillEnterForegroundNotification = "UIApplicationWillEnterForegroundNotification"_ns;
+const Ref<NSString> UIApplicationWillTerminateNotification = "UIApplicationWillTerminateNotification"_ns;
+const Ref<NSString> UIApplicationDidReceiveMemoryWarningNotification = "UIApplicationDidReceiveMemoryWarningNotification"_ns;
+const Ref<NSString> UIApplicationLaunchOptionsRemoteNotificationKey = "UIApplicationLaunchOptionsRemoteNotificationKey"_ns;
+const Ref<NSString> UIApplicationLaunchOptionsURLKey = "UIApplicationLaunchOptionsURLKey"_ns;
+
+DV_DEFINE_CLASS(UIApplication)
+
+namespace {
+
+std::mutex s_sharedMutex;
+Ref<UIApplication> s_shared;
+std::atomic<bool> s_opensWithSystem { false };
+std::mutex s_tokenMutex;
+
+// Runs xdg-open without a shell, so the URL's text is never interpreted; the child is reaped on
+// a worker so the main thread does not wait for the desktop.
+void openWithSystem(const std::string& url)
+{
+    const char* argv[] = { "xdg-open", url.c_str(), nullptr };
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) {
+        NSLog("openURL: xdg-open could not be started for %s", url);
+        return;
+    }
+    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_BACKGROUND, 0), [pid] {
+        int status = 0;
+        waitpid(pid, &status, 0);
+    });
+}
+
+} // namespace
+
+Ref<UIApplication> UIApplication::sharedApplication()
+{
+    std::lock_guard lock(s_sharedMutex);
+    if (!s_shared)
+        s_shared = alloc<UIApplication>();
+    return s_shared;
+}
+
+void UIApplication::resetSharedApplication()
+{
+    Ref<UIApplication> old;
+    {
+        std::lock_guard lock(s_sharedMutex);
+        old = std::exchange(s_shared, nil);
+    }
+    // Destroyed outside the lock: a kept delegate may call back into sharedApplication().
+    old = nil;
+}
+
+void UIApplication::setOpensURLsWithSystem(bool open) { s_opensWithSystem = open; }
+
+void UIApplication::setDelegate(const Ref<UIApplicationDelegate>& delegate) { m_delegate = delegate; }
+
+void UIApplication::keepDelegate(const Ref<UIApplicationDelegate>& delegate)
+{
+    m_keptDelegate = delegate;
+    m_delegate = delegate;
+}
+
+void UIApplication::post(const Ref<NSString>& name)
+{
+    NSNotificationCenter::defaultCenter()->postNotificationName(name, self<NSObject>(), nil);
+}
+
+void UIApplication::launch(const Ref<NSDictionary>& launchOptions)
+{
+    auto app = self<UIApplication>();
+    m_state = UIApplicationStateInactive;
+    if (auto d = delegate())
+        d->applicationWillFinishLaunchingWithOptions(app, launchOptions);
+    if (auto d = delegate())
+        d->applicationDidFinishLaunchingWithOptions(app, launchOptions);
+    NSNotificationCenter::defaultCenter()->postNotificationName(UIApplicationDidFinishLaunchingNotification, app, launchOptions);
+    // A launch caused by a remote notification hands the payload on as the platform does.
+    if (auto payload = launchOptions ? dv::as<NSDictionary>(launchOptions->objectForKey(UIApplicationLaunchOptionsRemoteNotificationKey)) : nil)
+        deliverRemoteNotification(payload);
+    becomeActive();
+}
+
+void UIApplication::becomeActive()
+{
+    m_state = UIApplicationStateActive;
+    if (auto d = delegate())
+        d->applicationDidBecomeActive(self<UIApplication>());
+    post(UIApplicationDidBecomeActiveNotification);
+}
+
+void UIApplication::enterBackground()
+{
+    if (m_state == UIApplicationStateBackground)
+        return;
+    auto app = self<UIApplication>();
+    if (m_state == UIApplicationStateActive) {
+        if (auto d = delegate())
+            d->applicationWillResignActive(app);
+        post(UIApplicationWillResignActiveNotification);
+    }
+    m_state = UIApplicationStateBackground;
+    if (auto d = delegate())
+        d->applicationDidEnterBackground(app);
+    post(UIApplicationDidEnterBackgroundNotification);
+}
+
+void UIApplication::enterForeground()
+{
+    if (m_state != UIApplicationStateBackground)
+        return;
+    m_state = UIApplicationStateInactive;
+    if (auto d = delegate())
+        d->applicationWillEnterForeground(self<UIApplication>());
+    post(UIApplicationWillEnterForegroundNotification);
+    becomeActive();
+}
+
+void UIApplication::terminate()
+{
+    if (auto d = delegate())
+        d->applicationWillTerminate(self<UIApplication>());
+    post(UIApplicationWillTerminateNotification);
+}
+
+void UIApplication::simulateMemoryWarning()
+{
+    if (auto d = delegate())
+        d->applicationDidReceiveMemoryWarning(self<UIApplication>());
+    post(UIApplicationDidReceiveMemoryWarningNotification);
+}
+
+bool UIApplication::canOpenURL(const Ref<NSURL>& url) const
+{
+    return url && url->scheme() && url->scheme()->length() > 0;
+}
+
+bool UIApplication::openURL(const Ref<NSURL>& url)
+{
+    if (!canOpenURL(url))
+        return false;
+    m_openedURLs.push_back(url);
+    if (s_opensWithSystem)
+        openWithSystem(url->absoluteString()->utf8());
+    return true;
+}
+
+Ref<NSArray> UIApplication::openedURLs() const
+{
+    std::vector<id> items(m_openedURLs.begin(), m_openedURLs.end());
+    return NSArray::fromVector(std::move(items));
+}
+
+UIBackgroundTaskIdentifier UIApplication::beginBackgroundTaskWithExpirationHandler(std::function<void()> handler)
+{
+    UIBackgroundTaskIdentifier identifier = m_nextTask++;
+    m_tasks[identifier] = std::move(handler);
+    return identifier;
+}
+
+UIBackgroundTaskIdentifier UIApplication::beginBackgroundTaskWithNameExpirationHandler(const Ref<NSString>&, std::function<void()> handler)
+{
+    return beginBackgroundTaskWithExpirationHandler(std::move(handler));
+}
+
+void UIApplication::endBackgroundTask(UIBackgroundTaskIdentifier identifier)
+{
+    if (identifier == UIBackgroundTaskInvalid)
+        return;
+    if (m_tasks.erase(identifier) == 0)
+        NSLog("Can't end BackgroundTask: no background task exists with identifier %lu, or it may have already been ended.",
+              static_cast<unsigned long>(identifier));
+}
+
+NSTimeInterval UIApplication::backgroundTimeRemaining() const
+{
+    return m_state == UIApplicationStateBackground ? (m_tasks.empty() ? 0.0 : 180.0) : DBL_MAX;
+}
+
+void UIApplication::expireBackgroundTasks()
+{
+    // Each handler is taken out before it runs: it normally ends its own task, and may begin
+    // another one, which is not expired in this round.
+    std::vector<UIBackgroundTaskIdentifier> due;
+    for (const auto& [identifier, handler] : m_tasks)
+        due.push_back(identifier);
+    for (auto identifier : due) {
+        auto it = m_tasks.find(identifier);
+        if (it == m_tasks.end())
+            continue;
+        auto handler = std::exchange(it->second, {});
+        if (handler)
+            handler();
+        if (m_tasks.erase(identifier))
+            NSLog("Background task %lu was not ended by its expiration handler; ended by the system.", static_cast<unsigned long>(identifier));
+    }
+}
+
+Ref<NSData> UIApplication::deviceToken(Ref<NSError>* error)
+{
+    std::lock_guard lock(s_tokenMutex);
+    const std::string folder = dv::SystemPaths::deviceFolder();
+    const std::string file = folder + "/push-device-token";
+    if (auto data = NSData::dataWithContentsOfFile(NSString::fromUTF8(file)); data && data->length() == 32)
+        return data;
+    std::uint8_t bytes[32];
+    int posixError = 0;
+    if (SecRandomCopyBytes(kSecRandomDefault, sizeof bytes, bytes) != 0)
+        posixError = EIO;
+    else if (!dv::SystemPaths::ensureDirectory(folder))
+        posixError = EACCES;
+    else
+        (void)dv::internal::replaceFileAtomically(file, std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes), posixError);
+    if (posixError) {
+        if (error)
+            *error = dv::internal::fileError(posixError, file, true);
+        return nil;
+    }
+    return NSData::dataWithBytes(bytes, sizeof bytes);
+}
+
+void UIApplication::registerUserNotificationSettings(const Ref<UIUserNotificationSettings>& settings)
+{
+    m_settings = settings;
+    Weak<UIApplication> weak = self<UIApplication>();
+    dispatch_async(dispatch_get_main_queue(), [weak, settings] {
+        auto app = weak.lock();
+        if (!app)
+            return;
+        if (auto d = app->delegate())
+            d->applicationDidRegisterUserNotificationSettings(app, settings);
+    });
+}
+
+void UIApplication::registerForRemoteNotifications()
+{
+    m_registeredForRemote = true;
+    Weak<UIApplication> weak = self<UIApplication>();
+    dispatch_async(dispatch_get_main_queue(), [weak] {
+        auto app = weak.lock();
+        if (!app || !app->m_registeredForRemote)
+            return;
+        Ref<NSError> error;
+        auto token = deviceToken(&error);
+        auto d = app->delegate();
+        if (!d)
+            return;
+        if (token)
+            d->applicationDidRegisterForRemoteNotificationsWithDeviceToken(app, token);
+        else
+            d->applicationDidFailToRegisterForRemoteNotificationsWithError(app, error);
+    });
+}
+
+void UIApplication::registerForRemoteNotificationTypes(UIRemoteNotificationType types)
+{
+    m_settings = UIUserNotificationSettings::settingsForTypes(types, nil);
+    registerForRemoteNotifications();
+}
+
+void UIApplication::unregisterForRemoteNotifications() { m_registeredForRemote = false; }
+
+void UIApplication::deliverRemoteNotification(const Ref<NSDictionary>& userInfo, std::function<void(UIBackgroundFetchResult)> completion)
+{
+    Weak<UIApplication> weak = self<UIApplication>();
+    dispatch_async(dispatch_get_main_queue(), [weak, userInfo, completion = std::move(completion)]() mutable {
+        auto app = weak.lock();
+        auto d = app ? app->delegate() : nil;
+        if (!d)
+            return;
+        // The delegate may call the handler late or more than once; the caller hears it once.
+        auto once = std::make_shared<std::function<void(UIBackgroundFetchResult)>>(std::move(completion));
+        auto handler = [once](UIBackgroundFetchResult result) {
+            auto done = std::exchange(*once, {});
+            if (done)
+                done(result);
+        };
+        if (!d->applicationDidReceiveRemoteNotificationFetchCompletionHandler(app, userInfo, handler))
+            d->applicationDidReceiveRemoteNotification(app, userInfo);
+    });
+}
+
+int UIApplicationMain(int, char**, const Ref<NSString>&, const Ref<NSString>& delegateClassName)
+{
+    auto app = UIApplication::sharedApplication();
+    if (Class cls = delegateClassName ? NSClassFromString(delegateClassName) : Nil) {
+        auto delegate = std::dynamic_pointer_cast<UIApplicationDelegate>(cls->createInstance());
+        if (!delegate)
+            NSLog("UIApplicationMain: %@ is not an application delegate", delegateClassName);
+        app->keepDelegate(delegate);
+    }
+    app->launch(nil);
+    NSRunLoop::mainRunLoop()->run();
+    return 0;
+}

@@ -1,0 +1,112 @@
+// UIApplication: the application object's non-visual side — the shared instance, its delegate,
+// its state, the icon badge, URLs handed to the system, background tasks, and the registration
+// for and delivery of remote notifications. State changes reach the delegate and the default
+// notification centre in the platform's order. Lives on the main thread; the runner and tests
+// drive the transitions through the members under "Driving the application".
+//
+//   app->setDelegate(delegate); app->launch(nil);          // finish launching, become active
+//   app->registerForRemoteNotifications();                // token arrives on the main queue
+#pragma once
+
+#include "platform/base/NSObject.h"
+#include "platform/system/UIApplicationDelegate.h"
+#include "platform/system/UIUserNotificationSettings.h"
+
+#include <functional>
+#include <map>
+#include <vector>
+
+enum UIApplicationState : NSInteger {
+    UIApplicationStateActive = 0,
+    UIApplicationStateInactive = 1,
+    UIApplicationStateBackground = 2,
+};
+
+using UIBackgroundTaskIdentifier = NSUInteger;
+inline constexpr UIBackgroundTaskIdentifier UIBackgroundTaskInvalid = 0;
+
+extern const Ref<NSString> UIApplicationDidFinishLaunchingNotification;
+extern const Ref<NSString> UIApplicationDidBecomeActiveNotification;
+extern const Ref<NSString> UIApplicationWillResignActiveNotification;
+extern const Ref<NSString> UIApplicationDidEnterBackgroundNotification;
+extern const Ref<NSString> UIApplicationWillEnterForegroundNotification;
+extern const Ref<NSString> UIApplicationWillTerminateNotification;
+extern const Ref<NSString> UIApplicationDidReceiveMemoryWarningNotification;
+extern const Ref<NSString> UIApplicationLaunchOptionsRemoteNotificationKey;
+extern const Ref<NSString> UIApplicationLaunchOptionsURLKey;
+
+class UIApplication : public NSObject {
+    DV_CLASS(UIApplication, NSObject)
+
+    UIApplication() = default;
+    static Ref<UIApplication> sharedApplication();
+
+    // The delegate is held weakly; launch() and UIApplicationMain keep the one they start with.
+    Ref<UIApplicationDelegate> delegate() const { return m_delegate.lock(); }
+    void setDelegate(const Ref<UIApplicationDelegate>& delegate);
+
+    UIApplicationState applicationState() const { return m_state; }
+    NSInteger applicationIconBadgeNumber() const { return m_badge; }
+    void setApplicationIconBadgeNumber(NSInteger badge) { m_badge = badge; }
+
+    // Records the URL (see openedURLs); hands it to xdg-open only when that was turned on.
+    // NO for nil or a URL without a scheme.
+    bool openURL(const Ref<NSURL>& url);
+    bool canOpenURL(const Ref<NSURL>& url) const;
+
+    // Background tasks. The expiry handler runs at most once, on the main thread, when the
+    // system (a test, through expireBackgroundTasks) takes the remaining time away.
+    UIBackgroundTaskIdentifier beginBackgroundTaskWithExpirationHandler(std::function<void()> handler);
+    UIBackgroundTaskIdentifier beginBackgroundTaskWithNameExpirationHandler(const Ref<NSString>& name, std::function<void()> handler);
+    void endBackgroundTask(UIBackgroundTaskIdentifier identifier);
+    NSTimeInterval backgroundTimeRemaining() const;
+
+    // Remote notifications. Answers come through the delegate, later, on the main queue; the
+    // device token is made once per device and kept in the device folder.
+    void registerUserNotificationSettings(const Ref<UIUserNotificationSettings>& settings);
+    Ref<UIUserNotificationSettings> currentUserNotificationSettings() const { return m_settings; }
+    void registerForRemoteNotifications();
+    void registerForRemoteNotificationTypes(UIRemoteNotificationType types);
+    void unregisterForRemoteNotifications();
+    bool isRegisteredForRemoteNotifications() const { return m_registeredForRemote; }
+
+    // Driving the application (runner and tests).
+    static void resetSharedApplication();
+    // Keeps the delegate (as UIApplicationMain does), finishes launching and becomes active.
+    void launch(const Ref<NSDictionary>& launchOptions);
+    void keepDelegate(const Ref<UIApplicationDelegate>& delegate);
+    void enterBackground();
+    void enterForeground();
+    void terminate();
+    void simulateMemoryWarning();
+    // Delivers a remote notification's payload to the delegate on the main queue: the form with
+    // a completion handler when the delegate has it, otherwise the plain one. `completion` (may be
+    // empty) receives what the delegate reports, once.
+    void deliverRemoteNotification(const Ref<NSDictionary>& userInfo, std::function<void(UIBackgroundFetchResult)> completion = {});
+    void expireBackgroundTasks();
+    NSUInteger backgroundTaskCount() const { return m_tasks.size(); }
+    Ref<NSArray> openedURLs() const;
+    // Whether openURL hands URLs to xdg-open (off unless the runner asks).
+    static void setOpensURLsWithSystem(bool open);
+    // The stand-in device token, made and kept in the device folder on first use; nil when it
+    // cannot be stored.
+    static Ref<NSData> deviceToken(Ref<NSError>* error);
+
+private:
+    void post(const Ref<NSString>& name);
+    void becomeActive();
+
+    Weak<UIApplicationDelegate> m_delegate;
+    Ref<UIApplicationDelegate> m_keptDelegate;
+    UIApplicationState m_state = UIApplicationStateInactive;
+    NSInteger m_badge = 0;
+    std::vector<Ref<NSURL>> m_openedURLs;
+    std::map<UIBackgroundTaskIdentifier, std::function<void()>> m_tasks;
+    UIBackgroundTaskIdentifier m_nextTask = 1;
+    Ref<UIUserNotificationSettings> m_settings;
+    bool m_registeredForRemote = false;
+};
+
+// The platform's entry: makes the shared application, creates the delegate from its registered
+// class name, launches and runs the main run loop until it is stopped. Answers 0.
+int UIApplicationMain(int argc, char** argv, const Ref<NSString>& principalClassName, const Ref<NSString>& delegateClassName);

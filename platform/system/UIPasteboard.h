@@ -1,0 +1,26 @@
+// UIPasteboard: the general pasteboard, holding strings for the life of the process. Any thread
+// may use it.
+#pragma once
+
+#include "platform/base/NSObject.h"
+
+#include <mutex>
+
+class UIPasteboard : public NSObject {
+    DV_CLASS(UIPasteboard, NSObject)
+
+    UIPasteboard() = default;
+    static Ref<UIPasteboard> generalPasteboard();
+
+    Ref<NSString> string() const;            // the first string, nil when empty
+    void setString(const Ref<NSString>& s);  // nil empties the pasteboard
+    Ref<NSArray> strings() const;            // never nil
+    void setStrings(const Ref<NSArray>& strings); // non-strings are left out
+    NSInteger numberOfItems() const;
+    NSInteger changeCount() const;
+
+private:
+    mutable std::mutex m_mutex;
+    Ref<NSArray> m_strings;
+    NSInteger m_changeCount = 0;
+};

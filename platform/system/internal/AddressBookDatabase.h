@@ -1,0 +1,46 @@
+// Rows of the address-book database: people and their phone entries. The caller opens the
+// transaction (one per save).
+#pragma once
+
+#include "platform/system/internal/SqliteDatabase.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dv::internal {
+
+struct PhoneRow {
+    std::int32_t identifier = 0;
+    std::optional<std::string> label;
+    std::string value;
+};
+
+struct PersonRow {
+    std::int64_t id = -1;
+    std::optional<std::string> firstName, lastName, organization, note;
+    std::optional<double> birthday; // seconds since the reference date
+    bool hasPhones = false;
+    std::int32_t nextPhoneIdentifier = 0;
+    std::vector<PhoneRow> phones;
+};
+
+class AddressBookDatabase {
+public:
+    static std::unique_ptr<AddressBookDatabase> open(const std::string& path, std::string& error);
+
+    SqliteDatabase& sql() { return *m_db; }
+    [[nodiscard]] bool loadAll(std::vector<PersonRow>& people);
+    [[nodiscard]] bool insert(PersonRow& person); // sets person.id
+    [[nodiscard]] bool update(const PersonRow& person);
+    [[nodiscard]] bool remove(std::int64_t id);
+
+private:
+    explicit AddressBookDatabase(std::unique_ptr<SqliteDatabase> db) : m_db(std::move(db)) { }
+    [[nodiscard]] bool writePhones(const PersonRow& person);
+    std::unique_ptr<SqliteDatabase> m_db;
+};
+
+} // namespace dv::internal

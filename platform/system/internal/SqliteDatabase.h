@@ -1,0 +1,87 @@
+// A small wrapper over one SQLite connection, the only place of platform/system that includes
+// sqlite3.h. Stores open one connection per call (keychain) or per handle (address book), so the
+// wrapper keeps no process-wide state apart from a test hook that runs just before a commit.
+//
+//   auto db = SqliteDatabase::open(path, error);
+//   if (!db || !db->begin()) ...; auto st = db->prepare("SELECT ..."); while (st.step() == Step::Row) ...
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace dv::internal {
+
+class SqliteStatement {
+public:
+    enum class Step { Row, Done, Error };
+
+    SqliteStatement() = default;
+    SqliteStatement(sqlite3* db, sqlite3_stmt* statement) : m_db(db), m_statement(statement) { }
+    SqliteStatement(SqliteStatement&& other) noexcept;
+    SqliteStatement& operator=(SqliteStatement&& other) noexcept;
+    ~SqliteStatement();
+
+    bool valid() const { return m_statement != nullptr; }
+    // Parameters are numbered from 1, as in SQL.
+    void bindNull(int index);
+    void bind(int index, std::int64_t value);
+    void bind(int index, double value);
+    void bind(int index, std::string_view text);
+    void bindBlob(int index, const std::vector<std::uint8_t>& bytes);
+    void bindOptional(int index, const std::optional<std::string>& text);
+
+    [[nodiscard]] Step step();
+    void reset();
+
+    // Columns are numbered from 0.
+    bool isNull(int column) const;
+    std::int64_t int64(int column) const;
+    double real(int column) const;
+    std::string text(int column) const;
+    std::vector<std::uint8_t> blob(int column) const;
+
+private:
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_statement = nullptr;
+};
+
+class SqliteDatabase {
+public:
+    ~SqliteDatabase();
+    SqliteDatabase(const SqliteDatabase&) = delete;
+    SqliteDatabase& operator=(const SqliteDatabase&) = delete;
+
+    // Opens (creating when absent) the database at `path` and checks that it is readable: a
+    // truncated or foreign file gives nil and a message in `error`, never a crash.
+    static std::unique_ptr<SqliteDatabase> open(const std::string& path, std::string& error);
+
+    [[nodiscard]] bool exec(std::string_view sql);
+    SqliteStatement prepare(std::string_view sql); // invalid statement on error
+    std::int64_t lastInsertRowId() const;
+    int changes() const;
+    std::string lastError() const;
+
+    // BEGIN IMMEDIATE: takes the write lock at once, so two writers never interleave.
+    [[nodiscard]] bool begin();
+    [[nodiscard]] bool commit();
+    void rollback();
+
+    // Test hook: runs inside every transaction just before COMMIT. A test that kills a child
+    // process here checks that an interrupted write leaves the previous contents intact.
+    static void setBeforeCommitHook(std::function<void()> hook);
+
+private:
+    explicit SqliteDatabase(sqlite3* db) : m_db(db) { }
+    sqlite3* m_db = nullptr;
+    bool m_inTransaction = false;
+};
+
+} // namespace dv::internal

@@ -1,0 +1,154 @@
+#include "platform/base/NSDictionary.h"
+#include "platform/base/NSString.h"
+#include "platform/graphics/NSStringDrawing.h"
+#include "platform/graphics/UIColor.h"
+#include "platform/graphics/UIFont.h"
+#include "platform/graphics/UIGraphics.h"
+#include "platform/graphics/UIImage.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+Ref<NSDictionary> fontAttributes(const Ref<UIFont>& font) { return NSDictionary::of({{NSFontAttributeName, font}}); }
+
+CGFloat boundedHeight(const Ref<NSString>& text, CGFloat width, const Ref<UIFont>& font)
+{
+    return boundingRectWithSize(text, CGSizeMake(width, FLT_MAX), NSStringDrawingUsesLineFragmentOrigin, fontAttributes(font), nil).size.height;
+}
+
+} // namespace
+
+TEST(UIColorTest, ComponentsEqualityAndNamedColours)
+{
+    auto pink = UIColor::colorWithRed(244 / 255.0, 98 / 255.0, 113 / 255.0, 1);
+    EXPECT_TRUE(pink->isEqual(UIColor::colorWithRed(244 / 255.0, 98 / 255.0, 113 / 255.0, 1)));
+    EXPECT_EQ(pink->hash(), UIColor::colorWithRed(244 / 255.0, 98 / 255.0, 113 / 255.0, 1)->hash());
+    EXPECT_FALSE(pink->isEqual(pink->colorWithAlphaComponent(0.5)));
+    EXPECT_FALSE(UIColor::whiteColor()->isEqual(UIColor::colorWithRed(1, 1, 1, 1))) << "grey and RGB spaces differ";
+    EXPECT_TRUE(UIColor::whiteColor()->isEqual(UIColor::colorWithWhite(1, 1)));
+
+    CGFloat r = 0, g = 0, b = 0, a = 0, w = 0;
+    EXPECT_TRUE(UIColor::clearColor()->getWhite(&w, &a));
+    EXPECT_EQ(a, 0);
+    EXPECT_FALSE(pink->getWhite(&w, &a));
+    EXPECT_TRUE(UIColor::whiteColor()->colorWithAlphaComponent(0.1)->getRed(&r, &g, &b, &a));
+    EXPECT_EQ(r, 1);
+    EXPECT_DOUBLE_EQ(a, 0.1);
+    EXPECT_EQ(dv::str(UIColor::redColor()->description()), "UIExtendedSRGBColorSpace 1 0 0 1");
+    EXPECT_EQ(dv::str(UIColor::whiteColor()->description()), "UIExtendedGrayColorSpace 1 1");
+    EXPECT_EQ(dv::rgbaOf(UIColor::orangeColor()->CGColor()), (dv::RGBA {1, 0.5, 0, 1}));
+    EXPECT_EQ(UIColor::colorWithRed(2, -1, 0.5, 1)->CGColor()->components()[0], 1) << "components are clamped";
+}
+
+TEST(UIFontTest, SystemFontsBySize)
+{
+    auto regular = UIFont::systemFontOfSize(15);
+    auto bold = UIFont::boldSystemFontOfSize(15);
+    EXPECT_EQ(regular->pointSize(), 15);
+    EXPECT_FALSE(regular->isEqual(bold));
+    EXPECT_TRUE(regular->isEqual(UIFont::systemFontOfSize(15)));
+    EXPECT_TRUE(bold->isBold());
+    EXPECT_EQ(dv::str(regular->familyName()), "WenQuanYi Micro Hei");
+    EXPECT_GT(regular->lineHeight(), 15);
+    EXPECT_LT(regular->lineHeight(), 25);
+    EXPECT_NEAR(regular->ascender() - regular->descender(), regular->lineHeight(), 1e-9);
+    EXPECT_NEAR(UIFont::systemFontOfSize(30)->lineHeight(), 2 * regular->lineHeight(), 0.01);
+}
+
+TEST(TextMeasurementTest, OneLineSizesFollowFontAndText)
+{
+    auto font = UIFont::systemFontOfSize(15);
+    const CGSize one = sizeWithAttributes("介绍"_ns, fontAttributes(font));
+    EXPECT_NEAR(one.height, font->lineHeight(), 1e-6);
+    EXPECT_NEAR(one.width, 30, 0.5) << "CJK ideographs are one em wide in this face";
+    const CGSize two = sizeWithAttributes("介绍介绍"_ns, fontAttributes(font));
+    EXPECT_NEAR(two.width, 2 * one.width, 1e-6);
+    EXPECT_EQ(sizeWithAttributes(""_ns, fontAttributes(font)), CGSizeZero);
+    EXPECT_EQ(sizeWithAttributes(nil, fontAttributes(font)), CGSizeZero);
+    EXPECT_NEAR(sizeWithAttributes("a\nb"_ns, fontAttributes(font)).height, 2 * font->lineHeight(), 1e-6);
+    // No font attribute: 12-point system font.
+    EXPECT_NEAR(sizeWithAttributes("x"_ns, nil).height, UIFont::systemFontOfSize(12)->lineHeight(), 1e-6);
+}
+
+TEST(TextMeasurementTest, BoundedHeightWrapsToTheWidth)
+{
+    auto font = UIFont::systemFontOfSize(15);
+    const auto text = "如何加粉：长按图片保存到相册，然后到信聊里面读取二维码添加好友即可，建议一次保存多个二维码图片然后去信聊一起操作添加。"_ns;
+    const CGFloat line = font->lineHeight();
+    EXPECT_NEAR(boundedHeight(text, 10000, font), line, 1e-6);
+    // 60 ideographs and punctuation of 15 points in 150 points: ten per line.
+    const CGFloat h = boundedHeight(text, 150, font);
+    EXPECT_NEAR(h / line, std::round(h / line), 1e-6);
+    EXPECT_GE(std::lround(h / line), 6);
+    EXPECT_LE(std::lround(h / line), 7);
+    // A long word with no break opportunity is still broken inside.
+    EXPECT_GT(boundedHeight(NSString::fromUTF8(std::string(200, 'w')), 100, font), 5 * line);
+
+    const CGRect bounded = boundingRectWithSize(text, CGSizeMake(150, 2.5 * line), NSStringDrawingUsesLineFragmentOrigin,
+        fontAttributes(font), nil);
+    EXPECT_NEAR(bounded.size.height, 2 * line, 1e-6) << "lines past the height are left out";
+    EXPECT_LE(bounded.size.width, 150.0001);
+    const CGRect oneLine = boundingRectWithSize(text, CGSizeMake(150, FLT_MAX), 0, fontAttributes(font), nil);
+    EXPECT_NEAR(oneLine.size.height, line, 1e-6) << "without line-fragment origin the text is one line";
+}
+
+TEST(TextMeasurementTest, MeasurementsRepeatExactly)
+{
+    auto font = UIFont::systemFontOfSize(13);
+    const auto text = "注:一天只能更新一次 Xinliao 123"_ns;
+    const CGSize first = sizeWithAttributes(text, fontAttributes(font));
+    const CGFloat firstHeight = boundedHeight(text, 61, font);
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(sizeWithAttributes(text, fontAttributes(font)), first);
+        EXPECT_EQ(boundedHeight(text, 61, font), firstHeight);
+    }
+}
+
+namespace {
+
+long inkOf(const Ref<UIFont>& font)
+{
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(120, 30), false, 1);
+    drawInRectWithAttributes("Hello 你好"_ns, CGRectMake(0, 0, 120, 30), fontAttributes(font));
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    auto px = dv::imagePixelsRGBA8(image->CGImage());
+    long sum = 0;
+    for (std::size_t i = 3; i < px.size(); i += 4)
+        sum += px[i];
+    return sum;
+}
+
+} // namespace
+
+TEST(TextMeasurementTest, BoldIsSynthesisedFromThePinnedFace)
+{
+    // The face has one weight: bold strokes are thickened, the advances stay those of the face.
+    EXPECT_GT(inkOf(UIFont::boldSystemFontOfSize(20)), inkOf(UIFont::systemFontOfSize(20)) * 5 / 4);
+    EXPECT_EQ(sizeWithAttributes("Hello"_ns, fontAttributes(UIFont::boldSystemFontOfSize(15))),
+        sizeWithAttributes("Hello"_ns, fontAttributes(UIFont::systemFontOfSize(15))));
+}
+
+TEST(TextMeasurementTest, DrawnTextLandsInsideItsRectangle)
+{
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(80, 40), false, 1);
+    auto attrs = NSDictionary::of({{NSFontAttributeName, UIFont::boldSystemFontOfSize(20)}, {NSForegroundColorAttributeName, UIColor::redColor()}});
+    drawInRectWithAttributes("上一个"_ns, CGRectMake(10, 10, 60, 20), attrs);
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    ASSERT_TRUE(image);
+    auto px = dv::imagePixelsRGBA8(image->CGImage());
+    int inside = 0, outside = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 80; ++x) {
+            const bool in = x >= 10 && x < 70 && y >= 10 && y < 30;
+            if (px[std::size_t(y * 80 + x) * 4 + 3] > 0)
+                (in ? inside : outside)++;
+        }
+    EXPECT_GT(inside, 50);
+    EXPECT_EQ(outside, 0);
+}
