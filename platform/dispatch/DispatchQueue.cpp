@@ -306,6 +306,23 @@ void DispatchQueue::resume()
         internal::wakeMainRunLoop();
 }
 
+void DispatchQueue::setSpecific(const void* key, void* value)
+{
+    std::lock_guard lock(m_specificLock);
+    std::erase_if(m_specific, [&](auto& entry) { return entry.first == key; });
+    if (value)
+        m_specific.emplace_back(key, value);
+}
+
+void* DispatchQueue::specific(const void* key) const
+{
+    std::lock_guard lock(m_specificLock);
+    for (auto& [k, v] : m_specific)
+        if (k == key)
+            return v;
+    return nullptr;
+}
+
 bool DispatchQueue::hasPendingMain() const
 {
     std::lock_guard lock(m_lock);

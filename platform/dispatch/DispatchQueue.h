@@ -15,6 +15,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace dv {
 
@@ -44,6 +46,10 @@ public:
     // call made from one.
     bool isCurrent() const;
 
+    // Values attached to the queue under a key (dispatch_queue_set_specific).
+    void setSpecific(const void* key, void* value);
+    void* specific(const void* key) const;
+
     // Main queue only: runs the blocks queued when the call began; answers how many ran.
     std::size_t drainMain();
     bool hasPendingMain() const;
@@ -65,6 +71,9 @@ private:
     const std::string m_label;
     const Kind m_kind;
     const internal::PoolPriority m_priority;
+
+    mutable std::mutex m_specificLock;
+    std::vector<std::pair<const void*, void*>> m_specific;
 
     // Fields the queueing threads touch, under m_lock.
     mutable internal::AdaptiveMutex m_lock;
