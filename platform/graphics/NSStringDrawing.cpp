@@ -11,7 +11,7 @@ namespace {
 
 Ref<NSString> constant(const char* text) { return std::make_shared<NSString>(text); }
 
-dv::internal::FontSpec fontFrom(const Ref<NSDictionary>& attributes)
+dv::internal::FontRequest fontFrom(const Ref<NSDictionary>& attributes)
 {
     Ref<UIFont> font = attributes ? dv::as<UIFont>(attributes->objectForKey(NSFontAttributeName)) : nil;
     if (!font)

@@ -78,7 +78,7 @@ Engine& engine()
     return e;
 }
 
-PangoFontDescription* describe(const FontSpec& font)
+PangoFontDescription* describe(const FontRequest& font)
 {
     PangoFontDescription* d = pango_font_description_new();
     pango_font_description_set_family(d, kFamily);
@@ -88,7 +88,7 @@ PangoFontDescription* describe(const FontSpec& font)
     return d;
 }
 
-PangoLayout* makeLayout(PangoContext* context, const std::string& text, const FontSpec& font, CGFloat wrapWidth)
+PangoLayout* makeLayout(PangoContext* context, const std::string& text, const FontRequest& font, CGFloat wrapWidth)
 {
     PangoLayout* layout = pango_layout_new(context);
     PangoFontDescription* d = describe(font);
@@ -108,7 +108,7 @@ PangoLayout* makeLayout(PangoContext* context, const std::string& text, const Fo
 
 const char* pinnedFamily() { return kFamily; }
 
-FontMetrics fontMetrics(const FontSpec& font)
+FontMetrics fontMetrics(const FontRequest& font)
 {
     std::lock_guard lock(s_mutex);
     Engine& e = engine();
@@ -123,7 +123,7 @@ FontMetrics fontMetrics(const FontSpec& font)
     return m;
 }
 
-CGSize measureText(const std::string& text, const FontSpec& font, CGFloat wrapWidth, CGFloat maxHeight)
+CGSize measureText(const std::string& text, const FontRequest& font, CGFloat wrapWidth, CGFloat maxHeight)
 {
     if (text.empty())
         return CGSizeZero;
@@ -148,7 +148,7 @@ CGSize measureText(const std::string& text, const FontSpec& font, CGFloat wrapWi
     return CGSizeMake(width, height);
 }
 
-void drawText(CairoCanvas& canvas, const std::string& text, const FontSpec& font, CGRect rect, const RGBA& color, int alignment,
+void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& font, CGRect rect, const RGBA& color, int alignment,
     bool wrap)
 {
     if (text.empty())

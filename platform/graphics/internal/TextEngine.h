@@ -12,7 +12,7 @@ namespace dv::internal {
 
 class CairoCanvas;
 
-struct FontSpec {
+struct FontRequest {
     CGFloat size = 12;
     bool bold = false;
 };
@@ -23,14 +23,14 @@ struct FontMetrics {
     CGFloat lineHeight = 0;
 };
 
-FontMetrics fontMetrics(const FontSpec& font);
+FontMetrics fontMetrics(const FontRequest& font);
 
 // The size of the laid-out text. wrapWidth <= 0 lays out without wrapping (new lines still break).
 // Lines whose bottom would pass maxHeight are left out, except the first.
-CGSize measureText(const std::string& text, const FontSpec& font, CGFloat wrapWidth, CGFloat maxHeight);
+CGSize measureText(const std::string& text, const FontRequest& font, CGFloat wrapWidth, CGFloat maxHeight);
 
 // Alignment as NSTextAlignment: 0 left, 1 centre, 2 right, 3 justified, 4 natural (left).
-void drawText(CairoCanvas& canvas, const std::string& text, const FontSpec& font, CGRect rect, const RGBA& color, int alignment,
+void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& font, CGRect rect, const RGBA& color, int alignment,
     bool wrap);
 
 // The family name of the pinned face.
