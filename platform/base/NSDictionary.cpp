@@ -15,7 +15,7 @@ DV_DEFINE_CLASS(NSMutableDictionary)
 namespace {
 
 // Linear scans beat hashing for the small dictionaries JSON replies are made of.
-constexpr std::size_t s_indexThreshold = 12;
+constexpr std::size_t s_indexThreshold = 32;
 
 std::atomic<const dv::DictionaryBehaviour*> s_behaviour { nullptr };
 

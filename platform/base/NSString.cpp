@@ -784,7 +784,10 @@ bool NSString::isEqual(const NSObject* other) const
 {
     if (other == this)
         return true;
-    auto* string = dynamic_cast<const NSString*>(other);
+    if (!other)
+        return false;
+    // Most comparisons are between plain strings: skip the dynamic cast for them.
+    const NSString* string = other->getClass() == NSString::class_() ? static_cast<const NSString*>(other) : dynamic_cast<const NSString*>(other);
     return string && string->m_utf8 == m_utf8;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/base/NSPropertyListSerialization.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
+#include "platform/graphics/ImageResources.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -214,6 +215,24 @@ void MainBundleOverride::reset()
 {
     std::lock_guard lock(s_mainMutex);
     s_main = nil;
+}
+
+} // namespace dv
+
+namespace dv {
+
+void installMainBundleImageResolver()
+{
+    setImageResourceResolver([](const std::string& name) {
+        // Graphics orders the candidates under its own folder; the same names are looked for
+        // under the bundle's.
+        const std::string theirs = imageResourceDirectory();
+        const std::string ours = dv::str(NSBundle::mainBundle()->resourcePath());
+        std::vector<std::string> candidates;
+        for (const auto& candidate : defaultImageResourceCandidates(name))
+            candidates.push_back(candidate.starts_with(theirs) ? ours + candidate.substr(theirs.size()) : candidate);
+        return candidates;
+    });
 }
 
 } // namespace dv

@@ -78,3 +78,12 @@ public:
 Ref<NSDictionary> parseStringsFile(const Ref<NSData>& data);
 
 } // namespace dv
+
+namespace dv {
+
+// Makes UIImage::imageNamed look in the main bundle's resources (whichever bundle is main at the
+// time of the lookup), with graphics' usual order of scale variants and extensions. Called once
+// by the application entry and by tests that show images from a bundle of their own.
+void installMainBundleImageResolver();
+
+} // namespace dv

@@ -1,6 +1,7 @@
 #include "platform/system/UIScreen.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/graphics/ScreenScale.h"
 
 DV_DEFINE_CLASS(UIScreen)
 
@@ -11,7 +12,7 @@ Ref<UIScreen> UIScreen::mainScreen()
 }
 
 CGRect UIScreen::bounds() const { std::lock_guard lock(m_mutex); return m_bounds; }
-CGFloat UIScreen::scale() const { std::lock_guard lock(m_mutex); return m_scale; }
+CGFloat UIScreen::scale() const { return dv::mainScreenScale(); }
 
 CGRect UIScreen::applicationFrame() const
 {
@@ -23,16 +24,16 @@ CGRect UIScreen::applicationFrame() const
 
 void UIScreen::setBounds(CGRect bounds) { std::lock_guard lock(m_mutex); m_bounds = bounds; }
 
+// The scale lives with graphics, whose image contexts and named images read it.
 void UIScreen::setScale(CGFloat scale)
 {
-    std::lock_guard lock(m_mutex);
     if (scale > 0)
-        m_scale = scale;
+        dv::setMainScreenScale(scale);
 }
 
 void UIScreen::reset()
 {
     std::lock_guard lock(m_mutex);
     m_bounds = CGRectMake(0, 0, 375, 667);
-    m_scale = 2;
+    dv::setMainScreenScale(0); // back to 2
 }

@@ -1,5 +1,6 @@
 // UIScreen: the main screen's size in points and its scale. The defaults are a 375 x 667 point
-// screen at scale 2; tests and the runner set others.
+// screen at scale 2; tests and the runner set others. The scale is the one graphics uses for
+// image contexts and named images, so setting it here changes both.
 #pragma once
 
 #include "platform/base/Geometry.h"
@@ -25,5 +26,4 @@ class UIScreen : public NSObject {
 private:
     mutable std::mutex m_mutex;
     CGRect m_bounds = CGRectMake(0, 0, 375, 667);
-    CGFloat m_scale = 2;
 };

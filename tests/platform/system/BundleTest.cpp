@@ -106,3 +106,26 @@ TEST_F(BundleTest, DamagedInfoPlistKeepsTheDefaults)
 }
 
 } // namespace
+
+#include "platform/graphics/ImageResources.h"
+#include "platform/graphics/UIGraphics.h"
+#include "platform/graphics/UIImage.h"
+
+namespace {
+
+TEST_F(BundleTest, NamedImagesComeFromTheMainBundleOnceInstalled)
+{
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(3, 2), true, 2);
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    ASSERT_TRUE(UIImagePNGRepresentation(image)->writeToFile(NSString::fromUTF8(m_resources + "/dot@2x.png"), true));
+
+    dv::installMainBundleImageResolver();
+    auto named = UIImage::imageNamed("dot"_ns);
+    dv::setImageResourceResolver({});
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->scale(), 2);
+    EXPECT_EQ(named->size(), CGSizeMake(3, 2));
+}
+
+} // namespace

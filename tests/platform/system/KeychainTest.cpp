@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <fstream>
 #include <signal.h>
 #include <sys/wait.h>
@@ -393,6 +395,30 @@ TEST_F(KeychainTest, ProcessKilledBetweenWritesKeepsEveryReportedItem)
         EXPECT_TRUE(dv::equal(item->objectForKey(kSecAttrAccount), expected));
         EXPECT_TRUE(dv::equal(item->objectForKey(kSecValueData), expected->dataUsingEncoding(NSUTF8StringEncoding)));
     }
+}
+
+TEST_F(KeychainTest, WritersOnSeveralThreadsAllSucceed)
+{
+    constexpr int threads = 4, perThread = 8;
+    std::vector<std::thread> workers;
+    std::atomic<int> failures { 0 };
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([t, &failures] {
+            for (int i = 0; i < perThread; ++i) {
+                auto account = "t" + std::to_string(t) + "-" + std::to_string(i);
+                if (SecItemAdd(withData(generic("busy", account.c_str()), account.c_str()), nullptr) != errSecSuccess)
+                    ++failures;
+            }
+        });
+    }
+    for (auto& worker : workers)
+        worker.join();
+    EXPECT_EQ(failures.load(), 0);
+    id result;
+    ASSERT_EQ(SecItemCopyMatching(NSDictionary::of({ { kSecClass, kSecClassGenericPassword }, { kSecAttrService, "busy"_ns },
+                                                     { kSecMatchLimit, kSecMatchLimitAll }, { kSecReturnAttributes, yes() } }), &result),
+              errSecSuccess);
+    EXPECT_EQ(dv::as<NSArray>(result)->count(), static_cast<NSUInteger>(threads * perThread));
 }
 
 TEST(SecurityServices, RandomBytesAndUnofferedSharedCredentials)

@@ -1,0 +1,240 @@
+// URL loading against a loopback server: sequential small GETs through data tasks compared with a
+// reused libcurl easy handle in the same run (ratio), a batch of concurrent requests compared
+// with one libcurl multi handle, and a large download to a file with its peak memory growth.
+#include "platform/base/NSData.h"
+#include "platform/base/NSError.h"
+#include "platform/base/NSString.h"
+#include "platform/base/NSURL.h"
+#include "platform/net/NSHTTPURLResponse.h"
+#include "platform/net/NSURLRequest.h"
+#include "platform/net/NSURLSession.h"
+#include "platform/testing/LoopbackServer.h"
+
+#include <benchmark/benchmark.h>
+#include <curl/curl.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <unistd.h>
+
+using dv::testing::LoopbackServer;
+using dv::testing::ScriptedReply;
+
+namespace {
+
+LoopbackServer& server()
+{
+    static LoopbackServer* s = [] {
+        auto* created = new LoopbackServer();
+        created->route("/1k", ScriptedReply { .body = std::string(1024, 'k'), .contentType = "application/octet-stream" });
+        created->route("/200m", ScriptedReply { .contentType = "application/octet-stream", .generatedLength = 200ll << 20 });
+        return created;
+    }();
+    return *s;
+}
+
+struct Waiter {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int pending = 0;
+    int failures = 0;
+    void add(int n) { std::lock_guard lock(mutex); pending += n; }
+    void done(bool ok)
+    {
+        std::lock_guard lock(mutex);
+        --pending;
+        if (!ok)
+            ++failures;
+        changed.notify_all();
+    }
+    void wait()
+    {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return pending == 0; });
+    }
+};
+
+size_t discard(char*, size_t size, size_t count, void*) { return size * count; }
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double curlSequential(int count)
+{
+    CURL* easy = curl_easy_init();
+    auto url = server().url("/1k");
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, discard);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; ++i)
+        curl_easy_perform(easy);
+    double elapsed = secondsSince(start);
+    curl_easy_cleanup(easy);
+    return elapsed;
+}
+
+double sessionSequential(const Ref<NSURLSession>& session, int count, int* failures)
+{
+    auto request = NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(server().url("/1k"))));
+    Waiter waiter;
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; ++i) {
+        waiter.add(1);
+        session->dataTaskWithRequest(request, [&](const Ref<NSData>& data, const Ref<NSURLResponse>&, const Ref<NSError>& error) {
+            waiter.done(!error && data && data->length() == 1024);
+        })->resume();
+        waiter.wait();
+    }
+    *failures = waiter.failures;
+    return secondsSince(start);
+}
+
+void BM_SequentialGets(benchmark::State& state)
+{
+    constexpr int kRequests = 1000;
+    auto configuration = NSURLSessionConfiguration::ephemeralSessionConfiguration();
+    configuration->setURLCache(nil);
+    auto session = NSURLSession::sessionWithConfiguration(configuration);
+    int failures = 0;
+    sessionSequential(session, 50, &failures); // warm the connection and the queues
+    curlSequential(50);
+    double sessionTotal = 0;
+    double curlTotal = 0;
+    for (auto _ : state) {
+        double s = sessionSequential(session, kRequests, &failures);
+        state.PauseTiming();
+        double c = curlSequential(kRequests);
+        state.ResumeTiming();
+        sessionTotal += s;
+        curlTotal += c;
+        state.SetIterationTime(s);
+    }
+    state.counters["us_per_request"] = sessionTotal / state.iterations() / kRequests * 1e6;
+    state.counters["curl_us_per_request"] = curlTotal / state.iterations() / kRequests * 1e6;
+    state.counters["ratio_vs_curl"] = sessionTotal / curlTotal;
+    state.counters["failures"] = failures;
+    session->invalidateAndCancel();
+}
+BENCHMARK(BM_SequentialGets)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+double curlConcurrent(int count)
+{
+    CURLM* multi = curl_multi_init();
+    std::vector<CURL*> handles;
+    auto url = server().url("/1k");
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; ++i) {
+        CURL* easy = curl_easy_init();
+        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, discard);
+        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+        curl_multi_add_handle(multi, easy);
+        handles.push_back(easy);
+    }
+    int running = 0;
+    do {
+        curl_multi_perform(multi, &running);
+        if (running)
+            curl_multi_poll(multi, nullptr, 0, 100, nullptr);
+    } while (running);
+    double elapsed = secondsSince(start);
+    for (auto* easy : handles) {
+        curl_multi_remove_handle(multi, easy);
+        curl_easy_cleanup(easy);
+    }
+    curl_multi_cleanup(multi);
+    return elapsed;
+}
+
+void BM_ConcurrentRequests(benchmark::State& state)
+{
+    constexpr int kRequests = 100;
+    auto configuration = NSURLSessionConfiguration::ephemeralSessionConfiguration();
+    configuration->setURLCache(nil);
+    auto session = NSURLSession::sessionWithConfiguration(configuration);
+    auto request = NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(server().url("/1k"))));
+    double sessionTotal = 0;
+    double curlTotal = 0;
+    int failures = 0;
+    for (auto _ : state) {
+        Waiter waiter;
+        waiter.add(kRequests);
+        auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < kRequests; ++i) {
+            session->dataTaskWithRequest(request, [&](const Ref<NSData>& data, const Ref<NSURLResponse>&, const Ref<NSError>& error) {
+                waiter.done(!error && data && data->length() == 1024);
+            })->resume();
+        }
+        waiter.wait();
+        double s = secondsSince(start);
+        failures += waiter.failures;
+        state.PauseTiming();
+        double c = curlConcurrent(kRequests);
+        state.ResumeTiming();
+        sessionTotal += s;
+        curlTotal += c;
+        state.SetIterationTime(s);
+    }
+    state.counters["ms_per_batch"] = sessionTotal / state.iterations() * 1e3;
+    state.counters["curl_multi_ms_per_batch"] = curlTotal / state.iterations() * 1e3;
+    state.counters["ratio_vs_curl"] = sessionTotal / curlTotal;
+    state.counters["failures"] = failures;
+    session->invalidateAndCancel();
+}
+BENCHMARK(BM_ConcurrentRequests)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+long statusKilobytes(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) == 0)
+            return std::strtol(line.c_str() + std::strlen(field), nullptr, 10);
+    }
+    return -1;
+}
+
+void BM_LargeDownloadToFile(benchmark::State& state)
+{
+    char pattern[] = "/tmp/dvnetbench-XXXXXX";
+    std::string home = mkdtemp(pattern);
+    setenv("DOVRELTA_HOME", home.c_str(), 1);
+    auto configuration = NSURLSessionConfiguration::ephemeralSessionConfiguration();
+    auto session = NSURLSession::sessionWithConfiguration(configuration);
+    auto request = NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(server().url("/200m"))));
+    long worstGrowth = 0;
+    std::int64_t size = 0;
+    for (auto _ : state) {
+        // Reset the peak so that this download's own peak is measured.
+        std::ofstream("/proc/self/clear_refs") << "5";
+        long before = statusKilobytes("VmRSS:");
+        Waiter waiter;
+        waiter.add(1);
+        auto start = std::chrono::steady_clock::now();
+        session->downloadTaskWithRequest(request, [&](const Ref<NSURL>& location, const Ref<NSURLResponse>&, const Ref<NSError>& error) {
+            std::error_code ec;
+            size = location ? static_cast<std::int64_t>(std::filesystem::file_size(location->path()->utf8(), ec)) : -1;
+            waiter.done(!error);
+        })->resume();
+        waiter.wait();
+        state.SetIterationTime(secondsSince(start));
+        worstGrowth = std::max(worstGrowth, statusKilobytes("VmHWM:") - before);
+    }
+    state.counters["peak_growth_MB"] = static_cast<double>(worstGrowth) / 1024.0;
+    state.counters["file_MB"] = static_cast<double>(size) / (1 << 20);
+    state.counters["MB_per_s"] = benchmark::Counter(200.0 * state.iterations(), benchmark::Counter::kIsRate);
+    session->invalidateAndCancel();
+    std::filesystem::remove_all(home);
+}
+BENCHMARK(BM_LargeDownloadToFile)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+
+} // namespace

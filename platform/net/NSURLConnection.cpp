@@ -1,0 +1,295 @@
+#include "platform/net/NSURLConnection.h"
+
+#include "platform/base/ClassBuilder.h"
+#include "platform/base/NSError.h"
+#include "platform/dispatch/NSRunLoop.h"
+#include "platform/dispatch/NSTimer.h"
+#include "platform/net/NSCachedURLResponse.h"
+#include "platform/net/NSURLAuthenticationChallenge.h"
+#include "platform/net/NSURLCredential.h"
+#include "platform/net/NSURLProtectionSpace.h"
+#include "platform/net/NSURLRequest.h"
+#include "platform/net/NSURLSession.h"
+
+#include <map>
+
+DV_DEFINE_CLASS(NSURLConnection)
+
+namespace {
+
+// Answers a session challenge from a connection delegate's sender calls, once.
+class ChallengeSender : public NSURLAuthenticationChallengeSender {
+public:
+    explicit ChallengeSender(NSURLSessionChallengeCompletion completion)
+        : m_completion(std::move(completion))
+    {
+    }
+    void useCredential(const Ref<NSURLCredential>& credential, const Ref<NSURLAuthenticationChallenge>&) override
+    {
+        answer(NSURLSessionAuthChallengeUseCredential, credential);
+    }
+    void continueWithoutCredentialForAuthenticationChallenge(const Ref<NSURLAuthenticationChallenge>& challenge) override
+    {
+        // Without a credential a server-trust question falls back to the ordinary evaluation.
+        bool trust = challenge && challenge->protectionSpace()
+            && challenge->protectionSpace()->authenticationMethod()->isEqualToString(NSURLAuthenticationMethodServerTrust->utf8());
+        answer(trust ? NSURLSessionAuthChallengePerformDefaultHandling : NSURLSessionAuthChallengeUseCredential, nullptr);
+    }
+    void cancelAuthenticationChallenge(const Ref<NSURLAuthenticationChallenge>&) override
+    {
+        answer(NSURLSessionAuthChallengeCancelAuthenticationChallenge, nullptr);
+    }
+    void performDefaultHandlingForAuthenticationChallenge(const Ref<NSURLAuthenticationChallenge>&) override
+    {
+        answer(NSURLSessionAuthChallengePerformDefaultHandling, nullptr);
+    }
+    void rejectProtectionSpaceAndContinueWithChallenge(const Ref<NSURLAuthenticationChallenge>&) override
+    {
+        answer(NSURLSessionAuthChallengeRejectProtectionSpace, nullptr);
+    }
+
+private:
+    void answer(NSURLSessionAuthChallengeDisposition disposition, const Ref<NSURLCredential>& credential)
+    {
+        auto done = std::exchange(m_completion, {});
+        if (done)
+            done(disposition, credential);
+    }
+    NSURLSessionChallengeCompletion m_completion;
+};
+
+// The delegate of the session all connections share: finds the connection of each task.
+class ConnectionSessionAdapter : public NSObject, public NSURLSessionDataDelegate {
+    DV_CLASS(ConnectionSessionAdapter, NSObject)
+
+public:
+    static Ref<ConnectionSessionAdapter> shared()
+    {
+        static const Ref<ConnectionSessionAdapter> adapter = alloc<ConnectionSessionAdapter>();
+        return adapter;
+    }
+    static Ref<NSURLSession> session()
+    {
+        static const Ref<NSURLSession> session = NSURLSession::sessionWithConfiguration(
+            NSURLSessionConfiguration::defaultSessionConfiguration(), shared(), nil);
+        return session;
+    }
+
+    void add(NSUInteger identifier, const Ref<NSURLConnection>& connection)
+    {
+        std::lock_guard lock(m_mutex);
+        m_connections[identifier] = connection;
+    }
+    Ref<NSURLConnection> find(const Ref<NSURLSessionTask>& task, bool remove = false)
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_connections.find(task->taskIdentifier());
+        if (it == m_connections.end())
+            return nullptr;
+        auto connection = it->second;
+        if (remove)
+            m_connections.erase(it);
+        return connection;
+    }
+
+    bool challenge(const Ref<NSURLSessionTask>& task, const Ref<NSURLAuthenticationChallenge>& challenge, NSURLSessionChallengeCompletion done)
+    {
+        auto connection = find(task);
+        if (!connection || connection->isCancelled()) {
+            done(NSURLSessionAuthChallengeCancelAuthenticationChallenge, nullptr);
+            return true;
+        }
+        auto sender = std::make_shared<ChallengeSender>(done);
+        auto forwarded = alloc<NSURLAuthenticationChallenge>()->initWithProtectionSpace(challenge->protectionSpace(),
+            challenge->proposedCredential(), challenge->previousFailureCount(), challenge->failureResponse(), challenge->error(), sender);
+        connection->deliver([forwarded, sender](const Ref<NSURLConnection>& c, const id& delegate) {
+            auto* d = dynamic_cast<NSURLConnectionDelegate*>(delegate.get());
+            if (!d || !d->connection(c, forwarded))
+                sender->performDefaultHandlingForAuthenticationChallenge(forwarded);
+        });
+        return true;
+    }
+
+    // Server trust comes at the session level; it belongs to the task being connected, which
+    // the task-level question identifies, so it is passed on there.
+    bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLAuthenticationChallenge>&, NSURLSessionChallengeCompletion) override
+    {
+        return false;
+    }
+    bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLSessionTask>& task, const Ref<NSURLAuthenticationChallenge>& c,
+        NSURLSessionChallengeCompletion done) override
+    {
+        return challenge(task, c, std::move(done));
+    }
+    bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLSessionDataTask>& task, const Ref<NSURLResponse>& response,
+        std::function<void(NSURLSessionResponseDisposition)> done) override
+    {
+        if (auto connection = find(task)) {
+            connection->deliver([response](const Ref<NSURLConnection>& c, const id& delegate) {
+                if (auto* d = dynamic_cast<NSURLConnectionDataDelegate*>(delegate.get()))
+                    d->connection(c, response);
+            });
+        }
+        done(NSURLSessionResponseAllow);
+        return true;
+    }
+    bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLSessionDataTask>& task, const Ref<NSData>& data) override
+    {
+        if (auto connection = find(task)) {
+            connection->deliver([data](const Ref<NSURLConnection>& c, const id& delegate) {
+                if (auto* d = dynamic_cast<NSURLConnectionDataDelegate*>(delegate.get()))
+                    d->connection(c, data);
+            });
+        }
+        return true;
+    }
+    bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLSessionDataTask>& task, const Ref<NSCachedURLResponse>& proposed,
+        std::function<void(const Ref<NSCachedURLResponse>&)> done) override
+    {
+        auto connection = find(task);
+        if (!connection || connection->isCancelled()) {
+            done(nullptr);
+            return true;
+        }
+        auto answer = std::make_shared<std::function<void(const Ref<NSCachedURLResponse>&)>>(std::move(done));
+        connection->deliver([proposed, answer](const Ref<NSURLConnection>& c, const id& delegate) {
+            auto* d = dynamic_cast<NSURLConnectionDataDelegate*>(delegate.get());
+            auto chosen = d ? d->connection(c, proposed) : std::nullopt;
+            (*answer)(chosen ? *chosen : proposed);
+        });
+        return true;
+    }
+    bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLSessionTask>& task, const Ref<NSError>& error) override
+    {
+        auto connection = find(task, true);
+        if (!connection)
+            return true;
+        connection->deliver([error](const Ref<NSURLConnection>& c, const id& delegate) {
+            if (error) {
+                if (auto* d = dynamic_cast<NSURLConnectionDelegate*>(delegate.get()))
+                    d->connection(c, error);
+            } else if (auto* d = dynamic_cast<NSURLConnectionDataDelegate*>(delegate.get())) {
+                d->connectionDidFinishLoading(c);
+            }
+        }, true);
+        return true;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<NSUInteger, Ref<NSURLConnection>> m_connections;
+};
+
+DV_DEFINE_CLASS(ConnectionSessionAdapter)
+
+} // namespace
+
+NSURLConnection::~NSURLConnection() = default;
+
+Ref<NSURLConnection> NSURLConnection::initWithRequest(const Ref<NSURLRequest>& request, const id& delegate, bool startImmediately)
+{
+    if (!request)
+        return nullptr;
+    m_request = dv::copyAs<NSURLRequest>(request);
+    m_delegate = delegate;
+    auto me = self<NSURLConnection>();
+    if (startImmediately)
+        start();
+    return me;
+}
+
+Ref<NSURLConnection> NSURLConnection::initWithRequest(const Ref<NSURLRequest>& request, const id& delegate)
+{
+    return initWithRequest(request, delegate, true);
+}
+
+Ref<NSURLConnection> NSURLConnection::connectionWithRequest(const Ref<NSURLRequest>& request, const id& delegate)
+{
+    return alloc<NSURLConnection>()->initWithRequest(request, delegate, true);
+}
+
+Ref<NSURLRequest> NSURLConnection::currentRequest() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_task ? m_task->currentRequest() : m_request;
+}
+
+id NSURLConnection::delegateObject() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_delegate;
+}
+
+void NSURLConnection::start()
+{
+    if (m_started.exchange(true) || m_cancelled.load())
+        return;
+    auto runLoop = NSRunLoop::currentRunLoop();
+    // Stands for the connection's input source: the loop has something to wait for until the
+    // load ends.
+    auto keepAlive = NSTimer::timerWithTimeInterval(1.0e9, true, [](const Ref<NSTimer>&) { });
+    runLoop->addTimer(keepAlive, NSRunLoopCommonModes);
+    auto task = ConnectionSessionAdapter::session()->dataTaskWithRequest(m_request);
+    {
+        std::lock_guard lock(m_mutex);
+        m_runLoop = runLoop;
+        m_keepAlive = keepAlive;
+        m_task = task;
+    }
+    ConnectionSessionAdapter::shared()->add(task->taskIdentifier(), self<NSURLConnection>());
+    task->resume();
+}
+
+void NSURLConnection::cancel()
+{
+    if (m_cancelled.exchange(true))
+        return;
+    Ref<NSURLSessionDataTask> task;
+    Ref<NSTimer> keepAlive;
+    Ref<NSRunLoop> runLoop;
+    {
+        std::lock_guard lock(m_mutex);
+        task = m_task;
+        keepAlive = std::exchange(m_keepAlive, nullptr);
+        runLoop = m_runLoop;
+        m_delegate = nullptr;
+    }
+    if (task)
+        task->cancel();
+    if (keepAlive) {
+        // Timers are invalidated on their own loop's thread.
+        if (runLoop && runLoop != NSRunLoop::currentRunLoop())
+            runLoop->performBlock([keepAlive] { keepAlive->invalidate(); });
+        else
+            keepAlive->invalidate();
+    }
+}
+
+void NSURLConnection::deliver(std::function<void(const Ref<NSURLConnection>&, const id&)> call, bool last)
+{
+    Ref<NSRunLoop> runLoop;
+    {
+        std::lock_guard lock(m_mutex);
+        runLoop = m_runLoop;
+    }
+    if (!runLoop)
+        return;
+    // The block keeps the connection alive until it has run, as the platform's loop source does.
+    auto me = self<NSURLConnection>();
+    runLoop->performBlock([me, call, last] {
+        if (!me->m_cancelled.load()) {
+            if (auto delegate = me->delegateObject())
+                call(me, delegate);
+        }
+        if (last) {
+            Ref<NSTimer> keepAlive;
+            {
+                std::lock_guard lock(me->m_mutex);
+                keepAlive = std::exchange(me->m_keepAlive, nullptr);
+                me->m_delegate = nullptr;
+            }
+            if (keepAlive)
+                keepAlive->invalidate();
+        }
+    });
+}

@@ -1,0 +1,82 @@
+// A URL load whose delegate is called on the run loop of the thread that started it: response,
+// data, finish or failure, will-cache and authentication challenges (answered through the
+// challenge's sender). While it runs, the connection keeps that run loop from returning for lack
+// of work and keeps its delegate; both are let go when it finishes, fails or is cancelled. After
+// cancel the delegate hears nothing more. Loads go through a URL session shared by all
+// connections (default configuration: shared cookies and URL cache).
+//
+//   auto connection = alloc<NSURLConnection>()->initWithRequest(request, self(), false);
+//   connection->start();
+//   NSRunLoop::currentRunLoop()->run(); // the delegate stops it when done
+#pragma once
+
+#include "platform/base/NSObject.h"
+
+#include <atomic>
+#include <mutex>
+#include <optional>
+
+class NSCachedURLResponse;
+class NSRunLoop;
+class NSTimer;
+class NSURLAuthenticationChallenge;
+class NSURLConnection;
+class NSURLRequest;
+class NSURLResponse;
+class NSURLSessionDataTask;
+
+class NSURLConnectionDelegate {
+public:
+    virtual ~NSURLConnectionDelegate() = default;
+    // connection:didFailWithError:
+    virtual bool connection(const Ref<NSURLConnection>&, const Ref<NSError>&) { return false; }
+    // connectionShouldUseCredentialStorage:
+    virtual std::optional<bool> connectionShouldUseCredentialStorage(const Ref<NSURLConnection>&) { return std::nullopt; }
+    // connection:willSendRequestForAuthenticationChallenge: (answer through challenge->sender())
+    virtual bool connection(const Ref<NSURLConnection>&, const Ref<NSURLAuthenticationChallenge>&) { return false; }
+};
+
+class NSURLConnectionDataDelegate : public virtual NSURLConnectionDelegate {
+public:
+    // connection:didReceiveResponse:
+    virtual bool connection(const Ref<NSURLConnection>&, const Ref<NSURLResponse>&) { return false; }
+    // connection:didReceiveData:
+    virtual bool connection(const Ref<NSURLConnection>&, const Ref<NSData>&) { return false; }
+    virtual bool connectionDidFinishLoading(const Ref<NSURLConnection>&) { return false; }
+    // connection:willCacheResponse: (nil stores nothing); nullopt: not implemented
+    virtual std::optional<Ref<NSCachedURLResponse>> connection(const Ref<NSURLConnection>&, const Ref<NSCachedURLResponse>&) { return std::nullopt; }
+    using NSURLConnectionDelegate::connection;
+};
+
+class NSURLConnection : public NSObject {
+    DV_CLASS(NSURLConnection, NSObject)
+
+    NSURLConnection() = default;
+    ~NSURLConnection() override;
+    // nil for a nil request. With startImmediately the load starts on the calling thread's loop.
+    Ref<NSURLConnection> initWithRequest(const Ref<NSURLRequest>& request, const id& delegate, bool startImmediately);
+    Ref<NSURLConnection> initWithRequest(const Ref<NSURLRequest>& request, const id& delegate);
+    static Ref<NSURLConnection> connectionWithRequest(const Ref<NSURLRequest>& request, const id& delegate);
+
+    Ref<NSURLRequest> originalRequest() const { return m_request; }
+    Ref<NSURLRequest> currentRequest() const;
+
+    // Starts on the calling thread's run loop; a second start does nothing.
+    void start();
+    void cancel();
+
+    // Used by the session adapter, on the session's delegate queue.
+    void deliver(std::function<void(const Ref<NSURLConnection>&, const id& delegate)> call, bool last = false);
+    bool isCancelled() const { return m_cancelled.load(); }
+    id delegateObject() const;
+
+private:
+    Ref<NSURLRequest> m_request;
+    mutable std::mutex m_mutex;
+    id m_delegate; // kept until the load ends
+    Ref<NSRunLoop> m_runLoop;
+    Ref<NSTimer> m_keepAlive;
+    Ref<NSURLSessionDataTask> m_task;
+    std::atomic<bool> m_started { false };
+    std::atomic<bool> m_cancelled { false };
+};

@@ -1,0 +1,201 @@
+#include "platform/net/NSURLSessionTask.h"
+
+#include "platform/base/ClassBuilder.h"
+#include "platform/base/NSError.h"
+#include "platform/base/NSNumber.h"
+#include "platform/base/NSString.h"
+#include "platform/net/NSURLRequest.h"
+#include "platform/net/NSURLResponse.h"
+#include "platform/net/internal/TaskDriver.h"
+
+#include <map>
+
+DV_DEFINE_CLASS(NSURLSessionTask)
+DV_DEFINE_CLASS(NSURLSessionDataTask)
+DV_DEFINE_CLASS(NSURLSessionUploadTask)
+DV_DEFINE_CLASS(NSURLSessionDownloadTask)
+
+const float NSURLSessionTaskPriorityDefault = 0.5f;
+const float NSURLSessionTaskPriorityLow = 0.25f;
+const float NSURLSessionTaskPriorityHigh = 0.75f;
+
+namespace {
+
+std::mutex s_hookMutex;
+std::map<std::uint64_t, NSURLSessionTask::StateHook>& hooks()
+{
+    static std::map<std::uint64_t, NSURLSessionTask::StateHook> table;
+    return table;
+}
+std::uint64_t s_nextHook = 1;
+
+} // namespace
+
+NSURLSessionTask::~NSURLSessionTask() = default;
+
+void NSURLSessionTask::setUp(NSUInteger identifier, const Ref<NSURLRequest>& request, const Ref<NSURLSession>& session,
+    std::shared_ptr<dv::internal::TaskDriver> driver)
+{
+    m_identifier = identifier;
+    m_originalRequest = request;
+    m_currentRequest = request;
+    m_session = session;
+    m_driver = std::move(driver);
+}
+
+Ref<NSURLRequest> NSURLSessionTask::currentRequest() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_currentRequest;
+}
+
+Ref<NSURLResponse> NSURLSessionTask::response() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_response;
+}
+
+Ref<NSString> NSURLSessionTask::taskDescription() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_description;
+}
+
+void NSURLSessionTask::setTaskDescription(const Ref<NSString>& description)
+{
+    std::lock_guard lock(m_mutex);
+    m_description = dv::copyAs<NSString>(description);
+}
+
+Ref<NSError> NSURLSessionTask::error() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_error;
+}
+
+void NSURLSessionTask::setCurrentRequest(const Ref<NSURLRequest>& request)
+{
+    std::lock_guard lock(m_mutex);
+    m_currentRequest = request;
+}
+
+void NSURLSessionTask::setResponse(const Ref<NSURLResponse>& response)
+{
+    changeValueForKey("response", [&] {
+        std::lock_guard lock(m_mutex);
+        m_response = response;
+    });
+}
+
+void NSURLSessionTask::setError(const Ref<NSError>& error)
+{
+    std::lock_guard lock(m_mutex);
+    m_error = error;
+}
+
+void NSURLSessionTask::setCountOfBytesReceived(std::int64_t value)
+{
+    if (m_received.load() != value)
+        changeValueForKey("countOfBytesReceived", [&] { m_received = value; });
+}
+
+void NSURLSessionTask::setCountOfBytesSent(std::int64_t value)
+{
+    if (m_sent.load() != value)
+        changeValueForKey("countOfBytesSent", [&] { m_sent = value; });
+}
+
+void NSURLSessionTask::setCountOfBytesExpectedToSend(std::int64_t value)
+{
+    if (m_expectedToSend.load() != value)
+        changeValueForKey("countOfBytesExpectedToSend", [&] { m_expectedToSend = value; });
+}
+
+void NSURLSessionTask::setCountOfBytesExpectedToReceive(std::int64_t value)
+{
+    if (m_expectedToReceive.load() != value)
+        changeValueForKey("countOfBytesExpectedToReceive", [&] { m_expectedToReceive = value; });
+}
+
+id NSURLSessionTask::observedValueForKeyPath(std::string_view keyPath) const
+{
+    if (keyPath == "countOfBytesReceived")
+        return NSNumber::numberWithLongLong(countOfBytesReceived());
+    if (keyPath == "countOfBytesSent")
+        return NSNumber::numberWithLongLong(countOfBytesSent());
+    if (keyPath == "countOfBytesExpectedToSend")
+        return NSNumber::numberWithLongLong(countOfBytesExpectedToSend());
+    if (keyPath == "countOfBytesExpectedToReceive")
+        return NSNumber::numberWithLongLong(countOfBytesExpectedToReceive());
+    if (keyPath == "state")
+        return NSNumber::numberWithInteger(state());
+    if (keyPath == "response")
+        return response();
+    return nullptr;
+}
+
+void NSURLSessionTask::resume()
+{
+    auto before = state();
+    if (m_driver)
+        m_driver->resume();
+    runStateHooks(StateCall::Resume, before);
+}
+
+void NSURLSessionTask::suspend()
+{
+    auto before = state();
+    if (m_driver)
+        m_driver->suspend();
+    runStateHooks(StateCall::Suspend, before);
+}
+
+void NSURLSessionTask::cancel()
+{
+    if (m_driver)
+        m_driver->cancel(nullptr);
+}
+
+void NSURLSessionDownloadTask::cancelByProducingResumeData(std::function<void(const Ref<NSData>& resumeData)> completionHandler)
+{
+    if (driver())
+        driver()->cancel(std::move(completionHandler));
+}
+
+std::uint64_t NSURLSessionTask::addStateHook(StateHook hook)
+{
+    std::lock_guard lock(s_hookMutex);
+    auto token = s_nextHook++;
+    hooks().emplace(token, std::move(hook));
+    return token;
+}
+
+void NSURLSessionTask::removeStateHook(std::uint64_t token)
+{
+    std::lock_guard lock(s_hookMutex);
+    hooks().erase(token);
+}
+
+void NSURLSessionTask::runStateHooks(StateCall call, NSURLSessionTaskState before)
+{
+    std::vector<StateHook> current;
+    {
+        std::lock_guard lock(s_hookMutex);
+        for (auto& [token, hook] : hooks())
+            current.push_back(hook);
+    }
+    auto me = self<NSURLSessionTask>();
+    for (auto& hook : current)
+        hook(me, call, before);
+}
+
+Ref<NSString> NSURLSessionTask::description() const
+{
+    return NSString::stringWithFormat("<%@: %p>{ taskIdentifier: %lu } { %@ }", className(), this,
+        static_cast<unsigned long>(m_identifier), state() == NSURLSessionTaskStateCompleted ? "completed"_ns : state() == NSURLSessionTaskStateRunning ? "running"_ns : state() == NSURLSessionTaskStateCanceling ? "canceling"_ns : "suspended"_ns);
+}
+
+id NSURLSessionTask::copyWithZone(NSZone*) const
+{
+    return std::const_pointer_cast<NSObject>(shared_from_this());
+}

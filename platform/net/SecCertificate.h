@@ -1,0 +1,35 @@
+// Stand-ins for the platform's security objects that server-trust evaluation needs: a certificate
+// holds its DER bytes; equal bytes mean equal certificates. Immutable; shared between threads.
+#pragma once
+
+#include "platform/base/NSObject.h"
+
+#include <cstdint>
+#include <vector>
+
+using OSStatus = std::int32_t;
+using CFIndex = NSInteger;
+inline constexpr OSStatus errSecSuccess = 0;
+inline constexpr OSStatus errSecParam = -50;
+inline constexpr OSStatus errSecAllocate = -108;
+
+class SecCertificate : public NSObject {
+    DV_CLASS(SecCertificate, NSObject)
+
+    SecCertificate() = default;
+    Ref<SecCertificate> initWithDER(std::vector<std::uint8_t> der);
+    const std::vector<std::uint8_t>& der() const { return m_der; }
+
+    Ref<NSString> description() const override;
+    bool isEqual(const NSObject* other) const override;
+    NSUInteger hash() const override;
+
+private:
+    std::vector<std::uint8_t> m_der;
+};
+using SecCertificateRef = Ref<SecCertificate>;
+
+// nil when the data is not one DER-encoded X.509 certificate.
+Ref<SecCertificate> SecCertificateCreateWithData(const id& allocator, const Ref<NSData>& data);
+Ref<NSData> SecCertificateCopyData(const Ref<SecCertificate>& certificate);
+Ref<NSString> SecCertificateCopySubjectSummary(const Ref<SecCertificate>& certificate);

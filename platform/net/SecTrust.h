@@ -1,0 +1,74 @@
+// A server trust: the certificates a server presented (leaf first), the policies to apply and,
+// optionally, the only anchors to trust. Evaluation builds a chain with OpenSSL against the system
+// roots (or the anchors) and checks the host name of an SSL policy. A URL session hands one to its
+// delegate in a server-trust challenge; the delegate evaluates it and answers.
+//
+// Not meant to be shared between threads while being changed; reads after evaluation are safe.
+//
+//   Ref<SecTrust> trust;
+//   SecTrustCreateWithCertificates(certs, SecPolicyCreateSSL(true, "example.com"_ns), &trust);
+//   SecTrustResultType result; SecTrustEvaluate(trust, &result);
+#pragma once
+
+#include "platform/net/SecCertificate.h"
+
+#include <mutex>
+
+class SecKey;
+class SecPolicy;
+
+enum SecTrustResultType : std::uint32_t {
+    kSecTrustResultInvalid = 0,
+    kSecTrustResultProceed = 1,
+    kSecTrustResultDeny = 3,
+    kSecTrustResultUnspecified = 4,
+    kSecTrustResultRecoverableTrustFailure = 5,
+    kSecTrustResultFatalTrustFailure = 6,
+    kSecTrustResultOtherError = 7,
+};
+
+class SecTrust : public NSObject {
+    DV_CLASS(SecTrust, NSObject)
+
+    SecTrust() = default;
+    Ref<SecTrust> initWithCertificates(std::vector<Ref<SecCertificate>> certificates, std::vector<Ref<SecPolicy>> policies);
+
+    std::vector<Ref<SecCertificate>> presentedCertificates() const;
+    void setPolicies(std::vector<Ref<SecPolicy>> policies);
+    std::vector<Ref<SecPolicy>> policies() const;
+    void setAnchorCertificates(std::vector<Ref<SecCertificate>> anchors);
+    void setAnchorCertificatesOnly(bool only);
+
+    SecTrustResultType evaluate();
+    // The evaluated chain (leaf first) once evaluated; the presented certificates before that.
+    std::vector<Ref<SecCertificate>> chain() const;
+    // Why the last evaluation failed ("" when it succeeded or never ran).
+    std::string failureReason() const;
+
+    Ref<NSString> description() const override;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<Ref<SecCertificate>> m_certificates;
+    std::vector<Ref<SecPolicy>> m_policies;
+    std::vector<Ref<SecCertificate>> m_anchors;
+    bool m_hasAnchors = false;
+    bool m_anchorsOnly = true;
+    std::vector<Ref<SecCertificate>> m_chain;
+    SecTrustResultType m_result = kSecTrustResultInvalid;
+    std::string m_reason;
+};
+using SecTrustRef = Ref<SecTrust>;
+
+// `certificates` is one SecCertificate or an NSArray of them (leaf first); `policies` one
+// SecPolicy, an NSArray of them, or nil (basic X.509).
+OSStatus SecTrustCreateWithCertificates(const id& certificates, const id& policies, Ref<SecTrust>* trust);
+OSStatus SecTrustSetPolicies(const Ref<SecTrust>& trust, const id& policies);
+OSStatus SecTrustSetAnchorCertificates(const Ref<SecTrust>& trust, const Ref<NSArray>& anchorCertificates);
+OSStatus SecTrustSetAnchorCertificatesOnly(const Ref<SecTrust>& trust, bool anchorCertificatesOnly);
+OSStatus SecTrustEvaluate(const Ref<SecTrust>& trust, SecTrustResultType* result);
+bool SecTrustEvaluateWithError(const Ref<SecTrust>& trust, Ref<NSError>* error);
+CFIndex SecTrustGetCertificateCount(const Ref<SecTrust>& trust);
+Ref<SecCertificate> SecTrustGetCertificateAtIndex(const Ref<SecTrust>& trust, CFIndex index);
+// The leaf certificate's public key; available whether or not the trust evaluates as valid.
+Ref<SecKey> SecTrustCopyPublicKey(const Ref<SecTrust>& trust);

@@ -1,0 +1,159 @@
+#include "platform/net/internal/X509Backend.h"
+
+#include <openssl/err.h>
+#include <openssl/x509.h>
+#include <openssl/x509_vfy.h>
+#include <openssl/x509v3.h>
+
+#include <arpa/inet.h>
+#include <memory>
+#include <mutex>
+
+namespace dv::internal {
+
+namespace {
+
+struct X509Free {
+    void operator()(X509* c) const { X509_free(c); }
+};
+using X509Ptr = std::unique_ptr<X509, X509Free>;
+
+X509Ptr parse(const DerBytes& der)
+{
+    const unsigned char* p = der.data();
+    X509* cert = d2i_X509(nullptr, &p, static_cast<long>(der.size()));
+    if (cert && p != der.data() + der.size()) {
+        X509_free(cert);
+        return nullptr;
+    }
+    return X509Ptr(cert);
+}
+
+DerBytes encode(X509* cert)
+{
+    int length = i2d_X509(cert, nullptr);
+    if (length <= 0)
+        return {};
+    DerBytes der(static_cast<size_t>(length));
+    unsigned char* out = der.data();
+    i2d_X509(cert, &out);
+    return der;
+}
+
+bool isIPAddress(const std::string& host)
+{
+    unsigned char buffer[16];
+    return inet_pton(AF_INET, host.c_str(), buffer) == 1 || inet_pton(AF_INET6, host.c_str(), buffer) == 1;
+}
+
+} // namespace
+
+bool isCertificate(const DerBytes& der)
+{
+    return !der.empty() && parse(der) != nullptr;
+}
+
+std::optional<DerBytes> certificatePublicKey(const DerBytes& der)
+{
+    auto cert = parse(der);
+    if (!cert)
+        return std::nullopt;
+    X509_PUBKEY* key = X509_get_X509_PUBKEY(cert.get());
+    int length = i2d_X509_PUBKEY(key, nullptr);
+    if (length <= 0)
+        return std::nullopt;
+    DerBytes out(static_cast<size_t>(length));
+    unsigned char* p = out.data();
+    i2d_X509_PUBKEY(key, &p);
+    return out;
+}
+
+std::string certificateSubjectSummary(const DerBytes& der)
+{
+    auto cert = parse(der);
+    if (!cert)
+        return {};
+    X509_NAME* name = X509_get_subject_name(cert.get());
+    char buffer[512];
+    if (X509_NAME_get_text_by_NID(name, NID_commonName, buffer, sizeof(buffer)) > 0)
+        return buffer;
+    char* line = X509_NAME_oneline(name, nullptr, 0);
+    std::string out = line ? line : "";
+    OPENSSL_free(line);
+    return out;
+}
+
+ChainVerification verifyChain(const std::vector<DerBytes>& certificates, const VerifyOptions& options)
+{
+    ChainVerification result;
+    result.chain = certificates;
+    if (certificates.empty()) {
+        result.reason = "no certificates";
+        return result;
+    }
+    auto leaf = parse(certificates.front());
+    if (!leaf) {
+        result.reason = "not a certificate";
+        return result;
+    }
+    std::vector<X509Ptr> extra;
+    STACK_OF(X509)* untrusted = sk_X509_new_null();
+    for (size_t i = 1; i < certificates.size(); ++i) {
+        if (auto c = parse(certificates[i])) {
+            sk_X509_push(untrusted, c.get());
+            extra.push_back(std::move(c));
+        }
+    }
+
+    // The system roots are read once and shared; a store with anchors is made per evaluation.
+    static X509_STORE* systemStore = [] {
+        X509_STORE* s = X509_STORE_new();
+        X509_STORE_set_default_paths(s);
+        return s;
+    }();
+    X509_STORE* store = nullptr;
+    if (!options.anchors) {
+        store = systemStore;
+        X509_STORE_up_ref(store);
+    } else {
+        store = X509_STORE_new();
+        if (options.alsoSystemRoots)
+            X509_STORE_set_default_paths(store);
+    }
+    if (options.anchors) {
+        for (auto& der : *options.anchors) {
+            if (auto c = parse(der))
+                X509_STORE_add_cert(store, c.get());
+        }
+    }
+
+    X509_STORE_CTX* ctx = X509_STORE_CTX_new();
+    X509_STORE_CTX_init(ctx, store, leaf.get(), untrusted);
+    X509_VERIFY_PARAM* param = X509_STORE_CTX_get0_param(ctx);
+    // An anchor that is itself an intermediate (a pinned authority) ends the chain there.
+    X509_VERIFY_PARAM_set_flags(param, X509_V_FLAG_PARTIAL_CHAIN);
+    if (options.sslServer)
+        X509_STORE_CTX_set_purpose(ctx, X509_PURPOSE_SSL_SERVER);
+    if (options.host) {
+        if (isIPAddress(*options.host))
+            X509_VERIFY_PARAM_set1_ip_asc(param, options.host->c_str());
+        else
+            X509_VERIFY_PARAM_set1_host(param, options.host->c_str(), options.host->size());
+    }
+    int ok = X509_verify_cert(ctx);
+    result.trusted = ok == 1;
+    if (!result.trusted)
+        result.reason = X509_verify_cert_error_string(X509_STORE_CTX_get_error(ctx));
+    if (STACK_OF(X509)* built = X509_STORE_CTX_get0_chain(ctx); built && sk_X509_num(built) > 0 && result.trusted) {
+        result.chain.clear();
+        for (int i = 0; i < sk_X509_num(built); ++i)
+            result.chain.push_back(encode(sk_X509_value(built, i)));
+    }
+    X509_STORE_CTX_free(ctx);
+    X509_STORE_free(store);
+    sk_X509_free(untrusted);
+    ERR_clear_error();
+    return result;
+}
+
+} // namespace dv::internal

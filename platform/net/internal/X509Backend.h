@@ -1,0 +1,37 @@
+// Certificate work for the security stand-ins, over OpenSSL: parsing DER, public keys, subject
+// summaries and chain verification against the system roots or given anchors, with an optional
+// host (name or IP address) check for TLS servers. Plain bytes in and out; no objects of ours.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dv::internal {
+
+using DerBytes = std::vector<std::uint8_t>;
+
+bool isCertificate(const DerBytes& der);
+// SubjectPublicKeyInfo of the certificate's key, DER; nullopt when the certificate cannot be read.
+std::optional<DerBytes> certificatePublicKey(const DerBytes& der);
+// The subject's common name, else the whole subject in one line.
+std::string certificateSubjectSummary(const DerBytes& der);
+
+struct ChainVerification {
+    bool trusted = false;
+    std::string reason;          // OpenSSL's text when not trusted
+    std::vector<DerBytes> chain; // the built chain leaf first (the presented certificates when none was built)
+};
+
+struct VerifyOptions {
+    const std::vector<DerBytes>* anchors = nullptr; // nullptr: the system's roots
+    bool alsoSystemRoots = false;                   // with anchors: the system roots as well
+    std::optional<std::string> host;                // TLS server name or IP literal to match
+    bool sslServer = false;                         // require the server-authentication purpose
+};
+
+// `certificates` leaf first; the rest may help build the chain.
+ChainVerification verifyChain(const std::vector<DerBytes>& certificates, const VerifyOptions& options);
+
+} // namespace dv::internal

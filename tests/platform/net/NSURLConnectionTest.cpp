@@ -1,0 +1,187 @@
+#include "platform/base/ClassBuilder.h"
+#include "platform/base/NSData.h"
+#include "platform/base/NSError.h"
+#include "platform/base/NSString.h"
+#include "platform/base/NSURL.h"
+#include "platform/dispatch/NSRunLoop.h"
+#include "platform/dispatch/TestSupport.h"
+#include "platform/net/NSCachedURLResponse.h"
+#include "platform/net/NSHTTPURLResponse.h"
+#include "platform/net/NSURLAuthenticationChallenge.h"
+#include "platform/net/NSMutableURLRequest.h"
+#include "platform/net/NSURLCache.h"
+#include "platform/net/NSURLConnection.h"
+#include "platform/net/NSURLCredential.h"
+#include "platform/net/NSURLError.h"
+#include "platform/net/NSURLProtectionSpace.h"
+#include "platform/testing/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using dv::testing::LoopbackServer;
+using dv::testing::ScriptedReply;
+using namespace std::chrono_literals;
+
+namespace {
+
+class ConnectionRecorder : public NSObject, public NSURLConnectionDataDelegate {
+    DV_CLASS(ConnectionRecorder, NSObject)
+
+public:
+    std::mutex mutex;
+    std::vector<std::string> calls;
+    std::string body;
+    Ref<NSError> error;
+    Ref<NSURLResponse> response;
+    std::thread::id thread;
+    bool wrongThread = false;
+    std::atomic<bool> done { false };
+    bool refuseCaching = false;
+    Ref<NSURLCredential> credential;
+    NSInteger challengeFailures = -1;
+
+    void note(const std::string& call)
+    {
+        std::lock_guard lock(mutex);
+        if (thread != std::this_thread::get_id())
+            wrongThread = true;
+        if (calls.empty() || calls.back() != call)
+            calls.push_back(call);
+    }
+    bool connection(const Ref<NSURLConnection>&, const Ref<NSURLResponse>& r) override
+    {
+        note("response");
+        response = r;
+        return true;
+    }
+    bool connection(const Ref<NSURLConnection>&, const Ref<NSData>& data) override
+    {
+        note("data");
+        body += std::string(data->view());
+        return true;
+    }
+    bool connectionDidFinishLoading(const Ref<NSURLConnection>&) override
+    {
+        note("finished");
+        done = true;
+        return true;
+    }
+    bool connection(const Ref<NSURLConnection>&, const Ref<NSError>& e) override
+    {
+        note("failed");
+        error = e;
+        done = true;
+        return true;
+    }
+    std::optional<Ref<NSCachedURLResponse>> connection(const Ref<NSURLConnection>&, const Ref<NSCachedURLResponse>& proposed) override
+    {
+        note("will-cache");
+        return refuseCaching ? nullptr : proposed;
+    }
+    bool connection(const Ref<NSURLConnection>&, const Ref<NSURLAuthenticationChallenge>& challenge) override
+    {
+        note("challenge");
+        challengeFailures = challenge->previousFailureCount();
+        if (challenge->previousFailureCount() == 0 && credential)
+            challenge->sender()->useCredential(credential, challenge);
+        else
+            challenge->sender()->continueWithoutCredentialForAuthenticationChallenge(challenge);
+        return true;
+    }
+};
+
+DV_DEFINE_CLASS(ConnectionRecorder)
+
+class NSURLConnectionTest : public ::testing::Test {
+protected:
+    LoopbackServer server;
+    Ref<ConnectionRecorder> recorder = alloc<ConnectionRecorder>();
+
+    Ref<NSMutableURLRequest> request(const std::string& path)
+    {
+        return NSMutableURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(server.url(path))));
+    }
+
+    // Runs the connection on a worker thread's own run loop, as a download operation does;
+    // answers whether the loop returned by itself once the load was over.
+    bool runOnWorker(const Ref<NSURLRequest>& r)
+    {
+        std::atomic<bool> returned { false };
+        std::thread worker([&] {
+            recorder->thread = std::this_thread::get_id();
+            auto connection = alloc<NSURLConnection>()->initWithRequest(r, recorder, false);
+            connection->start();
+            NSRunLoop::currentRunLoop()->run();
+            returned = true;
+        });
+        bool ok = dv::testing::runMainLoopUntil([&] { return returned.load(); }, 10);
+        worker.join();
+        return ok;
+    }
+};
+
+TEST_F(NSURLConnectionTest, CallsTheDelegateOnTheStartingThreadUntilFinished)
+{
+    server.route("/img", ScriptedReply { .body = std::string(50000, 'i'), .contentType = "image/png" });
+    ASSERT_TRUE(runOnWorker(request("/img")));
+    EXPECT_FALSE(recorder->wrongThread);
+    EXPECT_EQ(recorder->calls, (std::vector<std::string> { "response", "data", "will-cache", "finished" }));
+    EXPECT_EQ(recorder->body.size(), 50000u);
+    EXPECT_EQ(dv::as<NSHTTPURLResponse>(recorder->response)->statusCode(), 200);
+    EXPECT_EQ(recorder->response->expectedContentLength(), 50000);
+}
+
+TEST_F(NSURLConnectionTest, FailureEndsTheLoopWithTheError)
+{
+    std::string dead;
+    {
+        LoopbackServer gone;
+        dead = gone.url("/x");
+    }
+    ASSERT_TRUE(runOnWorker(NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(dead)))));
+    EXPECT_EQ(recorder->calls, (std::vector<std::string> { "failed" }));
+    EXPECT_EQ(recorder->error->code(), NSURLErrorCannotConnectToHost);
+}
+
+TEST_F(NSURLConnectionTest, CancelledConnectionSaysNothingMore)
+{
+    server.route("/slow", ScriptedReply { .body = "late", .delay = 3000ms });
+    recorder->thread = std::this_thread::get_id();
+    auto connection = alloc<NSURLConnection>()->initWithRequest(request("/slow"), recorder, true);
+    ASSERT_TRUE(server.waitForRequest("/slow"));
+    connection->cancel();
+    dv::testing::runMainLoopUntil([] { return false; }, 0.2);
+    EXPECT_TRUE(recorder->calls.empty());
+}
+
+TEST_F(NSURLConnectionTest, ChallengeIsAnsweredThroughTheSender)
+{
+    server.route("/secret", ScriptedReply { .body = "ok", .user = "u", .password = "p" });
+    recorder->credential = NSURLCredential::credentialWithUser("u"_ns, "p"_ns, NSURLCredentialPersistenceForSession);
+    ASSERT_TRUE(runOnWorker(request("/secret")));
+    EXPECT_EQ(recorder->calls.front(), "challenge");
+    EXPECT_EQ(recorder->body, "ok");
+
+    recorder = alloc<ConnectionRecorder>();
+    ASSERT_TRUE(runOnWorker(request("/secret")));
+    EXPECT_EQ(dv::as<NSHTTPURLResponse>(recorder->response)->statusCode(), 401);
+    EXPECT_EQ(recorder->calls.back(), "finished");
+}
+
+TEST_F(NSURLConnectionTest, RefusedCachingLeavesTheSharedCacheEmpty)
+{
+    server.route("/c", ScriptedReply { .body = "c", .headers = { { "Cache-Control", "max-age=60" } } });
+    recorder->refuseCaching = true;
+    auto r = request("/c");
+    ASSERT_TRUE(runOnWorker(r));
+    EXPECT_FALSE(NSURLCache::sharedURLCache()->cachedResponseForRequest(r));
+
+    recorder = alloc<ConnectionRecorder>();
+    ASSERT_TRUE(runOnWorker(r));
+    EXPECT_TRUE(NSURLCache::sharedURLCache()->cachedResponseForRequest(r));
+    NSURLCache::sharedURLCache()->removeCachedResponseForRequest(r);
+}
+
+} // namespace

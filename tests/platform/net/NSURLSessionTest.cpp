@@ -1,0 +1,623 @@
+#include "SessionTestSupport.h"
+
+#include "platform/base/NSArray.h"
+#include "platform/base/NSDictionary.h"
+#include "platform/base/NSException.h"
+#include "platform/base/NSNumber.h"
+#include "platform/net/NSHTTPCookieStorage.h"
+#include "platform/net/NSURLCache.h"
+#include "platform/net/SCNetworkReachability.h"
+
+namespace nettest {
+DV_DEFINE_CLASS(RecordingDelegate)
+}
+
+using namespace nettest;
+using dv::testing::ScriptedReply;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+TEST_F(SessionTest, DataTaskReportsResponseDataAndCompletionInOrder)
+{
+    server.route("/hello", ScriptedReply { .body = "hello world", .contentType = "application/octet-stream" });
+    makeSession();
+    auto task = session->dataTaskWithRequest(request("/hello"));
+    EXPECT_EQ(task->state(), NSURLSessionTaskStateSuspended);
+    EXPECT_EQ(task->taskIdentifier(), 1u);
+    EXPECT_EQ(session->dataTaskWithURL(url("/hello"))->taskIdentifier(), 2u);
+    task->resume();
+    EXPECT_EQ(task->state(), NSURLSessionTaskStateRunning);
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->callOrder(), (Calls { "response", "data", "will-cache", "complete" }));
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(delegate->body, "hello world");
+    EXPECT_EQ(task->state(), NSURLSessionTaskStateCompleted);
+    auto http = dv::as<NSHTTPURLResponse>(task->response());
+    ASSERT_TRUE(http);
+    EXPECT_EQ(http->statusCode(), 200);
+    EXPECT_EQ(http->MIMEType()->utf8(), "application/octet-stream");
+    EXPECT_EQ(task->countOfBytesReceived(), 11);
+    EXPECT_EQ(task->countOfBytesExpectedToReceive(), 11);
+    // The counter already counts a chunk when its callback runs.
+    EXPECT_EQ(delegate->receivedCounterAtData, 11);
+}
+
+TEST_F(SessionTest, HTTPErrorStatusIsAResponseNotAFailure)
+{
+    server.route("/missing", ScriptedReply { .status = 404, .body = "nope" });
+    makeSession();
+    session->dataTaskWithRequest(request("/missing"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(dv::as<NSHTTPURLResponse>(delegate->response)->statusCode(), 404);
+    EXPECT_EQ(delegate->body, "nope");
+}
+
+TEST_F(SessionTest, RedirectIsFollowedAndPostBecomesGet)
+{
+    server.route("/from", ScriptedReply { .redirectTo = "/to" });
+    server.route("/to", ScriptedReply { .body = "arrived" });
+    delegate->onRedirect = [](const Ref<NSURLRequest>& next, auto done) { done(next); };
+    makeSession();
+    auto post = request("/from");
+    post->setHTTPMethod("POST"_ns);
+    post->setHTTPBody(NSData::fromString("a=1"));
+    auto task = session->dataTaskWithRequest(post);
+    task->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->callOrder(), (Calls { "sent", "redirect", "response", "data", "will-cache", "complete" }));
+    EXPECT_EQ(delegate->redirects.at(0)->HTTPMethod()->utf8(), "GET");
+    EXPECT_FALSE(delegate->redirects.at(0)->HTTPBody());
+    EXPECT_EQ(delegate->body, "arrived");
+    EXPECT_EQ(task->response()->URL()->path()->utf8(), "/to");
+    EXPECT_EQ(task->currentRequest()->URL()->path()->utf8(), "/to");
+    EXPECT_EQ(task->originalRequest()->URL()->path()->utf8(), "/from");
+    auto seen = server.requests();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].method, "GET");
+    EXPECT_EQ(seen[1].body, "");
+}
+
+TEST_F(SessionTest, TemporaryRedirectKeepsMethodAndBody)
+{
+    server.route("/from", ScriptedReply { .status = 307, .redirectTo = "/to" });
+    server.route("/to", ScriptedReply { .body = "ok" });
+    makeSession();
+    auto post = request("/from");
+    post->setHTTPMethod("POST"_ns);
+    post->setHTTPBody(NSData::fromString("payload"));
+    session->dataTaskWithRequest(post)->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    auto seen = server.requests();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].method, "POST");
+    EXPECT_EQ(seen[1].body, "payload");
+}
+
+TEST_F(SessionTest, NilRedirectAnswerMakesTheRedirectFinal)
+{
+    server.route("/from", ScriptedReply { .body = "moved", .redirectTo = "/to" });
+    delegate->onRedirect = [](const Ref<NSURLRequest>&, auto done) { done(nullptr); };
+    makeSession();
+    session->dataTaskWithRequest(request("/from"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->callOrder(), (Calls { "redirect", "response", "data", "complete" }));
+    EXPECT_EQ(dv::as<NSHTTPURLResponse>(delegate->response)->statusCode(), 302);
+    EXPECT_EQ(delegate->body, "moved");
+    EXPECT_EQ(server.requestCount("/to"), 0u);
+}
+
+TEST_F(SessionTest, EndlessRedirectsFailWithTooManyRedirects)
+{
+    server.route("/loop", ScriptedReply { .redirectTo = "/loop" });
+    makeSession();
+    session->dataTaskWithRequest(request("/loop"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    ASSERT_TRUE(delegate->error);
+    EXPECT_EQ(delegate->error->code(), NSURLErrorHTTPTooManyRedirects);
+    EXPECT_EQ(delegate->callOrder(), (Calls { "complete" }));
+}
+
+TEST_F(SessionTest, BasicChallengeIsAnsweredWithACredential)
+{
+    server.route("/secret", ScriptedReply { .body = "inside", .user = "ann", .password = "pw" });
+    delegate->onTaskChallenge = [](const Ref<NSURLAuthenticationChallenge>& challenge, NSURLSessionChallengeCompletion done) {
+        if (challenge->previousFailureCount() == 0)
+            done(NSURLSessionAuthChallengeUseCredential, NSURLCredential::credentialWithUser("ann"_ns, "pw"_ns, NSURLCredentialPersistenceNone));
+        else
+            done(NSURLSessionAuthChallengePerformDefaultHandling, nil);
+    };
+    makeSession();
+    session->dataTaskWithRequest(request("/secret"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->callOrder(), (Calls { "task-challenge", "response", "data", "will-cache", "complete" }));
+    EXPECT_EQ(delegate->body, "inside");
+    auto space = delegate->challenges.at(0)->protectionSpace();
+    EXPECT_EQ(space->authenticationMethod()->utf8(), NSURLAuthenticationMethodHTTPBasic->utf8());
+    EXPECT_EQ(space->realm()->utf8(), "dovrelta");
+    EXPECT_EQ(space->port(), server.port());
+    EXPECT_EQ(dv::as<NSHTTPURLResponse>(delegate->challenges.at(0)->failureResponse())->statusCode(), 401);
+}
+
+TEST_F(SessionTest, WrongCredentialIsChallengedAgainThenTheRefusalIsDelivered)
+{
+    server.route("/secret", ScriptedReply { .body = "inside", .user = "ann", .password = "pw" });
+    delegate->onTaskChallenge = [](const Ref<NSURLAuthenticationChallenge>& challenge, NSURLSessionChallengeCompletion done) {
+        if (challenge->previousFailureCount() == 0)
+            done(NSURLSessionAuthChallengeUseCredential, NSURLCredential::credentialWithUser("ann"_ns, "wrong"_ns, NSURLCredentialPersistenceNone));
+        else
+            done(NSURLSessionAuthChallengePerformDefaultHandling, nil);
+    };
+    makeSession();
+    session->dataTaskWithRequest(request("/secret"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->callOrder(), (Calls { "task-challenge", "response", "data", "complete" }));
+    EXPECT_EQ(delegate->challenges.size(), 2u);
+    EXPECT_EQ(delegate->challenges.at(1)->previousFailureCount(), 1);
+    EXPECT_EQ(dv::as<NSHTTPURLResponse>(delegate->response)->statusCode(), 401);
+    EXPECT_FALSE(delegate->error);
+}
+
+TEST_F(SessionTest, CancelledChallengeFailsTheTaskAsCancelled)
+{
+    server.route("/secret", ScriptedReply { .body = "inside", .user = "ann", .password = "pw" });
+    delegate->onTaskChallenge = [](const Ref<NSURLAuthenticationChallenge>&, NSURLSessionChallengeCompletion done) {
+        done(NSURLSessionAuthChallengeCancelAuthenticationChallenge, nil);
+    };
+    makeSession();
+    session->dataTaskWithRequest(request("/secret"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    ASSERT_TRUE(delegate->error);
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+}
+
+TEST_F(SessionTest, SilentServerTimesOutWithTheFailingURL)
+{
+    server.route("/slow", ScriptedReply { .body = "late", .delay = 3000ms });
+    makeSession();
+    auto slow = request("/slow");
+    slow->setTimeoutInterval(0.2);
+    session->dataTaskWithRequest(slow)->resume();
+    ASSERT_TRUE(delegate->waitComplete(5));
+    ASSERT_TRUE(delegate->error);
+    EXPECT_EQ(delegate->error->code(), NSURLErrorTimedOut);
+    EXPECT_EQ(delegate->error->domain()->utf8(), "NSURLErrorDomain");
+    EXPECT_TRUE(dv::equal(delegate->error->userInfo()->objectForKey(NSURLErrorFailingURLErrorKey), slow->URL()));
+    EXPECT_EQ(delegate->error->localizedDescription()->utf8(), "The request timed out.");
+}
+
+TEST_F(SessionTest, UnsupportedURLStillMakesATaskThatFailsOnResume)
+{
+    makeSession();
+    auto task = session->dataTaskWithURL(NSURL::URLWithString("ftp://127.0.0.1/file"_ns));
+    ASSERT_TRUE(task);
+    EXPECT_EQ(delegate->callList().size(), 0u);
+    task->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->error->code(), NSURLErrorUnsupportedURL);
+    auto none = session->dataTaskWithRequest(NSURLRequest::requestWithURL(nil));
+    ASSERT_TRUE(none);
+}
+
+TEST_F(SessionTest, RefusedConnectionAndOfflineMachineReportTheirCodes)
+{
+    std::string dead;
+    {
+        dv::testing::LoopbackServer gone;
+        dead = gone.url("/x");
+    }
+    makeSession();
+    session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(dead)))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCannotConnectToHost);
+
+    dv::setNetworkSimulatedOffline(true);
+    delegate->completions = 0;
+    server.route("/x", ScriptedReply { .body = "x" });
+    session->dataTaskWithRequest(request("/x"))->resume();
+    bool done = delegate->waitComplete();
+    dv::setNetworkSimulatedOffline(false);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(delegate->error->code(), NSURLErrorNotConnectedToInternet);
+    EXPECT_EQ(server.requestCount("/x"), 0u);
+}
+
+TEST_F(SessionTest, CancellingASuspendedTaskCompletesItOnce)
+{
+    makeSession();
+    auto task = session->dataTaskWithRequest(request("/never"));
+    task->cancel();
+    task->cancel();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    task->resume();
+    dv::testing::runMainLoopUntil([] { return false; }, 0.1);
+    EXPECT_EQ(delegate->completions, 1);
+    EXPECT_EQ(task->state(), NSURLSessionTaskStateCompleted);
+    EXPECT_EQ(server.requestCount("/never"), 0u);
+}
+
+TEST_F(SessionTest, CancellingWhileTheServerThinksCompletesCancelled)
+{
+    server.route("/wait", ScriptedReply { .body = "x", .delay = 3000ms });
+    makeSession();
+    auto task = session->dataTaskWithRequest(request("/wait"));
+    task->resume();
+    ASSERT_TRUE(server.waitForRequest("/wait"));
+    task->cancel();
+    EXPECT_EQ(task->state(), NSURLSessionTaskStateCanceling);
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    EXPECT_EQ(delegate->callOrder(), (Calls { "complete" }));
+}
+
+TEST_F(SessionTest, CancellingDuringTheBodyStopsTheData)
+{
+    server.route("/long", ScriptedReply { .body = std::string(200, 'q'), .pieceSize = 10, .pieceDelay = 50ms });
+    makeSession();
+    auto task = session->dataTaskWithRequest(request("/long"));
+    task->resume();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return !delegate->body.empty(); }, 5));
+    task->cancel();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    EXPECT_LT(delegate->body.size(), 200u);
+    EXPECT_EQ(delegate->callList().back(), "complete");
+}
+
+TEST_F(SessionTest, CancellingWhileTheDelegateDecidesIgnoresTheLateAnswer)
+{
+    server.route("/r", ScriptedReply { .body = "body" });
+    std::function<void(NSURLSessionResponseDisposition)> held;
+    std::mutex heldMutex;
+    delegate->onResponse = [&](const Ref<NSURLResponse>&, auto done) {
+        std::lock_guard lock(heldMutex);
+        held = done;
+    };
+    makeSession();
+    auto task = session->dataTaskWithRequest(request("/r"));
+    task->resume();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(heldMutex); return bool(held); }, 5));
+    task->cancel();
+    ASSERT_TRUE(delegate->waitComplete());
+    {
+        std::lock_guard lock(heldMutex);
+        held(NSURLSessionResponseAllow);
+    }
+    dv::testing::runMainLoopUntil([] { return false; }, 0.1);
+    EXPECT_EQ(delegate->callOrder(), (Calls { "response", "complete" }));
+    EXPECT_EQ(delegate->completions, 1);
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+}
+
+TEST_F(SessionTest, ResponseDispositionCancelEndsTheTaskWithoutData)
+{
+    server.route("/r", ScriptedReply { .body = "body" });
+    delegate->onResponse = [](const Ref<NSURLResponse>&, auto done) { done(NSURLSessionResponseCancel); };
+    makeSession();
+    session->dataTaskWithRequest(request("/r"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->callOrder(), (Calls { "response", "complete" }));
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+}
+
+TEST_F(SessionTest, SuspendedTaskResumesWhereItStopped)
+{
+    server.route("/pieces", ScriptedReply { .body = "0123456789", .pieceSize = 2, .pieceDelay = 30ms });
+    makeSession();
+    auto task = session->dataTaskWithRequest(request("/pieces"));
+    task->resume();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return !delegate->body.empty(); }, 5));
+    task->suspend();
+    EXPECT_EQ(task->state(), NSURLSessionTaskStateSuspended);
+    task->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(delegate->body, "0123456789");
+}
+
+TEST_F(SessionTest, UploadFromDataReportsSentBytes)
+{
+    server.route("/upload", ScriptedReply { .body = "stored" });
+    makeSession();
+    std::string payload(300000, 'u');
+    auto task = session->uploadTaskWithRequestFromData(
+        [&] { auto r = request("/upload"); r->setHTTPMethod("PUT"_ns); return r; }(), NSData::fromString(payload));
+    EXPECT_EQ(task->countOfBytesExpectedToSend(), 300000);
+    task->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(server.requests().back().body, payload);
+    ASSERT_FALSE(delegate->sentTotals.empty());
+    EXPECT_EQ(delegate->sentTotals.back(), 300000);
+    EXPECT_EQ(task->countOfBytesSent(), 300000);
+    auto order = delegate->callOrder();
+    EXPECT_EQ(order.front(), "sent");
+    EXPECT_EQ(order.back(), "complete");
+}
+
+TEST_F(SessionTest, UploadFromFileSendsTheFile)
+{
+    server.route("/upload", ScriptedReply { .body = "stored" });
+    makeSession();
+    auto path = m_home + "/upload.bin";
+    std::ofstream(path, std::ios::binary) << std::string(70000, 'f');
+    auto post = request("/upload");
+    post->setHTTPMethod("POST"_ns);
+    auto task = session->uploadTaskWithRequestFromFile(post, NSURL::fileURLWithPath(NSString::fromUTF8(path), false));
+    EXPECT_EQ(task->countOfBytesExpectedToSend(), 70000);
+    task->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(server.requests().back().body.size(), 70000u);
+
+    delegate->completions = 0;
+    session->uploadTaskWithRequestFromFile(post, NSURL::fileURLWithPath("/nonexistent/file"_ns, false))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->error->code(), NSURLErrorFileDoesNotExist);
+}
+
+TEST_F(SessionTest, DownloadWritesAFileThatLivesForTheCallback)
+{
+    server.route("/file", ScriptedReply { .contentType = "application/octet-stream", .generatedLength = 300000 });
+    makeSession();
+    auto task = session->downloadTaskWithRequest(request("/file"));
+    task->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_FALSE(delegate->error);
+    auto order = delegate->callOrder();
+    EXPECT_EQ(order, (Calls { "wrote", "finished-download", "complete" }));
+    EXPECT_TRUE(delegate->downloadExistedDuringCallback);
+    EXPECT_EQ(delegate->downloadedContent.size(), 300000u);
+    EXPECT_EQ(delegate->downloadedContent.substr(0, 3), "abc");
+    EXPECT_FALSE(std::filesystem::exists(delegate->downloadedPath));
+    EXPECT_EQ(delegate->writtenTotals.back(), 300000);
+    EXPECT_EQ(delegate->expectedToWrite, 300000);
+}
+
+TEST_F(SessionTest, CancelledDownloadResumesFromItsResumeData)
+{
+    server.route("/big", ScriptedReply { .contentType = "application/octet-stream", .pieceSize = 16384, .pieceDelay = 20ms,
+                             .generatedLength = 400000, .etag = "\"v1\"" });
+    makeSession();
+    auto task = session->downloadTaskWithRequest(request("/big"));
+    task->resume();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->writtenTotals.size() >= 3; }, 5));
+    Ref<NSData> resumeData;
+    bool produced = false;
+    task->cancelByProducingResumeData([&](const Ref<NSData>& data) { resumeData = data; produced = true; });
+    ASSERT_TRUE(delegate->waitComplete());
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return produced; }, 5));
+    ASSERT_TRUE(resumeData);
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    EXPECT_TRUE(dv::equal(delegate->error->userInfo()->objectForKey(NSURLSessionDownloadTaskResumeData), resumeData));
+
+    server.route("/big", ScriptedReply { .contentType = "application/octet-stream", .generatedLength = 400000, .etag = "\"v1\"" });
+    delegate->completions = 0;
+    delegate->calls.clear();
+    auto resumed = session->downloadTaskWithResumeData(resumeData);
+    resumed->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(delegate->callOrder().front(), "resumed");
+    ASSERT_TRUE(delegate->resumedAt);
+    EXPECT_GT(delegate->resumedAt->first, 0);
+    EXPECT_EQ(delegate->resumedAt->second, 400000);
+    ASSERT_EQ(delegate->downloadedContent.size(), 400000u);
+    std::string expected(400000, '\0');
+    for (size_t i = 0; i < expected.size(); ++i)
+        expected[i] = static_cast<char>('a' + i % 26);
+    EXPECT_EQ(delegate->downloadedContent, expected);
+    EXPECT_EQ(server.requests().back().header("range"), "bytes=" + std::to_string(delegate->resumedAt->first) + "-");
+    EXPECT_EQ(server.requests().back().header("if-range"), "\"v1\"");
+}
+
+TEST_F(SessionTest, ResumeDataThatIsNotOursFailsTheTask)
+{
+    makeSession();
+    auto task = session->downloadTaskWithResumeData(NSData::fromString("garbage"));
+    ASSERT_TRUE(task);
+    task->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    ASSERT_TRUE(delegate->error);
+}
+
+TEST_F(SessionTest, CookiesSetByOneResponseGoWithTheNextRequest)
+{
+    server.route("/login", ScriptedReply { .body = "ok", .setCookies = { "sid=abc123; Path=/", "theme=dark; Path=/other" } });
+    server.route("/home", ScriptedReply { .body = "home" });
+    makeSession();
+    session->dataTaskWithRequest(request("/login"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    delegate->completions = 0;
+    session->dataTaskWithRequest(request("/home"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(server.requests().back().header("cookie"), "sid=abc123");
+    // An ephemeral session keeps its cookies to itself.
+    EXPECT_EQ(NSHTTPCookieStorage::sharedHTTPCookieStorage()->cookiesForURL(url("/home"))->count(), 0u);
+
+    delegate->completions = 0;
+    auto noCookies = request("/home");
+    noCookies->setHTTPShouldHandleCookies(false);
+    session->dataTaskWithRequest(noCookies)->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(server.requests().back().header("cookie"), "");
+}
+
+TEST_F(SessionTest, FreshResponsesComeFromTheCacheAfterWillCache)
+{
+    server.route("/cached", ScriptedReply { .body = "fresh", .headers = { { "Cache-Control", "max-age=600" } } });
+    makeSession();
+    session->dataTaskWithRequest(request("/cached"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->callOrder(), (Calls { "response", "data", "will-cache", "complete" }));
+
+    delegate->completions = 0;
+    delegate->calls.clear();
+    delegate->body.clear();
+    session->dataTaskWithRequest(request("/cached"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->body, "fresh");
+    EXPECT_EQ(server.requestCount("/cached"), 1u);
+    EXPECT_EQ(delegate->callOrder(), (Calls { "response", "data", "complete" }));
+
+    delegate->completions = 0;
+    auto reload = request("/cached");
+    reload->setCachePolicy(NSURLRequestReloadIgnoringLocalCacheData);
+    session->dataTaskWithRequest(reload)->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(server.requestCount("/cached"), 2u);
+}
+
+TEST_F(SessionTest, NilWillCacheAnswerStoresNothing)
+{
+    server.route("/nocache", ScriptedReply { .body = "x", .headers = { { "Cache-Control", "max-age=600" } } });
+    delegate->onWillCache = [](const Ref<NSCachedURLResponse>&, auto done) { done(nullptr); };
+    makeSession();
+    session->dataTaskWithRequest(request("/nocache"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_FALSE(session->configuration()->URLCache()->cachedResponseForRequest(request("/nocache")));
+
+    delegate->completions = 0;
+    auto onlyCache = request("/elsewhere");
+    onlyCache->setCachePolicy(NSURLRequestReturnCacheDataDontLoad);
+    session->dataTaskWithRequest(onlyCache)->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->error->code(), NSURLErrorResourceUnavailable);
+}
+
+TEST_F(SessionTest, CompletionHandlerTasksBypassTheDataCallbacks)
+{
+    server.route("/c", ScriptedReply { .body = "handled" });
+    makeSession();
+    std::string got;
+    Ref<NSURLResponse> response;
+    bool done = false;
+    session->dataTaskWithRequest(request("/c"), [&](const Ref<NSData>& data, const Ref<NSURLResponse>& r, const Ref<NSError>& error) {
+        EXPECT_FALSE(error);
+        got = std::string(data->view());
+        response = r;
+        done = true;
+    })->resume();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return done; }, 5));
+    EXPECT_EQ(got, "handled");
+    EXPECT_EQ(dv::as<NSHTTPURLResponse>(response)->statusCode(), 200);
+    EXPECT_TRUE(delegate->callList().empty());
+}
+
+TEST_F(SessionTest, ChunkedBodyHasUnknownExpectedLength)
+{
+    server.route("/chunks", ScriptedReply { .body = "abcdefghij", .framing = ScriptedReply::Framing::Chunked, .pieceSize = 3 });
+    makeSession();
+    auto task = session->dataTaskWithRequest(request("/chunks"));
+    task->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->body, "abcdefghij");
+    EXPECT_EQ(task->countOfBytesExpectedToReceive(), NSURLSessionTransferSizeUnknown);
+    EXPECT_EQ(delegate->response->expectedContentLength(), -1);
+}
+
+TEST_F(SessionTest, ByteCountersAreObservable)
+{
+    server.route("/obs", ScriptedReply { .body = std::string(5000, 'o') });
+    makeSession();
+    auto task = session->dataTaskWithRequest(request("/obs"));
+    std::mutex m;
+    std::vector<std::int64_t> seen;
+    auto token = task->observe("countOfBytesReceived", NSKeyValueObservingOptionNew, [&](const id&, const dv::KeyValueChange& change) {
+        std::lock_guard lock(m);
+        seen.push_back(dv::as<NSNumber>(change.newValue)->longLongValue());
+    });
+    task->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    task->removeObservation(token);
+    std::lock_guard lock(m);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), 5000);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+}
+
+TEST_F(SessionTest, TasksAreListedUntilTheyComplete)
+{
+    server.route("/wait", ScriptedReply { .body = "x", .delay = 3000ms });
+    makeSession();
+    auto data = session->dataTaskWithRequest(request("/wait"));
+    auto upload = session->uploadTaskWithRequestFromData(request("/wait"), NSData::fromString("x"));
+    auto download = session->downloadTaskWithRequest(request("/wait"));
+    Ref<NSArray> lists[3];
+    bool answered = false;
+    session->getTasksWithCompletionHandler([&](const Ref<NSArray>& d, const Ref<NSArray>& u, const Ref<NSArray>& w) {
+        lists[0] = d;
+        lists[1] = u;
+        lists[2] = w;
+        answered = true;
+    });
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return answered; }, 5));
+    ASSERT_EQ(lists[0]->count(), 1u);
+    EXPECT_TRUE(dv::equal(lists[0]->objectAtIndex(0), data));
+    ASSERT_EQ(lists[1]->count(), 1u);
+    EXPECT_TRUE(dv::equal(lists[1]->objectAtIndex(0), upload));
+    ASSERT_EQ(lists[2]->count(), 1u);
+    EXPECT_TRUE(dv::equal(lists[2]->objectAtIndex(0), download));
+}
+
+TEST_F(SessionTest, FinishingInvalidationWaitsForRunningTasksThenReleasesTheDelegate)
+{
+    server.route("/a", ScriptedReply { .body = "a", .delay = 100ms });
+    makeSession();
+    session->dataTaskWithRequest(request("/a"))->resume();
+    session->finishTasksAndInvalidate();
+    EXPECT_THROW(session->dataTaskWithRequest(request("/a")), dv::RaisedException);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->invalidated; }, 5));
+    EXPECT_EQ(delegate->callOrder(), (Calls { "response", "data", "will-cache", "complete", "invalid" }));
+    EXPECT_FALSE(session->delegate());
+}
+
+TEST_F(SessionTest, InvalidateAndCancelCancelsRunningTasks)
+{
+    server.route("/wait", ScriptedReply { .body = "x", .delay = 3000ms });
+    makeSession();
+    session->dataTaskWithRequest(request("/wait"))->resume();
+    ASSERT_TRUE(server.waitForRequest("/wait"));
+    session->invalidateAndCancel();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->invalidated; }, 5));
+    EXPECT_EQ(delegate->callOrder(), (Calls { "complete", "invalid" }));
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+}
+
+TEST_F(SessionTest, ConnectionsAreReusedWithinASession)
+{
+    server.route("/k", ScriptedReply { .body = "k" });
+    makeSession();
+    for (int i = 0; i < 4; ++i) {
+        delegate->completions = 0;
+        session->dataTaskWithRequest(request("/k"))->resume();
+        ASSERT_TRUE(delegate->waitComplete());
+    }
+    EXPECT_EQ(server.connectionCount(), 1u);
+}
+
+TEST_F(SessionTest, DelegateCallsRunOneAtATimeOnTheDelegateQueue)
+{
+    server.route("/q", ScriptedReply { .body = std::string(100000, 'q'), .pieceSize = 1000 });
+    auto queue = alloc<NSOperationQueue>()->init();
+    queue->setMaxConcurrentOperationCount(1);
+    session = NSURLSession::sessionWithConfiguration(configuration, delegate, queue);
+    EXPECT_EQ(session->delegateQueue(), queue);
+    std::atomic<int> wrongQueue { 0 };
+    delegate->onResponse = [&](const Ref<NSURLResponse>&, auto done) {
+        if (NSOperationQueue::currentQueue() != queue)
+            ++wrongQueue;
+        done(NSURLSessionResponseAllow);
+    };
+    for (int i = 0; i < 5; ++i)
+        session->dataTaskWithRequest(request("/q"))->resume();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 5; }, 10));
+    EXPECT_EQ(wrongQueue.load(), 0);
+    EXPECT_EQ(delegate->body.size(), 500000u);
+}
+
+} // namespace

@@ -1,0 +1,174 @@
+#include "SessionTestSupport.h"
+
+#include "platform/base/NSArray.h"
+#include "platform/base/NSDictionary.h"
+#include "platform/net/SecCertificate.h"
+#include "platform/net/SecKey.h"
+#include "platform/net/SecPolicy.h"
+#include "platform/net/SecTrust.h"
+#include "platform/testing/TestCertificates.h"
+
+using namespace nettest;
+using dv::testing::LoopbackServer;
+using dv::testing::ScriptedReply;
+using dv::testing::TestCertificates;
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+Ref<SecCertificate> certificate(const dv::testing::TestCertificate& c)
+{
+    return SecCertificateCreateWithData(nil, NSData::dataWithVector(c.der));
+}
+
+// What a pinning security policy does: trust only chains ending at the given anchor, with the
+// host checked.
+bool trustedByAnchor(const Ref<SecTrust>& trust, const dv::testing::TestCertificate& anchor, const Ref<NSString>& host)
+{
+    SecTrustSetPolicies(trust, SecPolicyCreateSSL(true, host));
+    SecTrustSetAnchorCertificates(trust, NSArray::of({ certificate(anchor) }));
+    SecTrustResultType result = kSecTrustResultInvalid;
+    return SecTrustEvaluate(trust, &result) == errSecSuccess && result == kSecTrustResultUnspecified;
+}
+
+class SessionTrustTest : public SessionTest {
+protected:
+    LoopbackServer https { LoopbackServer::Scheme::Https };
+    Ref<NSMutableURLRequest> secure(const std::string& path)
+    {
+        return NSMutableURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(https.url(path))));
+    }
+};
+
+TEST_F(SessionTrustTest, UnknownAuthorityIsRejectedByDefault)
+{
+    https.route("/s", ScriptedReply { .body = "secret" });
+    makeSession();
+    session->dataTaskWithRequest(secure("/s"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    ASSERT_TRUE(delegate->error);
+    EXPECT_EQ(delegate->error->code(), NSURLErrorServerCertificateUntrusted);
+    EXPECT_TRUE(dv::as<SecTrust>(delegate->error->userInfo()->objectForKey(NSURLErrorFailingURLPeerTrustErrorKey)));
+    EXPECT_EQ(https.requestCount("/s"), 0u);
+    EXPECT_EQ(delegate->callOrder(), (Calls { "complete" }));
+}
+
+TEST_F(SessionTrustTest, PinnedAuthorityIsAcceptedThroughTheSessionChallenge)
+{
+    https.route("/s", ScriptedReply { .body = "secret" });
+    delegate->onSessionChallenge = [](const Ref<NSURLAuthenticationChallenge>& challenge, NSURLSessionChallengeCompletion done) {
+        auto space = challenge->protectionSpace();
+        if (space->authenticationMethod()->isEqualToString(NSURLAuthenticationMethodServerTrust->utf8())
+            && trustedByAnchor(space->serverTrust(), TestCertificates::shared().root, space->host()))
+            done(NSURLSessionAuthChallengeUseCredential, NSURLCredential::credentialForTrust(space->serverTrust()));
+        else
+            done(NSURLSessionAuthChallengeRejectProtectionSpace, nil);
+    };
+    makeSession();
+    session->dataTaskWithRequest(secure("/s"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(delegate->body, "secret");
+    EXPECT_EQ(delegate->callOrder(), (Calls { "session-challenge", "response", "data", "will-cache", "complete" }));
+    auto space = delegate->challenges.at(0)->protectionSpace();
+    EXPECT_EQ(space->host()->utf8(), "127.0.0.1");
+    EXPECT_EQ(space->port(), https.port());
+    // The trust holds the chain the server presented, leaf first.
+    auto trust = space->serverTrust();
+    ASSERT_GE(SecTrustGetCertificateCount(trust), 2);
+    EXPECT_EQ(SecCertificateCopyData(SecTrustGetCertificateAtIndex(trust, 0))->vector(), TestCertificates::shared().leaf.der);
+    EXPECT_EQ(SecKeyCopyExternalRepresentation(SecTrustCopyPublicKey(trust))->vector(), TestCertificates::shared().leaf.publicKeyDer);
+}
+
+TEST_F(SessionTrustTest, RejectedTrustFailsWithoutFallingBack)
+{
+    https.route("/s", ScriptedReply { .body = "secret" });
+    delegate->onSessionChallenge = [](const Ref<NSURLAuthenticationChallenge>&, NSURLSessionChallengeCompletion done) {
+        done(NSURLSessionAuthChallengeRejectProtectionSpace, nil);
+    };
+    makeSession();
+    session->dataTaskWithRequest(secure("/s"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->error->code(), NSURLErrorServerCertificateUntrusted);
+    EXPECT_EQ(https.requestCount("/s"), 0u);
+    EXPECT_EQ(delegate->callOrder(), (Calls { "session-challenge", "complete" }));
+}
+
+TEST_F(SessionTrustTest, CancelledTrustChallengeIsACancellation)
+{
+    https.route("/s", ScriptedReply { .body = "secret" });
+    delegate->onSessionChallenge = [](const Ref<NSURLAuthenticationChallenge>&, NSURLSessionChallengeCompletion done) {
+        done(NSURLSessionAuthChallengeCancelAuthenticationChallenge, nil);
+    };
+    makeSession();
+    session->dataTaskWithRequest(secure("/s"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+}
+
+TEST_F(SessionTrustTest, RogueServerFailsThePinWhileTheGenuineOnePasses)
+{
+    auto& certs = TestCertificates::shared();
+    LoopbackServer rogue(certs.rogue, {});
+    rogue.route("/s", ScriptedReply { .body = "fake" });
+    https.route("/s", ScriptedReply { .body = "real" });
+    delegate->onTaskChallenge = [](const Ref<NSURLAuthenticationChallenge>& challenge, NSURLSessionChallengeCompletion done) {
+        auto space = challenge->protectionSpace();
+        bool pinned = trustedByAnchor(space->serverTrust(), TestCertificates::shared().root, space->host());
+        done(pinned ? NSURLSessionAuthChallengeUseCredential : NSURLSessionAuthChallengeRejectProtectionSpace,
+            pinned ? NSURLCredential::credentialForTrust(space->serverTrust()) : nullptr);
+    };
+    makeSession();
+    session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(rogue.url("/s"))))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->error->code(), NSURLErrorServerCertificateUntrusted);
+    EXPECT_EQ(rogue.requestCount("/s"), 0u);
+
+    delegate->completions = 0;
+    session->dataTaskWithRequest(secure("/s"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(delegate->body, "real");
+}
+
+TEST_F(SessionTrustTest, DefaultHandlingOfATrustedChainButWrongHostFails)
+{
+    auto& certs = TestCertificates::shared();
+    LoopbackServer other(certs.otherHost, { certs.intermediate });
+    other.route("/s", ScriptedReply { .body = "x" });
+    delegate->onSessionChallenge = [](const Ref<NSURLAuthenticationChallenge>& challenge, NSURLSessionChallengeCompletion done) {
+        // Chain valid to the pinned root, but issued for another name.
+        auto space = challenge->protectionSpace();
+        bool ok = trustedByAnchor(space->serverTrust(), TestCertificates::shared().root, space->host());
+        done(ok ? NSURLSessionAuthChallengeUseCredential : NSURLSessionAuthChallengePerformDefaultHandling,
+            ok ? NSURLCredential::credentialForTrust(space->serverTrust()) : nullptr);
+    };
+    makeSession();
+    session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(other.url("/s"))))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->error->code(), NSURLErrorServerCertificateUntrusted);
+}
+
+TEST_F(SessionTrustTest, CancellingWhileTheDelegateWeighsTheTrust)
+{
+    https.route("/s", ScriptedReply { .body = "secret" });
+    std::mutex heldMutex;
+    NSURLSessionChallengeCompletion held;
+    delegate->onSessionChallenge = [&](const Ref<NSURLAuthenticationChallenge>&, NSURLSessionChallengeCompletion done) {
+        std::lock_guard lock(heldMutex);
+        held = std::move(done);
+    };
+    makeSession();
+    auto task = session->dataTaskWithRequest(secure("/s"));
+    task->resume();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(heldMutex); return bool(held); }, 5));
+    task->cancel();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    std::lock_guard lock(heldMutex);
+    held(NSURLSessionAuthChallengeUseCredential, nil);
+    EXPECT_EQ(https.requestCount("/s"), 0u);
+}
+
+} // namespace
