@@ -1,6 +1,7 @@
 #include "platform/base/NSIndexSet.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/NSCoder.h"
 #include "platform/base/NSString.h"
 
 #include <algorithm>
@@ -252,6 +253,67 @@ NSUInteger NSIndexSet::hash() const
 }
 
 id NSIndexSet::copyWithZone(NSZone*) const { return std::const_pointer_cast<NSObject>(shared_from_this()); }
+
+void NSIndexSet::encodeWithCoder(NSCoder& coder) const
+{
+    coder.encodeInteger(static_cast<NSInteger>(m_runs.size()), "NSRangeCount"_ns);
+    if (m_runs.size() == 1) {
+        coder.encodeInteger(static_cast<NSInteger>(m_runs[0].start), "NSLocation"_ns);
+        coder.encodeInteger(static_cast<NSInteger>(m_runs[0].end - m_runs[0].start), "NSLength"_ns);
+        return;
+    }
+    if (m_runs.empty())
+        return;
+    std::vector<std::uint8_t> bytes;
+    auto put = [&bytes](NSUInteger value) {
+        do {
+            std::uint8_t byte = value & 0x7F;
+            value >>= 7;
+            bytes.push_back(value ? byte | 0x80 : byte);
+        } while (value);
+    };
+    for (const Run& run : m_runs) {
+        put(run.start);
+        put(run.end - run.start);
+    }
+    coder.encodeBytes(bytes.data(), bytes.size(), "NSRangeData"_ns);
+}
+
+id NSIndexSet::initWithCoder(NSCoder& coder)
+{
+    init();
+    const NSInteger count = coder.decodeIntegerForKey("NSRangeCount"_ns);
+    if (count == 1) {
+        const NSInteger location = coder.decodeIntegerForKey("NSLocation"_ns);
+        const NSInteger length = coder.decodeIntegerForKey("NSLength"_ns);
+        if (location >= 0 && length > 0) {
+            auto [from, to] = bounds(NSMakeRange(NSUInteger(location), NSUInteger(length)));
+            add(from, to);
+        }
+    } else if (count > 1) {
+        NSUInteger length = 0;
+        const std::uint8_t* bytes = coder.decodeBytesForKey("NSRangeData"_ns, &length);
+        std::size_t at = 0;
+        // A truncated or overlong varint ends the list: a corrupt archive must not raise.
+        auto get = [&](NSUInteger& value) {
+            value = 0;
+            for (int shift = 0; at < length && shift < 64; shift += 7) {
+                std::uint8_t byte = bytes[at++];
+                value |= NSUInteger(byte & 0x7F) << shift;
+                if (!(byte & 0x80))
+                    return true;
+            }
+            return false;
+        };
+        NSUInteger start = 0, span = 0;
+        while (bytes && at < length && get(start) && get(span)) {
+            auto [from, to] = bounds(NSMakeRange(start, span));
+            if (from < to)
+                add(from, to);
+        }
+    }
+    return self();
+}
 
 id NSIndexSet::mutableCopyWithZone(NSZone*) const
 {

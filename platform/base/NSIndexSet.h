@@ -12,7 +12,7 @@
 #include <functional>
 #include <vector>
 
-class NSIndexSet : public NSObject, public NSCopying, public NSMutableCopying {
+class NSIndexSet : public NSObject, public NSCopying, public NSMutableCopying, public NSCoding {
     DV_CLASS(NSIndexSet, NSObject)
 
     NSIndexSet() = default;
@@ -50,6 +50,10 @@ class NSIndexSet : public NSObject, public NSCopying, public NSMutableCopying {
     NSUInteger hash() const override;
     id copyWithZone(NSZone* zone) const override;
     id mutableCopyWithZone(NSZone* zone) const override;
+    // Archived as the platform does: "NSRangeCount", then "NSLocation" and "NSLength" for a single
+    // range, or "NSRangeData" (location and length pairs as base-128 varints) for several.
+    void encodeWithCoder(NSCoder& coder) const override;
+    id initWithCoder(NSCoder& coder) override;
 
 protected:
     // Half-open [start, end) runs, sorted, disjoint and never adjacent.

@@ -36,7 +36,6 @@ constexpr EncodingEntry kEncodings[] = {
     {kCFStringEncodingMacRoman, "macintosh", "macintosh"},
     {kCFStringEncodingGB_18030_2000, "gb18030", "GB18030"},
     {kCFStringEncodingGBK_95, "gbk", "GBK"},
-    {kCFStringEncodingDOSChineseSimplif, "cp936", "GBK"},
     {kCFStringEncodingEUC_CN, "gb2312", "GB2312"},
     {kCFStringEncodingHZ_GB_2312, "hz-gb-2312", "HZ-GB-2312"},
     {kCFStringEncodingBig5, "big5", "Big5"},
@@ -47,6 +46,19 @@ constexpr EncodingEntry kEncodings[] = {
     {kCFStringEncodingISO_2022_JP, "iso-2022-jp", "ISO-2022-JP"},
     {kCFStringEncodingEUC_KR, "euc-kr", "EUC-KR"},
     {kCFStringEncodingKOI8_R, "koi8-r", "KOI8-R"},
+};
+
+// Names in common use that ICU files under another converter than the one we read them with.
+struct AliasEntry {
+    const char* name;
+    CFStringEncoding cf;
+};
+constexpr AliasEntry kAliases[] = {
+    {"cp936", kCFStringEncodingGBK_95},
+    {"x-gbk", kCFStringEncodingGBK_95},
+    {"gb_2312-80", kCFStringEncodingEUC_CN},
+    {"x-euc-cn", kCFStringEncodingEUC_CN},
+    {"big5hkscs", kCFStringEncodingBig5_HKSCS_1999},
 };
 
 // The encodings NSString numbers directly.
@@ -91,6 +103,9 @@ CFStringEncoding CFStringConvertIANACharSetNameToEncoding(const Ref<NSString>& n
     for (const auto& entry : kEncodings)
         if (wanted == entry.iana)
             return entry.cf;
+    for (const auto& alias : kAliases)
+        if (wanted == alias.name)
+            return alias.cf;
     std::string canonical = dv::internal::canonicalConverterName(wanted);
     if (canonical.empty())
         return kCFStringEncodingInvalidId;

@@ -45,14 +45,14 @@ void UIGraphicsPopContext()
 void UIGraphicsBeginImageContextWithOptions(CGSize size, bool opaque, CGFloat scale)
 {
     if (!(size.width > 0) || !(size.height > 0)) {
-        NSLog("UIGraphicsBeginImageContext() failed to allocate CGBitampContext: size={%g, %g}, scale=%g", size.width, size.height,
+        NSLog("UIGraphicsBeginImageContext() failed to allocate a bitmap context: size={%g, %g}, scale=%g", size.width, size.height,
             scale);
         return;
     }
     if (!(scale > 0))
         scale = dv::mainScreenScale();
     if (size.width * scale > 32767 || size.height * scale > 32767) {
-        NSLog("UIGraphicsBeginImageContext() failed to allocate CGBitampContext: size={%g, %g}, scale=%g", size.width, size.height,
+        NSLog("UIGraphicsBeginImageContext() failed to allocate a bitmap context: size={%g, %g}, scale=%g", size.width, size.height,
             scale);
         return;
     }
@@ -61,7 +61,7 @@ void UIGraphicsBeginImageContextWithOptions(CGSize size, bool opaque, CGFloat sc
     const CGBitmapInfo info = (opaque ? kCGImageAlphaNoneSkipFirst : kCGImageAlphaPremultipliedFirst) | kCGBitmapByteOrder32Little;
     auto context = CGBitmapContextCreate(nullptr, width, height, 8, width * 4, CGColorSpaceCreateDeviceRGB(), info);
     if (!context) {
-        NSLog("UIGraphicsBeginImageContext() failed to allocate CGBitampContext: size={%g, %g}, scale=%g", size.width, size.height,
+        NSLog("UIGraphicsBeginImageContext() failed to allocate a bitmap context: size={%g, %g}, scale=%g", size.width, size.height,
             scale);
         return;
     }

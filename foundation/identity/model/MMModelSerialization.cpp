@@ -15,10 +15,7 @@
 #include "platform/base/NSException.h"
 #include "platform/base/NSJSONSerialization.h"
 #include "platform/base/NSURL.h"
-#if __has_include("platform/base/NSCoder.h")
 #include "platform/base/NSCoder.h"
-#define DV_MODEL_HAS_CODER 1
-#endif
 
 #include <array>
 #include <cmath>
@@ -301,7 +298,6 @@ bool mm_modelIsEqual(const NSObject* model, const NSObject* other)
     return true;
 }
 
-#ifdef DV_MODEL_HAS_CODER
 void mm_modelEncodeWithCoder(const NSObject* model, NSCoder* coder)
 {
     if (!model || !coder)
@@ -389,7 +385,3 @@ id mm_modelInitWithCoder(NSObject* model, NSCoder* coder)
     }
     return model->self();
 }
-#else
-void mm_modelEncodeWithCoder(const NSObject*, NSCoder*) { }
-id mm_modelInitWithCoder(NSObject* model, NSCoder*) { return model ? model->self() : nil; }
-#endif

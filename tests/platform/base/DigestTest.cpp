@@ -37,6 +37,11 @@ TEST(StringEncodings, IANANamesFindTheirEncodings)
     EXPECT_EQ(nsEncoding("gbk"), 0x80000631u);
     EXPECT_EQ(nsEncoding("GB18030"), 0x80000632u);
     EXPECT_EQ(nsEncoding("gb2312"), 0x80000930u);
+    EXPECT_EQ(nsEncoding("cp936"), 0x80000631u);
+    EXPECT_EQ(nsEncoding("x-gbk"), 0x80000631u);
+    EXPECT_EQ(nsEncoding("windows-936"), 0x80000631u);
+    EXPECT_EQ(nsEncoding("csGB2312"), 0x80000930u);
+    EXPECT_EQ(nsEncoding("latin1"), NSISOLatin1StringEncoding);
     EXPECT_EQ(nsEncoding("big5"), 0x80000A03u);
     EXPECT_EQ(nsEncoding("windows-1252"), NSWindowsCP1252StringEncoding);
     EXPECT_EQ(nsEncoding("shift_jis"), NSShiftJISStringEncoding);

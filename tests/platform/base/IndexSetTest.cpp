@@ -1,5 +1,8 @@
 #include "platform/base/NSIndexPath.h"
+#include "platform/base/NSError.h"
 #include "platform/base/NSIndexSet.h"
+#include "platform/base/NSKeyedArchiver.h"
+#include "platform/base/NSKeyedUnarchiver.h"
 #include "platform/base/NSString.h"
 
 #include <gtest/gtest.h>
@@ -135,4 +138,21 @@ TEST(IndexSet, LimitsEqualityAndCopies)
 
     std::string text = dv::str(b->description());
     EXPECT_NE(text.find("[number of indexes: 3 (in 2 ranges), indexes: (1-2 50)]"), std::string::npos) << text;
+}
+
+TEST(IndexSetCoding, RoundTripsThroughTheKeyedArchiver)
+{
+    auto several = NSMutableIndexSet::indexSet();
+    several->addIndexesInRange(NSMakeRange(200, 100));
+    several->addIndex(5);
+    several->addIndex(1u << 20);
+    const Ref<NSIndexSet> sets[] = {NSIndexSet::indexSet(), NSIndexSet::indexSetWithIndexesInRange(NSMakeRange(200, 100)), several};
+    for (const auto& set : sets) {
+        Ref<NSError> error;
+        auto data = NSKeyedArchiver::archivedDataWithRootObject(set, true, &error);
+        ASSERT_TRUE(data) << dv::str(error);
+        auto back = NSKeyedUnarchiver::unarchivedObjectOfClass<NSIndexSet>(data, &error);
+        ASSERT_TRUE(back) << dv::str(error);
+        EXPECT_TRUE(back->isEqualToIndexSet(set)) << dv::str(back);
+    }
 }

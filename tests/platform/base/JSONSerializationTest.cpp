@@ -271,3 +271,21 @@ TEST(JSONSerialization, RoundTripsThroughBothForms)
         EXPECT_EQ(dv::as<NSNumber>(back->objectAtIndex(0))->doubleValue(), value);
     }
 }
+
+TEST(JSONSerialization, TreesAndFailedParsesLeaveNoObjectsBehind)
+{
+    std::string text = R"({"a":[1,2.5,"x",{"b":null,"c":true}],"d":"中文"})";
+    parse(text); // singletons and caches made once
+    parse("[1,{\"a\":[2,");
+    auto before = dv::liveObjectCount();
+    {
+        id tree = parse(text, NSJSONReadingMutableContainers | NSJSONReadingMutableLeaves);
+        ASSERT_TRUE(tree);
+        auto out = NSJSONSerialization::dataWithJSONObject(tree, NSJSONWritingPrettyPrinted, nullptr);
+        EXPECT_TRUE(out);
+        // A failure deep inside a tree drops everything built so far.
+        Ref<NSError> error;
+        EXPECT_FALSE(parse(R"({"a":[1,{"b":[2,3,{"c":x}]}]})", 0, &error));
+    }
+    EXPECT_EQ(dv::liveObjectCount(), before);
+}

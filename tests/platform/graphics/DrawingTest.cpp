@@ -112,7 +112,7 @@ TEST(DrawingTest, PathsFillStrokeAndEvenOdd)
     EXPECT_EQ(at(s, 4, 29), (Pixel {0, 0, 255, 255})) << "square caps reach half the width further";
 }
 
-TEST(DrawingTest, ArcsRunTheDocumentedWay)
+TEST(DrawingTest, ArcDirectionFollowsTheClockwiseFlag)
 {
     // A pie from -pi/2 to 0 with clockwise 0 covers the quadrant between those angles in y-up
     // space: below the centre and to its right in the platform's coordinates, which is the

@@ -55,7 +55,7 @@ inline std::string show(const Pixel& p)
 }
 
 // A PNG written with libpng directly, for layouts our encoder never writes (16 bits, palette, grey).
-struct PngSpec {
+struct PngLayout {
     std::uint32_t width = 0, height = 0;
     int bitDepth = 8;
     int colourType = PNG_COLOR_TYPE_RGB;
@@ -67,7 +67,7 @@ struct PngSpec {
     std::vector<std::uint8_t> rows;          // packed rows as libpng expects them
 };
 
-inline Ref<NSData> writePng(const PngSpec& spec)
+inline Ref<NSData> writePng(const PngLayout& layout)
 {
     std::vector<std::uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -78,22 +78,22 @@ inline Ref<NSData> writePng(const PngSpec& spec)
             o->insert(o->end(), d, d + n);
         },
         nullptr);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colourType,
-        spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty())
-        png_set_PLTE(png, info, spec.palette.data(), int(spec.palette.size()));
-    if (!spec.paletteAlpha.empty())
-        png_set_tRNS(png, info, spec.paletteAlpha.data(), int(spec.paletteAlpha.size()), nullptr);
-    if (spec.greyTransparent) {
+    png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colourType,
+        layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!layout.palette.empty())
+        png_set_PLTE(png, info, layout.palette.data(), int(layout.palette.size()));
+    if (!layout.paletteAlpha.empty())
+        png_set_tRNS(png, info, layout.paletteAlpha.data(), int(layout.paletteAlpha.size()), nullptr);
+    if (layout.greyTransparent) {
         png_color_16 c {};
-        c.gray = spec.transparentGrey;
+        c.gray = layout.transparentGrey;
         png_set_tRNS(png, info, nullptr, 0, &c);
     }
     png_write_info(png, info);
-    const std::size_t rowBytes = spec.rows.size() / spec.height;
-    std::vector<png_bytep> rows(spec.height);
-    for (std::size_t y = 0; y < spec.height; ++y)
-        rows[y] = const_cast<png_bytep>(spec.rows.data() + y * rowBytes);
+    const std::size_t rowBytes = layout.rows.size() / layout.height;
+    std::vector<png_bytep> rows(layout.height);
+    for (std::size_t y = 0; y < layout.height; ++y)
+        rows[y] = const_cast<png_bytep>(layout.rows.data() + y * rowBytes);
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -101,7 +101,7 @@ inline Ref<NSData> writePng(const PngSpec& spec)
 }
 
 // GIF frames written with giflib.
-struct GifFrameSpec {
+struct GifFrame {
     int left = 0, top = 0, width = 0, height = 0;
     int delayCentiseconds = 0;
     int disposal = DISPOSAL_UNSPECIFIED;
@@ -112,7 +112,7 @@ struct GifFrameSpec {
 };
 
 inline Ref<NSData> writeGif(int width, int height, const std::vector<GifColorType>& globalColours,
-    const std::vector<GifFrameSpec>& frames, int loopCount = -1)
+    const std::vector<GifFrame>& frames, int loopCount = -1)
 {
     std::vector<std::uint8_t> out;
     int error = 0;

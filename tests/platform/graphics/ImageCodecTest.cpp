@@ -51,14 +51,14 @@ TEST(ImageCodecTest, OpaquePngDecodesWithoutAlpha)
 
 TEST(ImageCodecTest, SixteenBitPngKeepsItsDepth)
 {
-    PngSpec spec;
-    spec.width = 2;
-    spec.height = 1;
-    spec.bitDepth = 16;
-    spec.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
+    PngLayout layout;
+    layout.width = 2;
+    layout.height = 1;
+    layout.bitDepth = 16;
+    layout.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
     // Big-endian samples: (65535, 0, 32896, 65535), (0, 65535, 0, 0)
-    spec.rows = {0xFF, 0xFF, 0, 0, 0x80, 0x80, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0};
-    auto image = UIImage::imageWithData(writePng(spec));
+    layout.rows = {0xFF, 0xFF, 0, 0, 0x80, 0x80, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0};
+    auto image = UIImage::imageWithData(writePng(layout));
     ASSERT_TRUE(image);
     EXPECT_EQ(CGImageGetBitsPerComponent(image->CGImage()), 16u);
     EXPECT_EQ(CGImageGetBitsPerPixel(image->CGImage()), 64u);
@@ -68,14 +68,14 @@ TEST(ImageCodecTest, SixteenBitPngKeepsItsDepth)
 
 TEST(ImageCodecTest, PalettePngWithTransparencyGetsAnAlphaChannel)
 {
-    PngSpec spec;
-    spec.width = 3;
-    spec.height = 1;
-    spec.colourType = PNG_COLOR_TYPE_PALETTE;
-    spec.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-    spec.paletteAlpha = {255, 0, 128};
-    spec.rows = {0, 1, 2};
-    auto data = writePng(spec);
+    PngLayout layout;
+    layout.width = 3;
+    layout.height = 1;
+    layout.colourType = PNG_COLOR_TYPE_PALETTE;
+    layout.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    layout.paletteAlpha = {255, 0, 128};
+    layout.rows = {0, 1, 2};
+    auto data = writePng(layout);
     auto image = UIImage::imageWithData(data);
     ASSERT_TRUE(image);
     EXPECT_TRUE(dv::imageHasAlpha(image->CGImage()));
@@ -88,22 +88,22 @@ TEST(ImageCodecTest, PalettePngWithTransparencyGetsAnAlphaChannel)
 
 TEST(ImageCodecTest, GreyPngsDecodeInTheGreySpaceAndHonourTransparentGrey)
 {
-    PngSpec spec;
-    spec.width = 4;
-    spec.height = 1;
-    spec.bitDepth = 2;
-    spec.colourType = PNG_COLOR_TYPE_GRAY;
-    spec.rows = {0b00011011}; // 0, 1, 2, 3
-    auto image = UIImage::imageWithData(writePng(spec));
+    PngLayout layout;
+    layout.width = 4;
+    layout.height = 1;
+    layout.bitDepth = 2;
+    layout.colourType = PNG_COLOR_TYPE_GRAY;
+    layout.rows = {0b00011011}; // 0, 1, 2, 3
+    auto image = UIImage::imageWithData(writePng(layout));
     ASSERT_TRUE(image);
     EXPECT_EQ(CGColorSpaceGetModel(CGImageGetColorSpace(image->CGImage())), kCGColorSpaceModelMonochrome);
     EXPECT_EQ(pixelAt(image->CGImage(), 0, 0), (Pixel {0, 0, 0, 255}));
     EXPECT_EQ(pixelAt(image->CGImage(), 2, 0), (Pixel {170, 170, 170, 255}));
     EXPECT_EQ(pixelAt(image->CGImage(), 3, 0), (Pixel {255, 255, 255, 255}));
 
-    spec.greyTransparent = true;
-    spec.transparentGrey = 1;
-    auto transparent = UIImage::imageWithData(writePng(spec));
+    layout.greyTransparent = true;
+    layout.transparentGrey = 1;
+    auto transparent = UIImage::imageWithData(writePng(layout));
     ASSERT_TRUE(transparent);
     EXPECT_EQ(pixelAt(transparent->CGImage(), 1, 0)[3], 0);
     EXPECT_EQ(pixelAt(transparent->CGImage(), 3, 0)[3], 255);
@@ -111,14 +111,14 @@ TEST(ImageCodecTest, GreyPngsDecodeInTheGreySpaceAndHonourTransparentGrey)
 
 TEST(ImageCodecTest, InterlacedPngDecodesCompletely)
 {
-    PngSpec spec;
-    spec.width = 9;
-    spec.height = 9;
-    spec.colourType = PNG_COLOR_TYPE_GRAY;
-    spec.interlaced = true;
+    PngLayout layout;
+    layout.width = 9;
+    layout.height = 9;
+    layout.colourType = PNG_COLOR_TYPE_GRAY;
+    layout.interlaced = true;
     for (int i = 0; i < 81; ++i)
-        spec.rows.push_back(std::uint8_t(i * 3));
-    auto image = UIImage::imageWithData(writePng(spec));
+        layout.rows.push_back(std::uint8_t(i * 3));
+    auto image = UIImage::imageWithData(writePng(layout));
     ASSERT_TRUE(image);
     for (int i = 0; i < 81; ++i)
         ASSERT_EQ(pixelAt(image->CGImage(), std::size_t(i % 9), std::size_t(i / 9))[0], i * 3);
@@ -366,12 +366,12 @@ TEST(ImageCodecTest, GarbageAndDamagedBytesGiveNil)
 
 TEST(ImageCodecTest, HugeDeclaredSizesAreRefusedBeforeAllocating)
 {
-    PngSpec spec;
-    spec.width = 1;
-    spec.height = 1;
-    spec.colourType = PNG_COLOR_TYPE_GRAY;
-    spec.rows = {0};
-    auto data = NSMutableData::dataWithData(writePng(spec));
+    PngLayout layout;
+    layout.width = 1;
+    layout.height = 1;
+    layout.colourType = PNG_COLOR_TYPE_GRAY;
+    layout.rows = {0};
+    auto data = NSMutableData::dataWithData(writePng(layout));
     // Rewrite the header to claim 60000 x 60000 pixels (3.6 gigapixels); the CRC no longer matches
     // either, so libpng must fail; the size check must fail first without allocating.
     std::uint8_t* ihdr = data->mutableBytes() + 16;

@@ -1,8 +1,6 @@
-// Keyed archiving of models through the model operations (active once the keyed archiver is
-// part of the platform).
+// Keyed archiving of models through the model operations.
 #include "TestModels.h"
 
-#if __has_include("platform/base/NSCoder.h")
 #include "platform/base/NSCoder.h"
 #include "platform/base/NSKeyedArchiver.h"
 #include "platform/base/NSKeyedUnarchiver.h"
@@ -119,4 +117,3 @@ TEST(MMModelCodingTest, NilCoderChangesNothing)
 }
 
 } // namespace
-#endif

@@ -215,6 +215,27 @@ TEST(MMModelSerializationTest, KeyPathsBuildNestedDictionaries)
     EXPECT_EQ(dv::str(json->objectForKey("t")), "title");
 }
 
+TEST(MMModelSerializationTest, KeyPathMeetingAStringKeepsTheFirstWritten)
+{
+    auto model = alloc<TMConflict>();
+    model->m_user = "plain"_ns;
+    model->m_userName = "nested"_ns;
+    auto json = jsonOf(model);
+    ASSERT_TRUE(json);
+    ASSERT_EQ(json->count(), 1u);
+    id user = json->objectForKey("user");
+    if (auto nested = dv::as<NSDictionary>(user))
+        EXPECT_EQ(dv::str(nested->objectForKey("name")), "nested");
+    else
+        EXPECT_EQ(dv::str(user), "plain");
+
+    model->m_user = nil; // the path alone builds the nested dictionary
+    auto pathOnly = jsonOf(model);
+    auto nested = dv::as<NSDictionary>(pathOnly->objectForKey("user"));
+    ASSERT_TRUE(nested);
+    EXPECT_EQ(dv::str(nested->objectForKey("name")), "nested");
+}
+
 TEST(MMModelSerializationTest, TransformToDictionaryHook)
 {
     auto model = alloc<TMHooked>();

@@ -183,3 +183,10 @@ DV_DEFINE_CLASS_WITH(TMTreeNode, b)
     b.property("children", &TMTreeNode::m_children, "T@\"NSArray\",&,N,V_children");
     b.classMethodReturning("modelContainerPropertyGenericClass", [] { return NSDictionary::of({{"children"_ns, "TMTreeNode"_ns}}); });
 }
+
+DV_DEFINE_CLASS_WITH(TMConflict, b)
+{
+    b.property("user", &TMConflict::m_user, "T@\"NSString\",C,N,V_user");
+    b.property("userName", &TMConflict::m_userName, "T@\"NSString\",C,N,V_userName");
+    b.classMethodReturning("modelCustomPropertyMapper", [] { return NSDictionary::of({{"userName"_ns, "user.name"_ns}}); });
+}

@@ -155,3 +155,10 @@ class TMTreeNode : public NSObject {
     Ref<TMTreeNode> m_parent;
     Ref<NSArray> m_children;
 };
+
+// One property mapped to "user", another to "user.name".
+class TMConflict : public NSObject {
+    DV_CLASS(TMConflict, NSObject)
+    Ref<NSString> m_user;
+    Ref<NSString> m_userName;
+};
