@@ -1,4 +1,6 @@
-// The machinery behind one URL session task: starts transfers on the transport, follows
+// The machinery behind one URL session task (TaskDriver.cpp; the delegate conversations about
+// trust, body streams, redirects and authentication are in TaskDriverChallenges.cpp): starts
+// transfers on the transport, follows
 // redirects, answers authentication and trust through the delegate, writes downloads to a file,
 // consults the URL cache, and delivers every callback on the session's delegate queue in order.
 //
