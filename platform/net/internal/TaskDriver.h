@@ -1,8 +1,8 @@
-// The machinery behind one URL session task (TaskDriver.cpp; the delegate conversations about
-// trust, body streams, redirects and authentication are in TaskDriverChallenges.cpp): starts
-// transfers on the transport, follows
+// The machinery behind one URL session task: starts transfers on the transport, follows
 // redirects, answers authentication and trust through the delegate, writes downloads to a file,
 // consults the URL cache, and delivers every callback on the session's delegate queue in order.
+// (The conversations with the delegate about trust, body streams, redirects and authentication
+// are in TaskDriverChallenges.cpp.)
 //
 // Events from the transport thread are queued per task and run by a pump on the delegate queue,
 // one at a time; while a delegate holds a completion handler the pump waits for its answer. The
