@@ -31,7 +31,7 @@ namespace {
 LoopbackServer& server()
 {
     static LoopbackServer* s = [] {
-        auto* created = new LoopbackServer();
+        auto* created = new LoopbackServer(LoopbackServer::Scheme::Http, 160);
         created->route("/1k", ScriptedReply { .body = std::string(1024, 'k'), .contentType = "application/octet-stream" });
         created->route("/200m", ScriptedReply { .contentType = "application/octet-stream", .generatedLength = 200ll << 20 });
         return created;

@@ -128,7 +128,7 @@ id NSCharacterSet::mutableCopyWithZone(NSZone*) const
 
 Ref<NSMutableCharacterSet> NSMutableCharacterSet::characterSet() { return alloc<NSMutableCharacterSet>(); }
 
-void NSMutableCharacterSet::addCharactersInString(const Ref<NSString>& characters)
+void NSMutableCharacterSet::editCharacters(const Ref<NSString>& characters, bool add)
 {
     if (!characters)
         return;
@@ -137,33 +137,14 @@ void NSMutableCharacterSet::addCharactersInString(const Ref<NSString>& character
     while (i < s.size()) {
         char32_t c = dv::internal::decodeUtf8(s, i);
         // Membership is stored before inversion, so an inverted set records the opposite.
-        if (m_inverted) {
-            m_removed.insert(c);
-            m_added.erase(c);
-        } else {
-            m_added.insert(c);
-            m_removed.erase(c);
-        }
+        bool member = add != m_inverted;
+        (member ? m_added : m_removed).insert(c);
+        (member ? m_removed : m_added).erase(c);
     }
 }
 
-void NSMutableCharacterSet::removeCharactersInString(const Ref<NSString>& characters)
-{
-    if (!characters)
-        return;
-    const std::string& s = characters->utf8();
-    std::size_t i = 0;
-    while (i < s.size()) {
-        char32_t c = dv::internal::decodeUtf8(s, i);
-        if (m_inverted) {
-            m_added.insert(c);
-            m_removed.erase(c);
-        } else {
-            m_removed.insert(c);
-            m_added.erase(c);
-        }
-    }
-}
+void NSMutableCharacterSet::addCharactersInString(const Ref<NSString>& characters) { editCharacters(characters, true); }
+void NSMutableCharacterSet::removeCharactersInString(const Ref<NSString>& characters) { editCharacters(characters, false); }
 
 void NSMutableCharacterSet::addCharactersInRange(NSRange range)
 {

@@ -56,4 +56,7 @@ class NSMutableCharacterSet : public NSCharacterSet {
     void addCharactersInRange(NSRange range);
     void formUnionWithCharacterSet(const Ref<NSCharacterSet>& other);
     void invert();
+
+private:
+    void editCharacters(const Ref<NSString>& characters, bool add);
 };

@@ -123,7 +123,7 @@ id NSKeyedUnarchiver::fail(const std::string& message)
     return nullptr;
 }
 
-id NSKeyedUnarchiver::valueForKey(const Ref<NSString>& key) const
+id NSKeyedUnarchiver::entryForKey(const Ref<NSString>& key) const
 {
     if (m_frames.empty() || m_finished)
         return nullptr;
@@ -132,7 +132,7 @@ id NSKeyedUnarchiver::valueForKey(const Ref<NSString>& key) const
 
 bool NSKeyedUnarchiver::containsValueForKey(const Ref<NSString>& key) const
 {
-    return valueForKey(key) != nullptr;
+    return entryForKey(key) != nullptr;
 }
 
 id NSKeyedUnarchiver::decodeObjectForKey(const Ref<NSString>& key)
@@ -160,7 +160,7 @@ id NSKeyedUnarchiver::decode(const Ref<NSString>& key, const std::vector<Class>*
 {
     if (m_error)
         return nullptr;
-    id reference = valueForKey(key);
+    id reference = entryForKey(key);
     if (!reference)
         return nullptr;
     if (classes)
@@ -340,7 +340,7 @@ Ref<NSNumber> NSKeyedUnarchiver::numberForKey(const Ref<NSString>& key)
 {
     if (m_error)
         return nullptr;
-    return dv::as<NSNumber>(valueForKey(key));
+    return dv::as<NSNumber>(entryForKey(key));
 }
 
 bool NSKeyedUnarchiver::decodeBoolForKey(const Ref<NSString>& key)
@@ -387,7 +387,7 @@ double NSKeyedUnarchiver::decodeDoubleForKey(const Ref<NSString>& key)
 
 const std::uint8_t* NSKeyedUnarchiver::decodeBytesForKey(const Ref<NSString>& key, NSUInteger* length)
 {
-    auto data = m_error ? nullptr : dv::as<NSData>(valueForKey(key));
+    auto data = m_error ? nullptr : dv::as<NSData>(entryForKey(key));
     if (length)
         *length = data ? data->length() : 0;
     return data ? data->bytes() : nullptr;

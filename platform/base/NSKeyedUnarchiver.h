@@ -50,7 +50,7 @@ class NSKeyedUnarchiver : public NSCoder {
     const std::uint8_t* decodeBytesForKey(const Ref<NSString>& key, NSUInteger* length) override;
 
 private:
-    id valueForKey(const Ref<NSString>& key) const;
+    id entryForKey(const Ref<NSString>& key) const;
     Ref<NSNumber> numberForKey(const Ref<NSString>& key);
     id decode(const Ref<NSString>& key, const std::vector<Class>* classes);
     id objectAt(std::uint64_t uid);

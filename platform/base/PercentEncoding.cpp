@@ -70,7 +70,7 @@ Ref<NSString> NSString::stringByRemovingPercentEncoding() const
         out.push_back(static_cast<char>(high << 4 | low));
         i += 2;
     }
-    if (!dv::internal::isValidUTF8(out))
+    if (!dv::internal::isValidUtf8(out))
         return nullptr;
     return NSString::fromUTF8(out);
 }

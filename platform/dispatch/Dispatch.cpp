@@ -199,6 +199,25 @@ void dispatch_apply(std::size_t iterations, const dispatch_queue_t& queue, const
     group->wait(dv::internal::noDeadline);
 }
 
+void dispatch_queue_set_specific(const dispatch_queue_t& queue, const void* key, void* context)
+{
+    if (queue && key)
+        queue->setSpecific(key, context);
+}
+
+void* dispatch_queue_get_specific(const dispatch_queue_t& queue, const void* key)
+{
+    return queue && key ? queue->specific(key) : nullptr;
+}
+
+void* dispatch_get_specific(const void* key)
+{
+    auto* current = dv::DispatchQueue::current();
+    if (!current && dv::isMainThread())
+        current = dispatch_get_main_queue().get(); // the main thread outside any block
+    return current && key ? current->specific(key) : nullptr;
+}
+
 void dispatch_suspend(const dispatch_queue_t& queue)
 {
     if (queue)

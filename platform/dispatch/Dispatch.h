@@ -55,6 +55,11 @@ void dispatch_barrier_async(const dispatch_queue_t& queue, dispatch_block_t bloc
 void dispatch_barrier_sync(const dispatch_queue_t& queue, const dispatch_block_t& block);
 void dispatch_after(dispatch_time_t when, const dispatch_queue_t& queue, dispatch_block_t block);
 void dispatch_apply(std::size_t iterations, const dispatch_queue_t& queue, const std::function<void(std::size_t)>& block);
+// A value stored on a queue under a key (null removes it); dispatch_get_specific reads it from
+// the queue the caller is running on, which is how code recognises its own queue.
+void dispatch_queue_set_specific(const dispatch_queue_t& queue, const void* key, void* context);
+void* dispatch_queue_get_specific(const dispatch_queue_t& queue, const void* key);
+void* dispatch_get_specific(const void* key);
 void dispatch_suspend(const dispatch_queue_t& queue);
 void dispatch_resume(const dispatch_queue_t& queue);
 

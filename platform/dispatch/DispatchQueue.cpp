@@ -58,9 +58,10 @@ DispatchQueue::~DispatchQueue()
 {
     // Only a suspended queue can die with blocks in it; they are dropped without running.
     if (m_kind != Kind::Serial)
-        for (auto& item : m_items)
+        m_items.forEach([](Item& item) {
             if (!item.waiter)
                 internal::WorkTracker::end();
+        });
 }
 
 DispatchQueue* DispatchQueue::current()
@@ -73,7 +74,7 @@ bool DispatchQueue::isCurrent() const
     return std::find(t_queueStack.begin(), t_queueStack.end(), this) != t_queueStack.end();
 }
 
-void DispatchQueue::async(std::function<void()> block, bool barrier)
+void DispatchQueue::async(std::function<void()>&& block, bool barrier)
 {
     if (!block)
         return;
@@ -83,18 +84,19 @@ void DispatchQueue::async(std::function<void()> block, bool barrier)
     if (m_kind == Kind::Main) {
         {
             std::lock_guard lock(m_lock);
-            m_items.push_back({std::move(block), barrier, nullptr});
+            m_items.emplace_back(Item {std::move(block), barrier, nullptr});
         }
         internal::wakeMainRunLoop();
         return;
     }
     std::unique_lock lock(m_lock);
-    m_items.push_back({std::move(block), barrier, nullptr});
-    m_enqueued.fetch_add(1, std::memory_order_release);
+    m_items.emplace_back(Item {std::move(block), barrier, nullptr});
+    // Only written under m_lock, so a plain store is enough; the drain's spin reads it.
+    m_enqueued.store(m_enqueued.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     scheduleLocked(lock);
 }
 
-void DispatchQueue::scheduleLocked(std::unique_lock<std::mutex>&)
+void DispatchQueue::scheduleLocked(std::unique_lock<internal::AdaptiveMutex>&)
 {
     if (m_suspendCount > 0 || m_kind == Kind::Main)
         return;
@@ -104,8 +106,7 @@ void DispatchQueue::scheduleLocked(std::unique_lock<std::mutex>&)
         m_running = 1;
         if (m_items.front().waiter) {
             // The sync caller runs the block on its own thread and hands the queue back.
-            auto* waiter = m_items.front().waiter;
-            m_items.pop_front();
+            auto* waiter = m_items.take_front().waiter;
             --m_waiters;
             waiter->signal();
             return;
@@ -120,8 +121,7 @@ void DispatchQueue::scheduleLocked(std::unique_lock<std::mutex>&)
                 break;
             m_barrierRunning = true;
         }
-        Item item = std::move(m_items.front());
-        m_items.pop_front();
+        Item item = m_items.take_front();
         ++m_running;
         if (item.waiter) {
             --m_waiters;
@@ -135,7 +135,6 @@ void DispatchQueue::scheduleLocked(std::unique_lock<std::mutex>&)
 void DispatchQueue::drainSerial()
 {
     QueueScope scope(this);
-    std::deque<Item> batch;
     for (int ran = 0;;) {
         if (ran > 0 && ran < serialDrainBudget)
             awaitMoreBriefly();
@@ -147,8 +146,7 @@ void DispatchQueue::drainSerial()
                 return;
             }
             if (m_items.front().waiter) {
-                auto* waiter = m_items.front().waiter;
-                m_items.pop_front();
+                auto* waiter = m_items.take_front().waiter;
                 --m_waiters;
                 internal::WorkTracker::end();
                 waiter->signal(); // the queue stays owned, now by the sync caller
@@ -161,26 +159,21 @@ void DispatchQueue::drainSerial()
             // Take what is queued in one go (up to the first sync caller), so that a busy queue
             // costs one lock per batch rather than one per block.
             if (m_waiters == 0) {
-                batch.swap(m_items);
+                m_batch.swap(m_items);
             } else {
-                while (!m_items.empty() && !m_items.front().waiter) {
-                    batch.push_back(std::move(m_items.front()));
-                    m_items.pop_front();
-                }
+                while (!m_items.empty() && !m_items.front().waiter)
+                    m_batch.push_back(m_items.take_front());
             }
         }
-        while (!batch.empty()) {
+        while (!m_batch.empty()) {
             if (m_suspendCount.load(std::memory_order_relaxed) > 0) {
                 // Suspended meanwhile: what was not started goes back, ahead of later blocks.
                 std::lock_guard lock(m_lock);
-                while (!batch.empty()) {
-                    m_items.push_front(std::move(batch.back()));
-                    batch.pop_back();
-                }
+                while (!m_batch.empty())
+                    m_items.push_front(m_batch.take_back());
                 break;
             }
-            auto block = std::move(batch.front().block);
-            batch.pop_front();
+            auto block = std::move(m_batch.take_front().block);
             block();
             ++ran;
         }
@@ -190,12 +183,17 @@ void DispatchQueue::drainSerial()
 void DispatchQueue::awaitMoreBriefly()
 {
     // A queue fed in a stream usually gets its next block within microseconds; waiting a moment
-    // here is far cheaper than handing the thread back to the pool and being woken again.
+    // here is far cheaper than handing the thread back to the pool and being woken again. The
+    // counter is looked at sparingly: it shares a cache line with what producers write.
     auto seen = m_enqueued.load(std::memory_order_acquire);
-    for (int spin = 0; spin < 512 && m_enqueued.load(std::memory_order_acquire) == seen; ++spin) {
+    for (int look = 0; look < 16; ++look) {
+        for (int spin = 0; spin < 32; ++spin) {
 #if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
+            __builtin_ia32_pause();
 #endif
+        }
+        if (m_enqueued.load(std::memory_order_acquire) != seen)
+            return;
     }
 }
 
@@ -308,6 +306,23 @@ void DispatchQueue::resume()
         internal::wakeMainRunLoop();
 }
 
+void DispatchQueue::setSpecific(const void* key, void* value)
+{
+    std::lock_guard lock(m_specificLock);
+    std::erase_if(m_specific, [&](auto& entry) { return entry.first == key; });
+    if (value)
+        m_specific.emplace_back(key, value);
+}
+
+void* DispatchQueue::specific(const void* key) const
+{
+    std::lock_guard lock(m_specificLock);
+    for (auto& [k, v] : m_specific)
+        if (k == key)
+            return v;
+    return nullptr;
+}
+
 bool DispatchQueue::hasPendingMain() const
 {
     std::lock_guard lock(m_lock);
@@ -333,8 +348,7 @@ std::size_t DispatchQueue::drainMain()
             std::lock_guard lock(m_lock);
             if (m_items.empty() || m_suspendCount > 0)
                 break;
-            item = std::move(m_items.front());
-            m_items.pop_front();
+            item = m_items.take_front();
         }
         item.block();
         item.block = nullptr;

@@ -5,15 +5,18 @@
 // pending blocks stays alive until they have run. Use through the functions of Dispatch.h.
 #pragma once
 
+#include "platform/dispatch/internal/AdaptiveMutex.h"
+#include "platform/dispatch/internal/ChunkQueue.h"
 #include "platform/dispatch/internal/WorkerPool.h"
 
 #include <atomic>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace dv {
 
@@ -30,7 +33,7 @@ public:
     Kind kind() const { return m_kind; }
     bool isSerial() const { return m_kind != Kind::Concurrent; }
 
-    void async(std::function<void()> block, bool barrier);
+    void async(std::function<void()>&& block, bool barrier);
     // Waits for the block's turn and runs it. On serial and concurrent queues the block runs on
     // the calling thread; on the main queue it runs on the main thread.
     void sync(const std::function<void()>& block, bool barrier);
@@ -42,6 +45,10 @@ public:
     // Whether the calling thread is running a block of this queue, directly or through a sync
     // call made from one.
     bool isCurrent() const;
+
+    // Values attached to the queue under a key (dispatch_queue_set_specific).
+    void setSpecific(const void* key, void* value);
+    void* specific(const void* key) const;
 
     // Main queue only: runs the blocks queued when the call began; answers how many ran.
     std::size_t drainMain();
@@ -55,7 +62,7 @@ private:
         SyncWaiter* waiter = nullptr;
     };
 
-    void scheduleLocked(std::unique_lock<std::mutex>& lock);
+    void scheduleLocked(std::unique_lock<internal::AdaptiveMutex>& lock);
     void drainSerial();
     void runConcurrent(Item item);
     void awaitMoreBriefly();
@@ -65,13 +72,22 @@ private:
     const Kind m_kind;
     const internal::PoolPriority m_priority;
 
-    mutable std::mutex m_lock;
-    std::deque<Item> m_items;
-    int m_running = 0;          // serial: 1 while a drain or a sync caller owns the queue
+    mutable std::mutex m_specificLock;
+    std::vector<std::pair<const void*, void*>> m_specific;
+
+    // Fields the queueing threads touch, under m_lock.
+    mutable internal::AdaptiveMutex m_lock;
+    internal::ChunkQueue<Item> m_items;
+    int m_running = 0; // serial: 1 while a drain or a sync caller owns the queue
     bool m_barrierRunning = false;
-    std::atomic<int> m_suspendCount = 0; // changed under m_lock; a running drain reads it between blocks
-    int m_waiters = 0;          // sync callers waiting in m_items
+    int m_waiters = 0; // sync callers waiting in m_items
     std::atomic<std::uint64_t> m_enqueued = 0;
+
+    // Serial: the blocks a drain took, touched only by the drain. On cache lines of their own,
+    // so that a drain working through its batch does not slow down the threads queueing blocks.
+    alignas(64) internal::ChunkQueue<Item> m_batch;
+    // Changed under m_lock; a running drain reads it between blocks.
+    alignas(64) std::atomic<int> m_suspendCount = 0;
 };
 
 } // namespace dv

@@ -4,7 +4,8 @@
 #include "platform/base/NSString.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSRunLoop.h"
-#include "platform/dispatch/internal/WorkerPool.h"
+#include "platform/base/NSDate.h"
+#include "platform/dispatch/internal/Waiting.h"
 
 #include <condition_variable>
 #include <pthread.h>
@@ -77,6 +78,21 @@ Ref<NSThread> NSThread::currentThread()
 }
 
 bool NSThread::isMainThread() { return dv::isMainThread(); }
+
+void NSThread::sleepForTimeInterval(NSTimeInterval seconds)
+{
+    sleepUntilDate(NSDate::dateWithTimeIntervalSinceNow(seconds));
+}
+
+void NSThread::sleepUntilDate(const Ref<NSDate>& date)
+{
+    if (!date)
+        return;
+    std::mutex lock;
+    std::condition_variable never;
+    std::unique_lock guard(lock);
+    dv::internal::waitUntilClock(never, guard, date->timeIntervalSinceReferenceDate(), [] { return false; });
+}
 
 bool NSThread::isMain() const { return this == mainThread().get(); }
 

@@ -32,6 +32,10 @@ class NSThread : public NSObject {
     static bool isMainThread();
     bool isMain() const;
 
+    // Blocks the calling thread for clock time (a manual clock in tests: until it is advanced).
+    static void sleepForTimeInterval(NSTimeInterval seconds);
+    static void sleepUntilDate(const Ref<NSDate>& date);
+
     // Starts the thread; a second start is ignored.
     void start();
     // What the thread runs: the block or the target's selector. Subclasses may override.

@@ -59,15 +59,37 @@ void drawInRectWithAttributes(const Ref<NSString>& string, CGRect rect, const Re
 
 namespace dv {
 
-void drawText(const Ref<NSString>& string, CGRect rect, const Ref<UIFont>& font, const Ref<UIColor>& color, NSTextAlignment alignment,
-    bool wrap)
+void drawText(const Ref<NSString>& string, CGRect rect, const Ref<UIFont>& font, const Ref<UIColor>& color,
+    const TextDrawingOptions& options)
 {
     auto context = UIGraphicsGetCurrentContext();
     if (!context || !string || !font)
         return;
     RGBA c = rgbaOf(color ? color->CGColor() : nil);
     c.a *= context->state().alpha;
-    internal::drawText(context->canvas(), string->utf8(), {font->pointSize(), font->isBold()}, rect, c, int(alignment), wrap);
+    internal::DrawOptions o;
+    o.alignment = int(options.alignment);
+    o.wrap = options.wrap;
+    o.maxLines = long(std::max<NSInteger>(0, options.numberOfLines));
+    o.truncateTail = options.truncateTail;
+    internal::drawText(context->canvas(), string->utf8(), {font->pointSize(), font->isBold()}, rect, c, o);
+}
+
+void drawText(const Ref<NSString>& string, CGRect rect, const Ref<UIFont>& font, const Ref<UIColor>& color, NSTextAlignment alignment,
+    bool wrap)
+{
+    TextDrawingOptions options;
+    options.alignment = alignment;
+    options.wrap = wrap;
+    drawText(string, rect, font, color, options);
+}
+
+CGSize measureText(const Ref<NSString>& string, const Ref<UIFont>& font, CGFloat width, NSInteger numberOfLines)
+{
+    if (!string || !font)
+        return CGSizeZero;
+    return internal::measureText(string->utf8(), {font->pointSize(), font->isBold()}, width, 1e300,
+        long(std::max<NSInteger>(0, numberOfLines)));
 }
 
 } // namespace dv

@@ -48,8 +48,19 @@ void drawInRectWithAttributes(const Ref<NSString>& string, CGRect rect, const Re
 
 namespace dv {
 
-// What the view layer needs beyond the attribute dictionary: alignment and wrapping.
+// What the view layer (labels, buttons) needs beyond the attribute dictionary.
+struct TextDrawingOptions {
+    NSTextAlignment alignment = NSTextAlignmentLeft;
+    bool wrap = true;          // wrap at the rectangle's width; false keeps each paragraph on one line
+    NSInteger numberOfLines = 0; // 0: as many as fit
+    bool truncateTail = false; // end the last line shown with "…" when text is left over
+};
+
+void drawText(const Ref<NSString>& string, CGRect rect, const Ref<UIFont>& font, const Ref<UIColor>& color,
+    const TextDrawingOptions& options);
 void drawText(const Ref<NSString>& string, CGRect rect, const Ref<UIFont>& font, const Ref<UIColor>& color,
     NSTextAlignment alignment, bool wrap);
+// The size of the text wrapped at `width` (0: no wrapping), at most `numberOfLines` lines (0: all).
+CGSize measureText(const Ref<NSString>& string, const Ref<UIFont>& font, CGFloat width, NSInteger numberOfLines);
 
 } // namespace dv

@@ -93,9 +93,11 @@ Ref<NSHTTPCookie> parseLine(const std::string& line, const Ref<NSURL>& url)
             std::string d = lower(val);
             if (d.front() != '.')
                 d = "." + d;
-            // A server may only set cookies for its own domain or a parent of it.
+            // A server may only set cookies for its own domain or a parent of it, never for a
+            // bare top-level name ("com") and, for an address, only for the address itself.
             std::string bare = d.substr(1);
-            bool own = host == bare || (host.size() > bare.size() && host.ends_with(d));
+            bool address = !host.empty() && (std::isdigit(static_cast<unsigned char>(host.back())) || host.find(':') != std::string::npos);
+            bool own = host == bare || (!address && host.size() > bare.size() && host.ends_with(d) && bare.find('.') != std::string::npos);
             if (!own)
                 return nullptr;
             domain = d;

@@ -255,6 +255,40 @@ void NSURLSession::taskStarted(const Ref<NSURLSessionTask>& task)
     m_started[task->taskIdentifier()] = true;
 }
 
+bool NSURLSession::acquireHostSlot(const std::string& host, std::function<void()> launch)
+{
+    std::lock_guard lock(m_mutex);
+    NSInteger limit = m_configuration->HTTPMaximumConnectionsPerHost();
+    auto& slots = m_hosts[host];
+    if (limit <= 0 || slots.busy < limit) {
+        ++slots.busy;
+        return true;
+    }
+    slots.waiting.push_back(std::move(launch));
+    return false;
+}
+
+void NSURLSession::releaseHostSlot(const std::string& host)
+{
+    std::function<void()> next;
+    {
+        std::lock_guard lock(m_mutex);
+        auto found = m_hosts.find(host);
+        if (found == m_hosts.end())
+            return;
+        auto& slots = found->second;
+        if (!slots.waiting.empty()) {
+            // The slot passes straight to the next waiting transfer.
+            next = std::move(slots.waiting.front());
+            slots.waiting.pop_front();
+        } else if (--slots.busy <= 0) {
+            m_hosts.erase(found);
+        }
+    }
+    if (next)
+        next();
+}
+
 void NSURLSession::taskCompleted(const Ref<NSURLSessionTask>& task)
 {
     std::unique_lock lock(m_mutex);

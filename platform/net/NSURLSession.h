@@ -2,7 +2,9 @@
 // progress to a delegate on a delegate queue, one callback at a time. The session keeps its
 // delegate strongly until it is invalidated (finishTasksAndInvalidate or invalidateAndCancel),
 // keeps each task until it completes, and each running task keeps the session. Connections are
-// reused between the tasks of one session, never between sessions. Thread-safe.
+// reused between the tasks of one session, never between sessions, at most
+// HTTPMaximumConnectionsPerHost at a time per host; a session left idle closes its connections
+// after a while. Thread-safe.
 //
 //   auto session = NSURLSession::sessionWithConfiguration(configuration, delegate, nil);
 //   auto task = session->dataTaskWithRequest(request);
@@ -16,7 +18,9 @@
 #include "platform/net/NSURLSessionDelegate.h"
 #include "platform/net/NSURLSessionTask.h"
 
+#include <deque>
 #include <map>
+#include <string>
 #include <mutex>
 
 class NSOperationQueue;
@@ -83,6 +87,10 @@ class NSURLSession : public NSObject {
     const Ref<NSURLSessionConfiguration>& sessionConfiguration() const { return m_configuration; }
     std::shared_ptr<dv::internal::ConnectionPool> connectionPool() const { return m_pool; }
     void taskStarted(const Ref<NSURLSessionTask>& task);
+    // Connection slots per host (scheme, host and port): true when one is free now; otherwise
+    // `launch` runs when one is released.
+    bool acquireHostSlot(const std::string& host, std::function<void()> launch);
+    void releaseHostSlot(const std::string& host);
     void taskCompleted(const Ref<NSURLSessionTask>& task);
 
 private:
@@ -98,6 +106,11 @@ private:
     std::shared_ptr<dv::internal::ConnectionPool> m_pool;
     std::map<NSUInteger, Ref<NSURLSessionTask>> m_tasks;
     std::map<NSUInteger, bool> m_started;
+    struct HostSlots {
+        NSInteger busy = 0;
+        std::deque<std::function<void()>> waiting;
+    };
+    std::map<std::string, HostSlots> m_hosts;
     NSUInteger m_nextIdentifier = 1;
     bool m_invalidating = false;
     bool m_invalidated = false;

@@ -26,6 +26,8 @@ class NSURLSessionDataTask;
 class NSURLSessionDownloadTask;
 class NSURLSessionTask;
 
+// Cancel ends the task with NSURLErrorCancelled; Allow goes on. BecomeDownload and BecomeStream
+// are not offered here and go on as Allow.
 enum NSURLSessionResponseDisposition : NSInteger {
     NSURLSessionResponseCancel = 0,
     NSURLSessionResponseAllow = 1,

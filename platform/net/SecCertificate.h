@@ -3,15 +3,12 @@
 #pragma once
 
 #include "platform/base/NSObject.h"
+#include "platform/system/Security.h" // OSStatus and the errSec codes, shared with the keychain
 
 #include <cstdint>
 #include <vector>
 
-using OSStatus = std::int32_t;
 using CFIndex = NSInteger;
-inline constexpr OSStatus errSecSuccess = 0;
-inline constexpr OSStatus errSecParam = -50;
-inline constexpr OSStatus errSecAllocate = -108;
 
 class SecCertificate : public NSObject {
     DV_CLASS(SecCertificate, NSObject)

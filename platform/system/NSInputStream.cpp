@@ -90,7 +90,8 @@ NSInteger NSInputStream::read(std::uint8_t* buffer, NSUInteger maxLength)
     std::size_t n = 0;
     if (m_source == Source::Data) {
         n = std::min<std::size_t>(maxLength, m_data->length() - m_offset);
-        std::memcpy(buffer, m_data->bytes() + m_offset, n);
+        if (n > 0) // empty data has no bytes to copy from
+            std::memcpy(buffer, m_data->bytes() + m_offset, n);
         m_offset += n;
     } else if (m_source == Source::File) {
         n = std::fread(buffer, 1, maxLength, m_file);

@@ -230,22 +230,22 @@ void LoopbackServer::Impl::handle(const httplib::Request& req, httplib::Response
     }
 }
 
-LoopbackServer::LoopbackServer(Scheme scheme)
+LoopbackServer::LoopbackServer(Scheme scheme, std::size_t workers)
 {
     if (scheme == Scheme::Https) {
         auto& certs = TestCertificates::shared();
-        start(scheme, &certs.leaf, { certs.intermediate });
+        start(scheme, &certs.leaf, { certs.intermediate }, workers);
     } else {
-        start(scheme, nullptr, {});
+        start(scheme, nullptr, {}, workers);
     }
 }
 
-LoopbackServer::LoopbackServer(const TestCertificate& certificate, std::vector<TestCertificate> chain)
+LoopbackServer::LoopbackServer(const TestCertificate& certificate, std::vector<TestCertificate> chain, std::size_t workers)
 {
-    start(Scheme::Https, &certificate, std::move(chain));
+    start(Scheme::Https, &certificate, std::move(chain), workers);
 }
 
-void LoopbackServer::start(Scheme scheme, const TestCertificate* certificate, std::vector<TestCertificate> chain)
+void LoopbackServer::start(Scheme scheme, const TestCertificate* certificate, std::vector<TestCertificate> chain, std::size_t workers)
 {
     m_scheme = scheme;
     m_impl = std::make_unique<Impl>();
@@ -269,9 +269,10 @@ void LoopbackServer::start(Scheme scheme, const TestCertificate* certificate, st
         m_impl->server = std::make_unique<httplib::Server>();
     }
     auto& server = *m_impl->server;
-    // Enough workers that many kept-alive connections never starve each other.
-    server.new_task_queue = [] { return new httplib::ThreadPool(160); };
+    server.new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
     server.set_keep_alive_max_count(100000);
+    // An idle kept-alive connection gives its worker back after a second.
+    server.set_keep_alive_timeout(1);
     server.set_tcp_nodelay(true);
     Impl* impl = m_impl.get();
     // The library listens with a tiny backlog; widen it so that bursts of concurrent connections

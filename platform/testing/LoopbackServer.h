@@ -68,9 +68,11 @@ struct ScriptedReply {
 class LoopbackServer {
 public:
     enum class Scheme { Http, Https };
-    explicit LoopbackServer(Scheme scheme = Scheme::Http);
+    // `workers` bounds the connections served at once (a kept-alive connection holds a worker
+    // while it stays open).
+    explicit LoopbackServer(Scheme scheme = Scheme::Http, std::size_t workers = 64);
     // An HTTPS server presenting `certificate` followed by `chain`.
-    LoopbackServer(const TestCertificate& certificate, std::vector<TestCertificate> chain);
+    LoopbackServer(const TestCertificate& certificate, std::vector<TestCertificate> chain, std::size_t workers = 64);
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
@@ -93,7 +95,7 @@ public:
 
 private:
     struct Impl;
-    void start(Scheme scheme, const TestCertificate* certificate, std::vector<TestCertificate> chain);
+    void start(Scheme scheme, const TestCertificate* certificate, std::vector<TestCertificate> chain, std::size_t workers);
     std::unique_ptr<Impl> m_impl;
     int m_port = 0;
     Scheme m_scheme = Scheme::Http;

@@ -225,7 +225,7 @@ private:
                     return failObject("String runs past the end of the binary property list.");
                 text.assign(reinterpret_cast<const char*>(m_data + offset), count);
                 bool ok = (marker >> 4) == 0x5 ? std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })
-                                               : isValidUTF8(text);
+                                               : isValidUtf8(text);
                 if (!ok)
                     return failObject("Invalid string in binary property list.");
             }
@@ -434,7 +434,7 @@ private:
                 appendHeader(head, 0x5, text.size());
                 head += text;
             } else {
-                std::u16string units = utf8ToUTF16(text);
+                std::u16string units = utf8ToUtf16(text);
                 appendHeader(head, 0x6, units.size());
                 for (char16_t unit : units)
                     appendBigEndian(head, unit, 2);

@@ -344,7 +344,7 @@ private:
                     }
                     code = 0x10000 + ((code - 0xD800) << 10) + (*low - 0xDC00);
                 }
-                appendUTF8(out, code);
+                appendUtf8(out, code);
                 break;
             }
             default:

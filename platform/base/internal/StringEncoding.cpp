@@ -1,7 +1,7 @@
 #include "platform/base/internal/StringEncoding.h"
 
 #include "platform/base/NSString.h"
-#include "platform/base/internal/Utf.h"
+#include "platform/base/internal/TextCoding.h"
 
 #include <unicode/ucnv.h>
 #include <vector>
@@ -87,45 +87,13 @@ bool bigEndianFor(NSUInteger encoding, std::string_view& bytes, unsigned unit)
 std::optional<std::string> decodeUtf16(std::string_view bytes, NSUInteger encoding)
 {
     bool big = bigEndianFor(encoding, bytes, 2);
-    if (bytes.size() % 2)
-        return std::nullopt;
-    std::u16string units(bytes.size() / 2, u'\0');
-    for (std::size_t k = 0; k < units.size(); ++k) {
-        auto hi = static_cast<unsigned char>(bytes[2 * k + (big ? 0 : 1)]);
-        auto lo = static_cast<unsigned char>(bytes[2 * k + (big ? 1 : 0)]);
-        units[k] = static_cast<char16_t>((hi << 8) | lo);
-    }
-    // Lone surrogates are not text.
-    for (std::size_t k = 0; k < units.size(); ++k) {
-        char16_t u = units[k];
-        if (u >= 0xD800 && u <= 0xDBFF) {
-            if (k + 1 >= units.size() || units[k + 1] < 0xDC00 || units[k + 1] > 0xDFFF)
-                return std::nullopt;
-            ++k;
-        } else if (u >= 0xDC00 && u <= 0xDFFF) {
-            return std::nullopt;
-        }
-    }
-    return utf16ToUtf8(units);
+    return utf16ToUTF8(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), big ? ByteOrder::Big : ByteOrder::Little);
 }
 
 std::optional<std::string> decodeUtf32(std::string_view bytes, NSUInteger encoding)
 {
     bool big = bigEndianFor(encoding, bytes, 4);
-    if (bytes.size() % 4)
-        return std::nullopt;
-    std::string out;
-    for (std::size_t k = 0; k < bytes.size(); k += 4) {
-        char32_t c = 0;
-        for (int b = 0; b < 4; ++b) {
-            auto byte = static_cast<unsigned char>(bytes[k + static_cast<std::size_t>(big ? b : 3 - b)]);
-            c = (c << 8) | byte;
-        }
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            return std::nullopt;
-        appendUtf8(out, c);
-    }
-    return out;
+    return utf32ToUTF8(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), big ? ByteOrder::Big : ByteOrder::Little);
 }
 
 void putUnit(std::string& out, std::uint32_t value, unsigned size, bool big)

@@ -25,7 +25,7 @@ std::optional<std::string> utf16ToUTF8(const unsigned char* bytes, std::size_t l
         } else if (c >= 0xDC00 && c <= 0xDFFF) {
             return std::nullopt;
         }
-        appendUTF8(out, c);
+        appendUtf8(out, c);
     }
     return out;
 }
@@ -42,39 +42,7 @@ std::optional<std::string> utf32ToUTF8(const unsigned char* bytes, std::size_t l
             : (char32_t(bytes[i + 3]) << 24 | char32_t(bytes[i + 2]) << 16 | char32_t(bytes[i + 1]) << 8 | bytes[i]);
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
             return std::nullopt;
-        appendUTF8(out, c);
-    }
-    return out;
-}
-
-std::u16string utf8ToUTF16(std::string_view text)
-{
-    std::u16string out;
-    out.reserve(text.size());
-    auto p = reinterpret_cast<const unsigned char*>(text.data());
-    auto end = p + text.size();
-    while (p < end) {
-        char32_t c = *p;
-        std::size_t n = utf8SequenceLength(p, end);
-        if (n == 0) {
-            out.push_back(0xFFFD);
-            ++p;
-            continue;
-        }
-        if (n == 2)
-            c = (c & 0x1F) << 6 | (p[1] & 0x3F);
-        else if (n == 3)
-            c = (c & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F);
-        else if (n == 4)
-            c = (c & 0x07) << 18 | (p[1] & 0x3F) << 12 | (p[2] & 0x3F) << 6 | (p[3] & 0x3F);
-        p += n;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(c));
-        }
+        appendUtf8(out, c);
     }
     return out;
 }

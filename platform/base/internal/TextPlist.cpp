@@ -30,7 +30,7 @@ public:
     PlistReadResult run()
     {
         PlistReadResult result;
-        if (!isValidUTF8(std::string_view(m_begin, static_cast<std::size_t>(m_end - m_begin)))) {
+        if (!isValidUtf8(std::string_view(m_begin, static_cast<std::size_t>(m_end - m_begin)))) {
             result.error = "Text property list is not valid UTF-8.";
             return result;
         }
@@ -305,7 +305,7 @@ private:
                 }
                 if (value >= 0xD800 && value <= 0xDFFF)
                     value = 0xFFFD;
-                appendUTF8(out, value);
+                appendUtf8(out, value);
                 break;
             }
             default:
@@ -313,7 +313,7 @@ private:
                     unsigned value = static_cast<unsigned>(e - '0');
                     for (int i = 0; i < 2 && m_p < m_end && *m_p >= '0' && *m_p <= '7'; ++i)
                         value = value * 8 + static_cast<unsigned>(*m_p++ - '0');
-                    appendUTF8(out, static_cast<char32_t>(value & 0xFF));
+                    appendUtf8(out, static_cast<char32_t>(value & 0xFF));
                 } else {
                     out.push_back(e);
                 }

@@ -1,5 +1,7 @@
 #include "platform/base/internal/URLParser.h"
 
+#include "platform/base/internal/Utf.h"
+
 #include <arpa/inet.h>
 
 #include <array>
@@ -330,51 +332,13 @@ std::string resolveURLReference(std::string_view base, const URLParts& b, std::s
     return out;
 }
 
-bool isValidUTF8(std::string_view text)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = p + text.size();
-    while (p < end) {
-        unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        int extra;
-        std::uint32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (end - p <= extra)
-            return false;
-        for (int k = 1; k <= extra; ++k) {
-            if ((p[k] & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (p[k] & 0x3F);
-        }
-        if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        p += extra + 1;
-    }
-    return true;
-}
-
 bool percentDecode(std::string_view text, std::string& out)
 {
     out.clear();
     std::size_t percent = text.find('%');
     if (percent == std::string_view::npos) {
         out.assign(text);
-        return isValidUTF8(out);
+        return isValidUtf8(out);
     }
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -388,7 +352,7 @@ bool percentDecode(std::string_view text, std::string& out)
         out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
         i += 2;
     }
-    return isValidUTF8(out);
+    return isValidUtf8(out);
 }
 
 void appendPercentEncoded(std::string& out, std::string_view text, URLCharacters allowed)

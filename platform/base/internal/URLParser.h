@@ -60,6 +60,5 @@ enum class URLCharacters : std::uint8_t {
 // Appends `text` with every byte outside the allowed class written as %XX.
 void appendPercentEncoded(std::string& out, std::string_view text, URLCharacters allowed);
 
-bool isValidUTF8(std::string_view text);
 
 } // namespace dv::internal

@@ -63,22 +63,6 @@ void appendUtf8(std::string& out, char32_t c)
     }
 }
 
-bool isValidUtf8(std::string_view s)
-{
-    std::size_t i = 0;
-    while (i < s.size()) {
-        if (static_cast<unsigned char>(s[i]) < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t before = i;
-        char32_t c = decodeUtf8(s, i);
-        if (c == 0xFFFD && !(i - before == 3 && s.substr(before, 3) == "\xEF\xBF\xBD"))
-            return false;
-    }
-    return true;
-}
-
 std::string sanitizeUtf8(std::string_view s)
 {
     std::string out;

@@ -123,7 +123,7 @@ FontMetrics fontMetrics(const FontRequest& font)
     return m;
 }
 
-CGSize measureText(const std::string& text, const FontRequest& font, CGFloat wrapWidth, CGFloat maxHeight)
+CGSize measureText(const std::string& text, const FontRequest& font, CGFloat wrapWidth, CGFloat maxHeight, long maxLines)
 {
     if (text.empty())
         return CGSizeZero;
@@ -133,7 +133,11 @@ CGSize measureText(const std::string& text, const FontRequest& font, CGFloat wra
     PangoLayoutIter* iter = pango_layout_get_iter(layout);
     double width = 0, height = 0;
     bool first = true;
+    long lines = 0;
     do {
+        if (maxLines > 0 && lines == maxLines)
+            break;
+        ++lines;
         PangoRectangle line;
         pango_layout_iter_get_line_extents(iter, nullptr, &line);
         const double bottom = double(line.y + line.height) / PANGO_SCALE;
@@ -148,9 +152,11 @@ CGSize measureText(const std::string& text, const FontRequest& font, CGFloat wra
     return CGSizeMake(width, height);
 }
 
-void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& font, CGRect rect, const RGBA& color, int alignment,
-    bool wrap)
+void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& font, CGRect rect, const RGBA& color,
+    const DrawOptions& options)
 {
+    const int alignment = options.alignment;
+    const bool wrap = options.wrap;
     if (text.empty())
         return;
     std::lock_guard lock(s_mutex);
@@ -160,12 +166,36 @@ void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& f
     configure(context, e.options);
     pango_cairo_update_context(cr, context);
     PangoLayout* layout = makeLayout(context, text, font, wrap ? rect.size.width : 0);
-    if (wrap) {
+    if (wrap || options.truncateTail) {
         pango_layout_set_alignment(layout, alignment == 1 ? PANGO_ALIGN_CENTER : alignment == 2 ? PANGO_ALIGN_RIGHT : PANGO_ALIGN_LEFT);
         pango_layout_set_justify(layout, alignment == 3);
     }
+    if (options.truncateTail) {
+        pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+        if (!wrap)
+            pango_layout_set_width(layout, int(std::clamp(rect.size.width, 0.0, 1e6) * PANGO_SCALE));
+        if (wrap && options.maxLines > 0)
+            pango_layout_set_height(layout, -int(std::min(options.maxLines, 100000L)));
+        else if (wrap)
+            pango_layout_set_height(layout, int(std::clamp(rect.size.height, 0.0, 1e6) * PANGO_SCALE));
+    }
+    if (!options.truncateTail && options.maxLines > 0) {
+        // Without truncation the lines past the limit are simply not shown.
+        PangoLayoutIter* iter = pango_layout_get_iter(layout);
+        long line = 0;
+        double bottom = 0;
+        do {
+            PangoRectangle extents;
+            pango_layout_iter_get_line_extents(iter, nullptr, &extents);
+            if (++line > options.maxLines)
+                break;
+            bottom = double(extents.y + extents.height) / PANGO_SCALE;
+        } while (pango_layout_iter_next_line(iter));
+        pango_layout_iter_free(iter);
+        rect.size.height = std::min(rect.size.height, bottom);
+    }
     double x = rect.origin.x;
-    if (!wrap && alignment != 0 && alignment != 3 && alignment != 4) {
+    if (!wrap && !options.truncateTail && alignment != 0 && alignment != 3 && alignment != 4) {
         PangoRectangle logical;
         pango_layout_get_extents(layout, nullptr, &logical);
         const double w = double(logical.width) / PANGO_SCALE;

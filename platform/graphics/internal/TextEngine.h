@@ -26,12 +26,19 @@ struct FontMetrics {
 FontMetrics fontMetrics(const FontRequest& font);
 
 // The size of the laid-out text. wrapWidth <= 0 lays out without wrapping (new lines still break).
-// Lines whose bottom would pass maxHeight are left out, except the first.
-CGSize measureText(const std::string& text, const FontRequest& font, CGFloat wrapWidth, CGFloat maxHeight);
+// Lines whose bottom would pass maxHeight are left out, except the first; so are lines past
+// maxLines when it is above 0.
+CGSize measureText(const std::string& text, const FontRequest& font, CGFloat wrapWidth, CGFloat maxHeight, long maxLines = 0);
 
-// Alignment as NSTextAlignment: 0 left, 1 centre, 2 right, 3 justified, 4 natural (left).
-void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& font, CGRect rect, const RGBA& color, int alignment,
-    bool wrap);
+struct DrawOptions {
+    int alignment = 0;      // as NSTextAlignment: 0 left, 1 centre, 2 right, 3 justified, 4 natural (left)
+    bool wrap = true;       // wrap at the rectangle's width
+    long maxLines = 0;      // 0: as many as fit
+    bool truncateTail = false; // end the last line shown with an ellipsis when text is left over
+};
+
+void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& font, CGRect rect, const RGBA& color,
+    const DrawOptions& options);
 
 // The family name of the pinned face.
 const char* pinnedFamily();

@@ -1,32 +1,18 @@
 #include "platform/net/internal/CachePaths.h"
 
-#include <cstdlib>
-#include <filesystem>
+#include "platform/system/SystemPaths.h"
 
 namespace dv::internal {
 
-namespace {
-
-std::string home()
-{
-    if (const char* h = std::getenv("DOVRELTA_HOME"); h && *h)
-        return h;
-    if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x)
-        return std::string(x) + "/dovrelta";
-    const char* user = std::getenv("HOME");
-    return std::string(user ? user : "/tmp") + "/.local/share/dovrelta";
-}
-
-} // namespace
-
+// The same folders the file manager answers for the caches and temporary directories.
 std::string cachesDirectoryPath()
 {
-    return home() + "/app/Library/Caches";
+    return SystemPaths::appContainer() + "/Library/Caches";
 }
 
 std::string temporaryDirectoryPath()
 {
-    return home() + "/app/tmp";
+    return SystemPaths::appContainer() + "/tmp";
 }
 
 } // namespace dv::internal

@@ -128,10 +128,12 @@ public:
     void finish(Transfer* transfer, TransportFailure failure);
     void applyPause(Transfer* transfer);
     void cleanupShare(void* share) { curl_share_cleanup(static_cast<CURLSH*>(share)); }
+    void registerPool(const std::shared_ptr<ConnectionPool>& pool) { m_pools.push_back(pool); }
 
 private:
     void run();
     void checkIdle();
+    void closeIdlePools();
     std::chrono::milliseconds nextWait();
 
     CURLM* m_multi = nullptr;
@@ -141,7 +143,17 @@ private:
     std::unordered_map<Transfer*, std::shared_ptr<Transfer>> m_active;
     std::chrono::steady_clock::time_point m_briskUntil;
     std::vector<void*> m_spare; // easy handles ready for the next transfer
+    std::vector<std::weak_ptr<ConnectionPool>> m_pools;
+    std::chrono::steady_clock::time_point m_lastPoolSweep;
 };
+
+static void* makeShare()
+{
+    CURLSH* share = curl_share_init();
+    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
+    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    return share;
+}
 
 namespace {
 
@@ -220,8 +232,10 @@ struct TransferAccess {
                 std::memcpy(buffer, bytes.data() + offset, produced);
         } else if (t.m_request.bodyReader) {
             long n = t.m_request.bodyReader(buffer, capacity);
-            if (n < 0)
+            if (n < 0) {
+                t.m_bodyFailed = true;
                 return CURL_READFUNC_ABORT;
+            }
             produced = static_cast<size_t>(n);
         }
         t.m_bodyOffset += static_cast<std::int64_t>(produced);
@@ -459,6 +473,8 @@ void TransportThread::add(std::shared_ptr<Transfer> transfer)
     }
 
     t.m_lastActivity = std::chrono::steady_clock::now();
+    ++t.m_pool->m_active;
+    t.m_pool->m_hasConnections = true;
     m_active.emplace(&t, transfer);
     curl_multi_add_handle(m_multi, easy);
     if (t.m_suspended.load())
@@ -492,6 +508,8 @@ void TransportThread::finish(Transfer* t, TransportFailure failure)
     auto keep = found->second;
     m_active.erase(found);
     if (t->m_easy) {
+        --t->m_pool->m_active;
+        t->m_pool->m_lastUse = std::chrono::steady_clock::now();
         CURL* easy = static_cast<CURL*>(t->m_easy);
         long connects = 0;
         curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
@@ -520,6 +538,26 @@ void TransportThread::finish(Transfer* t, TransportFailure failure)
         complete(failure);
 }
 
+void TransportThread::closeIdlePools()
+{
+    auto now = std::chrono::steady_clock::now();
+    auto lifetime = CurlTransport::shared().idleConnectionLifetime();
+    if (now - m_lastPoolSweep < std::min<std::chrono::steady_clock::duration>(lifetime / 4, std::chrono::seconds(1)))
+        return;
+    m_lastPoolSweep = now;
+    std::erase_if(m_pools, [](auto& weak) { return weak.expired(); });
+    for (auto& weak : m_pools) {
+        auto pool = weak.lock();
+        if (!pool || pool->m_active > 0 || !pool->m_hasConnections || now - pool->m_lastUse < lifetime)
+            continue;
+        // Closing the pool's connections means replacing its cache; the next transfer connects anew.
+        curl_share_cleanup(static_cast<CURLSH*>(pool->m_share));
+        pool->m_share = makeShare();
+        pool->m_hasConnections = false;
+        CurlTransport::shared().noteIdlePoolClosed();
+    }
+}
+
 void TransportThread::checkIdle()
 {
     auto now = std::chrono::steady_clock::now();
@@ -539,6 +577,7 @@ std::chrono::milliseconds TransportThread::nextWait()
     long curlTimeout = -1;
     curl_multi_timeout(m_multi, &curlTimeout);
     auto wait = std::chrono::milliseconds(curlTimeout < 0 ? 1000 : std::min(curlTimeout, 1000L));
+    wait = std::min(wait, std::max(std::chrono::milliseconds(1), CurlTransport::shared().idleConnectionLifetime() / 4));
     auto now = std::chrono::steady_clock::now();
     if (now < m_briskUntil)
         wait = std::min(wait, std::chrono::milliseconds(2));
@@ -575,7 +614,9 @@ void TransportThread::run()
                 continue;
             TransportFailure failure { errorForCurlCode(message->data.result), curl_easy_strerror(message->data.result) };
             if (message->data.result != CURLE_OK) {
-                if (t->m_trustTimedOut)
+                if (t->m_bodyFailed)
+                    failure.error = TransportError::BodyStreamFailed;
+                else if (t->m_trustTimedOut)
                     failure.error = TransportError::TimedOut;
                 else if (t->m_trustRejected)
                     failure.error = TransportError::ServerCertificateRejected;
@@ -583,6 +624,7 @@ void TransportThread::run()
             finish(t, failure);
         }
         checkIdle();
+        closeIdlePools();
         int ready = 0;
         curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(nextWait().count()), &ready);
     }
@@ -648,11 +690,14 @@ CurlTransport::CurlTransport()
 std::shared_ptr<ConnectionPool> CurlTransport::makePool()
 {
     auto pool = std::shared_ptr<ConnectionPool>(new ConnectionPool());
-    pool->m_thread = m_threads[m_nextThread++ % m_threads.size()].get();
-    CURLSH* share = curl_share_init();
-    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
-    curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-    pool->m_share = share;
+    TransportThread* thread = m_threads[m_nextThread++ % m_threads.size()].get();
+    pool->m_thread = thread;
+    pool->m_share = makeShare();
+    std::weak_ptr<ConnectionPool> weak = pool;
+    thread->post([thread, weak] {
+        if (auto registered = weak.lock())
+            thread->registerPool(registered);
+    });
     return pool;
 }
 

@@ -156,6 +156,7 @@ private:
     std::int64_t m_lastUp = 0;
     std::chrono::steady_clock::time_point m_lastActivity;
     bool m_trustRejected = false;
+    bool m_bodyFailed = false;
     bool m_trustTimedOut = false;
 };
 
@@ -169,6 +170,11 @@ private:
     ConnectionPool() = default;
     TransportThread* m_thread = nullptr;
     void* m_share = nullptr;
+    // Transport-thread state: a pool idle for long closes its connections (a session that is
+    // never invalidated must not hold sockets for the rest of the process).
+    int m_active = 0;
+    bool m_hasConnections = false;
+    std::chrono::steady_clock::time_point m_lastUse;
 };
 
 class CurlTransport {
@@ -181,9 +187,14 @@ public:
     std::shared_ptr<Transfer> start(const std::shared_ptr<ConnectionPool>& pool, TransportRequest request,
         TransferCallbacks callbacks);
 
-    // Counters for tests: transfers started and new connections opened since the process began.
+    // Counters for tests: new connections opened, and idle pools whose connections were closed.
     std::int64_t connectionsOpened() const { return m_connectionsOpened.load(); }
     void noteConnectionOpened() { ++m_connectionsOpened; }
+    std::int64_t idlePoolsClosed() const { return m_idlePoolsClosed.load(); }
+    void noteIdlePoolClosed() { ++m_idlePoolsClosed; }
+    // How long a pool keeps unused connections open (30 s unless a test shortens it).
+    void setIdleConnectionLifetime(std::chrono::milliseconds lifetime) { m_idleLifetime = lifetime.count(); }
+    std::chrono::milliseconds idleConnectionLifetime() const { return std::chrono::milliseconds(m_idleLifetime.load()); }
 
 private:
     CurlTransport();
@@ -191,6 +202,8 @@ private:
     std::vector<std::unique_ptr<TransportThread>> m_threads;
     std::atomic<unsigned> m_nextThread { 0 };
     std::atomic<std::int64_t> m_connectionsOpened { 0 };
+    std::atomic<std::int64_t> m_idlePoolsClosed { 0 };
+    std::atomic<std::int64_t> m_idleLifetime { 30000 };
 };
 
 } // namespace dv::internal

@@ -1,13 +1,8 @@
 #include "platform/net/internal/StreamBody.h"
 
-#if __has_include("platform/system/NSInputStream.h")
 #include "platform/system/NSInputStream.h"
-#define DV_HAVE_INPUT_STREAM 1
-#endif
 
 namespace dv::internal {
-
-#ifdef DV_HAVE_INPUT_STREAM
 
 void openBodyStream(const Ref<NSInputStream>& stream)
 {
@@ -28,13 +23,5 @@ void closeBodyStream(const Ref<NSInputStream>& stream)
     if (stream)
         stream->close();
 }
-
-#else
-
-void openBodyStream(const Ref<NSInputStream>&) { }
-long readBodyStream(const Ref<NSInputStream>&, char*, std::size_t) { return -1; }
-void closeBodyStream(const Ref<NSInputStream>&) { }
-
-#endif
 
 } // namespace dv::internal

@@ -1,4 +1,5 @@
 #include "platform/net/internal/TaskDriver.h"
+#include "platform/net/internal/TaskSupport.h"
 
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
@@ -37,88 +38,8 @@ namespace {
 
 std::atomic<bool> s_offline { false };
 
-constexpr int kMaximumRedirects = 16;
-constexpr std::size_t kHeldBodyLimit = 1 << 20;
-constexpr std::size_t kCacheBodyLimit = 16 << 20;
-
-std::string lower(std::string s)
-{
-    for (auto& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-NSInteger codeFor(TransportError error)
-{
-    switch (error) {
-    case TransportError::None: return 0;
-    case TransportError::Cancelled: return NSURLErrorCancelled;
-    case TransportError::TimedOut: return NSURLErrorTimedOut;
-    case TransportError::UnsupportedURL: return NSURLErrorUnsupportedURL;
-    case TransportError::CannotFindHost: return NSURLErrorCannotFindHost;
-    case TransportError::CannotConnect: return NSURLErrorCannotConnectToHost;
-    case TransportError::ConnectionLost: return NSURLErrorNetworkConnectionLost;
-    case TransportError::SecureConnectionFailed: return NSURLErrorSecureConnectionFailed;
-    case TransportError::ServerCertificateRejected: return NSURLErrorServerCertificateUntrusted;
-    case TransportError::CannotDecodeContent: return NSURLErrorCannotDecodeContentData;
-    case TransportError::BodyStreamFailed: return NSURLErrorRequestBodyStreamExhausted;
-    case TransportError::Unknown: return NSURLErrorUnknown;
-    }
-    return NSURLErrorUnknown;
-}
-
-bool isHTTPURL(const Ref<NSURL>& url)
-{
-    if (!url || !url->scheme() || !url->host() || url->host()->length() == 0)
-        return false;
-    auto scheme = lower(url->scheme()->utf8());
-    return scheme == "http" || scheme == "https";
-}
-
-std::string temporaryDownloadPath()
-{
-    static std::atomic<unsigned> counter { 0 };
-    std::random_device random;
-    std::ostringstream name;
-    name << "CFNetworkDownload_" << std::hex << random() << (counter++) << ".tmp";
-    auto directory = std::filesystem::path(temporaryDirectoryPath());
-    std::error_code ignored;
-    std::filesystem::create_directories(directory, ignored);
-    return (directory / name.str()).string();
-}
-
-// Whether a cached response may be used without asking the server.
-bool isFresh(const Ref<NSCachedURLResponse>& cached)
-{
-    auto http = dv::as<NSHTTPURLResponse>(cached->response());
-    if (!http)
-        return false;
-    double now = NSDate::date()->timeIntervalSince1970();
-    double date = now;
-    if (auto d = findHeader(http->receivedFields(), "Date")) {
-        std::tm tm {};
-        if (strptime(d->c_str(), "%a, %d %b %Y %H:%M:%S", &tm))
-            date = static_cast<double>(timegm(&tm));
-    }
-    if (auto control = findHeader(http->receivedFields(), "Cache-Control")) {
-        auto text = lower(*control);
-        if (text.find("no-cache") != std::string::npos || text.find("no-store") != std::string::npos)
-            return false;
-        auto at = text.find("max-age=");
-        if (at != std::string::npos)
-            return now - date < std::strtod(text.c_str() + at + 8, nullptr);
-    }
-    if (auto expires = findHeader(http->receivedFields(), "Expires")) {
-        std::tm tm {};
-        if (strptime(expires->c_str(), "%a, %d %b %Y %H:%M:%S", &tm))
-            return static_cast<double>(timegm(&tm)) > now;
-    }
-    return false;
-}
-
-const char kResumeMagic[] = "DVRESUME1";
-
 } // namespace
+
 
 bool networkSimulatedOffline() { return s_offline.load(); }
 void setNetworkSimulatedOffline(bool offline) { s_offline = offline; }
@@ -380,7 +301,7 @@ void TaskDriver::start()
         fail(makeURLError(NSURLErrorNotConnectedToInternet, request ? request->URL() : nullptr));
         return;
     }
-    if (!request || !isHTTPURL(request->URL())) {
+    if (!request || !isLoadableURL(request->URL())) {
         fail(makeURLError(NSURLErrorUnsupportedURL, request ? request->URL() : nullptr));
         return;
     }
@@ -555,17 +476,53 @@ void TaskDriver::startTransfer(const Ref<NSURLRequest>& request)
         if (auto self = weak.lock())
             self->post({ .type = Event::Type::Complete, .failure = failure, .transfer = serial });
     };
-    auto transfer = CurlTransport::shared().start(session->connectionPool(), std::move(transport), std::move(callbacks));
-    bool cancelled = false;
+    // At most the configured number of transfers per host run at once; the rest wait for a
+    // slot in the order they asked.
+    auto url = request->URL();
+    std::string host = lowercased(url->scheme()->utf8()) + "://" + lowercased(url->host()->utf8()) + ":"
+        + (url->port() ? url->port()->stringValue()->utf8() : std::string());
+    auto shared = std::make_shared<std::pair<TransportRequest, TransferCallbacks>>(std::move(transport), std::move(callbacks));
+    auto pool = session->connectionPool();
+    Weak<NSURLSession> weakSession = session;
+    auto launch = [weak, shared, pool, host, weakSession]() {
+        auto session = weakSession.lock();
+        if (!session)
+            return;
+        auto self = weak.lock();
+        if (!self) {
+            session->releaseHostSlot(host);
+            return;
+        }
+        std::shared_ptr<Transfer> transfer;
+        {
+            std::lock_guard lock(self->m_mutex);
+            if (self->m_cancelled || self->m_finished) {
+                transfer = nullptr;
+            } else {
+                self->m_slotHost = host;
+                transfer = CurlTransport::shared().start(pool, std::move(shared->first), std::move(shared->second));
+                self->m_transfer = transfer;
+                if (self->m_suspended)
+                    transfer->setSuspended(true);
+            }
+        }
+        if (!transfer)
+            session->releaseHostSlot(host);
+    };
+    if (session->acquireHostSlot(host, launch))
+        launch();
+}
+
+void TaskDriver::releaseSlot()
+{
+    std::string host;
     {
         std::lock_guard lock(m_mutex);
-        m_transfer = transfer;
-        cancelled = m_cancelled;
-        if (m_suspended)
-            transfer->setSuspended(true);
+        host = std::exchange(m_slotHost, std::string());
     }
-    if (cancelled)
-        transfer->cancel();
+    auto session = m_session ? m_session : m_weakSession.lock();
+    if (!host.empty() && session)
+        session->releaseHostSlot(host);
 }
 
 long TaskDriver::readBody(char* buffer, std::size_t capacity)
@@ -596,107 +553,6 @@ long TaskDriver::readBody(char* buffer, std::size_t capacity)
 }
 
 // Handlers ---------------------------------------------------------------------------------------
-
-bool TaskDriver::defaultTrustDecision(const Ref<SecTrust>& trust, const std::string&)
-{
-    SecTrustResultType result = kSecTrustResultInvalid;
-    return SecTrustEvaluate(trust, &result) == errSecSuccess && (result == kSecTrustResultUnspecified || result == kSecTrustResultProceed);
-}
-
-void TaskDriver::handleTrust(Event& event)
-{
-    auto task = m_task.lock();
-    auto session = m_session;
-    auto reply = event.trustReply;
-    auto certificates = NSMutableArray::array();
-    for (auto& der : event.trust.chain)
-        certificates->addObject(alloc<SecCertificate>()->initWithDER(der));
-    Ref<SecTrust> trust;
-    auto host = NSString::fromUTF8(event.trust.host);
-    SecTrustCreateWithCertificates(certificates, SecPolicyCreateSSL(true, host), &trust);
-    if (!task || !session || !trust) {
-        reply->answer(false);
-        return;
-    }
-    auto space = NSURLProtectionSpace::serverTrustSpace(host, event.trust.port, trust);
-    auto challenge = alloc<NSURLAuthenticationChallenge>()->initWithProtectionSpace(space, nil, 0, nil, nil, nullptr);
-    auto self = shared_from_this();
-    std::string hostName = event.trust.host;
-    auto decide = [self, reply, trust, hostName](NSURLSessionAuthChallengeDisposition disposition, const Ref<NSURLCredential>& credential) {
-        bool proceed = false;
-        if (disposition == NSURLSessionAuthChallengeUseCredential && credential) {
-            proceed = true;
-        } else if (disposition == NSURLSessionAuthChallengePerformDefaultHandling || disposition == NSURLSessionAuthChallengeUseCredential) {
-            proceed = self->defaultTrustDecision(trust, hostName);
-            if (!proceed)
-                self->m_trustFailureCode = NSURLErrorServerCertificateUntrusted;
-        } else if (disposition == NSURLSessionAuthChallengeCancelAuthenticationChallenge) {
-            self->m_trustFailureCode = NSURLErrorCancelled;
-        } else {
-            self->m_trustFailureCode = NSURLErrorServerCertificateUntrusted;
-        }
-        if (!proceed)
-            self->m_failedTrust = trust;
-        reply->answer(proceed);
-    };
-    auto once = std::make_shared<std::atomic<bool>>(false);
-    NSURLSessionChallengeCompletion completion = [self, once, decide](NSURLSessionAuthChallengeDisposition disposition, const Ref<NSURLCredential>& credential) {
-        if (once->exchange(true))
-            return;
-        self->post({ .type = Event::Type::Invoke, .invoke = [decide, disposition, credential] { decide(disposition, credential); } }, true);
-        self->delegateAnswered();
-    };
-    id delegate = session->delegate();
-    auto* sessionDelegate = dynamic_cast<NSURLSessionDelegate*>(delegate.get());
-    auto* taskDelegate = dynamic_cast<NSURLSessionTaskDelegate*>(delegate.get());
-    waitForDelegate();
-    if (sessionDelegate && sessionDelegate->URLSession(session, challenge, completion))
-        return;
-    if (taskDelegate && taskDelegate->URLSession(session, task, challenge, completion))
-        return;
-    {
-        std::lock_guard lock(m_mutex);
-        m_waiting = false;
-    }
-    decide(NSURLSessionAuthChallengePerformDefaultHandling, nullptr);
-}
-
-void TaskDriver::handleBodyStream()
-{
-    auto task = m_task.lock();
-    auto session = m_session;
-    auto self = shared_from_this();
-    auto supply = [self](const Ref<NSInputStream>& stream) {
-        {
-            std::lock_guard lock(self->m_mutex);
-            self->m_bodyStream = stream;
-            self->m_bodyStreamAnswered = true;
-        }
-        openBodyStream(stream);
-        self->m_changed.notify_all();
-    };
-    id delegate = session ? session->delegate() : nullptr;
-    auto* taskDelegate = dynamic_cast<NSURLSessionTaskDelegate*>(delegate.get());
-    if (task && taskDelegate && !m_dataCompletion) {
-        auto once = std::make_shared<std::atomic<bool>>(false);
-        waitForDelegate();
-        bool implemented = taskDelegate->URLSession(session, task, std::function<void(const Ref<NSInputStream>&)>(
-            [self, once, supply](const Ref<NSInputStream>& stream) {
-                if (once->exchange(true))
-                    return;
-                self->post({ .type = Event::Type::Invoke, .invoke = [supply, stream] { supply(stream); } }, true);
-                self->delegateAnswered();
-            }));
-        if (implemented)
-            return;
-        std::lock_guard lock(m_mutex);
-        m_waiting = false;
-    }
-    // Without a delegate answer the first attempt of a streamed upload reads the request's own
-    // stream; a later attempt has nothing to send and fails.
-    bool first = m_transferSerial <= 1;
-    supply(first && task && task->originalRequest() ? task->originalRequest()->HTTPBodyStream() : nullptr);
-}
 
 void TaskDriver::handleSent(Event& event)
 {
@@ -770,7 +626,7 @@ void TaskDriver::deliverResponse(const Ref<NSURLResponse>& response)
             auto modified = findHeader(http->receivedFields(), "Last-Modified");
             m_validator = etag ? *etag : modified ? *modified : "";
             auto ranges = findHeader(http->receivedFields(), "Accept-Ranges");
-            m_acceptsRanges = (ranges && lower(*ranges) == "bytes") || http->statusCode() == 206;
+            m_acceptsRanges = (ranges && lowercased(*ranges) == "bytes") || http->statusCode() == 206;
         }
         bool resuming = m_resumeOffset > 0 && http && http->statusCode() == 206;
         if (m_filePath.empty())
@@ -801,7 +657,7 @@ void TaskDriver::deliverResponse(const Ref<NSURLResponse>& response)
     auto control = http ? findHeader(http->receivedFields(), "Cache-Control") : std::nullopt;
     m_cacheable = !m_fromCache && cache && http && http->statusCode() == 200 && request->HTTPMethod()->utf8() == "GET"
         && request->cachePolicy() != NSURLRequestReloadIgnoringLocalAndRemoteCacheData
-        && !(control && lower(*control).find("no-store") != std::string::npos);
+        && !(control && lowercased(*control).find("no-store") != std::string::npos);
     m_cacheBody.clear();
 
     if (m_dataCompletion) {
@@ -904,13 +760,14 @@ void TaskDriver::handleComplete(Event& event)
         if (event.transfer && event.transfer == m_transferSerial)
             m_transfer.reset();
     }
+    releaseSlot();
     auto url = task->currentRequest() ? task->currentRequest()->URL() : nullptr;
     if (event.errorCode) {
         finish(makeURLError(event.errorCode, url));
         return;
     }
     if (event.failure.error != TransportError::None) {
-        NSInteger code = codeFor(event.failure.error);
+        NSInteger code = URLErrorCodeFor(event.failure.error);
         if (event.failure.error == TransportError::ServerCertificateRejected && m_trustFailureCode)
             code = m_trustFailureCode;
         finish(makeURLError(code, url, code == NSURLErrorServerCertificateUntrusted ? m_failedTrust : nullptr));
@@ -927,180 +784,6 @@ void TaskDriver::handleComplete(Event& event)
         finishSuccessfully();
         return;
     }
-}
-
-void TaskDriver::handleRedirect()
-{
-    auto task = m_task.lock();
-    auto session = m_session;
-    if (!task || !session)
-        return;
-    auto current = task->currentRequest();
-    if (++m_redirects > kMaximumRedirects) {
-        finish(makeURLError(NSURLErrorHTTPTooManyRedirects, current->URL()));
-        return;
-    }
-    auto location = m_heldResponse->valueForHTTPHeaderField("Location"_ns);
-    auto target = location ? NSURL::URLWithString(location, current->URL()) : nullptr;
-    if (target)
-        target = target->absoluteURL();
-    if (!target || !isHTTPURL(target)) {
-        deliverHeldResponseAsFinal();
-        return;
-    }
-    auto next = std::static_pointer_cast<NSMutableURLRequest>(current->mutableCopy());
-    next->setURL(target);
-    NSInteger status = m_heldResponse->statusCode();
-    auto method = current->HTTPMethod()->utf8();
-    if ((status == 303 && method != "HEAD") || ((status == 301 || status == 302) && method == "POST")) {
-        next->setHTTPMethod("GET"_ns);
-        next->setHTTPBody(nil);
-        next->setHTTPBodyStream(nil);
-        next->setValueForHTTPHeaderField(nil, "Content-Type"_ns);
-        next->setValueForHTTPHeaderField(nil, "Content-Length"_ns);
-        m_bodySource = BodySource::None;
-    }
-    // Credentials for one host never travel to another.
-    if (!dv::equal(target->host(), current->URL()->host()))
-        next->setValueForHTTPHeaderField(nil, "Authorization"_ns);
-
-    id delegate = session->delegate();
-    auto* taskDelegate = dynamic_cast<NSURLSessionTaskDelegate*>(delegate.get());
-    if (!taskDelegate || m_dataCompletion) {
-        followRedirect(next);
-        return;
-    }
-    auto self = shared_from_this();
-    auto once = std::make_shared<std::atomic<bool>>(false);
-    waitForDelegate();
-    bool implemented = taskDelegate->URLSession(session, task, m_heldResponse, next,
-        std::function<void(const Ref<NSURLRequest>&)>([self, once](const Ref<NSURLRequest>& answer) {
-            if (once->exchange(true))
-                return;
-            auto request = answer ? dv::copyAs<NSURLRequest>(answer) : nullptr;
-            self->post({ .type = Event::Type::Invoke, .invoke = [self, request] {
-                if (request)
-                    self->followRedirect(request);
-                else
-                    self->deliverHeldResponseAsFinal();
-            } }, true);
-            self->delegateAnswered();
-        }));
-    if (!implemented) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_waiting = false;
-        }
-        followRedirect(next);
-    }
-}
-
-void TaskDriver::followRedirect(const Ref<NSURLRequest>& request)
-{
-    auto task = m_task.lock();
-    if (!task)
-        return;
-    if (!isHTTPURL(request->URL())) {
-        finish(makeURLError(NSURLErrorUnsupportedURL, request->URL()));
-        return;
-    }
-    task->setCurrentRequest(request);
-    if (m_bodySource == BodySource::Stream) {
-        std::lock_guard lock(m_mutex);
-        m_bodyStream = nullptr;
-        m_bodyStreamAsked = false;
-        m_bodyStreamAnswered = false;
-    }
-    startTransfer(request);
-}
-
-void TaskDriver::handleAuthentication()
-{
-    auto task = m_task.lock();
-    auto session = m_session;
-    if (!task || !session)
-        return;
-    auto url = task->currentRequest()->URL();
-    bool proxy = m_heldResponse->statusCode() == 407;
-    auto header = m_heldResponse->valueForHTTPHeaderField(proxy ? "Proxy-Authenticate"_ns : "WWW-Authenticate"_ns);
-    std::string text = header ? header->utf8() : "";
-    auto method = NSURLAuthenticationMethodDefault;
-    if (lower(text).starts_with("basic"))
-        method = NSURLAuthenticationMethodHTTPBasic;
-    else if (lower(text).starts_with("digest"))
-        method = NSURLAuthenticationMethodHTTPDigest;
-    Ref<NSString> realm;
-    if (auto at = lower(text).find("realm="); at != std::string::npos) {
-        std::string value = text.substr(at + 6);
-        if (!value.empty() && value.front() == '"') {
-            auto end = value.find('"', 1);
-            value = value.substr(1, end == std::string::npos ? std::string::npos : end - 1);
-        } else {
-            value = value.substr(0, value.find_first_of(", "));
-        }
-        realm = NSString::fromUTF8(value);
-    }
-    auto port = url->port();
-    NSInteger portNumber = port ? port->integerValue() : (lower(url->scheme()->utf8()) == "https" ? 443 : 80);
-    auto space = alloc<NSURLProtectionSpace>()->initWithHost(url->host(), portNumber, url->scheme()->lowercaseString(), realm, method);
-    auto challenge = alloc<NSURLAuthenticationChallenge>()->initWithProtectionSpace(space, nil, m_authAttempts, m_heldResponse, nil, nullptr);
-
-    id delegate = session->delegate();
-    auto* taskDelegate = dynamic_cast<NSURLSessionTaskDelegate*>(delegate.get());
-    if (!taskDelegate || m_dataCompletion) {
-        deliverHeldResponseAsFinal();
-        return;
-    }
-    auto self = shared_from_this();
-    auto once = std::make_shared<std::atomic<bool>>(false);
-    bool isProxy = proxy;
-    waitForDelegate();
-    bool implemented = taskDelegate->URLSession(session, task, challenge,
-        NSURLSessionChallengeCompletion([self, once, isProxy](NSURLSessionAuthChallengeDisposition disposition, const Ref<NSURLCredential>& credential) {
-            if (once->exchange(true))
-                return;
-            self->post({ .type = Event::Type::Invoke, .invoke = [self, disposition, credential, isProxy] {
-                auto task = self->m_task.lock();
-                if (!task)
-                    return;
-                if (disposition == NSURLSessionAuthChallengeCancelAuthenticationChallenge) {
-                    self->finish(makeURLError(NSURLErrorCancelled, task->currentRequest()->URL()));
-                    return;
-                }
-                if (disposition == NSURLSessionAuthChallengeUseCredential && credential && credential->user()) {
-                    ++self->m_authAttempts;
-                    std::string pair = credential->user()->utf8() + ":" + (credential->password() ? credential->password()->utf8() : "");
-                    auto token = NSData::fromString(pair)->base64EncodedStringWithOptions(0);
-                    auto retry = std::static_pointer_cast<NSMutableURLRequest>(task->currentRequest()->mutableCopy());
-                    retry->setValueForHTTPHeaderField(NSString::stringWithFormat("Basic %@", token),
-                        isProxy ? "Proxy-Authorization"_ns : "Authorization"_ns);
-                    self->followRedirect(retry);
-                    return;
-                }
-                self->deliverHeldResponseAsFinal();
-            } }, true);
-            self->delegateAnswered();
-        }));
-    if (!implemented) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_waiting = false;
-        }
-        deliverHeldResponseAsFinal();
-    }
-}
-
-void TaskDriver::deliverHeldResponseAsFinal()
-{
-    auto self = shared_from_this();
-    auto response = m_heldResponse;
-    std::string body = std::move(m_heldBody);
-    m_heldBody.clear();
-    m_phase = Phase::Final;
-    // In order, each after the previous one's delegate answer.
-    post({ .type = Event::Type::Invoke, .invoke = [self] { self->finishSuccessfully(); } }, true);
-    post({ .type = Event::Type::Invoke, .invoke = [self, body] { self->deliverData(body); } }, true);
-    post({ .type = Event::Type::Invoke, .invoke = [self, response] { self->deliverResponse(response); } }, true);
 }
 
 void TaskDriver::finishSuccessfully()
@@ -1213,6 +896,7 @@ void TaskDriver::finish(const Ref<NSError>& failure)
     m_changed.notify_all();
     if (transfer)
         transfer->cancel();
+    releaseSlot();
     if (m_uploadHandle) {
         std::fclose(m_uploadHandle);
         m_uploadHandle = nullptr;

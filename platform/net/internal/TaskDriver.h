@@ -1,6 +1,8 @@
 // The machinery behind one URL session task: starts transfers on the transport, follows
 // redirects, answers authentication and trust through the delegate, writes downloads to a file,
 // consults the URL cache, and delivers every callback on the session's delegate queue in order.
+// (The conversations with the delegate about trust, body streams, redirects and authentication
+// are in TaskDriverChallenges.cpp.)
 //
 // Events from the transport thread are queued per task and run by a pump on the delegate queue,
 // one at a time; while a delegate holds a completion handler the pump waits for its answer. The
@@ -75,6 +77,7 @@ private:
     bool serveFromCache(const Ref<NSURLRequest>& request);
     TransportRequest transportRequest(const Ref<NSURLRequest>& request);
     long readBody(char* buffer, std::size_t capacity);
+    void releaseSlot();
 
     void handleTrust(Event& event);
     void handleBodyStream();
@@ -120,6 +123,7 @@ private:
     std::function<void(const Ref<NSData>&)> m_resumeDataHandler;
     std::shared_ptr<Transfer> m_transfer;
     std::uint64_t m_transferSerial = 0;
+    std::string m_slotHost; // the host whose connection slot the running transfer holds
 
     // Body stream handed over from the delegate queue to the transport thread.
     Ref<NSInputStream> m_bodyStream;

@@ -350,6 +350,21 @@ TEST_F(DispatchTest, BlockingWorkersDoNotStarveTheQueuesBehindThem)
     EXPECT_LE(dv::internal::WorkerPool::shared().threadCount(), dv::internal::WorkerPool::hardLimit);
 }
 
+TEST_F(DispatchTest, QueueSpecificValuesIdentifyTheCurrentQueue)
+{
+    static const char key = 0;
+    int marker = 0;
+    auto queue = dispatch_queue_create("test.specific", DISPATCH_QUEUE_SERIAL);
+    dispatch_queue_set_specific(queue, &key, &marker);
+    EXPECT_EQ(dispatch_queue_get_specific(queue, &key), &marker);
+    EXPECT_EQ(dispatch_get_specific(&key), nullptr);
+    void* seen = nullptr;
+    dispatch_sync(queue, [&] { seen = dispatch_get_specific(&key); });
+    EXPECT_EQ(seen, &marker);
+    dispatch_queue_set_specific(queue, &key, nullptr);
+    EXPECT_EQ(dispatch_queue_get_specific(queue, &key), nullptr);
+}
+
 TEST_F(DispatchTest, DatesReadTheInstalledClock)
 {
     dv::ManualClockScope clock(1000);

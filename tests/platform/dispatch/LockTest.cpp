@@ -122,6 +122,22 @@ TEST(LockTest, ConditionWaitUntilDateTimesOutOnTheClock)
     EXPECT_EQ(result, 0);
 }
 
+TEST(LockTest, ThreadSleepFollowsTheClock)
+{
+    dv::ManualClockScope clock;
+    std::atomic<bool> woke = false;
+    auto until = NSDate::dateWithTimeIntervalSinceNow(5);
+    NSThread::detachNewThreadWithBlock([&, until] {
+        NSThread::sleepUntilDate(until);
+        woke = true;
+    });
+    EXPECT_FALSE(runMainLoopUntil([&] { return woke.load(); }, 0.05));
+    clock->advance(4.9);
+    EXPECT_FALSE(runMainLoopUntil([&] { return woke.load(); }, 0.05));
+    clock->advance(0.1);
+    EXPECT_TRUE(runMainLoopUntil([&] { return woke.load(); }));
+}
+
 TEST(LockTest, SynchronizedIsRecursiveAndPerObject)
 {
     auto a = alloc<NSObject>();

@@ -68,12 +68,12 @@ TEST_F(OperationTest, ReadyOperationsRunByPriorityThenInOrder)
 {
     queue->setMaxConcurrentOperationCount(1);
     queue->setSuspended(true);
-    std::pair<const char*, NSOperationQueuePriority> specs[] = {
+    std::pair<const char*, NSOperationQueuePriority> cases[] = {
         {"normal-1", NSOperationQueuePriorityNormal}, {"low", NSOperationQueuePriorityLow},
         {"very-high", NSOperationQueuePriorityVeryHigh}, {"normal-2", NSOperationQueuePriorityNormal},
         {"very-low", NSOperationQueuePriorityVeryLow}, {"high", NSOperationQueuePriorityHigh},
     };
-    for (auto& [name, priority] : specs) {
+    for (auto& [name, priority] : cases) {
         auto operation = NSBlockOperation::blockOperationWithBlock(record(name));
         operation->setQueuePriority(priority);
         queue->addOperation(operation);

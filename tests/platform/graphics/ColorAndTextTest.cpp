@@ -152,3 +152,61 @@ TEST(TextMeasurementTest, DrawnTextLandsInsideItsRectangle)
     EXPECT_GT(inside, 50);
     EXPECT_EQ(outside, 0);
 }
+
+namespace {
+
+// Rows of the drawn image that hold any ink.
+std::pair<int, int> inkRows(const Ref<UIImage>& image)
+{
+    auto px = dv::imagePixelsRGBA8(image->CGImage());
+    const int w = int(CGImageGetWidth(image->CGImage())), h = int(CGImageGetHeight(image->CGImage()));
+    int top = -1, bottom = -1;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (px[std::size_t(y * w + x) * 4 + 3] > 0) {
+                if (top < 0)
+                    top = y;
+                bottom = y;
+            }
+    return {top, bottom};
+}
+
+Ref<UIImage> drawn(const Ref<NSString>& text, const dv::TextDrawingOptions& options)
+{
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(100, 120), false, 1);
+    dv::drawText(text, CGRectMake(0, 0, 100, 120), UIFont::systemFontOfSize(15), UIColor::blackColor(), options);
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image;
+}
+
+} // namespace
+
+TEST(TextMeasurementTest, LineLimitsForLabels)
+{
+    auto font = UIFont::systemFontOfSize(15);
+    const auto text = "如何加粉：长按图片保存到相册，然后到信聊里面读取二维码添加好友即可"_ns;
+    const CGFloat line = font->lineHeight();
+    EXPECT_NEAR(dv::measureText(text, font, 100, 2).height, 2 * line, 1e-6);
+    EXPECT_GT(dv::measureText(text, font, 100, 0).height, 3 * line);
+    EXPECT_NEAR(dv::measureText(text, font, 0, 0).height, line, 1e-6);
+
+    dv::TextDrawingOptions two;
+    two.numberOfLines = 2;
+    EXPECT_LT(inkRows(drawn(text, two)).second, int(2 * line) + 1);
+    dv::TextDrawingOptions all;
+    EXPECT_GT(inkRows(drawn(text, all)).second, int(3 * line));
+
+    // One truncated line stays inside the width and the first line.
+    dv::TextDrawingOptions oneLine;
+    oneLine.wrap = false;
+    oneLine.truncateTail = true;
+    auto single = drawn(text, oneLine);
+    EXPECT_LT(inkRows(single).second, int(line) + 1);
+    dv::TextDrawingOptions twoTruncated;
+    twoTruncated.numberOfLines = 2;
+    twoTruncated.truncateTail = true;
+    auto truncated = drawn(text, twoTruncated);
+    EXPECT_GT(inkRows(truncated).second, int(line));
+    EXPECT_LT(inkRows(truncated).second, int(2 * line) + 1);
+}

@@ -159,6 +159,24 @@ TEST_F(CurlTransportTest, PoolsDoNotShareConnections)
     EXPECT_EQ(server.connectionCount(), 2u);
 }
 
+TEST_F(CurlTransportTest, IdlePoolsCloseTheirConnections)
+{
+    server.route("/a", ScriptedReply { .body = "x" });
+    auto& transport = CurlTransport::shared();
+    transport.setIdleConnectionLifetime(100ms);
+    ASSERT_TRUE(run(pool, get(server.url("/a")))->waitDone());
+    auto closedBefore = transport.idlePoolsClosed();
+    auto limit = std::chrono::steady_clock::now() + 5s;
+    while (transport.idlePoolsClosed() == closedBefore && std::chrono::steady_clock::now() < limit)
+        std::this_thread::yield();
+    transport.setIdleConnectionLifetime(30s);
+    EXPECT_GT(transport.idlePoolsClosed(), closedBefore);
+    auto again = run(pool, get(server.url("/a")));
+    ASSERT_TRUE(again->waitDone());
+    EXPECT_EQ(again->failure->error, TransportError::None);
+    EXPECT_EQ(server.connectionCount(), 2u);
+}
+
 TEST_F(CurlTransportTest, DecodesCompressedBodiesTransparently)
 {
     std::string text(20000, 'z');
@@ -219,7 +237,7 @@ TEST_F(CurlTransportTest, FailingBodyStreamFailsTheTransfer)
     request.bodyReader = [](char*, std::size_t) -> long { return -1; };
     auto r = run(pool, request);
     ASSERT_TRUE(r->waitDone());
-    EXPECT_NE(r->failure->error, TransportError::None);
+    EXPECT_EQ(r->failure->error, TransportError::BodyStreamFailed);
 }
 
 TEST_F(CurlTransportTest, ServerSilentLongerThanIdleTimeoutTimesOut)
@@ -234,12 +252,14 @@ TEST_F(CurlTransportTest, ServerSilentLongerThanIdleTimeoutTimesOut)
 
 TEST_F(CurlTransportTest, SlowBodyThatKeepsMovingIsNotTimedOut)
 {
-    // Six pieces 60 ms apart: longer in total than the idle time-out, never idle that long.
-    server.route("/trickle", ScriptedReply { .body = "abcdef", .pieceSize = 1, .pieceDelay = 60ms });
-    auto r = run(pool, get(server.url("/trickle"), 250ms));
+    // Six pieces 120 ms apart: longer in total than the idle time-out, never idle that long.
+    server.route("/trickle", ScriptedReply { .body = "abcdef", .pieceSize = 1, .pieceDelay = 120ms });
+    auto started = std::chrono::steady_clock::now();
+    auto r = run(pool, get(server.url("/trickle"), 500ms));
     ASSERT_TRUE(r->waitDone());
     EXPECT_EQ(r->failure->error, TransportError::None);
     EXPECT_EQ(r->body, "abcdef");
+    EXPECT_GT(std::chrono::steady_clock::now() - started, 500ms);
 }
 
 TEST_F(CurlTransportTest, CancelWhileWaitingForTheServerCompletesCancelled)
@@ -327,11 +347,11 @@ TEST_F(CurlTransportTest, ReadingStopsWhileTheReceiverIsBehind)
 TEST_F(CurlTransportTest, SuspendedTransferWaitsAndResumes)
 {
     server.route("/pieces", ScriptedReply { .body = "0123456789", .pieceSize = 2, .pieceDelay = 20ms });
-    auto r = run(pool, get(server.url("/pieces"), 200ms));
+    auto r = run(pool, get(server.url("/pieces"), 300ms));
     ASSERT_TRUE(r->waitBody(2));
     r->transfer->setSuspended(true);
     // A suspended transfer neither completes nor times out while held.
-    EXPECT_FALSE(r->waitDone(400ms));
+    EXPECT_FALSE(r->waitDone(500ms));
     r->transfer->setSuspended(false);
     ASSERT_TRUE(r->waitDone());
     EXPECT_EQ(r->failure->error, TransportError::None);

@@ -387,10 +387,10 @@ TEST_F(SessionTest, CancelledDownloadResumesFromItsResumeData)
     task->resume();
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->writtenTotals.size() >= 3; }, 5));
     Ref<NSData> resumeData;
-    bool produced = false;
+    std::atomic<bool> produced { false };
     task->cancelByProducingResumeData([&](const Ref<NSData>& data) { resumeData = data; produced = true; });
     ASSERT_TRUE(delegate->waitComplete());
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return produced; }, 5));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return produced.load(); }, 5));
     ASSERT_TRUE(resumeData);
     EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
     EXPECT_TRUE(dv::equal(delegate->error->userInfo()->objectForKey(NSURLSessionDownloadTaskResumeData), resumeData));
@@ -493,16 +493,21 @@ TEST_F(SessionTest, CompletionHandlerTasksBypassTheDataCallbacks)
 {
     server.route("/c", ScriptedReply { .body = "handled" });
     makeSession();
+    std::mutex m;
     std::string got;
     Ref<NSURLResponse> response;
+    Ref<NSError> failure;
     bool done = false;
     session->dataTaskWithRequest(request("/c"), [&](const Ref<NSData>& data, const Ref<NSURLResponse>& r, const Ref<NSError>& error) {
-        EXPECT_FALSE(error);
+        std::lock_guard lock(m);
+        failure = error;
         got = std::string(data->view());
         response = r;
         done = true;
     })->resume();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return done; }, 5));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(m); return done; }, 5));
+    std::lock_guard lock(m);
+    EXPECT_FALSE(failure);
     EXPECT_EQ(got, "handled");
     EXPECT_EQ(dv::as<NSHTTPURLResponse>(response)->statusCode(), 200);
     EXPECT_TRUE(delegate->callList().empty());
@@ -548,14 +553,14 @@ TEST_F(SessionTest, TasksAreListedUntilTheyComplete)
     auto upload = session->uploadTaskWithRequestFromData(request("/wait"), NSData::fromString("x"));
     auto download = session->downloadTaskWithRequest(request("/wait"));
     Ref<NSArray> lists[3];
-    bool answered = false;
+    std::atomic<bool> answered { false };
     session->getTasksWithCompletionHandler([&](const Ref<NSArray>& d, const Ref<NSArray>& u, const Ref<NSArray>& w) {
         lists[0] = d;
         lists[1] = u;
         lists[2] = w;
         answered = true;
     });
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return answered; }, 5));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return answered.load(); }, 5));
     ASSERT_EQ(lists[0]->count(), 1u);
     EXPECT_TRUE(dv::equal(lists[0]->objectAtIndex(0), data));
     ASSERT_EQ(lists[1]->count(), 1u);
@@ -618,6 +623,23 @@ TEST_F(SessionTest, DelegateCallsRunOneAtATimeOnTheDelegateQueue)
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 5; }, 10));
     EXPECT_EQ(wrongQueue.load(), 0);
     EXPECT_EQ(delegate->body.size(), 500000u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SessionTest, ConnectionsPerHostAreBounded)
+{
+    server.route("/slow", ScriptedReply { .body = "s", .delay = std::chrono::milliseconds(80) });
+    configuration->setHTTPMaximumConnectionsPerHost(2);
+    makeSession();
+    for (int i = 0; i < 6; ++i)
+        session->dataTaskWithRequest(request("/slow"))->resume();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 6; }, 10));
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(server.requestCount("/slow"), 6u);
+    EXPECT_LE(server.connectionCount(), 2u);
 }
 
 } // namespace

@@ -44,6 +44,15 @@ TEST(StreamTest, DataStreamGoesThroughItsStatuses)
     EXPECT_EQ(in->streamError(), nil);
 }
 
+TEST(StreamTest, EmptyDataReadsAsAtEnd)
+{
+    auto in = NSInputStream::inputStreamWithData(NSData::data());
+    std::uint8_t buffer[4];
+    in->open();
+    EXPECT_EQ(in->read(buffer, sizeof buffer), 0);
+    EXPECT_EQ(in->streamStatus(), NSStreamStatusAtEnd);
+}
+
 TEST(StreamTest, FileStreamsReadAndWriteAndReportMissingFiles)
 {
     dv::test::TemporaryHome home;

@@ -1,0 +1,32 @@
+// Small rules the task machinery applies: error codes of transport failures, which URLs it
+// loads, where downloads go, when a cached response is fresh, and the limits it keeps to.
+#pragma once
+
+#include "platform/base/Forward.h"
+#include "platform/net/internal/CurlTransport.h"
+
+#include <cstddef>
+#include <string>
+
+class NSCachedURLResponse;
+
+namespace dv::internal {
+
+inline constexpr int kMaximumRedirects = 16;
+// Bodies of redirects and refused authentications are kept (for delivery if they end up final)
+// up to this size.
+inline constexpr std::size_t kHeldBodyLimit = 1 << 20;
+// A response larger than this is not offered to the URL cache.
+inline constexpr std::size_t kCacheBodyLimit = 16 << 20;
+inline constexpr char kResumeMagic[] = "DVRESUME1";
+
+std::string lowercased(std::string s);
+NSInteger URLErrorCodeFor(TransportError error);
+// http and https URLs with a host; everything else is an unsupported URL.
+bool isLoadableURL(const Ref<NSURL>& url);
+// A fresh name in the temporary directory (created when missing).
+std::string temporaryDownloadPath();
+// Whether a cached response may be used without asking the server (max-age or Expires).
+bool isFresh(const Ref<NSCachedURLResponse>& cached);
+
+} // namespace dv::internal
