@@ -1,0 +1,183 @@
+// Sequential form POSTs on loopback through the HTTP session manager, compared in the same run
+// with raw libcurl form POSTs of the same body: once with a new manager per request (as the
+// application's server client does), once with one shared manager. The libcurl baseline reuses
+// one easy handle (one kept-alive connection); a second baseline makes a new handle, and so a
+// new connection, per request, which is what a new manager's new session has to do.
+#include "foundation/http/PNHTTPSessionManager.h"
+#include "platform/base/NSDictionary.h"
+#include "platform/base/NSError.h"
+#include "platform/base/NSString.h"
+#include "platform/dispatch/NSRunLoop.h"
+#include "platform/testing/LoopbackServer.h"
+#include "push/PSDictionaryCategories.h"
+
+#include <benchmark/benchmark.h>
+#include <curl/curl.h>
+
+#include <chrono>
+#include <string>
+
+using dv::testing::LoopbackServer;
+using dv::testing::ScriptedReply;
+
+namespace {
+
+constexpr int kRequests = 1000;
+const char* const kFormBody = "clientId=3F2504E0-4F89-11D3-9A0C-0305E82C3301&page=1&type=2";
+
+LoopbackServer& server()
+{
+    static LoopbackServer* s = [] {
+        auto* created = new LoopbackServer();
+        created->route("/form", ScriptedReply { .body = R"({"code":0,"data":{"list":[1,2,3]}})", .contentType = "application/json" });
+        return created;
+    }();
+    return *s;
+}
+
+Ref<NSDictionary> formParameters()
+{
+    return NSDictionary::of({ { "clientId"_ns, "3F2504E0-4F89-11D3-9A0C-0305E82C3301"_ns }, { "page"_ns, "1"_ns }, { "type"_ns, "2"_ns } });
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::size_t collect(char* data, std::size_t size, std::size_t count, void* out)
+{
+    static_cast<std::string*>(out)->append(data, size * count);
+    return size * count;
+}
+
+void setUpFormPost(CURL* easy, const std::string& url, std::string* reply)
+{
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, kFormBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, reply);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+}
+
+double curlReusedHandle(int count, int* failures)
+{
+    CURL* easy = curl_easy_init();
+    std::string reply;
+    setUpFormPost(easy, server().url("/form"), &reply);
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; ++i) {
+        reply.clear();
+        if (curl_easy_perform(easy) != CURLE_OK || reply.empty())
+            ++*failures;
+    }
+    double elapsed = secondsSince(start);
+    curl_easy_cleanup(easy);
+    return elapsed;
+}
+
+double curlNewHandleEach(int count, int* failures)
+{
+    const std::string url = server().url("/form");
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; ++i) {
+        CURL* easy = curl_easy_init();
+        std::string reply;
+        setUpFormPost(easy, url, &reply);
+        if (curl_easy_perform(easy) != CURLE_OK || reply.empty())
+            ++*failures;
+        curl_easy_cleanup(easy);
+    }
+    return secondsSince(start);
+}
+
+// One POST through `manager`, waited for on the main run loop where its blocks arrive.
+bool postThrough(const Ref<PNHTTPSessionManager>& manager, const Ref<NSString>& url, const Ref<NSDictionary>& parameters)
+{
+    bool done = false;
+    bool ok = false;
+    manager->POST(url, parameters,
+        [&](const Ref<NSURLSessionDataTask>&, const id& object) {
+            ok = object != nil;
+            done = true;
+        },
+        [&](const Ref<NSURLSessionDataTask>&, const Ref<NSError>&) { done = true; });
+    NSRunLoop::mainRunLoop()->runUntil([&] { return done; }, 10);
+    return ok;
+}
+
+double managerPerRequest(int count, int* failures)
+{
+    auto url = NSString::fromUTF8(server().url("/form"));
+    auto parameters = formParameters();
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; ++i) {
+        auto manager = PNHTTPSessionManager::manager();
+        manager->requestSerializer()->setTimeoutInterval(10);
+        if (!postThrough(manager, url, parameters))
+            ++*failures;
+    }
+    return secondsSince(start);
+}
+
+double sharedManager(const Ref<PNHTTPSessionManager>& manager, int count, int* failures)
+{
+    auto url = NSString::fromUTF8(server().url("/form"));
+    auto parameters = formParameters();
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; ++i) {
+        if (!postThrough(manager, url, parameters))
+            ++*failures;
+    }
+    return secondsSince(start);
+}
+
+void BM_FormPostNewManagerEachRequest(benchmark::State& state)
+{
+    PSInstallDictionaryCategories();
+    int failures = 0;
+    managerPerRequest(50, &failures); // warm the transport and the queues
+    curlReusedHandle(50, &failures);
+    double managerTotal = 0, curlTotal = 0, curlFreshTotal = 0;
+    for (auto _ : state) {
+        double m = managerPerRequest(kRequests, &failures);
+        state.PauseTiming();
+        curlTotal += curlReusedHandle(kRequests, &failures);
+        curlFreshTotal += curlNewHandleEach(kRequests, &failures);
+        state.ResumeTiming();
+        managerTotal += m;
+        state.SetIterationTime(m);
+    }
+    state.counters["us_per_request"] = managerTotal / state.iterations() / kRequests * 1e6;
+    state.counters["curl_us_per_request"] = curlTotal / state.iterations() / kRequests * 1e6;
+    state.counters["ratio_vs_curl"] = managerTotal / curlTotal;
+    state.counters["ratio_vs_curl_new_handle_each"] = managerTotal / curlFreshTotal;
+    state.counters["failures"] = failures;
+}
+BENCHMARK(BM_FormPostNewManagerEachRequest)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_FormPostSharedManager(benchmark::State& state)
+{
+    PSInstallDictionaryCategories();
+    auto manager = PNHTTPSessionManager::manager();
+    int failures = 0;
+    sharedManager(manager, 50, &failures);
+    curlReusedHandle(50, &failures);
+    double managerTotal = 0, curlTotal = 0;
+    for (auto _ : state) {
+        double m = sharedManager(manager, kRequests, &failures);
+        state.PauseTiming();
+        curlTotal += curlReusedHandle(kRequests, &failures);
+        state.ResumeTiming();
+        managerTotal += m;
+        state.SetIterationTime(m);
+    }
+    state.counters["us_per_request"] = managerTotal / state.iterations() / kRequests * 1e6;
+    state.counters["curl_us_per_request"] = curlTotal / state.iterations() / kRequests * 1e6;
+    state.counters["ratio_vs_curl"] = managerTotal / curlTotal;
+    state.counters["failures"] = failures;
+    manager->invalidateSessionCancelingTasks(true);
+}
+BENCHMARK(BM_FormPostSharedManager)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
