@@ -2,12 +2,18 @@
 // with raw libcurl form POSTs of the same body: once with a new manager per request (as the
 // application's server client does), once with one shared manager. The libcurl baseline reuses
 // one easy handle (one kept-alive connection); a second baseline makes a new handle, and so a
-// new connection, per request, which is what a new manager's new session has to do.
+// new connection, per request, which is what a new manager's new session has to do. A third
+// baseline posts the same body through a bare URL session whose completion hops to the main
+// queue, which shows what the manager adds on top of the platform's URL loading.
 #include "foundation/http/PNHTTPSessionManager.h"
+#include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSString.h"
+#include "platform/base/NSURL.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/net/NSMutableURLRequest.h"
+#include "platform/net/NSURLSession.h"
 #include "platform/testing/LoopbackServer.h"
 #include "push/PSDictionaryCategories.h"
 
@@ -120,6 +126,32 @@ double managerPerRequest(int count, int* failures)
     return secondsSince(start);
 }
 
+double bareSession(const Ref<NSURLSession>& session, int count, int* failures)
+{
+    auto url = NSURL::URLWithString(NSString::fromUTF8(server().url("/form")));
+    auto body = NSData::fromString(kFormBody);
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < count; ++i) {
+        auto request = NSMutableURLRequest::requestWithURL(url);
+        request->setHTTPMethod("POST"_ns);
+        request->setValueForHTTPHeaderField("application/x-www-form-urlencoded"_ns, "Content-Type"_ns);
+        request->setHTTPBody(body);
+        bool done = false;
+        bool ok = false;
+        session->dataTaskWithRequest(request, [&](const Ref<NSData>& data, const Ref<NSURLResponse>&, const Ref<NSError>& error) {
+            const bool good = !error && data && data->length() > 0;
+            dispatch_async(dispatch_get_main_queue(), [&, good] {
+                ok = good;
+                done = true;
+            });
+        })->resume();
+        NSRunLoop::mainRunLoop()->runUntil([&] { return done; }, 10);
+        if (!ok)
+            ++*failures;
+    }
+    return secondsSince(start);
+}
+
 double sharedManager(const Ref<PNHTTPSessionManager>& manager, int count, int* failures)
 {
     auto url = NSString::fromUTF8(server().url("/form"));
@@ -160,14 +192,17 @@ void BM_FormPostSharedManager(benchmark::State& state)
 {
     PSInstallDictionaryCategories();
     auto manager = PNHTTPSessionManager::manager();
+    auto session = NSURLSession::sessionWithConfiguration(NSURLSessionConfiguration::defaultSessionConfiguration());
     int failures = 0;
     sharedManager(manager, 50, &failures);
     curlReusedHandle(50, &failures);
-    double managerTotal = 0, curlTotal = 0;
+    bareSession(session, 50, &failures);
+    double managerTotal = 0, curlTotal = 0, sessionTotal = 0;
     for (auto _ : state) {
         double m = sharedManager(manager, kRequests, &failures);
         state.PauseTiming();
         curlTotal += curlReusedHandle(kRequests, &failures);
+        sessionTotal += bareSession(session, kRequests, &failures);
         state.ResumeTiming();
         managerTotal += m;
         state.SetIterationTime(m);
@@ -175,8 +210,10 @@ void BM_FormPostSharedManager(benchmark::State& state)
     state.counters["us_per_request"] = managerTotal / state.iterations() / kRequests * 1e6;
     state.counters["curl_us_per_request"] = curlTotal / state.iterations() / kRequests * 1e6;
     state.counters["ratio_vs_curl"] = managerTotal / curlTotal;
+    state.counters["ratio_vs_bare_session"] = managerTotal / sessionTotal;
     state.counters["failures"] = failures;
     manager->invalidateSessionCancelingTasks(true);
+    session->invalidateAndCancel();
 }
 BENCHMARK(BM_FormPostSharedManager)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -112,32 +112,28 @@ Ref<PNURLSessionManager> PNURLSessionManager::initWithSessionConfiguration(const
     m_lock->setName("com.pellucor.networking.session.manager.lock"_ns);
     m_taskDescription = NSString::stringWithFormat("%p", this);
 
-    // Tasks the session already had (a background session made again) get delegates too. The
-    // answer comes later, on the delegate queue, and may list tasks made through this manager in
-    // the meantime: those keep the delegate they have, or their completion would be lost.
-    Weak<PNURLSessionManager> weakManager = manager;
-    m_session->getTasksWithCompletionHandler([weakManager](const Ref<NSArray>& dataTasks, const Ref<NSArray>& uploadTasks,
-                                                 const Ref<NSArray>& downloadTasks) {
-        auto strong = weakManager.lock();
-        if (!strong)
-            return;
-        auto unregistered = [&](const id& object) {
-            auto task = dv::as<NSURLSessionTask>(object);
-            return task && !strong->delegateForTask(task);
-        };
-        for (NSUInteger i = 0; i < dataTasks->count(); ++i) {
-            if (unregistered(dataTasks->objectAtIndex(i)))
-                strong->addDelegateForDataTask(dv::as<NSURLSessionDataTask>(dataTasks->objectAtIndex(i)), {}, {}, {});
-        }
-        for (NSUInteger i = 0; i < uploadTasks->count(); ++i) {
-            if (unregistered(uploadTasks->objectAtIndex(i)))
-                strong->addDelegateForUploadTask(dv::as<NSURLSessionUploadTask>(uploadTasks->objectAtIndex(i)), {}, {});
-        }
-        for (NSUInteger i = 0; i < downloadTasks->count(); ++i) {
-            if (unregistered(downloadTasks->objectAtIndex(i)))
-                strong->addDelegateForDownloadTask(dv::as<NSURLSessionDownloadTask>(downloadTasks->objectAtIndex(i)), {}, {}, {});
-        }
-    });
+    // Tasks the session already had get delegates too. Only a background session made again with
+    // its identifier can have any; the answer comes later, on the delegate queue, and may list
+    // tasks made through this manager in the meantime, which keep the delegate they have.
+    if (m_sessionConfiguration->identifier()) {
+        Weak<PNURLSessionManager> weakManager = manager;
+        m_session->getTasksWithCompletionHandler([weakManager](const Ref<NSArray>& dataTasks, const Ref<NSArray>& uploadTasks,
+                                                     const Ref<NSArray>& downloadTasks) {
+            auto strong = weakManager.lock();
+            if (!strong)
+                return;
+            for (auto& list : { dataTasks, uploadTasks, downloadTasks }) {
+                for (NSUInteger i = 0; i < list->count(); ++i) {
+                    auto task = dv::as<NSURLSessionTask>(list->objectAtIndex(i));
+                    if (!task)
+                        continue;
+                    auto delegate = alloc<PNURLSessionManagerTaskDelegate>()->init();
+                    delegate->setManager(strong);
+                    strong->setDelegateForTask(delegate, task, Registration::OnlyIfAbsent);
+                }
+            }
+        });
+    }
     return manager;
 }
 
@@ -206,14 +202,30 @@ Ref<PNURLSessionManagerTaskDelegate> PNURLSessionManager::delegateForTask(const 
 
 void PNURLSessionManager::setDelegateForTask(const Ref<PNURLSessionManagerTaskDelegate>& delegate, const Ref<NSURLSessionTask>& task)
 {
+    setDelegateForTask(delegate, task, Registration::Replace);
+}
+
+bool PNURLSessionManager::setDelegateForTask(const Ref<PNURLSessionManagerTaskDelegate>& delegate, const Ref<NSURLSessionTask>& task,
+    Registration registration)
+{
     if (!delegate || !task)
-        return;
+        return false;
     dv::Locker guard(*m_lock);
+    auto previous = delegateForTaskLocked(task);
+    if (previous == delegate || (previous && registration == Registration::OnlyIfAbsent))
+        return false;
+    if (registration == Registration::OnlyIfAbsent)
+        task->setTaskDescription(m_taskDescription);
+    // A task is observed once, whatever delegate it has.
+    if (previous)
+        previous->cleanUpProgressForTask(task);
+    else
+        addNotificationObserverForTask(task);
     m_mutableTaskDelegatesKeyedByTaskIdentifier->setObjectForKeyedSubscript(delegate, keyForTask(task));
     delegate->setupProgressForTask(task);
-    addNotificationObserverForTask(task);
     if (m_mutableTaskDelegatesKeyedByTaskIdentifier->count() == 1)
         m_forwarder->keepManagerAlive(true);
+    return true;
 }
 
 void PNURLSessionManager::removeDelegateForTask(const Ref<NSURLSessionTask>& task)

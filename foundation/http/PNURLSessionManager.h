@@ -258,6 +258,9 @@ private:
     friend class dv::internal::SessionManagerDelegateForwarder;
 
     Ref<PNURLSessionManagerTaskDelegate> delegateForTaskLocked(const Ref<NSURLSessionTask>& task) const;
+    enum class Registration { Replace, OnlyIfAbsent };
+    // Answers whether the delegate was stored.
+    bool setDelegateForTask(const Ref<PNURLSessionManagerTaskDelegate>& delegate, const Ref<NSURLSessionTask>& task, Registration registration);
 
     Ref<NSURLSessionConfiguration> m_sessionConfiguration;
     Ref<NSOperationQueue> m_operationQueue;

@@ -16,6 +16,7 @@
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLProtectionSpace.h"
 #include "platform/net/NSURLSession.h"
+#include "platform/net/NSURLSessionConfiguration.h"
 #include "platform/net/SecPolicy.h"
 #include "platform/net/SecTrust.h"
 #include "platform/system/NSFileManager.h"
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 
+using dv::test::Outcome;
 using dv::test::SessionManagerTestFixture;
 using dv::testing::ScriptedReply;
 using namespace std::chrono_literals;
@@ -318,6 +320,35 @@ TEST_F(URLSessionManagerTest, ManagerNobodyKeepsIsFreedWithItsSessionOnceItsTask
     }
     EXPECT_TRUE(weakManager.expired());
     EXPECT_TRUE(dv::testing::runMainLoopUntil([&] { return weakSession.expired(); }));
+}
+
+TEST_F(URLSessionManagerTest, TasksMadeWhileTheSessionListsItsEarlierTasksKeepTheirCompletion)
+{
+    _PNURLSessionTaskSwizzling::load();
+    NotificationLog resumes(PNTaskResumeNotificationName);
+    for (int round = 0; round < 20; ++round) {
+        auto background = alloc<PNURLSessionManager>()->initWithSessionConfiguration(
+            NSURLSessionConfiguration::backgroundSessionConfigurationWithIdentifier(NSString::stringWithFormat("test.%d", round)));
+        int calls = 0;
+        auto task = background->dataTaskWithRequest(request("/json"), [&](const Ref<NSURLResponse>&, const id&, const Ref<NSError>&) { ++calls; });
+        ASSERT_TRUE(dv::testing::drainQueue(dispatch_get_main_queue()));
+        dv::testing::runUntilIdle(); // the session has answered which tasks it had
+        task->resume();
+        ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return calls > 0; }));
+        dv::testing::runUntilIdle();
+        EXPECT_EQ(calls, 1);
+        EXPECT_EQ(resumes.forObject(task).size(), 1u);
+    }
+
+    // New managers one after the other, as the application makes them, each with its task at once.
+    int successes = 0;
+    for (int i = 0; i < 200; ++i) {
+        Outcome outcome;
+        PNHTTPSessionManager::manager()->POST(url("/json"), nil, outcome.success(), outcome.failure());
+        ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return outcome.finished(); }, 5)) << "request " << i;
+        successes += outcome.successes;
+    }
+    EXPECT_EQ(successes, 200);
 }
 
 TEST_F(URLSessionManagerTest, InvalidationPostsItsNotificationAndLetsTheManagerGo)
