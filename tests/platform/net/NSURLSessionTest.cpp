@@ -29,7 +29,7 @@ TEST_F(SessionTest, DataTaskReportsResponseDataAndCompletionInOrder)
     EXPECT_EQ(task->taskIdentifier(), 1u);
     EXPECT_EQ(session->dataTaskWithURL(url("/hello"))->taskIdentifier(), 2u);
     task->resume();
-    EXPECT_EQ(task->state(), NSURLSessionTaskStateRunning);
+    EXPECT_NE(task->state(), NSURLSessionTaskStateSuspended);
     ASSERT_TRUE(delegate->waitComplete());
     EXPECT_EQ(delegate->callOrder(), (Calls { "response", "data", "will-cache", "complete" }));
     EXPECT_FALSE(delegate->error);
@@ -248,8 +248,11 @@ TEST_F(SessionTest, CancellingWhileTheServerThinksCompletesCancelled)
     task->resume();
     ASSERT_TRUE(server.waitForRequest("/wait"));
     task->cancel();
-    EXPECT_EQ(task->state(), NSURLSessionTaskStateCanceling);
+    // Canceling until the completion has run on the delegate queue, which may already be done.
+    auto state = task->state();
+    EXPECT_TRUE(state == NSURLSessionTaskStateCanceling || state == NSURLSessionTaskStateCompleted) << state;
     ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(task->state(), NSURLSessionTaskStateCompleted);
     EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
     EXPECT_EQ(delegate->callOrder(), (Calls { "complete" }));
 }
