@@ -646,3 +646,40 @@ TEST_F(SessionTest, ConnectionsPerHostAreBounded)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SessionTest, DroppedConnectionAndBrokenHandshakeReportTheirCodes)
+{
+    server.route("/drop", ScriptedReply { .body = std::string(5000, 'd'), .dropAfterBytes = 100 });
+    makeSession();
+    session->dataTaskWithRequest(request("/drop"))->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    ASSERT_TRUE(delegate->error);
+    EXPECT_EQ(delegate->error->code(), NSURLErrorNetworkConnectionLost);
+
+    // TLS spoken to a server that speaks plain HTTP.
+    delegate->completions = 0;
+    auto secure = NSURL::URLWithString(NSString::stringWithFormat("https://127.0.0.1:%d/drop", server.port()));
+    session->dataTaskWithURL(secure)->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    ASSERT_TRUE(delegate->error);
+    EXPECT_EQ(delegate->error->code(), NSURLErrorSecureConnectionFailed);
+    EXPECT_TRUE(dv::equal(delegate->error->userInfo()->objectForKey(NSURLErrorFailingURLErrorKey), secure));
+}
+
+TEST_F(SessionTest, HeadRequestHasAResponseAndNoBody)
+{
+    server.route("/head", ScriptedReply { .body = "not sent", .contentType = "application/octet-stream" });
+    makeSession();
+    auto head = request("/head");
+    head->setHTTPMethod("HEAD"_ns);
+    session->dataTaskWithRequest(head)->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(delegate->body, "");
+    EXPECT_EQ(delegate->response->expectedContentLength(), 8);
+    EXPECT_EQ(server.requests().back().method, "HEAD");
+}
+
+} // namespace
