@@ -145,6 +145,7 @@ private:
     std::vector<void*> m_spare; // easy handles ready for the next transfer
     std::vector<std::weak_ptr<ConnectionPool>> m_pools;
     std::chrono::steady_clock::time_point m_lastPoolSweep;
+    std::chrono::steady_clock::time_point m_lastFinish;
 };
 
 static void* makeShare()
@@ -531,6 +532,7 @@ void TransportThread::finish(Transfer* t, TransportFailure failure)
     if (t->m_cancelled.load())
         failure = { TransportError::Cancelled, {} };
     t->m_finished = true;
+    m_lastFinish = std::chrono::steady_clock::now();
     auto complete = std::exchange(t->m_callbacks.complete, {});
     t->m_callbacks = {};
     t->m_request.bodyReader = {};
@@ -626,6 +628,19 @@ void TransportThread::run()
         checkIdle();
         closeIdlePools();
         int ready = 0;
+        // Right after a transfer ended the next one usually follows within microseconds (a client
+        // sending requests one after another): stay awake a moment instead of sleeping, which
+        // spares the next request a thread wake-up.
+        if (std::chrono::steady_clock::now() - m_lastFinish < std::chrono::microseconds(250)) {
+            bool pending = false;
+            {
+                std::lock_guard lock(m_mutex);
+                pending = !m_commands.empty();
+            }
+            if (!pending)
+                curl_multi_poll(m_multi, nullptr, 0, 0, &ready);
+            continue;
+        }
         curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(nextWait().count()), &ready);
     }
 }

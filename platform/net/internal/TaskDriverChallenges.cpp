@@ -92,12 +92,13 @@ void TaskDriver::handleBodyStream()
     auto session = m_session;
     auto self = shared_from_this();
     auto supply = [self](const Ref<NSInputStream>& stream) {
+        // Opened before it is handed over: the transport thread reads it as soon as it sees it.
+        openBodyStream(stream);
         {
             std::lock_guard lock(self->m_mutex);
             self->m_bodyStream = stream;
             self->m_bodyStreamAnswered = true;
         }
-        openBodyStream(stream);
         self->m_changed.notify_all();
     };
     id delegate = session ? session->delegate() : nullptr;
