@@ -188,14 +188,14 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> list)
         char conv = fmt[i++];
         bool left = flags.find('-') != std::string::npos;
 
-        std::string spec = "%" + flags;
+        std::string directive = "%" + flags;
         if (width >= 0)
-            spec += std::to_string(width);
+            directive += std::to_string(width);
         if (precision >= 0)
-            spec += "." + std::to_string(precision);
+            directive += "." + std::to_string(precision);
         char buffer[512];
         auto printNumber = [&](const char* lengthModifier, auto value) {
-            std::string full = spec + lengthModifier + conv;
+            std::string full = directive + lengthModifier + conv;
             int n = std::snprintf(buffer, sizeof buffer, full.c_str(), value);
             if (n >= static_cast<int>(sizeof buffer)) {
                 std::vector<char> big(static_cast<std::size_t>(n) + 1);

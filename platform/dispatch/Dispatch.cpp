@@ -114,7 +114,7 @@ bool DispatchSemaphore::signal()
 dispatch_queue_t dispatch_get_main_queue()
 {
     static auto* queue = new dispatch_queue_t(std::make_shared<dv::DispatchQueue>(
-        "com.apple.main-thread", dv::DispatchQueue::Kind::Main, dv::internal::PoolPriority::High));
+        "dovrelta.main-thread", dv::DispatchQueue::Kind::Main, dv::internal::PoolPriority::High));
     return *queue;
 }
 
@@ -122,10 +122,10 @@ dispatch_queue_t dispatch_get_global_queue(long priority, unsigned long)
 {
     using dv::internal::PoolPriority;
     // Never destroyed: pool threads may still use them while the process exits.
-    static auto* high = new dispatch_queue_t(makeGlobal("com.apple.root.high-priority", PoolPriority::High));
-    static auto* normal = new dispatch_queue_t(makeGlobal("com.apple.root.default-priority", PoolPriority::Default));
-    static auto* low = new dispatch_queue_t(makeGlobal("com.apple.root.low-priority", PoolPriority::Low));
-    static auto* background = new dispatch_queue_t(makeGlobal("com.apple.root.background-priority", PoolPriority::Background));
+    static auto* high = new dispatch_queue_t(makeGlobal("dovrelta.root.high-priority", PoolPriority::High));
+    static auto* normal = new dispatch_queue_t(makeGlobal("dovrelta.root.default-priority", PoolPriority::Default));
+    static auto* low = new dispatch_queue_t(makeGlobal("dovrelta.root.low-priority", PoolPriority::Low));
+    static auto* background = new dispatch_queue_t(makeGlobal("dovrelta.root.background-priority", PoolPriority::Background));
     switch (priority) {
     case DISPATCH_QUEUE_PRIORITY_HIGH:
         return *high;

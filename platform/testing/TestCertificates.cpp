@@ -44,7 +44,7 @@ void addExtension(X509* cert, X509* issuer, int nid, const char* value)
     X509_EXTENSION_free(ext);
 }
 
-struct Spec {
+struct CertificateRequest {
     const char* commonName;
     bool authority = false;
     const char* altNames = nullptr;
@@ -52,22 +52,22 @@ struct Spec {
     long notAfterDays = 365;
 };
 
-Cert makeCertificate(const Spec& spec, EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey)
+Cert makeCertificate(const CertificateRequest& request, EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey)
 {
     static std::atomic<long> serial { 1000 };
     Cert cert(X509_new());
     X509* c = cert.get();
     X509_set_version(c, 2);
     ASN1_INTEGER_set(X509_get_serialNumber(c), serial++);
-    X509_gmtime_adj(X509_getm_notBefore(c), spec.notBeforeDays * 24 * 3600);
-    X509_gmtime_adj(X509_getm_notAfter(c), spec.notAfterDays * 24 * 3600);
+    X509_gmtime_adj(X509_getm_notBefore(c), request.notBeforeDays * 24 * 3600);
+    X509_gmtime_adj(X509_getm_notAfter(c), request.notAfterDays * 24 * 3600);
     X509_set_pubkey(c, key);
     X509_NAME* name = X509_get_subject_name(c);
     X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("Dovrelta Test"), -1, -1, 0);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(spec.commonName), -1, -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(request.commonName), -1, -1, 0);
     X509* signer = issuer ? issuer : c;
     X509_set_issuer_name(c, X509_get_subject_name(signer));
-    if (spec.authority) {
+    if (request.authority) {
         addExtension(c, signer, NID_basic_constraints, "critical,CA:TRUE");
         addExtension(c, signer, NID_key_usage, "critical,keyCertSign,cRLSign");
     } else {
@@ -78,8 +78,8 @@ Cert makeCertificate(const Spec& spec, EVP_PKEY* key, X509* issuer, EVP_PKEY* is
     addExtension(c, signer, NID_subject_key_identifier, "hash");
     if (issuer)
         addExtension(c, signer, NID_authority_key_identifier, "keyid:always");
-    if (spec.altNames)
-        addExtension(c, signer, NID_subject_alt_name, spec.altNames);
+    if (request.altNames)
+        addExtension(c, signer, NID_subject_alt_name, request.altNames);
     if (!X509_sign(c, issuerKey ? issuerKey : key, EVP_sha256()))
         throw std::runtime_error("signing failed");
     return cert;

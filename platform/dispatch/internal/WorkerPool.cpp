@@ -1,6 +1,7 @@
 #include "platform/dispatch/internal/WorkerPool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -15,6 +16,7 @@ thread_local int t_blockDepth = 0;
 constexpr int levelCount = 4;
 // An idle thread above the soft limit leaves after this long without work.
 constexpr auto idleExit = std::chrono::seconds(5);
+constexpr auto spinBeforeSleep = std::chrono::microseconds(50);
 } // namespace
 
 struct WorkerPool::State {
@@ -22,6 +24,8 @@ struct WorkerPool::State {
     std::condition_variable wake;
     std::deque<std::function<void()>> jobs[levelCount];
     std::size_t queued = 0;
+    // Mirrors `queued` for threads that look without the lock.
+    std::atomic<std::size_t> queuedHint { 0 };
     int threads = 0;
     int idle = 0;
     int blocked = 0;
@@ -54,6 +58,7 @@ void WorkerPool::submit(std::function<void()> job, PoolPriority priority)
     std::unique_lock lock(s.lock);
     s.jobs[static_cast<int>(priority)].push_back(std::move(job));
     ++s.queued;
+    s.queuedHint.store(s.queued, std::memory_order_release);
     if (s.idle > 0 && static_cast<int>(s.queued) <= s.idle) {
         lock.unlock();
         s.wake.notify_one();
@@ -81,6 +86,13 @@ void WorkerPool::workerMain()
     for (;;) {
         if (s.queued == 0) {
             ++s.idle;
+            // Work often follows work within microseconds (a reply hopping from the transport to a
+            // delegate queue): look for it briefly before paying for a sleep and a wake-up.
+            lock.unlock();
+            auto spinUntil = std::chrono::steady_clock::now() + spinBeforeSleep;
+            while (s.queuedHint.load(std::memory_order_acquire) == 0 && std::chrono::steady_clock::now() < spinUntil)
+                std::this_thread::yield();
+            lock.lock();
             bool woke = s.wake.wait_for(lock, idleExit, [&] { return s.queued > 0; });
             --s.idle;
             if (!woke && s.threads > s.softLimit) {
@@ -99,6 +111,7 @@ void WorkerPool::workerMain()
             }
         }
         --s.queued;
+        s.queuedHint.store(s.queued, std::memory_order_release);
         lock.unlock();
         job();
         job = nullptr; // captured state dies outside the pool lock
