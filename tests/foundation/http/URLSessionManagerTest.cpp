@@ -144,13 +144,16 @@ TEST_F(URLSessionManagerTest, CustomCompletionQueueAndGroupStillNotifyOnMainAfte
     NotificationLog completes(PNTaskCompleteNotificationName);
     std::atomic<bool> onQueue { false };
     std::atomic<int> notificationsBeforeHandler { -1 };
+    std::atomic<bool> insideGroup { false };
     auto task = manager->dataTaskWithRequest(request("/json"), [&](const Ref<NSURLResponse>&, const id&, const Ref<NSError>&) {
         onQueue = dv::DispatchQueue::current() == queue.get();
         notificationsBeforeHandler = int(completes.count());
+        insideGroup = dispatch_group_wait(group, DISPATCH_TIME_NOW) != 0;
     });
     task->resume();
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return completes.forObject(task).size() == 1; }));
-    EXPECT_EQ(dispatch_group_wait(group, DISPATCH_TIME_NOW), 0);
+    EXPECT_EQ(dispatch_group_wait(group, dispatch_time(DISPATCH_TIME_NOW, 5 * NSEC_PER_SEC)), 0);
+    EXPECT_TRUE(insideGroup);
     EXPECT_TRUE(onQueue);
     EXPECT_EQ(notificationsBeforeHandler, 0);
     EXPECT_TRUE(completes.forObject(task)[0].onMain);
