@@ -452,7 +452,10 @@ void TransportThread::add(std::shared_ptr<Transfer> transfer)
     list = curl_slist_append(list, "Expect:");
     const std::string& method = t.m_request.method;
     bool hasBody = t.m_request.body || t.m_request.bodyReader;
-    if (hasBody && !hasContentType)
+    // A POST, PUT or PATCH without a body still says "Content-Length: 0"; without it a server
+    // waits for a body that never comes.
+    bool sendsEmptyBody = !hasBody && (method == "POST" || method == "PUT" || method == "PATCH");
+    if ((hasBody || sendsEmptyBody) && !hasContentType)
         list = curl_slist_append(list, "Content-Type:");
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, list);
     t.m_headerList = list;
@@ -467,6 +470,11 @@ void TransportThread::add(std::shared_ptr<Transfer> transfer)
         curl_easy_setopt(easy, CURLOPT_SEEKDATA, &t);
         curl_off_t length = t.m_request.body ? static_cast<curl_off_t>(t.m_request.body->size()) : t.m_request.bodyLength;
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, length);
+        if (method != "POST")
+            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+    } else if (sendsEmptyBody) {
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, "");
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(0));
         if (method != "POST")
             curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
     } else if (method != "GET") {

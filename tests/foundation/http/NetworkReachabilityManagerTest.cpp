@@ -41,7 +41,7 @@ protected:
         auto manager = PNNetworkReachabilityManager::manager();
         manager->setReachabilityStatusChangeBlock([this, weak = Weak<PNNetworkReachabilityManager>(manager)](PNReachabilityStatus status) {
             auto strong = weak.lock();
-            EXPECT_EQ(strong ? strong->networkReachabilityStatus() : -100, status); // stored before the block runs
+            EXPECT_EQ(strong ? static_cast<NSInteger>(strong->networkReachabilityStatus()) : NSInteger(-100), static_cast<NSInteger>(status)); // stored before the block runs
             blockStatuses.push_back(status);
             events.push_back("block");
         });

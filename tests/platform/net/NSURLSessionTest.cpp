@@ -56,6 +56,20 @@ TEST_F(SessionTest, HTTPErrorStatusIsAResponseNotAFailure)
     EXPECT_EQ(delegate->body, "nope");
 }
 
+TEST_F(SessionTest, PostWithoutABodyStillCompletes)
+{
+    // The server reads a body of the announced length: a POST must announce zero, not nothing.
+    server.route("/empty", ScriptedReply { .body = "ok" });
+    makeSession();
+    auto post = request("/empty");
+    post->setHTTPMethod("POST"_ns);
+    post->setTimeoutInterval(5);
+    session->dataTaskWithRequest(post)->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(delegate->body, "ok");
+}
+
 TEST_F(SessionTest, RedirectIsFollowedAndPostBecomesGet)
 {
     server.route("/from", ScriptedReply { .redirectTo = "/to" });
