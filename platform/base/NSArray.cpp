@@ -237,6 +237,13 @@ Ref<NSMutableArray> NSMutableArray::of(std::initializer_list<id> items)
     return a;
 }
 
+Ref<NSMutableArray> NSMutableArray::fromVector(std::vector<id> items)
+{
+    auto a = alloc<NSMutableArray>();
+    a->m_items = std::move(items);
+    return a;
+}
+
 void NSMutableArray::addObject(const id& object)
 {
     if (!object)

@@ -76,6 +76,7 @@ class NSMutableArray : public NSArray {
     static Ref<NSMutableArray> arrayWithCapacity(NSUInteger capacity);
     static Ref<NSMutableArray> arrayWithArray(const Ref<NSArray>& other);
     static Ref<NSMutableArray> of(std::initializer_list<id> items);
+    static Ref<NSMutableArray> fromVector(std::vector<id> items); // elements must not be nil
 
     void addObject(const id& object);
     void addObjectsFromArray(const Ref<NSArray>& other);

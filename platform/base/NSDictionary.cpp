@@ -88,6 +88,15 @@ Ref<NSDictionary> NSDictionary::of(std::initializer_list<Entry> entries)
     return d;
 }
 
+Ref<NSDictionary> NSDictionary::fromEntries(const std::vector<Entry>& entries)
+{
+    auto d = alloc<NSDictionary>();
+    d->m_entries.reserve(entries.size());
+    for (auto& [key, value] : entries)
+        d->put(key, value);
+    return d;
+}
+
 Ref<NSDictionary> NSDictionary::initWithDictionary(const Ref<NSDictionary>& other) { return initWithDictionary(other, false); }
 
 Ref<NSDictionary> NSDictionary::initWithDictionary(const Ref<NSDictionary>& other, bool copyItems)
@@ -337,6 +346,15 @@ Ref<NSMutableDictionary> NSMutableDictionary::of(std::initializer_list<Entry> en
     for (auto& [key, value] : entries)
         if (key && value)
             d->put(key, value);
+    return d;
+}
+
+Ref<NSMutableDictionary> NSMutableDictionary::fromEntries(const std::vector<Entry>& entries)
+{
+    auto d = alloc<NSMutableDictionary>();
+    d->m_entries.reserve(entries.size());
+    for (auto& [key, value] : entries)
+        d->put(key, value);
     return d;
 }
 

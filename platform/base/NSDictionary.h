@@ -26,6 +26,8 @@ class NSDictionary : public NSObject, public NSCopying, public NSMutableCopying 
     static Ref<NSDictionary> dictionaryWithObjectsForKeys(const Ref<NSArray>& objects, const Ref<NSArray>& keys);
     // {{"key"_ns, value}, ...}: a nil value leaves its entry out.
     static Ref<NSDictionary> of(std::initializer_list<Entry> entries);
+    // From entries read in bulk (parsers); a later duplicate key replaces the earlier value.
+    static Ref<NSDictionary> fromEntries(const std::vector<Entry>& entries);
     Ref<NSDictionary> initWithDictionary(const Ref<NSDictionary>& other);
     Ref<NSDictionary> initWithDictionary(const Ref<NSDictionary>& other, bool copyItems);
 
@@ -87,6 +89,7 @@ class NSMutableDictionary : public NSDictionary {
     static Ref<NSMutableDictionary> dictionaryWithCapacity(NSUInteger capacity);
     static Ref<NSMutableDictionary> dictionaryWithDictionary(const Ref<NSDictionary>& other);
     static Ref<NSMutableDictionary> of(std::initializer_list<Entry> entries);
+    static Ref<NSMutableDictionary> fromEntries(const std::vector<Entry>& entries);
 
     // Raises NSInvalidArgumentException for a nil object or key, as the platform does.
     void setObjectForKey(const id& object, const id& key);

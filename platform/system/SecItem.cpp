@@ -252,6 +252,14 @@ Status readOptions(const Ref<NSDictionary>& query, Options& o, bool classRequire
     return {};
 }
 
+bool entitled(const std::string& group)
+{
+    auto groups = dv::KeychainSettings::accessGroups();
+    return std::find(groups.begin(), groups.end(), group) != groups.end();
+}
+
+// Reads the attributes of a query or change; an access group the application is not entitled to
+// is refused here, after the attributes themselves were found well formed.
 Status readFilter(const Ref<NSDictionary>& dict, Filter& f, Use use)
 {
     for (const auto& [key, value] : *dict) {
@@ -261,13 +269,9 @@ Status readFilter(const Ref<NSDictionary>& dict, Filter& f, Use use)
         if (Status s = readAttribute(name, value, f, use); !s)
             return s;
     }
+    if (f.accessGroup && !entitled(*f.accessGroup))
+        return { errSecMissingEntitlement };
     return {};
-}
-
-bool entitled(const std::string& group)
-{
-    auto groups = dv::KeychainSettings::accessGroups();
-    return std::find(groups.begin(), groups.end(), group) != groups.end();
 }
 
 std::string fold(std::string s)
@@ -440,13 +444,6 @@ Status findMatches(KeychainDatabase& db, const Options& o, const Filter& f, std:
     return {};
 }
 
-Status checkGroup(const Filter& f)
-{
-    if (f.accessGroup && !entitled(*f.accessGroup))
-        return { errSecMissingEntitlement };
-    return {};
-}
-
 } // namespace
 
 OSStatus SecItemAdd(const Ref<NSDictionary>& attributes, id* result)
@@ -460,8 +457,6 @@ OSStatus SecItemAdd(const Ref<NSDictionary>& attributes, id* result)
         return errSecUnimplemented;
     Filter f;
     if (Status s = readFilter(attributes, f, Use::Add); !s)
-        return s.code;
-    if (Status s = checkGroup(f); !s)
         return s.code;
     if (dv::KeychainSettings::accessGroups().empty())
         return errSecMissingEntitlement;
@@ -514,8 +509,6 @@ OSStatus SecItemCopyMatching(const Ref<NSDictionary>& query, id* result)
     Filter f;
     if (Status s = readFilter(query, f, Use::Query); !s)
         return s.code;
-    if (Status s = checkGroup(f); !s)
-        return s.code;
 
     OSStatus status;
     auto db = openForCall(status);
@@ -563,12 +556,8 @@ OSStatus SecItemUpdate(const Ref<NSDictionary>& query, const Ref<NSDictionary>& 
     Filter f;
     if (Status s = readFilter(query, f, Use::Query); !s)
         return s.code;
-    if (Status s = checkGroup(f); !s)
-        return s.code;
     Changes c;
     if (Status s = readFilter(attributesToUpdate, c.values, Use::Update); !s)
-        return s.code;
-    if (Status s = checkGroup(c.values); !s)
         return s.code;
     if (id data = attributesToUpdate->objectForKey(kSecValueData)) {
         auto bytes = dv::as<NSData>(data);
@@ -620,8 +609,6 @@ OSStatus SecItemDelete(const Ref<NSDictionary>& query)
         return s.code;
     Filter f;
     if (Status s = readFilter(query, f, Use::Query); !s)
-        return s.code;
-    if (Status s = checkGroup(f); !s)
         return s.code;
     OSStatus status;
     auto db = openForCall(status);

@@ -193,7 +193,7 @@ private:
         if (!enter())
             return nullptr;
         ++m_p; // '{'
-        Ref<NSDictionary> dictionary = m_mutableContainers ? std::make_shared<NSMutableDictionary>() : std::make_shared<NSDictionary>();
+        std::vector<NSDictionary::Entry> entries;
         skipSpace();
         if (m_p < m_end && *m_p == '}') {
             ++m_p;
@@ -217,7 +217,7 @@ private:
                 id value = parseValue();
                 if (!value)
                     return nullptr;
-                DictionaryAccess::insert(*dictionary, m_keys.get(std::move(*key)), value);
+                entries.emplace_back(m_keys.get(std::move(*key)), std::move(value));
                 skipSpace();
                 if (m_p == m_end)
                     return fail("Unexpected end of file while parsing object.");
@@ -233,7 +233,7 @@ private:
             }
         }
         --m_depth;
-        return dictionary;
+        return makeDictionary(entries, m_mutableContainers);
     }
 
     static int hexValue(char c)

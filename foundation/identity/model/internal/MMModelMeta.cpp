@@ -17,46 +17,22 @@
 
 namespace dv::internal {
 
-SEL selModelCustomPropertyMapper()
-{
-    static const SEL sel("modelCustomPropertyMapper");
-    return sel;
-}
-SEL selModelContainerPropertyGenericClass()
-{
-    static const SEL sel("modelContainerPropertyGenericClass");
-    return sel;
-}
-SEL selModelCustomClassForDictionary()
-{
-    static const SEL sel("modelCustomClassForDictionary:");
-    return sel;
-}
-SEL selModelPropertyBlacklist()
-{
-    static const SEL sel("modelPropertyBlacklist");
-    return sel;
-}
-SEL selModelPropertyWhitelist()
-{
-    static const SEL sel("modelPropertyWhitelist");
-    return sel;
-}
-SEL selModelCustomWillTransformFromDictionary()
-{
-    static const SEL sel("modelCustomWillTransformFromDictionary:");
-    return sel;
-}
-SEL selModelCustomTransformFromDictionary()
-{
-    static const SEL sel("modelCustomTransformFromDictionary:");
-    return sel;
-}
-SEL selModelCustomTransformToDictionary()
-{
-    static const SEL sel("modelCustomTransformToDictionary:");
-    return sel;
-}
+// The hooks' selectors, interned once.
+#define DV_HOOK_SELECTOR(function, name)   \
+    SEL function()                         \
+    {                                      \
+        static const SEL selector(name);   \
+        return selector;                   \
+    }
+DV_HOOK_SELECTOR(selModelCustomPropertyMapper, "modelCustomPropertyMapper")
+DV_HOOK_SELECTOR(selModelContainerPropertyGenericClass, "modelContainerPropertyGenericClass")
+DV_HOOK_SELECTOR(selModelCustomClassForDictionary, "modelCustomClassForDictionary:")
+DV_HOOK_SELECTOR(selModelPropertyBlacklist, "modelPropertyBlacklist")
+DV_HOOK_SELECTOR(selModelPropertyWhitelist, "modelPropertyWhitelist")
+DV_HOOK_SELECTOR(selModelCustomWillTransformFromDictionary, "modelCustomWillTransformFromDictionary:")
+DV_HOOK_SELECTOR(selModelCustomTransformFromDictionary, "modelCustomTransformFromDictionary:")
+DV_HOOK_SELECTOR(selModelCustomTransformToDictionary, "modelCustomTransformToDictionary:")
+#undef DV_HOOK_SELECTOR
 
 Class classFromHookAnswer(const id& answer)
 {
