@@ -1,6 +1,9 @@
 // URL loading against a loopback server: sequential small GETs through data tasks compared with a
-// reused libcurl easy handle in the same run (ratio), a batch of concurrent requests compared
-// with one libcurl multi handle, and a large download to a file with its peak memory growth.
+// reused libcurl easy handle in the same run (ratio) and with that handle driven from a helper
+// thread (the floor for any client that answers on another thread), a batch of concurrent
+// requests compared with one libcurl multi handle, and a large download to a file with its peak
+// memory growth.
+#include "bench/support/BenchSupport.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSString.h"
@@ -19,12 +22,17 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 #include <unistd.h>
 
 using dv::testing::LoopbackServer;
 using dv::testing::ScriptedReply;
+using dv::bench::median;
+using dv::bench::medianRatio;
+using dv::bench::secondsSince;
 
 namespace {
 
@@ -62,11 +70,6 @@ struct Waiter {
 
 size_t discard(char*, size_t size, size_t count, void*) { return size * count; }
 
-double secondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 double curlSequential(int count)
 {
     CURL* easy = curl_easy_init();
@@ -94,10 +97,56 @@ double sessionSequential(const Ref<NSURLSession>& session, int count, int* failu
         })->resume();
         waiter.wait();
     }
-    *failures = waiter.failures;
+    *failures += waiter.failures;
     return secondsSince(start);
 }
 
+// The asynchronous way to send requests one after another: each completion starts the next.
+double sessionChained(const Ref<NSURLSession>& session, int count, int* failures)
+{
+    auto request = NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(server().url("/1k"))));
+    Waiter waiter;
+    waiter.add(1);
+    int left = count;
+    std::function<void()> next = [&] {
+        session->dataTaskWithRequest(request, [&](const Ref<NSData>& data, const Ref<NSURLResponse>&, const Ref<NSError>& error) {
+            if (error || !data || data->length() != 1024)
+                ++*failures;
+            if (--left > 0)
+                next();
+            else
+                waiter.done(true);
+        })->resume();
+    };
+    auto start = std::chrono::steady_clock::now();
+    next();
+    waiter.wait();
+    return secondsSince(start);
+}
+
+// The least any client that answers on another thread can cost: the same reused easy handle,
+// driven by one helper thread, the caller waiting for each reply. What this costs above the
+// caller's own loop is the price of two thread wake-ups per request.
+double helperThreadSequential(int count)
+{
+    CURL* easy = curl_easy_init();
+    auto url = server().url("/1k");
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, discard);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    double elapsed = 0;
+    {
+        dv::bench::HelperThread helper([easy] { curl_easy_perform(easy); });
+        auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < count; ++i)
+            helper.waitUntilServed(helper.request());
+        elapsed = secondsSince(start);
+    }
+    curl_easy_cleanup(easy);
+    return elapsed;
+}
+
+// Each iteration is one round of the four loops, and every ratio is the median of the rounds'.
 void BM_SequentialGets(benchmark::State& state)
 {
     constexpr int kRequests = 1000;
@@ -106,25 +155,31 @@ void BM_SequentialGets(benchmark::State& state)
     auto session = NSURLSession::sessionWithConfiguration(configuration);
     int failures = 0;
     sessionSequential(session, 50, &failures); // warm the connection and the queues
+    sessionChained(session, 50, &failures);
     curlSequential(50);
-    double sessionTotal = 0;
-    double curlTotal = 0;
+    helperThreadSequential(50);
+    std::vector<double> waited, chained, curl, helper;
     for (auto _ : state) {
         double s = sessionSequential(session, kRequests, &failures);
         state.PauseTiming();
-        double c = curlSequential(kRequests);
+        curl.push_back(curlSequential(kRequests));
+        chained.push_back(sessionChained(session, kRequests, &failures));
+        helper.push_back(helperThreadSequential(kRequests));
         state.ResumeTiming();
-        sessionTotal += s;
-        curlTotal += c;
+        waited.push_back(s);
         state.SetIterationTime(s);
     }
-    state.counters["us_per_request"] = sessionTotal / state.iterations() / kRequests * 1e6;
-    state.counters["curl_us_per_request"] = curlTotal / state.iterations() / kRequests * 1e6;
-    state.counters["ratio_vs_curl"] = sessionTotal / curlTotal;
+    state.counters["us_per_request"] = median(waited) / kRequests * 1e6;
+    state.counters["chained_us_per_request"] = median(chained) / kRequests * 1e6;
+    state.counters["curl_us_per_request"] = median(curl) / kRequests * 1e6;
+    state.counters["ratio_vs_curl"] = medianRatio(waited, curl);
+    state.counters["chained_ratio_vs_curl"] = medianRatio(chained, curl);
+    state.counters["helper_thread_ratio_vs_curl"] = medianRatio(helper, curl);
+    state.counters["ratio_vs_helper_thread"] = medianRatio(waited, helper);
     state.counters["failures"] = failures;
     session->invalidateAndCancel();
 }
-BENCHMARK(BM_SequentialGets)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SequentialGets)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
 
 double curlConcurrent(int count)
 {

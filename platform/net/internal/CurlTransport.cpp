@@ -5,6 +5,7 @@
 #include <openssl/x509.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cstring>
 #include <thread>
@@ -120,7 +121,9 @@ public:
             std::lock_guard lock(m_mutex);
             m_commands.push_back(std::move(command));
         }
-        curl_multi_wakeup(m_multi);
+        // An awake thread looks at the commands before it next blocks (see run()).
+        if (m_blocking.load())
+            curl_multi_wakeup(m_multi);
     }
 
     void add(std::shared_ptr<Transfer> transfer);
@@ -140,6 +143,8 @@ private:
     std::thread m_thread;
     std::mutex m_mutex;
     std::vector<std::function<void()>> m_commands;
+    // Set while the thread may block in a poll that only a wake-up ends early.
+    std::atomic<bool> m_blocking { false };
     std::unordered_map<Transfer*, std::shared_ptr<Transfer>> m_active;
     std::chrono::steady_clock::time_point m_briskUntil;
     std::vector<void*> m_spare; // easy handles ready for the next transfer
@@ -635,21 +640,25 @@ void TransportThread::run()
         }
         checkIdle();
         closeIdlePools();
-        int ready = 0;
         // Right after a transfer ended the next one usually follows within microseconds (a client
         // sending requests one after another): stay awake a moment instead of sleeping, which
-        // spares the next request a thread wake-up.
-        if (std::chrono::steady_clock::now() - m_lastFinish < std::chrono::microseconds(250)) {
-            bool pending = false;
-            {
-                std::lock_guard lock(m_mutex);
-                pending = !m_commands.empty();
-            }
-            if (!pending)
-                curl_multi_poll(m_multi, nullptr, 0, 0, &ready);
-            continue;
+        // spares the next request a thread wake-up. Each turn yields: a thread this one has just
+        // woken may be queued on this CPU, and must not wait for the spin to end.
+        bool brisk = std::chrono::steady_clock::now() - m_lastFinish < std::chrono::microseconds(250);
+        if (!brisk)
+            m_blocking.store(true);
+        bool pending = false;
+        {
+            std::lock_guard lock(m_mutex);
+            pending = !m_commands.empty();
         }
-        curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(nextWait().count()), &ready);
+        int ready = 0;
+        if (!pending)
+            curl_multi_poll(m_multi, nullptr, 0, brisk ? 0 : static_cast<int>(nextWait().count()), &ready);
+        if (brisk)
+            std::this_thread::yield();
+        else
+            m_blocking.store(false);
     }
 }
 
