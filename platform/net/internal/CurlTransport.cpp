@@ -166,7 +166,6 @@ namespace {
 size_t headerCallback(char* data, size_t size, size_t count, void* userdata);
 size_t writeCallback(char* data, size_t size, size_t count, void* userdata);
 size_t readCallback(char* buffer, size_t size, size_t count, void* userdata);
-int seekCallback(void* userdata, curl_off_t offset, int origin);
 int progressCallback(void* userdata, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 CURLcode sslContextCallback(CURL*, void* sslContext, void* userdata);
 
@@ -188,6 +187,10 @@ struct TransferAccess {
         if (line == "\r\n" || line == "\n") {
             if (t.m_inHeaders && t.m_response.statusCode >= 200) {
                 t.m_inHeaders = false;
+                // Bytes of a body in memory that went out are reported before the response.
+                curl_off_t uploaded = 0;
+                if (t.m_request.body && curl_easy_getinfo(static_cast<CURL*>(t.m_easy), CURLINFO_SIZE_UPLOAD_T, &uploaded) == CURLE_OK)
+                    reportSent(t, uploaded);
                 char* effective = nullptr;
                 curl_easy_getinfo(static_cast<CURL*>(t.m_easy), CURLINFO_EFFECTIVE_URL, &effective);
                 t.m_response.url = effective ? effective : t.m_request.url;
@@ -222,43 +225,32 @@ struct TransferAccess {
         return length;
     }
 
+    // A streamed body: the reader fills libcurl's buffer. Bytes count as sent once handed over.
     static size_t read(Transfer& t, char* buffer, size_t capacity)
     {
         if (t.m_cancelled.load())
             return CURL_READFUNC_ABORT;
         t.m_lastActivity = std::chrono::steady_clock::now();
-        size_t produced = 0;
-        std::int64_t expected = t.m_request.bodyLength;
-        if (t.m_request.body) {
-            auto& bytes = *t.m_request.body;
-            expected = static_cast<std::int64_t>(bytes.size());
-            auto offset = static_cast<size_t>(t.m_bodyOffset);
-            produced = std::min(capacity, bytes.size() - std::min(offset, bytes.size()));
-            if (produced)
-                std::memcpy(buffer, bytes.data() + offset, produced);
-        } else if (t.m_request.bodyReader) {
-            long n = t.m_request.bodyReader(buffer, capacity);
-            if (n < 0) {
-                t.m_bodyFailed = true;
-                return CURL_READFUNC_ABORT;
-            }
-            produced = static_cast<size_t>(n);
+        long n = t.m_request.bodyReader ? t.m_request.bodyReader(buffer, capacity) : 0;
+        if (n < 0) {
+            t.m_bodyFailed = true;
+            return CURL_READFUNC_ABORT;
         }
-        t.m_bodyOffset += static_cast<std::int64_t>(produced);
-        if (produced) {
-            t.m_sent += static_cast<std::int64_t>(produced);
-            if (t.m_callbacks.sentBodyData)
-                t.m_callbacks.sentBodyData(static_cast<std::int64_t>(produced), t.m_sent, expected);
-        }
-        return produced;
+        reportSent(t, t.m_sent + n);
+        return static_cast<size_t>(n);
     }
 
-    static int seek(Transfer& t, curl_off_t offset, int origin)
+    // Bytes in memory go out through libcurl's own buffer, with the headers when they fit
+    // (one write instead of two); what went out is learnt from the progress counters.
+    static void reportSent(Transfer& t, std::int64_t total)
     {
-        if (!t.m_request.body || origin != SEEK_SET)
-            return CURL_SEEKFUNC_CANTSEEK;
-        t.m_bodyOffset = offset;
-        return CURL_SEEKFUNC_OK;
+        if (total <= t.m_sent)
+            return;
+        std::int64_t delta = total - t.m_sent;
+        t.m_sent = total;
+        std::int64_t expected = t.m_request.body ? static_cast<std::int64_t>(t.m_request.body->size()) : t.m_request.bodyLength;
+        if (t.m_callbacks.sentBodyData)
+            t.m_callbacks.sentBodyData(delta, total, expected);
     }
 
     static int progress(Transfer& t, curl_off_t dlnow, curl_off_t ulnow)
@@ -270,6 +262,8 @@ struct TransferAccess {
             t.m_lastUp = ulnow;
             t.m_lastActivity = std::chrono::steady_clock::now();
         }
+        if (t.m_request.body)
+            reportSent(t, ulnow);
         return 0;
     }
 
@@ -356,11 +350,6 @@ size_t writeCallback(char* data, size_t size, size_t count, void* userdata)
 size_t readCallback(char* buffer, size_t size, size_t count, void* userdata)
 {
     return TransferAccess::read(*static_cast<Transfer*>(userdata), buffer, size * count);
-}
-
-int seekCallback(void* userdata, curl_off_t offset, int origin)
-{
-    return TransferAccess::seek(*static_cast<Transfer*>(userdata), offset, origin);
 }
 
 int progressCallback(void* userdata, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow)
@@ -467,14 +456,16 @@ void TransportThread::add(std::shared_ptr<Transfer> transfer)
 
     if (method == "HEAD") {
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    } else if (t.m_request.body) {
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(t.m_request.body->size()));
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDS, t.m_request.body->data());
+        if (method != "POST")
+            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
     } else if (hasBody) {
         curl_easy_setopt(easy, CURLOPT_POST, 1L);
         curl_easy_setopt(easy, CURLOPT_READFUNCTION, readCallback);
         curl_easy_setopt(easy, CURLOPT_READDATA, &t);
-        curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, seekCallback);
-        curl_easy_setopt(easy, CURLOPT_SEEKDATA, &t);
-        curl_off_t length = t.m_request.body ? static_cast<curl_off_t>(t.m_request.body->size()) : t.m_request.bodyLength;
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, length);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(t.m_request.bodyLength));
         if (method != "POST")
             curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
     } else if (sendsEmptyBody) {

@@ -150,7 +150,6 @@ private:
     TransportResponse m_response;
     bool m_inHeaders = false;
     bool m_responseDelivered = false;
-    std::int64_t m_bodyOffset = 0;
     std::int64_t m_sent = 0;
     std::int64_t m_lastDown = 0;
     std::int64_t m_lastUp = 0;
