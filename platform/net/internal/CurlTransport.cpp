@@ -635,7 +635,7 @@ void TransportThread::run()
         // sending requests one after another): stay awake a moment instead of sleeping, which
         // spares the next request a thread wake-up. Each turn yields: a thread this one has just
         // woken may be queued on this CPU, and must not wait for the spin to end.
-        bool brisk = std::chrono::steady_clock::now() - m_lastFinish < std::chrono::microseconds(250);
+        bool brisk = std::chrono::steady_clock::now() - m_lastFinish < CurlTransport::shared().spinAfterTransfer();
         if (!brisk)
             m_blocking.store(true);
         bool pending = false;

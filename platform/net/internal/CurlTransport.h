@@ -194,6 +194,10 @@ public:
     // How long a pool keeps unused connections open (30 s unless a test shortens it).
     void setIdleConnectionLifetime(std::chrono::milliseconds lifetime) { m_idleLifetime = lifetime.count(); }
     std::chrono::milliseconds idleConnectionLifetime() const { return std::chrono::milliseconds(m_idleLifetime.load()); }
+    // How long a transport thread stays awake after a transfer ends, for the next request of a
+    // client sending one after another (250 µs; tests set 0 to make every request wake it).
+    void setSpinAfterTransfer(std::chrono::microseconds spin) { m_spinAfterTransfer = spin.count(); }
+    std::chrono::microseconds spinAfterTransfer() const { return std::chrono::microseconds(m_spinAfterTransfer.load()); }
 
 private:
     CurlTransport();
@@ -203,6 +207,7 @@ private:
     std::atomic<std::int64_t> m_connectionsOpened { 0 };
     std::atomic<std::int64_t> m_idlePoolsClosed { 0 };
     std::atomic<std::int64_t> m_idleLifetime { 30000 };
+    std::atomic<std::int64_t> m_spinAfterTransfer { 250 };
 };
 
 } // namespace dv::internal

@@ -177,6 +177,23 @@ TEST_F(CurlTransportTest, IdlePoolsCloseTheirConnections)
     EXPECT_EQ(server.connectionCount(), 2u);
 }
 
+TEST_F(CurlTransportTest, RequestsReachASleepingTransportThreadAtOnce)
+{
+    // Without the spin after each transfer every request finds the thread blocked in its poll;
+    // a missed wake-up would leave the request waiting for the poll's one-second limit.
+    server.route("/a", ScriptedReply { .body = "x" });
+    auto& transport = CurlTransport::shared();
+    transport.setSpinAfterTransfer(0us);
+    auto start = std::chrono::steady_clock::now();
+    bool allDone = true;
+    for (int i = 0; i < 40 && allDone; ++i)
+        allDone = run(pool, get(server.url("/a")))->waitDone();
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    transport.setSpinAfterTransfer(250us);
+    EXPECT_TRUE(allDone);
+    EXPECT_LT(elapsed, 4s);
+}
+
 TEST_F(CurlTransportTest, DecodesCompressedBodiesTransparently)
 {
     std::string text(20000, 'z');
