@@ -70,13 +70,20 @@ struct Waiter {
 
 size_t discard(char*, size_t size, size_t count, void*) { return size * count; }
 
-double curlSequential(int count)
+// An easy handle for GETs of the 1 KB reply, kept for reuse across requests.
+CURL* oneKilobyteGet()
 {
     CURL* easy = curl_easy_init();
     auto url = server().url("/1k");
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, discard);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    return easy;
+}
+
+double curlSequential(int count)
+{
+    CURL* easy = oneKilobyteGet();
     auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < count; ++i)
         curl_easy_perform(easy);
@@ -129,11 +136,7 @@ double sessionChained(const Ref<NSURLSession>& session, int count, int* failures
 // caller's own loop is the price of two thread wake-ups per request.
 double helperThreadSequential(int count)
 {
-    CURL* easy = curl_easy_init();
-    auto url = server().url("/1k");
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, discard);
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    CURL* easy = oneKilobyteGet();
     double elapsed = 0;
     {
         dv::bench::HelperThread helper([easy] { curl_easy_perform(easy); });
