@@ -6,8 +6,10 @@
 // baseline posts the same body through a bare URL session whose completion hops to the main
 // queue, which shows what the manager adds on top of the platform's URL loading. A fourth drives
 // the reused handle from a helper thread that answers on the main queue: the floor for any
-// client whose replies arrive there. libcurl asks for compressed replies as the URL session
-// does, so that the server does the same work for both. Ratios are medians of per-round ratios.
+// client whose replies arrive there; a fifth adds two queue hops on the way, as many as the
+// manager's replies make before the main queue (delegate queue, processing queue). libcurl asks
+// for compressed replies as the URL session does, so that the server does the same work for
+// both. Ratios are medians of per-round ratios.
 #include "bench/support/BenchSupport.h"
 #include "foundation/http/PNHTTPSessionManager.h"
 #include "platform/base/NSData.h"
@@ -26,6 +28,7 @@
 #include <curl/curl.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -171,8 +174,10 @@ double sharedManager(const Ref<PNHTTPSessionManager>& manager, int count, int* f
 
 // The floor for any client whose answer arrives on the main queue: the same reused easy handle,
 // driven by a helper thread that hands each reply to the main queue while the caller runs the
-// main run loop, as it does for the manager.
-double helperThreadToMainQueue(int count, int* failures)
+// main run loop, as it does for the manager. With `queueHops`, the reply first passes through
+// that many hops over a global queue, as the manager's replies pass through the session's
+// delegate queue and the processing queue.
+double helperThreadToMainQueue(int count, int* failures, int queueHops = 0)
 {
     CURL* easy = curl_easy_init();
     std::string reply;
@@ -180,14 +185,20 @@ double helperThreadToMainQueue(int count, int* failures)
     int answered = 0; // main thread only
     double elapsed = 0;
     {
-        dv::bench::HelperThread helper([&] {
-            reply.clear();
-            bool ok = curl_easy_perform(easy) == CURLE_OK && !reply.empty();
+        std::function<void(bool, int)> forward = [&](bool ok, int hopsLeft) {
+            if (hopsLeft > 0) {
+                dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [&forward, ok, hopsLeft] { forward(ok, hopsLeft - 1); });
+                return;
+            }
             dispatch_async(dispatch_get_main_queue(), [&, ok] {
                 if (!ok)
                     ++*failures;
                 ++answered;
             });
+        };
+        dv::bench::HelperThread helper([&] {
+            reply.clear();
+            forward(curl_easy_perform(easy) == CURLE_OK && !reply.empty(), queueHops);
         });
         auto start = std::chrono::steady_clock::now();
         for (int i = 1; i <= count; ++i) {
@@ -234,13 +245,14 @@ void BM_FormPostSharedManager(benchmark::State& state)
     curlReusedHandle(50, &failures);
     bareSession(session, 50, &failures);
     helperThreadToMainQueue(50, &failures);
-    std::vector<double> managers, curl, sessions, helper;
+    std::vector<double> managers, curl, sessions, helper, helperHops;
     for (auto _ : state) {
         double m = sharedManager(manager, kRequests, &failures);
         state.PauseTiming();
         curl.push_back(curlReusedHandle(kRequests, &failures));
         sessions.push_back(bareSession(session, kRequests, &failures));
         helper.push_back(helperThreadToMainQueue(kRequests, &failures));
+        helperHops.push_back(helperThreadToMainQueue(kRequests, &failures, 2));
         state.ResumeTiming();
         managers.push_back(m);
         state.SetIterationTime(m);
@@ -250,6 +262,7 @@ void BM_FormPostSharedManager(benchmark::State& state)
     state.counters["ratio_vs_curl"] = medianRatio(managers, curl);
     state.counters["ratio_vs_bare_session"] = medianRatio(managers, sessions);
     state.counters["helper_thread_ratio_vs_curl"] = medianRatio(helper, curl);
+    state.counters["helper_thread_two_hops_ratio_vs_curl"] = medianRatio(helperHops, curl);
     state.counters["ratio_vs_helper_thread"] = medianRatio(managers, helper);
     state.counters["failures"] = failures;
     manager->invalidateSessionCancelingTasks(true);
