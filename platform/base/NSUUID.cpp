@@ -2,6 +2,7 @@
 
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSString.h"
+#include "platform/base/internal/Hex.h"
 
 #include <sys/random.h>
 
@@ -29,16 +30,6 @@ void fillRandom(std::uint8_t* bytes, std::size_t count)
     }
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 } // namespace
 
@@ -67,7 +58,7 @@ Ref<NSUUID> NSUUID::initWithUUIDString(const Ref<NSString>& string)
             ++i;
             continue;
         }
-        int high = hexDigit(text[i]), low = hexDigit(text[i + 1]);
+        int high = dv::internal::hexDigitValue(text[i]), low = dv::internal::hexDigitValue(text[i + 1]);
         if (high < 0 || low < 0)
             return nil;
         m_bytes[byte++] = static_cast<std::uint8_t>(high * 16 + low);

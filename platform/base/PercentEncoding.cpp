@@ -1,22 +1,8 @@
 // Percent encoding and decoding of NSString (declared in NSString.h).
 #include "platform/base/NSCharacterSet.h"
 #include "platform/base/NSString.h"
+#include "platform/base/internal/Hex.h"
 #include "platform/base/internal/TextCoding.h"
-
-namespace {
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 Ref<NSString> NSString::stringByAddingPercentEncodingWithAllowedCharacters(const Ref<NSCharacterSet>& allowed) const
 {
@@ -63,8 +49,8 @@ Ref<NSString> NSString::stringByRemovingPercentEncoding() const
         }
         if (i + 2 >= text.size())
             return nullptr;
-        int high = hexDigit(text[i + 1]);
-        int low = hexDigit(text[i + 2]);
+        int high = dv::internal::hexDigitValue(text[i + 1]);
+        int low = dv::internal::hexDigitValue(text[i + 2]);
         if (high < 0 || low < 0)
             return nullptr;
         out.push_back(static_cast<char>(high << 4 | low));

@@ -5,6 +5,7 @@
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
 #include "platform/base/internal/CollectionAccess.h"
+#include "platform/base/internal/Hex.h"
 #include "platform/base/internal/TextCoding.h"
 
 #include <charconv>
@@ -236,17 +237,6 @@ private:
         return makeDictionary(entries, m_mutableContainers);
     }
 
-    static int hexValue(char c)
-    {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    }
-
     std::optional<char32_t> parseHex4()
     {
         if (m_end - m_p < 4) {
@@ -255,7 +245,7 @@ private:
         }
         char32_t value = 0;
         for (int i = 0; i < 4; ++i) {
-            int digit = hexValue(m_p[i]);
+            int digit = hexDigitValue(m_p[i]);
             if (digit < 0) {
                 fail("Invalid hex escape sequence.");
                 return std::nullopt;

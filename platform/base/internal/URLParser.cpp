@@ -1,5 +1,6 @@
 #include "platform/base/internal/URLParser.h"
 
+#include "platform/base/internal/Hex.h"
 #include "platform/base/internal/Utf.h"
 
 #include <arpa/inet.h>
@@ -61,15 +62,6 @@ constexpr std::uint16_t kUserInfoChars = kUnreserved | kSubDelim | kColon;
 constexpr std::uint16_t kHostChars = kUnreserved | kSubDelim;
 
 bool isHex(char c) { return kTable[static_cast<unsigned char>(c)] & kHex; }
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return c - 'A' + 10;
-}
 
 // Every character in `mask`, or a well-formed %XX escape.
 bool validate(std::string_view text, std::uint16_t mask)
@@ -349,7 +341,7 @@ bool percentDecode(std::string_view text, std::string& out)
         }
         if (i + 2 >= text.size() || !isHex(text[i + 1]) || !isHex(text[i + 2]))
             return false;
-        out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+        out += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
         i += 2;
     }
     return isValidUtf8(out);

@@ -1,0 +1,18 @@
+// The value of one hexadecimal digit, for the readers of escapes and identifiers.
+#pragma once
+
+namespace dv::internal {
+
+// 0–15 for '0'–'9', 'a'–'f' and 'A'–'F'; -1 for anything else.
+constexpr int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace dv::internal
