@@ -12,6 +12,16 @@
 DV_DEFINE_CLASS(NSNotificationCenter)
 
 struct NSNotificationCenter::Registration {
+    Registration(const id& observingObject, const Ref<NSString>& observedName, const id& object)
+        : senderIdentity(object.get())
+        , sender(object)
+        , observerIdentity(observingObject.get())
+        , observer(observingObject)
+    {
+        if (observedName)
+            name = observedName->utf8();
+    }
+
     std::optional<std::string> name;          // nullopt: any name
     const NSObject* senderIdentity = nullptr; // null: any sender
     Weak<NSObject> sender;
@@ -55,13 +65,7 @@ void NSNotificationCenter::addObserver(const id& observer, SEL selector, const R
 {
     if (!observer || !selector)
         return;
-    auto r = std::make_shared<Registration>();
-    if (name)
-        r->name = name->utf8();
-    r->senderIdentity = object.get();
-    r->sender = object;
-    r->observerIdentity = observer.get();
-    r->observer = observer;
+    auto r = std::make_shared<Registration>(observer, name, object);
     r->selector = selector;
     add(std::move(r));
 }
@@ -70,13 +74,7 @@ void NSNotificationCenter::addHandler(const id& observer, Handler handler, const
 {
     if (!observer || !handler)
         return;
-    auto r = std::make_shared<Registration>();
-    if (name)
-        r->name = name->utf8();
-    r->senderIdentity = object.get();
-    r->sender = object;
-    r->observerIdentity = observer.get();
-    r->observer = observer;
+    auto r = std::make_shared<Registration>(observer, name, object);
     r->handler = std::move(handler);
     add(std::move(r));
 }
@@ -86,17 +84,12 @@ id NSNotificationCenter::addObserverForName(const Ref<NSString>& name, const id&
 {
     if (!block)
         return nil;
-    auto r = std::make_shared<Registration>();
-    if (name)
-        r->name = name->utf8();
-    r->senderIdentity = object.get();
-    r->sender = object;
-    r->token = alloc<NSObject>();
-    r->observerIdentity = r->token.get();
-    r->observer = r->token;
+    // The token stands for the observer: the registration lasts until the token is removed.
+    id token = alloc<NSObject>();
+    auto r = std::make_shared<Registration>(token, name, object);
+    r->token = token;
     r->block = std::move(block);
     r->queue = queue;
-    id token = r->token;
     add(std::move(r));
     return token;
 }
