@@ -71,6 +71,34 @@ Ref<NSString> PNHTTPSessionManager::resolvedURLString(const Ref<NSString>& URLSt
     return url ? url->absoluteString() : nil;
 }
 
+namespace {
+
+// The completion of a task made for a verb: the success or the failure block, each given the
+// task itself, which exists only once its factory has returned (the slot is filled after).
+PNURLSessionManager::CompletionHandler completionCalling(const std::shared_ptr<Weak<NSURLSessionDataTask>>& taskSlot,
+    PNHTTPSessionManager::SuccessBlock success, PNHTTPSessionManager::FailureBlock failure)
+{
+    return [taskSlot, success = std::move(success), failure = std::move(failure)](const Ref<NSURLResponse>&, const id& responseObject,
+               const Ref<NSError>& error) {
+        auto task = taskSlot->lock();
+        if (error) {
+            if (failure)
+                failure(task, error);
+        } else if (success) {
+            success(task, responseObject);
+        }
+    };
+}
+
+Ref<NSURLSessionDataTask> resumed(const Ref<NSURLSessionDataTask>& task)
+{
+    if (task)
+        task->resume();
+    return task;
+}
+
+} // namespace
+
 void PNHTTPSessionManager::failLater(FailureBlock failure, const Ref<NSError>& error)
 {
     if (!failure)
@@ -89,33 +117,12 @@ Ref<NSURLSessionDataTask> PNHTTPSessionManager::dataTaskWithHTTPMethod(const Ref
         return nil;
     }
 
-    // The handler needs its own task, which exists only once the factory has returned.
     auto taskSlot = std::make_shared<Weak<NSURLSessionDataTask>>();
     auto task = dataTaskWithRequest(request, std::move(uploadProgress), std::move(downloadProgress),
-        [taskSlot, success = std::move(success), failure = std::move(failure)](const Ref<NSURLResponse>&, const id& responseObject,
-            const Ref<NSError>& error) {
-            auto task = taskSlot->lock();
-            if (error) {
-                if (failure)
-                    failure(task, error);
-            } else if (success) {
-                success(task, responseObject);
-            }
-        });
+        completionCalling(taskSlot, std::move(success), std::move(failure)));
     *taskSlot = task;
     return task;
 }
-
-namespace {
-
-Ref<NSURLSessionDataTask> resumed(const Ref<NSURLSessionDataTask>& task)
-{
-    if (task)
-        task->resume();
-    return task;
-}
-
-} // namespace
 
 Ref<NSURLSessionDataTask> PNHTTPSessionManager::GET(const Ref<NSString>& URLString, const id& parameters, SuccessBlock success, FailureBlock failure)
 {
@@ -167,16 +174,7 @@ Ref<NSURLSessionDataTask> PNHTTPSessionManager::POST(const Ref<NSString>& URLStr
 
     auto taskSlot = std::make_shared<Weak<NSURLSessionDataTask>>();
     Ref<NSURLSessionDataTask> task = uploadTaskWithStreamedRequest(request, std::move(uploadProgress),
-        [taskSlot, success = std::move(success), failure = std::move(failure)](const Ref<NSURLResponse>&, const id& responseObject,
-            const Ref<NSError>& error) {
-            auto task = taskSlot->lock();
-            if (error) {
-                if (failure)
-                    failure(task, error);
-            } else if (success) {
-                success(task, responseObject);
-            }
-        });
+        completionCalling(taskSlot, std::move(success), std::move(failure)));
     *taskSlot = task;
     return resumed(task);
 }
