@@ -334,6 +334,23 @@ void CairoCanvas::paintImage(const std::uint32_t* argb, std::size_t width, std::
     cairo_surface_destroy(source);
 }
 
+namespace {
+
+// Paints `pattern` within the clip set since the caller's `cairo_save`, then restores the state,
+// puts back `path` (the path before painting) and lets go of both.
+void paintGradient(cairo_t* cr, cairo_pattern_t* pattern, cairo_path_t* path, CGFloat alpha)
+{
+    cairo_set_source(cr, pattern);
+    cairo_paint_with_alpha(cr, alpha);
+    cairo_restore(cr);
+    cairo_new_path(cr);
+    cairo_append_path(cr, path);
+    cairo_path_destroy(path);
+    cairo_pattern_destroy(pattern);
+}
+
+} // namespace
+
 void CairoCanvas::paintLinearGradient(const CGGradient& gradient, CGPoint s, CGPoint e, std::uint32_t options, CGFloat alpha)
 {
     cairo_t* cr = m_impl->cr;
@@ -358,13 +375,7 @@ void CairoCanvas::paintLinearGradient(const CGGradient& gradient, CGPoint s, CGP
         cairo_restore(cr);
         cairo_clip(cr);
     }
-    cairo_set_source(cr, pattern);
-    cairo_paint_with_alpha(cr, alpha);
-    cairo_restore(cr);
-    cairo_new_path(cr);
-    cairo_append_path(cr, path);
-    cairo_path_destroy(path);
-    cairo_pattern_destroy(pattern);
+    paintGradient(cr, pattern, path, alpha);
 }
 
 void CairoCanvas::paintRadialGradient(const CGGradient& gradient, CGPoint c0, CGFloat r0, CGPoint c1, CGFloat r1, std::uint32_t options,
@@ -394,13 +405,7 @@ void CairoCanvas::paintRadialGradient(const CGGradient& gradient, CGPoint c0, CG
         }
         cairo_clip(cr);
     }
-    cairo_set_source(cr, pattern);
-    cairo_paint_with_alpha(cr, alpha);
-    cairo_restore(cr);
-    cairo_new_path(cr);
-    cairo_append_path(cr, path);
-    cairo_path_destroy(path);
-    cairo_pattern_destroy(pattern);
+    paintGradient(cr, pattern, path, alpha);
 }
 
 } // namespace dv::internal
