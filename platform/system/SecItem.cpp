@@ -153,33 +153,35 @@ Status readString(const id& value, std::optional<std::string>& out)
 
 std::vector<std::uint8_t> bytesOf(const std::string& s) { return { s.begin(), s.end() }; }
 
+// The attributes that are plain strings, and where a filter keeps each.
+struct StringAttribute {
+    const Ref<NSString>* key;
+    std::optional<std::string> Filter::*field;
+};
+
+constexpr StringAttribute kStringAttributes[] = {
+    { &kSecAttrAccessGroup, &Filter::accessGroup },
+    { &kSecAttrAccount, &Filter::account },
+    { &kSecAttrService, &Filter::service },
+    { &kSecAttrServer, &Filter::server },
+    { &kSecAttrProtocol, &Filter::protocol },
+    { &kSecAttrAuthenticationType, &Filter::authenticationType },
+    { &kSecAttrPath, &Filter::path },
+    { &kSecAttrSecurityDomain, &Filter::securityDomain },
+    { &kSecAttrLabel, &Filter::label },
+    { &kSecAttrComment, &Filter::comment },
+    { &kSecAttrDescription, &Filter::description },
+};
+
 // One attribute of a query, an added item or a change. Unknown keys are ignored, as the platform
 // ignores keys it does not know for a class.
 Status readAttribute(const Ref<NSString>& key, const id& value, Filter& f, Use use)
 {
     const std::string& k = key->utf8();
-    if (k == kSecAttrAccessGroup->utf8())
-        return readString(value, f.accessGroup);
-    if (k == kSecAttrAccount->utf8())
-        return readString(value, f.account);
-    if (k == kSecAttrService->utf8())
-        return readString(value, f.service);
-    if (k == kSecAttrServer->utf8())
-        return readString(value, f.server);
-    if (k == kSecAttrProtocol->utf8())
-        return readString(value, f.protocol);
-    if (k == kSecAttrAuthenticationType->utf8())
-        return readString(value, f.authenticationType);
-    if (k == kSecAttrPath->utf8())
-        return readString(value, f.path);
-    if (k == kSecAttrSecurityDomain->utf8())
-        return readString(value, f.securityDomain);
-    if (k == kSecAttrLabel->utf8())
-        return readString(value, f.label);
-    if (k == kSecAttrComment->utf8())
-        return readString(value, f.comment);
-    if (k == kSecAttrDescription->utf8())
-        return readString(value, f.description);
+    for (const auto& attribute : kStringAttributes) {
+        if (k == (*attribute.key)->utf8())
+            return readString(value, f.*attribute.field);
+    }
     if (k == kSecAttrPort->utf8()) {
         auto number = dv::as<NSNumber>(value);
         if (!number)
