@@ -39,6 +39,18 @@ Ref<NSArray> arrayResult(const id& result)
     return NSArray::array();
 }
 
+// Every item `query` matches: an empty list when there is none, nil when the keychain fails.
+Ref<NSArray> allMatching(const Ref<NSDictionary>& query)
+{
+    id result;
+    OSStatus status = SecItemCopyMatching(query, &result);
+    if (status == errSecItemNotFound)
+        return NSArray::array();
+    if (status != errSecSuccess)
+        return nil;
+    return arrayResult(result);
+}
+
 Ref<NSMutableDictionary> classQuery(KeychainStoreItemClass itemClass, bool withData)
 {
     auto query = NSMutableDictionary::dictionary();
@@ -60,13 +72,7 @@ Ref<NSArray> KeychainStore::items() const
     query->setObjectForKey(kSecMatchLimitAll, kSecMatchLimit);
     query->setObjectForKey(yes(), kSecReturnAttributes);
     query->setObjectForKey(yes(), kSecReturnData);
-    id result;
-    OSStatus status = SecItemCopyMatching(query, &result);
-    if (status == errSecItemNotFound)
-        return NSArray::array();
-    if (status != errSecSuccess)
-        return nil;
-    return arrayResult(result);
+    return allMatching(query);
 }
 
 Ref<NSArray> KeychainStore::prettify(const id& itemClass, const Ref<NSArray>& items)
@@ -128,28 +134,20 @@ Ref<NSArray> KeychainStore::allKeys() const
 Ref<NSArray> KeychainStore::allItemsWithItemClass(KeychainStoreItemClass itemClass)
 {
     auto query = classQuery(itemClass, true);
-    id result;
-    OSStatus status = SecItemCopyMatching(query, &result);
-    if (status == errSecItemNotFound)
-        return NSArray::array();
-    if (status != errSecSuccess)
-        return nil;
-    return prettify(query->objectForKey(kSecClass), arrayResult(result));
+    auto items = allMatching(query);
+    return items ? prettify(query->objectForKey(kSecClass), items) : nil;
 }
 
 Ref<NSArray> KeychainStore::allKeysWithItemClass(KeychainStoreItemClass itemClass)
 {
     auto query = classQuery(itemClass, false);
-    id result;
-    OSStatus status = SecItemCopyMatching(query, &result);
-    if (status == errSecItemNotFound)
-        return NSArray::array();
-    if (status != errSecSuccess)
+    auto items = allMatching(query);
+    if (!items)
         return nil;
     const bool internet = itemClass == KeychainStoreItemClassInternetPassword;
     auto where = internet ? "server"_ns : "service"_ns;
     auto keys = NSMutableArray::array();
-    auto prettified = prettify(query->objectForKey(kSecClass), arrayResult(result));
+    auto prettified = prettify(query->objectForKey(kSecClass), items);
     for (const id& element : prettified->items()) {
         auto item = dv::as<NSDictionary>(element);
         id place = item->objectForKey(where);
