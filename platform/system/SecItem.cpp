@@ -446,6 +446,16 @@ Status findMatches(KeychainDatabase& db, const Options& o, const Filter& f, std:
     return {};
 }
 
+// The options and the filter of an add or a search (both name a class; neither returns refs).
+Status readItemRequest(const Ref<NSDictionary>& dictionary, Use use, Options& o, Filter& f)
+{
+    if (Status s = readOptions(dictionary, o, true); !s)
+        return s;
+    if (o.returnRef)
+        return { errSecUnimplemented };
+    return readFilter(dictionary, f, use);
+}
+
 } // namespace
 
 OSStatus SecItemAdd(const Ref<NSDictionary>& attributes, id* result)
@@ -453,12 +463,8 @@ OSStatus SecItemAdd(const Ref<NSDictionary>& attributes, id* result)
     if (result)
         *result = nil;
     Options o;
-    if (Status s = readOptions(attributes, o, true); !s)
-        return s.code;
-    if (o.returnRef)
-        return errSecUnimplemented;
     Filter f;
-    if (Status s = readFilter(attributes, f, Use::Add); !s)
+    if (Status s = readItemRequest(attributes, Use::Add, o, f); !s)
         return s.code;
     if (dv::KeychainSettings::accessGroups().empty())
         return errSecMissingEntitlement;
@@ -504,12 +510,8 @@ OSStatus SecItemCopyMatching(const Ref<NSDictionary>& query, id* result)
     if (result)
         *result = nil;
     Options o;
-    if (Status s = readOptions(query, o, true); !s)
-        return s.code;
-    if (o.returnRef)
-        return errSecUnimplemented;
     Filter f;
-    if (Status s = readFilter(query, f, Use::Query); !s)
+    if (Status s = readItemRequest(query, Use::Query, o, f); !s)
         return s.code;
 
     OSStatus status;
