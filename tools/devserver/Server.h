@@ -84,14 +84,14 @@
 namespace dv::devserver {
 
 struct Options {
-    std::string dataFolder;          // empty: defaultDataFolder()
+    std::string dataFolder {};       // empty: defaultDataFolder()
     std::string host = "127.0.0.1";
     int port = 0;                    // 0: any free port
     std::size_t maxRequestBytes = 8 * 1024 * 1024;
     std::size_t maxImageBytes = 2 * 1024 * 1024;
     std::size_t threads = 16;        // requests served at once (a delayed request holds one)
     bool logRequests = false;        // one line per request on standard error
-    std::function<std::int64_t()> now; // Unix seconds for upload and login times; the system clock when empty
+    std::function<std::int64_t()> now {}; // Unix seconds for upload and login times; the system clock when empty
 };
 
 class Server {
