@@ -156,9 +156,11 @@ void DevServerTest::TearDown()
 
 void DevServerTest::restart()
 {
+    // The same port again, so that addresses handed out before the restart stay good.
+    int port = server->port();
     server.reset();
     std::string error;
-    server = Server::start({ .dataFolder = folder.path() + "/server" }, error);
+    server = Server::start({ .dataFolder = folder.path() + "/server", .port = port }, error);
     ASSERT_TRUE(server) << error;
 }
 

@@ -57,6 +57,7 @@ class DevServerTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // Stops the server and starts it again on the same port and data.
     void restart();
 
     std::string url(const std::string& path) const { return server->baseURL() + path; }

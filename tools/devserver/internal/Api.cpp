@@ -337,7 +337,7 @@ Reply Api::saveCode(const ApiRequest& request)
         return refuse(S, "图片太大，请压缩后再上传");
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(request.code->content.data());
     std::string imageType = imageTypeOf({ bytes, request.code->content.size() });
-    if (imageType.empty())
+    if (imageType.empty() || !m_pictures.decodes({ bytes, request.code->content.size() }))
         return refuse(S, "二维码图片格式不正确");
 
     NewCode code;

@@ -172,6 +172,13 @@ std::optional<Picture> Pictures::qrCode(const std::string& text)
     return picture;
 }
 
+bool Pictures::decodes(std::span<const std::uint8_t> bytes)
+{
+    std::lock_guard lock(m_drawMutex);
+    auto image = UIImage::imageWithData(NSData::dataWithBytes(bytes.data(), bytes.size()));
+    return image && image->CGImage();
+}
+
 std::string imageTypeOf(std::span<const std::uint8_t> bytes)
 {
     auto startsWith = [&](std::initializer_list<std::uint8_t> magic, std::size_t offset = 0) {

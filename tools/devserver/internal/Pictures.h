@@ -32,6 +32,9 @@ public:
     // text cannot be encoded.
     std::optional<Picture> qrCode(const std::string& text);
 
+    // Whether the bytes are a picture the platform can decode (not merely the right first bytes).
+    bool decodes(std::span<const std::uint8_t> bytes);
+
     // Module size and quiet zone of the QR pictures, for readers of them.
     static constexpr int kModulePixels = 8;
     static constexpr int kQuietModules = 4;
