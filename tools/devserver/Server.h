@@ -10,10 +10,10 @@
 //
 // The server runs on its own threads; every member may be called from any thread.
 //
-// Paths (under /DV/; POST with form fields, GET with a query works as well; `base` below is
-// "http://HOST:PORT/DV/" as the client addressed the server). Every JSON reply is an object
-// {status, msg, info}; a refusal has `status` 0 (in the path's type), a `msg` for the user and
-// `info` null. Record fields are strings unless marked (n) for a JSON number.
+// Paths (under /DV/; POST with form fields, at most 8 KB of them (413 past it); GET with a query
+// works as well; `base` is "http://HOST:PORT/DV/" as the client addressed the server). Every JSON
+// reply is an object {status, msg, info}; a refusal has `status` 0 (in the path's type), a `msg`
+// for the user and `info` null. Record fields are strings unless marked (n) for a JSON number.
 //
 //   client/login.do            clientId
 //       status n; token (top level, one per clientId, kept across logins); info {clientId, loginTime}
