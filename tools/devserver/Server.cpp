@@ -86,15 +86,17 @@ ApiRequest Server::Impl::toApiRequest(const httplib::Request& req) const
 bool Server::Impl::delay(double seconds)
 {
     std::unique_lock lock(mutex);
-    auto until = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
-    return !wake.wait_until(lock, until, [this] { return stopping; });
+    auto length = std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+    return !wake.wait_for(lock, length, [this] { return stopping; });
 }
 
 void Server::Impl::serve(const httplib::Request& req, httplib::Response& res)
 {
     ApiRequest request = toApiRequest(req);
     std::optional<Fault> fault = faults.take(request.path);
-    if (fault && (fault->kind == FaultKind::CloseConnection || (fault->kind == FaultKind::Delay && !delay(fault->delaySeconds)))) {
+    bool closing = fault
+        && (fault->kind == FaultKind::CloseConnection || (fault->kind == FaultKind::Delay && !delay(fault->delaySeconds)));
+    if (closing) {
         // End this connection before a byte of the reply is written: the client sees the
         // connection close with nothing received. The library's write then fails quietly.
         testing::shutdownConnections(port, req.remote_port);
@@ -142,7 +144,8 @@ void Server::Impl::control(const httplib::Request& req, httplib::Response& res)
         return;
     }
     faults.set(path, *fault);
-    answerJson(res, 200, Json { { "ok", true }, { "path", normalizeFaultPath(path) }, { "fault", formatFault(*fault) } });
+    answerJson(res, 200,
+        Json { { "ok", true }, { "path", normalizeFaultPath(path) }, { "fault", formatFault(*fault) } });
 }
 
 Server::Server(std::unique_ptr<Impl> impl)
@@ -195,7 +198,11 @@ std::unique_ptr<Server> Server::start(Options options, std::string& error)
         });
     }
 
-    int port = options.port == 0 ? http.bind_to_any_port(options.host) : (http.bind_to_port(options.host, options.port) ? options.port : -1);
+    int port = -1;
+    if (options.port == 0)
+        port = http.bind_to_any_port(options.host);
+    else if (http.bind_to_port(options.host, options.port))
+        port = options.port;
     if (port <= 0) {
         error = "cannot listen on " + options.host + ":" + std::to_string(options.port);
         return nullptr;
