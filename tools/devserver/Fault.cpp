@@ -57,14 +57,16 @@ std::optional<Fault> parseFault(std::string_view spec, std::string* error)
         fault.kind = FaultKind::HttpError;
         if (hasArgument && (!parseInt(argument, fault.httpStatus) || fault.httpStatus < 400 || fault.httpStatus > 599))
             return fail(error, "http takes a status from 400 to 599");
-    } else if (name == "html" || name == "malformed" || name == "array" || name == "null" || name == "close") {
+    } else if (name == "html" || name == "malformed" || name == "array" || name == "null" || name == "close"
+        || name == "cut") {
         if (hasArgument)
             return fail(error, std::string(name) + " takes no argument");
         fault.kind = name == "html"        ? FaultKind::Html
                    : name == "malformed"   ? FaultKind::MalformedJson
                    : name == "array"       ? FaultKind::JsonArray
                    : name == "null"        ? FaultKind::JsonNull
-                                           : FaultKind::CloseConnection;
+                   : name == "close"       ? FaultKind::CloseConnection
+                                           : FaultKind::CutConnection;
     } else if (name == "wrongtypes") {
         fault.kind = FaultKind::WrongTypes;
         if (hasArgument && argument != "status")
@@ -103,6 +105,7 @@ std::string formatFault(const Fault& fault)
     case FaultKind::WrongTypes: text = fault.wrongStatus ? "wrongtypes:status" : "wrongtypes"; break;
     case FaultKind::Refusal: text = "status:" + std::to_string(fault.status) + ":" + fault.message; break;
     case FaultKind::CloseConnection: text = "close"; break;
+    case FaultKind::CutConnection: text = "cut"; break;
     }
     if (fault.times > 0)
         text += "*" + std::to_string(fault.times);

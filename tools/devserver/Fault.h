@@ -15,7 +15,12 @@
 //   wrongtypes[:status]   the reply with its fields of the wrong type (see FaultReplies.h); ":status"
 //                         changes `status` as well, otherwise it stays as it was
 //   status[:CODE[:MSG]]   a refusal: `status` CODE (default 0) and `msg` MSG
-//   close                 the connection is closed before anything is written
+//   close                 the connection is closed before anything is written. A client that sent the
+//                         request on a kept-alive connection may retry it once on a new connection
+//                         (libcurl does), so a counted close may be used up by the retry: give it
+//                         one more use, or use `cut`
+//   cut                   the status line, the headers and half the body, then the connection closes
+//                         (never retried: part of a reply has arrived)
 // Any spec may end in "*N" to last N requests ("close*1"). A port that does not listen at all is not
 // a fault of a running server: see Server::unusedPort().
 #pragma once
@@ -39,6 +44,7 @@ enum class FaultKind {
     WrongTypes,
     Refusal,
     CloseConnection,
+    CutConnection,
 };
 
 struct Fault {

@@ -115,6 +115,17 @@ void Server::Impl::serve(const httplib::Request& req, httplib::Response& res)
     if (reply.json)
         reply.body = serialise(*reply.json);
     res.status = reply.httpStatus;
+    if (fault && fault->kind == FaultKind::CutConnection) {
+        // Promise the whole body, send half of it, and give up: the library then closes.
+        auto body = std::make_shared<std::string>(std::move(reply.body));
+        res.set_content_provider(body->size(), reply.contentType.c_str(), [body](size_t offset, size_t, httplib::DataSink& sink) {
+            if (offset != 0 || body->size() < 2)
+                return false;
+            sink.write(body->data(), body->size() / 2);
+            return true;
+        });
+        return;
+    }
     res.set_content(std::move(reply.body), reply.contentType.c_str());
 }
 

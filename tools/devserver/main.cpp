@@ -23,7 +23,8 @@ int usage(const char* message)
     std::fprintf(stderr,
         "usage: dovrelta-devserver [--host ADDRESS] [--port N] [--data DIR] [--fault PATH=SPEC]... [--verbose]\n"
         "  --port 0 picks a free port; --data defaults to $DOVRELTA_HOME/server\n"
-        "  SPEC: delay[:S] http[:CODE] html malformed array null wrongtypes[:status] status[:CODE[:MSG]] close, optionally *N\n");
+        "  SPEC: delay[:S] http[:CODE] html malformed array null wrongtypes[:status] status[:CODE[:MSG]] close cut,\n"
+        "        optionally *N\n");
     return 2;
 }
 

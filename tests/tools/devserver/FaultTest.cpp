@@ -169,6 +169,31 @@ TEST_F(FaultTest, CloseEndsTheConnectionWithNothingWritten)
     EXPECT_EQ(post("client/login.do", { { "clientId", "abc" } })["status"], 1);
 }
 
+TEST_F(FaultTest, CutEndsTheReplyHalfWayEvenOnAReusedConnection)
+{
+    server->setFault("home/artifactIndex.do", *parseFault("cut*1"));
+    // One handle, so that the second request goes out on the first one's kept-alive connection,
+    // where a client would retry a connection closed before any reply.
+    CURL* curl = curl_easy_init();
+    std::string body;
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, 20000L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* target) {
+        static_cast<std::string*>(target)->append(data, size * count);
+        return size * count;
+    });
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, "clientId=abc");
+    curl_easy_setopt(curl, CURLOPT_URL, url("client/login.do").c_str());
+    EXPECT_EQ(curl_easy_perform(curl), CURLE_OK);
+    body.clear();
+    curl_easy_setopt(curl, CURLOPT_URL, url("home/artifactIndex.do").c_str());
+    EXPECT_EQ(curl_easy_perform(curl), CURLE_PARTIAL_FILE);
+    EXPECT_TRUE(body.starts_with("{\"status\":\"1\"")) << body;
+    curl_easy_cleanup(curl);
+    EXPECT_EQ(post("home/artifactIndex.do")["status"], "1") << "the one use is spent";
+}
+
 TEST_F(FaultTest, DelayOutlastsTheClientAndThenAnswers)
 {
     server->setFault("home/index.do", Fault::delay(30));
@@ -215,7 +240,7 @@ TEST_F(FaultTest, ASecondServerCannotTakeATakenPort)
 TEST(FaultSpec, EverySpecReadsBackAsWritten)
 {
     for (const char* spec : { "delay:12", "delay:0.5*3", "http:500", "http:404", "html", "malformed", "array", "null", "wrongtypes",
-             "wrongtypes:status", "status:0:服务器繁忙", "status:-1:登录失效*1", "close", "close*2" }) {
+             "wrongtypes:status", "status:0:服务器繁忙", "status:-1:登录失效*1", "close", "close*2", "cut*1" }) {
         auto fault = parseFault(spec);
         ASSERT_TRUE(fault) << spec;
         EXPECT_EQ(formatFault(*fault), spec);

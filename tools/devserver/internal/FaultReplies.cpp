@@ -99,6 +99,7 @@ void applyFault(const Fault& fault, Reply& reply)
     switch (fault.kind) {
     case FaultKind::Delay:
     case FaultKind::CloseConnection:
+    case FaultKind::CutConnection:
         return;
     case FaultKind::HttpError:
         reply = Reply::page(errorPage(fault.httpStatus), fault.httpStatus);

@@ -1,5 +1,5 @@
-// How a fault reshapes a reply (delay and closed connections are the transport's business and
-// are handled by the server before the reply exists).
+// How a fault reshapes a reply (delays and closed or cut connections are the transport's business
+// and are handled by the server).
 //
 // wrongtypes keeps the reply's shape but gives every field the wrong JSON type: a string becomes
 // an array holding it, a number an object {"value": n}, true/false the string "yes"/"no", null an
