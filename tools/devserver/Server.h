@@ -28,7 +28,8 @@
 //   qrcode/listCode.do         type ("11" public, "2" personal, "3" group), page (from 0; default 0)
 //       status n; info {pageSize "10", totalCount n, listItems: [code]}; a page past the end is empty
 //       code = {qrcodeId, qrcodeImg (URL of a PNG QR code of the account, or of the uploaded
-//               picture), title, account, nickName, descriptions, areaId n, areaName, equipId,
+//               picture), title, account, nickName, descriptions, areaId n, areaName, equipId (a
+//               digest of the uploader's clientId, never the clientId itself),
 //               type, status n, addTime "yyyy-MM-dd HH:mm:ss", position (place in its list, from 0)}
 //       Codes are listed newest first; seeded: 23 group, 30 personal, 17 public.
 //   qrcode/getDetail.do        id, position

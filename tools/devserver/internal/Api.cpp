@@ -1,5 +1,6 @@
 #include "tools/devserver/internal/Api.h"
 
+#include "platform/base/Digest.h"
 #include "tools/devserver/internal/Prospects.h"
 #include "tools/devserver/internal/SeedData.h"
 #include "tools/devserver/internal/WebPages.h"
@@ -123,6 +124,13 @@ Json phoneJson(const GeneratedPhone& phone, std::int64_t cityId, std::int64_t pr
     return json;
 }
 
+// What other clients see of an uploader's device: a digest, never the identifier itself, which
+// is all it takes to log in as that device.
+std::string publicEquipId(const std::string& equipId)
+{
+    return dv::sha1Hex("equip:" + equipId).substr(0, 16);
+}
+
 // The last path component's leading number: "pic/qrcode/12-3.jpg" -> 12.
 std::optional<std::int64_t> pictureId(const std::string& path)
 {
@@ -236,7 +244,7 @@ Json Api::codeJson(const CodeRecord& code, const std::string& base) const
     json["descriptions"] = code.descriptions;
     json["areaId"] = code.areaId;
     json["areaName"] = code.areaName;
-    json["equipId"] = code.equipId;
+    json["equipId"] = publicEquipId(code.equipId);
     json["type"] = code.type;
     json["status"] = code.status;
     json["addTime"] = code.addTime;

@@ -92,6 +92,10 @@ void addCodes(std::vector<CodeSeed>& out, std::string_view type, const auto& tit
         code.nickName = std::string(kNickNames[random.below(kNickNames.size())]);
         code.descriptions = std::string(intros[random.below(intros.size())]);
         code.areaId = allCities[random.below(allCities.size())].code;
+        // Titles that open with a city name ("杭州宝妈育儿交流群") are placed in that city.
+        for (const auto& city : allCities)
+            if (city.name.size() > 6 && code.title.starts_with(city.name.substr(0, 6)))
+                code.areaId = city.code;
         code.equipId = "seed-" + std::to_string(seed) + "-" + std::to_string(i);
         clock -= 1800 + static_cast<std::int64_t>(random.below(5400));
         code.addTime = formatChinaTime(clock);

@@ -89,12 +89,16 @@ std::string newToken()
     return token;
 }
 
-// A region's name as the code's row shows it: the province and city names joined.
-std::string areaNameOf(const DistrictRecord& district)
+// A region's name as the code's row shows it: the province and city names joined, once for the
+// four municipalities whose city bears the province's name ("北京市", not "北京市北京市").
+std::string areaNameOf(const std::string& namePath)
 {
-    std::string name = district.namePath;
-    std::erase(name, ',');
-    return name;
+    auto comma = namePath.find(',');
+    if (comma == std::string::npos)
+        return namePath;
+    std::string province = namePath.substr(0, comma);
+    std::string city = namePath.substr(comma + 1);
+    return province == city ? city : province + city;
 }
 
 // Pages outside [0, total) are empty; the offset is computed only for pages that can hold rows,
@@ -227,8 +231,7 @@ bool Store::createAndSeed(std::string& error)
         for (const auto& code : codeSeeds()) {
             region.reset();
             region.bind(1, std::int64_t { code.areaId });
-            std::string areaName = region.step() == Step::Row ? region.text(0) : std::string();
-            std::erase(areaName, ',');
+            std::string areaName = region.step() == Step::Row ? areaNameOf(region.text(0)) : std::string();
             insert.reset();
             insert.bind(1, code.type);
             insert.bind(2, code.title);
@@ -467,11 +470,8 @@ Store::SaveResult Store::saveCode(const NewCode& code)
     {
         auto region = m_db->prepare("SELECT name_path FROM districts WHERE id = ?1");
         region.bind(1, code.areaId);
-        if (region.step() == Step::Row) {
-            DistrictRecord district;
-            district.namePath = region.text(0);
-            areaName = areaNameOf(district);
-        }
+        if (region.step() == Step::Row)
+            areaName = areaNameOf(region.text(0));
     }
     if (!m_db->begin())
         return { Outcome::Failed };
