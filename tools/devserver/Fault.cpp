@@ -33,20 +33,20 @@ std::optional<Fault> fail(std::string* error, std::string reason)
 
 } // namespace
 
-std::optional<Fault> parseFault(std::string_view spec, std::string* error)
+std::optional<Fault> parseFault(std::string_view text, std::string* error)
 {
     Fault fault;
     // A trailing "*N" limits the fault to N requests.
-    if (auto star = spec.rfind('*'); star != std::string_view::npos) {
+    if (auto star = text.rfind('*'); star != std::string_view::npos) {
         int times = 0;
-        if (!parseInt(spec.substr(star + 1), times) || times <= 0)
+        if (!parseInt(text.substr(star + 1), times) || times <= 0)
             return fail(error, "the count after '*' must be a positive number");
         fault.times = times;
-        spec = spec.substr(0, star);
+        text = text.substr(0, star);
     }
-    auto colon = spec.find(':');
-    std::string_view name = spec.substr(0, colon);
-    std::string_view argument = colon == std::string_view::npos ? std::string_view {} : spec.substr(colon + 1);
+    auto colon = text.find(':');
+    std::string_view name = text.substr(0, colon);
+    std::string_view argument = colon == std::string_view::npos ? std::string_view {} : text.substr(colon + 1);
     bool hasArgument = colon != std::string_view::npos;
 
     if (name == "delay") {

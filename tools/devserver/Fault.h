@@ -5,7 +5,7 @@
 // starts with "pic/" and "*" every path. An exact path wins over a prefix, a longer prefix over a
 // shorter one. A fault lasts until it is cleared, or for `times` requests when that is positive.
 //
-// The text form is used by the command line (--fault PATH=SPEC) and the control endpoint:
+// The text form is used by the command line (--fault PATH=FAULT) and the control endpoint:
 //   delay[:SECONDS]       wait SECONDS (default 12, past the client's 10-second time-out), then answer normally
 //   http[:CODE]           HTTP status CODE (default 500) with an HTML error page
 //   html                  status 200, text/html page instead of JSON
@@ -21,7 +21,7 @@
 //                         one more use, or use `cut`
 //   cut                   the status line, the headers and half the body, then the connection closes
 //                         (never retried: part of a reply has arrived)
-// Any spec may end in "*N" to last N requests ("close*1"). A port that does not listen at all is not
+// Any fault may end in "*N" to last N requests ("close*1"). A port that does not listen at all is not
 // a fault of a running server: see Server::unusedPort().
 #pragma once
 
@@ -65,9 +65,9 @@ struct Fault {
     static Fault of(FaultKind kind) { return { .kind = kind }; }
 };
 
-// nullopt (and a reason in `error`) for a spec that does not parse.
-std::optional<Fault> parseFault(std::string_view spec, std::string* error = nullptr);
-// The spec text of a fault; parseFault(formatFault(f)) gives f back.
+// nullopt (and a reason in `error`) for a text that does not parse.
+std::optional<Fault> parseFault(std::string_view text, std::string* error = nullptr);
+// The text form of a fault; parseFault(formatFault(f)) gives f back.
 std::string formatFault(const Fault& fault);
 // "home/index.do" from "/DV/home/index.do", "/home/index.do" or "home/index.do".
 std::string normalizeFaultPath(std::string_view path);

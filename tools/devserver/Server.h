@@ -68,8 +68,8 @@
 //                              the application may use for its fixed "图片" tile)
 //
 // Control (outside /DV/, never faulted):
-//   GET  /_control/faults                      {"faults": [{"path": P, "fault": SPEC}]}
-//   POST /_control/fault   path=P&fault=SPEC   sets a fault (syntax in Fault.h); 400 when bad
+//   GET  /_control/faults                      {"faults": [{"path": P, "fault": FAULT}]}
+//   POST /_control/fault   path=P&fault=FAULT  sets a fault (syntax in Fault.h); 400 when bad
 //   POST /_control/clear   [path=P]            clears one path's fault, or all
 #pragma once
 

@@ -1,6 +1,6 @@
 // dovrelta-devserver: the local application server as a program.
 //
-//   dovrelta-devserver [--host 127.0.0.1] [--port 8092] [--data DIR] [--fault PATH=SPEC]... [--verbose]
+//   dovrelta-devserver [--host 127.0.0.1] [--port 8092] [--data DIR] [--fault PATH=FAULT]... [--verbose]
 //
 // --port 0 picks a free port. The first line on standard output names the base URL, so that a
 // script can read the port back. The server runs until SIGINT or SIGTERM.
@@ -21,9 +21,9 @@ int usage(const char* message)
     if (message)
         std::fprintf(stderr, "dovrelta-devserver: %s\n", message);
     std::fprintf(stderr,
-        "usage: dovrelta-devserver [--host ADDRESS] [--port N] [--data DIR] [--fault PATH=SPEC]... [--verbose]\n"
+        "usage: dovrelta-devserver [--host ADDRESS] [--port N] [--data DIR] [--fault PATH=FAULT]... [--verbose]\n"
         "  --port 0 picks a free port; --data defaults to $DOVRELTA_HOME/server\n"
-        "  SPEC: delay[:S] http[:CODE] html malformed array null wrongtypes[:status] status[:CODE[:MSG]] close cut,\n"
+        "  FAULT: delay[:S] http[:CODE] html malformed array null wrongtypes[:status] status[:CODE[:MSG]] close cut,\n"
         "        optionally *N\n");
     return 2;
 }
@@ -69,15 +69,15 @@ int main(int argc, char** argv)
             options.dataFolder = text;
         } else if (argument == "--fault") {
             const char* text = value();
-            std::string spec = text ? text : "";
-            auto equals = spec.find('=');
+            std::string pathAndFault = text ? text : "";
+            auto equals = pathAndFault.find('=');
             if (equals == std::string::npos || equals == 0)
-                return usage("--fault takes PATH=SPEC");
+                return usage("--fault takes PATH=FAULT");
             std::string error;
-            auto fault = dv::devserver::parseFault(std::string_view(spec).substr(equals + 1), &error);
+            auto fault = dv::devserver::parseFault(std::string_view(pathAndFault).substr(equals + 1), &error);
             if (!fault)
-                return usage(("--fault " + spec + ": " + error).c_str());
-            faults.emplace_back(spec.substr(0, equals), *fault);
+                return usage(("--fault " + pathAndFault + ": " + error).c_str());
+            faults.emplace_back(pathAndFault.substr(0, equals), *fault);
         } else {
             return usage(("unknown argument " + argument).c_str());
         }

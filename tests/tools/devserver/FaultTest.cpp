@@ -237,13 +237,13 @@ TEST_F(FaultTest, ASecondServerCannotTakeATakenPort)
     EXPECT_EQ(post("home/index.do")["status"], 1);
 }
 
-TEST(FaultSpec, EverySpecReadsBackAsWritten)
+TEST(FaultText, EveryFaultReadsBackAsWritten)
 {
-    for (const char* spec : { "delay:12", "delay:0.5*3", "http:500", "http:404", "html", "malformed", "array", "null", "wrongtypes",
+    for (const char* text : { "delay:12", "delay:0.5*3", "http:500", "http:404", "html", "malformed", "array", "null", "wrongtypes",
              "wrongtypes:status", "status:0:服务器繁忙", "status:-1:登录失效*1", "close", "close*2", "cut*1" }) {
-        auto fault = parseFault(spec);
-        ASSERT_TRUE(fault) << spec;
-        EXPECT_EQ(formatFault(*fault), spec);
+        auto fault = parseFault(text);
+        ASSERT_TRUE(fault) << text;
+        EXPECT_EQ(formatFault(*fault), text);
     }
     auto defaults = parseFault("delay");
     ASSERT_TRUE(defaults);
@@ -261,7 +261,7 @@ TEST(FaultSpec, EverySpecReadsBackAsWritten)
     EXPECT_EQ(normalizeFaultPath("pic/*"), "pic/*");
 }
 
-TEST(FaultSpec, WrongTypesLeaveNoFieldWithItsType)
+TEST(FaultText, WrongTypesLeaveNoFieldWithItsType)
 {
     internal::Json reply = internal::Json::parse(R"({"status":"1","msg":"","token":"abc",
         "info":{"flag":true,"none":null,"record":{"a":1},"list":[{"b":"x"},3]}})");
