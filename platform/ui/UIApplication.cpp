@@ -1,4 +1,4 @@
-#include "platform/system/UIApplication.h"
+#include "platform/ui/UIApplication.h"
 
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
@@ -11,9 +11,7 @@
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/dispatch/NSRunLoop.h"
-#include "platform/system/Security.h"
-#include "platform/system/SystemPaths.h"
-#include "platform/system/internal/FileOps.h"
+#include "platform/system/DeviceToken.h"
 
 #include <atomic>
 #include <cfloat>
@@ -40,7 +38,6 @@ namespace {
 std::mutex s_sharedMutex;
 Ref<UIApplication> s_shared;
 std::atomic<bool> s_opensWithSystem { false };
-std::mutex s_tokenMutex;
 
 // Runs xdg-open without a shell, so the URL's text is never interpreted; the child is reaped on
 // a worker so the main thread does not wait for the desktop.
@@ -224,28 +221,7 @@ void UIApplication::expireBackgroundTasks()
     }
 }
 
-Ref<NSData> UIApplication::deviceToken(Ref<NSError>* error)
-{
-    std::lock_guard lock(s_tokenMutex);
-    const std::string folder = dv::SystemPaths::deviceFolder();
-    const std::string file = folder + "/push-device-token";
-    if (auto data = NSData::dataWithContentsOfFile(NSString::fromUTF8(file)); data && data->length() == 32)
-        return data;
-    std::uint8_t bytes[32];
-    int posixError = 0;
-    if (SecRandomCopyBytes(kSecRandomDefault, sizeof bytes, bytes) != 0)
-        posixError = EIO;
-    else if (!dv::SystemPaths::ensureDirectory(folder))
-        posixError = EACCES;
-    else
-        (void)dv::internal::replaceFileAtomically(file, std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes), posixError);
-    if (posixError) {
-        if (error)
-            *error = dv::internal::fileError(posixError, file, true);
-        return nil;
-    }
-    return NSData::dataWithBytes(bytes, sizeof bytes);
-}
+Ref<NSData> UIApplication::deviceToken(Ref<NSError>* error) { return dv::pushDeviceToken(error); }
 
 void UIApplication::registerUserNotificationSettings(const Ref<UIUserNotificationSettings>& settings)
 {

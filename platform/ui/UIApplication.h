@@ -9,7 +9,7 @@
 #pragma once
 
 #include "platform/base/NSObject.h"
-#include "platform/system/UIApplicationDelegate.h"
+#include "platform/ui/UIApplicationDelegate.h"
 #include "platform/system/UIUserNotificationSettings.h"
 
 #include <functional>
