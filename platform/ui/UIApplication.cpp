@@ -11,8 +11,14 @@
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/base/NSSet.h"
 #include "platform/system/DeviceToken.h"
+#include "platform/system/UIScreen.h"
+#include "platform/ui/UIEvent.h"
+#include "platform/ui/UITouch.h"
+#include "platform/ui/UIWindow.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cfloat>
 #include <mutex>
@@ -30,6 +36,9 @@ const Ref<NSString> UIApplicationWillTerminateNotification = "UIApplicationWillT
 const Ref<NSString> UIApplicationDidReceiveMemoryWarningNotification = "UIApplicationDidReceiveMemoryWarningNotification"_ns;
 const Ref<NSString> UIApplicationLaunchOptionsRemoteNotificationKey = "UIApplicationLaunchOptionsRemoteNotificationKey"_ns;
 const Ref<NSString> UIApplicationLaunchOptionsURLKey = "UIApplicationLaunchOptionsURLKey"_ns;
+const Ref<NSString> UIApplicationWillChangeStatusBarOrientationNotification = "UIApplicationWillChangeStatusBarOrientationNotification"_ns;
+const Ref<NSString> UIApplicationDidChangeStatusBarOrientationNotification = "UIApplicationDidChangeStatusBarOrientationNotification"_ns;
+const Ref<NSString> UIApplicationStatusBarOrientationUserInfoKey = "UIApplicationStatusBarOrientationUserInfoKey"_ns;
 
 DV_DEFINE_CLASS(UIApplication)
 
@@ -77,6 +86,63 @@ void UIApplication::resetSharedApplication()
 }
 
 void UIApplication::setOpensURLsWithSystem(bool open) { s_opensWithSystem = open; }
+
+Ref<UIWindow> UIApplication::keyWindow() const { return m_keyWindow.lock(); }
+
+Ref<NSArray> UIApplication::windows() const
+{
+    std::vector<id> items;
+    for (auto& weak : m_windows)
+        if (auto window = weak.lock())
+            items.push_back(window);
+    return NSArray::fromVector(std::move(items));
+}
+
+void UIApplication::handleAddWindow(const Ref<UIWindow>& window)
+{
+    std::erase_if(m_windows, [](auto& w) { return w.expired(); });
+    m_windows.push_back(window);
+}
+
+CGRect UIApplication::statusBarFrame() const { return CGRectMake(0, 0, UIScreen::mainScreen()->bounds().size.width, 20); }
+
+void UIApplication::sendEvent(const Ref<UIEvent>& event)
+{
+    if (!event)
+        return;
+    std::vector<Ref<UIWindow>> windows;
+    const auto touches = event->allTouches()->allObjects();
+    for (auto& item : touches->items())
+        if (auto window = static_cast<UITouch&>(*item).window(); window && std::find(windows.begin(), windows.end(), window) == windows.end())
+            windows.push_back(window);
+    for (auto& window : windows)
+        window->sendEvent(event);
+}
+
+bool UIApplication::sendAction(SEL action, const id& target, const id& sender, const Ref<UIEvent>& event)
+{
+    if (!action)
+        return false;
+    id receiver = target;
+    if (!receiver) {
+        auto window = keyWindow();
+        Ref<UIResponder> start = window ? window->firstResponder() : nil;
+        if (!start)
+            start = dv::as<UIResponder>(sender);
+        for (auto responder = start; responder; responder = responder->nextResponder())
+            if (responder->respondsToSelector(action)) {
+                receiver = responder;
+                break;
+            }
+    }
+    if (!receiver || !receiver->respondsToSelector(action))
+        return false;
+    const id args[] = {sender, event};
+    receiver->performSelector(action, args);
+    return true;
+}
+
+Ref<UIResponder> UIApplication::nextResponder() const { return std::dynamic_pointer_cast<UIResponder>(delegate()); }
 
 void UIApplication::setDelegate(const Ref<UIApplicationDelegate>& delegate) { m_delegate = delegate; }
 

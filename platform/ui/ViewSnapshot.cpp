@@ -1,0 +1,67 @@
+#include "platform/ui/ViewSnapshot.h"
+
+#include "platform/base/NSArray.h"
+#include "platform/base/NSData.h"
+#include "platform/base/NSString.h"
+#include "platform/graphics/UIGraphics.h"
+#include "platform/graphics/UIImage.h"
+#include "platform/ui/CALayer.h"
+#include "platform/ui/UIView.h"
+#include "platform/ui/internal/PassScheduler.h"
+#include "platform/ui/internal/ViewFormat.h"
+
+namespace dv {
+
+Ref<UIImage> snapshotView(const Ref<UIView>& view, CGFloat scale)
+{
+    if (!view || CGRectIsEmpty(view->bounds()))
+        return nil;
+    internal::PassScheduler::shared().runPasses();
+    UIGraphicsBeginImageContextWithOptions(view->bounds().size, false, scale);
+    auto context = UIGraphicsGetCurrentContext();
+    if (!context)
+        return nil;
+    view->layer()->renderInContext(context);
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image;
+}
+
+bool writeSnapshotPNG(const Ref<UIView>& view, const std::string& path, CGFloat scale)
+{
+    auto png = UIImagePNGRepresentation(snapshotView(view, scale));
+    return png && png->writeToFile(NSString::fromUTF8(path), true);
+}
+
+namespace {
+
+void dumpLine(const UIView& view, int depth, std::string& out)
+{
+    out.append(std::size_t(depth) * 2, ' ');
+    out += view.className()->utf8() + " " + internal::ViewFormat::frame(view.frame());
+    DescriptionFields fields;
+    view.appendDescriptionFields(fields);
+    for (auto& [key, value] : fields) {
+        out += " " + key;
+        if (!value.empty())
+            out += "=" + value;
+    }
+    out += "\n";
+    const auto subviews = view.subviews();
+    for (auto& sub : subviews->items())
+        dumpLine(static_cast<const UIView&>(*sub), depth + 1, out);
+}
+
+} // namespace
+
+std::string dumpViewTree(const Ref<UIView>& view)
+{
+    if (!view)
+        return {};
+    internal::PassScheduler::shared().runPasses();
+    std::string out;
+    dumpLine(*view, 0, out);
+    return out;
+}
+
+} // namespace dv
