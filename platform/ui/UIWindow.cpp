@@ -17,6 +17,7 @@ Ref<UIWindow> UIWindow::initWithFrame(CGRect frame)
     auto me = self<UIWindow>();
     m_hidden = true;
     m_window = me;
+    applyAppearance(*this, handleContainerChain());
     // The window is in itself: its first layout and display are due now.
     auto& scheduler = dv::internal::PassScheduler::shared();
     scheduler.scheduleLayout(*this);

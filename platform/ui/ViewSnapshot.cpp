@@ -35,6 +35,14 @@ bool writeSnapshotPNG(const Ref<UIView>& view, const std::string& path, CGFloat 
 
 namespace {
 
+// Texts are quoted, and so is any value with a quote or a line break in it.
+bool needsQuotes(std::string_view key, std::string_view value)
+{
+    if (key == "text" || key == "title" || key == "placeholder")
+        return true;
+    return value.find_first_of("\"\n") != std::string_view::npos;
+}
+
 void dumpLine(const UIView& view, int depth, std::string& out)
 {
     out.append(std::size_t(depth) * 2, ' ');
@@ -44,7 +52,7 @@ void dumpLine(const UIView& view, int depth, std::string& out)
     for (auto& [key, value] : fields) {
         out += " " + key;
         if (!value.empty())
-            out += "=" + value;
+            out += "=" + (needsQuotes(key, value) ? internal::ViewFormat::quoted(value) : value);
     }
     out += "\n";
     const auto subviews = view.subviews();

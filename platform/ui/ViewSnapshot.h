@@ -11,7 +11,9 @@
 //     UIView (10 20; 100 50) tag=3 clips radius=10 bg=#ff0000
 //       UILabel (0 0; 100 20) text="你好" interaction=off
 // after the class name and the frame come the view's description fields (key text first, then
-// tag, hidden, alpha, interaction, clips, transform, radius, border, bg); flags stand alone.
+// tag, hidden, alpha, interaction, clips, transform, radius, border, bg); flags stand alone, and
+// texts (and values with quotes or line breaks) are quoted with \" \\ \n escaped. Numbers have at most two
+// decimals; colours are #rrggbb, with an alpha byte when not opaque.
 #pragma once
 
 #include "platform/base/Geometry.h"
