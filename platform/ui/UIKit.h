@@ -8,6 +8,7 @@
 #include "platform/graphics/UIImage.h"
 #include "platform/ui/CALayer.h"
 #include "platform/ui/NSLayoutConstraint.h"
+#include "platform/ui/UIBezierPath.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIEvent.h"
 #include "platform/ui/UIGestureRecognizer.h"
