@@ -11,6 +11,7 @@
 #include "platform/ui/UIBezierPath.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIEvent.h"
+#include "platform/ui/UIGeometry.h"
 #include "platform/ui/UIGestureRecognizer.h"
 #include "platform/ui/UIResponder.h"
 #include "platform/ui/UITouch.h"

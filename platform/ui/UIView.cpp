@@ -10,6 +10,7 @@
 #include "platform/ui/CALayer.h"
 #include "platform/ui/UIWindow.h"
 #include "platform/ui/internal/AnimationRecorder.h"
+#include "platform/ui/internal/BitmapTarget.h"
 #include "platform/ui/internal/PassScheduler.h"
 #include "platform/ui/internal/ViewFormat.h"
 
@@ -363,17 +364,19 @@ void UIView::handleDisplay()
         m_contents = nil;
         return;
     }
-    UIGraphicsBeginImageContextWithOptions(m_bounds.size, false, 0);
-    auto context = UIGraphicsGetCurrentContext();
-    if (!context)
+    dv::internal::BitmapTarget target(m_bounds.size, 0);
+    if (!target.context())
         return;
-    struct EndContext {
-        ~EndContext() { UIGraphicsEndImageContext(); }
-    } end;
-    CGContextTranslateCTM(context, -m_bounds.origin.x, -m_bounds.origin.y);
-    t_reachedBaseDrawRect = false;
-    drawRect(m_bounds);
-    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    CGContextTranslateCTM(target.context(), -m_bounds.origin.x, -m_bounds.origin.y);
+    {
+        UIGraphicsPushContext(target.context());
+        struct PopContext {
+            ~PopContext() { UIGraphicsPopContext(); }
+        } pop;
+        t_reachedBaseDrawRect = false;
+        drawRect(m_bounds);
+    }
+    auto image = target.finish();
     if (known == kinds.end()) {
         // A class that only reached the default drawRect and left the bitmap empty draws
         // nothing; its instances are not drawn again.

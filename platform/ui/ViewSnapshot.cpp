@@ -3,10 +3,10 @@
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSString.h"
-#include "platform/graphics/UIGraphics.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/ui/CALayer.h"
 #include "platform/ui/UIView.h"
+#include "platform/ui/internal/BitmapTarget.h"
 #include "platform/ui/internal/PassScheduler.h"
 #include "platform/ui/internal/ViewFormat.h"
 
@@ -17,14 +17,11 @@ Ref<UIImage> snapshotView(const Ref<UIView>& view, CGFloat scale)
     if (!view || CGRectIsEmpty(view->bounds()))
         return nil;
     internal::PassScheduler::shared().runPasses();
-    UIGraphicsBeginImageContextWithOptions(view->bounds().size, false, scale);
-    auto context = UIGraphicsGetCurrentContext();
-    if (!context)
+    internal::BitmapTarget target(view->bounds().size, scale);
+    if (!target.context())
         return nil;
-    view->layer()->renderInContext(context);
-    auto image = UIGraphicsGetImageFromCurrentImageContext();
-    UIGraphicsEndImageContext();
-    return image;
+    view->layer()->renderInContext(target.context());
+    return target.finish();
 }
 
 bool writeSnapshotPNG(const Ref<UIView>& view, const std::string& path, CGFloat scale)
