@@ -60,7 +60,7 @@ void NSLayoutConstraint::setConstant(CGFloat constant)
         holder->setNeedsLayout();
 }
 
-void NSLayoutConstraint::handleApply(UIView&)
+void NSLayoutConstraint::handleApply()
 {
     auto first = dv::as<UIView>(firstItem());
     auto superview = first ? first->superview() : nil;

@@ -51,8 +51,8 @@ class NSLayoutConstraint : public NSObject {
 private:
     friend class UIView;
 
-    // Moves or resizes the first item; `holder` is the view that holds the constraint.
-    void handleApply(UIView& holder);
+    // Moves or resizes the first item (called from the holder's layout).
+    void handleApply();
 
     Weak<NSObject> m_firstItem;
     Weak<NSObject> m_secondItem;

@@ -262,5 +262,5 @@ void UIView::handleApplyConstraints()
 {
     const auto constraints = m_constraints;
     for (auto& constraint : constraints)
-        constraint->handleApply(*this);
+        constraint->handleApply();
 }

@@ -289,3 +289,21 @@ TEST_F(LayoutPassTest, ALayoutThatNeverSettlesDoesNotStallTheLoop)
     turn();
     EXPECT_EQ(view->layouts, first + 1) << "the rest waits for the next turn";
 }
+
+TEST_F(LayoutPassTest, ViewsGoneOrRemovedBeforeTheTurnEndsAreSkipped)
+{
+    auto kept = DrawingView::make(&m_journal, "kept", CGRectMake(0, 0, 10, 10));
+    {
+        auto gone = DrawingView::make(&m_journal, "gone", CGRectMake(0, 0, 10, 10));
+        m_window->addSubview(gone);
+        m_window->addSubview(kept);
+        gone->setNeedsDisplay();
+        gone->removeFromSuperview(); // queued, then released
+    }
+    kept->removeFromSuperview();
+    turn();
+    EXPECT_TRUE(m_journal.empty()) << "neither is in a window any more";
+    m_window->addSubview(kept);
+    turn();
+    EXPECT_EQ(m_journal, (Journal {"kept:layout", "kept:draw"})) << "what was due is done once it is back";
+}
