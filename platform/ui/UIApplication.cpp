@@ -17,6 +17,7 @@
 #include "platform/ui/UIEvent.h"
 #include "platform/ui/UITouch.h"
 #include "platform/ui/UIWindow.h"
+#include "platform/ui/internal/ActionSending.h"
 
 #include <algorithm>
 #include <atomic>
@@ -135,11 +136,7 @@ bool UIApplication::sendAction(SEL action, const id& target, const id& sender, c
                 break;
             }
     }
-    if (!receiver || !receiver->respondsToSelector(action))
-        return false;
-    const id args[] = {sender, event};
-    receiver->performSelector(action, args);
-    return true;
+    return dv::internal::performAction(receiver, action, sender, event);
 }
 
 Ref<UIResponder> UIApplication::nextResponder() const { return std::dynamic_pointer_cast<UIResponder>(delegate()); }

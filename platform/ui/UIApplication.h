@@ -65,9 +65,10 @@ class UIApplication : public UIResponder {
 
     // Hands a touch event to the windows of its touches.
     virtual void sendEvent(const Ref<UIEvent>& event);
-    // Sends `action` to `target` with the sender (and the event) as arguments; with a nil
-    // target, to the first object up the responder chain from the key window's first responder
-    // that has a method for it. NO when nobody takes it.
+    // Sends `action` to `target` with the sender and the event as arguments (as many as the
+    // selector takes: none, the sender, or both); with a nil target, to the first object up the
+    // responder chain from the key window's first responder that has a method for it. NO when
+    // nobody takes it.
     bool sendAction(SEL action, const id& target, const id& sender, const Ref<UIEvent>& event);
 
     // The delegate, when it is a responder.

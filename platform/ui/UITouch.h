@@ -36,14 +36,22 @@ class UITouch : public NSObject {
     Ref<NSArray> gestureRecognizers() const;
 
 private:
+    friend class UIGestureRecognizer;
     friend class dv::internal::TouchRouter;
 
     Ref<UIView> m_view;
     Weak<UIWindow> m_window;
     CGPoint m_location;         // window coordinates
     CGPoint m_previousLocation; // window coordinates
+    CGPoint m_startLocation;    // window coordinates, where it landed
     UITouchPhase m_phase = UITouchPhaseBegan;
     NSUInteger m_tapCount = 1;
     NSTimeInterval m_timestamp = 0;
     std::vector<Weak<UIGestureRecognizer>> m_gestureRecognizers;
+    // Delivery bookkeeping of the router: the recognisers that took the touch (their delegates
+    // did not refuse it), whether its view has heard it begin, and whether a recogniser has
+    // taken it from the view.
+    std::vector<Weak<UIGestureRecognizer>> m_receivers;
+    bool m_viewBegan = false;
+    bool m_cancelledForView = false;
 };

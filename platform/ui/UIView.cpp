@@ -354,9 +354,20 @@ void UIView::setNeedsDisplay()
         dv::internal::PassScheduler::shared().scheduleDisplay(*this);
 }
 
+void UIView::setContentsImage(const Ref<UIImage>& image)
+{
+    const bool changed = image != m_contents || m_contentsSupplied != bool(image);
+    m_contentsSupplied = bool(image);
+    m_contents = image;
+    if (!image && changed)
+        setNeedsDisplay();
+}
+
 void UIView::handleDisplay()
 {
     m_needsDisplay = false;
+    if (m_contentsSupplied)
+        return;
     auto& kinds = drawingKinds();
     const std::type_index type(typeid(*this));
     const auto known = kinds.find(type);
@@ -484,6 +495,8 @@ Ref<UIResponder> UIView::nextResponder() const
 
 Ref<UIWindow> UIView::windowForFirstResponder() const { return window(); }
 
+bool UIView::gestureRecognizerShouldBegin(const Ref<UIGestureRecognizer>&) { return true; }
+
 // Description
 
 void UIView::appendDescriptionFields(dv::DescriptionFields& fields) const
@@ -495,8 +508,8 @@ void UIView::appendDescriptionFields(dv::DescriptionFields& fields) const
         fields.emplace_back("hidden", "");
     if (m_alpha != 1)
         fields.emplace_back("alpha", ViewFormat::number(m_alpha));
-    if (!m_userInteractionEnabled)
-        fields.emplace_back("interaction", "off");
+    if (m_userInteractionEnabled != isUserInteractionEnabledByDefault())
+        fields.emplace_back("interaction", m_userInteractionEnabled ? "on" : "off");
     if (clipsToBounds())
         fields.emplace_back("clips", "");
     if (!CGAffineTransformIsIdentity(m_transform))

@@ -19,6 +19,7 @@
 #pragma once
 
 #include "platform/base/Geometry.h"
+#include "platform/ui/UIAccessibility.h"
 #include "platform/ui/UIAppearance.h"
 #include "platform/ui/UIResponder.h"
 
@@ -96,7 +97,7 @@ CGRect rectForContentMode(UIViewContentMode mode, CGSize size, CGRect bounds);
 
 } // namespace dv
 
-class UIView : public UIResponder, public UIAppearance {
+class UIView : public UIResponder, public UIAppearance, public UIAccessibility {
     DV_CLASS(UIView, UIResponder)
     DV_APPEARANCE(UIView)
 
@@ -214,9 +215,14 @@ class UIView : public UIResponder, public UIAppearance {
     // resigns even when it would refuse. Answers whether it resigned.
     bool endEditing(bool force);
 
+    // Recognisers attached to this view see the touches that land in it or in its subviews
+    // (see UIGestureRecognizer.h). Adding one that belongs to another view moves it here.
     Ref<NSArray> gestureRecognizers() const;
     void addGestureRecognizer(const Ref<UIGestureRecognizer>& recognizer);
     void removeGestureRecognizer(const Ref<UIGestureRecognizer>& recognizer);
+    // Asked, for the views its touches landed in, before a recogniser begins (or recognises);
+    // NO makes it fail. YES by default.
+    virtual bool gestureRecognizerShouldBegin(const Ref<UIGestureRecognizer>& recognizer);
 
     Ref<UIResponder> nextResponder() const override;
 
@@ -254,6 +260,12 @@ class UIView : public UIResponder, public UIAppearance {
 
 protected:
     Ref<UIWindow> windowForFirstResponder() const override;
+    // Classes whose views take no touches unless told (labels, image views) answer NO; the dump
+    // then notes interaction only where it differs.
+    virtual bool isUserInteractionEnabledByDefault() const { return true; }
+    // Shows `image` as the view's contents, placed by the content mode, in place of what drawRect
+    // would draw (image views); nil goes back to drawing.
+    void setContentsImage(const Ref<UIImage>& image);
 
 private:
     friend class CALayer;
@@ -292,7 +304,7 @@ private:
     mutable Ref<CALayer> m_layer;
     std::vector<Ref<UIGestureRecognizer>> m_gestureRecognizers;
     std::vector<Ref<NSLayoutConstraint>> m_constraints;
-    Ref<UIImage> m_contents; // what the display pass drew; nil for views that draw nothing
+    Ref<UIImage> m_contents; // what the display pass drew (or the image set); nil for views that draw nothing
     NSInteger m_tag = 0;
     UIViewContentMode m_contentMode = UIViewContentModeScaleToFill;
     UIViewAutoresizing m_autoresizingMask = UIViewAutoresizingNone;
@@ -302,6 +314,7 @@ private:
     bool m_exclusiveTouch = false;
     bool m_autoresizesSubviews = true;
     bool m_translatesAutoresizingMaskIntoConstraints = true;
+    bool m_contentsSupplied = false; // m_contents comes from setContentsImage, not from drawRect
     // Pass bookkeeping: a new view needs both; the scheduler clears the scheduled bits.
     bool m_needsLayout = true;
     bool m_layoutScheduled = false;

@@ -221,6 +221,7 @@ void UIView::removeGestureRecognizer(const Ref<UIGestureRecognizer>& recognizer)
         return;
     m_gestureRecognizers.erase(it);
     recognizer->m_view.reset();
+    recognizer->handleRemovedFromView();
 }
 
 // Layout constraints

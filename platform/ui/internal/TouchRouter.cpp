@@ -59,7 +59,7 @@ std::uint64_t TouchRouter::begin(const Ref<UIWindow>& window, CGPoint windowPoin
     auto touch = alloc<UITouch>();
     touch->m_view = hit;
     touch->m_window = window;
-    touch->m_location = touch->m_previousLocation = windowPoint;
+    touch->m_location = touch->m_previousLocation = touch->m_startLocation = windowPoint;
     touch->m_phase = UITouchPhaseBegan;
     touch->m_timestamp = now;
     const bool followsTap = m_lastTapTime >= 0 && now - m_lastTapTime <= kMultiTapInterval
@@ -121,21 +121,43 @@ void TouchRouter::send(const Ref<UITouch>& changed)
 
 void TouchRouter::deliver(UIWindow& window, const Ref<UIEvent>& event)
 {
-    // Touches of this window that changed, grouped by hit view in the order they went down.
-    std::vector<std::pair<Ref<UIView>, std::vector<id>>> groups;
-    UITouchPhase phase = UITouchPhaseStationary;
+    std::vector<Ref<UITouch>> changed;
+    int phase = UITouchPhaseStationary;
     for (auto& touch : event->m_touches) {
         if (touch->window().get() != &window || touch->m_phase == UITouchPhaseStationary || !touch->view())
             continue;
         phase = touch->m_phase;
+        changed.push_back(touch);
+    }
+    if (changed.empty())
+        return;
+    deliverToRecognizers(changed, phase, event);
+    deliverToViews(changed, phase, event);
+    if (phase == UITouchPhaseEnded || phase == UITouchPhaseCancelled)
+        finishTouches(changed);
+}
+
+void TouchRouter::deliverToViews(const std::vector<Ref<UITouch>>& touches, int phase, const Ref<UIEvent>& event)
+{
+    // Grouped by hit view, in the order the touches went down.
+    std::vector<std::pair<Ref<UIView>, std::vector<id>>> groups;
+    for (auto& touch : touches) {
+        if (touch->m_cancelledForView || (phase != UITouchPhaseBegan && !touch->m_viewBegan))
+            continue;
+        if (phase == UITouchPhaseBegan)
+            touch->m_viewBegan = true;
+        if (phase == UITouchPhaseEnded && endIsHeld(*touch)) {
+            m_heldEnds.push_back(touch);
+            continue;
+        }
         auto it = std::find_if(groups.begin(), groups.end(), [&](auto& g) { return g.first == touch->view(); });
         if (it == groups.end())
             groups.push_back({touch->view(), {touch}});
         else
             it->second.push_back(touch);
     }
-    for (auto& [view, touches] : groups) {
-        auto set = NSSet::setWithArray(NSArray::fromVector(touches));
+    for (auto& [view, group] : groups) {
+        auto set = NSSet::setWithArray(NSArray::fromVector(group));
         switch (phase) {
         case UITouchPhaseBegan:
             view->touchesBegan(set, event);
@@ -149,7 +171,7 @@ void TouchRouter::deliver(UIWindow& window, const Ref<UIEvent>& event)
         case UITouchPhaseCancelled:
             view->touchesCancelled(set, event);
             break;
-        case UITouchPhaseStationary:
+        default:
             break;
         }
     }
