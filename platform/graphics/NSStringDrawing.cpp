@@ -72,6 +72,11 @@ void drawText(const Ref<NSString>& string, CGRect rect, const Ref<UIFont>& font,
     o.wrap = options.wrap;
     o.maxLines = long(std::max<NSInteger>(0, options.numberOfLines));
     o.truncateTail = options.truncateTail;
+    o.truncateAt = options.truncation == NSLineBreakByTruncatingHead ? 1
+        : options.truncation == NSLineBreakByTruncatingMiddle    ? 2
+        : options.truncation == NSLineBreakByTruncatingTail      ? 3
+                                                                 : 0;
+    o.centreVertically = options.centreVertically;
     internal::drawText(context->canvas(), string->utf8(), {font->pointSize(), font->isBold()}, rect, c, o);
 }
 

@@ -31,6 +31,16 @@ enum NSTextAlignment : NSInteger {
     NSTextAlignmentNatural = 4,
 };
 
+// Where text that does not fit breaks or loses its end (labels, buttons).
+enum NSLineBreakMode : NSInteger {
+    NSLineBreakByWordWrapping = 0,
+    NSLineBreakByCharWrapping = 1,
+    NSLineBreakByClipping = 2,
+    NSLineBreakByTruncatingHead = 3,
+    NSLineBreakByTruncatingTail = 4,
+    NSLineBreakByTruncatingMiddle = 5,
+};
+
 class UIFont;
 class UIColor;
 
@@ -54,6 +64,10 @@ struct TextDrawingOptions {
     bool wrap = true;          // wrap at the rectangle's width; false keeps each paragraph on one line
     NSInteger numberOfLines = 0; // 0: as many as fit
     bool truncateTail = false; // end the last line shown with "…" when text is left over
+    // Otherwise, where the line that does not fit loses text (head, middle or tail truncation);
+    // other modes truncate nothing.
+    NSLineBreakMode truncation = NSLineBreakByClipping;
+    bool centreVertically = false; // the lines shown stand in the middle of the rectangle's height
 };
 
 void drawText(const Ref<NSString>& string, CGRect rect, const Ref<UIFont>& font, const Ref<UIColor>& color,

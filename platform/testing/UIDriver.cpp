@@ -7,6 +7,7 @@
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/ViewSnapshot.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace dv::testing {
@@ -158,6 +159,65 @@ bool UIDriver::tap(const Ref<UIView>& view)
 {
     auto point = tapPoint(view);
     return point && tap(*point);
+}
+
+bool UIDriver::tap(CGPoint windowPoint, NSUInteger taps)
+{
+    for (NSUInteger i = 0; i < taps; ++i) {
+        if (i > 0)
+            advance(0.1);
+        if (!tap(windowPoint))
+            return false;
+    }
+    return true;
+}
+
+bool UIDriver::tap(const Ref<UIView>& view, NSUInteger taps)
+{
+    auto point = tapPoint(view);
+    return point && tap(*point, taps);
+}
+
+bool UIDriver::longPress(CGPoint windowPoint, NSTimeInterval duration)
+{
+    auto touch = touchDown(windowPoint);
+    if (!touch)
+        return false;
+    advance(duration);
+    touchUp(touch, windowPoint);
+    runUntilIdle();
+    return true;
+}
+
+bool UIDriver::longPress(const Ref<UIView>& view, NSTimeInterval duration)
+{
+    auto point = tapPoint(view);
+    return point && longPress(*point, duration);
+}
+
+bool UIDriver::pan(CGPoint from, CGPoint translation, const PanOptions& options)
+{
+    auto touch = touchDown(from);
+    if (!touch)
+        return false;
+    const int steps = std::max(options.steps, 1);
+    CGPoint at = from;
+    for (int i = 1; i <= steps; ++i) {
+        advance(options.stepInterval);
+        at = CGPointMake(from.x + translation.x * i / steps, from.y + translation.y * i / steps);
+        touchMove(touch, at);
+    }
+    if (options.holdBeforeLift > 0)
+        advance(options.holdBeforeLift);
+    touchUp(touch, at);
+    runUntilIdle();
+    return true;
+}
+
+bool UIDriver::pan(const Ref<UIView>& view, CGPoint translation, const PanOptions& options)
+{
+    auto point = tapPoint(view);
+    return point && pan(*point, translation, options);
 }
 
 TouchID UIDriver::touchDown(CGPoint windowPoint) { return beginTouch(window(), windowPoint); }

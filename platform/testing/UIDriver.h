@@ -10,6 +10,8 @@
 //   ASSERT_TRUE(ui.tap(ui.viewWithTitle("查询")));
 //   ui.advance(0.3);                        // animations complete, timers fire
 //   EXPECT_NE(ui.dump().find("text=\"加载完成\""), std::string::npos);
+//   ui.longPress(ui.find<UIImageView>());    // held 0.6 s on the clock
+//   ui.pan(card, CGPointMake(120, 0));       // dragged right in ten steps of 1/60 s
 #pragma once
 
 #include "platform/base/Geometry.h"
@@ -40,6 +42,14 @@ struct ViewQuery {
     ViewQuery& withTitle(std::string value) { title = std::move(value); return *this; }
     ViewQuery& withPlaceholder(std::string value) { placeholder = std::move(value); return *this; }
     ViewQuery& hiddenToo() { includeHidden = true; return *this; }
+};
+
+// How a drag moves: `steps` equal moves of the finger, each after `stepInterval` seconds of clock
+// time, then a wait of `holdBeforeLift` seconds before it lifts where it ended.
+struct PanOptions {
+    int steps = 10;
+    NSTimeInterval stepInterval = 1.0 / 60;
+    NSTimeInterval holdBeforeLift = 0;
 };
 
 class UIDriver {
@@ -92,9 +102,20 @@ public:
     // away; nothing when a person could not touch it there (invisible, clipped, covered).
     std::optional<CGPoint> tapPoint(const Ref<UIView>& view) const;
 
-    // A tap (touch down and up in place) at a window point; NO when no view takes it.
+    // A tap (touch down and up in place) at a window point; NO when no view takes it. Several
+    // taps land 0.1 seconds apart, as a person's double tap does.
     bool tap(CGPoint windowPoint);
     bool tap(const Ref<UIView>& view);
+    bool tap(CGPoint windowPoint, NSUInteger taps);
+    bool tap(const Ref<UIView>& view, NSUInteger taps);
+    // A touch held in place for `duration` seconds of clock time (long enough for a long press by
+    // default), then lifted.
+    bool longPress(CGPoint windowPoint, NSTimeInterval duration = 0.6);
+    bool longPress(const Ref<UIView>& view, NSTimeInterval duration = 0.6);
+    // A drag from a point (or where a tap on the view lands) by `translation` (see PanOptions).
+    bool pan(CGPoint from, CGPoint translation, const PanOptions& options = {});
+    bool pan(const Ref<UIView>& view, CGPoint translation, const PanOptions& options = {});
+
     // The steps of a touch, for gestures built from them. touchDown answers 0 when nothing takes
     // the touch. They do not run the loop.
     TouchID touchDown(CGPoint windowPoint);

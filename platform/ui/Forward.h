@@ -6,6 +6,7 @@
 class CALayer;
 class NSLayoutConstraint;
 class UIApplication;
+class UIBarButtonItem;
 class UIBezierPath;
 class UIColor;
 class UIEvent;

@@ -18,6 +18,7 @@
 #include "platform/ui/UITouch.h"
 #include "platform/ui/UIWindow.h"
 #include "platform/ui/internal/ActionSending.h"
+#include "platform/ui/internal/TouchRouter.h"
 
 #include <algorithm>
 #include <atomic>
@@ -84,6 +85,8 @@ void UIApplication::resetSharedApplication()
     }
     // Destroyed outside the lock: a kept delegate may call back into sharedApplication().
     old = nil;
+    // Fingers still down and the last tap belong to the application that is gone.
+    dv::internal::TouchRouter::shared().reset();
 }
 
 void UIApplication::setOpensURLsWithSystem(bool open) { s_opensWithSystem = open; }

@@ -29,12 +29,15 @@ std::mutex s_mutex;
 
 struct Engine {
     PangoFontMap* fontMap = nullptr;
-    PangoContext* context = nullptr;
+    PangoContext* context = nullptr;     // measuring
+    PangoContext* drawContext = nullptr; // drawing: follows the target's transformation
     cairo_font_options_t* options = nullptr;
 
     // Torn down at exit so that leak checkers see a clean process.
     ~Engine()
     {
+        if (drawContext)
+            g_object_unref(drawContext);
         if (context)
             g_object_unref(context);
         if (fontMap)
@@ -74,6 +77,8 @@ Engine& engine()
         cairo_font_options_set_antialias(made.options, CAIRO_ANTIALIAS_GRAY);
         made.context = pango_font_map_create_context(made.fontMap);
         configure(made.context, made.options);
+        made.drawContext = pango_font_map_create_context(made.fontMap);
+        configure(made.drawContext, made.options);
     });
     return e;
 }
@@ -162,16 +167,17 @@ void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& f
     std::lock_guard lock(s_mutex);
     Engine& e = engine();
     auto* cr = static_cast<cairo_t*>(canvas.native());
-    PangoContext* context = pango_font_map_create_context(e.fontMap);
-    configure(context, e.options);
+    // One drawing context for every call: updating it to the target is cheap when nothing changed.
+    PangoContext* context = e.drawContext;
     pango_cairo_update_context(cr, context);
     PangoLayout* layout = makeLayout(context, text, font, wrap ? rect.size.width : 0);
-    if (wrap || options.truncateTail) {
+    const int truncateAt = options.truncateTail ? 3 : options.truncateAt;
+    if (wrap || truncateAt) {
         pango_layout_set_alignment(layout, alignment == 1 ? PANGO_ALIGN_CENTER : alignment == 2 ? PANGO_ALIGN_RIGHT : PANGO_ALIGN_LEFT);
         pango_layout_set_justify(layout, alignment == 3);
     }
-    if (options.truncateTail) {
-        pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+    if (truncateAt) {
+        pango_layout_set_ellipsize(layout, truncateAt == 1 ? PANGO_ELLIPSIZE_START : truncateAt == 2 ? PANGO_ELLIPSIZE_MIDDLE : PANGO_ELLIPSIZE_END);
         if (!wrap)
             pango_layout_set_width(layout, int(std::clamp(rect.size.width, 0.0, 1e6) * PANGO_SCALE));
         if (wrap && options.maxLines > 0)
@@ -179,42 +185,49 @@ void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& f
         else if (wrap)
             pango_layout_set_height(layout, int(std::clamp(rect.size.height, 0.0, 1e6) * PANGO_SCALE));
     }
-    if (!options.truncateTail && options.maxLines > 0) {
-        // Without truncation the lines past the limit are simply not shown.
+    // The lines shown: those within the limit of lines (without truncation the others are simply
+    // not shown) and, for centring, within the rectangle (the first line always counts).
+    double limitBottom = 0, shown = 0;
+    {
         PangoLayoutIter* iter = pango_layout_get_iter(layout);
         long line = 0;
-        double bottom = 0;
         do {
+            if (options.maxLines > 0 && line == options.maxLines)
+                break;
+            ++line;
             PangoRectangle extents;
             pango_layout_iter_get_line_extents(iter, nullptr, &extents);
-            if (++line > options.maxLines)
-                break;
-            bottom = double(extents.y + extents.height) / PANGO_SCALE;
+            limitBottom = double(extents.y + extents.height) / PANGO_SCALE;
+            if (line == 1 || limitBottom <= rect.size.height + 0.01)
+                shown = limitBottom;
         } while (pango_layout_iter_next_line(iter));
         pango_layout_iter_free(iter);
-        rect.size.height = std::min(rect.size.height, bottom);
     }
+    if (!truncateAt && options.maxLines > 0)
+        rect.size.height = std::min(rect.size.height, limitBottom);
     double x = rect.origin.x;
-    if (!wrap && !options.truncateTail && alignment != 0 && alignment != 3 && alignment != 4) {
+    if (!wrap && !truncateAt && alignment != 0 && alignment != 3 && alignment != 4) {
         PangoRectangle logical;
         pango_layout_get_extents(layout, nullptr, &logical);
         const double w = double(logical.width) / PANGO_SCALE;
         x += alignment == 1 ? (rect.size.width - w) / 2 : rect.size.width - w;
     }
+    double y = rect.origin.y;
+    if (options.centreVertically && shown < rect.size.height)
+        y += (rect.size.height - shown) / 2;
     cairo_path_t* path = cairo_copy_path(cr);
     cairo_save(cr);
     cairo_new_path(cr);
     cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
     cairo_clip(cr);
     cairo_set_source_rgba(cr, color.r, color.g, color.b, color.a);
-    cairo_move_to(cr, x, rect.origin.y);
+    cairo_move_to(cr, x, y);
     pango_cairo_show_layout(cr, layout);
     cairo_restore(cr);
     cairo_new_path(cr);
     cairo_append_path(cr, path);
     cairo_path_destroy(path);
     g_object_unref(layout);
-    g_object_unref(context);
 }
 
 } // namespace dv::internal

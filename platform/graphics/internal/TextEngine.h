@@ -35,6 +35,8 @@ struct DrawOptions {
     bool wrap = true;       // wrap at the rectangle's width
     long maxLines = 0;      // 0: as many as fit
     bool truncateTail = false; // end the last line shown with an ellipsis when text is left over
+    int truncateAt = 0;     // otherwise where a line that does not fit loses text: 1 head, 2 middle, 3 tail
+    bool centreVertically = false; // the lines shown stand in the middle of the rectangle's height
 };
 
 void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& font, CGRect rect, const RGBA& color,

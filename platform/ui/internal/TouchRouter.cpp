@@ -31,6 +31,15 @@ TouchRouter& TouchRouter::shared()
     return *s_shared;
 }
 
+void TouchRouter::reset()
+{
+    m_active.clear();
+    m_heldEnds.clear();
+    m_event = nil;
+    m_lastTapTime = -1;
+    m_lastTapCount = 0;
+}
+
 TouchRouter::Active* TouchRouter::find(std::uint64_t id)
 {
     auto it = std::find_if(m_active.begin(), m_active.end(), [&](auto& a) { return a.id == id; });

@@ -39,6 +39,8 @@ public:
     bool end(std::uint64_t touch, CGPoint windowPoint);
     bool cancel(std::uint64_t touch);
     std::size_t activeTouchCount() const { return m_active.size(); }
+    // Forgets the touches that are down, the held lifts and the last tap (a new application).
+    void reset();
 
     // The delivery step, called by UIWindow::sendEvent for the event's touches in `window`.
     void deliver(UIWindow& window, const Ref<UIEvent>& event);

@@ -1,10 +1,47 @@
 #include "UITestSupport.h"
 
+#include "platform/base/ClassBuilder.h"
+#include "platform/base/NSString.h"
 #include "platform/graphics/UIGraphics.h"
 #include "platform/ui/UIAppearance.h"
 #include "platform/ui/UITouch.h"
 
 namespace dv::test {
+
+DV_DEFINE_CLASS_WITH(ActionTarget, b)
+{
+    b.method("fire", "v16@0:8", [](ActionTarget& t, std::span<const id> args) { t.record("fire", args); return nil; });
+    b.method("fired:", "v24@0:8@16", [](ActionTarget& t, std::span<const id> args) { t.record("fired:", args); return nil; });
+    b.method("firedWithEvent:event:", "v32@0:8@16@24", [](ActionTarget& t, std::span<const id> args) {
+        t.record("firedWithEvent:event:", args);
+        return nil;
+    });
+    b.method("copy:", "v24@0:8@16", [](ActionTarget& t, std::span<const id> args) { t.record("copy:", args); return nil; });
+}
+
+void ActionTarget::record(const char* selector, std::span<const id> args)
+{
+    std::string entry = selector;
+    if (!args.empty() && args[0])
+        entry += args[0]->className()->utf8();
+    if (args.size() > 1)
+        events.push_back(dv::as<UIEvent>(args[1]));
+    if (!args.empty())
+        senders.push_back(args[0]);
+    calls.push_back(entry);
+}
+
+Ref<UIImage> twoColourImage(CGSize size, const Ref<UIColor>& left, const Ref<UIColor>& right)
+{
+    UIGraphicsBeginImageContextWithOptions(size, false, 1);
+    left->setFill();
+    UIRectFill(CGRectMake(0, 0, size.width / 2, size.height));
+    right->setFill();
+    UIRectFill(CGRectMake(size.width / 2, 0, size.width / 2, size.height));
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image;
+}
 
 void RecordingView::touched(const char* phase, const Ref<NSSet>& touches, const Ref<UIEvent>& event)
 {

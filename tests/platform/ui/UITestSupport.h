@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,35 @@ public:
         UIRectFill(rect);
     }
 };
+
+// A target of actions: each call is noted as "selector" (followed by the sender's class when it
+// had a sender), with the senders kept in order. Its methods: "fire" (no argument), "fired:" (the
+// sender), "firedWithEvent:event:" (sender and event), "copy:" (the edit menu's copy).
+class ActionTarget : public UIResponder {
+    DV_CLASS(ActionTarget, UIResponder)
+public:
+    ActionTarget() = default;
+    void record(const char* selector, std::span<const id> args);
+    Journal calls;
+    std::vector<id> senders;
+    std::vector<Ref<UIEvent>> events;
+};
+
+// A view whose own gestureRecognizerShouldBegin says what `allows` says, and which counts how
+// often it was asked.
+class GuardedView : public UIView {
+public:
+    bool allows = true;
+    int asked = 0;
+    bool gestureRecognizerShouldBegin(const Ref<UIGestureRecognizer>&) override
+    {
+        ++asked;
+        return allows;
+    }
+};
+
+// Makes an image of `size` points at scale 1 whose left half is `left` and right half `right`.
+Ref<UIImage> twoColourImage(CGSize size, const Ref<UIColor>& left, const Ref<UIColor>& right);
 
 using Pixel = std::array<int, 4>; // straight RGBA
 
