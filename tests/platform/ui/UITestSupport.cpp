@@ -18,6 +18,17 @@ DV_DEFINE_CLASS_WITH(ActionTarget, b)
     });
     b.method("copy:", "v24@0:8@16", [](ActionTarget& t, std::span<const id> args) { t.record("copy:", args); return nil; });
 }
+DV_DEFINE_CLASS_WITH(EditingView, b)
+{
+    auto note = [](const char* action) {
+        return [action](EditingView& v, std::span<const id> args) {
+            v.calls.push_back(std::string(action) + (args.empty() || !args[0] ? "" : args[0]->className()->utf8()));
+            return nil;
+        };
+    };
+    b.method("copy:", "v24@0:8@16", note("copy:"));
+    b.method("paste:", "v24@0:8@16", note("paste:"));
+}
 
 void ActionTarget::record(const char* selector, std::span<const id> args)
 {

@@ -113,6 +113,16 @@ public:
     std::vector<Ref<UIEvent>> events;
 };
 
+// A view that can become first responder and has the edit actions "copy:" and "paste:", each
+// noted in `calls` with its sender's class.
+class EditingView : public UIView {
+    DV_CLASS(EditingView, UIView)
+public:
+    EditingView() = default;
+    bool canBecomeFirstResponder() const override { return true; }
+    Journal calls;
+};
+
 // A view whose own gestureRecognizerShouldBegin says what `allows` says, and which counts how
 // often it was asked.
 class GuardedView : public UIView {
