@@ -5,6 +5,9 @@
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/TestSupport.h"
 #include "platform/ui/UIApplication.h"
+#include "platform/ui/UIBarButtonItem.h"
+#include "platform/ui/UIButton.h"
+#include "platform/ui/UIMenuController.h"
 #include "platform/ui/ViewSnapshot.h"
 
 #include <algorithm>
@@ -176,6 +179,24 @@ bool UIDriver::tap(const Ref<UIView>& view, NSUInteger taps)
 {
     auto point = tapPoint(view);
     return point && tap(*point, taps);
+}
+
+bool UIDriver::tap(const Ref<UIBarButtonItem>& item) { return item && tap(item->representedView()); }
+
+bool UIDriver::isMenuVisible() const { return UIMenuController::sharedMenuController()->isMenuVisible(); }
+
+std::vector<std::string> UIDriver::menuItemTitles() const { return UIMenuController::sharedMenuController()->visibleTitles(); }
+
+bool UIDriver::chooseMenuItem(std::string_view title)
+{
+    auto menu = UIMenuController::sharedMenuController()->menuView();
+    if (!menu)
+        return false;
+    const auto subviews = menu->subviews();
+    for (auto& view : subviews->items())
+        if (auto button = dv::as<UIButton>(view); button && dv::str(button->currentTitle()) == title)
+            return tap(button);
+    return false;
 }
 
 bool UIDriver::longPress(CGPoint windowPoint, NSTimeInterval duration)

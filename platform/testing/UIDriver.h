@@ -108,6 +108,8 @@ public:
     bool tap(const Ref<UIView>& view);
     bool tap(CGPoint windowPoint, NSUInteger taps);
     bool tap(const Ref<UIView>& view, NSUInteger taps);
+    // The view a bar button item shows as (in a toolbar or a navigation bar), tapped.
+    bool tap(const Ref<UIBarButtonItem>& item);
     // A touch held in place for `duration` seconds of clock time (long enough for a long press by
     // default), then lifted.
     bool longPress(CGPoint windowPoint, NSTimeInterval duration = 0.6);
@@ -115,6 +117,12 @@ public:
     // A drag from a point (or where a tap on the view lands) by `translation` (see PanOptions).
     bool pan(CGPoint from, CGPoint translation, const PanOptions& options = {});
     bool pan(const Ref<UIView>& view, CGPoint translation, const PanOptions& options = {});
+
+    // The edit menu (UIMenuController): whether it shows, its commands' titles in order, and a
+    // tap on the command with `title` (NO when the menu does not show it).
+    bool isMenuVisible() const;
+    std::vector<std::string> menuItemTitles() const;
+    bool chooseMenuItem(std::string_view title);
 
     // The steps of a touch, for gestures built from them. touchDown answers 0 when nothing takes
     // the touch. They do not run the loop.

@@ -15,6 +15,7 @@
 #include "platform/system/DeviceToken.h"
 #include "platform/system/UIScreen.h"
 #include "platform/ui/UIEvent.h"
+#include "platform/ui/UIMenuController.h"
 #include "platform/ui/UITouch.h"
 #include "platform/ui/UIWindow.h"
 #include "platform/ui/internal/ActionSending.h"
@@ -85,8 +86,9 @@ void UIApplication::resetSharedApplication()
     }
     // Destroyed outside the lock: a kept delegate may call back into sharedApplication().
     old = nil;
-    // Fingers still down and the last tap belong to the application that is gone.
+    // Fingers still down, the last tap and the edit menu belong to the application that is gone.
     dv::internal::TouchRouter::shared().reset();
+    UIMenuController::handleReset();
 }
 
 void UIApplication::setOpensURLsWithSystem(bool open) { s_opensWithSystem = open; }

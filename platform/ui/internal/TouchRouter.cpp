@@ -6,6 +6,7 @@
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIEvent.h"
 #include "platform/ui/UIGestureRecognizer.h"
+#include "platform/ui/UIMenuController.h"
 #include "platform/ui/UITouch.h"
 #include "platform/ui/UIView.h"
 #include "platform/ui/UIWindow.h"
@@ -64,6 +65,7 @@ std::uint64_t TouchRouter::begin(const Ref<UIWindow>& window, CGPoint windowPoin
     auto hit = window->hitTest(windowPoint, m_event);
     if (!hit || exclusiveTouchBlocks(hit))
         return 0;
+    UIMenuController::sharedMenuController()->handleTouchLanded(hit);
     const NSTimeInterval now = Clock::current().now();
     auto touch = alloc<UITouch>();
     touch->m_view = hit;
