@@ -74,8 +74,13 @@ void UIActivityIndicatorView::stopAnimating()
 
 void UIActivityIndicatorView::handleVisibility()
 {
-    if (m_hidesWhenStopped)
+    if (m_hidesWhenStopped) {
+        m_hiddenWhileStopped = !m_animating;
         setHidden(!m_animating);
+    } else if (m_hiddenWhileStopped) {
+        m_hiddenWhileStopped = false;
+        setHidden(false);
+    }
 }
 
 CGSize UIActivityIndicatorView::sizeThatFits(CGSize) const

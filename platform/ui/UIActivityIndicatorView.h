@@ -51,4 +51,5 @@ private:
     UIActivityIndicatorViewStyle m_style = UIActivityIndicatorViewStyleWhite;
     bool m_hidesWhenStopped = true;
     bool m_animating = false;
+    bool m_hiddenWhileStopped = false; // hidden by the indicator, not by its owner
 };

@@ -40,6 +40,11 @@ Ref<UIImage> darkened(const Ref<UIImage>& image)
 
 } // namespace
 
+bool UIButton::Shown::operator==(const Shown& other) const
+{
+    return dv::equal(title, other.title) && CGSizeEqualToSize(image, other.image) && CGSizeEqualToSize(background, other.background);
+}
+
 Ref<UIButton> UIButton::buttonWithType(UIButtonType type)
 {
     auto button = alloc<UIButton>();
@@ -87,7 +92,10 @@ V UIButton::handleCurrent(V StateContent::*member) const
 
 void UIButton::setTitle(const Ref<NSString>& title, UIControlState state)
 {
-    handleContent(state).title = dv::copyAs<NSString>(title);
+    auto& content = handleContent(state);
+    if (dv::equal(content.title, title))
+        return;
+    content.title = dv::copyAs<NSString>(title);
     handleUpdate();
 }
 
@@ -98,13 +106,19 @@ void UIButton::setTitleColor(const Ref<UIColor>& color, UIControlState state)
         return;
     }
     noteAppearanceSetterCalled("titleColor" + std::to_string(state));
-    handleContent(state).titleColor = color;
+    auto& content = handleContent(state);
+    if (dv::equal(content.titleColor, color))
+        return;
+    content.titleColor = color;
     handleUpdate();
 }
 
 void UIButton::setImage(const Ref<UIImage>& image, UIControlState state)
 {
-    handleContent(state).image = image;
+    auto& content = handleContent(state);
+    if (content.image == image)
+        return;
+    content.image = image;
     handleUpdate();
 }
 
@@ -115,7 +129,10 @@ void UIButton::setBackgroundImage(const Ref<UIImage>& image, UIControlState stat
         return;
     }
     noteAppearanceSetterCalled("backgroundImage" + std::to_string(state));
-    handleContent(state).backgroundImage = image;
+    auto& content = handleContent(state);
+    if (content.backgroundImage == image)
+        return;
+    content.backgroundImage = image;
     handleUpdate();
 }
 
@@ -229,15 +246,16 @@ void UIButton::handleUpdate()
         m_backgroundView->setImage(background);
         m_backgroundView->setHidden(!background);
     }
+    // Only a change of what is shown moves the parts or the size.
+    const Shown shown {title, image ? image->size() : CGSizeZero, background ? background->size() : CGSizeZero};
+    if (shown == m_shown)
+        return;
+    m_shown = shown;
     setNeedsLayout();
     invalidateIntrinsicContentSize();
 }
 
-void UIButton::stateDidChange()
-{
-    handleUpdate();
-    UIControl::stateDidChange();
-}
+void UIButton::stateDidChange() { handleUpdate(); }
 
 void UIButton::setAdjustsImageWhenHighlighted(bool adjusts)
 {
@@ -247,6 +265,8 @@ void UIButton::setAdjustsImageWhenHighlighted(bool adjusts)
 
 void UIButton::setContentEdgeInsets(UIEdgeInsets insets)
 {
+    if (insets == m_contentEdgeInsets)
+        return;
     m_contentEdgeInsets = insets;
     setNeedsLayout();
     invalidateIntrinsicContentSize();
@@ -254,12 +274,16 @@ void UIButton::setContentEdgeInsets(UIEdgeInsets insets)
 
 void UIButton::setTitleEdgeInsets(UIEdgeInsets insets)
 {
+    if (insets == m_titleEdgeInsets)
+        return;
     m_titleEdgeInsets = insets;
     setNeedsLayout();
 }
 
 void UIButton::setImageEdgeInsets(UIEdgeInsets insets)
 {
+    if (insets == m_imageEdgeInsets)
+        return;
     m_imageEdgeInsets = insets;
     setNeedsLayout();
 }

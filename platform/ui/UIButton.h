@@ -112,7 +112,16 @@ private:
     void handleUpdate();
     Ref<UIImage> handleShownImage();
 
+    // What the parts show, as far as it sets their places.
+    struct Shown {
+        Ref<NSString> title;
+        CGSize image {};
+        CGSize background {};
+        bool operator==(const Shown& other) const;
+    };
+
     std::vector<StateContent> m_contents;
+    Shown m_shown;
     mutable Ref<UILabel> m_titleLabel;
     mutable Ref<UIImageView> m_imageView;
     Ref<UIImageView> m_backgroundView;

@@ -120,7 +120,10 @@ void UIBarButton::update()
     setTitleColor(highlighted ? highlighted : (colour ? colour : tint)->colorWithAlphaComponent(0.2), UIControlStateHighlighted);
     auto disabled = attribute<UIColor>(item->titleTextAttributesForState(UIControlStateDisabled), NSForegroundColorAttributeName);
     setTitleColor(disabled ? disabled : UIColor::colorWithWhite(0.5, 0.5), UIControlStateDisabled);
-    setNeedsLayout();
+    if (const UIOffset offset = item->titlePositionAdjustment(UIBarMetricsDefault); offset != m_titleOffset) {
+        m_titleOffset = offset;
+        setNeedsLayout();
+    }
 }
 
 void UIBarButton::didMoveToSuperview()
@@ -132,12 +135,7 @@ void UIBarButton::didMoveToSuperview()
 void UIBarButton::layoutSubviews()
 {
     UIButton::layoutSubviews();
-    auto item = this->item();
-    if (!item || !currentTitle())
+    if (!currentTitle() || m_titleOffset == UIOffsetZero)
         return;
-    const UIOffset offset = item->titlePositionAdjustment(UIBarMetricsDefault);
-    if (offset.horizontal != 0 || offset.vertical != 0) {
-        CGRect frame = titleLabel()->frame();
-        titleLabel()->setFrame(CGRectOffset(frame, offset.horizontal, offset.vertical));
-    }
+    titleLabel()->setFrame(CGRectOffset(titleLabel()->frame(), m_titleOffset.horizontal, m_titleOffset.vertical));
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/ui/UIButton.h"
+#include "platform/ui/UIGeometry.h"
 
 class UIBarButtonItem;
 
@@ -23,4 +24,5 @@ class UIBarButton : public UIButton {
 
 private:
     Weak<UIBarButtonItem> m_item;
+    UIOffset m_titleOffset {};
 };

@@ -28,14 +28,12 @@ protected:
     // The box (in points, window coordinates) of the dark pixels within `area` of a screenshot.
     CGRect ink(CGRect area)
     {
-        auto shot = m_ui.screenshot(1);
-        const auto pixels = dv::imagePixelsRGBA8(shot->CGImage());
-        const std::size_t width = CGImageGetWidth(shot->CGImage());
+        const Pixels shot(m_ui.screenshot(1));
         CGFloat minX = 1e9, minY = 1e9, maxX = -1, maxY = -1;
         for (CGFloat y = area.origin.y; y < CGRectGetMaxY(area); ++y)
             for (CGFloat x = area.origin.x; x < CGRectGetMaxX(area); ++x) {
-                const std::size_t i = (std::size_t(y) * width + std::size_t(x)) * 4;
-                if (pixels[i] < 128 && pixels[i + 3] > 0) {
+                const Pixel p = shot.at(x, y);
+                if (p[0] >= 0 && p[0] < 128 && p[3] > 0) {
                     minX = std::min(minX, x);
                     minY = std::min(minY, y);
                     maxX = std::max(maxX, x);

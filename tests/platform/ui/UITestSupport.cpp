@@ -86,6 +86,25 @@ Pixel pixelOf(const Ref<UIImage>& image, CGFloat xPoints, CGFloat yPoints)
     return {px[i], px[i + 1], px[i + 2], px[i + 3]};
 }
 
+Pixels::Pixels(const Ref<UIImage>& image)
+{
+    if (!image || !image->CGImage())
+        return;
+    m_pixels = imagePixelsRGBA8(image->CGImage());
+    m_width = CGImageGetWidth(image->CGImage());
+    m_height = CGImageGetHeight(image->CGImage());
+    m_scale = image->scale();
+}
+
+Pixel Pixels::at(CGFloat xPoints, CGFloat yPoints) const
+{
+    const auto x = std::size_t(xPoints * m_scale), y = std::size_t(yPoints * m_scale);
+    if (x >= m_width || y >= m_height)
+        return {-1, -1, -1, -1};
+    const std::size_t i = (y * m_width + x) * 4;
+    return {m_pixels[i], m_pixels[i + 1], m_pixels[i + 2], m_pixels[i + 3]};
+}
+
 bool near(const Pixel& a, const Pixel& b, int tolerance)
 {
     for (int i = 0; i < 4; ++i)

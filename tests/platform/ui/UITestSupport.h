@@ -142,6 +142,17 @@ Ref<UIImage> twoColourImage(CGSize size, const Ref<UIColor>& left, const Ref<UIC
 using Pixel = std::array<int, 4>; // straight RGBA
 
 Pixel pixelOf(const Ref<UIImage>& image, CGFloat xPoints, CGFloat yPoints);
+// An image's pixels read once, for tests that look at many.
+class Pixels {
+public:
+    explicit Pixels(const Ref<UIImage>& image);
+    Pixel at(CGFloat xPoints, CGFloat yPoints) const;
+
+private:
+    std::vector<std::uint8_t> m_pixels;
+    std::size_t m_width = 0, m_height = 0;
+    CGFloat m_scale = 1;
+};
 bool near(const Pixel& a, const Pixel& b, int tolerance = 3);
 std::string show(const Pixel& p);
 
