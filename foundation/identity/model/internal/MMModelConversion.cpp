@@ -5,6 +5,7 @@
 #include "platform/base/NSArray.h"
 #include "platform/base/NSCharacterSet.h"
 #include "platform/base/NSData.h"
+#include "platform/base/NSAttributedString.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNull.h"
@@ -128,6 +129,8 @@ Ref<NSString> stringForStringProperty(const id& value)
         return number->stringValue();
     if (auto url = dv::as<NSURL>(value))
         return url->absoluteString();
+    if (auto attributed = dv::as<NSAttributedString>(value))
+        return attributed->string();
     return nil;
 }
 

@@ -1,5 +1,7 @@
 #include "TestModels.h"
 
+#include "platform/base/NSJSONSerialization.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -126,6 +128,9 @@ TEST(MMModelSerializationTest, ValueKindsAndScalars)
     model->m_selector = SEL("run:");
     model->m_rect = {{1, 2}, {3, 4}};
     model->m_string = "s"_ns;
+    auto attributed = alloc<NSMutableAttributedString>()->initWithString("富文本"_ns);
+    attributed->addAttribute(NSLinkAttributeName, "x"_ns, NSMakeRange(0, 1));
+    model->m_attributed = attributed;
 
     auto json = jsonOf(model);
     ASSERT_TRUE(json);
@@ -145,6 +150,10 @@ TEST(MMModelSerializationTest, ValueKindsAndScalars)
     EXPECT_EQ(dv::str(json->objectForKey("cls")), "TMAuthor");
     EXPECT_EQ(dv::str(json->objectForKey("selector")), "run:");
     EXPECT_EQ(dv::str(json->objectForKey("string")), "s");
+    auto attributedText = dv::as<NSString>(json->objectForKey("attributed")); // its characters only
+    ASSERT_TRUE(attributedText);
+    EXPECT_EQ(dv::str(attributedText), "富文本");
+    EXPECT_TRUE(NSJSONSerialization::isValidJSONObject(json));
 }
 
 TEST(MMModelSerializationTest, DateOffsetFollowsTheCurrentZone)

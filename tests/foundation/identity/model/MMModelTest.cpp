@@ -176,6 +176,18 @@ TEST(MMModelTest, StringKinds)
 {
     EXPECT_EQ(dv::str(fill("string", NSNumber::from(42))->m_string), "42");
     EXPECT_EQ(dv::str(fill("string", NSURL::URLWithString("http://a.cn/x?y=1"_ns))->m_string), "http://a.cn/x?y=1");
+    // An attributed string gives its characters; a mutable property gets a mutable copy of them.
+    auto attributed = alloc<NSMutableAttributedString>()->initWithString("标题"_ns, NSDictionary::of({{NSLinkAttributeName, "x"_ns}}));
+    auto fromAttributed = fill("string", attributed)->m_string;
+    ASSERT_TRUE(fromAttributed);
+    EXPECT_EQ(dv::str(fromAttributed), "标题");
+    EXPECT_FALSE(dv::as<NSMutableString>(std::static_pointer_cast<NSObject>(fromAttributed)));
+    auto mutableFromAttributed = fill("mutableString", attributed)->m_mutableString;
+    ASSERT_TRUE(mutableFromAttributed);
+    EXPECT_EQ(mutableFromAttributed->utf8(), "标题");
+    // An attributed-string property takes attributed strings only: text leaves it as it was.
+    EXPECT_TRUE(dv::equal(fill("attributed", attributed)->m_attributed, attributed));
+    EXPECT_FALSE(fill("attributed", "plain"_ns)->m_attributed);
     auto fromData = fill("string", NSData::fromString("数据"));
     EXPECT_EQ(dv::str(fromData->m_string), "数据");
     auto badData = fill("string", NSData::fromString("\xff\xfe"));
