@@ -1,6 +1,7 @@
 #include "TestModels.h"
 
 #include "platform/base/NSJSONSerialization.h"
+#include "platform/base/NSTimeZone.h"
 
 #include <gtest/gtest.h>
 
@@ -16,27 +17,17 @@ Ref<NSDictionary> jsonOf(const id& model)
     return dv::as<NSDictionary>(mm_modelToJSONObject(model));
 }
 
-// Runs a test body in a fixed time zone and restores the process's zone afterwards.
+// Makes `zone` the process's default time zone (the device's zone) for a test.
 class ScopedTimeZone {
 public:
-    explicit ScopedTimeZone(const char* zone)
+    explicit ScopedTimeZone(const char* zone) : m_old(NSTimeZone::defaultTimeZone())
     {
-        if (const char* old = std::getenv("TZ"))
-            m_old = old;
-        setenv("TZ", zone, 1);
-        tzset();
+        NSTimeZone::setDefaultTimeZone(NSTimeZone::timeZoneWithName(NSString::fromUTF8(zone)));
     }
-    ~ScopedTimeZone()
-    {
-        if (m_old)
-            setenv("TZ", m_old->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
+    ~ScopedTimeZone() { NSTimeZone::setDefaultTimeZone(m_old); }
 
 private:
-    std::optional<std::string> m_old;
+    Ref<NSTimeZone> m_old;
 };
 
 TEST(MMModelSerializationTest, ReplyRecordWritesOnlyPresentProperties)
@@ -115,7 +106,7 @@ TEST(MMModelSerializationTest, NonFiniteNumberObjectGivesNoJSONText)
 
 TEST(MMModelSerializationTest, ValueKindsAndScalars)
 {
-    ScopedTimeZone zone("CST-8");
+    ScopedTimeZone zone("Asia/Shanghai");
     auto model = alloc<TMEverything>();
     model->m_date = NSDate::dateWithTimeIntervalSince1970(1451703845); // 2016-01-02 03:04:05 UTC
     model->m_url = NSURL::URLWithString("http://a.cn/x"_ns);
@@ -158,7 +149,7 @@ TEST(MMModelSerializationTest, ValueKindsAndScalars)
 
 TEST(MMModelSerializationTest, DateOffsetFollowsTheCurrentZone)
 {
-    ScopedTimeZone zone("EST5");
+    ScopedTimeZone zone("America/New_York");
     auto model = alloc<TMEverything>();
     model->m_date = NSDate::dateWithTimeIntervalSince1970(1451703845);
     EXPECT_EQ(dv::str(jsonOf(model)->objectForKey("date")), "2016-01-01T22:04:05-0500");
