@@ -14,6 +14,7 @@
 #pragma once
 
 #include "platform/base/NSObject.h"
+#include "platform/base/NSString.h"
 
 #include <algorithm>
 #include <functional>
@@ -127,7 +128,7 @@ protected:
     // Joins neighbouring runs with equal attributes and drops empty ones.
     void coalesce();
 
-    Ref<NSString> m_string;
+    Ref<NSString> m_string = std::make_shared<NSString>(); // never nil, even before an init…
     NSUInteger m_length = 0;
     std::vector<Run> m_runs;
 };

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "platform/base/NSDateComponents.h"
+#include "platform/base/NSString.h"
 
 #include <mutex>
 #include <string>
@@ -110,7 +111,7 @@ private:
     template <class Work>
     auto withEngine(Work work) const;
 
-    Ref<NSString> m_identifier;
+    Ref<NSString> m_identifier = std::make_shared<NSString>("gregorian"); // until an init… names another
     Ref<NSLocale> m_locale;
     Ref<NSTimeZone> m_timeZone; // nil: the default zone at each use
     NSUInteger m_firstWeekday = 0;

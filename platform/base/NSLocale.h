@@ -10,6 +10,7 @@
 #pragma once
 
 #include "platform/base/NSObject.h"
+#include "platform/base/NSString.h"
 
 #include <string>
 
@@ -70,6 +71,6 @@ private:
     void setUp(const Ref<NSString>& identifier);
     Ref<NSString> part(int which) const;
 
-    Ref<NSString> m_identifier;
+    Ref<NSString> m_identifier = std::make_shared<NSString>(); // the neutral locale until an init…
     std::string m_icuID;
 };

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "platform/base/NSObject.h"
+#include "platform/base/NSString.h"
 
 #include <string>
 
@@ -69,6 +70,7 @@ private:
     // Zone and daylight-saving offsets in milliseconds at a time.
     std::pair<double, double> offsetsAt(NSTimeInterval sinceReferenceDate) const;
 
-    Ref<NSString> m_name;
-    std::u16string m_icuID;
+    // GMT until an init… names another zone, so that a bare instance is still a zone.
+    Ref<NSString> m_name = std::make_shared<NSString>("GMT");
+    std::u16string m_icuID = u"GMT";
 };

@@ -247,3 +247,16 @@ TEST(AttributedString, ArchivedRunsThatDoNotFitTheTextAreAnError)
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), 4864);
 }
+
+// Objects made bare (as the model mapping makes an object property's class with new) are still
+// usable values.
+TEST(AttributedString, BareInstancesOfTheValueClassesAreUsable)
+{
+    for (Class cls : {NSAttributedString::class_(), NSMutableAttributedString::class_()}) {
+        auto bare = dv::as<NSAttributedString>(cls->createInstance()->init());
+        ASSERT_TRUE(bare);
+        EXPECT_EQ(bare->length(), 0u);
+        EXPECT_EQ(dv::str(bare->description()), "");
+        EXPECT_TRUE(bare->isEqual(alloc<NSAttributedString>()->initWithString(""_ns)));
+    }
+}

@@ -1,6 +1,7 @@
 // Time zones, locales, calendars and date formatters over ICU, as the screens and the model
 // mapping use them: deterministic through a fixed default zone and a fixed "now".
 #include "platform/base/Base.h"
+#include "platform/base/NSCache.h"
 #include "platform/base/NSCalendar.h"
 #include "platform/base/NSDateFormatter.h"
 #include "platform/base/NSKeyedArchiver.h"
@@ -362,4 +363,22 @@ TEST_F(DateTest, DateDescriptionPadsTheYearAndUsesThePlatformCalendar)
     EXPECT_EQ(dv::str(gmt->dateWithEra(1, 42, 1, 1, 0, 0, 0, 0)), "0042-01-01 00:00:00 +0000");
     // Fractions of a second are not printed; the second is not rounded up.
     EXPECT_EQ(dv::str(NSDate::dateWithTimeIntervalSince1970(59.999)), "1970-01-01 00:00:59 +0000");
+}
+
+TEST_F(DateTest, BareInstancesAreUsableValues)
+{
+    auto zoneObject = dv::as<NSTimeZone>(NSTimeZone::class_()->createInstance()->init());
+    EXPECT_EQ(dv::str(zoneObject->name()), "GMT");
+    EXPECT_EQ(zoneObject->secondsFromGMT(), 0);
+    auto localeObject = dv::as<NSLocale>(NSLocale::class_()->createInstance()->init());
+    EXPECT_EQ(dv::str(localeObject->localeIdentifier()), "");
+    EXPECT_TRUE(localeObject->isEqual(NSLocale::systemLocale()));
+    auto calendarObject = dv::as<NSCalendar>(NSCalendar::class_()->createInstance()->init());
+    EXPECT_EQ(dv::str(calendarObject->calendarIdentifier()), "gregorian");
+    EXPECT_EQ(calendarObject->component(NSCalendarUnitYear, NSDate::date()), 2016);
+    auto formatterObject = dv::as<NSDateFormatter>(NSDateFormatter::class_()->createInstance()->init());
+    EXPECT_TRUE(formatterObject->stringFromDate(NSDate::date()));
+    auto cacheObject = dv::as<NSCache>(NSCache::class_()->createInstance()->init());
+    cacheObject->setObjectForKey("v"_ns, "k"_ns);
+    EXPECT_TRUE(cacheObject->objectForKey("k"_ns));
 }

@@ -188,6 +188,11 @@ TEST(MMModelTest, StringKinds)
     // An attributed-string property takes attributed strings only: text leaves it as it was.
     EXPECT_TRUE(dv::equal(fill("attributed", attributed)->m_attributed, attributed));
     EXPECT_FALSE(fill("attributed", "plain"_ns)->m_attributed);
+    // A dictionary builds the property's class as a model: an empty attributed string, safely.
+    auto built = fill("attributed", NSDictionary::of({{"string"_ns, "x"_ns}}))->m_attributed;
+    ASSERT_TRUE(built);
+    EXPECT_EQ(built->length(), 0u);
+    EXPECT_EQ(dv::str(built->description()), "");
     auto fromData = fill("string", NSData::fromString("数据"));
     EXPECT_EQ(dv::str(fromData->m_string), "数据");
     auto badData = fill("string", NSData::fromString("\xff\xfe"));
