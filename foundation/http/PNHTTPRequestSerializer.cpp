@@ -2,10 +2,10 @@
 
 #include "foundation/http/PNQueryStringPair.h"
 #include "foundation/http/PNStreamingMultipartFormData.h"
-#include "foundation/http/internal/PreferredLanguages.h"
 #include "foundation/http/internal/Transliteration.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
+#include "platform/base/NSLocale.h"
 #include "platform/base/NSCoder.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
@@ -44,7 +44,7 @@ Ref<NSString> defaultAcceptLanguage()
 {
     auto entries = NSMutableArray::array();
     NSUInteger index = 0;
-    auto languages = preferredLanguages();
+    auto languages = NSLocale::preferredLanguages();
     for (const id& language : *languages) {
         // Computed in single precision, as the weights have always been.
         const float q = 1.0f + (-0.1f * float(index));

@@ -83,7 +83,9 @@ void NSUserDefaults::load()
 bool NSUserDefaults::writeLocked()
 {
     Ref<NSError> error;
-    auto data = NSPropertyListSerialization::dataWithPropertyList(m_values, NSPropertyListXMLFormat_v1_0, 0, &error);
+    // Binary, as the platform keeps preferences: it holds dates to the fraction of a second (the
+    // XML form keeps whole seconds only). Files written as XML are still read.
+    auto data = NSPropertyListSerialization::dataWithPropertyList(m_values, NSPropertyListBinaryFormat_v1_0, 0, &error);
     int posixError = 0;
     auto folder = std::filesystem::path(m_path).parent_path().string();
     bool ok = data && dv::SystemPaths::ensureDirectory(folder) && dv::internal::replaceFileAtomically(m_path, data->view(), posixError);

@@ -57,6 +57,27 @@ TEST_F(UserDefaultsTest, ValuesSurviveARestart)
     EXPECT_TRUE(dv::equal(again->stringForKey("chinese"_ns), "中文"_ns));
 }
 
+TEST_F(UserDefaultsTest, DatesKeepTheirFractionOfASecondAcrossARestart)
+{
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    defaults->setObjectForKey(NSDate::dateWithTimeIntervalSinceReferenceDate(600000000.123456), "backDate"_ns);
+    defaults->setObjectForKey(NSArray::of({ NSDate::dateWithTimeIntervalSinceReferenceDate(-0.25) }), "dates"_ns);
+    auto again = restart();
+    EXPECT_EQ(again->dateForKey("backDate"_ns)->timeIntervalSinceReferenceDate(), 600000000.123456);
+    auto dates = again->arrayForKey("dates"_ns);
+    ASSERT_TRUE(dates);
+    EXPECT_TRUE(dv::equal(dates->firstObject(), NSDate::dateWithTimeIntervalSinceReferenceDate(-0.25)));
+}
+
+TEST_F(UserDefaultsTest, AFileWrittenAsXMLIsStillRead)
+{
+    auto path = NSUserDefaults::standardUserDefaults()->path();
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::trunc) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                                            "<key>utoken</key><string>t</string></dict></plist>";
+    EXPECT_TRUE(dv::equal(restart()->stringForKey("utoken"_ns), "t"_ns));
+}
+
 TEST_F(UserDefaultsTest, GettersConvertAsThePlatformDoes)
 {
     auto defaults = NSUserDefaults::standardUserDefaults();
