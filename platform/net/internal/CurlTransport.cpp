@@ -30,38 +30,87 @@ std::string trim(std::string_view s)
     return std::string(s);
 }
 
+// What a libcurl result means for the URL loading system. The scheme was checked before the
+// transfer reached libcurl, so an "unsupported protocol" from it is a reply that is no HTTP at
+// all (libcurl's name for a missing status line); a head libcurl cannot hold is a bad reply too.
+// Results that only a misuse of libcurl gives end as a lost connection: the transfer failed
+// after it began, and the platform has no code that says more.
 TransportError errorForCurlCode(CURLcode code)
 {
     switch (code) {
     case CURLE_OK:
         return TransportError::None;
-    case CURLE_UNSUPPORTED_PROTOCOL:
     case CURLE_URL_MALFORMAT:
+        return TransportError::BadURL;
+    case CURLE_NOT_BUILT_IN:
         return TransportError::UnsupportedURL;
+    case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_RESOLVE_HOST:
         return TransportError::CannotFindHost;
     case CURLE_COULDNT_CONNECT:
+    case CURLE_INTERFACE_FAILED:
         return TransportError::CannotConnect;
     case CURLE_OPERATION_TIMEDOUT:
         return TransportError::TimedOut;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_OUT_OF_MEMORY:
+    case CURLE_RANGE_ERROR:
+    case CURLE_FILESIZE_EXCEEDED:
+    case CURLE_TOO_MANY_REDIRECTS:
+        return TransportError::BadServerResponse;
     case CURLE_GOT_NOTHING:
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_PARTIAL_FILE:
-    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+    case CURLE_AGAIN:
         return TransportError::ConnectionLost;
     case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_CLIENTCERT:
         return TransportError::SecureConnectionFailed;
     case CURLE_PEER_FAILED_VERIFICATION:
         return TransportError::ServerCertificateRejected;
     case CURLE_BAD_CONTENT_ENCODING:
         return TransportError::CannotDecodeContent;
     case CURLE_READ_ERROR:
+    case CURLE_SEND_FAIL_REWIND:
         return TransportError::BodyStreamFailed;
     case CURLE_ABORTED_BY_CALLBACK:
         return TransportError::Cancelled;
     default:
-        return TransportError::Unknown;
+        return TransportError::ConnectionLost;
+    }
+}
+
+// A Content-Length header value: one decimal number, or a list of equal ones ("8, 8"). Answers
+// nullopt for anything else, including a list of different numbers.
+std::optional<std::int64_t> contentLengthValue(std::string_view value)
+{
+    std::optional<std::int64_t> length;
+    for (;;) {
+        auto comma = value.find(',');
+        std::string item = trim(value.substr(0, comma));
+        if (item.empty() || item.size() > 18 || !std::all_of(item.begin(), item.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            return std::nullopt;
+        std::int64_t number = std::strtoll(item.c_str(), nullptr, 10);
+        if (length && *length != number)
+            return std::nullopt;
+        length = number;
+        if (comma == std::string_view::npos)
+            return length;
+        value.remove_prefix(comma + 1);
     }
 }
 
@@ -178,6 +227,7 @@ struct TransferAccess {
         t.m_lastActivity = std::chrono::steady_clock::now();
         if (line.starts_with("HTTP/")) {
             t.m_response = {};
+            t.m_contentLength.reset();
             t.m_inHeaders = true;
             auto space = line.find(' ');
             if (space != std::string_view::npos)
@@ -205,7 +255,19 @@ struct TransferAccess {
         auto colon = line.find(':');
         if (colon == std::string_view::npos)
             return line.size();
-        t.m_response.headers.emplace_back(trim(line.substr(0, colon)), trim(line.substr(colon + 1)));
+        std::string name = trim(line.substr(0, colon));
+        std::string value = trim(line.substr(colon + 1));
+        // Two different lengths leave the end of the body to guesswork: whatever libcurl picked,
+        // the body would take bytes of the next message or leave some of its own behind.
+        if (equalsIgnoringCase(name, "Content-Length")) {
+            auto length = contentLengthValue(value);
+            if (!length || (t.m_contentLength && *t.m_contentLength != *length)) {
+                t.m_badResponse = true;
+                return 0;
+            }
+            t.m_contentLength = length;
+        }
+        t.m_response.headers.emplace_back(std::move(name), std::move(value));
         return line.size();
     }
 
@@ -620,7 +682,9 @@ void TransportThread::run()
                 continue;
             TransportFailure failure { errorForCurlCode(message->data.result), curl_easy_strerror(message->data.result) };
             if (message->data.result != CURLE_OK) {
-                if (t->m_bodyFailed)
+                if (t->m_badResponse)
+                    failure.error = TransportError::BadServerResponse;
+                else if (t->m_bodyFailed)
                     failure.error = TransportError::BodyStreamFailed;
                 else if (t->m_trustTimedOut)
                     failure.error = TransportError::TimedOut;

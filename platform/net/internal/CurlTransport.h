@@ -54,19 +54,21 @@ struct TransportResponse {
     std::optional<std::string> header(std::string_view name) const;
 };
 
+// Every way a transfer can fail; each has its URL error code (TaskSupport.h).
 enum class TransportError {
     None,
     Cancelled,
     TimedOut,
+    BadURL,
     UnsupportedURL,
     CannotFindHost,
     CannotConnect,
     ConnectionLost,
+    BadServerResponse, // not HTTP, a malformed or oversized head, conflicting lengths
     SecureConnectionFailed,
     ServerCertificateRejected,
     CannotDecodeContent,
     BodyStreamFailed,
-    Unknown,
 };
 
 struct TransportFailure {
@@ -157,6 +159,8 @@ private:
     bool m_trustRejected = false;
     bool m_bodyFailed = false;
     bool m_trustTimedOut = false;
+    bool m_badResponse = false;
+    std::optional<std::int64_t> m_contentLength; // of the response head being read
 };
 
 class ConnectionPool {

@@ -32,17 +32,18 @@ NSInteger URLErrorCodeFor(TransportError error)
     case TransportError::None: return 0;
     case TransportError::Cancelled: return NSURLErrorCancelled;
     case TransportError::TimedOut: return NSURLErrorTimedOut;
+    case TransportError::BadURL: return NSURLErrorBadURL;
     case TransportError::UnsupportedURL: return NSURLErrorUnsupportedURL;
     case TransportError::CannotFindHost: return NSURLErrorCannotFindHost;
     case TransportError::CannotConnect: return NSURLErrorCannotConnectToHost;
     case TransportError::ConnectionLost: return NSURLErrorNetworkConnectionLost;
+    case TransportError::BadServerResponse: return NSURLErrorBadServerResponse;
     case TransportError::SecureConnectionFailed: return NSURLErrorSecureConnectionFailed;
     case TransportError::ServerCertificateRejected: return NSURLErrorServerCertificateUntrusted;
     case TransportError::CannotDecodeContent: return NSURLErrorCannotDecodeContentData;
     case TransportError::BodyStreamFailed: return NSURLErrorRequestBodyStreamExhausted;
-    case TransportError::Unknown: return NSURLErrorUnknown;
     }
-    return NSURLErrorUnknown;
+    return NSURLErrorNetworkConnectionLost;
 }
 
 bool isLoadableURL(const Ref<NSURL>& url)
