@@ -770,7 +770,9 @@ void TaskDriver::handleComplete(Event& event)
         NSInteger code = URLErrorCodeFor(event.failure.error);
         if (event.failure.error == TransportError::ServerCertificateRejected && m_trustFailureCode)
             code = m_trustFailureCode;
-        finish(makeURLError(code, url, code == NSURLErrorServerCertificateUntrusted ? m_failedTrust : nullptr));
+        bool certificate = code == NSURLErrorServerCertificateUntrusted || code == NSURLErrorServerCertificateHasBadDate
+            || code == NSURLErrorServerCertificateNotYetValid;
+        finish(makeURLError(code, url, certificate ? m_failedTrust : nullptr));
         return;
     }
     switch (m_phase) {

@@ -87,6 +87,7 @@ ChainVerification verifyChain(const std::vector<DerBytes>& certificates, const V
 {
     ChainVerification result;
     result.chain = certificates;
+    result.failure = ChainVerification::Failure::Untrusted;
     if (certificates.empty()) {
         result.reason = "no certificates";
         return result;
@@ -142,8 +143,18 @@ ChainVerification verifyChain(const std::vector<DerBytes>& certificates, const V
     }
     int ok = X509_verify_cert(ctx);
     result.trusted = ok == 1;
-    if (!result.trusted)
-        result.reason = X509_verify_cert_error_string(X509_STORE_CTX_get_error(ctx));
+    if (result.trusted) {
+        result.failure = ChainVerification::Failure::None;
+    } else {
+        // OpenSSL reports the first fault it meets, and it checks dates only on a chain that
+        // otherwise holds (built to an anchor, right purpose and host).
+        int error = X509_STORE_CTX_get_error(ctx);
+        result.reason = X509_verify_cert_error_string(error);
+        if (error == X509_V_ERR_CERT_HAS_EXPIRED)
+            result.failure = ChainVerification::Failure::Expired;
+        else if (error == X509_V_ERR_CERT_NOT_YET_VALID)
+            result.failure = ChainVerification::Failure::NotYetValid;
+    }
     if (STACK_OF(X509)* built = X509_STORE_CTX_get0_chain(ctx); built && sk_X509_num(built) > 0 && result.trusted) {
         result.chain.clear();
         for (int i = 0; i < sk_X509_num(built); ++i)

@@ -91,6 +91,22 @@ TEST(SecTrustTest, WrongHostMissingIntermediateRogueAndExpiredAreInvalid)
     auto expired = trustFor({ &certs().expired, &certs().intermediate }, SecPolicyCreateSSL(true, "127.0.0.1"_ns));
     anchorTo(expired, certs().root);
     EXPECT_FALSE(valid(expired));
+
+    // Dates are told apart from every other fault, but only on a chain that otherwise holds.
+    EXPECT_EQ(expired->failure(), SecTrust::Failure::Expired);
+    auto future = trustFor({ &certs().notYetValid, &certs().intermediate }, SecPolicyCreateSSL(true, "127.0.0.1"_ns));
+    anchorTo(future, certs().root);
+    EXPECT_FALSE(valid(future));
+    EXPECT_EQ(future->failure(), SecTrust::Failure::NotYetValid);
+    auto expiredElsewhere = trustFor({ &certs().expired, &certs().intermediate }, SecPolicyCreateSSL(true, "example.com"_ns));
+    anchorTo(expiredElsewhere, certs().root);
+    EXPECT_FALSE(valid(expiredElsewhere));
+    EXPECT_EQ(expiredElsewhere->failure(), SecTrust::Failure::Untrusted);
+    auto expiredUnknownRoot = trustFor({ &certs().expired, &certs().intermediate }, SecPolicyCreateSSL(true, "127.0.0.1"_ns));
+    EXPECT_FALSE(valid(expiredUnknownRoot));
+    EXPECT_EQ(expiredUnknownRoot->failure(), SecTrust::Failure::Untrusted);
+    EXPECT_EQ(rogue->failure(), SecTrust::Failure::Untrusted);
+    EXPECT_EQ(wrongHost->failure(), SecTrust::Failure::Untrusted);
 }
 
 TEST(SecTrustTest, SystemRootsDoNotKnowTheTestAuthority)
