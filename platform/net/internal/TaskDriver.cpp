@@ -20,7 +20,9 @@
 #include "platform/net/NSURLProtectionSpace.h"
 #include "platform/net/SecPolicy.h"
 #include "platform/net/SecTrust.h"
+#include "platform/dispatch/Clock.h"
 #include "platform/net/internal/CachePaths.h"
+#include "platform/net/internal/DeadlineWatcher.h"
 #include "platform/net/internal/HeaderFields.h"
 #include "platform/net/internal/StreamBody.h"
 
@@ -51,6 +53,8 @@ TaskDriver::TaskDriver(Kind kind)
 
 TaskDriver::~TaskDriver()
 {
+    if (m_resourceTimer)
+        DeadlineWatcher::shared().remove(m_resourceTimer);
     if (m_uploadHandle)
         std::fclose(m_uploadHandle);
     closeFile();
@@ -229,6 +233,7 @@ void TaskDriver::resume()
         m_session = m_weakSession.lock();
         if (m_session)
             m_session->taskStarted(task);
+        startResourceTimer();
         // The first transfer starts on the calling thread: nothing else touches this task's
         // state yet, and every delegate call it leads to still goes through the queue.
         start();
@@ -256,6 +261,11 @@ void TaskDriver::suspend()
 
 void TaskDriver::cancel(std::function<void(const Ref<NSData>&)> resumeData)
 {
+    stop(NSURLErrorCancelled, std::move(resumeData));
+}
+
+void TaskDriver::stop(NSInteger code, std::function<void(const Ref<NSData>&)> resumeData)
+{
     auto task = m_task.lock();
     std::shared_ptr<Transfer> transfer;
     {
@@ -267,13 +277,14 @@ void TaskDriver::cancel(std::function<void(const Ref<NSData>&)> resumeData)
         }
         m_cancelled = true;
         m_resumeDataHandler = std::move(resumeData);
-        if (task)
+        if (task && code == NSURLErrorCancelled)
             task->setState(NSURLSessionTaskStateCanceling);
-        // Whatever was still to be reported gives way to the cancellation.
+        // Whatever was still to be reported gives way to the end, a delegate's pending answer
+        // included.
         m_events.clear();
         m_waiting = false;
         Event complete { .type = Event::Type::Complete };
-        complete.errorCode = NSURLErrorCancelled;
+        complete.errorCode = code;
         m_events.push_back(std::move(complete));
         transfer = m_transfer;
         if (!m_started && !m_session)
@@ -286,6 +297,34 @@ void TaskDriver::cancel(std::function<void(const Ref<NSData>&)> resumeData)
 }
 
 // Starting ---------------------------------------------------------------------------------------
+
+// The whole task, redirects, retries, suspensions and the delegate's deliberations included, must
+// end within the configuration's resource time-out, however steadily its bytes arrive.
+void TaskDriver::startResourceTimer()
+{
+    auto configuration = m_session ? m_session->sessionConfiguration() : nullptr;
+    NSTimeInterval limit = configuration ? configuration->timeoutIntervalForResource() : 0;
+    if (!(limit > 0))
+        return;
+    Weak<TaskDriver> weak = weak_from_this();
+    auto token = DeadlineWatcher::shared().add(Clock::current().now() + limit, [weak] {
+        if (auto self = weak.lock())
+            self->stop(NSURLErrorTimedOut, {});
+    });
+    std::lock_guard lock(m_mutex);
+    m_resourceTimer = token;
+}
+
+void TaskDriver::stopResourceTimer()
+{
+    DeadlineWatcher::Token token = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        token = std::exchange(m_resourceTimer, 0);
+    }
+    if (token)
+        DeadlineWatcher::shared().remove(token);
+}
 
 void TaskDriver::start()
 {
@@ -896,6 +935,7 @@ void TaskDriver::finish(const Ref<NSError>& failure)
         resumeHandler = std::move(m_resumeDataHandler);
     }
     m_changed.notify_all();
+    stopResourceTimer();
     if (transfer)
         transfer->cancel();
     releaseSlot();

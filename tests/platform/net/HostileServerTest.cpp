@@ -3,6 +3,8 @@
 #include "SessionTestSupport.h"
 
 #include "platform/base/NSDictionary.h"
+#include "platform/dispatch/Clock.h"
+#include "platform/net/internal/DeadlineWatcher.h"
 
 #include <chrono>
 
@@ -99,6 +101,84 @@ TEST_F(HostileServerTest, ManyHeaderLinesAllArrive)
     EXPECT_EQ(http->allHeaderFields()->count(), static_cast<NSUInteger>(kLines + 1));
     EXPECT_EQ(http->valueForHTTPHeaderField("x-h15999"_ns)->utf8(), std::to_string(15999 % 7));
     EXPECT_EQ(http->valueForHTTPHeaderField("X-H0"_ns)->utf8(), "0, again");
+}
+
+// A server that sends the head at once and then one body byte every few milliseconds, for ever.
+RawServer::Script trickle()
+{
+    return [](RawServer::Connection& c) {
+        if (!c.send("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n"))
+            return;
+        while (c.pause(5ms) && c.send("."))
+            ;
+    };
+}
+
+TEST_F(HostileServerTest, TricklingServerIsCutOffAtTheResourceTimeOut)
+{
+    dv::ManualClockScope clock;
+    RawServer raw(trickle());
+    configuration->setTimeoutIntervalForResource(30);
+    makeSession();
+    auto url = NSURL::URLWithString(NSString::fromUTF8(raw.url("/slow")));
+    session->dataTaskWithURL(url)->resume();
+    auto received = [&] { std::lock_guard lock(delegate->mutex); return delegate->body.size(); };
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return received() >= 3; }));
+
+    // Bytes keep coming, so the request's own idle time-out never runs out; only the whole
+    // task's limit does, measured from the resume.
+    clock->advance(29);
+    auto before = received();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return received() >= before + 3; }));
+    EXPECT_EQ(delegate->completions, 0);
+
+    clock->advance(2);
+    ASSERT_TRUE(delegate->waitComplete());
+    std::lock_guard lock(delegate->mutex);
+    ASSERT_TRUE(delegate->error);
+    EXPECT_EQ(delegate->error->code(), NSURLErrorTimedOut);
+    EXPECT_TRUE(dv::equal(delegate->error->userInfo()->objectForKey(NSURLErrorFailingURLErrorKey), url));
+    EXPECT_EQ(delegate->completions, 1);
+}
+
+TEST_F(HostileServerTest, ResourceTimeOutCountsWhileTheDelegateDeliberates)
+{
+    dv::ManualClockScope clock;
+    RawServer raw(trickle());
+    configuration->setTimeoutIntervalForResource(5);
+    std::mutex heldMutex;
+    std::function<void(NSURLSessionResponseDisposition)> held;
+    delegate->onResponse = [&](const Ref<NSURLResponse>&, std::function<void(NSURLSessionResponseDisposition)> done) {
+        std::lock_guard lock(heldMutex);
+        held = std::move(done);
+    };
+    makeSession();
+    session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(raw.url("/slow"))))->resume();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(heldMutex); return bool(held); }));
+    clock->advance(6);
+    ASSERT_TRUE(delegate->waitComplete());
+    EXPECT_EQ(delegate->error->code(), NSURLErrorTimedOut);
+    // The late answer changes nothing.
+    std::lock_guard lock(heldMutex);
+    held(NSURLSessionResponseAllow);
+    EXPECT_TRUE(dv::testing::runUntilIdle());
+    EXPECT_EQ(delegate->completions, 1);
+    EXPECT_EQ(delegate->body, "");
+}
+
+TEST_F(HostileServerTest, FinishedTasksLeaveNoResourceTimerBehind)
+{
+    dv::ManualClockScope clock;
+    RawServer raw([](RawServer::Connection& c) { c.send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"); });
+    auto before = dv::internal::DeadlineWatcher::shared().pendingCount();
+    EXPECT_EQ(codeFor(raw), 0);
+    EXPECT_EQ(dv::internal::DeadlineWatcher::shared().pendingCount(), before);
+    // A task given up before it ever ran leaves nothing either.
+    auto never = session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(raw.url("/"))));
+    never->resume();
+    never->cancel();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 2; }));
+    EXPECT_EQ(dv::internal::DeadlineWatcher::shared().pendingCount(), before);
 }
 
 } // namespace
