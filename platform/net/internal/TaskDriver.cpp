@@ -103,29 +103,16 @@ void TaskDriver::setUploadFile(const Ref<NSURL>& fileURL)
 
 bool TaskDriver::setResumeData(const Ref<NSData>& data)
 {
-    if (!data)
-        return false;
-    std::string text(data->view());
-    std::istringstream in(text);
-    std::string magic, url, validator, offset, path;
-    if (!std::getline(in, magic) || magic != kResumeMagic || !std::getline(in, url) || !std::getline(in, validator)
-        || !std::getline(in, offset) || !std::getline(in, path)) {
+    auto resume = data ? decodeResumeData(data->view()) : std::nullopt;
+    if (!resume) {
         m_resumeDataInvalid = true;
         return false;
     }
     std::error_code ec;
-    auto size = std::filesystem::file_size(path, ec);
-    char* end = nullptr;
-    long long recorded = std::strtoll(offset.c_str(), &end, 10);
-    // The partial file must still be there and as long as recorded, or nothing can go on.
-    if (ec || !end || *end || recorded <= 0 || static_cast<long long>(size) < recorded || path.find('\n') != std::string::npos) {
-        m_resumeDataInvalid = true;
-        return false;
-    }
-    std::filesystem::resize_file(path, static_cast<std::uintmax_t>(recorded), ec);
-    m_filePath = path;
-    m_resumeOffset = recorded;
-    m_resumeValidator = validator;
+    std::filesystem::resize_file(resume->path, static_cast<std::uintmax_t>(resume->offset), ec);
+    m_filePath = resume->path;
+    m_resumeOffset = resume->offset;
+    m_resumeValidator = resume->validator;
     return true;
 }
 
@@ -907,8 +894,7 @@ Ref<NSData> TaskDriver::makeResumeData()
         || m_validator.find('\n') != std::string::npos)
         return nullptr;
     auto url = task->currentRequest()->URL()->absoluteString()->utf8();
-    std::string text = std::string(kResumeMagic) + "\n" + url + "\n" + m_validator + "\n" + std::to_string(m_written) + "\n" + m_filePath + "\n";
-    return NSData::fromString(text);
+    return NSData::fromString(encodeResumeData({ .url = url, .validator = m_validator, .offset = m_written, .path = m_filePath }));
 }
 
 void TaskDriver::closeFile()
