@@ -15,21 +15,6 @@ namespace dv::internal {
 
 namespace {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size()
-        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y)); });
-}
-
-std::string trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-        s.remove_suffix(1);
-    return std::string(s);
-}
-
 // What a libcurl result means for the URL loading system. The scheme was checked before the
 // transfer reached libcurl, so an "unsupported protocol" from it is a reply that is no HTTP at
 // all (libcurl's name for a missing status line); a head libcurl cannot hold is a bad reply too.
@@ -94,36 +79,7 @@ TransportError errorForCurlCode(CURLcode code)
     }
 }
 
-// A Content-Length header value: one decimal number, or a list of equal ones ("8, 8"). Answers
-// nullopt for anything else, including a list of different numbers.
-std::optional<std::int64_t> contentLengthValue(std::string_view value)
-{
-    std::optional<std::int64_t> length;
-    for (;;) {
-        auto comma = value.find(',');
-        std::string item = trim(value.substr(0, comma));
-        if (item.empty() || item.size() > 18 || !std::all_of(item.begin(), item.end(), [](char c) { return c >= '0' && c <= '9'; }))
-            return std::nullopt;
-        std::int64_t number = std::strtoll(item.c_str(), nullptr, 10);
-        if (length && *length != number)
-            return std::nullopt;
-        length = number;
-        if (comma == std::string_view::npos)
-            return length;
-        value.remove_prefix(comma + 1);
-    }
-}
-
 } // namespace
-
-std::optional<std::string> TransportResponse::header(std::string_view name) const
-{
-    for (auto it = headers.rbegin(); it != headers.rend(); ++it) {
-        if (equalsIgnoringCase(it->first, name))
-            return it->second;
-    }
-    return std::nullopt;
-}
 
 void TrustReply::answer(bool proceed)
 {
@@ -225,49 +181,27 @@ struct TransferAccess {
     static size_t header(Transfer& t, std::string_view line)
     {
         t.m_lastActivity = std::chrono::steady_clock::now();
-        if (line.starts_with("HTTP/")) {
-            t.m_response = {};
-            t.m_contentLength.reset();
-            t.m_inHeaders = true;
-            auto space = line.find(' ');
-            if (space != std::string_view::npos)
-                t.m_response.statusCode = std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
+        switch (t.m_head.readLine(line)) {
+        case ResponseHeadReader::Step::Continue:
             return line.size();
+        case ResponseHeadReader::Step::Refused:
+            // Refusing the line makes libcurl give up the transfer.
+            t.m_badResponse = true;
+            return 0;
+        case ResponseHeadReader::Step::Complete:
+            break;
         }
-        if (line == "\r\n" || line == "\n") {
-            if (t.m_inHeaders && t.m_response.statusCode >= 200) {
-                t.m_inHeaders = false;
-                // Bytes of a body in memory that went out are reported before the response.
-                curl_off_t uploaded = 0;
-                if (t.m_request.body && curl_easy_getinfo(static_cast<CURL*>(t.m_easy), CURLINFO_SIZE_UPLOAD_T, &uploaded) == CURLE_OK)
-                    reportSent(t, uploaded);
-                char* effective = nullptr;
-                curl_easy_getinfo(static_cast<CURL*>(t.m_easy), CURLINFO_EFFECTIVE_URL, &effective);
-                t.m_response.url = effective ? effective : t.m_request.url;
-                t.m_responseDelivered = true;
-                if (t.m_callbacks.receivedResponse)
-                    t.m_callbacks.receivedResponse(t.m_response);
-            }
-            return line.size();
-        }
-        if (!t.m_inHeaders)
-            return line.size();
-        auto colon = line.find(':');
-        if (colon == std::string_view::npos)
-            return line.size();
-        std::string name = trim(line.substr(0, colon));
-        std::string value = trim(line.substr(colon + 1));
-        // Two different lengths leave the end of the body to guesswork: whatever libcurl picked,
-        // the body would take bytes of the next message or leave some of its own behind.
-        if (equalsIgnoringCase(name, "Content-Length")) {
-            auto length = contentLengthValue(value);
-            if (!length || (t.m_contentLength && *t.m_contentLength != *length)) {
-                t.m_badResponse = true;
-                return 0;
-            }
-            t.m_contentLength = length;
-        }
-        t.m_response.headers.emplace_back(std::move(name), std::move(value));
+        // Bytes of a body in memory that went out are reported before the response.
+        curl_off_t uploaded = 0;
+        if (t.m_request.body && curl_easy_getinfo(static_cast<CURL*>(t.m_easy), CURLINFO_SIZE_UPLOAD_T, &uploaded) == CURLE_OK)
+            reportSent(t, uploaded);
+        char* effective = nullptr;
+        curl_easy_getinfo(static_cast<CURL*>(t.m_easy), CURLINFO_EFFECTIVE_URL, &effective);
+        auto& response = t.m_head.response();
+        response.url = effective ? effective : t.m_request.url;
+        t.m_responseDelivered = true;
+        if (t.m_callbacks.receivedResponse)
+            t.m_callbacks.receivedResponse(response);
         return line.size();
     }
 
@@ -450,7 +384,7 @@ void TransportThread::add(std::shared_ptr<Transfer> transfer)
         char* scheme = nullptr;
         bool supported = curl_url_set(parsed, CURLUPART_URL, t.m_request.url.c_str(), 0) == CURLUE_OK
             && curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK
-            && (equalsIgnoringCase(scheme, "http") || equalsIgnoringCase(scheme, "https"));
+            && (headerNameIs(scheme, "http") || headerNameIs(scheme, "https"));
         curl_free(scheme);
         curl_url_cleanup(parsed);
         if (!supported) {
@@ -498,9 +432,9 @@ void TransportThread::add(std::shared_ptr<Transfer> transfer)
     curl_slist* list = nullptr;
     bool hasContentType = false;
     for (auto& [name, value] : t.m_request.headers) {
-        if (equalsIgnoringCase(name, "Expect"))
+        if (headerNameIs(name, "Expect"))
             continue;
-        if (equalsIgnoringCase(name, "Content-Type"))
+        if (headerNameIs(name, "Content-Type"))
             hasContentType = true;
         std::string line = value.empty() ? name + ";" : name + ": " + value;
         list = curl_slist_append(list, line.c_str());

@@ -16,6 +16,8 @@
 //   t->cancel();
 #pragma once
 
+#include "platform/net/internal/ResponseHead.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -31,7 +33,6 @@
 namespace dv::internal {
 
 using DerBytes = std::vector<std::uint8_t>;
-using HeaderList = std::vector<std::pair<std::string, std::string>>;
 
 struct TransportRequest {
     std::string method = "GET";
@@ -45,13 +46,6 @@ struct TransportRequest {
     // Longest stretch without any progress (connecting, sending or receiving) before the
     // transfer fails with TransportError::TimedOut.
     std::chrono::milliseconds idleTimeout { 60000 };
-};
-
-struct TransportResponse {
-    long statusCode = 0;
-    std::string url;
-    HeaderList headers; // in arrival order, names as sent
-    std::optional<std::string> header(std::string_view name) const;
 };
 
 // Every way a transfer can fail; each has its URL error code (TaskSupport.h).
@@ -149,8 +143,7 @@ private:
     std::shared_ptr<TrustReply> m_pendingTrust;
 
     // Transport-thread state of the response being read.
-    TransportResponse m_response;
-    bool m_inHeaders = false;
+    ResponseHeadReader m_head;
     bool m_responseDelivered = false;
     std::int64_t m_sent = 0;
     std::int64_t m_lastDown = 0;
@@ -160,7 +153,6 @@ private:
     bool m_bodyFailed = false;
     bool m_trustTimedOut = false;
     bool m_badResponse = false;
-    std::optional<std::int64_t> m_contentLength; // of the response head being read
 };
 
 class ConnectionPool {
