@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/Clock.h"
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -16,22 +17,19 @@ DeadlineWatcher& DeadlineWatcher::shared()
 
 DeadlineWatcher::Token DeadlineWatcher::add(NSTimeInterval deadline, std::function<void()> action)
 {
-    bool earliest = false;
     Token token = 0;
     {
         std::lock_guard lock(m_mutex);
         token = m_nextToken++;
-        auto at = m_pending.emplace(std::make_pair(deadline, token), std::move(action)).first;
+        m_pending.emplace(std::make_pair(deadline, token), Entry { &Clock::current(), std::move(action) });
         m_deadlines.emplace(token, deadline);
-        earliest = at == m_pending.begin();
         if (!m_started) {
             m_started = true;
             std::thread([this] { run(); }).detach();
         }
     }
-    // The watcher waits for the earliest deadline only; a new earliest one must wake it.
-    if (earliest)
-        m_changed.signal();
+    // The watcher waits for the earliest deadline it knew of; a new one may come sooner.
+    m_changed.signal();
     return token;
 }
 
@@ -57,20 +55,37 @@ void DeadlineWatcher::run()
         NSTimeInterval next = std::numeric_limits<NSTimeInterval>::infinity();
         {
             std::lock_guard lock(m_mutex);
-            if (!m_pending.empty())
-                next = m_pending.begin()->first.first;
+            const Clock* clock = &Clock::current();
+            bool otherClocks = false;
+            for (auto& [key, entry] : m_pending) {
+                if (entry.clock != clock) {
+                    otherClocks = true;
+                } else {
+                    next = key.first;
+                    break;
+                }
+            }
+            // Deadlines of another clock are looked at again once that clock is back; a wait
+            // that ends within a second of this one (or at once, on a switch back) sees it.
+            if (otherClocks)
+                next = std::min(next, clock->now() + 1);
         }
-        // A signal means the earliest deadline changed; either way the list is read again.
+        // A signal means a deadline was added; either way the list is read again.
         (void)m_changed.wait(next);
 
         std::vector<std::function<void()>> due;
         {
             std::lock_guard lock(m_mutex);
-            NSTimeInterval now = Clock::current().now();
-            while (!m_pending.empty() && m_pending.begin()->first.first <= now) {
-                m_deadlines.erase(m_pending.begin()->first.second);
-                due.push_back(std::move(m_pending.begin()->second));
-                m_pending.erase(m_pending.begin());
+            const Clock* clock = &Clock::current();
+            NSTimeInterval now = clock->now();
+            for (auto it = m_pending.begin(); it != m_pending.end() && it->first.first <= now;) {
+                if (it->second.clock != clock) {
+                    ++it;
+                    continue;
+                }
+                m_deadlines.erase(it->first.second);
+                due.push_back(std::move(it->second.action));
+                it = m_pending.erase(it);
             }
         }
         for (auto& action : due)

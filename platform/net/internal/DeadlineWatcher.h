@@ -1,7 +1,9 @@
 // Deadlines on the process clock (the manual clock in tests) for work that lives on threads
 // of its own, such as a URL task's limit on its whole duration. Each deadline fires its action
 // once, on the watcher's thread, unless it is removed first; removal is cheap and leaves nothing
-// behind, so a limit of days costs nothing once its task has ended.
+// behind, so a limit of days costs nothing once its task has ended. A deadline belongs to the
+// clock that was current when it was added: while a test's manual clock stands in for the system
+// clock (or the other way round), deadlines of the other clock wait.
 //
 //   auto token = DeadlineWatcher::shared().add(Clock::current().now() + 30, [weak] { ... });
 //   DeadlineWatcher::shared().remove(token);
@@ -16,6 +18,10 @@
 #include <mutex>
 #include <thread>
 #include <unordered_map>
+
+namespace dv {
+class Clock;
+}
 
 namespace dv::internal {
 
@@ -37,7 +43,11 @@ private:
     void run();
 
     std::mutex m_mutex;
-    std::map<std::pair<NSTimeInterval, Token>, std::function<void()>> m_pending;
+    struct Entry {
+        const Clock* clock;
+        std::function<void()> action;
+    };
+    std::map<std::pair<NSTimeInterval, Token>, Entry> m_pending;
     std::unordered_map<Token, NSTimeInterval> m_deadlines;
     Token m_nextToken = 1;
     bool m_started = false;

@@ -51,4 +51,21 @@ TEST(DeadlineWatcherTest, DeadlinesFireInOrderOnTheClockUnlessRemoved)
     EXPECT_EQ(watcher.pendingCount(), baseline);
 }
 
+TEST(DeadlineWatcherTest, DeadlinesWaitForTheClockTheyWereSetOn)
+{
+    auto& watcher = DeadlineWatcher::shared();
+    Fired fired;
+    DeadlineWatcher::Token stranded = 0;
+    {
+        dv::ManualClockScope clock;
+        stranded = watcher.add(clock->now() + 5, fired.note("manual"));
+    }
+    // The system clock is long past the manual clock's deadline, which is not its own: a
+    // deadline of the system clock due now fires alone.
+    watcher.add(dv::Clock::current().now(), fired.note("system"));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return !fired.list().empty(); }));
+    EXPECT_EQ(fired.list(), (std::vector<std::string> { "system" }));
+    watcher.remove(stranded);
+}
+
 } // namespace
