@@ -382,8 +382,10 @@ id PNHTTPRequestSerializer::initWithCoder(NSCoder& coder)
 {
     NSObject::init();
     applyDefaults();
-    auto headers = coder.decodeObjectOfClasses({NSDictionary::class_(), NSString::class_()}, "mutableHTTPRequestHeaders"_ns);
-    m_mutableHTTPRequestHeaders = headers ? std::static_pointer_cast<NSMutableDictionary>(headers->mutableCopy()) : NSMutableDictionary::dictionary();
+    // The classes allow a string at the top as well (for the values): anything but a dictionary
+    // leaves the defaults.
+    auto headers = dv::as<NSDictionary>(coder.decodeObjectOfClasses({NSDictionary::class_(), NSString::class_()}, "mutableHTTPRequestHeaders"_ns));
+    m_mutableHTTPRequestHeaders = headers ? dv::as<NSMutableDictionary>(headers->mutableCopy()) : NSMutableDictionary::dictionary();
     m_queryStringSerializationStyle = NSUInteger(coder.decodeIntegerForKey("queryStringSerializationStyle"_ns));
     return self();
 }

@@ -1,5 +1,6 @@
 #include "platform/system/NSUserDefaults.h"
 
+#include "platform/base/AtomicFile.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
@@ -64,6 +65,8 @@ Ref<NSUserDefaults> NSUserDefaults::initWithFile(const std::string& path)
 
 void NSUserDefaults::load()
 {
+    // A process killed while writing the defaults left its temporary file beside them.
+    dv::removeStaleTemporaries(std::filesystem::path(m_path).parent_path().string());
     std::error_code ec;
     if (!std::filesystem::exists(m_path, ec))
         return;
