@@ -16,11 +16,16 @@ function(dv_test name)
     PROPERTIES LABELS ${name})
 endfunction()
 
-# dv_fuzzer(NAME SOURCE LIBS ...): a libFuzzer target.
+# dv_fuzzer(NAME SOURCE LIBS ...): a libFuzzer target. Every target joins dv_fuzz_targets, which
+# builds them all (and only what they need); its committed seed corpus is fuzz/corpus/NAME.
 function(dv_fuzzer name source)
   add_executable(${name} ${source})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${ARGN})
+  if(NOT TARGET dv_fuzz_targets)
+    add_custom_target(dv_fuzz_targets)
+  endif()
+  add_dependencies(dv_fuzz_targets ${name})
 endfunction()
 
 # dv_bench(NAME SOURCES ... LIBS ...): a Google Benchmark binary.

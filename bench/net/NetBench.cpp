@@ -2,7 +2,7 @@
 // reused libcurl easy handle in the same run (ratio) and with that handle driven from a helper
 // thread (the floor for any client that answers on another thread), a batch of concurrent
 // requests compared with one libcurl multi handle, and a large download to a file with its peak
-// memory growth.
+// memory growth; and a response head of many lines against one of few (cost per line).
 #include "bench/support/BenchSupport.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSError.h"
@@ -294,5 +294,37 @@ void BM_LargeDownloadToFile(benchmark::State& state)
     std::filesystem::remove_all(home);
 }
 BENCHMARK(BM_LargeDownloadToFile)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// A response head of 16,000 lines against one of 1,000, both built from the same fields: the
+// cost per line must stay flat (ratio near 1) for header processing to be linear.
+void BM_ResponseHeadLines(benchmark::State& state)
+{
+    auto url = NSURL::URLWithString("http://127.0.0.1/head"_ns);
+    auto fields = [](int lines) {
+        std::vector<std::pair<std::string, std::string>> out;
+        for (int i = 0; i < lines; ++i)
+            out.emplace_back("X-Field-" + std::to_string(i), "value " + std::to_string(i));
+        out.emplace_back("Content-Type", "text/plain; charset=utf-8");
+        return out;
+    };
+    auto few = fields(1000);
+    auto many = fields(16000);
+    std::vector<double> perLineFew, perLineMany;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        auto small = alloc<NSHTTPURLResponse>()->initWithURL(url, 200, few);
+        perLineFew.push_back(secondsSince(start) / 1000);
+        start = std::chrono::steady_clock::now();
+        auto large = alloc<NSHTTPURLResponse>()->initWithURL(url, 200, many);
+        double seconds = secondsSince(start);
+        perLineMany.push_back(seconds / 16000);
+        benchmark::DoNotOptimize(small);
+        benchmark::DoNotOptimize(large);
+        state.SetIterationTime(seconds);
+    }
+    state.counters["ns_per_line_16000"] = median(perLineMany) * 1e9;
+    state.counters["ratio_per_line_16000_vs_1000"] = medianRatio(perLineMany, perLineFew);
+}
+BENCHMARK(BM_ResponseHeadLines)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
 
 } // namespace

@@ -59,7 +59,8 @@ void PNCompoundResponseSerializer::encodeWithCoder(NSCoder& coder) const
 id PNCompoundResponseSerializer::initWithCoder(NSCoder& coder)
 {
     PNHTTPResponseSerializer::initWithCoder(coder);
-    m_responseSerializers = std::static_pointer_cast<NSArray>(
+    // A serializer is allowed as an element and so at the top too; only an array is taken.
+    m_responseSerializers = dv::as<NSArray>(
         coder.decodeObjectOfClasses({NSArray::class_(), PNHTTPResponseSerializer::class_()}, "responseSerializers"_ns));
     return self();
 }

@@ -2,10 +2,10 @@
 
 #include "foundation/http/PNQueryStringPair.h"
 #include "foundation/http/PNStreamingMultipartFormData.h"
-#include "foundation/http/internal/PreferredLanguages.h"
 #include "foundation/http/internal/Transliteration.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
+#include "platform/base/NSLocale.h"
 #include "platform/base/NSCoder.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
@@ -44,7 +44,7 @@ Ref<NSString> defaultAcceptLanguage()
 {
     auto entries = NSMutableArray::array();
     NSUInteger index = 0;
-    auto languages = preferredLanguages();
+    auto languages = NSLocale::preferredLanguages();
     for (const id& language : *languages) {
         // Computed in single precision, as the weights have always been.
         const float q = 1.0f + (-0.1f * float(index));
@@ -382,8 +382,10 @@ id PNHTTPRequestSerializer::initWithCoder(NSCoder& coder)
 {
     NSObject::init();
     applyDefaults();
-    auto headers = coder.decodeObjectOfClasses({NSDictionary::class_(), NSString::class_()}, "mutableHTTPRequestHeaders"_ns);
-    m_mutableHTTPRequestHeaders = headers ? std::static_pointer_cast<NSMutableDictionary>(headers->mutableCopy()) : NSMutableDictionary::dictionary();
+    // The classes allow a string at the top as well (for the values): anything but a dictionary
+    // leaves the defaults.
+    auto headers = dv::as<NSDictionary>(coder.decodeObjectOfClasses({NSDictionary::class_(), NSString::class_()}, "mutableHTTPRequestHeaders"_ns));
+    m_mutableHTTPRequestHeaders = headers ? dv::as<NSMutableDictionary>(headers->mutableCopy()) : NSMutableDictionary::dictionary();
     m_queryStringSerializationStyle = NSUInteger(coder.decodeIntegerForKey("queryStringSerializationStyle"_ns));
     return self();
 }

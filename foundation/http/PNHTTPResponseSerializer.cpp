@@ -123,7 +123,8 @@ id PNHTTPResponseSerializer::initWithCoder(NSCoder& coder)
     NSObject::init();
     applyDefaults();
     m_acceptableStatusCodes = coder.decodeObjectOfClass<NSIndexSet>("acceptableStatusCodes"_ns);
-    m_acceptableContentTypes = std::static_pointer_cast<NSSet>(coder.decodeObjectOfClasses({NSSet::class_(), NSString::class_()}, "acceptableContentTypes"_ns));
+    // A string is allowed as an element and so at the top too; only a set is taken.
+    m_acceptableContentTypes = dv::as<NSSet>(coder.decodeObjectOfClasses({NSSet::class_(), NSString::class_()}, "acceptableContentTypes"_ns));
     return self();
 }
 

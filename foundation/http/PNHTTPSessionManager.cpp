@@ -216,10 +216,10 @@ void PNHTTPSessionManager::encodeWithCoder(NSCoder& coder) const
 
 id PNHTTPSessionManager::initWithCoder(NSCoder& coder)
 {
-    auto url = dv::as<NSURL>(coder.decodeObjectForKey("baseURL"_ns));
-    auto configuration = dv::as<NSURLSessionConfiguration>(coder.decodeObjectForKey("sessionConfiguration"_ns));
+    auto url = coder.decodeObjectOfClass<NSURL>("baseURL"_ns);
+    auto configuration = coder.decodeObjectOfClass<NSURLSessionConfiguration>("sessionConfiguration"_ns);
     if (!configuration) {
-        if (auto identifier = dv::as<NSString>(coder.decodeObjectForKey("identifier"_ns)))
+        if (auto identifier = coder.decodeObjectOfClass<NSString>("identifier"_ns))
             configuration = NSURLSessionConfiguration::backgroundSessionConfigurationWithIdentifier(identifier);
     }
     initWithBaseURL(url, configuration);

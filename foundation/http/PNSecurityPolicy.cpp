@@ -194,11 +194,11 @@ void PNSecurityPolicy::encodeWithCoder(NSCoder& coder) const
 id PNSecurityPolicy::initWithCoder(NSCoder& coder)
 {
     init();
-    auto mode = dv::as<NSNumber>(coder.decodeObjectForKey("SSLPinningMode"_ns));
+    auto mode = coder.decodeObjectOfClass<NSNumber>("SSLPinningMode"_ns);
     m_SSLPinningMode = mode ? mode->unsignedIntegerValue() : PNSSLPinningModeNone;
     m_allowInvalidCertificates = coder.decodeBoolForKey("allowInvalidCertificates"_ns);
     m_validatesDomainName = coder.decodeBoolForKey("validatesDomainName"_ns);
-    setPinnedCertificates(dv::as<NSSet>(coder.decodeObjectForKey("pinnedCertificates"_ns)));
+    setPinnedCertificates(dv::as<NSSet>(coder.decodeObjectOfClasses({NSSet::class_(), NSData::class_()}, "pinnedCertificates"_ns)));
     return self<PNSecurityPolicy>();
 }
 

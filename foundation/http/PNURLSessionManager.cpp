@@ -692,7 +692,7 @@ void PNURLSessionManager::encodeWithCoder(NSCoder& coder) const
 
 id PNURLSessionManager::initWithCoder(NSCoder& coder)
 {
-    auto configuration = dv::as<NSURLSessionConfiguration>(coder.decodeObjectForKey("sessionConfiguration"_ns));
+    auto configuration = coder.decodeObjectOfClass<NSURLSessionConfiguration>("sessionConfiguration"_ns);
     return initWithSessionConfiguration(configuration);
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/base/Associations.h"
 #include "platform/base/Geometry.h"
+#include "platform/base/NSAttributedString.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSCharacterSet.h"
 #include "platform/base/NSData.h"

@@ -59,7 +59,7 @@ DV_PREDEFINED_SET(controlCharacterSet, [](char32_t c) { return u_iscntrl(static_
 // The URL component sets: unreserved characters plus the delimiters each component may hold.
 DV_PREDEFINED_SET(URLQueryAllowedCharacterSet, [](char32_t c) { return isUnreserved(c) || inAscii("!$&'()*+,;=:@/?", c); })
 DV_PREDEFINED_SET(URLFragmentAllowedCharacterSet, [](char32_t c) { return isUnreserved(c) || inAscii("!$&'()*+,;=:@/?", c); })
-DV_PREDEFINED_SET(URLPathAllowedCharacterSet, [](char32_t c) { return isUnreserved(c) || inAscii("!$&'()*+,;=:@/", c); })
+DV_PREDEFINED_SET(URLPathAllowedCharacterSet, [](char32_t c) { return isUnreserved(c) || inAscii("!$&'()*+,=:@/", c); })
 DV_PREDEFINED_SET(URLHostAllowedCharacterSet, [](char32_t c) { return isUnreserved(c) || inAscii("!$&'()*+,;=:[]", c); })
 DV_PREDEFINED_SET(URLUserAllowedCharacterSet, [](char32_t c) { return isUnreserved(c) || inAscii("!$&'()*+,;=", c); })
 DV_PREDEFINED_SET(URLPasswordAllowedCharacterSet, [](char32_t c) { return isUnreserved(c) || inAscii("!$&'()*+,;=", c); })

@@ -3,7 +3,7 @@
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSException.h"
 #include "platform/base/NSString.h"
-#include "platform/base/internal/AtomicFile.h"
+#include "platform/base/AtomicFile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -107,7 +107,7 @@ bool NSData::writeToFile(const Ref<NSString>& path, bool atomically) const
     if (!path)
         return false;
     if (atomically)
-        return dv::internal::writeFileAtomically(path->utf8(), view());
+        return dv::writeFileAtomically(path->utf8(), view());
     std::ofstream out(path->utf8(), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(m_bytes.data()), static_cast<std::streamsize>(m_bytes.size()));
     out.flush();

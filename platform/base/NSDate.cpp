@@ -1,7 +1,10 @@
 #include "platform/base/NSDate.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/NSDateFormatter.h"
+#include "platform/base/NSLocale.h"
 #include "platform/base/NSString.h"
+#include "platform/base/NSTimeZone.h"
 
 #include <chrono>
 #include <cmath>
@@ -82,15 +85,19 @@ bool NSDate::isEqualToDate(const Ref<NSDate>& other) const { return other && oth
 
 Ref<NSString> NSDate::description() const
 {
-    double seconds = std::floor(timeIntervalSince1970());
-    if (!std::isfinite(seconds) || std::fabs(seconds) > 1e14)
+    if (!std::isfinite(m_interval) || std::fabs(m_interval) > 1e14)
         return NSString::fromUTF8("(invalid date)");
-    std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm parts {};
-    gmtime_r(&t, &parts);
-    char buffer[64];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S +0000", &parts);
-    return NSString::fromUTF8(buffer);
+    // The platform's calendar and pattern: the year always has four digits ("0999-..."), and
+    // dates before 1582-10-15 are Julian ones.
+    static const Ref<NSDateFormatter> formatter = [] {
+        auto f = alloc<NSDateFormatter>()->init();
+        f->setLocale(NSLocale::localeWithLocaleIdentifier(NSString::fromUTF8("en_US_POSIX")));
+        f->setTimeZone(NSTimeZone::timeZoneForSecondsFromGMT(0));
+        f->setDateFormat(NSString::fromUTF8("yyyy-MM-dd HH:mm:ss Z"));
+        return f;
+    }();
+    // Whole seconds, as the platform prints them.
+    return formatter->stringFromDate(dateWithTimeIntervalSinceReferenceDate(std::floor(m_interval)));
 }
 
 bool NSDate::isEqual(const NSObject* other) const

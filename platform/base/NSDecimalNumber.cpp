@@ -3,7 +3,9 @@
 #include "platform/base/NSDecimalNumber.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/NSCoder.h"
 #include "platform/base/NSString.h"
+#include "platform/base/internal/FormatErrors.h"
 
 #include <charconv>
 #include <cmath>
@@ -601,3 +603,45 @@ bool NSDecimalNumber::isEqual(const NSObject* other) const
 }
 
 NSUInteger NSDecimalNumber::hash() const { return NSNumber::hash(); }
+
+// Coding ----------------------------------------------------------------------------------------
+
+void NSDecimalNumber::encodeWithCoder(NSCoder& coder) const
+{
+    NSDecimal d = decimalValue();
+    coder.encodeInt(d.exponent, "NS.exponent"_ns);
+    coder.encodeInt(static_cast<int>(d.length), "NS.length"_ns);
+    coder.encodeBool(d.isNegative, "NS.negative"_ns);
+    coder.encodeBool(d.isCompact, "NS.compact"_ns);
+    coder.encodeInt(1, "NS.mantissa.bo"_ns); // little-endian words
+    std::uint8_t bytes[16];
+    for (int i = 0; i < 8; ++i) {
+        bytes[2 * i] = static_cast<std::uint8_t>(d.mantissa[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<std::uint8_t>(d.mantissa[i] >> 8);
+    }
+    coder.encodeBytes(bytes, sizeof bytes, "NS.mantissa"_ns);
+}
+
+id NSDecimalNumber::initWithCoder(NSCoder& coder)
+{
+    NSDecimal d;
+    d.exponent = coder.decodeIntForKey("NS.exponent"_ns);
+    int length = coder.decodeIntForKey("NS.length"_ns);
+    d.isNegative = coder.decodeBoolForKey("NS.negative"_ns);
+    d.isCompact = coder.decodeBoolForKey("NS.compact"_ns);
+    bool bigEndian = coder.decodeIntForKey("NS.mantissa.bo"_ns) == 2;
+    NSUInteger size = 0;
+    const std::uint8_t* bytes = coder.decodeBytesForKey("NS.mantissa"_ns, &size);
+    if (coder.error())
+        return nil;
+    if (length < 0 || length > 8 || d.exponent < -128 || d.exponent > 127 || (length > 0 && (!bytes || size < 2 * static_cast<NSUInteger>(length)))) {
+        coder.failWithError(dv::internal::makeCocoaError(dv::internal::kCoderReadCorruptError, "The archived decimal number is malformed."));
+        return nil;
+    }
+    d.length = static_cast<std::uint32_t>(length);
+    for (int i = 0; i < length; ++i) {
+        std::uint8_t lo = bytes[2 * i], hi = bytes[2 * i + 1];
+        d.mantissa[i] = bigEndian ? static_cast<std::uint16_t>(lo << 8 | hi) : static_cast<std::uint16_t>(hi << 8 | lo);
+    }
+    return initWithDecimal(d);
+}

@@ -59,6 +59,11 @@ class NSDecimalNumber : public NSNumber {
     const char* objCType() const override { return "d"; }
 
     Ref<NSString> description() const override { return stringValue(); }
+    // Archived as a decimal record ("NS.exponent", "NS.length", "NS.negative", "NS.compact",
+    // "NS.mantissa" with its byte order in "NS.mantissa.bo"), so it comes back a decimal number.
+    static bool supportsSecureCoding() { return true; }
+    void encodeWithCoder(NSCoder& coder) const override;
+    id initWithCoder(NSCoder& coder) override;
     bool isEqual(const NSObject* other) const override;
     NSUInteger hash() const override;
 

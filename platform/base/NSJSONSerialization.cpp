@@ -18,30 +18,20 @@ DV_DEFINE_CLASS(NSJSONSerialization)
 
 namespace {
 
-// "around line L, column C." with 1-based lines and 0-based columns, counted in bytes of the
-// UTF-8 text.
-std::string placeOf(const unsigned char* bytes, std::size_t length, std::size_t index)
+bool isContainer(const NSObject* object)
 {
-    std::size_t line = 1, column = 0;
-    for (std::size_t i = 0; i < index && i < length; ++i) {
-        if (bytes[i] == '\n') {
-            ++line;
-            column = 0;
-        } else {
-            ++column;
-        }
-    }
-    return " around line " + std::to_string(line) + ", column " + std::to_string(column) + ".";
+    return dynamic_cast<const NSArray*>(object) || dynamic_cast<const NSDictionary*>(object);
 }
 
+// Containers nest at most kMaxDepth deep, as the writer and the reader allow.
 bool isValid(const NSObject* object, int depth)
 {
-    if (depth > NSJSONSerialization::kMaxDepth)
-        return false;
     if (dynamic_cast<const NSString*>(object) || dynamic_cast<const NSNull*>(object))
         return true;
     if (auto number = dynamic_cast<const NSNumber*>(object))
         return number->isBoolean() || !number->isFloatingPoint() || std::isfinite(number->doubleValue());
+    if (isContainer(object) && depth >= NSJSONSerialization::kMaxDepth)
+        return false;
     if (auto array = dynamic_cast<const NSArray*>(object)) {
         for (const id& item : *array)
             if (!isValid(item.get(), depth + 1))
@@ -55,11 +45,6 @@ bool isValid(const NSObject* object, int depth)
         return true;
     }
     return false;
-}
-
-bool isContainer(const NSObject* object)
-{
-    return dynamic_cast<const NSArray*>(object) || dynamic_cast<const NSDictionary*>(object);
 }
 
 } // namespace
@@ -83,7 +68,8 @@ id NSJSONSerialization::JSONObjectWithBytes(const void* bytes, NSUInteger length
             std::string message = result.error;
             if (message.ends_with('.'))
                 message.pop_back();
-            message += placeOf(p, length, result.errorIndex);
+            // The place is in the caller's text, byte-order mark and encoding included.
+            message += " around line " + std::to_string(result.errorLine) + ", column " + std::to_string(result.errorColumn) + ".";
             auto info = NSDictionary::of({
                 {NSLocalizedDescriptionKey, NSString::fromUTF8("The data couldn’t be read because it isn’t in the correct format.")},
                 {NSString::fromUTF8("NSDebugDescription"), NSString::fromUTF8(message)},

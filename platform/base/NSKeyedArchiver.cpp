@@ -4,6 +4,7 @@
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDate.h"
+#include "platform/base/NSDecimalNumber.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSNull.h"
@@ -134,7 +135,9 @@ std::uint64_t NSKeyedArchiver::reference(const id& object)
         m_retained.push_back(object);
         return it->second;
     }
-    if ((dynamic_cast<NSNumber*>(raw)) || (dynamic_cast<NSData*>(raw) && !dynamic_cast<NSMutableData*>(raw))) {
+    // A decimal number is a record of its own (below), so that it comes back as one.
+    if ((dynamic_cast<NSNumber*>(raw) && !dynamic_cast<NSDecimalNumber*>(raw))
+        || (dynamic_cast<NSData*>(raw) && !dynamic_cast<NSMutableData*>(raw))) {
         m_objects.push_back(object);
         m_uids.emplace(raw, m_objects.size() - 1);
         m_retained.push_back(object);

@@ -11,20 +11,12 @@ DV_DEFINE_CLASS(NSNumber)
 
 namespace {
 
+// Integer kinds convert to one another as C converts them: the value is taken modulo 2^N of
+// the target width (int -1 read as unsigned is 4294967295, 300 read as char is 44).
 template <class I>
-I clampSigned(long long v)
+I wrapped(unsigned long long bits)
 {
-    if (v < static_cast<long long>(std::numeric_limits<I>::min()))
-        return std::numeric_limits<I>::min();
-    if (v > static_cast<long long>(std::numeric_limits<I>::max()))
-        return std::numeric_limits<I>::max();
-    return static_cast<I>(v);
-}
-
-template <class I>
-I clampUnsigned(unsigned long long v)
-{
-    return v > static_cast<unsigned long long>(std::numeric_limits<I>::max()) ? std::numeric_limits<I>::max() : static_cast<I>(v);
+    return static_cast<I>(bits);
 }
 
 } // namespace
@@ -124,22 +116,34 @@ bool NSNumber::boolValue() const
     return isUnsigned() ? m_unsigned != 0 : m_signed != 0;
 }
 
+// The integer bits of the value for a narrower integer kind. Floating-point values convert as
+// the phone's processor converts them for these widths: truncated toward zero into 32 bits,
+// NaN giving 0 and values past the range held at its ends (unsigned int into the unsigned
+// range), and only then cut to the width.
+template <class I>
+static unsigned long long narrowBits(bool floating, bool isUnsigned, long long s, unsigned long long u, double d)
+{
+    if (floating) {
+        if constexpr (std::is_same_v<I, unsigned int>)
+            return dv::saturatingCast<unsigned int>(d);
+        else
+            return static_cast<unsigned long long>(static_cast<long long>(dv::saturatingCast<int>(d)));
+    }
+    return isUnsigned ? u : static_cast<unsigned long long>(s);
+}
+
 long long NSNumber::longLongValue() const
 {
     if (isFloatingPoint())
         return dv::saturatingCast<long long>(m_double);
-    if (isUnsigned())
-        return clampUnsigned<long long>(m_unsigned);
-    return m_signed;
+    return wrapped<long long>(isUnsigned() ? m_unsigned : static_cast<unsigned long long>(m_signed));
 }
 
 unsigned long long NSNumber::unsignedLongLongValue() const
 {
     if (isFloatingPoint())
         return dv::saturatingCast<unsigned long long>(m_double);
-    if (isUnsigned())
-        return m_unsigned;
-    return m_signed < 0 ? 0 : static_cast<unsigned long long>(m_signed);
+    return isUnsigned() ? m_unsigned : static_cast<unsigned long long>(m_signed);
 }
 
 double NSNumber::doubleValue() const
@@ -151,12 +155,19 @@ double NSNumber::doubleValue() const
 
 float NSNumber::floatValue() const { return static_cast<float>(doubleValue()); }
 
-signed char NSNumber::charValue() const { return isFloatingPoint() ? dv::saturatingCast<signed char>(m_double) : isUnsigned() ? clampUnsigned<signed char>(m_unsigned) : clampSigned<signed char>(m_signed); }
-unsigned char NSNumber::unsignedCharValue() const { return isFloatingPoint() ? dv::saturatingCast<unsigned char>(m_double) : clampUnsigned<unsigned char>(unsignedLongLongValue()); }
-short NSNumber::shortValue() const { return isFloatingPoint() ? dv::saturatingCast<short>(m_double) : clampSigned<short>(longLongValue()); }
-unsigned short NSNumber::unsignedShortValue() const { return isFloatingPoint() ? dv::saturatingCast<unsigned short>(m_double) : clampUnsigned<unsigned short>(unsignedLongLongValue()); }
-int NSNumber::intValue() const { return isFloatingPoint() ? dv::saturatingCast<int>(m_double) : clampSigned<int>(longLongValue()); }
-unsigned int NSNumber::unsignedIntValue() const { return isFloatingPoint() ? dv::saturatingCast<unsigned int>(m_double) : clampUnsigned<unsigned int>(unsignedLongLongValue()); }
+#define DV_NARROW_VALUE(Type, Name)                                                      \
+    Type NSNumber::Name() const                                                          \
+    {                                                                                    \
+        bool floating = isFloatingPoint();                                               \
+        return wrapped<Type>(narrowBits<Type>(floating, isUnsigned(), m_signed, m_unsigned, floating ? m_double : 0)); \
+    }
+DV_NARROW_VALUE(signed char, charValue)
+DV_NARROW_VALUE(unsigned char, unsignedCharValue)
+DV_NARROW_VALUE(short, shortValue)
+DV_NARROW_VALUE(unsigned short, unsignedShortValue)
+DV_NARROW_VALUE(int, intValue)
+DV_NARROW_VALUE(unsigned int, unsignedIntValue)
+#undef DV_NARROW_VALUE
 long NSNumber::longValue() const { return static_cast<long>(longLongValue()); }
 unsigned long NSNumber::unsignedLongValue() const { return static_cast<unsigned long>(unsignedLongLongValue()); }
 

@@ -1,6 +1,7 @@
 // NSValue's numeric family: NSNumber holds one C scalar and remembers its kind (booleans are
-// distinct from integers), converts between kinds with defined results (NaN gives 0, values out
-// of range saturate), compares across kinds by value and prints as the platform does
+// distinct from integers), converts between kinds as C does on the phone (integers wrap to the
+// narrower width; floating-point values truncate toward zero, NaN giving 0 and values past the
+// range of 32 or 64 bits held at its ends), compares across kinds by value and prints as the platform does
 // (12 → "12", 12.5 → "12.5", YES → "1").
 #pragma once
 

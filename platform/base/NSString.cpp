@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <unicode/uchar.h>
+#include <unicode/unorm2.h>
 #include <unicode/ustring.h>
 
 using dv::internal::appendUtf8;
@@ -108,6 +109,31 @@ std::string mapCase(const std::string& s, char mode)
         return s;
     out.resize(static_cast<std::size_t>(n));
     return dv::internal::utf16ToUtf8(out);
+}
+
+// The canonical decomposition (NFD) of `text`; the text itself when ICU cannot give one.
+std::u16string decomposed(std::u16string text)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* nfd = unorm2_getNFDInstance(&status);
+    if (U_FAILURE(status))
+        return text;
+    auto length = static_cast<int32_t>(text.size());
+    if (unorm2_isNormalized(nfd, reinterpret_cast<const UChar*>(text.data()), length, &status) && U_SUCCESS(status))
+        return text;
+    status = U_ZERO_ERROR;
+    std::u16string out(text.size() * 3 + 8, u'\0');
+    int32_t n = unorm2_normalize(nfd, reinterpret_cast<const UChar*>(text.data()), length,
+                                 reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR) {
+        status = U_ZERO_ERROR;
+        out.assign(static_cast<std::size_t>(n), u'\0');
+        n = unorm2_normalize(nfd, reinterpret_cast<const UChar*>(text.data()), length, reinterpret_cast<UChar*>(out.data()), n, &status);
+    }
+    if (U_FAILURE(status))
+        return text;
+    out.resize(static_cast<std::size_t>(n));
+    return out;
 }
 
 int compareUtf16(const std::u16string& a, const std::u16string& b)
@@ -339,21 +365,30 @@ NSComparisonResult NSString::compare(const Ref<NSString>& other, NSStringCompare
 {
     // The platform treats a nil argument as an empty string here.
     const std::string& b = other ? other->m_utf8 : std::string();
+    bool ascii = isASCII() && (!other || other->isASCII());
     if (!(options & (NSCaseInsensitiveSearch | NSNumericSearch))) {
-        if (isASCII() && (!other || other->isASCII())) {
+        if (ascii) {
             int c = m_utf8.compare(b);
             return static_cast<NSComparisonResult>(c < 0 ? -1 : c > 0 ? 1 : 0);
         }
-        return static_cast<NSComparisonResult>(compareUtf16(toUtf16(m_utf8), toUtf16(b)));
+        if (options & NSLiteralSearch)
+            return static_cast<NSComparisonResult>(compareUtf16(toUtf16(m_utf8), toUtf16(b)));
     }
     std::string left = m_utf8, right = b;
     if (options & NSCaseInsensitiveSearch) {
         left = mapCase(left, 'F');
         right = mapCase(right, 'F');
     }
+    std::u16string l = toUtf16(left), r = toUtf16(right);
+    // Without the literal option canonically equivalent texts (a precomposed "é" and "e" with a
+    // combining accent) compare as equal: both sides are compared in their decomposed form.
+    if (!(options & NSLiteralSearch) && !ascii) {
+        l = decomposed(std::move(l));
+        r = decomposed(std::move(r));
+    }
     if (options & NSNumericSearch)
-        return static_cast<NSComparisonResult>(compareNumeric(toUtf16(left), toUtf16(right)));
-    return static_cast<NSComparisonResult>(compareUtf16(toUtf16(left), toUtf16(right)));
+        return static_cast<NSComparisonResult>(compareNumeric(l, r));
+    return static_cast<NSComparisonResult>(compareUtf16(l, r));
 }
 
 NSComparisonResult NSString::caseInsensitiveCompare(const Ref<NSString>& other) const { return compare(other, NSCaseInsensitiveSearch); }

@@ -93,7 +93,9 @@ class NSString : public NSObject, public NSCopying, public NSMutableCopying {
     Ref<NSData> dataUsingEncoding(NSStringEncoding encoding, bool allowLossyConversion) const;
     bool canBeConvertedToEncoding(NSStringEncoding encoding) const;
 
-    // Comparison. compare: orders by UTF-16 code units, as the platform's literal comparison.
+    // Comparison. compare: orders by UTF-16 code units; without NSLiteralSearch canonically
+    // equivalent texts compare as equal (precomposed and decomposed accents), while
+    // isEqualToString: stays literal.
     bool isEqualToString(const Ref<NSString>& other) const;
     bool isEqualToString(std::string_view other) const { return m_utf8 == other; }
     NSComparisonResult compare(const Ref<NSString>& other) const;
@@ -102,8 +104,9 @@ class NSString : public NSObject, public NSCopying, public NSMutableCopying {
     NSComparisonResult localizedCompare(const Ref<NSString>& other) const;
     bool hasPrefix(const Ref<NSString>& prefix) const;
     bool hasSuffix(const Ref<NSString>& suffix) const;
-    bool hasPrefix(std::string_view prefix) const { return m_utf8.starts_with(prefix); }
-    bool hasSuffix(std::string_view suffix) const { return m_utf8.ends_with(suffix); }
+    // An empty prefix or suffix answers NO, as for the NSString forms.
+    bool hasPrefix(std::string_view prefix) const { return !prefix.empty() && m_utf8.starts_with(prefix); }
+    bool hasSuffix(std::string_view suffix) const { return !suffix.empty() && m_utf8.ends_with(suffix); }
 
     // Searching; ranges are in UTF-16 units. Not found: {NSNotFound, 0}.
     NSRange rangeOfString(const Ref<NSString>& needle) const;

@@ -3,8 +3,10 @@
 #include "platform/base/NSURL.h"
 
 #include "platform/base/NSArray.h"
+#include "platform/base/NSCoder.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
+#include "platform/base/internal/FormatErrors.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -344,3 +346,23 @@ bool NSURL::isEqual(const NSObject* other) const
 NSUInteger NSURL::hash() const { return m_string ? m_string->hash() : 0; }
 
 id NSURL::copyWithZone(NSZone*) const { return std::const_pointer_cast<NSObject>(shared_from_this()); }
+
+void NSURL::encodeWithCoder(NSCoder& coder) const
+{
+    coder.encodeObject(m_base, "NS.base"_ns);
+    coder.encodeObject(m_string, "NS.relative"_ns);
+}
+
+id NSURL::initWithCoder(NSCoder& coder)
+{
+    auto base = coder.decodeObjectOfClass<NSURL>("NS.base"_ns);
+    auto relative = coder.decodeObjectOfClass<NSString>("NS.relative"_ns);
+    if (coder.error())
+        return nil;
+    if (!relative || !setUp(relative, base)) {
+        coder.failWithError(dv::internal::makeCocoaError(dv::internal::kCoderReadCorruptError,
+                                                         "The archived URL \"" + dv::str(relative) + "\" is not a valid URL."));
+        return nil;
+    }
+    return self<NSURL>();
+}

@@ -10,7 +10,7 @@
 #include "platform/base/NSObject.h"
 #include "platform/base/internal/URLParser.h"
 
-class NSURL : public NSObject, public NSCopying {
+class NSURL : public NSObject, public NSCopying, public NSCoding {
     DV_CLASS(NSURL, NSObject)
 
     NSURL() = default;
@@ -61,6 +61,12 @@ class NSURL : public NSObject, public NSCopying {
     bool isEqual(const NSObject* other) const override;
     NSUInteger hash() const override;
     id copyWithZone(NSZone* zone) const override;
+
+    // Archived as its relative text ("NS.relative") and its base URL ("NS.base", nil for none);
+    // a text that no longer parses fails the decoding.
+    static bool supportsSecureCoding() { return true; }
+    void encodeWithCoder(NSCoder& coder) const override;
+    id initWithCoder(NSCoder& coder) override;
 
     // The parsed absolute text, for NSURLComponents and the URL loading code.
     const std::string& absoluteUTF8() const;

@@ -2,8 +2,10 @@
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSValue.h"
 
+#include "platform/base/NSCoder.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
+#include "platform/base/internal/FormatErrors.h"
 
 #include <cstdio>
 #include <cstring>
@@ -184,3 +186,107 @@ id NSValue::copyWithZone(NSZone*) const
 }
 
 bool NSValue::isEqualToValue(const Ref<NSValue>& other) const { return other && isEqual(other.get()); }
+
+// Coding ----------------------------------------------------------------------------------------
+
+namespace {
+
+// The kinds of an archived value, under "NS.special".
+enum Special : NSInteger {
+    kSpecialPoint = 1,
+    kSpecialSize = 2,
+    kSpecialRect = 3,
+    kSpecialRange = 4,
+    kSpecialAffineTransform = 5,
+    kSpecialEdgeInsets = 6,
+    kSpecialVector = 7,
+};
+
+} // namespace
+
+void NSValue::encodeWithCoder(NSCoder& coder) const
+{
+    struct Encode {
+        NSCoder& coder;
+        void special(NSInteger kind, const char* key, std::string text)
+        {
+            coder.encodeInteger(kind, "NS.special"_ns);
+            coder.encodeObject(NSString::fromUTF8(text), NSString::fromUTF8(key));
+        }
+        void operator()(CGPoint p) { special(kSpecialPoint, "NS.pointval", NSStringFromCGPointUTF8(p)); }
+        void operator()(CGSize s) { special(kSpecialSize, "NS.sizeval", NSStringFromCGSizeUTF8(s)); }
+        void operator()(CGRect r) { special(kSpecialRect, "NS.rectval", NSStringFromCGRectUTF8(r)); }
+        void operator()(CGVector v) { special(kSpecialVector, "NS.vectorval", NSStringFromCGPointUTF8({v.dx, v.dy})); }
+        void operator()(UIEdgeInsets i) { special(kSpecialEdgeInsets, "NS.edgeval", NSStringFromUIEdgeInsetsUTF8(i)); }
+        void operator()(CGAffineTransform t) { special(kSpecialAffineTransform, "NS.atval", NSStringFromCGAffineTransformUTF8(t)); }
+        void operator()(NSRange r)
+        {
+            coder.encodeInteger(kSpecialRange, "NS.special"_ns);
+            coder.encodeInt64(static_cast<std::int64_t>(r.location), "NS.rangeval.location"_ns);
+            coder.encodeInt64(static_cast<std::int64_t>(r.length), "NS.rangeval.length"_ns);
+        }
+        void refuse(const char* what)
+        {
+            coder.failWithError(dv::internal::makeCocoaError(dv::internal::kCoderInvalidValueError,
+                                                             std::string("A value holding ") + what + " cannot be archived."));
+        }
+        void operator()(std::monostate) { refuse("nothing"); }
+        void operator()(const void*) { refuse("a pointer"); }
+        void operator()(const Weak<NSObject>&) { refuse("an unretained object"); }
+    };
+    std::visit(Encode {coder}, m_value);
+}
+
+id NSValue::initWithCoder(NSCoder& coder)
+{
+    init();
+    auto text = [&](const char* key) { return coder.decodeObjectOfClass<NSString>(NSString::fromUTF8(key)); };
+    auto fail = [&](const std::string& message) -> id {
+        if (!coder.error())
+            coder.failWithError(dv::internal::makeCocoaError(dv::internal::kCoderReadCorruptError, message));
+        return nil;
+    };
+    NSInteger kind = coder.decodeIntegerForKey("NS.special"_ns);
+    Ref<NSString> string;
+    switch (kind) {
+    case kSpecialPoint:
+        if (!(string = text("NS.pointval")))
+            return fail("Archived point without its value.");
+        m_value = CGPointFromString(string);
+        break;
+    case kSpecialSize:
+        if (!(string = text("NS.sizeval")))
+            return fail("Archived size without its value.");
+        m_value = CGSizeFromString(string);
+        break;
+    case kSpecialRect:
+        if (!(string = text("NS.rectval")))
+            return fail("Archived rectangle without its value.");
+        m_value = CGRectFromString(string);
+        break;
+    case kSpecialVector: {
+        if (!(string = text("NS.vectorval")))
+            return fail("Archived vector without its value.");
+        CGPoint p = CGPointFromString(string);
+        m_value = CGVector {p.x, p.y};
+        break;
+    }
+    case kSpecialEdgeInsets:
+        if (!(string = text("NS.edgeval")))
+            return fail("Archived edge insets without their value.");
+        m_value = UIEdgeInsetsFromString(string);
+        break;
+    case kSpecialAffineTransform:
+        if (!(string = text("NS.atval")))
+            return fail("Archived transform without its value.");
+        m_value = CGAffineTransformFromString(string);
+        break;
+    case kSpecialRange:
+        m_value = NSRange {static_cast<NSUInteger>(coder.decodeInt64ForKey("NS.rangeval.location"_ns)),
+                           static_cast<NSUInteger>(coder.decodeInt64ForKey("NS.rangeval.length"_ns))};
+        break;
+    default:
+        return fail("Archived value of an unknown kind " + std::to_string(kind) + ".");
+    }
+    return coder.error() ? nil : self<NSValue>();
+}

@@ -1,5 +1,7 @@
 // NSValue: a boxed C value (a geometry structure, a range, a pointer) with its type encoding.
-// NSNumber derives from it for the scalar kinds.
+// NSNumber derives from it for the scalar kinds. Geometry and ranges archive by kind
+// ("NS.special") and value; a pointer or an unretained object cannot be archived and fails the
+// archive.
 #pragma once
 
 #include "platform/base/Geometry.h"
@@ -7,7 +9,7 @@
 
 #include <variant>
 
-class NSValue : public NSObject, public NSCopying {
+class NSValue : public NSObject, public NSCopying, public NSCoding {
     DV_CLASS(NSValue, NSObject)
 
     NSValue() = default;
@@ -42,6 +44,10 @@ class NSValue : public NSObject, public NSCopying {
     NSUInteger hash() const override;
     id copyWithZone(NSZone* zone) const override;
     bool isEqualToValue(const Ref<NSValue>& other) const;
+
+    static bool supportsSecureCoding() { return true; }
+    void encodeWithCoder(NSCoder& coder) const override;
+    id initWithCoder(NSCoder& coder) override;
 
 private:
     using Storage = std::variant<std::monostate, CGPoint, CGSize, CGRect, CGVector, UIEdgeInsets, CGAffineTransform,

@@ -117,6 +117,22 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> list)
     std::size_t argCount = list.size();
     std::size_t next = 0;
     auto take = [&]() -> const FormatArg* { return next < argCount ? &args[next++] : nullptr; };
+    // "n$" right after the "%" (or after a "*") names the n-th argument, counted from 1; such a
+    // conversion leaves the running position of the unnumbered ones where it was.
+    auto position = [&](std::size_t& at) -> std::size_t {
+        std::size_t j = at, n = 0;
+        while (j < fmt.size() && fmt[j] >= '0' && fmt[j] <= '9' && n < 100000)
+            n = n * 10 + static_cast<std::size_t>(fmt[j++] - '0');
+        if (j == at || j >= fmt.size() || fmt[j] != '$' || n == 0)
+            return 0;
+        at = j + 1;
+        return n;
+    };
+    auto takeAt = [&](std::size_t n) -> const FormatArg* {
+        if (n == 0)
+            return take();
+        return n <= argCount ? &args[n - 1] : nullptr;
+    };
 
     std::string out;
     out.reserve(fmt.size() + 16 * argCount);
@@ -137,6 +153,7 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> list)
             ++i;
             continue;
         }
+        std::size_t argument = position(i);
         // Flags, width, precision, length.
         std::string flags;
         while (i < fmt.size() && std::string_view("-+ #0'").find(fmt[i]) != std::string_view::npos)
@@ -144,7 +161,7 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> list)
         int width = -1;
         if (i < fmt.size() && fmt[i] == '*') {
             ++i;
-            auto* a = take();
+            auto* a = takeAt(position(i));
             long long w = a ? a->asSigned() : 0;
             if (w < 0) {
                 flags.push_back('-');
@@ -163,7 +180,7 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> list)
             precision = 0;
             if (i < fmt.size() && fmt[i] == '*') {
                 ++i;
-                auto* a = take();
+                auto* a = takeAt(position(i));
                 long long p = a ? a->asSigned() : 0;
                 precision = p < 0 ? -1 : static_cast<int>(std::min<long long>(p, 4096));
             } else {
@@ -209,7 +226,7 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> list)
         switch (conv) {
         case 'd':
         case 'i': {
-            auto* a = take();
+            auto* a = takeAt(argument);
             long long v = a ? a->asSigned() : 0;
             // Without a long modifier the platform reads an int, so wider values are cut.
             if (longs == 0)
@@ -221,7 +238,7 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> list)
         case 'x':
         case 'X':
         case 'o': {
-            auto* a = take();
+            auto* a = takeAt(argument);
             unsigned long long v = a ? a->asUnsigned() : 0;
             if (longs == 0)
                 v = shorts == 1 ? static_cast<unsigned short>(v) : shorts >= 2 ? static_cast<unsigned char>(v) : static_cast<unsigned int>(v);
@@ -236,13 +253,13 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> list)
         case 'G':
         case 'a':
         case 'A': {
-            auto* a = take();
+            auto* a = takeAt(argument);
             printNumber("", a ? a->asDouble() : 0.0);
             break;
         }
         case 'c':
         case 'C': {
-            auto* a = take();
+            auto* a = takeAt(argument);
             std::string ch;
             unsigned long long v = a ? a->asUnsigned() : 0;
             if (conv == 'c')
@@ -253,7 +270,7 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> list)
             break;
         }
         case 's': {
-            auto* a = take();
+            auto* a = takeAt(argument);
             const char* s = a ? a->asCString() : nullptr;
             if (!s && a && a->kind() == FormatArg::Kind::Object && a->asObject())
                 s = nullptr;
@@ -261,7 +278,7 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> list)
             break;
         }
         case '@': {
-            auto* a = take();
+            auto* a = takeAt(argument);
             std::string text;
             if (a && a->kind() == FormatArg::Kind::CString)
                 text = a->asCString() ? a->asCString() : "(null)";
@@ -273,7 +290,7 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> list)
             break;
         }
         case 'p': {
-            auto* a = take();
+            auto* a = takeAt(argument);
             std::snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(a ? a->asPointer() : nullptr)));
             appendPadded(out, buffer, width, left);
             break;

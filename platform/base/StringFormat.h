@@ -1,6 +1,6 @@
 // The platform's printf-style formatting: `%@` prints an object's description ("(null)" for nil),
 // and the C conversions (%d %i %u %ld %lu %lld %llu %f %.Nf %g %e %p %s %c %C %x %X %o %%) with
-// flags, width and precision. Arguments are typed at the call site, so a mismatch between a
+// flags, width and precision, and positional arguments ("%2$@ %1$@"). Arguments are typed at the call site, so a mismatch between a
 // conversion and an argument is converted, never undefined.
 #pragma once
 

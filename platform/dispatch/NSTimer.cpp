@@ -20,7 +20,9 @@ NSTimer::~NSTimer() = default;
 Ref<NSTimer> NSTimer::initWithFireDate(const Ref<NSDate>& date, NSTimeInterval interval, const id& target, SEL selector, const id& userInfo, bool repeats)
 {
     m_fireTime = date ? date->timeIntervalSinceReferenceDate() : dv::Clock::current().now();
-    m_interval = interval <= 0 ? minimumInterval : interval;
+    // A timer that fires once has no interval (it reads 0); a repeating one runs at least every
+    // tenth of a millisecond.
+    m_interval = !repeats ? 0 : interval <= 0 ? minimumInterval : interval;
     m_repeats = repeats;
     m_target = target;
     m_selector = selector;

@@ -9,8 +9,6 @@
 
 namespace {
 
-Ref<NSString> constant(const char* text) { return std::make_shared<NSString>(text); }
-
 dv::internal::FontRequest fontFrom(const Ref<NSDictionary>& attributes)
 {
     Ref<UIFont> font = attributes ? dv::as<UIFont>(attributes->objectForKey(NSFontAttributeName)) : nil;
@@ -20,10 +18,6 @@ dv::internal::FontRequest fontFrom(const Ref<NSDictionary>& attributes)
 }
 
 } // namespace
-
-const Ref<NSString> NSFontAttributeName = constant("NSFont");
-const Ref<NSString> NSForegroundColorAttributeName = constant("NSColor");
-const Ref<NSString> NSParagraphStyleAttributeName = constant("NSParagraphStyle");
 
 CGSize sizeWithAttributes(const Ref<NSString>& string, const Ref<NSDictionary>& attributes)
 {

@@ -9,11 +9,12 @@
 #pragma once
 
 #include "platform/base/Geometry.h"
+#include "platform/base/NSAttributedString.h"
 #include "platform/base/NSObject.h"
 
-extern const Ref<NSString> NSFontAttributeName;            // UIFont; the system font of 12 when absent
-extern const Ref<NSString> NSForegroundColorAttributeName; // UIColor; black when absent
-extern const Ref<NSString> NSParagraphStyleAttributeName;  // accepted, not interpreted
+// The attributes read here (names in NSAttributedString.h): NSFontAttributeName, a UIFont (the
+// system font of 12 when absent); NSForegroundColorAttributeName, a UIColor (black when absent);
+// NSParagraphStyleAttributeName is accepted and not interpreted.
 
 using NSStringDrawingOptions = NSInteger;
 enum : NSStringDrawingOptions {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <unordered_map>
 
 DV_DEFINE_CLASS(NSHTTPURLResponse)
 
@@ -74,10 +75,17 @@ Ref<NSHTTPURLResponse> NSHTTPURLResponse::initWithURL(const Ref<NSURL>& url, NSI
 
 void NSHTTPURLResponse::derive()
 {
+    // Repeated fields join into one, under the first spelling; the index keeps this linear in
+    // the number of lines, however many a server sends.
     dv::internal::HeaderFields joined;
+    std::unordered_map<std::string, std::size_t> position;
+    position.reserve(m_fields.size());
     for (auto& [name, value] : m_fields) {
-        auto existing = dv::internal::findHeader(joined, name);
-        dv::internal::setHeader(joined, name, existing ? *existing + ", " + value : value);
+        auto [at, added] = position.emplace(lowered(name), joined.size());
+        if (added)
+            joined.emplace_back(name, value);
+        else
+            joined[at->second].second += ", " + value;
     }
     m_headerDictionary = dv::internal::headerDictionary(joined);
 

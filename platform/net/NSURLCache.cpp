@@ -1,5 +1,6 @@
 #include "platform/net/NSURLCache.h"
 
+#include "platform/base/AtomicFile.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSString.h"
@@ -58,6 +59,8 @@ Ref<NSURLCache> NSURLCache::initWithMemoryCapacity(NSUInteger memoryCapacity, NS
     if (diskCapacity > 0) {
         std::string path = diskPath && diskPath->length() ? diskPath->utf8() : "dovrelta.urlcache";
         m_directory = path.front() == '/' ? path : (fs::path(dv::internal::cachesDirectoryPath()) / path).string();
+        // Entries a killed process was writing are of no use to anyone.
+        dv::removeStaleTemporaries(m_directory);
     }
     return self<NSURLCache>();
 }
@@ -175,7 +178,8 @@ void NSURLCache::trimDisk()
     std::vector<std::pair<fs::file_time_type, fs::path>> files;
     std::uintmax_t total = 0;
     for (auto& entry : fs::directory_iterator(m_directory, ec)) {
-        if (!entry.is_regular_file(ec))
+        // Another process's entry on its way in is not ours to count or evict.
+        if (!entry.is_regular_file(ec) || dv::isAtomicWriteTemporary(entry.path().filename().string()))
             continue;
         total += entry.file_size(ec);
         files.emplace_back(entry.last_write_time(ec), entry.path());
@@ -207,20 +211,8 @@ void NSURLCache::writeDisk(const std::string& key, const Ref<NSCachedURLResponse
 
     std::error_code ec;
     fs::create_directories(m_directory, ec);
-    std::string target = fileFor(key);
-    std::string temporary = target + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file.write(out.data(), static_cast<std::streamsize>(out.size()));
-        file.flush();
-        if (!file) {
-            fs::remove(temporary, ec);
-            return;
-        }
-    }
-    fs::rename(temporary, target, ec);
-    if (ec)
-        fs::remove(temporary, ec);
+    // A failed write leaves the previous entry (or none); the cache is only a cache.
+    (void)dv::writeFileAtomically(fileFor(key), out);
 }
 
 Ref<NSCachedURLResponse> NSURLCache::readDisk(const std::string& key)

@@ -63,6 +63,9 @@ class ConnectionSessionAdapter : public NSObject, public NSURLSessionDataDelegat
     DV_CLASS(ConnectionSessionAdapter, NSObject)
 
 public:
+    // The questions not answered here keep the protocols' "not implemented" answers.
+    using NSURLSessionDataDelegate::URLSession;
+
     static Ref<ConnectionSessionAdapter> shared()
     {
         static const Ref<ConnectionSessionAdapter> adapter = alloc<ConnectionSessionAdapter>();

@@ -34,6 +34,8 @@ Ref<NSString> URLErrorDescription(NSInteger code, const Ref<NSURL>& failingURL)
         return "The network connection was lost."_ns;
     case NSURLErrorHTTPTooManyRedirects:
         return "too many HTTP redirects"_ns;
+    case NSURLErrorBadServerResponse:
+        return "bad server response"_ns;
     case NSURLErrorNotConnectedToInternet:
         return "The Internet connection appears to be offline."_ns;
     case NSURLErrorCannotDecodeContentData:
@@ -48,11 +50,16 @@ Ref<NSString> URLErrorDescription(NSInteger code, const Ref<NSURL>& failingURL)
         return "The requested URL was not found on this server."_ns;
     case NSURLErrorSecureConnectionFailed:
         return "An SSL error has occurred and a secure connection to the server cannot be made."_ns;
-    case NSURLErrorServerCertificateUntrusted: {
+    case NSURLErrorServerCertificateHasBadDate:
+    case NSURLErrorServerCertificateUntrusted:
+    case NSURLErrorServerCertificateNotYetValid: {
         auto host = failingURL ? failingURL->host() : nullptr;
+        const char* problem = code == NSURLErrorServerCertificateHasBadDate ? "has expired"
+            : code == NSURLErrorServerCertificateNotYetValid                ? "is not yet valid"
+                                                                            : "is invalid";
         return NSString::stringWithFormat(
-            "The certificate for this server is invalid. You might be connecting to a server that is pretending to be “%@” which could put your confidential information at risk.",
-            host ? host : "(null)"_ns);
+            "The certificate for this server %s. You might be connecting to a server that is pretending to be “%@” which could put your confidential information at risk.",
+            problem, host ? host : "(null)"_ns);
     }
     default:
         return "An unknown error occurred."_ns;

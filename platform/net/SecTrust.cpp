@@ -40,6 +40,18 @@ std::vector<Ref<T>> objectsOf(const id& value, bool* ok)
     return out;
 }
 
+SecTrust::Failure failureOf(dv::internal::ChainVerification::Failure failure)
+{
+    using Verified = dv::internal::ChainVerification::Failure;
+    switch (failure) {
+    case Verified::None: return SecTrust::Failure::None;
+    case Verified::Expired: return SecTrust::Failure::Expired;
+    case Verified::NotYetValid: return SecTrust::Failure::NotYetValid;
+    case Verified::Untrusted: break;
+    }
+    return SecTrust::Failure::Untrusted;
+}
+
 } // namespace
 
 Ref<SecTrust> SecTrust::initWithCertificates(std::vector<Ref<SecCertificate>> certificates, std::vector<Ref<SecPolicy>> policies)
@@ -98,6 +110,7 @@ SecTrustResultType SecTrust::evaluate()
     // Every policy must pass; the chain of the last evaluation is kept.
     bool trusted = !presented.empty();
     std::string reason = presented.empty() ? "no certificates" : "";
+    auto failure = presented.empty() ? Failure::Untrusted : Failure::None;
     std::vector<dv::internal::DerBytes> chain = presented;
     auto policies = m_policies.empty() ? std::vector<Ref<SecPolicy>> { SecPolicyCreateBasicX509() } : m_policies;
     for (auto& policy : policies) {
@@ -117,6 +130,7 @@ SecTrustResultType SecTrust::evaluate()
         trusted = verified.trusted;
         reason = verified.reason;
         chain = verified.chain;
+        failure = failureOf(verified.failure);
     }
     m_chain.clear();
     for (auto& der : chain) {
@@ -132,6 +146,7 @@ SecTrustResultType SecTrust::evaluate()
             m_chain.push_back(alloc<SecCertificate>()->initWithDER(der));
     }
     m_reason = reason;
+    m_failure = failure;
     m_result = trusted ? kSecTrustResultUnspecified : kSecTrustResultRecoverableTrustFailure;
     return m_result;
 }
@@ -146,6 +161,12 @@ std::string SecTrust::failureReason() const
 {
     std::lock_guard lock(m_mutex);
     return m_reason;
+}
+
+SecTrust::Failure SecTrust::failure() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_failure;
 }
 
 Ref<NSString> SecTrust::description() const

@@ -44,6 +44,10 @@ class SecTrust : public NSObject {
     std::vector<Ref<SecCertificate>> chain() const;
     // Why the last evaluation failed ("" when it succeeded or never ran).
     std::string failureReason() const;
+    // What the last evaluation found wrong, as the URL loading system tells it apart: a chain
+    // that would hold but for a certificate's dates, or any other fault.
+    enum class Failure { None, Untrusted, Expired, NotYetValid };
+    Failure failure() const;
 
     Ref<NSString> description() const override;
 
@@ -57,6 +61,7 @@ private:
     std::vector<Ref<SecCertificate>> m_chain;
     SecTrustResultType m_result = kSecTrustResultInvalid;
     std::string m_reason;
+    Failure m_failure = Failure::None;
 };
 using SecTrustRef = Ref<SecTrust>;
 

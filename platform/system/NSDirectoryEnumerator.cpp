@@ -1,5 +1,6 @@
 #include "platform/system/NSDirectoryEnumerator.h"
 
+#include "platform/base/AtomicFile.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSDictionary.h"
@@ -36,6 +37,7 @@ Ref<NSDirectoryEnumerator> NSDirectoryEnumerator::initWithRoot(const std::string
 void NSDirectoryEnumerator::pushFolder(const std::string& relative)
 {
     const std::string full = relative.empty() ? m_root : m_root + "/" + relative;
+    dv::removeStaleTemporaries(full);
     DIR* dir = ::opendir(full.c_str());
     if (!dir) {
         int err = errno;

@@ -1,5 +1,6 @@
 #include "platform/system/NSFileManager.h"
 
+#include "platform/base/AtomicFile.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
@@ -205,6 +206,9 @@ bool NSFileManager::copyItemAtURL(const Ref<NSURL>& source, const Ref<NSURL>& de
 Ref<NSArray> NSFileManager::contentsOfDirectoryAtPath(const Ref<NSString>& path, Ref<NSError>* error) const
 {
     const std::string p = pathOf(path);
+    // What a killed process was writing here is gone before anyone sees it.
+    if (!p.empty())
+        dv::removeStaleTemporaries(p);
     DIR* dir = p.empty() ? nullptr : ::opendir(p.c_str());
     if (!dir) {
         fail(error, p.empty() ? ENOENT : errno, p, false);

@@ -1,5 +1,6 @@
 #include "platform/system/NSUserDefaults.h"
 
+#include "platform/base/AtomicFile.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
@@ -64,6 +65,8 @@ Ref<NSUserDefaults> NSUserDefaults::initWithFile(const std::string& path)
 
 void NSUserDefaults::load()
 {
+    // A process killed while writing the defaults left its temporary file beside them.
+    dv::removeStaleTemporaries(std::filesystem::path(m_path).parent_path().string());
     std::error_code ec;
     if (!std::filesystem::exists(m_path, ec))
         return;
@@ -83,7 +86,9 @@ void NSUserDefaults::load()
 bool NSUserDefaults::writeLocked()
 {
     Ref<NSError> error;
-    auto data = NSPropertyListSerialization::dataWithPropertyList(m_values, NSPropertyListXMLFormat_v1_0, 0, &error);
+    // Binary, as the platform keeps preferences: it holds dates to the fraction of a second (the
+    // XML form keeps whole seconds only). Files written as XML are still read.
+    auto data = NSPropertyListSerialization::dataWithPropertyList(m_values, NSPropertyListBinaryFormat_v1_0, 0, &error);
     int posixError = 0;
     auto folder = std::filesystem::path(m_path).parent_path().string();
     bool ok = data && dv::SystemPaths::ensureDirectory(folder) && dv::internal::replaceFileAtomically(m_path, data->view(), posixError);

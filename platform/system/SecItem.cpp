@@ -24,8 +24,15 @@ namespace dv {
 
 namespace {
 
+// The application's keychain entitlements: its own group, and the group the keychain UDID store
+// names in its queries, so that the device identifier it keeps is stored by default.
+std::vector<std::string> applicationAccessGroups()
+{
+    return { "DVTEAM0001.com.velmarquest.dovrelta", "YOURAPPID.com.velmarquest.dovrelta" };
+}
+
 std::mutex s_settingsMutex;
-std::vector<std::string> s_accessGroups { "DVTEAM0001.com.velmarquest.dovrelta" };
+std::vector<std::string> s_accessGroups = applicationAccessGroups();
 bool s_deviceLocked = false;
 
 } // namespace
@@ -63,7 +70,7 @@ bool KeychainSettings::deviceLocked()
 void KeychainSettings::reset()
 {
     std::lock_guard lock(s_settingsMutex);
-    s_accessGroups = { "DVTEAM0001.com.velmarquest.dovrelta" };
+    s_accessGroups = applicationAccessGroups();
     s_deviceLocked = false;
 }
 

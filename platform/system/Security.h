@@ -208,7 +208,8 @@ public:
     // (errSecInteractionNotAllowed), as the platform does.
     static void setDeviceLocked(bool locked);
     static bool deviceLocked();
-    // Restores the defaults (one group "DVTEAM0001.com.velmarquest.dovrelta", unlocked).
+    // Restores the defaults (the application's groups "DVTEAM0001.com.velmarquest.dovrelta", the
+    // default, and "YOURAPPID.com.velmarquest.dovrelta" of the keychain UDID store; unlocked).
     static void reset();
     // The database file, under the device folder of the current DOVRELTA_HOME.
     static std::string databasePath();

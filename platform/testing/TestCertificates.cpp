@@ -151,6 +151,11 @@ TestCertificates::TestCertificates()
     Cert expiredCert = makeCertificate({ .commonName = "127.0.0.1", .altNames = "IP:127.0.0.1,DNS:localhost", .notBeforeDays = -30, .notAfterDays = -1 },
         expiredKey.get(), intermediateCert.get(), intermediateKey.get());
     expired = describe(expiredCert.get(), expiredKey.get());
+
+    // The same key serves a certificate whose validity starts next month.
+    Cert futureCert = makeCertificate({ .commonName = "127.0.0.1", .altNames = "IP:127.0.0.1,DNS:localhost", .notBeforeDays = 30, .notAfterDays = 60 },
+        expiredKey.get(), intermediateCert.get(), intermediateKey.get());
+    notYetValid = describe(futureCert.get(), expiredKey.get());
 }
 
 } // namespace dv::testing

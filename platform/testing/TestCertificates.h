@@ -1,7 +1,8 @@
 // Certificates for loopback TLS tests, made fresh at test time with OpenSSL: a root authority, an
 // intermediate authority it signed, a server certificate for 127.0.0.1 and localhost signed by the
 // intermediate, a server certificate for another host name from the same intermediate, and a
-// rogue self-signed server certificate for the same names that no authority vouches for.
+// rogue self-signed server certificate for the same names that no authority vouches for, and
+// server certificates for 127.0.0.1 from the intermediate that have expired or are not yet valid.
 //
 // One set is made per process on first use (key generation is the slow part) and shared.
 //
@@ -32,6 +33,7 @@ public:
     TestCertificate otherHost;    // SAN other.invalid only, issued by intermediate
     TestCertificate rogue;        // self-signed, same names as leaf
     TestCertificate expired;      // issued by intermediate for 127.0.0.1, validity in the past
+    TestCertificate notYetValid;  // issued by intermediate for 127.0.0.1, validity in the future
 
 private:
     TestCertificates();

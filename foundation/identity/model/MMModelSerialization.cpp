@@ -6,6 +6,7 @@
 #include "foundation/identity/model/internal/MMModelMeta.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
+#include "platform/base/NSAttributedString.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNull.h"
@@ -141,6 +142,8 @@ id modelToJSONObject(const NSObject* value, int depth)
         return arrayToJSONObject(std::const_pointer_cast<NSArray>(array->self<NSArray>()), depth);
     if (auto* url = dynamic_cast<const NSURL*>(value))
         return url->absoluteString();
+    if (auto* attributed = dynamic_cast<const NSAttributedString*>(value))
+        return attributed->string();
     if (auto* date = dynamic_cast<const NSDate*>(value)) {
         std::string text = formatModelDate(date->timeIntervalSince1970());
         return text.empty() ? nil : NSString::fromUTF8(text);

@@ -8,6 +8,7 @@
 #include "platform/base/internal/Hex.h"
 #include "platform/base/internal/TextCoding.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -429,32 +430,66 @@ private:
 
 } // namespace
 
+namespace {
+
+// Moves a fault found at `index` of the UTF-8 text that the parser read into the caller's terms:
+// `prefix` bytes of byte-order mark before the text, `unitSize` bytes per code unit of the
+// caller's encoding (1 for UTF-8, 2 for UTF-16, 4 for UTF-32).
+void placeInCallersText(JSONReadResult& result, std::string_view text, std::size_t prefix, std::size_t unitSize)
+{
+    std::size_t index = std::min(result.errorIndex, text.size());
+    std::size_t units = 0, line = 1, column = 0;
+    for (std::size_t i = 0; i < index;) {
+        auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t bytes = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (unitSize == 1)
+            bytes = 1; // UTF-8 counts bytes, whatever they are
+        // In UTF-16 a character beyond U+FFFF takes two units.
+        std::size_t width = unitSize == 1 ? 1 : unitSize == 2 && bytes == 4 ? 2 : 1;
+        units += width;
+        if (lead == '\n') {
+            ++line;
+            column = 0;
+        } else {
+            column += width;
+        }
+        i += bytes;
+    }
+    result.errorIndex = prefix + units * unitSize;
+    result.errorLine = line;
+    result.errorColumn = column;
+}
+
+} // namespace
+
 JSONReadResult readJSON(const unsigned char* bytes, std::size_t length, NSUInteger options, int maxDepth)
 {
     // Detect the encoding from the byte-order mark, else from the pattern of zero bytes in the
     // first characters (JSON text starts with ASCII).
     std::optional<std::string> converted;
     bool needsConversion = false;
+    std::size_t prefix = 0, unitSize = 1;
     auto b = bytes;
     if (length >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
         bytes += 3;
         length -= 3;
+        prefix = 3;
     } else if (length >= 4 && b[0] == 0 && b[1] == 0 && b[2] == 0xFE && b[3] == 0xFF) {
-        needsConversion = true, converted = utf32ToUTF8(b + 4, length - 4, ByteOrder::Big);
+        needsConversion = true, converted = utf32ToUTF8(b + 4, length - 4, ByteOrder::Big), prefix = 4, unitSize = 4;
     } else if (length >= 4 && b[0] == 0xFF && b[1] == 0xFE && b[2] == 0 && b[3] == 0) {
-        needsConversion = true, converted = utf32ToUTF8(b + 4, length - 4, ByteOrder::Little);
+        needsConversion = true, converted = utf32ToUTF8(b + 4, length - 4, ByteOrder::Little), prefix = 4, unitSize = 4;
     } else if (length >= 2 && b[0] == 0xFE && b[1] == 0xFF) {
-        needsConversion = true, converted = utf16ToUTF8(b + 2, length - 2, ByteOrder::Big);
+        needsConversion = true, converted = utf16ToUTF8(b + 2, length - 2, ByteOrder::Big), prefix = 2, unitSize = 2;
     } else if (length >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
-        needsConversion = true, converted = utf16ToUTF8(b + 2, length - 2, ByteOrder::Little);
+        needsConversion = true, converted = utf16ToUTF8(b + 2, length - 2, ByteOrder::Little), prefix = 2, unitSize = 2;
     } else if (length >= 4 && b[0] == 0 && b[1] == 0 && b[2] == 0 && b[3] != 0) {
-        needsConversion = true, converted = utf32ToUTF8(b, length, ByteOrder::Big);
+        needsConversion = true, converted = utf32ToUTF8(b, length, ByteOrder::Big), unitSize = 4;
     } else if (length >= 4 && b[0] != 0 && b[1] == 0 && b[2] == 0 && b[3] == 0) {
-        needsConversion = true, converted = utf32ToUTF8(b, length, ByteOrder::Little);
+        needsConversion = true, converted = utf32ToUTF8(b, length, ByteOrder::Little), unitSize = 4;
     } else if (length >= 2 && b[0] == 0 && b[1] != 0) {
-        needsConversion = true, converted = utf16ToUTF8(b, length, ByteOrder::Big);
+        needsConversion = true, converted = utf16ToUTF8(b, length, ByteOrder::Big), unitSize = 2;
     } else if (length >= 2 && b[0] != 0 && b[1] == 0) {
-        needsConversion = true, converted = utf16ToUTF8(b, length, ByteOrder::Little);
+        needsConversion = true, converted = utf16ToUTF8(b, length, ByteOrder::Little), unitSize = 2;
     }
     if (needsConversion && !converted) {
         JSONReadResult result;
@@ -463,7 +498,10 @@ JSONReadResult readJSON(const unsigned char* bytes, std::size_t length, NSUInteg
     }
     const char* begin = converted ? converted->data() : reinterpret_cast<const char*>(bytes);
     const char* end = begin + (converted ? converted->size() : length);
-    return Parser(begin, end, options, maxDepth).run();
+    JSONReadResult result = Parser(begin, end, options, maxDepth).run();
+    if (!result.error.empty())
+        placeInCallersText(result, std::string_view(begin, static_cast<std::size_t>(end - begin)), prefix, unitSize);
+    return result;
 }
 
 } // namespace dv::internal

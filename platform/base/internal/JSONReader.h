@@ -11,7 +11,12 @@ namespace dv::internal {
 struct JSONReadResult {
     id object;
     std::string error;         // empty on success
-    std::size_t errorIndex = 0; // byte offset of the fault
+    // Where the fault is, in the caller's bytes (byte-order mark and encoding included): the byte
+    // offset, the line from 1 and the column from 0, counted in the units of the caller's
+    // encoding (bytes of UTF-8, 16-bit units of UTF-16, characters of UTF-32).
+    std::size_t errorIndex = 0;
+    std::size_t errorLine = 1;
+    std::size_t errorColumn = 0;
 };
 
 // `options` are NSJSONReadingOptions. The bytes may be UTF-8, UTF-16 or UTF-32 (with or without

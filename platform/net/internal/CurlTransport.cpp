@@ -15,66 +15,71 @@ namespace dv::internal {
 
 namespace {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size()
-        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y)); });
-}
-
-std::string trim(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-        s.remove_suffix(1);
-    return std::string(s);
-}
-
+// What a libcurl result means for the URL loading system. The scheme was checked before the
+// transfer reached libcurl, so an "unsupported protocol" from it is a reply that is no HTTP at
+// all (libcurl's name for a missing status line); a head libcurl cannot hold is a bad reply too.
+// Results that only a misuse of libcurl gives end as a lost connection: the transfer failed
+// after it began, and the platform has no code that says more.
 TransportError errorForCurlCode(CURLcode code)
 {
     switch (code) {
     case CURLE_OK:
         return TransportError::None;
-    case CURLE_UNSUPPORTED_PROTOCOL:
     case CURLE_URL_MALFORMAT:
+        return TransportError::BadURL;
+    case CURLE_NOT_BUILT_IN:
         return TransportError::UnsupportedURL;
+    case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_RESOLVE_HOST:
         return TransportError::CannotFindHost;
     case CURLE_COULDNT_CONNECT:
+    case CURLE_INTERFACE_FAILED:
         return TransportError::CannotConnect;
     case CURLE_OPERATION_TIMEDOUT:
         return TransportError::TimedOut;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_OUT_OF_MEMORY:
+    case CURLE_RANGE_ERROR:
+    case CURLE_FILESIZE_EXCEEDED:
+    case CURLE_TOO_MANY_REDIRECTS:
+        return TransportError::BadServerResponse;
     case CURLE_GOT_NOTHING:
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
     case CURLE_PARTIAL_FILE:
-    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+    case CURLE_AGAIN:
         return TransportError::ConnectionLost;
     case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_CLIENTCERT:
         return TransportError::SecureConnectionFailed;
     case CURLE_PEER_FAILED_VERIFICATION:
         return TransportError::ServerCertificateRejected;
     case CURLE_BAD_CONTENT_ENCODING:
         return TransportError::CannotDecodeContent;
     case CURLE_READ_ERROR:
+    case CURLE_SEND_FAIL_REWIND:
         return TransportError::BodyStreamFailed;
     case CURLE_ABORTED_BY_CALLBACK:
         return TransportError::Cancelled;
     default:
-        return TransportError::Unknown;
+        return TransportError::ConnectionLost;
     }
 }
 
 } // namespace
-
-std::optional<std::string> TransportResponse::header(std::string_view name) const
-{
-    for (auto it = headers.rbegin(); it != headers.rend(); ++it) {
-        if (equalsIgnoringCase(it->first, name))
-            return it->second;
-    }
-    return std::nullopt;
-}
 
 void TrustReply::answer(bool proceed)
 {
@@ -176,36 +181,27 @@ struct TransferAccess {
     static size_t header(Transfer& t, std::string_view line)
     {
         t.m_lastActivity = std::chrono::steady_clock::now();
-        if (line.starts_with("HTTP/")) {
-            t.m_response = {};
-            t.m_inHeaders = true;
-            auto space = line.find(' ');
-            if (space != std::string_view::npos)
-                t.m_response.statusCode = std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
+        switch (t.m_head.readLine(line)) {
+        case ResponseHeadReader::Step::Continue:
             return line.size();
+        case ResponseHeadReader::Step::Refused:
+            // Refusing the line makes libcurl give up the transfer.
+            t.m_badResponse = true;
+            return 0;
+        case ResponseHeadReader::Step::Complete:
+            break;
         }
-        if (line == "\r\n" || line == "\n") {
-            if (t.m_inHeaders && t.m_response.statusCode >= 200) {
-                t.m_inHeaders = false;
-                // Bytes of a body in memory that went out are reported before the response.
-                curl_off_t uploaded = 0;
-                if (t.m_request.body && curl_easy_getinfo(static_cast<CURL*>(t.m_easy), CURLINFO_SIZE_UPLOAD_T, &uploaded) == CURLE_OK)
-                    reportSent(t, uploaded);
-                char* effective = nullptr;
-                curl_easy_getinfo(static_cast<CURL*>(t.m_easy), CURLINFO_EFFECTIVE_URL, &effective);
-                t.m_response.url = effective ? effective : t.m_request.url;
-                t.m_responseDelivered = true;
-                if (t.m_callbacks.receivedResponse)
-                    t.m_callbacks.receivedResponse(t.m_response);
-            }
-            return line.size();
-        }
-        if (!t.m_inHeaders)
-            return line.size();
-        auto colon = line.find(':');
-        if (colon == std::string_view::npos)
-            return line.size();
-        t.m_response.headers.emplace_back(trim(line.substr(0, colon)), trim(line.substr(colon + 1)));
+        // Bytes of a body in memory that went out are reported before the response.
+        curl_off_t uploaded = 0;
+        if (t.m_request.body && curl_easy_getinfo(static_cast<CURL*>(t.m_easy), CURLINFO_SIZE_UPLOAD_T, &uploaded) == CURLE_OK)
+            reportSent(t, uploaded);
+        char* effective = nullptr;
+        curl_easy_getinfo(static_cast<CURL*>(t.m_easy), CURLINFO_EFFECTIVE_URL, &effective);
+        auto& response = t.m_head.response();
+        response.url = effective ? effective : t.m_request.url;
+        t.m_responseDelivered = true;
+        if (t.m_callbacks.receivedResponse)
+            t.m_callbacks.receivedResponse(response);
         return line.size();
     }
 
@@ -388,7 +384,7 @@ void TransportThread::add(std::shared_ptr<Transfer> transfer)
         char* scheme = nullptr;
         bool supported = curl_url_set(parsed, CURLUPART_URL, t.m_request.url.c_str(), 0) == CURLUE_OK
             && curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK
-            && (equalsIgnoringCase(scheme, "http") || equalsIgnoringCase(scheme, "https"));
+            && (headerNameIs(scheme, "http") || headerNameIs(scheme, "https"));
         curl_free(scheme);
         curl_url_cleanup(parsed);
         if (!supported) {
@@ -436,9 +432,9 @@ void TransportThread::add(std::shared_ptr<Transfer> transfer)
     curl_slist* list = nullptr;
     bool hasContentType = false;
     for (auto& [name, value] : t.m_request.headers) {
-        if (equalsIgnoringCase(name, "Expect"))
+        if (headerNameIs(name, "Expect"))
             continue;
-        if (equalsIgnoringCase(name, "Content-Type"))
+        if (headerNameIs(name, "Content-Type"))
             hasContentType = true;
         std::string line = value.empty() ? name + ";" : name + ": " + value;
         list = curl_slist_append(list, line.c_str());
@@ -620,7 +616,9 @@ void TransportThread::run()
                 continue;
             TransportFailure failure { errorForCurlCode(message->data.result), curl_easy_strerror(message->data.result) };
             if (message->data.result != CURLE_OK) {
-                if (t->m_bodyFailed)
+                if (t->m_badResponse)
+                    failure.error = TransportError::BadServerResponse;
+                else if (t->m_bodyFailed)
                     failure.error = TransportError::BodyStreamFailed;
                 else if (t->m_trustTimedOut)
                     failure.error = TransportError::TimedOut;

@@ -16,6 +16,8 @@
 //   t->cancel();
 #pragma once
 
+#include "platform/net/internal/ResponseHead.h"
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -31,7 +33,6 @@
 namespace dv::internal {
 
 using DerBytes = std::vector<std::uint8_t>;
-using HeaderList = std::vector<std::pair<std::string, std::string>>;
 
 struct TransportRequest {
     std::string method = "GET";
@@ -47,26 +48,21 @@ struct TransportRequest {
     std::chrono::milliseconds idleTimeout { 60000 };
 };
 
-struct TransportResponse {
-    long statusCode = 0;
-    std::string url;
-    HeaderList headers; // in arrival order, names as sent
-    std::optional<std::string> header(std::string_view name) const;
-};
-
+// Every way a transfer can fail; each has its URL error code (TaskSupport.h).
 enum class TransportError {
     None,
     Cancelled,
     TimedOut,
+    BadURL,
     UnsupportedURL,
     CannotFindHost,
     CannotConnect,
     ConnectionLost,
+    BadServerResponse, // not HTTP, a malformed or oversized head, conflicting lengths
     SecureConnectionFailed,
     ServerCertificateRejected,
     CannotDecodeContent,
     BodyStreamFailed,
-    Unknown,
 };
 
 struct TransportFailure {
@@ -147,8 +143,7 @@ private:
     std::shared_ptr<TrustReply> m_pendingTrust;
 
     // Transport-thread state of the response being read.
-    TransportResponse m_response;
-    bool m_inHeaders = false;
+    ResponseHeadReader m_head;
     bool m_responseDelivered = false;
     std::int64_t m_sent = 0;
     std::int64_t m_lastDown = 0;
@@ -157,6 +152,7 @@ private:
     bool m_trustRejected = false;
     bool m_bodyFailed = false;
     bool m_trustTimedOut = false;
+    bool m_badResponse = false;
 };
 
 class ConnectionPool {

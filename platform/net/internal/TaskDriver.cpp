@@ -20,7 +20,9 @@
 #include "platform/net/NSURLProtectionSpace.h"
 #include "platform/net/SecPolicy.h"
 #include "platform/net/SecTrust.h"
+#include "platform/dispatch/Clock.h"
 #include "platform/net/internal/CachePaths.h"
+#include "platform/net/internal/DeadlineWatcher.h"
 #include "platform/net/internal/HeaderFields.h"
 #include "platform/net/internal/StreamBody.h"
 
@@ -51,6 +53,8 @@ TaskDriver::TaskDriver(Kind kind)
 
 TaskDriver::~TaskDriver()
 {
+    if (m_resourceTimer)
+        DeadlineWatcher::shared().remove(m_resourceTimer);
     if (m_uploadHandle)
         std::fclose(m_uploadHandle);
     closeFile();
@@ -99,29 +103,16 @@ void TaskDriver::setUploadFile(const Ref<NSURL>& fileURL)
 
 bool TaskDriver::setResumeData(const Ref<NSData>& data)
 {
-    if (!data)
-        return false;
-    std::string text(data->view());
-    std::istringstream in(text);
-    std::string magic, url, validator, offset, path;
-    if (!std::getline(in, magic) || magic != kResumeMagic || !std::getline(in, url) || !std::getline(in, validator)
-        || !std::getline(in, offset) || !std::getline(in, path)) {
+    auto resume = data ? decodeResumeData(data->view()) : std::nullopt;
+    if (!resume) {
         m_resumeDataInvalid = true;
         return false;
     }
     std::error_code ec;
-    auto size = std::filesystem::file_size(path, ec);
-    char* end = nullptr;
-    long long recorded = std::strtoll(offset.c_str(), &end, 10);
-    // The partial file must still be there and as long as recorded, or nothing can go on.
-    if (ec || !end || *end || recorded <= 0 || static_cast<long long>(size) < recorded || path.find('\n') != std::string::npos) {
-        m_resumeDataInvalid = true;
-        return false;
-    }
-    std::filesystem::resize_file(path, static_cast<std::uintmax_t>(recorded), ec);
-    m_filePath = path;
-    m_resumeOffset = recorded;
-    m_resumeValidator = validator;
+    std::filesystem::resize_file(resume->path, static_cast<std::uintmax_t>(resume->offset), ec);
+    m_filePath = resume->path;
+    m_resumeOffset = resume->offset;
+    m_resumeValidator = resume->validator;
     return true;
 }
 
@@ -229,6 +220,7 @@ void TaskDriver::resume()
         m_session = m_weakSession.lock();
         if (m_session)
             m_session->taskStarted(task);
+        startResourceTimer();
         // The first transfer starts on the calling thread: nothing else touches this task's
         // state yet, and every delegate call it leads to still goes through the queue.
         start();
@@ -256,6 +248,11 @@ void TaskDriver::suspend()
 
 void TaskDriver::cancel(std::function<void(const Ref<NSData>&)> resumeData)
 {
+    stop(NSURLErrorCancelled, std::move(resumeData));
+}
+
+void TaskDriver::stop(NSInteger code, std::function<void(const Ref<NSData>&)> resumeData)
+{
     auto task = m_task.lock();
     std::shared_ptr<Transfer> transfer;
     {
@@ -267,13 +264,14 @@ void TaskDriver::cancel(std::function<void(const Ref<NSData>&)> resumeData)
         }
         m_cancelled = true;
         m_resumeDataHandler = std::move(resumeData);
-        if (task)
+        if (task && code == NSURLErrorCancelled)
             task->setState(NSURLSessionTaskStateCanceling);
-        // Whatever was still to be reported gives way to the cancellation.
+        // Whatever was still to be reported gives way to the end, a delegate's pending answer
+        // included.
         m_events.clear();
         m_waiting = false;
         Event complete { .type = Event::Type::Complete };
-        complete.errorCode = NSURLErrorCancelled;
+        complete.errorCode = code;
         m_events.push_back(std::move(complete));
         transfer = m_transfer;
         if (!m_started && !m_session)
@@ -286,6 +284,34 @@ void TaskDriver::cancel(std::function<void(const Ref<NSData>&)> resumeData)
 }
 
 // Starting ---------------------------------------------------------------------------------------
+
+// The whole task, redirects, retries, suspensions and the delegate's deliberations included, must
+// end within the configuration's resource time-out, however steadily its bytes arrive.
+void TaskDriver::startResourceTimer()
+{
+    auto configuration = m_session ? m_session->sessionConfiguration() : nullptr;
+    NSTimeInterval limit = configuration ? configuration->timeoutIntervalForResource() : 0;
+    if (!(limit > 0))
+        return;
+    Weak<TaskDriver> weak = weak_from_this();
+    auto token = DeadlineWatcher::shared().add(Clock::current().now() + limit, [weak] {
+        if (auto self = weak.lock())
+            self->stop(NSURLErrorTimedOut, {});
+    });
+    std::lock_guard lock(m_mutex);
+    m_resourceTimer = token;
+}
+
+void TaskDriver::stopResourceTimer()
+{
+    DeadlineWatcher::Token token = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        token = std::exchange(m_resourceTimer, 0);
+    }
+    if (token)
+        DeadlineWatcher::shared().remove(token);
+}
 
 void TaskDriver::start()
 {
@@ -770,7 +796,9 @@ void TaskDriver::handleComplete(Event& event)
         NSInteger code = URLErrorCodeFor(event.failure.error);
         if (event.failure.error == TransportError::ServerCertificateRejected && m_trustFailureCode)
             code = m_trustFailureCode;
-        finish(makeURLError(code, url, code == NSURLErrorServerCertificateUntrusted ? m_failedTrust : nullptr));
+        bool certificate = code == NSURLErrorServerCertificateUntrusted || code == NSURLErrorServerCertificateHasBadDate
+            || code == NSURLErrorServerCertificateNotYetValid;
+        finish(makeURLError(code, url, certificate ? m_failedTrust : nullptr));
         return;
     }
     switch (m_phase) {
@@ -866,8 +894,7 @@ Ref<NSData> TaskDriver::makeResumeData()
         || m_validator.find('\n') != std::string::npos)
         return nullptr;
     auto url = task->currentRequest()->URL()->absoluteString()->utf8();
-    std::string text = std::string(kResumeMagic) + "\n" + url + "\n" + m_validator + "\n" + std::to_string(m_written) + "\n" + m_filePath + "\n";
-    return NSData::fromString(text);
+    return NSData::fromString(encodeResumeData({ .url = url, .validator = m_validator, .offset = m_written, .path = m_filePath }));
 }
 
 void TaskDriver::closeFile()
@@ -894,6 +921,7 @@ void TaskDriver::finish(const Ref<NSError>& failure)
         resumeHandler = std::move(m_resumeDataHandler);
     }
     m_changed.notify_all();
+    stopResourceTimer();
     if (transfer)
         transfer->cancel();
     releaseSlot();

@@ -72,6 +72,10 @@ private:
     void delegateAnswered();
     void handle(Event& event);
 
+    // Ends the task with `code` (cancellation, resource time-out); `resumeData` as for cancel.
+    void stop(NSInteger code, std::function<void(const Ref<NSData>&)> resumeData);
+    void startResourceTimer();
+    void stopResourceTimer();
     void start();
     void startTransfer(const Ref<NSURLRequest>& request);
     bool serveFromCache(const Ref<NSURLRequest>& request);
@@ -124,6 +128,7 @@ private:
     std::shared_ptr<Transfer> m_transfer;
     std::uint64_t m_transferSerial = 0;
     std::string m_slotHost; // the host whose connection slot the running transfer holds
+    std::uint64_t m_resourceTimer = 0; // the DeadlineWatcher token of the resource time-out
 
     // Body stream handed over from the delegate queue to the transport thread.
     Ref<NSInputStream> m_bodyStream;

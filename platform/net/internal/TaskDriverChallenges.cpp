@@ -22,6 +22,22 @@
 
 namespace dv::internal {
 
+namespace {
+
+// A chain that fails only on a certificate's dates has codes of its own.
+NSInteger trustFailureCode(const Ref<SecTrust>& trust)
+{
+    switch (trust->failure()) {
+    case SecTrust::Failure::Expired: return NSURLErrorServerCertificateHasBadDate;
+    case SecTrust::Failure::NotYetValid: return NSURLErrorServerCertificateNotYetValid;
+    case SecTrust::Failure::None:
+    case SecTrust::Failure::Untrusted: break;
+    }
+    return NSURLErrorServerCertificateUntrusted;
+}
+
+} // namespace
+
 bool TaskDriver::defaultTrustDecision(const Ref<SecTrust>& trust, const std::string&)
 {
     SecTrustResultType result = kSecTrustResultInvalid;
@@ -54,7 +70,7 @@ void TaskDriver::handleTrust(Event& event)
         } else if (disposition == NSURLSessionAuthChallengePerformDefaultHandling || disposition == NSURLSessionAuthChallengeUseCredential) {
             proceed = self->defaultTrustDecision(trust, hostName);
             if (!proceed)
-                self->m_trustFailureCode = NSURLErrorServerCertificateUntrusted;
+                self->m_trustFailureCode = trustFailureCode(trust);
         } else if (disposition == NSURLSessionAuthChallengeCancelAuthenticationChallenge) {
             self->m_trustFailureCode = NSURLErrorCancelled;
         } else {

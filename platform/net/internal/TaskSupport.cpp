@@ -10,6 +10,7 @@
 #include "platform/net/internal/CachePaths.h"
 #include "platform/net/internal/HeaderFields.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <random>
 #include <sstream>
+#include <vector>
 
 namespace dv::internal {
 std::string lowercased(std::string s)
@@ -32,17 +34,18 @@ NSInteger URLErrorCodeFor(TransportError error)
     case TransportError::None: return 0;
     case TransportError::Cancelled: return NSURLErrorCancelled;
     case TransportError::TimedOut: return NSURLErrorTimedOut;
+    case TransportError::BadURL: return NSURLErrorBadURL;
     case TransportError::UnsupportedURL: return NSURLErrorUnsupportedURL;
     case TransportError::CannotFindHost: return NSURLErrorCannotFindHost;
     case TransportError::CannotConnect: return NSURLErrorCannotConnectToHost;
     case TransportError::ConnectionLost: return NSURLErrorNetworkConnectionLost;
+    case TransportError::BadServerResponse: return NSURLErrorBadServerResponse;
     case TransportError::SecureConnectionFailed: return NSURLErrorSecureConnectionFailed;
     case TransportError::ServerCertificateRejected: return NSURLErrorServerCertificateUntrusted;
     case TransportError::CannotDecodeContent: return NSURLErrorCannotDecodeContentData;
     case TransportError::BodyStreamFailed: return NSURLErrorRequestBodyStreamExhausted;
-    case TransportError::Unknown: return NSURLErrorUnknown;
     }
-    return NSURLErrorUnknown;
+    return NSURLErrorNetworkConnectionLost;
 }
 
 bool isLoadableURL(const Ref<NSURL>& url)
@@ -53,16 +56,73 @@ bool isLoadableURL(const Ref<NSURL>& url)
     return scheme == "http" || scheme == "https";
 }
 
+namespace {
+
+constexpr std::string_view kDownloadPrefix = "CFNetworkDownload_";
+constexpr std::string_view kDownloadSuffix = ".tmp";
+
+} // namespace
+
 std::string temporaryDownloadPath()
 {
     static std::atomic<unsigned> counter { 0 };
     std::random_device random;
     std::ostringstream name;
-    name << "CFNetworkDownload_" << std::hex << random() << (counter++) << ".tmp";
+    name << kDownloadPrefix << std::hex << random() << (counter++) << kDownloadSuffix;
     auto directory = std::filesystem::path(temporaryDirectoryPath());
     std::error_code ignored;
     std::filesystem::create_directories(directory, ignored);
     return (directory / name.str()).string();
+}
+
+bool isDownloadFilePath(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path given(path);
+    auto name = given.filename().string();
+    if (!given.is_absolute() || !name.starts_with(kDownloadPrefix) || !name.ends_with(kDownloadSuffix)
+        || name.size() <= kDownloadPrefix.size() + kDownloadSuffix.size())
+        return false;
+    // The file itself may not be a link, and the folder it is in must be the download folder.
+    auto folder = fs::canonical(temporaryDirectoryPath(), ec);
+    if (ec)
+        return false;
+    auto parent = fs::canonical(given.parent_path(), ec);
+    if (ec || parent != folder)
+        return false;
+    auto status = fs::symlink_status(given, ec);
+    return !ec && fs::is_regular_file(status);
+}
+
+std::string encodeResumeData(const ResumeData& resume)
+{
+    return std::string(kResumeMagic) + "\n" + resume.url + "\n" + resume.validator + "\n" + std::to_string(resume.offset) + "\n"
+        + resume.path + "\n";
+}
+
+std::optional<ResumeData> decodeResumeData(std::string_view bytes)
+{
+    std::vector<std::string> lines;
+    while (lines.size() < 5) {
+        auto end = bytes.find('\n');
+        if (end == std::string_view::npos)
+            return std::nullopt;
+        lines.emplace_back(bytes.substr(0, end));
+        bytes.remove_prefix(end + 1);
+    }
+    if (lines[0] != kResumeMagic || lines[3].empty() || lines[3].size() > 18
+        || !std::all_of(lines[3].begin(), lines[3].end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    ResumeData resume { .url = lines[1], .validator = lines[2], .offset = std::strtoll(lines[3].c_str(), nullptr, 10), .path = lines[4] };
+    if (resume.offset <= 0 || !isDownloadFilePath(resume.path))
+        return std::nullopt;
+    // The partial file must still be there and as long as recorded, or nothing can go on.
+    std::error_code ec;
+    auto size = std::filesystem::file_size(resume.path, ec);
+    if (ec || static_cast<std::uintmax_t>(resume.offset) > size)
+        return std::nullopt;
+    return resume;
 }
 
 // Whether a cached response may be used without asking the server.

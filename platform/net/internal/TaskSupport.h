@@ -6,7 +6,10 @@
 #include "platform/net/internal/CurlTransport.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 class NSCachedURLResponse;
 
@@ -26,6 +29,22 @@ NSInteger URLErrorCodeFor(TransportError error);
 bool isLoadableURL(const Ref<NSURL>& url);
 // A fresh name in the temporary directory (created when missing).
 std::string temporaryDownloadPath();
+// A download's resume data: the URL, the validator the partial file was fetched under, the
+// bytes it holds and where it is. `path` names a partial download, which is truncated to the
+// offset, appended to and finally removed, so it must be one of ours: a regular file (not a link)
+// directly in the temporary directory, under a download's name.
+struct ResumeData {
+    std::string url;
+    std::string validator;
+    std::int64_t offset = 0;
+    std::string path;
+};
+std::string encodeResumeData(const ResumeData& resume);
+// nullopt for bytes that are not resume data of ours, or whose file is gone, too short or
+// anywhere but where downloads are kept.
+std::optional<ResumeData> decodeResumeData(std::string_view bytes);
+bool isDownloadFilePath(const std::string& path);
+
 // Whether a cached response may be used without asking the server (max-age or Expires).
 bool isFresh(const Ref<NSCachedURLResponse>& cached);
 

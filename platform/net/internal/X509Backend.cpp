@@ -7,6 +7,7 @@
 
 #include <arpa/inet.h>
 #include <memory>
+#include <vector>
 #include <mutex>
 
 namespace dv::internal {
@@ -44,6 +45,28 @@ bool isIPAddress(const std::string& host)
 {
     unsigned char buffer[16];
     return inet_pton(AF_INET, host.c_str(), buffer) == 1 || inet_pton(AF_INET6, host.c_str(), buffer) == 1;
+}
+
+// The certificates the system store holds (its bundle, read once) into `store`, and the system's
+// folder of roots for any other, looked up when needed as the system store does.
+void addSystemRoots(X509_STORE* store, X509_STORE* system)
+{
+    std::vector<X509*> roots;
+    X509_STORE_lock(system);
+    STACK_OF(X509_OBJECT)* objects = X509_STORE_get0_objects(system);
+    for (int i = 0; i < sk_X509_OBJECT_num(objects); ++i) {
+        if (X509* certificate = X509_OBJECT_get0_X509(sk_X509_OBJECT_value(objects, i))) {
+            X509_up_ref(certificate);
+            roots.push_back(certificate);
+        }
+    }
+    X509_STORE_unlock(system);
+    for (X509* certificate : roots) {
+        X509_STORE_add_cert(store, certificate);
+        X509_free(certificate);
+    }
+    if (X509_LOOKUP* folder = X509_STORE_add_lookup(store, X509_LOOKUP_hash_dir()))
+        X509_LOOKUP_add_dir(folder, X509_get_default_cert_dir(), X509_FILETYPE_PEM);
 }
 
 } // namespace
@@ -87,6 +110,7 @@ ChainVerification verifyChain(const std::vector<DerBytes>& certificates, const V
 {
     ChainVerification result;
     result.chain = certificates;
+    result.failure = ChainVerification::Failure::Untrusted;
     if (certificates.empty()) {
         result.reason = "no certificates";
         return result;
@@ -105,7 +129,8 @@ ChainVerification verifyChain(const std::vector<DerBytes>& certificates, const V
         }
     }
 
-    // The system roots are read once and shared; a store with anchors is made per evaluation.
+    // The system roots are read once and shared; a store with anchors is made per evaluation,
+    // and takes the roots already read rather than reading the system's bundle again.
     static X509_STORE* systemStore = [] {
         X509_STORE* s = X509_STORE_new();
         X509_STORE_set_default_paths(s);
@@ -118,7 +143,7 @@ ChainVerification verifyChain(const std::vector<DerBytes>& certificates, const V
     } else {
         store = X509_STORE_new();
         if (options.alsoSystemRoots)
-            X509_STORE_set_default_paths(store);
+            addSystemRoots(store, systemStore);
     }
     if (options.anchors) {
         for (auto& der : *options.anchors) {
@@ -142,8 +167,18 @@ ChainVerification verifyChain(const std::vector<DerBytes>& certificates, const V
     }
     int ok = X509_verify_cert(ctx);
     result.trusted = ok == 1;
-    if (!result.trusted)
-        result.reason = X509_verify_cert_error_string(X509_STORE_CTX_get_error(ctx));
+    if (result.trusted) {
+        result.failure = ChainVerification::Failure::None;
+    } else {
+        // OpenSSL reports the first fault it meets, and it checks dates only on a chain that
+        // otherwise holds (built to an anchor, right purpose and host).
+        int error = X509_STORE_CTX_get_error(ctx);
+        result.reason = X509_verify_cert_error_string(error);
+        if (error == X509_V_ERR_CERT_HAS_EXPIRED)
+            result.failure = ChainVerification::Failure::Expired;
+        else if (error == X509_V_ERR_CERT_NOT_YET_VALID)
+            result.failure = ChainVerification::Failure::NotYetValid;
+    }
     if (STACK_OF(X509)* built = X509_STORE_CTX_get0_chain(ctx); built && sk_X509_num(built) > 0 && result.trusted) {
         result.chain.clear();
         for (int i = 0; i < sk_X509_num(built); ++i)

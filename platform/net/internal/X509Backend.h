@@ -20,6 +20,8 @@ std::string certificateSubjectSummary(const DerBytes& der);
 
 struct ChainVerification {
     bool trusted = false;
+    // Why not: a certificate of an otherwise good chain outside its validity, or anything else.
+    enum class Failure { None, Untrusted, Expired, NotYetValid } failure = Failure::None;
     std::string reason;          // OpenSSL's text when not trusted
     std::vector<DerBytes> chain; // the built chain leaf first (the presented certificates when none was built)
 };

@@ -1,5 +1,7 @@
 #include "platform/system/internal/FileOps.h"
 
+#include "platform/base/AtomicFile.h"
+
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSString.h"
@@ -14,45 +16,7 @@ namespace dv::internal {
 
 bool replaceFileAtomically(const std::string& path, std::string_view bytes, int& error)
 {
-    auto slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temporary = folder + "/." + name + ".tmp-XXXXXX";
-    int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        error = errno;
-        return false;
-    }
-    ::fchmod(fd, 0644);
-    std::size_t written = 0;
-    error = 0;
-    while (written < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    if (!error && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && !error)
-        error = errno;
-    if (!error && ::rename(temporary.c_str(), path.c_str()) != 0)
-        error = errno;
-    if (error) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // The rename itself must reach the disk, or a crash could bring the old file back.
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    return dv::writeFileAtomically(path, bytes, &error);
 }
 
 Ref<NSError> fileError(int posixError, const std::string& path, bool writing)

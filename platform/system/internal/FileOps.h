@@ -9,9 +9,9 @@
 
 namespace dv::internal {
 
-// Writes `bytes` to a hidden temporary file beside `path`, flushes it to disk, renames it over
-// `path` and flushes the folder, so that a reader sees the old file or the new one, never a part.
-// On failure answers false with errno in `error` and leaves `path` as it was.
+// Writes `bytes` atomically (see platform/base/AtomicFile.h), so that a reader sees the old file
+// or the new one, never a part. On failure answers false with errno in `error` and leaves `path`
+// as it was.
 [[nodiscard]] bool replaceFileAtomically(const std::string& path, std::string_view bytes, int& error);
 
 // A Cocoa-domain error for a failed file operation, with the path and the POSIX error beneath.

@@ -3,7 +3,7 @@
 #include "foundation/http/PNHTTPRequestSerializer.h"
 #include "foundation/http/PNMultipartBodyStream.h"
 #include "foundation/http/PNStreamingMultipartFormData.h"
-#include "foundation/http/internal/PreferredLanguages.h"
+#include "platform/base/NSLocale.h"
 #include "platform/dispatch/TestSupport.h"
 #include "platform/net/NSMutableURLRequest.h"
 #include "platform/net/NSURLError.h"
@@ -44,11 +44,11 @@ protected:
     void SetUp() override
     {
         HTTPTestFixture::SetUp();
-        dv::internal::setPreferredLanguagesForTesting(std::vector<std::string> {"zh-Hans"});
+        NSLocale::setPreferredLanguages(NSArray::of({"zh-Hans"_ns}));
     }
     void TearDown() override
     {
-        dv::internal::setPreferredLanguagesForTesting(std::nullopt);
+        NSLocale::setPreferredLanguages(nil);
         HTTPTestFixture::TearDown();
     }
 

@@ -4,12 +4,12 @@
 #include "foundation/http/PNJSONRequestSerializer.h"
 #include "foundation/http/PNPropertyListRequestSerializer.h"
 #include "foundation/http/PNQueryStringPair.h"
-#include "foundation/http/internal/PreferredLanguages.h"
 #include "platform/base/NSJSONSerialization.h"
 #include "platform/base/NSKeyedArchiver.h"
 #include "platform/base/NSKeyedUnarchiver.h"
 #include "platform/base/NSPropertyListSerialization.h"
 #include "platform/net/NSMutableURLRequest.h"
+#include "platform/base/NSLocale.h"
 #include "platform/system/NSBundle.h"
 #include "platform/system/UIDevice.h"
 #include "platform/system/UIScreen.h"
@@ -23,11 +23,11 @@ protected:
     void SetUp() override
     {
         HTTPTestFixture::SetUp();
-        dv::internal::setPreferredLanguagesForTesting(std::vector<std::string> {"zh-Hans", "en"});
+        NSLocale::setPreferredLanguages(NSArray::of({"zh-Hans"_ns, "en"_ns}));
     }
     void TearDown() override
     {
-        dv::internal::setPreferredLanguagesForTesting(std::nullopt);
+        NSLocale::setPreferredLanguages(nil);
         HTTPTestFixture::TearDown();
     }
 
@@ -149,9 +149,9 @@ TEST_F(RequestSerializerTest, DefaultHeaders)
     auto serializer = PNHTTPRequestSerializer::serializer();
     EXPECT_EQ(dv::str(serializer->valueForHTTPHeaderField("Accept-Language"_ns)), "zh-Hans;q=1, en;q=0.9");
 
-    dv::internal::setPreferredLanguagesForTesting(std::vector<std::string> {"a", "b", "c", "d", "e", "f", "g", "h"});
+    NSLocale::setPreferredLanguages(NSArray::of({"a"_ns, "b"_ns, "c"_ns, "d"_ns, "e"_ns, "f"_ns, "g"_ns, "h"_ns}));
     EXPECT_EQ(dv::internal::defaultAcceptLanguage()->utf8(), "a;q=1, b;q=0.9, c;q=0.8, d;q=0.7, e;q=0.6, f;q=0.5");
-    dv::internal::setPreferredLanguagesForTesting(std::vector<std::string> {});
+    NSLocale::setPreferredLanguages(NSArray::array());
     EXPECT_EQ(dv::internal::defaultAcceptLanguage()->utf8(), "");
 
     dv::MainBundleOverride::set(pathInHome("res"), NSDictionary::of({{"CFBundleExecutable"_ns, "App"_ns}, {"CFBundleShortVersionString"_ns, "2.1"_ns}}));

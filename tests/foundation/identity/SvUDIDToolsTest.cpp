@@ -8,6 +8,7 @@
 #include "platform/base/NSString.h"
 #include "platform/base/NSUUID.h"
 
+#include <algorithm>
 #include <regex>
 
 using dv::internal::HardwareAddress;
@@ -17,16 +18,6 @@ namespace {
 
 class SvUDIDToolsTest : public IdentityTest {
 protected:
-    void SetUp() override
-    {
-        IdentityTest::SetUp();
-        entitle();
-    }
-
-    static void entitle()
-    {
-        dv::KeychainSettings::setAccessGroups({ "DVTEAM0001.com.velmarquest.dovrelta", SvUDIDToolsKeychainAccessGroup->utf8() });
-    }
 
     static Ref<NSDictionary> storedItem()
     {
@@ -66,7 +57,6 @@ TEST_F(SvUDIDToolsTest, LaterCallsAnswerTheStoredValueEvenAfterTheVendorIdentifi
 {
     auto first = SvUDIDTools::UDID();
     reinstall(); // a new container: a new vendor identifier
-    entitle();
     EXPECT_FALSE(dv::equal(UIDevice::currentDevice()->identifierForVendor()->UUIDString(), first));
     EXPECT_TRUE(dv::equal(SvUDIDTools::UDID(), first));
     EXPECT_TRUE(dv::equal(SvUDIDTools::getUDIDFromKeyChain(), first));
@@ -118,9 +108,24 @@ TEST_F(SvUDIDToolsTest, RemovingAnswersNoWithoutAnItemAndYesWithOne)
     EXPECT_FALSE(SvUDIDTools::getUDIDFromKeyChain());
 }
 
-TEST_F(SvUDIDToolsTest, WithoutTheEntitlementNothingIsStored)
+// The application is entitled to the store's group as it ships: the item is kept without any
+// set-up of the keychain.
+TEST_F(SvUDIDToolsTest, TheApplicationIsEntitledToTheStoresGroup)
 {
     dv::KeychainSettings::reset();
+    auto groups = dv::KeychainSettings::accessGroups();
+    EXPECT_NE(std::find(groups.begin(), groups.end(), SvUDIDToolsKeychainAccessGroup->utf8()), groups.end());
+    EXPECT_EQ(dv::KeychainSettings::defaultAccessGroup(), "DVTEAM0001.com.velmarquest.dovrelta");
+    dv::LogCapture log;
+    auto udid = SvUDIDTools::UDID();
+    EXPECT_FALSE(log.contains("-34018"));
+    EXPECT_TRUE(dv::equal(SvUDIDTools::getUDIDFromKeyChain(), udid));
+    ASSERT_TRUE(storedItem());
+}
+
+TEST_F(SvUDIDToolsTest, WithoutTheEntitlementNothingIsStored)
+{
+    dv::KeychainSettings::setAccessGroups({ "DVTEAM0001.com.velmarquest.dovrelta" });
     dv::LogCapture log;
     auto udid = SvUDIDTools::UDID();
     EXPECT_TRUE(dv::equal(udid, UIDevice::currentDevice()->identifierForVendor()->UUIDString()));

@@ -179,6 +179,85 @@ TEST(JSONSerialization, DeepNestingIsAnErrorNotACrash)
     EXPECT_TRUE(parse(ok));
 }
 
+// What isValidJSONObject accepts, the writer writes: 512 nested containers, not one more.
+TEST(JSONSerialization, ValidityAndTheWriterAgreeOnDepth)
+{
+    auto nest = [](int levels) {
+        id object = NSArray::array();
+        for (int i = 1; i < levels; ++i)
+            object = (i % 2) ? id(NSArray::of({object})) : id(NSDictionary::of({{"k"_ns, object}}));
+        return object;
+    };
+    for (int levels : {NSJSONSerialization::kMaxDepth - 1, NSJSONSerialization::kMaxDepth, NSJSONSerialization::kMaxDepth + 1}) {
+        id object = nest(levels);
+        bool valid = NSJSONSerialization::isValidJSONObject(object);
+        Ref<NSError> error;
+        bool written = NSJSONSerialization::dataWithJSONObject(object, 0, &error) != nil;
+        EXPECT_EQ(valid, written) << levels << " levels";
+        EXPECT_EQ(valid, levels <= NSJSONSerialization::kMaxDepth) << levels << " levels";
+    }
+    // Scalars at the deepest level do not count as a level.
+    id deepest = NSArray::of({NSNumber::from(1), "s"_ns, NSNull::null()});
+    for (int i = 1; i < NSJSONSerialization::kMaxDepth; ++i)
+        deepest = NSArray::of({deepest});
+    EXPECT_TRUE(NSJSONSerialization::isValidJSONObject(deepest));
+    EXPECT_TRUE(NSJSONSerialization::dataWithJSONObject(deepest, 0, nullptr));
+}
+
+namespace {
+
+std::pair<long long, std::string> placeOf(const std::string& bytes)
+{
+    Ref<NSError> error;
+    EXPECT_FALSE(NSJSONSerialization::JSONObjectWithData(NSData::dataWithBytes(bytes.data(), bytes.size()), 0, &error));
+    if (!error)
+        return {-1, ""};
+    auto index = dv::as<NSNumber>(error->userInfo()->objectForKey("NSJSONSerializationErrorIndex"));
+    return {index ? index->longLongValue() : -1, dv::str(error->userInfo()->objectForKey("NSDebugDescription"))};
+}
+
+std::string utf16LE(std::u16string_view text, bool bom)
+{
+    std::string out = bom ? std::string("\xFF\xFE", 2) : std::string();
+    for (char16_t c : text) {
+        out.push_back(static_cast<char>(c & 0xFF));
+        out.push_back(static_cast<char>(c >> 8));
+    }
+    return out;
+}
+
+std::string utf32BE(std::u32string_view text)
+{
+    std::string out;
+    for (char32_t c : text)
+        for (int shift : {24, 16, 8, 0})
+            out.push_back(static_cast<char>((c >> shift) & 0xFF));
+    return out;
+}
+
+} // namespace
+
+// The place of a fault is given in the caller's bytes, not in the text converted for parsing.
+TEST(JSONSerialization, ErrorPlaceIsInTheCallersText)
+{
+    auto [plain, plainText] = placeOf("[1,\n  x]");
+    EXPECT_EQ(plain, 6);
+    auto [bom, bomText] = placeOf("\xEF\xBB\xBF[1,\n  x]");
+    EXPECT_EQ(bom, 9);
+    EXPECT_NE(bomText.find("line 2, column 2"), std::string::npos) << bomText;
+
+    auto [le, leText] = placeOf(utf16LE(u"[\"中\", x]", false));
+    EXPECT_EQ(le, 2 * 6);
+    EXPECT_NE(leText.find("line 1, column 6"), std::string::npos) << leText;
+    auto [leBom, leBomText] = placeOf(utf16LE(u"[\"\U0001F600\",\n x]", true));
+    EXPECT_EQ(leBom, 2 + 2 * 8); // the emoji takes two units
+    EXPECT_NE(leBomText.find("line 2, column 1"), std::string::npos) << leBomText;
+
+    auto [be32, be32Text] = placeOf(utf32BE(U"[1, \U0001F600]"));
+    EXPECT_EQ(be32, 4 * 4);
+    EXPECT_NE(be32Text.find("line 1, column 4"), std::string::npos) << be32Text;
+}
+
 TEST(JSONSerialization, DuplicateKeysKeepTheLastValue)
 {
     auto dictionary = dv::as<NSDictionary>(parse(R"({"a":1,"a":2})"));

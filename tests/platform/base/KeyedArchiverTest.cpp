@@ -2,6 +2,8 @@
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSKeyedArchiver.h"
 #include "platform/base/NSKeyedUnarchiver.h"
+#include "platform/base/NSDecimalNumber.h"
+#include "platform/base/NSURL.h"
 #include "platform/base/NSPropertyListSerialization.h"
 
 #include <gtest/gtest.h>
@@ -253,5 +255,129 @@ TEST(KeyedArchiver, UncodableObjectsAndCorruptArchivesAreErrors)
                          uid(1));
     error = nullptr;
     EXPECT_FALSE(NSKeyedUnarchiver::unarchiveTopLevelObjectWithData(cycle, &error));
+    ASSERT_TRUE(error);
+}
+
+namespace {
+
+// Archives with secure coding and reads back as `cls`, asserting that both steps succeed.
+id secureRoundTrip(const id& object, std::vector<Class> classes)
+{
+    Ref<NSError> error;
+    auto data = NSKeyedArchiver::archivedDataWithRootObject(object, true, &error);
+    EXPECT_TRUE(data) << dv::str(error);
+    EXPECT_FALSE(error);
+    if (!data)
+        return nil;
+    id back = NSKeyedUnarchiver::unarchivedObjectOfClasses(classes, data, &error);
+    EXPECT_FALSE(error) << dv::str(error);
+    return back;
+}
+
+} // namespace
+
+TEST(KeyedArchiver, URLsKeepTheirTextAndBase)
+{
+    auto base = NSURL::URLWithString("http://example.com:8092/DV/"_ns);
+    auto relative = NSURL::URLWithString("home/index.do?x=1"_ns, base);
+    auto back = dv::as<NSURL>(secureRoundTrip(relative, {NSURL::class_()}));
+    ASSERT_TRUE(back);
+    EXPECT_TRUE(back->isEqual(relative));
+    EXPECT_EQ(dv::str(back->relativeString()), "home/index.do?x=1");
+    EXPECT_EQ(dv::str(back->baseURL()->absoluteString()), "http://example.com:8092/DV/");
+    EXPECT_EQ(dv::str(back->absoluteString()), "http://example.com:8092/DV/home/index.do?x=1");
+
+    auto file = NSURL::fileURLWithPath("/tmp/a b.txt"_ns, false);
+    EXPECT_TRUE(dv::equal(secureRoundTrip(file, {NSURL::class_()}), file));
+
+    // Inside a collection the URL class must be named, as on the platform.
+    auto list = NSArray::of({base});
+    EXPECT_TRUE(dv::equal(secureRoundTrip(list, {NSArray::class_(), NSURL::class_()}), list));
+    Ref<NSError> error;
+    auto data = NSKeyedArchiver::archivedDataWithRootObject(list, true, nullptr);
+    EXPECT_FALSE(NSKeyedUnarchiver::unarchivedObjectOfClass(NSArray::class_(), data, &error));
+    EXPECT_TRUE(error);
+}
+
+TEST(KeyedArchiver, GeometryValuesRoundTripByKind)
+{
+    std::vector<Ref<NSValue>> values {
+        NSValue::valueWithCGRect(CGRectMake(1.5, -2, 320, 480.25)),
+        NSValue::valueWithCGPoint(CGPointMake(0.1, 1e-7)),
+        NSValue::valueWithCGSize(CGSizeMake(375, 667)),
+        NSValue::valueWithUIEdgeInsets(UIEdgeInsets {64, 0, 49.5, 0}),
+        NSValue::valueWithCGAffineTransform(CGAffineTransform {0.5, 1, -1, 0.5, 10, 20}),
+        NSValue::valueWithRange(NSMakeRange(3, 18446744073709551615ULL - 3)),
+        NSValue::valueWithCGVector(CGVectorMake(-3, 4)),
+    };
+    for (const auto& value : values) {
+        auto back = dv::as<NSValue>(secureRoundTrip(value, {NSValue::class_()}));
+        ASSERT_TRUE(back) << dv::str(value);
+        EXPECT_TRUE(back->isEqual(value)) << dv::str(value) << " came back as " << dv::str(back);
+        EXPECT_STREQ(back->objCType(), value->objCType());
+    }
+    // Numbers stay plain numbers beside them.
+    auto mixed = NSArray::of({NSValue::valueWithCGPoint(CGPointMake(1, 2)), NSNumber::from(7)});
+    EXPECT_TRUE(dv::equal(secureRoundTrip(mixed, {NSArray::class_(), NSValue::class_()}), mixed));
+}
+
+TEST(KeyedArchiver, PointersAndUnretainedObjectsCannotBeArchived)
+{
+    int target = 0;
+    for (const auto& value : {NSValue::valueWithPointer(&target), NSValue::valueWithNonretainedObject(NSObject::new_())}) {
+        Ref<NSError> error;
+        EXPECT_FALSE(NSKeyedArchiver::archivedDataWithRootObject(NSArray::of({value}), false, &error));
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), 4866);
+    }
+}
+
+TEST(KeyedArchiver, DecimalNumbersComeBackAsDecimalNumbers)
+{
+    for (const char* text : {"12.50", "-0.000123456789012345678901234567890123", "99999999999999999999999999999999999999",
+                             "0", "1e100", "NaN"}) {
+        auto decimal = NSDecimalNumber::decimalNumberWithString(NSString::fromUTF8(text));
+        auto back = dv::as<NSDecimalNumber>(secureRoundTrip(decimal, {NSDecimalNumber::class_()}));
+        ASSERT_TRUE(back) << text;
+        EXPECT_EQ(dv::str(back->stringValue()), dv::str(decimal->stringValue())) << text;
+        EXPECT_EQ(back->isNotANumber(), decimal->isNotANumber());
+    }
+    // Asked for as a number, in a dictionary beside plain numbers.
+    auto prices = NSDictionary::of({{"price"_ns, NSDecimalNumber::decimalNumberWithString("0.1"_ns)}, {"count"_ns, NSNumber::from(3)}});
+    auto back = dv::as<NSDictionary>(secureRoundTrip(prices, {NSDictionary::class_()}));
+    ASSERT_TRUE(back);
+    auto price = dv::as<NSDecimalNumber>(back->objectForKey("price"_ns));
+    ASSERT_TRUE(price);
+    EXPECT_EQ(dv::str(price->stringValue()), "0.1");
+    EXPECT_FALSE(dv::as<NSDecimalNumber>(back->objectForKey("count"_ns)));
+}
+
+TEST(KeyedArchiver, MalformedValueAndDecimalRecordsAreErrors)
+{
+    auto archive = [](id record, const char* className) {
+        auto uid = [](int n) { return NSDictionary::of({{"CF$UID"_ns, NSNumber::from(n)}}); };
+        auto full = dv::as<NSMutableDictionary>(record->mutableCopy());
+        full->setObjectForKey(uid(2), "$class"_ns);
+        auto plist = NSDictionary::of({{"$archiver"_ns, "NSKeyedArchiver"_ns},
+                                       {"$version"_ns, NSNumber::from(100000)},
+                                       {"$top"_ns, NSDictionary::of({{"root"_ns, uid(1)}})},
+                                       {"$objects"_ns, NSArray::of({"$null"_ns, full,
+                                           NSDictionary::of({{"$classname"_ns, NSString::fromUTF8(className)},
+                                                             {"$classes"_ns, NSArray::of({NSString::fromUTF8(className)})}})})}});
+        return NSPropertyListSerialization::dataWithPropertyList(plist, NSPropertyListXMLFormat_v1_0, 0, nullptr);
+    };
+    Ref<NSError> error;
+    EXPECT_FALSE(NSKeyedUnarchiver::unarchiveTopLevelObjectWithData(archive(NSDictionary::of({{"NS.special"_ns, NSNumber::from(42)}}), "NSValue"), &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), 4864);
+    error = nullptr;
+    EXPECT_FALSE(NSKeyedUnarchiver::unarchiveTopLevelObjectWithData(archive(NSDictionary::of({{"NS.special"_ns, NSNumber::from(3)}}), "NSValue"), &error));
+    ASSERT_TRUE(error);
+    error = nullptr;
+    EXPECT_FALSE(NSKeyedUnarchiver::unarchiveTopLevelObjectWithData(
+        archive(NSDictionary::of({{"NS.length"_ns, NSNumber::from(9)}, {"NS.mantissa"_ns, NSData::fromString("ab")}}), "NSDecimalNumber"), &error));
+    ASSERT_TRUE(error);
+    error = nullptr;
+    EXPECT_FALSE(NSKeyedUnarchiver::unarchiveTopLevelObjectWithData(archive(NSDictionary::of({{"NS.relative"_ns, "a b"_ns}}), "NSURL"), &error));
     ASSERT_TRUE(error);
 }

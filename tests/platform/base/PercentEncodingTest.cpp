@@ -22,6 +22,18 @@ TEST(PercentEncoding, QueryAllowedSetKeepsQueryCharacters)
               "a=1&b=%E4%B8%AD%20%E6%96%87");
 }
 
+// The path set is the platform's: ";" (once the parameter separator of a path) is not in it.
+TEST(PercentEncoding, PathAllowedSetLeavesOutTheSemicolon)
+{
+    auto path = NSCharacterSet::URLPathAllowedCharacterSet();
+    EXPECT_FALSE(path->characterIsMember(u';'));
+    EXPECT_FALSE(path->characterIsMember(u'?'));
+    EXPECT_FALSE(path->characterIsMember(u'#'));
+    for (char16_t kept : std::u16string_view(u"!$&'()*+,-./:=@_~azAZ09"))
+        EXPECT_TRUE(path->characterIsMember(kept)) << static_cast<char>(kept);
+    EXPECT_EQ("/a;b/c d"_ns->stringByAddingPercentEncodingWithAllowedCharacters(path)->utf8(), "/a%3Bb/c%20d");
+}
+
 TEST(PercentEncoding, DecodingRejectsMalformedEscapesAndBadUTF8)
 {
     EXPECT_EQ("a%20b%2fc"_ns->stringByRemovingPercentEncoding()->utf8(), "a b/c");

@@ -46,6 +46,19 @@ TEST(StringFormat, MissingArgumentsAndOddSpecifiersAreSafe)
     EXPECT_EQ(NSString::stringWithFormat("%99999999d", 1)->length(), 4096u); // widths are bounded
 }
 
+TEST(StringFormat, PositionalArgumentsPickTheirArgument)
+{
+    EXPECT_EQ(NSString::stringWithFormat("%2$@ %1$@", "world"_ns, "hello"_ns)->utf8(), "hello world");
+    EXPECT_EQ(NSString::stringWithFormat("%1$@-%1$@", "a"_ns)->utf8(), "a-a");
+    EXPECT_EQ(NSString::stringWithFormat("%2$d/%1$.1f", 2.25, 7)->utf8(), "7/2.2");
+    EXPECT_EQ(NSString::stringWithFormat("[%2$*1$d]", 4, 7)->utf8(), "[   7]");
+    EXPECT_EQ(NSString::stringWithFormat("%3$@|%1$s", "x", 1, "z"_ns)->utf8(), "z|x");
+    // A number past the arguments prints nothing, as a missing argument does.
+    EXPECT_EQ(NSString::stringWithFormat("<%5$@>", "a"_ns)->utf8(), "<(null)>");
+    // A count without "$" stays a width.
+    EXPECT_EQ(NSString::stringWithFormat("%3d", 7)->utf8(), "  7");
+}
+
 TEST(String, CountsInUtf16Units)
 {
     auto text = "a中😀b"_ns;
@@ -133,6 +146,10 @@ TEST(String, ComparisonsAndSearching)
     EXPECT_EQ("😀"_ns->compare("\uFFFD"_ns), NSOrderedAscending);
     EXPECT_TRUE("http://x"_ns->hasPrefix("http"_ns));
     EXPECT_FALSE("abc"_ns->hasPrefix(""_ns));
+    EXPECT_FALSE("abc"_ns->hasPrefix(std::string_view()));
+    EXPECT_FALSE("abc"_ns->hasSuffix(std::string_view("")));
+    EXPECT_FALSE(""_ns->hasPrefix(std::string_view("")));
+    EXPECT_TRUE("abc"_ns->hasSuffix(std::string_view("bc")));
     EXPECT_TRUE("image.PNG"_ns->hasSuffix(".PNG"_ns));
     EXPECT_EQ("Hello World"_ns->rangeOfString("WORLD"_ns, NSCaseInsensitiveSearch), NSMakeRange(6, 5));
     EXPECT_EQ("abcabc"_ns->rangeOfString("bc"_ns, NSBackwardsSearch), NSMakeRange(4, 2));
@@ -142,6 +159,22 @@ TEST(String, ComparisonsAndSearching)
     EXPECT_TRUE("abc"_ns->isEqual(NSMutableString::fromUTF8("abc")));
     EXPECT_EQ("abc"_ns->hash(), NSMutableString::fromUTF8("abc")->hash());
     EXPECT_FALSE("1"_ns->isEqual(NSNumber::from(1)));
+}
+
+TEST(String, NonLiteralCompareTreatsCanonicalEquivalentsAsEqual)
+{
+    auto precomposed = "caf\u00e9"_ns;   // é as one character
+    auto decomposed = "cafe\u0301"_ns;   // e and a combining acute accent
+    EXPECT_EQ(precomposed->compare(decomposed), NSOrderedSame);
+    EXPECT_EQ(decomposed->compare(precomposed), NSOrderedSame);
+    EXPECT_NE(precomposed->compare(decomposed, NSLiteralSearch), NSOrderedSame);
+    EXPECT_EQ("CAF\u00c9"_ns->compare(decomposed, NSCaseInsensitiveSearch), NSOrderedSame);
+    EXPECT_FALSE(precomposed->isEqualToString(decomposed));
+    EXPECT_FALSE(precomposed->isEqual(decomposed));
+    // Order still follows the decomposed text.
+    EXPECT_EQ(precomposed->compare("cafe"_ns), NSOrderedDescending);
+    EXPECT_EQ(precomposed->compare("caff"_ns), NSOrderedAscending);
+    EXPECT_EQ("\u00c5ngstr\u00f6m"_ns->compare("A\u030angstro\u0308m"_ns), NSOrderedSame);
 }
 
 TEST(String, SplittingTrimmingAndReplacing)

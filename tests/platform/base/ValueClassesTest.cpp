@@ -26,7 +26,7 @@ TEST(Number, BooleansAreDistinctKinds)
     EXPECT_TRUE(yes->isEqual(NSNumber::from(1))); // equal by value, as on the platform
 }
 
-TEST(Number, ConversionsAreDefinedForNaNAndOutOfRange)
+TEST(Number, FloatingPointConversionsAreDefinedForNaNAndOutOfRange)
 {
     auto nan = NSNumber::from(std::nan(""));
     EXPECT_EQ(nan->intValue(), 0);
@@ -36,13 +36,29 @@ TEST(Number, ConversionsAreDefinedForNaNAndOutOfRange)
     EXPECT_EQ(NSNumber::from(1e300)->intValue(), INT_MAX);
     EXPECT_EQ(NSNumber::from(-1e300)->longLongValue(), LLONG_MIN);
     EXPECT_EQ(NSNumber::from(-1.0)->unsignedIntValue(), 0u);
-    EXPECT_EQ(NSNumber::from(5000000000LL)->intValue(), INT_MAX);
-    EXPECT_EQ(NSNumber::from(-5000000000LL)->shortValue(), SHRT_MIN);
-    EXPECT_EQ(NSNumber::from(18446744073709551615ULL)->longLongValue(), LLONG_MAX);
-    EXPECT_EQ(NSNumber::from(-1)->unsignedLongLongValue(), 0u);
     EXPECT_EQ(NSNumber::from(3.9)->intValue(), 3);
     EXPECT_EQ(NSNumber::from(-3.9)->intValue(), -3);
+    EXPECT_EQ(NSNumber::from(300.5)->charValue(), 44); // truncated to 300, then cut to 8 bits
+    EXPECT_EQ(NSNumber::from(-1.0)->unsignedCharValue(), 255);
     EXPECT_EQ(dv::saturatingCast<int>(INFINITY), INT_MAX);
+}
+
+// Integer kinds narrow as C converts them: modulo the target width, never held at its ends.
+TEST(Number, IntegerNarrowingWrapsAsC)
+{
+    EXPECT_EQ(NSNumber::from(-1)->unsignedIntValue(), 4294967295u);
+    EXPECT_EQ(NSNumber::from(-1)->unsignedLongLongValue(), 18446744073709551615ULL);
+    EXPECT_EQ(NSNumber::from(300)->charValue(), 44);
+    EXPECT_EQ(NSNumber::from(300)->unsignedCharValue(), 44);
+    EXPECT_EQ(NSNumber::from(-129)->charValue(), 127);
+    EXPECT_EQ(NSNumber::from(70000)->shortValue(), 4464);
+    EXPECT_EQ(NSNumber::from(65535)->shortValue(), -1);
+    EXPECT_EQ(NSNumber::from(5000000000LL)->intValue(), 705032704);
+    EXPECT_EQ(NSNumber::from(18446744073709551615ULL)->longLongValue(), -1);
+    EXPECT_EQ(NSNumber::from(18446744073709551615ULL)->intValue(), -1);
+    EXPECT_EQ(NSNumber::from(4294967295u)->intValue(), -1);
+    EXPECT_EQ(NSNumber::numberWithBool(true)->charValue(), 1);
+    EXPECT_EQ(NSNumber::from(-5)->integerValue(), -5);
 }
 
 TEST(Number, EqualityHashAndOrderAcrossKinds)

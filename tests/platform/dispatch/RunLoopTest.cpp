@@ -51,6 +51,7 @@ TEST_F(RunLoopTest, OneShotTimerFiresOnceAtItsDateAndIsInvalidated)
     });
     NSTimeInterval start = clock->now();
     EXPECT_DOUBLE_EQ(timer->fireDate()->timeIntervalSinceReferenceDate(), start + 1);
+    EXPECT_EQ(timer->timeInterval(), 0.0); // a timer that fires once has no interval
     clock->advance(0.5);
     EXPECT_EQ(fired, 0);
     clock->advance(0.75);
@@ -70,6 +71,9 @@ TEST_F(RunLoopTest, RepeatingTimerFiresAtEachIntervalUntilInvalidated)
         if (times.size() == 4)
             t->invalidate();
     });
+    EXPECT_EQ(timer->timeInterval(), 1.0);
+    EXPECT_EQ(NSTimer::timerWithTimeInterval(0, true, [](const Ref<NSTimer>&) { })->timeInterval(), 0.0001);
+    EXPECT_EQ(NSTimer::timerWithTimeInterval(-3, false, [](const Ref<NSTimer>&) { })->timeInterval(), 0.0);
     clock->advance(3.5);
     EXPECT_EQ(times, (std::vector<NSTimeInterval> {1, 2, 3}));
     EXPECT_DOUBLE_EQ(timer->fireDate()->timeIntervalSinceReferenceDate(), start + 4);

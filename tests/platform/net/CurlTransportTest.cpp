@@ -364,11 +364,12 @@ TEST_F(CurlTransportTest, ReadingStopsWhileTheReceiverIsBehind)
 TEST_F(CurlTransportTest, SuspendedTransferWaitsAndResumes)
 {
     server.route("/pieces", ScriptedReply { .body = "0123456789", .pieceSize = 2, .pieceDelay = 20ms });
-    auto r = run(pool, get(server.url("/pieces"), 300ms));
+    // The idle time-out leaves room for a slow machine between pieces; the hold outlasts it.
+    auto r = run(pool, get(server.url("/pieces"), 1000ms));
     ASSERT_TRUE(r->waitBody(2));
     r->transfer->setSuspended(true);
     // A suspended transfer neither completes nor times out while held.
-    EXPECT_FALSE(r->waitDone(500ms));
+    EXPECT_FALSE(r->waitDone(1500ms));
     r->transfer->setSuspended(false);
     ASSERT_TRUE(r->waitDone());
     EXPECT_EQ(r->failure->error, TransportError::None);

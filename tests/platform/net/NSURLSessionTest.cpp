@@ -442,6 +442,41 @@ TEST_F(SessionTest, ResumeDataThatIsNotOursFailsTheTask)
     ASSERT_TRUE(delegate->error);
 }
 
+TEST_F(SessionTest, ResumeDataCannotReachOutsideTheDownloadFolder)
+{
+    namespace fs = std::filesystem;
+    server.route("/file", ScriptedReply { .body = "REPLACED", .contentType = "application/octet-stream" });
+    makeSession();
+    auto downloads = fs::path(m_home) / "app" / "tmp";
+    fs::create_directories(downloads);
+    auto victim = fs::path(m_home) / "CFNetworkDownload_precious.tmp";
+    std::ofstream(victim) << "precious data that must stay";
+    fs::create_symlink(victim, downloads / "CFNetworkDownload_link.tmp");
+    fs::create_directories(downloads / "sub");
+    std::ofstream(downloads / "sub" / "CFNetworkDownload_deep.tmp") << "precious data that must stay";
+    std::ofstream(downloads / "precious.txt") << "precious data that must stay";
+
+    auto url = server.url("/file");
+    auto resumeData = [&](const fs::path& path) {
+        return NSData::fromString("DVRESUME1\n" + url + "\n\"v1\"\n7\n" + path.string() + "\n");
+    };
+    for (auto path : { victim, downloads / "CFNetworkDownload_link.tmp", downloads / ".." / victim.filename(),
+                       downloads / "sub" / "CFNetworkDownload_deep.tmp", downloads / "precious.txt", fs::path("CFNetworkDownload_precious.tmp") }) {
+        delegate->completions = 0;
+        session->downloadTaskWithResumeData(resumeData(path))->resume();
+        ASSERT_TRUE(delegate->waitComplete()) << path;
+        ASSERT_TRUE(delegate->error) << path;
+        EXPECT_EQ(delegate->error->code(), NSURLErrorCannotDecodeRawData) << path;
+    }
+    for (auto path : { victim, downloads / "sub" / "CFNetworkDownload_deep.tmp", downloads / "precious.txt" }) {
+        std::ifstream in(path);
+        std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(content, "precious data that must stay") << path;
+    }
+    EXPECT_TRUE(fs::is_symlink(downloads / "CFNetworkDownload_link.tmp"));
+    EXPECT_EQ(server.requestCount("/file"), 0u);
+}
+
 TEST_F(SessionTest, CookiesSetByOneResponseGoWithTheNextRequest)
 {
     server.route("/login", ScriptedReply { .body = "ok", .setCookies = { "sid=abc123; Path=/", "theme=dark; Path=/other" } });

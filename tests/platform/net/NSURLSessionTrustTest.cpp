@@ -150,6 +150,39 @@ TEST_F(SessionTrustTest, DefaultHandlingOfATrustedChainButWrongHostFails)
     EXPECT_EQ(delegate->error->code(), NSURLErrorServerCertificateUntrusted);
 }
 
+TEST_F(SessionTrustTest, CertificateOutsideItsDatesHasItsOwnCode)
+{
+    auto& certs = TestCertificates::shared();
+    LoopbackServer expired(certs.expired, { certs.intermediate });
+    LoopbackServer future(certs.notYetValid, { certs.intermediate });
+    expired.route("/s", ScriptedReply { .body = "old" });
+    future.route("/s", ScriptedReply { .body = "early" });
+    https.route("/s", ScriptedReply { .body = "good" });
+    // The application trusts the test authority as well, and leaves the decision to the system.
+    delegate->onSessionChallenge = [](const Ref<NSURLAuthenticationChallenge>& challenge, NSURLSessionChallengeCompletion done) {
+        SecTrustSetAnchorCertificates(challenge->protectionSpace()->serverTrust(),
+            NSArray::of({ certificate(TestCertificates::shared().root) }));
+        done(NSURLSessionAuthChallengePerformDefaultHandling, nil);
+    };
+    makeSession();
+    auto codeFor = [&](LoopbackServer& server) {
+        delegate->completions = 0;
+        delegate->error = nullptr;
+        session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(server.url("/s"))))->resume();
+        EXPECT_TRUE(delegate->waitComplete());
+        std::lock_guard lock(delegate->mutex);
+        if (delegate->error) {
+            EXPECT_TRUE(dv::as<SecTrust>(delegate->error->userInfo()->objectForKey(NSURLErrorFailingURLPeerTrustErrorKey)));
+        }
+        return delegate->error ? delegate->error->code() : 0;
+    };
+    EXPECT_EQ(codeFor(expired), NSURLErrorServerCertificateHasBadDate);
+    EXPECT_EQ(codeFor(future), NSURLErrorServerCertificateNotYetValid);
+    EXPECT_EQ(codeFor(https), 0);
+    EXPECT_EQ(expired.requestCount("/s") + future.requestCount("/s"), 0u);
+    EXPECT_EQ(https.requestCount("/s"), 1u);
+}
+
 TEST_F(SessionTrustTest, CancellingWhileTheDelegateWeighsTheTrust)
 {
     https.route("/s", ScriptedReply { .body = "secret" });

@@ -7,7 +7,12 @@
 #include "platform/net/SecTrust.h"
 #include "platform/testing/TestCertificates.h"
 
+#include "platform/base/Base64.h"
+
 #include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
 
 using dv::testing::TestCertificate;
 using dv::testing::TestCertificates;
@@ -91,6 +96,22 @@ TEST(SecTrustTest, WrongHostMissingIntermediateRogueAndExpiredAreInvalid)
     auto expired = trustFor({ &certs().expired, &certs().intermediate }, SecPolicyCreateSSL(true, "127.0.0.1"_ns));
     anchorTo(expired, certs().root);
     EXPECT_FALSE(valid(expired));
+
+    // Dates are told apart from every other fault, but only on a chain that otherwise holds.
+    EXPECT_EQ(expired->failure(), SecTrust::Failure::Expired);
+    auto future = trustFor({ &certs().notYetValid, &certs().intermediate }, SecPolicyCreateSSL(true, "127.0.0.1"_ns));
+    anchorTo(future, certs().root);
+    EXPECT_FALSE(valid(future));
+    EXPECT_EQ(future->failure(), SecTrust::Failure::NotYetValid);
+    auto expiredElsewhere = trustFor({ &certs().expired, &certs().intermediate }, SecPolicyCreateSSL(true, "example.com"_ns));
+    anchorTo(expiredElsewhere, certs().root);
+    EXPECT_FALSE(valid(expiredElsewhere));
+    EXPECT_EQ(expiredElsewhere->failure(), SecTrust::Failure::Untrusted);
+    auto expiredUnknownRoot = trustFor({ &certs().expired, &certs().intermediate }, SecPolicyCreateSSL(true, "127.0.0.1"_ns));
+    EXPECT_FALSE(valid(expiredUnknownRoot));
+    EXPECT_EQ(expiredUnknownRoot->failure(), SecTrust::Failure::Untrusted);
+    EXPECT_EQ(rogue->failure(), SecTrust::Failure::Untrusted);
+    EXPECT_EQ(wrongHost->failure(), SecTrust::Failure::Untrusted);
 }
 
 TEST(SecTrustTest, SystemRootsDoNotKnowTheTestAuthority)
@@ -99,6 +120,34 @@ TEST(SecTrustTest, SystemRootsDoNotKnowTheTestAuthority)
     EXPECT_FALSE(valid(trust));
     SecTrustSetAnchorCertificates(trust, NSArray::of({ certificate(certs().root) }));
     EXPECT_TRUE(valid(trust));
+}
+
+TEST(SecTrustTest, AnchorsBesideTheSystemRootsTrustBoth)
+{
+    // The first authority of the system's bundle, read as any PEM file would be.
+    std::ifstream bundle("/etc/ssl/certs/ca-certificates.crt");
+    std::string text((std::istreambuf_iterator<char>(bundle)), std::istreambuf_iterator<char>());
+    auto begin = text.find("-----BEGIN CERTIFICATE-----");
+    auto end = text.find("-----END CERTIFICATE-----", begin);
+    if (begin == std::string::npos || end == std::string::npos)
+        GTEST_SKIP() << "no system certificate bundle";
+    begin += std::string_view("-----BEGIN CERTIFICATE-----").size();
+    auto der = NSData::dataWithBase64EncodedData(NSData::fromString(text.substr(begin, end - begin)), NSDataBase64DecodingIgnoreUnknownCharacters);
+    auto system = SecCertificateCreateWithData(nil, der);
+    ASSERT_TRUE(system);
+
+    Ref<SecTrust> trust;
+    ASSERT_EQ(SecTrustCreateWithCertificates(system, SecPolicyCreateBasicX509(), &trust), errSecSuccess);
+    EXPECT_TRUE(valid(trust));
+    anchorTo(trust, certs().root);
+    EXPECT_FALSE(valid(trust));
+    SecTrustSetAnchorCertificatesOnly(trust, false);
+    EXPECT_TRUE(valid(trust));
+
+    auto ours = trustFor({ &certs().leaf, &certs().intermediate }, SecPolicyCreateSSL(true, "127.0.0.1"_ns));
+    anchorTo(ours, certs().root);
+    SecTrustSetAnchorCertificatesOnly(ours, false);
+    EXPECT_TRUE(valid(ours));
 }
 
 TEST(SecTrustTest, BasicPolicyIgnoresTheHostAndAnIntermediateAnchorSuffices)

@@ -4,6 +4,8 @@
 #include "platform/system/NSFileHandle.h"
 #include "platform/system/NSFileManager.h"
 #include "platform/system/NSURLResourceValues.h"
+#include "platform/base/AtomicFile.h"
+#include "platform/testing/InterruptedWrite.h"
 #include "TemporaryHome.h"
 
 #include <gtest/gtest.h>
@@ -177,6 +179,28 @@ TEST_F(FileManagerTest, FileHandleReadsWritesAndSeeks)
     Ref<NSError> error;
     EXPECT_EQ(NSFileHandle::fileHandleForReadingFromURL(NSURL::fileURLWithPath(path("absent")), &error), nil);
     EXPECT_TRUE(error);
+}
+
+TEST_F(FileManagerTest, ListingAFolderRemovesWhatAKilledWriterLeft)
+{
+    ASSERT_TRUE(m_fm->createDirectoryAtPath(path("docs"), true, nil, nullptr));
+    ASSERT_TRUE(m_fm->createDirectoryAtPath(path("docs/deep"), true, nil, nullptr));
+    write("docs/a.txt", "old");
+    for (auto* name : { "docs/a.txt", "docs/deep/b.txt" }) {
+        dv::testing::InterruptedWrite child([&] { (void)m_fm->createFileAtPath(path(name), NSData::fromString(std::string(1 << 20, 'n')), nil); });
+        ASSERT_TRUE(child.stopped());
+        // A write still going on is listed like any hidden file and left alone.
+        auto during = strings(m_fm->contentsOfDirectoryAtPath(path("docs"), nullptr));
+        EXPECT_EQ(during.size(), name == std::string("docs/a.txt") ? 3u : 2u);
+    }
+    EXPECT_EQ(strings(m_fm->contentsOfDirectoryAtPath(path("docs"), nullptr)), (std::vector<std::string> { "a.txt", "deep" }));
+    EXPECT_TRUE(dv::equal(m_fm->contentsAtPath(path("docs/a.txt")), NSData::fromString("old")));
+    // An enumeration opens the folders below as well.
+    std::vector<std::string> seen;
+    auto enumerator = m_fm->enumeratorAtPath(path("docs"));
+    while (id item = enumerator->nextObject())
+        seen.push_back(dv::str(item));
+    EXPECT_EQ(seen, (std::vector<std::string> { "a.txt", "deep" }));
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 #include "platform/base/NSPropertyListSerialization.h"
 #include "platform/base/NSURL.h"
 #include "platform/system/NSUserDefaults.h"
+#include "platform/base/AtomicFile.h"
+#include "platform/testing/InterruptedWrite.h"
 #include "TemporaryHome.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +57,27 @@ TEST_F(UserDefaultsTest, ValuesSurviveARestart)
     EXPECT_TRUE(dv::equal(again->dataForKey("data"_ns), NSData::fromString("\x01\x02")));
     EXPECT_DOUBLE_EQ(again->dateForKey("backDate"_ns)->timeIntervalSinceReferenceDate(), 600000000);
     EXPECT_TRUE(dv::equal(again->stringForKey("chinese"_ns), "中文"_ns));
+}
+
+TEST_F(UserDefaultsTest, DatesKeepTheirFractionOfASecondAcrossARestart)
+{
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    defaults->setObjectForKey(NSDate::dateWithTimeIntervalSinceReferenceDate(600000000.123456), "backDate"_ns);
+    defaults->setObjectForKey(NSArray::of({ NSDate::dateWithTimeIntervalSinceReferenceDate(-0.25) }), "dates"_ns);
+    auto again = restart();
+    EXPECT_EQ(again->dateForKey("backDate"_ns)->timeIntervalSinceReferenceDate(), 600000000.123456);
+    auto dates = again->arrayForKey("dates"_ns);
+    ASSERT_TRUE(dates);
+    EXPECT_TRUE(dv::equal(dates->firstObject(), NSDate::dateWithTimeIntervalSinceReferenceDate(-0.25)));
+}
+
+TEST_F(UserDefaultsTest, AFileWrittenAsXMLIsStillRead)
+{
+    auto path = NSUserDefaults::standardUserDefaults()->path();
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::trunc) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                                            "<key>utoken</key><string>t</string></dict></plist>";
+    EXPECT_TRUE(dv::equal(restart()->stringForKey("utoken"_ns), "t"_ns));
 }
 
 TEST_F(UserDefaultsTest, GettersConvertAsThePlatformDoes)
@@ -163,6 +186,34 @@ TEST_F(UserDefaultsTest, EachContainerHasItsOwnDefaults)
         EXPECT_EQ(NSUserDefaults::standardUserDefaults()->objectForKey("k"_ns), nil);
     }
     EXPECT_TRUE(dv::equal(NSUserDefaults::standardUserDefaults()->stringForKey("k"_ns), "first"_ns));
+}
+
+TEST_F(UserDefaultsTest, CrashInTheMiddleOfAWriteLosesNothingAndLeavesNothingBehind)
+{
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    defaults->setObjectForKey("kept"_ns, "utoken"_ns);
+    auto folder = fs::path(defaults->path()).parent_path();
+    auto listing = [&] {
+        std::vector<std::string> names;
+        for (auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        return names;
+    };
+    {
+        dv::testing::InterruptedWrite child([&] { defaults->setObjectForKey(NSString::fromUTF8(std::string(1 << 20, 'x')), "huge"_ns); });
+        ASSERT_TRUE(child.stopped());
+        auto names = listing();
+        ASSERT_EQ(names.size(), 2u);
+        EXPECT_EQ(std::count_if(names.begin(), names.end(), [](auto& n) { return dv::isAtomicWriteTemporary(n); }), 1);
+        // Opened while the write goes on, the defaults read the old file and leave the write be.
+        auto meanwhile = restart();
+        EXPECT_TRUE(dv::equal(meanwhile->stringForKey("utoken"_ns), "kept"_ns));
+        EXPECT_EQ(listing().size(), 2u);
+    }
+    auto again = restart();
+    EXPECT_TRUE(dv::equal(again->stringForKey("utoken"_ns), "kept"_ns));
+    EXPECT_EQ(again->objectForKey("huge"_ns), nil);
+    EXPECT_EQ(listing(), (std::vector<std::string> { fs::path(again->path()).filename().string() }));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "platform/base/NSArray.h"
 #include "platform/base/NSCharacterSet.h"
 #include "platform/base/NSData.h"
+#include "platform/base/NSAttributedString.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNull.h"
@@ -40,7 +41,11 @@ const std::unordered_map<std::string_view, Word>& numberWords()
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-// atoll's reading (blanks, sign, digits, stop at anything else) with a defined overflow.
+// atoll's reading (blanks, sign, digits, stop at anything else) with a defined overflow. Text
+// past the signed 64-bit range gives a decimal number of its digits, which integer properties read
+// through its text: a signed one is held at its maximum (as atoll holds it) while an unsigned one
+// keeps a value up to its own maximum. An NSNumber of such a value would wrap into a signed
+// property instead (a huge count turning negative).
 Ref<NSNumber> integerFromText(const std::string& text)
 {
     std::size_t i = 0;
@@ -49,13 +54,14 @@ Ref<NSNumber> integerFromText(const std::string& text)
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
+    std::size_t digitsStart = i;
     unsigned long long magnitude = 0;
     bool overflow = false;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         unsigned digit = static_cast<unsigned>(text[i] - '0');
         if (magnitude > (std::numeric_limits<unsigned long long>::max() - digit) / 10)
             overflow = true;
-        else
+        else if (!overflow)
             magnitude = magnitude * 10 + digit;
     }
     constexpr unsigned long long signedLimit = static_cast<unsigned long long>(std::numeric_limits<long long>::max());
@@ -65,10 +71,8 @@ Ref<NSNumber> integerFromText(const std::string& text)
         return NSNumber::numberWithLongLong(magnitude == signedLimit + 1 ? std::numeric_limits<long long>::min()
                                                                          : -static_cast<long long>(magnitude));
     }
-    if (overflow)
-        return NSNumber::numberWithUnsignedLongLong(std::numeric_limits<unsigned long long>::max());
-    if (magnitude > signedLimit)
-        return NSNumber::numberWithUnsignedLongLong(magnitude);
+    if (overflow || magnitude > signedLimit)
+        return NSDecimalNumber::decimalNumberWithString(NSString::fromUTF8(std::string_view(text).substr(digitsStart, i - digitsStart)));
     return NSNumber::numberWithLongLong(static_cast<long long>(magnitude));
 }
 
@@ -125,6 +129,8 @@ Ref<NSString> stringForStringProperty(const id& value)
         return number->stringValue();
     if (auto url = dv::as<NSURL>(value))
         return url->absoluteString();
+    if (auto attributed = dv::as<NSAttributedString>(value))
+        return attributed->string();
     return nil;
 }
 

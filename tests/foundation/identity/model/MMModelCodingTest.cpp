@@ -4,6 +4,9 @@
 #include "platform/base/NSCoder.h"
 #include "platform/base/NSKeyedArchiver.h"
 #include "platform/base/NSKeyedUnarchiver.h"
+#include "platform/base/NSDate.h"
+#include "platform/base/NSDecimalNumber.h"
+#include "platform/base/NSURL.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +22,11 @@ class TMArchived : public NSObject, public NSCoding {
     Ref<TMAuthor> m_author; // does not adopt NSCoding: left out
     SEL m_action;
     Ref<NSString> m_fixed = "fixed"_ns;
+    Ref<NSURL> m_link;
+    Ref<NSDecimalNumber> m_price;
+    Ref<NSDate> m_added;
+    CGRect m_frame {};
+    CGPoint m_origin {};
 
     void encodeWithCoder(NSCoder& coder) const override { mm_modelEncodeWithCoder(this, &coder); }
     id initWithCoder(NSCoder& coder) override { return mm_modelInitWithCoder(this, &coder); }
@@ -36,6 +44,11 @@ DV_DEFINE_CLASS_WITH(TMArchived, b)
     b.property("author", &TMArchived::m_author, "T@\"TMAuthor\",&,N,V_author");
     b.property("action", &TMArchived::m_action, "T:,N,V_action");
     b.property<Ref<NSString>>("fixed", "T@\"NSString\",R,N,V_fixed", [](const TMArchived& m) { return m.m_fixed; });
+    b.property("link", &TMArchived::m_link, "T@\"NSURL\",&,N,V_link");
+    b.property("price", &TMArchived::m_price, "T@\"NSDecimalNumber\",&,N,V_price");
+    b.property("added", &TMArchived::m_added, "T@\"NSDate\",&,N,V_added");
+    b.property("frame", &TMArchived::m_frame, "T{CGRect={CGPoint=dd}{CGSize=dd}},N,V_frame");
+    b.property("origin", &TMArchived::m_origin, "T{CGPoint=dd},N,V_origin");
 }
 
 namespace {
@@ -84,6 +97,32 @@ TEST(MMModelCodingTest, PropertiesSurviveAnArchive)
     EXPECT_TRUE(back->m_tags->isEqual(model->m_tags.get()));
     EXPECT_FALSE(back->m_author);
     EXPECT_EQ(back->m_action, SEL("refresh:"));
+}
+
+// URLs, decimal numbers and geometry properties are archived with the rest instead of failing the
+// archive or being left out, and come back as their own kinds.
+TEST(MMModelCodingTest, URLDecimalAndGeometryPropertiesSurvive)
+{
+    auto model = alloc<TMArchived>();
+    model->m_title = "t"_ns;
+    model->m_link = NSURL::URLWithString("http://127.0.0.1:8092/DV/qrcode/listCode.do"_ns);
+    model->m_price = NSDecimalNumber::decimalNumberWithString("19.99"_ns);
+    model->m_added = NSDate::dateWithTimeIntervalSinceReferenceDate(500000000.5);
+    model->m_frame = CGRectMake(10, 74, 355, 21.5);
+    model->m_origin = CGPointMake(-1, 2);
+
+    Ref<NSError> error;
+    auto back = roundTrip(model, &error);
+    ASSERT_TRUE(back) << dv::str(error);
+    EXPECT_EQ(dv::str(back->m_title), "t");
+    ASSERT_TRUE(back->m_link);
+    EXPECT_TRUE(back->m_link->isEqual(model->m_link));
+    ASSERT_TRUE(back->m_price);
+    EXPECT_EQ(dv::str(back->m_price->stringValue()), "19.99");
+    EXPECT_TRUE(dv::equal(back->m_added, model->m_added));
+    EXPECT_EQ(back->m_frame, CGRectMake(10, 74, 355, 21.5));
+    EXPECT_EQ(back->m_origin, CGPointMake(-1, 2));
+    EXPECT_TRUE(back->isEqual(model.get()));
 }
 
 TEST(MMModelCodingTest, NaNIsLeftOutAndReadOnlyIsNotReadBack)

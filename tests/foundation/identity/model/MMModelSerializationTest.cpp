@@ -1,5 +1,8 @@
 #include "TestModels.h"
 
+#include "platform/base/NSJSONSerialization.h"
+#include "platform/base/NSTimeZone.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,27 +17,17 @@ Ref<NSDictionary> jsonOf(const id& model)
     return dv::as<NSDictionary>(mm_modelToJSONObject(model));
 }
 
-// Runs a test body in a fixed time zone and restores the process's zone afterwards.
+// Makes `zone` the process's default time zone (the device's zone) for a test.
 class ScopedTimeZone {
 public:
-    explicit ScopedTimeZone(const char* zone)
+    explicit ScopedTimeZone(const char* zone) : m_old(NSTimeZone::defaultTimeZone())
     {
-        if (const char* old = std::getenv("TZ"))
-            m_old = old;
-        setenv("TZ", zone, 1);
-        tzset();
+        NSTimeZone::setDefaultTimeZone(NSTimeZone::timeZoneWithName(NSString::fromUTF8(zone)));
     }
-    ~ScopedTimeZone()
-    {
-        if (m_old)
-            setenv("TZ", m_old->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
+    ~ScopedTimeZone() { NSTimeZone::setDefaultTimeZone(m_old); }
 
 private:
-    std::optional<std::string> m_old;
+    Ref<NSTimeZone> m_old;
 };
 
 TEST(MMModelSerializationTest, ReplyRecordWritesOnlyPresentProperties)
@@ -113,7 +106,7 @@ TEST(MMModelSerializationTest, NonFiniteNumberObjectGivesNoJSONText)
 
 TEST(MMModelSerializationTest, ValueKindsAndScalars)
 {
-    ScopedTimeZone zone("CST-8");
+    ScopedTimeZone zone("Asia/Shanghai");
     auto model = alloc<TMEverything>();
     model->m_date = NSDate::dateWithTimeIntervalSince1970(1451703845); // 2016-01-02 03:04:05 UTC
     model->m_url = NSURL::URLWithString("http://a.cn/x"_ns);
@@ -126,6 +119,9 @@ TEST(MMModelSerializationTest, ValueKindsAndScalars)
     model->m_selector = SEL("run:");
     model->m_rect = {{1, 2}, {3, 4}};
     model->m_string = "s"_ns;
+    auto attributed = alloc<NSMutableAttributedString>()->initWithString("富文本"_ns);
+    attributed->addAttribute(NSLinkAttributeName, "x"_ns, NSMakeRange(0, 1));
+    model->m_attributed = attributed;
 
     auto json = jsonOf(model);
     ASSERT_TRUE(json);
@@ -145,11 +141,15 @@ TEST(MMModelSerializationTest, ValueKindsAndScalars)
     EXPECT_EQ(dv::str(json->objectForKey("cls")), "TMAuthor");
     EXPECT_EQ(dv::str(json->objectForKey("selector")), "run:");
     EXPECT_EQ(dv::str(json->objectForKey("string")), "s");
+    auto attributedText = dv::as<NSString>(json->objectForKey("attributed")); // its characters only
+    ASSERT_TRUE(attributedText);
+    EXPECT_EQ(dv::str(attributedText), "富文本");
+    EXPECT_TRUE(NSJSONSerialization::isValidJSONObject(json));
 }
 
 TEST(MMModelSerializationTest, DateOffsetFollowsTheCurrentZone)
 {
-    ScopedTimeZone zone("EST5");
+    ScopedTimeZone zone("America/New_York");
     auto model = alloc<TMEverything>();
     model->m_date = NSDate::dateWithTimeIntervalSince1970(1451703845);
     EXPECT_EQ(dv::str(jsonOf(model)->objectForKey("date")), "2016-01-01T22:04:05-0500");

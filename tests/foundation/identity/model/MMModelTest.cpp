@@ -107,7 +107,8 @@ TEST(MMModelTest, EveryIntegerWidthAndFloatingPoint)
     EXPECT_EQ(fill("flag", NSNumber::from(2))->m_flag, true);
 }
 
-// Out-of-range text saturates instead of overflowing, and large unsigned values survive.
+// Out-of-range text saturates instead of overflowing (as atoll does), and large unsigned values
+// survive in unsigned properties.
 TEST(MMModelTest, IntegerOverflowIsDefined)
 {
     EXPECT_EQ(fill("uint64", "18446744073709551615"_ns)->m_uint64, std::numeric_limits<unsigned long long>::max());
@@ -132,7 +133,9 @@ TEST(MMModelTest, NonFiniteAndOutOfRangeDoublesToIntegersAreDefined)
     EXPECT_EQ(fill("int32", NSNumber::from(-1e20))->m_int32, std::numeric_limits<int>::min());
     EXPECT_EQ(fill("uint64", NSNumber::from(1e30))->m_uint64, std::numeric_limits<unsigned long long>::max());
     EXPECT_EQ(fill("int64", NSNumber::from(inf))->m_int64, std::numeric_limits<long long>::max());
-    EXPECT_EQ(fill("uint8", NSNumber::from(-3))->m_uint8, 0);
+    EXPECT_EQ(fill("uint8", NSNumber::from(-3))->m_uint8, 253); // an integer narrows as C converts it
+    EXPECT_EQ(fill("int8", NSNumber::from(300))->m_int8, 44);
+    EXPECT_EQ(fill("int64", NSNumber::numberWithUnsignedLongLong(18446744073709551615ull))->m_int64, -1);
     EXPECT_EQ(fill("float", NSNumber::from(nan))->m_float, 0.0f);
     EXPECT_EQ(fill("double", NSNumber::from(inf))->m_double, 0.0);
     EXPECT_EQ(fill("double", "1e999.5"_ns)->m_double, 0.0);
@@ -173,6 +176,23 @@ TEST(MMModelTest, StringKinds)
 {
     EXPECT_EQ(dv::str(fill("string", NSNumber::from(42))->m_string), "42");
     EXPECT_EQ(dv::str(fill("string", NSURL::URLWithString("http://a.cn/x?y=1"_ns))->m_string), "http://a.cn/x?y=1");
+    // An attributed string gives its characters; a mutable property gets a mutable copy of them.
+    auto attributed = alloc<NSMutableAttributedString>()->initWithString("标题"_ns, NSDictionary::of({{NSLinkAttributeName, "x"_ns}}));
+    auto fromAttributed = fill("string", attributed)->m_string;
+    ASSERT_TRUE(fromAttributed);
+    EXPECT_EQ(dv::str(fromAttributed), "标题");
+    EXPECT_FALSE(dv::as<NSMutableString>(std::static_pointer_cast<NSObject>(fromAttributed)));
+    auto mutableFromAttributed = fill("mutableString", attributed)->m_mutableString;
+    ASSERT_TRUE(mutableFromAttributed);
+    EXPECT_EQ(mutableFromAttributed->utf8(), "标题");
+    // An attributed-string property takes attributed strings only: text leaves it as it was.
+    EXPECT_TRUE(dv::equal(fill("attributed", attributed)->m_attributed, attributed));
+    EXPECT_FALSE(fill("attributed", "plain"_ns)->m_attributed);
+    // A dictionary builds the property's class as a model: an empty attributed string, safely.
+    auto built = fill("attributed", NSDictionary::of({{"string"_ns, "x"_ns}}))->m_attributed;
+    ASSERT_TRUE(built);
+    EXPECT_EQ(built->length(), 0u);
+    EXPECT_EQ(dv::str(built->description()), "");
     auto fromData = fill("string", NSData::fromString("数据"));
     EXPECT_EQ(dv::str(fromData->m_string), "数据");
     auto badData = fill("string", NSData::fromString("\xff\xfe"));

@@ -38,6 +38,7 @@ DV_DEFINE_CLASS_WITH(TMEverything, b)
     b.property("mutableData", &T::m_mutableData, "T@\"NSMutableData\",&,N,V_mutableData");
     b.property("date", &T::m_date, "T@\"NSDate\",&,N,V_date");
     b.property("url", &T::m_url, "T@\"NSURL\",&,N,V_url");
+    b.property("attributed", &T::m_attributed, "T@\"NSAttributedString\",C,N,V_attributed");
     b.property("array", &T::m_array, "T@\"NSArray\",&,N,V_array");
     b.property("mutableArray", &T::m_mutableArray, "T@\"NSMutableArray\",&,N,V_mutableArray");
     b.property("dictionary", &T::m_dictionary, "T@\"NSDictionary\",&,N,V_dictionary");

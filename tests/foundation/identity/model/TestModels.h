@@ -46,6 +46,7 @@ class TMEverything : public NSObject {
     Ref<NSMutableData> m_mutableData;
     Ref<NSDate> m_date;
     Ref<NSURL> m_url;
+    Ref<NSAttributedString> m_attributed;
     Ref<NSArray> m_array;
     Ref<NSMutableArray> m_mutableArray;
     Ref<NSDictionary> m_dictionary;
