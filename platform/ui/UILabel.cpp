@@ -1,6 +1,8 @@
 #include "platform/ui/UILabel.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/NSAttributedString.h"
+#include "platform/base/NSDictionary.h"
 #include "platform/base/NSString.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIFont.h"
@@ -58,6 +60,30 @@ void UILabel::setText(const Ref<NSString>& text)
         return;
     m_text = dv::copyAs<NSString>(text);
     handleTextChanged();
+}
+
+Ref<NSAttributedString> UILabel::attributedText() const
+{
+    if (!m_text)
+        return nil;
+    auto attributes = NSDictionary::of({{NSFontAttributeName, m_font}, {NSForegroundColorAttributeName, m_textColor}});
+    return alloc<NSAttributedString>()->initWithString(m_text, attributes);
+}
+
+void UILabel::setAttributedText(const Ref<NSAttributedString>& text)
+{
+    if (!text) {
+        setText(nil);
+        return;
+    }
+    if (text->length() > 0) {
+        auto attributes = text->attributesAtIndex(0, nullptr);
+        if (auto font = dv::as<UIFont>(attributes->objectForKey(NSFontAttributeName)))
+            setFont(font);
+        if (auto color = dv::as<UIColor>(attributes->objectForKey(NSForegroundColorAttributeName)))
+            setTextColor(color);
+    }
+    setText(text->string());
 }
 
 void UILabel::setFont(const Ref<UIFont>& font)

@@ -4,6 +4,7 @@
 // text that does not fit is cut (clipping, or an ellipsis at the head, middle or tail, the tail
 // being the default). With adjustsFontSizeToFitWidth, a one-line text that is too wide is drawn
 // smaller, down to minimumFontSize (or the font size times minimumScaleFactor), before it is cut.
+// An attributed text gives the label its string, font and colour.
 // Measured and drawn by the graphics layer's text engine (the pinned face, see UIFont.h). Takes
 // no touches unless told. Main thread only.
 //
@@ -26,6 +27,10 @@ class UILabel : public UIView {
 
     Ref<NSString> text() const { return m_text; }
     virtual void setText(const Ref<NSString>& text);
+    // The text with the label's font and colour as attributes. Setting one sets the text, and the
+    // font and colour its first character carries (a label draws in one font and colour).
+    Ref<NSAttributedString> attributedText() const;
+    virtual void setAttributedText(const Ref<NSAttributedString>& text);
     // The system font of 17 unless set; nil goes back to it.
     Ref<UIFont> font() const { return m_font; }
     virtual void setFont(const Ref<UIFont>& font);

@@ -167,3 +167,20 @@ TEST_F(LabelTest, LabelsTakeNoTouchesUnlessToldAndSayWhatTheyShow)
     l->setAccessibilityLabel("地址"_ns);
     EXPECT_EQ(dv::str(l->accessibilityLabel()), "地址");
 }
+
+TEST_F(LabelTest, AnAttributedTextGivesTheLabelItsStringFontAndColour)
+{
+    auto l = label(CGRectMake(0, 100, 200, 30), "旧");
+    auto attributes = NSDictionary::of({{NSFontAttributeName, UIFont::boldSystemFontOfSize(20)}, {NSForegroundColorAttributeName, UIColor::redColor()}});
+    l->setAttributedText(alloc<NSAttributedString>()->initWithString("新的文字"_ns, attributes));
+    EXPECT_EQ(dv::str(l->text()), "新的文字");
+    EXPECT_TRUE(dv::equal(l->font(), UIFont::boldSystemFontOfSize(20)));
+    EXPECT_EQ(l->textColor(), UIColor::redColor());
+    auto back = l->attributedText();
+    ASSERT_TRUE(back);
+    EXPECT_EQ(dv::str(back->string()), "新的文字");
+    EXPECT_EQ(back->attributesAtIndex(3, nullptr)->objectForKey(NSForegroundColorAttributeName), UIColor::redColor());
+    l->setAttributedText(nil);
+    EXPECT_EQ(l->text(), nil);
+    EXPECT_EQ(l->attributedText(), nil);
+}
