@@ -187,3 +187,53 @@ TEST_F(ControlTest, TargetsAndActions)
     control->sendActionsForControlEvents(UIControlEventTouchDown);
     EXPECT_EQ(control->allTargets()->count(), 1u) << "targets are not kept alive";
 }
+
+namespace {
+
+// An adjustable control in the manner of a rating: the platform's traits plus adjustable, steps of
+// one through increment and decrement.
+class SteppingControl : public UIControl {
+public:
+    int value = 0;
+    bool isAccessibilityElement() const override { return true; }
+    UIAccessibilityTraits accessibilityTraits() const override { return UIControl::accessibilityTraits() | UIAccessibilityTraitAdjustable; }
+    Ref<NSString> accessibilityLabel() const override
+    {
+        auto label = UIControl::accessibilityLabel();
+        return label ? label : "Rating"_ns;
+    }
+    void accessibilityIncrement() override { ++value; }
+    void accessibilityDecrement() override { --value; }
+};
+
+} // namespace
+
+TEST_F(ControlTest, AccessibilityMembersAreStoredAndOverridable)
+{
+    auto plain = alloc<UIView>()->init();
+    EXPECT_FALSE(plain->isAccessibilityElement());
+    EXPECT_EQ(plain->accessibilityLabel(), nil);
+    EXPECT_FALSE(plain->accessibilityActivate());
+    plain->setIsAccessibilityElement(true);
+    plain->setAccessibilityLabel("头像"_ns);
+    plain->setAccessibilityHint("打开大图"_ns);
+    plain->setAccessibilityValue("1"_ns);
+    plain->setAccessibilityTraits(UIAccessibilityTraitImage | UIAccessibilityTraitLink);
+    EXPECT_TRUE(plain->isAccessibilityElement());
+    EXPECT_EQ(dv::str(plain->accessibilityLabel()), "头像");
+    EXPECT_EQ(dv::str(plain->accessibilityHint()), "打开大图");
+    EXPECT_EQ(dv::str(plain->accessibilityValue()), "1");
+    EXPECT_EQ(plain->accessibilityTraits(), UIAccessibilityTraitImage | UIAccessibilityTraitLink);
+
+    auto rating = std::make_shared<SteppingControl>();
+    rating->init();
+    EXPECT_EQ(dv::str(rating->accessibilityLabel()), "Rating");
+    rating->setAccessibilityLabel("评分"_ns);
+    EXPECT_EQ(dv::str(rating->accessibilityLabel()), "评分") << "the platform's label when one is set";
+    rating->setEnabled(false);
+    EXPECT_EQ(rating->accessibilityTraits(), UIAccessibilityTraitNotEnabled | UIAccessibilityTraitAdjustable);
+    rating->accessibilityIncrement();
+    rating->accessibilityIncrement();
+    rating->accessibilityDecrement();
+    EXPECT_EQ(rating->value, 1);
+}
