@@ -7,6 +7,7 @@
 #include "platform/base/NSDictionary.h"
 #include "platform/graphics/CGImageSource.h"
 #include "platform/graphics/UIImage.h"
+#include "platform/graphics/internal/DrawingCopies.h"
 #include "platform/graphics/internal/ImageLimits.h"
 
 #include <cstring>
@@ -34,7 +35,7 @@ inline void exerciseImageSource(const std::uint8_t* data, std::size_t size, std:
     for (std::size_t i = 0; i < count; ++i) {
         (void)CGImageSourceCopyPropertiesAtIndex(source, i, nil);
         if (auto image = CGImageSourceCreateImageAtIndex(source, i, nil))
-            (void)image->premultipliedARGB32();
+            (void)dv::internal::DrawingCopies::pixelsFor(*image);
     }
     (void)UIImage::imageWithData(all);
 
