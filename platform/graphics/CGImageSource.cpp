@@ -93,12 +93,13 @@ void CGImageSource::reset()
 }
 
 // The caller hands everything received so far each time. Data that is shorter, or whose start or
-// whose bytes where the last data ended differ, is other data: the source starts over with it.
+// whose bytes where the last data ended differ, is other data: the source starts over with it. So
+// is more data after the caller said there would be none.
 bool CGImageSource::continuesReceived(std::span<const std::uint8_t> bytes) const
 {
     if (m_length == 0)
         return true;
-    if (bytes.size() < m_length)
+    if (bytes.size() < m_length || (m_final && bytes.size() != m_length))
         return false;
     return std::equal(m_head.begin(), m_head.end(), bytes.begin())
         && std::equal(m_tail.begin(), m_tail.end(), bytes.begin() + std::ptrdiff_t(m_length - m_tail.size()));

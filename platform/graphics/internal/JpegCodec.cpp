@@ -10,6 +10,7 @@
 #include <csetjmp>
 #include <cstring>
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace dv::internal {
 
@@ -68,6 +69,7 @@ struct JpegStream::Decoder {
     struct Error {
         jpeg_error_mgr manager;
         std::jmp_buf jump;
+        Decoder* owner;
     };
     struct Source {
         jpeg_source_mgr manager;
@@ -78,6 +80,7 @@ struct JpegStream::Decoder {
     Error error {};
     Source source {};
     bool alive = false;
+    static constexpr int kFailed = 1, kCutShort = 2;
 
     std::vector<std::uint8_t> pending; // handed to libjpeg and not consumed yet
     std::size_t received = 0;          // bytes of input seen
@@ -107,8 +110,19 @@ struct JpegStream::Decoder {
     Decoder()
     {
         info.err = jpeg_std_error(&error.manager);
-        error.manager.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<Error*>(c->err)->jump, 1); };
-        error.manager.emit_message = [](j_common_ptr, int) { };
+        error.owner = this;
+        error.manager.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<Error*>(c->err)->jump, kFailed); };
+        // The scan data ran into a marker before it covered the image: the rest would be made up.
+        // A single-scan decoder stops there, so that memory follows the data, not the header; a
+        // multi-scan one finishes the scan as libjpeg does (its buffers are sized already).
+        error.manager.emit_message = [](j_common_ptr c, int level) {
+            auto* e = reinterpret_cast<Error*>(c->err);
+            if (level < 0 && c->err->msg_code == JWRN_HIT_MARKER) {
+                e->owner->truncated = true;
+                if (!e->owner->multiScan)
+                    std::longjmp(e->jump, kCutShort);
+            }
+        };
         jpeg_create_decompress(&info);
         alive = true;
         source.owner = this;
@@ -345,10 +359,18 @@ bool JpegStream::Decoder::run(std::span<const std::uint8_t> fresh, Step step)
     source.manager.next_input_byte = input.data();
     source.manager.bytes_in_buffer = input.size();
     bool failed = false;
-    if (setjmp(error.jump) == 0)
+    switch (setjmp(error.jump)) {
+    case 0:
         step();
-    else
+        break;
+    case kCutShort:
+        // What was decoded stands; the decoder cannot go on from inside a scan.
+        phase = Phase::Done;
+        release();
+        return false;
+    default:
         failed = true;
+    }
     if (failed || damaged) {
         damaged = true;
         release();
@@ -411,7 +433,7 @@ StreamState JpegStream::state() const
         return StreamState::Damaged;
     if (!d.truncated && (d.phase == Decoder::Phase::Done || (d.phase == Decoder::Phase::Scans && d.inputDone)))
         return StreamState::Complete;
-    if (d.final)
+    if (d.final || d.truncated)
         return StreamState::Truncated;
     return d.markers ? StreamState::Partial : StreamState::Header;
 }

@@ -104,12 +104,23 @@ void readRow(png_structp png, png_bytep row, png_uint_32 rowNumber, int)
         r->canvas.setRowsDone(rowNumber + 1);
 }
 
+// The progressive reader calls back for every row of every pass, the rows a pass leaves alone
+// included: the last row of the last pass completes an interlaced image.
+void passedRow(png_structp png, png_bytep row, png_uint_32 rowNumber, int pass)
+{
+    readRow(png, row, rowNumber, pass);
+    auto* r = static_cast<Reader*>(png_get_progressive_ptr(png));
+    if (r->interlaced && pass == 6 && rowNumber + 1 == r->layout.height && r->canvas.reserved())
+        r->canvas.setRowsDone(r->layout.height);
+}
+
 void readEnd(png_structp png, png_infop)
 {
     auto* r = static_cast<Reader*>(png_get_progressive_ptr(png));
     r->ended = true;
-    if (r->canvas.reserved())
-        r->canvas.setRowsDone(r->layout.height);
+    // The file ended properly but its data did not fill the rows its header claims.
+    if (r->canvas.rowsDone() != r->layout.height)
+        r->damaged = true;
 }
 
 void feed(Reader& r, std::span<const std::uint8_t> bytes)
@@ -140,7 +151,7 @@ void flushNothing(png_structp) { }
 PngStream::PngStream() : m_reader(std::make_unique<Reader>())
 {
     if (!m_reader->damaged && setjmp(png_jmpbuf(m_reader->png)) == 0)
-        png_set_progressive_read_fn(m_reader->png, m_reader.get(), readInfo, readRow, readEnd);
+        png_set_progressive_read_fn(m_reader->png, m_reader.get(), readInfo, passedRow, readEnd);
 }
 
 PngStream::~PngStream() = default;
@@ -172,18 +183,19 @@ std::size_t PngStream::count() const { return !m_reader->damaged && header() ? 1
 
 std::optional<ImageHeader> PngStream::header() const
 {
-    png_uint_32 width = 0, height = 0;
-    int colourType = 0, interlace = 0, bitDepth = 0;
-    if (!m_reader->png || !m_reader->info
-        || !png_get_IHDR(m_reader->png, m_reader->info, &width, &height, &bitDepth, &colourType, &interlace, nullptr, nullptr))
+    // The plain getters, which read what the header chunk set and never raise an error.
+    png_structp png = m_reader->png;
+    png_infop info = m_reader->info;
+    if (!png || !info || png_get_image_width(png, info) == 0)
         return std::nullopt;
+    const int colourType = png_get_color_type(png, info);
     ImageHeader h;
-    h.width = width;
-    h.height = height;
-    h.depth = bitDepth == 16 ? 16 : 8;
-    h.hasAlpha = (colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(m_reader->png, m_reader->info, PNG_INFO_tRNS);
+    h.width = png_get_image_width(png, info);
+    h.height = png_get_image_height(png, info);
+    h.depth = png_get_bit_depth(png, info) == 16 ? 16 : 8;
+    h.hasAlpha = (colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
     h.grey = !(colourType & PNG_COLOR_MASK_COLOR);
-    h.progressive = interlace != PNG_INTERLACE_NONE;
+    h.progressive = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
     return h;
 }
 

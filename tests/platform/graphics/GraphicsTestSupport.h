@@ -7,12 +7,19 @@
 
 #include <gif_lib.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <cmath>
+#include <jpeglib.h>
 
 namespace dv::test {
 
@@ -180,6 +187,117 @@ inline Ref<NSData> writeGif(int width, int height, const std::vector<GifColorTyp
 inline Ref<NSData> prefix(const Ref<NSData>& data, std::size_t length)
 {
     return NSData::dataWithBytes(data->bytes(), std::min<NSUInteger>(length, data->length()));
+}
+
+// A picture with smooth gradients and some noise, as photographs have, so that compressed files
+// are of a realistic size. Opaque unless `alpha`.
+inline CGImageRef photoLike(std::size_t w, std::size_t h, std::uint32_t seed = 1, bool alpha = false)
+{
+    return makeRGBAImage(w, h, [&](std::size_t x, std::size_t y) {
+        seed = seed * 1664525u + 1013904223u;
+        const int noise = int(seed >> 28) - 8;
+        auto clamp = [](int v) { return std::uint8_t(std::min(255, std::max(0, v))); };
+        return Pixel {clamp(int(128 + 100 * std::sin(double(x) / 17.0)) + noise), clamp(int(128 + 100 * std::cos(double(y) / 13.0)) + noise),
+            clamp(int((x + y) % 256) + noise), std::uint8_t(alpha ? (x * 5 + y * 3) % 256 : 255)};
+    }, alpha ? kCGImageAlphaLast : kCGImageAlphaNoneSkipLast);
+}
+
+// A JPEG written with libjpeg directly, for what our encoder never writes: progressive scans,
+// full-resolution colour, grey.
+struct JpegOptions {
+    int quality = 85;
+    bool progressive = false;
+    bool fullChroma = false; // 4:4:4 instead of 4:2:0
+    bool grey = false;
+};
+
+inline Ref<NSData> writeJpeg(const CGImageRef& image, const JpegOptions& options = {})
+{
+    const auto rgba = dv::imagePixelsRGBA8(image);
+    const std::size_t w = image->width(), h = image->height();
+    jpeg_compress_struct info {};
+    jpeg_error_mgr error {};
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = JDIMENSION(w);
+    info.image_height = JDIMENSION(h);
+    info.input_components = options.grey ? 1 : 3;
+    info.in_color_space = options.grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, options.quality, TRUE);
+    if (options.fullChroma && !options.grey)
+        info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
+    if (options.progressive)
+        jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<std::uint8_t> row(w * 3);
+    while (info.next_scanline < info.image_height) {
+        const std::uint8_t* src = rgba.data() + std::size_t(info.next_scanline) * w * 4;
+        for (std::size_t x = 0; x < w; ++x) {
+            if (options.grey)
+                row[x] = std::uint8_t((src[x * 4] * 77 + src[x * 4 + 1] * 150 + src[x * 4 + 2] * 29) >> 8);
+            else
+                std::memcpy(&row[x * 3], src + x * 4, 3);
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&info, &r, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    auto data = NSData::dataWithBytes(out, size);
+    std::free(out);
+    return data;
+}
+
+// Byte offset of the first chunk of `type` in a PNG, or 0.
+inline std::size_t pngChunkAt(const Ref<NSData>& png, const char* type)
+{
+    const std::uint8_t* b = png->bytes();
+    for (std::size_t at = 8; at + 8 <= png->length();) {
+        const std::size_t length = std::size_t(b[at]) << 24 | std::size_t(b[at + 1]) << 16 | std::size_t(b[at + 2]) << 8 | b[at + 3];
+        if (std::memcmp(b + at + 4, type, 4) == 0)
+            return at;
+        at += length + 12;
+    }
+    return 0;
+}
+
+// Writes the right CRC of the chunk at `at` after its bytes were changed on purpose.
+inline void fixPngChunkCrc(const Ref<NSMutableData>& png, std::size_t at)
+{
+    std::uint8_t* b = png->mutableBytes();
+    const std::size_t length = std::size_t(b[at]) << 24 | std::size_t(b[at + 1]) << 16 | std::size_t(b[at + 2]) << 8 | b[at + 3];
+    const auto crc = std::uint32_t(crc32(0, b + at + 4, uInt(length + 4)));
+    for (int i = 0; i < 4; ++i)
+        b[at + 8 + length + std::size_t(i)] = std::uint8_t(crc >> (24 - 8 * i));
+}
+
+// How much the peak resident memory of the process grows while `work` runs; nil where the kernel
+// does not let the peak be reset.
+inline std::optional<std::size_t> peakMemoryGrowth(const std::function<void()>& work)
+{
+    auto readKB = [](const char* field) -> std::optional<std::size_t> {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind(field, 0) == 0)
+                return std::size_t(std::stoull(line.substr(std::strlen(field)))) * 1024;
+        return std::nullopt;
+    };
+    {
+        std::ofstream reset("/proc/self/clear_refs");
+        if (!(reset << "5") || !reset.flush())
+            return std::nullopt;
+    }
+    const auto before = readKB("VmHWM:");
+    work();
+    const auto after = readKB("VmHWM:");
+    if (!before || !after)
+        return std::nullopt;
+    return *after > *before ? *after - *before : 0;
 }
 
 } // namespace dv::test
