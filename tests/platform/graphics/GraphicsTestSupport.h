@@ -4,6 +4,7 @@
 
 #include "platform/base/NSData.h"
 #include "platform/graphics/CGImage.h"
+#include "platform/graphics/CGImageSource.h"
 
 #include <gif_lib.h>
 #include <png.h>
@@ -187,6 +188,43 @@ inline Ref<NSData> writeGif(int width, int height, const std::vector<GifColorTyp
 inline Ref<NSData> prefix(const Ref<NSData>& data, std::size_t length)
 {
     return NSData::dataWithBytes(data->bytes(), std::min<NSUInteger>(length, data->length()));
+}
+
+// The rows of an image as stored, without the padding at the end of each row.
+inline std::vector<std::uint8_t> storedRows(const CGImageRef& image)
+{
+    std::vector<std::uint8_t> rows;
+    if (!image)
+        return rows;
+    const std::size_t rowBytes = image->width() * image->bitsPerPixel() / 8;
+    for (std::size_t y = 0; y < image->height(); ++y)
+        rows.insert(rows.end(), image->bytes() + y * image->bytesPerRow(), image->bytes() + y * image->bytesPerRow() + rowBytes);
+    return rows;
+}
+
+// What an incremental source gives after each of `parts` updates (the last one final), asked
+// for the first image after every update.
+struct UpdateStep {
+    std::size_t length = 0;
+    CGImageSourceStatus status = kCGImageStatusReadingHeader;
+    CGImageRef image;
+    std::vector<std::uint8_t> rows; // the image's rows when it was given
+};
+
+inline std::vector<UpdateStep> feedInParts(const Ref<NSData>& data, std::size_t parts)
+{
+    std::vector<UpdateStep> steps;
+    auto source = CGImageSourceCreateIncremental(nil);
+    for (std::size_t i = 1; i <= parts; ++i) {
+        UpdateStep step;
+        step.length = data->length() * i / parts;
+        CGImageSourceUpdateData(source, prefix(data, step.length), i == parts);
+        step.status = CGImageSourceGetStatus(source);
+        step.image = CGImageSourceCreateImageAtIndex(source, 0, nil);
+        step.rows = storedRows(step.image);
+        steps.push_back(std::move(step));
+    }
+    return steps;
 }
 
 // A picture with smooth gradients and some noise, as photographs have, so that compressed files
