@@ -34,7 +34,7 @@ std::unique_ptr<ImageStream> ImageStream::make(ImageFormat format)
 bool RowCanvas::reserve(Layout layout)
 {
     m_layout = std::move(layout);
-    m_buffer = PixelBuffer::zeroed(m_layout.bytesPerRow * m_layout.height);
+    m_buffer = PixelBuffer::uninitialised(m_layout.bytesPerRow * m_layout.height);
     m_rowsDone = 0;
     m_image = nil;
     return m_buffer != nullptr;

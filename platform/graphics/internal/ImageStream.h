@@ -59,8 +59,8 @@ public:
 
 // The rows of a still image as a decoder fills them top to bottom. The storage is reserved for the
 // whole image but takes memory only as rows are written; image() answers an image over the rows
-// finished so far, sharing them. A finished row is never written again, so those images stay
-// unchanged while decoding goes on below them.
+// finished so far, sharing them, and nothing ever shows the rows below. A finished row is never
+// written again, so those images stay unchanged while decoding goes on below them.
 class RowCanvas {
 public:
     struct Layout {

@@ -105,7 +105,8 @@ struct JpegStream::Decoder {
     int shownScan = 0;
     std::size_t receivedAtShown = 0;
     CGImageRef shown;
-    std::shared_ptr<PixelBuffer> output;
+    std::shared_ptr<PixelBuffer> output; // under `shown`
+    std::shared_ptr<PixelBuffer> spare;  // under the refinement before, reused once no image shows it
 
     Decoder()
     {
@@ -155,6 +156,7 @@ struct JpegStream::Decoder {
             jpeg_destroy_decompress(&info);
         alive = false;
         pending = {};
+        spare = nullptr;
     }
 
     std::size_t totalBlocks() const
@@ -285,12 +287,19 @@ bool JpegStream::Decoder::outputPass(int scan)
     }
     if (!jpeg_start_output(&info, scan))
         return false;
-    // Each pass draws a new picture; the previous one's pixels are reused only when no image
-    // shows them any more.
-    const bool reusable = output && shown && shown.use_count() == 1 && output.use_count() == 2;
+    // Each pass draws a new picture, into pixels that no image shows any more when there are
+    // such: the last refinement's when its image has gone, else the one's before it. A caller
+    // typically keeps showing one refinement while the next is drawn.
+    const bool outputFree = output && shown && shown.use_count() == 1 && output.use_count() == 2;
     shown = nil;
-    if (!reusable)
-        output = PixelBuffer::zeroed(layout.bytesPerRow * layout.height);
+    if (!outputFree) {
+        auto before = std::move(output);
+        if (spare && spare.use_count() == 1)
+            output = std::move(spare);
+        else
+            output = PixelBuffer::uninitialised(layout.bytesPerRow * layout.height);
+        spare = std::move(before);
+    }
     if (!output) {
         damaged = true;
         return false;

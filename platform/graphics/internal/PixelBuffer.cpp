@@ -32,6 +32,18 @@ std::shared_ptr<PixelBuffer> PixelBuffer::zeroed(std::size_t size)
     return buffer;
 }
 
+std::shared_ptr<PixelBuffer> PixelBuffer::uninitialised(std::size_t size)
+{
+    std::shared_ptr<PixelBuffer> buffer(new PixelBuffer());
+    void* p = std::malloc(size ? size : 1);
+    if (!p)
+        return nullptr;
+    buffer->m_kind = Kind::Heap;
+    buffer->m_data = static_cast<std::uint8_t*>(p);
+    buffer->m_size = size;
+    return buffer;
+}
+
 std::shared_ptr<PixelBuffer> PixelBuffer::adopt(std::vector<std::uint8_t> bytes)
 {
     std::shared_ptr<PixelBuffer> buffer(new PixelBuffer());

@@ -1,8 +1,7 @@
-// Memory for the pixels of images and bitmaps. A buffer comes zeroed; a large one is mapped
-// straight from the kernel, so that its pages take memory only once they are written. A decoder
-// can thus reserve the canvas that a header claims and let the memory follow the rows that the
-// data actually fills. Shared between an image and its crops through shared_ptr; immutable once an
-// image is made over it, except for rows that no image shows yet (see the image source).
+// Memory for the pixels of images and bitmaps, shared between an image and its crops through
+// shared_ptr. Either way it is made, memory is taken only as bytes are written: a decoder can
+// reserve the canvas that a header claims and let the memory follow the rows that the data
+// actually fills.
 #pragma once
 
 #include <cstddef>
@@ -14,8 +13,13 @@ namespace dv::internal {
 
 class PixelBuffer {
 public:
-    // nullptr when the memory cannot be had.
+    // Reads as zero until written; a large one is mapped from the kernel, whose untouched pages
+    // take no memory. For canvases that show what was never drawn on them.
     static std::shared_ptr<PixelBuffer> zeroed(std::size_t size);
+    // Bytes of no particular value, from the allocator (which reuses freed memory, so no page is
+    // zeroed or faulted in anew). For rows that are written before anything shows them. Both
+    // answer nullptr when the memory cannot be had.
+    static std::shared_ptr<PixelBuffer> uninitialised(std::size_t size);
     static std::shared_ptr<PixelBuffer> adopt(std::vector<std::uint8_t> bytes);
 
     PixelBuffer(const PixelBuffer&) = delete;

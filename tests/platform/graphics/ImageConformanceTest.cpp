@@ -42,7 +42,7 @@ std::vector<unsigned> writtenSamples(const PngCase& c, std::size_t i)
 
 // The decoded samples the format defines for them: palette entries looked up, small grey depths
 // widened to 8 bits, an alpha sample added by transparency, 16 bits kept.
-std::vector<unsigned> expectedSamples(const PngCase& c, const std::vector<unsigned>& s, const std::vector<png_color>& palette,
+std::vector<unsigned> expectedSamples(const PngCase& c, std::vector<unsigned> s, const std::vector<png_color>& palette,
     const std::vector<png_byte>& paletteAlpha, unsigned transparent)
 {
     const unsigned top = c.depth == 16 ? 65535 : 255;
@@ -62,10 +62,8 @@ std::vector<unsigned> expectedSamples(const PngCase& c, const std::vector<unsign
         return out;
     }
     case PNG_COLOR_TYPE_RGB: {
-        std::vector<unsigned> out = s;
-        if (c.transparency)
-            out.push_back(s[0] == transparent && s[1] == transparent && s[2] == transparent ? 0 : top);
-        return out;
+        const bool clear = c.transparency && s[0] == transparent && s[1] == transparent && s[2] == transparent;
+        return c.transparency ? std::vector<unsigned> {s[0], s[1], s[2], clear ? 0 : top} : std::vector<unsigned> {s[0], s[1], s[2]};
     }
     default:
         return s;

@@ -189,8 +189,9 @@ TEST(ImageDataLimitsTest, HeadersClaimingHugeImagesAreRefusedWithoutTheirMemory)
                 (void)CGImageSourceCreateImageAtIndex(incremental, 0, nil);
             }
         });
-        if (growth)
+        if (growth) {
             EXPECT_LT(*growth, 16u << 20) << "the claim is 400 MB";
+        }
     }
     // The JPEG and the PNG claim more than their data can fill; the GIFs' screens are nowhere
     // near filled by their frames.

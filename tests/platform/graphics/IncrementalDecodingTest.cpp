@@ -68,8 +68,9 @@ TEST(IncrementalDecodingTest, StillImagesShowTheirRowsAsTheyArrive)
         std::size_t partial = 0;
         for (std::size_t i = 0; i + 1 < steps.size(); ++i) {
             // Until the header is in, the source is reading it; then the image is incomplete.
-            if (steps[i].status != kCGImageStatusReadingHeader || i > 2)
+            if (steps[i].status != kCGImageStatusReadingHeader || i > 2) {
                 EXPECT_EQ(steps[i].status, kCGImageStatusIncomplete) << i;
+            }
             if (steps[i].image && steps[i].image->height() < steps.back().image->height())
                 ++partial;
         }
