@@ -190,6 +190,46 @@ inline Ref<NSData> prefix(const Ref<NSData>& data, std::size_t length)
     return NSData::dataWithBytes(data->bytes(), std::min<NSUInteger>(length, data->length()));
 }
 
+inline void put16(std::vector<std::uint8_t>& b, unsigned v) { b.push_back(std::uint8_t(v)), b.push_back(std::uint8_t(v >> 8)); }
+inline void put32(std::vector<std::uint8_t>& b, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.push_back(std::uint8_t(v >> (8 * i)));
+}
+
+// A BITMAPINFOHEADER (40 bytes).
+inline std::vector<std::uint8_t> dibHeader(int width, int height, int bits, std::uint32_t compression, std::uint32_t colours)
+{
+    std::vector<std::uint8_t> b;
+    put32(b, 40), put32(b, std::uint32_t(width)), put32(b, std::uint32_t(height)), put16(b, 1), put16(b, unsigned(bits));
+    put32(b, compression), put32(b, 0), put32(b, 2835), put32(b, 2835), put32(b, colours), put32(b, 0);
+    return b;
+}
+
+inline Ref<NSData> bmpFile(const std::vector<std::uint8_t>& dibAndPixels, std::uint32_t pixelsAt)
+{
+    std::vector<std::uint8_t> b = {'B', 'M'};
+    put32(b, std::uint32_t(14 + dibAndPixels.size())), put32(b, 0), put32(b, pixelsAt);
+    b.insert(b.end(), dibAndPixels.begin(), dibAndPixels.end());
+    return NSData::dataWithVector(b);
+}
+
+// An icon of square entries (side, then a PNG file or a DIB with its mask), in the order given.
+inline Ref<NSData> iconFile(const std::vector<std::pair<int, std::vector<std::uint8_t>>>& entries)
+{
+    std::vector<std::uint8_t> ico;
+    put16(ico, 0), put16(ico, 1), put16(ico, unsigned(entries.size()));
+    std::uint32_t at = std::uint32_t(6 + 16 * entries.size());
+    for (const auto& [side, bytes] : entries) {
+        ico.insert(ico.end(), {std::uint8_t(side), std::uint8_t(side), 0, 0}), put16(ico, 1), put16(ico, 32);
+        put32(ico, std::uint32_t(bytes.size())), put32(ico, at);
+        at += std::uint32_t(bytes.size());
+    }
+    for (const auto& entry : entries)
+        ico.insert(ico.end(), entry.second.begin(), entry.second.end());
+    return NSData::dataWithVector(ico);
+}
+
 // The rows of an image as stored, without the padding at the end of each row.
 inline std::vector<std::uint8_t> storedRows(const CGImageRef& image)
 {
