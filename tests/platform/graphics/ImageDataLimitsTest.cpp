@@ -13,6 +13,8 @@
 #include <webp/encode.h>
 #include <webp/mux.h>
 
+#include <filesystem>
+
 using namespace dv::test;
 
 namespace {
@@ -220,4 +222,35 @@ TEST(ImageDataLimitsTest, AnAnimationCutByTheMemoryLimitSaysSo)
     auto whole = CGImageSourceCreateWithData(writeGif(16, 16, palette, frames), nil);
     EXPECT_EQ(CGImageSourceGetCount(whole), 5u);
     EXPECT_FALSE(CGImageSourceCopyProperties(whole, nil)->objectForKey(kCGImagePropertyFramesOmitted));
+}
+
+// The fuzz targets' seeds, decoded as the fuzzers decode them: hostile and damaged files are
+// refused, cut-short ones said to end unexpectedly, and the others decode whole.
+TEST(ImageDataLimitsTest, FuzzSeedsDecodeOrAreRefusedAsTheirNamesSay)
+{
+    std::size_t files = 0;
+    for (const auto& folder : std::filesystem::directory_iterator(DV_IMAGE_CORPUS_DIR)) {
+        if (folder.path().filename().string().rfind("fuzz_image_", 0) != 0)
+            continue;
+        for (const auto& file : std::filesystem::directory_iterator(folder.path())) {
+            const std::string name = file.path().filename().string();
+            SCOPED_TRACE(name);
+            auto data = NSData::dataWithContentsOfFile(NSString::fromUTF8(file.path().string()));
+            ASSERT_TRUE(data);
+            ++files;
+            auto source = CGImageSourceCreateWithData(data, nil);
+            auto image = UIImage::imageWithData(data);
+            if (name.find("claims-") != std::string::npos || name.find("screen-10000") != std::string::npos
+                || name.find("bad-checksum") != std::string::npos) {
+                EXPECT_FALSE(image);
+                EXPECT_EQ(CGImageSourceGetCount(source), 0u);
+            } else if (name.find("cut-short") != std::string::npos) {
+                EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusUnexpectedEOF);
+            } else {
+                EXPECT_TRUE(image);
+                EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+            }
+        }
+    }
+    EXPECT_GE(files, 30u);
 }
