@@ -1,7 +1,9 @@
 // CGImage: an immutable bitmap (width, height, sample layout, colour space) over shared pixel
 // storage. Decoders, bitmap contexts and crops make them; UIImage wraps one with a scale and an
 // orientation. Immutable, so any thread may read one; pixel storage is shared between an image and
-// its crops.
+// its crops, and between an incremental image source's partial images and the rows its decoder
+// is still filling below them. Drawing reads the pixels in place when they are in the drawing
+// layout, else through a small shared cache of converted copies (internal/DrawingCopies.h).
 //
 //   CGImageRef image = UIImage::imageWithData(data)->CGImage();
 //   if (CGImageGetAlphaInfo(image) == kCGImageAlphaNone) ...

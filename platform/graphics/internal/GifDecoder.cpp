@@ -11,8 +11,9 @@ namespace dv::internal {
 
 namespace {
 
-// A code of the compressed data has at least three bits and stands for at most 4096 pixels.
-constexpr std::uint64_t kMostPixelsPerByte = 8 * 4096 / 3;
+// The compressed data cannot stand for more than about this many pixels per byte: a code stands
+// for at most 4096 of them, and codes for long runs have twelve bits.
+constexpr std::uint64_t kMostPixelsPerByte = 8 * 4096 / 12;
 
 struct Reader {
     std::span<const std::uint8_t> bytes;
