@@ -88,8 +88,11 @@ void CGImageSource::reset()
     m_length = 0;
     m_head.clear();
     m_tail.clear();
-    m_kept = nil;
+    m_input = nil;
     m_copy = nil;
+    m_fed = 0;
+    m_fedFinal = false;
+    m_fedBytes = nullptr;
 }
 
 // The caller hands everything received so far each time. Data that is shorter, or whose start or
@@ -132,18 +135,60 @@ void CGImageSource::updateData(const Ref<NSData>& data, bool final)
         m_format = int(sniffImageFormat(bytes));
         m_stream = ImageStream::make(ImageFormat(m_format));
     }
-    if (m_stream) {
-        if (m_stream->keepsInput()) {
-            m_kept = keep(data, bytes);
-            m_stream->update(m_kept->span(), final);
-        } else {
-            m_stream->update(bytes, final);
-        }
-    }
     m_length = bytes.size();
     if (m_head.size() < kFingerprint)
         m_head.assign(bytes.begin(), bytes.begin() + std::ptrdiff_t(std::min(bytes.size(), kFingerprint)));
     m_tail.assign(bytes.end() - std::ptrdiff_t(std::min(bytes.size(), kFingerprint)), bytes.end());
+    if (!m_stream)
+        return;
+    if (m_stream->keepsInput() || (data && data->isMemberOfClass(NSData::class_()))) {
+        m_input = m_stream->keepsInput() ? keep(data, bytes) : data;
+        return;
+    }
+    // Bytes that may change after this call: the stream takes them now.
+    m_input = nil;
+    m_stream->update(bytes, final);
+    m_fed = bytes.size();
+    m_fedFinal = final;
+    m_fedBytes = nullptr;
+}
+
+void CGImageSource::feedAll()
+{
+    if (!m_stream || !m_input)
+        return;
+    // A stream that keeps the bytes is told again when they moved (a copy that grew).
+    if (m_fed == m_input->length() && m_fedFinal == m_final && m_fedBytes == m_input->bytes())
+        return;
+    m_stream->update(m_input->span(), m_final);
+    m_fed = m_input->length();
+    m_fedFinal = m_final;
+    m_fedBytes = m_input->bytes();
+    if (!m_stream->keepsInput())
+        m_input = nil;
+}
+
+void CGImageSource::feedHeader()
+{
+    if (!m_stream || !m_input)
+        return;
+    if (m_stream->keepsInput()) {
+        feedAll(); // such a stream reads only the structure until pixels are asked for
+        return;
+    }
+    // Growing slices from where the stream is, until the header is in: the rows decoded on the
+    // way stay decoded for when the image is asked for.
+    const std::size_t length = m_input->length();
+    while (!m_stream->header() && m_fed < length) {
+        const std::size_t next = std::max<std::size_t>(4096, m_fed * 4);
+        if (next >= length) {
+            feedAll();
+            return;
+        }
+        m_stream->update(m_input->span().first(next), false);
+        m_fed = next;
+        m_fedBytes = m_input->bytes();
+    }
 }
 
 Ref<NSString> CGImageSource::type()
@@ -156,6 +201,7 @@ Ref<NSString> CGImageSource::type()
 CGImageSourceStatus CGImageSource::status()
 {
     std::lock_guard lock(m_mutex);
+    feedAll();
     if (ImageFormat(m_format) == ImageFormat::Unknown)
         return m_length < 12 && !m_final ? kCGImageStatusReadingHeader : kCGImageStatusUnknownType;
     if (!m_stream)
@@ -166,12 +212,14 @@ CGImageSourceStatus CGImageSource::status()
 std::size_t CGImageSource::count()
 {
     std::lock_guard lock(m_mutex);
+    feedHeader();
     return m_stream ? m_stream->count() : 0;
 }
 
 Ref<NSDictionary> CGImageSource::properties()
 {
     std::lock_guard lock(m_mutex);
+    feedHeader();
     auto dict = NSMutableDictionary::dictionary();
     dict->setObjectForKey(NSNumber::numberWithUnsignedLongLong(m_length), kCGImagePropertyFileSize);
     if (!m_stream)
@@ -190,6 +238,7 @@ Ref<NSDictionary> CGImageSource::properties()
 Ref<NSDictionary> CGImageSource::propertiesAtIndex(std::size_t index)
 {
     std::lock_guard lock(m_mutex);
+    feedHeader();
     if (!m_stream || index >= m_stream->count())
         return nil;
     auto header = m_stream->header();
@@ -220,6 +269,7 @@ Ref<NSDictionary> CGImageSource::propertiesAtIndex(std::size_t index)
 CGImageRef CGImageSource::imageAtIndex(std::size_t index)
 {
     std::lock_guard lock(m_mutex);
+    feedAll();
     if (!m_stream || index >= m_stream->count())
         return nil;
     return m_stream->image(index);
@@ -229,7 +279,9 @@ CGImageSourceRef CGImageSourceCreateWithData(const Ref<NSData>& data, const Ref<
 {
     if (!data)
         return nil;
-    return alloc<CGImageSource>()->initWithData(data, true);
+    // Kept until decoded: a copy of data that may change, the data itself otherwise.
+    const bool immutable = data->isMemberOfClass(NSData::class_());
+    return alloc<CGImageSource>()->initWithData(immutable ? data : NSData::dataWithData(data), true);
 }
 
 CGImageSourceRef CGImageSourceCreateIncremental(const Ref<NSDictionary>&)

@@ -62,7 +62,7 @@ class CGImageSource : public NSObject {
 
     CGImageSource();
     ~CGImageSource() override;
-    // Bytes are copied only where they must be kept and the caller's data may change.
+    // Nothing is decoded yet: the stream reads the data when an answer needs it.
     Ref<CGImageSource> initWithData(const Ref<NSData>& data, bool final);
 
     void updateData(const Ref<NSData>& data, bool final);
@@ -77,27 +77,38 @@ private:
     void reset();
     bool continuesReceived(std::span<const std::uint8_t> bytes) const;
     Ref<NSData> keep(const Ref<NSData>& data, std::span<const std::uint8_t> bytes);
+    // The stream is given the bytes when an answer needs them: all of them for the status and
+    // the images, enough for the header for the count and the properties.
+    void feedAll();
+    void feedHeader();
 
     std::mutex m_mutex;
     std::unique_ptr<dv::internal::ImageStream> m_stream;
     int m_format = 0;
     bool m_final = false;
-    // What has been received, remembered by its length and its first and last bytes: the bytes
-    // themselves are kept only for a stream that reads them again.
+    // What has been received, remembered by its length and its first and last bytes. The bytes
+    // are kept until the stream has had them (for immutable data, by reference; data that may
+    // change is given to the stream at once instead), and for good by a stream that reads them
+    // again.
     std::size_t m_length = 0;
     std::vector<std::uint8_t> m_head;
     std::vector<std::uint8_t> m_tail;
-    Ref<NSData> m_kept;
+    Ref<NSData> m_input;       // not yet all given to the stream, or kept for it
     Ref<NSMutableData> m_copy; // the kept bytes when the caller's data may change under us
+    std::size_t m_fed = 0;     // bytes the stream has had
+    bool m_fedFinal = false;
+    const std::uint8_t* m_fedBytes = nullptr;
 };
 
 using CGImageSourceRef = Ref<CGImageSource>;
 
-// nil for nil data. Options are accepted and ignored (decoding is never deferred past the call).
+// nil for nil data. Mutable data is copied. Options are accepted and ignored. Reading the count or
+// the properties decodes no more than the header's bytes; the status and the images decode all.
 CGImageSourceRef CGImageSourceCreateWithData(const Ref<NSData>& data, const Ref<NSDictionary>& options);
 CGImageSourceRef CGImageSourceCreateIncremental(const Ref<NSDictionary>& options);
 // `data` is everything received so far; `final` says no more will come. Data that does not
-// continue what was received before starts the source over.
+// continue what was received before starts the source over. Mutable data (a download's buffer)
+// is decoded at once, so that the source need not copy it.
 void CGImageSourceUpdateData(const CGImageSourceRef& source, const Ref<NSData>& data, bool final);
 // The uniform type ("public.jpeg", "public.png", "com.compuserve.gif", "org.webmproject.webp",
 // "public.tiff", "com.microsoft.bmp", "com.microsoft.ico"), nil when unrecognised.

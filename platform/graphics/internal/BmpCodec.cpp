@@ -273,13 +273,10 @@ public:
         m_bytes = bytes;
         m_final = final;
         m_header = m_readHeader(bytes);
-        if (final && !m_decoded) {
-            m_decoded = true;
-            m_image = m_decode(bytes);
-        }
     }
-    StreamState state() const override
+    StreamState state() override
     {
+        decode();
         if (m_image)
             return StreamState::Complete;
         if (!m_final)
@@ -288,10 +285,23 @@ public:
     }
     std::size_t count() const override { return m_header ? 1 : 0; }
     std::optional<ImageHeader> header() const override { return m_header; }
-    CGImageRef image(std::size_t index) override { return index == 0 ? m_image : nil; }
-    bool imageComplete(std::size_t index) const override { return index == 0 && m_image; }
+    CGImageRef image(std::size_t index) override
+    {
+        decode();
+        return index == 0 ? m_image : nil;
+    }
+    bool imageComplete(std::size_t index) override { return index == 0 && image(0); }
 
 private:
+    // Once all the bytes are there.
+    void decode()
+    {
+        if (m_final && !m_decoded) {
+            m_decoded = true;
+            m_image = m_decode(m_bytes);
+        }
+    }
+
     ReadHeader m_readHeader;
     Decode m_decode;
     DeclaredSize m_declaredSize;

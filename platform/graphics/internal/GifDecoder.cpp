@@ -180,7 +180,7 @@ void GifDecoder::readRecords()
     }
 }
 
-StreamState GifDecoder::state() const
+StreamState GifDecoder::state()
 {
     if (m_damaged)
         return StreamState::Damaged;

@@ -28,12 +28,12 @@ public:
 
     bool keepsInput() const override { return true; }
     void update(std::span<const std::uint8_t> bytes, bool final) override;
-    StreamState state() const override;
+    StreamState state() override;
     std::size_t count() const override { return m_frames.size(); }
     std::optional<ImageHeader> header() const override;
     // Native-endian premultiplied ARGB, fully transparent or opaque pixels only.
     CGImageRef image(std::size_t index) override;
-    bool imageComplete(std::size_t index) const override { return index < m_frames.size(); }
+    bool imageComplete(std::size_t index) override { return index < m_frames.size(); }
     bool animated() const override { return true; }
     double delaySeconds(std::size_t index) const override;
     std::optional<int> loopCount() const override { return m_loopCount; }

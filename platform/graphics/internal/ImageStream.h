@@ -30,15 +30,17 @@ public:
     // nil for formats that are recognised only.
     static std::unique_ptr<ImageStream> make(ImageFormat format);
 
-    // True when the stream reads earlier bytes again later (frames composed on request), so that
-    // its owner must keep every byte and pass the same bytes again. Otherwise the stream keeps
-    // what it still needs and the bytes may go once update() returns.
+    // True when the stream reads earlier bytes again later, so that its owner must keep every
+    // byte and pass the same bytes again; such a stream reads only the structure in update() and
+    // decodes pixels when they are asked for. Otherwise the stream decodes in update() and keeps
+    // only what it still needs, and the bytes may go once update() returns.
     virtual bool keepsInput() const { return false; }
     // `bytes` is everything received so far; it begins with what the previous call had. `final`
     // says that nothing more will come.
     virtual void update(std::span<const std::uint8_t> bytes, bool final) = 0;
 
-    virtual StreamState state() const = 0;
+    // How far the data went; a stream that decodes on request decodes what it has to tell.
+    virtual StreamState state() = 0;
     // Images that can be asked for: the frames fully received of an animation; 1 for a still
     // image once its header has arrived, unless the data has been found damaged.
     virtual std::size_t count() const = 0;
@@ -48,7 +50,7 @@ public:
     // can be shown yet.
     virtual CGImageRef image(std::size_t index) = 0;
     // Whether image(index) is whole: every row decoded from data that arrived undamaged.
-    virtual bool imageComplete(std::size_t index) const = 0;
+    virtual bool imageComplete(std::size_t index) = 0;
 
     virtual bool animated() const { return false; }
     virtual double delaySeconds(std::size_t) const { return 0; }

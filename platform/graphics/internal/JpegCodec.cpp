@@ -435,7 +435,7 @@ void JpegStream::update(std::span<const std::uint8_t> bytes, bool final)
     }
 }
 
-StreamState JpegStream::state() const
+StreamState JpegStream::state()
 {
     const Decoder& d = *m_decoder;
     if (d.damaged)
@@ -486,7 +486,7 @@ CGImageRef JpegStream::image(std::size_t index)
     return d.shown;
 }
 
-bool JpegStream::imageComplete(std::size_t index) const
+bool JpegStream::imageComplete(std::size_t index)
 {
     const Decoder& d = *m_decoder;
     if (index != 0 || d.damaged)

@@ -168,7 +168,7 @@ void PngStream::update(std::span<const std::uint8_t> bytes, bool final)
     feed(*m_reader, fresh);
 }
 
-StreamState PngStream::state() const
+StreamState PngStream::state()
 {
     if (m_reader->damaged)
         return StreamState::Damaged;
@@ -206,7 +206,7 @@ CGImageRef PngStream::image(std::size_t index)
     return m_reader->canvas.image();
 }
 
-bool PngStream::imageComplete(std::size_t index) const
+bool PngStream::imageComplete(std::size_t index)
 {
     return index == 0 && !m_reader->damaged && m_reader->laidOut && m_reader->canvas.rowsDone() == m_reader->layout.height;
 }

@@ -19,11 +19,11 @@ public:
     ~PngStream() override;
 
     void update(std::span<const std::uint8_t> bytes, bool final) override;
-    StreamState state() const override;
+    StreamState state() override;
     std::size_t count() const override;
     std::optional<ImageHeader> header() const override;
     CGImageRef image(std::size_t index) override;
-    bool imageComplete(std::size_t index) const override;
+    bool imageComplete(std::size_t index) override;
 
     struct Reader;
 

@@ -39,12 +39,12 @@ void WebpStream::update(std::span<const std::uint8_t> bytes, bool final)
     }
     if (m_animated)
         readAnimation();
-    else
-        updateStill();
 }
 
-void WebpStream::updateStill()
+void WebpStream::decodeStill()
 {
+    if (m_animated || !m_header || m_damaged || m_done)
+        return;
     if (!m_decoder) {
         const bool alpha = m_header->hasAlpha;
         RowCanvas::Layout layout;
@@ -158,8 +158,9 @@ void WebpStream::decodeFrames()
     WebPAnimDecoderDelete(decoder);
 }
 
-StreamState WebpStream::state() const
+StreamState WebpStream::state()
 {
+    decodeStill();
     if (m_damaged)
         return StreamState::Damaged;
     if (m_done)
@@ -180,8 +181,10 @@ std::optional<ImageHeader> WebpStream::header() const { return m_header; }
 
 CGImageRef WebpStream::image(std::size_t index)
 {
-    if (!m_animated)
+    if (!m_animated) {
+        decodeStill();
         return index == 0 && !m_damaged ? m_canvas.image() : nil;
+    }
     if (!m_done)
         return nil;
     if (!m_framesDecoded)
@@ -189,8 +192,9 @@ CGImageRef WebpStream::image(std::size_t index)
     return index < m_frames.size() ? m_frames[index] : nil;
 }
 
-bool WebpStream::imageComplete(std::size_t index) const
+bool WebpStream::imageComplete(std::size_t index)
 {
+    decodeStill();
     if (!m_animated)
         return index == 0 && m_done;
     return m_done && index < count();

@@ -1,7 +1,8 @@
 // WebP through libwebp as a stream. A still image is decoded by libwebp's incremental decoder
-// straight into a RowCanvas, so its rows show as the data arrives; an animation is counted and
-// decoded once the whole file is there, its canvas refused when far larger than its frames, and
-// frames past the animation memory limit left out and counted.
+// straight into a RowCanvas when its pixels or its state are asked for, carrying on from where it
+// was, so its rows show as the data arrives; an animation is counted and decoded once the whole
+// file is there, its canvas refused when far larger than its frames, and frames past the
+// animation memory limit left out and counted.
 #pragma once
 
 #include "platform/graphics/CGImage.h"
@@ -20,18 +21,18 @@ public:
 
     bool keepsInput() const override { return true; }
     void update(std::span<const std::uint8_t> bytes, bool final) override;
-    StreamState state() const override;
+    StreamState state() override;
     std::size_t count() const override;
     std::optional<ImageHeader> header() const override;
     CGImageRef image(std::size_t index) override;
-    bool imageComplete(std::size_t index) const override;
+    bool imageComplete(std::size_t index) override;
     bool animated() const override { return m_animated; }
     double delaySeconds(std::size_t index) const override;
     std::optional<int> loopCount() const override;
     std::size_t framesOmitted() const override { return m_omitted; }
 
 private:
-    void updateStill();
+    void decodeStill();
     void readAnimation();
     void decodeFrames();
 

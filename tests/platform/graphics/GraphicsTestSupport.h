@@ -7,6 +7,7 @@
 #include "platform/graphics/CGImageSource.h"
 
 #include <gif_lib.h>
+#include <malloc.h>
 #include <png.h>
 #include <zlib.h>
 
@@ -370,6 +371,10 @@ inline std::optional<std::size_t> peakMemoryGrowth(const std::function<void()>& 
                 return std::size_t(std::stoull(line.substr(std::strlen(field)))) * 1024;
         return std::nullopt;
     };
+    // Large blocks straight from the kernel and back, so that memory freed earlier in the process
+    // cannot hide new use.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    malloc_trim(0);
     {
         std::ofstream reset("/proc/self/clear_refs");
         if (!(reset << "5") || !reset.flush())

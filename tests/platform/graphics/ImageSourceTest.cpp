@@ -276,3 +276,29 @@ TEST(ImageSourceTest, AnimatedWebpFramesDelaysAndLoopCount)
     EXPECT_EQ(pixelAt(CGImageSourceCreateImageAtIndex(source, 1, nil), 2, 2), colours[1]);
     EXPECT_EQ(pixelAt(UIImage::imageWithData(data)->CGImage(), 0, 0), colours[0]);
 }
+
+TEST(ImageSourceTest, CountAndPropertiesDecodeNoMoreThanTheHeader)
+{
+    // 1200 x 900 pixels: 3.2 MB decoded at least.
+    const Ref<NSData> files[] = {
+        UIImagePNGRepresentation(UIImage::imageWithCGImage(photoLike(1200, 900))),
+        writeJpeg(photoLike(1200, 900)),
+        writeJpeg(photoLike(1200, 900), {.progressive = true}),
+    };
+    for (const auto& data : files) {
+        CGImageSourceRef source;
+        auto growth = peakMemoryGrowth([&] {
+            source = CGImageSourceCreateWithData(data, nil);
+            EXPECT_EQ(CGImageSourceGetCount(source), 1u);
+            EXPECT_EQ(number(CGImageSourceCopyPropertiesAtIndex(source, 0, nil), kCGImagePropertyPixelWidth), 1200);
+        });
+        if (growth) {
+            EXPECT_LT(*growth, 1u << 20);
+        }
+        // The image is still all there when asked for.
+        EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+        auto image = CGImageSourceCreateImageAtIndex(source, 0, nil);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(storedRows(image), storedRows(UIImage::imageWithData(data)->CGImage()));
+    }
+}
