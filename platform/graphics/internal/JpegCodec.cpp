@@ -115,10 +115,13 @@ struct JpegStream::Decoder {
         error.manager.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<Error*>(c->err)->jump, kFailed); };
         // The scan data ran into a marker before it covered the image: the rest would be made up.
         // A single-scan decoder stops there, so that memory follows the data, not the header; a
-        // multi-scan one finishes the scan as libjpeg does (its buffers are sized already).
+        // multi-scan one finishes the scan as libjpeg does (its buffers are sized already). A
+        // restart marker met early is damage that libjpeg recovers from, with more data behind.
         error.manager.emit_message = [](j_common_ptr c, int level) {
             auto* e = reinterpret_cast<Error*>(c->err);
-            if (level < 0 && c->err->msg_code == JWRN_HIT_MARKER) {
+            const int marker = reinterpret_cast<j_decompress_ptr>(c)->unread_marker;
+            const bool restart = marker >= 0xD0 && marker <= 0xD7;
+            if (level < 0 && c->err->msg_code == JWRN_HIT_MARKER && !restart) {
                 e->owner->truncated = true;
                 if (!e->owner->multiScan)
                     std::longjmp(e->jump, kCutShort);

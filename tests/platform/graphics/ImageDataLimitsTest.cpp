@@ -167,6 +167,38 @@ TEST(ImageDataLimitsTest, DamagedDataIsInvalidAndBothEntryPointsRefuseIt)
     EXPECT_TRUE(UIImage::imageWithData(gif));
 }
 
+TEST(ImageDataLimitsTest, ScanDataThatEndsEarlyStopsWhereTheDataEnds)
+{
+    // Scan data cut off and followed at once by the end marker: the decoder would make up the
+    // rest of the picture; the rows from real data are what there is.
+    auto jpeg = writeJpeg(photoLike(64, 64), {.quality = 90});
+    auto cut = NSMutableData::dataWithData(prefix(jpeg, jpeg->length() * 6 / 10));
+    const std::uint8_t end[] = {0xFF, 0xD9};
+    cut->appendBytes(end, 2);
+    auto source = CGImageSourceCreateWithData(cut, nil);
+    EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusUnexpectedEOF);
+    auto partial = CGImageSourceCreateImageAtIndex(source, 0, nil);
+    ASSERT_TRUE(partial);
+    EXPECT_GT(CGImageGetHeight(partial), 8u);
+    EXPECT_LT(CGImageGetHeight(partial), 56u);
+    EXPECT_FALSE(UIImage::imageWithData(cut));
+
+    // Bytes lost inside a restart interval: the decoder meets the next restart marker early, and
+    // recovers there, as libjpeg does, with the data behind it. The picture is whole.
+    auto intact = writeJpeg(photoLike(64, 64), {.quality = 90, .restartRows = 1});
+    std::size_t second = 0;
+    for (std::size_t at = 2, seen = 0; at + 1 < intact->length() && !second; ++at)
+        if (intact->bytes()[at] == 0xFF && intact->bytes()[at + 1] >= 0xD0 && intact->bytes()[at + 1] <= 0xD7 && ++seen == 2)
+            second = at;
+    ASSERT_NE(second, 0u);
+    auto restarts = NSMutableData::dataWithData(prefix(intact, second - 20));
+    restarts->appendBytes(intact->bytes() + second, intact->length() - second);
+    auto recovered = CGImageSourceCreateWithData(restarts, nil);
+    EXPECT_EQ(CGImageSourceGetStatus(recovered), kCGImageStatusComplete);
+    EXPECT_EQ(CGImageGetHeight(CGImageSourceCreateImageAtIndex(recovered, 0, nil)), 64u);
+    EXPECT_TRUE(UIImage::imageWithData(restarts));
+}
+
 TEST(ImageDataLimitsTest, HeadersClaimingHugeImagesAreRefusedWithoutTheirMemory)
 {
     const std::vector<Sample> hostile = {

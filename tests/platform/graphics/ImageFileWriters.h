@@ -191,6 +191,7 @@ struct JpegOptions {
     bool progressive = false;
     bool fullChroma = false; // 4:4:4 instead of 4:2:0
     bool grey = false;
+    int restartRows = 0; // a restart marker after every so many rows of blocks
 };
 
 inline Ref<NSData> writeJpeg(const CGImageRef& image, const JpegOptions& options = {})
@@ -214,6 +215,7 @@ inline Ref<NSData> writeJpeg(const CGImageRef& image, const JpegOptions& options
         info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
     if (options.progressive)
         jpeg_simple_progression(&info);
+    info.restart_in_rows = options.restartRows;
     jpeg_start_compress(&info, TRUE);
     std::vector<std::uint8_t> row(w * 3);
     while (info.next_scanline < info.image_height) {
