@@ -11,7 +11,7 @@
 #include "platform/dispatch/NSTimer.h"
 #include "platform/net/NSURLRequest.h"
 #include "platform/net/NSURLSessionTask.h"
-#include "platform/system/UIApplication.h"
+#include "platform/ui/UIApplication.h"
 
 DV_DEFINE_CLASS(PNNetworkActivityIndicatorManager)
 

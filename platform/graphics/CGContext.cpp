@@ -147,6 +147,25 @@ void CGContext::restoreState()
     m_canvas->restore();
 }
 
+void CGContext::beginTransparencyLayer()
+{
+    const CGFloat alpha = state().alpha;
+    saveState();
+    m_canvas->pushGroup();
+    state().alpha = 1;
+    m_layerAlphas.push_back(alpha);
+}
+
+void CGContext::endTransparencyLayer()
+{
+    if (m_layerAlphas.empty())
+        return;
+    const CGFloat alpha = m_layerAlphas.back();
+    m_layerAlphas.pop_back();
+    m_canvas->popGroup(alpha);
+    restoreState();
+}
+
 CGAffineTransform CGContext::userToDevice() const
 {
     return CGAffineTransformConcat(m_canvas->matrix(), flipFor(m_height));
@@ -271,6 +290,18 @@ void CGContextRestoreGState(const CGContextRef& c)
 {
     if (c)
         c->restoreState();
+}
+
+void CGContextBeginTransparencyLayer(const CGContextRef& c, const Ref<NSDictionary>&)
+{
+    if (c)
+        c->beginTransparencyLayer();
+}
+
+void CGContextEndTransparencyLayer(const CGContextRef& c)
+{
+    if (c)
+        c->endTransparencyLayer();
 }
 
 void CGContextTranslateCTM(const CGContextRef& c, CGFloat tx, CGFloat ty)

@@ -77,6 +77,8 @@ class CGContext : public NSObject {
     GState& state() { return m_states.back(); }
     void saveState();
     void restoreState();
+    void beginTransparencyLayer();
+    void endTransparencyLayer();
 
     std::size_t width() const { return m_width; }
     std::size_t height() const { return m_height; }
@@ -101,6 +103,7 @@ private:
 
     std::unique_ptr<dv::internal::CairoCanvas> m_canvas;
     std::vector<GState> m_states;
+    std::vector<CGFloat> m_layerAlphas; // the alpha each open transparency layer is painted with
     std::size_t m_width = 0, m_height = 0, m_bitsPerComponent = 8, m_bitsPerPixel = 32, m_bytesPerRow = 0;
     CGBitmapInfo m_bitmapInfo = 0;
     CGColorSpaceRef m_space;
@@ -134,6 +137,13 @@ CGImageRef CGBitmapContextCreateImage(const CGContextRef& c);
 void CGContextFlush(const CGContextRef& c);
 void CGContextSaveGState(const CGContextRef& c);
 void CGContextRestoreGState(const CGContextRef& c);
+
+// Drawing until the matching end goes into a transparent layer (graphics state saved, alpha 1),
+// which the end composites as one image with the alpha and clip that were in effect at the
+// begin: group opacity. `auxiliaryInfo` is accepted and not read. An end without a begin is
+// ignored.
+void CGContextBeginTransparencyLayer(const CGContextRef& c, const Ref<NSDictionary>& auxiliaryInfo);
+void CGContextEndTransparencyLayer(const CGContextRef& c);
 
 void CGContextTranslateCTM(const CGContextRef& c, CGFloat tx, CGFloat ty);
 void CGContextScaleCTM(const CGContextRef& c, CGFloat sx, CGFloat sy);

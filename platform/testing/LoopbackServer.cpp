@@ -1,4 +1,5 @@
 #include "platform/testing/LoopbackServer.h"
+#include "platform/testing/ServerSockets.h"
 
 #include <httplib.h>
 #include <openssl/pem.h>
@@ -7,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <dirent.h>
 #include <set>
 #include <stdexcept>
 
@@ -328,23 +328,7 @@ LoopbackServer::~LoopbackServer()
     m_impl->changed.notify_all();
     // Idle kept-alive connections would hold the server's workers until the client lets go;
     // end the server's side of every connection on our port so that stopping is immediate.
-    if (DIR* fds = opendir("/proc/self/fd")) {
-        while (dirent* entry = readdir(fds)) {
-            int fd = std::atoi(entry->d_name);
-            if (fd <= 2 || fd == dirfd(fds))
-                continue;
-            sockaddr_storage address {};
-            socklen_t length = sizeof(address);
-            if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 || address.ss_family != AF_INET)
-                continue;
-            sockaddr_storage peer {};
-            socklen_t peerLength = sizeof(peer);
-            bool connected = getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) == 0;
-            if (connected && ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port) == m_port)
-                ::shutdown(fd, SHUT_RDWR);
-        }
-        closedir(fds);
-    }
+    shutdownConnections(m_port);
     m_impl->server->stop();
     if (m_impl->thread.joinable())
         m_impl->thread.join();

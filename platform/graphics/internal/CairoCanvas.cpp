@@ -85,6 +85,15 @@ void* CairoCanvas::native() const { return m_impl->cr; }
 
 void CairoCanvas::save() { cairo_save(m_impl->cr); }
 void CairoCanvas::restore() { cairo_restore(m_impl->cr); }
+void CairoCanvas::pushGroup() { cairo_push_group(m_impl->cr); }
+
+void CairoCanvas::popGroup(CGFloat alpha)
+{
+    cairo_t* cr = m_impl->cr;
+    cairo_pop_group_to_source(cr);
+    cairo_paint_with_alpha(cr, alpha);
+    cairo_set_source_rgba(cr, 0, 0, 0, 1);
+}
 
 CGAffineTransform CairoCanvas::matrix() const
 {

@@ -29,6 +29,10 @@ public:
 
     void save();
     void restore();
+    // Draws into a fresh transparent layer until popGroup, which paints it with `alpha` through
+    // the clip in effect at pushGroup.
+    void pushGroup();
+    void popGroup(CGFloat alpha);
     CGAffineTransform matrix() const;
     void setMatrix(const CGAffineTransform& m);
     void transform(const CGAffineTransform& m);

@@ -6,7 +6,7 @@
 #include "platform/dispatch/NSTimer.h"
 #include "platform/net/NSURLRequest.h"
 #include "platform/net/NSURLSession.h"
-#include "platform/system/UIApplication.h"
+#include "platform/ui/UIApplication.h"
 
 using dv::testing::ScriptedReply;
 using namespace std::chrono_literals;

@@ -347,3 +347,25 @@ TEST(DrawingTest, GreyAndAlphaOnlyContextsStoreTheirOwnLayout)
     EXPECT_NEAR(a[0], 128, 1);
     EXPECT_EQ(a[1], 0);
 }
+
+TEST(DrawingTest, TransparencyLayerCompositesOverlappingShapesAsOneWithTheOuterAlphaAndClip)
+{
+    auto c = makeContext(8, 2);
+    CGContextClipToRect(c, CGRectMake(0, 0, 6, 2));
+    CGContextSetAlpha(c, 0.5);
+    CGContextBeginTransparencyLayer(c, nil);
+    CGContextSetRGBFillColor(c, 1, 0, 0, 1);
+    CGContextFillRect(c, CGRectMake(0, 0, 4, 2));
+    CGContextFillRect(c, CGRectMake(2, 0, 6, 2)); // overlaps the first in columns 2 and 3
+    CGContextEndTransparencyLayer(c);
+    // One layer at half alpha: the overlap is no darker than the rest; the clip cuts columns 6, 7.
+    EXPECT_TRUE(near(at(c, 0, 0), Pixel {255, 0, 0, 128}, 2)) << show(at(c, 0, 0));
+    EXPECT_TRUE(near(at(c, 3, 0), Pixel {255, 0, 0, 128}, 2)) << show(at(c, 3, 0));
+    EXPECT_TRUE(near(at(c, 5, 1), Pixel {255, 0, 0, 128}, 2)) << show(at(c, 5, 1));
+    EXPECT_EQ(at(c, 6, 0), kClear);
+    // The state is back: alpha 0.5 again, and a stray end is ignored.
+    CGContextEndTransparencyLayer(c);
+    CGContextSetRGBFillColor(c, 0, 0, 1, 1);
+    CGContextFillRect(c, CGRectMake(0, 0, 1, 1));
+    EXPECT_TRUE(near(at(c, 0, 1), Pixel {85, 0, 170, 192}, 3)) << show(at(c, 0, 1));
+}

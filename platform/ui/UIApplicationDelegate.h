@@ -11,6 +11,7 @@
 
 class UIApplication;
 class UIUserNotificationSettings;
+class UIWindow;
 
 enum UIBackgroundFetchResult : NSUInteger {
     UIBackgroundFetchResultNewData = 0,
@@ -21,6 +22,10 @@ enum UIBackgroundFetchResult : NSUInteger {
 class UIApplicationDelegate {
 public:
     virtual ~UIApplicationDelegate() = default;
+
+    // The application's window, when the delegate keeps one (other code reaches the window
+    // through the shared application's delegate).
+    virtual Ref<UIWindow> window() const { return nullptr; }
 
     virtual std::optional<bool> applicationWillFinishLaunchingWithOptions(const Ref<UIApplication>&, const Ref<NSDictionary>&) { return std::nullopt; }
     virtual std::optional<bool> applicationDidFinishLaunchingWithOptions(const Ref<UIApplication>&, const Ref<NSDictionary>&) { return std::nullopt; }

@@ -1,4 +1,4 @@
-#include "platform/system/UIApplication.h"
+#include "platform/ui/UIApplication.h"
 
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
@@ -11,10 +11,14 @@
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/dispatch/NSRunLoop.h"
-#include "platform/system/Security.h"
-#include "platform/system/SystemPaths.h"
-#include "platform/system/internal/FileOps.h"
+#include "platform/base/NSSet.h"
+#include "platform/system/DeviceToken.h"
+#include "platform/system/UIScreen.h"
+#include "platform/ui/UIEvent.h"
+#include "platform/ui/UITouch.h"
+#include "platform/ui/UIWindow.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cfloat>
 #include <mutex>
@@ -32,6 +36,9 @@ const Ref<NSString> UIApplicationWillTerminateNotification = "UIApplicationWillT
 const Ref<NSString> UIApplicationDidReceiveMemoryWarningNotification = "UIApplicationDidReceiveMemoryWarningNotification"_ns;
 const Ref<NSString> UIApplicationLaunchOptionsRemoteNotificationKey = "UIApplicationLaunchOptionsRemoteNotificationKey"_ns;
 const Ref<NSString> UIApplicationLaunchOptionsURLKey = "UIApplicationLaunchOptionsURLKey"_ns;
+const Ref<NSString> UIApplicationWillChangeStatusBarOrientationNotification = "UIApplicationWillChangeStatusBarOrientationNotification"_ns;
+const Ref<NSString> UIApplicationDidChangeStatusBarOrientationNotification = "UIApplicationDidChangeStatusBarOrientationNotification"_ns;
+const Ref<NSString> UIApplicationStatusBarOrientationUserInfoKey = "UIApplicationStatusBarOrientationUserInfoKey"_ns;
 
 DV_DEFINE_CLASS(UIApplication)
 
@@ -40,7 +47,6 @@ namespace {
 std::mutex s_sharedMutex;
 Ref<UIApplication> s_shared;
 std::atomic<bool> s_opensWithSystem { false };
-std::mutex s_tokenMutex;
 
 // Runs xdg-open without a shell, so the URL's text is never interpreted; the child is reaped on
 // a worker so the main thread does not wait for the desktop.
@@ -80,6 +86,63 @@ void UIApplication::resetSharedApplication()
 }
 
 void UIApplication::setOpensURLsWithSystem(bool open) { s_opensWithSystem = open; }
+
+Ref<UIWindow> UIApplication::keyWindow() const { return m_keyWindow.lock(); }
+
+Ref<NSArray> UIApplication::windows() const
+{
+    std::vector<id> items;
+    for (auto& weak : m_windows)
+        if (auto window = weak.lock())
+            items.push_back(window);
+    return NSArray::fromVector(std::move(items));
+}
+
+void UIApplication::handleAddWindow(const Ref<UIWindow>& window)
+{
+    std::erase_if(m_windows, [](auto& w) { return w.expired(); });
+    m_windows.push_back(window);
+}
+
+CGRect UIApplication::statusBarFrame() const { return CGRectMake(0, 0, UIScreen::mainScreen()->bounds().size.width, 20); }
+
+void UIApplication::sendEvent(const Ref<UIEvent>& event)
+{
+    if (!event)
+        return;
+    std::vector<Ref<UIWindow>> windows;
+    const auto touches = event->allTouches()->allObjects();
+    for (auto& item : touches->items())
+        if (auto window = static_cast<UITouch&>(*item).window(); window && std::find(windows.begin(), windows.end(), window) == windows.end())
+            windows.push_back(window);
+    for (auto& window : windows)
+        window->sendEvent(event);
+}
+
+bool UIApplication::sendAction(SEL action, const id& target, const id& sender, const Ref<UIEvent>& event)
+{
+    if (!action)
+        return false;
+    id receiver = target;
+    if (!receiver) {
+        auto window = keyWindow();
+        Ref<UIResponder> start = window ? window->firstResponder() : nil;
+        if (!start)
+            start = dv::as<UIResponder>(sender);
+        for (auto responder = start; responder; responder = responder->nextResponder())
+            if (responder->respondsToSelector(action)) {
+                receiver = responder;
+                break;
+            }
+    }
+    if (!receiver || !receiver->respondsToSelector(action))
+        return false;
+    const id args[] = {sender, event};
+    receiver->performSelector(action, args);
+    return true;
+}
+
+Ref<UIResponder> UIApplication::nextResponder() const { return std::dynamic_pointer_cast<UIResponder>(delegate()); }
 
 void UIApplication::setDelegate(const Ref<UIApplicationDelegate>& delegate) { m_delegate = delegate; }
 
@@ -224,28 +287,7 @@ void UIApplication::expireBackgroundTasks()
     }
 }
 
-Ref<NSData> UIApplication::deviceToken(Ref<NSError>* error)
-{
-    std::lock_guard lock(s_tokenMutex);
-    const std::string folder = dv::SystemPaths::deviceFolder();
-    const std::string file = folder + "/push-device-token";
-    if (auto data = NSData::dataWithContentsOfFile(NSString::fromUTF8(file)); data && data->length() == 32)
-        return data;
-    std::uint8_t bytes[32];
-    int posixError = 0;
-    if (SecRandomCopyBytes(kSecRandomDefault, sizeof bytes, bytes) != 0)
-        posixError = EIO;
-    else if (!dv::SystemPaths::ensureDirectory(folder))
-        posixError = EACCES;
-    else
-        (void)dv::internal::replaceFileAtomically(file, std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes), posixError);
-    if (posixError) {
-        if (error)
-            *error = dv::internal::fileError(posixError, file, true);
-        return nil;
-    }
-    return NSData::dataWithBytes(bytes, sizeof bytes);
-}
+Ref<NSData> UIApplication::deviceToken(Ref<NSError>* error) { return dv::pushDeviceToken(error); }
 
 void UIApplication::registerUserNotificationSettings(const Ref<UIUserNotificationSettings>& settings)
 {

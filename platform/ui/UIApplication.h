@@ -1,20 +1,31 @@
-// UIApplication: the application object's non-visual side — the shared instance, its delegate,
-// its state, the icon badge, URLs handed to the system, background tasks, and the registration
-// for and delivery of remote notifications. State changes reach the delegate and the default
-// notification centre in the platform's order. Lives on the main thread; the runner and tests
-// drive the transitions through the members under "Driving the application".
+// UIApplication: the application object — the shared instance, its delegate, its state, its
+// windows and the key window, the status bar, the icon badge, URLs handed to the system,
+// background tasks, and the registration for and delivery of remote notifications. It is the
+// last responder before its delegate: windows answer it as their next responder, and it hands
+// touch events to their windows. State changes reach the delegate and the default notification
+// centre in the platform's order. Lives on the main thread; the runner and tests drive the
+// transitions through the members under "Driving the application".
 //
 //   app->setDelegate(delegate); app->launch(nil);          // finish launching, become active
 //   app->registerForRemoteNotifications();                // token arrives on the main queue
 #pragma once
 
-#include "platform/base/NSObject.h"
-#include "platform/system/UIApplicationDelegate.h"
+#include "platform/base/Geometry.h"
+#include "platform/ui/UIApplicationDelegate.h"
+#include "platform/ui/UIResponder.h"
 #include "platform/system/UIUserNotificationSettings.h"
 
 #include <functional>
 #include <map>
 #include <vector>
+
+enum UIInterfaceOrientation : NSInteger {
+    UIInterfaceOrientationUnknown = 0,
+    UIInterfaceOrientationPortrait = 1,
+    UIInterfaceOrientationPortraitUpsideDown = 2,
+    UIInterfaceOrientationLandscapeLeft = 4,
+    UIInterfaceOrientationLandscapeRight = 3,
+};
 
 enum UIApplicationState : NSInteger {
     UIApplicationStateActive = 0,
@@ -34,12 +45,33 @@ extern const Ref<NSString> UIApplicationWillTerminateNotification;
 extern const Ref<NSString> UIApplicationDidReceiveMemoryWarningNotification;
 extern const Ref<NSString> UIApplicationLaunchOptionsRemoteNotificationKey;
 extern const Ref<NSString> UIApplicationLaunchOptionsURLKey;
+extern const Ref<NSString> UIApplicationWillChangeStatusBarOrientationNotification;
+extern const Ref<NSString> UIApplicationDidChangeStatusBarOrientationNotification;
+extern const Ref<NSString> UIApplicationStatusBarOrientationUserInfoKey;
 
-class UIApplication : public NSObject {
-    DV_CLASS(UIApplication, NSObject)
+class UIApplication : public UIResponder {
+    DV_CLASS(UIApplication, UIResponder)
 
     UIApplication() = default;
     static Ref<UIApplication> sharedApplication();
+
+    // The window made key last (nil when none is left), and every live window in the order
+    // they were made.
+    Ref<UIWindow> keyWindow() const;
+    Ref<NSArray> windows() const;
+    // The status bar: 20 points at the top of the screen, portrait.
+    CGRect statusBarFrame() const;
+    UIInterfaceOrientation statusBarOrientation() const { return UIInterfaceOrientationPortrait; }
+
+    // Hands a touch event to the windows of its touches.
+    virtual void sendEvent(const Ref<UIEvent>& event);
+    // Sends `action` to `target` with the sender (and the event) as arguments; with a nil
+    // target, to the first object up the responder chain from the key window's first responder
+    // that has a method for it. NO when nobody takes it.
+    bool sendAction(SEL action, const id& target, const id& sender, const Ref<UIEvent>& event);
+
+    // The delegate, when it is a responder.
+    Ref<UIResponder> nextResponder() const override;
 
     // The delegate is held weakly; launch() and UIApplicationMain keep the one they start with.
     Ref<UIApplicationDelegate> delegate() const { return m_delegate.lock(); }
@@ -96,9 +128,15 @@ class UIApplication : public NSObject {
     static Ref<NSData> deviceToken(Ref<NSError>* error);
 
 private:
+    friend class UIWindow;
+
+    void handleAddWindow(const Ref<UIWindow>& window);
+    void handleSetKeyWindow(const Ref<UIWindow>& window) { m_keyWindow = window; }
     void post(const Ref<NSString>& name);
     void becomeActive();
 
+    Weak<UIWindow> m_keyWindow;
+    std::vector<Weak<UIWindow>> m_windows;
     Weak<UIApplicationDelegate> m_delegate;
     Ref<UIApplicationDelegate> m_keptDelegate;
     UIApplicationState m_state = UIApplicationStateInactive;

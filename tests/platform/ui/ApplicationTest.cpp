@@ -4,8 +4,8 @@
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/dispatch/NSThread.h"
 #include "platform/dispatch/TestSupport.h"
-#include "platform/system/UIApplication.h"
-#include "TemporaryHome.h"
+#include "platform/ui/UIApplication.h"
+#include "tests/platform/system/TemporaryHome.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,23 @@
+// Socket chores shared by the in-process servers (the loopback test server and the local
+// application server): ending the server's side of its open connections, and finding a loopback
+// port on which nothing listens.
+//
+//   dv::testing::shutdownConnections(port);              // every connection accepted on `port`
+//   dv::testing::shutdownConnections(port, peerPort);    // the one connection from that client port
+//   int closed = dv::testing::reserveUnusedPort();       // connecting to it is refused
+#pragma once
+
+namespace dv::testing {
+
+// Shuts down (both directions) every socket of this process whose local port is `localPort` and
+// that is connected to a peer; with `peerPort` >= 0, only the socket connected from that port.
+// The peer sees the connection end (an empty reply when nothing was written yet). Returns how many
+// sockets were shut down.
+int shutdownConnections(int localPort, int peerPort = -1);
+
+// A port of 127.0.0.1 that was free a moment ago: bound, then closed without listening. A
+// connection to it is refused until some other program binds it, which the kernel's port
+// allocation makes unlikely for the length of a test. 0 when no socket could be bound.
+int reserveUnusedPort();
+
+} // namespace dv::testing

@@ -1,0 +1,171 @@
+#include "platform/testing/UIDriver.h"
+
+#include "platform/base/NSArray.h"
+#include "platform/base/NSString.h"
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/TestSupport.h"
+#include "platform/ui/UIApplication.h"
+#include "platform/ui/ViewSnapshot.h"
+
+#include <cmath>
+
+namespace dv::testing {
+
+namespace {
+
+void collect(const Ref<UIView>& view, std::vector<Ref<UIView>>& out, bool includeHidden)
+{
+    if (!includeHidden && (view->isHidden() || view->alpha() < 0.01))
+        return;
+    out.push_back(view);
+    const auto subviews = view->subviews();
+    for (auto& sub : subviews->items())
+        collect(std::static_pointer_cast<UIView>(sub), out, includeHidden);
+}
+
+bool fieldEquals(const DescriptionFields& fields, std::string_view key, const std::optional<std::string>& wanted)
+{
+    if (!wanted)
+        return true;
+    auto* value = descriptionField(fields, key);
+    return value && *value == *wanted;
+}
+
+} // namespace
+
+Ref<UIWindow> UIDriver::window() const { return m_window ? m_window : UIApplication::sharedApplication()->keyWindow(); }
+
+bool UIDriver::runUntilIdle()
+{
+    if (auto* manual = dynamic_cast<ManualClock*>(&Clock::current()))
+        return manual->runUntilIdle(defaultWaitLimit);
+    return dv::testing::runUntilIdle();
+}
+
+void UIDriver::advance(NSTimeInterval seconds)
+{
+    if (auto* manual = dynamic_cast<ManualClock*>(&Clock::current())) {
+        manual->advance(seconds);
+    } else {
+        const NSTimeInterval until = Clock::current().now() + seconds;
+        runMainLoopUntil([until] { return Clock::current().now() >= until; }, seconds + defaultWaitLimit);
+    }
+    runUntilIdle();
+}
+
+std::vector<Ref<UIView>> UIDriver::findAll(const ViewQuery& query) const
+{
+    std::vector<Ref<UIView>> views;
+    auto root = window();
+    if (!root)
+        return views;
+    collect(root, views, query.includeHidden);
+    std::erase_if(views, [&](const Ref<UIView>& view) {
+        if (query.kindOf && !view->isKindOfClass(query.kindOf))
+            return true;
+        if (query.tag && view->tag() != *query.tag)
+            return true;
+        if (!query.text && !query.title && !query.placeholder)
+            return false;
+        DescriptionFields fields;
+        view->appendDescriptionFields(fields);
+        return !fieldEquals(fields, "text", query.text) || !fieldEquals(fields, "title", query.title)
+            || !fieldEquals(fields, "placeholder", query.placeholder);
+    });
+    return views;
+}
+
+Ref<UIView> UIDriver::find(const ViewQuery& query) const
+{
+    auto views = findAll(query);
+    return views.empty() ? nil : views.front();
+}
+
+Ref<UIView> UIDriver::viewOfClass(std::string_view className) const
+{
+    Class cls = objc_getClass(std::string(className).c_str());
+    return cls ? find(ViewQuery().ofClass(cls)) : nil;
+}
+
+Ref<UIView> UIDriver::viewWithTag(NSInteger tag) const { return find(ViewQuery().withTag(tag)); }
+Ref<UIView> UIDriver::viewWithText(std::string_view text) const { return find(ViewQuery().withText(std::string(text))); }
+Ref<UIView> UIDriver::viewWithTitle(std::string_view title) const { return find(ViewQuery().withTitle(std::string(title))); }
+
+Ref<UIView> UIDriver::viewWithPlaceholder(std::string_view placeholder) const
+{
+    return find(ViewQuery().withPlaceholder(std::string(placeholder)));
+}
+
+std::string UIDriver::textOf(const Ref<UIView>& view) const
+{
+    if (!view)
+        return {};
+    DescriptionFields fields;
+    view->appendDescriptionFields(fields);
+    for (auto key : {"text", "title", "placeholder"})
+        if (auto* value = descriptionField(fields, key))
+            return *value;
+    return {};
+}
+
+bool UIDriver::isVisible(const Ref<UIView>& view) const
+{
+    auto root = window();
+    if (!view || !root || view->window() != root)
+        return false;
+    for (auto v = view; v; v = v->superview())
+        if (v->isHidden() || v->alpha() < 0.01)
+            return false;
+    return true;
+}
+
+CGRect UIDriver::frameInWindow(const Ref<UIView>& view) const
+{
+    return view ? view->convertRectToView(view->bounds(), nil) : CGRectNull;
+}
+
+std::optional<CGPoint> UIDriver::tapPoint(const Ref<UIView>& view) const
+{
+    if (!isVisible(view))
+        return std::nullopt;
+    auto root = window();
+    CGRect visible = CGRectIntersection(frameInWindow(view), root->bounds());
+    for (auto ancestor = view->superview(); ancestor && !CGRectIsNull(visible); ancestor = ancestor->superview())
+        if (ancestor->clipsToBounds())
+            visible = CGRectIntersection(visible, frameInWindow(ancestor));
+    if (CGRectIsNull(visible) || CGRectIsEmpty(visible))
+        return std::nullopt;
+    const CGPoint point = CGPointMake(CGRectGetMidX(visible), CGRectGetMidY(visible));
+    // The finger lands on whatever is on top there: the view itself, something inside it, or a
+    // container that takes touches for it; anything else covers it.
+    auto hit = root->hitTest(point, nil);
+    if (!hit || !(hit->isDescendantOfView(view) || view->isDescendantOfView(hit)))
+        return std::nullopt;
+    return point;
+}
+
+bool UIDriver::tap(CGPoint windowPoint)
+{
+    auto touch = touchDown(windowPoint);
+    if (!touch)
+        return false;
+    touchUp(touch, windowPoint);
+    runUntilIdle();
+    return true;
+}
+
+bool UIDriver::tap(const Ref<UIView>& view)
+{
+    auto point = tapPoint(view);
+    return point && tap(*point);
+}
+
+TouchID UIDriver::touchDown(CGPoint windowPoint) { return beginTouch(window(), windowPoint); }
+bool UIDriver::touchMove(TouchID touch, CGPoint windowPoint) { return moveTouch(touch, windowPoint); }
+bool UIDriver::touchUp(TouchID touch, CGPoint windowPoint) { return endTouch(touch, windowPoint); }
+
+std::string UIDriver::dump() const { return dumpViewTree(window()); }
+Ref<UIImage> UIDriver::screenshot(CGFloat scale) const { return snapshotView(window(), scale); }
+bool UIDriver::writeScreenshot(const std::string& path, CGFloat scale) const { return writeSnapshotPNG(window(), path, scale); }
+
+} // namespace dv::testing

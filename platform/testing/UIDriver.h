@@ -1,0 +1,113 @@
+// The UI driver: how tests and the runner act on the interface, as a person would. It reads the
+// view tree of a window (the application's key window unless one is given), finds views by class,
+// tag or the text they show, taps points and views through the same touch path a finger takes
+// (hit test, application, window, recognisers, views), moves time on the clock, and renders and
+// dumps the window. A view a person could not reach (hidden, transparent, outside the screen or
+// covered by another view) cannot be tapped: tap answers NO. Main thread only.
+//
+//   dv::ManualClockScope clock;
+//   dv::testing::UIDriver ui;
+//   ASSERT_TRUE(ui.tap(ui.viewWithTitle("查询")));
+//   ui.advance(0.3);                        // animations complete, timers fire
+//   EXPECT_NE(ui.dump().find("text=\"加载完成\""), std::string::npos);
+#pragma once
+
+#include "platform/base/Geometry.h"
+#include "platform/ui/TouchInput.h"
+#include "platform/ui/UIView.h"
+#include "platform/ui/UIWindow.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dv::testing {
+
+// What a view must be to match; unset members match anything.
+//   ui.find(ViewQuery().ofClass(UIButton::class_()).withTag(3));
+struct ViewQuery {
+    Class kindOf = Nil;                      // the class or a subclass
+    std::optional<NSInteger> tag;
+    std::optional<std::string> text;         // the view's "text" field
+    std::optional<std::string> title;        // its "title" field
+    std::optional<std::string> placeholder;  // its "placeholder" field
+    bool includeHidden = false;              // also views a person cannot see
+
+    ViewQuery& ofClass(Class cls) { kindOf = cls; return *this; }
+    ViewQuery& withTag(NSInteger value) { tag = value; return *this; }
+    ViewQuery& withText(std::string value) { text = std::move(value); return *this; }
+    ViewQuery& withTitle(std::string value) { title = std::move(value); return *this; }
+    ViewQuery& withPlaceholder(std::string value) { placeholder = std::move(value); return *this; }
+    ViewQuery& hiddenToo() { includeHidden = true; return *this; }
+};
+
+class UIDriver {
+public:
+    UIDriver() = default;
+    explicit UIDriver(const Ref<UIWindow>& window) : m_window(window) { }
+
+    // The window acted on: the given one, else the application's key window now.
+    Ref<UIWindow> window() const;
+
+    // Runs the main run loop until nothing is left to do now: queued blocks, due timers, the
+    // layout and display passes. True when it became idle.
+    bool runUntilIdle();
+    // Moves the clock forward (the manual clock in tests, stopping at each timer on the way; real
+    // time otherwise), then runs until idle.
+    void advance(NSTimeInterval seconds);
+
+    // Views in tree order (depth first, subviews in order), the window included.
+    std::vector<Ref<UIView>> findAll(const ViewQuery& query) const;
+    Ref<UIView> find(const ViewQuery& query) const;
+    template <class T>
+    std::vector<Ref<T>> findAll(bool includeHidden = false) const
+    {
+        std::vector<Ref<T>> views;
+        ViewQuery query;
+        query.includeHidden = includeHidden;
+        for (auto& view : findAll(query))
+            if (auto typed = std::dynamic_pointer_cast<T>(view))
+                views.push_back(typed);
+        return views;
+    }
+    template <class T>
+    Ref<T> find(bool includeHidden = false) const
+    {
+        auto views = findAll<T>(includeHidden);
+        return views.empty() ? nil : views.front();
+    }
+    Ref<UIView> viewOfClass(std::string_view className) const;
+    Ref<UIView> viewWithTag(NSInteger tag) const;
+    Ref<UIView> viewWithText(std::string_view text) const;
+    Ref<UIView> viewWithTitle(std::string_view title) const;
+    Ref<UIView> viewWithPlaceholder(std::string_view placeholder) const;
+    // The text the view shows: its "text", else "title", else "placeholder" field; empty if none.
+    std::string textOf(const Ref<UIView>& view) const;
+
+    // In this window, and neither it nor an ancestor hidden or with alpha below 0.01.
+    bool isVisible(const Ref<UIView>& view) const;
+    CGRect frameInWindow(const Ref<UIView>& view) const;
+    // Where a tap on the view lands: the centre of its part that is on screen and not clipped
+    // away; nothing when a person could not touch it there (invisible, clipped, covered).
+    std::optional<CGPoint> tapPoint(const Ref<UIView>& view) const;
+
+    // A tap (touch down and up in place) at a window point; NO when no view takes it.
+    bool tap(CGPoint windowPoint);
+    bool tap(const Ref<UIView>& view);
+    // The steps of a touch, for gestures built from them. touchDown answers 0 when nothing takes
+    // the touch. They do not run the loop.
+    TouchID touchDown(CGPoint windowPoint);
+    bool touchMove(TouchID touch, CGPoint windowPoint);
+    bool touchUp(TouchID touch, CGPoint windowPoint);
+
+    // The window's tree as text (see platform/ui/ViewSnapshot.h) and as a picture.
+    std::string dump() const;
+    Ref<UIImage> screenshot(CGFloat scale = 0) const;
+    bool writeScreenshot(const std::string& path, CGFloat scale = 0) const;
+
+private:
+    Ref<UIWindow> m_window;
+};
+
+} // namespace dv::testing

@@ -1,0 +1,33 @@
+// Reading a view tree the way a person sees it, for tests, the UI driver and the runner: a
+// picture of a view and its subviews, and a text dump of the tree. Both read the views' own
+// state; the pending layout and display passes run first, so they show the end of the turn.
+// Main thread only.
+//
+//   dv::writeSnapshotPNG(window, "/tmp/home.png");
+//   std::string text = dv::dumpViewTree(window);
+//
+// The dump has one line per view, two spaces of indent per level, in subview order:
+//   UIWindow (0 0; 375 667) bg=#ffffff
+//     UIView (10 20; 100 50) tag=3 clips radius=10 bg=#ff0000
+//       UILabel (0 0; 100 20) text="你好" interaction=off
+// after the class name and the frame come the view's description fields (key text first, then
+// tag, hidden, alpha, interaction, clips, transform, radius, border, bg); flags stand alone, and
+// texts (and values with quotes or line breaks) are quoted with \" \\ \n escaped. Numbers have at most two
+// decimals; colours are #rrggbb, with an alpha byte when not opaque.
+#pragma once
+
+#include "platform/base/Geometry.h"
+#include "platform/ui/Forward.h"
+
+#include <string>
+
+namespace dv {
+
+// The view's bounds at `scale` pixels per point (0: the main screen's), transparent where
+// nothing is drawn; nil for an empty view.
+Ref<UIImage> snapshotView(const Ref<UIView>& view, CGFloat scale = 0);
+bool writeSnapshotPNG(const Ref<UIView>& view, const std::string& path, CGFloat scale = 0);
+
+std::string dumpViewTree(const Ref<UIView>& view);
+
+} // namespace dv

@@ -1,0 +1,41 @@
+#include "platform/ui/internal/BitmapTarget.h"
+
+#include "platform/graphics/CGImage.h"
+#include "platform/graphics/ScreenScale.h"
+#include "platform/graphics/UIImage.h"
+
+#include <cmath>
+
+namespace dv::internal {
+
+namespace {
+constexpr CGBitmapInfo kLayout = kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little;
+}
+
+BitmapTarget::BitmapTarget(CGSize size, CGFloat scale)
+{
+    m_scale = scale > 0 ? scale : mainScreenScale();
+    if (!(size.width > 0) || !(size.height > 0) || size.width * m_scale > 32767 || size.height * m_scale > 32767)
+        return;
+    m_width = std::size_t(std::ceil(size.width * m_scale));
+    m_height = std::size_t(std::ceil(size.height * m_scale));
+    m_pixels.resize(m_width * m_height * 4);
+    // The context draws straight into m_pixels (this layout needs no conversion).
+    m_context = CGBitmapContextCreate(m_pixels.data(), m_width, m_height, 8, m_width * 4, CGColorSpaceCreateDeviceRGB(), kLayout);
+    if (!m_context)
+        return;
+    CGContextTranslateCTM(m_context, 0, CGFloat(m_height));
+    CGContextScaleCTM(m_context, m_scale, -m_scale);
+}
+
+Ref<UIImage> BitmapTarget::finish()
+{
+    if (!m_context)
+        return nil;
+    CGContextFlush(m_context);
+    m_context = nil;
+    auto image = makeImage(m_width, m_height, 8, 32, m_width * 4, CGColorSpaceCreateDeviceRGB(), kLayout, std::move(m_pixels));
+    return UIImage::imageWithCGImage(image, m_scale, UIImageOrientationUp);
+}
+
+} // namespace dv::internal

@@ -1,0 +1,158 @@
+#include "platform/ui/internal/TouchRouter.h"
+
+#include "platform/base/NSArray.h"
+#include "platform/base/NSSet.h"
+#include "platform/dispatch/Clock.h"
+#include "platform/ui/UIApplication.h"
+#include "platform/ui/UIEvent.h"
+#include "platform/ui/UIGestureRecognizer.h"
+#include "platform/ui/UITouch.h"
+#include "platform/ui/UIView.h"
+#include "platform/ui/UIWindow.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace dv::internal {
+
+namespace {
+
+// Two taps make a double tap when the second lands this soon after the first lifts, this near.
+constexpr NSTimeInterval kMultiTapInterval = 0.35;
+constexpr CGFloat kMultiTapDistance = 44;
+
+CGFloat distance(CGPoint a, CGPoint b) { return std::hypot(a.x - b.x, a.y - b.y); }
+
+} // namespace
+
+TouchRouter& TouchRouter::shared()
+{
+    static TouchRouter* s_shared = new TouchRouter();
+    return *s_shared;
+}
+
+TouchRouter::Active* TouchRouter::find(std::uint64_t id)
+{
+    auto it = std::find_if(m_active.begin(), m_active.end(), [&](auto& a) { return a.id == id; });
+    return it == m_active.end() ? nullptr : &*it;
+}
+
+bool TouchRouter::exclusiveTouchBlocks(const Ref<UIView>& hitView) const
+{
+    if (m_active.empty())
+        return false;
+    if (hitView->isExclusiveTouch())
+        return true;
+    return std::any_of(m_active.begin(), m_active.end(), [&](auto& a) {
+        return a.touch->view() && a.touch->view()->isExclusiveTouch() && a.touch->view() != hitView;
+    });
+}
+
+std::uint64_t TouchRouter::begin(const Ref<UIWindow>& window, CGPoint windowPoint)
+{
+    if (!window)
+        return 0;
+    auto hit = window->hitTest(windowPoint, m_event);
+    if (!hit || exclusiveTouchBlocks(hit))
+        return 0;
+    const NSTimeInterval now = Clock::current().now();
+    auto touch = alloc<UITouch>();
+    touch->m_view = hit;
+    touch->m_window = window;
+    touch->m_location = touch->m_previousLocation = windowPoint;
+    touch->m_phase = UITouchPhaseBegan;
+    touch->m_timestamp = now;
+    const bool followsTap = m_lastTapTime >= 0 && now - m_lastTapTime <= kMultiTapInterval
+        && distance(windowPoint, m_lastTapPoint) <= kMultiTapDistance;
+    touch->m_tapCount = followsTap ? m_lastTapCount + 1 : 1;
+    for (auto view = hit; view; view = view->superview())
+        for (auto& recognizer : view->m_gestureRecognizers)
+            touch->m_gestureRecognizers.push_back(recognizer);
+    const std::uint64_t id = m_nextId++;
+    m_active.push_back({id, touch});
+    send(touch);
+    return id;
+}
+
+bool TouchRouter::move(std::uint64_t id, CGPoint windowPoint) { return change(id, UITouchPhaseMoved, windowPoint, true); }
+
+bool TouchRouter::end(std::uint64_t id, CGPoint windowPoint) { return change(id, UITouchPhaseEnded, windowPoint, true); }
+
+bool TouchRouter::cancel(std::uint64_t id) { return change(id, UITouchPhaseCancelled, {}, false); }
+
+bool TouchRouter::change(std::uint64_t id, int phase, CGPoint windowPoint, bool movesPoint)
+{
+    auto* active = find(id);
+    if (!active)
+        return false;
+    auto touch = active->touch;
+    touch->m_phase = UITouchPhase(phase);
+    touch->m_timestamp = Clock::current().now();
+    touch->m_previousLocation = touch->m_location;
+    if (movesPoint)
+        touch->m_location = windowPoint;
+    const bool finishes = phase == UITouchPhaseEnded || phase == UITouchPhaseCancelled;
+    if (phase == UITouchPhaseEnded) {
+        m_lastTapTime = touch->m_timestamp;
+        m_lastTapPoint = touch->m_location;
+        m_lastTapCount = touch->m_tapCount;
+    }
+    send(touch);
+    if (finishes)
+        std::erase_if(m_active, [&](auto& a) { return a.id == id; });
+    return true;
+}
+
+void TouchRouter::send(const Ref<UITouch>& changed)
+{
+    if (!m_event)
+        m_event = alloc<UIEvent>();
+    m_event->m_timestamp = changed->m_timestamp;
+    m_event->m_touches.clear();
+    for (auto& active : m_active) {
+        if (active.touch != changed && active.touch->m_phase != UITouchPhaseEnded && active.touch->m_phase != UITouchPhaseCancelled)
+            active.touch->m_phase = UITouchPhaseStationary;
+        m_event->m_touches.push_back(active.touch);
+    }
+    // The event is reused for the next change; keep this one's touches for the call.
+    auto event = m_event;
+    UIApplication::sharedApplication()->sendEvent(event);
+}
+
+void TouchRouter::deliver(UIWindow& window, const Ref<UIEvent>& event)
+{
+    // Touches of this window that changed, grouped by hit view in the order they went down.
+    std::vector<std::pair<Ref<UIView>, std::vector<id>>> groups;
+    UITouchPhase phase = UITouchPhaseStationary;
+    for (auto& touch : event->m_touches) {
+        if (touch->window().get() != &window || touch->m_phase == UITouchPhaseStationary || !touch->view())
+            continue;
+        phase = touch->m_phase;
+        auto it = std::find_if(groups.begin(), groups.end(), [&](auto& g) { return g.first == touch->view(); });
+        if (it == groups.end())
+            groups.push_back({touch->view(), {touch}});
+        else
+            it->second.push_back(touch);
+    }
+    for (auto& [view, touches] : groups) {
+        auto set = NSSet::setWithArray(NSArray::fromVector(touches));
+        switch (phase) {
+        case UITouchPhaseBegan:
+            view->touchesBegan(set, event);
+            break;
+        case UITouchPhaseMoved:
+            view->touchesMoved(set, event);
+            break;
+        case UITouchPhaseEnded:
+            view->touchesEnded(set, event);
+            break;
+        case UITouchPhaseCancelled:
+            view->touchesCancelled(set, event);
+            break;
+        case UITouchPhaseStationary:
+            break;
+        }
+    }
+}
+
+} // namespace dv::internal

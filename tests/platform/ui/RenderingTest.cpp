@@ -1,0 +1,156 @@
+#include "UITestSupport.h"
+
+#include "platform/base/NSData.h"
+#include "platform/ui/ViewSnapshot.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+using namespace dv::test;
+
+namespace {
+
+class RenderingTest : public UITest {
+protected:
+    Ref<UIImage> shot(CGFloat scale = 2) { return m_ui.screenshot(scale); }
+};
+
+const Pixel kRed {255, 0, 0, 255};
+const Pixel kBlue {0, 0, 255, 255};
+const Pixel kClear {0, 0, 0, 0};
+
+} // namespace
+
+TEST_F(RenderingTest, RoundedCornersLeaveTheCornerTransparentAndFillTheRest)
+{
+    auto view = addView(CGRectMake(50, 50, 100, 100), UIColor::redColor());
+    view->layer()->setCornerRadius(10);
+    auto image = shot();
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), CGSizeMake(375, 667));
+    EXPECT_EQ(image->scale(), 2);
+    EXPECT_EQ(pixelOf(image, 50.5, 50.5), kClear) << show(pixelOf(image, 50.5, 50.5));
+    EXPECT_EQ(pixelOf(image, 149.5, 149.5), kClear);
+    EXPECT_EQ(pixelOf(image, 100, 100), kRed);
+    EXPECT_EQ(pixelOf(image, 50.5, 100), kRed) << "the straight edges are full";
+    EXPECT_EQ(pixelOf(image, 49.5, 100), kClear);
+    EXPECT_EQ(pixelOf(image, 53, 53), kRed) << "inside the curve";
+}
+
+TEST_F(RenderingTest, MaskingClipsSubviewsToTheRoundedBounds)
+{
+    auto box = addView(CGRectMake(0, 0, 100, 100), nil);
+    auto child = addView(CGRectMake(-20, -20, 200, 200), UIColor::blueColor(), box);
+    (void)child;
+    EXPECT_EQ(pixelOf(shot(), 150, 150), kBlue) << "unclipped, the child spills out";
+    box->layer()->setMasksToBounds(true);
+    box->layer()->setCornerRadius(20);
+    auto image = shot();
+    EXPECT_EQ(pixelOf(image, 150, 150), kClear);
+    EXPECT_EQ(pixelOf(image, 1, 1), kClear) << "the rounded corner clips too";
+    EXPECT_EQ(pixelOf(image, 50, 50), kBlue);
+    EXPECT_EQ(pixelOf(image, 99.5, 50), kBlue);
+    EXPECT_TRUE(box->clipsToBounds());
+}
+
+TEST_F(RenderingTest, AlphaAppliesToAViewAndItsSubviewsAsOneGroup)
+{
+    m_window->setBackgroundColor(UIColor::whiteColor());
+    auto group = addView(CGRectMake(0, 0, 100, 100));
+    group->setAlpha(0.5);
+    addView(CGRectMake(0, 0, 60, 100), UIColor::redColor(), group);
+    addView(CGRectMake(40, 0, 60, 100), UIColor::redColor(), group); // overlaps in 40..60
+    auto image = shot();
+    const Pixel alone = pixelOf(image, 20, 50), overlap = pixelOf(image, 50, 50);
+    EXPECT_TRUE(near(alone, Pixel {255, 128, 128, 255})) << show(alone);
+    EXPECT_TRUE(near(overlap, alone, 1)) << show(overlap) << " is no darker where the children overlap";
+    group->setHidden(true);
+    EXPECT_EQ(pixelOf(shot(), 20, 50), (Pixel {255, 255, 255, 255}));
+}
+
+TEST_F(RenderingTest, TransformsMoveWhatIsDrawn)
+{
+    auto bar = addView(CGRectMake(100, 100, 100, 10), UIColor::redColor()); // centre (150, 105)
+    bar->setTransform(CGAffineTransformMakeRotation(M_PI / 2));              // now 145..155 x 55..155
+    auto image = shot();
+    EXPECT_EQ(pixelOf(image, 150, 60), kRed);
+    EXPECT_EQ(pixelOf(image, 120, 105), kClear);
+    bar->setTransform(CGAffineTransformMakeScale(0.5, 1)); // 125..175 x 100..110
+    image = shot();
+    EXPECT_EQ(pixelOf(image, 126, 105), kRed);
+    EXPECT_EQ(pixelOf(image, 110, 105), kClear);
+}
+
+TEST_F(RenderingTest, DrawnContentLaterSiblingsAndBordersStackInOrder)
+{
+    auto painted = PaintedView::make(CGRectMake(0, 0, 100, 100), UIColor::blueColor());
+    m_window->addSubview(painted);
+    auto cover = addView(CGRectMake(50, 0, 50, 100), UIColor::redColor());
+    cover->layer()->setBorderWidth(4);
+    cover->layer()->setBorderColor(UIColor::greenColor()->CGColor());
+    auto image = shot();
+    EXPECT_EQ(painted->draws, 1) << "drawn by the display pass, not by the screenshot";
+    EXPECT_EQ(painted->lastRect, CGRectMake(0, 0, 100, 100));
+    EXPECT_EQ(pixelOf(image, 25, 50), kBlue);
+    EXPECT_EQ(pixelOf(image, 75, 50), kRed);
+    EXPECT_EQ(pixelOf(image, 51, 50), (Pixel {0, 255, 0, 255})) << "the border lies inside the bounds, on top";
+    shot();
+    EXPECT_EQ(painted->draws, 1);
+
+    // Drawn content stretches with the view until it is drawn again.
+    painted->setFrame(CGRectMake(0, 0, 200, 100));
+    EXPECT_EQ(pixelOf(shot(), 150, 50), kBlue);
+    EXPECT_EQ(painted->draws, 1);
+    painted->setNeedsDisplay();
+    shot();
+    EXPECT_EQ(painted->lastRect, CGRectMake(0, 0, 200, 100));
+}
+
+TEST_F(RenderingTest, ScreenshotsFollowTheScaleAndWriteAPNG)
+{
+    addView(CGRectMake(0, 0, 10, 10), UIColor::redColor());
+    auto one = shot(1);
+    EXPECT_EQ(CGImageGetWidth(one->CGImage()), 375u);
+    EXPECT_EQ(CGImageGetHeight(one->CGImage()), 667u);
+    auto three = shot(3);
+    EXPECT_EQ(CGImageGetWidth(three->CGImage()), 1125u);
+    EXPECT_EQ(pixelOf(three, 9.9, 9.9), kRed);
+
+    UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, 320, 568));
+    auto small = alloc<UIWindow>()->init();
+    EXPECT_EQ(small->bounds(), CGRectMake(0, 0, 320, 568));
+
+    const auto path = (std::filesystem::temp_directory_path() / ("dv-ui-shot-" + std::to_string(::getpid()) + ".png")).string();
+    ASSERT_TRUE(m_ui.writeScreenshot(path, 1));
+    auto decoded = UIImage::imageWithData(NSData::dataWithContentsOfFile(NSString::fromUTF8(path)));
+    std::filesystem::remove(path);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->size(), CGSizeMake(375, 667));
+    EXPECT_EQ(pixelOf(decoded, 5, 5), kRed);
+}
+
+TEST_F(RenderingTest, TheDumpListsClassFrameTextAndFlagsOneViewALine)
+{
+    m_window->setBackgroundColor(UIColor::whiteColor());
+    auto panel = addView(CGRectMake(10, 20, 100, 50.5), UIColor::redColor());
+    panel->setTag(3);
+    panel->layer()->setCornerRadius(10);
+    panel->setClipsToBounds(true);
+    auto label = RecordingView::make(nullptr, "label", CGRectMake(0, 0, 100, 20));
+    label->text = "你好 \"world\"";
+    label->setUserInteractionEnabled(false);
+    panel->addSubview(label);
+    auto faded = addView(CGRectMake(0, 0, 1.0 / 3, 10), UIColor::colorWithWhite(0, 0.5));
+    faded->setHidden(true);
+    faded->setAlpha(0.25);
+    faded->setTransform(CGAffineTransformMakeScale(2, 1));
+
+    EXPECT_EQ(m_ui.dump(),
+        "UIWindow (0 0; 375 667) bg=#ffffff\n"
+        "  UIView (10 20; 100 50.5) tag=3 clips radius=10 bg=#ff0000\n"
+        "    UIView (0 0; 100 20) text=\"你好 \\\"world\\\"\" interaction=off\n"
+        "  UIView (-0.17 0; 0.67 10) hidden alpha=0.25 transform=[2 0 0 1 0 0] bg=#00000080\n");
+    EXPECT_NE(panel->description()->utf8().find("frame = (10 20; 100 50.5); tag = 3; clips = YES"), std::string::npos)
+        << panel->description()->utf8();
+}

@@ -1,0 +1,184 @@
+#include "DevServerTesting.h"
+
+#include "platform/base/NSData.h"
+#include "platform/graphics/UIColor.h"
+#include "platform/graphics/UIGraphics.h"
+#include "platform/graphics/UIImage.h"
+
+#include <curl/curl.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+
+namespace dv::devserver::testing {
+
+namespace {
+
+size_t collect(char* data, size_t size, size_t count, void* target)
+{
+    static_cast<std::string*>(target)->append(data, size * count);
+    return size * count;
+}
+
+CURL* newHandle(const std::string& url, HttpResult& result, long timeoutMilliseconds)
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, timeoutMilliseconds);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &result.body);
+    return curl;
+}
+
+HttpResult perform(CURL* curl, HttpResult& result)
+{
+    result.curlCode = curl_easy_perform(curl);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+    char* type = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)
+        result.contentType = type;
+    curl_easy_cleanup(curl);
+    return result;
+}
+
+std::string encodeForm(CURL* curl, const Fields& fields)
+{
+    std::string body;
+    for (const auto& [name, value] : fields) {
+        if (!body.empty())
+            body += '&';
+        char* escapedName = curl_easy_escape(curl, name.data(), static_cast<int>(name.size()));
+        char* escapedValue = curl_easy_escape(curl, value.data(), static_cast<int>(value.size()));
+        body += std::string(escapedName) + "=" + escapedValue;
+        curl_free(escapedName);
+        curl_free(escapedValue);
+    }
+    return body;
+}
+
+} // namespace
+
+HttpResult httpGet(const std::string& url, long timeoutMilliseconds)
+{
+    HttpResult result;
+    return perform(newHandle(url, result, timeoutMilliseconds), result);
+}
+
+HttpResult httpPostForm(const std::string& url, const Fields& fields, long timeoutMilliseconds)
+{
+    HttpResult result;
+    CURL* curl = newHandle(url, result, timeoutMilliseconds);
+    std::string body = encodeForm(curl, fields);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
+    return perform(curl, result);
+}
+
+HttpResult httpPostMultipart(const std::string& url, const Fields& fields, const std::vector<FilePart>& files)
+{
+    HttpResult result;
+    CURL* curl = newHandle(url, result, 20000);
+    curl_mime* mime = curl_mime_init(curl);
+    for (const auto& [name, value] : fields) {
+        curl_mimepart* part = curl_mime_addpart(mime);
+        curl_mime_name(part, name.c_str());
+        curl_mime_data(part, value.data(), value.size());
+    }
+    for (const auto& file : files) {
+        curl_mimepart* part = curl_mime_addpart(mime);
+        curl_mime_name(part, file.name.c_str());
+        curl_mime_filename(part, file.filename.c_str());
+        curl_mime_type(part, file.contentType.c_str());
+        curl_mime_data(part, file.content.data(), file.content.size());
+    }
+    curl_easy_setopt(curl, CURLOPT_MIMEPOST, mime);
+    perform(curl, result);
+    curl_mime_free(mime);
+    return result;
+}
+
+HttpResult httpPostRaw(const std::string& url, const std::string& contentType, const std::string& body)
+{
+    HttpResult result;
+    CURL* curl = newHandle(url, result, 20000);
+    curl_slist* headers = curl_slist_append(nullptr, ("Content-Type: " + contentType).c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    perform(curl, result);
+    curl_slist_free_all(headers);
+    return result;
+}
+
+TemporaryFolder::TemporaryFolder()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "dv-devserver-XXXXXX").string();
+    char* made = mkdtemp(pattern.data());
+    if (!made)
+        throw std::runtime_error("cannot make a temporary folder");
+    m_path = made;
+}
+
+TemporaryFolder::~TemporaryFolder()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+std::string samplePng(int seed)
+{
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(24, 24), true, 1);
+    UIColor::colorWithRed((seed * 40 % 256) / 255.0, 0.5, 0.25, 1)->setFill();
+    UIRectFill(CGRectMake(0, 0, 24, 24));
+    UIColor::whiteColor()->setFill();
+    UIRectFill(CGRectMake(seed % 20, 4, 4, 4));
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    auto png = UIImagePNGRepresentation(image);
+    return std::string(reinterpret_cast<const char*>(png->bytes()), png->length());
+}
+
+void DevServerTest::SetUp()
+{
+    std::string error;
+    server = Server::start({ .dataFolder = folder.path() + "/server" }, error);
+    ASSERT_TRUE(server) << error;
+}
+
+void DevServerTest::TearDown()
+{
+    server.reset();
+}
+
+void DevServerTest::restart()
+{
+    // The same port again, so that addresses handed out before the restart stay good.
+    int port = server->port();
+    server.reset();
+    std::string error;
+    server = Server::start({ .dataFolder = folder.path() + "/server", .port = port }, error);
+    ASSERT_TRUE(server) << error;
+}
+
+Json DevServerTest::post(const std::string& path, const Fields& fields)
+{
+    auto result = httpPostForm(url(path), fields);
+    EXPECT_EQ(result.curlCode, 0) << path;
+    EXPECT_EQ(result.status, 200) << path;
+    EXPECT_EQ(result.contentType, "application/json;charset=UTF-8") << path;
+    Json json = result.json();
+    EXPECT_TRUE(json.is_object()) << path << ": " << result.body;
+    return json;
+}
+
+std::string DevServerTest::login(const std::string& clientId)
+{
+    Json reply = post("client/login.do", { { "clientId", clientId } });
+    return reply.value("token", std::string());
+}
+
+} // namespace dv::devserver::testing

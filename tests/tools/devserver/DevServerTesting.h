@@ -1,0 +1,72 @@
+// Shared by the server's tests: a plain libcurl client against 127.0.0.1 and a fixture that
+// starts the server on a free port with its data in a fresh temporary folder.
+#pragma once
+
+#include "tools/devserver/Server.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace dv::devserver::testing {
+
+using Json = nlohmann::json;
+
+struct HttpResult {
+    int curlCode = 0;   // CURLcode; 0 when a reply arrived
+    long status = 0;
+    std::string contentType;
+    std::string body;
+    Json json() const { return Json::parse(body, nullptr, false); }
+};
+
+struct FilePart {
+    std::string name;
+    std::string filename;
+    std::string contentType;
+    std::string content;
+};
+
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+HttpResult httpGet(const std::string& url, long timeoutMilliseconds = 20000);
+HttpResult httpPostForm(const std::string& url, const Fields& fields, long timeoutMilliseconds = 20000);
+HttpResult httpPostMultipart(const std::string& url, const Fields& fields, const std::vector<FilePart>& files);
+// A POST with a body sent as it stands.
+HttpResult httpPostRaw(const std::string& url, const std::string& contentType, const std::string& body);
+
+// A folder under the system's temporary folder, removed with the object.
+class TemporaryFolder {
+public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// A small PNG picture (a real one, drawn by the platform's graphics layer).
+std::string samplePng(int seed);
+
+class DevServerTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Stops the server and starts it again on the same port and data.
+    void restart();
+
+    std::string url(const std::string& path) const { return server->baseURL() + path; }
+    Json post(const std::string& path, const Fields& fields = {});
+    // Logs `clientId` in and returns its token.
+    std::string login(const std::string& clientId);
+
+    TemporaryFolder folder;
+    std::unique_ptr<Server> server;
+};
+
+} // namespace dv::devserver::testing

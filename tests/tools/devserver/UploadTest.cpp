@@ -1,0 +1,227 @@
+// Uploads: stored, listed first, served back, kept across a restart; bad input is refused.
+#include "DevServerTesting.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+
+namespace dv::devserver::testing {
+namespace {
+
+constexpr const char* kClient = "a1b2c3d4e5f60718293a4b5c6d7e8f90";
+
+class UploadTest : public DevServerTest {
+protected:
+    Fields uploadFields(const std::string& token, const std::string& account = "xl_upload01") const
+    {
+        return {
+            { "clientId", kClient }, { "token", token }, { "title", "上海周末亲子活动群" }, { "area_id", "310100" },
+            { "type", "3" }, { "description", "每周组织亲子户外活动，欢迎宝爸宝妈。" }, { "account", account },
+        };
+    }
+    static FilePart codePart(std::string content)
+    {
+        // As the application sends it: JPEG or PNG bytes under a ".png" name with the type "jpg".
+        return { "code", "1111.png", "jpg", std::move(content) };
+    }
+    Json upload(const Fields& fields, const std::vector<FilePart>& files)
+    {
+        auto result = httpPostMultipart(url("qrcode/saveCode.do"), fields, files);
+        EXPECT_EQ(result.status, 200) << result.body;
+        return result.json();
+    }
+    Json firstGroupCode() { return post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["listItems"][0]; }
+};
+
+TEST_F(UploadTest, UploadedCodeIsListedFirstAndItsPictureServedBack)
+{
+    std::string token = login(kClient);
+    std::string picture = samplePng(3);
+    Json reply = upload(uploadFields(token), { codePart(picture) });
+    EXPECT_EQ(reply["status"], 1) << reply.dump();
+    EXPECT_EQ(reply["info"], "上传成功");
+
+    Json list = post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } });
+    EXPECT_EQ(list["info"]["totalCount"], 24);
+    Json code = list["info"]["listItems"][0];
+    EXPECT_EQ(code["title"], "上海周末亲子活动群");
+    EXPECT_EQ(code["account"], "xl_upload01");
+    EXPECT_EQ(code["descriptions"], "每周组织亲子户外活动，欢迎宝爸宝妈。");
+    EXPECT_EQ(code["areaId"], 310100);
+    EXPECT_EQ(code["areaName"], "上海市");
+    // The uploader's device identifier would let anyone log in as it: only a digest is shown.
+    std::string equipId = code["equipId"];
+    EXPECT_EQ(equipId.size(), 16u);
+    EXPECT_EQ(equipId.find(std::string(kClient).substr(0, 8)), std::string::npos);
+    EXPECT_EQ(code["position"], "0");
+
+    auto served = httpGet(code["qrcodeImg"]);
+    EXPECT_EQ(served.status, 200);
+    EXPECT_EQ(served.contentType, "image/png");
+    EXPECT_EQ(served.body, picture);
+
+    Json detail = post("qrcode/getDetail.do", { { "id", code["qrcodeId"] }, { "position", "0" } });
+    EXPECT_EQ(detail["info"], code);
+    // The code that was first before the upload is now its next neighbour.
+    Json next = post("qrcode/getChangeDetail.do", { { "id", code["qrcodeId"] }, { "position", "0" }, { "flag", "1" } });
+    EXPECT_EQ(next["info"]["position"], "1");
+}
+
+TEST_F(UploadTest, ReuploadRefreshesTheCodeOncePerDay)
+{
+    // A server with a clock of our own: the one-refresh-a-day rule is about calendar days.
+    std::atomic<std::int64_t> now { 1700000000 };
+    server.reset();
+    std::string error;
+    server = Server::start({ .dataFolder = folder.path() + "/pinned", .now = [&now] { return now.load(); } }, error);
+    ASSERT_TRUE(server) << error;
+
+    std::string token = login(kClient);
+    ASSERT_EQ(upload(uploadFields(token), { codePart(samplePng(1)) })["status"], 1);
+    Json first = firstGroupCode();
+    // Another code goes on top; the refresh must bring ours back.
+    ASSERT_EQ(upload(uploadFields(token, "xl_other"), { codePart(samplePng(2)) })["status"], 1);
+
+    Json sameDay = upload(uploadFields(token), { codePart(samplePng(3)) });
+    EXPECT_EQ(sameDay["status"], 0);
+    EXPECT_EQ(sameDay["msg"], "该二维码今天已经更新过了，一天只能更新一次");
+
+    now += 86400;
+    Fields changed = uploadFields(token);
+    changed[2].second = "上海周末亲子活动二群";
+    changed[3].second = "440300";
+    std::string newPicture = samplePng(4);
+    Json nextDay = upload(changed, { codePart(newPicture) });
+    EXPECT_EQ(nextDay["status"], 1) << nextDay.dump();
+    EXPECT_EQ(nextDay["info"], "更新成功");
+    Json refreshed = firstGroupCode();
+    EXPECT_EQ(refreshed["qrcodeId"], first["qrcodeId"]);
+    EXPECT_EQ(refreshed["title"], "上海周末亲子活动二群");
+    EXPECT_EQ(refreshed["areaId"], 440300);
+    EXPECT_EQ(refreshed["areaName"], "广东省深圳市");
+    EXPECT_NE(refreshed["qrcodeImg"], first["qrcodeImg"]) << "a new picture gets a new address";
+    EXPECT_EQ(httpGet(refreshed["qrcodeImg"]).body, newPicture);
+    EXPECT_EQ(post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 25);
+}
+
+TEST_F(UploadTest, MissingOrBadFieldsAreRefusedWithTheirMessage)
+{
+    std::string token = login(kClient);
+    std::string picture = samplePng(5);
+    struct Case {
+        const char* field;
+        const char* value; // nullptr: the field is left out
+        const char* message;
+    };
+    const Case cases[] = {
+        { "clientId", nullptr, "设备号不能为空" },
+        { "token", nullptr, "请先登录" },
+        { "token", "0000", "登录已失效，请重新打开应用" },
+        { "type", "5", "二维码类型错误" },
+        { "title", "", "标题不能为空" },
+        { "area_id", nullptr, "请选择省市" },
+        { "area_id", "123456", "所选地区不存在" },
+        { "account", "", "信聊号不能为空" },
+        { "description", nullptr, "介绍不能为空" },
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.field);
+        Fields fields;
+        for (auto& [name, value] : uploadFields(token)) {
+            if (name != test.field)
+                fields.emplace_back(name, value);
+            else if (test.value)
+                fields.emplace_back(name, test.value);
+        }
+        Json reply = upload(fields, { codePart(picture) });
+        EXPECT_EQ(reply["status"], 0);
+        EXPECT_EQ(reply["msg"], test.message);
+    }
+    EXPECT_EQ(upload(uploadFields(token), {})["msg"], "请上传一张二维码");
+    EXPECT_EQ(upload(uploadFields(token), { codePart("") })["msg"], "请上传一张二维码");
+    EXPECT_EQ(upload(uploadFields(token), { codePart("GIF89a but not really a picture") })["msg"], "二维码图片格式不正确");
+    EXPECT_EQ(upload(uploadFields(token, "xl_text"), { codePart("plain text, not a picture") })["msg"], "二维码图片格式不正确");
+    Fields longTitle = uploadFields(token, "xl_long");
+    longTitle[2].second = std::string(101 * 3, 'a');
+    EXPECT_EQ(upload(longTitle, { codePart(picture) })["msg"], "标题不能超过100个字");
+    // A plain form post has no file part at all.
+    EXPECT_EQ(post("qrcode/saveCode.do", uploadFields(token, "xl_form"))["msg"], "请上传一张二维码");
+}
+
+TEST_F(UploadTest, TextThatIsNotUtf8StillGivesValidJson)
+{
+    std::string token = login(kClient);
+    Fields fields = uploadFields(token, "xl_bytes");
+    fields[2].second = "标题\xff\xfe";
+    ASSERT_EQ(upload(fields, { codePart(samplePng(6)) })["status"], 1);
+    auto list = httpPostForm(url("qrcode/listCode.do"), { { "type", "3" }, { "page", "0" } });
+    Json json = list.json();
+    ASSERT_TRUE(json.is_object()) << list.body;
+    EXPECT_TRUE(json["info"]["listItems"][0]["title"].get<std::string>().starts_with("标题"));
+}
+
+TEST_F(UploadTest, OversizedUploadsAndBrokenBodiesAreRefused)
+{
+    server.reset();
+    std::string error;
+    server = Server::start({ .dataFolder = folder.path() + "/small", .maxRequestBytes = 64 * 1024, .maxImageBytes = 4096 }, error);
+    ASSERT_TRUE(server) << error;
+    std::string token = login(kClient);
+
+    std::string big = samplePng(7);
+    big.resize(8000, '\0'); // still a PNG by its first bytes
+    EXPECT_EQ(upload(uploadFields(token), { codePart(big) })["msg"], "图片太大，请压缩后再上传");
+
+    big.resize(100 * 1024, '\0');
+    auto tooLarge = httpPostMultipart(url("qrcode/saveCode.do"), uploadFields(token), { codePart(big) });
+    EXPECT_EQ(tooLarge.status, 413);
+
+    auto broken = httpPostRaw(url("qrcode/saveCode.do"), "multipart/form-data; boundary=XYZ",
+        "--XYZ\r\nContent-Disposition: form-data; name=\"title\"\r\n\r\nno end");
+    EXPECT_GE(broken.status, 400);
+    EXPECT_LT(broken.status, 500);
+    auto noBoundary = httpPostRaw(url("qrcode/saveCode.do"), "multipart/form-data", "garbage");
+    EXPECT_GE(noBoundary.status, 400);
+    EXPECT_LT(noBoundary.status, 500);
+    auto garbledForm = httpPostRaw(url("client/login.do"), "application/x-www-form-urlencoded", "clientId=%zz%&&==&");
+    EXPECT_EQ(garbledForm.status, 200);
+    EXPECT_TRUE(garbledForm.json().is_object());
+
+    // Still serving.
+    EXPECT_EQ(post("home/index.do")["status"], 1);
+}
+
+TEST_F(UploadTest, UploadsAndTokensSurviveARestart)
+{
+    std::string token = login(kClient);
+    std::string picture = samplePng(8);
+    ASSERT_EQ(upload(uploadFields(token), { codePart(picture) })["status"], 1);
+    Json before = firstGroupCode();
+
+    restart();
+    EXPECT_EQ(login(kClient), token);
+    Json list = post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } });
+    EXPECT_EQ(list["info"]["totalCount"], 24) << "the seed is not added a second time";
+    EXPECT_EQ(list["info"]["listItems"][0], before);
+    EXPECT_EQ(httpGet(before["qrcodeImg"]).body, picture);
+}
+
+TEST_F(UploadTest, AnUnreadableDatabaseStopsTheStartWithAReason)
+{
+    server.reset();
+    std::string broken = folder.path() + "/broken";
+    std::filesystem::create_directories(broken);
+    std::ofstream(broken + "/devserver.sqlite3") << std::string(4096, 'x');
+    std::string error;
+    auto failed = Server::start({ .dataFolder = broken }, error);
+    EXPECT_FALSE(failed);
+    EXPECT_FALSE(error.empty());
+
+    std::ofstream(folder.path() + "/file") << "not a folder";
+    error.clear();
+    EXPECT_FALSE(Server::start({ .dataFolder = folder.path() + "/file/server" }, error));
+    EXPECT_FALSE(error.empty());
+}
+
+} // namespace
+} // namespace dv::devserver::testing

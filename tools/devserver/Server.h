@@ -1,0 +1,132 @@
+// The local application server: a real HTTP server (cpp-httplib) that answers every path the
+// application uses, with its data in SQLite under the data folder (created and seeded on first
+// start, kept across restarts), and faults that tests switch on per path.
+//
+//   std::string error;
+//   auto server = dv::devserver::Server::start({ .dataFolder = dir }, error); // free 127.0.0.1 port
+//   server->baseURL();                                      // "http://127.0.0.1:PORT/DV/"
+//   server->setFault("home/index.do", Fault::delay(12));    // or POST PORT/_control/fault
+//   server->stop();                                         // also done by the destructor
+//
+// The server runs on its own threads; every member may be called from any thread.
+//
+// Paths (under /DV/; POST with form fields, at most 8 KB of them (413 past it); GET with a query
+// works as well; `base` is "http://HOST:PORT/DV/" as the client addressed the server). Every JSON
+// reply is an object {status, msg, info}; a refusal has `status` 0 (in the path's type), a `msg`
+// for the user and `info` null. Record fields are strings unless marked (n) for a JSON number.
+//
+//   client/login.do            clientId
+//       status n; token (top level, one per clientId, kept across logins); info {clientId, loginTime}
+//   home/index.do              (none)
+//       status n; info {listCate: [{categoryId n, name, imgurl, keyword, orderby n, type n}],
+//                       listAd: [{adId n, name, imgurl, linkId (a full URL), linkType n, seq n,
+//                                 status n, createTime, modifyTime}]}
+//       listCate holds the tiles the application keeps ("信聊加粉" keyword 1, "精准加粉" 6,
+//       "行业客源" 9) among others it drops (keywords 2, 3, 4, 5, 11, 12, 13).
+//   home/artifactIndex.do      (none)
+//       status "1"; info {agentPhone, buyPhone, qq (the web-site address)}
+//   qrcode/listCode.do         type ("11" public, "2" personal, "3" group), page (from 0; default 0)
+//       status n; info {pageSize "10", totalCount n, listItems: [code]}; a page past the end is empty
+//       code = {qrcodeId, qrcodeImg (URL of a PNG QR code of the account, or of the uploaded
+//               picture), title, account, nickName, descriptions, areaId n, areaName, equipId (a
+//               digest of the uploader's clientId, never the clientId itself),
+//               type, status n, addTime "yyyy-MM-dd HH:mm:ss", position (place in its list, from 0)}
+//       Codes are listed newest first; seeded: 23 group, 30 personal, 17 public.
+//   qrcode/getDetail.do        id, position
+//       status "1"; info code
+//   qrcode/getChangeDetail.do  id, position, flag ("0" previous, "1" next)
+//       status "1"; info code, the neighbour of `id` in its list as it stands now; before the first
+//       or past the last code: status "0" with msg "已经是第一个了" / "已经是最后一个了"
+//   qrcode/saveCode.do         multipart: clientId, token (of client/login.do), title, area_id,
+//                              type, description, account; file part "code" (PNG, JPEG, GIF or WebP)
+//       status n; info "上传成功" (or "更新成功" when the client re-uploads the same account, which
+//       moves it to the top of its list; once a day). Limits: request 8 MiB (413 past it),
+//       picture 2 MiB, title 100, account 64, description 1000 characters.
+//   district/listSubDistrict.do  parentId ("0" for the provinces)
+//       status n; info [{id n, name, parentid n, level n (1 province, 2 city), namepath "省,市",
+//                        nodepath "440000,440100", charindex, orderby n}]; an unknown parent gives []
+//       Every province-level division and its cities under the national division codes.
+//   data/listPhone.do          cityId, page, clientId
+//       status "1"; info {pageSize 20, totalCount "n", listItems: [{phone, phoneId n, cityId n,
+//                         proviceId n, seq n, status n, createTime n (milliseconds)}]}
+//       Numbers start with "100" (assigned to no operator).
+//   data/listAccuratePhone.do  proviceId, page, clientId, phone (a prefix of 3 to 11 digits)
+//       as data/listPhone.do; numbers are the prefix followed by four digits
+//   data/listCategory.do       clientId
+//       status n; info [{categoryId n, name, imgurl, keyword, orderby n, type n}]
+//   data/listIndustry.do       clientId, categoryId, page
+//       status n; info {pageSize "10", totalCount "n", listItems: [{phone, categoryId n,
+//                         industryId n, computerName, seq n, status n, createTime}]}
+//   data/qryLearn.do?type=T    HTML: 1 contact information, 2 instructions for use, 3 common
+//                              questions; 404 page for any other type
+//   data/qryAgent.do?agentNo=A&&clientId=C   HTML: the agent's authorisation letter, or a page
+//                              saying A is not an authorised agent (seeded agents: xl_dongfang88,
+//                              qinghe2016, chenjia_001, 100800)
+//   home/web.do?categoryId=I&clientId=C      HTML: the page of a home category; 404 page if unknown
+//   pic/tile/I.png, pic/category/I.png, pic/ad/I.png, pic/qrcode/I-R.EXT, pic/static/picture.png
+//                              the pictures behind imgurl and qrcodeImg (the last one is a picture
+//                              the application may use for its fixed "图片" tile)
+//
+// Control (outside /DV/, never faulted):
+//   GET  /_control/faults                      {"faults": [{"path": P, "fault": FAULT}]}
+//   POST /_control/fault   path=P&fault=FAULT  sets a fault (syntax in Fault.h); 400 when bad
+//   POST /_control/clear   [path=P]            clears one path's fault, or all
+#pragma once
+
+#include "tools/devserver/Fault.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace dv::devserver {
+
+struct Options {
+    std::string dataFolder {};       // empty: defaultDataFolder()
+    std::string host = "127.0.0.1";
+    int port = 0;                    // 0: any free port
+    std::size_t maxRequestBytes = 8 * 1024 * 1024;
+    std::size_t maxImageBytes = 2 * 1024 * 1024;
+    std::size_t threads = 16;        // requests served at once (a delayed request holds one)
+    bool logRequests = false;        // one line per request on standard error
+    std::function<std::int64_t()> now {}; // Unix seconds for upload and login times; the system clock when empty
+};
+
+class Server {
+public:
+    // nil and a reason in `error` when the data folder cannot be used or the port is taken.
+    static std::unique_ptr<Server> start(Options options, std::string& error);
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Ends delayed requests and open connections, then stops listening. Safe to call twice.
+    void stop();
+
+    int port() const;
+    const std::string& host() const;
+    std::string baseURL() const;    // "http://HOST:PORT/DV/"
+    std::string controlURL() const; // "http://HOST:PORT/_control/"
+    const std::string& dataFolder() const;
+
+    void setFault(std::string_view path, Fault fault);
+    void clearFault(std::string_view path);
+    void clearFaults();
+    FaultTable& faults();
+
+    // DOVRELTA_HOME/server (see SystemPaths).
+    static std::string defaultDataFolder();
+    // A loopback port on which nothing listens, for the "server not reachable" case: a request
+    // to it fails with "cannot connect".
+    static int unusedPort();
+
+private:
+    struct Impl;
+    explicit Server(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace dv::devserver

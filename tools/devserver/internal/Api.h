@@ -1,0 +1,59 @@
+// The application paths: one handler per path, each reading the request's fields and answering
+// with a JSON reply, a page or a picture. Bad input is answered with a refusal (`status` 0 and a
+// `msg` saying what is wrong) or a 404, never with an exception.
+//
+// Which paths give `status`, `pageSize` and `totalCount` as numbers and which as numeric strings
+// is fixed per path (see the server's header); a refusal keeps the path's choice for `status`.
+#pragma once
+
+#include "tools/devserver/internal/Pictures.h"
+#include "tools/devserver/internal/Reply.h"
+#include "tools/devserver/internal/Store.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace dv::devserver::internal {
+
+struct ApiSettings {
+    std::size_t maxImageBytes = 2 * 1024 * 1024;
+    // Unix seconds; tests may pin it.
+    std::function<std::int64_t()> now;
+};
+
+class Api {
+public:
+    Api(Store& store, Pictures& pictures, ApiSettings settings);
+
+    Reply handle(const ApiRequest& request);
+
+    static constexpr std::int64_t kCodePageSize = 10;
+    static constexpr std::int64_t kPhonePageSize = 20;
+    static constexpr std::int64_t kIndustryPageSize = 10;
+
+private:
+    Reply login(const ApiRequest& request);
+    Reply homeIndex(const ApiRequest& request);
+    Reply artifactIndex(const ApiRequest& request);
+    Reply listCode(const ApiRequest& request);
+    Reply getDetail(const ApiRequest& request);
+    Reply getChangeDetail(const ApiRequest& request);
+    Reply saveCode(const ApiRequest& request);
+    Reply listSubDistrict(const ApiRequest& request);
+    Reply listPhone(const ApiRequest& request);
+    Reply listAccuratePhone(const ApiRequest& request);
+    Reply listCategory(const ApiRequest& request);
+    Reply listIndustry(const ApiRequest& request);
+    Reply learnPage(const ApiRequest& request);
+    Reply agentLetter(const ApiRequest& request);
+    Reply categoryWebPage(const ApiRequest& request);
+    Reply picture(const ApiRequest& request);
+
+    Json codeJson(const CodeRecord& code, const std::string& base) const;
+
+    Store& m_store;
+    Pictures& m_pictures;
+    ApiSettings m_settings;
+};
+
+} // namespace dv::devserver::internal

@@ -1,0 +1,55 @@
+// The pictures behind the URLs the server hands out: tile and category icons, advertisement
+// banners, the fixed picture tile and the QR codes of the directory. Each is drawn here (distinct
+// colours and the item's own text) and encoded as PNG; QR pictures are real codes of the code's
+// account that any scanner reads. Drawn pictures are kept in a small cache.
+//
+// Drawing goes through the platform's graphics layer, which is serialised here, so the renderer
+// may be called from any of the server's threads.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace dv::devserver::internal {
+
+struct Picture {
+    std::vector<std::uint8_t> bytes;
+    std::string contentType;
+};
+
+class Pictures {
+public:
+    // 120 x 120 pixels: a coloured disc with the first character of the name.
+    Picture icon(const std::string& key, std::int64_t colourSeed, const std::string& name);
+    // 750 x 300 pixels: a banner with the advertisement's name.
+    Picture banner(std::int64_t adId, const std::string& name);
+    // The QR code of `text`, 8 pixels per module with a quiet zone of 4 modules; nullopt when the
+    // text cannot be encoded.
+    std::optional<Picture> qrCode(const std::string& text);
+
+    // Whether the bytes are a picture the platform can decode (not merely the right first bytes).
+    bool decodes(std::span<const std::uint8_t> bytes);
+
+    // Module size and quiet zone of the QR pictures, for readers of them.
+    static constexpr int kModulePixels = 8;
+    static constexpr int kQuietModules = 4;
+
+private:
+    std::optional<Picture> cached(const std::string& key);
+    void remember(const std::string& key, const Picture& picture);
+
+    std::mutex m_drawMutex;
+    std::mutex m_cacheMutex;
+    std::map<std::string, Picture> m_cache;
+};
+
+// "png", "jpg", "gif" or "webp" by the first bytes; "" for anything else.
+std::string imageTypeOf(std::span<const std::uint8_t> bytes);
+std::string contentTypeOf(const std::string& imageType);
+
+} // namespace dv::devserver::internal

@@ -1,0 +1,54 @@
+// One request to the application paths and its reply, as the handlers see them: no HTTP library
+// types, so that the handlers and the fault shaping can be tested and reasoned about alone.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace dv::devserver::internal {
+
+using Json = nlohmann::ordered_json;
+
+struct UploadedFile {
+    std::string filename;
+    std::string contentType;
+    std::string content;
+};
+
+struct ApiRequest {
+    std::string path;                          // relative to /DV/, e.g. "home/index.do"
+    std::map<std::string, std::string> fields; // query and form fields; the first value of a name wins
+    std::optional<UploadedFile> code;          // the multipart file part named "code"
+    std::string base;                          // "http://HOST:PORT/DV/" as the client addressed us
+};
+
+struct Reply {
+    enum class Kind { Json, Page, Picture };
+    Kind kind = Kind::Json;
+    int httpStatus = 200;
+    std::string contentType;
+    std::string body;
+    std::optional<Json> json; // JSON replies: serialised into `body` once faults have had their say
+
+    static Reply page(std::string html, int status = 200)
+    {
+        return { Kind::Page, status, "text/html;charset=UTF-8", std::move(html), std::nullopt };
+    }
+    static Reply picture(std::string bytes, std::string contentType)
+    {
+        return { Kind::Picture, 200, std::move(contentType), std::move(bytes), std::nullopt };
+    }
+    static Reply ofJson(Json json) { return { Kind::Json, 200, "application/json;charset=UTF-8", {}, std::move(json) }; }
+};
+
+// The JSON text of a reply. Text that came in as invalid UTF-8 is replaced, never thrown over.
+inline std::string serialise(const Json& json)
+{
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+} // namespace dv::devserver::internal

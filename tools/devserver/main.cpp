@@ -1,0 +1,109 @@
+// dovrelta-devserver: the local application server as a program.
+//
+//   dovrelta-devserver [--host 127.0.0.1] [--port 8092] [--data DIR] [--fault PATH=FAULT]... [--verbose]
+//
+// --port 0 picks a free port. The first line on standard output names the base URL, so that a
+// script can read the port back. The server runs until SIGINT or SIGTERM.
+#include "tools/devserver/Server.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+int usage(const char* message)
+{
+    if (message)
+        std::fprintf(stderr, "dovrelta-devserver: %s\n", message);
+    std::fprintf(stderr,
+        "usage: dovrelta-devserver [--host ADDRESS] [--port N] [--data DIR] [--fault PATH=FAULT]... [--verbose]\n"
+        "  --port 0 picks a free port; --data defaults to $DOVRELTA_HOME/server\n"
+        "  FAULT: delay[:S] http[:CODE] html malformed array null wrongtypes[:status] status[:CODE[:MSG]] close cut,\n"
+        "        optionally *N\n");
+    return 2;
+}
+
+bool parsePort(const char* text, int& port)
+{
+    char* end = nullptr;
+    long value = std::strtol(text, &end, 10);
+    if (!end || *end || value < 0 || value > 65535)
+        return false;
+    port = static_cast<int>(value);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    dv::devserver::Options options;
+    options.port = 8092;
+    std::vector<std::pair<std::string, dv::devserver::Fault>> faults;
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (argument == "--help" || argument == "-h") {
+            usage(nullptr);
+            return 0;
+        } else if (argument == "--verbose") {
+            options.logRequests = true;
+        } else if (argument == "--port") {
+            const char* text = value();
+            if (!text || !parsePort(text, options.port))
+                return usage("--port takes a number from 0 to 65535");
+        } else if (argument == "--host") {
+            const char* text = value();
+            if (!text || !*text)
+                return usage("--host takes an address");
+            options.host = text;
+        } else if (argument == "--data") {
+            const char* text = value();
+            if (!text || !*text)
+                return usage("--data takes a folder");
+            options.dataFolder = text;
+        } else if (argument == "--fault") {
+            const char* text = value();
+            std::string pathAndFault = text ? text : "";
+            auto equals = pathAndFault.find('=');
+            if (equals == std::string::npos || equals == 0)
+                return usage("--fault takes PATH=FAULT");
+            std::string error;
+            auto fault = dv::devserver::parseFault(std::string_view(pathAndFault).substr(equals + 1), &error);
+            if (!fault)
+                return usage(("--fault " + pathAndFault + ": " + error).c_str());
+            faults.emplace_back(pathAndFault.substr(0, equals), *fault);
+        } else {
+            return usage(("unknown argument " + argument).c_str());
+        }
+    }
+
+    // The signals are waited for on this thread; the server's threads inherit the mask.
+    std::signal(SIGPIPE, SIG_IGN);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    std::string error;
+    auto server = dv::devserver::Server::start(options, error);
+    if (!server) {
+        std::fprintf(stderr, "dovrelta-devserver: %s\n", error.c_str());
+        return 1;
+    }
+    for (auto& [path, fault] : faults)
+        server->setFault(path, fault);
+    std::printf("dovrelta-devserver: listening on %s (data: %s)\n", server->baseURL().c_str(), server->dataFolder().c_str());
+    std::fflush(stdout);
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    server->stop();
+    return 0;
+}
