@@ -115,11 +115,11 @@ inline CGImageRef photoLike(std::size_t w, std::size_t h, std::uint32_t seed = 1
 }
 
 // How much the peak resident memory of the process grows while `work` runs; nil where the kernel
-// does not let the peak be reset, and under AddressSanitizer, whose shadow memory grows with every
-// block reserved (an eighth of it), whether the block is used or not.
+// does not let the peak be reset, and under the sanitizers, whose shadow memory grows with the
+// blocks reserved and touched, whether the program uses them or not.
 inline std::optional<std::size_t> peakMemoryGrowth(const std::function<void()>& work)
 {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     work();
     return std::nullopt;
 #endif
