@@ -2,6 +2,7 @@
 #include "platform/graphics/CGContext.h"
 
 #include "platform/graphics/internal/CairoCanvas.h"
+#include "platform/graphics/internal/DrawingCopies.h"
 #include "platform/graphics/internal/ImageLimits.h"
 
 #include <cmath>
@@ -650,7 +651,8 @@ void CGContextDrawImage(const CGContextRef& c, CGRect rect, const CGImageRef& im
     const CGAffineTransform imageToUser
         = CGAffineTransformMake(rect.size.width / w, 0, 0, -rect.size.height / h, rect.origin.x, rect.origin.y + rect.size.height);
     const auto& s = c->state();
-    c->canvas().paintImage(image->premultipliedARGB32(), image->width(), image->height(), imageToUser,
+    const auto pixels = dv::internal::DrawingCopies::pixelsFor(*image);
+    c->canvas().paintImage(pixels.rows, pixels.bytesPerRow, pixels.opaque, image->width(), image->height(), imageToUser,
         s.interpolation != kCGInterpolationNone, s.alpha);
 }
 

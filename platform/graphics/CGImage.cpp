@@ -2,7 +2,9 @@
 #include "platform/graphics/CGImage.h"
 
 #include "platform/base/NSString.h"
+#include "platform/graphics/internal/DrawingCopies.h"
 #include "platform/graphics/internal/ImageLimits.h"
+#include "platform/graphics/internal/PixelBuffer.h"
 #include "platform/graphics/internal/PixelLayout.h"
 
 #include <cmath>
@@ -34,20 +36,13 @@ Ref<CGImage> CGImage::initWithStorage(std::size_t width, std::size_t height, std
     return self<CGImage>();
 }
 
-const std::uint32_t* CGImage::premultipliedARGB32() const
+CGImage::~CGImage()
 {
-    auto layout = dv::internal::pixelLayoutFor(m_bitsPerComponent, m_bitsPerPixel, CGColorSpaceGetModel(m_space), m_bitmapInfo);
-    const bool native = layout->bytesPerSample == 1 && layout->samples == 4 && layout->premultiplied && layout->b == 0
-        && layout->g == 1 && layout->r == 2 && layout->a == 3 && m_bytesPerRow == m_width * 4
-        && (reinterpret_cast<std::uintptr_t>(bytes()) % 4) == 0;
-    if (native)
-        return reinterpret_cast<const std::uint32_t*>(bytes());
-    std::call_once(m_argbOnce, [&] {
-        m_argb.resize(m_width * m_height);
-        dv::internal::convertToPremultipliedARGB32(*this, *layout, reinterpret_cast<std::uint8_t*>(m_argb.data()), m_width * 4);
-    });
-    return m_argb.data();
+    if (m_hasDrawingCopy.load(std::memory_order_relaxed))
+        dv::internal::DrawingCopies::forget(*this);
 }
+
+const std::uint8_t* CGImage::bytes() const { return m_storage->data() + m_offset; }
 
 Ref<NSString> CGImage::description() const
 {
@@ -122,7 +117,7 @@ std::vector<std::uint8_t> imagePixelsRGBA8(const CGImageRef& image)
 CGImageRef makeImage(std::size_t width, std::size_t height, std::size_t bitsPerComponent, std::size_t bitsPerPixel,
     std::size_t bytesPerRow, CGColorSpaceRef space, CGBitmapInfo info, std::vector<std::uint8_t> pixels)
 {
-    auto storage = std::make_shared<const std::vector<std::uint8_t>>(std::move(pixels));
+    auto storage = internal::PixelBuffer::adopt(std::move(pixels));
     return alloc<CGImage>()->initWithStorage(width, height, bitsPerComponent, bitsPerPixel, bytesPerRow, std::move(space), info,
         std::move(storage));
 }

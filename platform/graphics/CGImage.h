@@ -1,7 +1,9 @@
 // CGImage: an immutable bitmap (width, height, sample layout, colour space) over shared pixel
 // storage. Decoders, bitmap contexts and crops make them; UIImage wraps one with a scale and an
 // orientation. Immutable, so any thread may read one; pixel storage is shared between an image and
-// its crops.
+// its crops, and between an incremental image source's partial images and the rows its decoder
+// is still filling below them. Drawing reads the pixels in place when they are in the drawing
+// layout, else through a small shared cache of converted copies (internal/DrawingCopies.h).
 //
 //   CGImageRef image = UIImage::imageWithData(data)->CGImage();
 //   if (CGImageGetAlphaInfo(image) == kCGImageAlphaNone) ...
@@ -11,8 +13,14 @@
 #include "platform/base/NSObject.h"
 #include "platform/graphics/CGColorSpace.h"
 
-#include <mutex>
+#include <atomic>
+#include <memory>
 #include <vector>
+
+namespace dv::internal {
+class PixelBuffer;
+class DrawingCopies;
+}
 
 enum CGImageAlphaInfo : std::uint32_t {
     kCGImageAlphaNone = 0,
@@ -40,9 +48,10 @@ inline constexpr CGBitmapInfo kCGBitmapByteOrder32Big = 4u << 12;
 class CGImage : public NSObject {
     DV_CLASS(CGImage, NSObject)
 
-    using Storage = std::shared_ptr<const std::vector<std::uint8_t>>;
+    using Storage = std::shared_ptr<const dv::internal::PixelBuffer>;
 
     CGImage() = default;
+    ~CGImage() override;
     // The pixels start at `offset` in `storage`; rows are `bytesPerRow` apart. Answers nil when
     // the layout is not one this module reads, or the storage is too short for it.
     Ref<CGImage> initWithStorage(std::size_t width, std::size_t height, std::size_t bitsPerComponent,
@@ -57,14 +66,9 @@ class CGImage : public NSObject {
     CGBitmapInfo bitmapInfo() const { return m_bitmapInfo; }
     CGImageAlphaInfo alphaInfo() const { return CGImageAlphaInfo(m_bitmapInfo & kCGBitmapAlphaInfoMask); }
     const CGColorSpaceRef& colorSpace() const { return m_space; }
-    const std::uint8_t* bytes() const { return m_storage->data() + m_offset; }
+    const std::uint8_t* bytes() const;
     const Storage& storage() const { return m_storage; }
     std::size_t storageOffset() const { return m_offset; }
-
-    // The pixels as premultiplied native-endian ARGB32 rows of width * 4 bytes (the drawing
-    // backend's layout). Converted once on first use and kept; an image already in that layout
-    // answers its own storage.
-    const std::uint32_t* premultipliedARGB32() const;
 
     Ref<NSString> description() const override;
 
@@ -79,8 +83,10 @@ private:
     Storage m_storage;
     std::size_t m_offset = 0;
 
-    mutable std::once_flag m_argbOnce;
-    mutable std::vector<std::uint32_t> m_argb;
+    friend class dv::internal::DrawingCopies;
+    // Set once a converted copy for drawing has been cached, so that the cache forgets it with
+    // the image.
+    mutable std::atomic<bool> m_hasDrawingCopy {false};
 };
 
 using CGImageRef = Ref<CGImage>;

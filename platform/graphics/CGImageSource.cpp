@@ -5,13 +5,10 @@
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
-#include "platform/graphics/internal/BmpCodec.h"
-#include "platform/graphics/internal/GifDecoder.h"
 #include "platform/graphics/internal/ImageFormat.h"
-#include "platform/graphics/internal/JpegCodec.h"
-#include "platform/graphics/internal/JpegMarkers.h"
-#include "platform/graphics/internal/PngCodec.h"
-#include "platform/graphics/internal/WebpCodec.h"
+#include "platform/graphics/internal/ImageStream.h"
+
+#include <algorithm>
 
 using namespace dv::internal;
 
@@ -37,6 +34,8 @@ const Ref<NSString> kCGImagePropertyWebPDelayTime = constant("DelayTime");
 const Ref<NSString> kCGImagePropertyWebPUnclampedDelayTime = constant("UnclampedDelayTime");
 const Ref<NSString> kCGImagePropertyWebPLoopCount = constant("LoopCount");
 
+const Ref<NSString> kCGImagePropertyFramesOmitted = constant("FramesOmitted");
+
 DV_DEFINE_CLASS(CGImageSource)
 
 CGImageSource::CGImageSource() = default;
@@ -46,93 +45,155 @@ namespace {
 
 // Delays shorter than this are shown at 0.1 s, as browsers do.
 constexpr double kMinimumDelay = 0.011;
+// How much of the start and of the end of the data received is remembered to recognise it again.
+constexpr std::size_t kFingerprint = 32;
 
-Ref<NSData> snapshot(const Ref<NSData>& data)
+CGImageSourceStatus statusOf(StreamState state)
 {
-    if (!data)
-        return NSData::data();
-    if (data->isMemberOfClass(NSData::class_()))
-        return data;
-    return NSData::dataWithBytes(data->bytes(), data->length());
+    switch (state) {
+    case StreamState::Header:
+        return kCGImageStatusReadingHeader;
+    case StreamState::Partial:
+        return kCGImageStatusIncomplete;
+    case StreamState::Complete:
+        return kCGImageStatusComplete;
+    case StreamState::Truncated:
+        return kCGImageStatusUnexpectedEOF;
+    case StreamState::Damaged:
+        break;
+    }
+    return kCGImageStatusInvalidData;
+}
+
+Ref<NSDictionary> delayDictionary(double delay, const Ref<NSString>& clamped, const Ref<NSString>& unclamped)
+{
+    auto dict = NSMutableDictionary::dictionary();
+    dict->setObjectForKey(NSNumber::numberWithDouble(delay < kMinimumDelay ? 0.1 : delay), clamped);
+    dict->setObjectForKey(NSNumber::numberWithDouble(delay), unclamped);
+    return dict;
 }
 
 } // namespace
 
 Ref<CGImageSource> CGImageSource::initWithData(const Ref<NSData>& data, bool final)
 {
-    reset(data, final);
+    updateData(data, final);
     return self<CGImageSource>();
 }
 
-void CGImageSource::reset(const Ref<NSData>& data, bool final)
+void CGImageSource::reset()
 {
-    m_data = snapshot(data);
-    m_final = final;
-    m_prepared = false;
-    m_gif.reset();
-    m_webpFrames.clear();
-    m_count = 0;
+    m_stream.reset();
+    m_format = int(ImageFormat::Unknown);
+    m_length = 0;
+    m_head.clear();
+    m_tail.clear();
+    m_input = nil;
+    m_copy = nil;
+    m_fed = 0;
+    m_fedFinal = false;
+    m_fedBytes = nullptr;
+}
+
+// The caller hands everything received so far each time. Data that is shorter, or whose start or
+// whose bytes where the last data ended differ, is other data: the source starts over with it. So
+// is more data after the caller said there would be none.
+bool CGImageSource::continuesReceived(std::span<const std::uint8_t> bytes) const
+{
+    if (m_length == 0)
+        return true;
+    if (bytes.size() < m_length || (m_final && bytes.size() != m_length))
+        return false;
+    return std::equal(m_head.begin(), m_head.end(), bytes.begin())
+        && std::equal(m_tail.begin(), m_tail.end(), bytes.begin() + std::ptrdiff_t(m_length - m_tail.size()));
+}
+
+// Immutable data is kept by reference; anything else is copied, appending only what is new.
+Ref<NSData> CGImageSource::keep(const Ref<NSData>& data, std::span<const std::uint8_t> bytes)
+{
+    if (data && data->isMemberOfClass(NSData::class_())) {
+        m_copy = nil;
+        return data;
+    }
+    if (!m_copy || m_copy->length() > bytes.size()) {
+        m_copy = NSMutableData::dataWithCapacity(bytes.size());
+        m_copy->appendBytes(bytes.data(), bytes.size());
+    } else {
+        m_copy->appendBytes(bytes.data() + m_copy->length(), bytes.size() - m_copy->length());
+    }
+    return m_copy;
 }
 
 void CGImageSource::updateData(const Ref<NSData>& data, bool final)
 {
     std::lock_guard lock(m_mutex);
-    reset(data, final);
-}
-
-void CGImageSource::prepare()
-{
-    if (m_prepared)
+    const std::span<const std::uint8_t> bytes = data ? data->span() : std::span<const std::uint8_t>();
+    if (!continuesReceived(bytes))
+        reset();
+    m_final = final;
+    if (!m_stream && ImageFormat(m_format) == ImageFormat::Unknown) {
+        m_format = int(sniffImageFormat(bytes));
+        m_stream = ImageStream::make(ImageFormat(m_format));
+    }
+    m_length = bytes.size();
+    if (m_head.size() < kFingerprint)
+        m_head.assign(bytes.begin(), bytes.begin() + std::ptrdiff_t(std::min(bytes.size(), kFingerprint)));
+    m_tail.assign(bytes.end() - std::ptrdiff_t(std::min(bytes.size(), kFingerprint)), bytes.end());
+    if (!m_stream)
         return;
-    m_prepared = true;
-    const auto bytes = m_data->span();
-    const auto format = sniffImageFormat(bytes);
-    m_format = int(format);
-    m_count = 0;
-    switch (format) {
-    case ImageFormat::JPEG:
-        m_count = jpegReadHeader(bytes) ? 1 : 0;
-        break;
-    case ImageFormat::PNG:
-        m_count = pngReadHeader(bytes) ? 1 : 0;
-        break;
-    case ImageFormat::GIF:
-        m_gif = GifDecoder::open(bytes);
-        m_count = m_gif ? m_gif->frameCount() : 0;
-        break;
-    case ImageFormat::WebP:
-        if (auto info = webpReadInfo(bytes)) {
-            m_webpAnimated = info->animated;
-            m_webpLoopCount = info->loopCount;
-            m_count = info->frameCount;
-        }
-        break;
-    case ImageFormat::BMP:
-        m_count = bmpReadHeader(bytes) ? 1 : 0;
-        break;
-    case ImageFormat::ICO:
-        m_count = icoReadHeader(bytes) ? 1 : 0;
-        break;
-    default:
-        break;
+    if (m_stream->keepsInput() || (data && data->isMemberOfClass(NSData::class_()))) {
+        m_input = m_stream->keepsInput() ? keep(data, bytes) : data;
+        return;
     }
+    // Bytes that may change after this call: the stream takes them now.
+    m_input = nil;
+    m_stream->update(bytes, final);
+    m_fed = bytes.size();
+    m_fedFinal = final;
+    m_fedBytes = nullptr;
 }
 
-bool CGImageSource::complete() const
+void CGImageSource::feedAll()
 {
-    if (!m_final)
-        return false;
-    if (ImageFormat(m_format) == ImageFormat::JPEG) {
-        auto markers = readJpegMarkers(m_data->span());
-        return markers && markers->endsWithEOI;
+    if (!m_stream || !m_input)
+        return;
+    // A stream that keeps the bytes is told again when they moved (a copy that grew).
+    if (m_fed == m_input->length() && m_fedFinal == m_final && m_fedBytes == m_input->bytes())
+        return;
+    m_stream->update(m_input->span(), m_final);
+    m_fed = m_input->length();
+    m_fedFinal = m_final;
+    m_fedBytes = m_input->bytes();
+    if (!m_stream->keepsInput())
+        m_input = nil;
+}
+
+void CGImageSource::feedHeader()
+{
+    if (!m_stream || !m_input)
+        return;
+    if (m_stream->keepsInput()) {
+        feedAll(); // such a stream reads only the structure until pixels are asked for
+        return;
     }
-    return true;
+    // Growing slices from where the stream is, until the header is in: the rows decoded on the
+    // way stay decoded for when the image is asked for.
+    const std::size_t length = m_input->length();
+    while (!m_stream->header() && m_fed < length) {
+        const std::size_t next = std::max<std::size_t>(4096, m_fed * 4);
+        if (next >= length) {
+            feedAll();
+            return;
+        }
+        m_stream->update(m_input->span().first(next), false);
+        m_fed = next;
+        m_fedBytes = m_input->bytes();
+    }
 }
 
 Ref<NSString> CGImageSource::type()
 {
     std::lock_guard lock(m_mutex);
-    prepare();
     const char* uti = uniformTypeIdentifier(ImageFormat(m_format));
     return uti ? NSString::fromUTF8(uti) : nil;
 }
@@ -140,93 +201,50 @@ Ref<NSString> CGImageSource::type()
 CGImageSourceStatus CGImageSource::status()
 {
     std::lock_guard lock(m_mutex);
-    prepare();
+    feedAll();
     if (ImageFormat(m_format) == ImageFormat::Unknown)
-        return m_data->length() < 12 && !m_final ? kCGImageStatusReadingHeader : kCGImageStatusUnknownType;
-    if (m_count == 0)
+        return m_length < 12 && !m_final ? kCGImageStatusReadingHeader : kCGImageStatusUnknownType;
+    if (!m_stream)
         return m_final ? kCGImageStatusInvalidData : kCGImageStatusReadingHeader;
-    return complete() ? kCGImageStatusComplete : kCGImageStatusIncomplete;
+    return statusOf(m_stream->state());
 }
 
 std::size_t CGImageSource::count()
 {
     std::lock_guard lock(m_mutex);
-    prepare();
-    return m_count;
+    feedHeader();
+    return m_stream ? m_stream->count() : 0;
 }
 
 Ref<NSDictionary> CGImageSource::properties()
 {
     std::lock_guard lock(m_mutex);
-    prepare();
+    feedHeader();
     auto dict = NSMutableDictionary::dictionary();
-    dict->setObjectForKey(NSNumber::numberWithUnsignedLongLong(m_data->length()), kCGImagePropertyFileSize);
-    if (m_gif && m_gif->loopCount()) {
-        dict->setObjectForKey(NSDictionary::dictionaryWithObjectForKey(NSNumber::numberWithInt(*m_gif->loopCount()),
-                                  kCGImagePropertyGIFLoopCount),
-            kCGImagePropertyGIFDictionary);
+    dict->setObjectForKey(NSNumber::numberWithUnsignedLongLong(m_length), kCGImagePropertyFileSize);
+    if (!m_stream)
+        return dict;
+    if (auto loops = m_stream->loopCount()) {
+        const bool gif = ImageFormat(m_format) == ImageFormat::GIF;
+        dict->setObjectForKey(NSDictionary::dictionaryWithObjectForKey(NSNumber::numberWithInt(*loops),
+                                  gif ? kCGImagePropertyGIFLoopCount : kCGImagePropertyWebPLoopCount),
+            gif ? kCGImagePropertyGIFDictionary : kCGImagePropertyWebPDictionary);
     }
-    if (ImageFormat(m_format) == ImageFormat::WebP && m_webpAnimated) {
-        dict->setObjectForKey(NSDictionary::dictionaryWithObjectForKey(NSNumber::numberWithInt(m_webpLoopCount),
-                                  kCGImagePropertyWebPLoopCount),
-            kCGImagePropertyWebPDictionary);
-    }
+    if (const std::size_t omitted = m_stream->framesOmitted())
+        dict->setObjectForKey(NSNumber::numberWithUnsignedLongLong(omitted), kCGImagePropertyFramesOmitted);
     return dict;
 }
 
 Ref<NSDictionary> CGImageSource::propertiesAtIndex(std::size_t index)
 {
     std::lock_guard lock(m_mutex);
-    prepare();
-    if (index >= m_count)
+    feedHeader();
+    if (!m_stream || index >= m_stream->count())
         return nil;
-    const auto bytes = m_data->span();
-    std::optional<ImageHeader> header;
-    auto dict = NSMutableDictionary::dictionary();
-    switch (ImageFormat(m_format)) {
-    case ImageFormat::JPEG:
-        header = jpegReadHeader(bytes);
-        break;
-    case ImageFormat::PNG:
-        header = pngReadHeader(bytes);
-        break;
-    case ImageFormat::GIF: {
-        header = ImageHeader();
-        header->width = m_gif->width();
-        header->height = m_gif->height();
-        header->hasAlpha = true;
-        const double delay = m_gif->frame(index).delayCentiseconds / 100.0;
-        auto gif = NSMutableDictionary::dictionary();
-        gif->setObjectForKey(NSNumber::numberWithDouble(delay < kMinimumDelay ? 0.1 : delay), kCGImagePropertyGIFDelayTime);
-        gif->setObjectForKey(NSNumber::numberWithDouble(delay), kCGImagePropertyGIFUnclampedDelayTime);
-        if (m_gif->loopCount())
-            gif->setObjectForKey(NSNumber::numberWithInt(*m_gif->loopCount()), kCGImagePropertyGIFLoopCount);
-        dict->setObjectForKey(gif, kCGImagePropertyGIFDictionary);
-        break;
-    }
-    case ImageFormat::WebP:
-        if (auto info = webpReadInfo(bytes)) {
-            header = info->header;
-            if (info->animated && index < info->durationsMilliseconds.size()) {
-                const double delay = info->durationsMilliseconds[index] / 1000.0;
-                auto webp = NSMutableDictionary::dictionary();
-                webp->setObjectForKey(NSNumber::numberWithDouble(delay < kMinimumDelay ? 0.1 : delay), kCGImagePropertyWebPDelayTime);
-                webp->setObjectForKey(NSNumber::numberWithDouble(delay), kCGImagePropertyWebPUnclampedDelayTime);
-                dict->setObjectForKey(webp, kCGImagePropertyWebPDictionary);
-            }
-        }
-        break;
-    case ImageFormat::BMP:
-        header = bmpReadHeader(bytes);
-        break;
-    case ImageFormat::ICO:
-        header = icoReadHeader(bytes);
-        break;
-    default:
-        break;
-    }
+    auto header = m_stream->header();
     if (!header)
         return nil;
+    auto dict = NSMutableDictionary::dictionary();
     dict->setObjectForKey(NSNumber::numberWithUnsignedInt(header->width), kCGImagePropertyPixelWidth);
     dict->setObjectForKey(NSNumber::numberWithUnsignedInt(header->height), kCGImagePropertyPixelHeight);
     dict->setObjectForKey(NSNumber::numberWithInt(header->depth), kCGImagePropertyDepth);
@@ -234,53 +252,36 @@ Ref<NSDictionary> CGImageSource::propertiesAtIndex(std::size_t index)
     dict->setObjectForKey(NSString::fromUTF8(header->grey ? "Gray" : "RGB"), kCGImagePropertyColorModel);
     if (header->exifOrientation)
         dict->setObjectForKey(NSNumber::numberWithInt(header->exifOrientation), kCGImagePropertyOrientation);
+    if (ImageFormat(m_format) == ImageFormat::GIF) {
+        auto gif = NSMutableDictionary::dictionaryWithDictionary(
+            delayDictionary(m_stream->delaySeconds(index), kCGImagePropertyGIFDelayTime, kCGImagePropertyGIFUnclampedDelayTime));
+        if (auto loops = m_stream->loopCount())
+            gif->setObjectForKey(NSNumber::numberWithInt(*loops), kCGImagePropertyGIFLoopCount);
+        dict->setObjectForKey(gif, kCGImagePropertyGIFDictionary);
+    } else if (m_stream->animated()) {
+        dict->setObjectForKey(
+            delayDictionary(m_stream->delaySeconds(index), kCGImagePropertyWebPDelayTime, kCGImagePropertyWebPUnclampedDelayTime),
+            kCGImagePropertyWebPDictionary);
+    }
     return dict;
 }
 
 CGImageRef CGImageSource::imageAtIndex(std::size_t index)
 {
     std::lock_guard lock(m_mutex);
-    prepare();
-    if (index >= m_count)
+    feedAll();
+    if (!m_stream || index >= m_stream->count())
         return nil;
-    const auto bytes = m_data->span();
-    switch (ImageFormat(m_format)) {
-    case ImageFormat::JPEG: {
-        if (complete())
-            return jpegDecode(bytes);
-        auto header = jpegReadHeader(bytes);
-        // A progressive JPEG refines the whole picture scan by scan, so what has arrived decodes
-        // as a complete, blurrier image; a baseline one gives its finished rows.
-        if (header && header->progressive)
-            return jpegDecode(bytes);
-        return jpegDecodePartial(bytes);
-    }
-    case ImageFormat::PNG:
-        if (auto image = pngDecode(bytes))
-            return image;
-        return pngDecodePartial(bytes);
-    case ImageFormat::GIF:
-        return m_gif->frameImage(index);
-    case ImageFormat::WebP:
-        if (!m_webpAnimated)
-            return webpDecode(bytes);
-        if (m_webpFrames.empty())
-            m_webpFrames = webpDecodeAnimation(bytes);
-        return index < m_webpFrames.size() ? m_webpFrames[index].image : nil;
-    case ImageFormat::BMP:
-        return bmpDecode(bytes);
-    case ImageFormat::ICO:
-        return icoDecode(bytes);
-    default:
-        return nil;
-    }
+    return m_stream->image(index);
 }
 
 CGImageSourceRef CGImageSourceCreateWithData(const Ref<NSData>& data, const Ref<NSDictionary>&)
 {
     if (!data)
         return nil;
-    return alloc<CGImageSource>()->initWithData(data, true);
+    // Kept until decoded: a copy of data that may change, the data itself otherwise.
+    const bool immutable = data->isMemberOfClass(NSData::class_());
+    return alloc<CGImageSource>()->initWithData(immutable ? data : NSData::dataWithData(data), true);
 }
 
 CGImageSourceRef CGImageSourceCreateIncremental(const Ref<NSDictionary>&)

@@ -1,9 +1,15 @@
 // CGImageSource: reads images out of encoded bytes, all at once or incrementally as a download
 // arrives. Answers the type, the image count and each image's properties (pixel size,
-// orientation, GIF delays) without decoding pixels, and decodes an image on request. For a JPEG or
-// PNG whose bytes have not all arrived it answers a partial image: full size, the rows received so
-// far at the top, the rest transparent. A source may be used from several threads; calls are
-// serialised.
+// orientation, GIF delays) without decoding pixels, and decodes an image on request.
+//
+// An incremental source keeps its decoder between updates, so each byte is decoded once and
+// asking for the image after every update stays cheap. For a PNG, WebP or single-scan JPEG whose
+// bytes have not all arrived the image is partial: the rows received so far, as an image only as
+// high as they are; a progressive JPEG gives its latest full-size refinement. The status says
+// truthfully how far the data went: incomplete while more is expected, unexpected end when the
+// data stopped short, invalid data when it is damaged or cannot fill what its header claims (such
+// an image is refused, with a count of 0). Memory follows the data: no canvas is filled before
+// the rows that fill it arrive. A source may be used from several threads; calls are serialised.
 //
 //   auto source = CGImageSourceCreateWithData(data, nil);
 //   auto props = CGImageSourceCopyPropertiesAtIndex(source, 0, nil);
@@ -15,10 +21,11 @@
 
 #include <memory>
 #include <mutex>
+#include <span>
+#include <vector>
 
 namespace dv::internal {
-class GifDecoder;
-struct WebpFrame;
+class ImageStream;
 }
 
 enum CGImageSourceStatus : std::int32_t {
@@ -46,13 +53,16 @@ extern const Ref<NSString> kCGImagePropertyWebPDictionary; // "{WebP}"
 extern const Ref<NSString> kCGImagePropertyWebPDelayTime;
 extern const Ref<NSString> kCGImagePropertyWebPUnclampedDelayTime;
 extern const Ref<NSString> kCGImagePropertyWebPLoopCount;
+// In the source's properties, only when some were: the number of frames of an animation left out
+// because all of them would need more memory than one animation may take. Not a platform key.
+extern const Ref<NSString> kCGImagePropertyFramesOmitted; // NSNumber
 
 class CGImageSource : public NSObject {
     DV_CLASS(CGImageSource, NSObject)
 
     CGImageSource();
     ~CGImageSource() override;
-    // The bytes are copied unless they are immutable data.
+    // Nothing is decoded yet: the stream reads the data when an answer needs it.
     Ref<CGImageSource> initWithData(const Ref<NSData>& data, bool final);
 
     void updateData(const Ref<NSData>& data, bool final);
@@ -64,36 +74,49 @@ class CGImageSource : public NSObject {
     CGImageRef imageAtIndex(std::size_t index);
 
 private:
-    void reset(const Ref<NSData>& data, bool final);
-    void prepare(); // reads the structure once per data update; caller holds the lock
-    bool complete() const;
+    void reset();
+    bool continuesReceived(std::span<const std::uint8_t> bytes) const;
+    Ref<NSData> keep(const Ref<NSData>& data, std::span<const std::uint8_t> bytes);
+    // The stream is given the bytes when an answer needs them: all of them for the status and
+    // the images, enough for the header for the count and the properties.
+    void feedAll();
+    void feedHeader();
 
     std::mutex m_mutex;
-    Ref<NSData> m_data;
-    bool m_final = false;
-    bool m_prepared = false;
+    std::unique_ptr<dv::internal::ImageStream> m_stream;
     int m_format = 0;
-    std::size_t m_count = 0;
-    std::unique_ptr<dv::internal::GifDecoder> m_gif;
-    std::vector<dv::internal::WebpFrame> m_webpFrames;
-    bool m_webpAnimated = false;
-    int m_webpLoopCount = 0;
+    bool m_final = false;
+    // What has been received, remembered by its length and its first and last bytes. The bytes
+    // are kept until the stream has had them (for immutable data, by reference; data that may
+    // change is given to the stream at once instead), and for good by a stream that reads them
+    // again.
+    std::size_t m_length = 0;
+    std::vector<std::uint8_t> m_head;
+    std::vector<std::uint8_t> m_tail;
+    Ref<NSData> m_input;       // not yet all given to the stream, or kept for it
+    Ref<NSMutableData> m_copy; // the kept bytes when the caller's data may change under us
+    std::size_t m_fed = 0;     // bytes the stream has had
+    bool m_fedFinal = false;
+    const std::uint8_t* m_fedBytes = nullptr;
 };
 
 using CGImageSourceRef = Ref<CGImageSource>;
 
-// nil for nil data. Options are accepted and ignored (decoding is never deferred past the call).
+// nil for nil data. Mutable data is copied. Options are accepted and ignored. Reading the count or
+// the properties decodes no more than the header's bytes; the status and the images decode all.
 CGImageSourceRef CGImageSourceCreateWithData(const Ref<NSData>& data, const Ref<NSDictionary>& options);
 CGImageSourceRef CGImageSourceCreateIncremental(const Ref<NSDictionary>& options);
-// `data` is everything received so far; `final` says no more will come.
+// `data` is everything received so far; `final` says no more will come. Data that does not
+// continue what was received before starts the source over. Mutable data (a download's buffer)
+// is decoded at once, so that the source need not copy it.
 void CGImageSourceUpdateData(const CGImageSourceRef& source, const Ref<NSData>& data, bool final);
 // The uniform type ("public.jpeg", "public.png", "com.compuserve.gif", "org.webmproject.webp",
 // "public.tiff", "com.microsoft.bmp", "com.microsoft.ico"), nil when unrecognised.
 Ref<NSString> CGImageSourceGetType(const CGImageSourceRef& source);
 CGImageSourceStatus CGImageSourceGetStatus(const CGImageSourceRef& source);
-// Images that can be decoded: frames fully received for GIF and WebP animations, 1 for a still
-// image whose header has arrived (an icon answers its largest entry); 0 for unrecognised bytes and
-// for TIFF, which is recognised only.
+// Images that can be decoded: frames fully received for a GIF animation (a WebP animation's once
+// its file is whole), 1 for a still image whose header has arrived (an icon answers its largest
+// entry); 0 for unrecognised bytes, for refused images and for TIFF, which is recognised only.
 std::size_t CGImageSourceGetCount(const CGImageSourceRef& source);
 Ref<NSDictionary> CGImageSourceCopyProperties(const CGImageSourceRef& source, const Ref<NSDictionary>& options);
 Ref<NSDictionary> CGImageSourceCopyPropertiesAtIndex(const CGImageSourceRef& source, std::size_t index,

@@ -7,6 +7,7 @@
 #include "platform/graphics/ImageResources.h"
 #include "platform/graphics/UIGraphics.h"
 #include "platform/graphics/internal/CairoCanvas.h"
+#include "platform/graphics/internal/DrawingCopies.h"
 #include "platform/graphics/internal/ImageDecoding.h"
 #include "platform/graphics/internal/JpegCodec.h"
 #include "platform/graphics/internal/PngCodec.h"
@@ -211,7 +212,8 @@ void UIImage::drawInRect(CGRect rect, CGBlendMode blendMode, CGFloat alpha) cons
     CGContextSaveGState(context);
     CGContextSetBlendMode(context, blendMode);
     const auto& state = context->state();
-    context->canvas().paintImage(m_cgImage->premultipliedARGB32(), m_cgImage->width(), m_cgImage->height(), t,
+    const auto pixels = dv::internal::DrawingCopies::pixelsFor(*m_cgImage);
+    context->canvas().paintImage(pixels.rows, pixels.bytesPerRow, pixels.opaque, m_cgImage->width(), m_cgImage->height(), t,
         state.interpolation != kCGInterpolationNone, state.alpha * std::clamp(alpha, 0.0, 1.0));
     CGContextRestoreGState(context);
 }

@@ -39,7 +39,8 @@ class UIImage : public NSObject {
     static Ref<UIImage> imageNamed(const Ref<NSString>& name);
     static Ref<UIImage> imageWithContentsOfFile(const Ref<NSString>& path);
     // The first image of the data (the first frame of an animated GIF), scale 1 or the given one,
-    // with its EXIF orientation. nil for data that does not decode.
+    // with its EXIF orientation. nil for data that does not decode whole: damaged data, data cut
+    // short, and headers claiming more than their data fills, as the image source reports them.
     static Ref<UIImage> imageWithData(const Ref<NSData>& data);
     static Ref<UIImage> imageWithData(const Ref<NSData>& data, CGFloat scale);
     static Ref<UIImage> imageWithCGImage(const CGImageRef& image);

@@ -239,4 +239,82 @@ CGImageRef icoDecode(std::span<const std::uint8_t> b)
     return decodeDib(body, *d, d->paletteAt + d->paletteCount * (d->headerSize == 12 ? 3 : 4), true);
 }
 
+namespace {
+
+// The size the file says it has: a BMP's own field, an icon's furthest entry. Data that fails to
+// decode and is shorter than this was cut short; otherwise it is damaged.
+std::size_t bmpDeclaredSize(std::span<const std::uint8_t> b) { return b.size() >= 6 ? le32(b, 2) : SIZE_MAX; }
+
+std::size_t icoDeclaredSize(std::span<const std::uint8_t> b)
+{
+    if (b.size() < 6)
+        return SIZE_MAX;
+    const std::size_t count = le16(b, 4);
+    std::size_t end = 6 + count * 16;
+    for (std::size_t i = 0; i < count && 6 + i * 16 + 16 <= b.size(); ++i)
+        end = std::max(end, std::size_t(le32(b, 6 + i * 16 + 12)) + le32(b, 6 + i * 16 + 8));
+    return end;
+}
+
+class WholeFileStream final : public ImageStream {
+public:
+    using ReadHeader = std::optional<ImageHeader> (*)(std::span<const std::uint8_t>);
+    using Decode = CGImageRef (*)(std::span<const std::uint8_t>);
+    using DeclaredSize = std::size_t (*)(std::span<const std::uint8_t>);
+
+    WholeFileStream(ReadHeader readHeader, Decode decode, DeclaredSize declaredSize)
+        : m_readHeader(readHeader), m_decode(decode), m_declaredSize(declaredSize)
+    {
+    }
+
+    bool keepsInput() const override { return true; }
+    void update(std::span<const std::uint8_t> bytes, bool final) override
+    {
+        m_bytes = bytes;
+        m_final = final;
+        m_header = m_readHeader(bytes);
+    }
+    StreamState state() override
+    {
+        decode();
+        if (m_image)
+            return StreamState::Complete;
+        if (!m_final)
+            return m_header ? StreamState::Partial : StreamState::Header;
+        return m_bytes.size() < m_declaredSize(m_bytes) ? StreamState::Truncated : StreamState::Damaged;
+    }
+    std::size_t count() const override { return m_header ? 1 : 0; }
+    std::optional<ImageHeader> header() const override { return m_header; }
+    CGImageRef image(std::size_t index) override
+    {
+        decode();
+        return index == 0 ? m_image : nil;
+    }
+    bool imageComplete(std::size_t index) override { return index == 0 && image(0); }
+
+private:
+    // Once all the bytes are there.
+    void decode()
+    {
+        if (m_final && !m_decoded) {
+            m_decoded = true;
+            m_image = m_decode(m_bytes);
+        }
+    }
+
+    ReadHeader m_readHeader;
+    Decode m_decode;
+    DeclaredSize m_declaredSize;
+    std::span<const std::uint8_t> m_bytes;
+    bool m_final = false;
+    bool m_decoded = false;
+    std::optional<ImageHeader> m_header;
+    CGImageRef m_image;
+};
+
+} // namespace
+
+std::unique_ptr<ImageStream> makeBmpStream() { return std::make_unique<WholeFileStream>(bmpReadHeader, bmpDecode, bmpDeclaredSize); }
+std::unique_ptr<ImageStream> makeIcoStream() { return std::make_unique<WholeFileStream>(icoReadHeader, icoDecode, icoDeclaredSize); }
+
 } // namespace dv::internal

@@ -4,6 +4,9 @@
 
 #include "platform/graphics/CGImage.h"
 #include "platform/graphics/internal/ImageFormat.h"
+#include "platform/graphics/internal/ImageStream.h"
+
+#include <memory>
 
 #include <optional>
 #include <span>
@@ -15,5 +18,9 @@ CGImageRef bmpDecode(std::span<const std::uint8_t> bytes);
 std::optional<ImageHeader> icoReadHeader(std::span<const std::uint8_t> bytes);
 // The largest entry of the icon; nil on failure.
 CGImageRef icoDecode(std::span<const std::uint8_t> bytes);
+
+// Streams that read the header as the bytes arrive and decode once they are all there.
+std::unique_ptr<ImageStream> makeBmpStream();
+std::unique_ptr<ImageStream> makeIcoStream();
 
 } // namespace dv::internal

@@ -310,16 +310,16 @@ void CairoCanvas::clearRect(CGRect r)
     cairo_restore(cr);
 }
 
-void CairoCanvas::paintImage(const std::uint32_t* argb, std::size_t width, std::size_t height, const CGAffineTransform& imageToUser,
-    bool smooth, CGFloat alpha)
+void CairoCanvas::paintImage(const std::uint8_t* rows, std::size_t bytesPerRow, bool opaque, std::size_t width, std::size_t height,
+    const CGAffineTransform& imageToUser, bool smooth, CGFloat alpha)
 {
     cairo_t* cr = m_impl->cr;
     cairo_matrix_t m = toCairo(imageToUser);
     if (cairo_matrix_invert(&m) != CAIRO_STATUS_SUCCESS)
         return;
     // cairo only reads from a source surface, so handing it the image's const pixels is safe.
-    cairo_surface_t* source = cairo_image_surface_create_for_data(
-        reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(argb)), CAIRO_FORMAT_ARGB32, int(width), int(height), int(width * 4));
+    cairo_surface_t* source = cairo_image_surface_create_for_data(const_cast<unsigned char*>(rows),
+        opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32, int(width), int(height), int(bytesPerRow));
     if (cairo_surface_status(source) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(source);
         return;

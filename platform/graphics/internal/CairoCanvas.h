@@ -64,10 +64,10 @@ public:
     CGRect clipExtents() const;
     void clearRect(CGRect rect);
 
-    // Paints a premultiplied ARGB32 bitmap whose pixel grid maps to user space through
-    // `imageToUser`.
-    void paintImage(const std::uint32_t* argb, std::size_t width, std::size_t height, const CGAffineTransform& imageToUser,
-        bool smooth, CGFloat alpha);
+    // Paints premultiplied native-endian ARGB32 rows (the alpha byte unused when `opaque`) whose
+    // pixel grid maps to user space through `imageToUser`.
+    void paintImage(const std::uint8_t* rows, std::size_t bytesPerRow, bool opaque, std::size_t width, std::size_t height,
+        const CGAffineTransform& imageToUser, bool smooth, CGFloat alpha);
     void paintLinearGradient(const CGGradient& gradient, CGPoint start, CGPoint end, std::uint32_t options, CGFloat alpha);
     void paintRadialGradient(const CGGradient& gradient, CGPoint c0, CGFloat r0, CGPoint c1, CGFloat r1, std::uint32_t options,
         CGFloat alpha);

@@ -1,19 +1,21 @@
-// GIF through giflib: the frame structure (sizes, delays, disposal, loop count) read without
-// decoding pixels, and frames composed in order on the logical screen (disposal, transparency,
-// sub-rectangles, local colour tables, interlacing). Not thread-safe: the image source that owns
-// one serialises access.
+// GIF through giflib as a stream: the frame structure (sizes, delays, disposal, loop count) is
+// read as the records arrive, without decoding pixels, and frames are composed on request, in
+// order, on the logical screen (disposal, transparency, sub-rectangles, local colour tables,
+// interlacing). Only frames whose data has fully arrived are counted. Refused as damaged: a
+// screen far larger than any frame drawn on it, and a frame larger than its compressed data could
+// fill. Frames past the animation memory limit are left out and counted.
 #pragma once
 
 #include "platform/graphics/CGImage.h"
+#include "platform/graphics/internal/ImageStream.h"
 
-#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
 
 namespace dv::internal {
 
-class GifDecoder {
+class GifDecoder final : public ImageStream {
 public:
     struct Frame {
         int left = 0, top = 0, width = 0, height = 0;
@@ -21,34 +23,43 @@ public:
         int delayCentiseconds = 0;
         int disposal = 0;
         int transparentIndex = -1;
+        std::size_t offset = 0; // of the image descriptor record
     };
 
-    // Reads the structure of the frames complete in `bytes`; the bytes must outlive the decoder.
-    // nil when the header is unreadable or the screen is too large.
-    static std::unique_ptr<GifDecoder> open(std::span<const std::uint8_t> bytes);
+    bool keepsInput() const override { return true; }
+    void update(std::span<const std::uint8_t> bytes, bool final) override;
+    StreamState state() override;
+    std::size_t count() const override { return m_frames.size(); }
+    std::optional<ImageHeader> header() const override;
+    // Native-endian premultiplied ARGB, fully transparent or opaque pixels only.
+    CGImageRef image(std::size_t index) override;
+    bool imageComplete(std::size_t index) override { return index < m_frames.size(); }
+    bool animated() const override { return true; }
+    double delaySeconds(std::size_t index) const override;
+    std::optional<int> loopCount() const override { return m_loopCount; }
+    std::size_t framesOmitted() const override { return m_omitted; }
 
-    std::uint32_t width() const { return m_width; }
-    std::uint32_t height() const { return m_height; }
-    std::size_t frameCount() const { return m_frames.size(); }
     const Frame& frame(std::size_t index) const { return m_frames[index]; }
-    // The NETSCAPE2.0 repetition count (0 = forever); nil when the file has none.
-    std::optional<int> loopCount() const { return m_loopCount; }
-
-    // The composed frame at `index` (native-endian premultiplied ARGB, fully transparent or opaque
-    // pixels only); nil when it cannot be
-    // decoded or the animation would need too many pixels.
-    CGImageRef frameImage(std::size_t index);
 
 private:
-    GifDecoder() = default;
+    void readRecords();
     bool composeUpTo(std::size_t index);
 
     std::span<const std::uint8_t> m_bytes;
+    bool m_final = false;
+    bool m_haveScreen = false;
+    bool m_ended = false;
+    bool m_damaged = false;
     std::uint32_t m_width = 0, m_height = 0;
+    std::size_t m_resume = 0;   // where the first record not yet read starts
+    Frame m_pending;            // delay and disposal read for the next frame
+    std::uint64_t m_area = 0;   // pixels of the frames kept
+    std::uint64_t m_largestFrame = 0;
+    std::size_t m_omitted = 0;
     std::vector<Frame> m_frames;
     std::optional<int> m_loopCount;
     std::vector<CGImageRef> m_composed;
-    bool m_failed = false;
+    bool m_composeFailed = false;
 };
 
 } // namespace dv::internal

@@ -1,4 +1,6 @@
-// One entry point for "the first image of these bytes", shared by UIImage and the image source.
+// One entry point for "the first image of these bytes", shared by UIImage and the data providers.
+// It runs the same stream as the image source over complete data and gives the first image only
+// when it is whole: damaged or cut-short data gives nil, as the source reports it.
 #pragma once
 
 #include "platform/graphics/CGImage.h"
@@ -13,7 +15,7 @@ struct DecodedImage {
     int exifOrientation = 0;
 };
 
-// nil image for unknown, unsupported or undecodable bytes.
+// nil image for unknown, unsupported, damaged or incomplete bytes.
 DecodedImage decodeFirstImage(std::span<const std::uint8_t> bytes);
 
 } // namespace dv::internal

@@ -9,7 +9,8 @@ namespace dv::internal {
 
 // The most pixels one bitmap may have (one still image, or the screen of an animation), and the
 // most all composed frames of one animation may have together: 100 megapixels each by default.
-// The fuzz targets lower them so that they explore more inputs per second.
+// Frames past the second limit are left out, and the image source says how many. The fuzz
+// targets lower both so that they explore more inputs per second.
 std::uint64_t maxImagePixels();
 std::uint64_t maxAnimationPixels();
 void setPixelLimits(std::uint64_t image, std::uint64_t animation);

@@ -2,6 +2,7 @@
 
 #include "platform/graphics/internal/ImageLimits.h"
 #include "platform/graphics/internal/JpegMarkers.h"
+#include "platform/graphics/internal/PixelBuffer.h"
 
 #include <turbojpeg.h>
 
@@ -9,18 +10,17 @@
 #include <csetjmp>
 #include <cstring>
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace dv::internal {
 
 namespace {
 
-// One decompressor per thread: creating one costs more than decoding a small image. A handle that
-// has seen damaged data can keep stale state, so it is replaced after any failure.
-struct TurboHandle {
-    tjhandle handle = nullptr;
-    bool compressor = false;
-    explicit TurboHandle(bool compress) : handle(compress ? tjInitCompress() : tjInitDecompress()), compressor(compress) { }
-    ~TurboHandle()
+// One compressor per thread: creating one costs more than encoding a small image. A handle that
+// has failed can keep stale state, so it is replaced after any failure.
+struct TurboCompressor {
+    tjhandle handle = tjInitCompress();
+    ~TurboCompressor()
     {
         if (handle)
             tjDestroy(handle);
@@ -29,24 +29,19 @@ struct TurboHandle {
     {
         if (handle)
             tjDestroy(handle);
-        handle = compressor ? tjInitCompress() : tjInitDecompress();
+        handle = tjInitCompress();
     }
 };
 
-TurboHandle& decompressor()
+TurboCompressor& compressor()
 {
-    thread_local TurboHandle h(false);
+    thread_local TurboCompressor h;
     return h;
 }
 
-TurboHandle& compressor()
-{
-    thread_local TurboHandle h(true);
-    return h;
-}
-
-// CMYK samples to RGB. Adobe files store the inks inverted; others store them plainly.
-void cmykToRGBX(std::uint8_t* px, std::size_t count, bool inverted)
+// CMYK samples to the drawing layout (B, G, R, unused). Adobe files store the inks inverted;
+// others store them plainly.
+void cmykToBGRX(std::uint8_t* px, std::size_t count, bool inverted)
 {
     for (std::size_t i = 0; i < count; ++i, px += 4) {
         unsigned c = px[0], m = px[1], y = px[2], k = px[3];
@@ -56,166 +51,465 @@ void cmykToRGBX(std::uint8_t* px, std::size_t count, bool inverted)
             y = 255 - y;
             k = 255 - k;
         }
-        px[0] = std::uint8_t((c * k + 127) / 255);
+        px[0] = std::uint8_t((y * k + 127) / 255);
         px[1] = std::uint8_t((m * k + 127) / 255);
-        px[2] = std::uint8_t((y * k + 127) / 255);
+        px[2] = std::uint8_t((c * k + 127) / 255);
         px[3] = 255;
     }
 }
 
-struct JpegError {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-void jpegErrorExit(j_common_ptr info)
-{
-    std::longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
-}
-
-void jpegQuietMessage(j_common_ptr, int) { }
-void jpegNoOp(j_decompress_ptr) { }
-boolean jpegSuspend(j_decompress_ptr) { return FALSE; }
-void jpegSkip(j_decompress_ptr info, long count)
-{
-    auto* src = info->src;
-    if (count <= 0)
-        return;
-    if (std::size_t(count) > src->bytes_in_buffer) {
-        // Nothing more will arrive in this pass: consume what there is and let the next read suspend.
-        src->next_input_byte += src->bytes_in_buffer;
-        src->bytes_in_buffer = 0;
-        return;
-    }
-    src->next_input_byte += count;
-    src->bytes_in_buffer -= std::size_t(count);
-}
-
-struct PartialState {
-    jpeg_decompress_struct info {};
-    JpegError error {};
-    jpeg_source_mgr source {};
-    std::vector<std::uint8_t> pixels;
-    std::uint32_t width = 0, height = 0;
-    std::uint32_t rows = 0;
-    bool cmyk = false;
-    bool adobe = false;
-    bool started = false;
-};
-
-void partialBody(PartialState& s, std::span<const std::uint8_t> bytes)
-{
-    s.source.next_input_byte = bytes.data();
-    s.source.bytes_in_buffer = bytes.size();
-    s.source.init_source = jpegNoOp;
-    s.source.fill_input_buffer = jpegSuspend;
-    s.source.skip_input_data = jpegSkip;
-    s.source.resync_to_restart = jpeg_resync_to_restart;
-    s.source.term_source = jpegNoOp;
-    s.info.src = &s.source;
-    if (jpeg_read_header(&s.info, TRUE) != JPEG_HEADER_OK)
-        return;
-    if (s.info.progressive_mode || !pixelCountAllowed(s.info.image_width, s.info.image_height))
-        return;
-    s.cmyk = s.info.jpeg_color_space == JCS_CMYK || s.info.jpeg_color_space == JCS_YCCK;
-    s.info.out_color_space = s.cmyk ? JCS_CMYK : JCS_EXT_RGBA;
-    if (!jpeg_start_decompress(&s.info))
-        return;
-    s.started = true;
-    s.width = s.info.output_width;
-    s.height = s.info.output_height;
-    if (s.info.output_components != 4 || !pixelCountAllowed(s.width, s.height))
-        return;
-    s.pixels.assign(std::size_t(s.width) * s.height * 4, 0);
-    while (s.info.output_scanline < s.info.output_height) {
-        JSAMPROW row = s.pixels.data() + std::size_t(s.info.output_scanline) * s.width * 4;
-        if (jpeg_read_scanlines(&s.info, &row, 1) == 0)
-            break; // suspended: the rest has not arrived
-        s.rows = s.info.output_scanline;
-    }
-}
+// Files of thousands of tiny scans would take minutes to decode; real ones have about ten.
+constexpr int kMaxScans = 500;
 
 } // namespace
 
-std::optional<ImageHeader> jpegReadHeader(std::span<const std::uint8_t> bytes)
+// libjpeg's decompressor and everything it is fed. All C++ state lives here, outside the frames
+// that call setjmp, so that a longjmp out of libjpeg skips no destructor.
+struct JpegStream::Decoder {
+    struct Error {
+        jpeg_error_mgr manager;
+        std::jmp_buf jump;
+        Decoder* owner;
+    };
+    struct Source {
+        jpeg_source_mgr manager;
+        Decoder* owner;
+    };
+
+    jpeg_decompress_struct info {};
+    Error error {};
+    Source source {};
+    bool alive = false;
+    static constexpr int kFailed = 1, kCutShort = 2;
+
+    std::vector<std::uint8_t> pending; // handed to libjpeg and not consumed yet
+    std::size_t received = 0;          // bytes of input seen
+    std::size_t skip = 0;              // bytes libjpeg skips that have not arrived yet
+    std::vector<std::uint8_t> head;    // the first bytes, kept until the frame header is read
+    std::optional<JpegMarkers> markers;
+    bool final = false;
+
+    enum class Phase { Header, Start, Rows, Finish, Scans, Done };
+    Phase phase = Phase::Header;
+    bool damaged = false;
+    bool truncated = false; // the data ended before the file did
+    bool cmyk = false;
+    bool multiScan = false;
+    RowCanvas canvas; // single-scan files
+    RowCanvas::Layout layout;
+
+    // Multi-scan files: scans are absorbed as they arrive; output passes run on request.
+    int scansDone = 0;
+    bool inputDone = false;
+    bool outputOpen = false;
+    int shownScan = 0;
+    std::size_t receivedAtShown = 0;
+    CGImageRef shown;
+    std::shared_ptr<PixelBuffer> output; // under `shown`
+    std::shared_ptr<PixelBuffer> spare;  // under the refinement before, reused once no image shows it
+
+    Decoder()
+    {
+        info.err = jpeg_std_error(&error.manager);
+        error.owner = this;
+        error.manager.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<Error*>(c->err)->jump, kFailed); };
+        // The scan data ran into a marker before it covered the image: the rest would be made up.
+        // A single-scan decoder stops there, so that memory follows the data, not the header; a
+        // multi-scan one finishes the scan as libjpeg does (its buffers are sized already). A
+        // restart marker met early is damage that libjpeg recovers from, with more data behind.
+        error.manager.emit_message = [](j_common_ptr c, int level) {
+            auto* e = reinterpret_cast<Error*>(c->err);
+            const int marker = reinterpret_cast<j_decompress_ptr>(c)->unread_marker;
+            const bool restart = marker >= 0xD0 && marker <= 0xD7;
+            if (level < 0 && c->err->msg_code == JWRN_HIT_MARKER && !restart) {
+                e->owner->truncated = true;
+                if (!e->owner->multiScan)
+                    std::longjmp(e->jump, kCutShort);
+            }
+        };
+        jpeg_create_decompress(&info);
+        alive = true;
+        source.owner = this;
+        source.manager.init_source = [](j_decompress_ptr) { };
+        source.manager.term_source = [](j_decompress_ptr) { };
+        // Out of data: suspend; the next update brings more.
+        source.manager.fill_input_buffer = [](j_decompress_ptr) -> boolean { return FALSE; };
+        source.manager.skip_input_data = [](j_decompress_ptr c, long count) {
+            auto* s = reinterpret_cast<Source*>(c->src);
+            if (count <= 0)
+                return;
+            if (std::size_t(count) > s->manager.bytes_in_buffer) {
+                s->owner->skip += std::size_t(count) - s->manager.bytes_in_buffer;
+                s->manager.next_input_byte += s->manager.bytes_in_buffer;
+                s->manager.bytes_in_buffer = 0;
+                return;
+            }
+            s->manager.next_input_byte += count;
+            s->manager.bytes_in_buffer -= std::size_t(count);
+        };
+        source.manager.resync_to_restart = jpeg_resync_to_restart;
+        info.src = &source.manager;
+    }
+    ~Decoder() { release(); }
+
+    // Frees libjpeg's buffers once the image is whole or the data damaged.
+    void release()
+    {
+        if (alive)
+            jpeg_destroy_decompress(&info);
+        alive = false;
+        pending = {};
+        spare = nullptr;
+    }
+
+    std::size_t totalBlocks() const
+    {
+        std::size_t n = 0;
+        for (int i = 0; i < info.num_components; ++i)
+            n += std::size_t(info.comp_info[i].width_in_blocks) * info.comp_info[i].height_in_blocks;
+        return n;
+    }
+    std::size_t fewestBlocks() const
+    {
+        std::size_t n = SIZE_MAX;
+        for (int i = 0; i < info.num_components; ++i)
+            n = std::min(n, std::size_t(info.comp_info[i].width_in_blocks) * info.comp_info[i].height_in_blocks);
+        return n;
+    }
+
+    void readHeader();
+    void start();
+    void readRows();
+    void absorbScans();
+    bool outputPass(int scan);
+    void advance();
+
+    // Runs `step` on the unconsumed bytes (the caller's own when nothing is pending), then keeps
+    // what libjpeg left unconsumed. False when libjpeg failed.
+    template <class Step>
+    bool run(std::span<const std::uint8_t> fresh, Step step);
+};
+
+void JpegStream::Decoder::readHeader()
 {
-    auto markers = readJpegMarkers(bytes);
-    if (!markers || markers->width == 0 || markers->height == 0)
+    const int result = jpeg_read_header(&info, TRUE);
+    if (result == JPEG_SUSPENDED)
+        return;
+    if (result != JPEG_HEADER_OK || !pixelCountAllowed(info.image_width, info.image_height)) {
+        damaged = true;
+        return;
+    }
+    cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    info.out_color_space = info.num_components == 1 ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_EXT_BGRX;
+    multiScan = jpeg_has_multiple_scans(&info);
+    info.buffered_image = multiScan;
+    phase = Phase::Start;
+}
+
+void JpegStream::Decoder::start()
+{
+    // Every block takes at least one bit of the first scan that covers it.
+    const std::size_t available = source.manager.bytes_in_buffer;
+    if (final && available * 8 < totalBlocks()) {
+        damaged = true;
+        return;
+    }
+    // A multi-scan file's coefficient buffer is made for the whole image at once: wait until the
+    // data could fill at least the first scan of one component.
+    if (!final && info.buffered_image && available * 8 < fewestBlocks())
+        return;
+    if (!jpeg_start_decompress(&info))
+        return;
+    const bool grey = info.out_color_space == JCS_GRAYSCALE;
+    if (info.output_components != (grey ? 1 : 4)) {
+        damaged = true;
+        return;
+    }
+    layout.width = info.output_width;
+    layout.height = info.output_height;
+    layout.bitsPerComponent = 8;
+    layout.bitsPerPixel = grey ? 8 : 32;
+    layout.bytesPerRow = layout.width * (grey ? 1 : 4);
+    layout.space = grey ? CGColorSpaceCreateDeviceGray() : CGColorSpaceCreateDeviceRGB();
+    layout.bitmapInfo = grey ? CGBitmapInfo(kCGImageAlphaNone) : kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little;
+    phase = multiScan ? Phase::Scans : Phase::Rows;
+}
+
+void JpegStream::Decoder::readRows()
+{
+    if (!canvas.reserved() && !canvas.reserve(layout)) {
+        damaged = true;
+        return;
+    }
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW rows[16];
+        const JDIMENSION first = info.output_scanline;
+        const JDIMENSION want = std::min<JDIMENSION>(16, info.output_height - first);
+        for (JDIMENSION i = 0; i < want; ++i)
+            rows[i] = canvas.row(first + i);
+        const JDIMENSION got = jpeg_read_scanlines(&info, rows, want);
+        if (cmyk)
+            cmykToBGRX(canvas.row(first), std::size_t(got) * layout.width, info.saw_Adobe_marker);
+        canvas.setRowsDone(info.output_scanline);
+        if (got == 0)
+            return; // suspended: the rest has not arrived
+    }
+    phase = Phase::Finish;
+}
+
+void JpegStream::Decoder::absorbScans()
+{
+    if (outputOpen) {
+        if (!jpeg_finish_output(&info))
+            return;
+        outputOpen = false;
+    }
+    while (!inputDone) {
+        const int result = jpeg_consume_input(&info);
+        if (info.input_scan_number > kMaxScans) {
+            damaged = true;
+            return;
+        }
+        if (result == JPEG_SUSPENDED)
+            return;
+        if (result == JPEG_SCAN_COMPLETED)
+            scansDone = info.input_scan_number;
+        else if (result == JPEG_REACHED_EOI) {
+            scansDone = info.input_scan_number;
+            inputDone = true;
+        }
+    }
+}
+
+bool JpegStream::Decoder::outputPass(int scan)
+{
+    if (outputOpen) {
+        if (!jpeg_finish_output(&info))
+            return false;
+        outputOpen = false;
+    }
+    if (!jpeg_start_output(&info, scan))
+        return false;
+    // Each pass draws a new picture, into pixels that no image shows any more when there are
+    // such: the last refinement's when its image has gone, else the one's before it. A caller
+    // typically keeps showing one refinement while the next is drawn.
+    const bool outputFree = output && shown && shown.use_count() == 1 && output.use_count() == 2;
+    shown = nil;
+    if (!outputFree) {
+        auto before = std::move(output);
+        if (spare && spare.use_count() == 1)
+            output = std::move(spare);
+        else
+            output = PixelBuffer::uninitialised(layout.bytesPerRow * layout.height);
+        spare = std::move(before);
+    }
+    if (!output) {
+        damaged = true;
+        return false;
+    }
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW rows[16];
+        const JDIMENSION first = info.output_scanline;
+        const JDIMENSION want = std::min<JDIMENSION>(16, info.output_height - first);
+        for (JDIMENSION i = 0; i < want; ++i)
+            rows[i] = output->data() + (first + i) * layout.bytesPerRow;
+        const JDIMENSION got = jpeg_read_scanlines(&info, rows, want);
+        if (cmyk)
+            cmykToBGRX(rows[0], std::size_t(got) * layout.width, info.saw_Adobe_marker);
+        if (got == 0)
+            break; // only when the scan shown is still arriving, which the callers avoid
+    }
+    const bool whole = info.output_scanline == info.output_height;
+    outputOpen = !jpeg_finish_output(&info);
+    if (!whole)
+        return false;
+    shown = alloc<CGImage>()->initWithStorage(layout.width, layout.height, layout.bitsPerComponent, layout.bitsPerPixel,
+        layout.bytesPerRow, layout.space, layout.bitmapInfo, output);
+    shownScan = scan;
+    receivedAtShown = received;
+    return true;
+}
+
+void JpegStream::Decoder::advance()
+{
+    for (;;) {
+        const Phase before = phase;
+        switch (phase) {
+        case Phase::Header:
+            readHeader();
+            break;
+        case Phase::Start:
+            start();
+            break;
+        case Phase::Rows:
+            readRows();
+            break;
+        case Phase::Finish:
+            if (jpeg_finish_decompress(&info))
+                phase = Phase::Done;
+            break;
+        case Phase::Scans:
+            absorbScans();
+            return; // output passes run when the image is asked for
+        case Phase::Done:
+            return;
+        }
+        if (damaged || phase == before)
+            return;
+    }
+}
+
+template <class Step>
+bool JpegStream::Decoder::run(std::span<const std::uint8_t> fresh, Step step)
+{
+    if (!alive)
+        return false;
+    const bool direct = pending.empty();
+    if (!direct)
+        pending.insert(pending.end(), fresh.begin(), fresh.end());
+    const std::span<const std::uint8_t> input = direct ? fresh : std::span<const std::uint8_t>(pending);
+    source.manager.next_input_byte = input.data();
+    source.manager.bytes_in_buffer = input.size();
+    bool failed = false;
+    switch (setjmp(error.jump)) {
+    case 0:
+        step();
+        break;
+    case kCutShort:
+        // What was decoded stands; the decoder cannot go on from inside a scan.
+        phase = Phase::Done;
+        release();
+        return false;
+    default:
+        failed = true;
+    }
+    if (failed || damaged) {
+        damaged = true;
+        release();
+        return false;
+    }
+    const std::size_t consumed = std::size_t(source.manager.next_input_byte - input.data());
+    if (direct)
+        pending.assign(fresh.begin() + std::ptrdiff_t(consumed), fresh.end());
+    else
+        pending.erase(pending.begin(), pending.begin() + std::ptrdiff_t(consumed));
+    return true;
+}
+
+JpegStream::JpegStream() : m_decoder(std::make_unique<Decoder>()) { }
+JpegStream::~JpegStream() = default;
+
+void JpegStream::update(std::span<const std::uint8_t> bytes, bool final)
+{
+    Decoder& d = *m_decoder;
+    d.final = final;
+    std::span<const std::uint8_t> fresh;
+    if (bytes.size() > d.received) {
+        fresh = bytes.subspan(d.received);
+        d.received = bytes.size();
+    }
+    // Bytes that have not shown a frame header within this much never will.
+    constexpr std::size_t kHeadLimit = 1 << 20;
+    if (!d.markers && d.head.size() < kHeadLimit) {
+        d.head.insert(d.head.end(), fresh.begin(), fresh.end());
+        d.markers = readJpegMarkers(d.head);
+        if (d.markers)
+            d.head = {};
+    }
+    const std::size_t skipped = std::min(d.skip, fresh.size());
+    d.skip -= skipped;
+    fresh = fresh.subspan(skipped);
+    if (d.damaged || d.phase == Decoder::Phase::Done)
+        return;
+    if (!d.run(fresh, [&] { d.advance(); }))
+        return;
+    if (d.phase == Decoder::Phase::Done) {
+        d.release();
+        return;
+    }
+    if (!final || d.inputDone)
+        return;
+    d.truncated = true;
+    if (d.phase == Decoder::Phase::Scans && !d.inputDone) {
+        // Let the decoder finish the scan it is in with what arrived, as if the file ended here:
+        // the picture is then as sharp as the data allows.
+        static const std::uint8_t kEnd[] = {0xFF, 0xD9};
+        d.run(kEnd, [&] { d.absorbScans(); });
+    }
+}
+
+StreamState JpegStream::state()
+{
+    const Decoder& d = *m_decoder;
+    if (d.damaged)
+        return StreamState::Damaged;
+    if (!d.truncated && (d.phase == Decoder::Phase::Done || (d.phase == Decoder::Phase::Scans && d.inputDone)))
+        return StreamState::Complete;
+    if (d.final || d.truncated)
+        return StreamState::Truncated;
+    return d.markers ? StreamState::Partial : StreamState::Header;
+}
+
+std::size_t JpegStream::count() const { return !m_decoder->damaged && m_decoder->markers ? 1 : 0; }
+
+std::optional<ImageHeader> JpegStream::header() const
+{
+    const auto& m = m_decoder->markers;
+    if (!m || m->width == 0 || m->height == 0)
         return std::nullopt;
     ImageHeader h;
-    h.width = markers->width;
-    h.height = markers->height;
-    h.grey = markers->components == 1;
-    h.exifOrientation = markers->exifOrientation;
-    h.progressive = markers->progressive;
+    h.width = m->width;
+    h.height = m->height;
+    h.grey = m->components == 1;
+    h.exifOrientation = m->exifOrientation;
+    h.progressive = m->progressive;
     return h;
+}
+
+CGImageRef JpegStream::image(std::size_t index)
+{
+    Decoder& d = *m_decoder;
+    if (index != 0 || d.damaged)
+        return nil;
+    if (!d.multiScan)
+        return d.canvas.image();
+    if (d.phase != Decoder::Phase::Scans)
+        return d.shown;
+    // A new refinement when a scan has completed and the data has doubled since the last one
+    // drawn, so that all the refinements together cost about as much as drawing the last.
+    const bool whole = d.inputDone;
+    const bool refine = d.scansDone > d.shownScan && (whole || d.final || !d.shown || d.received >= 2 * d.receivedAtShown);
+    if (refine) {
+        d.run({}, [&] { d.outputPass(d.scansDone); });
+        if (whole && !d.damaged && d.shownScan == d.scansDone) {
+            d.phase = Decoder::Phase::Done;
+            d.release();
+        }
+    }
+    return d.shown;
+}
+
+bool JpegStream::imageComplete(std::size_t index)
+{
+    const Decoder& d = *m_decoder;
+    if (index != 0 || d.damaged)
+        return false;
+    if (d.multiScan)
+        return d.inputDone && !d.truncated;
+    // Every row decoded is the whole image, even when the end marker never came.
+    return d.layout.height > 0 && d.canvas.rowsDone() == d.layout.height;
 }
 
 CGImageRef jpegDecode(std::span<const std::uint8_t> bytes)
 {
-    TurboHandle& handle = decompressor();
-    tjhandle tj = handle.handle;
-    if (!tj || bytes.empty() || bytes.size() > 0xFFFFFFFFu)
-        return nil;
-    int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    auto* data = const_cast<unsigned char*>(bytes.data());
-    if (tjDecompressHeader3(tj, data, static_cast<unsigned long>(bytes.size()), &width, &height, &subsampling, &colourspace) != 0) {
-        handle.renew();
-        return nil;
-    }
-    if (width <= 0 || height <= 0 || !pixelCountAllowed(std::uint64_t(width), std::uint64_t(height)))
-        return nil;
-    const bool grey = colourspace == TJCS_GRAY;
-    const bool cmyk = colourspace == TJCS_CMYK || colourspace == TJCS_YCCK;
-    const int pixelFormat = grey ? TJPF_GRAY : cmyk ? TJPF_CMYK : TJPF_RGBX;
-    const std::size_t pixelBytes = grey ? 1 : 4;
-    const std::size_t pitch = std::size_t(width) * pixelBytes;
-    std::vector<std::uint8_t> pixels(pitch * std::size_t(height));
-    // The scan limit refuses progressive files built of thousands of tiny scans, which would take
-    // minutes to decode.
-    if (tjDecompress2(tj, data, static_cast<unsigned long>(bytes.size()), pixels.data(), width, int(pitch), height, pixelFormat,
-            TJFLAG_LIMITSCANS)
-        != 0) {
-        const bool warning = tjGetErrorCode(tj) == TJERR_WARNING;
-        handle.renew();
-        if (!warning)
-            return nil;
-    }
-    if (cmyk) {
-        auto markers = readJpegMarkers(bytes);
-        cmykToRGBX(pixels.data(), std::size_t(width) * std::size_t(height), markers && markers->adobe);
-    }
-    if (grey)
-        return dv::makeImage(std::size_t(width), std::size_t(height), 8, 8, pitch, CGColorSpaceCreateDeviceGray(), kCGImageAlphaNone,
-            std::move(pixels));
-    return dv::makeImage(std::size_t(width), std::size_t(height), 8, 32, pitch, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaNoneSkipLast,
-        std::move(pixels));
-}
-
-CGImageRef jpegDecodePartial(std::span<const std::uint8_t> bytes)
-{
-    auto state = std::make_unique<PartialState>();
-    PartialState& s = *state;
-    s.info.err = jpeg_std_error(&s.error.manager);
-    s.error.manager.error_exit = jpegErrorExit;
-    s.error.manager.emit_message = jpegQuietMessage;
-    jpeg_create_decompress(&s.info);
-    if (setjmp(s.error.jump) == 0)
-        partialBody(s, bytes);
-    jpeg_destroy_decompress(&s.info);
-    if (s.rows == 0)
-        return nil;
-    if (s.cmyk) {
-        auto markers = readJpegMarkers(bytes);
-        cmykToRGBX(s.pixels.data(), std::size_t(s.width) * s.rows, markers && markers->adobe);
-    }
-    return dv::makeImage(s.width, s.height, 8, 32, std::size_t(s.width) * 4, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaLast,
-        std::move(s.pixels));
+    JpegStream stream;
+    stream.update(bytes, true);
+    return stream.imageComplete(0) ? stream.image(0) : nil;
 }
 
 std::vector<std::uint8_t> jpegEncode(const CGImageRef& image, int quality, int exifOrientation)
 {
-    TurboHandle& handle = compressor();
+    TurboCompressor& handle = compressor();
     tjhandle tj = handle.handle;
     if (!tj || !image)
         return {};

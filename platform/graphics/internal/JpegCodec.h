@@ -1,22 +1,43 @@
-// JPEG: full decoding through TurboJPEG (CMYK and YCCK converted to RGB), partial decoding of a
-// baseline JPEG's received rows through libjpeg's suspending reader, and encoding.
+// JPEG through libjpeg's suspending reader: a stream that decodes rows as the data arrives
+// (CMYK and YCCK converted to RGB), one-pass decoding, and encoding through TurboJPEG.
 #pragma once
 
 #include "platform/graphics/CGImage.h"
-#include "platform/graphics/internal/ImageFormat.h"
+#include "platform/graphics/internal/ImageStream.h"
 
-#include <optional>
+#include <memory>
 #include <span>
+#include <vector>
 
 namespace dv::internal {
 
-std::optional<ImageHeader> jpegReadHeader(std::span<const std::uint8_t> bytes);
-// RGB images come as 32 bits per pixel with the skip byte last, grey ones as 8-bit grey. A stream
-// with recoverable damage (a truncated scan) still decodes; nil on failure.
+// RGB images come as 32 bits per pixel in the drawing layout (alpha byte unused), grey ones as
+// 8-bit grey. A single-scan JPEG gives the rows decoded so far; a progressive or multi-scan one
+// refines the whole picture scan by scan, and a new refinement is drawn when asked for, once a
+// scan has completed and the data has grown enough since the last one (so that drawing them
+// costs a bounded share of the decoding). Recoverable damage inside the scan data is tolerated,
+// as decoders do; a file whose data could not fill one bit per block of what it claims is
+// refused before the decoder sizes its buffers for it.
+class JpegStream final : public ImageStream {
+public:
+    JpegStream();
+    ~JpegStream() override;
+
+    void update(std::span<const std::uint8_t> bytes, bool final) override;
+    StreamState state() override;
+    std::size_t count() const override;
+    std::optional<ImageHeader> header() const override;
+    CGImageRef image(std::size_t index) override;
+    bool imageComplete(std::size_t index) override;
+
+    struct Decoder;
+
+private:
+    std::unique_ptr<Decoder> m_decoder;
+};
+
+// nil unless every row decodes from data that arrived whole.
 CGImageRef jpegDecode(std::span<const std::uint8_t> bytes);
-// A full-size image whose rows past the data received are transparent; nil for progressive
-// JPEGs, or when not one row is complete.
-CGImageRef jpegDecodePartial(std::span<const std::uint8_t> bytes);
 // quality 1...100; exifOrientation 0 or 1 writes no EXIF block. Empty on failure.
 std::vector<std::uint8_t> jpegEncode(const CGImageRef& image, int quality, int exifOrientation);
 

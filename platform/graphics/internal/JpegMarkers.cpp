@@ -63,7 +63,6 @@ std::optional<JpegMarkers> readJpegMarkers(std::span<const std::uint8_t> b)
     if (b.size() < 4 || b[0] != 0xFF || b[1] != 0xD8)
         return std::nullopt;
     JpegMarkers m;
-    m.endsWithEOI = b.size() >= 2 && b[b.size() - 2] == 0xFF && b[b.size() - 1] == 0xD9;
     bool haveFrame = false;
     std::size_t at = 2;
     while (at + 4 <= b.size()) {

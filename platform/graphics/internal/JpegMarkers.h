@@ -16,7 +16,6 @@ struct JpegMarkers {
     bool progressive = false;
     bool adobe = false;
     int exifOrientation = 0; // 0 when none is recorded; else 1...8
-    bool endsWithEOI = false;
 };
 
 // nil when the bytes are not a JPEG or end before the frame header.

@@ -3,6 +3,7 @@
 #include "platform/graphics/internal/ImageLimits.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstring>
@@ -20,38 +21,47 @@ void errorJump(png_structp png, png_const_charp)
     png_longjmp(png, 1);
 }
 
-struct MemoryReader {
-    std::span<const std::uint8_t> bytes;
-    std::size_t position = 0;
+} // namespace
+
+// libpng's progressive reader and what its callbacks learn. All C++ state lives here, outside the
+// frame that calls setjmp, so that a longjmp out of libpng skips no destructor and reads no
+// clobbered local.
+struct PngStream::Reader {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    RowCanvas canvas;
+    RowCanvas::Layout layout;
+    bool interlaced = false;
+    bool laidOut = false;
+    bool ended = false;
+    bool damaged = false;
+
+    Reader()
+    {
+        png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, errorJump, quietWarning);
+        if (png)
+            info = png_create_info_struct(png);
+        if (!png || !info)
+            damaged = true;
+    }
+    ~Reader()
+    {
+        if (png)
+            png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    }
 };
 
-void readFromMemory(png_structp png, png_bytep out, png_size_t length)
-{
-    auto* r = static_cast<MemoryReader*>(png_get_io_ptr(png));
-    if (r->bytes.size() - r->position < length)
-        png_error(png, "truncated");
-    std::memcpy(out, r->bytes.data() + r->position, length);
-    r->position += length;
-}
+namespace {
 
-// All C++ state lives here, outside the frame that calls setjmp, so a longjmp out of libpng never
-// skips a destructor or reads a clobbered local.
-struct DecodeState {
-    MemoryReader reader;
-    std::vector<std::uint8_t> pixels;
-    std::vector<png_bytep> rows;
+using Reader = PngStream::Reader;
+
+void readInfo(png_structp png, png_infop info)
+{
+    auto* r = static_cast<Reader*>(png_get_progressive_ptr(png));
     png_uint_32 width = 0, height = 0;
-    int channels = 0, depth = 0;
-    bool ok = false;
-};
-
-void decodeBody(png_structp png, png_infop info, DecodeState& s)
-{
-    png_set_read_fn(png, &s.reader, readFromMemory);
-    png_read_info(png, info);
     int colourType = 0, interlace = 0, bitDepth = 0;
-    png_get_IHDR(png, info, &s.width, &s.height, &bitDepth, &colourType, &interlace, nullptr, nullptr);
-    if (!pixelCountAllowed(s.width, s.height))
+    png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, &interlace, nullptr, nullptr);
+    if (!pixelCountAllowed(width, height))
         png_error(png, "too large");
     if (colourType == PNG_COLOR_TYPE_PALETTE)
         png_set_palette_to_rgb(png);
@@ -59,102 +69,66 @@ void decodeBody(png_structp png, png_infop info, DecodeState& s)
         png_set_expand_gray_1_2_4_to_8(png);
     if (png_get_valid(png, info, PNG_INFO_tRNS))
         png_set_tRNS_to_alpha(png);
+    r->interlaced = interlace != PNG_INTERLACE_NONE;
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    s.channels = png_get_channels(png, info);
-    s.depth = png_get_bit_depth(png, info);
+    const int channels = png_get_channels(png, info);
+    const int depth = png_get_bit_depth(png, info);
     const std::size_t rowBytes = png_get_rowbytes(png, info);
-    if (rowBytes != std::size_t(s.width) * s.channels * (s.depth / 8))
+    if (rowBytes != std::size_t(width) * std::size_t(channels) * std::size_t(depth / 8))
         png_error(png, "unexpected layout");
-    s.pixels.resize(rowBytes * s.height);
-    s.rows.resize(s.height);
-    for (png_uint_32 y = 0; y < s.height; ++y)
-        s.rows[y] = s.pixels.data() + y * rowBytes;
-    png_read_image(png, s.rows.data());
-    s.ok = true;
+    const bool grey = channels <= 2;
+    const bool alpha = channels == 2 || channels == 4;
+    r->layout.width = width;
+    r->layout.height = height;
+    r->layout.bitsPerComponent = std::size_t(depth);
+    r->layout.bitsPerPixel = std::size_t(depth * channels);
+    r->layout.bytesPerRow = rowBytes;
+    r->layout.space = grey ? CGColorSpaceCreateDeviceGray() : CGColorSpaceCreateDeviceRGB();
+    r->layout.bitmapInfo = alpha ? kCGImageAlphaLast : kCGImageAlphaNone;
+    r->laidOut = true;
 }
 
-bool runDecode(DecodeState& s)
+void readRow(png_structp png, png_bytep row, png_uint_32 rowNumber, int)
 {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, errorJump, quietWarning);
-    if (!png)
-        return false;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        return false;
-    }
-    if (setjmp(png_jmpbuf(png)) == 0)
-        decodeBody(png, info, s);
-    png_destroy_read_struct(&png, &info, nullptr);
-    return s.ok;
-}
-
-// Progressive reading for partial images.
-struct PartialState {
-    std::vector<std::uint8_t> pixels;
-    png_uint_32 width = 0, height = 0;
-    png_uint_32 rowsDone = 0;
-    bool interlaced = false;
-    bool headerOk = false;
-};
-
-void partialInfo(png_structp png, png_infop info)
-{
-    auto* s = static_cast<PartialState*>(png_get_progressive_ptr(png));
-    int colourType = 0, interlace = 0, bitDepth = 0;
-    png_get_IHDR(png, info, &s->width, &s->height, &bitDepth, &colourType, &interlace, nullptr, nullptr);
-    if (!pixelCountAllowed(s->width, s->height))
-        png_error(png, "too large");
-    s->interlaced = interlace != PNG_INTERLACE_NONE;
-    if (s->interlaced)
-        png_error(png, "interlaced");
-    if (colourType == PNG_COLOR_TYPE_PALETTE)
-        png_set_palette_to_rgb(png);
-    if (colourType == PNG_COLOR_TYPE_GRAY && bitDepth < 8)
-        png_set_expand_gray_1_2_4_to_8(png);
-    if (png_get_valid(png, info, PNG_INFO_tRNS))
-        png_set_tRNS_to_alpha(png);
-    if (bitDepth == 16)
-        png_set_strip_16(png);
-    if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA)
-        png_set_gray_to_rgb(png);
-    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
-    png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != std::size_t(s->width) * 4)
-        png_error(png, "unexpected layout");
-    s->pixels.assign(std::size_t(s->width) * s->height * 4, 0);
-    s->headerOk = true;
-}
-
-void partialRow(png_structp png, png_bytep row, png_uint_32 rowNumber, int)
-{
-    auto* s = static_cast<PartialState*>(png_get_progressive_ptr(png));
-    if (!row || rowNumber >= s->height)
+    auto* r = static_cast<Reader*>(png_get_progressive_ptr(png));
+    if (!r->laidOut || rowNumber >= r->layout.height)
         return;
-    std::memcpy(s->pixels.data() + std::size_t(rowNumber) * s->width * 4, row, std::size_t(s->width) * 4);
-    if (rowNumber + 1 > s->rowsDone)
-        s->rowsDone = rowNumber + 1;
+    // The canvas is reserved when the first row arrives, not when the header claims it.
+    if (!r->canvas.reserved() && !r->canvas.reserve(r->layout))
+        png_error(png, "out of memory");
+    if (!row)
+        return; // an interlaced pass that leaves this row as it is
+    png_progressive_combine_row(png, r->canvas.row(rowNumber), row);
+    if (!r->interlaced)
+        r->canvas.setRowsDone(rowNumber + 1);
 }
 
-void runPartial(PartialState& s, std::span<const std::uint8_t> bytes)
+// The progressive reader calls back for every row of every pass, the rows a pass leaves alone
+// included: the last row of the last pass completes an interlaced image.
+void passedRow(png_structp png, png_bytep row, png_uint_32 rowNumber, int pass)
 {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, errorJump, quietWarning);
-    if (!png)
-        return;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
-        return;
-    }
-    if (setjmp(png_jmpbuf(png)) == 0) {
-        png_set_progressive_read_fn(png, &s, partialInfo, partialRow, nullptr);
-        // Feed in slices so that an error late in the stream still leaves the rows before it.
-        const std::size_t slice = 64 * 1024;
-        for (std::size_t at = 0; at < bytes.size(); at += slice)
-            png_process_data(png, info, const_cast<png_bytep>(bytes.data() + at), std::min(slice, bytes.size() - at));
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
+    readRow(png, row, rowNumber, pass);
+    auto* r = static_cast<Reader*>(png_get_progressive_ptr(png));
+    if (r->interlaced && pass == 6 && rowNumber + 1 == r->layout.height && r->canvas.reserved())
+        r->canvas.setRowsDone(r->layout.height);
+}
+
+void readEnd(png_structp png, png_infop)
+{
+    auto* r = static_cast<Reader*>(png_get_progressive_ptr(png));
+    r->ended = true;
+    // The file ended properly but its data did not fill the rows its header claims.
+    if (r->canvas.rowsDone() != r->layout.height)
+        r->damaged = true;
+}
+
+void feed(Reader& r, std::span<const std::uint8_t> bytes)
+{
+    if (setjmp(png_jmpbuf(r.png)) == 0)
+        png_process_data(r.png, r.info, const_cast<png_bytep>(bytes.data()), bytes.size());
+    else
+        r.damaged = true;
 }
 
 struct EncodeState {
@@ -174,17 +148,85 @@ void flushNothing(png_structp) { }
 
 } // namespace
 
+PngStream::PngStream() : m_reader(std::make_unique<Reader>())
+{
+    if (!m_reader->damaged && setjmp(png_jmpbuf(m_reader->png)) == 0)
+        png_set_progressive_read_fn(m_reader->png, m_reader.get(), readInfo, passedRow, readEnd);
+}
+
+PngStream::~PngStream() = default;
+
+void PngStream::update(std::span<const std::uint8_t> bytes, bool final)
+{
+    m_final = final;
+    if (bytes.size() <= m_received)
+        return;
+    auto fresh = bytes.subspan(m_received);
+    m_received = bytes.size();
+    if (m_reader->damaged || m_reader->ended)
+        return; // whatever follows the end of the image is not read
+    feed(*m_reader, fresh);
+}
+
+StreamState PngStream::state()
+{
+    if (m_reader->damaged)
+        return StreamState::Damaged;
+    if (m_reader->ended)
+        return StreamState::Complete;
+    if (m_final)
+        return StreamState::Truncated;
+    return header() ? StreamState::Partial : StreamState::Header;
+}
+
+std::size_t PngStream::count() const { return !m_reader->damaged && header() ? 1 : 0; }
+
+std::optional<ImageHeader> PngStream::header() const
+{
+    // The plain getters, which read what the header chunk set and never raise an error.
+    png_structp png = m_reader->png;
+    png_infop info = m_reader->info;
+    if (!png || !info || png_get_image_width(png, info) == 0)
+        return std::nullopt;
+    const int colourType = png_get_color_type(png, info);
+    ImageHeader h;
+    h.width = png_get_image_width(png, info);
+    h.height = png_get_image_height(png, info);
+    h.depth = png_get_bit_depth(png, info) == 16 ? 16 : 8;
+    h.hasAlpha = (colourType & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+    h.grey = !(colourType & PNG_COLOR_MASK_COLOR);
+    h.progressive = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+    return h;
+}
+
+CGImageRef PngStream::image(std::size_t index)
+{
+    if (index != 0 || m_reader->damaged || (m_reader->interlaced && !m_reader->ended))
+        return nil;
+    return m_reader->canvas.image();
+}
+
+bool PngStream::imageComplete(std::size_t index)
+{
+    return index == 0 && !m_reader->damaged && m_reader->laidOut && m_reader->canvas.rowsDone() == m_reader->layout.height;
+}
+
 std::optional<ImageHeader> pngReadHeader(std::span<const std::uint8_t> b)
 {
-    if (b.size() < 33 || std::memcmp(b.data() + 12, "IHDR", 4) != 0)
+    if (b.size() < 33 || std::memcmp(b.data(), "\x89PNG\r\n\x1a\n", 8) != 0 || be32(b.data() + 8) != 13
+        || std::memcmp(b.data() + 12, "IHDR", 4) != 0 || be32(b.data() + 29) != std::uint32_t(crc32(0, b.data() + 12, 17)))
         return std::nullopt;
     ImageHeader h;
     h.width = be32(b.data() + 16);
     h.height = be32(b.data() + 20);
-    if (h.width == 0 || h.height == 0 || h.width > 0x7FFFFFFF || h.height > 0x7FFFFFFF)
-        return std::nullopt;
     const int depth = b[24];
     const int colourType = b[25];
+    const bool depthFits = (colourType == 0 && (depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16))
+        || (colourType == 3 && (depth == 1 || depth == 2 || depth == 4 || depth == 8))
+        || ((colourType == 2 || colourType == 4 || colourType == 6) && (depth == 8 || depth == 16));
+    if (h.width == 0 || h.height == 0 || h.width > 0x7FFFFFFF || h.height > 0x7FFFFFFF || !depthFits || b[26] != 0 || b[27] != 0
+        || b[28] > 1)
+        return std::nullopt;
     h.depth = depth == 16 ? 16 : 8;
     h.hasAlpha = colourType == 4 || colourType == 6;
     h.grey = colourType == 0 || colourType == 4;
@@ -204,26 +246,9 @@ std::optional<ImageHeader> pngReadHeader(std::span<const std::uint8_t> b)
 
 CGImageRef pngDecode(std::span<const std::uint8_t> bytes)
 {
-    DecodeState s;
-    s.reader.bytes = bytes;
-    if (!runDecode(s))
-        return nil;
-    const bool grey = s.channels <= 2;
-    const bool alpha = s.channels == 2 || s.channels == 4;
-    const std::size_t bpp = std::size_t(s.channels) * s.depth;
-    return dv::makeImage(s.width, s.height, s.depth, bpp, std::size_t(s.width) * bpp / 8,
-        grey ? CGColorSpaceCreateDeviceGray() : CGColorSpaceCreateDeviceRGB(),
-        alpha ? kCGImageAlphaLast : kCGImageAlphaNone, std::move(s.pixels));
-}
-
-CGImageRef pngDecodePartial(std::span<const std::uint8_t> bytes)
-{
-    PartialState s;
-    runPartial(s, bytes);
-    if (!s.headerOk || s.rowsDone == 0)
-        return nil;
-    return dv::makeImage(s.width, s.height, 8, 32, std::size_t(s.width) * 4, CGColorSpaceCreateDeviceRGB(),
-        kCGImageAlphaLast, std::move(s.pixels));
+    PngStream stream;
+    stream.update(bytes, true);
+    return stream.imageComplete(0) ? stream.image(0) : nil;
 }
 
 std::vector<std::uint8_t> pngEncode(const CGImageRef& image)

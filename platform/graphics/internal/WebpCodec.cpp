@@ -9,96 +9,207 @@
 
 namespace dv::internal {
 
-std::optional<WebpInfo> webpReadInfo(std::span<const std::uint8_t> bytes)
+WebpStream::~WebpStream()
 {
-    WebPBitstreamFeatures features;
-    if (WebPGetFeatures(bytes.data(), bytes.size(), &features) != VP8_STATUS_OK)
-        return std::nullopt;
-    WebpInfo info;
-    info.header.width = std::uint32_t(features.width);
-    info.header.height = std::uint32_t(features.height);
-    info.header.hasAlpha = features.has_alpha;
-    info.animated = features.has_animation;
-    if (info.animated) {
-        WebPData data {bytes.data(), bytes.size()};
-        WebPDemuxer* demux = WebPDemux(&data);
-        if (!demux)
-            return std::nullopt;
-        info.header.width = WebPDemuxGetI(demux, WEBP_FF_CANVAS_WIDTH);
-        info.header.height = WebPDemuxGetI(demux, WEBP_FF_CANVAS_HEIGHT);
-        info.frameCount = WebPDemuxGetI(demux, WEBP_FF_FRAME_COUNT);
-        info.loopCount = int(WebPDemuxGetI(demux, WEBP_FF_LOOP_COUNT));
-        WebPIterator iter;
-        if (WebPDemuxGetFrame(demux, 1, &iter)) {
-            do
-                info.durationsMilliseconds.push_back(iter.duration);
-            while (WebPDemuxNextFrame(&iter));
-            WebPDemuxReleaseIterator(&iter);
+    if (m_decoder)
+        WebPIDelete(m_decoder);
+}
+
+void WebpStream::update(std::span<const std::uint8_t> bytes, bool final)
+{
+    m_bytes = bytes;
+    m_final = final;
+    if (m_damaged || m_done)
+        return;
+    if (!m_header) {
+        WebPBitstreamFeatures features;
+        const VP8StatusCode status = WebPGetFeatures(bytes.data(), bytes.size(), &features);
+        if (status == VP8_STATUS_NOT_ENOUGH_DATA)
+            return;
+        if (status != VP8_STATUS_OK || !pixelCountAllowed(std::uint32_t(features.width), std::uint32_t(features.height))) {
+            m_damaged = true;
+            return;
         }
-        info.frameCount = std::min(info.frameCount, info.durationsMilliseconds.size());
+        ImageHeader h;
+        h.width = std::uint32_t(features.width);
+        h.height = std::uint32_t(features.height);
+        h.hasAlpha = features.has_alpha;
+        m_header = h;
+        m_animated = features.has_animation;
+    }
+    if (m_animated)
+        readAnimation();
+}
+
+void WebpStream::decodeStill()
+{
+    if (m_animated || !m_header || m_damaged || m_done)
+        return;
+    if (!m_decoder) {
+        const bool alpha = m_header->hasAlpha;
+        RowCanvas::Layout layout;
+        layout.width = m_header->width;
+        layout.height = m_header->height;
+        layout.bitsPerPixel = alpha ? 32 : 24;
+        layout.bytesPerRow = layout.width * (alpha ? 4 : 3);
+        layout.space = CGColorSpaceCreateDeviceRGB();
+        layout.bitmapInfo = alpha ? kCGImageAlphaLast : kCGImageAlphaNone;
+        // Reserved, not filled: memory follows the rows decoded.
+        if (!m_canvas.reserve(layout)) {
+            m_damaged = true;
+            return;
+        }
+        m_decoder = WebPINewRGB(alpha ? MODE_RGBA : MODE_RGB, m_canvas.row(0), layout.bytesPerRow * layout.height,
+            int(layout.bytesPerRow));
+        if (!m_decoder) {
+            m_damaged = true;
+            return;
+        }
+    }
+    const VP8StatusCode status = WebPIUpdate(m_decoder, m_bytes.data(), m_bytes.size());
+    if (status != VP8_STATUS_OK && status != VP8_STATUS_SUSPENDED) {
+        m_damaged = true;
+        WebPIDelete(m_decoder);
+        m_decoder = nullptr;
+        return;
+    }
+    int lastRow = 0;
+    if (WebPIDecGetRGB(m_decoder, &lastRow, nullptr, nullptr, nullptr))
+        m_canvas.setRowsDone(std::size_t(std::max(lastRow, 0)));
+    if (status == VP8_STATUS_OK) {
+        m_canvas.setRowsDone(m_canvas.layout().height);
+        m_done = true;
+        WebPIDelete(m_decoder);
+        m_decoder = nullptr;
+    }
+}
+
+// Frames are counted and timed from the container alone; their pixels wait for the whole file.
+void WebpStream::readAnimation()
+{
+    WebPData data {m_bytes.data(), m_bytes.size()};
+    WebPDemuxState demuxState = WEBP_DEMUX_PARSING_HEADER;
+    WebPDemuxer* demux = WebPDemuxPartial(&data, &demuxState);
+    if (!demux) {
+        if (demuxState == WEBP_DEMUX_PARSE_ERROR)
+            m_damaged = true;
+        return;
+    }
+    if (demuxState != WEBP_DEMUX_DONE) {
         WebPDemuxDelete(demux);
+        return;
     }
-    if (info.header.width == 0 || info.header.height == 0)
-        return std::nullopt;
-    return info;
+    const std::uint64_t canvas = std::uint64_t(WebPDemuxGetI(demux, WEBP_FF_CANVAS_WIDTH)) * WebPDemuxGetI(demux, WEBP_FF_CANVAS_HEIGHT);
+    m_loopCount = int(WebPDemuxGetI(demux, WEBP_FF_LOOP_COUNT));
+    std::uint64_t largest = 0, area = 0;
+    WebPIterator iter;
+    if (WebPDemuxGetFrame(demux, 1, &iter)) {
+        do {
+            largest = std::max(largest, std::uint64_t(iter.width) * std::uint64_t(iter.height));
+            if (m_omitted == 0 && area + canvas <= maxAnimationPixels()) {
+                area += canvas;
+                m_durations.push_back(iter.duration);
+            } else {
+                ++m_omitted;
+            }
+        } while (WebPDemuxNextFrame(&iter));
+        WebPDemuxReleaseIterator(&iter);
+    }
+    WebPDemuxDelete(demux);
+    if (m_durations.empty() || !canvasFilledByFrames(canvas, largest)) {
+        m_durations.clear();
+        m_damaged = true;
+        return;
+    }
+    m_done = true;
 }
 
-CGImageRef webpDecode(std::span<const std::uint8_t> bytes)
+void WebpStream::decodeFrames()
 {
-    auto info = webpReadInfo(bytes);
-    if (!info || !pixelCountAllowed(info->header.width, info->header.height))
-        return nil;
-    if (info->animated) {
-        auto frames = webpDecodeAnimation(bytes);
-        return frames.empty() ? nil : frames.front().image;
-    }
-    const std::size_t w = info->header.width, h = info->header.height;
-    const bool alpha = info->header.hasAlpha;
-    const std::size_t stride = w * (alpha ? 4 : 3);
-    std::vector<std::uint8_t> pixels(stride * h);
-    const auto* ok = alpha ? WebPDecodeRGBAInto(bytes.data(), bytes.size(), pixels.data(), pixels.size(), int(stride))
-                           : WebPDecodeRGBInto(bytes.data(), bytes.size(), pixels.data(), pixels.size(), int(stride));
-    if (!ok)
-        return nil;
-    return dv::makeImage(w, h, 8, alpha ? 32 : 24, stride, CGColorSpaceCreateDeviceRGB(), alpha ? kCGImageAlphaLast : kCGImageAlphaNone,
-        std::move(pixels));
-}
-
-std::vector<WebpFrame> webpDecodeAnimation(std::span<const std::uint8_t> bytes)
-{
-    auto info = webpReadInfo(bytes);
-    if (!info || !pixelCountAllowed(info->header.width, info->header.height)
-        || std::uint64_t(info->header.width) * info->header.height * info->frameCount > maxAnimationPixels())
-        return {};
+    m_framesDecoded = true;
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options))
-        return {};
+        return;
     options.color_mode = MODE_RGBA;
     options.use_threads = 0;
-    WebPData data {bytes.data(), bytes.size()};
+    WebPData data {m_bytes.data(), m_bytes.size()};
     WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
-    if (!decoder)
-        return {};
-    WebPAnimInfo anim;
-    std::vector<WebpFrame> frames;
-    if (WebPAnimDecoderGetInfo(decoder, &anim)) {
-        const std::size_t w = anim.canvas_width, h = anim.canvas_height;
-        int previous = 0;
-        while (WebPAnimDecoderHasMoreFrames(decoder)) {
+    if (!decoder) {
+        m_damaged = true;
+        return;
+    }
+    WebPAnimInfo info;
+    if (WebPAnimDecoderGetInfo(decoder, &info)) {
+        const std::size_t w = info.canvas_width, h = info.canvas_height;
+        while (m_frames.size() < m_durations.size() && WebPAnimDecoderHasMoreFrames(decoder)) {
             std::uint8_t* buffer = nullptr;
             int timestamp = 0;
-            if (!WebPAnimDecoderGetNext(decoder, &buffer, &timestamp))
+            if (!WebPAnimDecoderGetNext(decoder, &buffer, &timestamp)) {
+                m_damaged = true;
                 break;
-            std::vector<std::uint8_t> pixels(buffer, buffer + w * h * 4);
-            auto image = dv::makeImage(w, h, 8, 32, w * 4, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaLast, std::move(pixels));
+            }
+            auto image = dv::makeImage(w, h, 8, 32, w * 4, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaLast,
+                std::vector<std::uint8_t>(buffer, buffer + w * h * 4));
             if (!image)
                 break;
-            frames.push_back({image, timestamp - previous});
-            previous = timestamp;
+            m_frames.push_back(image);
         }
     }
     WebPAnimDecoderDelete(decoder);
-    return frames;
+}
+
+StreamState WebpStream::state()
+{
+    decodeStill();
+    if (m_damaged)
+        return StreamState::Damaged;
+    if (m_done)
+        return StreamState::Complete;
+    if (m_final)
+        return StreamState::Truncated;
+    return m_header ? StreamState::Partial : StreamState::Header;
+}
+
+std::size_t WebpStream::count() const
+{
+    if (m_animated)
+        return m_framesDecoded ? m_frames.size() : m_durations.size();
+    return m_header && !m_damaged ? 1 : 0;
+}
+
+std::optional<ImageHeader> WebpStream::header() const { return m_header; }
+
+CGImageRef WebpStream::image(std::size_t index)
+{
+    if (!m_animated) {
+        decodeStill();
+        return index == 0 && !m_damaged ? m_canvas.image() : nil;
+    }
+    if (!m_done)
+        return nil;
+    if (!m_framesDecoded)
+        decodeFrames();
+    return index < m_frames.size() ? m_frames[index] : nil;
+}
+
+bool WebpStream::imageComplete(std::size_t index)
+{
+    decodeStill();
+    if (!m_animated)
+        return index == 0 && m_done;
+    return m_done && index < count();
+}
+
+double WebpStream::delaySeconds(std::size_t index) const
+{
+    return index < m_durations.size() ? m_durations[index] / 1000.0 : 0;
+}
+
+std::optional<int> WebpStream::loopCount() const
+{
+    if (!m_animated || !m_done)
+        return std::nullopt;
+    return m_loopCount;
 }
 
 } // namespace dv::internal

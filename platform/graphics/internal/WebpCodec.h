@@ -1,32 +1,56 @@
-// WebP through libwebp: header facts, still images, and the frames of animated files.
+// WebP through libwebp as a stream. A still image is decoded by libwebp's incremental decoder
+// straight into a RowCanvas when its pixels or its state are asked for, carrying on from where it
+// was, so its rows show as the data arrives; an animation is counted and decoded once the whole
+// file is there, its canvas refused when far larger than its frames, and frames past the
+// animation memory limit left out and counted.
 #pragma once
 
 #include "platform/graphics/CGImage.h"
-#include "platform/graphics/internal/ImageFormat.h"
+#include "platform/graphics/internal/ImageStream.h"
 
-#include <optional>
 #include <span>
 #include <vector>
 
+struct WebPIDecoder;
+
 namespace dv::internal {
 
-struct WebpInfo {
-    ImageHeader header;
-    bool animated = false;
-    std::size_t frameCount = 1;
-    int loopCount = 0;
-    std::vector<int> durationsMilliseconds; // one per frame of an animation
-};
+class WebpStream final : public ImageStream {
+public:
+    ~WebpStream() override;
 
-std::optional<WebpInfo> webpReadInfo(std::span<const std::uint8_t> bytes);
-// A still image (the first frame of an animation); nil on failure.
-CGImageRef webpDecode(std::span<const std::uint8_t> bytes);
+    bool keepsInput() const override { return true; }
+    void update(std::span<const std::uint8_t> bytes, bool final) override;
+    StreamState state() override;
+    std::size_t count() const override;
+    std::optional<ImageHeader> header() const override;
+    CGImageRef image(std::size_t index) override;
+    bool imageComplete(std::size_t index) override;
+    bool animated() const override { return m_animated; }
+    double delaySeconds(std::size_t index) const override;
+    std::optional<int> loopCount() const override;
+    std::size_t framesOmitted() const override { return m_omitted; }
 
-struct WebpFrame {
-    CGImageRef image;
-    int durationMilliseconds = 0;
+private:
+    void decodeStill();
+    void readAnimation();
+    void decodeFrames();
+
+    std::span<const std::uint8_t> m_bytes;
+    bool m_final = false;
+    std::optional<ImageHeader> m_header;
+    bool m_animated = false;
+    bool m_damaged = false;
+    bool m_done = false; // the still image decoded whole, or the animation's file all there
+
+    WebPIDecoder* m_decoder = nullptr;
+    RowCanvas m_canvas;
+
+    int m_loopCount = 0;
+    std::vector<int> m_durations; // milliseconds, one per frame kept
+    std::size_t m_omitted = 0;
+    std::vector<CGImageRef> m_frames;
+    bool m_framesDecoded = false;
 };
-// Every composed frame of an animated file; empty on failure.
-std::vector<WebpFrame> webpDecodeAnimation(std::span<const std::uint8_t> bytes);
 
 } // namespace dv::internal

@@ -49,3 +49,33 @@ TEST(ConcurrencyTest, ThreadsDecodeDrawAndMeasureTogether)
     EXPECT_EQ(failures.load(), 0);
     EXPECT_FALSE(UIGraphicsGetCurrentContext());
 }
+
+// A download thread feeds a source while the main thread shows its partial images: the rows an
+// image shows are never written again, so reading them races with nothing.
+TEST(ConcurrencyTest, PartialImagesAreReadWhileDecodingGoesOn)
+{
+    const Ref<NSData> files[] = {
+        UIImagePNGRepresentation(UIImage::imageWithCGImage(photoLike(64, 256, 2, true))),
+        writeJpeg(photoLike(64, 256, 4)),
+        writeJpeg(photoLike(64, 256, 6), {.progressive = true}),
+    };
+    for (const auto& data : files) {
+        auto source = CGImageSourceCreateIncremental(nil);
+        std::atomic<bool> done {false};
+        std::thread feeder([&] {
+            for (std::size_t n = 64; n < data->length() + 64; n += 64)
+                CGImageSourceUpdateData(source, prefix(data, n), n >= data->length());
+            done = true;
+        });
+        std::size_t checksum = 0;
+        while (!done.load()) {
+            if (auto image = CGImageSourceCreateImageAtIndex(source, 0, nil))
+                for (auto byte : storedRows(image))
+                    checksum += byte;
+        }
+        feeder.join();
+        EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+        EXPECT_EQ(storedRows(CGImageSourceCreateImageAtIndex(source, 0, nil)), storedRows(UIImage::imageWithData(data)->CGImage()));
+        (void)checksum;
+    }
+}

@@ -5,6 +5,7 @@
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIGraphics.h"
 #include "platform/graphics/UIImage.h"
+#include "platform/graphics/internal/DrawingCopies.h"
 
 #include <gtest/gtest.h>
 
@@ -233,6 +234,47 @@ TEST(DrawingTest, DrawImageIsUprightAndScaledIntoTheRectangle)
     CGContextDrawImage(half, CGRectMake(10, 10, 10, 10), image);
     EXPECT_EQ(at(half, 5, 15), kClear);
     EXPECT_EQ(at(half, 12, 2), kRed);
+}
+
+TEST(DrawingTest, DrawingKeepsNoLastingSecondCopyOfAnImage)
+{
+    using dv::internal::DrawingCopies;
+    const std::size_t before = DrawingCopies::bytesHeld();
+
+    // Rows already in the drawing layout, and a crop of them with the parent's row length, are
+    // painted from their own storage.
+    auto source = makeContext(8, 8);
+    CGContextSetRGBFillColor(source, 0, 0, 1, 1);
+    CGContextFillRect(source, CGRectMake(0, 0, 8, 8));
+    CGContextSetRGBFillColor(source, 1, 0, 0, 1);
+    CGContextFillRect(source, CGRectMake(4, 4, 4, 4)); // the top right quarter
+    auto native = CGBitmapContextCreateImage(source);
+    auto quarter = CGImageCreateWithImageInRect(native, CGRectMake(4, 0, 4, 4));
+    auto c = makeContext(4, 4);
+    CGContextDrawImage(c, CGRectMake(0, 0, 4, 4), quarter);
+    EXPECT_EQ(at(c, 1, 1), kRed);
+    EXPECT_EQ(DrawingCopies::bytesHeld(), before);
+
+    // Straight alpha is converted; the copy is reused while it is cached and goes with the image.
+    auto straight = makeRGBAImage(16, 16, [](std::size_t, std::size_t) { return Pixel {0, 255, 0, 128}; });
+    CGContextDrawImage(c, CGRectMake(0, 0, 4, 4), straight);
+    EXPECT_EQ(DrawingCopies::bytesHeld(), before + 16 * 16 * 4);
+    CGContextDrawImage(c, CGRectMake(0, 0, 4, 4), straight);
+    EXPECT_EQ(DrawingCopies::bytesHeld(), before + 16 * 16 * 4);
+    straight = nil;
+    EXPECT_EQ(DrawingCopies::bytesHeld(), before);
+
+    // The copies together stay within the budget: the least recently drawn goes first.
+    DrawingCopies::setBudget(before + 16 * 16 * 4);
+    auto first = makeRGBAImage(16, 16, [](std::size_t, std::size_t) { return Pixel {255, 0, 0, 255}; });
+    auto second = makeRGBAImage(16, 16, [](std::size_t, std::size_t) { return Pixel {0, 0, 255, 255}; });
+    CGContextDrawImage(c, CGRectMake(0, 0, 4, 4), first);
+    CGContextDrawImage(c, CGRectMake(0, 0, 4, 4), second);
+    EXPECT_EQ(DrawingCopies::bytesHeld(), before + 16 * 16 * 4);
+    EXPECT_EQ(at(c, 1, 1), (Pixel {0, 0, 255, 255}));
+    CGContextDrawImage(c, CGRectMake(0, 0, 4, 4), first); // converted again after it was dropped
+    EXPECT_EQ(at(c, 1, 1), kRed);
+    DrawingCopies::setBudget(48u << 20);
 }
 
 TEST(DrawingTest, ImageContextUsesTheScreenScaleAndUIKitCoordinates)

@@ -1,16 +1,21 @@
-// Shared helpers of the graphics tests: images made in memory and encoders that write the inputs
-// the decoders are tested on.
+// Shared helpers of the graphics tests: images made in memory, feeding a source in updates and
+// measuring memory. The files the decoders are tested on come from ImageFileWriters.h.
 #pragma once
 
 #include "platform/base/NSData.h"
 #include "platform/graphics/CGImage.h"
+#include "platform/graphics/CGImageSource.h"
 
-#include <gif_lib.h>
-#include <png.h>
+#include "ImageFileWriters.h"
+
+#include <malloc.h>
 
 #include <array>
+#include <cmath>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,132 +59,93 @@ inline std::string show(const Pixel& p)
     return "(" + std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]) + "," + std::to_string(p[3]) + ")";
 }
 
-// A PNG written with libpng directly, for layouts our encoder never writes (16 bits, palette, grey).
-struct PngLayout {
-    std::uint32_t width = 0, height = 0;
-    int bitDepth = 8;
-    int colourType = PNG_COLOR_TYPE_RGB;
-    std::vector<png_color> palette;
-    std::vector<png_byte> paletteAlpha;      // tRNS for palette images
-    bool greyTransparent = false;
-    png_uint_16 transparentGrey = 0;         // tRNS for grey images
-    bool interlaced = false;
-    std::vector<std::uint8_t> rows;          // packed rows as libpng expects them
-};
-
-inline Ref<NSData> writePng(const PngLayout& layout)
-{
-    std::vector<std::uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_set_write_fn(
-        png, &out, [](png_structp p, png_bytep d, png_size_t n) {
-            auto* o = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(p));
-            o->insert(o->end(), d, d + n);
-        },
-        nullptr);
-    png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colourType,
-        layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!layout.palette.empty())
-        png_set_PLTE(png, info, layout.palette.data(), int(layout.palette.size()));
-    if (!layout.paletteAlpha.empty())
-        png_set_tRNS(png, info, layout.paletteAlpha.data(), int(layout.paletteAlpha.size()), nullptr);
-    if (layout.greyTransparent) {
-        png_color_16 c {};
-        c.gray = layout.transparentGrey;
-        png_set_tRNS(png, info, nullptr, 0, &c);
-    }
-    png_write_info(png, info);
-    const std::size_t rowBytes = layout.rows.size() / layout.height;
-    std::vector<png_bytep> rows(layout.height);
-    for (std::size_t y = 0; y < layout.height; ++y)
-        rows[y] = const_cast<png_bytep>(layout.rows.data() + y * rowBytes);
-    png_write_image(png, rows.data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return NSData::dataWithVector(std::move(out));
-}
-
-// GIF frames written with giflib.
-struct GifFrame {
-    int left = 0, top = 0, width = 0, height = 0;
-    int delayCentiseconds = 0;
-    int disposal = DISPOSAL_UNSPECIFIED;
-    int transparentIndex = NO_TRANSPARENT_COLOR;
-    std::vector<GifColorType> localColours; // empty: the global table
-    std::vector<GifByteType> indices;       // width * height
-    bool interlaced = false;
-};
-
-inline Ref<NSData> writeGif(int width, int height, const std::vector<GifColorType>& globalColours,
-    const std::vector<GifFrame>& frames, int loopCount = -1)
-{
-    std::vector<std::uint8_t> out;
-    int error = 0;
-    GifFileType* gif = EGifOpen(
-        &out, [](GifFileType* g, const GifByteType* d, int n) {
-            auto* o = static_cast<std::vector<std::uint8_t>*>(g->UserData);
-            o->insert(o->end(), d, d + n);
-            return n;
-        },
-        &error);
-    EGifSetGifVersion(gif, true);
-    auto makeMap = [](const std::vector<GifColorType>& colours) {
-        int size = 2;
-        while (size < int(colours.size()))
-            size *= 2;
-        std::vector<GifColorType> padded = colours;
-        padded.resize(std::size_t(size), GifColorType {0, 0, 0});
-        return GifMakeMapObject(size, padded.data());
-    };
-    ColorMapObject* global = makeMap(globalColours);
-    EGifPutScreenDesc(gif, width, height, global->BitsPerPixel, 0, global);
-    if (loopCount >= 0) {
-        EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE);
-        EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0");
-        const unsigned char loop[3] = {1, static_cast<unsigned char>(loopCount & 0xFF), static_cast<unsigned char>(loopCount >> 8)};
-        EGifPutExtensionBlock(gif, 3, loop);
-        EGifPutExtensionTrailer(gif);
-    }
-    for (const auto& f : frames) {
-        GraphicsControlBlock gcb {};
-        gcb.DisposalMode = f.disposal;
-        gcb.DelayTime = f.delayCentiseconds;
-        gcb.TransparentColor = f.transparentIndex;
-        GifByteType ext[4];
-        const std::size_t n = EGifGCBToExtension(&gcb, ext);
-        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(n), ext);
-        ColorMapObject* local = f.localColours.empty() ? nullptr : makeMap(f.localColours);
-        EGifPutImageDesc(gif, f.left, f.top, f.width, f.height, f.interlaced, local);
-        // Interlaced images are written in pass order.
-        std::vector<int> order;
-        if (f.interlaced) {
-            const int start[] = {0, 4, 2, 1}, step[] = {8, 8, 4, 2};
-            for (int p = 0; p < 4; ++p)
-                for (int y = start[p]; y < f.height; y += step[p])
-                    order.push_back(y);
-        } else {
-            for (int y = 0; y < f.height; ++y)
-                order.push_back(y);
-        }
-        for (int y : order)
-            EGifPutLine(gif, const_cast<GifByteType*>(f.indices.data() + std::size_t(y) * std::size_t(f.width)), f.width);
-        if (local)
-            GifFreeMapObject(local);
-        // giflib keeps its own copy of a local table and does not free it when closing.
-        if (gif->Image.ColorMap) {
-            GifFreeMapObject(gif->Image.ColorMap);
-            gif->Image.ColorMap = nullptr;
-        }
-    }
-    GifFreeMapObject(global);
-    EGifCloseFile(gif, &error);
-    return NSData::dataWithVector(std::move(out));
-}
-
 inline Ref<NSData> prefix(const Ref<NSData>& data, std::size_t length)
 {
     return NSData::dataWithBytes(data->bytes(), std::min<NSUInteger>(length, data->length()));
+}
+
+// The rows of an image as stored, without the padding at the end of each row.
+inline std::vector<std::uint8_t> storedRows(const CGImageRef& image)
+{
+    std::vector<std::uint8_t> rows;
+    if (!image)
+        return rows;
+    const std::size_t rowBytes = image->width() * image->bitsPerPixel() / 8;
+    for (std::size_t y = 0; y < image->height(); ++y)
+        rows.insert(rows.end(), image->bytes() + y * image->bytesPerRow(), image->bytes() + y * image->bytesPerRow() + rowBytes);
+    return rows;
+}
+
+// What an incremental source gives after each of `parts` updates (the last one final), asked
+// for the first image after every update.
+struct UpdateStep {
+    std::size_t length = 0;
+    CGImageSourceStatus status = kCGImageStatusReadingHeader;
+    CGImageRef image;
+    std::vector<std::uint8_t> rows; // the image's rows when it was given
+};
+
+inline std::vector<UpdateStep> feedInParts(const Ref<NSData>& data, std::size_t parts)
+{
+    std::vector<UpdateStep> steps;
+    auto source = CGImageSourceCreateIncremental(nil);
+    for (std::size_t i = 1; i <= parts; ++i) {
+        UpdateStep step;
+        step.length = data->length() * i / parts;
+        CGImageSourceUpdateData(source, prefix(data, step.length), i == parts);
+        step.status = CGImageSourceGetStatus(source);
+        step.image = CGImageSourceCreateImageAtIndex(source, 0, nil);
+        step.rows = storedRows(step.image);
+        steps.push_back(std::move(step));
+    }
+    return steps;
+}
+
+// A picture with smooth gradients and some noise, as photographs have, so that compressed files
+// are of a realistic size. Opaque unless `alpha`.
+inline CGImageRef photoLike(std::size_t w, std::size_t h, std::uint32_t seed = 1, bool alpha = false)
+{
+    return makeRGBAImage(w, h, [&](std::size_t x, std::size_t y) {
+        seed = seed * 1664525u + 1013904223u;
+        const int noise = int(seed >> 28) - 8;
+        auto clamp = [](int v) { return std::uint8_t(std::min(255, std::max(0, v))); };
+        return Pixel {clamp(int(128 + 100 * std::sin(double(x) / 17.0)) + noise), clamp(int(128 + 100 * std::cos(double(y) / 13.0)) + noise),
+            clamp(int((x + y) % 256) + noise), std::uint8_t(alpha ? (x * 5 + y * 3) % 256 : 255)};
+    }, alpha ? kCGImageAlphaLast : kCGImageAlphaNoneSkipLast);
+}
+
+// How much the peak resident memory of the process grows while `work` runs; nil where the kernel
+// does not let the peak be reset, and under the sanitizers, whose shadow memory grows with the
+// blocks reserved and touched, whether the program uses them or not.
+inline std::optional<std::size_t> peakMemoryGrowth(const std::function<void()>& work)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    work();
+    return std::nullopt;
+#endif
+    auto readKB = [](const char* field) -> std::optional<std::size_t> {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind(field, 0) == 0)
+                return std::size_t(std::stoull(line.substr(std::strlen(field)))) * 1024;
+        return std::nullopt;
+    };
+    // Large blocks straight from the kernel and back, so that memory freed earlier in the process
+    // cannot hide new use.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    malloc_trim(0);
+    {
+        std::ofstream reset("/proc/self/clear_refs");
+        if (!(reset << "5") || !reset.flush())
+            return std::nullopt;
+    }
+    const auto before = readKB("VmHWM:");
+    work();
+    const auto after = readKB("VmHWM:");
+    if (!before || !after)
+        return std::nullopt;
+    return *after > *before ? *after - *before : 0;
 }
 
 } // namespace dv::test

@@ -134,7 +134,8 @@ TEST(ImageCodecTest, JpegRoundTripStaysCloseToTheOriginal)
     EXPECT_EQ(NSData::dataWithBytes(jpeg->bytes(), 2)->vector(), (std::vector<std::uint8_t> {0xFF, 0xD8}));
     auto decoded = UIImage::imageWithData(jpeg);
     ASSERT_TRUE(decoded);
-    EXPECT_EQ(CGImageGetAlphaInfo(decoded->CGImage()), kCGImageAlphaNoneSkipLast);
+    // Decoded straight into the drawing layout, so that drawing needs no copy.
+    EXPECT_EQ(CGImageGetBitmapInfo(decoded->CGImage()), kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little);
     EXPECT_EQ(decoded->imageOrientation(), UIImageOrientationUp);
     for (auto [x, y] : {std::pair {5, 5}, {50, 10}, {50, 40}, {10, 40}})
         EXPECT_TRUE(near(pixelAt(decoded->CGImage(), x, y), pixelAt(original, x, y), 12))
@@ -237,34 +238,6 @@ TEST(ImageCodecTest, DataProvidersDecodeOnlyTheirOwnFormat)
     EXPECT_FALSE(CGDataProviderCreateWithCFData(nil));
 }
 
-namespace {
-
-void put16(std::vector<std::uint8_t>& b, unsigned v) { b.push_back(std::uint8_t(v)), b.push_back(std::uint8_t(v >> 8)); }
-void put32(std::vector<std::uint8_t>& b, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.push_back(std::uint8_t(v >> (8 * i)));
-}
-
-// A BITMAPINFOHEADER (40 bytes).
-std::vector<std::uint8_t> dibHeader(int width, int height, int bits, std::uint32_t compression, std::uint32_t colours)
-{
-    std::vector<std::uint8_t> b;
-    put32(b, 40), put32(b, std::uint32_t(width)), put32(b, std::uint32_t(height)), put16(b, 1), put16(b, unsigned(bits));
-    put32(b, compression), put32(b, 0), put32(b, 2835), put32(b, 2835), put32(b, colours), put32(b, 0);
-    return b;
-}
-
-Ref<NSData> bmpFile(const std::vector<std::uint8_t>& dibAndPixels, std::uint32_t pixelsAt)
-{
-    std::vector<std::uint8_t> b = {'B', 'M'};
-    put32(b, std::uint32_t(14 + dibAndPixels.size())), put32(b, 0), put32(b, pixelsAt);
-    b.insert(b.end(), dibAndPixels.begin(), dibAndPixels.end());
-    return NSData::dataWithVector(b);
-}
-
-} // namespace
-
 TEST(ImageCodecTest, BitmapFilesDecode)
 {
     // 24 bits, bottom-up, rows padded to 4 bytes: bottom row blue, white; top row red, green.
@@ -308,15 +281,7 @@ TEST(ImageCodecTest, IconsDecodeTheirLargestEntryWithItsMask)
         put32(dib, 0x0000FF00); // green, alpha byte 0
     const std::uint8_t mask[] = {0x80, 0, 0, 0, 0, 0, 0, 0}; // bottom row: first pixel transparent
     dib.insert(dib.end(), std::begin(mask), std::end(mask));
-    std::vector<std::uint8_t> ico;
-    put16(ico, 0), put16(ico, 1), put16(ico, 2);
-    const std::uint32_t first = 6 + 32;
-    ico.insert(ico.end(), {1, 1, 0, 0}), put16(ico, 1), put16(ico, 32), put32(ico, std::uint32_t(png->length())), put32(ico, first);
-    ico.insert(ico.end(), {2, 2, 0, 0}), put16(ico, 1), put16(ico, 32), put32(ico, std::uint32_t(dib.size())),
-        put32(ico, first + std::uint32_t(png->length()));
-    ico.insert(ico.end(), png->bytes(), png->bytes() + png->length());
-    ico.insert(ico.end(), dib.begin(), dib.end());
-    auto image = UIImage::imageWithData(NSData::dataWithVector(ico));
+    auto image = UIImage::imageWithData(iconFile({{1, png->vector()}, {2, dib}}));
     ASSERT_TRUE(image);
     EXPECT_EQ(image->size(), CGSizeMake(2, 2));
     EXPECT_EQ(pixelAt(image->CGImage(), 0, 1)[3], 0);

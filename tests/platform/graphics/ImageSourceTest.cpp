@@ -153,21 +153,27 @@ TEST(ImageSourceTest, PartialBaselineJpegShowsTheRowsReceivedAtTheTop)
     EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusIncomplete);
     auto partial = CGImageSourceCreateImageAtIndex(source, 0, nil);
     ASSERT_TRUE(partial);
+    // As wide as the image and as high as the rows received: about half of them.
     EXPECT_EQ(CGImageGetWidth(partial), 64u);
-    EXPECT_EQ(CGImageGetHeight(partial), 64u);
+    EXPECT_GE(CGImageGetHeight(partial), 16u);
+    EXPECT_LE(CGImageGetHeight(partial), 48u);
     EXPECT_TRUE(near(pixelAt(partial, 10, 2), pixelAt(bands, 10, 2), 24)) << show(pixelAt(partial, 10, 2));
-    EXPECT_EQ(pixelAt(partial, 10, 63)[3], 0) << "rows not yet received are transparent";
 
     CGImageSourceUpdateData(source, jpeg, true);
     EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
     auto full = CGImageSourceCreateImageAtIndex(source, 0, nil);
+    EXPECT_EQ(CGImageGetHeight(full), 64u);
     EXPECT_TRUE(near(pixelAt(full, 10, 63), pixelAt(bands, 10, 63), 24)) << show(pixelAt(full, 10, 63));
 
-    // A download cut short is still drawn as far as it went, even from a "complete" source.
-    auto cut = CGImageSourceCreateWithData(prefix(jpeg, scan + (jpeg->length() - scan) / 2), nil);
+    // A download cut short is drawn as far as it went, and said to have ended unexpectedly;
+    // UIImage wants the whole picture.
+    auto cutData = prefix(jpeg, scan + (jpeg->length() - scan) / 2);
+    auto cut = CGImageSourceCreateWithData(cutData, nil);
+    EXPECT_EQ(CGImageSourceGetStatus(cut), kCGImageStatusUnexpectedEOF);
     auto cutImage = CGImageSourceCreateImageAtIndex(cut, 0, nil);
     ASSERT_TRUE(cutImage);
-    EXPECT_EQ(pixelAt(cutImage, 10, 63)[3], 0);
+    EXPECT_EQ(CGImageGetHeight(cutImage), CGImageGetHeight(partial));
+    EXPECT_FALSE(UIImage::imageWithData(cutData));
 }
 
 TEST(ImageSourceTest, PartialPngShowsTheRowsReceived)
@@ -180,7 +186,8 @@ TEST(ImageSourceTest, PartialPngShowsTheRowsReceived)
     auto partial = CGImageSourceCreateImageAtIndex(source, 0, nil);
     ASSERT_TRUE(partial);
     EXPECT_EQ(pixelAt(partial, 3, 0), (Pixel {0, 15, 7, 255}));
-    EXPECT_EQ(pixelAt(partial, 3, 49)[3], 0);
+    EXPECT_GT(CGImageGetHeight(partial), 0u);
+    EXPECT_LT(CGImageGetHeight(partial), 50u);
     // Too little for one row: nothing yet.
     CGImageSourceUpdateData(source, prefix(png, 60), false);
     EXPECT_EQ(CGImageSourceGetCount(source), 1u);
@@ -268,4 +275,30 @@ TEST(ImageSourceTest, AnimatedWebpFramesDelaysAndLoopCount)
     EXPECT_EQ(pixelAt(CGImageSourceCreateImageAtIndex(source, 0, nil), 2, 2), colours[0]);
     EXPECT_EQ(pixelAt(CGImageSourceCreateImageAtIndex(source, 1, nil), 2, 2), colours[1]);
     EXPECT_EQ(pixelAt(UIImage::imageWithData(data)->CGImage(), 0, 0), colours[0]);
+}
+
+TEST(ImageSourceTest, CountAndPropertiesDecodeNoMoreThanTheHeader)
+{
+    // 1200 x 900 pixels: 3.2 MB decoded at least.
+    const Ref<NSData> files[] = {
+        UIImagePNGRepresentation(UIImage::imageWithCGImage(photoLike(1200, 900))),
+        writeJpeg(photoLike(1200, 900)),
+        writeJpeg(photoLike(1200, 900), {.progressive = true}),
+    };
+    for (const auto& data : files) {
+        CGImageSourceRef source;
+        auto growth = peakMemoryGrowth([&] {
+            source = CGImageSourceCreateWithData(data, nil);
+            EXPECT_EQ(CGImageSourceGetCount(source), 1u);
+            EXPECT_EQ(number(CGImageSourceCopyPropertiesAtIndex(source, 0, nil), kCGImagePropertyPixelWidth), 1200);
+        });
+        if (growth) {
+            EXPECT_LT(*growth, 1u << 20);
+        }
+        // The image is still all there when asked for.
+        EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+        auto image = CGImageSourceCreateImageAtIndex(source, 0, nil);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(storedRows(image), storedRows(UIImage::imageWithData(data)->CGImage()));
+    }
 }

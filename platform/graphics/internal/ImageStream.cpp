@@ -1,0 +1,64 @@
+#include "platform/graphics/internal/ImageStream.h"
+
+#include "platform/graphics/internal/BmpCodec.h"
+#include "platform/graphics/internal/GifDecoder.h"
+#include "platform/graphics/internal/JpegCodec.h"
+#include "platform/graphics/internal/PixelBuffer.h"
+#include "platform/graphics/internal/PngCodec.h"
+#include "platform/graphics/internal/WebpCodec.h"
+
+namespace dv::internal {
+
+std::unique_ptr<ImageStream> ImageStream::make(ImageFormat format)
+{
+    switch (format) {
+    case ImageFormat::PNG:
+        return std::make_unique<PngStream>();
+    case ImageFormat::JPEG:
+        return std::make_unique<JpegStream>();
+    case ImageFormat::GIF:
+        return std::make_unique<GifDecoder>();
+    case ImageFormat::WebP:
+        return std::make_unique<WebpStream>();
+    case ImageFormat::BMP:
+        return makeBmpStream();
+    case ImageFormat::ICO:
+        return makeIcoStream();
+    case ImageFormat::TIFF:
+    case ImageFormat::Unknown:
+        break;
+    }
+    return nullptr;
+}
+
+bool RowCanvas::reserve(Layout layout)
+{
+    m_layout = std::move(layout);
+    m_buffer = PixelBuffer::uninitialised(m_layout.bytesPerRow * m_layout.height);
+    m_rowsDone = 0;
+    m_image = nil;
+    return m_buffer != nullptr;
+}
+
+std::uint8_t* RowCanvas::row(std::size_t y) { return m_buffer->data() + y * m_layout.bytesPerRow; }
+
+void RowCanvas::setRowsDone(std::size_t rows) { m_rowsDone = std::min(rows, m_layout.height); }
+
+CGImageRef RowCanvas::image()
+{
+    if (!m_buffer || m_rowsDone == 0)
+        return nil;
+    if (!m_image || m_image->height() != m_rowsDone) {
+        m_image = alloc<CGImage>()->initWithStorage(m_layout.width, m_rowsDone, m_layout.bitsPerComponent, m_layout.bitsPerPixel,
+            m_layout.bytesPerRow, m_layout.space, m_layout.bitmapInfo, m_buffer);
+    }
+    return m_image;
+}
+
+bool canvasFilledByFrames(std::uint64_t canvasPixels, std::uint64_t framePixels)
+{
+    constexpr std::uint64_t kAlwaysAllowed = 256 * 256;
+    return canvasPixels <= kAlwaysAllowed || canvasPixels <= framePixels * 4;
+}
+
+} // namespace dv::internal

@@ -1,0 +1,288 @@
+// What the decoders answer for data that ends early, is damaged, or claims more than it holds.
+#include "GraphicsTestSupport.h"
+#include "HostileImages.h"
+
+#include "platform/base/NSDictionary.h"
+#include "platform/base/NSNumber.h"
+#include "platform/base/NSString.h"
+#include "platform/graphics/CGImageSource.h"
+#include "platform/graphics/UIImage.h"
+#include "platform/graphics/internal/ImageLimits.h"
+
+#include <gtest/gtest.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include <filesystem>
+
+using namespace dv::test;
+
+namespace {
+
+Ref<NSData> webpOf(const CGImageRef& image, bool lossless)
+{
+    auto rgba = dv::imagePixelsRGBA8(image);
+    const int w = int(image->width()), h = int(image->height());
+    std::uint8_t* out = nullptr;
+    const std::size_t size = lossless ? WebPEncodeLosslessRGBA(rgba.data(), w, h, w * 4, &out) : WebPEncodeRGBA(rgba.data(), w, h, w * 4, 80, &out);
+    auto data = NSData::dataWithBytes(out, size);
+    WebPFree(out);
+    return data;
+}
+
+Ref<NSData> animatedWebp(int frames, int side)
+{
+    WebPAnimEncoderOptions options;
+    WebPAnimEncoderOptionsInit(&options);
+    WebPAnimEncoder* encoder = WebPAnimEncoderNew(side, side, &options);
+    WebPConfig config;
+    WebPConfigInit(&config);
+    config.lossless = 1;
+    for (int i = 0; i < frames; ++i) {
+        auto rgba = dv::imagePixelsRGBA8(makeRGBAImage(std::size_t(side), std::size_t(side), [&](std::size_t x, std::size_t) {
+            return Pixel {std::uint8_t(i * 40), std::uint8_t(x), 0, 255};
+        }));
+        WebPPicture picture;
+        WebPPictureInit(&picture);
+        picture.use_argb = 1;
+        picture.width = side;
+        picture.height = side;
+        WebPPictureImportRGBA(&picture, rgba.data(), side * 4);
+        WebPAnimEncoderAdd(encoder, &picture, i * 100, &config);
+        WebPPictureFree(&picture);
+    }
+    WebPAnimEncoderAdd(encoder, nullptr, frames * 100, nullptr);
+    WebPData assembled;
+    WebPDataInit(&assembled);
+    WebPAnimEncoderAssemble(encoder, &assembled);
+    auto data = NSData::dataWithBytes(assembled.bytes, assembled.size);
+    WebPDataClear(&assembled);
+    WebPAnimEncoderDelete(encoder);
+    return data;
+}
+
+Ref<NSData> threeFrameGif()
+{
+    const std::vector<GifColorType> palette = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    std::vector<GifFrame> frames;
+    for (int i = 0; i < 3; ++i)
+        frames.push_back({0, 0, 16, 16, 5, DISPOSAL_UNSPECIFIED, -1, {}, std::vector<GifByteType>(256, GifByteType(i + 1))});
+    return writeGif(16, 16, palette, frames, 0);
+}
+
+struct Sample {
+    const char* name;
+    Ref<NSData> data;
+};
+
+std::vector<Sample> samples()
+{
+    auto photo = photoLike(48, 40);
+    return {
+        {"png", UIImagePNGRepresentation(UIImage::imageWithCGImage(photo))},
+        {"jpeg", writeJpeg(photo)},
+        {"progressive jpeg", writeJpeg(photo, {.progressive = true})},
+        {"gif", threeFrameGif()},
+        {"lossy webp", webpOf(photo, false)},
+        {"lossless webp", webpOf(photoLike(48, 40, 7, true), true)},
+        {"animated webp", animatedWebp(2, 16)},
+    };
+}
+
+} // namespace
+
+TEST(ImageDataLimitsTest, StatusSaysHowFarTheDataWent)
+{
+    for (const auto& [name, data] : samples()) {
+        SCOPED_TRACE(name);
+        auto whole = CGImageSourceCreateWithData(data, nil);
+        EXPECT_EQ(CGImageSourceGetStatus(whole), kCGImageStatusComplete);
+        EXPECT_GE(CGImageSourceGetCount(whole), 1u);
+        EXPECT_TRUE(CGImageSourceCreateImageAtIndex(whole, 0, nil));
+        EXPECT_TRUE(UIImage::imageWithData(data));
+
+        // Three quarters of the file, as the last update of a download that broke off.
+        auto cut = prefix(data, data->length() * 3 / 4);
+        auto cutSource = CGImageSourceCreateWithData(cut, nil);
+        EXPECT_EQ(CGImageSourceGetStatus(cutSource), kCGImageStatusUnexpectedEOF);
+        // Only a whole picture makes an image; of a GIF, that is its first frame.
+        EXPECT_EQ(bool(UIImage::imageWithData(cut)), std::string(name) == "gif");
+
+        auto incremental = CGImageSourceCreateIncremental(nil);
+        CGImageSourceUpdateData(incremental, cut, false);
+        EXPECT_EQ(CGImageSourceGetStatus(incremental), kCGImageStatusIncomplete);
+        CGImageSourceUpdateData(incremental, cut, true);
+        EXPECT_EQ(CGImageSourceGetStatus(incremental), kCGImageStatusUnexpectedEOF);
+        CGImageSourceUpdateData(incremental, data, true);
+        EXPECT_EQ(CGImageSourceGetStatus(incremental), kCGImageStatusComplete);
+    }
+    // Only the signature: the header has not arrived.
+    auto signature = NSData::fromString("\x89PNG\r\n\x1a\n");
+    auto incremental = CGImageSourceCreateIncremental(nil);
+    CGImageSourceUpdateData(incremental, signature, false);
+    EXPECT_EQ(CGImageSourceGetStatus(incremental), kCGImageStatusReadingHeader);
+    EXPECT_EQ(CGImageSourceGetStatus(CGImageSourceCreateWithData(signature, nil)), kCGImageStatusUnexpectedEOF);
+}
+
+TEST(ImageDataLimitsTest, DamagedDataIsInvalidAndBothEntryPointsRefuseIt)
+{
+    auto photo = photoLike(40, 40);
+    auto png = UIImagePNGRepresentation(UIImage::imageWithCGImage(photo));
+    auto badChecksum = NSMutableData::dataWithData(png);
+    badChecksum->mutableBytes()[pngChunkAt(png, "IDAT") + 20] ^= 0x01;
+
+    // A colour type and depth that no PNG may have, under a correct checksum.
+    auto badHeader = NSMutableData::dataWithData(png);
+    badHeader->mutableBytes()[pngChunkAt(png, "IHDR") + 8 + 8] = 3;
+    fixPngChunkCrc(badHeader, pngChunkAt(png, "IHDR"));
+
+    auto gif = NSMutableData::dataWithData(threeFrameGif());
+    gif->mutableBytes()[gif->length() - 1] = 0x99; // not a record introducer where the trailer was
+
+    auto webp = NSMutableData::dataWithData(webpOf(photo, true));
+    for (std::size_t i = 30; i < 60; ++i)
+        webp->mutableBytes()[i] ^= 0xA5;
+
+    auto jpeg = NSMutableData::dataWithData(writeJpeg(photo));
+    for (std::size_t at = 2; at + 1 < jpeg->length(); ++at) {
+        if (jpeg->bytes()[at] == 0xFF && jpeg->bytes()[at + 1] == 0xC4) {
+            jpeg->mutableBytes()[at + 4] = 0x7F; // a Huffman table of an impossible class and number
+            break;
+        }
+    }
+
+    for (const auto& [name, data] : std::vector<Sample> {{"png checksum", badChecksum}, {"png header", badHeader}, {"gif", gif},
+             {"webp", webp}, {"jpeg", jpeg}}) {
+        SCOPED_TRACE(name);
+        auto source = CGImageSourceCreateWithData(data, nil);
+        EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusInvalidData);
+        if (std::string(name) == "gif")
+            continue; // below
+        EXPECT_FALSE(UIImage::imageWithData(data));
+        EXPECT_EQ(CGImageSourceGetCount(source), 0u);
+        EXPECT_FALSE(CGImageSourceCreateImageAtIndex(source, 0, nil));
+    }
+    // The GIF's frames before the damage are whole and stay readable, through both.
+    EXPECT_EQ(CGImageSourceGetCount(CGImageSourceCreateWithData(gif, nil)), 3u);
+    EXPECT_TRUE(UIImage::imageWithData(gif));
+}
+
+TEST(ImageDataLimitsTest, ScanDataThatEndsEarlyStopsWhereTheDataEnds)
+{
+    // Scan data cut off and followed at once by the end marker: the decoder would make up the
+    // rest of the picture; the rows from real data are what there is.
+    auto jpeg = writeJpeg(photoLike(64, 64), {.quality = 90});
+    auto cut = NSMutableData::dataWithData(prefix(jpeg, jpeg->length() * 6 / 10));
+    const std::uint8_t end[] = {0xFF, 0xD9};
+    cut->appendBytes(end, 2);
+    auto source = CGImageSourceCreateWithData(cut, nil);
+    EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusUnexpectedEOF);
+    auto partial = CGImageSourceCreateImageAtIndex(source, 0, nil);
+    ASSERT_TRUE(partial);
+    EXPECT_GT(CGImageGetHeight(partial), 8u);
+    EXPECT_LT(CGImageGetHeight(partial), 56u);
+    EXPECT_FALSE(UIImage::imageWithData(cut));
+
+    // Bytes lost inside a restart interval: the decoder meets the next restart marker early, and
+    // recovers there, as libjpeg does, with the data behind it. The picture is whole.
+    auto intact = writeJpeg(photoLike(64, 64), {.quality = 90, .restartRows = 1});
+    std::size_t second = 0;
+    for (std::size_t at = 2, seen = 0; at + 1 < intact->length() && !second; ++at)
+        if (intact->bytes()[at] == 0xFF && intact->bytes()[at + 1] >= 0xD0 && intact->bytes()[at + 1] <= 0xD7 && ++seen == 2)
+            second = at;
+    ASSERT_NE(second, 0u);
+    auto restarts = NSMutableData::dataWithData(prefix(intact, second - 20));
+    restarts->appendBytes(intact->bytes() + second, intact->length() - second);
+    auto recovered = CGImageSourceCreateWithData(restarts, nil);
+    EXPECT_EQ(CGImageSourceGetStatus(recovered), kCGImageStatusComplete);
+    EXPECT_EQ(CGImageGetHeight(CGImageSourceCreateImageAtIndex(recovered, 0, nil)), 64u);
+    EXPECT_TRUE(UIImage::imageWithData(restarts));
+}
+
+TEST(ImageDataLimitsTest, HeadersClaimingHugeImagesAreRefusedWithoutTheirMemory)
+{
+    const std::vector<Sample> hostile = {
+        {"jpeg", jpegClaimingHugeSize(false)},
+        {"progressive jpeg", jpegClaimingHugeSize(true)},
+        {"png", pngClaimingHugeSize()},
+        {"gif with a large table", gifWithHugeScreen(256)},
+        {"gif with a small table", gifWithHugeScreen(2)},
+    };
+    for (const auto& [name, data] : hostile) {
+        SCOPED_TRACE(name);
+        EXPECT_LT(data->length(), 1000u);
+        auto growth = peakMemoryGrowth([&] {
+            EXPECT_FALSE(UIImage::imageWithData(data));
+            auto source = CGImageSourceCreateWithData(data, nil);
+            EXPECT_FALSE(CGImageSourceCreateImageAtIndex(source, 0, nil));
+            EXPECT_NE(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+            // Fed as a download, with every partial image asked for.
+            auto incremental = CGImageSourceCreateIncremental(nil);
+            for (std::size_t n = 16; n < data->length() + 16; n += 16) {
+                CGImageSourceUpdateData(incremental, prefix(data, n), n >= data->length());
+                (void)CGImageSourceCreateImageAtIndex(incremental, 0, nil);
+            }
+        });
+        if (growth) {
+            EXPECT_LT(*growth, 16u << 20) << "the claim is 400 MB";
+        }
+    }
+    // The JPEG and the PNG claim more than their data can fill; the GIFs' screens are nowhere
+    // near filled by their frames.
+    EXPECT_EQ(CGImageSourceGetStatus(CGImageSourceCreateWithData(hostile[0].data, nil)), kCGImageStatusInvalidData);
+    EXPECT_EQ(CGImageSourceGetCount(CGImageSourceCreateWithData(hostile[3].data, nil)), 0u);
+    EXPECT_EQ(CGImageSourceGetStatus(CGImageSourceCreateWithData(hostile[3].data, nil)), kCGImageStatusInvalidData);
+}
+
+TEST(ImageDataLimitsTest, AnAnimationCutByTheMemoryLimitSaysSo)
+{
+    // Room for three frames of 16 x 16 in one animation.
+    const auto image = dv::internal::maxImagePixels(), animation = dv::internal::maxAnimationPixels();
+    dv::internal::setPixelLimits(image, 3 * 16 * 16);
+    const std::vector<GifColorType> palette = {{0, 0, 0}, {255, 0, 0}};
+    std::vector<GifFrame> frames(5, {0, 0, 16, 16, 5, DISPOSAL_UNSPECIFIED, -1, {}, std::vector<GifByteType>(256, 1)});
+    for (const auto& [name, data] : std::vector<Sample> {{"gif", writeGif(16, 16, palette, frames)}, {"webp", animatedWebp(5, 16)}}) {
+        SCOPED_TRACE(name);
+        auto source = CGImageSourceCreateWithData(data, nil);
+        EXPECT_EQ(CGImageSourceGetCount(source), 3u);
+        EXPECT_TRUE(CGImageSourceCreateImageAtIndex(source, 2, nil));
+        auto omitted = dv::as<NSNumber>(CGImageSourceCopyProperties(source, nil)->objectForKey(kCGImagePropertyFramesOmitted));
+        ASSERT_TRUE(omitted);
+        EXPECT_EQ(omitted->intValue(), 2);
+    }
+    dv::internal::setPixelLimits(image, animation);
+    auto whole = CGImageSourceCreateWithData(writeGif(16, 16, palette, frames), nil);
+    EXPECT_EQ(CGImageSourceGetCount(whole), 5u);
+    EXPECT_FALSE(CGImageSourceCopyProperties(whole, nil)->objectForKey(kCGImagePropertyFramesOmitted));
+}
+
+// The fuzz targets' seeds, decoded as the fuzzers decode them: hostile and damaged files are
+// refused, cut-short ones said to end unexpectedly, and the others decode whole.
+TEST(ImageDataLimitsTest, FuzzSeedsDecodeOrAreRefusedAsTheirNamesSay)
+{
+    std::size_t files = 0;
+    for (const auto& folder : std::filesystem::directory_iterator(DV_IMAGE_CORPUS_DIR)) {
+        if (folder.path().filename().string().rfind("fuzz_image_", 0) != 0)
+            continue;
+        for (const auto& file : std::filesystem::directory_iterator(folder.path())) {
+            const std::string name = file.path().filename().string();
+            SCOPED_TRACE(name);
+            auto data = NSData::dataWithContentsOfFile(NSString::fromUTF8(file.path().string()));
+            ASSERT_TRUE(data);
+            ++files;
+            auto source = CGImageSourceCreateWithData(data, nil);
+            auto image = UIImage::imageWithData(data);
+            if (name.find("claims-") != std::string::npos || name.find("screen-10000") != std::string::npos
+                || name.find("bad-checksum") != std::string::npos) {
+                EXPECT_FALSE(image);
+                EXPECT_EQ(CGImageSourceGetCount(source), 0u);
+            } else if (name.find("cut-short") != std::string::npos) {
+                EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusUnexpectedEOF);
+            } else {
+                EXPECT_TRUE(image);
+                EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+            }
+        }
+    }
+    EXPECT_GE(files, 30u);
+}
