@@ -24,6 +24,12 @@
 #include <string_view>
 #include <vector>
 
+// Scroll views, lists, picker.
+class UICollectionView;
+class UIPickerView;
+class UIScrollView;
+class UITableView;
+
 namespace dv::testing {
 
 // What a view must be to match; unset members match anything.
@@ -51,6 +57,23 @@ struct PanOptions {
     NSTimeInterval stepInterval = 1.0 / 60;
     NSTimeInterval holdBeforeLift = 0;
 };
+
+// --- Scroll views, lists, picker -------------------------------------------------------------
+// How a scroll view is dragged: the finger moves in `steps` equal moves `stepInterval` apart; when
+// `releaseVelocity` is not zero the last 0.1 s of the stroke moves at that speed, so the content
+// leaves the finger with it (points per second, positive towards larger offsets); otherwise the
+// finger holds still before it lifts. With `settle` the clock then runs until the view rests.
+struct DragOptions {
+    int steps = 10;
+    NSTimeInterval stepInterval = 1.0 / 60;
+    CGPoint releaseVelocity {};
+    bool settle = true;
+};
+
+// The way the finger swipes: left shows the next page of a horizontal scroll view, up the next
+// one of a vertical one.
+enum class SwipeDirection { Left, Right, Up, Down };
+// ----------------------------------------------------------------------------------------------
 
 class UIDriver {
 public:
@@ -123,6 +146,23 @@ public:
     bool isMenuVisible() const;
     std::vector<std::string> menuItemTitles() const;
     bool chooseMenuItem(std::string_view title);
+
+    // --- Scroll views, lists, picker ---------------------------------------------------------
+    // Drags the content of a scroll view so that its offset changes by `offsetChange` (the rubber
+    // band past an edge counted), from the middle of its visible part; NO when it cannot be
+    // touched there.
+    bool dragScrollView(const Ref<UIScrollView>& scrollView, CGPoint offsetChange, const DragOptions& options = {});
+    // A quick stroke of a third of a page with a fling, then the clock runs until it rests.
+    bool swipePage(const Ref<UIScrollView>& scrollView, SwipeDirection direction);
+    // Runs the clock a frame at a time until the view no longer moves by itself (at most 10 s).
+    bool settle(const Ref<UIScrollView>& scrollView);
+    // A tap on the row's cell (or the item's), after dragging the list until it shows, as a
+    // person would; NO when the row does not exist or cannot be reached.
+    bool tapRow(const Ref<UITableView>& tableView, const Ref<NSIndexPath>& indexPath);
+    bool tapItem(const Ref<UICollectionView>& collectionView, const Ref<NSIndexPath>& indexPath);
+    // Turns a picker's wheel to `row` with strokes of the finger, then lets it come to rest.
+    bool spinPicker(const Ref<UIPickerView>& picker, NSInteger component, NSInteger row);
+    // ------------------------------------------------------------------------------------------
 
     // The steps of a touch, for gestures built from them. touchDown answers 0 when nothing takes
     // the touch. They do not run the loop.

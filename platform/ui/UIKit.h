@@ -33,3 +33,6 @@
 #include "platform/ui/UITouch.h"
 #include "platform/ui/UIView.h"
 #include "platform/ui/UIWindow.h"
+
+// Scroll views, tables, collection views and the picker.
+#include "platform/ui/UIScrollView.h"

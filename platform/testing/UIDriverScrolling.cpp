@@ -1,0 +1,98 @@
+// The UI driver's gestures on scroll views, lists and the picker (see UIDriver.h).
+#include "platform/testing/UIDriver.h"
+
+#include "platform/base/NSArray.h"
+#include "platform/base/NSIndexPath.h"
+#include "platform/ui/UIScrollView.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace dv::testing {
+
+namespace {
+
+// The pan recogniser begins past this distance from where the finger landed.
+constexpr CGFloat kPanStart = 10;
+constexpr NSTimeInterval kFrame = 1.0 / 60;
+// The part of a stroke that gives the release its speed (the pan measures the last 0.1 s).
+constexpr int kFlingSteps = 6;
+
+CGFloat length(CGPoint p) { return std::hypot(p.x, p.y); }
+
+} // namespace
+
+bool UIDriver::dragScrollView(const Ref<UIScrollView>& scrollView, CGPoint offsetChange, const DragOptions& options)
+{
+    if (!scrollView)
+        return false;
+    auto start = tapPoint(scrollView);
+    if (!start)
+        return false;
+    const CGPoint finger = fingerTranslationForOffsetChange(*scrollView, offsetChange);
+    const CGPoint velocity = options.releaseVelocity;
+    const bool fling = velocity.x != 0 || velocity.y != 0;
+    // The fingers move against the content: the last 0.1 s at the release speed.
+    const CGPoint tail = fling ? CGPointMake(-velocity.x * kFlingSteps * kFrame, -velocity.y * kFlingSteps * kFrame) : CGPointZero;
+    const CGPoint body = CGPointMake(finger.x - tail.x, finger.y - tail.y);
+
+    std::vector<std::pair<NSTimeInterval, CGPoint>> moves; // (wait before, translation)
+    // A stroke too short to start the pan first goes out past its threshold and comes back.
+    if (length(finger) <= kPanStart && length(tail) <= kPanStart) {
+        CGPoint out = length(finger) > 0 ? CGPointMake(finger.x / length(finger), finger.y / length(finger)) : CGPointMake(0, -1);
+        moves.emplace_back(options.stepInterval, CGPointMake(out.x * (kPanStart + 2), out.y * (kPanStart + 2)));
+    }
+    const int steps = std::max(options.steps, 1);
+    for (int i = 1; i <= steps; ++i)
+        moves.emplace_back(options.stepInterval, CGPointMake(body.x * i / steps, body.y * i / steps));
+    if (fling)
+        for (int i = 1; i <= kFlingSteps; ++i)
+            moves.emplace_back(kFrame, CGPointMake(body.x + tail.x * i / kFlingSteps, body.y + tail.y * i / kFlingSteps));
+
+    auto touch = touchDown(*start);
+    if (!touch)
+        return false;
+    CGPoint at = *start;
+    for (auto& [wait, translation] : moves) {
+        advance(wait);
+        at = CGPointMake(start->x + translation.x, start->y + translation.y);
+        touchMove(touch, at);
+    }
+    if (!fling)
+        advance(0.15); // held still: the pan measures no speed
+    touchUp(touch, at);
+    runUntilIdle();
+    if (options.settle)
+        settle(scrollView);
+    return true;
+}
+
+bool UIDriver::swipePage(const Ref<UIScrollView>& scrollView, SwipeDirection direction)
+{
+    if (!scrollView)
+        return false;
+    const CGSize page = scrollView->bounds().size;
+    CGPoint sign {};
+    switch (direction) {
+    case SwipeDirection::Left: sign = CGPointMake(1, 0); break;
+    case SwipeDirection::Right: sign = CGPointMake(-1, 0); break;
+    case SwipeDirection::Up: sign = CGPointMake(0, 1); break;
+    case SwipeDirection::Down: sign = CGPointMake(0, -1); break;
+    }
+    DragOptions options;
+    options.steps = 4;
+    options.releaseVelocity = CGPointMake(sign.x * 1000, sign.y * 1000);
+    return dragScrollView(scrollView, CGPointMake(sign.x * page.width / 3, sign.y * page.height / 3), options);
+}
+
+bool UIDriver::settle(const Ref<UIScrollView>& scrollView)
+{
+    for (int frame = 0; scrollView && isScrollViewMoving(*scrollView); ++frame) {
+        if (frame >= 600)
+            return false;
+        advance(kFrame);
+    }
+    return true;
+}
+
+} // namespace dv::testing
