@@ -4,6 +4,7 @@
 #include "platform/base/NSArray.h"
 #include "platform/base/NSIndexPath.h"
 #include "platform/ui/UIScrollView.h"
+#include "platform/ui/UITableView.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,6 +20,21 @@ constexpr NSTimeInterval kFrame = 1.0 / 60;
 constexpr int kFlingSteps = 6;
 
 CGFloat length(CGPoint p) { return std::hypot(p.x, p.y); }
+
+// The offset change that brings `rect` (content coordinates) to the middle of the view, within
+// the range the offset rests in.
+CGPoint changeToShow(const UIScrollView& view, CGRect rect)
+{
+    const CGRect b = view.bounds();
+    const UIEdgeInsets inset = view.contentInset();
+    const CGSize content = view.contentSize();
+    auto axis = [](CGFloat mid, CGFloat length, CGFloat now, CGFloat before, CGFloat after, CGFloat size) {
+        const CGFloat low = -before, high = std::max(low, size + after - length);
+        return std::clamp(mid - length / 2, low, high) - now;
+    };
+    return CGPointMake(axis(CGRectGetMidX(rect), b.size.width, b.origin.x, inset.left, inset.right, content.width),
+        axis(CGRectGetMidY(rect), b.size.height, b.origin.y, inset.top, inset.bottom, content.height));
+}
 
 } // namespace
 
@@ -93,6 +109,25 @@ bool UIDriver::settle(const Ref<UIScrollView>& scrollView)
         advance(kFrame);
     }
     return true;
+}
+
+bool UIDriver::tapRow(const Ref<UITableView>& tableView, const Ref<NSIndexPath>& indexPath)
+{
+    if (!tableView || !indexPath)
+        return false;
+    runUntilIdle();
+    if (indexPath->section() < 0 || indexPath->section() >= tableView->numberOfSections() || indexPath->row() < 0
+        || indexPath->row() >= tableView->numberOfRowsInSection(indexPath->section()))
+        return false;
+    auto cell = tableView->cellForRowAtIndexPath(indexPath);
+    if (!cell || !tapPoint(cell)) {
+        const CGPoint change = changeToShow(*tableView, tableView->rectForRowAtIndexPath(indexPath));
+        if (change.y != 0 && !dragScrollView(tableView, CGPointMake(0, change.y)))
+            return false;
+        runUntilIdle();
+        cell = tableView->cellForRowAtIndexPath(indexPath);
+    }
+    return cell && tap(cell);
 }
 
 } // namespace dv::testing

@@ -36,3 +36,5 @@
 
 // Scroll views, tables, collection views and the picker.
 #include "platform/ui/UIScrollView.h"
+#include "platform/ui/UITableView.h"
+#include "platform/ui/UITableViewCell.h"

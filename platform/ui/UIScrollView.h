@@ -34,6 +34,7 @@
 #include "platform/ui/UIView.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class NSTimer;
@@ -47,6 +48,11 @@ namespace dv {
 CGPoint fingerTranslationForOffsetChange(const UIScrollView& scrollView, CGPoint change);
 // Whether the view moves by itself now: a deceleration, bounce, paging glide or animated scroll.
 bool isScrollViewMoving(const UIScrollView& scrollView);
+
+// What runs after every reloadData of a table or collection view (UITableView::addReloadDataHook,
+// UICollectionView::addReloadDataHook), in place of exchanging the method.
+using ReloadDataHook = std::function<void(const Ref<UIScrollView>& reloaded)>;
+using ReloadDataHookID = std::uint64_t;
 } // namespace dv
 
 namespace dv::internal {
