@@ -3,6 +3,7 @@
 
 #include "platform/base/NSArray.h"
 #include "platform/base/NSIndexPath.h"
+#include "platform/ui/UICollectionView.h"
 #include "platform/ui/UIScrollView.h"
 #include "platform/ui/UITableView.h"
 
@@ -126,6 +127,25 @@ bool UIDriver::tapRow(const Ref<UITableView>& tableView, const Ref<NSIndexPath>&
             return false;
         runUntilIdle();
         cell = tableView->cellForRowAtIndexPath(indexPath);
+    }
+    return cell && tap(cell);
+}
+
+bool UIDriver::tapItem(const Ref<UICollectionView>& collectionView, const Ref<NSIndexPath>& indexPath)
+{
+    if (!collectionView || !indexPath)
+        return false;
+    runUntilIdle();
+    auto attributes = collectionView->layoutAttributesForItemAtIndexPath(indexPath);
+    if (!attributes)
+        return false;
+    auto cell = collectionView->cellForItemAtIndexPath(indexPath);
+    if (!cell || !tapPoint(cell)) {
+        const CGPoint change = changeToShow(*collectionView, attributes->frame());
+        if ((change.x != 0 || change.y != 0) && !dragScrollView(collectionView, change))
+            return false;
+        runUntilIdle();
+        cell = collectionView->cellForItemAtIndexPath(indexPath);
     }
     return cell && tap(cell);
 }

@@ -38,3 +38,8 @@
 #include "platform/ui/UIScrollView.h"
 #include "platform/ui/UITableView.h"
 #include "platform/ui/UITableViewCell.h"
+#include "platform/ui/UICollectionReusableView.h"
+#include "platform/ui/UICollectionView.h"
+#include "platform/ui/UICollectionViewCell.h"
+#include "platform/ui/UICollectionViewFlowLayout.h"
+#include "platform/ui/UICollectionViewLayout.h"
