@@ -4,6 +4,7 @@
 #include "platform/base/NSArray.h"
 #include "platform/base/NSIndexPath.h"
 #include "platform/ui/UICollectionView.h"
+#include "platform/ui/UIPickerView.h"
 #include "platform/ui/UIScrollView.h"
 #include "platform/ui/UITableView.h"
 
@@ -148,6 +149,52 @@ bool UIDriver::tapItem(const Ref<UICollectionView>& collectionView, const Ref<NS
         cell = collectionView->cellForItemAtIndexPath(indexPath);
     }
     return cell && tap(cell);
+}
+
+bool UIDriver::spinPicker(const Ref<UIPickerView>& picker, NSInteger component, NSInteger row)
+{
+    if (!picker)
+        return false;
+    runUntilIdle();
+    if (component < 0 || component >= picker->numberOfComponents() || row < 0 || row >= picker->numberOfRowsInComponent(component))
+        return false;
+    // The wheels are the picker's scroll views, in the order of the components.
+    Ref<UIScrollView> wheel;
+    NSInteger index = 0;
+    const auto subviews = picker->subviews();
+    for (auto& view : subviews->items())
+        if (auto scroll = dv::as<UIScrollView>(view); scroll && index++ == component)
+            wheel = scroll;
+    if (!wheel)
+        return false;
+    settle(wheel);
+    const CGFloat rowHeight = picker->rowSizeForComponent(component).height;
+    CGFloat change = CGFloat(row) * rowHeight - wheel->contentInset().top - wheel->contentOffset().y;
+    // Strokes the finger can make on the wheel. The next one lands before the wheel has settled,
+    // and every stroke but the last leaves it half a row off, so only the last one comes to rest
+    // on a row (and is reported).
+    const CGFloat stroke = std::max(wheel->bounds().size.height * 0.4, rowHeight);
+    const CGFloat sign = change < 0 ? -1 : 1;
+    std::vector<CGFloat> strokes;
+    if (std::abs(change) > stroke) {
+        const CGFloat first = (std::max<CGFloat>(std::floor(stroke / rowHeight - 0.5), 0) + 0.5) * rowHeight;
+        const CGFloat whole = std::max<CGFloat>(std::floor(stroke / rowHeight), 1) * rowHeight;
+        strokes.push_back(sign * first);
+        change -= sign * first;
+        while (std::abs(change) > stroke) {
+            strokes.push_back(sign * whole);
+            change -= sign * whole;
+        }
+    }
+    if (std::abs(change) > 1e-6)
+        strokes.push_back(change);
+    DragOptions options;
+    options.steps = 5;
+    options.settle = false;
+    for (CGFloat step : strokes)
+        if (!dragScrollView(wheel, CGPointMake(0, step), options))
+            return false;
+    return settle(wheel);
 }
 
 } // namespace dv::testing

@@ -43,3 +43,4 @@
 #include "platform/ui/UICollectionViewCell.h"
 #include "platform/ui/UICollectionViewFlowLayout.h"
 #include "platform/ui/UICollectionViewLayout.h"
+#include "platform/ui/UIPickerView.h"
