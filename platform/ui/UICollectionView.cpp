@@ -16,6 +16,9 @@ DV_DEFINE_CLASS(UICollectionView)
 
 namespace {
 
+// Views kept per reuse identifier: at least this many, or twice what the screen shows.
+constexpr std::size_t kMinimumPool = 32;
+
 std::string poolKey(const Ref<NSString>& kind, const Ref<NSString>& identifier)
 {
     return (kind ? kind->utf8() : std::string()) + '\x1f' + (identifier ? identifier->utf8() : std::string());
@@ -123,8 +126,11 @@ void UICollectionView::handleEnqueue(const ElementKey& key, const Shown& shown)
             delegate->collectionViewDidEndDisplayingCellForItemAtIndexPath(self<UICollectionView>(), asCell,
                 handleIndexPath({std::get<1>(key), std::get<2>(key)}));
     }
+    // Views made anew instead of dequeued would fill the pool for ever.
     if (view->reuseIdentifier())
-        m_reusePool[poolKey(cell ? nil : NSString::fromUTF8(std::get<0>(key)), view->reuseIdentifier())].push_back(view);
+        if (auto& pool = m_reusePool[poolKey(cell ? nil : NSString::fromUTF8(std::get<0>(key)), view->reuseIdentifier())];
+            pool.size() < std::max<std::size_t>(kMinimumPool, 2 * m_shown.size()))
+            pool.push_back(view);
 }
 
 // Data

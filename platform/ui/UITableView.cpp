@@ -21,6 +21,9 @@ DV_DEFINE_CLASS(UITableView)
 
 namespace {
 
+// Cells kept per reuse identifier: at least this many, or twice what the screen shows.
+constexpr std::size_t kMinimumPool = 32;
+
 Ref<UIColor> defaultSeparatorColor() { return UIColor::colorWithRed(200 / 255.0, 199 / 255.0, 204 / 255.0, 1); }
 
 // A section title where the delegate gives no view: grey text at the bottom of the header.
@@ -409,8 +412,10 @@ void UITableView::handleEnqueue(const Ref<UITableViewCell>& cell, Row row)
         cell->setHighlighted(false);
     if (auto delegate = this->delegate())
         delegate->tableViewDidEndDisplayingCellForRowAtIndexPath(self<UITableView>(), cell, handleIndexPath(row));
+    // A data source that makes new cells instead of dequeuing would fill the pool for ever.
     if (auto identifier = cell->reuseIdentifier())
-        m_reusePool[identifier->utf8()].push_back(cell);
+        if (auto& pool = m_reusePool[identifier->utf8()]; pool.size() < std::max<std::size_t>(kMinimumPool, 2 * m_visible.size()))
+            pool.push_back(cell);
 }
 
 void UITableView::handleInsertCell(const Ref<UIView>& cell)

@@ -445,3 +445,36 @@ TEST_F(TableViewTest, AButtonInACellTakesItsTapAndTheRowIsNotChosen)
     EXPECT_EQ(target->calls, (Journal {"fire"}));
     EXPECT_TRUE(m_journal.empty());
 }
+
+namespace {
+
+// Makes a new cell for every row, with a reuse identifier, and never dequeues.
+class NewCells : public NSObject, public UITableViewDataSource {
+public:
+    std::vector<Weak<UITableViewCell>> made;
+    NSInteger tableViewNumberOfRowsInSection(const Ref<UITableView>&, NSInteger) override { return 2000; }
+    Ref<UITableViewCell> tableViewCellForRowAtIndexPath(const Ref<UITableView>&, const Ref<NSIndexPath>&) override
+    {
+        auto cell = alloc<UITableViewCell>()->initWithStyle(UITableViewCellStyleDefault, "aboutvqCell"_ns);
+        made.push_back(cell);
+        return cell;
+    }
+};
+
+} // namespace
+
+TEST_F(TableViewTest, CellsThatAreNeverDequeuedDoNotPileUp)
+{
+    auto source = std::make_shared<NewCells>();
+    auto table = alloc<UITableView>()->initWithFrame(CGRectMake(0, 0, 375, 667), UITableViewStylePlain);
+    table->setDataSource(source);
+    m_window->addSubview(table);
+    m_ui.runUntilIdle();
+    for (int screen = 1; screen <= 100; ++screen) {
+        table->setContentOffset(CGPointMake(0, 667 * screen));
+        m_ui.runUntilIdle();
+    }
+    const auto alive = std::count_if(source->made.begin(), source->made.end(), [](auto& cell) { return !cell.expired(); });
+    EXPECT_GT(source->made.size(), 1500u);
+    EXPECT_LE(std::size_t(alive), table->visibleCells()->count() + 32) << "what shows, and a bounded pool";
+}
