@@ -442,3 +442,45 @@ TEST_F(ScrollViewTest, ADisabledScrollViewDoesNotScrollAndClipsItsContent)
     m_scroll->setContentOffset(CGPointMake(0, 35));
     EXPECT_NE(m_ui.dump().find("UIScrollView (0 0; 300 400) clips offset=0,35 content=300x2000"), std::string::npos) << m_ui.dump();
 }
+
+namespace {
+
+// Observes as the refresh components do: offset and size of the scroll view, state of its pan,
+// with old and new values in the change dictionary.
+class ChangeWatcher : public NSObject, public NSKeyValueObserving {
+public:
+    Journal seen;
+    void observeValueForKeyPath(const Ref<NSString>& keyPath, const id&, const Ref<NSDictionary>& change, void*) override
+    {
+        auto old = change->objectForKey(std::string_view(NSKeyValueChangeOldKey));
+        auto now = change->objectForKey(std::string_view(NSKeyValueChangeNewKey));
+        const std::string key = dv::str(keyPath);
+        if (key == "state") {
+            seen.push_back("state " + std::to_string(dv::as<NSNumber>(old)->integerValue()) + "->"
+                + std::to_string(dv::as<NSNumber>(now)->integerValue()));
+        } else if (key == "contentOffset") {
+            seen.push_back("offset " + point(dv::as<NSValue>(old)->CGPointValue()) + "->" + point(dv::as<NSValue>(now)->CGPointValue()));
+        } else {
+            const CGSize from = dv::as<NSValue>(old)->CGSizeValue(), to = dv::as<NSValue>(now)->CGSizeValue();
+            seen.push_back("size " + ViewFormat::number(from.height) + "->" + ViewFormat::number(to.height));
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(ScrollViewTest, ObserversGetOldAndNewValuesInTheChangeDictionary)
+{
+    auto watcher = alloc<ChangeWatcher>();
+    const auto options = NSKeyValueObservingOptionNew | NSKeyValueObservingOptionOld;
+    m_scroll->addObserver(watcher, "contentOffset", options, nullptr);
+    m_scroll->addObserver(watcher, "contentSize", options, nullptr);
+    m_scroll->panGestureRecognizer()->addObserver(watcher, "state", options, nullptr);
+    ASSERT_TRUE(m_ui.dragScrollView(m_scroll, CGPointMake(0, 40), held(2)));
+    m_scroll->setContentSize(CGSizeMake(300, 2500));
+    EXPECT_EQ(watcher->seen, (Journal {"state 0->1", "offset 0,0->0,20", "state 1->2", "offset 0,20->0,40", "state 2->3", "state 3->0",
+                                 "size 2000->2500"}));
+    m_scroll->removeObserver(watcher.get(), "contentOffset");
+    m_scroll->removeObserver(watcher.get(), "contentSize");
+    m_scroll->panGestureRecognizer()->removeObserver(watcher.get(), "state");
+}
