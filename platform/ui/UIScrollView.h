@@ -135,6 +135,7 @@ class UIScrollView : public UIView, public dv::Observable {
     void setShowsHorizontalScrollIndicator(bool shows) { m_showsHorizontalIndicator = shows; }
     bool showsVerticalScrollIndicator() const { return m_showsVerticalIndicator; }
     void setShowsVerticalScrollIndicator(bool shows) { m_showsVerticalIndicator = shows; }
+    // Stored only: there is no status bar to tap.
     bool scrollsToTop() const { return m_scrollsToTop; }
     void setScrollsToTop(bool scrolls) { m_scrollsToTop = scrolls; }
 

@@ -186,16 +186,16 @@ void UITableView::reloadData()
         setNeedsLayout();
         return;
     }
-    handleLoad(true);
+    handleLoad();
 }
 
 void UITableView::handleEnsureLoaded()
 {
     if (!m_loaded && !m_layingOut)
-        handleLoad(false);
+        handleLoad();
 }
 
-void UITableView::handleLoad(bool)
+void UITableView::handleLoad()
 {
     auto me = self<UITableView>();
     m_loaded = true;

@@ -202,7 +202,7 @@ private:
         auto operator<=>(const SupplementaryKey&) const = default;
     };
 
-    void handleLoad(bool fromReload);
+    void handleLoad();
     void handleEnsureLoaded();
     void handleLayoutTableViews();
     void handleLayoutCells(CGRect visible);
