@@ -85,7 +85,7 @@ void PHBarProgressView::registerForKVO()
         return; // initialised twice
     Weak<PHBarProgressView> weak = self<PHBarProgressView>();
     for (const char* key : observableKeypaths())
-        m_observations.push_back(observe(key, NSKeyValueObservingOptionNew, [weak](const id&, const dv::KeyValueChange&) {
+        m_observations.push_back(observe(key, 0, [weak](const id&, const dv::KeyValueChange&) {
             dv::internal::redrawOnMainThread(weak);
         }));
 }

@@ -25,6 +25,18 @@ DV_DEFINE_CLASS_WITH(PHProgressHUD, b)
         [](PHProgressHUD& h, Ref<NSString> t) { h.setLabelText(t); });
     b.property<Ref<NSString>>("detailsLabelText", "T@\"NSString\",C", [](const PHProgressHUD& h) { return h.detailsLabelText(); },
         [](PHProgressHUD& h, Ref<NSString> t) { h.setDetailsLabelText(t); });
+    b.property<Ref<UIView>>("customView", "T@\"UIView\",&", [](const PHProgressHUD& h) { return h.customView(); },
+        [](PHProgressHUD& h, Ref<UIView> v) { h.setCustomView(v); });
+    b.property<Ref<UIFont>>("labelFont", "T@\"UIFont\",&", [](const PHProgressHUD& h) { return h.labelFont(); },
+        [](PHProgressHUD& h, Ref<UIFont> f) { h.setLabelFont(f); });
+    b.property<Ref<UIColor>>("labelColor", "T@\"UIColor\",&", [](const PHProgressHUD& h) { return h.labelColor(); },
+        [](PHProgressHUD& h, Ref<UIColor> c) { h.setLabelColor(c); });
+    b.property<Ref<UIFont>>("detailsLabelFont", "T@\"UIFont\",&", [](const PHProgressHUD& h) { return h.detailsLabelFont(); },
+        [](PHProgressHUD& h, Ref<UIFont> f) { h.setDetailsLabelFont(f); });
+    b.property<Ref<UIColor>>("detailsLabelColor", "T@\"UIColor\",&", [](const PHProgressHUD& h) { return h.detailsLabelColor(); },
+        [](PHProgressHUD& h, Ref<UIColor> c) { h.setDetailsLabelColor(c); });
+    b.property<Ref<UIColor>>("activityIndicatorColor", "T@\"UIColor\",&", [](const PHProgressHUD& h) { return h.activityIndicatorColor(); },
+        [](PHProgressHUD& h, Ref<UIColor> c) { h.setActivityIndicatorColor(c); });
 }
 
 namespace {

@@ -77,7 +77,7 @@ void PHRoundProgressView::registerForKVO()
         return; // initialised twice
     Weak<PHRoundProgressView> weak = self<PHRoundProgressView>();
     for (const char* key : observableKeypaths())
-        m_observations.push_back(observe(key, NSKeyValueObservingOptionNew, [weak](const id&, const dv::KeyValueChange&) {
+        m_observations.push_back(observe(key, 0, [weak](const id&, const dv::KeyValueChange&) {
             dv::internal::redrawOnMainThread(weak);
         }));
 }
