@@ -4,6 +4,7 @@
 
 #include "platform/base/NSAttributedString.h"
 #include "platform/base/NSDictionary.h"
+#include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/graphics/NSStringDrawing.h"
 #include "ui/toolkit/overlay/PHBarProgressView.h"
 #include "ui/toolkit/overlay/PHRoundProgressView.h"
@@ -229,6 +230,9 @@ TEST_F(HUDLooksTest, TheOverlayFollowsItsHostsVisibleArea)
     const CGRect label = m_ui.frameInWindow(m_ui.viewWithText("加载完成"));
     EXPECT_NEAR(CGRectGetMidX(label), 100, 1);
     EXPECT_NEAR(CGRectGetMidY(label), kTop + 150, 1);
+    // A turn of the interface takes the host's size.
+    NSNotificationCenter::defaultCenter()->postNotificationName(UIApplicationDidChangeStatusBarOrientationNotification, nil);
+    EXPECT_EQ(hud->bounds(), CGRectMake(0, 0, 200, 300));
 
     // A scrolled host (its bounds moved down by 100): the box stays in the middle of what shows.
     auto scrolled = addView(CGRectMake(0, kTop, kW, kH), UIColor::whiteColor());

@@ -124,7 +124,7 @@ void PHBarProgressView::drawRect(CGRect rect)
     // The progress: the inner capsule (radius r, 4 points inside) up to a = w · progress.
     CGContextSetFillColorWithColor(c, colour(m_progressColor));
     const CGFloat r = R - 2;
-    const CGFloat a = float(w) * m_progress;
+    const CGFloat a = float(w) * m_progress.load();
     const CGFloat rightCapStart = w - r - 4;
     if (a >= r + 4 && a <= rightCapStart) {
         for (CGFloat y : {CGFloat(4), h - 4}) {
@@ -161,6 +161,6 @@ void PHBarProgressView::drawRect(CGRect rect)
 
 void PHBarProgressView::appendDescriptionFields(dv::DescriptionFields& fields) const
 {
-    fields.emplace_back("progress", dv::internal::formatNumber(m_progress));
+    fields.emplace_back("progress", dv::internal::formatNumber(m_progress.load()));
     UIView::appendDescriptionFields(fields);
 }

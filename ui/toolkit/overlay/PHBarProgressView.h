@@ -1,7 +1,8 @@
 // PHBarProgressView: a determinate progress value (0 to 1) drawn as a horizontal capsule with an
 // outline, filled from the left. The progress overlay makes one for its bar mode and hands it
 // `progress` by key. The view observes its own properties: any change of them asks for a redraw
-// and nothing else. Main thread only.
+// and nothing else. `progress` may be set on any thread (the redraw follows on the main thread);
+// the rest is main thread only.
 //
 //   auto bar = alloc<PHBarProgressView>()->init();   // 120 x 20
 //   bar->setProgress(0.3f);
@@ -10,6 +11,7 @@
 #include "platform/dispatch/Observable.h"
 #include "platform/ui/UIView.h"
 
+#include <atomic>
 #include <vector>
 
 class PHBarProgressView : public UIView, public dv::Observable {
@@ -21,7 +23,7 @@ class PHBarProgressView : public UIView, public dv::Observable {
     Ref<PHBarProgressView> init();
     Ref<PHBarProgressView> initWithFrame(CGRect frame);
 
-    float progress() const { return m_progress; }
+    float progress() const { return m_progress.load(); }
     void setProgress(float progress);
     // The outline; white by default.
     Ref<UIColor> lineColor() const { return m_lineColor; }
@@ -41,7 +43,7 @@ private:
     void unregisterFromKVO();
     static const std::vector<const char*>& observableKeypaths();
 
-    float m_progress = 0;
+    std::atomic<float> m_progress {0};
     Ref<UIColor> m_lineColor;
     Ref<UIColor> m_progressRemainingColor;
     Ref<UIColor> m_progressColor;

@@ -111,7 +111,7 @@ void PHRoundProgressView::drawRect(CGRect)
         auto arc = UIBezierPath::bezierPath();
         arc->setLineWidth(lineWidth);
         arc->setLineCapStyle(kCGLineCapSquare);
-        const float end = m_progress * 2 * kPi + start;
+        const float end = m_progress.load() * 2 * kPi + start;
         arc->addArcWithCenter(centre, radius, start, end, true);
         tint->setStroke();
         arc->stroke();
@@ -127,7 +127,7 @@ void PHRoundProgressView::drawRect(CGRect)
     CGContextStrokeEllipseInRect(context, circle);
 
     CGContextSetFillColorWithColor(context, tint->CGColor());
-    const float end = m_progress * 2 * kPi + start;
+    const float end = m_progress.load() * 2 * kPi + start;
     CGContextMoveToPoint(context, centre.x, centre.y);
     CGContextAddArc(context, centre.x, centre.y, (w - 4) / 2, start, end, 0);
     CGContextClosePath(context);
@@ -136,7 +136,7 @@ void PHRoundProgressView::drawRect(CGRect)
 
 void PHRoundProgressView::appendDescriptionFields(dv::DescriptionFields& fields) const
 {
-    fields.emplace_back("progress", dv::internal::formatNumber(m_progress));
+    fields.emplace_back("progress", dv::internal::formatNumber(m_progress.load()));
     if (m_annular)
         fields.emplace_back("annular", "");
     UIView::appendDescriptionFields(fields);

@@ -1,8 +1,8 @@
 // PHRoundProgressView: a determinate progress value (0 to 1) drawn as a pie that fills clockwise
 // from the top, or, in the annular style, as a ring with a progress arc. The progress overlay
 // makes one for its round modes, sets its colours and hands it `progress` by key. The view
-// observes its own properties: any change of them asks for a redraw and nothing else. Main thread
-// only.
+// observes its own properties: any change of them asks for a redraw and nothing else. `progress`
+// may be set on any thread (the redraw follows on the main thread); the rest is main thread only.
 //
 //   auto pie = alloc<PHRoundProgressView>()->init();   // 37 x 37
 //   pie->setProgress(0.5f);
@@ -11,6 +11,7 @@
 #include "platform/dispatch/Observable.h"
 #include "platform/ui/UIView.h"
 
+#include <atomic>
 #include <vector>
 
 class PHRoundProgressView : public UIView, public dv::Observable {
@@ -22,7 +23,7 @@ class PHRoundProgressView : public UIView, public dv::Observable {
     Ref<PHRoundProgressView> init();
     Ref<PHRoundProgressView> initWithFrame(CGRect frame);
 
-    float progress() const { return m_progress; }
+    float progress() const { return m_progress.load(); }
     void setProgress(float progress);
     // The pie, the ring's arc and the outline; white by default.
     Ref<UIColor> progressTintColor() const { return m_progressTintColor; }
@@ -41,7 +42,7 @@ private:
     void unregisterFromKVO();
     static const std::vector<const char*>& observableKeypaths();
 
-    float m_progress = 0;
+    std::atomic<float> m_progress {0};
     Ref<UIColor> m_progressTintColor;
     Ref<UIColor> m_backgroundTintColor;
     bool m_annular = false;
