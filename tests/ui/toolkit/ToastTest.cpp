@@ -67,6 +67,12 @@ TEST_F(ToastTest, AnErrorToastWithoutAViewShowsOnTheKeyWindowAndGoesByItself)
     advanceTo(shown, 1.0 + kJust);
     EXPECT_EQ(toast->superview(), nil);
     EXPECT_EQ(m_ui.viewWithText("网络连接失败"), nil);
+    // Gone for good: nothing (timers, observations, notifications) keeps it.
+    Weak<PHProgressHUD> gone = toast;
+    toast = nil;
+    icon = nil;
+    m_ui.runUntilIdle();
+    EXPECT_TRUE(gone.expired());
 }
 
 TEST_F(ToastTest, ASuccessToastShowsTheTick)
