@@ -188,7 +188,11 @@ NSUInteger RIImageCache::memoryCostOf(const Ref<UIImage>& image)
 
 Ref<UIImage> RIImageCache::imageFromMemoryCacheForKey(const Ref<NSString>& key) const
 {
-    return dv::as<UIImage>(m_memCache->objectForKey(key));
+    // Only images are stored under the cache's keys; the check guards against a caller's own
+    // objects in memCache without another reference count round trip.
+    id object = m_memCache->objectForKey(key);
+    auto* image = dynamic_cast<UIImage*>(object.get());
+    return image ? Ref<UIImage>(std::move(object), image) : nil;
 }
 
 void RIImageCache::clearMemory() { m_memCache->removeAllObjects(); }

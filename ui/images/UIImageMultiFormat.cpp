@@ -15,13 +15,9 @@ Ref<UIImage> ri_imageWithData(const Ref<NSData>& data)
     auto type = ri_contentTypeForImageData(data);
     if (type && type->isEqualToString("image/gif"))
         return ri_animatedGIFWithData(data);
-    auto image = alloc<UIImage>()->initWithData(data);
-    if (!image)
-        return nil;
-    const UIImageOrientation orientation = ri_imageOrientationFromImageData(data);
-    if (orientation != UIImageOrientationUp && orientation != image->imageOrientation())
-        image = UIImage::imageWithCGImage(image->CGImage(), image->scale(), orientation);
-    return image;
+    // The platform's decoder applies the orientation recorded in the image's properties, the
+    // same record ri_imageOrientationFromImageData reads: no second read of the header is needed.
+    return alloc<UIImage>()->initWithData(data);
 }
 
 UIImageOrientation ri_imageOrientationFromImageData(const Ref<NSData>& data)

@@ -160,6 +160,29 @@ TEST_F(DecodingHelpersTest, ForcedDecodingRedrawsOpaqueStillImagesOnly)
     EXPECT_EQ(decodedImageWithImage(nil), nil);
 }
 
+TEST_F(DecodingHelpersTest, ADecodedJPEGAlreadyInTheDrawingLayoutSharesItsPixels)
+{
+    auto decoded = ri_imageWithData(jpeg(9, 7));
+    ASSERT_TRUE(decoded);
+    ASSERT_EQ(decoded->CGImage()->alphaInfo(), kCGImageAlphaNoneSkipFirst);
+    auto forced = decodedImageWithImage(decoded);
+    ASSERT_NE(forced, decoded);
+    EXPECT_EQ(forced->CGImage()->alphaInfo(), kCGImageAlphaPremultipliedFirst);
+    EXPECT_EQ(forced->CGImage()->bytes(), decoded->CGImage()->bytes());
+    EXPECT_EQ(dv::test::pixelAt(forced->CGImage(), 4, 3), dv::test::pixelAt(decoded->CGImage(), 4, 3));
+
+    // The same layout with an unused byte that is not opaque is redrawn, opaque.
+    std::vector<std::uint8_t> bytes(3 * 2 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 4)
+        bytes[i] = 10, bytes[i + 1] = 20, bytes[i + 2] = 30, bytes[i + 3] = i == 8 ? 0x00 : 0xFF;
+    auto skipped = dv::makeImage(3, 2, 8, 32, 12, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little, bytes);
+    ASSERT_TRUE(skipped);
+    auto redrawn = decodedImageWithImage(UIImage::imageWithCGImage(skipped, 1, UIImageOrientationUp));
+    EXPECT_NE(redrawn->CGImage()->bytes(), skipped->bytes());
+    EXPECT_EQ(redrawn->CGImage()->alphaInfo(), kCGImageAlphaPremultipliedFirst);
+    EXPECT_EQ(dv::test::pixelAt(redrawn->CGImage(), 2, 0), (Pixel {30, 20, 10, 255}));
+}
+
 TEST_F(DecodingHelpersTest, AForcedDecodeThatCannotRedrawKeepsTheOriginal)
 {
     // An image without a bitmap, and one in a layout no bitmap context takes (16 bits a sample).

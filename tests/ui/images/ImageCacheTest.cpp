@@ -250,6 +250,23 @@ TEST_F(ImageCacheTest, DamagedFilesReadAsNoImage)
     EXPECT_EQ(m_cache->imageFromDiskCacheForKey("folder.png"_ns), nil);
 }
 
+TEST_F(ImageCacheTest, TheFuzzSeedsReadFromDiskAsTheirFormatSays)
+{
+    const std::filesystem::path corpus = std::filesystem::path(DV_IMAGE_CORPUS_DIR) / "fuzz_image_cache";
+    int pictures = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        auto bytes = NSData::dataWithContentsOfFile(NSString::fromUTF8(entry.path().string()));
+        ASSERT_TRUE(bytes);
+        auto key = NSString::fromUTF8("http://host/" + entry.path().filename().string());
+        writeFile(dv::str(m_cache->defaultCachePathForKey(key)), bytes);
+        auto read = m_cache->imageFromDiskCacheForKey(key);
+        // Every seed but the text is a picture.
+        EXPECT_EQ(bool(read), entry.path().extension() != ".txt") << entry.path();
+        pictures += read ? 1 : 0;
+    }
+    EXPECT_GE(pictures, 8);
+}
+
 TEST_F(ImageCacheTest, RemovalAndClearing)
 {
     m_cache->storeImage(image(4, 4), "a"_ns);
