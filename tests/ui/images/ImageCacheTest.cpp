@@ -252,7 +252,7 @@ TEST_F(ImageCacheTest, DamagedFilesReadAsNoImage)
 
 TEST_F(ImageCacheTest, TheFuzzSeedsReadFromDiskAsTheirFormatSays)
 {
-    const std::filesystem::path corpus = std::filesystem::path(DV_IMAGE_CORPUS_DIR) / "fuzz_image_cache";
+    const std::filesystem::path corpus = std::filesystem::path(DV_IMAGE_CORPUS_DIR) / "fuzz_remote_images";
     int pictures = 0;
     for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
         auto bytes = NSData::dataWithContentsOfFile(NSString::fromUTF8(entry.path().string()));
