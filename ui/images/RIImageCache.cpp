@@ -81,7 +81,10 @@ Ref<RIImageCache> RIImageCache::initWithNamespace(const Ref<NSString>& ns, const
     m_shouldDecompressImages = true;
     m_shouldDisableiCloud = true;
     m_shouldCacheImagesInMemory = true;
-    dispatch_sync(m_ioQueue, [this] { m_fileManager = alloc<NSFileManager>(); });
+    dispatch_sync(m_ioQueue, [this] {
+        m_fileManager = alloc<NSFileManager>();
+        m_fileManager->init();
+    });
 
     auto self = this->self<RIImageCache>();
     auto center = NSNotificationCenter::defaultCenter();
