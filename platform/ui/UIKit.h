@@ -33,3 +33,10 @@
 #include "platform/ui/UITouch.h"
 #include "platform/ui/UIView.h"
 #include "platform/ui/UIWindow.h"
+
+// Controllers, navigation, alerts and the image picker.
+#include "platform/ui/UINavigationBar.h"
+#include "platform/ui/UINavigationController.h"
+#include "platform/ui/UINavigationItem.h"
+#include "platform/ui/UIScreenEdgePanGestureRecognizer.h"
+#include "platform/ui/UIViewController.h"
