@@ -19,6 +19,8 @@
 #include "platform/ui/UIView.h"
 #include "platform/ui/UIWindow.h"
 
+class UINavigationController;
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -129,6 +131,22 @@ public:
     TouchID touchDown(CGPoint windowPoint);
     bool touchMove(TouchID touch, CGPoint windowPoint);
     bool touchUp(TouchID touch, CGPoint windowPoint);
+
+    // ---- Controllers and navigation (UIDriverControllers.cpp) ----
+    // The screen a person sees: the window's root controller followed along what it presents,
+    // then down navigation controllers to their top screen.
+    Ref<UIViewController> topViewController() const;
+    // The navigation controller of that screen (the presented one's when something is presented).
+    Ref<UINavigationController> navigationController() const;
+    // Its stack, bottom first.
+    std::vector<Ref<UIViewController>> navigationStack() const;
+    // What its bar shows as the title: the title view's text, else the title ("" when none).
+    std::string navigationTitle() const;
+    // The bar's back button, tapped.
+    bool tapBackButton();
+    // The back swipe: a one-finger pan from 5 points in from the left edge, `fraction` of the
+    // window's width to the right, then lifted (see PanOptions); NO when nothing took the touch.
+    bool swipeBack(CGFloat fraction = 0.6, const PanOptions& options = {});
 
     // The window's tree as text (see platform/ui/ViewSnapshot.h) and as a picture.
     std::string dump() const;

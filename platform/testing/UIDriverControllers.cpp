@@ -1,0 +1,74 @@
+// The driver's view of controllers and navigation: which screen shows, the navigation stack and
+// its bar, the back button and the back swipe.
+#include "platform/testing/UIDriver.h"
+
+#include "platform/base/NSArray.h"
+#include "platform/base/NSString.h"
+#include "platform/ui/UIButton.h"
+#include "platform/ui/UILabel.h"
+#include "platform/ui/UINavigationController.h"
+#include "platform/ui/UINavigationItem.h"
+#include "platform/ui/UIViewController.h"
+
+namespace dv::testing {
+
+Ref<UIViewController> UIDriver::topViewController() const
+{
+    auto controller = topPresentedViewController(window());
+    while (auto navigation = dv::as<UINavigationController>(controller)) {
+        auto top = navigation->topViewController();
+        if (!top)
+            break;
+        controller = top;
+    }
+    return controller;
+}
+
+Ref<UINavigationController> UIDriver::navigationController() const
+{
+    auto controller = topPresentedViewController(window());
+    if (auto navigation = dv::as<UINavigationController>(controller))
+        return navigation;
+    return controller ? controller->navigationController() : nil;
+}
+
+std::vector<Ref<UIViewController>> UIDriver::navigationStack() const
+{
+    std::vector<Ref<UIViewController>> stack;
+    if (auto navigation = navigationController())
+        if (auto controllers = navigation->viewControllers())
+            for (auto& object : controllers->items())
+                stack.push_back(std::static_pointer_cast<UIViewController>(object));
+    return stack;
+}
+
+std::string UIDriver::navigationTitle() const
+{
+    auto navigation = navigationController();
+    if (!navigation || navigation->isNavigationBarHidden())
+        return {};
+    auto bar = navigation->navigationBar();
+    if (auto view = bar->titleDisplayView())
+        return textOf(view);
+    auto top = bar->topItem();
+    return top && top->title() ? dv::str(top->title()) : std::string();
+}
+
+bool UIDriver::tapBackButton()
+{
+    auto navigation = navigationController();
+    auto button = navigation ? navigation->navigationBar()->backButton() : nil;
+    return button && tap(button);
+}
+
+bool UIDriver::swipeBack(CGFloat fraction, const PanOptions& options)
+{
+    auto root = window();
+    if (!root)
+        return false;
+    const CGRect bounds = root->bounds();
+    const CGPoint from = CGPointMake(CGRectGetMinX(bounds) + 5, CGRectGetMidY(bounds));
+    return pan(from, CGPointMake(bounds.size.width * fraction, 0), options);
+}
+
+} // namespace dv::testing
