@@ -148,6 +148,21 @@ public:
     // window's width to the right, then lifted (see PanOptions); NO when nothing took the touch.
     bool swipeBack(CGFloat fraction = 0.6, const PanOptions& options = {});
 
+    // Alerts and action sheets shown in the window, oldest first; the last is the one on top, the
+    // one a person can tap. Buttons are listed by their index.
+    struct Alert {
+        std::string kind; // "alert" or "sheet"
+        std::string title;
+        std::string message;
+        std::vector<std::string> buttons;
+        NSInteger cancelButtonIndex = -1;
+        NSInteger tag = 0;
+    };
+    std::vector<Alert> visibleAlerts() const;
+    // A tap on the button of the top alert or sheet with that title (or index); NO when none.
+    bool tapAlertButton(std::string_view title);
+    bool tapAlertButtonAtIndex(NSInteger index);
+
     // The window's tree as text (see platform/ui/ViewSnapshot.h) and as a picture.
     std::string dump() const;
     Ref<UIImage> screenshot(CGFloat scale = 0) const;

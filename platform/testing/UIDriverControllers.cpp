@@ -4,6 +4,8 @@
 
 #include "platform/base/NSArray.h"
 #include "platform/base/NSString.h"
+#include "platform/ui/UIActionSheet.h"
+#include "platform/ui/UIAlertView.h"
 #include "platform/ui/UIButton.h"
 #include "platform/ui/UILabel.h"
 #include "platform/ui/UINavigationController.h"
@@ -69,6 +71,49 @@ bool UIDriver::swipeBack(CGFloat fraction, const PanOptions& options)
     const CGRect bounds = root->bounds();
     const CGPoint from = CGPointMake(CGRectGetMinX(bounds) + 5, CGRectGetMidY(bounds));
     return pan(from, CGPointMake(bounds.size.width * fraction, 0), options);
+}
+
+std::vector<UIDriver::Alert> UIDriver::visibleAlerts() const
+{
+    std::vector<Alert> alerts;
+    for (auto& shown : UIAlertBase::visibleAlerts(window())) {
+        Alert alert;
+        if (auto view = dv::as<UIAlertView>(shown)) {
+            alert.kind = "alert";
+            alert.title = view->title() ? dv::str(view->title()) : "";
+            alert.message = view->message() ? dv::str(view->message()) : "";
+        } else if (auto sheet = dv::as<UIActionSheet>(shown)) {
+            alert.kind = "sheet";
+            alert.title = sheet->title() ? dv::str(sheet->title()) : "";
+        }
+        for (NSInteger i = 0; i < shown->numberOfButtons(); ++i)
+            alert.buttons.push_back(dv::str(shown->buttonTitleAtIndex(i)));
+        alert.cancelButtonIndex = shown->cancelButtonIndex();
+        alert.tag = shown->tag();
+        alerts.push_back(std::move(alert));
+    }
+    return alerts;
+}
+
+bool UIDriver::tapAlertButton(std::string_view title)
+{
+    auto shown = UIAlertBase::visibleAlerts(window());
+    if (shown.empty())
+        return false;
+    auto& top = shown.back();
+    for (NSInteger i = 0; i < top->numberOfButtons(); ++i)
+        if (dv::str(top->buttonTitleAtIndex(i)) == title)
+            return tapAlertButtonAtIndex(i);
+    return false;
+}
+
+bool UIDriver::tapAlertButtonAtIndex(NSInteger index)
+{
+    auto shown = UIAlertBase::visibleAlerts(window());
+    if (shown.empty())
+        return false;
+    auto button = shown.back()->buttonViewAtIndex(index);
+    return button && tap(button);
 }
 
 } // namespace dv::testing

@@ -40,3 +40,5 @@
 #include "platform/ui/UINavigationItem.h"
 #include "platform/ui/UIScreenEdgePanGestureRecognizer.h"
 #include "platform/ui/UIViewController.h"
+#include "platform/ui/UIActionSheet.h"
+#include "platform/ui/UIAlertView.h"

@@ -6,6 +6,7 @@
 #include "platform/dispatch/Dispatch.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIViewController.h"
+#include "platform/ui/internal/AlertBase.h"
 #include "platform/ui/internal/PassScheduler.h"
 #include "platform/ui/internal/TouchRouter.h"
 
@@ -93,4 +94,10 @@ void UIWindow::handleRootAppears()
         if (controller && controller->m_appearance == UIViewController::Appearance::appearing)
             controller->handleEndAppearance();
     });
+}
+
+void UIWindow::didAddSubview(const Ref<UIView>& subview)
+{
+    UIView::didAddSubview(subview);
+    UIAlertBase::windowDidAddSubview(*this, subview);
 }

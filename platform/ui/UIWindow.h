@@ -40,6 +40,8 @@ class UIWindow : public UIView {
     Ref<UIResponder> firstResponder() const { return m_firstResponder.lock(); }
 
     Ref<UIResponder> nextResponder() const override;
+    // Keeps the backdrop of alerts and action sheets above what is added later.
+    void didAddSubview(const Ref<UIView>& subview) override;
 
 private:
     friend class UIResponder;
