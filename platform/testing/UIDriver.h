@@ -15,10 +15,13 @@
 #pragma once
 
 #include "platform/base/Geometry.h"
+#include "platform/system/AVCaptureDevice.h"
+#include "platform/system/PrivacyAccess.h"
 #include "platform/ui/TouchInput.h"
 #include "platform/ui/UIView.h"
 #include "platform/ui/UIWindow.h"
 
+class UIImagePickerController;
 class UINavigationController;
 
 #include <optional>
@@ -162,6 +165,23 @@ public:
     // A tap on the button of the top alert or sheet with that title (or index); NO when none.
     bool tapAlertButton(std::string_view title);
     bool tapAlertButtonAtIndex(NSInteger index);
+
+    // Permission prompts (see platform/system/PrivacyAccess.h): what the user will answer, the
+    // prompt that shows while prompts are held, and how many a service has shown.
+    void setPermissionAnswer(PrivacyService service, bool grant);
+    bool isPermissionPromptShowing(PrivacyService service) const;
+    bool answerPermissionPrompt(PrivacyService service, bool grant);
+    int permissionPromptCount(PrivacyService service) const;
+    void setCameraPresent(CameraPosition position, bool present);
+
+    // The image picker shown in the window (the top-most one), nil when none.
+    Ref<UIImagePickerController> imagePicker() const;
+    // Picks `image` as a person would: taps it in the library (putting it there first when it is
+    // not), or points the camera at it and takes it; then "选取" when the picker edits. NO when
+    // no picker shows or its screen offers nothing to tap (access refused).
+    bool pickImage(const Ref<UIImage>& image);
+    // Taps the picker's "取消".
+    bool cancelImagePicker();
 
     // The window's tree as text (see platform/ui/ViewSnapshot.h) and as a picture.
     std::string dump() const;

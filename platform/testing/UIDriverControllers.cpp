@@ -7,6 +7,7 @@
 #include "platform/ui/UIActionSheet.h"
 #include "platform/ui/UIAlertView.h"
 #include "platform/ui/UIButton.h"
+#include "platform/ui/UIImagePickerController.h"
 #include "platform/ui/UILabel.h"
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UINavigationItem.h"
@@ -114,6 +115,88 @@ bool UIDriver::tapAlertButtonAtIndex(NSInteger index)
         return false;
     auto button = shown.back()->buttonViewAtIndex(index);
     return button && tap(button);
+}
+
+void UIDriver::setPermissionAnswer(PrivacyService service, bool grant) { PrivacyAccess::setPromptAnswer(service, grant); }
+bool UIDriver::isPermissionPromptShowing(PrivacyService service) const { return PrivacyAccess::isPromptShowing(service); }
+bool UIDriver::answerPermissionPrompt(PrivacyService service, bool grant) { return PrivacyAccess::answerPrompt(service, grant); }
+int UIDriver::permissionPromptCount(PrivacyService service) const { return PrivacyAccess::promptCount(service); }
+void UIDriver::setCameraPresent(CameraPosition position, bool present) { Cameras::setPresent(position, present); }
+
+Ref<UIImagePickerController> UIDriver::imagePicker() const
+{
+    Ref<UIImagePickerController> picker;
+    for (auto c = window() ? window()->rootViewController() : nil; c; c = c->presentedViewController())
+        if (auto p = dv::as<UIImagePickerController>(c))
+            picker = p;
+    return picker;
+}
+
+namespace {
+
+Ref<UIButton> buttonIn(const Ref<UIView>& root, const std::function<bool(const Ref<UIButton>&)>& matches)
+{
+    if (!root)
+        return nil;
+    if (auto button = dv::as<UIButton>(root); button && matches(button))
+        return button;
+    const auto subviews = root->subviews();
+    for (auto& sub : subviews->items())
+        if (auto found = buttonIn(std::static_pointer_cast<UIView>(sub), matches))
+            return found;
+    return nil;
+}
+
+Ref<UIButton> titled(const Ref<UIView>& root, std::string_view title)
+{
+    return buttonIn(root, [title](const Ref<UIButton>& b) { return b->currentTitle() && dv::str(b->currentTitle()) == title; });
+}
+
+} // namespace
+
+bool UIDriver::pickImage(const Ref<UIImage>& image)
+{
+    auto picker = imagePicker();
+    if (!picker || !image)
+        return false;
+    auto screen = picker->topViewController();
+    if (!screen)
+        return false;
+    Ref<UIButton> target;
+    if (picker->sourceType() == UIImagePickerControllerSourceTypeCamera) {
+        UIImagePickerController::setCameraScene(image);
+        target = buttonIn(screen->view(), [](const Ref<UIButton>& b) {
+            return b->accessibilityLabel() && dv::str(b->accessibilityLabel()) == "拍照";
+        });
+    } else {
+        auto shows = [&](const Ref<UIButton>& b) { return b->backgroundImageForState(UIControlStateNormal) == image; };
+        target = buttonIn(screen->view(), shows);
+        if (!target) {
+            UIImagePickerController::addLibraryPicture(image);
+            runUntilIdle();
+            target = buttonIn(screen->view(), shows);
+        }
+    }
+    if (!target || !tap(target))
+        return false;
+    if (!picker->allowsEditing())
+        return true;
+    advance(0.4); // the edit screen slides in
+    auto edit = picker->topViewController();
+    auto choose = edit && edit != screen ? titled(edit->view(), "选取") : nil;
+    return choose && tap(choose);
+}
+
+bool UIDriver::cancelImagePicker()
+{
+    auto picker = imagePicker();
+    auto screen = picker ? picker->topViewController() : nil;
+    if (!screen)
+        return false;
+    if (auto item = screen->navigationItem()->rightBarButtonItem(); item && !picker->isNavigationBarHidden())
+        return tap(item);
+    auto cancel = titled(screen->view(), "取消");
+    return cancel && tap(cancel);
 }
 
 } // namespace dv::testing

@@ -42,3 +42,4 @@
 #include "platform/ui/UIViewController.h"
 #include "platform/ui/UIActionSheet.h"
 #include "platform/ui/UIAlertView.h"
+#include "platform/ui/UIImagePickerController.h"

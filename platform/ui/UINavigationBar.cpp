@@ -113,7 +113,7 @@ public:
     CGSize sizeThatFits(CGSize size) const override
     {
         const CGSize title = UIButton::sizeThatFits(size);
-        return CGSizeMake(title.width + 18, kHeight);
+        return CGSizeMake(title.width, kHeight);
     }
     void back()
     {
@@ -441,7 +441,7 @@ void UINavigationBar::layoutSubviews()
             indicator->setBackgroundColor(UIColor::clearColor());
             button->indicator = indicator;
             button->addSubview(indicator);
-            button->setTitleEdgeInsets(UIEdgeInsetsMake(0, 18, 0, 0));
+            button->setContentEdgeInsets(UIEdgeInsetsMake(0, 18, 0, 0));
             button->setContentHorizontalAlignment(UIControlContentHorizontalAlignmentLeft);
             button->addTarget(button, "back", UIControlEventTouchUpInside);
             m_backButton = button;
