@@ -66,4 +66,15 @@ private:
     std::string m_name;
 };
 
+// Lets transitions still running finish before the controllers and their journal go, so that no
+// animation completes in a later test.
+class ControllerTest : public UITest {
+protected:
+    void TearDown() override
+    {
+        m_ui.advance(1);
+        UITest::TearDown();
+    }
+};
+
 } // namespace dv::test

@@ -38,11 +38,11 @@ public:
     }
 };
 
-class ImagePickerTest : public UITest {
+class ImagePickerTest : public ControllerTest {
 protected:
     void SetUp() override
     {
-        UITest::SetUp();
+        ControllerTest::SetUp();
         dv::PrivacyAccess::reset();
         dv::Cameras::reset();
         UIImagePickerController::resetDevicePictures();
@@ -56,7 +56,7 @@ protected:
         dv::PrivacyAccess::reset();
         dv::Cameras::reset();
         UIImagePickerController::resetDevicePictures();
-        UITest::TearDown();
+        ControllerTest::TearDown();
     }
 
     Ref<UIImagePickerController> present(UIImagePickerControllerSourceType source, bool editing)

@@ -29,11 +29,11 @@ public:
     }
 };
 
-class NavigationTest : public UITest {
+class NavigationTest : public ControllerTest {
 protected:
     void SetUp() override
     {
-        UITest::SetUp();
+        ControllerTest::SetUp();
         m_root = make("R");
         m_navigation = alloc<UINavigationController>()->initWithRootViewController(m_root);
         m_window->setRootViewController(m_navigation);

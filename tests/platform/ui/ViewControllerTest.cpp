@@ -11,7 +11,7 @@ using namespace dv::test;
 
 namespace {
 
-class ViewControllerTest : public UITest {
+class ViewControllerTest : public ControllerTest {
 protected:
     Ref<RecordingController> make(std::string name) { return RecordingController::make(&m_journal, std::move(name)); }
     Journal take() { return std::exchange(m_journal, {}); }
