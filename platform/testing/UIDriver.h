@@ -21,13 +21,13 @@
 #include "platform/ui/UIView.h"
 #include "platform/ui/UIWindow.h"
 
-class UIImagePickerController;
-class UINavigationController;
-
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+class UIImagePickerController;
+class UINavigationController;
 
 namespace dv::testing {
 

@@ -35,11 +35,11 @@
 #include "platform/ui/UIWindow.h"
 
 // Controllers, navigation, alerts and the image picker.
+#include "platform/ui/UIActionSheet.h"
+#include "platform/ui/UIAlertView.h"
+#include "platform/ui/UIImagePickerController.h"
 #include "platform/ui/UINavigationBar.h"
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UINavigationItem.h"
 #include "platform/ui/UIScreenEdgePanGestureRecognizer.h"
 #include "platform/ui/UIViewController.h"
-#include "platform/ui/UIActionSheet.h"
-#include "platform/ui/UIAlertView.h"
-#include "platform/ui/UIImagePickerController.h"
