@@ -172,7 +172,9 @@ TEST_F(ImagePickerTest, AnAddressBookRequestIsAnsweredWhileTheMainThreadWaitsOnA
     auto semaphore = dispatch_semaphore_create(0);
     std::atomic<bool> granted {true};
     std::atomic<bool> onMain {true};
-    ABAddressBookRequestAccessWithCompletion(book, [&](bool answer, const Ref<NSError>&) {
+    // The completion keeps the semaphore, as a block would: the waiter may go on before the
+    // signalling thread has left the semaphore.
+    ABAddressBookRequestAccessWithCompletion(book, [&, semaphore](bool answer, const Ref<NSError>&) {
         granted = answer;
         onMain = std::this_thread::get_id() == main;
         dispatch_semaphore_signal(semaphore);
@@ -186,7 +188,7 @@ TEST_F(ImagePickerTest, AnAddressBookRequestIsAnsweredWhileTheMainThreadWaitsOnA
     EXPECT_EQ(ABAddressBookGetAuthorizationStatus(), kABAuthorizationStatusDenied);
 
     // Known answers come without a prompt, still off the main thread.
-    ABAddressBookRequestAccessWithCompletion(book, [&](bool answer, const Ref<NSError>&) {
+    ABAddressBookRequestAccessWithCompletion(book, [&, semaphore](bool answer, const Ref<NSError>&) {
         granted = answer;
         dispatch_semaphore_signal(semaphore);
     });
@@ -196,7 +198,7 @@ TEST_F(ImagePickerTest, AnAddressBookRequestIsAnsweredWhileTheMainThreadWaitsOnA
 
     // With the preset answer, the prompt answers by itself.
     dv::PrivacyAccess::reset();
-    ABAddressBookRequestAccessWithCompletion(book, [&](bool answer, const Ref<NSError>&) {
+    ABAddressBookRequestAccessWithCompletion(book, [&, semaphore](bool answer, const Ref<NSError>&) {
         granted = answer;
         dispatch_semaphore_signal(semaphore);
     });
