@@ -33,3 +33,13 @@
 #include "platform/ui/UITouch.h"
 #include "platform/ui/UIView.h"
 #include "platform/ui/UIWindow.h"
+
+// Controllers, navigation, alerts and the image picker.
+#include "platform/ui/UIActionSheet.h"
+#include "platform/ui/UIAlertView.h"
+#include "platform/ui/UIImagePickerController.h"
+#include "platform/ui/UINavigationBar.h"
+#include "platform/ui/UINavigationController.h"
+#include "platform/ui/UINavigationItem.h"
+#include "platform/ui/UIScreenEdgePanGestureRecognizer.h"
+#include "platform/ui/UIViewController.h"
