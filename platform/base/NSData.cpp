@@ -6,9 +6,14 @@
 #include "platform/base/AtomicFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 DV_DEFINE_CLASS(NSData)
 DV_DEFINE_CLASS(NSMutableData)
@@ -45,12 +50,36 @@ Ref<NSData> NSData::dataWithContentsOfFile(const Ref<NSString>& path)
 {
     if (!path)
         return nullptr;
-    std::ifstream in(path->utf8(), std::ios::binary);
-    if (!in)
+    // Read with plain calls: a folder (or any read error) is a missing file, where a stream
+    // would throw from the middle of its read.
+    const int fd = ::open(path->UTF8String(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return nullptr;
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
         return nullptr;
+    }
+    // Read straight into the buffer; a file that grows meanwhile (or one of unknown size) makes
+    // it grow.
+    std::vector<std::uint8_t> bytes(S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 64 * 1024);
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ::close(fd);
+            return nullptr;
+        }
+        used += static_cast<std::size_t>(n);
+    }
+    bytes.resize(used);
+    ::close(fd);
     return dataWithVector(std::move(bytes));
 }
 

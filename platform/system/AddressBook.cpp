@@ -5,11 +5,9 @@
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSString.h"
+#include "platform/system/PrivacyAccess.h"
 #include "platform/system/SystemPaths.h"
 
-#include "platform/dispatch/Dispatch.h"
-
-#include <mutex>
 
 const ABPropertyID kABPersonFirstNameProperty = 0;
 const ABPropertyID kABPersonLastNameProperty = 1;
@@ -27,10 +25,6 @@ const Ref<NSString> kABOtherLabel = "_$!<Other>!$_"_ns;
 const Ref<NSString> ABAddressBookErrorDomain = "ABAddressBookErrorDomain"_ns;
 
 namespace {
-
-std::mutex s_accessMutex;
-ABAuthorizationStatus s_status = kABAuthorizationStatusNotDetermined;
-bool s_promptAnswer = true;
 
 Ref<NSError> deniedError()
 {
@@ -61,21 +55,15 @@ namespace dv {
 
 void AddressBookAccess::setStatus(ABAuthorizationStatus status)
 {
-    std::lock_guard lock(s_accessMutex);
-    s_status = status;
+    PrivacyAccess::setStatus(PrivacyService::addressBook, static_cast<PrivacyStatus>(status));
 }
 
-void AddressBookAccess::setPromptAnswer(bool granted)
-{
-    std::lock_guard lock(s_accessMutex);
-    s_promptAnswer = granted;
-}
+void AddressBookAccess::setPromptAnswer(bool granted) { PrivacyAccess::setPromptAnswer(PrivacyService::addressBook, granted); }
 
 void AddressBookAccess::reset()
 {
-    std::lock_guard lock(s_accessMutex);
-    s_status = kABAuthorizationStatusNotDetermined;
-    s_promptAnswer = true;
+    PrivacyAccess::setStatus(PrivacyService::addressBook, PrivacyStatus::notDetermined);
+    PrivacyAccess::setPromptAnswer(PrivacyService::addressBook, true);
 }
 
 std::string AddressBookAccess::databasePath()
@@ -100,25 +88,16 @@ ABAddressBookRef ABAddressBookCreate() { return ABAddressBookCreateWithOptions(n
 
 ABAuthorizationStatus ABAddressBookGetAuthorizationStatus()
 {
-    std::lock_guard lock(s_accessMutex);
-    return s_status;
+    return static_cast<ABAuthorizationStatus>(dv::PrivacyAccess::status(dv::PrivacyService::addressBook));
 }
 
 void ABAddressBookRequestAccessWithCompletion(const ABAddressBookRef& book, ABAddressBookRequestAccessCompletionHandler completion)
 {
-    bool granted;
-    {
-        std::lock_guard lock(s_accessMutex);
-        if (s_status == kABAuthorizationStatusNotDetermined)
-            s_status = s_promptAnswer ? kABAuthorizationStatusAuthorized : kABAuthorizationStatusDenied;
-        granted = s_status == kABAuthorizationStatusAuthorized;
-    }
-    if (!completion)
-        return;
     // The answer comes from another thread, as the platform's does; callers may be blocking the
     // main thread on it. The handle is kept alive until the answer is delivered.
-    dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), [book, completion = std::move(completion), granted] {
-        completion(granted, granted ? nil : deniedError());
+    dv::PrivacyAccess::requestAccess(dv::PrivacyService::addressBook, [book, completion = std::move(completion)](bool granted) {
+        if (completion)
+            completion(granted, granted ? nil : deniedError());
     });
 }
 

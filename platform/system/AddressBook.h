@@ -105,7 +105,7 @@ Ref<NSArray> ABMultiValueCopyArrayOfAllValues(const ABMultiValueRef& multiValue)
 
 namespace dv {
 
-// The stand-in for the user's answer to the address-book permission prompt, for the runner and
+// The address book's entry in dv::PrivacyAccess (the permission prompt), for the runner and
 // tests. The status starts "not determined"; a request then records the prompt answer.
 class AddressBookAccess {
 public:

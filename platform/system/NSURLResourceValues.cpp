@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 const Ref<NSString> NSURLIsDirectoryKey = "NSURLIsDirectoryKey"_ns;
 const Ref<NSString> NSURLIsRegularFileKey = "NSURLIsRegularFileKey"_ns;
@@ -21,8 +22,17 @@ const Ref<NSString> NSURLCreationDateKey = "NSURLCreationDateKey"_ns;
 const Ref<NSString> NSURLFileSizeKey = "NSURLFileSizeKey"_ns;
 const Ref<NSString> NSURLFileAllocatedSizeKey = "NSURLFileAllocatedSizeKey"_ns;
 const Ref<NSString> NSURLTotalFileAllocatedSizeKey = "NSURLTotalFileAllocatedSizeKey"_ns;
+const Ref<NSString> NSURLIsExcludedFromBackupKey = "NSURLIsExcludedFromBackupKey"_ns;
 
 namespace {
+
+constexpr const char* kExcludedFromBackupAttribute = "user.dovrelta.excluded-from-backup";
+
+bool isExcludedFromBackup(const Ref<NSURL>& url)
+{
+    const std::string path = dv::str(url->path());
+    return ::getxattr(path.c_str(), kExcludedFromBackupAttribute, nullptr, 0) >= 0;
+}
 
 bool statURL(const Ref<NSURL>& url, struct stat& st, Ref<NSError>* error)
 {
@@ -53,6 +63,8 @@ id valueFor(const Ref<NSURL>& url, const struct stat& st, const Ref<NSString>& k
         return date(st.st_mtim);
     if (key->isEqualToString(NSURLCreationDateKey))
         return date(st.st_ctim);
+    if (key->isEqualToString(NSURLIsExcludedFromBackupKey))
+        return NSNumber::numberWithBool(isExcludedFromBackup(url));
     if (folder)
         return nil;
     if (key->isEqualToString(NSURLFileSizeKey))
@@ -94,4 +106,27 @@ Ref<NSDictionary> resourceValuesForKeys(const Ref<NSURL>& url, const Ref<NSArray
                 if (id v = valueFor(url, st, name))
                     values->setObjectForKey(v, name);
     return NSDictionary::dictionaryWithDictionary(values);
+}
+
+bool setResourceValue(const Ref<NSURL>& url, const id& value, const Ref<NSString>& key, Ref<NSError>* error)
+{
+    struct stat st {};
+    if (!statURL(url, st, error))
+        return false;
+    const std::string path = dv::str(url->path());
+    if (!key || !key->isEqualToString(NSURLIsExcludedFromBackupKey)) {
+        if (error)
+            *error = dv::internal::fileError(EINVAL, path, true);
+        return false;
+    }
+    auto number = dv::as<NSNumber>(value);
+    const bool ok = number && number->boolValue()
+        ? ::setxattr(path.c_str(), kExcludedFromBackupAttribute, "1", 1, 0) == 0
+        : ::removexattr(path.c_str(), kExcludedFromBackupAttribute) == 0 || errno == ENODATA; // ENODATA: not excluded already
+    if (!ok) {
+        if (error)
+            *error = dv::internal::fileError(errno, path, true);
+        return false;
+    }
+    return true;
 }

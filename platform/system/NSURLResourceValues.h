@@ -16,6 +16,9 @@ extern const Ref<NSString> NSURLCreationDateKey;           // NSDate
 extern const Ref<NSString> NSURLFileSizeKey;               // NSNumber; absent for folders
 extern const Ref<NSString> NSURLFileAllocatedSizeKey;      // NSNumber; absent for folders
 extern const Ref<NSString> NSURLTotalFileAllocatedSizeKey; // NSNumber; absent for folders
+// NSNumber (bool): whether backups leave the item out. Kept as an extended attribute of the file
+// ("user.dovrelta.excluded-from-backup"), so it stays with the file when it is moved.
+extern const Ref<NSString> NSURLIsExcludedFromBackupKey;
 
 // YES when the file URL names an existing item; NO with an error otherwise (also for a URL that
 // is not a file URL).
@@ -24,3 +27,6 @@ bool checkResourceIsReachableAndReturnError(const Ref<NSURL>& url, Ref<NSError>*
 bool getResourceValue(const Ref<NSURL>& url, id* value, const Ref<NSString>& key, Ref<NSError>* error);
 // The values of the given keys that apply; nil with an error when the item cannot be read.
 Ref<NSDictionary> resourceValuesForKeys(const Ref<NSURL>& url, const Ref<NSArray>& keys, Ref<NSError>* error);
+// Sets one value. Only NSURLIsExcludedFromBackupKey can be set; other keys, a missing item and a
+// file system without extended attributes answer NO with an error.
+bool setResourceValue(const Ref<NSURL>& url, const id& value, const Ref<NSString>& key, Ref<NSError>* error);

@@ -1,5 +1,6 @@
 #include "platform/system/PhotoAlbum.h"
 
+#include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
@@ -9,11 +10,11 @@
 #include "platform/base/NSValue.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/graphics/UIImage.h"
+#include "platform/system/PrivacyAccess.h"
 #include "platform/system/SystemPaths.h"
 #include "platform/system/internal/FileOps.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -24,7 +25,6 @@ const Ref<NSString> ALAssetsLibraryErrorDomain = "ALAssetsLibraryErrorDomain"_ns
 
 namespace {
 
-std::atomic<bool> s_accessAllowed { true };
 std::mutex s_writeMutex; // one save at a time, so two saves never pick the same name
 
 Ref<NSError> albumError(NSInteger code, const std::string& reason)
@@ -49,7 +49,7 @@ int nextNumber(const std::string& folder)
 // The whole save, off the main thread; answers the error to report, nil on success.
 Ref<NSError> save(const Ref<UIImage>& image)
 {
-    if (!dv::PhotoAlbum::accessAllowed())
+    if (!dv::PrivacyAccess::waitForAccess(dv::PrivacyService::photos))
         return albumError(ALAssetsLibraryAccessUserDeniedError, "The user has not allowed access to the photo album.");
     if (!image)
         return albumError(ALAssetsLibraryWriteFailedError, "There is no image to save.");
@@ -69,6 +69,27 @@ Ref<NSError> save(const Ref<UIImage>& image)
 }
 
 } // namespace
+
+DV_DEFINE_CLASS(ALAssetsLibrary)
+DV_DEFINE_CLASS(PHPhotoLibrary)
+
+ALAuthorizationStatus ALAssetsLibrary::authorizationStatus()
+{
+    return static_cast<ALAuthorizationStatus>(dv::PrivacyAccess::status(dv::PrivacyService::photos));
+}
+
+PHAuthorizationStatus PHPhotoLibrary::authorizationStatus()
+{
+    return static_cast<PHAuthorizationStatus>(dv::PrivacyAccess::status(dv::PrivacyService::photos));
+}
+
+void PHPhotoLibrary::requestAuthorization(std::function<void(PHAuthorizationStatus status)> handler)
+{
+    dv::PrivacyAccess::requestAccess(dv::PrivacyService::photos, [handler = std::move(handler)](bool granted) {
+        if (handler)
+            handler(granted ? PHAuthorizationStatusAuthorized : PHAuthorizationStatusDenied);
+    });
+}
 
 void UIImageWriteToSavedPhotosAlbum(const Ref<UIImage>& image, const id& completionTarget, SEL completionSelector, void* contextInfo)
 {
@@ -92,8 +113,12 @@ void UIImageWriteToSavedPhotosAlbum(const Ref<UIImage>& image, const id& complet
 namespace dv {
 
 std::string PhotoAlbum::folder() { return SystemPaths::deviceFolder() + "/album"; }
-void PhotoAlbum::setAccessAllowed(bool allowed) { s_accessAllowed = allowed; }
-bool PhotoAlbum::accessAllowed() { return s_accessAllowed; }
+void PhotoAlbum::setAccessAllowed(bool allowed)
+{
+    PrivacyAccess::setStatus(PrivacyService::photos, allowed ? PrivacyStatus::authorized : PrivacyStatus::denied);
+}
+
+bool PhotoAlbum::accessAllowed() { return PrivacyAccess::status(PrivacyService::photos) == PrivacyStatus::authorized; }
 
 Ref<NSArray> PhotoAlbum::savedImagePaths()
 {

@@ -15,6 +15,8 @@
 #pragma once
 
 #include "platform/base/Geometry.h"
+#include "platform/system/AVCaptureDevice.h"
+#include "platform/system/PrivacyAccess.h"
 #include "platform/ui/TouchInput.h"
 #include "platform/ui/UIView.h"
 #include "platform/ui/UIWindow.h"
@@ -23,6 +25,9 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+class UIImagePickerController;
+class UINavigationController;
 
 // Scroll views, lists, picker.
 class UICollectionView;
@@ -169,6 +174,54 @@ public:
     TouchID touchDown(CGPoint windowPoint);
     bool touchMove(TouchID touch, CGPoint windowPoint);
     bool touchUp(TouchID touch, CGPoint windowPoint);
+
+    // ---- Controllers and navigation (UIDriverControllers.cpp) ----
+    // The screen a person sees: the window's root controller followed along what it presents,
+    // then down navigation controllers to their top screen.
+    Ref<UIViewController> topViewController() const;
+    // The navigation controller of that screen (the presented one's when something is presented).
+    Ref<UINavigationController> navigationController() const;
+    // Its stack, bottom first.
+    std::vector<Ref<UIViewController>> navigationStack() const;
+    // What its bar shows as the title: the title view's text, else the title ("" when none).
+    std::string navigationTitle() const;
+    // The bar's back button, tapped.
+    bool tapBackButton();
+    // The back swipe: a one-finger pan from 5 points in from the left edge, `fraction` of the
+    // window's width to the right, then lifted (see PanOptions); NO when nothing took the touch.
+    bool swipeBack(CGFloat fraction = 0.6, const PanOptions& options = {});
+
+    // Alerts and action sheets shown in the window, oldest first; the last is the one on top, the
+    // one a person can tap. Buttons are listed by their index.
+    struct Alert {
+        std::string kind; // "alert" or "sheet"
+        std::string title;
+        std::string message;
+        std::vector<std::string> buttons;
+        NSInteger cancelButtonIndex = -1;
+        NSInteger tag = 0;
+    };
+    std::vector<Alert> visibleAlerts() const;
+    // A tap on the button of the top alert or sheet with that title (or index); NO when none.
+    bool tapAlertButton(std::string_view title);
+    bool tapAlertButtonAtIndex(NSInteger index);
+
+    // Permission prompts (see platform/system/PrivacyAccess.h): what the user will answer, the
+    // prompt that shows while prompts are held, and how many a service has shown.
+    void setPermissionAnswer(PrivacyService service, bool grant);
+    bool isPermissionPromptShowing(PrivacyService service) const;
+    bool answerPermissionPrompt(PrivacyService service, bool grant);
+    int permissionPromptCount(PrivacyService service) const;
+    void setCameraPresent(CameraPosition position, bool present);
+
+    // The image picker shown in the window (the top-most one), nil when none.
+    Ref<UIImagePickerController> imagePicker() const;
+    // Picks `image` as a person would: taps it in the library (putting it there first when it is
+    // not), or points the camera at it and takes it; then "选取" when the picker edits. NO when
+    // no picker shows or its screen offers nothing to tap (access refused).
+    bool pickImage(const Ref<UIImage>& image);
+    // Taps the picker's "取消".
+    bool cancelImagePicker();
 
     // The window's tree as text (see platform/ui/ViewSnapshot.h) and as a picture.
     std::string dump() const;

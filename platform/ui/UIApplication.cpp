@@ -19,6 +19,7 @@
 #include "platform/ui/UITouch.h"
 #include "platform/ui/UIWindow.h"
 #include "platform/ui/internal/ActionSending.h"
+#include "platform/ui/internal/AlertBase.h"
 #include "platform/ui/internal/TouchRouter.h"
 
 #include <algorithm>
@@ -89,6 +90,7 @@ void UIApplication::resetSharedApplication()
     // Fingers still down, the last tap and the edit menu belong to the application that is gone.
     dv::internal::TouchRouter::shared().reset();
     UIMenuController::handleReset();
+    UIAlertBase::resetAll();
 }
 
 void UIApplication::setOpensURLsWithSystem(bool open) { s_opensWithSystem = open; }

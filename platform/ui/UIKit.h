@@ -34,6 +34,16 @@
 #include "platform/ui/UIView.h"
 #include "platform/ui/UIWindow.h"
 
+// Controllers, navigation, alerts and the image picker.
+#include "platform/ui/UIActionSheet.h"
+#include "platform/ui/UIAlertView.h"
+#include "platform/ui/UIImagePickerController.h"
+#include "platform/ui/UINavigationBar.h"
+#include "platform/ui/UINavigationController.h"
+#include "platform/ui/UINavigationItem.h"
+#include "platform/ui/UIScreenEdgePanGestureRecognizer.h"
+#include "platform/ui/UIViewController.h"
+
 // Scroll views, tables, collection views and the picker.
 #include "platform/ui/UIScrollView.h"
 #include "platform/ui/UITableView.h"

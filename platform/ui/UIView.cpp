@@ -8,6 +8,7 @@
 #include "platform/graphics/UIGraphics.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/ui/CALayer.h"
+#include "platform/ui/UIViewController.h"
 #include "platform/ui/UIWindow.h"
 #include "platform/ui/internal/AnimationRecorder.h"
 #include "platform/ui/internal/BitmapTarget.h"
@@ -313,7 +314,13 @@ void UIView::layoutIfNeeded()
 void UIView::handleLayout()
 {
     m_needsLayout = false;
+    // A controller's root view tells its controller around each layout.
+    auto controller = std::dynamic_pointer_cast<UIViewController>(m_viewController.lock());
+    if (controller)
+        controller->viewWillLayoutSubviews();
     layoutSubviews();
+    if (controller)
+        controller->viewDidLayoutSubviews();
 }
 
 void UIView::layoutSubviews() { handleApplyConstraints(); }

@@ -3,7 +3,10 @@
 #include "platform/base/ClassBuilder.h"
 
 #include "platform/system/UIScreen.h"
+#include "platform/dispatch/Dispatch.h"
 #include "platform/ui/UIApplication.h"
+#include "platform/ui/UIViewController.h"
+#include "platform/ui/internal/AlertBase.h"
 #include "platform/ui/internal/PassScheduler.h"
 #include "platform/ui/internal/TouchRouter.h"
 
@@ -39,3 +42,62 @@ bool UIWindow::isKeyWindow() const { return UIApplication::sharedApplication()->
 void UIWindow::sendEvent(const Ref<UIEvent>& event) { dv::internal::TouchRouter::shared().deliver(*this, event); }
 
 Ref<UIResponder> UIWindow::nextResponder() const { return UIApplication::sharedApplication(); }
+
+void UIWindow::setRootViewController(const Ref<UIViewController>& controller)
+{
+    if (controller == m_rootViewController)
+        return;
+    auto old = m_rootViewController;
+    const bool shown = !isHidden();
+    if (old) {
+        if (shown)
+            old->handleBeginAppearance(false, false);
+        if (old->isViewLoaded() && old->m_view->superview().get() == this)
+            old->m_view->removeFromSuperview();
+        if (shown)
+            old->handleEndAppearance();
+    }
+    m_rootViewController = controller;
+    if (!controller)
+        return;
+    auto view = controller->view();
+    view->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    view->setFrame(bounds());
+    addSubview(view);
+    if (shown)
+        handleRootAppears();
+}
+
+void UIWindow::setHidden(bool hidden)
+{
+    const bool was = isHidden();
+    UIView::setHidden(hidden);
+    if (was == hidden || !m_rootViewController || isAppearanceProxy())
+        return;
+    if (!hidden) {
+        handleRootAppears();
+        return;
+    }
+    auto root = m_rootViewController;
+    root->handleBeginAppearance(false, false);
+    root->handleEndAppearance();
+}
+
+void UIWindow::handleRootAppears()
+{
+    auto root = m_rootViewController;
+    root->handleBeginAppearance(true, false);
+    // It has appeared once this turn of the run loop is over, as on the platform.
+    Weak<UIViewController> weak = root;
+    dispatch_async(dispatch_get_main_queue(), [weak] {
+        auto controller = weak.lock();
+        if (controller && controller->m_appearance == UIViewController::Appearance::appearing)
+            controller->handleEndAppearance();
+    });
+}
+
+void UIWindow::didAddSubview(const Ref<UIView>& subview)
+{
+    UIView::didAddSubview(subview);
+    UIAlertBase::windowDidAddSubview(*this, subview);
+}

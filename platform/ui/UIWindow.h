@@ -24,8 +24,13 @@ class UIWindow : public UIView {
     void makeKeyWindow();
     bool isKeyWindow() const;
 
+    // The root controller's view fills the window. Setting a new root takes the old one's view
+    // out (it disappears) and puts the new one's in (it appears once the window shows).
     Ref<UIViewController> rootViewController() const { return m_rootViewController; }
-    void setRootViewController(const Ref<UIViewController>& controller) { m_rootViewController = controller; }
+    void setRootViewController(const Ref<UIViewController>& controller);
+
+    // Showing the window makes its root controller appear; hiding it, disappear.
+    void setHidden(bool hidden) override;
 
     // The application hands it the events of the touches in this window.
     virtual void sendEvent(const Ref<UIEvent>& event);
@@ -35,12 +40,15 @@ class UIWindow : public UIView {
     Ref<UIResponder> firstResponder() const { return m_firstResponder.lock(); }
 
     Ref<UIResponder> nextResponder() const override;
+    // Keeps the backdrop of alerts and action sheets above what is added later.
+    void didAddSubview(const Ref<UIView>& subview) override;
 
 private:
     friend class UIResponder;
     friend class UIView;
 
     void handleSetFirstResponder(const Ref<UIResponder>& responder) { m_firstResponder = responder; }
+    void handleRootAppears();
 
     Ref<UIViewController> m_rootViewController;
     Weak<UIResponder> m_firstResponder;

@@ -116,6 +116,8 @@ TEST(Data, WritesFilesAtomically)
     EXPECT_EQ(NSData::dataWithContentsOfFile(path)->view(), "second");
     EXPECT_FALSE(NSData::fromString("x")->writeToFile(NSString::stringWithFormat("%s/missing/dir/f", folder), true));
     EXPECT_EQ(NSData::dataWithContentsOfFile(NSString::stringWithFormat("%s/none", folder)), nullptr);
+    // A folder is no file to read.
+    EXPECT_EQ(NSData::dataWithContentsOfFile(NSString::fromUTF8(folder)), nullptr);
     std::system((std::string("rm -rf ") + folder).c_str());
 }
 

@@ -143,6 +143,35 @@ TEST_F(FileManagerTest, ResourceValuesAndReachability)
     EXPECT_FALSE(checkResourceIsReachableAndReturnError(nil, nullptr));
 }
 
+TEST_F(FileManagerTest, ExclusionFromBackupIsKeptWithTheFile)
+{
+    write("f.bin", "12345");
+    auto url = NSURL::fileURLWithPath(path("f.bin"));
+    id value;
+    ASSERT_TRUE(getResourceValue(url, &value, NSURLIsExcludedFromBackupKey, nullptr));
+    EXPECT_FALSE(dv::as<NSNumber>(value)->boolValue());
+
+    Ref<NSError> error;
+    ASSERT_TRUE(setResourceValue(url, NSNumber::numberWithBool(true), NSURLIsExcludedFromBackupKey, &error)) << dv::str(error ? error->description() : nil);
+    ASSERT_TRUE(getResourceValue(url, &value, NSURLIsExcludedFromBackupKey, nullptr));
+    EXPECT_TRUE(dv::as<NSNumber>(value)->boolValue());
+    // A move keeps the mark; turning it off twice is not an error.
+    ASSERT_TRUE(m_fm->moveItemAtPath(path("f.bin"), path("g.bin"), nullptr));
+    auto moved = NSURL::fileURLWithPath(path("g.bin"));
+    auto values = resourceValuesForKeys(moved, NSArray::of({ NSURLIsExcludedFromBackupKey }), nullptr);
+    EXPECT_TRUE(dv::as<NSNumber>(values->objectForKey(NSURLIsExcludedFromBackupKey))->boolValue());
+    EXPECT_TRUE(setResourceValue(moved, NSNumber::numberWithBool(false), NSURLIsExcludedFromBackupKey, nullptr));
+    EXPECT_TRUE(setResourceValue(moved, NSNumber::numberWithBool(false), NSURLIsExcludedFromBackupKey, nullptr));
+    ASSERT_TRUE(getResourceValue(moved, &value, NSURLIsExcludedFromBackupKey, nullptr));
+    EXPECT_FALSE(dv::as<NSNumber>(value)->boolValue());
+
+    // Only that key can be set, and only on an item that exists.
+    EXPECT_FALSE(setResourceValue(moved, NSNumber::numberWithBool(true), NSURLIsHiddenKey, &error));
+    EXPECT_TRUE(error);
+    EXPECT_FALSE(setResourceValue(NSURL::fileURLWithPath(path("nope")), NSNumber::numberWithBool(true), NSURLIsExcludedFromBackupKey, &error));
+    EXPECT_EQ(error->code(), 260);
+}
+
 TEST_F(FileManagerTest, SearchPathsLiveInTheApplicationContainer)
 {
     auto caches = NSSearchPathForDirectoriesInDomains(NSCachesDirectory, NSUserDomainMask, true);

@@ -5,6 +5,7 @@
 #include "platform/graphics/UIGraphics.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/system/PhotoAlbum.h"
+#include "platform/system/PrivacyAccess.h"
 #include "TemporaryHome.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +54,11 @@ Ref<UIImage> redSquare()
 
 class PhotoAlbumTest : public ::testing::Test {
 protected:
-    void TearDown() override { dv::PhotoAlbum::setAccessAllowed(true); }
+    void TearDown() override
+    {
+        dv::PrivacyAccess::reset();
+        dv::PhotoAlbum::setAccessAllowed(true);
+    }
     dv::test::TemporaryHome m_home;
 };
 
@@ -114,3 +119,44 @@ TEST_F(PhotoAlbumTest, RefusedAccessMissingImageAndUnwritableAlbumAreReported)
 }
 
 } // namespace
+
+TEST_F(PhotoAlbumTest, AFirstSaveWaitsForThePermissionPromptAndARefusalIsReported)
+{
+    dv::PrivacyAccess::reset();
+    dv::PrivacyAccess::setPromptsHeld(true);
+    auto saver = alloc<AlbumSaver>();
+    const SEL done("image:didFinishSavingWithError:contextInfo:");
+    UIImageWriteToSavedPhotosAlbum(redSquare(), saver, done, nullptr);
+    UIImageWriteToSavedPhotosAlbum(redSquare(), saver, done, nullptr);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([] { return dv::PrivacyAccess::isPromptShowing(dv::PrivacyService::photos); }));
+    EXPECT_EQ(saver->calls, 0) << "nothing is saved while the user has not answered";
+    EXPECT_EQ(ALAssetsLibrary::authorizationStatus(), ALAuthorizationStatusNotDetermined);
+    ASSERT_TRUE(dv::PrivacyAccess::answerPrompt(dv::PrivacyService::photos, false));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return saver->calls == 2; }));
+    ASSERT_TRUE(saver->error);
+    EXPECT_EQ(saver->error->code(), ALAssetsLibraryAccessUserDeniedError);
+    EXPECT_EQ(dv::PrivacyAccess::promptCount(dv::PrivacyService::photos), 1) << "one prompt for both saves";
+    EXPECT_EQ(dv::PhotoAlbum::savedImagePaths()->count(), 0u);
+    EXPECT_FALSE(dv::PrivacyAccess::answerPrompt(dv::PrivacyService::photos, true)) << "no prompt left to answer";
+}
+
+TEST_F(PhotoAlbumTest, ResetRefusesRequestsStillWaitingForAnAnswer)
+{
+    dv::PrivacyAccess::reset();
+    dv::PrivacyAccess::setPromptsHeld(true);
+    std::atomic<int> answers {0};
+    std::atomic<bool> granted {true};
+    dv::PrivacyAccess::requestAccess(dv::PrivacyService::camera, [&](bool g) {
+        granted = g;
+        ++answers;
+    });
+    PHPhotoLibrary::requestAuthorization([&](PHAuthorizationStatus status) {
+        EXPECT_EQ(status, PHAuthorizationStatusDenied);
+        ++answers;
+    });
+    EXPECT_TRUE(dv::PrivacyAccess::isPromptShowing(dv::PrivacyService::camera));
+    dv::PrivacyAccess::reset();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return answers == 2; }));
+    EXPECT_FALSE(granted);
+    EXPECT_EQ(dv::PrivacyAccess::status(dv::PrivacyService::camera), dv::PrivacyStatus::notDetermined);
+}

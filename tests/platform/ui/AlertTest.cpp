@@ -1,0 +1,224 @@
+#include "UITestSupport.h"
+
+#include "platform/base/NSString.h"
+
+using namespace dv::test;
+
+namespace {
+
+class AlertRecorder : public NSObject, public UIAlertViewDelegate, public UIActionSheetDelegate {
+public:
+    Journal calls;
+    std::function<void(NSInteger)> onClick;
+
+    bool alertViewClickedButtonAtIndex(const Ref<UIAlertView>& alert, NSInteger index) override
+    {
+        calls.push_back("clicked:" + std::to_string(alert->tag()) + ":" + std::to_string(index));
+        if (onClick)
+            onClick(index);
+        return true;
+    }
+    bool willPresentAlertView(const Ref<UIAlertView>&) override { return note("willPresent"); }
+    bool didPresentAlertView(const Ref<UIAlertView>&) override { return note("didPresent"); }
+    bool alertViewWillDismissWithButtonIndex(const Ref<UIAlertView>&, NSInteger i) override { return note("willDismiss:" + std::to_string(i)); }
+    bool alertViewDidDismissWithButtonIndex(const Ref<UIAlertView>&, NSInteger i) override { return note("didDismiss:" + std::to_string(i)); }
+
+    bool actionSheetClickedButtonAtIndex(const Ref<UIActionSheet>& sheet, NSInteger index) override
+    {
+        return note("sheetClicked:" + std::to_string(sheet->tag()) + ":" + std::to_string(index));
+    }
+    bool actionSheetWillDismissWithButtonIndex(const Ref<UIActionSheet>&, NSInteger i) override { return note("sheetWillDismiss:" + std::to_string(i)); }
+    bool actionSheetDidDismissWithButtonIndex(const Ref<UIActionSheet>&, NSInteger i) override { return note("sheetDidDismiss:" + std::to_string(i)); }
+
+private:
+    bool note(std::string event)
+    {
+        calls.push_back(std::move(event));
+        return true;
+    }
+};
+
+class AlertTest : public UITest {
+protected:
+    void SetUp() override
+    {
+        UITest::SetUp();
+        m_delegate = std::make_shared<AlertRecorder>();
+    }
+
+    Ref<UIAlertView> alert(Ref<NSString> title, Ref<NSString> message, Ref<NSString> cancel, std::vector<Ref<NSString>> others, NSInteger tag = 0)
+    {
+        auto a = alloc<UIAlertView>()->initWithTitle(title, message, m_delegate, cancel, others);
+        a->setTag(tag);
+        return a;
+    }
+
+    std::shared_ptr<AlertRecorder> m_delegate;
+};
+
+} // namespace
+
+TEST_F(AlertTest, AlertButtonsCountFromTheCancelButtonThenTheOthers)
+{
+    auto push = alert("收到一条推送消息"_ns, "hello"_ns, "去查看"_ns, {"忽略"_ns});
+    EXPECT_EQ(push->numberOfButtons(), 2);
+    EXPECT_EQ(push->cancelButtonIndex(), 0);
+    EXPECT_EQ(push->firstOtherButtonIndex(), 1);
+    EXPECT_EQ(dv::str(push->buttonTitleAtIndex(1)), "忽略");
+    EXPECT_EQ(push->addButtonWithTitle("稍后"_ns), 2);
+
+    auto noCancel = alert(nil, "是否导入通讯录"_ns, nil, {"确认"_ns, "取消"_ns});
+    EXPECT_EQ(noCancel->cancelButtonIndex(), -1);
+    EXPECT_EQ(noCancel->firstOtherButtonIndex(), 0);
+    EXPECT_EQ(noCancel->buttonTitleAtIndex(5), nil);
+}
+
+TEST_F(AlertTest, ATapTellsTheDelegateThenTheAlertGoesOnTheClock)
+{
+    auto a = alert("是否删除当前通讯录"_ns, "该操作将删除通讯录中所有联系人且不可恢复!请谨慎操作!"_ns, "确认"_ns, {"取消"_ns}, 101);
+    a->show();
+    EXPECT_TRUE(a->isVisible());
+    m_ui.advance(0.3);
+    auto shown = m_ui.visibleAlerts();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].kind, "alert");
+    EXPECT_EQ(shown[0].title, "是否删除当前通讯录");
+    EXPECT_EQ(shown[0].buttons, (std::vector<std::string> {"确认", "取消"}));
+    EXPECT_EQ(shown[0].tag, 101);
+
+    ASSERT_TRUE(m_ui.tapAlertButton("确认"));
+    EXPECT_EQ(m_delegate->calls, (Journal {"willPresent", "didPresent", "clicked:101:0", "willDismiss:0"}));
+    EXPECT_FALSE(a->isVisible());
+    EXPECT_TRUE(m_ui.visibleAlerts().empty());
+    m_ui.advance(0.3);
+    EXPECT_EQ(m_delegate->calls.back(), "didDismiss:0");
+    EXPECT_EQ(a->superview(), nil);
+    EXPECT_EQ(m_ui.find(dv::testing::ViewQuery().ofClass(UIView::class_()).withText("确认")), nil);
+
+    // Dismissed in code: no "clicked".
+    m_delegate->calls.clear();
+    a->show();
+    a->dismissWithClickedButtonIndex(1, false);
+    EXPECT_EQ(m_delegate->calls, (Journal {"willPresent", "willDismiss:1", "didDismiss:1"}));
+}
+
+TEST_F(AlertTest, TwoButtonsStandSideBySideWithCancelLeftMoreStandInRowsWithCancelLast)
+{
+    const CGRect screen = m_window->bounds();
+    auto two = alert("温馨提示"_ns, "请您设置允许APP访问您的通讯录\nSettings>General>Privacy"_ns, "去查看"_ns, {"忽略"_ns});
+    two->show();
+    m_ui.runUntilIdle();
+    EXPECT_EQ(two->frame().size.width, 270);
+    EXPECT_EQ(CGRectGetMidX(two->frame()), CGRectGetMidX(screen));
+    EXPECT_NEAR(CGRectGetMidY(two->frame()), CGRectGetMidY(screen), 0.5);
+    auto cancel = m_ui.frameInWindow(two->buttonViewAtIndex(0)), other = m_ui.frameInWindow(two->buttonViewAtIndex(1));
+    EXPECT_EQ(cancel.origin.y, other.origin.y);
+    EXPECT_LT(cancel.origin.x, other.origin.x);
+    EXPECT_EQ(CGRectGetMaxY(cancel), CGRectGetMaxY(two->frame()));
+    two->dismissWithClickedButtonIndex(0, false);
+
+    auto three = alert("标题"_ns, nil, "取消"_ns, {"一"_ns, "二"_ns});
+    three->show();
+    m_ui.runUntilIdle();
+    auto b0 = m_ui.frameInWindow(three->buttonViewAtIndex(0)), b1 = m_ui.frameInWindow(three->buttonViewAtIndex(1)),
+         b2 = m_ui.frameInWindow(three->buttonViewAtIndex(2));
+    EXPECT_EQ(b1.origin.x, b2.origin.x);
+    EXPECT_EQ(b2.origin.y, CGRectGetMaxY(b1));
+    EXPECT_EQ(b0.origin.y, CGRectGetMaxY(b2)) << "cancel at the bottom";
+}
+
+TEST_F(AlertTest, TheWindowIsDimmedAndTouchesBehindTheAlertGoNowhere)
+{
+    m_window->setBackgroundColor(UIColor::whiteColor());
+    auto target = alloc<ActionTarget>();
+    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+    button->setTitle("下面"_ns, UIControlStateNormal);
+    button->setFrame(CGRectMake(10, 100, 100, 40));
+    button->addTarget(target, "fire", UIControlEventTouchUpInside);
+    m_window->addSubview(button);
+    alert("提示"_ns, nil, "好"_ns, {}) ->show();
+    m_ui.advance(0.3);
+    EXPECT_FALSE(m_ui.tap(button)) << "covered by the backdrop";
+    m_ui.tap(CGPointMake(60, 120));
+    EXPECT_TRUE(target->calls.empty());
+
+    // A view added later stays under the backdrop.
+    auto late = addView(CGRectMake(0, 0, 50, 50), UIColor::redColor());
+    EXPECT_FALSE(m_ui.tapPoint(late));
+    Pixels pixels(m_ui.screenshot(1));
+    const auto dimmed = pixels.at(300, 600);
+    EXPECT_TRUE(near(dimmed, Pixel {153, 153, 153, 255}, 4)) << show(dimmed);
+    EXPECT_TRUE(m_ui.tapAlertButton("好"));
+    m_ui.advance(0.3);
+    EXPECT_TRUE(m_ui.tap(button));
+    EXPECT_EQ(target->calls, (Journal {"fire"}));
+}
+
+TEST_F(AlertTest, SeveralAlertsShowAtOnceTheNewestOnTop)
+{
+    auto first = alert("收到一条推送消息"_ns, "一"_ns, "去查看"_ns, {"忽略"_ns}, 1);
+    auto second = alert("收到一条推送消息"_ns, "二"_ns, "去查看"_ns, {"忽略"_ns}, 2);
+    first->show();
+    second->show();
+    m_ui.advance(0.3);
+    auto shown = m_ui.visibleAlerts();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].message, "一");
+    EXPECT_EQ(shown[1].message, "二");
+    EXPECT_TRUE(first->isHidden()) << "waiting behind the newest";
+    ASSERT_TRUE(m_ui.tapAlertButton("忽略"));
+    m_ui.advance(0.3);
+    EXPECT_FALSE(first->isHidden());
+    ASSERT_TRUE(m_ui.tapAlertButton("去查看"));
+    Journal clicks;
+    for (auto& call : m_delegate->calls)
+        if (call.starts_with("clicked"))
+            clicks.push_back(call);
+    EXPECT_EQ(clicks, (Journal {"clicked:2:1", "clicked:1:0"}));
+    m_ui.advance(0.3);
+    EXPECT_TRUE(m_ui.visibleAlerts().empty());
+    EXPECT_EQ(m_ui.viewOfClass("UIAlertBackdropView"), nil);
+}
+
+TEST_F(AlertTest, SheetButtonsCountDestructiveFirstThenOthersThenCancel)
+{
+    auto save = alloc<UIActionSheet>()->initWithTitle(nil, m_delegate, "取消"_ns, nil, {"保存二维码"_ns});
+    EXPECT_EQ(save->numberOfButtons(), 2);
+    EXPECT_EQ(save->cancelButtonIndex(), 1);
+    EXPECT_EQ(save->destructiveButtonIndex(), -1);
+    EXPECT_EQ(save->firstOtherButtonIndex(), 0);
+
+    auto full = alloc<UIActionSheet>()->initWithTitle("选择"_ns, m_delegate, "取消"_ns, "删除"_ns, {"相册"_ns, "拍照"_ns});
+    EXPECT_EQ(full->destructiveButtonIndex(), 0);
+    EXPECT_EQ(dv::str(full->buttonTitleAtIndex(1)), "相册");
+    EXPECT_EQ(dv::str(full->buttonTitleAtIndex(2)), "拍照");
+    EXPECT_EQ(full->cancelButtonIndex(), 3);
+    EXPECT_EQ(full->firstOtherButtonIndex(), 1);
+}
+
+TEST_F(AlertTest, ASheetRisesFromTheBottomWithCancelApartAndReportsTheChosenIndex)
+{
+    auto host = addView(CGRectMake(0, 64, 375, 603));
+    auto photo = alloc<UIActionSheet>()->initWithTitle(nil, m_delegate, "取消"_ns, nil, {"相册"_ns, "拍照"_ns});
+    photo->setTag(101);
+    photo->showInView(host);
+    m_ui.advance(0.3);
+    const CGRect screen = m_window->bounds();
+    EXPECT_EQ(CGRectGetMaxY(photo->frame()), CGRectGetMaxY(screen));
+    auto album = m_ui.frameInWindow(photo->buttonViewAtIndex(0)), camera = m_ui.frameInWindow(photo->buttonViewAtIndex(1)),
+         cancel = m_ui.frameInWindow(photo->buttonViewAtIndex(2));
+    EXPECT_EQ(album.origin.x, 8);
+    EXPECT_EQ(album.size.width, screen.size.width - 16);
+    EXPECT_EQ(camera.origin.y, CGRectGetMaxY(album));
+    EXPECT_EQ(cancel.origin.y, CGRectGetMaxY(camera) + 8);
+    EXPECT_EQ(CGRectGetMaxY(cancel), CGRectGetMaxY(screen) - 8);
+    auto shown = m_ui.visibleAlerts();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].kind, "sheet");
+    EXPECT_EQ(shown[0].cancelButtonIndex, 2);
+
+    ASSERT_TRUE(m_ui.tapAlertButton("拍照"));
+    m_ui.advance(0.3);
+    EXPECT_EQ(m_delegate->calls, (Journal {"sheetClicked:101:1", "sheetWillDismiss:1", "sheetDidDismiss:1"}));
+    EXPECT_FALSE(m_ui.tapAlertButton("取消")) << "nothing left to tap";
+}
