@@ -478,3 +478,26 @@ TEST_F(TableViewTest, CellsThatAreNeverDequeuedDoNotPileUp)
     EXPECT_GT(source->made.size(), 1500u);
     EXPECT_LE(std::size_t(alive), table->visibleCells()->count() + 32) << "what shows, and a bounded pool";
 }
+
+TEST_F(TableViewTest, ABackSwipeOverAListPopsTheScreenAndAnUpwardDragScrollsTheList)
+{
+    m_rows->counts = {100};
+    auto root = alloc<UIViewController>()->init();
+    auto list = alloc<UIViewController>()->init();
+    auto navigation = alloc<UINavigationController>()->initWithRootViewController(root);
+    m_window->setRootViewController(navigation);
+    navigation->pushViewController(list, false);
+    m_ui.runUntilIdle();
+    auto table = alloc<UITableView>()->initWithFrame(list->view()->bounds(), UITableViewStylePlain);
+    table->setDataSource(m_rows);
+    list->view()->addSubview(table);
+    m_ui.runUntilIdle();
+
+    ASSERT_TRUE(m_ui.dragScrollView(table, CGPointMake(0, 300)));
+    EXPECT_EQ(table->contentOffset().y, 300);
+    EXPECT_EQ(m_ui.topViewController(), list);
+    ASSERT_TRUE(m_ui.swipeBack(0.7));
+    m_ui.advance(0.4);
+    EXPECT_EQ(m_ui.topViewController(), root) << "the list, which scrolls only up and down, leaves a sideways pan to the back swipe";
+    EXPECT_EQ(table->contentOffset().y, 300);
+}
