@@ -1,5 +1,7 @@
 #include "ShellTestSupport.h"
 
+#include "platform/graphics/UIGraphics.h"
+#include "platform/graphics/UIImage.h"
 #include "platform/system/NSUserDefaults.h"
 #include "platform/system/UIScreen.h"
 #include "push/PSDictionaryCategories.h"
@@ -8,6 +10,16 @@
 #include <filesystem>
 
 namespace dv::test {
+
+Ref<NSData> samplePicture()
+{
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(8, 8), true, 1);
+    UIColor::redColor()->setFill();
+    UIRectFill(CGRectMake(0, 0, 4, 8));
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return UIImagePNGRepresentation(image);
+}
 
 TemporaryHome::TemporaryHome()
 {

@@ -47,6 +47,9 @@ struct CallResult {
     NSInteger errorCode() const { return error ? error->code() : 0; }
 };
 
+// A small PNG picture, drawn here.
+Ref<NSData> samplePicture();
+
 // A private DOVRELTA_HOME for the test (restored afterwards).
 class TemporaryHome {
 public:
