@@ -222,9 +222,10 @@ TEST_F(ReplyModelsTest, ProspectListsGiveTheirNumbers)
     EXPECT_EQ(byCity.listItems()->count(), 20u);
 
     auto exact = call(dv::app::listAccuratePhoneRequest("440000"_ns, 0, "1380"_ns));
-    ASSERT_TRUE(exact.listItems());
-    ASSERT_GT(exact.listItems()->count(), 0u);
-    for (const id& item : *exact.listItems())
+    auto numbers = exact.listItems();
+    ASSERT_TRUE(numbers);
+    ASSERT_GT(numbers->count(), 0u);
+    for (const id& item : *numbers)
         EXPECT_TRUE(matches(dv::app::textOfJSON(dv::as<NSDictionary>(item)->objectForKey("phone"_ns)), "1380[0-9]{4}"));
 }
 
