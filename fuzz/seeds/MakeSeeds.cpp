@@ -43,7 +43,12 @@
 #include "platform/system/AddressBook.h"
 #include "platform/system/Security.h"
 #include "platform/testing/TestCertificates.h"
+#include "platform/dispatch/TestSupport.h"
+#include "platform/net/NSMutableURLRequest.h"
+#include "platform/net/NSURLSession.h"
+#include "tools/devserver/Server.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -330,6 +335,61 @@ void systemSeeds(const fs::path& scratch)
     seed("fuzz_address_book_file", "address-book.db", fileBytes(dv::AddressBookAccess::databasePath()));
 }
 
+// fuzz_server_reply: the local application server's own replies, as it sends them. Byte 0 picks
+// the call and the content type (0: form POST, application/json; 2: GET; 3: the serialiser
+// alone), byte 1 the HTTP status (0: 200); the body follows.
+void appSeeds(const fs::path& scratch)
+{
+    std::string error;
+    auto server = dv::devserver::Server::start({ .dataFolder = (scratch / "server").string() }, error);
+    if (!server) {
+        std::cerr << "no local server for fuzz_server_reply: " << error << "\n";
+        return;
+    }
+    auto fetch = [&](const std::string& path, const std::string& form) {
+        auto request = NSMutableURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(server->baseURL() + path)));
+        request->setHTTPMethod("POST"_ns);
+        request->setValueForHTTPHeaderField("application/x-www-form-urlencoded"_ns, "Content-Type"_ns);
+        request->setHTTPBody(NSData::fromString(form));
+        auto body = std::make_shared<std::string>();
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        NSURLSession::sharedSession()->dataTaskWithRequest(request, [body, done](const Ref<NSData>& data, const Ref<NSURLResponse>&, const Ref<NSError>&) {
+            *body = bytesOf(data);
+            *done = true;
+        })->resume();
+        dv::testing::runMainLoopUntil([done] { return done->load(); });
+        return *body;
+    };
+    const std::string client = "clientId=0123456789abcdef0123456789abcdef";
+    const std::string reply("\0\0", 2);
+    seed("fuzz_server_reply", "login.json", reply + fetch("client/login.do", client));
+    const std::string home = fetch("home/index.do", "");
+    seed("fuzz_server_reply", "home.json", reply + home);
+    seed("fuzz_server_reply", "home-serializer.json", std::string("\3\0", 2) + home);
+    seed("fuzz_server_reply", "about.json", std::string("\2\0", 2) + fetch("home/artifactIndex.do", ""));
+    const std::string codes = fetch("qrcode/listCode.do", "type=3&page=2");
+    seed("fuzz_server_reply", "codes.json", reply + codes);
+    seed("fuzz_server_reply", "codes-serializer.json", std::string("\3\0", 2) + codes);
+    seed("fuzz_server_reply", "detail.json", reply + fetch("qrcode/getDetail.do", "id=1&position=0"));
+    seed("fuzz_server_reply", "first.json", reply + fetch("qrcode/getChangeDetail.do", "id=1&position=0&flag=0"));
+    seed("fuzz_server_reply", "cities.json", reply + fetch("district/listSubDistrict.do", "parentId=440000"));
+    const std::string categories = fetch("data/listCategory.do", client);
+    seed("fuzz_server_reply", "categories.json", reply + categories);
+    Ref<NSError> parseError;
+    auto list = dv::as<NSDictionary>(NSJSONSerialization::JSONObjectWithData(NSData::fromString(categories), 0, &parseError));
+    auto first = list ? dv::as<NSArray>(list->objectForKey("info"_ns)) : nil;
+    auto category = first && first->count() ? dv::as<NSDictionary>(first->firstObject()) : nil;
+    auto categoryId = category ? category->objectForKey("categoryId"_ns) : nil;
+    if (categoryId)
+        seed("fuzz_server_reply", "industry.json",
+            reply + fetch("data/listIndustry.do", client + "&categoryId=" + dv::str(categoryId->description()) + "&page=0"));
+    seed("fuzz_server_reply", "phones.json", reply + fetch("data/listAccuratePhone.do", client + "&proviceId=440000&page=0&phone=13800"));
+    seed("fuzz_server_reply", "refusal.json", reply + fetch("qrcode/saveCode.do", client));
+    server->setFault("qrcode/listCode.do", dv::devserver::Fault::of(dv::devserver::FaultKind::WrongTypes));
+    seed("fuzz_server_reply", "wrongtypes.json", reply + fetch("qrcode/listCode.do", "type=11&page=1"));
+    server->stop();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -348,6 +408,7 @@ int main(int argc, char** argv)
     netSeeds(scratch);
     httpSeeds();
     systemSeeds(scratch);
+    appSeeds(scratch);
     std::error_code ignored;
     fs::remove_all(scratch, ignored);
     std::cout << s_written << " seeds written under " << s_corpus.string() << "\n";
