@@ -91,6 +91,13 @@ Ref<UIColor> SRStarRatingView::backgroundColor() const
     return isOpaque() ? UIColor::whiteColor() : UIColor::clearColor();
 }
 
+void SRStarRatingView::setBackgroundColor(const Ref<UIColor>& color)
+{
+    UIControl::setBackgroundColor(color);
+    if (!isAppearanceProxy())
+        setNeedsDisplay();
+}
+
 // Values
 
 double SRStarRatingView::minimumValue() const { return std::max(m_minimumValue, 0.0); }

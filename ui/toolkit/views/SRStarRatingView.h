@@ -32,8 +32,10 @@ class SRStarRatingView : public UIControl {
 
     // Lays the control out and redraws it.
     void setNeedsLayout() override;
-    // The colour set, else white for an opaque control and clear for a transparent one.
+    // The colour set, else white for an opaque control and clear for a transparent one. The stars
+    // are drawn over it, so a new colour redraws them.
     Ref<UIColor> backgroundColor() const override;
+    void setBackgroundColor(const Ref<UIColor>& color) override;
 
     // 0 by default; read back as no less than 0.
     double minimumValue() const;
