@@ -85,13 +85,15 @@ void RFRefreshGifHeader::placeSubviews()
     auto view = gifView();
     if (dv::internal::hasLayoutConstraints(view))
         return;
-    view->setFrame(bounds());
+    // One frame set: a size that changed on the way would ask for this layout again.
+    CGRect frame = bounds();
     if (stateLabel()->isHidden() && lastUpdatedTimeLabel()->isHidden()) {
         view->setContentMode(UIViewContentModeCenter);
     } else {
         view->setContentMode(UIViewContentModeRight);
-        setMj_w(view.get(), rf_w(this) * 0.5 - kImagesBesideText);
+        frame.size.width = rf_w(this) * 0.5 - kImagesBesideText;
     }
+    view->setFrame(frame);
 }
 
 void RFRefreshGifHeader::setState(RefreshState state)

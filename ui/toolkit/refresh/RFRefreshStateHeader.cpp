@@ -116,12 +116,8 @@ void RFRefreshStateHeader::placeSubviews()
     const CGFloat half = rf_h(this) * 0.5;
     if (!hasLayoutConstraints(state))
         state->setFrame(CGRectMake(0, 0, rf_w(this), half));
-    if (!hasLayoutConstraints(time)) {
-        setMj_x(time.get(), 0);
-        setMj_y(time.get(), half);
-        setMj_w(time.get(), rf_w(this));
-        setMj_h(time.get(), rf_h(this) - rf_y(time.get()));
-    }
+    if (!hasLayoutConstraints(time))
+        time->setFrame(CGRectMake(0, half, rf_w(this), rf_h(this) - half));
 }
 
 void RFRefreshStateHeader::setState(RefreshState state)
