@@ -233,6 +233,15 @@ void UIScrollView::setContentInset(UIEdgeInsets inset)
     willChangeValueForKey("contentInset");
     m_contentInset = inset;
     didChangeValueForKey("contentInset");
+    // At rest, an offset the new inset leaves outside the range comes back to the nearest edge (a
+    // refresh header that gives back its inset slides away). A finger or a motion of the view's
+    // own keeps it: the motion re-reads the limits and springs there by itself.
+    if (m_tracking || m_dragging || m_motion)
+        return;
+    const CGPoint offset = contentOffset(), low = minimumContentOffset(), high = maximumContentOffset();
+    const CGPoint kept = CGPointMake(std::clamp(offset.x, low.x, high.x), std::clamp(offset.y, low.y, high.y));
+    if (!CGPointEqualToPoint(kept, offset))
+        handleSetOffset(kept);
 }
 
 void UIScrollView::setScrollEnabled(bool enabled)

@@ -1,7 +1,8 @@
 // UIScrollView: a view whose bounds origin (the content offset) moves over a larger content.
 // The content spans contentSize from the origin, widened by contentInset; the offset may rest
 // anywhere from -inset.top to contentHeight + inset.bottom - boundsHeight (and the same across),
-// never below the first. Setting the inset does not move the offset. The view clips its subviews
+// never below the first. Setting the inset moves the offset only when the view rests and the
+// offset falls outside the new range: it comes to the nearest edge. The view clips its subviews
 // by default. Main thread only.
 //
 // A person scrolls it through its own pan recogniser (panGestureRecognizer, a real

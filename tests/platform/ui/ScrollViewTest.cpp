@@ -412,6 +412,43 @@ TEST_F(ScrollViewTest, AnInsetChangedDuringTheBounceMovesWhereItComesToRest)
     m_scroll->removeObservation(token);
 }
 
+TEST_F(ScrollViewTest, AnInsetTakenBackAtRestBringsTheOffsetToTheNewEdge)
+{
+    // A refresh that ends: the header held itself in view through the inset and gives it back.
+    m_scroll->setContentInset(UIEdgeInsetsMake(54, 0, 0, 0));
+    m_scroll->setContentOffset(CGPointMake(0, -54));
+    watchOffsets();
+    m_journal.clear();
+    m_scroll->setContentInset(UIEdgeInsetsZero);
+    EXPECT_EQ(m_scroll->contentOffset(), CGPointZero);
+    ASSERT_EQ(m_offsets.size(), 1u);
+    EXPECT_EQ(m_offsets[0].first, CGPointMake(0, -54));
+    EXPECT_EQ(m_journal, (Journal {"didScroll"}));
+
+    // Past the far end too; an offset the new range still holds stays where it is.
+    m_scroll->setContentInset(UIEdgeInsetsMake(0, 0, 44, 0));
+    m_scroll->setContentOffset(CGPointMake(0, 1644));
+    m_scroll->setContentInset(UIEdgeInsetsZero);
+    EXPECT_EQ(m_scroll->contentOffset(), CGPointMake(0, 1600));
+    m_scroll->setContentInset(UIEdgeInsetsMake(20, 0, 20, 0));
+    EXPECT_EQ(m_scroll->contentOffset(), CGPointMake(0, 1600));
+
+    // While a finger holds the content the inset leaves it alone; the release springs to the edge.
+    m_scroll->setContentInset(UIEdgeInsetsMake(54, 0, 0, 0));
+    m_scroll->setContentOffset(CGPointMake(0, -54));
+    auto touch = m_ui.touchDown(CGPointMake(150, 100));
+    for (int i = 1; i <= 4; ++i) {
+        m_ui.advance(1.0 / 60);
+        m_ui.touchMove(touch, CGPointMake(150, 100 + 5 * i));
+    }
+    m_scroll->setContentInset(UIEdgeInsetsZero);
+    EXPECT_LT(m_scroll->contentOffset().y, -54);
+    m_ui.advance(0.15);
+    m_ui.touchUp(touch, CGPointMake(150, 120));
+    m_ui.settle(m_scroll);
+    EXPECT_EQ(m_scroll->contentOffset(), CGPointZero);
+}
+
 TEST_F(ScrollViewTest, APanAlongAnAxisThatCannotScrollIsLeftToTheScrollViewAround)
 {
     auto pages = alloc<UIScrollView>()->initWithFrame(CGRectMake(0, 0, 300, 400));

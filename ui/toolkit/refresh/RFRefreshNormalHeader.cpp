@@ -1,0 +1,117 @@
+#include "ui/toolkit/refresh/RFRefreshNormalHeader.h"
+
+#include "platform/base/ClassBuilder.h"
+#include "platform/graphics/UIImage.h"
+#include "platform/ui/UIImageView.h"
+#include "platform/ui/UILabel.h"
+#include "ui/toolkit/refresh/UIViewRFExtension.h"
+#include "ui/toolkit/refresh/internal/RefreshSupport.h"
+
+#include <numbers>
+
+DV_DEFINE_CLASS(RFRefreshNormalHeader)
+
+using dv::internal::hasLayoutConstraints;
+
+namespace {
+
+// Pointing up. Not quite a half turn, so that the way back to identity turns the same way.
+const CGAffineTransform kArrowUp = CGAffineTransformMakeRotation(0.000001 - std::numbers::pi);
+
+} // namespace
+
+Ref<UIImageView> RFRefreshNormalHeader::arrowView()
+{
+    if (auto existing = m_arrowView.lock())
+        return existing;
+    auto made = alloc<UIImageView>()->initWithImage(dv::internal::refreshArrowImage());
+    addSubview(made);
+    m_arrowView = made;
+    return made;
+}
+
+Ref<UIActivityIndicatorView> RFRefreshNormalHeader::loadingView()
+{
+    if (auto existing = m_loadingView.lock())
+        return existing;
+    auto made = alloc<UIActivityIndicatorView>()->initWithActivityIndicatorStyle(m_activityIndicatorViewStyle);
+    made->setHidesWhenStopped(true);
+    addSubview(made);
+    m_loadingView = made;
+    return made;
+}
+
+void RFRefreshNormalHeader::setActivityIndicatorViewStyle(UIActivityIndicatorViewStyle style)
+{
+    m_activityIndicatorViewStyle = style;
+    // The spinner of the old style goes too, rather than stay behind, unreachable.
+    if (auto old = m_loadingView.lock())
+        old->removeFromSuperview();
+    m_loadingView.reset();
+    setNeedsLayout();
+}
+
+void RFRefreshNormalHeader::prepare()
+{
+    RFRefreshStateHeader::prepare();
+    setActivityIndicatorViewStyle(UIActivityIndicatorViewStyleGray);
+}
+
+void RFRefreshNormalHeader::placeSubviews()
+{
+    RFRefreshStateHeader::placeSubviews();
+    CGFloat centerX = rf_w(this) * 0.5;
+    if (!stateLabel()->isHidden())
+        centerX -= 100;
+    const CGPoint center = CGPointMake(centerX, rf_h(this) * 0.5);
+    auto arrow = arrowView();
+    if (!hasLayoutConstraints(arrow)) {
+        setMj_size(arrow.get(), arrow->image() ? arrow->image()->size() : CGSizeZero);
+        arrow->setCenter(center);
+    }
+    auto loading = loadingView();
+    if (!hasLayoutConstraints(loading))
+        loading->setCenter(center);
+}
+
+void RFRefreshNormalHeader::setState(RefreshState state)
+{
+    const RefreshState oldState = this->state();
+    if (state == oldState)
+        return;
+    RFRefreshStateHeader::setState(state);
+
+    auto arrow = arrowView();
+    auto loading = loadingView();
+    if (state == RefreshStateIdle) {
+        if (oldState == RefreshStateRefreshing) {
+            arrow->setTransform(CGAffineTransformIdentity);
+            Weak<RFRefreshNormalHeader> weak = self<RFRefreshNormalHeader>();
+            Weak<UIActivityIndicatorView> weakLoading = loading;
+            UIView::animateWithDuration(RFRefreshSlowAnimationDuration, [loading] { loading->setAlpha(0.0); },
+                [weak, weakLoading](bool) {
+                    auto header = weak.lock();
+                    // A refresh that began again meanwhile keeps its spinner.
+                    if (!header || header->state() != RefreshStateIdle)
+                        return;
+                    if (auto spinner = weakLoading.lock()) {
+                        spinner->setAlpha(1.0);
+                        spinner->stopAnimating();
+                    }
+                    header->arrowView()->setHidden(false);
+                });
+        } else {
+            loading->stopAnimating();
+            arrow->setHidden(false);
+            UIView::animateWithDuration(RFRefreshFastAnimationDuration, [arrow] { arrow->setTransform(CGAffineTransformIdentity); });
+        }
+    } else if (state == RefreshStatePulling) {
+        loading->stopAnimating();
+        arrow->setHidden(false);
+        UIView::animateWithDuration(RFRefreshFastAnimationDuration, [arrow] { arrow->setTransform(kArrowUp); });
+    } else if (state == RefreshStateRefreshing) {
+        loading->setAlpha(1.0);
+        loading->startAnimating();
+        arrow->setHidden(true);
+    }
+}
