@@ -90,13 +90,13 @@ TEST_F(ImageDownloaderTest, RequestsForOneURLShareOneDownload)
     EXPECT_EQ(server.requestCount("/shared.png"), 1u);
     EXPECT_EQ(first->last().image, second->last().image);
     EXPECT_EQ(bytes(second->last().data), bytes(png));
+    ASSERT_TRUE(waitAllFinished());
     // Both heard the progress that came after they joined.
     {
         std::lock_guard lock(second->mutex);
         ASSERT_FALSE(second->progress.empty());
         EXPECT_EQ(second->progress.back().first, NSInteger(png->length()));
     }
-    ASSERT_TRUE(waitAllFinished());
 
     // Finished: the next request downloads again.
     auto third = Recorder::make();
