@@ -28,6 +28,7 @@ void RIWebImageDownloadToken::cancel()
     // First of all, so that no call to this caller's blocks begins from here on.
     if (!m_listener || m_listener->cancelled.exchange(true))
         return;
+    m_listener->release();
     auto downloader = m_downloader.lock();
     if (!downloader)
         return; // it cancelled its downloads when it went

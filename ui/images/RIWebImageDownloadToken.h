@@ -16,7 +16,7 @@ class RIWebImageDownloader;
 
 namespace dv::internal {
 struct DownloadEntry;
-struct DownloadListener;
+class DownloadListener;
 }
 
 class RIWebImageDownloadToken : public NSObject, public RIWebImageOperation {

@@ -173,9 +173,7 @@ Ref<RIWebImageDownloadToken> RIWebImageDownloader::addProgressCallback(RIWebImag
             completedBlock(nil, nil, nil, false);
         return nil;
     }
-    auto listener = std::make_shared<DownloadListener>();
-    listener->progress = std::move(progressBlock);
-    listener->completed = std::move(completedBlock);
+    auto listener = std::make_shared<DownloadListener>(std::move(progressBlock), std::move(completedBlock));
 
     std::shared_ptr<DownloadEntry> entry;
     Ref<RIWebImageDownloaderOperation> operation;
@@ -238,11 +236,13 @@ Ref<RIWebImageDownloaderOperation> RIWebImageDownloader::makeOperation(const Ref
         std::vector<std::shared_ptr<DownloadListener>> listeners;
         dispatch_sync(self->m_barrierQueue, [&] { listeners = entry->listeners; });
         for (auto& listener : listeners) {
-            if (!listener->progress)
+            if (!listener->hasProgress())
                 continue;
             dispatch_async(dispatch_get_main_queue(), [listener, received, expected] {
-                if (!listener->cancelled)
-                    listener->progress(received, expected);
+                if (listener->cancelled)
+                    return;
+                if (auto progress = listener->progress())
+                    progress(received, expected);
             });
         }
     };
@@ -255,22 +255,32 @@ Ref<RIWebImageDownloaderOperation> RIWebImageDownloader::makeOperation(const Ref
             listeners = entry->listeners;
             if (finished) {
                 entry->closed = true;
+                entry->listeners.clear();
                 self->forgetEntryLocked(key, entry);
             }
         });
-        for (auto& listener : listeners)
-            if (listener->completed && !listener->cancelled)
-                listener->completed(image, data, error, finished);
+        for (auto& listener : listeners) {
+            if (!listener->cancelled)
+                if (auto completed = listener->completed())
+                    completed(image, data, error, finished);
+            // Let go behind the progress calls already on their way to the main queue.
+            if (finished)
+                dispatch_async(dispatch_get_main_queue(), [listener] { listener->release(); });
+        }
     };
     // Waited for, so that once the download is cancelled no new caller joins it.
     auto cancelRelay = [weak, entry, key] {
         auto self = weak.lock();
         if (!self)
             return;
+        std::vector<std::shared_ptr<DownloadListener>> listeners;
         dispatch_barrier_sync(self->m_barrierQueue, [&] {
             entry->closed = true;
+            listeners = std::exchange(entry->listeners, {});
             self->forgetEntryLocked(key, entry);
         });
+        for (auto& listener : listeners)
+            listener->release();
     };
 
     auto instance = dv::as<RIWebImageDownloaderOperation>(m_operationClass.load()->createInstance());

@@ -32,7 +32,7 @@ class NSURLCredential;
 
 namespace dv::internal {
 struct DownloadEntry;
-struct DownloadListener;
+class DownloadListener;
 }
 
 enum RIWebImageDownloadOrder : NSInteger {
@@ -41,7 +41,8 @@ enum RIWebImageDownloadOrder : NSInteger {
     RIWebImageDownloadOrderLIFO = 1,
 };
 
-// (URL, a copy of the header table) → the header fields to send.
+// (URL, a copy of the header table) → the header fields to send. It runs while the download is
+// registered, inside the barrier: it must not call back into the downloader.
 using RIWebImageDownloaderHeadersFilterBlock = std::function<Ref<NSDictionary>(const Ref<NSURL>& url, const Ref<NSDictionary>& headers)>;
 
 class RIWebImageDownloader : public NSObject {

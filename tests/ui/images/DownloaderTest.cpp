@@ -158,6 +158,30 @@ TEST_F(ImageDownloaderTest, TheDownloadIsCancelledWhenItsLastCallerLeaves)
     EXPECT_EQ(notesFor(operation).back(), "StopNotification");
 }
 
+TEST_F(ImageDownloaderTest, BlocksThatHoldTheirOwnTokenAreLetGoOnceDone)
+{
+    server.route("/kept.png", imageReply(noisyPNG(8, 8)));
+    auto gate = std::make_shared<Gate>();
+    routeHeld("/left.png", gate);
+    Weak<RIWebImageDownloadToken> finished, left;
+    std::atomic<int> calls { 0 };
+    for (auto path : {"/kept.png", "/left.png"}) {
+        auto holder = std::make_shared<Ref<RIWebImageDownloadToken>>();
+        auto token = downloader->downloadImageWithURL(url(path), 0, [holder](NSInteger, NSInteger) { },
+            [holder, &calls](const Ref<UIImage>&, const Ref<NSData>&, const Ref<NSError>&, bool) { ++calls; });
+        *holder = token;
+        (std::string(path) == "/kept.png" ? finished : left) = token;
+    }
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return calls == 1 && gate->waiting() == 1; }));
+    left.lock()->cancel();
+    gate->open();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return downloader->currentDownloadCount() == 0; }));
+    dv::testing::runUntilIdle();
+    EXPECT_TRUE(finished.expired());
+    EXPECT_TRUE(left.expired());
+    EXPECT_EQ(calls, 1);
+}
+
 TEST_F(ImageDownloaderTest, SixRunAtOnceAndNoMore)
 {
     EXPECT_EQ(downloader->maxConcurrentDownloads(), 6);
