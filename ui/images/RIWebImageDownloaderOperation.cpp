@@ -96,9 +96,9 @@ void RIWebImageDownloaderOperation::start()
         }
     }
     if (cancelledBeforeStart) {
+        reset();
         if (!isExecuting() && !isFinished())
             setFinished(true);
-        reset();
         return;
     }
     beginBackgroundTask();
@@ -111,8 +111,9 @@ void RIWebImageDownloaderOperation::start()
             NSError::errorWithDomain(NSURLErrorDomain, 0,
                 NSDictionary::dictionaryWithObjectForKey("Connection can't be initialized"_ns, NSLocalizedDescriptionKey)));
     }
-    done();
+    // The background time is given back before the operation reports itself finished.
     endBackgroundTask();
+    done();
 }
 
 void RIWebImageDownloaderOperation::runTransfer()
@@ -189,9 +190,10 @@ void RIWebImageDownloaderOperation::endTransfer(bool cancelConnection)
 
 void RIWebImageDownloaderOperation::done()
 {
-    setFinished(true);
+    // Whoever sees it finished sees it let go of everything first.
     setExecuting(false);
     reset();
+    setFinished(true);
 }
 
 void RIWebImageDownloaderOperation::reset()

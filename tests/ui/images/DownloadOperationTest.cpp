@@ -8,10 +8,12 @@
 #include "platform/net/NSURLCredential.h"
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLResponse.h"
+#include "platform/system/FoundationVersion.h"
 #include "platform/ui/UIApplication.h"
 #include "tests/platform/net/RawServer.h"
 
 #include <atomic>
+#include <thread>
 
 namespace dv::test {
 namespace {
@@ -202,6 +204,56 @@ TEST_F(DownloadOperationTest, ATransferThatNeverEndsTimesOutOnTheClockAndFreesIt
     EXPECT_TRUE(dv::equal(call.error->userInfo()->objectForKey(NSURLErrorFailingURLErrorKey), endless));
     EXPECT_EQ(downloader->currentDownloadCount(), 0u);
     EXPECT_EQ(notesFor(token->operation()).back(), "StopNotification");
+}
+
+TEST_F(DownloadOperationTest, OlderSystemsGiveATransferTenSeconds)
+{
+    nettest::RawServer trickle([](nettest::RawServer::Connection& c) {
+        c.send("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nTransfer-Encoding: chunked\r\n\r\n");
+        while (c.pause(5ms) && c.send("1\r\nx\r\n")) { }
+    });
+    const double version = NSFoundationVersionNumber;
+    NSFoundationVersionNumber = 890.1;
+    auto recorder = Recorder::make();
+    download(NSURL::URLWithString(NSString::fromUTF8(trickle.url("/old.png"))), recorder);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] {
+        std::lock_guard lock(recorder->mutex);
+        return recorder->progress.size() >= 3;
+    }));
+    clock().advance(11);
+    ASSERT_TRUE(waitFinals(recorder));
+    NSFoundationVersionNumber = version;
+    ASSERT_TRUE(waitAllFinished());
+    ASSERT_TRUE(recorder->last().error);
+    EXPECT_EQ(recorder->last().error->code(), NSURLErrorTimedOut);
+}
+
+TEST_F(DownloadOperationTest, ACancelArrivingWhileTheResultIsDeliveredTakesNothingAway)
+{
+    // The cancel comes from the main thread while the worker is inside the completed block: it
+    // neither waits for the block nor frees what the block is using.
+    server.route("/busy.png", imageReply(noisyPNG(16, 16)));
+    std::atomic<bool> inside { false }, cancelled { false };
+    std::atomic<bool> intact { false };
+    auto label = std::make_shared<std::string>("still here");
+    auto token = downloader->downloadImageWithURL(url("/busy.png"), 0, nil,
+        [&inside, &cancelled, &intact, label](const Ref<UIImage>& image, const Ref<NSData>& data, const Ref<NSError>&, bool) {
+            inside = true;
+            const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!cancelled && std::chrono::steady_clock::now() < limit)
+                std::this_thread::yield();
+            intact = *label == "still here" && image && CGImageGetWidth(image->CGImage()) == 16 && data && data->length() > 0;
+        });
+    label.reset();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return inside.load(); }));
+    auto operation = token->operation();
+    operation->cancel();
+    token->cancel();
+    EXPECT_FALSE(operation->isCancelled()); // its result was already decided
+    cancelled = true;
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return operation->isFinished(); }));
+    dv::testing::runUntilIdle();
+    EXPECT_TRUE(intact);
 }
 
 TEST_F(DownloadOperationTest, ASilentServerTimesOutAfterTheRequestTimeOut)
