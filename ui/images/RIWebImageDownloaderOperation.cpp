@@ -89,16 +89,16 @@ void RIWebImageDownloaderOperation::start()
     bool cancelledBeforeStart = false;
     {
         std::lock_guard lock(m_lock);
-        if (m_ended || isFinished() || isExecuting()) {
+        if (m_thread || isExecuting() || isFinished())
+            return; // started already
+        if (m_ended)
             cancelledBeforeStart = true;
-        } else {
+        else
             m_thread = NSThread::currentThread();
-        }
     }
     if (cancelledBeforeStart) {
         reset();
-        if (!isExecuting() && !isFinished())
-            setFinished(true);
+        setFinished(true);
         return;
     }
     beginBackgroundTask();
