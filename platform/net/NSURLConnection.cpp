@@ -73,9 +73,11 @@ public:
     }
     static Ref<NSURLSession> session()
     {
-        static const Ref<NSURLSession> session = NSURLSession::sessionWithConfiguration(
-            NSURLSessionConfiguration::defaultSessionConfiguration(), shared(), nil);
-        return session;
+        // Lives as long as the process: destroyed with the statics, it would hand its connection
+        // pool's clean-up to the transport thread while exit tears down the TLS library under it.
+        static const auto* session = new Ref<NSURLSession>(NSURLSession::sessionWithConfiguration(
+            NSURLSessionConfiguration::defaultSessionConfiguration(), shared(), nil));
+        return *session;
     }
 
     void add(NSUInteger identifier, const Ref<NSURLConnection>& connection)

@@ -48,6 +48,8 @@ Ref<NSString> URLErrorDescription(NSInteger code, const Ref<NSURL>& failingURL)
         return "cannot write to file"_ns;
     case NSURLErrorFileDoesNotExist:
         return "The requested URL was not found on this server."_ns;
+    case NSURLErrorDataLengthExceedsMaximum:
+        return "resource exceeds maximum size"_ns;
     case NSURLErrorSecureConnectionFailed:
         return "An SSL error has occurred and a secure connection to the server cannot be made."_ns;
     case NSURLErrorServerCertificateHasBadDate:

@@ -39,6 +39,7 @@ enum : NSInteger {
     NSURLErrorDataNotAllowed = -1020,
     NSURLErrorRequestBodyStreamExhausted = -1021,
     NSURLErrorFileDoesNotExist = -1100,
+    NSURLErrorDataLengthExceedsMaximum = -1103,
     NSURLErrorCannotCreateFile = -3000,
     NSURLErrorCannotWriteToFile = -3003,
     NSURLErrorCannotMoveFile = -3005,

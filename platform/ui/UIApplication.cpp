@@ -248,6 +248,7 @@ Ref<NSArray> UIApplication::openedURLs() const
 
 UIBackgroundTaskIdentifier UIApplication::beginBackgroundTaskWithExpirationHandler(std::function<void()> handler)
 {
+    std::lock_guard lock(m_tasksLock);
     UIBackgroundTaskIdentifier identifier = m_nextTask++;
     m_tasks[identifier] = std::move(handler);
     return identifier;
@@ -262,31 +263,61 @@ void UIApplication::endBackgroundTask(UIBackgroundTaskIdentifier identifier)
 {
     if (identifier == UIBackgroundTaskInvalid)
         return;
-    if (m_tasks.erase(identifier) == 0)
-        NSLog("Can't end BackgroundTask: no background task exists with identifier %lu, or it may have already been ended.",
-              static_cast<unsigned long>(identifier));
+    std::function<void()> handler; // released outside the lock: it may hold the last reference to its owner
+    {
+        std::lock_guard lock(m_tasksLock);
+        auto it = m_tasks.find(identifier);
+        if (it != m_tasks.end()) {
+            handler = std::move(it->second);
+            m_tasks.erase(it);
+            return;
+        }
+    }
+    NSLog("Can't end BackgroundTask: no background task exists with identifier %lu, or it may have already been ended.",
+          static_cast<unsigned long>(identifier));
+}
+
+NSUInteger UIApplication::backgroundTaskCount() const
+{
+    std::lock_guard lock(m_tasksLock);
+    return m_tasks.size();
 }
 
 NSTimeInterval UIApplication::backgroundTimeRemaining() const
 {
+    std::lock_guard lock(m_tasksLock);
     return m_state == UIApplicationStateBackground ? (m_tasks.empty() ? 0.0 : 180.0) : DBL_MAX;
 }
 
 void UIApplication::expireBackgroundTasks()
 {
-    // Each handler is taken out before it runs: it normally ends its own task, and may begin
-    // another one, which is not expired in this round.
+    // Each handler is taken out before it runs, and runs outside the lock: it normally ends its
+    // own task (from this or another thread), and may begin another one, which is not expired in
+    // this round.
     std::vector<UIBackgroundTaskIdentifier> due;
-    for (const auto& [identifier, handler] : m_tasks)
-        due.push_back(identifier);
+    {
+        std::lock_guard lock(m_tasksLock);
+        for (const auto& [identifier, handler] : m_tasks)
+            due.push_back(identifier);
+    }
     for (auto identifier : due) {
-        auto it = m_tasks.find(identifier);
-        if (it == m_tasks.end())
-            continue;
-        auto handler = std::exchange(it->second, {});
+        std::function<void()> handler;
+        {
+            std::lock_guard lock(m_tasksLock);
+            auto it = m_tasks.find(identifier);
+            if (it == m_tasks.end())
+                continue;
+            handler = std::exchange(it->second, {});
+        }
         if (handler)
             handler();
-        if (m_tasks.erase(identifier))
+        handler = nullptr;
+        bool leftOver = false;
+        {
+            std::lock_guard lock(m_tasksLock);
+            leftOver = m_tasks.erase(identifier) > 0;
+        }
+        if (leftOver)
             NSLog("Background task %lu was not ended by its expiration handler; ended by the system.", static_cast<unsigned long>(identifier));
     }
 }

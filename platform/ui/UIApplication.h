@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <vector>
 
 enum UIInterfaceOrientation : NSInteger {
@@ -90,8 +91,9 @@ class UIApplication : public UIResponder {
     bool openURL(const Ref<NSURL>& url);
     bool canOpenURL(const Ref<NSURL>& url) const;
 
-    // Background tasks. The expiry handler runs at most once, on the main thread, when the
-    // system (a test, through expireBackgroundTasks) takes the remaining time away.
+    // Background tasks, begun and ended from any thread. The expiry handler runs at most once,
+    // on the main thread, when the system (a test, through expireBackgroundTasks) takes the
+    // remaining time away.
     UIBackgroundTaskIdentifier beginBackgroundTaskWithExpirationHandler(std::function<void()> handler);
     UIBackgroundTaskIdentifier beginBackgroundTaskWithNameExpirationHandler(const Ref<NSString>& name, std::function<void()> handler);
     void endBackgroundTask(UIBackgroundTaskIdentifier identifier);
@@ -120,7 +122,7 @@ class UIApplication : public UIResponder {
     // empty) receives what the delegate reports, once.
     void deliverRemoteNotification(const Ref<NSDictionary>& userInfo, std::function<void(UIBackgroundFetchResult)> completion = {});
     void expireBackgroundTasks();
-    NSUInteger backgroundTaskCount() const { return m_tasks.size(); }
+    NSUInteger backgroundTaskCount() const;
     Ref<NSArray> openedURLs() const;
     // Whether openURL hands URLs to xdg-open (off unless the runner asks).
     static void setOpensURLsWithSystem(bool open);
@@ -144,6 +146,7 @@ private:
     NSInteger m_badge = 0;
     bool m_networkActivityIndicatorVisible = false;
     std::vector<Ref<NSURL>> m_openedURLs;
+    mutable std::mutex m_tasksLock;
     std::map<UIBackgroundTaskIdentifier, std::function<void()>> m_tasks;
     UIBackgroundTaskIdentifier m_nextTask = 1;
     Ref<UIUserNotificationSettings> m_settings;

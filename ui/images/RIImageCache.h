@@ -21,6 +21,7 @@
 #include "platform/dispatch/NSOperation.h"
 #include "platform/graphics/UIImage.h"
 #include "ui/images/AutoPurgeCache.h"
+#include "ui/images/RIWebImageOperation.h"
 
 #include <atomic>
 #include <functional>
@@ -38,7 +39,6 @@ enum RIImageCacheType : NSInteger {
 using RIWebImageQueryCompletedBlock = std::function<void(const Ref<UIImage>& image, RIImageCacheType cacheType)>;
 using RIWebImageCheckCacheCompletionBlock = std::function<void(bool isInCache)>;
 using RIWebImageCalculateSizeBlock = std::function<void(NSUInteger fileCount, NSUInteger totalSize)>;
-using RIWebImageNoParamsBlock = std::function<void()>;
 
 class RIImageCache : public NSObject {
     DV_CLASS(RIImageCache, NSObject)

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 namespace {
 
@@ -186,6 +188,33 @@ TEST_F(ApplicationTest, BackgroundTasksExpireOnceAndEndThemselves)
     auto finished = m_app->beginBackgroundTaskWithExpirationHandler([&] { ADD_FAILURE() << "an ended task never expires"; });
     m_app->endBackgroundTask(finished);
     m_app->expireBackgroundTasks();
+}
+
+TEST_F(ApplicationTest, BackgroundTasksAreBegunAndEndedFromAnyThread)
+{
+    // Downloads take their background time on their own threads while the main thread expires
+    // tasks: every task is counted once and ended once.
+    constexpr int threads = 4, perThread = 200;
+    dv::LogCapture capture; // tasks expired before their end, or left running, are logged
+    std::atomic<int> expired { 0 };
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([&] {
+            for (int i = 0; i < perThread; ++i) {
+                auto task = m_app->beginBackgroundTaskWithExpirationHandler([&] { ++expired; });
+                if (i % 2 == 0)
+                    m_app->endBackgroundTask(task);
+            }
+        });
+    for (int i = 0; i < 50; ++i)
+        m_app->expireBackgroundTasks();
+    for (auto& worker : workers)
+        worker.join();
+    m_app->expireBackgroundTasks();
+    EXPECT_EQ(m_app->backgroundTaskCount(), 0u);
+    // Every task that its thread left running expired, once.
+    EXPECT_GE(expired.load(), threads * perThread / 2);
+    EXPECT_LE(expired.load(), threads * perThread);
 }
 
 TEST_F(ApplicationTest, RemoteRegistrationAnswersLaterOnTheMainQueueWithAPersistentToken)
