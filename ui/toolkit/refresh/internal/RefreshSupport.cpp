@@ -10,6 +10,7 @@
 #include "ui/toolkit/refresh/UIViewRFExtension.h"
 
 #include <cstdint>
+#include <vector>
 
 Ref<UIImage> dv::internal::refreshArrowImage()
 {
@@ -18,6 +19,15 @@ Ref<UIImage> dv::internal::refreshArrowImage()
         return image;
     auto framework = NSString::fromUTF8("Frameworks/RFRefresh.framework/RFRefresh.bundle")->stringByAppendingPathComponent("arrow.png"_ns);
     return UIImage::imageNamed(framework);
+}
+
+Ref<NSArray> dv::internal::demonstrationImages()
+{
+    std::vector<id> images;
+    for (unsigned long i = 1; i <= 3; ++i)
+        if (auto image = UIImage::imageNamed(NSString::stringWithFormat("re%lu", i)))
+            images.push_back(image);
+    return NSArray::fromVector(std::move(images));
 }
 
 bool dv::internal::hasLayoutConstraints(const Ref<UIView>& view) { return view && view->constraints()->count() > 0; }

@@ -24,6 +24,8 @@ id reloadDataBlockHolder(const Ref<UIScrollView>& scrollView);
 // The family's arrow, "RFRefresh.bundle/arrow.png" (else where a framework would keep it); nil
 // when the resources have neither.
 Ref<UIImage> refreshArrowImage();
+// The application's demonstration images, those named "re1", "re2" and "re3" (the ones found).
+Ref<NSArray> demonstrationImages();
 // The arrow's turn: not quite a half turn, so that the way back to identity turns the same way.
 inline const CGFloat kRefreshArrowTurn = 0.000001 - std::numbers::pi;
 
