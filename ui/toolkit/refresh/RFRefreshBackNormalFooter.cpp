@@ -32,10 +32,7 @@ Ref<UIActivityIndicatorView> RFRefreshBackNormalFooter::loadingView()
 void RFRefreshBackNormalFooter::setActivityIndicatorViewStyle(UIActivityIndicatorViewStyle style)
 {
     m_activityIndicatorViewStyle = style;
-    // The spinner of the old style goes too, rather than stay behind, unreachable.
-    if (auto old = m_loadingView.lock())
-        old->removeFromSuperview();
-    m_loadingView.reset();
+    dv::internal::dropSpinner(m_loadingView);
     setNeedsLayout();
 }
 

@@ -51,6 +51,13 @@ Ref<UIActivityIndicatorView> dv::internal::makeRefreshSpinner(UIActivityIndicato
     return spinner;
 }
 
+void dv::internal::dropSpinner(Weak<UIActivityIndicatorView>& slot)
+{
+    if (auto old = slot.lock())
+        old->removeFromSuperview();
+    slot.reset();
+}
+
 void dv::internal::dispatchAfterOnMainQueue(NSTimeInterval delay, std::function<void()> block)
 {
     dispatch_after(dispatch_time(DISPATCH_TIME_NOW, std::int64_t(delay * NSEC_PER_SEC)), dispatch_get_main_queue(), std::move(block));

@@ -43,6 +43,10 @@ inline constexpr NSTimeInterval kCollectionViewEndDelay = 0.1;
 // The family's spinner: of `style`, hidden while stopped.
 Ref<UIActivityIndicatorView> makeRefreshSpinner(UIActivityIndicatorViewStyle style);
 
+// Takes the spinner kept in `slot` out of its view and forgets it (a spinner of an old style goes,
+// rather than stay behind, unreachable); the next one is made anew.
+void dropSpinner(Weak<UIActivityIndicatorView>& slot);
+
 // `block` on the main queue `delay` seconds from now.
 void dispatchAfterOnMainQueue(NSTimeInterval delay, std::function<void()> block);
 
