@@ -43,28 +43,7 @@ public:
     }
 };
 
-class Rows : public NSObject, public UITableViewDataSource {
-public:
-    std::vector<NSInteger> sections {0};
-    std::optional<NSInteger> numberOfSectionsInTableView(const Ref<UITableView>&) override { return NSInteger(sections.size()); }
-    NSInteger tableViewNumberOfRowsInSection(const Ref<UITableView>&, NSInteger section) override { return sections[std::size_t(section)]; }
-    Ref<UITableViewCell> tableViewCellForRowAtIndexPath(const Ref<UITableView>&, const Ref<NSIndexPath>&) override
-    {
-        return alloc<UITableViewCell>()->initWithStyle(UITableViewCellStyleDefault, "row"_ns);
-    }
-};
-
-class RefreshComponentTest : public RefreshTest {
-protected:
-    Ref<UITableView> addTable(const Ref<Rows>& rows)
-    {
-        auto table = alloc<UITableView>()->initWithFrame(CGRectMake(0, 0, 375, 600), UITableViewStylePlain);
-        table->setDataSource(rows);
-        m_window->addSubview(table);
-        m_ui.runUntilIdle();
-        return table;
-    }
-};
+class RefreshComponentTest : public RefreshTest { };
 
 } // namespace
 

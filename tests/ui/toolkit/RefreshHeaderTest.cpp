@@ -23,20 +23,6 @@ namespace {
 using NormalHeader = Journaling<RFRefreshNormalHeader>;
 using States = std::vector<NSInteger>;
 
-// A plain list of `rows` rows in each of its sections.
-class Rows : public NSObject, public UITableViewDataSource {
-public:
-    std::vector<NSInteger> sections {0};
-    std::optional<NSInteger> numberOfSectionsInTableView(const Ref<UITableView>&) override { return NSInteger(sections.size()); }
-    NSInteger tableViewNumberOfRowsInSection(const Ref<UITableView>&, NSInteger section) override { return sections[std::size_t(section)]; }
-    Ref<UITableViewCell> tableViewCellForRowAtIndexPath(const Ref<UITableView>&, const Ref<NSIndexPath>& indexPath) override
-    {
-        auto cell = alloc<UITableViewCell>()->initWithStyle(UITableViewCellStyleDefault, "row"_ns);
-        cell->textLabel()->setText(NSString::stringWithFormat("第%ld行", long(indexPath->row())));
-        return cell;
-    }
-};
-
 class Items : public NSObject, public UICollectionViewDataSource {
 public:
     NSInteger items = 6;

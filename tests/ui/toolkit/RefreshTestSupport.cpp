@@ -52,6 +52,16 @@ void RefreshTest::TearDown()
     NSTimeZone::setDefaultTimeZone(nil);
 }
 
+Ref<UITableView> RefreshTest::addTable(const Ref<Rows>& rows)
+{
+    auto table = alloc<UITableView>()->initWithFrame(CGRectMake(0, 0, 375, 600), UITableViewStylePlain);
+    table->setDataSource(rows);
+    m_scroll->removeFromSuperview();
+    m_window->addSubview(table);
+    m_ui.runUntilIdle();
+    return table;
+}
+
 void RefreshTest::drag(CGFloat change) { ASSERT_TRUE(m_ui.dragScrollView(m_scroll, CGPointMake(0, change))); }
 
 Ref<NSDate> RefreshTest::shanghaiDate(NSInteger year, NSInteger month, NSInteger day, NSInteger hour, NSInteger minute)

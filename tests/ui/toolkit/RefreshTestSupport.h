@@ -1,14 +1,16 @@
 // Shared set-up of the refresh controls' tests: a 375 x 600 scroll view with 1200 points of
 // content at the top of the key window, the reload hooks installed, no refresh time stored, the
 // default time zone Asia/Shanghai; a finger that drags the content to given offsets and holds
-// it there; components that note their states and their refresh callbacks.
+// it there; components that note their states and their refresh callbacks; a list of rows.
 #pragma once
 
 #include "ToolkitTestSupport.h"
 
 #include "platform/base/NSTimeZone.h"
 #include "platform/system/NSUserDefaults.h"
+#include "platform/base/NSIndexPath.h"
 #include "ui/toolkit/refresh/RFRefreshComponent.h"
+#include "ui/toolkit/refresh/RFRefreshFooter.h"
 #include "ui/toolkit/refresh/UIScrollViewRFRefresh.h"
 #include "ui/toolkit/refresh/UIViewRFExtension.h"
 
@@ -27,6 +29,20 @@ public:
         Base::setState(state);
         if (changes)
             states.push_back(state);
+    }
+};
+
+// A plain list of `sections[i]` rows in section i, each row saying "第<row>行" (rows 44 high).
+class Rows : public NSObject, public UITableViewDataSource {
+public:
+    std::vector<NSInteger> sections {0};
+    std::optional<NSInteger> numberOfSectionsInTableView(const Ref<UITableView>&) override { return NSInteger(sections.size()); }
+    NSInteger tableViewNumberOfRowsInSection(const Ref<UITableView>&, NSInteger section) override { return sections[std::size_t(section)]; }
+    Ref<UITableViewCell> tableViewCellForRowAtIndexPath(const Ref<UITableView>&, const Ref<NSIndexPath>& indexPath) override
+    {
+        auto cell = alloc<UITableViewCell>()->initWithStyle(UITableViewCellStyleDefault, "row"_ns);
+        cell->textLabel()->setText(NSString::stringWithFormat("第%ld行", long(indexPath->row())));
+        return cell;
     }
 };
 
@@ -64,6 +80,19 @@ protected:
         m_ui.runUntilIdle();
         return header;
     }
+    // The same for a footer of class F.
+    template <class F>
+    Ref<F> installFooter(Ref<UIScrollView> scrollView = nil)
+    {
+        auto footer = alloc<F>();
+        footer->init();
+        footer->setRefreshingBlock([this] { ++m_refreshes; });
+        setMj_footer(scrollView ? scrollView : m_scroll, footer);
+        m_ui.runUntilIdle();
+        return footer;
+    }
+    // A 375 x 600 table of `rows` in the window, in place of m_scroll.
+    Ref<UITableView> addTable(const Ref<Rows>& rows);
     // A real drag of the content by `change` (negative pulls down), let go still, then the clock
     // runs until the view rests.
     void drag(CGFloat change);

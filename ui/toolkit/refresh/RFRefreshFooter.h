@@ -28,8 +28,8 @@ class RFRefreshFooter : public RFRefreshComponent {
 
     // No more data: the footer shows its final text and loads nothing more.
     void endRefreshingWithNoMoreData();
-    // An older name of the same.
-    void noticeNoMoreData() { endRefreshingWithNoMoreData(); }
+    // An older name of the same (back footers in a collection view wait for its reload first).
+    virtual void noticeNoMoreData() { endRefreshingWithNoMoreData(); }
     // Back to idle: loading is possible again.
     void resetNoMoreData();
 

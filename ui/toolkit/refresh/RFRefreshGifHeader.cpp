@@ -14,7 +14,6 @@ DV_DEFINE_CLASS(RFRefreshGifHeader)
 
 namespace {
 
-constexpr NSTimeInterval kSecondsPerImage = 0.1;
 // The images stand this far left of the middle, beside the text.
 constexpr CGFloat kImagesBesideText = 90;
 
@@ -22,56 +21,30 @@ constexpr CGFloat kImagesBesideText = 90;
 
 Ref<UIImageView> RFRefreshGifHeader::gifView()
 {
-    if (auto existing = m_gifView.lock())
-        return existing;
-    auto made = alloc<UIImageView>()->init();
-    addSubview(made);
-    m_gifView = made;
-    return made;
+    return dv::internal::subviewMadeOnce(m_gifView, *this, [] { return alloc<UIImageView>()->init(); });
 }
 
-Ref<NSMutableDictionary> RFRefreshGifHeader::stateImages()
-{
-    if (!m_stateImages)
-        m_stateImages = NSMutableDictionary::dictionary();
-    return m_stateImages;
-}
+Ref<NSMutableDictionary> RFRefreshGifHeader::stateImages() { return m_images.images(); }
 
-Ref<NSMutableDictionary> RFRefreshGifHeader::stateDurations()
-{
-    if (!m_stateDurations)
-        m_stateDurations = NSMutableDictionary::dictionary();
-    return m_stateDurations;
-}
+Ref<NSMutableDictionary> RFRefreshGifHeader::stateDurations() { return m_images.durations(); }
 
 void RFRefreshGifHeader::setImages(const Ref<NSArray>& images, NSTimeInterval duration, RefreshState state)
 {
-    if (!images)
-        return;
-    stateImages()->setObjectForKeyedSubscript(images, NSNumber::numberWithInteger(state));
-    stateDurations()->setObjectForKeyedSubscript(NSNumber::numberWithDouble(duration), NSNumber::numberWithInteger(state));
-    auto first = images->count() > 0 ? dv::as<UIImage>(images->firstObject()) : nil;
-    if (first && first->size().height > rf_h(this))
-        setMj_h(this, first->size().height);
+    m_images.set(images, duration, state, *this);
 }
 
 void RFRefreshGifHeader::setImages(const Ref<NSArray>& images, RefreshState state)
 {
     if (!images)
         return;
-    setImages(images, NSTimeInterval(images->count()) * kSecondsPerImage, state);
-}
-
-Ref<NSArray> RFRefreshGifHeader::imagesForState(RefreshState state)
-{
-    return dv::as<NSArray>(stateImages()->objectForKey(NSNumber::numberWithInteger(state)));
+    setImages(images, NSTimeInterval(images->count()) * dv::internal::StateImages::kSecondsPerImage, state);
 }
 
 void RFRefreshGifHeader::setPullingPercent(CGFloat pullingPercent)
 {
     RFRefreshStateHeader::setPullingPercent(pullingPercent);
-    auto images = imagesForState(RefreshStateIdle);
-    if (state() != RefreshStateIdle || !images || images->count() == 0)
+    auto images = m_images.imagesFor(RefreshStateIdle);
+    if (state() != RefreshStateIdle || !images)
         return;
     auto view = gifView();
     view->stopAnimating();
@@ -102,19 +75,8 @@ void RFRefreshGifHeader::setState(RefreshState state)
         return;
     RFRefreshStateHeader::setState(state);
     if (state == RefreshStatePulling || state == RefreshStateRefreshing) {
-        auto images = imagesForState(state);
-        if (!images || images->count() == 0)
-            return;
-        auto view = gifView();
-        view->stopAnimating();
-        if (images->count() == 1) {
-            view->setImage(dv::as<UIImage>(images->lastObject()));
-        } else {
-            view->setAnimationImages(images);
-            auto duration = dv::as<NSNumber>(stateDurations()->objectForKey(NSNumber::numberWithInteger(state)));
-            view->setAnimationDuration(duration ? duration->doubleValue() : 0);
-            view->startAnimating();
-        }
+        if (auto images = m_images.imagesFor(state))
+            dv::internal::playImages(*gifView(), images, m_images.durationFor(state));
     } else if (state == RefreshStateIdle) {
         gifView()->stopAnimating();
     }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "ui/toolkit/refresh/RFRefreshStateHeader.h"
+#include "ui/toolkit/refresh/internal/RefreshSupport.h"
 
 class NSArray;
 class UIImageView;
@@ -40,9 +41,6 @@ class RFRefreshGifHeader : public RFRefreshStateHeader {
     void setState(RefreshState state) override;
 
 private:
-    Ref<NSArray> imagesForState(RefreshState state);
-
     Weak<UIImageView> m_gifView;
-    Ref<NSMutableDictionary> m_stateImages;
-    Ref<NSMutableDictionary> m_stateDurations;
+    dv::internal::StateImages m_images;
 };

@@ -3,20 +3,13 @@
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSString.h"
-#include "platform/dispatch/Dispatch.h"
 #include "platform/system/NSUserDefaults.h"
 #include "platform/ui/UICollectionView.h"
 #include "platform/ui/UIScrollView.h"
 #include "ui/toolkit/refresh/UIViewRFExtension.h"
+#include "ui/toolkit/refresh/internal/RefreshSupport.h"
 
 DV_DEFINE_CLASS(RFRefreshHeader)
-
-namespace {
-
-// A collection view finishes its reload animations before the header goes.
-constexpr NSTimeInterval kCollectionViewEndDelay = 0.1;
-
-} // namespace
 
 void RFRefreshHeader::prepare()
 {
@@ -125,11 +118,10 @@ void RFRefreshHeader::endRefreshing()
         return;
     }
     Weak<RFRefreshHeader> weak = self<RFRefreshHeader>();
-    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, std::int64_t(kCollectionViewEndDelay * NSEC_PER_SEC)), dispatch_get_main_queue(),
-        [weak] {
-            if (auto header = weak.lock())
-                header->RFRefreshComponent::endRefreshing();
-        });
+    dv::internal::dispatchAfterOnMainQueue(dv::internal::kCollectionViewEndDelay, [weak] {
+        if (auto header = weak.lock())
+            header->RFRefreshComponent::endRefreshing();
+    });
 }
 
 void RFRefreshHeader::setLastUpdatedTimeKey(const Ref<NSString>& key) { m_lastUpdatedTimeKey = key ? dv::as<NSString>(key->copy()) : nil; }

@@ -7,47 +7,31 @@
 #include "ui/toolkit/refresh/UIViewRFExtension.h"
 #include "ui/toolkit/refresh/internal/RefreshSupport.h"
 
-#include <numbers>
-
 DV_DEFINE_CLASS(RFRefreshNormalHeader)
 
 using dv::internal::hasLayoutConstraints;
 
 namespace {
 
-// Pointing up. Not quite a half turn, so that the way back to identity turns the same way.
-const CGAffineTransform kArrowUp = CGAffineTransformMakeRotation(0.000001 - std::numbers::pi);
+// Pointing up.
+const CGAffineTransform kArrowUp = CGAffineTransformMakeRotation(dv::internal::kRefreshArrowTurn);
 
 } // namespace
 
 Ref<UIImageView> RFRefreshNormalHeader::arrowView()
 {
-    if (auto existing = m_arrowView.lock())
-        return existing;
-    auto made = alloc<UIImageView>()->initWithImage(dv::internal::refreshArrowImage());
-    addSubview(made);
-    m_arrowView = made;
-    return made;
+    return dv::internal::subviewMadeOnce(m_arrowView, *this, [] { return alloc<UIImageView>()->initWithImage(dv::internal::refreshArrowImage()); });
 }
 
 Ref<UIActivityIndicatorView> RFRefreshNormalHeader::loadingView()
 {
-    if (auto existing = m_loadingView.lock())
-        return existing;
-    auto made = alloc<UIActivityIndicatorView>()->initWithActivityIndicatorStyle(m_activityIndicatorViewStyle);
-    made->setHidesWhenStopped(true);
-    addSubview(made);
-    m_loadingView = made;
-    return made;
+    return dv::internal::subviewMadeOnce(m_loadingView, *this, [this] { return dv::internal::makeRefreshSpinner(m_activityIndicatorViewStyle); });
 }
 
 void RFRefreshNormalHeader::setActivityIndicatorViewStyle(UIActivityIndicatorViewStyle style)
 {
     m_activityIndicatorViewStyle = style;
-    // The spinner of the old style goes too, rather than stay behind, unreachable.
-    if (auto old = m_loadingView.lock())
-        old->removeFromSuperview();
-    m_loadingView.reset();
+    dv::internal::dropSpinner(m_loadingView);
     setNeedsLayout();
 }
 

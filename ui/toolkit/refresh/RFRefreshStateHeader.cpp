@@ -19,39 +19,19 @@ DV_DEFINE_CLASS(RFRefreshStateHeader)
 
 using dv::internal::hasLayoutConstraints;
 
-Ref<UILabel> RFRefreshStateHeader::stateLabel()
-{
-    if (auto existing = m_stateLabel.lock())
-        return existing;
-    auto made = label();
-    addSubview(made);
-    m_stateLabel = made;
-    return made;
-}
+Ref<UILabel> RFRefreshStateHeader::stateLabel() { return dv::internal::subviewMadeOnce(m_stateLabel, *this, [] { return label(); }); }
 
 Ref<UILabel> RFRefreshStateHeader::lastUpdatedTimeLabel()
 {
-    if (auto existing = m_lastUpdatedTimeLabel.lock())
-        return existing;
-    auto made = label();
-    addSubview(made);
-    m_lastUpdatedTimeLabel = made;
-    return made;
+    return dv::internal::subviewMadeOnce(m_lastUpdatedTimeLabel, *this, [] { return label(); });
 }
 
-Ref<NSMutableDictionary> RFRefreshStateHeader::stateTitles()
-{
-    if (!m_stateTitles)
-        m_stateTitles = NSMutableDictionary::dictionary();
-    return m_stateTitles;
-}
+Ref<NSMutableDictionary> RFRefreshStateHeader::stateTitles() { return m_stateTitles.dictionary(); }
 
 void RFRefreshStateHeader::setTitle(const Ref<NSString>& title, RefreshState state)
 {
-    if (!title)
-        return;
-    stateTitles()->setObjectForKeyedSubscript(title, NSNumber::numberWithInteger(state));
-    stateLabel()->setText(dv::as<NSString>(stateTitles()->objectForKey(NSNumber::numberWithInteger(this->state()))));
+    if (m_stateTitles.set(title, state))
+        stateLabel()->setText(m_stateTitles.title(this->state()));
 }
 
 Ref<NSCalendar> RFRefreshStateHeader::currentCalendar() const
@@ -125,7 +105,7 @@ void RFRefreshStateHeader::setState(RefreshState state)
     if (state == this->state())
         return;
     RFRefreshHeader::setState(state);
-    stateLabel()->setText(dv::as<NSString>(stateTitles()->objectForKey(NSNumber::numberWithInteger(state))));
+    stateLabel()->setText(m_stateTitles.title(state));
     // The time of a refresh that has just ended shows at once.
     setLastUpdatedTimeKey(lastUpdatedTimeKey());
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ui/toolkit/refresh/RFRefreshHeader.h"
+#include "ui/toolkit/refresh/internal/RefreshSupport.h"
 
 #include <functional>
 
@@ -53,6 +54,6 @@ private:
 
     Weak<UILabel> m_stateLabel;
     Weak<UILabel> m_lastUpdatedTimeLabel;
-    Ref<NSMutableDictionary> m_stateTitles;
+    dv::internal::StateTitles m_stateTitles;
     LastUpdatedTimeTextBlock m_lastUpdatedTimeText;
 };

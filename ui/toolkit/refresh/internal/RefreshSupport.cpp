@@ -1,9 +1,16 @@
 #include "ui/toolkit/refresh/internal/RefreshSupport.h"
 
 #include "platform/base/NSArray.h"
+#include "platform/base/NSDictionary.h"
+#include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
+#include "platform/dispatch/Dispatch.h"
 #include "platform/graphics/UIImage.h"
-#include "platform/ui/UIView.h"
+#include "platform/ui/UIImageView.h"
+#include "ui/toolkit/refresh/UIViewRFExtension.h"
+
+#include <cstdint>
+#include <vector>
 
 Ref<UIImage> dv::internal::refreshArrowImage()
 {
@@ -12,6 +19,15 @@ Ref<UIImage> dv::internal::refreshArrowImage()
         return image;
     auto framework = NSString::fromUTF8("Frameworks/RFRefresh.framework/RFRefresh.bundle")->stringByAppendingPathComponent("arrow.png"_ns);
     return UIImage::imageNamed(framework);
+}
+
+Ref<NSArray> dv::internal::demonstrationImages()
+{
+    std::vector<id> images;
+    for (unsigned long i = 1; i <= 3; ++i)
+        if (auto image = UIImage::imageNamed(NSString::stringWithFormat("re%lu", i)))
+            images.push_back(image);
+    return NSArray::fromVector(std::move(images));
 }
 
 bool dv::internal::hasLayoutConstraints(const Ref<UIView>& view) { return view && view->constraints()->count() > 0; }
@@ -26,4 +42,97 @@ NSUInteger dv::internal::imageIndexForPullingPercent(NSUInteger count, CGFloat p
     if (position > 0) // a NaN fails this too
         return NSUInteger(position);
     return 0;
+}
+
+Ref<UIActivityIndicatorView> dv::internal::makeRefreshSpinner(UIActivityIndicatorViewStyle style)
+{
+    auto spinner = alloc<UIActivityIndicatorView>()->initWithActivityIndicatorStyle(style);
+    spinner->setHidesWhenStopped(true);
+    return spinner;
+}
+
+void dv::internal::dropSpinner(Weak<UIActivityIndicatorView>& slot)
+{
+    if (auto old = slot.lock())
+        old->removeFromSuperview();
+    slot.reset();
+}
+
+void dv::internal::dispatchAfterOnMainQueue(NSTimeInterval delay, std::function<void()> block)
+{
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, std::int64_t(delay * NSEC_PER_SEC)), dispatch_get_main_queue(), std::move(block));
+}
+
+// Titles
+
+Ref<NSMutableDictionary> dv::internal::StateTitles::dictionary()
+{
+    if (!m_titles)
+        m_titles = NSMutableDictionary::dictionary();
+    return m_titles;
+}
+
+bool dv::internal::StateTitles::set(const Ref<NSString>& title, RefreshState state)
+{
+    if (!title)
+        return false;
+    dictionary()->setObjectForKeyedSubscript(title, NSNumber::numberWithInteger(state));
+    return true;
+}
+
+Ref<NSString> dv::internal::StateTitles::title(RefreshState state)
+{
+    return dv::as<NSString>(dictionary()->objectForKeyedSubscript(NSNumber::numberWithInteger(state)));
+}
+
+// Images
+
+Ref<NSMutableDictionary> dv::internal::StateImages::images()
+{
+    if (!m_images)
+        m_images = NSMutableDictionary::dictionary();
+    return m_images;
+}
+
+Ref<NSMutableDictionary> dv::internal::StateImages::durations()
+{
+    if (!m_durations)
+        m_durations = NSMutableDictionary::dictionary();
+    return m_durations;
+}
+
+bool dv::internal::StateImages::set(const Ref<NSArray>& sequence, NSTimeInterval duration, RefreshState state, UIView& owner)
+{
+    if (!sequence)
+        return false;
+    images()->setObjectForKeyedSubscript(sequence, NSNumber::numberWithInteger(state));
+    durations()->setObjectForKeyedSubscript(NSNumber::numberWithDouble(duration), NSNumber::numberWithInteger(state));
+    auto first = sequence->count() > 0 ? dv::as<UIImage>(sequence->firstObject()) : nil;
+    if (first && first->size().height > rf_h(&owner))
+        setMj_h(&owner, first->size().height);
+    return true;
+}
+
+Ref<NSArray> dv::internal::StateImages::imagesFor(RefreshState state)
+{
+    auto stored = dv::as<NSArray>(images()->objectForKeyedSubscript(NSNumber::numberWithInteger(state)));
+    return stored && stored->count() > 0 ? stored : nil;
+}
+
+NSTimeInterval dv::internal::StateImages::durationFor(RefreshState state)
+{
+    auto stored = dv::as<NSNumber>(durations()->objectForKeyedSubscript(NSNumber::numberWithInteger(state)));
+    return stored ? stored->doubleValue() : 0;
+}
+
+void dv::internal::playImages(UIImageView& view, const Ref<NSArray>& images, NSTimeInterval duration)
+{
+    view.stopAnimating();
+    if (images->count() == 1) {
+        view.setImage(dv::as<UIImage>(images->lastObject()));
+        return;
+    }
+    view.setAnimationImages(images);
+    view.setAnimationDuration(duration);
+    view.startAnimating();
 }
