@@ -176,7 +176,8 @@ void Keyboard::handleInstallViews(const Ref<UIResponder>& responder, CGRect fram
     }
     auto& host = m_window->host;
     host->setFrame(frame);
-    for (auto& sub : host->subviews()->items())
+    const auto old = host->subviews();
+    for (auto& sub : old->items())
         std::static_pointer_cast<UIView>(sub)->removeFromSuperview();
     CGFloat y = 0;
     if (auto accessory = responder->inputAccessoryView()) {
@@ -275,7 +276,8 @@ void Keyboard::hide(const Ref<UIResponder>& responder)
     m_responder.reset();
     if (m_window) {
         m_window->setHidden(true);
-        for (auto& sub : m_window->host->subviews()->items())
+        const auto old = m_window->host->subviews();
+        for (auto& sub : old->items())
             std::static_pointer_cast<UIView>(sub)->removeFromSuperview();
     }
     handleAnnounce(false, begin, end);
