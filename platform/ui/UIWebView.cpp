@@ -30,6 +30,8 @@ namespace {
 
 constexpr std::size_t kMaxPageBytes = 4 * 1024 * 1024;
 constexpr CGFloat kMargin = 8;
+// The text laid out and drawn is at most this many characters (a page of text is far less).
+constexpr NSUInteger kMaxShownCharacters = 20000;
 
 std::mutex s_recordsMutex;
 std::vector<dv::WebLoadRecord> s_records;
@@ -277,8 +279,9 @@ void UIWebView::layoutSubviews()
     UIView::layoutSubviews();
     const CGFloat width = bounds().size.width;
     CGFloat height = bounds().size.height;
-    if (m_text->length())
-        height = std::max(height, std::ceil(dv::measureText(m_text, pageFont(), std::max<CGFloat>(1, width - 2 * kMargin), 0).height + 2 * kMargin));
+    auto shown = static_cast<UIWebDocumentView&>(*m_documentView).text;
+    if (shown && shown->length())
+        height = std::max(height, std::ceil(dv::measureText(shown, pageFont(), std::max<CGFloat>(1, width - 2 * kMargin), 0).height + 2 * kMargin));
     m_documentView->setFrame(CGRectMake(0, 0, width, height));
     m_scrollView->setContentSize(CGSizeMake(width, height));
 }
@@ -395,7 +398,15 @@ void UIWebView::handleShow(const Ref<NSData>& data, const Ref<NSString>& MIMETyp
     m_scrollView->setContentOffset(CGPointZero);
     setNeedsLayout();
     m_documentView->setNeedsDisplay();
-    static_cast<UIWebDocumentView&>(*m_documentView).text = m_text;
+    auto shown = m_text;
+    if (shown->length() > kMaxShownCharacters) {
+        NSUInteger cutAt = kMaxShownCharacters;
+        const unichar last = shown->characterAtIndex(cutAt - 1);
+        if (last >= 0xD800 && last <= 0xDBFF)
+            --cutAt; // not half a surrogate pair
+        shown = shown->substringToIndex(cutAt);
+    }
+    static_cast<UIWebDocumentView&>(*m_documentView).text = shown;
     // The page's own scripts, in order; one that throws or runs too long does not stop the next.
     for (const auto& script : scripts) {
         m_context->evaluateScript(NSString::stringWithUTF8String(script.c_str()), m_request ? m_request->URL() : nil);

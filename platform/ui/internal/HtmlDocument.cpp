@@ -133,12 +133,18 @@ HtmlDocument HtmlDocument::parse(std::string_view utf8)
     if (!output)
         return document;
     // Depth first, without recursion: (node, leaving) pairs.
-    std::vector<std::pair<const GumboNode*, bool>> stack { { output->root, false } };
+    struct Step {
+        const GumboNode* node;
+        bool leaving;
+        bool hidden; // inside an element whose text is not shown
+    };
+    std::vector<Step> stack { { output->root, false, false } };
     while (!stack.empty()) {
-        auto [node, leaving] = stack.back();
+        auto [node, leaving, hidden] = stack.back();
         stack.pop_back();
         if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE || node->type == GUMBO_NODE_CDATA) {
-            appendCollapsed(document.text, node->v.text.text);
+            if (!hidden)
+                appendCollapsed(document.text, node->v.text.text);
             continue;
         }
         if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_DOCUMENT && node->type != GUMBO_NODE_TEMPLATE)
@@ -146,12 +152,12 @@ HtmlDocument HtmlDocument::parse(std::string_view utf8)
         if (node->type == GUMBO_NODE_DOCUMENT) {
             const GumboVector& children = node->v.document.children;
             for (unsigned i = children.length; i-- > 0;)
-                stack.emplace_back(static_cast<const GumboNode*>(children.data[i]), false);
+                stack.push_back({ static_cast<const GumboNode*>(children.data[i]), false, false });
             continue;
         }
         const GumboElement& element = node->v.element;
         if (leaving) {
-            if (isBlock(element.tag))
+            if (!hidden && isBlock(element.tag))
                 newLine(document.text);
             continue;
         }
@@ -168,13 +174,13 @@ HtmlDocument HtmlDocument::parse(std::string_view utf8)
             if (const GumboAttribute* charset = gumbo_get_attribute(&element.attributes, "charset"))
                 document.declaredCharset = lower(charset->value);
         }
-        if (isHidden(element.tag))
-            continue;
-        if (isBlock(element.tag))
+        // Hidden elements are still searched for the title, scripts and charset.
+        const bool hideChildren = hidden || isHidden(element.tag);
+        if (!hideChildren && isBlock(element.tag))
             newLine(document.text);
-        stack.emplace_back(node, true);
+        stack.push_back({ node, true, hideChildren });
         for (unsigned i = element.children.length; i-- > 0;)
-            stack.emplace_back(static_cast<const GumboNode*>(element.children.data[i]), false);
+            stack.push_back({ static_cast<const GumboNode*>(element.children.data[i]), false, hideChildren });
     }
     gumbo_destroy_output(&options, output);
     while (!document.text.empty() && (document.text.back() == ' ' || document.text.back() == '\n'))
