@@ -8,6 +8,8 @@
 #include "platform/system/SystemPaths.h"
 #include "platform/system/internal/FileOps.h"
 
+#include <utility>
+
 double NSFoundationVersionNumber = NSFoundationVersionNumber_iOS_9_0;
 
 DV_DEFINE_CLASS(UIDevice)
@@ -26,6 +28,28 @@ Ref<UIDevice> UIDevice::currentDevice()
         return d;
     }();
     return device;
+}
+
+namespace {
+std::mutex s_clickMutex;
+std::function<void()> s_clickHandler;
+} // namespace
+
+void UIDevice::playInputClick()
+{
+    std::function<void()> handler;
+    {
+        std::lock_guard lock(s_clickMutex);
+        handler = s_clickHandler;
+    }
+    if (handler)
+        handler();
+}
+
+void UIDevice::setInputClickHandler(std::function<void()> handler)
+{
+    std::lock_guard lock(s_clickMutex);
+    s_clickHandler = std::move(handler);
 }
 
 void UIDevice::reset()

@@ -6,6 +6,7 @@
 
 #include "platform/base/NSObject.h"
 
+#include <functional>
 #include <mutex>
 
 enum UIUserInterfaceIdiom : NSInteger {
@@ -35,6 +36,12 @@ class UIDevice : public NSObject {
     void setSystemVersion(const Ref<NSString>& systemVersion);
     // Back to the defaults above.
     void reset();
+
+    // The keyboard's click. It sounds only while an input view or accessory view that enables
+    // clicks shows; the interface layer, which knows what shows, installs the handler that
+    // decides (and counts the clicks).
+    void playInputClick();
+    static void setInputClickHandler(std::function<void()> handler);
 
 private:
     mutable std::mutex m_mutex;

@@ -7,6 +7,7 @@
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIBarButtonItem.h"
 #include "platform/ui/UIButton.h"
+#include "platform/ui/UIKeyboard.h"
 #include "platform/ui/UIMenuController.h"
 #include "platform/ui/ViewSnapshot.h"
 
@@ -64,6 +65,9 @@ std::vector<Ref<UIView>> UIDriver::findAll(const ViewQuery& query) const
     if (!root)
         return views;
     collect(root, views, query.includeHidden);
+    // Then what the keyboard shows above the window (its accessory view, its keys).
+    if (auto keyboard = keyboardWindow(); keyboard && keyboard != root)
+        collect(keyboard, views, query.includeHidden);
     std::erase_if(views, [&](const Ref<UIView>& view) {
         if (query.kindOf && !view->isKindOfClass(query.kindOf))
             return true;
@@ -115,7 +119,10 @@ std::string UIDriver::textOf(const Ref<UIView>& view) const
 bool UIDriver::isVisible(const Ref<UIView>& view) const
 {
     auto root = window();
-    if (!view || !root || view->window() != root)
+    if (!view || !root)
+        return false;
+    // The keyboard's window (its accessory view and keys) is on screen above the application's.
+    if (view->window() != root && (!view->window() || view->window() != keyboardWindow()))
         return false;
     for (auto v = view; v; v = v->superview())
         if (v->isHidden() || v->alpha() < 0.01)
@@ -132,7 +139,9 @@ std::optional<CGPoint> UIDriver::tapPoint(const Ref<UIView>& view) const
 {
     if (!isVisible(view))
         return std::nullopt;
-    auto root = window();
+    const auto keyboard = keyboardWindow();
+    const bool onKeyboard = keyboard && view->window() == keyboard;
+    auto root = onKeyboard ? keyboard : window();
     CGRect visible = CGRectIntersection(frameInWindow(view), root->bounds());
     for (auto ancestor = view->superview(); ancestor && !CGRectIsNull(visible); ancestor = ancestor->superview())
         if (ancestor->clipsToBounds())
@@ -140,6 +149,9 @@ std::optional<CGPoint> UIDriver::tapPoint(const Ref<UIView>& view) const
     if (CGRectIsNull(visible) || CGRectIsEmpty(visible))
         return std::nullopt;
     const CGPoint point = CGPointMake(CGRectGetMidX(visible), CGRectGetMidY(visible));
+    // The keyboard covers what is under it.
+    if (!onKeyboard && keyboard && CGRectContainsPoint(dv::keyboardFrame(), point))
+        return std::nullopt;
     // The finger lands on whatever is on top there: the view itself, something inside it, or a
     // container that takes touches for it; anything else covers it.
     auto hit = root->hitTest(point, nil);
@@ -241,11 +253,23 @@ bool UIDriver::pan(const Ref<UIView>& view, CGPoint translation, const PanOption
     return point && pan(*point, translation, options);
 }
 
-TouchID UIDriver::touchDown(CGPoint windowPoint) { return beginTouch(window(), windowPoint); }
+TouchID UIDriver::touchDown(CGPoint windowPoint)
+{
+    // A finger on the keyboard touches the keyboard's window, not the application's.
+    if (auto keyboard = keyboardWindow(); keyboard && CGRectContainsPoint(dv::keyboardFrame(), windowPoint))
+        return beginTouch(keyboard, windowPoint);
+    return beginTouch(window(), windowPoint);
+}
 bool UIDriver::touchMove(TouchID touch, CGPoint windowPoint) { return moveTouch(touch, windowPoint); }
 bool UIDriver::touchUp(TouchID touch, CGPoint windowPoint) { return endTouch(touch, windowPoint); }
 
-std::string UIDriver::dump() const { return dumpViewTree(window()); }
+std::string UIDriver::dump() const
+{
+    std::string text = dumpViewTree(window());
+    if (auto keyboard = keyboardWindow())
+        text += dumpViewTree(keyboard);
+    return text;
+}
 Ref<UIImage> UIDriver::screenshot(CGFloat scale) const { return snapshotView(window(), scale); }
 bool UIDriver::writeScreenshot(const std::string& path, CGFloat scale) const { return writeSnapshotPNG(window(), path, scale); }
 

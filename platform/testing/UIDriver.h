@@ -27,6 +27,7 @@
 #include <vector>
 
 class UIImagePickerController;
+class UIWebView;
 class UINavigationController;
 
 // Scroll views, lists, picker.
@@ -222,6 +223,46 @@ public:
     bool pickImage(const Ref<UIImage>& image);
     // Taps the picker's "取消".
     bool cancelImagePicker();
+
+    // ---- Text and keyboard (UIDriverText.cpp) ----
+    // The window's first responder (nil when none).
+    Ref<UIResponder> firstResponder() const;
+    // A tap on a text field or text view; YES when it then has the focus.
+    bool focus(const Ref<UIView>& field);
+    // Types into the focused field or text view, one character at a time, each through the
+    // delegate's checks (a refused character is left out, as a person's key press would be); a
+    // line feed presses the return key. NO when nothing has the focus.
+    bool typeText(std::string_view text);
+    // The delete key, `times` times.
+    bool deleteBackward(int times = 1);
+    // The return key: a field's return (delegate, end-on-exit), a new line in a text view.
+    bool pressReturn();
+    // A tap on the clear button of the focused field; NO when it does not show.
+    bool tapClearButton();
+    // Ends editing in the window (the first responder resigns, forced when `force`).
+    bool resignFocus(bool force = false);
+    // The keyboard (see platform/ui/UIKeyboard.h): shown, its frame in screen coordinates, and
+    // the accessory view above its keys (nil when none or hidden).
+    bool isKeyboardVisible() const;
+    CGRect keyboardFrame() const;
+    Ref<UIView> keyboardAccessoryView() const;
+
+    // ---- Web views (UIDriverText.cpp) ----
+    // Every load a web view began since start (or since clearWebLoads), oldest first.
+    struct WebLoad {
+        std::string url;       // "" for loadData without base URL
+        std::string outcome;   // "loading", "finished", "failed", "stopped", "refused"
+        long errorCode = 0;
+        std::string title;     // the page's title once finished
+    };
+    std::vector<WebLoad> webLoads() const;
+    void clearWebLoads();
+    // Runs the main loop until the web view has no load running (at most `limit` seconds of
+    // real time); YES when it stopped loading.
+    bool waitForWebView(const Ref<UIWebView>& webView, double limit = 10);
+    // Evaluates a script in the page's context, as a person would in the page; the result as
+    // text ("" when it threw).
+    std::string evaluateScript(const Ref<UIWebView>& webView, std::string_view script);
 
     // The window's tree as text (see platform/ui/ViewSnapshot.h) and as a picture.
     std::string dump() const;

@@ -20,6 +20,7 @@
 #include "platform/ui/UIWindow.h"
 #include "platform/ui/internal/ActionSending.h"
 #include "platform/ui/internal/AlertBase.h"
+#include "platform/ui/internal/Keyboard.h"
 #include "platform/ui/internal/TouchRouter.h"
 
 #include <algorithm>
@@ -91,6 +92,7 @@ void UIApplication::resetSharedApplication()
     dv::internal::TouchRouter::shared().reset();
     UIMenuController::handleReset();
     UIAlertBase::resetAll();
+    dv::internal::Keyboard::shared().reset();
 }
 
 void UIApplication::setOpensURLsWithSystem(bool open) { s_opensWithSystem = open; }

@@ -4,6 +4,9 @@
 #include "platform/base/Runtime.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIWindow.h"
+#include "platform/ui/internal/Keyboard.h"
+
+#include <utility>
 
 DV_DEFINE_CLASS(UIResponder)
 
@@ -29,6 +32,9 @@ bool UIResponder::becomeFirstResponder()
     if (!window || !canBecomeFirstResponder())
         return false;
     if (auto current = window->firstResponder()) {
+        // While the current responder resigns, the keyboard knows who takes over, so that it
+        // stays up when the focus moves from one field to another.
+        dv::internal::Keyboard::Handover handover(self<UIResponder>());
         if (!current->canResignFirstResponder() || !current->resignFirstResponder())
             return false;
         // The resigning responder may have handed the status to someone else meanwhile.
@@ -70,6 +76,31 @@ void UIResponder::touchesCancelled(const Ref<NSSet>& touches, const Ref<UIEvent>
 {
     if (auto next = nextResponder())
         next->touchesCancelled(touches, event);
+}
+
+Ref<UIView> UIResponder::inputView() const { return nil; }
+
+Ref<UIView> UIResponder::inputAccessoryView() const { return nil; }
+
+void UIResponder::reloadInputViews()
+{
+    if (isFirstResponder())
+        dv::internal::Keyboard::shared().reload(self<UIResponder>());
+}
+
+bool UIResponder::showsKeyboard() const { return false; }
+
+namespace {
+bool s_forcingResign = false;
+}
+
+bool UIResponder::isForcingResign() { return s_forcingResign; }
+
+void UIResponder::handleForcedResign()
+{
+    const bool was = std::exchange(s_forcingResign, true);
+    resignFirstResponder();
+    s_forcingResign = was;
 }
 
 bool UIResponder::canPerformAction(SEL action, const id& sender) const

@@ -39,8 +39,29 @@ class UIResponder : public NSObject {
     // responder is asked.
     virtual bool canPerformAction(SEL action, const id& sender) const;
 
+    // What the keyboard shows while this responder is first responder (see UIKeyboard.h): its own
+    // input view in place of the standard keys (nil: the standard keyboard), and the accessory
+    // view above it (nil: none). nil by default; text fields and text views let them be set.
+    virtual Ref<UIView> inputView() const;
+    virtual Ref<UIView> inputAccessoryView() const;
+    // Shows the current input views again while this responder is first responder: the keyboard
+    // announces its new frame with will-show and did-show.
+    virtual void reloadInputViews();
+    // YES for responders that bring the keyboard up when they become first responder (text
+    // fields and text views that can edit). NO by default.
+    virtual bool showsKeyboard() const;
+
 protected:
+    // YES while a view's endEditing with force makes the first responder resign: the responder
+    // gives up its status without asking its delegate.
+    static bool isForcingResign();
+
     // The window whose first responder this responder becomes: a view's own window; for any
     // other responder the application's key window.
     virtual Ref<UIWindow> windowForFirstResponder() const;
+
+private:
+    friend class UIView;
+    // resignFirstResponder with isForcingResign() YES.
+    void handleForcedResign();
 };

@@ -488,6 +488,9 @@ bool UIView::endEditing(bool force)
         return true;
     if (!force)
         return false;
+    // Forced: the responder resigns without asking its delegate; one that still refuses loses
+    // the status all the same.
+    responder->handleForcedResign();
     if (window->firstResponder() == responder)
         window->handleSetFirstResponder(nil);
     return true;

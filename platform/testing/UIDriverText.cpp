@@ -1,0 +1,161 @@
+// The UI driver's typing and keyboard, and its view of web views.
+#include "platform/testing/UIDriver.h"
+
+#include "platform/base/NSString.h"
+#include "platform/dispatch/TestSupport.h"
+#include "platform/ui/UIKeyboard.h"
+#include "platform/ui/UITextField.h"
+#include "platform/ui/UITextView.h"
+#include "platform/ui/UIWebView.h"
+#include "platform/ui/internal/Keyboard.h"
+
+namespace dv::testing {
+
+namespace {
+
+// The characters of a UTF-8 text, one code point each.
+std::vector<std::string> characters(std::string_view text)
+{
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        length = std::min(length, text.size() - i);
+        out.emplace_back(text.substr(i, length));
+        i += length;
+    }
+    return out;
+}
+
+} // namespace
+
+Ref<UIResponder> UIDriver::firstResponder() const
+{
+    auto root = window();
+    return root ? root->firstResponder() : nil;
+}
+
+bool UIDriver::focus(const Ref<UIView>& field)
+{
+    if (!field || !tap(field))
+        return false;
+    return firstResponder() == field;
+}
+
+bool UIDriver::typeText(std::string_view text)
+{
+    auto responder = firstResponder();
+    auto field = dv::as<UITextField>(responder);
+    auto textView = dv::as<UITextView>(responder);
+    if (!field && !textView)
+        return false;
+    for (const auto& character : characters(text)) {
+        if (character == "\n") {
+            pressReturn();
+        } else {
+            auto piece = NSString::stringWithUTF8String(character.c_str());
+            if (field)
+                field->insertText(piece);
+            else
+                textView->insertText(piece);
+        }
+        runUntilIdle();
+        // Return may have moved the focus on.
+        responder = firstResponder();
+        field = dv::as<UITextField>(responder);
+        textView = dv::as<UITextView>(responder);
+        if (!field && !textView)
+            return character == "\n";
+    }
+    return true;
+}
+
+bool UIDriver::deleteBackward(int times)
+{
+    for (int i = 0; i < times; ++i) {
+        auto responder = firstResponder();
+        if (auto field = dv::as<UITextField>(responder))
+            field->deleteBackward();
+        else if (auto textView = dv::as<UITextView>(responder))
+            textView->deleteBackward();
+        else
+            return false;
+        runUntilIdle();
+    }
+    return true;
+}
+
+bool UIDriver::pressReturn()
+{
+    auto responder = firstResponder();
+    if (auto field = dv::as<UITextField>(responder))
+        field->handleReturn();
+    else if (auto textView = dv::as<UITextView>(responder))
+        textView->insertText("\n"_ns);
+    else
+        return false;
+    runUntilIdle();
+    return true;
+}
+
+bool UIDriver::tapClearButton()
+{
+    auto field = dv::as<UITextField>(firstResponder());
+    if (!field || !field->isClearButtonShown() || !isVisible(field))
+        return false;
+    const CGRect clear = field->clearButtonRectForBounds(field->bounds());
+    const CGPoint point = field->convertPointToView(CGPointMake(CGRectGetMidX(clear), CGRectGetMidY(clear)), nil);
+    return tap(point);
+}
+
+bool UIDriver::resignFocus(bool force)
+{
+    auto root = window();
+    if (!root)
+        return false;
+    const bool resigned = root->endEditing(force);
+    runUntilIdle();
+    return resigned;
+}
+
+bool UIDriver::isKeyboardVisible() const { return dv::isKeyboardVisible(); }
+
+CGRect UIDriver::keyboardFrame() const { return dv::keyboardFrame(); }
+
+Ref<UIView> UIDriver::keyboardAccessoryView() const
+{
+    auto responder = dv::keyboardResponder();
+    return responder ? responder->inputAccessoryView() : nil;
+}
+
+// Web views
+
+std::vector<UIDriver::WebLoad> UIDriver::webLoads() const
+{
+    std::vector<WebLoad> loads;
+    for (const auto& record : dv::webLoadRecords())
+        loads.push_back({ record.url, record.outcome, record.errorCode, record.title });
+    return loads;
+}
+
+void UIDriver::clearWebLoads() { dv::clearWebLoadRecords(); }
+
+bool UIDriver::waitForWebView(const Ref<UIWebView>& webView, double limit)
+{
+    if (!webView)
+        return false;
+    const bool stopped = runMainLoopUntil([&] { return !webView->isLoading(); }, limit);
+    runUntilIdle();
+    return stopped;
+}
+
+std::string UIDriver::evaluateScript(const Ref<UIWebView>& webView, std::string_view script)
+{
+    if (!webView)
+        return {};
+    auto result = webView->stringByEvaluatingJavaScriptFromString(NSString::stringWithUTF8String(std::string(script).c_str()));
+    runUntilIdle();
+    return result ? result->UTF8String() : std::string();
+}
+
+} // namespace dv::testing

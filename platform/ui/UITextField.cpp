@@ -1,0 +1,452 @@
+#include "platform/ui/UITextField.h"
+
+#include "platform/base/ClassBuilder.h"
+#include "platform/base/NSAttributedString.h"
+#include "platform/base/NSDictionary.h"
+#include "platform/base/NSString.h"
+#include "platform/dispatch/NSNotificationCenter.h"
+#include "platform/graphics/UIColor.h"
+#include "platform/graphics/UIFont.h"
+#include "platform/ui/UIBezierPath.h"
+#include "platform/ui/UITouch.h"
+#include "platform/ui/internal/Keyboard.h"
+#include "platform/ui/internal/TextEditing.h"
+
+#include <algorithm>
+#include <cmath>
+
+const Ref<NSString> UITextFieldTextDidBeginEditingNotification = "UITextFieldTextDidBeginEditingNotification"_ns;
+const Ref<NSString> UITextFieldTextDidEndEditingNotification = "UITextFieldTextDidEndEditingNotification"_ns;
+const Ref<NSString> UITextFieldTextDidChangeNotification = "UITextFieldTextDidChangeNotification"_ns;
+
+DV_DEFINE_CLASS(UITextField)
+
+namespace {
+
+constexpr CGFloat kClearButtonSize = 19;
+
+Ref<UIColor> placeholderGrey() { return UIColor::colorWithWhite(0.7, 1); }
+
+} // namespace
+
+Ref<UITextField> UITextField::init() { return initWithFrame(CGRectZero); }
+
+Ref<UITextField> UITextField::initWithFrame(CGRect frame)
+{
+    UIControl::initWithFrame(frame);
+    m_text = ""_ns;
+    m_font = UIFont::systemFontOfSize(17);
+    m_textColor = UIColor::blackColor();
+    setContentVerticalAlignment(UIControlContentVerticalAlignmentCenter);
+    setOpaque(false);
+    return self<UITextField>();
+}
+
+void UITextField::setText(const Ref<NSString>& text)
+{
+    m_text = text ? text : ""_ns;
+    setNeedsDisplay();
+    setNeedsLayout();
+}
+
+void UITextField::setPlaceholder(const Ref<NSString>& placeholder)
+{
+    m_placeholder = placeholder;
+    m_placeholderColor = nil;
+    m_placeholderFont = nil;
+    setNeedsDisplay();
+}
+
+Ref<NSAttributedString> UITextField::attributedPlaceholder() const
+{
+    if (!m_placeholder)
+        return nil;
+    auto attributes = NSDictionary::of({
+        { NSForegroundColorAttributeName, m_placeholderColor ? m_placeholderColor : placeholderGrey() },
+        { NSFontAttributeName, m_placeholderFont ? m_placeholderFont : m_font },
+    });
+    return alloc<NSAttributedString>()->initWithString(m_placeholder, attributes);
+}
+
+void UITextField::setAttributedPlaceholder(const Ref<NSAttributedString>& placeholder)
+{
+    setPlaceholder(placeholder ? placeholder->string() : nil);
+    if (placeholder && placeholder->length() > 0) {
+        m_placeholderColor = dv::as<UIColor>(placeholder->attribute(NSForegroundColorAttributeName, 0, nullptr));
+        m_placeholderFont = dv::as<UIFont>(placeholder->attribute(NSFontAttributeName, 0, nullptr));
+    }
+}
+
+void UITextField::setFont(const Ref<UIFont>& font)
+{
+    m_font = font ? font : UIFont::systemFontOfSize(17);
+    setNeedsDisplay();
+}
+
+void UITextField::setTextColor(const Ref<UIColor>& color)
+{
+    m_textColor = color ? color : UIColor::blackColor();
+    setNeedsDisplay();
+}
+
+void UITextField::setTextAlignment(NSTextAlignment alignment)
+{
+    m_alignment = alignment;
+    setNeedsDisplay();
+}
+
+void UITextField::setBorderStyle(UITextBorderStyle style)
+{
+    m_borderStyle = style;
+    setNeedsDisplay();
+    setNeedsLayout();
+}
+
+void UITextField::setClearButtonMode(UITextFieldViewMode mode)
+{
+    m_clearButtonMode = mode;
+    setNeedsDisplay();
+}
+
+void UITextField::setLeftView(const Ref<UIView>& view)
+{
+    if (m_leftView)
+        m_leftView->removeFromSuperview();
+    m_leftView = view;
+    setNeedsLayout();
+}
+
+void UITextField::setLeftViewMode(UITextFieldViewMode mode)
+{
+    m_leftViewMode = mode;
+    setNeedsLayout();
+}
+
+namespace {
+
+bool modeShows(UITextFieldViewMode mode, bool editing)
+{
+    switch (mode) {
+    case UITextFieldViewModeAlways: return true;
+    case UITextFieldViewModeWhileEditing: return editing;
+    case UITextFieldViewModeUnlessEditing: return !editing;
+    case UITextFieldViewModeNever: break;
+    }
+    return false;
+}
+
+} // namespace
+
+bool UITextField::isClearButtonShown() const { return modeShows(m_clearButtonMode, m_editing) && m_text->length() > 0; }
+
+// Geometry
+
+CGRect UITextField::borderRectForBounds(CGRect bounds) const { return bounds; }
+
+CGRect UITextField::leftViewRectForBounds(CGRect bounds) const
+{
+    if (!m_leftView)
+        return CGRectZero;
+    const CGSize size = m_leftView->frame().size;
+    return CGRectMake(bounds.origin.x, bounds.origin.y + std::round((bounds.size.height - size.height) / 2), size.width, size.height);
+}
+
+CGRect UITextField::clearButtonRectForBounds(CGRect bounds) const
+{
+    return CGRectMake(CGRectGetMaxX(bounds) - kClearButtonSize - 6, bounds.origin.y + std::round((bounds.size.height - kClearButtonSize) / 2),
+        kClearButtonSize, kClearButtonSize);
+}
+
+CGRect UITextField::textRectForBounds(CGRect bounds) const
+{
+    CGFloat inset = 0;
+    switch (m_borderStyle) {
+    case UITextBorderStyleRoundedRect: inset = 7; break;
+    case UITextBorderStyleLine:
+    case UITextBorderStyleBezel: inset = 3; break;
+    case UITextBorderStyleNone: break;
+    }
+    CGRect rect = CGRectInset(bounds, inset, 0);
+    if (m_leftView && modeShows(m_leftViewMode, m_editing)) {
+        const CGFloat right = CGRectGetMaxX(leftViewRectForBounds(bounds));
+        rect.size.width -= std::max<CGFloat>(0, right - rect.origin.x);
+        rect.origin.x = std::max(rect.origin.x, right);
+    }
+    if (isClearButtonShown())
+        rect.size.width = std::max<CGFloat>(0, clearButtonRectForBounds(bounds).origin.x - rect.origin.x - 2);
+    rect.size.width = std::max<CGFloat>(0, rect.size.width);
+    return rect;
+}
+
+CGRect UITextField::placeholderRectForBounds(CGRect bounds) const { return textRectForBounds(bounds); }
+
+CGRect UITextField::editingRectForBounds(CGRect bounds) const { return textRectForBounds(bounds); }
+
+CGSize UITextField::sizeThatFits(CGSize) const
+{
+    const CGSize text = dv::measureText(m_text->length() ? m_text : "X"_ns, m_font, 0, 1);
+    const CGFloat padding = m_borderStyle == UITextBorderStyleNone ? 0 : 14;
+    return CGSizeMake(std::ceil(text.width + padding), std::ceil(m_font->lineHeight() + (m_borderStyle == UITextBorderStyleNone ? 0 : 12)));
+}
+
+void UITextField::layoutSubviews()
+{
+    UIControl::layoutSubviews();
+    if (!m_leftView)
+        return;
+    if (modeShows(m_leftViewMode, m_editing)) {
+        if (m_leftView->superview().get() != this)
+            addSubview(m_leftView);
+        m_leftView->setFrame(leftViewRectForBounds(bounds()));
+    } else if (m_leftView->superview().get() == this) {
+        m_leftView->removeFromSuperview();
+    }
+}
+
+// Drawing
+
+Ref<NSString> UITextField::handleShownText() const
+{
+    if (!isSecureTextEntry())
+        return m_text;
+    std::string dots;
+    for (NSUInteger i = 0; i < m_text->length(); ++i)
+        dots += "\u25CF";
+    return NSString::stringWithUTF8String(dots.c_str());
+}
+
+void UITextField::drawTextInRect(CGRect rect)
+{
+    dv::drawText(handleShownText(), rect, m_font, m_textColor,
+        { .alignment = m_alignment, .wrap = false, .numberOfLines = 1, .centreVertically = true });
+}
+
+void UITextField::drawPlaceholderInRect(CGRect rect)
+{
+    dv::drawText(m_placeholder, rect, m_placeholderFont ? m_placeholderFont : m_font, m_placeholderColor ? m_placeholderColor : placeholderGrey(),
+        { .alignment = m_alignment, .wrap = false, .numberOfLines = 1, .truncateTail = true, .centreVertically = true });
+}
+
+void UITextField::drawRect(CGRect)
+{
+    const CGRect b = bounds();
+    const CGRect border = borderRectForBounds(b);
+    switch (m_borderStyle) {
+    case UITextBorderStyleRoundedRect: {
+        auto path = UIBezierPath::bezierPathWithRoundedRect(CGRectInset(border, 0.5, 0.5), 5);
+        if (!backgroundColor()) {
+            UIColor::whiteColor()->setFill();
+            path->fill();
+        }
+        UIColor::colorWithWhite(0.8, 1)->setStroke();
+        path->setLineWidth(1);
+        path->stroke();
+        break;
+    }
+    case UITextBorderStyleLine:
+    case UITextBorderStyleBezel: {
+        auto path = UIBezierPath::bezierPathWithRect(CGRectInset(border, 0.5, 0.5));
+        (m_borderStyle == UITextBorderStyleLine ? UIColor::blackColor() : UIColor::grayColor())->setStroke();
+        path->setLineWidth(1);
+        path->stroke();
+        break;
+    }
+    case UITextBorderStyleNone: break;
+    }
+    const CGRect textRect = m_editing ? editingRectForBounds(b) : textRectForBounds(b);
+    if (m_text->length() > 0)
+        drawTextInRect(textRect);
+    else if (m_placeholder && m_placeholder->length() > 0)
+        drawPlaceholderInRect(placeholderRectForBounds(b));
+    if (m_editing) {
+        // The caret after the text, in the tint colour.
+        const CGFloat textWidth = m_text->length() ? dv::measureText(handleShownText(), m_font, 0, 1).width : 0;
+        CGFloat x = textRect.origin.x + textWidth;
+        if (m_alignment == NSTextAlignmentCenter)
+            x = CGRectGetMidX(textRect) + textWidth / 2;
+        else if (m_alignment == NSTextAlignmentRight)
+            x = CGRectGetMaxX(textRect);
+        const CGFloat h = m_font->lineHeight();
+        tintColor()->setFill();
+        UIBezierPath::bezierPathWithRect(CGRectMake(std::min(x, CGRectGetMaxX(textRect) - 2), CGRectGetMidY(textRect) - h / 2, 2, h))->fill();
+    }
+    if (isClearButtonShown()) {
+        const CGRect clear = clearButtonRectForBounds(b);
+        UIColor::colorWithWhite(0.7, 1)->setFill();
+        UIBezierPath::bezierPathWithOvalInRect(clear)->fill();
+        auto cross = UIBezierPath::bezierPath();
+        const CGRect x = CGRectInset(clear, 6, 6);
+        cross->moveToPoint(x.origin);
+        cross->addLineToPoint(CGPointMake(CGRectGetMaxX(x), CGRectGetMaxY(x)));
+        cross->moveToPoint(CGPointMake(CGRectGetMaxX(x), x.origin.y));
+        cross->addLineToPoint(CGPointMake(x.origin.x, CGRectGetMaxY(x)));
+        cross->setLineWidth(1.5);
+        UIColor::whiteColor()->setStroke();
+        cross->stroke();
+    }
+}
+
+// Focus
+
+bool UITextField::canBecomeFirstResponder() const { return isEnabled(); }
+
+bool UITextField::becomeFirstResponder()
+{
+    if (isFirstResponder())
+        return true;
+    if (!canBecomeFirstResponder() || !window())
+        return false;
+    auto me = self<UITextField>();
+    if (auto delegate = this->delegate(); delegate && !delegate->textFieldShouldBeginEditing(me).value_or(true))
+        return false;
+    if (!UIControl::becomeFirstResponder())
+        return false;
+    m_editing = true;
+    if (m_clearsOnBeginEditing && m_text->length() > 0)
+        m_text = ""_ns;
+    setNeedsDisplay();
+    setNeedsLayout();
+    if (auto delegate = this->delegate())
+        delegate->textFieldDidBeginEditing(me);
+    sendActionsForControlEvents(UIControlEventEditingDidBegin);
+    NSNotificationCenter::defaultCenter()->postNotificationName(UITextFieldTextDidBeginEditingNotification, me);
+    if (isFirstResponder())
+        dv::internal::Keyboard::shared().show(me);
+    return true;
+}
+
+bool UITextField::resignFirstResponder()
+{
+    if (!isFirstResponder())
+        return UIControl::resignFirstResponder();
+    auto me = self<UITextField>();
+    if (!isForcingResign())
+        if (auto delegate = this->delegate(); delegate && !delegate->textFieldShouldEndEditing(me).value_or(true))
+            return false;
+    if (!UIControl::resignFirstResponder())
+        return false;
+    m_editing = false;
+    setNeedsDisplay();
+    setNeedsLayout();
+    if (auto delegate = this->delegate())
+        delegate->textFieldDidEndEditing(me);
+    sendActionsForControlEvents(UIControlEventEditingDidEnd);
+    NSNotificationCenter::defaultCenter()->postNotificationName(UITextFieldTextDidEndEditingNotification, me);
+    dv::internal::Keyboard::shared().hide(me);
+    return true;
+}
+
+void UITextField::setEnabled(bool enabled)
+{
+    UIControl::setEnabled(enabled);
+    if (!enabled && isFirstResponder())
+        resignFirstResponder();
+}
+
+void UITextField::setSecureTextEntry(bool secure)
+{
+    UITextInputTraits::setSecureTextEntry(secure);
+    setNeedsDisplay();
+}
+
+void UITextField::endTrackingWithTouch(const Ref<UITouch>& touch, const Ref<UIEvent>& event)
+{
+    UIControl::endTrackingWithTouch(touch, event);
+    if (!touch || !isTouchInside())
+        return;
+    const CGPoint point = touch->locationInView(self<UIView>());
+    if (m_editing && isClearButtonShown() && CGRectContainsPoint(CGRectInset(clearButtonRectForBounds(bounds()), -6, -6), point)) {
+        handleClear();
+        return;
+    }
+    if (!isFirstResponder())
+        becomeFirstResponder();
+}
+
+// Typing
+
+bool UITextField::hasText() const { return m_text->length() > 0; }
+
+bool UITextField::handleReplace(NSRange range, const Ref<NSString>& replacement)
+{
+    auto me = self<UITextField>();
+    if (auto delegate = this->delegate();
+        delegate && !delegate->textFieldShouldChangeCharactersInRangeReplacementString(me, range, replacement).value_or(true))
+        return false;
+    // The delegate may have changed the text itself meanwhile.
+    range = dv::internal::clampRange(range, m_text->length());
+    m_text = m_text->stringByReplacingCharactersInRange(range, replacement);
+    handleDidChange();
+    return true;
+}
+
+void UITextField::handleDidChange()
+{
+    setNeedsDisplay();
+    setNeedsLayout();
+    sendActionsForControlEvents(UIControlEventEditingChanged);
+    NSNotificationCenter::defaultCenter()->postNotificationName(UITextFieldTextDidChangeNotification, self<UITextField>());
+}
+
+void UITextField::insertText(const Ref<NSString>& text)
+{
+    if (!m_editing || !text || text->length() == 0)
+        return;
+    // The return key arrives as a line feed; a field keeps one line.
+    const auto feed = text->rangeOfString("\n"_ns);
+    if (feed.location != NSNotFound) {
+        if (feed.location > 0)
+            insertText(text->substringToIndex(feed.location));
+        handleReturn();
+        return;
+    }
+    handleReplace(NSMakeRange(m_text->length(), 0), text);
+}
+
+void UITextField::deleteBackward()
+{
+    if (!m_editing || m_text->length() == 0)
+        return;
+    handleReplace(dv::internal::lastComposedCharacter(m_text), ""_ns);
+}
+
+void UITextField::handleReturn()
+{
+    if (!m_editing)
+        return;
+    auto me = self<UITextField>();
+    if (auto delegate = this->delegate())
+        delegate->textFieldShouldReturn(me);
+    if (!m_editing)
+        return;
+    const bool endsOnExit = (allControlEvents() & UIControlEventEditingDidEndOnExit) != 0;
+    sendActionsForControlEvents(UIControlEventEditingDidEndOnExit);
+    if (endsOnExit && isFirstResponder())
+        resignFirstResponder();
+}
+
+void UITextField::handleClear()
+{
+    if (!m_editing)
+        return;
+    auto me = self<UITextField>();
+    if (auto delegate = this->delegate(); delegate && !delegate->textFieldShouldClear(me).value_or(true))
+        return;
+    if (m_text->length() == 0)
+        return;
+    m_text = ""_ns;
+    handleDidChange();
+}
+
+void UITextField::appendDescriptionFields(dv::DescriptionFields& fields) const
+{
+    if (m_text->length() > 0)
+        fields.emplace_back("text", handleShownText()->UTF8String());
+    if (m_placeholder && m_placeholder->length() > 0)
+        fields.emplace_back("placeholder", m_placeholder->UTF8String());
+    UIControl::appendDescriptionFields(fields);
+    if (m_editing)
+        fields.emplace_back("editing", "");
+    if (isSecureTextEntry())
+        fields.emplace_back("secure", "");
+}

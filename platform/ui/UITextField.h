@@ -1,0 +1,179 @@
+// UITextField: a one-line field a person types into. A tap gives it the focus (it becomes first
+// responder and the keyboard comes up); typing goes through insertText and deleteBackward, which
+// the keyboard (the UI driver) calls; the return key calls handleReturn; the clear button, shown
+// by clearButtonMode, empties it. Text set in code notifies nobody.
+//
+// The delegate (weak) is asked and told, in the platform's order:
+//   focus:   textFieldShouldBeginEditing (NO: no focus), textFieldDidBeginEditing, the
+//            EditingDidBegin event, UITextFieldTextDidBeginEditingNotification, then the keyboard's
+//            will-show;
+//   typing:  textFieldShouldChangeCharactersInRangeReplacementString (NO: the text stays), then
+//            the EditingChanged event and UITextFieldTextDidChangeNotification;
+//   clear:   textFieldShouldClear (NO: nothing), then the text empties with EditingChanged and the
+//            change notification;
+//   return:  textFieldShouldReturn, then the EditingDidEndOnExit event (a field with a target for
+//            that event resigns);
+//   resign:  textFieldShouldEndEditing (NO: keeps the focus, unless the window ends editing with
+//            force), textFieldDidEndEditing, the EditingDidEnd event,
+//            UITextFieldTextDidEndEditingNotification, then the keyboard's will-hide (not when
+//            the focus moves to another field: the keyboard stays and shows again).
+// The notifications' object is the field. Ranges count UTF-16 units, as NSString does. Main
+// thread only.
+//
+//   auto field = alloc<UITextField>()->initWithFrame(CGRectMake(60, 149, W - 120, 45));
+//   field->setPlaceholder("请输入代理商信聊号"_ns);
+//   field->setBorderStyle(UITextBorderStyleRoundedRect);
+//   field->setDelegate(self<Form>());
+#pragma once
+
+#include "platform/graphics/NSStringDrawing.h"
+#include "platform/ui/UIControl.h"
+#include "platform/ui/UITextInputTraits.h"
+
+#include <optional>
+
+class NSAttributedString;
+class UITextField;
+
+extern const Ref<NSString> UITextFieldTextDidBeginEditingNotification;
+extern const Ref<NSString> UITextFieldTextDidEndEditingNotification;
+extern const Ref<NSString> UITextFieldTextDidChangeNotification;
+
+enum UITextBorderStyle : NSInteger {
+    UITextBorderStyleNone = 0,
+    UITextBorderStyleLine = 1,
+    UITextBorderStyleBezel = 2,
+    UITextBorderStyleRoundedRect = 3,
+};
+
+enum UITextFieldViewMode : NSInteger {
+    UITextFieldViewModeNever = 0,
+    UITextFieldViewModeWhileEditing = 1,
+    UITextFieldViewModeUnlessEditing = 2,
+    UITextFieldViewModeAlways = 3,
+};
+
+// The delegate protocol; every method is optional: nullopt (or false) means not implemented, and
+// the field then does what it would do without a delegate (the questions count as YES).
+class UITextFieldDelegate {
+public:
+    virtual ~UITextFieldDelegate() = default;
+
+    virtual std::optional<bool> textFieldShouldBeginEditing(const Ref<UITextField>&) { return std::nullopt; }
+    virtual bool textFieldDidBeginEditing(const Ref<UITextField>&) { return false; }
+    virtual std::optional<bool> textFieldShouldEndEditing(const Ref<UITextField>&) { return std::nullopt; }
+    virtual bool textFieldDidEndEditing(const Ref<UITextField>&) { return false; }
+    virtual std::optional<bool> textFieldShouldChangeCharactersInRangeReplacementString(const Ref<UITextField>&, NSRange range,
+        const Ref<NSString>& replacement)
+    {
+        (void)range;
+        (void)replacement;
+        return std::nullopt;
+    }
+    virtual std::optional<bool> textFieldShouldClear(const Ref<UITextField>&) { return std::nullopt; }
+    virtual std::optional<bool> textFieldShouldReturn(const Ref<UITextField>&) { return std::nullopt; }
+};
+
+class UITextField : public UIControl, public UITextInputTraits {
+    DV_CLASS(UITextField, UIControl)
+
+    UITextField() = default;
+    Ref<UITextField> init();
+    Ref<UITextField> initWithFrame(CGRect frame);
+
+    // Never nil: an empty field's text is "".
+    Ref<NSString> text() const { return m_text; }
+    virtual void setText(const Ref<NSString>& text);
+    Ref<NSString> placeholder() const { return m_placeholder; }
+    virtual void setPlaceholder(const Ref<NSString>& placeholder);
+    // The placeholder with its look: the string, and the colour and font its first character
+    // carries (70% grey and the field's font otherwise).
+    Ref<NSAttributedString> attributedPlaceholder() const;
+    virtual void setAttributedPlaceholder(const Ref<NSAttributedString>& placeholder);
+    // The system font of 17 unless set.
+    Ref<UIFont> font() const { return m_font; }
+    virtual void setFont(const Ref<UIFont>& font);
+    // Black unless set.
+    Ref<UIColor> textColor() const { return m_textColor; }
+    virtual void setTextColor(const Ref<UIColor>& color);
+    NSTextAlignment textAlignment() const { return m_alignment; }
+    void setTextAlignment(NSTextAlignment alignment);
+    UITextBorderStyle borderStyle() const { return m_borderStyle; }
+    void setBorderStyle(UITextBorderStyle style);
+    UITextFieldViewMode clearButtonMode() const { return m_clearButtonMode; }
+    void setClearButtonMode(UITextFieldViewMode mode);
+    bool clearsOnBeginEditing() const { return m_clearsOnBeginEditing; }
+    void setClearsOnBeginEditing(bool clears) { m_clearsOnBeginEditing = clears; }
+    // A view at the left edge (an icon), shown by its mode.
+    Ref<UIView> leftView() const { return m_leftView; }
+    void setLeftView(const Ref<UIView>& view);
+    UITextFieldViewMode leftViewMode() const { return m_leftViewMode; }
+    void setLeftViewMode(UITextFieldViewMode mode);
+
+    Ref<UITextFieldDelegate> delegate() const { return m_delegate.lock(); }
+    void setDelegate(const Ref<UITextFieldDelegate>& delegate) { m_delegate = delegate; }
+
+    // Whether the field has the focus.
+    bool isEditing() const { return m_editing; }
+
+    // Where the parts go, in the field's coordinates; overridable.
+    virtual CGRect borderRectForBounds(CGRect bounds) const;
+    virtual CGRect textRectForBounds(CGRect bounds) const;
+    virtual CGRect placeholderRectForBounds(CGRect bounds) const;
+    virtual CGRect editingRectForBounds(CGRect bounds) const;
+    virtual CGRect clearButtonRectForBounds(CGRect bounds) const;
+    virtual CGRect leftViewRectForBounds(CGRect bounds) const;
+    virtual void drawTextInRect(CGRect rect);
+    virtual void drawPlaceholderInRect(CGRect rect);
+    // Whether the clear button shows now (its mode, the editing state and a non-empty text).
+    bool isClearButtonShown() const;
+
+    // What the keyboard does (the UI driver types through these): insert at the end of the text
+    // (a line feed is the return key), delete the last character, the return key, and the clear
+    // button.
+    void insertText(const Ref<NSString>& text);
+    void deleteBackward();
+    bool hasText() const;
+    void handleReturn();
+    void handleClear();
+
+    // UIResponder
+    bool canBecomeFirstResponder() const override;
+    bool becomeFirstResponder() override;
+    bool resignFirstResponder() override;
+    Ref<UIView> inputView() const override { return inputViewSetting(); }
+    Ref<UIView> inputAccessoryView() const override { return inputAccessoryViewSetting(); }
+    bool showsKeyboard() const override { return isEnabled(); }
+    void setEnabled(bool enabled) override;
+    void setSecureTextEntry(bool secure) override;
+
+    void endTrackingWithTouch(const Ref<UITouch>& touch, const Ref<UIEvent>& event) override;
+    void layoutSubviews() override;
+    void drawRect(CGRect rect) override;
+    CGSize sizeThatFits(CGSize size) const override;
+    void appendDescriptionFields(dv::DescriptionFields& fields) const override;
+
+protected:
+    bool defaultActionIsSingleTap() const override { return true; }
+
+private:
+    // Replaces `range` after asking the delegate; answers whether the text changed.
+    bool handleReplace(NSRange range, const Ref<NSString>& replacement);
+    void handleDidChange();
+    Ref<NSString> handleShownText() const;
+
+    Ref<NSString> m_text;
+    Ref<NSString> m_placeholder;
+    Ref<UIColor> m_placeholderColor;
+    Ref<UIFont> m_placeholderFont;
+    Ref<UIFont> m_font;
+    Ref<UIColor> m_textColor;
+    Ref<UIView> m_leftView;
+    Weak<UITextFieldDelegate> m_delegate;
+    NSTextAlignment m_alignment = NSTextAlignmentLeft;
+    UITextBorderStyle m_borderStyle = UITextBorderStyleNone;
+    UITextFieldViewMode m_clearButtonMode = UITextFieldViewModeNever;
+    UITextFieldViewMode m_leftViewMode = UITextFieldViewModeNever;
+    bool m_clearsOnBeginEditing = false;
+    bool m_editing = false;
+};

@@ -1,0 +1,327 @@
+#include "platform/ui/internal/Keyboard.h"
+
+#include "platform/base/ClassBuilder.h"
+#include "platform/base/NSArray.h"
+#include "platform/base/NSDictionary.h"
+#include "platform/base/NSNumber.h"
+#include "platform/base/NSString.h"
+#include "platform/base/NSValue.h"
+#include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/NSNotificationCenter.h"
+#include "platform/dispatch/NSTimer.h"
+#include "platform/graphics/NSStringDrawing.h"
+#include "platform/graphics/UIColor.h"
+#include "platform/graphics/UIFont.h"
+#include "platform/graphics/UIGraphics.h"
+#include "platform/system/UIDevice.h"
+#include "platform/system/UIScreen.h"
+#include "platform/ui/UIBezierPath.h"
+#include "platform/ui/UIKeyboard.h"
+#include "platform/ui/UITextInputTraits.h"
+#include "platform/ui/UIWindow.h"
+
+#include <utility>
+
+const Ref<NSString> UIKeyboardWillShowNotification = "UIKeyboardWillShowNotification"_ns;
+const Ref<NSString> UIKeyboardDidShowNotification = "UIKeyboardDidShowNotification"_ns;
+const Ref<NSString> UIKeyboardWillHideNotification = "UIKeyboardWillHideNotification"_ns;
+const Ref<NSString> UIKeyboardDidHideNotification = "UIKeyboardDidHideNotification"_ns;
+const Ref<NSString> UIKeyboardFrameBeginUserInfoKey = "UIKeyboardFrameBeginUserInfoKey"_ns;
+const Ref<NSString> UIKeyboardFrameEndUserInfoKey = "UIKeyboardFrameEndUserInfoKey"_ns;
+const Ref<NSString> UIKeyboardAnimationDurationUserInfoKey = "UIKeyboardAnimationDurationUserInfoKey"_ns;
+const Ref<NSString> UIKeyboardAnimationCurveUserInfoKey = "UIKeyboardAnimationCurveUserInfoKey"_ns;
+const Ref<NSString> UIKeyboardIsLocalUserInfoKey = "UIKeyboardIsLocalUserInfoKey"_ns;
+
+// The standard keys: a grey panel with rows of keys and the return key named by the typing
+// responder's return key type.
+class UIKeyboardView : public UIView {
+    DV_CLASS(UIKeyboardView, UIView)
+
+    UIKeyboardView() = default;
+
+    void setReturnKeyTitle(Ref<NSString> title)
+    {
+        m_returnKeyTitle = std::move(title);
+        setNeedsDisplay();
+    }
+
+    void drawRect(CGRect) override
+    {
+        const CGRect b = bounds();
+        UIColor::colorWithRed(0.82, 0.835, 0.86, 1)->setFill();
+        UIBezierPath::bezierPathWithRect(b)->fill();
+        const CGFloat rowHeight = (b.size.height - 8) / 4;
+        const int keysPerRow[] = { 10, 9, 7, 0 };
+        for (int row = 0; row < 4; ++row) {
+            const CGFloat y = 6 + row * rowHeight;
+            const int count = keysPerRow[row];
+            if (count == 0)
+                break;
+            const CGFloat width = (b.size.width - 6) / 10;
+            const CGFloat x0 = (b.size.width - width * count) / 2;
+            for (int i = 0; i < count; ++i)
+                drawKey(CGRectMake(x0 + i * width + 3, y, width - 6, rowHeight - 10), nil);
+        }
+        const CGFloat y = 6 + 3 * rowHeight;
+        drawKey(CGRectMake(b.size.width * 0.25, y, b.size.width * 0.5, rowHeight - 10), nil);
+        drawKey(CGRectMake(b.size.width * 0.77, y, b.size.width * 0.23 - 3, rowHeight - 10), m_returnKeyTitle);
+    }
+
+    void appendDescriptionFields(dv::DescriptionFields& fields) const override
+    {
+        if (m_returnKeyTitle)
+            fields.emplace_back("title", m_returnKeyTitle->UTF8String());
+        UIView::appendDescriptionFields(fields);
+    }
+
+private:
+    static void drawKey(CGRect rect, const Ref<NSString>& title)
+    {
+        UIColor::whiteColor()->setFill();
+        UIBezierPath::bezierPathWithRoundedRect(rect, 5)->fill();
+        if (title)
+            dv::drawText(title, rect, UIFont::systemFontOfSize(15), UIColor::blackColor(),
+                { .alignment = NSTextAlignmentCenter, .wrap = false, .centreVertically = true });
+    }
+
+    Ref<NSString> m_returnKeyTitle;
+};
+
+DV_DEFINE_CLASS(UIKeyboardView)
+
+// The window above the application's that holds the keyboard: the accessory view on top, the keys
+// (or the responder's input view) under it. Touches outside them pass through to nothing.
+class UIKeyboardWindow : public UIWindow {
+    DV_CLASS(UIKeyboardWindow, UIWindow)
+
+    UIKeyboardWindow() = default;
+
+    Ref<UIView> hitTest(CGPoint point, const Ref<UIEvent>& event) override
+    {
+        auto hit = UIWindow::hitTest(point, event);
+        return hit.get() == this ? nil : hit;
+    }
+
+    Ref<UIView> host;
+    Ref<UIKeyboardView> keys;
+};
+
+DV_DEFINE_CLASS(UIKeyboardWindow)
+
+namespace dv {
+
+bool isKeyboardVisible() { return internal::Keyboard::shared().isVisible(); }
+CGRect keyboardFrame() { return internal::Keyboard::shared().frame(); }
+Ref<UIResponder> keyboardResponder() { return internal::Keyboard::shared().responder(); }
+Ref<UIWindow> keyboardWindow() { return internal::Keyboard::shared().window(); }
+std::size_t inputClickCount() { return internal::Keyboard::shared().inputClicks(); }
+
+} // namespace dv
+
+namespace dv::internal {
+
+namespace {
+
+Ref<NSString> returnKeyTitle(UIReturnKeyType type)
+{
+    switch (type) {
+    case UIReturnKeyGo: return "前往"_ns;
+    case UIReturnKeyGoogle:
+    case UIReturnKeySearch:
+    case UIReturnKeyYahoo: return "搜索"_ns;
+    case UIReturnKeyJoin: return "加入"_ns;
+    case UIReturnKeyNext: return "下一项"_ns;
+    case UIReturnKeyRoute: return "路线"_ns;
+    case UIReturnKeySend: return "发送"_ns;
+    case UIReturnKeyDone: return "完成"_ns;
+    case UIReturnKeyEmergencyCall: return "紧急呼叫"_ns;
+    case UIReturnKeyContinue: return "继续"_ns;
+    case UIReturnKeyDefault: break;
+    }
+    return "换行"_ns;
+}
+
+} // namespace
+
+Keyboard& Keyboard::shared()
+{
+    static Keyboard keyboard;
+    return keyboard;
+}
+
+Ref<UIResponder> Keyboard::responder() const { return m_visible ? m_responder.lock() : nil; }
+
+Ref<UIWindow> Keyboard::window() const { return m_visible ? m_window : nil; }
+
+CGRect Keyboard::handleFrameFor(const Ref<UIResponder>& responder) const
+{
+    const CGRect screen = UIScreen::mainScreen()->bounds();
+    CGFloat height = keyboardKeysHeight;
+    if (auto input = responder->inputView())
+        height = input->frame().size.height;
+    if (auto accessory = responder->inputAccessoryView())
+        height += accessory->frame().size.height;
+    return CGRectMake(0, screen.size.height - height, screen.size.width, height);
+}
+
+void Keyboard::handleInstallViews(const Ref<UIResponder>& responder, CGRect frame)
+{
+    if (!m_window) {
+        m_window = alloc<UIKeyboardWindow>();
+        m_window->initWithFrame(UIScreen::mainScreen()->bounds());
+        m_window->host = alloc<UIView>()->initWithFrame(frame);
+        m_window->addSubview(m_window->host);
+        m_window->keys = alloc<UIKeyboardView>();
+        m_window->keys->initWithFrame(CGRectMake(0, 0, frame.size.width, keyboardKeysHeight));
+    }
+    auto& host = m_window->host;
+    host->setFrame(frame);
+    const auto old = host->subviews();
+    for (auto& sub : old->items())
+        std::static_pointer_cast<UIView>(sub)->removeFromSuperview();
+    CGFloat y = 0;
+    if (auto accessory = responder->inputAccessoryView()) {
+        const CGFloat h = accessory->frame().size.height;
+        accessory->setFrame(CGRectMake(0, 0, frame.size.width, h));
+        host->addSubview(accessory);
+        y = h;
+    }
+    Ref<UIView> body = responder->inputView();
+    if (!body) {
+        body = m_window->keys;
+        auto traits = dynamic_cast<UITextInputTraits*>(responder.get());
+        m_window->keys->setReturnKeyTitle(returnKeyTitle(traits ? traits->returnKeyType() : UIReturnKeyDefault));
+    }
+    body->setFrame(CGRectMake(0, y, frame.size.width, frame.size.height - y));
+    host->addSubview(body);
+    m_window->setHidden(false);
+}
+
+void Keyboard::handleAnnounce(bool showing, CGRect begin, CGRect end)
+{
+    auto info = NSDictionary::of({
+        { UIKeyboardFrameBeginUserInfoKey, NSValue::valueWithCGRect(begin) },
+        { UIKeyboardFrameEndUserInfoKey, NSValue::valueWithCGRect(end) },
+        { UIKeyboardAnimationDurationUserInfoKey, NSNumber::numberWithDouble(keyboardAnimationDuration) },
+        { UIKeyboardAnimationCurveUserInfoKey, NSNumber::numberWithLong(keyboardAnimationCurve) },
+        { UIKeyboardIsLocalUserInfoKey, NSNumber::numberWithBool(true) },
+    });
+    m_lastInfo = info;
+    handleSchedule(showing);
+    NSNotificationCenter::defaultCenter()->postNotificationName(
+        showing ? UIKeyboardWillShowNotification : UIKeyboardWillHideNotification, nil, info);
+}
+
+void Keyboard::handleSchedule(bool didShow)
+{
+    // The did- notification carries the same frames as its will- one.
+    handleCancelPending();
+    m_pending = NSTimer::scheduledTimerWithTimeInterval(keyboardAnimationDuration, false, [this, didShow](const Ref<NSTimer>& timer) {
+        if (m_pending != timer)
+            return;
+        m_pending = nil;
+        NSNotificationCenter::defaultCenter()->postNotificationName(
+            didShow ? UIKeyboardDidShowNotification : UIKeyboardDidHideNotification, nil, m_lastInfo);
+        (void)timer;
+    });
+}
+
+void Keyboard::handleCancelPending()
+{
+    if (auto pending = std::exchange(m_pending, nil))
+        pending->invalidate();
+}
+
+void Keyboard::show(const Ref<UIResponder>& responder)
+{
+    if (!responder)
+        return;
+    if (!m_clickHandlerInstalled) {
+        m_clickHandlerInstalled = true;
+        UIDevice::setInputClickHandler([] { Keyboard::shared().handleInputClick(); });
+    }
+    m_hideDeferred = false;
+    const CGRect screen = UIScreen::mainScreen()->bounds();
+    const CGRect end = handleFrameFor(responder);
+    const CGRect begin = m_visible ? m_frame : CGRectMake(0, screen.size.height, end.size.width, end.size.height);
+    m_responder = responder;
+    m_frame = end;
+    m_visible = true;
+    handleInstallViews(responder, end);
+    handleAnnounce(true, begin, end);
+}
+
+void Keyboard::hide(const Ref<UIResponder>& responder)
+{
+    if (!m_visible || m_responder.lock() != responder)
+        return;
+    if (auto incoming = m_incoming.lock(); incoming && incoming != responder && incoming->showsKeyboard()) {
+        // The focus moves to another field: it brings the keyboard up again itself. Should it not
+        // get the focus after all, the keyboard goes at the end of this turn.
+        m_hideDeferred = true;
+        dispatch_async(dispatch_get_main_queue(), [responder] {
+            auto& keyboard = Keyboard::shared();
+            if (keyboard.m_hideDeferred) {
+                keyboard.m_hideDeferred = false;
+                keyboard.hide(responder);
+            }
+        });
+        return;
+    }
+    m_hideDeferred = false;
+    const CGRect screen = UIScreen::mainScreen()->bounds();
+    const CGRect begin = m_frame;
+    const CGRect end = CGRectMake(0, screen.size.height, begin.size.width, begin.size.height);
+    m_visible = false;
+    m_responder.reset();
+    if (m_window) {
+        m_window->setHidden(true);
+        const auto old = m_window->host->subviews();
+        for (auto& sub : old->items())
+            std::static_pointer_cast<UIView>(sub)->removeFromSuperview();
+    }
+    handleAnnounce(false, begin, end);
+}
+
+void Keyboard::reload(const Ref<UIResponder>& responder)
+{
+    if (m_visible && m_responder.lock() == responder)
+        show(responder);
+}
+
+void Keyboard::reset()
+{
+    handleCancelPending();
+    m_window = nil;
+    m_responder.reset();
+    m_incoming.reset();
+    m_visible = false;
+    m_hideDeferred = false;
+    m_frame = {};
+    m_lastInfo = nil;
+}
+
+void Keyboard::handleInputClick()
+{
+    if (!m_visible)
+        return;
+    auto responder = m_responder.lock();
+    if (!responder)
+        return;
+    for (auto& view : { responder->inputView(), responder->inputAccessoryView() }) {
+        auto* feedback = dynamic_cast<UIInputViewAudioFeedback*>(view.get());
+        if (feedback && feedback->enableInputClicksWhenVisible()) {
+            ++m_inputClicks;
+            return;
+        }
+    }
+}
+
+Keyboard::Handover::Handover(const Ref<UIResponder>& incoming)
+    : m_previous(std::exchange(Keyboard::shared().m_incoming, incoming))
+{
+}
+
+Keyboard::Handover::~Handover() { Keyboard::shared().m_incoming = m_previous; }
+
+} // namespace dv::internal
