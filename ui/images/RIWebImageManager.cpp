@@ -299,8 +299,10 @@ void RIWebImageManager::handleDownloaded(const std::shared_ptr<Load>& load, cons
     const bool animated = downloadedImage && downloadedImage->images();
     if (downloadedImage && delegate && (!animated || (load->options & RIWebImageLoadTransformAnimated))) {
         Weak<RIWebImageManager> weakSelf = self<RIWebImageManager>();
+        // The load leaves the running list below, before the transform ends: the transform keeps
+        // its handle, so that a caller who did not keep it (the prefetcher) still hears the end.
         dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_HIGH, 0),
-            [load, weakSelf, delegate, downloadedImage, data, finished, toDisk] {
+            [load, keep = load->operation.lock(), weakSelf, delegate, downloadedImage, data, finished, toDisk] {
                 auto self = weakSelf.lock();
                 if (!self)
                     return;
