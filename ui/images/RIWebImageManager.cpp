@@ -277,11 +277,12 @@ void RIWebImageManager::handleDownloaded(const std::shared_ptr<Load>& load, cons
     };
 
     if (error) {
-        load->deliver(nil, error, RIImageCacheTypeNone, finished);
+        // Noted before the caller hears of it, so that a request it makes at once knows.
         if (!isPassingFailure(error->code())) {
             std::lock_guard lock(m_failedLock);
             m_failedURLs->addObject(load->url);
         }
+        load->deliver(nil, error, RIImageCacheTypeNone, finished);
         finish();
         return;
     }

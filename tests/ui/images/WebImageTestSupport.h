@@ -26,6 +26,45 @@ struct ViewCall {
     bool onMainThread = false;
 };
 
+// An opaque picture of one colour, as PNG bytes.
+inline Ref<NSData> colourPNG(Pixel colour, std::size_t side = 16)
+{
+    auto image = makeRGBAImage(side, side, [&](std::size_t, std::size_t) { return colour; }, kCGImageAlphaNoneSkipLast);
+    return UIImagePNGRepresentation(UIImage::imageWithCGImage(image, 1, UIImageOrientationUp));
+}
+inline Ref<UIImage> colourImage(Pixel colour, std::size_t side = 16)
+{
+    return UIImage::imageWithCGImage(makeRGBAImage(side, side, [&](std::size_t, std::size_t) { return colour; },
+        kCGImageAlphaNoneSkipLast), 1, UIImageOrientationUp);
+}
+// The colour of picture number `index` (0...511): three channels of eight steps each.
+inline Pixel colourOf(std::size_t index)
+{
+    return {std::uint8_t(16 + (index % 8) * 30), std::uint8_t(16 + (index / 8 % 8) * 30), std::uint8_t(16 + (index / 64 % 8) * 30),
+        255};
+}
+// The picture number a colour stands for, or -1 when it is none of them.
+inline int indexOf(const dv::testing::Pixel& p)
+{
+    int index = 0, scale = 1;
+    for (int channel = 0; channel < 3; ++channel, scale *= 8) {
+        const int step = (p[std::size_t(channel)] - 16 + 15) / 30;
+        if (step < 0 || step > 7 || std::abs(p[std::size_t(channel)] - (16 + step * 30)) > 4)
+            return -1;
+        index += step * scale;
+    }
+    return index;
+}
+// The colour at the middle of an image.
+inline dv::testing::Pixel middleOf(const Ref<UIImage>& image)
+{
+    if (!image)
+        return {-1, -1, -1, -1};
+    const dv::testing::Pixels pixels(image);
+    auto size = pixels.sizeInPoints();
+    return pixels.at(size.width / 2, size.height / 2);
+}
+
 class WebImageTest : public DownloaderTest {
 protected:
     void SetUp() override
@@ -54,45 +93,6 @@ protected:
         manager = nil;
         cache = nil;
         DownloaderTest::TearDown();
-    }
-
-    // An opaque picture of one colour, as PNG bytes.
-    static Ref<NSData> colourPNG(Pixel colour, std::size_t side = 16)
-    {
-        auto image = makeRGBAImage(side, side, [&](std::size_t, std::size_t) { return colour; }, kCGImageAlphaNoneSkipLast);
-        return UIImagePNGRepresentation(UIImage::imageWithCGImage(image, 1, UIImageOrientationUp));
-    }
-    static Ref<UIImage> colourImage(Pixel colour, std::size_t side = 16)
-    {
-        return UIImage::imageWithCGImage(makeRGBAImage(side, side, [&](std::size_t, std::size_t) { return colour; },
-            kCGImageAlphaNoneSkipLast), 1, UIImageOrientationUp);
-    }
-    // The colour of picture number `index` (0...511): three channels of eight steps each.
-    static Pixel colourOf(std::size_t index)
-    {
-        return {std::uint8_t(16 + (index % 8) * 30), std::uint8_t(16 + (index / 8 % 8) * 30), std::uint8_t(16 + (index / 64 % 8) * 30),
-            255};
-    }
-    // The picture number a colour stands for, or -1 when it is none of them.
-    static int indexOf(const dv::testing::Pixel& p)
-    {
-        int index = 0, scale = 1;
-        for (int channel = 0; channel < 3; ++channel, scale *= 8) {
-            const int step = (p[std::size_t(channel)] - 16 + 15) / 30;
-            if (step < 0 || step > 7 || std::abs(p[std::size_t(channel)] - (16 + step * 30)) > 4)
-                return -1;
-            index += step * scale;
-        }
-        return index;
-    }
-    // The colour at the middle of an image.
-    static dv::testing::Pixel middleOf(const Ref<UIImage>& image)
-    {
-        if (!image)
-            return {-1, -1, -1, -1};
-        const dv::testing::Pixels pixels(image);
-        auto size = pixels.sizeInPoints();
-        return pixels.at(size.width / 2, size.height / 2);
     }
 
     // Serves picture `index` at "/pic?i=<index>" for every index.
