@@ -109,15 +109,26 @@ Ref<RIImageCache> RIWebImageManager::createCache() { return RIImageCache::shared
 
 Ref<NSString> RIWebImageManager::cacheKeyForURL(const Ref<NSURL>& url) const
 {
-    if (!url)
-        return nil;
+    Ref<NSString> key;
+    (void)cacheAndKeyForURL(url, key);
+    return key;
+}
+
+Ref<RIImageCache> RIWebImageManager::cacheAndKeyForURL(const Ref<NSURL>& url, Ref<NSString>& key, bool* filtered) const
+{
+    RIWebImageCacheKeyFilterBlock filter;
+    Ref<RIImageCache> cache;
     {
         std::lock_guard lock(m_settingsLock);
-        if (!m_cacheKeyFilter)
-            return url->absoluteString();
+        cache = m_imageCache;
+        if (m_cacheKeyFilter)
+            filter = m_cacheKeyFilter;
     }
-    auto filter = cacheKeyFilter();
-    return filter ? filter(url) : url->absoluteString();
+    // The filter runs outside the lock: it may ask the manager things.
+    key = !url ? nil : filter ? filter(url) : url->absoluteString();
+    if (filtered)
+        *filtered = bool(filter);
+    return cache;
 }
 
 bool RIWebImageManager::cachedImageExistsForURL(const Ref<NSURL>& url)
@@ -157,18 +168,53 @@ void RIWebImageManager::diskImageExistsForURL(const Ref<NSURL>& url, RIWebImageC
 
 // Loads ---------------------------------------------------------------------------------------------
 
+namespace {
+
+Ref<NSURL> asURL(const id& object)
+{
+    if (!object)
+        return nil;
+    if (object->getClass() == NSURL::class_())
+        return std::static_pointer_cast<NSURL>(object);
+    if (auto url = dv::as<NSURL>(object))
+        return url;
+    if (auto string = dv::as<NSString>(object))
+        return NSURL::URLWithString(string);
+    return nil;
+}
+
+bool isUsableURL(const Ref<NSURL>& url)
+{
+    if (!url)
+        return false;
+    auto string = url->absoluteString();
+    return string && !string->utf8().empty();
+}
+
+} // namespace
+
+Ref<UIImage> RIWebImageManager::imageAnsweredFromMemory(const Ref<NSURL>& url, RIWebImageLoadOptions options) const
+{
+    if ((options & RIWebImageLoadRefreshFromServer) || !url)
+        return nil;
+    if (!(options & RIWebImageLoadRetryFailedURL) && isFailedURL(url))
+        return nil;
+    Ref<NSString> key;
+    bool filtered = false;
+    auto cache = cacheAndKeyForURL(url, key, &filtered);
+    // Without a key filter the key is the URL's absolute string.
+    const bool usable = filtered ? isUsableURL(url) : key && !key->utf8().empty();
+    return cache && usable ? cache->imageFromMemoryCacheForKey(key) : nil;
+}
+
 Ref<RIWebImageCombinedOperation> RIWebImageManager::downloadImageWithURL(const id& urlOrString, RIWebImageLoadOptions options,
     RIWebImageDownloaderProgressBlock progressBlock, RIWebImageCompletionWithFinishedBlock completedBlock)
 {
-    Ref<NSURL> url = dv::as<NSURL>(urlOrString);
-    if (!url)
-        if (auto string = dv::as<NSString>(urlOrString))
-            url = NSURL::URLWithString(string);
-
+    Ref<NSURL> url = asURL(urlOrString);
     auto operation = alloc<RIWebImageCombinedOperation>();
     operation->init();
     const bool failedBefore = url && isFailedURL(url);
-    if (!url || url->absoluteString()->length() == 0 || (failedBefore && !(options & RIWebImageLoadRetryFailedURL))) {
+    if (!isUsableURL(url) || (failedBefore && !(options & RIWebImageLoadRetryFailedURL))) {
         if (completedBlock)
             runOnMainThreadSync([&] {
                 completedBlock(nil, NSError::errorWithDomain(NSURLErrorDomain, NSURLErrorFileDoesNotExist, nil), RIImageCacheTypeNone,
@@ -177,19 +223,31 @@ Ref<RIWebImageCombinedOperation> RIWebImageManager::downloadImageWithURL(const i
         return operation;
     }
 
+    Ref<NSString> key;
+    auto cache = cacheAndKeyForURL(url, key);
+    // A memory hit ends the load here: it would join the running list only to leave it again
+    // before this call returns (or, from another thread, once the main thread has it).
+    if (!(options & RIWebImageLoadRefreshFromServer)) {
+        if (auto image = cache->imageFromMemoryCacheForKey(key)) {
+            if (completedBlock)
+                runOnMainThreadSync([&] {
+                    if (!operation->isCancelled())
+                        completedBlock(image, nil, RIImageCacheTypeMemory, true, url);
+                });
+            return operation;
+        }
+    }
+
     auto load = std::make_shared<Load>();
     load->manager = self<RIWebImageManager>();
     load->operation = operation;
     load->url = url;
-    load->key = cacheKeyForURL(url);
+    load->key = key;
     load->options = options;
     load->progress = std::move(progressBlock);
     load->completed = std::move(completedBlock);
-    {
-        std::lock_guard lock(m_settingsLock);
-        load->cache = m_imageCache;
-        load->downloader = m_imageDownloader;
-    }
+    load->cache = cache;
+    load->downloader = imageDownloader();
     operation->m_manager = self<RIWebImageManager>();
     addRunning(operation);
 
@@ -281,6 +339,7 @@ void RIWebImageManager::handleDownloaded(const std::shared_ptr<Load>& load, cons
         if (!isPassingFailure(error->code())) {
             std::lock_guard lock(m_failedLock);
             m_failedURLs->addObject(load->url);
+            m_failedCount.store(m_failedURLs->count(), std::memory_order_release);
         }
         load->deliver(nil, error, RIImageCacheTypeNone, finished);
         finish();
@@ -289,6 +348,7 @@ void RIWebImageManager::handleDownloaded(const std::shared_ptr<Load>& load, cons
     if (load->options & RIWebImageLoadRetryFailedURL) {
         std::lock_guard lock(m_failedLock);
         m_failedURLs->removeObject(load->url);
+        m_failedCount.store(m_failedURLs->count(), std::memory_order_release);
     }
     const bool toDisk = !(load->options & RIWebImageLoadMemoryCacheOnly);
     if ((load->options & RIWebImageLoadRefreshFromServer) && load->cachedImage && !downloadedImage) {
@@ -354,8 +414,10 @@ bool RIWebImageManager::isRunning() const
 
 bool RIWebImageManager::isFailedURL(const Ref<NSURL>& url) const
 {
+    if (m_failedCount.load(std::memory_order_acquire) == 0)
+        return false;
     std::lock_guard lock(m_failedLock);
-    return m_failedURLs->count() > 0 && m_failedURLs->containsObject(url);
+    return m_failedURLs->containsObject(url);
 }
 
 void RIWebImageManager::addRunning(const Ref<RIWebImageCombinedOperation>& operation)

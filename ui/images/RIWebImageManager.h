@@ -23,6 +23,7 @@
 #include "ui/images/RIWebImageCombinedOperation.h"
 #include "ui/images/RIWebImageDownloader.h"
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -114,6 +115,11 @@ class RIWebImageManager : public NSObject {
     Ref<RIWebImageCombinedOperation> downloadWithURL(const id& url, RIWebImageLoadOptions options,
         RIWebImageDownloaderProgressBlock progressBlock, RIWebImageCompletedWithFinishedBlock completedBlock);
 
+    // The image a load of `url` with `options` is answered with at once from the memory level, or
+    // nil: no URL, a failed URL not retried, a refresh asked for, or nothing in memory. The view
+    // categories use it to finish such a load on the spot.
+    Ref<UIImage> imageAnsweredFromMemory(const Ref<NSURL>& url, RIWebImageLoadOptions options) const;
+
     // Stores the image under the URL's key in memory and on disk; nothing unless both are given.
     void saveImageToCache(const Ref<UIImage>& image, const Ref<NSURL>& url);
     // Cancels every running load and empties the list.
@@ -137,6 +143,9 @@ private:
     struct Load;
 
     bool isFailedURL(const Ref<NSURL>& url) const;
+    // The cache now and the URL's key, read under one lock; `filtered` tells whether a key filter
+    // made the key (else it is the URL's absolute string).
+    Ref<RIImageCache> cacheAndKeyForURL(const Ref<NSURL>& url, Ref<NSString>& key, bool* filtered = nullptr) const;
     void addRunning(const Ref<RIWebImageCombinedOperation>& operation);
     void removeRunning(const RIWebImageCombinedOperation* operation);
     void handleCacheAnswer(const std::shared_ptr<Load>& load, const Ref<RIWebImageCombinedOperation>& operation,
@@ -152,6 +161,7 @@ private:
 
     mutable std::mutex m_failedLock;
     Ref<NSMutableSet> m_failedURLs;
+    std::atomic<NSUInteger> m_failedCount { 0 }; // read without the lock: most loads find none
     // Re-entrant: cancelAll cancels while holding it, and each cancel takes it again.
     mutable std::recursive_mutex m_runningLock;
     Ref<NSMutableArray> m_runningOperations;

@@ -24,6 +24,22 @@ void setImageAndLayout(UIImageView& view, const Ref<UIImage>& image)
     view.setNeedsLayout();
 }
 
+// What a load's answer does to the view, on the main thread.
+void applyAnswer(UIImageView& view, const Ref<UIImage>& image, const Ref<NSError>& error, RIImageCacheType cacheType, bool finished,
+    const Ref<NSURL>& imageURL, RIWebImageLoadOptions options, const Ref<UIImage>& placeholder, const RIWebImageCompletionBlock& completed)
+{
+    if (image && (options & RIWebImageLoadManualImageSet) && completed) {
+        completed(image, error, cacheType, imageURL);
+        return;
+    }
+    if (image)
+        setImageAndLayout(view, image);
+    else if (options & RIWebImageLoadDeferPlaceholder)
+        setImageAndLayout(view, placeholder);
+    if (completed && finished)
+        completed(image, error, cacheType, imageURL);
+}
+
 } // namespace
 
 // Loading --------------------------------------------------------------------------------------------
@@ -71,7 +87,13 @@ void ri_setImageWithURL(const Ref<UIImageView>& view, const Ref<NSURL>& url, con
         dv::internal::cancelLoadOperation(running);
     state->imageURL = url;
 
-    if (!(options & RIWebImageLoadDeferPlaceholder)) {
+    // A picture the memory level holds is set now, as the load would set it before returning.
+    static const Ref<RIWebImageManager> manager = RIWebImageManager::sharedManager();
+    const Ref<UIImage> memoryHit = url && dv::isMainThread() ? manager->imageAnsweredFromMemory(url, options) : nil;
+    // Nothing can see the placeholder before such a picture replaces it.
+    const bool hitReplacesPlaceholder = memoryHit && !((options & RIWebImageLoadManualImageSet) && completed);
+
+    if (!(options & RIWebImageLoadDeferPlaceholder) && !hitReplacesPlaceholder) {
         if (dv::isMainThread())
             view->setImage(placeholder);
         else
@@ -91,10 +113,19 @@ void ri_setImageWithURL(const Ref<UIImageView>& view, const Ref<NSURL>& url, con
         return;
     }
 
+    if (memoryHit) {
+        // Nothing is left running, so nothing is kept to cancel; a spinner left by a cancelled
+        // load goes, as the load's answer would take it.
+        if (state->activityIndicator)
+            removeActivityIndicator(view);
+        applyAnswer(*view, memoryHit, nil, RIImageCacheTypeMemory, true, url, options, placeholder, completed);
+        return;
+    }
+
     if (state->showActivityIndicatorView)
         addActivityIndicator(view);
     Weak<UIImageView> weak = view;
-    auto load = RIWebImageManager::sharedManager()->downloadImageWithURL(url, options, std::move(progress),
+    auto load = manager->downloadImageWithURL(url, options, std::move(progress),
         [weak, options, placeholder, completed = std::move(completed)](const Ref<UIImage>& image, const Ref<NSError>& error,
             RIImageCacheType cacheType, bool finished, const Ref<NSURL>& imageURL) {
             {
@@ -104,23 +135,10 @@ void ri_setImageWithURL(const Ref<UIImageView>& view, const Ref<NSURL>& url, con
                 removeActivityIndicator(view);
             }
             runOnMainThreadSync([&] {
-                auto view = weak.lock();
-                if (!view)
-                    return;
-                if (image && (options & RIWebImageLoadManualImageSet) && completed) {
-                    completed(image, error, cacheType, imageURL);
-                    return;
-                }
-                if (image)
-                    setImageAndLayout(*view, image);
-                else if (options & RIWebImageLoadDeferPlaceholder)
-                    setImageAndLayout(*view, placeholder);
-                if (completed && finished)
-                    completed(image, error, cacheType, imageURL);
+                if (auto view = weak.lock())
+                    applyAnswer(*view, image, error, cacheType, finished, imageURL, options, placeholder, completed);
             });
         });
-    // A memory hit asked for on the main thread has completed already; its entry stays until the
-    // next request replaces it, and cancelling it then does nothing.
     state->setOperationForKey(load, RIImageViewImageLoadKey);
 }
 

@@ -21,7 +21,7 @@ Ref<WebCacheViewState> WebCacheViewState::of(const UIView& view, bool create)
     const NSObject* object = &view;
     // Only this function writes the key, always with a state.
     if (id found = objc_getAssociatedObject(object, &kStateKey))
-        return std::static_pointer_cast<WebCacheViewState>(found);
+        return std::static_pointer_cast<WebCacheViewState>(std::move(found));
     if (!create)
         return nil;
     auto state = alloc<WebCacheViewState>();
