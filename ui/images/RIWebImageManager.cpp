@@ -131,22 +131,28 @@ Ref<RIImageCache> RIWebImageManager::cacheAndKeyForURL(const Ref<NSURL>& url, Re
     return cache;
 }
 
+// Without a cache nothing exists, and the answers with a block never come (as from a nil cache).
+
 bool RIWebImageManager::cachedImageExistsForURL(const Ref<NSURL>& url)
 {
-    auto key = cacheKeyForURL(url);
-    auto cache = imageCache();
-    return cache->imageFromMemoryCacheForKey(key) || cache->diskImageExistsWithKey(key);
+    Ref<NSString> key;
+    auto cache = cacheAndKeyForURL(url, key);
+    return cache && (cache->imageFromMemoryCacheForKey(key) || cache->diskImageExistsWithKey(key));
 }
 
 bool RIWebImageManager::diskImageExistsForURL(const Ref<NSURL>& url)
 {
-    return imageCache()->diskImageExistsWithKey(cacheKeyForURL(url));
+    Ref<NSString> key;
+    auto cache = cacheAndKeyForURL(url, key);
+    return cache && cache->diskImageExistsWithKey(key);
 }
 
 void RIWebImageManager::cachedImageExistsForURL(const Ref<NSURL>& url, RIWebImageCheckCacheCompletionBlock completion)
 {
-    auto key = cacheKeyForURL(url);
-    auto cache = imageCache();
+    Ref<NSString> key;
+    auto cache = cacheAndKeyForURL(url, key);
+    if (!cache)
+        return;
     if (cache->imageFromMemoryCacheForKey(key)) {
         if (completion)
             dispatch_async(dispatch_get_main_queue(), [completion = std::move(completion)] { completion(true); });
@@ -160,7 +166,11 @@ void RIWebImageManager::cachedImageExistsForURL(const Ref<NSURL>& url, RIWebImag
 
 void RIWebImageManager::diskImageExistsForURL(const Ref<NSURL>& url, RIWebImageCheckCacheCompletionBlock completion)
 {
-    imageCache()->diskImageExistsWithKey(cacheKeyForURL(url), [completion = std::move(completion)](bool exists) {
+    Ref<NSString> key;
+    auto cache = cacheAndKeyForURL(url, key);
+    if (!cache)
+        return;
+    cache->diskImageExistsWithKey(key, [completion = std::move(completion)](bool exists) {
         if (completion)
             completion(exists);
     });
@@ -227,7 +237,7 @@ Ref<RIWebImageCombinedOperation> RIWebImageManager::downloadImageWithURL(const i
     auto cache = cacheAndKeyForURL(url, key);
     // A memory hit ends the load here: it would join the running list only to leave it again
     // before this call returns (or, from another thread, once the main thread has it).
-    if (!(options & RIWebImageLoadRefreshFromServer)) {
+    if (cache && !(options & RIWebImageLoadRefreshFromServer)) {
         if (auto image = cache->imageFromMemoryCacheForKey(key)) {
             if (completedBlock)
                 runOnMainThreadSync([&] {
@@ -251,7 +261,12 @@ Ref<RIWebImageCombinedOperation> RIWebImageManager::downloadImageWithURL(const i
     operation->m_manager = self<RIWebImageManager>();
     addRunning(operation);
 
-    // The answer holds the load's handle until it has run; a memory hit runs it right here.
+    if (!load->cache) {
+        // Nothing can be cached: straight to the download.
+        handleCacheAnswer(load, operation, nil, RIImageCacheTypeNone);
+        return operation;
+    }
+    // The answer holds the load's handle until it has run.
     auto query = load->cache->queryDiskCacheForKey(load->key,
         [load, operation](const Ref<UIImage>& image, RIImageCacheType cacheType) {
             if (auto self = load->manager.lock())
@@ -302,6 +317,13 @@ void RIWebImageManager::handleCacheAnswer(const std::shared_ptr<Load>& load, con
         // What the cache had shows at once; the download may bring a newer one.
         load->cachedImage = cachedImage;
         load->deliver(cachedImage, nil, cacheType, true);
+    }
+    if (!load->downloader) {
+        // Nothing to download with: the load ends as one whose download was not allowed.
+        if (!cachedImage)
+            load->deliver(nil, nil, RIImageCacheTypeNone, true);
+        removeRunning(operation.get());
+        return;
     }
     auto token = load->downloader->downloadImageWithURL(load->url, downloaderOptions(load->options, cachedImage != nil), load->progress,
         [load](const Ref<UIImage>& image, const Ref<NSData>& data, const Ref<NSError>& error, bool finished) {
@@ -370,7 +392,7 @@ void RIWebImageManager::handleDownloaded(const std::shared_ptr<Load>& load, cons
                 auto answer = delegate->imageManagerTransformDownloadedImageWithURL(self, downloadedImage, load->url);
                 // A delegate without a transform gives the downloaded image back unchanged.
                 Ref<UIImage> transformed = answer ? *answer : downloadedImage;
-                if (transformed && finished) {
+                if (transformed && finished && load->cache) {
                     const bool same = transformed->isEqual(downloadedImage);
                     load->cache->storeImage(transformed, !same, same ? data : nil, load->key, toDisk);
                 }
@@ -379,7 +401,7 @@ void RIWebImageManager::handleDownloaded(const std::shared_ptr<Load>& load, cons
         finish();
         return;
     }
-    if (downloadedImage && finished)
+    if (downloadedImage && finished && load->cache)
         load->cache->storeImage(downloadedImage, false, data, load->key, toDisk);
     load->deliver(downloadedImage, nil, RIImageCacheTypeNone, finished);
     finish();
@@ -391,7 +413,9 @@ void RIWebImageManager::saveImageToCache(const Ref<UIImage>& image, const Ref<NS
 {
     if (!image || !url)
         return;
-    imageCache()->storeImage(image, cacheKeyForURL(url), true);
+    Ref<NSString> key;
+    if (auto cache = cacheAndKeyForURL(url, key))
+        cache->storeImage(image, key, true);
 }
 
 void RIWebImageManager::cancelAll()

@@ -62,7 +62,7 @@ void RIWebImagePrefetcher::prefetchURLs(const Ref<NSArray>& urls, RIWebImagePref
 
 void RIWebImagePrefetcher::startPrefetchingAtIndex(NSUInteger index)
 {
-    if (index >= urlCount())
+    if (index >= urlCount() || !m_manager)
         return;
     ++m_requestedCount;
     auto url = m_prefetchURLs->objectAtIndex(index);

@@ -462,6 +462,24 @@ TEST_F(ImageManagerTest, ExistenceChecksAnswerOnTheMainQueue)
     EXPECT_FALSE(byName["memory only"]);
 }
 
+TEST_F(ImageManagerTest, WithoutACacheEveryLoadDownloadsAndNothingExists)
+{
+    servePictures();
+    own->setImageCache(nil);
+    std::vector<LoadCall> first, second;
+    load(pictureURL(1), first);
+    ASSERT_TRUE(waitCalls(first));
+    load(pictureURL(1), second);
+    ASSERT_TRUE(waitCalls(second));
+    settle();
+    EXPECT_EQ(indexOf(middleOf(second[0].image)), 1);
+    EXPECT_EQ(second[0].cacheType, RIImageCacheTypeNone);
+    EXPECT_EQ(server.requestCount("/pic"), 2u);
+    EXPECT_FALSE(own->cachedImageExistsForURL(pictureURL(1)));
+    own->saveImageToCache(colourImage(colourOf(1)), pictureURL(1));
+    EXPECT_FALSE(cache->imageFromMemoryCacheForKey(keyOf(pictureURL(1))));
+}
+
 TEST_F(ImageManagerTest, LoadsStartedOnOtherThreadsCompleteOnTheMainThread)
 {
     servePictures();
