@@ -26,6 +26,7 @@
 #include "platform/net/NSURLResponse.h"
 #include "platform/system/FoundationVersion.h"
 #include "ui/images/RIImageScaleFromKey.h"
+#include "ui/images/RIWebImageManager.h"
 #include "ui/images/UIImageForceDecode.h"
 #include "ui/images/UIImageMultiFormat.h"
 
@@ -48,9 +49,8 @@ constexpr NSTimeInterval kOldSystemRunLoopLimit = 10;
 // announces is not trusted with more.
 constexpr NSUInteger kMaximumReservedCapacity = 16u << 20;
 
-// The key the image manager files the URL's image under, which also gives its scale: the URL's
-// absolute string, as long as no key filter applies.
-Ref<NSString> cacheKeyForURL(const Ref<NSURL>& url) { return url ? url->absoluteString() : nil; }
+// The key the image manager files the URL's image under, which also gives its scale.
+Ref<NSString> cacheKeyForURL(const Ref<NSURL>& url) { return RIWebImageManager::sharedManager()->cacheKeyForURL(url); }
 
 Ref<NSError> imageError(const char* description)
 {
