@@ -137,9 +137,9 @@ id NSURLSessionTask::observedValueForKeyPath(std::string_view keyPath) const
 void NSURLSessionTask::resume()
 {
     auto before = state();
+    runStateHooks(StateCall::Resume, before);
     if (m_driver)
         m_driver->resume();
-    runStateHooks(StateCall::Resume, before);
 }
 
 void NSURLSessionTask::suspend()

@@ -62,8 +62,10 @@ class NSURLSessionTask : public NSObject, public NSCopying, public dv::Observabl
     virtual void suspend();
     virtual void cancel();
 
-    // Calls made after every resume and suspend, on the calling thread, with the state the task
-    // had before the call. Categories that must learn of every resume and suspend install one.
+    // Calls made on every resume and suspend, on the calling thread, with the state the task had
+    // before the call. Categories that must learn of every resume and suspend install one. A
+    // resume's calls come before the task starts, so what they announce always precedes the
+    // task's end, however fast that comes; a suspend's come after the task has stopped.
     enum class StateCall { Resume, Suspend };
     using StateHook = std::function<void(const Ref<NSURLSessionTask>& task, StateCall call, NSURLSessionTaskState before)>;
     static std::uint64_t addStateHook(StateHook hook);
