@@ -11,14 +11,6 @@
 #include <set>
 #include <stdexcept>
 
-#if defined(__SANITIZE_THREAD__)
-// The packaged HTTP server library is not built with the thread sanitizer, so the locking of its
-// worker threads is invisible to it and the copies it makes between them look like races. What
-// the library itself does is not judged; the tests' own code on its threads still is. Every test
-// binary that starts a loopback server links this.
-extern "C" const char* __tsan_default_suppressions() { return "called_from_lib:libcpp-httplib\n"; }
-#endif
-
 namespace dv::testing {
 
 namespace {

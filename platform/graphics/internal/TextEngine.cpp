@@ -231,11 +231,3 @@ void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& f
 }
 
 } // namespace dv::internal
-
-// fontconfig keeps the character sets it builds while adding the pinned face past FcFini, which
-// leak checkers report at exit. It is a fixed amount, once per process; tell the checker. Weak,
-// so that a binary with suppressions of its own keeps them.
-extern "C" __attribute__((weak)) const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}

@@ -12,13 +12,6 @@ JS_EXPORT void JSContextGroupSetExecutionTimeLimit(JSContextGroupRef group, doub
 JS_EXPORT void JSContextGroupClearExecutionTimeLimit(JSContextGroupRef group);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-// The engine keeps a few allocations of its own threads until the process ends; the leak checker
-// is told to pass over allocations made inside the engine's library, and over nothing else. This
-// definition replaces the graphics layer's weak one, so it repeats its fontconfig line.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\nleak:libjavascriptcoregtk\n"; }
-#endif
-
 namespace dv::internal {
 
 namespace {
