@@ -106,7 +106,7 @@ std::string der(const dv::testing::TestCertificate& certificate)
 // A server reply as the application server sends them, and other shapes JSON takes.
 Ref<NSDictionary> serverReply()
 {
-    auto record = NSDictionary::of({ { "qrcodeId"_ns, "1024"_ns }, { "title"_ns, "微信群 · 深圳"_ns }, { "areaName"_ns, "广东 深圳"_ns },
+    auto record = NSDictionary::of({ { "qrcodeId"_ns, "1024"_ns }, { "title"_ns, "信聊群 · 深圳"_ns }, { "areaName"_ns, "广东 深圳"_ns },
         { "addTime"_ns, "2016-05-01 12:30:00"_ns }, { "position"_ns, NSNumber::from(3) } });
     auto info = NSDictionary::of({ { "pageSize"_ns, NSNumber::from(20) }, { "totalCount"_ns, NSNumber::from(1) },
         { "listItems"_ns, NSArray::of({ record }) } });
