@@ -1,3 +1,45 @@
+# Precompiled headers: cmake/Precompiled.h for the libraries, cmake/PrecompiledTest.h for the test
+# binaries, each built once per tree by a host target of its own and reused by every dv_library and
+# dv_test. A host is compiled exactly as the targets that reuse it (position-independent code for
+# libraries, executables for tests), which the compiler requires of a precompiled header. When the
+# compiler finds one unusable it says so and reads the headers as text, so the build never depends
+# on them. DV_PRECOMPILED_HEADERS=OFF switches them off.
+option(DV_PRECOMPILED_HEADERS "Precompile the common headers" ON)
+if(DV_PRECOMPILED_HEADERS AND CMAKE_CXX_COMPILER_LAUNCHER)
+  # The compiler cache caches compilations that use a precompiled header only when told to.
+  set(CMAKE_CXX_COMPILER_LAUNCHER env CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
+    ${CMAKE_CXX_COMPILER_LAUNCHER})
+endif()
+if(DV_PRECOMPILED_HEADERS)
+  # A precompiled header is only used where the macros it depends on are the same. Every file is
+  # compiled for threads, as the graphics libraries ask for it, so that they can use it too.
+  add_compile_options(-pthread $<$<COMPILE_LANG_AND_ID:CXX,GNU>:-Wno-error=invalid-pch>)
+  # GCC reports some of its late bounds warnings from inside the standard headers when they come
+  # from a precompiled header, where the same code read as text reports nothing.
+  add_compile_options("$<$<COMPILE_LANG_AND_ID:CXX,GNU>:-Wno-array-bounds;-Wno-stringop-overflow>")
+  # A clang precompiled header without a time stamp, so that the compiler cache can reuse it.
+  add_compile_options("$<$<COMPILE_LANG_AND_ID:CXX,Clang>:SHELL:-Xclang -fno-pch-timestamp>")
+endif()
+
+function(dv_precompiled_headers target kind) # kind: library or test
+  if(NOT DV_PRECOMPILED_HEADERS)
+    return()
+  endif()
+  set(host dv_precompiled_${kind})
+  if(NOT TARGET ${host})
+    if(kind STREQUAL "library")
+      add_library(${host} OBJECT ${PROJECT_SOURCE_DIR}/cmake/PrecompiledHost.cpp)
+      target_precompile_headers(${host} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/Precompiled.h)
+    else()
+      add_executable(${host} ${PROJECT_SOURCE_DIR}/cmake/PrecompiledHost.cpp)
+      target_link_libraries(${host} PRIVATE GTest::gmock GTest::gtest_main)
+      target_precompile_headers(${host} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/PrecompiledTest.h)
+    endif()
+    target_include_directories(${host} PRIVATE ${PROJECT_SOURCE_DIR})
+  endif()
+  target_precompile_headers(${target} REUSE_FROM ${host})
+endfunction()
+
 # dv_library(NAME SOURCES ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
 # One static library per folder; headers are included as "platform/base/NSString.h".
 function(dv_library name)
@@ -5,13 +47,46 @@ function(dv_library name)
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
+  dv_precompiled_headers(${name} library)
 endfunction()
 
-# dv_test(NAME SOURCES ... LIBS ...): one GoogleTest binary per folder.
+# The test binaries a sanitizer build makes and runs, by folder (a folder stands for itself and
+# every folder below it); the normal build makes and runs every one. The address and
+# undefined-behaviour build takes the folders whose code parses, decodes, manages memory and
+# talks to the network, where those faults live; the thread build the folders whose code runs on
+# several threads. The screens (app/) and the interface toolkit run in the normal build only.
+set(DV_ADDRESS_SANITIZED_TESTS platform foundation push tools/devserver ui/images)
+set(DV_THREAD_SANITIZED_TESTS platform/dispatch platform/net platform/ui foundation ui/images)
+
+# dv_tests_wanted(FOLDER OUT): whether this build makes the tests of FOLDER ("platform/base").
+function(dv_tests_wanted folder out)
+  set(${out} TRUE PARENT_SCOPE)
+  if(DV_SANITIZE STREQUAL "thread")
+    set(folders ${DV_THREAD_SANITIZED_TESTS})
+  elseif(DV_SANITIZE)
+    set(folders ${DV_ADDRESS_SANITIZED_TESTS})
+  else()
+    return()
+  endif()
+  foreach(entry IN LISTS folders)
+    if(folder STREQUAL entry OR folder MATCHES "^${entry}/")
+      return()
+    endif()
+  endforeach()
+  set(${out} FALSE PARENT_SCOPE)
+endfunction()
+
+# dv_test(NAME SOURCES ... LIBS ...): one GoogleTest binary per folder; all of them join dv_tests.
 function(dv_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+  dv_precompiled_headers(${name} test)
+  # dv_tests builds every test binary of the tree and only what they need.
+  if(NOT TARGET dv_tests)
+    add_custom_target(dv_tests)
+  endif()
+  add_dependencies(dv_tests ${name})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${name})
 endfunction()

@@ -208,8 +208,9 @@ TEST(ImageDataLimitsTest, HeadersClaimingHugeImagesAreRefusedWithoutTheirMemory)
         {"gif with a large table", gifWithHugeScreen(256)},
         {"gif with a small table", gifWithHugeScreen(2)},
     };
-    for (const auto& [name, data] : hostile) {
+    for (const auto& [name, bytes] : hostile) {
         SCOPED_TRACE(name);
+        const auto& data = bytes;
         EXPECT_LT(data->length(), 1000u);
         auto growth = peakMemoryGrowth([&] {
             EXPECT_FALSE(UIImage::imageWithData(data));

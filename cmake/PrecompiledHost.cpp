@@ -1,0 +1,1 @@
+// The translation unit of the targets that build the precompiled headers (cmake/Dovrelta.cmake).
