@@ -464,7 +464,7 @@ Ref<UICollectionViewCell> CSCycleScrollView::collectionViewCellForItemAtIndexPat
     } else if (auto image = dv::as<UIImage>(imagePath)) {
         ri_cancelCurrentImageLoad(imageView);
         imageView->setImage(image);
-    } else if (!imagePath || dv::as<NSNull>(imagePath) || dv::as<NSString>(imagePath)) {
+    } else if (dv::as<NSNull>(imagePath) || dv::as<NSString>(imagePath)) {
         // No URL (or an empty one): the placeholder, and no late picture of a previous item.
         ri_setImageWithURL(imageView, nil, m_placeholderImage);
     }
