@@ -670,15 +670,19 @@ TEST_F(CycleScrollViewTest, LeavingTheSuperviewStopsTheTimerForGood)
 
 TEST_F(CycleScrollViewTest, TheTimerNeitherKeepsTheCarouselNorOutlivesIt)
 {
-    ASSERT_TRUE(NSRunLoop::mainRunLoop()->limitDateForMode(NSDefaultRunLoopMode) == nil) << "no timer before";
+    // What earlier tests left running ends first; timers they left far ahead (on clocks set to
+    // other dates) stay where they are.
+    advanceTo(now(), 200);
+    auto loop = NSRunLoop::mainRunLoop();
+    const NSTimeInterval before = loop->nextTimerTime(NSDefaultRunLoopMode);
+    ASSERT_GT(before, now() + 10) << "a timer is running";
     auto carousel = CSCycleScrollView::cycleScrollViewWithFrameImageNamesGroup(kFrame, pictures({kRed, kGreen}));
-    ASSERT_TRUE(NSRunLoop::mainRunLoop()->limitDateForMode(NSDefaultRunLoopMode) != nil) << "the auto-scroll timer";
-    ASSERT_TRUE(NSRunLoop::mainRunLoop()->limitDateForMode(UITrackingRunLoopMode) != nil) << "it fires while a finger is down too";
+    EXPECT_DOUBLE_EQ(loop->nextTimerTime(NSDefaultRunLoopMode), now() + 2) << "the auto-scroll timer";
+    EXPECT_DOUBLE_EQ(loop->nextTimerTime(UITrackingRunLoopMode), now() + 2) << "it fires while a finger is down too";
     Weak<CSCycleScrollView> weak = carousel;
     carousel = nil;
     EXPECT_TRUE(weak.expired());
-    EXPECT_TRUE(NSRunLoop::mainRunLoop()->limitDateForMode(NSDefaultRunLoopMode) == nil);
-    advanceTo(now(), 10);
+    EXPECT_EQ(loop->nextTimerTime(NSDefaultRunLoopMode), before) << "the timer went with the carousel";
 }
 
 TEST_F(CycleScrollViewTest, ClearingTheImagesCacheEmptiesTheDiskStore)
