@@ -24,6 +24,7 @@
 #include "platform/ui/UIView.h"
 
 #include <functional>
+#include <optional>
 
 class NSTimer;
 class UIColor;
