@@ -60,7 +60,6 @@ const Pixel kRed {255, 0, 0, 255};
 const Pixel kGreen {0, 255, 0, 255};
 const Pixel kBlue {0, 0, 255, 255};
 const Pixel kYellow {255, 255, 0, 255};
-const Pixel kLightGray {170, 170, 170, 255};
 
 constexpr CGRect kFrame {{0, 100}, {375, 180}};
 
@@ -575,7 +574,6 @@ TEST_F(CycleScrollViewTest, RemotePicturesLoadOverThePlaceholder)
     m_carousel = CSCycleScrollView::cycleScrollViewWithFrame(kFrame, m_listener, placeholder);
     m_carousel->setAutoScroll(false);
     m_carousel->setImageURLStringsGroup(records);
-    m_carousel->setAutoScroll(false);
     m_window->addSubview(m_carousel);
     m_ui.runUntilIdle();
 
