@@ -114,7 +114,8 @@ TEST_F(FullscreenPopGestureTest, TheFirstPushPutsThePanInPlaceOfTheEdgeRecognize
     EXPECT_EQ(bs_popGestureRecognizerDelegate(m_navigation)->navigationController(), m_navigation);
     EXPECT_FALSE(edge->isEnabled());
     std::size_t pans = 0;
-    for (auto& recognizer : view->gestureRecognizers()->items())
+    const auto recognizers = view->gestureRecognizers();
+    for (auto& recognizer : recognizers->items())
         pans += recognizer == pan;
     EXPECT_EQ(pans, 1u) << "added once, on the first push";
 }
