@@ -36,6 +36,19 @@ void store(const Ref<NSObject>& object, const void* key, const id& value)
     objc_setAssociatedObject(object, key, value, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
 }
 
+// The object kept under `key`, made by `make` and kept on first use.
+template <class T, class Make>
+Ref<T> keptObject(const Ref<NSObject>& owner, const void* key, Make make)
+{
+    if (!owner)
+        return nil;
+    if (auto kept = dv::as<T>(objc_getAssociatedObject(owner, key)))
+        return kept;
+    Ref<T> made = make();
+    store(owner, key, made);
+    return made;
+}
+
 bool contains(const Ref<NSArray>& list, const id& object) { return list && list->containsObject(object); }
 
 // The platform's push, after a subclass's own steps: the first push of each navigation controller
@@ -106,22 +119,19 @@ BSViewControllerWillAppearInjectBlock bs_willAppearInjectBlock(const Ref<UIViewC
 
 void setFd_willAppearInjectBlock(const Ref<UIViewController>& controller, BSViewControllerWillAppearInjectBlock block)
 {
+    // The holder keeps its own copy of the function: retaining it is copying the block.
     objc_setAssociatedObject(controller, &kWillAppearInjectBlockKey, block ? NSBlock::withFunction(std::move(block)) : nil,
         OBJC_ASSOCIATION_RETAIN_NONATOMIC);
 }
 
 Ref<UIPanGestureRecognizer> bs_fullscreenPopGestureRecognizer(const Ref<UINavigationController>& navigation)
 {
-    if (!navigation)
-        return nil;
-    auto pan = dv::as<UIPanGestureRecognizer>(objc_getAssociatedObject(navigation, &kFullscreenPopGestureRecognizerKey));
-    if (!pan) {
-        pan = alloc<UIPanGestureRecognizer>();
+    return keptObject<UIPanGestureRecognizer>(navigation, &kFullscreenPopGestureRecognizerKey, [] {
+        auto pan = alloc<UIPanGestureRecognizer>();
         pan->init();
         pan->setMaximumNumberOfTouches(1);
-        store(navigation, &kFullscreenPopGestureRecognizerKey, pan);
-    }
-    return pan;
+        return pan;
+    });
 }
 
 bool bs_viewControllerBasedNavigationBarAppearanceEnabled(const Ref<UINavigationController>& navigation)
@@ -141,16 +151,12 @@ void setFd_viewControllerBasedNavigationBarAppearanceEnabled(const Ref<UINavigat
 
 Ref<_BSFullscreenPopGestureRecognizerDelegate> bs_popGestureRecognizerDelegate(const Ref<UINavigationController>& navigation)
 {
-    if (!navigation)
-        return nil;
-    auto delegate = dv::as<_BSFullscreenPopGestureRecognizerDelegate>(objc_getAssociatedObject(navigation, &kPopGestureRecognizerDelegateKey));
-    if (!delegate) {
-        delegate = alloc<_BSFullscreenPopGestureRecognizerDelegate>();
+    return keptObject<_BSFullscreenPopGestureRecognizerDelegate>(navigation, &kPopGestureRecognizerDelegateKey, [&] {
+        auto delegate = alloc<_BSFullscreenPopGestureRecognizerDelegate>();
         delegate->init();
         delegate->setNavigationController(navigation);
-        store(navigation, &kPopGestureRecognizerDelegateKey, delegate);
-    }
-    return delegate;
+        return delegate;
+    });
 }
 
 void bs_setupViewControllerBasedNavigationBarAppearanceIfNeeded(const Ref<UINavigationController>& navigation,
