@@ -22,6 +22,15 @@ protected:
         UIPasteboard::generalPasteboard()->setString("before"_ns);
     }
 
+    void TearDown() override
+    {
+        // The keyboard goes the ordinary way, so that nothing that follows it (the keyboard
+        // manager) is left thinking it still shows.
+        m_ui.resignFocus(true);
+        m_ui.advance(1);
+        ToolkitTest::TearDown();
+    }
+
     Ref<UICopyLabel> addLabel(const char* text, CGRect frame = CGRectMake(20, 300, 335, 21))
     {
         auto label = alloc<UICopyLabel>()->initWithFrame(frame);

@@ -29,6 +29,15 @@ public:
 
 class PlaceholderTextViewTest : public ToolkitTest {
 protected:
+    void TearDown() override
+    {
+        // The keyboard goes the ordinary way, so that nothing that follows it (the keyboard
+        // manager) is left thinking it still shows.
+        m_ui.resignFocus(true);
+        m_ui.advance(1);
+        ToolkitTest::TearDown();
+    }
+
     Ref<KBTextView> addTextView(Ref<KBTextView> view)
     {
         view->setFrame(CGRectMake(10, 80, 355, 120));

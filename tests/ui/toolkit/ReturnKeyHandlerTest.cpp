@@ -88,7 +88,9 @@ protected:
     void TearDown() override
     {
         m_manager->setToolbarManageBehaviour(0);
+        // The keyboard goes the ordinary way, so that the keyboard manager hears it go.
         m_ui.resignFocus(true);
+        m_ui.advance(1);
         m_handler = nil;
         m_window->setRootViewController(nil);
         m_screen = nil;
