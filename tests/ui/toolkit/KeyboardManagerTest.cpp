@@ -242,8 +242,8 @@ TEST_F(KeyboardTest, LayoutGuideConstraintChangesInsteadOfTheScreen)
     settle();
     EXPECT_DOUBLE_EQ(bottom->constant(), 0);
 
-    auto top = NSLayoutConstraint::constraintWithItem(m_screen->topLayoutGuide(), NSLayoutAttributeBottom, NSLayoutRelationEqual,
-        spacer, NSLayoutAttributeTop, 1, 0);
+    auto top = NSLayoutConstraint::constraintWithItem(
+        m_screen->topLayoutGuide(), NSLayoutAttributeBottom, NSLayoutRelationEqual, spacer, NSLayoutAttributeTop, 1, 0);
     setKBLayoutGuideConstraint(m_screen, top);
     ASSERT_TRUE(focus(field));
     EXPECT_DOUBLE_EQ(top->constant(), -189);
@@ -319,6 +319,29 @@ TEST_F(KeyboardTest, ForcedKeyboardAppearanceReachesTheFieldAndTheToolbar)
     ASSERT_NE(toolbar, nil);
     EXPECT_EQ(toolbar->barStyle(), UIBarStyleBlack);
     EXPECT_TRUE(toolbar->tintColor()->isEqual(UIColor::whiteColor()));
+}
+
+TEST_F(KeyboardTest, TheApplicationsSettingsKeepFieldsVisibleWithoutAToolbar)
+{
+    // As the application starts it: on, tap outside ends editing, no automatic toolbar.
+    m_manager->setEnable(true);
+    m_manager->setShouldResignOnTouchOutside(true);
+    m_manager->setShouldToolbarUsesTextFieldTintColor(true);
+    m_manager->setEnableAutoToolbar(false);
+    auto upper = addField(CGRectMake(20, 450, 300, 30), nil, 0, "请输入标题");
+    auto lower = addField(CGRectMake(20, 470, 300, 30), nil, 0, "请输入信聊号");
+    ASSERT_TRUE(focus(upper));
+    EXPECT_EQ(m_ui.keyboardAccessoryView(), nil);
+    EXPECT_DOUBLE_EQ(screenY(), -39);
+    // The next field, typed into, then the keyboard sent away by a tap on the screen.
+    ASSERT_TRUE(focus(lower));
+    ASSERT_TRUE(m_ui.typeText("xinliao01"));
+    EXPECT_EQ(lower->text()->utf8(), "xinliao01");
+    EXPECT_DOUBLE_EQ(screenY(), -59);
+    ASSERT_TRUE(m_ui.tap(CGPointMake(187, 150)));
+    settle();
+    EXPECT_FALSE(m_ui.isKeyboardVisible());
+    EXPECT_DOUBLE_EQ(screenY(), 0);
 }
 
 TEST(KeyboardManagerObject, OnlyTheSharedManagerIsSetUp)
