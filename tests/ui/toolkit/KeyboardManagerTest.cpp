@@ -10,6 +10,7 @@
 #include "ui/toolkit/keyboard/KBToolbar.h"
 #include "ui/toolkit/keyboard/UIViewAdditions.h"
 
+#include <string>
 #include <vector>
 
 using namespace dv::test;
@@ -274,6 +275,27 @@ TEST_F(KeyboardTest, TextViewGetsItsToolbarAndIsMadeShorterWhenAllowed)
     settle();
     EXPECT_DOUBLE_EQ(tall->frame().size.height, 500);
     EXPECT_DOUBLE_EQ(screenY(), 0);
+}
+
+TEST_F(KeyboardTest, TypingInATextViewKeepsTheCaretLineAboveItsInset)
+{
+    m_manager->setEnableAutoToolbar(false);
+    auto textView = addTextView(CGRectMake(20, 100, 335, 100));
+    textView->setContentInset(UIEdgeInsetsMake(0, 0, 40, 0));
+    ASSERT_TRUE(focus(textView));
+    auto caretBottom = [&] {
+        return CGRectGetMaxY(textView->caretRectForPosition(textView->selectedTextRange()->start()));
+    };
+    auto visibleBottom = [&] { return textView->contentOffset().y + textView->bounds().size.height - 40; };
+    for (int line = 0; line < 8; ++line) {
+        ASSERT_TRUE(m_ui.typeText("第" + std::to_string(line) + "行\n"));
+        EXPECT_LE(caretBottom(), visibleBottom()) << line;
+    }
+    // Switched off, the caret line may sink under the inset.
+    m_manager->setShouldFixTextViewClip(false);
+    for (int line = 0; line < 4; ++line)
+        ASSERT_TRUE(m_ui.typeText("再一行\n"));
+    EXPECT_GT(caretBottom(), visibleBottom());
 }
 
 TEST_F(KeyboardTest, TapOutsideEndsEditingButNotOnControlsOrTheNavigationBar)
