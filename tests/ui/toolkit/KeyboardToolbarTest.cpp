@@ -60,7 +60,8 @@ public:
 class FormTable : public NSObject, public UITableViewDataSource {
 public:
     NSInteger tableViewNumberOfRowsInSection(const Ref<UITableView>&, NSInteger) override { return 3; }
-    Ref<UITableViewCell> tableViewCellForRowAtIndexPath(const Ref<UITableView>&, const Ref<NSIndexPath>& indexPath) override
+    Ref<UITableViewCell> tableViewCellForRowAtIndexPath(
+        const Ref<UITableView>&, const Ref<NSIndexPath>& indexPath) override
     {
         auto cell = alloc<UITableViewCell>()->initWithStyle(UITableViewCellStyleDefault, nil);
         const NSInteger row = indexPath->row();
