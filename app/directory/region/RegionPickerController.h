@@ -76,8 +76,8 @@ class RegionPickerController : public UIViewController, public UIPickerViewDataS
     NSInteger pickerViewNumberOfRowsInComponent(const Ref<UIPickerView>& pickerView, NSInteger component) override;
     std::optional<CGFloat> pickerViewWidthForComponent(const Ref<UIPickerView>& pickerView, NSInteger component) override;
     Ref<NSString> pickerViewTitleForRowForComponent(const Ref<UIPickerView>& pickerView, NSInteger row, NSInteger component) override;
-    Ref<UIView> pickerViewViewForRowForComponentReusingView(const Ref<UIPickerView>& pickerView, NSInteger row, NSInteger component,
-        const Ref<UIView>& view) override;
+    Ref<UIView> pickerViewViewForRowForComponentReusingView(
+        const Ref<UIPickerView>& pickerView, NSInteger row, NSInteger component, const Ref<UIView>& view) override;
     bool pickerViewDidSelectRowInComponent(const Ref<UIPickerView>& pickerView, NSInteger row, NSInteger component) override;
 
     // The lists (nil until their first successful reply) and the current choice: names and ids
