@@ -7,6 +7,9 @@
 #include "app/directory/lists/VQAddPublicViewController.h"
 #include "app/directory/lists/VQPassiveFansCell.h"
 #include "app/directory/lists/VQPassiveFansVC.h"
+#include "app/directory/uploads/VQGroupAddCodeViewController.h"
+#include "app/directory/uploads/VQPublicAddCodeViewController.h"
+#include "app/directory/uploads/VQUploadQRCodeVC.h"
 
 namespace dv::app {
 
@@ -15,7 +18,8 @@ void installDirectoryScreens()
     // Asking for a class registers it (once); the calls are what keeps the classes linked in.
     for (Class cls : { VQAddPublicViewController::class_(), VQPassiveFansVC::class_(), VQAddGroupViewController::class_(),
              VQPublicDetailViewController::class_(), VQFunsDetailViewController::class_(), VQGroupDetailViewController::class_(),
-             VQPassiveFansCell::class_() })
+             VQPassiveFansCell::class_(), VQPublicAddCodeViewController::class_(), VQUploadQRCodeVC::class_(),
+             VQGroupAddCodeViewController::class_() })
         (void)cls;
 }
 
