@@ -11,17 +11,21 @@
 //   cmake --build build --target dv_toolkit_write_refresh_images
 //
 // Usage: dv_toolkit_refresh_images <resources folder>
+#include "platform/base/NSData.h"
+#include "platform/base/NSString.h"
 #include "platform/graphics/CGContext.h"
-#include "platform/graphics/ImageSetWriter.h"
 #include "platform/graphics/UIColor.h"
+#include "platform/graphics/UIGraphics.h"
+#include "platform/graphics/UIImage.h"
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace {
 
-using Drawing = dv::ImageSetDrawing;
+using Drawing = std::function<void(const CGContextRef&)>;
 
 constexpr CGFloat kOrange[3] = {1.0, 0.5, 0.0};
 
@@ -71,6 +75,30 @@ void drawLogo(const CGContextRef& c)
     CGContextFillEllipseInRect(c, CGRectMake(25, 25, 10, 10));
 }
 
+bool writeImage(const std::filesystem::path& folder, const std::string& name, CGSize size, const Drawing& draw)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        std::fprintf(stderr, "cannot create %s: %s\n", folder.c_str(), ec.message().c_str());
+        return false;
+    }
+    for (int scale = 1; scale <= 3; ++scale) {
+        UIGraphicsBeginImageContextWithOptions(size, false, scale);
+        draw(UIGraphicsGetCurrentContext());
+        auto image = UIGraphicsGetImageFromCurrentImageContext();
+        UIGraphicsEndImageContext();
+        const std::string file = name + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".png";
+        auto png = UIImagePNGRepresentation(image);
+        if (!png || !png->writeToFile(NSString::fromUTF8((folder / file).string()), true)) {
+            std::fprintf(stderr, "cannot write %s\n", (folder / file).c_str());
+            return false;
+        }
+        std::printf("%s\n", (folder / file).c_str());
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -80,9 +108,9 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::filesystem::path resources = argv[1];
-    bool written = dv::writeImageSet((resources / "RFRefresh.bundle").string(), "arrow", CGSizeMake(15, 40), drawArrow);
+    bool written = writeImage(resources / "RFRefresh.bundle", "arrow", CGSizeMake(15, 40), drawArrow);
     for (int frame = 1; written && frame <= 3; ++frame)
-        written = dv::writeImageSet(resources.string(), "re" + std::to_string(frame), CGSizeMake(40, 40), drawDots(frame));
-    written = written && dv::writeImageSet(resources.string(), "logo", CGSizeMake(60, 60), drawLogo);
+        written = writeImage(resources, "re" + std::to_string(frame), CGSizeMake(40, 40), drawDots(frame));
+    written = written && writeImage(resources, "logo", CGSizeMake(60, 60), drawLogo);
     return written ? 0 : 1;
 }
