@@ -1,8 +1,6 @@
 #include "ui/images/PNActivityIndicatorViewNotificationObserver.h"
 
-#include "foundation/http/PNURLSessionManager.h"
 #include "platform/base/ClassBuilder.h"
-#include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/net/NSURLSessionTask.h"
 #include "platform/ui/UIActivityIndicatorView.h"
 
@@ -16,16 +14,6 @@ Ref<PNActivityIndicatorViewNotificationObserver> PNActivityIndicatorViewNotifica
     return self<PNActivityIndicatorViewNotificationObserver>();
 }
 
-PNActivityIndicatorViewNotificationObserver::~PNActivityIndicatorViewNotificationObserver() { stopListening(); }
-
-void PNActivityIndicatorViewNotificationObserver::stopListening()
-{
-    auto center = NSNotificationCenter::defaultCenter();
-    center->removeObserver(this, PNTaskResumeNotificationName, nullptr);
-    center->removeObserver(this, PNTaskSuspendNotificationName, nullptr);
-    center->removeObserver(this, PNTaskCompleteNotificationName, nullptr);
-}
-
 void PNActivityIndicatorViewNotificationObserver::setAnimatingWithStateOfTask(const Ref<NSURLSessionTask>& task)
 {
     stopListening();
@@ -37,27 +25,19 @@ void PNActivityIndicatorViewNotificationObserver::setAnimatingWithStateOfTask(co
         else
             indicator->stopAnimating();
     }
-    auto center = NSNotificationCenter::defaultCenter();
-    auto self = this->self<PNActivityIndicatorViewNotificationObserver>();
-    center->addObserver(self, &PNActivityIndicatorViewNotificationObserver::pn_startAnimating, PNTaskResumeNotificationName, task);
-    center->addObserver(self, &PNActivityIndicatorViewNotificationObserver::pn_stopAnimating, PNTaskCompleteNotificationName, task);
-    center->addObserver(self, &PNActivityIndicatorViewNotificationObserver::pn_stopAnimating, PNTaskSuspendNotificationName, task);
+    listen(task);
 }
+
+void PNActivityIndicatorViewNotificationObserver::taskDidResume(const Ref<NSNotification>& notification) { pn_startAnimating(notification); }
+
+void PNActivityIndicatorViewNotificationObserver::taskDidEnd(const Ref<NSNotification>& notification) { pn_stopAnimating(notification); }
 
 void PNActivityIndicatorViewNotificationObserver::pn_startAnimating(const Ref<NSNotification>&)
 {
-    Weak<UIActivityIndicatorView> weak = m_activityIndicatorView;
-    dispatch_async(dispatch_get_main_queue(), [weak] {
-        if (auto indicator = weak.lock())
-            indicator->startAnimating();
-    });
+    laterOnMain(m_activityIndicatorView, &UIActivityIndicatorView::startAnimating);
 }
 
 void PNActivityIndicatorViewNotificationObserver::pn_stopAnimating(const Ref<NSNotification>&)
 {
-    Weak<UIActivityIndicatorView> weak = m_activityIndicatorView;
-    dispatch_async(dispatch_get_main_queue(), [weak] {
-        if (auto indicator = weak.lock())
-            indicator->stopAnimating();
-    });
+    laterOnMain(m_activityIndicatorView, &UIActivityIndicatorView::stopAnimating);
 }

@@ -7,17 +7,15 @@
 // it goes. Main thread.
 #pragma once
 
-#include "platform/base/NSObject.h"
+#include "ui/images/internal/TaskNotificationObserver.h"
 
-class NSNotification;
-class NSURLSessionTask;
 class UIActivityIndicatorView;
 
-class PNActivityIndicatorViewNotificationObserver : public NSObject {
-    DV_CLASS(PNActivityIndicatorViewNotificationObserver, NSObject)
+class PNActivityIndicatorViewNotificationObserver : public dv::internal::TaskNotificationObserver {
+    DV_CLASS(PNActivityIndicatorViewNotificationObserver, dv::internal::TaskNotificationObserver)
 
+public:
     PNActivityIndicatorViewNotificationObserver() = default;
-    ~PNActivityIndicatorViewNotificationObserver() override;
     Ref<PNActivityIndicatorViewNotificationObserver> initWithActivityIndicatorView(const Ref<UIActivityIndicatorView>& activityIndicatorView);
 
     // Drops the previous task first.
@@ -28,8 +26,10 @@ class PNActivityIndicatorViewNotificationObserver : public NSObject {
 
     Ref<UIActivityIndicatorView> activityIndicatorView() const { return m_activityIndicatorView.lock(); }
 
-private:
-    void stopListening();
+protected:
+    void taskDidResume(const Ref<NSNotification>& notification) override;
+    void taskDidEnd(const Ref<NSNotification>& notification) override;
 
+private:
     Weak<UIActivityIndicatorView> m_activityIndicatorView;
 };

@@ -1,8 +1,6 @@
 #include "ui/images/PNRefreshControlNotificationObserver.h"
 
-#include "foundation/http/PNURLSessionManager.h"
 #include "platform/base/ClassBuilder.h"
-#include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/net/NSURLSessionTask.h"
 #include "platform/ui/UIRefreshControl.h"
 
@@ -14,16 +12,6 @@ Ref<PNRefreshControlNotificationObserver> PNRefreshControlNotificationObserver::
     init();
     m_refreshControl = refreshControl;
     return self<PNRefreshControlNotificationObserver>();
-}
-
-PNRefreshControlNotificationObserver::~PNRefreshControlNotificationObserver() { stopListening(); }
-
-void PNRefreshControlNotificationObserver::stopListening()
-{
-    auto center = NSNotificationCenter::defaultCenter();
-    center->removeObserver(this, PNTaskResumeNotificationName, nullptr);
-    center->removeObserver(this, PNTaskSuspendNotificationName, nullptr);
-    center->removeObserver(this, PNTaskCompleteNotificationName, nullptr);
 }
 
 void PNRefreshControlNotificationObserver::setRefreshingWithStateOfTask(const Ref<NSURLSessionTask>& task)
@@ -39,27 +27,19 @@ void PNRefreshControlNotificationObserver::setRefreshingWithStateOfTask(const Re
     }
     if (control)
         control->beginRefreshing();
-    auto center = NSNotificationCenter::defaultCenter();
-    auto self = this->self<PNRefreshControlNotificationObserver>();
-    center->addObserver(self, &PNRefreshControlNotificationObserver::pn_beginRefreshing, PNTaskResumeNotificationName, task);
-    center->addObserver(self, &PNRefreshControlNotificationObserver::pn_endRefreshing, PNTaskCompleteNotificationName, task);
-    center->addObserver(self, &PNRefreshControlNotificationObserver::pn_endRefreshing, PNTaskSuspendNotificationName, task);
+    listen(task);
 }
+
+void PNRefreshControlNotificationObserver::taskDidResume(const Ref<NSNotification>& notification) { pn_beginRefreshing(notification); }
+
+void PNRefreshControlNotificationObserver::taskDidEnd(const Ref<NSNotification>& notification) { pn_endRefreshing(notification); }
 
 void PNRefreshControlNotificationObserver::pn_beginRefreshing(const Ref<NSNotification>&)
 {
-    Weak<UIRefreshControl> weak = m_refreshControl;
-    dispatch_async(dispatch_get_main_queue(), [weak] {
-        if (auto control = weak.lock())
-            control->beginRefreshing();
-    });
+    laterOnMain(m_refreshControl, &UIRefreshControl::beginRefreshing);
 }
 
 void PNRefreshControlNotificationObserver::pn_endRefreshing(const Ref<NSNotification>&)
 {
-    Weak<UIRefreshControl> weak = m_refreshControl;
-    dispatch_async(dispatch_get_main_queue(), [weak] {
-        if (auto control = weak.lock())
-            control->endRefreshing();
-    });
+    laterOnMain(m_refreshControl, &UIRefreshControl::endRefreshing);
 }

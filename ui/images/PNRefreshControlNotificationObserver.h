@@ -6,17 +6,15 @@
 // goes. Main thread.
 #pragma once
 
-#include "platform/base/NSObject.h"
+#include "ui/images/internal/TaskNotificationObserver.h"
 
-class NSNotification;
-class NSURLSessionTask;
 class UIRefreshControl;
 
-class PNRefreshControlNotificationObserver : public NSObject {
-    DV_CLASS(PNRefreshControlNotificationObserver, NSObject)
+class PNRefreshControlNotificationObserver : public dv::internal::TaskNotificationObserver {
+    DV_CLASS(PNRefreshControlNotificationObserver, dv::internal::TaskNotificationObserver)
 
+public:
     PNRefreshControlNotificationObserver() = default;
-    ~PNRefreshControlNotificationObserver() override;
     Ref<PNRefreshControlNotificationObserver> initWithActivityRefreshControl(const Ref<UIRefreshControl>& refreshControl);
 
     // Drops the previous task first; nil leaves the control as it is.
@@ -27,8 +25,10 @@ class PNRefreshControlNotificationObserver : public NSObject {
 
     Ref<UIRefreshControl> refreshControl() const { return m_refreshControl.lock(); }
 
-private:
-    void stopListening();
+protected:
+    void taskDidResume(const Ref<NSNotification>& notification) override;
+    void taskDidEnd(const Ref<NSNotification>& notification) override;
 
+private:
     Weak<UIRefreshControl> m_refreshControl;
 };

@@ -1,6 +1,5 @@
 #include "ui/images/UIActivityIndicatorViewPNNetworking.h"
 
-#include "platform/base/Associations.h"
 #include "platform/ui/UIActivityIndicatorView.h"
 #include "ui/images/PNActivityIndicatorViewNotificationObserver.h"
 
@@ -10,13 +9,10 @@ const char kObserverKey = 0;
 
 Ref<PNActivityIndicatorViewNotificationObserver> pn_notificationObserver(const Ref<UIActivityIndicatorView>& activityIndicatorView)
 {
-    if (!activityIndicatorView)
-        return nil;
-    if (auto observer = dv::as<PNActivityIndicatorViewNotificationObserver>(objc_getAssociatedObject(activityIndicatorView, &kObserverKey)))
-        return observer;
-    auto observer = alloc<PNActivityIndicatorViewNotificationObserver>()->initWithActivityIndicatorView(activityIndicatorView);
-    objc_setAssociatedObject(activityIndicatorView, &kObserverKey, observer, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
-    return observer;
+    return dv::internal::attachedObserver<PNActivityIndicatorViewNotificationObserver>(activityIndicatorView, &kObserverKey,
+        [](const Ref<UIActivityIndicatorView>& indicator) {
+            return alloc<PNActivityIndicatorViewNotificationObserver>()->initWithActivityIndicatorView(indicator);
+        });
 }
 
 void setAnimatingWithStateOfTask(const Ref<UIActivityIndicatorView>& activityIndicatorView, const Ref<NSURLSessionTask>& task)

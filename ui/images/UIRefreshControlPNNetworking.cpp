@@ -1,6 +1,5 @@
 #include "ui/images/UIRefreshControlPNNetworking.h"
 
-#include "platform/base/Associations.h"
 #include "platform/ui/UIRefreshControl.h"
 #include "ui/images/PNRefreshControlNotificationObserver.h"
 
@@ -10,13 +9,8 @@ const char kObserverKey = 0;
 
 Ref<PNRefreshControlNotificationObserver> pn_notificationObserver(const Ref<UIRefreshControl>& refreshControl)
 {
-    if (!refreshControl)
-        return nil;
-    if (auto observer = dv::as<PNRefreshControlNotificationObserver>(objc_getAssociatedObject(refreshControl, &kObserverKey)))
-        return observer;
-    auto observer = alloc<PNRefreshControlNotificationObserver>()->initWithActivityRefreshControl(refreshControl);
-    objc_setAssociatedObject(refreshControl, &kObserverKey, observer, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
-    return observer;
+    return dv::internal::attachedObserver<PNRefreshControlNotificationObserver>(refreshControl, &kObserverKey,
+        [](const Ref<UIRefreshControl>& control) { return alloc<PNRefreshControlNotificationObserver>()->initWithActivityRefreshControl(control); });
 }
 
 void setRefreshingWithStateOfTask(const Ref<UIRefreshControl>& refreshControl, const Ref<NSURLSessionTask>& task)

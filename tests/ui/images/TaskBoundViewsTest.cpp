@@ -37,11 +37,11 @@ protected:
     void TearDown() override
     {
         gate->open();
-        for (auto& task : m_tasks)
-            if (task->state() != NSURLSessionTaskStateSuspended)
-                EXPECT_TRUE(waitFor([&] { return task->state() == NSURLSessionTaskStateCompleted; }));
-            else
+        for (auto& task : m_tasks) {
+            if (task->state() == NSURLSessionTaskStateSuspended)
                 task->cancel();
+            EXPECT_TRUE(waitFor([&] { return task->state() == NSURLSessionTaskStateCompleted; }));
+        }
         m_tasks.clear();
         dv::testing::runUntilIdle();
         manager = nil;

@@ -9,21 +9,9 @@
 #include "platform/base/StringEncodings.h"
 #include "platform/dispatch/NSProgress.h"
 #include "platform/net/NSURLSessionTask.h"
+#include "platform/testing/Sanitizers.h"
 #include "platform/ui/UIWebView.h"
 #include "ui/images/UIWebViewPNNetworking.h"
-
-// Making a web view makes its script engine, which the sanitizer builds do not run (see the web
-// view's own tests).
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-#define DV_SKIP_UNDER_SANITIZER() GTEST_SKIP() << "JavaScriptCore is not run under this sanitizer"
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define DV_SKIP_UNDER_SANITIZER() GTEST_SKIP() << "JavaScriptCore is not run under this sanitizer"
-#endif
-#endif
-#ifndef DV_SKIP_UNDER_SANITIZER
-#define DV_SKIP_UNDER_SANITIZER() (void)0
-#endif
 
 namespace dv::test {
 namespace {
@@ -73,9 +61,9 @@ protected:
     {
         for (auto& gate : gates)
             gate->open();
-        if (web)
-            if (auto task = pn_URLSessionTask(web))
-                EXPECT_TRUE(dv::testing::runMainLoopUntil([&] { return task->state() == NSURLSessionTaskStateCompleted; }));
+        if (auto task = web ? pn_URLSessionTask(web) : nil) {
+            EXPECT_TRUE(dv::testing::runMainLoopUntil([&] { return task->state() == NSURLSessionTaskStateCompleted; }));
+        }
         web = nil;
         dv::testing::runUntilIdle();
         ImagesTest::TearDown();
@@ -90,6 +78,17 @@ protected:
         return std::string(reinterpret_cast<const char*>(data->bytes()), data->length());
     }
     bool waitFor(const std::function<bool()>& condition) { return dv::testing::runMainLoopUntil(condition); }
+    // "/slow" answers once the gate opens.
+    std::shared_ptr<Gate> holdSlowPage()
+    {
+        auto gate = std::make_shared<Gate>();
+        gates.push_back(gate);
+        server.route("/slow", [gate](const dv::testing::RecordedRequest&) {
+            gate->pass();
+            return dv::testing::ScriptedReply {.body = "slow page", .contentType = "text/plain"};
+        });
+        return gate;
+    }
 
     dv::testing::LoopbackServer server;
     Ref<UIWebView> web;
@@ -199,12 +198,7 @@ TEST_F(WebViewLoadingTest, AFailedLoadTellsOnlyTheFailureBlockAndLeavesThePage)
 TEST_F(WebViewLoadingTest, ASecondLoadCancelsTheFirstWhoseBlocksNeverRun)
 {
     DV_SKIP_UNDER_SANITIZER();
-    auto gate = std::make_shared<Gate>();
-    gates.push_back(gate);
-    server.route("/slow", [gate](const dv::testing::RecordedRequest&) {
-        gate->pass();
-        return dv::testing::ScriptedReply {.body = "slow page", .contentType = "text/plain"};
-    });
+    auto gate = holdSlowPage();
     int firstCalls = 0;
     loadRequest(web, request("/slow"), "text/plain"_ns, nil, nullptr,
         [&](auto&, const Ref<NSData>& data) {
@@ -228,12 +222,7 @@ TEST_F(WebViewLoadingTest, ASecondLoadCancelsTheFirstWhoseBlocksNeverRun)
 TEST_F(WebViewLoadingTest, AViewGoneBeforeItsPageArrivesHearsNothing)
 {
     DV_SKIP_UNDER_SANITIZER();
-    auto gate = std::make_shared<Gate>();
-    gates.push_back(gate);
-    server.route("/slow", [gate](const dv::testing::RecordedRequest&) {
-        gate->pass();
-        return dv::testing::ScriptedReply {.body = "slow page", .contentType = "text/plain"};
-    });
+    auto gate = holdSlowPage();
     auto calls = std::make_shared<int>(0);
     loadRequest(web, request("/slow"), nullptr, [calls](auto&, auto& html) {
         ++*calls;
