@@ -91,10 +91,10 @@ PNImageDownloader::~PNImageDownloader()
 
 Ref<PNImageDownloader> PNImageDownloader::defaultInstance()
 {
-    static dispatch_once_t once;
-    static Ref<PNImageDownloader> instance;
-    dispatch_once(&once, [] { instance = alloc<PNImageDownloader>()->init(); });
-    return instance;
+    // Kept for the life of the process and never destroyed: at exit its session would otherwise be
+    // ended after the threads it reports on are gone.
+    static const auto* instance = new Ref<PNImageDownloader>(alloc<PNImageDownloader>()->init());
+    return *instance;
 }
 
 Ref<NSURLCache> PNImageDownloader::defaultURLCache()
@@ -379,10 +379,11 @@ std::unordered_map<std::string, Ref<PNImageDownloaderMergedTask>> PNImageDownloa
 
 namespace {
 std::mutex s_classDownloadersMutex;
+// Never destroyed, as the default instance.
 std::map<Class, Ref<PNImageDownloader>>& classDownloaders()
 {
-    static std::map<Class, Ref<PNImageDownloader>> table;
-    return table;
+    static auto* table = new std::map<Class, Ref<PNImageDownloader>>();
+    return *table;
 }
 } // namespace
 

@@ -20,25 +20,24 @@ const char kTaskKey = 0;
 const char kSessionManagerKey = 0;
 const char kResponseSerializerKey = 0;
 
+// The shared defaults live for the process and are never destroyed: at exit the manager's session
+// would otherwise be ended after the threads it reports on are gone.
 Ref<PNHTTPSessionManager> sharedSessionManager()
 {
-    static dispatch_once_t once;
-    static Ref<PNHTTPSessionManager> manager;
-    dispatch_once(&once, [] {
-        manager = dv::as<PNHTTPSessionManager>(
+    static const auto* manager = [] {
+        auto made = dv::as<PNHTTPSessionManager>(
             alloc<PNHTTPSessionManager>()->initWithSessionConfiguration(NSURLSessionConfiguration::defaultSessionConfiguration()));
-        manager->setRequestSerializer(PNHTTPRequestSerializer::serializer());
-        manager->setResponseSerializer(PNHTTPResponseSerializer::serializer());
-    });
-    return manager;
+        made->setRequestSerializer(PNHTTPRequestSerializer::serializer());
+        made->setResponseSerializer(PNHTTPResponseSerializer::serializer());
+        return new Ref<PNHTTPSessionManager>(made);
+    }();
+    return *manager;
 }
 
 Ref<PNHTTPResponseSerializer> sharedResponseSerializer()
 {
-    static dispatch_once_t once;
-    static Ref<PNHTTPResponseSerializer> serializer;
-    dispatch_once(&once, [] { serializer = PNHTTPResponseSerializer::serializer(); });
-    return serializer;
+    static const auto* serializer = new Ref<PNHTTPResponseSerializer>(PNHTTPResponseSerializer::serializer());
+    return *serializer;
 }
 
 bool isCurrentTask(const Ref<UIWebView>& webView, const Ref<NSURLSessionDataTask>& task) { return pn_URLSessionTask(webView) == task; }
