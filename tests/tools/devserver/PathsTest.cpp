@@ -89,6 +89,38 @@ TEST_F(PathsTest, LoginGivesEachClientOneTokenKeptAcrossLogins)
     expectRefusal(post("client/login.do", { { "clientId", "has space" } }), T::Num);
 }
 
+TEST_F(PathsTest, LoginsAreCountedPerClient)
+{
+    const std::string client = "00112233445566778899aabbccddeeff";
+    EXPECT_EQ(server->loginCount(client), 0);
+    login(client);
+    login(client);
+    EXPECT_EQ(server->loginCount(client), 2);
+    EXPECT_EQ(server->loginCount("ffeeddccbbaa99887766554433221100"), 0);
+}
+
+TEST_F(PathsTest, HomeCategoriesCanBeReplacedAndKeepTheirPicturesAndPages)
+{
+    ASSERT_TRUE(server->setHomeCategories({ { 901, "精准加粉", "4", 2 }, { 902, "信聊加粉", "1" } }));
+    Json reply = post("home/index.do");
+    expectSuccess(reply, T::Num);
+    const Json& categories = reply["info"]["listCate"];
+    ASSERT_EQ(categories.size(), 2u);
+    EXPECT_EQ(categories[0]["categoryId"], 901);
+    EXPECT_EQ(categories[0]["keyword"], "4");
+    EXPECT_EQ(categories[0]["type"], 2);
+    EXPECT_EQ(categories[1]["name"], "信聊加粉");
+    expectPng(categories[1]["imgurl"]);
+    auto page = httpGet(url("home/web.do?categoryId=901&clientId=x"));
+    EXPECT_EQ(page.status, 200);
+    EXPECT_NE(page.body.find("精准加粉"), std::string::npos);
+    // Kept in the data folder.
+    restart();
+    EXPECT_EQ(post("home/index.do")["info"]["listCate"].size(), 2u);
+    ASSERT_TRUE(server->setHomeCategories({}));
+    EXPECT_TRUE(post("home/index.do")["info"]["listCate"].empty());
+}
+
 TEST_F(PathsTest, HomeIndexListsTilesKeptAndDroppedWithAdvertisements)
 {
     Json reply = post("home/index.do");
