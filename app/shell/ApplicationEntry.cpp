@@ -1,5 +1,6 @@
 #include "app/shell/ApplicationEntry.h"
 
+#include "app/shell/ShellScreens.h"
 #include "app/shell/start/AppDelegate.h"
 #include "foundation/http/_PNURLSessionTaskSwizzling.h"
 #include "platform/base/NSString.h"
@@ -20,6 +21,7 @@ void installApplicationHooks()
         _PNURLSessionTaskSwizzling::load();
         dv::installMainBundleImageResolver();
         dv::installRefreshReloadDataHooks();
+        installShellScreens();
     });
 }
 
