@@ -14,6 +14,12 @@ DV_DEFINE_CLASS_WITH(VQADWebViewController, b)
         [](VQADWebViewController& object, Ref<NSString> value) { object.setLinkUrl(value); });
 }
 
+Ref<VQADWebViewController> VQADWebViewController::init()
+{
+    WebPageScreen::init();
+    return self<VQADWebViewController>();
+}
+
 void VQADWebViewController::setTitleName(const Ref<NSString>& titleName)
 {
     m_titleName = dv::copyAs<NSString>(titleName);

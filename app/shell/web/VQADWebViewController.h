@@ -9,6 +9,7 @@ class VQADWebViewController : public dv::app::WebPageScreen {
     DV_CLASS(VQADWebViewController, dv::app::WebPageScreen)
 
     VQADWebViewController() = default;
+    Ref<VQADWebViewController> init();
 
     Ref<NSString> titleName() const { return m_titleName; }
     void setTitleName(const Ref<NSString>& titleName);

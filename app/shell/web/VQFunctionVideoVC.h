@@ -8,6 +8,7 @@ class VQFunctionVideoVC : public dv::app::WebPageScreen {
     DV_CLASS(VQFunctionVideoVC, dv::app::WebPageScreen)
 
     VQFunctionVideoVC() = default;
+    Ref<VQFunctionVideoVC> init();
 
 protected:
     Look look() const override { return { .belowBars = true, .greyBackground = true }; }

@@ -8,6 +8,7 @@ class VQGetGiftViewController : public dv::app::WebPageScreen {
     DV_CLASS(VQGetGiftViewController, dv::app::WebPageScreen)
 
     VQGetGiftViewController() = default;
+    Ref<VQGetGiftViewController> init();
 
 protected:
     Look look() const override { return { .belowBars = true, .greyBackground = true }; }

@@ -16,6 +16,12 @@ DV_DEFINE_CLASS_WITH(VQMainWebViewController, b)
         [](VQMainWebViewController& object, Ref<NSString> value) { object.setLinkUrl(value); });
 }
 
+Ref<VQMainWebViewController> VQMainWebViewController::init()
+{
+    WebPageScreen::init();
+    return self<VQMainWebViewController>();
+}
+
 void VQMainWebViewController::setTitleName(const Ref<NSString>& titleName)
 {
     m_titleName = dv::copyAs<NSString>(titleName);

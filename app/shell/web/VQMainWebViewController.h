@@ -10,6 +10,7 @@ class VQMainWebViewController : public dv::app::WebPageScreen {
     DV_CLASS(VQMainWebViewController, dv::app::WebPageScreen)
 
     VQMainWebViewController() = default;
+    Ref<VQMainWebViewController> init();
 
     Ref<NSString> titleName() const { return m_titleName; }
     void setTitleName(const Ref<NSString>& titleName);

@@ -8,6 +8,7 @@ class VQNewVideoVC : public dv::app::WebPageScreen {
     DV_CLASS(VQNewVideoVC, dv::app::WebPageScreen)
 
     VQNewVideoVC() = default;
+    Ref<VQNewVideoVC> init();
 
 protected:
     Look look() const override { return { .belowBars = true, .greyBackground = true }; }
