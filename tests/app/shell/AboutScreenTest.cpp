@@ -159,7 +159,8 @@ TEST_F(AboutScreenTest, AnAddressOfTheWrongTypeShowsBlankAndOpensNothing)
     m_ui.tap(site);
     m_ui.runUntilIdle();
     EXPECT_EQ(UIApplication::sharedApplication()->openedURLs()->count(), 0u);
-    EXPECT_EQ(dv::str(m_ui.find<UICopyLabel>()->text()), clientId()) << "the device number does not come from the server";
+    EXPECT_EQ(dv::str(m_ui.find<UICopyLabel>()->text()), clientId())
+        << "the device number does not come from the server";
 }
 
 } // namespace

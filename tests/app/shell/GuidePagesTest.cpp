@@ -32,7 +32,8 @@ protected:
     // A guide of the three pictures as the window's root, laid out.
     Ref<LYIntroduceController> showGuide(const std::shared_ptr<IntroduceControllerDelegate>& delegate)
     {
-        auto guide = alloc<LYIntroduceController>()->initWithImages(NSArray::of({ "yindao1"_ns, "yindao2"_ns, "yindao3"_ns }));
+        auto guide
+            = alloc<LYIntroduceController>()->initWithImages(NSArray::of({ "yindao1"_ns, "yindao2"_ns, "yindao3"_ns }));
         if (delegate)
             guide->setDelegate(delegate);
         appDelegate()->window()->setRootViewController(guide);
@@ -42,6 +43,16 @@ protected:
     Ref<UIScrollView> pages() const { return m_ui.find<UIScrollView>(); }
     Ref<UIView> skipButton() const { return m_ui.viewWithTitle("进入应用"); }
     Ref<UIViewController> root() const { return appDelegate()->window()->rootViewController(); }
+    // Three swipes from the first picture: at rest on the empty page.
+    bool swipeToTheEmptyPage()
+    {
+        auto scroll = pages();
+        for (int page = 0; page < 3; ++page)
+            if (!m_ui.swipePage(scroll, SwipeDirection::Left))
+                return false;
+        m_ui.runUntilIdle();
+        return true;
+    }
 };
 
 TEST_F(GuidePagesTest, PicturesSideBySideWithAnEmptyPageAfterThem)
@@ -164,16 +175,14 @@ TEST_F(GuidePagesTest, WithoutADelegateRestingOnTheEmptyPageOpensTheHomeScreen)
         auto guide = showGuide(nil);
         weakGuide = guide;
     }
-    auto scroll = pages();
-    for (int page = 0; page < 3; ++page)
-        ASSERT_TRUE(m_ui.swipePage(scroll, SwipeDirection::Left));
-    m_ui.runUntilIdle();
+    ASSERT_TRUE(swipeToTheEmptyPage());
     auto navigation = dv::as<SMNavigationController>(root());
     ASSERT_TRUE(navigation);
     EXPECT_TRUE(dv::as<VQMainViewController>(navigation->viewControllers()->objectAtIndex(0)));
     EXPECT_TRUE(weakGuide.expired()) << "the guide goes with the old root";
     EXPECT_TRUE(log.contains("dealloc"));
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return tiles().size() == 4; })) << "the new home screen loads its tiles";
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return tiles().size() == 4; }))
+        << "the new home screen loads its tiles";
 }
 
 TEST_F(GuidePagesTest, TheApplicationsGuideEndsInANewHomeScreen)
@@ -189,10 +198,7 @@ TEST_F(GuidePagesTest, TheApplicationsGuideEndsInANewHomeScreen)
     Weak<LYIntroduceController> weakGuide = guide;
     guide = nil;
 
-    auto scroll = pages();
-    for (int page = 0; page < 3; ++page)
-        ASSERT_TRUE(m_ui.swipePage(scroll, SwipeDirection::Left));
-    m_ui.runUntilIdle();
+    ASSERT_TRUE(swipeToTheEmptyPage());
     auto navigation = dv::as<SMNavigationController>(root());
     ASSERT_TRUE(navigation);
     auto home = homeScreen();

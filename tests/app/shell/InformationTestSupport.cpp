@@ -15,7 +15,10 @@ void InformationTest::SetUp()
     m_ui.clearWebLoads();
 }
 
-std::string InformationTest::base() const { return m_server->baseURL(); }
+std::string InformationTest::base() const
+{
+    return m_server->baseURL();
+}
 
 Ref<UIViewController> InformationTest::tapTile(std::string_view title)
 {

@@ -117,6 +117,21 @@ protected:
         return form;
     }
 
+    // Focuses the form's field, then taps an empty place of the view: YES when the keyboard showed
+    // and is gone after the tap.
+    bool typeThenTapBeside(const Ref<TapToCloseForm>& form, NSUInteger recognizersWhileTyping)
+    {
+        if (!m_ui.focus(form->field))
+            return false;
+        m_ui.advance(0.5);
+        const bool shown = m_ui.isKeyboardVisible();
+        EXPECT_EQ(recognizerCount(form), recognizersWhileTyping);
+        if (!m_ui.tap(CGPointMake(187, 400)))
+            return false;
+        m_ui.advance(0.5);
+        EXPECT_EQ(recognizerCount(form), 0u) << "the recognisers leave with the keyboard";
+        return shown && !m_ui.isKeyboardVisible();
+    }
     // The recognisers on the form's view (the platform answers nil for none).
     static NSUInteger recognizerCount(const Ref<TapToCloseForm>& form)
     {
@@ -183,15 +198,8 @@ TEST_F(ListBaseTest, PullingDownRefreshesAndPullingUpLoadsMore)
 TEST_F(ListBaseTest, ATapOnTheViewEndsEditingWhileTheKeyboardShows)
 {
     auto form = pushForm(1);
-    ASSERT_TRUE(m_ui.focus(form->field));
-    m_ui.advance(0.5);
-    ASSERT_TRUE(m_ui.isKeyboardVisible());
-    EXPECT_EQ(recognizerCount(form), 1u);
-    ASSERT_TRUE(m_ui.tap(CGPointMake(187, 400)));
-    m_ui.advance(0.5);
-    EXPECT_FALSE(m_ui.isKeyboardVisible());
+    ASSERT_TRUE(typeThenTapBeside(form, 1));
     EXPECT_FALSE(form->field->isFirstResponder());
-    EXPECT_EQ(recognizerCount(form), 0u) << "the recogniser leaves with the keyboard";
 
     // Without the keyboard, taps reach the view's controls as usual.
     ASSERT_TRUE(m_ui.tap(m_ui.viewWithTitle("提交")));
@@ -202,13 +210,7 @@ TEST_F(ListBaseTest, ATapOnTheViewEndsEditingWhileTheKeyboardShows)
 TEST_F(ListBaseTest, SettingUpTwiceWorksTheSameWay)
 {
     auto form = pushForm(2);
-    ASSERT_TRUE(m_ui.focus(form->field));
-    m_ui.advance(0.5);
-    EXPECT_EQ(recognizerCount(form), 2u);
-    ASSERT_TRUE(m_ui.tap(CGPointMake(187, 400)));
-    m_ui.advance(0.5);
-    EXPECT_FALSE(m_ui.isKeyboardVisible());
-    EXPECT_EQ(recognizerCount(form), 0u);
+    ASSERT_TRUE(typeThenTapBeside(form, 2));
 }
 
 TEST_F(ListBaseTest, TheObserversDoNotKeepTheScreen)
@@ -217,10 +219,7 @@ TEST_F(ListBaseTest, TheObserversDoNotKeepTheScreen)
     {
         auto form = pushForm(1);
         weakForm = form;
-        ASSERT_TRUE(m_ui.focus(form->field));
-        m_ui.advance(0.5);
-        m_ui.resignFocus();
-        m_ui.advance(0.5);
+        ASSERT_TRUE(typeThenTapBeside(form, 1));
     }
     ASSERT_TRUE(goBack());
     m_ui.advance(1);
@@ -228,12 +227,7 @@ TEST_F(ListBaseTest, TheObserversDoNotKeepTheScreen)
 
     // The next keyboard, on another screen, finds that screen gone; this one has no tap set up.
     auto other = pushForm(0);
-    ASSERT_TRUE(m_ui.focus(other->field));
-    m_ui.advance(0.5);
-    EXPECT_TRUE(m_ui.isKeyboardVisible());
-    EXPECT_EQ(recognizerCount(other), 0u);
-    ASSERT_TRUE(m_ui.tap(CGPointMake(187, 400)));
-    m_ui.advance(0.5);
+    EXPECT_FALSE(typeThenTapBeside(other, 0));
     EXPECT_TRUE(m_ui.isKeyboardVisible());
 }
 

@@ -20,8 +20,8 @@ namespace {
 
 void expectFrame(CGRect actual, CGRect expected)
 {
-    EXPECT_TRUE(CGRectEqualToRect(actual, expected)) << actual.origin.x << "," << actual.origin.y << " " << actual.size.width << "×"
-                                                     << actual.size.height;
+    EXPECT_TRUE(CGRectEqualToRect(actual, expected))
+        << actual.origin.x << "," << actual.origin.y << " " << actual.size.width << "×" << actual.size.height;
 }
 
 class WebPagesTest : public InformationTest { };
