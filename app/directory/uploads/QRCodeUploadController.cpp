@@ -1,5 +1,6 @@
 #include "app/directory/uploads/QRCodeUploadController.h"
 
+#include "app/directory/internal/ScreenRequest.h"
 #include "app/directory/internal/ScreenSupport.h"
 #include "app/shell/server/ServerReply.h"
 #include "app/shell/server/ServerRequests.h"
@@ -326,10 +327,9 @@ void QRCodeUploadController::handleUploadReply(const id& json)
 {
     PHProgressHUD::hideHUDForView(applicationWindow(), true);
     auto reply = ServerReply::fromObject(json);
-    if (!reply || !reply->succeeded()) {
-        PHProgressHUD::showError(reply ? reply->msg() : ""_ns, view());
+    // A refusal shows the server's text; the input stays for another try.
+    if (!acceptReply(reply, view()))
         return;
-    }
     if (auto navigation = navigationController())
         navigation->popViewControllerAnimated(true);
     // The server's own words on the closing form, in the error toast as every toast of the
