@@ -90,13 +90,7 @@ void RegionPickerController::handleProvinceReply(const id& json)
     auto reply = ServerReply::fromObject(json);
     if (!reply || !reply->succeeded())
         return;
-    if (!m_provinceDataArr)
-        m_provinceDataArr = NSMutableArray::array();
-    m_provinceDataArr->removeAllObjects();
-    // Entries that are not records give no region and are left out.
-    m_provinceDataArr->addObjectsFromArray(replyModels<VQCityModel>(reply->infoArray()));
-    if (m_pickerView)
-        m_pickerView->reloadAllComponents();
+    refill(m_provinceDataArr, *reply);
     takeSelectedProvince();
     if (!hasCities())
         return;
@@ -124,13 +118,19 @@ void RegionPickerController::handleCityReply(const Ref<NSString>& provinceId, co
     auto reply = ServerReply::fromObject(json);
     if (!reply || !reply->succeeded())
         return;
-    if (!m_cityDataArr)
-        m_cityDataArr = NSMutableArray::array();
-    m_cityDataArr->removeAllObjects();
-    m_cityDataArr->addObjectsFromArray(replyModels<VQCityModel>(reply->infoArray()));
+    refill(m_cityDataArr, *reply);
+    takeSelectedCity();
+}
+
+void RegionPickerController::refill(Ref<NSMutableArray>& list, const ServerReply& reply)
+{
+    if (!list)
+        list = NSMutableArray::array();
+    list->removeAllObjects();
+    // Entries that are not records give no region and are left out.
+    list->addObjectsFromArray(replyModels<VQCityModel>(reply.infoArray()));
     if (m_pickerView)
         m_pickerView->reloadAllComponents();
-    takeSelectedCity();
 }
 
 void RegionPickerController::takeSelectedProvince()

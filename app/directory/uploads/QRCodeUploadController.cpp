@@ -16,7 +16,6 @@
 #include "platform/base/NSString.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIImage.h"
-#include "platform/ui/CALayer.h"
 #include "platform/ui/UIButton.h"
 #include "platform/ui/UIImageView.h"
 #include "platform/ui/UILabel.h"
@@ -205,15 +204,8 @@ Ref<UIView> QRCodeUploadController::tableViewViewForFooterInSection(const Ref<UI
     const auto& t = traits();
     auto footer = alloc<UIView>()->initWithFrame(CGRectMake(0, 0, width, 200));
     footer->setBackgroundColor(pageBackgroundColor());
-    auto upload = UIButton::buttonWithType(UIButtonTypeCustom);
-    upload->setFrame(CGRectMake(40, 80, width - 80, 45));
-    upload->setBackgroundColor(rgb(131, 162, 251));
-    upload->titleLabel()->setFont(systemFont(15));
-    upload->setTitle(NSString::fromUTF8(t.uploadTitle), UIControlStateNormal);
-    upload->layer()->setCornerRadius(t.uploadCornerRadius);
-    upload->layer()->setMasksToBounds(true);
-    upload->addTarget(self(), t.uploadAction, UIControlEventTouchUpInside);
-    footer->addSubview(upload);
+    footer->addSubview(
+        actionButton(CGRectMake(40, 80, width - 80, 45), NSString::fromUTF8(t.uploadTitle), t.uploadCornerRadius, self(), t.uploadAction));
     auto note = alloc<UILabel>()->initWithFrame(CGRectMake(width / 2, 130, width / 2 - 10, 20));
     note->setFont(systemFont(15));
     note->setTextColor(rgb(155, 155, 155));
