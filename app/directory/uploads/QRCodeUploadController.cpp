@@ -24,6 +24,8 @@
 #include "platform/ui/UIWindow.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 
+#include <algorithm>
+
 using namespace dv::internal;
 
 namespace dv::app {
