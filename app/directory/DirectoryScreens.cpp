@@ -7,6 +7,11 @@
 #include "app/directory/lists/VQAddPublicViewController.h"
 #include "app/directory/lists/VQPassiveFansCell.h"
 #include "app/directory/lists/VQPassiveFansVC.h"
+#include "app/directory/prospects/VQAddFansSecondVC.h"
+#include "app/directory/prospects/VQBuyerResourceVC.h"
+#include "app/directory/prospects/VQCategoryResourceVC.h"
+#include "app/directory/prospects/VQCategoryResourcesNewVC.h"
+#include "app/directory/prospects/VQExactCusSecondVC.h"
 
 namespace dv::app {
 
@@ -15,7 +20,8 @@ void installDirectoryScreens()
     // Asking for a class registers it (once); the calls are what keeps the classes linked in.
     for (Class cls : { VQAddPublicViewController::class_(), VQPassiveFansVC::class_(), VQAddGroupViewController::class_(),
              VQPublicDetailViewController::class_(), VQFunsDetailViewController::class_(), VQGroupDetailViewController::class_(),
-             VQPassiveFansCell::class_() })
+             VQPassiveFansCell::class_(), VQAddFansSecondVC::class_(), VQExactCusSecondVC::class_(), VQBuyerResourceVC::class_(),
+             VQCategoryResourcesNewVC::class_(), VQCategoryResourceVC::class_() })
         (void)cls;
 }
 
