@@ -231,7 +231,8 @@ std::optional<dv::testing::UIDriver::Alert> ProspectTest::tapBottomButton(std::s
     if (answer) {
         if (!m_ui.tapAlertButton(*answer))
             return std::nullopt;
-        m_ui.runUntilIdle();
+        // The alert goes on the clock; the toast the answer brings stays 0.7 s.
+        m_ui.advance(0.3);
     }
     return alert;
 }
