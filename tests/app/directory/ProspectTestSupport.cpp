@@ -80,9 +80,8 @@ bool ProspectTest::nextBatch(const Ref<dv::app::ProspectListController>& list)
     return list && tapAndWait(list->navigationItem()->rightBarButtonItem());
 }
 
-ServerBatch ProspectTest::serverBatch(const dv::app::ServerRequest& request) const
+std::optional<ServerReply> ProspectTest::serverReply(const dv::app::ServerRequest& request) const
 {
-    ServerBatch batch;
     auto post = NSMutableURLRequest::requestWithURL(NSURL::URLWithString(request.URL));
     post->setHTTPMethod("POST"_ns);
     post->setValueForHTTPHeaderField("application/x-www-form-urlencoded"_ns, "Content-Type"_ns);
@@ -92,6 +91,13 @@ ServerBatch ProspectTest::serverBatch(const dv::app::ServerRequest& request) con
     EXPECT_TRUE(body) << dv::str(error);
     auto reply = ServerReply::fromObject(body ? NSJSONSerialization::JSONObjectWithData(body, 0, nullptr) : nil);
     EXPECT_TRUE(reply && reply->succeeded());
+    return reply;
+}
+
+ServerBatch ProspectTest::serverBatch(const dv::app::ServerRequest& request) const
+{
+    ServerBatch batch;
+    auto reply = serverReply(request);
     if (!reply)
         return batch;
     batch.totalCount = reply->totalCount().value_or(0);
@@ -105,6 +111,19 @@ ServerBatch ProspectTest::serverBatch(const dv::app::ServerRequest& request) con
             batch.companies.push_back(textOf(record->objectForKey("computerName"_ns)));
         }
     return batch;
+}
+
+std::vector<std::pair<std::string, std::string>> ProspectTest::serverRecords(const dv::app::ServerRequest& request, const char* idKey) const
+{
+    std::vector<std::pair<std::string, std::string>> records;
+    auto reply = serverReply(request);
+    auto items = reply ? reply->infoArray() : nil;
+    if (!items)
+        return records;
+    for (const id& item : *items)
+        if (auto record = dv::as<NSDictionary>(item))
+            records.emplace_back(textOf(record->objectForKey(NSString::fromUTF8(idKey))), textOf(record->objectForKey("name"_ns)));
+    return records;
 }
 
 ServerBatch ProspectTest::cityBatch(const std::string& cityId, NSInteger page) const

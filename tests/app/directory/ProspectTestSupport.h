@@ -6,6 +6,8 @@
 
 #include "DirectoryTestSupport.h"
 
+#include "app/shell/server/ServerReply.h"
+
 #include <utility>
 
 namespace dv::app {
@@ -40,11 +42,15 @@ protected:
     // The bar button of the top list, tapped, and the wait for the batch it asks for.
     bool nextBatch(const Ref<dv::app::ProspectListController>& list);
 
+    // A reply of the server, asked for directly.
+    std::optional<ServerReply> serverReply(const dv::app::ServerRequest& request) const;
     // A batch asked of the server directly.
     ServerBatch serverBatch(const dv::app::ServerRequest& request) const;
     ServerBatch cityBatch(const std::string& cityId, NSInteger page) const;
     ServerBatch prefixBatch(const std::string& provinceId, const std::string& prefix, NSInteger page) const;
     ServerBatch industryBatch(const std::string& categoryId, NSInteger page) const;
+    // The (id, name) of each record of a reply whose `info` is an array (categories, regions).
+    std::vector<std::pair<std::string, std::string>> serverRecords(const dv::app::ServerRequest& request, const char* idKey) const;
 
     // The numbers the visible rows of a phone list show, top first; the company names and the
     // numbers of the industry list's visible rows.
