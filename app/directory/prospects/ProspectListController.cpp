@@ -1,6 +1,6 @@
 #include "app/directory/prospects/ProspectListController.h"
 
-#include "app/directory/internal/ProspectAddressBook.h"
+#include "app/directory/prospects/ProspectAddressBook.h"
 #include "app/directory/internal/ProspectPageMemory.h"
 #include "app/directory/internal/ScreenSupport.h"
 #include "app/directory/prospects/VQAddFansCell.h"

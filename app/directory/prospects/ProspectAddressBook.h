@@ -5,8 +5,8 @@
 // The user's permission is the system's: the home screen asks for it at start, and a list asks
 // again only when nobody has answered yet (the prompt shows, the list carries on with the answer).
 //
-//   dv::internal::whenAddressBookAccessKnown([](bool granted) {
-//       auto result = granted ? dv::internal::addProspects(phones, NSDate::date()) : AddressBookResult::NotAllowed;
+//   dv::app::whenAddressBookAccessKnown([](bool granted) {
+//       auto result = granted ? dv::app::addProspects(phones, NSDate::date()) : AddressBookResult::NotAllowed;
 //   });
 //
 // Main thread.
@@ -17,7 +17,7 @@
 #include <functional>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::app {
 
 enum class AddressBookResult {
     Saved,      // the whole change is in the book
@@ -37,4 +37,4 @@ void whenAddressBookAccessKnown(std::function<void(bool granted)> then);
 // Every person of the address book removed, not only those the lists added.
 [[nodiscard]] AddressBookResult removeAllPeople();
 
-} // namespace dv::internal
+} // namespace dv::app

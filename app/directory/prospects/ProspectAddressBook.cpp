@@ -1,4 +1,4 @@
-#include "app/directory/internal/ProspectAddressBook.h"
+#include "app/directory/prospects/ProspectAddressBook.h"
 
 #include "platform/base/NSArray.h"
 #include "platform/base/NSDate.h"
@@ -8,7 +8,7 @@
 #include "platform/dispatch/Dispatch.h"
 #include "platform/system/AddressBook.h"
 
-namespace dv::internal {
+namespace dv::app {
 
 namespace {
 
@@ -104,4 +104,4 @@ AddressBookResult removeAllPeople()
     return save(book);
 }
 
-} // namespace dv::internal
+} // namespace dv::app
