@@ -2,20 +2,17 @@
 
 #include "app/directory/prospects/ProspectAddressBook.h"
 #include "app/directory/internal/ProspectPageMemory.h"
+#include "app/directory/internal/ScreenRequest.h"
 #include "app/directory/internal/ScreenSupport.h"
 #include "app/directory/prospects/VQAddFansCell.h"
 #include "app/directory/prospects/VQAddFansModel.h"
 #include "app/directory/prospects/VQBuyResourceCell.h"
 #include "app/shell/models/VQBuyResourceModel.h"
-#include "app/shell/server/ServerReply.h"
 #include "app/shell/server/ServerRequests.h"
-#include "app/shell/server/ZHHttpTool.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSDate.h"
-#include "platform/base/NSError.h"
 #include "platform/base/NSIndexPath.h"
-#include "platform/base/NSLog.h"
 #include "platform/base/NSString.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIImage.h"
@@ -118,25 +115,16 @@ void ProspectListController::createUI()
 
 void ProspectListController::requestData()
 {
-    auto request = listRequest(m_page);
-    PHProgressHUD::showMessag("正在加载"_ns, view());
-    // The blocks keep the screen until the reply has been handled, as every screen's requests do.
+    // The handler keeps the screen until the reply has been handled, as every screen's requests do.
     auto screen = self<ProspectListController>();
-    ZHHttpTool::postWithURL(request.URL, request.fields, [screen](const id& json) { screen->handleListReply(json); },
-        [screen](const Ref<NSError>& error) {
-            NSLog("error=====%@", error);
-            PHProgressHUD::hideHUDForView(screen->view(), true);
-        });
+    requestShowingLoading(listRequest(m_page), view(), FailedCallOverlay::HideOnHost,
+        [screen](const std::optional<ServerReply>& reply) { screen->handleListReply(reply); });
 }
 
-void ProspectListController::handleListReply(const id& json)
+void ProspectListController::handleListReply(const std::optional<ServerReply>& reply)
 {
-    PHProgressHUD::hideHUDForView(view(), true);
-    auto reply = ServerReply::fromObject(json);
-    if (!reply || !reply->succeeded()) {
-        PHProgressHUD::showError(reply ? reply->msg() : ""_ns, view());
+    if (!acceptReply(reply, view()))
         return;
-    }
     m_pageSize = reply->pageSize().value_or(0);
     m_totalCount = reply->totalCount().value_or(0);
     if (!m_dataArray)

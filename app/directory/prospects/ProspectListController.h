@@ -21,6 +21,7 @@
 #include "platform/ui/UIViewController.h"
 
 class NSMutableArray;
+class ServerReply;
 class UIButton;
 
 namespace dv::app {
@@ -84,7 +85,7 @@ protected:
 
 private:
     void readPageMemory();
-    void handleListReply(const id& json);
+    void handleListReply(const std::optional<ServerReply>& reply);
     void importIntoAddressBook();
     void emptyAddressBook();
     // The phone number a record shows and imports (nil when the record has none).
