@@ -26,15 +26,17 @@ protected:
     {
         auto screen = dv::as<VQAddFansViewController>(openScreen("VQAddFansViewController", "信聊加粉"));
         // The cities of the first province follow the provinces.
-        if (screen)
+        if (screen) {
             EXPECT_TRUE(dv::testing::runMainLoopUntil([&] { return screen->pickerView()->numberOfRowsInComponent(1) > 0; }));
+        }
         return screen;
     }
     Ref<VQExactCustomerVC> openPrefixSearch()
     {
         auto screen = dv::as<VQExactCustomerVC>(openScreen("VQExactCustomerVC", "精准加粉"));
-        if (screen)
+        if (screen) {
             EXPECT_GT(screen->pickerView()->numberOfRowsInComponent(0), 0);
+        }
         return screen;
     }
 
@@ -52,8 +54,9 @@ protected:
         if (!m_ui.tap(m_ui.viewWithTitle("搜索")))
             return nil;
         m_ui.advance(0.4);
-        if (m_ui.navigationStack().size() > 2)
+        if (m_ui.navigationStack().size() > 2) {
             EXPECT_TRUE(waitUntilLoaded(before));
+        }
         return m_ui.topViewController();
     }
 
