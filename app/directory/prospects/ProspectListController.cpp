@@ -2,6 +2,7 @@
 
 #include "app/directory/prospects/ProspectAddressBook.h"
 #include "app/directory/internal/ProspectPageMemory.h"
+#include "app/directory/internal/BatchPaging.h"
 #include "app/directory/internal/ScreenRequest.h"
 #include "app/directory/internal/ScreenSupport.h"
 #include "app/directory/prospects/VQAddFansCell.h"
@@ -32,16 +33,6 @@ namespace {
 
 constexpr NSInteger kDeleteAlertTag = 101;
 constexpr NSInteger kImportAlertTag = 102;
-
-// The number of the last batch of `totalCount` records in batches of `pageSize`; nullopt when the
-// two cannot describe a list (a page size or a count of zero or less), and nothing is to be asked.
-std::optional<NSInteger> lastBatch(NSInteger totalCount, NSInteger pageSize)
-{
-    if (pageSize <= 0 || totalCount <= 0)
-        return std::nullopt;
-    const NSInteger quotient = totalCount / pageSize;
-    return totalCount % pageSize == 0 ? quotient - 1 : quotient;
-}
 
 Ref<UIButton> bottomButton(CGRect frame, const Ref<UIColor>& background, const Ref<NSString>& title)
 {
@@ -140,10 +131,10 @@ void ProspectListController::handleListReply(const std::optional<ServerReply>& r
 
 void ProspectListController::showNextBatch()
 {
-    auto last = lastBatch(m_totalCount, m_pageSize);
-    if (!last)
+    auto next = nextBatch(m_page, m_totalCount, m_pageSize);
+    if (!next)
         return;
-    m_page = m_page < *last ? m_page + 1 : 0;
+    m_page = *next;
     requestData();
     // Remembered as soon as it is asked for, whatever the reply: the next visit asks again.
     ProspectPageMemory { NSString::fromUTF8(traits().pageMemoryKey), listKey(), numberPrefix() }.remember(m_page);
