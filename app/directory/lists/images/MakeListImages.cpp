@@ -9,7 +9,7 @@
 //
 // Usage: dv_directory_list_images <output folder>
 #include "platform/graphics/CGContext.h"
-#include "platform/graphics/ImageSetWriter.h"
+#include "ui/toolkit/images/WriteImage.h"
 #include "platform/graphics/UIColor.h"
 
 #include <cmath>
@@ -86,9 +86,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
         return 2;
     }
-    const std::string folder = argv[1];
-    const bool written = dv::writeImageSet(folder, "huanyizu", CGSizeMake(30, 30), drawNextBatch)
-        && dv::writeImageSet(folder, "fatiezi", CGSizeMake(70, 70), drawUpload)
-        && dv::writeImageSet(folder, "next", CGSizeMake(20, 20), drawRowArrow);
+    const std::filesystem::path folder = argv[1];
+    const bool written = dv::tools::writeImage(folder, "huanyizu", CGSizeMake(30, 30), drawNextBatch)
+        && dv::tools::writeImage(folder, "fatiezi", CGSizeMake(70, 70), drawUpload)
+        && dv::tools::writeImage(folder, "next", CGSizeMake(20, 20), drawRowArrow);
     return written ? 0 : 1;
 }

@@ -7,11 +7,15 @@
 //   cmake --build build --target dv_toolkit_write_overlay_images
 //
 // Usage: dv_toolkit_overlay_images <output folder>
+#include "platform/base/NSData.h"
+#include "platform/base/NSString.h"
 #include "platform/graphics/CGContext.h"
-#include "platform/graphics/ImageSetWriter.h"
 #include "platform/graphics/UIColor.h"
+#include "platform/graphics/UIGraphics.h"
+#include "platform/graphics/UIImage.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -41,10 +45,11 @@ void drawTick(const CGContextRef& c)
     CGContextStrokePath(c);
 }
 
-// The ring every icon stands in, then its mark.
-dv::ImageSetDrawing icon(const Mark& mark)
+bool writeIcon(const std::filesystem::path& folder, const std::string& name, const Mark& mark)
 {
-    return [mark](const CGContextRef& c) {
+    for (int scale = 1; scale <= 3; ++scale) {
+        UIGraphicsBeginImageContextWithOptions(CGSizeMake(kSide, kSide), false, scale);
+        const CGContextRef c = UIGraphicsGetCurrentContext();
         UIColor::whiteColor()->setStroke();
         CGContextSetLineWidth(c, kRingWidth);
         const CGFloat inset = kRingWidth / 2 + 0.5;
@@ -53,7 +58,17 @@ dv::ImageSetDrawing icon(const Mark& mark)
         CGContextSetLineCap(c, kCGLineCapRound);
         CGContextSetLineJoin(c, kCGLineJoinRound);
         mark(c);
-    };
+        auto image = UIGraphicsGetImageFromCurrentImageContext();
+        UIGraphicsEndImageContext();
+        const std::string file = name + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".png";
+        auto png = UIImagePNGRepresentation(image);
+        if (!png || !png->writeToFile(NSString::fromUTF8((folder / file).string()), true)) {
+            std::fprintf(stderr, "cannot write %s\n", (folder / file).c_str());
+            return false;
+        }
+        std::printf("%s\n", (folder / file).c_str());
+    }
+    return true;
 }
 
 } // namespace
@@ -64,8 +79,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
         return 2;
     }
-    const std::string folder = argv[1];
-    const bool written = dv::writeImageSet(folder, "error", CGSizeMake(kSide, kSide), icon(drawCross))
-        && dv::writeImageSet(folder, "success", CGSizeMake(kSide, kSide), icon(drawTick));
+    const std::filesystem::path folder = argv[1];
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        std::fprintf(stderr, "cannot create %s: %s\n", folder.c_str(), ec.message().c_str());
+        return 1;
+    }
+    const bool written = writeIcon(folder, "error", drawCross) && writeIcon(folder, "success", drawTick);
     return written ? 0 : 1;
 }

@@ -11,17 +11,23 @@
 //   cmake --build build --target dv_toolkit_write_refresh_images
 //
 // Usage: dv_toolkit_refresh_images <resources folder>
+#include "platform/base/NSData.h"
+#include "platform/base/NSString.h"
 #include "platform/graphics/CGContext.h"
-#include "platform/graphics/ImageSetWriter.h"
 #include "platform/graphics/UIColor.h"
+#include "platform/graphics/UIGraphics.h"
+#include "platform/graphics/UIImage.h"
+#include "ui/toolkit/images/WriteImage.h"
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace {
 
-using Drawing = dv::ImageSetDrawing;
+using dv::tools::Drawing;
+using dv::tools::writeImage;
 
 constexpr CGFloat kOrange[3] = {1.0, 0.5, 0.0};
 
@@ -80,9 +86,9 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::filesystem::path resources = argv[1];
-    bool written = dv::writeImageSet((resources / "RFRefresh.bundle").string(), "arrow", CGSizeMake(15, 40), drawArrow);
+    bool written = writeImage(resources / "RFRefresh.bundle", "arrow", CGSizeMake(15, 40), drawArrow);
     for (int frame = 1; written && frame <= 3; ++frame)
-        written = dv::writeImageSet(resources.string(), "re" + std::to_string(frame), CGSizeMake(40, 40), drawDots(frame));
-    written = written && dv::writeImageSet(resources.string(), "logo", CGSizeMake(60, 60), drawLogo);
+        written = writeImage(resources, "re" + std::to_string(frame), CGSizeMake(40, 40), drawDots(frame));
+    written = written && writeImage(resources, "logo", CGSizeMake(60, 60), drawLogo);
     return written ? 0 : 1;
 }
