@@ -6,14 +6,13 @@
 //   cmake --build build --target dv_directory_write_prospect_images
 //
 // Usage: dv_directory_prospect_images <output folder>
-#include "platform/graphics/CGContext.h"
-#include "platform/graphics/ImageSetWriter.h"
 #include "platform/graphics/UIColor.h"
+#include "ui/toolkit/images/WriteImage.h"
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <numbers>
-#include <string>
 
 namespace {
 
@@ -62,8 +61,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
         return 2;
     }
-    const std::string folder = argv[1];
-    const bool written = dv::writeImageSet(folder, "dizhi", CGSizeMake(20, 20), drawPin)
-        && dv::writeImageSet(folder, "shouji", CGSizeMake(20, 20), drawHandset);
+    const std::filesystem::path folder = argv[1];
+    const bool written = dv::tools::writeImage(folder, "dizhi", CGSizeMake(20, 20), drawPin)
+        && dv::tools::writeImage(folder, "shouji", CGSizeMake(20, 20), drawHandset);
     return written ? 0 : 1;
 }
