@@ -2,12 +2,14 @@
 // opening (or, by number prefix, toggling) the picker panel, "完成" writing the region into the
 // label, the checks of the search (a region chosen, a prefix of seven characters), the list each
 // search opens, the search going with the confirmed region rather than wheels turned since, and
-// region lists the server refuses.
+// region lists the server refuses; and the home screen's tiles opening the three prospect screens.
 #include "ProspectTestSupport.h"
 
 #include "app/directory/prospects/ProspectListController.h"
 #include "app/directory/prospects/VQAddFansViewController.h"
+#include "app/directory/prospects/VQCategoryResourcesNewVC.h"
 #include "app/directory/prospects/VQExactCustomerVC.h"
+#include "app/shell/home/VQMainButton.h"
 #include "platform/dispatch/TestSupport.h"
 #include "platform/ui/UIPickerView.h"
 #include "platform/ui/UITextField.h"
@@ -207,6 +209,36 @@ TEST_F(ProspectSearchTest, ThePrefixSearchTakesTheFirstProvinceConfirmedWithoutT
     auto sent = requestsTo(dv::app::kListAccuratePhonePath);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].field("proviceId"), provinces[0].first);
+}
+
+TEST_F(ProspectSearchTest, TheHomeScreensTilesOpenTheProspectScreensUnderTheTilesNames)
+{
+    const std::pair<const char*, const char*> tiles[] = {
+        { "加粉", "VQAddFansViewController" },
+        { "精准加粉", "VQExactCustomerVC" },
+        { "行业客源", "VQCategoryResourcesNewVC" },
+    };
+    for (const auto& [title, screenClass] : tiles) {
+        SCOPED_TRACE(title);
+        Ref<VQMainButton> tile;
+        for (const auto& candidate : m_ui.findAll<VQMainButton>())
+            if (m_ui.textOf(candidate->titleLabel()) == title)
+                tile = candidate;
+        ASSERT_TRUE(tile);
+        const auto before = callsMade();
+        ASSERT_TRUE(m_ui.tap(tile));
+        ASSERT_TRUE(waitUntilLoaded(before));
+        auto top = m_ui.topViewController();
+        ASSERT_TRUE(top);
+        EXPECT_EQ(dv::str(top->className()), screenClass);
+        EXPECT_EQ(m_ui.navigationTitle(), title);
+        if (auto grid = dv::as<VQCategoryResourcesNewVC>(top)) {
+            EXPECT_GT(grid->collView()->numberOfItemsInSection(0), 0);
+        } else {
+            EXPECT_FALSE(requestsTo(dv::app::kSubDistrictPath).empty());
+        }
+        ASSERT_TRUE(goBack());
+    }
 }
 
 TEST_F(ProspectSearchTest, RefusedRegionListsLeaveNothingToConfirm)
