@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <mutex>
+#include <vector>
 
 namespace dv::testing {
 
@@ -65,7 +67,17 @@ int reserveUnusedPort()
         if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
             port = ntohs(address.sin_port);
     }
-    ::close(fd);
+    if (!port) {
+        ::close(fd);
+        return 0;
+    }
+    // The socket stays bound, never listening, for the rest of the process: connecting to it is
+    // refused, and no other program (another test binary running beside this one) can take the
+    // port meanwhile. The descriptor is deliberately never closed.
+    static std::mutex lock;
+    static std::vector<int> held;
+    std::lock_guard guard(lock);
+    held.push_back(fd);
     return port;
 }
 

@@ -15,9 +15,9 @@ namespace dv::testing {
 // sockets were shut down.
 int shutdownConnections(int localPort, int peerPort = -1);
 
-// A port of 127.0.0.1 that was free a moment ago: bound, then closed without listening. A
-// connection to it is refused until some other program binds it, which the kernel's port
-// allocation makes unlikely for the length of a test. 0 when no socket could be bound.
+// A port of 127.0.0.1 on which nothing listens: bound by this process, never listening, and held
+// until the process ends, so a connection to it is refused and no other program can take it.
+// 0 when no socket could be bound.
 int reserveUnusedPort();
 
 } // namespace dv::testing

@@ -103,11 +103,18 @@ protected:
         m_ui.advance(0.5);
         return m_ui.topViewController();
     }
+    // Goes back to the home screen as a person would, once what the screens left loading has
+    // answered (their overlays cover the window until then).
     void goBackHome()
     {
+        EXPECT_TRUE(dv::testing::runMainLoopUntil([&] { return !overlayShowing(); }));
+        m_ui.advance(0.5);
         while (m_ui.navigationStack().size() > 1) {
-            m_ui.navigationController()->popViewControllerAnimated(false);
-            m_ui.runUntilIdle();
+            const auto depth = m_ui.navigationStack().size();
+            if (!m_ui.tapBackButton())
+                ASSERT_TRUE(m_ui.swipeBack());
+            m_ui.advance(0.5);
+            ASSERT_LT(m_ui.navigationStack().size(), depth);
         }
     }
 };
