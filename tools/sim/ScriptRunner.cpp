@@ -1,0 +1,500 @@
+#include "tools/sim/ScriptRunner.h"
+
+#include "tools/devserver/Server.h"
+#include "tools/sim/StepWriter.h"
+
+#include "platform/base/NSData.h"
+#include "platform/base/NSDictionary.h"
+#include "platform/base/NSIndexPath.h"
+#include "platform/base/NSJSONSerialization.h"
+#include "platform/base/NSString.h"
+#include "platform/dispatch/TestSupport.h"
+#include "platform/graphics/UIColor.h"
+#include "platform/graphics/UIGraphics.h"
+#include "platform/graphics/UIImage.h"
+#include "platform/net/SCNetworkReachability.h"
+#include "platform/system/PrivacyAccess.h"
+#include "platform/testing/UIDriver.h"
+#include "platform/ui/UIApplication.h"
+#include "platform/ui/UIBarButtonItem.h"
+#include "platform/ui/UICollectionView.h"
+#include "platform/ui/UIImagePickerController.h"
+#include "platform/ui/UINavigationController.h"
+#include "platform/ui/UINavigationItem.h"
+#include "platform/ui/UIScrollView.h"
+#include "platform/ui/UITableView.h"
+#include "platform/ui/UIWebView.h"
+#include "ui/images/RIWebImageManager.h"
+
+#include <cmath>
+#include <optional>
+
+namespace dv::sim {
+
+namespace {
+
+using dv::testing::UIDriver;
+using dv::testing::ViewQuery;
+
+std::string seconds(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", value);
+    return text;
+}
+
+bool showsText(const Ref<UIView>& view, const std::string& text, bool exact)
+{
+    DescriptionFields fields;
+    view->appendDescriptionFields(fields);
+    for (auto key : { "text", "title", "placeholder" })
+        if (auto* value = descriptionField(fields, key))
+            if (exact ? *value == text : value->find(text) != std::string::npos)
+                return true;
+    return false;
+}
+
+// Visible views on the screen that show `text`: those showing exactly it first, then those whose
+// text contains it.
+std::vector<Ref<UIView>> viewsShowing(const UIDriver& ui, const std::string& text)
+{
+    std::vector<Ref<UIView>> exact, partial;
+    auto root = ui.window();
+    if (!root)
+        return {};
+    for (const auto& view : ui.findAll(ViewQuery())) {
+        if (!ui.isVisible(view))
+            continue;
+        CGRect frame = ui.frameInWindow(view);
+        if (CGRectIsEmpty(CGRectIntersection(frame, root->bounds())))
+            continue;
+        if (showsText(view, text, true))
+            exact.push_back(view);
+        else if (showsText(view, text, false))
+            partial.push_back(view);
+    }
+    exact.insert(exact.end(), partial.begin(), partial.end());
+    return exact;
+}
+
+// Where a person would put a finger to touch the text: the view's own tap point, or, when
+// something lies on top of it there (a button covering a tile's label), the middle of the part
+// of it that is on screen, so that whatever is on top takes the touch.
+std::optional<CGPoint> touchPointForText(const UIDriver& ui, const std::string& text)
+{
+    auto views = viewsShowing(ui, text);
+    for (const auto& view : views)
+        if (auto point = ui.tapPoint(view))
+            return point;
+    for (const auto& view : views) {
+        CGRect visible = CGRectIntersection(ui.frameInWindow(view), ui.window()->bounds());
+        if (!CGRectIsEmpty(visible))
+            return CGPointMake(CGRectGetMidX(visible), CGRectGetMidY(visible));
+    }
+    return std::nullopt;
+}
+
+// The scroll view a stroke on the screen would move: the visible one that takes up most of it.
+Ref<UIScrollView> mainScrollView(const UIDriver& ui)
+{
+    Ref<UIScrollView> best;
+    CGFloat bestArea = 0;
+    auto root = ui.window();
+    for (const auto& scroll : ui.findAll<UIScrollView>()) {
+        if (!ui.isVisible(scroll) || !scroll->isUserInteractionEnabled() || !root)
+            continue;
+        CGRect visible = CGRectIntersection(ui.frameInWindow(scroll), root->bounds());
+        CGFloat area = CGRectIsNull(visible) ? 0 : visible.size.width * visible.size.height;
+        if (area >= bestArea && area > 0) {
+            best = scroll;
+            bestArea = area;
+        }
+    }
+    return best;
+}
+
+template <class T>
+Ref<T> frontmost(const UIDriver& ui)
+{
+    Ref<T> found;
+    for (const auto& view : ui.findAll<T>())
+        if (ui.isVisible(view))
+            found = view;
+    return found;
+}
+
+// A picture for the image picker: coloured bands with a white square, drawn here.
+Ref<UIImage> samplePicture()
+{
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(300, 300), true, 1);
+    const Ref<UIColor> bands[] = { UIColor::colorWithRed(0.16, 0.5, 0.73, 1), UIColor::colorWithRed(0.9, 0.49, 0.13, 1),
+        UIColor::colorWithRed(0.15, 0.68, 0.38, 1) };
+    for (int i = 0; i < 3; ++i) {
+        bands[i]->setFill();
+        UIRectFill(CGRectMake(0, i * 100, 300, 100));
+    }
+    UIColor::whiteColor()->setFill();
+    UIRectFill(CGRectMake(100, 100, 100, 100));
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image;
+}
+
+std::optional<dv::PrivacyService> privacyService(const std::string& name)
+{
+    if (name == "addressbook")
+        return dv::PrivacyService::addressBook;
+    if (name == "photos")
+        return dv::PrivacyService::photos;
+    if (name == "camera")
+        return dv::PrivacyService::camera;
+    return std::nullopt;
+}
+
+bool isActing(const std::string& verb)
+{
+    for (auto acting : { "tap", "tap-at", "tap-row", "long-press", "drag", "scroll", "swipe", "focus", "type", "delete", "return",
+             "hide-keyboard", "back", "alert", "pick-image", "push", "state" })
+        if (verb == acting)
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool goBack(std::string& reason)
+{
+    UIDriver ui;
+    auto navigation = ui.navigationController();
+    auto stack = ui.navigationStack();
+    if (!navigation || stack.size() < 2) {
+        reason = "there is no screen to go back to";
+        return false;
+    }
+    auto top = stack.back();
+    auto item = top->navigationItem()->leftBarButtonItem();
+    bool tapped = (item && ui.tap(item)) || ui.tapBackButton() || ui.swipeBack();
+    dv::testing::runMainLoopUntil([&] { return !navigation->isTransitioning(); }, 5);
+    auto after = ui.navigationStack();
+    if (tapped && std::find(after.begin(), after.end(), top) == after.end())
+        return true;
+    reason = "neither the back button nor the back swipe left " + dv::str(top->className());
+    return false;
+}
+
+bool ScriptRunner::ensureLaunched(std::string& reason)
+{
+    if (m_launched)
+        return true;
+    if (!m_environment.launch || !m_environment.launch(reason))
+        return false;
+    m_launched = true;
+    dv::testing::runUntilIdle();
+    return true;
+}
+
+void ScriptRunner::settle()
+{
+    UIDriver ui;
+    dv::testing::runMainLoopUntil([&] {
+        auto navigation = ui.navigationController();
+        if (navigation && navigation->isTransitioning())
+            return false;
+        if (RIWebImageManager::sharedManager()->isRunning())
+            return false;
+        for (const auto& web : ui.findAll<UIWebView>())
+            if (web->isLoading())
+                return false;
+        return true;
+    }, 5);
+    dv::testing::runUntilIdle();
+}
+
+bool ScriptRunner::run(const Script& script, std::string& error)
+{
+    for (const auto& command : script.commands) {
+        std::string reason;
+        bool done = (!commandNeedsApplication(command) || ensureLaunched(reason)) && execute(command, reason);
+        if (!done) {
+            error = script.name + ":" + std::to_string(command.line) + ": " + command.source + ": " + reason;
+            if (m_launched && m_environment.steps) {
+                std::string ignored;
+                settle();
+                (void)m_environment.steps->write("failed", ignored);
+            }
+            return false;
+        }
+        if (m_launched && m_environment.shots == ShotPolicy::All && m_environment.steps && isActing(command.verb)) {
+            settle();
+            if (!m_environment.steps->write(command.verb, reason)) {
+                error = script.name + ":" + std::to_string(command.line) + ": " + reason;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool ScriptRunner::execute(const ScriptCommand& command, std::string& reason)
+{
+    UIDriver ui;
+    const auto& verb = command.verb;
+    const auto& args = command.arguments;
+    const double findTimeout = m_environment.findTimeout;
+    auto waitLimit = [&](std::size_t index) { return args.size() > index ? command.number(index) : findTimeout; };
+
+    if (verb == "launch") {
+        if (m_launched) {
+            reason = "the application runs already";
+            return false;
+        }
+        return ensureLaunched(reason);
+    }
+    if (verb == "wait") {
+        ui.advance(command.number(0));
+        return true;
+    }
+    if (verb == "wait-for" || verb == "wait-gone") {
+        const bool present = verb == "wait-for";
+        const double limit = waitLimit(1);
+        if (dv::testing::runMainLoopUntil([&] { return viewsShowing(ui, args[0]).empty() != present; }, limit))
+            return true;
+        reason = present ? "no visible view shows \"" + args[0] + "\" after " + seconds(limit)
+                         : "\"" + args[0] + "\" still shows after " + seconds(limit);
+        return false;
+    }
+    if (verb == "expect" || verb == "expect-no") {
+        ui.runUntilIdle();
+        const bool shown = !viewsShowing(ui, args[0]).empty();
+        if (shown == (verb == "expect"))
+            return true;
+        reason = shown ? "\"" + args[0] + "\" shows" : "no visible view shows \"" + args[0] + "\"";
+        return false;
+    }
+    if (verb == "expect-title") {
+        settle();
+        if (ui.navigationTitle() == args[0])
+            return true;
+        reason = "the title is \"" + ui.navigationTitle() + "\"";
+        return false;
+    }
+    if (verb == "expect-screen") {
+        settle();
+        auto top = ui.topViewController();
+        std::string name = top ? dv::str(top->className()) : "(none)";
+        if (name == args[0])
+            return true;
+        reason = "the screen on top is " + name;
+        return false;
+    }
+    if (verb == "tap" || verb == "long-press") {
+        std::optional<CGPoint> point;
+        dv::testing::runMainLoopUntil([&] { return (point = touchPointForText(ui, args[0])).has_value(); }, findTimeout);
+        if (!point) {
+            reason = "no view on the screen shows \"" + args[0] + "\" (waited " + seconds(findTimeout) + ")";
+            return false;
+        }
+        if (verb == "tap" ? ui.tap(*point) : ui.longPress(*point))
+            return true;
+        reason = "nothing takes a touch where \"" + args[0] + "\" shows";
+        return false;
+    }
+    if (verb == "tap-at") {
+        if (ui.tap(CGPointMake(command.number(0), command.number(1))))
+            return true;
+        reason = "nothing takes a touch there";
+        return false;
+    }
+    if (verb == "tap-row") {
+        const auto row = static_cast<NSInteger>(command.number(0));
+        const auto section = static_cast<NSInteger>(args.size() > 1 ? command.number(1) : 0);
+        Ref<UITableView> table;
+        Ref<UICollectionView> collection;
+        dv::testing::runMainLoopUntil([&] {
+            table = frontmost<UITableView>(ui);
+            collection = table ? nil : frontmost<UICollectionView>(ui);
+            if (table)
+                return section < table->numberOfSections() && row < table->numberOfRowsInSection(section);
+            if (collection)
+                return section < collection->numberOfSections() && row < collection->numberOfItemsInSection(section);
+            return false;
+        }, findTimeout);
+        if (!table && !collection) {
+            reason = "no list shows on the screen";
+            return false;
+        }
+        bool tapped = table ? ui.tapRow(table, NSIndexPath::indexPathForRow(row, section))
+                            : ui.tapItem(collection, NSIndexPath::indexPathForItem(row, section));
+        if (tapped)
+            return true;
+        NSInteger rows = table ? (section < table->numberOfSections() ? table->numberOfRowsInSection(section) : 0)
+                               : (section < collection->numberOfSections() ? collection->numberOfItemsInSection(section) : 0);
+        reason = "the list has " + std::to_string(rows) + " rows in section " + std::to_string(section) + " (waited "
+            + seconds(findTimeout) + ")";
+        return false;
+    }
+    if (verb == "drag") {
+        if (ui.pan(CGPointMake(command.number(0), command.number(1)), CGPointMake(command.number(2), command.number(3))))
+            return true;
+        reason = "nothing takes a touch there";
+        return false;
+    }
+    if (verb == "scroll" || verb == "swipe") {
+        auto scroll = mainScrollView(ui);
+        if (!scroll) {
+            reason = "nothing on the screen scrolls";
+            return false;
+        }
+        bool moved = false;
+        if (verb == "scroll") {
+            moved = ui.dragScrollView(scroll, CGPointMake(command.number(0), command.number(1)));
+        } else {
+            const auto& way = args[0];
+            auto direction = way == "left" ? dv::testing::SwipeDirection::Left
+                : way == "right"          ? dv::testing::SwipeDirection::Right
+                : way == "up"             ? dv::testing::SwipeDirection::Up
+                                          : dv::testing::SwipeDirection::Down;
+            moved = ui.swipePage(scroll, direction);
+        }
+        if (moved)
+            return true;
+        reason = "the scroll view cannot be touched";
+        return false;
+    }
+    if (verb == "focus") {
+        Ref<UIView> field;
+        dv::testing::runMainLoopUntil([&] {
+            field = ui.find(ViewQuery().withPlaceholder(args[0]));
+            if (!field || !ui.isVisible(field)) {
+                auto views = viewsShowing(ui, args[0]);
+                field = views.empty() ? nil : views.front();
+            }
+            return field != nil;
+        }, findTimeout);
+        if (!field) {
+            reason = "no field shows \"" + args[0] + "\"";
+            return false;
+        }
+        if (ui.focus(field))
+            return true;
+        reason = "the view showing \"" + args[0] + "\" does not take the focus";
+        return false;
+    }
+    if (verb == "type") {
+        if (ui.typeText(args[0]))
+            return true;
+        reason = "no text field or text view has the focus";
+        return false;
+    }
+    if (verb == "delete") {
+        if (ui.deleteBackward(args.empty() ? 1 : static_cast<int>(command.number(0))))
+            return true;
+        reason = "no text field or text view has the focus";
+        return false;
+    }
+    if (verb == "return") {
+        if (ui.pressReturn())
+            return true;
+        reason = "no text field or text view has the focus";
+        return false;
+    }
+    if (verb == "hide-keyboard") {
+        ui.resignFocus();
+        return true;
+    }
+    if (verb == "back") {
+        settle();
+        return goBack(reason);
+    }
+    if (verb == "alert") {
+        dv::testing::runMainLoopUntil([&] { return !ui.visibleAlerts().empty(); }, findTimeout);
+        auto alerts = ui.visibleAlerts();
+        if (alerts.empty()) {
+            reason = "no alert shows (waited " + seconds(findTimeout) + ")";
+            return false;
+        }
+        if (ui.tapAlertButton(args[0]))
+            return true;
+        reason = "the alert \"" + alerts.back().title + "\" has no button \"" + args[0] + "\"";
+        return false;
+    }
+    if (verb == "pick-image") {
+        dv::testing::runMainLoopUntil([&] { return ui.imagePicker() != nil; }, findTimeout);
+        if (!ui.imagePicker()) {
+            reason = "no image picker shows (waited " + seconds(findTimeout) + ")";
+            return false;
+        }
+        if (ui.pickImage(samplePicture()))
+            return true;
+        reason = "the image picker offers nothing to pick";
+        return false;
+    }
+    if (verb == "screenshot") {
+        if (!m_environment.steps) {
+            reason = "this run keeps no pictures";
+            return false;
+        }
+        settle();
+        return m_environment.steps->write(args[0], reason);
+    }
+    if (verb == "push") {
+        Ref<NSError> error;
+        id payload = NSJSONSerialization::JSONObjectWithData(NSData::fromString(args[0]), 0, &error);
+        auto dictionary = dv::as<NSDictionary>(payload);
+        if (!dictionary) {
+            reason = "the payload is not a JSON object";
+            return false;
+        }
+        UIApplication::sharedApplication()->deliverRemoteNotification(dictionary);
+        ui.runUntilIdle();
+        return true;
+    }
+    if (verb == "state") {
+        auto app = UIApplication::sharedApplication();
+        if (args[0] == "background")
+            app->enterBackground();
+        else if (app->applicationState() != UIApplicationStateActive)
+            app->enterForeground();
+        ui.runUntilIdle();
+        return true;
+    }
+    if (verb == "fault" || verb == "clear-faults") {
+        if (!m_environment.server) {
+            reason = "faults are the local server's; this run talks to another server";
+            return false;
+        }
+        if (verb == "clear-faults") {
+            if (args.empty())
+                m_environment.server->clearFaults();
+            else
+                m_environment.server->clearFault(args[0]);
+            return true;
+        }
+        std::string error;
+        auto fault = dv::devserver::parseFault(args[1], &error);
+        if (!fault) {
+            reason = error;
+            return false;
+        }
+        m_environment.server->setFault(args[0], *fault);
+        return true;
+    }
+    if (verb == "network") {
+        dv::setNetworkSimulatedOffline(args[0] == "off");
+        return true;
+    }
+    if (verb == "permission") {
+        auto service = privacyService(args[0]);
+        // The answer a prompt will give; a question the user answered before is answered again,
+        // as in the settings.
+        const bool allow = args[1] == "allow";
+        dv::PrivacyAccess::setPromptAnswer(*service, allow);
+        if (dv::PrivacyAccess::status(*service) != dv::PrivacyStatus::notDetermined)
+            dv::PrivacyAccess::setStatus(*service, allow ? dv::PrivacyStatus::authorized : dv::PrivacyStatus::denied);
+        return true;
+    }
+    reason = "the runner does not know this command";
+    return false;
+}
+
+} // namespace dv::sim
