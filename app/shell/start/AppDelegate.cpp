@@ -1,5 +1,6 @@
 #include "app/shell/start/AppDelegate.h"
 
+#include "app/shell/navigation/SMNavigationController.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/system/UIScreen.h"
@@ -20,7 +21,7 @@ std::optional<bool> AppDelegate::applicationDidFinishLaunchingWithOptions(const 
     m_window = alloc<UIWindow>()->initWithFrame(UIScreen::mainScreen()->bounds());
     m_window->setBackgroundColor(UIColor::whiteColor());
     auto root = alloc<UIViewController>()->init();
-    m_window->setRootViewController(alloc<UINavigationController>()->initWithRootViewController(root));
+    m_window->setRootViewController(alloc<SMNavigationController>()->initWithRootViewController(root));
     m_window->makeKeyAndVisible();
     return true;
 }
