@@ -120,6 +120,8 @@ int runRunner(const std::vector<std::string>& arguments)
         if (!window.open({ .shots = &steps }, error)) {
             status = complain(1, error + " (--headless runs without a display)");
         } else {
+            std::printf("dovrelta-sim: window open; Escape goes back, F12 saves a picture, closing the window ends the run\n");
+            std::fflush(stdout);
             window.run();
             window.close();
         }

@@ -92,6 +92,13 @@ bool WindowMode::open(const WindowOptions& options, std::string& error)
         close();
         return false;
     }
+    // The surface is made now: on X11 making it may put a new window in place of the first one,
+    // and the window that shows must be the one people (and tests) see from the start.
+    if (!SDL_GetWindowSurface(m_state->window)) {
+        error = std::string("cannot draw in the window: ") + SDL_GetError();
+        close();
+        return false;
+    }
     SDL_StartTextInput();
     return true;
 }
