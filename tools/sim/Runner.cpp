@@ -130,7 +130,7 @@ int runRunner(const std::vector<std::string>& arguments)
         std::string error;
         if (!runner.run(*script.script, error))
             status = complain(1, error);
-        std::printf("dovrelta-sim: %zu pictures in %s\n", steps.pictures().size(), steps.folder().c_str());
+        std::printf("dovrelta-sim: %zu picture%s in %s\n", steps.pictures().size(), steps.pictures().size() == 1 ? "" : "s", steps.folder().c_str());
     }
 
     UIApplication::sharedApplication()->terminate();

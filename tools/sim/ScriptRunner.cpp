@@ -3,6 +3,8 @@
 #include "tools/devserver/Server.h"
 #include "tools/sim/StepWriter.h"
 
+#include "app/shell/navigation/ScreenFactory.h"
+
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSIndexPath.h"
@@ -153,7 +155,7 @@ std::optional<dv::PrivacyService> privacyService(const std::string& name)
 
 bool isActing(const std::string& verb)
 {
-    for (auto acting : { "tap", "tap-at", "tap-row", "long-press", "drag", "scroll", "swipe", "focus", "type", "delete", "return",
+    for (auto acting : { "open", "tap", "tap-at", "tap-row", "long-press", "drag", "scroll", "swipe", "focus", "type", "delete", "return",
              "hide-keyboard", "back", "alert", "pick-image", "push", "state" })
         if (verb == acting)
             return true;
@@ -406,6 +408,26 @@ bool ScriptRunner::execute(const ScriptCommand& command, std::string& reason)
         settle();
         return goBack(reason);
     }
+    if (verb == "open") {
+        // The home screen's way of opening a feature: the screen made by its class name, titled,
+        // pushed animated on the navigation controller on screen.
+        settle();
+        auto navigation = ui.navigationController();
+        if (!navigation) {
+            reason = "no navigation controller shows";
+            return false;
+        }
+        auto screen = dv::app::makeScreen(args[0]);
+        if (!screen) {
+            reason = "no screen class " + args[0] + " is in the application";
+            return false;
+        }
+        if (args.size() > 1)
+            screen->setTitle(NSString::fromUTF8(args[1]));
+        navigation->pushViewController(screen, true);
+        ui.runUntilIdle();
+        return true;
+    }
     if (verb == "alert") {
         dv::testing::runMainLoopUntil([&] { return !ui.visibleAlerts().empty(); }, findTimeout);
         auto alerts = ui.visibleAlerts();
@@ -434,7 +456,10 @@ bool ScriptRunner::execute(const ScriptCommand& command, std::string& reason)
             reason = "this run keeps no pictures";
             return false;
         }
-        settle();
+        // "now" keeps the loop from turning before the picture, so that what the previous command
+        // waited for (a toast that shows for 0.7 s) is still there.
+        if (args.size() < 2)
+            settle();
         return m_environment.steps->write(args[0], reason);
     }
     if (verb == "push") {

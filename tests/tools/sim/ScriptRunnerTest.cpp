@@ -146,7 +146,11 @@ TEST_F(ScriptRunnerTest, ActsOnTheInterfaceAndLeavesAPictureAndADumpPerScreensho
                     "expect-screen SimTestListScreen\n"
                     "tap 第31行\n"
                     "expect-title 第31行\n"
-                    "screenshot row\n",
+                    "screenshot row\n"
+                    "open SimTestRowScreen 打开的\n"
+                    "expect-title 打开的\n"
+                    "back\n"
+                    "expect-title 第31行\n",
                     error))
         << error;
     EXPECT_EQ(m_launches, 1);
@@ -186,6 +190,7 @@ TEST_F(ScriptRunnerTest, AFailingCommandIsNamedWithItsLineAndLeavesAPictureOfThe
         { "fault * html", "t.txt:1: fault * html: faults are the local server's; this run talks to another server" },
         { "push [1]", "t.txt:1: push [1]: the payload is not a JSON object" },
         { "launch\nlaunch", "t.txt:2: launch: the application runs already" },
+        { "open NoSuchScreen", "t.txt:1: open NoSuchScreen: no screen class NoSuchScreen is in the application" },
         { "alert 确定", "t.txt:1: alert 确定: no alert shows (waited 2 s)" },
     };
     for (const auto& [script, message] : failures) {
