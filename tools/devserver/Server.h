@@ -7,6 +7,8 @@
 //   server->baseURL();                                      // "http://127.0.0.1:PORT/DV/"
 //   server->setFault("home/index.do", Fault::delay(12));    // or POST PORT/_control/fault
 //   server->stop();                                         // also done by the destructor
+//   server->setHomeCategories({{ 101, "信聊加粉", "4" }});    // home/index.do lists these from now on
+//   server->loginCount(clientId);                           // logins of one client so far
 //
 // The server runs on its own threads; every member may be called from any thread.
 //
@@ -81,8 +83,17 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dv::devserver {
+
+// One category of home/index.do, as setHomeCategories takes it.
+struct HomeCategory {
+    std::int64_t categoryId = 0;
+    std::string name;
+    std::string keyword; // the screen number the application dispatches on
+    std::int64_t type = 1; // 1 a screen of the application, 2 a web page
+};
 
 struct Options {
     std::string dataFolder {};       // empty: defaultDataFolder()
@@ -111,6 +122,12 @@ public:
     std::string baseURL() const;    // "http://HOST:PORT/DV/"
     std::string controlURL() const; // "http://HOST:PORT/_control/"
     const std::string& dataFolder() const;
+
+    // Replaces the seeded home categories (kept in the data folder), listed in this order; each
+    // gets a tile picture and a home/web.do page under its id. false when the store refuses.
+    bool setHomeCategories(const std::vector<HomeCategory>& categories);
+    // How many times the client with this identifier has logged in (client/login.do).
+    std::int64_t loginCount(const std::string& clientId) const;
 
     void setFault(std::string_view path, Fault fault);
     void clearFault(std::string_view path);

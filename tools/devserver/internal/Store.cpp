@@ -353,6 +353,41 @@ std::optional<std::string> Store::tokenOf(const std::string& clientId)
     return find.text(0);
 }
 
+std::int64_t Store::loginCount(const std::string& clientId)
+{
+    std::lock_guard lock(m_mutex);
+    auto find = m_db->prepare("SELECT login_count FROM clients WHERE client_id = ?1");
+    find.bind(1, clientId);
+    return find.step() == Step::Row ? find.int64(0) : 0;
+}
+
+bool Store::replaceHomeCategories(const std::vector<CategoryRecord>& categories)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_db->begin())
+        return false;
+    if (!m_db->exec("DELETE FROM home_categories")) {
+        m_db->rollback();
+        return false;
+    }
+    auto insert = m_db->prepare("INSERT INTO home_categories VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    std::int64_t order = 0;
+    for (const auto& category : categories) {
+        insert.reset();
+        insert.bind(1, category.categoryId);
+        insert.bind(2, category.name);
+        insert.bind(3, category.keyword);
+        insert.bind(4, ++order);
+        insert.bind(5, category.type);
+        insert.bind(6, "<h2>" + category.name + "</h2>");
+        if (insert.step() != Step::Done) {
+            m_db->rollback();
+            return false;
+        }
+    }
+    return m_db->commit();
+}
+
 std::vector<CategoryRecord> Store::homeCategories()
 {
     std::lock_guard lock(m_mutex);

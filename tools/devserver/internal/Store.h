@@ -115,8 +115,13 @@ public:
     // The token of `clientId`, made at its first login and kept from then on.
     std::optional<std::string> login(const std::string& clientId, const std::string& now);
     std::optional<std::string> tokenOf(const std::string& clientId);
+    // How many times `clientId` has logged in (0 for a client never seen).
+    std::int64_t loginCount(const std::string& clientId);
 
     std::vector<CategoryRecord> homeCategories();
+    // Replaces the home categories, listed from now on in the given order; each page shows the
+    // category's name. false (nothing changed) when the database refuses.
+    bool replaceHomeCategories(const std::vector<CategoryRecord>& categories);
     std::optional<std::pair<CategoryRecord, std::string>> homePage(std::int64_t categoryId); // with its HTML
     std::vector<AdRecord> ads();
     Contact contact();
