@@ -26,6 +26,7 @@
 #include "platform/ui/UIScrollView.h"
 #include "platform/ui/UITableView.h"
 #include "platform/ui/UIWebView.h"
+#include "platform/ui/ViewAnimation.h"
 #include "ui/images/RIWebImageManager.h"
 
 #include <cmath>
@@ -203,6 +204,9 @@ void ScriptRunner::settle()
         if (navigation && navigation->isTransitioning())
             return false;
         if (RIWebImageManager::sharedManager()->isRunning())
+            return false;
+        // Fades and slides (an overlay going away, a toast) end first.
+        if (!dv::runningAnimations().empty())
             return false;
         for (const auto& web : ui.findAll<UIWebView>())
             if (web->isLoading())

@@ -47,8 +47,8 @@ public:
 private:
     bool execute(const ScriptCommand& command, std::string& reason);
     bool ensureLaunched(std::string& reason);
-    // Runs the loop until the screen is at rest: no navigation transition, no picture or web page
-    // still loading (at most a few seconds), nothing queued.
+    // Runs the loop until the screen is at rest: no navigation transition, no view animation, no
+    // picture or web page still loading (at most a few seconds), nothing queued.
     void settle();
 
     ScriptEnvironment m_environment;
