@@ -38,6 +38,8 @@ const std::vector<Grammar>& grammars()
             "until a visible view shows TEXT (at most SECONDS, default 15)" },
         { "wait-gone", { { Kind::Text, "TEXT" }, { Kind::Number, "SECONDS" } }, 1, false, true,
             "until no visible view shows TEXT (at most SECONDS, default 15)" },
+        { "wait-idle", { { Kind::Number, "SECONDS" } }, 0, false, true,
+            "until no loading overlay or toast shows and nothing moves or loads (at most SECONDS, default 15)" },
         { "expect", { { Kind::Text, "TEXT" } }, 1, false, true, "fails unless a visible view shows TEXT now" },
         { "expect-no", { { Kind::Text, "TEXT" } }, 1, false, true, "fails if a visible view shows TEXT now" },
         { "expect-title", { { Kind::Text, "TEXT" } }, 1, false, true, "fails unless the navigation bar's title is TEXT" },

@@ -28,6 +28,7 @@
 #include "platform/ui/UIWebView.h"
 #include "platform/ui/ViewAnimation.h"
 #include "ui/images/RIWebImageManager.h"
+#include "ui/toolkit/overlay/PHProgressHUD.h"
 
 #include <cmath>
 #include <optional>
@@ -80,9 +81,20 @@ std::vector<Ref<UIView>> viewsShowing(const UIDriver& ui, const std::string& tex
     return exact;
 }
 
+// Whether a toast or a loading overlay lies on top at the point: a person waits for it to go.
+bool overlayAt(const UIDriver& ui, CGPoint point)
+{
+    auto root = ui.window();
+    for (auto hit = root ? root->hitTest(point, nil) : nil; hit; hit = hit->superview())
+        if (dv::as<PHProgressHUD>(hit))
+            return true;
+    return false;
+}
+
 // Where a person would put a finger to touch the text: the view's own tap point, or, when
-// something lies on top of it there (a button covering a tile's label), the middle of the part
-// of it that is on screen, so that whatever is on top takes the touch.
+// something of the screen lies on top of it there (a button covering a tile's label), the middle
+// of the part of it that is on screen, so that whatever is on top takes the touch. Nothing while
+// an overlay covers it.
 std::optional<CGPoint> touchPointForText(const UIDriver& ui, const std::string& text)
 {
     auto views = viewsShowing(ui, text);
@@ -91,8 +103,11 @@ std::optional<CGPoint> touchPointForText(const UIDriver& ui, const std::string& 
             return point;
     for (const auto& view : views) {
         CGRect visible = CGRectIntersection(ui.frameInWindow(view), ui.window()->bounds());
-        if (!CGRectIsEmpty(visible))
-            return CGPointMake(CGRectGetMidX(visible), CGRectGetMidY(visible));
+        if (CGRectIsEmpty(visible))
+            continue;
+        const CGPoint point = CGPointMake(CGRectGetMidX(visible), CGRectGetMidY(visible));
+        if (!overlayAt(ui, point))
+            return point;
     }
     return std::nullopt;
 }
@@ -196,23 +211,38 @@ bool ScriptRunner::ensureLaunched(std::string& reason)
     return true;
 }
 
+namespace {
+
+// Nothing moves or loads on the screen: no navigation transition, no view animation, no picture
+// or web page loading.
+bool atRest(const UIDriver& ui)
+{
+    auto navigation = ui.navigationController();
+    if (navigation && navigation->isTransitioning())
+        return false;
+    if (RIWebImageManager::sharedManager()->isRunning())
+        return false;
+    // Fades and slides (an overlay going away, a toast) end first.
+    if (!dv::runningAnimations().empty())
+        return false;
+    for (const auto& web : ui.findAll<UIWebView>())
+        if (web->isLoading())
+            return false;
+    return true;
+}
+
+// Some loading overlay or toast is in the window, shown or still fading in or out.
+bool overlayShown(const UIDriver& ui)
+{
+    return !ui.findAll<PHProgressHUD>(true).empty();
+}
+
+} // namespace
+
 void ScriptRunner::settle()
 {
     UIDriver ui;
-    dv::testing::runMainLoopUntil([&] {
-        auto navigation = ui.navigationController();
-        if (navigation && navigation->isTransitioning())
-            return false;
-        if (RIWebImageManager::sharedManager()->isRunning())
-            return false;
-        // Fades and slides (an overlay going away, a toast) end first.
-        if (!dv::runningAnimations().empty())
-            return false;
-        for (const auto& web : ui.findAll<UIWebView>())
-            if (web->isLoading())
-                return false;
-        return true;
-    }, 5);
+    dv::testing::runMainLoopUntil([&] { return atRest(ui); }, 5);
     dv::testing::runUntilIdle();
 }
 
@@ -269,6 +299,15 @@ bool ScriptRunner::execute(const ScriptCommand& command, std::string& reason)
                          : "\"" + args[0] + "\" still shows after " + seconds(limit);
         return false;
     }
+    if (verb == "wait-idle") {
+        const double limit = waitLimit(0);
+        if (dv::testing::runMainLoopUntil([&] { return !overlayShown(ui) && atRest(ui); }, limit)) {
+            dv::testing::runUntilIdle();
+            return true;
+        }
+        reason = overlayShown(ui) ? "an overlay still shows after " + seconds(limit) : "the screen still moves after " + seconds(limit);
+        return false;
+    }
     if (verb == "expect" || verb == "expect-no") {
         ui.runUntilIdle();
         const bool shown = !viewsShowing(ui, args[0]).empty();
@@ -297,7 +336,8 @@ bool ScriptRunner::execute(const ScriptCommand& command, std::string& reason)
         std::optional<CGPoint> point;
         dv::testing::runMainLoopUntil([&] { return (point = touchPointForText(ui, args[0])).has_value(); }, findTimeout);
         if (!point) {
-            reason = "no view on the screen shows \"" + args[0] + "\" (waited " + seconds(findTimeout) + ")";
+            reason = viewsShowing(ui, args[0]).empty() ? "no view on the screen shows \"" + args[0] + "\" (waited " + seconds(findTimeout) + ")"
+                                                       : "an overlay covers \"" + args[0] + "\" (waited " + seconds(findTimeout) + ")";
             return false;
         }
         if (verb == "tap" ? ui.tap(*point) : ui.longPress(*point))

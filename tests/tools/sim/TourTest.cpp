@@ -1,0 +1,190 @@
+// The runner's tour against the embedded local server, end to end: it reaches its end, and every
+// picture shows its screen, checked by the texts of its dump and by the colours at known places
+// (never by comparing whole pictures). Then the home screen's journey with each of the server's
+// faults: each ends with the message the application shows for it (or none), and nothing crashes.
+#include "SimTesting.h"
+
+#include "tools/devserver/Server.h"
+
+#include <cmath>
+
+namespace dv::sim::testing {
+namespace {
+
+using dv::testing::Pixel;
+
+// The mean colour of a rectangle of a picture (points), sampled every point.
+Pixel meanIn(const dv::testing::Pixels& pixels, CGRect rect)
+{
+    long sum[4] = {};
+    long count = 0;
+    for (CGFloat y = rect.origin.y + 0.5; y < CGRectGetMaxY(rect); y += 1)
+        for (CGFloat x = rect.origin.x + 0.5; x < CGRectGetMaxX(rect); x += 1) {
+            auto p = pixels.at(x, y);
+            for (int i = 0; i < 4; ++i)
+                sum[i] += p[i];
+            ++count;
+        }
+    if (!count)
+        return { -1, -1, -1, -1 };
+    return { int(sum[0] / count), int(sum[1] / count), int(sum[2] / count), int(sum[3] / count) };
+}
+
+// Which of red, green and blue leads, clearly: 0, 1 or 2; -1 when none does (grey, white).
+int leadingChannel(const Pixel& p)
+{
+    int best = std::max({ p[0], p[1], p[2] });
+    int second = p[0] + p[1] + p[2] - best - std::min({ p[0], p[1], p[2] });
+    if (best - second < 15)
+        return -1;
+    return best == p[0] ? 0 : best == p[1] ? 1 : 2;
+}
+
+constexpr Pixel kWhite { 255, 255, 255, 255 };
+constexpr Pixel kHomeGrey { 222, 222, 222, 255 }; // the home screen's background, between the tiles
+
+// The home screen as the tour and the journeys see it: the tiles of the kept categories with their
+// server pictures, and the fixed "图片" tile.
+void expectHome(const std::string& dump, const dv::testing::Pixels& pixels)
+{
+    EXPECT_TRUE(dumpShows(dump, "screen: VQMainViewController")) << dump;
+    EXPECT_TRUE(dumpShows(dump, "title: \"Dovrelta\""));
+    for (auto text : { "text=\"加粉\"", "text=\"精准加粉\"", "text=\"行业客源\"", "text=\"图片\"" })
+        EXPECT_TRUE(dumpShows(dump, text)) << text;
+    EXPECT_FALSE(dumpShows(dump, "PHProgressHUD")) << "the loading overlay is gone";
+    // A 375 x 667 screen: the strip is 290.9 points high under the bar; the tiles are 93 points
+    // wide with a point of the grey background between them.
+    EXPECT_EQ(leadingChannel(meanIn(pixels, CGRectMake(0, 0, 375, 20))), 0) << "the red bar";
+    EXPECT_EQ(leadingChannel(meanIn(pixels, CGRectMake(20, 100, 150, 100))), 1) << "the strip's green first picture";
+    EXPECT_EQ(leadingChannel(meanIn(pixels, CGRectMake(200, 100, 150, 100))), 2) << "the strip's blue second picture";
+    EXPECT_TRUE(dv::testing::near(pixels.at(5, 450), kWhite)) << dv::testing::show(pixels.at(5, 450));
+    EXPECT_TRUE(dv::testing::near(pixels.at(93.5, 450), kHomeGrey)) << dv::testing::show(pixels.at(93.5, 450));
+    EXPECT_TRUE(dv::testing::near(pixels.at(187, 600), kHomeGrey)) << dv::testing::show(pixels.at(187, 600));
+    // Each tile's icon is the server's picture: a coloured disc (orange, green, blue, purple).
+    const CGFloat iconTop = 64 + 290.9 + 18.91;
+    const Pixel icons[] = { meanIn(pixels, CGRectMake(31, iconTop, 31, 31)), meanIn(pixels, CGRectMake(125, iconTop, 31, 31)),
+        meanIn(pixels, CGRectMake(219, iconTop, 31, 31)), meanIn(pixels, CGRectMake(313, iconTop, 31, 31)) };
+    EXPECT_EQ(leadingChannel(icons[0]), 0) << dv::testing::show(icons[0]);
+    EXPECT_EQ(leadingChannel(icons[1]), 1) << dv::testing::show(icons[1]);
+    EXPECT_EQ(leadingChannel(icons[2]), 2) << dv::testing::show(icons[2]);
+    EXPECT_EQ(leadingChannel(icons[3]), 2) << dv::testing::show(icons[3]);
+    EXPECT_GT(icons[3][0], icons[3][1]) << "purple: " << dv::testing::show(icons[3]);
+}
+
+class SimTourTest : public SimProgramTest { };
+
+TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
+{
+    auto run = runHeadless({});
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_NE(run.output.find("pictures and dumps go to " + m_out.string()), std::string::npos) << run.output;
+    const std::vector<std::string> steps = { "launch", "home", "home-picture", "push-alert", "news" };
+    ASSERT_EQ(stepNames(), steps);
+    for (const auto& step : steps)
+        ASSERT_TRUE(picture(step)) << step;
+
+    EXPECT_TRUE(dumpShows(dumpOf("launch"), "screen: VQMainViewController"));
+    expectHome(dumpOf("home"), *picture("home"));
+
+    // The strip's first picture fills the screen, above the bar.
+    const auto full = dumpOf("home-picture");
+    EXPECT_TRUE(dumpShows(full, "  UIImageView (0 0; 375 667) image=")) << full;
+    auto fullPixels = *picture("home-picture");
+    EXPECT_EQ(leadingChannel(meanIn(fullPixels, CGRectMake(0, 0, 375, 30))), 1) << "green where the bar was";
+
+    const auto alert = dumpOf("push-alert");
+    EXPECT_TRUE(dumpShows(alert, "alert: \"收到一条推送消息\" \"本周新增群二维码三百个，欢迎查看。\" buttons: \"去查看\" \"忽略\"")) << alert;
+
+    const auto news = dumpOf("news");
+    EXPECT_TRUE(dumpShows(news, "screen: JZNewsDetailController")) << news;
+    EXPECT_TRUE(dumpShows(news, "title: \"每周通知\""));
+    EXPECT_TRUE(dumpShows(news, "UILabel (0 74; 375 21) text=\"2026-12-07 10:00\""));
+    EXPECT_TRUE(dumpShows(news, "text=\"本周新增群二维码三百个，欢迎查看。\""));
+    auto newsPixels = *picture("news");
+    EXPECT_TRUE(dv::testing::near(newsPixels.at(187, 500), kWhite));
+    EXPECT_LT(meanIn(newsPixels, CGRectMake(10, 170, 200, 20))[0], 245) << "the text is drawn";
+}
+
+// One journey of the home screen with a fault of the server.
+struct FaultJourney {
+    const char* name;
+    std::vector<std::string> setUp;  // options of the run
+    std::string scriptStart;         // commands before the launch
+    const char* message;             // the toast the application shows, or nullptr for none
+    bool reloadButton;               // the home screen offers "点击重新加载"
+    const char* recover;             // commands that take the fault away (empty: it cannot be)
+    const char* tilesLeft = nullptr; // a tile the home builds in spite of the fault
+};
+
+std::ostream& operator<<(std::ostream& out, const FaultJourney& journey) { return out << journey.name; }
+
+class SimFaultJourneyTest : public SimProgramTest, public ::testing::WithParamInterface<FaultJourney> { };
+
+TEST_P(SimFaultJourneyTest, EndsWithItsMessageAndNoCrash)
+{
+    const auto& journey = GetParam();
+    std::string script = journey.scriptStart + "launch\n";
+    if (journey.message)
+        script += std::string("wait-for \"") + journey.message + "\" 20\nscreenshot fault now\n";
+    script += "wait-idle 20\n";
+    if (!journey.message)
+        script += "screenshot fault\n";
+    script += "expect-no 精准加粉\n";
+    script += journey.reloadButton ? "expect 点击重新加载\n" : "expect-no 点击重新加载\n";
+    if (*journey.recover)
+        script += std::string(journey.recover) + "tap 点击重新加载\nwait-for 精准加粉\nscreenshot recovered\n";
+    auto run = runHeadless(journey.setUp, script, 120);
+    ASSERT_EQ(run.status, 0) << run.errors;
+    EXPECT_EQ(run.errors.find("Assertion"), std::string::npos) << run.errors;
+
+    const auto dump = dumpOf("fault");
+    ASSERT_FALSE(dump.empty());
+    EXPECT_TRUE(dumpShows(dump, "screen: VQMainViewController"));
+    if (journey.message) {
+        EXPECT_TRUE(dumpShows(dump, std::string("text=\"") + journey.message + "\"")) << dump;
+    }
+    for (auto message : { "当前网络不稳定 请稍后重试", "您似乎已经断开与互联网的连接", "网络连接失败 获取数据异常", "服务器繁忙" }) {
+        if (!journey.message || std::string(journey.message).find(message) == std::string::npos) {
+            EXPECT_FALSE(dumpShows(dump, message)) << message;
+        }
+    }
+    EXPECT_EQ(dumpShows(dump, "text=\"图片\""), journey.tilesLeft != nullptr) << dump;
+    // Nothing but the grey background where the tiles would be.
+    auto pixels = *picture("fault");
+    if (!journey.tilesLeft) {
+        EXPECT_TRUE(dv::testing::near(pixels.at(5, 450), kHomeGrey)) << dv::testing::show(pixels.at(5, 450));
+    }
+    if (*journey.recover) {
+        auto recovered = picture("recovered");
+        ASSERT_TRUE(recovered);
+        expectHome(dumpOf("recovered"), *recovered);
+    }
+}
+
+const char* kClear = "clear-faults\n";
+
+INSTANTIATE_TEST_SUITE_P(HomeScreen, SimFaultJourneyTest,
+    ::testing::Values(
+        // The three network failures: the server client's toast and the reload button.
+        FaultJourney { "TimeOut", { "--fault", "home/index.do=delay:15" }, "", "当前网络不稳定 请稍后重试", true, kClear },
+        FaultJourney { "Offline", {}, "network off\n", "您似乎已经断开与互联网的连接", true, "network on\n" },
+        FaultJourney { "NoServer", { "--server", "http://127.0.0.1:" + std::to_string(dv::devserver::Server::unusedPort()) + "/DV/" }, "",
+            "网络连接失败 获取数据异常", true, "" },
+        // A refusal: its message, nothing built.
+        FaultJourney { "Refusal", { "--fault", "home/index.do=status" }, "", "服务器繁忙，请稍后再试", false, "" },
+        FaultJourney { "RefusalWithItsOwnMessage", {}, "fault home/index.do \"status:3:系统维护中\"\n", "系统维护中", false, "" },
+        // Replies the client cannot use: no message, no reload button, nothing built.
+        FaultJourney { "HttpError", { "--fault", "home/index.do=http:500" }, "", nullptr, false, "" },
+        FaultJourney { "HtmlPage", { "--fault", "home/index.do=html" }, "", nullptr, false, "" },
+        FaultJourney { "MalformedJson", { "--fault", "home/index.do=malformed" }, "", nullptr, false, "" },
+        FaultJourney { "JsonArray", { "--fault", "home/index.do=array" }, "", nullptr, false, "" },
+        FaultJourney { "JsonNull", { "--fault", "home/index.do=null" }, "", nullptr, false, "" },
+        FaultJourney { "WrongTypedStatus", { "--fault", "home/index.do=wrongtypes:status" }, "", nullptr, false, "" },
+        FaultJourney { "ClosedConnection", { "--fault", "home/index.do=close" }, "", nullptr, false, "" },
+        FaultJourney { "CutReply", { "--fault", "home/index.do=cut" }, "", nullptr, false, "" },
+        // Records of the wrong types: no category is kept, the fixed tile stays.
+        FaultJourney { "WrongTypedRecords", { "--fault", "home/index.do=wrongtypes" }, "", nullptr, false, "", "图片" }),
+    [](const ::testing::TestParamInfo<FaultJourney>& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace dv::sim::testing
