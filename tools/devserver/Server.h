@@ -33,7 +33,8 @@
 //               picture), title, account, nickName, descriptions, areaId n, areaName, equipId (a
 //               digest of the uploader's clientId, never the clientId itself),
 //               type, status n, addTime "yyyy-MM-dd HH:mm:ss", position (place in its list, from 0)}
-//       Codes are listed newest first; seeded: 23 group, 30 personal, 17 public.
+//       Codes are listed newest first; seeded: 23 group, 30 personal, 17 public (none when
+//       Options::seedCodes is off: every list is empty, with totalCount 0).
 //   qrcode/getDetail.do        id, position
 //       status "1"; info code
 //   qrcode/getChangeDetail.do  id, position, flag ("0" previous, "1" next)
@@ -103,6 +104,7 @@ struct Options {
     std::size_t maxImageBytes = 2 * 1024 * 1024;
     std::size_t threads = 16;        // requests served at once (a delayed request holds one)
     bool logRequests = false;        // one line per request on standard error
+    bool seedCodes = true;           // a new data folder gets the seeded QR codes (NO: an empty directory)
     std::function<std::int64_t()> now {}; // Unix seconds for upload and login times; the system clock when empty
 };
 

@@ -1,0 +1,22 @@
+#include "app/directory/DirectoryScreens.h"
+
+#include "app/directory/details/VQFunsDetailViewController.h"
+#include "app/directory/details/VQGroupDetailViewController.h"
+#include "app/directory/details/VQPublicDetailViewController.h"
+#include "app/directory/lists/VQAddGroupViewController.h"
+#include "app/directory/lists/VQAddPublicViewController.h"
+#include "app/directory/lists/VQPassiveFansCell.h"
+#include "app/directory/lists/VQPassiveFansVC.h"
+
+namespace dv::app {
+
+void installDirectoryScreens()
+{
+    // Asking for a class registers it (once); the calls are what keeps the classes linked in.
+    for (Class cls : { VQAddPublicViewController::class_(), VQPassiveFansVC::class_(), VQAddGroupViewController::class_(),
+             VQPublicDetailViewController::class_(), VQFunsDetailViewController::class_(), VQGroupDetailViewController::class_(),
+             VQPassiveFansCell::class_() })
+        (void)cls;
+}
+
+} // namespace dv::app
