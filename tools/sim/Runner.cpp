@@ -8,6 +8,7 @@
 #include "tools/sim/Tour.h"
 #include "tools/sim/WindowMode.h"
 
+#include "app/directory/DirectoryScreens.h"
 #include "app/shell/ApplicationEntry.h"
 #include "app/shell/server/ServerSettings.h"
 #include "platform/base/NSString.h"
@@ -41,6 +42,8 @@ bool displayAnnounced()
 
 bool launchApplication(std::string&)
 {
+    // The home screen makes the directory's screens by class name: they must be registered.
+    dv::app::installDirectoryScreens();
     dv::app::startApplication();
     return true;
 }

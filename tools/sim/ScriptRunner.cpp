@@ -58,9 +58,9 @@ bool showsText(const Ref<UIView>& view, const std::string& text, bool exact)
     return false;
 }
 
-// Visible views on the screen that show `text`: those showing exactly it first, then those whose
-// text contains it.
-std::vector<Ref<UIView>> viewsShowing(const UIDriver& ui, const std::string& text)
+// Visible views on the screen that show `text` (or, with `offScreenToo`, also those scrolled out
+// of sight): those showing exactly it first, then those whose text contains it.
+std::vector<Ref<UIView>> viewsShowing(const UIDriver& ui, const std::string& text, bool offScreenToo = false)
 {
     std::vector<Ref<UIView>> exact, partial;
     auto root = ui.window();
@@ -70,7 +70,7 @@ std::vector<Ref<UIView>> viewsShowing(const UIDriver& ui, const std::string& tex
         if (!ui.isVisible(view))
             continue;
         CGRect frame = ui.frameInWindow(view);
-        if (CGRectIsEmpty(CGRectIntersection(frame, root->bounds())))
+        if (!offScreenToo && CGRectIsEmpty(CGRectIntersection(frame, root->bounds())))
             continue;
         if (showsText(view, text, true))
             exact.push_back(view);
@@ -110,6 +110,44 @@ std::optional<CGPoint> touchPointForText(const UIDriver& ui, const std::string& 
             return point;
     }
     return std::nullopt;
+}
+
+// Drags the scroll views around a view that lies out of sight until it shows, as a person scrolls
+// to a button below the fold. False when it cannot be brought on screen.
+bool scrollIntoSight(UIDriver& ui, const Ref<UIView>& view)
+{
+    auto root = ui.window();
+    for (auto ancestor = view->superview(); ancestor && root; ancestor = ancestor->superview()) {
+        auto scroll = dv::as<UIScrollView>(ancestor);
+        if (!scroll || !scroll->isScrollEnabled() || !ui.isVisible(scroll))
+            continue;
+        const CGRect visible = CGRectIntersection(ui.frameInWindow(scroll), root->bounds());
+        const CGRect target = ui.frameInWindow(view);
+        if (CGRectIsNull(visible))
+            return false;
+        CGFloat dy = 0;
+        if (CGRectGetMaxY(target) > CGRectGetMaxY(visible))
+            dy = std::min(CGRectGetMaxY(target) - CGRectGetMaxY(visible) + 10, CGRectGetMinY(target) - CGRectGetMinY(visible));
+        else if (CGRectGetMinY(target) < CGRectGetMinY(visible))
+            dy = CGRectGetMinY(target) - CGRectGetMinY(visible) - 10;
+        CGFloat dx = 0;
+        if (CGRectGetMaxX(target) > CGRectGetMaxX(visible))
+            dx = CGRectGetMaxX(target) - CGRectGetMaxX(visible) + 10;
+        else if (CGRectGetMinX(target) < CGRectGetMinX(visible))
+            dx = CGRectGetMinX(target) - CGRectGetMinX(visible) - 10;
+        // No further than the content goes.
+        const CGPoint offset = scroll->contentOffset();
+        const UIEdgeInsets inset = scroll->contentInset();
+        const CGFloat maxY = std::max<CGFloat>(0, scroll->contentSize().height + inset.bottom - scroll->bounds().size.height);
+        const CGFloat maxX = std::max<CGFloat>(0, scroll->contentSize().width + inset.right - scroll->bounds().size.width);
+        dy = std::clamp(dy, -inset.top - offset.y, maxY - offset.y);
+        dx = std::clamp(dx, -inset.left - offset.x, maxX - offset.x);
+        if (std::abs(dx) >= 1 || std::abs(dy) >= 1)
+            ui.dragScrollView(scroll, CGPointMake(dx, dy));
+        if (!CGRectIsEmpty(CGRectIntersection(ui.frameInWindow(view), root->bounds())))
+            return true;
+    }
+    return !CGRectIsEmpty(CGRectIntersection(ui.frameInWindow(view), root->bounds()));
 }
 
 // The scroll view a stroke on the screen would move: the visible one that takes up most of it.
@@ -171,7 +209,7 @@ std::optional<dv::PrivacyService> privacyService(const std::string& name)
 
 bool isActing(const std::string& verb)
 {
-    for (auto acting : { "open", "tap", "tap-at", "tap-row", "long-press", "drag", "scroll", "swipe", "focus", "type", "delete", "return",
+    for (auto acting : { "open", "tap", "tap-at", "tap-row", "long-press", "long-press-at", "tap-bar", "drag", "scroll", "swipe", "focus", "type", "delete", "return",
              "hide-keyboard", "back", "alert", "pick-image", "push", "state" })
         if (verb == acting)
             return true;
@@ -334,7 +372,13 @@ bool ScriptRunner::execute(const ScriptCommand& command, std::string& reason)
     }
     if (verb == "tap" || verb == "long-press") {
         std::optional<CGPoint> point;
-        dv::testing::runMainLoopUntil([&] { return (point = touchPointForText(ui, args[0])).has_value(); }, findTimeout);
+        dv::testing::runMainLoopUntil([&] {
+            if ((point = touchPointForText(ui, args[0])))
+                return true;
+            // Shown further down a list or a page: scrolled to first.
+            auto hidden = viewsShowing(ui, args[0], true);
+            return !hidden.empty() && scrollIntoSight(ui, hidden.front()) && (point = touchPointForText(ui, args[0])).has_value();
+        }, findTimeout);
         if (!point) {
             reason = viewsShowing(ui, args[0]).empty() ? "no view on the screen shows \"" + args[0] + "\" (waited " + seconds(findTimeout) + ")"
                                                        : "an overlay covers \"" + args[0] + "\" (waited " + seconds(findTimeout) + ")";
@@ -345,8 +389,9 @@ bool ScriptRunner::execute(const ScriptCommand& command, std::string& reason)
         reason = "nothing takes a touch where \"" + args[0] + "\" shows";
         return false;
     }
-    if (verb == "tap-at") {
-        if (ui.tap(CGPointMake(command.number(0), command.number(1))))
+    if (verb == "tap-at" || verb == "long-press-at") {
+        const CGPoint point = CGPointMake(command.number(0), command.number(1));
+        if (verb == "tap-at" ? ui.tap(point) : ui.longPress(point))
             return true;
         reason = "nothing takes a touch there";
         return false;
@@ -447,6 +492,19 @@ bool ScriptRunner::execute(const ScriptCommand& command, std::string& reason)
     if (verb == "hide-keyboard") {
         ui.resignFocus();
         return true;
+    }
+    if (verb == "tap-bar") {
+        settle();
+        auto top = ui.topViewController();
+        auto item = top ? (args[0] == "left" ? top->navigationItem()->leftBarButtonItem() : top->navigationItem()->rightBarButtonItem()) : nil;
+        if (!item) {
+            reason = "the navigation bar has no " + args[0] + " button";
+            return false;
+        }
+        if (ui.tap(item))
+            return true;
+        reason = "the " + args[0] + " button cannot be touched";
+        return false;
     }
     if (verb == "back") {
         settle();

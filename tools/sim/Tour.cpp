@@ -16,6 +16,48 @@ tap-at 90 200
 screenshot home-picture
 tap-at 90 200
 expect 加粉
+# The three QR-code lists and their pages. The home opens them from the tiles 群二维码, 个人二维码
+# and 公众号, which the seeded home does not keep; they are opened here as those tiles would.
+open VQAddGroupViewController 群二维码
+wait-idle
+screenshot group-list
+tap-row 0
+wait-idle
+screenshot group-detail
+tap 下一个
+wait-idle
+screenshot group-detail-next
+# A long press on the code offers to save it to the photo album.
+long-press-at 187 420
+alert 保存二维码
+wait-for 已保存到相册
+screenshot group-detail-saved now
+back
+# The next batch of the list.
+tap-bar right
+wait-idle
+screenshot group-list-next-batch
+back
+open VQPassiveFansVC 个人二维码
+wait-idle
+screenshot personal-list
+tap-row 2
+wait-idle
+screenshot personal-detail
+tap 上一个
+wait-idle
+screenshot personal-detail-previous
+back
+back
+open VQAddPublicViewController 公众号
+wait-idle
+screenshot public-list
+tap-row 0
+wait-idle
+screenshot public-detail
+back
+back
+expect-screen VQMainViewController
 # A news message while the application is in use: the alert, then the news page.
 push {"aps": {"alert": "本周新增群二维码三百个，欢迎查看。"}, "pushType": 0, "title": "每周通知", "addTime": "2026-12-07 10:00"}
 wait-for 收到一条推送消息

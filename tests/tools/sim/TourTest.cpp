@@ -71,6 +71,40 @@ void expectHome(const std::string& dump, const dv::testing::Pixels& pixels)
     EXPECT_GT(icons[3][0], icons[3][1]) << "purple: " << dv::testing::show(icons[3]);
 }
 
+// A QR-code list: its screen, its title, a batch of ten codes with their titles, the next-batch
+// button in the bar and the floating upload button on the grey page.
+void expectList(const std::string& dump, const dv::testing::Pixels& pixels, const std::string& screen, const std::string& title)
+{
+    EXPECT_TRUE(dumpShows(dump, "screen: " + screen)) << dump;
+    EXPECT_TRUE(dumpShows(dump, "title: \"" + title + "\""));
+    std::size_t rows = 0;
+    for (auto at = dump.find("VQPassiveFansCell"); at != std::string::npos; at = dump.find("VQPassiveFansCell", at + 1))
+        ++rows;
+    EXPECT_EQ(rows, 10u) << "a batch of ten codes";
+    EXPECT_FALSE(dumpShows(dump, "PHProgressHUD"));
+    EXPECT_EQ(leadingChannel(meanIn(pixels, CGRectMake(0, 0, 375, 20))), 0) << "the red bar";
+    EXPECT_TRUE(dv::testing::near(pixels.at(187, 70), kWhite)) << "the first row: " << dv::testing::show(pixels.at(187, 70));
+    // The floating upload button: a red disc low on the right.
+    EXPECT_EQ(leadingChannel(meanIn(pixels, CGRectMake(310, 530, 40, 40))), 0) << dv::testing::show(meanIn(pixels, CGRectMake(310, 530, 40, 40)));
+}
+
+// A QR-code detail page: its title, its texts, and the code's picture: black and white modules on
+// white, in the middle of the page.
+std::string expectDetail(const std::string& dump, const dv::testing::Pixels& pixels, const std::string& screen)
+{
+    EXPECT_TRUE(dumpShows(dump, "screen: " + screen)) << dump;
+    EXPECT_TRUE(dumpShows(dump, "title: \"详情\""));
+    EXPECT_TRUE(dumpShows(dump, "text=\"介绍\""));
+    EXPECT_TRUE(dumpShows(dump, "text=\"区域  "));
+    const Pixel code = meanIn(pixels, CGRectMake(90, 340, 195, 195));
+    EXPECT_EQ(leadingChannel(code), -1) << "black and white: " << dv::testing::show(code);
+    EXPECT_GT(code[0], 50) << dv::testing::show(code);
+    EXPECT_LT(code[0], 215) << dv::testing::show(code);
+    // The line of the code's title, which tells two pages apart.
+    auto at = dump.find("UILabel (20 10; 335 30) text=\"");
+    return at == std::string::npos ? std::string() : dump.substr(at, dump.find('\n', at) - at);
+}
+
 class SimTourTest : public SimProgramTest { };
 
 TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
@@ -78,7 +112,9 @@ TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
     auto run = runHeadless({});
     ASSERT_EQ(run.status, 0) << run.errors;
     EXPECT_NE(run.output.find("pictures and dumps go to " + m_out.string()), std::string::npos) << run.output;
-    const std::vector<std::string> steps = { "launch", "home", "home-picture", "push-alert", "news" };
+    const std::vector<std::string> steps = { "launch", "home", "home-picture", "group-list", "group-detail", "group-detail-next",
+        "group-detail-saved", "group-list-next-batch", "personal-list", "personal-detail", "personal-detail-previous", "public-list",
+        "public-detail", "push-alert", "news" };
     ASSERT_EQ(stepNames(), steps);
     for (const auto& step : steps)
         ASSERT_TRUE(picture(step)) << step;
@@ -91,6 +127,31 @@ TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
     EXPECT_TRUE(dumpShows(full, "  UIImageView (0 0; 375 667) image=")) << full;
     auto fullPixels = *picture("home-picture");
     EXPECT_EQ(leadingChannel(meanIn(fullPixels, CGRectMake(0, 0, 375, 30))), 1) << "green where the bar was";
+
+    // The lists, their pages, previous and next, the next batch.
+    expectList(dumpOf("group-list"), *picture("group-list"), "VQAddGroupViewController", "群二维码");
+    expectList(dumpOf("group-list-next-batch"), *picture("group-list-next-batch"), "VQAddGroupViewController", "群二维码");
+    EXPECT_NE(dumpOf("group-list"), dumpOf("group-list-next-batch")) << "another batch of codes";
+    expectList(dumpOf("personal-list"), *picture("personal-list"), "VQPassiveFansVC", "个人二维码");
+    expectList(dumpOf("public-list"), *picture("public-list"), "VQAddPublicViewController", "公众号");
+    auto first = expectDetail(dumpOf("group-detail"), *picture("group-detail"), "VQGroupDetailViewController");
+    auto next = expectDetail(dumpOf("group-detail-next"), *picture("group-detail-next"), "VQGroupDetailViewController");
+    EXPECT_FALSE(first.empty());
+    EXPECT_NE(first, next) << "下一个 shows the next code";
+    auto personal = expectDetail(dumpOf("personal-detail"), *picture("personal-detail"), "VQFunsDetailViewController");
+    auto previous = expectDetail(dumpOf("personal-detail-previous"), *picture("personal-detail-previous"), "VQFunsDetailViewController");
+    EXPECT_NE(personal, previous) << "上一个 shows the previous code";
+    expectDetail(dumpOf("public-detail"), *picture("public-detail"), "VQPublicDetailViewController");
+
+    // The long press saved the code's picture to the album: the toast says so, the picture decodes.
+    EXPECT_TRUE(dumpShows(dumpOf("group-detail-saved"), "text=\"已保存到相册\""));
+    std::vector<std::filesystem::path> saved;
+    for (const auto& entry : std::filesystem::directory_iterator(m_home / "device" / "album"))
+        saved.push_back(entry.path());
+    ASSERT_EQ(saved.size(), 1u);
+    auto album = readPicture(saved[0], 1);
+    ASSERT_TRUE(album);
+    EXPECT_GT(album->sizeInPoints().width, 50);
 
     const auto alert = dumpOf("push-alert");
     EXPECT_TRUE(dumpShows(alert, "alert: \"收到一条推送消息\" \"本周新增群二维码三百个，欢迎查看。\" buttons: \"去查看\" \"忽略\"")) << alert;
@@ -185,6 +246,57 @@ INSTANTIATE_TEST_SUITE_P(HomeScreen, SimFaultJourneyTest,
         // Records of the wrong types: no category is kept, the fixed tile stays.
         FaultJourney { "WrongTypedRecords", { "--fault", "home/index.do=wrongtypes" }, "", nullptr, false, "", "图片" }),
     [](const ::testing::TestParamInfo<FaultJourney>& info) { return std::string(info.param.name); });
+
+// One journey into a QR-code list whose request meets a fault of the server.
+struct ListFaultJourney {
+    const char* name;
+    const char* fault;   // on qrcode/listCode.do
+    const char* message; // the toast the application shows, or nullptr for none
+};
+
+std::ostream& operator<<(std::ostream& out, const ListFaultJourney& journey) { return out << journey.name; }
+
+class SimListFaultJourneyTest : public SimProgramTest, public ::testing::WithParamInterface<ListFaultJourney> { };
+
+TEST_P(SimListFaultJourneyTest, EndsWithItsMessageAndTheListComesBackWithoutTheFault)
+{
+    const auto& journey = GetParam();
+    std::string script = "launch\nwait-for 精准加粉\nwait-idle\n";
+    script += std::string("fault qrcode/listCode.do ") + journey.fault + "\n";
+    script += "open VQAddGroupViewController 群二维码\n";
+    if (journey.message)
+        script += std::string("wait-for \"") + journey.message + "\" 20\nscreenshot fault now\nwait-idle 20\n";
+    else
+        script += "wait-idle 20\nscreenshot fault\n";
+    // The next-batch button with nothing loaded yet, then back home and into the list again.
+    script += "tap-bar right\nwait-idle 20\nback\nexpect-screen VQMainViewController\nclear-faults\n"
+              "open VQAddGroupViewController 群二维码\nwait-idle 20\nscreenshot recovered\n";
+    auto run = runHeadless({}, script, 120);
+    ASSERT_EQ(run.status, 0) << run.errors;
+
+    const auto dump = dumpOf("fault");
+    EXPECT_TRUE(dumpShows(dump, "screen: VQAddGroupViewController")) << dump;
+    if (journey.message) {
+        EXPECT_TRUE(dumpShows(dump, std::string("text=\"") + journey.message + "\"")) << dump;
+    } else {
+        EXPECT_FALSE(dumpShows(dump, "PHProgressHUD")) << "no toast, and the loading overlay is gone: " << dump;
+    }
+    if (std::string(journey.fault).rfind("wrongtypes", 0) != 0) {
+        EXPECT_FALSE(dumpShows(dump, "VQPassiveFansCell")) << "nothing listed";
+    }
+    expectList(dumpOf("recovered"), *picture("recovered"), "VQAddGroupViewController", "群二维码");
+}
+
+INSTANTIATE_TEST_SUITE_P(GroupList, SimListFaultJourneyTest,
+    ::testing::Values(ListFaultJourney { "TimeOut", "delay:15", "当前网络不稳定 请稍后重试" },
+        ListFaultJourney { "Refusal", "status:0:列表维护中", "列表维护中" },
+        ListFaultJourney { "HttpError", "http:503", nullptr },
+        ListFaultJourney { "MalformedJson", "malformed", nullptr },
+        ListFaultJourney { "JsonNull", "null", nullptr },
+        ListFaultJourney { "WrongTypes", "wrongtypes", nullptr },
+        ListFaultJourney { "WrongTypedStatus", "wrongtypes:status", nullptr },
+        ListFaultJourney { "CutReply", "cut", nullptr }),
+    [](const ::testing::TestParamInfo<ListFaultJourney>& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace dv::sim::testing
