@@ -1,7 +1,9 @@
 // The runner's window on a real X server (Xvfb, started here): the window shows the application,
-// a click of the mouse is a tap, F12 saves a picture and closing the window ends the run with
-// status 0.
+// a click on a home tile opens its screen, Escape goes back, F12 saves a picture and closing the
+// window ends the run with status 0.
 #include "SimTesting.h"
+
+#include "tools/devserver/Server.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -10,6 +12,9 @@
 #include <X11/keysym.h>
 
 #include <chrono>
+#include <fstream>
+#include <functional>
+#include <sstream>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -166,16 +171,51 @@ private:
     Display* m_display = nullptr;
 };
 
-class SimWindowTest : public SimProgramTest { };
+class SimWindowTest : public SimProgramTest {
+protected:
+    // F12 in the window, and the dump of the picture it saved.
+    std::string saveShot(VirtualDisplay& screen, Window window, dv::testing::ChildProcess& sim)
+    {
+        screen.pressKey(window, XK_F12);
+        auto saved = sim.waitForLine("saved ", 20);
+        if (!saved)
+            return {};
+        m_lastShot = saved->substr(saved->find("saved ") + 6);
+        std::ifstream file(m_lastShot.substr(0, m_lastShot.size() - 4) + ".txt");
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+    // Saves pictures until one's dump satisfies `done` (at most `limit` seconds).
+    std::string shotUntil(VirtualDisplay& screen, Window window, dv::testing::ChildProcess& sim,
+        const std::function<bool(const std::string&)>& done, double limit)
+    {
+        auto deadline = SteadyClock::now() + std::chrono::milliseconds(static_cast<int>(limit * 1000));
+        std::string dump;
+        do {
+            dump = saveShot(screen, window, sim);
+            if (done(dump))
+                break;
+        } while (SteadyClock::now() < deadline);
+        return dump;
+    }
 
-TEST_F(SimWindowTest, ShowsTheApplicationTakesClicksAndKeysAndEndsWhenClosed)
+    std::string m_lastShot;
+};
+
+TEST_F(SimWindowTest, ShowsTheApplicationTakesAClickOnAHomeTileAndEndsWhenClosed)
 {
-    VirtualDisplay screen;
+    // A server of the test's own whose home lists the kept categories under the directory's
+    // keywords, so that the tile "加粉" opens the group list.
     std::string error;
-    ASSERT_TRUE(screen.start(error)) << error;
+    auto server = dv::devserver::Server::start({ .dataFolder = (m_root / "server").string() }, error);
+    ASSERT_TRUE(server) << error;
+    ASSERT_TRUE(server->setHomeCategories({ { 101, "信聊加粉", "3" }, { 106, "精准加粉", "11" }, { 109, "行业客源", "2" } }));
 
+    VirtualDisplay screen;
+    ASSERT_TRUE(screen.start(error)) << error;
     dv::testing::ChildProcess sim;
-    ASSERT_TRUE(sim.start(DV_SIM_PROGRAM, { "--window", "--home", m_home.string(), "--out", m_out.string() },
+    ASSERT_TRUE(sim.start(DV_SIM_PROGRAM, { "--window", "--home", m_home.string(), "--out", m_out.string(), "--server", server->baseURL() },
         { "DISPLAY=" + screen.name(), "WAYLAND_DISPLAY=" }));
     ASSERT_TRUE(sim.waitForLine("window open", 60)) << sim.standardOutput() << sim.standardError();
     Window window = screen.findWindow("Dovrelta", 20);
@@ -184,21 +224,32 @@ TEST_F(SimWindowTest, ShowsTheApplicationTakesClicksAndKeysAndEndsWhenClosed)
     EXPECT_EQ(attributes.width, 750) << "375 points at scale 2";
     EXPECT_EQ(attributes.height, 1334);
 
-    // A click in the middle of the screen, then a picture.
-    screen.click(window, 375, 700);
-    screen.pressKey(window, XK_F12);
-    auto saved = sim.waitForLine("saved ", 20);
-    ASSERT_TRUE(saved) << sim.standardOutput() << sim.standardError();
-    const std::string path = saved->substr(saved->find("saved ") + 6);
-    EXPECT_EQ(path, (m_out / "01-window.png").string());
-    auto pixels = readPicture(path);
-    ASSERT_TRUE(pixels);
-    EXPECT_EQ(pixels->sizeInPoints().width, 375);
-    EXPECT_NE(dumpOf("window").find("window 1 of"), std::string::npos);
+    // The home screen once its reply is in.
+    auto home = shotUntil(screen, window, sim, [](const std::string& dump) {
+        return dumpShows(dump, "text=\"加粉\"") && !dumpShows(dump, "PHProgressHUD");
+    }, 30);
+    ASSERT_TRUE(dumpShows(home, "screen: VQMainViewController")) << home << sim.standardError();
+    auto homePixels = readPicture(m_lastShot);
+    ASSERT_TRUE(homePixels);
+    EXPECT_TRUE(dv::testing::near(homePixels->at(5, 450), { 255, 255, 255, 255 })) << "a white tile";
+
+    // A click on the middle of the first tile (375 x 667 points shown at 2 pixels a point).
+    screen.click(window, 2 * 46, 2 * 407);
+    auto list = shotUntil(screen, window, sim, [](const std::string& dump) {
+        return dumpShows(dump, "VQPassiveFansCell") && !dumpShows(dump, "PHProgressHUD");
+    }, 30);
+    EXPECT_TRUE(dumpShows(list, "screen: VQAddGroupViewController")) << list;
+    EXPECT_TRUE(dumpShows(list, "title: \"加粉\"")) << "the tile's name is the list's title";
+
+    // Escape goes back.
+    screen.pressKey(window, XK_Escape);
+    auto back = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "screen: VQMainViewController"); }, 10);
+    EXPECT_TRUE(dumpShows(back, "screen: VQMainViewController")) << back;
 
     screen.askToClose(window);
     EXPECT_EQ(sim.waitForExit(20), 0) << sim.standardError();
     EXPECT_EQ(s_xErrors, 0);
+    EXPECT_EQ(sim.standardError().find("Assertion"), std::string::npos);
 }
 
 } // namespace
