@@ -150,15 +150,14 @@ ParsedOptions parseRunnerOptions(const std::vector<std::string>& arguments)
             options.screenWidth = width;
             options.screenHeight = height;
         } else if (argument == "--fault") {
-            std::string text = hasValue ? value() : std::string();
-            auto equals = text.find('=');
-            if (equals == std::string::npos || equals == 0)
+            if (!hasValue)
                 return needsValue("PATH=FAULT, such as home/index.do=http:500");
+            std::string text = value();
             std::string error;
-            auto fault = dv::devserver::parseFault(std::string_view(text).substr(equals + 1), &error);
-            if (!fault)
+            auto parsed = dv::devserver::parsePathAndFault(text, &error);
+            if (!parsed)
                 return fail("--fault " + text + ": " + error);
-            options.faults.emplace_back(text.substr(0, equals), *fault);
+            options.faults.push_back(*parsed);
         } else if (argument == "--offline") {
             options.offline = true;
         } else if (argument == "--shots") {
