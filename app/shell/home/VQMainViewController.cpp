@@ -122,7 +122,8 @@ Ref<VQMainViewController> VQMainViewController::init()
 void VQMainViewController::viewDidLoad()
 {
     UIViewController::viewDidLoad();
-    if (UIDevice::currentDevice()->systemVersion()->compare("7.0"_ns, NSNumericSearch) != NSOrderedAscending) {
+    auto version = UIDevice::currentDevice()->systemVersion();
+    if (version && version->compare("7.0"_ns, NSNumericSearch) != NSOrderedAscending) {
         setEdgesForExtendedLayout(UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight);
         setExtendedLayoutIncludesOpaqueBars(false);
     }
@@ -322,15 +323,17 @@ void VQMainViewController::removeImage(const Ref<UITapGestureRecognizer>& tap)
         view->removeFromSuperview();
 }
 
-void VQMainViewController::cycleScrollViewDidSelectItemAtIndex(const id&, NSInteger index)
+bool VQMainViewController::cycleScrollViewDidSelectItemAtIndex(const Ref<CSCycleScrollView>&, NSInteger index)
 {
+    // An index past the advertisements (a banner showing other pictures) opens nothing.
     if (!m_adArray || index < 0 || static_cast<NSUInteger>(index) >= m_adArray->count())
-        return;
+        return true;
     auto ad = dv::as<VQAdModel>(m_adArray->objectAtIndex(static_cast<NSUInteger>(index)));
     auto page = dv::app::makeScreen("VQADWebViewController");
     if (!ad || !page)
-        return;
+        return true;
     dv::app::setScreenValue(page, ad->name(), "titleName");
     dv::app::setScreenValue(page, ad->linkId(), "linkUrl");
     pushScreen(page);
+    return true;
 }

@@ -13,12 +13,13 @@
 
 #include "platform/ui/UIAlertView.h"
 #include "platform/ui/UIViewController.h"
+#include "ui/toolkit/carousel/CSCycleScrollView.h"
 
 class NSMutableArray;
 class UIButton;
 class UITapGestureRecognizer;
 
-class VQMainViewController : public UIViewController, public UIAlertViewDelegate {
+class VQMainViewController : public UIViewController, public UIAlertViewDelegate, public CSCycleScrollViewDelegate {
     DV_CLASS(VQMainViewController, UIViewController)
 
     VQMainViewController() = default;
@@ -44,8 +45,8 @@ class VQMainViewController : public UIViewController, public UIAlertViewDelegate
     void gooooooooo();
     void goBigger(const Ref<UITapGestureRecognizer>& tap);
     void removeImage(const Ref<UITapGestureRecognizer>& tap);
-    // A banner tap: the advertisement's web page (no carousel calls it on this screen).
-    void cycleScrollViewDidSelectItemAtIndex(const id& cycleScrollView, NSInteger index);
+    // A banner tap: the advertisement's web page. This screen shows no banner of its own.
+    bool cycleScrollViewDidSelectItemAtIndex(const Ref<CSCycleScrollView>& cycleScrollView, NSInteger index) override;
 
 private:
     void handleReply(const id& json);

@@ -6,6 +6,7 @@
 #include "app/shell/ApplicationEntry.h"
 #include "app/shell/home/VQMainButton.h"
 #include "app/shell/home/VQMainViewController.h"
+#include "app/shell/models/VQAdModel.h"
 #include "app/shell/models/VQMainBtnModel.h"
 #include "app/shell/start/AppDelegate.h"
 #include "platform/base/ClassBuilder.h"
@@ -13,7 +14,9 @@
 #include "platform/system/UIScreen.h"
 #include "platform/ui/UIImageView.h"
 #include "platform/ui/UILabel.h"
+#include "platform/ui/UICollectionView.h"
 #include "platform/ui/UIScrollView.h"
+#include "ui/toolkit/carousel/CSCycleScrollView.h"
 #include "tools/devserver/Fault.h"
 
 using namespace dv::test;
@@ -67,6 +70,7 @@ DV_OPENED_SCREEN(OpenedAddPublic, "VQAddPublicViewController")
 DV_OPENED_SCREEN(OpenedAbout, "VQAboutvqViewController")
 DV_OPENED_SCREEN(OpenedWebPage, "VQMainWebViewController")
 DV_OPENED_SCREEN(OpenedPicturePage, "KYWifiController")
+DV_OPENED_SCREEN(OpenedAdPage, "VQADWebViewController")
 
 namespace {
 
@@ -266,6 +270,46 @@ TEST_F(HomeScreenTest, StripPictureOpensFullScreenAndATapClosesIt)
     ASSERT_TRUE(m_ui.tap(big));
     m_ui.runUntilIdle();
     EXPECT_FALSE(big->superview());
+}
+
+TEST_F(HomeScreenTest, ABannerTapOpensTheAdvertisementsPage)
+{
+    ASSERT_TRUE(launch());
+    auto home = homeScreen();
+    ASSERT_EQ(home->adArray()->count(), 3u);
+    // The screen shows no banner itself; one given the screen as its delegate reports its taps.
+    auto banner = CSCycleScrollView::cycleScrollViewWithFrame(CGRectMake(0, 0, 375, 120), home, nil);
+    banner->setAutoScroll(false);
+    // The advertisements' pictures and one more.
+    auto pictures = NSMutableArray::arrayWithArray(home->adArray());
+    auto extra = dv::as<VQAdModel>(alloc<VQAdModel>()->init());
+    extra->setImgurl("pic/ad/9.png"_ns);
+    pictures->addObject(extra);
+    banner->setImageURLStringsGroup(pictures);
+    home->view()->addSubview(banner);
+    m_ui.runUntilIdle();
+    ASSERT_TRUE(m_ui.tap(banner));
+    m_ui.advance(0.5);
+    auto page = dv::as<OpenedAdPage>(m_ui.topViewController());
+    ASSERT_TRUE(page);
+    EXPECT_EQ(dv::str(page->titleName()), "新用户注册送加粉次数");
+    EXPECT_TRUE(dv::str(page->linkUrl()).ends_with("/DV/data/qryLearn.do?type=2"));
+
+    // A picture past the advertisements opens nothing.
+    goBackHome();
+    auto pages = m_ui.find<UICollectionView>();
+    ASSERT_TRUE(pages);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(m_ui.swipePage(pages, dv::testing::SwipeDirection::Left));
+    ASSERT_TRUE(m_ui.tap(banner));
+    m_ui.advance(0.5);
+    EXPECT_EQ(m_ui.navigationStack().size(), 1u);
+    // Going back to the first picture: its advertisement opens again.
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(m_ui.swipePage(pages, dv::testing::SwipeDirection::Right));
+    ASSERT_TRUE(m_ui.tap(banner));
+    m_ui.advance(0.5);
+    EXPECT_TRUE(dv::as<OpenedAdPage>(m_ui.topViewController()));
 }
 
 TEST_F(HomeScreenTest, RefusedAddressBookShowsTheSettingsHint)

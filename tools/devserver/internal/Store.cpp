@@ -194,19 +194,11 @@ bool Store::createAndSeed(std::string& error, bool seedCodes)
         }
     }
     {
-        auto insert = m_db->prepare("INSERT INTO home_categories VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-        std::int64_t order = 0;
-        for (const auto& category : homeCategorySeeds()) {
-            insert.reset();
-            insert.bind(1, category.categoryId);
-            insert.bind(2, category.name);
-            insert.bind(3, category.keyword);
-            insert.bind(4, ++order);
-            insert.bind(5, category.type);
-            insert.bind(6, category.pageHtml);
-            if (insert.step() != Step::Done)
-                return failed();
-        }
+        std::vector<std::pair<CategoryRecord, std::string>> categories;
+        for (const auto& seed : homeCategorySeeds())
+            categories.push_back({ { .categoryId = seed.categoryId, .name = seed.name, .keyword = seed.keyword, .type = seed.type }, seed.pageHtml });
+        if (!insertHomeCategories(categories))
+            return failed();
     }
     {
         auto insert = m_db->prepare("INSERT INTO ads VALUES (?1, ?2, ?3, ?4, ?5, 1, ?6, ?6)");
@@ -370,22 +362,32 @@ bool Store::replaceHomeCategories(const std::vector<CategoryRecord>& categories)
         m_db->rollback();
         return false;
     }
+    std::vector<std::pair<CategoryRecord, std::string>> pages;
+    for (const auto& category : categories)
+        pages.push_back({ category, "<h2>" + category.name + "</h2>" });
+    if (!insertHomeCategories(pages)) {
+        m_db->rollback();
+        return false;
+    }
+    return m_db->commit();
+}
+
+bool Store::insertHomeCategories(const std::vector<std::pair<CategoryRecord, std::string>>& categories)
+{
     auto insert = m_db->prepare("INSERT INTO home_categories VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
     std::int64_t order = 0;
-    for (const auto& category : categories) {
+    for (const auto& [category, pageHtml] : categories) {
         insert.reset();
         insert.bind(1, category.categoryId);
         insert.bind(2, category.name);
         insert.bind(3, category.keyword);
         insert.bind(4, ++order);
         insert.bind(5, category.type);
-        insert.bind(6, "<h2>" + category.name + "</h2>");
-        if (insert.step() != Step::Done) {
-            m_db->rollback();
+        insert.bind(6, pageHtml);
+        if (insert.step() != Step::Done)
             return false;
-        }
     }
-    return m_db->commit();
+    return true;
 }
 
 std::vector<CategoryRecord> Store::homeCategories()

@@ -154,6 +154,8 @@ public:
 private:
     explicit Store(std::unique_ptr<dv::internal::SqliteDatabase> db);
     bool createAndSeed(std::string& error, bool seedCodes);
+    // Inserts the categories with their pages, ordered as given, inside the caller's transaction.
+    bool insertHomeCategories(const std::vector<std::pair<CategoryRecord, std::string>>& categories);
     std::optional<CodeRecord> withPosition(std::optional<CodeRecord> code);
 
     std::mutex m_mutex;
