@@ -4,6 +4,7 @@
 #include "app/directory/internal/ScreenSupport.h"
 #include "app/directory/lists/VQPassiveFansCell.h"
 #include "app/shell/models/VQPassiveModel.h"
+#include "app/shell/navigation/ScreenFactory.h"
 #include "app/shell/server/ServerReply.h"
 #include "app/shell/server/ServerRequests.h"
 #include "app/shell/server/ZHHttpTool.h"
@@ -137,15 +138,10 @@ void QRCodeListController::changeSectionAct(const Ref<UIButton>&)
 
 void QRCodeListController::pushUploadForm()
 {
-    const auto name = NSString::fromUTF8(traits().uploadFormClass);
-    Class cls = NSClassFromString(name);
-    auto form = cls && cls->isSubclassOfClass(UIViewController::class_()) ? dv::as<UIViewController>(cls->createInstance()) : nil;
-    if (!form) {
-        NSLog("upload form %@ is not available", name);
-        return;
-    }
-    form->init();
-    if (auto navigation = navigationController())
+    // Logged and nothing pushed while no form is registered under the name.
+    auto form = makeScreen(traits().uploadFormClass);
+    auto navigation = navigationController();
+    if (form && navigation)
         navigation->pushViewController(form, true);
 }
 

@@ -70,8 +70,8 @@ protected:
     };
     virtual const Traits& traits() const = 0;
 
-    // The upload action: pushes the kind's upload form, made by class name. The forms are not
-    // part of this library; while none is registered under the name, the tap is only logged.
+    // The upload action: pushes the kind's upload form, made by class name as the home screen
+    // makes screens; while none is registered under the name, the tap is only logged.
     void pushUploadForm();
 
 private:

@@ -1,6 +1,8 @@
 #include "DirectoryTestSupport.h"
 
 #include "app/directory/DirectoryScreens.h"
+#include "app/shell/ApplicationEntry.h"
+#include "app/shell/navigation/ScreenFactory.h"
 #include "app/shell/server/ServerReply.h"
 #include "app/shell/server/ServerSettings.h"
 #include "app/shell/server/ZHHttpTool.h"
@@ -18,7 +20,7 @@
 #include "platform/system/PrivacyAccess.h"
 #include "platform/system/UIScreen.h"
 #include "platform/testing/Pixels.h"
-#include "push/PSDictionaryCategories.h"
+#include "push/Lib/Controller/PushService.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 
 #include <zbar.h>
@@ -76,22 +78,11 @@ struct DirectoryTest::Recorder {
 void DirectoryTest::SetUp()
 {
     ASSERT_FALSE(m_home.path().empty());
-    PSInstallDictionaryCategories();
-    dv::app::installDirectoryScreens();
     NSUserDefaults::resetStandardUserDefaults();
     UIApplication::resetSharedApplication();
     UIScreen::mainScreen()->reset();
     dv::PrivacyAccess::reset();
-
-    m_app = UIApplication::sharedApplication();
-    m_window = alloc<UIWindow>()->init();
-    m_window->setBackgroundColor(UIColor::whiteColor());
-    m_delegate = std::make_shared<WindowDelegate>(m_window);
-    m_app->setDelegate(m_delegate);
-    m_navigation = alloc<UINavigationController>()->initWithRootViewController(alloc<UIViewController>()->init());
-    m_window->setRootViewController(m_navigation);
-    m_window->makeKeyAndVisible();
-    m_ui.runUntilIdle();
+    PushService::reset();
 
     // Calls are recorded when they end (after their blocks have run), by the notice the session
     // managers post then; the notice of their start is not waited for.
@@ -110,6 +101,36 @@ void DirectoryTest::SetUp()
             recorder->sent.push_back(std::move(sent));
         });
     startServer(true);
+    dv::app::installDirectoryScreens();
+    launch();
+}
+
+void DirectoryTest::launch()
+{
+    // The application as it starts: the login and the home screen's load go first.
+    const auto before = callsMade();
+    m_app = dv::app::startApplication();
+    auto delegate = m_app->delegate();
+    m_window = delegate ? delegate->window() : nil;
+    ASSERT_TRUE(m_window);
+    m_navigation = dv::as<UINavigationController>(m_window->rootViewController());
+    ASSERT_TRUE(m_navigation);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return callsMade() >= before + 2; }));
+    m_ui.advance(1);
+    clearRequests();
+}
+
+void DirectoryTest::relaunch()
+{
+    // The process ends: the application, its window and screens go, and the user defaults are
+    // read from their file again by the next one.
+    m_ui.runUntilIdle();
+    m_navigation = nil;
+    m_window = nil;
+    m_app = nil;
+    UIApplication::resetSharedApplication();
+    NSUserDefaults::resetStandardUserDefaults();
+    launch();
 }
 
 void DirectoryTest::TearDown()
@@ -122,13 +143,12 @@ void DirectoryTest::TearDown()
     dv::PrivacyAccess::reset();
     dv::app::resetServerAddress();
     dv::app::setServerRequestTimeout(0);
-    m_window->setRootViewController(nil);
     m_navigation = nil;
     m_window = nil;
     m_app = nil;
-    m_delegate.reset();
     UIApplication::resetSharedApplication();
     NSUserDefaults::resetStandardUserDefaults();
+    PushService::reset();
 }
 
 void DirectoryTest::startServer(bool seedCodes)
@@ -173,15 +193,10 @@ std::vector<ServerCode> DirectoryTest::serverCodes(dv::app::QRCodeKind kind, NSI
 
 Ref<UIViewController> DirectoryTest::openScreen(const std::string& className, const std::string& title)
 {
-    Class cls = NSClassFromString(NSString::fromUTF8(className));
-    EXPECT_NE(cls, Nil) << className;
-    if (!cls)
-        return nil;
-    auto screen = dv::as<UIViewController>(cls->createInstance());
+    auto screen = dv::app::makeScreen(className);
     EXPECT_TRUE(screen) << className;
     if (!screen)
         return nil;
-    screen->init();
     screen->setTitle(NSString::fromUTF8(title));
     const auto before = callsMade();
     m_navigation->pushViewController(screen, true);
@@ -219,6 +234,16 @@ bool DirectoryTest::tapRowAndWait(const Ref<UITableView>& table, NSInteger row, 
 {
     const auto before = callsMade();
     return m_ui.tapRow(table, NSIndexPath::indexPathForRow(row, section)) && waitUntilLoaded(before);
+}
+
+bool DirectoryTest::goBack()
+{
+    auto top = m_ui.topViewController();
+    auto back = top ? top->navigationItem()->leftBarButtonItem() : nil;
+    if (!back || !m_ui.tap(back))
+        return false;
+    m_ui.advance(0.4);
+    return m_ui.topViewController() != top;
 }
 
 void DirectoryTest::clearToasts() { m_ui.advance(1); }

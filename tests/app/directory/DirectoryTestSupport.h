@@ -1,7 +1,8 @@
-// Shared set-up of the directory's tests: a private DOVRELTA_HOME, a manual clock, a fresh
-// application whose delegate keeps the key window with a navigation controller in it, a driver
-// on that window, the local application server on a free port with the server client pointed at
-// it, the photo album's permission not yet asked for, and a record of the form fields of
+// Shared set-up of the directory's tests: a private DOVRELTA_HOME, a manual clock, the local
+// application server on a free port with the server client pointed at it, the application started
+// through its entry (its window, its navigation controller with the home screen at the root, the
+// login and the home screen's load done), a driver on that window, the photo album's permission
+// not yet asked for, and a record of the form fields of
 // every request the screens sent.
 #pragma once
 
@@ -26,16 +27,6 @@ class UITableView;
 
 namespace dv::test {
 
-// The application delegate's part the screens and the server client rely on: the window.
-class WindowDelegate : public UIApplicationDelegate {
-public:
-    explicit WindowDelegate(Ref<UIWindow> window) : m_window(std::move(window)) { }
-    Ref<UIWindow> window() const override { return m_window; }
-
-private:
-    Ref<UIWindow> m_window;
-};
-
 // One request a screen sent: its path under the server's base and its form fields.
 struct SentRequest {
     std::string path;
@@ -55,13 +46,18 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // Starts the application through its entry and runs until its login and home screen have
+    // loaded; relaunch ends the running one first, as a new process would find things.
+    void launch();
+    void relaunch();
     // Starts the server (again) with or without the seeded codes, in a folder of its own.
     void startServer(bool seedCodes);
 
     // The codes of one batch, asked of the server directly.
     std::vector<ServerCode> serverCodes(dv::app::QRCodeKind kind, NSInteger page);
 
-    // Makes the screen by class name (as the home screen does), titles it and pushes it; runs
+    // Makes the screen by class name (as the home screen does), titles it and pushes it on the
+    // application's navigation controller; runs
     // until its first load has ended and the push is over.
     Ref<UIViewController> openScreen(const std::string& className, const std::string& title);
     // How many server calls of the screens (and the test) have ended so far, their blocks run.
@@ -74,6 +70,8 @@ protected:
     bool tapAndWait(const Ref<UIView>& view);
     bool tapAndWait(const Ref<UIBarButtonItem>& item);
     bool tapRowAndWait(const Ref<UITableView>& table, NSInteger row, NSInteger section);
+    // The "back" button the navigation controller gives the top screen, tapped; then the pop ends.
+    bool goBack();
     // Lets toasts go (they stay 0.7 s on the clock).
     void clearToasts();
 
@@ -98,7 +96,6 @@ protected:
     ManualClockScope m_clock;
     Ref<UIApplication> m_app;
     Ref<UIWindow> m_window;
-    std::shared_ptr<WindowDelegate> m_delegate;
     Ref<UINavigationController> m_navigation;
     dv::testing::UIDriver m_ui;
     std::unique_ptr<dv::devserver::Server> m_server;

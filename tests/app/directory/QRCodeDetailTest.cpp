@@ -113,10 +113,8 @@ TEST_F(QRCodeDetailTest, APageShowsItsCodeWithThePictureAndTheAccountLabelOfItsK
         ASSERT_TRUE(view);
         ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return view->image() != nil; }));
         EXPECT_EQ(readQrCode(view->image()), code.account);
-        ASSERT_TRUE(m_ui.tapBackButton());
-        m_ui.advance(0.4);
-        ASSERT_TRUE(m_ui.tapBackButton());
-        m_ui.advance(0.4);
+        ASSERT_TRUE(goBack());
+        ASSERT_TRUE(goBack());
     }
 }
 
@@ -158,10 +156,8 @@ TEST_F(QRCodeDetailTest, PreviousAndNextStepThroughTheListAndStopAtBothEnds)
     EXPECT_EQ(dv::str(page->codeId()), first[0].qrcodeId) << "what the list gave stays";
 
     // The last of the 23 group codes.
-    ASSERT_TRUE(m_ui.tapBackButton());
-    m_ui.advance(0.4);
-    ASSERT_TRUE(m_ui.tapBackButton());
-    m_ui.advance(0.4);
+    ASSERT_TRUE(goBack());
+    ASSERT_TRUE(goBack());
     const auto last = serverCodes(QRCodeKind::Group, 2);
     ASSERT_EQ(last.size(), 3u);
     page = openGroupCode(2, 2);
@@ -212,8 +208,7 @@ TEST_F(QRCodeDetailTest, AFirstLoadThatIsRefusedOrFailsLeavesThePageEmpty)
     EXPECT_TRUE(showsText("该二维码不存在或已被删除"));
     EXPECT_FALSE(page->tableView());
     clearToasts();
-    ASSERT_TRUE(m_ui.tapBackButton());
-    m_ui.advance(0.4);
+    ASSERT_TRUE(goBack());
 
     dv::app::setServerRequestTimeout(0.3);
     m_server->setFault(dv::app::kCodeDetailPath, Fault::delay(3));

@@ -86,11 +86,6 @@ protected:
         return sizes;
     }
 
-    void goBack()
-    {
-        ASSERT_TRUE(m_ui.tapBackButton());
-        m_ui.advance(0.4);
-    }
 };
 
 TEST_F(QRCodeListTest, EachListShowsTheFirstBatchOfItsKindInSectionsOfFive)
@@ -113,7 +108,7 @@ TEST_F(QRCodeListTest, EachListShowsTheFirstBatchOfItsKindInSectionsOfFive)
         EXPECT_EQ(screen->tableView()->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0)).size.height, 45);
         EXPECT_FALSE(showsText("正在加载"));
         EXPECT_EQ(storedPage(list.pageKey), "") << "opening a list stores nothing";
-        goBack();
+        ASSERT_TRUE(goBack());
     }
 }
 
@@ -145,12 +140,8 @@ TEST_F(QRCodeListTest, TheRememberedBatchComesBackAfterARelaunch)
     ASSERT_TRUE(tapAndWait(nextBatchButton(list)));
     ASSERT_TRUE(tapAndWait(nextBatchButton(list)));
     ASSERT_EQ(storedPage("FansPage"), "2");
-    goBack();
     list = nil;
-
-    // A new launch reads the defaults from their file again.
-    NSUserDefaults::resetStandardUserDefaults();
-    clearRequests();
+    relaunch();
     list = openList(kPersonal);
     ASSERT_TRUE(list);
     EXPECT_EQ(pagesAsked("2"), (std::vector<std::string> { "2" }));
@@ -176,7 +167,7 @@ TEST_F(QRCodeListTest, ARememberedBatchOutsideTheListIsAskedForAndTheNextPressCo
         EXPECT_EQ(pagesAsked("11").back(), "0");
         EXPECT_EQ(storedPage("PublicPage"), "0");
         EXPECT_EQ(visibleRowTitles(list->tableView()), titlesOf(serverCodes(QRCodeKind::Public, 0)));
-        goBack();
+        ASSERT_TRUE(goBack());
     }
 }
 
@@ -209,7 +200,7 @@ TEST_F(QRCodeListTest, TheButtonDoesNothingUntilAReplyGaveACountThatMakesSense)
         EXPECT_EQ(requestsTo(dv::app::kListCodePath).size(), 1u) << "nothing more is asked";
         EXPECT_EQ(storedPage("GroupPage"), "") << "nothing is remembered";
         m_server->clearFaults();
-        goBack();
+        ASSERT_TRUE(goBack());
     }
 }
 
@@ -256,7 +247,7 @@ TEST_F(QRCodeListTest, AnEmptyDirectoryShowsNoRowsAndTheButtonAsksForNothing)
         EXPECT_FALSE(hasOverlay("正在加载"));
         EXPECT_EQ(requestsTo(dv::app::kListCodePath).size(), 1u);
         EXPECT_EQ(storedPage(list.pageKey), "");
-        goBack();
+        ASSERT_TRUE(goBack());
     }
 }
 
@@ -280,8 +271,8 @@ TEST_F(QRCodeListTest, ATappedRowOpensTheDetailOfItsCode)
         EXPECT_EQ(sent[0].field("position"), codes[5].position);
         EXPECT_TRUE(showsText(codes[5].title));
         EXPECT_FALSE(screen->tableView()->indexPathForSelectedRow()) << "the row is deselected";
-        goBack();
-        goBack();
+        ASSERT_TRUE(goBack());
+        ASSERT_TRUE(goBack());
     }
 }
 
@@ -340,12 +331,12 @@ TEST_F(QRCodeListTest, TheFloatingButtonOpensTheUploadFormRegisteredUnderItsName
         if (form) {
             ASSERT_EQ(m_ui.navigationStack().size(), stack + 1);
             EXPECT_TRUE(m_ui.topViewController()->isKindOfClass(form));
-            goBack();
+            ASSERT_TRUE(goBack());
         } else {
             EXPECT_EQ(m_ui.navigationStack().size(), stack);
             EXPECT_TRUE(log.contains(list.uploadForm));
         }
-        goBack();
+        ASSERT_TRUE(goBack());
     }
 }
 
