@@ -30,6 +30,7 @@
 #include "ui/images/RIWebImageManager.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 

@@ -67,6 +67,14 @@ wait-for 每周通知
 screenshot news
 back
 expect-screen VQMainViewController
+# One that arrives while the application is in the background opens its page without an alert.
+state background
+push {"aps": {"alert": "您上传的二维码已通过审核。"}, "pushType": 0, "title": "审核通知", "addTime": "2026-12-07 18:30"}
+state active
+wait-for 审核通知
+screenshot news-from-background
+back
+expect-screen VQMainViewController
 )";
     return tour;
 }

@@ -114,7 +114,7 @@ TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
     EXPECT_NE(run.output.find("pictures and dumps go to " + m_out.string()), std::string::npos) << run.output;
     const std::vector<std::string> steps = { "launch", "home", "home-picture", "group-list", "group-detail", "group-detail-next",
         "group-detail-saved", "group-list-next-batch", "personal-list", "personal-detail", "personal-detail-previous", "public-list",
-        "public-detail", "push-alert", "news" };
+        "public-detail", "push-alert", "news", "news-from-background" };
     ASSERT_EQ(stepNames(), steps);
     for (const auto& step : steps)
         ASSERT_TRUE(picture(step)) << step;
@@ -164,6 +164,12 @@ TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
     auto newsPixels = *picture("news");
     EXPECT_TRUE(dv::testing::near(newsPixels.at(187, 500), kWhite));
     EXPECT_LT(meanIn(newsPixels, CGRectMake(10, 170, 200, 20))[0], 245) << "the text is drawn";
+
+    const auto background = dumpOf("news-from-background");
+    EXPECT_TRUE(dumpShows(background, "screen: JZNewsDetailController")) << background;
+    EXPECT_TRUE(dumpShows(background, "title: \"审核通知\""));
+    EXPECT_TRUE(dumpShows(background, "text=\"您上传的二维码已通过审核。\""));
+    EXPECT_FALSE(dumpShows(background, "alert: ")) << "no alert for a message opened from the background";
 }
 
 // One journey of the home screen with a fault of the server.
