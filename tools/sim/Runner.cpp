@@ -12,6 +12,7 @@
 #include "app/shell/ApplicationEntry.h"
 #include "app/shell/server/ServerSettings.h"
 #include "platform/base/NSString.h"
+#include "platform/dispatch/TestSupport.h"
 #include "platform/net/SCNetworkReachability.h"
 #include "platform/system/SystemPaths.h"
 #include "platform/system/UIScreen.h"
@@ -136,7 +137,10 @@ int runRunner(const std::vector<std::string>& arguments)
         std::printf("dovrelta-sim: %zu picture%s in %s\n", steps.pictures().size(), steps.pictures().size() == 1 ? "" : "s", steps.folder().c_str());
     }
 
+    // The application hears that it ends; what that starts on other threads (the picture cache's
+    // clean-up) runs to its end before the process does.
     UIApplication::sharedApplication()->terminate();
+    dv::testing::runUntilIdle();
     if (server)
         server->stop();
     std::fflush(stdout);

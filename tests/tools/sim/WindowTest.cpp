@@ -215,8 +215,10 @@ TEST_F(SimWindowTest, ShowsTheApplicationTakesAClickOnAHomeTileAndEndsWhenClosed
     VirtualDisplay screen;
     ASSERT_TRUE(screen.start(error)) << error;
     dv::testing::ChildProcess sim;
+    // The desktop libraries SDL loads (D-Bus, the X drivers) keep allocations until the process
+    // ends; a leak check of the window's run would only see theirs. The headless runs check ours.
     ASSERT_TRUE(sim.start(DV_SIM_PROGRAM, { "--window", "--home", m_home.string(), "--out", m_out.string(), "--server", server->baseURL() },
-        { "DISPLAY=" + screen.name(), "WAYLAND_DISPLAY=" }));
+        { "DISPLAY=" + screen.name(), "WAYLAND_DISPLAY=", "ASAN_OPTIONS=detect_leaks=0" }));
     ASSERT_TRUE(sim.waitForLine("window open", 60)) << sim.standardOutput() << sim.standardError();
     Window window = screen.findWindow("Dovrelta", 20);
     ASSERT_NE(window, 0u) << "no window named Dovrelta";
