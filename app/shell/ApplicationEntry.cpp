@@ -6,7 +6,9 @@
 #include "platform/system/NSBundle.h"
 #include "platform/ui/UIApplication.h"
 #include "push/PSDictionaryCategories.h"
+#include "ui/toolkit/keyboard/KBKeyboardManager.h"
 #include "ui/toolkit/refresh/UIScrollViewRFRefresh.h"
+#include "ui/toolkit/views/UINavigationControllerBSFullscreenPopGesture.h"
 
 #include <mutex>
 
@@ -20,6 +22,8 @@ void installApplicationHooks()
         _PNURLSessionTaskSwizzling::load();
         dv::installMainBundleImageResolver();
         dv::installRefreshReloadDataHooks();
+        dv::installKeyboardManager();
+        dv::installFullscreenPopGesture();
     });
 }
 

@@ -20,9 +20,15 @@ Ref<NSInvocation> NSInvocation::invocationWithTarget(const id& target, SEL selec
     return invocation;
 }
 
-id NSInvocation::target() const { return m_target.get(); }
+id NSInvocation::target() const
+{
+    return m_target.get();
+}
 
-void NSInvocation::setTarget(const id& target) { store(m_target, target); }
+void NSInvocation::setTarget(const id& target)
+{
+    store(m_target, target);
+}
 
 void NSInvocation::store(Slot& slot, const id& value) const
 {

@@ -22,6 +22,7 @@
 #include "platform/system/UIScreen.h"
 #include "platform/ui/UIWindow.h"
 #include "push/Lib/Controller/PushService.h"
+#include "ui/toolkit/keyboard/KBKeyboardManager.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 
 #include <string>
@@ -77,6 +78,12 @@ std::optional<bool> AppDelegate::applicationDidFinishLaunchingWithOptions(const 
 
     application->setApplicationIconBadgeNumber(0);
     jiGuanTuiSong(launchOptions);
+
+    auto keyboard = KBKeyboardManager::sharedManager();
+    keyboard->setEnable(true);
+    keyboard->setShouldResignOnTouchOutside(true);
+    keyboard->setShouldToolbarUsesTextFieldTintColor(true);
+    keyboard->setEnableAutoToolbar(false);
 
     NSUserDefaults::standardUserDefaults()->setObjectForKey(NSDate::date(), NSString::fromUTF8(kBackDateKey));
     return true;

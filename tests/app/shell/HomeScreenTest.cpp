@@ -210,6 +210,10 @@ TEST_F(HomeScreenTest, EachTileOpensTheScreenOfItsKeywordWithItsName)
         EXPECT_EQ(m_ui.topViewController(), std::static_pointer_cast<UIViewController>(homeScreen()));
     }
     EXPECT_TRUE(dv::as<OpenedPicturePage>(tapTile("图片")));
+    // A swipe from the left edge goes back as well.
+    ASSERT_TRUE(m_ui.swipeBack());
+    m_ui.advance(0.5);
+    EXPECT_EQ(m_ui.topViewController(), std::static_pointer_cast<UIViewController>(homeScreen()));
 }
 
 TEST_F(HomeScreenTest, EveryScreenKeywordIsDispatched)

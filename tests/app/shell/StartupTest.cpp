@@ -16,7 +16,9 @@
 #include "platform/net/NSURLSessionTask.h"
 #include "platform/system/NSUserDefaults.h"
 #include "platform/system/UIScreen.h"
+#include "platform/ui/UITextField.h"
 #include "push/Lib/Controller/PushService.h"
+#include "ui/toolkit/keyboard/KBKeyboardManager.h"
 #include "tools/devserver/Fault.h"
 
 using namespace dv::test;
@@ -93,6 +95,33 @@ TEST_F(StartupTest, LaunchBuildsTheWindowWithTheHomeScreenInTheNavigationControl
     auto backDate = NSUserDefaults::standardUserDefaults()->dateForKey("backDate"_ns);
     ASSERT_TRUE(backDate);
     EXPECT_EQ(backDate->timeIntervalSinceReferenceDate(), launchedAt);
+}
+
+TEST_F(StartupTest, KeyboardManagerEndsEditingOnATouchOutsideAndAddsNoToolbar)
+{
+    ASSERT_TRUE(launch());
+    auto keyboard = KBKeyboardManager::sharedManager();
+    EXPECT_TRUE(keyboard->isEnabled());
+    EXPECT_TRUE(keyboard->shouldResignOnTouchOutside());
+    EXPECT_TRUE(keyboard->shouldToolbarUsesTextFieldTintColor());
+    EXPECT_FALSE(keyboard->isEnableAutoToolbar());
+
+    // A screen with a field, pushed as the application's screens are.
+    auto screen = alloc<UIViewController>()->init();
+    screen->view()->setBackgroundColor(UIColor::whiteColor());
+    auto field = alloc<UITextField>()->initWithFrame(CGRectMake(20, 20, 200, 30));
+    field->setPlaceholder("手机号"_ns);
+    screen->view()->addSubview(field);
+    m_ui.navigationController()->pushViewController(screen, true);
+    m_ui.advance(0.5);
+    ASSERT_TRUE(m_ui.focus(field));
+    m_ui.advance(0.5);
+    EXPECT_TRUE(m_ui.isKeyboardVisible());
+    EXPECT_FALSE(m_ui.keyboardAccessoryView());
+    ASSERT_TRUE(m_ui.tap(CGPointMake(300, 300)));
+    m_ui.advance(0.5);
+    EXPECT_FALSE(field->isFirstResponder());
+    EXPECT_FALSE(m_ui.isKeyboardVisible());
 }
 
 TEST_F(StartupTest, LoginStoresTheServersTokenForTheDevice)

@@ -10,6 +10,7 @@
 #include "ui/toolkit/keyboard/KBToolbar.h"
 #include "ui/toolkit/keyboard/UIViewAdditions.h"
 
+#include <string>
 #include <vector>
 
 using namespace dv::test;
@@ -242,8 +243,8 @@ TEST_F(KeyboardTest, LayoutGuideConstraintChangesInsteadOfTheScreen)
     settle();
     EXPECT_DOUBLE_EQ(bottom->constant(), 0);
 
-    auto top = NSLayoutConstraint::constraintWithItem(m_screen->topLayoutGuide(), NSLayoutAttributeBottom, NSLayoutRelationEqual,
-        spacer, NSLayoutAttributeTop, 1, 0);
+    auto top = NSLayoutConstraint::constraintWithItem(
+        m_screen->topLayoutGuide(), NSLayoutAttributeBottom, NSLayoutRelationEqual, spacer, NSLayoutAttributeTop, 1, 0);
     setKBLayoutGuideConstraint(m_screen, top);
     ASSERT_TRUE(focus(field));
     EXPECT_DOUBLE_EQ(top->constant(), -189);
@@ -274,6 +275,27 @@ TEST_F(KeyboardTest, TextViewGetsItsToolbarAndIsMadeShorterWhenAllowed)
     settle();
     EXPECT_DOUBLE_EQ(tall->frame().size.height, 500);
     EXPECT_DOUBLE_EQ(screenY(), 0);
+}
+
+TEST_F(KeyboardTest, TypingInATextViewKeepsTheCaretLineAboveItsInset)
+{
+    m_manager->setEnableAutoToolbar(false);
+    auto textView = addTextView(CGRectMake(20, 100, 335, 100));
+    textView->setContentInset(UIEdgeInsetsMake(0, 0, 40, 0));
+    ASSERT_TRUE(focus(textView));
+    auto caretBottom = [&] {
+        return CGRectGetMaxY(textView->caretRectForPosition(textView->selectedTextRange()->start()));
+    };
+    auto visibleBottom = [&] { return textView->contentOffset().y + textView->bounds().size.height - 40; };
+    for (int line = 0; line < 8; ++line) {
+        ASSERT_TRUE(m_ui.typeText("第" + std::to_string(line) + "行\n"));
+        EXPECT_LE(caretBottom(), visibleBottom()) << line;
+    }
+    // Switched off, the caret line may sink under the inset.
+    m_manager->setShouldFixTextViewClip(false);
+    for (int line = 0; line < 4; ++line)
+        ASSERT_TRUE(m_ui.typeText("再一行\n"));
+    EXPECT_GT(caretBottom(), visibleBottom());
 }
 
 TEST_F(KeyboardTest, TapOutsideEndsEditingButNotOnControlsOrTheNavigationBar)
@@ -319,6 +341,29 @@ TEST_F(KeyboardTest, ForcedKeyboardAppearanceReachesTheFieldAndTheToolbar)
     ASSERT_NE(toolbar, nil);
     EXPECT_EQ(toolbar->barStyle(), UIBarStyleBlack);
     EXPECT_TRUE(toolbar->tintColor()->isEqual(UIColor::whiteColor()));
+}
+
+TEST_F(KeyboardTest, TheApplicationsSettingsKeepFieldsVisibleWithoutAToolbar)
+{
+    // As the application starts it: on, tap outside ends editing, no automatic toolbar.
+    m_manager->setEnable(true);
+    m_manager->setShouldResignOnTouchOutside(true);
+    m_manager->setShouldToolbarUsesTextFieldTintColor(true);
+    m_manager->setEnableAutoToolbar(false);
+    auto upper = addField(CGRectMake(20, 450, 300, 30), nil, 0, "请输入标题");
+    auto lower = addField(CGRectMake(20, 470, 300, 30), nil, 0, "请输入信聊号");
+    ASSERT_TRUE(focus(upper));
+    EXPECT_EQ(m_ui.keyboardAccessoryView(), nil);
+    EXPECT_DOUBLE_EQ(screenY(), -39);
+    // The next field, typed into, then the keyboard sent away by a tap on the screen.
+    ASSERT_TRUE(focus(lower));
+    ASSERT_TRUE(m_ui.typeText("xinliao01"));
+    EXPECT_EQ(lower->text()->utf8(), "xinliao01");
+    EXPECT_DOUBLE_EQ(screenY(), -59);
+    ASSERT_TRUE(m_ui.tap(CGPointMake(187, 150)));
+    settle();
+    EXPECT_FALSE(m_ui.isKeyboardVisible());
+    EXPECT_DOUBLE_EQ(screenY(), 0);
 }
 
 TEST(KeyboardManagerObject, OnlyTheSharedManagerIsSetUp)

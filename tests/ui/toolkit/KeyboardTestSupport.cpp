@@ -3,8 +3,6 @@
 #include "platform/base/NSString.h"
 #include "platform/graphics/UIColor.h"
 
-namespace dv::test {
-
 namespace {
 
 // The settings the manager starts with.
@@ -34,6 +32,8 @@ void resetSettings(KBKeyboardManager& manager)
 }
 
 } // namespace
+
+namespace dv::test {
 
 void KeyboardTest::SetUp()
 {
@@ -82,6 +82,9 @@ bool KeyboardTest::focus(const Ref<UIView>& field)
     return focused;
 }
 
-CGFloat KeyboardTest::screenY() const { return m_screen->view()->frame().origin.y; }
+CGFloat KeyboardTest::screenY() const
+{
+    return m_screen->view()->frame().origin.y;
+}
 
 } // namespace dv::test

@@ -15,7 +15,8 @@ protected:
     void TearDown() override;
 
     // A text field of `frame` in `parent` (the screen's view when nil).
-    Ref<UITextField> addField(CGRect frame, Ref<UIView> parent = nil, NSInteger tag = 0, const char* placeholder = nullptr);
+    Ref<UITextField> addField(
+        CGRect frame, Ref<UIView> parent = nil, NSInteger tag = 0, const char* placeholder = nullptr);
     Ref<UITextView> addTextView(CGRect frame, Ref<UIView> parent = nil);
     // Taps the field, as a person would, and lets the keyboard come up; YES when it has the focus.
     bool focus(const Ref<UIView>& field);

@@ -10,6 +10,7 @@
 #include "platform/base/NSInvocation.h"
 #include "platform/base/NSString.h"
 #include "platform/graphics/UIFont.h"
+#include "ui/toolkit/keyboard/KBTextView.h"
 #include "ui/toolkit/keyboard/KBTitleBarButtonItem.h"
 #include "ui/toolkit/keyboard/KBToolbar.h"
 #include "ui/toolkit/keyboard/UIViewKBToolbarAddition.h"
@@ -60,7 +61,8 @@ public:
 class FormTable : public NSObject, public UITableViewDataSource {
 public:
     NSInteger tableViewNumberOfRowsInSection(const Ref<UITableView>&, NSInteger) override { return 3; }
-    Ref<UITableViewCell> tableViewCellForRowAtIndexPath(const Ref<UITableView>&, const Ref<NSIndexPath>& indexPath) override
+    Ref<UITableViewCell> tableViewCellForRowAtIndexPath(
+        const Ref<UITableView>&, const Ref<NSIndexPath>& indexPath) override
     {
         auto cell = alloc<UITableViewCell>()->initWithStyle(UITableViewCellStyleDefault, nil);
         const NSInteger row = indexPath->row();
@@ -409,6 +411,19 @@ TEST_F(KeyboardToolbarTest, TextViewsAndFieldsFormOneGroup)
     EXPECT_EQ(toolbar()->title(), nil);
     ASSERT_TRUE(press(previous()));
     EXPECT_EQ(m_ui.firstResponder(), field);
+}
+
+TEST_F(KeyboardToolbarTest, APlaceholderTextViewGivesTheToolbarItsPlaceholder)
+{
+    auto textView = alloc<KBTextView>();
+    textView->initWithFrame(CGRectMake(20, 150, 300, 100));
+    textView->setPlaceholder("简介"_ns);
+    m_screen->view()->addSubview(textView);
+    m_ui.runUntilIdle();
+    ASSERT_TRUE(focus(textView));
+    ASSERT_NE(toolbar(), nil);
+    ASSERT_NE(toolbar()->title(), nil);
+    EXPECT_EQ(toolbar()->title()->utf8(), "简介");
 }
 
 TEST_F(KeyboardToolbarTest, SixLayoutsOnAnyField)

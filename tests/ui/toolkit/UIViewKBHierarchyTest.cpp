@@ -88,8 +88,8 @@ TEST_F(ResponderNavigationTest, ScrollViewAndControllerSettingsReadBackWhatWasSe
 
     auto controller = alloc<UIViewController>()->init();
     EXPECT_EQ(KBLayoutGuideConstraint(controller), nil);
-    auto constraint = NSLayoutConstraint::constraintWithItem(controller->view(), NSLayoutAttributeTop, NSLayoutRelationEqual,
-        controller->topLayoutGuide(), NSLayoutAttributeBottom, 1, 20);
+    auto constraint = NSLayoutConstraint::constraintWithItem(controller->view(), NSLayoutAttributeTop,
+        NSLayoutRelationEqual, controller->topLayoutGuide(), NSLayoutAttributeBottom, 1, 20);
     setKBLayoutGuideConstraint(controller, constraint);
     EXPECT_EQ(KBLayoutGuideConstraint(controller), constraint);
 }
@@ -114,10 +114,10 @@ TEST_F(ResponderNavigationTest, OnlyFieldsAPersonCouldFocusAreResponders)
     auto label = alloc<UILabel>()->initWithFrame(CGRectMake(10, 350, 100, 30));
     form->addSubview(label);
 
-    EXPECT_EQ(views(responderSiblings(plain)), (std::vector<Ref<UIView>> {plain, editable}));
+    EXPECT_EQ(views(responderSiblings(plain)), (std::vector<Ref<UIView>> { plain, editable }));
     // A field that cannot take the focus still finds the ones beside it.
-    EXPECT_EQ(views(responderSiblings(hidden)), (std::vector<Ref<UIView>> {plain, editable}));
-    EXPECT_EQ(views(deepResponderViews(form)), (std::vector<Ref<UIView>> {plain, editable}));
+    EXPECT_EQ(views(responderSiblings(hidden)), (std::vector<Ref<UIView>> { plain, editable }));
+    EXPECT_EQ(views(deepResponderViews(form)), (std::vector<Ref<UIView>> { plain, editable }));
     EXPECT_EQ(responderSiblings(nil)->count(), 0u);
 }
 
@@ -139,10 +139,10 @@ TEST_F(ResponderNavigationTest, SortsByTagAndByPosition)
     auto left = addField(CGRectMake(10, 100, 100, 30), form, 7);
     auto bottom = addField(CGRectMake(0, 300, 100, 30), form, 3);
     auto siblings = responderSiblings(right);
-    EXPECT_EQ(views(siblings), (std::vector<Ref<UIView>> {right, top, left, bottom}));
+    EXPECT_EQ(views(siblings), (std::vector<Ref<UIView>> { right, top, left, bottom }));
     // Equal tags keep their order.
-    EXPECT_EQ(views(sortedArrayByTag(siblings)), (std::vector<Ref<UIView>> {top, right, bottom, left}));
-    EXPECT_EQ(views(sortedArrayByPosition(siblings)), (std::vector<Ref<UIView>> {top, left, right, bottom}));
+    EXPECT_EQ(views(sortedArrayByTag(siblings)), (std::vector<Ref<UIView>> { top, right, bottom, left }));
+    EXPECT_EQ(views(sortedArrayByPosition(siblings)), (std::vector<Ref<UIView>> { top, left, right, bottom }));
     EXPECT_EQ(sortedArrayByTag(nil), nil);
 }
 
@@ -161,7 +161,7 @@ TEST_F(ResponderNavigationTest, DeepRespondersGoDepthFirstInPositionOrder)
     form->addSubview(textView);
     addField(CGRectMake(0, 0, 50, 20), textView);
     EXPECT_EQ(views(deepResponderViews(form)),
-        (std::vector<Ref<UIView>> {upperField, nestedField, lowerA, lowerB, textView}));
+        (std::vector<Ref<UIView>> { upperField, nestedField, lowerA, lowerB, textView }));
 }
 
 TEST_F(ResponderNavigationTest, AncestorOfClassPassesOverInternalScrollViews)

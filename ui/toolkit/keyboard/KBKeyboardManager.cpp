@@ -7,6 +7,7 @@
 #include "platform/base/NSValue.h"
 #include "platform/dispatch/NSNotification.h"
 #include "platform/dispatch/NSNotificationCenter.h"
+#include "platform/ui/NSLayoutConstraint.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UICollectionView.h"
 #include "platform/ui/UIControl.h"
@@ -17,7 +18,6 @@
 #include "platform/ui/UITextField.h"
 #include "platform/ui/UITextView.h"
 #include "platform/ui/UITouch.h"
-#include "platform/ui/NSLayoutConstraint.h"
 #include "platform/ui/UIViewController.h"
 #include "platform/ui/UIWindow.h"
 #include "ui/toolkit/keyboard/KBBarButtonItem.h"
@@ -65,7 +65,10 @@ void addClass(std::vector<Class>& classes, Class cls)
         classes.push_back(cls);
 }
 
-void removeClass(std::vector<Class>& classes, Class cls) { std::erase(classes, cls); }
+void removeClass(std::vector<Class>& classes, Class cls)
+{
+    std::erase(classes, cls);
+}
 
 } // namespace
 
@@ -79,7 +82,10 @@ Ref<KBKeyboardManager> KBKeyboardManager::sharedManager()
     return *shared;
 }
 
-void KBKeyboardManager::load() { sharedManager()->setEnable(true); }
+void KBKeyboardManager::load()
+{
+    sharedManager()->setEnable(true);
+}
 
 Ref<KBKeyboardManager> KBKeyboardManager::init()
 {
@@ -93,10 +99,14 @@ Ref<KBKeyboardManager> KBKeyboardManager::init()
         center->addObserver(me, &KBKeyboardManager::keyboardWillShow, UIKeyboardWillShowNotification, nil);
         center->addObserver(me, &KBKeyboardManager::keyboardWillHide, UIKeyboardWillHideNotification, nil);
         center->addObserver(me, &KBKeyboardManager::keyboardDidHide, UIKeyboardDidHideNotification, nil);
-        center->addObserver(me, &KBKeyboardManager::textFieldViewDidBeginEditing, UITextFieldTextDidBeginEditingNotification, nil);
-        center->addObserver(me, &KBKeyboardManager::textFieldViewDidBeginEditing, UITextViewTextDidBeginEditingNotification, nil);
-        center->addObserver(me, &KBKeyboardManager::textFieldViewDidEndEditing, UITextFieldTextDidEndEditingNotification, nil);
-        center->addObserver(me, &KBKeyboardManager::textFieldViewDidEndEditing, UITextViewTextDidEndEditingNotification, nil);
+        center->addObserver(
+            me, &KBKeyboardManager::textFieldViewDidBeginEditing, UITextFieldTextDidBeginEditingNotification, nil);
+        center->addObserver(
+            me, &KBKeyboardManager::textFieldViewDidBeginEditing, UITextViewTextDidBeginEditingNotification, nil);
+        center->addObserver(
+            me, &KBKeyboardManager::textFieldViewDidEndEditing, UITextFieldTextDidEndEditingNotification, nil);
+        center->addObserver(
+            me, &KBKeyboardManager::textFieldViewDidEndEditing, UITextViewTextDidEndEditingNotification, nil);
         center->addObserver(me, &KBKeyboardManager::textFieldViewDidChange, UITextViewTextDidChangeNotification, nil);
         center->addObserver(me, &KBKeyboardManager::willChangeStatusBarOrientation,
             UIApplicationWillChangeStatusBarOrientationNotification, nil);
@@ -174,11 +184,26 @@ void KBKeyboardManager::setEnableAutoToolbar(bool enable)
         removeToolbarIfRequired();
 }
 
-void KBKeyboardManager::disableDistanceHandlingInViewControllerClass(Class cls) { addClass(m_disabledClasses, cls); }
-void KBKeyboardManager::removeDisableDistanceHandlingInViewControllerClass(Class cls) { removeClass(m_disabledClasses, cls); }
-void KBKeyboardManager::disableToolbarInViewControllerClass(Class cls) { addClass(m_disabledToolbarClasses, cls); }
-void KBKeyboardManager::removeDisableToolbarInViewControllerClass(Class cls) { removeClass(m_disabledToolbarClasses, cls); }
-void KBKeyboardManager::considerToolbarPreviousNextInViewClass(Class cls) { addClass(m_toolbarPreviousNextConsideredClass, cls); }
+void KBKeyboardManager::disableDistanceHandlingInViewControllerClass(Class cls)
+{
+    addClass(m_disabledClasses, cls);
+}
+void KBKeyboardManager::removeDisableDistanceHandlingInViewControllerClass(Class cls)
+{
+    removeClass(m_disabledClasses, cls);
+}
+void KBKeyboardManager::disableToolbarInViewControllerClass(Class cls)
+{
+    addClass(m_disabledToolbarClasses, cls);
+}
+void KBKeyboardManager::removeDisableToolbarInViewControllerClass(Class cls)
+{
+    removeClass(m_disabledToolbarClasses, cls);
+}
+void KBKeyboardManager::considerToolbarPreviousNextInViewClass(Class cls)
+{
+    addClass(m_toolbarPreviousNextConsideredClass, cls);
+}
 void KBKeyboardManager::removeConsiderToolbarPreviousNextInViewClass(Class cls)
 {
     removeClass(m_toolbarPreviousNextConsideredClass, cls);
@@ -246,7 +271,8 @@ void KBKeyboardManager::keyboardWillHide(const Ref<NSNotification>& notification
             if (::shouldRestoreScrollViewContentOffset(scrollView))
                 scrollView->setContentOffset(m_startingContentOffset);
             // Nothing may stay scrolled past the end of its content once the inset is gone.
-            for (auto view = scrollView; view; view = dv::as<UIScrollView>(superviewOfClassType(view, UIScrollView::class_()))) {
+            for (auto view = scrollView; view;
+                 view = dv::as<UIScrollView>(superviewOfClassType(view, UIScrollView::class_()))) {
                 const CGFloat height = view->frame().size.height;
                 const CGFloat maxY = std::max(view->contentSize().height, height) - height;
                 if (maxY < view->contentOffset().y)
@@ -270,7 +296,10 @@ void KBKeyboardManager::keyboardWillHide(const Ref<NSNotification>& notification
     m_startingContentOffset = CGPointZero;
 }
 
-void KBKeyboardManager::keyboardDidHide(const Ref<NSNotification>&) { m_topViewBeginRect = CGRectZero; }
+void KBKeyboardManager::keyboardDidHide(const Ref<NSNotification>&)
+{
+    m_topViewBeginRect = CGRectZero;
+}
 
 void KBKeyboardManager::textFieldViewDidBeginEditing(const Ref<NSNotification>& notification)
 {
@@ -291,7 +320,8 @@ void KBKeyboardManager::textFieldViewDidBeginEditing(const Ref<NSNotification>& 
             // once the toolbar is in place.
             Weak<KBKeyboardManager> weakSelf = self<KBKeyboardManager>();
             Weak<UIView> weakField = field;
-            UIView::animateWithDuration(0.00001, 0, m_animationCurve | UIViewAnimationOptionBeginFromCurrentState,
+            UIView::animateWithDuration(
+                0.00001, 0, m_animationCurve | UIViewAnimationOptionBeginFromCurrentState,
                 [this] { addToolbarIfRequired(); },
                 [weakSelf, weakField](bool) {
                     auto self = weakSelf.lock();
@@ -349,7 +379,8 @@ void KBKeyboardManager::textFieldViewDidChange(const Ref<NSNotification>& notifi
     const CGRect caret = textView->caretRectForPosition(textView->selectedTextRange()->start());
     const UIEdgeInsets inset = textView->contentInset();
     const CGFloat offsetY = textView->contentOffset().y;
-    const CGFloat overflow = CGRectGetMaxY(caret) - (offsetY + textView->bounds().size.height - inset.bottom - inset.top);
+    const CGFloat overflow
+        = CGRectGetMaxY(caret) - (offsetY + textView->bounds().size.height - inset.bottom - inset.top);
     if (overflow > 0 && overflow < FLT_MAX) {
         // A 7-point margin under the caret line.
         handleAnimate([textView, offsetY, overflow] {
@@ -372,7 +403,8 @@ std::optional<bool> KBKeyboardManager::gestureRecognizerShouldRecognizeSimultane
     return false;
 }
 
-std::optional<bool> KBKeyboardManager::gestureRecognizerShouldReceiveTouch(const Ref<UIGestureRecognizer>&, const Ref<UITouch>& touch)
+std::optional<bool> KBKeyboardManager::gestureRecognizerShouldReceiveTouch(
+    const Ref<UIGestureRecognizer>&, const Ref<UITouch>& touch)
 {
     auto view = touch ? touch->view() : nil;
     return !dv::as<UIControl>(view) && !dv::as<UINavigationBar>(view);

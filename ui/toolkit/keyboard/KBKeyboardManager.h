@@ -20,8 +20,8 @@
 
 #include "platform/base/Geometry.h"
 #include "platform/base/NSObject.h"
-#include "platform/ui/UIGestureRecognizer.h"
 #include "platform/ui/UIGeometry.h"
+#include "platform/ui/UIGestureRecognizer.h"
 #include "platform/ui/UITextInputTraits.h"
 
 #include <functional>
@@ -152,9 +152,10 @@ class KBKeyboardManager : public NSObject, public UIGestureRecognizerDelegate {
     void tapRecognized(const Ref<UIGestureRecognizer>& gesture);
     // UIGestureRecognizerDelegate: the tap outside shares no touch and leaves controls and
     // navigation bars alone.
-    std::optional<bool> gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(const Ref<UIGestureRecognizer>&,
-        const Ref<UIGestureRecognizer>& other) override;
-    std::optional<bool> gestureRecognizerShouldReceiveTouch(const Ref<UIGestureRecognizer>&, const Ref<UITouch>& touch) override;
+    std::optional<bool> gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(
+        const Ref<UIGestureRecognizer>&, const Ref<UIGestureRecognizer>& other) override;
+    std::optional<bool> gestureRecognizerShouldReceiveTouch(
+        const Ref<UIGestureRecognizer>&, const Ref<UITouch>& touch) override;
 
 private:
     // Notification handlers.

@@ -5,9 +5,9 @@
 // always work in portrait; the other cases serve older ones, which rotate the window's contents.
 #include "ui/toolkit/keyboard/KBKeyboardManager.h"
 
-#include "platform/dispatch/NSNotification.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
+#include "platform/dispatch/NSNotification.h"
 #include "platform/ui/NSLayoutConstraint.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIKeyboard.h"
@@ -47,6 +47,24 @@ GuidePosition guidePosition(const Ref<UIViewController>& controller, const Ref<N
     return GuidePosition::None;
 }
 
+// The value for orientation o among the four; `otherwise` for an orientation that is none of them.
+CGFloat pick(NSInteger o, CGFloat portrait, CGFloat upsideDown, CGFloat landscapeRight, CGFloat landscapeLeft,
+    CGFloat otherwise = 0)
+{
+    switch (o) {
+    case 1:
+        return portrait;
+    case 2:
+        return upsideDown;
+    case 3:
+        return landscapeRight;
+    case 4:
+        return landscapeLeft;
+    default:
+        return otherwise;
+    }
+}
+
 Ref<UIScrollView> scrollViewAncestor(const Ref<UIView>& view)
 {
     return dv::as<UIScrollView>(superviewOfClassType(view, UIScrollView::class_()));
@@ -68,14 +86,15 @@ bool KBKeyboardManager::handleMayAdjust(const Ref<UIView>& field) const
     auto controller = viewController(field);
     if (!controller)
         return true;
-    return std::none_of(m_disabledClasses.begin(), m_disabledClasses.end(),
-        [&](Class cls) { return controller->isKindOfClass(cls); });
+    return std::none_of(
+        m_disabledClasses.begin(), m_disabledClasses.end(), [&](Class cls) { return controller->isKindOfClass(cls); });
 }
 
-void KBKeyboardManager::handleAnimate(const std::function<void()>& animations, const std::function<void(bool)>& completion) const
+void KBKeyboardManager::handleAnimate(
+    const std::function<void()>& animations, const std::function<void(bool)>& completion) const
 {
-    UIView::animateWithDuration(m_animationDuration, 0, NSUInteger(m_animationCurve) | UIViewAnimationOptionBeginFromCurrentState,
-        animations, completion);
+    UIView::animateWithDuration(m_animationDuration, 0,
+        NSUInteger(m_animationCurve) | UIViewAnimationOptionBeginFromCurrentState, animations, completion);
 }
 
 void KBKeyboardManager::handleTakeDuration(const Ref<NSNotification>& notification)
@@ -171,6 +190,8 @@ void KBKeyboardManager::adjustFrame()
     const CGRect V = controller ? controller->view()->frame() : CGRectZero;
     const double ownDistance = ::keyboardDistanceFromTextField(field);
     const CGFloat D = ownDistance == kKBUseManagerDistance ? m_keyboardDistanceFromTextField : ownDistance;
+    const CGFloat H = W.size.height;
+    const CGFloat Wd = W.size.width;
 
     CGFloat kW = m_kbSize.width;
     CGFloat kH = m_kbSize.height;
@@ -183,33 +204,18 @@ void KBKeyboardManager::adjustFrame()
         s = S.size.width;
         kW += D;
     }
-    const CGFloat H = W.size.height;
-    const CGFloat Wd = W.size.width;
 
     auto fieldController = viewController(field);
     auto constraint = KBLayoutGuideConstraint(fieldController);
     const GuidePosition guide = guidePosition(fieldController, constraint);
 
-    // m > 0: the field must go up by m; m < 0: it could come down by -m.
-    CGFloat m = 0;
-    if (guide == GuidePosition::Bottom) {
-        switch (o) {
-        case 1: m = CGRectGetMaxY(R) - (H - kH); break;
-        case 2: m = kH - CGRectGetMinY(R); break;
-        case 3: m = kW - CGRectGetMinX(R); break;
-        case 4: m = CGRectGetMaxX(R) - (Wd - kW); break;
-        default: break;
-        }
-    } else {
-        // The smaller of the room above the field and the overlap.
-        switch (o) {
-        case 1: m = std::min(CGRectGetMinY(R) - (s + 5), CGRectGetMaxY(R) - (H - kH)); break;
-        case 2: m = std::min(H - CGRectGetMaxY(R) - (s + 5), kH - CGRectGetMinY(R)); break;
-        case 3: m = std::min(Wd - CGRectGetMaxX(R) - (s + 5), kW - CGRectGetMinX(R)); break;
-        case 4: m = std::min(CGRectGetMinX(R) - (s + 5), CGRectGetMaxX(R) - (Wd - kW)); break;
-        default: break;
-        }
-    }
+    // m > 0: the field must go up by m; m < 0: it could come down by -m. Without a bottom guide,
+    // the smaller of the room above the field and its overlap with the keyboard.
+    const CGFloat overlap = pick(
+        o, CGRectGetMaxY(R) - (H - kH), kH - CGRectGetMinY(R), kW - CGRectGetMinX(R), CGRectGetMaxX(R) - (Wd - kW));
+    const CGFloat roomAbove = pick(o, CGRectGetMinY(R) - (s + 5), H - CGRectGetMaxY(R) - (s + 5),
+        Wd - CGRectGetMaxX(R) - (s + 5), CGRectGetMinX(R) - (s + 5));
+    CGFloat m = guide == GuidePosition::Bottom ? overlap : std::min(roomAbove, overlap);
 
     // Which scroll view's insets are ours now.
     auto superScrollView = scrollViewAncestor(field);
@@ -230,7 +236,8 @@ void KBKeyboardManager::adjustFrame()
     if (auto scrollView = m_lastScrollView.lock()) {
         // Scroll the field's scroll views, nearest first, as far as each can take the move.
         Ref<UIView> lastView = field;
-        for (auto q = scrollView; q && (m > 0 ? m > -q->contentOffset().y - q->contentInset().top : q->contentOffset().y > 0);) {
+        for (auto q = scrollView;
+             q && (m > 0 ? m > -q->contentOffset().y - q->contentInset().top : q->contentOffset().y > 0);) {
             const CGRect L = lastView->superview()->convertRectToView(lastView->frame(), q);
             const CGFloat y0 = q->contentOffset().y;
             CGFloat t = y0 - std::min(y0, -m);
@@ -241,14 +248,8 @@ void KBKeyboardManager::adjustFrame()
                 auto navigation = fieldController ? fieldController->navigationController() : nil;
                 const CGFloat N = navigation ? CGRectGetMaxY(navigation->navigationBar()->frame()) : 0;
                 const CGRect now = windowRectOfView(field, window);
-                CGFloat e = t;
-                switch (o) {
-                case 1: e = CGRectGetMinY(now) - (N + 10); break;
-                case 2: e = H - CGRectGetMaxY(now) - (N + 10); break;
-                case 3: e = Wd - CGRectGetMaxX(now) - (N + 10); break;
-                case 4: e = CGRectGetMinX(now) - (N + 10); break;
-                default: break;
-                }
+                const CGFloat e = pick(o, CGRectGetMinY(now) - (N + 10), H - CGRectGetMaxY(now) - (N + 10),
+                    Wd - CGRectGetMaxX(now) - (N + 10), CGRectGetMinX(now) - (N + 10), t);
                 t = std::min(t, y0 + e);
                 m = 0;
             } else {
@@ -261,14 +262,8 @@ void KBKeyboardManager::adjustFrame()
 
         // Room under the content for the keyboard.
         const CGRect R2 = windowRectOfView(scrollView, window);
-        CGFloat b = 0;
-        switch (o) {
-        case 1: b = kH - (H - CGRectGetMaxY(R2)); break;
-        case 2: b = kH - CGRectGetMinY(R2); break;
-        case 3: b = kW - CGRectGetMinX(R2); break;
-        case 4: b = kW - (Wd - CGRectGetMaxX(R2)); break;
-        default: break;
-        }
+        const CGFloat b = pick(o, kH - (H - CGRectGetMaxY(R2)), kH - CGRectGetMinY(R2), kW - CGRectGetMinX(R2),
+            kW - (Wd - CGRectGetMaxX(R2)));
         UIEdgeInsets insets = scrollView->contentInset();
         insets.bottom = std::max(m_startingContentInsets.bottom, b);
         handleAnimate([scrollView, insets] {
@@ -283,10 +278,12 @@ void KBKeyboardManager::adjustFrame()
     }
 
     if (guide != GuidePosition::None) {
-        const CGFloat constant = guide == GuidePosition::Top ? std::min(m_layoutGuideConstraintInitialConstant, constraint->constant() - m)
-                                                             : std::max(m_layoutGuideConstraintInitialConstant, constraint->constant() + m);
+        const CGFloat constant = guide == GuidePosition::Top
+            ? std::min(m_layoutGuideConstraintInitialConstant, constraint->constant() - m)
+            : std::max(m_layoutGuideConstraintInitialConstant, constraint->constant() + m);
         m_layoutGuideController = fieldController;
-        auto rootView = m_rootViewController.lock() ? m_rootViewController.lock()->view() : nil;
+        auto root = m_rootViewController.lock();
+        auto rootView = root ? root->view() : nil;
         UIView::animateWithDuration(m_animationDuration, 0, (7 << 16) | UIViewAnimationOptionBeginFromCurrentState,
             [constraint, constant, rootView] {
                 constraint->setConstant(constant);
@@ -300,7 +297,8 @@ void KBKeyboardManager::adjustFrame()
     }
 
     // A text view outside any scroll view may be made shorter to fit above the keyboard.
-    if (m_canAdjustTextView && !m_lastScrollView.lock() && dv::as<UITextView>(field) && !m_isTextFieldViewFrameChanged) {
+    if (m_canAdjustTextView && !m_lastScrollView.lock() && dv::as<UITextView>(field)
+        && !m_isTextFieldViewFrameChanged) {
         CGFloat h = field->frame().size.height;
         if (upright)
             h = std::min(h, H - kH - (s + 5));
@@ -315,7 +313,8 @@ void KBKeyboardManager::adjustFrame()
     }
 
     const CGRect B = m_topViewBeginRect;
-    const UIModalPresentationStyle style = controller ? controller->modalPresentationStyle() : UIModalPresentationFullScreen;
+    const UIModalPresentationStyle style
+        = controller ? controller->modalPresentationStyle() : UIModalPresentationFullScreen;
     if (style == UIModalPresentationFormSheet || style == UIModalPresentationPageSheet) {
         // A sheet sits in the middle of the screen: it may go up until it reaches the keyboard.
         if (m >= 0) {
@@ -329,54 +328,39 @@ void KBKeyboardManager::adjustFrame()
                 y = std::max(y, minimumY);
             }
             setRootViewFrame(CGRectMake(CGRectGetMinX(V), y, V.size.width, V.size.height));
-        } else {
-            const CGFloat d = CGRectGetMinY(V) - CGRectGetMinY(B);
-            if (d < 0)
-                setRootViewFrame(CGRectMake(CGRectGetMinX(V), CGRectGetMinY(V) - std::max(m, d), V.size.width, V.size.height));
+        } else if (const CGFloat d = CGRectGetMinY(V) - CGRectGetMinY(B); d < 0) {
+            setRootViewFrame(
+                CGRectMake(CGRectGetMinX(V), CGRectGetMinY(V) - std::max(m, d), V.size.width, V.size.height));
         }
         return;
     }
 
+    // The view moves along y (upright) or x (sideways); towards the top of the screen as the
+    // user holds it is minus in portrait and landscape left, plus in the other two.
     CGRect frame = V;
+    CGFloat& position = sideways ? frame.origin.x : frame.origin.y;
+    const CGFloat start = position;
+    const CGFloat up = pick(o, -1, 1, 1, -1);
     if (m >= 0) {
-        switch (o) {
-        case 1: frame.origin.y = CGRectGetMinY(V) - m; break;
-        case 2: frame.origin.y = CGRectGetMinY(V) + m; break;
-        case 3: frame.origin.x = CGRectGetMinX(V) + m; break;
-        case 4: frame.origin.x = CGRectGetMinX(V) - m; break;
-        default: break;
-        }
+        position = start + up * m;
         if (m_preventShowingBottomBlankSpace) {
-            switch (o) {
-            case 1: frame.origin.y = std::max(frame.origin.y, std::min<CGFloat>(0, D - kH)); break;
-            case 2: frame.origin.y = std::min(frame.origin.y, kH - D); break;
-            case 3: frame.origin.x = std::min(frame.origin.x, kW - D); break;
-            case 4: frame.origin.x = std::max(frame.origin.x, std::min<CGFloat>(0, D - kW)); break;
-            default: break;
-            }
+            // Never further than the keyboard's own height.
+            if (o == 1 || o == 4)
+                position = std::max(position, std::min<CGFloat>(0, D - (o == 1 ? kH : kW)));
+            else if (o == 2 || o == 3)
+                position = std::min(position, (o == 2 ? kH : kW) - D);
         }
         setRootViewFrame(frame);
         return;
     }
     // The field is higher than it needs to be: the view comes back down, never below where it
     // began.
-    CGFloat d = 0;
-    switch (o) {
-    case 1: d = CGRectGetMinY(V) - CGRectGetMinY(B); break;
-    case 2: d = CGRectGetMinY(B) - CGRectGetMinY(V); break;
-    case 3: d = CGRectGetMinX(B) - CGRectGetMinX(V); break;
-    case 4: d = CGRectGetMinX(V) - CGRectGetMinX(B); break;
-    default: return;
-    }
+    if (!upright && !sideways)
+        return;
+    const CGFloat d = pick(o, CGRectGetMinY(V) - CGRectGetMinY(B), CGRectGetMinY(B) - CGRectGetMinY(V),
+        CGRectGetMinX(B) - CGRectGetMinX(V), CGRectGetMinX(V) - CGRectGetMinX(B));
     if (d >= 0)
         return;
-    const CGFloat back = std::max(m, d);
-    switch (o) {
-    case 1: frame.origin.y = CGRectGetMinY(V) - back; break;
-    case 2: frame.origin.y = CGRectGetMinY(V) + back; break;
-    case 3: frame.origin.x = CGRectGetMinX(V) + back; break;
-    case 4: frame.origin.x = CGRectGetMinX(V) - back; break;
-    default: break;
-    }
+    position = start + up * std::max(m, d);
     setRootViewFrame(frame);
 }

@@ -34,7 +34,10 @@ Ref<UIView>& sharedDoneToolbar()
     return toolbar;
 }
 
-bool isManagedToolbar(const Ref<UIView>& view, NSInteger tag) { return dv::as<KBToolbar>(view) && view->tag() == tag; }
+bool isManagedToolbar(const Ref<UIView>& view, NSInteger tag)
+{
+    return dv::as<KBToolbar>(view) && view->tag() == tag;
+}
 
 } // namespace
 
@@ -48,10 +51,14 @@ Ref<NSArray> KBKeyboardManager::responderViews()
             return deepResponderViews(container);
     auto siblings = responderSiblings(field);
     switch (m_toolbarManageBehaviour) {
-    case 0: return siblings;
-    case 1: return sortedArrayByTag(siblings);
-    case 2: return sortedArrayByPosition(siblings);
-    default: return nil;
+    case 0:
+        return siblings;
+    case 1:
+        return sortedArrayByTag(siblings);
+    case 2:
+        return sortedArrayByPosition(siblings);
+    default:
+        return nil;
     }
 }
 
@@ -187,9 +194,10 @@ void KBKeyboardManager::addToolbarIfRequired()
     auto last = views->items().back();
     for (auto& item : views->items()) {
         auto view = dv::as<UIView>(item);
-        if (inputTraitsOfView(view) && (!view->inputAccessoryView() || view->inputAccessoryView()->tag() == kDoneToolbarTag)) {
-            addPreviousNextDoneOnKeyboardWithTarget(view, me, "previousAction:", "nextAction:", "doneAction:",
-                m_shouldShowTextFieldPlaceholder);
+        if (inputTraitsOfView(view)
+            && (!view->inputAccessoryView() || view->inputAccessoryView()->tag() == kDoneToolbarTag)) {
+            addPreviousNextDoneOnKeyboardWithTarget(
+                view, me, "previousAction:", "nextAction:", "doneAction:", m_shouldShowTextFieldPlaceholder);
             view->inputAccessoryView()->setTag(kPreviousNextToolbarTag);
         }
         if (isManagedToolbar(view->inputAccessoryView(), kPreviousNextToolbarTag)) {
@@ -208,7 +216,8 @@ void KBKeyboardManager::removeToolbarIfRequired()
         auto view = dv::as<UIView>(item);
         auto* traits = inputTraitsOfView(view);
         auto accessory = view->inputAccessoryView();
-        if (traits && (isManagedToolbar(accessory, kDoneToolbarTag) || isManagedToolbar(accessory, kPreviousNextToolbarTag)))
+        if (traits
+            && (isManagedToolbar(accessory, kDoneToolbarTag) || isManagedToolbar(accessory, kPreviousNextToolbarTag)))
             traits->setInputAccessoryView(nil);
     }
 }

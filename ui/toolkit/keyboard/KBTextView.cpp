@@ -6,7 +6,13 @@
 #include "platform/graphics/UIColor.h"
 #include "platform/ui/UILabel.h"
 
-DV_DEFINE_CLASS(KBTextView)
+// The placeholder is a property, so that code that only knows a view (the keyboard toolbar's title)
+// can read it by key.
+DV_DEFINE_CLASS_WITH(KBTextView, b)
+{
+    b.property<Ref<NSString>>("placeholder", "T@\"NSString\",C,N", [](const KBTextView& view) { return view.placeholder(); },
+                              [](KBTextView& view, Ref<NSString> value) { view.setPlaceholder(value); });
+}
 
 KBTextView::~KBTextView()
 {

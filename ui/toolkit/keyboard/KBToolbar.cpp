@@ -13,14 +13,18 @@ void KBToolbar::load()
     auto proxy = appearance();
     proxy->setTintColor(nil);
     proxy->setBarTintColor(nil);
-    for (UIToolbarPosition position : { UIBarPositionAny, UIBarPositionBottom, UIBarPositionTop, UIBarPositionTopAttached }) {
+    for (UIToolbarPosition position :
+        { UIBarPositionAny, UIBarPositionBottom, UIBarPositionTop, UIBarPositionTopAttached }) {
         proxy->setBackgroundImage(nil, position, UIBarMetricsDefault);
         proxy->setShadowImage(nil, position);
     }
     proxy->setBackgroundColor(nil);
 }
 
-Ref<KBToolbar> KBToolbar::init() { return initWithFrame(CGRectZero); }
+Ref<KBToolbar> KBToolbar::init()
+{
+    return initWithFrame(CGRectZero);
+}
 
 Ref<KBToolbar> KBToolbar::initWithFrame(CGRect frame)
 {

@@ -17,8 +17,7 @@ std::optional<NSInteger> tagOf(const id& object)
     return std::nullopt;
 }
 
-template <class T>
-NSComparisonResult compare(T a, T b)
+template <class T> NSComparisonResult compare(T a, T b)
 {
     if (a < b)
         return NSOrderedAscending;

@@ -34,8 +34,8 @@ void setKeyboardDistanceFromTextField(const Ref<UIView>& view, double distance)
         objc_setAssociatedObject(view, &kDistanceKey, nil, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
         return;
     }
-    objc_setAssociatedObject(view, &kDistanceKey, NSNumber::numberWithFloat(static_cast<float>(stored)),
-        OBJC_ASSOCIATION_RETAIN_NONATOMIC);
+    objc_setAssociatedObject(
+        view, &kDistanceKey, NSNumber::numberWithFloat(static_cast<float>(stored)), OBJC_ASSOCIATION_RETAIN_NONATOMIC);
 }
 
 bool shouldRestoreScrollViewContentOffset(const Ref<UIScrollView>& scrollView)
@@ -46,7 +46,8 @@ bool shouldRestoreScrollViewContentOffset(const Ref<UIScrollView>& scrollView)
 
 void setShouldRestoreScrollViewContentOffset(const Ref<UIScrollView>& scrollView, bool restore)
 {
-    objc_setAssociatedObject(scrollView, &kRestoreOffsetKey, NSNumber::numberWithBool(restore), OBJC_ASSOCIATION_RETAIN_NONATOMIC);
+    objc_setAssociatedObject(
+        scrollView, &kRestoreOffsetKey, NSNumber::numberWithBool(restore), OBJC_ASSOCIATION_RETAIN_NONATOMIC);
 }
 
 Ref<NSLayoutConstraint> KBLayoutGuideConstraint(const Ref<UIViewController>& controller)

@@ -39,7 +39,10 @@ const PrivateClasses& privateClasses()
     return classes;
 }
 
-bool isKind(const UIView& view, Class cls) { return cls != Nil && view.isKindOfClass(cls); }
+bool isKind(const UIView& view, Class cls)
+{
+    return cls != Nil && view.isKindOfClass(cls);
+}
 
 } // namespace
 
@@ -72,7 +75,8 @@ Ref<UIViewController> topMostController(const Ref<UIView>& view)
         return nil;
     std::vector<Ref<UIViewController>> chain;
     if (auto window = view->window()) {
-        for (auto controller = window->rootViewController(); controller; controller = controller->presentedViewController())
+        for (auto controller = window->rootViewController(); controller;
+             controller = controller->presentedViewController())
             chain.push_back(controller);
     }
     auto inChain = [&](const Ref<UIViewController>& controller) {
@@ -157,13 +161,15 @@ CGAffineTransform convertTransformToView(const Ref<UIView>& view, const Ref<UIVi
         return CGAffineTransform {};
     auto target = toView ? toView : Ref<UIView>(view->window());
     auto superview = view->superview();
-    const CGAffineTransform mine = superview ? CGAffineTransformConcat(view->transform(), convertTransformToView(superview, nil))
-                                             : view->transform();
+    const CGAffineTransform mine = superview
+        ? CGAffineTransformConcat(view->transform(), convertTransformToView(superview, nil))
+        : view->transform();
     CGAffineTransform theirs = CGAffineTransformIdentity;
     if (target) {
         auto targetSuperview = target->superview();
-        theirs = targetSuperview ? CGAffineTransformConcat(target->transform(), convertTransformToView(targetSuperview, nil))
-                                 : target->transform();
+        theirs = targetSuperview
+            ? CGAffineTransformConcat(target->transform(), convertTransformToView(targetSuperview, nil))
+            : target->transform();
     }
     return CGAffineTransformConcat(mine, CGAffineTransformInvert(theirs));
 }
@@ -214,14 +220,16 @@ Ref<NSString> debugHierarchy(const Ref<UIView>& view)
     if (!view)
         return nil;
     const CGRect frame = view->frame();
-    std::string text = NSString::stringWithFormat("%@: ( %.0f, %.0f, %.0f, %.0f )", view->className(), CGRectGetMinX(frame),
-        CGRectGetMinY(frame), frame.size.width, frame.size.height)->utf8();
+    std::string text = NSString::stringWithFormat("%@: ( %.0f, %.0f, %.0f, %.0f )", view->className(),
+        CGRectGetMinX(frame), CGRectGetMinY(frame), frame.size.width, frame.size.height)
+                           ->utf8();
     if (auto scrollView = dv::as<UIScrollView>(view)) {
         const CGSize size = scrollView->contentSize();
         text += NSString::stringWithFormat("%@: ( %.0f, %.0f )", "contentSize"_ns, size.width, size.height)->utf8();
     }
     if (!CGAffineTransformIsIdentity(view->transform()))
-        text += NSString::stringWithFormat("%@: %@", "transform"_ns, NSStringFromCGAffineTransform(view->transform()))->utf8();
+        text += NSString::stringWithFormat("%@: %@", "transform"_ns, NSStringFromCGAffineTransform(view->transform()))
+                    ->utf8();
     return NSString::fromUTF8(text);
 }
 
@@ -237,7 +245,10 @@ bool isAlertViewTextField(const Ref<UIView>& view)
     return view && (isKind(*view, classes.alertSheetTextField) || isKind(*view, classes.alertControllerTextField));
 }
 
-Ref<UIViewController> topMostController(const Ref<UIWindow>& window) { return dv::topPresentedViewController(window); }
+Ref<UIViewController> topMostController(const Ref<UIWindow>& window)
+{
+    return dv::topPresentedViewController(window);
+}
 
 Ref<UIViewController> currentViewController(const Ref<UIWindow>& window)
 {

@@ -70,21 +70,22 @@ Ref<KBBarButtonItem> fixedSpace(CGFloat width)
 // Makes a toolbar for the view, lets `build` make its items (given the bar's width once it has
 // sized itself) and puts it
 // over the view's keyboard. Views that take no input accessory view get nothing.
-template <class Build>
-void install(const Ref<UIView>& view, Build build)
+template <class Build> void install(const Ref<UIView>& view, Build build)
 {
     auto* traits = inputTraitsOfView(view);
     if (!traits)
         return;
     auto toolbar = alloc<KBToolbar>()->init();
-    toolbar->setBarStyle(traits->keyboardAppearance() == UIKeyboardAppearanceDark ? UIBarStyleBlack : UIBarStyleDefault);
+    toolbar->setBarStyle(
+        traits->keyboardAppearance() == UIKeyboardAppearanceDark ? UIBarStyleBlack : UIBarStyleDefault);
     toolbar->setItems(NSArray::fromVector(build(toolbar->frame().size.width)));
     traits->setInputAccessoryView(toolbar);
 }
 
 Ref<KBTitleBarButtonItem> titleItem(const Ref<UIView>& view, CGFloat width, const Ref<NSString>& titleText)
 {
-    return alloc<KBTitleBarButtonItem>()->initWithFrame(CGRectMake(0, 0, width, 44), shouldHideTitle(view) ? nil : titleText);
+    return alloc<KBTitleBarButtonItem>()->initWithFrame(
+        CGRectMake(0, 0, width, 44), shouldHideTitle(view) ? nil : titleText);
 }
 
 } // namespace
@@ -155,17 +156,18 @@ void setDoneInvocation(const Ref<UIView>& view, const Ref<NSInvocation>& invocat
 
 // MARK: - Layouts
 
-void addRightButtonOnKeyboardWithText(const Ref<UIView>& view, const Ref<NSString>& text, const id& target, SEL action,
-    const Ref<NSString>& titleText)
+void addRightButtonOnKeyboardWithText(
+    const Ref<UIView>& view, const Ref<NSString>& text, const id& target, SEL action, const Ref<NSString>& titleText)
 {
     install(view, [&](CGFloat width) {
-        return std::vector<id> { titleItem(view, width - 50 - 24, titleText), systemItem(UIBarButtonSystemItemFlexibleSpace, nil, SEL()),
+        return std::vector<id> { titleItem(view, width - 50 - 24, titleText),
+            systemItem(UIBarButtonSystemItemFlexibleSpace, nil, SEL()),
             textItem(text, UIBarButtonItemStyleDone, target, action) };
     });
 }
 
-void addRightButtonOnKeyboardWithText(const Ref<UIView>& view, const Ref<NSString>& text, const id& target, SEL action,
-    bool shouldShowPlaceholder)
+void addRightButtonOnKeyboardWithText(
+    const Ref<UIView>& view, const Ref<NSString>& text, const id& target, SEL action, bool shouldShowPlaceholder)
 {
     addRightButtonOnKeyboardWithText(view, text, target, action, placeholderTitle(view, shouldShowPlaceholder));
 }
@@ -178,7 +180,8 @@ void addRightButtonOnKeyboardWithText(const Ref<UIView>& view, const Ref<NSStrin
 void addDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL action, const Ref<NSString>& titleText)
 {
     install(view, [&](CGFloat width) {
-        return std::vector<id> { titleItem(view, width - 64 - 12, titleText), systemItem(UIBarButtonSystemItemFlexibleSpace, nil, SEL()),
+        return std::vector<id> { titleItem(view, width - 64 - 12, titleText),
+            systemItem(UIBarButtonSystemItemFlexibleSpace, nil, SEL()),
             systemItem(UIBarButtonSystemItemDone, target, action) };
     });
 }
@@ -198,7 +201,8 @@ void addLeftRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target,
 {
     install(view, [&](CGFloat width) {
         return std::vector<id> { textItem(leftButtonTitle, UIBarButtonItemStylePlain, target, leftButtonAction),
-            titleItem(view, width - 66 - 50 - 16, titleText), systemItem(UIBarButtonSystemItemFlexibleSpace, nil, SEL()),
+            titleItem(view, width - 66 - 50 - 16, titleText),
+            systemItem(UIBarButtonSystemItemFlexibleSpace, nil, SEL()),
             textItem(rightButtonTitle, UIBarButtonItemStylePlain, target, rightButtonAction) };
     });
 }
@@ -206,31 +210,33 @@ void addLeftRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target,
 void addLeftRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, const Ref<NSString>& leftButtonTitle,
     const Ref<NSString>& rightButtonTitle, SEL leftButtonAction, SEL rightButtonAction, bool shouldShowPlaceholder)
 {
-    addLeftRightOnKeyboardWithTarget(view, target, leftButtonTitle, rightButtonTitle, leftButtonAction, rightButtonAction,
-        placeholderTitle(view, shouldShowPlaceholder));
+    addLeftRightOnKeyboardWithTarget(view, target, leftButtonTitle, rightButtonTitle, leftButtonAction,
+        rightButtonAction, placeholderTitle(view, shouldShowPlaceholder));
 }
 
 void addLeftRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, const Ref<NSString>& leftButtonTitle,
     const Ref<NSString>& rightButtonTitle, SEL leftButtonAction, SEL rightButtonAction)
 {
-    addLeftRightOnKeyboardWithTarget(view, target, leftButtonTitle, rightButtonTitle, leftButtonAction, rightButtonAction,
-        Ref<NSString>());
+    addLeftRightOnKeyboardWithTarget(
+        view, target, leftButtonTitle, rightButtonTitle, leftButtonAction, rightButtonAction, Ref<NSString>());
 }
 
-void addCancelDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL cancelAction, SEL doneAction,
-    const Ref<NSString>& titleText)
+void addCancelDoneOnKeyboardWithTarget(
+    const Ref<UIView>& view, const id& target, SEL cancelAction, SEL doneAction, const Ref<NSString>& titleText)
 {
     install(view, [&](CGFloat width) {
         return std::vector<id> { systemItem(UIBarButtonSystemItemCancel, target, cancelAction),
-            titleItem(view, width - 66 - 50 - 16, titleText), systemItem(UIBarButtonSystemItemFlexibleSpace, nil, SEL()),
+            titleItem(view, width - 66 - 50 - 16, titleText),
+            systemItem(UIBarButtonSystemItemFlexibleSpace, nil, SEL()),
             systemItem(UIBarButtonSystemItemDone, target, doneAction) };
     });
 }
 
-void addCancelDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL cancelAction, SEL doneAction,
-    bool shouldShowPlaceholder)
+void addCancelDoneOnKeyboardWithTarget(
+    const Ref<UIView>& view, const id& target, SEL cancelAction, SEL doneAction, bool shouldShowPlaceholder)
 {
-    addCancelDoneOnKeyboardWithTarget(view, target, cancelAction, doneAction, placeholderTitle(view, shouldShowPlaceholder));
+    addCancelDoneOnKeyboardWithTarget(
+        view, target, cancelAction, doneAction, placeholderTitle(view, shouldShowPlaceholder));
 }
 
 void addCancelDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL cancelAction, SEL doneAction)
@@ -238,31 +244,33 @@ void addCancelDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target
     addCancelDoneOnKeyboardWithTarget(view, target, cancelAction, doneAction, Ref<NSString>());
 }
 
-void addPreviousNextDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL previousAction, SEL nextAction,
-    SEL doneAction, const Ref<NSString>& titleText)
+void addPreviousNextDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL previousAction,
+    SEL nextAction, SEL doneAction, const Ref<NSString>& titleText)
 {
     install(view, [&](CGFloat width) {
         return std::vector<id> { imageItem("KBButtonBarArrowLeft", target, previousAction), fixedSpace(23),
             imageItem("KBButtonBarArrowRight", target, nextAction), titleItem(view, width - 72.5 - 50 - 16, titleText),
-            systemItem(UIBarButtonSystemItemFlexibleSpace, nil, SEL()), systemItem(UIBarButtonSystemItemDone, target, doneAction) };
+            systemItem(UIBarButtonSystemItemFlexibleSpace, nil, SEL()),
+            systemItem(UIBarButtonSystemItemDone, target, doneAction) };
     });
 }
 
-void addPreviousNextDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL previousAction, SEL nextAction,
-    SEL doneAction, bool shouldShowPlaceholder)
+void addPreviousNextDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL previousAction,
+    SEL nextAction, SEL doneAction, bool shouldShowPlaceholder)
 {
-    addPreviousNextDoneOnKeyboardWithTarget(view, target, previousAction, nextAction, doneAction,
-        placeholderTitle(view, shouldShowPlaceholder));
+    addPreviousNextDoneOnKeyboardWithTarget(
+        view, target, previousAction, nextAction, doneAction, placeholderTitle(view, shouldShowPlaceholder));
 }
 
-void addPreviousNextDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL previousAction, SEL nextAction,
-    SEL doneAction)
+void addPreviousNextDoneOnKeyboardWithTarget(
+    const Ref<UIView>& view, const id& target, SEL previousAction, SEL nextAction, SEL doneAction)
 {
     addPreviousNextDoneOnKeyboardWithTarget(view, target, previousAction, nextAction, doneAction, Ref<NSString>());
 }
 
-void addPreviousNextRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, const Ref<NSString>& rightButtonTitle,
-    SEL previousAction, SEL nextAction, SEL rightButtonAction, const Ref<NSString>& titleText)
+void addPreviousNextRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target,
+    const Ref<NSString>& rightButtonTitle, SEL previousAction, SEL nextAction, SEL rightButtonAction,
+    const Ref<NSString>& titleText)
 {
     install(view, [&](CGFloat width) {
         return std::vector<id> { imageItem("KBButtonBarArrowLeft", target, previousAction), fixedSpace(23),
@@ -272,18 +280,19 @@ void addPreviousNextRightOnKeyboardWithTarget(const Ref<UIView>& view, const id&
     });
 }
 
-void addPreviousNextRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, const Ref<NSString>& rightButtonTitle,
-    SEL previousAction, SEL nextAction, SEL rightButtonAction, bool shouldShowPlaceholder)
+void addPreviousNextRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target,
+    const Ref<NSString>& rightButtonTitle, SEL previousAction, SEL nextAction, SEL rightButtonAction,
+    bool shouldShowPlaceholder)
 {
-    addPreviousNextRightOnKeyboardWithTarget(view, target, rightButtonTitle, previousAction, nextAction, rightButtonAction,
-        placeholderTitle(view, shouldShowPlaceholder));
+    addPreviousNextRightOnKeyboardWithTarget(view, target, rightButtonTitle, previousAction, nextAction,
+        rightButtonAction, placeholderTitle(view, shouldShowPlaceholder));
 }
 
-void addPreviousNextRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, const Ref<NSString>& rightButtonTitle,
-    SEL previousAction, SEL nextAction, SEL rightButtonAction)
+void addPreviousNextRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target,
+    const Ref<NSString>& rightButtonTitle, SEL previousAction, SEL nextAction, SEL rightButtonAction)
 {
-    addPreviousNextRightOnKeyboardWithTarget(view, target, rightButtonTitle, previousAction, nextAction, rightButtonAction,
-        Ref<NSString>());
+    addPreviousNextRightOnKeyboardWithTarget(
+        view, target, rightButtonTitle, previousAction, nextAction, rightButtonAction, Ref<NSString>());
 }
 
 void setEnablePrevious(const Ref<UIView>& view, bool isPreviousEnabled, bool isNextEnabled)

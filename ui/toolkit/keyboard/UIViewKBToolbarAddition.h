@@ -40,10 +40,10 @@ void setNextInvocation(const Ref<UIView>& view, const Ref<NSInvocation>& invocat
 Ref<NSInvocation> doneInvocation(const Ref<UIView>& view);
 void setDoneInvocation(const Ref<UIView>& view, const Ref<NSInvocation>& invocation);
 
-void addRightButtonOnKeyboardWithText(const Ref<UIView>& view, const Ref<NSString>& text, const id& target, SEL action,
-    const Ref<NSString>& titleText);
-void addRightButtonOnKeyboardWithText(const Ref<UIView>& view, const Ref<NSString>& text, const id& target, SEL action,
-    bool shouldShowPlaceholder);
+void addRightButtonOnKeyboardWithText(
+    const Ref<UIView>& view, const Ref<NSString>& text, const id& target, SEL action, const Ref<NSString>& titleText);
+void addRightButtonOnKeyboardWithText(
+    const Ref<UIView>& view, const Ref<NSString>& text, const id& target, SEL action, bool shouldShowPlaceholder);
 void addRightButtonOnKeyboardWithText(const Ref<UIView>& view, const Ref<NSString>& text, const id& target, SEL action);
 
 void addDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL action, const Ref<NSString>& titleText);
@@ -57,25 +57,27 @@ void addLeftRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target,
 void addLeftRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, const Ref<NSString>& leftButtonTitle,
     const Ref<NSString>& rightButtonTitle, SEL leftButtonAction, SEL rightButtonAction);
 
-void addCancelDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL cancelAction, SEL doneAction,
-    const Ref<NSString>& titleText);
-void addCancelDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL cancelAction, SEL doneAction,
-    bool shouldShowPlaceholder);
+void addCancelDoneOnKeyboardWithTarget(
+    const Ref<UIView>& view, const id& target, SEL cancelAction, SEL doneAction, const Ref<NSString>& titleText);
+void addCancelDoneOnKeyboardWithTarget(
+    const Ref<UIView>& view, const id& target, SEL cancelAction, SEL doneAction, bool shouldShowPlaceholder);
 void addCancelDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL cancelAction, SEL doneAction);
 
-void addPreviousNextDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL previousAction, SEL nextAction,
-    SEL doneAction, const Ref<NSString>& titleText);
-void addPreviousNextDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL previousAction, SEL nextAction,
-    SEL doneAction, bool shouldShowPlaceholder);
-void addPreviousNextDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL previousAction, SEL nextAction,
-    SEL doneAction);
+void addPreviousNextDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL previousAction,
+    SEL nextAction, SEL doneAction, const Ref<NSString>& titleText);
+void addPreviousNextDoneOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, SEL previousAction,
+    SEL nextAction, SEL doneAction, bool shouldShowPlaceholder);
+void addPreviousNextDoneOnKeyboardWithTarget(
+    const Ref<UIView>& view, const id& target, SEL previousAction, SEL nextAction, SEL doneAction);
 
-void addPreviousNextRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, const Ref<NSString>& rightButtonTitle,
-    SEL previousAction, SEL nextAction, SEL rightButtonAction, const Ref<NSString>& titleText);
-void addPreviousNextRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, const Ref<NSString>& rightButtonTitle,
-    SEL previousAction, SEL nextAction, SEL rightButtonAction, bool shouldShowPlaceholder);
-void addPreviousNextRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target, const Ref<NSString>& rightButtonTitle,
-    SEL previousAction, SEL nextAction, SEL rightButtonAction);
+void addPreviousNextRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target,
+    const Ref<NSString>& rightButtonTitle, SEL previousAction, SEL nextAction, SEL rightButtonAction,
+    const Ref<NSString>& titleText);
+void addPreviousNextRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target,
+    const Ref<NSString>& rightButtonTitle, SEL previousAction, SEL nextAction, SEL rightButtonAction,
+    bool shouldShowPlaceholder);
+void addPreviousNextRightOnKeyboardWithTarget(const Ref<UIView>& view, const id& target,
+    const Ref<NSString>& rightButtonTitle, SEL previousAction, SEL nextAction, SEL rightButtonAction);
 
 // Enables the arrows of the view's toolbar (items 0 and 2 of a KBToolbar with at least four).
 void setEnablePrevious(const Ref<UIView>& view, bool isPreviousEnabled, bool isNextEnabled);

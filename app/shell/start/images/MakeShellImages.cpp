@@ -12,14 +12,10 @@
 //   cmake --build build --target dv_shell_write_images
 //
 // Usage: dv_shell_images <output folder>
-#include "platform/base/NSData.h"
-#include "platform/base/NSString.h"
-#include "platform/graphics/CGContext.h"
 #include "platform/graphics/NSStringDrawing.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIFont.h"
-#include "platform/graphics/UIGraphics.h"
-#include "platform/graphics/UIImage.h"
+#include "ui/toolkit/images/WriteImage.h"
 
 #include <cmath>
 #include <cstdio>
@@ -33,22 +29,10 @@ using Painter = std::function<void(const CGContextRef&, CGSize)>;
 
 Ref<UIColor> rgb(int r, int g, int b, CGFloat a = 1) { return UIColor::colorWithRed(r / 255.0, g / 255.0, b / 255.0, a); }
 
-bool writePicture(const std::filesystem::path& folder, const std::string& name, CGSize size, bool opaque, const Painter& paint)
+// Draws one picture at the three scales; the painters take the picture's size as well.
+bool writePicture(const std::filesystem::path& folder, const std::string& name, CGSize size, const Painter& paint)
 {
-    for (int scale = 1; scale <= 3; ++scale) {
-        UIGraphicsBeginImageContextWithOptions(size, opaque, scale);
-        paint(UIGraphicsGetCurrentContext(), size);
-        auto image = UIGraphicsGetImageFromCurrentImageContext();
-        UIGraphicsEndImageContext();
-        const std::string file = name + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".png";
-        auto png = UIImagePNGRepresentation(image);
-        if (!png || !png->writeToFile(NSString::fromUTF8((folder / file).string()), true)) {
-            std::fprintf(stderr, "cannot write %s\n", (folder / file).c_str());
-            return false;
-        }
-        std::printf("%s\n", (folder / file).c_str());
-    }
-    return true;
+    return dv::tools::writeImage(folder, name, size, [&](const CGContextRef& c) { paint(c, size); });
 }
 
 void chevron(const CGContextRef& c, CGRect box, CGFloat lineWidth)
@@ -174,12 +158,12 @@ int main(int argc, char** argv)
     }
     const std::filesystem::path folder = argv[1];
     const CGSize posterSize = CGSizeMake(188, 300);
-    bool ok = writePicture(folder, "nav", CGSizeMake(375, 64), true, paintNav)
-        && writePicture(folder, "back", CGSizeMake(16, 30), false, paintBack)
-        && writePicture(folder, "nav_back", CGSizeMake(12, 22), false, paintNavBack)
-        && writePicture(folder, "dingdan", CGSizeMake(60, 60), false, paintPlaceholder)
-        && writePicture(folder, "listFirend", posterSize, true, poster(rgb(76, 175, 120), "好友列表"_ns, paintFriends))
-        && writePicture(folder, "zhuanfa", posterSize, true, poster(rgb(66, 133, 214), "一键转发"_ns, paintForward))
-        && writePicture(folder, "pengyouquan", posterSize, true, poster(rgb(232, 120, 60), "朋友圈推广"_ns, paintMoments));
+    bool ok = writePicture(folder, "nav", CGSizeMake(375, 64), paintNav)
+        && writePicture(folder, "back", CGSizeMake(16, 30), paintBack)
+        && writePicture(folder, "nav_back", CGSizeMake(12, 22), paintNavBack)
+        && writePicture(folder, "dingdan", CGSizeMake(60, 60), paintPlaceholder)
+        && writePicture(folder, "listFirend", posterSize, poster(rgb(76, 175, 120), "好友列表"_ns, paintFriends))
+        && writePicture(folder, "zhuanfa", posterSize, poster(rgb(66, 133, 214), "一键转发"_ns, paintForward))
+        && writePicture(folder, "pengyouquan", posterSize, poster(rgb(232, 120, 60), "朋友圈推广"_ns, paintMoments));
     return ok ? 0 : 1;
 }

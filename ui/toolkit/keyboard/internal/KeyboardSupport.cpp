@@ -14,7 +14,10 @@
 
 namespace dv::internal {
 
-bool isKeyboardNewSystem() { return std::floor(NSFoundationVersionNumber) > NSFoundationVersionNumber_iOS_7_1; }
+bool isKeyboardNewSystem()
+{
+    return std::floor(NSFoundationVersionNumber) > NSFoundationVersionNumber_iOS_7_1;
+}
 
 CGRect windowRectOfView(const Ref<UIView>& view, const Ref<UIWindow>& window)
 {
@@ -31,7 +34,10 @@ std::optional<Ref<NSString>> placeholderOfView(const Ref<UIView>& view)
     return std::nullopt;
 }
 
-UITextInputTraits* inputTraitsOfView(const Ref<UIView>& view) { return dynamic_cast<UITextInputTraits*>(view.get()); }
+UITextInputTraits* inputTraitsOfView(const Ref<UIView>& view)
+{
+    return dynamic_cast<UITextInputTraits*>(view.get());
+}
 
 Ref<UIImage> keyboardToolbarImage(const char* name)
 {
@@ -42,7 +48,8 @@ Ref<UIImage> keyboardToolbarImage(const char* name)
         auto resources = NSBundle::mainBundle()->resourcePath();
         std::error_code error;
         const bool hasBundle = resources
-            && std::filesystem::is_directory(std::filesystem::path(resources->utf8()) / "KBKeyboardManager.bundle", error);
+            && std::filesystem::is_directory(
+                std::filesystem::path(resources->utf8()) / "KBKeyboardManager.bundle", error);
         return UIImage::imageNamed(hasBundle ? bundled : NSString::fromUTF8(name));
     }
     return UIImage::imageNamed(bundled);
