@@ -44,6 +44,8 @@ const std::vector<Grammar>& grammars()
         { "expect-no", { { Kind::Text, "TEXT" } }, 1, false, true, "fails if a visible view shows TEXT now" },
         { "expect-title", { { Kind::Text, "TEXT" } }, 1, false, true, "fails unless the navigation bar's title is TEXT" },
         { "expect-screen", { { Kind::Text, "CLASS" } }, 1, false, true, "fails unless the screen on top is of class CLASS" },
+        { "expect-opened", { { Kind::Text, "URL" } }, 1, false, true,
+            "fails unless the application has handed a URL containing URL to the system browser" },
         { "tap", { { Kind::Text, "TEXT" } }, 1, false, true, "taps the view that shows TEXT (waits for it up to 15 s)" },
         { "tap-at", { { Kind::Number, "X" }, { Kind::Number, "Y" } }, 2, false, true, "taps the point X,Y of the screen (points)" },
         { "tap-row", { { Kind::Number, "ROW" }, { Kind::Number, "SECTION" } }, 1, false, true,

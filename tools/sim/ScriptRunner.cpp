@@ -10,6 +10,7 @@
 #include "platform/base/NSIndexPath.h"
 #include "platform/base/NSJSONSerialization.h"
 #include "platform/base/NSString.h"
+#include "platform/base/NSURL.h"
 #include "platform/dispatch/TestSupport.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIGraphics.h"
@@ -369,6 +370,19 @@ bool ScriptRunner::execute(const ScriptCommand& command, std::string& reason)
         if (name == args[0])
             return true;
         reason = "the screen on top is " + name;
+        return false;
+    }
+    if (verb == "expect-opened") {
+        ui.runUntilIdle();
+        auto opened = UIApplication::sharedApplication()->openedURLs();
+        std::string all;
+        for (const auto& item : opened ? opened->items() : std::vector<id>()) {
+            auto url = dv::str(dv::as<NSURL>(item) ? dv::as<NSURL>(item)->absoluteString() : nil);
+            if (url.find(args[0]) != std::string::npos)
+                return true;
+            all += (all.empty() ? "" : ", ") + url;
+        }
+        reason = all.empty() ? "no URL was opened" : "the URLs opened were " + all;
         return false;
     }
     if (verb == "tap" || verb == "long-press") {

@@ -67,6 +67,13 @@ wait-for 每周通知
 screenshot news
 back
 expect-screen VQMainViewController
+# A link message: its alert, and the link handed to the system browser.
+push {"aps": {"alert": "限时活动：上传二维码送推广位。"}, "pushType": 1, "title": "活动", "addTime": "2026-12-07 12:00", "info": "http://dovrelta.example/huodong"}
+wait-for 限时活动：上传二维码送推广位。
+screenshot push-link-alert
+alert 去查看
+expect-opened http://dovrelta.example/huodong
+expect-screen VQMainViewController
 # One that arrives while the application is in the background opens its page without an alert.
 state background
 push {"aps": {"alert": "您上传的二维码已通过审核。"}, "pushType": 0, "title": "审核通知", "addTime": "2026-12-07 18:30"}

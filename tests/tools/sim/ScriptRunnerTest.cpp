@@ -37,6 +37,13 @@ class SimTestRowScreen : public UIViewController {
         field->setPlaceholder("名字"_ns);
         field->setBackgroundColor(UIColor::whiteColor());
         view()->addSubview(field);
+        // A page that goes on below the screen, with a label at its end.
+        auto page = alloc<UIScrollView>()->initWithFrame(CGRectMake(0, 200, 375, 300));
+        page->setContentSize(CGSizeMake(375, 1500));
+        auto end = alloc<UILabel>()->initWithFrame(CGRectMake(20, 1400, 200, 30));
+        end->setText("页底"_ns);
+        page->addSubview(end);
+        view()->addSubview(page);
     }
 };
 
@@ -147,6 +154,9 @@ TEST_F(ScriptRunnerTest, ActsOnTheInterfaceAndLeavesAPictureAndADumpPerScreensho
                     "tap 第31行\n"
                     "expect-title 第31行\n"
                     "screenshot row\n"
+                    "expect-no 页底\n"
+                    "tap 页底\n"
+                    "expect 页底\n"
                     "open SimTestRowScreen 打开的\n"
                     "expect-title 打开的\n"
                     "back\n"

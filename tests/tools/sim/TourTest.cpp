@@ -114,7 +114,7 @@ TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
     EXPECT_NE(run.output.find("pictures and dumps go to " + m_out.string()), std::string::npos) << run.output;
     const std::vector<std::string> steps = { "launch", "home", "home-picture", "group-list", "group-detail", "group-detail-next",
         "group-detail-saved", "group-list-next-batch", "personal-list", "personal-detail", "personal-detail-previous", "public-list",
-        "public-detail", "push-alert", "news", "news-from-background" };
+        "public-detail", "push-alert", "news", "push-link-alert", "news-from-background" };
     ASSERT_EQ(stepNames(), steps);
     for (const auto& step : steps)
         ASSERT_TRUE(picture(step)) << step;
@@ -164,6 +164,8 @@ TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
     auto newsPixels = *picture("news");
     EXPECT_TRUE(dv::testing::near(newsPixels.at(187, 500), kWhite));
     EXPECT_LT(meanIn(newsPixels, CGRectMake(10, 170, 200, 20))[0], 245) << "the text is drawn";
+
+    EXPECT_TRUE(dumpShows(dumpOf("push-link-alert"), "alert: \"收到一条推送消息\" \"限时活动：上传二维码送推广位。\" buttons: \"去查看\" \"忽略\""));
 
     const auto background = dumpOf("news-from-background");
     EXPECT_TRUE(dumpShows(background, "screen: JZNewsDetailController")) << background;
