@@ -119,11 +119,11 @@ int runRunner(const std::vector<std::string>& arguments)
     if (mode == RunMode::Window) {
         UIApplication::setOpensURLsWithSystem(true);
         std::string error;
-        launchApplication(error);
         WindowMode window;
         if (!window.open({ .shots = &steps }, error)) {
             status = complain(1, error + " (--headless runs without a display)");
         } else {
+            launchApplication(error);
             std::printf("dovrelta-sim: window open; Escape goes back, F12 saves a picture, closing the window ends the run\n");
             std::fflush(stdout);
             window.run();

@@ -83,6 +83,14 @@ bool WindowMode::open(const WindowOptions& options, std::string& error)
         return false;
     }
     m_state->sdlStarted = true;
+    // Without a display server SDL may fall back on a driver that shows nothing (offscreen, the
+    // console's); a window nobody can see is no window.
+    const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+    if (driver != "x11" && driver != "wayland") {
+        error = "cannot open a window: no display answers (SDL's video driver is \"" + driver + "\")";
+        close();
+        return false;
+    }
     const CGSize screen = UIScreen::mainScreen()->bounds().size;
     m_state->zoom = fittingZoom(UIScreen::mainScreen()->scale(), screen);
     m_state->window = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,

@@ -77,5 +77,17 @@ TEST_F(SimErrorsTest, AFailingCommandEndsTheRunWithItsLineAndAPictureOfTheScreen
     EXPECT_NE(run.output.find("pictures and dumps go to " + m_out.string()), std::string::npos) << run.output;
 }
 
+TEST_F(SimErrorsTest, AWindowWithoutADisplayIsOneLineAndAFailure)
+{
+    dv::testing::ChildProcess sim;
+    ASSERT_TRUE(sim.start(DV_SIM_PROGRAM, { "--window", "--home", m_home.string(), "--out", m_out.string() },
+        { "DISPLAY=", "WAYLAND_DISPLAY=", "ASAN_OPTIONS=detect_leaks=0" }));
+    EXPECT_EQ(sim.waitForExit(60), 1);
+    auto lines = linesOf(sim.standardError());
+    ASSERT_EQ(lines.size(), 1u) << sim.standardError();
+    EXPECT_EQ(lines[0].rfind("dovrelta-sim: cannot open a window: no display answers", 0), 0u) << lines[0];
+    EXPECT_EQ(sim.standardOutput().find("window open"), std::string::npos);
+}
+
 } // namespace
 } // namespace dv::sim::testing
