@@ -93,6 +93,12 @@ void NSURLSessionTask::setError(const Ref<NSError>& error)
     m_error = error;
 }
 
+void NSURLSessionTask::setState(NSURLSessionTaskState state)
+{
+    if (m_state.load() != state)
+        changeValueForKey("state", [&] { m_state = state; });
+}
+
 void NSURLSessionTask::setCountOfBytesReceived(std::int64_t value)
 {
     if (m_received.load() != value)

@@ -2,7 +2,8 @@
 // them. The byte counters are observable properties (countOfBytesReceived, ...) that change on
 // the delegate queue just before the callback that reports the same bytes. state goes
 // suspended → running → (canceling) → completed; a completed task ignores resume, suspend and
-// cancel. The session keeps a task until it completes; the task keeps its session weakly.
+// cancel. state is observable too: observers hear of every change, on the thread that made it.
+// The session keeps a task until it completes; the task keeps its session weakly.
 //
 //   auto task = session->dataTaskWithRequest(request);
 //   task->resume();
@@ -77,7 +78,12 @@ class NSURLSessionTask : public NSObject, public NSCopying, public dv::Observabl
     void setUp(NSUInteger identifier, const Ref<NSURLRequest>& request, const Ref<NSURLSession>& session,
         std::shared_ptr<dv::internal::TaskDriver> driver);
     dv::internal::TaskDriver* driver() const { return m_driver.get(); }
-    void setState(NSURLSessionTaskState state) { m_state = state; }
+    // Changes the state and tells the observers of "state" at once.
+    void setState(NSURLSessionTaskState state);
+    // A change made under the machinery's own lock: stored there, and told with announceState once
+    // the lock is let go, so that an observer may call back into the task (without the old value).
+    void storeState(NSURLSessionTaskState state) { m_state = state; }
+    void announceState() { didChangeValueForKey("state"); }
     void setCurrentRequest(const Ref<NSURLRequest>& request);
     void setResponse(const Ref<NSURLResponse>& response);
     void setError(const Ref<NSError>& error);

@@ -1,11 +1,11 @@
 #include "app/directory/details/QRCodeDetailController.h"
 
+#include "app/directory/internal/ScreenRequest.h"
 #include "app/directory/internal/ScreenSupport.h"
 #include "app/shell/models/VQPassiveModel.h"
 #include "app/shell/server/ServerReply.h"
 #include "app/shell/server/ServerRequests.h"
 #include "app/shell/server/ServerSettings.h"
-#include "app/shell/server/ZHHttpTool.h"
 #include "foundation/identity/model/MMModel.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSData.h"
@@ -145,28 +145,17 @@ void QRCodeDetailController::createBottom()
 
 void QRCodeDetailController::requestDataWithId(const Ref<NSString>& codeId, const Ref<NSString>& position)
 {
-    // The server gets empty fields for what the list's code lacked, and answers for itself.
-    auto request = codeDetailRequest(textOrEmpty(codeId), textOrEmpty(position));
-    PHProgressHUD::showMessag("正在加载"_ns, applicationWindow());
-    // Kept alive by the blocks until the reply has been handled, on purpose.
+    // The server gets empty fields for what the list's code lacked, and answers for itself. The
+    // overlay is on the window, where a failed call's is taken down by the server client.
     auto page = self<QRCodeDetailController>();
-    ZHHttpTool::postWithURL(request.URL, request.fields, [page](const id& json) { page->handleFirstReply(json); },
-        // The server client hides the window's overlays and shows its network message itself.
-        [](const Ref<NSError>& error) { NSLog("error=====%@", error); });
-}
-
-void QRCodeDetailController::handleFirstReply(const id& json)
-{
-    PHProgressHUD::hideHUDForView(applicationWindow(), true);
-    auto reply = ServerReply::fromObject(json);
-    auto code = reply && reply->succeeded() ? mm_modelWithDictionary<VQPassiveModel>(reply->infoDictionary()) : nil;
-    // A refusal, or a success without a code in it, leaves the page empty.
-    if (!code) {
-        PHProgressHUD::showError(reply ? reply->msg() : ""_ns, view());
-        return;
-    }
-    m_detailModel = code;
-    createTable();
+    requestShowingLoading(codeDetailRequest(textOrEmpty(codeId), textOrEmpty(position)), applicationWindow(),
+        FailedCallOverlay::LeftToServerClient, [page](const std::optional<ServerReply>& reply) {
+            // A refusal, or a success without a code in it, leaves the page empty.
+            if (auto code = page->codeFromReply(reply)) {
+                page->m_detailModel = code;
+                page->createTable();
+            }
+        });
 }
 
 void QRCodeDetailController::lastAction(const Ref<UIButton>&) { requestNeighbour(Neighbour::Previous); }
@@ -178,29 +167,27 @@ void QRCodeDetailController::requestNeighbour(Neighbour neighbour)
     // The code shown now, whichever the list opened.
     auto request = changeDetailRequest(textOrEmpty(m_detailModel ? m_detailModel->qrcodeId() : nil),
         textOrEmpty(m_detailModel ? m_detailModel->position() : nil), neighbour);
-    PHProgressHUD::showMessag("正在加载"_ns, view());
     auto page = self<QRCodeDetailController>();
-    ZHHttpTool::postWithURL(request.URL, request.fields, [page](const id& json) { page->handleStepReply(json); },
-        [page](const Ref<NSError>& error) {
-            NSLog("error=====%@", error);
-            PHProgressHUD::hideHUDForView(page->view(), true);
-        });
+    requestShowingLoading(request, view(), FailedCallOverlay::HideOnHost, [page](const std::optional<ServerReply>& reply) {
+        // A refusal ("已经是最后一个了"), or a success without a code, keeps the code on screen.
+        auto code = page->codeFromReply(reply);
+        if (!code)
+            return;
+        if (page->m_tableView)
+            page->m_tableView->removeFromSuperview();
+        page->m_detailModel = code;
+        page->createTable();
+    });
 }
 
-void QRCodeDetailController::handleStepReply(const id& json)
+Ref<VQPassiveModel> QRCodeDetailController::codeFromReply(const std::optional<ServerReply>& reply)
 {
-    PHProgressHUD::hideHUDForView(view(), true);
-    auto reply = ServerReply::fromObject(json);
-    auto code = reply && reply->succeeded() ? mm_modelWithDictionary<VQPassiveModel>(reply->infoDictionary()) : nil;
-    // A refusal ("已经是最后一个了"), or a success without a code, keeps the code on screen.
-    if (!code) {
-        PHProgressHUD::showError(reply ? reply->msg() : ""_ns, view());
-        return;
-    }
-    if (m_tableView)
-        m_tableView->removeFromSuperview();
-    m_detailModel = code;
-    createTable();
+    if (!acceptReply(reply, view()))
+        return nil;
+    auto code = mm_modelWithDictionary<VQPassiveModel>(reply->infoDictionary());
+    if (!code)
+        PHProgressHUD::showError(reply->msg(), view());
+    return code;
 }
 
 void QRCodeDetailController::createTable()

@@ -18,6 +18,7 @@
 //   navigationController->pushViewController(detail, true);
 #pragma once
 
+#include "app/shell/server/ServerReply.h"
 #include "platform/ui/UIActionSheet.h"
 #include "platform/ui/UITableView.h"
 #include "platform/ui/UIViewController.h"
@@ -80,9 +81,10 @@ protected:
     virtual Ref<NSString> accountRowLabel() const = 0;
 
 private:
-    void handleFirstReply(const id& json);
-    void handleStepReply(const id& json);
     void requestNeighbour(Neighbour neighbour);
+    // The code of a reply; nil, with the reply's `msg` in a toast, for a refusal or a reply
+    // without a code.
+    Ref<VQPassiveModel> codeFromReply(const std::optional<ServerReply>& reply);
     void saveQRCodePicture();
     Ref<UITableViewCell> makeCell(NSInteger section, const Ref<NSString>& identifier);
 

@@ -1,18 +1,16 @@
 #include "app/directory/lists/QRCodeListController.h"
 
 #include "app/directory/details/QRCodeDetailController.h"
+#include "app/directory/internal/ScreenRequest.h"
 #include "app/directory/internal/ScreenSupport.h"
 #include "app/directory/lists/VQPassiveFansCell.h"
 #include "app/shell/models/VQPassiveModel.h"
 #include "app/shell/navigation/ScreenFactory.h"
 #include "app/shell/server/ServerReply.h"
 #include "app/shell/server/ServerRequests.h"
-#include "app/shell/server/ZHHttpTool.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
-#include "platform/base/NSError.h"
 #include "platform/base/NSIndexPath.h"
-#include "platform/base/NSLog.h"
 #include "platform/base/NSString.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/system/NSUserDefaults.h"
@@ -21,7 +19,6 @@
 #include "platform/ui/UILabel.h"
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UINavigationItem.h"
-#include "ui/toolkit/overlay/PHProgressHUD.h"
 
 using namespace dv::internal;
 
@@ -95,26 +92,18 @@ void QRCodeListController::createTable()
 
 void QRCodeListController::requestData()
 {
-    auto request = listCodeRequest(traits().kind, m_page);
-    PHProgressHUD::showMessag("正在加载"_ns, view());
-    // The blocks keep the screen until the reply has been handled, as every screen's requests do;
-    // a reply after the user has gone back fills a table nobody sees.
+    // The handler keeps the screen until the reply has been handled, as every screen's requests
+    // do; a reply after the user has gone back fills a table nobody sees.
     auto screen = self<QRCodeListController>();
-    ZHHttpTool::postWithURL(request.URL, request.fields, [screen](const id& json) { screen->handleListReply(json); },
-        [screen](const Ref<NSError>& error) {
-            NSLog("error=====%@", error);
-            PHProgressHUD::hideHUDForView(screen->view(), true);
-        });
+    requestShowingLoading(listCodeRequest(traits().kind, m_page), view(), FailedCallOverlay::HideOnHost,
+        [screen](const std::optional<ServerReply>& reply) { screen->handleListReply(reply); });
 }
 
-void QRCodeListController::handleListReply(const id& json)
+void QRCodeListController::handleListReply(const std::optional<ServerReply>& reply)
 {
-    PHProgressHUD::hideHUDForView(view(), true);
-    auto reply = ServerReply::fromObject(json);
-    if (!reply || !reply->succeeded()) {
-        PHProgressHUD::showError(reply ? reply->msg() : ""_ns, view());
+    // A refusal keeps the batch shown, its count and its size.
+    if (!acceptReply(reply, view()))
         return;
-    }
     m_pageSize = reply->pageSize().value_or(0);
     m_totalCount = reply->totalCount().value_or(0);
     if (!m_dataArray)

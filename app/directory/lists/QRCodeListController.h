@@ -13,6 +13,7 @@
 //   navigationController->pushViewController(list, true);
 #pragma once
 
+#include "app/shell/server/ServerReply.h"
 #include "platform/ui/UITableView.h"
 #include "platform/ui/UIViewController.h"
 
@@ -75,7 +76,7 @@ protected:
     void pushUploadForm();
 
 private:
-    void handleListReply(const id& json);
+    void handleListReply(const std::optional<ServerReply>& reply);
     Ref<NSString> pageKey() const;
 
     Ref<UITableView> m_tableView;

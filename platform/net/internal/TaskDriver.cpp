@@ -214,8 +214,9 @@ void TaskDriver::resume()
         first = !m_started;
         m_started = true;
         transfer = m_transfer;
-        task->setState(NSURLSessionTaskStateRunning);
+        task->storeState(NSURLSessionTaskStateRunning);
     }
+    task->announceState();
     if (first) {
         m_session = m_weakSession.lock();
         if (m_session)
@@ -240,8 +241,10 @@ void TaskDriver::suspend()
         m_suspended = true;
         transfer = m_transfer;
         if (task)
-            task->setState(NSURLSessionTaskStateSuspended);
+            task->storeState(NSURLSessionTaskStateSuspended);
     }
+    if (task)
+        task->announceState();
     if (transfer)
         transfer->setSuspended(true);
 }
@@ -255,6 +258,7 @@ void TaskDriver::stop(NSInteger code, std::function<void(const Ref<NSData>&)> re
 {
     auto task = m_task.lock();
     std::shared_ptr<Transfer> transfer;
+    bool canceling = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_finished || m_cancelled) {
@@ -264,8 +268,10 @@ void TaskDriver::stop(NSInteger code, std::function<void(const Ref<NSData>&)> re
         }
         m_cancelled = true;
         m_resumeDataHandler = std::move(resumeData);
-        if (task && code == NSURLErrorCancelled)
-            task->setState(NSURLSessionTaskStateCanceling);
+        if (task && code == NSURLErrorCancelled) {
+            task->storeState(NSURLSessionTaskStateCanceling);
+            canceling = true;
+        }
         // Whatever was still to be reported gives way to the end, a delegate's pending answer
         // included.
         m_events.clear();
@@ -277,6 +283,8 @@ void TaskDriver::stop(NSInteger code, std::function<void(const Ref<NSData>&)> re
         if (!m_started && !m_session)
             m_session = m_weakSession.lock();
     }
+    if (canceling)
+        task->announceState();
     m_changed.notify_all();
     if (transfer)
         transfer->cancel();

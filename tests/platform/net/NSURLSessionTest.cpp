@@ -597,6 +597,40 @@ TEST_F(SessionTest, ByteCountersAreObservable)
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
 }
 
+TEST_F(SessionTest, StateChangesAreObservableAndObserversMayCallBackIntoTheTask)
+{
+    server.route("/state", ScriptedReply { .body = "x", .delay = 3000ms });
+    makeSession();
+    auto task = session->dataTaskWithRequest(request("/state"));
+    std::mutex m;
+    std::vector<NSInteger> seen;
+    Weak<NSURLSessionTask> weakTask = task;
+    auto token = task->observe("state", NSKeyValueObservingOptionNew, [&](const id&, const dv::KeyValueChange& change) {
+        {
+            std::lock_guard lock(m);
+            seen.push_back(dv::as<NSNumber>(change.newValue)->integerValue());
+        }
+        // Answering a suspend with a cancel, from inside the notification.
+        if (auto t = weakTask.lock(); t && t->state() == NSURLSessionTaskStateSuspended)
+            t->cancel();
+    });
+    task->resume();
+    ASSERT_TRUE(server.waitForRequest("/state"));
+    task->suspend();
+    ASSERT_TRUE(delegate->waitComplete());
+    task->removeObservation(token);
+    std::lock_guard lock(m);
+    // Each notice reads the state when it is delivered, so the cancel's notice may already see
+    // the task completed.
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen[0], NSURLSessionTaskStateRunning);
+    EXPECT_EQ(seen[1], NSURLSessionTaskStateSuspended);
+    EXPECT_EQ(seen.back(), NSURLSessionTaskStateCompleted);
+    for (std::size_t i = 2; i < seen.size(); ++i)
+        EXPECT_TRUE(seen[i] == NSURLSessionTaskStateCanceling || seen[i] == NSURLSessionTaskStateCompleted) << i;
+    EXPECT_EQ(delegate->error ? delegate->error->code() : 0, NSURLErrorCancelled);
+}
+
 TEST_F(SessionTest, TasksAreListedUntilTheyComplete)
 {
     server.route("/wait", ScriptedReply { .body = "x", .delay = 3000ms });

@@ -468,6 +468,11 @@ TEST_F(PathsTest, WebPagesAreHtml)
     EXPECT_EQ(category.status, 200);
     EXPECT_NE(category.body.find("营销课堂"), std::string::npos);
     EXPECT_EQ(httpGet(url("home/web.do?categoryId=999&clientId=x")).status, 404);
+
+    auto consult = httpGet(url("data/consult.do"));
+    EXPECT_EQ(consult.status, 200);
+    EXPECT_NE(consult.body.find("clickZiXunAction()"), std::string::npos);
+    EXPECT_NE(consult.body.find("clickOnAndroid('consult')"), std::string::npos);
 }
 
 TEST_F(PathsTest, UnknownPathsAndPicturesAreNotFound)

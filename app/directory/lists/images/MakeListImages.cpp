@@ -8,23 +8,16 @@
 //   cmake --build build --target dv_directory_write_list_images
 //
 // Usage: dv_directory_list_images <output folder>
-#include "platform/base/NSData.h"
-#include "platform/base/NSString.h"
 #include "platform/graphics/CGContext.h"
+#include "ui/toolkit/images/WriteImage.h"
 #include "platform/graphics/UIColor.h"
-#include "platform/graphics/UIGraphics.h"
-#include "platform/graphics/UIImage.h"
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <functional>
 #include <numbers>
 #include <string>
 
 namespace {
-
-using Drawing = std::function<void(const CGContextRef&)>;
 
 constexpr double kPi = std::numbers::pi;
 
@@ -85,24 +78,6 @@ void drawRowArrow(const CGContextRef& c)
     CGContextStrokePath(c);
 }
 
-bool writeImage(const std::filesystem::path& folder, const std::string& name, CGFloat side, const Drawing& draw)
-{
-    for (int scale = 1; scale <= 3; ++scale) {
-        UIGraphicsBeginImageContextWithOptions(CGSizeMake(side, side), false, scale);
-        draw(UIGraphicsGetCurrentContext());
-        auto image = UIGraphicsGetImageFromCurrentImageContext();
-        UIGraphicsEndImageContext();
-        const std::string file = name + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".png";
-        auto png = UIImagePNGRepresentation(image);
-        if (!png || !png->writeToFile(NSString::fromUTF8((folder / file).string()), true)) {
-            std::fprintf(stderr, "cannot write %s\n", (folder / file).c_str());
-            return false;
-        }
-        std::printf("%s\n", (folder / file).c_str());
-    }
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -112,13 +87,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::filesystem::path folder = argv[1];
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-        std::fprintf(stderr, "cannot create %s: %s\n", folder.c_str(), ec.message().c_str());
-        return 1;
-    }
-    const bool written = writeImage(folder, "huanyizu", 30, drawNextBatch) && writeImage(folder, "fatiezi", 70, drawUpload)
-        && writeImage(folder, "next", 20, drawRowArrow);
+    const bool written = dv::tools::writeImage(folder, "huanyizu", CGSizeMake(30, 30), drawNextBatch)
+        && dv::tools::writeImage(folder, "fatiezi", CGSizeMake(70, 70), drawUpload)
+        && dv::tools::writeImage(folder, "next", CGSizeMake(20, 20), drawRowArrow);
     return written ? 0 : 1;
 }
