@@ -22,6 +22,7 @@
 #include "platform/ui/UIBarButtonItem.h"
 #include "platform/ui/UICollectionView.h"
 #include "platform/ui/UIImagePickerController.h"
+#include "platform/ui/UIKeyboard.h"
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UINavigationItem.h"
 #include "platform/ui/UIScrollView.h"
@@ -93,10 +94,17 @@ bool overlayAt(const UIDriver& ui, CGPoint point)
     return false;
 }
 
+// Whether the keyboard lies over a view of the application's window at the point.
+bool keyboardCovers(const Ref<UIView>& view, CGPoint point)
+{
+    auto keyboard = dv::keyboardWindow();
+    return keyboard && view->window() != keyboard && CGRectContainsPoint(dv::keyboardFrame(), point);
+}
+
 // Where a person would put a finger to touch the text: the view's own tap point, or, when
 // something of the screen lies on top of it there (a button covering a tile's label), the middle
 // of the part of it that is on screen, so that whatever is on top takes the touch. Nothing while
-// an overlay covers it.
+// an overlay or the keyboard covers it.
 std::optional<CGPoint> touchPointForText(const UIDriver& ui, const std::string& text)
 {
     auto views = viewsShowing(ui, text);
@@ -108,8 +116,9 @@ std::optional<CGPoint> touchPointForText(const UIDriver& ui, const std::string& 
         if (CGRectIsEmpty(visible))
             continue;
         const CGPoint point = CGPointMake(CGRectGetMidX(visible), CGRectGetMidY(visible));
-        if (!overlayAt(ui, point))
-            return point;
+        if (overlayAt(ui, point) || keyboardCovers(view, point))
+            continue;
+        return point;
     }
     return std::nullopt;
 }
@@ -396,7 +405,7 @@ bool ScriptRunner::execute(const ScriptCommand& command, std::string& reason)
         }, findTimeout);
         if (!point) {
             reason = viewsShowing(ui, args[0]).empty() ? "no view on the screen shows \"" + args[0] + "\" (waited " + seconds(findTimeout) + ")"
-                                                       : "an overlay covers \"" + args[0] + "\" (waited " + seconds(findTimeout) + ")";
+                                                       : "an overlay or the keyboard covers \"" + args[0] + "\" (waited " + seconds(findTimeout) + ")";
             return false;
         }
         if (verb == "tap" ? ui.tap(*point) : ui.longPress(*point))

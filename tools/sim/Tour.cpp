@@ -58,6 +58,44 @@ screenshot public-detail
 back
 back
 expect-screen VQMainViewController
+# The picture page behind the fixed tile.
+tap 图片
+wait-idle
+screenshot picture-page
+back
+# The about screen (the tile 关于我们, which the seeded home does not keep either), the web-site
+# link, the help pages and the agent lookup.
+open VQAboutvqViewController 关于我们
+wait-for 查看使用说明
+wait-idle
+screenshot about
+tap http://www.dovrelta.example/
+expect-opened www.dovrelta.example
+tap 查看使用说明
+wait-idle
+screenshot help-usage
+back
+tap 常见问题说明
+wait-idle
+screenshot help-questions
+back
+tap 查看联系方式
+wait-idle
+screenshot help-contact
+back
+tap 授权代理查询
+wait-idle
+focus 请输入代理商信聊号
+type qinghe2016
+screenshot agent-query
+hide-keyboard
+tap 查询
+wait-idle
+screenshot agent-letter
+back
+back
+back
+expect-screen VQMainViewController
 # A news message while the application is in use: the alert, then the news page.
 push {"aps": {"alert": "本周新增群二维码三百个，欢迎查看。"}, "pushType": 0, "title": "每周通知", "addTime": "2026-12-07 10:00"}
 wait-for 收到一条推送消息

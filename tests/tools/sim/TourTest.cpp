@@ -7,6 +7,7 @@
 #include "tools/devserver/Server.h"
 
 #include <cmath>
+#include <functional>
 
 namespace dv::sim::testing {
 namespace {
@@ -28,6 +29,16 @@ Pixel meanIn(const dv::testing::Pixels& pixels, CGRect rect)
     if (!count)
         return { -1, -1, -1, -1 };
     return { int(sum[0] / count), int(sum[1] / count), int(sum[2] / count), int(sum[3] / count) };
+}
+
+// Whether some pixel of the rectangle (points, sampled every half point) satisfies `test`.
+bool anyPixelIn(const dv::testing::Pixels& pixels, CGRect rect, const std::function<bool(const Pixel&)>& test)
+{
+    for (CGFloat y = rect.origin.y; y < CGRectGetMaxY(rect); y += 0.5)
+        for (CGFloat x = rect.origin.x; x < CGRectGetMaxX(rect); x += 0.5)
+            if (test(pixels.at(x, y)))
+                return true;
+    return false;
 }
 
 // Which of red, green and blue leads, clearly: 0, 1 or 2; -1 when none does (grey, white).
@@ -114,7 +125,8 @@ TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
     EXPECT_NE(run.output.find("pictures and dumps go to " + m_out.string()), std::string::npos) << run.output;
     const std::vector<std::string> steps = { "launch", "home", "home-picture", "group-list", "group-detail", "group-detail-next",
         "group-detail-saved", "group-list-next-batch", "personal-list", "personal-detail", "personal-detail-previous", "public-list",
-        "public-detail", "push-alert", "news", "push-link-alert", "news-from-background" };
+        "public-detail", "picture-page", "about", "help-usage", "help-questions", "help-contact", "agent-query", "agent-letter",
+        "push-alert", "news", "push-link-alert", "news-from-background" };
     ASSERT_EQ(stepNames(), steps);
     for (const auto& step : steps)
         ASSERT_TRUE(picture(step)) << step;
@@ -152,6 +164,43 @@ TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
     auto album = readPicture(saved[0], 1);
     ASSERT_TRUE(album);
     EXPECT_GT(album->sizeInPoints().width, 50);
+
+    // The picture page: the guide's first picture under the bar.
+    const auto pictures = dumpOf("picture-page");
+    EXPECT_TRUE(dumpShows(pictures, "screen: KYWifiController")) << pictures;
+    EXPECT_TRUE(dumpShows(pictures, "title: \"图片\""));
+    EXPECT_EQ(leadingChannel(meanIn(*picture("picture-page"), CGRectMake(45, 90, 20, 300))), 1) << "the first picture's green side";
+
+    // The about screen: the device number, the web site, the four entries, on the grey page.
+    const auto about = dumpOf("about");
+    EXPECT_TRUE(dumpShows(about, "screen: VQAboutvqViewController")) << about;
+    EXPECT_TRUE(dumpShows(about, "title: \"关于我们\""));
+    for (auto text : { "设备号", "网站地址", "查看使用说明", "常见问题说明", "授权代理查询", "查看联系方式" })
+        EXPECT_TRUE(dumpShows(about, std::string("text=\"") + text + "\"")) << text;
+    auto aboutPixels = *picture("about");
+    EXPECT_TRUE(dv::testing::near(aboutPixels.at(187, 600), { 238, 238, 238, 255 }, 6)) << dv::testing::show(aboutPixels.at(187, 600));
+    EXPECT_TRUE(anyPixelIn(aboutPixels, CGRectMake(80, 165, 200, 20), [](const Pixel& p) { return p[2] > p[0] + 100; }))
+        << "the web-site address in blue";
+
+    // The help pages are the server's pages in web views, under the entry's name.
+    const std::pair<const char*, const char*> helps[] = { { "help-usage", "使用说明" }, { "help-questions", "常见问题" },
+        { "help-contact", "联系我们" } };
+    for (const auto& [step, page] : helps) {
+        const auto dump = dumpOf(step);
+        EXPECT_TRUE(dumpShows(dump, std::string("UIWebView (0 0; 375 603) title=\"") + page + "\"")) << dump;
+        auto pixels = *picture(step);
+        EXPECT_LT(meanIn(pixels, CGRectMake(8, 72, 100, 16))[0], 235) << step << ": the page's heading is drawn";
+        EXPECT_TRUE(dv::testing::near(pixels.at(187, 650), kWhite)) << step;
+    }
+
+    // The agent lookup: the number typed with the keyboard up, then the agent's letter.
+    const auto query = dumpOf("agent-query");
+    EXPECT_TRUE(dumpShows(query, "text=\"qinghe2016\" placeholder=\"请输入代理商信聊号\"")) << query;
+    EXPECT_TRUE(dumpShows(query, "(keyboard)"));
+    const auto letter = dumpOf("agent-letter");
+    EXPECT_TRUE(dumpShows(letter, "screen: VQQueWebViewController")) << letter;
+    EXPECT_TRUE(dumpShows(letter, "title=\"授权代理书\""));
+    EXPECT_TRUE(dumpShows(letter, "qinghe2016"));
 
     const auto alert = dumpOf("push-alert");
     EXPECT_TRUE(dumpShows(alert, "alert: \"收到一条推送消息\" \"本周新增群二维码三百个，欢迎查看。\" buttons: \"去查看\" \"忽略\"")) << alert;
