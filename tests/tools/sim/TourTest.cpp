@@ -355,5 +355,55 @@ INSTANTIATE_TEST_SUITE_P(GroupList, SimListFaultJourneyTest,
         ListFaultJourney { "CutReply", "cut", nullptr }),
     [](const ::testing::TestParamInfo<ListFaultJourney>& info) { return std::string(info.param.name); });
 
+// The about screen and a help page with faults of the server: the screen stays empty with the
+// message its failure calls for, a help page shows what the server sent in its place, and both
+// come back once the fault is gone.
+struct InfoFaultJourney {
+    const char* name;
+    const char* fault;   // on home/artifactIndex.do and data/qryLearn.do
+    const char* message; // the about screen's toast, or nullptr for none
+};
+
+std::ostream& operator<<(std::ostream& out, const InfoFaultJourney& journey) { return out << journey.name; }
+
+class SimInfoFaultJourneyTest : public SimProgramTest, public ::testing::WithParamInterface<InfoFaultJourney> { };
+
+TEST_P(SimInfoFaultJourneyTest, EndsWithItsMessageAndComesBackWithoutTheFault)
+{
+    const auto& journey = GetParam();
+    std::string script = "launch\nwait-for 精准加粉\nwait-idle\n";
+    script += std::string("fault home/artifactIndex.do ") + journey.fault + "\n";
+    script += "open VQAboutvqViewController 关于我们\n";
+    if (journey.message)
+        script += std::string("wait-for \"") + journey.message + "\" 20\nscreenshot fault now\nwait-idle 20\n";
+    else
+        script += "wait-idle 20\nscreenshot fault\n";
+    script += "expect-no 查看使用说明\nback\nclear-faults\nopen VQAboutvqViewController 关于我们\nwait-for 查看使用说明\n";
+    // A help page whose server page meets the fault, then without it.
+    script += std::string("fault data/qryLearn.do ") + journey.fault + "\ntap 查看使用说明\nwait-idle 20\nscreenshot page-fault\nback\n";
+    script += "clear-faults\ntap 查看使用说明\nwait-idle 20\nscreenshot page\nback\nback\nexpect-screen VQMainViewController\n";
+    auto run = runHeadless({}, script, 120);
+    ASSERT_EQ(run.status, 0) << run.errors;
+
+    const auto dump = dumpOf("fault");
+    EXPECT_TRUE(dumpShows(dump, "screen: VQAboutvqViewController")) << dump;
+    EXPECT_FALSE(dumpShows(dump, "设备号")) << "nothing built";
+    if (journey.message) {
+        EXPECT_TRUE(dumpShows(dump, std::string("text=\"") + journey.message + "\"")) << dump;
+    } else {
+        EXPECT_FALSE(dumpShows(dump, "PHProgressHUD")) << dump;
+    }
+    EXPECT_TRUE(dumpShows(dumpOf("page-fault"), "screen: VQNewVideoVC")) << dumpOf("page-fault");
+    EXPECT_TRUE(dumpShows(dumpOf("page"), "UIWebView (0 0; 375 603) title=\"使用说明\"")) << dumpOf("page");
+}
+
+INSTANTIATE_TEST_SUITE_P(AboutScreen, SimInfoFaultJourneyTest,
+    ::testing::Values(InfoFaultJourney { "TimeOut", "delay:15", "当前网络不稳定 请稍后重试" },
+        InfoFaultJourney { "Refusal", "status:0:暂无联系方式", "暂无联系方式" },
+        InfoFaultJourney { "HttpError", "http:500", nullptr },
+        InfoFaultJourney { "JsonArray", "array", nullptr },
+        InfoFaultJourney { "ClosedConnection", "close", nullptr }),
+    [](const ::testing::TestParamInfo<InfoFaultJourney>& info) { return std::string(info.param.name); });
+
 } // namespace
 } // namespace dv::sim::testing
