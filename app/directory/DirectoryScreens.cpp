@@ -7,6 +7,13 @@
 #include "app/directory/lists/VQAddPublicViewController.h"
 #include "app/directory/lists/VQPassiveFansCell.h"
 #include "app/directory/lists/VQPassiveFansVC.h"
+#include "app/directory/prospects/VQAddFansSecondVC.h"
+#include "app/directory/prospects/VQAddFansViewController.h"
+#include "app/directory/prospects/VQBuyerResourceVC.h"
+#include "app/directory/prospects/VQCategoryResourceVC.h"
+#include "app/directory/prospects/VQCategoryResourcesNewVC.h"
+#include "app/directory/prospects/VQExactCusSecondVC.h"
+#include "app/directory/prospects/VQExactCustomerVC.h"
 
 namespace dv::app {
 
@@ -15,7 +22,9 @@ void installDirectoryScreens()
     // Asking for a class registers it (once); the calls are what keeps the classes linked in.
     for (Class cls : { VQAddPublicViewController::class_(), VQPassiveFansVC::class_(), VQAddGroupViewController::class_(),
              VQPublicDetailViewController::class_(), VQFunsDetailViewController::class_(), VQGroupDetailViewController::class_(),
-             VQPassiveFansCell::class_() })
+             VQPassiveFansCell::class_(), VQAddFansSecondVC::class_(), VQExactCusSecondVC::class_(), VQBuyerResourceVC::class_(),
+             VQCategoryResourcesNewVC::class_(), VQCategoryResourceVC::class_(), VQAddFansViewController::class_(),
+             VQExactCustomerVC::class_() })
         (void)cls;
 }
 

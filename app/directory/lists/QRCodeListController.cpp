@@ -1,6 +1,7 @@
 #include "app/directory/lists/QRCodeListController.h"
 
 #include "app/directory/details/QRCodeDetailController.h"
+#include "app/directory/internal/BatchPaging.h"
 #include "app/directory/internal/ScreenRequest.h"
 #include "app/directory/internal/ScreenSupport.h"
 #include "app/directory/lists/VQPassiveFansCell.h"
@@ -32,16 +33,6 @@ constexpr NSInteger kRowsPerSection = 5;
 NSUInteger codeIndex(const Ref<NSIndexPath>& indexPath)
 {
     return static_cast<NSUInteger>(indexPath->section() * kRowsPerSection + indexPath->row());
-}
-
-// The number of the last batch of `totalCount` codes in batches of `pageSize`; nullopt when the
-// two cannot describe a list (a page size or a count of zero or less), and nothing is to be asked.
-std::optional<NSInteger> lastBatch(NSInteger totalCount, NSInteger pageSize)
-{
-    if (pageSize <= 0 || totalCount <= 0)
-        return std::nullopt;
-    const NSInteger quotient = totalCount / pageSize;
-    return totalCount % pageSize == 0 ? quotient - 1 : quotient;
 }
 
 } // namespace
@@ -116,10 +107,10 @@ void QRCodeListController::handleListReply(const std::optional<ServerReply>& rep
 
 void QRCodeListController::changeSectionAct(const Ref<UIButton>&)
 {
-    auto last = lastBatch(m_totalCount, m_pageSize);
-    if (!last)
+    auto next = nextBatch(m_page, m_totalCount, m_pageSize);
+    if (!next)
         return;
-    m_page = m_page < *last ? m_page + 1 : 0;
+    m_page = *next;
     requestData();
     // Remembered as soon as it is asked for, whatever the reply: the next launch asks again.
     NSUserDefaults::standardUserDefaults()->setObjectForKey(NSString::stringWithFormat("%ld", static_cast<long>(m_page)), pageKey());
