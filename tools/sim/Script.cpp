@@ -58,6 +58,8 @@ const std::vector<Grammar>& grammars()
             "drags the scroll view on screen so that its content moves by DX,DY" },
         { "swipe", { { Kind::Choice, "DIRECTION", { "left", "right", "up", "down" } } }, 1, false, true,
             "a quick stroke that turns a page of the scroll view on screen" },
+        { "spin", { { Kind::Number, "WHEEL" }, { Kind::Number, "ROW" } }, 2, false, true,
+            "turns wheel WHEEL (from 0) of the picker on screen to row ROW with the finger" },
         { "focus", { { Kind::Text, "TEXT" } }, 1, false, true, "taps the text field showing TEXT or the placeholder TEXT" },
         { "type", { { Kind::Text, "TEXT" } }, 1, false, true, "types TEXT into the focused field (\\n presses return)" },
         { "delete", { { Kind::Number, "TIMES" } }, 0, false, true, "presses the delete key (TIMES times)" },

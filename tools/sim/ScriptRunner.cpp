@@ -25,6 +25,7 @@
 #include "platform/ui/UIKeyboard.h"
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UINavigationItem.h"
+#include "platform/ui/UIPickerView.h"
 #include "platform/ui/UIScrollView.h"
 #include "platform/ui/UITableView.h"
 #include "platform/ui/UIWebView.h"
@@ -220,7 +221,7 @@ std::optional<dv::PrivacyService> privacyService(const std::string& name)
 
 bool isActing(const std::string& verb)
 {
-    for (auto acting : { "open", "tap", "tap-at", "tap-row", "long-press", "long-press-at", "tap-bar", "drag", "scroll", "swipe", "focus", "type", "delete", "return",
+    for (auto acting : { "open", "tap", "tap-at", "tap-row", "long-press", "long-press-at", "tap-bar", "spin", "drag", "scroll", "swipe", "focus", "type", "delete", "return",
              "hide-keyboard", "back", "alert", "pick-image", "push", "state" })
         if (verb == acting)
             return true;
@@ -474,6 +475,32 @@ bool ScriptRunner::execute(const ScriptCommand& command, std::string& reason)
         if (moved)
             return true;
         reason = "the scroll view cannot be touched";
+        return false;
+    }
+    if (verb == "spin") {
+        Ref<UIPickerView> picker;
+        dv::testing::runMainLoopUntil([&] { return (picker = frontmost<UIPickerView>(ui)) != nil; }, findTimeout);
+        if (!picker) {
+            reason = "no picker shows (waited " + seconds(findTimeout) + ")";
+            return false;
+        }
+        const auto wheel = static_cast<NSInteger>(command.number(0));
+        const auto row = static_cast<NSInteger>(command.number(1));
+        if (wheel >= picker->numberOfComponents()) {
+            reason = "the picker has " + std::to_string(picker->numberOfComponents()) + " wheels";
+            return false;
+        }
+        // The rows of a wheel may come from the server after the wheel before it turned.
+        dv::testing::runMainLoopUntil([&] { return row < picker->numberOfRowsInComponent(wheel); }, findTimeout);
+        if (row >= picker->numberOfRowsInComponent(wheel)) {
+            reason = "wheel " + std::to_string(wheel) + " has " + std::to_string(picker->numberOfRowsInComponent(wheel)) + " rows";
+            return false;
+        }
+        if (ui.spinPicker(picker, wheel, row) && picker->selectedRowInComponent(wheel) == row) {
+            ui.runUntilIdle();
+            return true;
+        }
+        reason = "the wheel did not stop at row " + std::to_string(row);
         return false;
     }
     if (verb == "focus") {

@@ -16,6 +16,48 @@ tap-at 90 200
 screenshot home-picture
 tap-at 90 200
 expect 加粉
+# The prospect screens behind the kept tiles: numbers by region, imported into the address book;
+# numbers by province and prefix; the industry categories and one category's customers.
+tap 加粉
+wait-idle
+tap 请选择地区
+wait-idle
+spin 0 18
+spin 1 2
+screenshot prospect-region
+tap 完成
+tap 搜索
+wait-idle
+screenshot prospect-list
+tap 导入通讯录
+alert 确认
+wait-for 导入成功
+screenshot prospect-imported now
+back
+back
+tap 精准加粉
+wait-idle
+tap 请选择地区
+wait-idle
+spin 0 1
+tap 完成
+focus 请输入手机号前七位
+type 1380013
+hide-keyboard
+tap 搜索
+wait-idle
+screenshot prospect-exact-list
+back
+back
+tap 行业客源
+wait-idle
+screenshot prospect-categories
+tap 服装鞋帽
+wait-idle
+screenshot prospect-industry-list
+back
+back
+expect-screen VQMainViewController
 # The three QR-code lists and their pages. The home opens them from the tiles 群二维码, 个人二维码
 # and 公众号, which the seeded home does not keep; they are opened here as those tiles would.
 open VQAddGroupViewController 群二维码

@@ -126,7 +126,8 @@ TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
     auto run = runHeadless({});
     ASSERT_EQ(run.status, 0) << run.errors;
     EXPECT_NE(run.output.find("pictures and dumps go to " + m_out.string()), std::string::npos) << run.output;
-    const std::vector<std::string> steps = { "launch", "home", "home-picture", "group-list", "group-detail", "group-detail-next",
+    const std::vector<std::string> steps = { "launch", "home", "home-picture", "prospect-region", "prospect-list",
+        "prospect-imported", "prospect-exact-list", "prospect-categories", "prospect-industry-list", "group-list", "group-detail", "group-detail-next",
         "group-detail-saved", "group-list-next-batch", "personal-list", "personal-detail", "personal-detail-previous", "public-list",
         "public-detail", "picture-page", "about", "help-usage", "help-questions", "help-contact", "agent-query", "agent-letter",
         "push-alert", "news", "push-link-alert", "news-from-background" };
@@ -142,6 +143,29 @@ TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
     EXPECT_TRUE(dumpShows(full, "  UIImageView (0 0; 375 667) image=")) << full;
     auto fullPixels = *picture("home-picture");
     EXPECT_EQ(leadingChannel(meanIn(fullPixels, CGRectMake(0, 0, 375, 30))), 1) << "green where the bar was";
+
+    // The prospect screens: the region chosen on the wheels, its numbers imported, the numbers of a
+    // prefix, the categories and a category's customers.
+    const auto region = dumpOf("prospect-region");
+    EXPECT_TRUE(dumpShows(region, "screen: VQAddFansViewController")) << region;
+    EXPECT_TRUE(dumpShows(region, "UIPickerView"));
+    const auto numbers = dumpOf("prospect-list");
+    EXPECT_TRUE(dumpShows(numbers, "screen: VQAddFansSecondVC")) << numbers;
+    EXPECT_TRUE(dumpShows(numbers, "title=\"导入通讯录\"") && dumpShows(numbers, "title=\"删除当前通讯录\""));
+    EXPECT_TRUE(dumpShows(numbers, "text=\"100")) << "numbers from no operator's range";
+    EXPECT_TRUE(dumpShows(dumpOf("prospect-imported"), "text=\"导入成功\"")) << dumpOf("prospect-imported");
+    const auto exact = dumpOf("prospect-exact-list");
+    EXPECT_TRUE(dumpShows(exact, "screen: VQExactCusSecondVC")) << exact;
+    EXPECT_TRUE(dumpShows(exact, "text=\"1380013")) << "the numbers of the prefix typed";
+    const auto categories = dumpOf("prospect-categories");
+    EXPECT_TRUE(dumpShows(categories, "screen: VQCategoryResourcesNewVC")) << categories;
+    EXPECT_TRUE(dumpShows(categories, "text=\"服装鞋帽\""));
+    const auto industry = dumpOf("prospect-industry-list");
+    EXPECT_TRUE(dumpShows(industry, "screen: VQBuyerResourceVC")) << industry;
+    EXPECT_TRUE(dumpShows(industry, "服饰有限公司\"")) << "the customers of the category";
+    auto listPixels = *picture("prospect-list");
+    EXPECT_EQ(leadingChannel(meanIn(listPixels, CGRectMake(20, 630, 140, 30))), 2) << "the blue import button";
+    EXPECT_EQ(leadingChannel(meanIn(listPixels, CGRectMake(210, 630, 140, 30))), 0) << "the red clearing button";
 
     // The lists, their pages, previous and next, the next batch.
     expectList(dumpOf("group-list"), *picture("group-list"), "VQAddGroupViewController", "群二维码");
