@@ -118,6 +118,15 @@ std::string expectDetail(const std::string& dump, const dv::testing::Pixels& pix
     return at == std::string::npos ? std::string() : dump.substr(at, dump.find('\n', at) - at);
 }
 
+// Script lines that take the picture "fault" of a failure's outcome: the toast with `message` as
+// soon as it shows (it shows for 0.7 s), or the screen once it rests; then the screen at rest.
+std::string pictureOfTheOutcome(const char* message)
+{
+    if (message)
+        return std::string("wait-for \"") + message + "\" 20\nscreenshot fault now\nwait-idle 20\n";
+    return "wait-idle 20\nscreenshot fault\n";
+}
+
 class SimTourTest : public SimProgramTest { };
 
 TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
@@ -269,11 +278,7 @@ TEST_P(SimFaultJourneyTest, EndsWithItsMessageAndNoCrash)
 {
     const auto& journey = GetParam();
     std::string script = journey.scriptStart + "launch\n";
-    if (journey.message)
-        script += std::string("wait-for \"") + journey.message + "\" 20\nscreenshot fault now\n";
-    script += "wait-idle 20\n";
-    if (!journey.message)
-        script += "screenshot fault\n";
+    script += pictureOfTheOutcome(journey.message);
     script += "expect-no 精准加粉\n";
     script += journey.reloadButton ? "expect 点击重新加载\n" : "expect-no 点击重新加载\n";
     if (*journey.recover)
@@ -348,10 +353,7 @@ TEST_P(SimListFaultJourneyTest, EndsWithItsMessageAndTheListComesBackWithoutTheF
     std::string script = "launch\nwait-for 精准加粉\nwait-idle\n";
     script += std::string("fault qrcode/listCode.do ") + journey.fault + "\n";
     script += "open VQAddGroupViewController 群二维码\n";
-    if (journey.message)
-        script += std::string("wait-for \"") + journey.message + "\" 20\nscreenshot fault now\nwait-idle 20\n";
-    else
-        script += "wait-idle 20\nscreenshot fault\n";
+    script += pictureOfTheOutcome(journey.message);
     // The next-batch button with nothing loaded yet, then back home and into the list again.
     script += "tap-bar right\nwait-idle 20\nback\nexpect-screen VQMainViewController\nclear-faults\n"
               "open VQAddGroupViewController 群二维码\nwait-idle 20\nscreenshot recovered\n";
@@ -402,10 +404,7 @@ TEST_P(SimInfoFaultJourneyTest, EndsWithItsMessageAndComesBackWithoutTheFault)
     std::string script = "launch\nwait-for 精准加粉\nwait-idle\n";
     script += std::string("fault home/artifactIndex.do ") + journey.fault + "\n";
     script += "open VQAboutvqViewController 关于我们\n";
-    if (journey.message)
-        script += std::string("wait-for \"") + journey.message + "\" 20\nscreenshot fault now\nwait-idle 20\n";
-    else
-        script += "wait-idle 20\nscreenshot fault\n";
+    script += pictureOfTheOutcome(journey.message);
     script += "expect-no 查看使用说明\nback\nclear-faults\nopen VQAboutvqViewController 关于我们\nwait-for 查看使用说明\n";
     // A help page whose server page meets the fault, then without it.
     script += std::string("fault data/qryLearn.do ") + journey.fault + "\ntap 查看使用说明\nwait-idle 20\nscreenshot page-fault\nback\n";
