@@ -70,20 +70,6 @@ CGFloat textHeight(const Ref<NSString>& text, CGFloat width)
     return boundingRectWithSize(text, bounds, NSStringDrawingUsesLineFragmentOrigin, attributes, nil).size.height;
 }
 
-Ref<UIButton> stepButton(CGRect frame, const Ref<NSString>& title, const id& target, SEL action)
-{
-    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
-    button->setFrame(frame);
-    button->setTitle(title, UIControlStateNormal);
-    button->setTitleColor(UIColor::whiteColor(), UIControlStateNormal);
-    button->titleLabel()->setFont(systemFont(15));
-    button->setBackgroundColor(rgb(131, 162, 251));
-    button->layer()->setCornerRadius(5);
-    button->layer()->setMasksToBounds(true);
-    button->addTarget(target, action, UIControlEventTouchUpInside);
-    return button;
-}
-
 // Why a fetched picture cannot go to the album; nil when it can.
 Ref<NSString> unusablePictureReason(const Ref<NSData>& data, const Ref<NSURLResponse>& response, const Ref<NSError>& error,
     const Ref<UIImage>& image)
@@ -296,8 +282,8 @@ Ref<UIView> QRCodeDetailController::tableViewViewForFooterInSection(const Ref<UI
     hint->setTextColor(rgb(155, 155, 155));
     hint->setText("如何加粉：长按图片保存到相册，然后到信聊里面读取二维码添加好友即可，建议一次保存多个二维码图片然后去信聊一起操作添加。"_ns);
     footer->addSubview(hint);
-    footer->addSubview(stepButton(CGRectMake(60, 100, width / 4, 35), "上一个"_ns, self(), "lastAction:"));
-    footer->addSubview(stepButton(CGRectMake(width - 60 - width / 4, 100, width / 4, 35), "下一个"_ns, self(), "nextAction:"));
+    footer->addSubview(actionButton(CGRectMake(60, 100, width / 4, 35), "上一个"_ns, 5, self(), "lastAction:"));
+    footer->addSubview(actionButton(CGRectMake(width - 60 - width / 4, 100, width / 4, 35), "下一个"_ns, 5, self(), "nextAction:"));
     return footer;
 }
 

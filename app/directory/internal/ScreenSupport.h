@@ -5,6 +5,7 @@
 #include "platform/base/Geometry.h"
 
 class NSString;
+class UIButton;
 class UIColor;
 class UIFont;
 class UIWindow;
@@ -22,6 +23,10 @@ Ref<UIFont> systemFont(CGFloat size);
 // The main screen's bounds: W and H, in points.
 CGFloat screenWidth();
 CGFloat screenHeight();
+
+// The screens' action button: white text in the system font of 15 on (131, 162, 251), the corners
+// rounded by `cornerRadius` and clipped, `action` sent to `target` on touch-up-inside.
+Ref<UIButton> actionButton(CGRect frame, const Ref<NSString>& title, CGFloat cornerRadius, const id& target, SEL action);
 
 // Whether the system is 7.0 or later (numeric comparison of the version text).
 bool systemIsAtLeast7();

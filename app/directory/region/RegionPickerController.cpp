@@ -32,8 +32,16 @@ Ref<VQCityModel> regionAt(const Ref<NSMutableArray>& list, NSInteger row)
     return dv::as<VQCityModel>(list->objectAtIndex(static_cast<NSUInteger>(row)));
 }
 
-// A record's name or id as the label and the requests take it; a record the server gave without
-// one gives the empty text rather than "(null)".
+// A region that can be chosen: one with an id to ask for its cities and to confirm. A record the
+// server gave without one still shows on its wheel, but choosing it chooses nothing.
+Ref<VQCityModel> choosableRegionAt(const Ref<NSMutableArray>& list, NSInteger row)
+{
+    auto region = regionAt(list, row);
+    return region && region->id() && region->id()->length() > 0 ? region : nil;
+}
+
+// A record's name or id as the label and the requests take it; a name the server left out gives
+// the empty text rather than "(null)".
 Ref<NSString> regionText(const Ref<NSString>& value) { return NSString::stringWithFormat("%@", textOrEmpty(value)); }
 
 Ref<UIButton> panelButton(CGRect frame, const Ref<NSString>& title, const id& target, SEL action)
@@ -72,7 +80,8 @@ void RegionPickerController::requestCityData(const Ref<NSString>& parentId)
     auto request = subDistrictRequest(textOrEmpty(parentId));
     // Kept alive by the blocks until the reply has been handled, on purpose.
     auto screen = self<RegionPickerController>();
-    ZHHttpTool::postWithURL(request.URL, request.fields, [screen](const id& json) { screen->handleProvinceReply(json); },
+    ZHHttpTool::postWithURL(
+        request.URL, request.fields, [screen](const id& json) { screen->handleProvinceReply(json); },
         [](const Ref<NSError>& error) { NSLog("error=====%@", error); });
 }
 
@@ -81,13 +90,7 @@ void RegionPickerController::handleProvinceReply(const id& json)
     auto reply = ServerReply::fromObject(json);
     if (!reply || !reply->succeeded())
         return;
-    if (!m_provinceDataArr)
-        m_provinceDataArr = NSMutableArray::array();
-    m_provinceDataArr->removeAllObjects();
-    // Entries that are not records give no region and are left out.
-    m_provinceDataArr->addObjectsFromArray(replyModels<VQCityModel>(reply->infoArray()));
-    if (m_pickerView)
-        m_pickerView->reloadAllComponents();
+    refill(m_provinceDataArr, *reply);
     takeSelectedProvince();
     if (!hasCities())
         return;
@@ -101,8 +104,8 @@ void RegionPickerController::loadCityData(const Ref<NSString>& provinceId)
     auto request = subDistrictRequest(textOrEmpty(provinceId));
     auto screen = self<RegionPickerController>();
     auto askedFor = dv::copyAs<NSString>(textOrEmpty(provinceId));
-    ZHHttpTool::postWithURL(request.URL, request.fields,
-        [screen, askedFor](const id& json) { screen->handleCityReply(askedFor, json); },
+    ZHHttpTool::postWithURL(
+        request.URL, request.fields, [screen, askedFor](const id& json) { screen->handleCityReply(askedFor, json); },
         [](const Ref<NSError>& error) { NSLog("error=====%@", error); });
 }
 
@@ -115,25 +118,31 @@ void RegionPickerController::handleCityReply(const Ref<NSString>& provinceId, co
     auto reply = ServerReply::fromObject(json);
     if (!reply || !reply->succeeded())
         return;
-    if (!m_cityDataArr)
-        m_cityDataArr = NSMutableArray::array();
-    m_cityDataArr->removeAllObjects();
-    m_cityDataArr->addObjectsFromArray(replyModels<VQCityModel>(reply->infoArray()));
+    refill(m_cityDataArr, *reply);
+    takeSelectedCity();
+}
+
+void RegionPickerController::refill(Ref<NSMutableArray>& list, const ServerReply& reply)
+{
+    if (!list)
+        list = NSMutableArray::array();
+    list->removeAllObjects();
+    // Entries that are not records give no region and are left out.
+    list->addObjectsFromArray(replyModels<VQCityModel>(reply.infoArray()));
     if (m_pickerView)
         m_pickerView->reloadAllComponents();
-    takeSelectedCity();
 }
 
 void RegionPickerController::takeSelectedProvince()
 {
-    auto province = m_pickerView ? regionAt(m_provinceDataArr, m_pickerView->selectedRowInComponent(kProvinceWheel)) : nil;
+    auto province = m_pickerView ? choosableRegionAt(m_provinceDataArr, m_pickerView->selectedRowInComponent(kProvinceWheel)) : nil;
     m_provinceStr = province ? regionText(province->name()) : nil;
     m_provinceId = province ? regionText(province->id()) : nil;
 }
 
 void RegionPickerController::takeSelectedCity()
 {
-    auto city = m_pickerView ? regionAt(m_cityDataArr, m_pickerView->selectedRowInComponent(kCityWheel)) : nil;
+    auto city = m_pickerView ? choosableRegionAt(m_cityDataArr, m_pickerView->selectedRowInComponent(kCityWheel)) : nil;
     m_cityStr = city ? regionText(city->name()) : nil;
     m_cityId = city ? regionText(city->id()) : nil;
 }
@@ -162,7 +171,8 @@ void RegionPickerController::compliteAction(const Ref<UIButton>&)
     // keeps what it showed: it and what the screen keeps must name the same region.
     if (!m_provinceStr || (hasCities() && !m_cityStr))
         return;
-    auto text = hasCities() ? NSString::stringWithFormat("%@%@", m_provinceStr, m_cityStr) : NSString::stringWithFormat("%@", m_provinceStr);
+    auto text
+        = hasCities() ? NSString::stringWithFormat("%@%@", m_provinceStr, m_cityStr) : NSString::stringWithFormat("%@", m_provinceStr);
     if (auto label = regionLabel())
         label->setText(text);
     regionConfirmed();
@@ -183,14 +193,14 @@ std::optional<CGFloat> RegionPickerController::pickerViewWidthForComponent(const
 
 Ref<NSString> RegionPickerController::pickerViewTitleForRowForComponent(const Ref<UIPickerView>&, NSInteger row, NSInteger component)
 {
-    auto region = component == kProvinceWheel ? regionAt(m_provinceDataArr, row)
+    auto region = component == kProvinceWheel    ? regionAt(m_provinceDataArr, row)
         : component == kCityWheel && hasCities() ? regionAt(m_cityDataArr, row)
-                                                  : nil;
+                                                 : nil;
     return region ? region->name() : nil;
 }
 
-Ref<UIView> RegionPickerController::pickerViewViewForRowForComponentReusingView(const Ref<UIPickerView>& pickerView, NSInteger row,
-    NSInteger component, const Ref<UIView>& view)
+Ref<UIView> RegionPickerController::pickerViewViewForRowForComponentReusingView(
+    const Ref<UIPickerView>& pickerView, NSInteger row, NSInteger component, const Ref<UIView>& view)
 {
     auto label = dv::as<UILabel>(view);
     if (!label) {

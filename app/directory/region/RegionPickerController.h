@@ -33,6 +33,7 @@
 #include "platform/ui/UIViewController.h"
 
 class NSMutableArray;
+class ServerReply;
 class UIButton;
 class UILabel;
 class VQCityModel;
@@ -76,8 +77,8 @@ class RegionPickerController : public UIViewController, public UIPickerViewDataS
     NSInteger pickerViewNumberOfRowsInComponent(const Ref<UIPickerView>& pickerView, NSInteger component) override;
     std::optional<CGFloat> pickerViewWidthForComponent(const Ref<UIPickerView>& pickerView, NSInteger component) override;
     Ref<NSString> pickerViewTitleForRowForComponent(const Ref<UIPickerView>& pickerView, NSInteger row, NSInteger component) override;
-    Ref<UIView> pickerViewViewForRowForComponentReusingView(const Ref<UIPickerView>& pickerView, NSInteger row, NSInteger component,
-        const Ref<UIView>& view) override;
+    Ref<UIView> pickerViewViewForRowForComponentReusingView(
+        const Ref<UIPickerView>& pickerView, NSInteger row, NSInteger component, const Ref<UIView>& view) override;
     bool pickerViewDidSelectRowInComponent(const Ref<UIPickerView>& pickerView, NSInteger row, NSInteger component) override;
 
     // The lists (nil until their first successful reply) and the current choice: names and ids
@@ -101,6 +102,8 @@ protected:
 private:
     void handleProvinceReply(const id& json);
     void handleCityReply(const Ref<NSString>& provinceId, const id& json);
+    // The list made if absent, filled with the reply's regions in order, and the wheels reloaded.
+    void refill(Ref<NSMutableArray>& list, const ServerReply& reply);
     // The current province or city becomes the row the wheel shows selected (none on an empty wheel).
     void takeSelectedProvince();
     void takeSelectedCity();
