@@ -191,8 +191,9 @@ Ref<T> frontmost(const UIDriver& ui)
     return found;
 }
 
-// A picture for the image picker: coloured bands with a white square, drawn here.
-Ref<UIImage> samplePicture()
+// A picture for the image picker: coloured bands with a white square, drawn here once (the
+// album shows it as one picture however often it is picked).
+Ref<UIImage> drawSamplePicture()
 {
     UIGraphicsBeginImageContextWithOptions(CGSizeMake(300, 300), true, 1);
     const Ref<UIColor> bands[] = { UIColor::colorWithRed(0.16, 0.5, 0.73, 1), UIColor::colorWithRed(0.9, 0.49, 0.13, 1),
@@ -206,6 +207,12 @@ Ref<UIImage> samplePicture()
     auto image = UIGraphicsGetImageFromCurrentImageContext();
     UIGraphicsEndImageContext();
     return image;
+}
+
+Ref<UIImage> samplePicture()
+{
+    static const Ref<UIImage> picture = drawSamplePicture();
+    return picture;
 }
 
 std::optional<dv::PrivacyService> privacyService(const std::string& name)
@@ -599,6 +606,14 @@ bool ScriptRunner::execute(const ScriptCommand& command, std::string& reason)
             reason = "no image picker shows (waited " + seconds(findTimeout) + ")";
             return false;
         }
+        // The picker's grid shows pictures once the person has answered whether the application
+        // may see them (the camera once it may use it).
+        dv::testing::runMainLoopUntil([&] {
+            return dv::PrivacyAccess::status(dv::PrivacyService::photos) != dv::PrivacyStatus::notDetermined
+                || dv::PrivacyAccess::status(dv::PrivacyService::camera) != dv::PrivacyStatus::notDetermined;
+        }, findTimeout);
+        // And once what covered the screen (the sheet that offered the album) has faded away.
+        settle();
         if (ui.pickImage(samplePicture()))
             return true;
         reason = "the image picker offers nothing to pick";

@@ -75,6 +75,36 @@ alert 保存二维码
 wait-for 已保存到相册
 screenshot group-detail-saved now
 back
+# The list's upload form, filled in as a person would (the region on the wheels, the picture from
+# the album), uploaded; the form closes and the list shows the new code first when opened again.
+tap-at 330 552
+wait-idle
+screenshot upload-form
+focus 请输入标题
+type 周末徒步群
+tap 请选择
+wait-idle
+spin 0 18
+spin 1 2
+tap 完成
+focus 请输入信聊号
+type hike2026
+focus 请输入介绍
+type 每周六早上出发，欢迎新人。
+hide-keyboard
+tap-at 340 309
+alert 相册
+pick-image
+wait-idle
+screenshot upload-form-filled
+tap 上传更新(一天只能更新一次)
+wait-idle
+expect-screen VQAddGroupViewController
+back
+open VQAddGroupViewController 群二维码
+wait-for 周末徒步群
+wait-idle
+screenshot group-list-uploaded
 # The next batch of the list.
 tap-bar right
 wait-idle

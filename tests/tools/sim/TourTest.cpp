@@ -137,7 +137,7 @@ TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
     EXPECT_NE(run.output.find("pictures and dumps go to " + m_out.string()), std::string::npos) << run.output;
     const std::vector<std::string> steps = { "launch", "home", "home-picture", "prospect-region", "prospect-list",
         "prospect-imported", "prospect-exact-list", "prospect-categories", "prospect-industry-list", "group-list", "group-detail", "group-detail-next",
-        "group-detail-saved", "group-list-next-batch", "personal-list", "personal-detail", "personal-detail-previous", "public-list",
+        "group-detail-saved", "upload-form", "upload-form-filled", "group-list-uploaded", "group-list-next-batch", "personal-list", "personal-detail", "personal-detail-previous", "public-list",
         "public-detail", "picture-page", "about", "help-usage", "help-questions", "help-contact", "agent-query", "agent-letter",
         "push-alert", "news", "push-link-alert", "news-from-background" };
     ASSERT_EQ(stepNames(), steps);
@@ -237,6 +237,23 @@ TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
     EXPECT_TRUE(dumpShows(letter, "screen: VQQueWebViewController")) << letter;
     EXPECT_TRUE(dumpShows(letter, "title=\"授权代理书\""));
     EXPECT_TRUE(dumpShows(letter, "qinghe2016"));
+
+    // The upload form, empty and then filled in, and the list with the uploaded code first.
+    const auto form = dumpOf("upload-form");
+    EXPECT_TRUE(dumpShows(form, "screen: VQGroupAddCodeViewController")) << form;
+    EXPECT_TRUE(dumpShows(form, "title: \"上传二维码\""));
+    EXPECT_TRUE(dumpShows(form, "placeholder=\"请输入标题\""));
+    const auto filled = dumpOf("upload-form-filled");
+    EXPECT_TRUE(dumpShows(filled, "text=\"周末徒步群\""));
+    EXPECT_TRUE(dumpShows(filled, "text=\"hike2026\""));
+    EXPECT_TRUE(dumpShows(filled, "text=\"广东省深圳市\""));
+    // The picked picture on the form's button: orange and green bands around a white square.
+    auto filledPixels = *picture("upload-form-filled");
+    EXPECT_EQ(leadingChannel(filledPixels.at(331, 324)), 1) << dv::testing::show(filledPixels.at(331, 324));
+    const auto uploaded = dumpOf("group-list-uploaded");
+    const auto topRow = uploaded.find("VQPassiveFansCell (0 0.1;"); // under the header of 0.1
+    ASSERT_NE(topRow, std::string::npos) << uploaded;
+    EXPECT_EQ(uploaded.find("text=", topRow), uploaded.find("text=\"周末徒步群\"", topRow)) << "the new code tops its list";
 
     const auto alert = dumpOf("push-alert");
     EXPECT_TRUE(dumpShows(alert, "alert: \"收到一条推送消息\" \"本周新增群二维码三百个，欢迎查看。\" buttons: \"去查看\" \"忽略\"")) << alert;
