@@ -212,7 +212,9 @@ std::size_t DirectoryTest::callsMade() const
 
 bool DirectoryTest::waitUntilLoaded(std::size_t callsBefore)
 {
-    const bool loaded = dv::testing::runMainLoopUntil([&] { return callsMade() > callsBefore; });
+    // A call's end is on record once its task has completed, which can be a moment before the
+    // main thread has run the screen's reply block; the loading overlay starts fading there.
+    const bool loaded = dv::testing::runMainLoopUntil([&] { return callsMade() > callsBefore && !hasOverlay(kLoading, Fading::No); });
     // Overlays fade out (and a push or pop ends) on the clock.
     m_ui.advance(0.4);
     return loaded && !hasOverlay(kLoading);
@@ -254,12 +256,14 @@ bool DirectoryTest::showsText(std::string_view wanted) const
     return view && m_ui.isVisible(view);
 }
 
-bool DirectoryTest::hasOverlay(std::string_view text) const
+bool DirectoryTest::hasOverlay(std::string_view text, Fading fading) const
 {
     for (const auto& label : m_ui.findAll(dv::testing::ViewQuery().withText(std::string(text)).hiddenToo()))
         for (auto view = label->superview(); view; view = view->superview())
             if (dv::as<PHProgressHUD>(view))
-                return true;
+                // A hide turns the overlay almost transparent at once and removes it when the fade ends.
+                if (fading == Fading::Yes || view->alpha() > 0.05)
+                    return true;
     return false;
 }
 

@@ -78,7 +78,9 @@ protected:
     // Whether a view shows the text to a person now.
     bool showsText(std::string_view text) const;
     // Whether an overlay or toast with the text is up, fading in or out included.
-    bool hasOverlay(std::string_view text) const;
+    // Whether an overlay showing `text` is on screen; Fading::No leaves out one already fading out.
+    enum class Fading { Yes, No };
+    bool hasOverlay(std::string_view text, Fading fading = Fading::Yes) const;
     // Runs until an overlay or toast with the text is up.
     bool waitForOverlay(std::string_view text);
     // The texts of the list rows a person sees, top first.

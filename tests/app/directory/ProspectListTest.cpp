@@ -11,6 +11,9 @@
 #include "platform/ui/UIButton.h"
 #include "tools/devserver/Fault.h"
 
+#include <set>
+#include <string>
+
 using namespace dv::test;
 using dv::app::ProspectListController;
 using dv::devserver::Fault;
@@ -345,7 +348,9 @@ TEST_F(ProspectListTest, OverlappingBatchesEachRefillTheTableWhenTheyArrive)
 {
     auto list = openCityList();
     ASSERT_TRUE(list);
-    // Batch 1 is held at the server; batch 2, asked for next, arrives first, and batch 1 after it.
+    // The first request the server takes is held there, so the two batches overlap and the one
+    // asked for second may well arrive first (which of the two the server takes first is up to
+    // the transport): each refills the table when it arrives, and the last one stays.
     m_server->setFault(dv::app::kListPhonePath, [] {
         auto fault = Fault::delay(1);
         fault.times = 1;
@@ -361,9 +366,8 @@ TEST_F(ProspectListTest, OverlappingBatchesEachRefillTheTableWhenTheyArrive)
     m_ui.advance(0.4);
     const auto sent = requestsTo(dv::app::kListPhonePath);
     ASSERT_EQ(sent.size(), 3u);
-    EXPECT_EQ(sent[1].field("page"), "2") << "the second press ended first";
-    EXPECT_EQ(sent[2].field("page"), "1");
-    expectShowsCityBatch(list, kCity, 1);
+    EXPECT_EQ((std::set<std::string> { sent[1].field("page"), sent[2].field("page") }), (std::set<std::string> { "1", "2" }));
+    expectShowsCityBatch(list, kCity, sent[2].field("page") == "1" ? 1 : 2);
     EXPECT_FALSE(hasOverlay("正在加载"));
 }
 
