@@ -24,7 +24,7 @@ struct WindowOptions {
 
 class WindowMode {
 public:
-    // Opens the window (the application must be running). False and a reason when no window can
+    // Opens the window (before the application starts). False and a reason when no window can
     // be opened (no display, or SDL fails).
     bool open(const WindowOptions& options, std::string& error);
     // Shows the application until the window is closed.
