@@ -73,14 +73,11 @@ int main(int argc, char** argv)
         } else if (argument == "--fault") {
             const char* text = value();
             std::string pathAndFault = text ? text : "";
-            auto equals = pathAndFault.find('=');
-            if (equals == std::string::npos || equals == 0)
-                return usage("--fault takes PATH=FAULT");
             std::string error;
-            auto fault = dv::devserver::parseFault(std::string_view(pathAndFault).substr(equals + 1), &error);
-            if (!fault)
+            auto parsed = dv::devserver::parsePathAndFault(pathAndFault, &error);
+            if (!parsed)
                 return usage(("--fault " + pathAndFault + ": " + error).c_str());
-            faults.emplace_back(pathAndFault.substr(0, equals), *fault);
+            faults.push_back(*parsed);
         } else {
             return usage(("unknown argument " + argument).c_str());
         }
