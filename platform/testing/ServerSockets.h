@@ -15,9 +15,9 @@ namespace dv::testing {
 // sockets were shut down.
 int shutdownConnections(int localPort, int peerPort = -1);
 
-// A port of 127.0.0.1 on which nothing listens: bound by this process, never listening, and held
-// until the process ends, so a connection to it is refused and no other program can take it.
-// 0 when no socket could be bound.
+// A port of 127.0.0.1 on which nothing listens: it stays bound by this process, without
+// listening, until the process ends, so that no other program (nor a connection's own end) can
+// take it and a connection to it is always refused. 0 when no socket could be bound.
 int reserveUnusedPort();
 
 } // namespace dv::testing
