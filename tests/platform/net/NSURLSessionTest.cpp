@@ -323,7 +323,9 @@ TEST_F(SessionTest, ResponseDispositionCancelEndsTheTaskWithoutData)
 
 TEST_F(SessionTest, SuspendedTaskResumesWhereItStopped)
 {
-    server.route("/pieces", ScriptedReply { .body = "0123456789", .pieceSize = 2, .pieceDelay = 30ms });
+    // Pieces far enough apart that the suspension comes well before the body's end, even when a
+    // busy machine is slow to run this thread.
+    server.route("/pieces", ScriptedReply { .body = "0123456789", .pieceSize = 2, .pieceDelay = 200ms });
     makeSession();
     auto task = session->dataTaskWithRequest(request("/pieces"));
     task->resume();
