@@ -229,16 +229,16 @@ ParsedScript parseScript(std::string_view text, const std::string& name)
         if (command.arguments.size() < grammar->required || command.arguments.size() > grammar->arguments.size())
             return fail("usage: " + usageOf(*grammar) + " (quote texts with blanks)");
         for (std::size_t i = 0; i < command.arguments.size(); ++i) {
-            const auto& spec = grammar->arguments[i];
+            const auto& expected = grammar->arguments[i];
             const auto& value = command.arguments[i];
-            if (spec.kind == Kind::Number && !isNumber(value))
-                return fail(std::string(spec.name) + " of " + verb + " is a number, not \"" + value + "\"");
-            if (spec.kind == Kind::Number && std::strtod(value.c_str(), nullptr) < 0 && verb != "drag" && verb != "scroll")
-                return fail(std::string(spec.name) + " of " + verb + " cannot be negative");
-            if (spec.kind == Kind::Choice && std::find(spec.choices.begin(), spec.choices.end(), value) == spec.choices.end())
+            if (expected.kind == Kind::Number && !isNumber(value))
+                return fail(std::string(expected.name) + " of " + verb + " is a number, not \"" + value + "\"");
+            if (expected.kind == Kind::Number && std::strtod(value.c_str(), nullptr) < 0 && verb != "drag" && verb != "scroll")
+                return fail(std::string(expected.name) + " of " + verb + " cannot be negative");
+            if (expected.kind == Kind::Choice && std::find(expected.choices.begin(), expected.choices.end(), value) == expected.choices.end())
                 return fail("usage: " + usageOf(*grammar));
-            if (spec.kind == Kind::Text && value.empty())
-                return fail(std::string(spec.name) + " of " + verb + " is empty");
+            if (expected.kind == Kind::Text && value.empty())
+                return fail(std::string(expected.name) + " of " + verb + " is empty");
         }
         if (verb == "screenshot" && command.arguments[0].find_first_of("/\\") != std::string::npos)
             return fail("a screenshot's NAME is a file name, without folders");
