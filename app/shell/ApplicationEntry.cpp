@@ -1,5 +1,6 @@
 #include "app/shell/ApplicationEntry.h"
 
+#include "app/shell/ShellScreens.h"
 #include "app/shell/start/AppDelegate.h"
 #include "foundation/http/_PNURLSessionTaskSwizzling.h"
 #include "platform/base/NSString.h"
@@ -24,6 +25,7 @@ void installApplicationHooks()
         dv::installRefreshReloadDataHooks();
         dv::installKeyboardManager();
         dv::installFullscreenPopGesture();
+        installShellScreens();
     });
 }
 

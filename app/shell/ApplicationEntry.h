@@ -19,8 +19,8 @@ namespace dv::app {
 
 // Once per process (later calls do nothing): the dictionary behaviour of the push client, the
 // task-state notifications of the HTTP layer, the main bundle's image lookup, the refresh
-// controls' reloadData hooks, the keyboard manager (shared, enabled) and the full-screen back
-// swipe of every navigation controller.
+// controls' reloadData hooks, the keyboard manager (shared, enabled), the full-screen back
+// swipe of every navigation controller, and the shell's screens that others reach by name.
 void installApplicationHooks();
 
 // installApplicationHooks(), then makes an AppDelegate, has the shared application keep it and

@@ -143,9 +143,18 @@ id NSURLSessionTask::observedValueForKeyPath(std::string_view keyPath) const
 void NSURLSessionTask::resume()
 {
     auto before = state();
+    // The hooks run before the transfer starts: once it has, the task may end on the delegate
+    // queue before this thread goes on, and those that follow the task by its hooks would hear of
+    // its resume after its end, or not at all.
+    bool told = false;
+    auto tell = [&] {
+        told = true;
+        runStateHooks(StateCall::Resume, before);
+    };
     if (m_driver)
-        m_driver->resume();
-    runStateHooks(StateCall::Resume, before);
+        m_driver->resume(tell);
+    if (!told)
+        runStateHooks(StateCall::Resume, before);
 }
 
 void NSURLSessionTask::suspend()

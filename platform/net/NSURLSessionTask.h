@@ -65,6 +65,9 @@ class NSURLSessionTask : public NSObject, public NSCopying, public dv::Observabl
 
     // Calls made after every resume and suspend, on the calling thread, with the state the task
     // had before the call. Categories that must learn of every resume and suspend install one.
+    // A resume that starts the task (or lets it go on) makes them as soon as the task is running,
+    // before its transfer starts: they come before any delegate call of the task, and before its
+    // end, however long the calling thread then waits.
     enum class StateCall { Resume, Suspend };
     using StateHook = std::function<void(const Ref<NSURLSessionTask>& task, StateCall call, NSURLSessionTaskState before)>;
     static std::uint64_t addStateHook(StateHook hook);

@@ -175,7 +175,7 @@ std::unique_ptr<Server> Server::start(Options options, std::string& error)
     if (options.dataFolder.empty())
         options.dataFolder = defaultDataFolder();
     impl->options = options;
-    impl->store = Store::open(options.dataFolder, error);
+    impl->store = Store::open(options.dataFolder, error, options.seedCodes);
     if (!impl->store)
         return nullptr;
     impl->api = std::make_unique<Api>(*impl->store, impl->pictures, ApiSettings { options.maxImageBytes, options.now });

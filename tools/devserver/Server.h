@@ -33,7 +33,8 @@
 //               picture), title, account, nickName, descriptions, areaId n, areaName, equipId (a
 //               digest of the uploader's clientId, never the clientId itself),
 //               type, status n, addTime "yyyy-MM-dd HH:mm:ss", position (place in its list, from 0)}
-//       Codes are listed newest first; seeded: 23 group, 30 personal, 17 public.
+//       Codes are listed newest first; seeded: 23 group, 30 personal, 17 public (none when
+//       Options::seedCodes is off: every list is empty, with totalCount 0).
 //   qrcode/getDetail.do        id, position
 //       status "1"; info code
 //   qrcode/getChangeDetail.do  id, position, flag ("0" previous, "1" next)
@@ -65,6 +66,10 @@
 //                              saying A is not an authorised agent (seeded agents: xl_dongfang88,
 //                              qinghe2016, chenjia_001, 100800)
 //   home/web.do?categoryId=I&clientId=C      HTML: the page of a home category; 404 page if unknown
+//   data/consult.do            HTML: the consultation page, whose script calls the application's
+//                              bridge "LYAppSpeakController": clickOnAndroid("consult") when it
+//                              loads, clickZiXunAction() from its consult() (no application screen
+//                              opens it; a script-bridge page may)
 //   pic/tile/I.png, pic/category/I.png, pic/ad/I.png, pic/qrcode/I-R.EXT, pic/static/picture.png
 //                              the pictures behind imgurl and qrcodeImg (the last one is a picture
 //                              the application may use for its fixed "图片" tile)
@@ -103,6 +108,7 @@ struct Options {
     std::size_t maxImageBytes = 2 * 1024 * 1024;
     std::size_t threads = 16;        // requests served at once (a delayed request holds one)
     bool logRequests = false;        // one line per request on standard error
+    bool seedCodes = true;           // a new data folder gets the seeded QR codes (NO: an empty directory)
     std::function<std::int64_t()> now {}; // Unix seconds for upload and login times; the system clock when empty
 };
 

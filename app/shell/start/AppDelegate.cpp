@@ -1,7 +1,7 @@
 #include "app/shell/start/AppDelegate.h"
 
+#include "app/shell/guide/LYIntroduceController.h"
 #include "app/shell/home/VQMainViewController.h"
-#include "app/shell/navigation/ScreenFactory.h"
 #include "app/shell/navigation/SMNavigationController.h"
 #include "app/shell/news/JZNewsDetailController.h"
 #include "app/shell/server/ServerReply.h"
@@ -214,11 +214,10 @@ void AppDelegate::showIntroduce()
     auto defaults = NSUserDefaults::standardUserDefaults();
     defaults->setObjectForKey("YES"_ns, "first"_ns);
     defaults->synchronize();
-    auto guide = dv::app::makeScreen("LYIntroduceController");
-    if (!guide || !m_window)
+    if (!m_window)
         return;
-    dv::app::setScreenValue(guide, NSArray::of({ "yindao1"_ns, "yindao2"_ns, "yindao3"_ns }), "images");
-    dv::app::setScreenValue(guide, self(), "delegate");
+    auto guide = alloc<LYIntroduceController>()->initWithImages(NSArray::of({ "yindao1"_ns, "yindao2"_ns, "yindao3"_ns }));
+    guide->setDelegate(self<AppDelegate>());
     m_window->setRootViewController(guide);
 }
 

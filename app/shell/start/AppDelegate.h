@@ -61,9 +61,9 @@ class AppDelegate : public UIResponder, public UIApplicationDelegate, public UIA
     bool alertViewClickedButtonAtIndex(const Ref<UIAlertView>& alertView, NSInteger buttonIndex) override;
 
     // The guide pages (nothing starts them): "YES" under "first", then the guide-page screen
-    // LYIntroduceController, made by name and given `images` (the names "yindao1" to "yindao3")
-    // and `delegate` (this object, an IntroduceControllerDelegate) by key, as the window's root;
-    // when it finishes, a new navigation controller with a new home screen.
+    // LYIntroduceController with the pictures "yindao1" to "yindao3" and this object as its
+    // delegate, as the window's root; when it finishes, a new navigation controller with a new
+    // home screen.
     void showIntroduce();
     void introduceWillFinished() override;
 

@@ -199,24 +199,32 @@ void TaskDriver::handle(Event& event)
 
 // Control ----------------------------------------------------------------------------------------
 
-void TaskDriver::resume()
+void TaskDriver::resume(const std::function<void()>& running)
 {
     auto task = m_task.lock();
     if (!task)
         return;
-    std::shared_ptr<Transfer> transfer;
-    bool first = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_finished || m_cancelled || !m_suspended)
             return;
         m_suspended = false;
-        first = !m_started;
-        m_started = true;
-        transfer = m_transfer;
         task->storeState(NSURLSessionTaskStateRunning);
     }
     task->announceState();
+    if (running)
+        running();
+    std::shared_ptr<Transfer> transfer;
+    bool first = false;
+    {
+        std::lock_guard lock(m_mutex);
+        // Whoever heard of the resume may have suspended or cancelled the task again.
+        if (m_finished || m_cancelled || m_suspended)
+            return;
+        first = !m_started;
+        m_started = true;
+        transfer = m_transfer;
+    }
     if (first) {
         m_session = m_weakSession.lock();
         if (m_session)

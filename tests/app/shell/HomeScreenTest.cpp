@@ -4,11 +4,15 @@
 #include "ShellTestSupport.h"
 
 #include "app/shell/ApplicationEntry.h"
+#include "app/shell/about/VQAboutvqViewController.h"
 #include "app/shell/home/VQMainButton.h"
 #include "app/shell/home/VQMainViewController.h"
 #include "app/shell/models/VQAdModel.h"
 #include "app/shell/models/VQMainBtnModel.h"
+#include "app/shell/picture/KYWifiController.h"
 #include "app/shell/start/AppDelegate.h"
+#include "app/shell/web/VQADWebViewController.h"
+#include "app/shell/web/VQMainWebViewController.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/system/PrivacyAccess.h"
 #include "platform/system/UIScreen.h"
@@ -23,8 +27,9 @@ using namespace dv::test;
 using dv::devserver::Fault;
 using dv::devserver::FaultKind;
 
-// Stand-ins for the screens the tiles open, registered under the names the home screen looks up
-// (the real ones live in folders this test does not link). Each records what it was given.
+// Stand-ins for the screens of the directory the tiles open, registered under the names the home
+// screen looks up (the real ones live in a folder this test does not link). Each records what it
+// was given. The shell's own screens (about, web page, picture page) are the real ones.
 class OpenedScreen : public UIViewController {
     DV_CLASS(OpenedScreen, UIViewController)
 
@@ -67,10 +72,6 @@ DV_OPENED_SCREEN(OpenedAddGroup, "VQAddGroupViewController")
 DV_OPENED_SCREEN(OpenedExactCustomer, "VQExactCustomerVC")
 DV_OPENED_SCREEN(OpenedCategoryResources, "VQCategoryResourcesNewVC")
 DV_OPENED_SCREEN(OpenedAddPublic, "VQAddPublicViewController")
-DV_OPENED_SCREEN(OpenedAbout, "VQAboutvqViewController")
-DV_OPENED_SCREEN(OpenedWebPage, "VQMainWebViewController")
-DV_OPENED_SCREEN(OpenedPicturePage, "KYWifiController")
-DV_OPENED_SCREEN(OpenedAdPage, "VQADWebViewController")
 
 namespace {
 
@@ -102,11 +103,18 @@ protected:
         m_ui.advance(0.5);
         return m_ui.topViewController();
     }
+    // Goes back to the home screen as a person would, once what the screens left loading has
+    // answered (their overlays cover the window until then).
     void goBackHome()
     {
+        EXPECT_TRUE(dv::testing::runMainLoopUntil([&] { return !overlayShowing(); }));
+        m_ui.advance(0.5);
         while (m_ui.navigationStack().size() > 1) {
-            m_ui.navigationController()->popViewControllerAnimated(false);
-            m_ui.runUntilIdle();
+            const auto depth = m_ui.navigationStack().size();
+            if (!m_ui.tapBackButton())
+                ASSERT_TRUE(m_ui.swipeBack());
+            m_ui.advance(0.5);
+            ASSERT_LT(m_ui.navigationStack().size(), depth);
         }
     }
 };
@@ -185,7 +193,7 @@ TEST_F(HomeScreenTest, AReplyWithoutKeptCategoriesShowsOnlyThePictureTile)
     EXPECT_EQ(all[0]->frame().origin.y, (667 - 64) * 3.0 / 10 + 110);
     EXPECT_TRUE(m_ui.tap(all[0]));
     m_ui.advance(0.5);
-    EXPECT_TRUE(dv::as<OpenedPicturePage>(m_ui.topViewController()));
+    EXPECT_TRUE(dv::as<KYWifiController>(m_ui.topViewController()));
 }
 
 TEST_F(HomeScreenTest, EachTileOpensTheScreenOfItsKeywordWithItsName)
@@ -209,7 +217,7 @@ TEST_F(HomeScreenTest, EachTileOpensTheScreenOfItsKeywordWithItsName)
         m_ui.advance(0.5);
         EXPECT_EQ(m_ui.topViewController(), std::static_pointer_cast<UIViewController>(homeScreen()));
     }
-    EXPECT_TRUE(dv::as<OpenedPicturePage>(tapTile("图片")));
+    EXPECT_TRUE(dv::as<KYWifiController>(tapTile("图片")));
     // A swipe from the left edge goes back as well.
     ASSERT_TRUE(m_ui.swipeBack());
     m_ui.advance(0.5);
@@ -230,7 +238,7 @@ TEST_F(HomeScreenTest, EveryScreenKeywordIsDispatched)
     ASSERT_TRUE(m_server->setHomeCategories({ { 601, "信聊加粉", "12" }, { 602, "精准加粉", "abc" }, { 603, "行业客源", "99" } }));
     UIApplication::resetSharedApplication();
     ASSERT_TRUE(launch());
-    EXPECT_TRUE(dv::as<OpenedAbout>(tapTile("加粉")));
+    EXPECT_TRUE(dv::as<VQAboutvqViewController>(tapTile("加粉")));
     goBackHome();
     // A keyword that is no number, and one that names no screen: nothing opens.
     EXPECT_EQ(tapTile("精准加粉"), std::static_pointer_cast<UIViewController>(homeScreen()));
@@ -244,8 +252,8 @@ TEST_F(HomeScreenTest, WebKeywordsOpenOnePagePerMatchingCategory)
     auto top = tapTile("精准加粉");
     auto stack = m_ui.navigationStack();
     ASSERT_EQ(stack.size(), 3u);
-    auto first = dv::as<OpenedWebPage>(stack[1]);
-    auto second = dv::as<OpenedWebPage>(stack[2]);
+    auto first = dv::as<VQMainWebViewController>(stack[1]);
+    auto second = dv::as<VQMainWebViewController>(stack[2]);
     ASSERT_TRUE(first && second);
     EXPECT_EQ(dv::str(first->titleName()), "精准加粉");
     EXPECT_EQ(dv::str(first->linkUrl()), "701");
@@ -253,7 +261,7 @@ TEST_F(HomeScreenTest, WebKeywordsOpenOnePagePerMatchingCategory)
     EXPECT_EQ(dv::str(second->linkUrl()), "702");
     EXPECT_EQ(top, second);
     goBackHome();
-    auto page = dv::as<OpenedWebPage>(tapTile("加粉"));
+    auto page = dv::as<VQMainWebViewController>(tapTile("加粉"));
     ASSERT_TRUE(page);
     EXPECT_EQ(dv::str(page->linkUrl()), "703");
 }
@@ -294,7 +302,7 @@ TEST_F(HomeScreenTest, ABannerTapOpensTheAdvertisementsPage)
     m_ui.runUntilIdle();
     ASSERT_TRUE(m_ui.tap(banner));
     m_ui.advance(0.5);
-    auto page = dv::as<OpenedAdPage>(m_ui.topViewController());
+    auto page = dv::as<VQADWebViewController>(m_ui.topViewController());
     ASSERT_TRUE(page);
     EXPECT_EQ(dv::str(page->titleName()), "新用户注册送加粉次数");
     EXPECT_TRUE(dv::str(page->linkUrl()).ends_with("/DV/data/qryLearn.do?type=2"));
@@ -313,7 +321,7 @@ TEST_F(HomeScreenTest, ABannerTapOpensTheAdvertisementsPage)
         ASSERT_TRUE(m_ui.swipePage(pages, dv::testing::SwipeDirection::Right));
     ASSERT_TRUE(m_ui.tap(banner));
     m_ui.advance(0.5);
-    EXPECT_TRUE(dv::as<OpenedAdPage>(m_ui.topViewController()));
+    EXPECT_TRUE(dv::as<VQADWebViewController>(m_ui.topViewController()));
 }
 
 TEST_F(HomeScreenTest, RefusedAddressBookShowsTheSettingsHint)

@@ -138,6 +138,15 @@ bool ShellTest::wait(const std::shared_ptr<CallResult>& result)
 
 std::vector<Ref<PHProgressHUD>> ShellTest::visibleOverlays() const { return m_ui.findAll<PHProgressHUD>(); }
 
+bool ShellTest::overlayShowing() const
+{
+    // A hide turns an overlay almost transparent at once and removes it when its fade ends.
+    for (const auto& overlay : visibleOverlays())
+        if (overlay->alpha() > 0.05)
+            return true;
+    return false;
+}
+
 bool ShellTest::showsText(std::string_view text) const
 {
     auto view = m_ui.viewWithText(text);
@@ -162,7 +171,9 @@ void ApplicationTest::TearDown()
 bool ApplicationTest::launch(const Ref<NSDictionary>& launchOptions)
 {
     m_started = dv::app::startApplication(launchOptions);
-    if (!dv::testing::runMainLoopUntil([&] { return !tiles().empty(); }))
+    // The tiles come with the home screen's reply, whose block also starts the loading overlay's
+    // fade; on a busy machine the two can be turns of the run loop apart.
+    if (!dv::testing::runMainLoopUntil([&] { return !tiles().empty() && !overlayShowing(); }))
         return false;
     // The loading overlay fades out on the clock.
     m_ui.advance(1);

@@ -84,6 +84,8 @@ protected:
 
     // The overlays and toasts a person sees on the window now, and whether one shows `text`.
     std::vector<Ref<PHProgressHUD>> visibleOverlays() const;
+    // Whether an overlay is on screen that has not begun to fade out.
+    bool overlayShowing() const;
     bool showsText(std::string_view text) const;
 
     TemporaryHome m_home;

@@ -160,7 +160,7 @@ TEST_F(RequestSerializerTest, DefaultHeaders)
     UIScreen::mainScreen()->setScale(2);
     EXPECT_EQ(dv::internal::defaultUserAgent()->utf8(), "App/2.1 (iPhone; iOS 9.3; Scale/2.00)");
 
-    dv::MainBundleOverride::set(pathInHome("res"), NSDictionary::of({{"CFBundleExecutable"_ns, "Café微信"_ns}, {"CFBundleShortVersionString"_ns, "1"_ns}}));
+    dv::MainBundleOverride::set(pathInHome("res"), NSDictionary::of({{"CFBundleExecutable"_ns, "Café信聊"_ns}, {"CFBundleShortVersionString"_ns, "1"_ns}}));
     auto transliterated = dv::internal::defaultUserAgent()->utf8();
     EXPECT_TRUE(transliterated.starts_with("Cafe")) << transliterated;
     for (unsigned char c : transliterated)

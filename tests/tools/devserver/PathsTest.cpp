@@ -210,6 +210,36 @@ TEST_F(PathsTest, CodeListsPageThroughEveryCodeAcrossTheLastPage)
     expectRefusal(post("qrcode/listCode.do", { { "type", "3" }, { "page", "99999999999999999999" } }), T::Num);
 }
 
+TEST_F(PathsTest, AServerStartedWithoutCodesHasEmptyListsAndTheRestOfItsData)
+{
+    TemporaryFolder emptyFolder;
+    std::string error;
+    auto empty = Server::start({ .dataFolder = emptyFolder.path(), .seedCodes = false }, error);
+    ASSERT_TRUE(empty) << error;
+    auto postTo = [&](const Server& target, const std::string& path, const Fields& fields) {
+        return httpPostForm(target.baseURL() + path, fields).json();
+    };
+    for (const char* type : { "3", "2", "11" }) {
+        Json reply = postTo(*empty, "qrcode/listCode.do", { { "type", type }, { "page", "0" } });
+        expectSuccess(reply, T::Num);
+        EXPECT_EQ(reply["info"]["totalCount"], 0) << type;
+        EXPECT_EQ(reply["info"]["pageSize"], "10") << type;
+        EXPECT_TRUE(reply["info"]["listItems"].empty()) << type;
+    }
+    expectRefusal(postTo(*empty, "qrcode/getDetail.do", { { "id", "1" }, { "position", "0" } }), T::Str);
+    Json home = postTo(*empty, "home/index.do", {});
+    EXPECT_FALSE(home["info"]["listCate"].empty());
+    Json provinces = postTo(*empty, "district/listSubDistrict.do", { { "parentId", "0" } });
+    EXPECT_FALSE(provinces["info"].empty());
+
+    // The choice is made once, when the data folder is new: a folder with codes keeps them.
+    empty->stop();
+    server->stop();
+    auto seeded = Server::start({ .dataFolder = folder.path() + "/server", .seedCodes = false }, error);
+    ASSERT_TRUE(seeded) << error;
+    EXPECT_EQ(postTo(*seeded, "qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23);
+}
+
 TEST_F(PathsTest, DetailAndNeighboursFollowTheListOrder)
 {
     Json list = post("qrcode/listCode.do", { { "type", "2" }, { "page", "0" } });
@@ -438,6 +468,11 @@ TEST_F(PathsTest, WebPagesAreHtml)
     EXPECT_EQ(category.status, 200);
     EXPECT_NE(category.body.find("营销课堂"), std::string::npos);
     EXPECT_EQ(httpGet(url("home/web.do?categoryId=999&clientId=x")).status, 404);
+
+    auto consult = httpGet(url("data/consult.do"));
+    EXPECT_EQ(consult.status, 200);
+    EXPECT_NE(consult.body.find("clickZiXunAction()"), std::string::npos);
+    EXPECT_NE(consult.body.find("clickOnAndroid('consult')"), std::string::npos);
 }
 
 TEST_F(PathsTest, UnknownPathsAndPicturesAreNotFound)

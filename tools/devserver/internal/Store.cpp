@@ -117,7 +117,7 @@ Store::Store(std::unique_ptr<SqliteDatabase> db)
 
 Store::~Store() = default;
 
-std::unique_ptr<Store> Store::open(const std::string& folder, std::string& error)
+std::unique_ptr<Store> Store::open(const std::string& folder, std::string& error, bool seedCodes)
 {
     std::error_code fsError;
     std::filesystem::create_directories(folder, fsError);
@@ -129,12 +129,12 @@ std::unique_ptr<Store> Store::open(const std::string& folder, std::string& error
     if (!db)
         return nullptr;
     std::unique_ptr<Store> store(new Store(std::move(db)));
-    if (!store->createAndSeed(error))
+    if (!store->createAndSeed(error, seedCodes))
         return nullptr;
     return store;
 }
 
-bool Store::createAndSeed(std::string& error)
+bool Store::createAndSeed(std::string& error, bool seedCodes)
 {
     {
         auto check = m_db->prepare("SELECT value FROM meta WHERE key = 'schema'");
@@ -215,7 +215,7 @@ bool Store::createAndSeed(std::string& error)
                 return failed();
         }
     }
-    {
+    if (seedCodes) {
         auto insert = m_db->prepare("INSERT INTO codes (type, title, account, nick_name, descriptions, area_id, area_name, "
                                     "equip_id, status, add_time, revision, image_type) "
                                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, 1, ?9, 0, '')");
