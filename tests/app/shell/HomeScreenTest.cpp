@@ -111,8 +111,9 @@ protected:
         m_ui.advance(0.5);
         while (m_ui.navigationStack().size() > 1) {
             const auto depth = m_ui.navigationStack().size();
-            if (!m_ui.tapBackButton())
+            if (!m_ui.tapBackButton()) {
                 ASSERT_TRUE(m_ui.swipeBack());
+            }
             m_ui.advance(0.5);
             ASSERT_LT(m_ui.navigationStack().size(), depth);
         }
