@@ -7,6 +7,7 @@
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
 #include "platform/base/internal/Describe.h"
+#include "platform/base/internal/SharedInstance.h"
 
 #include <algorithm>
 
@@ -40,7 +41,12 @@ void NSArray::checkIndex(NSUInteger index, NSUInteger limit, const char* method)
                                                   + " beyond bounds " + (limit ? "[0 .. " + std::to_string(limit - 1) + "]" : "for empty array"));
 }
 
-Ref<NSArray> NSArray::array() { return alloc<NSArray>(); }
+Ref<NSArray> NSArray::array()
+{
+    // The empty immutable array is one shared instance, as on the platform.
+    static const Ref<NSArray>& empty = dv::internal::sharedInstance(alloc<NSArray>());
+    return empty;
+}
 Ref<NSArray> NSArray::arrayWithObject(const id& object) { return of({object}); }
 Ref<NSArray> NSArray::arrayWithArray(const Ref<NSArray>& other) { return other ? fromVector(other->m_items) : array(); }
 
@@ -52,7 +58,10 @@ Ref<NSArray> NSArray::of(std::initializer_list<id> items)
     return fromVector(std::vector<id>(items));
 }
 
-Ref<NSArray> NSArray::fromVector(std::vector<id> items) { return std::make_shared<NSArray>(std::move(items)); }
+Ref<NSArray> NSArray::fromVector(std::vector<id> items)
+{
+    return items.empty() ? array() : std::make_shared<NSArray>(std::move(items));
+}
 
 Ref<NSArray> NSArray::initWithArray(const Ref<NSArray>& other) { return initWithArray(other, false); }
 

@@ -5,6 +5,7 @@
 #include "platform/base/NSException.h"
 #include "platform/base/NSString.h"
 #include "platform/base/internal/Describe.h"
+#include "platform/base/internal/SharedInstance.h"
 
 #include <algorithm>
 #include <atomic>
@@ -54,7 +55,12 @@ bool NSDictionary::KeyEqual::operator()(const NSObject* a, const NSObject* b) co
 
 NSDictionary::~NSDictionary() = default;
 
-Ref<NSDictionary> NSDictionary::dictionary() { return alloc<NSDictionary>(); }
+Ref<NSDictionary> NSDictionary::dictionary()
+{
+    // The empty immutable dictionary is one shared instance, as on the platform.
+    static const Ref<NSDictionary>& empty = dv::internal::sharedInstance(alloc<NSDictionary>());
+    return empty;
+}
 
 Ref<NSDictionary> NSDictionary::dictionaryWithObjectForKey(const id& object, const id& key)
 {
@@ -90,6 +96,8 @@ Ref<NSDictionary> NSDictionary::of(std::initializer_list<Entry> entries)
 
 Ref<NSDictionary> NSDictionary::fromEntries(const std::vector<Entry>& entries)
 {
+    if (entries.empty())
+        return dictionary();
     auto d = alloc<NSDictionary>();
     d->m_entries.reserve(entries.size());
     for (auto& [key, value] : entries)
@@ -414,6 +422,8 @@ void NSMutableDictionary::setDictionary(const Ref<NSDictionary>& other)
 
 id NSMutableDictionary::copyWithZone(NSZone*) const
 {
+    if (m_entries.empty())
+        return NSDictionary::dictionary();
     auto copy = alloc<NSDictionary>();
     copy->initWithDictionary(std::const_pointer_cast<NSDictionary>(self<NSDictionary>()));
     return copy;

@@ -194,9 +194,9 @@ std::uint64_t NSKeyedArchiver::reference(const id& object)
         cls = isMutable ? NSMutableSet::class_() : NSSet::class_();
     } else if (dynamic_cast<NSNull*>(raw)) {
         className = "NSNull";
-    } else if (auto coding = dynamic_cast<const NSCoding*>(raw)) {
+    } else if (dynamic_cast<const NSCoding*>(raw)) {
         m_frames.push_back(record);
-        coding->encodeWithCoder(*this);
+        raw->encodeWithCoder(*this);
         m_frames.pop_back();
     } else {
         failWithError(dv::internal::makeCocoaError(dv::internal::kCoderInvalidValueError,

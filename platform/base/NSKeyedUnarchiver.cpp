@@ -314,8 +314,7 @@ id NSKeyedUnarchiver::objectAt(std::uint64_t index)
         m_inProgress.erase(index);
     } else {
         id instance = cls->createInstance();
-        auto coding = instance ? dynamic_cast<NSCoding*>(instance.get()) : nullptr;
-        if (!coding) {
+        if (!instance || !dynamic_cast<NSCoding*>(instance.get())) {
             result = fail("Cannot decode object of class \"" + name + "\": it does not adopt NSCoding.");
         } else {
             m_inProgress.emplace(index, instance);
@@ -323,7 +322,7 @@ id NSKeyedUnarchiver::objectAt(std::uint64_t index)
             // The class decodes its own members with the classes it names itself.
             std::vector<const std::vector<Class>*> outer;
             outer.swap(m_allowed);
-            result = coding->initWithCoder(*this);
+            result = instance->initWithCoder(*this);
             m_allowed.swap(outer);
             m_frames.pop_back();
             m_inProgress.erase(index);

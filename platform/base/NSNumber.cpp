@@ -3,6 +3,9 @@
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSString.h"
 
+#include "platform/base/internal/SharedInstance.h"
+
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -44,11 +47,37 @@ Ref<NSNumber> NSNumber::make(Kind kind, long long s, unsigned long long u, doubl
     return n;
 }
 
+namespace {
+
+// Small integers of the two common kinds are shared instances, made on first use: replies and
+// models are full of zeros, ones, statuses and counts.
+using SharedSlots = std::atomic<const Ref<NSNumber>*>[1024 + 128];
+SharedSlots s_smallInts;
+SharedSlots s_smallLongLongs;
+
+} // namespace
+
+Ref<NSNumber> NSNumber::smallInteger(Kind kind, long long value)
+{
+    static_assert(std::extent_v<SharedSlots> == kSharedLargest - kSharedSmallest + 1);
+    auto& slot = (kind == Kind::Int ? s_smallInts : s_smallLongLongs)[static_cast<std::size_t>(value - kSharedSmallest)];
+    if (const Ref<NSNumber>* shared = slot.load(std::memory_order_acquire))
+        return *shared;
+    auto* fresh = new Ref<NSNumber>(make(kind, value, 0, 0));
+    const Ref<NSNumber>* expected = nullptr;
+    if (slot.compare_exchange_strong(expected, fresh, std::memory_order_acq_rel, std::memory_order_acquire)) {
+        dv::internal::keepForever(fresh->get());
+        return *fresh;
+    }
+    delete fresh; // another thread made it first
+    return *expected;
+}
+
 Ref<NSNumber> NSNumber::numberWithBool(bool value)
 {
     // Like the platform's two boolean constants, YES and NO are shared instances.
-    static const Ref<NSNumber> yes = make(Kind::Bool, 1, 0, 0);
-    static const Ref<NSNumber> no = make(Kind::Bool, 0, 0, 0);
+    static const Ref<NSNumber>& yes = dv::internal::sharedInstance(make(Kind::Bool, 1, 0, 0));
+    static const Ref<NSNumber>& no = dv::internal::sharedInstance(make(Kind::Bool, 0, 0, 0));
     return value ? yes : no;
 }
 
@@ -56,13 +85,16 @@ Ref<NSNumber> NSNumber::numberWithChar(signed char v) { return make(Kind::Char, 
 Ref<NSNumber> NSNumber::numberWithUnsignedChar(unsigned char v) { return make(Kind::UnsignedChar, 0, v, 0); }
 Ref<NSNumber> NSNumber::numberWithShort(short v) { return make(Kind::Short, v, 0, 0); }
 Ref<NSNumber> NSNumber::numberWithUnsignedShort(unsigned short v) { return make(Kind::UnsignedShort, 0, v, 0); }
-Ref<NSNumber> NSNumber::numberWithInt(int v) { return make(Kind::Int, v, 0, 0); }
+Ref<NSNumber> NSNumber::numberWithInt(int v) { return isSmall(v) ? smallInteger(Kind::Int, v) : make(Kind::Int, v, 0, 0); }
 Ref<NSNumber> NSNumber::numberWithUnsignedInt(unsigned int v) { return make(Kind::UnsignedInt, 0, v, 0); }
-Ref<NSNumber> NSNumber::numberWithLong(long v) { return make(Kind::LongLong, v, 0, 0); }
+Ref<NSNumber> NSNumber::numberWithLong(long v) { return numberWithLongLong(v); }
 Ref<NSNumber> NSNumber::numberWithUnsignedLong(unsigned long v) { return make(Kind::UnsignedLongLong, 0, v, 0); }
-Ref<NSNumber> NSNumber::numberWithLongLong(long long v) { return make(Kind::LongLong, v, 0, 0); }
+Ref<NSNumber> NSNumber::numberWithLongLong(long long v)
+{
+    return isSmall(v) ? smallInteger(Kind::LongLong, v) : make(Kind::LongLong, v, 0, 0);
+}
 Ref<NSNumber> NSNumber::numberWithUnsignedLongLong(unsigned long long v) { return make(Kind::UnsignedLongLong, 0, v, 0); }
-Ref<NSNumber> NSNumber::numberWithInteger(NSInteger v) { return make(Kind::LongLong, v, 0, 0); }
+Ref<NSNumber> NSNumber::numberWithInteger(NSInteger v) { return numberWithLongLong(v); }
 Ref<NSNumber> NSNumber::numberWithUnsignedInteger(NSUInteger v) { return make(Kind::UnsignedLongLong, 0, v, 0); }
 Ref<NSNumber> NSNumber::numberWithFloat(float v) { return make(Kind::Float, 0, 0, v); }
 Ref<NSNumber> NSNumber::numberWithDouble(double v) { return make(Kind::Double, 0, 0, v); }

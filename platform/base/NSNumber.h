@@ -108,6 +108,11 @@ protected:
 
 private:
     static Ref<NSNumber> make(Kind kind, long long s, unsigned long long u, double d);
+    // Integers of kind Int or LongLong in this range are shared instances.
+    static constexpr long long kSharedSmallest = -128;
+    static constexpr long long kSharedLargest = 1023;
+    static bool isSmall(long long value) { return value >= kSharedSmallest && value <= kSharedLargest; }
+    static Ref<NSNumber> smallInteger(Kind kind, long long value);
 };
 
 namespace dv {

@@ -5,11 +5,13 @@
 #include "platform/base/NSArray.h"
 #include "platform/base/NSException.h"
 #include "platform/base/NSString.h"
+#include "platform/base/SideTable.h"
+#include "platform/base/internal/SharedInstance.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
-#include <unordered_map>
-#include <variant>
+#include <vector>
 
 namespace {
 
@@ -17,22 +19,29 @@ std::atomic<std::int64_t> s_liveObjects { 0 };
 
 } // namespace
 
-struct NSObject::AssociationTable {
+namespace {
+
+// The associated objects of one object, kept in the side table.
+struct Associations {
     struct Entry {
+        const void* key = nullptr;
         id strong;
         Weak<NSObject> weak;
         bool isWeak = false;
     };
     std::mutex lock;
-    std::unordered_map<const void*, Entry> entries;
+    std::vector<Entry> entries; // few per object: a scan beats a hash
 };
+
+} // namespace
 
 NSObject::NSObject() { s_liveObjects.fetch_add(1, std::memory_order_relaxed); }
 
 NSObject::~NSObject()
 {
-    // Associated values go with their object; they are released outside any lock.
-    delete m_associations.exchange(nullptr);
+    // Associated values and other side state go with their object, released outside any lock.
+    if (dv::sidetable::mayHaveEntries(this))
+        dv::sidetable::erase(this);
     s_liveObjects.fetch_sub(1, std::memory_order_relaxed);
 }
 
@@ -64,18 +73,40 @@ NSUInteger NSObject::hash() const { return reinterpret_cast<std::uintptr_t>(this
 
 id NSObject::copy() const
 {
-    if (auto* copying = dynamic_cast<const NSCopying*>(this))
-        return copying->copyWithZone(nullptr);
-    NSException::raise(NSInvalidArgumentException,
-                       std::string("-[") + getClass()->name() + " copyWithZone:]: unrecognized selector sent to instance");
+    if (dynamic_cast<const NSCopying*>(this))
+        return copyWithZone(nullptr);
+    return NSObject::copyWithZone(nullptr); // raises: the class does not adopt NSCopying
 }
 
 id NSObject::mutableCopy() const
 {
-    if (auto* copying = dynamic_cast<const NSMutableCopying*>(this))
-        return copying->mutableCopyWithZone(nullptr);
+    if (dynamic_cast<const NSMutableCopying*>(this))
+        return mutableCopyWithZone(nullptr);
+    return NSObject::mutableCopyWithZone(nullptr);
+}
+
+id NSObject::copyWithZone(NSZone*) const
+{
+    NSException::raise(NSInvalidArgumentException,
+                       std::string("-[") + getClass()->name() + " copyWithZone:]: unrecognized selector sent to instance");
+}
+
+id NSObject::mutableCopyWithZone(NSZone*) const
+{
     NSException::raise(NSInvalidArgumentException,
                        std::string("-[") + getClass()->name() + " mutableCopyWithZone:]: unrecognized selector sent to instance");
+}
+
+void NSObject::encodeWithCoder(NSCoder&) const
+{
+    NSException::raise(NSInvalidArgumentException,
+                       std::string("-[") + getClass()->name() + " encodeWithCoder:]: unrecognized selector sent to instance");
+}
+
+id NSObject::initWithCoder(NSCoder&)
+{
+    NSException::raise(NSInvalidArgumentException,
+                       std::string("-[") + getClass()->name() + " initWithCoder:]: unrecognized selector sent to instance");
 }
 
 bool NSObject::conformsToCopying() const { return dynamic_cast<const NSCopying*>(this) != nullptr; }
@@ -123,26 +154,16 @@ id NSObject::valueForKeyPath(const Ref<NSString>& keyPath) const
     return first ? first->valueForKeyPath(NSString::fromUTF8(std::string_view(path).substr(dot + 1))) : nullptr;
 }
 
-NSObject::AssociationTable* NSObject::associations(bool create) const
-{
-    AssociationTable* table = m_associations.load(std::memory_order_acquire);
-    if (table || !create)
-        return table;
-    auto* fresh = new AssociationTable;
-    if (m_associations.compare_exchange_strong(table, fresh, std::memory_order_acq_rel))
-        return fresh;
-    delete fresh;
-    return table;
-}
-
 void objc_setAssociatedObject(const NSObject* object, const void* key, const id& value, objc_AssociationPolicy policy)
 {
     if (!object)
         return;
-    auto* table = object->associations(value != nullptr);
+    auto table = value ? dv::sidetable::findOrCreate<Associations>(object, dv::SideSlot::Associations)
+                       : dv::sidetable::find<Associations>(object, dv::SideSlot::Associations);
     if (!table)
         return;
-    NSObject::AssociationTable::Entry entry;
+    Associations::Entry entry;
+    entry.key = key;
     if (value) {
         switch (policy) {
         case OBJC_ASSOCIATION_ASSIGN:
@@ -158,46 +179,52 @@ void objc_setAssociatedObject(const NSObject* object, const void* key, const id&
             break;
         }
     }
-    NSObject::AssociationTable::Entry old; // released after the lock
+    Associations::Entry old; // released after the lock
     std::lock_guard guard(table->lock);
-    auto it = table->entries.find(key);
+    auto it = std::find_if(table->entries.begin(), table->entries.end(), [&](auto& e) { return e.key == key; });
     if (it != table->entries.end()) {
-        old = std::move(it->second);
-        if (value)
-            it->second = std::move(entry);
-        else
-            table->entries.erase(it);
+        old = std::move(*it);
+        if (value) {
+            *it = std::move(entry);
+        } else {
+            *it = std::move(table->entries.back());
+            table->entries.pop_back();
+        }
     } else if (value) {
-        table->entries.emplace(key, std::move(entry));
+        table->entries.push_back(std::move(entry));
     }
 }
 
 id objc_getAssociatedObject(const NSObject* object, const void* key)
 {
-    if (!object)
-        return nullptr;
-    auto* table = object->associations(false);
+    auto table = dv::sidetable::find<Associations>(object, dv::SideSlot::Associations);
     if (!table)
         return nullptr;
     std::lock_guard guard(table->lock);
-    auto it = table->entries.find(key);
-    if (it == table->entries.end())
-        return nullptr;
-    return it->second.isWeak ? it->second.weak.lock() : it->second.strong;
+    for (auto& entry : table->entries)
+        if (entry.key == key)
+            return entry.isWeak ? entry.weak.lock() : entry.strong;
+    return nullptr;
 }
 
 void objc_removeAssociatedObjects(const NSObject* object)
 {
-    if (!object)
-        return;
-    auto* table = object->associations(false);
+    auto table = dv::sidetable::find<Associations>(object, dv::SideSlot::Associations);
     if (!table)
         return;
-    std::unordered_map<const void*, NSObject::AssociationTable::Entry> old;
+    std::vector<Associations::Entry> old; // released after the lock
     std::lock_guard guard(table->lock);
     old.swap(table->entries);
 }
 
 namespace dv {
 std::int64_t liveObjectCount() { return s_liveObjects.load(std::memory_order_relaxed); }
+
+namespace internal {
+void keepForever(const NSObject* object)
+{
+    if (object)
+        s_liveObjects.fetch_sub(1, std::memory_order_relaxed);
+}
+} // namespace internal
 } // namespace dv

@@ -3,6 +3,10 @@
 // through NSCopying/NSMutableCopying, answer runtime questions through their class descriptor,
 // and carry associated objects that die with them.
 //
+// An object is small: its own members are the class pointer and the reference to itself that
+// self() answers. What few objects use (associated objects, observation records) lives in the
+// side table (SideTable.h), and the protocols a class adopts are empty markers.
+//
 //   auto s = alloc<NSMutableString>()->initWithString("a"_ns);
 //   if (s->isKindOfClass(NSString::class_())) NSLog("%@", s);
 #pragma once
@@ -14,6 +18,7 @@
 #include <memory>
 
 struct NSZone;
+class NSCoder;
 
 class NSObject : public std::enable_shared_from_this<NSObject> {
 public:
@@ -65,38 +70,28 @@ public:
     template <class T = NSObject>
     Ref<const T> self() const { return std::static_pointer_cast<const T>(shared_from_this()); }
 
-    // Associated-object storage, created on first use (see Associations.h).
-    struct AssociationTable;
-    AssociationTable* associations(bool create) const;
-
-private:
-    mutable std::atomic<AssociationTable*> m_associations { nullptr };
+    // What a class adopting NSCopying, NSMutableCopying or NSCoding implements (overriding these).
+    // Call copy() / mutableCopy() rather than these: they check the adoption first. Here, for a
+    // class that adopts none, they raise "unrecognized selector" as the platform does.
+    virtual id copyWithZone(NSZone* zone) const;
+    virtual id mutableCopyWithZone(NSZone* zone) const;
+    virtual void encodeWithCoder(NSCoder& coder) const;
+    // initWithCoder: is a constructor-like member each adopting class provides; the unarchiver
+    // calls it on a bare instance and keeps what it answers (a class may answer another object).
+    virtual id initWithCoder(NSCoder& coder);
 };
 
-// Protocols of copying: a class adopts them by deriving from them beside its NSObject base.
-class NSCopying {
-public:
-    virtual ~NSCopying() = default;
-    virtual id copyWithZone(NSZone* zone) const = 0;
-};
-
-class NSMutableCopying {
-public:
-    virtual ~NSMutableCopying() = default;
-    virtual id mutableCopyWithZone(NSZone* zone) const = 0;
-};
+// Protocols of copying: a class adopts them by deriving from them beside its NSObject base and
+// overriding NSObject's copyWithZone / mutableCopyWithZone. They are empty markers, so adopting
+// one adds nothing to an object's size; `dynamic_cast<const NSCopying*>(object)` tells whether a
+// class adopts it.
+class NSCopying { };
+class NSMutableCopying { };
 
 // Coding protocol, adopted by classes that can be archived (the keyed archiver lives beside the
-// other formats).
+// other formats): the class overrides encodeWithCoder and initWithCoder.
 class NSCoder;
-class NSCoding {
-public:
-    virtual ~NSCoding() = default;
-    virtual void encodeWithCoder(NSCoder& coder) const = 0;
-    // initWithCoder: is a constructor-like member each adopting class provides; the unarchiver
-    // reaches it through this hook on a bare instance.
-    virtual id initWithCoder(NSCoder& coder) = 0;
-};
+class NSCoding { };
 
 namespace dv {
 

@@ -5,6 +5,7 @@
 #include "platform/base/NSException.h"
 #include "platform/base/NSString.h"
 #include "platform/base/internal/Describe.h"
+#include "platform/base/internal/SharedInstance.h"
 
 DV_DEFINE_CLASS(NSSet)
 DV_DEFINE_CLASS(NSMutableSet)
@@ -82,7 +83,12 @@ namespace {
 
 // NSSet ---------------------------------------------------------------------------------------
 
-Ref<NSSet> NSSet::set() { return alloc<NSSet>(); }
+Ref<NSSet> NSSet::set()
+{
+    // The empty immutable set is one shared instance, as on the platform.
+    static const Ref<NSSet>& empty = dv::internal::sharedInstance(alloc<NSSet>());
+    return empty;
+}
 
 Ref<NSSet> NSSet::setWithArray(const Ref<NSArray>& array)
 {
@@ -225,7 +231,12 @@ void NSMutableSet::intersectSet(const Ref<NSSet>& other)
         m_list.insert(item);
 }
 
-id NSMutableSet::copyWithZone(NSZone*) const { return NSSet::setWithArray(allObjects()); }
+id NSMutableSet::copyWithZone(NSZone*) const
+{
+    if (count() == 0)
+        return NSSet::set();
+    return NSSet::setWithArray(allObjects());
+}
 
 // NSOrderedSet --------------------------------------------------------------------------------
 

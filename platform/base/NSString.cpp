@@ -5,6 +5,7 @@
 #include "platform/base/NSCharacterSet.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSException.h"
+#include "platform/base/internal/SharedInstance.h"
 #include "platform/base/internal/StringEncoding.h"
 #include "platform/base/internal/Utf.h"
 
@@ -25,7 +26,15 @@ DV_DEFINE_CLASS(NSMutableString)
 
 namespace {
 
-Ref<NSString> makeString(std::string utf8) { return std::make_shared<NSString>(std::move(utf8)); }
+// Every empty immutable string is the one shared instance, as on the platform.
+Ref<NSString> makeString(std::string utf8)
+{
+    if (utf8.empty()) {
+        static const Ref<NSString>& empty = dv::internal::sharedInstance(std::make_shared<NSString>());
+        return empty;
+    }
+    return std::make_shared<NSString>(std::move(utf8));
+}
 
 [[noreturn]] void raiseRange(const char* method, NSUInteger index, NSUInteger length)
 {

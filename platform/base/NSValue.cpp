@@ -35,14 +35,36 @@ void mix(std::size_t& h, std::uint64_t value) { h ^= std::hash<std::uint64_t>()(
 
 } // namespace
 
-#define DV_VALUE_FACTORY(Name, Type)                 \
-    Ref<NSValue> NSValue::Name(Type v)               \
-    {                                                \
-        auto result = alloc<NSValue>();              \
-        result->init();                              \
-        result->m_value = v;                         \
-        return result;                               \
+namespace {
+
+// What the factories make: an NSValue (by class and behaviour) that holds its boxed value.
+class BoxedValue final : public NSValue {
+public:
+    explicit BoxedValue(Storage value = {}) : m_value(std::move(value)) { }
+    const Storage& storage() const override { return m_value; }
+    id initWithCoder(NSCoder& coder) override;
+
+    static Ref<NSValue> make(Storage value)
+    {
+        auto result = std::make_shared<BoxedValue>(std::move(value));
+        result->init();
+        return result;
     }
+
+private:
+    Storage m_value;
+};
+
+} // namespace
+
+const NSValue::Storage& NSValue::storage() const
+{
+    static const Storage nothing;
+    return nothing;
+}
+
+#define DV_VALUE_FACTORY(Name, Type) \
+    Ref<NSValue> NSValue::Name(Type v) { return BoxedValue::make(v); }
 
 DV_VALUE_FACTORY(valueWithCGPoint, CGPoint)
 DV_VALUE_FACTORY(valueWithCGSize, CGSize)
@@ -54,13 +76,7 @@ DV_VALUE_FACTORY(valueWithRange, NSRange)
 DV_VALUE_FACTORY(valueWithPointer, const void*)
 #undef DV_VALUE_FACTORY
 
-Ref<NSValue> NSValue::valueWithNonretainedObject(const id& object)
-{
-    auto result = alloc<NSValue>();
-    result->init();
-    result->m_value = Weak<NSObject>(object);
-    return result;
-}
+Ref<NSValue> NSValue::valueWithNonretainedObject(const id& object) { return BoxedValue::make(Weak<NSObject>(object)); }
 
 namespace {
 template <class V, class S>
@@ -72,24 +88,24 @@ V storedOrZero(const S& storage)
 }
 } // namespace
 
-CGPoint NSValue::CGPointValue() const { return storedOrZero<CGPoint>(m_value); }
-CGSize NSValue::CGSizeValue() const { return storedOrZero<CGSize>(m_value); }
-CGRect NSValue::CGRectValue() const { return storedOrZero<CGRect>(m_value); }
-CGVector NSValue::CGVectorValue() const { return storedOrZero<CGVector>(m_value); }
-UIEdgeInsets NSValue::UIEdgeInsetsValue() const { return storedOrZero<UIEdgeInsets>(m_value); }
-CGAffineTransform NSValue::CGAffineTransformValue() const { return storedOrZero<CGAffineTransform>(m_value); }
-NSRange NSValue::rangeValue() const { return storedOrZero<NSRange>(m_value); }
-const void* NSValue::pointerValue() const { return storedOrZero<const void*>(m_value); }
+CGPoint NSValue::CGPointValue() const { return storedOrZero<CGPoint>(storage()); }
+CGSize NSValue::CGSizeValue() const { return storedOrZero<CGSize>(storage()); }
+CGRect NSValue::CGRectValue() const { return storedOrZero<CGRect>(storage()); }
+CGVector NSValue::CGVectorValue() const { return storedOrZero<CGVector>(storage()); }
+UIEdgeInsets NSValue::UIEdgeInsetsValue() const { return storedOrZero<UIEdgeInsets>(storage()); }
+CGAffineTransform NSValue::CGAffineTransformValue() const { return storedOrZero<CGAffineTransform>(storage()); }
+NSRange NSValue::rangeValue() const { return storedOrZero<NSRange>(storage()); }
+const void* NSValue::pointerValue() const { return storedOrZero<const void*>(storage()); }
 id NSValue::nonretainedObjectValue() const
 {
-    if (auto p = std::get_if<Weak<NSObject>>(&m_value))
+    if (auto p = std::get_if<Weak<NSObject>>(&storage()))
         return p->lock();
     return nil;
 }
 
 const char* NSValue::objCType() const
 {
-    switch (m_value.index()) {
+    switch (storage().index()) {
     case 1:
         return "{CGPoint=dd}";
     case 2:
@@ -133,7 +149,7 @@ Ref<NSString> NSValue::description() const
         void operator()(const void* p) { out = hexPointer(p); }
         void operator()(const Weak<NSObject>& w) { out = hexPointer(w.lock().get()); }
     };
-    std::visit(Describe {text}, m_value);
+    std::visit(Describe {text}, storage());
     return NSString::fromUTF8(text);
 }
 
@@ -144,24 +160,26 @@ bool NSValue::isEqual(const NSObject* other) const
     auto value = dynamic_cast<const NSValue*>(other);
     if (!value || dynamic_cast<const NSNumber*>(other))
         return false;
-    if (value->m_value.index() != m_value.index())
+    const Storage& mine = storage();
+    const Storage& theirs = value->storage();
+    if (theirs.index() != mine.index())
         return false;
-    if (auto w = std::get_if<Weak<NSObject>>(&m_value))
-        return w->lock() == std::get<Weak<NSObject>>(value->m_value).lock();
+    if (auto w = std::get_if<Weak<NSObject>>(&mine))
+        return w->lock() == std::get<Weak<NSObject>>(theirs).lock();
     return std::visit(
-        [&](const auto& mine) -> bool {
-            using V = std::decay_t<decltype(mine)>;
+        [&](const auto& held) -> bool {
+            using V = std::decay_t<decltype(held)>;
             if constexpr (std::is_same_v<V, Weak<NSObject>>)
                 return false;
             else
-                return mine == std::get<V>(value->m_value);
+                return held == std::get<V>(theirs);
         },
-        m_value);
+        mine);
 }
 
 NSUInteger NSValue::hash() const
 {
-    std::size_t h = m_value.index();
+    std::size_t h = storage().index();
     struct Hash {
         std::size_t& h;
         void operator()(std::monostate) { }
@@ -175,7 +193,7 @@ NSUInteger NSValue::hash() const
         void operator()(const void* p) { mix(h, std::uint64_t(reinterpret_cast<std::uintptr_t>(p))); }
         void operator()(const Weak<NSObject>& w) { mix(h, std::uint64_t(reinterpret_cast<std::uintptr_t>(w.lock().get()))); }
     };
-    std::visit(Hash {h}, m_value);
+    std::visit(Hash {h}, storage());
     return h;
 }
 
@@ -234,10 +252,17 @@ void NSValue::encodeWithCoder(NSCoder& coder) const
         void operator()(const void*) { refuse("a pointer"); }
         void operator()(const Weak<NSObject>&) { refuse("an unretained object"); }
     };
-    std::visit(Encode {coder}, m_value);
+    std::visit(Encode {coder}, storage());
 }
 
 id NSValue::initWithCoder(NSCoder& coder)
+{
+    // A bare value (the unarchiver's first phase) answers one that holds what was archived.
+    auto boxed = std::make_shared<BoxedValue>();
+    return boxed->initWithCoder(coder);
+}
+
+id BoxedValue::initWithCoder(NSCoder& coder)
 {
     init();
     auto text = [&](const char* key) { return coder.decodeObjectOfClass<NSString>(NSString::fromUTF8(key)); };

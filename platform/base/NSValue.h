@@ -49,8 +49,11 @@ class NSValue : public NSObject, public NSCopying, public NSCoding {
     void encodeWithCoder(NSCoder& coder) const override;
     id initWithCoder(NSCoder& coder) override;
 
-private:
+protected:
     using Storage = std::variant<std::monostate, CGPoint, CGSize, CGRect, CGVector, UIEdgeInsets, CGAffineTransform,
                                  NSRange, const void*, Weak<NSObject>>;
-    Storage m_value;
+    // The boxed value. Values made by the factories keep it in a subclass of their own, so that
+    // NSNumber, which keeps its scalar itself, does not carry room for a transform; a bare
+    // NSValue holds nothing.
+    virtual const Storage& storage() const;
 };

@@ -5,6 +5,7 @@
 #include "platform/base/NSNull.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
+#include "platform/base/SideTable.h"
 
 #include <algorithm>
 #include <atomic>
@@ -36,6 +37,18 @@ namespace {
 
 using internal::Observation;
 
+// The registrations on one observable, in the side table.
+struct Registrations {
+    std::mutex lock;
+    std::vector<std::shared_ptr<Observation>> observations;
+};
+
+std::shared_ptr<Registrations> registrationsOf(const Observable* owner, bool create)
+{
+    return create ? sidetable::findOrCreate<Registrations>(owner, SideSlot::Observations)
+                  : sidetable::find<Registrations>(owner, SideSlot::Observations);
+}
+
 // Changes announced by willChange and not yet completed by didChange, per thread (changes may
 // nest, and the same object may be changed on two threads at once).
 struct PendingChange {
@@ -54,7 +67,12 @@ std::string firstKeyOf(std::string_view keyPath)
 } // namespace
 
 Observable::Observable() = default;
-Observable::~Observable() = default;
+
+Observable::~Observable()
+{
+    if (sidetable::mayHaveEntries(this))
+        sidetable::erase(this);
+}
 
 NSObject* Observable::asObject() const { return dynamic_cast<NSObject*>(const_cast<Observable*>(this)); }
 
@@ -68,16 +86,15 @@ id Observable::observedValueForKeyPath(std::string_view keyPath) const
     return object ? object->valueForKeyPath(NSString::fromUTF8(keyPath)) : nil;
 }
 
-bool Observable::hasObservers() const
-{
-    std::lock_guard lock(m_lock);
-    return !m_observations.empty();
-}
+bool Observable::hasObservers() const { return observationCount() != 0; }
 
 std::size_t Observable::observationCount() const
 {
-    std::lock_guard lock(m_lock);
-    return m_observations.size();
+    auto registrations = registrationsOf(this, false);
+    if (!registrations)
+        return 0;
+    std::lock_guard lock(registrations->lock);
+    return registrations->observations.size();
 }
 
 void Observable::addObserver(const id& observer, const Ref<NSString>& keyPath, NSKeyValueObservingOptions options, void* context)
@@ -98,8 +115,9 @@ void Observable::addObserver(const id& observer, std::string_view keyPath, NSKey
     observation->observerIdentity = observer.get();
     observation->observer = observer;
     {
-        std::lock_guard lock(m_lock);
-        m_observations.push_back(observation);
+        auto registrations = registrationsOf(this, true);
+        std::lock_guard lock(registrations->lock);
+        registrations->observations.push_back(observation);
     }
     if (options & NSKeyValueObservingOptionInitial) {
         KeyValueChange change;
@@ -118,8 +136,9 @@ ObservationToken Observable::observe(std::string_view keyPath, NSKeyValueObservi
     observation->options = options;
     observation->block = std::move(block);
     {
-        std::lock_guard lock(m_lock);
-        m_observations.push_back(observation);
+        auto registrations = registrationsOf(this, true);
+        std::lock_guard lock(registrations->lock);
+        registrations->observations.push_back(observation);
     }
     if (options & NSKeyValueObservingOptionInitial) {
         KeyValueChange change;
@@ -136,21 +155,25 @@ void Observable::removeObservation(const ObservationToken& token)
     if (!token)
         return;
     token->removed = true;
-    std::lock_guard lock(m_lock);
-    std::erase(m_observations, token);
+    auto registrations = registrationsOf(this, false);
+    if (!registrations)
+        return;
+    std::lock_guard lock(registrations->lock);
+    std::erase(registrations->observations, token);
 }
 
 void Observable::removeMatching(const NSObject* observer, std::string_view keyPath, bool anyContext, void* context)
 {
     if (!observer)
         return;
-    {
-        std::lock_guard lock(m_lock);
-        for (auto it = m_observations.rbegin(); it != m_observations.rend(); ++it) {
+    if (auto registrations = registrationsOf(this, false)) {
+        std::lock_guard lock(registrations->lock);
+        auto& observations = registrations->observations;
+        for (auto it = observations.rbegin(); it != observations.rend(); ++it) {
             auto& o = **it;
             if (o.observerIdentity == observer && o.keyPath == keyPath && (anyContext || o.context == context)) {
                 o.removed = true;
-                m_observations.erase(std::next(it).base());
+                observations.erase(std::next(it).base());
                 return;
             }
         }
@@ -182,9 +205,9 @@ void Observable::removeObserver(const NSObject* observer, std::string_view keyPa
 std::vector<std::shared_ptr<Observation>> Observable::affectedBy(std::string_view key) const
 {
     std::vector<std::shared_ptr<Observation>> all;
-    {
-        std::lock_guard lock(m_lock);
-        all = m_observations;
+    if (auto registrations = registrationsOf(this, false)) {
+        std::lock_guard lock(registrations->lock);
+        all = registrations->observations;
     }
     std::vector<std::shared_ptr<Observation>> affected;
     for (auto& o : all) {

@@ -123,9 +123,8 @@ private:
     std::vector<std::shared_ptr<internal::Observation>> affectedBy(std::string_view key) const;
     void deliver(const std::shared_ptr<internal::Observation>& observation, const KeyValueChange& change);
     void removeMatching(const NSObject* observer, std::string_view keyPath, bool anyContext, void* context);
-
-    mutable std::mutex m_lock;
-    std::vector<std::shared_ptr<internal::Observation>> m_observations;
+    // The registrations live in the side table under this part's address, made by the first one
+    // (most observable objects are never observed).
 };
 
 } // namespace dv

@@ -7,10 +7,12 @@
 #include "platform/net/NSCachedURLResponse.h"
 #include "platform/net/NSURLAuthenticationChallenge.h"
 #include "platform/net/NSURLCredential.h"
+#include "platform/net/NSURLError.h"
 #include "platform/net/NSURLProtectionSpace.h"
 #include "platform/net/NSURLRequest.h"
 #include "platform/net/NSURLSession.h"
 
+#include <condition_variable>
 #include <map>
 
 DV_DEFINE_CLASS(NSURLConnection)
@@ -206,6 +208,45 @@ Ref<NSURLConnection> NSURLConnection::initWithRequest(const Ref<NSURLRequest>& r
 Ref<NSURLConnection> NSURLConnection::initWithRequest(const Ref<NSURLRequest>& request, const id& delegate)
 {
     return initWithRequest(request, delegate, true);
+}
+
+Ref<NSData> NSURLConnection::sendSynchronousRequest(const Ref<NSURLRequest>& request, Ref<NSURLResponse>* response, Ref<NSError>* error)
+{
+    struct Outcome {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+        Ref<NSData> data;
+        Ref<NSURLResponse> response;
+        Ref<NSError> error;
+    };
+    if (!request) {
+        if (response)
+            *response = nil;
+        if (error)
+            *error = dv::makeURLError(NSURLErrorBadURL, nil);
+        return nil;
+    }
+    // The completion runs on the shared session's own queue, never on the waiting thread, so the
+    // main thread may wait here without holding up its own delivery.
+    auto outcome = std::make_shared<Outcome>();
+    auto task = NSURLSession::sharedSession()->dataTaskWithRequest(request,
+        [outcome](const Ref<NSData>& data, const Ref<NSURLResponse>& loaded, const Ref<NSError>& failure) {
+            std::lock_guard lock(outcome->mutex);
+            outcome->data = data;
+            outcome->response = loaded;
+            outcome->error = failure;
+            outcome->done = true;
+            outcome->ended.notify_all();
+        });
+    task->resume();
+    std::unique_lock lock(outcome->mutex);
+    outcome->ended.wait(lock, [&] { return outcome->done; });
+    if (response)
+        *response = outcome->response;
+    if (error)
+        *error = outcome->error;
+    return outcome->error ? nil : outcome->data;
 }
 
 Ref<NSURLConnection> NSURLConnection::connectionWithRequest(const Ref<NSURLRequest>& request, const id& delegate)

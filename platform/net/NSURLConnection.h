@@ -8,6 +8,10 @@
 //   auto connection = alloc<NSURLConnection>()->initWithRequest(request, self(), false);
 //   connection->start();
 //   NSRunLoop::currentRunLoop()->run(); // the delegate stops it when done
+//
+// sendSynchronousRequest loads a request on the calling thread, which waits (runs nothing, not
+// even its run loop) until the load ends: the body, or nil and the error. An HTTP status of any
+// kind is a loaded body, not an error; the caller reads it from the response.
 #pragma once
 
 #include "platform/base/NSObject.h"
@@ -57,6 +61,10 @@ class NSURLConnection : public NSObject {
     Ref<NSURLConnection> initWithRequest(const Ref<NSURLRequest>& request, const id& delegate, bool startImmediately);
     Ref<NSURLConnection> initWithRequest(const Ref<NSURLRequest>& request, const id& delegate);
     static Ref<NSURLConnection> connectionWithRequest(const Ref<NSURLRequest>& request, const id& delegate);
+
+    // Waits for the load within the request's time-out. `response` and `error` may be null; the
+    // error of a nil request is NSURLErrorBadURL.
+    static Ref<NSData> sendSynchronousRequest(const Ref<NSURLRequest>& request, Ref<NSURLResponse>* response, Ref<NSError>* error);
 
     Ref<NSURLRequest> originalRequest() const { return m_request; }
     Ref<NSURLRequest> currentRequest() const;

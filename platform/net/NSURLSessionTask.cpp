@@ -93,6 +93,12 @@ void NSURLSessionTask::setError(const Ref<NSError>& error)
     m_error = error;
 }
 
+void NSURLSessionTask::setState(NSURLSessionTaskState state)
+{
+    if (m_state.load() != state)
+        changeValueForKey("state", [&] { m_state = state; });
+}
+
 void NSURLSessionTask::setCountOfBytesReceived(std::int64_t value)
 {
     if (m_received.load() != value)
@@ -137,9 +143,18 @@ id NSURLSessionTask::observedValueForKeyPath(std::string_view keyPath) const
 void NSURLSessionTask::resume()
 {
     auto before = state();
-    runStateHooks(StateCall::Resume, before);
+    // The hooks run before the transfer starts: once it has, the task may end on the delegate
+    // queue before this thread goes on, and those that follow the task by its hooks would hear of
+    // its resume after its end, or not at all.
+    bool told = false;
+    auto tell = [&] {
+        told = true;
+        runStateHooks(StateCall::Resume, before);
+    };
     if (m_driver)
-        m_driver->resume();
+        m_driver->resume(tell);
+    if (!told)
+        runStateHooks(StateCall::Resume, before);
 }
 
 void NSURLSessionTask::suspend()

@@ -2,7 +2,8 @@
 // them. The byte counters are observable properties (countOfBytesReceived, ...) that change on
 // the delegate queue just before the callback that reports the same bytes. state goes
 // suspended → running → (canceling) → completed; a completed task ignores resume, suspend and
-// cancel. The session keeps a task until it completes; the task keeps its session weakly.
+// cancel. state is observable too: observers hear of every change, on the thread that made it.
+// The session keeps a task until it completes; the task keeps its session weakly.
 //
 //   auto task = session->dataTaskWithRequest(request);
 //   task->resume();
@@ -62,10 +63,11 @@ class NSURLSessionTask : public NSObject, public NSCopying, public dv::Observabl
     virtual void suspend();
     virtual void cancel();
 
-    // Calls made on every resume and suspend, on the calling thread, with the state the task had
-    // before the call. Categories that must learn of every resume and suspend install one. A
-    // resume's calls come before the task starts, so what they announce always precedes the
-    // task's end, however fast that comes; a suspend's come after the task has stopped.
+    // Calls made after every resume and suspend, on the calling thread, with the state the task
+    // had before the call. Categories that must learn of every resume and suspend install one.
+    // A resume that starts the task (or lets it go on) makes them as soon as the task is running,
+    // before its transfer starts: they come before any delegate call of the task, and before its
+    // end, however long the calling thread then waits.
     enum class StateCall { Resume, Suspend };
     using StateHook = std::function<void(const Ref<NSURLSessionTask>& task, StateCall call, NSURLSessionTaskState before)>;
     static std::uint64_t addStateHook(StateHook hook);
@@ -79,7 +81,12 @@ class NSURLSessionTask : public NSObject, public NSCopying, public dv::Observabl
     void setUp(NSUInteger identifier, const Ref<NSURLRequest>& request, const Ref<NSURLSession>& session,
         std::shared_ptr<dv::internal::TaskDriver> driver);
     dv::internal::TaskDriver* driver() const { return m_driver.get(); }
-    void setState(NSURLSessionTaskState state) { m_state = state; }
+    // Changes the state and tells the observers of "state" at once.
+    void setState(NSURLSessionTaskState state);
+    // A change made under the machinery's own lock: stored there, and told with announceState once
+    // the lock is let go, so that an observer may call back into the task (without the old value).
+    void storeState(NSURLSessionTaskState state) { m_state = state; }
+    void announceState() { didChangeValueForKey("state"); }
     void setCurrentRequest(const Ref<NSURLRequest>& request);
     void setResponse(const Ref<NSURLResponse>& response);
     void setError(const Ref<NSError>& error);

@@ -15,9 +15,9 @@ namespace dv::testing {
 // sockets were shut down.
 int shutdownConnections(int localPort, int peerPort = -1);
 
-// A port of 127.0.0.1 that was free a moment ago: bound, then closed without listening. A
-// connection to it is refused until some other program binds it, which the kernel's port
-// allocation makes unlikely for the length of a test. 0 when no socket could be bound.
+// A port of 127.0.0.1 on which nothing listens: it stays bound by this process, without
+// listening, until the process ends, so that no other program (nor a connection's own end) can
+// take it and a connection to it is always refused. 0 when no socket could be bound.
 int reserveUnusedPort();
 
 } // namespace dv::testing

@@ -38,6 +38,14 @@ Ref<UIImage> darkened(const Ref<UIImage>& image)
     return result ? result : image;
 }
 
+// An image larger than the content is shrunk to it, each side on its own (the image view scales
+// the picture to its frame): a photo set on a small button stays inside the button.
+CGSize fittedImageSize(CGSize image, CGRect contentRect)
+{
+    return CGSizeMake(std::clamp<CGFloat>(image.width, 0, std::max<CGFloat>(contentRect.size.width, 0)),
+        std::clamp<CGFloat>(image.height, 0, std::max<CGFloat>(contentRect.size.height, 0)));
+}
+
 } // namespace
 
 bool UIButton::Shown::operator==(const Shown& other) const
@@ -344,7 +352,7 @@ CGRect placeY(UIControlContentVerticalAlignment alignment, CGRect area, CGFloat 
 
 CGRect UIButton::imageRectForContentRect(CGRect contentRect) const
 {
-    const CGSize image = handleImageSize();
+    const CGSize image = fittedImageSize(handleImageSize(), contentRect);
     if (CGSizeEqualToSize(image, CGSizeZero))
         return CGRectMake(CGRectGetMidX(contentRect), CGRectGetMidY(contentRect), 0, 0);
     CGSize title = handleTitleSize();
@@ -355,7 +363,7 @@ CGRect UIButton::imageRectForContentRect(CGRect contentRect) const
 
 CGRect UIButton::titleRectForContentRect(CGRect contentRect) const
 {
-    const CGSize image = handleImageSize();
+    const CGSize image = fittedImageSize(handleImageSize(), contentRect);
     CGSize title = handleTitleSize();
     if (CGSizeEqualToSize(title, CGSizeZero))
         return CGRectMake(CGRectGetMidX(contentRect), CGRectGetMidY(contentRect), 0, 0);

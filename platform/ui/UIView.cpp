@@ -108,6 +108,8 @@ Ref<UIView> UIView::initWithFrame(CGRect frame)
     return self<UIView>();
 }
 
+void UIView::awakeFromNib() { }
+
 // Geometry
 
 CGRect UIView::frame() const

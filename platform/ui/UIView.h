@@ -108,6 +108,11 @@ class UIView : public UIResponder, public UIAppearance, public UIAccessibility {
     // initWithFrame also defines init to call it: C++ does not reach a hidden initialiser from here.
     Ref<UIView> init();
     Ref<UIView> initWithFrame(CGRect frame);
+    // What a view made from an interface file hears once the file's objects are all made and
+    // connected, in place of initWithFrame: a subclass finishes its set-up there, after calling
+    // the superclass's. The platform builds every view in code and loads no such files itself;
+    // whoever decodes a view calls it. Does nothing by default.
+    virtual void awakeFromNib();
 
     // Geometry, in points.
     CGRect frame() const;

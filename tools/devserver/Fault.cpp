@@ -112,6 +112,20 @@ std::string formatFault(const Fault& fault)
     return text;
 }
 
+std::optional<std::pair<std::string, Fault>> parsePathAndFault(std::string_view text, std::string* error)
+{
+    auto equals = text.find('=');
+    if (equals == std::string_view::npos || equals == 0) {
+        if (error)
+            *error = "PATH=FAULT expected";
+        return std::nullopt;
+    }
+    auto fault = parseFault(text.substr(equals + 1), error);
+    if (!fault)
+        return std::nullopt;
+    return std::make_pair(std::string(text.substr(0, equals)), *fault);
+}
+
 std::string normalizeFaultPath(std::string_view path)
 {
     if (path.starts_with("/DV/"))

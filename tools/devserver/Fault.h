@@ -67,6 +67,9 @@ struct Fault {
 
 // nullopt (and a reason in `error`) for a text that does not parse.
 std::optional<Fault> parseFault(std::string_view text, std::string* error = nullptr);
+// "PATH=FAULT" as the command lines take it (--fault home/index.do=http:500); nullopt (and a reason
+// in `error`) when the "=" or the path is missing or the fault does not parse.
+std::optional<std::pair<std::string, Fault>> parsePathAndFault(std::string_view text, std::string* error = nullptr);
 // The text form of a fault; parseFault(formatFault(f)) gives f back.
 std::string formatFault(const Fault& fault);
 // "home/index.do" from "/DV/home/index.do", "/home/index.do" or "home/index.do".

@@ -175,7 +175,7 @@ std::unique_ptr<Server> Server::start(Options options, std::string& error)
     if (options.dataFolder.empty())
         options.dataFolder = defaultDataFolder();
     impl->options = options;
-    impl->store = Store::open(options.dataFolder, error);
+    impl->store = Store::open(options.dataFolder, error, options.seedCodes);
     if (!impl->store)
         return nullptr;
     impl->api = std::make_unique<Api>(*impl->store, impl->pictures, ApiSettings { options.maxImageBytes, options.now });
@@ -258,6 +258,16 @@ std::string Server::controlURL() const
 {
     return "http://" + m_impl->options.host + ":" + std::to_string(m_impl->port) + "/_control/";
 }
+
+bool Server::setHomeCategories(const std::vector<HomeCategory>& categories)
+{
+    std::vector<CategoryRecord> records;
+    for (const auto& category : categories)
+        records.push_back({ .categoryId = category.categoryId, .name = category.name, .keyword = category.keyword, .type = category.type });
+    return m_impl->store->replaceHomeCategories(records);
+}
+
+std::int64_t Server::loginCount(const std::string& clientId) const { return m_impl->store->loginCount(clientId); }
 
 void Server::setFault(std::string_view path, Fault fault) { m_impl->faults.set(path, std::move(fault)); }
 void Server::clearFault(std::string_view path) { m_impl->faults.clear(path); }

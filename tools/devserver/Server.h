@@ -7,6 +7,8 @@
 //   server->baseURL();                                      // "http://127.0.0.1:PORT/DV/"
 //   server->setFault("home/index.do", Fault::delay(12));    // or POST PORT/_control/fault
 //   server->stop();                                         // also done by the destructor
+//   server->setHomeCategories({{ 101, "信聊加粉", "4" }});    // home/index.do lists these from now on
+//   server->loginCount(clientId);                           // logins of one client so far
 //
 // The server runs on its own threads; every member may be called from any thread.
 //
@@ -31,7 +33,8 @@
 //               picture), title, account, nickName, descriptions, areaId n, areaName, equipId (a
 //               digest of the uploader's clientId, never the clientId itself),
 //               type, status n, addTime "yyyy-MM-dd HH:mm:ss", position (place in its list, from 0)}
-//       Codes are listed newest first; seeded: 23 group, 30 personal, 17 public.
+//       Codes are listed newest first; seeded: 23 group, 30 personal, 17 public (none when
+//       Options::seedCodes is off: every list is empty, with totalCount 0).
 //   qrcode/getDetail.do        id, position
 //       status "1"; info code
 //   qrcode/getChangeDetail.do  id, position, flag ("0" previous, "1" next)
@@ -63,6 +66,10 @@
 //                              saying A is not an authorised agent (seeded agents: xl_dongfang88,
 //                              qinghe2016, chenjia_001, 100800)
 //   home/web.do?categoryId=I&clientId=C      HTML: the page of a home category; 404 page if unknown
+//   data/consult.do            HTML: the consultation page, whose script calls the application's
+//                              bridge "LYAppSpeakController": clickOnAndroid("consult") when it
+//                              loads, clickZiXunAction() from its consult() (no application screen
+//                              opens it; a script-bridge page may)
 //   pic/tile/I.png, pic/category/I.png, pic/ad/I.png, pic/qrcode/I-R.EXT, pic/static/picture.png
 //                              the pictures behind imgurl and qrcodeImg (the last one is a picture
 //                              the application may use for its fixed "图片" tile)
@@ -81,8 +88,17 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dv::devserver {
+
+// One category of home/index.do, as setHomeCategories takes it.
+struct HomeCategory {
+    std::int64_t categoryId = 0;
+    std::string name;
+    std::string keyword; // the screen number the application dispatches on
+    std::int64_t type = 1; // 1 a screen of the application, 2 a web page
+};
 
 struct Options {
     std::string dataFolder {};       // empty: defaultDataFolder()
@@ -92,6 +108,7 @@ struct Options {
     std::size_t maxImageBytes = 2 * 1024 * 1024;
     std::size_t threads = 16;        // requests served at once (a delayed request holds one)
     bool logRequests = false;        // one line per request on standard error
+    bool seedCodes = true;           // a new data folder gets the seeded QR codes (NO: an empty directory)
     std::function<std::int64_t()> now {}; // Unix seconds for upload and login times; the system clock when empty
 };
 
@@ -111,6 +128,12 @@ public:
     std::string baseURL() const;    // "http://HOST:PORT/DV/"
     std::string controlURL() const; // "http://HOST:PORT/_control/"
     const std::string& dataFolder() const;
+
+    // Replaces the seeded home categories (kept in the data folder), listed in this order; each
+    // gets a tile picture and a home/web.do page under its id. false when the store refuses.
+    bool setHomeCategories(const std::vector<HomeCategory>& categories);
+    // How many times the client with this identifier has logged in (client/login.do).
+    std::int64_t loginCount(const std::string& clientId) const;
 
     void setFault(std::string_view path, Fault fault);
     void clearFault(std::string_view path);

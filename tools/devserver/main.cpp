@@ -1,9 +1,10 @@
 // dovrelta-devserver: the local application server as a program.
 //
-//   dovrelta-devserver [--host 127.0.0.1] [--port 8092] [--data DIR] [--fault PATH=FAULT]... [--verbose]
+//   dovrelta-devserver [--host 127.0.0.1] [--port 8092] [--data DIR] [--fault PATH=FAULT]... [--no-codes] [--verbose]
 //
 // --port 0 picks a free port. The first line on standard output names the base URL, so that a
-// script can read the port back. The server runs until SIGINT or SIGTERM.
+// script can read the port back. --no-codes makes a new data folder without the seeded QR codes.
+// The server runs until SIGINT or SIGTERM.
 #include "tools/devserver/Server.h"
 
 #include <csignal>
@@ -21,7 +22,7 @@ int usage(const char* message)
     if (message)
         std::fprintf(stderr, "dovrelta-devserver: %s\n", message);
     std::fprintf(stderr,
-        "usage: dovrelta-devserver [--host ADDRESS] [--port N] [--data DIR] [--fault PATH=FAULT]... [--verbose]\n"
+        "usage: dovrelta-devserver [--host ADDRESS] [--port N] [--data DIR] [--fault PATH=FAULT]... [--no-codes] [--verbose]\n"
         "  --port 0 picks a free port; --data defaults to $DOVRELTA_HOME/server\n"
         "  FAULT: delay[:S] http[:CODE] html malformed array null wrongtypes[:status] status[:CODE[:MSG]] close cut,\n"
         "        optionally *N\n");
@@ -53,6 +54,8 @@ int main(int argc, char** argv)
             return 0;
         } else if (argument == "--verbose") {
             options.logRequests = true;
+        } else if (argument == "--no-codes") {
+            options.seedCodes = false;
         } else if (argument == "--port") {
             const char* text = value();
             if (!text || !parsePort(text, options.port))
@@ -70,14 +73,11 @@ int main(int argc, char** argv)
         } else if (argument == "--fault") {
             const char* text = value();
             std::string pathAndFault = text ? text : "";
-            auto equals = pathAndFault.find('=');
-            if (equals == std::string::npos || equals == 0)
-                return usage("--fault takes PATH=FAULT");
             std::string error;
-            auto fault = dv::devserver::parseFault(std::string_view(pathAndFault).substr(equals + 1), &error);
-            if (!fault)
+            auto parsed = dv::devserver::parsePathAndFault(pathAndFault, &error);
+            if (!parsed)
                 return usage(("--fault " + pathAndFault + ": " + error).c_str());
-            faults.emplace_back(pathAndFault.substr(0, equals), *fault);
+            faults.push_back(*parsed);
         } else {
             return usage(("unknown argument " + argument).c_str());
         }

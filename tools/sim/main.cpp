@@ -1,12 +1,11 @@
-// The headless runner. For now it only names itself; it grows into the runner that starts the
-// application against a server, drives it and renders its screens.
-#include "platform/base/NSString.h"
+// dovrelta-sim: runs the application against the local application server (or another one), in
+// a desktop window or headless. See Runner.h and `dovrelta-sim --help`.
+#include "tools/sim/Runner.h"
 
-#include <cstdio>
+#include <string>
+#include <vector>
 
-int main()
+int main(int argc, char** argv)
 {
-    auto banner = NSString::stringWithFormat("Dovrelta %s", DOVRELTA_VERSION);
-    std::puts(banner->UTF8String());
-    return 0;
+    return dv::sim::runRunner(std::vector<std::string>(argv + 1, argv + argc));
 }

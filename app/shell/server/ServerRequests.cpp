@@ -84,14 +84,15 @@ ServerRequest changeDetailRequest(const Ref<NSString>& qrcodeId, const Ref<NSStr
 ServerRequest saveCodeRequest(const SaveCodeFields& fields)
 {
     auto token = NSUserDefaults::standardUserDefaults()->stringForKey(NSString::fromUTF8(kUserTokenKey));
+    auto orEmpty = [](const Ref<NSString>& value) { return value ? value : ""_ns; };
     return request(kSaveCodePath, {
-        { "clientId", clientId() },
-        { "token", token },
-        { "title", fields.title },
-        { "area_id", fields.areaId },
+        { "clientId", orEmpty(clientId()) },
+        { "token", orEmpty(token) },
+        { "title", orEmpty(fields.title) },
+        { "area_id", orEmpty(fields.areaId) },
         { "type", typeText(fields.kind) },
-        { "description", fields.description },
-        { "account", fields.account },
+        { "description", orEmpty(fields.description) },
+        { "account", orEmpty(fields.account) },
     });
 }
 

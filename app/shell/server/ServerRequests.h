@@ -71,8 +71,8 @@ struct SaveCodeFields {
     Ref<NSString> description;
     Ref<NSString> account;     // the Xinliao id
 };
-// Multipart: clientId, token, title, area_id, type, description, account. A field without a
-// value (no token stored yet, say) is left out.
+// Multipart: clientId, token, title, area_id, type, description, account. Every field goes out:
+// one without a value (no token stored yet, say) as the empty text, for the server to refuse.
 ServerRequest saveCodeRequest(const SaveCodeFields& fields);
 
 // "0" for the provinces, else a province's id.

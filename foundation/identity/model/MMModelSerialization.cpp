@@ -307,8 +307,8 @@ void mm_modelEncodeWithCoder(const NSObject* model, NSCoder* coder)
         return;
     const MMModelMeta* meta = modelMeta(model);
     if (isFoundationValue(model, meta)) {
-        if (auto* coding = dynamic_cast<const NSCoding*>(model))
-            coding->encodeWithCoder(*coder);
+        if (dynamic_cast<const NSCoding*>(model))
+            model->encodeWithCoder(*coder);
         return;
     }
     if (!meta)

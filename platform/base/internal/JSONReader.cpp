@@ -126,6 +126,8 @@ private:
                 return nullptr;
             if (m_mutableLeaves)
                 return NSMutableString::fromUTF8(*text);
+            if (text->empty())
+                return NSString::string();
             return std::make_shared<NSString>(std::move(*text));
         }
         case 't':

@@ -199,22 +199,31 @@ void TaskDriver::handle(Event& event)
 
 // Control ----------------------------------------------------------------------------------------
 
-void TaskDriver::resume()
+void TaskDriver::resume(const std::function<void()>& running)
 {
     auto task = m_task.lock();
     if (!task)
         return;
-    std::shared_ptr<Transfer> transfer;
-    bool first = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_finished || m_cancelled || !m_suspended)
             return;
         m_suspended = false;
+        task->storeState(NSURLSessionTaskStateRunning);
+    }
+    task->announceState();
+    if (running)
+        running();
+    std::shared_ptr<Transfer> transfer;
+    bool first = false;
+    {
+        std::lock_guard lock(m_mutex);
+        // Whoever heard of the resume may have suspended or cancelled the task again.
+        if (m_finished || m_cancelled || m_suspended)
+            return;
         first = !m_started;
         m_started = true;
         transfer = m_transfer;
-        task->setState(NSURLSessionTaskStateRunning);
     }
     if (first) {
         m_session = m_weakSession.lock();
@@ -240,8 +249,10 @@ void TaskDriver::suspend()
         m_suspended = true;
         transfer = m_transfer;
         if (task)
-            task->setState(NSURLSessionTaskStateSuspended);
+            task->storeState(NSURLSessionTaskStateSuspended);
     }
+    if (task)
+        task->announceState();
     if (transfer)
         transfer->setSuspended(true);
 }
@@ -255,6 +266,7 @@ void TaskDriver::stop(NSInteger code, std::function<void(const Ref<NSData>&)> re
 {
     auto task = m_task.lock();
     std::shared_ptr<Transfer> transfer;
+    bool canceling = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_finished || m_cancelled) {
@@ -264,8 +276,10 @@ void TaskDriver::stop(NSInteger code, std::function<void(const Ref<NSData>&)> re
         }
         m_cancelled = true;
         m_resumeDataHandler = std::move(resumeData);
-        if (task && code == NSURLErrorCancelled)
-            task->setState(NSURLSessionTaskStateCanceling);
+        if (task && code == NSURLErrorCancelled) {
+            task->storeState(NSURLSessionTaskStateCanceling);
+            canceling = true;
+        }
         // Whatever was still to be reported gives way to the end, a delegate's pending answer
         // included.
         m_events.clear();
@@ -277,6 +291,8 @@ void TaskDriver::stop(NSInteger code, std::function<void(const Ref<NSData>&)> re
         if (!m_started && !m_session)
             m_session = m_weakSession.lock();
     }
+    if (canceling)
+        task->announceState();
     m_changed.notify_all();
     if (transfer)
         transfer->cancel();

@@ -45,7 +45,10 @@ public:
     // Resume data made by a download task; false when it cannot be used.
     bool setResumeData(const Ref<NSData>& data);
 
-    void resume();
+    // `running` is called once the task is running and has told its "state" observers, before its
+    // transfer starts or goes on, so that it comes before any delegate call the resume leads to
+    // (not called when the resume changes nothing).
+    void resume(const std::function<void()>& running = {});
     void suspend();
     // `resumeData` set: the cancel of cancelByProducingResumeData.
     void cancel(std::function<void(const Ref<NSData>&)> resumeData);

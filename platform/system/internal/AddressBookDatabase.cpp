@@ -80,24 +80,37 @@ bool AddressBookDatabase::loadAll(std::vector<PersonRow>& people)
     }
 }
 
-bool AddressBookDatabase::writePhones(const PersonRow& person)
+SqliteStatement* AddressBookDatabase::statement(SqliteStatement& slot, std::string_view sql)
 {
-    auto clear = m_db->prepare("DELETE FROM phones WHERE person = ?1");
-    clear.bind(1, person.id);
-    if (clear.step() != Step::Done)
-        return false;
-    auto insert = m_db->prepare("INSERT INTO phones (person, position, identifier, label, value) VALUES (?1, ?2, ?3, ?4, ?5)");
-    if (!insert.valid())
-        return false;
+    if (!slot.valid())
+        slot = m_db->prepare(sql);
+    if (!slot.valid())
+        return nullptr;
+    slot.reset();
+    return &slot;
+}
+
+bool AddressBookDatabase::writePhones(const PersonRow& person, PhoneRows rows)
+{
+    if (rows == PhoneRows::Replaced) {
+        auto clear = statement(m_deletePhones, "DELETE FROM phones WHERE person = ?1");
+        if (!clear)
+            return false;
+        clear->bind(1, person.id);
+        if (clear->step() != Step::Done)
+            return false;
+    }
     std::int64_t position = 0;
     for (const auto& phone : person.phones) {
-        insert.reset();
-        insert.bind(1, person.id);
-        insert.bind(2, position++);
-        insert.bind(3, std::int64_t(phone.identifier));
-        insert.bindOptional(4, phone.label);
-        insert.bind(5, std::string_view(phone.value));
-        if (insert.step() != Step::Done)
+        auto insert = statement(m_insertPhone, "INSERT INTO phones (person, position, identifier, label, value) VALUES (?1, ?2, ?3, ?4, ?5)");
+        if (!insert)
+            return false;
+        insert->bind(1, person.id);
+        insert->bind(2, position++);
+        insert->bind(3, std::int64_t(phone.identifier));
+        insert->bindOptional(4, phone.label);
+        insert->bind(5, std::string_view(phone.value));
+        if (insert->step() != Step::Done)
             return false;
     }
     return true;
@@ -119,33 +132,39 @@ static void bindPerson(SqliteStatement& st, const PersonRow& person)
 
 bool AddressBookDatabase::insert(PersonRow& person)
 {
-    auto st = m_db->prepare("INSERT INTO people (first, last, organization, note, birthday, has_phones, next_phone) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
-    if (!st.valid())
+    auto st = statement(m_insertPerson, "INSERT INTO people (first, last, organization, note, birthday, has_phones, next_phone) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    if (!st)
         return false;
-    bindPerson(st, person);
-    if (st.step() != Step::Done)
+    bindPerson(*st, person);
+    if (st->step() != Step::Done)
         return false;
     person.id = m_db->lastInsertRowId();
-    return writePhones(person);
+    return writePhones(person, PhoneRows::New);
 }
 
 bool AddressBookDatabase::update(const PersonRow& person)
 {
-    auto st = m_db->prepare("UPDATE people SET first = ?1, last = ?2, organization = ?3, note = ?4, birthday = ?5, has_phones = ?6, next_phone = ?7 WHERE id = ?8");
-    if (!st.valid())
+    auto st = statement(m_updatePerson, "UPDATE people SET first = ?1, last = ?2, organization = ?3, note = ?4, birthday = ?5, has_phones = ?6, next_phone = ?7 WHERE id = ?8");
+    if (!st)
         return false;
-    bindPerson(st, person);
-    st.bind(8, person.id);
-    return st.step() == Step::Done && writePhones(person);
+    bindPerson(*st, person);
+    st->bind(8, person.id);
+    return st->step() == Step::Done && writePhones(person, PhoneRows::Replaced);
 }
 
 bool AddressBookDatabase::remove(std::int64_t id)
 {
-    auto phones = m_db->prepare("DELETE FROM phones WHERE person = ?1");
-    phones.bind(1, id);
-    auto people = m_db->prepare("DELETE FROM people WHERE id = ?1");
-    people.bind(1, id);
-    return phones.step() == Step::Done && people.step() == Step::Done;
+    auto phones = statement(m_deletePhones, "DELETE FROM phones WHERE person = ?1");
+    if (!phones)
+        return false;
+    phones->bind(1, id);
+    if (phones->step() != Step::Done)
+        return false;
+    auto people = statement(m_deletePerson, "DELETE FROM people WHERE id = ?1");
+    if (!people)
+        return false;
+    people->bind(1, id);
+    return people->step() == Step::Done;
 }
 
 } // namespace dv::internal

@@ -1,5 +1,6 @@
 // Rows of the address-book database: people and their phone entries. The caller opens the
-// transaction (one per save).
+// transaction (one per save). The statements are prepared once per connection and kept, since a
+// save may write thousands of people.
 #pragma once
 
 #include "platform/system/internal/SqliteDatabase.h"
@@ -39,8 +40,16 @@ public:
 
 private:
     explicit AddressBookDatabase(std::unique_ptr<SqliteDatabase> db) : m_db(std::move(db)) { }
-    [[nodiscard]] bool writePhones(const PersonRow& person);
+    // A new person has no phone rows yet: nothing to clear before writing them.
+    enum class PhoneRows { New, Replaced };
+    [[nodiscard]] bool writePhones(const PersonRow& person, PhoneRows rows);
+    // The kept statement, prepared on first use and reset for the next one; nullptr when the
+    // statement cannot be prepared.
+    SqliteStatement* statement(SqliteStatement& slot, std::string_view sql);
+
     std::unique_ptr<SqliteDatabase> m_db;
+    // Declared after the connection, so finalized before it closes.
+    SqliteStatement m_insertPerson, m_updatePerson, m_deletePerson, m_insertPhone, m_deletePhones;
 };
 
 } // namespace dv::internal

@@ -54,7 +54,7 @@ public:
         Ref<NSURLSession> session;
     };
     // The task whose URL ends in `path`. The resume notification comes through the main queue,
-    // possibly after the call's own reply, so this runs the main loop until it is there.
+    // so this runs the main loop until it is there.
     std::optional<Seen> forPath(const std::string& path) const
     {
         std::optional<Seen> found;

@@ -1,5 +1,16 @@
 #include "ShellTestSupport.h"
 
+#include "app/shell/ApplicationEntry.h"
+#include "app/shell/home/VQMainButton.h"
+#include "app/shell/home/VQMainViewController.h"
+#include "app/shell/start/AppDelegate.h"
+#include "foundation/identity/DIUUID.h"
+#include "platform/graphics/UIImage.h"
+#include "platform/system/PrivacyAccess.h"
+#include "platform/ui/UIImageView.h"
+#include "platform/ui/UILabel.h"
+#include "push/Lib/Controller/PushService.h"
+
 #include "platform/graphics/UIGraphics.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/system/NSUserDefaults.h"
@@ -127,10 +138,85 @@ bool ShellTest::wait(const std::shared_ptr<CallResult>& result)
 
 std::vector<Ref<PHProgressHUD>> ShellTest::visibleOverlays() const { return m_ui.findAll<PHProgressHUD>(); }
 
+bool ShellTest::overlayShowing() const
+{
+    // A hide turns an overlay almost transparent at once and removes it when its fade ends.
+    for (const auto& overlay : visibleOverlays())
+        if (overlay->alpha() > 0.05)
+            return true;
+    return false;
+}
+
 bool ShellTest::showsText(std::string_view text) const
 {
     auto view = m_ui.viewWithText(text);
     return view && m_ui.isVisible(view);
 }
+
+void ApplicationTest::SetUp()
+{
+    ShellTest::SetUp();
+    PushService::reset();
+    dv::PrivacyAccess::reset();
+}
+
+void ApplicationTest::TearDown()
+{
+    m_started = nil;
+    ShellTest::TearDown();
+    dv::PrivacyAccess::reset();
+    PushService::reset();
+}
+
+bool ApplicationTest::launch(const Ref<NSDictionary>& launchOptions)
+{
+    m_started = dv::app::startApplication(launchOptions);
+    // The tiles come with the home screen's reply, whose block also starts the loading overlay's
+    // fade; on a busy machine the two can be turns of the run loop apart.
+    if (!dv::testing::runMainLoopUntil([&] { return !tiles().empty() && !overlayShowing(); }))
+        return false;
+    // The loading overlay fades out on the clock.
+    m_ui.advance(1);
+    return visibleOverlays().empty();
+}
+
+Ref<AppDelegate> ApplicationTest::appDelegate() const
+{
+    return std::dynamic_pointer_cast<AppDelegate>(UIApplication::sharedApplication()->delegate());
+}
+
+Ref<VQMainViewController> ApplicationTest::homeScreen() const
+{
+    auto delegate = appDelegate();
+    auto window = delegate ? delegate->window() : nil;
+    auto navigation = window ? dv::as<UINavigationController>(window->rootViewController()) : nil;
+    auto controllers = navigation ? navigation->viewControllers() : nil;
+    return controllers && controllers->count() ? dv::as<VQMainViewController>(controllers->objectAtIndex(0)) : nil;
+}
+
+std::vector<Ref<VQMainButton>> ApplicationTest::tiles() const { return m_ui.findAll<VQMainButton>(); }
+
+std::vector<std::string> ApplicationTest::tileTitles() const
+{
+    std::vector<std::string> titles;
+    for (const auto& tile : tiles())
+        titles.push_back(dv::str(tile->titleLabel()->text()));
+    return titles;
+}
+
+bool ApplicationTest::waitForTilePictures()
+{
+    auto placeholder = UIImage::imageNamed("dingdan"_ns);
+    return dv::testing::runMainLoopUntil([&] {
+        for (const auto& tile : tiles()) {
+            auto image = tile->iconView()->image();
+            if (!image || image == placeholder)
+                return false;
+        }
+        return !tiles().empty();
+    });
+}
+
+std::string ApplicationTest::clientId() const { return dv::str(DIUUID::uuidForDevice()); }
 
 } // namespace dv::test

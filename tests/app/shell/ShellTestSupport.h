@@ -24,6 +24,10 @@
 #include <string_view>
 #include <vector>
 
+class AppDelegate;
+class VQMainButton;
+class VQMainViewController;
+
 namespace dv::test {
 
 // The application delegate's part the server client relies on: the window.
@@ -80,6 +84,8 @@ protected:
 
     // The overlays and toasts a person sees on the window now, and whether one shows `text`.
     std::vector<Ref<PHProgressHUD>> visibleOverlays() const;
+    // Whether an overlay is on screen that has not begun to fade out.
+    bool overlayShowing() const;
     bool showsText(std::string_view text) const;
 
     TemporaryHome m_home;
@@ -90,6 +96,30 @@ protected:
     dv::testing::UIDriver m_ui;
     std::string m_serverFolder;
     std::unique_ptr<dv::devserver::Server> m_server;
+};
+
+// The whole application started through its entry (startApplication) against the local server:
+// the push service and the permission prompts start afresh; launch() waits until the home screen
+// has its tiles.
+class ApplicationTest : public ShellTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the application (with the launch options) and runs until the home screen is built:
+    // YES when tiles show within the wait.
+    bool launch(const Ref<NSDictionary>& launchOptions = nil);
+    Ref<AppDelegate> appDelegate() const;
+    Ref<VQMainViewController> homeScreen() const;
+    // The tiles shown, in the order they were laid out, and their titles.
+    std::vector<Ref<VQMainButton>> tiles() const;
+    std::vector<std::string> tileTitles() const;
+    // Runs until every tile's picture has replaced its placeholder.
+    bool waitForTilePictures();
+    // The device identifier the application sends as clientId.
+    std::string clientId() const;
+
+    Ref<UIApplication> m_started;
 };
 
 } // namespace dv::test

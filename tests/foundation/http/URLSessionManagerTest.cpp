@@ -17,6 +17,7 @@
 #include "platform/net/NSURLProtectionSpace.h"
 #include "platform/net/NSURLSession.h"
 #include "platform/net/NSURLSessionConfiguration.h"
+#include "platform/net/SCNetworkReachability.h"
 #include "platform/net/SecPolicy.h"
 #include "platform/net/SecTrust.h"
 #include "platform/system/NSFileManager.h"
@@ -185,6 +186,51 @@ TEST_F(URLSessionManagerTest, ResumeAndSuspendNotifyOnMainOnlyOnRealChangesOfOwn
     EXPECT_TRUE(resumes.forObject(foreign).empty());
     manager->removeNotificationObserverForTask(foreign);
     task->cancel();
+}
+
+TEST_F(URLSessionManagerTest, ResumeIsNotifiedBeforeTheCompletionHoweverLateTheResumingThreadGoesOn)
+{
+    _PNURLSessionTaskSwizzling::load();
+    auto center = NSNotificationCenter::defaultCenter();
+    Ref<NSURLSessionTask> watched;
+    std::vector<std::string> order; // on main
+    auto note = [&](const char* what) {
+        return [&, what](const Ref<NSNotification>& n) {
+            if (n->object() == watched)
+                order.push_back(what);
+        };
+    };
+    id resumed = center->addObserverForName(PNTaskResumeNotificationName, nil, nil, note("resume"));
+    id completed = center->addObserverForName(PNTaskCompleteNotificationName, nil, nil, note("complete"));
+    // Heard on the resuming thread before the manager hears of it (observers are called in the
+    // order they came): the thread is held up until the manager's delegate queue has run
+    // whatever the task had given it, as a busy machine may do.
+    id holdUp = center->addObserverForName(PNTaskStateResumeNotificationName, nil, nil, [&](const Ref<NSNotification>& n) {
+        if (n->object() == watched)
+            manager->operationQueue()->waitUntilAllOperationsAreFinished();
+    });
+    struct Removal {
+        std::vector<id> tokens;
+        ~Removal()
+        {
+            for (auto& token : tokens)
+                NSNotificationCenter::defaultCenter()->removeObserver(token);
+        }
+    } removal { { resumed, completed, holdUp } };
+
+    // A machine off line fails the task as soon as it starts; a reachable server answers.
+    for (bool offline : { true, false }) {
+        SCOPED_TRACE(offline ? "off line" : "on line");
+        order.clear();
+        bool ended = false;
+        watched = manager->dataTaskWithRequest(request("/json"), [&](const Ref<NSURLResponse>&, const id&, const Ref<NSError>&) { ended = true; });
+        dv::setNetworkSimulatedOffline(offline);
+        watched->resume();
+        dv::setNetworkSimulatedOffline(false);
+        ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return ended; }));
+        dv::testing::runMainLoopUntil([&] { return order.size() >= 2; }, 5);
+        EXPECT_EQ(order, (std::vector<std::string> { "resume", "complete" }));
+    }
 }
 
 TEST_F(URLSessionManagerTest, ProgressFollowsTheByteCountersAndControlsTheTask)

@@ -194,8 +194,14 @@ TEST(ObjectModel, LiveObjectCountReturnsToItsStart)
     {
         auto array = NSMutableArray::array();
         for (int i = 0; i < 10; ++i)
-            array->addObject(NSNumber::from(i));
+            array->addObject(NSNumber::from(100000 + i));
         EXPECT_GE(dv::liveObjectCount(), before + 11);
+    }
+    EXPECT_EQ(dv::liveObjectCount(), before);
+    // The shared values made on first use here are kept for the process, but are not counted.
+    {
+        auto values = NSArray::of({NSNumber::from(-77), NSNumber::from(true), NSString::string(), NSArray::array(), NSDictionary::dictionary()});
+        EXPECT_GE(dv::liveObjectCount(), before + 1);
     }
     EXPECT_EQ(dv::liveObjectCount(), before);
 }

@@ -4,6 +4,7 @@
 #include "platform/base/NSNull.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
+#include "platform/base/SideTable.h"
 #include "platform/dispatch/Observable.h"
 #include "platform/dispatch/TestSupport.h"
 
@@ -260,3 +261,49 @@ TEST_F(ObservableTest, ChangesAndRemovalsRaceSafelyAcrossThreads)
 }
 
 } // namespace
+
+TEST_F(ObservableTest, RegistrationsLiveBesideTheObjectAndGoWithIt)
+{
+    const auto before = dv::sidetable::size();
+    auto unobserved = alloc<ObservedTask>();
+    unobserved->setCount(3); // changes of an object nobody observes make no entry
+    EXPECT_FALSE(unobserved->hasObservers());
+    EXPECT_EQ(dv::sidetable::size(), before);
+
+    Weak<dv::internal::Observation> record;
+    int calls = 0;
+    {
+        auto observed = alloc<ObservedTask>();
+        auto token = observed->observe("count", 0, [&](const id&, const dv::KeyValueChange&) { ++calls; });
+        record = token;
+        observed->addObserver(recorder, "title", NSKeyValueObservingOptionNew, nullptr);
+        EXPECT_EQ(observed->observationCount(), 2u);
+        EXPECT_EQ(dv::sidetable::size(), before + 1);
+        observed->setCount(1);
+        EXPECT_EQ(calls, 1);
+        // The caller's token is the only other holder: once the object goes, so does the record.
+    }
+    EXPECT_TRUE(record.expired()) << "the observable's registrations died with it";
+    EXPECT_EQ(dv::sidetable::size(), before);
+}
+
+TEST_F(ObservableTest, ObservablesMadeAndObservedOnManyThreadsLeaveNoRegistrations)
+{
+    const auto before = dv::sidetable::size();
+    std::atomic<int> calls = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 300; ++i) {
+                auto object = alloc<ObservedTask>();
+                auto token = object->observe("count", 0, [&](const id&, const dv::KeyValueChange&) { ++calls; });
+                object->setCount(i);
+                if (i % 2)
+                    object->removeObservation(token); // the others go with their object
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(calls, 1200);
+    EXPECT_EQ(dv::sidetable::size(), before);
+}

@@ -184,4 +184,55 @@ TEST_F(NSURLConnectionTest, RefusedCachingLeavesTheSharedCacheEmpty)
     NSURLCache::sharedURLCache()->removeCachedResponseForRequest(r);
 }
 
+TEST_F(NSURLConnectionTest, SynchronousLoadWaitsOnTheCallingThreadWithinTheRequestsTimeOut)
+{
+    server.route("/body", ScriptedReply { .body = "picture bytes", .contentType = "image/png" });
+    server.route("/missing", ScriptedReply { .status = 404, .body = "<html>gone</html>", .contentType = "text/html" });
+    server.route("/slow", ScriptedReply { .body = "late", .delay = 3000ms });
+
+    // The waiting thread runs nothing meanwhile, not even blocks queued for it before.
+    bool queuedBlockRan = false;
+    dispatch_async(dispatch_get_main_queue(), [&] { queuedBlockRan = true; });
+    Ref<NSURLResponse> response;
+    Ref<NSError> error;
+    auto data = NSURLConnection::sendSynchronousRequest(request("/body"), &response, &error);
+    EXPECT_FALSE(queuedBlockRan);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(std::string(data->view()), "picture bytes");
+    EXPECT_FALSE(error);
+    ASSERT_TRUE(dv::as<NSHTTPURLResponse>(response));
+    EXPECT_EQ(dv::as<NSHTTPURLResponse>(response)->statusCode(), 200);
+    dv::testing::runUntilIdle();
+    EXPECT_TRUE(queuedBlockRan);
+
+    // A bad status is a loaded body: the response tells.
+    data = NSURLConnection::sendSynchronousRequest(request("/missing"), &response, &error);
+    EXPECT_FALSE(error);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(std::string(data->view()), "<html>gone</html>");
+    EXPECT_EQ(dv::as<NSHTTPURLResponse>(response)->statusCode(), 404);
+
+    auto slow = request("/slow");
+    slow->setTimeoutInterval(0.3);
+    data = NSURLConnection::sendSynchronousRequest(slow, &response, &error);
+    EXPECT_FALSE(data);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), NSURLErrorTimedOut);
+
+    std::string dead;
+    {
+        LoopbackServer gone;
+        dead = gone.url("/x");
+    }
+    data = NSURLConnection::sendSynchronousRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(dead))), nullptr, &error);
+    EXPECT_FALSE(data);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), NSURLErrorCannotConnectToHost);
+
+    EXPECT_FALSE(NSURLConnection::sendSynchronousRequest(nil, &response, &error));
+    EXPECT_FALSE(response);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), NSURLErrorBadURL);
+}
+
 } // namespace

@@ -323,7 +323,9 @@ TEST_F(SessionTest, ResponseDispositionCancelEndsTheTaskWithoutData)
 
 TEST_F(SessionTest, SuspendedTaskResumesWhereItStopped)
 {
-    server.route("/pieces", ScriptedReply { .body = "0123456789", .pieceSize = 2, .pieceDelay = 30ms });
+    // Pieces far enough apart that the suspension comes well before the body's end, even when a
+    // busy machine is slow to run this thread.
+    server.route("/pieces", ScriptedReply { .body = "0123456789", .pieceSize = 2, .pieceDelay = 200ms });
     makeSession();
     auto task = session->dataTaskWithRequest(request("/pieces"));
     task->resume();
@@ -624,6 +626,116 @@ TEST_F(SessionTest, ByteCountersAreObservable)
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.back(), 5000);
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+}
+
+TEST_F(SessionTest, StateChangesAreObservableAndObserversMayCallBackIntoTheTask)
+{
+    server.route("/state", ScriptedReply { .body = "x", .delay = 3000ms });
+    makeSession();
+    auto task = session->dataTaskWithRequest(request("/state"));
+    std::mutex m;
+    std::vector<NSInteger> seen;
+    Weak<NSURLSessionTask> weakTask = task;
+    auto token = task->observe("state", NSKeyValueObservingOptionNew, [&](const id&, const dv::KeyValueChange& change) {
+        {
+            std::lock_guard lock(m);
+            seen.push_back(dv::as<NSNumber>(change.newValue)->integerValue());
+        }
+        // Answering a suspend with a cancel, from inside the notification.
+        if (auto t = weakTask.lock(); t && t->state() == NSURLSessionTaskStateSuspended)
+            t->cancel();
+    });
+    task->resume();
+    ASSERT_TRUE(server.waitForRequest("/state"));
+    task->suspend();
+    ASSERT_TRUE(delegate->waitComplete());
+    task->removeObservation(token);
+    std::lock_guard lock(m);
+    // Each notice reads the state when it is delivered, so the cancel's notice may already see
+    // the task completed.
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen[0], NSURLSessionTaskStateRunning);
+    EXPECT_EQ(seen[1], NSURLSessionTaskStateSuspended);
+    EXPECT_EQ(seen.back(), NSURLSessionTaskStateCompleted);
+    for (std::size_t i = 2; i < seen.size(); ++i)
+        EXPECT_TRUE(seen[i] == NSURLSessionTaskStateCanceling || seen[i] == NSURLSessionTaskStateCompleted) << i;
+    EXPECT_EQ(delegate->error ? delegate->error->code() : 0, NSURLErrorCancelled);
+}
+
+// A state hook installed for one test, removed however the test ends.
+struct ResumeHook {
+    explicit ResumeHook(std::function<void(const Ref<NSURLSessionTask>&, NSURLSessionTaskState)> onResume)
+        : token(NSURLSessionTask::addStateHook([onResume](const Ref<NSURLSessionTask>& task, NSURLSessionTask::StateCall call,
+                                                   NSURLSessionTaskState before) {
+            if (call == NSURLSessionTask::StateCall::Resume)
+                onResume(task, before);
+        }))
+    {
+    }
+    ~ResumeHook() { NSURLSessionTask::removeStateHook(token); }
+    std::uint64_t token;
+};
+
+TEST_F(SessionTest, ResumeHooksRunBeforeTheTaskCanEndAndMaySuspendOrCancelIt)
+{
+    server.route("/x", ScriptedReply { .body = "x" });
+    makeSession();
+    Ref<NSURLSessionTask> watched;
+    int endedBefore = 0; // the session's completions before the watched task's
+    std::vector<std::string> heard;
+    std::function<void(const Ref<NSURLSessionTask>&)> then;
+    auto watch = [&](const Ref<NSURLSessionTask>& task) {
+        std::lock_guard lock(delegate->mutex);
+        endedBefore = delegate->completions;
+        watched = task;
+    };
+    ResumeHook hook([&](const Ref<NSURLSessionTask>& task, NSURLSessionTaskState before) {
+        if (task != watched)
+            return;
+        // A resuming thread held up right after the resume, as on a busy machine: by now the
+        // delegate queue has run whatever the task had given it.
+        session->delegateQueue()->waitUntilAllOperationsAreFinished();
+        std::lock_guard lock(delegate->mutex);
+        heard.push_back(std::string(delegate->completions > endedBefore ? "ended" : "not ended") + (task->state() == NSURLSessionTaskStateRunning ? ", running" : "")
+            + (before == NSURLSessionTaskStateSuspended ? ", was suspended" : ""));
+        if (then)
+            then(task);
+    });
+
+    // A task that fails as soon as it starts (a URL nobody loads, a machine off line) still ends
+    // after its hooks.
+    watch(session->dataTaskWithURL(NSURL::URLWithString("ftp://127.0.0.1/file"_ns)));
+    watched->resume();
+    ASSERT_TRUE(delegate->waitComplete());
+    dv::setNetworkSimulatedOffline(true);
+    watch(session->dataTaskWithRequest(request("/x")));
+    watched->resume();
+    dv::setNetworkSimulatedOffline(false);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 2; }));
+    EXPECT_EQ(heard, (Calls { "not ended, running, was suspended", "not ended, running, was suspended" }));
+
+    // Cancelled from its hook: the task ends cancelled without asking the server.
+    heard.clear();
+    then = [](const Ref<NSURLSessionTask>& task) { task->cancel(); };
+    watch(session->dataTaskWithRequest(request("/x")));
+    watched->resume();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 3; }));
+    EXPECT_EQ(delegate->error ? delegate->error->code() : 0, NSURLErrorCancelled);
+    EXPECT_EQ(heard, (Calls { "not ended, running, was suspended" }));
+
+    // Suspended from its hook: nothing starts until the next resume, which then loads it once.
+    heard.clear();
+    then = [](const Ref<NSURLSessionTask>& task) { task->suspend(); };
+    watch(session->dataTaskWithRequest(request("/x")));
+    watched->resume();
+    session->delegateQueue()->waitUntilAllOperationsAreFinished();
+    EXPECT_EQ(watched->state(), NSURLSessionTaskStateSuspended);
+    then = nullptr;
+    watched->resume();
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 4; }));
+    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(server.requestCount("/x"), 1u);
+    EXPECT_EQ(heard, (Calls { "not ended, running, was suspended", "not ended, running, was suspended" }));
 }
 
 TEST_F(SessionTest, TasksAreListedUntilTheyComplete)

@@ -100,6 +100,21 @@ TEST_F(ButtonTest, ImageAndTitleStandSideBySideByTheContentAlignment)
     EXPECT_EQ(m_button->imageView()->frame().origin.y, 0);
 }
 
+TEST_F(ButtonTest, AnImageLargerThanTheButtonIsShrunkIntoIt)
+{
+    auto small = UIButton::buttonWithType(UIButtonTypeCustom);
+    small->setFrame(CGRectMake(10, 10, 30, 30));
+    m_window->addSubview(small);
+    small->setImage(solid(CGSizeMake(90, 90), UIColor::redColor()), UIControlStateNormal);
+    m_ui.runUntilIdle();
+    EXPECT_EQ(small->imageView()->frame(), CGRectMake(0, 0, 30, 30));
+    // With insets the room is smaller still, and a wide picture keeps its height.
+    small->setContentEdgeInsets(UIEdgeInsetsMake(5, 5, 5, 5));
+    small->setImage(solid(CGSizeMake(60, 10), UIColor::redColor()), UIControlStateNormal);
+    m_ui.runUntilIdle();
+    EXPECT_EQ(small->imageView()->frame(), CGRectMake(5, 10, 20, 10));
+}
+
 TEST_F(ButtonTest, SizeThatFitsTheImageTheTitleAndTheBackground)
 {
     EXPECT_EQ(m_button->sizeThatFits(CGSizeZero), CGSizeMake(30, 34)) << "empty";

@@ -220,10 +220,13 @@ TEST_F(FaultTest, StoppingEndsADelayedRequestAtOnce)
     EXPECT_EQ(result.curlCode, CURLE_GOT_NOTHING);
 }
 
-TEST_F(FaultTest, AnUnusedPortRefusesTheConnection)
+TEST_F(FaultTest, AnUnusedPortRefusesTheConnectionAndNoServerCanTakeIt)
 {
     int port = Server::unusedPort();
     ASSERT_GT(port, 0);
+    // Another server (of this program or any other) cannot start on it meanwhile.
+    std::string error;
+    EXPECT_FALSE(Server::start({ .dataFolder = folder.path() + "/other", .port = port }, error));
     auto refused = httpPostForm("http://127.0.0.1:" + std::to_string(port) + "/DV/home/index.do", {});
     EXPECT_EQ(refused.curlCode, CURLE_COULDNT_CONNECT);
 }

@@ -89,6 +89,38 @@ TEST_F(PathsTest, LoginGivesEachClientOneTokenKeptAcrossLogins)
     expectRefusal(post("client/login.do", { { "clientId", "has space" } }), T::Num);
 }
 
+TEST_F(PathsTest, LoginsAreCountedPerClient)
+{
+    const std::string client = "00112233445566778899aabbccddeeff";
+    EXPECT_EQ(server->loginCount(client), 0);
+    login(client);
+    login(client);
+    EXPECT_EQ(server->loginCount(client), 2);
+    EXPECT_EQ(server->loginCount("ffeeddccbbaa99887766554433221100"), 0);
+}
+
+TEST_F(PathsTest, HomeCategoriesCanBeReplacedAndKeepTheirPicturesAndPages)
+{
+    ASSERT_TRUE(server->setHomeCategories({ { 901, "精准加粉", "4", 2 }, { 902, "信聊加粉", "1" } }));
+    Json reply = post("home/index.do");
+    expectSuccess(reply, T::Num);
+    const Json& categories = reply["info"]["listCate"];
+    ASSERT_EQ(categories.size(), 2u);
+    EXPECT_EQ(categories[0]["categoryId"], 901);
+    EXPECT_EQ(categories[0]["keyword"], "4");
+    EXPECT_EQ(categories[0]["type"], 2);
+    EXPECT_EQ(categories[1]["name"], "信聊加粉");
+    expectPng(categories[1]["imgurl"]);
+    auto page = httpGet(url("home/web.do?categoryId=901&clientId=x"));
+    EXPECT_EQ(page.status, 200);
+    EXPECT_NE(page.body.find("精准加粉"), std::string::npos);
+    // Kept in the data folder.
+    restart();
+    EXPECT_EQ(post("home/index.do")["info"]["listCate"].size(), 2u);
+    ASSERT_TRUE(server->setHomeCategories({}));
+    EXPECT_TRUE(post("home/index.do")["info"]["listCate"].empty());
+}
+
 TEST_F(PathsTest, HomeIndexListsTilesKeptAndDroppedWithAdvertisements)
 {
     Json reply = post("home/index.do");
@@ -176,6 +208,36 @@ TEST_F(PathsTest, CodeListsPageThroughEveryCodeAcrossTheLastPage)
     expectRefusal(post("qrcode/listCode.do", { { "type", "3" }, { "page", "abc" } }), T::Num);
     expectRefusal(post("qrcode/listCode.do", { { "type", "7" }, { "page", "0" } }), T::Num);
     expectRefusal(post("qrcode/listCode.do", { { "type", "3" }, { "page", "99999999999999999999" } }), T::Num);
+}
+
+TEST_F(PathsTest, AServerStartedWithoutCodesHasEmptyListsAndTheRestOfItsData)
+{
+    TemporaryFolder emptyFolder;
+    std::string error;
+    auto empty = Server::start({ .dataFolder = emptyFolder.path(), .seedCodes = false }, error);
+    ASSERT_TRUE(empty) << error;
+    auto postTo = [&](const Server& target, const std::string& path, const Fields& fields) {
+        return httpPostForm(target.baseURL() + path, fields).json();
+    };
+    for (const char* type : { "3", "2", "11" }) {
+        Json reply = postTo(*empty, "qrcode/listCode.do", { { "type", type }, { "page", "0" } });
+        expectSuccess(reply, T::Num);
+        EXPECT_EQ(reply["info"]["totalCount"], 0) << type;
+        EXPECT_EQ(reply["info"]["pageSize"], "10") << type;
+        EXPECT_TRUE(reply["info"]["listItems"].empty()) << type;
+    }
+    expectRefusal(postTo(*empty, "qrcode/getDetail.do", { { "id", "1" }, { "position", "0" } }), T::Str);
+    Json home = postTo(*empty, "home/index.do", {});
+    EXPECT_FALSE(home["info"]["listCate"].empty());
+    Json provinces = postTo(*empty, "district/listSubDistrict.do", { { "parentId", "0" } });
+    EXPECT_FALSE(provinces["info"].empty());
+
+    // The choice is made once, when the data folder is new: a folder with codes keeps them.
+    empty->stop();
+    server->stop();
+    auto seeded = Server::start({ .dataFolder = folder.path() + "/server", .seedCodes = false }, error);
+    ASSERT_TRUE(seeded) << error;
+    EXPECT_EQ(postTo(*seeded, "qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23);
 }
 
 TEST_F(PathsTest, DetailAndNeighboursFollowTheListOrder)
@@ -406,6 +468,11 @@ TEST_F(PathsTest, WebPagesAreHtml)
     EXPECT_EQ(category.status, 200);
     EXPECT_NE(category.body.find("营销课堂"), std::string::npos);
     EXPECT_EQ(httpGet(url("home/web.do?categoryId=999&clientId=x")).status, 404);
+
+    auto consult = httpGet(url("data/consult.do"));
+    EXPECT_EQ(consult.status, 200);
+    EXPECT_NE(consult.body.find("clickZiXunAction()"), std::string::npos);
+    EXPECT_NE(consult.body.find("clickOnAndroid('consult')"), std::string::npos);
 }
 
 TEST_F(PathsTest, UnknownPathsAndPicturesAreNotFound)

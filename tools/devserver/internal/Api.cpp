@@ -170,6 +170,7 @@ Reply Api::handle(const ApiRequest& request)
         { "data/qryLearn.do", &Api::learnPage },
         { "data/qryAgent.do", &Api::agentLetter },
         { "home/web.do", &Api::categoryWebPage },
+        { "data/consult.do", &Api::consultWebPage },
     };
     if (auto it = handlers.find(request.path); it != handlers.end())
         return (this->*(it->second))(request);
@@ -517,6 +518,8 @@ Reply Api::categoryWebPage(const ApiRequest& request)
         return Reply::page(notFoundPage("/DV/" + request.path), 404);
     return Reply::page(categoryPage(page->first, page->second));
 }
+
+Reply Api::consultWebPage(const ApiRequest&) { return Reply::page(consultPage()); }
 
 Reply Api::picture(const ApiRequest& request)
 {

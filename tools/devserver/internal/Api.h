@@ -47,6 +47,7 @@ private:
     Reply learnPage(const ApiRequest& request);
     Reply agentLetter(const ApiRequest& request);
     Reply categoryWebPage(const ApiRequest& request);
+    Reply consultWebPage(const ApiRequest& request);
     Reply picture(const ApiRequest& request);
 
     Json codeJson(const CodeRecord& code, const std::string& base) const;

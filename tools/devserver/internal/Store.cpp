@@ -117,7 +117,7 @@ Store::Store(std::unique_ptr<SqliteDatabase> db)
 
 Store::~Store() = default;
 
-std::unique_ptr<Store> Store::open(const std::string& folder, std::string& error)
+std::unique_ptr<Store> Store::open(const std::string& folder, std::string& error, bool seedCodes)
 {
     std::error_code fsError;
     std::filesystem::create_directories(folder, fsError);
@@ -129,12 +129,12 @@ std::unique_ptr<Store> Store::open(const std::string& folder, std::string& error
     if (!db)
         return nullptr;
     std::unique_ptr<Store> store(new Store(std::move(db)));
-    if (!store->createAndSeed(error))
+    if (!store->createAndSeed(error, seedCodes))
         return nullptr;
     return store;
 }
 
-bool Store::createAndSeed(std::string& error)
+bool Store::createAndSeed(std::string& error, bool seedCodes)
 {
     {
         auto check = m_db->prepare("SELECT value FROM meta WHERE key = 'schema'");
@@ -194,19 +194,11 @@ bool Store::createAndSeed(std::string& error)
         }
     }
     {
-        auto insert = m_db->prepare("INSERT INTO home_categories VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-        std::int64_t order = 0;
-        for (const auto& category : homeCategorySeeds()) {
-            insert.reset();
-            insert.bind(1, category.categoryId);
-            insert.bind(2, category.name);
-            insert.bind(3, category.keyword);
-            insert.bind(4, ++order);
-            insert.bind(5, category.type);
-            insert.bind(6, category.pageHtml);
-            if (insert.step() != Step::Done)
-                return failed();
-        }
+        std::vector<std::pair<CategoryRecord, std::string>> categories;
+        for (const auto& seed : homeCategorySeeds())
+            categories.push_back({ { .categoryId = seed.categoryId, .name = seed.name, .keyword = seed.keyword, .type = seed.type }, seed.pageHtml });
+        if (!insertHomeCategories(categories))
+            return failed();
     }
     {
         auto insert = m_db->prepare("INSERT INTO ads VALUES (?1, ?2, ?3, ?4, ?5, 1, ?6, ?6)");
@@ -223,7 +215,7 @@ bool Store::createAndSeed(std::string& error)
                 return failed();
         }
     }
-    {
+    if (seedCodes) {
         auto insert = m_db->prepare("INSERT INTO codes (type, title, account, nick_name, descriptions, area_id, area_name, "
                                     "equip_id, status, add_time, revision, image_type) "
                                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, 1, ?9, 0, '')");
@@ -351,6 +343,51 @@ std::optional<std::string> Store::tokenOf(const std::string& clientId)
     if (find.step() != Step::Row)
         return std::nullopt;
     return find.text(0);
+}
+
+std::int64_t Store::loginCount(const std::string& clientId)
+{
+    std::lock_guard lock(m_mutex);
+    auto find = m_db->prepare("SELECT login_count FROM clients WHERE client_id = ?1");
+    find.bind(1, clientId);
+    return find.step() == Step::Row ? find.int64(0) : 0;
+}
+
+bool Store::replaceHomeCategories(const std::vector<CategoryRecord>& categories)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_db->begin())
+        return false;
+    if (!m_db->exec("DELETE FROM home_categories")) {
+        m_db->rollback();
+        return false;
+    }
+    std::vector<std::pair<CategoryRecord, std::string>> pages;
+    for (const auto& category : categories)
+        pages.push_back({ category, "<h2>" + category.name + "</h2>" });
+    if (!insertHomeCategories(pages)) {
+        m_db->rollback();
+        return false;
+    }
+    return m_db->commit();
+}
+
+bool Store::insertHomeCategories(const std::vector<std::pair<CategoryRecord, std::string>>& categories)
+{
+    auto insert = m_db->prepare("INSERT INTO home_categories VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+    std::int64_t order = 0;
+    for (const auto& [category, pageHtml] : categories) {
+        insert.reset();
+        insert.bind(1, category.categoryId);
+        insert.bind(2, category.name);
+        insert.bind(3, category.keyword);
+        insert.bind(4, ++order);
+        insert.bind(5, category.type);
+        insert.bind(6, pageHtml);
+        if (insert.step() != Step::Done)
+            return false;
+    }
+    return true;
 }
 
 std::vector<CategoryRecord> Store::homeCategories()

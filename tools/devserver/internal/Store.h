@@ -110,13 +110,20 @@ public:
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
 
-    static std::unique_ptr<Store> open(const std::string& folder, std::string& error);
+    // A new database gets the seeded QR codes unless `seedCodes` is NO (an empty directory; the
+    // rest of the seed is there all the same). An existing database is opened as it stands.
+    static std::unique_ptr<Store> open(const std::string& folder, std::string& error, bool seedCodes = true);
 
     // The token of `clientId`, made at its first login and kept from then on.
     std::optional<std::string> login(const std::string& clientId, const std::string& now);
     std::optional<std::string> tokenOf(const std::string& clientId);
+    // How many times `clientId` has logged in (0 for a client never seen).
+    std::int64_t loginCount(const std::string& clientId);
 
     std::vector<CategoryRecord> homeCategories();
+    // Replaces the home categories, listed from now on in the given order; each page shows the
+    // category's name. false (nothing changed) when the database refuses.
+    bool replaceHomeCategories(const std::vector<CategoryRecord>& categories);
     std::optional<std::pair<CategoryRecord, std::string>> homePage(std::int64_t categoryId); // with its HTML
     std::vector<AdRecord> ads();
     Contact contact();
@@ -146,7 +153,9 @@ public:
 
 private:
     explicit Store(std::unique_ptr<dv::internal::SqliteDatabase> db);
-    bool createAndSeed(std::string& error);
+    bool createAndSeed(std::string& error, bool seedCodes);
+    // Inserts the categories with their pages, ordered as given, inside the caller's transaction.
+    bool insertHomeCategories(const std::vector<std::pair<CategoryRecord, std::string>>& categories);
     std::optional<CodeRecord> withPosition(std::optional<CodeRecord> code);
 
     std::mutex m_mutex;

@@ -100,6 +100,21 @@ std::string categoryPage(const CategoryRecord& category, const std::string& body
     return document(htmlEscape(category.name), bodyHtml);
 }
 
+std::string consultPage()
+{
+    auto contact = contactSeed();
+    return document("在线咨询",
+        "<h2>在线咨询</h2><p>有任何问题，点击下方按钮联系客服，工作日 9:00-18:00 在线。</p>"
+        "<p>客服电话：" + contact.agentPhone + "</p>"
+        "<p><button onclick=\"consult()\">立即咨询</button></p>"
+        "<script>\n"
+        "function appBridge() { return typeof LYAppSpeakController === 'undefined' ? null : LYAppSpeakController; }\n"
+        "function consult() { var bridge = appBridge(); if (bridge) bridge.clickZiXunAction(); return bridge !== null; }\n"
+        "var bridgeAtLoad = appBridge();\n"
+        "if (bridgeAtLoad) bridgeAtLoad.clickOnAndroid('consult');\n"
+        "</script>");
+}
+
 std::string notFoundPage(std::string_view path)
 {
     return document("页面不存在", "<h2>404</h2><p>页面不存在：" + htmlEscape(path) + "</p>");

@@ -18,6 +18,10 @@ std::optional<std::string> helpPage(std::string_view type);
 // The letter of a known agent, or a page saying that `agentNo` is not an authorised agent.
 std::string agentPage(const std::optional<AgentRecord>& agent, std::string_view agentNo);
 std::string categoryPage(const CategoryRecord& category, const std::string& bodyHtml);
+// The consultation page for the application's script bridge: when the page loads and finds the
+// global "LYAppSpeakController", it calls clickOnAndroid("consult"); its consult() (the page's
+// "立即咨询") calls clickZiXunAction(). In a plain browser both do nothing.
+std::string consultPage();
 
 std::string notFoundPage(std::string_view path);
 std::string errorPage(int status);

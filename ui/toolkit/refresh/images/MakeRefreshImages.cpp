@@ -17,6 +17,7 @@
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIGraphics.h"
 #include "platform/graphics/UIImage.h"
+#include "ui/toolkit/images/WriteImage.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -25,7 +26,8 @@
 
 namespace {
 
-using Drawing = std::function<void(const CGContextRef&)>;
+using dv::tools::Drawing;
+using dv::tools::writeImage;
 
 constexpr CGFloat kOrange[3] = {1.0, 0.5, 0.0};
 
@@ -73,30 +75,6 @@ void drawLogo(const CGContextRef& c)
     CGContextStrokeEllipseInRect(c, CGRectMake(15, 15, 30, 30));
     CGContextSetRGBFillColor(c, 1, 1, 1, 1);
     CGContextFillEllipseInRect(c, CGRectMake(25, 25, 10, 10));
-}
-
-bool writeImage(const std::filesystem::path& folder, const std::string& name, CGSize size, const Drawing& draw)
-{
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-        std::fprintf(stderr, "cannot create %s: %s\n", folder.c_str(), ec.message().c_str());
-        return false;
-    }
-    for (int scale = 1; scale <= 3; ++scale) {
-        UIGraphicsBeginImageContextWithOptions(size, false, scale);
-        draw(UIGraphicsGetCurrentContext());
-        auto image = UIGraphicsGetImageFromCurrentImageContext();
-        UIGraphicsEndImageContext();
-        const std::string file = name + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".png";
-        auto png = UIImagePNGRepresentation(image);
-        if (!png || !png->writeToFile(NSString::fromUTF8((folder / file).string()), true)) {
-            std::fprintf(stderr, "cannot write %s\n", (folder / file).c_str());
-            return false;
-        }
-        std::printf("%s\n", (folder / file).c_str());
-    }
-    return true;
 }
 
 } // namespace

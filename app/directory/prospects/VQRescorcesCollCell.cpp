@@ -1,0 +1,30 @@
+#include "app/directory/prospects/VQRescorcesCollCell.h"
+
+#include "app/directory/internal/ScreenSupport.h"
+#include "platform/base/ClassBuilder.h"
+#include "platform/ui/CALayer.h"
+#include "platform/ui/UILabel.h"
+
+using namespace dv::internal;
+
+DV_DEFINE_CLASS(VQRescorcesCollCell)
+
+Ref<VQRescorcesCollCell> VQRescorcesCollCell::initWithFrame(CGRect frame)
+{
+    if (!UICollectionViewCell::initWithFrame(frame))
+        return nil;
+    createUI();
+    return self<VQRescorcesCollCell>();
+}
+
+void VQRescorcesCollCell::createUI()
+{
+    m_contentLabel = alloc<UILabel>()->initWithFrame(CGRectMake(10, 3, screenWidth() / 2 - 20, 44));
+    m_contentLabel->layer()->setCornerRadius(10);
+    m_contentLabel->setClipsToBounds(true);
+    m_contentLabel->setBackgroundColor(pageBackgroundColor());
+    m_contentLabel->setFont(systemFont(15));
+    m_contentLabel->setTextColor(bodyTextColor());
+    m_contentLabel->setTextAlignment(NSTextAlignmentCenter);
+    contentView()->addSubview(m_contentLabel);
+}

@@ -1,0 +1,40 @@
+#include "app/shell/navigation/ScreenSupport.h"
+
+#include "platform/base/NSString.h"
+#include "platform/graphics/UIColor.h"
+#include "platform/system/UIDevice.h"
+#include "platform/ui/UIApplication.h"
+#include "platform/ui/UIViewController.h"
+#include "platform/ui/UIWindow.h"
+
+namespace dv::app {
+
+Ref<UIWindow> applicationWindow()
+{
+    auto delegate = UIApplication::sharedApplication()->delegate();
+    return delegate ? delegate->window() : nil;
+}
+
+void layOutBelowBars(UIViewController& screen)
+{
+    auto version = UIDevice::currentDevice()->systemVersion();
+    if (version && version->compare("7.0"_ns, NSNumericSearch) != NSOrderedAscending) {
+        screen.setEdgesForExtendedLayout(UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight);
+        screen.setExtendedLayoutIncludesOpaqueBars(false);
+    }
+}
+
+Ref<UIColor> rgb(int red, int green, int blue)
+{
+    return UIColor::colorWithRed(red / 255.0, green / 255.0, blue / 255.0, 1);
+}
+Ref<UIColor> pageBackgroundColor()
+{
+    return rgb(238, 238, 238);
+}
+Ref<UIColor> bodyTextColor()
+{
+    return rgb(53, 52, 52);
+}
+
+} // namespace dv::app

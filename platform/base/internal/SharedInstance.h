@@ -1,0 +1,24 @@
+// The process's shared immutable values (the booleans, small numbers, the empty string, the empty
+// collections): one instance each, made on first use, kept for the whole process and not counted
+// among live objects (dv::liveObjectCount measures what code makes and drops).
+#pragma once
+
+#include "platform/base/NSObject.h"
+
+#include <utility>
+
+namespace dv::internal {
+
+// Takes `object` out of the live-object count; it must be kept for the rest of the process.
+void keepForever(const NSObject* object);
+
+// The shared instance made from `object`, held by a reference that is never released.
+template <class T>
+const Ref<T>& sharedInstance(Ref<T> object)
+{
+    auto* kept = new Ref<T>(std::move(object));
+    keepForever(kept->get());
+    return *kept;
+}
+
+} // namespace dv::internal

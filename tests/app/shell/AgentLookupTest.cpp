@@ -1,0 +1,105 @@
+// The agent lookup through the about screen: the empty input's message, the letter of a known
+// agent at the server's address for this device, ids that need escaping, and the form keeping
+// what was typed.
+#include "InformationTestSupport.h"
+
+#include "app/shell/agent/VQQueWebViewController.h"
+#include "app/shell/agent/VQQueryViewController.h"
+#include "platform/ui/UIImageView.h"
+#include "platform/ui/UITextField.h"
+#include "platform/ui/UIWebView.h"
+
+using namespace dv::test;
+
+namespace {
+
+class AgentLookupTest : public InformationTest {
+protected:
+    // The form opened from the about screen.
+    Ref<VQQueryViewController> openForm()
+    {
+        if (!openAbout())
+            return nil;
+        return dv::as<VQQueryViewController>(tapAboutRow(2, 2));
+    }
+    // Types the id into the form's field and taps "查询"; the screen on top afterwards.
+    Ref<UIViewController> lookUp(std::string_view agentNo)
+    {
+        auto field = m_ui.viewWithPlaceholder("请输入代理商信聊号");
+        EXPECT_TRUE(m_ui.focus(field));
+        EXPECT_TRUE(m_ui.typeText(agentNo));
+        m_ui.resignFocus();
+        m_ui.advance(0.5);
+        EXPECT_TRUE(m_ui.tap(m_ui.viewWithTitle("查询")));
+        m_ui.advance(0.5);
+        return m_ui.topViewController();
+    }
+};
+
+TEST_F(AgentLookupTest, AnEmptyIdShowsTheMessageAndStaysOnTheForm)
+{
+    auto form = openForm();
+    ASSERT_TRUE(form);
+    EXPECT_TRUE(m_ui.find<UIImageView>()) << "the badge";
+    ASSERT_TRUE(m_ui.tap(m_ui.viewWithTitle("查询")));
+    m_ui.runUntilIdle();
+    EXPECT_TRUE(showsText("代理商信聊号不能为空"));
+    EXPECT_EQ(m_ui.topViewController(), std::static_pointer_cast<UIViewController>(form));
+    m_ui.advance(1);
+    EXPECT_FALSE(showsText("代理商信聊号不能为空")) << "the toast goes after 0.7 s";
+}
+
+TEST_F(AgentLookupTest, AKnownAgentsLetterOpensAndTheFormKeepsTheId)
+{
+    auto form = openForm();
+    ASSERT_TRUE(form);
+    auto letter = dv::as<VQQueWebViewController>(lookUp("qinghe2016"));
+    ASSERT_TRUE(letter);
+    EXPECT_EQ(dv::str(letter->agentNo()), "qinghe2016");
+    EXPECT_EQ(m_ui.navigationTitle(), "授权代理书");
+    auto web = loadedWebView();
+    ASSERT_TRUE(web);
+    // The server's own form of the address: two ampersands between the fields.
+    EXPECT_EQ(lastLoad().url, base() + "data/qryAgent.do?agentNo=qinghe2016&&clientId=" + clientId());
+    EXPECT_EQ(lastLoad().outcome, "finished");
+    EXPECT_NE(dv::str(web->pageText()).find("王雨桐"), std::string::npos);
+
+    ASSERT_TRUE(goBack());
+    EXPECT_EQ(m_ui.topViewController(), std::static_pointer_cast<UIViewController>(form));
+    EXPECT_EQ(dv::str(form->textField()->text()), "qinghe2016");
+}
+
+TEST_F(AgentLookupTest, IdsWithBlanksAndChineseReachTheServerEscaped)
+{
+    ASSERT_TRUE(openForm());
+    ASSERT_TRUE(dv::as<VQQueWebViewController>(lookUp("陈 佳")));
+    auto web = loadedWebView();
+    ASSERT_TRUE(web);
+    EXPECT_EQ(lastLoad().url, base() + "data/qryAgent.do?agentNo=%E9%99%88%20%E4%BD%B3&&clientId=" + clientId());
+    EXPECT_EQ(lastLoad().outcome, "finished");
+    // The server read the id as typed: it says it knows no such agent.
+    EXPECT_NE(dv::str(web->pageText()).find("未查询到信聊号为 陈 佳"), std::string::npos) << dv::str(web->pageText());
+    ASSERT_TRUE(goBack());
+
+    // A single blank is not empty: its letter page opens too. So do characters that would end
+    // or extend the query.
+    auto field = dv::as<UITextField>(m_ui.viewWithPlaceholder("请输入代理商信聊号"));
+    ASSERT_TRUE(field);
+    ASSERT_TRUE(m_ui.focus(field));
+    m_ui.deleteBackward(5);
+    m_ui.resignFocus();
+    ASSERT_TRUE(dv::as<VQQueWebViewController>(lookUp(" ")));
+    ASSERT_TRUE(loadedWebView());
+    EXPECT_EQ(lastLoad().url, base() + "data/qryAgent.do?agentNo=%20&&clientId=" + clientId());
+    ASSERT_TRUE(goBack());
+    ASSERT_TRUE(m_ui.focus(field));
+    m_ui.deleteBackward(1);
+    m_ui.resignFocus();
+    ASSERT_TRUE(dv::as<VQQueWebViewController>(lookUp("a&clientId=x#")));
+    auto hostile = loadedWebView();
+    ASSERT_TRUE(hostile);
+    EXPECT_EQ(lastLoad().url, base() + "data/qryAgent.do?agentNo=a%26clientId%3Dx%23&&clientId=" + clientId());
+    EXPECT_NE(dv::str(hostile->pageText()).find("a&clientId=x#"), std::string::npos);
+}
+
+} // namespace

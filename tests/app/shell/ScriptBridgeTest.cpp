@@ -1,0 +1,126 @@
+// The script-bridge page against the local server's consultation page: the page's scripts calling
+// the application, the global published again after every load, script exceptions logged, the
+// reload on every appearance, and the screen not kept alive by its page.
+#include "InformationTestSupport.h"
+
+#include "app/shell/bridge/LYAppSpeakController.h"
+#include "platform/base/NSLog.h"
+#include "platform/ui/UIActivityIndicatorView.h"
+#include "platform/ui/UIWebView.h"
+
+#include <algorithm>
+
+using namespace dv::test;
+
+namespace {
+
+class ScriptBridgeTest : public InformationTest {
+protected:
+    // The consultation page pushed as its creator would, once its page has loaded.
+    Ref<LYAppSpeakController> openConsultation(const std::string& address)
+    {
+        auto page = alloc<LYAppSpeakController>()->init();
+        page->setUrlStr(NSString::fromUTF8(address));
+        page->setTitleName("在线咨询"_ns);
+        push(page);
+        EXPECT_TRUE(loadedWebView());
+        return page;
+    }
+    std::size_t logged(std::string_view text) const
+    {
+        auto lines = m_log.lines();
+        return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), std::string(text)));
+    }
+
+    dv::LogCapture m_log;
+};
+
+TEST_F(ScriptBridgeTest, ThePagesScriptsCallTheApplication)
+{
+    ASSERT_TRUE(launch());
+    auto page = openConsultation(base() + "data/consult.do");
+    EXPECT_EQ(m_ui.navigationTitle(), "在线咨询");
+    auto web = page->bunessWeb();
+    ASSERT_TRUE(web);
+    EXPECT_EQ(lastLoad().url, base() + "data/consult.do");
+    EXPECT_EQ(lastLoad().outcome, "finished");
+    EXPECT_EQ(dv::str(web->pageTitle()), "在线咨询");
+    EXPECT_TRUE(CGRectEqualToRect(web->frame(), CGRectMake(0, 0, 375, 667 - 15)));
+    EXPECT_EQ(web->contentMode(), UIViewContentModeScaleAspectFit);
+    EXPECT_EQ(page->activity()->superview(), std::static_pointer_cast<UIView>(web));
+    EXPECT_TRUE(CGRectEqualToRect(page->activity()->frame(), CGRectMake(187.5, 333.5, 10, 10)));
+    EXPECT_FALSE(page->activity()->isAnimating()) << "stopped once the page has loaded";
+    EXPECT_TRUE(m_log.contains(base() + "data/consult.do")) << "the address is logged";
+
+    // The page's own script called the bridge as it loaded; a person's "立即咨询" calls it again.
+    EXPECT_GE(logged("clickOnAndroid:consult"), 1u);
+    EXPECT_EQ(m_ui.evaluateScript(web, "consult()"), "true");
+    EXPECT_EQ(logged("clickZiXunAction"), 1u);
+    EXPECT_EQ(m_ui.evaluateScript(web, "typeof LYAppSpeakController.clickOnAndroid"), "function");
+}
+
+TEST_F(ScriptBridgeTest, EveryAppearanceReloadsAndPublishesTheBridgeAgain)
+{
+    ASSERT_TRUE(launch());
+    auto page = openConsultation(base() + "data/consult.do");
+    auto web = page->bunessWeb();
+    // The page replaces the global with its own value.
+    EXPECT_EQ(m_ui.evaluateScript(web, "LYAppSpeakController = null; consult()"), "false");
+    const std::size_t loads = m_ui.webLoads().size();
+    const std::size_t calls = logged("clickZiXunAction");
+
+    // Back from a screen above it: the page loads again, and the bridge is there once it has.
+    push(alloc<UIViewController>()->init());
+    ASSERT_TRUE(goBack());
+    ASSERT_EQ(m_ui.topViewController(), std::static_pointer_cast<UIViewController>(page));
+    ASSERT_TRUE(m_ui.waitForWebView(web));
+    m_ui.runUntilIdle();
+    EXPECT_GT(m_ui.webLoads().size(), loads);
+    EXPECT_EQ(lastLoad().outcome, "finished");
+    EXPECT_EQ(m_ui.evaluateScript(web, "consult()"), "true");
+    EXPECT_EQ(logged("clickZiXunAction"), calls + 1);
+}
+
+TEST_F(ScriptBridgeTest, AThrowingScriptIsLoggedAndThePageGoesOn)
+{
+    ASSERT_TRUE(launch());
+    auto page = openConsultation(base() + "data/consult.do");
+    auto web = page->bunessWeb();
+    EXPECT_EQ(m_ui.evaluateScript(web, "throw new Error('咨询失败')"), "");
+    EXPECT_TRUE(m_log.contains("异常信息：Error: 咨询失败"));
+    EXPECT_EQ(m_ui.evaluateScript(web, "consult()"), "true");
+    EXPECT_EQ(logged("clickZiXunAction"), 1u);
+}
+
+TEST_F(ScriptBridgeTest, ThePageDoesNotKeepTheScreenAlive)
+{
+    ASSERT_TRUE(launch());
+    Weak<LYAppSpeakController> weakPage;
+    Weak<UIWebView> weakWeb;
+    {
+        auto page = openConsultation(base() + "data/consult.do");
+        weakPage = page;
+        weakWeb = page->bunessWeb();
+        EXPECT_EQ(m_ui.evaluateScript(page->bunessWeb(), "consult()"), "true");
+    }
+    ASSERT_TRUE(goBack());
+    m_ui.advance(1);
+    EXPECT_TRUE(weakPage.expired());
+    EXPECT_TRUE(weakWeb.expired());
+}
+
+TEST_F(ScriptBridgeTest, AnAddressThatIsNoURLLoadsNothing)
+{
+    ASSERT_TRUE(launch());
+    auto page = alloc<LYAppSpeakController>()->init();
+    page->setUrlStr("not a url"_ns);
+    page->setTitleName("在线咨询"_ns);
+    push(page);
+    m_ui.runUntilIdle();
+    EXPECT_TRUE(m_ui.webLoads().empty());
+    EXPECT_EQ(dv::str(page->bunessWeb()->pageText()), "");
+    EXPECT_EQ(m_ui.navigationTitle(), "在线咨询");
+    ASSERT_TRUE(goBack());
+}
+
+} // namespace

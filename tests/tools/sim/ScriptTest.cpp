@@ -1,0 +1,143 @@
+// The script language and the command line: what is read, and the one-line messages for what is
+// not.
+#include "tools/sim/RunnerOptions.h"
+#include "tools/sim/Script.h"
+#include "tools/sim/Tour.h"
+
+#include <gtest/gtest.h>
+
+namespace dv::sim {
+namespace {
+
+TEST(ScriptTest, ReadsWordsQuotedTextsCommentsAndTheRestOfAPushLine)
+{
+    auto parsed = parseScript("# a comment\n"
+                              "\n"
+                              "  tap 加粉  \r\n"
+                              "wait-for \"点击 重新加载\" 3.5\n"
+                              "type \"a \\\"quoted\\\" word\\nand a line\"\n"
+                              "push {\"aps\": {\"alert\": \"你好 世界\"}, \"pushType\": 0}\n"
+                              "tap-row 2 1\n",
+        "s.txt");
+    ASSERT_TRUE(parsed.script) << parsed.error;
+    const auto& commands = parsed.script->commands;
+    ASSERT_EQ(commands.size(), 5u);
+    EXPECT_EQ(commands[0].verb, "tap");
+    EXPECT_EQ(commands[0].arguments, std::vector<std::string> { "加粉" });
+    EXPECT_EQ(commands[0].line, 3);
+    EXPECT_EQ(commands[1].arguments, (std::vector<std::string> { "点击 重新加载", "3.5" }));
+    EXPECT_DOUBLE_EQ(commands[1].number(1), 3.5);
+    EXPECT_EQ(commands[2].arguments[0], "a \"quoted\" word\nand a line");
+    EXPECT_EQ(commands[3].arguments[0], "{\"aps\": {\"alert\": \"你好 世界\"}, \"pushType\": 0}");
+    EXPECT_EQ(commands[4].line, 7);
+    EXPECT_EQ(commands[4].number(0), 2);
+}
+
+TEST(ScriptTest, BadLinesAreNamedByFileAndLineWithWhatIsWrong)
+{
+    struct Case {
+        const char* text;
+        const char* message;
+    };
+    const Case cases[] = {
+        { "tpa 加粉", "s.txt:1: unknown command \"tpa\"" },
+        { "launch\ntap", "s.txt:2: usage: tap TEXT (quote texts with blanks)" },
+        { "tap two words", "s.txt:1: usage: tap TEXT" },
+        { "wait soon", "s.txt:1: SECONDS of wait is a number, not \"soon\"" },
+        { "wait -1", "s.txt:1: SECONDS of wait cannot be negative" },
+        { "swipe sideways", "s.txt:1: usage: swipe left|right|up|down" },
+        { "tap \"open", "s.txt:1: a quoted text is not closed" },
+        { "tap \"a\"b", "s.txt:1: a quoted text must be followed by a blank" },
+        { "type \"\\q\"", "s.txt:1: unknown escape \\q" },
+        { "tap \"\"", "s.txt:1: TEXT of tap is empty" },
+        { "screenshot ../home", "s.txt:1: a screenshot's NAME is a file name" },
+        { "push", "s.txt:1: usage: push JSON" },
+    };
+    for (const auto& c : cases) {
+        auto parsed = parseScript(c.text, "s.txt");
+        EXPECT_FALSE(parsed.script) << c.text;
+        EXPECT_EQ(parsed.error.rfind(c.message, 0), 0u) << c.text << " -> " << parsed.error;
+        EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << "one line: " << parsed.error;
+    }
+    auto missing = loadScript("/nonexistent/tour.txt");
+    EXPECT_FALSE(missing.script);
+    EXPECT_EQ(missing.error, "/nonexistent/tour.txt: cannot be read");
+}
+
+TEST(ScriptTest, TheTourIsAValidScriptAndSetUpCommandsRunBeforeTheLaunch)
+{
+    auto tour = parseScript(tourScript(), "tour");
+    ASSERT_TRUE(tour.script) << tour.error;
+    EXPECT_FALSE(tour.script->commands.empty());
+    auto setUp = parseScript("fault home/index.do http\nnetwork off\npermission addressbook deny\nclear-faults\ntap x", "s");
+    ASSERT_TRUE(setUp.script);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_FALSE(commandNeedsApplication(setUp.script->commands[i])) << setUp.script->commands[i].verb;
+    EXPECT_TRUE(commandNeedsApplication(setUp.script->commands[4]));
+    // Every command of the language is in the summary that --print-tour shows.
+    EXPECT_NE(scriptLanguageSummary().find("#   tap-row ROW [SECTION]"), std::string::npos);
+}
+
+TEST(RunnerOptionsTest, ReadsEveryOption)
+{
+    auto parsed = parseRunnerOptions({ "--headless", "--script", "s.txt", "--out", "shots", "--port", "0", "--home", "h",
+        "--scale", "1.5", "--screen", "320x568", "--fault", "home/index.do=http:502", "--fault", "*=delay:1", "--offline",
+        "--shots", "all" });
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    const auto& options = *parsed.options;
+    EXPECT_EQ(options.mode, RunMode::Headless);
+    EXPECT_EQ(options.scriptPath, "s.txt");
+    EXPECT_EQ(options.outputFolder, "shots");
+    EXPECT_EQ(options.home, "h");
+    EXPECT_EQ(options.scale, 1.5);
+    EXPECT_EQ(options.screenWidth, 320);
+    EXPECT_EQ(options.screenHeight, 568);
+    ASSERT_EQ(options.faults.size(), 2u);
+    EXPECT_EQ(options.faults[0].first, "home/index.do");
+    EXPECT_EQ(options.faults[0].second.httpStatus, 502);
+    EXPECT_EQ(options.faults[1].second.kind, dv::devserver::FaultKind::Delay);
+    EXPECT_TRUE(options.offline);
+    EXPECT_EQ(options.shots, ShotPolicy::All);
+
+    auto remote = parseRunnerOptions({ "--window", "--server", "http://10.0.0.7:8092/DV/" });
+    ASSERT_TRUE(remote.options) << remote.error;
+    EXPECT_EQ(remote.options->mode, RunMode::Window);
+    EXPECT_EQ(remote.options->serverHost, "10.0.0.7");
+    EXPECT_EQ(remote.options->serverPort, 8092);
+    auto plain = parseRunnerOptions({ "--server", "http://localhost" });
+    ASSERT_TRUE(plain.options);
+    EXPECT_EQ(plain.options->serverPort, 80);
+}
+
+TEST(RunnerOptionsTest, RefusesBadCommandLinesWithOneLine)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        { { "--frobnicate" }, "unknown argument --frobnicate" },
+        { { "--script" }, "--script takes a file of driver commands" },
+        { { "--headless", "--window" }, "--headless and --window exclude each other" },
+        { { "--scale", "zero" }, "--scale takes a number from 0.5 to 4" },
+        { { "--scale", "9" }, "--scale takes a number from 0.5 to 4" },
+        { { "--screen", "375" }, "--screen takes WIDTHxHEIGHT" },
+        { { "--screen", "10x10" }, "--screen takes WIDTHxHEIGHT" },
+        { { "--port", "70000" }, "--port takes a port number from 0 to 65535" },
+        { { "--fault", "home/index.do" }, "--fault home/index.do: PATH=FAULT expected" },
+        { { "--fault" }, "--fault takes PATH=FAULT, such as home/index.do=http:500" },
+        { { "--fault", "home/index.do=explode" }, "--fault home/index.do=explode: " },
+        { { "--server", "https://example.org/DV/" }, "--server https://example.org/DV/: only http://HOST:PORT/DV/" },
+        { { "--server", "http://h:0/DV/" }, "--server http://h:0/DV/: the port is not a number from 1 to 65535" },
+        { { "--server", "http://h:8092/other/" }, "--server http://h:8092/other/: the application's paths live under /DV/" },
+        { { "--server", "http://:8092/" }, "--server http://:8092/: no host" },
+        { { "--server", "http://h/", "--port", "8092" }, "--port is the local server's" },
+        { { "--server", "http://h/", "--fault", "*=html" }, "--fault switches the local server's faults" },
+        { { "--shots", "some" }, "--shots takes named or all" },
+    };
+    for (const auto& [arguments, message] : cases) {
+        auto parsed = parseRunnerOptions(arguments);
+        EXPECT_FALSE(parsed.options) << arguments.front();
+        EXPECT_EQ(parsed.error.rfind(message, 0), 0u) << arguments.front() << " -> " << parsed.error;
+        EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << parsed.error;
+    }
+}
+
+} // namespace
+} // namespace dv::sim

@@ -1,0 +1,107 @@
+#include "SimTesting.h"
+
+#include "platform/base/NSString.h"
+#include "platform/graphics/UIImage.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace dv::sim::testing {
+
+void SimProgramTest::SetUp()
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "-" + info->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    m_root = std::filesystem::temp_directory_path() / ("dv-sim-" + std::to_string(::getpid()) + "-" + name);
+    std::filesystem::remove_all(m_root);
+    m_home = m_root / "home";
+    m_out = m_root / "out";
+    std::filesystem::create_directories(m_home);
+}
+
+void SimProgramTest::TearDown()
+{
+    if (!HasFailure())
+        std::filesystem::remove_all(m_root);
+    else
+        std::printf("kept the run's files in %s\n", m_root.c_str());
+}
+
+SimRun SimProgramTest::runHeadless(std::vector<std::string> arguments, const std::optional<std::string>& scriptText, double limit)
+{
+    if (scriptText) {
+        auto path = m_root / "script.txt";
+        std::ofstream(path) << *scriptText;
+        arguments.insert(arguments.begin(), { "--script", path.string() });
+    }
+    arguments.insert(arguments.begin(), { "--headless", "--home", m_home.string(), "--out", m_out.string() });
+    dv::testing::ChildProcess program;
+    SimRun run;
+    if (!program.start(DV_SIM_PROGRAM, arguments, { "DISPLAY=", "WAYLAND_DISPLAY=" }))
+        return run;
+    run.status = program.waitForExit(limit);
+    run.output = program.standardOutput();
+    run.errors = program.standardError();
+    return run;
+}
+
+std::vector<std::string> SimProgramTest::stepNames() const
+{
+    std::vector<std::string> names;
+    if (!std::filesystem::is_directory(m_out))
+        return names;
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(m_out))
+        if (entry.path().extension() == ".png")
+            files.push_back(entry.path().stem().string());
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files)
+        names.push_back(file.substr(file.find('-') + 1));
+    return names;
+}
+
+static std::optional<std::filesystem::path> stepFile(const std::filesystem::path& folder, const std::string& name, const char* extension)
+{
+    if (!std::filesystem::is_directory(folder))
+        return std::nullopt;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        auto stem = entry.path().stem().string();
+        if (entry.path().extension() == extension && stem.substr(stem.find('-') + 1) == name)
+            return entry.path();
+    }
+    return std::nullopt;
+}
+
+std::string SimProgramTest::dumpOf(const std::string& name) const
+{
+    auto path = stepFile(m_out, name, ".txt");
+    if (!path)
+        return {};
+    std::ifstream file(*path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::optional<dv::testing::Pixels> SimProgramTest::picture(const std::string& name) const
+{
+    auto path = stepFile(m_out, name, ".png");
+    if (!path)
+        return std::nullopt;
+    return readPicture(*path);
+}
+
+std::optional<dv::testing::Pixels> readPicture(const std::filesystem::path& path, double scale)
+{
+    auto image = UIImage::imageWithContentsOfFile(NSString::fromUTF8(path.string()));
+    if (!image)
+        return std::nullopt;
+    return dv::testing::Pixels(UIImage::imageWithCGImage(image->CGImage(), scale, image->imageOrientation()));
+}
+
+bool dumpShows(const std::string& dump, const std::string& text) { return dump.find(text) != std::string::npos; }
+
+} // namespace dv::sim::testing

@@ -1,0 +1,52 @@
+// Running the dovrelta-sim program from a test: a private home and picture folder per test, the
+// program's exit status and output, and reading back the pictures and dumps it wrote.
+#pragma once
+
+#include "platform/testing/ChildProcess.h"
+#include "platform/testing/Pixels.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dv::sim::testing {
+
+struct SimRun {
+    int status = -1;
+    std::string output;
+    std::string errors;
+};
+
+class SimProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs the program headless with this test's home and picture folder (and a script with
+    // `scriptText`, when given), waiting at most `limit` seconds for its end.
+    SimRun runHeadless(std::vector<std::string> arguments, const std::optional<std::string>& scriptText = std::nullopt,
+        double limit = 120);
+
+    // The dump of the step whose picture is "NN-<name>.png" (empty when there is none).
+    std::string dumpOf(const std::string& name) const;
+    // Its picture's pixels, read at the runner's default scale of 2 so that points address it
+    // (nothing when there is none).
+    std::optional<dv::testing::Pixels> picture(const std::string& name) const;
+    // The names of the steps, in order ("launch", "home", ...).
+    std::vector<std::string> stepNames() const;
+
+    std::filesystem::path m_root;   // removed after the test
+    std::filesystem::path m_home;
+    std::filesystem::path m_out;
+};
+
+// A PNG written by the runner at `scale` pixels per point, addressed in points.
+std::optional<dv::testing::Pixels> readPicture(const std::filesystem::path& path, double scale = 2);
+
+// Lines of a dump that mention `text` (for messages of failed checks).
+bool dumpShows(const std::string& dump, const std::string& text);
+
+} // namespace dv::sim::testing

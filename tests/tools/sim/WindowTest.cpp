@@ -1,0 +1,258 @@
+// The runner's window on a real X server (Xvfb, started here): the window shows the application,
+// a click on a home tile opens its screen, Escape goes back, F12 saves a picture and closing the
+// window ends the run with status 0.
+#include "SimTesting.h"
+
+#include "tools/devserver/Server.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace dv::sim::testing {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+// X errors (a window gone between a look-up and a request) fail the test instead of ending the
+// process, as Xlib's own handler would.
+int s_xErrors = 0;
+int noteXError(Display*, XErrorEvent*)
+{
+    ++s_xErrors;
+    return 0;
+}
+
+// An X server of its own on a display number it picks itself.
+class VirtualDisplay {
+public:
+    bool start(std::string& error)
+    {
+        int fds[2];
+        if (::pipe(fds) != 0) {
+            error = "no pipe";
+            return false;
+        }
+        // The server writes its display number to the pipe once it accepts connections.
+        ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+        const bool started = m_server.start("/usr/bin/Xvfb", { "-displayfd", std::to_string(fds[1]), "-screen", "0", "1000x1500x24",
+            "-nolisten", "tcp", "-noreset" });
+        ::close(fds[1]);
+        if (!started) {
+            ::close(fds[0]);
+            error = "Xvfb did not start (scripts/setup-deps installs it)";
+            return false;
+        }
+        std::string number;
+        pollfd poller { fds[0], POLLIN, 0 };
+        while (::poll(&poller, 1, 20000) > 0) {
+            char c;
+            if (::read(fds[0], &c, 1) != 1 || c == '\n')
+                break;
+            number += c;
+        }
+        ::close(fds[0]);
+        if (number.empty()) {
+            error = "Xvfb announced no display: " + m_server.standardError();
+            return false;
+        }
+        m_name = ":" + number;
+        XSetErrorHandler(noteXError);
+        m_display = XOpenDisplay(m_name.c_str());
+        if (!m_display) {
+            error = "cannot connect to " + m_name;
+            return false;
+        }
+        return true;
+    }
+
+    ~VirtualDisplay()
+    {
+        if (m_display)
+            XCloseDisplay(m_display);
+        m_server.sendSignal(SIGTERM);
+        m_server.waitForExit(10);
+    }
+
+    const std::string& name() const { return m_name; }
+    Display* display() const { return m_display; }
+
+    // The top-level window whose name is `title`, waiting for it up to `limit` seconds.
+    Window findWindow(const std::string& title, double limit)
+    {
+        auto deadline = SteadyClock::now() + std::chrono::milliseconds(static_cast<int>(limit * 1000));
+        while (SteadyClock::now() < deadline) {
+            if (Window found = search(DefaultRootWindow(m_display), title))
+                return found;
+            // Wait for the server to tell of anything (or a short while) before looking again.
+            pollfd poller { ConnectionNumber(m_display), POLLIN, 0 };
+            ::poll(&poller, 1, 50);
+            XSync(m_display, False);
+        }
+        return 0;
+    }
+
+    void click(Window window, int x, int y)
+    {
+        int rootX = 0, rootY = 0;
+        Window child;
+        XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), x, y, &rootX, &rootY, &child);
+        XTestFakeMotionEvent(m_display, -1, rootX, rootY, CurrentTime);
+        XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
+        XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
+        XFlush(m_display);
+    }
+
+    void pressKey(Window window, KeySym key)
+    {
+        XSetInputFocus(m_display, window, RevertToParent, CurrentTime);
+        const KeyCode code = XKeysymToKeycode(m_display, key);
+        XTestFakeKeyEvent(m_display, code, True, CurrentTime);
+        XTestFakeKeyEvent(m_display, code, False, CurrentTime);
+        XFlush(m_display);
+    }
+
+    // What a window manager sends when the person closes the window.
+    void askToClose(Window window)
+    {
+        XEvent event {};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(m_display, window, False, NoEventMask, &event);
+        XFlush(m_display);
+    }
+
+    XWindowAttributes attributes(Window window)
+    {
+        XWindowAttributes result {};
+        XGetWindowAttributes(m_display, window, &result);
+        return result;
+    }
+
+private:
+    Window search(Window parent, const std::string& title)
+    {
+        Window root, up, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(m_display, parent, &root, &up, &children, &count))
+            return 0;
+        Window found = 0;
+        for (unsigned i = 0; i < count && !found; ++i) {
+            char* name = nullptr;
+            if (XFetchName(m_display, children[i], &name) && name) {
+                if (title == name && attributes(children[i]).map_state == IsViewable)
+                    found = children[i];
+                XFree(name);
+            }
+            if (!found)
+                found = search(children[i], title);
+        }
+        if (children)
+            XFree(children);
+        return found;
+    }
+
+    dv::testing::ChildProcess m_server;
+    std::string m_name;
+    Display* m_display = nullptr;
+};
+
+class SimWindowTest : public SimProgramTest {
+protected:
+    // F12 in the window, and the dump of the picture it saved.
+    std::string saveShot(VirtualDisplay& screen, Window window, dv::testing::ChildProcess& sim)
+    {
+        screen.pressKey(window, XK_F12);
+        auto saved = sim.waitForLine("saved ", 20);
+        if (!saved)
+            return {};
+        m_lastShot = saved->substr(saved->find("saved ") + 6);
+        std::ifstream file(m_lastShot.substr(0, m_lastShot.size() - 4) + ".txt");
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+    // Saves pictures until one's dump satisfies `done` (at most `limit` seconds).
+    std::string shotUntil(VirtualDisplay& screen, Window window, dv::testing::ChildProcess& sim,
+        const std::function<bool(const std::string&)>& done, double limit)
+    {
+        auto deadline = SteadyClock::now() + std::chrono::milliseconds(static_cast<int>(limit * 1000));
+        std::string dump;
+        do {
+            dump = saveShot(screen, window, sim);
+            if (done(dump))
+                break;
+        } while (SteadyClock::now() < deadline);
+        return dump;
+    }
+
+    std::string m_lastShot;
+};
+
+TEST_F(SimWindowTest, ShowsTheApplicationTakesAClickOnAHomeTileAndEndsWhenClosed)
+{
+    // A server of the test's own whose home lists the kept categories under the directory's
+    // keywords, so that the tile "加粉" opens the group list.
+    std::string error;
+    auto server = dv::devserver::Server::start({ .dataFolder = (m_root / "server").string() }, error);
+    ASSERT_TRUE(server) << error;
+    ASSERT_TRUE(server->setHomeCategories({ { 101, "信聊加粉", "3" }, { 106, "精准加粉", "11" }, { 109, "行业客源", "2" } }));
+
+    VirtualDisplay screen;
+    ASSERT_TRUE(screen.start(error)) << error;
+    dv::testing::ChildProcess sim;
+    // The desktop libraries SDL loads (D-Bus, the X drivers) keep allocations until the process
+    // ends; a leak check of the window's run would only see theirs. The headless runs check ours.
+    ASSERT_TRUE(sim.start(DV_SIM_PROGRAM, { "--window", "--home", m_home.string(), "--out", m_out.string(), "--server", server->baseURL() },
+        { "DISPLAY=" + screen.name(), "WAYLAND_DISPLAY=", "ASAN_OPTIONS=detect_leaks=0" }));
+    ASSERT_TRUE(sim.waitForLine("window open", 60)) << sim.standardOutput() << sim.standardError();
+    Window window = screen.findWindow("Dovrelta", 20);
+    ASSERT_NE(window, 0u) << "no window named Dovrelta";
+    auto attributes = screen.attributes(window);
+    EXPECT_EQ(attributes.width, 750) << "375 points at scale 2";
+    EXPECT_EQ(attributes.height, 1334);
+
+    // The home screen once its reply is in.
+    auto home = shotUntil(screen, window, sim, [](const std::string& dump) {
+        return dumpShows(dump, "text=\"加粉\"") && !dumpShows(dump, "PHProgressHUD");
+    }, 30);
+    ASSERT_TRUE(dumpShows(home, "screen: VQMainViewController")) << home << sim.standardError();
+    auto homePixels = readPicture(m_lastShot);
+    ASSERT_TRUE(homePixels);
+    EXPECT_TRUE(dv::testing::near(homePixels->at(5, 450), { 255, 255, 255, 255 })) << "a white tile";
+
+    // A click on the middle of the first tile (375 x 667 points shown at 2 pixels a point).
+    screen.click(window, 2 * 46, 2 * 407);
+    auto list = shotUntil(screen, window, sim, [](const std::string& dump) {
+        return dumpShows(dump, "VQPassiveFansCell") && !dumpShows(dump, "PHProgressHUD");
+    }, 30);
+    EXPECT_TRUE(dumpShows(list, "screen: VQAddGroupViewController")) << list;
+    EXPECT_TRUE(dumpShows(list, "title: \"加粉\"")) << "the tile's name is the list's title";
+
+    // Escape goes back.
+    screen.pressKey(window, XK_Escape);
+    auto back = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "screen: VQMainViewController"); }, 10);
+    EXPECT_TRUE(dumpShows(back, "screen: VQMainViewController")) << back;
+
+    screen.askToClose(window);
+    EXPECT_EQ(sim.waitForExit(20), 0) << sim.standardError();
+    EXPECT_EQ(s_xErrors, 0);
+    EXPECT_EQ(sim.standardError().find("Assertion"), std::string::npos);
+}
+
+} // namespace
+} // namespace dv::sim::testing

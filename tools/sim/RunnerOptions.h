@@ -1,0 +1,57 @@
+// The runner's command line.
+//
+//   dovrelta-sim [--headless | --window] [--script FILE] [--out DIR] [--server URL | --port N]
+//                [--home DIR] [--scale S] [--screen WxH] [--fault PATH=FAULT]... [--offline]
+//                [--shots named|all] [--print-tour]
+//
+// Without --headless or --window the runner opens a window when a display is there (DISPLAY or
+// WAYLAND_DISPLAY set) and runs headless otherwise. parseRunnerOptions never exits and never
+// throws: a bad command line comes back as a one-line message.
+#pragma once
+
+#include "tools/devserver/Fault.h"
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace dv::sim {
+
+enum class RunMode { Automatic, Window, Headless };
+// Which steps of a headless run leave a picture and a dump: the `screenshot` commands, or every
+// command that acts on the interface as well.
+enum class ShotPolicy { Named, All };
+
+struct RunnerOptions {
+    RunMode mode = RunMode::Automatic;
+    std::string scriptPath;            // empty: the built-in tour
+    std::string outputFolder;          // empty: a new folder under the temporary folder
+    std::string serverURL;             // empty: the embedded server
+    std::string serverHost;            // from serverURL
+    int serverPort = 0;                // from serverURL; for the embedded server, 0 picks a free port
+    std::string home;                  // DOVRELTA_HOME for this run; empty: as the environment says
+    double scale = 2;                  // pixels per point of the screen (and of the window)
+    double screenWidth = 375;          // points
+    double screenHeight = 667;
+    std::vector<std::pair<std::string, dv::devserver::Fault>> faults;
+    bool offline = false;
+    ShotPolicy shots = ShotPolicy::Named;
+    bool printTour = false;
+    bool help = false;
+};
+
+struct ParsedOptions {
+    std::optional<RunnerOptions> options;
+    std::string error; // set when options is empty
+};
+
+ParsedOptions parseRunnerOptions(const std::vector<std::string>& arguments);
+// The usage text printed by --help and after a bad command line.
+const char* runnerUsage();
+
+// "http://HOST:PORT/DV/" (the path may be left out, or be "/" or "/DV/"); false and a reason
+// for anything else.
+bool parseServerURL(const std::string& url, std::string& host, int& port, std::string& error);
+
+} // namespace dv::sim

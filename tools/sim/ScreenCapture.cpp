@@ -1,0 +1,109 @@
+#include "tools/sim/ScreenCapture.h"
+
+#include "platform/base/NSArray.h"
+#include "platform/base/NSData.h"
+#include "platform/base/NSString.h"
+#include "platform/graphics/UIColor.h"
+#include "platform/graphics/UIGraphics.h"
+#include "platform/graphics/UIImage.h"
+#include "platform/system/UIScreen.h"
+#include "platform/testing/UIDriver.h"
+#include "platform/ui/UIApplication.h"
+#include "platform/ui/UIKeyboard.h"
+#include "platform/ui/UIViewController.h"
+#include "platform/ui/UIWindow.h"
+#include "platform/ui/ViewSnapshot.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace dv::sim {
+
+namespace {
+
+// The windows a person sees, bottom first.
+std::vector<Ref<UIWindow>> screenWindows()
+{
+    std::vector<Ref<UIWindow>> windows;
+    if (auto all = UIApplication::sharedApplication()->windows())
+        for (const auto& item : all->items())
+            if (auto window = dv::as<UIWindow>(item); window && !window->isHidden() && window->alpha() >= 0.01)
+                windows.push_back(window);
+    if (auto keyboard = dv::keyboardWindow(); keyboard && std::find(windows.begin(), windows.end(), keyboard) == windows.end())
+        windows.push_back(keyboard);
+    return windows;
+}
+
+std::string quoted(const std::string& text)
+{
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+Ref<UIImage> captureScreen(CGFloat scale)
+{
+    const CGRect screen = UIScreen::mainScreen()->bounds();
+    if (scale <= 0)
+        scale = UIScreen::mainScreen()->scale();
+    // Each window renders itself (its pending passes run first), then they are laid on the screen.
+    std::vector<std::pair<Ref<UIImage>, CGRect>> layers;
+    for (const auto& window : screenWindows())
+        if (auto picture = dv::snapshotView(window, scale))
+            layers.emplace_back(picture, window->frame());
+    UIGraphicsBeginImageContextWithOptions(screen.size, true, scale);
+    UIColor::blackColor()->setFill();
+    UIRectFill(CGRectMake(0, 0, screen.size.width, screen.size.height));
+    for (const auto& [picture, frame] : layers)
+        picture->drawInRect(frame);
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image;
+}
+
+bool writeScreenPNG(const std::string& path, CGFloat scale)
+{
+    auto image = captureScreen(scale);
+    auto png = image ? UIImagePNGRepresentation(image) : nil;
+    return png && png->writeToFile(NSString::fromUTF8(path), true);
+}
+
+std::string describeScreen()
+{
+    dv::testing::UIDriver ui;
+    std::string text;
+    auto top = ui.topViewController();
+    text += "screen: " + (top ? dv::str(top->className()) : std::string("(none)")) + "\n";
+    text += "title: " + quoted(ui.navigationTitle()) + "\n";
+    for (const auto& alert : ui.visibleAlerts()) {
+        text += alert.kind + ": " + quoted(alert.title) + " " + quoted(alert.message) + " buttons:";
+        for (const auto& button : alert.buttons)
+            text += " " + quoted(button);
+        text += "\n";
+    }
+    auto windows = screenWindows();
+    auto key = UIApplication::sharedApplication()->keyWindow();
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        text += "window " + std::to_string(i + 1) + " of " + std::to_string(windows.size());
+        if (windows[i] == key)
+            text += " (key)";
+        else if (windows[i] == dv::keyboardWindow())
+            text += " (keyboard)";
+        text += ":\n" + dv::dumpViewTree(windows[i]);
+        if (!text.empty() && text.back() != '\n')
+            text += '\n';
+    }
+    return text;
+}
+
+} // namespace dv::sim

@@ -1,0 +1,41 @@
+// The runner's desktop window (SDL2): it shows the phone's screen at the screen's scale (smaller
+// when the display is too small for it), redrawn after the main loop's turns that changed
+// something, and turns the person's mouse and keyboard into the application's input:
+//   - a press, move and release of the left button are a finger's touch through the platform's
+//     touch delivery (so drags scroll and a held press is a long press);
+//   - typed text, Backspace and Return go to the first responder's text field or text view;
+//   - Escape or Alt+Left goes back a screen; F12 or Ctrl+S saves a picture and a dump of the
+//     screen to the run's folder;
+//   - closing the window (or SIGINT, SIGTERM) ends the run.
+// SDL stays inside WindowMode.cpp. Main thread only.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace dv::sim {
+
+class StepWriter;
+
+struct WindowOptions {
+    std::string title = "Dovrelta";
+    StepWriter* shots = nullptr; // where F12 pictures go
+};
+
+class WindowMode {
+public:
+    // Opens the window (before the application starts). False and a reason when no window can
+    // be opened (no display, or SDL fails).
+    bool open(const WindowOptions& options, std::string& error);
+    // Shows the application until the window is closed.
+    void run();
+    void close();
+    WindowMode();
+    ~WindowMode();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace dv::sim
