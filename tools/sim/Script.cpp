@@ -135,7 +135,9 @@ bool splitWords(std::string_view line, std::vector<std::string>& words, std::str
                     case 'n': word += '\n'; break;
                     case 't': word += '\t'; break;
                     default:
-                        error = std::string("unknown escape \\") + escaped + " in a quoted text";
+                        error = "unknown escape \\";
+                        error += escaped;
+                        error += " in a quoted text";
                         return false;
                     }
                 } else {

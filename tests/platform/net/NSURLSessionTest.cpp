@@ -338,35 +338,6 @@ TEST_F(SessionTest, SuspendedTaskResumesWhereItStopped)
     EXPECT_EQ(delegate->body, "0123456789");
 }
 
-// What a resume hook announces must come before the task's end even when the task ends at once:
-// the hook runs while the task has not started; a suspend's hook runs once it has stopped.
-TEST_F(SessionTest, ResumeHooksRunBeforeTheTaskStartsAndSuspendHooksAfterItStops)
-{
-    server.route("/pieces", ScriptedReply { .body = "0123456789", .pieceSize = 2, .pieceDelay = 30ms });
-    makeSession();
-    auto task = session->dataTaskWithRequest(request("/pieces"));
-    Calls seen;
-    const auto token = NSURLSessionTask::addStateHook([&](const Ref<NSURLSessionTask>& hooked, NSURLSessionTask::StateCall call,
-                                                          NSURLSessionTaskState before) {
-        if (hooked != task)
-            return;
-        std::lock_guard lock(delegate->mutex);
-        seen.push_back(std::string(call == NSURLSessionTask::StateCall::Resume ? "resume" : "suspend") + " before "
-            + std::to_string(before) + " now " + std::to_string(hooked->state()) + " calls " + std::to_string(delegate->calls.size()));
-    });
-    task->resume();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return !delegate->body.empty(); }, 5));
-    task->suspend();
-    NSURLSessionTask::removeStateHook(token);
-    ASSERT_EQ(seen.size(), 2u);
-    const auto suspended = std::to_string(NSURLSessionTaskStateSuspended);
-    const auto running = std::to_string(NSURLSessionTaskStateRunning);
-    EXPECT_EQ(seen[0], "resume before " + suspended + " now " + suspended + " calls 0");
-    EXPECT_EQ(seen[1].substr(0, seen[1].find(" calls")), "suspend before " + running + " now " + suspended);
-    task->cancel();
-    ASSERT_TRUE(delegate->waitComplete());
-}
-
 TEST_F(SessionTest, UploadFromDataReportsSentBytes)
 {
     server.route("/upload", ScriptedReply { .body = "stored" });
