@@ -13,6 +13,7 @@
 #include "platform/net/NSMutableURLRequest.h"
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLRequest.h"
+#include "platform/net/NSURLSessionTask.h"
 #include "ui/images/PNImageDownloadReceipt.h"
 #include "ui/images/PNImageDownloader.h"
 #include "ui/images/PNImageDownloaderMergedTask.h"
