@@ -9,7 +9,6 @@
 #include "platform/base/NSURL.h"
 #include "platform/net/NSURLRequest.h"
 #include "platform/testing/LoopbackServer.h"
-#include "platform/testing/Sanitizers.h"
 #include "platform/testing/ServerSockets.h"
 
 #include <chrono>

@@ -4,7 +4,6 @@
 // faults: each ends with the message the application shows for it (or none), and nothing crashes.
 #include "SimTesting.h"
 
-#include "platform/testing/Sanitizers.h"
 
 #include "tools/devserver/Server.h"
 
@@ -131,7 +130,6 @@ class SimTourTest : public SimProgramTest { };
 
 TEST_F(SimTourTest, RunsToItsEndAndEveryPictureShowsItsScreen)
 {
-    DV_SKIP_UNDER_SANITIZER(); // the help pages are web views
     auto run = runHeadless({});
     ASSERT_EQ(run.status, 0) << run.errors;
     EXPECT_NE(run.output.find("pictures and dumps go to " + m_out.string()), std::string::npos) << run.output;
@@ -416,7 +414,6 @@ class SimInfoFaultJourneyTest : public SimProgramTest, public ::testing::WithPar
 
 TEST_P(SimInfoFaultJourneyTest, EndsWithItsMessageAndComesBackWithoutTheFault)
 {
-    DV_SKIP_UNDER_SANITIZER(); // the help page is a web view
     const auto& journey = GetParam();
     std::string script = "launch\nwait-for 精准加粉\nwait-idle\n";
     script += std::string("fault home/artifactIndex.do ") + journey.fault + "\n";

@@ -9,7 +9,6 @@
 #include "platform/base/StringEncodings.h"
 #include "platform/dispatch/NSProgress.h"
 #include "platform/net/NSURLSessionTask.h"
-#include "platform/testing/Sanitizers.h"
 #include "platform/ui/UIWebView.h"
 #include "ui/images/UIWebViewPNNetworking.h"
 
@@ -98,7 +97,6 @@ protected:
 
 TEST_F(WebViewLoadingTest, TheTextFormShowsWhatTheBlockReturns)
 {
-    DV_SKIP_UNDER_SANITIZER();
     server.route("/page", dv::testing::ScriptedReply {.body = "<html><head><title>旧标题</title></head><body>你好</body></html>",
                               .contentType = "text/html; charset=utf-8"});
     Ref<NSString> heard;
@@ -126,7 +124,6 @@ TEST_F(WebViewLoadingTest, TheTextFormShowsWhatTheBlockReturns)
 
 TEST_F(WebViewLoadingTest, TheTextIsDecodedInTheEncodingTheServerNames)
 {
-    DV_SKIP_UNDER_SANITIZER();
     const auto gbk = CFStringConvertEncodingToNSStringEncoding(kCFStringEncodingGB_18030_2000);
     server.route("/gbk", dv::testing::ScriptedReply {.body = bytesOf("<p>中文页面</p>"_ns, gbk), .contentType = "text/html; charset=gbk"});
     server.route("/bare", dv::testing::ScriptedReply {.body = "<p>无名</p>", .contentType = "text/html"});
@@ -147,7 +144,6 @@ TEST_F(WebViewLoadingTest, TheTextIsDecodedInTheEncodingTheServerNames)
 
 TEST_F(WebViewLoadingTest, TheBytesFormShowsTheBytesWithTheirTypeAndTheTasksURL)
 {
-    DV_SKIP_UNDER_SANITIZER();
     auto startOnly = std::make_shared<StartOnly>();
     web->setDelegate(startOnly);
     Ref<NSProgress> progress;
@@ -177,7 +173,6 @@ TEST_F(WebViewLoadingTest, TheBytesFormShowsTheBytesWithTheirTypeAndTheTasksURL)
 
 TEST_F(WebViewLoadingTest, AFailedLoadTellsOnlyTheFailureBlockAndLeavesThePage)
 {
-    DV_SKIP_UNDER_SANITIZER();
     server.route("/broken", dv::testing::ScriptedReply {.status = 500, .body = "<p>server error</p>", .contentType = "text/html"});
     loadRequest(web, request("/plain"), "text/plain"_ns, nil, nullptr, nullptr, nullptr);
     ASSERT_TRUE(waitFor([&] { return str(web->pageText()) == "line one"; }));
@@ -197,7 +192,6 @@ TEST_F(WebViewLoadingTest, AFailedLoadTellsOnlyTheFailureBlockAndLeavesThePage)
 
 TEST_F(WebViewLoadingTest, ASecondLoadCancelsTheFirstWhoseBlocksNeverRun)
 {
-    DV_SKIP_UNDER_SANITIZER();
     auto gate = holdSlowPage();
     int firstCalls = 0;
     loadRequest(web, request("/slow"), "text/plain"_ns, nil, nullptr,
@@ -221,7 +215,6 @@ TEST_F(WebViewLoadingTest, ASecondLoadCancelsTheFirstWhoseBlocksNeverRun)
 
 TEST_F(WebViewLoadingTest, AViewGoneBeforeItsPageArrivesHearsNothing)
 {
-    DV_SKIP_UNDER_SANITIZER();
     auto gate = holdSlowPage();
     auto calls = std::make_shared<int>(0);
     loadRequest(web, request("/slow"), nullptr, [calls](auto&, auto& html) {
@@ -241,7 +234,6 @@ TEST_F(WebViewLoadingTest, AViewGoneBeforeItsPageArrivesHearsNothing)
 
 TEST_F(WebViewLoadingTest, AViewMayBringItsOwnSessionManagerAndSerializer)
 {
-    DV_SKIP_UNDER_SANITIZER();
     auto shared = sessionManager(web);
     ASSERT_TRUE(shared);
     EXPECT_EQ(sessionManager(alloc<UIWebView>()->init()), shared);
