@@ -76,4 +76,9 @@ int reserveUnusedPort()
     return port;
 }
 
+std::string refusedURL(const std::string& path)
+{
+    return "http://127.0.0.1:" + std::to_string(reserveUnusedPort()) + path;
+}
+
 } // namespace dv::testing

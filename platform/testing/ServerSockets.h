@@ -5,7 +5,10 @@
 //   dv::testing::shutdownConnections(port);              // every connection accepted on `port`
 //   dv::testing::shutdownConnections(port, peerPort);    // the one connection from that client port
 //   int closed = dv::testing::reserveUnusedPort();       // connecting to it is refused
+//   std::string dead = dv::testing::refusedURL("/x");    // "http://127.0.0.1:<such a port>/x"
 #pragma once
+
+#include <string>
 
 namespace dv::testing {
 
@@ -19,5 +22,8 @@ int shutdownConnections(int localPort, int peerPort = -1);
 // listening, until the process ends, so that no other program (nor a connection's own end) can
 // take it and a connection to it is always refused. 0 when no socket could be bound.
 int reserveUnusedPort();
+
+// An http URL of 127.0.0.1 at a port reserved as above, with `path` ("/x"): loading it is refused.
+std::string refusedURL(const std::string& path);
 
 } // namespace dv::testing

@@ -12,6 +12,7 @@
 #include "platform/dispatch/TestSupport.h"
 #include "platform/net/NSURLSessionTask.h"
 #include "platform/testing/LoopbackServer.h"
+#include "platform/testing/ServerSockets.h"
 
 #include <atomic>
 #include <string>
@@ -68,11 +69,7 @@ protected:
 
     Ref<NSString> url(const std::string& path) const { return NSString::fromUTF8(server.url(path)); }
 
-    static std::string deadURL(const std::string& path)
-    {
-        dv::testing::LoopbackServer gone;
-        return gone.url(path);
-    }
+    static std::string deadURL(const std::string& path) { return dv::testing::refusedURL(path); }
 
     dv::testing::LoopbackServer server;
 };

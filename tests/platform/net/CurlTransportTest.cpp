@@ -1,5 +1,6 @@
 #include "platform/net/internal/CurlTransport.h"
 #include "platform/testing/LoopbackServer.h"
+#include "platform/testing/ServerSockets.h"
 
 #include <gtest/gtest.h>
 
@@ -303,11 +304,7 @@ TEST_F(CurlTransportTest, CancelDuringTheBodyStopsDelivery)
 
 TEST_F(CurlTransportTest, RefusedConnectionAndUnsupportedSchemeMapToTheirErrors)
 {
-    std::string deadUrl;
-    {
-        LoopbackServer gone;
-        deadUrl = gone.url("/x");
-    }
+    const std::string deadUrl = dv::testing::refusedURL("/x");
     auto refused = run(pool, get(deadUrl));
     auto ftp = run(pool, get("ftp://127.0.0.1/file"));
     auto garbage = run(pool, get("not a url"));

@@ -15,6 +15,7 @@
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLProtectionSpace.h"
 #include "platform/testing/LoopbackServer.h"
+#include "platform/testing/ServerSockets.h"
 
 #include <gtest/gtest.h>
 
@@ -135,11 +136,7 @@ TEST_F(NSURLConnectionTest, CallsTheDelegateOnTheStartingThreadUntilFinished)
 
 TEST_F(NSURLConnectionTest, FailureEndsTheLoopWithTheError)
 {
-    std::string dead;
-    {
-        LoopbackServer gone;
-        dead = gone.url("/x");
-    }
+    const std::string dead = dv::testing::refusedURL("/x");
     ASSERT_TRUE(runOnWorker(NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(dead)))));
     EXPECT_EQ(recorder->calls, (std::vector<std::string> { "failed" }));
     EXPECT_EQ(recorder->error->code(), NSURLErrorCannotConnectToHost);
@@ -219,11 +216,7 @@ TEST_F(NSURLConnectionTest, SynchronousLoadWaitsOnTheCallingThreadWithinTheReque
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), NSURLErrorTimedOut);
 
-    std::string dead;
-    {
-        LoopbackServer gone;
-        dead = gone.url("/x");
-    }
+    const std::string dead = dv::testing::refusedURL("/x");
     data = NSURLConnection::sendSynchronousRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(dead))), nullptr, &error);
     EXPECT_FALSE(data);
     ASSERT_TRUE(error);

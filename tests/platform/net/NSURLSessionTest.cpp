@@ -7,6 +7,7 @@
 #include "platform/net/NSHTTPCookieStorage.h"
 #include "platform/net/NSURLCache.h"
 #include "platform/net/SCNetworkReachability.h"
+#include "platform/testing/ServerSockets.h"
 
 namespace nettest {
 DV_DEFINE_CLASS(RecordingDelegate)
@@ -218,11 +219,7 @@ TEST_F(SessionTest, UnsupportedURLStillMakesATaskThatFailsOnResume)
 
 TEST_F(SessionTest, RefusedConnectionAndOfflineMachineReportTheirCodes)
 {
-    std::string dead;
-    {
-        dv::testing::LoopbackServer gone;
-        dead = gone.url("/x");
-    }
+    const std::string dead = dv::testing::refusedURL("/x");
     makeSession();
     session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(dead)))->resume();
     ASSERT_TRUE(delegate->waitComplete());
