@@ -270,14 +270,15 @@ TEST_F(CurlTransportTest, ServerSilentLongerThanIdleTimeoutTimesOut)
 
 TEST_F(CurlTransportTest, SlowBodyThatKeepsMovingIsNotTimedOut)
 {
-    // Six pieces 120 ms apart: longer in total than the idle time-out, never idle that long.
-    server.route("/trickle", ScriptedReply { .body = "abcdef", .pieceSize = 1, .pieceDelay = 120ms });
+    // Twelve pieces 200 ms apart: longer in total than the idle time-out, never idle nearly that
+    // long (a busy machine may hold the server back for a good part of a second).
+    server.route("/trickle", ScriptedReply { .body = "abcdefghijkl", .pieceSize = 1, .pieceDelay = 200ms });
     auto started = std::chrono::steady_clock::now();
-    auto r = run(pool, get(server.url("/trickle"), 500ms));
+    auto r = run(pool, get(server.url("/trickle"), 2000ms));
     ASSERT_TRUE(r->waitDone());
     EXPECT_EQ(r->failure->error, TransportError::None);
-    EXPECT_EQ(r->body, "abcdef");
-    EXPECT_GT(std::chrono::steady_clock::now() - started, 500ms);
+    EXPECT_EQ(r->body, "abcdefghijkl");
+    EXPECT_GT(std::chrono::steady_clock::now() - started, 2000ms);
 }
 
 TEST_F(CurlTransportTest, CancelWhileWaitingForTheServerCompletesCancelled)
