@@ -739,7 +739,8 @@ TEST_F(SessionTest, FinishingInvalidationWaitsForRunningTasksThenReleasesTheDele
     EXPECT_THROW(session->dataTaskWithRequest(request("/a")), dv::RaisedException);
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->invalidated; }, 5));
     EXPECT_EQ(delegate->callOrder(), (Calls { "response", "data", "will-cache", "complete", "invalid" }));
-    EXPECT_FALSE(session->delegate());
+    // Let go once the invalidation call has returned, on the delegate's queue.
+    EXPECT_TRUE(dv::testing::runMainLoopUntil([&] { return !session->delegate(); }, 5));
 }
 
 TEST_F(SessionTest, InvalidateAndCancelCancelsRunningTasks)
