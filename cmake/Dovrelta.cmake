@@ -143,3 +143,15 @@ function(dv_link_sanitizer_defaults)
     set_property(TARGET ${target} APPEND PROPERTY LINK_LIBRARIES dv_sanitizer_defaults)
   endforeach()
 endfunction()
+
+# dv_image_maker(PROGRAM SOURCE WRITE_TARGET INTO COMMENT): a small program, run by hand, that draws
+# pictures into the folder INTO (the PNGs it writes are committed); `cmake --build build --target
+# WRITE_TARGET` builds and runs it.
+function(dv_image_maker program source write_target into comment)
+  add_executable(${program} EXCLUDE_FROM_ALL ${source})
+  target_link_libraries(${program} PRIVATE dv_platform_graphics)
+  add_custom_target(${write_target}
+    COMMAND ${program} ${into}
+    DEPENDS ${program}
+    COMMENT "${comment}")
+endfunction()

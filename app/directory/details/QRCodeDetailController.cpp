@@ -97,10 +97,7 @@ void QRCodeDetailController::setCodeId(const Ref<NSString>& codeId) { m_codeId =
 void QRCodeDetailController::viewDidLoad()
 {
     UIViewController::viewDidLoad();
-    if (systemIsAtLeast7()) {
-        setEdgesForExtendedLayout(UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight);
-        setExtendedLayoutIncludesOpaqueBars(false);
-    }
+    dv::app::layOutBelowBars(*this);
     setTitle("详情"_ns);
     view()->setBackgroundColor(pageBackgroundColor());
     requestDataWithId(m_codeId, m_position);

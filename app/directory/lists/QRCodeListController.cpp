@@ -42,10 +42,7 @@ QRCodeListController::~QRCodeListController() = default;
 void QRCodeListController::viewDidLoad()
 {
     UIViewController::viewDidLoad();
-    if (systemIsAtLeast7()) {
-        setEdgesForExtendedLayout(UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight);
-        setExtendedLayoutIncludesOpaqueBars(false);
-    }
+    dv::app::layOutBelowBars(*this);
     auto defaults = NSUserDefaults::standardUserDefaults();
     m_page = defaults->objectForKey(pageKey()) ? defaults->integerForKey(pageKey()) : 0;
     view()->setBackgroundColor(pageBackgroundColor());

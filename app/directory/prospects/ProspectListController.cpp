@@ -52,10 +52,8 @@ ProspectListController::~ProspectListController() = default;
 void ProspectListController::viewDidLoad()
 {
     UIViewController::viewDidLoad();
-    if (traits().setsExtendedLayout && systemIsAtLeast7()) {
-        setEdgesForExtendedLayout(UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight);
-        setExtendedLayoutIncludesOpaqueBars(false);
-    }
+    if (traits().setsExtendedLayout)
+        dv::app::layOutBelowBars(*this);
     setTitle(NSString::fromUTF8(traits().title));
     view()->setBackgroundColor(pageBackgroundColor());
     if (traits().readsPageAfterFirstLoad) {

@@ -30,10 +30,7 @@ VQAddFansViewController::~VQAddFansViewController() = default;
 void VQAddFansViewController::viewDidLoad()
 {
     RegionPickerController::viewDidLoad();
-    if (systemIsAtLeast7()) {
-        setEdgesForExtendedLayout(UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight);
-        setExtendedLayoutIncludesOpaqueBars(false);
-    }
+    dv::app::layOutBelowBars(*this);
     view()->setBackgroundColor(pageBackgroundColor());
     createUI();
     requestCityData("0"_ns);

@@ -19,10 +19,7 @@ VQCategoryResourceVC::~VQCategoryResourceVC() = default;
 void VQCategoryResourceVC::viewDidLoad()
 {
     UIViewController::viewDidLoad();
-    if (systemIsAtLeast7()) {
-        setEdgesForExtendedLayout(UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight);
-        setExtendedLayoutIncludesOpaqueBars(false);
-    }
+    dv::app::layOutBelowBars(*this);
     setTitle("行业客源"_ns);
     view()->setBackgroundColor(pageBackgroundColor());
     createTable();

@@ -25,10 +25,7 @@ VQCategoryResourcesNewVC::~VQCategoryResourcesNewVC() = default;
 void VQCategoryResourcesNewVC::viewDidLoad()
 {
     UIViewController::viewDidLoad();
-    if (systemIsAtLeast7()) {
-        setEdgesForExtendedLayout(UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight);
-        setExtendedLayoutIncludesOpaqueBars(false);
-    }
+    dv::app::layOutBelowBars(*this);
     view()->setBackgroundColor(pageBackgroundColor());
     createCollect();
     requestData();

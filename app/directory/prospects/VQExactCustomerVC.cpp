@@ -40,10 +40,7 @@ VQExactCustomerVC::~VQExactCustomerVC() = default;
 void VQExactCustomerVC::viewDidLoad()
 {
     RegionPickerController::viewDidLoad();
-    if (systemIsAtLeast7()) {
-        setEdgesForExtendedLayout(UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight);
-        setExtendedLayoutIncludesOpaqueBars(false);
-    }
+    dv::app::layOutBelowBars(*this);
     // The provinces are asked for before the views exist; their reply comes after.
     requestCityData("0"_ns);
     view()->setBackgroundColor(pageBackgroundColor());

@@ -80,10 +80,7 @@ QRCodeUploadController::~QRCodeUploadController() = default;
 void QRCodeUploadController::viewDidLoad()
 {
     RegionPickerController::viewDidLoad();
-    if (systemIsAtLeast7()) {
-        setEdgesForExtendedLayout(UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight);
-        setExtendedLayoutIncludesOpaqueBars(false);
-    }
+    dv::app::layOutBelowBars(*this);
     setTitle("上传二维码"_ns);
     view()->setBackgroundColor(pageBackgroundColor());
     requestCityData("0"_ns);

@@ -4,6 +4,7 @@
 #include "app/shell/models/VQAdModel.h"
 #include "app/shell/models/VQMainBtnModel.h"
 #include "app/shell/navigation/ScreenFactory.h"
+#include "app/shell/navigation/ScreenSupport.h"
 #include "app/shell/server/ServerReply.h"
 #include "app/shell/server/ServerRequests.h"
 #include "app/shell/server/ServerSettings.h"
@@ -122,11 +123,7 @@ Ref<VQMainViewController> VQMainViewController::init()
 void VQMainViewController::viewDidLoad()
 {
     UIViewController::viewDidLoad();
-    auto version = UIDevice::currentDevice()->systemVersion();
-    if (version && version->compare("7.0"_ns, NSNumericSearch) != NSOrderedAscending) {
-        setEdgesForExtendedLayout(UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight);
-        setExtendedLayoutIncludesOpaqueBars(false);
-    }
+    dv::app::layOutBelowBars(*this);
     setTitle("Dovrelta"_ns);
     view()->setBackgroundColor(UIColor::colorWithRed(222 / 255.0, 222 / 255.0, 222 / 255.0, 1));
     requestData();

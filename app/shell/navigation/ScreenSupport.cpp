@@ -11,7 +11,8 @@ namespace dv::app {
 
 Ref<UIWindow> applicationWindow()
 {
-    auto delegate = UIApplication::sharedApplication()->delegate();
+    auto application = UIApplication::sharedApplication();
+    auto delegate = application ? application->delegate() : nil;
     return delegate ? delegate->window() : nil;
 }
 

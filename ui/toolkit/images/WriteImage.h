@@ -18,6 +18,19 @@ namespace dv::tools {
 
 using Drawing = std::function<void(const CGContextRef&)>;
 
+// Adds a closed rectangle with corners of `radius` to the context's path, starting at the top
+// edge.
+inline void addRoundedRect(const CGContextRef& c, CGRect r, CGFloat radius)
+{
+    const CGFloat minX = CGRectGetMinX(r), maxX = CGRectGetMaxX(r), minY = CGRectGetMinY(r), maxY = CGRectGetMaxY(r);
+    CGContextMoveToPoint(c, minX + radius, minY);
+    CGContextAddArcToPoint(c, maxX, minY, maxX, maxY, radius);
+    CGContextAddArcToPoint(c, maxX, maxY, minX, maxY, radius);
+    CGContextAddArcToPoint(c, minX, maxY, minX, minY, radius);
+    CGContextAddArcToPoint(c, minX, minY, maxX, minY, radius);
+    CGContextClosePath(c);
+}
+
 inline bool writeImage(const std::filesystem::path& folder, const std::string& name, CGSize size, const Drawing& draw)
 {
     std::error_code ec;

@@ -39,13 +39,7 @@ void drawHandset(const CGContextRef& c)
     signBlue()->setFill();
     CGContextSetLineWidth(c, 1.6);
     // The body, rounded at its corners.
-    const CGFloat left = 5.5, top = 1.5, right = 14.5, bottom = 18.5, r = 2;
-    CGContextMoveToPoint(c, left + r, top);
-    CGContextAddArcToPoint(c, right, top, right, bottom, r);
-    CGContextAddArcToPoint(c, right, bottom, left, bottom, r);
-    CGContextAddArcToPoint(c, left, bottom, left, top, r);
-    CGContextAddArcToPoint(c, left, top, right, top, r);
-    CGContextClosePath(c);
+    dv::tools::addRoundedRect(c, CGRectMake(5.5, 1.5, 9, 17), 2);
     CGContextStrokePath(c);
     // The screen and the home button.
     CGContextFillRect(c, CGRectMake(7.5, 4, 5, 9.5));

@@ -20,27 +20,16 @@ void setBlue(const CGContextRef& c, CGFloat alpha)
     CGContextSetRGBFillColor(c, 131 / 255.0, 162 / 255.0, 251 / 255.0, alpha);
 }
 
-void roundedRect(const CGContextRef& c, CGRect r, CGFloat radius)
-{
-    const CGFloat x0 = r.origin.x, y0 = r.origin.y, x1 = x0 + r.size.width, y1 = y0 + r.size.height;
-    CGContextMoveToPoint(c, x0 + radius, y0);
-    CGContextAddArcToPoint(c, x1, y0, x1, y1, radius);
-    CGContextAddArcToPoint(c, x1, y1, x0, y1, radius);
-    CGContextAddArcToPoint(c, x0, y1, x0, y0, radius);
-    CGContextAddArcToPoint(c, x0, y0, x1, y0, radius);
-    CGContextClosePath(c);
-}
-
 void drawAddPhoto(const CGContextRef& c)
 {
     // The frame.
     setBlue(c, 0.6);
     CGContextSetLineWidth(c, 1.5);
-    roundedRect(c, CGRectMake(1, 1, 28, 28), 5);
+    dv::tools::addRoundedRect(c, CGRectMake(1, 1, 28, 28), 5);
     CGContextStrokePath(c);
     // The camera: body, viewfinder bump and lens.
     setBlue(c, 1);
-    roundedRect(c, CGRectMake(6, 11, 15, 11), 2);
+    dv::tools::addRoundedRect(c, CGRectMake(6, 11, 15, 11), 2);
     CGContextFillPath(c);
     CGContextFillRect(c, CGRectMake(10, 9, 6, 3));
     UIColor::whiteColor()->setFill();

@@ -37,21 +37,10 @@ bool write(const std::filesystem::path& folder, const std::string& name, CGSize 
     return dv::tools::writeImage(folder, name, size, [&](const CGContextRef& c) { paint(c, size); });
 }
 
-void addRoundedRect(const CGContextRef& c, CGRect r, CGFloat radius)
-{
-    const CGFloat minX = CGRectGetMinX(r), maxX = CGRectGetMaxX(r), minY = CGRectGetMinY(r), maxY = CGRectGetMaxY(r);
-    CGContextMoveToPoint(c, minX + radius, minY);
-    CGContextAddArcToPoint(c, maxX, minY, maxX, maxY, radius);
-    CGContextAddArcToPoint(c, maxX, maxY, minX, maxY, radius);
-    CGContextAddArcToPoint(c, minX, maxY, minX, minY, radius);
-    CGContextAddArcToPoint(c, minX, minY, maxX, minY, radius);
-    CGContextClosePath(c);
-}
-
 void fillRoundedRect(const CGContextRef& c, CGRect r, CGFloat radius, const Ref<UIColor>& colour)
 {
     colour->setFill();
-    addRoundedRect(c, r, radius);
+    dv::tools::addRoundedRect(c, r, radius);
     CGContextFillPath(c);
 }
 

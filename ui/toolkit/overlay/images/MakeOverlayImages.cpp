@@ -7,12 +7,8 @@
 //   cmake --build build --target dv_toolkit_write_overlay_images
 //
 // Usage: dv_toolkit_overlay_images <output folder>
-#include "platform/base/NSData.h"
-#include "platform/base/NSString.h"
-#include "platform/graphics/CGContext.h"
 #include "platform/graphics/UIColor.h"
-#include "platform/graphics/UIGraphics.h"
-#include "platform/graphics/UIImage.h"
+#include "ui/toolkit/images/WriteImage.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -47,9 +43,7 @@ void drawTick(const CGContextRef& c)
 
 bool writeIcon(const std::filesystem::path& folder, const std::string& name, const Mark& mark)
 {
-    for (int scale = 1; scale <= 3; ++scale) {
-        UIGraphicsBeginImageContextWithOptions(CGSizeMake(kSide, kSide), false, scale);
-        const CGContextRef c = UIGraphicsGetCurrentContext();
+    return dv::tools::writeImage(folder, name, CGSizeMake(kSide, kSide), [&](const CGContextRef& c) {
         UIColor::whiteColor()->setStroke();
         CGContextSetLineWidth(c, kRingWidth);
         const CGFloat inset = kRingWidth / 2 + 0.5;
@@ -58,17 +52,7 @@ bool writeIcon(const std::filesystem::path& folder, const std::string& name, con
         CGContextSetLineCap(c, kCGLineCapRound);
         CGContextSetLineJoin(c, kCGLineJoinRound);
         mark(c);
-        auto image = UIGraphicsGetImageFromCurrentImageContext();
-        UIGraphicsEndImageContext();
-        const std::string file = name + (scale == 1 ? "" : "@" + std::to_string(scale) + "x") + ".png";
-        auto png = UIImagePNGRepresentation(image);
-        if (!png || !png->writeToFile(NSString::fromUTF8((folder / file).string()), true)) {
-            std::fprintf(stderr, "cannot write %s\n", (folder / file).c_str());
-            return false;
-        }
-        std::printf("%s\n", (folder / file).c_str());
-    }
-    return true;
+    });
 }
 
 } // namespace
@@ -80,12 +64,6 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::filesystem::path folder = argv[1];
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-        std::fprintf(stderr, "cannot create %s: %s\n", folder.c_str(), ec.message().c_str());
-        return 1;
-    }
     const bool written = writeIcon(folder, "error", drawCross) && writeIcon(folder, "success", drawTick);
     return written ? 0 : 1;
 }

@@ -63,12 +63,7 @@ void drawLogo(const CGContextRef& c)
     // A rounded square of 56 with corners of 12, in the 60-point canvas.
     const CGFloat inset = 2, side = 56, radius = 12;
     CGContextSetRGBFillColor(c, kOrange[0], kOrange[1], kOrange[2], 1);
-    CGContextMoveToPoint(c, inset + radius, inset);
-    CGContextAddArcToPoint(c, inset + side, inset, inset + side, inset + side, radius);
-    CGContextAddArcToPoint(c, inset + side, inset + side, inset, inset + side, radius);
-    CGContextAddArcToPoint(c, inset, inset + side, inset, inset, radius);
-    CGContextAddArcToPoint(c, inset, inset, inset + side, inset, radius);
-    CGContextClosePath(c);
+    dv::tools::addRoundedRect(c, CGRectMake(inset, inset, side, side), radius);
     CGContextFillPath(c);
     CGContextSetRGBStrokeColor(c, 1, 1, 1, 1);
     CGContextSetLineWidth(c, 4);
