@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,12 +25,21 @@ public:
     explicit Pixels(const Ref<UIImage>& image);
     Pixel at(CGFloat xPoints, CGFloat yPoints) const;
     CGSize sizeInPoints() const;
+    // The box (in points) of the pixels within `area` that `matches` picks (the ink of a text, a
+    // caret's colour); the null rectangle when none does. Pixels are visited one pixel apart.
+    CGRect box(CGRect area, const std::function<bool(const Pixel&)>& matches) const;
+    // How many pixels within `area` `matches` picks.
+    std::size_t count(CGRect area, const std::function<bool(const Pixel&)>& matches) const;
 
 private:
     std::vector<std::uint8_t> m_pixels;
     std::size_t m_width = 0, m_height = 0;
     CGFloat m_scale = 1;
 };
+
+// Dark enough to be the ink of text or a line on a light ground: red, green and blue all below
+// `limit`, and not transparent.
+bool isInk(const Pixel& p, int limit = 128);
 
 // Each channel within `tolerance`.
 bool near(const Pixel& a, const Pixel& b, int tolerance = 3);

@@ -83,12 +83,14 @@ void UIControl::setContentHorizontalAlignment(UIControlContentHorizontalAlignmen
 {
     m_horizontalAlignment = alignment;
     setNeedsLayout();
+    setNeedsDisplay(); // controls that draw their content (text fields) place it anew
 }
 
 void UIControl::setContentVerticalAlignment(UIControlContentVerticalAlignment alignment)
 {
     m_verticalAlignment = alignment;
     setNeedsLayout();
+    setNeedsDisplay(); // controls that draw their content (text fields) place it anew
 }
 
 // Targets and actions

@@ -215,16 +215,33 @@ Ref<NSString> UITextField::handleShownText() const
     return NSString::stringWithUTF8String(dots.c_str());
 }
 
+CGRect UITextField::handleLineRect(CGRect rect, const Ref<UIFont>& font) const
+{
+    // One line of the font, placed in the rectangle by the content's vertical alignment; a line
+    // taller than the rectangle keeps its height (the field clips it) so that glyphs are not
+    // squeezed out of their line.
+    const CGFloat height = font->lineHeight();
+    CGFloat y = rect.origin.y + (rect.size.height - height) / 2;
+    switch (contentVerticalAlignment()) {
+    case UIControlContentVerticalAlignmentTop: y = rect.origin.y; break;
+    case UIControlContentVerticalAlignmentBottom: y = CGRectGetMaxY(rect) - height; break;
+    case UIControlContentVerticalAlignmentCenter:
+    case UIControlContentVerticalAlignmentFill: break;
+    }
+    return CGRectMake(rect.origin.x, y, rect.size.width, height);
+}
+
 void UITextField::drawTextInRect(CGRect rect)
 {
-    dv::drawText(handleShownText(), rect, m_font, m_textColor,
-        { .alignment = m_alignment, .wrap = false, .numberOfLines = 1, .centreVertically = true });
+    dv::drawText(handleShownText(), handleLineRect(rect, m_font), m_font, m_textColor,
+        { .alignment = m_alignment, .wrap = false, .numberOfLines = 1 });
 }
 
 void UITextField::drawPlaceholderInRect(CGRect rect)
 {
-    dv::drawText(m_placeholder, rect, m_placeholderFont ? m_placeholderFont : m_font, m_placeholderColor ? m_placeholderColor : placeholderGrey(),
-        { .alignment = m_alignment, .wrap = false, .numberOfLines = 1, .truncateTail = true, .centreVertically = true });
+    const auto font = m_placeholderFont ? m_placeholderFont : m_font;
+    dv::drawText(m_placeholder, handleLineRect(rect, font), font, m_placeholderColor ? m_placeholderColor : placeholderGrey(),
+        { .alignment = m_alignment, .wrap = false, .numberOfLines = 1, .truncateTail = true });
 }
 
 void UITextField::drawRect(CGRect)
@@ -266,9 +283,10 @@ void UITextField::drawRect(CGRect)
             x = CGRectGetMidX(textRect) + textWidth / 2;
         else if (m_alignment == NSTextAlignmentRight)
             x = CGRectGetMaxX(textRect);
-        const CGFloat h = m_font->lineHeight();
+        // On the text's line, as tall as the line.
+        const CGRect line = handleLineRect(textRect, m_font);
         tintColor()->setFill();
-        UIBezierPath::bezierPathWithRect(CGRectMake(std::min(x, CGRectGetMaxX(textRect) - 2), CGRectGetMidY(textRect) - h / 2, 2, h))->fill();
+        UIBezierPath::bezierPathWithRect(CGRectMake(std::min(x, CGRectGetMaxX(textRect) - 2), line.origin.y, 2, line.size.height))->fill();
     }
     if (isClearButtonShown()) {
         const CGRect clear = clearButtonRectForBounds(b);

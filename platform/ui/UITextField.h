@@ -161,6 +161,8 @@ private:
     bool handleReplace(NSRange range, const Ref<NSString>& replacement);
     void handleDidChange();
     Ref<NSString> handleShownText() const;
+    // The rectangle of the one line of text in `rect`, by the content's vertical alignment.
+    CGRect handleLineRect(CGRect rect, const Ref<UIFont>& font) const;
 
     Ref<NSString> m_text;
     Ref<NSString> m_placeholder;

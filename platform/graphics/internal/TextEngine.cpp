@@ -203,8 +203,6 @@ void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& f
         } while (pango_layout_iter_next_line(iter));
         pango_layout_iter_free(iter);
     }
-    if (!truncateAt && options.maxLines > 0)
-        rect.size.height = std::min(rect.size.height, limitBottom);
     double x = rect.origin.x;
     if (!wrap && !truncateAt && alignment != 0 && alignment != 3 && alignment != 4) {
         PangoRectangle logical;
@@ -215,10 +213,18 @@ void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& f
     double y = rect.origin.y;
     if (options.centreVertically && shown < rect.size.height)
         y += (rect.size.height - shown) / 2;
+    // Without truncation the lines past the limit are laid out all the same: the clip leaves them
+    // out. The rectangle itself keeps its height, so that centring still places the lines shown.
+    CGRect clip = rect;
+    if (!truncateAt && options.maxLines > 0) {
+        const double top = std::max<double>(rect.origin.y, y);
+        const double bottom = std::min<double>(CGRectGetMaxY(rect), y + limitBottom);
+        clip = CGRectMake(rect.origin.x, top, rect.size.width, std::max(0.0, bottom - top));
+    }
     cairo_path_t* path = cairo_copy_path(cr);
     cairo_save(cr);
     cairo_new_path(cr);
-    cairo_rectangle(cr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+    cairo_rectangle(cr, clip.origin.x, clip.origin.y, clip.size.width, clip.size.height);
     cairo_clip(cr);
     cairo_set_source_rgba(cr, color.r, color.g, color.b, color.a);
     cairo_move_to(cr, x, y);

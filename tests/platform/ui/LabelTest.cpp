@@ -104,6 +104,14 @@ TEST_F(LabelTest, TextStandsInTheMiddleOfTheHeightAlignedAcross)
     box = ink(l->frame());
     EXPECT_NEAR(CGRectGetMidX(box), 150, 4);
 
+    // A line limit without truncation centres the lines shown all the same.
+    for (auto mode : { NSLineBreakByClipping, NSLineBreakByWordWrapping, NSLineBreakByCharWrapping }) {
+        l->setLineBreakMode(mode);
+        l->setNumberOfLines(1);
+        m_ui.runUntilIdle();
+        EXPECT_NEAR(CGRectGetMidY(ink(l->frame())), 150, 4) << mode;
+    }
+
     l->setTextColor(UIColor::whiteColor());
     m_ui.runUntilIdle();
     EXPECT_TRUE(CGRectIsNull(ink(l->frame()))) << "white on white";

@@ -4,6 +4,7 @@
 #include "platform/base/NSValue.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/system/UIDevice.h"
+#include "platform/testing/Pixels.h"
 
 #include <cstring>
 #include <set>
@@ -168,6 +169,42 @@ TEST_F(TextInputTest, FieldFocusTypingReturnAndResignInThePlatformsOrder)
     EXPECT_EQ(m_journal.back(), "n:KeyboardDidHide");
     ASSERT_FALSE(m_recorder->keyboardEnds.empty());
     EXPECT_TRUE(CGRectEqualToRect(m_recorder->keyboardEnds.back(), CGRectMake(0, screen.size.height, screen.size.width, 216)));
+}
+
+TEST_F(TextInputTest, TextPlaceholderAndCaretStandOnTheFieldsMiddleLine)
+{
+    auto f = field(CGRectMake(20, 100, 300, 45), "请输入手机号");
+    f->setFont(UIFont::systemFontOfSize(15));
+    m_ui.runUntilIdle();
+    // Inside the border: the placeholder's grey and the text's black are ink; the caret is blue.
+    const CGRect inside = CGRectMake(24, 103, 292, 39);
+    auto ink = [](const dv::testing::Pixel& p) { return dv::testing::isInk(p, 200); };
+    auto caret = [](const dv::testing::Pixel& p) { return p[3] > 0 && p[2] > 200 && p[0] < 100; };
+    const CGRect placeholder = dv::testing::Pixels(m_ui.screenshot()).box(inside, ink);
+    ASSERT_FALSE(CGRectIsNull(placeholder));
+    EXPECT_NEAR(CGRectGetMidY(placeholder), 122.5, 2);
+
+    ASSERT_TRUE(m_ui.focus(f));
+    ASSERT_TRUE(m_ui.typeText("请输入手机"));
+    const dv::testing::Pixels typing(m_ui.screenshot());
+    const CGRect text = typing.box(inside, ink);
+    const CGRect bar = typing.box(inside, caret);
+    ASSERT_FALSE(CGRectIsNull(text));
+    ASSERT_FALSE(CGRectIsNull(bar));
+    EXPECT_NEAR(CGRectGetMidY(text), CGRectGetMidY(placeholder), 0.6) << "the text stands where its placeholder stood";
+    EXPECT_NEAR(CGRectGetMidY(bar), CGRectGetMidY(text), 1.5) << "the caret is on the text's line";
+    EXPECT_GE(bar.size.height, text.size.height);
+    EXPECT_NEAR(bar.origin.x, CGRectGetMaxX(text), 3) << "after the last character";
+
+    // The content's vertical alignment moves the line; the caret goes with it.
+    f->setContentVerticalAlignment(UIControlContentVerticalAlignmentTop);
+    m_ui.runUntilIdle();
+    const dv::testing::Pixels top(m_ui.screenshot());
+    EXPECT_LT(CGRectGetMidY(top.box(inside, ink)), CGRectGetMidY(text) - 5);
+    EXPECT_NEAR(CGRectGetMidY(top.box(inside, caret)), CGRectGetMidY(top.box(inside, ink)), 1.5);
+    f->setContentVerticalAlignment(UIControlContentVerticalAlignmentBottom);
+    m_ui.runUntilIdle();
+    EXPECT_GT(CGRectGetMidY(dv::testing::Pixels(m_ui.screenshot()).box(inside, ink)), CGRectGetMidY(text) + 5);
 }
 
 TEST_F(TextInputTest, DelegateRefusalsStopFocusTextClearAndResign)
