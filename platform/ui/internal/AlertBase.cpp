@@ -128,9 +128,15 @@ void UIAlertBase::present(Ref<UIWindow> window)
         hosts().push_back(Host {window, backdrop, {}});
         host = &hosts().back();
     }
-    if (host->backdrop->superview() != window) {
-        host->backdrop->setFrame(window->bounds());
-        window->addSubview(host->backdrop);
+    auto backdrop = host->backdrop;
+    // The backdrop fades in with the first alert (and back in when it was fading out with the
+    // last one); it goes on top of whatever the window shows now.
+    const bool backdropShown = backdrop->superview() == window && backdrop->alpha() >= 1;
+    if (backdrop->superview() != window) {
+        backdrop->setFrame(window->bounds());
+        window->addSubview(backdrop);
+    } else {
+        window->bringSubviewToFront(backdrop);
     }
     if (!host->alerts.empty())
         host->alerts.back()->setHidden(true);
@@ -140,10 +146,17 @@ void UIAlertBase::present(Ref<UIWindow> window)
     m_leaving = false;
     setHidden(false);
     layoutInWindow(window->bounds());
-    host->backdrop->addSubview(me);
+    backdrop->addSubview(me);
     notifyWillPresent();
-    UIView::performWithoutAnimation([&] { setAlpha(0); });
-    UIView::animateWithDuration(kShowDuration, 0, 0, [me] { me->setAlpha(1); }, [me](bool) {
+    UIView::performWithoutAnimation([&] {
+        setAlpha(0);
+        if (!backdropShown)
+            backdrop->setAlpha(0);
+    });
+    UIView::animateWithDuration(kShowDuration, 0, 0, [me, backdrop] {
+        me->setAlpha(1);
+        backdrop->setAlpha(1);
+    }, [me](bool) {
         if (me->m_shown && !me->m_leaving)
             me->notifyDidPresent();
     });
@@ -169,7 +182,16 @@ void UIAlertBase::dismissWithClickedButtonIndex(NSInteger index, bool animated)
         handleGone(index);
         return;
     }
-    UIView::animateWithDuration(kHideDuration, 0, 0, [me] { me->setAlpha(0); }, [me, index](bool) { me->handleGone(index); });
+    // The last alert to go takes the backdrop with it: nothing stays dimmed once it has faded,
+    // and what the application shows meanwhile (a toast) is not dimmed either.
+    Ref<UIView> backdrop;
+    if (Host* host = hostHolding(this); host && host->alerts.size() == 1)
+        backdrop = host->backdrop;
+    UIView::animateWithDuration(kHideDuration, 0, 0, [me, backdrop] {
+        me->setAlpha(0);
+        if (backdrop)
+            backdrop->setAlpha(0);
+    }, [me, index](bool) { me->handleGone(index); });
 }
 
 void UIAlertBase::handleGone(NSInteger index)
@@ -183,6 +205,7 @@ void UIAlertBase::handleGone(NSInteger index)
             host->alerts.back()->setHidden(false);
         } else {
             host->backdrop->removeFromSuperview();
+            UIView::performWithoutAnimation([&] { host->backdrop->setAlpha(1); });
             std::erase_if(hosts(), [host](const Host& h) { return &h == host; });
         }
     }
@@ -221,6 +244,7 @@ void UIAlertBase::resetAll()
 void UIAlertBase::windowDidAddSubview(UIWindow& window, const Ref<UIView>& view)
 {
     Host* host = hostOf(&window);
-    if (host && view != host->backdrop && host->backdrop->superview().get() == &window)
+    // A backdrop fading out with its last alert stays below what comes now.
+    if (host && view != host->backdrop && host->backdrop->superview().get() == &window && host->backdrop->alpha() > 0)
         window.bringSubviewToFront(host->backdrop);
 }

@@ -154,6 +154,49 @@ TEST_F(AlertTest, TheWindowIsDimmedAndTouchesBehindTheAlertGoNowhere)
     EXPECT_EQ(target->calls, (Journal {"fire"}));
 }
 
+TEST_F(AlertTest, TheBackdropFadesWithItsLastAlertAndWhatShowsMeanwhileIsNotDimmed)
+{
+    m_window->setBackgroundColor(UIColor::whiteColor());
+    const Pixel white {255, 255, 255, 255}, dim {153, 153, 153, 255};
+    auto first = alert("导入通讯录"_ns, nil, "确认"_ns, {});
+    first->show();
+    m_ui.advance(0.3);
+    EXPECT_TRUE(near(Pixels(m_ui.screenshot(1)).at(300, 600), dim, 4));
+
+    ASSERT_TRUE(m_ui.tapAlertButton("确认"));
+    // The alert is fading: so is the backdrop, and a toast the tap brought up stands undimmed
+    // on top of the window.
+    auto toast = addView(CGRectMake(100, 300, 175, 60), UIColor::blackColor());
+    const Pixels fading(m_ui.screenshot(1));
+    EXPECT_TRUE(near(fading.at(300, 600), white, 4)) << show(fading.at(300, 600));
+    EXPECT_TRUE(near(fading.at(150, 330), Pixel {0, 0, 0, 255}, 4)) << show(fading.at(150, 330));
+    EXPECT_TRUE(m_ui.tapPoint(toast));
+
+    // Another alert before the first has gone brings the backdrop back, over the toast.
+    auto second = alert("导入成功"_ns, nil, "好"_ns, {});
+    second->show();
+    m_ui.advance(0.3);
+    EXPECT_NE(std::find(m_delegate->calls.begin(), m_delegate->calls.end(), "didDismiss:0"), m_delegate->calls.end())
+        << "the first alert has gone meanwhile";
+    const Pixels again(m_ui.screenshot(1));
+    EXPECT_TRUE(near(again.at(300, 600), dim, 4)) << show(again.at(300, 600));
+    EXPECT_FALSE(m_ui.tapPoint(toast));
+    ASSERT_TRUE(m_ui.tapAlertButton("好"));
+    m_ui.advance(0.3);
+    EXPECT_TRUE(near(Pixels(m_ui.screenshot(1)).at(300, 600), white, 4));
+    EXPECT_TRUE(m_ui.tapPoint(toast));
+
+    // Dismissed without animation the backdrop goes at once, and the next alert dims again.
+    auto third = alert("提示"_ns, nil, "好"_ns, {});
+    third->show();
+    m_ui.advance(0.3);
+    third->dismissWithClickedButtonIndex(0, false);
+    EXPECT_TRUE(near(Pixels(m_ui.screenshot(1)).at(300, 600), white, 4));
+    third->show();
+    m_ui.advance(0.3);
+    EXPECT_TRUE(near(Pixels(m_ui.screenshot(1)).at(300, 600), dim, 4));
+}
+
 TEST_F(AlertTest, SeveralAlertsShowAtOnceTheNewestOnTop)
 {
     auto first = alert("收到一条推送消息"_ns, "一"_ns, "去查看"_ns, {"忽略"_ns}, 1);
