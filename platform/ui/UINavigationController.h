@@ -94,6 +94,7 @@ protected:
 
 private:
     void prepareChildrenForAppearance(bool appearing) override;
+    std::optional<CGRect> handleFrameForChild(const Ref<UIViewController>& child) const override { return handleContentFrame(child); }
 
 private:
     friend class UIViewController;

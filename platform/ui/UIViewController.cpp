@@ -61,7 +61,7 @@ Ref<UIView> UIViewController::view()
     if (!m_view) {
         loadView();
         if (!m_view)
-            handleAttachView(alloc<UIView>()->initWithFrame(UIScreen::mainScreen()->bounds()));
+            handleAttachView(alloc<UIView>()->initWithFrame(handleInitialViewFrame()));
         viewDidLoad();
     }
     return m_view;
@@ -86,9 +86,17 @@ void UIViewController::handleAttachView(const Ref<UIView>& view)
     view->m_viewController = self<UIViewController>();
 }
 
+CGRect UIViewController::handleInitialViewFrame()
+{
+    if (auto parent = parentViewController())
+        if (auto frame = parent->handleFrameForChild(self<UIViewController>()))
+            return *frame;
+    return UIScreen::mainScreen()->bounds();
+}
+
 void UIViewController::loadView()
 {
-    auto view = alloc<UIView>()->initWithFrame(UIScreen::mainScreen()->bounds());
+    auto view = alloc<UIView>()->initWithFrame(handleInitialViewFrame());
     view->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     setView(view);
 }

@@ -1,5 +1,7 @@
 // UIViewController: manages one screen's view. The view is made on first use (loadView, then
-// viewDidLoad, once) and owned by the controller; its next responder is the controller. A
+// viewDidLoad, once) and owned by the controller; its next responder is the controller. The view
+// loadView makes has, from the start, the frame its container will give it (a navigation
+// controller's child starts below an opaque bar), else the screen's bounds. A
 // controller owns its child controllers (navigation stacks, containers) and the controller it
 // presents; its parent and presenter are weak links.
 //
@@ -27,6 +29,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class NSNotification;
@@ -187,6 +190,16 @@ private:
 
     // Called before the children hear an appearance change (containers put their views in place).
     virtual void prepareChildrenForAppearance(bool appearing) { (void)appearing; }
+    // The frame a container will give the child's view (in the container view's coordinates), so
+    // that the view has it from the moment it loads; nullopt when the container has no say.
+    virtual std::optional<CGRect> handleFrameForChild(const Ref<UIViewController>& child) const
+    {
+        (void)child;
+        return std::nullopt;
+    }
+    // The frame a view made by loadView starts with: the one its container will give it, else the
+    // screen's bounds.
+    CGRect handleInitialViewFrame();
 
     void handleMemoryWarning(const Ref<NSNotification>& notification);
     void handleAttachView(const Ref<UIView>& view);

@@ -45,7 +45,8 @@ TEST_F(ScriptBridgeTest, ThePagesScriptsCallTheApplication)
     EXPECT_EQ(lastLoad().url, base() + "data/consult.do");
     EXPECT_EQ(lastLoad().outcome, "finished");
     EXPECT_EQ(dv::str(web->pageTitle()), "在线咨询");
-    EXPECT_TRUE(CGRectEqualToRect(web->frame(), CGRectMake(0, 0, 375, 667 - 15)));
+    // The view's height when it loaded is the height below the navigation bar.
+    EXPECT_TRUE(CGRectEqualToRect(web->frame(), CGRectMake(0, 0, 375, 667 - 64 - 15)));
     EXPECT_EQ(web->contentMode(), UIViewContentModeScaleAspectFit);
     EXPECT_EQ(page->activity()->superview(), std::static_pointer_cast<UIView>(web));
     EXPECT_TRUE(CGRectEqualToRect(page->activity()->frame(), CGRectMake(187.5, 333.5, 10, 10)));
