@@ -162,6 +162,10 @@ public:
     bool swipePage(const Ref<UIScrollView>& scrollView, SwipeDirection direction);
     // Runs the clock a frame at a time until the view no longer moves by itself (at most 10 s).
     bool settle(const Ref<UIScrollView>& scrollView);
+    // Whether a visible scroll view of the window (or of the keyboard's) is moving: following a
+    // finger, decelerating, bouncing back past an edge, gliding to a page or scrolling animated.
+    // The screen is not at rest while one is.
+    bool isAnyScrollViewMoving() const;
     // A tap on the row's cell (or the item's), after dragging the list until it shows, as a
     // person would; NO when the row does not exist or cannot be reached.
     bool tapRow(const Ref<UITableView>& tableView, const Ref<NSIndexPath>& indexPath);

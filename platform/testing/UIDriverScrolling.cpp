@@ -113,6 +113,14 @@ bool UIDriver::settle(const Ref<UIScrollView>& scrollView)
     return true;
 }
 
+bool UIDriver::isAnyScrollViewMoving() const
+{
+    for (const auto& scrollView : findAll<UIScrollView>())
+        if (scrollView->isDragging() || isScrollViewMoving(*scrollView))
+            return true;
+    return false;
+}
+
 bool UIDriver::tapRow(const Ref<UITableView>& tableView, const Ref<NSIndexPath>& indexPath)
 {
     if (!tableView || !indexPath)

@@ -270,12 +270,14 @@ bool ScriptRunner::ensureLaunched(std::string& reason)
 
 namespace {
 
-// Nothing moves or loads on the screen: no navigation transition, no view animation, no picture
-// or web page loading.
+// Nothing moves or loads on the screen: no navigation transition, no view animation, no scroll
+// view gliding or bouncing back, no picture or web page loading.
 bool atRest(const UIDriver& ui)
 {
     auto navigation = ui.navigationController();
     if (navigation && navigation->isTransitioning())
+        return false;
+    if (ui.isAnyScrollViewMoving())
         return false;
     if (RIWebImageManager::sharedManager()->isRunning())
         return false;

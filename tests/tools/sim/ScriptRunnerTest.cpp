@@ -183,6 +183,22 @@ TEST_F(ScriptRunnerTest, ActsOnTheInterfaceAndLeavesAPictureAndADumpPerScreensho
     EXPECT_FALSE(dv::testing::near(pixels.at(5, 660), { 255, 0, 0, 255 })) << "the keyboard covers the bottom";
 }
 
+TEST_F(ScriptRunnerTest, APictureWaitsUntilAListPulledPastItsEndHasBouncedBack)
+{
+    // Pulled 150 points past its top and let go: the list springs back before the picture.
+    std::string error;
+    ASSERT_TRUE(run("drag 187 200 0 300\nscreenshot pulled\n", error)) << error;
+    const std::string dump = read(m_folder / "01-pulled.txt");
+    const auto table = dump.find("UITableView");
+    ASSERT_NE(table, std::string::npos) << dump;
+    const std::string line = dump.substr(table, dump.find('\n', table) - table);
+    EXPECT_EQ(line.find("offset="), std::string::npos) << line;
+    auto list = dv::testing::UIDriver().find<UITableView>();
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->contentOffset().y, 0);
+    EXPECT_FALSE(dv::testing::UIDriver().isAnyScrollViewMoving());
+}
+
 TEST_F(ScriptRunnerTest, AFailingCommandIsNamedWithItsLineAndLeavesAPictureOfTheScreen)
 {
     std::string error;
