@@ -78,18 +78,62 @@ void PickerColumn::setFrame(CGRect frame)
 void PickerColumn::handleRecycle(Shown shown)
 {
     shown.view->removeFromSuperview();
+    // Given back as it was made: upright and opaque.
+    shown.view->setTransform(CGAffineTransformIdentity);
+    shown.view->setAlpha(1);
     (shown.own ? m_freeLabels : m_freeViews).push_back(std::move(shown.view));
+}
+
+// The wheel is a drum seen from the front: a row at the arc distance d from the middle of the
+// band stands at the angle d / R on a drum of radius R (half the wheel's height), and shows at
+// R × sin(angle) from the middle, as tall as its arc projects, narrower and fainter the further
+// it has turned away. Rows past a quarter turn are out of sight, so none is cut by the wheel's
+// edges.
+CGFloat PickerColumn::handleRadius() const { return bounds().size.height / 2; }
+
+CGFloat PickerColumn::handleBandMiddle() const { return contentOffset().y + handleRadius(); }
+
+NSInteger PickerColumn::handleRowAt(CGFloat y) const
+{
+    const CGFloat radius = handleRadius();
+    if (radius <= 0 || m_rowHeight <= 0)
+        return NSInteger(std::floor(y / std::max<CGFloat>(m_rowHeight, 1)));
+    const CGFloat middle = handleBandMiddle();
+    const CGFloat along = std::asin(std::clamp<CGFloat>((y - middle) / radius, -1, 1)) * radius;
+    return NSInteger(std::floor((middle + along) / m_rowHeight));
+}
+
+void PickerColumn::handlePlaceOnDrum(UIView& view, NSInteger row) const
+{
+    const CGFloat width = bounds().size.width;
+    const CGFloat radius = handleRadius();
+    view.setTransform(CGAffineTransformIdentity);
+    if (radius <= 0) {
+        view.setFrame(CGRectMake(0, CGFloat(row) * m_rowHeight, width, m_rowHeight));
+        return;
+    }
+    const CGFloat middle = handleBandMiddle();
+    auto angle = [&](CGFloat y) { return std::clamp<CGFloat>((y - middle) / radius, -M_PI_2, M_PI_2); };
+    const CGFloat top = radius * std::sin(angle(CGFloat(row) * m_rowHeight));
+    const CGFloat bottom = radius * std::sin(angle(CGFloat(row + 1) * m_rowHeight));
+    const CGFloat turned = std::cos(angle((CGFloat(row) + 0.5) * m_rowHeight));
+    view.setBounds(CGRectMake(0, 0, width, m_rowHeight));
+    view.setCenter(CGPointMake(width / 2, middle + (top + bottom) / 2));
+    view.setTransform(CGAffineTransformMakeScale(0.85 + 0.15 * turned, std::max<CGFloat>((bottom - top) / m_rowHeight, 0.001)));
+    view.setAlpha(turned * turned);
 }
 
 void PickerColumn::layoutSubviews()
 {
     UIScrollView::layoutSubviews();
     auto picker = m_picker.lock();
-    const CGRect visible = bounds();
+    // The rows within a quarter turn of the band's middle (or, on a flat wheel, on its visible part).
+    const CGFloat reach = handleRadius() > 0 ? handleRadius() * M_PI_2 : bounds().size.height / 2;
+    const CGFloat middle = handleBandMiddle();
     NSInteger first = 0, last = -1;
     if (m_rows > 0 && m_rowHeight > 0) {
-        first = std::max<NSInteger>(0, NSInteger(std::floor(CGRectGetMinY(visible) / m_rowHeight)));
-        last = std::min<NSInteger>(m_rows - 1, NSInteger(std::ceil(CGRectGetMaxY(visible) / m_rowHeight)) - 1);
+        first = std::max<NSInteger>(0, NSInteger(std::floor((middle - reach) / m_rowHeight)));
+        last = std::min<NSInteger>(m_rows - 1, NSInteger(std::ceil((middle + reach) / m_rowHeight)) - 1);
     }
     for (auto it = m_shown.begin(); it != m_shown.end();) {
         if (it->first >= first && it->first <= last) {
@@ -131,7 +175,7 @@ void PickerColumn::layoutSubviews()
                 addSubview(shown.view);
             it = m_shown.emplace(row, std::move(shown)).first;
         }
-        it->second.view->setFrame(CGRectMake(0, CGFloat(row) * m_rowHeight, visible.size.width, m_rowHeight));
+        handlePlaceOnDrum(*it->second.view, row);
     }
 }
 
@@ -151,8 +195,7 @@ void PickerColumn::touchesEnded(const Ref<NSSet>& touches, const Ref<UIEvent>&)
     NSInteger row = rowInBand();
     if (!lastTouchStoppedScrolling()) {
         // A tap on another row turns the wheel to it.
-        const CGFloat y = touch->locationInView(self<UIView>()).y;
-        const NSInteger tapped = NSInteger(std::floor(y / m_rowHeight));
+        const NSInteger tapped = handleRowAt(touch->locationInView(self<UIView>()).y);
         if (tapped < 0 || tapped >= m_rows || tapped == row)
             return;
         row = tapped;

@@ -1,6 +1,7 @@
 // One wheel of a picker: a vertical scroll view of rows of one height whose insets let the first
-// and the last row reach the middle band, so that the offset of row r is r × height - inset. It
-// shows views only for the rows on its visible part (reusing the ones that left), snaps a
+// and the last row reach the middle band, so that the offset of row r is r × height - inset. The
+// rows are drawn on a drum: shrinking and fading toward the wheel's edges around the band. It
+// shows views only for the rows within sight (reusing the ones that left), snaps a
 // release onto a row (its own scroll delegate moves the rest point), turns to a tapped row, and
 // tells its picker when a person's turn has come to rest. Owned by its UIPickerView (a subview);
 // refers to it weakly. Main thread only.
@@ -46,6 +47,12 @@ private:
         bool own = false; // a title label of the wheel's own, not the delegate's view
     };
     void handleInsets();
+    // The drum the rows turn on: its radius, the middle of the band in content coordinates, the
+    // row shown at a height of the wheel, and a row view placed, shrunk and faded by its turn.
+    CGFloat handleRadius() const;
+    CGFloat handleBandMiddle() const;
+    NSInteger handleRowAt(CGFloat y) const;
+    void handlePlaceOnDrum(UIView& view, NSInteger row) const;
     void handleRest();
     void handleRecycle(Shown shown);
 

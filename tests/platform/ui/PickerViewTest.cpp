@@ -1,6 +1,7 @@
 #include "UITestSupport.h"
 
 #include "platform/base/NSString.h"
+#include "platform/testing/Pixels.h"
 
 using namespace dv::test;
 
@@ -174,6 +175,67 @@ TEST_F(PickerViewTest, ATapOnAnotherRowTurnsTheWheelToIt)
     EXPECT_EQ(m_journal.size(), 1u) << "a tap on the selected row does nothing";
 }
 
+TEST_F(PickerViewTest, RowsShrinkAndFadeTowardTheWheelsEdgesAndNoneIsCut)
+{
+    m_regions->provinces = 30;
+    m_picker->setBackgroundColor(UIColor::whiteColor());
+    m_picker->reloadAllComponents();
+    m_picker->selectRow(15, 0, false);
+    m_ui.runUntilIdle();
+    const CGRect wheel = m_ui.frameInWindow(m_picker);
+    std::vector<CGRect> frames;
+    std::vector<CGFloat> alphas;
+    for (NSInteger row = 10; row <= 20; ++row)
+        if (auto view = m_picker->viewForRow(row, 0)) {
+            frames.push_back(m_ui.frameInWindow(view));
+            alphas.push_back(view->alpha());
+        }
+    ASSERT_GE(frames.size(), 7u) << "the band and at least three rows either side";
+    ASSERT_LE(frames.size(), 11u);
+    const std::size_t band = frames.size() / 2;
+    EXPECT_NEAR(CGRectGetMidY(frames[band]), CGRectGetMidY(wheel), 0.5);
+    EXPECT_NEAR(frames[band].size.height, 32, 0.5);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_GE(frames[i].origin.y, wheel.origin.y - 0.01) << "row " << i << " is cut by the top edge";
+        EXPECT_LE(CGRectGetMaxY(frames[i]), CGRectGetMaxY(wheel) + 0.01) << "row " << i << " is cut by the bottom edge";
+        if (i + 1 < frames.size())
+            EXPECT_LE(CGRectGetMaxY(frames[i]), frames[i + 1].origin.y + 0.01) << "rows do not overlap";
+        const std::size_t away = i > band ? i - band : band - i;
+        if (away == 0 || away + 1 > band || i + 1 >= frames.size())
+            continue;
+        // Each row further from the band is smaller and fainter than the one before it.
+        const std::size_t nearer = i > band ? i - 1 : i + 1;
+        EXPECT_LT(frames[i].size.height, frames[nearer].size.height) << i;
+        EXPECT_LT(frames[i].size.width, frames[nearer].size.width) << i;
+        EXPECT_LT(alphas[i], alphas[nearer]) << i;
+    }
+
+    // On the screen the band's title is black; the edge rows' ink is faint and low.
+    const dv::testing::Pixels shot(m_ui.screenshot());
+    auto darkest = [&](CGRect area) {
+        int value = 255;
+        const CGRect inside = CGRectIntersection(area, CGRectMake(0, wheel.origin.y, 375 / 2.0, wheel.size.height));
+        shot.count(inside, [&](const dv::testing::Pixel& p) {
+            value = std::min(value, p[0]);
+            return false;
+        });
+        return value;
+    };
+    EXPECT_LT(darkest(frames[band]), 60);
+    EXPECT_GT(darkest(frames.front()), 150);
+    EXPECT_GT(darkest(frames.back()), 150);
+    const CGRect bandInk = shot.box(frames[band], [](const dv::testing::Pixel& p) { return dv::testing::isInk(p, 200); });
+    const CGRect edgeInk = shot.box(frames[1], [](const dv::testing::Pixel& p) { return dv::testing::isInk(p, 245); });
+    ASSERT_FALSE(CGRectIsNull(bandInk));
+    EXPECT_TRUE(CGRectIsNull(edgeInk) || edgeInk.size.height < bandInk.size.height * 0.8);
+
+    // A tap lands on the row drawn there: the second row above the band.
+    ASSERT_TRUE(m_ui.tap(CGPointMake(375 * 0.25, CGRectGetMidY(frames[band - 2]))));
+    m_ui.advance(0.5);
+    EXPECT_EQ(m_journal, (Journal {"13 in 0"}));
+    EXPECT_EQ(inBand(0), "p13");
+}
+
 TEST_F(PickerViewTest, RowViewsAreOfferedBackForReuse)
 {
     m_regions->ownViews = true;
@@ -181,10 +243,10 @@ TEST_F(PickerViewTest, RowViewsAreOfferedBackForReuse)
     m_picker->reloadAllComponents();
     m_ui.runUntilIdle();
     const int first = m_regions->viewsMade;
-    EXPECT_LE(first, 4) << "only the rows the wheel shows: the band and the rows around it";
+    EXPECT_LE(first, 5) << "only the rows the wheel shows: the band and those within a quarter turn below it";
     EXPECT_FALSE(m_picker->viewForRow(50, 0));
     ASSERT_TRUE(m_ui.spinPicker(m_picker, 0, 60));
-    EXPECT_LE(m_regions->viewsMade, first + 3);
+    EXPECT_LE(m_regions->viewsMade, 11) << "never more than the rows in sight at once";
     EXPECT_GT(m_regions->viewsReused, 50);
     EXPECT_EQ(inBand(0), "p60");
 }
