@@ -271,6 +271,7 @@ std::string UIDriver::dump() const
     return text;
 }
 Ref<UIImage> UIDriver::screenshot(CGFloat scale) const { return snapshotView(window(), scale); }
+Ref<UIImage> UIDriver::screenImage(CGFloat scale) const { return snapshotScreen(scale); }
 bool UIDriver::writeScreenshot(const std::string& path, CGFloat scale) const { return writeSnapshotPNG(window(), path, scale); }
 
 } // namespace dv::testing

@@ -234,8 +234,9 @@ public:
     // A tap on a text field or text view; YES when it then has the focus.
     bool focus(const Ref<UIView>& field);
     // Types into the focused field or text view, one character at a time, each through the
-    // delegate's checks (a refused character is left out, as a person's key press would be); a
-    // line feed presses the return key. NO when nothing has the focus.
+    // delegate's checks (a refused character is left out, as a person's key press would be) and
+    // along the path the keyboard's keys take; a line feed presses the return key. NO when
+    // nothing has the focus.
     bool typeText(std::string_view text);
     // The delete key, `times` times.
     bool deleteBackward(int times = 1);
@@ -245,6 +246,11 @@ public:
     bool tapClearButton();
     // Ends editing in the window (the first responder resigns, forced when `force`).
     bool resignFocus(bool force = false);
+    // A key of the keyboard by the title it shows ("q", "Q", "7", "空格", "换行"; shift is "上档键",
+    // delete "删除", the page keys "123", "#+=", "ABC", "+*#"), and a finger's tap on it, which
+    // types as typeText does; nil or NO while the keyboard does not show that key.
+    Ref<UIView> keyboardKey(std::string_view title) const;
+    bool tapKey(std::string_view title);
     // The keyboard (see platform/ui/UIKeyboard.h): shown, its frame in screen coordinates, and
     // the accessory view above its keys (nil when none or hidden).
     bool isKeyboardVisible() const;
@@ -271,6 +277,9 @@ public:
     // The window's tree as text (see platform/ui/ViewSnapshot.h) and as a picture.
     std::string dump() const;
     Ref<UIImage> screenshot(CGFloat scale = 0) const;
+    // The whole screen as a person sees it: every shown window, the keyboard's on top, and the
+    // status area (see platform/ui/ViewSnapshot.h).
+    Ref<UIImage> screenImage(CGFloat scale = 0) const;
     bool writeScreenshot(const std::string& path, CGFloat scale = 0) const;
 
 private:

@@ -44,27 +44,19 @@ bool UIDriver::focus(const Ref<UIView>& field)
 
 bool UIDriver::typeText(std::string_view text)
 {
-    auto responder = firstResponder();
-    auto field = dv::as<UITextField>(responder);
-    auto textView = dv::as<UITextView>(responder);
-    if (!field && !textView)
+    using dv::internal::Keyboard;
+    auto takesText = [](const Ref<UIResponder>& responder) { return dv::as<UITextField>(responder) || dv::as<UITextView>(responder); };
+    if (!takesText(firstResponder()))
         return false;
     for (const auto& character : characters(text)) {
-        if (character == "\n") {
-            pressReturn();
-        } else {
-            auto piece = NSString::stringWithUTF8String(character.c_str());
-            if (field)
-                field->insertText(piece);
-            else
-                textView->insertText(piece);
-        }
+        // The path a key of the keyboard takes.
+        if (character == "\n")
+            Keyboard::pressReturn(firstResponder());
+        else
+            Keyboard::insertText(firstResponder(), NSString::stringWithUTF8String(character.c_str()));
         runUntilIdle();
         // Return may have moved the focus on.
-        responder = firstResponder();
-        field = dv::as<UITextField>(responder);
-        textView = dv::as<UITextView>(responder);
-        if (!field && !textView)
+        if (!takesText(firstResponder()))
             return character == "\n";
     }
     return true;
@@ -73,12 +65,7 @@ bool UIDriver::typeText(std::string_view text)
 bool UIDriver::deleteBackward(int times)
 {
     for (int i = 0; i < times; ++i) {
-        auto responder = firstResponder();
-        if (auto field = dv::as<UITextField>(responder))
-            field->deleteBackward();
-        else if (auto textView = dv::as<UITextView>(responder))
-            textView->deleteBackward();
-        else
+        if (!dv::internal::Keyboard::deleteBackward(firstResponder()))
             return false;
         runUntilIdle();
     }
@@ -87,15 +74,28 @@ bool UIDriver::deleteBackward(int times)
 
 bool UIDriver::pressReturn()
 {
-    auto responder = firstResponder();
-    if (auto field = dv::as<UITextField>(responder))
-        field->handleReturn();
-    else if (auto textView = dv::as<UITextView>(responder))
-        textView->insertText("\n"_ns);
-    else
+    if (!dv::internal::Keyboard::pressReturn(firstResponder()))
         return false;
     runUntilIdle();
     return true;
+}
+
+Ref<UIView> UIDriver::keyboardKey(std::string_view title) const
+{
+    auto keyboard = keyboardWindow();
+    Class key = objc_getClass("UIKeyboardKey");
+    if (!keyboard || !key)
+        return nil;
+    for (const auto& view : findAll(ViewQuery().ofClass(key).withTitle(std::string(title))))
+        if (view->window() == keyboard)
+            return view;
+    return nil;
+}
+
+bool UIDriver::tapKey(std::string_view title)
+{
+    auto key = keyboardKey(title);
+    return key && tap(key);
 }
 
 bool UIDriver::tapClearButton()

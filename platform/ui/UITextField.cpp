@@ -278,9 +278,10 @@ void UITextField::drawRect(CGRect)
     if (m_editing) {
         // The caret after the text, in the tint colour.
         const CGFloat textWidth = m_text->length() ? dv::measureText(handleShownText(), m_font, 0, 1).width : 0;
-        CGFloat x = textRect.origin.x + textWidth;
+        // A point clear of the last character.
+        CGFloat x = textRect.origin.x + textWidth + 1;
         if (m_alignment == NSTextAlignmentCenter)
-            x = CGRectGetMidX(textRect) + textWidth / 2;
+            x = CGRectGetMidX(textRect) + textWidth / 2 + 1;
         else if (m_alignment == NSTextAlignmentRight)
             x = CGRectGetMaxX(textRect);
         // On the text's line, as tall as the line.

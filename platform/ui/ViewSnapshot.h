@@ -1,5 +1,5 @@
 // Reading a view tree the way a person sees it, for tests, the UI driver and the runner: a
-// picture of a view and its subviews, and a text dump of the tree. Both read the views' own
+// picture of a view and its subviews (or of the whole screen), and a text dump of the tree. Both read the views' own
 // state; the pending layout and display passes run first, so they show the end of the turn.
 // Main thread only.
 //
@@ -20,6 +20,7 @@
 #include "platform/ui/Forward.h"
 
 #include <string>
+#include <vector>
 
 namespace dv {
 
@@ -27,6 +28,13 @@ namespace dv {
 // nothing is drawn; nil for an empty view.
 Ref<UIImage> snapshotView(const Ref<UIView>& view, CGFloat scale = 0);
 bool writeSnapshotPNG(const Ref<UIView>& view, const std::string& path, CGFloat scale = 0);
+
+// The windows a person sees, bottom first: the application's shown windows in the order they
+// were made, then the keyboard's.
+std::vector<Ref<UIWindow>> screenWindows();
+// The whole screen as a person sees it: those windows laid at their frames on black, and the
+// status area (time, battery, network activity) drawn over the top 20 points.
+Ref<UIImage> snapshotScreen(CGFloat scale = 0);
 
 std::string dumpViewTree(const Ref<UIView>& view);
 

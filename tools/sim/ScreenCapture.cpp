@@ -1,12 +1,8 @@
 #include "tools/sim/ScreenCapture.h"
 
-#include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSString.h"
-#include "platform/graphics/UIColor.h"
-#include "platform/graphics/UIGraphics.h"
 #include "platform/graphics/UIImage.h"
-#include "platform/system/UIScreen.h"
 #include "platform/testing/UIDriver.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIKeyboard.h"
@@ -14,25 +10,11 @@
 #include "platform/ui/UIWindow.h"
 #include "platform/ui/ViewSnapshot.h"
 
-#include <algorithm>
 #include <vector>
 
 namespace dv::sim {
 
 namespace {
-
-// The windows a person sees, bottom first.
-std::vector<Ref<UIWindow>> screenWindows()
-{
-    std::vector<Ref<UIWindow>> windows;
-    if (auto all = UIApplication::sharedApplication()->windows())
-        for (const auto& item : all->items())
-            if (auto window = dv::as<UIWindow>(item); window && !window->isHidden() && window->alpha() >= 0.01)
-                windows.push_back(window);
-    if (auto keyboard = dv::keyboardWindow(); keyboard && std::find(windows.begin(), windows.end(), keyboard) == windows.end())
-        windows.push_back(keyboard);
-    return windows;
-}
 
 std::string quoted(const std::string& text)
 {
@@ -51,25 +33,7 @@ std::string quoted(const std::string& text)
 
 } // namespace
 
-Ref<UIImage> captureScreen(CGFloat scale)
-{
-    const CGRect screen = UIScreen::mainScreen()->bounds();
-    if (scale <= 0)
-        scale = UIScreen::mainScreen()->scale();
-    // Each window renders itself (its pending passes run first), then they are laid on the screen.
-    std::vector<std::pair<Ref<UIImage>, CGRect>> layers;
-    for (const auto& window : screenWindows())
-        if (auto picture = dv::snapshotView(window, scale))
-            layers.emplace_back(picture, window->frame());
-    UIGraphicsBeginImageContextWithOptions(screen.size, true, scale);
-    UIColor::blackColor()->setFill();
-    UIRectFill(CGRectMake(0, 0, screen.size.width, screen.size.height));
-    for (const auto& [picture, frame] : layers)
-        picture->drawInRect(frame);
-    auto image = UIGraphicsGetImageFromCurrentImageContext();
-    UIGraphicsEndImageContext();
-    return image;
-}
+Ref<UIImage> captureScreen(CGFloat scale) { return dv::snapshotScreen(scale); }
 
 bool writeScreenPNG(const std::string& path, CGFloat scale)
 {
@@ -91,7 +55,7 @@ std::string describeScreen()
             text += " " + quoted(button);
         text += "\n";
     }
-    auto windows = screenWindows();
+    auto windows = dv::screenWindows();
     auto key = UIApplication::sharedApplication()->keyWindow();
     for (std::size_t i = 0; i < windows.size(); ++i) {
         text += "window " + std::to_string(i + 1) + " of " + std::to_string(windows.size());

@@ -1,6 +1,7 @@
 // What the phone's screen shows now, for the runner's pictures and its window: every visible
 // window of the application in the order they were made, with the keyboard's window on top, on
-// a black screen of the main screen's size; and the text form of the same (the screen on top,
+// a black screen of the main screen's size, the status area drawn over the top
+// (dv::snapshotScreen); and the text form of the same (the screen on top,
 // its title, the alerts, then each window's view tree). Both run the pending layout and display
 // passes first. Main thread only.
 #pragma once

@@ -9,16 +9,14 @@
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/dispatch/NSTimer.h"
-#include "platform/graphics/NSStringDrawing.h"
-#include "platform/graphics/UIColor.h"
-#include "platform/graphics/UIFont.h"
-#include "platform/graphics/UIGraphics.h"
 #include "platform/system/UIDevice.h"
 #include "platform/system/UIScreen.h"
-#include "platform/ui/UIBezierPath.h"
 #include "platform/ui/UIKeyboard.h"
+#include "platform/ui/UITextField.h"
 #include "platform/ui/UITextInputTraits.h"
+#include "platform/ui/UITextView.h"
 #include "platform/ui/UIWindow.h"
+#include "platform/ui/internal/KeyboardKeys.h"
 
 #include <utility>
 
@@ -31,63 +29,6 @@ const Ref<NSString> UIKeyboardFrameEndUserInfoKey = "UIKeyboardFrameEndUserInfoK
 const Ref<NSString> UIKeyboardAnimationDurationUserInfoKey = "UIKeyboardAnimationDurationUserInfoKey"_ns;
 const Ref<NSString> UIKeyboardAnimationCurveUserInfoKey = "UIKeyboardAnimationCurveUserInfoKey"_ns;
 const Ref<NSString> UIKeyboardIsLocalUserInfoKey = "UIKeyboardIsLocalUserInfoKey"_ns;
-
-// The standard keys: a grey panel with rows of keys and the return key named by the typing
-// responder's return key type.
-class UIKeyboardView : public UIView {
-    DV_CLASS(UIKeyboardView, UIView)
-
-    UIKeyboardView() = default;
-
-    void setReturnKeyTitle(Ref<NSString> title)
-    {
-        m_returnKeyTitle = std::move(title);
-        setNeedsDisplay();
-    }
-
-    void drawRect(CGRect) override
-    {
-        const CGRect b = bounds();
-        UIColor::colorWithRed(0.82, 0.835, 0.86, 1)->setFill();
-        UIBezierPath::bezierPathWithRect(b)->fill();
-        const CGFloat rowHeight = (b.size.height - 8) / 4;
-        const int keysPerRow[] = { 10, 9, 7, 0 };
-        for (int row = 0; row < 4; ++row) {
-            const CGFloat y = 6 + row * rowHeight;
-            const int count = keysPerRow[row];
-            if (count == 0)
-                break;
-            const CGFloat width = (b.size.width - 6) / 10;
-            const CGFloat x0 = (b.size.width - width * count) / 2;
-            for (int i = 0; i < count; ++i)
-                drawKey(CGRectMake(x0 + i * width + 3, y, width - 6, rowHeight - 10), nil);
-        }
-        const CGFloat y = 6 + 3 * rowHeight;
-        drawKey(CGRectMake(b.size.width * 0.25, y, b.size.width * 0.5, rowHeight - 10), nil);
-        drawKey(CGRectMake(b.size.width * 0.77, y, b.size.width * 0.23 - 3, rowHeight - 10), m_returnKeyTitle);
-    }
-
-    void appendDescriptionFields(dv::DescriptionFields& fields) const override
-    {
-        if (m_returnKeyTitle)
-            fields.emplace_back("title", m_returnKeyTitle->UTF8String());
-        UIView::appendDescriptionFields(fields);
-    }
-
-private:
-    static void drawKey(CGRect rect, const Ref<NSString>& title)
-    {
-        UIColor::whiteColor()->setFill();
-        UIBezierPath::bezierPathWithRoundedRect(rect, 5)->fill();
-        if (title)
-            dv::drawText(title, rect, UIFont::systemFontOfSize(15), UIColor::blackColor(),
-                { .alignment = NSTextAlignmentCenter, .wrap = false, .centreVertically = true });
-    }
-
-    Ref<NSString> m_returnKeyTitle;
-};
-
-DV_DEFINE_CLASS(UIKeyboardView)
 
 // The window above the application's that holds the keyboard: the accessory view on top, the keys
 // (or the responder's input view) under it. Touches outside them pass through to nothing.
@@ -119,29 +60,6 @@ std::size_t inputClickCount() { return internal::Keyboard::shared().inputClicks(
 } // namespace dv
 
 namespace dv::internal {
-
-namespace {
-
-Ref<NSString> returnKeyTitle(UIReturnKeyType type)
-{
-    switch (type) {
-    case UIReturnKeyGo: return "前往"_ns;
-    case UIReturnKeyGoogle:
-    case UIReturnKeySearch:
-    case UIReturnKeyYahoo: return "搜索"_ns;
-    case UIReturnKeyJoin: return "加入"_ns;
-    case UIReturnKeyNext: return "下一项"_ns;
-    case UIReturnKeyRoute: return "路线"_ns;
-    case UIReturnKeySend: return "发送"_ns;
-    case UIReturnKeyDone: return "完成"_ns;
-    case UIReturnKeyEmergencyCall: return "紧急呼叫"_ns;
-    case UIReturnKeyContinue: return "继续"_ns;
-    case UIReturnKeyDefault: break;
-    }
-    return "换行"_ns;
-}
-
-} // namespace
 
 Keyboard& Keyboard::shared()
 {
@@ -187,13 +105,18 @@ void Keyboard::handleInstallViews(const Ref<UIResponder>& responder, CGRect fram
         y = h;
     }
     Ref<UIView> body = responder->inputView();
-    if (!body) {
+    const bool keys = !body;
+    if (keys)
         body = m_window->keys;
-        auto traits = dynamic_cast<UITextInputTraits*>(responder.get());
-        m_window->keys->setReturnKeyTitle(returnKeyTitle(traits ? traits->returnKeyType() : UIReturnKeyDefault));
-    }
     body->setFrame(CGRectMake(0, y, frame.size.width, frame.size.height - y));
     host->addSubview(body);
+    if (keys) {
+        // The keys the responder asks for, from their first page.
+        auto traits = dynamic_cast<UITextInputTraits*>(responder.get());
+        m_window->keys->configure(traits ? traits->keyboardType() : UIKeyboardTypeDefault,
+            traits ? traits->returnKeyType() : UIReturnKeyDefault, traits && traits->enablesReturnKeyAutomatically());
+        m_window->keys->textChanged(hasText(responder));
+    }
     m_window->setHidden(false);
 }
 
@@ -315,6 +238,60 @@ void Keyboard::handleInputClick()
             return;
         }
     }
+}
+
+// Typing
+
+bool Keyboard::hasText(const Ref<UIResponder>& responder)
+{
+    if (auto field = dv::as<UITextField>(responder))
+        return field->hasText();
+    if (auto textView = dv::as<UITextView>(responder))
+        return textView->hasText();
+    return false;
+}
+
+void Keyboard::handleTextChanged(const Ref<UIResponder>& responder)
+{
+    auto& keyboard = shared();
+    if (keyboard.m_window && keyboard.m_visible && keyboard.m_responder.lock() == responder && !responder->inputView())
+        keyboard.m_window->keys->textChanged(hasText(responder));
+}
+
+bool Keyboard::insertText(const Ref<UIResponder>& responder, const Ref<NSString>& text)
+{
+    if (auto field = dv::as<UITextField>(responder))
+        field->insertText(text);
+    else if (auto textView = dv::as<UITextView>(responder))
+        textView->insertText(text);
+    else
+        return false;
+    handleTextChanged(responder);
+    return true;
+}
+
+bool Keyboard::deleteBackward(const Ref<UIResponder>& responder)
+{
+    if (auto field = dv::as<UITextField>(responder))
+        field->deleteBackward();
+    else if (auto textView = dv::as<UITextView>(responder))
+        textView->deleteBackward();
+    else
+        return false;
+    handleTextChanged(responder);
+    return true;
+}
+
+bool Keyboard::pressReturn(const Ref<UIResponder>& responder)
+{
+    if (auto field = dv::as<UITextField>(responder))
+        field->handleReturn();
+    else if (auto textView = dv::as<UITextView>(responder))
+        textView->insertText("\n"_ns);
+    else
+        return false;
+    handleTextChanged(responder);
+    return true;
 }
 
 Keyboard::Handover::Handover(const Ref<UIResponder>& incoming)

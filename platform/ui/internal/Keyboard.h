@@ -1,5 +1,6 @@
-// The keyboard's state: who types, its frame, its window and the notifications it posts (see
-// UIKeyboard.h). Text fields and text views call show and hide at the points of their editing
+// The keyboard's state: who types, its frame, its window (the keys of KeyboardKeys.h, or the
+// responder's input view) and the notifications it posts (see UIKeyboard.h); and the typing path
+// every key press and the UI driver's typing go through. Text fields and text views call show and hide at the points of their editing
 // where the platform announces the keyboard; UIResponder::becomeFirstResponder opens a Handover
 // while the old first responder resigns, so that a focus change between two fields keeps the
 // keyboard up (will-show again, no will-hide). Main thread only.
@@ -11,12 +12,11 @@
 #include <cstddef>
 #include <cstdint>
 
+class NSString;
 class NSTimer;
 class UIKeyboardWindow;
 
 namespace dv::internal {
-
-
 
 class Keyboard {
 public:
@@ -31,6 +31,13 @@ public:
     void reload(const Ref<UIResponder>& responder);
     // Forgets everything without a notification (a new application).
     void reset();
+
+    // What the keys do to the responder that types, and what the UI driver's typing does: text
+    // inserted (a field checks each change with its delegate), the last character deleted, the
+    // return key. NO when the responder takes no text.
+    static bool insertText(const Ref<UIResponder>& responder, const Ref<NSString>& text);
+    static bool deleteBackward(const Ref<UIResponder>& responder);
+    static bool pressReturn(const Ref<UIResponder>& responder);
 
     bool isVisible() const { return m_visible; }
     CGRect frame() const { return m_visible ? m_frame : CGRect {}; }
@@ -57,6 +64,9 @@ private:
     void handleSchedule(bool didShow);
     void handleCancelPending();
     void handleInputClick();
+    static bool hasText(const Ref<UIResponder>& responder);
+    // The keys follow the text of the responder they type into (the return key waiting for text).
+    static void handleTextChanged(const Ref<UIResponder>& responder);
 
     Weak<UIResponder> m_responder;
     Weak<UIResponder> m_incoming; // the responder taking the focus while the old one resigns

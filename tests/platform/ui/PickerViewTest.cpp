@@ -198,8 +198,9 @@ TEST_F(PickerViewTest, RowsShrinkAndFadeTowardTheWheelsEdgesAndNoneIsCut)
     for (std::size_t i = 0; i < frames.size(); ++i) {
         EXPECT_GE(frames[i].origin.y, wheel.origin.y - 0.01) << "row " << i << " is cut by the top edge";
         EXPECT_LE(CGRectGetMaxY(frames[i]), CGRectGetMaxY(wheel) + 0.01) << "row " << i << " is cut by the bottom edge";
-        if (i + 1 < frames.size())
+        if (i + 1 < frames.size()) {
             EXPECT_LE(CGRectGetMaxY(frames[i]), frames[i + 1].origin.y + 0.01) << "rows do not overlap";
+        }
         const std::size_t away = i > band ? i - band : band - i;
         if (away == 0 || away + 1 > band || i + 1 >= frames.size())
             continue;

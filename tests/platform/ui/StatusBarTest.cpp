@@ -1,0 +1,95 @@
+// The screen as a person sees it: the windows, the keyboard above them, and the status area drawn
+// over the top 20 points (time, battery, network activity), light over a dark bar and dark over a
+// light ground, the same picture for the same clock.
+#include "UITestSupport.h"
+
+#include "platform/base/NSTimeZone.h"
+#include "platform/testing/Pixels.h"
+
+using namespace dv::test;
+using dv::testing::Pixel;
+
+namespace {
+
+class StatusBarTest : public UITest {
+protected:
+    void SetUp() override
+    {
+        UITest::SetUp();
+        NSTimeZone::setDefaultTimeZone(NSTimeZone::timeZoneWithName("Asia/Shanghai"_ns));
+        m_window->setBackgroundColor(UIColor::whiteColor());
+        m_bar = addView(CGRectMake(0, 0, 375, 64), UIColor::colorWithRed(0.75, 0.16, 0.14, 1));
+        m_ui.runUntilIdle();
+    }
+    void TearDown() override
+    {
+        NSTimeZone::setDefaultTimeZone(nil);
+        UITest::TearDown();
+    }
+
+    // The pixels of the status area that stand out from its ground: white ones over the dark bar,
+    // black ones over a light ground.
+    static std::size_t marks(const dv::testing::Pixels& screen, CGRect area, bool light)
+    {
+        return screen.count(area, [light](const Pixel& p) {
+            return light ? p[0] > 235 && p[1] > 235 && p[2] > 235 : dv::testing::isInk(p, 60);
+        });
+    }
+
+    const CGRect m_left = CGRectMake(0, 0, 60, 20), m_middle = CGRectMake(150, 0, 75, 20), m_right = CGRectMake(300, 0, 75, 20);
+    const CGRect m_activity = CGRectMake(60, 0, 25, 20);
+    Ref<UIView> m_bar;
+};
+
+} // namespace
+
+TEST_F(StatusBarTest, TimeSignalAndBatteryStandInLightContentOverADarkBar)
+{
+    const dv::testing::Pixels screen(m_ui.screenImage());
+    for (CGRect area : { m_left, m_middle, m_right })
+        EXPECT_GT(marks(screen, area, true), 15u) << area.origin.x;
+    EXPECT_EQ(marks(screen, m_activity, true), 0u) << "no activity indicator unless the application turns it on";
+    EXPECT_EQ(marks(screen, CGRectMake(0, 0, 375, 20), false), 0u) << "nothing dark over the dark bar";
+    // The window's own picture has no status area: the bar's colour is all there is.
+    const dv::testing::Pixels window(m_ui.screenshot());
+    EXPECT_EQ(marks(window, CGRectMake(0, 0, 375, 20), true), 0u);
+
+    UIApplication::sharedApplication()->setNetworkActivityIndicatorVisible(true);
+    EXPECT_GT(marks(dv::testing::Pixels(m_ui.screenImage()), m_activity, true), 10u);
+    UIApplication::sharedApplication()->setNetworkActivityIndicatorVisible(false);
+    EXPECT_EQ(marks(dv::testing::Pixels(m_ui.screenImage()), m_activity, true), 0u);
+}
+
+TEST_F(StatusBarTest, OverALightGroundTheContentIsDark)
+{
+    m_bar->setBackgroundColor(UIColor::colorWithWhite(0.97, 1));
+    m_ui.runUntilIdle();
+    const dv::testing::Pixels screen(m_ui.screenImage());
+    for (CGRect area : { m_left, m_middle, m_right })
+        EXPECT_GT(marks(screen, area, false), 15u) << area.origin.x;
+}
+
+TEST_F(StatusBarTest, TheTimeComesFromTheClockAndTheSamePictureFromTheSameTime)
+{
+    auto pixels = [](const Ref<UIImage>& image) { return dv::imagePixelsRGBA8(image->CGImage()); };
+    const auto first = m_ui.screenImage();
+    EXPECT_EQ(pixels(m_ui.screenImage()), pixels(first)) << "nothing moves while the clock stands";
+    // 800000000 s after the reference date is 13:33:20 in Shanghai: 30 seconds on is the same
+    // minute, an hour on is not.
+    m_ui.advance(30);
+    EXPECT_EQ(pixels(m_ui.screenImage()), pixels(first));
+    m_ui.advance(3600);
+    const auto hourLater = m_ui.screenImage();
+    EXPECT_NE(pixels(hourLater), pixels(first));
+    // Only the time changed: the signal and the battery stand as they stood.
+    const dv::testing::Pixels before(first), after(hourLater);
+    int changedInTheMiddle = 0;
+    for (CGFloat x = 0; x < 375; x += 0.5)
+        for (CGFloat y = 0; y < 20; y += 0.5) {
+            if (x >= 140 && x < 235)
+                changedInTheMiddle += before.at(x, y) != after.at(x, y);
+            else
+                ASSERT_EQ(before.at(x, y), after.at(x, y)) << x << "," << y;
+        }
+    EXPECT_GT(changedInTheMiddle, 10);
+}
