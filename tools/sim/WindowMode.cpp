@@ -17,6 +17,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -58,6 +59,53 @@ Ref<UIWindow> windowAt(CGPoint point)
         return keyboard;
     return UIApplication::sharedApplication()->keyWindow();
 }
+
+// The mouse wheel as a finger, since the phone has no wheel: a turn of the wheel puts a finger
+// down where the pointer is (on whatever scroll view lies under it) and moves it 40 points a
+// notch, as a person drags the content; turns that follow move the same finger on, within the
+// screen. The finger lifts once the wheel has rested long enough for the content not to fly on.
+class WheelFinger {
+public:
+    static constexpr CGFloat kNotch = 40;
+
+    void turn(CGPoint pointer, int notchesAcross, int notchesDown)
+    {
+        if (!m_touch) {
+            auto window = windowAt(pointer);
+            m_touch = window ? dv::beginTouch(window, pointer) : 0;
+            m_at = pointer;
+            if (!m_touch)
+                return;
+        }
+        // Turning the wheel away from oneself shows what is above: the content moves down.
+        const CGSize screen = UIScreen::mainScreen()->bounds().size;
+        const CGPoint to = CGPointMake(std::clamp<CGFloat>(m_at.x + notchesAcross * kNotch, 1, screen.width - 1),
+            std::clamp<CGFloat>(m_at.y + notchesDown * kNotch, 1, screen.height - 1));
+        dv::moveTouch(m_touch, to);
+        m_at = to;
+        m_lastTurn = std::chrono::steady_clock::now();
+    }
+
+    // The pan measures the finger's speed over its last 0.1 s: still for longer, it lifts with none.
+    bool liftIfRested()
+    {
+        if (!m_touch || std::chrono::steady_clock::now() - m_lastTurn < std::chrono::milliseconds(160))
+            return false;
+        dv::endTouch(std::exchange(m_touch, 0), m_at);
+        return true;
+    }
+
+    void cancel()
+    {
+        if (m_touch)
+            dv::cancelTouch(std::exchange(m_touch, 0));
+    }
+
+private:
+    TouchID m_touch = 0;
+    CGPoint m_at {};
+    std::chrono::steady_clock::time_point m_lastTurn {};
+};
 
 void saveShot(StepWriter* shots)
 {
@@ -130,6 +178,7 @@ void WindowMode::run()
         return;
     auto& state = *m_state;
     dv::testing::UIDriver ui;
+    WheelFinger wheel;
 
     auto pointOf = [&](int x, int y) { return CGPointMake(x / state.zoom, y / state.zoom); };
     auto draw = [&] {
@@ -199,11 +248,25 @@ void WindowMode::run()
                     state.running = false;
                 else if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
                     state.dirty = true;
-                else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && state.touch)
-                    dv::cancelTouch(std::exchange(state.touch, 0));
+                else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                    if (state.touch)
+                        dv::cancelTouch(std::exchange(state.touch, 0));
+                    wheel.cancel();
+                }
                 break;
+            case SDL_MOUSEWHEEL: {
+                if (state.touch)
+                    break;
+                int x = 0, y = 0;
+                SDL_GetMouseState(&x, &y);
+                const int flip = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
+                wheel.turn(pointOf(x, y), -event.wheel.x * flip, event.wheel.y * flip);
+                state.dirty = true;
+                break;
+            }
             case SDL_MOUSEBUTTONDOWN:
                 if (event.button.button == SDL_BUTTON_LEFT && !state.touch) {
+                    wheel.cancel();
                     const CGPoint point = pointOf(event.button.x, event.button.y);
                     if (auto window = windowAt(point))
                         state.touch = dv::beginTouch(window, point);
@@ -235,6 +298,8 @@ void WindowMode::run()
         }
         if (!state.running)
             break;
+        if (wheel.liftIfRested())
+            state.dirty = true;
         // One turn of the application's loop, waiting at most a few milliseconds for work, so
         // that input is never kept waiting.
         constexpr double turn = 0.008;
@@ -243,6 +308,7 @@ void WindowMode::run()
         if (state.dirty && std::chrono::steady_clock::now() - state.lastDraw > std::chrono::milliseconds(16))
             draw();
     }
+    wheel.cancel();
 }
 
 } // namespace dv::sim

@@ -4,6 +4,7 @@
 #include "platform/graphics/UIImage.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
@@ -103,5 +104,67 @@ std::optional<dv::testing::Pixels> readPicture(const std::filesystem::path& path
 }
 
 bool dumpShows(const std::string& dump, const std::string& text) { return dump.find(text) != std::string::npos; }
+
+namespace {
+
+struct DumpLine {
+    std::size_t indent = 0;
+    CGRect frame {};
+    CGPoint offset {};
+    std::string text;
+};
+
+// The view lines of a dump ("  Class (x y; w h) fields"), with their indents.
+std::vector<DumpLine> viewLines(const std::string& dump)
+{
+    std::vector<DumpLine> lines;
+    std::istringstream in(dump);
+    for (std::string line; std::getline(in, line);) {
+        const auto open = line.find(" ("), semicolon = line.find("; "), close = line.find(')');
+        if (open == std::string::npos || semicolon == std::string::npos || close == std::string::npos || close < semicolon)
+            continue;
+        DumpLine view;
+        view.indent = line.find_first_not_of(' ');
+        double x = 0, y = 0, w = 0, h = 0;
+        if (std::sscanf(line.c_str() + open + 2, "%lf %lf; %lf %lf", &x, &y, &w, &h) != 4)
+            continue;
+        view.frame = CGRectMake(x, y, w, h);
+        if (auto at = line.find(" offset="); at != std::string::npos)
+            std::sscanf(line.c_str() + at + 8, "%lf,%lf", &view.offset.x, &view.offset.y);
+        view.text = line;
+        lines.push_back(view);
+    }
+    return lines;
+}
+
+} // namespace
+
+std::optional<CGRect> screenFrameInDump(const std::string& dump, const std::string& text)
+{
+    const auto lines = viewLines(dump);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].text.find(text) == std::string::npos)
+            continue;
+        CGRect frame = lines[i].frame;
+        std::size_t indent = lines[i].indent;
+        for (std::size_t j = i; j-- > 0 && indent > 0;) {
+            if (lines[j].indent >= indent)
+                continue;
+            indent = lines[j].indent;
+            frame.origin.x += lines[j].frame.origin.x - lines[j].offset.x;
+            frame.origin.y += lines[j].frame.origin.y - lines[j].offset.y;
+        }
+        return frame;
+    }
+    return std::nullopt;
+}
+
+std::optional<CGPoint> offsetInDump(const std::string& dump, const std::string& text)
+{
+    for (const auto& line : viewLines(dump))
+        if (line.text.find(text) != std::string::npos)
+            return line.offset;
+    return std::nullopt;
+}
 
 } // namespace dv::sim::testing

@@ -49,4 +49,10 @@ std::optional<dv::testing::Pixels> readPicture(const std::filesystem::path& path
 // Lines of a dump that mention `text` (for messages of failed checks).
 bool dumpShows(const std::string& dump, const std::string& text);
 
+// Where the view of the first dump line that mentions `text` lies on the screen: its frame moved
+// by its ancestors' origins (less their scroll offsets), up to its window's line.
+std::optional<CGRect> screenFrameInDump(const std::string& dump, const std::string& text);
+// The content offset the first dump line that mentions `text` shows (zero when it shows none).
+std::optional<CGPoint> offsetInDump(const std::string& dump, const std::string& text);
+
 } // namespace dv::sim::testing

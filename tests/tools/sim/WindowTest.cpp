@@ -1,5 +1,6 @@
 // The runner's window on a real X server (Xvfb, started here): the window shows the application,
-// a click on a home tile opens its screen, Escape goes back, F12 saves a picture and closing the
+// a click on a home tile opens its screen, clicks on the keyboard's keys type, the mouse wheel
+// scrolls the page under the pointer, Escape goes back, F12 saves a picture and closing the
 // window ends the run with status 0.
 #include "SimTesting.h"
 
@@ -110,6 +111,21 @@ public:
         XTestFakeMotionEvent(m_display, -1, rootX, rootY, CurrentTime);
         XTestFakeButtonEvent(m_display, 1, True, CurrentTime);
         XTestFakeButtonEvent(m_display, 1, False, CurrentTime);
+        XFlush(m_display);
+    }
+
+    // Turns of the mouse wheel with the pointer at (x, y): away from the person (`up`) or
+    // towards them.
+    void turnWheel(Window window, int x, int y, bool up, int notches)
+    {
+        int rootX = 0, rootY = 0;
+        Window child;
+        XTranslateCoordinates(m_display, window, DefaultRootWindow(m_display), x, y, &rootX, &rootY, &child);
+        XTestFakeMotionEvent(m_display, -1, rootX, rootY, CurrentTime);
+        for (int i = 0; i < notches; ++i) {
+            XTestFakeButtonEvent(m_display, up ? 4 : 5, True, CurrentTime);
+            XTestFakeButtonEvent(m_display, up ? 4 : 5, False, CurrentTime);
+        }
         XFlush(m_display);
     }
 
@@ -243,10 +259,53 @@ TEST_F(SimWindowTest, ShowsTheApplicationTakesAClickOnAHomeTileAndEndsWhenClosed
     EXPECT_TRUE(dumpShows(list, "screen: VQAddGroupViewController")) << list;
     EXPECT_TRUE(dumpShows(list, "title: \"加粉\"")) << "the tile's name is the list's title";
 
-    // Escape goes back.
+    // The list's upload form: a click on a field brings the keyboard up, clicks on its keys type.
+    screen.click(window, 2 * 330, 2 * 552);
+    auto form = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "placeholder=\"请输入标题\""); }, 20);
+    auto field = screenFrameInDump(form, "placeholder=\"请输入标题\"");
+    ASSERT_TRUE(field) << form;
+    screen.click(window, static_cast<int>(2 * CGRectGetMidX(*field)), static_cast<int>(2 * CGRectGetMidY(*field)));
+    auto keyboard = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "UIKeyboardKey"); }, 10);
+    for (const char* key : { "title=\"h\"", "title=\"i\"" }) {
+        auto frame = screenFrameInDump(keyboard, key);
+        ASSERT_TRUE(frame) << keyboard;
+        screen.click(window, static_cast<int>(2 * CGRectGetMidX(*frame)), static_cast<int>(2 * CGRectGetMidY(*frame)));
+    }
+    auto typed = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "text=\"hi\""); }, 10);
+    EXPECT_TRUE(dumpShows(typed, "UITextField")) << typed;
+    EXPECT_TRUE(dumpShows(typed, "text=\"hi\" placeholder=\"请输入标题\"")) << typed;
+    auto keysPicture = readPicture(m_lastShot);
+    ASSERT_TRUE(keysPicture);
+    auto q = screenFrameInDump(typed, "title=\"q\"");
+    ASSERT_TRUE(q);
+    EXPECT_GT(keysPicture->count(*q, [](const dv::testing::Pixel& p) { return dv::testing::isInk(p, 100); }), 20u) << "the key shows its letter";
+
+    // Escape goes back: to the list, then home.
+    screen.pressKey(window, XK_Escape);
+    shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "screen: VQAddGroupViewController"); }, 10);
     screen.pressKey(window, XK_Escape);
     auto back = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "screen: VQMainViewController"); }, 10);
     EXPECT_TRUE(dumpShows(back, "screen: VQMainViewController")) << back;
+
+    // The picture page scrolls under the mouse wheel, as under a finger, and back to its top.
+    screen.click(window, 2 * 328, 2 * 407);
+    auto page = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "screen: KYWifiController"); }, 20);
+    ASSERT_TRUE(dumpShows(page, "screen: KYWifiController")) << page;
+    screen.turnWheel(window, 2 * 187, 2 * 400, false, 5);
+    auto scrolled = shotUntil(screen, window, sim, [](const std::string& dump) {
+        auto offset = offsetInDump(dump, "content=375x");
+        return offset && offset->y >= 199;
+    }, 10);
+    auto down = offsetInDump(scrolled, "content=375x");
+    ASSERT_TRUE(down) << scrolled;
+    EXPECT_EQ(down->y, 200) << "five notches of 40 points, and no flight once the wheel rests";
+    EXPECT_EQ(down->x, 0);
+    screen.turnWheel(window, 2 * 187, 2 * 400, true, 5);
+    auto top = shotUntil(screen, window, sim, [](const std::string& dump) {
+        auto offset = offsetInDump(dump, "content=375x");
+        return offset && offset->y == 0;
+    }, 10);
+    EXPECT_EQ(offsetInDump(top, "content=375x")->y, 0) << top;
 
     screen.askToClose(window);
     EXPECT_EQ(sim.waitForExit(20), 0) << sim.standardError();
