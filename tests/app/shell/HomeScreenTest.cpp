@@ -280,6 +280,18 @@ TEST_F(HomeScreenTest, StripPictureOpensFullScreenAndATapClosesIt)
     ASSERT_TRUE(big);
     expectFrame(big->frame(), CGRectMake(0, 0, 375, 667));
     EXPECT_EQ(big->image(), second->image());
+    // Stretched to fill the screen, as its content mode says: the picture has the screen's
+    // proportions, so its shapes keep theirs.
+    EXPECT_EQ(big->contentMode(), UIViewContentModeScaleToFill);
+    const auto pictures = strip->subviews();
+    int posters = 0;
+    for (const auto& view : pictures->items())
+        if (auto picture = dv::as<UIImageView>(view); picture && picture->image()) {
+            const CGSize size = picture->image()->size();
+            EXPECT_NEAR(size.width / size.height, 375.0 / 667, 0.005);
+            ++posters;
+        }
+    EXPECT_EQ(posters, 3);
     ASSERT_TRUE(m_ui.tap(big));
     m_ui.runUntilIdle();
     EXPECT_FALSE(big->superview());

@@ -6,7 +6,7 @@
 //   dingdan      a home tile's placeholder: a grey card with three text lines
 //   listFirend   the home strip's first picture: a list of friends
 //   zhuanfa      the home strip's second picture: a message being passed on
-//   pengyouquan  the home strip's third picture: a ring of shared posts
+//   pengyouquan  the home strip's third picture: a grid of shared posts
 // The PNGs are committed under resources/; run this again only to change them:
 //
 //   cmake --build build --target dv_shell_write_images
@@ -33,6 +33,12 @@ Ref<UIColor> rgb(int r, int g, int b, CGFloat a = 1) { return UIColor::colorWith
 bool writePicture(const std::filesystem::path& folder, const std::string& name, CGSize size, const Painter& paint)
 {
     return dv::tools::writeImage(folder, name, size, [&](const CGContextRef& c) { paint(c, size); });
+}
+
+void roundedSquare(const CGContextRef& c, CGRect box, CGFloat radius)
+{
+    dv::tools::addRoundedRect(c, box, radius);
+    CGContextFillPath(c);
 }
 
 void chevron(const CGContextRef& c, CGRect box, CGFloat lineWidth)
@@ -80,13 +86,20 @@ void paintPlaceholder(const CGContextRef& c, CGSize size)
         CGContextFillRect(c, CGRectMake(14, 16 + line * 11, (line == 2 ? 0.5 : 1) * (size.width - 28), 4));
 }
 
-// A poster of the home strip: a coloured ground, a drawing and a caption.
+// A poster of the home strip: a coloured ground, a drawing and a caption. The home shows it
+// stretched into a strip slot and, tapped, stretched over the whole screen: it has the screen's
+// proportions, so that the full-screen picture keeps its shapes, and its drawing avoids circles,
+// which the slot's wider proportions would turn into ovals.
 Painter poster(Ref<UIColor> ground, Ref<NSString> caption, Painter drawing)
 {
     return [=](const CGContextRef& c, CGSize size) {
         ground->setFill();
         CGContextFillRect(c, CGRectMake(0, 0, size.width, size.height));
+        // The drawings are laid out for a poster 300 points tall; the rest goes above and below.
+        CGContextSaveGState(c);
+        CGContextTranslateCTM(c, 0, (size.height - 300) / 2);
         drawing(c, size);
+        CGContextRestoreGState(c);
         dv::TextDrawingOptions options;
         options.alignment = NSTextAlignmentCenter;
         options.wrap = false;
@@ -97,11 +110,11 @@ Painter poster(Ref<UIColor> ground, Ref<NSString> caption, Painter drawing)
 
 void paintFriends(const CGContextRef& c, CGSize size)
 {
-    // Rows of a contact list: a round face and a name bar each.
+    // Rows of a contact list: a face on a rounded square and a name bar each.
     for (int row = 0; row < 4; ++row) {
         const CGFloat top = 36 + row * 46;
         UIColor::whiteColor()->setFill();
-        CGContextFillEllipseInRect(c, CGRectMake(28, top, 32, 32));
+        roundedSquare(c, CGRectMake(28, top, 32, 32), 6);
         rgb(255, 255, 255, 0.75)->setFill();
         CGContextFillRect(c, CGRectMake(72, top + 8, size.width - 100 - row * 12, 7));
         CGContextFillRect(c, CGRectMake(72, top + 20, (size.width - 100) * 0.5, 5));
@@ -134,18 +147,17 @@ void paintForward(const CGContextRef& c, CGSize size)
 
 void paintMoments(const CGContextRef& c, CGSize size)
 {
-    // Six posts around a circle, like the petals of a shutter.
-    const CGFloat cx = size.width / 2, cy = 120, radius = 62;
-    for (int petal = 0; petal < 6; ++petal) {
-        const double angle = petal * M_PI / 3;
-        const CGFloat px = cx + radius * std::cos(angle) * 0.6, py = cy + radius * std::sin(angle) * 0.6;
-        static const int colours[6][3] = { { 255, 214, 102 }, { 255, 160, 122 }, { 255, 128, 171 },
-            { 179, 157, 219 }, { 129, 212, 250 }, { 165, 214, 167 } };
-        rgb(colours[petal][0], colours[petal][1], colours[petal][2])->setFill();
-        CGContextFillEllipseInRect(c, CGRectMake(px - 26, py - 26, 52, 52));
+    // Shared posts, six pictures in two rows of three, like a feed's grid.
+    static const int colours[6][3] = { { 255, 214, 102 }, { 255, 160, 122 }, { 255, 128, 171 },
+        { 179, 157, 219 }, { 129, 212, 250 }, { 165, 214, 167 } };
+    const CGFloat tile = 44, gap = 8, left = (size.width - 3 * tile - 2 * gap) / 2;
+    for (int post = 0; post < 6; ++post) {
+        rgb(colours[post][0], colours[post][1], colours[post][2])->setFill();
+        roundedSquare(c, CGRectMake(left + (post % 3) * (tile + gap), 66 + (post / 3) * (tile + gap), tile, tile), 6);
     }
     UIColor::whiteColor()->setFill();
-    CGContextFillEllipseInRect(c, CGRectMake(cx - 18, cy - 18, 36, 36));
+    CGContextFillRect(c, CGRectMake(left, 180, 3 * tile + 2 * gap, 6));
+    CGContextFillRect(c, CGRectMake(left, 194, 2 * tile, 6));
 }
 
 } // namespace
@@ -157,7 +169,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::filesystem::path folder = argv[1];
-    const CGSize posterSize = CGSizeMake(188, 300);
+    // The screen's proportions (375 x 667 points).
+    const CGSize posterSize = CGSizeMake(188, 334);
     bool ok = writePicture(folder, "nav", CGSizeMake(375, 64), paintNav)
         && writePicture(folder, "back", CGSizeMake(16, 30), paintBack)
         && writePicture(folder, "nav_back", CGSizeMake(12, 22), paintNavBack)
