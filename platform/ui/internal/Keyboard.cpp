@@ -242,13 +242,28 @@ void Keyboard::handleInputClick()
 
 // Typing
 
-bool Keyboard::hasText(const Ref<UIResponder>& responder)
+namespace {
+
+// Does a key's work on a text field or a text view; NO for any other responder.
+template <class OnField, class OnTextView>
+bool onTextResponder(const Ref<UIResponder>& responder, OnField onField, OnTextView onTextView)
 {
     if (auto field = dv::as<UITextField>(responder))
-        return field->hasText();
-    if (auto textView = dv::as<UITextView>(responder))
-        return textView->hasText();
-    return false;
+        onField(*field);
+    else if (auto textView = dv::as<UITextView>(responder))
+        onTextView(*textView);
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
+bool Keyboard::hasText(const Ref<UIResponder>& responder)
+{
+    bool has = false;
+    onTextResponder(responder, [&](UITextField& field) { has = field.hasText(); }, [&](UITextView& view) { has = view.hasText(); });
+    return has;
 }
 
 void Keyboard::handleTextChanged(const Ref<UIResponder>& responder)
@@ -260,38 +275,30 @@ void Keyboard::handleTextChanged(const Ref<UIResponder>& responder)
 
 bool Keyboard::insertText(const Ref<UIResponder>& responder, const Ref<NSString>& text)
 {
-    if (auto field = dv::as<UITextField>(responder))
-        field->insertText(text);
-    else if (auto textView = dv::as<UITextView>(responder))
-        textView->insertText(text);
-    else
-        return false;
-    handleTextChanged(responder);
-    return true;
+    const bool typed = onTextResponder(responder, [&](UITextField& field) { field.insertText(text); },
+        [&](UITextView& view) { view.insertText(text); });
+    if (typed)
+        handleTextChanged(responder);
+    return typed;
 }
 
 bool Keyboard::deleteBackward(const Ref<UIResponder>& responder)
 {
-    if (auto field = dv::as<UITextField>(responder))
-        field->deleteBackward();
-    else if (auto textView = dv::as<UITextView>(responder))
-        textView->deleteBackward();
-    else
-        return false;
-    handleTextChanged(responder);
-    return true;
+    const bool deleted = onTextResponder(responder, [](UITextField& field) { field.deleteBackward(); },
+        [](UITextView& view) { view.deleteBackward(); });
+    if (deleted)
+        handleTextChanged(responder);
+    return deleted;
 }
 
 bool Keyboard::pressReturn(const Ref<UIResponder>& responder)
 {
-    if (auto field = dv::as<UITextField>(responder))
-        field->handleReturn();
-    else if (auto textView = dv::as<UITextView>(responder))
-        textView->insertText("\n"_ns);
-    else
-        return false;
-    handleTextChanged(responder);
-    return true;
+    // A text view takes the return key as a new line.
+    const bool pressed = onTextResponder(responder, [](UITextField& field) { field.handleReturn(); },
+        [](UITextView& view) { view.insertText("\n"_ns); });
+    if (pressed)
+        handleTextChanged(responder);
+    return pressed;
 }
 
 Keyboard::Handover::Handover(const Ref<UIResponder>& incoming)
