@@ -5,7 +5,7 @@
 //
 //   # open the group list and a code
 //   tap 加粉
-//   wait-for "微信群二维码" 15
+//   wait-for "群二维码" 15
 //   tap-row 0
 //   screenshot detail
 //

@@ -1,7 +1,7 @@
 // What the three QR-code detail pages share: one code of the directory (title, region, account,
 // introduction and the QR picture), with buttons under the picture that step to the previous or
 // the next code of its list (the server decides which), and a long press on the picture that
-// offers to save it to the photo album, to be scanned in Xinliao.
+// offers to save it to the photo album, to be scanned in 信聊.
 //
 // A list makes the page with init, sets codeId and position from the tapped code and pushes it;
 // the page loads the code itself, with the loading overlay on the application's window. Every

@@ -1,5 +1,5 @@
 // What the three QR-code upload forms share (group chats, personal accounts, public accounts): one
-// screen on which the user uploads, or refreshes, one of his own Xinliao QR codes. He types a
+// screen on which the user uploads, or refreshes, one of his own 信聊 QR codes. He types a
 // title, chooses a province and city on the region picker, types the account and an
 // introduction, picks the code's picture from the album or the camera and taps the upload button;
 // the form checks the input in the order of its rows (the first missing one is named in a toast

@@ -1,5 +1,5 @@
 // VQQueryViewController: the form "授权代理查询" of the about screen. The user types an agent's
-// Xinliao id; "查询" opens the agent's authorisation letter (VQQueWebViewController) for the
+// 信聊 id; "查询" opens the agent's authorisation letter (VQQueWebViewController) for the
 // text exactly as typed, or, when the field is empty, shows the toast "代理商信聊号不能为空" and
 // stays. The form does no server call of its own and keeps what was typed while the letter is on
 // top. Main thread only.
@@ -15,7 +15,7 @@ class VQQueryViewController : public UIViewController {
     VQQueryViewController() = default;
     Ref<VQQueryViewController> init();
 
-    // The Xinliao id input.
+    // The 信聊 id input.
     Ref<UITextField> textField() const { return m_textField; }
     void setTextField(const Ref<UITextField>& field) { m_textField = field; }
 

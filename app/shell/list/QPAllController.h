@@ -5,8 +5,8 @@
 // source and the hooks and attaches the refresh controls that call them; this class attaches none.
 // Main thread only.
 //
-//   setMj_header(mytableView(), RFRefreshNormalHeader::headerWithRefreshingTarget(self(), "xiaLaSuaXin"));
-//   setMj_footer(mytableView(), RFRefreshAutoNormalFooter::footerWithRefreshingTarget(self(), "shangLaSuaXin"));
+//   setRf_header(mytableView(), RFRefreshNormalHeader::headerWithRefreshingTarget(self(), "xiaLaSuaXin"));
+//   setRf_footer(mytableView(), RFRefreshAutoNormalFooter::footerWithRefreshingTarget(self(), "shangLaSuaXin"));
 #pragma once
 
 #include "app/shell/navigation/DDYPPartentsController.h"

@@ -1,4 +1,4 @@
-// VQPassiveModel: one Xinliao QR code of the directory (a group, a public account or a personal
+// VQPassiveModel: one 信聊 QR code of the directory (a group, a public account or a personal
 // account), from `listItems` of qrcode/listCode.do and `info` of qrcode/getDetail.do and
 // qrcode/getChangeDetail.do. `type` is "11" public, "2" personal, "3" group; `descriptions` is
 // the introduction (the upload form sends it as `description`); `position` is the code's place

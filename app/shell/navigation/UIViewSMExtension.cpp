@@ -4,12 +4,12 @@
 
 // The same single-field accessors as the toolkit's, under the application's own names.
 CGFloat x(const UIView* view) { return rf_x(view); }
-void setX(UIView* view, CGFloat x) { setMj_x(view, x); }
+void setX(UIView* view, CGFloat x) { setRf_x(view, x); }
 CGFloat y(const UIView* view) { return rf_y(view); }
-void setY(UIView* view, CGFloat y) { setMj_y(view, y); }
+void setY(UIView* view, CGFloat y) { setRf_y(view, y); }
 CGFloat width(const UIView* view) { return rf_w(view); }
-void setWidth(UIView* view, CGFloat width) { setMj_w(view, width); }
+void setWidth(UIView* view, CGFloat width) { setRf_w(view, width); }
 CGFloat height(const UIView* view) { return rf_h(view); }
-void setHeight(UIView* view, CGFloat height) { setMj_h(view, height); }
+void setHeight(UIView* view, CGFloat height) { setRf_h(view, height); }
 CGSize size(const UIView* view) { return rf_size(view); }
-void setSize(UIView* view, CGSize size) { setMj_size(view, size); }
+void setSize(UIView* view, CGSize size) { setRf_size(view, size); }

@@ -69,7 +69,7 @@ struct SaveCodeFields {
     Ref<NSString> title;
     Ref<NSString> areaId;      // the chosen region's id
     Ref<NSString> description;
-    Ref<NSString> account;     // the Xinliao id
+    Ref<NSString> account;     // the 信聊 id
 };
 // Multipart: clientId, token, title, area_id, type, description, account. Every field goes out:
 // one without a value (no token stored yet, say) as the empty text, for the server to refuse.

@@ -63,7 +63,7 @@ bool answersYes(const id& answer)
 
 } // namespace
 
-Ref<NSDictionary> dv::_yy_dictionaryWithJSON(const id& json)
+Ref<NSDictionary> dv::_mm_dictionaryWithJSON(const id& json)
 {
     if (!json)
         return nil;
@@ -120,7 +120,7 @@ bool mm_modelSetWithDictionary(NSObject* model, const id& dictionaryObject)
 
 bool mm_modelSetWithJSON(NSObject* model, const id& json)
 {
-    return mm_modelSetWithDictionary(model, dv::_yy_dictionaryWithJSON(json));
+    return mm_modelSetWithDictionary(model, dv::_mm_dictionaryWithJSON(json));
 }
 
 id mm_modelWithDictionary(Class cls, const id& dictionaryObject)
@@ -142,7 +142,7 @@ id mm_modelWithDictionary(Class cls, const id& dictionaryObject)
 
 id mm_modelWithJSON(Class cls, const id& json)
 {
-    return mm_modelWithDictionary(cls, dv::_yy_dictionaryWithJSON(json));
+    return mm_modelWithDictionary(cls, dv::_mm_dictionaryWithJSON(json));
 }
 
 Ref<NSMutableArray> mm_modelArrayWithClass(Class cls, const Ref<NSArray>& array)

@@ -48,7 +48,7 @@ Ref<T> mm_modelWithJSON(const id& json)
 namespace dv {
 // The dictionary of a JSON value: a dictionary itself, or NSString/NSData JSON text of an object;
 // nil otherwise.
-Ref<NSDictionary> _yy_dictionaryWithJSON(const id& json);
+Ref<NSDictionary> _mm_dictionaryWithJSON(const id& json);
 } // namespace dv
 
 // MARK: - NSObject(MMModel), instance operations (a nil model answers NO, nil or 0)

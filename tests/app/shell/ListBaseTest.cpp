@@ -30,8 +30,8 @@ class RefreshingList : public QPAllController {
     void viewDidLoad() override
     {
         QPAllController::viewDidLoad();
-        setMj_header(mytableView(), RFRefreshNormalHeader::headerWithRefreshingTarget(self(), "xiaLaSuaXin"));
-        setMj_footer(mytableView(), RFRefreshAutoNormalFooter::footerWithRefreshingTarget(self(), "shangLaSuaXin"));
+        setRf_header(mytableView(), RFRefreshNormalHeader::headerWithRefreshingTarget(self(), "xiaLaSuaXin"));
+        setRf_footer(mytableView(), RFRefreshAutoNormalFooter::footerWithRefreshingTarget(self(), "shangLaSuaXin"));
     }
     void xiaLaSuaXin() override
     {

@@ -99,7 +99,7 @@ TEST(TextMeasurementTest, BoundedHeightWrapsToTheWidth)
 TEST(TextMeasurementTest, MeasurementsRepeatExactly)
 {
     auto font = UIFont::systemFontOfSize(13);
-    const auto text = "注:一天只能更新一次 Xinliao 123"_ns;
+    const auto text = "注:一天只能更新一次 信聊 id 123"_ns;
     const CGSize first = sizeWithAttributes(text, fontAttributes(font));
     const CGFloat firstHeight = boundedHeight(text, 61, font);
     for (int i = 0; i < 20; ++i) {

@@ -222,7 +222,7 @@ TEST_F(FullscreenPopGestureTest, EachScreenGetsTheBarItPrefersComingBackIncluded
 
 TEST_F(FullscreenPopGestureTest, ScreensKeepTheBarAsItIsWhenTheNavigationControllerDoesNotManageIt)
 {
-    setFd_viewControllerBasedNavigationBarAppearanceEnabled(m_navigation, false);
+    setBs_viewControllerBasedNavigationBarAppearanceEnabled(m_navigation, false);
     EXPECT_FALSE(bs_viewControllerBasedNavigationBarAppearanceEnabled(m_navigation));
     auto photo = screen("大图");
     setBs_prefersNavigationBarHidden(photo, true);

@@ -181,7 +181,7 @@ TEST_F(RefreshAutoFooterTest, PagesLoadUntilTheListIsCompleteAndAgainAfterAReset
         else
             footer->endRefreshing();
     });
-    setMj_footer(table, footer);
+    setRf_footer(table, footer);
     m_ui.runUntilIdle();
     EXPECT_EQ(footer->frame().origin.y, 880);
 
@@ -218,7 +218,7 @@ TEST_F(RefreshAutoFooterTest, AnEmptyListHidesTheFooterAndItsRoomOnce)
     auto footer = alloc<NormalFooter>();
     footer->init();
     footer->setAutomaticallyHidden(true);
-    setMj_footer(table, footer);
+    setRf_footer(table, footer);
     EXPECT_EQ(table->contentInset().bottom, 93);
 
     table->reloadData();
@@ -258,12 +258,12 @@ TEST_F(RefreshAutoFooterTest, AFooterThatLeavesGivesItsRoomBackAndTheListsReload
     auto footer = alloc<NormalFooter>();
     footer->init();
     footer->setAutomaticallyHidden(true);
-    setMj_footer(table, footer);
+    setRf_footer(table, footer);
     EXPECT_EQ(table->contentInset().bottom, 44);
 
     // Taken away while shown, it gives its height back; held elsewhere, it is out of the list's
     // reloads, and hiding or showing it does not touch the list it left.
-    setMj_footer(table, nil);
+    setRf_footer(table, nil);
     EXPECT_EQ(table->contentInset().bottom, 0);
     EXPECT_FALSE(static_cast<bool>(rf_reloadDataBlock(table)));
     rows->sections = {0};
@@ -277,7 +277,7 @@ TEST_F(RefreshAutoFooterTest, AFooterThatLeavesGivesItsRoomBackAndTheListsReload
     EXPECT_EQ(table->contentInset().bottom, 0);
 
     // Put back, then straight into another list: the first gets its room back.
-    setMj_footer(table, footer);
+    setRf_footer(table, footer);
     EXPECT_EQ(table->contentInset().bottom, 44);
     auto other = alloc<UITableView>()->initWithFrame(CGRectMake(0, 0, 375, 300), UITableViewStylePlain);
     m_window->addSubview(other);
@@ -292,14 +292,14 @@ TEST_F(RefreshAutoFooterTest, AFooterThatLeavesGivesItsRoomBackAndTheListsReload
     EXPECT_EQ(table->contentInset().bottom, 44);
     gif->setImages(frames(2, 60), RefreshStateRefreshing);
     EXPECT_EQ(gif->frame().size.height, 60);
-    setMj_footer(table, nil);
+    setRf_footer(table, nil);
     EXPECT_EQ(table->contentInset().bottom, 0);
 
     // Hidden when it leaves, it has nothing to give back.
     auto hidden = installFooter<RFRefreshAutoNormalFooter>(table);
     hidden->setHidden(true);
     EXPECT_EQ(table->contentInset().bottom, 0);
-    setMj_footer(table, nil);
+    setRf_footer(table, nil);
     EXPECT_EQ(table->contentInset().bottom, 0);
 
     Weak<NormalFooter> weak = footer;

@@ -161,7 +161,7 @@ TEST_F(RefreshBackFooterTest, PageAfterPageTheInsetComesBackExactlyWhileTheConte
             footer->endRefreshingWithNoMoreData();
         }
     });
-    setMj_footer(table, footer);
+    setRf_footer(table, footer);
     m_ui.runUntilIdle();
     EXPECT_EQ(footer->frame().origin.y, 880);
     EXPECT_EQ(footer->happenOffsetY(), 880 - (600 - 64 - 49) - 64);
@@ -257,7 +257,7 @@ TEST_F(RefreshBackFooterTest, AFooterThatLeavesWhileLoadingTakesItsInsetAlong)
     auto footer = installFooter<NormalFooter>();
     ASSERT_TRUE(pullUp(m_scroll, footer));
     EXPECT_EQ(m_scroll->contentInset().bottom, 93);
-    setMj_footer(m_scroll, nil);
+    setRf_footer(m_scroll, nil);
     EXPECT_EQ(m_scroll->contentInset().bottom, 49);
     m_ui.runUntilIdle();
     EXPECT_EQ(m_scroll->contentOffset().y, 1200 + 49 - 600);

@@ -128,7 +128,7 @@ TEST_F(RefreshComponentTest, BlockAndActionAreBothCalledOnceBlockFirstAfterTheCh
     target->journal = &m_journal;
     auto header = RFRefreshNormalHeader::headerWithRefreshingTarget(target, "refresh:");
     header->setRefreshingBlock([this] { m_journal.push_back("block"); });
-    setMj_header(m_scroll, header);
+    setRf_header(m_scroll, header);
     m_ui.runUntilIdle();
     header->beginRefreshing();
     header->executeRefreshingCallback();
@@ -165,7 +165,7 @@ TEST_F(RefreshComponentTest, MovedIntoAPlainViewItStopsObservingTheScrollViewItL
     const auto panObservers = m_scroll->panGestureRecognizer()->observationCount();
     auto header = alloc<CountingHeader>();
     header->init();
-    setMj_header(m_scroll, header);
+    setRf_header(m_scroll, header);
     m_ui.runUntilIdle();
     EXPECT_EQ(m_scroll->observationCount(), offsetObservers + 2);
     EXPECT_EQ(m_scroll->panGestureRecognizer()->observationCount(), panObservers + 1);
@@ -203,7 +203,7 @@ TEST_F(RefreshComponentTest, HiddenOrWithoutInteractionItHearsOnlyWhatItShould)
 {
     auto header = alloc<CountingHeader>();
     header->init();
-    setMj_header(m_scroll, header);
+    setRf_header(m_scroll, header);
     m_ui.runUntilIdle();
     header->setHidden(true);
     drag(-80);
@@ -220,11 +220,11 @@ TEST_F(RefreshComponentTest, TheSlotsHoldOneHeaderBelowAndOneFooterAboveAndForge
 {
     auto content = addView(CGRectMake(0, 0, 375, 1200), nil, m_scroll);
     auto first = RFRefreshNormalHeader::headerWithRefreshingBlock({});
-    setMj_header(m_scroll, first);
+    setRf_header(m_scroll, first);
     EXPECT_EQ(rf_header(m_scroll), first);
     EXPECT_EQ(header(m_scroll), first) << "the older name";
     EXPECT_EQ(m_scroll->subviews()->firstObject(), first);
-    setMj_header(m_scroll, first);
+    setRf_header(m_scroll, first);
     EXPECT_EQ(first->superview(), m_scroll) << "the same header again changes nothing";
     EXPECT_EQ(m_scroll->subviews()->count(), 2u);
 
@@ -235,7 +235,7 @@ TEST_F(RefreshComponentTest, TheSlotsHoldOneHeaderBelowAndOneFooterAboveAndForge
     EXPECT_EQ(rf_header(m_scroll), second);
 
     auto footer = RFRefreshFooter::footerWithRefreshingBlock({});
-    setMj_footer(m_scroll, footer);
+    setRf_footer(m_scroll, footer);
     EXPECT_EQ(m_scroll->subviews()->lastObject(), footer);
     EXPECT_EQ(footer->frame().size.height, 44);
     EXPECT_EQ(rf_footer(m_scroll), footer);
@@ -260,7 +260,7 @@ TEST_F(RefreshComponentTest, AReloadGivesTheDataCountBlockTheRowsOfEverySection)
     rows->sections = {3, 4};
     auto table = addTable(rows);
     std::vector<NSInteger> counts;
-    setMj_reloadDataBlock(table, [&](NSInteger total) { counts.push_back(total); });
+    setRf_reloadDataBlock(table, [&](NSInteger total) { counts.push_back(total); });
     EXPECT_TRUE(static_cast<bool>(rf_reloadDataBlock(table)));
     table->reloadData();
     EXPECT_EQ(counts, (std::vector<NSInteger> {7}));
@@ -270,12 +270,12 @@ TEST_F(RefreshComponentTest, AReloadGivesTheDataCountBlockTheRowsOfEverySection)
     EXPECT_EQ(rf_totalDataCount(table), 5);
     EXPECT_EQ(rf_totalDataCount(m_scroll), 0) << "a plain scroll view has no data";
     executeReloadDataBlock(m_scroll);
-    setMj_reloadDataBlock(table, nil);
+    setRf_reloadDataBlock(table, nil);
     EXPECT_FALSE(static_cast<bool>(rf_reloadDataBlock(table)));
     table->reloadData();
     EXPECT_EQ(counts.size(), 2u);
     dv::installRefreshReloadDataHooks();
-    setMj_reloadDataBlock(table, [&](NSInteger total) { counts.push_back(total); });
+    setRf_reloadDataBlock(table, [&](NSInteger total) { counts.push_back(total); });
     table->reloadData();
     EXPECT_EQ(counts.size(), 3u) << "installing twice does not call twice";
 }
@@ -287,7 +287,7 @@ TEST_F(RefreshComponentTest, AFooterHidesWithAnEmptyListAndTakesItsBlockAlongWhe
     auto table = addTable(rows);
     auto footer = RFRefreshFooter::footerWithRefreshingBlock({});
     footer->setAutomaticallyHidden(true);
-    setMj_footer(table, footer);
+    setRf_footer(table, footer);
     rows->sections = {0};
     table->reloadData();
     EXPECT_TRUE(footer->isHidden());
@@ -309,7 +309,7 @@ TEST_F(RefreshComponentTest, AFooterHidesWithAnEmptyListAndTakesItsBlockAlongWhe
 
     // The block holds the footer weakly and goes with it.
     Weak<RFRefreshFooter> weak = footer;
-    setMj_footer(table, nil);
+    setRf_footer(table, nil);
     EXPECT_FALSE(static_cast<bool>(rf_reloadDataBlock(table)));
     footer = nil;
     EXPECT_EQ(weak.lock(), nil);
@@ -320,7 +320,7 @@ TEST_F(RefreshComponentTest, AFooterHidesWithAnEmptyListAndTakesItsBlockAlongWhe
     auto older = RFRefreshFooter::footerWithRefreshingBlock({});
     table->addSubview(older);
     auto newer = RFRefreshFooter::footerWithRefreshingBlock({});
-    setMj_footer(table, newer);
+    setRf_footer(table, newer);
     older->removeFromSuperview();
     EXPECT_TRUE(static_cast<bool>(rf_reloadDataBlock(table)));
     newer->setAutomaticallyHidden(true);
@@ -332,43 +332,43 @@ TEST_F(RefreshComponentTest, AFooterHidesWithAnEmptyListAndTakesItsBlockAlongWhe
 
     // Outside tables and collections there is no block at all.
     auto plainFooter = RFRefreshFooter::footerWithRefreshingBlock({});
-    setMj_footer(m_scroll, plainFooter);
+    setRf_footer(m_scroll, plainFooter);
     EXPECT_FALSE(static_cast<bool>(rf_reloadDataBlock(m_scroll)));
 }
 
 TEST_F(RefreshComponentTest, EachAccessorChangesOnlyItsOwnField)
 {
     m_scroll->setContentInset(UIEdgeInsetsMake(10, 20, 30, 40));
-    setMj_insetB(m_scroll.get(), 44);
+    setRf_insetB(m_scroll.get(), 44);
     EXPECT_EQ(m_scroll->contentInset(), UIEdgeInsetsMake(10, 20, 44, 40));
-    setMj_insetT(m_scroll.get(), 1);
-    setMj_insetL(m_scroll.get(), 2);
-    setMj_insetR(m_scroll.get(), 3);
+    setRf_insetT(m_scroll.get(), 1);
+    setRf_insetL(m_scroll.get(), 2);
+    setRf_insetR(m_scroll.get(), 3);
     EXPECT_EQ(m_scroll->contentInset(), UIEdgeInsetsMake(1, 2, 44, 3));
     EXPECT_EQ(rf_insetT(m_scroll.get()) + rf_insetL(m_scroll.get()) + rf_insetB(m_scroll.get()) + rf_insetR(m_scroll.get()), 50);
-    setMj_contentH(m_scroll.get(), 900);
+    setRf_contentH(m_scroll.get(), 900);
     EXPECT_EQ(m_scroll->contentSize(), CGSizeMake(375, 900));
-    setMj_contentW(m_scroll.get(), 400);
+    setRf_contentW(m_scroll.get(), 400);
     EXPECT_EQ(rf_contentW(m_scroll.get()), 400);
-    setMj_offsetY(m_scroll.get(), 120);
-    setMj_offsetX(m_scroll.get(), 5);
+    setRf_offsetY(m_scroll.get(), 120);
+    setRf_offsetX(m_scroll.get(), 5);
     EXPECT_EQ(m_scroll->contentOffset(), CGPointMake(5, 120));
     EXPECT_EQ(rf_offsetY(m_scroll.get()), 120);
 
     auto view = addView(CGRectMake(1, 2, 3, 4));
-    setMj_y(view.get(), 20);
-    setMj_width(view.get(), 30);
+    setRf_y(view.get(), 20);
+    setRf_width(view.get(), 30);
     EXPECT_EQ(view->frame(), CGRectMake(1, 20, 30, 4));
-    setMj_h(view.get(), 40);
-    setMj_x(view.get(), 10);
+    setRf_h(view.get(), 40);
+    setRf_x(view.get(), 10);
     EXPECT_EQ(view->frame(), CGRectMake(10, 20, 30, 40));
-    setMj_origin(view.get(), CGPointMake(5, 6));
+    setRf_origin(view.get(), CGPointMake(5, 6));
     EXPECT_EQ(rf_size(view.get()), CGSizeMake(30, 40));
-    setMj_size(view.get(), CGSizeMake(7, 8));
+    setRf_size(view.get(), CGSizeMake(7, 8));
     EXPECT_EQ(view->frame(), CGRectMake(5, 6, 7, 8));
     EXPECT_EQ(rf_height(view.get()) + rf_width(view.get()) + rf_y(view.get()), 21);
     EXPECT_EQ(rf_w(nullptr), 0) << "no view reads as 0";
-    setMj_x(nullptr, 3);
+    setRf_x(nullptr, 3);
 
     auto made = label();
     EXPECT_EQ(made->textAlignment(), NSTextAlignmentCenter);

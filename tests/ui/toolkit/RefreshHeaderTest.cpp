@@ -162,7 +162,7 @@ TEST_F(RefreshHeaderTest, AnIgnoredTopInsetMovesTheHeaderUp)
     auto header = alloc<RFRefreshNormalHeader>();
     header->init();
     header->setIgnoredScrollViewContentInsetTop(20);
-    setMj_header(m_scroll, header);
+    setRf_header(m_scroll, header);
     m_ui.runUntilIdle();
     EXPECT_EQ(header->frame(), CGRectMake(0, -74, 375, 54));
 }
@@ -266,8 +266,8 @@ TEST_F(RefreshHeaderTest, LabelsShareTheHeaderAndTheArrowStandsLeftOfTheText)
     bare->stateLabel()->setHidden(true);
     auto other = alloc<UIScrollView>()->initWithFrame(CGRectMake(0, 0, 375, 300));
     m_window->addSubview(other);
-    setMj_header(m_scroll, single);
-    setMj_header(other, bare);
+    setRf_header(m_scroll, single);
+    setRf_header(other, bare);
     m_ui.runUntilIdle();
     EXPECT_EQ(single->stateLabel()->frame(), CGRectMake(0, 0, 375, 54));
     EXPECT_EQ(single->arrowView()->center(), CGPointMake(87.5, 27));
@@ -293,8 +293,8 @@ TEST_F(RefreshHeaderTest, AHeaderWithoutHeightPullsAtZeroPercent)
 {
     auto header = alloc<NormalHeader>();
     header->init();
-    setMj_h(header.get(), 0);
-    setMj_header(m_scroll, header);
+    setRf_h(header.get(), 0);
+    setRf_header(m_scroll, header);
     m_ui.runUntilIdle();
     Finger finger(m_ui, m_scroll);
     finger.dragTo(-30);
@@ -440,10 +440,10 @@ TEST_F(RefreshHeaderTest, TheListsReloadEndsTheRefreshThroughItsDataCountBlock)
         rows->sections = {12, 8};
         table->reloadData();
     });
-    setMj_header(table, header);
+    setRf_header(table, header);
     std::vector<NSInteger> counts;
     Weak<NormalHeader> weakHeader = header;
-    setMj_reloadDataBlock(table, [&counts, weakHeader](NSInteger total) {
+    setRf_reloadDataBlock(table, [&counts, weakHeader](NSInteger total) {
         counts.push_back(total);
         auto refreshing = weakHeader.lock();
         if (refreshing && refreshing->isRefreshing())
@@ -463,7 +463,7 @@ TEST_F(RefreshHeaderTest, TheListsReloadEndsTheRefreshThroughItsDataCountBlock)
     EXPECT_NE(m_ui.viewWithText("第11行"), nil);
 
     // Without a block a reload is the list's own.
-    setMj_reloadDataBlock(table, nil);
+    setRf_reloadDataBlock(table, nil);
     rows->sections = {3};
     table->reloadData();
     m_ui.runUntilIdle();

@@ -76,7 +76,7 @@ protected:
         auto header = alloc<H>();
         header->init();
         header->setRefreshingBlock([this] { ++m_refreshes; });
-        setMj_header(scrollView ? scrollView : m_scroll, header);
+        setRf_header(scrollView ? scrollView : m_scroll, header);
         m_ui.runUntilIdle();
         return header;
     }
@@ -87,7 +87,7 @@ protected:
         auto footer = alloc<F>();
         footer->init();
         footer->setRefreshingBlock([this] { ++m_refreshes; });
-        setMj_footer(scrollView ? scrollView : m_scroll, footer);
+        setRf_footer(scrollView ? scrollView : m_scroll, footer);
         m_ui.runUntilIdle();
         return footer;
     }

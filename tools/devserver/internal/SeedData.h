@@ -54,7 +54,7 @@ struct ProspectSeed {
 };
 
 struct AgentSeed {
-    std::string agentNo; // the agent's Xinliao id
+    std::string agentNo; // the agent's 信聊 id
     std::string name;
     std::string region;
     std::string level;

@@ -2,7 +2,7 @@
 // Each getter reads one component of the frame; each setter replaces that one component and
 // keeps the other three. A null view reads as 0 and ignores a set. Main thread only.
 //
-//   setSd_y(pageControl.get(), cs_height(collectionView.get()) - cs_height(pageControl.get()) - 10);
+//   setCs_y(pageControl.get(), cs_height(collectionView.get()) - cs_height(pageControl.get()) - 10);
 #pragma once
 
 #include "platform/base/Geometry.h"
@@ -10,10 +10,10 @@
 class UIView;
 
 CGFloat cs_x(const UIView* view);
-void setSd_x(UIView* view, CGFloat x);
+void setCs_x(UIView* view, CGFloat x);
 CGFloat cs_y(const UIView* view);
-void setSd_y(UIView* view, CGFloat y);
+void setCs_y(UIView* view, CGFloat y);
 CGFloat cs_width(const UIView* view);
-void setSd_width(UIView* view, CGFloat width);
+void setCs_width(UIView* view, CGFloat width);
 CGFloat cs_height(const UIView* view);
-void setSd_height(UIView* view, CGFloat height);
+void setCs_height(UIView* view, CGFloat height);

@@ -14,7 +14,7 @@ DV_DEFINE_CLASS(RFDIYAutoFooter)
 void RFDIYAutoFooter::prepare()
 {
     RFRefreshAutoFooter::prepare();
-    setMj_h(this, 50);
+    setRf_h(this, 50);
 
     auto text = alloc<UILabel>()->init();
     text->setTextColor(UIColor::colorWithRed(1.0, 0.5, 0.0, 1.0));

@@ -16,7 +16,7 @@ DV_DEFINE_CLASS(RFDIYBackFooter)
 void RFDIYBackFooter::prepare()
 {
     RFRefreshBackFooter::prepare();
-    setMj_h(this, 50);
+    setRf_h(this, 50);
 
     auto text = alloc<UILabel>()->init();
     text->setTextColor(UIColor::colorWithRed(1.0, 0.5, 0.0, 1.0));

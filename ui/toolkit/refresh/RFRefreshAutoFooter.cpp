@@ -33,14 +33,14 @@ void RFRefreshAutoFooter::willMoveToSuperview(const Ref<UIView>& newSuperview)
         return;
     if (!isHidden())
         addInset(scroll);
-    setMj_y(this, rf_contentH(scroll.get()));
+    setRf_y(this, rf_contentH(scroll.get()));
 }
 
 void RFRefreshAutoFooter::scrollViewContentSizeDidChange(const dv::KeyValueChange& change)
 {
     RFRefreshFooter::scrollViewContentSizeDidChange(change);
     if (auto scroll = scrollView())
-        setMj_y(this, rf_contentH(scroll.get()));
+        setRf_y(this, rf_contentH(scroll.get()));
 }
 
 void RFRefreshAutoFooter::scrollViewContentOffsetDidChange(const dv::KeyValueChange& change)
@@ -112,7 +112,7 @@ void RFRefreshAutoFooter::setHidden(bool hidden)
         if (!scroll || superview() != scroll)
             return;
         addInset(scroll);
-        setMj_y(this, rf_contentH(scroll.get()));
+        setRf_y(this, rf_contentH(scroll.get()));
     }
 }
 
@@ -121,7 +121,7 @@ void RFRefreshAutoFooter::addInset(const Ref<UIScrollView>& scrollView)
     giveInsetBack();
     m_insetAdded = rf_h(this);
     m_insetScrollView = scrollView;
-    setMj_insetB(scrollView.get(), rf_insetB(scrollView.get()) + m_insetAdded);
+    setRf_insetB(scrollView.get(), rf_insetB(scrollView.get()) + m_insetAdded);
 }
 
 void RFRefreshAutoFooter::giveInsetBack()
@@ -131,5 +131,5 @@ void RFRefreshAutoFooter::giveInsetBack()
     m_insetScrollView.reset();
     m_insetAdded = 0;
     if (scroll)
-        setMj_insetB(scroll.get(), rf_insetB(scroll.get()) - added);
+        setRf_insetB(scroll.get(), rf_insetB(scroll.get()) - added);
 }

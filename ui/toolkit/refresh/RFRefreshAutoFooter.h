@@ -8,7 +8,7 @@
 // footer returns it to idle. Ownership and threads as RFRefreshComponent.
 //
 //   auto footer = RFRefreshAutoNormalFooter::footerWithRefreshingBlock([weak] { loadMore(weak); });
-//   setMj_footer(tableView, footer);
+//   setRf_footer(tableView, footer);
 #pragma once
 
 #include "ui/toolkit/refresh/RFRefreshFooter.h"

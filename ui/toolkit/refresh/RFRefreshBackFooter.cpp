@@ -17,7 +17,7 @@ void RFRefreshBackFooter::willMoveToSuperview(const Ref<UIView>& newSuperview)
     // part does not stay behind when it goes.
     auto scroll = scrollView();
     if (state() == RefreshStateRefreshing && scroll && superview() == scroll) {
-        setMj_insetB(scroll.get(), rf_insetB(scroll.get()) - m_lastBottomDelta);
+        setRf_insetB(scroll.get(), rf_insetB(scroll.get()) - m_lastBottomDelta);
         m_lastBottomDelta = 0;
     }
     RFRefreshFooter::willMoveToSuperview(newSuperview);
@@ -70,7 +70,7 @@ void RFRefreshBackFooter::scrollViewContentSizeDidChange(const dv::KeyValueChang
     const CGFloat ignored = ignoredScrollViewContentInsetBottom();
     const CGFloat afterContent = rf_contentH(scroll.get()) + ignored;
     const CGFloat belowVisibleArea = rf_h(scroll.get()) - recorded.top - recorded.bottom + ignored;
-    setMj_y(this, std::max(afterContent, belowVisibleArea));
+    setRf_y(this, std::max(afterContent, belowVisibleArea));
 }
 
 void RFRefreshBackFooter::setState(RefreshState state)
@@ -93,8 +93,8 @@ void RFRefreshBackFooter::setState(RefreshState state)
                 if (breakHeight < 0) // short content: the gap below it too
                     bottom -= breakHeight;
                 m_lastBottomDelta = bottom - rf_insetB(scroll.get());
-                setMj_insetB(scroll.get(), bottom);
-                setMj_offsetY(scroll.get(), happenOffsetY() + rf_h(this));
+                setRf_insetB(scroll.get(), bottom);
+                setRf_offsetY(scroll.get(), happenOffsetY() + rf_h(this));
             },
             [weak](bool) {
                 if (auto footer = weak.lock())
@@ -104,7 +104,7 @@ void RFRefreshBackFooter::setState(RefreshState state)
         UIView::animateWithDuration(RFRefreshSlowAnimationDuration,
             [this, scroll] {
                 if (scroll)
-                    setMj_insetB(scroll.get(), rf_insetB(scroll.get()) - m_lastBottomDelta);
+                    setRf_insetB(scroll.get(), rf_insetB(scroll.get()) - m_lastBottomDelta);
                 if (isAutomaticallyChangeAlpha())
                     setAlpha(0.0);
             },
@@ -114,7 +114,7 @@ void RFRefreshBackFooter::setState(RefreshState state)
             });
         // New rows below: the content stops where it is rather than move on with the inset.
         if (scroll && heightForContentBreakView() > 0 && rf_totalDataCount(scroll) != m_lastRefreshCount)
-            setMj_offsetY(scroll.get(), rf_offsetY(scroll.get()));
+            setRf_offsetY(scroll.get(), rf_offsetY(scroll.get()));
     }
 }
 

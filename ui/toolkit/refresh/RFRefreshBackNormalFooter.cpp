@@ -51,7 +51,7 @@ void RFRefreshBackNormalFooter::placeSubviews()
     const CGPoint center = CGPointMake(centerX, rf_h(this) * 0.5);
     auto arrow = arrowView();
     if (!hasLayoutConstraints(arrow)) {
-        setMj_size(arrow.get(), arrow->image() ? arrow->image()->size() : CGSizeZero);
+        setRf_size(arrow.get(), arrow->image() ? arrow->image()->size() : CGSizeZero);
         arrow->setCenter(center);
     }
     auto loading = loadingView();

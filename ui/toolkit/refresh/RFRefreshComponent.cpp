@@ -48,8 +48,8 @@ void RFRefreshComponent::willMoveToSuperview(const Ref<UIView>& newSuperview)
     auto scroll = dv::as<UIScrollView>(newSuperview);
     if (!scroll)
         return;
-    setMj_w(this, rf_w(scroll.get()));
-    setMj_x(this, 0);
+    setRf_w(this, rf_w(scroll.get()));
+    setRf_x(this, 0);
     m_scrollView = scroll;
     scroll->setAlwaysBounceVertical(true);
     m_scrollViewOriginalInset = scroll->contentInset();

@@ -12,7 +12,7 @@
 // only; the refresh callback always comes asynchronously on the main queue.
 //
 //   auto header = RFRefreshNormalHeader::headerWithRefreshingBlock([weak] { load(weak); });
-//   setMj_header(tableView, header);
+//   setRf_header(tableView, header);
 //   ... when the data has arrived: header->endRefreshing();
 #pragma once
 

@@ -12,7 +12,7 @@ DV_DEFINE_CLASS(RFRefreshFooter)
 void RFRefreshFooter::prepare()
 {
     RFRefreshComponent::prepare();
-    setMj_h(this, RFRefreshFooterHeight);
+    setRf_h(this, RFRefreshFooterHeight);
     setAutomaticallyHidden(false);
 }
 
@@ -25,7 +25,7 @@ void RFRefreshFooter::willMoveToSuperview(const Ref<UIView>& newSuperview)
     if (auto previous = m_reloadDataBlockScrollView.lock()) {
         auto mine = m_reloadDataBlock.lock();
         if (mine && dv::internal::reloadDataBlockHolder(previous) == mine)
-            setMj_reloadDataBlock(previous, nil);
+            setRf_reloadDataBlock(previous, nil);
     }
     m_reloadDataBlock.reset();
     m_reloadDataBlockScrollView.reset();
@@ -34,7 +34,7 @@ void RFRefreshFooter::willMoveToSuperview(const Ref<UIView>& newSuperview)
     if (!dv::as<UITableView>(scroll) && !dv::as<UICollectionView>(scroll))
         return;
     Weak<RFRefreshFooter> weak = self<RFRefreshFooter>();
-    setMj_reloadDataBlock(scroll, [weak](NSInteger totalDataCount) {
+    setRf_reloadDataBlock(scroll, [weak](NSInteger totalDataCount) {
         auto footer = weak.lock();
         if (footer && footer->isAutomaticallyHidden())
             footer->setHidden(totalDataCount == 0);

@@ -15,13 +15,13 @@ void RFRefreshHeader::prepare()
 {
     RFRefreshComponent::prepare();
     setLastUpdatedTimeKey(NSString::fromUTF8(RFRefreshHeaderLastUpdatedTimeKey));
-    setMj_h(this, RFRefreshHeaderHeight);
+    setRf_h(this, RFRefreshHeaderHeight);
 }
 
 void RFRefreshHeader::placeSubviews()
 {
     RFRefreshComponent::placeSubviews();
-    setMj_y(this, -rf_h(this) - m_ignoredScrollViewContentInsetTop);
+    setRf_y(this, -rf_h(this) - m_ignoredScrollViewContentInsetTop);
 }
 
 void RFRefreshHeader::scrollViewContentOffsetDidChange(const dv::KeyValueChange& change)
@@ -39,7 +39,7 @@ void RFRefreshHeader::scrollViewContentOffsetDidChange(const dv::KeyValueChange&
         const CGFloat recordedTop = scrollViewOriginalInset().top;
         CGFloat insetT = -rf_offsetY(scroll.get()) > recordedTop ? -rf_offsetY(scroll.get()) : recordedTop;
         insetT = insetT > height + recordedTop ? height + recordedTop : insetT;
-        setMj_insetT(scroll.get(), insetT);
+        setRf_insetT(scroll.get(), insetT);
         m_insetTDelta = recordedTop - insetT;
         return;
     }
@@ -86,7 +86,7 @@ void RFRefreshHeader::setState(RefreshState state)
         UIView::animateWithDuration(RFRefreshSlowAnimationDuration,
             [this] {
                 if (auto scroll = scrollView())
-                    setMj_insetT(scroll.get(), rf_insetT(scroll.get()) + m_insetTDelta);
+                    setRf_insetT(scroll.get(), rf_insetT(scroll.get()) + m_insetTDelta);
                 if (isAutomaticallyChangeAlpha())
                     setAlpha(0.0);
             },
@@ -101,8 +101,8 @@ void RFRefreshHeader::setState(RefreshState state)
                 if (!scroll)
                     return;
                 const CGFloat top = scrollViewOriginalInset().top + rf_h(this);
-                setMj_insetT(scroll.get(), top);
-                setMj_offsetY(scroll.get(), -top);
+                setRf_insetT(scroll.get(), top);
+                setRf_offsetY(scroll.get(), -top);
             },
             [weak](bool) {
                 if (auto header = weak.lock())

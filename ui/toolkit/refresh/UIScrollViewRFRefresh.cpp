@@ -33,7 +33,7 @@ Ref<RFRefreshHeader> rf_header(const Ref<UIScrollView>& scrollView)
     return dv::as<RFRefreshHeader>(objc_getAssociatedObject(scrollView, &kHeaderKey));
 }
 
-void setMj_header(const Ref<UIScrollView>& scrollView, const Ref<RFRefreshHeader>& header)
+void setRf_header(const Ref<UIScrollView>& scrollView, const Ref<RFRefreshHeader>& header)
 {
     if (!scrollView)
         return;
@@ -52,7 +52,7 @@ Ref<RFRefreshFooter> rf_footer(const Ref<UIScrollView>& scrollView)
     return dv::as<RFRefreshFooter>(objc_getAssociatedObject(scrollView, &kFooterKey));
 }
 
-void setMj_footer(const Ref<UIScrollView>& scrollView, const Ref<RFRefreshFooter>& footer)
+void setRf_footer(const Ref<UIScrollView>& scrollView, const Ref<RFRefreshFooter>& footer)
 {
     if (!scrollView)
         return;
@@ -88,7 +88,7 @@ RFReloadDataBlock rf_reloadDataBlock(const Ref<UIScrollView>& scrollView)
     return block ? *block : RFReloadDataBlock();
 }
 
-void setMj_reloadDataBlock(const Ref<UIScrollView>& scrollView, RFReloadDataBlock block)
+void setRf_reloadDataBlock(const Ref<UIScrollView>& scrollView, RFReloadDataBlock block)
 {
     if (!scrollView)
         return;

@@ -9,8 +9,8 @@
 // the block, when one is set, with the new total. Main thread only.
 //
 //   dv::installRefreshReloadDataHooks();         // once, at start
-//   setMj_header(tableView, RFRefreshNormalHeader::headerWithRefreshingBlock(load));
-//   setMj_reloadDataBlock(tableView, [](NSInteger rows) { NSLog("%ld rows", long(rows)); });
+//   setRf_header(tableView, RFRefreshNormalHeader::headerWithRefreshingBlock(load));
+//   setRf_reloadDataBlock(tableView, [](NSInteger rows) { NSLog("%ld rows", long(rows)); });
 #pragma once
 
 #include "platform/base/NSObject.h"
@@ -25,14 +25,14 @@ class UIScrollView;
 using RFReloadDataBlock = std::function<void(NSInteger totalDataCount)>;
 
 Ref<RFRefreshHeader> rf_header(const Ref<UIScrollView>& scrollView);
-void setMj_header(const Ref<UIScrollView>& scrollView, const Ref<RFRefreshHeader>& header);
+void setRf_header(const Ref<UIScrollView>& scrollView, const Ref<RFRefreshHeader>& header);
 Ref<RFRefreshFooter> rf_footer(const Ref<UIScrollView>& scrollView);
-void setMj_footer(const Ref<UIScrollView>& scrollView, const Ref<RFRefreshFooter>& footer);
+void setRf_footer(const Ref<UIScrollView>& scrollView, const Ref<RFRefreshFooter>& footer);
 // Older names of the slots.
 inline Ref<RFRefreshHeader> header(const Ref<UIScrollView>& scrollView) { return rf_header(scrollView); }
-inline void setHeader(const Ref<UIScrollView>& scrollView, const Ref<RFRefreshHeader>& header) { setMj_header(scrollView, header); }
+inline void setHeader(const Ref<UIScrollView>& scrollView, const Ref<RFRefreshHeader>& header) { setRf_header(scrollView, header); }
 inline Ref<RFRefreshFooter> footer(const Ref<UIScrollView>& scrollView) { return rf_footer(scrollView); }
-inline void setFooter(const Ref<UIScrollView>& scrollView, const Ref<RFRefreshFooter>& footer) { setMj_footer(scrollView, footer); }
+inline void setFooter(const Ref<UIScrollView>& scrollView, const Ref<RFRefreshFooter>& footer) { setRf_footer(scrollView, footer); }
 
 // The rows of every section of a table view, the items of every section of a collection view,
 // 0 for any other scroll view.
@@ -40,7 +40,7 @@ NSInteger rf_totalDataCount(const Ref<UIScrollView>& scrollView);
 
 RFReloadDataBlock rf_reloadDataBlock(const Ref<UIScrollView>& scrollView);
 // Observers of the scroll view hear "rf_reloadDataBlock" change (without values: read the slot).
-void setMj_reloadDataBlock(const Ref<UIScrollView>& scrollView, RFReloadDataBlock block);
+void setRf_reloadDataBlock(const Ref<UIScrollView>& scrollView, RFReloadDataBlock block);
 // Calls the block, when one is set, with rf_totalDataCount.
 void executeReloadDataBlock(const Ref<UIScrollView>& scrollView);
 

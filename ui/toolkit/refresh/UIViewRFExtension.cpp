@@ -47,33 +47,33 @@ void changeFrame(UIView* view, Change change)
 } // namespace
 
 CGFloat rf_insetT(const UIScrollView* scrollView) { return scrollView ? scrollView->contentInset().top : 0; }
-void setMj_insetT(UIScrollView* scrollView, CGFloat top) { changeInset(scrollView, [&](UIEdgeInsets& i) { i.top = top; }); }
+void setRf_insetT(UIScrollView* scrollView, CGFloat top) { changeInset(scrollView, [&](UIEdgeInsets& i) { i.top = top; }); }
 CGFloat rf_insetB(const UIScrollView* scrollView) { return scrollView ? scrollView->contentInset().bottom : 0; }
-void setMj_insetB(UIScrollView* scrollView, CGFloat bottom) { changeInset(scrollView, [&](UIEdgeInsets& i) { i.bottom = bottom; }); }
+void setRf_insetB(UIScrollView* scrollView, CGFloat bottom) { changeInset(scrollView, [&](UIEdgeInsets& i) { i.bottom = bottom; }); }
 CGFloat rf_insetL(const UIScrollView* scrollView) { return scrollView ? scrollView->contentInset().left : 0; }
-void setMj_insetL(UIScrollView* scrollView, CGFloat left) { changeInset(scrollView, [&](UIEdgeInsets& i) { i.left = left; }); }
+void setRf_insetL(UIScrollView* scrollView, CGFloat left) { changeInset(scrollView, [&](UIEdgeInsets& i) { i.left = left; }); }
 CGFloat rf_insetR(const UIScrollView* scrollView) { return scrollView ? scrollView->contentInset().right : 0; }
-void setMj_insetR(UIScrollView* scrollView, CGFloat right) { changeInset(scrollView, [&](UIEdgeInsets& i) { i.right = right; }); }
+void setRf_insetR(UIScrollView* scrollView, CGFloat right) { changeInset(scrollView, [&](UIEdgeInsets& i) { i.right = right; }); }
 
 CGFloat rf_offsetX(const UIScrollView* scrollView) { return scrollView ? scrollView->contentOffset().x : 0; }
-void setMj_offsetX(UIScrollView* scrollView, CGFloat x) { changeOffset(scrollView, [&](CGPoint& o) { o.x = x; }); }
+void setRf_offsetX(UIScrollView* scrollView, CGFloat x) { changeOffset(scrollView, [&](CGPoint& o) { o.x = x; }); }
 CGFloat rf_offsetY(const UIScrollView* scrollView) { return scrollView ? scrollView->contentOffset().y : 0; }
-void setMj_offsetY(UIScrollView* scrollView, CGFloat y) { changeOffset(scrollView, [&](CGPoint& o) { o.y = y; }); }
+void setRf_offsetY(UIScrollView* scrollView, CGFloat y) { changeOffset(scrollView, [&](CGPoint& o) { o.y = y; }); }
 
 CGFloat rf_contentW(const UIScrollView* scrollView) { return scrollView ? scrollView->contentSize().width : 0; }
-void setMj_contentW(UIScrollView* scrollView, CGFloat width) { changeContentSize(scrollView, [&](CGSize& s) { s.width = width; }); }
+void setRf_contentW(UIScrollView* scrollView, CGFloat width) { changeContentSize(scrollView, [&](CGSize& s) { s.width = width; }); }
 CGFloat rf_contentH(const UIScrollView* scrollView) { return scrollView ? scrollView->contentSize().height : 0; }
-void setMj_contentH(UIScrollView* scrollView, CGFloat height) { changeContentSize(scrollView, [&](CGSize& s) { s.height = height; }); }
+void setRf_contentH(UIScrollView* scrollView, CGFloat height) { changeContentSize(scrollView, [&](CGSize& s) { s.height = height; }); }
 
 CGFloat rf_x(const UIView* view) { return view ? view->frame().origin.x : 0; }
-void setMj_x(UIView* view, CGFloat x) { changeFrame(view, [&](CGRect& f) { f.origin.x = x; }); }
+void setRf_x(UIView* view, CGFloat x) { changeFrame(view, [&](CGRect& f) { f.origin.x = x; }); }
 CGFloat rf_y(const UIView* view) { return view ? view->frame().origin.y : 0; }
-void setMj_y(UIView* view, CGFloat y) { changeFrame(view, [&](CGRect& f) { f.origin.y = y; }); }
+void setRf_y(UIView* view, CGFloat y) { changeFrame(view, [&](CGRect& f) { f.origin.y = y; }); }
 CGFloat rf_w(const UIView* view) { return view ? view->frame().size.width : 0; }
-void setMj_w(UIView* view, CGFloat width) { changeFrame(view, [&](CGRect& f) { f.size.width = width; }); }
+void setRf_w(UIView* view, CGFloat width) { changeFrame(view, [&](CGRect& f) { f.size.width = width; }); }
 CGFloat rf_h(const UIView* view) { return view ? view->frame().size.height : 0; }
-void setMj_h(UIView* view, CGFloat height) { changeFrame(view, [&](CGRect& f) { f.size.height = height; }); }
+void setRf_h(UIView* view, CGFloat height) { changeFrame(view, [&](CGRect& f) { f.size.height = height; }); }
 CGSize rf_size(const UIView* view) { return view ? view->frame().size : CGSizeZero; }
-void setMj_size(UIView* view, CGSize size) { changeFrame(view, [&](CGRect& f) { f.size = size; }); }
+void setRf_size(UIView* view, CGSize size) { changeFrame(view, [&](CGRect& f) { f.size = size; }); }
 CGPoint rf_origin(const UIView* view) { return view ? view->frame().origin : CGPointZero; }
-void setMj_origin(UIView* view, CGPoint origin) { changeFrame(view, [&](CGRect& f) { f.origin = origin; }); }
+void setRf_origin(UIView* view, CGPoint origin) { changeFrame(view, [&](CGRect& f) { f.origin = origin; }); }

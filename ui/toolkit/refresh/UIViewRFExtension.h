@@ -3,7 +3,7 @@
 // one field; each setter reads the whole value, replaces that field and writes it back, so the
 // other fields keep their values. A null view reads as 0 and ignores a set. Main thread only.
 //
-//   setMj_insetB(scrollView, rf_insetB(scrollView) + rf_h(footer));
+//   setRf_insetB(scrollView, rf_insetB(scrollView) + rf_h(footer));
 #pragma once
 
 #include "platform/base/Geometry.h"
@@ -13,36 +13,36 @@ class UIScrollView;
 
 // UIScrollView(RFExtension)
 CGFloat rf_insetT(const UIScrollView* scrollView);
-void setMj_insetT(UIScrollView* scrollView, CGFloat top);
+void setRf_insetT(UIScrollView* scrollView, CGFloat top);
 CGFloat rf_insetB(const UIScrollView* scrollView);
-void setMj_insetB(UIScrollView* scrollView, CGFloat bottom);
+void setRf_insetB(UIScrollView* scrollView, CGFloat bottom);
 CGFloat rf_insetL(const UIScrollView* scrollView);
-void setMj_insetL(UIScrollView* scrollView, CGFloat left);
+void setRf_insetL(UIScrollView* scrollView, CGFloat left);
 CGFloat rf_insetR(const UIScrollView* scrollView);
-void setMj_insetR(UIScrollView* scrollView, CGFloat right);
+void setRf_insetR(UIScrollView* scrollView, CGFloat right);
 CGFloat rf_offsetX(const UIScrollView* scrollView);
-void setMj_offsetX(UIScrollView* scrollView, CGFloat x);
+void setRf_offsetX(UIScrollView* scrollView, CGFloat x);
 CGFloat rf_offsetY(const UIScrollView* scrollView);
-void setMj_offsetY(UIScrollView* scrollView, CGFloat y);
+void setRf_offsetY(UIScrollView* scrollView, CGFloat y);
 CGFloat rf_contentW(const UIScrollView* scrollView);
-void setMj_contentW(UIScrollView* scrollView, CGFloat width);
+void setRf_contentW(UIScrollView* scrollView, CGFloat width);
 CGFloat rf_contentH(const UIScrollView* scrollView);
-void setMj_contentH(UIScrollView* scrollView, CGFloat height);
+void setRf_contentH(UIScrollView* scrollView, CGFloat height);
 
 // UIView(RFExtension)
 CGFloat rf_x(const UIView* view);
-void setMj_x(UIView* view, CGFloat x);
+void setRf_x(UIView* view, CGFloat x);
 CGFloat rf_y(const UIView* view);
-void setMj_y(UIView* view, CGFloat y);
+void setRf_y(UIView* view, CGFloat y);
 CGFloat rf_w(const UIView* view);
-void setMj_w(UIView* view, CGFloat width);
+void setRf_w(UIView* view, CGFloat width);
 CGFloat rf_h(const UIView* view);
-void setMj_h(UIView* view, CGFloat height);
+void setRf_h(UIView* view, CGFloat height);
 inline CGFloat rf_width(const UIView* view) { return rf_w(view); }
-inline void setMj_width(UIView* view, CGFloat width) { setMj_w(view, width); }
+inline void setRf_width(UIView* view, CGFloat width) { setRf_w(view, width); }
 inline CGFloat rf_height(const UIView* view) { return rf_h(view); }
-inline void setMj_height(UIView* view, CGFloat height) { setMj_h(view, height); }
+inline void setRf_height(UIView* view, CGFloat height) { setRf_h(view, height); }
 CGSize rf_size(const UIView* view);
-void setMj_size(UIView* view, CGSize size);
+void setRf_size(UIView* view, CGSize size);
 CGPoint rf_origin(const UIView* view);
-void setMj_origin(UIView* view, CGPoint origin);
+void setRf_origin(UIView* view, CGPoint origin);

@@ -117,7 +117,7 @@ BSViewControllerWillAppearInjectBlock bs_willAppearInjectBlock(const Ref<UIViewC
     return block ? *block : BSViewControllerWillAppearInjectBlock();
 }
 
-void setFd_willAppearInjectBlock(const Ref<UIViewController>& controller, BSViewControllerWillAppearInjectBlock block)
+void setBs_willAppearInjectBlock(const Ref<UIViewController>& controller, BSViewControllerWillAppearInjectBlock block)
 {
     // The holder keeps its own copy of the function: retaining it is copying the block.
     objc_setAssociatedObject(controller, &kWillAppearInjectBlockKey, block ? NSBlock::withFunction(std::move(block)) : nil,
@@ -140,11 +140,11 @@ bool bs_viewControllerBasedNavigationBarAppearanceEnabled(const Ref<UINavigation
         return false;
     if (auto value = number(navigation, &kBarAppearanceEnabledKey))
         return value->boolValue();
-    setFd_viewControllerBasedNavigationBarAppearanceEnabled(navigation, true);
+    setBs_viewControllerBasedNavigationBarAppearanceEnabled(navigation, true);
     return true;
 }
 
-void setFd_viewControllerBasedNavigationBarAppearanceEnabled(const Ref<UINavigationController>& navigation, bool enabled)
+void setBs_viewControllerBasedNavigationBarAppearanceEnabled(const Ref<UINavigationController>& navigation, bool enabled)
 {
     store(navigation, &kBarAppearanceEnabledKey, NSNumber::numberWithBool(enabled));
 }
@@ -169,12 +169,12 @@ void bs_setupViewControllerBasedNavigationBarAppearanceIfNeeded(const Ref<UINavi
         if (auto strong = weakNavigation.lock())
             strong->setNavigationBarHidden(bs_prefersNavigationBarHidden(controller), animated);
     };
-    setFd_willAppearInjectBlock(appearing, block);
+    setBs_willAppearInjectBlock(appearing, block);
     // The screen below gets the same block, so that going back to it restores its preference.
     auto stack = navigation->viewControllers();
     auto top = stack ? dv::as<UIViewController>(stack->lastObject()) : nil;
     if (top && !bs_willAppearInjectBlock(top))
-        setFd_willAppearInjectBlock(top, block);
+        setBs_willAppearInjectBlock(top, block);
 }
 
 void dv::installFullscreenPopGesture()

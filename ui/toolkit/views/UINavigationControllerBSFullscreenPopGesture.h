@@ -44,14 +44,14 @@ void setBs_interactivePopMaxAllowedInitialDistanceToLeftEdge(const Ref<UIViewCon
 // of a screen, owned by the screen (empty when none).
 using BSViewControllerWillAppearInjectBlock = std::function<void(const Ref<UIViewController>& controller, bool animated)>;
 BSViewControllerWillAppearInjectBlock bs_willAppearInjectBlock(const Ref<UIViewController>& controller);
-void setFd_willAppearInjectBlock(const Ref<UIViewController>& controller, BSViewControllerWillAppearInjectBlock block);
+void setBs_willAppearInjectBlock(const Ref<UIViewController>& controller, BSViewControllerWillAppearInjectBlock block);
 
 // UINavigationController(BSFullscreenPopGesture).
 // The full-screen pan (at most one finger), made on first use and kept.
 Ref<UIPanGestureRecognizer> bs_fullscreenPopGestureRecognizer(const Ref<UINavigationController>& navigation);
 // YES unless set to NO (the first read stores YES): whether pushed screens get the bar they prefer.
 bool bs_viewControllerBasedNavigationBarAppearanceEnabled(const Ref<UINavigationController>& navigation);
-void setFd_viewControllerBasedNavigationBarAppearanceEnabled(const Ref<UINavigationController>& navigation, bool enabled);
+void setBs_viewControllerBasedNavigationBarAppearanceEnabled(const Ref<UINavigationController>& navigation, bool enabled);
 // The pan's delegate, made on first use and kept.
 Ref<_BSFullscreenPopGestureRecognizerDelegate> bs_popGestureRecognizerDelegate(const Ref<UINavigationController>& navigation);
 // Gives `appearing` (and the current top screen, when it has none yet) the will-appear block that

@@ -551,7 +551,7 @@ TEST(MMModelTest, ModelsFromJSONTextAndData)
     EXPECT_FALSE(mm_modelWithJSON<TMReplyRecord>(R"({"title":)"_ns));
     EXPECT_FALSE(mm_modelWithJSON<TMReplyRecord>(NSNumber::from(1)));
     EXPECT_FALSE(mm_modelWithJSON<TMReplyRecord>(NSNull::null()));
-    EXPECT_FALSE(dv::_yy_dictionaryWithJSON("\"text\""_ns));
+    EXPECT_FALSE(dv::_mm_dictionaryWithJSON("\"text\""_ns));
 
     auto existing = alloc<TMReplyRecord>();
     EXPECT_TRUE(mm_modelSetWithJSON(existing, R"({"title":"t"})"_ns));

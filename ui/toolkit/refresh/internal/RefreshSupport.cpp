@@ -109,7 +109,7 @@ bool dv::internal::StateImages::set(const Ref<NSArray>& sequence, NSTimeInterval
     durations()->setObjectForKeyedSubscript(NSNumber::numberWithDouble(duration), NSNumber::numberWithInteger(state));
     auto first = sequence->count() > 0 ? dv::as<UIImage>(sequence->firstObject()) : nil;
     if (first && first->size().height > rf_h(&owner))
-        setMj_h(&owner, first->size().height);
+        setRf_h(&owner, first->size().height);
     return true;
 }
 
