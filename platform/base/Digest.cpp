@@ -1,25 +1,25 @@
 #include "platform/base/Digest.h"
 
+#include "platform/base/Check.h"
 #include "platform/base/NSData.h"
 #include "platform/base/internal/OpenSSLDigest.h"
 
-#include <cassert>
 
 namespace dv {
 
 std::array<std::uint8_t, 16> md5(std::span<const std::uint8_t> bytes)
 {
     std::array<std::uint8_t, 16> out {};
-    [[maybe_unused]] bool ok = internal::computeDigest(internal::DigestKind::MD5, bytes.data(), bytes.size(), out.data());
-    assert(ok);
+    // OpenSSL fails only without memory or without its algorithms; a zeroed digest would pass for
+    // a real one (a cache key, a signature), so the process stops instead.
+    DV_CHECK_MSG(internal::computeDigest(internal::DigestKind::MD5, bytes.data(), bytes.size(), out.data()), "MD5 digest");
     return out;
 }
 
 std::array<std::uint8_t, 20> sha1(std::span<const std::uint8_t> bytes)
 {
     std::array<std::uint8_t, 20> out {};
-    [[maybe_unused]] bool ok = internal::computeDigest(internal::DigestKind::SHA1, bytes.data(), bytes.size(), out.data());
-    assert(ok);
+    DV_CHECK_MSG(internal::computeDigest(internal::DigestKind::SHA1, bytes.data(), bytes.size(), out.data()), "SHA-1 digest");
     return out;
 }
 

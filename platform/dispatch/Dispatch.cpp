@@ -1,10 +1,10 @@
 #include "platform/dispatch/Dispatch.h"
 
+#include "platform/base/Check.h"
 #include "platform/dispatch/internal/AfterScheduler.h"
 #include "platform/dispatch/internal/MainThread.h"
 #include "platform/dispatch/internal/Waiting.h"
 
-#include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <thread>
@@ -38,9 +38,8 @@ namespace internal {
 
 void reportSyncDeadlock(std::string_view label)
 {
-    std::fprintf(stderr, "dispatch_sync onto the queue \"%.*s\" from a block already running on it: it would wait for itself\n",
-                 static_cast<int>(label.size()), label.data());
-    assert(false && "dispatch_sync onto the current queue");
+    const std::string message = "dispatch_sync onto the queue \"" + std::string(label) + "\" from a block already running on it: it would wait for itself";
+    checkFailed(__FILE__, __LINE__, "the queue waited for is not the caller's own", message.c_str());
 }
 
 } // namespace internal
@@ -56,9 +55,7 @@ void DispatchGroup::leave()
     std::vector<std::pair<std::shared_ptr<DispatchQueue>, std::function<void()>>> ready;
     {
         std::lock_guard lock(m_lock);
-        assert(m_count > 0 && "dispatch_group_leave without a matching enter");
-        if (m_count == 0)
-            return;
+        DV_CHECK_MSG(m_count > 0, "dispatch_group_leave without a matching enter");
         if (--m_count > 0)
             return;
         ready.swap(m_notify);

@@ -1,11 +1,11 @@
 #include "platform/dispatch/DispatchQueue.h"
 
+#include "platform/base/Check.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/internal/MainThread.h"
 #include "platform/dispatch/internal/Waiting.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstdio>
 #include <vector>
 
@@ -295,9 +295,7 @@ void DispatchQueue::resume()
 {
     {
         std::unique_lock lock(m_lock);
-        assert(m_suspendCount > 0 && "dispatch_resume without a matching dispatch_suspend");
-        if (m_suspendCount == 0)
-            return;
+        DV_CHECK_MSG(m_suspendCount > 0, "dispatch_resume without a matching dispatch_suspend");
         if (--m_suspendCount > 0)
             return;
         scheduleLocked(lock);

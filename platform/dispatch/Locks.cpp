@@ -1,3 +1,4 @@
+#include "platform/base/Check.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSLog.h"
@@ -6,7 +7,6 @@
 #include "platform/dispatch/NSRecursiveLock.h"
 #include "platform/dispatch/internal/Waiting.h"
 
-#include <cassert>
 
 DV_DEFINE_CLASS(NSLock)
 DV_DEFINE_CLASS(NSRecursiveLock)
@@ -24,10 +24,10 @@ NSTimeInterval deadlineOf(const Ref<NSDate>& limit)
 bool NSLock::lockUntil(NSTimeInterval deadline)
 {
     std::unique_lock state(m_state);
-    if (m_held && m_owner == std::this_thread::get_id()) {
+    const bool heldHere = m_held && m_owner == std::this_thread::get_id();
+    if (heldHere)
         NSLog("*** -[NSLock lock]: deadlock (%@)", m_name);
-        assert(false && "NSLock locked twice on one thread");
-    }
+    DV_CHECK_MSG(!heldHere, "NSLock locked twice on one thread");
     if (!dv::internal::waitUntilClock(m_released, state, deadline, [&] { return !m_held; }))
         return false;
     m_held = true;

@@ -7,7 +7,7 @@ namespace dv::internal {
 
 // Wakes the main thread's run loop so that it drains the main queue.
 void wakeMainRunLoop();
-// A dispatch_sync that would wait for itself: logged in every build, an assertion in debug.
-void reportSyncDeadlock(std::string_view label);
+// A dispatch_sync that would wait for itself: a broken invariant, which stops the process.
+[[noreturn]] void reportSyncDeadlock(std::string_view label);
 
 } // namespace dv::internal

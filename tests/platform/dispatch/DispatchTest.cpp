@@ -173,10 +173,9 @@ TEST_F(DispatchTest, SyncToTheMainQueueFromAWorkerRunsOnTheMainThread)
     EXPECT_TRUE(ranOnMain);
 }
 
-#ifndef NDEBUG
 using DispatchDeathTest = DispatchTest;
 
-TEST_F(DispatchDeathTest, SyncOntoTheCurrentSerialQueueStopsOnAnAssertion)
+TEST_F(DispatchDeathTest, SyncOntoTheCurrentSerialQueueStopsTheProcess)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH({
@@ -185,12 +184,19 @@ TEST_F(DispatchDeathTest, SyncOntoTheCurrentSerialQueueStopsOnAnAssertion)
     }, "would wait for itself");
 }
 
-TEST_F(DispatchDeathTest, SyncOntoTheMainQueueFromTheMainThreadStopsOnAnAssertion)
+TEST_F(DispatchDeathTest, SyncOntoTheMainQueueFromTheMainThreadStopsTheProcess)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(dispatch_sync(dispatch_get_main_queue(), [] { }), "would wait for itself");
 }
-#endif
+
+TEST_F(DispatchDeathTest, UnbalancedLeaveAndResumeStopTheProcess)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(dispatch_group_leave(dispatch_group_create()), "dispatch_group_leave without a matching enter");
+    EXPECT_DEATH(dispatch_resume(dispatch_queue_create("test.unbalanced-resume", DISPATCH_QUEUE_SERIAL)),
+                 "dispatch_resume without a matching dispatch_suspend");
+}
 
 TEST_F(DispatchTest, AfterRunsOnlyOnceTheClockReachesItsTime)
 {
