@@ -26,18 +26,24 @@ Ref<NSError> bookError(NSInteger code, const std::string& message)
         NSDictionary::of({ { NSLocalizedDescriptionKey, NSString::fromUTF8(message) } }));
 }
 
+dv::Result<std::unique_ptr<AddressBookDatabase>> openDatabase(const std::string& path)
+{
+    if (!dv::SystemPaths::ensureDirectory(dv::SystemPaths::deviceFolder()))
+        return dv::Failure("cannot create the device folder");
+    return AddressBookDatabase::open(path);
+}
+
+// The database, or nil with the reason logged and set in `error`.
 std::unique_ptr<AddressBookDatabase> openDatabase(const std::string& path, Ref<NSError>* error)
 {
-    std::string message;
-    if (!dv::SystemPaths::ensureDirectory(dv::SystemPaths::deviceFolder()))
-        message = "cannot create the device folder";
-    auto db = message.empty() ? AddressBookDatabase::open(path, message) : nullptr;
+    auto db = openDatabase(path);
     if (!db) {
-        NSLog("address book: the database cannot be used: %s", message);
+        NSLog("address book: the database cannot be used: %s", db.reason());
         if (error)
-            *error = bookError(kABOperationNotPermittedByStoreError, "The address book database cannot be read: " + message);
+            *error = bookError(kABOperationNotPermittedByStoreError, "The address book database cannot be read: " + db.reason());
+        return nullptr;
     }
-    return db;
+    return std::move(db).value();
 }
 
 std::optional<std::string> text(const Ref<ABRecord>& r, ABPropertyID p)
@@ -106,11 +112,15 @@ bool ABAddressBook::loadIfAllowed()
     if (m_loaded)
         return true;
     auto db = openDatabase(m_path, nullptr);
-    std::vector<PersonRow> rows;
-    if (!db || !db->loadAll(rows))
+    if (!db)
         return false;
+    auto rows = db->loadAll();
+    if (!rows) {
+        NSLog("address book: cannot read the people: %s", rows.reason());
+        return false;
+    }
     m_people.clear();
-    for (const auto& row : rows) {
+    for (const auto& row : *rows) {
         auto record = alloc<ABRecord>();
         record->m_recordID = static_cast<ABRecordID>(row.id);
         fill(record, row);
@@ -206,32 +216,32 @@ bool ABAddressBook::save(Ref<NSError>* error)
     auto db = openDatabase(m_path, error);
     if (!db)
         return false;
-    auto fail = [&](const char* what) {
-        std::string message = std::string(what) + ": " + db->sql().lastError();
+    auto fail = [&](const char* what, const dv::Result<void>& step) {
+        std::string message = std::string(what) + ": " + step.reason();
         db->sql().rollback();
         NSLog("address book: %s", message);
         if (error)
             *error = bookError(kABOperationNotPermittedByStoreError, message);
         return false;
     };
-    if (!db->sql().begin())
-        return fail("cannot begin the save");
+    if (auto begun = db->sql().begin(); !begun)
+        return fail("cannot begin the save", begun);
     for (ABRecordID removed : m_removed)
-        if (!db->remove(removed))
-            return fail("cannot remove a person");
+        if (auto step = db->remove(removed); !step)
+            return fail("cannot remove a person", step);
     for (const auto& person : m_people)
         if (person->isDirty() && std::find(m_removed.begin(), m_removed.end(), person->recordID()) == m_removed.end())
-            if (!db->update(rowOf(person)))
-                return fail("cannot update a person");
+            if (auto step = db->update(rowOf(person)); !step)
+                return fail("cannot update a person", step);
     std::vector<std::int64_t> newIDs;
     for (const auto& person : m_added) {
         PersonRow row = rowOf(person);
-        if (!db->insert(row))
-            return fail("cannot add a person");
+        if (auto step = db->insert(row); !step)
+            return fail("cannot add a person", step);
         newIDs.push_back(row.id);
     }
-    if (!db->sql().commit())
-        return fail("cannot commit the save");
+    if (auto committed = db->sql().commit(); !committed)
+        return fail("cannot commit the save", committed);
 
     // Only now, with everything on disk, does the handle take the new state.
     std::erase_if(m_people, [&](const Ref<ABRecord>& r) {

@@ -405,15 +405,15 @@ std::unique_ptr<KeychainDatabase> openForCall(OSStatus& status)
         status = errSecInternal;
         return nullptr;
     }
-    std::string error;
-    auto db = KeychainDatabase::open(dv::KeychainSettings::databasePath(), error);
-    if (!db) {
-        NSLog("keychain: the database cannot be used: %s", error);
+    auto opened = KeychainDatabase::open(dv::KeychainSettings::databasePath());
+    if (!opened) {
+        NSLog("keychain: the database cannot be used: %s", opened.reason());
         status = errSecInternal;
         return nullptr;
     }
-    if (!db->sql().begin()) {
-        NSLog("keychain: cannot begin a transaction: %s", db->sql().lastError());
+    auto db = std::move(opened).value();
+    if (auto begun = db->sql().begin(); !begun) {
+        NSLog("keychain: cannot begin a transaction: %s", begun.reason());
         status = errSecInternal;
         return nullptr;
     }
@@ -427,11 +427,22 @@ OSStatus finish(KeychainDatabase& db, OSStatus status)
         db.sql().rollback();
         return status;
     }
-    if (!db.sql().commit()) {
-        NSLog("keychain: commit failed: %s", db.sql().lastError());
+    if (auto committed = db.sql().commit(); !committed) {
+        NSLog("keychain: commit failed: %s", committed.reason());
         return errSecInternal;
     }
     return errSecSuccess;
+}
+
+// A write's outcome as the call's status: a clash with another item's primary key is the
+// caller's to hear about; anything else is logged with its reason.
+OSStatus statusOf(const dv::Result<KeychainDatabase::Write>& written, const char* what)
+{
+    if (!written) {
+        NSLog("keychain: cannot %s an item: %s", what, written.reason());
+        return errSecInternal;
+    }
+    return *written == KeychainDatabase::Write::Duplicate ? errSecDuplicateItem : errSecSuccess;
 }
 
 // The items of the query's class (or of both classes) that match, in the order they were added.
@@ -443,10 +454,12 @@ Status findMatches(KeychainDatabase& db, const Options& o, const Filter& f, std:
     else
         classes = { o.itemClass };
     for (const auto& cls : classes) {
-        std::vector<KeychainItem> all;
-        if (!db.loadClass(cls, all))
+        auto all = db.loadClass(cls);
+        if (!all) {
+            NSLog("keychain: cannot read the items: %s", all.reason());
             return { errSecInternal };
-        for (auto& item : all)
+        }
+        for (auto& item : *all)
             if (matches(f, item, o.caseInsensitive))
                 out.push_back(std::move(item));
     }
@@ -503,9 +516,8 @@ OSStatus SecItemAdd(const Ref<NSDictionary>& attributes, id* result)
     auto db = openForCall(status);
     if (!db)
         return status;
-    bool duplicate = false;
-    if (!db->insert(item, duplicate))
-        return finish(*db, duplicate ? errSecDuplicateItem : errSecInternal);
+    if (OSStatus written = statusOf(db->insert(item), "add"); written != errSecSuccess)
+        return finish(*db, written);
     status = finish(*db, errSecSuccess);
     if (status == errSecSuccess && result && (o.returnData || o.returnAttributes))
         *result = resultOf(item, o);
@@ -606,9 +618,8 @@ OSStatus SecItemUpdate(const Ref<NSDictionary>& query, const Ref<NSDictionary>& 
             item.accessControlFlags = static_cast<std::int64_t>(c.accessControl->flags());
         }
         item.modificationDate = now;
-        bool duplicate = false;
-        if (!db->update(item, duplicate))
-            return finish(*db, duplicate ? errSecDuplicateItem : errSecInternal);
+        if (OSStatus written = statusOf(db->update(item), "update"); written != errSecSuccess)
+            return finish(*db, written);
     }
     return finish(*db, errSecSuccess);
 }
@@ -630,9 +641,12 @@ OSStatus SecItemDelete(const Ref<NSDictionary>& query)
         return finish(*db, s.code);
     if (found.empty())
         return finish(*db, errSecItemNotFound);
-    for (const auto& item : found)
-        if (!db->remove(item.rowId))
+    for (const auto& item : found) {
+        if (auto removed = db->remove(item.rowId); !removed) {
+            NSLog("keychain: cannot delete an item: %s", removed.reason());
             return finish(*db, errSecInternal);
+        }
+    }
     return finish(*db, errSecSuccess);
 }
 

@@ -30,22 +30,23 @@ struct PersonRow {
 
 class AddressBookDatabase {
 public:
-    static std::unique_ptr<AddressBookDatabase> open(const std::string& path, std::string& error);
+    // A failure with the reason when the file cannot be opened or is not an address book.
+    static Result<std::unique_ptr<AddressBookDatabase>> open(const std::string& path);
 
     SqliteDatabase& sql() { return *m_db; }
-    [[nodiscard]] bool loadAll(std::vector<PersonRow>& people);
-    [[nodiscard]] bool insert(PersonRow& person); // sets person.id
-    [[nodiscard]] bool update(const PersonRow& person);
-    [[nodiscard]] bool remove(std::int64_t id);
+    Result<std::vector<PersonRow>> loadAll();
+    Result<void> insert(PersonRow& person); // sets person.id
+    Result<void> update(const PersonRow& person);
+    Result<void> remove(std::int64_t id);
 
 private:
     explicit AddressBookDatabase(std::unique_ptr<SqliteDatabase> db) : m_db(std::move(db)) { }
     // A new person has no phone rows yet: nothing to clear before writing them.
     enum class PhoneRows { New, Replaced };
-    [[nodiscard]] bool writePhones(const PersonRow& person, PhoneRows rows);
-    // The kept statement, prepared on first use and reset for the next one; nullptr when the
-    // statement cannot be prepared.
-    SqliteStatement* statement(SqliteStatement& slot, std::string_view sql);
+    Result<void> writePhones(const PersonRow& person, PhoneRows rows);
+    // The kept statement, prepared on first use and reset for the next one; a statement that
+    // cannot be prepared is tried again next time, and reports why when it runs.
+    SqliteStatement& statement(SqliteStatement& slot, std::string_view sql);
 
     std::unique_ptr<SqliteDatabase> m_db;
     // Declared after the connection, so finalized before it closes.

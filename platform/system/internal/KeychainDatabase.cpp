@@ -1,6 +1,5 @@
 #include "platform/system/internal/KeychainDatabase.h"
 
-
 namespace dv::internal {
 
 namespace {
@@ -51,36 +50,26 @@ std::string KeychainItem::primaryKey() const
     return key;
 }
 
-std::unique_ptr<KeychainDatabase> KeychainDatabase::open(const std::string& path, std::string& error)
+Result<std::unique_ptr<KeychainDatabase>> KeychainDatabase::open(const std::string& path)
 {
-    auto db = SqliteDatabase::open(path, error);
-    if (!db)
-        return nullptr;
-    if (!db->exec(kSchema)) {
-        error = db->lastError();
-        return nullptr;
-    }
+    DV_TRY_ASSIGN(auto db, SqliteDatabase::open(path));
+    DV_TRY(db->exec(kSchema));
     // A table of the right name but the wrong shape is as unusable as a foreign file.
     auto probe = db->prepare(std::string("SELECT rowid, ") + kColumns + " FROM items LIMIT 0");
-    if (!probe.valid()) {
-        error = "not a keychain database: " + db->lastError();
-        return nullptr;
-    }
+    if (auto read = probe.next(); !read)
+        return std::move(read).failure().context("not a keychain database");
     return std::unique_ptr<KeychainDatabase>(new KeychainDatabase(std::move(db)));
 }
 
-bool KeychainDatabase::loadClass(const std::string& itemClass, std::vector<KeychainItem>& items)
+Result<std::vector<KeychainItem>> KeychainDatabase::loadClass(const std::string& itemClass)
 {
     auto st = m_db->prepare(std::string("SELECT rowid, ") + kColumns + " FROM items WHERE class = ?1 ORDER BY rowid");
-    if (!st.valid())
-        return false;
     st.bind(1, std::string_view(itemClass));
+    std::vector<KeychainItem> items;
     for (;;) {
-        auto step = st.step();
-        if (step == SqliteStatement::Step::Done)
-            return true;
-        if (step == SqliteStatement::Step::Error)
-            return false;
+        DV_TRY_ASSIGN(bool row, st.next());
+        if (!row)
+            return items;
         KeychainItem item;
         item.rowId = st.int64(0);
         item.itemClass = st.text(1);
@@ -149,47 +138,43 @@ void KeychainDatabase::bindItem(SqliteStatement& st, const KeychainItem& item)
     st.bindBlob(21, std::vector<std::uint8_t>(key.begin(), key.end()));
 }
 
-bool KeychainDatabase::insert(KeychainItem& item, bool& duplicate)
+Result<KeychainDatabase::Write> KeychainDatabase::write(SqliteStatement& st)
 {
-    duplicate = false;
-    auto st = m_db->prepare(std::string("INSERT INTO items (") + kColumns
-                            + ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21)");
-    if (!st.valid())
-        return false;
-    bindItem(st, item);
-    if (st.step() != SqliteStatement::Step::Done) {
-        duplicate = m_db->lastError().find("UNIQUE") != std::string::npos;
-        return false;
+    if (auto ran = st.run(); !ran) {
+        if (ran.reason().find("UNIQUE") != std::string::npos)
+            return Write::Duplicate;
+        return std::move(ran).failure();
     }
-    item.rowId = m_db->lastInsertRowId();
-    return true;
+    return Write::Stored;
 }
 
-bool KeychainDatabase::update(const KeychainItem& item, bool& duplicate)
+Result<KeychainDatabase::Write> KeychainDatabase::insert(KeychainItem& item)
 {
-    duplicate = false;
+    auto st = m_db->prepare(std::string("INSERT INTO items (") + kColumns
+                            + ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21)");
+    bindItem(st, item);
+    DV_TRY_ASSIGN(Write written, write(st));
+    if (written == Write::Stored)
+        item.rowId = m_db->lastInsertRowId();
+    return written;
+}
+
+Result<KeychainDatabase::Write> KeychainDatabase::update(const KeychainItem& item)
+{
     auto st = m_db->prepare(
         "UPDATE items SET class = ?1, agrp = ?2, acct = ?3, svce = ?4, srvr = ?5, ptcl = ?6, atyp = ?7, port = ?8,"
         " path = ?9, sdmn = ?10, sync = ?11, gena = ?12, labl = ?13, icmt = ?14, descr = ?15, pdmn = ?16, accc = ?17,"
         " data = ?18, cdat = ?19, mdat = ?20, pkey = ?21 WHERE rowid = ?22");
-    if (!st.valid())
-        return false;
     bindItem(st, item);
     st.bind(22, item.rowId);
-    if (st.step() != SqliteStatement::Step::Done) {
-        duplicate = m_db->lastError().find("UNIQUE") != std::string::npos;
-        return false;
-    }
-    return true;
+    return write(st);
 }
 
-bool KeychainDatabase::remove(std::int64_t rowId)
+Result<void> KeychainDatabase::remove(std::int64_t rowId)
 {
     auto st = m_db->prepare("DELETE FROM items WHERE rowid = ?1");
-    if (!st.valid())
-        return false;
     st.bind(1, rowId);
-    return st.step() == SqliteStatement::Step::Done;
+    return st.run();
 }
 
 } // namespace dv::internal

@@ -33,19 +33,22 @@ struct KeychainItem {
 
 class KeychainDatabase {
 public:
-    // nil and a message when the file cannot be opened or is not a keychain database.
-    static std::unique_ptr<KeychainDatabase> open(const std::string& path, std::string& error);
+    // A failure with the reason when the file cannot be opened or is not a keychain database.
+    static Result<std::unique_ptr<KeychainDatabase>> open(const std::string& path);
 
     SqliteDatabase& sql() { return *m_db; }
-    [[nodiscard]] bool loadClass(const std::string& itemClass, std::vector<KeychainItem>& items);
-    // Insert answers false on failure; `duplicate` tells a primary-key clash from other failures.
-    [[nodiscard]] bool insert(KeychainItem& item, bool& duplicate);
-    [[nodiscard]] bool update(const KeychainItem& item, bool& duplicate);
-    [[nodiscard]] bool remove(std::int64_t rowId);
+    Result<std::vector<KeychainItem>> loadClass(const std::string& itemClass);
+    // Whether a write stored the item or found another with the same primary key (and changed
+    // nothing); any other failure comes with its reason.
+    enum class Write { Stored, Duplicate };
+    Result<Write> insert(KeychainItem& item);
+    Result<Write> update(const KeychainItem& item);
+    Result<void> remove(std::int64_t rowId);
 
 private:
     explicit KeychainDatabase(std::unique_ptr<SqliteDatabase> db) : m_db(std::move(db)) { }
     void bindItem(SqliteStatement& st, const KeychainItem& item);
+    Result<Write> write(SqliteStatement& st);
     std::unique_ptr<SqliteDatabase> m_db;
 };
 

@@ -17,6 +17,7 @@ std::function<void()> s_beforeCommit;
 SqliteStatement::SqliteStatement(SqliteStatement&& other) noexcept
     : m_db(std::exchange(other.m_db, nullptr))
     , m_statement(std::exchange(other.m_statement, nullptr))
+    , m_failure(std::move(other.m_failure))
 {
 }
 
@@ -27,6 +28,7 @@ SqliteStatement& SqliteStatement::operator=(SqliteStatement&& other) noexcept
             sqlite3_finalize(m_statement);
         m_db = std::exchange(other.m_db, nullptr);
         m_statement = std::exchange(other.m_statement, nullptr);
+        m_failure = std::move(other.m_failure);
     }
     return *this;
 }
@@ -90,6 +92,35 @@ SqliteStatement::Step SqliteStatement::step()
     return Step::Error;
 }
 
+Failure SqliteStatement::failure() const
+{
+    if (!m_statement)
+        return Failure(m_failure.empty() ? std::string("no statement") : m_failure);
+    return Failure(sqlite3_errmsg(m_db));
+}
+
+Result<bool> SqliteStatement::next()
+{
+    switch (step()) {
+    case Step::Row:
+        return true;
+    case Step::Done:
+        return false;
+    case Step::Error:
+        break;
+    }
+    return failure();
+}
+
+Result<void> SqliteStatement::run()
+{
+    for (;;) {
+        DV_TRY_ASSIGN(bool row, next());
+        if (!row)
+            return {};
+    }
+}
+
 void SqliteStatement::reset()
 {
     if (m_statement) {
@@ -138,34 +169,32 @@ SqliteDatabase::~SqliteDatabase()
     sqlite3_close_v2(m_db);
 }
 
-std::unique_ptr<SqliteDatabase> SqliteDatabase::open(const std::string& path, std::string& error)
+Result<std::unique_ptr<SqliteDatabase>> SqliteDatabase::open(const std::string& path)
 {
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
     if (rc != SQLITE_OK) {
-        error = db ? sqlite3_errmsg(db) : "cannot open database";
+        Failure failure(db ? sqlite3_errmsg(db) : "cannot open database");
         sqlite3_close_v2(db);
-        return nullptr;
+        return failure;
     }
     sqlite3_busy_timeout(db, 5000);
     std::unique_ptr<SqliteDatabase> result(new SqliteDatabase(db));
     // A foreign or truncated file shows itself on the first statement that reads the header.
-    if (!result->exec("PRAGMA synchronous=FULL") || !result->exec("SELECT count(*) FROM sqlite_master")) {
-        error = result->lastError();
-        return nullptr;
-    }
+    DV_TRY(result->exec("PRAGMA synchronous=FULL"));
+    DV_TRY(result->exec("SELECT count(*) FROM sqlite_master"));
     auto check = result->prepare("PRAGMA quick_check");
-    if (check.step() != SqliteStatement::Step::Row || check.text(0) != "ok") {
-        error = "database is corrupt";
-        return nullptr;
-    }
+    if (check.step() != SqliteStatement::Step::Row || check.text(0) != "ok")
+        return Failure("database is corrupt");
     return result;
 }
 
-bool SqliteDatabase::exec(std::string_view sql)
+Result<void> SqliteDatabase::exec(std::string_view sql)
 {
     std::string text(sql);
-    return sqlite3_exec(m_db, text.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (sqlite3_exec(m_db, text.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        return Failure(lastError());
+    return {};
 }
 
 SqliteStatement SqliteDatabase::prepare(std::string_view sql)
@@ -173,7 +202,7 @@ SqliteStatement SqliteDatabase::prepare(std::string_view sql)
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(m_db, sql.data(), static_cast<int>(sql.size()), &statement, nullptr) != SQLITE_OK) {
         sqlite3_finalize(statement);
-        return {};
+        return SqliteStatement(lastError());
     }
     return SqliteStatement(m_db, statement);
 }
@@ -182,14 +211,17 @@ std::int64_t SqliteDatabase::lastInsertRowId() const { return sqlite3_last_inser
 int SqliteDatabase::changes() const { return sqlite3_changes(m_db); }
 std::string SqliteDatabase::lastError() const { return sqlite3_errmsg(m_db); }
 
-bool SqliteDatabase::begin()
+Result<void> SqliteDatabase::begin()
 {
-    m_inTransaction = exec("BEGIN IMMEDIATE");
-    return m_inTransaction;
+    DV_CHECK_MSG(!m_inTransaction, "a transaction begun inside another");
+    DV_TRY(exec("BEGIN IMMEDIATE"));
+    m_inTransaction = true;
+    return {};
 }
 
-bool SqliteDatabase::commit()
+Result<void> SqliteDatabase::commit()
 {
+    DV_CHECK_MSG(m_inTransaction, "a commit without a transaction");
     std::function<void()> hook;
     {
         std::lock_guard lock(s_hookMutex);
@@ -197,12 +229,12 @@ bool SqliteDatabase::commit()
     }
     if (hook)
         hook();
-    if (!exec("COMMIT")) {
+    if (auto committed = exec("COMMIT"); !committed) {
         rollback();
-        return false;
+        return committed;
     }
     m_inTransaction = false;
-    return true;
+    return {};
 }
 
 void SqliteDatabase::rollback()

@@ -2,9 +2,13 @@
 // sqlite3.h. Stores open one connection per call (keychain) or per handle (address book), so the
 // wrapper keeps no process-wide state apart from a test hook that runs just before a commit.
 //
-//   auto db = SqliteDatabase::open(path, error);
-//   if (!db || !db->begin()) ...; auto st = db->prepare("SELECT ..."); while (st.step() == Step::Row) ...
+//   DV_TRY_ASSIGN(auto db, SqliteDatabase::open(path));
+//   DV_TRY(db->begin());
+//   auto st = db->prepare("SELECT ...");
+//   for (;;) { DV_TRY_ASSIGN(bool row, st.next()); if (!row) break; ... }
 #pragma once
+
+#include "platform/base/Result.h"
 
 #include <cstdint>
 #include <functional>
@@ -25,6 +29,8 @@ public:
 
     SqliteStatement() = default;
     SqliteStatement(sqlite3* db, sqlite3_stmt* statement) : m_db(db), m_statement(statement) { }
+    // A statement that could not be prepared, and why.
+    explicit SqliteStatement(std::string failure) : m_failure(std::move(failure)) { }
     SqliteStatement(SqliteStatement&& other) noexcept;
     SqliteStatement& operator=(SqliteStatement&& other) noexcept;
     ~SqliteStatement();
@@ -39,6 +45,11 @@ public:
     void bindOptional(int index, const std::optional<std::string>& text);
 
     [[nodiscard]] Step step();
+    // The next row: true with a row to read, false past the last one; a failure with the reason
+    // when the statement could not be prepared or the step failed.
+    Result<bool> next();
+    // Runs a statement that answers no rows (an insert, an update, a delete) to its end.
+    Result<void> run();
     void reset();
 
     // Columns are numbered from 0.
@@ -49,8 +60,11 @@ public:
     std::vector<std::uint8_t> blob(int column) const;
 
 private:
+    Failure failure() const;
+
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_statement = nullptr;
+    std::string m_failure; // why the statement could not be prepared
 };
 
 class SqliteDatabase {
@@ -60,18 +74,21 @@ public:
     SqliteDatabase& operator=(const SqliteDatabase&) = delete;
 
     // Opens (creating when absent) the database at `path` and checks that it is readable: a
-    // truncated or foreign file gives nil and a message in `error`, never a crash.
-    static std::unique_ptr<SqliteDatabase> open(const std::string& path, std::string& error);
+    // truncated or foreign file gives a failure with the reason, never a crash.
+    static Result<std::unique_ptr<SqliteDatabase>> open(const std::string& path);
 
-    [[nodiscard]] bool exec(std::string_view sql);
-    SqliteStatement prepare(std::string_view sql); // invalid statement on error
+    Result<void> exec(std::string_view sql);
+    // An invalid statement that carries the reason when the text cannot be prepared; its first
+    // next() or run() reports it.
+    SqliteStatement prepare(std::string_view sql);
     std::int64_t lastInsertRowId() const;
     int changes() const;
     std::string lastError() const;
 
     // BEGIN IMMEDIATE: takes the write lock at once, so two writers never interleave.
-    [[nodiscard]] bool begin();
-    [[nodiscard]] bool commit();
+    Result<void> begin();
+    // A failed commit rolls the transaction back.
+    Result<void> commit();
     void rollback();
 
     // Test hook: runs inside every transaction just before COMMIT. A test that kills a child

@@ -185,11 +185,11 @@ std::vector<StoredContact> ProspectTest::storedContacts() const
     using dv::internal::SqliteDatabase;
     using Step = dv::internal::SqliteStatement::Step;
     std::vector<StoredContact> contacts;
-    std::string error;
-    auto db = SqliteDatabase::open(dv::AddressBookAccess::databasePath(), error);
-    EXPECT_TRUE(db) << error;
-    if (!db)
+    auto opened = SqliteDatabase::open(dv::AddressBookAccess::databasePath());
+    EXPECT_TRUE(opened) << opened.reason();
+    if (!opened)
         return contacts;
+    auto db = std::move(opened).value();
     auto people = db->prepare("SELECT id, first, last, birthday FROM people ORDER BY id");
     if (!people.valid()) // no save has made the tables yet
         return contacts;

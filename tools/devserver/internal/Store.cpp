@@ -125,10 +125,12 @@ std::unique_ptr<Store> Store::open(const std::string& folder, std::string& error
         error = "cannot create " + folder + ": " + fsError.message();
         return nullptr;
     }
-    auto db = SqliteDatabase::open(folder + "/devserver.sqlite3", error);
-    if (!db)
+    auto db = SqliteDatabase::open(folder + "/devserver.sqlite3");
+    if (!db) {
+        error = db.reason();
         return nullptr;
-    std::unique_ptr<Store> store(new Store(std::move(db)));
+    }
+    std::unique_ptr<Store> store(new Store(std::move(db).value()));
     if (!store->createAndSeed(error, seedCodes))
         return nullptr;
     return store;
@@ -369,7 +371,7 @@ bool Store::replaceHomeCategories(const std::vector<CategoryRecord>& categories)
         m_db->rollback();
         return false;
     }
-    return m_db->commit();
+    return m_db->commit().ok();
 }
 
 bool Store::insertHomeCategories(const std::vector<std::pair<CategoryRecord, std::string>>& categories)
