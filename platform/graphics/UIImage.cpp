@@ -3,6 +3,7 @@
 
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
+#include "platform/base/NSLog.h"
 #include "platform/base/NSString.h"
 #include "platform/graphics/ImageResources.h"
 #include "platform/graphics/UIGraphics.h"
@@ -230,19 +231,27 @@ Ref<NSString> UIImage::description() const
     return NSString::stringWithFormat("<UIImage: %p>, {%g, %g}", static_cast<const void*>(this), s.width, s.height);
 }
 
+// The encoded file, or nil with the encoder's reason in the log.
+static Ref<NSData> dataOf(dv::Result<std::vector<std::uint8_t>> encoded)
+{
+    if (!encoded) {
+        NSLog("cannot encode an image: %s", encoded.reason());
+        return nil;
+    }
+    return NSData::dataWithVector(std::move(encoded).value());
+}
+
 Ref<NSData> UIImagePNGRepresentation(const Ref<UIImage>& image)
 {
     if (!image || !image->CGImage())
         return nil;
-    auto bytes = dv::internal::pngEncode(image->CGImage());
-    return bytes.empty() ? nil : NSData::dataWithVector(std::move(bytes));
+    return dataOf(dv::internal::pngEncode(image->CGImage()));
 }
 
 Ref<NSData> UIImageJPEGRepresentation(const Ref<UIImage>& image, CGFloat compressionQuality)
 {
     if (!image || !image->CGImage())
         return nil;
-    auto bytes = dv::internal::jpegEncode(image->CGImage(), dv::jpegQualityFor(compressionQuality),
-        dv::exifFromImageOrientation(image->imageOrientation()));
-    return bytes.empty() ? nil : NSData::dataWithVector(std::move(bytes));
+    return dataOf(dv::internal::jpegEncode(image->CGImage(), dv::jpegQualityFor(compressionQuality),
+        dv::exifFromImageOrientation(image->imageOrientation())));
 }

@@ -507,12 +507,14 @@ CGImageRef jpegDecode(std::span<const std::uint8_t> bytes)
     return stream.imageComplete(0) ? stream.image(0) : nil;
 }
 
-std::vector<std::uint8_t> jpegEncode(const CGImageRef& image, int quality, int exifOrientation)
+Result<std::vector<std::uint8_t>> jpegEncode(const CGImageRef& image, int quality, int exifOrientation)
 {
     TurboCompressor& handle = compressor();
     tjhandle tj = handle.handle;
-    if (!tj || !image)
-        return {};
+    if (!image)
+        return Failure("no image");
+    if (!tj)
+        return Failure(std::string("JPEG: cannot make a compressor: ") + tjGetErrorStr2(nullptr));
     const std::size_t w = image->width(), h = image->height();
     std::vector<std::uint8_t> rgba = dv::imagePixelsRGBA8(image);
     // JPEG has no alpha: transparent parts come out black, as premultiplied pixels would.
@@ -526,9 +528,10 @@ std::vector<std::uint8_t> jpegEncode(const CGImageRef& image, int quality, int e
     unsigned char* out = nullptr;
     unsigned long size = 0;
     if (tjCompress2(tj, rgba.data(), int(w), int(w * 4), int(h), TJPF_RGBX, &out, &size, TJSAMP_420, quality, 0) != 0) {
+        Failure failure(std::string("JPEG: ") + tjGetErrorStr2(tj));
         tjFree(out);
         handle.renew();
-        return {};
+        return failure;
     }
     std::vector<std::uint8_t> result;
     result.reserve(size + 40);

@@ -2,6 +2,7 @@
 // (CMYK and YCCK converted to RGB), one-pass decoding, and encoding through TurboJPEG.
 #pragma once
 
+#include "platform/base/Result.h"
 #include "platform/graphics/CGImage.h"
 #include "platform/graphics/internal/ImageStream.h"
 
@@ -38,7 +39,7 @@ private:
 
 // nil unless every row decodes from data that arrived whole.
 CGImageRef jpegDecode(std::span<const std::uint8_t> bytes);
-// quality 1...100; exifOrientation 0 or 1 writes no EXIF block. Empty on failure.
-std::vector<std::uint8_t> jpegEncode(const CGImageRef& image, int quality, int exifOrientation);
+// quality 1...100; exifOrientation 0 or 1 writes no EXIF block.
+Result<std::vector<std::uint8_t>> jpegEncode(const CGImageRef& image, int quality, int exifOrientation);
 
 } // namespace dv::internal

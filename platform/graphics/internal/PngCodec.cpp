@@ -136,7 +136,14 @@ struct EncodeState {
     std::vector<std::uint8_t> pixels;
     std::vector<png_bytep> rows;
     bool ok = false;
+    std::string failure; // libpng's own words
 };
+
+void encodeError(png_structp png, png_const_charp message)
+{
+    static_cast<EncodeState*>(png_get_error_ptr(png))->failure = message ? message : "unknown error";
+    png_longjmp(png, 1);
+}
 
 void writeToVector(png_structp png, png_bytep data, png_size_t length)
 {
@@ -251,10 +258,10 @@ CGImageRef pngDecode(std::span<const std::uint8_t> bytes)
     return stream.imageComplete(0) ? stream.image(0) : nil;
 }
 
-std::vector<std::uint8_t> pngEncode(const CGImageRef& image)
+Result<std::vector<std::uint8_t>> pngEncode(const CGImageRef& image)
 {
     if (!image)
-        return {};
+        return Failure("no image");
     EncodeState s;
     const bool alpha = dv::imageHasAlpha(image);
     const std::size_t w = image->width(), h = image->height();
@@ -268,13 +275,13 @@ std::vector<std::uint8_t> pngEncode(const CGImageRef& image)
     for (std::size_t y = 0; y < h; ++y)
         s.rows[y] = s.pixels.data() + y * rowBytes;
 
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, errorJump, quietWarning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &s, encodeError, quietWarning);
     if (!png)
-        return {};
+        return Failure("PNG: cannot make a writer");
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
-        return {};
+        return Failure("PNG: cannot make a writer");
     }
     if (setjmp(png_jmpbuf(png)) == 0) {
         png_set_write_fn(png, &s, writeToVector, flushNothing);
@@ -286,7 +293,9 @@ std::vector<std::uint8_t> pngEncode(const CGImageRef& image)
         s.ok = true;
     }
     png_destroy_write_struct(&png, &info);
-    return s.ok ? std::move(s.out) : std::vector<std::uint8_t> {};
+    if (!s.ok)
+        return Failure("PNG: " + s.failure);
+    return std::move(s.out);
 }
 
 } // namespace dv::internal

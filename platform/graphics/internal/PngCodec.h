@@ -2,6 +2,7 @@
 // tRNS, interlacing), header facts, one-pass decoding and encoding.
 #pragma once
 
+#include "platform/base/Result.h"
 #include "platform/graphics/CGImage.h"
 #include "platform/graphics/internal/ImageStream.h"
 
@@ -38,7 +39,7 @@ private:
 std::optional<ImageHeader> pngReadHeader(std::span<const std::uint8_t> bytes);
 // nil unless every row decodes from undamaged data.
 CGImageRef pngDecode(std::span<const std::uint8_t> bytes);
-// Straight RGBA (or RGB for an opaque image), 8 bits per sample. Empty on failure.
-std::vector<std::uint8_t> pngEncode(const CGImageRef& image);
+// Straight RGBA (or RGB for an opaque image), 8 bits per sample.
+Result<std::vector<std::uint8_t>> pngEncode(const CGImageRef& image);
 
 } // namespace dv::internal
