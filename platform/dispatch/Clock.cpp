@@ -1,5 +1,7 @@
 #include "platform/dispatch/Clock.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/NSDate.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSRunLoop.h"
@@ -14,8 +16,8 @@ namespace dv {
 
 namespace {
 
-std::mutex s_installLock;
-std::shared_ptr<Clock> s_currentShared;
+dv::Mutex s_installLock;
+std::shared_ptr<Clock> s_currentShared DV_GUARDED_BY(s_installLock);
 std::atomic<Clock*> s_current { nullptr };
 // Clocks that were replaced stay alive: another thread may still be reading one.
 std::vector<std::shared_ptr<Clock>>* s_retired = new std::vector<std::shared_ptr<Clock>>;
@@ -38,13 +40,13 @@ Clock& Clock::current()
 
 std::shared_ptr<Clock> Clock::currentShared()
 {
-    std::lock_guard lock(s_installLock);
+    dv::MutexLocker lock(s_installLock);
     return s_currentShared;
 }
 
 void Clock::setCurrent(std::shared_ptr<Clock> clock)
 {
-    std::lock_guard lock(s_installLock);
+    dv::MutexLocker lock(s_installLock);
     if (s_currentShared)
         s_retired->push_back(s_currentShared);
     s_currentShared = clock;

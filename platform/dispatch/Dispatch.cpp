@@ -1,5 +1,7 @@
 #include "platform/dispatch/Dispatch.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/Check.h"
 #include "platform/dispatch/internal/AfterScheduler.h"
 #include "platform/dispatch/internal/MainThread.h"
@@ -46,7 +48,7 @@ void reportSyncDeadlock(std::string_view label)
 
 void DispatchGroup::enter()
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     ++m_count;
 }
 
@@ -54,13 +56,13 @@ void DispatchGroup::leave()
 {
     std::vector<std::pair<std::shared_ptr<DispatchQueue>, std::function<void()>>> ready;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         DV_CHECK_MSG(m_count > 0, "dispatch_group_leave without a matching enter");
         if (--m_count > 0)
             return;
         ready.swap(m_notify);
     }
-    m_emptied.notify_all();
+    m_emptied.notifyAll();
     for (auto& [queue, block] : ready)
         queue->async(std::move(block), false);
 }
@@ -68,7 +70,7 @@ void DispatchGroup::leave()
 void DispatchGroup::notify(std::shared_ptr<DispatchQueue> queue, std::function<void()> block)
 {
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (m_count > 0) {
             m_notify.emplace_back(std::move(queue), std::move(block));
             return;
@@ -79,15 +81,15 @@ void DispatchGroup::notify(std::shared_ptr<DispatchQueue> queue, std::function<v
 
 bool DispatchGroup::wait(NSTimeInterval deadline)
 {
-    std::unique_lock lock(m_lock);
-    return internal::waitUntilClock(m_emptied, lock, deadline, [&] { return m_count == 0; });
+    dv::MutexLocker lock(m_lock);
+    return internal::waitUntilClock(m_emptied, lock, deadline, [&]() DV_REQUIRES(m_lock) { return m_count == 0; });
 }
 
 bool DispatchSemaphore::wait(NSTimeInterval deadline)
 {
-    std::unique_lock lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     ++m_waiters;
-    bool taken = internal::waitUntilClock(m_signalled, lock, deadline, [&] { return m_value > 0; });
+    bool taken = internal::waitUntilClock(m_signalled, lock, deadline, [&]() DV_REQUIRES(m_lock) { return m_value > 0; });
     --m_waiters;
     if (taken)
         --m_value;
@@ -98,11 +100,11 @@ bool DispatchSemaphore::signal()
 {
     bool woke;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         ++m_value;
         woke = m_waiters > 0;
     }
-    m_signalled.notify_one();
+    m_signalled.notifyOne();
     return woke;
 }
 

@@ -3,6 +3,7 @@
 // without a matching enter is a programming error and stops on an assertion.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/Forward.h"
 
 #include <condition_variable>
@@ -25,10 +26,10 @@ public:
     bool wait(NSTimeInterval deadline);
 
 private:
-    std::mutex m_lock;
-    std::condition_variable m_emptied;
-    long m_count = 0;
-    std::vector<std::pair<std::shared_ptr<DispatchQueue>, std::function<void()>>> m_notify;
+    dv::Mutex m_lock;
+    dv::ConditionVariable m_emptied;
+    long m_count DV_GUARDED_BY(m_lock) = 0;
+    std::vector<std::pair<std::shared_ptr<DispatchQueue>, std::function<void()>>> m_notify DV_GUARDED_BY(m_lock);
 };
 
 } // namespace dv

@@ -1,5 +1,7 @@
 #include "platform/dispatch/DispatchQueue.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/Check.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/internal/MainThread.h"
@@ -27,22 +29,22 @@ constexpr int serialDrainBudget = 4096;
 } // namespace
 
 struct DispatchQueue::SyncWaiter {
-    std::mutex lock;
-    std::condition_variable turn;
+    dv::Mutex lock;
+    dv::ConditionVariable turn;
     bool go = false;
 
     void signal()
     {
         {
-            std::lock_guard guard(lock);
+            dv::MutexLocker guard(lock);
             go = true;
         }
-        turn.notify_one();
+        turn.notifyOne();
     }
     void wait()
     {
         internal::BlockingScope blocking;
-        std::unique_lock guard(lock);
+        dv::MutexLocker guard(lock);
         turn.wait(guard, [&] { return go; });
     }
 };
@@ -83,20 +85,20 @@ void DispatchQueue::async(std::function<void()>&& block, bool barrier)
         internal::WorkTracker::begin();
     if (m_kind == Kind::Main) {
         {
-            std::lock_guard lock(m_lock);
+            internal::AdaptiveMutexLocker lock(m_lock);
             m_items.emplace_back(Item {std::move(block), barrier, nullptr});
         }
         internal::wakeMainRunLoop();
         return;
     }
-    std::unique_lock lock(m_lock);
+    internal::AdaptiveMutexLocker lock(m_lock);
     m_items.emplace_back(Item {std::move(block), barrier, nullptr});
     // Only written under m_lock, so a plain store is enough; the drain's spin reads it.
     m_enqueued.store(m_enqueued.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     scheduleLocked(lock);
 }
 
-void DispatchQueue::scheduleLocked(std::unique_lock<internal::AdaptiveMutex>&)
+void DispatchQueue::scheduleLocked(internal::AdaptiveMutexLocker&)
 {
     if (m_suspendCount > 0 || m_kind == Kind::Main)
         return;
@@ -139,7 +141,7 @@ void DispatchQueue::drainSerial()
         if (ran > 0 && ran < serialDrainBudget)
             awaitMoreBriefly();
         {
-            std::unique_lock lock(m_lock);
+            internal::AdaptiveMutexLocker lock(m_lock);
             if (m_suspendCount > 0 || m_items.empty()) {
                 m_running = 0;
                 internal::WorkTracker::end();
@@ -168,7 +170,7 @@ void DispatchQueue::drainSerial()
         while (!m_batch.empty()) {
             if (m_suspendCount.load(std::memory_order_relaxed) > 0) {
                 // Suspended meanwhile: what was not started goes back, ahead of later blocks.
-                std::lock_guard lock(m_lock);
+                internal::AdaptiveMutexLocker lock(m_lock);
                 while (!m_batch.empty())
                     m_items.push_front(m_batch.take_back());
                 break;
@@ -205,7 +207,7 @@ void DispatchQueue::runConcurrent(Item item)
         item.block = nullptr;
     }
     internal::WorkTracker::end();
-    std::unique_lock lock(m_lock);
+    internal::AdaptiveMutexLocker lock(m_lock);
     --m_running;
     if (item.barrier)
         m_barrierRunning = false;
@@ -214,7 +216,7 @@ void DispatchQueue::runConcurrent(Item item)
 
 void DispatchQueue::finishSync(bool barrier)
 {
-    std::unique_lock lock(m_lock);
+    internal::AdaptiveMutexLocker lock(m_lock);
     if (m_kind == Kind::Serial) {
         m_running = 0;
     } else {
@@ -233,8 +235,8 @@ void DispatchQueue::sync(const std::function<void()>& block, bool barrier)
             // The main thread is already here: waiting for the main queue would never end.
         }
         struct Done {
-            std::mutex lock;
-            std::condition_variable cv;
+            dv::Mutex lock;
+            dv::ConditionVariable cv;
             bool done = false;
         };
         auto done = std::make_shared<Done>();
@@ -242,13 +244,13 @@ void DispatchQueue::sync(const std::function<void()>& block, bool barrier)
             if (block)
                 block();
             {
-                std::lock_guard guard(done->lock);
+                dv::MutexLocker guard(done->lock);
                 done->done = true;
             }
-            done->cv.notify_all();
+            done->cv.notifyAll();
         }, barrier);
         internal::BlockingScope blocking;
-        std::unique_lock guard(done->lock);
+        dv::MutexLocker guard(done->lock);
         done->cv.wait(guard, [&] { return done->done; });
         return;
     }
@@ -259,7 +261,7 @@ void DispatchQueue::sync(const std::function<void()>& block, bool barrier)
     SyncWaiter waiter;
     bool queued = false;
     {
-        std::unique_lock lock(m_lock);
+        internal::AdaptiveMutexLocker lock(m_lock);
         bool free = m_suspendCount == 0 && m_items.empty()
             && (m_kind == Kind::Serial ? m_running == 0 : (!m_barrierRunning && (!barrier || m_running == 0)));
         if (free) {
@@ -287,14 +289,14 @@ void DispatchQueue::sync(const std::function<void()>& block, bool barrier)
 
 void DispatchQueue::suspend()
 {
-    std::lock_guard lock(m_lock);
+    internal::AdaptiveMutexLocker lock(m_lock);
     ++m_suspendCount;
 }
 
 void DispatchQueue::resume()
 {
     {
-        std::unique_lock lock(m_lock);
+        internal::AdaptiveMutexLocker lock(m_lock);
         DV_CHECK_MSG(m_suspendCount > 0, "dispatch_resume without a matching dispatch_suspend");
         if (--m_suspendCount > 0)
             return;
@@ -306,7 +308,7 @@ void DispatchQueue::resume()
 
 void DispatchQueue::setSpecific(const void* key, void* value)
 {
-    std::lock_guard lock(m_specificLock);
+    dv::MutexLocker lock(m_specificLock);
     std::erase_if(m_specific, [&](auto& entry) { return entry.first == key; });
     if (value)
         m_specific.emplace_back(key, value);
@@ -314,7 +316,7 @@ void DispatchQueue::setSpecific(const void* key, void* value)
 
 void* DispatchQueue::specific(const void* key) const
 {
-    std::lock_guard lock(m_specificLock);
+    dv::MutexLocker lock(m_specificLock);
     for (auto& [k, v] : m_specific)
         if (k == key)
             return v;
@@ -323,7 +325,7 @@ void* DispatchQueue::specific(const void* key) const
 
 bool DispatchQueue::hasPendingMain() const
 {
-    std::lock_guard lock(m_lock);
+    internal::AdaptiveMutexLocker lock(m_lock);
     return !m_items.empty() && m_suspendCount == 0;
 }
 
@@ -335,7 +337,7 @@ std::size_t DispatchQueue::drainMain()
         return 0;
     std::size_t available;
     {
-        std::lock_guard lock(m_lock);
+        internal::AdaptiveMutexLocker lock(m_lock);
         available = m_suspendCount > 0 ? 0 : m_items.size();
     }
     QueueScope scope(this);
@@ -343,7 +345,7 @@ std::size_t DispatchQueue::drainMain()
     for (; ran < available; ++ran) {
         Item item;
         {
-            std::lock_guard lock(m_lock);
+            internal::AdaptiveMutexLocker lock(m_lock);
             if (m_items.empty() || m_suspendCount > 0)
                 break;
             item = m_items.take_front();

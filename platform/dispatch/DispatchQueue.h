@@ -5,6 +5,7 @@
 // pending blocks stays alive until they have run. Use through the functions of Dispatch.h.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/internal/AdaptiveMutex.h"
 #include "platform/dispatch/internal/ChunkQueue.h"
 #include "platform/dispatch/internal/WorkerPool.h"
@@ -62,7 +63,7 @@ private:
         SyncWaiter* waiter = nullptr;
     };
 
-    void scheduleLocked(std::unique_lock<internal::AdaptiveMutex>& lock);
+    void scheduleLocked(internal::AdaptiveMutexLocker& lock) DV_REQUIRES(m_lock);
     void drainSerial();
     void runConcurrent(Item item);
     void awaitMoreBriefly();
@@ -72,15 +73,15 @@ private:
     const Kind m_kind;
     const internal::PoolPriority m_priority;
 
-    mutable std::mutex m_specificLock;
-    std::vector<std::pair<const void*, void*>> m_specific;
+    mutable dv::Mutex m_specificLock;
+    std::vector<std::pair<const void*, void*>> m_specific DV_GUARDED_BY(m_specificLock);
 
     // Fields the queueing threads touch, under m_lock.
     mutable internal::AdaptiveMutex m_lock;
-    internal::ChunkQueue<Item> m_items;
-    int m_running = 0; // serial: 1 while a drain or a sync caller owns the queue
-    bool m_barrierRunning = false;
-    int m_waiters = 0; // sync callers waiting in m_items
+    internal::ChunkQueue<Item> m_items DV_GUARDED_BY(m_lock);
+    int m_running DV_GUARDED_BY(m_lock) = 0; // serial: 1 while a drain or a sync caller owns the queue
+    bool m_barrierRunning DV_GUARDED_BY(m_lock) = false;
+    int m_waiters DV_GUARDED_BY(m_lock) = 0; // sync callers waiting in m_items
     std::atomic<std::uint64_t> m_enqueued = 0;
 
     // Serial: the blocks a drain took, touched only by the drain. On cache lines of their own,

@@ -1,6 +1,7 @@
 // DispatchSemaphore: a counting semaphore whose waits may time out on the process clock.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/Forward.h"
 
 #include <condition_variable>
@@ -18,10 +19,10 @@ public:
     bool signal();
 
 private:
-    std::mutex m_lock;
-    std::condition_variable m_signalled;
-    long m_value;
-    long m_waiters = 0;
+    dv::Mutex m_lock;
+    dv::ConditionVariable m_signalled;
+    long m_value DV_GUARDED_BY(m_lock);
+    long m_waiters DV_GUARDED_BY(m_lock) = 0;
 };
 
 } // namespace dv

@@ -1,4 +1,6 @@
 #include "platform/base/Check.h"
+
+#include "platform/base/Mutex.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSLog.h"
@@ -23,12 +25,12 @@ NSTimeInterval deadlineOf(const Ref<NSDate>& limit)
 
 bool NSLock::lockUntil(NSTimeInterval deadline)
 {
-    std::unique_lock state(m_state);
+    dv::MutexLocker state(m_state);
     const bool heldHere = m_held && m_owner == std::this_thread::get_id();
     if (heldHere)
         NSLog("*** -[NSLock lock]: deadlock (%@)", m_name);
     DV_CHECK_MSG(!heldHere, "NSLock locked twice on one thread");
-    if (!dv::internal::waitUntilClock(m_released, state, deadline, [&] { return !m_held; }))
+    if (!dv::internal::waitUntilClock(m_released, state, deadline, [&]() DV_REQUIRES(m_state) { return !m_held; }))
         return false;
     m_held = true;
     m_owner = std::this_thread::get_id();
@@ -39,7 +41,7 @@ void NSLock::lock() { (void)lockUntil(dv::internal::noDeadline); }
 
 bool NSLock::tryLock()
 {
-    std::lock_guard state(m_state);
+    dv::MutexLocker state(m_state);
     if (m_held)
         return false;
     m_held = true;
@@ -52,7 +54,7 @@ bool NSLock::lockBeforeDate(const Ref<NSDate>& limit) { return lockUntil(deadlin
 void NSLock::unlock()
 {
     {
-        std::lock_guard state(m_state);
+        dv::MutexLocker state(m_state);
         if (!m_held) {
             NSLog("*** -[NSLock unlock]: lock (%@) unlocked when not locked", m_name);
             return;
@@ -60,30 +62,30 @@ void NSLock::unlock()
         m_held = false;
         m_owner = {};
     }
-    m_released.notify_one();
+    m_released.notifyOne();
 }
 
 Ref<NSString> NSLock::name() const
 {
-    std::lock_guard state(m_state);
+    dv::MutexLocker state(m_state);
     return m_name;
 }
 
 void NSLock::setName(const Ref<NSString>& name)
 {
-    std::lock_guard state(m_state);
+    dv::MutexLocker state(m_state);
     m_name = name;
 }
 
 bool NSRecursiveLock::lockUntil(NSTimeInterval deadline)
 {
-    std::unique_lock state(m_state);
+    dv::MutexLocker state(m_state);
     auto me = std::this_thread::get_id();
     if (m_depth > 0 && m_owner == me) {
         ++m_depth;
         return true;
     }
-    if (!dv::internal::waitUntilClock(m_released, state, deadline, [&] { return m_depth == 0; }))
+    if (!dv::internal::waitUntilClock(m_released, state, deadline, [&]() DV_REQUIRES(m_state) { return m_depth == 0; }))
         return false;
     m_depth = 1;
     m_owner = me;
@@ -94,7 +96,7 @@ void NSRecursiveLock::lock() { (void)lockUntil(dv::internal::noDeadline); }
 
 bool NSRecursiveLock::tryLock()
 {
-    std::lock_guard state(m_state);
+    dv::MutexLocker state(m_state);
     auto me = std::this_thread::get_id();
     if (m_depth > 0 && m_owner != me)
         return false;
@@ -108,7 +110,7 @@ bool NSRecursiveLock::lockBeforeDate(const Ref<NSDate>& limit) { return lockUnti
 void NSRecursiveLock::unlock()
 {
     {
-        std::lock_guard state(m_state);
+        dv::MutexLocker state(m_state);
         if (m_depth == 0 || m_owner != std::this_thread::get_id()) {
             NSLog("*** -[NSRecursiveLock unlock]: lock (%@) unlocked from a thread that does not hold it", m_name);
             return;
@@ -117,18 +119,18 @@ void NSRecursiveLock::unlock()
             return;
         m_owner = {};
     }
-    m_released.notify_one();
+    m_released.notifyOne();
 }
 
 Ref<NSString> NSRecursiveLock::name() const
 {
-    std::lock_guard state(m_state);
+    dv::MutexLocker state(m_state);
     return m_name;
 }
 
 void NSRecursiveLock::setName(const Ref<NSString>& name)
 {
-    std::lock_guard state(m_state);
+    dv::MutexLocker state(m_state);
     m_name = name;
 }
 
@@ -168,12 +170,12 @@ void NSCondition::broadcast()
 
 Ref<NSString> NSCondition::name() const
 {
-    std::lock_guard lock(m_nameLock);
+    dv::MutexLocker lock(m_nameLock);
     return m_name;
 }
 
 void NSCondition::setName(const Ref<NSString>& name)
 {
-    std::lock_guard lock(m_nameLock);
+    dv::MutexLocker lock(m_nameLock);
     m_name = name;
 }

@@ -1,5 +1,7 @@
 #include "platform/dispatch/NSBlockOperation.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSException.h"
 
@@ -18,13 +20,13 @@ void NSBlockOperation::addExecutionBlock(std::function<void()> block)
         NSException::raise(NSInvalidArgumentException, "*** -[NSBlockOperation addExecutionBlock:]: blocks cannot be added after the operation has started executing or finished");
     if (!block)
         NSException::raise(NSInvalidArgumentException, "*** -[NSBlockOperation addExecutionBlock:]: block is nil");
-    std::lock_guard lock(m_blocksLock);
+    dv::MutexLocker lock(m_blocksLock);
     m_blocks.push_back(std::move(block));
 }
 
 std::vector<std::function<void()>> NSBlockOperation::executionBlocks() const
 {
-    std::lock_guard lock(m_blocksLock);
+    dv::MutexLocker lock(m_blocksLock);
     return m_blocks;
 }
 
@@ -32,7 +34,7 @@ void NSBlockOperation::main()
 {
     std::vector<std::function<void()>> blocks;
     {
-        std::lock_guard lock(m_blocksLock);
+        dv::MutexLocker lock(m_blocksLock);
         blocks.swap(m_blocks); // what the blocks captured is let go once they have run
     }
     for (auto& block : blocks)

@@ -2,6 +2,7 @@
 // The blocks run one after another on the operation's thread.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/NSOperation.h"
 
 class NSBlockOperation : public NSOperation {
@@ -17,6 +18,6 @@ class NSBlockOperation : public NSOperation {
     void main() override;
 
 private:
-    mutable std::mutex m_blocksLock;
-    std::vector<std::function<void()>> m_blocks;
+    mutable dv::Mutex m_blocksLock;
+    std::vector<std::function<void()>> m_blocks DV_GUARDED_BY(m_blocksLock);
 };

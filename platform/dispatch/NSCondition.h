@@ -7,6 +7,7 @@
 //   condition->unlock();
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/NSLock.h"
 
 #include <atomic>
@@ -29,9 +30,10 @@ class NSCondition : public NSObject, public NSLocking {
     void setName(const Ref<NSString>& name);
 
 private:
+    // Held across the caller's lock() and unlock(), which the compile-time analysis cannot follow.
     std::mutex m_mutex;
     std::condition_variable m_condition;
     std::atomic<std::uint64_t> m_signals { 0 };
-    mutable std::mutex m_nameLock;
-    Ref<NSString> m_name;
+    mutable dv::Mutex m_nameLock;
+    Ref<NSString> m_name DV_GUARDED_BY(m_nameLock);
 };

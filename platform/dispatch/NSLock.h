@@ -3,6 +3,7 @@
 // thread that locked. NSLocking is the protocol NSLock, NSRecursiveLock and NSCondition share.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
 #include <condition_variable>
@@ -33,11 +34,11 @@ class NSLock : public NSObject, public NSLocking {
 private:
     bool lockUntil(NSTimeInterval deadline);
 
-    mutable std::mutex m_state;
-    std::condition_variable m_released;
-    bool m_held = false;
-    std::thread::id m_owner;
-    Ref<NSString> m_name;
+    mutable dv::Mutex m_state;
+    dv::ConditionVariable m_released;
+    bool m_held DV_GUARDED_BY(m_state) = false;
+    std::thread::id m_owner DV_GUARDED_BY(m_state);
+    Ref<NSString> m_name DV_GUARDED_BY(m_state);
 };
 
 namespace dv {

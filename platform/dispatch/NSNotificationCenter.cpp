@@ -1,5 +1,7 @@
 #include "platform/dispatch/NSNotificationCenter.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/Dispatch.h"
@@ -56,7 +58,7 @@ Ref<NSNotificationCenter> NSNotificationCenter::defaultCenter()
 
 void NSNotificationCenter::add(std::shared_ptr<Registration> registration)
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     std::erase_if(m_registrations, [](auto& r) { return r->observerGone(); });
     m_registrations.push_back(std::move(registration));
 }
@@ -105,7 +107,7 @@ void NSNotificationCenter::postNotification(const Ref<NSNotification>& notificat
         return;
     std::vector<std::shared_ptr<Registration>> matching;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         for (auto& r : m_registrations)
             if (r->matches(*notification))
                 matching.push_back(r);
@@ -142,7 +144,7 @@ void NSNotificationCenter::removeObserver(const NSObject* observer)
 {
     if (!observer)
         return;
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     std::erase_if(m_registrations, [&](auto& r) {
         if (r->observerIdentity != observer)
             return false;
@@ -155,7 +157,7 @@ void NSNotificationCenter::removeObserver(const NSObject* observer, const Ref<NS
 {
     if (!observer)
         return;
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     std::erase_if(m_registrations, [&](auto& r) {
         if (r->observerIdentity != observer)
             return false;
@@ -170,6 +172,6 @@ void NSNotificationCenter::removeObserver(const NSObject* observer, const Ref<NS
 
 std::size_t NSNotificationCenter::observerCount() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return std::count_if(m_registrations.begin(), m_registrations.end(), [](auto& r) { return !r->observerGone(); });
 }

@@ -11,6 +11,7 @@
 //   center->removeObserver(token.get());
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 #include "platform/dispatch/NSNotification.h"
 
@@ -63,6 +64,6 @@ private:
     void addHandler(const id& observer, Handler handler, const Ref<NSString>& name, const id& object);
     void add(std::shared_ptr<Registration> registration);
 
-    mutable std::mutex m_lock;
-    std::vector<std::shared_ptr<Registration>> m_registrations;
+    mutable dv::Mutex m_lock;
+    std::vector<std::shared_ptr<Registration>> m_registrations DV_GUARDED_BY(m_lock);
 };

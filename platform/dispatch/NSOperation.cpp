@@ -1,5 +1,7 @@
 #include "platform/dispatch/NSOperation.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
@@ -57,7 +59,7 @@ bool NSOperation::isReady() const
 {
     if (m_cancelled)
         return true;
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return std::all_of(m_dependencies.begin(), m_dependencies.end(), [](auto& d) { return d.operation->isFinished(); });
 }
 
@@ -85,10 +87,10 @@ void NSOperation::finishedChanged()
         return;
     std::function<void()> completion;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         completion = std::exchange(m_completionBlock, {});
     }
-    m_finishedCondition.notify_all();
+    m_finishedCondition.notifyAll();
     if (completion)
         completion();
 }
@@ -98,7 +100,7 @@ void NSOperation::addDependency(const Ref<NSOperation>& operation)
     if (!operation || operation.get() == this)
         return;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         for (auto& d : m_dependencies)
             if (d.operation == operation)
                 return;
@@ -110,7 +112,7 @@ void NSOperation::addDependency(const Ref<NSOperation>& operation)
             self->dependencyFinished();
     });
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_dependencies.push_back({operation, token});
     }
     if (wasReady && !isReady()) {
@@ -124,7 +126,7 @@ void NSOperation::removeDependency(const Ref<NSOperation>& operation)
     bool wasReady = isReady();
     Dependency removed;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         auto it = std::find_if(m_dependencies.begin(), m_dependencies.end(), [&](auto& d) { return d.operation == operation; });
         if (it == m_dependencies.end())
             return;
@@ -148,7 +150,7 @@ void NSOperation::dependencyFinished()
 
 std::vector<Ref<NSOperation>> NSOperation::dependencies() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     std::vector<Ref<NSOperation>> result;
     for (auto& d : m_dependencies)
         result.push_back(d.operation);
@@ -166,32 +168,32 @@ void NSOperation::setQueuePriority(NSInteger priority)
 
 std::function<void()> NSOperation::completionBlock() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_completionBlock;
 }
 
 void NSOperation::setCompletionBlock(std::function<void()> block)
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     m_completionBlock = std::move(block);
 }
 
 void NSOperation::waitUntilFinished()
 {
     dv::internal::BlockingScope blocking;
-    std::unique_lock lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     m_finishedCondition.wait(lock, [&] { return isFinished() && m_completed; });
 }
 
 Ref<NSString> NSOperation::name() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_name;
 }
 
 void NSOperation::setName(const Ref<NSString>& name)
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     m_name = name;
 }
 

@@ -8,6 +8,7 @@
 // A cancelled operation that is started finishes at once without running main().
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 #include "platform/dispatch/Observable.h"
 
@@ -79,20 +80,20 @@ private:
     void finishedChanged();
     void dependencyFinished();
 
-    mutable std::mutex m_lock;
-    std::condition_variable m_finishedCondition;
+    mutable dv::Mutex m_lock;
+    dv::ConditionVariable m_finishedCondition;
     std::atomic<bool> m_cancelled { false };
     std::atomic<bool> m_executing { false };
     std::atomic<bool> m_finished { false };
     std::atomic<bool> m_completed { false }; // finish handling done
     std::atomic<NSOperationQueuePriority> m_priority { NSOperationQueuePriorityNormal };
-    std::function<void()> m_completionBlock;
-    Ref<NSString> m_name;
+    std::function<void()> m_completionBlock DV_GUARDED_BY(m_lock);
+    Ref<NSString> m_name DV_GUARDED_BY(m_lock);
     struct Dependency {
         Ref<NSOperation> operation;
         dv::ObservationToken token;
     };
-    std::vector<Dependency> m_dependencies;
+    std::vector<Dependency> m_dependencies DV_GUARDED_BY(m_lock);
     dv::ObservationToken m_selfObservation;
-    Weak<NSOperationQueue> m_queue;
+    Weak<NSOperationQueue> m_queue DV_GUARDED_BY(m_lock);
 };

@@ -1,5 +1,7 @@
 #include "platform/dispatch/NSOperationQueue.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSException.h"
 #include "platform/base/NSString.h"
@@ -43,6 +45,7 @@ Ref<NSOperationQueue> NSOperationQueue::mainQueue()
     static auto* main = [] {
         auto queue = new Ref<NSOperationQueue>(alloc<NSOperationQueue>());
         (*queue)->m_isMain = true;
+        dv::MutexLocker lock((*queue)->m_lock);
         (*queue)->m_maxConcurrent = 1;
         (*queue)->m_name = NSString::fromUTF8("NSOperationQueue Main Queue");
         return queue;
@@ -64,7 +67,7 @@ void NSOperationQueue::addOperation(const Ref<NSOperation>& operation)
     if (!operation)
         NSException::raise(NSInvalidArgumentException, "*** -[NSOperationQueue addOperation:]: operation is nil");
     {
-        std::lock_guard lock(operation->m_lock);
+        dv::MutexLocker lock(operation->m_lock);
         if (!operation->m_queue.expired() || operation->isExecuting() || operation->isFinished())
             NSException::raise(NSInvalidArgumentException,
                                "*** -[NSOperationQueue addOperation:]: operation is already enqueued on a queue, executing or finished");
@@ -85,7 +88,7 @@ void NSOperationQueue::addOperation(const Ref<NSOperation>& operation)
     dv::internal::WorkTracker::begin();
     willChangeValueForKey("operationCount");
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         entry.order = m_nextOrder++;
         m_entries.push_back(std::move(entry));
     }
@@ -114,7 +117,7 @@ void NSOperationQueue::schedule()
 {
     std::vector<Ref<NSOperation>> toStart;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (m_suspended)
             return;
         int width = m_maxConcurrent < 0 ? defaultWidth : static_cast<int>(m_maxConcurrent);
@@ -155,7 +158,7 @@ void NSOperationQueue::operationFinished(NSOperation* operation)
         return;
     Entry finished;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         auto it = std::find_if(m_entries.begin(), m_entries.end(), [&](auto& e) { return e.operation.get() == operation; });
         if (it == m_entries.end())
             return;
@@ -165,7 +168,7 @@ void NSOperationQueue::operationFinished(NSOperation* operation)
             --m_running;
     }
     {
-        std::lock_guard lock(operation->m_lock);
+        dv::MutexLocker lock(operation->m_lock);
         operation->m_queue.reset();
     }
     operation->removeObservation(finished.readyToken);
@@ -173,13 +176,13 @@ void NSOperationQueue::operationFinished(NSOperation* operation)
     willChangeValueForKey("operationCount");
     didChangeValueForKey("operationCount");
     dv::internal::WorkTracker::end();
-    m_emptied.notify_all();
+    m_emptied.notifyAll();
     schedule();
 }
 
 std::vector<Ref<NSOperation>> NSOperationQueue::operations() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     std::vector<Ref<NSOperation>> result;
     for (auto& entry : m_entries)
         result.push_back(entry.operation);
@@ -188,13 +191,13 @@ std::vector<Ref<NSOperation>> NSOperationQueue::operations() const
 
 NSUInteger NSOperationQueue::operationCount() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_entries.size();
 }
 
 NSInteger NSOperationQueue::maxConcurrentOperationCount() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_maxConcurrent;
 }
 
@@ -203,7 +206,7 @@ void NSOperationQueue::setMaxConcurrentOperationCount(NSInteger count)
     if (m_isMain)
         return; // the main queue runs one operation at a time
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_maxConcurrent = count < 0 ? NSOperationQueueDefaultMaxConcurrentOperationCount : count;
     }
     schedule();
@@ -211,7 +214,7 @@ void NSOperationQueue::setMaxConcurrentOperationCount(NSInteger count)
 
 bool NSOperationQueue::isSuspended() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_suspended;
 }
 
@@ -219,7 +222,7 @@ void NSOperationQueue::setSuspended(bool suspended)
 {
     willChangeValueForKey("suspended");
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_suspended = suspended;
     }
     didChangeValueForKey("suspended");
@@ -236,18 +239,18 @@ void NSOperationQueue::cancelAllOperations()
 void NSOperationQueue::waitUntilAllOperationsAreFinished()
 {
     dv::internal::BlockingScope blocking;
-    std::unique_lock lock(m_lock);
-    m_emptied.wait(lock, [&] { return m_entries.empty(); });
+    dv::MutexLocker lock(m_lock);
+    m_emptied.wait(lock, [&]() DV_REQUIRES(m_lock) { return m_entries.empty(); });
 }
 
 Ref<NSString> NSOperationQueue::name() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_name;
 }
 
 void NSOperationQueue::setName(const Ref<NSString>& name)
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     m_name = name;
 }

@@ -8,6 +8,7 @@
 //   queue->addOperationWithBlock([] { ... });
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/NSOperation.h"
 
 #include <deque>
@@ -59,13 +60,13 @@ private:
     void operationFinished(NSOperation* operation);
     void run(const Ref<NSOperation>& operation);
 
-    mutable std::mutex m_lock;
-    std::condition_variable m_emptied;
-    std::deque<Entry> m_entries;
-    std::uint64_t m_nextOrder = 0;
-    NSInteger m_maxConcurrent = NSOperationQueueDefaultMaxConcurrentOperationCount;
-    int m_running = 0;
-    bool m_suspended = false;
+    mutable dv::Mutex m_lock;
+    dv::ConditionVariable m_emptied;
+    std::deque<Entry> m_entries DV_GUARDED_BY(m_lock);
+    std::uint64_t m_nextOrder DV_GUARDED_BY(m_lock) = 0;
+    NSInteger m_maxConcurrent DV_GUARDED_BY(m_lock) = NSOperationQueueDefaultMaxConcurrentOperationCount;
+    int m_running DV_GUARDED_BY(m_lock) = 0;
+    bool m_suspended DV_GUARDED_BY(m_lock) = false;
     bool m_isMain = false;
-    Ref<NSString> m_name;
+    Ref<NSString> m_name DV_GUARDED_BY(m_lock);
 };

@@ -1,5 +1,7 @@
 #include "platform/dispatch/NSProgress.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
@@ -11,6 +13,7 @@ DV_DEFINE_CLASS(NSProgress)
 
 Ref<NSProgress> NSProgress::initWithParent(const Ref<NSProgress>&, const Ref<NSDictionary>& userInfo)
 {
+    dv::MutexLocker lock(m_lock);
     m_userInfo = userInfo;
     return self<NSProgress>();
 }
@@ -18,6 +21,7 @@ Ref<NSProgress> NSProgress::initWithParent(const Ref<NSProgress>&, const Ref<NSD
 Ref<NSProgress> NSProgress::progressWithTotalUnitCount(std::int64_t unitCount)
 {
     auto progress = alloc<NSProgress>()->initWithParent(nil, nil);
+    dv::MutexLocker lock(progress->m_lock);
     progress->m_total = unitCount;
     return progress;
 }
@@ -29,35 +33,35 @@ Ref<NSProgress> NSProgress::discreteProgressWithTotalUnitCount(std::int64_t unit
 
 std::int64_t NSProgress::totalUnitCount() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_total;
 }
 
 void NSProgress::setTotalUnitCount(std::int64_t count)
 {
     changeValueForKey("totalUnitCount", [&] {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_total = count;
     });
 }
 
 std::int64_t NSProgress::completedUnitCount() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_completed;
 }
 
 void NSProgress::setCompletedUnitCount(std::int64_t count)
 {
     changeValueForKey("completedUnitCount", [&] {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_completed = count;
     });
 }
 
 double NSProgress::fractionCompleted() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     if (m_total <= 0 || m_completed < 0)
         return 0;
     return static_cast<double>(m_completed) / static_cast<double>(m_total);
@@ -65,53 +69,53 @@ double NSProgress::fractionCompleted() const
 
 bool NSProgress::isIndeterminate() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_total < 0 || m_completed < 0 || (m_total == 0 && m_completed == 0);
 }
 
 bool NSProgress::isFinished() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_total > 0 && m_completed >= m_total;
 }
 
 bool NSProgress::isCancellable() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_cancellable;
 }
 
 void NSProgress::setCancellable(bool cancellable)
 {
     changeValueForKey("cancellable", [&] {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_cancellable = cancellable;
     });
 }
 
 bool NSProgress::isPausable() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_pausable;
 }
 
 void NSProgress::setPausable(bool pausable)
 {
     changeValueForKey("pausable", [&] {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_pausable = pausable;
     });
 }
 
 bool NSProgress::isCancelled() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_cancelled;
 }
 
 bool NSProgress::isPaused() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_paused;
 }
 
@@ -119,7 +123,7 @@ void NSProgress::setCancellationHandler(std::function<void()> handler)
 {
     bool cancelled;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         cancelled = m_cancelled;
         if (!cancelled)
             m_cancellationHandler = std::move(handler);
@@ -130,13 +134,13 @@ void NSProgress::setCancellationHandler(std::function<void()> handler)
 
 void NSProgress::setPausingHandler(std::function<void()> handler)
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     m_pausingHandler = std::move(handler);
 }
 
 void NSProgress::setResumingHandler(std::function<void()> handler)
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     m_resumingHandler = std::move(handler);
 }
 
@@ -144,12 +148,12 @@ void NSProgress::cancel()
 {
     std::function<void()> handler;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (m_cancelled)
             return;
     }
     changeValueForKey("cancelled", [&] {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_cancelled = true;
         // Run once: a cancelled progress stays cancelled.
         handler = std::exchange(m_cancellationHandler, {});
@@ -162,12 +166,12 @@ void NSProgress::pause()
 {
     std::function<void()> handler;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (m_paused || !m_pausable)
             return;
     }
     changeValueForKey("paused", [&] {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_paused = true;
         handler = m_pausingHandler;
     });
@@ -179,12 +183,12 @@ void NSProgress::resume()
 {
     std::function<void()> handler;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (!m_paused)
             return;
     }
     changeValueForKey("paused", [&] {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_paused = false;
         handler = m_resumingHandler;
     });
@@ -194,7 +198,7 @@ void NSProgress::resume()
 
 Ref<NSDictionary> NSProgress::userInfo() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_userInfo;
 }
 

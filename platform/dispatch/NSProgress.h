@@ -10,6 +10,7 @@
 //   progress->setCompletedUnitCount(512);
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 #include "platform/dispatch/Observable.h"
 
@@ -56,15 +57,15 @@ class NSProgress : public NSObject, public dv::Observable {
     id observedValueForKeyPath(std::string_view keyPath) const override;
 
 private:
-    mutable std::mutex m_lock;
-    std::int64_t m_total = 0;
-    std::int64_t m_completed = 0;
-    bool m_cancellable = true;
-    bool m_pausable = false;
-    bool m_cancelled = false;
-    bool m_paused = false;
-    std::function<void()> m_cancellationHandler;
-    std::function<void()> m_pausingHandler;
-    std::function<void()> m_resumingHandler;
-    Ref<NSDictionary> m_userInfo;
+    mutable dv::Mutex m_lock;
+    std::int64_t m_total DV_GUARDED_BY(m_lock) = 0;
+    std::int64_t m_completed DV_GUARDED_BY(m_lock) = 0;
+    bool m_cancellable DV_GUARDED_BY(m_lock) = true;
+    bool m_pausable DV_GUARDED_BY(m_lock) = false;
+    bool m_cancelled DV_GUARDED_BY(m_lock) = false;
+    bool m_paused DV_GUARDED_BY(m_lock) = false;
+    std::function<void()> m_cancellationHandler DV_GUARDED_BY(m_lock);
+    std::function<void()> m_pausingHandler DV_GUARDED_BY(m_lock);
+    std::function<void()> m_resumingHandler DV_GUARDED_BY(m_lock);
+    Ref<NSDictionary> m_userInfo DV_GUARDED_BY(m_lock);
 };

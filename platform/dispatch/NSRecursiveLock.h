@@ -2,6 +2,7 @@
 // matched by an unlock.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/NSLock.h"
 
 class NSRecursiveLock : public NSObject, public NSLocking {
@@ -20,9 +21,9 @@ class NSRecursiveLock : public NSObject, public NSLocking {
 private:
     bool lockUntil(NSTimeInterval deadline);
 
-    mutable std::mutex m_state;
-    std::condition_variable m_released;
-    int m_depth = 0;
-    std::thread::id m_owner;
-    Ref<NSString> m_name;
+    mutable dv::Mutex m_state;
+    dv::ConditionVariable m_released;
+    int m_depth DV_GUARDED_BY(m_state) = 0;
+    std::thread::id m_owner DV_GUARDED_BY(m_state);
+    Ref<NSString> m_name DV_GUARDED_BY(m_state);
 };

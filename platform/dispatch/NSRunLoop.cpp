@@ -1,5 +1,7 @@
 #include "platform/dispatch/NSRunLoop.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/NSDate.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSString.h"
@@ -38,7 +40,7 @@ Ref<NSRunLoop> NSRunLoop::mainRunLoop() { return NSThread::mainThread()->runLoop
 
 Ref<NSString> NSRunLoop::currentMode() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_modeStack.empty() ? nil : NSString::fromUTF8(m_modeStack.back());
 }
 
@@ -60,7 +62,7 @@ void NSRunLoop::addTimer(const Ref<NSTimer>& timer, std::string_view mode)
     if (!timer || !timer->isValid())
         return;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         auto it = std::find_if(m_timers.begin(), m_timers.end(), [&](auto& e) { return e.timer == timer; });
         if (it == m_timers.end()) {
             m_timers.push_back({timer, {std::string(mode)}});
@@ -77,7 +79,7 @@ void NSRunLoop::addPort(const Ref<NSPort>& port, std::string_view mode)
     if (!port)
         return;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_ports.emplace_back(port, std::string(mode));
     }
     wakeUp();
@@ -86,7 +88,7 @@ void NSRunLoop::addPort(const Ref<NSPort>& port, std::string_view mode)
 void NSRunLoop::removePort(const Ref<NSPort>& port, std::string_view mode)
 {
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         std::erase_if(m_ports, [&](auto& entry) { return entry.first == port && entry.second == mode; });
     }
     wakeUp();
@@ -99,7 +101,7 @@ void NSRunLoop::performInModes(const std::vector<std::string>& modes, std::funct
     if (!block)
         return;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_performs.push_back({modes, std::move(block)});
     }
     wakeUp();
@@ -108,25 +110,25 @@ void NSRunLoop::performInModes(const std::vector<std::string>& modes, std::funct
 void NSRunLoop::wakeUp()
 {
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_wakeRequested = true;
     }
-    m_wake.notify_all();
+    m_wake.notifyAll();
 }
 
 void NSRunLoop::stop()
 {
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_stopRequested = true;
         m_wakeRequested = true;
     }
-    m_wake.notify_all();
+    m_wake.notifyAll();
 }
 
 std::uint64_t NSRunLoop::addEndOfTurnObserver(std::function<void()> observer)
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     auto token = m_nextToken++;
     m_endOfTurn.emplace_back(token, std::move(observer));
     return token;
@@ -134,7 +136,7 @@ std::uint64_t NSRunLoop::addEndOfTurnObserver(std::function<void()> observer)
 
 void NSRunLoop::removeEndOfTurnObserver(std::uint64_t token)
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     std::erase_if(m_endOfTurn, [&](auto& e) { return e.first == token; });
 }
 
@@ -142,7 +144,7 @@ void NSRunLoop::cancelPerforms(const NSObject* target, SEL selector, const NSObj
 {
     std::vector<Ref<NSTimer>> cancelled;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         for (auto& entry : m_timers)
             if (entry.timer->matchesPerform(target, selector, argument, anySelector))
                 cancelled.push_back(entry.timer);
@@ -171,7 +173,7 @@ bool NSRunLoop::readyLocked(std::string_view mode) const
 
 NSTimeInterval NSRunLoop::nextTimerTime(std::string_view mode)
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     NSTimeInterval next = dv::internal::noDeadline;
     for (auto& entry : m_timers)
         if (modeMatches(entry.modes, mode) && entry.timer->isValid())
@@ -192,7 +194,7 @@ bool NSRunLoop::doWork(std::string_view mode)
     // Blocks queued before this turn began, in order; later ones wait for the next turn.
     std::vector<std::function<void()>> blocks;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         for (auto it = m_performs.begin(); it != m_performs.end();) {
             if (modeMatches(it->modes, mode)) {
                 blocks.push_back(std::move(it->block));
@@ -215,7 +217,7 @@ bool NSRunLoop::doWork(std::string_view mode)
     NSTimeInterval now = dv::Clock::current().now();
     std::vector<Ref<NSTimer>> due;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         std::erase_if(m_timers, [](auto& e) { return !e.timer->isValid(); });
         for (auto& entry : m_timers)
             if (modeMatches(entry.modes, mode) && entry.timer->fireTime() <= now)
@@ -227,7 +229,7 @@ bool NSRunLoop::doWork(std::string_view mode)
         handled = true;
     }
     if (!due.empty()) {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         std::erase_if(m_timers, [](auto& e) { return !e.timer->isValid(); });
     }
     return handled;
@@ -237,7 +239,7 @@ void NSRunLoop::endTurn()
 {
     std::vector<std::function<void()>> observers;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         for (auto& [token, observer] : m_endOfTurn)
             observers.push_back(observer);
     }
@@ -248,13 +250,13 @@ void NSRunLoop::endTurn()
 bool NSRunLoop::runTurn(std::string_view mode, NSTimeInterval clockDeadline, double realMaxWait)
 {
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_modeStack.emplace_back(mode);
     }
     bool handled = doWork(mode);
     if (!handled && realMaxWait > 0) {
         {
-            std::unique_lock lock(m_lock);
+            dv::MutexLocker lock(m_lock);
             NSTimeInterval wakeAt = clockDeadline;
             for (auto& entry : m_timers)
                 if (modeMatches(entry.modes, mode) && entry.timer->isValid())
@@ -263,14 +265,14 @@ bool NSRunLoop::runTurn(std::string_view mode, NSTimeInterval clockDeadline, dou
             if (realMaxWait < 1e9)
                 realLimit = std::chrono::steady_clock::now()
                     + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(realMaxWait));
-            dv::internal::waitUntilClock(m_wake, lock, wakeAt, [&] { return readyLocked(mode); }, realLimit);
+            dv::internal::waitUntilClock(m_wake, lock, wakeAt, [&]() DV_REQUIRES(m_lock) { return readyLocked(mode); }, realLimit);
             m_wakeRequested = false;
         }
         handled = doWork(mode);
     }
     endTurn();
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_modeStack.pop_back();
     }
     return handled;
@@ -279,7 +281,7 @@ bool NSRunLoop::runTurn(std::string_view mode, NSTimeInterval clockDeadline, dou
 bool NSRunLoop::runModeBeforeDate(std::string_view mode, const Ref<NSDate>& limitDate)
 {
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (!hasSourcesLocked())
             return false;
     }
@@ -294,7 +296,7 @@ void NSRunLoop::runUntilDate(const Ref<NSDate>& limitDate)
     while (dv::Clock::current().now() < deadline) {
         if (!runModeBeforeDate(NSDefaultRunLoopMode, limitDate))
             return;
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (std::exchange(m_stopRequested, false))
             return;
     }
@@ -305,7 +307,7 @@ void NSRunLoop::run()
     for (;;) {
         if (!runModeBeforeDate(NSDefaultRunLoopMode, nil))
             return;
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (std::exchange(m_stopRequested, false))
             return;
     }
@@ -325,7 +327,7 @@ bool NSRunLoop::runUntil(const std::function<bool()>& condition, double realTime
         // seen promptly.
         double remaining = std::chrono::duration<double>(limit - now).count();
         runTurn(NSDefaultRunLoopMode, dv::internal::noDeadline, std::min(remaining, 0.002));
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_stopRequested = false;
     }
 }

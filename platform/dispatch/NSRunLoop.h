@@ -11,6 +11,7 @@
 // may be called from any thread.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
 #include <condition_variable>
@@ -96,20 +97,20 @@ private:
     };
 
     static bool modeMatches(const std::vector<std::string>& modes, std::string_view mode);
-    bool hasSourcesLocked() const;
-    bool readyLocked(std::string_view mode) const;
+    bool hasSourcesLocked() const DV_REQUIRES(m_lock);
+    bool readyLocked(std::string_view mode) const DV_REQUIRES(m_lock);
     bool doWork(std::string_view mode);
     void endTurn();
 
-    mutable std::mutex m_lock;
-    std::condition_variable m_wake;
-    std::deque<Perform> m_performs;
-    std::vector<TimerEntry> m_timers;
-    std::vector<std::pair<Ref<NSPort>, std::string>> m_ports;
-    std::vector<std::pair<std::uint64_t, std::function<void()>>> m_endOfTurn;
-    std::uint64_t m_nextToken = 1;
-    bool m_wakeRequested = false;
-    bool m_stopRequested = false;
+    mutable dv::Mutex m_lock;
+    dv::ConditionVariable m_wake;
+    std::deque<Perform> m_performs DV_GUARDED_BY(m_lock);
+    std::vector<TimerEntry> m_timers DV_GUARDED_BY(m_lock);
+    std::vector<std::pair<Ref<NSPort>, std::string>> m_ports DV_GUARDED_BY(m_lock);
+    std::vector<std::pair<std::uint64_t, std::function<void()>>> m_endOfTurn DV_GUARDED_BY(m_lock);
+    std::uint64_t m_nextToken DV_GUARDED_BY(m_lock) = 1;
+    bool m_wakeRequested DV_GUARDED_BY(m_lock) = false;
+    bool m_stopRequested DV_GUARDED_BY(m_lock) = false;
     std::vector<std::string> m_modeStack;
     bool m_isMain = false;
 };

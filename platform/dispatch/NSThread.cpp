@@ -1,5 +1,7 @@
 #include "platform/dispatch/NSThread.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/Dispatch.h"
@@ -60,7 +62,7 @@ Ref<NSThread> NSThread::mainThread()
     static auto* main = [] {
         auto thread = new Ref<NSThread>(alloc<NSThread>());
         (*thread)->m_runLoop->markMain();
-        (*thread)->m_name = NSString::fromUTF8("main");
+        (*thread)->setName(NSString::fromUTF8("main"));
         (*thread)->m_started = true;
         (*thread)->m_executing = true;
         return thread;
@@ -88,9 +90,9 @@ void NSThread::sleepUntilDate(const Ref<NSDate>& date)
 {
     if (!date)
         return;
-    std::mutex lock;
-    std::condition_variable never;
-    std::unique_lock guard(lock);
+    dv::Mutex lock;
+    dv::ConditionVariable never;
+    dv::MutexLocker guard(lock);
     dv::internal::waitUntilClock(never, guard, date->timeIntervalSinceReferenceDate(), [] { return false; });
 }
 
@@ -113,7 +115,7 @@ void NSThread::start()
         self->main();
         self->m_executing = false;
         self->m_finished = true;
-        std::lock_guard lock(self->m_lock);
+        dv::MutexLocker lock(self->m_lock);
         self->m_block = nullptr;
         self->m_target = nil;
         self->m_argument = nil;
@@ -127,7 +129,7 @@ void NSThread::main()
     id target, argument;
     SEL selector;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         block = m_block;
         target = m_target;
         selector = m_selector;
@@ -143,14 +145,14 @@ void NSThread::main()
 
 Ref<NSString> NSThread::name() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_name;
 }
 
 void NSThread::setName(const Ref<NSString>& name)
 {
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_name = name;
     }
     if (t_current.get() == this)
@@ -172,21 +174,21 @@ void performBlockOnThread(const Ref<NSThread>& thread, std::function<void()> blo
         return;
     }
     struct Done {
-        std::mutex lock;
-        std::condition_variable cv;
+        dv::Mutex lock;
+        dv::ConditionVariable cv;
         bool done = false;
     };
     auto done = std::make_shared<Done>();
     loop->performInModes(modes, [block = std::move(block), done] {
         block();
         {
-            std::lock_guard guard(done->lock);
+            dv::MutexLocker guard(done->lock);
             done->done = true;
         }
-        done->cv.notify_all();
+        done->cv.notifyAll();
     });
     dv::internal::BlockingScope blocking;
-    std::unique_lock guard(done->lock);
+    dv::MutexLocker guard(done->lock);
     done->cv.wait(guard, [&] { return done->done; });
 }
 

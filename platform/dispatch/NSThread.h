@@ -6,6 +6,7 @@
 //   performBlockOnThread(thread, [] { ... }, WaitUntilDone::no);
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
 #include <atomic>
@@ -56,8 +57,8 @@ private:
     friend struct NSThreadAccess;
     void bindToCurrentThread();
 
-    mutable std::mutex m_lock;
-    Ref<NSString> m_name;
+    mutable dv::Mutex m_lock;
+    Ref<NSString> m_name DV_GUARDED_BY(m_lock);
     Ref<NSRunLoop> m_runLoop;
     std::function<void()> m_block;
     id m_target;

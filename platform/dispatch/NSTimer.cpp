@@ -1,5 +1,7 @@
 #include "platform/dispatch/NSTimer.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSDate.h"
 #include "platform/dispatch/Clock.h"
@@ -19,7 +21,10 @@ NSTimer::~NSTimer() = default;
 
 Ref<NSTimer> NSTimer::initWithFireDate(const Ref<NSDate>& date, NSTimeInterval interval, const id& target, SEL selector, const id& userInfo, bool repeats)
 {
-    m_fireTime = date ? date->timeIntervalSinceReferenceDate() : dv::Clock::current().now();
+    {
+        dv::MutexLocker lock(m_lock);
+        m_fireTime = date ? date->timeIntervalSinceReferenceDate() : dv::Clock::current().now();
+    }
     // A timer that fires once has no interval (it reads 0); a repeating one runs at least every
     // tenth of a millisecond.
     m_interval = !repeats ? 0 : interval <= 0 ? minimumInterval : interval;
@@ -73,7 +78,7 @@ Ref<NSTimer> NSTimer::performTimer(NSTimeInterval delay, PerformRequest request,
 
 bool NSTimer::matchesPerform(const NSObject* target, SEL selector, const NSObject* argument, bool anySelector) const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     if (!m_isPerform || !m_valid || m_target.get() != target)
         return false;
     if (anySelector)
@@ -88,7 +93,7 @@ void NSTimer::fire() { invoke(false, dv::Clock::current().now()); }
 void NSTimer::fireIfDue(NSTimeInterval now)
 {
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (!m_valid || m_fireTime > now)
             return;
         if (m_repeats) {
@@ -111,7 +116,7 @@ void NSTimer::invoke(bool fromRunLoop, NSTimeInterval)
     std::function<void()> performBlock;
     bool repeats;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (!m_valid)
             return;
         target = m_target;
@@ -139,7 +144,7 @@ void NSTimer::invalidate()
     Block block;
     std::function<void()> performBlock;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (!m_valid)
             return;
         m_valid = false;
@@ -154,7 +159,7 @@ void NSTimer::invalidate()
 
 bool NSTimer::isValid() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_valid;
 }
 
@@ -165,14 +170,14 @@ Ref<NSDate> NSTimer::fireDate() const
 
 NSTimeInterval NSTimer::fireTime() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_fireTime;
 }
 
 void NSTimer::setFireDate(const Ref<NSDate>& date)
 {
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_fireTime = date ? date->timeIntervalSinceReferenceDate() : m_fireTime;
     }
     wakeLoops();
@@ -180,7 +185,7 @@ void NSTimer::setFireDate(const Ref<NSDate>& date)
 
 void NSTimer::attachTo(const Ref<NSRunLoop>& loop)
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     m_loops.push_back(loop);
 }
 
@@ -189,7 +194,7 @@ void NSTimer::wakeLoops()
     // The loops recompute their wait (and drop an invalid timer) on their next turn.
     std::vector<Weak<NSRunLoop>> loops;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         loops = m_loops;
     }
     for (auto& weak : loops)
@@ -199,6 +204,6 @@ void NSTimer::wakeLoops()
 
 id NSTimer::userInfo() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_isPerform ? nil : m_userInfo;
 }

@@ -7,6 +7,7 @@
 //   m_timer->invalidate();
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
 #include <functional>
@@ -66,12 +67,12 @@ private:
     void invoke(bool fromRunLoop, NSTimeInterval now);
     void wakeLoops();
 
-    mutable std::mutex m_lock;
-    NSTimeInterval m_fireTime = 0;
+    mutable dv::Mutex m_lock;
+    NSTimeInterval m_fireTime DV_GUARDED_BY(m_lock) = 0;
     NSTimeInterval m_interval = 0;
     NSTimeInterval m_tolerance = 0;
     bool m_repeats = false;
-    bool m_valid = true;
+    bool m_valid DV_GUARDED_BY(m_lock) = true;
     bool m_isPerform = false;
     id m_target;
     SEL m_selector;
@@ -79,5 +80,5 @@ private:
     Block m_block;
     std::function<void()> m_performBlock;
     const void* m_performTag = nullptr;
-    std::vector<Weak<NSRunLoop>> m_loops;
+    std::vector<Weak<NSRunLoop>> m_loops DV_GUARDED_BY(m_lock);
 };

@@ -1,5 +1,7 @@
 #include "platform/dispatch/Observable.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSException.h"
 #include "platform/base/NSNull.h"
@@ -39,8 +41,8 @@ using internal::Observation;
 
 // The registrations on one observable, in the side table.
 struct Registrations {
-    std::mutex lock;
-    std::vector<std::shared_ptr<Observation>> observations;
+    dv::Mutex lock;
+    std::vector<std::shared_ptr<Observation>> observations DV_GUARDED_BY(lock);
 };
 
 std::shared_ptr<Registrations> registrationsOf(const Observable* owner, bool create)
@@ -93,7 +95,7 @@ std::size_t Observable::observationCount() const
     auto registrations = registrationsOf(this, false);
     if (!registrations)
         return 0;
-    std::lock_guard lock(registrations->lock);
+    dv::MutexLocker lock(registrations->lock);
     return registrations->observations.size();
 }
 
@@ -116,7 +118,7 @@ void Observable::addObserver(const id& observer, std::string_view keyPath, NSKey
     observation->observer = observer;
     {
         auto registrations = registrationsOf(this, true);
-        std::lock_guard lock(registrations->lock);
+        dv::MutexLocker lock(registrations->lock);
         registrations->observations.push_back(observation);
     }
     if (options & NSKeyValueObservingOptionInitial) {
@@ -137,7 +139,7 @@ ObservationToken Observable::observe(std::string_view keyPath, NSKeyValueObservi
     observation->block = std::move(block);
     {
         auto registrations = registrationsOf(this, true);
-        std::lock_guard lock(registrations->lock);
+        dv::MutexLocker lock(registrations->lock);
         registrations->observations.push_back(observation);
     }
     if (options & NSKeyValueObservingOptionInitial) {
@@ -158,7 +160,7 @@ void Observable::removeObservation(const ObservationToken& token)
     auto registrations = registrationsOf(this, false);
     if (!registrations)
         return;
-    std::lock_guard lock(registrations->lock);
+    dv::MutexLocker lock(registrations->lock);
     std::erase(registrations->observations, token);
 }
 
@@ -167,7 +169,7 @@ void Observable::removeMatching(const NSObject* observer, std::string_view keyPa
     if (!observer)
         return;
     if (auto registrations = registrationsOf(this, false)) {
-        std::lock_guard lock(registrations->lock);
+        dv::MutexLocker lock(registrations->lock);
         auto& observations = registrations->observations;
         for (auto it = observations.rbegin(); it != observations.rend(); ++it) {
             auto& o = **it;
@@ -206,7 +208,7 @@ std::vector<std::shared_ptr<Observation>> Observable::affectedBy(std::string_vie
 {
     std::vector<std::shared_ptr<Observation>> all;
     if (auto registrations = registrationsOf(this, false)) {
-        std::lock_guard lock(registrations->lock);
+        dv::MutexLocker lock(registrations->lock);
         all = registrations->observations;
     }
     std::vector<std::shared_ptr<Observation>> affected;

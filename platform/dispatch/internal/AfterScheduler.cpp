@@ -1,5 +1,7 @@
 #include "platform/dispatch/internal/AfterScheduler.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/internal/Waiting.h"
 
@@ -15,11 +17,11 @@ struct AfterScheduler::State {
         std::shared_ptr<DispatchQueue> queue;
         std::function<void()> block;
     };
-    mutable std::mutex lock;
-    std::condition_variable changed;
+    mutable dv::Mutex lock;
+    dv::ConditionVariable changed;
     // Ordered by deadline, then by the order of scheduling.
-    std::multimap<NSTimeInterval, Entry> entries;
-    bool threadStarted = false;
+    std::multimap<NSTimeInterval, Entry> entries DV_GUARDED_BY(lock);
+    bool threadStarted DV_GUARDED_BY(lock) = false;
 };
 
 AfterScheduler& AfterScheduler::shared()
@@ -33,21 +35,21 @@ AfterScheduler::AfterScheduler() : m_state(new State) { }
 void AfterScheduler::schedule(NSTimeInterval deadline, std::shared_ptr<DispatchQueue> queue, std::function<void()> block)
 {
     {
-        std::lock_guard lock(m_state->lock);
+        dv::MutexLocker lock(m_state->lock);
         m_state->entries.emplace(deadline, State::Entry {std::move(queue), std::move(block)});
         if (!m_state->threadStarted) {
             m_state->threadStarted = true;
             std::thread([this] { threadMain(); }).detach();
         }
     }
-    m_state->changed.notify_all();
+    m_state->changed.notifyAll();
 }
 
 void AfterScheduler::fireDue(NSTimeInterval now)
 {
     std::vector<State::Entry> due;
     {
-        std::lock_guard lock(m_state->lock);
+        dv::MutexLocker lock(m_state->lock);
         auto end = m_state->entries.upper_bound(now);
         for (auto it = m_state->entries.begin(); it != end; ++it)
             due.push_back(std::move(it->second));
@@ -59,7 +61,7 @@ void AfterScheduler::fireDue(NSTimeInterval now)
 
 NSTimeInterval AfterScheduler::nextDeadline() const
 {
-    std::lock_guard lock(m_state->lock);
+    dv::MutexLocker lock(m_state->lock);
     return m_state->entries.empty() ? noDeadline : m_state->entries.begin()->first;
 }
 
@@ -67,21 +69,21 @@ void AfterScheduler::discardAll()
 {
     std::multimap<NSTimeInterval, State::Entry> dropped;
     {
-        std::lock_guard lock(m_state->lock);
+        dv::MutexLocker lock(m_state->lock);
         dropped.swap(m_state->entries);
     }
-    m_state->changed.notify_all();
+    m_state->changed.notifyAll();
 }
 
 void AfterScheduler::threadMain()
 {
     for (;;) {
         {
-            std::unique_lock lock(m_state->lock);
+            dv::MutexLocker lock(m_state->lock);
             std::size_t seen = m_state->entries.size();
             NSTimeInterval next = m_state->entries.empty() ? noDeadline : m_state->entries.begin()->first;
             // Wake for the next deadline, or when an entry is added or taken by advance().
-            waitUntilClock(m_state->changed, lock, next, [&] {
+            waitUntilClock(m_state->changed, lock, next, [&]() DV_REQUIRES(m_state->lock) {
                 return m_state->entries.size() != seen;
             });
         }

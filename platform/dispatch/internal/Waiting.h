@@ -4,6 +4,7 @@
 // reference-date scale of Clock::now); infinity means no deadline.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/internal/WorkerPool.h"
 
@@ -22,9 +23,28 @@ inline constexpr auto manualClockPoll = std::chrono::milliseconds(2);
 // Longest single sleep on the system clock, so that installing another clock is noticed.
 inline constexpr auto systemClockSlice = std::chrono::milliseconds(100);
 
+// One sleep of a wait, on our annotated condition (the usual case) or on the standard one (the
+// platform's NSCondition, whose mutex its caller holds across calls).
+inline void waitSlice(ConditionVariable& cv, MutexLocker& lock, std::chrono::steady_clock::duration slice)
+{
+    if (slice == std::chrono::steady_clock::duration::max())
+        cv.wait(lock);
+    else
+        cv.waitFor(lock, slice);
+}
+inline void waitSlice(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, std::chrono::steady_clock::duration slice)
+{
+    if (slice == std::chrono::steady_clock::duration::max())
+        cv.wait(lock);
+    else
+        cv.wait_for(lock, slice);
+}
+
 // Answers pred() at the end: false means the deadline (or the real-time limit) passed first.
-template <class Predicate>
-bool waitUntilClock(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, NSTimeInterval deadline, Predicate pred,
+// The predicate runs with the lock held (annotate it DV_REQUIRES); the analysis cannot tell that
+// the locker passed in holds it, so it is not applied to this template itself.
+template <class Condition, class Lock, class Predicate>
+DV_NO_THREAD_SAFETY_ANALYSIS bool waitUntilClock(Condition& cv, Lock& lock, NSTimeInterval deadline, Predicate pred,
                     std::chrono::steady_clock::time_point realLimit = std::chrono::steady_clock::time_point::max())
 {
     using std::chrono::steady_clock;
@@ -50,10 +70,7 @@ bool waitUntilClock(std::condition_variable& cv, std::unique_lock<std::mutex>& l
         }
         if (realBound)
             slice = std::min(slice, realLimit - realNow);
-        if (slice == steady_clock::duration::max())
-            cv.wait(lock);
-        else
-            cv.wait_for(lock, slice);
+        waitSlice(cv, lock, slice);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "platform/dispatch/internal/WorkerPool.h"
 
+#include "platform/base/Mutex.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -20,16 +22,16 @@ constexpr auto spinBeforeSleep = std::chrono::microseconds(50);
 } // namespace
 
 struct WorkerPool::State {
-    std::mutex lock;
-    std::condition_variable wake;
-    std::deque<std::function<void()>> jobs[levelCount];
-    std::size_t queued = 0;
+    dv::Mutex lock;
+    dv::ConditionVariable wake;
+    std::deque<std::function<void()>> jobs[levelCount] DV_GUARDED_BY(lock);
+    std::size_t queued DV_GUARDED_BY(lock) = 0;
     // Mirrors `queued` for threads that look without the lock.
     std::atomic<std::size_t> queuedHint { 0 };
-    int threads = 0;
-    int idle = 0;
-    int blocked = 0;
-    int softLimit = 4;
+    int threads DV_GUARDED_BY(lock) = 0;
+    int idle DV_GUARDED_BY(lock) = 0;
+    int blocked DV_GUARDED_BY(lock) = 0;
+    int softLimit DV_GUARDED_BY(lock) = 4;
 };
 
 WorkerPool& WorkerPool::shared()
@@ -48,33 +50,33 @@ bool WorkerPool::isPoolThread() { return t_isPoolThread; }
 
 int WorkerPool::threadCount() const
 {
-    std::lock_guard lock(m_state->lock);
+    dv::MutexLocker lock(m_state->lock);
     return m_state->threads;
 }
 
 void WorkerPool::submit(std::function<void()> job, PoolPriority priority)
 {
     auto& s = *m_state;
-    std::unique_lock lock(s.lock);
+    dv::MutexLocker lock(s.lock);
     s.jobs[static_cast<int>(priority)].push_back(std::move(job));
     ++s.queued;
     s.queuedHint.store(s.queued, std::memory_order_release);
     if (s.idle > 0 && static_cast<int>(s.queued) <= s.idle) {
         lock.unlock();
-        s.wake.notify_one();
+        s.wake.notifyOne();
         return;
     }
-    if (s.threads - s.blocked < s.softLimit && s.threads < hardLimit)
-        spawnLocked();
-    else if (s.idle > 0) {
+    if (s.threads - s.blocked < s.softLimit && s.threads < hardLimit) {
+        ++s.threads;
+        spawn();
+    } else if (s.idle > 0) {
         lock.unlock();
-        s.wake.notify_one();
+        s.wake.notifyOne();
     }
 }
 
-void WorkerPool::spawnLocked()
+void WorkerPool::spawn()
 {
-    ++m_state->threads;
     std::thread([this] { workerMain(); }).detach();
 }
 
@@ -82,7 +84,7 @@ void WorkerPool::workerMain()
 {
     t_isPoolThread = true;
     auto& s = *m_state;
-    std::unique_lock lock(s.lock);
+    dv::MutexLocker lock(s.lock);
     for (;;) {
         if (s.queued == 0) {
             ++s.idle;
@@ -93,7 +95,7 @@ void WorkerPool::workerMain()
             while (s.queuedHint.load(std::memory_order_acquire) == 0 && std::chrono::steady_clock::now() < spinUntil)
                 std::this_thread::yield();
             lock.lock();
-            bool woke = s.wake.wait_for(lock, idleExit, [&] { return s.queued > 0; });
+            bool woke = s.wake.waitFor(lock, idleExit, [&]() DV_REQUIRES(s.lock) { return s.queued > 0; });
             --s.idle;
             if (!woke && s.threads > s.softLimit) {
                 --s.threads;
@@ -122,16 +124,18 @@ void WorkerPool::workerMain()
 void WorkerPool::willBlock()
 {
     auto& s = *m_state;
-    std::unique_lock lock(s.lock);
+    dv::MutexLocker lock(s.lock);
     ++s.blocked;
     // Work waiting behind a blocked thread gets a thread of its own.
-    if (s.queued > static_cast<std::size_t>(s.idle) && s.threads - s.blocked < s.softLimit && s.threads < hardLimit)
-        spawnLocked();
+    if (s.queued > static_cast<std::size_t>(s.idle) && s.threads - s.blocked < s.softLimit && s.threads < hardLimit) {
+        ++s.threads;
+        spawn();
+    }
 }
 
 void WorkerPool::didUnblock()
 {
-    std::lock_guard lock(m_state->lock);
+    dv::MutexLocker lock(m_state->lock);
     --m_state->blocked;
 }
 

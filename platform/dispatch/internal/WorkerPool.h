@@ -32,7 +32,8 @@ public:
 private:
     WorkerPool();
     void workerMain();
-    void spawnLocked();
+    // Starts one more thread; its caller has counted it in, under the pool lock.
+    void spawn();
 
     struct State;
     State* m_state;
