@@ -1,5 +1,7 @@
 #include "foundation/http/PNHTTPSessionManager.h"
 
+#include "platform/base/Mutex.h"
+
 #include "foundation/http/PNHTTPResponseSerializer.h"
 #include "foundation/http/PNJSONResponseSerializer.h"
 #include "foundation/http/PNSecurityPolicy.h"
@@ -38,7 +40,7 @@ Ref<PNHTTPSessionManager> PNHTTPSessionManager::initWithBaseURL(const Ref<NSURL>
     if (base && base->path() && base->path()->length() > 0 && base->absoluteString() && !base->absoluteString()->hasSuffix("/"_ns))
         base = base->URLByAppendingPathComponent(""_ns);
     m_baseURL = base;
-    m_requestSerializer = PNHTTPRequestSerializer::serializer();
+    setRequestSerializer(PNHTTPRequestSerializer::serializer());
     setResponseSerializer(PNJSONResponseSerializer::serializer());
     return self<PNHTTPSessionManager>();
 }
@@ -50,13 +52,13 @@ Ref<PNHTTPSessionManager> PNHTTPSessionManager::manager()
 
 Ref<PNHTTPRequestSerializer> PNHTTPSessionManager::requestSerializer() const
 {
-    std::lock_guard lock(m_serializerMutex);
+    dv::MutexLocker lock(m_serializerMutex);
     return m_requestSerializer;
 }
 
 void PNHTTPSessionManager::setRequestSerializer(const Ref<PNHTTPRequestSerializer>& serializer)
 {
-    std::lock_guard lock(m_serializerMutex);
+    dv::MutexLocker lock(m_serializerMutex);
     m_requestSerializer = serializer;
 }
 

@@ -9,6 +9,7 @@
 //   manager->POST("http://example.com/api/login"_ns, params, {}, success, failure);
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "foundation/http/PNHTTPRequestSerializer.h"
 #include "foundation/http/PNURLSessionManager.h"
 
@@ -73,6 +74,6 @@ private:
     void failLater(FailureBlock failure, const Ref<NSError>& error);
 
     Ref<NSURL> m_baseURL;
-    mutable std::mutex m_serializerMutex;
-    Ref<PNHTTPRequestSerializer> m_requestSerializer;
+    mutable dv::Mutex m_serializerMutex;
+    Ref<PNHTTPRequestSerializer> m_requestSerializer DV_GUARDED_BY(m_serializerMutex);
 };

@@ -1,5 +1,7 @@
 #include "foundation/http/PNImageResponseSerializer.h"
 
+#include "platform/base/Mutex.h"
+
 #include "foundation/http/internal/DirectImageDecoder.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSCoder.h"
@@ -18,8 +20,8 @@ DV_DEFINE_CLASS(PNImageResponseSerializer)
 Ref<UIImage> pn_safeImageWithData(const Ref<NSData>& data)
 {
     // Made on first use and kept for the process, like the platform's own lock would be.
-    static std::mutex* const s_imageLock = new std::mutex;
-    std::lock_guard lock(*s_imageLock);
+    static dv::Mutex* const s_imageLock = new dv::Mutex;
+    dv::MutexLocker lock(*s_imageLock);
     return UIImage::imageWithData(data);
 }
 

@@ -1,5 +1,7 @@
 #include "foundation/http/PNMultipartBodyStream.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSDictionary.h"
@@ -104,13 +106,13 @@ NSStreamStatus PNMultipartBodyStream::streamStatus() const { return m_status; }
 
 Ref<NSError> PNMultipartBodyStream::streamError() const
 {
-    std::lock_guard lock(m_errorMutex);
+    dv::MutexLocker lock(m_errorMutex);
     return m_streamError;
 }
 
 void PNMultipartBodyStream::setStreamError(const Ref<NSError>& error)
 {
-    std::lock_guard lock(m_errorMutex);
+    dv::MutexLocker lock(m_errorMutex);
     m_streamError = error;
 }
 

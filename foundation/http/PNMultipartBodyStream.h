@@ -9,6 +9,7 @@
 //   stream->open(); while ((n = stream->read(buf, sizeof buf)) > 0) send(buf, n);
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "foundation/http/PNHTTPBodyPart.h"
 #include "platform/system/NSInputStream.h"
 
@@ -63,6 +64,6 @@ private:
     std::vector<Ref<PNHTTPBodyPart>> m_parts;
     std::size_t m_nextPart = 0;
     Ref<PNHTTPBodyPart> m_currentHTTPBodyPart;
-    mutable std::mutex m_errorMutex;
-    Ref<NSError> m_streamError;
+    mutable dv::Mutex m_errorMutex;
+    Ref<NSError> m_streamError DV_GUARDED_BY(m_errorMutex);
 };

@@ -1,5 +1,7 @@
 #include "foundation/http/PNNetworkReachabilityManager.h"
 
+#include "platform/base/Mutex.h"
+
 #include "foundation/http/internal/NetworkingStrings.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSDictionary.h"
@@ -87,6 +89,7 @@ PNNetworkReachabilityManager::~PNNetworkReachabilityManager()
 Ref<PNNetworkReachabilityManager> PNNetworkReachabilityManager::initWithReachability(const Ref<SCNetworkReachability>& reachability)
 {
     m_networkReachability = reachability;
+    dv::MutexLocker lock(m_mutex);
     m_status = PNReachabilityStatusUnknown;
     return self<PNNetworkReachabilityManager>();
 }
@@ -119,14 +122,14 @@ Ref<PNNetworkReachabilityManager> PNNetworkReachabilityManager::manager()
 
 PNReachabilityStatus PNNetworkReachabilityManager::networkReachabilityStatus() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_status;
 }
 
 void PNNetworkReachabilityManager::setNetworkReachabilityStatus(PNReachabilityStatus status)
 {
     changeValueForKey("networkReachabilityStatus", [&] {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         m_status = status;
     });
 }
@@ -138,7 +141,7 @@ Ref<NSString> PNNetworkReachabilityManager::localizedNetworkReachabilityStatusSt
 
 void PNNetworkReachabilityManager::setReachabilityStatusChangeBlock(StatusBlock block)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_statusBlock = std::move(block);
 }
 
@@ -156,7 +159,7 @@ void PNNetworkReachabilityManager::startMonitoring()
         strongSelf->setNetworkReachabilityStatus(status);
         StatusBlock block;
         {
-            std::lock_guard lock(strongSelf->m_mutex);
+            dv::MutexLocker lock(strongSelf->m_mutex);
             block = strongSelf->m_statusBlock;
         }
         if (block)

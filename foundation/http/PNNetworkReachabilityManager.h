@@ -9,6 +9,7 @@
 //   reachability->startMonitoring();
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 #include "platform/dispatch/Observable.h"
 #include "platform/net/SCNetworkReachability.h"
@@ -73,7 +74,7 @@ public:
 
 private:
     Ref<SCNetworkReachability> m_networkReachability;
-    mutable std::mutex m_mutex;
-    PNReachabilityStatus m_status = PNReachabilityStatusUnknown;
-    StatusBlock m_statusBlock;
+    mutable dv::Mutex m_mutex;
+    PNReachabilityStatus m_status DV_GUARDED_BY(m_mutex) = PNReachabilityStatusUnknown;
+    StatusBlock m_statusBlock DV_GUARDED_BY(m_mutex);
 };

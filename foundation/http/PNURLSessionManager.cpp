@@ -1,5 +1,7 @@
 #include "foundation/http/PNURLSessionManager.h"
 
+#include "platform/base/Mutex.h"
+
 #include "foundation/http/PNJSONResponseSerializer.h"
 #include "foundation/http/PNNetworkReachabilityManager.h"
 #include "foundation/http/PNSecurityPolicy.h"
@@ -107,9 +109,12 @@ Ref<PNURLSessionManager> PNURLSessionManager::initWithSessionConfiguration(const
     setSecurityPolicy(PNSecurityPolicy::defaultPolicy());
     m_reachabilityManager = PNNetworkReachabilityManager::sharedManager();
 
-    m_mutableTaskDelegatesKeyedByTaskIdentifier = NSMutableDictionary::dictionary();
     m_lock = alloc<NSLock>();
     m_lock->setName("com.pellucor.networking.session.manager.lock"_ns);
+    {
+        dv::Locker guard(*m_lock);
+        m_mutableTaskDelegatesKeyedByTaskIdentifier = NSMutableDictionary::dictionary();
+    }
     m_taskDescription = NSString::stringWithFormat("%p", this);
 
     // Tasks the session already had get delegates too. Only a background session made again with
@@ -139,49 +144,49 @@ Ref<PNURLSessionManager> PNURLSessionManager::initWithSessionConfiguration(const
 
 Ref<NSObject> PNURLSessionManager::responseSerializer() const
 {
-    std::lock_guard lock(m_propertyMutex);
+    dv::MutexLocker lock(m_propertyMutex);
     return m_responseSerializer;
 }
 
 void PNURLSessionManager::setResponseSerializer(const Ref<NSObject>& serializer)
 {
-    std::lock_guard lock(m_propertyMutex);
+    dv::MutexLocker lock(m_propertyMutex);
     m_responseSerializer = serializer;
 }
 
 Ref<PNSecurityPolicy> PNURLSessionManager::securityPolicy() const
 {
-    std::lock_guard lock(m_propertyMutex);
+    dv::MutexLocker lock(m_propertyMutex);
     return m_securityPolicy;
 }
 
 void PNURLSessionManager::setSecurityPolicy(const Ref<PNSecurityPolicy>& policy)
 {
-    std::lock_guard lock(m_propertyMutex);
+    dv::MutexLocker lock(m_propertyMutex);
     m_securityPolicy = policy;
 }
 
 dispatch_queue_t PNURLSessionManager::completionQueue() const
 {
-    std::lock_guard lock(m_propertyMutex);
+    dv::MutexLocker lock(m_propertyMutex);
     return m_completionQueue;
 }
 
 void PNURLSessionManager::setCompletionQueue(const dispatch_queue_t& queue)
 {
-    std::lock_guard lock(m_propertyMutex);
+    dv::MutexLocker lock(m_propertyMutex);
     m_completionQueue = queue;
 }
 
 dispatch_group_t PNURLSessionManager::completionGroup() const
 {
-    std::lock_guard lock(m_propertyMutex);
+    dv::MutexLocker lock(m_propertyMutex);
     return m_completionGroup;
 }
 
 void PNURLSessionManager::setCompletionGroup(const dispatch_group_t& group)
 {
-    std::lock_guard lock(m_propertyMutex);
+    dv::MutexLocker lock(m_propertyMutex);
     m_completionGroup = group;
 }
 
@@ -190,6 +195,12 @@ void PNURLSessionManager::setCompletionGroup(const dispatch_group_t& group)
 Ref<PNURLSessionManagerTaskDelegate> PNURLSessionManager::delegateForTaskLocked(const Ref<NSURLSessionTask>& task) const
 {
     return dv::as<PNURLSessionManagerTaskDelegate>(m_mutableTaskDelegatesKeyedByTaskIdentifier->objectForKeyedSubscript(keyForTask(task)));
+}
+
+// The table itself is made once, by init; what it holds is read and changed under the lock.
+Ref<NSMutableDictionary> PNURLSessionManager::mutableTaskDelegatesKeyedByTaskIdentifier() const DV_NO_THREAD_SAFETY_ANALYSIS
+{
+    return m_mutableTaskDelegatesKeyedByTaskIdentifier;
 }
 
 Ref<PNURLSessionManagerTaskDelegate> PNURLSessionManager::delegateForTask(const Ref<NSURLSessionTask>& task)

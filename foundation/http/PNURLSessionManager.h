@@ -17,6 +17,7 @@
 //   task->resume();
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "foundation/http/PNURLResponseSerialization.h"
 #include "platform/base/NSObject.h"
 #include "platform/dispatch/Dispatch.h"
@@ -115,7 +116,7 @@ public:
     Ref<NSURLSessionConfiguration> sessionConfiguration() const { return m_sessionConfiguration; }
     Ref<NSOperationQueue> operationQueue() const { return m_operationQueue; }
     Ref<NSURLSession> session() const { return m_session; }
-    Ref<NSMutableDictionary> mutableTaskDelegatesKeyedByTaskIdentifier() const { return m_mutableTaskDelegatesKeyedByTaskIdentifier; }
+    Ref<NSMutableDictionary> mutableTaskDelegatesKeyedByTaskIdentifier() const;
     Ref<NSString> taskDescriptionForSessionTasks() const { return m_taskDescription; }
     Ref<NSLock> lock() const { return m_lock; }
 
@@ -257,7 +258,7 @@ protected:
 private:
     friend class dv::internal::SessionManagerDelegateForwarder;
 
-    Ref<PNURLSessionManagerTaskDelegate> delegateForTaskLocked(const Ref<NSURLSessionTask>& task) const;
+    Ref<PNURLSessionManagerTaskDelegate> delegateForTaskLocked(const Ref<NSURLSessionTask>& task) const DV_REQUIRES(*m_lock);
     enum class Registration { Replace, OnlyIfAbsent };
     // Answers whether the delegate was stored.
     bool setDelegateForTask(const Ref<PNURLSessionManagerTaskDelegate>& delegate, const Ref<NSURLSessionTask>& task, Registration registration);
@@ -266,18 +267,18 @@ private:
     Ref<NSOperationQueue> m_operationQueue;
     Ref<NSURLSession> m_session;
     Ref<dv::internal::SessionManagerDelegateForwarder> m_forwarder;
-    Ref<NSMutableDictionary> m_mutableTaskDelegatesKeyedByTaskIdentifier;
+    Ref<NSMutableDictionary> m_mutableTaskDelegatesKeyedByTaskIdentifier DV_GUARDED_BY(*m_lock);
     Ref<NSString> m_taskDescription;
     Ref<NSLock> m_lock;
     Ref<PNNetworkReachabilityManager> m_reachabilityManager;
     bool m_attemptsToRecreateUploadTasks = false;
 
     // Serialiser, policy, queue and group may be replaced while replies are parsed elsewhere.
-    mutable std::mutex m_propertyMutex;
-    Ref<NSObject> m_responseSerializer;
-    Ref<PNSecurityPolicy> m_securityPolicy;
-    dispatch_queue_t m_completionQueue;
-    dispatch_group_t m_completionGroup;
+    mutable dv::Mutex m_propertyMutex;
+    Ref<NSObject> m_responseSerializer DV_GUARDED_BY(m_propertyMutex);
+    Ref<PNSecurityPolicy> m_securityPolicy DV_GUARDED_BY(m_propertyMutex);
+    dispatch_queue_t m_completionQueue DV_GUARDED_BY(m_propertyMutex);
+    dispatch_group_t m_completionGroup DV_GUARDED_BY(m_propertyMutex);
 
     SessionDidBecomeInvalidBlock m_sessionDidBecomeInvalid;
     SessionDidReceiveAuthenticationChallengeBlock m_sessionDidReceiveAuthenticationChallenge;

@@ -1,5 +1,7 @@
 #include "foundation/http/PNURLSessionManagerTaskDelegate.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
@@ -39,7 +41,10 @@ dispatch_group_t PNSessionManagerCompletionGroup()
 
 Ref<PNURLSessionManagerTaskDelegate> PNURLSessionManagerTaskDelegate::init()
 {
-    m_mutableData = NSMutableData::data();
+    {
+        dv::MutexLocker lock(m_mutex);
+        m_mutableData = NSMutableData::data();
+    }
     m_uploadProgress = alloc<NSProgress>()->initWithParent(nil, nil);
     m_uploadProgress->setTotalUnitCount(NSURLSessionTransferSizeUnknown);
     m_downloadProgress = alloc<NSProgress>()->initWithParent(nil, nil);
@@ -49,44 +54,44 @@ Ref<PNURLSessionManagerTaskDelegate> PNURLSessionManagerTaskDelegate::init()
 
 Ref<NSMutableData> PNURLSessionManagerTaskDelegate::mutableData() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_mutableData;
 }
 
 Ref<NSURL> PNURLSessionManagerTaskDelegate::downloadFileURL() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_downloadFileURL;
 }
 
 void PNURLSessionManagerTaskDelegate::setDownloadFileURL(const Ref<NSURL>& url)
 {
     auto copied = dv::copyAs<NSURL>(url);
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_downloadFileURL = copied;
 }
 
 Ref<NSError> PNURLSessionManagerTaskDelegate::downloadMoveError() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_downloadMoveError;
 }
 
 void PNURLSessionManagerTaskDelegate::setDownloadMoveError(const Ref<NSError>& error)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_downloadMoveError = error;
 }
 
 void PNURLSessionManagerTaskDelegate::setUploadProgressBlock(PNURLSessionManager::ProgressBlock block)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_uploadProgressBlock = std::move(block);
 }
 
 void PNURLSessionManagerTaskDelegate::setDownloadProgressBlock(PNURLSessionManager::ProgressBlock block)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_downloadProgressBlock = std::move(block);
 }
 
@@ -149,7 +154,7 @@ void PNURLSessionManagerTaskDelegate::observeValueForKeyPath(const Ref<NSString>
     PNURLSessionManager::ProgressBlock block;
     Ref<NSProgress> progress;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         if (object.get() == m_downloadProgress.get()) {
             block = m_downloadProgressBlock;
             progress = m_downloadProgress;
@@ -175,7 +180,7 @@ void PNURLSessionManagerTaskDelegate::URLSession(const Ref<NSURLSession>&, const
     Ref<NSURL> fileURL;
     Ref<NSError> error = taskError;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         if (m_mutableData) {
             data = dv::copyAs<NSData>(m_mutableData);
             m_mutableData = nullptr;
@@ -230,7 +235,7 @@ void PNURLSessionManagerTaskDelegate::URLSession(const Ref<NSURLSession>&, const
 
 void PNURLSessionManagerTaskDelegate::URLSession(const Ref<NSURLSession>&, const Ref<NSURLSessionDataTask>&, const Ref<NSData>& data)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     if (m_mutableData)
         m_mutableData->appendData(data);
 }

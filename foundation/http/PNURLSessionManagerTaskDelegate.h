@@ -9,6 +9,7 @@
 // completion's blocks until the completion handler has run.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "foundation/http/PNURLSessionManager.h"
 #include "platform/dispatch/Observable.h"
 
@@ -59,14 +60,14 @@ public:
 
 private:
     Weak<PNURLSessionManager> m_manager;
-    mutable std::mutex m_mutex;
-    Ref<NSMutableData> m_mutableData;
+    mutable dv::Mutex m_mutex;
+    Ref<NSMutableData> m_mutableData DV_GUARDED_BY(m_mutex);
     Ref<NSProgress> m_uploadProgress;
     Ref<NSProgress> m_downloadProgress;
-    Ref<NSURL> m_downloadFileURL;
-    Ref<NSError> m_downloadMoveError;
+    Ref<NSURL> m_downloadFileURL DV_GUARDED_BY(m_mutex);
+    Ref<NSError> m_downloadMoveError DV_GUARDED_BY(m_mutex);
     DownloadTaskDidFinishDownloadingBlock m_downloadTaskDidFinishDownloading;
-    PNURLSessionManager::ProgressBlock m_uploadProgressBlock;
-    PNURLSessionManager::ProgressBlock m_downloadProgressBlock;
+    PNURLSessionManager::ProgressBlock m_uploadProgressBlock DV_GUARDED_BY(m_mutex);
+    PNURLSessionManager::ProgressBlock m_downloadProgressBlock DV_GUARDED_BY(m_mutex);
     PNURLSessionManager::CompletionHandler m_completionHandler;
 };

@@ -18,8 +18,8 @@ class NSCondition : public NSObject, public NSLocking {
 
     NSCondition() = default;
 
-    void lock() override;
-    void unlock() override;
+    void lock() DV_ACQUIRE() override;
+    void unlock() DV_RELEASE() override;
     void wait();
     // False when the date (process clock) passed without a signal.
     bool waitUntilDate(const Ref<NSDate>& limit);

@@ -1,6 +1,7 @@
 // NSLock: a mutual-exclusion lock that is not recursive. Locking it again on the thread that
-// holds it is a deadlock: it is logged and stops on an assertion in debug builds. Unlock on the
-// thread that locked. NSLocking is the protocol NSLock, NSRecursiveLock and NSCondition share.
+// holds it is a deadlock: it is logged and stops the process as a broken invariant. Unlock on the
+// thread that locked. NSLocking is the protocol NSLock, NSRecursiveLock and NSCondition share; it
+// is a lock to the compile-time analysis, so fields can say they are guarded by one.
 #pragma once
 
 #include "platform/base/Mutex.h"
@@ -10,11 +11,11 @@
 #include <mutex>
 #include <thread>
 
-class NSLocking {
+class DV_CAPABILITY("mutex") NSLocking {
 public:
     virtual ~NSLocking() = default;
-    virtual void lock() = 0;
-    virtual void unlock() = 0;
+    virtual void lock() DV_ACQUIRE() = 0;
+    virtual void unlock() DV_RELEASE() = 0;
 };
 
 class NSLock : public NSObject, public NSLocking {
@@ -22,11 +23,11 @@ class NSLock : public NSObject, public NSLocking {
 
     NSLock() = default;
 
-    void lock() override;
-    void unlock() override;
-    bool tryLock();
+    void lock() DV_ACQUIRE() override;
+    void unlock() DV_RELEASE() override;
+    bool tryLock() DV_TRY_ACQUIRE(true);
     // Waits until the date on the process clock; false when it passed first.
-    bool lockBeforeDate(const Ref<NSDate>& limit);
+    bool lockBeforeDate(const Ref<NSDate>& limit) DV_TRY_ACQUIRE(true);
 
     Ref<NSString> name() const;
     void setName(const Ref<NSString>& name);
@@ -44,10 +45,11 @@ private:
 namespace dv {
 
 // RAII holder for any NSLocking: `dv::Locker guard(*m_lock);`.
-class Locker {
+// (The analysis cannot see that m_lock is the lock it was given; it trusts the annotations.)
+class DV_SCOPED_CAPABILITY Locker {
 public:
-    explicit Locker(NSLocking& lock) : m_lock(lock) { m_lock.lock(); }
-    ~Locker() { m_lock.unlock(); }
+    explicit Locker(NSLocking& lock) DV_ACQUIRE(lock) DV_NO_THREAD_SAFETY_ANALYSIS : m_lock(lock) { m_lock.lock(); }
+    ~Locker() DV_RELEASE() DV_NO_THREAD_SAFETY_ANALYSIS { m_lock.unlock(); }
     Locker(const Locker&) = delete;
     Locker& operator=(const Locker&) = delete;
 

@@ -10,10 +10,10 @@ class NSRecursiveLock : public NSObject, public NSLocking {
 
     NSRecursiveLock() = default;
 
-    void lock() override;
-    void unlock() override;
-    bool tryLock();
-    bool lockBeforeDate(const Ref<NSDate>& limit);
+    void lock() DV_ACQUIRE() override;
+    void unlock() DV_RELEASE() override;
+    bool tryLock() DV_TRY_ACQUIRE(true);
+    bool lockBeforeDate(const Ref<NSDate>& limit) DV_TRY_ACQUIRE(true);
 
     Ref<NSString> name() const;
     void setName(const Ref<NSString>& name);

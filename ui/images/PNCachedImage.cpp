@@ -1,5 +1,7 @@
 #include "ui/images/PNCachedImage.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSString.h"
@@ -13,6 +15,7 @@ Ref<PNCachedImage> PNCachedImage::initWithImage(const Ref<UIImage>& image, const
     m_image = image;
     m_identifier = identifier;
     m_totalBytes = costOfImage(image);
+    dv::MutexLocker lock(m_dateMutex);
     m_lastAccessDate = NSDate::date();
     return self<PNCachedImage>();
 }
@@ -30,14 +33,14 @@ std::uint64_t PNCachedImage::costOfImage(const Ref<UIImage>& image)
 
 Ref<NSDate> PNCachedImage::lastAccessDate() const
 {
-    std::lock_guard lock(m_dateMutex);
+    dv::MutexLocker lock(m_dateMutex);
     return m_lastAccessDate;
 }
 
 Ref<UIImage> PNCachedImage::accessImage()
 {
     auto now = NSDate::date();
-    std::lock_guard lock(m_dateMutex);
+    dv::MutexLocker lock(m_dateMutex);
     m_lastAccessDate = std::move(now);
     return m_image;
 }

@@ -3,6 +3,7 @@
 // the cache's concurrent queue, so the access date is kept under a small lock of its own.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
 #include <mutex>
@@ -34,6 +35,6 @@ private:
     Ref<UIImage> m_image;
     Ref<NSString> m_identifier;
     std::uint64_t m_totalBytes = 0;
-    mutable std::mutex m_dateMutex;
-    Ref<NSDate> m_lastAccessDate;
+    mutable dv::Mutex m_dateMutex;
+    Ref<NSDate> m_lastAccessDate DV_GUARDED_BY(m_dateMutex);
 };

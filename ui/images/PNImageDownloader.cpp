@@ -1,5 +1,7 @@
 #include "ui/images/PNImageDownloader.h"
 
+#include "platform/base/Mutex.h"
+
 #include "foundation/http/PNHTTPSessionManager.h"
 #include "foundation/http/PNImageResponseSerializer.h"
 #include "platform/base/ClassBuilder.h"
@@ -378,7 +380,7 @@ std::unordered_map<std::string, Ref<PNImageDownloaderMergedTask>> PNImageDownloa
 // The categories' class setting ------------------------------------------------------------------------
 
 namespace {
-std::mutex s_classDownloadersMutex;
+dv::Mutex s_classDownloadersMutex;
 // Never destroyed, as the default instance.
 std::map<Class, Ref<PNImageDownloader>>& classDownloaders()
 {
@@ -390,7 +392,7 @@ std::map<Class, Ref<PNImageDownloader>>& classDownloaders()
 Ref<PNImageDownloader> sharedImageDownloader(Class viewClass)
 {
     {
-        std::lock_guard lock(s_classDownloadersMutex);
+        dv::MutexLocker lock(s_classDownloadersMutex);
         auto it = classDownloaders().find(viewClass);
         if (it != classDownloaders().end())
             return it->second;
@@ -400,7 +402,7 @@ Ref<PNImageDownloader> sharedImageDownloader(Class viewClass)
 
 void setSharedImageDownloader(Class viewClass, const Ref<PNImageDownloader>& downloader)
 {
-    std::lock_guard lock(s_classDownloadersMutex);
+    dv::MutexLocker lock(s_classDownloadersMutex);
     if (downloader)
         classDownloaders()[viewClass] = downloader;
     else

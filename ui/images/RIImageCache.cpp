@@ -1,5 +1,7 @@
 #include "ui/images/RIImageCache.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/Digest.h"
 #include "platform/base/NSArray.h"
@@ -75,7 +77,7 @@ Ref<RIImageCache> RIImageCache::initWithNamespace(const Ref<NSString>& ns, const
     m_memCache->setName(fullNamespace);
     {
         auto base = directory ? directory : makeDiskCachePath(ns);
-        std::lock_guard lock(m_pathsLock);
+        dv::MutexLocker lock(m_pathsLock);
         m_diskCachePath = base->stringByAppendingPathComponent(fullNamespace);
     }
     m_shouldDecompressImages = true;
@@ -104,25 +106,25 @@ void RIImageCache::handleDidEnterBackground(const Ref<NSNotification>&) { backgr
 
 Ref<NSString> RIImageCache::diskCachePath() const
 {
-    std::lock_guard lock(m_pathsLock);
+    dv::MutexLocker lock(m_pathsLock);
     return m_diskCachePath;
 }
 
 void RIImageCache::setDiskCachePath(const Ref<NSString>& path)
 {
-    std::lock_guard lock(m_pathsLock);
+    dv::MutexLocker lock(m_pathsLock);
     m_diskCachePath = path;
 }
 
 Ref<NSArray> RIImageCache::customPaths() const
 {
-    std::lock_guard lock(m_pathsLock);
+    dv::MutexLocker lock(m_pathsLock);
     return m_customPaths ? NSArray::arrayWithArray(m_customPaths) : nil;
 }
 
 void RIImageCache::setCustomPaths(const Ref<NSArray>& paths)
 {
-    std::lock_guard lock(m_pathsLock);
+    dv::MutexLocker lock(m_pathsLock);
     m_customPaths = paths ? NSMutableArray::arrayWithArray(paths) : nil;
 }
 
@@ -130,7 +132,7 @@ void RIImageCache::addReadOnlyCachePath(const Ref<NSString>& path)
 {
     if (!path)
         return;
-    std::lock_guard lock(m_pathsLock);
+    dv::MutexLocker lock(m_pathsLock);
     if (!m_customPaths)
         m_customPaths = NSMutableArray::array();
     if (!m_customPaths->containsObject(path))

@@ -15,6 +15,7 @@
 //   cache->queryDiskCacheForKey(key, [](const Ref<UIImage>& image, RIImageCacheType type) { ... });
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSNotification.h"
@@ -166,7 +167,7 @@ private:
     dispatch_queue_t m_ioQueue;
     Ref<NSFileManager> m_fileManager; // used on the IO queue only
 
-    mutable std::mutex m_pathsLock;
-    Ref<NSString> m_diskCachePath;
-    Ref<NSMutableArray> m_customPaths;
+    mutable dv::Mutex m_pathsLock;
+    Ref<NSString> m_diskCachePath DV_GUARDED_BY(m_pathsLock);
+    Ref<NSMutableArray> m_customPaths DV_GUARDED_BY(m_pathsLock);
 };

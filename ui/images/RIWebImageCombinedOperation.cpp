@@ -1,5 +1,7 @@
 #include "ui/images/RIWebImageCombinedOperation.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "ui/images/RIWebImageManager.h"
 
@@ -10,7 +12,7 @@ RIWebImageCombinedOperation::~RIWebImageCombinedOperation() = default;
 void RIWebImageCombinedOperation::setCancelBlock(RIWebImageNoParamsBlock cancelBlock)
 {
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         // Checked under the lock: a cancel sets the flag before it takes the block, so the block
         // runs exactly once, here or there.
         if (!isCancelled()) {
@@ -28,7 +30,7 @@ void RIWebImageCombinedOperation::cancel()
     Ref<NSOperation> query;
     RIWebImageNoParamsBlock block;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         query = std::exchange(m_cacheOperation, nil);
         block = std::exchange(m_cancelBlock, {});
     }
@@ -44,20 +46,20 @@ void RIWebImageCombinedOperation::cancel()
 
 RIWebImageNoParamsBlock RIWebImageCombinedOperation::cancelBlock() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_cancelBlock;
 }
 
 Ref<NSOperation> RIWebImageCombinedOperation::cacheOperation() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_cacheOperation;
 }
 
 void RIWebImageCombinedOperation::setCacheOperation(const Ref<NSOperation>& operation)
 {
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (!isCancelled()) {
             m_cacheOperation = operation;
             return;

@@ -10,6 +10,7 @@
 //   load->cancel();
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/NSOperation.h"
 #include "ui/images/RIWebImageOperation.h"
 
@@ -41,9 +42,10 @@ private:
     friend class RIWebImageManager;
 
     std::atomic<bool> m_cancelled { false };
-    mutable std::mutex m_lock;
-    RIWebImageNoParamsBlock m_cancelBlock;
-    Ref<NSOperation> m_cacheOperation;
-    // The manager whose running list holds this load; none for a load that never ran.
+    mutable dv::Mutex m_lock;
+    RIWebImageNoParamsBlock m_cancelBlock DV_GUARDED_BY(m_lock);
+    Ref<NSOperation> m_cacheOperation DV_GUARDED_BY(m_lock);
+    // The manager whose running list holds this load; none for a load that never ran. Set once,
+    // before the load is shared with any other thread.
     Weak<RIWebImageManager> m_manager;
 };

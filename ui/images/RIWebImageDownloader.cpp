@@ -1,5 +1,7 @@
 #include "ui/images/RIWebImageDownloader.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSString.h"
@@ -58,8 +60,11 @@ Ref<RIWebImageDownloader> RIWebImageDownloader::init()
     m_operationClass = RIWebImageDownloaderOperation::class_();
     m_downloadQueue = alloc<NSOperationQueue>()->init();
     m_downloadQueue->setMaxConcurrentOperationCount(kDefaultMaxConcurrentDownloads);
-    m_HTTPHeaders = NSMutableDictionary::dictionary();
-    m_HTTPHeaders->setObjectForKey("image/*;q=0.8"_ns, "Accept"_ns);
+    {
+        dv::MutexLocker lock(m_settingsLock);
+        m_HTTPHeaders = NSMutableDictionary::dictionary();
+        m_HTTPHeaders->setObjectForKey("image/*;q=0.8"_ns, "Accept"_ns);
+    }
     m_barrierQueue = dispatch_queue_create(kBarrierQueueLabel, DISPATCH_QUEUE_CONCURRENT);
     return self<RIWebImageDownloader>();
 }
@@ -76,7 +81,7 @@ void RIWebImageDownloader::setValueForHTTPHeaderField(const Ref<NSString>& value
 {
     if (!field)
         return;
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     if (value)
         m_HTTPHeaders->setObjectForKey(value, field);
     else
@@ -87,7 +92,7 @@ Ref<NSString> RIWebImageDownloader::valueForHTTPHeaderField(const Ref<NSString>&
 {
     if (!field)
         return nil;
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     return dv::as<NSString>(m_HTTPHeaders->objectForKey(field));
 }
 
@@ -110,49 +115,49 @@ void RIWebImageDownloader::setSuspended(bool suspended) { m_downloadQueue->setSu
 
 Ref<NSURLCredential> RIWebImageDownloader::urlCredential() const
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     return m_urlCredential;
 }
 
 void RIWebImageDownloader::setUrlCredential(const Ref<NSURLCredential>& credential)
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     m_urlCredential = credential;
 }
 
 Ref<NSString> RIWebImageDownloader::username() const
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     return m_username;
 }
 
 void RIWebImageDownloader::setUsername(const Ref<NSString>& username)
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     m_username = username ? dv::copyAs<NSString>(username) : nil;
 }
 
 Ref<NSString> RIWebImageDownloader::password() const
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     return m_password;
 }
 
 void RIWebImageDownloader::setPassword(const Ref<NSString>& password)
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     m_password = password ? dv::copyAs<NSString>(password) : nil;
 }
 
 RIWebImageDownloaderHeadersFilterBlock RIWebImageDownloader::headersFilter() const
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     return m_headersFilter;
 }
 
 void RIWebImageDownloader::setHeadersFilter(RIWebImageDownloaderHeadersFilterBlock filter)
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     m_headersFilter = std::move(filter);
 }
 
@@ -215,7 +220,7 @@ Ref<NSMutableURLRequest> RIWebImageDownloader::makeRequest(const Ref<NSURL>& url
     RIWebImageDownloaderHeadersFilterBlock filter;
     Ref<NSDictionary> headers;
     {
-        std::lock_guard lock(m_settingsLock);
+        dv::MutexLocker lock(m_settingsLock);
         filter = m_headersFilter;
         headers = NSDictionary::dictionaryWithDictionary(m_HTTPHeaders);
     }
@@ -291,7 +296,7 @@ Ref<RIWebImageDownloaderOperation> RIWebImageDownloader::makeOperation(const Ref
 
     Ref<NSURLCredential> credential;
     {
-        std::lock_guard lock(m_settingsLock);
+        dv::MutexLocker lock(m_settingsLock);
         if (m_urlCredential)
             credential = m_urlCredential;
         else if (m_username && m_password)

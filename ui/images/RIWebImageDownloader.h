@@ -13,6 +13,7 @@
 //   token->cancel();
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSOperationQueue.h"
@@ -128,12 +129,12 @@ private:
     Ref<NSOperationQueue> m_downloadQueue;
     dispatch_queue_t m_barrierQueue;
 
-    mutable std::mutex m_settingsLock;
-    Ref<NSURLCredential> m_urlCredential;
-    Ref<NSString> m_username;
-    Ref<NSString> m_password;
-    RIWebImageDownloaderHeadersFilterBlock m_headersFilter;
-    Ref<NSMutableDictionary> m_HTTPHeaders;
+    mutable dv::Mutex m_settingsLock;
+    Ref<NSURLCredential> m_urlCredential DV_GUARDED_BY(m_settingsLock);
+    Ref<NSString> m_username DV_GUARDED_BY(m_settingsLock);
+    Ref<NSString> m_password DV_GUARDED_BY(m_settingsLock);
+    RIWebImageDownloaderHeadersFilterBlock m_headersFilter DV_GUARDED_BY(m_settingsLock);
+    Ref<NSMutableDictionary> m_HTTPHeaders DV_GUARDED_BY(m_settingsLock);
 
     // Barrier queue only.
     std::unordered_map<std::string, std::shared_ptr<dv::internal::DownloadEntry>> m_URLCallbacks;

@@ -1,5 +1,7 @@
 #include "ui/images/RIWebImageDownloaderOperation.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDate.h"
@@ -77,6 +79,7 @@ Ref<RIWebImageDownloaderOperation> RIWebImageDownloaderOperation::initWithReques
     NSObject::init();
     m_request = request;
     m_options = options;
+    dv::MutexLocker lock(m_lock);
     m_blocks = std::make_shared<const Blocks>(Blocks { std::move(progressBlock), std::move(completedBlock), std::move(cancelBlock) });
     return self<RIWebImageDownloaderOperation>();
 }
@@ -88,7 +91,7 @@ void RIWebImageDownloaderOperation::start()
     auto me = self<RIWebImageDownloaderOperation>(); // alive until the transfer has ended
     bool cancelledBeforeStart = false;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (m_thread || isExecuting() || isFinished())
             return; // started already
         if (m_ended)
@@ -147,7 +150,7 @@ void RIWebImageDownloaderOperation::cancel()
     std::shared_ptr<const Blocks> blocks;
     Ref<NSThread> thread;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (m_ended)
             return; // the result is decided and on its way
         m_ended = true;
@@ -200,7 +203,7 @@ void RIWebImageDownloaderOperation::reset()
 {
     std::shared_ptr<const Blocks> blocks; // released outside the lock: they may hold the last reference to their owners
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_ended = true;
         blocks = std::exchange(m_blocks, nullptr);
         m_thread = nullptr;
@@ -224,7 +227,7 @@ void RIWebImageDownloaderOperation::beginBackgroundTask()
             operation->endBackgroundTask();
         }
     });
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     m_backgroundTaskId = identifier;
 }
 
@@ -232,7 +235,7 @@ void RIWebImageDownloaderOperation::endBackgroundTask()
 {
     UIBackgroundTaskIdentifier identifier;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         identifier = std::exchange(m_backgroundTaskId, UIBackgroundTaskInvalid);
     }
     if (identifier != UIBackgroundTaskInvalid)
@@ -244,7 +247,7 @@ void RIWebImageDownloaderOperation::endBackgroundTask()
 
 std::shared_ptr<const RIWebImageDownloaderOperation::Blocks> RIWebImageDownloaderOperation::liveBlocks() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_ended ? nullptr : m_blocks;
 }
 
@@ -259,7 +262,7 @@ void RIWebImageDownloaderOperation::deliverResult(const Ref<UIImage>& image, con
 {
     std::shared_ptr<const Blocks> blocks;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         if (m_ended)
             return;
         m_ended = true;
@@ -321,7 +324,7 @@ bool RIWebImageDownloaderOperation::connection(const Ref<NSURLConnection>&, cons
         deliverProgress(0, expected);
         m_imageData = NSMutableData::dataWithCapacity(std::min<NSUInteger>(NSUInteger(expected), kMaximumReservedCapacity));
         {
-            std::lock_guard lock(m_lock);
+            dv::MutexLocker lock(m_lock);
             m_response = response;
         }
         postNotifications({RIWebImageDownloadReceiveResponseNotification});
@@ -503,30 +506,30 @@ UIImageOrientation RIWebImageDownloaderOperation::orientationFromPropertyValue(N
 
 Ref<NSURLCredential> RIWebImageDownloaderOperation::credential() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_credential;
 }
 
 void RIWebImageDownloaderOperation::setCredential(const Ref<NSURLCredential>& credential)
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     m_credential = credential;
 }
 
 Ref<NSURLResponse> RIWebImageDownloaderOperation::response() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_response;
 }
 
 Ref<NSThread> RIWebImageDownloaderOperation::thread() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_thread;
 }
 
 UIBackgroundTaskIdentifier RIWebImageDownloaderOperation::backgroundTaskId() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_backgroundTaskId;
 }

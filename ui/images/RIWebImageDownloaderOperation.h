@@ -18,6 +18,7 @@
 //   queue->addOperation(op);
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/NSOperation.h"
 #include "platform/graphics/CGImageSource.h"
 #include "platform/graphics/UIImage.h"
@@ -174,15 +175,15 @@ private:
     std::atomic<bool> m_shouldUseCredentialStorage { true };
     std::atomic<std::int64_t> m_expectedSize { 0 };
 
-    mutable std::mutex m_lock;
+    mutable dv::Mutex m_lock;
     // Set once, under the lock, by whoever decides how the operation ends: the worker when it
     // delivers its result, or cancel(). Nothing is delivered after it is set.
-    bool m_ended = false;
-    std::shared_ptr<const Blocks> m_blocks;
-    Ref<NSThread> m_thread;
-    Ref<NSURLCredential> m_credential;
-    Ref<NSURLResponse> m_response;
-    UIBackgroundTaskIdentifier m_backgroundTaskId = UIBackgroundTaskInvalid;
+    bool m_ended DV_GUARDED_BY(m_lock) = false;
+    std::shared_ptr<const Blocks> m_blocks DV_GUARDED_BY(m_lock);
+    Ref<NSThread> m_thread DV_GUARDED_BY(m_lock);
+    Ref<NSURLCredential> m_credential DV_GUARDED_BY(m_lock);
+    Ref<NSURLResponse> m_response DV_GUARDED_BY(m_lock);
+    UIBackgroundTaskIdentifier m_backgroundTaskId DV_GUARDED_BY(m_lock) = UIBackgroundTaskInvalid;
 
     // The worker thread's own, while start() runs.
     Ref<NSURLConnection> m_connection;

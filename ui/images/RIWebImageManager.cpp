@@ -1,5 +1,7 @@
 #include "ui/images/RIWebImageManager.h"
 
+#include "platform/base/Mutex.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSString.h"
@@ -94,9 +96,18 @@ Ref<RIWebImageManager> RIWebImageManager::sharedManager()
 Ref<RIWebImageManager> RIWebImageManager::init()
 {
     NSObject::init();
-    m_imageCache = createCache();
-    m_imageDownloader = RIWebImageDownloader::sharedDownloader();
-    m_failedURLs = NSMutableSet::set();
+    auto cache = createCache();
+    auto downloader = RIWebImageDownloader::sharedDownloader();
+    {
+        dv::MutexLocker lock(m_settingsLock);
+        m_imageCache = std::move(cache);
+        m_imageDownloader = std::move(downloader);
+    }
+    {
+        dv::MutexLocker lock(m_failedLock);
+        m_failedURLs = NSMutableSet::set();
+    }
+    dv::MutexLocker lock(m_runningLock);
     m_runningOperations = NSMutableArray::array();
     return self<RIWebImageManager>();
 }
@@ -119,7 +130,7 @@ Ref<RIImageCache> RIWebImageManager::cacheAndKeyForURL(const Ref<NSURL>& url, Re
     RIWebImageCacheKeyFilterBlock filter;
     Ref<RIImageCache> cache;
     {
-        std::lock_guard lock(m_settingsLock);
+        dv::MutexLocker lock(m_settingsLock);
         cache = m_imageCache;
         if (m_cacheKeyFilter)
             filter = m_cacheKeyFilter;
@@ -359,7 +370,7 @@ void RIWebImageManager::handleDownloaded(const std::shared_ptr<Load>& load, cons
     if (error) {
         // Noted before the caller hears of it, so that a request it makes at once knows.
         if (!isPassingFailure(error->code())) {
-            std::lock_guard lock(m_failedLock);
+            dv::MutexLocker lock(m_failedLock);
             m_failedURLs->addObject(load->url);
             m_failedCount.store(m_failedURLs->count(), std::memory_order_release);
         }
@@ -368,7 +379,7 @@ void RIWebImageManager::handleDownloaded(const std::shared_ptr<Load>& load, cons
         return;
     }
     if (load->options & RIWebImageLoadRetryFailedURL) {
-        std::lock_guard lock(m_failedLock);
+        dv::MutexLocker lock(m_failedLock);
         m_failedURLs->removeObject(load->url);
         m_failedCount.store(m_failedURLs->count(), std::memory_order_release);
     }
@@ -420,19 +431,21 @@ void RIWebImageManager::saveImageToCache(const Ref<UIImage>& image, const Ref<NS
 
 void RIWebImageManager::cancelAll()
 {
-    std::lock_guard lock(m_runningLock);
-    auto copied = m_runningOperations->copy();
-    auto list = dv::as<NSArray>(copied);
-    for (NSUInteger i = 0; list && i < list->count(); ++i) {
-        auto operation = std::static_pointer_cast<RIWebImageCombinedOperation>(list->objectAtIndex(i));
-        operation->cancel();
-        m_runningOperations->removeObjectIdenticalTo(operation);
+    // Taken out under the lock, cancelled outside it: a cancel calls back into removeRunning, and
+    // into whatever the operation's owner does when it is cancelled.
+    Ref<NSArray> running;
+    {
+        dv::MutexLocker lock(m_runningLock);
+        running = dv::copyAs<NSArray>(m_runningOperations);
+        m_runningOperations->removeAllObjects();
     }
+    for (NSUInteger i = 0; i < running->count(); ++i)
+        std::static_pointer_cast<RIWebImageCombinedOperation>(running->objectAtIndex(i))->cancel();
 }
 
 bool RIWebImageManager::isRunning() const
 {
-    std::lock_guard lock(m_runningLock);
+    dv::MutexLocker lock(m_runningLock);
     return m_runningOperations->count() > 0;
 }
 
@@ -440,20 +453,20 @@ bool RIWebImageManager::isFailedURL(const Ref<NSURL>& url) const
 {
     if (m_failedCount.load(std::memory_order_acquire) == 0)
         return false;
-    std::lock_guard lock(m_failedLock);
+    dv::MutexLocker lock(m_failedLock);
     return m_failedURLs->containsObject(url);
 }
 
 void RIWebImageManager::addRunning(const Ref<RIWebImageCombinedOperation>& operation)
 {
-    std::lock_guard lock(m_runningLock);
+    dv::MutexLocker lock(m_runningLock);
     m_runningOperations->addObject(operation);
 }
 
 void RIWebImageManager::removeRunning(const RIWebImageCombinedOperation* operation)
 {
     id keep; // released after the lock
-    std::lock_guard lock(m_runningLock);
+    dv::MutexLocker lock(m_runningLock);
     const NSUInteger count = m_runningOperations->count();
     // Newest last, and a finishing load is usually among the newest.
     for (NSUInteger i = count; i-- > 0;) {
@@ -469,60 +482,60 @@ void RIWebImageManager::removeRunning(const RIWebImageCombinedOperation* operati
 
 Ref<RIWebImageManagerDelegate> RIWebImageManager::delegate() const
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     return m_delegate.lock();
 }
 
 void RIWebImageManager::setDelegate(const Ref<RIWebImageManagerDelegate>& delegate)
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     m_delegate = delegate;
 }
 
 Ref<RIImageCache> RIWebImageManager::imageCache() const
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     return m_imageCache;
 }
 
 void RIWebImageManager::setImageCache(const Ref<RIImageCache>& cache)
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     m_imageCache = cache;
 }
 
 Ref<RIWebImageDownloader> RIWebImageManager::imageDownloader() const
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     return m_imageDownloader;
 }
 
 void RIWebImageManager::setImageDownloader(const Ref<RIWebImageDownloader>& downloader)
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     m_imageDownloader = downloader;
 }
 
 RIWebImageCacheKeyFilterBlock RIWebImageManager::cacheKeyFilter() const
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     return m_cacheKeyFilter;
 }
 
 void RIWebImageManager::setCacheKeyFilter(RIWebImageCacheKeyFilterBlock filter)
 {
-    std::lock_guard lock(m_settingsLock);
+    dv::MutexLocker lock(m_settingsLock);
     m_cacheKeyFilter = std::move(filter);
 }
 
 Ref<NSSet> RIWebImageManager::failedURLs() const
 {
-    std::lock_guard lock(m_failedLock);
+    dv::MutexLocker lock(m_failedLock);
     return dv::copyAs<NSSet>(m_failedURLs);
 }
 
 Ref<NSArray> RIWebImageManager::runningOperations() const
 {
-    std::lock_guard lock(m_runningLock);
+    dv::MutexLocker lock(m_runningLock);
     return dv::copyAs<NSArray>(m_runningOperations);
 }

@@ -16,6 +16,7 @@
 //           const Ref<NSURL>& url) { ... });
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSSet.h"
 #include "platform/base/NSURL.h"
@@ -153,16 +154,15 @@ private:
     void handleDownloaded(const std::shared_ptr<Load>& load, const Ref<UIImage>& image, const Ref<NSData>& data,
         const Ref<NSError>& error, bool finished);
 
-    mutable std::mutex m_settingsLock;
-    Weak<RIWebImageManagerDelegate> m_delegate;
-    Ref<RIImageCache> m_imageCache;
-    Ref<RIWebImageDownloader> m_imageDownloader;
-    RIWebImageCacheKeyFilterBlock m_cacheKeyFilter;
+    mutable dv::Mutex m_settingsLock;
+    Weak<RIWebImageManagerDelegate> m_delegate DV_GUARDED_BY(m_settingsLock);
+    Ref<RIImageCache> m_imageCache DV_GUARDED_BY(m_settingsLock);
+    Ref<RIWebImageDownloader> m_imageDownloader DV_GUARDED_BY(m_settingsLock);
+    RIWebImageCacheKeyFilterBlock m_cacheKeyFilter DV_GUARDED_BY(m_settingsLock);
 
-    mutable std::mutex m_failedLock;
-    Ref<NSMutableSet> m_failedURLs;
+    mutable dv::Mutex m_failedLock;
+    Ref<NSMutableSet> m_failedURLs DV_GUARDED_BY(m_failedLock);
     std::atomic<NSUInteger> m_failedCount { 0 }; // read without the lock: most loads find none
-    // Re-entrant: cancelAll cancels while holding it, and each cancel takes it again.
-    mutable std::recursive_mutex m_runningLock;
-    Ref<NSMutableArray> m_runningOperations;
+    mutable dv::Mutex m_runningLock;
+    Ref<NSMutableArray> m_runningOperations DV_GUARDED_BY(m_runningLock);
 };

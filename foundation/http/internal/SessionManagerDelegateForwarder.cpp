@@ -1,5 +1,7 @@
 #include "foundation/http/internal/SessionManagerDelegateForwarder.h"
 
+#include "platform/base/Mutex.h"
+
 #include "foundation/http/PNURLSessionManager.h"
 #include "platform/base/ClassBuilder.h"
 
@@ -9,6 +11,7 @@ DV_DEFINE_CLASS(SessionManagerDelegateForwarder)
 
 Ref<SessionManagerDelegateForwarder> SessionManagerDelegateForwarder::initWithManager(const Ref<PNURLSessionManager>& manager)
 {
+    dv::MutexLocker lock(m_mutex);
     m_manager = manager;
     return self<SessionManagerDelegateForwarder>();
 }
@@ -16,7 +19,7 @@ Ref<SessionManagerDelegateForwarder> SessionManagerDelegateForwarder::initWithMa
 void SessionManagerDelegateForwarder::keepManagerAlive(bool keep)
 {
     Ref<PNURLSessionManager> released;
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     if (keep)
         m_keepAlive = m_manager.lock();
     else
@@ -25,7 +28,7 @@ void SessionManagerDelegateForwarder::keepManagerAlive(bool keep)
 
 Ref<PNURLSessionManager> SessionManagerDelegateForwarder::manager() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_manager.lock();
 }
 

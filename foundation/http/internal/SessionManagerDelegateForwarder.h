@@ -5,6 +5,7 @@
 // the manager is gone the callbacks answer "not handled" and the session goes its default way.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 #include "platform/net/NSURLSessionDelegate.h"
 
@@ -53,9 +54,9 @@ class SessionManagerDelegateForwarder : public NSObject, public NSURLSessionData
 private:
     Ref<PNURLSessionManager> manager() const;
 
-    mutable std::mutex m_mutex;
-    Weak<PNURLSessionManager> m_manager;
-    Ref<PNURLSessionManager> m_keepAlive;
+    mutable dv::Mutex m_mutex;
+    Weak<PNURLSessionManager> m_manager DV_GUARDED_BY(m_mutex);
+    Ref<PNURLSessionManager> m_keepAlive DV_GUARDED_BY(m_mutex);
 };
 
 } // namespace dv::internal

@@ -2,6 +2,7 @@
 // downloader, the relays it gives the download operation and the callers' tokens.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "ui/images/RIWebImageDownloaderOperation.h"
 
 #include <atomic>
@@ -24,24 +25,24 @@ public:
     // Empty once released; called outside the lock, so a block may cancel its own token.
     RIWebImageDownloaderProgressBlock progress() const
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         return m_progress;
     }
     RIWebImageDownloaderCompletedBlock completed() const
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         return m_completed;
     }
     bool hasProgress() const
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         return static_cast<bool>(m_progress);
     }
     void release()
     {
         RIWebImageDownloaderProgressBlock progress;
         RIWebImageDownloaderCompletedBlock completed;
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         progress = std::exchange(m_progress, {});
         completed = std::exchange(m_completed, {});
         // Destroyed after the lock is left (declared before it): they may own their token.
@@ -50,9 +51,9 @@ public:
     std::atomic<bool> cancelled { false };
 
 private:
-    mutable std::mutex m_lock;
-    RIWebImageDownloaderProgressBlock m_progress;
-    RIWebImageDownloaderCompletedBlock m_completed;
+    mutable dv::Mutex m_lock;
+    RIWebImageDownloaderProgressBlock m_progress DV_GUARDED_BY(m_lock);
+    RIWebImageDownloaderCompletedBlock m_completed DV_GUARDED_BY(m_lock);
 };
 
 // The listeners of one download, in the order they came. Touched only inside blocks on the
