@@ -62,6 +62,8 @@ CGAffineTransform flipFor(std::size_t height) { return CGAffineTransformMake(1, 
 
 CGContext::CGContext() = default;
 
+std::uint64_t CGContext::drawingMarks() const { return m_canvas ? m_canvas->marks() : 0; }
+
 CGContext::~CGContext()
 {
     if (m_canvas && !m_drawsIntoUserData && m_ownedData.empty())

@@ -74,6 +74,8 @@ class CGContext : public NSObject {
     };
 
     dv::internal::CairoCanvas& canvas() { return *m_canvas; }
+    // How many drawing calls have reached the context's surface, whatever they covered.
+    std::uint64_t drawingMarks() const;
     GState& state() { return m_states.back(); }
     void saveState();
     void restoreState();

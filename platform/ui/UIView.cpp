@@ -3,6 +3,7 @@
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSString.h"
+#include "platform/base/Scope.h"
 #include "platform/graphics/CGImage.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIGraphics.h"
@@ -379,27 +380,26 @@ void UIView::handleDisplay()
         return;
     auto& kinds = drawingKinds();
     const std::type_index type(typeid(*this));
-    const auto known = kinds.find(type);
+    auto known = kinds.find(type);
     if (known != kinds.end() && !known->second) {
-        m_contents = nil;
-        return;
+        // A kind that has drawn nothing so far may still draw now (its drawing may depend on its
+        // state): it draws into a one-pixel probe spanning its bounds first, which costs next to
+        // nothing, and only a probe that received any drawing call is followed by a real bitmap.
+        // From then on the kind is drawn as any other.
+        if (!drawsInto(dv::internal::BitmapTarget(m_bounds.size, 1 / std::max(m_bounds.size.width, m_bounds.size.height)))) {
+            m_contents = nil;
+            return;
+        }
+        known->second = true;
     }
     dv::internal::BitmapTarget target(m_bounds.size, 0);
     if (!target.context())
         return;
-    CGContextTranslateCTM(target.context(), -m_bounds.origin.x, -m_bounds.origin.y);
-    {
-        UIGraphicsPushContext(target.context());
-        struct PopContext {
-            ~PopContext() { UIGraphicsPopContext(); }
-        } pop;
-        t_reachedBaseDrawRect = false;
-        drawRect(m_bounds);
-    }
+    drawsInto(target);
     auto image = target.finish();
     if (known == kinds.end()) {
-        // A class that only reached the default drawRect and left the bitmap empty draws
-        // nothing; its instances are not drawn again.
+        // A kind that only reached the default drawRect and left the bitmap empty draws nothing
+        // (for now: see above).
         const bool draws = !(t_reachedBaseDrawRect && isBlank(image));
         kinds[type] = draws;
         if (!draws) {
@@ -408,6 +408,18 @@ void UIView::handleDisplay()
         }
     }
     m_contents = image;
+}
+
+bool UIView::drawsInto(const dv::internal::BitmapTarget& target)
+{
+    if (!target.context())
+        return false;
+    CGContextTranslateCTM(target.context(), -m_bounds.origin.x, -m_bounds.origin.y);
+    UIGraphicsPushContext(target.context());
+    dv::ScopeExit pop([] { UIGraphicsPopContext(); });
+    t_reachedBaseDrawRect = false;
+    drawRect(m_bounds);
+    return target.drawnInto();
 }
 
 // Conversion

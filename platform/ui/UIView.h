@@ -85,6 +85,10 @@ inline constexpr CGFloat UIViewNoIntrinsicMetric = -1;
 
 namespace dv {
 
+namespace internal {
+class BitmapTarget;
+}
+
 // Named values a view shows about itself, in order: its key text first ("text", "title",
 // "placeholder"), then its state. An empty value is a flag ("hidden"). The description, the tree
 // dump and the UI driver read them.
@@ -288,6 +292,8 @@ private:
     void handleResizeSubviews(CGSize oldSize);
     void handleLayout();
     void handleDisplay();
+    // Calls drawRect into `target`'s context (none: nothing); whether it drew anything there.
+    bool drawsInto(const dv::internal::BitmapTarget& target);
     void handleApplyConstraints();
     void handleAnimatableChange(const char* keyPath);
     std::vector<const NSObject*> handleContainerChain() const;

@@ -80,8 +80,16 @@ CairoCanvas::~CairoCanvas() = default;
 std::uint8_t* CairoCanvas::pixels() { return cairo_image_surface_get_data(m_impl->surface); }
 std::size_t CairoCanvas::stride() const { return std::size_t(cairo_image_surface_get_stride(m_impl->surface)); }
 void CairoCanvas::flush() { cairo_surface_flush(m_impl->surface); }
-void CairoCanvas::markDirty() { cairo_surface_mark_dirty(m_impl->surface); }
-void* CairoCanvas::native() const { return m_impl->cr; }
+void CairoCanvas::markDirty()
+{
+    ++m_marks;
+    cairo_surface_mark_dirty(m_impl->surface);
+}
+void* CairoCanvas::native() const
+{
+    ++m_marks; // the text backend draws through it
+    return m_impl->cr;
+}
 
 void CairoCanvas::save() { cairo_save(m_impl->cr); }
 void CairoCanvas::restore() { cairo_restore(m_impl->cr); }
@@ -255,6 +263,7 @@ void CairoCanvas::setBlendMode(int mode)
 
 void CairoCanvas::fill(const RGBA& c, bool evenOdd, bool preserve)
 {
+    ++m_marks;
     cairo_t* cr = m_impl->cr;
     cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a);
     cairo_set_fill_rule(cr, evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
@@ -266,6 +275,7 @@ void CairoCanvas::fill(const RGBA& c, bool evenOdd, bool preserve)
 
 void CairoCanvas::stroke(const RGBA& c, bool preserve)
 {
+    ++m_marks;
     cairo_t* cr = m_impl->cr;
     cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a);
     if (preserve)
@@ -301,6 +311,7 @@ CGRect CairoCanvas::clipExtents() const
 
 void CairoCanvas::clearRect(CGRect r)
 {
+    ++m_marks;
     cairo_t* cr = m_impl->cr;
     cairo_save(cr);
     cairo_new_path(cr);
@@ -313,6 +324,7 @@ void CairoCanvas::clearRect(CGRect r)
 void CairoCanvas::paintImage(const std::uint8_t* rows, std::size_t bytesPerRow, bool opaque, std::size_t width, std::size_t height,
     const CGAffineTransform& imageToUser, bool smooth, CGFloat alpha)
 {
+    ++m_marks;
     cairo_t* cr = m_impl->cr;
     cairo_matrix_t m = toCairo(imageToUser);
     if (cairo_matrix_invert(&m) != CAIRO_STATUS_SUCCESS)
@@ -362,6 +374,7 @@ void paintGradient(cairo_t* cr, cairo_pattern_t* pattern, cairo_path_t* path, CG
 
 void CairoCanvas::paintLinearGradient(const CGGradient& gradient, CGPoint s, CGPoint e, std::uint32_t options, CGFloat alpha)
 {
+    ++m_marks;
     cairo_t* cr = m_impl->cr;
     const bool before = options & kCGGradientDrawsBeforeStartLocation;
     const bool after = options & kCGGradientDrawsAfterEndLocation;
@@ -390,6 +403,7 @@ void CairoCanvas::paintLinearGradient(const CGGradient& gradient, CGPoint s, CGP
 void CairoCanvas::paintRadialGradient(const CGGradient& gradient, CGPoint c0, CGFloat r0, CGPoint c1, CGFloat r1, std::uint32_t options,
     CGFloat alpha)
 {
+    ++m_marks;
     cairo_t* cr = m_impl->cr;
     const bool before = options & kCGGradientDrawsBeforeStartLocation;
     const bool after = options & kCGGradientDrawsAfterEndLocation;

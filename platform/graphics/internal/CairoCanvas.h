@@ -26,6 +26,9 @@ public:
     void flush();      // before reading pixels()
     void markDirty();  // after writing pixels()
     void* native() const; // cairo_t*, for the text backend
+    // How many drawing calls reached the surface (fills, strokes, images, gradients, clears, text,
+    // pixels written), whatever they covered: whether a drawing routine drew at all.
+    std::uint64_t marks() const { return m_marks; }
 
     void save();
     void restore();
@@ -77,6 +80,7 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     Format m_format = Format::ARGB32;
+    mutable std::uint64_t m_marks = 0;
 };
 
 } // namespace dv::internal

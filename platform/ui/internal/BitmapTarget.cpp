@@ -28,6 +28,8 @@ BitmapTarget::BitmapTarget(CGSize size, CGFloat scale)
     CGContextScaleCTM(m_context, m_scale, -m_scale);
 }
 
+bool BitmapTarget::drawnInto() const { return m_context && m_context->drawingMarks() > 0; }
+
 Ref<UIImage> BitmapTarget::finish()
 {
     if (!m_context)

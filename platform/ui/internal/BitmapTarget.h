@@ -21,6 +21,9 @@ public:
     BitmapTarget& operator=(const BitmapTarget&) = delete;
 
     const CGContextRef& context() const { return m_context; }
+    // Whether anything has been drawn into the context so far (any drawing call, even one that
+    // left no pixel behind).
+    bool drawnInto() const;
     // Ends the drawing and hands the pixels over as an image of the scale; nil without a context.
     Ref<UIImage> finish();
 

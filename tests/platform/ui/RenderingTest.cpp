@@ -20,7 +20,52 @@ const Pixel kRed {255, 0, 0, 255};
 const Pixel kBlue {0, 0, 255, 255};
 const Pixel kClear {0, 0, 0, 0};
 
+// Draws a red square in its middle only while `lit`; otherwise leaves drawing to the default, as
+// a view whose drawing depends on its state does.
+class SometimesDrawnView : public UIView {
+public:
+    bool lit = false;
+    int draws = 0;
+    void drawRect(CGRect rect) override
+    {
+        ++draws;
+        if (!lit) {
+            UIView::drawRect(rect);
+            return;
+        }
+        auto context = UIGraphicsGetCurrentContext();
+        CGContextSetFillColorWithColor(context, UIColor::redColor()->CGColor());
+        CGContextFillRect(context, CGRectMake(10, 10, 20, 20));
+    }
+};
+
 } // namespace
+
+TEST_F(RenderingTest, AKindThatDrewNothingAtFirstIsDrawnOnceItsInstancesDraw)
+{
+    auto dark = alloc<SometimesDrawnView>();
+    dark->initWithFrame(CGRectMake(0, 0, 40, 40));
+    m_window->addSubview(dark);
+    EXPECT_EQ(pixelOf(shot(), 20, 20), kClear);
+    EXPECT_EQ(dark->draws, 1);
+
+    // Another instance of the same kind, lit from the start.
+    auto lit = alloc<SometimesDrawnView>();
+    lit->lit = true;
+    lit->initWithFrame(CGRectMake(50, 0, 40, 40));
+    m_window->addSubview(lit);
+    auto image = shot();
+    EXPECT_EQ(pixelOf(image, 70, 20), kRed) << "an instance that draws is drawn, whatever the first one did";
+    EXPECT_EQ(pixelOf(image, 52, 2), kClear);
+
+    // The first instance lights up later.
+    dark->lit = true;
+    dark->setNeedsDisplay();
+    EXPECT_EQ(pixelOf(shot(), 20, 20), kRed);
+    dark->lit = false;
+    dark->setNeedsDisplay();
+    EXPECT_EQ(pixelOf(shot(), 20, 20), kClear);
+}
 
 TEST_F(RenderingTest, RoundedCornersLeaveTheCornerTransparentAndFillTheRest)
 {
