@@ -96,9 +96,9 @@ bool NSRecursiveLock::lockUntil(NSTimeInterval deadline)
     return true;
 }
 
-void NSRecursiveLock::lock() DV_NO_THREAD_SAFETY_ANALYSIS { (void)lockUntil(dv::internal::noDeadline); }
+void NSRecursiveLock::lock() { (void)lockUntil(dv::internal::noDeadline); }
 
-bool NSRecursiveLock::tryLock() DV_NO_THREAD_SAFETY_ANALYSIS
+bool NSRecursiveLock::tryLock()
 {
     dv::MutexLocker state(m_state);
     auto me = std::this_thread::get_id();
@@ -109,9 +109,9 @@ bool NSRecursiveLock::tryLock() DV_NO_THREAD_SAFETY_ANALYSIS
     return true;
 }
 
-bool NSRecursiveLock::lockBeforeDate(const Ref<NSDate>& limit) DV_NO_THREAD_SAFETY_ANALYSIS { return lockUntil(deadlineOf(limit)); }
+bool NSRecursiveLock::lockBeforeDate(const Ref<NSDate>& limit) { return lockUntil(deadlineOf(limit)); }
 
-void NSRecursiveLock::unlock() DV_NO_THREAD_SAFETY_ANALYSIS
+void NSRecursiveLock::unlock()
 {
     {
         dv::MutexLocker state(m_state);

@@ -106,7 +106,7 @@ void QRCodeDetailController::viewDidLoad()
 void QRCodeDetailController::createBottom()
 {
     const CGFloat width = screenWidth();
-    auto bar = alloc<UIView>()->initWithFrame(CGRectMake(0, screenHeight() - 49 - 64, width, 49));
+    auto bar = alloc<UIView>()->initWithFrame(CGRectMake(0, screenHeight() - kBottomBarHeight - kTopBarsHeight, width, kBottomBarHeight));
     bar->setBackgroundColor(rgb(255, 244, 237));
     auto divider = alloc<UIView>()->initWithFrame(CGRectMake(width / 2, 5, 1, 39));
     divider->setBackgroundColor(rgb(244, 98, 113));
@@ -115,7 +115,7 @@ void QRCodeDetailController::createBottom()
     CGFloat x = 0;
     for (const auto& [title, action] : buttons) {
         auto button = UIButton::buttonWithType(UIButtonTypeCustom);
-        button->setFrame(CGRectMake(x, 0, width / 2, 49));
+        button->setFrame(CGRectMake(x, 0, width / 2, kBottomBarHeight));
         button->setTitle(NSString::fromUTF8(title), UIControlStateNormal);
         button->setTitleColor(rgb(244, 98, 113), UIControlStateNormal);
         button->titleLabel()->setFont(systemFont(15));
@@ -175,7 +175,7 @@ Ref<VQPassiveModel> QRCodeDetailController::codeFromReply(const std::optional<Se
 
 void QRCodeDetailController::createTable()
 {
-    m_tableView = alloc<UITableView>()->initWithFrame(CGRectMake(0, 0, screenWidth(), screenHeight() - 64 - 49), UITableViewStyleGrouped);
+    m_tableView = alloc<UITableView>()->initWithFrame(CGRectMake(0, 0, screenWidth(), screenHeight() - kTopBarsHeight - kBottomBarHeight), UITableViewStyleGrouped);
     m_tableView->setDelegate(self<QRCodeDetailController>());
     m_tableView->setDataSource(self<QRCodeDetailController>());
     m_tableView->setSeparatorStyle(UITableViewCellSeparatorStyleNone);

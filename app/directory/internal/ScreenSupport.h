@@ -13,6 +13,8 @@ namespace dv::internal {
 
 using dv::app::applicationWindow;
 using dv::app::bodyTextColor;
+using dv::app::kBottomBarHeight;
+using dv::app::kTopBarsHeight;
 using dv::app::pageBackgroundColor; // also the lines between rows
 using dv::app::rgb;
 

@@ -64,7 +64,7 @@ void QRCodeListController::createTable()
 {
     const CGFloat width = screenWidth();
     const CGFloat height = screenHeight();
-    m_tableView = alloc<UITableView>()->initWithFrame(CGRectMake(0, 0, width, height - 64), UITableViewStyleGrouped);
+    m_tableView = alloc<UITableView>()->initWithFrame(CGRectMake(0, 0, width, height - kTopBarsHeight), UITableViewStyleGrouped);
     m_tableView->setDelegate(self<QRCodeListController>());
     m_tableView->setDataSource(self<QRCodeListController>());
     m_tableView->setSeparatorStyle(UITableViewCellSeparatorStyleNone);
@@ -72,7 +72,7 @@ void QRCodeListController::createTable()
 
     // Added after the table, so that it floats above the list and does not scroll with it.
     auto upload = UIButton::buttonWithType(UIButtonTypeCustom);
-    upload->setFrame(CGRectMake(width - 80, height - 49 - 64 - 100, 70, 70));
+    upload->setFrame(CGRectMake(width - 80, height - kBottomBarHeight - kTopBarsHeight - 100, 70, 70));
     upload->setImage(UIImage::imageNamed("fatiezi"_ns), UIControlStateNormal);
     upload->addTarget(self(), traits().uploadAction, UIControlEventTouchUpInside);
     view()->addSubview(upload);

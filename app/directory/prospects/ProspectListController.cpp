@@ -86,15 +86,15 @@ void ProspectListController::createUI()
     next->addTarget(self(), traits().nextBatchAction, UIControlEventTouchUpInside);
     navigationItem()->setRightBarButtonItem(alloc<UIBarButtonItem>()->initWithCustomView(next));
 
-    auto import = bottomButton(CGRectMake(0, height - 49 - 64, width / 2 - 1, 49), rgb(131, 162, 251), "导入通讯录"_ns);
+    auto import = bottomButton(CGRectMake(0, height - kBottomBarHeight - kTopBarsHeight, width / 2 - 1, kBottomBarHeight), rgb(131, 162, 251), "导入通讯录"_ns);
     import->addTarget(self(), "insertAction:", UIControlEventTouchUpInside);
     view()->addSubview(import);
-    auto remove = bottomButton(CGRectMake(width / 2 + 2, height - 49 - 64, width / 2 - 1, 49), rgb(254, 72, 115), "删除当前通讯录"_ns);
+    auto remove = bottomButton(CGRectMake(width / 2 + 2, height - kBottomBarHeight - kTopBarsHeight, width / 2 - 1, kBottomBarHeight), rgb(254, 72, 115), "删除当前通讯录"_ns);
     remove->addTarget(self(), "deleteAction:", UIControlEventTouchUpInside);
     view()->addSubview(remove);
 
     const bool industry = traits().industry;
-    m_tableView = alloc<UITableView>()->initWithFrame(CGRectMake(0, 0, width, height - 49 - 64), industry ? UITableViewStyleGrouped : UITableViewStylePlain);
+    m_tableView = alloc<UITableView>()->initWithFrame(CGRectMake(0, 0, width, height - kBottomBarHeight - kTopBarsHeight), industry ? UITableViewStyleGrouped : UITableViewStylePlain);
     m_tableView->setDataSource(self<ProspectListController>());
     m_tableView->setDelegate(self<ProspectListController>());
     if (!industry)

@@ -28,7 +28,7 @@ void VQCategoryResourceVC::viewDidLoad()
 
 void VQCategoryResourceVC::createTable()
 {
-    m_tableView = alloc<UITableView>()->initWithFrame(CGRectMake(0, 0, screenWidth(), screenHeight() - 64), UITableViewStylePlain);
+    m_tableView = alloc<UITableView>()->initWithFrame(CGRectMake(0, 0, screenWidth(), screenHeight() - kTopBarsHeight), UITableViewStylePlain);
     m_tableView->setDelegate(self<VQCategoryResourceVC>());
     m_tableView->setDataSource(self<VQCategoryResourceVC>());
     m_tableView->setSeparatorStyle(UITableViewCellSeparatorStyleNone);

@@ -36,7 +36,7 @@ void VQCategoryResourcesNewVC::createCollect()
     auto layout = alloc<DDCollectionViewFlowLayout>()->init();
     layout->setDelegate(self<VQCategoryResourcesNewVC>());
     layout->setEnableStickyHeaders(false);
-    m_collView = alloc<UICollectionView>()->initWithFrame(CGRectMake(0, 0, screenWidth(), screenHeight() - 64), layout);
+    m_collView = alloc<UICollectionView>()->initWithFrame(CGRectMake(0, 0, screenWidth(), screenHeight() - kTopBarsHeight), layout);
     m_collView->setBackgroundColor(UIColor::whiteColor());
     m_collView->setDelegate(self<VQCategoryResourcesNewVC>());
     m_collView->setDataSource(self<VQCategoryResourcesNewVC>());

@@ -90,7 +90,7 @@ void QRCodeUploadController::viewDidLoad()
 
 void QRCodeUploadController::createBottom()
 {
-    auto bottom = alloc<UIView>()->initWithFrame(CGRectMake(0, screenHeight() - 113, screenWidth(), 49));
+    auto bottom = alloc<UIView>()->initWithFrame(CGRectMake(0, screenHeight() - kTopBarsHeight - kBottomBarHeight, screenWidth(), kBottomBarHeight));
     bottom->setBackgroundColor(rgb(255, 244, 237));
     view()->addSubview(bottom);
 }
@@ -99,7 +99,7 @@ void QRCodeUploadController::createTable()
 {
     const CGFloat width = screenWidth();
     const CGFloat height = screenHeight();
-    m_tableView = alloc<UITableView>()->initWithFrame(CGRectMake(0, 0, width, height - 64), UITableViewStyleGrouped);
+    m_tableView = alloc<UITableView>()->initWithFrame(CGRectMake(0, 0, width, height - kTopBarsHeight), UITableViewStyleGrouped);
     m_tableView->setDataSource(self<QRCodeUploadController>());
     m_tableView->setDelegate(self<QRCodeUploadController>());
     m_tableView->setSeparatorStyle(UITableViewCellSeparatorStyleNone);

@@ -22,7 +22,6 @@
 #include "platform/graphics/UIImage.h"
 #include "platform/net/NSURLError.h"
 #include "platform/system/AddressBook.h"
-#include "platform/system/UIDevice.h"
 #include "platform/system/UIScreen.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIButton.h"
@@ -69,23 +68,10 @@ bool isWebKeyword(NSInteger keyword)
     }
 }
 
-// The window that hosts the application's overlays: the application delegate's.
-Ref<UIWindow> applicationWindow()
-{
-    auto delegate = UIApplication::sharedApplication()->delegate();
-    return delegate ? delegate->window() : nil;
-}
-
 NSInteger keywordOf(const Ref<VQMainBtnModel>& model)
 {
     auto keyword = model ? model->keyword() : nil;
     return keyword ? keyword->integerValue() : 0;
-}
-
-bool systemVersionAtLeast(double version)
-{
-    auto text = UIDevice::currentDevice()->systemVersion();
-    return text && text->doubleValue() >= version;
 }
 
 } // namespace
@@ -134,7 +120,7 @@ void VQMainViewController::requestData()
 {
     if (m_reloadBtn)
         m_reloadBtn->removeFromSuperview();
-    PHProgressHUD::showMessag("正在加载"_ns, applicationWindow());
+    PHProgressHUD::showMessag("正在加载"_ns, dv::app::applicationWindow());
     auto request = dv::app::homeIndexRequest();
     // The blocks keep the screen until the reply has come, as every screen's request does.
     auto me = self<VQMainViewController>();
@@ -147,7 +133,7 @@ void VQMainViewController::reloadAct(const id&) { requestData(); }
 
 void VQMainViewController::handleReply(const id& json)
 {
-    PHProgressHUD::hideHUDForView(applicationWindow(), true);
+    PHProgressHUD::hideHUDForView(dv::app::applicationWindow(), true);
     auto reply = ServerReply::fromObject(json);
     if (!reply || !reply->succeeded()) {
         PHProgressHUD::showError(reply ? reply->msg() : NSString::string(), view());
@@ -195,9 +181,9 @@ void VQMainViewController::createUI()
 {
     const CGRect screen = UIScreen::mainScreen()->bounds();
     const CGFloat W = screen.size.width, H = screen.size.height;
-    const CGFloat stripHeight = (H - 64) * 3 / 10 + 110;
+    const CGFloat stripHeight = (H - dv::app::kTopBarsHeight) * 3 / 10 + 110;
     const CGFloat w = (W - 3) * 0.25;
-    const CGFloat h = ((H - 64) * 7 / 10 - 3) * 0.25;
+    const CGFloat h = ((H - dv::app::kTopBarsHeight) * 7 / 10 - 3) * 0.25;
 
     NSLog("%@", m_adArray);
     const NSUInteger n = m_btnArray ? m_btnArray->count() : 0;
@@ -240,7 +226,7 @@ void VQMainViewController::openRoot()
 {
     // Set on the address book's queue before it signals, read here after the wait.
     auto refused = std::make_shared<std::atomic<bool>>(false);
-    if (systemVersionAtLeast(6.0)) {
+    if (dv::app::systemVersionAtLeast("6.0")) {
         Ref<NSError> error;
         auto book = ABAddressBookCreateWithOptions(nil, &error);
         auto answered = dispatch_semaphore_create(0);
@@ -303,7 +289,7 @@ void VQMainViewController::gooooooooo() { pushScreen(dv::app::makeScreen("KYWifi
 void VQMainViewController::goBigger(const Ref<UITapGestureRecognizer>& tap)
 {
     auto tapped = dv::as<UIImageView>(tap ? tap->view() : nil);
-    auto window = applicationWindow();
+    auto window = dv::app::applicationWindow();
     if (!tapped || !window)
         return;
     const CGRect screen = UIScreen::mainScreen()->bounds();

@@ -16,10 +16,15 @@ Ref<UIWindow> applicationWindow()
     return delegate ? delegate->window() : nil;
 }
 
+bool systemVersionAtLeast(const char* version)
+{
+    auto system = UIDevice::currentDevice()->systemVersion();
+    return system && system->compare(NSString::fromUTF8(version), NSNumericSearch) != NSOrderedAscending;
+}
+
 void layOutBelowBars(UIViewController& screen)
 {
-    auto version = UIDevice::currentDevice()->systemVersion();
-    if (version && version->compare("7.0"_ns, NSNumericSearch) != NSOrderedAscending) {
+    if (systemVersionAtLeast("7.0")) {
         screen.setEdgesForExtendedLayout(UIRectEdgeLeft | UIRectEdgeBottom | UIRectEdgeRight);
         screen.setExtendedLayoutIncludesOpaqueBars(false);
     }

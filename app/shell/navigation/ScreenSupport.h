@@ -7,7 +7,7 @@
 //   PHProgressHUD::showMessag("正在加载"_ns, dv::app::applicationWindow());
 #pragma once
 
-#include "platform/base/Forward.h"
+#include "platform/base/Geometry.h"
 
 class UIColor;
 class UIViewController;
@@ -15,8 +15,16 @@ class UIWindow;
 
 namespace dv::app {
 
+// The height the status bar and the navigation bar take together at the top of every screen
+// (20 + 44), and that of the bar of buttons some screens keep at their bottom, in points.
+inline constexpr CGFloat kTopBarsHeight = 64;
+inline constexpr CGFloat kBottomBarHeight = 49;
+
 // The application delegate's window, nil while there is none.
 Ref<UIWindow> applicationWindow();
+
+// Whether the system's version is `version` ("6.0") or later, compared number by number.
+bool systemVersionAtLeast(const char* version);
 
 // On system version 7.0 and later: the view is laid out on every edge but the top, so it starts
 // below the navigation bar, and not under opaque bars.

@@ -39,7 +39,7 @@ void WebPageScreen::createUI()
 {
     const CGRect screen = UIScreen::mainScreen()->bounds();
     m_registrationStatementWebView
-        = alloc<UIWebView>()->initWithFrame(CGRectMake(0, 0, screen.size.width, screen.size.height - 64));
+        = alloc<UIWebView>()->initWithFrame(CGRectMake(0, 0, screen.size.width, screen.size.height - dv::app::kTopBarsHeight));
     m_registrationStatementWebView->setContentMode(look().contentMode);
     view()->addSubview(m_registrationStatementWebView);
     // A text that is no URL gives a request without one, which loads nothing.

@@ -97,6 +97,28 @@ TEST_F(ProgressHUDTest, AnAddedOverlayCoversItsHostAndFadesIn)
     EXPECT_FALSE(m_ui.tapPoint(button).has_value());
 }
 
+TEST_F(ProgressHUDTest, AFreshOverlayStartsFromItsDefaults)
+{
+    auto hud = alloc<PHProgressHUD>()->initWithView(m_host);
+    EXPECT_EQ(hud->mode(), PHProgressHUDModeIndeterminate);
+    EXPECT_EQ(hud->animationType(), PHProgressHUDAnimationFade);
+    EXPECT_FLOAT_EQ(hud->opacity(), 0.8f);
+    EXPECT_EQ(hud->margin(), 20);
+    EXPECT_EQ(hud->cornerRadius(), 10);
+    EXPECT_EQ(hud->xOffset(), 0);
+    EXPECT_EQ(hud->yOffset(), 0);
+    EXPECT_EQ(hud->graceTime(), 0);
+    EXPECT_EQ(hud->minShowTime(), 0);
+    EXPECT_EQ(hud->minSize(), CGSizeZero);
+    EXPECT_FALSE(hud->dimBackground() || hud->removeFromSuperViewOnHide() || hud->isSquare() || hud->taskInProgress());
+    EXPECT_FALSE(hud->labelText() || hud->detailsLabelText() || hud->color());
+    EXPECT_EQ(hud->labelFont()->pointSize(), 16);
+    EXPECT_EQ(hud->detailsLabelFont()->pointSize(), 12);
+    for (const auto& colour : { hud->labelColor(), hud->detailsLabelColor(), hud->activityIndicatorColor() })
+        EXPECT_TRUE(colour && colour->isEqual(UIColor::whiteColor()));
+    EXPECT_EQ(hud->alpha(), 0) << "hidden, and passed over by touches, until shown";
+}
+
 TEST_F(ProgressHUDTest, AnAnimatedHideFadesForAThirdOfASecondThenRemovesAndTellsOnce)
 {
     auto hud = addHUD(m_host);

@@ -119,30 +119,16 @@ Ref<PHProgressHUD> PHProgressHUD::init() { return initWithFrame(CGRectZero); }
 Ref<PHProgressHUD> PHProgressHUD::initWithFrame(CGRect frame)
 {
     UIView::initWithFrame(frame);
-    m_animationType = PHProgressHUDAnimationFade;
-    m_mode = PHProgressHUDModeIndeterminate;
+    // The plain settings have their defaults where they are declared; the fonts and colours are
+    // objects, made here.
     {
         std::lock_guard lock(m_propertyLock);
-        m_labelText = nil;
-        m_detailsLabelText = nil;
-        m_color = nil;
         m_labelFont = UIFont::boldSystemFontOfSize(16);
         m_labelColor = UIColor::whiteColor();
         m_detailsLabelFont = UIFont::boldSystemFontOfSize(12);
         m_detailsLabelColor = UIColor::whiteColor();
         m_activityIndicatorColor = UIColor::whiteColor();
     }
-    m_opacity = 0.8f;
-    m_xOffset = 0;
-    m_yOffset = 0;
-    m_dimBackground = false;
-    m_margin = 20;
-    m_cornerRadius = 10;
-    m_graceTime = 0;
-    m_minShowTime = 0;
-    m_removeFromSuperViewOnHide = false;
-    m_minSize = CGSizeZero;
-    m_square = false;
     setContentMode(UIViewContentModeCenter);
     setAutoresizingMask(UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleBottomMargin
         | UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin);
@@ -150,8 +136,6 @@ Ref<PHProgressHUD> PHProgressHUD::initWithFrame(CGRect frame)
     setBackgroundColor(UIColor::clearColor());
     // Invisible, and so passed over by touches, until shown.
     setAlpha(0);
-    m_taskInProgress = false;
-    m_rotationTransform = CGAffineTransformIdentity;
     setupLabels();
     updateIndicators();
     registerForKVO();
@@ -323,9 +307,6 @@ void PHProgressHUD::done()
 
 void PHProgressHUD::showWhileExecuting(SEL method, const id& target, const id& object, bool animated)
 {
-    m_methodForExecution = method;
-    m_targetForExecution = target;
-    m_objectForExecution = object;
     m_useAnimation = animated;
     m_taskInProgress = true;
     // The thread keeps the overlay until it hands it, with the clean-up, to the main thread: the
@@ -350,8 +331,6 @@ void PHProgressHUD::launchExecution(SEL method, const id& target, const id& obje
 void PHProgressHUD::cleanUp()
 {
     m_taskInProgress = false;
-    m_targetForExecution = nil;
-    m_objectForExecution = nil;
     hide(m_useAnimation);
 }
 

@@ -260,10 +260,6 @@ private:
     bool m_useAnimation = false;
     // Counts shows and hides: a fade-out ends the overlay only if nothing came after it.
     std::uint64_t m_generation = 0;
-    // The method of showWhileExecuting, kept until it returns.
-    SEL m_methodForExecution;
-    id m_targetForExecution;
-    id m_objectForExecution;
     CGAffineTransform m_rotationTransform = CGAffineTransformIdentity;
     std::vector<dv::ObservationToken> m_observations;
 };
