@@ -6,8 +6,10 @@
 #include "platform/base/NSLog.h"
 #include "platform/base/NSSet.h"
 #include "platform/base/NSString.h"
+#include "platform/base/Scope.h"
 #include "platform/ui/UITouch.h"
 #include "platform/ui/internal/ReloadDataHooks.h"
+#include "platform/ui/internal/ViewSlot.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -65,14 +67,8 @@ void UICollectionView::setDelegate(const Ref<UICollectionViewDelegate>& delegate
 
 void UICollectionView::setBackgroundView(const Ref<UIView>& view)
 {
-    if (view == m_backgroundView)
-        return;
-    if (m_backgroundView)
-        m_backgroundView->removeFromSuperview();
-    m_backgroundView = view;
-    if (view)
-        insertSubviewAtIndex(view, 0);
-    setNeedsLayout();
+    if (dv::internal::replaceViewInSlot(m_backgroundView, view, [&](const Ref<UIView>& background) { insertSubviewAtIndex(background, 0); }))
+        setNeedsLayout();
 }
 
 // Reuse
@@ -230,7 +226,7 @@ void UICollectionView::layoutSubviews()
         m_preparedBounds = visible;
     }
     handleEnsurePrepared();
-    m_layingOut = true;
+    dv::TemporaryChange layingOut(m_layingOut, true);
 
     std::map<ElementKey, Ref<UICollectionViewLayoutAttributes>> wanted;
     if (auto found = layout->layoutAttributesForElementsInRect(visible)) {
@@ -275,7 +271,7 @@ void UICollectionView::layoutSubviews()
                 continue;
             }
             if (auto asCell = dv::as<UICollectionViewCell>(view); asCell && cell)
-                asCell->setSelected(m_selected.count(item) > 0);
+                asCell->setSelected(m_selected.contains(item));
         }
         view->setFrame(attributes->frame());
         view->setAlpha(attributes->alpha());
@@ -294,7 +290,6 @@ void UICollectionView::layoutSubviews()
     handleStack();
     if (m_backgroundView)
         m_backgroundView->setFrame(visible);
-    m_layingOut = false;
 }
 
 void UICollectionView::handleStack()
@@ -435,7 +430,7 @@ void UICollectionView::scrollToItemAtIndexPath(const Ref<NSIndexPath>& indexPath
 Ref<NSArray> UICollectionView::indexPathsForSelectedItems() const
 {
     auto paths = NSMutableArray::array();
-    for (auto& item : m_selected)
+    for (auto& item : m_selected.positions())
         paths->addObject(handleIndexPath(item));
     return paths;
 }
@@ -452,11 +447,7 @@ void UICollectionView::selectItemAtIndexPath(const Ref<NSIndexPath>& indexPath, 
     auto item = handleItem(indexPath);
     if (!item || !handleValid(*item))
         return;
-    if (!m_allowsMultipleSelection)
-        for (auto other : std::exchange(m_selected, {}))
-            if (other != *item)
-                handleSetCellSelected(other, false);
-    m_selected.insert(*item);
+    m_selected.select(*item, selectionMode(), [&](Item other) { handleSetCellSelected(other, false); });
     handleSetCellSelected(*item, true);
     if (position != UICollectionViewScrollPositionNone)
         scrollToItemAtIndexPath(indexPath, position, animated);
@@ -465,7 +456,7 @@ void UICollectionView::selectItemAtIndexPath(const Ref<NSIndexPath>& indexPath, 
 void UICollectionView::deselectItemAtIndexPath(const Ref<NSIndexPath>& indexPath, bool)
 {
     auto item = handleItem(indexPath);
-    if (item && m_selected.erase(*item))
+    if (item && m_selected.remove(*item))
         handleSetCellSelected(*item, false);
 }
 
@@ -532,24 +523,16 @@ void UICollectionView::handleSelectFromTouch(Item item)
     auto indexPath = handleIndexPath(item);
     if (delegate && !delegate->collectionViewShouldSelectItemAtIndexPath(me, indexPath).value_or(true))
         return;
-    if (m_allowsMultipleSelection && m_selected.count(item)) {
-        m_selected.erase(item);
-        handleSetCellSelected(item, false);
+    auto deselect = [&](Item old) {
+        if (!m_selected.remove(old))
+            return;
+        handleSetCellSelected(old, false);
         if (delegate)
-            delegate->collectionViewDidDeselectItemAtIndexPath(me, indexPath);
-        return;
-    }
-    if (!m_allowsMultipleSelection) {
-        for (auto old : std::exchange(m_selected, {})) {
-            if (old == item)
-                continue;
-            handleSetCellSelected(old, false);
-            if (delegate)
-                delegate->collectionViewDidDeselectItemAtIndexPath(me, handleIndexPath(old));
-        }
-    }
-    m_selected.insert(item);
-    handleSetCellSelected(item, true);
-    if (delegate)
-        delegate->collectionViewDidSelectItemAtIndexPath(me, indexPath);
+            delegate->collectionViewDidDeselectItemAtIndexPath(me, handleIndexPath(old));
+    };
+    m_selected.tap(item, selectionMode(), deselect, [&](Item selected) {
+        handleSetCellSelected(selected, true);
+        if (delegate)
+            delegate->collectionViewDidSelectItemAtIndexPath(me, indexPath);
+    });
 }

@@ -21,6 +21,7 @@
 #include "platform/ui/UICollectionViewCell.h"
 #include "platform/ui/UICollectionViewLayout.h"
 #include "platform/ui/UIScrollView.h"
+#include "platform/ui/internal/SelectionTracker.h"
 
 #include <functional>
 #include <map>
@@ -176,6 +177,10 @@ private:
     std::optional<Item> handleItemForTouch(const Ref<NSSet>& touches) const;
     void handleSelectFromTouch(Item item);
     void handleSetCellSelected(Item item, bool selected);
+    dv::internal::SelectionTracker::Mode selectionMode() const
+    {
+        return m_allowsMultipleSelection ? dv::internal::SelectionTracker::Mode::Multiple : dv::internal::SelectionTracker::Mode::Single;
+    }
     Ref<NSIndexPath> handleIndexPath(Item item) const;
     static std::optional<Item> handleItem(const Ref<NSIndexPath>& indexPath);
     bool handleValid(Item item);
@@ -188,7 +193,7 @@ private:
     std::map<ElementKey, Shown> m_shown;
     std::unordered_map<std::string, std::vector<Ref<UICollectionReusableView>>> m_reusePool;
     std::unordered_map<std::string, Factory> m_factories;
-    std::set<Item> m_selected;
+    dv::internal::SelectionTracker m_selected;
     std::optional<Item> m_touchItem;
     CGRect m_preparedBounds {};
     std::uint64_t m_placements = 0;

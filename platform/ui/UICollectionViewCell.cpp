@@ -1,4 +1,5 @@
 #include "platform/ui/UICollectionViewCell.h"
+#include "platform/ui/internal/ViewSlot.h"
 
 #include "platform/base/ClassBuilder.h"
 
@@ -15,25 +16,15 @@ Ref<UICollectionViewCell> UICollectionViewCell::initWithFrame(CGRect frame)
 
 void UICollectionViewCell::setBackgroundView(const Ref<UIView>& view)
 {
-    if (view == m_backgroundView)
-        return;
-    if (m_backgroundView)
-        m_backgroundView->removeFromSuperview();
-    m_backgroundView = view;
-    if (view)
-        insertSubviewAtIndex(view, 0);
-    setNeedsLayout();
+    if (dv::internal::replaceViewInSlot(m_backgroundView, view, [&](const Ref<UIView>& background) { insertSubviewAtIndex(background, 0); }))
+        setNeedsLayout();
 }
 
 void UICollectionViewCell::setSelectedBackgroundView(const Ref<UIView>& view)
 {
-    if (view == m_selectedBackgroundView)
+    if (!dv::internal::replaceViewInSlot(m_selectedBackgroundView, view,
+            [&](const Ref<UIView>& background) { insertSubviewBelowSubview(background, m_contentView); }))
         return;
-    if (m_selectedBackgroundView)
-        m_selectedBackgroundView->removeFromSuperview();
-    m_selectedBackgroundView = view;
-    if (view)
-        insertSubviewBelowSubview(view, m_contentView);
     handleSelectionLook();
     setNeedsLayout();
 }

@@ -6,6 +6,7 @@
 #include "platform/base/NSLog.h"
 #include "platform/base/NSSet.h"
 #include "platform/base/NSString.h"
+#include "platform/base/Scope.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIFont.h"
 #include "platform/system/UIScreen.h"
@@ -13,6 +14,7 @@
 #include "platform/ui/UITouch.h"
 #include "platform/ui/internal/ReloadDataHooks.h"
 #include "platform/ui/internal/TableGeometry.h"
+#include "platform/ui/internal/ViewSlot.h"
 
 #include <algorithm>
 #include <cmath>
@@ -127,13 +129,8 @@ void UITableView::setSeparatorInset(UIEdgeInsets inset)
 
 void UITableView::setTableHeaderView(const Ref<UIView>& view)
 {
-    if (m_tableHeaderView == view)
+    if (!dv::internal::replaceViewInSlot(m_tableHeaderView, view, [&](const Ref<UIView>& header) { addSubview(header); }))
         return;
-    if (m_tableHeaderView)
-        m_tableHeaderView->removeFromSuperview();
-    m_tableHeaderView = view;
-    if (view)
-        addSubview(view);
     m_geometry->setHeaderViewHeight(view ? view->frame().size.height : 0);
     if (m_loaded)
         setContentSize(CGSizeMake(bounds().size.width, m_geometry->contentHeight()));
@@ -142,13 +139,8 @@ void UITableView::setTableHeaderView(const Ref<UIView>& view)
 
 void UITableView::setTableFooterView(const Ref<UIView>& view)
 {
-    if (m_tableFooterView == view)
+    if (!dv::internal::replaceViewInSlot(m_tableFooterView, view, [&](const Ref<UIView>& footer) { addSubview(footer); }))
         return;
-    if (m_tableFooterView)
-        m_tableFooterView->removeFromSuperview();
-    m_tableFooterView = view;
-    if (view)
-        addSubview(view);
     m_geometry->setFooterViewHeight(view ? view->frame().size.height : 0);
     if (m_loaded)
         setContentSize(CGSizeMake(bounds().size.width, m_geometry->contentHeight()));
@@ -157,14 +149,8 @@ void UITableView::setTableFooterView(const Ref<UIView>& view)
 
 void UITableView::setBackgroundView(const Ref<UIView>& view)
 {
-    if (m_backgroundView == view)
-        return;
-    if (m_backgroundView)
-        m_backgroundView->removeFromSuperview();
-    m_backgroundView = view;
-    if (view)
-        insertSubviewAtIndex(view, 0);
-    setNeedsLayout();
+    if (dv::internal::replaceViewInSlot(m_backgroundView, view, [&](const Ref<UIView>& background) { insertSubviewAtIndex(background, 0); }))
+        setNeedsLayout();
 }
 
 Ref<UIColor> UITableView::backgroundColor() const
@@ -468,7 +454,7 @@ void UITableView::layoutSubviews()
             setContentSize(CGSizeMake(width, m_geometry->contentHeight()));
     }
     auto keep = self<UITableView>();
-    m_layingOut = true;
+    dv::TemporaryChange layingOut(m_layingOut, true);
     const CGRect visible = bounds();
     handleLayoutTableViews();
     handleLayoutCells(visible);
@@ -476,7 +462,6 @@ void UITableView::layoutSubviews()
     handleLayoutFillerSeparators(visible);
     if (m_backgroundView)
         m_backgroundView->setFrame(visible);
-    m_layingOut = false;
 }
 
 void UITableView::handleLayoutTableViews()
@@ -525,7 +510,7 @@ void UITableView::handleLayoutCells(CGRect visible)
         }
         auto [y, h] = geometry.row(row.first, row.second);
         cell->setFrame(CGRectMake(0, y, width, h));
-        cell->setSelected(m_selected.count(row) > 0);
+        cell->setSelected(m_selected.contains(row));
         handleConfigureSeparator(cell, row);
         if (delegate)
             delegate->tableViewWillDisplayCellForRowAtIndexPath(me, cell, indexPath);
@@ -615,14 +600,17 @@ void UITableView::handleLayoutFillerSeparators(CGRect visible)
 
 // Selection
 
-Ref<NSIndexPath> UITableView::indexPathForSelectedRow() const { return m_selected.empty() ? nil : handleIndexPath(*m_selected.begin()); }
+Ref<NSIndexPath> UITableView::indexPathForSelectedRow() const
+{
+    return m_selected.positions().empty() ? nil : handleIndexPath(*m_selected.positions().begin());
+}
 
 Ref<NSArray> UITableView::indexPathsForSelectedRows() const
 {
-    if (m_selected.empty())
+    if (m_selected.positions().empty())
         return nil;
     auto paths = NSMutableArray::array();
-    for (auto& row : m_selected)
+    for (auto& row : m_selected.positions())
         paths->addObject(handleIndexPath(row));
     return paths;
 }
@@ -639,11 +627,7 @@ void UITableView::selectRowAtIndexPath(const Ref<NSIndexPath>& indexPath, bool a
     auto row = handleRow(indexPath);
     if (!row || !handleValid(*row))
         return;
-    if (!m_allowsMultipleSelection)
-        for (auto other : std::exchange(m_selected, {}))
-            if (other != *row)
-                handleSetCellsSelected(other, false, animated);
-    m_selected.insert(*row);
+    m_selected.select(*row, selectionMode(), [&](Row other) { handleSetCellsSelected(other, false, animated); });
     handleSetCellsSelected(*row, true, animated);
     if (position != UITableViewScrollPositionNone)
         scrollToRowAtIndexPath(indexPath, position, animated);
@@ -652,7 +636,7 @@ void UITableView::selectRowAtIndexPath(const Ref<NSIndexPath>& indexPath, bool a
 void UITableView::deselectRowAtIndexPath(const Ref<NSIndexPath>& indexPath, bool animated)
 {
     auto row = handleRow(indexPath);
-    if (!row || !m_selected.erase(*row))
+    if (!row || !m_selected.remove(*row))
         return;
     handleSetCellsSelected(*row, false, animated);
 }
@@ -736,24 +720,15 @@ void UITableView::handleSelectFromTouch(Row row)
                     return;
                 target = *other;
             }
-        if (!m_selected.erase(target))
+        if (!m_selected.remove(target))
             return;
         handleSetCellsSelected(target, false, false);
         if (delegate)
             delegate->tableViewDidDeselectRowAtIndexPath(me, handleIndexPath(target));
     };
-    if (m_allowsMultipleSelection && m_selected.count(row)) {
-        deselect(row);
-        return;
-    }
-    if (!m_allowsMultipleSelection) {
-        const auto previous = m_selected;
-        for (auto& old : previous)
-            if (old != row)
-                deselect(old);
-    }
-    m_selected.insert(row);
-    handleSetCellsSelected(row, true, false);
-    if (delegate)
-        delegate->tableViewDidSelectRowAtIndexPath(me, handleIndexPath(row));
+    m_selected.tap(row, selectionMode(), deselect, [&](Row selected) {
+        handleSetCellsSelected(selected, true, false);
+        if (delegate)
+            delegate->tableViewDidSelectRowAtIndexPath(me, handleIndexPath(selected));
+    });
 }

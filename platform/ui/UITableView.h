@@ -28,6 +28,7 @@
 
 #include "platform/ui/UIScrollView.h"
 #include "platform/ui/UITableViewCell.h"
+#include "platform/ui/internal/SelectionTracker.h"
 
 #include <functional>
 #include <map>
@@ -213,6 +214,10 @@ private:
     void handleConfigureSeparator(const Ref<UITableViewCell>& cell, Row row) const;
     void handleSelectFromTouch(Row row);
     void handleSetCellsSelected(Row row, bool selected, bool animated);
+    dv::internal::SelectionTracker::Mode selectionMode() const
+    {
+        return m_allowsMultipleSelection ? dv::internal::SelectionTracker::Mode::Multiple : dv::internal::SelectionTracker::Mode::Single;
+    }
     std::optional<Row> handleRowForTouch(const Ref<NSSet>& touches) const;
     bool handleValid(Row row) const;
     CGRect handleRect(std::pair<CGFloat, CGFloat> span) const;
@@ -227,7 +232,7 @@ private:
     std::unordered_map<std::string, std::vector<Ref<UITableViewCell>>> m_reusePool;
     std::unordered_map<std::string, std::function<Ref<UITableViewCell>(const Ref<NSString>&)>> m_factories;
     std::vector<Ref<UIView>> m_fillerSeparators;
-    std::set<Row> m_selected;
+    dv::internal::SelectionTracker m_selected;
     std::optional<Row> m_highlighted;
     Ref<UIView> m_tableHeaderView;
     Ref<UIView> m_tableFooterView;

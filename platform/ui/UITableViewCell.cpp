@@ -9,6 +9,7 @@
 #include "platform/ui/UIBezierPath.h"
 #include "platform/ui/UIImageView.h"
 #include "platform/ui/UILabel.h"
+#include "platform/ui/internal/ViewSlot.h"
 
 #include <algorithm>
 #include <cmath>
@@ -184,15 +185,10 @@ void UITableViewCell::setAccessoryType(UITableViewCellAccessoryType type)
 
 void UITableViewCell::setAccessoryView(const Ref<UIView>& view)
 {
-    if (view == m_accessoryView)
+    if (!dv::internal::replaceViewInSlot(m_accessoryView, view, [&](const Ref<UIView>& accessory) { insertSubviewAboveSubview(accessory, m_contentView); }))
         return;
-    if (m_accessoryView)
-        m_accessoryView->removeFromSuperview();
-    m_accessoryView = view;
     if (m_standardAccessory)
         m_standardAccessory->setHidden(bool(view));
-    if (view)
-        insertSubviewAboveSubview(view, m_contentView);
     setNeedsLayout();
 }
 
@@ -233,28 +229,17 @@ void UITableViewCell::handleSelectionLook()
 
 void UITableViewCell::setBackgroundView(const Ref<UIView>& view)
 {
-    if (view == m_backgroundView)
-        return;
-    if (m_backgroundView)
-        m_backgroundView->removeFromSuperview();
-    m_backgroundView = view;
-    if (view)
-        insertSubviewAtIndex(view, 0);
-    setNeedsLayout();
+    if (dv::internal::replaceViewInSlot(m_backgroundView, view, [&](const Ref<UIView>& background) { insertSubviewAtIndex(background, 0); }))
+        setNeedsLayout();
 }
 
 void UITableViewCell::setSelectedBackgroundView(const Ref<UIView>& view)
 {
-    if (view == m_selectedBackgroundView)
-        return;
-    if (m_selectedBackgroundView)
-        m_selectedBackgroundView->removeFromSuperview();
-    m_selectedBackgroundView = view;
-    if (view) {
-        view->setHidden(!((m_selected || m_highlighted) && m_selectionStyle != UITableViewCellSelectionStyleNone));
-        insertSubviewBelowSubview(view, m_contentView);
-    }
-    setNeedsLayout();
+    if (dv::internal::replaceViewInSlot(m_selectedBackgroundView, view, [&](const Ref<UIView>& background) {
+            background->setHidden(!((m_selected || m_highlighted) && m_selectionStyle != UITableViewCellSelectionStyleNone));
+            insertSubviewBelowSubview(background, m_contentView);
+        }))
+        setNeedsLayout();
 }
 
 void UITableViewCell::prepareForReuse() { }
