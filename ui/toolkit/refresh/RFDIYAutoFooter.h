@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ui/toolkit/refresh/RFRefreshAutoFooter.h"
+#include "ui/toolkit/refresh/internal/DIYParts.h"
 
 class UIActivityIndicatorView;
 class UILabel;
@@ -21,16 +22,14 @@ class RFDIYAutoFooter : public RFRefreshAutoFooter {
         return makeWithRefreshingTarget<RFDIYAutoFooter>(target, action);
     }
 
-    Ref<UILabel> label() const { return m_label.lock(); }
-    Ref<UISwitch> s() const { return m_switch.lock(); }
-    Ref<UIActivityIndicatorView> loading() const { return m_loading.lock(); }
+    Ref<UILabel> label() const { return m_parts.label(); }
+    Ref<UISwitch> s() const { return m_parts.toggle(); }
+    Ref<UIActivityIndicatorView> loading() const { return m_parts.spinner(); }
 
     void prepare() override;
     void placeSubviews() override;
     void setState(RefreshState state) override;
 
 private:
-    Weak<UILabel> m_label;
-    Weak<UISwitch> m_switch;
-    Weak<UIActivityIndicatorView> m_loading;
+    dv::internal::DIYParts m_parts;
 };

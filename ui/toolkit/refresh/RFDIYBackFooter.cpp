@@ -1,14 +1,9 @@
 #include "ui/toolkit/refresh/RFDIYBackFooter.h"
 
 #include "platform/base/ClassBuilder.h"
-#include "platform/base/NSString.h"
-#include "platform/graphics/UIColor.h"
-#include "platform/graphics/UIFont.h"
-#include "platform/graphics/UIImage.h"
 #include "platform/ui/UIActivityIndicatorView.h"
 #include "platform/ui/UIImageView.h"
 #include "platform/ui/UILabel.h"
-#include "platform/ui/UISwitch.h"
 #include "ui/toolkit/refresh/UIViewRFExtension.h"
 
 DV_DEFINE_CLASS(RFDIYBackFooter)
@@ -16,27 +11,7 @@ DV_DEFINE_CLASS(RFDIYBackFooter)
 void RFDIYBackFooter::prepare()
 {
     RFRefreshBackFooter::prepare();
-    setRf_h(this, 50);
-
-    auto text = alloc<UILabel>()->init();
-    text->setTextColor(UIColor::colorWithRed(1.0, 0.5, 0.0, 1.0));
-    text->setFont(UIFont::boldSystemFontOfSize(16));
-    text->setTextAlignment(NSTextAlignmentCenter);
-    addSubview(text);
-    m_label = text;
-
-    auto toggle = alloc<UISwitch>()->init();
-    addSubview(toggle);
-    m_switch = toggle;
-
-    auto image = alloc<UIImageView>()->initWithImage(UIImage::imageNamed("logo"_ns));
-    image->setContentMode(UIViewContentModeScaleAspectFit);
-    addSubview(image);
-    m_logo = image;
-
-    auto spinner = alloc<UIActivityIndicatorView>()->initWithActivityIndicatorStyle(UIActivityIndicatorViewStyleGray);
-    addSubview(spinner);
-    m_loading = spinner;
+    m_parts.make(*this, dv::internal::DIYParts::Logo::Shown);
 }
 
 void RFDIYBackFooter::placeSubviews()
@@ -57,40 +32,11 @@ void RFDIYBackFooter::setState(RefreshState state)
     if (state == this->state())
         return;
     RFRefreshBackFooter::setState(state);
-    auto text = label();
-    auto toggle = s();
-    auto spinner = loading();
-    if (!text || !toggle || !spinner) // taken out by the owner
-        return;
-    switch (state) {
-    case RefreshStateIdle:
-        spinner->stopAnimating();
-        toggle->setOn(false, true);
-        text->setText("赶紧上拉吖(开关是打酱油滴)"_ns);
-        break;
-    case RefreshStatePulling:
-        spinner->stopAnimating();
-        toggle->setOn(true, true);
-        text->setText("赶紧放开我吧(开关是打酱油滴)"_ns);
-        break;
-    case RefreshStateRefreshing:
-        spinner->startAnimating();
-        toggle->setOn(true, true);
-        text->setText("加载数据中(开关是打酱油滴)"_ns);
-        break;
-    case RefreshStateNoMoreData:
-        spinner->stopAnimating();
-        text->setText("木有数据了(开关是打酱油滴)"_ns);
-        toggle->setOn(false, true);
-        break;
-    default:
-        break;
-    }
+    m_parts.show(state, { .idle = "赶紧上拉吖(开关是打酱油滴)", .pulling = "赶紧放开我吧(开关是打酱油滴)", .noMoreData = "木有数据了(开关是打酱油滴)" });
 }
 
 void RFDIYBackFooter::setPullingPercent(CGFloat pullingPercent)
 {
     RFRefreshBackFooter::setPullingPercent(pullingPercent);
-    if (auto text = label())
-        text->setTextColor(UIColor::colorWithRed(1.0 - pullingPercent * 0.5, 0.5 - pullingPercent * 0.5, pullingPercent * 0.5, 1.0));
+    m_parts.colourForPull(pullingPercent);
 }

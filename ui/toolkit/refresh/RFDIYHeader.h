@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ui/toolkit/refresh/RFRefreshHeader.h"
+#include "ui/toolkit/refresh/internal/DIYParts.h"
 
 class UIActivityIndicatorView;
 class UIImageView;
@@ -23,10 +24,10 @@ class RFDIYHeader : public RFRefreshHeader {
         return makeWithRefreshingTarget<RFDIYHeader>(target, action);
     }
 
-    Ref<UILabel> label() const { return m_label.lock(); }
-    Ref<UISwitch> s() const { return m_switch.lock(); }
-    Ref<UIImageView> logo() const { return m_logo.lock(); }
-    Ref<UIActivityIndicatorView> loading() const { return m_loading.lock(); }
+    Ref<UILabel> label() const { return m_parts.label(); }
+    Ref<UISwitch> s() const { return m_parts.toggle(); }
+    Ref<UIImageView> logo() const { return m_parts.logo(); }
+    Ref<UIActivityIndicatorView> loading() const { return m_parts.spinner(); }
 
     void prepare() override;
     void placeSubviews() override;
@@ -34,8 +35,5 @@ class RFDIYHeader : public RFRefreshHeader {
     void setPullingPercent(CGFloat pullingPercent) override;
 
 private:
-    Weak<UILabel> m_label;
-    Weak<UISwitch> m_switch;
-    Weak<UIImageView> m_logo;
-    Weak<UIActivityIndicatorView> m_loading;
+    dv::internal::DIYParts m_parts;
 };
