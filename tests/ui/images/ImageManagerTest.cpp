@@ -2,12 +2,46 @@
 // cancellation at each stage, refreshes, its delegate and its key filter.
 #include "WebImageTestSupport.h"
 
+#include "platform/base/ClassBuilder.h"
 #include "platform/base/NSNumber.h"
 #include "platform/net/NSURLError.h"
+#include "platform/net/NSURLRequest.h"
 
+#include <algorithm>
 #include <atomic>
 #include <map>
+#include <mutex>
 #include <thread>
+
+// A download operation that lists itself when it starts, so that a test sees what the manager
+// asked the downloader for.
+class StartedDownloadOperation : public RIWebImageDownloaderOperation {
+    DV_CLASS(StartedDownloadOperation, RIWebImageDownloaderOperation)
+public:
+    static std::vector<Ref<RIWebImageDownloaderOperation>> started()
+    {
+        std::lock_guard lock(s_lock);
+        return s_started;
+    }
+    static void forget()
+    {
+        std::lock_guard lock(s_lock);
+        s_started.clear();
+    }
+    void start() override
+    {
+        {
+            std::lock_guard lock(s_lock);
+            s_started.push_back(self<RIWebImageDownloaderOperation>());
+        }
+        RIWebImageDownloaderOperation::start();
+    }
+
+private:
+    static inline std::mutex s_lock;
+    static inline std::vector<Ref<RIWebImageDownloaderOperation>> s_started;
+};
+DV_DEFINE_CLASS(StartedDownloadOperation)
 
 namespace dv::test {
 namespace {
@@ -172,6 +206,76 @@ TEST_F(ImageManagerTest, ADownloadIsStoredInMemoryAndOnDiskUnlessMemoryOnly)
     ASSERT_EQ(again.size(), 1u);
     EXPECT_EQ(again[0].cacheType, RIImageCacheTypeMemory);
     EXPECT_EQ(server.requestCount("/pic"), 2u);
+}
+
+TEST_F(ImageManagerTest, LoadOptionsBecomeTheDownloadersOptions)
+{
+    servePictures();
+    downloader->setOperationClass(StartedDownloadOperation::class_());
+    StartedDownloadOperation::forget();
+    const std::vector<std::pair<RIWebImageLoadOptions, RIWebImageDownloadOptions>> cases {
+        {0, 0},
+        {RIWebImageLoadLowPriority, RIWebImageDownloadLowPriority},
+        {RIWebImageLoadHighPriority, RIWebImageDownloadHighPriority},
+        {RIWebImageLoadSendCookies, RIWebImageDownloadSendCookies},
+        {RIWebImageLoadTrustAnyCertificate, RIWebImageDownloadTrustAnyCertificate},
+        {RIWebImageLoadInBackground, RIWebImageDownloadInBackground},
+        {RIWebImageLoadProgressive, RIWebImageDownloadProgressive},
+        {RIWebImageLoadRefreshFromServer, RIWebImageDownloadUseURLCache},
+        // Options of the manager alone ask nothing of the downloader.
+        {RIWebImageLoadRetryFailedURL | RIWebImageLoadMemoryCacheOnly | RIWebImageLoadDeferPlaceholder, 0},
+        {RIWebImageLoadSendCookies | RIWebImageLoadHighPriority | RIWebImageLoadInBackground,
+            RIWebImageDownloadSendCookies | RIWebImageDownloadHighPriority | RIWebImageDownloadInBackground},
+    };
+    std::vector<std::vector<LoadCall>> calls(cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        load(pictureURL(100 + i), calls[i], cases[i].first);
+        ASSERT_TRUE(waitCalls(calls[i])) << i;
+        EXPECT_TRUE(calls[i].front().image) << i;
+    }
+    auto started = StartedDownloadOperation::started();
+    ASSERT_EQ(started.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        // Each download is found by its URL: the queue may have started them in any order.
+        auto operation = std::find_if(started.begin(), started.end(), [&](const auto& o) {
+            return o->request()->URL()->isEqual(pictureURL(100 + i));
+        });
+        ASSERT_NE(operation, started.end()) << i;
+        const RIWebImageDownloadOptions options = (*operation)->options();
+        EXPECT_EQ(options, cases[i].second) << i;
+        EXPECT_EQ((*operation)->request()->HTTPShouldHandleCookies(), (options & RIWebImageDownloadSendCookies) != 0) << i;
+        const NSOperationQueuePriority priority = options & RIWebImageDownloadHighPriority ? NSOperationQueuePriorityHigh
+            : options & RIWebImageDownloadLowPriority                                     ? NSOperationQueuePriorityLow
+                                                                                          : NSOperationQueuePriorityNormal;
+        EXPECT_EQ((*operation)->queuePriority(), priority) << i;
+    }
+    settle();
+    downloader->setOperationClass(Nil);
+    StartedDownloadOperation::forget();
+}
+
+TEST_F(ImageManagerTest, AProgressiveLoadDeliversEachPartUnfinishedThenTheWholeOnce)
+{
+    PacedPicture paced(noisyPNG(64, 64));
+    std::vector<LoadCall> calls;
+    load(paced.url(), calls, RIWebImageLoadProgressive);
+    for (int part = 1; part < 3; ++part) {
+        ASSERT_TRUE(waitCalls(calls, std::size_t(part)));
+        paced.release(part);
+    }
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return !calls.empty() && calls.back().finished; }));
+    settle();
+    ASSERT_GE(calls.size(), 3u);
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        const bool last = i + 1 == calls.size();
+        EXPECT_EQ(calls[i].finished, last) << i;
+        EXPECT_TRUE(calls[i].image) << i;
+        EXPECT_FALSE(calls[i].error) << i;
+        EXPECT_TRUE(calls[i].onMainThread) << i;
+        EXPECT_EQ(calls[i].cacheType, RIImageCacheTypeNone) << i;
+    }
+    // Only the whole picture is kept.
+    EXPECT_TRUE(cache->imageFromMemoryCacheForKey(keyOf(paced.url())) == calls.back().image);
 }
 
 TEST_F(ImageManagerTest, AURLThatFailedIsNotAskedAgainUnlessRetried)

@@ -93,6 +93,30 @@ TEST_F(ImageViewLoadingTest, ThePlaceholderShowsUntilThePictureArrives)
     EXPECT_EQ(indexOf(shot.at(70, 90)), 4);
 }
 
+TEST_F(ImageViewLoadingTest, AProgressiveLoadShowsEachPartAndCallsTheBlockOnceAtTheEnd)
+{
+    PacedPicture paced(noisyPNG(64, 64));
+    auto view = makeView();
+    std::vector<ViewCall> calls;
+    ri_setImageWithURL(view, paced.url(), placeholder, RIWebImageLoadProgressive, recordInto(calls));
+    EXPECT_EQ(view->image(), placeholder);
+    Ref<UIImage> shown = placeholder;
+    for (int part = 1; part < 3; ++part) {
+        // Each part replaces what the view showed, without a call of the block.
+        ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return view->image() != shown; })) << part;
+        shown = view->image();
+        EXPECT_TRUE(calls.empty()) << part;
+        paced.release(part);
+    }
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return !calls.empty(); }));
+    turnLoop();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_TRUE(calls[0].image);
+    EXPECT_FALSE(calls[0].error);
+    EXPECT_TRUE(calls[0].onMainThread);
+    EXPECT_EQ(view->image(), calls[0].image);
+}
+
 TEST_F(ImageViewLoadingTest, ANilURLShowsThePlaceholderAndAnswersWithAnError)
 {
     auto gate = holdPictures();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "DownloadTestSupport.h"
+#include "tests/platform/net/RawServer.h"
 
 #include "platform/testing/Pixels.h"
 #include "platform/testing/UIDriver.h"
@@ -13,6 +14,7 @@
 #include "platform/ui/UIWindow.h"
 #include "ui/images/RIWebImageManager.h"
 
+#include <atomic>
 #include <string>
 
 namespace dv::test {
@@ -64,6 +66,34 @@ inline dv::testing::Pixel middleOf(const Ref<UIImage>& image)
     auto size = pixels.sizeInPoints();
     return pixels.at(size.width / 2, size.height / 2);
 }
+
+// A noisy 64 × 64 PNG served in three parts with its length, each part sent only once the test
+// has released it (release(1), then release(2)), so that what every part makes can be seen before
+// the next one arrives.
+class PacedPicture {
+public:
+    explicit PacedPicture(const Ref<NSData>& png)
+        : m_bytes(png->view())
+        , m_server([this](nettest::RawServer::Connection& c) {
+            c.send("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: " + std::to_string(m_bytes.size()) + "\r\n\r\n");
+            const std::size_t third = m_bytes.size() / 3;
+            for (int part = 0; part < 3; ++part) {
+                while (m_released < part)
+                    if (!c.pause(std::chrono::milliseconds(1)))
+                        return;
+                c.send(std::string_view(m_bytes).substr(std::size_t(part) * third, part == 2 ? std::string::npos : third));
+            }
+        })
+    {
+    }
+    Ref<NSURL> url() const { return NSURL::URLWithString(NSString::fromUTF8(m_server.url("/paced.png"))); }
+    void release(int part) { m_released = part; }
+
+private:
+    std::atomic<int> m_released { 0 };
+    std::string m_bytes;
+    nettest::RawServer m_server; // last: stopped before the bytes it sends go
+};
 
 class WebImageTest : public DownloaderTest {
 protected:
