@@ -12,8 +12,11 @@
 #include "platform/base/NSData.h"
 #include "platform/base/NSIndexPath.h"
 #include "platform/dispatch/TestSupport.h"
+#include "platform/graphics/NSStringDrawing.h"
+#include "platform/graphics/UIFont.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/system/PrivacyAccess.h"
+#include "platform/system/UIScreen.h"
 #include "tools/devserver/Fault.h"
 
 using namespace dv::test;
@@ -116,6 +119,45 @@ TEST_F(QRCodeDetailTest, APageShowsItsCodeWithThePictureAndTheAccountLabelOfItsK
         ASSERT_TRUE(goBack());
         ASSERT_TRUE(goBack());
     }
+}
+
+TEST_F(QRCodeDetailTest, TheFooterHintsHowToAddAndHoldsTheStepButtonsAndTheRowsFitTheirTexts)
+{
+    auto page = openGroupCode(0, 1);
+    ASSERT_TRUE(page);
+    auto table = page->tableView();
+    ASSERT_TRUE(table);
+    const CGFloat W = UIScreen::mainScreen()->bounds().size.width;
+    for (NSInteger section = 0; section < 3; ++section)
+        EXPECT_NEAR(table->rectForFooterInSection(section).size.height, 6.6, 0.01) << section;
+    EXPECT_NEAR(table->rectForFooterInSection(3).size.height, 230, 0.01);
+
+    // The introduction's row is its text measured with the label word in front, and 20 more.
+    const auto code = serverCodes(QRCodeKind::Group, 0).at(1);
+    auto introduction = dv::as<UILabel>(m_ui.viewWithText(code.descriptions));
+    ASSERT_TRUE(introduction);
+    auto measured = boundingRectWithSize(NSString::fromUTF8("介绍  " + code.descriptions), CGSizeMake(W - 70, 1e7),
+        NSStringDrawingUsesLineFragmentOrigin, NSDictionary::of({ { NSFontAttributeName, introduction->font() } }), nil);
+    EXPECT_NEAR(table->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 2)).size.height, measured.size.height + 20, 0.01);
+    EXPECT_EQ(introduction->numberOfLines(), 0);
+
+    // Below the picture, a person finds the hint and the two buttons side by side.
+    m_ui.dragScrollView(table, CGPointMake(0, 400));
+    auto hint = dv::as<UILabel>(m_ui.viewWithText(
+        "如何加粉：长按图片保存到相册，然后到信聊里面读取二维码添加好友即可，建议一次保存多个二维码图片然后去信聊一起操作添加。"));
+    ASSERT_TRUE(hint);
+    EXPECT_TRUE(m_ui.isVisible(hint));
+    EXPECT_EQ(hint->frame(), CGRectMake(10, 10, W - 20, 60));
+    EXPECT_EQ(hint->numberOfLines(), 0);
+    auto previous = m_ui.find(dv::testing::ViewQuery().ofClass(UIButton::class_()).withTitle("上一个"));
+    auto next = m_ui.find(dv::testing::ViewQuery().ofClass(UIButton::class_()).withTitle("下一个"));
+    ASSERT_TRUE(previous && next);
+    EXPECT_EQ(previous->superview(), hint->superview());
+    EXPECT_EQ(next->superview(), hint->superview());
+    EXPECT_EQ(previous->frame(), CGRectMake(60, 100, W / 4, 35));
+    EXPECT_EQ(next->frame(), CGRectMake(W - 60 - W / 4, 100, W / 4, 35));
+    EXPECT_TRUE(m_ui.tapPoint(previous).has_value());
+    EXPECT_TRUE(m_ui.tapPoint(next).has_value());
 }
 
 TEST_F(QRCodeDetailTest, PreviousAndNextStepThroughTheListAndStopAtBothEnds)

@@ -35,6 +35,15 @@ TEST_F(AboutScreenTest, ShowsTheDeviceNumberThatCopiesAndTheSiteThatOpens)
     EXPECT_EQ(table->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0)).size.height, 80);
     EXPECT_EQ(table->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)).size.height, 45);
     EXPECT_EQ(table->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(3, 2)).size.height, 45);
+    // The sections are set apart by their footers alone: each header has the least height that
+    // shows none.
+    for (NSInteger section = 0; section < 3; ++section) {
+        EXPECT_NEAR(table->rectForHeaderInSection(section).size.height, 0.1, 1e-6) << section;
+        EXPECT_EQ(table->rectForFooterInSection(section).size.height, 8) << section;
+    }
+    EXPECT_NEAR(table->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 1)).origin.y
+            - CGRectGetMaxY(table->rectForRowAtIndexPath(NSIndexPath::indexPathForRow(0, 0))),
+        8.1, 1e-6);
     for (const char* entry : { "查看使用说明", "常见问题说明", "授权代理查询", "查看联系方式" })
         EXPECT_TRUE(showsText(entry)) << entry;
 
