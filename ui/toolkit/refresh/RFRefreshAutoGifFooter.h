@@ -37,6 +37,5 @@ class RFRefreshAutoGifFooter : public RFRefreshAutoStateFooter {
     void setState(RefreshState state) override;
 
 private:
-    Weak<UIImageView> m_gifView;
-    dv::internal::StateImages m_images;
+    dv::internal::GifImages m_images;
 };

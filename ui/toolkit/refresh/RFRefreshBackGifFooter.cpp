@@ -1,25 +1,12 @@
 #include "ui/toolkit/refresh/RFRefreshBackGifFooter.h"
 
 #include "platform/base/ClassBuilder.h"
-#include "platform/base/NSArray.h"
-#include "platform/graphics/UIImage.h"
 #include "platform/ui/UIImageView.h"
 #include "platform/ui/UILabel.h"
-#include "ui/toolkit/refresh/UIViewRFExtension.h"
 
 DV_DEFINE_CLASS(RFRefreshBackGifFooter)
 
-namespace {
-
-// The images stand this far left of the middle, beside the text.
-constexpr CGFloat kImagesBesideText = 90;
-
-} // namespace
-
-Ref<UIImageView> RFRefreshBackGifFooter::gifView()
-{
-    return dv::internal::subviewMadeOnce(m_gifView, *this, [] { return alloc<UIImageView>()->init(); });
-}
+Ref<UIImageView> RFRefreshBackGifFooter::gifView() { return m_images.view(*this); }
 
 Ref<NSMutableDictionary> RFRefreshBackGifFooter::stateImages() { return m_images.images(); }
 
@@ -30,40 +17,18 @@ void RFRefreshBackGifFooter::setImages(const Ref<NSArray>& images, NSTimeInterva
     m_images.set(images, duration, state, *this);
 }
 
-void RFRefreshBackGifFooter::setImages(const Ref<NSArray>& images, RefreshState state)
-{
-    if (!images)
-        return;
-    setImages(images, NSTimeInterval(images->count()) * dv::internal::StateImages::kSecondsPerImage, state);
-}
+void RFRefreshBackGifFooter::setImages(const Ref<NSArray>& images, RefreshState state) { m_images.set(images, state, *this); }
 
 void RFRefreshBackGifFooter::setPullingPercent(CGFloat pullingPercent)
 {
     RFRefreshBackStateFooter::setPullingPercent(pullingPercent);
-    auto images = m_images.imagesFor(RefreshStateIdle);
-    if (state() != RefreshStateIdle || !images)
-        return;
-    auto view = gifView();
-    view->stopAnimating();
-    const NSUInteger index = dv::internal::imageIndexForPullingPercent(images->count(), pullingPercent);
-    view->setImage(dv::as<UIImage>(images->objectAtIndex(index)));
+    m_images.followPull(*this, state(), pullingPercent);
 }
 
 void RFRefreshBackGifFooter::placeSubviews()
 {
     RFRefreshBackStateFooter::placeSubviews();
-    auto view = gifView();
-    if (dv::internal::hasLayoutConstraints(view))
-        return;
-    // One frame set: a size that changed on the way would ask for this layout again.
-    CGRect frame = bounds();
-    if (stateLabel()->isHidden()) {
-        view->setContentMode(UIViewContentModeCenter);
-    } else {
-        view->setContentMode(UIViewContentModeRight);
-        frame.size.width = rf_w(this) * 0.5 - kImagesBesideText;
-    }
-    view->setFrame(frame);
+    m_images.place(*this, !stateLabel()->isHidden());
 }
 
 void RFRefreshBackGifFooter::setState(RefreshState state)
@@ -74,11 +39,7 @@ void RFRefreshBackGifFooter::setState(RefreshState state)
     switch (state) {
     case RefreshStatePulling:
     case RefreshStateRefreshing:
-        if (auto images = m_images.imagesFor(state)) {
-            auto view = gifView();
-            view->setHidden(false);
-            dv::internal::playImages(*view, images, m_images.durationFor(state));
-        }
+        m_images.play(*this, state, dv::internal::GifImages::View::Shown);
         break;
     case RefreshStateNoMoreData:
         gifView()->setHidden(true);

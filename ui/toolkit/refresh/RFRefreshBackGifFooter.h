@@ -40,6 +40,5 @@ class RFRefreshBackGifFooter : public RFRefreshBackStateFooter {
     void setState(RefreshState state) override;
 
 private:
-    Weak<UIImageView> m_gifView;
-    dv::internal::StateImages m_images;
+    dv::internal::GifImages m_images;
 };

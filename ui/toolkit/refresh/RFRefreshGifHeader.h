@@ -41,6 +41,5 @@ class RFRefreshGifHeader : public RFRefreshStateHeader {
     void setState(RefreshState state) override;
 
 private:
-    Weak<UIImageView> m_gifView;
-    dv::internal::StateImages m_images;
+    dv::internal::GifImages m_images;
 };

@@ -136,3 +136,57 @@ void dv::internal::playImages(UIImageView& view, const Ref<NSArray>& images, NST
     view.setAnimationDuration(duration);
     view.startAnimating();
 }
+
+namespace {
+// The Gif images stand this far left of the middle, beside the text.
+constexpr CGFloat kImagesBesideText = 90;
+} // namespace
+
+Ref<UIImageView> dv::internal::GifImages::view(UIView& host)
+{
+    return subviewMadeOnce(m_view, host, [] { return alloc<UIImageView>()->init(); });
+}
+
+void dv::internal::GifImages::set(const Ref<NSArray>& sequence, RefreshState state, UIView& host)
+{
+    if (sequence)
+        set(sequence, NSTimeInterval(sequence->count()) * kSecondsPerImage, state, host);
+}
+
+void dv::internal::GifImages::followPull(UIView& host, RefreshState state, CGFloat pullingPercent)
+{
+    auto images = imagesFor(RefreshStateIdle);
+    if (state != RefreshStateIdle || !images)
+        return;
+    auto shown = view(host);
+    shown->stopAnimating();
+    shown->setImage(dv::as<UIImage>(images->objectAtIndex(imageIndexForPullingPercent(images->count(), pullingPercent))));
+}
+
+void dv::internal::GifImages::place(UIView& host, bool textShown)
+{
+    auto shown = view(host);
+    if (hasLayoutConstraints(shown))
+        return;
+    // One frame set: a size that changed on the way would ask for this layout again.
+    CGRect frame = host.bounds();
+    if (!textShown) {
+        shown->setContentMode(UIViewContentModeCenter);
+    } else {
+        shown->setContentMode(UIViewContentModeRight);
+        frame.size.width = rf_w(&host) * 0.5 - kImagesBesideText;
+    }
+    shown->setFrame(frame);
+}
+
+bool dv::internal::GifImages::play(UIView& host, RefreshState state, View visibility)
+{
+    auto images = imagesFor(state);
+    if (!images)
+        return false;
+    auto shown = view(host);
+    if (visibility == View::Shown)
+        shown->setHidden(false);
+    playImages(*shown, images, durationFor(state));
+    return true;
+}

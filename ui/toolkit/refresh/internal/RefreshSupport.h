@@ -95,6 +95,29 @@ private:
     Ref<NSMutableDictionary> m_durations;
 };
 
+// The image view of the Gif header and footers with its images per state, and what the three
+// share: the view made on first use and kept weakly, the images set per state (0.1 s an image by
+// default), the idle images following the pull, and the view placed beside the text or alone in
+// the middle.
+class GifImages : public StateImages {
+public:
+    using StateImages::set;
+    Ref<UIImageView> view(UIView& host);
+    // 0.1 s per image; nil is ignored.
+    void set(const Ref<NSArray>& sequence, RefreshState state, UIView& host);
+    // While the host is idle: the idle image the pull has reached.
+    void followPull(UIView& host, RefreshState state, CGFloat pullingPercent);
+    // Beside the text (the images end this far left of the middle), or alone in the middle when no
+    // text shows; a view placed by constraints is left alone.
+    void place(UIView& host, bool textShown);
+    // Plays the state's images (Shown: and shows the view); false when the state has none.
+    enum class View { AsItIs, Shown };
+    bool play(UIView& host, RefreshState state, View view);
+
+private:
+    Weak<UIImageView> m_view;
+};
+
 // Shows `images` (at least one) in `view` from their start: one image as a still picture (the
 // last of the array), more as an animation of `duration` seconds a round.
 void playImages(UIImageView& view, const Ref<NSArray>& images, NSTimeInterval duration);
