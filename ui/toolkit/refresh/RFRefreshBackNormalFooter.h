@@ -6,11 +6,14 @@
 
 #include "platform/ui/UIActivityIndicatorView.h"
 #include "ui/toolkit/refresh/RFRefreshBackStateFooter.h"
+#include "ui/toolkit/refresh/internal/ArrowAndSpinner.h"
 
 class UIImageView;
 
 class RFRefreshBackNormalFooter : public RFRefreshBackStateFooter {
     DV_CLASS(RFRefreshBackNormalFooter, RFRefreshBackStateFooter)
+
+    RFRefreshBackNormalFooter();
 
     static Ref<RFRefreshBackNormalFooter> footerWithRefreshingBlock(RefreshingBlock block)
     {
@@ -28,7 +31,7 @@ class RFRefreshBackNormalFooter : public RFRefreshBackStateFooter {
 
     // The spinner's style, gray by default. A new style takes the present spinner out; the next
     // use of loadingView makes one of the new style.
-    UIActivityIndicatorViewStyle activityIndicatorViewStyle() const { return m_activityIndicatorViewStyle; }
+    UIActivityIndicatorViewStyle activityIndicatorViewStyle() const { return m_parts.style(); }
     void setActivityIndicatorViewStyle(UIActivityIndicatorViewStyle style);
 
     void prepare() override;
@@ -36,7 +39,5 @@ class RFRefreshBackNormalFooter : public RFRefreshBackStateFooter {
     void setState(RefreshState state) override;
 
 private:
-    Weak<UIImageView> m_arrowView;
-    Weak<UIActivityIndicatorView> m_loadingView;
-    UIActivityIndicatorViewStyle m_activityIndicatorViewStyle = UIActivityIndicatorViewStyleGray;
+    dv::internal::ArrowAndSpinner m_parts;
 };

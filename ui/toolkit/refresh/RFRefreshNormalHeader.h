@@ -5,11 +5,14 @@
 
 #include "platform/ui/UIActivityIndicatorView.h"
 #include "ui/toolkit/refresh/RFRefreshStateHeader.h"
+#include "ui/toolkit/refresh/internal/ArrowAndSpinner.h"
 
 class UIImageView;
 
 class RFRefreshNormalHeader : public RFRefreshStateHeader {
     DV_CLASS(RFRefreshNormalHeader, RFRefreshStateHeader)
+
+    RFRefreshNormalHeader();
 
     static Ref<RFRefreshNormalHeader> headerWithRefreshingBlock(RefreshingBlock block)
     {
@@ -27,7 +30,7 @@ class RFRefreshNormalHeader : public RFRefreshStateHeader {
 
     // The spinner's style, gray by default. A new style takes the present spinner out; the next
     // use of loadingView makes one of the new style.
-    UIActivityIndicatorViewStyle activityIndicatorViewStyle() const { return m_activityIndicatorViewStyle; }
+    UIActivityIndicatorViewStyle activityIndicatorViewStyle() const { return m_parts.style(); }
     void setActivityIndicatorViewStyle(UIActivityIndicatorViewStyle style);
 
     void prepare() override;
@@ -35,7 +38,5 @@ class RFRefreshNormalHeader : public RFRefreshStateHeader {
     void setState(RefreshState state) override;
 
 private:
-    Weak<UIImageView> m_arrowView;
-    Weak<UIActivityIndicatorView> m_loadingView;
-    UIActivityIndicatorViewStyle m_activityIndicatorViewStyle = UIActivityIndicatorViewStyleGray;
+    dv::internal::ArrowAndSpinner m_parts;
 };
