@@ -1,11 +1,10 @@
 #include "foundation/http/PNHTTPSessionManager.h"
 
-#include "platform/base/Mutex.h"
-
 #include "foundation/http/PNHTTPResponseSerializer.h"
 #include "foundation/http/PNJSONResponseSerializer.h"
 #include "foundation/http/PNSecurityPolicy.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSCoder.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSString.h"

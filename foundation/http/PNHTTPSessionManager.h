@@ -9,9 +9,9 @@
 //   manager->POST("http://example.com/api/login"_ns, params, {}, success, failure);
 #pragma once
 
-#include "platform/base/Mutex.h"
 #include "foundation/http/PNHTTPRequestSerializer.h"
 #include "foundation/http/PNURLSessionManager.h"
+#include "platform/base/Mutex.h"
 
 class PNHTTPResponseSerializer;
 

@@ -1,9 +1,8 @@
 #include "foundation/http/PNImageResponseSerializer.h"
 
-#include "platform/base/Mutex.h"
-
 #include "foundation/http/internal/DirectImageDecoder.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSCoder.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSNumber.h"
@@ -12,8 +11,6 @@
 #include "platform/graphics/CGContext.h"
 #include "platform/net/NSURLResponse.h"
 #include "platform/system/UIScreen.h"
-
-#include <mutex>
 
 DV_DEFINE_CLASS(PNImageResponseSerializer)
 

@@ -1,8 +1,7 @@
 #include "foundation/http/PNMultipartBodyStream.h"
 
-#include "platform/base/Mutex.h"
-
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"

@@ -9,11 +9,9 @@
 //   stream->open(); while ((n = stream->read(buf, sizeof buf)) > 0) send(buf, n);
 #pragma once
 
-#include "platform/base/Mutex.h"
 #include "foundation/http/PNHTTPBodyPart.h"
+#include "platform/base/Mutex.h"
 #include "platform/system/NSInputStream.h"
-
-#include <mutex>
 
 class PNMultipartBodyStream : public NSInputStream, public NSCopying {
     DV_CLASS(PNMultipartBodyStream, NSInputStream)

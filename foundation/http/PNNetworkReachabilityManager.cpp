@@ -1,9 +1,8 @@
 #include "foundation/http/PNNetworkReachabilityManager.h"
 
-#include "platform/base/Mutex.h"
-
 #include "foundation/http/internal/NetworkingStrings.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"

@@ -15,7 +15,6 @@
 #include "platform/net/SCNetworkReachability.h"
 
 #include <functional>
-#include <mutex>
 
 struct sockaddr;
 

@@ -1,7 +1,5 @@
 #include "foundation/http/PNURLSessionManager.h"
 
-#include "platform/base/Mutex.h"
-
 #include "foundation/http/PNJSONResponseSerializer.h"
 #include "foundation/http/PNNetworkReachabilityManager.h"
 #include "foundation/http/PNSecurityPolicy.h"
@@ -9,6 +7,7 @@
 #include "foundation/http/_PNURLSessionTaskSwizzling.h"
 #include "foundation/http/internal/SessionManagerDelegateForwarder.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSCoder.h"
 #include "platform/base/NSData.h"

@@ -17,15 +17,14 @@
 //   task->resume();
 #pragma once
 
-#include "platform/base/Mutex.h"
 #include "foundation/http/PNURLResponseSerialization.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/net/NSURLAuthenticationChallenge.h"
 #include "platform/net/NSURLSessionDelegate.h"
 
 #include <functional>
-#include <mutex>
 
 class NSCachedURLResponse;
 class NSInputStream;

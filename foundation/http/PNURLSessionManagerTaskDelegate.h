@@ -9,8 +9,8 @@
 // completion's blocks until the completion handler has run.
 #pragma once
 
-#include "platform/base/Mutex.h"
 #include "foundation/http/PNURLSessionManager.h"
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/Observable.h"
 
 class NSMutableData;

@@ -1,7 +1,6 @@
 #include "platform/dispatch/Clock.h"
 
 #include "platform/base/Mutex.h"
-
 #include "platform/base/NSDate.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSRunLoop.h"

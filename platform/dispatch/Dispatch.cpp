@@ -1,8 +1,7 @@
 #include "platform/dispatch/Dispatch.h"
 
-#include "platform/base/Mutex.h"
-
 #include "platform/base/Check.h"
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/internal/AfterScheduler.h"
 #include "platform/dispatch/internal/MainThread.h"
 #include "platform/dispatch/internal/Waiting.h"

@@ -3,13 +3,11 @@
 // without a matching enter is a programming error and stops on an assertion.
 #pragma once
 
-#include "platform/base/Mutex.h"
 #include "platform/base/Forward.h"
+#include "platform/base/Mutex.h"
 
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <utility>
 #include <vector>
 

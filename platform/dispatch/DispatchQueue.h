@@ -11,10 +11,8 @@
 #include "platform/dispatch/internal/WorkerPool.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>

@@ -1,11 +1,8 @@
 // DispatchSemaphore: a counting semaphore whose waits may time out on the process clock.
 #pragma once
 
-#include "platform/base/Mutex.h"
 #include "platform/base/Forward.h"
-
-#include <condition_variable>
-#include <mutex>
+#include "platform/base/Mutex.h"
 
 namespace dv {
 

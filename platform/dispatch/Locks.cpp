@@ -1,14 +1,12 @@
 #include "platform/base/Check.h"
-
-#include "platform/base/Mutex.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSLog.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/NSCondition.h"
 #include "platform/dispatch/NSRecursiveLock.h"
 #include "platform/dispatch/internal/Waiting.h"
-
 
 DV_DEFINE_CLASS(NSLock)
 DV_DEFINE_CLASS(NSRecursiveLock)

@@ -1,8 +1,7 @@
 #include "platform/dispatch/NSBlockOperation.h"
 
-#include "platform/base/Mutex.h"
-
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSException.h"
 
 DV_DEFINE_CLASS(NSBlockOperation)

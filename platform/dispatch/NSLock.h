@@ -7,8 +7,6 @@
 #include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 class DV_CAPABILITY("mutex") NSLocking {

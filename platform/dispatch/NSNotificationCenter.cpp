@@ -1,8 +1,7 @@
 #include "platform/dispatch/NSNotificationCenter.h"
 
-#include "platform/base/Mutex.h"
-
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSBlockOperation.h"

@@ -1,8 +1,7 @@
 #include "platform/dispatch/NSOperation.h"
 
-#include "platform/base/Mutex.h"
-
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/internal/WorkerPool.h"

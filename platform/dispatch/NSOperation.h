@@ -13,9 +13,7 @@
 #include "platform/dispatch/Observable.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <vector>
 
 class NSOperationQueue;

@@ -1,8 +1,8 @@
 #include "platform/dispatch/NSOperationQueue.h"
 
-#include "platform/base/Mutex.h"
-
+#include "platform/base/Check.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSException.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/Dispatch.h"
@@ -164,8 +164,10 @@ void NSOperationQueue::operationFinished(NSOperation* operation)
             return;
         finished = std::move(*it);
         m_entries.erase(it);
-        if (finished.started)
+        if (finished.started) {
+            DV_CHECK_MSG(m_running > 0, "a started operation not counted as running");
             --m_running;
+        }
     }
     {
         dv::MutexLocker lock(operation->m_lock);

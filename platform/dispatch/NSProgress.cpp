@@ -1,8 +1,7 @@
 #include "platform/dispatch/NSProgress.h"
 
-#include "platform/base/Mutex.h"
-
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"

@@ -15,7 +15,6 @@
 #include "platform/dispatch/Observable.h"
 
 #include <functional>
-#include <mutex>
 
 class NSProgress : public NSObject, public dv::Observable {
     DV_CLASS(NSProgress, NSObject)

@@ -1,7 +1,6 @@
 #include "platform/dispatch/NSRunLoop.h"
 
 #include "platform/base/Mutex.h"
-
 #include "platform/base/NSDate.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSString.h"

@@ -14,11 +14,9 @@
 #include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>

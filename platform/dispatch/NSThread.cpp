@@ -1,15 +1,13 @@
 #include "platform/dispatch/NSThread.h"
 
-#include "platform/base/Mutex.h"
-
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/base/NSDate.h"
 #include "platform/dispatch/internal/Waiting.h"
 
-#include <condition_variable>
 #include <pthread.h>
 #include <thread>
 

@@ -1,8 +1,7 @@
 #include "platform/dispatch/NSTimer.h"
 
-#include "platform/base/Mutex.h"
-
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSDate.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"

@@ -11,7 +11,6 @@
 #include "platform/base/NSObject.h"
 
 #include <functional>
-#include <mutex>
 #include <vector>
 
 class NSRunLoop;

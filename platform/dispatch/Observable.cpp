@@ -1,7 +1,6 @@
 #include "platform/dispatch/Observable.h"
 
 #include "platform/base/Mutex.h"
-
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSException.h"
 #include "platform/base/NSNull.h"

@@ -1,8 +1,7 @@
 #include "ui/images/PNCachedImage.h"
 
-#include "platform/base/Mutex.h"
-
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSString.h"
 #include "platform/graphics/UIImage.h"

@@ -6,8 +6,6 @@
 #include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
-#include <mutex>
-
 class NSDate;
 class UIImage;
 

@@ -1,10 +1,9 @@
 #include "ui/images/PNImageDownloader.h"
 
-#include "platform/base/Mutex.h"
-
 #include "foundation/http/PNHTTPSessionManager.h"
 #include "foundation/http/PNImageResponseSerializer.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSLog.h"
@@ -24,7 +23,6 @@
 
 #include <algorithm>
 #include <map>
-#include <mutex>
 
 DV_DEFINE_CLASS(PNImageDownloader)
 

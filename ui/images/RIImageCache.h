@@ -26,7 +26,6 @@
 
 #include <atomic>
 #include <functional>
-#include <mutex>
 
 class NSFileManager;
 

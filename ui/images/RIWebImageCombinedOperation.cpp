@@ -1,8 +1,7 @@
 #include "ui/images/RIWebImageCombinedOperation.h"
 
-#include "platform/base/Mutex.h"
-
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "ui/images/RIWebImageManager.h"
 
 DV_DEFINE_CLASS(RIWebImageCombinedOperation)

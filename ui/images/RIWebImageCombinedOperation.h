@@ -15,7 +15,6 @@
 #include "ui/images/RIWebImageOperation.h"
 
 #include <atomic>
-#include <mutex>
 
 class RIWebImageManager;
 

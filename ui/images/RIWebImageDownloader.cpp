@@ -1,8 +1,7 @@
 #include "ui/images/RIWebImageDownloader.h"
 
-#include "platform/base/Mutex.h"
-
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"

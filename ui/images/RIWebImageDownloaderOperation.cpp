@@ -1,8 +1,7 @@
 #include "ui/images/RIWebImageDownloaderOperation.h"
 
-#include "platform/base/Mutex.h"
-
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSDictionary.h"

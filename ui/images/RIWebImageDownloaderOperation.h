@@ -30,7 +30,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 class NSMutableData;
 class NSThread;

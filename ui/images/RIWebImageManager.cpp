@@ -1,8 +1,7 @@
 #include "ui/images/RIWebImageManager.h"
 
-#include "platform/base/Mutex.h"
-
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSString.h"
 #include "platform/net/NSURLError.h"

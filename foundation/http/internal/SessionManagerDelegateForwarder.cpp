@@ -1,9 +1,8 @@
 #include "foundation/http/internal/SessionManagerDelegateForwarder.h"
 
-#include "platform/base/Mutex.h"
-
 #include "foundation/http/PNURLSessionManager.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 
 namespace dv::internal {
 

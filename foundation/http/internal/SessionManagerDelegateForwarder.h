@@ -9,8 +9,6 @@
 #include "platform/base/NSObject.h"
 #include "platform/net/NSURLSessionDelegate.h"
 
-#include <mutex>
-
 class PNURLSessionManager;
 
 namespace dv::internal {

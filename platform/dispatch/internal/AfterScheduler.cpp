@@ -1,7 +1,6 @@
 #include "platform/dispatch/internal/AfterScheduler.h"
 
 #include "platform/base/Mutex.h"
-
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/internal/Waiting.h"
 

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace dv::internal {
