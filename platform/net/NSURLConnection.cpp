@@ -2,6 +2,7 @@
 
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSError.h"
+#include "platform/dispatch/NSOperationQueue.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/dispatch/NSTimer.h"
 #include "platform/net/NSCachedURLResponse.h"
@@ -247,6 +248,23 @@ Ref<NSData> NSURLConnection::sendSynchronousRequest(const Ref<NSURLRequest>& req
     if (error)
         *error = outcome->error;
     return outcome->error ? nil : outcome->data;
+}
+
+void NSURLConnection::sendAsynchronousRequest(const Ref<NSURLRequest>& request, const Ref<NSOperationQueue>& queue,
+    AsynchronousHandler handler)
+{
+    if (!handler)
+        return;
+    auto target = queue ? queue : NSOperationQueue::mainQueue();
+    if (!request) {
+        target->addOperationWithBlock([handler = std::move(handler)] { handler(nil, nil, dv::makeURLError(NSURLErrorBadURL, nil)); });
+        return;
+    }
+    auto task = NSURLSession::sharedSession()->dataTaskWithRequest(request,
+        [target, handler = std::move(handler)](const Ref<NSData>& data, const Ref<NSURLResponse>& response, const Ref<NSError>& error) {
+            target->addOperationWithBlock([handler, data = error ? nil : data, response, error] { handler(response, data, error); });
+        });
+    task->resume();
 }
 
 Ref<NSURLConnection> NSURLConnection::connectionWithRequest(const Ref<NSURLRequest>& request, const id& delegate)

@@ -11,16 +11,19 @@
 //
 // sendSynchronousRequest loads a request on the calling thread, which waits (runs nothing, not
 // even its run loop) until the load ends: the body, or nil and the error. An HTTP status of any
-// kind is a loaded body, not an error; the caller reads it from the response.
+// kind is a loaded body, not an error; the caller reads it from the response. The main thread
+// uses sendAsynchronousRequest instead: the same load, its outcome handed to a queue.
 #pragma once
 
 #include "platform/base/NSObject.h"
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <optional>
 
 class NSCachedURLResponse;
+class NSOperationQueue;
 class NSRunLoop;
 class NSTimer;
 class NSURLAuthenticationChallenge;
@@ -65,6 +68,10 @@ class NSURLConnection : public NSObject {
     // Waits for the load within the request's time-out. `response` and `error` may be null; the
     // error of a nil request is NSURLErrorBadURL.
     static Ref<NSData> sendSynchronousRequest(const Ref<NSURLRequest>& request, Ref<NSURLResponse>* response, Ref<NSError>* error);
+    // The same load without waiting: `handler` runs once on `queue` (the main queue for a nil
+    // queue) with the response, the body (nil on failure) and the error.
+    using AsynchronousHandler = std::function<void(const Ref<NSURLResponse>& response, const Ref<NSData>& data, const Ref<NSError>& error)>;
+    static void sendAsynchronousRequest(const Ref<NSURLRequest>& request, const Ref<NSOperationQueue>& queue, AsynchronousHandler handler);
 
     Ref<NSURLRequest> originalRequest() const { return m_request; }
     Ref<NSURLRequest> currentRequest() const;

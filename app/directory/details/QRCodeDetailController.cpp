@@ -16,6 +16,7 @@
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
 #include "platform/base/NSValue.h"
+#include "platform/dispatch/NSOperationQueue.h"
 #include "platform/graphics/NSStringDrawing.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIFont.h"
@@ -303,13 +304,20 @@ bool QRCodeDetailController::actionSheetClickedButtonAtIndex(const Ref<UIActionS
 
 void QRCodeDetailController::saveQRCodePicture()
 {
-    // The picture is fetched again, not taken from the screen or the image cache, and the main
-    // thread waits for it (at most the request's time-out).
+    // The picture is fetched again, not taken from the screen or the image cache. The interface
+    // goes on meanwhile: the answer comes back to the main queue, at the latest after the
+    // request's time-out. The page is kept until then, as its other requests keep it.
     auto url = NSURL::URLWithString(textOrEmpty(m_detailModel ? m_detailModel->qrcodeImg() : nil));
     auto request = url ? NSURLRequest::requestWithURL(url, NSURLRequestReloadIgnoringLocalCacheData, serverRequestTimeout()) : nil;
-    Ref<NSURLResponse> response;
-    Ref<NSError> error;
-    auto data = NSURLConnection::sendSynchronousRequest(request, &response, &error);
+    auto page = self<QRCodeDetailController>();
+    NSURLConnection::sendAsynchronousRequest(request, NSOperationQueue::mainQueue(),
+        [page](const Ref<NSURLResponse>& response, const Ref<NSData>& data, const Ref<NSError>& error) {
+            page->savePicture(response, data, error);
+        });
+}
+
+void QRCodeDetailController::savePicture(const Ref<NSURLResponse>& response, const Ref<NSData>& data, const Ref<NSError>& error)
+{
     auto image = data ? UIImage::imageWithData(data) : nil;
     // Only a whole picture goes to the album: a failed fetch, a bad status or bytes that are not
     // a picture end here, as a refused save does.

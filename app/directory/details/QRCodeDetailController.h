@@ -8,9 +8,9 @@
 // code shown gets a table of its own (the previous one is removed). Requests keep the page alive
 // until their reply has been handled. Main thread only.
 //
-// Saving fetches the picture again, synchronously (the interface waits, at most the server
-// client's request time-out), and hands it to the album only when it arrived whole as a picture;
-// anything else ends in "保存失败", as a refusal of the album does.
+// Saving fetches the picture again, without holding up the interface (the answer comes within the
+// server client's request time-out), and hands it to the album only when it arrived whole as a
+// picture; anything else ends in "保存失败", as a refusal of the album does.
 //
 //   auto detail = alloc<VQGroupDetailViewController>()->init();
 //   detail->setCodeId(code->qrcodeId());
@@ -25,6 +25,7 @@
 
 class UIButton;
 class UIImage;
+class NSURLResponse;
 class UILongPressGestureRecognizer;
 class VQPassiveModel;
 
@@ -86,6 +87,8 @@ private:
     // without a code.
     Ref<VQPassiveModel> codeFromReply(const std::optional<ServerReply>& reply);
     void saveQRCodePicture();
+    // The fetched picture to the album, or "保存失败" when it is not usable.
+    void savePicture(const Ref<NSURLResponse>& response, const Ref<NSData>& data, const Ref<NSError>& error);
     Ref<UITableViewCell> makeCell(NSInteger section, const Ref<NSString>& identifier);
 
     Ref<UITableView> m_tableView;

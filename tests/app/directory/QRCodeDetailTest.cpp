@@ -1,8 +1,9 @@
 // The QR-code detail pages against the local server, through the driver: what a page shows of its
 // code, previous and next at both ends of a list and the fields they send, refused and failed
 // loads and steps, the long press that offers the save once, the save to the photo album behind
-// its permission prompt (the saved picture scans back as the code's account), and "保存失败" for a
-// refused album and for every way the picture's fetch can go wrong.
+// its permission prompt (the saved picture scans back as the code's account), "保存失败" for a
+// refused album and for every way the picture's fetch can go wrong, and a page that goes on
+// answering every touch while the picture server holds the save's fetch back.
 #include "DirectoryTestSupport.h"
 
 #include "app/directory/details/QRCodeDetailController.h"
@@ -61,6 +62,48 @@ protected:
             if (auto recognizers = view->gestureRecognizers(); recognizers && recognizers->count() > 0)
                 return view;
         return nil;
+    }
+
+    // One turn of the main loop that waits for nothing: what a touch started shows by its end.
+    static void oneTurn() { NSRunLoop::mainRunLoop()->runTurn(NSDefaultRunLoopMode, dv::Clock::current().now(), 0); }
+
+    // A finger put on the page and drawn up in steps; after each step and one turn the page has
+    // followed it (the first step only starts the drag).
+    void dragPageUpTurnByTurn(const Ref<QRCodeDetailController>& page)
+    {
+        auto table = page->tableView();
+        ASSERT_TRUE(table);
+        const CGRect frame = m_ui.frameInWindow(table);
+        const CGPoint start = CGPointMake(CGRectGetMidX(frame), CGRectGetMaxY(frame) - 20);
+        auto touch = m_ui.touchDown(start);
+        ASSERT_TRUE(touch);
+        CGFloat last = table->contentOffset().y;
+        for (int step = 1; step <= 8; ++step) {
+            ASSERT_TRUE(m_ui.touchMove(touch, CGPointMake(start.x, start.y - 40 * step)));
+            oneTurn();
+            if (step > 1)
+                EXPECT_GT(table->contentOffset().y, last) << "step " << step;
+            last = table->contentOffset().y;
+        }
+        m_ui.touchUp(touch, CGPointMake(start.x, start.y - 320));
+        m_ui.advance(1);
+    }
+
+    // A tap on the step button with that title: its loading overlay is up by the end of the next
+    // turn; then the step's code arrives.
+    void tapStepTurnByTurn(const std::string& title)
+    {
+        auto button = m_ui.find(dv::testing::ViewQuery().ofClass(UIButton::class_()).withTitle(title));
+        ASSERT_TRUE(button);
+        auto point = m_ui.tapPoint(button);
+        ASSERT_TRUE(point) << title << " is not where a finger can reach it";
+        const auto before = callsMade();
+        auto touch = m_ui.touchDown(*point);
+        ASSERT_TRUE(touch);
+        ASSERT_TRUE(m_ui.touchUp(touch, *point));
+        oneTurn();
+        EXPECT_TRUE(hasOverlay("正在加载", Fading::No)) << title;
+        EXPECT_TRUE(waitUntilLoaded(before)) << title;
     }
 
     // Long press on the picture, then a choice in the sheet.
@@ -345,6 +388,46 @@ TEST_F(QRCodeDetailTest, APictureThatCannotBeFetchedWholeIsNeverHandedToTheAlbum
         clearToasts();
     }
     m_server->clearFaults();
+    EXPECT_TRUE(albumPictures().empty());
+}
+
+TEST_F(QRCodeDetailTest, WhileThePictureServerHoldsTheSaveBackThePageAnswersEveryTouch)
+{
+    const auto codes = serverCodes(QRCodeKind::Group, 0);
+    auto page = openGroupCode(0, 0);
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return picture() && picture()->image() != nil; }));
+    m_ui.setPermissionAnswer(PrivacyService::photos, true);
+    // The next picture request is taken and answered only when the server stops. The fetch's
+    // time-out is put far beyond the test, which takes a fraction of a second even on a busy
+    // machine; a main thread that waited for the fetch would come back from the sheet only then,
+    // with "保存失败" already up.
+    dv::app::setServerRequestTimeout(60);
+    auto hold = Fault::delay(3600);
+    hold.times = 1;
+    m_server->setFault("pic/*", hold);
+    ASSERT_TRUE(chooseInSaveSheet("保存二维码"));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return m_server->faults().list().empty(); })) << "the fetch reached the server";
+    EXPECT_FALSE(hasOverlay("保存失败"));
+
+    // Thirty seconds on the clock, with the fetch held all along: the page scrolls with the
+    // finger and its buttons step through the list.
+    dragPageUpTurnByTurn(page);
+    tapStepTurnByTurn("下一个");
+    EXPECT_TRUE(showsText(codes[1].title));
+    m_ui.advance(10);
+    dragPageUpTurnByTurn(page);
+    tapStepTurnByTurn("上一个");
+    EXPECT_TRUE(showsText(codes[0].title));
+    m_ui.advance(20);
+    EXPECT_FALSE(hasOverlay("保存失败"));
+    EXPECT_FALSE(hasOverlay("已保存到相册"));
+    EXPECT_EQ(m_ui.permissionPromptCount(PrivacyService::photos), 0);
+
+    // The server goes away without a byte of the picture: the save fails, on the page shown.
+    m_server->stop();
+    ASSERT_TRUE(waitForOverlay("保存失败"));
+    EXPECT_EQ(m_ui.permissionPromptCount(PrivacyService::photos), 0) << "nothing reached the album";
     EXPECT_TRUE(albumPictures().empty());
 }
 

@@ -3,7 +3,9 @@
 #include "platform/base/NSError.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
+#include "platform/dispatch/NSOperationQueue.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/dispatch/NSThread.h"
 #include "platform/dispatch/TestSupport.h"
 #include "platform/net/NSCachedURLResponse.h"
 #include "platform/net/NSHTTPURLResponse.h"
@@ -226,6 +228,67 @@ TEST_F(NSURLConnectionTest, SynchronousLoadWaitsOnTheCallingThreadWithinTheReque
     EXPECT_FALSE(response);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), NSURLErrorBadURL);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(NSURLConnectionTest, AsynchronousLoadAnswersOnItsQueueWhileTheCallerGoesOn)
+{
+    server.route("/body", ScriptedReply { .body = "picture bytes", .contentType = "image/png" });
+    server.route("/slow", ScriptedReply { .body = "late", .delay = 3000ms });
+
+    struct Outcome {
+        std::atomic<int> calls { 0 }; // counted last, so the other fields are set once it is seen
+        bool onMainThread = false;
+        Ref<NSURLResponse> response;
+        Ref<NSData> data;
+        Ref<NSError> error;
+    };
+    auto load = [](const Ref<NSURLRequest>& request, const Ref<NSOperationQueue>& queue) {
+        auto outcome = std::make_shared<Outcome>();
+        NSURLConnection::sendAsynchronousRequest(request, queue,
+            [outcome](const Ref<NSURLResponse>& response, const Ref<NSData>& data, const Ref<NSError>& error) {
+                outcome->onMainThread = NSThread::isMainThread();
+                outcome->response = response;
+                outcome->data = data;
+                outcome->error = error;
+                ++outcome->calls;
+            });
+        return outcome;
+    };
+
+    // The call returns before anything has arrived; the main queue gets the answer.
+    auto loaded = load(request("/body"), NSOperationQueue::mainQueue());
+    EXPECT_EQ(loaded->calls, 0);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return loaded->calls > 0; }));
+    dv::testing::runUntilIdle();
+    EXPECT_EQ(loaded->calls, 1);
+    EXPECT_TRUE(loaded->onMainThread);
+    ASSERT_TRUE(loaded->data);
+    EXPECT_EQ(std::string(loaded->data->view()), "picture bytes");
+    EXPECT_FALSE(loaded->error);
+    ASSERT_TRUE(dv::as<NSHTTPURLResponse>(loaded->response));
+    EXPECT_EQ(dv::as<NSHTTPURLResponse>(loaded->response)->statusCode(), 200);
+
+    // A failure brings no body; a queue of another thread gets its answer there.
+    auto slow = request("/slow");
+    slow->setTimeoutInterval(0.3);
+    auto timedOut = load(slow, alloc<NSOperationQueue>()->init());
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return timedOut->calls > 0; }));
+    EXPECT_FALSE(timedOut->onMainThread);
+    EXPECT_FALSE(timedOut->data);
+    ASSERT_TRUE(timedOut->error);
+    EXPECT_EQ(timedOut->error->code(), NSURLErrorTimedOut);
+
+    // Without a request (no queue: the main queue) the answer is a bad address, still later.
+    auto none = load(nil, nil);
+    EXPECT_EQ(none->calls, 0);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return none->calls > 0; }));
+    EXPECT_TRUE(none->onMainThread);
+    ASSERT_TRUE(none->error);
+    EXPECT_EQ(none->error->code(), NSURLErrorBadURL);
 }
 
 } // namespace
