@@ -1,5 +1,7 @@
 #include "platform/graphics/internal/CairoCanvas.h"
 
+#include "platform/graphics/internal/ConcentricGradient.h"
+
 #include <cairo.h>
 
 #include <cmath>
@@ -361,8 +363,10 @@ namespace {
 // puts back `path` (the path before painting) and lets go of both.
 void paintGradient(cairo_t* cr, cairo_pattern_t* pattern, cairo_path_t* path, CGFloat alpha)
 {
-    cairo_set_source(cr, pattern);
-    cairo_paint_with_alpha(cr, alpha);
+    if (!paintConcentricGradient(cr, pattern, alpha)) {
+        cairo_set_source(cr, pattern);
+        cairo_paint_with_alpha(cr, alpha);
+    }
     cairo_restore(cr);
     cairo_new_path(cr);
     cairo_append_path(cr, path);

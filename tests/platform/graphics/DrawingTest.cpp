@@ -218,6 +218,50 @@ TEST(DrawingTest, RadialGradientRunsFromCentreToEdge)
     EXPECT_EQ(at(n, 95, 50)[3], 0) << "without the option nothing is drawn past the end";
 }
 
+TEST(DrawingTest, LargeConcentricGradientsComeOutAsTheGeneralGradientDoes)
+{
+    // Concentric circles over a large area are drawn by a faster road. Turned by a quarter about
+    // their centre the same gradient takes the general road, and must look the same.
+    const CGFloat components[] = {1, 0, 0, 1, 0, 0, 1, 0.5, 0, 0, 0, 0.75};
+    const CGFloat locations[] = {0, 0.4, 1};
+    auto gradient = CGGradientCreateWithColorComponents(CGColorSpaceCreateDeviceRGB(), components, locations, 3);
+    constexpr std::size_t kSide = 600;
+    struct Case {
+        CGFloat startRadius;
+        CGGradientDrawingOptions options;
+    };
+    for (const Case& test : { Case { 0, kCGGradientDrawsAfterEndLocation }, Case { 30, 0 },
+             Case { 30, kCGGradientDrawsBeforeStartLocation | kCGGradientDrawsAfterEndLocation },
+             Case { 30, kCGGradientDrawsBeforeStartLocation }, Case { 30, kCGGradientDrawsAfterEndLocation } }) {
+        SCOPED_TRACE(testing::Message() << "start radius " << test.startRadius << ", options " << test.options);
+        auto draw = [&](bool turned) {
+            auto c = makeContext(kSide, kSide);
+            CGContextScaleCTM(c, 2, 2);
+            if (turned) {
+                CGContextTranslateCTM(c, 150, 150);
+                CGContextRotateCTM(c, M_PI / 2);
+                CGContextTranslateCTM(c, -150, -150);
+            }
+            CGContextSetAlpha(c, 0.8);
+            CGContextDrawRadialGradient(c, gradient, CGPointMake(150, 150), test.startRadius, CGPointMake(150, 150), 110, test.options);
+            return c;
+        };
+        auto fast = draw(false), general = draw(true);
+        const auto* a = static_cast<const std::uint8_t*>(CGBitmapContextGetData(fast));
+        const auto* b = static_cast<const std::uint8_t*>(CGBitmapContextGetData(general));
+        ASSERT_TRUE(a && b);
+        const std::size_t stride = CGBitmapContextGetBytesPerRow(fast);
+        int worst = 0, painted = 0;
+        for (std::size_t y = 0; y < kSide; ++y)
+            for (std::size_t x = 0; x < kSide * 4; ++x) {
+                worst = std::max(worst, std::abs(int(a[y * stride + x]) - int(b[y * stride + x])));
+                painted += a[y * stride + x] != 0;
+            }
+        EXPECT_LE(worst, 2);
+        EXPECT_GT(painted, 0);
+    }
+}
+
 TEST(DrawingTest, DrawImageIsUprightAndScaledIntoTheRectangle)
 {
     auto image = makeRGBAImage(2, 2, [](std::size_t x, std::size_t y) {

@@ -1,0 +1,127 @@
+#include "platform/graphics/internal/ConcentricGradient.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace dv::internal {
+
+namespace {
+
+// Below this many pixels the rasteriser's own gradient costs too little to matter.
+constexpr double kMinimumArea = 256 * 256;
+// Entries of the colour strip: a step of t of 1/1024 moves a colour by far less than one level.
+constexpr int kStripLength = 1024;
+
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+
+// The pattern's colours at t = (i + 0.5) / kStripLength, premultiplied, as the rasteriser
+// interpolates them; empty when it cannot be drawn.
+std::vector<std::uint32_t> colourStrip(cairo_pattern_t* radial)
+{
+    int count = 0;
+    if (cairo_pattern_get_color_stop_count(radial, &count) != CAIRO_STATUS_SUCCESS || count == 0)
+        return {};
+    cairo_pattern_t* linear = cairo_pattern_create_linear(0, 0, kStripLength, 0);
+    for (int i = 0; i < count; ++i) {
+        double offset = 0, r = 0, g = 0, b = 0, a = 0;
+        cairo_pattern_get_color_stop_rgba(radial, i, &offset, &r, &g, &b, &a);
+        cairo_pattern_add_color_stop_rgba(linear, offset, r, g, b, a);
+    }
+    cairo_pattern_set_extend(linear, CAIRO_EXTEND_PAD);
+    Surface strip(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kStripLength, 1));
+    cairo_t* cr = cairo_create(strip.get());
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source(cr, linear);
+    cairo_paint(cr);
+    const bool drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(cr);
+    cairo_pattern_destroy(linear);
+    if (!drawn)
+        return {};
+    cairo_surface_flush(strip.get());
+    const auto* pixels = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(strip.get()));
+    return std::vector<std::uint32_t>(pixels, pixels + kStripLength);
+}
+
+} // namespace
+
+bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha)
+{
+    if (cairo_pattern_get_type(pattern) != CAIRO_PATTERN_TYPE_RADIAL)
+        return false;
+    double cx0 = 0, cy0 = 0, r0 = 0, cx1 = 0, cy1 = 0, r1 = 0;
+    cairo_pattern_get_radial_circles(pattern, &cx0, &cy0, &r0, &cx1, &cy1, &r1);
+    const cairo_extend_t extend = cairo_pattern_get_extend(pattern);
+    cairo_matrix_t patternMatrix;
+    cairo_pattern_get_matrix(pattern, &patternMatrix);
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    const bool identityPattern = patternMatrix.xx == 1 && patternMatrix.yy == 1 && patternMatrix.xy == 0 && patternMatrix.yx == 0
+        && patternMatrix.x0 == 0 && patternMatrix.y0 == 0;
+    if (cx0 != cx1 || cy0 != cy1 || !(r1 > r0) || r0 < 0 || !identityPattern || (extend != CAIRO_EXTEND_PAD && extend != CAIRO_EXTEND_NONE)
+        || m.xy != 0 || m.yx != 0 || m.xx == 0 || m.yy == 0 || cairo_get_group_target(cr) != cairo_get_target(cr))
+        return false;
+    cairo_surface_t* target = cairo_get_target(cr);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE)
+        return false;
+
+    // The device pixels the clip leaves, within the target.
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    cairo_user_to_device(cr, &x1, &y1);
+    cairo_user_to_device(cr, &x2, &y2);
+    const int left = std::max(0, int(std::floor(std::min(x1, x2))));
+    const int top = std::max(0, int(std::floor(std::min(y1, y2))));
+    const int right = std::min(cairo_image_surface_get_width(target), int(std::ceil(std::max(x1, x2))));
+    const int bottom = std::min(cairo_image_surface_get_height(target), int(std::ceil(std::max(y1, y2))));
+    if (right <= left || bottom <= top || double(right - left) * double(bottom - top) < kMinimumArea)
+        return false;
+    const auto strip = colourStrip(pattern);
+    if (strip.empty())
+        return false;
+
+    const int width = right - left, height = bottom - top;
+    Surface image(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    if (cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS)
+        return false;
+    cairo_surface_flush(image.get());
+    auto* data = cairo_image_surface_get_data(image.get());
+    const int stride = cairo_image_surface_get_stride(image.get());
+
+    // Pixel centres back in the gradient's space: u = (x + 0.5 - x0) / xx, and the same for v.
+    std::vector<float> du2(static_cast<std::size_t>(width));
+    for (int x = 0; x < width; ++x) {
+        const double u = (left + x + 0.5 - m.x0) / m.xx - cx0;
+        du2[std::size_t(x)] = float(u * u);
+    }
+    const float start = float(r0), toStrip = float(kStripLength / (r1 - r0));
+    const bool pad = extend == CAIRO_EXTEND_PAD;
+    const std::uint32_t first = pad ? strip.front() : 0, last = pad ? strip.back() : 0;
+    for (int y = 0; y < height; ++y) {
+        const double v = (top + y + 0.5 - m.y0) / m.yy - cy0;
+        const float dv2 = float(v * v);
+        auto* row = reinterpret_cast<std::uint32_t*>(data + std::size_t(y) * std::size_t(stride));
+        for (int x = 0; x < width; ++x) {
+            const float position = (std::sqrt(du2[std::size_t(x)] + dv2) - start) * toStrip;
+            row[x] = position < 0 ? first : position >= kStripLength ? last : strip[std::size_t(position)];
+        }
+    }
+    cairo_surface_mark_dirty(image.get());
+
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_set_source_surface(cr, image.get(), left, top);
+    cairo_paint_with_alpha(cr, alpha);
+    cairo_restore(cr);
+    return true;
+}
+
+} // namespace dv::internal
