@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 DV_DEFINE_CLASS(NSRunLoop)
 DV_DEFINE_CLASS(NSPort)
@@ -248,33 +249,49 @@ void NSRunLoop::endTurn()
 
 bool NSRunLoop::runTurn(std::string_view mode, NSTimeInterval clockDeadline, double realMaxWait)
 {
+    using std::chrono::steady_clock;
     {
         dv::MutexLocker lock(m_lock);
         m_modeStack.emplace_back(mode);
     }
+    auto started = steady_clock::now();
     bool handled = doWork(mode);
+    steady_clock::duration busy {};
     if (!handled && realMaxWait > 0) {
+        busy = steady_clock::now() - started;
         {
             dv::MutexLocker lock(m_lock);
             NSTimeInterval wakeAt = clockDeadline;
             for (auto& entry : m_timers)
                 if (modeMatches(entry.modes, mode) && entry.timer->isValid())
                     wakeAt = std::min(wakeAt, entry.timer->fireTime());
-            auto realLimit = std::chrono::steady_clock::time_point::max();
+            auto realLimit = steady_clock::time_point::max();
             if (realMaxWait < 1e9)
-                realLimit = std::chrono::steady_clock::now()
-                    + std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(realMaxWait));
+                realLimit = steady_clock::now()
+                    + std::chrono::duration_cast<steady_clock::duration>(std::chrono::duration<double>(realMaxWait));
             dv::internal::waitUntilClock(m_wake, lock, wakeAt, [&]() DV_REQUIRES(m_lock) { return readyLocked(mode); }, realLimit);
             m_wakeRequested = false;
         }
+        started = steady_clock::now();
         handled = doWork(mode);
     }
     endTurn();
+    busy += steady_clock::now() - started;
     {
         dv::MutexLocker lock(m_lock);
         m_modeStack.pop_back();
+        const double seconds = std::chrono::duration<double>(busy).count();
+        m_turnTimes.longest = std::max(m_turnTimes.longest, seconds);
+        m_turnTimes.total += seconds;
+        ++m_turnTimes.turns;
     }
     return handled;
+}
+
+NSRunLoop::TurnTimes NSRunLoop::takeTurnTimes()
+{
+    dv::MutexLocker lock(m_lock);
+    return std::exchange(m_turnTimes, {});
 }
 
 bool NSRunLoop::runModeBeforeDate(std::string_view mode, const Ref<NSDate>& limitDate)

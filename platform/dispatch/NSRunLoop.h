@@ -80,6 +80,16 @@ class NSRunLoop : public NSObject {
     bool runTurn(std::string_view mode, NSTimeInterval clockDeadline, double realMaxWait);
     NSTimeInterval nextTimerTime(std::string_view mode);
 
+    // How long the loop's turns took to run, in real seconds: the work of each turn (blocks,
+    // timers, the end-of-turn observers), not its wait for work. takeTurnTimes answers what was
+    // recorded since the last take and starts again; any thread may call it.
+    struct TurnTimes {
+        double longest = 0;
+        double total = 0;
+        std::uint64_t turns = 0;
+    };
+    TurnTimes takeTurnTimes();
+
     // The main loop's thread is the main thread; others record their thread here.
     bool isMain() const { return m_isMain; }
     void markMain() { m_isMain = true; }
@@ -111,6 +121,7 @@ private:
     bool m_stopRequested DV_GUARDED_BY(m_lock) = false;
     std::vector<std::string> m_modeStack;
     bool m_isMain = false;
+    TurnTimes m_turnTimes DV_GUARDED_BY(m_lock);
 };
 
 // The platform's delayed performing, as functions on the receiver: the current thread's loop

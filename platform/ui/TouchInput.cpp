@@ -1,14 +1,35 @@
 #include "platform/ui/TouchInput.h"
 
+#include "platform/ui/FrameTiming.h"
+
 #include "platform/ui/UIWindow.h"
 #include "platform/ui/internal/TouchRouter.h"
 
 namespace dv {
 
-TouchID beginTouch(const Ref<UIWindow>& window, CGPoint windowPoint) { return internal::TouchRouter::shared().begin(window, windowPoint); }
-bool moveTouch(TouchID touch, CGPoint windowPoint) { return internal::TouchRouter::shared().move(touch, windowPoint); }
-bool endTouch(TouchID touch, CGPoint windowPoint) { return internal::TouchRouter::shared().end(touch, windowPoint); }
-bool cancelTouch(TouchID touch) { return internal::TouchRouter::shared().cancel(touch); }
+TouchID beginTouch(const Ref<UIWindow>& window, CGPoint windowPoint)
+{
+    FrameTiming::touchArrived();
+    return internal::TouchRouter::shared().begin(window, windowPoint);
+}
+
+bool moveTouch(TouchID touch, CGPoint windowPoint)
+{
+    FrameTiming::touchArrived();
+    return internal::TouchRouter::shared().move(touch, windowPoint);
+}
+
+bool endTouch(TouchID touch, CGPoint windowPoint)
+{
+    FrameTiming::touchArrived();
+    return internal::TouchRouter::shared().end(touch, windowPoint);
+}
+
+bool cancelTouch(TouchID touch)
+{
+    FrameTiming::touchArrived();
+    return internal::TouchRouter::shared().cancel(touch);
+}
 std::size_t activeTouchCount() { return internal::TouchRouter::shared().activeTouchCount(); }
 
 } // namespace dv

@@ -135,6 +135,7 @@ int runRunner(const std::vector<std::string>& arguments)
         if (!runner.run(*script.script, error))
             status = complain(1, error);
         std::printf("dovrelta-sim: %zu picture%s in %s\n", steps.pictures().size(), steps.pictures().size() == 1 ? "" : "s", steps.folder().c_str());
+        std::printf("dovrelta-sim: %s\n", steps.summary().c_str());
     }
 
     // The application hears that it ends; what that starts on other threads (the picture cache's

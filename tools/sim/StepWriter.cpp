@@ -2,12 +2,19 @@
 
 #include "tools/sim/ScreenCapture.h"
 
+#include "platform/dispatch/NSRunLoop.h"
+#include "platform/ui/FrameTiming.h"
+
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
+#include <sstream>
 
 namespace dv::sim {
 
@@ -44,7 +51,7 @@ bool StepWriter::write(const std::string& name, std::string& error)
         return false;
     }
     std::ofstream dump(base + ".txt", std::ios::binary | std::ios::trunc);
-    dump << describeScreen();
+    dump << describeScreen() << takeTimings(number + name);
     dump.close();
     if (!dump) {
         error = "cannot write " + base + ".txt";
@@ -52,6 +59,55 @@ bool StepWriter::write(const std::string& name, std::string& error)
     }
     m_pictures.push_back(base + ".png");
     return true;
+}
+
+namespace {
+
+double percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const auto rank = static_cast<std::size_t>(std::ceil(fraction * double(values.size())));
+    return values[std::min(values.size(), std::max<std::size_t>(rank, 1)) - 1];
+}
+
+std::string milliseconds(double seconds)
+{
+    std::ostringstream text;
+    text << std::fixed << std::setprecision(1) << seconds * 1000 << " ms";
+    return text.str();
+}
+
+std::string touchesText(const std::vector<double>& times)
+{
+    if (times.empty())
+        return "no touches";
+    return std::to_string(times.size()) + (times.size() == 1 ? " touch" : " touches") + ": touch to frame 99th percentile "
+        + milliseconds(percentile(times, 0.99)) + ", longest " + milliseconds(*std::max_element(times.begin(), times.end()));
+}
+
+} // namespace
+
+std::string StepWriter::takeTimings(const std::string& step)
+{
+    const auto turns = NSRunLoop::mainRunLoop()->takeTurnTimes();
+    const auto touches = FrameTiming::takeTouchToFrameTimes();
+    // The first step holds the launch, which is measured on its own.
+    if (m_count > 1 && turns.longest > m_longestTurn) {
+        m_longestTurn = turns.longest;
+        m_longestTurnStep = step;
+    }
+    m_touchToFrame.insert(m_touchToFrame.end(), touches.begin(), touches.end());
+    return "\nlongest main-thread turn " + milliseconds(turns.longest) + " of " + std::to_string(turns.turns) + " turns; "
+        + touchesText(touches) + "\n";
+}
+
+std::string StepWriter::summary() const
+{
+    std::string text = "longest main-thread turn ";
+    text += m_longestTurnStep.empty() ? std::string("none after the first step") : milliseconds(m_longestTurn) + " (" + m_longestTurnStep + ")";
+    return text + ", " + touchesText(m_touchToFrame);
 }
 
 } // namespace dv::sim

@@ -2,6 +2,7 @@
 
 #include "platform/base/NSLog.h"
 #include "platform/dispatch/NSRunLoop.h"
+#include "platform/ui/FrameTiming.h"
 #include "platform/ui/UIView.h"
 #include "platform/ui/UIWindow.h"
 
@@ -81,8 +82,13 @@ void PassScheduler::reviveDeferredDisplays()
 
 void PassScheduler::runPasses()
 {
-    if (m_running || !hasPendingWork())
+    if (m_running)
         return;
+    if (!hasPendingWork()) {
+        // Nothing to draw: the screen already shows what the touches of this turn did.
+        FrameTiming::frameDrawn();
+        return;
+    }
     m_running = true;
     int round = 0;
     for (; round < kMaxRounds && hasPendingWork(); ++round) {
@@ -90,6 +96,7 @@ void PassScheduler::runPasses()
         runDisplayPass();
     }
     m_running = false;
+    FrameTiming::frameDrawn();
     if (round == kMaxRounds && hasPendingWork())
         NSLog("Layout did not settle within one turn: a view keeps marking itself while it is laid out or drawn.");
 }

@@ -6,10 +6,12 @@
 #include "platform/dispatch/NSThread.h"
 #include "platform/dispatch/NSTimer.h"
 #include "platform/dispatch/TestSupport.h"
+#include "platform/dispatch/internal/Waiting.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <vector>
 
 // A target that records the selectors sent to it.
@@ -307,6 +309,30 @@ TEST_F(RunLoopTest, ManualClockRunUntilIdleWaitsForWorkThatPostsBack)
     });
     EXPECT_TRUE(clock->runUntilIdle());
     EXPECT_EQ(result, 42);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(RunLoopTest, TurnTimesCountTheWorkOfEachTurnAndNotItsWait)
+{
+    loop->takeTurnTimes();
+    // A block that keeps the loop busy for a while, in a turn of its own.
+    loop->performBlock([] {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(30);
+        while (std::chrono::steady_clock::now() < until) { }
+    });
+    loop->runTurn(NSDefaultRunLoopMode, dv::internal::noDeadline, 0);
+    // Then a turn that waits a fifth of a second for work that never comes.
+    const auto waitStarted = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - waitStarted < std::chrono::milliseconds(200))
+        loop->runTurn(NSDefaultRunLoopMode, dv::internal::noDeadline, 0.2);
+    const auto times = loop->takeTurnTimes();
+    EXPECT_GE(times.turns, 2u);
+    EXPECT_GE(times.longest, 0.030) << "the busy turn";
+    EXPECT_LT(times.total, times.longest + 0.2) << "the waiting turn counts its work only";
+    EXPECT_EQ(loop->takeTurnTimes().turns, 0u) << "a take starts again";
 }
 
 } // namespace

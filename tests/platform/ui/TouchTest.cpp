@@ -1,5 +1,7 @@
 #include "UITestSupport.h"
 
+#include "platform/dispatch/NSRunLoop.h"
+#include "platform/ui/FrameTiming.h"
 #include "platform/ui/TouchInput.h"
 
 using namespace dv::test;
@@ -182,4 +184,23 @@ TEST_F(TouchTest, TheDriverFindsViewsAPersonCanSee)
     EXPECT_EQ(m_ui.frameInWindow(b), CGRectMake(0, 0, 10, 10));
     EXPECT_FALSE(m_ui.isVisible(b));
     EXPECT_TRUE(m_ui.isVisible(a));
+}
+
+TEST_F(TouchTest, EachTouchGetsTheTimeToTheFrameThatShowsIt)
+{
+    auto view = recording("v", CGRectMake(100, 200, 50, 50));
+    dv::FrameTiming::takeTouchToFrameTimes();
+    // A finger down and up before the loop turns: both are shown by the same frame.
+    auto touch = dv::beginTouch(m_window, CGPointMake(110, 230));
+    ASSERT_TRUE(touch);
+    ASSERT_TRUE(dv::endTouch(touch, CGPointMake(110, 230)));
+    EXPECT_TRUE(dv::FrameTiming::takeTouchToFrameTimes().empty()) << "no frame yet";
+    NSRunLoop::mainRunLoop()->runTurn(NSDefaultRunLoopMode, dv::Clock::current().now(), 0);
+    const auto times = dv::FrameTiming::takeTouchToFrameTimes();
+    ASSERT_EQ(times.size(), 2u);
+    EXPECT_GE(times[0], times[1]) << "the earlier touch waited longer";
+    EXPECT_GE(times[1], 0);
+    // Turns without touches add nothing.
+    m_ui.runUntilIdle();
+    EXPECT_TRUE(dv::FrameTiming::takeTouchToFrameTimes().empty());
 }

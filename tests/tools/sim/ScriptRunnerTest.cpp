@@ -172,6 +172,13 @@ TEST_F(ScriptRunnerTest, ActsOnTheInterfaceAndLeavesAPictureAndADumpPerScreensho
     EXPECT_NE(dump.find("title: \"第30行\""), std::string::npos) << dump;
     EXPECT_NE(dump.find("text=\"小明\""), std::string::npos) << dump;
     EXPECT_NE(dump.find("(keyboard)"), std::string::npos) << "the keyboard is up while the field has the focus";
+    // Each dump ends with what a person felt since the step before: the back button and the row
+    // tapped between the two pictures are four touches, each with its time to the frame.
+    EXPECT_NE(dump.find("\nlongest main-thread turn "), std::string::npos) << dump;
+    const std::string second = read(m_folder / "02-row.txt");
+    EXPECT_NE(second.find(" touches: touch to frame 99th percentile "), std::string::npos) << second;
+    EXPECT_GE(m_steps.touchToFrameTimes().size(), 4u);
+    EXPECT_NE(m_steps.summary().find("(02-row)"), std::string::npos) << m_steps.summary();
 
     // The picture shows the red screen under the bar and the white field, and the keyboard.
     auto read = dv::sim::testing::readPicture(m_folder / "01-row.png");
