@@ -1,6 +1,8 @@
 #include "platform/base/AtomicFile.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -102,6 +104,15 @@ std::pair<std::string, std::string> split(const std::string& path)
     return { slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1) };
 }
 
+void flushFolderOf(const std::string& path)
+{
+    int dir = ::open(split(path).first.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
 // The first atomic write into a folder in this process clears what dead writers left there.
 void sweepOnce(const std::string& folder)
 {
@@ -150,9 +161,35 @@ void removeStaleTemporaries(const std::string& folder)
     }
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes, int* errorOut)
+bool writeFileAtomically(const std::string& path, std::string_view bytes, int* error)
 {
-    int error = 0;
+    StagedFile file;
+    return file.stage(path, bytes, error) && file.commit(error);
+}
+
+StagedFile::~StagedFile() { discard(); }
+
+StagedFile::StagedFile(StagedFile&& other) noexcept
+    : m_path(std::move(other.m_path))
+    , m_temporary(std::move(other.m_temporary))
+    , m_fd(std::exchange(other.m_fd, -1))
+{
+}
+
+StagedFile& StagedFile::operator=(StagedFile&& other) noexcept
+{
+    if (this != &other) {
+        discard();
+        m_path = std::move(other.m_path);
+        m_temporary = std::move(other.m_temporary);
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+bool StagedFile::stage(const std::string& path, std::string_view bytes, int* errorOut)
+{
+    discard();
     auto fail = [&](int code) {
         if (errorOut)
             *errorOut = code;
@@ -163,13 +200,29 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, int* e
         return fail(EISDIR);
     sweepOnce(folder);
     auto self = currentWriter();
-    std::string temporary = folder + "/." + name.substr(0, kNameKept) + std::string(kMarker) + std::to_string(self.pid) + "-"
-        + std::to_string(self.start) + "-XXXXXX";
-    int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    const std::string prefix = folder + "/." + name.substr(0, kNameKept) + std::string(kMarker) + std::to_string(self.pid) + "-"
+        + std::to_string(self.start) + "-";
+    // Six characters counting this process's writes, so that the temporaries one writer leaves
+    // behind tell their order even within one tick of the file times.
+    static std::atomic<std::uint64_t> s_counter { 0 };
+    int fd = -1;
+    std::string temporary;
+    for (int attempt = 0; attempt < 64 && fd < 0; ++attempt) {
+        std::uint64_t n = s_counter.fetch_add(1) % 2176782336ull; // 36^6
+        char suffix[7] = {};
+        for (int i = 5; i >= 0; --i, n /= 36)
+            suffix[i] = "0123456789abcdefghijklmnopqrstuvwxyz"[n % 36];
+        temporary = prefix + suffix;
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0 && errno != EEXIST)
+            return fail(errno);
+    }
     if (fd < 0)
-        return fail(errno);
+        return fail(EEXIST);
+    // Held until the rename (or the discard): a sweep leaves a locked temporary alone.
     (void)::flock(fd, LOCK_EX);
     ::fchmod(fd, 0644);
+    int error = 0;
     std::size_t written = 0;
     while (written < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
@@ -181,25 +234,98 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, int* e
         }
         written += static_cast<std::size_t>(n);
     }
-    if (!error && ::fsync(fd) != 0)
-        error = errno;
-    // The lock goes with the descriptor, so it is held until the temporary has its final name.
-    if (!error && ::rename(temporary.c_str(), path.c_str()) != 0)
-        error = errno;
-    if (error)
+    if (error) {
         ::unlink(temporary.c_str());
-    // Whatever close says, the bytes were flushed and, without an error, are in place.
-    ::close(fd);
-    if (error)
+        ::close(fd);
         return fail(error);
-    // The rename itself must reach the disk, or a crash could bring the old file back.
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
     }
+    m_path = path;
+    m_temporary = std::move(temporary);
+    m_fd = fd;
     if (errorOut)
         *errorOut = 0;
+    return true;
+}
+
+bool StagedFile::commit(int* errorOut)
+{
+    if (m_fd < 0) {
+        if (errorOut)
+            *errorOut = EBADF;
+        return false;
+    }
+    int error = 0;
+    if (::fsync(m_fd) != 0)
+        error = errno;
+    // The lock goes with the descriptor, so it is held until the temporary has its final name.
+    if (!error && ::rename(m_temporary.c_str(), m_path.c_str()) != 0)
+        error = errno;
+    if (error)
+        ::unlink(m_temporary.c_str());
+    // Whatever close says, the bytes were flushed and, without an error, are in place.
+    ::close(std::exchange(m_fd, -1));
+    if (errorOut)
+        *errorOut = error;
+    if (error)
+        return false;
+    // The rename itself must reach the disk, or a crash could bring the old file back.
+    flushFolderOf(m_path);
+    return true;
+}
+
+void StagedFile::discard()
+{
+    if (m_fd < 0)
+        return;
+    ::unlink(m_temporary.c_str());
+    ::close(std::exchange(m_fd, -1));
+}
+
+std::vector<std::string> abandonedWritesOf(const std::string& path)
+{
+    auto [folder, name] = split(path);
+    const std::string prefix = "." + name.substr(0, kNameKept) + std::string(kMarker);
+    std::vector<std::pair<std::pair<long long, std::string>, std::string>> found;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return {};
+    while (dirent* entry = ::readdir(dir)) {
+        std::string_view entryName = entry->d_name;
+        auto writer = writerOf(entryName);
+        if (!writer || !entryName.starts_with(prefix) || isRunning(*writer))
+            continue;
+        const std::string full = folder + "/" + std::string(entryName);
+        struct stat info {};
+        if (::lstat(full.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        const long long modified = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+        found.push_back({ { modified, std::string(entryName) }, full });
+    }
+    ::closedir(dir);
+    std::sort(found.begin(), found.end(), [](auto& a, auto& b) { return a.first > b.first; });
+    std::vector<std::string> paths;
+    for (auto& entry : found)
+        paths.push_back(std::move(entry.second));
+    return paths;
+}
+
+bool adoptAbandonedWrite(const std::string& temporary, const std::string& path, int* errorOut)
+{
+    int error = 0;
+    int fd = ::open(temporary.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        error = errno;
+    else if (::fsync(fd) != 0)
+        error = errno;
+    if (!error && ::rename(temporary.c_str(), path.c_str()) != 0)
+        error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (errorOut)
+        *errorOut = error;
+    if (error)
+        return false;
+    flushFolderOf(path);
     return true;
 }
 

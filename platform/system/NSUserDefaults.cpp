@@ -12,11 +12,13 @@
 #include "platform/base/NSPropertyListSerialization.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
+#include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/system/NSBundle.h"
 #include "platform/system/SystemPaths.h"
 #include "platform/system/internal/FileOps.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -29,6 +31,21 @@ namespace {
 
 std::mutex s_standardMutex;
 Ref<NSUserDefaults> s_standard;
+
+// One writer for every defaults file of the process, so that a new instance over a file can wait
+// for what an earlier one still has to write.
+const dispatch_queue_t& writerQueue()
+{
+    static const dispatch_queue_t s_queue = dispatch_queue_create("dovrelta.userdefaults.writer", DISPATCH_QUEUE_SERIAL);
+    return s_queue;
+}
+std::atomic<int> s_writesPending { 0 };
+
+void waitForPendingWrites()
+{
+    if (s_writesPending.load() > 0)
+        dispatch_sync(writerQueue(), [] { });
+}
 
 std::string standardPath()
 {
@@ -65,7 +82,16 @@ Ref<NSUserDefaults> NSUserDefaults::initWithFile(const std::string& path)
 
 void NSUserDefaults::load()
 {
-    // A process killed while writing the defaults left its temporary file beside them.
+    waitForPendingWrites();
+    // A process killed after a change but before its write reached the disk left the change
+    // staged beside the file, whole: the newest such write that reads as defaults takes the
+    // file's place. Then whatever else dead writers left goes.
+    for (const auto& staged : dv::abandonedWritesOf(m_path)) {
+        auto data = NSData::dataWithContentsOfFile(NSString::fromUTF8(staged));
+        id plist = data ? NSPropertyListSerialization::propertyListWithData(data, 0, nullptr, nullptr) : nil;
+        if (dv::as<NSDictionary>(plist) && dv::adoptAbandonedWrite(staged, m_path))
+            break;
+    }
     dv::removeStaleTemporaries(std::filesystem::path(m_path).parent_path().string());
     std::error_code ec;
     if (!std::filesystem::exists(m_path, ec))
@@ -91,11 +117,42 @@ bool NSUserDefaults::writeLocked()
     auto data = NSPropertyListSerialization::dataWithPropertyList(m_values, NSPropertyListBinaryFormat_v1_0, 0, &error);
     int posixError = 0;
     auto folder = std::filesystem::path(m_path).parent_path().string();
-    bool ok = data && dv::SystemPaths::ensureDirectory(folder) && dv::internal::replaceFileAtomically(m_path, data->view(), posixError);
-    if (!ok)
+    dv::StagedFile staged;
+    bool ok = data && dv::SystemPaths::ensureDirectory(folder) && staged.stage(m_path, data->view(), &posixError);
+    if (!ok) {
         NSLog("NSUserDefaults: cannot write %s: %@ %s", m_path, error, posixError ? std::strerror(posixError) : "");
-    m_dirty = !ok;
-    return ok;
+        m_dirty = true;
+        return false;
+    }
+    // The values are in the staged file now, where a killed process leaves them for the next
+    // one; the flush to the disk and the rename (two waits for the disk) are the writer's. A
+    // write staged earlier and not yet taken by the writer is superseded and goes.
+    m_staged = std::move(staged);
+    m_dirty = false;
+    ++s_writesPending;
+    dispatch_async(writerQueue(), [self = self<NSUserDefaults>()] {
+        self->commitStaged();
+        --s_writesPending;
+    });
+    return true;
+}
+
+void NSUserDefaults::commitStaged()
+{
+    dv::StagedFile staged;
+    {
+        std::lock_guard lock(m_mutex);
+        staged = std::move(m_staged);
+    }
+    // Nothing when an earlier turn of the writer already took the newest write.
+    if (!staged.isStaged())
+        return;
+    int posixError = 0;
+    if (staged.commit(&posixError))
+        return;
+    NSLog("NSUserDefaults: cannot write %s: %s", m_path, std::strerror(posixError));
+    std::lock_guard lock(m_mutex);
+    m_dirty = true;
 }
 
 id NSUserDefaults::objectForKey(const Ref<NSString>& key) const
@@ -224,6 +281,13 @@ Ref<NSDictionary> NSUserDefaults::dictionaryRepresentation() const
 
 bool NSUserDefaults::synchronize()
 {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_dirty && !writeLocked())
+            return false;
+    }
+    // Every value is staged: wait for the writer to put it on the disk.
+    dispatch_sync(writerQueue(), [] { });
     std::lock_guard lock(m_mutex);
-    return !m_dirty || writeLocked();
+    return !m_dirty;
 }

@@ -1,14 +1,18 @@
 // NSUserDefaults: the application's preferences, a property list in the application container
 // (Library/Preferences/<bundle identifier>.plist). Every change is written at once, atomically, so
-// a value set before a crash is there at the next launch; synchronize retries a write that
-// failed. A damaged file is moved aside (".corrupt") and the defaults start empty. Any thread may
-// use them.
+// a value set before a crash is there at the next launch: the setter puts the whole list into a
+// staged temporary beside the file (see StagedFile), which a killed process leaves for the next
+// one to take up, and a writer thread flushes it to the disk and renames it into place, so that
+// the setting thread never waits for the disk. synchronize waits for the writer and retries a
+// write that failed; it answers whether the file on the disk holds every value. A damaged file is
+// moved aside (".corrupt") and the defaults start empty. Any thread may use them.
 //
 //   auto defaults = NSUserDefaults::standardUserDefaults();
 //   defaults->setObjectForKey("token"_ns, "utoken"_ns);
 //   auto token = defaults->stringForKey("utoken"_ns);
 #pragma once
 
+#include "platform/base/AtomicFile.h"
 #include "platform/base/NSObject.h"
 
 #include <mutex>
@@ -60,7 +64,10 @@ class NSUserDefaults : public NSObject {
 private:
     void load();
     bool writeLocked();
+    // On the writer's queue: the newest staged write to the disk.
+    void commitStaged();
     mutable std::mutex m_mutex;
+    dv::StagedFile m_staged;
     std::string m_path;
     Ref<NSMutableDictionary> m_values;
     Ref<NSMutableDictionary> m_registered;

@@ -81,8 +81,9 @@ protected:
         for (int step = 1; step <= 8; ++step) {
             ASSERT_TRUE(m_ui.touchMove(touch, CGPointMake(start.x, start.y - 40 * step)));
             oneTurn();
-            if (step > 1)
+            if (step > 1) {
                 EXPECT_GT(table->contentOffset().y, last) << "step " << step;
+            }
             last = table->contentOffset().y;
         }
         m_ui.touchUp(touch, CGPointMake(start.x, start.y - 320));

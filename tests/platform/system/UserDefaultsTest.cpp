@@ -11,6 +11,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -122,15 +126,62 @@ TEST_F(UserDefaultsTest, TheFileIsAlwaysACompletePropertyList)
     auto defaults = NSUserDefaults::standardUserDefaults();
     for (int i = 0; i < 20; ++i) {
         defaults->setInteger(i, NSString::stringWithFormat("key%d", i));
+        // The writer puts each change in place in its own time; whenever the file is read, it is
+        // whole.
+        if (!fs::exists(defaults->path()))
+            continue;
         auto data = NSData::dataWithContentsOfFile(NSString::fromUTF8(defaults->path()));
         ASSERT_TRUE(data);
         auto plist = dv::as<NSDictionary>(NSPropertyListSerialization::propertyListWithData(data, 0, nullptr, nullptr));
         ASSERT_TRUE(plist);
-        EXPECT_EQ(plist->count(), static_cast<NSUInteger>(i + 1));
+        EXPECT_LE(plist->count(), static_cast<NSUInteger>(i + 1));
     }
+    ASSERT_TRUE(defaults->synchronize());
+    auto data = NSData::dataWithContentsOfFile(NSString::fromUTF8(defaults->path()));
+    auto plist = dv::as<NSDictionary>(data ? NSPropertyListSerialization::propertyListWithData(data, 0, nullptr, nullptr) : nil);
+    ASSERT_TRUE(plist);
+    EXPECT_EQ(plist->count(), 20u);
     // No temporary files are left beside it.
     int files = 0;
     for (const auto& entry : fs::directory_iterator(fs::path(defaults->path()).parent_path()))
+        files += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 1);
+}
+
+TEST_F(UserDefaultsTest, AProcessKilledRightAfterAChangeLosesNothing)
+{
+    NSUserDefaults::standardUserDefaults()->setObjectForKey("kept"_ns, "utoken"_ns);
+    ASSERT_TRUE(NSUserDefaults::standardUserDefaults()->synchronize());
+    int toParent[2];
+    ASSERT_EQ(pipe(toParent), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Each change is told to the parent as soon as the setter returns; the parent kills
+        // this process at some point of the stream, wherever its writer is.
+        close(toParent[0]);
+        auto defaults = NSUserDefaults::standardUserDefaults();
+        for (std::uint32_t i = 1;; ++i) {
+            defaults->setInteger(NSInteger(i), "count"_ns);
+            (void)!write(toParent[1], &i, sizeof i);
+        }
+    }
+    close(toParent[1]);
+    std::uint32_t reported = 0, n = 0;
+    while (reported < 30 && read(toParent[0], &n, sizeof n) == sizeof n)
+        reported = n;
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    close(toParent[0]);
+    ASSERT_EQ(reported, 30u);
+
+    auto again = restart();
+    EXPECT_GE(again->integerForKey("count"_ns), NSInteger(reported)) << "every change reported before the kill is there";
+    EXPECT_TRUE(dv::equal(again->stringForKey("utoken"_ns), "kept"_ns));
+    // What the killed process left is taken up or cleared away.
+    ASSERT_TRUE(again->synchronize());
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(again->path()).parent_path()))
         files += entry.is_regular_file() ? 1 : 0;
     EXPECT_EQ(files, 1);
 }
@@ -139,6 +190,7 @@ TEST_F(UserDefaultsTest, DamagedFileStartsEmptyAndIsKeptAside)
 {
     auto defaults = NSUserDefaults::standardUserDefaults();
     defaults->setObjectForKey("value"_ns, "key"_ns);
+    ASSERT_TRUE(defaults->synchronize());
     const std::string path = defaults->path();
     fs::resize_file(path, fs::file_size(path) / 2);
 
@@ -163,14 +215,15 @@ TEST_F(UserDefaultsTest, RefusedValuesAndFailedWrites)
     EXPECT_TRUE(capture.contains("not a property list"));
 
     defaults->setObjectForKey("saved"_ns, "a"_ns);
+    ASSERT_TRUE(defaults->synchronize());
     // A folder where the file should be makes every write fail, for the superuser too.
     const std::string path = defaults->path();
     fs::remove(path);
     fs::create_directory(path);
     defaults->setObjectForKey("unsaved"_ns, "b"_ns);
     EXPECT_TRUE(dv::equal(defaults->stringForKey("b"_ns), "unsaved"_ns)); // still in memory
-    EXPECT_TRUE(capture.contains("cannot write"));
     EXPECT_FALSE(defaults->synchronize());
+    EXPECT_TRUE(capture.contains("cannot write"));
     fs::remove(path);
     EXPECT_TRUE(defaults->synchronize());
     auto again = restart();
