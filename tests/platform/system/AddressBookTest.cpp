@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <signal.h>
@@ -201,6 +202,35 @@ TEST_F(AddressBookTest, CorruptDatabaseGivesAnErrorNotACrash)
     // A handle made before the damage cannot save either, and says so.
     ASSERT_TRUE(ABAddressBookAddRecord(book, prospect("2"), nullptr));
     error = nil;
+    EXPECT_FALSE(ABAddressBookSave(book, &error));
+    EXPECT_TRUE(error);
+}
+
+TEST_F(AddressBookTest, DamageBehindAWholeHeaderShowsWhenThePeopleAreReadOrSaved)
+{
+    std::filesystem::remove(dv::AddressBookAccess::databasePath());
+    {
+        auto book = ABAddressBookCreate();
+        for (int i = 0; i < 400; ++i)
+            ASSERT_TRUE(ABAddressBookAddRecord(book, prospect(std::to_string(13800000000LL + i).c_str()), nullptr));
+        ASSERT_TRUE(ABAddressBookSave(book, nullptr));
+    }
+    // The pages after the first are overwritten; the header and the schema stay as they were.
+    const std::string path = dv::AddressBookAccess::databasePath();
+    const auto size = std::filesystem::file_size(path);
+    ASSERT_GT(size, 8192u);
+    {
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(4096);
+        file << std::string(size - 4096, '\x5a');
+    }
+    dv::LogCapture capture;
+    // Making a handle reads the header only: the launch does not pay for the whole file.
+    Ref<NSError> error;
+    auto book = ABAddressBookCreateWithOptions(nil, &error);
+    ASSERT_TRUE(book) << dv::str(error);
+    EXPECT_EQ(ABAddressBookGetPersonCount(book), 0) << "nobody is read from a damaged book";
+    ASSERT_TRUE(ABAddressBookAddRecord(book, prospect("after"), nullptr));
     EXPECT_FALSE(ABAddressBookSave(book, &error));
     EXPECT_TRUE(error);
 }
