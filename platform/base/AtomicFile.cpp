@@ -8,8 +8,6 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -38,8 +36,22 @@ struct Writer {
 
 std::optional<unsigned long long> startTimeOf(long pid)
 {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Read with plain calls: a process that ends while its file is read makes the read fail
+    // (ESRCH), which a file stream would throw as an exception.
+    std::string stat;
+    const int fd = ::open(("/proc/" + std::to_string(pid) + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    char buffer[1024];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        stat.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
     // The command name is in parentheses and may hold anything, so count fields from its end.
     auto close = stat.rfind(')');
     if (close == std::string::npos)
