@@ -33,14 +33,19 @@ dv::Result<std::unique_ptr<AddressBookDatabase>> openDatabase(const std::string&
     return AddressBookDatabase::open(path);
 }
 
+void reportUnusable(const std::string& reason, Ref<NSError>* error)
+{
+    NSLog("address book: the database cannot be used: %s", reason);
+    if (error)
+        *error = bookError(kABOperationNotPermittedByStoreError, "The address book database cannot be read: " + reason);
+}
+
 // The database, or nil with the reason logged and set in `error`.
 std::unique_ptr<AddressBookDatabase> openDatabase(const std::string& path, Ref<NSError>* error)
 {
     auto db = openDatabase(path);
     if (!db) {
-        NSLog("address book: the database cannot be used: %s", db.reason());
-        if (error)
-            *error = bookError(kABOperationNotPermittedByStoreError, "The address book database cannot be read: " + db.reason());
+        reportUnusable(db.reason(), error);
         return nullptr;
     }
     return std::move(db).value();
@@ -99,9 +104,14 @@ Ref<ABAddressBook> ABAddressBook::open(Ref<NSError>* error)
 {
     auto book = alloc<ABAddressBook>();
     book->m_path = dv::AddressBookAccess::databasePath();
-    // Open once now, so that an unreadable database is reported to the creator.
-    if (!openDatabase(book->m_path, error))
+    // The database is opened (and checked page by page) when the people are first read or saved;
+    // the application makes a handle at every launch, on its main thread, where opening it would
+    // cost more the more people were imported. A file that is no database at all is told to the
+    // creator now, from its first bytes.
+    if (auto checked = dv::internal::SqliteDatabase::mayBeDatabase(book->m_path); !checked) {
+        reportUnusable(checked.reason(), error);
         return nil;
+    }
     return book;
 }
 

@@ -2,7 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <mutex>
+#include <unistd.h>
 #include <utility>
 
 namespace dv::internal {
@@ -187,6 +191,27 @@ Result<std::unique_ptr<SqliteDatabase>> SqliteDatabase::open(const std::string& 
     if (check.step() != SqliteStatement::Step::Row || check.text(0) != "ok")
         return Failure("database is corrupt");
     return result;
+}
+
+Result<void> SqliteDatabase::mayBeDatabase(const std::string& path)
+{
+    static constexpr char kHeader[] = "SQLite format 3"; // and its terminating zero
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return {};
+        return Failure(std::string("cannot read the database: ") + std::strerror(errno));
+    }
+    char start[sizeof kHeader] = {};
+    ssize_t n = 0;
+    do
+        n = ::read(fd, start, sizeof start);
+    while (n < 0 && errno == EINTR);
+    ::close(fd);
+    // An empty file is what an interrupted creation leaves: it becomes a database when opened.
+    if (n == 0 || (n == ssize_t(sizeof start) && std::memcmp(start, kHeader, sizeof kHeader) == 0))
+        return {};
+    return Failure("file is not a database");
 }
 
 Result<void> SqliteDatabase::exec(std::string_view sql)

@@ -76,6 +76,10 @@ public:
     // Opens (creating when absent) the database at `path` and checks that it is readable: a
     // truncated or foreign file gives a failure with the reason, never a crash.
     static Result<std::unique_ptr<SqliteDatabase>> open(const std::string& path);
+    // Without opening it: whether the file at `path` is absent (a database is made there when it
+    // is opened) or starts as a database does; a failure with the reason for anything else. One
+    // read of a few bytes, for a caller that must answer at once and opens the file later.
+    static Result<void> mayBeDatabase(const std::string& path);
 
     Result<void> exec(std::string_view sql);
     // An invalid statement that carries the reason when the text cannot be prepared; its first

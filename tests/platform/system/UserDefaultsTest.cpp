@@ -245,6 +245,7 @@ TEST_F(UserDefaultsTest, CrashInTheMiddleOfAWriteLosesNothingAndLeavesNothingBeh
 {
     auto defaults = NSUserDefaults::standardUserDefaults();
     defaults->setObjectForKey("kept"_ns, "utoken"_ns);
+    ASSERT_TRUE(defaults->synchronize());
     auto folder = fs::path(defaults->path()).parent_path();
     auto listing = [&] {
         std::vector<std::string> names;
