@@ -245,9 +245,14 @@ bool UINavigationBar::isTranslucent() const
 {
     if (m_translucent)
         return *m_translucent;
-    if (auto image = backgroundImageForBarMetrics(UIBarMetricsDefault))
-        return hasTransparentPixels(image);
-    return true;
+    auto image = backgroundImageForBarMetrics(UIBarMetricsDefault);
+    if (!image)
+        return true;
+    if (m_scannedImage.lock() != image) {
+        m_scannedImageHasTransparency = hasTransparentPixels(image);
+        m_scannedImage = image;
+    }
+    return m_scannedImageHasTransparency;
 }
 
 void UINavigationBar::setTranslucent(bool translucent)

@@ -36,17 +36,6 @@ std::unordered_map<std::type_index, bool>& drawingKinds()
     return s_kinds;
 }
 
-bool isBlank(const Ref<UIImage>& image)
-{
-    if (!image || !image->CGImage())
-        return true;
-    auto pixels = dv::imagePixelsRGBA8(image->CGImage());
-    for (std::size_t i = 3; i < pixels.size(); i += 4)
-        if (pixels[i] != 0)
-            return false;
-    return true;
-}
-
 } // namespace
 
 const std::string* dv::descriptionField(const DescriptionFields& fields, std::string_view key)
@@ -396,11 +385,12 @@ void UIView::handleDisplay()
     if (!target.context())
         return;
     drawsInto(target);
+    const bool blank = known == kinds.end() && t_reachedBaseDrawRect && target.isBlank();
     auto image = target.finish();
     if (known == kinds.end()) {
         // A kind that only reached the default drawRect and left the bitmap empty draws nothing
         // (for now: see above).
-        const bool draws = !(t_reachedBaseDrawRect && isBlank(image));
+        const bool draws = !blank;
         kinds[type] = draws;
         if (!draws) {
             m_contents = nil;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -105,11 +106,31 @@ bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha
     const float start = float(r0), toStrip = float(kStripLength / (r1 - r0));
     const bool pad = extend == CAIRO_EXTEND_PAD;
     const std::uint32_t first = pad ? strip.front() : 0, last = pad ? strip.back() : 0;
+    // The picture is symmetric about the centre: where the centre falls on a pixel's edge or
+    // middle, a row (or a pixel) has a twin already made on the other side, and is copied.
+    auto mirrorOf = [](double centre, int index, int origin) -> int {
+        const double twin = 2 * centre - (origin + index + 0.5) - 0.5 - origin;
+        const double whole = std::round(twin);
+        return std::abs(twin - whole) < 1e-6 ? int(whole) : -1;
+    };
+    const double centreX = cx0 * m.xx + m.x0, centreY = cy0 * m.yy + m.y0;
+    const std::size_t rowBytes = std::size_t(width) * 4;
     for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(data + std::size_t(y) * std::size_t(stride));
+        if (const int twin = mirrorOf(centreY, y, top); twin >= 0 && twin < y) {
+            std::memcpy(row, data + std::size_t(twin) * std::size_t(stride), rowBytes);
+            continue;
+        }
         const double v = (top + y + 0.5 - m.y0) / m.yy - cy0;
         const float dv2 = float(v * v);
-        auto* row = reinterpret_cast<std::uint32_t*>(data + std::size_t(y) * std::size_t(stride));
+        const int firstTwin = mirrorOf(centreX, 0, left);
         for (int x = 0; x < width; ++x) {
+            // The column's twin on the left of the centre, when there is one.
+            const int twin = firstTwin >= 0 ? firstTwin - x : -1;
+            if (twin >= 0 && twin < x) {
+                row[x] = row[twin];
+                continue;
+            }
             const float position = (std::sqrt(du2[std::size_t(x)] + dv2) - start) * toStrip;
             row[x] = position < 0 ? first : position >= kStripLength ? last : strip[std::size_t(position)];
         }

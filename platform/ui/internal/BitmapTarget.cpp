@@ -1,5 +1,7 @@
 #include "platform/ui/internal/BitmapTarget.h"
 
+#include <algorithm>
+
 #include "platform/graphics/CGImage.h"
 #include "platform/graphics/ScreenScale.h"
 #include "platform/graphics/UIImage.h"
@@ -29,6 +31,16 @@ BitmapTarget::BitmapTarget(CGSize size, CGFloat scale)
 }
 
 bool BitmapTarget::drawnInto() const { return m_context && m_context->drawingMarks() > 0; }
+
+bool BitmapTarget::isBlank() const
+{
+    if (!m_context)
+        return true;
+    // Premultiplied pixels: a transparent one is zero in every byte.
+    const auto* bytes = static_cast<const std::uint8_t*>(CGBitmapContextGetData(m_context));
+    const std::size_t size = m_width * m_height * 4;
+    return !bytes || std::all_of(bytes, bytes + size, [](std::uint8_t b) { return b == 0; });
+}
 
 Ref<UIImage> BitmapTarget::finish()
 {

@@ -24,6 +24,8 @@ public:
     // Whether anything has been drawn into the context so far (any drawing call, even one that
     // left no pixel behind).
     bool drawnInto() const;
+    // Whether nothing has been drawn yet: every pixel still fully transparent.
+    bool isBlank() const;
     // Ends the drawing and hands the pixels over as an image of the scale; nil without a context.
     Ref<UIImage> finish();
 
