@@ -20,22 +20,12 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
 
 namespace {
-
-double percentile(std::vector<double> values, double fraction)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto rank = static_cast<std::size_t>(std::ceil(fraction * double(values.size())));
-    return values[std::min(values.size(), std::max<std::size_t>(rank, 1)) - 1];
-}
 
 void runTour(benchmark::State& state, double pictureDelay)
 {
@@ -76,7 +66,7 @@ void runTour(benchmark::State& state, double pictureDelay)
         }
         const auto& touches = steps.touchToFrameTimes();
         state.counters["longest_turn_ms"] = steps.longestTurnAfterFirstStep() * 1000;
-        state.counters["touch_to_frame_p99_ms"] = percentile(touches, 0.99) * 1000;
+        state.counters["touch_to_frame_p99_ms"] = steps.touchToFramePercentile(0.99) * 1000;
         state.counters["touch_to_frame_max_ms"] = touches.empty() ? 0 : *std::max_element(touches.begin(), touches.end()) * 1000;
         state.counters["touches"] = double(touches.size());
         UIApplication::sharedApplication()->terminate();

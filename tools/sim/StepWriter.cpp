@@ -103,6 +103,8 @@ std::string StepWriter::takeTimings(const std::string& step)
         + touchesText(touches) + "\n";
 }
 
+double StepWriter::touchToFramePercentile(double fraction) const { return percentile(m_touchToFrame, fraction); }
+
 std::string StepWriter::summary() const
 {
     std::string text = "longest main-thread turn ";

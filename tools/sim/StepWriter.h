@@ -31,6 +31,9 @@ public:
     // touch-to-frame time of the run.
     double longestTurnAfterFirstStep() const { return m_longestTurn; }
     const std::vector<double>& touchToFrameTimes() const { return m_touchToFrame; }
+    // The touch-to-frame time that `fraction` of the run's touches do not exceed (0 without
+    // touches).
+    double touchToFramePercentile(double fraction) const;
 
 private:
     // The timings since the last step, as the dump's closing lines.

@@ -1,6 +1,7 @@
 #include "platform/base/Base.h"
 #include "platform/system/Security.h"
 #include "platform/system/internal/SqliteDatabase.h"
+#include "KilledWriter.h"
 #include "TemporaryHome.h"
 
 #include <gtest/gtest.h>
@@ -355,31 +356,11 @@ TEST_F(KeychainTest, ProcessKilledInsideAWriteLosesNothingReported)
 
 TEST_F(KeychainTest, ProcessKilledBetweenWritesKeepsEveryReportedItem)
 {
-    int toParent[2];
-    ASSERT_EQ(pipe(toParent), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(toParent[0]);
-        for (int i = 0;; ++i) {
-            auto account = "item" + std::to_string(i);
-            if (SecItemAdd(withData(generic("loop", account.c_str()), account.c_str()), nullptr) != errSecSuccess)
-                _exit(1);
-            std::uint32_t n = static_cast<std::uint32_t>(i);
-            (void)!write(toParent[1], &n, sizeof n);
-        }
-    }
-    close(toParent[1]);
-    std::uint32_t reported = 0, n = 0;
-    int reports = 0;
-    while (reports < 20 && read(toParent[0], &n, sizeof n) == sizeof n) {
-        reported = n;
-        ++reports;
-    }
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    close(toParent[0]);
-    ASSERT_EQ(reports, 20);
+    const auto reported = dv::test::killAfterReportedWrites(20, [](std::uint32_t i) {
+        auto account = "item" + std::to_string(i);
+        return SecItemAdd(withData(generic("loop", account.c_str()), account.c_str()), nullptr) == errSecSuccess;
+    });
+    ASSERT_EQ(reported, 19);
 
     id result;
     auto query = NSDictionary::of({ { kSecClass, kSecClassGenericPassword }, { kSecAttrService, "loop"_ns },
@@ -388,7 +369,7 @@ TEST_F(KeychainTest, ProcessKilledBetweenWritesKeepsEveryReportedItem)
     auto all = dv::as<NSArray>(result);
     ASSERT_TRUE(all);
     // Every reported item is there, whole; at most the writes not yet reported follow.
-    ASSERT_GE(all->count(), reported + 1);
+    ASSERT_GE(all->count(), static_cast<NSUInteger>(reported + 1));
     for (std::uint32_t i = 0; i < all->count(); ++i) {
         auto item = dv::as<NSDictionary>(all->objectAtIndex(i));
         auto expected = NSString::stringWithFormat("item%u", i);

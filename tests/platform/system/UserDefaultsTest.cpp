@@ -4,16 +4,13 @@
 #include "platform/system/NSUserDefaults.h"
 #include "platform/base/AtomicFile.h"
 #include "platform/testing/InterruptedWrite.h"
+#include "KilledWriter.h"
 #include "TemporaryHome.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -152,31 +149,17 @@ TEST_F(UserDefaultsTest, AProcessKilledRightAfterAChangeLosesNothing)
 {
     NSUserDefaults::standardUserDefaults()->setObjectForKey("kept"_ns, "utoken"_ns);
     ASSERT_TRUE(NSUserDefaults::standardUserDefaults()->synchronize());
-    int toParent[2];
-    ASSERT_EQ(pipe(toParent), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // Each change is told to the parent as soon as the setter returns; the parent kills
-        // this process at some point of the stream, wherever its writer is.
-        close(toParent[0]);
-        auto defaults = NSUserDefaults::standardUserDefaults();
-        for (std::uint32_t i = 1;; ++i) {
-            defaults->setInteger(NSInteger(i), "count"_ns);
-            (void)!write(toParent[1], &i, sizeof i);
-        }
-    }
-    close(toParent[1]);
-    std::uint32_t reported = 0, n = 0;
-    while (reported < 30 && read(toParent[0], &n, sizeof n) == sizeof n)
-        reported = n;
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    close(toParent[0]);
-    ASSERT_EQ(reported, 30u);
+    // Each change is told to the parent as soon as the setter returns; the parent kills the
+    // child at some point of the stream, wherever its writer is.
+    const auto last = dv::test::killAfterReportedWrites(30, [](std::uint32_t i) {
+        NSUserDefaults::standardUserDefaults()->setInteger(NSInteger(i) + 1, "count"_ns);
+        return true;
+    });
+    ASSERT_EQ(last, 29);
+    const NSInteger reported = last + 1;
 
     auto again = restart();
-    EXPECT_GE(again->integerForKey("count"_ns), NSInteger(reported)) << "every change reported before the kill is there";
+    EXPECT_GE(again->integerForKey("count"_ns), reported) << "every change reported before the kill is there";
     EXPECT_TRUE(dv::equal(again->stringForKey("utoken"_ns), "kept"_ns));
     // What the killed process left is taken up or cleared away.
     ASSERT_TRUE(again->synchronize());
