@@ -34,7 +34,11 @@ void runTour(benchmark::State& state, double pictureDelay)
     const std::string previousHome = previous ? previous : "";
     const std::string previousHost = dv::app::serverHost();
     const int previousPort = dv::app::serverPort();
-    const auto home = std::filesystem::temp_directory_path() / ("dv-bench-tour-" + std::to_string(::getpid()));
+    // A home of its own for each tour, as a new process would find: the stores the application
+    // keeps for the process (user defaults, the picture cache) follow the home's path.
+    static int s_tours = 0;
+    const auto home = std::filesystem::temp_directory_path()
+        / ("dv-bench-tour-" + std::to_string(::getpid()) + "-" + std::to_string(++s_tours));
     std::filesystem::remove_all(home);
     std::filesystem::create_directories(home);
     setenv("DOVRELTA_HOME", home.c_str(), 1);
