@@ -26,7 +26,14 @@ State& state()
 
 } // namespace
 
-void FrameTiming::touchArrived() { state().waiting.push_back(Clock::now()); }
+void FrameTiming::touchArrived()
+{
+    auto& waiting = state().waiting;
+    // Touches of a window that is never drawn find no frame.
+    if (waiting.size() >= kKept)
+        waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(waiting.size() / 2));
+    waiting.push_back(Clock::now());
+}
 
 void FrameTiming::frameDrawn()
 {
