@@ -71,6 +71,9 @@ void runTour(benchmark::State& state, double pictureDelay)
         const auto& touches = steps.touchToFrameTimes();
         state.counters["longest_turn_ms"] = steps.longestTurnAfterFirstStep() * 1000;
         state.counters["touch_to_frame_p99_ms"] = steps.touchToFramePercentile(0.99) * 1000;
+        // The four touches of the address-book import's confirmation, whose save runs on the main
+        // thread, are the top 1.3 % of the tour's: the 98th percentile tells the rest.
+        state.counters["touch_to_frame_p98_ms"] = steps.touchToFramePercentile(0.98) * 1000;
         state.counters["touch_to_frame_max_ms"] = touches.empty() ? 0 : *std::max_element(touches.begin(), touches.end()) * 1000;
         state.counters["touches"] = double(touches.size());
         UIApplication::sharedApplication()->terminate();
