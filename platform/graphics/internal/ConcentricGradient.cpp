@@ -52,6 +52,54 @@ std::vector<std::uint32_t> colourStrip(cairo_pattern_t* radial)
     return std::vector<std::uint32_t>(pixels, pixels + kStripLength);
 }
 
+// A premultiplied colour painted with `alpha`, as painting over nothing would leave it.
+std::uint32_t faded(std::uint32_t colour, double alpha)
+{
+    std::uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const double channel = double((colour >> shift) & 0xff) * alpha;
+        out |= std::uint32_t(std::lround(channel)) << shift;
+    }
+    return out;
+}
+
+// Whether painting over the device rectangle is the same as writing into it: the operator draws
+// over what is there, the clip is that rectangle alone, and every pixel of it is still untouched
+// (transparent, zero in every byte).
+bool drawsOntoNothing(cairo_t* cr, cairo_surface_t* target, int left, int top, int right, int bottom)
+{
+    if (cairo_get_operator(cr) != CAIRO_OPERATOR_OVER || cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32)
+        return false;
+    cairo_rectangle_list_t* clip = cairo_copy_clip_rectangle_list(cr);
+    bool whole = clip->status == CAIRO_STATUS_SUCCESS && clip->num_rectangles == 1;
+    if (whole) {
+        double x1 = clip->rectangles[0].x, y1 = clip->rectangles[0].y;
+        double x2 = x1 + clip->rectangles[0].width, y2 = y1 + clip->rectangles[0].height;
+        cairo_user_to_device(cr, &x1, &y1);
+        cairo_user_to_device(cr, &x2, &y2);
+        // The clip may reach past the target; what counts is the part inside it.
+        auto same = [](double edge, int pixel, bool low, int limit) {
+            const double inside = low ? std::max(edge, 0.0) : std::min(edge, double(limit));
+            return std::abs(inside - pixel) < 1e-6;
+        };
+        const int w = cairo_image_surface_get_width(target), h = cairo_image_surface_get_height(target);
+        whole = same(std::min(x1, x2), left, true, w) && same(std::max(x1, x2), right, false, w)
+            && same(std::min(y1, y2), top, true, h) && same(std::max(y1, y2), bottom, false, h);
+    }
+    cairo_rectangle_list_destroy(clip);
+    if (!whole)
+        return false;
+    cairo_surface_flush(target);
+    const int stride = cairo_image_surface_get_stride(target);
+    const std::uint8_t* data = cairo_image_surface_get_data(target);
+    for (int y = top; y < bottom; ++y) {
+        const std::uint8_t* row = data + std::size_t(y) * std::size_t(stride) + std::size_t(left) * 4;
+        if (std::any_of(row, row + std::size_t(right - left) * 4, [](std::uint8_t b) { return b != 0; }))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha)
@@ -85,17 +133,32 @@ bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha
     const int bottom = std::min(cairo_image_surface_get_height(target), int(std::ceil(std::max(y1, y2))));
     if (right <= left || bottom <= top || double(right - left) * double(bottom - top) < kMinimumArea)
         return false;
-    const auto strip = colourStrip(pattern);
+    auto strip = colourStrip(pattern);
     if (strip.empty())
         return false;
-
     const int width = right - left, height = bottom - top;
-    Surface image(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
-    if (cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS)
-        return false;
-    cairo_surface_flush(image.get());
-    auto* data = cairo_image_surface_get_data(image.get());
-    const int stride = cairo_image_surface_get_stride(image.get());
+
+    // Where the gradient is painted over pixels not yet drawn, with nothing but the rectangle
+    // clipped, the colours go straight into the target (what painting over nothing gives);
+    // otherwise into a picture of their own that is then painted as the gradient would be.
+    Surface image;
+    std::uint8_t* data = nullptr;
+    int stride = 0;
+    if (drawsOntoNothing(cr, target, left, top, right, bottom)) {
+        cairo_surface_flush(target);
+        stride = cairo_image_surface_get_stride(target);
+        data = cairo_image_surface_get_data(target) + std::size_t(top) * std::size_t(stride) + std::size_t(left) * 4;
+        if (alpha < 1)
+            for (auto& colour : strip)
+                colour = faded(colour, alpha);
+    } else {
+        image.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+        if (cairo_surface_status(image.get()) != CAIRO_STATUS_SUCCESS)
+            return false;
+        cairo_surface_flush(image.get());
+        data = cairo_image_surface_get_data(image.get());
+        stride = cairo_image_surface_get_stride(image.get());
+    }
 
     // Pixel centres back in the gradient's space: u = (x + 0.5 - x0) / xx, and the same for v.
     std::vector<float> du2(static_cast<std::size_t>(width));
@@ -135,8 +198,11 @@ bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha
             row[x] = position < 0 ? first : position >= kStripLength ? last : strip[std::size_t(position)];
         }
     }
+    if (!image) {
+        cairo_surface_mark_dirty_rectangle(target, left, top, width, height);
+        return true;
+    }
     cairo_surface_mark_dirty(image.get());
-
     cairo_save(cr);
     cairo_identity_matrix(cr);
     cairo_set_source_surface(cr, image.get(), left, top);

@@ -230,36 +230,43 @@ TEST(DrawingTest, LargeConcentricGradientsComeOutAsTheGeneralGradientDoes)
         CGFloat startRadius;
         CGGradientDrawingOptions options;
     };
-    for (const Case& test : { Case { 0, kCGGradientDrawsAfterEndLocation }, Case { 30, 0 },
-             Case { 30, kCGGradientDrawsBeforeStartLocation | kCGGradientDrawsAfterEndLocation },
-             Case { 30, kCGGradientDrawsBeforeStartLocation }, Case { 30, kCGGradientDrawsAfterEndLocation } }) {
-        SCOPED_TRACE(testing::Message() << "start radius " << test.startRadius << ", options " << test.options);
-        auto draw = [&](bool turned) {
-            auto c = makeContext(kSide, kSide);
-            CGContextScaleCTM(c, 2, 2);
-            if (turned) {
-                CGContextTranslateCTM(c, 150, 150);
-                CGContextRotateCTM(c, M_PI / 2);
-                CGContextTranslateCTM(c, -150, -150);
-            }
-            CGContextSetAlpha(c, 0.8);
-            CGContextDrawRadialGradient(c, gradient, CGPointMake(150, 150), test.startRadius, CGPointMake(150, 150), 110, test.options);
-            return c;
-        };
-        auto fast = draw(false), general = draw(true);
-        const auto* a = static_cast<const std::uint8_t*>(CGBitmapContextGetData(fast));
-        const auto* b = static_cast<const std::uint8_t*>(CGBitmapContextGetData(general));
-        ASSERT_TRUE(a && b);
-        const std::size_t stride = CGBitmapContextGetBytesPerRow(fast);
-        int worst = 0, painted = 0;
-        for (std::size_t y = 0; y < kSide; ++y)
-            for (std::size_t x = 0; x < kSide * 4; ++x) {
-                worst = std::max(worst, std::abs(int(a[y * stride + x]) - int(b[y * stride + x])));
-                painted += a[y * stride + x] != 0;
-            }
-        EXPECT_LE(worst, 2);
-        EXPECT_GT(painted, 0);
-    }
+    // Over a bitmap still blank the colours are written straight in; over one already drawn
+    // on they are painted over it.
+    for (const bool drawnOn : { false, true })
+        for (const Case& test : { Case { 0, kCGGradientDrawsAfterEndLocation }, Case { 30, 0 },
+                 Case { 30, kCGGradientDrawsBeforeStartLocation | kCGGradientDrawsAfterEndLocation },
+                 Case { 30, kCGGradientDrawsBeforeStartLocation }, Case { 30, kCGGradientDrawsAfterEndLocation } }) {
+            SCOPED_TRACE(testing::Message() << "start radius " << test.startRadius << ", options " << test.options << ", drawn on " << drawnOn);
+            auto draw = [&](bool turned) {
+                auto c = makeContext(kSide, kSide);
+                CGContextScaleCTM(c, 2, 2);
+                if (drawnOn) {
+                    CGContextSetRGBFillColor(c, 0, 0.5, 0, 0.5);
+                    CGContextFillRect(c, CGRectMake(20, 40, 100, 60));
+                }
+                if (turned) {
+                    CGContextTranslateCTM(c, 150, 150);
+                    CGContextRotateCTM(c, M_PI / 2);
+                    CGContextTranslateCTM(c, -150, -150);
+                }
+                CGContextSetAlpha(c, 0.8);
+                CGContextDrawRadialGradient(c, gradient, CGPointMake(150, 150), test.startRadius, CGPointMake(150, 150), 110, test.options);
+                return c;
+            };
+            auto fast = draw(false), general = draw(true);
+            const auto* a = static_cast<const std::uint8_t*>(CGBitmapContextGetData(fast));
+            const auto* b = static_cast<const std::uint8_t*>(CGBitmapContextGetData(general));
+            ASSERT_TRUE(a && b);
+            const std::size_t stride = CGBitmapContextGetBytesPerRow(fast);
+            int worst = 0, painted = 0;
+            for (std::size_t y = 0; y < kSide; ++y)
+                for (std::size_t x = 0; x < kSide * 4; ++x) {
+                    worst = std::max(worst, std::abs(int(a[y * stride + x]) - int(b[y * stride + x])));
+                    painted += a[y * stride + x] != 0;
+                }
+            EXPECT_LE(worst, 2);
+            EXPECT_GT(painted, 0);
+        }
 }
 
 TEST(DrawingTest, DrawImageIsUprightAndScaledIntoTheRectangle)
