@@ -58,7 +58,7 @@ std::optional<Fault> parseFault(std::string_view text, std::string* error)
         if (hasArgument && (!parseInt(argument, fault.httpStatus) || fault.httpStatus < 400 || fault.httpStatus > 599))
             return fail(error, "http takes a status from 400 to 599");
     } else if (name == "html" || name == "malformed" || name == "array" || name == "null" || name == "close"
-        || name == "cut") {
+        || name == "cut" || name == "hold") {
         if (hasArgument)
             return fail(error, std::string(name) + " takes no argument");
         fault.kind = name == "html"        ? FaultKind::Html
@@ -66,7 +66,8 @@ std::optional<Fault> parseFault(std::string_view text, std::string* error)
                    : name == "array"       ? FaultKind::JsonArray
                    : name == "null"        ? FaultKind::JsonNull
                    : name == "close"       ? FaultKind::CloseConnection
-                                           : FaultKind::CutConnection;
+                   : name == "cut"         ? FaultKind::CutConnection
+                                           : FaultKind::Hold;
     } else if (name == "wrongtypes") {
         fault.kind = FaultKind::WrongTypes;
         if (hasArgument && argument != "status")
@@ -106,6 +107,7 @@ std::string formatFault(const Fault& fault)
     case FaultKind::Refusal: text = "status:" + std::to_string(fault.status) + ":" + fault.message; break;
     case FaultKind::CloseConnection: text = "close"; break;
     case FaultKind::CutConnection: text = "cut"; break;
+    case FaultKind::Hold: text = "hold"; break;
     }
     if (fault.times > 0)
         text += "*" + std::to_string(fault.times);
@@ -138,25 +140,59 @@ std::string normalizeFaultPath(std::string_view path)
 void FaultTable::set(std::string_view path, Fault fault)
 {
     std::string key = normalizeFaultPath(path);
-    std::lock_guard lock(m_mutex);
-    auto it = std::find_if(m_faults.begin(), m_faults.end(), [&](const auto& entry) { return entry.first == key; });
-    if (it != m_faults.end())
-        it->second = std::move(fault);
-    else
-        m_faults.emplace_back(std::move(key), std::move(fault));
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_changes[key];
+        auto it = std::find_if(m_faults.begin(), m_faults.end(), [&](const auto& entry) { return entry.first == key; });
+        if (it != m_faults.end())
+            it->second = std::move(fault);
+        else
+            m_faults.emplace_back(std::move(key), std::move(fault));
+    }
+    m_released.notify_all();
 }
 
 void FaultTable::clear(std::string_view path)
 {
     std::string key = normalizeFaultPath(path);
-    std::lock_guard lock(m_mutex);
-    std::erase_if(m_faults, [&](const auto& entry) { return entry.first == key; });
+    {
+        std::lock_guard lock(m_mutex);
+        std::erase_if(m_faults, [&](const auto& entry) { return entry.first == key; });
+        ++m_changes[key];
+    }
+    m_released.notify_all();
 }
 
 void FaultTable::clearAll()
 {
-    std::lock_guard lock(m_mutex);
-    m_faults.clear();
+    {
+        std::lock_guard lock(m_mutex);
+        m_faults.clear();
+        ++m_allCleared;
+    }
+    m_released.notify_all();
+}
+
+std::uint64_t FaultTable::releasesOf(const std::string& key) const
+{
+    auto it = m_changes.find(key);
+    return m_allCleared + (it == m_changes.end() ? 0 : it->second);
+}
+
+bool FaultTable::waitForRelease(const Fault& hold)
+{
+    std::unique_lock lock(m_mutex);
+    m_released.wait(lock, [&] { return m_closed || releasesOf(hold.holdKey) != hold.holdMark; });
+    return !m_closed;
+}
+
+void FaultTable::close()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_closed = true;
+    }
+    m_released.notify_all();
 }
 
 std::optional<Fault> FaultTable::take(std::string_view path)
@@ -182,6 +218,10 @@ std::optional<Fault> FaultTable::take(std::string_view path)
     if (best == m_faults.end())
         return std::nullopt;
     Fault fault = best->second;
+    if (fault.kind == FaultKind::Hold) {
+        fault.holdKey = best->first;
+        fault.holdMark = releasesOf(best->first);
+    }
     if (best->second.times > 0 && --best->second.times == 0)
         m_faults.erase(best);
     return fault;

@@ -21,10 +21,17 @@
 //                         one more use, or use `cut`
 //   cut                   the status line, the headers and half the body, then the connection closes
 //                         (never retried: part of a reply has arrived)
+//   hold                  the request waits until the fault of its path is cleared or replaced, then
+//                         is answered as the path's fault says then (normally once cleared); tests
+//                         order replies with it. A hold spent by its count ("hold*1") holds its
+//                         request all the same
 // Any fault may end in "*N" to last N requests ("close*1"). A port that does not listen at all is not
 // a fault of a running server: see Server::unusedPort().
 #pragma once
 
+#include <condition_variable>
+#include <cstdint>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -45,6 +52,7 @@ enum class FaultKind {
     Refusal,
     CloseConnection,
     CutConnection,
+    Hold,
 };
 
 struct Fault {
@@ -55,6 +63,9 @@ struct Fault {
     int status = 0;            // Refusal
     std::string message = "服务器繁忙，请稍后再试"; // Refusal
     int times = -1;            // requests left; -1 until cleared
+    // Hold: set by FaultTable::take, what releases the request (see FaultTable::waitForRelease).
+    std::string holdKey {};
+    std::uint64_t holdMark = 0;
 
     static Fault delay(double seconds) { return { .kind = FaultKind::Delay, .delaySeconds = seconds }; }
     static Fault httpError(int status = 500) { return { .kind = FaultKind::HttpError, .httpStatus = status }; }
@@ -85,9 +96,22 @@ public:
     std::optional<Fault> take(std::string_view path);
     std::vector<std::pair<std::string, Fault>> list() const;
 
+    // For a request whose fault is a hold: waits until the table entry that held it is cleared or
+    // replaced. true when released, false when the table was closed (the server is stopping).
+    bool waitForRelease(const Fault& hold);
+    // Releases every held request for good, with false.
+    void close();
+
 private:
+    std::uint64_t releasesOf(const std::string& key) const; // under the lock
+
     mutable std::mutex m_mutex;
+    std::condition_variable m_released;
     std::vector<std::pair<std::string, Fault>> m_faults;
+    // Changes so far, per key and of the whole table: a held request waits for either to grow.
+    std::map<std::string, std::uint64_t> m_changes;
+    std::uint64_t m_allCleared = 0;
+    bool m_closed = false;
 };
 
 } // namespace dv::devserver

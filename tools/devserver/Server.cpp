@@ -94,8 +94,15 @@ void Server::Impl::serve(const httplib::Request& req, httplib::Response& res)
 {
     ApiRequest request = toApiRequest(req);
     std::optional<Fault> fault = faults.take(request.path);
-    bool closing = fault
-        && (fault->kind == FaultKind::CloseConnection || (fault->kind == FaultKind::Delay && !delay(fault->delaySeconds)));
+    bool closing = false;
+    // A released hold answers as the path's fault says by then.
+    while (fault && fault->kind == FaultKind::Hold && !closing) {
+        closing = !faults.waitForRelease(*fault);
+        if (!closing)
+            fault = faults.take(request.path);
+    }
+    closing = closing || (fault
+        && (fault->kind == FaultKind::CloseConnection || (fault->kind == FaultKind::Delay && !delay(fault->delaySeconds))));
     if (closing) {
         // End this connection before a byte of the reply is written: the client sees the
         // connection close with nothing received. The library's write then fails quietly.
@@ -237,6 +244,7 @@ void Server::stop()
         m_impl->stopping = true;
     }
     m_impl->wake.notify_all();
+    m_impl->faults.close();
     // Kept-alive connections would hold workers until their clients let go.
     testing::shutdownConnections(m_impl->port);
     m_impl->http.stop();

@@ -36,11 +36,33 @@ constexpr NSUInteger kNotificationTypes = 7; // badge 1, sound 2, alert 4
 constexpr NSInteger kPushAlertTag = 101;
 constexpr const char* kBackDateKey = "backDate";
 
+// How far below the middle a refusal shows when overlays are over it: clear of a loading box.
+constexpr float kRefusalBelowOverlays = 130;
+
 // The key under which a push alert keeps the payload it was shown for.
 const char kAlertPayloadKey = 0;
 
 // A value in its text form, as "%@" writes it ("(null)" for nil).
 Ref<NSString> textForm(const id& value) { return NSString::stringWithFormat("%@", value); }
+
+// The login's refusal, on the window. A screen's loading overlay may be there already, waiting for
+// its own reply, and that reply hides the window's topmost overlay: a toast on top would be taken
+// in its place and the loading overlay would stay for good over a screen that no longer takes a
+// touch. So when overlays are there the toast goes beneath them, just below their box, where it is
+// read through their shade; alone it shows as every toast does.
+void showRefusal(const Ref<NSString>& text, const Ref<UIWindow>& window)
+{
+    auto earlier = window ? PHProgressHUD::allHUDsForView(window) : nil;
+    PHProgressHUD::showError(text, window);
+    if (!earlier || earlier->count() == 0)
+        return;
+    auto toast = PHProgressHUD::HUDForView(window);
+    auto lowest = dv::as<PHProgressHUD>(earlier->objectAtIndex(0));
+    if (!toast || !lowest || toast == lowest)
+        return;
+    window->insertSubviewBelowSubview(toast, lowest);
+    toast->setYOffset(kRefusalBelowOverlays);
+}
 
 NSInteger pushTypeOf(const Ref<NSDictionary>& payload)
 {
@@ -111,7 +133,7 @@ void AppDelegate::requestLogin()
                 NSUserDefaults::standardUserDefaults()->setObjectForKey(reply->textForKey("token"_ns),
                     NSString::fromUTF8(dv::app::kUserTokenKey));
             } else {
-                PHProgressHUD::showError(reply ? reply->msg() : NSString::string(), me ? me->window() : nil);
+                showRefusal(reply ? reply->msg() : NSString::string(), me ? me->window() : nil);
             }
         },
         [](const Ref<NSError>& error) { NSLog("error=====%@", error); });

@@ -4,6 +4,7 @@
 #include "ShellTestSupport.h"
 
 #include "app/shell/ApplicationEntry.h"
+#include "app/shell/home/VQMainButton.h"
 #include "app/shell/home/VQMainViewController.h"
 #include "app/shell/navigation/SMNavigationController.h"
 #include "app/shell/start/AppDelegate.h"
@@ -189,6 +190,118 @@ TEST_F(StartupTest, RefusedLoginShowsTheServersMessageAndKeepsTheToken)
     m_ui.advance(2);
     EXPECT_FALSE(showsText("设备已停用"));
 }
+
+// When the home screen's reply comes, relative to the toast of a refused login.
+enum class HomeReply { BeforeTheToast, DuringTheToast, AfterTheToast };
+
+struct RefusalCase {
+    const char* fault;   // the login's refusal, as the server's fault says it
+    const char* message; // what the toast says ("" when the reply carries no readable text)
+    HomeReply home;
+};
+
+class RefusedLoginTest : public StartupTest, public ::testing::WithParamInterface<RefusalCase> {
+protected:
+    // The loading overlay and the toasts of the window, as a person sees them.
+    std::vector<Ref<PHProgressHUD>> showing(PHProgressHUDMode mode) const
+    {
+        std::vector<Ref<PHProgressHUD>> found;
+        for (const auto& overlay : visibleOverlays())
+            if (overlay->mode() == mode && overlay->alpha() > 0.05)
+                found.push_back(overlay);
+        return found;
+    }
+    bool loadingShows() const { return !showing(PHProgressHUDModeIndeterminate).empty(); }
+    bool toastShows() const { return !showing(PHProgressHUDModeCustomView).empty(); }
+    // The refusal can be read: its toast is on screen with the server's text, and no overlay's box
+    // lies over its own.
+    void expectRefusalReadable() const
+    {
+        auto toasts = showing(PHProgressHUDModeCustomView);
+        ASSERT_EQ(toasts.size(), 1u);
+        auto toast = toasts.front();
+        if (*GetParam().message) {
+            EXPECT_TRUE(showsText(GetParam().message));
+        }
+        auto boxOf = [&](const Ref<PHProgressHUD>& hud) {
+            CGRect frame = m_ui.frameInWindow(hud);
+            return CGRectMake(frame.origin.x + (frame.size.width - hud->size().width) / 2 + hud->xOffset(),
+                frame.origin.y + (frame.size.height - hud->size().height) / 2 + hud->yOffset(), hud->size().width, hud->size().height);
+        };
+        auto overlays = visibleOverlays();
+        auto at = std::find(overlays.begin(), overlays.end(), toast);
+        for (auto above = at + 1; above < overlays.end(); ++above)
+            EXPECT_FALSE(CGRectIntersectsRect(boxOf(toast), boxOf(*above))) << "an overlay's box covers the refusal";
+    }
+    // The home screen answers a tap on a tile: the tile's screen opens.
+    void expectTilesAnswer()
+    {
+        ASSERT_FALSE(tiles().empty());
+        ASSERT_TRUE(m_ui.tap(tiles().back())) << "a tile cannot be touched";
+        m_ui.advance(0.5);
+        EXPECT_EQ(m_ui.navigationStack().size(), 2u);
+    }
+    // Waits until the home screen's reply has built the tiles and its loading overlay has begun
+    // to go.
+    bool homeBuilt()
+    {
+        return dv::testing::runMainLoopUntil([&] { return !tiles().empty() && !loadingShows(); });
+    }
+};
+
+std::string nameOfRefusalCase(const ::testing::TestParamInfo<RefusalCase>& info)
+{
+    std::string name = std::string(info.param.fault).starts_with("wrongtypes") ? "WronglyTypedStatus"
+                                                                                 : std::string("Status") + info.param.fault[7];
+    const char* when[] = { "HomeBeforeTheToast", "HomeDuringTheToast", "HomeAfterTheToast" };
+    return name + when[int(info.param.home)];
+}
+
+TEST_P(RefusedLoginTest, LoadingOverlayGoesWithItsReplyAndTheRefusalIsRead)
+{
+    const auto& c = GetParam();
+    const Fault refusal = *dv::devserver::parseFault(c.fault);
+    if (c.home == HomeReply::BeforeTheToast) {
+        m_server->setFault("client/login.do", Fault::of(dv::devserver::FaultKind::Hold));
+        dv::app::startApplication();
+        ASSERT_TRUE(homeBuilt());
+        // The held login is answered with the refusal now.
+        m_server->setFault("client/login.do", refusal);
+        ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return toastShows(); }));
+        expectRefusalReadable();
+    } else {
+        m_server->setFault("home/index.do", Fault::of(dv::devserver::FaultKind::Hold));
+        m_server->setFault("client/login.do", refusal);
+        dv::app::startApplication();
+        ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return toastShows() && loadingShows(); }));
+        expectRefusalReadable();
+        if (c.home == HomeReply::AfterTheToast) {
+            m_ui.advance(2);
+            EXPECT_FALSE(toastShows());
+            EXPECT_TRUE(loadingShows()) << "the home screen is still loading";
+        }
+        m_server->clearFault("home/index.do");
+        ASSERT_TRUE(homeBuilt()) << "the loading overlay stays over the home screen";
+        if (c.home == HomeReply::DuringTheToast) {
+            expectRefusalReadable();
+        }
+    }
+    m_ui.advance(2);
+    EXPECT_TRUE(visibleOverlays().empty());
+    expectTilesAnswer();
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryRefusalAndOrder, RefusedLoginTest,
+    ::testing::Values(RefusalCase { "status:0:设备已停用", "设备已停用", HomeReply::BeforeTheToast },
+        RefusalCase { "status:0:设备已停用", "设备已停用", HomeReply::DuringTheToast },
+        RefusalCase { "status:0:设备已停用", "设备已停用", HomeReply::AfterTheToast },
+        RefusalCase { "status:2:账号异常，请联系客服", "账号异常，请联系客服", HomeReply::BeforeTheToast },
+        RefusalCase { "status:2:账号异常，请联系客服", "账号异常，请联系客服", HomeReply::DuringTheToast },
+        RefusalCase { "status:2:账号异常，请联系客服", "账号异常，请联系客服", HomeReply::AfterTheToast },
+        RefusalCase { "wrongtypes:status", "", HomeReply::BeforeTheToast },
+        RefusalCase { "wrongtypes:status", "", HomeReply::DuringTheToast },
+        RefusalCase { "wrongtypes:status", "", HomeReply::AfterTheToast }),
+    nameOfRefusalCase);
 
 TEST_F(StartupTest, SuccessfulLoginWithoutTokenRemovesTheStoredOne)
 {

@@ -98,6 +98,7 @@ void applyFault(const Fault& fault, Reply& reply)
     bool isJson = reply.kind == Reply::Kind::Json && reply.json;
     switch (fault.kind) {
     case FaultKind::Delay:
+    case FaultKind::Hold:
     case FaultKind::CloseConnection:
     case FaultKind::CutConnection:
         return;
