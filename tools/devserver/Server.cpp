@@ -4,18 +4,20 @@
 #include "platform/testing/ServerSockets.h"
 #include "tools/devserver/internal/Api.h"
 #include "tools/devserver/internal/FaultReplies.h"
+#include "tools/devserver/internal/HttpFront.h"
 #include "tools/devserver/internal/Store.h"
 #include "tools/devserver/internal/WebPages.h"
 
 #include <httplib.h>
 
-#include <sys/socket.h>
+#include <sys/resource.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cmath>
 #include <cstdio>
-#include <thread>
+#include <cstring>
 
 namespace dv::devserver {
 
@@ -40,6 +42,79 @@ void answerJson(httplib::Response& res, int status, const Json& json)
     res.set_content(serialise(json), "application/json;charset=UTF-8");
 }
 
+// The library's routing and request parsing, run over a request the front has read whole.
+class Router : public httplib::Server {
+public:
+    using httplib::Server::process_request;
+};
+
+// A request read whole, as the library reads a socket, and the bytes of its answer.
+class ExchangeStream final : public httplib::Stream {
+public:
+    explicit ExchangeStream(FrontRequest& request)
+        : m_request(request)
+    {
+    }
+    bool is_readable() const override { return m_read < m_request.head.size() + m_request.body.size(); }
+    bool is_writable() const override { return true; }
+    ssize_t read(char* ptr, size_t size) override
+    {
+        std::size_t done = 0;
+        for (const std::string* piece : { &m_request.head, &m_request.body }) {
+            const std::size_t start = piece == &m_request.head ? 0 : m_request.head.size();
+            if (m_read >= start + piece->size() || done == size)
+                continue;
+            const std::size_t at = m_read - start;
+            const std::size_t n = std::min(size - done, piece->size() - at);
+            std::memcpy(ptr + done, piece->data() + at, n);
+            done += n;
+            m_read += n;
+        }
+        return ssize_t(done);
+    }
+    ssize_t write(const char* ptr, size_t size) override
+    {
+        m_written.append(ptr, size);
+        return ssize_t(size);
+    }
+    void get_remote_ip_and_port(std::string& ip, int& port) const override
+    {
+        ip = m_request.peerAddress;
+        port = m_request.peerPort;
+    }
+    void get_local_ip_and_port(std::string& ip, int& port) const override
+    {
+        ip = m_request.localAddress;
+        port = m_request.localPort;
+    }
+    socket_t socket() const override { return m_request.socket; }
+
+    std::string takeWritten() { return std::move(m_written); }
+
+private:
+    FrontRequest& m_request;
+    std::size_t m_read = 0;
+    std::string m_written;
+};
+
+// What a handler decided about the connection of the request it answers.
+struct ExchangeControl {
+    bool drop = false;       // close it before anything is written
+    bool cutHalfway = false; // write the head and half the body, then close it
+};
+thread_local ExchangeControl* t_exchange = nullptr;
+
+// The server may run as a program with many connections open (every kept-alive client holds
+// one); the soft limit on descriptors is often far below what the system allows.
+void raiseDescriptorLimit()
+{
+    rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 65536);
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
 } // namespace
 
 struct Server::Impl {
@@ -48,8 +123,8 @@ struct Server::Impl {
     Pictures pictures;
     std::unique_ptr<Api> api;
     FaultTable faults;
-    httplib::Server http;
-    std::thread thread;
+    Router http;
+    std::unique_ptr<HttpFront> front;
     int port = 0;
 
     std::mutex mutex;
@@ -57,6 +132,7 @@ struct Server::Impl {
     bool stopping = false;
     std::atomic<bool> stopped { false };
 
+    FrontAnswer exchange(FrontRequest& request);
     void serve(const httplib::Request& req, httplib::Response& res);
     void control(const httplib::Request& req, httplib::Response& res);
     ApiRequest toApiRequest(const httplib::Request& req) const;
@@ -105,8 +181,9 @@ void Server::Impl::serve(const httplib::Request& req, httplib::Response& res)
         && (fault->kind == FaultKind::CloseConnection || (fault->kind == FaultKind::Delay && !delay(fault->delaySeconds))));
     if (closing) {
         // End this connection before a byte of the reply is written: the client sees the
-        // connection close with nothing received. The library's write then fails quietly.
-        testing::shutdownConnections(port, req.remote_port);
+        // connection close with nothing received.
+        if (t_exchange)
+            t_exchange->drop = true;
         res.status = 500;
         return;
     }
@@ -122,17 +199,9 @@ void Server::Impl::serve(const httplib::Request& req, httplib::Response& res)
     if (reply.json)
         reply.body = serialise(*reply.json);
     res.status = reply.httpStatus;
-    if (fault && fault->kind == FaultKind::CutConnection) {
-        // Promise the whole body, send half of it, and give up: the library then closes.
-        auto body = std::make_shared<std::string>(std::move(reply.body));
-        res.set_content_provider(body->size(), reply.contentType.c_str(), [body](size_t offset, size_t, httplib::DataSink& sink) {
-            if (offset != 0 || body->size() < 2)
-                return false;
-            sink.write(body->data(), body->size() / 2);
-            return true;
-        });
-        return;
-    }
+    // Cut: the head promises the whole body; half of it goes out before the connection closes.
+    if (fault && fault->kind == FaultKind::CutConnection && t_exchange)
+        t_exchange->cutHalfway = true;
     res.set_content(std::move(reply.body), reply.contentType.c_str());
 }
 
@@ -166,6 +235,26 @@ void Server::Impl::control(const httplib::Request& req, httplib::Response& res)
         Json { { "ok", true }, { "path", normalizeFaultPath(path) }, { "fault", formatFault(*fault) } });
 }
 
+FrontAnswer Server::Impl::exchange(FrontRequest& request)
+{
+    ExchangeStream stream(request);
+    ExchangeControl control;
+    t_exchange = &control;
+    bool closed = false;
+    // The library closes after a request that asks for it, or an answer it could not finish.
+    bool finished = http.process_request(stream, false, closed, nullptr);
+    t_exchange = nullptr;
+    if (control.drop)
+        return { {}, FrontAnswer::Then::Drop };
+    std::string written = stream.takeWritten();
+    if (control.cutHalfway) {
+        const std::size_t bodyStart = std::min(written.find("\r\n\r\n"), written.size() - 4) + 4;
+        written.resize(bodyStart + (written.size() - bodyStart) / 2);
+        return { std::move(written), FrontAnswer::Then::Close };
+    }
+    return { std::move(written), finished && !closed ? FrontAnswer::Then::KeepOpen : FrontAnswer::Then::Close };
+}
+
 Server::Server(std::unique_ptr<Impl> impl)
     : m_impl(std::move(impl))
 {
@@ -188,20 +277,10 @@ std::unique_ptr<Server> Server::start(Options options, std::string& error)
     impl->api = std::make_unique<Api>(*impl->store, impl->pictures, ApiSettings { options.maxImageBytes, options.now });
 
     auto& http = impl->http;
-    std::size_t threads = std::max<std::size_t>(options.threads, 2);
-    http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     http.set_payload_max_length(options.maxRequestBytes);
-    http.set_keep_alive_timeout(1);
-    http.set_read_timeout(5);
-    http.set_write_timeout(5);
-    http.set_tcp_nodelay(true);
-    // Plain SO_REUSEADDR: a second server on a taken port must fail, not share it.
-    int listener = -1;
-    http.set_socket_options([&listener](int sock) {
-        listener = sock;
-        int yes = 1;
-        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-    });
+    http.set_keep_alive_timeout(time_t(std::ceil(options.keepAliveSeconds)));
+    // Only what the Keep-Alive header announces: the front keeps a connection for any number.
+    http.set_keep_alive_max_count(100);
     Impl* raw = impl.get();
     auto serve = [raw](const httplib::Request& req, httplib::Response& res) { raw->serve(req, res); };
     auto control = [raw](const httplib::Request& req, httplib::Response& res) { raw->control(req, res); };
@@ -216,22 +295,21 @@ std::unique_ptr<Server> Server::start(Options options, std::string& error)
         });
     }
 
-    int port = -1;
-    if (options.port == 0)
-        port = http.bind_to_any_port(options.host);
-    else if (http.bind_to_port(options.host, options.port))
-        port = options.port;
-    if (port <= 0) {
-        error = "cannot listen on " + options.host + ":" + std::to_string(options.port);
+    raiseDescriptorLimit();
+    auto milliseconds = [](double seconds) { return std::chrono::milliseconds(std::llround(seconds * 1000)); };
+    FrontSettings front;
+    front.host = options.host;
+    front.port = options.port;
+    front.limits.maxBodyBytes = options.maxRequestBytes;
+    front.requestDeadline = milliseconds(options.requestDeadlineSeconds);
+    front.keepAlive = milliseconds(options.keepAliveSeconds);
+    front.writeDeadline = milliseconds(options.requestDeadlineSeconds);
+    front.workers = std::max<std::size_t>(options.threads, 2);
+    front.maxConnections = options.maxConnections;
+    impl->front = HttpFront::start(front, [raw](FrontRequest& request) { return raw->exchange(request); }, error);
+    if (!impl->front)
         return nullptr;
-    }
-    // The library listens with a small backlog; a burst of connections should not wait for retries.
-    if (listener >= 0)
-        ::listen(listener, 256);
-    impl->port = port;
-    impl->thread = std::thread([raw] { raw->http.listen_after_bind(); });
-    while (!http.is_running())
-        std::this_thread::yield();
+    impl->port = impl->front->port();
     return std::unique_ptr<Server>(new Server(std::move(impl)));
 }
 
@@ -245,12 +323,7 @@ void Server::stop()
     }
     m_impl->wake.notify_all();
     m_impl->faults.close();
-    // Kept-alive connections would hold workers until their clients let go.
-    testing::shutdownConnections(m_impl->port);
-    m_impl->http.stop();
-    testing::shutdownConnections(m_impl->port);
-    if (m_impl->thread.joinable())
-        m_impl->thread.join();
+    m_impl->front->stop();
 }
 
 int Server::port() const { return m_impl->port; }

@@ -106,7 +106,12 @@ struct Options {
     int port = 0;                    // 0: any free port
     std::size_t maxRequestBytes = 8 * 1024 * 1024;
     std::size_t maxImageBytes = 2 * 1024 * 1024;
-    std::size_t threads = 16;        // requests served at once (a delayed request holds one)
+    std::size_t threads = 16;        // requests handled at once (a delayed or held request keeps one)
+    // A request's head and body must arrive within this time from its first byte (408 and the
+    // connection closes otherwise); an answer the client does not take within it is dropped.
+    double requestDeadlineSeconds = 10;
+    double keepAliveSeconds = 5;     // an open connection without a request closes after this
+    std::size_t maxConnections = 4096; // open at once; further ones are told 503
     bool logRequests = false;        // one line per request on standard error
     bool seedCodes = true;           // a new data folder gets the seeded QR codes (NO: an empty directory)
     std::function<std::int64_t()> now {}; // Unix seconds for upload and login times; the system clock when empty

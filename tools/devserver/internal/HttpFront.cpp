@@ -1,0 +1,569 @@
+#include "tools/devserver/internal/HttpFront.h"
+
+#include <httplib.h>
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+namespace dv::devserver::internal {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Reserved epoll keys; connections count from kFirstConnection.
+constexpr std::uint64_t kListener = 0;
+constexpr std::uint64_t kWake = 1;
+constexpr std::uint64_t kFirstConnection = 2;
+// How long a refused client's further bytes are read and dropped before the connection closes.
+constexpr std::chrono::milliseconds kLinger { 1000 };
+// What one readiness event may read before the loop turns to the other connections.
+constexpr std::size_t kReadPerTurn = 256 * 1024;
+
+const char* reasonOf(int status)
+{
+    switch (status) {
+    case 400: return "Bad Request";
+    case 408: return "Request Timeout";
+    case 413: return "Payload Too Large";
+    case 415: return "Unsupported Media Type";
+    case 431: return "Request Header Fields Too Large";
+    case 501: return "Not Implemented";
+    case 503: return "Service Unavailable";
+    }
+    return "Error";
+}
+
+const char* textOf(int status)
+{
+    switch (status) {
+    case 400: return "请求格式不正确";
+    case 408: return "请求超时，请重新发送";
+    case 413: return "请求内容超过上限";
+    case 415: return "不支持压缩的请求内容";
+    case 431: return "请求头过大";
+    case 501: return "不支持的传输编码";
+    case 503: return "服务器繁忙，请稍后再试";
+    }
+    return "请求无法处理";
+}
+
+std::string addressText(const sockaddr_storage& address, int& port)
+{
+    char text[INET6_ADDRSTRLEN] = {};
+    if (address.ss_family == AF_INET) {
+        const auto& in = reinterpret_cast<const sockaddr_in&>(address);
+        inet_ntop(AF_INET, &in.sin_addr, text, sizeof(text));
+        port = ntohs(in.sin_port);
+    } else if (address.ss_family == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(address);
+        inet_ntop(AF_INET6, &in6.sin6_addr, text, sizeof(text));
+        port = ntohs(in6.sin6_port);
+    }
+    return text;
+}
+
+} // namespace
+
+std::string frontRefusal(int status)
+{
+    std::string body = std::string(textOf(status)) + "\n";
+    return "HTTP/1.1 " + std::to_string(status) + " " + reasonOf(status) + "\r\nContent-Type: text/plain;charset=UTF-8\r\n"
+        + "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+struct Connection {
+    enum class Phase {
+        Reading,   // waiting for a request, or reading one
+        Handling,  // a worker has the request
+        Writing,   // the answer is going out
+        Lingering, // refused or closing: what the client still sends is dropped
+    };
+
+    std::uint64_t id = 0;
+    int fd = -1;
+    std::string peerAddress;
+    int peerPort = 0;
+    Phase phase = Phase::Reading;
+    RequestReader reader;
+    bool requestBegun = false;
+    bool continueSent = false;
+    std::string pending; // bytes after a complete request: the start of the next one
+    std::string out;
+    std::size_t written = 0;
+    FrontAnswer::Then then = FrontAnswer::Then::KeepOpen;
+    bool peerGone = false; // seen while a worker had the request
+    std::uint32_t interest = 0;
+    std::optional<Clock::time_point> deadline;
+};
+
+struct HttpFront::Impl {
+    FrontSettings settings;
+    Handler handler;
+    int listener = -1;
+    int epoll = -1;
+    int wake = -1;
+    int port = 0;
+    std::string localAddress;
+    std::thread loop;
+    std::unique_ptr<httplib::ThreadPool> workers;
+    std::atomic<bool> stopping { false };
+    bool stopped = false;
+
+    std::unordered_map<std::uint64_t, std::unique_ptr<Connection>> connections; // loop thread only
+    std::uint64_t nextId = kFirstConnection;
+    std::optional<Clock::time_point> listenerResting; // until when accepting pauses
+    std::atomic<std::size_t> openCount { 0 };
+
+    std::mutex answersMutex;
+    std::deque<std::pair<std::uint64_t, FrontAnswer>> answers;
+
+    bool listen(std::string& error);
+    void run();
+    void signal();
+    void watch(Connection& connection, std::uint32_t events);
+    void accept();
+    void readFrom(Connection& connection);
+    void take(Connection& connection, std::string_view bytes);
+    void dispatch(Connection& connection);
+    void refuse(Connection& connection, int status);
+    void answer(Connection& connection, FrontAnswer answer);
+    void writeTo(Connection& connection);
+    void finishExchange(Connection& connection);
+    void linger(Connection& connection);
+    void close(Connection& connection);
+    void expire(Clock::time_point now);
+    void collectAnswers();
+    std::optional<Clock::time_point> nextDeadline() const;
+};
+
+bool HttpFront::Impl::listen(std::string& error)
+{
+    addrinfo hints {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    std::string service = std::to_string(settings.port);
+    if (getaddrinfo(settings.host.c_str(), service.c_str(), &hints, &found) != 0 || !found) {
+        error = "cannot resolve " + settings.host;
+        return false;
+    }
+    for (addrinfo* at = found; at && listener < 0; at = at->ai_next) {
+        int fd = ::socket(at->ai_family, at->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, at->ai_protocol);
+        if (fd < 0)
+            continue;
+        // Plain SO_REUSEADDR: a second server on a taken port must fail, not share it.
+        int yes = 1;
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+        if (::bind(fd, at->ai_addr, at->ai_addrlen) == 0 && ::listen(fd, 512) == 0)
+            listener = fd;
+        else
+            ::close(fd);
+    }
+    freeaddrinfo(found);
+    if (listener < 0) {
+        error = "cannot listen on " + settings.host + ":" + std::to_string(settings.port);
+        return false;
+    }
+    sockaddr_storage bound {};
+    socklen_t length = sizeof(bound);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &length);
+    localAddress = addressText(bound, port);
+    epoll = epoll_create1(EPOLL_CLOEXEC);
+    wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (epoll < 0 || wake < 0) {
+        error = "cannot wait for connections";
+        return false;
+    }
+    epoll_event event {};
+    event.events = EPOLLIN;
+    event.data.u64 = kListener;
+    epoll_ctl(epoll, EPOLL_CTL_ADD, listener, &event);
+    event.data.u64 = kWake;
+    epoll_ctl(epoll, EPOLL_CTL_ADD, wake, &event);
+    return true;
+}
+
+void HttpFront::Impl::signal()
+{
+    std::uint64_t one = 1;
+    [[maybe_unused]] auto ignored = ::write(wake, &one, sizeof(one));
+}
+
+void HttpFront::Impl::watch(Connection& connection, std::uint32_t events)
+{
+    if (connection.interest == events)
+        return;
+    epoll_event event {};
+    event.events = events;
+    event.data.u64 = connection.id;
+    epoll_ctl(epoll, EPOLL_CTL_MOD, connection.fd, &event);
+    connection.interest = events;
+}
+
+void HttpFront::Impl::run()
+{
+    std::vector<epoll_event> events(256);
+    while (!stopping.load()) {
+        int timeout = -1;
+        if (auto next = nextDeadline()) {
+            auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(*next - Clock::now()).count() + 1;
+            timeout = int(std::clamp<long long>(wait, 0, 60000));
+        }
+        int count = epoll_wait(epoll, events.data(), int(events.size()), timeout);
+        if (count < 0 && errno != EINTR)
+            break;
+        for (int i = 0; i < count && !stopping.load(); ++i) {
+            const std::uint64_t key = events[std::size_t(i)].data.u64;
+            const std::uint32_t what = events[std::size_t(i)].events;
+            if (key == kListener) {
+                accept();
+                continue;
+            }
+            if (key == kWake) {
+                std::uint64_t drained = 0;
+                [[maybe_unused]] auto ignored = ::read(wake, &drained, sizeof(drained));
+                collectAnswers();
+                continue;
+            }
+            auto it = connections.find(key);
+            if (it == connections.end())
+                continue;
+            Connection& connection = *it->second;
+            if (connection.phase == Connection::Phase::Handling) {
+                // Only a hang-up or an error comes now: the answer will find no one.
+                connection.peerGone = true;
+                epoll_ctl(epoll, EPOLL_CTL_DEL, connection.fd, nullptr);
+                connection.interest = 0;
+                continue;
+            }
+            if (what & EPOLLOUT)
+                writeTo(connection);
+            else if (what & (EPOLLIN | EPOLLHUP | EPOLLERR))
+                readFrom(connection);
+        }
+        expire(Clock::now());
+    }
+    for (auto& [id, connection] : connections) {
+        ::shutdown(connection->fd, SHUT_RDWR);
+        ::close(connection->fd);
+    }
+    connections.clear();
+    openCount = 0;
+}
+
+void HttpFront::Impl::accept()
+{
+    for (;;) {
+        sockaddr_storage peer {};
+        socklen_t length = sizeof(peer);
+        int fd = ::accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // Out of descriptors: the waiting connection would wake the loop at once, again
+                // and again. Listening rests a moment while connections close.
+                epoll_ctl(epoll, EPOLL_CTL_DEL, listener, nullptr);
+                listenerResting = Clock::now() + std::chrono::milliseconds(100);
+            }
+            return;
+        }
+        if (connections.size() >= settings.maxConnections) {
+            std::string busy = frontRefusal(503);
+            [[maybe_unused]] auto sent = ::send(fd, busy.data(), busy.size(), MSG_NOSIGNAL);
+            ::close(fd);
+            continue;
+        }
+        int yes = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof(yes));
+        auto connection = std::make_unique<Connection>();
+        connection->id = nextId++;
+        connection->fd = fd;
+        connection->peerAddress = addressText(peer, connection->peerPort);
+        connection->reader = RequestReader(settings.limits);
+        connection->deadline = Clock::now() + settings.keepAlive;
+        epoll_event event {};
+        event.events = EPOLLIN;
+        event.data.u64 = connection->id;
+        if (epoll_ctl(epoll, EPOLL_CTL_ADD, fd, &event) != 0) {
+            ::close(fd);
+            continue;
+        }
+        connection->interest = EPOLLIN;
+        connections.emplace(connection->id, std::move(connection));
+        openCount = connections.size();
+    }
+}
+
+void HttpFront::Impl::readFrom(Connection& connection)
+{
+    char buffer[64 * 1024];
+    std::size_t taken = 0;
+    const std::uint64_t id = connection.id;
+    while (taken < kReadPerTurn) {
+        ssize_t n = ::recv(connection.fd, buffer, sizeof(buffer), 0);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+            return;
+        if (n <= 0) {
+            close(connection);
+            return;
+        }
+        taken += std::size_t(n);
+        if (connection.phase == Connection::Phase::Lingering)
+            continue; // dropped
+        take(connection, std::string_view(buffer, std::size_t(n)));
+        // The connection may have closed, or stopped reading, on the way.
+        auto it = connections.find(id);
+        if (it == connections.end() || it->second->phase != Connection::Phase::Reading)
+            return;
+    }
+}
+
+void HttpFront::Impl::take(Connection& connection, std::string_view bytes)
+{
+    if (bytes.empty())
+        return;
+    if (!connection.requestBegun) {
+        // The request's time starts with its first byte.
+        connection.requestBegun = true;
+        connection.deadline = Clock::now() + settings.requestDeadline;
+    }
+    std::size_t used = connection.reader.feed(bytes);
+    switch (connection.reader.state()) {
+    case RequestReader::State::Complete:
+        connection.pending.append(bytes.substr(used));
+        dispatch(connection);
+        return;
+    case RequestReader::State::Refused:
+        refuse(connection, connection.reader.refusalStatus());
+        return;
+    case RequestReader::State::Idle:
+        // Only blank lines so far: no request has begun.
+        connection.requestBegun = false;
+        connection.deadline = Clock::now() + settings.keepAlive;
+        return;
+    case RequestReader::State::Head:
+        return;
+    case RequestReader::State::Body:
+        break;
+    }
+    if (connection.reader.awaitsContinue() && !connection.continueSent) {
+        connection.continueSent = true;
+        static constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
+        // A few bytes into an empty send buffer; a client that leaves no room for them is stuck.
+        if (::send(connection.fd, kContinue.data(), kContinue.size(), MSG_NOSIGNAL) != ssize_t(kContinue.size()))
+            close(connection);
+    }
+}
+
+void HttpFront::Impl::dispatch(Connection& connection)
+{
+    connection.phase = Connection::Phase::Handling;
+    connection.deadline.reset();
+    watch(connection, 0);
+    auto message = connection.reader.takeMessage();
+    auto request = std::make_shared<FrontRequest>();
+    request->head = std::move(message.head);
+    request->body = std::move(message.body);
+    request->peerAddress = connection.peerAddress;
+    request->peerPort = connection.peerPort;
+    request->localAddress = localAddress;
+    request->localPort = port;
+    request->socket = connection.fd;
+    const std::uint64_t id = connection.id;
+    workers->enqueue([this, id, request] {
+        FrontAnswer answer = handler(*request);
+        {
+            std::lock_guard lock(answersMutex);
+            answers.emplace_back(id, std::move(answer));
+        }
+        signal();
+    });
+}
+
+void HttpFront::Impl::collectAnswers()
+{
+    std::deque<std::pair<std::uint64_t, FrontAnswer>> ready;
+    {
+        std::lock_guard lock(answersMutex);
+        ready.swap(answers);
+    }
+    for (auto& [id, answer] : ready) {
+        auto it = connections.find(id);
+        if (it != connections.end())
+            this->answer(*it->second, std::move(answer));
+    }
+}
+
+void HttpFront::Impl::refuse(Connection& connection, int status)
+{
+    answer(connection, { frontRefusal(status), FrontAnswer::Then::Close });
+}
+
+void HttpFront::Impl::answer(Connection& connection, FrontAnswer answer)
+{
+    if (answer.then == FrontAnswer::Then::Drop || connection.peerGone) {
+        close(connection);
+        return;
+    }
+    connection.phase = Connection::Phase::Writing;
+    connection.out = std::move(answer.bytes);
+    connection.written = 0;
+    connection.then = answer.then;
+    connection.deadline = Clock::now() + settings.writeDeadline;
+    writeTo(connection);
+}
+
+void HttpFront::Impl::writeTo(Connection& connection)
+{
+    while (connection.written < connection.out.size()) {
+        ssize_t n = ::send(connection.fd, connection.out.data() + connection.written, connection.out.size() - connection.written, MSG_NOSIGNAL);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            watch(connection, EPOLLOUT);
+            return;
+        }
+        if (n <= 0) {
+            close(connection);
+            return;
+        }
+        connection.written += std::size_t(n);
+    }
+    finishExchange(connection);
+}
+
+void HttpFront::Impl::finishExchange(Connection& connection)
+{
+    connection.out = {};
+    connection.written = 0;
+    if (connection.then != FrontAnswer::Then::KeepOpen) {
+        linger(connection);
+        return;
+    }
+    connection.phase = Connection::Phase::Reading;
+    connection.reader = RequestReader(settings.limits);
+    connection.requestBegun = false;
+    connection.continueSent = false;
+    connection.deadline = Clock::now() + settings.keepAlive;
+    watch(connection, EPOLLIN);
+    // A request the client sent right behind the last one.
+    std::string next = std::move(connection.pending);
+    connection.pending.clear();
+    take(connection, next);
+}
+
+void HttpFront::Impl::linger(Connection& connection)
+{
+    connection.phase = Connection::Phase::Lingering;
+    connection.pending.clear();
+    connection.reader = RequestReader(settings.limits);
+    ::shutdown(connection.fd, SHUT_WR);
+    connection.deadline = Clock::now() + kLinger;
+    watch(connection, EPOLLIN);
+}
+
+void HttpFront::Impl::close(Connection& connection)
+{
+    const std::uint64_t id = connection.id;
+    epoll_ctl(epoll, EPOLL_CTL_DEL, connection.fd, nullptr);
+    ::close(connection.fd);
+    connections.erase(id); // destroys `connection`
+    openCount = connections.size();
+}
+
+void HttpFront::Impl::expire(Clock::time_point now)
+{
+    if (listenerResting && *listenerResting <= now) {
+        listenerResting.reset();
+        epoll_event event {};
+        event.events = EPOLLIN;
+        event.data.u64 = kListener;
+        epoll_ctl(epoll, EPOLL_CTL_ADD, listener, &event);
+    }
+    std::vector<std::uint64_t> due;
+    for (const auto& [id, connection] : connections)
+        if (connection->deadline && *connection->deadline <= now)
+            due.push_back(id);
+    for (std::uint64_t id : due) {
+        auto it = connections.find(id);
+        if (it == connections.end())
+            continue;
+        Connection& connection = *it->second;
+        if (connection.phase == Connection::Phase::Reading && connection.requestBegun)
+            refuse(connection, 408); // the client is told before the connection goes
+        else
+            close(connection); // idle, a client that takes no answer, or done lingering
+    }
+}
+
+std::optional<Clock::time_point> HttpFront::Impl::nextDeadline() const
+{
+    std::optional<Clock::time_point> next = listenerResting;
+    for (const auto& [id, connection] : connections)
+        if (connection->deadline && (!next || *connection->deadline < *next))
+            next = connection->deadline;
+    return next;
+}
+
+HttpFront::HttpFront(std::unique_ptr<Impl> impl)
+    : m_impl(std::move(impl))
+{
+}
+
+HttpFront::~HttpFront() { stop(); }
+
+std::unique_ptr<HttpFront> HttpFront::start(FrontSettings settings, Handler handler, std::string& error)
+{
+    auto impl = std::make_unique<Impl>();
+    impl->settings = std::move(settings);
+    impl->handler = std::move(handler);
+    if (!impl->listen(error)) {
+        if (impl->listener >= 0)
+            ::close(impl->listener);
+        if (impl->epoll >= 0)
+            ::close(impl->epoll);
+        if (impl->wake >= 0)
+            ::close(impl->wake);
+        return nullptr;
+    }
+    impl->workers = std::make_unique<httplib::ThreadPool>(std::max<std::size_t>(impl->settings.workers, 1));
+    Impl* raw = impl.get();
+    impl->loop = std::thread([raw] { raw->run(); });
+    return std::unique_ptr<HttpFront>(new HttpFront(std::move(impl)));
+}
+
+void HttpFront::stop()
+{
+    if (m_impl->stopped)
+        return;
+    m_impl->stopped = true;
+    m_impl->stopping = true;
+    m_impl->signal();
+    if (m_impl->loop.joinable())
+        m_impl->loop.join();
+    // Workers still handling a request finish it; their answers find no connection.
+    m_impl->workers->shutdown();
+    ::close(m_impl->listener);
+    ::close(m_impl->epoll);
+    ::close(m_impl->wake);
+}
+
+int HttpFront::port() const { return m_impl->port; }
+std::size_t HttpFront::connectionCount() const { return m_impl->openCount.load(); }
+
+} // namespace dv::devserver::internal

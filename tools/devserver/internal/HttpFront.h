@@ -1,0 +1,92 @@
+// The server's side of its connections, in front of the request handlers: it accepts, reads each
+// request whole (RequestReader: limits on head and body, chunked bodies decoded and held to the
+// body limit) on one event thread, and only then hands it to a worker; it writes the answer back
+// without blocking and keeps the connection for the next request. A connection costs a worker
+// only while its complete request is being handled, so clients that send slowly or keep idle
+// connections open hold no worker and delay nobody.
+//
+// Time limits, on the steady clock: a request (head and body) must arrive within the request
+// deadline from its first byte, or the client gets 408 and the connection closes; a kept-alive
+// connection that starts no request within the keep-alive time closes; an answer the client does
+// not take within the write deadline is dropped with its connection. Refusals the front makes
+// itself (400, 408, 413, 415, 431, 501, 503) end their connection: the client is told, its
+// further bytes are read and dropped for a moment so that the answer is not lost to a reset, and
+// the connection closes.
+//
+//   auto front = HttpFront::start(settings, [](FrontRequest& request) { return answer(request); }, error);
+//   front->port();
+//   front->stop(); // also done by the destructor
+//
+// The handler runs on the worker threads, several at once.
+#pragma once
+
+#include "tools/devserver/internal/RequestReader.h"
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace dv::devserver::internal {
+
+struct FrontSettings {
+    std::string host = "127.0.0.1";
+    int port = 0; // 0: any free port
+    RequestLimits limits {};
+    std::chrono::milliseconds requestDeadline { 10000 };
+    std::chrono::milliseconds keepAlive { 5000 };
+    std::chrono::milliseconds writeDeadline { 10000 };
+    std::size_t workers = 16;
+    // Past this many open connections a new one is told 503 and closed.
+    std::size_t maxConnections = 4096;
+};
+
+// One complete request, as the handler gets it: the message with a plain Content-Length (its
+// head, then its body) and where it came from.
+struct FrontRequest {
+    std::string head;
+    std::string body;
+    std::string peerAddress;
+    int peerPort = 0;
+    std::string localAddress;
+    int localPort = 0;
+    int socket = -1; // for reading only: the front owns it
+};
+
+struct FrontAnswer {
+    std::string bytes; // the whole response as it goes out
+    enum class Then {
+        KeepOpen, // ready for the next request
+        Close,    // after the bytes are written
+        Drop,     // at once, nothing written
+    } then = Then::KeepOpen;
+};
+
+class HttpFront {
+public:
+    using Handler = std::function<FrontAnswer(FrontRequest&)>;
+
+    // nil and a reason in `error` when the address cannot be listened on.
+    static std::unique_ptr<HttpFront> start(FrontSettings settings, Handler handler, std::string& error);
+    ~HttpFront();
+    HttpFront(const HttpFront&) = delete;
+    HttpFront& operator=(const HttpFront&) = delete;
+
+    // Closes every connection, stops listening and waits for the workers. Safe to call twice.
+    void stop();
+    int port() const;
+    // Connections open now.
+    std::size_t connectionCount() const;
+
+    struct Impl;
+
+private:
+    explicit HttpFront(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m_impl;
+};
+
+// The short plain-text answer the front gives for a status of its own, with Connection: close.
+std::string frontRefusal(int status);
+
+} // namespace dv::devserver::internal
