@@ -10,6 +10,7 @@
 
 #include <httplib.h>
 
+#include <arpa/inet.h>
 #include <sys/resource.h>
 
 #include <atomic>
@@ -40,6 +41,36 @@ void answerJson(httplib::Response& res, int status, const Json& json)
 {
     res.status = status;
     res.set_content(serialise(json), "application/json;charset=UTF-8");
+}
+
+// "127.0.0.1", "localhost", "[::1]" or any 127.x.y.z, with or without a port.
+bool isLoopbackHost(std::string_view host)
+{
+    if (host.starts_with('[')) {
+        auto end = host.find(']');
+        if (end == std::string_view::npos)
+            return false;
+        std::string_view rest = host.substr(end + 1);
+        return host.substr(1, end - 1) == "::1" && (rest.empty() || rest.starts_with(':'));
+    }
+    std::string_view name = host.substr(0, host.find(':'));
+    if (name == "localhost")
+        return true;
+    in_addr address {};
+    return inet_pton(AF_INET, std::string(name).c_str(), &address) == 1 && (ntohl(address.s_addr) >> 24) == 127;
+}
+
+// An Origin or Referer of this server itself: a loopback host at our port.
+bool isOwnOrigin(std::string_view url, int port)
+{
+    if (!url.starts_with("http://"))
+        return false;
+    url.remove_prefix(7);
+    std::string_view host = url.substr(0, url.find_first_of("/?#"));
+    auto colon = host.rfind(':');
+    if (colon == std::string_view::npos || (host.starts_with('[') && colon < host.find(']')))
+        return false;
+    return isLoopbackHost(host) && host.substr(colon + 1) == std::to_string(port);
 }
 
 // The library's routing and request parsing, run over a request the front has read whole.
@@ -207,6 +238,16 @@ void Server::Impl::serve(const httplib::Request& req, httplib::Response& res)
 
 void Server::Impl::control(const httplib::Request& req, httplib::Response& res)
 {
+    // Programs on this machine only: a web page the user visits could otherwise plant faults with
+    // a form aimed here (another site's Origin or Referer), or through a name of its own that
+    // resolves here (a Host that is not a loopback one).
+    const std::string origin = req.get_header_value("Origin");
+    const std::string referer = req.get_header_value("Referer");
+    if (!isLoopbackHost(req.get_header_value("Host")) || (req.has_header("Origin") && !isOwnOrigin(origin, port))
+        || (req.has_header("Referer") && !isOwnOrigin(referer, port))) {
+        answerJson(res, 403, Json { { "error", "the control endpoint answers local programs only" } });
+        return;
+    }
     auto param = [&](const char* name) { return req.has_param(name) ? req.get_param_value(name) : std::string(); };
     if (req.path == "/_control/faults") {
         Json list = Json::array();
@@ -274,7 +315,8 @@ std::unique_ptr<Server> Server::start(Options options, std::string& error)
     impl->store = Store::open(options.dataFolder, error, options.seedCodes);
     if (!impl->store)
         return nullptr;
-    impl->api = std::make_unique<Api>(*impl->store, impl->pictures, ApiSettings { options.maxImageBytes, options.now });
+    impl->api = std::make_unique<Api>(*impl->store, impl->pictures, ApiSettings { .maxImageBytes = options.maxImageBytes, .maxImagePixels = options.maxPicturePixels,
+        .quota = { .codes = options.maxCodesPerDevice, .bytes = options.maxUploadBytesPerDevice }, .now = options.now });
 
     auto& http = impl->http;
     http.set_payload_max_length(options.maxRequestBytes);

@@ -43,8 +43,10 @@
 //   qrcode/saveCode.do         multipart: clientId, token (of client/login.do), title, area_id,
 //                              type, description, account; file part "code" (PNG, JPEG, GIF or WebP)
 //       status n; info "上传成功" (or "更新成功" when the client re-uploads the same account, which
-//       moves it to the top of its list; once a day). Limits: request 8 MiB (413 past it),
-//       picture 2 MiB, title 100, account 64, description 1000 characters.
+//       moves it to the top of its list; once a day). Limits: request 8 MiB (413 past it, before
+//       the body is read when its length is declared), picture 2 MiB and 4096 x 4096 pixels
+//       (judged from its header), title 100, account 64, description 1000 characters; per device
+//       100 codes and 32 MiB of pictures (a refresh replaces its picture's bytes).
 //   district/listSubDistrict.do  parentId ("0" for the provinces)
 //       status n; info [{id n, name, parentid n, level n (1 province, 2 city), namepath "省,市",
 //                        nodepath "440000,440100", charindex, orderby n}]; an unknown parent gives []
@@ -74,7 +76,9 @@
 //                              the pictures behind imgurl and qrcodeImg (the last one is a picture
 //                              the application may use for its fixed "图片" tile)
 //
-// Control (outside /DV/, never faulted):
+// Control (outside /DV/, never faulted), for local programs only: a request whose Host is not a
+// loopback name or address, or that carries an Origin (or Referer) of another site, as a web page's
+// form would, is refused with 403:
 //   GET  /_control/faults                      {"faults": [{"path": P, "fault": FAULT}]}
 //   POST /_control/fault   path=P&fault=FAULT  sets a fault (syntax in Fault.h); 400 when bad
 //   POST /_control/clear   [path=P]            clears one path's fault, or all
@@ -106,6 +110,12 @@ struct Options {
     int port = 0;                    // 0: any free port
     std::size_t maxRequestBytes = 8 * 1024 * 1024;
     std::size_t maxImageBytes = 2 * 1024 * 1024;
+    // Pictures with more pixels are refused from their header, before anything is decoded: no QR
+    // code needs them, and decoding them would take the memory of many.
+    std::uint64_t maxPicturePixels = 4096 * 4096;
+    // What one device may keep uploaded: codes, and bytes of their pictures.
+    std::int64_t maxCodesPerDevice = 100;
+    std::int64_t maxUploadBytesPerDevice = 32 * 1024 * 1024;
     std::size_t threads = 16;        // requests handled at once (a delayed or held request keeps one)
     // A request's head and body must arrive within this time from its first byte (408 and the
     // connection closes otherwise); an answer the client does not take within it is dropped.

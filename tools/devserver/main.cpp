@@ -24,7 +24,7 @@ int usage(const char* message)
     std::fprintf(stderr,
         "usage: dovrelta-devserver [--host ADDRESS] [--port N] [--data DIR] [--fault PATH=FAULT]... [--no-codes] [--verbose]\n"
         "  --port 0 picks a free port; --data defaults to $DOVRELTA_HOME/server\n"
-        "  FAULT: delay[:S] http[:CODE] html malformed array null wrongtypes[:status] status[:CODE[:MSG]] close cut,\n"
+        "  FAULT: delay[:S] http[:CODE] html malformed array null wrongtypes[:status] status[:CODE[:MSG]] close cut hold,\n"
         "        optionally *N\n");
     return 2;
 }

@@ -7,6 +7,13 @@
 
 #include <curl/curl.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -142,6 +149,94 @@ std::string samplePng(int seed)
     return std::string(reinterpret_cast<const char*>(png->bytes()), png->length());
 }
 
+RawClient::RawClient(int port)
+{
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(std::uint16_t(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0)
+        m_fd = fd;
+    else if (fd >= 0)
+        ::close(fd);
+}
+
+RawClient::~RawClient()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+namespace {
+
+int millisecondsLeft(std::chrono::steady_clock::time_point deadline)
+{
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+    return int(std::max<long long>(left, 0));
+}
+
+std::chrono::steady_clock::time_point after(double seconds)
+{
+    return std::chrono::steady_clock::now() + std::chrono::microseconds(std::int64_t(seconds * 1e6));
+}
+
+} // namespace
+
+bool RawClient::send(std::string_view bytes, double limit)
+{
+    auto deadline = after(limit);
+    while (!bytes.empty() && m_fd >= 0) {
+        pollfd ready { m_fd, POLLOUT, 0 };
+        if (::poll(&ready, 1, millisecondsLeft(deadline)) <= 0)
+            return false;
+        ssize_t n = ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            continue;
+        if (n <= 0)
+            return false;
+        bytes.remove_prefix(std::size_t(n));
+    }
+    return bytes.empty() && m_fd >= 0;
+}
+
+void RawClient::poll(double limit)
+{
+    auto deadline = after(limit);
+    bool first = true;
+    while (m_fd >= 0 && !m_closed) {
+        pollfd ready { m_fd, POLLIN, 0 };
+        if (::poll(&ready, 1, first ? millisecondsLeft(deadline) : 0) <= 0)
+            return;
+        first = false;
+        char buffer[16384];
+        ssize_t n = ::recv(m_fd, buffer, sizeof(buffer), MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            continue;
+        if (n <= 0) {
+            m_closed = true;
+            return;
+        }
+        m_received.append(buffer, std::size_t(n));
+    }
+}
+
+bool RawClient::waitFor(std::string_view text, double limit)
+{
+    auto deadline = after(limit);
+    while (m_received.find(text) == std::string::npos && !m_closed && millisecondsLeft(deadline) > 0)
+        poll(millisecondsLeft(deadline) / 1000.0);
+    return m_received.find(text) != std::string::npos;
+}
+
+bool RawClient::waitForClose(double limit)
+{
+    auto deadline = after(limit);
+    while (!m_closed && millisecondsLeft(deadline) > 0)
+        poll(millisecondsLeft(deadline) / 1000.0);
+    return m_closed;
+}
+
 void DevServerTest::SetUp()
 {
     std::string error;
@@ -161,6 +256,15 @@ void DevServerTest::restart()
     server.reset();
     std::string error;
     server = Server::start({ .dataFolder = folder.path() + "/server", .port = port }, error);
+    ASSERT_TRUE(server) << error;
+}
+
+void DevServerTest::startWith(Options options)
+{
+    server.reset();
+    options.dataFolder = folder.path() + "/server";
+    std::string error;
+    server = Server::start(std::move(options), error);
     ASSERT_TRUE(server) << error;
 }
 

@@ -39,6 +39,34 @@ HttpResult httpPostMultipart(const std::string& url, const Fields& fields, const
 // A POST with a body sent as it stands.
 HttpResult httpPostRaw(const std::string& url, const std::string& contentType, const std::string& body);
 
+// A client that writes whatever bytes it likes, when it likes: for requests no HTTP library sends.
+// Waits are bounded and wait on the socket itself, never by sleeping.
+class RawClient {
+public:
+    explicit RawClient(int port);
+    ~RawClient();
+    RawClient(const RawClient&) = delete;
+    RawClient& operator=(const RawClient&) = delete;
+
+    bool connected() const { return m_fd >= 0; }
+    // All of `bytes`, waiting at most `limit` seconds for room; false when the connection no
+    // longer takes them (the server closed it) or the time ran out.
+    bool send(std::string_view bytes, double limit = 10);
+    // Reads until what arrived contains `text`, the server closes, or `limit` seconds pass.
+    bool waitFor(std::string_view text, double limit);
+    // Reads until the server closes; false when it did not within `limit` seconds.
+    bool waitForClose(double limit);
+    // Reads what has arrived by now, waiting at most `limit` seconds for the first of it.
+    void poll(double limit = 0);
+    const std::string& received() const { return m_received; }
+    bool closed() const { return m_closed; }
+
+private:
+    int m_fd = -1;
+    std::string m_received;
+    bool m_closed = false;
+};
+
 // A folder under the system's temporary folder, removed with the object.
 class TemporaryFolder {
 public:
@@ -59,6 +87,8 @@ protected:
     void TearDown() override;
     // Stops the server and starts it again on the same port and data.
     void restart();
+    // Stops the server and starts one with these options on the same data.
+    void startWith(Options options);
 
     std::string url(const std::string& path) const { return server->baseURL() + path; }
     Json post(const std::string& path, const Fields& fields = {});

@@ -5,6 +5,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -220,6 +221,37 @@ TEST_F(FaultTest, StoppingEndsADelayedRequestAtOnce)
     EXPECT_EQ(result.curlCode, CURLE_GOT_NOTHING);
 }
 
+TEST_F(FaultTest, AHoldKeepsItsRequestUntilThePathIsClearedOrGivenAnotherFault)
+{
+    const std::string path = "client/login.do";
+    auto heldRequest = [&](auto release) {
+        server->setFault(path, *parseFault("hold*1"));
+        std::atomic<bool> answered { false };
+        HttpResult result;
+        std::thread client([&, target = url(path)] {
+            result = httpPostForm(target, { { "clientId", "held01" } });
+            answered = true;
+        });
+        // The one-use hold leaves the table when the request reaches it; the request waits.
+        EXPECT_TRUE(eventually([&] { return server->faults().list().empty(); }));
+        EXPECT_FALSE(answered.load());
+        EXPECT_EQ(post("home/index.do")["status"], 1) << "other paths go on";
+        release();
+        client.join();
+        return result;
+    };
+    // Replaced: the request is answered as the new fault says.
+    Json refused = heldRequest([&] { server->setFault(path, Fault::refusal(0, "设备已停用")); }).json();
+    EXPECT_EQ(refused["msg"], "设备已停用");
+    // Cleared: answered normally.
+    Json normal = heldRequest([&] { server->clearFault(path); }).json();
+    EXPECT_EQ(normal["status"], 1);
+    EXPECT_TRUE(normal["token"].is_string());
+    // Stopping the server ends a held request at once.
+    auto stopped = heldRequest([&] { server->stop(); });
+    EXPECT_EQ(stopped.curlCode, CURLE_GOT_NOTHING);
+}
+
 TEST_F(FaultTest, AnUnusedPortRefusesTheConnectionAndNoServerCanTakeIt)
 {
     int port = Server::unusedPort();
@@ -243,7 +275,7 @@ TEST_F(FaultTest, ASecondServerCannotTakeATakenPort)
 TEST(FaultText, EveryFaultReadsBackAsWritten)
 {
     for (const char* text : { "delay:12", "delay:0.5*3", "http:500", "http:404", "html", "malformed", "array", "null", "wrongtypes",
-             "wrongtypes:status", "status:0:服务器繁忙", "status:-1:登录失效*1", "close", "close*2", "cut*1" }) {
+             "wrongtypes:status", "status:0:服务器繁忙", "status:-1:登录失效*1", "close", "close*2", "cut*1", "hold", "hold*1" }) {
         auto fault = parseFault(text);
         ASSERT_TRUE(fault) << text;
         EXPECT_EQ(formatFault(*fault), text);

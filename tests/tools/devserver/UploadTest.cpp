@@ -1,7 +1,10 @@
 // Uploads: stored, listed first, served back, kept across a restart; bad input is refused.
 #include "DevServerTesting.h"
 
+#include <zlib.h>
+
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -9,6 +12,41 @@ namespace dv::devserver::testing {
 namespace {
 
 constexpr const char* kClient = "a1b2c3d4e5f60718293a4b5c6d7e8f90";
+
+// A real PNG of `width` x `height` grey pixels of one bit, all black: a few kilobytes however
+// large, as a picture of many pixels can be.
+std::string blackPng(std::uint32_t width, std::uint32_t height)
+{
+    auto be32 = [](std::uint32_t v) {
+        return std::string { char(v >> 24), char(v >> 16), char(v >> 8), char(v) };
+    };
+    auto pngChunk = [&](const std::string& type, const std::string& data) {
+        std::string typed = type + data;
+        return be32(std::uint32_t(data.size())) + typed
+            + be32(std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(typed.data()), uInt(typed.size()))));
+    };
+    std::string ihdr = be32(width) + be32(height) + std::string { 1, 0, 0, 0, 0 };
+    // Each row: filter byte 0, then the row's bits; compressed as it is produced.
+    const std::size_t rowBytes = 1 + (width + 7) / 8;
+    std::string row(rowBytes, '\0');
+    z_stream z {};
+    deflateInit(&z, Z_BEST_COMPRESSION);
+    std::string compressed;
+    char out[65536];
+    for (std::uint32_t y = 0; y <= height; ++y) {
+        const bool last = y == height;
+        z.next_in = reinterpret_cast<Bytef*>(row.data());
+        z.avail_in = last ? 0 : uInt(row.size());
+        do {
+            z.next_out = reinterpret_cast<Bytef*>(out);
+            z.avail_out = sizeof(out);
+            deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+            compressed.append(out, sizeof(out) - z.avail_out);
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    return std::string("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) + pngChunk("IDAT", compressed) + pngChunk("IEND", "");
+}
 
 class UploadTest : public DevServerTest {
 protected:
@@ -189,6 +227,54 @@ TEST_F(UploadTest, OversizedUploadsAndBrokenBodiesAreRefused)
 
     // Still serving.
     EXPECT_EQ(post("home/index.do")["status"], 1);
+}
+
+TEST_F(UploadTest, PicturesOfMorePixelsThanACodeNeedsAreRefusedFromTheirHeader)
+{
+    std::string token = login(kClient);
+    // 100 million pixels in 12 KB: judged by its header, in no time and without decoding.
+    std::string huge = blackPng(10000, 10000);
+    ASSERT_LT(huge.size(), 2u * 1024 * 1024);
+    auto start = std::chrono::steady_clock::now();
+    Json refused = upload(uploadFields(token, "xl_huge"), { codePart(huge) });
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_EQ(refused["status"], 0);
+    EXPECT_EQ(refused["msg"], "图片尺寸过大，请上传不超过4096×4096像素的二维码");
+
+    EXPECT_EQ(upload(uploadFields(token, "xl_wide"), { codePart(blackPng(4097, 4096)) })["status"], 0);
+    EXPECT_EQ(upload(uploadFields(token, "xl_edge"), { codePart(blackPng(4096, 4096)) })["status"], 1);
+    EXPECT_EQ(upload(uploadFields(token, "xl_long"), { codePart(blackPng(16384, 64)) })["status"], 1) << "the count of pixels counts";
+    // A header that promises more than its data holds is refused as it was.
+    std::string cut = blackPng(64, 64);
+    cut.resize(cut.size() / 2);
+    EXPECT_EQ(upload(uploadFields(token, "xl_cut"), { codePart(cut) })["msg"], "二维码图片格式不正确");
+}
+
+TEST_F(UploadTest, EachDeviceHasAQuotaOfCodesAndBytes)
+{
+    startWith({ .maxCodesPerDevice = 3, .maxUploadBytesPerDevice = 40 * 1024 });
+    std::string token = login(kClient);
+    std::string picture = samplePng(11);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(upload(uploadFields(token, "xl_quota" + std::to_string(i)), { codePart(picture) })["status"], 1) << i;
+    Json fourth = upload(uploadFields(token, "xl_quota3"), { codePart(picture) });
+    EXPECT_EQ(fourth["status"], 0);
+    EXPECT_EQ(fourth["msg"], "本设备上传的二维码已达3个上限，无法再上传");
+    // Another device has its own quota.
+    constexpr const char* kOther = "0f1e2d3c4b5a69788796a5b4c3d2e1f0";
+    Fields other = uploadFields(login(kOther), "xl_quota3");
+    other[0].second = kOther;
+    EXPECT_EQ(upload(other, { codePart(picture) })["status"], 1);
+
+    // Bytes: a refresh counts its new picture in place of the old one.
+    startWith({ .maxCodesPerDevice = 10, .maxUploadBytesPerDevice = std::int64_t(3 * picture.size() + 100) });
+    std::string padded = blackPng(40, 40);
+    padded.append(picture.size() * 3, '\0'); // trailing bytes after the end of the PNG are ignored by decoders
+    Json tooBig = upload(uploadFields(token, "xl_quota_big"), { codePart(padded) });
+    EXPECT_EQ(tooBig["status"], 0);
+    EXPECT_EQ(tooBig["msg"], "本设备上传的图片已达存储上限，请压缩图片后再试");
+    EXPECT_EQ(post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23 + 4)
+        << "nothing was stored";
 }
 
 TEST_F(UploadTest, UploadsAndTokensSurviveARestart)

@@ -346,8 +346,16 @@ Reply Api::saveCode(const ApiRequest& request)
         return refuse(S, "图片太大，请压缩后再上传");
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(request.code->content.data());
     std::string imageType = imageTypeOf({ bytes, request.code->content.size() });
-    if (imageType.empty() || !m_pictures.decodes({ bytes, request.code->content.size() }))
+    if (imageType.empty())
         return refuse(S, "二维码图片格式不正确");
+    switch (m_pictures.check({ bytes, request.code->content.size() }, m_settings.maxImagePixels)) {
+    case PictureCheck::Decodes:
+        break;
+    case PictureCheck::TooManyPixels:
+        return refuse(S, "图片尺寸过大，请上传不超过4096×4096像素的二维码");
+    case PictureCheck::Damaged:
+        return refuse(S, "二维码图片格式不正确");
+    }
 
     NewCode code;
     code.clientId = clientId;
@@ -360,13 +368,17 @@ Reply Api::saveCode(const ApiRequest& request)
     code.imageType = imageType;
     code.image.assign(bytes, bytes + request.code->content.size());
     using Outcome = Store::SaveResult::Outcome;
-    switch (m_store.saveCode(code).outcome) {
+    switch (m_store.saveCode(code, m_settings.quota).outcome) {
     case Outcome::Added:
         return success(S, "上传成功");
     case Outcome::Refreshed:
         return success(S, "更新成功");
     case Outcome::AlreadyRefreshedToday:
         return refuse(S, "该二维码今天已经更新过了，一天只能更新一次");
+    case Outcome::TooManyCodes:
+        return refuse(S, "本设备上传的二维码已达" + std::to_string(m_settings.quota.codes) + "个上限，无法再上传");
+    case Outcome::TooManyBytes:
+        return refuse(S, "本设备上传的图片已达存储上限，请压缩图片后再试");
     case Outcome::Failed:
         break;
     }

@@ -17,6 +17,8 @@ namespace dv::devserver::internal {
 
 struct ApiSettings {
     std::size_t maxImageBytes = 2 * 1024 * 1024;
+    std::uint64_t maxImagePixels = 4096 * 4096;
+    UploadQuota quota {};
     // Unix seconds; tests may pin it.
     std::function<std::int64_t()> now;
 };

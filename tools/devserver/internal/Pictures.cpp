@@ -2,6 +2,8 @@
 
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
+#include "platform/base/NSNumber.h"
+#include "platform/graphics/CGImageSource.h"
 #include "platform/base/NSString.h"
 #include "platform/graphics/CGGradient.h"
 #include "platform/graphics/NSStringDrawing.h"
@@ -172,11 +174,21 @@ std::optional<Picture> Pictures::qrCode(const std::string& text)
     return picture;
 }
 
-bool Pictures::decodes(std::span<const std::uint8_t> bytes)
+PictureCheck Pictures::check(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels)
 {
+    auto data = NSData::dataWithBytes(bytes.data(), bytes.size());
+    // The header alone: the image source reads no further for the first image's properties.
+    auto properties = CGImageSourceCopyPropertiesAtIndex(CGImageSourceCreateWithData(data, nil), 0, nil);
+    auto width = properties ? dv::as<NSNumber>(properties->objectForKey(kCGImagePropertyPixelWidth)) : nil;
+    auto height = properties ? dv::as<NSNumber>(properties->objectForKey(kCGImagePropertyPixelHeight)) : nil;
+    if (!width || !height)
+        return PictureCheck::Damaged;
+    if (width->unsignedLongLongValue() * height->unsignedLongLongValue() > maxPixels)
+        return PictureCheck::TooManyPixels;
+    // One decode at a time, of a picture of bounded size.
     std::lock_guard lock(m_drawMutex);
-    auto image = UIImage::imageWithData(NSData::dataWithBytes(bytes.data(), bytes.size()));
-    return image && image->CGImage();
+    auto image = UIImage::imageWithData(data);
+    return image && image->CGImage() ? PictureCheck::Decodes : PictureCheck::Damaged;
 }
 
 std::string imageTypeOf(std::span<const std::uint8_t> bytes)

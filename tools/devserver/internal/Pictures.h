@@ -22,6 +22,8 @@ struct Picture {
     std::string contentType;
 };
 
+enum class PictureCheck { Decodes, TooManyPixels, Damaged };
+
 class Pictures {
 public:
     // 120 x 120 pixels: a coloured disc with the first character of the name.
@@ -32,8 +34,10 @@ public:
     // text cannot be encoded.
     std::optional<Picture> qrCode(const std::string& text);
 
-    // Whether the bytes are a picture the platform can decode (not merely the right first bytes).
-    bool decodes(std::span<const std::uint8_t> bytes);
+    // Whether the bytes are a picture the platform can decode (not merely the right first bytes)
+    // of at most `maxPixels` pixels. The size is read from the header first: a larger picture is
+    // refused before a pixel of it is decoded.
+    PictureCheck check(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
 
     // Module size and quiet zone of the QR pictures, for readers of them.
     static constexpr int kModulePixels = 8;

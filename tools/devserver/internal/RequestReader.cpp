@@ -121,16 +121,19 @@ std::size_t RequestReader::feedHead(std::string_view bytes)
         m_headBytes += take;
         m_line.append(bytes.substr(used, take));
         used += take;
+        // A request has begun with its first byte that is not part of a blank line.
+        if (m_state == State::Idle && m_line.find_first_not_of("\r\n") != std::string::npos)
+            m_state = State::Head;
         if (end == std::string_view::npos)
             break;
         std::string line = std::move(m_line);
         m_line.clear();
         std::string_view content = withoutEnd(line);
-        if (m_state == State::Idle) {
+        if (!m_sawRequestLine) {
             // Blank lines before a request are skipped, as a server should.
             if (content.empty())
                 continue;
-            m_state = State::Head;
+            m_sawRequestLine = true;
             m_kept.append(content).append("\r\n");
             continue;
         }

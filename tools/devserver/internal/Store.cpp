@@ -501,7 +501,7 @@ std::optional<CodeRecord> Store::codeAt(const std::string& type, std::int64_t po
     return code;
 }
 
-Store::SaveResult Store::saveCode(const NewCode& code)
+Store::SaveResult Store::saveCode(const NewCode& code, const UploadQuota& quota)
 {
     using Outcome = SaveResult::Outcome;
     std::lock_guard lock(m_mutex);
@@ -527,6 +527,27 @@ Store::SaveResult Store::saveCode(const NewCode& code)
                 m_db->rollback();
                 return { Outcome::AlreadyRefreshedToday, id };
             }
+        }
+    }
+    {
+        // Within the transaction: two uploads of one client at once cannot both slip under.
+        auto usage = m_db->prepare("SELECT COUNT(*), COALESCE(SUM(LENGTH(image)), 0), "
+                                   "COALESCE(SUM(CASE WHEN id = ?2 THEN LENGTH(image) ELSE 0 END), 0) FROM codes WHERE equip_id = ?1");
+        usage.bind(1, code.clientId);
+        usage.bind(2, id);
+        if (usage.step() != Step::Row) {
+            m_db->rollback();
+            return { Outcome::Failed };
+        }
+        const std::int64_t codes = usage.int64(0);
+        const std::int64_t bytes = usage.int64(1) - usage.int64(2) + std::int64_t(code.image.size());
+        if (!id && codes >= quota.codes) {
+            m_db->rollback();
+            return { Outcome::TooManyCodes };
+        }
+        if (bytes > quota.bytes) {
+            m_db->rollback();
+            return { Outcome::TooManyBytes, id };
         }
     }
     SqliteStatement write;

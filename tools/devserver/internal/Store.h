@@ -49,6 +49,12 @@ struct NewCode {
     std::vector<std::uint8_t> image;
 };
 
+// What one device may keep uploaded.
+struct UploadQuota {
+    std::int64_t codes = 100;
+    std::int64_t bytes = 32 * 1024 * 1024;
+};
+
 struct DistrictRecord {
     std::int64_t id = 0;
     std::string name;
@@ -134,11 +140,13 @@ public:
     std::optional<CodeRecord> codeAt(const std::string& type, std::int64_t position);
     // Stores an upload. A code of the same kind and account uploaded earlier from the same client
     // is refreshed in place (it moves to the top of its list), at most once per calendar day.
+    // Nothing is stored that would take the client past its quota: a new code past its count, or
+    // pictures past its bytes (a refresh counts its new picture in place of the old one).
     struct SaveResult {
-        enum class Outcome { Added, Refreshed, AlreadyRefreshedToday, Failed } outcome;
+        enum class Outcome { Added, Refreshed, AlreadyRefreshedToday, TooManyCodes, TooManyBytes, Failed } outcome;
         std::int64_t id = 0;
     };
-    SaveResult saveCode(const NewCode& code);
+    SaveResult saveCode(const NewCode& code, const UploadQuota& quota = {});
     // The uploaded picture of a code, empty for a seeded one.
     std::vector<std::uint8_t> codeImage(std::int64_t id);
 

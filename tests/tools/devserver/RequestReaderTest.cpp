@@ -1,0 +1,163 @@
+// Reading requests before any handler sees them: framing, chunked bodies, limits, and requests
+// that arrive in any pieces.
+#include "tools/devserver/internal/RequestReader.h"
+
+#include <gtest/gtest.h>
+
+namespace dv::devserver::internal {
+namespace {
+
+using State = RequestReader::State;
+
+// Feeds `bytes` in pieces of `piece` bytes; what the reader did not take is returned in `rest`.
+RequestReader readInPieces(std::string_view bytes, std::size_t piece, std::string* rest = nullptr, RequestLimits limits = {})
+{
+    RequestReader reader(limits);
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        std::string_view slice = bytes.substr(at, piece);
+        std::size_t used = reader.feed(slice);
+        at += used;
+        if (used < slice.size())
+            break;
+    }
+    if (rest)
+        *rest = std::string(bytes.substr(at));
+    return reader;
+}
+
+TEST(RequestReaderTest, ChunkedBodyIsDecodedIntoAPlainLengthWhateverThePieces)
+{
+    const std::string request = "POST /DV/client/login.do HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n"
+                                "Content-Type: application/x-www-form-urlencoded\r\n\r\n"
+                                "9;name=value\r\nclientId=\r\n3\r\nabc\r\n0\r\nX-Trailer: dropped\r\n\r\n"
+                                "GET /next HTTP/1.1\r\n";
+    for (std::size_t piece : { std::size_t(1), std::size_t(2), std::size_t(7), request.size() }) {
+        std::string rest;
+        auto reader = readInPieces(request, piece, &rest);
+        ASSERT_EQ(reader.state(), State::Complete) << piece;
+        EXPECT_EQ(rest, "GET /next HTTP/1.1\r\n") << "the next request is left for its own reader";
+        auto message = reader.takeMessage();
+        EXPECT_EQ(message.body, "clientId=abc");
+        EXPECT_EQ(message.head, "POST /DV/client/login.do HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 12\r\n\r\n");
+    }
+}
+
+TEST(RequestReaderTest, LengthsFrameTheBodyAndExpectationsAreTakenOut)
+{
+    std::string rest;
+    auto reader = readInPieces("\r\nPOST /a HTTP/1.1\r\nContent-Length: 5, 5\r\nExpect: 100-continue\r\n\r\nhelloPOST", 3, &rest);
+    ASSERT_EQ(reader.state(), State::Complete);
+    EXPECT_EQ(rest, "POST");
+    auto message = reader.takeMessage();
+    EXPECT_EQ(message.head, "POST /a HTTP/1.1\r\nContent-Length: 5\r\n\r\n");
+    EXPECT_EQ(message.body, "hello");
+
+    RequestReader waiting;
+    waiting.feed("POST /a HTTP/1.1\r\nContent-Length: 5\r\nExpect: 100-Continue\r\n\r\n");
+    EXPECT_TRUE(waiting.awaitsContinue());
+    waiting.feed("he");
+    EXPECT_FALSE(waiting.awaitsContinue()) << "the body has begun";
+    EXPECT_EQ(waiting.state(), State::Body);
+
+    RequestReader plain;
+    plain.feed("GET /b HTTP/1.1\r\n\r\n");
+    ASSERT_EQ(plain.state(), State::Complete);
+    EXPECT_EQ(plain.takeMessage().head, "GET /b HTTP/1.1\r\nContent-Length: 0\r\n\r\n");
+}
+
+TEST(RequestReaderTest, BodiesPastTheLimitAreRefusedAsSoonAsTheyArePassed)
+{
+    const RequestLimits limits { .maxHeadBytes = 1024, .maxBodyBytes = 100 };
+    // A declared length: refused with the head, before any body byte.
+    RequestReader declared(limits);
+    declared.feed("POST /a HTTP/1.1\r\nContent-Length: 101\r\n\r\n");
+    EXPECT_EQ(declared.state(), State::Refused);
+    EXPECT_EQ(declared.refusalStatus(), 413);
+    RequestReader huge(limits);
+    huge.feed("POST /a HTTP/1.1\r\nContent-Length: 99999999999999999999999\r\n\r\n");
+    EXPECT_EQ(huge.refusalStatus(), 413);
+
+    // Chunks: the one that passes the limit is refused on its size line.
+    RequestReader chunks(limits);
+    std::string head = "POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n";
+    std::string fifty = "32\r\n" + std::string(50, 'x') + "\r\n";
+    EXPECT_EQ(chunks.feed(head + fifty + fifty), head.size() + 2 * fifty.size());
+    EXPECT_EQ(chunks.state(), State::Body);
+    EXPECT_EQ(chunks.feed("1\r\n"), 3u);
+    EXPECT_EQ(chunks.state(), State::Refused);
+    EXPECT_EQ(chunks.refusalStatus(), 413);
+    EXPECT_EQ(chunks.bodyBytes(), 0u) << "nothing is kept of a refused body";
+
+    RequestReader giant(limits);
+    giant.feed(head + "ffffffffffffffffffff\r\n");
+    EXPECT_EQ(giant.refusalStatus(), 413);
+
+    std::string exactly = head + fifty + fifty + "0\r\n\r\n";
+    EXPECT_EQ(readInPieces(exactly, 5, nullptr, limits).state(), State::Complete);
+}
+
+TEST(RequestReaderTest, HeadsThatCannotBeFramedSafelyAreRefused)
+{
+    struct Case {
+        const char* request;
+        int status;
+    };
+    for (const Case& c : {
+             Case { "POST /a HTTP/1.1\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n", 400 },
+             Case { "POST /a HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 4\r\n\r\n", 400 },
+             Case { "POST /a HTTP/1.1\r\nContent-Length: 3, 4\r\n\r\n", 400 },
+             Case { "POST /a HTTP/1.1\r\nContent-Length: -3\r\n\r\n", 400 },
+             Case { "POST /a HTTP/1.1\r\nContent-Length: 0x10\r\n\r\n", 400 },
+             Case { "POST /a HTTP/1.1\r\nTransfer-Encoding: gzip, chunked\r\n\r\n", 501 },
+             Case { "POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n\r\n", 400 },
+             Case { "POST /a HTTP/1.1\r\nContent-Encoding: gzip\r\nContent-Length: 3\r\n\r\n", 415 },
+             Case { "GET /a HTTP/1.1\r\nX-A: 1\r\n folded\r\n\r\n", 400 },
+             Case { "GET /a HTTP/1.1\r\nNo colon here\r\n\r\n", 400 },
+             Case { "GET /a HTTP/1.1\r\nSpace Name: 1\r\n\r\n", 400 },
+             Case { "GET /a HTTP/1.1\r\n: nameless\r\n\r\n", 400 },
+             Case { "POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", 400 },
+             Case { "POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nabc\r\n", 400 },
+         }) {
+        RequestReader reader;
+        reader.feed(c.request);
+        EXPECT_EQ(reader.state(), State::Refused) << c.request;
+        EXPECT_EQ(reader.refusalStatus(), c.status) << c.request;
+    }
+    RequestReader identity;
+    identity.feed("POST /a HTTP/1.1\r\nContent-Encoding: identity\r\nContent-Length: 1\r\n\r\nx");
+    EXPECT_EQ(identity.state(), State::Complete);
+}
+
+TEST(RequestReaderTest, HeadsAndTrailersPastTheLimitAreRefused)
+{
+    const RequestLimits limits { .maxHeadBytes = 200, .maxBodyBytes = 1000 };
+    RequestReader head(limits);
+    head.feed("GET /a HTTP/1.1\r\n");
+    for (int i = 0; i < 20 && head.state() == State::Head; ++i)
+        head.feed("X-Filler: 0123456789\r\n");
+    EXPECT_EQ(head.refusalStatus(), 431);
+
+    RequestReader trailers(limits);
+    trailers.feed("POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n");
+    for (int i = 0; i < 20 && trailers.state() == State::Body; ++i)
+        trailers.feed("X-Trailer: 0123456789\r\n");
+    EXPECT_EQ(trailers.refusalStatus(), 431);
+
+    // A request has begun with its first byte, before its request line is whole: the deadline of a
+    // request that trickles in counts from there.
+    RequestReader begun(limits);
+    begun.feed("\r\n");
+    EXPECT_EQ(begun.state(), State::Idle);
+    begun.feed("P");
+    EXPECT_EQ(begun.state(), State::Head);
+
+    RequestReader blanks(limits);
+    for (int i = 0; i < 200 && blanks.state() == State::Idle; ++i)
+        blanks.feed("\r\n");
+    EXPECT_EQ(blanks.refusalStatus(), 431) << "blank lines forever are no way to keep a connection";
+}
+
+} // namespace
+} // namespace dv::devserver::internal
