@@ -93,6 +93,7 @@ void CGImageSource::reset()
     m_fed = 0;
     m_fedFinal = false;
     m_fedBytes = nullptr;
+    m_imageAsked = false;
 }
 
 // The caller hands everything received so far each time. Data that is shorter, or whose start or
@@ -131,6 +132,7 @@ void CGImageSource::updateData(const Ref<NSData>& data, bool final)
     if (!continuesReceived(bytes))
         reset();
     m_final = final;
+    m_verdict.reset();
     if (!m_stream && ImageFormat(m_format) == ImageFormat::Unknown) {
         m_format = int(sniffImageFormat(bytes));
         m_stream = ImageStream::make(ImageFormat(m_format));
@@ -201,19 +203,39 @@ Ref<NSString> CGImageSource::type()
 CGImageSourceStatus CGImageSource::status()
 {
     std::lock_guard lock(m_mutex);
-    feedAll();
     if (ImageFormat(m_format) == ImageFormat::Unknown)
         return m_length < 12 && !m_final ? kCGImageStatusReadingHeader : kCGImageStatusUnknownType;
     if (!m_stream)
         return m_final ? kCGImageStatusInvalidData : kCGImageStatusReadingHeader;
+    // All the data is here and its pixels have not been decoded: the verdict comes from a stream
+    // that decodes and drops them, so that asking costs no image's memory (and an image asked
+    // for later, here or from the same bytes elsewhere, is the only one made).
+    const bool decoded = m_imageAsked || (!m_stream->keepsInput() && m_fed == m_length && m_fedFinal);
+    if (m_final && !decoded && m_input) {
+        if (!m_verdict) {
+            auto probe = ImageStream::make(ImageFormat(m_format), PixelUse::Discard);
+            probe->update(m_input->span(), true);
+            m_verdict = probe->state();
+        }
+        return statusOf(*m_verdict);
+    }
+    feedAll();
     return statusOf(m_stream->state());
+}
+
+std::size_t CGImageSource::countLocked()
+{
+    feedHeader();
+    // Data found damaged has no images, whichever stream found it.
+    if (!m_stream || (m_verdict && *m_verdict == StreamState::Damaged))
+        return 0;
+    return m_stream->count();
 }
 
 std::size_t CGImageSource::count()
 {
     std::lock_guard lock(m_mutex);
-    feedHeader();
-    return m_stream ? m_stream->count() : 0;
+    return countLocked();
 }
 
 Ref<NSDictionary> CGImageSource::properties()
@@ -238,8 +260,7 @@ Ref<NSDictionary> CGImageSource::properties()
 Ref<NSDictionary> CGImageSource::propertiesAtIndex(std::size_t index)
 {
     std::lock_guard lock(m_mutex);
-    feedHeader();
-    if (!m_stream || index >= m_stream->count())
+    if (index >= countLocked())
         return nil;
     auto header = m_stream->header();
     if (!header)
@@ -269,6 +290,7 @@ Ref<NSDictionary> CGImageSource::propertiesAtIndex(std::size_t index)
 CGImageRef CGImageSource::imageAtIndex(std::size_t index)
 {
     std::lock_guard lock(m_mutex);
+    m_imageAsked = true;
     feedAll();
     if (!m_stream || index >= m_stream->count())
         return nil;

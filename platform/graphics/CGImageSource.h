@@ -21,11 +21,13 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <vector>
 
 namespace dv::internal {
 class ImageStream;
+enum class StreamState;
 }
 
 enum CGImageSourceStatus : std::int32_t {
@@ -81,6 +83,7 @@ private:
     // the images, enough for the header for the count and the properties.
     void feedAll();
     void feedHeader();
+    std::size_t countLocked();
 
     std::mutex m_mutex;
     std::unique_ptr<dv::internal::ImageStream> m_stream;
@@ -98,6 +101,8 @@ private:
     std::size_t m_fed = 0;     // bytes the stream has had
     bool m_fedFinal = false;
     const std::uint8_t* m_fedBytes = nullptr;
+    bool m_imageAsked = false; // the stream decodes pixels: its own state is the answer
+    std::optional<dv::internal::StreamState> m_verdict; // of complete data whose pixels were not kept
 };
 
 using CGImageSourceRef = Ref<CGImageSource>;

@@ -9,17 +9,18 @@
 
 namespace dv::internal {
 
-std::unique_ptr<ImageStream> ImageStream::make(ImageFormat format)
+std::unique_ptr<ImageStream> ImageStream::make(ImageFormat format, PixelUse use)
 {
     switch (format) {
     case ImageFormat::PNG:
-        return std::make_unique<PngStream>();
+        return std::make_unique<PngStream>(use);
     case ImageFormat::JPEG:
-        return std::make_unique<JpegStream>();
+        return std::make_unique<JpegStream>(use);
     case ImageFormat::GIF:
+        // Its state comes from the records alone: no pixel is decoded for it.
         return std::make_unique<GifDecoder>();
     case ImageFormat::WebP:
-        return std::make_unique<WebpStream>();
+        return std::make_unique<WebpStream>(use);
     case ImageFormat::BMP:
         return makeBmpStream();
     case ImageFormat::ICO:
@@ -34,19 +35,19 @@ std::unique_ptr<ImageStream> ImageStream::make(ImageFormat format)
 bool RowCanvas::reserve(Layout layout)
 {
     m_layout = std::move(layout);
-    m_buffer = PixelBuffer::uninitialised(m_layout.bytesPerRow * m_layout.height);
+    m_buffer = PixelBuffer::uninitialised(m_layout.bytesPerRow * (m_discard ? 1 : m_layout.height));
     m_rowsDone = 0;
     m_image = nil;
     return m_buffer != nullptr;
 }
 
-std::uint8_t* RowCanvas::row(std::size_t y) { return m_buffer->data() + y * m_layout.bytesPerRow; }
+std::uint8_t* RowCanvas::row(std::size_t y) { return m_buffer->data() + (m_discard ? 0 : y * m_layout.bytesPerRow); }
 
 void RowCanvas::setRowsDone(std::size_t rows) { m_rowsDone = std::min(rows, m_layout.height); }
 
 CGImageRef RowCanvas::image()
 {
-    if (!m_buffer || m_rowsDone == 0)
+    if (!m_buffer || m_rowsDone == 0 || m_discard)
         return nil;
     if (!m_image || m_image->height() != m_rowsDone) {
         m_image = alloc<CGImage>()->initWithStorage(m_layout.width, m_rowsDone, m_layout.bitsPerComponent, m_layout.bitsPerPixel,

@@ -16,6 +16,10 @@ namespace dv::internal {
 
 class PixelBuffer;
 
+// What a stream does with the pixels it decodes: keeps them for the images it gives, or drops
+// each row once decoded, when only the verdict on the data is wanted (the image source's status).
+enum class PixelUse { Keep, Discard };
+
 enum class StreamState {
     Header,    // not enough bytes for the header yet
     Partial,   // header known, more data expected
@@ -27,8 +31,10 @@ enum class StreamState {
 class ImageStream {
 public:
     virtual ~ImageStream() = default;
-    // nil for formats that are recognised only.
-    static std::unique_ptr<ImageStream> make(ImageFormat format);
+    // nil for formats that are recognised only. A stream that discards its pixels answers state()
+    // as one that keeps them would and gives no images; a format whose decoder cannot work row by
+    // row (BMP, icons) decodes whole for its state and lets the pixels go with the stream.
+    static std::unique_ptr<ImageStream> make(ImageFormat format, PixelUse use = PixelUse::Keep);
 
     // True when the stream reads earlier bytes again later, so that its owner must keep every
     // byte and pass the same bytes again; such a stream reads only the structure in update() and
@@ -72,6 +78,9 @@ public:
         CGBitmapInfo bitmapInfo = 0;
     };
 
+    // Rows are written into one row of memory, over and over, and no image is ever made of them:
+    // for a decoder that only checks its data. Set before reserve().
+    void discardRows() { m_discard = true; }
     // False when the memory cannot be had.
     [[nodiscard]] bool reserve(Layout layout);
     bool reserved() const { return m_buffer != nullptr; }
@@ -86,6 +95,7 @@ private:
     std::shared_ptr<PixelBuffer> m_buffer;
     std::size_t m_rowsDone = 0;
     CGImageRef m_image; // over m_rowsDone rows
+    bool m_discard = false;
 };
 
 // Whether a canvas of `canvasPixels` is backed by frames of which the largest has `framePixels`:

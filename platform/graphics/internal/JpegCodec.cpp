@@ -396,7 +396,12 @@ bool JpegStream::Decoder::run(std::span<const std::uint8_t> fresh, Step step)
     return true;
 }
 
-JpegStream::JpegStream() : m_decoder(std::make_unique<Decoder>()) { }
+JpegStream::JpegStream(PixelUse use) : m_decoder(std::make_unique<Decoder>())
+{
+    // A multi-scan file needs no output pass for its state; a single-scan one's rows are dropped.
+    if (use == PixelUse::Discard)
+        m_decoder->canvas.discardRows();
+}
 JpegStream::~JpegStream() = default;
 
 void JpegStream::update(std::span<const std::uint8_t> bytes, bool final)

@@ -21,7 +21,7 @@ namespace dv::internal {
 // refused before the decoder sizes its buffers for it.
 class JpegStream final : public ImageStream {
 public:
-    JpegStream();
+    explicit JpegStream(PixelUse use = PixelUse::Keep);
     ~JpegStream() override;
 
     void update(std::span<const std::uint8_t> bytes, bool final) override;

@@ -155,8 +155,10 @@ void flushNothing(png_structp) { }
 
 } // namespace
 
-PngStream::PngStream() : m_reader(std::make_unique<Reader>())
+PngStream::PngStream(PixelUse use) : m_reader(std::make_unique<Reader>())
 {
+    if (use == PixelUse::Discard)
+        m_reader->canvas.discardRows();
     if (!m_reader->damaged && setjmp(png_jmpbuf(m_reader->png)) == 0)
         png_set_progressive_read_fn(m_reader->png, m_reader.get(), readInfo, passedRow, readEnd);
 }

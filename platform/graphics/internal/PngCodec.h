@@ -16,7 +16,7 @@ namespace dv::internal {
 // makes the whole image damaged. An interlaced image shows nothing until its last pass is done.
 class PngStream final : public ImageStream {
 public:
-    PngStream();
+    explicit PngStream(PixelUse use = PixelUse::Keep);
     ~PngStream() override;
 
     void update(std::span<const std::uint8_t> bytes, bool final) override;

@@ -45,6 +45,22 @@ void WebpStream::decodeStill()
 {
     if (m_animated || !m_header || m_damaged || m_done)
         return;
+    if (!m_decoder && m_discard) {
+        WebPDecoderConfig config;
+        if (!WebPInitDecoderConfig(&config)) {
+            m_damaged = true;
+            return;
+        }
+        config.options.use_scaling = 1;
+        config.options.scaled_width = 1;
+        config.options.scaled_height = 1;
+        config.output.colorspace = MODE_RGBA;
+        m_decoder = WebPIDecode(nullptr, 0, &config);
+        if (!m_decoder) {
+            m_damaged = true;
+            return;
+        }
+    }
     if (!m_decoder) {
         const bool alpha = m_header->hasAlpha;
         RowCanvas::Layout layout;
@@ -74,10 +90,11 @@ void WebpStream::decodeStill()
         return;
     }
     int lastRow = 0;
-    if (WebPIDecGetRGB(m_decoder, &lastRow, nullptr, nullptr, nullptr))
+    if (!m_discard && WebPIDecGetRGB(m_decoder, &lastRow, nullptr, nullptr, nullptr))
         m_canvas.setRowsDone(std::size_t(std::max(lastRow, 0)));
     if (status == VP8_STATUS_OK) {
-        m_canvas.setRowsDone(m_canvas.layout().height);
+        if (!m_discard)
+            m_canvas.setRowsDone(m_canvas.layout().height);
         m_done = true;
         WebPIDelete(m_decoder);
         m_decoder = nullptr;
@@ -183,9 +200,11 @@ CGImageRef WebpStream::image(std::size_t index)
 {
     if (!m_animated) {
         decodeStill();
-        return index == 0 && !m_damaged ? m_canvas.image() : nil;
+        return index == 0 && !m_damaged && !m_discard ? m_canvas.image() : nil;
     }
     if (!m_done)
+        return nil;
+    if (m_discard)
         return nil;
     if (!m_framesDecoded)
         decodeFrames();

@@ -1,6 +1,6 @@
 // WebP through libwebp as a stream. A still image is decoded by libwebp's incremental decoder
 // straight into a RowCanvas when its pixels or its state are asked for, carrying on from where it
-// was, so its rows show as the data arrives; an animation is counted and decoded once the whole
+// was, so its rows show as the data arrives (or into a single pixel, when its pixels are not kept); an animation is counted and decoded once the whole
 // file is there, its canvas refused when far larger than its frames, and frames past the
 // animation memory limit left out and counted.
 #pragma once
@@ -17,6 +17,7 @@ namespace dv::internal {
 
 class WebpStream final : public ImageStream {
 public:
+    explicit WebpStream(PixelUse use = PixelUse::Keep) : m_discard(use == PixelUse::Discard) { }
     ~WebpStream() override;
 
     bool keepsInput() const override { return true; }
@@ -45,6 +46,9 @@ private:
 
     WebPIDecoder* m_decoder = nullptr;
     RowCanvas m_canvas;
+    // Pixels dropped: libwebp scales the image down to one pixel as it decodes, which still reads
+    // every byte of the data.
+    bool m_discard = false;
 
     int m_loopCount = 0;
     std::vector<int> m_durations; // milliseconds, one per frame kept

@@ -235,6 +235,50 @@ TEST(ImageDataLimitsTest, HeadersClaimingHugeImagesAreRefusedWithoutTheirMemory)
     EXPECT_EQ(CGImageSourceGetStatus(CGImageSourceCreateWithData(hostile[3].data, nil)), kCGImageStatusInvalidData);
 }
 
+TEST(ImageDataLimitsTest, TheStatusKeepsNoPixelsAndAnImageOfTheSameBytesIsTheOnlyCopy)
+{
+    // 3000 x 3000 pixels: 36 MB decoded, in every format that decodes row by row.
+    constexpr std::size_t kSide = 3000, kDecoded = kSide * kSide * 4;
+    auto photo = photoLike(kSide, kSide, 3, true);
+    const std::vector<Sample> files = {
+        {"png", writeLargeRgbaPng(kSide, kSide, [](std::uint32_t y, std::uint8_t* row) {
+             for (std::size_t x = 0; x < kSide * 4; ++x)
+                 row[x] = std::uint8_t((x * 7 + y * 3) >> 2);
+         })},
+        {"jpeg", writeJpeg(photo)},
+        {"progressive jpeg", writeJpeg(photo, {.progressive = true})},
+        {"webp", webpOf(photo, false)},
+    };
+    photo = nil;
+    for (const auto& [name, data] : files) {
+        SCOPED_TRACE(name);
+        CGImageSourceRef source;
+        auto status = peakMemoryGrowth([&] {
+            source = CGImageSourceCreateWithData(data, nil);
+            EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+        });
+        source = nil;
+        Ref<UIImage> image;
+        auto both = peakMemoryGrowth([&] {
+            source = CGImageSourceCreateWithData(data, nil);
+            EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+            image = UIImage::imageWithData(data);
+        });
+        ASSERT_TRUE(image);
+        EXPECT_EQ(CGImageGetWidth(image->CGImage()), kSide);
+        if (status && both) {
+            // A decoder's own buffers come on top: a few rows' worth, but a progressive JPEG's
+            // holds the coefficients of every scan (three quarters of the picture here) while
+            // it reads them.
+            const bool progressive = std::string(name) == "progressive jpeg";
+            EXPECT_LT(*status, progressive ? kDecoded : kDecoded / 3) << "the status kept pixels";
+            EXPECT_LT(*both, progressive ? kDecoded * 9 / 4 : kDecoded * 3 / 2) << "two copies of the picture";
+        }
+        // The source still gives the image when asked, once.
+        EXPECT_EQ(CGImageGetHeight(CGImageSourceCreateImageAtIndex(source, 0, nil)), kSide);
+    }
+}
+
 TEST(ImageDataLimitsTest, AnAnimationCutByTheMemoryLimitSaysSo)
 {
     // Room for three frames of 16 x 16 in one animation.

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+#include <functional>
 #include <vector>
 
 #include <jpeglib.h>
@@ -62,6 +63,34 @@ inline Ref<NSData> writePng(const PngLayout& layout)
     for (std::size_t y = 0; y < layout.height; ++y)
         rows[y] = const_cast<png_bytep>(layout.rows.data() + y * rowBytes);
     png_write_image(png, rows.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return NSData::dataWithVector(std::move(out));
+}
+
+// A large RGBA PNG written a row at a time, so that the picture is never whole in memory here:
+// `fill` gives row y (width x 4 bytes). Compressed fast, as size does not matter.
+inline Ref<NSData> writeLargeRgbaPng(std::uint32_t width, std::uint32_t height,
+    const std::function<void(std::uint32_t y, std::uint8_t* row)>& fill)
+{
+    std::vector<std::uint8_t> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out, [](png_structp p, png_bytep d, png_size_t n) {
+            auto* o = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(p));
+            o->insert(o->end(), d, d + n);
+        },
+        nullptr);
+    png_set_compression_level(png, 1);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+        PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<std::uint8_t> row(std::size_t(width) * 4);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        fill(y, row.data());
+        png_write_row(png, row.data());
+    }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return NSData::dataWithVector(std::move(out));
