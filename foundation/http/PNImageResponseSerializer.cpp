@@ -9,6 +9,7 @@
 #include "platform/base/NSSet.h"
 #include "platform/graphics/CGColorSpace.h"
 #include "platform/graphics/CGContext.h"
+#include "platform/graphics/RemoteImageLimit.h"
 #include "platform/net/NSURLResponse.h"
 #include "platform/system/UIScreen.h"
 
@@ -24,6 +25,9 @@ Ref<UIImage> pn_safeImageWithData(const Ref<NSData>& data)
 
 Ref<UIImage> PNImageFromDataAtScale(const Ref<NSData>& data, CGFloat scale)
 {
+    // A picture of more pixels than any screen shows is refused before it is decoded.
+    if (dv::exceedsRemoteImageLimit(data))
+        return nil;
     auto image = pn_safeImageWithData(data);
     if (!image || image->images())
         return image;
@@ -32,7 +36,7 @@ Ref<UIImage> PNImageFromDataAtScale(const Ref<NSData>& data, CGFloat scale)
 
 Ref<UIImage> PNInflateImageFromResponse(const Ref<NSURLResponse>& response, const Ref<NSData>& data, CGFloat scale)
 {
-    if (!data || data->length() == 0)
+    if (!data || data->length() == 0 || dv::exceedsRemoteImageLimit(data))
         return nil;
 
     CGImageRef imageRef;

@@ -16,6 +16,7 @@
 #include "platform/dispatch/NSThread.h"
 #include "platform/graphics/CGColorSpace.h"
 #include "platform/graphics/CGContext.h"
+#include "platform/graphics/RemoteImageLimit.h"
 #include "platform/net/NSCachedURLResponse.h"
 #include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSURLAuthenticationChallenge.h"
@@ -365,27 +366,23 @@ bool RIWebImageDownloaderOperation::connection(const Ref<NSURLConnection>&, cons
 void RIWebImageDownloaderOperation::progressiveStep()
 {
     const std::int64_t received = std::int64_t(m_imageData->length());
-    // One source for the whole download: it keeps its decoder, so each byte is decoded once.
-    if (!m_imageSource)
-        m_imageSource = CGImageSourceCreateIncremental(nil);
-    CGImageSourceUpdateData(m_imageSource, m_imageData, false);
-
     if (m_width == 0 && m_height == 0) {
-        if (auto properties = CGImageSourceCopyPropertiesAtIndex(m_imageSource, 0, nil)) {
-            auto height = dv::as<NSNumber>(properties->objectForKey(kCGImagePropertyPixelHeight));
-            auto width = dv::as<NSNumber>(properties->objectForKey(kCGImagePropertyPixelWidth));
-            auto exif = dv::as<NSNumber>(properties->objectForKey(kCGImagePropertyOrientation));
-            if (height)
-                m_height = NSUInteger(std::max<NSInteger>(height->integerValue(), 0));
-            if (width)
-                m_width = NSUInteger(std::max<NSInteger>(width->integerValue(), 0));
-            m_orientation = orientationFromPropertyValue(exif ? exif->integerValue() : 1);
+        // The size from the header alone: decoding waits until it is known to fit.
+        if (auto extent = dv::imageExtent(m_imageData)) {
+            m_width = NSUInteger(extent->width);
+            m_height = NSUInteger(extent->height);
+            m_orientation = orientationFromPropertyValue(extent->exifOrientation ? extent->exifOrientation : 1);
         }
     }
 
     const NSUInteger width = m_width, height = m_height;
-    if (width == 0 || height == 0 || received >= m_expectedSize)
+    // A picture too large to be decoded at the end is not decoded on the way either.
+    if (width == 0 || height == 0 || received >= m_expectedSize || std::uint64_t(width) * height > dv::kRemoteImageMaximumPixels)
         return;
+    // One source for the whole download: it keeps its decoder, so each byte is decoded once.
+    if (!m_imageSource)
+        m_imageSource = CGImageSourceCreateIncremental(nil);
+    CGImageSourceUpdateData(m_imageSource, m_imageData, false);
     CGImageRef partial = CGImageSourceCreateImageAtIndex(m_imageSource, 0, nil);
     if (!partial)
         return;
@@ -434,6 +431,10 @@ void RIWebImageDownloaderOperation::finishWithData()
     }
     if (!m_imageData || m_imageData->length() == 0) {
         deliverResult(nil, nil, imageError("Image data is nil"));
+        return;
+    }
+    if (dv::exceedsRemoteImageLimit(m_imageData)) {
+        deliverResult(nil, nil, imageError("Downloaded image has too many pixels to decode"));
         return;
     }
     // Decoded here, on the worker, so that the main thread has nothing left to decode when it

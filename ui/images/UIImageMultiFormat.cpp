@@ -5,12 +5,14 @@
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
 #include "platform/graphics/CGImageSource.h"
+#include "platform/graphics/RemoteImageLimit.h"
 #include "ui/images/NSDataImageContentType.h"
 #include "ui/images/UIImageGIF.h"
 
 Ref<UIImage> ri_imageWithData(const Ref<NSData>& data)
 {
-    if (!data)
+    // A picture of more pixels than any screen shows is refused before it is decoded.
+    if (!data || dv::exceedsRemoteImageLimit(data))
         return nil;
     auto type = ri_contentTypeForImageData(data);
     if (type && type->isEqualToString("image/gif"))

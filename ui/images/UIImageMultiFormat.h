@@ -1,6 +1,8 @@
 // UIImage(MultiFormat): decodes downloaded or cached bytes of any format the platform reads, with
 // the EXIF orientation applied and GIF animations turned into animated images. Stateless; any
-// thread. Bytes that do not decode give nil, never a partial or broken image.
+// thread. Bytes that do not decode give nil, never a partial or broken image; so do pictures of more
+// pixels than a picture from elsewhere may have (platform/graphics/RemoteImageLimit.h), judged from
+// their header before anything is decoded.
 //
 //   auto image = ri_imageWithData(data);   // animated for a GIF of two or more frames
 #pragma once

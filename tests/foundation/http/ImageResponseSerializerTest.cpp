@@ -4,9 +4,11 @@
 #include "foundation/http/internal/DirectImageDecoder.h"
 #include "platform/graphics/CGContext.h"
 #include "platform/system/UIScreen.h"
+#include "platform/testing/LargePictures.h"
 
 #include <turbojpeg.h>
 
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -125,6 +127,28 @@ TEST_F(ImageResponseSerializerTest, UndecodableOrEmptyDataGivesNil)
     EXPECT_FALSE(PNImageFromDataAtScale(nil, 2));
     // A PNG announced as JPEG still decodes, through the general decoder.
     EXPECT_TRUE(serializer->responseObjectForResponse(reply(200, "image/jpeg"), pngOfSize(4, 4), &error));
+}
+
+TEST_F(ImageResponseSerializerTest, PicturesOfMorePixelsThanAScreenShowsGiveNilUndecoded)
+{
+    // 100 million pixels in some 12 KB; one past the limit, and one at it.
+    auto huge = NSData::fromString(dv::testing::blackPng(10000, 10000));
+    auto wide = NSData::fromString(dv::testing::blackPng(4097, 4096));
+    for (bool inflates : { true, false }) {
+        auto serializer = PNImageResponseSerializer::serializer();
+        serializer->setAutomaticallyInflatesResponseImage(inflates);
+        for (const auto& data : { huge, wide }) {
+            Ref<NSError> error;
+            auto start = std::chrono::steady_clock::now();
+            EXPECT_FALSE(serializer->responseObjectForResponse(reply(200, "image/png"), data, &error)) << inflates;
+            EXPECT_FALSE(error);
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200)) << "decoded after all";
+        }
+    }
+    auto edge = dv::as<UIImage>(PNImageResponseSerializer::serializer()->responseObjectForResponse(reply(200, "image/png"),
+        NSData::fromString(dv::testing::blackPng(4096, 512)), nullptr));
+    ASSERT_TRUE(edge);
+    EXPECT_EQ(CGImageGetWidth(edge->CGImage()), 4096u);
 }
 
 TEST_F(ImageResponseSerializerTest, DecodingFromManyThreadsAtOnce)

@@ -1,7 +1,7 @@
 // Uploads: stored, listed first, served back, kept across a restart; bad input is refused.
 #include "DevServerTesting.h"
 
-#include <zlib.h>
+#include "platform/testing/LargePictures.h"
 
 #include <atomic>
 #include <chrono>
@@ -12,41 +12,6 @@ namespace dv::devserver::testing {
 namespace {
 
 constexpr const char* kClient = "a1b2c3d4e5f60718293a4b5c6d7e8f90";
-
-// A real PNG of `width` x `height` grey pixels of one bit, all black: a few kilobytes however
-// large, as a picture of many pixels can be.
-std::string blackPng(std::uint32_t width, std::uint32_t height)
-{
-    auto be32 = [](std::uint32_t v) {
-        return std::string { char(v >> 24), char(v >> 16), char(v >> 8), char(v) };
-    };
-    auto pngChunk = [&](const std::string& type, const std::string& data) {
-        std::string typed = type + data;
-        return be32(std::uint32_t(data.size())) + typed
-            + be32(std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(typed.data()), uInt(typed.size()))));
-    };
-    std::string ihdr = be32(width) + be32(height) + std::string { 1, 0, 0, 0, 0 };
-    // Each row: filter byte 0, then the row's bits; compressed as it is produced.
-    const std::size_t rowBytes = 1 + (width + 7) / 8;
-    std::string row(rowBytes, '\0');
-    z_stream z {};
-    deflateInit(&z, Z_BEST_COMPRESSION);
-    std::string compressed;
-    char out[65536];
-    for (std::uint32_t y = 0; y <= height; ++y) {
-        const bool last = y == height;
-        z.next_in = reinterpret_cast<Bytef*>(row.data());
-        z.avail_in = last ? 0 : uInt(row.size());
-        do {
-            z.next_out = reinterpret_cast<Bytef*>(out);
-            z.avail_out = sizeof(out);
-            deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
-            compressed.append(out, sizeof(out) - z.avail_out);
-        } while (z.avail_out == 0);
-    }
-    deflateEnd(&z);
-    return std::string("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", ihdr) + pngChunk("IDAT", compressed) + pngChunk("IEND", "");
-}
 
 class UploadTest : public DevServerTest {
 protected:
@@ -233,7 +198,7 @@ TEST_F(UploadTest, PicturesOfMorePixelsThanACodeNeedsAreRefusedFromTheirHeader)
 {
     std::string token = login(kClient);
     // 100 million pixels in 12 KB: judged by its header, in no time and without decoding.
-    std::string huge = blackPng(10000, 10000);
+    std::string huge = dv::testing::blackPng(10000, 10000);
     ASSERT_LT(huge.size(), 2u * 1024 * 1024);
     auto start = std::chrono::steady_clock::now();
     Json refused = upload(uploadFields(token, "xl_huge"), { codePart(huge) });
@@ -241,11 +206,11 @@ TEST_F(UploadTest, PicturesOfMorePixelsThanACodeNeedsAreRefusedFromTheirHeader)
     EXPECT_EQ(refused["status"], 0);
     EXPECT_EQ(refused["msg"], "图片尺寸过大，请上传不超过4096×4096像素的二维码");
 
-    EXPECT_EQ(upload(uploadFields(token, "xl_wide"), { codePart(blackPng(4097, 4096)) })["status"], 0);
-    EXPECT_EQ(upload(uploadFields(token, "xl_edge"), { codePart(blackPng(4096, 4096)) })["status"], 1);
-    EXPECT_EQ(upload(uploadFields(token, "xl_long"), { codePart(blackPng(16384, 64)) })["status"], 1) << "the count of pixels counts";
+    EXPECT_EQ(upload(uploadFields(token, "xl_wide"), { codePart(dv::testing::blackPng(4097, 4096)) })["status"], 0);
+    EXPECT_EQ(upload(uploadFields(token, "xl_edge"), { codePart(dv::testing::blackPng(4096, 4096)) })["status"], 1);
+    EXPECT_EQ(upload(uploadFields(token, "xl_long"), { codePart(dv::testing::blackPng(16384, 64)) })["status"], 1) << "the count of pixels counts";
     // A header that promises more than its data holds is refused as it was.
-    std::string cut = blackPng(64, 64);
+    std::string cut = dv::testing::blackPng(64, 64);
     cut.resize(cut.size() / 2);
     EXPECT_EQ(upload(uploadFields(token, "xl_cut"), { codePart(cut) })["msg"], "二维码图片格式不正确");
 }
@@ -268,7 +233,7 @@ TEST_F(UploadTest, EachDeviceHasAQuotaOfCodesAndBytes)
 
     // Bytes: a refresh counts its new picture in place of the old one.
     startWith({ .maxCodesPerDevice = 10, .maxUploadBytesPerDevice = std::int64_t(3 * picture.size() + 100) });
-    std::string padded = blackPng(40, 40);
+    std::string padded = dv::testing::blackPng(40, 40);
     padded.append(picture.size() * 3, '\0'); // trailing bytes after the end of the PNG are ignored by decoders
     Json tooBig = upload(uploadFields(token, "xl_quota_big"), { codePart(padded) });
     EXPECT_EQ(tooBig["status"], 0);

@@ -2,6 +2,7 @@
 
 #include "platform/graphics/CGImageSource.h"
 #include "platform/system/NSBundle.h"
+#include "platform/testing/LargePictures.h"
 #include "ui/images/NSDataImageContentType.h"
 #include "ui/images/RIImageScaleFromKey.h"
 #include "ui/images/UIImageForceDecode.h"
@@ -81,6 +82,34 @@ TEST_F(DecodingHelpersTest, UndecodableBytesGiveNil)
         EXPECT_EQ(ri_imageWithData(dv::test::prefix(whole, 12)), nil) << typeOf(whole);
     EXPECT_EQ(ri_animatedGIFWithData(nil), nil);
     EXPECT_EQ(ri_animatedGIFWithData(NSData::fromString("GIF89a")), nil);
+}
+
+TEST_F(DecodingHelpersTest, PicturesOfMorePixelsThanAScreenShowsAreRefusedUndecoded)
+{
+    // 100 million pixels in some 12 KB.
+    auto huge = NSData::fromString(dv::testing::blackPng(10000, 10000));
+    auto growth = dv::test::peakMemoryGrowth([&] { EXPECT_FALSE(ri_imageWithData(huge)); });
+    if (growth) {
+        EXPECT_LT(*growth, 8u << 20) << "decoded, at least in part";
+    }
+    EXPECT_FALSE(ri_imageWithData(NSData::fromString(dv::testing::blackPng(4097, 4096))));
+    auto edge = ri_imageWithData(NSData::fromString(dv::testing::blackPng(4096, 1024)));
+    ASSERT_TRUE(edge);
+    EXPECT_EQ(CGImageGetWidth(edge->CGImage()), 4096u);
+
+    // An animation counts all its frames: each is a canvas of its own once shown.
+    auto animation = [](int frames) {
+        std::vector<dv::test::GifFrame> list(static_cast<std::size_t>(frames), dv::test::GifFrame {});
+        for (auto& frame : list) {
+            frame.width = frame.height = 1500;
+            frame.indices.assign(1500 * 1500, 1);
+        }
+        return dv::test::writeGif(1500, 1500, {{0, 0, 0}, {255, 255, 255}}, list);
+    };
+    EXPECT_FALSE(ri_imageWithData(animation(8))) << "18 million pixels in eight frames";
+    auto fits = ri_imageWithData(animation(7));
+    ASSERT_TRUE(fits);
+    EXPECT_EQ(fits->images()->count(), 7u);
 }
 
 TEST_F(DecodingHelpersTest, GIFsOfSeveralFramesBecomeAnimatedImagesWithTheirDelaysAdded)

@@ -9,6 +9,7 @@
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLResponse.h"
 #include "platform/system/FoundationVersion.h"
+#include "platform/testing/LargePictures.h"
 #include "platform/ui/UIApplication.h"
 #include "tests/platform/net/RawServer.h"
 
@@ -320,6 +321,28 @@ TEST_F(DownloadOperationTest, ProgressiveDownloadsShowTheRowsReceivedAtTheirPlac
     EXPECT_EQ(pixelAt(first, 10, 63)[3], 0) << show(pixelAt(first, 10, 63));
     auto final = calls.back().image;
     EXPECT_GE(pixelAt(final->CGImage(), 10, 63)[2], 190);
+}
+
+TEST_F(DownloadOperationTest, APictureOfMorePixelsThanAScreenShowsFailsUndecodedWithoutPartialImages)
+{
+    server.route("/huge.png", ScriptedReply {.body = dv::testing::blackPng(10000, 10000), .contentType = "image/png",
+                                  .pieceSize = 1024, .pieceDelay = 1ms});
+    auto recorder = Recorder::make();
+    auto growth = peakMemoryGrowth([&] {
+        download(url("/huge.png"), recorder, RIWebImageDownloadProgressive);
+        ASSERT_TRUE(waitFinals(recorder));
+        ASSERT_TRUE(waitAllFinished());
+    });
+    auto call = recorder->last();
+    ASSERT_TRUE(call.error);
+    EXPECT_EQ(dv::str(call.error->domain()), "RIWebImageErrorDomain");
+    EXPECT_EQ(call.error->code(), 0);
+    EXPECT_EQ(dv::str(call.error->localizedDescription()), "Downloaded image has too many pixels to decode");
+    EXPECT_FALSE(call.image);
+    EXPECT_EQ(recorder->partials(), 0);
+    if (growth) {
+        EXPECT_LT(*growth, 16u << 20) << "the picture was decoded, at least in part";
+    }
 }
 
 TEST_F(DownloadOperationTest, WithoutALengthNoPartialImagesAreMade)

@@ -1,5 +1,7 @@
 #include "ImagesTestSupport.h"
 
+#include "platform/testing/LargePictures.h"
+
 #include "platform/base/Digest.h"
 #include "platform/base/NSURL.h"
 #include "platform/dispatch/NSNotificationCenter.h"
@@ -245,6 +247,9 @@ TEST_F(ImageCacheTest, DamagedFilesReadAsNoImage)
         });
         ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return answered; }));
     }
+    // A picture of more pixels than any screen shows, kept by a cache of older days.
+    writeFile(dv::str(m_cache->defaultCachePathForKey("huge.png"_ns)), NSData::fromString(dv::testing::blackPng(10000, 10000)));
+    EXPECT_EQ(m_cache->imageFromDiskCacheForKey("huge.png"_ns), nil);
     // A folder where the file should be.
     std::filesystem::create_directories(fileOf("folder.png"));
     EXPECT_EQ(m_cache->imageFromDiskCacheForKey("folder.png"_ns), nil);

@@ -2,8 +2,7 @@
 
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
-#include "platform/base/NSNumber.h"
-#include "platform/graphics/CGImageSource.h"
+#include "platform/graphics/RemoteImageLimit.h"
 #include "platform/base/NSString.h"
 #include "platform/graphics/CGGradient.h"
 #include "platform/graphics/NSStringDrawing.h"
@@ -177,13 +176,11 @@ std::optional<Picture> Pictures::qrCode(const std::string& text)
 PictureCheck Pictures::check(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels)
 {
     auto data = NSData::dataWithBytes(bytes.data(), bytes.size());
-    // The header alone: the image source reads no further for the first image's properties.
-    auto properties = CGImageSourceCopyPropertiesAtIndex(CGImageSourceCreateWithData(data, nil), 0, nil);
-    auto width = properties ? dv::as<NSNumber>(properties->objectForKey(kCGImagePropertyPixelWidth)) : nil;
-    auto height = properties ? dv::as<NSNumber>(properties->objectForKey(kCGImagePropertyPixelHeight)) : nil;
-    if (!width || !height)
+    // The header alone; the server decodes the first image only.
+    auto extent = dv::imageExtent(data);
+    if (!extent)
         return PictureCheck::Damaged;
-    if (width->unsignedLongLongValue() * height->unsignedLongLongValue() > maxPixels)
+    if (extent->width * extent->height > maxPixels)
         return PictureCheck::TooManyPixels;
     // One decode at a time, of a picture of bounded size.
     std::lock_guard lock(m_drawMutex);
