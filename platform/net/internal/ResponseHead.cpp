@@ -77,6 +77,11 @@ std::optional<std::int64_t> contentLengthValue(std::string_view value)
 
 ResponseHeadReader::Step ResponseHeadReader::readLine(std::string_view line)
 {
+    if (!m_complete) {
+        m_headBytes += line.size();
+        if (m_headBytes > kMaxHeadBytes)
+            return Step::Refused;
+    }
     if (line.starts_with("HTTP/")) {
         auto code = statusCodeOf(line);
         if (!code)

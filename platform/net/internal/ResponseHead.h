@@ -1,7 +1,9 @@
 // Reading a response head the way libcurl hands it over, one line at a time: a status line
 // (interim 1xx heads included), header fields, and the blank line that ends the head. A head
-// that cannot be trusted is refused: a status line without a three-digit code, or lengths that
-// contradict each other or are not numbers. Lines after the final head (trailers) are ignored.
+// that cannot be trusted is refused: a status line without a three-digit code, lengths that
+// contradict each other or are not numbers, or heads of more than kMaxHeadBytes together (however
+// they are made: one endless line or many short ones; libcurl gives up on a little more with an
+// error that would read as a lost connection). Lines after the final head (trailers) are ignored.
 //
 // One reader per transfer, used on its transport thread only.
 //
@@ -31,6 +33,8 @@ struct TransportResponse {
 
 class ResponseHeadReader {
 public:
+    static constexpr std::size_t kMaxHeadBytes = 256 * 1024;
+
     enum class Step {
         Continue, // more of the head to come (or a line outside any head)
         Complete, // the blank line ended a final head: response() is ready
@@ -46,6 +50,7 @@ private:
     bool m_inHead = false;
     bool m_complete = false;
     std::optional<std::int64_t> m_contentLength;
+    std::size_t m_headBytes = 0; // of every head of the response, interim ones included
 };
 
 bool headerNameIs(std::string_view name, std::string_view expected);

@@ -74,7 +74,13 @@ void TaskDriver::handleTrust(Event& event)
         } else if (disposition == NSURLSessionAuthChallengeCancelAuthenticationChallenge) {
             self->m_trustFailureCode = NSURLErrorCancelled;
         } else {
-            self->m_trustFailureCode = NSURLErrorServerCertificateUntrusted;
+            // A delegate that turns the trust down (rejecting the protection space) says no
+            // more than that: the error tells what is wrong with the certificates, as it would
+            // had the system decided. A delegate that weighed the trust itself left its findings
+            // in it; one that did not has them found now.
+            if (trust->failure() == SecTrust::Failure::None)
+                self->defaultTrustDecision(trust, hostName);
+            self->m_trustFailureCode = trustFailureCode(trust);
         }
         if (!proceed)
             self->m_failedTrust = trust;

@@ -206,6 +206,28 @@ TEST_F(PinnedConnectionTest, PinnedAuthorityAcceptsTheServerAndTheDefaultPolicyR
     EXPECT_EQ(server.requestCount("/json"), 1u);
 }
 
+TEST_F(PinnedConnectionTest, ARejectedServerFailsWithWhatIsWrongWithItsCertificate)
+{
+    // The authority is pinned, and the dates are what is wrong: the codes a session without the
+    // manager gives for them, not a bare "untrusted".
+    dv::testing::LoopbackServer expired(certs.expired, { certs.intermediate });
+    dv::testing::LoopbackServer early(certs.notYetValid, { certs.intermediate });
+    dv::testing::LoopbackServer rogue(certs.rogue, {});
+    auto pinned = [&] { return pinning(PNSSLPinningModeCertificate, { &certs.root }, true, true); };
+    auto failure = [&](dv::testing::LoopbackServer& server) {
+        auto outcome = post(server, pinned());
+        EXPECT_EQ(outcome.failures, 1);
+        if (outcome.error) {
+            EXPECT_TRUE(dv::as<SecTrust>(outcome.error->userInfo()->objectForKey(NSURLErrorFailingURLPeerTrustErrorKey)));
+        }
+        return outcome.error ? outcome.error->code() : 0;
+    };
+    EXPECT_EQ(failure(expired), NSURLErrorServerCertificateHasBadDate);
+    EXPECT_EQ(failure(early), NSURLErrorServerCertificateNotYetValid);
+    EXPECT_EQ(failure(rogue), NSURLErrorServerCertificateUntrusted);
+    EXPECT_EQ(expired.requestCount("/json") + early.requestCount("/json") + rogue.requestCount("/json"), 0u);
+}
+
 TEST_F(PinnedConnectionTest, PinnedKeyAppendedToAForeignChainIsRejected)
 {
     dv::testing::LoopbackServer genuine(certs.leaf, { certs.intermediate });

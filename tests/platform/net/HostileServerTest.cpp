@@ -76,6 +76,31 @@ TEST_F(HostileServerTest, EndlessHeaderLineIsABadResponse)
     EXPECT_EQ(codeFor(raw), NSURLErrorBadServerResponse);
 }
 
+TEST_F(HostileServerTest, AHeadTooLargeIsABadResponseHoweverItIsMade)
+{
+    // Many short lines, as many as one endless line holds: the same fault, the same error.
+    for (int lines : { 32000, 100000 }) {
+        RawServer raw([lines](RawServer::Connection& c) {
+            std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n";
+            for (int i = 0; i < lines; ++i)
+                head += "X-H" + std::to_string(i) + ": " + std::to_string(i % 7) + "\r\n";
+            c.send(head + "\r\nok");
+        });
+        EXPECT_EQ(codeFor(raw), NSURLErrorBadServerResponse) << lines;
+    }
+    // Interim heads count with the final one.
+    RawServer interim([](RawServer::Connection& c) {
+        std::string filler;
+        for (int i = 0; i < 6000; ++i)
+            filler += "X-Early" + std::to_string(i) + ": yes\r\n";
+        std::string heads;
+        for (int i = 0; i < 4; ++i)
+            heads += "HTTP/1.1 103 Early Hints\r\n" + filler + "\r\n";
+        c.send(heads + "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    });
+    EXPECT_EQ(codeFor(interim), NSURLErrorBadServerResponse);
+}
+
 TEST_F(HostileServerTest, ServerThatHangsUpAtOnceIsALostConnection)
 {
     RawServer raw([](RawServer::Connection&) { });
