@@ -23,6 +23,13 @@ std::mutex s_settingsMutex;
 Ref<NSString> s_currentIdentifier;
 Ref<NSArray> s_preferredLanguages;
 
+// Made on first use: the user defaults install it while the program's statics are made.
+NSLocale::UserLanguagesSource& userLanguagesSource()
+{
+    static NSLocale::UserLanguagesSource s_source;
+    return s_source;
+}
+
 // "zh_CN.UTF-8" → "zh_CN"; "C", "POSIX" and "" name no locale.
 std::string localeNameFromEnvironment(const char* value)
 {
@@ -101,10 +108,16 @@ Ref<NSLocale> NSLocale::systemLocale() { return localeWithLocaleIdentifier(NSStr
 
 Ref<NSArray> NSLocale::preferredLanguages()
 {
+    UserLanguagesSource source;
     {
         std::lock_guard lock(s_settingsMutex);
         if (s_preferredLanguages)
             return s_preferredLanguages;
+        source = userLanguagesSource();
+    }
+    if (source) {
+        if (auto chosen = source(); chosen && chosen->count() > 0)
+            return dv::copyAs<NSArray>(chosen);
     }
     auto tag = [](std::string name) {
         for (char& c : name)
@@ -144,6 +157,12 @@ void NSLocale::setPreferredLanguages(const Ref<NSArray>& languages)
 {
     std::lock_guard lock(s_settingsMutex);
     s_preferredLanguages = dv::copyAs<NSArray>(languages);
+}
+
+void NSLocale::setUserLanguagesSource(UserLanguagesSource source)
+{
+    std::lock_guard lock(s_settingsMutex);
+    userLanguagesSource() = std::move(source);
 }
 
 Ref<NSArray> NSLocale::availableLocaleIdentifiers()

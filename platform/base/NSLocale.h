@@ -1,9 +1,10 @@
 // NSLocale: a locale identifier ("zh_CN", "en_US_POSIX") and what ICU knows of it, the user's
 // current locale and preferred languages. Immutable; shared freely between threads.
 //
-// The current locale and the preferred languages come from the environment (LC_ALL, LANG;
-// LANGUAGE for the languages), as the user's settings do on the phone. The application's runner
-// and tests may fix both (setCurrentLocaleIdentifier, setPreferredLanguages).
+// The current locale comes from the environment (LC_ALL, LANG). The preferred languages are the
+// user's own list where one is kept (the "AppleLanguages" array of the user defaults, read through
+// the source the defaults install), else the environment's (LANGUAGE, then LANG). The
+// application's runner and tests may fix both (setCurrentLocaleIdentifier, setPreferredLanguages).
 //
 //   auto posix = NSLocale::localeWithLocaleIdentifier("en_US_POSIX"_ns);
 //   NSLocale::preferredLanguages(); // ("zh-Hans", "en")
@@ -12,6 +13,7 @@
 #include "platform/base/NSObject.h"
 #include "platform/base/NSString.h"
 
+#include <functional>
 #include <string>
 
 class NSCoder;
@@ -42,9 +44,13 @@ class NSLocale : public NSObject, public NSCopying, public NSCoding {
     // "zh-Hans_CN" → "zh_Hans_CN", "en-us" → "en_US".
     static Ref<NSString> canonicalLocaleIdentifierFromString(const Ref<NSString>& string);
 
-    // Fixed settings in place of the environment's; nil goes back to the environment.
+    // Fixed settings in place of the user's and the environment's; nil goes back to them.
     static void setCurrentLocaleIdentifier(const Ref<NSString>& identifier);
     static void setPreferredLanguages(const Ref<NSArray>& languages);
+    // Where the user's list of languages is read, nil or empty when there is none: installed by
+    // the user defaults (a layer above this one). Called without any lock of this class held.
+    using UserLanguagesSource = std::function<Ref<NSArray>()>;
+    static void setUserLanguagesSource(UserLanguagesSource source);
 
     Ref<NSString> localeIdentifier() const { return m_identifier; }
     Ref<NSString> languageCode() const;

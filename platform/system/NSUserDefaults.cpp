@@ -7,6 +7,7 @@
 #include "platform/base/NSDate.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"
+#include "platform/base/NSLocale.h"
 #include "platform/base/NSLog.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSPropertyListSerialization.h"
@@ -53,6 +54,13 @@ std::string standardPath()
     std::string name = identifier && identifier->length() ? identifier->utf8() : std::string("com.velmarquest.dovrelta");
     return dv::SystemPaths::appContainer() + "/Library/Preferences/" + name + ".plist";
 }
+
+// The user's own list of languages lives in the defaults, as on the phone; NSLocale, a layer
+// below, reads it through this source, installed while the program's statics are made.
+const bool s_userLanguagesInstalled = [] {
+    NSLocale::setUserLanguagesSource([] { return NSUserDefaults::standardUserDefaults()->stringArrayForKey("AppleLanguages"_ns); });
+    return true;
+}();
 
 } // namespace
 

@@ -12,6 +12,7 @@
 #include "platform/base/NSLocale.h"
 #include "platform/system/NSBundle.h"
 #include "platform/system/UIDevice.h"
+#include "platform/system/NSUserDefaults.h"
 #include "platform/system/UIScreen.h"
 
 using dv::test::HTTPTestFixture;
@@ -142,6 +143,31 @@ TEST_F(RequestSerializerTest, BatchesNeverSplitSurrogatePairsOrCombinedCharacter
         combinedExpected += "e%CC%81";
     }
     EXPECT_EQ(PNPercentEscapeString(NSString::fromUTF8(combined))->utf8(), combinedExpected);
+}
+
+TEST_F(RequestSerializerTest, AcceptLanguageFollowsTheLanguagesTheUserChose)
+{
+    // The user's list in the defaults comes before the environment's.
+    NSLocale::setPreferredLanguages(nil);
+    const char* previous = std::getenv("LANGUAGE");
+    const std::optional<std::string> environment = previous ? std::optional<std::string>(previous) : std::nullopt;
+    ::setenv("LANGUAGE", "fr_FR", 1);
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    defaults->setObjectForKey(NSArray::of({"zh-Hant-TW"_ns, "ja"_ns}), "AppleLanguages"_ns);
+    EXPECT_EQ(dv::str(PNHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"_ns)), "zh-Hant-TW;q=1, ja;q=0.9");
+    EXPECT_TRUE(dv::equal(NSLocale::preferredLanguages(), NSArray::of({"zh-Hant-TW"_ns, "ja"_ns})));
+
+    // Without a list of the user's, or with one that holds no language, the environment's.
+    defaults->setObjectForKey(NSArray::array(), "AppleLanguages"_ns);
+    EXPECT_EQ(dv::str(PNHTTPRequestSerializer::serializer()->valueForHTTPHeaderField("Accept-Language"_ns)), "fr-FR;q=1");
+    defaults->setObjectForKey(NSArray::of({"en"_ns, NSNumber::numberWithInt(3)}), "AppleLanguages"_ns);
+    EXPECT_TRUE(dv::equal(NSLocale::preferredLanguages(), NSArray::of({"fr-FR"_ns})));
+    defaults->removeObjectForKey("AppleLanguages"_ns);
+    EXPECT_TRUE(dv::equal(NSLocale::preferredLanguages(), NSArray::of({"fr-FR"_ns})));
+    if (environment)
+        ::setenv("LANGUAGE", environment->c_str(), 1);
+    else
+        ::unsetenv("LANGUAGE");
 }
 
 TEST_F(RequestSerializerTest, DefaultHeaders)
