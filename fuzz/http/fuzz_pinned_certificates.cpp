@@ -2,6 +2,8 @@
 // each) read from a bundle and used by the security policy in any pinning mode against the
 // test authority's chain, a rogue self-signed server and the files' own certificates presented as
 // a chain. Nothing crashes, and pins that are not certificates never let a server through.
+#include "fuzz/FuzzerDefaults.h"
+
 #include "foundation/http/PNSecurityPolicy.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
@@ -49,6 +51,16 @@ Ref<NSArray> chainOf(const std::vector<const dv::testing::TestCertificate*>& cer
 }
 
 } // namespace
+
+// Certificates parsed are kept for a while (the platform's cache of them), so an input's
+// allocations and frees differ without any leak: libFuzzer's leak check would rerun most inputs
+// and scan the heap, and its default schedule weighs thousands of places after every run. Leaks
+// still show when the run ends.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    dv::fuzz::addDefaultFlags(argc, argv, { "-entropic=0", "-detect_leaks=0" });
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

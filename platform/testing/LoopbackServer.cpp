@@ -166,6 +166,9 @@ void LoopbackServer::Impl::handle(const httplib::Request& req, httplib::Response
 
     // Byte ranges are answered here (with If-Range); the library must not slice the body again.
     const_cast<httplib::Request&>(req).ranges.clear();
+    // The library picks the encoding from what the request accepts.
+    if (!reply.compressible)
+        const_cast<httplib::Request&>(req).headers.erase("Accept-Encoding");
 
     std::int64_t total = reply.generatedLength >= 0 ? reply.generatedLength : static_cast<std::int64_t>(reply.body.size());
     std::int64_t offset = 0;

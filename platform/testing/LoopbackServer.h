@@ -63,6 +63,9 @@ struct ScriptedReply {
     std::string password {};
     // Drop the connection after the headers and this many body bytes (the body promised more).
     std::int64_t dropAfterBytes = -1;
+    // The server compresses a text body when the client accepts it (gzip or brotli), as web
+    // servers do; false sends it as it is (compressing costs far more than the reply's trip).
+    bool compressible = true;
 };
 
 class LoopbackServer {

@@ -6,6 +6,8 @@
 #include <openssl/x509v3.h>
 
 #include <arpa/inet.h>
+#include <list>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 #include <mutex>
@@ -19,7 +21,7 @@ struct X509Free {
 };
 using X509Ptr = std::unique_ptr<X509, X509Free>;
 
-X509Ptr parse(const DerBytes& der)
+X509Ptr parseNew(const DerBytes& der)
 {
     const unsigned char* p = der.data();
     X509* cert = d2i_X509(nullptr, &p, static_cast<long>(der.size()));
@@ -28,6 +30,50 @@ X509Ptr parse(const DerBytes& der)
         return nullptr;
     }
     return X509Ptr(cert);
+}
+
+// Certificates parsed lately, by their bytes. Parsing one (its public key above all) costs far
+// more than anything done with it afterwards, and the same few chains come again and again: a
+// server's at every connection, a pinned set at every evaluation. Parsed certificates are
+// reference counted and safe to share between threads.
+class ParsedCertificates {
+public:
+    X509Ptr find(const DerBytes& der)
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+            if (it->first == der) {
+                m_entries.splice(m_entries.begin(), m_entries, it);
+                X509_up_ref(it->second.get());
+                return X509Ptr(it->second.get());
+            }
+        }
+        return nullptr;
+    }
+    void keep(const DerBytes& der, X509* certificate)
+    {
+        X509_up_ref(certificate);
+        std::lock_guard lock(m_mutex);
+        m_entries.emplace_front(der, X509Ptr(certificate));
+        if (m_entries.size() > kCapacity)
+            m_entries.pop_back();
+    }
+
+private:
+    static constexpr std::size_t kCapacity = 32;
+    std::mutex m_mutex;
+    std::list<std::pair<DerBytes, X509Ptr>> m_entries; // most recent first
+};
+
+X509Ptr parse(const DerBytes& der)
+{
+    static ParsedCertificates* const cache = new ParsedCertificates; // kept for the process
+    if (auto known = cache->find(der))
+        return known;
+    auto parsed = parseNew(der);
+    if (parsed)
+        cache->keep(der, parsed.get());
+    return parsed;
 }
 
 DerBytes encode(X509* cert)
@@ -67,6 +113,21 @@ void addSystemRoots(X509_STORE* store, X509_STORE* system)
     }
     if (X509_LOOKUP* folder = X509_STORE_add_lookup(store, X509_LOOKUP_hash_dir()))
         X509_LOOKUP_add_dir(folder, X509_get_default_cert_dir(), X509_FILETYPE_PEM);
+}
+
+// The system's bundle of roots and its folder of roots by hash, where the environment
+// (SSL_CERT_FILE, SSL_CERT_DIR) or the library's defaults put them. Not the library's own
+// "default paths": they add a store loader that lists the whole folder for every issuer it
+// looks for, which made each chain that ends outside the system roots read the folder anew.
+void loadSystemRoots(X509_STORE* store)
+{
+    const char* file = std::getenv(X509_get_default_cert_file_env());
+    X509_STORE_load_file(store, file ? file : X509_get_default_cert_file());
+    const char* folder = std::getenv(X509_get_default_cert_dir_env());
+    if (X509_LOOKUP* lookup = X509_STORE_add_lookup(store, X509_LOOKUP_hash_dir()))
+        X509_LOOKUP_add_dir(lookup, folder ? folder : X509_get_default_cert_dir(), X509_FILETYPE_PEM);
+    // A missing bundle or folder is no error: there are simply fewer roots.
+    ERR_clear_error();
 }
 
 } // namespace
@@ -133,7 +194,7 @@ ChainVerification verifyChain(const std::vector<DerBytes>& certificates, const V
     // and takes the roots already read rather than reading the system's bundle again.
     static X509_STORE* systemStore = [] {
         X509_STORE* s = X509_STORE_new();
-        X509_STORE_set_default_paths(s);
+        loadSystemRoots(s);
         return s;
     }();
     X509_STORE* store = nullptr;
