@@ -1,6 +1,7 @@
 #include "platform/base/NSLocale.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSCalendar.h"
 #include "platform/base/NSCoder.h"
@@ -10,7 +11,6 @@
 #include <unicode/uloc.h>
 
 #include <cstdlib>
-#include <mutex>
 #include <optional>
 
 DV_DEFINE_CLASS(NSLocale)
@@ -19,12 +19,12 @@ namespace {
 
 Ref<NSString> constant(const char* text) { return std::make_shared<NSString>(text); }
 
-std::mutex s_settingsMutex;
-Ref<NSString> s_currentIdentifier;
-Ref<NSArray> s_preferredLanguages;
+dv::Mutex s_settingsMutex;
+Ref<NSString> s_currentIdentifier DV_GUARDED_BY(s_settingsMutex);
+Ref<NSArray> s_preferredLanguages DV_GUARDED_BY(s_settingsMutex);
 
 // Made on first use: the user defaults install it while the program's statics are made.
-NSLocale::UserLanguagesSource& userLanguagesSource()
+NSLocale::UserLanguagesSource& userLanguagesSource() DV_REQUIRES(s_settingsMutex)
 {
     static NSLocale::UserLanguagesSource s_source;
     return s_source;
@@ -93,7 +93,7 @@ Ref<NSLocale> NSLocale::localeWithLocaleIdentifier(const Ref<NSString>& identifi
 Ref<NSLocale> NSLocale::currentLocale()
 {
     {
-        std::lock_guard lock(s_settingsMutex);
+        dv::MutexLocker lock(s_settingsMutex);
         if (s_currentIdentifier)
             return localeWithLocaleIdentifier(s_currentIdentifier);
     }
@@ -110,7 +110,7 @@ Ref<NSArray> NSLocale::preferredLanguages()
 {
     UserLanguagesSource source;
     {
-        std::lock_guard lock(s_settingsMutex);
+        dv::MutexLocker lock(s_settingsMutex);
         if (s_preferredLanguages)
             return s_preferredLanguages;
         source = userLanguagesSource();
@@ -149,19 +149,19 @@ Ref<NSArray> NSLocale::preferredLanguages()
 
 void NSLocale::setCurrentLocaleIdentifier(const Ref<NSString>& identifier)
 {
-    std::lock_guard lock(s_settingsMutex);
+    dv::MutexLocker lock(s_settingsMutex);
     s_currentIdentifier = dv::copyAs<NSString>(identifier);
 }
 
 void NSLocale::setPreferredLanguages(const Ref<NSArray>& languages)
 {
-    std::lock_guard lock(s_settingsMutex);
+    dv::MutexLocker lock(s_settingsMutex);
     s_preferredLanguages = dv::copyAs<NSArray>(languages);
 }
 
 void NSLocale::setUserLanguagesSource(UserLanguagesSource source)
 {
-    std::lock_guard lock(s_settingsMutex);
+    dv::MutexLocker lock(s_settingsMutex);
     userLanguagesSource() = std::move(source);
 }
 

@@ -141,7 +141,7 @@ void FaultTable::set(std::string_view path, Fault fault)
 {
     std::string key = normalizeFaultPath(path);
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         ++m_changes[key];
         auto it = std::find_if(m_faults.begin(), m_faults.end(), [&](const auto& entry) { return entry.first == key; });
         if (it != m_faults.end())
@@ -149,28 +149,28 @@ void FaultTable::set(std::string_view path, Fault fault)
         else
             m_faults.emplace_back(std::move(key), std::move(fault));
     }
-    m_released.notify_all();
+    m_released.notifyAll();
 }
 
 void FaultTable::clear(std::string_view path)
 {
     std::string key = normalizeFaultPath(path);
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         std::erase_if(m_faults, [&](const auto& entry) { return entry.first == key; });
         ++m_changes[key];
     }
-    m_released.notify_all();
+    m_released.notifyAll();
 }
 
 void FaultTable::clearAll()
 {
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         m_faults.clear();
         ++m_allCleared;
     }
-    m_released.notify_all();
+    m_released.notifyAll();
 }
 
 std::uint64_t FaultTable::releasesOf(const std::string& key) const
@@ -181,23 +181,23 @@ std::uint64_t FaultTable::releasesOf(const std::string& key) const
 
 bool FaultTable::waitForRelease(const Fault& hold)
 {
-    std::unique_lock lock(m_mutex);
-    m_released.wait(lock, [&] { return m_closed || releasesOf(hold.holdKey) != hold.holdMark; });
+    dv::MutexLocker lock(m_mutex);
+    m_released.wait(lock, [&]() DV_REQUIRES(m_mutex) { return m_closed || releasesOf(hold.holdKey) != hold.holdMark; });
     return !m_closed;
 }
 
 void FaultTable::close()
 {
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         m_closed = true;
     }
-    m_released.notify_all();
+    m_released.notifyAll();
 }
 
 std::optional<Fault> FaultTable::take(std::string_view path)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     // The exact path first, then the longest prefix ending in '*'.
     auto best = m_faults.end();
     std::size_t bestLength = 0;
@@ -229,7 +229,7 @@ std::optional<Fault> FaultTable::take(std::string_view path)
 
 std::vector<std::pair<std::string, Fault>> FaultTable::list() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_faults;
 }
 

@@ -29,10 +29,10 @@
 // a fault of a running server: see Server::unusedPort().
 #pragma once
 
-#include <condition_variable>
+#include "platform/base/Mutex.h"
+
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -103,15 +103,15 @@ public:
     void close();
 
 private:
-    std::uint64_t releasesOf(const std::string& key) const; // under the lock
+    std::uint64_t releasesOf(const std::string& key) const DV_REQUIRES(m_mutex);
 
-    mutable std::mutex m_mutex;
-    std::condition_variable m_released;
-    std::vector<std::pair<std::string, Fault>> m_faults;
+    mutable dv::Mutex m_mutex;
+    dv::ConditionVariable m_released;
+    std::vector<std::pair<std::string, Fault>> m_faults DV_GUARDED_BY(m_mutex);
     // Changes so far, per key and of the whole table: a held request waits for either to grow.
-    std::map<std::string, std::uint64_t> m_changes;
-    std::uint64_t m_allCleared = 0;
-    bool m_closed = false;
+    std::map<std::string, std::uint64_t> m_changes DV_GUARDED_BY(m_mutex);
+    std::uint64_t m_allCleared DV_GUARDED_BY(m_mutex) = 0;
+    bool m_closed DV_GUARDED_BY(m_mutex) = false;
 };
 
 } // namespace dv::devserver

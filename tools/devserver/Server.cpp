@@ -1,5 +1,6 @@
 #include "tools/devserver/Server.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/system/SystemPaths.h"
 #include "platform/testing/ServerSockets.h"
 #include "tools/devserver/internal/Api.h"
@@ -15,7 +16,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -140,7 +140,7 @@ thread_local ExchangeControl* t_exchange = nullptr;
 void raiseDescriptorLimit()
 {
     rlimit limit {};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < std::min<rlim_t>(limit.rlim_max, 65536)) {
         limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 65536);
         setrlimit(RLIMIT_NOFILE, &limit);
     }
@@ -158,9 +158,9 @@ struct Server::Impl {
     std::unique_ptr<HttpFront> front;
     int port = 0;
 
-    std::mutex mutex;
-    std::condition_variable wake;
-    bool stopping = false;
+    dv::Mutex mutex;
+    dv::ConditionVariable wake;
+    bool stopping DV_GUARDED_BY(mutex) = false;
     std::atomic<bool> stopped { false };
 
     FrontAnswer exchange(FrontRequest& request);
@@ -192,9 +192,9 @@ ApiRequest Server::Impl::toApiRequest(const httplib::Request& req) const
 
 bool Server::Impl::delay(double seconds)
 {
-    std::unique_lock lock(mutex);
+    dv::MutexLocker lock(mutex);
     auto length = std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
-    return !wake.wait_for(lock, length, [this] { return stopping; });
+    return !wake.waitFor(lock, length, [this]() DV_REQUIRES(mutex) { return stopping; });
 }
 
 void Server::Impl::serve(const httplib::Request& req, httplib::Response& res)
@@ -360,10 +360,10 @@ void Server::stop()
     if (m_impl->stopped.exchange(true))
         return;
     {
-        std::lock_guard lock(m_impl->mutex);
+        dv::MutexLocker lock(m_impl->mutex);
         m_impl->stopping = true;
     }
-    m_impl->wake.notify_all();
+    m_impl->wake.notifyAll();
     m_impl->faults.close();
     m_impl->front->stop();
 }

@@ -10,7 +10,12 @@
 //   server->setHomeCategories({{ 101, "信聊加粉", "4" }});    // home/index.do lists these from now on
 //   server->loginCount(clientId);                           // logins of one client so far
 //
-// The server runs on its own threads; every member may be called from any thread.
+// The server runs on its own threads; every member may be called from any thread. Its own front
+// reads each request whole before a handler sees it (internal/HttpFront.h): a body of at most
+// maxRequestBytes however it is framed (413 as soon as it is passed, before any of a declared
+// body is read; compressed bodies 415), a whole request within requestDeadlineSeconds of its
+// first byte (408), an idle connection closed after keepAliveSeconds. Clients that send slowly or
+// keep connections open hold no worker, so everyone else is answered meanwhile.
 //
 // Paths (under /DV/; POST with form fields, at most 8 KB of them (413 past it); GET with a query
 // works as well; `base` is "http://HOST:PORT/DV/" as the client addressed the server). Every JSON

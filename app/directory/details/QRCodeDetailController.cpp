@@ -20,6 +20,7 @@
 #include "platform/graphics/NSStringDrawing.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIFont.h"
+#include "platform/graphics/RemoteImageLimit.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSURLConnection.h"
@@ -318,10 +319,13 @@ void QRCodeDetailController::saveQRCodePicture()
 
 void QRCodeDetailController::savePicture(const Ref<NSURLResponse>& response, const Ref<NSData>& data, const Ref<NSError>& error)
 {
-    auto image = data ? UIImage::imageWithData(data) : nil;
+    // A picture of more pixels than any screen shows is not decoded at all: it would take the
+    // memory of many.
+    const bool oversized = data && dv::exceedsRemoteImageLimit(data);
+    auto image = data && !oversized ? UIImage::imageWithData(data) : nil;
     // Only a whole picture goes to the album: a failed fetch, a bad status or bytes that are not
     // a picture end here, as a refused save does.
-    if (auto reason = unusablePictureReason(data, response, error, image)) {
+    if (auto reason = oversized ? "the picture has too many pixels"_ns : unusablePictureReason(data, response, error, image)) {
         NSLog("savefailed: %@", reason);
         PHProgressHUD::showError("保存失败"_ns, view());
         return;

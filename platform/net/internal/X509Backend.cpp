@@ -1,5 +1,7 @@
 #include "platform/net/internal/X509Backend.h"
 
+#include "platform/base/Mutex.h"
+
 #include <openssl/err.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
@@ -10,7 +12,6 @@
 #include <cstdlib>
 #include <memory>
 #include <vector>
-#include <mutex>
 
 namespace dv::internal {
 
@@ -40,7 +41,7 @@ class ParsedCertificates {
 public:
     X509Ptr find(const DerBytes& der)
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
             if (it->first == der) {
                 m_entries.splice(m_entries.begin(), m_entries, it);
@@ -53,7 +54,7 @@ public:
     void keep(const DerBytes& der, X509* certificate)
     {
         X509_up_ref(certificate);
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         m_entries.emplace_front(der, X509Ptr(certificate));
         if (m_entries.size() > kCapacity)
             m_entries.pop_back();
@@ -61,8 +62,8 @@ public:
 
 private:
     static constexpr std::size_t kCapacity = 32;
-    std::mutex m_mutex;
-    std::list<std::pair<DerBytes, X509Ptr>> m_entries; // most recent first
+    dv::Mutex m_mutex;
+    std::list<std::pair<DerBytes, X509Ptr>> m_entries DV_GUARDED_BY(m_mutex); // most recent first
 };
 
 X509Ptr parse(const DerBytes& der)

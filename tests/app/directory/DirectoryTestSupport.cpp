@@ -151,13 +151,15 @@ void DirectoryTest::TearDown()
     PushService::reset();
 }
 
-void DirectoryTest::startServer(bool seedCodes)
+void DirectoryTest::startServer(bool seedCodes, std::optional<std::uint64_t> maxPicturePixels)
 {
     if (m_server)
         m_server->stop();
     std::string error;
-    const std::string folder = m_home.path() + "/server" + std::to_string(++m_serverGeneration);
-    m_server = dv::devserver::Server::start({ .dataFolder = folder, .seedCodes = seedCodes }, error);
+    dv::devserver::Options options { .dataFolder = m_home.path() + "/server" + std::to_string(++m_serverGeneration), .seedCodes = seedCodes };
+    if (maxPicturePixels)
+        options.maxPicturePixels = *maxPicturePixels;
+    m_server = dv::devserver::Server::start(options, error);
     ASSERT_TRUE(m_server) << error;
     ASSERT_TRUE(dv::app::setServerAddress(m_server->host(), m_server->port()));
 }

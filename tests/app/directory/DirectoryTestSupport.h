@@ -51,7 +51,8 @@ protected:
     void launch();
     void relaunch();
     // Starts the server (again) with or without the seeded codes, in a folder of its own.
-    void startServer(bool seedCodes);
+    // A new server (on new data); the upload limit on pictures' pixels when one is given.
+    void startServer(bool seedCodes, std::optional<std::uint64_t> maxPicturePixels = std::nullopt);
 
     // The codes of one batch, asked of the server directly.
     std::vector<ServerCode> serverCodes(dv::app::QRCodeKind kind, NSInteger page);

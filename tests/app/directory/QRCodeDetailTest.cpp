@@ -9,7 +9,11 @@
 #include "app/directory/details/QRCodeDetailController.h"
 #include "app/directory/lists/QRCodeListController.h"
 #include "app/shell/models/VQPassiveModel.h"
+#include "app/shell/server/ServerReply.h"
+#include "app/shell/server/ServerRequests.h"
 #include "app/shell/server/ServerSettings.h"
+#include "app/shell/server/ZHFormData.h"
+#include "app/shell/server/ZHHttpTool.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSIndexPath.h"
 #include "platform/dispatch/TestSupport.h"
@@ -18,7 +22,10 @@
 #include "platform/graphics/UIImage.h"
 #include "platform/system/PrivacyAccess.h"
 #include "platform/system/UIScreen.h"
+#include "platform/system/NSUserDefaults.h"
+#include "platform/testing/LargePictures.h"
 #include "tools/devserver/Fault.h"
+#include "ui/images/RIWebImageManager.h"
 
 using namespace dv::test;
 using dv::app::QRCodeDetailController;
@@ -429,6 +436,38 @@ TEST_F(QRCodeDetailTest, WhileThePictureServerHoldsTheSaveBackThePageAnswersEver
     // The server goes away without a byte of the picture: the save fails, on the page shown.
     m_server->stop();
     ASSERT_TRUE(waitForOverlay("保存失败"));
+    EXPECT_EQ(m_ui.permissionPromptCount(PrivacyService::photos), 0) << "nothing reached the album";
+    EXPECT_TRUE(albumPictures().empty());
+}
+
+TEST_F(QRCodeDetailTest, APictureOfMorePixelsThanAScreenShowsIsNeitherShownNorSaved)
+{
+    // A server that keeps pictures of any size (this one when told to), and a code whose picture
+    // has 100 million pixels in some 12 KB.
+    startServer(true, 10000ull * 10000);
+    relaunch();
+    auto token = NSUserDefaults::standardUserDefaults()->stringForKey("utoken"_ns);
+    ASSERT_TRUE(token);
+    auto request = dv::app::saveCodeRequest({ .kind = QRCodeKind::Group, .title = "大图群"_ns, .areaId = "310100"_ns,
+        .description = "一张很大的二维码"_ns, .account = "xl_huge_picture"_ns });
+    id reply;
+    ZHHttpTool::postWithURL(request.URL, request.fields,
+        NSArray::of({ ZHFormData::codePicture(NSData::fromString(dv::testing::blackPng(10000, 10000))) }),
+        [&](const id& json) { reply = json; }, [](const Ref<NSError>&) { });
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return reply != nil; }));
+    ASSERT_TRUE(ServerReply::fromObject(reply)->succeeded());
+
+    auto page = openGroupCode(0, 0);
+    ASSERT_TRUE(page);
+    ASSERT_EQ(dv::str(page->detailModel()->account()), "xl_huge_picture");
+    // The page's load of the picture ends without one.
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([] { return !RIWebImageManager::sharedManager()->isRunning(); }));
+    auto shown = picture()->image();
+    EXPECT_FALSE(shown && CGImageGetWidth(shown->CGImage()) > 4096);
+
+    m_ui.setPermissionAnswer(PrivacyService::photos, true);
+    ASSERT_TRUE(chooseInSaveSheet("保存二维码"));
+    EXPECT_TRUE(waitForOverlay("保存失败"));
     EXPECT_EQ(m_ui.permissionPromptCount(PrivacyService::photos), 0) << "nothing reached the album";
     EXPECT_TRUE(albumPictures().empty());
 }

@@ -35,9 +35,9 @@ struct PngLayout {
     std::vector<std::uint8_t> rows;          // packed rows as libpng expects them
 };
 
-inline Ref<NSData> writePng(const PngLayout& layout)
+// A libpng writer whose bytes go to `out`.
+inline std::pair<png_structp, png_infop> pngWriterInto(std::vector<std::uint8_t>& out)
 {
-    std::vector<std::uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(
@@ -46,6 +46,13 @@ inline Ref<NSData> writePng(const PngLayout& layout)
             o->insert(o->end(), d, d + n);
         },
         nullptr);
+    return { png, info };
+}
+
+inline Ref<NSData> writePng(const PngLayout& layout)
+{
+    std::vector<std::uint8_t> out;
+    auto [png, info] = pngWriterInto(out);
     png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colourType,
         layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!layout.palette.empty())
@@ -74,14 +81,7 @@ inline Ref<NSData> writeLargeRgbaPng(std::uint32_t width, std::uint32_t height,
     const std::function<void(std::uint32_t y, std::uint8_t* row)>& fill)
 {
     std::vector<std::uint8_t> out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_set_write_fn(
-        png, &out, [](png_structp p, png_bytep d, png_size_t n) {
-            auto* o = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(p));
-            o->insert(o->end(), d, d + n);
-        },
-        nullptr);
+    auto [png, info] = pngWriterInto(out);
     png_set_compression_level(png, 1);
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
         PNG_FILTER_TYPE_DEFAULT);

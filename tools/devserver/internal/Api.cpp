@@ -6,6 +6,7 @@
 #include "tools/devserver/internal/WebPages.h"
 
 #include <charconv>
+#include <cmath>
 #include <ctime>
 #include <map>
 
@@ -351,8 +352,10 @@ Reply Api::saveCode(const ApiRequest& request)
     switch (m_pictures.check({ bytes, request.code->content.size() }, m_settings.maxImagePixels)) {
     case PictureCheck::Decodes:
         break;
-    case PictureCheck::TooManyPixels:
-        return refuse(S, "图片尺寸过大，请上传不超过4096×4096像素的二维码");
+    case PictureCheck::TooManyPixels: {
+        const std::string side = std::to_string(std::uint64_t(std::sqrt(double(m_settings.maxImagePixels))));
+        return refuse(S, "图片尺寸过大，请上传不超过" + side + "×" + side + "像素的二维码");
+    }
     case PictureCheck::Damaged:
         return refuse(S, "二维码图片格式不正确");
     }

@@ -1,5 +1,7 @@
 #include "tools/devserver/internal/HttpFront.h"
 
+#include "platform/base/Mutex.h"
+
 #include <httplib.h>
 
 #include <arpa/inet.h>
@@ -15,7 +17,6 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
-#include <mutex>
 #include <optional>
 #include <thread>
 #include <unordered_map>
@@ -131,8 +132,8 @@ struct HttpFront::Impl {
     std::optional<Clock::time_point> listenerResting; // until when accepting pauses
     std::atomic<std::size_t> openCount { 0 };
 
-    std::mutex answersMutex;
-    std::deque<std::pair<std::uint64_t, FrontAnswer>> answers;
+    dv::Mutex answersMutex;
+    std::deque<std::pair<std::uint64_t, FrontAnswer>> answers DV_GUARDED_BY(answersMutex);
 
     bool listen(std::string& error);
     void run();
@@ -390,7 +391,7 @@ void HttpFront::Impl::dispatch(Connection& connection)
     workers->enqueue([this, id, request] {
         FrontAnswer answer = handler(*request);
         {
-            std::lock_guard lock(answersMutex);
+            dv::MutexLocker lock(answersMutex);
             answers.emplace_back(id, std::move(answer));
         }
         signal();
@@ -401,7 +402,7 @@ void HttpFront::Impl::collectAnswers()
 {
     std::deque<std::pair<std::uint64_t, FrontAnswer>> ready;
     {
-        std::lock_guard lock(answersMutex);
+        dv::MutexLocker lock(answersMutex);
         ready.swap(answers);
     }
     for (auto& [id, answer] : ready) {

@@ -36,6 +36,20 @@ std::string_view withoutEnd(std::string_view line)
     return line;
 }
 
+// Each item of a comma-separated value, trimmed, in order, until `take` answers a refusal status
+// (not 0), which is answered; 0 when it took them all.
+template <class Take>
+int eachListItem(std::string_view value, Take take)
+{
+    while (!value.empty()) {
+        const std::size_t comma = value.find(',');
+        if (const int status = take(trimmed(value.substr(0, comma))))
+            return status;
+        value = comma == std::string_view::npos ? std::string_view() : value.substr(comma + 1);
+    }
+    return 0;
+}
+
 enum class Number { Ok, NotANumber, TooLarge };
 
 // Decimal digits only; TooLarge past what any body could be.
@@ -163,53 +177,44 @@ bool RequestReader::takeHeaderLine(std::string_view line)
     std::string_view value = trimmed(line.substr(colon + 1));
     if (sameName(name, "Content-Length")) {
         // One number, or a list of the same number.
-        while (!value.empty()) {
-            const std::size_t comma = value.find(',');
+        int status = eachListItem(value, [&](std::string_view item) {
             std::uint64_t length = 0;
-            switch (decimal(trimmed(value.substr(0, comma)), length)) {
+            switch (decimal(item, length)) {
             case Number::NotANumber:
-                refuse(400);
-                return false;
+                return 400;
             case Number::TooLarge:
-                refuse(413);
-                return false;
+                return 413;
             case Number::Ok:
                 break;
             }
-            if (m_hasLength && length != m_length) {
-                refuse(400);
-                return false;
-            }
+            if (m_hasLength && length != m_length)
+                return 400;
             m_hasLength = true;
             m_length = length;
-            value = comma == std::string_view::npos ? std::string_view() : value.substr(comma + 1);
-        }
-        if (!m_hasLength) {
-            refuse(400);
-            return false;
-        }
-        return true;
+            return 0;
+        });
+        if (!status && !m_hasLength)
+            status = 400;
+        if (status)
+            refuse(status);
+        return !status;
     }
     if (sameName(name, "Transfer-Encoding")) {
         // Only chunked, once: another coding would have to be undone before the body could be
         // measured against the limit.
-        while (!value.empty()) {
-            const std::size_t comma = value.find(',');
-            std::string_view coding = trimmed(value.substr(0, comma));
-            if (!coding.empty()) {
-                if (!sameName(coding, "chunked")) {
-                    refuse(501);
-                    return false;
-                }
-                if (m_chunked) {
-                    refuse(400);
-                    return false;
-                }
-                m_chunked = true;
-            }
-            value = comma == std::string_view::npos ? std::string_view() : value.substr(comma + 1);
-        }
-        return true;
+        const int status = eachListItem(value, [&](std::string_view coding) {
+            if (coding.empty())
+                return 0;
+            if (!sameName(coding, "chunked"))
+                return 501;
+            if (m_chunked)
+                return 400;
+            m_chunked = true;
+            return 0;
+        });
+        if (status)
+            refuse(status);
+        return !status;
     }
     // A compressed body would be measured before it is inflated, and inflate without bound.
     if (sameName(name, "Content-Encoding") && !value.empty() && !sameName(value, "identity")) {
