@@ -260,7 +260,12 @@ std::size_t RequestReader::feedLengthBody(std::string_view bytes)
 
 std::size_t RequestReader::feedChunked(std::string_view bytes)
 {
-    m_bodyBytesSeen = true;
+    if (!m_bodyBytesSeen) {
+        m_bodyBytesSeen = true;
+        // Room for the largest body at once, so that the body is never moved while it grows (a
+        // move would hold two copies for a moment); pages of it take memory only once written.
+        m_body.reserve(m_limits.maxBodyBytes);
+    }
     std::size_t used = 0;
     while (used < bytes.size() && m_state == State::Body) {
         if (m_chunkStep == ChunkStep::Data) {
