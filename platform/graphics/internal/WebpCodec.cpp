@@ -9,10 +9,14 @@
 
 namespace dv::internal {
 
+WebpStream::WebpStream(PixelUse use) : m_discard(use == PixelUse::Discard) { }
+
 WebpStream::~WebpStream()
 {
     if (m_decoder)
         WebPIDelete(m_decoder);
+    if (m_scaledConfig)
+        WebPFreeDecBuffer(&m_scaledConfig->output);
 }
 
 void WebpStream::update(std::span<const std::uint8_t> bytes, bool final)
@@ -46,11 +50,14 @@ void WebpStream::decodeStill()
     if (m_animated || !m_header || m_damaged || m_done)
         return;
     if (!m_decoder && m_discard) {
-        WebPDecoderConfig config;
-        if (!WebPInitDecoderConfig(&config)) {
-            m_damaged = true;
-            return;
+        if (!m_scaledConfig) {
+            m_scaledConfig = std::make_unique<WebPDecoderConfig>();
+            if (!WebPInitDecoderConfig(m_scaledConfig.get())) {
+                m_damaged = true;
+                return;
+            }
         }
+        WebPDecoderConfig& config = *m_scaledConfig;
         config.options.use_scaling = 1;
         config.options.scaled_width = 1;
         config.options.scaled_height = 1;

@@ -8,16 +8,18 @@
 #include "platform/graphics/CGImage.h"
 #include "platform/graphics/internal/ImageStream.h"
 
+#include <memory>
 #include <span>
 #include <vector>
 
 struct WebPIDecoder;
+struct WebPDecoderConfig;
 
 namespace dv::internal {
 
 class WebpStream final : public ImageStream {
 public:
-    explicit WebpStream(PixelUse use = PixelUse::Keep) : m_discard(use == PixelUse::Discard) { }
+    explicit WebpStream(PixelUse use = PixelUse::Keep);
     ~WebpStream() override;
 
     bool keepsInput() const override { return true; }
@@ -47,8 +49,10 @@ private:
     WebPIDecoder* m_decoder = nullptr;
     RowCanvas m_canvas;
     // Pixels dropped: libwebp scales the image down to one pixel as it decodes, which still reads
-    // every byte of the data.
+    // every byte of the data. The decoder writes into the configuration's output, which lives
+    // as long as it does.
     bool m_discard = false;
+    std::unique_ptr<WebPDecoderConfig> m_scaledConfig;
 
     int m_loopCount = 0;
     std::vector<int> m_durations; // milliseconds, one per frame kept

@@ -250,8 +250,9 @@ TEST(ImageDataLimitsTest, TheStatusKeepsNoPixelsAndAnImageOfTheSameBytesIsTheOnl
         {"webp", webpOf(photo, false)},
     };
     photo = nil;
-    for (const auto& [name, data] : files) {
+    for (const auto& [name, bytes] : files) {
         SCOPED_TRACE(name);
+        const auto& data = bytes;
         CGImageSourceRef source;
         auto status = peakMemoryGrowth([&] {
             source = CGImageSourceCreateWithData(data, nil);
