@@ -200,6 +200,12 @@ struct RefusalCase {
     HomeReply home;
 };
 
+void PrintTo(const RefusalCase& c, std::ostream* out)
+{
+    const char* when[] = { "before", "during", "after" };
+    *out << c.fault << ", the home reply " << when[int(c.home)] << " the toast";
+}
+
 class RefusedLoginTest : public StartupTest, public ::testing::WithParamInterface<RefusalCase> {
 protected:
     // The loading overlay and the toasts of the window, as a person sees them.
