@@ -13,6 +13,7 @@ namespace {
 
 std::mutex s_logLock;
 int s_captures = 0;
+LogWriter* s_writer = new LogWriter; // outlives the threads that may log while the process ends
 std::vector<std::string>& captured()
 {
     static std::vector<std::string> lines;
@@ -35,8 +36,20 @@ void logLine(const std::string& message)
     localtime_r(&seconds, &parts);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &parts);
-    std::fprintf(stderr, "%s.%03lld Dovrelta[%d:%ld] %s\n", stamp, static_cast<long long>(millis), static_cast<int>(::getpid()),
-                 static_cast<long>(::syscall(SYS_gettid)), message.c_str());
+    char prefix[96];
+    std::snprintf(prefix, sizeof prefix, "%s.%03lld Dovrelta[%d:%ld] ", stamp, static_cast<long long>(millis), static_cast<int>(::getpid()),
+                  static_cast<long>(::syscall(SYS_gettid)));
+    std::string line = prefix + message + "\n";
+    if (*s_writer)
+        (*s_writer)(line);
+    else
+        std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+void setLogWriter(LogWriter writer)
+{
+    std::lock_guard guard(s_logLock);
+    *s_writer = std::move(writer);
 }
 
 LogCapture::LogCapture()

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <vector>
 
 namespace dv {
@@ -62,27 +63,50 @@ void ManualClock::setNow(NSTimeInterval now)
     while (now > current && !m_now.compare_exchange_weak(current, now)) { }
 }
 
-void ManualClock::advance(NSTimeInterval seconds)
+namespace {
+
+// Moves a clock to `target` through every deadline on the way: delayed dispatch blocks are handed
+// to their queues, and on the main thread its loop runs once at each stop so that due timers fire
+// in order and at their own dates. `moveTo` sets the clock (never backwards).
+void advanceThroughDeadlines(const Clock& clock, NSTimeInterval target, const std::function<void(NSTimeInterval)>& moveTo)
 {
-    NSTimeInterval target = now() + std::max(seconds, 0.0);
     auto& scheduler = internal::AfterScheduler::shared();
     Ref<NSRunLoop> loop = isMainThread() ? NSRunLoop::mainRunLoop() : nil;
-    // Step from deadline to deadline so that each timer fires at its own date, in order.
     for (int steps = 0; steps < 1000000; ++steps) {
         NSTimeInterval next = scheduler.nextDeadline();
         if (loop)
             next = std::min(next, loop->nextTimerTime(NSDefaultRunLoopMode));
         if (next > target)
             break;
-        setNow(next);
-        scheduler.fireDue(now());
+        moveTo(next);
+        scheduler.fireDue(clock.now());
         if (loop)
-            loop->runTurn(NSDefaultRunLoopMode, now(), 0);
+            loop->runTurn(NSDefaultRunLoopMode, clock.now(), 0);
     }
-    setNow(target);
-    scheduler.fireDue(now());
+    moveTo(target);
+    scheduler.fireDue(clock.now());
     if (loop)
-        loop->runTurn(NSDefaultRunLoopMode, now(), 0);
+        loop->runTurn(NSDefaultRunLoopMode, clock.now(), 0);
+}
+
+} // namespace
+
+void ManualClock::advance(NSTimeInterval seconds)
+{
+    advanceThroughDeadlines(*this, now() + std::max(seconds, 0.0), [this](NSTimeInterval time) { setNow(time); });
+}
+
+NSTimeInterval ShiftedClock::now() const { return NSDate::systemNow() + offset(); }
+
+void ShiftedClock::setNow(NSTimeInterval now) { m_offset.store(now - NSDate::systemNow(), std::memory_order_release); }
+
+void ShiftedClock::advance(NSTimeInterval seconds)
+{
+    advanceThroughDeadlines(*this, now() + std::max(seconds, 0.0), [this](NSTimeInterval time) {
+        // Real time went on meanwhile: a stop already behind is not gone back to.
+        if (time > now())
+            setNow(time);
+    });
 }
 
 bool ManualClock::runUntilIdle(double realTimeLimit)

@@ -63,6 +63,25 @@ private:
     std::atomic<NSTimeInterval> m_now;
 };
 
+// The system clock moved by an offset: time runs at its real pace from whatever moment it was set
+// to, and can be moved ahead at once. The runner installs one so that a script can set the
+// application's date and skip hours without waiting for them.
+class ShiftedClock final : public Clock {
+public:
+    NSTimeInterval now() const override;
+
+    // From now on the clock reads `now` (earlier or later than before); nothing runs.
+    void setNow(NSTimeInterval now);
+    // Moves the clock ahead by `seconds` as ManualClock::advance does: what falls due on the way
+    // runs in order, each at its own date, on the calling thread's loop when it is the main one.
+    void advance(NSTimeInterval seconds);
+    // How far the clock is from the system's.
+    NSTimeInterval offset() const { return m_offset.load(std::memory_order_acquire); }
+
+private:
+    std::atomic<NSTimeInterval> m_offset { 0 };
+};
+
 // Installs a fresh ManualClock for its lifetime and restores the previous clock afterwards.
 class ManualClockScope {
 public:

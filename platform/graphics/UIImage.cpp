@@ -155,6 +155,8 @@ Ref<UIImage> UIImage::imageNamed(const Ref<NSString>& name)
         auto image = imageWithContentsOfFile(NSString::fromUTF8(path));
         if (!image)
             continue;
+        // Named before anyone else sees it: images are immutable once shared.
+        image->m_resourceName = key;
         std::lock_guard lock(s_namedMutex);
         s_named.emplace(key, image);
         return image;
@@ -190,6 +192,7 @@ Ref<UIImage> UIImage::imageWithRenderingMode(UIImageRenderingMode mode) const
     copy->m_images = m_images;
     copy->m_duration = m_duration;
     copy->m_renderingMode = mode;
+    copy->m_resourceName = m_resourceName;
     return copy;
 }
 

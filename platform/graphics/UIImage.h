@@ -12,6 +12,8 @@
 #include "platform/graphics/CGContext.h"
 #include "platform/graphics/CGImage.h"
 
+#include <string>
+
 enum UIImageOrientation : NSInteger {
     UIImageOrientationUp = 0,
     UIImageOrientationDown = 1,
@@ -64,6 +66,9 @@ class UIImage : public NSObject {
     NSTimeInterval duration() const { return m_duration; }
     UIImageRenderingMode renderingMode() const { return m_renderingMode; }
     Ref<UIImage> imageWithRenderingMode(UIImageRenderingMode mode) const;
+    // The name imageNamed found the image under ("" for any other image), for dumps and for the
+    // runner, which finds buttons and image views by the picture they show.
+    const std::string& resourceName() const { return m_resourceName; }
 
     // Draws into the current context (UIKit coordinates), applying the orientation; nothing
     // happens without a current context.
@@ -80,6 +85,7 @@ private:
     Ref<NSArray> m_images;
     NSTimeInterval m_duration = 0;
     UIImageRenderingMode m_renderingMode = UIImageRenderingModeAutomatic;
+    std::string m_resourceName;
 };
 
 // PNG data of the bitmap as stored (the orientation is not applied); nil without a bitmap.

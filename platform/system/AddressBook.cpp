@@ -7,6 +7,7 @@
 #include "platform/base/NSString.h"
 #include "platform/system/PrivacyAccess.h"
 #include "platform/system/SystemPaths.h"
+#include "platform/system/internal/AddressBookDatabase.h"
 
 
 const ABPropertyID kABPersonFirstNameProperty = 0;
@@ -69,6 +70,45 @@ void AddressBookAccess::reset()
 std::string AddressBookAccess::databasePath()
 {
     return SystemPaths::deviceFolder() + "/addressbook.db";
+}
+
+namespace {
+
+Result<std::unique_ptr<internal::AddressBookDatabase>> openForThePerson()
+{
+    if (!SystemPaths::ensureDirectory(SystemPaths::deviceFolder()))
+        return Failure("cannot create the device folder");
+    return internal::AddressBookDatabase::open(AddressBookAccess::databasePath());
+}
+
+Result<void> insertSaved(internal::AddressBookDatabase& db, internal::PersonRow& row)
+{
+    DV_TRY(db.sql().begin());
+    if (auto inserted = db.insert(row); !inserted) {
+        db.sql().rollback();
+        return std::move(inserted).failure();
+    }
+    return db.sql().commit();
+}
+
+} // namespace
+
+Result<void> AddressBookAccess::addPerson(const std::string& firstName, const std::string& phone)
+{
+    DV_TRY_ASSIGN(auto db, openForThePerson());
+    internal::PersonRow row;
+    row.firstName = firstName;
+    row.hasPhones = true;
+    row.phones.push_back({ 0, kABPersonPhoneMobileLabel->utf8(), phone });
+    row.nextPhoneIdentifier = 1;
+    return insertSaved(*db, row);
+}
+
+Result<NSInteger> AddressBookAccess::personCount()
+{
+    DV_TRY_ASSIGN(auto db, openForThePerson());
+    DV_TRY_ASSIGN(auto people, db->loadAll());
+    return static_cast<NSInteger>(people.size());
 }
 
 } // namespace dv

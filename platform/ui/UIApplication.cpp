@@ -213,6 +213,23 @@ void UIApplication::enterForeground()
     becomeActive();
 }
 
+void UIApplication::resignActive()
+{
+    if (m_state != UIApplicationStateActive)
+        return;
+    // The delegate hears it while still active, as on the way to the background.
+    if (auto d = delegate())
+        d->applicationWillResignActive(self<UIApplication>());
+    post(UIApplicationWillResignActiveNotification);
+    m_state = UIApplicationStateInactive;
+}
+
+void UIApplication::reactivate()
+{
+    if (m_state == UIApplicationStateInactive)
+        becomeActive();
+}
+
 void UIApplication::terminate()
 {
     if (auto d = delegate())

@@ -115,6 +115,11 @@ class UIApplication : public UIResponder {
     void keepDelegate(const Ref<UIApplicationDelegate>& delegate);
     void enterBackground();
     void enterForeground();
+    // Active to inactive, as when a system prompt or the notification centre covers the
+    // application (willResignActive); reactivate() undoes it (didBecomeActive). Each does nothing
+    // from any other state.
+    void resignActive();
+    void reactivate();
     void terminate();
     void simulateMemoryWarning();
     // Delivers a remote notification's payload to the delegate on the main queue: the form with

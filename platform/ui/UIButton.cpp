@@ -1,5 +1,7 @@
 #include "platform/ui/UIButton.h"
 
+#include "platform/ui/internal/ViewFormat.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSString.h"
 #include "platform/graphics/CGContext.h"
@@ -427,4 +429,8 @@ void UIButton::appendDescriptionFields(dv::DescriptionFields& fields) const
     if (auto title = currentTitle())
         fields.emplace_back("title", title->utf8());
     UIControl::appendDescriptionFields(fields);
+    // The title label as it is: asking for it would make one.
+    if (auto title = currentTitle(); title && title->length() > 0)
+        dv::internal::ViewFormat::appendTextLook(fields, m_titleLabel ? m_titleLabel->font() : nil, currentTitleColor());
+    dv::internal::ViewFormat::appendImage(fields, currentImage() ? currentImage() : currentBackgroundImage());
 }

@@ -188,4 +188,9 @@ void UIImageView::appendDescriptionFields(dv::DescriptionFields& fields) const
     if (isAnimating())
         fields.emplace_back("animating", "");
     UIView::appendDescriptionFields(fields);
+    ViewFormat::appendImage(fields, m_image);
+    if (m_animationImages && m_animationImages->count() > 0) {
+        fields.emplace_back("frames", std::to_string(m_animationImages->count()));
+        fields.emplace_back("duration", ViewFormat::number(m_animationDuration));
+    }
 }

@@ -1,5 +1,7 @@
 #include "platform/ui/UILabel.h"
 
+#include "platform/ui/internal/ViewFormat.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSAttributedString.h"
 #include "platform/base/NSDictionary.h"
@@ -264,4 +266,6 @@ void UILabel::appendDescriptionFields(dv::DescriptionFields& fields) const
     if (m_text)
         fields.emplace_back("text", m_text->utf8());
     UIView::appendDescriptionFields(fields);
+    if (m_text && m_text->length() > 0)
+        dv::internal::ViewFormat::appendTextLook(fields, m_font, m_textColor);
 }

@@ -1,5 +1,7 @@
 #include "platform/ui/UITextField.h"
 
+#include "platform/ui/internal/ViewFormat.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSAttributedString.h"
 #include "platform/base/NSDictionary.h"
@@ -468,4 +470,6 @@ void UITextField::appendDescriptionFields(dv::DescriptionFields& fields) const
         fields.emplace_back("editing", "");
     if (isSecureTextEntry())
         fields.emplace_back("secure", "");
+    dv::internal::ViewFormat::appendTextLook(fields, m_font, m_textColor);
+    dv::internal::ViewFormat::appendKeyboardType(fields, keyboardType());
 }

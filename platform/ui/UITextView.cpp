@@ -1,5 +1,7 @@
 #include "platform/ui/UITextView.h"
 
+#include "platform/ui/internal/ViewFormat.h"
+
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSSet.h"
@@ -339,4 +341,6 @@ void UITextView::appendDescriptionFields(dv::DescriptionFields& fields) const
         fields.emplace_back("editing", "");
     if (!m_editable)
         fields.emplace_back("editable", "NO");
+    dv::internal::ViewFormat::appendTextLook(fields, m_font, m_textColor);
+    dv::internal::ViewFormat::appendKeyboardType(fields, keyboardType());
 }

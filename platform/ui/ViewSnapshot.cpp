@@ -100,10 +100,10 @@ Ref<UIImage> snapshotScreen(CGFloat scale)
 
 namespace {
 
-// Texts are quoted, and so is any value with a quote or a line break in it.
+// Texts and names are quoted, and so is any value with a quote or a line break in it.
 bool needsQuotes(std::string_view key, std::string_view value)
 {
-    if (key == "text" || key == "title" || key == "placeholder")
+    if (key == "text" || key == "title" || key == "placeholder" || key == "font" || key == "resource")
         return true;
     return value.find_first_of("\"\n") != std::string_view::npos;
 }

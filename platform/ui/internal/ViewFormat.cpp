@@ -1,5 +1,12 @@
 #include "platform/ui/internal/ViewFormat.h"
 
+#include "platform/base/NSArray.h"
+#include "platform/base/NSString.h"
+#include "platform/graphics/UIColor.h"
+#include "platform/graphics/UIFont.h"
+#include "platform/graphics/UIImage.h"
+#include "platform/ui/UITextInputTraits.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -67,6 +74,35 @@ std::string ViewFormat::quoted(std::string_view text)
         }
     }
     return out + "\"";
+}
+
+void ViewFormat::appendTextLook(DescriptionFields& fields, const Ref<UIFont>& font, const Ref<UIColor>& color)
+{
+    if (font)
+        fields.emplace_back("font", dv::str(font->fontName()) + " " + number(font->pointSize()));
+    if (color)
+        fields.emplace_back("color", ViewFormat::color(color->CGColor()));
+}
+
+void ViewFormat::appendImage(DescriptionFields& fields, const Ref<UIImage>& image)
+{
+    if (!image)
+        return;
+    if (!image->resourceName().empty())
+        fields.emplace_back("resource", image->resourceName());
+    if (auto frames = image->images(); frames && frames->count() > 1) {
+        fields.emplace_back("frames", std::to_string(frames->count()));
+        fields.emplace_back("duration", number(image->duration()));
+    }
+}
+
+void ViewFormat::appendKeyboardType(DescriptionFields& fields, NSInteger type)
+{
+    static const char* const names[] = { "default", "ascii", "numbers-and-punctuation", "url", "number-pad", "phone-pad",
+        "name-phone-pad", "email", "decimal-pad", "twitter", "web-search" };
+    if (type == UIKeyboardTypeDefault)
+        return;
+    fields.emplace_back("keyboard", type > 0 && type < NSInteger(std::size(names)) ? names[type] : std::to_string(type));
 }
 
 } // namespace dv::internal

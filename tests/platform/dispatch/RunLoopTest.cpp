@@ -311,6 +311,35 @@ TEST_F(RunLoopTest, ManualClockRunUntilIdleWaitsForWorkThatPostsBack)
     EXPECT_EQ(result, 42);
 }
 
+// The runner's clock: real time from a chosen date; a skip ahead runs what falls due on the way,
+// in order and each at its own date; it may also be set back.
+TEST(ShiftedClockTest, ReadsTheDateItWasSetToAndSkipsAheadThroughTimersInOrder)
+{
+    auto previous = dv::Clock::currentShared();
+    auto clock = std::make_shared<dv::ShiftedClock>();
+    dv::Clock::setCurrent(clock);
+    const NSTimeInterval start = 1e9;
+    clock->setNow(start);
+    EXPECT_NEAR(NSDate::date()->timeIntervalSinceReferenceDate(), start, 5);
+
+    std::vector<std::string> order;
+    NSTimeInterval timerAt = 0;
+    auto timer = NSTimer::scheduledTimerWithTimeInterval(3600, false, [&](const Ref<NSTimer>&) {
+        order.push_back("timer");
+        timerAt = NSDate::date()->timeIntervalSinceReferenceDate();
+    });
+    dispatch_after(dispatch_time(DISPATCH_TIME_NOW, NSEC_PER_SEC * 1800), dispatch_get_main_queue(), [&] { order.push_back("after"); });
+    clock->advance(7200);
+    EXPECT_EQ(order, (std::vector<std::string> { "after", "timer" }));
+    EXPECT_NEAR(timerAt, start + 3600, 5) << "the timer fired at its own date, not at the end of the skip";
+    EXPECT_GE(clock->now(), start + 7200);
+    EXPECT_FALSE(timer->isValid());
+
+    clock->setNow(start - 86400);
+    EXPECT_NEAR(NSDate::date()->timeIntervalSinceReferenceDate(), start - 86400, 5);
+    dv::Clock::setCurrent(previous);
+}
+
 } // namespace
 
 namespace {

@@ -235,6 +235,37 @@ TEST_F(AddressBookTest, DamageBehindAWholeHeaderShowsWhenThePeopleAreReadOrSaved
     EXPECT_TRUE(error);
 }
 
+TEST_F(AddressBookTest, ThePersonAddsContactsWithoutAskingAndTheApplicationSeesThemOnceAllowed)
+{
+    dv::AddressBookAccess::setStatus(kABAuthorizationStatusDenied);
+    auto none = dv::AddressBookAccess::personCount();
+    ASSERT_TRUE(none) << none.reason();
+    EXPECT_EQ(*none, 0);
+    for (auto [name, phone] : { std::pair { "王小明", "13805550101" }, std::pair { "李雷", "13905550102" } }) {
+        auto added = dv::AddressBookAccess::addPerson(name, phone);
+        ASSERT_TRUE(added) << added.reason();
+    }
+    auto two = dv::AddressBookAccess::personCount();
+    ASSERT_TRUE(two);
+    EXPECT_EQ(*two, 2);
+    EXPECT_EQ(ABAddressBookCreate(), nil) << "the application is still refused";
+
+    dv::AddressBookAccess::setStatus(kABAuthorizationStatusAuthorized);
+    auto book = ABAddressBookCreate();
+    EXPECT_EQ(numbers(book), (std::vector<std::string> { "13805550101", "13905550102" }));
+    auto first = dv::as<ABRecord>(ABAddressBookCopyArrayOfAllPeople(book)->firstObject());
+    EXPECT_TRUE(dv::equal(ABRecordCopyValue(first, kABPersonFirstNameProperty), "王小明"_ns));
+
+    std::ofstream(dv::AddressBookAccess::databasePath(), std::ios::trunc) << "garbage garbage garbage garbage garbage garbage garbage garbage";
+    dv::LogCapture capture;
+    auto unreadable = dv::AddressBookAccess::personCount();
+    ASSERT_FALSE(unreadable);
+    EXPECT_FALSE(unreadable.reason().empty());
+    auto refused = dv::AddressBookAccess::addPerson("韩梅梅", "13705550103");
+    ASSERT_FALSE(refused);
+    EXPECT_FALSE(refused.reason().empty());
+}
+
 TEST_F(AddressBookTest, ProcessKilledInsideASaveKeepsThePreviousSave)
 {
     {

@@ -127,6 +127,25 @@ TEST_F(ApplicationTest, LaunchAndStateChangesReachDelegateThenObservers)
                                           "note:WillTerminateNotification" }));
 }
 
+TEST_F(ApplicationTest, ResigningAndReactivatingPassThroughInactiveOnly)
+{
+    m_app->launch(nil);
+    m_delegate->events.clear();
+    m_app->resignActive();
+    EXPECT_EQ(m_app->applicationState(), UIApplicationStateInactive);
+    m_app->resignActive(); // not active: nothing happens
+    m_app->enterForeground(); // not in the background: nothing happens
+    m_app->reactivate();
+    EXPECT_EQ(m_app->applicationState(), UIApplicationStateActive);
+    m_app->enterBackground();
+    m_app->reactivate(); // from the background only the foreground leads back
+    EXPECT_EQ(m_app->applicationState(), UIApplicationStateBackground);
+    EXPECT_EQ(m_delegate->events,
+              (std::vector<std::string> { "willResignActive", "note:WillResignActiveNotification", "didBecomeActive",
+                                          "note:DidBecomeActiveNotification", "willResignActive", "note:WillResignActiveNotification",
+                                          "didEnterBackground:2", "note:DidEnterBackgroundNotification" }));
+}
+
 TEST_F(ApplicationTest, DelegateIsHeldWeaklyUnlessKept)
 {
     m_app->setDelegate(nil);

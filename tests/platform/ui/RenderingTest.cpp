@@ -1,6 +1,9 @@
 #include "UITestSupport.h"
 
+#include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
+#include "platform/base/NSString.h"
+#include "platform/graphics/UIGraphics.h"
 #include "platform/ui/ViewSnapshot.h"
 
 #include <cmath>
@@ -198,4 +201,43 @@ TEST_F(RenderingTest, TheDumpListsClassFrameTextAndFlagsOneViewALine)
         "  UIView (-0.17 0; 0.67 10) hidden alpha=0.25 transform=[2 0 0 1 0 0] bg=#00000080\n");
     EXPECT_NE(panel->description()->utf8().find("frame = (10 20; 100 50.5); tag = 3; clips = YES"), std::string::npos)
         << panel->description()->utf8();
+}
+
+TEST_F(RenderingTest, TheDumpSaysWhatTextsAreDrawnWithAndWhichPicturesShow)
+{
+    auto label = alloc<UILabel>()->initWithFrame(CGRectMake(0, 0, 100, 20));
+    label->setText("标题"_ns);
+    label->setFont(UIFont::boldSystemFontOfSize(17));
+    label->setTextColor(UIColor::colorWithRed(53 / 255.0, 52 / 255.0, 52 / 255.0, 1));
+    m_window->addSubview(label);
+    auto field = alloc<UITextField>()->initWithFrame(CGRectMake(0, 30, 100, 30));
+    field->setKeyboardType(UIKeyboardTypeNumberPad);
+    field->setFont(UIFont::systemFontOfSize(14));
+    m_window->addSubview(field);
+    auto named = UIImage::imageNamed("nav_back"_ns);
+    ASSERT_TRUE(named);
+    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+    button->setFrame(CGRectMake(0, 70, 40, 40));
+    button->setImage(named, UIControlStateNormal);
+    m_window->addSubview(button);
+    auto frame = [](UIColor* color) {
+        UIGraphicsBeginImageContextWithOptions(CGSizeMake(4, 4), true, 1);
+        color->setFill();
+        UIRectFill(CGRectMake(0, 0, 4, 4));
+        auto image = UIGraphicsGetImageFromCurrentImageContext();
+        UIGraphicsEndImageContext();
+        return image;
+    };
+    auto spinner = alloc<UIImageView>()->initWithFrame(CGRectMake(0, 120, 20, 20));
+    spinner->setImage(UIImage::animatedImageWithImages(NSArray::of({ frame(UIColor::redColor().get()), frame(UIColor::blueColor().get()),
+        frame(UIColor::greenColor().get()) }), 0.9));
+    m_window->addSubview(spinner);
+
+    const std::string dump = m_ui.dump();
+    EXPECT_NE(dump.find("UILabel (0 0; 100 20) text=\"标题\" font=\"" + dv::str(UIFont::boldSystemFontOfSize(17)->fontName()) + " 17\" color=#353434\n"),
+        std::string::npos) << dump;
+    EXPECT_NE(dump.find("font=\"" + dv::str(UIFont::systemFontOfSize(14)->fontName()) + " 14\" color=#000000 keyboard=number-pad\n"),
+        std::string::npos) << "an empty field says how its text will look and which keys it brings: " << dump;
+    EXPECT_NE(dump.find("UIButton (0 70; 40 40) resource=\"nav_back\""), std::string::npos) << dump;
+    EXPECT_NE(dump.find("UIImageView (0 120; 20 20) image=4x4 animating frames=3 duration=0.9"), std::string::npos) << dump;
 }
