@@ -6,6 +6,7 @@
 #include "tools/devserver/internal/Api.h"
 #include "tools/devserver/internal/FaultReplies.h"
 #include "tools/devserver/internal/HttpFront.h"
+#include "tools/devserver/internal/SeedData.h"
 #include "tools/devserver/internal/Store.h"
 #include "tools/devserver/internal/WebPages.h"
 
@@ -144,6 +145,29 @@ void raiseDescriptorLimit()
         limit.rlim_cur = std::min<rlim_t>(limit.rlim_max, 65536);
         setrlimit(RLIMIT_NOFILE, &limit);
     }
+}
+
+std::string tileSetNames()
+{
+    std::string names;
+    for (const auto& set : tileSetSeeds())
+        names += (names.empty() ? "" : ", ") + set.name;
+    return names;
+}
+
+// The categories of a named set with their pages, as the store takes them; false and a reason for
+// an unknown name.
+bool tileSetCategories(const std::string& name, std::vector<std::pair<CategoryRecord, std::string>>& categories, std::string& error)
+{
+    const auto* seed = tileSetSeed(name);
+    if (!seed) {
+        error = "no tile set \"" + name + "\" (there are " + tileSetNames() + ")";
+        return false;
+    }
+    for (const auto& category : seed->categories)
+        categories.push_back({ { .categoryId = category.categoryId, .name = category.name, .keyword = category.keyword, .type = category.type },
+            category.pageHtml });
+    return true;
 }
 
 } // namespace
@@ -317,6 +341,15 @@ std::unique_ptr<Server> Server::start(Options options, std::string& error)
         return nullptr;
     impl->api = std::make_unique<Api>(*impl->store, impl->pictures, ApiSettings { .maxImageBytes = options.maxImageBytes, .maxImagePixels = options.maxPicturePixels,
         .quota = { .codes = options.maxCodesPerDevice, .bytes = options.maxUploadBytesPerDevice }, .now = options.now });
+    if (!options.tileSet.empty()) {
+        std::vector<std::pair<CategoryRecord, std::string>> categories;
+        if (!tileSetCategories(options.tileSet, categories, error))
+            return nullptr;
+        if (!impl->store->replaceHomeCategories(categories)) {
+            error = "the data folder refused the tile set " + options.tileSet;
+            return nullptr;
+        }
+    }
 
     auto& http = impl->http;
     http.set_payload_max_length(options.maxRequestBytes);
@@ -384,10 +417,48 @@ std::string Server::controlURL() const
 
 bool Server::setHomeCategories(const std::vector<HomeCategory>& categories)
 {
-    std::vector<CategoryRecord> records;
+    std::vector<std::pair<CategoryRecord, std::string>> records;
     for (const auto& category : categories)
-        records.push_back({ .categoryId = category.categoryId, .name = category.name, .keyword = category.keyword, .type = category.type });
+        records.push_back({ { .categoryId = category.categoryId, .name = category.name, .keyword = category.keyword, .type = category.type },
+            category.pageHtml.empty() ? "<h2>" + category.name + "</h2>" : category.pageHtml });
     return m_impl->store->replaceHomeCategories(records);
+}
+
+const std::vector<TileSet>& Server::tileSets()
+{
+    static const std::vector<TileSet> sets = [] {
+        std::vector<TileSet> out;
+        for (const auto& seed : tileSetSeeds())
+            out.push_back({ seed.name, seed.summary });
+        return out;
+    }();
+    return sets;
+}
+
+bool Server::setTileSet(const std::string& name, std::string& error)
+{
+    std::vector<std::pair<CategoryRecord, std::string>> categories;
+    if (!tileSetCategories(name, categories, error))
+        return false;
+    if (!m_impl->store->replaceHomeCategories(categories)) {
+        error = "the data folder refused the tile set " + name;
+        return false;
+    }
+    return true;
+}
+
+std::string Server::tileSet() const
+{
+    const auto listed = m_impl->store->homeCategories();
+    for (const auto& seed : tileSetSeeds()) {
+        bool same = seed.categories.size() == listed.size();
+        for (std::size_t i = 0; same && i < listed.size(); ++i)
+            same = listed[i].categoryId == seed.categories[i].categoryId && listed[i].name == seed.categories[i].name
+                && listed[i].keyword == seed.categories[i].keyword;
+        if (same)
+            return seed.name;
+    }
+    return {};
 }
 
 std::int64_t Server::loginCount(const std::string& clientId) const { return m_impl->store->loginCount(clientId); }

@@ -8,6 +8,7 @@
 //   server->setFault("home/index.do", Fault::delay(12));    // or POST PORT/_control/fault
 //   server->stop();                                         // also done by the destructor
 //   server->setHomeCategories({{ 101, "信聊加粉", "4" }});    // home/index.do lists these from now on
+//   server->setTileSet("directory", error);                 // or a named set of them
 //   server->loginCount(clientId);                           // logins of one client so far
 //
 // The server runs on its own threads; every member may be called from any thread. Its own front
@@ -28,8 +29,9 @@
 //       status n; info {listCate: [{categoryId n, name, imgurl, keyword, orderby n, type n}],
 //                       listAd: [{adId n, name, imgurl, linkId (a full URL), linkType n, seq n,
 //                                 status n, createTime, modifyTime}]}
-//       listCate holds the tiles the application keeps ("信聊加粉" keyword 1, "精准加粉" 6,
-//       "行业客源" 9) among others it drops (keywords 2, 3, 4, 5, 11, 12, 13).
+//       listCate holds the tiles the application keeps ("信聊加粉", "精准加粉", "行业客源") among
+//       others it drops; the keywords of the three are those of the tile set listed (tileSets():
+//       "prospects" 1, 6, 9; "directory" 3, 11, 2; "information" 12, 4, 13).
 //   home/artifactIndex.do      (none)
 //       status "1"; info {agentPhone, buyPhone, qq (the web-site address)}
 //   qrcode/listCode.do         type ("11" public, "2" personal, "3" group), page (from 0; default 0)
@@ -59,7 +61,7 @@
 //   data/listPhone.do          cityId, page, clientId
 //       status "1"; info {pageSize 20, totalCount "n", listItems: [{phone, phoneId n, cityId n,
 //                         proviceId n, seq n, status n, createTime n (milliseconds)}]}
-//       Numbers start with "100" (assigned to no operator).
+//       Numbers are made up: a mobile prefix, the block 0555, four digits.
 //   data/listAccuratePhone.do  proviceId, page, clientId, phone (a prefix of 3 to 11 digits)
 //       as data/listPhone.do; numbers are the prefix followed by four digits
 //   data/listCategory.do       clientId
@@ -107,6 +109,13 @@ struct HomeCategory {
     std::string name;
     std::string keyword; // the screen number the application dispatches on
     std::int64_t type = 1; // 1 a screen of the application, 2 a web page
+    std::string pageHtml {}; // its home/web.do page; empty: a heading with the name
+};
+
+// A named set of home categories the server can list (see Server::setTileSet).
+struct TileSet {
+    std::string name;
+    std::string summary; // what the application's three tiles open with it
 };
 
 struct Options {
@@ -129,6 +138,7 @@ struct Options {
     std::size_t maxConnections = 4096; // open at once; further ones are told 503
     bool logRequests = false;        // one line per request on standard error
     bool seedCodes = true;           // a new data folder gets the seeded QR codes (NO: an empty directory)
+    std::string tileSet {};          // a set of tileSets() to list from the start; empty: as the data folder has it
     std::function<std::int64_t()> now {}; // Unix seconds for upload and login times; the system clock when empty
 };
 
@@ -152,6 +162,14 @@ public:
     // Replaces the seeded home categories (kept in the data folder), listed in this order; each
     // gets a tile picture and a home/web.do page under its id. false when the store refuses.
     bool setHomeCategories(const std::vector<HomeCategory>& categories);
+    // The named sets of home categories: "prospects" (what a new data folder lists), "directory"
+    // and "information", between them leading to every screen of the application.
+    static const std::vector<TileSet>& tileSets();
+    // Lists the named set from now on (kept in the data folder); false and a reason for an
+    // unknown name or when the store refuses.
+    bool setTileSet(const std::string& name, std::string& error);
+    // The set listed now; empty when the categories are no named set (setHomeCategories).
+    std::string tileSet() const;
     // How many times the client with this identifier has logged in (client/login.do).
     std::int64_t loginCount(const std::string& clientId) const;
 

@@ -1,9 +1,11 @@
 // dovrelta-devserver: the local application server as a program.
 //
-//   dovrelta-devserver [--host 127.0.0.1] [--port 8092] [--data DIR] [--fault PATH=FAULT]... [--no-codes] [--verbose]
+//   dovrelta-devserver [--host 127.0.0.1] [--port 8092] [--data DIR] [--fault PATH=FAULT]... [--tiles NAME]
+//                      [--no-codes] [--verbose]
 //
 // --port 0 picks a free port. The first line on standard output names the base URL, so that a
 // script can read the port back. --no-codes makes a new data folder without the seeded QR codes.
+// --tiles lists a named set of home categories (Server::tileSets) from the start.
 // The server runs until SIGINT or SIGTERM.
 #include "tools/devserver/Server.h"
 
@@ -22,10 +24,14 @@ int usage(const char* message)
     if (message)
         std::fprintf(stderr, "dovrelta-devserver: %s\n", message);
     std::fprintf(stderr,
-        "usage: dovrelta-devserver [--host ADDRESS] [--port N] [--data DIR] [--fault PATH=FAULT]... [--no-codes] [--verbose]\n"
+        "usage: dovrelta-devserver [--host ADDRESS] [--port N] [--data DIR] [--fault PATH=FAULT]... [--tiles NAME]\n"
+        "                          [--no-codes] [--verbose]\n"
         "  --port 0 picks a free port; --data defaults to $DOVRELTA_HOME/server\n"
         "  FAULT: delay[:S] http[:CODE] html malformed array null wrongtypes[:status] status[:CODE[:MSG]] close cut hold,\n"
-        "        optionally *N\n");
+        "        optionally *N\n"
+        "  --tiles NAME: the home categories the server lists (kept in the data folder; a new one lists the first):\n");
+    for (const auto& set : dv::devserver::Server::tileSets())
+        std::fprintf(stderr, "    %-12s %s\n", set.name.c_str(), set.summary.c_str());
     return 2;
 }
 
@@ -54,6 +60,11 @@ int main(int argc, char** argv)
             return 0;
         } else if (argument == "--verbose") {
             options.logRequests = true;
+        } else if (argument == "--tiles") {
+            const char* text = value();
+            if (!text || !*text)
+                return usage("--tiles takes the name of a tile set");
+            options.tileSet = text;
         } else if (argument == "--no-codes") {
             options.seedCodes = false;
         } else if (argument == "--port") {
@@ -99,7 +110,9 @@ int main(int argc, char** argv)
     }
     for (auto& [path, fault] : faults)
         server->setFault(path, fault);
-    std::printf("dovrelta-devserver: listening on %s (data: %s)\n", server->baseURL().c_str(), server->dataFolder().c_str());
+    const std::string tiles = server->tileSet();
+    std::printf("dovrelta-devserver: listening on %s (data: %s; home tiles: %s)\n", server->baseURL().c_str(), server->dataFolder().c_str(),
+        tiles.empty() ? "the data folder's own" : tiles.c_str());
     std::fflush(stdout);
 
     int received = 0;

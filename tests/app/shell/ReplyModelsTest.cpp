@@ -209,7 +209,7 @@ TEST_F(ReplyModelsTest, ProspectListsGiveTheirNumbers)
     auto prospects = typed<VQBuyResourceModel>(dv::app::replyModels<VQBuyResourceModel>(industry.listItems()));
     ASSERT_FALSE(prospects.empty());
     for (const auto& prospect : prospects) {
-        EXPECT_TRUE(matches(prospect->phone(), "100[0-9]+"));
+        EXPECT_TRUE(matches(prospect->phone(), "1[358][0-9]0555[0-9]{4}")) << dv::str(prospect->phone());
         EXPECT_EQ(dv::str(prospect->categoryId()), dv::str(categories[0]->categoryId()));
         EXPECT_TRUE(matches(prospect->industryId(), "[0-9]+"));
         EXPECT_TRUE(prospect->computerName() && prospect->createTime() && prospect->seq() && prospect->status());

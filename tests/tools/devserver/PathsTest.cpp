@@ -8,6 +8,7 @@
 #include "tools/devserver/internal/Pictures.h"
 #include "tools/devserver/internal/QrCode.h"
 
+#include <map>
 #include <set>
 
 namespace dv::devserver::testing {
@@ -119,6 +120,52 @@ TEST_F(PathsTest, HomeCategoriesCanBeReplacedAndKeepTheirPicturesAndPages)
     EXPECT_EQ(post("home/index.do")["info"]["listCate"].size(), 2u);
     ASSERT_TRUE(server->setHomeCategories({}));
     EXPECT_TRUE(post("home/index.do")["info"]["listCate"].empty());
+}
+
+// Each named set lists the three categories the application keeps, under keywords that lead to
+// other screens; the set is kept in the data folder, and a server may start with one.
+TEST_F(PathsTest, TileSetsGiveTheKeptCategoriesTheKeywordsOfTheirScreens)
+{
+    EXPECT_EQ(server->tileSet(), "prospects") << "what a new data folder lists";
+    const std::map<std::string, std::map<std::string, std::string>> expected = {
+        { "prospects", { { "信聊加粉", "1" }, { "精准加粉", "6" }, { "行业客源", "9" } } },
+        { "directory", { { "信聊加粉", "3" }, { "精准加粉", "11" }, { "行业客源", "2" } } },
+        { "information", { { "信聊加粉", "12" }, { "精准加粉", "4" }, { "行业客源", "13" } } },
+    };
+    ASSERT_EQ(Server::tileSets().size(), expected.size());
+    for (const auto& set : Server::tileSets()) {
+        std::string error;
+        ASSERT_TRUE(server->setTileSet(set.name, error)) << error;
+        EXPECT_EQ(server->tileSet(), set.name);
+        EXPECT_FALSE(set.summary.empty());
+        std::map<std::string, std::string> kept;
+        const Json home = post("home/index.do");
+        for (const auto& category : home["info"]["listCate"]) {
+            const std::string name = category["name"];
+            if (expected.at(set.name).contains(name))
+                kept[name] = category["keyword"];
+            // Every category has its page; web ones say what they are about.
+            auto page = httpGet(url("home/web.do?categoryId=" + std::to_string(category["categoryId"].get<std::int64_t>()) + "&clientId=x"));
+            EXPECT_EQ(page.status, 200) << name;
+            EXPECT_NE(page.body.find("<h2>"), std::string::npos) << name;
+        }
+        EXPECT_EQ(kept, expected.at(set.name)) << set.name;
+    }
+    std::string error;
+    EXPECT_FALSE(server->setTileSet("everything", error));
+    EXPECT_EQ(error, "no tile set \"everything\" (there are prospects, directory, information)");
+    restart();
+    EXPECT_EQ(server->tileSet(), "information") << "kept in the data folder";
+    ASSERT_TRUE(server->setHomeCategories({ { 901, "信聊加粉", "1" } }));
+    EXPECT_EQ(server->tileSet(), "") << "categories of one's own are no named set";
+
+    server->stop();
+    auto port = server->port();
+    server = Server::start({ .dataFolder = folder.path(), .port = port, .tileSet = "directory" }, error);
+    ASSERT_TRUE(server) << error;
+    EXPECT_EQ(server->tileSet(), "directory");
+    EXPECT_FALSE(Server::start({ .dataFolder = folder.path() + "/other", .tileSet = "nothing" }, error));
+    EXPECT_EQ(error.rfind("no tile set \"nothing\"", 0), 0u) << error;
 }
 
 TEST_F(PathsTest, HomeIndexListsTilesKeptAndDroppedWithAdvertisements)
@@ -360,6 +407,13 @@ TEST_F(PathsTest, DistrictsGiveEveryProvinceAndItsCitiesWithDivisionCodes)
     expectRefusal(post("district/listSubDistrict.do", { { "parentId", "abc" } }), T::Num);
 }
 
+// A made-up mobile number: an operator's mobile prefix, the block 0555, four digits.
+bool isFictitiousMobile(const std::string& phone)
+{
+    return phone.size() == 11 && phone.find_first_not_of("0123456789") == std::string::npos && phone[0] == '1'
+        && std::string("358").find(phone[1]) != std::string::npos && phone.substr(3, 4) == "0555";
+}
+
 TEST_F(PathsTest, PhoneListsPageThroughFictitiousNumbers)
 {
     const std::string clientId = "0123456789abcdef0123456789abcdef";
@@ -383,6 +437,7 @@ TEST_F(PathsTest, PhoneListsPageThroughFictitiousNumbers)
                 std::string phone = item["phone"];
                 EXPECT_EQ(phone.size(), 11u) << phone;
                 EXPECT_TRUE(phone.starts_with(prefix)) << phone;
+                EXPECT_TRUE(isFictitiousMobile(phone)) << phone;
                 EXPECT_EQ(phone.find_first_not_of("0123456789"), std::string::npos);
                 phones.insert(phone);
             }
@@ -390,8 +445,8 @@ TEST_F(PathsTest, PhoneListsPageThroughFictitiousNumbers)
         EXPECT_GT(total, 0);
         EXPECT_EQ(static_cast<std::int64_t>(phones.size()), total);
     };
-    walk("data/listPhone.do", { { "cityId", "110100" }, { "clientId", clientId } }, "100");
-    walk("data/listAccuratePhone.do", { { "proviceId", "330000" }, { "clientId", clientId }, { "phone", "1380013" } }, "1380013");
+    walk("data/listPhone.do", { { "cityId", "110100" }, { "clientId", clientId } }, "1");
+    walk("data/listAccuratePhone.do", { { "proviceId", "330000" }, { "clientId", clientId }, { "phone", "1380555" } }, "1380555");
 
     Json city = post("data/listPhone.do", { { "cityId", "440300" }, { "page", "0" }, { "clientId", clientId } });
     EXPECT_EQ(city["info"]["listItems"][0]["cityId"], 440300);
@@ -429,7 +484,7 @@ TEST_F(PathsTest, IndustryCategoriesListTheirProspects)
                 expectRecord(item, { { "phone", T::Str }, { "categoryId", T::Num }, { "industryId", T::Num }, { "computerName", T::Str },
                                        { "seq", T::Num }, { "status", T::Num }, { "createTime", T::Str } });
                 EXPECT_EQ(item["categoryId"], category["categoryId"]);
-                EXPECT_TRUE(item["phone"].get<std::string>().starts_with("100"));
+                EXPECT_TRUE(isFictitiousMobile(item["phone"])) << item["phone"];
             }
             listed += static_cast<std::int64_t>(items.size());
         }

@@ -57,9 +57,10 @@ std::int64_t cityProspectCount(std::int64_t cityId)
 
 std::vector<GeneratedPhone> cityProspects(std::int64_t cityId, std::int64_t page, std::int64_t pageSize)
 {
-    std::string cityPart = fourDigits(mix(static_cast<std::uint64_t>(cityId) * 31));
+    const std::uint64_t cityPrefix = mix(static_cast<std::uint64_t>(cityId) * 31);
+    const std::uint64_t cityStart = mix(static_cast<std::uint64_t>(cityId) * 37) % 10000;
     return pageOf(cityProspectCount(cityId), page, pageSize, [&](std::int64_t i, GeneratedPhone& phone) {
-        phone.phone = "100" + cityPart + fourDigits(static_cast<std::uint64_t>(i) * 7919 + 17);
+        phone.phone = fictitiousMobileNumber(cityPrefix + static_cast<std::uint64_t>(i) / 7, static_cast<std::uint64_t>(i) * 7919 + cityStart);
         phone.phoneId = cityId * 1000 + i + 1;
     });
 }

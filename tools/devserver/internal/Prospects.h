@@ -1,7 +1,7 @@
 // The prospect lists by city and by number prefix. They are generated on request rather than
 // stored: the prefix list depends on whatever prefix the user types, and a city list is the same
-// on every request. Numbers by city start with "100", which no operator assigns; numbers by prefix
-// are the user's prefix followed by four generated digits.
+// on every request. Numbers by city are made-up mobile numbers (see fictitiousMobileNumber);
+// numbers by prefix are the user's prefix followed by four generated digits.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include "tools/devserver/internal/Regions.h"
 
 #include <array>
+#include <cstdio>
 #include <ctime>
 #include <string_view>
 
@@ -128,7 +129,9 @@ std::string formatChinaTime(std::int64_t unixSeconds)
     return buffer;
 }
 
-std::vector<HomeCategorySeed> homeCategorySeeds()
+namespace {
+
+std::vector<HomeCategorySeed> prospectCategories()
 {
     return {
         { 101, "信聊加粉", "1", 1, page("信聊加粉", "<p>按城市获取潜在客户的手机号，一键导入通讯录，打开信聊即可添加好友。</p>") },
@@ -153,6 +156,66 @@ std::vector<HomeCategorySeed> homeCategorySeeds()
                 "<p>某服装店店主：使用信聊加粉三个月，新增好友八百余人，复购率明显提升。</p>"
                 "<p>某培训机构：通过行业客源联系到两百多位家长，开设了两个新班。</p>") },
     };
+}
+
+std::vector<HomeCategorySeed> directoryCategories()
+{
+    return {
+        { 203, "信聊加粉", "3", 1, page("群二维码", "<p>各地各行业的信聊群二维码，每天更新。</p>") },
+        { 211, "精准加粉", "11", 1, page("公众号", "<p>精选信聊公众号，关注即可获取每日资讯。</p>") },
+        { 202, "行业客源", "2", 1, page("个人二维码", "<p>浏览其他用户上传的个人信聊二维码，长按保存后到信聊扫码添加。</p>") },
+        { 104, "营销课堂", "4", 2, page("营销课堂", "<p>第一课：如何写一条让人愿意加你的朋友圈。</p>") },
+        { 112, "关于我们", "12", 1, page("关于我们", "<p>Dovrelta 帮助商家通过信聊找到身边的客户。</p>") },
+    };
+}
+
+std::vector<HomeCategorySeed> informationCategories()
+{
+    return {
+        { 312, "信聊加粉", "12", 1, page("关于我们", "<p>Dovrelta 帮助商家通过信聊找到身边的客户。</p>") },
+        { 304, "精准加粉", "4", 2,
+            page("营销课堂",
+                "<p>第一课：如何写一条让人愿意加你的朋友圈。</p>"
+                "<p>第二课：新加的好友第一句话说什么。</p>"
+                "<p>第三课：每天固定时间发布内容，让客户养成习惯。</p>") },
+        { 313, "行业客源", "13", 2,
+            page("成功案例",
+                "<p>某服装店店主：使用信聊加粉三个月，新增好友八百余人，复购率明显提升。</p>"
+                "<p>某培训机构：通过行业客源联系到两百多位家长，开设了两个新班。</p>") },
+        { 103, "群二维码", "3", 1, page("群二维码", "<p>各地各行业的信聊群二维码，每天更新。</p>") },
+        { 111, "公众号", "11", 1, page("公众号", "<p>精选信聊公众号，关注即可获取每日资讯。</p>") },
+    };
+}
+
+} // namespace
+
+const std::vector<TileSetSeed>& tileSetSeeds()
+{
+    static const std::vector<TileSetSeed> sets = {
+        { "prospects", "加粉: numbers by region, 精准加粉: numbers by prefix, 行业客源: customers by industry", prospectCategories() },
+        { "directory", "加粉: group QR codes, 精准加粉: public accounts, 行业客源: personal QR codes", directoryCategories() },
+        { "information", "加粉: the about screen (help pages, agent lookup), 精准加粉 and 行业客源: web pages", informationCategories() },
+    };
+    return sets;
+}
+
+const TileSetSeed* tileSetSeed(std::string_view name)
+{
+    for (const auto& set : tileSetSeeds())
+        if (set.name == name)
+            return &set;
+    return nullptr;
+}
+
+std::vector<HomeCategorySeed> homeCategorySeeds() { return tileSetSeeds().front().categories; }
+
+std::string fictitiousMobileNumber(std::uint64_t prefixChoice, std::uint64_t last)
+{
+    static constexpr std::array<std::string_view, 12> prefixes = { "134", "135", "136", "137", "138", "139", "150", "151", "152",
+        "186", "187", "188" };
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%04u", static_cast<unsigned>(last % 10000));
+    return std::string(prefixes[prefixChoice % prefixes.size()]) + "0555" + digits;
 }
 
 std::vector<AdSeed> adSeeds()
@@ -213,8 +276,9 @@ std::vector<ProspectSeed> prospectSeeds()
             prospect.categoryId = industry.categoryId;
             prospect.industryId = industry.categoryId * 100 + static_cast<std::int64_t>(random.below(5)) + 1;
             prospect.companyName = city + std::string(tradeNames[random.below(tradeNames.size())]) + std::string(trades[i]) + "有限公司";
-            std::string digits = std::to_string(10000000 + random.below(90000000));
-            prospect.phone = "100" + digits;
+            // One draw, as many as the generator gave each number before: the rest of the seed stays.
+            const std::uint64_t draw = random.next();
+            prospect.phone = fictitiousMobileNumber(draw, draw >> 16);
             clock -= 600 + static_cast<std::int64_t>(random.below(3000));
             prospect.createTime = formatChinaTime(clock);
             prospects.push_back(std::move(prospect));
@@ -235,7 +299,7 @@ std::vector<AgentSeed> agentSeeds()
 
 ContactSeed contactSeed()
 {
-    return { "100-8092-0001", "100-8092-0002", "http://www.dovrelta.example/" };
+    return { fictitiousMobileNumber(4, 101), fictitiousMobileNumber(5, 102), "http://www.dovrelta.example/" };
 }
 
 } // namespace dv::devserver::internal

@@ -1,13 +1,15 @@
 // What a new server database is filled with: the home tiles and advertisements, the QR codes of
 // the directory, the industry categories with their prospects, the authorised agents and the
-// contact values. Everything is made up: titles, nicknames, accounts and company names are
-// invented, and every phone number starts with "100", which no Chinese operator assigns.
+// contact values; and the named sets of home tiles the server can switch to. Everything is made
+// up: titles, nicknames, accounts and company names are invented, and every phone number is a
+// mobile prefix followed by the block 0555 (see fictitiousMobileNumber).
 //
 // The seed is deterministic: the same lists on every machine, so tests may count on them.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dv::devserver::internal {
@@ -69,7 +71,20 @@ struct ContactSeed {
     std::string site;
 };
 
-std::vector<HomeCategorySeed> homeCategorySeeds();
+// A named set of home categories. The application keeps only the categories named "信聊加粉",
+// "精准加粉" and "行业客源" and opens a screen by a category's keyword, so each set gives those
+// three names the keywords of the screens it is about; a few categories the application drops
+// come along, as on the real server.
+struct TileSetSeed {
+    std::string name;    // "prospects", "directory", "information"
+    std::string summary; // what the three tiles open, for help texts
+    std::vector<HomeCategorySeed> categories;
+};
+
+// The sets, the first one being what a new database lists.
+const std::vector<TileSetSeed>& tileSetSeeds();
+const TileSetSeed* tileSetSeed(std::string_view name);
+std::vector<HomeCategorySeed> homeCategorySeeds(); // the first set's categories
 std::vector<AdSeed> adSeeds();
 std::vector<CodeSeed> codeSeeds();
 std::vector<IndustrySeed> industrySeeds();
@@ -81,6 +96,11 @@ ContactSeed contactSeed();
 inline constexpr int kSeedGroupCodes = 23;
 inline constexpr int kSeedPersonalCodes = 30;
 inline constexpr int kSeedPublicCodes = 17;
+
+// An eleven-digit mobile number that no subscriber has: one of the operators' mobile prefixes
+// (picked by `prefixChoice`), the block 0555, which this server keeps for made-up numbers, and
+// the last four digits of `last`.
+std::string fictitiousMobileNumber(std::uint64_t prefixChoice, std::uint64_t last);
 
 // "yyyy-MM-dd HH:mm:ss" of a Unix time in China Standard Time (UTC+8).
 std::string formatChinaTime(std::int64_t unixSeconds);

@@ -355,7 +355,7 @@ std::int64_t Store::loginCount(const std::string& clientId)
     return find.step() == Step::Row ? find.int64(0) : 0;
 }
 
-bool Store::replaceHomeCategories(const std::vector<CategoryRecord>& categories)
+bool Store::replaceHomeCategories(const std::vector<std::pair<CategoryRecord, std::string>>& categories)
 {
     std::lock_guard lock(m_mutex);
     if (!m_db->begin())
@@ -364,10 +364,7 @@ bool Store::replaceHomeCategories(const std::vector<CategoryRecord>& categories)
         m_db->rollback();
         return false;
     }
-    std::vector<std::pair<CategoryRecord, std::string>> pages;
-    for (const auto& category : categories)
-        pages.push_back({ category, "<h2>" + category.name + "</h2>" });
-    if (!insertHomeCategories(pages)) {
+    if (!insertHomeCategories(categories)) {
         m_db->rollback();
         return false;
     }

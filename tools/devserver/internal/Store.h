@@ -127,9 +127,9 @@ public:
     std::int64_t loginCount(const std::string& clientId);
 
     std::vector<CategoryRecord> homeCategories();
-    // Replaces the home categories, listed from now on in the given order; each page shows the
-    // category's name. false (nothing changed) when the database refuses.
-    bool replaceHomeCategories(const std::vector<CategoryRecord>& categories);
+    // Replaces the home categories, listed from now on in the given order, each with the HTML of
+    // its page. false (nothing changed) when the database refuses.
+    bool replaceHomeCategories(const std::vector<std::pair<CategoryRecord, std::string>>& categories);
     std::optional<std::pair<CategoryRecord, std::string>> homePage(std::int64_t categoryId); // with its HTML
     std::vector<AdRecord> ads();
     Contact contact();
