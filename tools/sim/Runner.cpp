@@ -11,17 +11,25 @@
 #include "app/directory/DirectoryScreens.h"
 #include "app/shell/ApplicationEntry.h"
 #include "app/shell/server/ServerSettings.h"
+#include "foundation/identity/DIUUID.h"
+#include "platform/base/NSLog.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/TestSupport.h"
 #include "platform/net/SCNetworkReachability.h"
 #include "platform/system/SystemPaths.h"
 #include "platform/system/UIScreen.h"
 #include "platform/ui/UIApplication.h"
+#include "push/Lib/Controller/PushService.h"
+#include "ui/images/RIImageCache.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <memory>
+#include <mutex>
 
 namespace dv::sim {
 
@@ -31,6 +39,13 @@ int complain(int status, const std::string& message)
 {
     std::fprintf(stderr, "dovrelta-sim: %s\n", message.c_str());
     return status;
+}
+
+// A line of the runner's own on standard output, there at once for whoever reads it.
+void say(const std::string& line)
+{
+    std::printf("dovrelta-sim: %s\n", line.c_str());
+    std::fflush(stdout);
 }
 
 bool displayAnnounced()
@@ -49,6 +64,58 @@ bool launchApplication(std::string&)
     return true;
 }
 
+// What the application's process holds in memory beyond the platform: let go between two
+// launches, as the end of the process would.
+void forgetApplication()
+{
+    PushService::reset();
+    DIUUID::resetSharedInstanceForTesting();
+    RIImageCache::sharedImageCache()->clearMemory();
+}
+
+// The application's log: a file in the run's folder, and standard error when asked.
+class ApplicationLog {
+public:
+    bool open(const std::string& path, bool echo, std::string& error)
+    {
+        m_file = std::fopen(path.c_str(), "a");
+        if (!m_file) {
+            error = "cannot write the application's log " + path + ": " + std::strerror(errno);
+            return false;
+        }
+        dv::setLogWriter([file = m_file, echo](std::string_view line) {
+            std::fwrite(line.data(), 1, line.size(), file);
+            std::fflush(file);
+            if (echo)
+                std::fwrite(line.data(), 1, line.size(), stderr);
+        });
+        return true;
+    }
+    ~ApplicationLog()
+    {
+        if (!m_file)
+            return;
+        dv::setLogWriter({});
+        std::fclose(m_file);
+    }
+
+private:
+    std::FILE* m_file = nullptr;
+};
+
+std::string tileSummary(const std::string& name)
+{
+    for (const auto& set : dv::devserver::Server::tileSets())
+        if (set.name == name)
+            return name + " (" + set.summary + ")";
+    return "the data folder's own";
+}
+
+std::string windowTitle(const std::string& tiles)
+{
+    return tiles.empty() ? std::string("Dovrelta") : "Dovrelta — home tiles: " + tiles + " (F2 switches)";
+}
+
 } // namespace
 
 int runRunner(const std::vector<std::string>& arguments)
@@ -56,12 +123,12 @@ int runRunner(const std::vector<std::string>& arguments)
     auto parsed = parseRunnerOptions(arguments);
     if (!parsed.options) {
         complain(2, parsed.error);
-        std::fputs(runnerUsage(), stderr);
+        std::fputs(runnerUsage().c_str(), stderr);
         return 2;
     }
     const RunnerOptions& options = *parsed.options;
     if (options.help) {
-        std::fputs(runnerUsage(), stdout);
+        std::fputs(runnerUsage().c_str(), stdout);
         return 0;
     }
     if (options.printTour) {
@@ -74,68 +141,119 @@ int runRunner(const std::vector<std::string>& arguments)
         mode = !options.scriptPath.empty() || !displayAnnounced() ? RunMode::Headless : RunMode::Window;
     if (mode == RunMode::Window && !options.scriptPath.empty())
         return complain(2, "--script runs headless; it does not go with --window");
+    // The tour walks the working application; with the server failing it would stop at its first
+    // screen. Faults are looked at with a script of one's own or in the window.
+    if (mode == RunMode::Headless && options.scriptPath.empty() && (options.offline || !options.faults.empty()))
+        return complain(2, std::string(options.offline ? "--offline" : "--fault")
+                + " does not go with the tour, which walks the working application: give --script FILE (with `network off` or "
+                  "`fault PATH FAULT` where the script wants them) or --window");
 
     // The whole script is read before anything starts, so that a bad line costs nothing.
     auto script = options.scriptPath.empty() ? parseScript(tourScript(), "tour") : loadScript(options.scriptPath);
     if (!script.script)
         return complain(2, script.error);
 
+    // A headless run starts from a home of its own, so that every run sees the same application
+    // and server data; a window shows the person's own.
+    std::string freshHome;
     if (!options.home.empty()) {
         if (!dv::SystemPaths::ensureDirectory(options.home))
             return complain(1, "cannot make the home folder " + options.home);
         setenv("DOVRELTA_HOME", options.home.c_str(), 1);
+        say("home " + std::filesystem::absolute(options.home).string() + " (--home)");
+    } else if (mode == RunMode::Headless) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/dovrelta-home-XXXXXX";
+        if (!mkdtemp(pattern.data()))
+            return complain(1, "cannot make a fresh home under " + pattern + ": " + std::strerror(errno));
+        freshHome = pattern;
+        setenv("DOVRELTA_HOME", freshHome.c_str(), 1);
+        say("a fresh home for this run: " + freshHome + " (removed after a run that passes; --home DIR keeps one between runs)");
+    } else {
+        say("home " + dv::SystemPaths::home() + " (the window keeps it between runs; --home DIR uses another)");
     }
     UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, options.screenWidth, options.screenHeight));
     UIScreen::mainScreen()->setScale(options.scale);
     // A peer that closes a connection must not end the process.
     std::signal(SIGPIPE, SIG_IGN);
 
+    StepWriter steps;
+    if (std::string error; !steps.open(options.outputFolder, error))
+        return complain(1, error);
+    say("pictures and dumps go to " + steps.folder());
+    ApplicationLog log;
+    if (std::string error; !log.open(steps.folder() + "/application.log", options.verbose, error))
+        return complain(1, error);
+
     std::unique_ptr<dv::devserver::Server> server;
     if (options.serverURL.empty()) {
         std::string error;
-        server = dv::devserver::Server::start({ .port = options.serverPort }, error);
+        server = dv::devserver::Server::start({ .port = options.serverPort, .tileSet = options.tiles }, error);
         if (!server)
             return complain(1, "the local server did not start: " + error);
         for (const auto& [path, fault] : options.faults)
             server->setFault(path, fault);
         if (!dv::app::setServerAddress(server->host(), server->port()))
             return complain(1, "the application cannot use the local server at " + server->baseURL());
-        std::printf("dovrelta-sim: local server %s (data: %s)\n", server->baseURL().c_str(), server->dataFolder().c_str());
+        say("local server " + server->baseURL() + " (data: " + server->dataFolder() + "; home tiles: " + tileSummary(server->tileSet()) + ")");
     } else {
         if (!dv::app::setServerAddress(options.serverHost, options.serverPort))
             return complain(2, "--server " + options.serverURL + ": not an address the application can use");
-        std::printf("dovrelta-sim: server %s\n", dv::str(ServerBaseURL()).c_str());
+        say("server " + dv::str(ServerBaseURL()));
     }
     if (options.offline)
         dv::setNetworkSimulatedOffline(true);
-
-    StepWriter steps;
-    if (std::string error; !steps.open(options.outputFolder, error))
-        return complain(1, error);
-    std::printf("dovrelta-sim: pictures and dumps go to %s\n", steps.folder().c_str());
-    std::fflush(stdout);
 
     int status = 0;
     if (mode == RunMode::Window) {
         UIApplication::setOpensURLsWithSystem(true);
         std::string error;
         WindowMode window;
-        if (!window.open({ .shots = &steps }, error)) {
+        WindowOptions windowOptions { .title = windowTitle(server ? server->tileSet() : std::string()), .shots = &steps };
+        if (server) {
+            // F2: the next set of tiles, shown by the application started again (its home screen
+            // asks for the tiles once, when it starts).
+            windowOptions.switchTiles = [&server] {
+                const auto& sets = dv::devserver::Server::tileSets();
+                const std::string now = server->tileSet();
+                std::size_t next = 0;
+                for (std::size_t i = 0; i < sets.size(); ++i)
+                    if (sets[i].name == now)
+                        next = (i + 1) % sets.size();
+                std::string reason;
+                if (!server->setTileSet(sets[next].name, reason)) {
+                    complain(1, reason);
+                    return std::string();
+                }
+                endApplication(forgetApplication);
+                launchApplication(reason);
+                say("home tiles: " + tileSummary(sets[next].name));
+                return windowTitle(sets[next].name);
+            };
+        }
+        if (!window.open(windowOptions, error)) {
             status = complain(1, error + " (--headless runs without a display)");
         } else {
             launchApplication(error);
-            std::printf("dovrelta-sim: window open; Escape goes back, F12 saves a picture, closing the window ends the run\n");
-            std::fflush(stdout);
+            say(std::string("window open; Escape goes back, F12 saves a picture, ")
+                + (server ? "F2 switches the home tiles (now " + tileSummary(server->tileSet()) + "), " : std::string())
+                + "closing the window ends the run");
             window.run();
             window.close();
         }
     } else {
-        ScriptRunner runner({ .server = server.get(), .launch = launchApplication, .steps = &steps, .shots = options.shots });
+        ScriptRunner runner({ .server = server.get(),
+            .launch = launchApplication,
+            .forget = forgetApplication,
+            .steps = &steps,
+            .shots = options.shots,
+            .say = say });
         std::string error;
         if (!runner.run(*script.script, error))
             status = complain(1, error);
-        std::printf("dovrelta-sim: %zu picture%s in %s\n", steps.pictures().size(), steps.pictures().size() == 1 ? "" : "s", steps.folder().c_str());
-        std::printf("dovrelta-sim: %s\n", steps.summary().c_str());
+        say(std::to_string(steps.pictures().size()) + " picture" + (steps.pictures().size() == 1 ? "" : "s") + " in " + steps.folder()
+            + " (the application's log: application.log)");
+        say(steps.summary());
     }
 
     // The application hears that it ends; what that starts on other threads (the picture cache's
@@ -144,6 +262,13 @@ int runRunner(const std::vector<std::string>& arguments)
     dv::testing::runUntilIdle();
     if (server)
         server->stop();
+    if (!freshHome.empty()) {
+        std::error_code code;
+        if (status == 0)
+            std::filesystem::remove_all(freshHome, code);
+        else
+            say("the run's home is kept for a look: " + freshHome);
+    }
     std::fflush(stdout);
     return status;
 }

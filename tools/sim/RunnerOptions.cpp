@@ -1,5 +1,8 @@
 #include "tools/sim/RunnerOptions.h"
 
+#include "tools/devserver/Server.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -30,23 +33,38 @@ bool parseInteger(const std::string& text, long& value)
 
 } // namespace
 
-const char* runnerUsage()
+std::string runnerUsage()
 {
-    return "usage: dovrelta-sim [--headless | --window] [--script FILE] [--out DIR] [--server URL | --port N]\n"
-           "                    [--home DIR] [--scale S] [--screen WxH] [--fault PATH=FAULT]... [--offline]\n"
-           "                    [--shots named|all] [--print-tour]\n"
+    std::string tiles;
+    for (const auto& set : dv::devserver::Server::tileSets()) {
+        std::string name = set.name;
+        name.resize(std::max<std::size_t>(name.size(), 12), ' ');
+        tiles += "                     " + name + set.summary + "\n";
+    }
+    const std::string usage = "usage: dovrelta-sim [--headless | --window] [--script FILE] [--out DIR] [--server URL | --port N]\n"
+           "                    [--home DIR] [--tiles NAME] [--scale S] [--screen WxH] [--fault PATH=FAULT]... [--offline]\n"
+           "                    [--shots named|all] [--verbose] [--print-tour]\n"
            "  --headless       no window: run the tour (or --script FILE) and write a PNG and a text dump per step\n"
            "  --window         a desktop window even when no display is announced\n"
            "  --script FILE    driver commands to run instead of the tour (--print-tour shows the language)\n"
-           "  --out DIR        where the pictures and dumps go (default: a new folder under $TMPDIR)\n"
+           "  --out DIR        where the pictures, dumps and the application's log go (default: a new folder under $TMPDIR)\n"
            "  --server URL     use the server at http://HOST:PORT/DV/ instead of starting the local one\n"
            "  --port N         the local server's port (default: a free one)\n"
-           "  --home DIR       DOVRELTA_HOME for this run (the application's files and the local server's data)\n"
-           "  --scale S        pixels per point (default 2); --screen WxH the screen in points (default 375x667)\n"
+           "  --home DIR       DOVRELTA_HOME for this run (the application's files and the local server's data); without it a\n"
+           "                   headless run starts from a fresh home of its own, a window from $DOVRELTA_HOME\n"
+           "  --tiles NAME     the home tiles the local server lists; the home screen keeps three tiles by name and opens\n"
+           "                   screens by keyword, so each set leads to other screens (in the window F2 switches them):\n"
+           "%s"
+           "  --scale S        pixels per point (default 2); --screen WxH the screen in points (default 375x667; 320x568 too)\n"
            "  --fault PATH=FAULT  a fault of the local server from the start (see dovrelta-devserver --help)\n"
            "  --offline        the machine looks offline from the start\n"
+           "                   (--fault and --offline go with --script or the window: the tour walks the working application)\n"
            "  --shots all      a picture after every command that acts, not only after `screenshot`\n"
-           "Window keys: Escape or Alt+Left goes back, F12 or Ctrl+S saves a screenshot, closing the window ends the run.\n";
+           "  --verbose        the application's log on standard error too (it always goes to application.log in --out)\n"
+           "Window keys: Escape or Alt+Left goes back, F2 switches the home tiles, F12 or Ctrl+S saves a screenshot, closing\n"
+           "the window ends the run.\n";
+    const auto at = usage.find("%s");
+    return usage.substr(0, at) + tiles + usage.substr(at + 2);
 }
 
 bool parseServerURL(const std::string& url, std::string& host, int& port, std::string& error)
@@ -135,6 +153,15 @@ ParsedOptions parseRunnerOptions(const std::vector<std::string>& arguments)
             options.home = value();
             if (options.home.empty())
                 return needsValue("a folder");
+        } else if (argument == "--tiles") {
+            if (!hasValue)
+                return needsValue("the name of a set of home tiles (prospects, directory, information)");
+            options.tiles = value();
+            const auto& sets = dv::devserver::Server::tileSets();
+            if (std::none_of(sets.begin(), sets.end(), [&](const auto& set) { return set.name == options.tiles; }))
+                return fail("--tiles " + options.tiles + ": the sets are prospects, directory and information");
+        } else if (argument == "--verbose") {
+            options.verbose = true;
         } else if (argument == "--scale") {
             double scale = 0;
             if (!hasValue || !parseNumber(value(), scale) || scale < 0.5 || scale > 4)
@@ -178,6 +205,8 @@ ParsedOptions parseRunnerOptions(const std::vector<std::string>& arguments)
         return fail("--port is the local server's; it does not go with --server");
     if (!options.serverURL.empty() && !options.faults.empty())
         return fail("--fault switches the local server's faults; it does not go with --server");
+    if (!options.serverURL.empty() && !options.tiles.empty())
+        return fail("--tiles chooses the local server's home tiles; it does not go with --server");
     return { options, {} };
 }
 

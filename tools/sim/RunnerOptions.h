@@ -1,8 +1,8 @@
 // The runner's command line.
 //
 //   dovrelta-sim [--headless | --window] [--script FILE] [--out DIR] [--server URL | --port N]
-//                [--home DIR] [--scale S] [--screen WxH] [--fault PATH=FAULT]... [--offline]
-//                [--shots named|all] [--print-tour]
+//                [--home DIR] [--tiles NAME] [--scale S] [--screen WxH] [--fault PATH=FAULT]... [--offline]
+//                [--shots named|all] [--verbose] [--print-tour]
 //
 // Without --headless or --window the runner opens a window when a display is there (DISPLAY or
 // WAYLAND_DISPLAY set) and runs headless otherwise. parseRunnerOptions never exits and never
@@ -30,13 +30,15 @@ struct RunnerOptions {
     std::string serverURL;             // empty: the embedded server
     std::string serverHost;            // from serverURL
     int serverPort = 0;                // from serverURL; for the embedded server, 0 picks a free port
-    std::string home;                  // DOVRELTA_HOME for this run; empty: as the environment says
+    std::string home;                  // DOVRELTA_HOME for this run; empty: a fresh one headless, the environment's in a window
+    std::string tiles;                 // the local server's set of home tiles; empty: as its data has it
     double scale = 2;                  // pixels per point of the screen (and of the window)
     double screenWidth = 375;          // points
     double screenHeight = 667;
     std::vector<std::pair<std::string, dv::devserver::Fault>> faults;
     bool offline = false;
     ShotPolicy shots = ShotPolicy::Named;
+    bool verbose = false;              // the application's log on standard error as well
     bool printTour = false;
     bool help = false;
 };
@@ -48,7 +50,7 @@ struct ParsedOptions {
 
 ParsedOptions parseRunnerOptions(const std::vector<std::string>& arguments);
 // The usage text printed by --help and after a bad command line.
-const char* runnerUsage();
+std::string runnerUsage();
 
 // "http://HOST:PORT/DV/" (the path may be left out, or be "/" or "/DV/"); false and a reason
 // for anything else.

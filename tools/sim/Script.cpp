@@ -1,5 +1,7 @@
 #include "tools/sim/Script.h"
 
+#include "tools/sim/internal/Verbs.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -11,91 +13,6 @@ namespace dv::sim {
 
 namespace {
 
-// What an argument must be.
-enum class Kind { Text, Number, Choice };
-
-struct Argument {
-    Kind kind;
-    const char* name;
-    std::vector<std::string> choices {}; // Choice
-};
-
-struct Grammar {
-    const char* verb;
-    std::vector<Argument> arguments;
-    std::size_t required;
-    bool restOfLine = false; // the only argument is the rest of the line, as written
-    bool needsApplication = true;
-    const char* help;
-};
-
-const std::vector<Grammar>& grammars()
-{
-    static const std::vector<Grammar> table = {
-        { "launch", {}, 0, false, false, "starts the application (done before the first command that needs it)" },
-        { "wait", { { Kind::Number, "SECONDS" } }, 1, false, true, "lets SECONDS pass while the application runs" },
-        { "wait-for", { { Kind::Text, "TEXT" }, { Kind::Number, "SECONDS" } }, 1, false, true,
-            "until a visible view shows TEXT (at most SECONDS, default 15)" },
-        { "wait-gone", { { Kind::Text, "TEXT" }, { Kind::Number, "SECONDS" } }, 1, false, true,
-            "until no visible view shows TEXT (at most SECONDS, default 15)" },
-        { "wait-idle", { { Kind::Number, "SECONDS" } }, 0, false, true,
-            "until no loading overlay or toast shows and nothing moves or loads (at most SECONDS, default 15)" },
-        { "expect", { { Kind::Text, "TEXT" } }, 1, false, true, "fails unless a visible view shows TEXT now" },
-        { "expect-no", { { Kind::Text, "TEXT" } }, 1, false, true, "fails if a visible view shows TEXT now" },
-        { "expect-title", { { Kind::Text, "TEXT" } }, 1, false, true, "fails unless the navigation bar's title is TEXT" },
-        { "expect-screen", { { Kind::Text, "CLASS" } }, 1, false, true, "fails unless the screen on top is of class CLASS" },
-        { "expect-opened", { { Kind::Text, "URL" } }, 1, false, true,
-            "fails unless the application has handed a URL containing URL to the system browser" },
-        { "tap", { { Kind::Text, "TEXT" } }, 1, false, true, "taps the view that shows TEXT (waits for it up to 15 s)" },
-        { "tap-at", { { Kind::Number, "X" }, { Kind::Number, "Y" } }, 2, false, true, "taps the point X,Y of the screen (points)" },
-        { "tap-row", { { Kind::Number, "ROW" }, { Kind::Number, "SECTION" } }, 1, false, true,
-            "taps row ROW (from 0) of the list on screen, scrolling to it (waits for it up to 15 s)" },
-        { "long-press", { { Kind::Text, "TEXT" } }, 1, false, true, "holds a finger on the view that shows TEXT" },
-        { "long-press-at", { { Kind::Number, "X" }, { Kind::Number, "Y" } }, 2, false, true, "holds a finger on the point X,Y" },
-        { "drag", { { Kind::Number, "X" }, { Kind::Number, "Y" }, { Kind::Number, "DX" }, { Kind::Number, "DY" } }, 4, false, true,
-            "drags a finger from X,Y by DX,DY" },
-        { "scroll", { { Kind::Number, "DX" }, { Kind::Number, "DY" } }, 2, false, true,
-            "drags the scroll view on screen so that its content moves by DX,DY" },
-        { "swipe", { { Kind::Choice, "DIRECTION", { "left", "right", "up", "down" } } }, 1, false, true,
-            "a quick stroke that turns a page of the scroll view on screen" },
-        { "spin", { { Kind::Number, "WHEEL" }, { Kind::Number, "ROW" } }, 2, false, true,
-            "turns wheel WHEEL (from 0) of the picker on screen to row ROW with the finger" },
-        { "focus", { { Kind::Text, "TEXT" } }, 1, false, true, "taps the text field showing TEXT or the placeholder TEXT" },
-        { "type", { { Kind::Text, "TEXT" } }, 1, false, true, "types TEXT into the focused field (\\n presses return)" },
-        { "delete", { { Kind::Number, "TIMES" } }, 0, false, true, "presses the delete key (TIMES times)" },
-        { "return", {}, 0, false, true, "presses the return key" },
-        { "hide-keyboard", {}, 0, false, true, "ends editing, as a tap outside the field does" },
-        { "tap-bar", { { Kind::Choice, "SIDE", { "left", "right" } } }, 1, false, true,
-            "taps the left or right button of the navigation bar" },
-        { "back", {}, 0, false, true, "goes back: the navigation bar's back button, or the back swipe" },
-        { "open", { { Kind::Text, "CLASS" }, { Kind::Text, "TITLE" } }, 1, false, true,
-            "pushes a new screen of class CLASS (titled TITLE), as a home tile does, for screens no tile leads to" },
-        { "alert", { { Kind::Text, "BUTTON" } }, 1, false, true, "taps BUTTON of the alert on top" },
-        { "pick-image", {}, 0, false, true, "picks a picture in the image picker on screen" },
-        { "screenshot", { { Kind::Text, "NAME" }, { Kind::Choice, "now", { "now" } } }, 1, false, true,
-            "writes NAME.png and NAME.txt (the dump) once the screen rests; \"now\": at once (a toast after wait-for)" },
-        { "push", { { Kind::Text, "JSON" } }, 1, true, true, "delivers a remote notification with the JSON payload" },
-        { "state", { { Kind::Choice, "STATE", { "active", "background" } } }, 1, false, true,
-            "sends the application to the background or brings it back" },
-        { "fault", { { Kind::Text, "PATH" }, { Kind::Text, "FAULT" } }, 2, false, false,
-            "switches on a fault of the local server (as dovrelta-devserver --fault)" },
-        { "clear-faults", { { Kind::Text, "PATH" } }, 0, false, false, "clears the local server's faults (or PATH's)" },
-        { "network", { { Kind::Choice, "STATE", { "on", "off" } } }, 1, false, false, "the machine goes offline or online" },
-        { "permission", { { Kind::Choice, "SERVICE", { "addressbook", "photos", "camera" } },
-                           { Kind::Choice, "ANSWER", { "allow", "deny" } } }, 2, false, false,
-            "what the user answers the service's permission prompt" },
-    };
-    return table;
-}
-
-const Grammar* grammarFor(std::string_view verb)
-{
-    for (const auto& grammar : grammars())
-        if (verb == grammar.verb)
-            return &grammar;
-    return nullptr;
-}
-
 bool isNumber(const std::string& text)
 {
     if (text.empty())
@@ -106,15 +23,20 @@ bool isNumber(const std::string& text)
     return end && *end == '\0' && errno == 0 && std::isfinite(value);
 }
 
-// Splits a line into words; false and a reason for an unterminated quote or a bad escape.
-bool splitWords(std::string_view line, std::vector<std::string>& words, std::string& error)
+// Splits a line into words, at most `most` of them (`stoppedAt` then tells where the rest
+// begins); false and a reason for an unterminated quote or a bad escape.
+bool splitWords(std::string_view line, std::vector<std::string>& words, std::string& error,
+    std::size_t most = std::string::npos, std::size_t* stoppedAt = nullptr)
 {
     std::size_t i = 0;
+    std::size_t taken = 0;
     while (i < line.size()) {
         if (line[i] == ' ' || line[i] == '\t') {
             ++i;
             continue;
         }
+        if (taken++ == most)
+            break;
         std::string word;
         if (line[i] == '"') {
             ++i;
@@ -158,23 +80,9 @@ bool splitWords(std::string_view line, std::vector<std::string>& words, std::str
         }
         words.push_back(std::move(word));
     }
+    if (stoppedAt)
+        *stoppedAt = std::min(i, line.size());
     return true;
-}
-
-std::string usageOf(const Grammar& grammar)
-{
-    std::string usage = grammar.verb;
-    for (std::size_t i = 0; i < grammar.arguments.size(); ++i) {
-        const auto& argument = grammar.arguments[i];
-        std::string name = argument.name;
-        if (argument.kind == Kind::Choice) {
-            name.clear();
-            for (const auto& choice : argument.choices)
-                name += (name.empty() ? "" : "|") + choice;
-        }
-        usage += i < grammar.required ? " " + name : " [" + name + "]";
-    }
-    return usage;
 }
 
 std::string trimmed(std::string_view text)
@@ -184,6 +92,119 @@ std::string trimmed(std::string_view text)
         return {};
     auto end = text.find_last_not_of(" \t\r");
     return std::string(text.substr(begin, end - begin + 1));
+}
+
+// The verb a line starts with: two words when a verb has them ("defaults set"), else one.
+const internal::Verb* verbOf(const std::string& line, std::string& name, std::string& rest)
+{
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    std::vector<std::size_t> ends;
+    for (int i = 0; i < 2 && at < line.size(); ++i) {
+        auto begin = line.find_first_not_of(" \t", at);
+        if (begin == std::string::npos)
+            break;
+        auto end = line.find_first_of(" \t", begin);
+        if (end == std::string::npos)
+            end = line.size();
+        words.push_back(line.substr(begin, end - begin));
+        ends.push_back(end);
+        at = end;
+    }
+    if (words.size() == 2) {
+        if (const auto* verb = internal::findVerb(words[0] + " " + words[1])) {
+            name = verb->name;
+            rest = trimmed(std::string_view(line).substr(ends[1]));
+            return verb;
+        }
+    }
+    name = words.empty() ? std::string() : words[0];
+    rest = words.empty() ? std::string() : trimmed(std::string_view(line).substr(ends[0]));
+    return internal::findVerb(name);
+}
+
+// One command line, checked against its verb's arguments and its own check.
+std::optional<ScriptCommand> parseLine(const std::string& line, int lineNumber, std::string& error)
+{
+    ScriptCommand command;
+    command.line = lineNumber;
+    command.source = line;
+    std::string body = line;
+    if (body.rfind("check", 0) == 0 && (body.size() == 5 || body[5] == ' ' || body[5] == '\t')) {
+        command.check = true;
+        body = trimmed(std::string_view(body).substr(5));
+        if (body.empty()) {
+            error = "usage: check VERB ... (an expect... command)";
+            return std::nullopt;
+        }
+    }
+    std::string rest;
+    const internal::Verb* verb = verbOf(body, command.verb, rest);
+    if (!verb) {
+        error = "unknown command \"" + command.verb + "\" (`dovrelta-sim --print-tour` lists the commands)";
+        return std::nullopt;
+    }
+    if (command.check && verb->checkable != internal::Checkable::Yes) {
+        error = "\"" + verb->name + "\" has no check form (only the expect... commands have one)";
+        return std::nullopt;
+    }
+    const auto& expected = verb->arguments;
+    const bool takesRest = !expected.empty() && expected.back().kind == internal::ArgumentKind::RestOfLine;
+    // The words before a rest-of-line argument are split as usual, the rest is taken as written.
+    std::size_t restAt = 0;
+    if (!splitWords(rest, command.arguments, error, takesRest ? expected.size() - 1 : std::string::npos, &restAt))
+        return std::nullopt;
+    if (takesRest && restAt < rest.size())
+        command.arguments.push_back(trimmed(std::string_view(rest).substr(restAt)));
+    const std::string usage = "usage: " + (command.check ? std::string("check ") : std::string()) + internal::usageOf(*verb);
+    if (command.arguments.size() < verb->required || command.arguments.size() > expected.size()) {
+        error = usage + " (quote texts with blanks)";
+        return std::nullopt;
+    }
+    for (std::size_t i = 0; i < command.arguments.size(); ++i) {
+        const auto& argument = expected[i];
+        const auto& value = command.arguments[i];
+        const std::string what = std::string(argument.name) + " of " + verb->name;
+        switch (argument.kind) {
+        case internal::ArgumentKind::Number:
+        case internal::ArgumentKind::SignedNumber:
+            if (!isNumber(value)) {
+                error = what + " is a number, not \"" + value + "\"";
+                return std::nullopt;
+            }
+            if (argument.kind == internal::ArgumentKind::Number && std::strtod(value.c_str(), nullptr) < 0) {
+                error = what + " cannot be negative";
+                return std::nullopt;
+            }
+            break;
+        case internal::ArgumentKind::Choice:
+            if (std::find(argument.choices.begin(), argument.choices.end(), value) == argument.choices.end()) {
+                error = usage;
+                return std::nullopt;
+            }
+            break;
+        case internal::ArgumentKind::FileName:
+            if (value.find_first_of("/\\") != std::string::npos || value == "." || value == "..") {
+                error = what + " is a file name, without folders";
+                return std::nullopt;
+            }
+            [[fallthrough]];
+        case internal::ArgumentKind::Text:
+        case internal::ArgumentKind::RestOfLine:
+            if (value.empty()) {
+                error = what + " is empty";
+                return std::nullopt;
+            }
+            break;
+        }
+    }
+    if (verb->checkLine) {
+        if (auto problem = verb->checkLine(command); !problem.empty()) {
+            error = problem;
+            return std::nullopt;
+        }
+    }
+    return command;
 }
 
 } // namespace
@@ -208,43 +229,11 @@ ParsedScript parseScript(std::string_view text, const std::string& name)
         ++lineNumber;
         if (line.empty() || line[0] == '#')
             continue;
-        auto fail = [&](const std::string& message) {
-            return ParsedScript { std::nullopt, name + ":" + std::to_string(lineNumber) + ": " + message };
-        };
-
-        auto verbEnd = line.find_first_of(" \t");
-        std::string verb = line.substr(0, verbEnd);
-        const Grammar* grammar = grammarFor(verb);
-        if (!grammar)
-            return fail("unknown command \"" + verb + "\" (`dovrelta-sim --print-tour` lists the commands)");
-
-        ScriptCommand command { verb, {}, lineNumber, line };
-        std::string rest = verbEnd == std::string::npos ? std::string() : trimmed(line.substr(verbEnd));
-        if (grammar->restOfLine) {
-            if (!rest.empty())
-                command.arguments.push_back(rest);
-        } else {
-            std::string error;
-            if (!splitWords(rest, command.arguments, error))
-                return fail(error);
-        }
-        if (command.arguments.size() < grammar->required || command.arguments.size() > grammar->arguments.size())
-            return fail("usage: " + usageOf(*grammar) + " (quote texts with blanks)");
-        for (std::size_t i = 0; i < command.arguments.size(); ++i) {
-            const auto& expected = grammar->arguments[i];
-            const auto& value = command.arguments[i];
-            if (expected.kind == Kind::Number && !isNumber(value))
-                return fail(std::string(expected.name) + " of " + verb + " is a number, not \"" + value + "\"");
-            if (expected.kind == Kind::Number && std::strtod(value.c_str(), nullptr) < 0 && verb != "drag" && verb != "scroll")
-                return fail(std::string(expected.name) + " of " + verb + " cannot be negative");
-            if (expected.kind == Kind::Choice && std::find(expected.choices.begin(), expected.choices.end(), value) == expected.choices.end())
-                return fail("usage: " + usageOf(*grammar));
-            if (expected.kind == Kind::Text && value.empty())
-                return fail(std::string(expected.name) + " of " + verb + " is empty");
-        }
-        if (verb == "screenshot" && command.arguments[0].find_first_of("/\\") != std::string::npos)
-            return fail("a screenshot's NAME is a file name, without folders");
-        script.commands.push_back(std::move(command));
+        std::string error;
+        auto command = parseLine(line, lineNumber, error);
+        if (!command)
+            return { std::nullopt, name + ":" + std::to_string(lineNumber) + ": " + error };
+        script.commands.push_back(std::move(*command));
     }
     return { std::move(script), {} };
 }
@@ -264,17 +253,22 @@ ParsedScript loadScript(const std::string& path)
 std::string scriptLanguageSummary()
 {
     std::string summary;
-    for (const auto& grammar : grammars()) {
-        std::string usage = usageOf(grammar);
-        summary += "#   " + usage + std::string(usage.size() < 34 ? 34 - usage.size() : 1, ' ') + grammar.help + "\n";
+    for (const auto& section : internal::verbSections()) {
+        summary += std::string("# ") + section.title + ":\n";
+        for (const auto& verb : section.verbs) {
+            std::string usage = internal::usageOf(verb) + (verb.checkable == internal::Checkable::Yes ? " (check)" : "");
+            summary += "#   " + usage + std::string(usage.size() < 40 ? 40 - usage.size() : 1, ' ') + verb.help + "\n";
+        }
     }
+    summary += "# `check` before a command marked (check) records its failure and goes on; the run ends with a\n"
+               "# summary of the failed checks and a failed status.\n";
     return summary;
 }
 
 bool commandNeedsApplication(const ScriptCommand& command)
 {
-    const Grammar* grammar = grammarFor(command.verb);
-    return grammar && grammar->needsApplication;
+    const auto* verb = internal::findVerb(command.verb);
+    return verb && verb->phase == internal::Phase::Application;
 }
 
 } // namespace dv::sim

@@ -1,10 +1,13 @@
 // Acts out a script (see Script.h) on the running application through the UI driver, as a
-// person would: it finds views by the text they show, waits for what the server has still to
-// send (up to a bound), taps, types, drags and goes back, and leaves a picture and a dump of the
-// screen at each `screenshot` (or after every acting command, with ShotPolicy::All). Runs on the
-// main thread, on the process clock (the system clock in the runner).
+// person would: it finds views by the text or the picture they show (scrolling lists and pages to
+// them), waits for what the server has still to send (up to a bound), taps, types, drags and goes
+// back, sets up what lies around the application (server, network, permissions, clock, stores),
+// and leaves a picture and a dump of the screen at each `screenshot` (or after every acting
+// command, with ShotPolicy::All). The dump of each step ends with the toasts shown since the
+// step before. Runs on the main thread; the application's clock is the system's, moved by the
+// `clock` commands (or the test's manual clock when one is installed).
 //
-//   ScriptRunner runner({ .server = server.get(), .launch = launch, .steps = &steps });
+//   ScriptRunner runner({ .server = server.get(), .launch = launch, .forget = forget, .steps = &steps });
 //   std::string error;
 //   if (!runner.run(script, error)) fail(error);    // "tour.txt:7: tap 加粉: no view shows ..."
 #pragma once
@@ -13,7 +16,9 @@
 #include "tools/sim/Script.h"
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace dv::devserver {
 class Server;
@@ -24,40 +29,50 @@ namespace dv::sim {
 class StepWriter;
 
 struct ScriptEnvironment {
-    // The local server, whose faults `fault` switches; nil when the run uses another server.
+    // The local server, whose faults and tiles the script switches; nil when the run uses another.
     dv::devserver::Server* server = nullptr;
     // Starts the application; false and a reason when it cannot.
     std::function<bool(std::string& error)> launch;
+    // Lets go of what the application's process keeps in memory beyond the platform (its shared
+    // instances, memory caches), so that the next launch starts as a new process would; its
+    // files stay. Called by `relaunch` between the end and the new start; may be empty.
+    std::function<void()> forget;
     StepWriter* steps = nullptr;
     ShotPolicy shots = ShotPolicy::Named;
     // How long commands wait for a view, a row or an alert to show (real seconds).
     double findTimeout = 15;
+    // Where the runner's own lines go (failed checks, marks); nowhere when empty.
+    std::function<void(const std::string& line)> say;
 };
 
 class ScriptRunner {
 public:
-    explicit ScriptRunner(ScriptEnvironment environment) : m_environment(std::move(environment)) { }
+    explicit ScriptRunner(ScriptEnvironment environment);
+    ~ScriptRunner();
 
     // Runs every command in order, launching the application before the first one that needs it.
-    // At the first failure: false, `error` = "NAME:LINE: COMMAND: reason", and (once the
-    // application runs) a last step named "failed" showing the screen as it was.
+    // At the first failure of a command: false, `error` = "NAME:LINE: COMMAND: reason", and (once
+    // the application runs) a last step named "failed" showing the screen as it was. A failed
+    // `check` is told through `say` and the run goes on; at its end `error` sums them up
+    // ("2 of 5 checks failed: NAME:LINE, NAME:LINE") and the answer is false.
     bool run(const Script& script, std::string& error);
-    bool launched() const { return m_launched; }
+    bool launched() const;
+    // "NAME:LINE: COMMAND: reason" of each failed check, in order.
+    const std::vector<std::string>& failedChecks() const;
 
 private:
-    bool execute(const ScriptCommand& command, std::string& reason);
-    bool ensureLaunched(std::string& reason);
-    // Runs the loop until the screen is at rest: no navigation transition, no view animation, no
-    // picture or web page still loading (at most a few seconds), nothing queued.
-    void settle();
-
-    ScriptEnvironment m_environment;
-    bool m_launched = false;
+    class Context;
+    std::unique_ptr<Context> m_context;
 };
 
 // Goes back one screen as a person would: the left button of the screen's navigation item (the
 // application's own back buttons), else the bar's back button, else the back swipe. False and a
 // reason when the screen on top stays.
 bool goBack(std::string& reason);
+
+// Ends the running application as the platform ends a process, keeping its files: it hears that
+// it terminates, its windows, alerts, keyboard and touches go, the user defaults are written and
+// read again at the next use, and `forget` lets go of the rest it kept in memory.
+void endApplication(const std::function<void()>& forget);
 
 } // namespace dv::sim

@@ -41,7 +41,7 @@ bool StepWriter::open(const std::string& folder, std::string& error)
     return true;
 }
 
-bool StepWriter::write(const std::string& name, std::string& error)
+bool StepWriter::write(const std::string& name, std::string& error, const std::string& notes)
 {
     char number[16];
     std::snprintf(number, sizeof number, "%02d-", ++m_count);
@@ -51,7 +51,7 @@ bool StepWriter::write(const std::string& name, std::string& error)
         return false;
     }
     std::ofstream dump(base + ".txt", std::ios::binary | std::ios::trunc);
-    dump << describeScreen() << takeTimings(number + name);
+    dump << describeScreen() << notes << takeTimings(number + name);
     dump.close();
     if (!dump) {
         error = "cannot write " + base + ".txt";

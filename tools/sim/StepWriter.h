@@ -19,9 +19,10 @@ public:
     bool open(const std::string& folder, std::string& error);
     const std::string& folder() const { return m_folder; }
 
-    // Writes the screen as it is now; false and a reason when a file cannot be written. The
-    // picture's path is kept in `pictures`.
-    bool write(const std::string& name, std::string& error);
+    // Writes the screen as it is now, with `notes` (lines of the runner's own: the toasts since
+    // the step before) at the end of the dump; false and a reason when a file cannot be written.
+    // The picture's path is kept in `pictures`.
+    bool write(const std::string& name, std::string& error, const std::string& notes = {});
     const std::vector<std::string>& pictures() const { return m_pictures; }
 
     // "longest main-thread turn 31.0 ms (01-home), 12 touches: touch to frame 99th percentile

@@ -7,14 +7,16 @@ const std::string& tourScript()
     static const std::string tour = R"(# The tour: every screen of the application, one picture each.
 launch
 screenshot launch
-# The home screen: the strip of pictures and the tiles of the categories the application keeps.
+# The home screen: the strip of pictures and the tiles of the categories the application keeps
+# (wait-idle waits for the tiles' pictures too).
 wait-for 加粉
 wait-for 图片
+wait-idle
 screenshot home
 # A picture of the strip, full screen, and a tap that puts it away.
-tap-at 90 200
+tap-image listFirend
 screenshot home-picture
-tap-at 90 200
+tap-image listFirend
 expect 加粉
 # The prospect screens behind the kept tiles: numbers by region, imported into the address book;
 # numbers by province and prefix; the industry categories and one category's customers.
@@ -42,7 +44,7 @@ wait-idle
 spin 0 1
 tap 完成
 focus 请输入手机号前七位
-type 1380013
+type 1380555
 hide-keyboard
 tap 搜索
 wait-idle
@@ -58,8 +60,9 @@ screenshot prospect-industry-list
 back
 back
 expect-screen VQMainViewController
-# The three QR-code lists and their pages. The home opens them from the tiles 群二维码, 个人二维码
-# and 公众号, which the seeded home does not keep; they are opened here as those tiles would.
+# The three QR-code lists and their pages. The home opens them from tiles of other names than
+# the prospect tiles (`dovrelta-sim --tiles directory` lists those); they are opened here as those
+# tiles would, under their own titles.
 open VQAddGroupViewController 群二维码
 wait-idle
 screenshot group-list
@@ -70,14 +73,14 @@ tap 下一个
 wait-idle
 screenshot group-detail-next
 # A long press on the code offers to save it to the photo album.
-long-press-at 187 420
+long-press-image pic/qrcode/
 alert 保存二维码
 wait-for 已保存到相册
 screenshot group-detail-saved now
 back
 # The list's upload form, filled in as a person would (the region on the wheels, the picture from
 # the album), uploaded; the form closes and the list shows the new code first when opened again.
-tap-at 330 552
+tap-image fatiezi
 wait-idle
 screenshot upload-form
 focus 请输入标题
@@ -92,7 +95,7 @@ type hike2026
 focus 请输入介绍
 type 每周六早上出发，欢迎新人。
 hide-keyboard
-tap-at 340 309
+tap-image addphoto
 alert 相册
 pick-image
 wait-idle
@@ -135,8 +138,8 @@ tap 图片
 wait-idle
 screenshot picture-page
 back
-# The about screen (the tile 关于我们, which the seeded home does not keep either), the web-site
-# link, the help pages and the agent lookup.
+# The about screen (a tile of --tiles information), the web-site link, the help pages and the
+# agent lookup.
 open VQAboutvqViewController 关于我们
 wait-for 查看使用说明
 wait-idle

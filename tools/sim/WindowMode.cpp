@@ -219,6 +219,14 @@ void WindowMode::run()
         case SDLK_F12:
             saveShot(state.options.shots);
             break;
+        case SDLK_F2:
+            // The application starts again: a finger held down belongs to the one that ends.
+            if (state.touch)
+                dv::cancelTouch(std::exchange(state.touch, 0));
+            if (state.options.switchTiles)
+                if (auto title = state.options.switchTiles(); !title.empty())
+                    SDL_SetWindowTitle(state.window, title.c_str());
+            break;
         case SDLK_s:
             if (ctrl)
                 saveShot(state.options.shots);

@@ -5,11 +5,13 @@
 //     touch delivery (so drags scroll and a held press is a long press);
 //   - typed text, Backspace and Return go to the first responder's text field or text view;
 //   - Escape or Alt+Left goes back a screen; F12 or Ctrl+S saves a picture and a dump of the
-//     screen to the run's folder;
+//     screen to the run's folder; F2 asks the runner to switch the home tiles (the window's title
+//     says which show);
 //   - closing the window (or SIGINT, SIGTERM) ends the run.
 // SDL stays inside WindowMode.cpp. Main thread only.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -20,6 +22,8 @@ class StepWriter;
 struct WindowOptions {
     std::string title = "Dovrelta";
     StepWriter* shots = nullptr; // where F12 pictures go
+    // F2: switches the home tiles and answers the window's new title ("" when nothing changed).
+    std::function<std::string()> switchTiles {};
 };
 
 class WindowMode {

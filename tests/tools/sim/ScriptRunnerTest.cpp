@@ -221,7 +221,7 @@ TEST_F(ScriptRunnerTest, AFailingCommandIsNamedWithItsLineAndLeavesAPictureOfThe
         { "back", "t.txt:1: back: there is no screen to go back to" },
         { "type 字", "t.txt:1: type 字: no text field or text view has the focus" },
         { "fault * html", "t.txt:1: fault * html: faults are the local server's; this run talks to another server" },
-        { "push [1]", "t.txt:1: push [1]: the payload is not a JSON object" },
+        { "push [1]", "t.txt:1: the payload of push is not a JSON object" },
         { "launch\nlaunch", "t.txt:2: launch: the application runs already" },
         { "open NoSuchScreen", "t.txt:1: open NoSuchScreen: no screen class NoSuchScreen is in the application" },
         { "alert 确定", "t.txt:1: alert 确定: no alert shows (waited 2 s)" },

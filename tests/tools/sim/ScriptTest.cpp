@@ -50,7 +50,7 @@ TEST(ScriptTest, BadLinesAreNamedByFileAndLineWithWhatIsWrong)
         { "tap \"a\"b", "s.txt:1: a quoted text must be followed by a blank" },
         { "type \"\\q\"", "s.txt:1: unknown escape \\q" },
         { "tap \"\"", "s.txt:1: TEXT of tap is empty" },
-        { "screenshot ../home", "s.txt:1: a screenshot's NAME is a file name" },
+        { "screenshot ../home", "s.txt:1: NAME of screenshot is a file name, without folders" },
         { "push", "s.txt:1: usage: push JSON" },
     };
     for (const auto& c : cases) {

@@ -1,0 +1,87 @@
+#include "tools/sim/internal/ToastLog.h"
+
+#include "platform/base/NSString.h"
+#include "platform/dispatch/NSRunLoop.h"
+#include "platform/testing/UIDriver.h"
+#include "platform/ui/UIApplication.h"
+#include "ui/toolkit/overlay/PHProgressHUD.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace dv::sim::internal {
+
+namespace {
+
+// Between two looks at the screen: far below the 0.7 s a toast shows.
+constexpr auto kLookInterval = std::chrono::milliseconds(20);
+
+std::string inQuotes(const std::string& text)
+{
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (c == '\n') {
+            out += "\\n";
+            continue;
+        }
+        out += c;
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+ToastLog::ToastLog()
+    : m_start(std::chrono::steady_clock::now())
+{
+    m_observer = NSRunLoop::mainRunLoop()->addEndOfTurnObserver([this] {
+        if (std::chrono::steady_clock::now() - m_lastLook >= kLookInterval)
+            look();
+    });
+}
+
+ToastLog::~ToastLog() { NSRunLoop::mainRunLoop()->removeEndOfTurnObserver(m_observer); }
+
+void ToastLog::look()
+{
+    m_lastLook = std::chrono::steady_clock::now();
+    if (!UIApplication::sharedApplication()->keyWindow())
+        return;
+    std::erase_if(m_seen, [](const Seen& seen) { return seen.overlay.expired(); });
+    dv::testing::UIDriver ui;
+    for (const auto& overlay : ui.findAll<PHProgressHUD>()) {
+        // Fading away: what it said was noted when it showed.
+        if (overlay->alpha() < 0.05)
+            continue;
+        std::string text = dv::str(overlay->labelText());
+        if (auto details = overlay->detailsLabelText(); details && details->length())
+            text += (text.empty() ? "" : " ") + dv::str(details);
+        auto known = std::find_if(m_seen.begin(), m_seen.end(), [&](const Seen& seen) { return seen.overlay.lock() == overlay; });
+        if (known != m_seen.end() && known->text == text)
+            continue;
+        if (known == m_seen.end())
+            m_seen.push_back({ overlay, text });
+        else
+            known->text = text;
+        char when[32];
+        std::snprintf(when, sizeof when, "%7.2f s", std::chrono::duration<double>(m_lastLook - m_start).count());
+        const bool loading = overlay->mode() == PHProgressHUDModeIndeterminate;
+        m_entries.push_back(std::string("  ") + when + "  " + (loading ? "loading " : "toast ") + inQuotes(text));
+    }
+}
+
+std::string ToastLog::takeSection()
+{
+    look();
+    if (m_entries.empty())
+        return {};
+    std::string section = "toasts since the last step:\n";
+    for (const auto& entry : m_entries)
+        section += entry + "\n";
+    m_entries.clear();
+    return section;
+}
+
+} // namespace dv::sim::internal
