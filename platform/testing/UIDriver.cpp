@@ -40,11 +40,26 @@ bool fieldEquals(const DescriptionFields& fields, std::string_view key, const st
 
 Ref<UIWindow> UIDriver::window() const { return m_window ? m_window : UIApplication::sharedApplication()->keyWindow(); }
 
+namespace {
+
+std::function<bool()>& otherThreadsIgnoredWhile()
+{
+    static std::function<bool()> condition;
+    return condition;
+}
+
+} // namespace
+
+void UIDriver::setOtherThreadsIgnoredWhile(std::function<bool()> condition) { otherThreadsIgnoredWhile() = std::move(condition); }
+
 bool UIDriver::runUntilIdle()
 {
     if (auto* manual = dynamic_cast<ManualClock*>(&Clock::current()))
         return manual->runUntilIdle(defaultWaitLimit);
-    return dv::testing::runUntilIdle();
+    const auto& ignoring = otherThreadsIgnoredWhile();
+    return runMainLoopUntil([&ignoring] {
+        return !dispatch_get_main_queue()->hasPendingMain() && (internal::WorkTracker::outstanding() == 0 || (ignoring && ignoring()));
+    }, defaultWaitLimit);
 }
 
 void UIDriver::advance(NSTimeInterval seconds)

@@ -21,6 +21,7 @@
 #include "platform/ui/UIView.h"
 #include "platform/ui/UIWindow.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -90,8 +91,13 @@ public:
     Ref<UIWindow> window() const;
 
     // Runs the main run loop until nothing is left to do now: queued blocks, due timers, the
-    // layout and display passes. True when it became idle.
+    // layout and display passes, and work on other threads that will post back. True when it
+    // became idle.
     bool runUntilIdle();
+    // While `condition` holds, runUntilIdle on the system clock does not wait for work on other
+    // threads, only for what the main thread has queued (the runner: a step does not wait for the
+    // pictures being downloaded). Process-wide; empty: it always waits.
+    static void setOtherThreadsIgnoredWhile(std::function<bool()> condition);
     // Moves the clock forward (the manual clock in tests, stopping at each timer on the way; real
     // time otherwise), then runs until idle.
     void advance(NSTimeInterval seconds);

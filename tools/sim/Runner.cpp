@@ -113,7 +113,7 @@ std::string tileSummary(const std::string& name)
 
 std::string windowTitle(const std::string& tiles)
 {
-    return tiles.empty() ? std::string("Dovrelta") : "Dovrelta — home tiles: " + tiles + " (F2 switches)";
+    return tiles.empty() ? std::string("Dovrelta") : "Dovrelta - home tiles: " + tiles + " (F2 switches)";
 }
 
 } // namespace

@@ -257,7 +257,28 @@ std::string scriptLanguageSummary()
         summary += std::string("# ") + section.title + ":\n";
         for (const auto& verb : section.verbs) {
             std::string usage = internal::usageOf(verb) + (verb.checkable == internal::Checkable::Yes ? " (check)" : "");
-            summary += "#   " + usage + std::string(usage.size() < 40 ? 40 - usage.size() : 1, ' ') + verb.help + "\n";
+            summary += "#   " + usage;
+            // The help in a column of its own, broken between words.
+            constexpr std::size_t column = 40, width = 74;
+            std::size_t used = usage.size();
+            if (used >= column) {
+                summary += "\n#   ";
+                used = 0;
+            }
+            summary += std::string(column - used, ' ');
+            std::string_view help = verb.help;
+            while (!help.empty()) {
+                std::size_t cut = help.size();
+                if (cut > width) {
+                    cut = help.rfind(' ', width);
+                    if (cut == std::string_view::npos || cut == 0)
+                        cut = width;
+                }
+                summary += std::string(help.substr(0, cut)) + "\n";
+                help.remove_prefix(std::min(help.size(), cut + 1));
+                if (!help.empty())
+                    summary += "#   " + std::string(column, ' ');
+            }
         }
     }
     summary += "# `check` before a command marked (check) records its failure and goes on; the run ends with a\n"

@@ -16,6 +16,7 @@
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UINavigationItem.h"
 #include "platform/ui/UIWindow.h"
+#include "ui/images/RIWebImageManager.h"
 
 #include <algorithm>
 #include <array>
@@ -49,7 +50,7 @@ void endApplication(const std::function<void()>& forget)
 {
     auto app = UIApplication::sharedApplication();
     app->terminate();
-    dv::testing::runUntilIdle();
+    UIDriver().runUntilIdle();
     // What the process showed goes with it; its windows are let go with the application below.
     if (auto windows = app->windows())
         for (const auto& item : windows->items())
@@ -61,7 +62,7 @@ void endApplication(const std::function<void()>& forget)
     NSUserDefaults::resetStandardUserDefaults();
     if (forget)
         forget();
-    dv::testing::runUntilIdle();
+    UIDriver().runUntilIdle();
 }
 
 class ScriptRunner::Context final : public VerbContext {
@@ -75,13 +76,13 @@ public:
     void settle() override
     {
         dv::testing::runMainLoopUntil([&] { return screenAtRest(m_ui, Pictures::Ignored); }, 5);
-        dv::testing::runUntilIdle();
+        m_ui.runUntilIdle();
     }
 
     bool settleWithPictures(double limit) override
     {
         const bool rested = dv::testing::runMainLoopUntil([&] { return !overlayShown(m_ui) && screenAtRest(m_ui, Pictures::Included); }, limit);
-        dv::testing::runUntilIdle();
+        m_ui.runUntilIdle();
         return rested;
     }
 
@@ -96,7 +97,7 @@ public:
         if (!m_environment.launch || !m_environment.launch(reason))
             return false;
         m_launched = true;
-        dv::testing::runUntilIdle();
+        m_ui.runUntilIdle();
         return true;
     }
 
@@ -153,6 +154,9 @@ bool ScriptRunner::Context::run(const Script& script, std::string& error)
     if (shifted)
         Clock::setCurrent(std::make_shared<ShiftedClock>());
     m_toasts = std::make_unique<ToastLog>();
+    // Steps wait for what the application does, but not for the pictures it downloads: a picture
+    // of the screen may show one still loading (wait-idle waits for them).
+    UIDriver::setOtherThreadsIgnoredWhile([] { return RIWebImageManager::sharedManager()->isRunning(); });
     int checks = 0;
     bool completed = true;
     for (const auto& command : script.commands) {
@@ -190,6 +194,7 @@ bool ScriptRunner::Context::run(const Script& script, std::string& error)
         }
     }
     m_toasts.reset();
+    UIDriver::setOtherThreadsIgnoredWhile({});
     if (shifted)
         Clock::setCurrent(previousClock);
     if (!completed)

@@ -65,9 +65,30 @@ TEST_F(SimErrorsTest, APortInUseIsOneLineAndAFailure)
     EXPECT_EQ(lines[0].rfind("dovrelta-sim: the local server did not start: ", 0), 0u) << lines[0];
 }
 
+TEST_F(SimErrorsTest, TheTourRefusesFaultsAndOfflineUpFrontWithOneLine)
+{
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        { { "--offline" }, "dovrelta-sim: --offline does not go with the tour" },
+        { { "--fault", "home/index.do=http:500" }, "dovrelta-sim: --fault does not go with the tour" },
+    };
+    for (const auto& [arguments, message] : cases) {
+        auto run = runHeadless(arguments);
+        EXPECT_EQ(run.status, 2) << arguments[0];
+        auto lines = linesOf(run.errors);
+        ASSERT_EQ(lines.size(), 1u) << run.errors;
+        EXPECT_EQ(lines[0].rfind(message, 0), 0u) << lines[0];
+        EXPECT_NE(lines[0].find("--script FILE"), std::string::npos) << "it says what to do instead: " << lines[0];
+        EXPECT_EQ(run.output, "") << "nothing started";
+    }
+    // With a script of one's own they are welcome.
+    auto scripted = runHeadless({ "--offline" }, "network on\n");
+    EXPECT_EQ(scripted.status, 0) << scripted.errors;
+}
+
 TEST_F(SimErrorsTest, AFailingCommandEndsTheRunWithItsLineAndAPictureOfTheScreen)
 {
-    auto run = runHeadless({}, "launch\nwait-for 不会出现的文字 0.5\nscreenshot never\n");
+    // --verbose: the application's log on standard error as well as in its file.
+    auto run = runHeadless({ "--verbose" }, "launch\nwait-for 不会出现的文字 0.5\nscreenshot never\n");
     EXPECT_EQ(run.status, 1);
     auto lines = linesOf(run.errors);
     ASSERT_FALSE(lines.empty());
@@ -75,6 +96,8 @@ TEST_F(SimErrorsTest, AFailingCommandEndsTheRunWithItsLineAndAPictureOfTheScreen
             + ":2: wait-for 不会出现的文字 0.5: no visible view shows \"不会出现的文字\" after 0.5 s");
     EXPECT_EQ(stepNames(), std::vector<std::string> { "failed" });
     EXPECT_NE(run.output.find("pictures and dumps go to " + m_out.string()), std::string::npos) << run.output;
+    EXPECT_NE(run.errors.find("Dovrelta["), std::string::npos) << run.errors;
+    EXPECT_GT(std::filesystem::file_size(m_out / "application.log"), 0u);
 }
 
 TEST_F(SimErrorsTest, AWindowWithoutADisplayIsOneLineAndAFailure)

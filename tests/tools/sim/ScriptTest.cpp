@@ -3,6 +3,7 @@
 #include "tools/sim/RunnerOptions.h"
 #include "tools/sim/Script.h"
 #include "tools/sim/Tour.h"
+#include "tools/sim/internal/Verbs.h"
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,31 @@ TEST(ScriptTest, BadLinesAreNamedByFileAndLineWithWhatIsWrong)
         { "tap \"\"", "s.txt:1: TEXT of tap is empty" },
         { "screenshot ../home", "s.txt:1: NAME of screenshot is a file name, without folders" },
         { "push", "s.txt:1: usage: push JSON" },
+        { "push [1]", "s.txt:1: the payload of push is not a JSON object" },
+        { "clock set tomorrow", "s.txt:1: TIME of clock set is a date and time such as 2026-12-07T10:00:00+08:00, not \"tomorrow\"" },
+        { "clock set 2026-13-07T10:00:00Z", "s.txt:1: TIME of clock set is a date and time" },
+        { "clock set 2026-12-07T10:00:00", "s.txt:1: TIME of clock set is a date and time" },
+        { "clock advance -5", "s.txt:1: SECONDS of clock advance cannot be negative" },
+        { "defaults set k {bad", "s.txt:1: JSON of defaults set is a JSON value" },
+        { "defaults set k", "s.txt:1: usage: defaults set KEY JSON" },
+        { "defaults expect k maybe", "s.txt:1: JSON of defaults expect is a JSON value (\"text\", 3, true, {...}, or absent), not maybe" },
+        { "defaults frob k 1", "s.txt:1: unknown command \"defaults\"" },
+        { "check tap 加粉", "s.txt:1: \"tap\" has no check form" },
+        { "check", "s.txt:1: usage: check VERB" },
+        { "check expect", "s.txt:1: usage: check expect TEXT" },
+        { "tiles everything", "s.txt:1: NAME of tiles is prospects, directory or information, not \"everything\"" },
+        { "mark ../x", "s.txt:1: NAME of mark is a file name, without folders" },
+        { "long-press 长按 -1", "s.txt:1: SECONDS of long-press cannot be negative" },
+        { "long-press-image", "s.txt:1: usage: long-press-image NAME [SECONDS]" },
+        { "state asleep", "s.txt:1: usage: state active|inactive|background" },
+        { "expect-push-service colour x", "s.txt:1: usage: expect-push-service WHAT VALUE" },
+        { "expect-push-completion maybe", "s.txt:1: usage: expect-push-completion newdata|nodata|failed|none" },
+        { "addressbook expect-count many", "s.txt:1: N of addressbook expect-count is a number, not \"many\"" },
+        { "addressbook add 王小明", "s.txt:1: usage: addressbook add NAME PHONE" },
+        { "permission camera maybe", "s.txt:1: usage: permission addressbook|photos|camera allow|deny|ask" },
+        { "prompt-answer camera ask", "s.txt:1: usage: prompt-answer addressbook|photos|camera allow|deny" },
+        { "alert-choose 温馨提示", "s.txt:1: usage: alert-choose TITLE BUTTON" },
+        { "camera broken", "s.txt:1: usage: camera absent|present" },
     };
     for (const auto& c : cases) {
         auto parsed = parseScript(c.text, "s.txt");
@@ -78,11 +104,64 @@ TEST(ScriptTest, TheTourIsAValidScriptAndSetUpCommandsRunBeforeTheLaunch)
     EXPECT_NE(scriptLanguageSummary().find("#   tap-row ROW [SECTION]"), std::string::npos);
 }
 
+// Every verb comes with its help line in the summary; two-word verbs, rest-of-line arguments and
+// check forms are read as they are meant.
+TEST(ScriptTest, EveryVerbIsDocumentedAndTheNewFormsAreRead)
+{
+    const auto summary = scriptLanguageSummary();
+    std::size_t verbs = 0;
+    for (const auto& section : internal::verbSections())
+        for (const auto& verb : section.verbs) {
+            ++verbs;
+            EXPECT_TRUE(verb.run) << verb.name;
+            EXPECT_GT(std::string(verb.help).size(), 10u) << verb.name;
+            EXPECT_NE(summary.find("#   " + internal::usageOf(verb)), std::string::npos) << verb.name;
+            EXPECT_EQ(internal::findVerb(verb.name), &verb) << "one entry per verb: " << verb.name;
+        }
+    EXPECT_GE(verbs, 55u);
+
+    auto parsed = parseScript("defaults set utoken \"abc def\"\n"
+                              "defaults expect settings {\"a\": [1, 2]}\n"
+                              "check defaults expect utoken absent\n"
+                              "check expect-title 详情\n"
+                              "clock set 2026-12-07T10:00:00+08:00\n"
+                              "clock advance 28801\n"
+                              "long-press-at 10 20 1.5\n"
+                              "alert-choose 收到一条推送消息 去查看\n"
+                              "expect-push-service channel \"Publish channel\"\n"
+                              "addressbook add 王小明 13805550101\n"
+                              "state inactive\n"
+                              "relaunch\n",
+        "s.txt");
+    ASSERT_TRUE(parsed.script) << parsed.error;
+    const auto& commands = parsed.script->commands;
+    ASSERT_EQ(commands.size(), 12u);
+    EXPECT_EQ(commands[0].verb, "defaults set");
+    EXPECT_EQ(commands[0].arguments, (std::vector<std::string> { "utoken", "\"abc def\"" })) << "the JSON as written";
+    EXPECT_EQ(commands[1].arguments, (std::vector<std::string> { "settings", "{\"a\": [1, 2]}" }));
+    EXPECT_TRUE(commands[2].check);
+    EXPECT_EQ(commands[2].verb, "defaults expect");
+    EXPECT_EQ(commands[2].arguments, (std::vector<std::string> { "utoken", "absent" }));
+    EXPECT_TRUE(commands[3].check);
+    EXPECT_EQ(commands[3].verb, "expect-title");
+    EXPECT_FALSE(commands[4].check);
+    EXPECT_EQ(commands[4].verb, "clock set");
+    EXPECT_DOUBLE_EQ(commands[6].number(2), 1.5);
+    EXPECT_EQ(commands[7].arguments, (std::vector<std::string> { "收到一条推送消息", "去查看" }));
+    EXPECT_EQ(commands[8].arguments[1], "Publish channel");
+    EXPECT_EQ(commands[9].verb, "addressbook add");
+    // What may come before the launch: the device's stores and settings, the clock, a relaunch.
+    for (std::size_t i : { 0, 1, 2, 4, 5, 9, 11 })
+        EXPECT_FALSE(commandNeedsApplication(commands[i])) << commands[i].source;
+    for (std::size_t i : { 3, 6, 7, 8, 10 })
+        EXPECT_TRUE(commandNeedsApplication(commands[i])) << commands[i].source;
+}
+
 TEST(RunnerOptionsTest, ReadsEveryOption)
 {
     auto parsed = parseRunnerOptions({ "--headless", "--script", "s.txt", "--out", "shots", "--port", "0", "--home", "h",
         "--scale", "1.5", "--screen", "320x568", "--fault", "home/index.do=http:502", "--fault", "*=delay:1", "--offline",
-        "--shots", "all" });
+        "--shots", "all", "--tiles", "directory", "--verbose" });
     ASSERT_TRUE(parsed.options) << parsed.error;
     const auto& options = *parsed.options;
     EXPECT_EQ(options.mode, RunMode::Headless);
@@ -98,6 +177,8 @@ TEST(RunnerOptionsTest, ReadsEveryOption)
     EXPECT_EQ(options.faults[1].second.kind, dv::devserver::FaultKind::Delay);
     EXPECT_TRUE(options.offline);
     EXPECT_EQ(options.shots, ShotPolicy::All);
+    EXPECT_EQ(options.tiles, "directory");
+    EXPECT_TRUE(options.verbose);
 
     auto remote = parseRunnerOptions({ "--window", "--server", "http://10.0.0.7:8092/DV/" });
     ASSERT_TRUE(remote.options) << remote.error;
@@ -130,6 +211,9 @@ TEST(RunnerOptionsTest, RefusesBadCommandLinesWithOneLine)
         { { "--server", "http://h/", "--port", "8092" }, "--port is the local server's" },
         { { "--server", "http://h/", "--fault", "*=html" }, "--fault switches the local server's faults" },
         { { "--shots", "some" }, "--shots takes named or all" },
+        { { "--tiles", "everything" }, "--tiles everything: the sets are prospects, directory and information" },
+        { { "--tiles" }, "--tiles takes the name of a set of home tiles" },
+        { { "--server", "http://h/", "--tiles", "directory" }, "--tiles chooses the local server's home tiles" },
     };
     for (const auto& [arguments, message] : cases) {
         auto parsed = parseRunnerOptions(arguments);

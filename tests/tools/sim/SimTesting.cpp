@@ -1,6 +1,9 @@
 #include "SimTesting.h"
 
 #include "platform/base/NSString.h"
+#include "platform/base/NSData.h"
+#include "platform/graphics/UIColor.h"
+#include "platform/graphics/UIGraphics.h"
 #include "platform/graphics/UIImage.h"
 
 #include <algorithm>
@@ -31,17 +34,20 @@ void SimProgramTest::TearDown()
         std::printf("kept the run's files in %s\n", m_root.c_str());
 }
 
-SimRun SimProgramTest::runHeadless(std::vector<std::string> arguments, const std::optional<std::string>& scriptText, double limit)
+SimRun SimProgramTest::runHeadless(std::vector<std::string> arguments, const std::optional<std::string>& scriptText, double limit,
+    RunHome home)
 {
     if (scriptText) {
         auto path = m_root / "script.txt";
         std::ofstream(path) << *scriptText;
         arguments.insert(arguments.begin(), { "--script", path.string() });
     }
-    arguments.insert(arguments.begin(), { "--headless", "--home", m_home.string(), "--out", m_out.string() });
+    arguments.insert(arguments.begin(), { "--headless", "--out", m_out.string() });
+    if (home == RunHome::Test)
+        arguments.insert(arguments.begin() + 1, { "--home", m_home.string() });
     dv::testing::ChildProcess program;
     SimRun run;
-    if (!program.start(DV_SIM_PROGRAM, arguments, { "DISPLAY=", "WAYLAND_DISPLAY=" }))
+    if (!program.start(DV_SIM_PROGRAM, arguments, { "DISPLAY=", "WAYLAND_DISPLAY=", "DOVRELTA_HOME=", "TMPDIR=" + m_root.string() }))
         return run;
     run.status = program.waitForExit(limit);
     run.output = program.standardOutput();
@@ -101,6 +107,17 @@ std::optional<dv::testing::Pixels> readPicture(const std::filesystem::path& path
     if (!image)
         return std::nullopt;
     return dv::testing::Pixels(UIImage::imageWithCGImage(image->CGImage(), scale, image->imageOrientation()));
+}
+
+std::string pngOfColour(int red, int green, int blue)
+{
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(20, 20), true, 1);
+    UIColor::colorWithRed(red / 255.0, green / 255.0, blue / 255.0, 1)->setFill();
+    UIRectFill(CGRectMake(0, 0, 20, 20));
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    auto png = UIImagePNGRepresentation(image);
+    return png ? std::string(png->view()) : std::string();
 }
 
 bool dumpShows(const std::string& dump, const std::string& text) { return dump.find(text) != std::string::npos; }

@@ -20,6 +20,10 @@ struct SimRun {
     std::string errors;
 };
 
+// Which home a run of the program uses: this test's, or the fresh one the runner makes itself
+// when given none (under this test's folder).
+enum class RunHome { Test, Fresh };
+
 class SimProgramTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -28,7 +32,7 @@ protected:
     // Runs the program headless with this test's home and picture folder (and a script with
     // `scriptText`, when given), waiting at most `limit` seconds for its end.
     SimRun runHeadless(std::vector<std::string> arguments, const std::optional<std::string>& scriptText = std::nullopt,
-        double limit = 120);
+        double limit = 120, RunHome home = RunHome::Test);
 
     // The dump of the step whose picture is "NN-<name>.png" (empty when there is none).
     std::string dumpOf(const std::string& name) const;
@@ -45,6 +49,9 @@ protected:
 
 // A PNG written by the runner at `scale` pixels per point, addressed in points.
 std::optional<dv::testing::Pixels> readPicture(const std::filesystem::path& path, double scale = 2);
+
+// The bytes of a small PNG picture of one colour.
+std::string pngOfColour(int red, int green, int blue);
 
 // Lines of a dump that mention `text` (for messages of failed checks).
 bool dumpShows(const std::string& dump, const std::string& text);

@@ -213,9 +213,9 @@ std::vector<Verb> applicationVerbs()
             } },
         { "expect-push-service", { choice("WHAT", { "types", "registered", "setup", "key", "channel", "production", "alias", "tags", "token", "received" }),
                                    text("VALUE") }, 2, Phase::Application, Effect::Looks, Checkable::Yes,
-            "fails unless the push service holds VALUE: the notification types asked for (7), registered yes|no, setup yes|no, "
-            "the application key, channel, production yes|no, alias (device-id: the device identifier), tags (A,B or none), "
-            "token yes|no (the device token handed over), or a received message id",
+            "fails unless the push service holds VALUE for WHAT: types (the notification types asked for, 7), registered "
+            "yes|no, setup yes|no, key (the application key), channel, production yes|no, alias (device-id: the device "
+            "identifier), tags (A,B or none), token yes|no (the device token handed over), received (a message id)",
             [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
                 context.ui().runUntilIdle();
                 const std::string held = pushServiceValue(command.arguments[0], command.arguments[1]);

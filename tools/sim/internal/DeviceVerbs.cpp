@@ -180,7 +180,7 @@ std::vector<Verb> deviceVerbs()
                 return defaults->synchronize();
             },
             [](const ScriptCommand& command) { return jsonCheck(command, "JSON", false); } },
-        { "defaults expect", { text("KEY"), restOfLine("JSON") }, 2, Phase::Anytime, Effect::Looks, Checkable::Yes,
+        { "defaults expect", { text("KEY"), restOfLine("JSON|absent") }, 2, Phase::Anytime, Effect::Looks, Checkable::Yes,
             "fails unless the user defaults hold the JSON value under KEY (a date as \"2026-12-07T02:00:00Z\"), or nothing: absent",
             [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
                 context.ui().runUntilIdle();

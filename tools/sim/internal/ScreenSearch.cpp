@@ -73,13 +73,20 @@ Match pictureMatch(const Ref<UIView>& view, const std::string& name)
     return image && image->resourceName() == name ? Match::Exact : Match::None;
 }
 
-// Whether a toast or a loading overlay lies on top at the point: a person waits for it to go.
-bool overlayAt(const UIDriver& ui, CGPoint point)
+// Whether a finger at the point touches what lies on the view as part of the same thing (a button
+// over a tile's label takes the tile's touches); not an overlay, a toast or an alert's backdrop
+// over the screen, which a person waits for or answers first.
+bool touchedWith(const UIDriver& ui, const Ref<UIView>& view, CGPoint point)
 {
     auto root = ui.window();
-    for (auto hit = root ? root->hitTest(point, nil) : nil; hit; hit = hit->superview())
-        if (dv::as<PHProgressHUD>(hit))
+    auto hit = root ? root->hitTest(point, nil) : nil;
+    auto part = view->superview();
+    for (auto ancestor = hit; ancestor && part; ancestor = ancestor->superview()) {
+        if (dv::as<PHProgressHUD>(ancestor))
+            return false;
+        if (ancestor == part)
             return true;
+    }
     return false;
 }
 
@@ -172,7 +179,7 @@ std::optional<CGPoint> touchPointFor(const UIDriver& ui, const Target& target)
         if (CGRectIsEmpty(visible))
             continue;
         const CGPoint point = CGPointMake(CGRectGetMidX(visible), CGRectGetMidY(visible));
-        if (overlayAt(ui, point) || keyboardCovers(view, point))
+        if (!touchedWith(ui, view, point) || keyboardCovers(view, point))
             continue;
         return point;
     }

@@ -33,9 +33,9 @@ enum class Sight { OnScreen, AlsoScrolledAway };
 std::vector<Ref<UIView>> viewsShowing(const dv::testing::UIDriver& ui, const Target& target, Sight sight = Sight::OnScreen);
 
 // Where a person would put a finger to touch the target now: the view's own tap point, or, when
-// something of the screen lies on top of it there (a button over a tile's label), the middle of
-// its part on screen, so that whatever is on top takes the touch. Nothing while it is out of
-// sight or an overlay or the keyboard covers it.
+// a view beside it lies on top of it there (a button over a tile's label), the middle of its part
+// on screen, so that what is on top takes the touch. Nothing while it is out of sight or an
+// overlay, an alert or the keyboard covers it.
 std::optional<CGPoint> touchPointFor(const dv::testing::UIDriver& ui, const Target& target);
 
 // Drags the scroll views around a view out of sight until it shows. False when it cannot.

@@ -23,6 +23,8 @@
 #include "platform/ui/UIScrollView.h"
 #include "platform/ui/UITableView.h"
 
+#include <algorithm>
+
 namespace dv::sim::internal {
 
 namespace {
@@ -182,6 +184,25 @@ bool focus(VerbContext& context, const ScriptCommand& command, std::string& reas
     return false;
 }
 
+// A tap on a button of the alert on top, once it has come up (an alert that waited behind another
+// comes up as that one goes).
+bool tapAlertButton(VerbContext& context, const UIDriver::Alert& alert, const std::string& button, std::string& reason)
+{
+    if (std::find(alert.buttons.begin(), alert.buttons.end(), button) == alert.buttons.end()) {
+        reason = "the alert \"" + alert.title + "\" has no button \"" + button + "\"";
+        return false;
+    }
+    const auto before = context.ui().visibleAlerts().size();
+    if (dv::testing::runMainLoopUntil([&] { return context.ui().tapAlertButton(button); }, context.findTimeout())) {
+        // The alert goes; what it covered is the person's again once it has.
+        dv::testing::runMainLoopUntil([&] { return context.ui().visibleAlerts().size() < before; }, context.findTimeout());
+        context.settle();
+        return true;
+    }
+    reason = "the button \"" + button + "\" of the alert \"" + alert.title + "\" cannot be touched";
+    return false;
+}
+
 // The alert a person is asked to answer, by its title or (for alerts of one title, such as the
 // push alerts) its message; it must be the one on top.
 bool chooseInAlert(VerbContext& context, const std::string& title, const std::string& button, std::string& reason)
@@ -197,7 +218,7 @@ bool chooseInAlert(VerbContext& context, const std::string& title, const std::st
                 return i;
         return std::nullopt;
     };
-    dv::testing::runMainLoopUntil([&] { return find().has_value(); }, context.findTimeout());
+    dv::testing::runMainLoopUntil([&] { return find().has_value() && *find() + 1 == ui.visibleAlerts().size(); }, context.findTimeout());
     auto alerts = ui.visibleAlerts();
     auto index = find();
     if (!index) {
@@ -210,10 +231,7 @@ bool chooseInAlert(VerbContext& context, const std::string& title, const std::st
         reason = "the alert \"" + title + "\" waits under \"" + alerts.back().title + "\" (" + alerts.back().message + "), which is answered first";
         return false;
     }
-    if (ui.tapAlertButton(button))
-        return true;
-    reason = "the alert \"" + title + "\" has no button \"" + button + "\"";
-    return false;
+    return tapAlertButton(context, alerts.back(), button, reason);
 }
 
 } // namespace
@@ -360,10 +378,7 @@ std::vector<Verb> touchVerbs()
                     reason = "no alert shows (waited " + seconds(context.findTimeout()) + ")";
                     return false;
                 }
-                if (ui.tapAlertButton(command.arguments[0]))
-                    return true;
-                reason = "the alert \"" + alerts.back().title + "\" has no button \"" + command.arguments[0] + "\"";
-                return false;
+                return tapAlertButton(context, alerts.back(), command.arguments[0], reason);
             } },
         { "alert-choose", { text("TITLE"), text("BUTTON") }, 2, Phase::Application, Effect::Acts, Checkable::No,
             "when several alerts wait: taps BUTTON of the one titled TITLE (or with the message TITLE), which must be on top",

@@ -28,7 +28,8 @@ std::string usageOf(const Verb& verb)
     for (std::size_t i = 0; i < verb.arguments.size(); ++i) {
         const auto& argument = verb.arguments[i];
         std::string name = argument.name;
-        if (argument.kind == ArgumentKind::Choice) {
+        // A few choices are named in the usage; a long list is the help's to tell.
+        if (argument.kind == ArgumentKind::Choice && argument.choices.size() <= 4) {
             name.clear();
             for (const auto& choice : argument.choices)
                 name += (name.empty() ? "" : "|") + choice;
