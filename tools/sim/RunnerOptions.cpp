@@ -38,7 +38,7 @@ std::string runnerUsage()
     std::string tiles;
     for (const auto& set : dv::devserver::Server::tileSets()) {
         std::string name = set.name;
-        name.resize(std::max<std::size_t>(name.size(), 12), ' ');
+        name.resize(std::max<std::size_t>(name.size(), 13), ' ');
         tiles += "                     " + name + set.summary + "\n";
     }
     const std::string usage = "usage: dovrelta-sim [--headless | --window] [--script FILE] [--out DIR] [--server URL | --port N]\n"
@@ -51,7 +51,8 @@ std::string runnerUsage()
            "  --server URL     use the server at http://HOST:PORT/DV/ instead of starting the local one\n"
            "  --port N         the local server's port (default: a free one)\n"
            "  --home DIR       DOVRELTA_HOME for this run (the application's files and the local server's data); without it a\n"
-           "                   headless run starts from a fresh home of its own, a window from $DOVRELTA_HOME\n"
+           "                   headless run starts from a fresh home of its own, a window from $DOVRELTA_HOME (the tour\n"
+           "                   uploads a code, which the server refreshes once a day: a second tour in one home stops there)\n"
            "  --tiles NAME     the home tiles the local server lists; the home screen keeps three tiles by name and opens\n"
            "                   screens by keyword, so each set leads to other screens (in the window F2 switches them):\n"
            "%s"

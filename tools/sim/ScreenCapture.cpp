@@ -14,9 +14,7 @@
 
 namespace dv::sim {
 
-namespace {
-
-std::string quoted(const std::string& text)
+std::string dumpQuoted(const std::string& text)
 {
     std::string out = "\"";
     for (char c : text) {
@@ -30,8 +28,6 @@ std::string quoted(const std::string& text)
     }
     return out + "\"";
 }
-
-} // namespace
 
 Ref<UIImage> captureScreen(CGFloat scale) { return dv::snapshotScreen(scale); }
 
@@ -48,11 +44,11 @@ std::string describeScreen()
     std::string text;
     auto top = ui.topViewController();
     text += "screen: " + (top ? dv::str(top->className()) : std::string("(none)")) + "\n";
-    text += "title: " + quoted(ui.navigationTitle()) + "\n";
+    text += "title: " + dumpQuoted(ui.navigationTitle()) + "\n";
     for (const auto& alert : ui.visibleAlerts()) {
-        text += alert.kind + ": " + quoted(alert.title) + " " + quoted(alert.message) + " buttons:";
+        text += alert.kind + ": " + dumpQuoted(alert.title) + " " + dumpQuoted(alert.message) + " buttons:";
         for (const auto& button : alert.buttons)
-            text += " " + quoted(button);
+            text += " " + dumpQuoted(button);
         text += "\n";
     }
     auto windows = dv::screenWindows();

@@ -26,5 +26,7 @@ bool writeScreenPNG(const std::string& path, CGFloat scale = 0);
 //   UIWindow (0 0; 375 667) bg=#ffffff
 //     ...
 std::string describeScreen();
+// A text as the dump writes it: in double quotes, with quotes, backslashes and line breaks escaped.
+std::string dumpQuoted(const std::string& text);
 
 } // namespace dv::sim

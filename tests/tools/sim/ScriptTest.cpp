@@ -78,6 +78,15 @@ TEST(ScriptTest, BadLinesAreNamedByFileAndLineWithWhatIsWrong)
         { "prompt-answer camera ask", "s.txt:1: usage: prompt-answer addressbook|photos|camera allow|deny" },
         { "alert-choose 温馨提示", "s.txt:1: usage: alert-choose TITLE BUTTON" },
         { "camera broken", "s.txt:1: usage: camera absent|present" },
+        { "relaunch now", "s.txt:1: usage: relaunch" },
+        { "pasteboard set", "s.txt:1: usage: pasteboard set TEXT" },
+        { "pasteboard expect \"\"", "s.txt:1: TEXT of pasteboard expect is empty" },
+        { "expect-prompt phone", "s.txt:1: usage: expect-prompt addressbook|photos|camera" },
+        { "check expect-no-prompt", "s.txt:1: usage: check expect-no-prompt addressbook|photos|camera" },
+        { "expect-badge -1", "s.txt:1: N of expect-badge cannot be negative" },
+        { "tap-image", "s.txt:1: usage: tap-image NAME" },
+        { "long-press-at 10 20 soon", "s.txt:1: SECONDS of long-press-at is a number, not \"soon\"" },
+        { "expect-not-opened", "s.txt:1: usage: expect-not-opened URL" },
     };
     for (const auto& c : cases) {
         auto parsed = parseScript(c.text, "s.txt");

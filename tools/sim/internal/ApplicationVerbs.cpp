@@ -261,11 +261,15 @@ std::vector<Verb> applicationVerbs()
             } },
         { "clock advance", { number("SECONDS") }, 1, Phase::Anytime, Effect::Looks, Checkable::No,
             "moves the application's clock SECONDS ahead at once; its timers and delayed work fall due on the way, in order",
-            [](VerbContext& context, const ScriptCommand& command, std::string&) {
-                if (auto* shifted = dynamic_cast<ShiftedClock*>(&Clock::current()))
+            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
+                if (auto* shifted = dynamic_cast<ShiftedClock*>(&Clock::current())) {
                     shifted->advance(command.number(0));
-                else if (auto* manual = dynamic_cast<ManualClock*>(&Clock::current()))
+                } else if (auto* manual = dynamic_cast<ManualClock*>(&Clock::current())) {
                     manual->advance(command.number(0));
+                } else {
+                    reason = "this clock cannot be moved";
+                    return false;
+                }
                 context.ui().runUntilIdle();
                 return true;
             } },

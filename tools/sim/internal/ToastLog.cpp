@@ -1,5 +1,7 @@
 #include "tools/sim/internal/ToastLog.h"
 
+#include "tools/sim/ScreenCapture.h"
+
 #include "platform/base/NSString.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/testing/UIDriver.h"
@@ -15,21 +17,6 @@ namespace {
 
 // Between two looks at the screen: far below the 0.7 s a toast shows.
 constexpr auto kLookInterval = std::chrono::milliseconds(20);
-
-std::string inQuotes(const std::string& text)
-{
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\')
-            out += '\\';
-        if (c == '\n') {
-            out += "\\n";
-            continue;
-        }
-        out += c;
-    }
-    return out + "\"";
-}
 
 } // namespace
 
@@ -52,8 +39,8 @@ void ToastLog::look()
     std::erase_if(m_seen, [](const Seen& seen) { return seen.overlay.expired(); });
     dv::testing::UIDriver ui;
     for (const auto& overlay : ui.findAll<PHProgressHUD>()) {
-        // Fading away: what it said was noted when it showed.
-        if (overlay->alpha() < 0.05)
+        // Fading away: what it said was noted when it showed. A spinner is a request's, not a toast.
+        if (overlay->alpha() < 0.05 || overlay->mode() == PHProgressHUDModeIndeterminate)
             continue;
         std::string text = dv::str(overlay->labelText());
         if (auto details = overlay->detailsLabelText(); details && details->length())
@@ -67,8 +54,7 @@ void ToastLog::look()
             known->text = text;
         char when[32];
         std::snprintf(when, sizeof when, "%7.2f s", std::chrono::duration<double>(m_lastLook - m_start).count());
-        const bool loading = overlay->mode() == PHProgressHUDModeIndeterminate;
-        m_entries.push_back(std::string("  ") + when + "  " + (loading ? "loading " : "toast ") + inQuotes(text));
+        m_entries.push_back(std::string("  ") + when + "  toast " + dumpQuoted(text));
     }
 }
 

@@ -1,9 +1,9 @@
-// What the toasts and loading overlays of the application said while a script ran: each one
-// noted once when it first shows, with its text and the seconds since the log began. The step
-// writer puts the entries since the step before at the end of each step's dump, so that a toast
-// that came and went between two pictures is still seen. Watches the screen at the end of the
-// main loop's turns (at most every few milliseconds: a toast shows for most of a second). Main
-// thread.
+// What the toasts of the application said while a script ran (the short messages that go by
+// themselves, not the loading overlays that come and go with a request): each one noted once
+// when it first shows, with its text and the seconds since the log began. The step writer puts
+// the entries since the step before at the end of each step's dump, so that a toast that came and
+// went between two pictures is still seen. Watches the screen at the end of the main loop's turns
+// (at most every few milliseconds: a toast shows for most of a second). Main thread.
 #pragma once
 
 #include "platform/base/Forward.h"
@@ -29,7 +29,6 @@ public:
     // The dump's section for what showed since the last call, "" when nothing did:
     //   toasts since the last step:
     //     3.52 s  toast "导入成功"
-    //     3.10 s  loading "正在加载"
     std::string takeSection();
 
 private:
