@@ -186,7 +186,9 @@ bool ScriptRunner::Context::run(const Script& script, std::string& error)
         }
         if (m_launched && m_environment.shots == ShotPolicy::All && m_environment.steps && verb->effect == Effect::Acts) {
             settle();
-            if (!writeStep(command.verb, reason)) {
+            std::string name = command.verb;
+            std::replace(name.begin(), name.end(), ' ', '-');
+            if (!writeStep(name, reason)) {
                 error = script.name + ":" + std::to_string(command.line) + ": " + reason;
                 completed = false;
                 break;
