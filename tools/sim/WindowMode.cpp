@@ -223,6 +223,7 @@ void WindowMode::run()
             // The application starts again: a finger held down belongs to the one that ends.
             if (state.touch)
                 dv::cancelTouch(std::exchange(state.touch, 0));
+            wheel.cancel();
             if (state.options.switchTiles)
                 if (auto title = state.options.switchTiles(); !title.empty())
                     SDL_SetWindowTitle(state.window, title.c_str());
