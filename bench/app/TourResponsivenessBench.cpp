@@ -63,7 +63,9 @@ void runTour(benchmark::State& state, double pictureDelay)
                 dv::app::startApplication();
                 return true;
             },
-            .steps = &steps });
+            .forget = {},
+            .steps = &steps,
+            .say = {} });
         if (!runner.run(*script.script, error)) {
             state.SkipWithError(error.c_str());
             break;
