@@ -1,10 +1,16 @@
 #include "platform/system/PrivacyAccess.h"
 
+#include "platform/base/AtomicFile.h"
+#include "platform/base/NSLog.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/system/SystemPaths.h"
 
 #include <array>
 #include <condition_variable>
+#include <cstring>
+#include <fstream>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace dv {
@@ -24,6 +30,9 @@ struct State {
     std::condition_variable answered;
     std::array<ServiceState, 3> services;
     bool held = false;
+    // The home whose record the statuses were read from; another home (a test's own) reads its own.
+    std::string home;
+    bool loaded = false;
 };
 
 State& state()
@@ -32,7 +41,60 @@ State& state()
     return s_state;
 }
 
-ServiceState& service(State& s, PrivacyService which) { return s.services[static_cast<std::size_t>(which)]; }
+constexpr std::array<const char*, 3> kServiceNames = { "addressBook", "photos", "camera" };
+
+// The system's record of the answers, one "service=status" line each. It lies with the device's
+// stores, so that a person who has answered is not asked again when the application starts anew.
+std::string recordPath() { return SystemPaths::deviceFolder() + "/privacy"; }
+
+// Under the lock: the statuses of the current home, read once per home.
+void loadRecord(State& s)
+{
+    auto home = SystemPaths::home();
+    if (s.loaded && home == s.home)
+        return;
+    s.home = home;
+    s.loaded = true;
+    for (auto& entry : s.services)
+        entry.status = PrivacyStatus::notDetermined;
+    std::ifstream in(recordPath());
+    std::string line;
+    while (std::getline(in, line)) {
+        auto equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        for (std::size_t i = 0; i < kServiceNames.size(); ++i) {
+            if (line.compare(0, equals, kServiceNames[i]) != 0)
+                continue;
+            int value = std::atoi(line.c_str() + equals + 1);
+            if (value >= 0 && value <= static_cast<int>(PrivacyStatus::authorized))
+                s.services[i].status = static_cast<PrivacyStatus>(value);
+        }
+    }
+}
+
+// Under the lock: writes the statuses back (the file goes when nothing is determined).
+void saveRecord(State& s)
+{
+    std::string text;
+    for (std::size_t i = 0; i < kServiceNames.size(); ++i)
+        if (s.services[i].status != PrivacyStatus::notDetermined)
+            text += std::string(kServiceNames[i]) + "=" + std::to_string(static_cast<int>(s.services[i].status)) + "\n";
+    auto path = recordPath();
+    if (text.empty()) {
+        std::remove(path.c_str());
+        return;
+    }
+    int error = 0;
+    if (!SystemPaths::ensureDirectory(SystemPaths::deviceFolder()) || !writeFileAtomically(path, text, &error))
+        NSLog("Permission answers not kept: %s", std::strerror(error));
+}
+
+ServiceState& service(State& s, PrivacyService which)
+{
+    loadRecord(s);
+    return s.services[static_cast<std::size_t>(which)];
+}
 
 void deliver(std::vector<std::function<void(bool)>> completions, bool granted)
 {
@@ -47,6 +109,7 @@ std::vector<std::function<void(bool)>> settle(State& s, ServiceState& entry, boo
 {
     entry.status = granted ? PrivacyStatus::authorized : PrivacyStatus::denied;
     entry.promptShowing = false;
+    saveRecord(s);
     s.answered.notify_all();
     return std::exchange(entry.waiting, {});
 }
@@ -71,6 +134,7 @@ void PrivacyAccess::setStatus(PrivacyService which, PrivacyStatus status)
             waiters = settle(s, entry, status == PrivacyStatus::authorized);
         }
         entry.status = status;
+        saveRecord(s);
     }
     deliver(std::move(waiters), status == PrivacyStatus::authorized);
 }
@@ -182,6 +246,9 @@ void PrivacyAccess::reset()
             entry = ServiceState();
         }
         s.held = false;
+        s.home = SystemPaths::home();
+        s.loaded = true;
+        saveRecord(s);
     }
     deliver(std::move(refused), false);
 }

@@ -1,7 +1,9 @@
 // What the user lets the application reach (the address book, the photo library, the camera) and
 // the stand-in for the system's permission prompt. Each service starts "not determined"; the
 // first request shows the prompt once, and its answer becomes the service's status for good (the
-// user changes it later only in the settings, which tests do with setStatus).
+// user changes it later only in the settings, which tests do with setStatus). Statuses are kept
+// with the device's stores under the home (SystemPaths::deviceFolder), so that the application
+// started again in the same home finds the answers given before and asks nobody twice.
 //
 // The prompt is the system's, not the application's: answering it never needs the application's
 // main thread. Requests are answered on a global queue, so a caller may block its main thread on
@@ -45,7 +47,7 @@ public:
     // How many prompts the service has shown.
     static int promptCount(PrivacyService service);
 
-    // Every service not determined, prompts allowing at once, no prompt counted. Prompts still
+    // Every service not determined (the kept answers too), prompts allowing at once, no prompt counted. Prompts still
     // up are answered "refuse" first, so nobody waits for ever.
     static void reset();
 };
