@@ -47,8 +47,8 @@ public:
     // How many prompts the service has shown.
     static int promptCount(PrivacyService service);
 
-    // Every service not determined (the kept answers too), prompts allowing at once, no prompt counted. Prompts still
-    // up are answered "refuse" first, so nobody waits for ever.
+    // Every service not determined (the kept answers too), prompts allowing at once, no prompt
+    // counted. Prompts still up are answered "refuse" first, so nobody waits for ever.
     static void reset();
 };
 
