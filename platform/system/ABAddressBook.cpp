@@ -8,6 +8,7 @@
 #include "platform/base/NSLog.h"
 #include "platform/base/NSString.h"
 #include "platform/system/AddressBook.h"
+#include "platform/system/SqliteTransaction.h"
 #include "platform/system/SystemPaths.h"
 #include "platform/system/internal/AddressBookDatabase.h"
 
@@ -108,7 +109,7 @@ Ref<ABAddressBook> ABAddressBook::open(Ref<NSError>* error)
     // the application makes a handle at every launch, on its main thread, where opening it would
     // cost more the more people were imported. A file that is no database at all is told to the
     // creator now, from its first bytes.
-    if (auto checked = dv::internal::SqliteDatabase::mayBeDatabase(book->m_path); !checked) {
+    if (auto checked = dv::SqliteDatabase::mayBeDatabase(book->m_path); !checked) {
         reportUnusable(checked.reason(), error);
         return nil;
     }
@@ -226,32 +227,34 @@ bool ABAddressBook::save(Ref<NSError>* error)
     auto db = openDatabase(m_path, error);
     if (!db)
         return false;
-    auto fail = [&](const char* what, const dv::Result<void>& step) {
-        std::string message = std::string(what) + ": " + step.reason();
-        db->sql().rollback();
+    auto fail = [&](const char* what, const std::string& reason) {
+        std::string message = std::string(what) + ": " + reason;
         NSLog("address book: %s", message);
         if (error)
             *error = bookError(kABOperationNotPermittedByStoreError, message);
         return false;
     };
-    if (auto begun = db->sql().begin(); !begun)
-        return fail("cannot begin the save", begun);
+    auto begun = dv::SqliteTransaction::begin(db->sql());
+    if (!begun)
+        return fail("cannot begin the save", begun.reason());
+    // Rolled back on every return below that does not commit it.
+    auto transaction = std::move(begun).value();
     for (ABRecordID removed : m_removed)
         if (auto step = db->remove(removed); !step)
-            return fail("cannot remove a person", step);
+            return fail("cannot remove a person", step.reason());
     for (const auto& person : m_people)
         if (person->isDirty() && std::find(m_removed.begin(), m_removed.end(), person->recordID()) == m_removed.end())
             if (auto step = db->update(rowOf(person)); !step)
-                return fail("cannot update a person", step);
+                return fail("cannot update a person", step.reason());
     std::vector<std::int64_t> newIDs;
     for (const auto& person : m_added) {
         PersonRow row = rowOf(person);
         if (auto step = db->insert(row); !step)
-            return fail("cannot add a person", step);
+            return fail("cannot add a person", step.reason());
         newIDs.push_back(row.id);
     }
-    if (auto committed = db->sql().commit(); !committed)
-        return fail("cannot commit the save", committed);
+    if (auto committed = transaction.commit(); !committed)
+        return fail("cannot commit the save", committed.reason());
 
     // Only now, with everything on disk, does the handle take the new state.
     std::erase_if(m_people, [&](const Ref<ABRecord>& r) {

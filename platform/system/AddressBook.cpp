@@ -6,6 +6,7 @@
 #include "platform/base/NSError.h"
 #include "platform/base/NSString.h"
 #include "platform/system/PrivacyAccess.h"
+#include "platform/system/SqliteTransaction.h"
 #include "platform/system/SystemPaths.h"
 #include "platform/system/internal/AddressBookDatabase.h"
 
@@ -83,12 +84,9 @@ Result<std::unique_ptr<internal::AddressBookDatabase>> openForThePerson()
 
 Result<void> insertSaved(internal::AddressBookDatabase& db, internal::PersonRow& row)
 {
-    DV_TRY(db.sql().begin());
-    if (auto inserted = db.insert(row); !inserted) {
-        db.sql().rollback();
-        return std::move(inserted).failure();
-    }
-    return db.sql().commit();
+    DV_TRY_ASSIGN(auto transaction, SqliteTransaction::begin(db.sql()));
+    DV_TRY(db.insert(row));
+    return transaction.commit();
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "platform/base/NSLog.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
+#include "platform/system/SqliteTransaction.h"
 #include "platform/system/SystemPaths.h"
 #include "platform/system/internal/KeychainDatabase.h"
 
@@ -396,38 +397,44 @@ id resultOf(const KeychainItem& item, const Options& o)
     return nil;
 }
 
+// One item call: the database opened for it and the transaction the call runs in, rolled back
+// with the call unless finish commits it.
+struct KeychainCall {
+    std::unique_ptr<KeychainDatabase> db;
+    dv::SqliteTransaction transaction; // declared after the database, so ended before it closes
+};
+
 // Opens the database for one call and begins its transaction.
-std::unique_ptr<KeychainDatabase> openForCall(OSStatus& status)
+std::optional<KeychainCall> openForCall(OSStatus& status)
 {
+    status = errSecInternal;
     const std::string folder = dv::SystemPaths::deviceFolder();
     if (!dv::SystemPaths::ensureDirectory(folder)) {
         NSLog("keychain: cannot create %s", folder);
-        status = errSecInternal;
-        return nullptr;
+        return std::nullopt;
     }
     auto opened = KeychainDatabase::open(dv::KeychainSettings::databasePath());
     if (!opened) {
         NSLog("keychain: the database cannot be used: %s", opened.reason());
-        status = errSecInternal;
-        return nullptr;
+        return std::nullopt;
     }
     auto db = std::move(opened).value();
-    if (auto begun = db->sql().begin(); !begun) {
+    auto begun = dv::SqliteTransaction::begin(db->sql());
+    if (!begun) {
         NSLog("keychain: cannot begin a transaction: %s", begun.reason());
-        status = errSecInternal;
-        return nullptr;
+        return std::nullopt;
     }
     status = errSecSuccess;
-    return db;
+    return KeychainCall { std::move(db), std::move(begun).value() };
 }
 
-OSStatus finish(KeychainDatabase& db, OSStatus status)
+OSStatus finish(KeychainCall& call, OSStatus status)
 {
     if (status != errSecSuccess) {
-        db.sql().rollback();
+        call.transaction.rollback();
         return status;
     }
-    if (auto committed = db.sql().commit(); !committed) {
+    if (auto committed = call.transaction.commit(); !committed) {
         NSLog("keychain: commit failed: %s", committed.reason());
         return errSecInternal;
     }
@@ -513,12 +520,13 @@ OSStatus SecItemAdd(const Ref<NSDictionary>& attributes, id* result)
     item.creationDate = item.modificationDate = NSDate::now();
 
     OSStatus status;
-    auto db = openForCall(status);
-    if (!db)
+    auto call = openForCall(status);
+    if (!call)
         return status;
-    if (OSStatus written = statusOf(db->insert(item), "add"); written != errSecSuccess)
-        return finish(*db, written);
-    status = finish(*db, errSecSuccess);
+    KeychainDatabase& db = *call->db;
+    if (OSStatus written = statusOf(db.insert(item), "add"); written != errSecSuccess)
+        return finish(*call, written);
+    status = finish(*call, errSecSuccess);
     if (status == errSecSuccess && result && (o.returnData || o.returnAttributes))
         *result = resultOf(item, o);
     return status;
@@ -534,13 +542,14 @@ OSStatus SecItemCopyMatching(const Ref<NSDictionary>& query, id* result)
         return s.code;
 
     OSStatus status;
-    auto db = openForCall(status);
-    if (!db)
+    auto call = openForCall(status);
+    if (!call)
         return status;
+    KeychainDatabase& db = *call->db;
     std::vector<KeychainItem> found;
-    if (Status s = findMatches(*db, o, f, found); !s)
-        return finish(*db, s.code);
-    db->sql().rollback(); // read only
+    if (Status s = findMatches(db, o, f, found); !s)
+        return finish(*call, s.code);
+    call->transaction.rollback(); // read only
     if (found.empty())
         return errSecItemNotFound;
     if (o.limit && found.size() > *o.limit)
@@ -595,21 +604,22 @@ OSStatus SecItemUpdate(const Ref<NSDictionary>& query, const Ref<NSDictionary>& 
     }
 
     OSStatus status;
-    auto db = openForCall(status);
-    if (!db)
+    auto call = openForCall(status);
+    if (!call)
         return status;
+    KeychainDatabase& db = *call->db;
     std::vector<KeychainItem> found;
-    if (Status s = findMatches(*db, o, f, found); !s)
-        return finish(*db, s.code);
+    if (Status s = findMatches(db, o, f, found); !s)
+        return finish(*call, s.code);
     if (found.empty())
-        return finish(*db, errSecItemNotFound);
+        return finish(*call, errSecItemNotFound);
     const bool locked = dv::KeychainSettings::deviceLocked();
     const double now = NSDate::now();
     for (auto& item : found) {
         if (item.accessControlFlags && o.noAuthenticationUI)
-            return finish(*db, errSecInteractionNotAllowed);
+            return finish(*call, errSecInteractionNotAllowed);
         if (locked && needsUnlockedDevice(item.accessible))
-            return finish(*db, errSecInteractionNotAllowed);
+            return finish(*call, errSecInteractionNotAllowed);
         apply(c.values, item);
         if (c.data)
             item.data = c.data;
@@ -618,10 +628,10 @@ OSStatus SecItemUpdate(const Ref<NSDictionary>& query, const Ref<NSDictionary>& 
             item.accessControlFlags = static_cast<std::int64_t>(c.accessControl->flags());
         }
         item.modificationDate = now;
-        if (OSStatus written = statusOf(db->update(item), "update"); written != errSecSuccess)
-            return finish(*db, written);
+        if (OSStatus written = statusOf(db.update(item), "update"); written != errSecSuccess)
+            return finish(*call, written);
     }
-    return finish(*db, errSecSuccess);
+    return finish(*call, errSecSuccess);
 }
 
 OSStatus SecItemDelete(const Ref<NSDictionary>& query)
@@ -633,21 +643,22 @@ OSStatus SecItemDelete(const Ref<NSDictionary>& query)
     if (Status s = readFilter(query, f, Use::Query); !s)
         return s.code;
     OSStatus status;
-    auto db = openForCall(status);
-    if (!db)
+    auto call = openForCall(status);
+    if (!call)
         return status;
+    KeychainDatabase& db = *call->db;
     std::vector<KeychainItem> found;
-    if (Status s = findMatches(*db, o, f, found); !s)
-        return finish(*db, s.code);
+    if (Status s = findMatches(db, o, f, found); !s)
+        return finish(*call, s.code);
     if (found.empty())
-        return finish(*db, errSecItemNotFound);
+        return finish(*call, errSecItemNotFound);
     for (const auto& item : found) {
-        if (auto removed = db->remove(item.rowId); !removed) {
+        if (auto removed = db.remove(item.rowId); !removed) {
             NSLog("keychain: cannot delete an item: %s", removed.reason());
-            return finish(*db, errSecInternal);
+            return finish(*call, errSecInternal);
         }
     }
-    return finish(*db, errSecSuccess);
+    return finish(*call, errSecSuccess);
 }
 
 DV_DEFINE_CLASS(SecAccessControl)

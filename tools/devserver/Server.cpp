@@ -157,17 +157,28 @@ std::string tileSetNames()
 
 // The categories of a named set with their pages, as the store takes them; false and a reason for
 // an unknown name.
-bool tileSetCategories(const std::string& name, std::vector<std::pair<CategoryRecord, std::string>>& categories, std::string& error)
+// Lists the named set of home categories from now on.
+Result<void> listTileSet(Store& store, const std::string& name)
 {
     const auto* seed = tileSetSeed(name);
-    if (!seed) {
-        error = "no tile set \"" + name + "\" (there are " + tileSetNames() + ")";
-        return false;
-    }
+    if (!seed)
+        return Failure("no tile set \"" + name + "\" (there are " + tileSetNames() + ")");
+    std::vector<std::pair<CategoryRecord, std::string>> categories;
     for (const auto& category : seed->categories)
         categories.push_back({ { .categoryId = category.categoryId, .name = category.name, .keyword = category.keyword, .type = category.type },
             category.pageHtml });
-    return true;
+    if (auto replaced = store.replaceHomeCategories(categories); !replaced)
+        return std::move(replaced).failure().context("the data folder refused the tile set " + name);
+    return {};
+}
+
+// A store call whose caller answers only whether it worked: the reason goes to standard error.
+template <class T>
+bool reported(const Result<T>& result, const char* what)
+{
+    if (!result)
+        std::fprintf(stderr, "dovrelta-devserver: %s: %s\n", what, result.reason().c_str());
+    return result.ok();
 }
 
 } // namespace
@@ -336,17 +347,17 @@ std::unique_ptr<Server> Server::start(Options options, std::string& error)
     if (options.dataFolder.empty())
         options.dataFolder = defaultDataFolder();
     impl->options = options;
-    impl->store = Store::open(options.dataFolder, error, options.seedCodes);
-    if (!impl->store)
+    auto store = Store::open(options.dataFolder, options.seedCodes);
+    if (!store) {
+        error = store.reason();
         return nullptr;
+    }
+    impl->store = std::move(store).value();
     impl->api = std::make_unique<Api>(*impl->store, impl->pictures, ApiSettings { .maxImageBytes = options.maxImageBytes, .maxImagePixels = options.maxPicturePixels,
         .quota = { .codes = options.maxCodesPerDevice, .bytes = options.maxUploadBytesPerDevice }, .now = options.now });
     if (!options.tileSet.empty()) {
-        std::vector<std::pair<CategoryRecord, std::string>> categories;
-        if (!tileSetCategories(options.tileSet, categories, error))
-            return nullptr;
-        if (!impl->store->replaceHomeCategories(categories)) {
-            error = "the data folder refused the tile set " + options.tileSet;
+        if (auto listed = listTileSet(*impl->store, options.tileSet); !listed) {
+            error = listed.reason();
             return nullptr;
         }
     }
@@ -421,7 +432,7 @@ bool Server::setHomeCategories(const std::vector<HomeCategory>& categories)
     for (const auto& category : categories)
         records.push_back({ { .categoryId = category.categoryId, .name = category.name, .keyword = category.keyword, .type = category.type },
             category.pageHtml.empty() ? "<h2>" + category.name + "</h2>" : category.pageHtml });
-    return m_impl->store->replaceHomeCategories(records);
+    return reported(m_impl->store->replaceHomeCategories(records), "the home categories cannot be replaced");
 }
 
 const std::vector<TileSet>& Server::tileSets()
@@ -437,11 +448,8 @@ const std::vector<TileSet>& Server::tileSets()
 
 bool Server::setTileSet(const std::string& name, std::string& error)
 {
-    std::vector<std::pair<CategoryRecord, std::string>> categories;
-    if (!tileSetCategories(name, categories, error))
-        return false;
-    if (!m_impl->store->replaceHomeCategories(categories)) {
-        error = "the data folder refused the tile set " + name;
+    if (auto listed = listTileSet(*m_impl->store, name); !listed) {
+        error = listed.reason();
         return false;
     }
     return true;
@@ -449,7 +457,10 @@ bool Server::setTileSet(const std::string& name, std::string& error)
 
 std::string Server::tileSet() const
 {
-    const auto listed = m_impl->store->homeCategories();
+    const auto read = m_impl->store->homeCategories();
+    if (!reported(read, "the home categories cannot be read"))
+        return {};
+    const auto& listed = *read;
     for (const auto& seed : tileSetSeeds()) {
         bool same = seed.categories.size() == listed.size();
         for (std::size_t i = 0; same && i < listed.size(); ++i)
@@ -461,7 +472,11 @@ std::string Server::tileSet() const
     return {};
 }
 
-std::int64_t Server::loginCount(const std::string& clientId) const { return m_impl->store->loginCount(clientId); }
+std::int64_t Server::loginCount(const std::string& clientId) const
+{
+    auto count = m_impl->store->loginCount(clientId);
+    return reported(count, "the logins cannot be counted") ? *count : 0;
+}
 
 void Server::setFault(std::string_view path, Fault fault) { m_impl->faults.set(path, std::move(fault)); }
 void Server::clearFault(std::string_view path) { m_impl->faults.clear(path); }

@@ -160,7 +160,8 @@ public:
     const std::string& dataFolder() const;
 
     // Replaces the seeded home categories (kept in the data folder), listed in this order; each
-    // gets a tile picture and a home/web.do page under its id. false when the store refuses.
+    // gets a tile picture and a home/web.do page under its id. false when the store refuses (the
+    // reason goes to standard error).
     bool setHomeCategories(const std::vector<HomeCategory>& categories);
     // The named sets of home categories: "prospects" (what a new data folder lists), "directory"
     // and "information", between them leading to every screen of the application.
@@ -168,9 +169,11 @@ public:
     // Lists the named set from now on (kept in the data folder); false and a reason for an
     // unknown name or when the store refuses.
     bool setTileSet(const std::string& name, std::string& error);
-    // The set listed now; empty when the categories are no named set (setHomeCategories).
+    // The set listed now; empty when the categories are no named set (setHomeCategories) or
+    // cannot be read (the reason goes to standard error).
     std::string tileSet() const;
-    // How many times the client with this identifier has logged in (client/login.do).
+    // How many times the client with this identifier has logged in (client/login.do); 0 (and the
+    // reason on standard error) when the store cannot be read.
     std::int64_t loginCount(const std::string& clientId) const;
 
     void setFault(std::string_view path, Fault fault);

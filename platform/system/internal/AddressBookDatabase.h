@@ -3,7 +3,7 @@
 // save may write thousands of people.
 #pragma once
 
-#include "platform/system/internal/SqliteDatabase.h"
+#include "platform/system/SqliteDatabase.h"
 
 #include <cstdint>
 #include <memory>

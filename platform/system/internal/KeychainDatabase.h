@@ -2,7 +2,7 @@
 // rows and back; this class only stores them, inside the transaction its caller opened.
 #pragma once
 
-#include "platform/system/internal/SqliteDatabase.h"
+#include "platform/system/SqliteDatabase.h"
 
 #include <cstdint>
 #include <memory>

@@ -11,7 +11,7 @@
 #include "platform/system/AddressBook.h"
 #include "platform/system/NSUserDefaults.h"
 #include "platform/system/PrivacyAccess.h"
-#include "platform/system/internal/SqliteDatabase.h"
+#include "platform/system/SqliteDatabase.h"
 #include "tools/devserver/Fault.h"
 
 #include <poll.h>
@@ -284,7 +284,7 @@ TEST_F(ProspectAddressBookTest, AProcessKilledInTheMiddleOfAnImportLeavesTheBook
         // The same application, one tap later: the save stops just before it commits, everything
         // else of it written, and waits there to be killed.
         close(toParent[0]);
-        dv::internal::SqliteDatabase::setBeforeCommitHook([&] {
+        dv::SqliteDatabase::setBeforeCommitHook([&] {
             char inside = 's';
             (void)!write(toParent[1], &inside, 1);
             for (;;)

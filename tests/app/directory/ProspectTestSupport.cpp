@@ -12,7 +12,7 @@
 #include "platform/net/NSURLConnection.h"
 #include "platform/system/AddressBook.h"
 #include "platform/system/NSUserDefaults.h"
-#include "platform/system/internal/SqliteDatabase.h"
+#include "platform/system/SqliteDatabase.h"
 
 namespace dv::test {
 
@@ -182,8 +182,8 @@ std::optional<std::vector<std::string>> ProspectTest::pageMemory(const char* key
 
 std::vector<StoredContact> ProspectTest::storedContacts() const
 {
-    using dv::internal::SqliteDatabase;
-    using Step = dv::internal::SqliteStatement::Step;
+    using dv::SqliteDatabase;
+    using Step = dv::SqliteStatement::Step;
     std::vector<StoredContact> contacts;
     auto opened = SqliteDatabase::open(dv::AddressBookAccess::databasePath());
     EXPECT_TRUE(opened) << opened.reason();

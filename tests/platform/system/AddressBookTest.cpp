@@ -1,6 +1,6 @@
 #include "platform/base/Base.h"
 #include "platform/system/AddressBook.h"
-#include "platform/system/internal/SqliteDatabase.h"
+#include "platform/system/SqliteDatabase.h"
 #include "TemporaryHome.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@ protected:
     void TearDown() override
     {
         dv::AddressBookAccess::reset();
-        dv::internal::SqliteDatabase::setBeforeCommitHook({});
+        dv::SqliteDatabase::setBeforeCommitHook({});
     }
 
     // A person as the prospect import writes one.
@@ -286,7 +286,7 @@ TEST_F(AddressBookTest, ProcessKilledInsideASaveKeepsThePreviousSave)
             ABAddressBookRemoveRecord(book, dv::as<ABRecord>(person), nullptr);
         for (int i = 0; i < 50; ++i)
             ABAddressBookAddRecord(book, prospect("lost"), nullptr);
-        dv::internal::SqliteDatabase::setBeforeCommitHook([&] {
+        dv::SqliteDatabase::setBeforeCommitHook([&] {
             char c = 's';
             (void)!write(toParent[1], &c, 1);
             for (;;)

@@ -1,6 +1,6 @@
 #include "platform/base/Base.h"
 #include "platform/system/Security.h"
-#include "platform/system/internal/SqliteDatabase.h"
+#include "platform/system/SqliteDatabase.h"
 #include "KilledWriter.h"
 #include "TemporaryHome.h"
 
@@ -53,7 +53,7 @@ protected:
     void TearDown() override
     {
         dv::KeychainSettings::reset();
-        dv::internal::SqliteDatabase::setBeforeCommitHook({});
+        dv::SqliteDatabase::setBeforeCommitHook({});
     }
     dv::test::TemporaryHome m_home;
 };
@@ -329,7 +329,7 @@ TEST_F(KeychainTest, ProcessKilledInsideAWriteLosesNothingReported)
     if (child == 0) {
         close(toParent[0]);
         // Say where we are, then wait to be killed inside the transaction of the update.
-        dv::internal::SqliteDatabase::setBeforeCommitHook([&] {
+        dv::SqliteDatabase::setBeforeCommitHook([&] {
             char c = 'w';
             (void)!write(toParent[1], &c, 1);
             for (;;)

@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <map>
 
@@ -154,7 +155,7 @@ Api::Api(Store& store, Pictures& pictures, ApiSettings settings)
 
 Reply Api::handle(const ApiRequest& request)
 {
-    using Handler = Reply (Api::*)(const ApiRequest&);
+    using Handler = Result<Reply> (Api::*)(const ApiRequest&);
     static const std::map<std::string, Handler, std::less<>> handlers = {
         { "client/login.do", &Api::login },
         { "home/index.do", &Api::homeIndex },
@@ -173,14 +174,19 @@ Reply Api::handle(const ApiRequest& request)
         { "home/web.do", &Api::categoryWebPage },
         { "data/consult.do", &Api::consultWebPage },
     };
+    Result<Reply> reply = Reply::page(notFoundPage("/DV/" + request.path), 404);
     if (auto it = handlers.find(request.path); it != handlers.end())
-        return (this->*(it->second))(request);
-    if (request.path.starts_with("pic/"))
-        return picture(request);
-    return Reply::page(notFoundPage("/DV/" + request.path), 404);
+        reply = (this->*(it->second))(request);
+    else if (request.path.starts_with("pic/"))
+        reply = picture(request);
+    if (!reply) {
+        std::fprintf(stderr, "dovrelta-devserver: %s failed: %s\n", request.path.c_str(), reply.reason().c_str());
+        return Reply::page(errorPage(500), 500);
+    }
+    return std::move(reply).value();
 }
 
-Reply Api::login(const ApiRequest& request)
+Result<Reply> Api::login(const ApiRequest& request)
 {
     std::string clientId = fieldText(request, "clientId");
     if (clientId.empty())
@@ -189,8 +195,10 @@ Reply Api::login(const ApiRequest& request)
         return refuse(StatusType::Number, "设备号格式不正确");
     std::string now = formatChinaTime(m_settings.now());
     auto token = m_store.login(clientId, now);
-    if (!token)
+    if (!token) {
+        std::fprintf(stderr, "dovrelta-devserver: login failed: %s\n", token.reason().c_str());
         return refuse(StatusType::Number, "登录失败，请稍后再试");
+    }
     Json info = Json::object();
     info["clientId"] = clientId;
     info["loginTime"] = now;
@@ -199,13 +207,15 @@ Reply Api::login(const ApiRequest& request)
     return reply;
 }
 
-Reply Api::homeIndex(const ApiRequest& request)
+Result<Reply> Api::homeIndex(const ApiRequest& request)
 {
+    DV_TRY_ASSIGN(const auto listed, m_store.homeCategories());
+    DV_TRY_ASSIGN(const auto listedAds, m_store.ads());
     Json categories = Json::array();
-    for (const auto& category : m_store.homeCategories())
+    for (const auto& category : listed)
         categories.push_back(categoryJson(category, request.base + "pic/tile/" + std::to_string(category.categoryId) + ".png"));
     Json ads = Json::array();
-    for (const auto& ad : m_store.ads()) {
+    for (const auto& ad : listedAds) {
         Json json = Json::object();
         json["adId"] = ad.adId;
         json["name"] = ad.name;
@@ -224,9 +234,9 @@ Reply Api::homeIndex(const ApiRequest& request)
     return success(StatusType::Number, std::move(info));
 }
 
-Reply Api::artifactIndex(const ApiRequest&)
+Result<Reply> Api::artifactIndex(const ApiRequest&)
 {
-    Contact contact = m_store.contact();
+    DV_TRY_ASSIGN(const Contact contact, m_store.contact());
     Json info = Json::object();
     info["agentPhone"] = contact.agentPhone;
     info["buyPhone"] = contact.buyPhone;
@@ -254,7 +264,7 @@ Json Api::codeJson(const CodeRecord& code, const std::string& base) const
     return json;
 }
 
-Reply Api::listCode(const ApiRequest& request)
+Result<Reply> Api::listCode(const ApiRequest& request)
 {
     std::string type = fieldText(request, "type");
     if (!isCodeType(type))
@@ -262,7 +272,7 @@ Reply Api::listCode(const ApiRequest& request)
     auto page = pageField(request);
     if (!page)
         return refuse(StatusType::Number, "参数错误");
-    auto codes = m_store.codes(type, *page, kCodePageSize);
+    DV_TRY_ASSIGN(const auto codes, m_store.codes(type, *page, kCodePageSize));
     Json items = Json::array();
     for (const auto& code : codes.items)
         items.push_back(codeJson(code, request.base));
@@ -273,24 +283,24 @@ Reply Api::listCode(const ApiRequest& request)
     return success(StatusType::Number, std::move(info));
 }
 
-Reply Api::getDetail(const ApiRequest& request)
+Result<Reply> Api::getDetail(const ApiRequest& request)
 {
     auto id = parseInteger(fieldText(request, "id"));
     if (!id)
         return refuse(StatusType::Text, "参数错误");
-    auto code = m_store.code(*id);
+    DV_TRY_ASSIGN(const auto code, m_store.code(*id));
     if (!code)
         return refuse(StatusType::Text, "该二维码不存在或已被删除");
     return success(StatusType::Text, codeJson(*code, request.base));
 }
 
-Reply Api::getChangeDetail(const ApiRequest& request)
+Result<Reply> Api::getChangeDetail(const ApiRequest& request)
 {
     auto id = parseInteger(fieldText(request, "id"));
     std::string flag = fieldText(request, "flag");
     if (!id || (flag != "0" && flag != "1"))
         return refuse(StatusType::Text, "参数错误");
-    auto current = m_store.code(*id);
+    DV_TRY_ASSIGN(const auto current, m_store.code(*id));
     if (!current)
         return refuse(StatusType::Text, "该二维码不存在或已被删除");
     // The code's place now, not the position the client remembers: uploads since then may have
@@ -298,13 +308,13 @@ Reply Api::getChangeDetail(const ApiRequest& request)
     std::int64_t target = current->position + (flag == "1" ? 1 : -1);
     if (target < 0)
         return refuse(StatusType::Text, "已经是第一个了");
-    auto next = m_store.codeAt(current->type, target);
+    DV_TRY_ASSIGN(const auto next, m_store.codeAt(current->type, target));
     if (!next)
         return refuse(StatusType::Text, "已经是最后一个了");
     return success(StatusType::Text, codeJson(*next, request.base));
 }
 
-Reply Api::saveCode(const ApiRequest& request)
+Result<Reply> Api::saveCode(const ApiRequest& request)
 {
     constexpr auto S = StatusType::Number;
     std::string clientId = fieldText(request, "clientId");
@@ -315,7 +325,8 @@ Reply Api::saveCode(const ApiRequest& request)
     std::string token = fieldText(request, "token");
     if (token.empty())
         return refuse(S, "请先登录");
-    if (m_store.tokenOf(clientId) != token)
+    DV_TRY_ASSIGN(const auto storedToken, m_store.tokenOf(clientId));
+    if (storedToken != token)
         return refuse(S, "登录已失效，请重新打开应用");
     std::string type = fieldText(request, "type");
     if (!isCodeType(type))
@@ -329,7 +340,10 @@ Reply Api::saveCode(const ApiRequest& request)
     if (areaText.empty())
         return refuse(S, "请选择省市");
     auto areaId = parseInteger(areaText);
-    if (!areaId || !m_store.district(*areaId))
+    if (!areaId)
+        return refuse(S, "所选地区不存在");
+    DV_TRY_ASSIGN(const auto area, m_store.district(*areaId));
+    if (!area)
         return refuse(S, "所选地区不存在");
     std::string account = fieldText(request, "account");
     if (account.empty())
@@ -371,7 +385,12 @@ Reply Api::saveCode(const ApiRequest& request)
     code.imageType = imageType;
     code.image.assign(bytes, bytes + request.code->content.size());
     using Outcome = Store::SaveResult::Outcome;
-    switch (m_store.saveCode(code, m_settings.quota).outcome) {
+    auto saved = m_store.saveCode(code, m_settings.quota);
+    if (!saved) {
+        std::fprintf(stderr, "dovrelta-devserver: saving a code failed: %s\n", saved.reason().c_str());
+        return refuse(S, "保存失败，请稍后再试");
+    }
+    switch (saved->outcome) {
     case Outcome::Added:
         return success(S, "上传成功");
     case Outcome::Refreshed:
@@ -382,13 +401,11 @@ Reply Api::saveCode(const ApiRequest& request)
         return refuse(S, "本设备上传的二维码已达" + std::to_string(m_settings.quota.codes) + "个上限，无法再上传");
     case Outcome::TooManyBytes:
         return refuse(S, "本设备上传的图片已达存储上限，请压缩图片后再试");
-    case Outcome::Failed:
-        break;
     }
     return refuse(S, "保存失败，请稍后再试");
 }
 
-Reply Api::listSubDistrict(const ApiRequest& request)
+Result<Reply> Api::listSubDistrict(const ApiRequest& request)
 {
     const std::string* parentText = field(request, "parentId");
     if (!parentText || parentText->empty())
@@ -396,8 +413,9 @@ Reply Api::listSubDistrict(const ApiRequest& request)
     auto parentId = parseInteger(*parentText);
     if (!parentId)
         return refuse(StatusType::Number, "参数错误");
+    DV_TRY_ASSIGN(const auto districts, m_store.districts(*parentId));
     Json regions = Json::array();
-    for (const auto& district : m_store.districts(*parentId)) {
+    for (const auto& district : districts) {
         Json json = Json::object();
         json["id"] = district.id;
         json["name"] = district.name;
@@ -412,7 +430,7 @@ Reply Api::listSubDistrict(const ApiRequest& request)
     return success(StatusType::Number, std::move(regions));
 }
 
-Reply Api::listPhone(const ApiRequest& request)
+Result<Reply> Api::listPhone(const ApiRequest& request)
 {
     constexpr auto S = StatusType::Text;
     if (!validClientId(fieldText(request, "clientId")))
@@ -421,7 +439,10 @@ Reply Api::listPhone(const ApiRequest& request)
     if (cityText.empty())
         return refuse(S, "请先选择地区");
     auto cityId = parseInteger(cityText);
-    auto city = cityId ? m_store.district(*cityId) : std::nullopt;
+    std::optional<DistrictRecord> city;
+    if (cityId) {
+        DV_TRY_ASSIGN(city, m_store.district(*cityId));
+    }
     if (!city)
         return refuse(S, "所选地区不存在");
     auto page = pageField(request);
@@ -438,7 +459,7 @@ Reply Api::listPhone(const ApiRequest& request)
     return success(S, std::move(info));
 }
 
-Reply Api::listAccuratePhone(const ApiRequest& request)
+Result<Reply> Api::listAccuratePhone(const ApiRequest& request)
 {
     constexpr auto S = StatusType::Text;
     if (!validClientId(fieldText(request, "clientId")))
@@ -447,7 +468,10 @@ Reply Api::listAccuratePhone(const ApiRequest& request)
     if (regionText.empty())
         return refuse(S, "请先选择地区");
     auto regionId = parseInteger(regionText);
-    auto region = regionId ? m_store.district(*regionId) : std::nullopt;
+    std::optional<DistrictRecord> region;
+    if (regionId) {
+        DV_TRY_ASSIGN(region, m_store.district(*regionId));
+    }
     if (!region)
         return refuse(S, "所选地区不存在");
     std::string prefix = fieldText(request, "phone");
@@ -471,28 +495,32 @@ Reply Api::listAccuratePhone(const ApiRequest& request)
     return success(S, std::move(info));
 }
 
-Reply Api::listCategory(const ApiRequest& request)
+Result<Reply> Api::listCategory(const ApiRequest& request)
 {
     if (!validClientId(fieldText(request, "clientId")))
         return refuse(StatusType::Number, "设备号不能为空");
+    DV_TRY_ASSIGN(const auto industries, m_store.industries());
     Json categories = Json::array();
-    for (const auto& category : m_store.industries())
+    for (const auto& category : industries)
         categories.push_back(categoryJson(category, request.base + "pic/category/" + std::to_string(category.categoryId) + ".png"));
     return success(StatusType::Number, std::move(categories));
 }
 
-Reply Api::listIndustry(const ApiRequest& request)
+Result<Reply> Api::listIndustry(const ApiRequest& request)
 {
     constexpr auto S = StatusType::Number;
     if (!validClientId(fieldText(request, "clientId")))
         return refuse(S, "设备号不能为空");
     auto categoryId = parseInteger(fieldText(request, "categoryId"));
-    if (!categoryId || !m_store.hasIndustry(*categoryId))
+    if (!categoryId)
+        return refuse(S, "行业分类不存在");
+    DV_TRY_ASSIGN(const bool known, m_store.hasIndustry(*categoryId));
+    if (!known)
         return refuse(S, "行业分类不存在");
     auto page = pageField(request);
     if (!page)
         return refuse(S, "参数错误");
-    auto prospects = m_store.prospects(*categoryId, *page, kIndustryPageSize);
+    DV_TRY_ASSIGN(const auto prospects, m_store.prospects(*categoryId, *page, kIndustryPageSize));
     Json items = Json::array();
     for (const auto& prospect : prospects.items) {
         Json json = Json::object();
@@ -512,31 +540,38 @@ Reply Api::listIndustry(const ApiRequest& request)
     return success(S, std::move(info));
 }
 
-Reply Api::learnPage(const ApiRequest& request)
+Result<Reply> Api::learnPage(const ApiRequest& request)
 {
     if (auto page = helpPage(fieldText(request, "type")))
         return Reply::page(std::move(*page));
     return Reply::page(notFoundPage("/DV/" + request.path), 404);
 }
 
-Reply Api::agentLetter(const ApiRequest& request)
+Result<Reply> Api::agentLetter(const ApiRequest& request)
 {
     std::string agentNo = fieldText(request, "agentNo");
-    return Reply::page(agentPage(agentNo.empty() ? std::nullopt : m_store.agent(agentNo), agentNo));
+    std::optional<AgentRecord> agent;
+    if (!agentNo.empty()) {
+        DV_TRY_ASSIGN(agent, m_store.agent(agentNo));
+    }
+    return Reply::page(agentPage(agent, agentNo));
 }
 
-Reply Api::categoryWebPage(const ApiRequest& request)
+Result<Reply> Api::categoryWebPage(const ApiRequest& request)
 {
     auto categoryId = parseInteger(fieldText(request, "categoryId"));
-    auto page = categoryId ? m_store.homePage(*categoryId) : std::nullopt;
+    std::optional<std::pair<CategoryRecord, std::string>> page;
+    if (categoryId) {
+        DV_TRY_ASSIGN(page, m_store.homePage(*categoryId));
+    }
     if (!page)
         return Reply::page(notFoundPage("/DV/" + request.path), 404);
     return Reply::page(categoryPage(page->first, page->second));
 }
 
-Reply Api::consultWebPage(const ApiRequest&) { return Reply::page(consultPage()); }
+Result<Reply> Api::consultWebPage(const ApiRequest&) { return Reply::page(consultPage()); }
 
-Reply Api::picture(const ApiRequest& request)
+Result<Reply> Api::picture(const ApiRequest& request)
 {
     const std::string& path = request.path;
     auto missing = [&] { return Reply::page(notFoundPage("/DV/" + path), 404); };
@@ -549,29 +584,32 @@ Reply Api::picture(const ApiRequest& request)
     if (!id)
         return missing();
     if (path.starts_with("pic/tile/")) {
-        for (const auto& category : m_store.homeCategories())
+        DV_TRY_ASSIGN(const auto categories, m_store.homeCategories());
+        for (const auto& category : categories)
             if (category.categoryId == *id)
                 return asReply(m_pictures.icon("tile/" + std::to_string(*id), category.orderBy, category.name));
         return missing();
     }
     if (path.starts_with("pic/category/")) {
-        for (const auto& category : m_store.industries())
+        DV_TRY_ASSIGN(const auto industries, m_store.industries());
+        for (const auto& category : industries)
             if (category.categoryId == *id)
                 return asReply(m_pictures.icon("category/" + std::to_string(*id), category.orderBy + 5, category.name));
         return missing();
     }
     if (path.starts_with("pic/ad/")) {
-        for (const auto& ad : m_store.ads())
+        DV_TRY_ASSIGN(const auto ads, m_store.ads());
+        for (const auto& ad : ads)
             if (ad.adId == *id)
                 return asReply(m_pictures.banner(ad.adId, ad.name));
         return missing();
     }
     if (path.starts_with("pic/qrcode/")) {
-        auto code = m_store.code(*id);
+        DV_TRY_ASSIGN(const auto code, m_store.code(*id));
         if (!code)
             return missing();
         if (!code->imageType.empty()) {
-            auto bytes = m_store.codeImage(*id);
+            DV_TRY_ASSIGN(const auto bytes, m_store.codeImage(*id));
             if (bytes.empty())
                 return missing();
             return Reply::picture(std::string(bytes.begin(), bytes.end()), contentTypeOf(code->imageType));

@@ -1,6 +1,7 @@
 // The application paths: one handler per path, each reading the request's fields and answering
 // with a JSON reply, a page or a picture. Bad input is answered with a refusal (`status` 0 and a
-// `msg` saying what is wrong) or a 404, never with an exception.
+// `msg` saying what is wrong) or a 404, never with an exception; a store that fails is answered
+// with a 500 error page, its reason on standard error.
 //
 // Which paths give `status`, `pageSize` and `totalCount` as numbers and which as numeric strings
 // is fixed per path (see the server's header); a refusal keeps the path's choice for `status`.
@@ -34,23 +35,23 @@ public:
     static constexpr std::int64_t kIndustryPageSize = 10;
 
 private:
-    Reply login(const ApiRequest& request);
-    Reply homeIndex(const ApiRequest& request);
-    Reply artifactIndex(const ApiRequest& request);
-    Reply listCode(const ApiRequest& request);
-    Reply getDetail(const ApiRequest& request);
-    Reply getChangeDetail(const ApiRequest& request);
-    Reply saveCode(const ApiRequest& request);
-    Reply listSubDistrict(const ApiRequest& request);
-    Reply listPhone(const ApiRequest& request);
-    Reply listAccuratePhone(const ApiRequest& request);
-    Reply listCategory(const ApiRequest& request);
-    Reply listIndustry(const ApiRequest& request);
-    Reply learnPage(const ApiRequest& request);
-    Reply agentLetter(const ApiRequest& request);
-    Reply categoryWebPage(const ApiRequest& request);
-    Reply consultWebPage(const ApiRequest& request);
-    Reply picture(const ApiRequest& request);
+    Result<Reply> login(const ApiRequest& request);
+    Result<Reply> homeIndex(const ApiRequest& request);
+    Result<Reply> artifactIndex(const ApiRequest& request);
+    Result<Reply> listCode(const ApiRequest& request);
+    Result<Reply> getDetail(const ApiRequest& request);
+    Result<Reply> getChangeDetail(const ApiRequest& request);
+    Result<Reply> saveCode(const ApiRequest& request);
+    Result<Reply> listSubDistrict(const ApiRequest& request);
+    Result<Reply> listPhone(const ApiRequest& request);
+    Result<Reply> listAccuratePhone(const ApiRequest& request);
+    Result<Reply> listCategory(const ApiRequest& request);
+    Result<Reply> listIndustry(const ApiRequest& request);
+    Result<Reply> learnPage(const ApiRequest& request);
+    Result<Reply> agentLetter(const ApiRequest& request);
+    Result<Reply> categoryWebPage(const ApiRequest& request);
+    Result<Reply> consultWebPage(const ApiRequest& request);
+    Result<Reply> picture(const ApiRequest& request);
 
     Json codeJson(const CodeRecord& code, const std::string& base) const;
 

@@ -1,11 +1,13 @@
 // The server's data: one SQLite database in the data folder, created and seeded on first open.
 // Every call takes the store's lock, so handlers on the server's worker threads may share one
-// store; every write is one transaction.
+// store; every write is one transaction. A call the database fails gives the reason, never an
+// empty answer in its place.
 //
-//   std::string error;
-//   auto store = Store::open(dataFolder, error);   // nil and a reason when the file is unusable
-//   auto page = store->codes("3", 0, 10);
+//   DV_TRY_ASSIGN(auto store, Store::open(dataFolder)); // a failure when the file is unusable
+//   DV_TRY_ASSIGN(auto page, store->codes("3", 0, 10));
 #pragma once
+
+#include "platform/base/Result.h"
 
 #include <cstdint>
 #include <memory>
@@ -14,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace dv::internal {
+namespace dv {
 class SqliteDatabase;
 }
 
@@ -118,56 +120,55 @@ public:
 
     // A new database gets the seeded QR codes unless `seedCodes` is NO (an empty directory; the
     // rest of the seed is there all the same). An existing database is opened as it stands.
-    static std::unique_ptr<Store> open(const std::string& folder, std::string& error, bool seedCodes = true);
+    static Result<std::unique_ptr<Store>> open(const std::string& folder, bool seedCodes = true);
 
     // The token of `clientId`, made at its first login and kept from then on.
-    std::optional<std::string> login(const std::string& clientId, const std::string& now);
-    std::optional<std::string> tokenOf(const std::string& clientId);
+    Result<std::string> login(const std::string& clientId, const std::string& now);
+    Result<std::optional<std::string>> tokenOf(const std::string& clientId);
     // How many times `clientId` has logged in (0 for a client never seen).
-    std::int64_t loginCount(const std::string& clientId);
+    Result<std::int64_t> loginCount(const std::string& clientId);
 
-    std::vector<CategoryRecord> homeCategories();
+    Result<std::vector<CategoryRecord>> homeCategories();
     // Replaces the home categories, listed from now on in the given order, each with the HTML of
-    // its page. false (nothing changed) when the database refuses.
-    bool replaceHomeCategories(const std::vector<std::pair<CategoryRecord, std::string>>& categories);
-    std::optional<std::pair<CategoryRecord, std::string>> homePage(std::int64_t categoryId); // with its HTML
-    std::vector<AdRecord> ads();
-    Contact contact();
+    // its page. Nothing changes when the database refuses.
+    Result<void> replaceHomeCategories(const std::vector<std::pair<CategoryRecord, std::string>>& categories);
+    Result<std::optional<std::pair<CategoryRecord, std::string>>> homePage(std::int64_t categoryId); // with its HTML
+    Result<std::vector<AdRecord>> ads();
+    Result<Contact> contact();
 
     // Codes of one kind, newest first; a page outside the list is empty.
-    Page<CodeRecord> codes(const std::string& type, std::int64_t page, std::int64_t pageSize);
-    std::optional<CodeRecord> code(std::int64_t id);
-    std::optional<CodeRecord> codeAt(const std::string& type, std::int64_t position);
+    Result<Page<CodeRecord>> codes(const std::string& type, std::int64_t page, std::int64_t pageSize);
+    Result<std::optional<CodeRecord>> code(std::int64_t id);
+    Result<std::optional<CodeRecord>> codeAt(const std::string& type, std::int64_t position);
     // Stores an upload. A code of the same kind and account uploaded earlier from the same client
     // is refreshed in place (it moves to the top of its list), at most once per calendar day.
     // Nothing is stored that would take the client past its quota: a new code past its count, or
     // pictures past its bytes (a refresh counts its new picture in place of the old one).
     struct SaveResult {
-        enum class Outcome { Added, Refreshed, AlreadyRefreshedToday, TooManyCodes, TooManyBytes, Failed } outcome;
+        enum class Outcome { Added, Refreshed, AlreadyRefreshedToday, TooManyCodes, TooManyBytes } outcome;
         std::int64_t id = 0;
     };
-    SaveResult saveCode(const NewCode& code, const UploadQuota& quota = {});
+    Result<SaveResult> saveCode(const NewCode& code, const UploadQuota& quota = {});
     // The uploaded picture of a code, empty for a seeded one.
-    std::vector<std::uint8_t> codeImage(std::int64_t id);
+    Result<std::vector<std::uint8_t>> codeImage(std::int64_t id);
 
-    std::vector<DistrictRecord> districts(std::int64_t parentId);
-    std::optional<DistrictRecord> district(std::int64_t id);
+    Result<std::vector<DistrictRecord>> districts(std::int64_t parentId);
+    Result<std::optional<DistrictRecord>> district(std::int64_t id);
 
-    std::vector<CategoryRecord> industries();
-    bool hasIndustry(std::int64_t categoryId);
-    Page<ProspectRecord> prospects(std::int64_t categoryId, std::int64_t page, std::int64_t pageSize);
+    Result<std::vector<CategoryRecord>> industries();
+    Result<bool> hasIndustry(std::int64_t categoryId);
+    Result<Page<ProspectRecord>> prospects(std::int64_t categoryId, std::int64_t page, std::int64_t pageSize);
 
-    std::optional<AgentRecord> agent(const std::string& agentNo);
+    Result<std::optional<AgentRecord>> agent(const std::string& agentNo);
 
 private:
-    explicit Store(std::unique_ptr<dv::internal::SqliteDatabase> db);
-    bool createAndSeed(std::string& error, bool seedCodes);
-    // Inserts the categories with their pages, ordered as given, inside the caller's transaction.
-    bool insertHomeCategories(const std::vector<std::pair<CategoryRecord, std::string>>& categories);
-    std::optional<CodeRecord> withPosition(std::optional<CodeRecord> code);
+    explicit Store(std::unique_ptr<SqliteDatabase> db);
+    Result<void> createAndSeed(bool seedCodes);
+    // The code's place in the list of its kind.
+    Result<CodeRecord> withPosition(CodeRecord code);
 
     std::mutex m_mutex;
-    std::unique_ptr<dv::internal::SqliteDatabase> m_db;
+    std::unique_ptr<SqliteDatabase> m_db;
 };
 
 } // namespace dv::devserver::internal

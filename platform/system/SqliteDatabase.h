@@ -1,11 +1,14 @@
-// A small wrapper over one SQLite connection, the only place of platform/system that includes
-// sqlite3.h. Stores open one connection per call (keychain) or per handle (address book), so the
-// wrapper keeps no process-wide state apart from a test hook that runs just before a commit.
+// A small wrapper over one SQLite connection, the only place of the product that includes
+// sqlite3.h: the keychain and the address book, and the local server's store, keep their
+// data through it. Stores open one connection per call (keychain), per handle (address book) or per
+// process (the server), so the wrapper keeps no process-wide state apart from a test hook that
+// runs just before a commit. A connection is used on one thread at a time.
 //
 //   DV_TRY_ASSIGN(auto db, SqliteDatabase::open(path));
-//   DV_TRY(db->begin());
-//   auto st = db->prepare("SELECT ...");
-//   for (;;) { DV_TRY_ASSIGN(bool row, st.next()); if (!row) break; ... }
+//   DV_TRY_ASSIGN(auto transaction, SqliteTransaction::begin(*db));
+//   auto st = db->prepare("SELECT id, name FROM people");
+//   for (;;) { DV_TRY_ASSIGN(bool row, st.next()); if (!row) break; use(st.int64("id"), st.text("name")); }
+//   return transaction.commit();
 #pragma once
 
 #include "platform/base/Result.h"
@@ -21,7 +24,7 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-namespace dv::internal {
+namespace dv {
 
 class SqliteStatement {
 public:
@@ -58,9 +61,17 @@ public:
     double real(int column) const;
     std::string text(int column) const;
     std::vector<std::uint8_t> blob(int column) const;
+    // Columns by the name the query gives them ("name", or "total" for "COUNT(*) AS total"). A
+    // name the query does not have is a fault in the query's caller and stops the process.
+    bool isNull(std::string_view column) const { return isNull(columnIndex(column)); }
+    std::int64_t int64(std::string_view column) const { return int64(columnIndex(column)); }
+    double real(std::string_view column) const { return real(columnIndex(column)); }
+    std::string text(std::string_view column) const { return text(columnIndex(column)); }
+    std::vector<std::uint8_t> blob(std::string_view column) const { return blob(columnIndex(column)); }
 
 private:
     Failure failure() const;
+    int columnIndex(std::string_view name) const;
 
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_statement = nullptr;
@@ -89,20 +100,20 @@ public:
     int changes() const;
     std::string lastError() const;
 
-    // BEGIN IMMEDIATE: takes the write lock at once, so two writers never interleave.
-    Result<void> begin();
-    // A failed commit rolls the transaction back.
-    Result<void> commit();
-    void rollback();
-
     // Test hook: runs inside every transaction just before COMMIT. A test that kills a child
     // process here checks that an interrupted write leaves the previous contents intact.
     static void setBeforeCommitHook(std::function<void()> hook);
 
 private:
+    friend class SqliteTransaction;
     explicit SqliteDatabase(sqlite3* db) : m_db(db) { }
+    // Transactions go through SqliteTransaction, which ends each one on every path.
+    Result<void> begin();
+    Result<void> commit();
+    void rollback();
+
     sqlite3* m_db = nullptr;
     bool m_inTransaction = false;
 };
 
-} // namespace dv::internal
+} // namespace dv

@@ -1,4 +1,4 @@
-#include "platform/system/internal/SqliteDatabase.h"
+#include "platform/system/SqliteDatabase.h"
 
 #include <sqlite3.h>
 
@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <utility>
 
-namespace dv::internal {
+namespace dv {
 
 namespace {
 
@@ -166,6 +166,17 @@ std::vector<std::uint8_t> SqliteStatement::blob(int column) const
     return p ? std::vector<std::uint8_t>(p, p + n) : std::vector<std::uint8_t>();
 }
 
+int SqliteStatement::columnIndex(std::string_view name) const
+{
+    DV_CHECK_MSG(m_statement, "a column read from a statement that was never prepared");
+    const int count = sqlite3_column_count(m_statement);
+    for (int column = 0; column < count; ++column)
+        if (const char* columnName = sqlite3_column_name(m_statement, column); columnName && name == columnName)
+            return column;
+    DV_CHECK_MSG(false, "a column read that the query does not select");
+    return -1;
+}
+
 SqliteDatabase::~SqliteDatabase()
 {
     if (m_inTransaction)
@@ -275,4 +286,4 @@ void SqliteDatabase::setBeforeCommitHook(std::function<void()> hook)
     s_beforeCommit = std::move(hook);
 }
 
-} // namespace dv::internal
+} // namespace dv
