@@ -51,23 +51,23 @@ void runTour(benchmark::State& state, double pictureDelay)
     if (pictureDelay > 0)
         server->setFault("pic/*", dv::devserver::Fault::delay(pictureDelay));
     auto script = dv::sim::parseScript(dv::sim::tourScript(), "tour");
-    if (!script.script)
+    if (!script)
         std::abort();
     for (auto _ : state) {
         dv::sim::StepWriter steps;
-        if (!steps.open((home / "steps").string(), error))
+        if (!steps.open((home / "steps").string()))
             std::abort();
         dv::sim::ScriptRunner runner({ .server = server.get(),
-            .launch = [](std::string&) {
+            .launch = []() -> dv::Result<void> {
                 dv::app::installDirectoryScreens();
                 dv::app::startApplication();
-                return true;
+                return {};
             },
             .forget = {},
             .steps = &steps,
             .say = {} });
-        if (!runner.run(*script.script, error)) {
-            state.SkipWithError(error.c_str());
+        if (auto ran = runner.run(*script); !ran) {
+            state.SkipWithError(ran.reason().c_str());
             break;
         }
         const auto& touches = steps.touchToFrameTimes();

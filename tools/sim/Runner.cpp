@@ -56,12 +56,12 @@ bool displayAnnounced()
     return false;
 }
 
-bool launchApplication(std::string&)
+Result<void> launchApplication()
 {
     // The home screen makes the directory's screens by class name: they must be registered.
     dv::app::installDirectoryScreens();
     dv::app::startApplication();
-    return true;
+    return {};
 }
 
 // What the application's process holds in memory beyond the platform: let go between two
@@ -121,12 +121,12 @@ std::string windowTitle(const std::string& tiles)
 int runRunner(const std::vector<std::string>& arguments)
 {
     auto parsed = parseRunnerOptions(arguments);
-    if (!parsed.options) {
-        complain(2, parsed.error);
+    if (!parsed) {
+        complain(2, parsed.reason());
         std::fputs(runnerUsage().c_str(), stderr);
         return 2;
     }
-    const RunnerOptions& options = *parsed.options;
+    const RunnerOptions& options = *parsed;
     if (options.help) {
         std::fputs(runnerUsage().c_str(), stdout);
         return 0;
@@ -150,8 +150,8 @@ int runRunner(const std::vector<std::string>& arguments)
 
     // The whole script is read before anything starts, so that a bad line costs nothing.
     auto script = options.scriptPath.empty() ? parseScript(tourScript(), "tour") : loadScript(options.scriptPath);
-    if (!script.script)
-        return complain(2, script.error);
+    if (!script)
+        return complain(2, script.reason());
 
     // A headless run starts from a home of its own, so that every run sees the same application
     // and server data; a window shows the person's own.
@@ -178,8 +178,8 @@ int runRunner(const std::vector<std::string>& arguments)
     std::signal(SIGPIPE, SIG_IGN);
 
     StepWriter steps;
-    if (std::string error; !steps.open(options.outputFolder, error))
-        return complain(1, error);
+    if (auto opened = steps.open(options.outputFolder); !opened)
+        return complain(1, opened.reason());
     say("pictures and dumps go to " + steps.folder());
     ApplicationLog log;
     if (std::string error; !log.open(steps.folder() + "/application.log", options.verbose, error))
@@ -226,7 +226,8 @@ int runRunner(const std::vector<std::string>& arguments)
                     return std::string();
                 }
                 endApplication(forgetApplication);
-                launchApplication(reason);
+                if (auto launched = launchApplication(); !launched)
+                    complain(1, launched.reason());
                 say("home tiles: " + tileSummary(sets[next].name));
                 return windowTitle(sets[next].name);
             };
@@ -234,7 +235,8 @@ int runRunner(const std::vector<std::string>& arguments)
         if (!window.open(windowOptions, error)) {
             status = complain(1, error + " (--headless runs without a display)");
         } else {
-            launchApplication(error);
+            if (auto launched = launchApplication(); !launched)
+                complain(1, launched.reason());
             say(std::string("window open; Escape goes back, F12 saves a picture, ")
                 + (server ? "F2 switches the home tiles (now " + tileSummary(server->tileSet()) + "), " : std::string())
                 + "closing the window ends the run");
@@ -248,9 +250,8 @@ int runRunner(const std::vector<std::string>& arguments)
             .steps = &steps,
             .shots = options.shots,
             .say = say });
-        std::string error;
-        if (!runner.run(*script.script, error))
-            status = complain(1, error);
+        if (auto ran = runner.run(*script); !ran)
+            status = complain(1, ran.reason());
         say(std::to_string(steps.pictures().size()) + " picture" + (steps.pictures().size() == 1 ? "" : "s") + " in " + steps.folder()
             + " (the application's log: application.log)");
         say(steps.summary());

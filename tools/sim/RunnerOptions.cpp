@@ -68,44 +68,34 @@ std::string runnerUsage()
     return usage.substr(0, at) + tiles + usage.substr(at + 2);
 }
 
-bool parseServerURL(const std::string& url, std::string& host, int& port, std::string& error)
+Result<ServerAddress> parseServerURL(const std::string& url)
 {
     constexpr std::string_view scheme = "http://";
-    if (url.compare(0, scheme.size(), scheme) != 0) {
-        error = "--server " + url + ": only http://HOST:PORT/DV/ addresses are served";
-        return false;
-    }
+    if (url.compare(0, scheme.size(), scheme) != 0)
+        return Failure("--server " + url + ": only http://HOST:PORT/DV/ addresses are served");
     std::string rest = url.substr(scheme.size());
     std::string path;
     if (auto slash = rest.find('/'); slash != std::string::npos) {
         path = rest.substr(slash);
         rest.resize(slash);
     }
-    if (!path.empty() && path != "/" && path != "/DV" && path != "/DV/") {
-        error = "--server " + url + ": the application's paths live under /DV/, not " + path;
-        return false;
-    }
+    if (!path.empty() && path != "/" && path != "/DV" && path != "/DV/")
+        return Failure("--server " + url + ": the application's paths live under /DV/, not " + path);
     long number = 80;
     if (auto colon = rest.rfind(':'); colon != std::string::npos) {
-        if (!parseInteger(rest.substr(colon + 1), number) || number < 1 || number > 65535) {
-            error = "--server " + url + ": the port is not a number from 1 to 65535";
-            return false;
-        }
+        if (!parseInteger(rest.substr(colon + 1), number) || number < 1 || number > 65535)
+            return Failure("--server " + url + ": the port is not a number from 1 to 65535");
         rest.resize(colon);
     }
-    if (rest.empty()) {
-        error = "--server " + url + ": no host";
-        return false;
-    }
-    host = rest;
-    port = static_cast<int>(number);
-    return true;
+    if (rest.empty())
+        return Failure("--server " + url + ": no host");
+    return ServerAddress { rest, static_cast<int>(number) };
 }
 
-ParsedOptions parseRunnerOptions(const std::vector<std::string>& arguments)
+Result<RunnerOptions> parseRunnerOptions(const std::vector<std::string>& arguments)
 {
     RunnerOptions options;
-    auto fail = [](std::string message) { return ParsedOptions { std::nullopt, std::move(message) }; };
+    auto fail = [](std::string message) { return Failure(std::move(message)); };
     bool portGiven = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -139,9 +129,9 @@ ParsedOptions parseRunnerOptions(const std::vector<std::string>& arguments)
             if (!hasValue)
                 return needsValue("a URL such as http://127.0.0.1:8092/DV/");
             options.serverURL = value();
-            std::string error;
-            if (!parseServerURL(options.serverURL, options.serverHost, options.serverPort, error))
-                return fail(error);
+            DV_TRY_ASSIGN(auto address, parseServerURL(options.serverURL));
+            options.serverHost = address.host;
+            options.serverPort = address.port;
         } else if (argument == "--port") {
             long port = 0;
             if (!hasValue || !parseInteger(value(), port) || port < 0 || port > 65535)
@@ -208,7 +198,7 @@ ParsedOptions parseRunnerOptions(const std::vector<std::string>& arguments)
         return fail("--fault switches the local server's faults; it does not go with --server");
     if (!options.serverURL.empty() && !options.tiles.empty())
         return fail("--tiles chooses the local server's home tiles; it does not go with --server");
-    return { options, {} };
+    return options;
 }
 
 } // namespace dv::sim

@@ -6,12 +6,12 @@
 //
 // Without --headless or --window the runner opens a window when a display is there (DISPLAY or
 // WAYLAND_DISPLAY set) and runs headless otherwise. parseRunnerOptions never exits and never
-// throws: a bad command line comes back as a one-line message.
+// throws: a bad command line comes back as a failure of one line.
 #pragma once
 
+#include "platform/base/Result.h"
 #include "tools/devserver/Fault.h"
 
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,17 +43,16 @@ struct RunnerOptions {
     bool help = false;
 };
 
-struct ParsedOptions {
-    std::optional<RunnerOptions> options;
-    std::string error; // set when options is empty
-};
-
-ParsedOptions parseRunnerOptions(const std::vector<std::string>& arguments);
+Result<RunnerOptions> parseRunnerOptions(const std::vector<std::string>& arguments);
 // The usage text printed by --help and after a bad command line.
 std::string runnerUsage();
 
-// "http://HOST:PORT/DV/" (the path may be left out, or be "/" or "/DV/"); false and a reason
-// for anything else.
-bool parseServerURL(const std::string& url, std::string& host, int& port, std::string& error);
+struct ServerAddress {
+    std::string host;
+    int port = 80;
+};
+// "http://HOST:PORT/DV/" (the path may be left out, or be "/" or "/DV/"); a failure with the
+// reason for anything else.
+Result<ServerAddress> parseServerURL(const std::string& url);
 
 } // namespace dv::sim

@@ -24,9 +24,9 @@ bool isNumber(const std::string& text)
 }
 
 // Splits a line into words, at most `most` of them (`stoppedAt` then tells where the rest
-// begins); false and a reason for an unterminated quote or a bad escape.
-bool splitWords(std::string_view line, std::vector<std::string>& words, std::string& error,
-    std::size_t most = std::string::npos, std::size_t* stoppedAt = nullptr)
+// begins); a failure for an unterminated quote or a bad escape.
+Result<void> splitWords(std::string_view line, std::vector<std::string>& words, std::size_t most = std::string::npos,
+    std::size_t* stoppedAt = nullptr)
 {
     std::size_t i = 0;
     std::size_t taken = 0;
@@ -56,24 +56,21 @@ bool splitWords(std::string_view line, std::vector<std::string>& words, std::str
                     case '\\': word += '\\'; break;
                     case 'n': word += '\n'; break;
                     case 't': word += '\t'; break;
-                    default:
-                        error = "unknown escape \\";
-                        error += escaped;
-                        error += " in a quoted text";
-                        return false;
+                    default: {
+                        std::string reason = "unknown escape \\";
+                        reason += escaped;
+                        reason += " in a quoted text";
+                        return Failure(reason);
+                    }
                     }
                 } else {
                     word += c;
                 }
             }
-            if (!closed) {
-                error = "a quoted text is not closed";
-                return false;
-            }
-            if (i < line.size() && line[i] != ' ' && line[i] != '\t') {
-                error = "a quoted text must be followed by a blank";
-                return false;
-            }
+            if (!closed)
+                return Failure("a quoted text is not closed");
+            if (i < line.size() && line[i] != ' ' && line[i] != '\t')
+                return Failure("a quoted text must be followed by a blank");
         } else {
             while (i < line.size() && line[i] != ' ' && line[i] != '\t')
                 word += line[i++];
@@ -82,7 +79,7 @@ bool splitWords(std::string_view line, std::vector<std::string>& words, std::str
     }
     if (stoppedAt)
         *stoppedAt = std::min(i, line.size());
-    return true;
+    return {};
 }
 
 std::string trimmed(std::string_view text)
@@ -124,7 +121,7 @@ const internal::Verb* verbOf(const std::string& line, std::string& name, std::st
 }
 
 // One command line, checked against its verb's arguments and its own check.
-std::optional<ScriptCommand> parseLine(const std::string& line, int lineNumber, std::string& error)
+Result<ScriptCommand> parseLine(const std::string& line, int lineNumber)
 {
     ScriptCommand command;
     command.line = lineNumber;
@@ -133,34 +130,25 @@ std::optional<ScriptCommand> parseLine(const std::string& line, int lineNumber, 
     if (body.rfind("check", 0) == 0 && (body.size() == 5 || body[5] == ' ' || body[5] == '\t')) {
         command.check = true;
         body = trimmed(std::string_view(body).substr(5));
-        if (body.empty()) {
-            error = "usage: check VERB ... (an expect... command)";
-            return std::nullopt;
-        }
+        if (body.empty())
+            return Failure("usage: check VERB ... (an expect... command)");
     }
     std::string rest;
     const internal::Verb* verb = verbOf(body, command.verb, rest);
-    if (!verb) {
-        error = "unknown command \"" + command.verb + "\" (`dovrelta-sim --print-tour` lists the commands)";
-        return std::nullopt;
-    }
-    if (command.check && verb->checkable != internal::Checkable::Yes) {
-        error = "\"" + verb->name + "\" has no check form (only the expect... commands have one)";
-        return std::nullopt;
-    }
+    if (!verb)
+        return Failure("unknown command \"" + command.verb + "\" (`dovrelta-sim --print-tour` lists the commands)");
+    if (command.check && verb->checkable != internal::Checkable::Yes)
+        return Failure("\"" + verb->name + "\" has no check form (only the expect... commands have one)");
     const auto& expected = verb->arguments;
     const bool takesRest = !expected.empty() && expected.back().kind == internal::ArgumentKind::RestOfLine;
     // The words before a rest-of-line argument are split as usual, the rest is taken as written.
     std::size_t restAt = 0;
-    if (!splitWords(rest, command.arguments, error, takesRest ? expected.size() - 1 : std::string::npos, &restAt))
-        return std::nullopt;
+    DV_TRY(splitWords(rest, command.arguments, takesRest ? expected.size() - 1 : std::string::npos, &restAt));
     if (takesRest && restAt < rest.size())
         command.arguments.push_back(trimmed(std::string_view(rest).substr(restAt)));
     const std::string usage = "usage: " + (command.check ? std::string("check ") : std::string()) + internal::usageOf(*verb);
-    if (command.arguments.size() < verb->required || command.arguments.size() > expected.size()) {
-        error = usage + " (quote texts with blanks)";
-        return std::nullopt;
-    }
+    if (command.arguments.size() < verb->required || command.arguments.size() > expected.size())
+        return Failure(usage + " (quote texts with blanks)");
     for (std::size_t i = 0; i < command.arguments.size(); ++i) {
         const auto& argument = expected[i];
         const auto& value = command.arguments[i];
@@ -168,41 +156,29 @@ std::optional<ScriptCommand> parseLine(const std::string& line, int lineNumber, 
         switch (argument.kind) {
         case internal::ArgumentKind::Number:
         case internal::ArgumentKind::SignedNumber:
-            if (!isNumber(value)) {
-                error = what + " is a number, not \"" + value + "\"";
-                return std::nullopt;
-            }
-            if (argument.kind == internal::ArgumentKind::Number && std::strtod(value.c_str(), nullptr) < 0) {
-                error = what + " cannot be negative";
-                return std::nullopt;
-            }
+            if (!isNumber(value))
+                return Failure(what + " is a number, not \"" + value + "\"");
+            if (argument.kind == internal::ArgumentKind::Number && std::strtod(value.c_str(), nullptr) < 0)
+                return Failure(what + " cannot be negative");
             break;
         case internal::ArgumentKind::Choice:
-            if (std::find(argument.choices.begin(), argument.choices.end(), value) == argument.choices.end()) {
-                error = usage;
-                return std::nullopt;
-            }
+            if (std::find(argument.choices.begin(), argument.choices.end(), value) == argument.choices.end())
+                return Failure(usage);
             break;
         case internal::ArgumentKind::FileName:
-            if (value.find_first_of("/\\") != std::string::npos || value == "." || value == "..") {
-                error = what + " is a file name, without folders";
-                return std::nullopt;
-            }
+            if (value.find_first_of("/\\") != std::string::npos || value == "." || value == "..")
+                return Failure(what + " is a file name, without folders");
             [[fallthrough]];
         case internal::ArgumentKind::Text:
         case internal::ArgumentKind::RestOfLine:
-            if (value.empty()) {
-                error = what + " is empty";
-                return std::nullopt;
-            }
+            if (value.empty())
+                return Failure(what + " is empty");
             break;
         }
     }
     if (verb->checkLine) {
-        if (auto problem = verb->checkLine(command); !problem.empty()) {
-            error = problem;
-            return std::nullopt;
-        }
+        if (auto problem = verb->checkLine(command); !problem.empty())
+            return Failure(problem);
     }
     return command;
 }
@@ -214,7 +190,7 @@ double ScriptCommand::number(std::size_t index) const
     return index < arguments.size() ? std::strtod(arguments[index].c_str(), nullptr) : 0;
 }
 
-ParsedScript parseScript(std::string_view text, const std::string& name)
+Result<Script> parseScript(std::string_view text, const std::string& name)
 {
     Script script;
     script.name = name;
@@ -229,24 +205,23 @@ ParsedScript parseScript(std::string_view text, const std::string& name)
         ++lineNumber;
         if (line.empty() || line[0] == '#')
             continue;
-        std::string error;
-        auto command = parseLine(line, lineNumber, error);
+        auto command = parseLine(line, lineNumber);
         if (!command)
-            return { std::nullopt, name + ":" + std::to_string(lineNumber) + ": " + error };
-        script.commands.push_back(std::move(*command));
+            return std::move(command).failure().context(name + ":" + std::to_string(lineNumber));
+        script.commands.push_back(std::move(command).value());
     }
-    return { std::move(script), {} };
+    return script;
 }
 
-ParsedScript loadScript(const std::string& path)
+Result<Script> loadScript(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
     if (!file)
-        return { std::nullopt, path + ": cannot be read" };
+        return Failure(path + ": cannot be read");
     std::stringstream text;
     text << file.rdbuf();
     if (file.bad())
-        return { std::nullopt, path + ": cannot be read" };
+        return Failure(path + ": cannot be read");
     return parseScript(text.str(), path);
 }
 

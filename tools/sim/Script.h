@@ -16,6 +16,8 @@
 // before the application starts. The verbs are listed in internal/Verbs.h.
 #pragma once
 
+#include "platform/base/Result.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,14 +40,10 @@ struct Script {
     std::vector<ScriptCommand> commands;
 };
 
-struct ParsedScript {
-    std::optional<Script> script;
-    std::string error; // "NAME:LINE: what is wrong", set when script is empty
-};
-
-ParsedScript parseScript(std::string_view text, const std::string& name);
-// Reads and parses a file; an unreadable file is an error like a bad line.
-ParsedScript loadScript(const std::string& path);
+// The script, or the failure of its first bad line: "NAME:LINE: what is wrong".
+Result<Script> parseScript(std::string_view text, const std::string& name);
+// Reads and parses a file; an unreadable file is a failure like a bad line.
+Result<Script> loadScript(const std::string& path);
 
 // The commands with their arguments, one per line under headings, for help texts.
 std::string scriptLanguageSummary();

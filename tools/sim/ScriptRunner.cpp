@@ -26,24 +26,21 @@ namespace dv::sim {
 using dv::testing::UIDriver;
 using namespace dv::sim::internal;
 
-bool goBack(std::string& reason)
+Result<void> goBack()
 {
     UIDriver ui;
     auto navigation = ui.navigationController();
     auto stack = ui.navigationStack();
-    if (!navigation || stack.size() < 2) {
-        reason = "there is no screen to go back to";
-        return false;
-    }
+    if (!navigation || stack.size() < 2)
+        return Failure("there is no screen to go back to");
     auto top = stack.back();
     auto item = top->navigationItem()->leftBarButtonItem();
     bool tapped = (item && ui.tap(item)) || ui.tapBackButton() || ui.swipeBack();
     dv::testing::runMainLoopUntil([&] { return !navigation->isTransitioning(); }, 5);
     auto after = ui.navigationStack();
     if (tapped && std::find(after.begin(), after.end(), top) == after.end())
-        return true;
-    reason = "neither the back button nor the back swipe left " + dv::str(top->className());
-    return false;
+        return {};
+    return Failure("neither the back button nor the back swipe left " + dv::str(top->className()));
 }
 
 void endApplication(const std::function<void()>& forget)
@@ -88,35 +85,34 @@ public:
 
     bool launched() const override { return m_launched; }
 
-    bool launch(std::string& reason) override
+    Result<void> launch() override
     {
         if (m_launched)
-            return true;
+            return {};
         for (std::size_t i = 0; i < m_promptBase.size(); ++i)
             m_promptBase[i] = PrivacyAccess::promptCount(static_cast<PrivacyService>(i));
-        if (!m_environment.launch || !m_environment.launch(reason))
-            return false;
+        if (!m_environment.launch)
+            return Failure("this run cannot start the application");
+        DV_TRY(m_environment.launch());
         m_launched = true;
         m_ui.runUntilIdle();
-        return true;
+        return {};
     }
 
-    bool relaunch(std::string& reason) override
+    Result<void> relaunch() override
     {
         if (m_launched) {
             endApplication(m_environment.forget);
             m_launched = false;
         }
-        return launch(reason);
+        return launch();
     }
 
-    bool writeStep(const std::string& name, std::string& reason) override
+    Result<void> writeStep(const std::string& name) override
     {
-        if (!m_environment.steps) {
-            reason = "this run keeps no pictures";
-            return false;
-        }
-        return m_environment.steps->write(name, reason, m_toasts ? m_toasts->takeSection() : std::string());
+        if (!m_environment.steps)
+            return Failure("this run keeps no pictures");
+        return m_environment.steps->write(name, m_toasts ? m_toasts->takeSection() : std::string());
     }
 
     void say(const std::string& line) override
@@ -132,7 +128,7 @@ public:
 
     std::vector<std::shared_ptr<PushCompletion>>& pushes() override { return m_pushes; }
 
-    bool run(const Script& script, std::string& error);
+    Result<void> run(const Script& script);
     const std::vector<std::string>& failedChecks() const { return m_failedChecks; }
 
 private:
@@ -145,7 +141,7 @@ private:
     std::unique_ptr<ToastLog> m_toasts;
 };
 
-bool ScriptRunner::Context::run(const Script& script, std::string& error)
+Result<void> ScriptRunner::Context::run(const Script& script)
 {
     // The application's clock is the system's until a script moves it (a test's manual clock
     // stays as it is).
@@ -158,14 +154,19 @@ bool ScriptRunner::Context::run(const Script& script, std::string& error)
     // of the screen may show one still loading (wait-idle waits for them).
     UIDriver::setOtherThreadsIgnoredWhile([] { return RIWebImageManager::sharedManager()->isRunning(); });
     int checks = 0;
-    bool completed = true;
+    std::optional<Failure> failure;
     for (const auto& command : script.commands) {
         const Verb* verb = findVerb(command.verb);
         const std::string where = script.name + ":" + std::to_string(command.line) + ": " + command.source + ": ";
         std::string reason;
-        bool done = verb && (verb->phase == Phase::Anytime || launch(reason)) && verb->run(*this, command, reason);
-        if (!verb)
+        bool done = false;
+        if (!verb) {
             reason = "the runner does not know this command";
+        } else if (auto launched = verb->phase == Phase::Anytime ? Result<void>() : launch(); !launched) {
+            reason = launched.reason();
+        } else {
+            done = verb->run(*this, command, reason);
+        }
         if (command.check) {
             ++checks;
             if (!done) {
@@ -175,22 +176,19 @@ bool ScriptRunner::Context::run(const Script& script, std::string& error)
             continue;
         }
         if (!done) {
-            error = where + reason;
+            failure = Failure(where + reason);
             if (m_launched && m_environment.steps) {
-                std::string ignored;
                 settle();
-                (void)writeStep("failed", ignored);
+                (void)writeStep("failed"); // the run's failure is the command's, not the picture's
             }
-            completed = false;
             break;
         }
         if (m_launched && m_environment.shots == ShotPolicy::All && m_environment.steps && verb->effect == Effect::Acts) {
             settle();
             std::string name = command.verb;
             std::replace(name.begin(), name.end(), ' ', '-');
-            if (!writeStep(name, reason)) {
-                error = script.name + ":" + std::to_string(command.line) + ": " + reason;
-                completed = false;
+            if (auto written = writeStep(name); !written) {
+                failure = std::move(written).failure().context(script.name + ":" + std::to_string(command.line));
                 break;
             }
         }
@@ -199,15 +197,15 @@ bool ScriptRunner::Context::run(const Script& script, std::string& error)
     UIDriver::setOtherThreadsIgnoredWhile({});
     if (shifted)
         Clock::setCurrent(previousClock);
-    if (!completed)
-        return false;
+    if (failure)
+        return std::move(*failure);
     if (!m_failedChecks.empty()) {
-        error = std::to_string(m_failedChecks.size()) + " of " + std::to_string(checks) + " checks failed:";
-        for (const auto& failure : m_failedChecks)
-            error += " " + failure.substr(0, failure.find(": ")) + (&failure == &m_failedChecks.back() ? "" : ",");
-        return false;
+        std::string summary = std::to_string(m_failedChecks.size()) + " of " + std::to_string(checks) + " checks failed:";
+        for (const auto& failed : m_failedChecks)
+            summary += " " + failed.substr(0, failed.find(": ")) + (&failed == &m_failedChecks.back() ? "" : ",");
+        return Failure(summary);
     }
-    return true;
+    return {};
 }
 
 ScriptRunner::ScriptRunner(ScriptEnvironment environment)
@@ -217,7 +215,7 @@ ScriptRunner::ScriptRunner(ScriptEnvironment environment)
 
 ScriptRunner::~ScriptRunner() = default;
 
-bool ScriptRunner::run(const Script& script, std::string& error) { return m_context->run(script, error); }
+Result<void> ScriptRunner::run(const Script& script) { return m_context->run(script); }
 bool ScriptRunner::launched() const { return m_context->launched(); }
 const std::vector<std::string>& ScriptRunner::failedChecks() const { return m_context->failedChecks(); }
 

@@ -8,10 +8,10 @@
 // `clock` commands (or the test's manual clock when one is installed).
 //
 //   ScriptRunner runner({ .server = server.get(), .launch = launch, .forget = forget, .steps = &steps });
-//   std::string error;
-//   if (!runner.run(script, error)) fail(error);    // "tour.txt:7: tap 加粉: no view shows ..."
+//   if (auto ran = runner.run(script); !ran) fail(ran.reason()); // "tour.txt:7: tap 加粉: no view shows ..."
 #pragma once
 
+#include "platform/base/Result.h"
 #include "tools/sim/RunnerOptions.h"
 #include "tools/sim/Script.h"
 
@@ -31,8 +31,8 @@ class StepWriter;
 struct ScriptEnvironment {
     // The local server, whose faults and tiles the script switches; nil when the run uses another.
     dv::devserver::Server* server = nullptr;
-    // Starts the application; false and a reason when it cannot.
-    std::function<bool(std::string& error)> launch;
+    // Starts the application; a failure with the reason when it cannot.
+    std::function<Result<void>()> launch;
     // Lets go of what the application's process keeps in memory beyond the platform (its shared
     // instances, memory caches), so that the next launch starts as a new process would; its
     // files stay. Called by `relaunch` between the end and the new start; may be empty.
@@ -51,11 +51,11 @@ public:
     ~ScriptRunner();
 
     // Runs every command in order, launching the application before the first one that needs it.
-    // At the first failure of a command: false, `error` = "NAME:LINE: COMMAND: reason", and (once
-    // the application runs) a last step named "failed" showing the screen as it was. A failed
-    // `check` is told through `say` and the run goes on; at its end `error` sums them up
-    // ("2 of 5 checks failed: NAME:LINE, NAME:LINE") and the answer is false.
-    bool run(const Script& script, std::string& error);
+    // At the first failure of a command: a failure "NAME:LINE: COMMAND: reason", and (once the
+    // application runs) a last step named "failed" showing the screen as it was. A failed
+    // `check` is told through `say` and the run goes on; at its end the failure sums them up
+    // ("2 of 5 checks failed: NAME:LINE, NAME:LINE").
+    Result<void> run(const Script& script);
     bool launched() const;
     // "NAME:LINE: COMMAND: reason" of each failed check, in order.
     const std::vector<std::string>& failedChecks() const;
@@ -66,9 +66,9 @@ private:
 };
 
 // Goes back one screen as a person would: the left button of the screen's navigation item (the
-// application's own back buttons), else the bar's back button, else the back swipe. False and a
-// reason when the screen on top stays.
-bool goBack(std::string& reason);
+// application's own back buttons), else the bar's back button, else the back swipe. A failure
+// with the reason when the screen on top stays.
+Result<void> goBack();
 
 // Ends the running application as the platform ends a process, keeping its files: it hears that
 // it terminates, its windows, alerts, keyboard and touches go, the user defaults are written and

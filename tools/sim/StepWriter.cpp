@@ -18,47 +18,39 @@
 
 namespace dv::sim {
 
-bool StepWriter::open(const std::string& folder, std::string& error)
+Result<void> StepWriter::open(const std::string& folder)
 {
     std::error_code code;
     if (folder.empty()) {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/dovrelta-run-XXXXXX";
-        if (!mkdtemp(pattern.data())) {
-            error = "cannot make a folder for the pictures under " + pattern + ": " + std::strerror(errno);
-            return false;
-        }
+        if (!mkdtemp(pattern.data()))
+            return Failure("cannot make a folder for the pictures under " + pattern + ": " + std::strerror(errno));
         m_folder = pattern;
     } else {
         std::filesystem::create_directories(folder, code);
-        if (code || !std::filesystem::is_directory(folder)) {
-            error = "cannot make the folder " + folder + (code ? ": " + code.message() : std::string());
-            return false;
-        }
+        if (code || !std::filesystem::is_directory(folder))
+            return Failure("cannot make the folder " + folder + (code ? ": " + code.message() : std::string()));
         m_folder = folder;
     }
     m_folder = std::filesystem::absolute(m_folder, code).string();
-    return true;
+    return {};
 }
 
-bool StepWriter::write(const std::string& name, std::string& error, const std::string& notes)
+Result<void> StepWriter::write(const std::string& name, const std::string& notes)
 {
     char number[16];
     std::snprintf(number, sizeof number, "%02d-", ++m_count);
     const std::string base = m_folder + "/" + number + name;
-    if (!writeScreenPNG(base + ".png")) {
-        error = "cannot write " + base + ".png";
-        return false;
-    }
+    if (!writeScreenPNG(base + ".png"))
+        return Failure("cannot write " + base + ".png");
     std::ofstream dump(base + ".txt", std::ios::binary | std::ios::trunc);
     dump << describeScreen() << notes << takeTimings(number + name);
     dump.close();
-    if (!dump) {
-        error = "cannot write " + base + ".txt";
-        return false;
-    }
+    if (!dump)
+        return Failure("cannot write " + base + ".txt");
     m_pictures.push_back(base + ".png");
-    return true;
+    return {};
 }
 
 namespace {

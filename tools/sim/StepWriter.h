@@ -8,6 +8,8 @@
 // Main thread.
 #pragma once
 
+#include "platform/base/Result.h"
+
 #include <string>
 #include <vector>
 
@@ -15,14 +17,14 @@ namespace dv::sim {
 
 class StepWriter {
 public:
-    // False and a reason when the folder cannot be made.
-    bool open(const std::string& folder, std::string& error);
+    // A failure with the reason when the folder cannot be made.
+    Result<void> open(const std::string& folder);
     const std::string& folder() const { return m_folder; }
 
     // Writes the screen as it is now, with `notes` (lines of the runner's own: the toasts since
-    // the step before) at the end of the dump; false and a reason when a file cannot be written.
-    // The picture's path is kept in `pictures`.
-    bool write(const std::string& name, std::string& error, const std::string& notes = {});
+    // the step before) at the end of the dump; a failure with the reason when a file cannot be
+    // written. The picture's path is kept in `pictures`.
+    Result<void> write(const std::string& name, const std::string& notes = {});
     const std::vector<std::string>& pictures() const { return m_pictures; }
 
     // "longest main-thread turn 31.0 ms (01-home), 12 touches: touch to frame 99th percentile

@@ -111,11 +111,10 @@ void saveShot(StepWriter* shots)
 {
     if (!shots)
         return;
-    std::string error;
-    if (shots->write("window", error))
+    if (auto written = shots->write("window"); written)
         std::printf("dovrelta-sim: saved %s\n", shots->pictures().back().c_str());
     else
-        std::fprintf(stderr, "dovrelta-sim: %s\n", error.c_str());
+        std::fprintf(stderr, "dovrelta-sim: %s\n", written.reason().c_str());
     std::fflush(stdout);
 }
 
@@ -213,8 +212,8 @@ void WindowMode::run()
         case SDLK_LEFT:
             if (key.keysym.sym == SDLK_LEFT && !alt)
                 return;
-            if (std::string reason; !goBack(reason))
-                std::fprintf(stderr, "dovrelta-sim: %s\n", reason.c_str());
+            if (auto back = goBack(); !back)
+                std::fprintf(stderr, "dovrelta-sim: %s\n", back.reason().c_str());
             break;
         case SDLK_F12:
             saveShot(state.options.shots);

@@ -268,8 +268,8 @@ protected:
             m_previousHome = home;
         ::setenv("DOVRELTA_HOME", m_home.c_str(), 1);
         NSUserDefaults::resetStandardUserDefaults();
-        std::string error;
-        ASSERT_TRUE(m_steps.open(m_folder.string(), error)) << error;
+        auto opened = m_steps.open(m_folder.string());
+        ASSERT_TRUE(opened.ok()) << opened.reason();
     }
     void TearDown() override
     {
@@ -292,13 +292,13 @@ protected:
     ScriptEnvironment environment()
     {
         return { .server = m_server.get(),
-            .launch = [this](std::string&) {
+            .launch = [this]() -> dv::Result<void> {
                 ++m_launches;
                 m_window = alloc<UIWindow>()->initWithFrame(CGRectMake(0, 0, 375, 667));
                 m_window->setRootViewController(alloc<UINavigationController>()->initWithRootViewController(alloc<SimTestListScreen>()->init()));
                 UIApplication::sharedApplication()->keepDelegate(std::make_shared<SimTestDelegate>(m_window));
                 m_window->makeKeyAndVisible();
-                return true;
+                return {};
             },
             .forget = [this] { ++m_forgets; },
             .steps = &m_steps,
@@ -310,12 +310,15 @@ protected:
     bool run(const std::string& text, std::string& error)
     {
         auto parsed = parseScript(text, "t.txt");
-        if (!parsed.script) {
-            error = parsed.error;
+        if (!parsed) {
+            error = parsed.reason();
             return false;
         }
         ScriptRunner runner(environment());
-        return runner.run(*parsed.script, error);
+        auto ran = runner.run(*parsed);
+        if (!ran)
+            error = ran.reason();
+        return ran.ok();
     }
 
     static std::string read(const std::filesystem::path& path)

@@ -20,8 +20,8 @@ TEST(ScriptTest, ReadsWordsQuotedTextsCommentsAndTheRestOfAPushLine)
                               "push {\"aps\": {\"alert\": \"你好 世界\"}, \"pushType\": 0}\n"
                               "tap-row 2 1\n",
         "s.txt");
-    ASSERT_TRUE(parsed.script) << parsed.error;
-    const auto& commands = parsed.script->commands;
+    ASSERT_TRUE(parsed.ok()) << parsed.reason();
+    const auto& commands = parsed->commands;
     ASSERT_EQ(commands.size(), 5u);
     EXPECT_EQ(commands[0].verb, "tap");
     EXPECT_EQ(commands[0].arguments, std::vector<std::string> { "加粉" });
@@ -90,25 +90,25 @@ TEST(ScriptTest, BadLinesAreNamedByFileAndLineWithWhatIsWrong)
     };
     for (const auto& c : cases) {
         auto parsed = parseScript(c.text, "s.txt");
-        EXPECT_FALSE(parsed.script) << c.text;
-        EXPECT_EQ(parsed.error.rfind(c.message, 0), 0u) << c.text << " -> " << parsed.error;
-        EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << "one line: " << parsed.error;
+        ASSERT_FALSE(parsed.ok()) << c.text;
+        EXPECT_EQ(parsed.reason().rfind(c.message, 0), 0u) << c.text << " -> " << parsed.reason();
+        EXPECT_EQ(parsed.reason().find('\n'), std::string::npos) << "one line: " << parsed.reason();
     }
     auto missing = loadScript("/nonexistent/tour.txt");
-    EXPECT_FALSE(missing.script);
-    EXPECT_EQ(missing.error, "/nonexistent/tour.txt: cannot be read");
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.reason(), "/nonexistent/tour.txt: cannot be read");
 }
 
 TEST(ScriptTest, TheTourIsAValidScriptAndSetUpCommandsRunBeforeTheLaunch)
 {
     auto tour = parseScript(tourScript(), "tour");
-    ASSERT_TRUE(tour.script) << tour.error;
-    EXPECT_FALSE(tour.script->commands.empty());
+    ASSERT_TRUE(tour.ok()) << tour.reason();
+    EXPECT_FALSE(tour->commands.empty());
     auto setUp = parseScript("fault home/index.do http\nnetwork off\npermission addressbook deny\nclear-faults\ntap x", "s");
-    ASSERT_TRUE(setUp.script);
+    ASSERT_TRUE(setUp.ok());
     for (std::size_t i = 0; i < 4; ++i)
-        EXPECT_FALSE(commandNeedsApplication(setUp.script->commands[i])) << setUp.script->commands[i].verb;
-    EXPECT_TRUE(commandNeedsApplication(setUp.script->commands[4]));
+        EXPECT_FALSE(commandNeedsApplication(setUp->commands[i])) << setUp->commands[i].verb;
+    EXPECT_TRUE(commandNeedsApplication(setUp->commands[4]));
     // Every command of the language is in the summary that --print-tour shows.
     EXPECT_NE(scriptLanguageSummary().find("#   tap-row ROW [SECTION]"), std::string::npos);
 }
@@ -142,8 +142,8 @@ TEST(ScriptTest, EveryVerbIsDocumentedAndTheNewFormsAreRead)
                               "state inactive\n"
                               "relaunch\n",
         "s.txt");
-    ASSERT_TRUE(parsed.script) << parsed.error;
-    const auto& commands = parsed.script->commands;
+    ASSERT_TRUE(parsed.ok()) << parsed.reason();
+    const auto& commands = parsed->commands;
     ASSERT_EQ(commands.size(), 12u);
     EXPECT_EQ(commands[0].verb, "defaults set");
     EXPECT_EQ(commands[0].arguments, (std::vector<std::string> { "utoken", "\"abc def\"" })) << "the JSON as written";
@@ -171,8 +171,8 @@ TEST(RunnerOptionsTest, ReadsEveryOption)
     auto parsed = parseRunnerOptions({ "--headless", "--script", "s.txt", "--out", "shots", "--port", "0", "--home", "h",
         "--scale", "1.5", "--screen", "320x568", "--fault", "home/index.do=http:502", "--fault", "*=delay:1", "--offline",
         "--shots", "all", "--tiles", "directory", "--verbose" });
-    ASSERT_TRUE(parsed.options) << parsed.error;
-    const auto& options = *parsed.options;
+    ASSERT_TRUE(parsed.ok()) << parsed.reason();
+    const auto& options = *parsed;
     EXPECT_EQ(options.mode, RunMode::Headless);
     EXPECT_EQ(options.scriptPath, "s.txt");
     EXPECT_EQ(options.outputFolder, "shots");
@@ -190,13 +190,13 @@ TEST(RunnerOptionsTest, ReadsEveryOption)
     EXPECT_TRUE(options.verbose);
 
     auto remote = parseRunnerOptions({ "--window", "--server", "http://10.0.0.7:8092/DV/" });
-    ASSERT_TRUE(remote.options) << remote.error;
-    EXPECT_EQ(remote.options->mode, RunMode::Window);
-    EXPECT_EQ(remote.options->serverHost, "10.0.0.7");
-    EXPECT_EQ(remote.options->serverPort, 8092);
+    ASSERT_TRUE(remote.ok()) << remote.reason();
+    EXPECT_EQ(remote->mode, RunMode::Window);
+    EXPECT_EQ(remote->serverHost, "10.0.0.7");
+    EXPECT_EQ(remote->serverPort, 8092);
     auto plain = parseRunnerOptions({ "--server", "http://localhost" });
-    ASSERT_TRUE(plain.options);
-    EXPECT_EQ(plain.options->serverPort, 80);
+    ASSERT_TRUE(plain.ok());
+    EXPECT_EQ(plain->serverPort, 80);
 }
 
 TEST(RunnerOptionsTest, RefusesBadCommandLinesWithOneLine)
@@ -226,9 +226,9 @@ TEST(RunnerOptionsTest, RefusesBadCommandLinesWithOneLine)
     };
     for (const auto& [arguments, message] : cases) {
         auto parsed = parseRunnerOptions(arguments);
-        EXPECT_FALSE(parsed.options) << arguments.front();
-        EXPECT_EQ(parsed.error.rfind(message, 0), 0u) << arguments.front() << " -> " << parsed.error;
-        EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << parsed.error;
+        ASSERT_FALSE(parsed.ok()) << arguments.front();
+        EXPECT_EQ(parsed.reason().rfind(message, 0), 0u) << arguments.front() << " -> " << parsed.reason();
+        EXPECT_EQ(parsed.reason().find('\n'), std::string::npos) << parsed.reason();
     }
 }
 

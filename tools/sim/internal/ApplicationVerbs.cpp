@@ -166,12 +166,12 @@ std::vector<Verb> applicationVerbs()
                     reason = "the application runs already";
                     return false;
                 }
-                return context.launch(reason);
+                return handled(context.launch(), reason);
             } },
         { "relaunch", {}, 0, Phase::Anytime, Effect::Acts, Checkable::No,
             "ends the application and starts it again, keeping its home (defaults, keychain, caches, address book, album) "
             "and the answers given to permission prompts",
-            [](VerbContext& context, const ScriptCommand&, std::string& reason) { return context.relaunch(reason); } },
+            [](VerbContext& context, const ScriptCommand&, std::string& reason) { return handled(context.relaunch(), reason); } },
         { "state", { choice("STATE", { "active", "inactive", "background" }) }, 1, Phase::Application, Effect::Acts, Checkable::No,
             "brings the application to the front (active), covers it (inactive: a prompt, the notification centre) or sends it "
             "to the background",

@@ -107,7 +107,7 @@ std::vector<Verb> screenVerbs()
                 // command waited for (a toast that shows for 0.7 s) is still there.
                 if (command.arguments.size() < 2)
                     context.settle();
-                return context.writeStep(command.arguments[0], reason);
+                return handled(context.writeStep(command.arguments[0]), reason);
             } },
         { "mark", { fileName("NAME") }, 1, Phase::Anytime, Effect::Looks, Checkable::No,
             "prints \"dovrelta-sim: mark NAME\" and touches NAME.mark in the run's folder, for a harness that acts between steps",

@@ -345,7 +345,7 @@ std::vector<Verb> touchVerbs()
         { "back", {}, 0, Phase::Application, Effect::Acts, Checkable::No, "goes back: the navigation bar's back button, or the back swipe",
             [](VerbContext& context, const ScriptCommand&, std::string& reason) {
                 context.settle();
-                return goBack(reason);
+                return handled(goBack(), reason);
             } },
         { "open", { text("CLASS"), text("TITLE") }, 1, Phase::Application, Effect::Acts, Checkable::No,
             "pushes a new screen of class CLASS (titled TITLE) as a home tile does (--tiles lists sets of tiles that lead to every screen)",

@@ -87,11 +87,11 @@ public:
     // ... and until no picture downloads either; false when something still moves at the limit.
     virtual bool settleWithPictures(double limit) = 0;
     virtual bool launched() const = 0;
-    virtual bool launch(std::string& reason) = 0;
+    virtual Result<void> launch() = 0;
     // Ends the application and starts it again, keeping its home.
-    virtual bool relaunch(std::string& reason) = 0;
+    virtual Result<void> relaunch() = 0;
     // A picture and a dump of the screen now, named as given.
-    virtual bool writeStep(const std::string& name, std::string& reason) = 0;
+    virtual Result<void> writeStep(const std::string& name) = 0;
     // A line of the runner's own, for the person watching the run.
     virtual void say(const std::string& line) = 0;
     // How many permission prompts the service has shown since the application last started.
@@ -102,6 +102,13 @@ public:
 };
 
 using VerbHandler = std::function<bool(VerbContext& context, const ScriptCommand& command, std::string& reason)>;
+// A step's result as a handler answers it: true, or false with the reason in `reason`.
+inline bool handled(const Result<void>& result, std::string& reason)
+{
+    if (!result)
+        reason = result.reason();
+    return result.ok();
+}
 // A check of a line beyond its arguments' kinds, when the script is read: the reason it is bad,
 // or empty.
 using LineCheck = std::function<std::string(const ScriptCommand& command)>;
