@@ -64,14 +64,20 @@ void showRefusal(const Ref<NSString>& text, const Ref<UIWindow>& window)
     toast->setYOffset(kRefusalBelowOverlays);
 }
 
+// A value of the payload; nil for a nil payload, as a message to nil answers.
+id payloadValue(const Ref<NSDictionary>& payload, const Ref<NSString>& key)
+{
+    return payload ? payload->objectForKey(key) : nil;
+}
+
 NSInteger pushTypeOf(const Ref<NSDictionary>& payload)
 {
-    return payload ? dv::app::integerValueOfJSON(payload->objectForKey("pushType"_ns)).value_or(0) : 0;
+    return dv::app::integerValueOfJSON(payloadValue(payload, "pushType"_ns)).value_or(0);
 }
 
 Ref<NSString> messageTextOf(const Ref<NSDictionary>& payload)
 {
-    auto aps = payload ? dv::as<NSDictionary>(payload->objectForKey("aps"_ns)) : nil;
+    auto aps = dv::as<NSDictionary>(payloadValue(payload, "aps"_ns));
     auto alert = aps ? aps->objectForKey("alert"_ns) : nil;
     // The alert is a text; anything else (a dictionary of localisation keys) has no text of its own.
     return dv::as<NSString>(alert);
@@ -188,8 +194,8 @@ bool AppDelegate::applicationDidReceiveRemoteNotificationFetchCompletionHandler(
         showPushAlert(userInfo, message);
     }
 
-    if (auto done = std::exchange(completionHandler, {}))
-        done(UIBackgroundFetchResultNewData);
+    if (completionHandler)
+        completionHandler(UIBackgroundFetchResultNewData);
     return true;
 }
 
@@ -209,8 +215,8 @@ void AppDelegate::showNewsPage(const Ref<NSDictionary>& payload, const Ref<NSStr
         return;
     auto news = alloc<JZNewsDetailController>()->init();
     news->setContent(textForm(message));
-    news->setTitleText(textForm(payload->objectForKey("title"_ns)));
-    news->setTimes(textForm(payload->objectForKey("addTime"_ns)));
+    news->setTitleText(textForm(payloadValue(payload, "title"_ns)));
+    news->setTimes(textForm(payloadValue(payload, "addTime"_ns)));
     navigation->pushViewController(news, true);
 }
 
@@ -222,7 +228,7 @@ bool AppDelegate::alertViewClickedButtonAtIndex(const Ref<UIAlertView>& alertVie
     if (!payload)
         payload = m_msgDic;
     if (pushTypeOf(payload) == 1) {
-        if (auto url = NSURL::URLWithString(textForm(payload->objectForKey("info"_ns))))
+        if (auto url = NSURL::URLWithString(textForm(payloadValue(payload, "info"_ns))))
             UIApplication::sharedApplication()->openURL(url);
     } else {
         NSLog("%@", payload);

@@ -209,6 +209,34 @@ TEST_F(PushHandlingTest, MessageWithoutTextShowsNullOnTheNewsPage)
     EXPECT_TRUE(PushService::receivedMessageIds().empty());
 }
 
+// A message without a payload reads as nil everywhere: in the background the news page opens with
+// every text "(null)", in the foreground the alert shows without a message and its answer opens
+// nothing. The system hears the handler's answer once each time.
+TEST_F(PushHandlingTest, MessageWithoutPayloadReadsAsNil)
+{
+    m_started->enterBackground();
+    deliver(nil);
+    m_started->enterForeground();
+    m_ui.advance(0.5);
+    ASSERT_TRUE(newsPage());
+    EXPECT_EQ(m_ui.navigationTitle(), "(null)");
+    EXPECT_EQ(dv::str(m_ui.find<UITextView>()->text()), "(null)");
+    EXPECT_EQ(m_ui.navigationStack().size(), 2u);
+
+    deliver(nil);
+    auto alerts = m_ui.visibleAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].title, kAlertTitle);
+    EXPECT_EQ(alerts[0].message, "");
+    ASSERT_TRUE(m_ui.tapAlertButton("去查看"));
+    m_ui.advance(0.5);
+    EXPECT_TRUE(m_ui.visibleAlerts().empty());
+    EXPECT_EQ(m_ui.navigationStack().size(), 2u);
+    EXPECT_TRUE(openedURLs().empty());
+    EXPECT_EQ(*m_results, (std::vector<UIBackgroundFetchResult> { UIBackgroundFetchResultNewData, UIBackgroundFetchResultNewData }));
+    EXPECT_TRUE(PushService::receivedMessageIds().empty());
+}
+
 TEST_F(PushHandlingTest, NewsTextReachesTheBottomOfTheScreenAndNoFurther)
 {
     m_started->enterBackground();
