@@ -1,214 +1,117 @@
 // The task machinery's conversations with the delegate about the connection itself: server
-// trust, new body streams, redirections and authentication challenges.
+// trust, new body streams, redirections and authentication challenges. Each hands the delegate a
+// completion handler (answerOnce) and holds the task's events until it answers; a delegate that
+// does not implement the call gets the platform's default.
 #include "platform/net/internal/TaskDriver.h"
 
-#include "platform/base/NSArray.h"
-#include "platform/base/NSData.h"
-#include "platform/base/NSError.h"
-#include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
 #include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSMutableURLRequest.h"
 #include "platform/net/NSURLCredential.h"
 #include "platform/net/NSURLError.h"
-#include "platform/net/NSURLProtectionSpace.h"
-#include "platform/net/SecPolicy.h"
 #include "platform/net/SecTrust.h"
-#include "platform/net/internal/StreamBody.h"
+#include "platform/net/internal/RequestBody.h"
 #include "platform/net/internal/TaskSupport.h"
-
-#include <atomic>
 
 namespace dv::internal {
 
-namespace {
-
-// A chain that fails only on a certificate's dates has codes of its own.
-NSInteger trustFailureCode(const Ref<SecTrust>& trust)
-{
-    switch (trust->failure()) {
-    case SecTrust::Failure::Expired: return NSURLErrorServerCertificateHasBadDate;
-    case SecTrust::Failure::NotYetValid: return NSURLErrorServerCertificateNotYetValid;
-    case SecTrust::Failure::None:
-    case SecTrust::Failure::Untrusted: break;
-    }
-    return NSURLErrorServerCertificateUntrusted;
-}
-
-} // namespace
-
-bool TaskDriver::defaultTrustDecision(const Ref<SecTrust>& trust, const std::string&)
-{
-    SecTrustResultType result = kSecTrustResultInvalid;
-    return SecTrustEvaluate(trust, &result) == errSecSuccess && (result == kSecTrustResultUnspecified || result == kSecTrustResultProceed);
-}
-
-void TaskDriver::handleTrust(Event& event)
+void TaskDriver::handleTrust(TaskEvent& event)
 {
     auto task = m_task.lock();
-    auto session = m_session;
+    auto session = this->session();
     auto reply = event.trustReply;
-    auto certificates = NSMutableArray::array();
-    for (auto& der : event.trust.chain)
-        certificates->addObject(alloc<SecCertificate>()->initWithDER(der));
-    Ref<SecTrust> trust;
-    auto host = NSString::fromUTF8(event.trust.host);
-    SecTrustCreateWithCertificates(certificates, SecPolicyCreateSSL(true, host), &trust);
+    auto trust = ServerTrustDecision::trustFor(event.trust);
     if (!task || !session || !trust) {
         reply->answer(false);
         return;
     }
-    auto space = NSURLProtectionSpace::serverTrustSpace(host, event.trust.port, trust);
-    auto challenge = alloc<NSURLAuthenticationChallenge>()->initWithProtectionSpace(space, nil, 0, nil, nil, nullptr);
+    auto challenge = ServerTrustDecision::challengeFor(event.trust, trust);
     auto self = shared_from_this();
-    std::string hostName = event.trust.host;
-    auto decide = [self, reply, trust, hostName](NSURLSessionAuthChallengeDisposition disposition, const Ref<NSURLCredential>& credential) {
-        bool proceed = false;
-        if (disposition == NSURLSessionAuthChallengeUseCredential && credential) {
-            proceed = true;
-        } else if (disposition == NSURLSessionAuthChallengePerformDefaultHandling || disposition == NSURLSessionAuthChallengeUseCredential) {
-            proceed = self->defaultTrustDecision(trust, hostName);
-            if (!proceed)
-                self->m_trustFailureCode = trustFailureCode(trust);
-        } else if (disposition == NSURLSessionAuthChallengeCancelAuthenticationChallenge) {
-            self->m_trustFailureCode = NSURLErrorCancelled;
-        } else {
-            // A delegate that turns the trust down (rejecting the protection space) says no
-            // more than that: the error tells what is wrong with the certificates, as it would
-            // had the system decided. A delegate that weighed the trust itself left its findings
-            // in it; one that did not has them found now.
-            if (trust->failure() == SecTrust::Failure::None)
-                self->defaultTrustDecision(trust, hostName);
-            self->m_trustFailureCode = trustFailureCode(trust);
-        }
-        if (!proceed)
-            self->m_failedTrust = trust;
-        reply->answer(proceed);
+    auto decide = [self, reply, trust](NSURLSessionAuthChallengeDisposition disposition, const Ref<NSURLCredential>& credential) {
+        reply->answer(self->m_trust.decide(disposition, credential, trust));
     };
-    auto once = std::make_shared<std::atomic<bool>>(false);
-    NSURLSessionChallengeCompletion completion = [self, once, decide](NSURLSessionAuthChallengeDisposition disposition, const Ref<NSURLCredential>& credential) {
-        if (once->exchange(true))
-            return;
-        self->post({ .type = Event::Type::Invoke, .invoke = [decide, disposition, credential] { decide(disposition, credential); } }, true);
-        self->delegateAnswered();
-    };
+    auto completion = answerOnce<NSURLSessionAuthChallengeDisposition, const Ref<NSURLCredential>&>(decide);
     id delegate = session->delegate();
     auto* sessionDelegate = dynamic_cast<NSURLSessionDelegate*>(delegate.get());
     auto* taskDelegate = dynamic_cast<NSURLSessionTaskDelegate*>(delegate.get());
-    waitForDelegate();
+    m_pump.waitForDelegate();
     if (sessionDelegate && sessionDelegate->URLSession(session, challenge, completion))
         return;
     if (taskDelegate && taskDelegate->URLSession(session, task, challenge, completion))
         return;
-    {
-        std::lock_guard lock(m_mutex);
-        m_waiting = false;
-    }
+    m_pump.delegateDeclined();
     decide(NSURLSessionAuthChallengePerformDefaultHandling, nullptr);
 }
 
 void TaskDriver::handleBodyStream()
 {
     auto task = m_task.lock();
-    auto session = m_session;
-    auto self = shared_from_this();
-    auto supply = [self](const Ref<NSInputStream>& stream) {
-        // Opened before it is handed over: the transport thread reads it as soon as it sees it.
-        openBodyStream(stream);
-        {
-            std::lock_guard lock(self->m_mutex);
-            self->m_bodyStream = stream;
-            self->m_bodyStreamAnswered = true;
-        }
-        self->m_changed.notify_all();
-    };
+    auto session = this->session();
+    auto body = m_body;
     id delegate = session ? session->delegate() : nullptr;
     auto* taskDelegate = dynamic_cast<NSURLSessionTaskDelegate*>(delegate.get());
     if (task && taskDelegate && !m_dataCompletion) {
-        auto once = std::make_shared<std::atomic<bool>>(false);
-        waitForDelegate();
-        bool implemented = taskDelegate->URLSession(session, task, std::function<void(const Ref<NSInputStream>&)>(
-            [self, once, supply](const Ref<NSInputStream>& stream) {
-                if (once->exchange(true))
-                    return;
-                self->post({ .type = Event::Type::Invoke, .invoke = [supply, stream] { supply(stream); } }, true);
-                self->delegateAnswered();
-            }));
+        m_pump.waitForDelegate();
+        bool implemented = taskDelegate->URLSession(session, task,
+            answerOnce<const Ref<NSInputStream>&>([body](const Ref<NSInputStream>& stream) { body->supplyStream(stream); }));
         if (implemented)
             return;
-        std::lock_guard lock(m_mutex);
-        m_waiting = false;
+        m_pump.delegateDeclined();
     }
     // Without a delegate answer the first attempt of a streamed upload reads the request's own
     // stream; a later attempt has nothing to send and fails.
-    bool first = m_transferSerial <= 1;
-    supply(first && task && task->originalRequest() ? task->originalRequest()->HTTPBodyStream() : nullptr);
+    bool first = false;
+    {
+        dv::MutexLocker lock(m_mutex);
+        first = m_transferSerial <= 1;
+    }
+    body->supplyStream(first && task && task->originalRequest() ? task->originalRequest()->HTTPBodyStream() : nullptr);
 }
 
 void TaskDriver::handleRedirect()
 {
     auto task = m_task.lock();
-    auto session = m_session;
+    auto session = this->session();
     if (!task || !session)
         return;
     auto current = task->currentRequest();
-    if (++m_redirects > kMaximumRedirects) {
+    auto next = m_redirects.follow(current, m_heldResponse);
+    switch (next.step) {
+    case RedirectPolicy::Step::TooMany:
         finish(makeURLError(NSURLErrorHTTPTooManyRedirects, current->URL()));
         return;
-    }
-    auto location = m_heldResponse->valueForHTTPHeaderField("Location"_ns);
-    auto target = location ? NSURL::URLWithString(location, current->URL()) : nullptr;
-    if (target)
-        target = target->absoluteURL();
-    if (!target || !isLoadableURL(target)) {
+    case RedirectPolicy::Step::Final:
         deliverHeldResponseAsFinal();
         return;
+    case RedirectPolicy::Step::Follow:
+        break;
     }
-    auto next = std::static_pointer_cast<NSMutableURLRequest>(current->mutableCopy());
-    next->setURL(target);
-    NSInteger status = m_heldResponse->statusCode();
-    auto method = current->HTTPMethod()->utf8();
-    if ((status == 303 && method != "HEAD") || ((status == 301 || status == 302) && method == "POST")) {
-        next->setHTTPMethod("GET"_ns);
-        next->setHTTPBody(nil);
-        next->setHTTPBodyStream(nil);
-        next->setValueForHTTPHeaderField(nil, "Content-Type"_ns);
-        next->setValueForHTTPHeaderField(nil, "Content-Length"_ns);
-        m_bodySource = BodySource::None;
-    }
-    // Credentials for one host never travel to another.
-    if (!dv::equal(target->host(), current->URL()->host()))
-        next->setValueForHTTPHeaderField(nil, "Authorization"_ns);
+    if (next.dropsBody)
+        m_body->drop();
 
     id delegate = session->delegate();
     auto* taskDelegate = dynamic_cast<NSURLSessionTaskDelegate*>(delegate.get());
     if (!taskDelegate || m_dataCompletion) {
-        followRedirect(next);
+        followRedirect(next.request);
         return;
     }
     auto self = shared_from_this();
-    auto once = std::make_shared<std::atomic<bool>>(false);
-    waitForDelegate();
-    bool implemented = taskDelegate->URLSession(session, task, m_heldResponse, next,
-        std::function<void(const Ref<NSURLRequest>&)>([self, once](const Ref<NSURLRequest>& answer) {
-            if (once->exchange(true))
-                return;
-            auto request = answer ? dv::copyAs<NSURLRequest>(answer) : nullptr;
-            self->post({ .type = Event::Type::Invoke, .invoke = [self, request] {
-                if (request)
-                    self->followRedirect(request);
-                else
-                    self->deliverHeldResponseAsFinal();
-            } }, true);
-            self->delegateAnswered();
+    m_pump.waitForDelegate();
+    auto answered = answerOnce<const Ref<NSURLRequest>&>([self](const Ref<NSURLRequest>& request) {
+        if (request)
+            self->followRedirect(request);
+        else
+            self->deliverHeldResponseAsFinal();
+    });
+    // The answer is copied when it is given: the delegate may go on changing its own request.
+    bool implemented = taskDelegate->URLSession(session, task, m_heldResponse, next.request,
+        std::function<void(const Ref<NSURLRequest>&)>([answered](const Ref<NSURLRequest>& answer) {
+            answered(answer ? dv::copyAs<NSURLRequest>(answer) : nullptr);
         }));
     if (!implemented) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_waiting = false;
-        }
-        followRedirect(next);
+        m_pump.delegateDeclined();
+        followRedirect(next.request);
     }
 }
 
@@ -222,45 +125,19 @@ void TaskDriver::followRedirect(const Ref<NSURLRequest>& request)
         return;
     }
     task->setCurrentRequest(request);
-    if (m_bodySource == BodySource::Stream) {
-        std::lock_guard lock(m_mutex);
-        m_bodyStream = nullptr;
-        m_bodyStreamAsked = false;
-        m_bodyStreamAnswered = false;
-    }
+    if (m_body->source() == RequestBody::Source::Stream)
+        m_body->forgetStream();
     startTransfer(request);
 }
 
 void TaskDriver::handleAuthentication()
 {
     auto task = m_task.lock();
-    auto session = m_session;
+    auto session = this->session();
     if (!task || !session)
         return;
-    auto url = task->currentRequest()->URL();
-    bool proxy = m_heldResponse->statusCode() == 407;
-    auto header = m_heldResponse->valueForHTTPHeaderField(proxy ? "Proxy-Authenticate"_ns : "WWW-Authenticate"_ns);
-    std::string text = header ? header->utf8() : "";
-    auto method = NSURLAuthenticationMethodDefault;
-    if (lowercased(text).starts_with("basic"))
-        method = NSURLAuthenticationMethodHTTPBasic;
-    else if (lowercased(text).starts_with("digest"))
-        method = NSURLAuthenticationMethodHTTPDigest;
-    Ref<NSString> realm;
-    if (auto at = lowercased(text).find("realm="); at != std::string::npos) {
-        std::string value = text.substr(at + 6);
-        if (!value.empty() && value.front() == '"') {
-            auto end = value.find('"', 1);
-            value = value.substr(1, end == std::string::npos ? std::string::npos : end - 1);
-        } else {
-            value = value.substr(0, value.find_first_of(", "));
-        }
-        realm = NSString::fromUTF8(value);
-    }
-    auto port = url->port();
-    NSInteger portNumber = port ? port->integerValue() : (lowercased(url->scheme()->utf8()) == "https" ? 443 : 80);
-    auto space = alloc<NSURLProtectionSpace>()->initWithHost(url->host(), portNumber, url->scheme()->lowercaseString(), realm, method);
-    auto challenge = alloc<NSURLAuthenticationChallenge>()->initWithProtectionSpace(space, nil, m_authAttempts, m_heldResponse, nil, nullptr);
+    auto refusal = m_heldResponse;
+    auto challenge = m_authentication.challenge(task->currentRequest()->URL(), refusal);
 
     id delegate = session->delegate();
     auto* taskDelegate = dynamic_cast<NSURLSessionTaskDelegate*>(delegate.get());
@@ -269,14 +146,10 @@ void TaskDriver::handleAuthentication()
         return;
     }
     auto self = shared_from_this();
-    auto once = std::make_shared<std::atomic<bool>>(false);
-    bool isProxy = proxy;
-    waitForDelegate();
+    m_pump.waitForDelegate();
     bool implemented = taskDelegate->URLSession(session, task, challenge,
-        NSURLSessionChallengeCompletion([self, once, isProxy](NSURLSessionAuthChallengeDisposition disposition, const Ref<NSURLCredential>& credential) {
-            if (once->exchange(true))
-                return;
-            self->post({ .type = Event::Type::Invoke, .invoke = [self, disposition, credential, isProxy] {
+        answerOnce<NSURLSessionAuthChallengeDisposition, const Ref<NSURLCredential>&>(
+            [self, refusal](NSURLSessionAuthChallengeDisposition disposition, const Ref<NSURLCredential>& credential) {
                 auto task = self->m_task.lock();
                 if (!task)
                     return;
@@ -284,25 +157,16 @@ void TaskDriver::handleAuthentication()
                     self->finish(makeURLError(NSURLErrorCancelled, task->currentRequest()->URL()));
                     return;
                 }
-                if (disposition == NSURLSessionAuthChallengeUseCredential && credential && credential->user()) {
-                    ++self->m_authAttempts;
-                    std::string pair = credential->user()->utf8() + ":" + (credential->password() ? credential->password()->utf8() : "");
-                    auto token = NSData::fromString(pair)->base64EncodedStringWithOptions(0);
-                    auto retry = std::static_pointer_cast<NSMutableURLRequest>(task->currentRequest()->mutableCopy());
-                    retry->setValueForHTTPHeaderField(NSString::stringWithFormat("Basic %@", token),
-                        isProxy ? "Proxy-Authorization"_ns : "Authorization"_ns);
-                    self->followRedirect(retry);
-                    return;
+                if (disposition == NSURLSessionAuthChallengeUseCredential) {
+                    if (auto retry = self->m_authentication.retry(task->currentRequest(), credential, refusal)) {
+                        self->followRedirect(retry);
+                        return;
+                    }
                 }
                 self->deliverHeldResponseAsFinal();
-            } }, true);
-            self->delegateAnswered();
-        }));
+            }));
     if (!implemented) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_waiting = false;
-        }
+        m_pump.delegateDeclined();
         deliverHeldResponseAsFinal();
     }
 }
@@ -311,13 +175,13 @@ void TaskDriver::deliverHeldResponseAsFinal()
 {
     auto self = shared_from_this();
     auto response = m_heldResponse;
-    std::string body = std::move(m_heldBody);
-    m_heldBody.clear();
+    std::string body = std::exchange(m_heldBody, {});
     m_phase = Phase::Final;
     // In order, each after the previous one's delegate answer.
-    post({ .type = Event::Type::Invoke, .invoke = [self] { self->finishSuccessfully(); } }, true);
-    post({ .type = Event::Type::Invoke, .invoke = [self, body] { self->deliverData(body); } }, true);
-    post({ .type = Event::Type::Invoke, .invoke = [self, response] { self->deliverResponse(response); } }, true);
+    using Position = TaskEventPump::Position;
+    m_pump.post({ .type = TaskEvent::Type::Invoke, .invoke = [self] { self->finishSuccessfully(); } }, Position::Front);
+    m_pump.post({ .type = TaskEvent::Type::Invoke, .invoke = [self, body] { self->deliverData(body); } }, Position::Front);
+    m_pump.post({ .type = TaskEvent::Type::Invoke, .invoke = [self, response] { self->deliverResponse(response); } }, Position::Front);
 }
 
 } // namespace dv::internal

@@ -1,26 +1,23 @@
 #include "platform/net/internal/TaskSupport.h"
 
-#include "platform/base/NSData.h"
-#include "platform/base/NSDate.h"
+#include "platform/base/NSDictionary.h"
+#include "platform/base/NSError.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
-#include "platform/net/NSCachedURLResponse.h"
-#include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSURLError.h"
 #include "platform/net/internal/CachePaths.h"
-#include "platform/net/internal/HeaderFields.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <random>
 #include <sstream>
 #include <vector>
 
 namespace dv::internal {
+
 std::string lowercased(std::string s)
 {
     for (auto& c : s)
@@ -101,57 +98,42 @@ std::string encodeResumeData(const ResumeData& resume)
         + resume.path + "\n";
 }
 
-std::optional<ResumeData> decodeResumeData(std::string_view bytes)
+Result<ResumeData> decodeResumeData(std::string_view bytes)
 {
     std::vector<std::string> lines;
     while (lines.size() < 5) {
         auto end = bytes.find('\n');
         if (end == std::string_view::npos)
-            return std::nullopt;
+            return Failure("resume data: " + std::to_string(lines.size()) + " of its 5 lines");
         lines.emplace_back(bytes.substr(0, end));
         bytes.remove_prefix(end + 1);
     }
-    if (lines[0] != kResumeMagic || lines[3].empty() || lines[3].size() > 18
+    if (lines[0] != kResumeMagic)
+        return Failure("resume data: not of a download of ours");
+    if (lines[3].empty() || lines[3].size() > 18
         || !std::all_of(lines[3].begin(), lines[3].end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return std::nullopt;
+        return Failure("resume data: offset \"" + lines[3] + "\" is no count of bytes");
     ResumeData resume { .url = lines[1], .validator = lines[2], .offset = std::strtoll(lines[3].c_str(), nullptr, 10), .path = lines[4] };
-    if (resume.offset <= 0 || !isDownloadFilePath(resume.path))
-        return std::nullopt;
+    if (resume.offset <= 0)
+        return Failure("resume data: no bytes to go on from");
+    if (!isDownloadFilePath(resume.path))
+        return Failure("resume data: " + resume.path + " is no partial download of ours");
     // The partial file must still be there and as long as recorded, or nothing can go on.
     std::error_code ec;
     auto size = std::filesystem::file_size(resume.path, ec);
-    if (ec || static_cast<std::uintmax_t>(resume.offset) > size)
-        return std::nullopt;
+    if (ec)
+        return Failure("resume data: " + resume.path + ": " + ec.message());
+    if (static_cast<std::uintmax_t>(resume.offset) > size)
+        return Failure("resume data: " + resume.path + " holds " + std::to_string(size) + " of its " + std::to_string(resume.offset) + " bytes");
     return resume;
 }
 
-// Whether a cached response may be used without asking the server.
-bool isFresh(const Ref<NSCachedURLResponse>& cached)
+Ref<NSError> URLErrorWithReason(NSInteger code, const Ref<NSURL>& failingURL, const Failure& failure)
 {
-    auto http = dv::as<NSHTTPURLResponse>(cached->response());
-    if (!http)
-        return false;
-    double now = NSDate::date()->timeIntervalSince1970();
-    double date = now;
-    if (auto d = findHeader(http->receivedFields(), "Date")) {
-        std::tm tm {};
-        if (strptime(d->c_str(), "%a, %d %b %Y %H:%M:%S", &tm))
-            date = static_cast<double>(timegm(&tm));
-    }
-    if (auto control = findHeader(http->receivedFields(), "Cache-Control")) {
-        auto text = lowercased(*control);
-        if (text.find("no-cache") != std::string::npos || text.find("no-store") != std::string::npos)
-            return false;
-        auto at = text.find("max-age=");
-        if (at != std::string::npos)
-            return now - date < std::strtod(text.c_str() + at + 8, nullptr);
-    }
-    if (auto expires = findHeader(http->receivedFields(), "Expires")) {
-        std::tm tm {};
-        if (strptime(expires->c_str(), "%a, %d %b %Y %H:%M:%S", &tm))
-            return static_cast<double>(timegm(&tm)) > now;
-    }
-    return false;
+    auto error = makeURLError(code, failingURL);
+    auto info = NSMutableDictionary::dictionaryWithDictionary(error->userInfo());
+    info->setObjectForKey(NSString::fromUTF8(failure.reason()), NSLocalizedFailureReasonErrorKey);
+    return NSError::errorWithDomain(error->domain(), error->code(), info);
 }
 
 } // namespace dv::internal

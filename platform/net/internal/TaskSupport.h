@@ -1,26 +1,21 @@
 // Small rules the task machinery applies: error codes of transport failures, which URLs it
-// loads, where downloads go, when a cached response is fresh, and the limits it keeps to.
+// loads, where downloads go and how their resume data reads, and the limits it keeps to.
 #pragma once
 
 #include "platform/base/Forward.h"
+#include "platform/base/Result.h"
 #include "platform/net/internal/CurlTransport.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
-class NSCachedURLResponse;
-
 namespace dv::internal {
 
-inline constexpr int kMaximumRedirects = 16;
 // Bodies of redirects and refused authentications are kept (for delivery if they end up final)
 // up to this size.
 inline constexpr std::size_t kHeldBodyLimit = 1 << 20;
-// A response larger than this is not offered to the URL cache.
-inline constexpr std::size_t kCacheBodyLimit = 16 << 20;
 inline constexpr char kResumeMagic[] = "DVRESUME1";
 
 std::string lowercased(std::string s);
@@ -40,12 +35,12 @@ struct ResumeData {
     std::string path;
 };
 std::string encodeResumeData(const ResumeData& resume);
-// nullopt for bytes that are not resume data of ours, or whose file is gone, too short or
-// anywhere but where downloads are kept.
-std::optional<ResumeData> decodeResumeData(std::string_view bytes);
+// A failure, with what is wrong, for bytes that are not resume data of ours, or whose file is
+// gone, too short or anywhere but where downloads are kept.
+Result<ResumeData> decodeResumeData(std::string_view bytes);
 bool isDownloadFilePath(const std::string& path);
-
-// Whether a cached response may be used without asking the server (max-age or Expires).
-bool isFresh(const Ref<NSCachedURLResponse>& cached);
+// An error the task decided on for a failure of its own (a file it could not open or write),
+// with the failure's reason as the error's NSLocalizedFailureReasonErrorKey.
+Ref<NSError> URLErrorWithReason(NSInteger code, const Ref<NSURL>& failingURL, const Failure& failure);
 
 } // namespace dv::internal

@@ -4,10 +4,13 @@
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSException.h"
 #include "platform/base/NSNumber.h"
+#include "platform/base/Scope.h"
 #include "platform/net/NSHTTPCookieStorage.h"
 #include "platform/net/NSURLCache.h"
 #include "platform/net/SCNetworkReachability.h"
 #include "platform/testing/ServerSockets.h"
+
+#include <thread>
 
 namespace nettest {
 DV_DEFINE_CLASS(RecordingDelegate)
@@ -704,6 +707,62 @@ TEST_F(SessionTest, ResumeHooksRunBeforeTheTaskCanEndAndMaySuspendOrCancelIt)
     EXPECT_FALSE(delegate->error);
     EXPECT_EQ(server.requestCount("/x"), 1u);
     EXPECT_EQ(heard, (Calls { "not ended, running, was suspended", "not ended, running, was suspended" }));
+}
+
+// A clock that stands still and runs a step the first time the armed thread reads it: a way to
+// act at a known point inside a call that reads the time (a task's start sets its resource
+// time-out).
+class SteppingClock : public dv::Clock {
+public:
+    NSTimeInterval now() const override
+    {
+        if (m_armed.load() && std::this_thread::get_id() == m_thread && m_armed.exchange(false))
+            m_step();
+        return 800000000.0;
+    }
+    bool isManual() const override { return true; }
+    void arm(std::function<void()> step)
+    {
+        m_thread = std::this_thread::get_id();
+        m_step = std::move(step);
+        m_armed = true;
+    }
+
+private:
+    mutable std::atomic<bool> m_armed { false };
+    std::thread::id m_thread;
+    std::function<void()> m_step;
+};
+
+TEST_F(SessionTest, ACancelWhileTheTaskStartsEndsItOnceTheStartIsDone)
+{
+    server.route("/x", ScriptedReply { .body = "x" });
+    configuration->setTimeoutIntervalForResource(60);
+    makeSession();
+    auto clock = std::make_shared<SteppingClock>();
+    auto previous = dv::Clock::currentShared();
+    dv::Clock::setCurrent(clock);
+    dv::ScopeExit restore([&] { dv::Clock::setCurrent(previous); });
+    auto task = session->dataTaskWithRequest(request("/x"));
+    int completionsDuringTheStart = -1;
+    clock->arm([&] {
+        // Inside resume, the task's start under way on this thread: a cancel (as from any other
+        // thread, or the resource time-out), and all the time the delegate queue needs.
+        task->cancel();
+        session->delegateQueue()->waitUntilAllOperationsAreFinished();
+        std::lock_guard lock(delegate->mutex);
+        completionsDuringTheStart = delegate->completions;
+    });
+    task->resume();
+    // The task's end would have run on the delegate queue while this thread still started it,
+    // both touching the task's state at once.
+    EXPECT_EQ(completionsDuringTheStart, 0);
+    ASSERT_TRUE(delegate->waitComplete());
+    dv::testing::runMainLoopUntil([] { return false; }, 0.1);
+    EXPECT_EQ(delegate->completions, 1);
+    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    EXPECT_EQ(task->state(), NSURLSessionTaskStateCompleted);
+    EXPECT_EQ(server.requestCount("/x"), 0u);
 }
 
 TEST_F(SessionTest, TasksAreListedUntilTheyComplete)
