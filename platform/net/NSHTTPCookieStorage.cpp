@@ -19,7 +19,7 @@ Ref<NSHTTPCookieStorage> NSHTTPCookieStorage::sharedHTTPCookieStorage()
 
 Ref<NSArray> NSHTTPCookieStorage::cookies() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto out = NSMutableArray::array();
     double now = NSDate::date()->timeIntervalSince1970();
     for (auto& [cookie, when] : m_cookies) {
@@ -33,7 +33,7 @@ Ref<NSArray> NSHTTPCookieStorage::cookiesForURL(const Ref<NSURL>& url) const
 {
     std::vector<Ref<NSHTTPCookie>> matching;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         double now = NSDate::date()->timeIntervalSince1970();
         for (auto& [cookie, when] : m_cookies) {
             if (!cookie->isExpired(now) && cookie->matchesURL(url))
@@ -51,7 +51,7 @@ void NSHTTPCookieStorage::setCookie(const Ref<NSHTTPCookie>& cookie)
 {
     if (!cookie)
         return;
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     if (m_policy == NSHTTPCookieAcceptPolicyNever)
         return;
     std::erase_if(m_cookies, [&](auto& entry) { return entry.first->isEqual(cookie.get()); });
@@ -65,7 +65,7 @@ void NSHTTPCookieStorage::deleteCookie(const Ref<NSHTTPCookie>& cookie)
 {
     if (!cookie)
         return;
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     std::erase_if(m_cookies, [&](auto& entry) { return entry.first->isEqual(cookie.get()); });
 }
 
@@ -73,7 +73,7 @@ void NSHTTPCookieStorage::removeCookiesSinceDate(const Ref<NSDate>& date)
 {
     if (!date)
         return;
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     double since = date->timeIntervalSince1970();
     std::erase_if(m_cookies, [&](auto& entry) { return entry.second >= since; });
 }
@@ -96,12 +96,12 @@ void NSHTTPCookieStorage::setCookies(const Ref<NSArray>& cookies, const Ref<NSUR
 
 NSHTTPCookieAcceptPolicy NSHTTPCookieStorage::cookieAcceptPolicy() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_policy;
 }
 
 void NSHTTPCookieStorage::setCookieAcceptPolicy(NSHTTPCookieAcceptPolicy policy)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_policy = policy;
 }

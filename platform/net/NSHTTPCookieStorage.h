@@ -3,9 +3,9 @@
 // configuration names another storage or none.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
-#include <mutex>
 #include <vector>
 
 class NSHTTPCookie;
@@ -33,7 +33,7 @@ class NSHTTPCookieStorage : public NSObject {
     void setCookieAcceptPolicy(NSHTTPCookieAcceptPolicy policy);
 
 private:
-    mutable std::mutex m_mutex;
-    std::vector<std::pair<Ref<NSHTTPCookie>, double>> m_cookies; // with the time each was set
-    NSHTTPCookieAcceptPolicy m_policy = NSHTTPCookieAcceptPolicyAlways;
+    mutable dv::Mutex m_mutex;
+    std::vector<std::pair<Ref<NSHTTPCookie>, double>> m_cookies DV_GUARDED_BY(m_mutex); // with the time each was set
+    NSHTTPCookieAcceptPolicy m_policy DV_GUARDED_BY(m_mutex) = NSHTTPCookieAcceptPolicyAlways;
 };

@@ -24,8 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::mutex s_sharedMutex;
-Ref<NSURLCache> s_shared;
+dv::Mutex s_sharedMutex;
+Ref<NSURLCache> s_shared DV_GUARDED_BY(s_sharedMutex);
 
 constexpr char kMagic[] = "DVURLCACHE1";
 
@@ -54,8 +54,11 @@ bool readString(const std::string& in, size_t& pos, std::string& s)
 
 Ref<NSURLCache> NSURLCache::initWithMemoryCapacity(NSUInteger memoryCapacity, NSUInteger diskCapacity, const Ref<NSString>& diskPath)
 {
-    m_memoryCapacity = memoryCapacity;
-    m_diskCapacity = diskCapacity;
+    {
+        dv::MutexLocker lock(m_mutex);
+        m_memoryCapacity = memoryCapacity;
+        m_diskCapacity = diskCapacity;
+    }
     if (diskCapacity > 0) {
         std::string path = diskPath && diskPath->length() ? diskPath->utf8() : "dovrelta.urlcache";
         m_directory = path.front() == '/' ? path : (fs::path(dv::internal::cachesDirectoryPath()) / path).string();
@@ -67,7 +70,7 @@ Ref<NSURLCache> NSURLCache::initWithMemoryCapacity(NSUInteger memoryCapacity, NS
 
 Ref<NSURLCache> NSURLCache::sharedURLCache()
 {
-    std::lock_guard lock(s_sharedMutex);
+    dv::MutexLocker lock(s_sharedMutex);
     if (!s_shared)
         s_shared = alloc<NSURLCache>()->initWithMemoryCapacity(4 << 20, 20 << 20, nil);
     return s_shared;
@@ -75,7 +78,7 @@ Ref<NSURLCache> NSURLCache::sharedURLCache()
 
 void NSURLCache::setSharedURLCache(const Ref<NSURLCache>& cache)
 {
-    std::lock_guard lock(s_sharedMutex);
+    dv::MutexLocker lock(s_sharedMutex);
     s_shared = cache;
 }
 
@@ -98,7 +101,7 @@ Ref<NSCachedURLResponse> NSURLCache::cachedResponseForRequest(const Ref<NSURLReq
     auto key = keyFor(request);
     if (key.empty())
         return nullptr;
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto found = m_memory.find(key);
     if (found != m_memory.end()) {
         m_lru.splice(m_lru.begin(), m_lru, found->second.order);
@@ -113,7 +116,7 @@ void NSURLCache::storeCachedResponse(const Ref<NSCachedURLResponse>& cachedRespo
     if (key.empty() || !cachedResponse || cachedResponse->storagePolicy() == NSURLCacheStorageNotAllowed)
         return;
     NSUInteger cost = cachedResponse->data()->length() + 512;
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     if (auto old = m_memory.find(key); old != m_memory.end()) {
         m_memoryUsage -= old->second.cost;
         m_lru.erase(old->second.order);
@@ -136,7 +139,7 @@ void NSURLCache::removeCachedResponseForRequest(const Ref<NSURLRequest>& request
     auto key = keyFor(request);
     if (key.empty())
         return;
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     if (auto old = m_memory.find(key); old != m_memory.end()) {
         m_memoryUsage -= old->second.cost;
         m_lru.erase(old->second.order);
@@ -150,7 +153,7 @@ void NSURLCache::removeCachedResponseForRequest(const Ref<NSURLRequest>& request
 
 void NSURLCache::removeAllCachedResponses()
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_memory.clear();
     m_lru.clear();
     m_memoryUsage = 0;
@@ -247,16 +250,16 @@ Ref<NSCachedURLResponse> NSURLCache::readDisk(const std::string& key)
     return alloc<NSCachedURLResponse>()->initWithResponse(response, NSData::fromString(body));
 }
 
-NSUInteger NSURLCache::memoryCapacity() const { std::lock_guard lock(m_mutex); return m_memoryCapacity; }
-NSUInteger NSURLCache::diskCapacity() const { std::lock_guard lock(m_mutex); return m_diskCapacity; }
-void NSURLCache::setMemoryCapacity(NSUInteger capacity) { std::lock_guard lock(m_mutex); m_memoryCapacity = capacity; trimMemory(); }
-void NSURLCache::setDiskCapacity(NSUInteger capacity) { std::lock_guard lock(m_mutex); m_diskCapacity = capacity; if (!m_directory.empty()) trimDisk(); }
-NSUInteger NSURLCache::currentMemoryUsage() const { std::lock_guard lock(m_mutex); return m_memoryUsage; }
-std::string NSURLCache::diskDirectory() const { std::lock_guard lock(m_mutex); return m_directory; }
+NSUInteger NSURLCache::memoryCapacity() const { dv::MutexLocker lock(m_mutex); return m_memoryCapacity; }
+NSUInteger NSURLCache::diskCapacity() const { dv::MutexLocker lock(m_mutex); return m_diskCapacity; }
+void NSURLCache::setMemoryCapacity(NSUInteger capacity) { dv::MutexLocker lock(m_mutex); m_memoryCapacity = capacity; trimMemory(); }
+void NSURLCache::setDiskCapacity(NSUInteger capacity) { dv::MutexLocker lock(m_mutex); m_diskCapacity = capacity; if (!m_directory.empty()) trimDisk(); }
+NSUInteger NSURLCache::currentMemoryUsage() const { dv::MutexLocker lock(m_mutex); return m_memoryUsage; }
+std::string NSURLCache::diskDirectory() const { return m_directory; }
 
 NSUInteger NSURLCache::currentDiskUsage() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     std::error_code ec;
     NSUInteger total = 0;
     if (m_directory.empty())

@@ -7,10 +7,10 @@
 //   auto cache = alloc<NSURLCache>()->initWithMemoryCapacity(20 << 20, 150 << 20, "images"_ns);
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
 #include <list>
-#include <mutex>
 #include <string>
 #include <unordered_map>
 
@@ -47,16 +47,18 @@ private:
     };
     static std::string keyFor(const Ref<NSURLRequest>& request);
     std::string fileFor(const std::string& key) const;
-    void trimMemory();
-    void trimDisk();
-    Ref<NSCachedURLResponse> readDisk(const std::string& key);
-    void writeDisk(const std::string& key, const Ref<NSCachedURLResponse>& response);
+    void trimMemory() DV_REQUIRES(m_mutex);
+    void trimDisk() DV_REQUIRES(m_mutex);
+    Ref<NSCachedURLResponse> readDisk(const std::string& key) DV_REQUIRES(m_mutex);
+    void writeDisk(const std::string& key, const Ref<NSCachedURLResponse>& response) DV_REQUIRES(m_mutex);
 
-    mutable std::mutex m_mutex;
-    NSUInteger m_memoryCapacity = 0;
-    NSUInteger m_diskCapacity = 0;
+    // Set by init, read only afterwards.
     std::string m_directory;
-    std::unordered_map<std::string, MemoryEntry> m_memory;
-    std::list<std::string> m_lru; // most recent first
-    NSUInteger m_memoryUsage = 0;
+
+    mutable dv::Mutex m_mutex;
+    NSUInteger m_memoryCapacity DV_GUARDED_BY(m_mutex) = 0;
+    NSUInteger m_diskCapacity DV_GUARDED_BY(m_mutex) = 0;
+    std::unordered_map<std::string, MemoryEntry> m_memory DV_GUARDED_BY(m_mutex);
+    std::list<std::string> m_lru DV_GUARDED_BY(m_mutex); // most recent first
+    NSUInteger m_memoryUsage DV_GUARDED_BY(m_mutex) = 0;
 };

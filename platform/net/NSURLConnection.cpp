@@ -13,7 +13,6 @@
 #include "platform/net/NSURLRequest.h"
 #include "platform/net/NSURLSession.h"
 
-#include <condition_variable>
 #include <map>
 
 DV_DEFINE_CLASS(NSURLConnection)
@@ -85,12 +84,12 @@ public:
 
     void add(NSUInteger identifier, const Ref<NSURLConnection>& connection)
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         m_connections[identifier] = connection;
     }
     Ref<NSURLConnection> find(const Ref<NSURLSessionTask>& task, bool remove = false)
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         auto it = m_connections.find(task->taskIdentifier());
         if (it == m_connections.end())
             return nullptr;
@@ -184,8 +183,8 @@ public:
     }
 
 private:
-    std::mutex m_mutex;
-    std::map<NSUInteger, Ref<NSURLConnection>> m_connections;
+    dv::Mutex m_mutex;
+    std::map<NSUInteger, Ref<NSURLConnection>> m_connections DV_GUARDED_BY(m_mutex);
 };
 
 DV_DEFINE_CLASS(ConnectionSessionAdapter)
@@ -199,7 +198,10 @@ Ref<NSURLConnection> NSURLConnection::initWithRequest(const Ref<NSURLRequest>& r
     if (!request)
         return nullptr;
     m_request = dv::copyAs<NSURLRequest>(request);
-    m_delegate = delegate;
+    {
+        dv::MutexLocker lock(m_mutex);
+        m_delegate = delegate;
+    }
     auto me = self<NSURLConnection>();
     if (startImmediately)
         start();
@@ -214,12 +216,12 @@ Ref<NSURLConnection> NSURLConnection::initWithRequest(const Ref<NSURLRequest>& r
 Ref<NSData> NSURLConnection::sendSynchronousRequest(const Ref<NSURLRequest>& request, Ref<NSURLResponse>* response, Ref<NSError>* error)
 {
     struct Outcome {
-        std::mutex mutex;
-        std::condition_variable ended;
-        bool done = false;
-        Ref<NSData> data;
-        Ref<NSURLResponse> response;
-        Ref<NSError> error;
+        dv::Mutex mutex;
+        dv::ConditionVariable ended;
+        bool done DV_GUARDED_BY(mutex) = false;
+        Ref<NSData> data DV_GUARDED_BY(mutex);
+        Ref<NSURLResponse> response DV_GUARDED_BY(mutex);
+        Ref<NSError> error DV_GUARDED_BY(mutex);
     };
     if (!request) {
         if (response)
@@ -233,16 +235,16 @@ Ref<NSData> NSURLConnection::sendSynchronousRequest(const Ref<NSURLRequest>& req
     auto outcome = std::make_shared<Outcome>();
     auto task = NSURLSession::sharedSession()->dataTaskWithRequest(request,
         [outcome](const Ref<NSData>& data, const Ref<NSURLResponse>& loaded, const Ref<NSError>& failure) {
-            std::lock_guard lock(outcome->mutex);
+            dv::MutexLocker lock(outcome->mutex);
             outcome->data = data;
             outcome->response = loaded;
             outcome->error = failure;
             outcome->done = true;
-            outcome->ended.notify_all();
+            outcome->ended.notifyAll();
         });
     task->resume();
-    std::unique_lock lock(outcome->mutex);
-    outcome->ended.wait(lock, [&] { return outcome->done; });
+    dv::MutexLocker lock(outcome->mutex);
+    outcome->ended.wait(lock, [&]() DV_REQUIRES(outcome->mutex) { return outcome->done; });
     if (response)
         *response = outcome->response;
     if (error)
@@ -274,13 +276,17 @@ Ref<NSURLConnection> NSURLConnection::connectionWithRequest(const Ref<NSURLReque
 
 Ref<NSURLRequest> NSURLConnection::currentRequest() const
 {
-    std::lock_guard lock(m_mutex);
-    return m_task ? m_task->currentRequest() : m_request;
+    Ref<NSURLSessionDataTask> task;
+    {
+        dv::MutexLocker lock(m_mutex);
+        task = m_task;
+    }
+    return task ? task->currentRequest() : m_request;
 }
 
 id NSURLConnection::delegateObject() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_delegate;
 }
 
@@ -295,7 +301,7 @@ void NSURLConnection::start()
     runLoop->addTimer(keepAlive, NSRunLoopCommonModes);
     auto task = ConnectionSessionAdapter::session()->dataTaskWithRequest(m_request);
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         m_runLoop = runLoop;
         m_keepAlive = keepAlive;
         m_task = task;
@@ -312,7 +318,7 @@ void NSURLConnection::cancel()
     Ref<NSTimer> keepAlive;
     Ref<NSRunLoop> runLoop;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         task = m_task;
         keepAlive = std::exchange(m_keepAlive, nullptr);
         runLoop = m_runLoop;
@@ -333,7 +339,7 @@ void NSURLConnection::deliver(std::function<void(const Ref<NSURLConnection>&, co
 {
     Ref<NSRunLoop> runLoop;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         runLoop = m_runLoop;
     }
     if (!runLoop)
@@ -348,7 +354,7 @@ void NSURLConnection::deliver(std::function<void(const Ref<NSURLConnection>&, co
         if (last) {
             Ref<NSTimer> keepAlive;
             {
-                std::lock_guard lock(me->m_mutex);
+                dv::MutexLocker lock(me->m_mutex);
                 keepAlive = std::exchange(me->m_keepAlive, nullptr);
                 me->m_delegate = nullptr;
             }

@@ -15,11 +15,11 @@
 // uses sendAsynchronousRequest instead: the same load, its outcome handed to a queue.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <optional>
 
 class NSCachedURLResponse;
@@ -86,12 +86,12 @@ class NSURLConnection : public NSObject {
     id delegateObject() const;
 
 private:
-    Ref<NSURLRequest> m_request;
-    mutable std::mutex m_mutex;
-    id m_delegate; // kept until the load ends
-    Ref<NSRunLoop> m_runLoop;
-    Ref<NSTimer> m_keepAlive;
-    Ref<NSURLSessionDataTask> m_task;
+    Ref<NSURLRequest> m_request; // set by init, read only afterwards
+    mutable dv::Mutex m_mutex;
+    id m_delegate DV_GUARDED_BY(m_mutex); // kept until the load ends
+    Ref<NSRunLoop> m_runLoop DV_GUARDED_BY(m_mutex);
+    Ref<NSTimer> m_keepAlive DV_GUARDED_BY(m_mutex);
+    Ref<NSURLSessionDataTask> m_task DV_GUARDED_BY(m_mutex);
     std::atomic<bool> m_started { false };
     std::atomic<bool> m_cancelled { false };
 };

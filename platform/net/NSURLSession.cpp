@@ -38,7 +38,10 @@ Ref<NSURLSession> NSURLSession::sessionWithConfiguration(const Ref<NSURLSessionC
     auto session = alloc<NSURLSession>();
     auto config = configuration ? configuration : NSURLSessionConfiguration::defaultSessionConfiguration();
     session->m_configuration = std::static_pointer_cast<NSURLSessionConfiguration>(config->copy());
-    session->m_delegate = delegate;
+    {
+        dv::MutexLocker lock(session->m_mutex);
+        session->m_delegate = delegate;
+    }
     session->m_queue = delegateQueue;
     if (!session->m_queue) {
         session->m_queue = alloc<NSOperationQueue>()->init();
@@ -55,19 +58,19 @@ Ref<NSURLSessionConfiguration> NSURLSession::configuration() const
 
 id NSURLSession::delegate() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_delegate;
 }
 
 Ref<NSString> NSURLSession::sessionDescription() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_description;
 }
 
 void NSURLSession::setSessionDescription(const Ref<NSString>& description)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_description = dv::copyAs<NSString>(description);
 }
 
@@ -83,7 +86,7 @@ Ref<T> NSURLSession::makeTask(const Ref<NSURLRequest>& request, std::function<vo
     auto driver = std::make_shared<TaskDriver>(kind);
     NSUInteger identifier;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         if (m_invalidating)
             NSException::raise("NSGenericException", "Task created in a session that has been invalidated");
         identifier = m_nextIdentifier++;
@@ -93,7 +96,7 @@ Ref<T> NSURLSession::makeTask(const Ref<NSURLRequest>& request, std::function<vo
     if (configure)
         configure(*driver);
     driver->attach(task, self<NSURLSession>());
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_tasks[identifier] = task;
     return task;
 }
@@ -152,14 +155,14 @@ Ref<NSURLSessionUploadTask> NSURLSession::uploadTaskWithStreamedRequest(const Re
     auto driver = std::make_shared<TaskDriver>(TaskDriver::Kind::StreamedUpload);
     NSUInteger identifier;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         if (m_invalidating)
             NSException::raise("NSGenericException", "Task created in a session that has been invalidated");
         identifier = m_nextIdentifier++;
     }
     task->setUp(identifier, request ? dv::copyAs<NSURLRequest>(request) : nullptr, self<NSURLSession>(), driver);
     driver->attach(task, self<NSURLSession>());
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_tasks[identifier] = task;
     return task;
 }
@@ -219,7 +222,7 @@ void NSURLSession::getTasksWithCompletionHandler(std::function<void(const Ref<NS
         auto upload = NSMutableArray::array();
         auto download = NSMutableArray::array();
         {
-            std::lock_guard lock(session->m_mutex);
+            dv::MutexLocker lock(session->m_mutex);
             for (auto& [identifier, task] : session->m_tasks) {
                 if (task->state() == NSURLSessionTaskStateCompleted)
                     continue;
@@ -251,13 +254,13 @@ void NSURLSession::getAllTasksWithCompletionHandler(std::function<void(const Ref
 
 void NSURLSession::taskStarted(const Ref<NSURLSessionTask>& task)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_started[task->taskIdentifier()] = true;
 }
 
 bool NSURLSession::acquireHostSlot(const std::string& host, std::function<void()> launch)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     NSInteger limit = m_configuration->HTTPMaximumConnectionsPerHost();
     auto& slots = m_hosts[host];
     if (limit <= 0 || slots.busy < limit) {
@@ -272,7 +275,7 @@ void NSURLSession::releaseHostSlot(const std::string& host)
 {
     std::function<void()> next;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         auto found = m_hosts.find(host);
         if (found == m_hosts.end())
             return;
@@ -291,53 +294,67 @@ void NSURLSession::releaseHostSlot(const std::string& host)
 
 void NSURLSession::taskCompleted(const Ref<NSURLSessionTask>& task)
 {
-    std::unique_lock lock(m_mutex);
-    m_tasks.erase(task->taskIdentifier());
-    m_started.erase(task->taskIdentifier());
-    becomeInvalidIfDone(lock);
+    bool invalid = false;
+    {
+        dv::MutexLocker lock(m_mutex);
+        m_tasks.erase(task->taskIdentifier());
+        m_started.erase(task->taskIdentifier());
+        invalid = becomeInvalidIfDoneLocked();
+    }
+    if (invalid)
+        announceInvalidation();
 }
 
-void NSURLSession::becomeInvalidIfDone(std::unique_lock<std::mutex>& lock)
+bool NSURLSession::becomeInvalidIfDoneLocked()
 {
     if (!m_invalidating || m_invalidated)
-        return;
+        return false;
     for (auto& [identifier, task] : m_tasks) {
         if (m_started.count(identifier))
-            return;
+            return false;
     }
     m_invalidated = true;
+    return true;
+}
+
+void NSURLSession::announceInvalidation()
+{
     auto session = self<NSURLSession>();
-    lock.unlock();
     // The delegate learns of the end on its queue after every task's completion, and is then let go.
     m_queue->addOperationWithBlock([session] {
         id delegate;
         {
-            std::lock_guard guard(session->m_mutex);
+            dv::MutexLocker lock(session->m_mutex);
             delegate = session->m_delegate;
         }
         if (auto* sessionDelegate = dynamic_cast<NSURLSessionDelegate*>(delegate.get())) {
             Ref<NSError> none;
             sessionDelegate->URLSession(session, none);
         }
-        std::lock_guard guard(session->m_mutex);
+        dv::MutexLocker lock(session->m_mutex);
         session->m_delegate = nullptr;
     });
 }
 
 void NSURLSession::finishTasksAndInvalidate()
 {
-    std::unique_lock lock(m_mutex);
-    if (m_shared || m_invalidating)
-        return;
-    m_invalidating = true;
-    becomeInvalidIfDone(lock);
+    bool invalid = false;
+    {
+        dv::MutexLocker lock(m_mutex);
+        if (m_shared || m_invalidating)
+            return;
+        m_invalidating = true;
+        invalid = becomeInvalidIfDoneLocked();
+    }
+    if (invalid)
+        announceInvalidation();
 }
 
 void NSURLSession::invalidateAndCancel()
 {
     std::vector<Ref<NSURLSessionTask>> tasks;
     {
-        std::unique_lock lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         if (m_shared || m_invalidating)
             return;
         m_invalidating = true;
@@ -346,8 +363,13 @@ void NSURLSession::invalidateAndCancel()
     }
     for (auto& task : tasks)
         task->cancel();
-    std::unique_lock lock(m_mutex);
-    becomeInvalidIfDone(lock);
+    bool invalid = false;
+    {
+        dv::MutexLocker lock(m_mutex);
+        invalid = becomeInvalidIfDoneLocked();
+    }
+    if (invalid)
+        announceInvalidation();
 }
 
 Ref<NSString> NSURLSession::description() const

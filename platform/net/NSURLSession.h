@@ -13,6 +13,7 @@
 //   session->finishTasksAndInvalidate();
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 #include "platform/net/NSURLSessionConfiguration.h"
 #include "platform/net/NSURLSessionDelegate.h"
@@ -21,7 +22,6 @@
 #include <deque>
 #include <map>
 #include <string>
-#include <mutex>
 
 class NSOperationQueue;
 
@@ -96,23 +96,28 @@ class NSURLSession : public NSObject {
 private:
     template <class T>
     Ref<T> makeTask(const Ref<NSURLRequest>& request, std::function<void(dv::internal::TaskDriver&)> configure);
-    void becomeInvalidIfDone(std::unique_lock<std::mutex>& lock);
+    // Whether an invalidation waits for no more tasks and is to be announced now (once).
+    bool becomeInvalidIfDoneLocked() DV_REQUIRES(m_mutex);
+    // Tells the delegate on its queue, then lets it go.
+    void announceInvalidation() DV_EXCLUDES(m_mutex);
 
-    mutable std::mutex m_mutex;
+    // Set while the session is made, read only afterwards.
     Ref<NSURLSessionConfiguration> m_configuration;
     Ref<NSOperationQueue> m_queue;
-    id m_delegate;
-    Ref<NSString> m_description;
     std::shared_ptr<dv::internal::ConnectionPool> m_pool;
-    std::map<NSUInteger, Ref<NSURLSessionTask>> m_tasks;
-    std::map<NSUInteger, bool> m_started;
+    bool m_shared = false;
+
+    mutable dv::Mutex m_mutex;
+    id m_delegate DV_GUARDED_BY(m_mutex);
+    Ref<NSString> m_description DV_GUARDED_BY(m_mutex);
+    std::map<NSUInteger, Ref<NSURLSessionTask>> m_tasks DV_GUARDED_BY(m_mutex);
+    std::map<NSUInteger, bool> m_started DV_GUARDED_BY(m_mutex);
     struct HostSlots {
         NSInteger busy = 0;
         std::deque<std::function<void()>> waiting;
     };
-    std::map<std::string, HostSlots> m_hosts;
-    NSUInteger m_nextIdentifier = 1;
-    bool m_invalidating = false;
-    bool m_invalidated = false;
-    bool m_shared = false;
+    std::map<std::string, HostSlots> m_hosts DV_GUARDED_BY(m_mutex);
+    NSUInteger m_nextIdentifier DV_GUARDED_BY(m_mutex) = 1;
+    bool m_invalidating DV_GUARDED_BY(m_mutex) = false;
+    bool m_invalidated DV_GUARDED_BY(m_mutex) = false;
 };

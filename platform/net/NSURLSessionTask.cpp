@@ -21,13 +21,17 @@ const float NSURLSessionTaskPriorityHigh = 0.75f;
 
 namespace {
 
-std::mutex s_hookMutex;
-std::map<std::uint64_t, NSURLSessionTask::StateHook>& hooks()
+struct StateHooks {
+    dv::Mutex mutex;
+    std::map<std::uint64_t, NSURLSessionTask::StateHook> table DV_GUARDED_BY(mutex);
+    std::uint64_t next DV_GUARDED_BY(mutex) = 1;
+};
+
+StateHooks& stateHooks()
 {
-    static std::map<std::uint64_t, NSURLSessionTask::StateHook> table;
-    return table;
+    static StateHooks* const hooks = new StateHooks; // kept for the process
+    return *hooks;
 }
-std::uint64_t s_nextHook = 1;
 
 } // namespace
 
@@ -38,58 +42,61 @@ void NSURLSessionTask::setUp(NSUInteger identifier, const Ref<NSURLRequest>& req
 {
     m_identifier = identifier;
     m_originalRequest = request;
-    m_currentRequest = request;
+    {
+        dv::MutexLocker lock(m_mutex);
+        m_currentRequest = request;
+    }
     m_session = session;
     m_driver = std::move(driver);
 }
 
 Ref<NSURLRequest> NSURLSessionTask::currentRequest() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_currentRequest;
 }
 
 Ref<NSURLResponse> NSURLSessionTask::response() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_response;
 }
 
 Ref<NSString> NSURLSessionTask::taskDescription() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_description;
 }
 
 void NSURLSessionTask::setTaskDescription(const Ref<NSString>& description)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_description = dv::copyAs<NSString>(description);
 }
 
 Ref<NSError> NSURLSessionTask::error() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_error;
 }
 
 void NSURLSessionTask::setCurrentRequest(const Ref<NSURLRequest>& request)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_currentRequest = request;
 }
 
 void NSURLSessionTask::setResponse(const Ref<NSURLResponse>& response)
 {
     changeValueForKey("response", [&] {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         m_response = response;
     });
 }
 
 void NSURLSessionTask::setError(const Ref<NSError>& error)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_error = error;
 }
 
@@ -179,24 +186,27 @@ void NSURLSessionDownloadTask::cancelByProducingResumeData(std::function<void(co
 
 std::uint64_t NSURLSessionTask::addStateHook(StateHook hook)
 {
-    std::lock_guard lock(s_hookMutex);
-    auto token = s_nextHook++;
-    hooks().emplace(token, std::move(hook));
+    auto& hooks = stateHooks();
+    dv::MutexLocker lock(hooks.mutex);
+    auto token = hooks.next++;
+    hooks.table.emplace(token, std::move(hook));
     return token;
 }
 
 void NSURLSessionTask::removeStateHook(std::uint64_t token)
 {
-    std::lock_guard lock(s_hookMutex);
-    hooks().erase(token);
+    auto& hooks = stateHooks();
+    dv::MutexLocker lock(hooks.mutex);
+    hooks.table.erase(token);
 }
 
 void NSURLSessionTask::runStateHooks(StateCall call, NSURLSessionTaskState before)
 {
     std::vector<StateHook> current;
     {
-        std::lock_guard lock(s_hookMutex);
-        for (auto& [token, hook] : hooks())
+        auto& hooks = stateHooks();
+        dv::MutexLocker lock(hooks.mutex);
+        for (auto& [token, hook] : hooks.table)
             current.push_back(hook);
     }
     auto me = self<NSURLSessionTask>();

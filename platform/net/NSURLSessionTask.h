@@ -9,13 +9,13 @@
 //   task->resume();
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 #include "platform/dispatch/Observable.h"
 
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 
 class NSURLRequest;
 class NSURLResponse;
@@ -51,7 +51,7 @@ class NSURLSessionTask : public NSObject, public NSCopying, public dv::Observabl
     void setTaskDescription(const Ref<NSString>& description);
     NSURLSessionTaskState state() const { return m_state.load(); }
     Ref<NSError> error() const;
-    float priority() const { return m_priority; }
+    float priority() const { return m_priority.load(); }
     void setPriority(float priority) { m_priority = priority; }
 
     std::int64_t countOfBytesReceived() const { return m_received.load(); }
@@ -99,17 +99,19 @@ class NSURLSessionTask : public NSObject, public NSCopying, public dv::Observabl
 private:
     void runStateHooks(StateCall call, NSURLSessionTaskState before);
 
+    // Set by setUp while the task is made, read only afterwards.
     NSUInteger m_identifier = 0;
     Ref<NSURLRequest> m_originalRequest;
     Weak<NSURLSession> m_session;
     std::shared_ptr<dv::internal::TaskDriver> m_driver;
-    mutable std::mutex m_mutex;
-    Ref<NSURLRequest> m_currentRequest;
-    Ref<NSURLResponse> m_response;
-    Ref<NSString> m_description;
-    Ref<NSError> m_error;
+
+    mutable dv::Mutex m_mutex;
+    Ref<NSURLRequest> m_currentRequest DV_GUARDED_BY(m_mutex);
+    Ref<NSURLResponse> m_response DV_GUARDED_BY(m_mutex);
+    Ref<NSString> m_description DV_GUARDED_BY(m_mutex);
+    Ref<NSError> m_error DV_GUARDED_BY(m_mutex);
     std::atomic<NSURLSessionTaskState> m_state { NSURLSessionTaskStateSuspended };
-    float m_priority = 0.5f;
+    std::atomic<float> m_priority { 0.5f };
     std::atomic<std::int64_t> m_received { 0 };
     std::atomic<std::int64_t> m_sent { 0 };
     std::atomic<std::int64_t> m_expectedToSend { 0 };

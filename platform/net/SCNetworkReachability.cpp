@@ -19,8 +19,8 @@ using dv::internal::NetworkMonitor;
 
 namespace {
 
-std::mutex s_overrideMutex;
-std::optional<SCNetworkReachabilityFlags> s_override;
+dv::Mutex s_overrideMutex;
+std::optional<SCNetworkReachabilityFlags> s_override DV_GUARDED_BY(s_overrideMutex);
 
 bool isLoopbackName(const std::string& name)
 {
@@ -51,7 +51,7 @@ bool networkSimulatedOffline()
 void setNetworkReachabilityFlagsOverride(std::optional<SCNetworkReachabilityFlags> flags)
 {
     {
-        std::lock_guard lock(s_overrideMutex);
+        dv::MutexLocker lock(s_overrideMutex);
         s_override = flags;
     }
     NetworkMonitor::shared().notifyAll();
@@ -98,7 +98,7 @@ SCNetworkReachabilityFlags SCNetworkReachability::currentFlags() const
     if (dv::networkSimulatedOffline())
         return 0;
     {
-        std::lock_guard lock(s_overrideMutex);
+        dv::MutexLocker lock(s_overrideMutex);
         if (s_override)
             return *s_override;
     }
@@ -116,7 +116,7 @@ bool SCNetworkReachability::setCallback(SCNetworkReachabilityCallBack callback, 
 {
     SCNetworkReachabilityContext old;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         old = m_context;
         m_callback = callback;
         m_context = {};
@@ -135,11 +135,12 @@ bool SCNetworkReachability::schedule(const Ref<NSRunLoop>& runLoop, const std::s
 {
     if (!runLoop)
         return false;
+    auto flags = currentFlags();
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         m_runLoop = runLoop;
         m_mode = mode;
-        m_lastFlags = currentFlags();
+        m_lastFlags = flags;
     }
     NetworkMonitor::shared().add(self<SCNetworkReachability>());
     return true;
@@ -148,7 +149,7 @@ bool SCNetworkReachability::schedule(const Ref<NSRunLoop>& runLoop, const std::s
 bool SCNetworkReachability::unschedule(const Ref<NSRunLoop>& runLoop, const std::string&)
 {
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         if (!m_runLoop || (runLoop && runLoop != m_runLoop))
             return false;
         m_runLoop = nullptr;
@@ -163,7 +164,7 @@ void SCNetworkReachability::flagsMayHaveChanged()
     Ref<NSRunLoop> runLoop;
     std::string mode;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         if (!m_runLoop || (m_lastFlags && *m_lastFlags == flags))
             return;
         m_lastFlags = flags;
@@ -178,7 +179,7 @@ void SCNetworkReachability::flagsMayHaveChanged()
         SCNetworkReachabilityCallBack callback;
         void* info;
         {
-            std::lock_guard lock(target->m_mutex);
+            dv::MutexLocker lock(target->m_mutex);
             if (!target->m_runLoop)
                 return;
             callback = target->m_callback;

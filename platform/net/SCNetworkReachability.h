@@ -11,10 +11,10 @@
 //   if (SCNetworkReachabilityGetFlags(target, &flags) && (flags & kSCNetworkReachabilityFlagsReachable)) ...
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -63,17 +63,18 @@ class SCNetworkReachability : public NSObject {
     void flagsMayHaveChanged();
 
 private:
+    // Set by init, read only afterwards.
     enum class Kind { Name, Address } m_kind = Kind::Name;
     std::string m_name;
     bool m_anyAddress = false;
     bool m_loopback = false;
 
-    mutable std::mutex m_mutex;
-    SCNetworkReachabilityCallBack m_callback = nullptr;
-    SCNetworkReachabilityContext m_context {};
-    Ref<NSRunLoop> m_runLoop;
-    std::string m_mode;
-    std::optional<SCNetworkReachabilityFlags> m_lastFlags;
+    mutable dv::Mutex m_mutex;
+    SCNetworkReachabilityCallBack m_callback DV_GUARDED_BY(m_mutex) = nullptr;
+    SCNetworkReachabilityContext m_context DV_GUARDED_BY(m_mutex) = {};
+    Ref<NSRunLoop> m_runLoop DV_GUARDED_BY(m_mutex);
+    std::string m_mode DV_GUARDED_BY(m_mutex);
+    std::optional<SCNetworkReachabilityFlags> m_lastFlags DV_GUARDED_BY(m_mutex);
 };
 using SCNetworkReachabilityRef = Ref<SCNetworkReachability>;
 

@@ -57,6 +57,7 @@ SecTrust::Failure failureOf(dv::internal::ChainVerification::Failure failure)
 Ref<SecTrust> SecTrust::initWithCertificates(std::vector<Ref<SecCertificate>> certificates, std::vector<Ref<SecPolicy>> policies)
 {
     m_certificates = std::move(certificates);
+    dv::MutexLocker lock(m_mutex);
     m_policies = std::move(policies);
     m_chain = m_certificates;
     return self<SecTrust>();
@@ -64,26 +65,25 @@ Ref<SecTrust> SecTrust::initWithCertificates(std::vector<Ref<SecCertificate>> ce
 
 std::vector<Ref<SecCertificate>> SecTrust::presentedCertificates() const
 {
-    std::lock_guard lock(m_mutex);
     return m_certificates;
 }
 
 void SecTrust::setPolicies(std::vector<Ref<SecPolicy>> policies)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_policies = std::move(policies);
     m_result = kSecTrustResultInvalid;
 }
 
 std::vector<Ref<SecPolicy>> SecTrust::policies() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_policies;
 }
 
 void SecTrust::setAnchorCertificates(std::vector<Ref<SecCertificate>> anchors)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_anchors = std::move(anchors);
     m_hasAnchors = true;
     m_anchorsOnly = true;
@@ -92,14 +92,14 @@ void SecTrust::setAnchorCertificates(std::vector<Ref<SecCertificate>> anchors)
 
 void SecTrust::setAnchorCertificatesOnly(bool only)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_anchorsOnly = only;
     m_result = kSecTrustResultInvalid;
 }
 
 SecTrustResultType SecTrust::evaluate()
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     std::vector<dv::internal::DerBytes> presented;
     for (auto& cert : m_certificates)
         presented.push_back(cert->der());
@@ -153,25 +153,24 @@ SecTrustResultType SecTrust::evaluate()
 
 std::vector<Ref<SecCertificate>> SecTrust::chain() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_chain;
 }
 
 std::string SecTrust::failureReason() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_reason;
 }
 
 SecTrust::Failure SecTrust::failure() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_failure;
 }
 
 Ref<NSString> SecTrust::description() const
 {
-    std::lock_guard lock(m_mutex);
     return NSString::stringWithFormat("<SecTrust %p: %lu certificates>", this, static_cast<unsigned long>(m_certificates.size()));
 }
 

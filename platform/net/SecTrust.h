@@ -10,9 +10,11 @@
 //   SecTrustResultType result; SecTrustEvaluate(trust, &result);
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/net/SecCertificate.h"
 
-#include <mutex>
+#include <string>
+#include <vector>
 
 class SecKey;
 class SecPolicy;
@@ -52,16 +54,20 @@ class SecTrust : public NSObject {
     Ref<NSString> description() const override;
 
 private:
-    mutable std::mutex m_mutex;
+    // Set by init, read only afterwards.
     std::vector<Ref<SecCertificate>> m_certificates;
-    std::vector<Ref<SecPolicy>> m_policies;
-    std::vector<Ref<SecCertificate>> m_anchors;
-    bool m_hasAnchors = false;
-    bool m_anchorsOnly = true;
-    std::vector<Ref<SecCertificate>> m_chain;
-    SecTrustResultType m_result = kSecTrustResultInvalid;
-    std::string m_reason;
-    Failure m_failure = Failure::None;
+
+    // An evaluation holds the lock throughout, so that it works on one set of policies and
+    // anchors and leaves one result.
+    mutable dv::Mutex m_mutex;
+    std::vector<Ref<SecPolicy>> m_policies DV_GUARDED_BY(m_mutex);
+    std::vector<Ref<SecCertificate>> m_anchors DV_GUARDED_BY(m_mutex);
+    bool m_hasAnchors DV_GUARDED_BY(m_mutex) = false;
+    bool m_anchorsOnly DV_GUARDED_BY(m_mutex) = true;
+    std::vector<Ref<SecCertificate>> m_chain DV_GUARDED_BY(m_mutex);
+    SecTrustResultType m_result DV_GUARDED_BY(m_mutex) = kSecTrustResultInvalid;
+    std::string m_reason DV_GUARDED_BY(m_mutex);
+    Failure m_failure DV_GUARDED_BY(m_mutex) = Failure::None;
 };
 using SecTrustRef = Ref<SecTrust>;
 

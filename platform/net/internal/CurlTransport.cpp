@@ -84,28 +84,31 @@ TransportError errorForCurlCode(CURLcode code)
 void TrustReply::answer(bool proceed)
 {
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         if (!m_answer)
             m_answer = proceed;
     }
-    m_changed.notify_all();
+    m_changed.notifyAll();
 }
 
 void TrustReply::wake()
 {
-    { std::lock_guard lock(m_mutex); }
-    m_changed.notify_all();
+    // Taken and let go, so that a waiter between its checks and its wait cannot miss the wake.
+    {
+        dv::MutexLocker lock(m_mutex);
+    }
+    m_changed.notifyAll();
 }
 
 TrustReply::Outcome TrustReply::wait(const std::atomic<bool>& cancelled, std::chrono::steady_clock::time_point deadline)
 {
-    std::unique_lock lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     for (;;) {
         if (cancelled.load())
             return Outcome::Cancelled;
         if (m_answer)
             return *m_answer ? Outcome::Proceed : Outcome::Reject;
-        if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout && !m_answer && !cancelled.load())
+        if (m_changed.waitUntil(lock, deadline) == std::cv_status::timeout && !m_answer && !cancelled.load())
             return Outcome::TimedOut;
     }
 }
@@ -123,7 +126,7 @@ public:
     void post(std::function<void()> command)
     {
         {
-            std::lock_guard lock(m_mutex);
+            dv::MutexLocker lock(m_mutex);
             m_commands.push_back(std::move(command));
         }
         // An awake thread looks at the commands before it next blocks (see run()).
@@ -146,8 +149,8 @@ private:
 
     CURLM* m_multi = nullptr;
     std::thread m_thread;
-    std::mutex m_mutex;
-    std::vector<std::function<void()>> m_commands;
+    dv::Mutex m_mutex;
+    std::vector<std::function<void()>> m_commands DV_GUARDED_BY(m_mutex);
     // Set while the thread may block in a poll that only a wake-up ends early.
     std::atomic<bool> m_blocking { false };
     std::unordered_map<Transfer*, std::shared_ptr<Transfer>> m_active;
@@ -304,13 +307,13 @@ struct TransferAccess {
         }
         auto reply = std::make_shared<TrustReply>();
         {
-            std::lock_guard lock(t.m_trustMutex);
+            dv::MutexLocker lock(t.m_trustMutex);
             t.m_pendingTrust = reply;
         }
         t.m_callbacks.evaluateServerTrust(question, reply);
         auto outcome = reply->wait(t.m_cancelled, std::chrono::steady_clock::now() + t.m_request.idleTimeout);
         {
-            std::lock_guard lock(t.m_trustMutex);
+            dv::MutexLocker lock(t.m_trustMutex);
             t.m_pendingTrust.reset();
         }
         t.m_lastActivity = std::chrono::steady_clock::now();
@@ -598,7 +601,7 @@ void TransportThread::run()
     for (;;) {
         std::vector<std::function<void()>> commands;
         {
-            std::lock_guard lock(m_mutex);
+            dv::MutexLocker lock(m_mutex);
             commands.swap(m_commands);
         }
         for (auto& command : commands)
@@ -638,7 +641,7 @@ void TransportThread::run()
             m_blocking.store(true);
         bool pending = false;
         {
-            std::lock_guard lock(m_mutex);
+            dv::MutexLocker lock(m_mutex);
             pending = !m_commands.empty();
         }
         int ready = 0;
@@ -657,11 +660,13 @@ void Transfer::cancel()
 {
     if (m_finished.load() || m_cancelled.exchange(true))
         return;
+    std::shared_ptr<TrustReply> pending;
     {
-        std::lock_guard lock(m_trustMutex);
-        if (m_pendingTrust)
-            m_pendingTrust->wake();
+        dv::MutexLocker lock(m_trustMutex);
+        pending = m_pendingTrust;
     }
+    if (pending)
+        pending->wake();
     auto self = shared_from_this();
     m_thread->post([self] {
         self->m_thread->finish(self.get(), { TransportError::Cancelled, {} });

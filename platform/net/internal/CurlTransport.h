@@ -16,15 +16,14 @@
 //   t->cancel();
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/net/internal/ResponseHead.h"
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -82,9 +81,9 @@ public:
     void wake();
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::optional<bool> m_answer;
+    dv::Mutex m_mutex;
+    dv::ConditionVariable m_changed;
+    std::optional<bool> m_answer DV_GUARDED_BY(m_mutex);
 };
 
 struct TrustQuestion {
@@ -139,8 +138,8 @@ private:
     std::atomic<std::int64_t> m_unconsumed { 0 };
     bool m_flowPaused = false;   // transport thread only
     bool m_curlPaused = false;   // transport thread only
-    std::mutex m_trustMutex;
-    std::shared_ptr<TrustReply> m_pendingTrust;
+    dv::Mutex m_trustMutex;
+    std::shared_ptr<TrustReply> m_pendingTrust DV_GUARDED_BY(m_trustMutex);
 
     // Transport-thread state of the response being read.
     ResponseHeadReader m_head;

@@ -19,7 +19,7 @@ DeadlineWatcher::Token DeadlineWatcher::add(NSTimeInterval deadline, std::functi
 {
     Token token = 0;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         token = m_nextToken++;
         m_pending.emplace(std::make_pair(deadline, token), Entry { &Clock::current(), std::move(action) });
         m_deadlines.emplace(token, deadline);
@@ -35,7 +35,7 @@ DeadlineWatcher::Token DeadlineWatcher::add(NSTimeInterval deadline, std::functi
 
 void DeadlineWatcher::remove(Token token)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto found = m_deadlines.find(token);
     if (found == m_deadlines.end())
         return;
@@ -45,7 +45,7 @@ void DeadlineWatcher::remove(Token token)
 
 std::size_t DeadlineWatcher::pendingCount()
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_pending.size();
 }
 
@@ -54,7 +54,7 @@ void DeadlineWatcher::run()
     for (;;) {
         NSTimeInterval next = std::numeric_limits<NSTimeInterval>::infinity();
         {
-            std::lock_guard lock(m_mutex);
+            dv::MutexLocker lock(m_mutex);
             const Clock* clock = &Clock::current();
             bool otherClocks = false;
             for (auto& [key, entry] : m_pending) {
@@ -75,7 +75,7 @@ void DeadlineWatcher::run()
 
         std::vector<std::function<void()>> due;
         {
-            std::lock_guard lock(m_mutex);
+            dv::MutexLocker lock(m_mutex);
             const Clock* clock = &Clock::current();
             NSTimeInterval now = clock->now();
             for (auto it = m_pending.begin(); it != m_pending.end() && it->first.first <= now;) {

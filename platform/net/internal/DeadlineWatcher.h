@@ -10,12 +10,12 @@
 #pragma once
 
 #include "platform/base/Forward.h"
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/DispatchSemaphore.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <thread>
 #include <unordered_map>
 
@@ -42,15 +42,15 @@ private:
     DeadlineWatcher() = default;
     void run();
 
-    std::mutex m_mutex;
+    dv::Mutex m_mutex;
     struct Entry {
         const Clock* clock;
         std::function<void()> action;
     };
-    std::map<std::pair<NSTimeInterval, Token>, Entry> m_pending;
-    std::unordered_map<Token, NSTimeInterval> m_deadlines;
-    Token m_nextToken = 1;
-    bool m_started = false;
+    std::map<std::pair<NSTimeInterval, Token>, Entry> m_pending DV_GUARDED_BY(m_mutex);
+    std::unordered_map<Token, NSTimeInterval> m_deadlines DV_GUARDED_BY(m_mutex);
+    Token m_nextToken DV_GUARDED_BY(m_mutex) = 1;
+    bool m_started DV_GUARDED_BY(m_mutex) = false;
     DispatchSemaphore m_changed { 0 };
 };
 

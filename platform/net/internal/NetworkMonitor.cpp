@@ -11,19 +11,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 namespace dv::internal {
-
-namespace {
-
-std::mutex s_mutex;
-std::vector<Weak<SCNetworkReachability>> s_targets;
-bool s_started = false;
-
-} // namespace
 
 NetworkMonitor& NetworkMonitor::shared()
 {
@@ -48,24 +39,39 @@ bool NetworkMonitor::hasRoutableInterface()
 
 void NetworkMonitor::add(const Ref<SCNetworkReachability>& target)
 {
-    std::lock_guard lock(s_mutex);
-    std::erase_if(s_targets, [&](auto& weak) { auto t = weak.lock(); return !t || t == target; });
-    s_targets.push_back(target);
+    // References are let go after the lock: the destructor of a last one unregisters itself.
+    std::vector<Ref<SCNetworkReachability>> seen;
+    dv::MutexLocker lock(m_mutex);
+    std::erase_if(m_targets, [&](auto& weak) {
+        auto t = weak.lock();
+        if (t)
+            seen.push_back(t);
+        return !t || t == target;
+    });
+    m_targets.push_back(target);
     startLocked();
+    lock.unlock();
 }
 
 void NetworkMonitor::remove(const SCNetworkReachability* target)
 {
-    std::lock_guard lock(s_mutex);
-    std::erase_if(s_targets, [&](auto& weak) { auto t = weak.lock(); return !t || t.get() == target; });
+    std::vector<Ref<SCNetworkReachability>> seen;
+    dv::MutexLocker lock(m_mutex);
+    std::erase_if(m_targets, [&](auto& weak) {
+        auto t = weak.lock();
+        if (t)
+            seen.push_back(t);
+        return !t || t.get() == target;
+    });
+    lock.unlock();
 }
 
 void NetworkMonitor::notifyAll()
 {
     std::vector<Ref<SCNetworkReachability>> targets;
     {
-        std::lock_guard lock(s_mutex);
-        for (auto& weak : s_targets) {
+        dv::MutexLocker lock(m_mutex);
+        for (auto& weak : m_targets) {
             if (auto t = weak.lock())
                 targets.push_back(t);
         }
@@ -76,9 +82,9 @@ void NetworkMonitor::notifyAll()
 
 void NetworkMonitor::startLocked()
 {
-    if (s_started)
+    if (m_started)
         return;
-    s_started = true;
+    m_started = true;
     int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
     if (fd < 0)
         return; // no monitor: flags are still read on demand and on test switches

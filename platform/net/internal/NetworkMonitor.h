@@ -4,6 +4,9 @@
 #pragma once
 
 #include "platform/base/Forward.h"
+#include "platform/base/Mutex.h"
+
+#include <vector>
 
 class SCNetworkReachability;
 
@@ -12,17 +15,22 @@ namespace dv::internal {
 class NetworkMonitor {
 public:
     static NetworkMonitor& shared();
-    void add(const Ref<SCNetworkReachability>& target);
-    void remove(const SCNetworkReachability* target);
+    void add(const Ref<SCNetworkReachability>& target) DV_EXCLUDES(m_mutex);
+    // Called by a reference's destructor too.
+    void remove(const SCNetworkReachability* target) DV_EXCLUDES(m_mutex);
     // Re-reads every scheduled reference now (after an interface change or a test switch).
-    void notifyAll();
+    void notifyAll() DV_EXCLUDES(m_mutex);
 
     // Whether an interface other than loopback is up with an address.
     static bool hasRoutableInterface();
 
 private:
     NetworkMonitor() = default;
-    void startLocked();
+    void startLocked() DV_REQUIRES(m_mutex);
+
+    dv::Mutex m_mutex;
+    std::vector<Weak<SCNetworkReachability>> m_targets DV_GUARDED_BY(m_mutex);
+    bool m_started DV_GUARDED_BY(m_mutex) = false;
 };
 
 } // namespace dv::internal

@@ -746,8 +746,12 @@ void TaskDriver::finish(const Ref<NSError>& failure)
         m_download.remove();
     if (session)
         session->taskCompleted(task);
-    dv::MutexLocker lock(m_mutex);
-    m_session = nullptr;
+    // Let go after the lock: it may be the session's last reference.
+    Ref<NSURLSession> held;
+    {
+        dv::MutexLocker lock(m_mutex);
+        held = std::move(m_session);
+    }
 }
 
 } // namespace dv::internal
