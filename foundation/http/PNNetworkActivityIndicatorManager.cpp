@@ -37,12 +37,16 @@ PNNetworkActivityIndicatorManager::~PNNetworkActivityIndicatorManager()
 
 Ref<PNNetworkActivityIndicatorManager> PNNetworkActivityIndicatorManager::init()
 {
-    m_currentState = PNActivityIndicatorStateNotActive;
+    {
+        dv::MutexLocker lock(m_lock);
+        m_currentState = PNActivityIndicatorStateNotActive;
+    }
     auto manager = self<PNNetworkActivityIndicatorManager>();
     auto center = NSNotificationCenter::defaultCenter();
     center->addObserver(manager, &PNNetworkActivityIndicatorManager::networkRequestDidStart, PNTaskResumeNotificationName, nil);
     center->addObserver(manager, &PNNetworkActivityIndicatorManager::networkRequestDidFinish, PNTaskSuspendNotificationName, nil);
     center->addObserver(manager, &PNNetworkActivityIndicatorManager::networkRequestDidFinish, PNTaskCompleteNotificationName, nil);
+    dv::MutexLocker lock(m_lock);
     m_activationDelay = 1.0;
     m_completionDelay = 0.17;
     return manager;
@@ -56,14 +60,14 @@ Ref<PNNetworkActivityIndicatorManager> PNNetworkActivityIndicatorManager::shared
 
 bool PNNetworkActivityIndicatorManager::isEnabled() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_enabled;
 }
 
 void PNNetworkActivityIndicatorManager::setEnabled(bool enabled)
 {
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_enabled = enabled;
     }
     if (!enabled)
@@ -72,20 +76,20 @@ void PNNetworkActivityIndicatorManager::setEnabled(bool enabled)
 
 void PNNetworkActivityIndicatorManager::setNetworkingActivityActionWithBlock(ActionBlock block)
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     m_networkActivityActionBlock = std::move(block);
 }
 
 NSInteger PNNetworkActivityIndicatorManager::activityCount() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_activityCount;
 }
 
 void PNNetworkActivityIndicatorManager::setActivityCount(NSInteger count)
 {
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_activityCount = count;
     }
     scheduleUpdate();
@@ -95,7 +99,7 @@ void PNNetworkActivityIndicatorManager::incrementActivityCount()
 {
     willChangeValueForKey("activityCount");
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         ++m_activityCount;
     }
     didChangeValueForKey("activityCount");
@@ -106,7 +110,7 @@ void PNNetworkActivityIndicatorManager::decrementActivityCount()
 {
     willChangeValueForKey("activityCount");
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_activityCount = std::max<NSInteger>(m_activityCount - 1, 0);
     }
     didChangeValueForKey("activityCount");
@@ -115,7 +119,7 @@ void PNNetworkActivityIndicatorManager::decrementActivityCount()
 
 bool PNNetworkActivityIndicatorManager::isNetworkActivityOccurring() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_activityCount > 0;
 }
 
@@ -130,7 +134,7 @@ void PNNetworkActivityIndicatorManager::scheduleUpdate()
 
 bool PNNetworkActivityIndicatorManager::isNetworkActivityIndicatorVisible() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_networkActivityIndicatorVisible;
 }
 
@@ -141,7 +145,7 @@ void PNNetworkActivityIndicatorManager::setNetworkActivityIndicatorVisible(bool 
     willChangeValueForKey("networkActivityIndicatorVisible");
     ActionBlock action;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_networkActivityIndicatorVisible = visible;
         action = m_networkActivityActionBlock;
     }
@@ -154,17 +158,21 @@ void PNNetworkActivityIndicatorManager::setNetworkActivityIndicatorVisible(bool 
 
 PNActivityIndicatorState PNNetworkActivityIndicatorManager::currentState() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_currentState;
 }
 
 void PNNetworkActivityIndicatorManager::setCurrentState(PNActivityIndicatorState state)
 {
-    std::lock_guard lock(m_lock);
-    if (m_currentState == state)
+    // State changes are made on the main thread only, so the state read here is still the state
+    // when it changes below; observers are told before and after with the lock let go.
+    if (currentState() == state)
         return;
     willChangeValueForKey("currentState");
-    m_currentState = state;
+    {
+        dv::MutexLocker lock(m_lock);
+        m_currentState = state;
+    }
     switch (state) {
     case PNActivityIndicatorStateNotActive:
         cancelActivationDelayTimer();
@@ -209,27 +217,51 @@ void PNNetworkActivityIndicatorManager::updateCurrentStateForNetworkActivityChan
     }
 }
 
+NSTimeInterval PNNetworkActivityIndicatorManager::activationDelay() const
+{
+    dv::MutexLocker lock(m_lock);
+    return m_activationDelay;
+}
+
+void PNNetworkActivityIndicatorManager::setActivationDelay(NSTimeInterval seconds)
+{
+    dv::MutexLocker lock(m_lock);
+    m_activationDelay = seconds;
+}
+
+NSTimeInterval PNNetworkActivityIndicatorManager::completionDelay() const
+{
+    dv::MutexLocker lock(m_lock);
+    return m_completionDelay;
+}
+
+void PNNetworkActivityIndicatorManager::setCompletionDelay(NSTimeInterval seconds)
+{
+    dv::MutexLocker lock(m_lock);
+    m_completionDelay = seconds;
+}
+
 Ref<NSTimer> PNNetworkActivityIndicatorManager::activationDelayTimer() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_activationDelayTimer;
 }
 
 Ref<NSTimer> PNNetworkActivityIndicatorManager::completionDelayTimer() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_completionDelayTimer;
 }
 
 void PNNetworkActivityIndicatorManager::startActivationDelayTimer()
 {
     Weak<PNNetworkActivityIndicatorManager> weakSelf = self<PNNetworkActivityIndicatorManager>();
-    auto timer = NSTimer::timerWithTimeInterval(m_activationDelay, false, [weakSelf](const Ref<NSTimer>&) {
+    auto timer = NSTimer::timerWithTimeInterval(activationDelay(), false, [weakSelf](const Ref<NSTimer>&) {
         if (auto strongSelf = weakSelf.lock())
             strongSelf->activationDelayTimerFired();
     });
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_activationDelayTimer = timer;
     }
     // Common modes: the indicator also changes while the user scrolls.
@@ -244,13 +276,13 @@ void PNNetworkActivityIndicatorManager::activationDelayTimerFired()
 void PNNetworkActivityIndicatorManager::startCompletionDelayTimer()
 {
     Weak<PNNetworkActivityIndicatorManager> weakSelf = self<PNNetworkActivityIndicatorManager>();
-    auto timer = NSTimer::timerWithTimeInterval(m_completionDelay, false, [weakSelf](const Ref<NSTimer>&) {
+    auto timer = NSTimer::timerWithTimeInterval(completionDelay(), false, [weakSelf](const Ref<NSTimer>&) {
         if (auto strongSelf = weakSelf.lock())
             strongSelf->completionDelayTimerFired();
     });
     Ref<NSTimer> previous;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         previous = std::exchange(m_completionDelayTimer, timer);
     }
     if (previous)

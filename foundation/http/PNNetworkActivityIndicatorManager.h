@@ -11,11 +11,11 @@
 //   PNNetworkActivityIndicatorManager::sharedManager()->setEnabled(true);
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 #include "platform/dispatch/Observable.h"
 
 #include <functional>
-#include <mutex>
 
 class NSNotification;
 class NSTimer;
@@ -58,10 +58,10 @@ public:
     PNActivityIndicatorState currentState() const;
     void setCurrentState(PNActivityIndicatorState state);
 
-    NSTimeInterval activationDelay() const { return m_activationDelay; }
-    void setActivationDelay(NSTimeInterval seconds) { m_activationDelay = seconds; }
-    NSTimeInterval completionDelay() const { return m_completionDelay; }
-    void setCompletionDelay(NSTimeInterval seconds) { m_completionDelay = seconds; }
+    NSTimeInterval activationDelay() const;
+    void setActivationDelay(NSTimeInterval seconds);
+    NSTimeInterval completionDelay() const;
+    void setCompletionDelay(NSTimeInterval seconds);
     Ref<NSTimer> activationDelayTimer() const;
     Ref<NSTimer> completionDelayTimer() const;
 
@@ -81,15 +81,16 @@ private:
     void cancelActivationDelayTimer();
     void cancelCompletionDelayTimer();
 
-    // The object's own lock, recursive as synchronisation on an object is.
-    mutable std::recursive_mutex m_lock;
-    NSInteger m_activityCount = 0;
-    Ref<NSTimer> m_activationDelayTimer;
-    Ref<NSTimer> m_completionDelayTimer;
-    ActionBlock m_networkActivityActionBlock;
-    PNActivityIndicatorState m_currentState = PNActivityIndicatorStateNotActive;
-    bool m_networkActivityIndicatorVisible = false;
-    bool m_enabled = false;
-    NSTimeInterval m_activationDelay = 1.0;
-    NSTimeInterval m_completionDelay = 0.17;
+    // Guards the fields only: observers, timers, the action block and the application are called
+    // with it let go, since they may call back into the manager.
+    mutable dv::Mutex m_lock;
+    NSInteger m_activityCount DV_GUARDED_BY(m_lock) = 0;
+    Ref<NSTimer> m_activationDelayTimer DV_GUARDED_BY(m_lock);
+    Ref<NSTimer> m_completionDelayTimer DV_GUARDED_BY(m_lock);
+    ActionBlock m_networkActivityActionBlock DV_GUARDED_BY(m_lock);
+    PNActivityIndicatorState m_currentState DV_GUARDED_BY(m_lock) = PNActivityIndicatorStateNotActive;
+    bool m_networkActivityIndicatorVisible DV_GUARDED_BY(m_lock) = false;
+    bool m_enabled DV_GUARDED_BY(m_lock) = false;
+    NSTimeInterval m_activationDelay DV_GUARDED_BY(m_lock) = 1.0;
+    NSTimeInterval m_completionDelay DV_GUARDED_BY(m_lock) = 0.17;
 };

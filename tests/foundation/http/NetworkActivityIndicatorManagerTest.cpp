@@ -1,6 +1,7 @@
 #include "SessionManagerTestSupport.h"
 
 #include "foundation/http/PNNetworkActivityIndicatorManager.h"
+#include "platform/base/NSNumber.h"
 #include "platform/base/NSURL.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/dispatch/NSTimer.h"
@@ -96,6 +97,39 @@ TEST_F(NetworkActivityIndicatorManagerTest, CountNeverGoesBelowZero)
     indicator->incrementActivityCount();
     EXPECT_EQ(indicator->activityCount(), 1);
     EXPECT_TRUE(indicator->isNetworkActivityOccurring());
+}
+
+TEST_F(NetworkActivityIndicatorManagerTest, ObserversAndTheActionBlockMayCallBackIntoTheManager)
+{
+    // Both are called with the manager's lock let go: reading it from them must not deadlock, and
+    // they see the values of the change they are told of.
+    std::vector<std::pair<PNActivityIndicatorState, PNActivityIndicatorState>> states;
+    auto token = indicator->observe("currentState", NSKeyValueObservingOptionOld | NSKeyValueObservingOptionNew,
+        [&](const id&, const dv::KeyValueChange& change) {
+            auto old = dv::as<NSNumber>(change.oldValue);
+            auto now = dv::as<NSNumber>(change.newValue);
+            ASSERT_TRUE(old && now);
+            EXPECT_EQ(now->integerValue(), indicator->currentState());
+            states.emplace_back(PNActivityIndicatorState(old->integerValue()), PNActivityIndicatorState(now->integerValue()));
+        });
+    std::vector<std::pair<bool, NSInteger>> calls;
+    indicator->setNetworkingActivityActionWithBlock([&](bool visible) {
+        EXPECT_EQ(indicator->isNetworkActivityIndicatorVisible(), visible);
+        calls.emplace_back(visible, indicator->activityCount());
+    });
+    indicator->incrementActivityCount();
+    settle();
+    clock->advance(1.0);
+    indicator->decrementActivityCount();
+    settle();
+    clock->advance(0.17);
+    EXPECT_EQ(calls, (std::vector<std::pair<bool, NSInteger>> { { true, 1 }, { false, 0 } }));
+    EXPECT_EQ(states, (std::vector<std::pair<PNActivityIndicatorState, PNActivityIndicatorState>> {
+                          { PNActivityIndicatorStateNotActive, PNActivityIndicatorStateDelayingStart },
+                          { PNActivityIndicatorStateDelayingStart, PNActivityIndicatorStateActive },
+                          { PNActivityIndicatorStateActive, PNActivityIndicatorStateDelayingEnd },
+                          { PNActivityIndicatorStateDelayingEnd, PNActivityIndicatorStateNotActive } }));
+    indicator->removeObservation(token);
 }
 
 TEST_F(NetworkActivityIndicatorManagerTest, DisablingHidesAtOnceAndStopsTheTimers)
