@@ -1,6 +1,5 @@
 #include "foundation/http/PNSecurityPolicy.h"
 
-#include "foundation/http/internal/CertificateSignatures.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSCoder.h"
@@ -167,7 +166,7 @@ bool PNSecurityPolicy::evaluatePublicKeys(const Ref<SecTrust>& serverTrust) cons
     const bool mustLinkToLeaf = m_allowInvalidCertificates;
     NSUInteger trustedKeyCount = 0;
     for (std::size_t index = 0; index < chain.size(); ++index) {
-        if (mustLinkToLeaf && index > 0 && !dv::internal::certificateIsSignedBy(chain[index - 1]->der(), chain[index]->der()))
+        if (mustLinkToLeaf && index > 0 && !dv::certificateIsSignedBy(chain[index - 1], chain[index]))
             break;
         auto key = publicKeyForCertificate(chain[index]);
         if (key && m_pinnedPublicKeys->containsObject(key))

@@ -48,3 +48,8 @@ Ref<NSString> SecCertificateCopySubjectSummary(const Ref<SecCertificate>& certif
 {
     return certificate ? NSString::fromUTF8(dv::internal::certificateSubjectSummary(certificate->der())) : nullptr;
 }
+
+bool dv::certificateIsSignedBy(const Ref<SecCertificate>& certificate, const Ref<SecCertificate>& issuer)
+{
+    return certificate && issuer && dv::internal::certificateIsSignedBy(certificate->der(), issuer->der());
+}

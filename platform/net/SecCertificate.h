@@ -30,3 +30,12 @@ using SecCertificateRef = Ref<SecCertificate>;
 Ref<SecCertificate> SecCertificateCreateWithData(const id& allocator, const Ref<NSData>& data);
 Ref<NSData> SecCertificateCopyData(const Ref<SecCertificate>& certificate);
 Ref<NSString> SecCertificateCopySubjectSummary(const Ref<SecCertificate>& certificate);
+
+namespace dv {
+
+// Whether `issuer` issued and signed `certificate` (its subject names the certificate's issuer and
+// its key verifies the signature); validity dates and purposes are not looked at. For pinning,
+// which must tell a chain that links up from certificates merely set side by side.
+bool certificateIsSignedBy(const Ref<SecCertificate>& certificate, const Ref<SecCertificate>& issuer);
+
+} // namespace dv

@@ -3,6 +3,7 @@
 #include "platform/base/Mutex.h"
 
 #include <openssl/err.h>
+#include <openssl/evp.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
@@ -166,6 +167,21 @@ std::string certificateSubjectSummary(const DerBytes& der)
     std::string out = line ? line : "";
     OPENSSL_free(line);
     return out;
+}
+
+bool certificateIsSignedBy(const DerBytes& certificate, const DerBytes& issuer)
+{
+    auto signedCertificate = parse(certificate);
+    auto signer = parse(issuer);
+    if (!signedCertificate || !signer)
+        return false;
+    bool signedBy = false;
+    if (X509_NAME_cmp(X509_get_issuer_name(signedCertificate.get()), X509_get_subject_name(signer.get())) == 0) {
+        if (EVP_PKEY* key = X509_get0_pubkey(signer.get()))
+            signedBy = X509_verify(signedCertificate.get(), key) == 1;
+    }
+    ERR_clear_error();
+    return signedBy;
 }
 
 ChainVerification verifyChain(const std::vector<DerBytes>& certificates, const VerifyOptions& options)

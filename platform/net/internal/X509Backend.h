@@ -17,6 +17,9 @@ bool isCertificate(const DerBytes& der);
 std::optional<DerBytes> certificatePublicKey(const DerBytes& der);
 // The subject's common name, else the whole subject in one line.
 std::string certificateSubjectSummary(const DerBytes& der);
+// Whether `issuer` issued and signed `certificate`: the issuer's subject names the certificate's
+// issuer and the issuer's public key verifies its signature. Dates and purposes are not looked at.
+bool certificateIsSignedBy(const DerBytes& certificate, const DerBytes& issuer);
 
 struct ChainVerification {
     bool trusted = false;

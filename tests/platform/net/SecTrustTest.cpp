@@ -174,6 +174,23 @@ TEST(SecTrustTest, PublicKeyIsTheLeafKeyEvenForAnUntrustedCertificate)
     EXPECT_FALSE(leafKey->isEqual(key.get()));
 }
 
+TEST(SecTrustTest, SignedByFollowsTheIssuersKeyNotTheDates)
+{
+    auto root = certificate(certs().root);
+    auto intermediate = certificate(certs().intermediate);
+    EXPECT_TRUE(dv::certificateIsSignedBy(certificate(certs().leaf), intermediate));
+    EXPECT_TRUE(dv::certificateIsSignedBy(intermediate, root));
+    EXPECT_TRUE(dv::certificateIsSignedBy(root, root));
+    // Outside its validity a certificate is still its issuer's work.
+    EXPECT_TRUE(dv::certificateIsSignedBy(certificate(certs().expired), intermediate));
+    // The root is two steps up, not the signer; a rogue names itself as issuer.
+    EXPECT_FALSE(dv::certificateIsSignedBy(certificate(certs().leaf), root));
+    EXPECT_FALSE(dv::certificateIsSignedBy(certificate(certs().rogue), intermediate));
+    EXPECT_FALSE(dv::certificateIsSignedBy(intermediate, certificate(certs().leaf)));
+    EXPECT_FALSE(dv::certificateIsSignedBy(nil, root));
+    EXPECT_FALSE(dv::certificateIsSignedBy(root, nil));
+}
+
 TEST(SecTrustTest, CreationRefusesWrongArguments)
 {
     Ref<SecTrust> trust;
