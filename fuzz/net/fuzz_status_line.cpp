@@ -17,9 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         text.remove_prefix(line.size());
         ++lines;
         auto step = head.readLine(line);
-        if (step == dv::internal::ResponseHeadReader::Step::Refused)
+        if (!step) {
+            if (step.reason().empty())
+                std::abort();
             break;
-        if (step == dv::internal::ResponseHeadReader::Step::Complete) {
+        }
+        if (*step == dv::internal::ResponseHeadReader::Step::Complete) {
             const auto& response = head.response();
             if (response.statusCode < 200 || response.statusCode > 999 || response.headers.size() > lines)
                 std::abort();

@@ -184,16 +184,14 @@ struct TransferAccess {
     static size_t header(Transfer& t, std::string_view line)
     {
         t.m_lastActivity = std::chrono::steady_clock::now();
-        switch (t.m_head.readLine(line)) {
-        case ResponseHeadReader::Step::Continue:
-            return line.size();
-        case ResponseHeadReader::Step::Refused:
+        auto step = t.m_head.readLine(line);
+        if (!step) {
             // Refusing the line makes libcurl give up the transfer.
-            t.m_badResponse = true;
+            t.m_refusedResponse = std::move(step).failure();
             return 0;
-        case ResponseHeadReader::Step::Complete:
-            break;
         }
+        if (*step == ResponseHeadReader::Step::Continue)
+            return line.size();
         // Bytes of a body in memory that went out are reported before the response.
         curl_off_t uploaded = 0;
         if (t.m_request.body && curl_easy_getinfo(static_cast<CURL*>(t.m_easy), CURLINFO_SIZE_UPLOAD_T, &uploaded) == CURLE_OK)
@@ -619,8 +617,8 @@ void TransportThread::run()
                 continue;
             TransportFailure failure { errorForCurlCode(message->data.result), curl_easy_strerror(message->data.result) };
             if (message->data.result != CURLE_OK) {
-                if (t->m_badResponse)
-                    failure.error = TransportError::BadServerResponse;
+                if (t->m_refusedResponse)
+                    failure = { TransportError::BadServerResponse, t->m_refusedResponse->reason() };
                 else if (t->m_bodyFailed)
                     failure.error = TransportError::BodyStreamFailed;
                 else if (t->m_trustTimedOut)

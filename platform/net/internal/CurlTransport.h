@@ -66,7 +66,7 @@ enum class TransportError {
 
 struct TransportFailure {
     TransportError error = TransportError::None;
-    std::string detail; // libcurl's own text, for logs
+    std::string detail; // why: libcurl's own text, or the transport's reason for refusing a response
 };
 
 // The answer to a server-trust question, filled in from any thread. The transport thread waits
@@ -151,7 +151,7 @@ private:
     bool m_trustRejected = false;
     bool m_bodyFailed = false;
     bool m_trustTimedOut = false;
-    bool m_badResponse = false;
+    std::optional<Failure> m_refusedResponse; // why the response was refused, when it was
 };
 
 class ConnectionPool {

@@ -75,17 +75,17 @@ std::optional<std::int64_t> contentLengthValue(std::string_view value)
     }
 }
 
-ResponseHeadReader::Step ResponseHeadReader::readLine(std::string_view line)
+Result<ResponseHeadReader::Step> ResponseHeadReader::readLine(std::string_view line)
 {
     if (!m_complete) {
         m_headBytes += line.size();
         if (m_headBytes > kMaxHeadBytes)
-            return Step::Refused;
+            return Failure("response head of more than " + std::to_string(kMaxHeadBytes) + " bytes");
     }
     if (line.starts_with("HTTP/")) {
         auto code = statusCodeOf(line);
         if (!code)
-            return Step::Refused;
+            return Failure("status line without a three-digit code: " + std::string(trimmed(line.substr(0, 64))));
         m_response = {};
         m_response.statusCode = *code;
         m_contentLength.reset();
@@ -114,8 +114,10 @@ ResponseHeadReader::Step ResponseHeadReader::readLine(std::string_view line)
     // body would take bytes of the next message or leave some of its own behind.
     if (headerNameIs(name, "Content-Length")) {
         auto length = contentLengthValue(value);
-        if (!length || (m_contentLength && *m_contentLength != *length))
-            return Step::Refused;
+        if (!length)
+            return Failure("Content-Length that is not one length: " + std::string(value.substr(0, 64)));
+        if (m_contentLength && *m_contentLength != *length)
+            return Failure("Content-Length fields that differ");
         m_contentLength = length;
     }
     m_response.headers.emplace_back(std::string(name), std::string(value));

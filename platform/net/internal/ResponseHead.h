@@ -8,9 +8,14 @@
 // One reader per transfer, used on its transport thread only.
 //
 //   ResponseHeadReader head;
-//   for (auto line : lines)
-//       if (head.readLine(line) == ResponseHeadReader::Step::Complete) deliver(head.response());
+//   for (auto line : lines) {
+//       auto step = head.readLine(line);
+//       if (!step) return refuse(step.reason());
+//       if (*step == ResponseHeadReader::Step::Complete) deliver(head.response());
+//   }
 #pragma once
+
+#include "platform/base/Result.h"
 
 #include <cstdint>
 #include <optional>
@@ -38,9 +43,9 @@ public:
     enum class Step {
         Continue, // more of the head to come (or a line outside any head)
         Complete, // the blank line ended a final head: response() is ready
-        Refused,  // the head is not one to act on
     };
-    Step readLine(std::string_view line);
+    // A failure, saying what is wrong, for a head that is not one to act on.
+    Result<Step> readLine(std::string_view line);
     const TransportResponse& response() const { return m_response; }
     TransportResponse& response() { return m_response; }
     bool isComplete() const { return m_complete; }

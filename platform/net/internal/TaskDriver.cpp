@@ -608,7 +608,11 @@ void TaskDriver::handleComplete(TaskEvent& event)
             code = m_trust.failureCode();
         bool certificate = code == NSURLErrorServerCertificateUntrusted || code == NSURLErrorServerCertificateHasBadDate
             || code == NSURLErrorServerCertificateNotYetValid;
-        finish(makeURLError(code, url, certificate ? m_trust.failedTrust() : nullptr));
+        // A reply refused as unfit says what was wrong with it.
+        if (event.failure.error == TransportError::BadServerResponse && !event.failure.detail.empty())
+            finish(URLErrorWithReason(code, url, Failure(event.failure.detail)));
+        else
+            finish(makeURLError(code, url, certificate ? m_trust.failedTrust() : nullptr));
         return;
     }
     switch (m_phase) {

@@ -31,6 +31,13 @@ protected:
         std::lock_guard lock(delegate->mutex);
         return delegate->error ? delegate->error->code() : 0;
     }
+    // The failure reason of the last task's error ("" when it has none).
+    std::string lastFailureReason()
+    {
+        std::lock_guard lock(delegate->mutex);
+        auto reason = delegate->error ? dv::as<NSString>(delegate->error->userInfo()->objectForKey(NSLocalizedFailureReasonErrorKey)) : nil;
+        return reason ? reason->utf8() : "";
+    }
 };
 
 TEST_F(HostileServerTest, ConflictingContentLengthsAreABadResponse)
@@ -40,6 +47,7 @@ TEST_F(HostileServerTest, ConflictingContentLengthsAreABadResponse)
     });
     EXPECT_EQ(codeFor(raw), NSURLErrorBadServerResponse);
     EXPECT_EQ(delegate->body, "");
+    EXPECT_EQ(lastFailureReason(), "Content-Length fields that differ");
 
     // One header listing two different lengths is the same fault.
     RawServer listed([](RawServer::Connection& c) { c.send("HTTP/1.1 200 OK\r\nContent-Length: 8, 20\r\n\r\n12345678abcdefghijkl"); });
@@ -87,6 +95,7 @@ TEST_F(HostileServerTest, AHeadTooLargeIsABadResponseHoweverItIsMade)
             c.send(head + "\r\nok");
         });
         EXPECT_EQ(codeFor(raw), NSURLErrorBadServerResponse) << lines;
+        EXPECT_EQ(lastFailureReason(), "response head of more than 262144 bytes") << lines;
     }
     // Interim heads count with the final one.
     RawServer interim([](RawServer::Connection& c) {
