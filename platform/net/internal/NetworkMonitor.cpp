@@ -39,15 +39,9 @@ bool NetworkMonitor::hasRoutableInterface()
 
 void NetworkMonitor::add(const Ref<SCNetworkReachability>& target)
 {
-    // References are let go after the lock: the destructor of a last one unregisters itself.
     std::vector<Ref<SCNetworkReachability>> seen;
     dv::MutexLocker lock(m_mutex);
-    std::erase_if(m_targets, [&](auto& weak) {
-        auto t = weak.lock();
-        if (t)
-            seen.push_back(t);
-        return !t || t == target;
-    });
+    seen = dropLocked(target.get());
     m_targets.push_back(target);
     startLocked();
     lock.unlock();
@@ -57,13 +51,20 @@ void NetworkMonitor::remove(const SCNetworkReachability* target)
 {
     std::vector<Ref<SCNetworkReachability>> seen;
     dv::MutexLocker lock(m_mutex);
+    seen = dropLocked(target);
+    lock.unlock();
+}
+
+std::vector<Ref<SCNetworkReachability>> NetworkMonitor::dropLocked(const SCNetworkReachability* target)
+{
+    std::vector<Ref<SCNetworkReachability>> seen;
     std::erase_if(m_targets, [&](auto& weak) {
         auto t = weak.lock();
         if (t)
             seen.push_back(t);
         return !t || t.get() == target;
     });
-    lock.unlock();
+    return seen;
 }
 
 void NetworkMonitor::notifyAll()

@@ -27,6 +27,9 @@ public:
 private:
     NetworkMonitor() = default;
     void startLocked() DV_REQUIRES(m_mutex);
+    // Drops `target` and the references gone. The live ones it looked at come back, for the
+    // caller to let go after the lock: the destructor of a last one unregisters itself.
+    std::vector<Ref<SCNetworkReachability>> dropLocked(const SCNetworkReachability* target) DV_REQUIRES(m_mutex);
 
     dv::Mutex m_mutex;
     std::vector<Weak<SCNetworkReachability>> m_targets DV_GUARDED_BY(m_mutex);
