@@ -5,6 +5,7 @@
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/ExternalEventSource.h"
 #include "platform/dispatch/NSPort.h"
 #include "platform/dispatch/NSThread.h"
 #include "platform/dispatch/NSTimer.h"
@@ -12,7 +13,14 @@
 #include "platform/dispatch/internal/Waiting.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 #include <utility>
 
 DV_DEFINE_CLASS(NSRunLoop)
@@ -32,7 +40,11 @@ void wakeMainRunLoop() { NSRunLoop::mainRunLoop()->wakeUp(); }
 
 } // namespace dv::internal
 
-NSRunLoop::~NSRunLoop() = default;
+NSRunLoop::~NSRunLoop()
+{
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
+}
 
 Ref<NSRunLoop> NSRunLoop::currentRunLoop() { return NSThread::currentThread()->runLoop(); }
 
@@ -109,11 +121,17 @@ void NSRunLoop::performInModes(const std::vector<std::string>& modes, std::funct
 
 void NSRunLoop::wakeUp()
 {
+    int fd;
     {
         dv::MutexLocker lock(m_lock);
         m_wakeRequested = true;
+        fd = m_wakeFd;
     }
     m_wake.notifyAll();
+    if (fd >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] auto written = ::write(fd, &one, sizeof one); // full only when already signalled
+    }
 }
 
 void NSRunLoop::stop()
@@ -121,9 +139,26 @@ void NSRunLoop::stop()
     {
         dv::MutexLocker lock(m_lock);
         m_stopRequested = true;
-        m_wakeRequested = true;
     }
-    m_wake.notifyAll();
+    wakeUp();
+}
+
+void NSRunLoop::addExternalSource(const std::shared_ptr<dv::ExternalEventSource>& source)
+{
+    if (!source)
+        return;
+    {
+        dv::MutexLocker lock(m_lock);
+        if (m_wakeFd < 0)
+            m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    }
+    if (std::find(m_externalSources.begin(), m_externalSources.end(), source) == m_externalSources.end())
+        m_externalSources.push_back(source);
+}
+
+void NSRunLoop::removeExternalSource(const std::shared_ptr<dv::ExternalEventSource>& source)
+{
+    std::erase(m_externalSources, source);
 }
 
 std::uint64_t NSRunLoop::addEndOfTurnObserver(std::function<void()> observer)
@@ -257,7 +292,16 @@ bool NSRunLoop::runTurn(std::string_view mode, NSTimeInterval clockDeadline, dou
     auto started = steady_clock::now();
     bool handled = doWork(mode);
     steady_clock::duration busy {};
-    if (!handled && realMaxWait > 0) {
+    if (!m_externalSources.empty()) {
+        // The wait for the sources' descriptors is not the turn's work.
+        const bool wait = !handled && realMaxWait > 0;
+        double waited = 0;
+        if (serviceExternalSources(mode, clockDeadline, wait ? realMaxWait : 0, waited))
+            handled = true;
+        if (wait && doWork(mode))
+            handled = true;
+        busy = -std::chrono::duration_cast<steady_clock::duration>(std::chrono::duration<double>(waited));
+    } else if (!handled && realMaxWait > 0) {
         busy = steady_clock::now() - started;
         {
             dv::MutexLocker lock(m_lock);
@@ -292,6 +336,90 @@ NSRunLoop::TurnTimes NSRunLoop::takeTurnTimes()
 {
     dv::MutexLocker lock(m_lock);
     return std::exchange(m_turnTimes, {});
+}
+
+bool NSRunLoop::serviceExternalSources(std::string_view mode, NSTimeInterval clockDeadline, double realMaxWait, double& waited)
+{
+    using std::chrono::steady_clock;
+    // A dispatch may add or remove sources; this round serves the ones it prepared.
+    const auto sources = m_externalSources;
+    std::vector<dv::WatchedDescriptor> watched { { m_wakeFd, POLLIN, 0 } };
+    std::vector<std::size_t> starts;
+    double sourceWait = std::numeric_limits<double>::infinity();
+    for (const auto& source : sources) {
+        starts.push_back(watched.size());
+        sourceWait = std::min(sourceWait, source->prepare(watched));
+    }
+    starts.push_back(watched.size());
+
+    std::vector<pollfd> polled;
+    polled.reserve(watched.size());
+    for (const auto& entry : watched)
+        polled.push_back({ entry.fd, entry.events, 0 });
+    auto pollFor = [&](int milliseconds) {
+        int count;
+        do
+            count = ::poll(polled.data(), polled.size(), milliseconds);
+        while (count < 0 && errno == EINTR);
+        return count;
+    };
+
+    const double waitLimit = std::min(realMaxWait, sourceWait);
+    const auto waitStarted = steady_clock::now();
+    if (waitLimit <= 0) {
+        pollFor(0);
+    } else {
+        // As waitUntilClock does on a condition variable: until the loop has work, a timer of the
+        // mode or the clock deadline falls due, a descriptor is ready or the real-time limit passes;
+        // on the manual clock in slices short enough to notice a test moving time.
+        dv::internal::BlockingScope blocking;
+        NSTimeInterval wakeAt = std::min(clockDeadline, nextTimerTime(mode));
+        const auto realLimit = waitLimit >= 1e9
+            ? steady_clock::time_point::max()
+            : steady_clock::now() + std::chrono::duration_cast<steady_clock::duration>(std::chrono::duration<double>(waitLimit));
+        for (;;) {
+            {
+                dv::MutexLocker lock(m_lock);
+                if (readyLocked(mode))
+                    break;
+            }
+            dv::Clock& clock = dv::Clock::current();
+            const NSTimeInterval now = clock.now();
+            if (now >= wakeAt)
+                break;
+            const auto realNow = steady_clock::now();
+            if (realNow >= realLimit)
+                break;
+            double slice = std::numeric_limits<double>::infinity();
+            if (clock.isManual()) {
+                if (wakeAt != dv::internal::noDeadline)
+                    slice = std::chrono::duration<double>(dv::internal::manualClockPoll).count();
+            } else if (wakeAt != dv::internal::noDeadline) {
+                slice = std::min(wakeAt - now, std::chrono::duration<double>(dv::internal::systemClockSlice).count());
+            }
+            if (realLimit != steady_clock::time_point::max())
+                slice = std::min(slice, std::chrono::duration<double>(realLimit - realNow).count());
+            const int milliseconds = std::isinf(slice) ? -1 : static_cast<int>(std::ceil(std::max(slice, 0.0) * 1000));
+            if (pollFor(milliseconds) != 0)
+                break;
+        }
+    }
+    waited = std::chrono::duration<double>(steady_clock::now() - waitStarted).count();
+    if (polled[0].revents & POLLIN) {
+        std::uint64_t count;
+        [[maybe_unused]] auto read = ::read(m_wakeFd, &count, sizeof count);
+    }
+    {
+        dv::MutexLocker lock(m_lock);
+        m_wakeRequested = false;
+    }
+    for (std::size_t i = 0; i < watched.size(); ++i)
+        watched[i].ready = polled[i].revents;
+    bool handled = false;
+    for (std::size_t i = 0; i < sources.size(); ++i)
+        if (sources[i]->dispatch(std::span(watched).subspan(starts[i], starts[i + 1] - starts[i])))
+            handled = true;
+    return handled;
 }
 
 bool NSRunLoop::runModeBeforeDate(std::string_view mode, const Ref<NSDate>& limitDate)

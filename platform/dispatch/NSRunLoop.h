@@ -7,8 +7,10 @@
 //   NSRunLoop::mainRunLoop()->performBlock([] { ... });       // from any thread
 //   NSRunLoop::currentRunLoop()->runUntil([&] { return done; }, 5);  // tests: bounded pump
 //
-// A loop's own methods (run…, addTimer) are called on its thread; performBlock, wakeUp and stop
-// may be called from any thread.
+// A loop's own methods (run…, addTimer, addExternalSource) are called on its thread; performBlock,
+// wakeUp and stop may be called from any thread. With an external event source added (see
+// ExternalEventSource.h), a turn waits in poll(2) for the source's descriptors and for a wake-up,
+// instead of on a condition variable; either way a loop with nothing due sleeps.
 #pragma once
 
 #include "platform/base/Mutex.h"
@@ -17,6 +19,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +27,10 @@
 class NSPort;
 class NSTimer;
 class NSThread;
+
+namespace dv {
+class ExternalEventSource;
+}
 
 extern const char* const NSDefaultRunLoopMode;  // "kCFRunLoopDefaultMode"
 extern const char* const NSRunLoopCommonModes;  // "kCFRunLoopCommonModes": default and tracking
@@ -68,6 +75,10 @@ class NSRunLoop : public NSObject {
     // Answers the condition's last value.
     bool runUntil(const std::function<bool()>& condition, double realTimeout);
 
+    // Sources of events outside the dispatch layer, served in every turn of every mode.
+    void addExternalSource(const std::shared_ptr<dv::ExternalEventSource>& source);
+    void removeExternalSource(const std::shared_ptr<dv::ExternalEventSource>& source);
+
     // Called at the end of every turn, on the loop's thread, in the order added.
     std::uint64_t addEndOfTurnObserver(std::function<void()> observer);
     void removeEndOfTurnObserver(std::uint64_t token);
@@ -109,6 +120,10 @@ private:
     bool readyLocked(std::string_view mode) const DV_REQUIRES(m_lock);
     bool doWork(std::string_view mode);
     void endTurn();
+    // One round of the external sources: what they watch is waited for (with the loop's own work,
+    // at most until `clockDeadline` or `realMaxWait` seconds; `waited` says how long), then they
+    // handle what came.
+    bool serviceExternalSources(std::string_view mode, NSTimeInterval clockDeadline, double realMaxWait, double& waited);
 
     mutable dv::Mutex m_lock;
     dv::ConditionVariable m_wake;
@@ -122,6 +137,8 @@ private:
     std::vector<std::string> m_modeStack;
     bool m_isMain = false;
     TurnTimes m_turnTimes DV_GUARDED_BY(m_lock);
+    std::vector<std::shared_ptr<dv::ExternalEventSource>> m_externalSources;
+    int m_wakeFd = -1; // an eventfd that wakeUp writes once external sources are added
 };
 
 // The platform's delayed performing, as functions on the receiver: the current thread's loop

@@ -45,7 +45,9 @@ bool UIDriver::focus(const Ref<UIView>& field)
 bool UIDriver::typeText(std::string_view text)
 {
     using dv::internal::Keyboard;
-    auto takesText = [](const Ref<UIResponder>& responder) { return dv::as<UITextField>(responder) || dv::as<UITextView>(responder); };
+    auto takesText = [](const Ref<UIResponder>& responder) {
+        return dv::as<UITextField>(responder) || dv::as<UITextView>(responder) || dv::as<UIWebView>(responder);
+    };
     if (!takesText(firstResponder()))
         return false;
     for (const auto& character : characters(text)) {

@@ -6,6 +6,12 @@
 // every call into a script stops after executionTimeLimit seconds (an endless loop ends with an
 // exception, "JavaScript execution terminated."). Main thread only.
 //
+// A web view's context is its page's (UIWebView::javaScriptContext): an evaluation runs in the
+// page (the run loop turns until the page answers, at most for the time limit and a second
+// more) and answers a copy of the page's value; globals set on the context are published to the
+// page, before its own scripts at every load and at once; what the page's own scripts throw
+// reaches the exception handler; the page's scripts are held to the same time limit.
+//
 //   auto context = alloc<JSContext>()->init();
 //   context->setObjectForKeyedSubscript(self(), "LYAppSpeakController"_ns);
 //   context->setExceptionHandler([](const Ref<JSContext>& c, const Ref<JSValue>& e) { c->setException(e); });
@@ -20,7 +26,11 @@
 #include <string>
 #include <vector>
 
+class NSDictionary;
+
 namespace dv::internal {
+class PageGlobals;
+class PageScriptHost;
 class ScriptEngine;
 }
 
@@ -63,9 +73,30 @@ class JSContext : public NSObject {
     dv::internal::ScriptEngine& engine() { return *m_engine; }
     void reportException(const dv::internal::ScriptEngine& engine, const void* exception);
 
+    // For UIWebView: makes this the context of the page `host` shows; the page's script that
+    // publishes the globals; a message of the page's scripts (a call, an exception).
+    void attachPage(const std::shared_ptr<dv::internal::PageScriptHost>& host);
+    std::string pageBootstrap() const;
+    void handlePageMessage(const Ref<NSDictionary>& message);
+
 private:
+    Ref<JSValue> evaluateInPage(const std::string& script);
+    // Reports a thrown value the page described: an error's name and message, or a value.
+    void reportPageException(const id& value, const std::string& name, const std::string& message);
+
     std::unique_ptr<dv::internal::ScriptEngine> m_engine;
     const void* m_exception = nullptr; // kept by the engine while set
     ExceptionHandler m_exceptionHandler;
     Ref<NSString> m_name;
+    std::weak_ptr<dv::internal::PageScriptHost> m_page;
+    std::unique_ptr<dv::internal::PageGlobals> m_pageGlobals; // set while attached to a page
+    // What the page's scripts threw while an evaluation ran in the page: the page tells of the
+    // evaluation's own exception too, which is reported once, with the evaluation's answer.
+    struct HeldException {
+        id value;
+        std::string name;
+        std::string message;
+    };
+    std::vector<HeldException> m_heldExceptions;
+    int m_evaluating = 0;
 };

@@ -1,20 +1,24 @@
-// UIWebView: shows a web page. Pages are fetched through the platform's URL loading (so a
-// server's answers and faults are real), read with an HTML parser for their title and the text a
-// person would see, which the view draws (no layout engine: text only, scrolling when long), and
-// their inline scripts run in the view's script context (no document object). Error pages a
-// server sends show like any page; a page that cannot be fetched leaves the view as it was and
-// reports the error. Limits keep bad pages harmless: bodies past 4 MB are cut (the part that came
-// shows), markup nesting too deep is cut, binary content types fail, scripts run at most 2 s each.
+// UIWebView: shows a web page through a real browser engine (WebKitGTK; the engine, its display
+// and its processes are set up the first time a view needs a page). The page is laid out at the
+// view's size in points and drawn at the screen's scale, and shown at the view's place in the tree
+// like any view's contents (clipped, composited, under overlays), redrawn whenever the page
+// changes. Touches reach the page: a tap clicks (links, buttons, fields), a drag scrolls it, a long
+// press does nothing; while a text field of the page has the focus the view is first responder and
+// typing (insertText, deleteBackward, a line feed for the return key) goes into that field.
 //
 // Delegate (weak; each method asked only when implemented): webViewShouldStartLoadWithRequest
-// (NO: nothing happens), webViewDidStartLoad, then webViewDidFinishLoad or
-// webViewDidFailLoadWithError. A request without URL loads nothing. A new load or stopLoading
-// ends a running one with didFail (NSURLErrorCancelled).
+// before every navigation of the page and of its frames, with its type (a tapped link, a form, the
+// history, a reload, anything else); NO stops it. Then webViewDidStartLoad, and
+// webViewDidFinishLoad once the page has loaded and been drawn, or webViewDidFailLoadWithError with
+// the platform's URL error (-1001 when nothing came for the request's time-out) or, for what the
+// engine refuses to show (a download, an unknown type), "WebKitErrorDomain" 102. A new load, a
+// reload or stopLoading ends a running one with didFail (NSURLErrorCancelled). A request without
+// URL loads nothing. A failed page leaves the view as it was; a page whose process ended (a crash)
+// leaves it blank.
 //
-// The script context lives as long as the view: globals the application sets stay visible to
-// every page it loads. It is reached as the platform reaches it, through the key path
-// "documentView.webView.mainFrame.javaScriptContext", or through javaScriptContext(). Main thread
-// only.
+// The script context (javaScriptContext(), or the platform's key path
+// "documentView.webView.mainFrame.javaScriptContext") is the page's and lives as long as the view:
+// see JSContext.h. Main thread only.
 //
 //   auto web = alloc<UIWebView>()->initWithFrame(CGRectMake(0, 0, W, H - 64));
 //   web->setDelegate(self<Screen>());
@@ -32,10 +36,11 @@ class NSData;
 class NSError;
 class NSURL;
 class NSURLRequest;
-class UIScrollView;
 class UIWebView;
 
-class UIWebViewLoader;
+namespace dv::internal {
+class WebViewHost;
+}
 
 enum UIWebViewNavigationType : NSInteger {
     UIWebViewNavigationTypeLinkClicked = 0,
@@ -66,7 +71,7 @@ public:
 };
 
 namespace dv {
-// What web views began, oldest first (the UI driver reads it).
+// The loads of the main frames of web views, oldest first (the UI driver reads them).
 struct WebLoadRecord {
     std::string url;
     std::string outcome; // "loading", "finished", "failed", "stopped", "refused"
@@ -92,51 +97,57 @@ class UIWebView : public UIView {
     // Loads the current request again (nothing when there is none).
     void reload();
     void stopLoading();
-    bool isLoading() const { return m_loading; }
+    bool isLoading() const;
     // The request of the page shown or loading.
-    Ref<NSURLRequest> request() const { return m_request; }
-    bool canGoBack() const { return false; }
-    bool canGoForward() const { return false; }
+    Ref<NSURLRequest> request() const;
+    bool canGoBack() const;
+    bool canGoForward() const;
 
     Ref<UIWebViewDelegate> delegate() const { return m_delegate.lock(); }
     void setDelegate(const Ref<UIWebViewDelegate>& delegate) { m_delegate = delegate; }
-    bool scalesPageToFit() const { return m_scalesPageToFit; }
-    void setScalesPageToFit(bool scales) { m_scalesPageToFit = scales; }
-    Ref<UIScrollView> scrollView() const;
 
     // The page's script context (made with the view).
     Ref<JSContext> javaScriptContext();
-    // Runs a script in the page; the result as text, "" when it threw or gave undefined.
+    // Runs a script in the page; the result as text, "" when it threw or gave undefined or null.
     Ref<NSString> stringByEvaluatingJavaScriptFromString(const Ref<NSString>& script);
 
-    // What the page shows: its title and visible text ("" before a page has loaded).
-    Ref<NSString> pageTitle() const { return m_title; }
-    Ref<NSString> pageText() const { return m_text; }
+    // What the page shows: its title and the text a person reads (document.title and the body's
+    // inner text, read without waiting after each load and paint; "" before a page has loaded).
+    Ref<NSString> pageTitle() const;
+    Ref<NSString> pageText() const;
+
+    // Typing into the page's focused field: text, and "\n" for the return key.
+    void insertText(const Ref<NSString>& text);
+    void deleteBackward();
 
     // "documentView", "webView" and "mainFrame" lead to the view itself, "javaScriptContext" to
     // the context, as the platform's key path does.
     id valueForKey(const Ref<NSString>& key) const override;
 
     void layoutSubviews() override;
+    void drawRect(CGRect rect) override;
+    void touchesBegan(const Ref<NSSet>& touches, const Ref<UIEvent>& event) override;
+    void touchesMoved(const Ref<NSSet>& touches, const Ref<UIEvent>& event) override;
+    void touchesEnded(const Ref<NSSet>& touches, const Ref<UIEvent>& event) override;
+    void touchesCancelled(const Ref<NSSet>& touches, const Ref<UIEvent>& event) override;
+    bool canBecomeFirstResponder() const override;
+    bool becomeFirstResponder() override;
+    bool resignFirstResponder() override;
+    bool showsKeyboard() const override;
     void appendDescriptionFields(dv::DescriptionFields& fields) const override;
 
 private:
-    friend class UIWebViewLoader;
-    void handleBegin(const Ref<NSURLRequest>& request, bool fetch);
-    void handleShow(const Ref<NSData>& data, const Ref<NSString>& MIMEType, const Ref<NSString>& encoding, bool cut);
-    void handleFinish();
-    void handleFail(const Ref<NSError>& error, const char* outcome);
-    void handleEndRunning(const char* outcome);
+    friend class dv::internal::WebViewHost;
+    // A text field of the page took (or lost) the focus.
+    void handlePageFocus(bool editing);
 
     Weak<UIWebViewDelegate> m_delegate;
-    Ref<NSURLRequest> m_request;
     Ref<JSContext> m_context;
-    Ref<UIScrollView> m_scrollView;
-    Ref<UIView> m_documentView;
-    Ref<UIWebViewLoader> m_loader;
-    Ref<NSString> m_title;
-    Ref<NSString> m_text;
-    std::size_t m_record = 0; // index of the running load's record + 1
-    bool m_loading = false;
-    bool m_scalesPageToFit = false;
+    std::shared_ptr<dv::internal::WebViewHost> m_host;
+    // The touch being followed: where it went down, when, where it was last, whether it dragged.
+    bool m_touching = false;
+    CGPoint m_touchStart {};
+    CGPoint m_touchLast {};
+    NSTimeInterval m_touchTime = 0;
+    bool m_dragging = false;
 };

@@ -15,6 +15,7 @@
 #include "platform/ui/UITextField.h"
 #include "platform/ui/UITextInputTraits.h"
 #include "platform/ui/UITextView.h"
+#include "platform/ui/UIWebView.h"
 #include "platform/ui/UIWindow.h"
 #include "platform/ui/internal/KeyboardKeys.h"
 
@@ -244,14 +245,17 @@ void Keyboard::handleInputClick()
 
 namespace {
 
-// Does a key's work on a text field or a text view; NO for any other responder.
-template <class OnField, class OnTextView>
-bool onTextResponder(const Ref<UIResponder>& responder, OnField onField, OnTextView onTextView)
+// Does a key's work on a text field, a text view or the focused field of a web page (which takes
+// typed text and the return and delete keys as the page's own keys); NO for any other responder.
+template <class OnField, class OnTextView, class OnWebView>
+bool onTextResponder(const Ref<UIResponder>& responder, OnField onField, OnTextView onTextView, OnWebView onWebView)
 {
     if (auto field = dv::as<UITextField>(responder))
         onField(*field);
     else if (auto textView = dv::as<UITextView>(responder))
         onTextView(*textView);
+    else if (auto web = dv::as<UIWebView>(responder))
+        onWebView(*web);
     else
         return false;
     return true;
@@ -262,7 +266,9 @@ bool onTextResponder(const Ref<UIResponder>& responder, OnField onField, OnTextV
 bool Keyboard::hasText(const Ref<UIResponder>& responder)
 {
     bool has = false;
-    onTextResponder(responder, [&](UITextField& field) { has = field.hasText(); }, [&](UITextView& view) { has = view.hasText(); });
+    // What a page's field holds stays in the page: it counts as having text.
+    onTextResponder(responder, [&](UITextField& field) { has = field.hasText(); }, [&](UITextView& view) { has = view.hasText(); },
+        [&](UIWebView&) { has = true; });
     return has;
 }
 
@@ -276,7 +282,7 @@ void Keyboard::handleTextChanged(const Ref<UIResponder>& responder)
 bool Keyboard::insertText(const Ref<UIResponder>& responder, const Ref<NSString>& text)
 {
     const bool typed = onTextResponder(responder, [&](UITextField& field) { field.insertText(text); },
-        [&](UITextView& view) { view.insertText(text); });
+        [&](UITextView& view) { view.insertText(text); }, [&](UIWebView& web) { web.insertText(text); });
     if (typed)
         handleTextChanged(responder);
     return typed;
@@ -285,7 +291,7 @@ bool Keyboard::insertText(const Ref<UIResponder>& responder, const Ref<NSString>
 bool Keyboard::deleteBackward(const Ref<UIResponder>& responder)
 {
     const bool deleted = onTextResponder(responder, [](UITextField& field) { field.deleteBackward(); },
-        [](UITextView& view) { view.deleteBackward(); });
+        [](UITextView& view) { view.deleteBackward(); }, [](UIWebView& web) { web.deleteBackward(); });
     if (deleted)
         handleTextChanged(responder);
     return deleted;
@@ -295,7 +301,7 @@ bool Keyboard::pressReturn(const Ref<UIResponder>& responder)
 {
     // A text view takes the return key as a new line.
     const bool pressed = onTextResponder(responder, [](UITextField& field) { field.handleReturn(); },
-        [](UITextView& view) { view.insertText("\n"_ns); });
+        [](UITextView& view) { view.insertText("\n"_ns); }, [](UIWebView& web) { web.insertText("\n"_ns); });
     if (pressed)
         handleTextChanged(responder);
     return pressed;

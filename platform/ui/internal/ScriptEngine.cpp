@@ -1,5 +1,7 @@
 #include "platform/ui/internal/ScriptEngine.h"
 
+#include "platform/ui/internal/web/WebEngine.h"
+
 #include <JavaScriptCore/JavaScript.h>
 
 #include <utility>
@@ -75,6 +77,7 @@ struct ScriptEngine::Impl {
 
 ScriptEngine::ScriptEngine(double timeLimitSeconds) : m_impl(std::make_unique<Impl>())
 {
+    WebEngine::prepareMainThread();
     m_impl->group = JSContextGroupCreate();
     m_impl->context = JSGlobalContextCreateInGroup(m_impl->group, nullptr);
     JSClassDefinition function = kJSClassDefinitionEmpty;

@@ -1,17 +1,25 @@
+// Web views on the web engine against pages of a loopback server: the delegate's questions and
+// reports in order, with the navigation types and the platform's error codes; the page drawn at its
+// place under the views above it, following what its scripts change; touches and typing reaching
+// the page; the page's script context; pages that would hang the application; and the engine's
+// processes and memory going with the views.
 #include "UITestSupport.h"
 
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
-#include "platform/base/NSData.h"
+#include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
 #include "platform/net/NSURLRequest.h"
+#include "platform/dispatch/TestSupport.h"
 #include "platform/testing/LoopbackServer.h"
+#include "platform/testing/ProcessTree.h"
 #include "platform/testing/ServerSockets.h"
 
-#include <chrono>
+#include <csignal>
+#include <unistd.h>
 
 using namespace dv::test;
 
@@ -35,8 +43,10 @@ DV_DEFINE_CLASS_WITH(Bridge, b)
         self.calls.push_back("clickZiXunAction");
         return nil;
     });
-    b.method("addTo:and:", "@32@0:8@16@24", [](Bridge&, std::span<const id> args) -> id {
-        return NSNumber::numberWithDouble(dv::as<NSNumber>(args[0])->doubleValue() + dv::as<NSNumber>(args[1])->doubleValue());
+    b.method("addTo:and:", "@32@0:8@16@24", [](Bridge& self, std::span<const id> args) -> id {
+        self.calls.push_back(std::string("addTo:") + (args[0] ? args[0]->description()->UTF8String() : "nil") + ":"
+            + (args[1] ? args[1]->description()->UTF8String() : "nil"));
+        return nil;
     });
     b.method("secret", "v16@0:8", [](Bridge& self, std::span<const id>) -> id {
         self.calls.push_back("secret");
@@ -46,22 +56,25 @@ DV_DEFINE_CLASS_WITH(Bridge, b)
 
 namespace {
 
+using dv::testing::runMainLoopUntil;
+
 class WebRecorder : public NSObject, public UIWebViewDelegate {
 public:
     Journal calls;
-    bool refuse = false;
-    long lastError = 0;
+    std::vector<std::string> refused; // paths
+    Ref<NSError> lastError;
     std::optional<bool> webViewShouldStartLoadWithRequestNavigationType(const Ref<UIWebView>&, const Ref<NSURLRequest>& request,
         UIWebViewNavigationType type) override
     {
-        calls.push_back(std::string("shouldStart:") + request->URL()->path()->UTF8String() + ":" + std::to_string(type));
-        return !refuse;
+        const std::string path = request->URL()->path() ? request->URL()->path()->UTF8String() : "";
+        calls.push_back("shouldStart:" + path + ":" + std::to_string(type));
+        return std::find(refused.begin(), refused.end(), path) == refused.end();
     }
     bool webViewDidStartLoad(const Ref<UIWebView>&) override { return note("didStart"); }
     bool webViewDidFinishLoad(const Ref<UIWebView>&) override { return note("didFinish"); }
     bool webViewDidFailLoadWithError(const Ref<UIWebView>&, const Ref<NSError>& error) override
     {
-        lastError = static_cast<long>(error->code());
+        lastError = error;
         return note("didFail:" + std::to_string(error->code()));
     }
 
@@ -80,16 +93,33 @@ protected:
         UITest::SetUp();
         m_ui.clearWebLoads();
         m_web = alloc<UIWebView>()->initWithFrame(CGRectMake(0, 0, 375, 603));
-        m_web->javaScriptContext()->setExecutionTimeLimit(0.3);
+        m_web->javaScriptContext()->setExecutionTimeLimit(0.5);
         m_delegate = std::make_shared<WebRecorder>();
         m_web->setDelegate(m_delegate);
         m_window->addSubview(m_web);
     }
 
-    void load(const std::string& url)
+    void page(const std::string& path, const std::string& html) { m_server.route(path, { .body = html, .contentType = "text/html; charset=utf-8" }); }
+    Ref<NSURLRequest> request(const std::string& path) const
     {
-        m_web->loadRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::stringWithUTF8String(url.c_str()))));
-        ASSERT_TRUE(m_ui.waitForWebView(m_web));
+        return NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(m_server.url(path))));
+    }
+    void load(const std::string& path)
+    {
+        m_web->loadRequest(request(path));
+        ASSERT_TRUE(m_ui.waitForWebView(m_web)) << path;
+    }
+    // Until the delegate has heard `count` events (the page answers in its own time).
+    bool heard(std::size_t count) { return runMainLoopUntil([&] { return m_delegate->calls.size() >= count && !m_web->isLoading(); }); }
+    // Until the server holds a request for `path` (the engine asks the delegate first: the loop turns).
+    bool serverHolds(const std::string& path)
+    {
+        return runMainLoopUntil([&] { return m_server.waitForRequest(path, std::chrono::milliseconds(0)); });
+    }
+    std::string eval(std::string_view script) { return m_ui.evaluateScript(m_web, script); }
+    bool pageSays(std::string_view script, std::string_view expected)
+    {
+        return runMainLoopUntil([&] { return eval(script) == expected; });
     }
 
     dv::testing::LoopbackServer m_server;
@@ -97,176 +127,321 @@ protected:
     std::shared_ptr<WebRecorder> m_delegate;
 };
 
-TEST_F(WebViewTest, PageFromTheServerShowsItsTitleAndTextAndRunsItsScripts)
+TEST_F(WebViewTest, NavigationsAskTheDelegateWithTheirTypeAndReportInOrder)
 {
-    m_server.route("/home/web.do", { .body = "<html><head><title>使用 说明</title><style>p{}</style></head><body>"
-                                             "<h1>第一步</h1><p>打开   应用</p><script>var seen = 6 * 7;</script>"
-                                             "<script src=\"x.js\">ignored()</script></body></html>",
-                                         .contentType = "text/html; charset=utf-8" });
-    load(m_server.url("/home/web.do?categoryId=7"));
-    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/home/web.do:5", "didStart", "didFinish" }));
-    EXPECT_EQ(std::string(m_web->pageTitle()->UTF8String()), "使用 说明");
-    EXPECT_EQ(std::string(m_web->pageText()->UTF8String()), "第一步\n打开 应用");
-    EXPECT_EQ(m_ui.evaluateScript(m_web, "seen"), "42");
-    EXPECT_EQ(m_ui.evaluateScript(m_web, "typeof ignored"), "undefined");
-    auto loads = m_ui.webLoads();
-    ASSERT_EQ(loads.size(), 1u);
-    EXPECT_EQ(loads[0].outcome, "finished");
-    EXPECT_EQ(loads[0].title, "使用 说明");
-    EXPECT_NE(m_ui.dump().find("title=\"使用 说明\""), std::string::npos);
-    // The page's text is drawn in the view.
-    auto picture = m_ui.screenshot(1);
-    ASSERT_TRUE(picture);
+    page("/first", "<title>第一页</title><body style='margin:0'><a href='/second' style='display:block;height:100px'>下一页</a>"
+                   "<a href='/refused' style='display:block;height:100px'>不让去</a></body>");
+    page("/second", "<title>第二页</title><body style='margin:0'><form action='/sent'><input name='q' value='x'>"
+                    "<button style='display:block;width:300px;height:100px'>提交</button></form></body>");
+    page("/sent", "<title>已提交</title>");
+    page("/refused", "<title>不该来</title>");
+    load("/first");
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/first:5", "didStart", "didFinish" }));
+    EXPECT_EQ(dv::str(m_web->pageTitle()), "第一页");
+    EXPECT_EQ(dv::str(m_web->pageText()), "下一页\n不让去");
 
-    // A server's error page shows like any page; the reload fetches it again.
-    m_server.route("/missing", { .status = 404, .body = "<title>找不到</title>没有这个页面", .contentType = "text/html" });
-    load(m_server.url("/missing"));
-    EXPECT_EQ(std::string(m_web->pageTitle()->UTF8String()), "找不到");
+    // A tapped link, a submitted form, the history, a reload.
+    m_delegate->calls.clear();
+    ASSERT_TRUE(m_ui.tap(CGPointMake(60, 50)));
+    ASSERT_TRUE(heard(3));
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/second:0", "didStart", "didFinish" }));
+    EXPECT_EQ(dv::str(m_web->pageTitle()), "第二页");
+    EXPECT_EQ(dv::str(m_web->request()->URL()->absoluteString()), m_server.url("/second"));
+    m_delegate->calls.clear();
+    ASSERT_TRUE(m_ui.tap(CGPointMake(100, 80)));
+    ASSERT_TRUE(heard(3));
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/sent:1", "didStart", "didFinish" }));
+    EXPECT_EQ(m_server.requests().back().query, "q=x");
+    EXPECT_TRUE(m_web->canGoBack());
+    m_delegate->calls.clear();
+    eval("history.back()");
+    ASSERT_TRUE(heard(3));
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/second:2", "didStart", "didFinish" }));
+    EXPECT_TRUE(m_web->canGoForward());
+    m_delegate->calls.clear();
     m_web->reload();
     ASSERT_TRUE(m_ui.waitForWebView(m_web));
-    EXPECT_EQ(m_server.requestCount("/missing"), 2u);
-}
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/second:3", "didStart", "didFinish" }));
 
-TEST_F(WebViewTest, ClosedPortFailsAndLeavesThePageAsItWas)
-{
-    m_server.route("/a", { .body = "<p>旧页面</p>", .contentType = "text/html" });
-    load(m_server.url("/a"));
-    const int closed = dv::testing::reserveUnusedPort();
-    ASSERT_NE(closed, 0);
+    // NO stops a navigation: a link the delegate refuses leaves the page, a load it refuses loads
+    // nothing.
+    load("/first");
+    m_delegate->refused = { "/refused" };
     m_delegate->calls.clear();
-    load("http://127.0.0.1:" + std::to_string(closed) + "/b");
-    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/b:5", "didStart", "didFail:-1004" }));
-    EXPECT_EQ(std::string(m_web->pageText()->UTF8String()), "旧页面");
-    EXPECT_EQ(m_ui.webLoads().back().outcome, "failed");
-    EXPECT_EQ(m_ui.webLoads().back().errorCode, -1004);
+    ASSERT_TRUE(m_ui.tap(CGPointMake(60, 150)));
+    ASSERT_TRUE(runMainLoopUntil([&] { return !m_delegate->calls.empty(); }));
+    m_web->loadRequest(request("/refused"));
+    EXPECT_TRUE(m_web->isLoading()) << "until the delegate has answered";
+    ASSERT_TRUE(m_ui.waitForWebView(m_web));
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/refused:0", "shouldStart:/refused:5" }));
+    EXPECT_EQ(m_server.requestCount("/refused"), 0u);
+    EXPECT_EQ(dv::str(m_web->pageTitle()), "第一页");
+    auto loads = m_ui.webLoads();
+    ASSERT_FALSE(loads.empty());
+    EXPECT_EQ(loads.back().outcome, "refused");
+    EXPECT_EQ(loads.front().url, m_server.url("/first"));
+    EXPECT_EQ(loads.front().title, "第一页");
 
-    // A request without URL loads nothing; a refusal stops the load before it starts.
+    // A request without URL loads nothing and asks nothing.
     m_delegate->calls.clear();
     m_web->loadRequest(NSURLRequest::requestWithURL(NSURL::URLWithString("有 空格"_ns)));
     EXPECT_FALSE(m_web->isLoading());
     EXPECT_TRUE(m_delegate->calls.empty());
-    m_delegate->refuse = true;
-    m_web->loadRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::stringWithUTF8String(m_server.url("/a").c_str()))));
-    EXPECT_FALSE(m_web->isLoading());
-    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/a:5" }));
-    EXPECT_EQ(m_ui.webLoads().back().outcome, "refused");
 }
 
-TEST_F(WebViewTest, ScriptsCallExportedMethodsAndExceptionsReachTheHandler)
+TEST_F(WebViewTest, FailuresEndWithThePlatformsErrorsAndLeaveThePage)
+{
+    page("/a", "<title>旧页面</title><p>旧页面</p>");
+    load("/a");
+    const int closed = dv::testing::reserveUnusedPort();
+    ASSERT_NE(closed, 0);
+    m_delegate->calls.clear();
+    m_web->loadRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8("http://127.0.0.1:" + std::to_string(closed) + "/b"))));
+    ASSERT_TRUE(m_ui.waitForWebView(m_web));
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/b:5", "didStart", "didFail:-1004" }));
+    EXPECT_EQ(dv::str(m_delegate->lastError->domain()), "NSURLErrorDomain");
+    EXPECT_EQ(dv::str(m_web->pageText()), "旧页面") << "the page stays";
+    EXPECT_EQ(m_ui.webLoads().back().outcome, "failed");
+    EXPECT_EQ(m_ui.webLoads().back().errorCode, -1004);
+
+    // A page that never answers fails when the request's time-out has passed on the clock.
+    m_server.route("/never", { .body = "<p>太晚</p>", .contentType = "text/html", .delay = std::chrono::seconds(60) });
+    m_delegate->calls.clear();
+    m_web->loadRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(m_server.url("/never"))),
+        NSURLRequestUseProtocolCachePolicy, 30));
+    ASSERT_TRUE(serverHolds("/never"));
+    m_ui.advance(29);
+    EXPECT_TRUE(m_web->isLoading());
+    m_ui.advance(2);
+    EXPECT_FALSE(m_web->isLoading());
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/never:5", "didStart", "didFail:-1001" }));
+
+    // A new load ends the running one, as stopLoading does, with -999.
+    m_delegate->calls.clear();
+    m_web->loadRequest(request("/never"));
+    ASSERT_TRUE(runMainLoopUntil([&] { return m_delegate->calls.size() == 2; }));
+    load("/a");
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/never:5", "didStart", "didFail:-999", "shouldStart:/a:5", "didStart", "didFinish" }));
+    m_delegate->calls.clear();
+    m_web->loadRequest(request("/never"));
+    ASSERT_TRUE(runMainLoopUntil([&] { return m_delegate->calls.size() == 2; }));
+    m_web->stopLoading();
+    EXPECT_FALSE(m_web->isLoading());
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/never:5", "didStart", "didFail:-999" }));
+    EXPECT_EQ(m_ui.webLoads().back().outcome, "stopped");
+    m_ui.runUntilIdle();
+    EXPECT_EQ(m_delegate->calls.size(), 3u) << "the engine's own end of the stopped load is not reported again";
+
+    // What the engine would download is refused; a document past the size the view takes fails.
+    m_server.route("/archive.zip", { .body = std::string("PK\x03\x04", 4) + std::string(500, 'x'), .contentType = "application/zip" });
+    m_server.route("/huge", { .contentType = "text/html", .generatedLength = 50 * 1024 * 1024 });
+    m_delegate->calls.clear();
+    load("/archive.zip");
+    EXPECT_EQ(m_delegate->calls.back(), "didFail:102");
+    EXPECT_EQ(dv::str(m_delegate->lastError->domain()), "WebKitErrorDomain");
+    load("/huge");
+    EXPECT_EQ(m_delegate->calls.back(), "didFail:-1103");
+    EXPECT_EQ(dv::str(m_web->pageText()), "旧页面");
+}
+
+TEST_F(WebViewTest, ThePageIsDrawnAtItsPlaceUnderTheViewsAboveAndFollowsItsScripts)
+{
+    m_web->setFrame(CGRectMake(20, 100, 335, 400));
+    page("/box", "<body style='margin:0'><div id='box' style='height:100px;background:rgb(200,30,40)'></div>"
+                 "<p id='note'>原文</p><script>setTimeout(function () { document.getElementById('note').textContent = '脚本改了'; }, 50);"
+                 "</script></body>");
+    load("/box");
+    auto overlay = addView(CGRectMake(200, 120, 50, 50), UIColor::colorWithRed(0, 0, 1, 1));
+    {
+        Pixels shot(m_ui.screenshot(2));
+        EXPECT_TRUE(near(shot.at(40, 150), { 200, 30, 40, 255 }, 6)) << show(shot.at(40, 150));
+        EXPECT_TRUE(near(shot.at(340, 190), { 200, 30, 40, 255 }, 6)) << show(shot.at(340, 190));
+        EXPECT_FALSE(near(shot.at(10, 150), { 200, 30, 40, 255 }, 40)) << "left of the view";
+        EXPECT_FALSE(near(shot.at(40, 90), { 200, 30, 40, 255 }, 40)) << "above the view";
+        EXPECT_TRUE(near(shot.at(225, 145), { 0, 0, 255, 255 })) << "the view above the page";
+    }
+    // The page's own script changed the document after it loaded; what it shows is read again.
+    ASSERT_TRUE(runMainLoopUntil([&] { return dv::str(m_web->pageText()) == "脚本改了"; }));
+
+    // The application's script changes what shows.
+    eval("document.getElementById('box').style.background = 'rgb(10, 200, 20)'");
+    ASSERT_TRUE(runMainLoopUntil([&] { return near(Pixels(m_ui.screenshot(2)).at(40, 150), { 10, 200, 20, 255 }, 6); }));
+    overlay->removeFromSuperview();
+
+    // A larger view lays the page out again at its new width.
+    m_web->setFrame(CGRectMake(0, 0, 375, 603));
+    ASSERT_TRUE(pageSays("innerWidth", "375"));
+    ASSERT_TRUE(runMainLoopUntil([&] { return near(Pixels(m_ui.screenshot(2)).at(370, 50), { 10, 200, 20, 255 }, 6); }));
+}
+
+TEST_F(WebViewTest, TouchesAndTypingReachThePage)
+{
+    page("/form", "<title>表单</title><body style='margin:0;height:3000px'>"
+                  "<input id='field' style='display:block;width:300px;height:40px;margin:0'"
+                  " onkeydown=\"if (event.key === 'Enter') document.title = '回车';\">"
+                  "<button style='display:block;width:300px;height:60px' onclick=\"document.title = '按了'\">按钮</button>"
+                  "<a href='/other' style='display:block;height:60px'>链接</a></body>");
+    page("/other", "<title>别处</title>");
+    load("/form");
+
+    ASSERT_TRUE(m_ui.tap(CGPointMake(150, 70)));
+    ASSERT_TRUE(runMainLoopUntil([&] { return dv::str(m_web->pageTitle()) == "按了"; }));
+
+    // A long press on the link opens nothing.
+    m_delegate->calls.clear();
+    ASSERT_TRUE(m_ui.longPress(CGPointMake(150, 130)));
+    EXPECT_EQ(eval("document.title"), "按了");
+    EXPECT_TRUE(m_delegate->calls.empty());
+
+    // The page's field takes the focus: the view is first responder and typing goes there.
+    ASSERT_TRUE(m_ui.tap(CGPointMake(150, 20)));
+    ASSERT_TRUE(runMainLoopUntil([&] { return m_ui.firstResponder() == m_web; }));
+    EXPECT_TRUE(m_ui.isKeyboardVisible());
+    ASSERT_TRUE(m_ui.typeText("你好ab"));
+    ASSERT_TRUE(pageSays("document.getElementById('field').value", "你好ab")) << eval("document.getElementById('field').value") << "|" << eval("document.activeElement.tagName");
+    ASSERT_TRUE(m_ui.deleteBackward(2));
+    ASSERT_TRUE(pageSays("document.getElementById('field').value", "你好"));
+    ASSERT_TRUE(m_ui.pressReturn());
+    ASSERT_TRUE(pageSays("document.title", "回车"));
+    // Ending the editing takes the focus from the page's field too.
+    ASSERT_TRUE(m_ui.resignFocus());
+    EXPECT_FALSE(m_ui.firstResponder());
+    ASSERT_TRUE(pageSays("document.activeElement === document.body", "true"));
+
+    // A drag scrolls the page by as much as the finger moved.
+    ASSERT_TRUE(m_ui.pan(CGPointMake(187, 500), CGPointMake(0, -300)));
+    ASSERT_TRUE(runMainLoopUntil([&] { return std::atoi(eval("scrollY").c_str()) > 0; }));
+    const int scrolled = std::atoi(eval("scrollY").c_str());
+    EXPECT_NEAR(scrolled, 300, 15);
+    EXPECT_TRUE(m_delegate->calls.empty());
+}
+
+TEST_F(WebViewTest, TheScriptContextIsThePages)
 {
     auto bridge = alloc<Bridge>();
     bridge->init();
-    // As the script-bridge page does: the context through the platform's key path.
+    // As the script-bridge page does: the context through the platform's key path, its values set
+    // before the page loads.
     auto context = dv::as<JSContext>(m_web->valueForKeyPath("documentView.webView.mainFrame.javaScriptContext"_ns));
     ASSERT_TRUE(context);
+    EXPECT_EQ(context, m_web->javaScriptContext());
     context->setObjectForKeyedSubscript(bridge, "LYAppSpeakController"_ns);
-    std::vector<std::string> logged;
+    context->setObjectForKeyedSubscript(NSDictionary::of({ { "name"_ns, "咨询"_ns }, { "tags"_ns, NSArray::of({ "a"_ns, NSNumber::numberWithInt(2) }) } }),
+        "config"_ns);
+    Journal counted;
+    context->setObjectForKeyedSubscript(JSValue::valueWithBlock([&](const Ref<NSArray>& args) -> id {
+        counted.push_back(std::to_string(args->count()) + ":" + dv::str(args->objectAtIndex(0)->description()));
+        return nil;
+    }, context), "count"_ns);
+    Journal thrown;
     context->setExceptionHandler([&](const Ref<JSContext>& c, const Ref<JSValue>& e) {
         c->setException(e);
-        logged.push_back(e->toString()->UTF8String());
+        thrown.push_back(dv::str(e->toString()));
     });
-    m_server.route("/bridge", { .body = "<script>LYAppSpeakController.clickOnAndroid('客服');"
-                                        "LYAppSpeakController.clickZiXunAction();"
-                                        "var sum = LYAppSpeakController.addToAnd(2, 3);"
-                                        "var hidden = typeof LYAppSpeakController.secret;</script>"
-                                        "<script>throw new Error('坏了');</script><script>var after = 1;</script>",
-                                    .contentType = "text/html" });
-    load(m_server.url("/bridge"));
-    EXPECT_EQ(bridge->calls, (Journal { "clickOnAndroid:客服", "clickZiXunAction" }));
-    EXPECT_EQ(m_ui.evaluateScript(m_web, "sum"), "5");
-    EXPECT_EQ(m_ui.evaluateScript(m_web, "hidden"), "undefined");
-    ASSERT_EQ(logged.size(), 1u) << logged[0];
-    EXPECT_EQ(logged[0], "Error: 坏了");
-    EXPECT_EQ(std::string(context->exception()->toString()->UTF8String()), "Error: 坏了");
-    EXPECT_EQ(m_ui.evaluateScript(m_web, "after"), "1"); // the page went on
+    page("/bridge", "<script>document.title = config.name + config.tags.length;"
+                    "LYAppSpeakController.clickOnAndroid('客服');"
+                    "LYAppSpeakController.clickZiXunAction();"
+                    "LYAppSpeakController.addToAnd(2, null);"
+                    "count('一', function () {}, 3);"
+                    "var hidden = typeof LYAppSpeakController.secret;</script>"
+                    "<script>throw new Error('坏了');</script><script>var after = 1;</script>"
+                    "<p>循环</p><script>while (true) {}</script><script>var next = 2;</script>");
+    load("/bridge");
     EXPECT_EQ(m_delegate->calls.back(), "didFinish");
+    EXPECT_EQ(dv::str(m_web->pageTitle()), "咨询2") << "the values were there before the page's scripts ran";
+    ASSERT_TRUE(runMainLoopUntil([&] { return bridge->calls.size() == 3 && counted.size() == 1 && !thrown.empty(); }));
+    EXPECT_EQ(bridge->calls, (Journal { "clickOnAndroid:客服", "clickZiXunAction", "addTo:2:<null>" }));
+    EXPECT_EQ(counted, (Journal { "3:一" }));
+    EXPECT_EQ(eval("hidden"), "undefined");
+    EXPECT_EQ(thrown, (Journal { "Error: 坏了" }));
+    EXPECT_EQ(dv::str(context->exception()->toString()), "Error: 坏了");
+    EXPECT_EQ(eval("after"), "1") << "the page went on";
+    EXPECT_EQ(eval("next"), "2") << "the endless script was stopped and the page went on";
+    EXPECT_EQ(dv::str(m_web->pageText()), "循环");
 
-    // Values both ways, and a block as a function.
-    context->setObjectForKeyedSubscript(NSArray::of({ "a"_ns, NSNumber::numberWithInt(2) }), "list"_ns);
-    EXPECT_EQ(context->evaluateScript("list[0] + list[1] + list.length"_ns)->toString()->UTF8String(), std::string("a22"));
-    context->setObjectForKeyedSubscript(JSValue::valueWithBlock([](const Ref<NSArray>& args) -> id {
-        return NSNumber::numberWithInt(static_cast<int>(args->count()) * 10);
-    }, context), "count"_ns);
-    EXPECT_EQ(context->evaluateScript("count(1, 2, 3)"_ns)->toInt32(), 30);
-    auto object = dv::as<NSDictionary>(context->evaluateScript("({name: '张', tags: ['x'], ok: true, none: null})"_ns)->toObject());
+    // Evaluations run in the page and answer copies of its values; what they throw reaches the
+    // handler; one that never ends is stopped at the time limit.
+    EXPECT_EQ(context->evaluateScript("6 * 7"_ns)->toInt32(), 42);
+    auto object = dv::as<NSDictionary>(context->evaluateScript("({ name: '张', tags: ['x'], ok: true, none: null })"_ns)->toObject());
     ASSERT_TRUE(object);
-    EXPECT_EQ(std::string(dv::as<NSString>(object->objectForKey("name"))->UTF8String()), "张");
-    EXPECT_TRUE(dv::as<NSNumber>(object->objectForKey("ok"))->boolValue());
-    EXPECT_TRUE(dv::as<NSArray>(object->objectForKey("tags")));
-    // The context refers to the exported object weakly: once it is gone, calls do nothing.
+    EXPECT_EQ(dv::str(dv::as<NSString>(object->objectForKey("name"_ns))), "张");
+    EXPECT_TRUE(dv::as<NSNumber>(object->objectForKey("ok"_ns))->boolValue());
+    EXPECT_EQ(dv::str(context->objectForKeyedSubscript("after"_ns)->toString()), "1");
+    thrown.clear();
+    EXPECT_EQ(eval("null.x"), "");
+    ASSERT_EQ(thrown.size(), 1u) << ::testing::PrintToString(thrown);
+    EXPECT_EQ(thrown[0].rfind("TypeError: ", 0), 0u) << thrown[0];
+    thrown.clear();
+    EXPECT_EQ(eval("for (;;) {}"), "");
+    EXPECT_EQ(thrown, (Journal { "JavaScript execution terminated." }));
+    EXPECT_EQ(eval("1 + 1"), "2");
+
+    // A value set while the page shows is there at once, and every value again after the next load.
+    context->setObjectForKeyedSubscript("晚"_ns, "later"_ns);
+    EXPECT_EQ(eval("later"), "晚");
+    page("/again", "<script>document.title = typeof LYAppSpeakController.clickOnAndroid + ' ' + later;"
+                   "LYAppSpeakController.clickZiXunAction();</script>");
+    load("/again");
+    EXPECT_EQ(dv::str(m_web->pageTitle()), "function 晚");
+    ASSERT_TRUE(runMainLoopUntil([&] { return bridge->calls.size() == 4; }));
+
+    // The page refers to the native object weakly: once it is gone, calls do nothing.
     bridge = nil;
-    EXPECT_EQ(m_ui.evaluateScript(m_web, "LYAppSpeakController.clickZiXunAction(); 'still here'"), "still here");
+    EXPECT_EQ(eval("LYAppSpeakController.clickZiXunAction(); 'still here'"), "still here");
 }
 
-TEST_F(WebViewTest, BadPagesGiveAnErrorOrAPartialPageAndNeverHang)
+TEST_F(WebViewTest, ACrashedPageGoesBlankAndTheNextLoadWorks)
 {
-    // An endless loop is stopped by the time limit; the page still finishes (within the load's
-    // bounded wait).
-    m_server.route("/loop", { .body = "<p>循环</p><script>while (true) {}</script><script>var next = 2;</script>", .contentType = "text/html" });
-    load(m_server.url("/loop"));
+    page("/box", "<body style='margin:0;background:rgb(200,30,40)'><p>红</p></body>");
+    load("/box");
+    ASSERT_TRUE(near(Pixels(m_ui.screenshot(2)).at(100, 300), { 200, 30, 40, 255 }, 6));
+    auto processes = dv::testing::descendantsNamed(::getpid(), "WebKitWebProces");
+    ASSERT_FALSE(processes.empty());
+    for (const auto& process : processes)
+        ::kill(process.pid, SIGKILL);
+    ASSERT_TRUE(runMainLoopUntil([&] { return m_web->pageText()->length() == 0; })) << dv::str(m_web->pageText()) << " " << processes.size() << " " << processes[0].pid << ::testing::PrintToString(m_delegate->calls);
+    ASSERT_TRUE(runMainLoopUntil([&] { return near(Pixels(m_ui.screenshot(2)).at(100, 300), { 255, 255, 255, 255 }); }));
+    EXPECT_EQ(m_delegate->calls.back(), "didFinish") << "nothing was loading";
+    load("/box");
     EXPECT_EQ(m_delegate->calls.back(), "didFinish");
-    EXPECT_EQ(m_ui.evaluateScript(m_web, "next"), "2");
-    EXPECT_EQ(std::string(m_web->pageText()->UTF8String()), "循环");
-    // An evaluation from the application is limited the same way.
-    EXPECT_EQ(m_ui.evaluateScript(m_web, "for (;;) {}"), "");
-    EXPECT_EQ(m_ui.evaluateScript(m_web, "1 + 1"), "2");
-
-    // Invalid markup is repaired.
-    m_server.route("/broken", { .body = "<title>坏</title><p><b>粗<i>斜</p></b>尾<div", .contentType = "text/html" });
-    load(m_server.url("/broken"));
-    EXPECT_EQ(std::string(m_web->pageTitle()->UTF8String()), "坏");
-    EXPECT_NE(std::string(m_web->pageText()->UTF8String()).find("粗斜"), std::string::npos);
-
-    // Binary bytes served as a page: shown as far as they read, invalid bytes replaced.
-    std::string binary = "<p>前</p>";
-    for (int i = 0; i < 4096; ++i)
-        binary += static_cast<char>((i * 37) & 0xFF);
-    m_server.route("/binary", { .body = binary, .contentType = "text/html" });
-    load(m_server.url("/binary"));
-    EXPECT_EQ(m_delegate->calls.back(), "didFinish");
-    EXPECT_EQ(std::string(m_web->pageText()->UTF8String()).rfind("前", 0), 0u);
-
-    // A picture is no page: it fails.
-    m_server.route("/picture", { .body = std::string("\x89PNG\r\n\x1a\n", 8), .contentType = "image/png" });
-    load(m_server.url("/picture"));
-    EXPECT_EQ(m_delegate->calls.back(), "didFail:102");
-
-    // A huge page is cut to what the view keeps, and shows.
-    m_server.route("/huge", { .contentType = "text/html", .generatedLength = 12 * 1024 * 1024 });
-    load(m_server.url("/huge"));
-    EXPECT_EQ(m_delegate->calls.back(), "didFinish");
-    EXPECT_EQ(m_web->pageText()->length(), 4u * 1024 * 1024);
-
-    // Markup nested past any reason is cut where it gets too deep.
-    std::string deep = "<p>顶</p>";
-    for (int i = 0; i < 50000; ++i)
-        deep += "<div>";
-    deep += "底";
-    m_server.route("/deep", { .body = deep, .contentType = "text/html" });
-    load(m_server.url("/deep"));
-    EXPECT_EQ(m_delegate->calls.back(), "didFinish");
-    EXPECT_EQ(std::string(m_web->pageText()->UTF8String()), "顶");
+    EXPECT_EQ(dv::str(m_web->pageText()), "红");
 }
 
-TEST_F(WebViewTest, LoadDataShowsBytesWithTheirEncodingAndStopEndsALoad)
+TEST_F(WebViewTest, AHundredLoadsLeaveNoProcessesOrMemoryBehind)
 {
-    // GBK bytes of "中文".
-    const unsigned char gbk[] = { 0xD6, 0xD0, 0xCE, 0xC4 };
-    m_web->loadDataMIMETypeTextEncodingNameBaseURL(NSData::dataWithBytes(gbk, sizeof gbk), "text/plain"_ns, "gbk"_ns,
-        NSURL::URLWithString("http://127.0.0.1/base"_ns));
-    EXPECT_TRUE(m_web->isLoading());
-    ASSERT_TRUE(m_ui.waitForWebView(m_web));
-    EXPECT_EQ(std::string(m_web->pageText()->UTF8String()), "中文");
-    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/base:5", "didStart", "didFinish" }));
+    for (int i = 0; i < 100; ++i)
+        page("/page" + std::to_string(i), "<title>第" + std::to_string(i) + "页</title><p>" + std::string(2000, 'x') + "</p>");
+    const pid_t self = ::getpid();
+    // The web processes of the page (in their sandbox or not); the network process and the display
+    // serve the whole process and stay.
+    auto pageProcesses = [&] {
+        return dv::testing::descendantsNamed(self, "WebKitWebProces").size() + dv::testing::descendantsNamed(self, "bwrap").size();
+    };
+    auto others = [&] { return dv::testing::descendants(self).size() - pageProcesses(); };
+    // A first view starts the engine (its display, the toolkit and its caches stay with the process).
+    load("/page0");
+    EXPECT_GT(pageProcesses(), 0u);
+    m_web->removeFromSuperview();
+    m_web = nil;
+    ASSERT_TRUE(runMainLoopUntil([&] { return pageProcesses() == 0; }));
+    const auto baseOthers = others();
+    const auto baseMemory = dv::testing::residentBytes(self);
 
-    m_server.route("/slow", { .body = "<p>慢</p>", .contentType = "text/html", .delay = std::chrono::milliseconds(3000) });
-    m_delegate->calls.clear();
-    m_web->loadRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::stringWithUTF8String(m_server.url("/slow").c_str()))));
-    ASSERT_TRUE(m_server.waitForRequest("/slow"));
-    m_web->stopLoading();
-    EXPECT_FALSE(m_web->isLoading());
-    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/slow:5", "didStart", "didFail:-999" }));
-    EXPECT_EQ(m_ui.webLoads().back().outcome, "stopped");
+    for (int round = 0; round < 2; ++round) {
+        auto web = alloc<UIWebView>()->initWithFrame(CGRectMake(0, 0, 375, 603));
+        m_window->addSubview(web);
+        for (int i = 0; i < 50; ++i) {
+            web->loadRequest(request("/page" + std::to_string(round * 50 + i)));
+            ASSERT_TRUE(m_ui.waitForWebView(web)) << i;
+        }
+        EXPECT_EQ(dv::str(web->pageTitle()), "第" + std::to_string(round * 50 + 49) + "页");
+        web->removeFromSuperview();
+    }
+    ASSERT_TRUE(runMainLoopUntil([&] { return pageProcesses() == 0; })) << pageProcesses() << " processes of pages left";
+    EXPECT_EQ(others(), baseOthers);
+    m_ui.runUntilIdle();
+    const auto memory = dv::testing::residentBytes(self);
+    EXPECT_LT(memory, baseMemory + 48u * 1024 * 1024) << baseMemory / 1024 << " KiB before, " << memory / 1024 << " KiB after";
 }
 
 } // namespace

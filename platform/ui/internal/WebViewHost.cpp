@@ -1,0 +1,513 @@
+#include "platform/ui/internal/WebViewHost.h"
+
+#include "platform/base/NSArray.h"
+#include "platform/base/NSData.h"
+#include "platform/base/NSDictionary.h"
+#include "platform/base/NSError.h"
+#include "platform/base/NSJSONSerialization.h"
+#include "platform/base/NSNumber.h"
+#include "platform/base/NSString.h"
+#include "platform/base/NSURL.h"
+#include "platform/dispatch/NSTimer.h"
+#include "platform/net/NSURLError.h"
+#include "platform/net/NSURLRequest.h"
+#include "platform/ui/JSContext.h"
+#include "platform/ui/UIWebView.h"
+#include "platform/ui/internal/Keyboard.h"
+
+#include <mutex>
+
+namespace dv {
+
+namespace {
+std::mutex s_recordsMutex;
+std::vector<WebLoadRecord> s_records;
+} // namespace
+
+std::vector<WebLoadRecord> webLoadRecords()
+{
+    std::lock_guard lock(s_recordsMutex);
+    return s_records;
+}
+
+void clearWebLoadRecords()
+{
+    std::lock_guard lock(s_recordsMutex);
+    s_records.clear();
+}
+
+} // namespace dv
+
+namespace dv::internal {
+
+namespace {
+
+// After the engine has finished a load, how long the host waits at most for the page to be drawn
+// and read before it tells the delegate (a page that never paints, a process that stopped
+// answering).
+constexpr double kFinishWait = 5;
+// How much of a page's text is read (for dumps and the driver; the page shows all of it).
+constexpr int kTextLimit = 20000;
+
+constexpr const char* kReadScript = "(function () { var body = document.body;"
+                                    " return [document.title, body ? body.innerText.slice(0, 20000) : '']; })()";
+static_assert(kTextLimit == 20000, "the read script names the same limit");
+
+std::string urlText(const Ref<NSURLRequest>& request)
+{
+    auto url = request ? request->URL() : nil;
+    return url ? url->absoluteString()->UTF8String() : "";
+}
+
+std::size_t addRecord(const std::string& url, const char* outcome)
+{
+    std::lock_guard lock(s_recordsMutex);
+    s_records.push_back({ url, outcome, 0, "" });
+    return s_records.size();
+}
+
+void updateRecord(std::size_t record, const char* outcome, long code, const std::string& title)
+{
+    std::lock_guard lock(s_recordsMutex);
+    if (record == 0 || record > s_records.size())
+        return;
+    auto& entry = s_records[record - 1];
+    entry.outcome = outcome;
+    entry.errorCode = code;
+    entry.title = title;
+}
+
+std::string trimmed(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+} // namespace
+
+WebViewHost::WebViewHost(const Ref<UIWebView>& view, const Ref<JSContext>& context) : m_view(view), m_context(context) { }
+
+WebViewHost::~WebViewHost()
+{
+    disarmTimeout();
+}
+
+EnginePage* WebViewHost::page()
+{
+    if (!m_page && !m_engineFailed) {
+        auto context = m_context.lock();
+        m_page = EnginePage::create(*this, m_size, context ? context->pageBootstrap() : std::string(),
+            context ? context->executionTimeLimit() : 0);
+        m_engineFailed = !m_page;
+    }
+    return m_page.get();
+}
+
+void WebViewHost::setSize(CGSize size)
+{
+    if (CGSizeEqualToSize(size, m_size))
+        return;
+    m_size = size;
+    if (m_page)
+        m_page->setSize(size);
+}
+
+Ref<UIImage> WebViewHost::rendering() { return m_page ? m_page->rendering() : nil; }
+
+bool WebViewHost::canGoBack() const { return m_page && m_page->canGoBack(); }
+
+bool WebViewHost::canGoForward() const { return m_page && m_page->canGoForward(); }
+
+// Loading
+
+void WebViewHost::beginOwnLoad(const Ref<NSURLRequest>& request)
+{
+    if (m_loading) {
+        if (m_page)
+            m_page->stopLoading();
+        endLoad("stopped", makeURLError(NSURLErrorCancelled, request ? request->URL() : nil));
+    }
+    m_request = request;
+    m_loading = true;
+    m_awaitingOwnDecision = true;
+    m_ignoreUntilStart = true;
+    m_finishing = false;
+    m_record = 0;
+    armTimeout();
+}
+
+void WebViewHost::loadRequest(const Ref<NSURLRequest>& request)
+{
+    auto view = m_view.lock();
+    beginOwnLoad(request);
+    auto* engine = page();
+    if (!engine) {
+        // No engine on this system: the load fails as a transfer would, after the question.
+        m_awaitingOwnDecision = false;
+        PageNavigation navigation { urlText(request), UIWebViewNavigationTypeOther };
+        if (!pageShouldNavigate(navigation))
+            return;
+        m_record = addRecord(urlText(request), "loading");
+        if (auto delegate = view ? view->delegate() : nil)
+            delegate->webViewDidStartLoad(view);
+        endLoad("failed", makeURLError(NSURLErrorUnknown, request->URL()));
+        return;
+    }
+    std::vector<std::pair<std::string, std::string>> headers;
+    if (auto fields = request->allHTTPHeaderFields())
+        fields->enumerateKeysAndObjectsUsingBlock([&](const id& key, const id& value, bool*) {
+            headers.emplace_back(key->description()->UTF8String(), value->description()->UTF8String());
+        });
+    engine->loadURL(urlText(request), headers);
+}
+
+void WebViewHost::loadData(const Ref<NSData>& data, const std::string& MIMEType, const std::string& encoding, const Ref<NSURLRequest>& base)
+{
+    beginOwnLoad(base);
+    if (auto* engine = page()) {
+        const auto url = urlText(base);
+        engine->loadBytes(data ? data->bytes() : nullptr, data ? data->length() : 0, MIMEType, encoding, url == "about:blank" ? "" : url);
+    } else {
+        loadRequest(base);
+    }
+}
+
+void WebViewHost::reload()
+{
+    if (!m_request)
+        return;
+    if (!m_page || m_page->url() != urlText(m_request)) {
+        // The request has not come to show (still loading, or it failed): it is loaded again.
+        loadRequest(m_request);
+        return;
+    }
+    beginOwnLoad(m_request);
+    m_page->reload();
+}
+
+void WebViewHost::stopLoading()
+{
+    if (!m_loading)
+        return;
+    if (m_page)
+        m_page->stopLoading();
+    m_ignoreUntilStart = true;
+    endLoad("stopped", makeURLError(NSURLErrorCancelled, m_request ? m_request->URL() : nil));
+}
+
+void WebViewHost::endLoad(const char* outcome, const Ref<NSError>& error)
+{
+    auto view = m_view.lock();
+    m_loading = false;
+    m_awaitingOwnDecision = false;
+    m_finishing = false;
+    disarmTimeout();
+    updateRecord(m_record, outcome, error ? static_cast<long>(error->code()) : 0, m_title);
+    m_record = 0;
+    if (!view)
+        return;
+    if (auto delegate = view->delegate()) {
+        if (error)
+            delegate->webViewDidFailLoadWithError(view, error);
+        else
+            delegate->webViewDidFinishLoad(view);
+    }
+}
+
+void WebViewHost::armTimeout()
+{
+    disarmTimeout();
+    const double seconds = m_request ? m_request->timeoutInterval() : 0;
+    if (!(seconds > 0))
+        return;
+    std::weak_ptr<WebViewHost> weak = weak_from_this();
+    m_timeout = NSTimer::scheduledTimerWithTimeInterval(seconds, false, [weak](const Ref<NSTimer>&) {
+        auto host = weak.lock();
+        auto view = host ? host->m_view.lock() : nil;
+        if (!host || !view || !host->m_loading)
+            return;
+        host->m_timeout = nil;
+        if (host->m_page)
+            host->m_page->stopLoading();
+        host->m_ignoreUntilStart = true;
+        host->endLoad("failed", makeURLError(NSURLErrorTimedOut, host->m_request ? host->m_request->URL() : nil));
+    });
+}
+
+void WebViewHost::disarmTimeout()
+{
+    if (auto timer = std::exchange(m_timeout, nil))
+        timer->invalidate();
+}
+
+// The engine's reports
+
+bool WebViewHost::pageShouldNavigate(const PageNavigation& navigation)
+{
+    auto view = m_view.lock();
+    bool allowed = true;
+    if (auto delegate = view ? view->delegate() : nil) {
+        auto url = NSURL::URLWithString(NSString::fromUTF8(navigation.url));
+        auto request = url ? NSURLRequest::requestWithURL(url) : m_request;
+        allowed = delegate->webViewShouldStartLoadWithRequestNavigationType(view, request, static_cast<UIWebViewNavigationType>(navigation.type))
+                      .value_or(true);
+    }
+    if (allowed && !navigation.redirect)
+        m_navigationURL = navigation.url;
+    // The first question after the application's own load is that load's.
+    if (!navigation.redirect && std::exchange(m_awaitingOwnDecision, false)) {
+        if (!allowed) {
+            m_loading = false;
+            m_ignoreUntilStart = false;
+            disarmTimeout();
+            addRecord(urlText(m_request), "refused");
+        } else {
+            m_record = addRecord(urlText(m_request), "loading");
+        }
+    }
+    return allowed;
+}
+
+void WebViewHost::pageDidStartLoad()
+{
+    auto view = m_view.lock();
+    m_ignoreUntilStart = false;
+    if (m_finishing)
+        completeFinish();
+    if (!m_loading) {
+        // A navigation of the page's own (a link, a form, the history): the one last let go.
+        const std::string address = m_navigationURL.empty() && m_page ? m_page->url() : m_navigationURL;
+        auto url = NSURL::URLWithString(NSString::fromUTF8(address));
+        m_request = url ? NSURLRequest::requestWithURL(url) : nil;
+        m_loading = true;
+        m_record = addRecord(address, "loading");
+        armTimeout();
+    }
+    m_painted = false;
+    m_read = false;
+    if (!view)
+        return;
+    if (auto delegate = view->delegate())
+        delegate->webViewDidStartLoad(view);
+}
+
+void WebViewHost::pageDidCommitLoad()
+{
+    m_painted = false;
+    if (m_ignoreUntilStart || !m_loading)
+        return;
+    armTimeout();
+}
+
+void WebViewHost::pageDidFinishLoad()
+{
+    if (m_ignoreUntilStart || !m_loading)
+        return;
+    disarmTimeout();
+    m_finishing = true;
+    m_read = false;
+    readPage(true);
+    std::weak_ptr<WebViewHost> weak = weak_from_this();
+    const auto record = m_record;
+    m_page->afterDelay(kFinishWait, [weak, record] {
+        auto host = weak.lock();
+        if (host && host->m_finishing && host->m_record == record)
+            host->completeFinish();
+    });
+}
+
+void WebViewHost::completeFinish()
+{
+    if (!m_finishing)
+        return;
+    m_finishing = false;
+    if (m_page && m_title.empty())
+        m_title = m_page->title();
+    endLoad("finished", nil);
+}
+
+void WebViewHost::pageDidFailLoad(const Ref<NSError>& error)
+{
+    if (m_ignoreUntilStart || !m_loading)
+        return;
+    endLoad("failed", error);
+}
+
+void WebViewHost::pageDidMakeProgress()
+{
+    if (m_loading && !m_finishing && !m_ignoreUntilStart)
+        armTimeout();
+}
+
+void WebViewHost::pageDidPaint()
+{
+    auto view = m_view.lock();
+    if (!view)
+        return;
+    view->setNeedsDisplay();
+    m_painted = true;
+    if (m_finishing) {
+        if (m_read)
+            completeFinish();
+        return;
+    }
+    // Scripts change what the page shows after it has loaded: it is read again.
+    if (!m_loading)
+        readPage(false);
+}
+
+void WebViewHost::pageDidChangeTitle()
+{
+    // A title that a load brings is read with the rest of the page once it has loaded.
+    if (!m_loading && m_page)
+        m_title = trimmed(m_page->title());
+}
+
+void WebViewHost::readPage(bool finishing)
+{
+    if (!m_page)
+        return;
+    if (m_reading) {
+        m_readAgain = true;
+        return;
+    }
+    m_reading = true;
+    std::weak_ptr<WebViewHost> weak = weak_from_this();
+    m_page->runScript(kReadScript, [weak, finishing](PageAnswer answer) {
+        auto host = weak.lock();
+        auto view = host ? host->m_view.lock() : nil;
+        if (!host || !view)
+            return;
+        host->m_reading = false;
+        if (answer.kind == PageAnswer::Kind::Value) {
+            auto data = NSData::dataWithBytes(answer.json.data(), answer.json.size());
+            if (auto pair = dv::as<NSArray>(NSJSONSerialization::JSONObjectWithData(data, 0, nullptr)); pair && pair->count() == 2) {
+                auto title = dv::as<NSString>(pair->objectAtIndex(0));
+                auto text = dv::as<NSString>(pair->objectAtIndex(1));
+                host->m_title = title ? trimmed(title->UTF8String()) : std::string();
+                host->m_text = text ? trimmed(text->UTF8String()) : std::string();
+            }
+        }
+        if (finishing && host->m_finishing) {
+            host->m_read = true;
+            if (host->m_painted)
+                host->completeFinish();
+        }
+        if (std::exchange(host->m_readAgain, false) && !host->m_finishing)
+            host->readPage(false);
+    });
+}
+
+void WebViewHost::pageDidPostMessage(const std::string& json)
+{
+    auto view = m_view.lock();
+    auto data = NSData::dataWithBytes(json.data(), json.size());
+    auto message = dv::as<NSDictionary>(NSJSONSerialization::JSONObjectWithData(data, 0, nullptr));
+    if (!view || !message)
+        return;
+    auto kind = dv::as<NSString>(message->objectForKey("k"_ns));
+    if (kind && kind->isEqualToString("focus")) {
+        auto editable = dv::as<NSNumber>(message->objectForKey("editable"_ns));
+        m_editing = editable && editable->boolValue();
+        view->handlePageFocus(m_editing);
+        return;
+    }
+    if (auto context = m_context.lock())
+        context->handlePageMessage(message);
+}
+
+void WebViewHost::pageProcessDidEnd()
+{
+    auto view = m_view.lock();
+    m_title.clear();
+    m_text.clear();
+    if (m_editing) {
+        m_editing = false;
+        if (view)
+            view->handlePageFocus(false);
+    }
+    if (view)
+        view->setNeedsDisplay();
+    if (m_loading) {
+        m_ignoreUntilStart = true;
+        endLoad("failed", makeURLError(NSURLErrorUnknown, m_request ? m_request->URL() : nil));
+    }
+}
+
+// Scripts
+
+void WebViewHost::runScriptInPage(const std::string& script, std::function<void(const PageAnswer&)> done)
+{
+    auto* engine = page();
+    if (!engine) {
+        done(PageAnswer {});
+        return;
+    }
+    engine->runScript(script, [done = std::move(done)](PageAnswer answer) { done(answer); });
+}
+
+void WebViewHost::pageGlobalsChanged()
+{
+    auto context = m_context.lock();
+    if (!context || !m_page)
+        return;
+    const auto script = context->pageBootstrap();
+    m_page->setBootstrap(script);
+    m_page->runScript(script, {});
+}
+
+void WebViewHost::pageTimeLimitChanged(double seconds)
+{
+    if (m_page)
+        m_page->setTimeLimit(seconds);
+}
+
+bool WebViewHost::pageCanAnswer() const
+{
+    if (m_engineFailed)
+        return false;
+    return !m_page || m_page->isResponsive();
+}
+
+// Input
+
+void WebViewHost::tap(CGPoint point, double time)
+{
+    if (m_page)
+        m_page->click(point, time);
+}
+
+void WebViewHost::drag(CGPoint point, CGSize movement)
+{
+    if (m_page)
+        m_page->scroll(point, movement);
+}
+
+void WebViewHost::insertText(const std::string& text)
+{
+    if (m_page)
+        m_page->insertText(text);
+}
+
+void WebViewHost::pressReturn(double time)
+{
+    if (m_page)
+        m_page->pressKey(EnginePage::Key::Return, time);
+}
+
+void WebViewHost::deleteBackward(double time)
+{
+    if (m_page)
+        m_page->pressKey(EnginePage::Key::Backspace, time);
+}
+
+void WebViewHost::endEditing()
+{
+    m_editing = false;
+    if (m_page)
+        m_page->runScript("if (document.activeElement) document.activeElement.blur();", {});
+}
+
+} // namespace dv::internal

@@ -1,0 +1,114 @@
+// WebViewHost: the part of a UIWebView that works with the web engine: it makes the engine's page
+// when the view first needs one, keeps the state of the running load and tells the view's
+// delegate, in the platform's order, about what the engine reports (the navigation question with
+// its type, start, finish or failure with the platform's error), bounds a load by its request's
+// time-out, and is the page's end of the view's script context. A load counts as finished once
+// the page has also been drawn and its title and text read (so that what a screenshot or a dump
+// shows is the page), within a bound for pages that never paint.
+//
+// Owned by its UIWebView, which it refers to weakly (the view may go while the host is telling
+// its delegate something; each call keeps the view for its duration). Main thread only.
+#pragma once
+
+#include "platform/base/Geometry.h"
+#include "platform/ui/internal/PageScriptHost.h"
+#include "platform/ui/internal/web/EnginePage.h"
+
+#include <memory>
+#include <string>
+
+class JSContext;
+class NSData;
+class NSTimer;
+class NSURLRequest;
+class UIImage;
+class UIWebView;
+
+namespace dv::internal {
+
+class WebViewHost final : public EnginePageClient, public PageScriptHost, public std::enable_shared_from_this<WebViewHost> {
+public:
+    WebViewHost(const Ref<UIWebView>& view, const Ref<JSContext>& context);
+    ~WebViewHost() override;
+
+    // Loads (the delegate is asked first, as for every navigation).
+    void loadRequest(const Ref<NSURLRequest>& request);
+    void loadData(const Ref<NSData>& data, const std::string& MIMEType, const std::string& encoding, const Ref<NSURLRequest>& base);
+    void reload();
+    void stopLoading();
+    bool isLoading() const { return m_loading; }
+    Ref<NSURLRequest> request() const { return m_request; }
+    bool canGoBack() const;
+    bool canGoForward() const;
+
+    // What the page shows, as of its last load or paint ("" before the first).
+    const std::string& title() const { return m_title; }
+    const std::string& text() const { return m_text; }
+    // YES while a text field of the page has the focus.
+    bool isEditing() const { return m_editing; }
+
+    void setSize(CGSize size);
+    Ref<UIImage> rendering();
+
+    void tap(CGPoint point, double time);
+    void drag(CGPoint point, CGSize movement);
+    void insertText(const std::string& text);
+    void pressReturn(double time);
+    void deleteBackward(double time);
+    // The application took the focus away from the page's field.
+    void endEditing();
+
+    // PageScriptHost
+    void runScriptInPage(const std::string& script, std::function<void(const PageAnswer&)> done) override;
+    void pageGlobalsChanged() override;
+    void pageTimeLimitChanged(double seconds) override;
+    bool pageCanAnswer() const override;
+
+    // EnginePageClient
+    bool pageShouldNavigate(const PageNavigation& navigation) override;
+    void pageDidStartLoad() override;
+    void pageDidCommitLoad() override;
+    void pageDidFinishLoad() override;
+    void pageDidFailLoad(const Ref<NSError>& error) override;
+    void pageDidMakeProgress() override;
+    void pageDidPaint() override;
+    void pageDidChangeTitle() override;
+    void pageDidPostMessage(const std::string& json) override;
+    void pageProcessDidEnd() override;
+
+private:
+    EnginePage* page();
+    // A load of the application's begins: the running one ends as stopped.
+    void beginOwnLoad(const Ref<NSURLRequest>& request);
+    void endLoad(const char* outcome, const Ref<NSError>& error);
+    void completeFinish();
+    void readPage(bool finishing);
+    void armTimeout();
+    void disarmTimeout();
+
+    Weak<UIWebView> m_view;
+    Weak<JSContext> m_context;
+    std::unique_ptr<EnginePage> m_page;
+    bool m_engineFailed = false;
+    CGSize m_size {};
+
+    Ref<NSURLRequest> m_request;
+    std::string m_navigationURL; // of the navigation the delegate last let go
+    bool m_loading = false;
+    bool m_awaitingOwnDecision = false; // the application's load waits for its navigation question
+    bool m_ignoreUntilStart = false;    // the engine's reports of a load ended here are passed over
+    std::size_t m_record = 0;           // the running load's record + 1
+    Ref<NSTimer> m_timeout;
+
+    bool m_finishing = false; // the engine finished; the paint and the page's text are awaited
+    bool m_painted = false;   // since the load's content came
+    bool m_read = false;      // the text read since the engine finished
+    bool m_reading = false;
+    bool m_readAgain = false;
+
+    std::string m_title;
+    std::string m_text;
+    bool m_editing = false;
+};
+
+} // namespace dv::internal
