@@ -77,8 +77,9 @@
 //   home/web.do?categoryId=I&clientId=C      HTML: the page of a home category; 404 page if unknown
 //   data/consult.do            HTML: the consultation page, whose script calls the application's
 //                              bridge "LYAppSpeakController": clickOnAndroid("consult") when it
-//                              loads, clickZiXunAction() from its consult() (no application screen
-//                              opens it; a script-bridge page may)
+//                              loads, clickZiXunAction() from its consult() (the button "立即咨询"),
+//                              clickOnAndroid(the service number) from the button "拨打客服电话" (no
+//                              application screen opens it; a script-bridge page may)
 //   pic/tile/I.png, pic/category/I.png, pic/ad/I.png, pic/qrcode/I-R.EXT, pic/static/picture.png
 //                              the pictures behind imgurl and qrcodeImg (the last one is a picture
 //                              the application may use for its fixed "图片" tile)

@@ -33,7 +33,9 @@ struct Engine {
     PangoContext* drawContext = nullptr; // drawing: follows the target's transformation
     cairo_font_options_t* options = nullptr;
 
-    // Torn down at exit so that leak checkers see a clean process.
+    // Torn down at exit so that leak checkers see a clean process. The font configuration library
+    // itself is left as it is: other libraries of the process (the web engine's toolkit) hold its
+    // caches until the very end, and finishing it under them aborts the process.
     ~Engine()
     {
         if (drawContext)
@@ -44,7 +46,6 @@ struct Engine {
             g_object_unref(fontMap);
         if (options)
             cairo_font_options_destroy(options);
-        FcFini();
     }
 };
 

@@ -124,11 +124,10 @@ bool WebViewHost::canGoForward() const { return m_page && m_page->canGoForward()
 
 void WebViewHost::beginOwnLoad(const Ref<NSURLRequest>& request)
 {
-    if (m_loading) {
-        if (m_page)
-            m_page->stopLoading();
+    // The engine ends the running load itself when the new one begins (stopping it here first
+    // could drop the new one's question).
+    if (m_loading)
         endLoad("stopped", makeURLError(NSURLErrorCancelled, request ? request->URL() : nil));
-    }
     m_request = request;
     m_loading = true;
     m_awaitingOwnDecision = true;
@@ -323,8 +322,14 @@ void WebViewHost::completeFinish()
     if (!m_finishing)
         return;
     m_finishing = false;
-    if (m_page && m_title.empty())
-        m_title = m_page->title();
+    if (m_read) {
+        m_title = std::move(m_loadedTitle);
+        m_text = std::move(m_loadedText);
+    } else {
+        // The page did not answer in time: its title is the engine's, its text unknown for now.
+        m_title = m_page ? trimmed(m_page->title()) : std::string();
+        m_text.clear();
+    }
     endLoad("finished", nil);
 }
 
@@ -381,16 +386,18 @@ void WebViewHost::readPage(bool finishing)
         if (!host || !view)
             return;
         host->m_reading = false;
+        // What a load brings shows with its finish; later changes at once.
+        const bool forLoad = finishing && host->m_finishing;
         if (answer.kind == PageAnswer::Kind::Value) {
             auto data = NSData::dataWithBytes(answer.json.data(), answer.json.size());
             if (auto pair = dv::as<NSArray>(NSJSONSerialization::JSONObjectWithData(data, 0, nullptr)); pair && pair->count() == 2) {
                 auto title = dv::as<NSString>(pair->objectAtIndex(0));
                 auto text = dv::as<NSString>(pair->objectAtIndex(1));
-                host->m_title = title ? trimmed(title->UTF8String()) : std::string();
-                host->m_text = text ? trimmed(text->UTF8String()) : std::string();
+                (forLoad ? host->m_loadedTitle : host->m_title) = title ? trimmed(title->UTF8String()) : std::string();
+                (forLoad ? host->m_loadedText : host->m_text) = text ? trimmed(text->UTF8String()) : std::string();
             }
         }
-        if (finishing && host->m_finishing) {
+        if (forLoad) {
             host->m_read = true;
             if (host->m_painted)
                 host->completeFinish();

@@ -108,6 +108,8 @@ private:
 
     std::string m_title;
     std::string m_text;
+    std::string m_loadedTitle; // read from a page that has loaded, shown with its finish
+    std::string m_loadedText;
     bool m_editing = false;
 };
 

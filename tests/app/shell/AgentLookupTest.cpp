@@ -5,6 +5,7 @@
 
 #include "app/shell/agent/VQQueWebViewController.h"
 #include "app/shell/agent/VQQueryViewController.h"
+#include "platform/testing/Pixels.h"
 #include "platform/ui/UIImageView.h"
 #include "platform/ui/UITextField.h"
 #include "platform/ui/UIWebView.h"
@@ -63,6 +64,21 @@ TEST_F(AgentLookupTest, AKnownAgentsLetterOpensAndTheFormKeepsTheId)
     EXPECT_EQ(lastLoad().url, base() + "data/qryAgent.do?agentNo=qinghe2016&&clientId=" + clientId());
     EXPECT_EQ(lastLoad().outcome, "finished");
     EXPECT_NE(dv::str(web->pageText()).find("王雨桐"), std::string::npos);
+
+    // The letter as the server styles it: a box with a golden border, the seal in red on its right.
+    const dv::testing::Pixels shot(m_ui.screenshot(2));
+    EXPECT_TRUE(dv::testing::near(shot.at(17, 200), { 212, 162, 76, 255 }, 12)) << dv::testing::show(shot.at(17, 200));
+    EXPECT_TRUE(dv::testing::near(shot.at(358, 200), { 212, 162, 76, 255 }, 12)) << dv::testing::show(shot.at(358, 200));
+    EXPECT_TRUE(dv::testing::near(shot.at(100, 250), { 255, 250, 240, 255 }, 6)) << "the cream inside";
+    auto redIn = [&](CGFloat left, CGFloat right) {
+        for (CGFloat y = 300; y < 420; y += 0.5)
+            for (CGFloat x = left; x < right; x += 0.5)
+                if (const auto p = shot.at(x, y); p[0] > 150 && p[1] < 100 && p[2] < 100)
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(redIn(240, 340)) << "the seal on the right";
+    EXPECT_FALSE(redIn(20, 180)) << "nothing red on the left";
 
     ASSERT_TRUE(goBack());
     EXPECT_EQ(m_ui.topViewController(), std::static_pointer_cast<UIViewController>(form));

@@ -9,6 +9,7 @@
 #include "platform/ui/UIWebView.h"
 
 #include <algorithm>
+#include <optional>
 
 using namespace dv::test;
 
@@ -25,6 +26,24 @@ protected:
         push(page);
         EXPECT_TRUE(loadedWebView());
         return page;
+    }
+    // Where a person taps the page's button that shows `text`, in the window (the page tells where
+    // it laid the button out).
+    std::optional<CGPoint> buttonPoint(const Ref<UIWebView>& web, const std::string& text)
+    {
+        const auto place = m_ui.evaluateScript(web, "(function () { var b = Array.prototype.find.call(document.querySelectorAll('button'),"
+                                                    " function (e) { return e.textContent === '" + text + "'; });"
+                                                    " if (!b) return ''; var r = b.getBoundingClientRect();"
+                                                    " return (r.left + r.width / 2) + ',' + (r.top + r.height / 2); })()");
+        const auto comma = place.find(',');
+        if (comma == std::string::npos)
+            return std::nullopt;
+        return web->convertPointToView(CGPointMake(std::stod(place.substr(0, comma)), std::stod(place.substr(comma + 1))), nil);
+    }
+    bool tapButton(const Ref<UIWebView>& web, const std::string& text)
+    {
+        auto point = buttonPoint(web, text);
+        return point && m_ui.tap(*point);
     }
     std::size_t logged(std::string_view text) const
     {
@@ -53,10 +72,13 @@ TEST_F(ScriptBridgeTest, ThePagesScriptsCallTheApplication)
     EXPECT_FALSE(page->activity()->isAnimating()) << "stopped once the page has loaded";
     EXPECT_TRUE(m_log.contains(base() + "data/consult.do")) << "the address is logged";
 
-    // The page's own script called the bridge as it loaded; a person's "立即咨询" calls it again.
+    // The page's own script called the bridge as it loaded; a person's "立即咨询" and "拨打客服电话"
+    // call it again, the second with the service's number.
     EXPECT_GE(logged("clickOnAndroid:consult"), 1u);
-    EXPECT_EQ(m_ui.evaluateScript(web, "consult()"), "true");
-    EXPECT_EQ(logged("clickZiXunAction"), 1u);
+    ASSERT_TRUE(tapButton(web, "立即咨询"));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return logged("clickZiXunAction") == 1; }));
+    ASSERT_TRUE(tapButton(web, "拨打客服电话"));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return logged("clickOnAndroid:100-8092-0001") == 1; }));
     EXPECT_EQ(m_ui.evaluateScript(web, "typeof LYAppSpeakController.clickOnAndroid"), "function");
 }
 

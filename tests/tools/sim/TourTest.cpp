@@ -232,7 +232,7 @@ TEST_F(SimTourTest, RunsToItsEndTwiceInARowAtBothScreenSizesAndEveryPictureShows
         const auto dump = dumpOf(step);
         EXPECT_TRUE(dumpShows(dump, std::string("UIWebView (0 0; 375 603) title=\"") + page + "\"")) << dump;
         auto pixels = *picture(step);
-        EXPECT_LT(meanIn(pixels, CGRectMake(8, 72, 100, 16))[0], 235) << step << ": the page's heading is drawn";
+        EXPECT_LT(meanIn(pixels, CGRectMake(16, 92, 80, 18))[0], 235) << step << ": the page's heading is drawn";
         EXPECT_TRUE(dv::testing::near(pixels.at(187, 650), kWhite)) << step;
     }
 

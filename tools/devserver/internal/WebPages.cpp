@@ -107,9 +107,11 @@ std::string consultPage()
         "<h2>在线咨询</h2><p>有任何问题，点击下方按钮联系客服，工作日 9:00-18:00 在线。</p>"
         "<p>客服电话：" + contact.agentPhone + "</p>"
         "<p><button onclick=\"consult()\">立即咨询</button></p>"
+        "<p><button onclick=\"call('" + contact.agentPhone + "')\">拨打客服电话</button></p>"
         "<script>\n"
         "function appBridge() { return typeof LYAppSpeakController === 'undefined' ? null : LYAppSpeakController; }\n"
         "function consult() { var bridge = appBridge(); if (bridge) bridge.clickZiXunAction(); return bridge !== null; }\n"
+        "function call(number) { var bridge = appBridge(); if (bridge) bridge.clickOnAndroid(number); return bridge !== null; }\n"
         "var bridgeAtLoad = appBridge();\n"
         "if (bridgeAtLoad) bridgeAtLoad.clickOnAndroid('consult');\n"
         "</script>");

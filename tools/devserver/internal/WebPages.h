@@ -20,7 +20,8 @@ std::string agentPage(const std::optional<AgentRecord>& agent, std::string_view 
 std::string categoryPage(const CategoryRecord& category, const std::string& bodyHtml);
 // The consultation page for the application's script bridge: when the page loads and finds the
 // global "LYAppSpeakController", it calls clickOnAndroid("consult"); its consult() (the page's
-// "立即咨询") calls clickZiXunAction(). In a plain browser both do nothing.
+// "立即咨询") calls clickZiXunAction(), and its "拨打客服电话" clickOnAndroid with the service's
+// number. In a plain browser they do nothing.
 std::string consultPage();
 
 std::string notFoundPage(std::string_view path);
