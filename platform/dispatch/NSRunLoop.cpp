@@ -191,7 +191,7 @@ void NSRunLoop::cancelPerforms(const NSObject* target, SEL selector, const NSObj
 
 bool NSRunLoop::hasSourcesLocked() const
 {
-    if (m_isMain || !m_performs.empty() || !m_ports.empty())
+    if (m_isMain || !m_performs.empty() || !m_ports.empty() || !m_externalSources.empty())
         return true;
     return std::any_of(m_timers.begin(), m_timers.end(), [](auto& e) { return e.timer->isValid(); });
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <dirent.h>
 #include <fstream>
+#include <limits>
 #include <poll.h>
 #include <sstream>
 #include <sys/syscall.h>
@@ -71,6 +72,19 @@ std::size_t residentBytes(pid_t pid)
     if (!(file >> size >> resident))
         return 0;
     return resident * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+std::size_t proportionalBytes(pid_t pid)
+{
+    std::ifstream file("/proc/" + std::to_string(pid) + "/smaps_rollup");
+    std::string key;
+    std::size_t kibibytes = 0;
+    while (file >> key) {
+        if (key == "Pss:" && file >> kibibytes)
+            return kibibytes * 1024;
+        file.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    }
+    return 0;
 }
 
 bool waitForExit(const std::vector<pid_t>& pids, double limit)

@@ -24,8 +24,10 @@ struct ProcessEntry {
 std::vector<ProcessEntry> descendants(pid_t pid);
 // Those whose name starts with `prefix`.
 std::vector<ProcessEntry> descendantsNamed(pid_t pid, const std::string& prefix);
-// The resident memory of `pid` in bytes (0 when it is gone).
+// The resident memory of `pid` in bytes (0 when it is gone), and its proportional share (pages
+// it shares with other processes, such as the libraries they all map, counted in part).
 std::size_t residentBytes(pid_t pid);
+std::size_t proportionalBytes(pid_t pid);
 // Waits at most `limit` real seconds for every process of `pids` to end; YES when they all did.
 bool waitForExit(const std::vector<pid_t>& pids, double limit);
 

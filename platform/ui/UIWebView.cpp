@@ -112,18 +112,14 @@ Ref<NSString> UIWebView::pageText() const { return NSString::fromUTF8(m_host->te
 
 // Drawing
 
+// The page's latest rendering is the view's contents, taken in the layout pass once per turn in
+// which the page changed (its pixels are not copied again for the display); nil (after the page's
+// process ended) leaves the view blank.
 void UIWebView::layoutSubviews()
 {
     UIView::layoutSubviews();
     m_host->setSize(bounds().size);
-}
-
-void UIWebView::drawRect(CGRect)
-{
-    // The page's latest rendering at its own size, from the top left (while the page takes a new
-    // size it may be smaller or larger than the view for a moment).
-    if (auto image = m_host->rendering())
-        image->drawInRect(CGRectMake(0, 0, image->size().width, image->size().height));
+    setContentsImage(m_host->rendering());
 }
 
 // Touches

@@ -125,7 +125,6 @@ class UIWebView : public UIView {
     id valueForKey(const Ref<NSString>& key) const override;
 
     void layoutSubviews() override;
-    void drawRect(CGRect rect) override;
     void touchesBegan(const Ref<NSSet>& touches, const Ref<UIEvent>& event) override;
     void touchesMoved(const Ref<NSSet>& touches, const Ref<UIEvent>& event) override;
     void touchesEnded(const Ref<NSSet>& touches, const Ref<UIEvent>& event) override;

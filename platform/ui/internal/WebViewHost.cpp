@@ -351,7 +351,7 @@ void WebViewHost::pageDidPaint()
     auto view = m_view.lock();
     if (!view)
         return;
-    view->setNeedsDisplay();
+    view->setNeedsLayout();
     m_painted = true;
     if (m_finishing) {
         if (m_read)
@@ -436,7 +436,7 @@ void WebViewHost::pageProcessDidEnd()
             view->handlePageFocus(false);
     }
     if (view)
-        view->setNeedsDisplay();
+        view->setNeedsLayout();
     if (m_loading) {
         m_ignoreUntilStart = true;
         endLoad("failed", makeURLError(NSURLErrorUnknown, m_request ? m_request->URL() : nil));

@@ -1,6 +1,7 @@
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSString.h"
+#include "platform/dispatch/ExternalEventSource.h"
 #include "platform/dispatch/NSPort.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/dispatch/NSThread.h"
@@ -12,6 +13,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <fcntl.h>
+#include <limits>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 // A target that records the selectors sent to it.
@@ -35,6 +41,46 @@ DV_DEFINE_CLASS_WITH(RunLoopProbe, b)
 namespace {
 
 using dv::testing::runMainLoopUntil;
+
+// An event source over a pipe: what the loop asked of it and told it.
+class PipeSource final : public dv::ExternalEventSource {
+public:
+    PipeSource() { EXPECT_EQ(::pipe2(m_fds, O_NONBLOCK | O_CLOEXEC), 0); }
+    ~PipeSource() override
+    {
+        ::close(m_fds[0]);
+        ::close(m_fds[1]);
+    }
+    void write() { EXPECT_EQ(::write(m_fds[1], "x", 1), 1); }
+
+    double prepare(std::vector<dv::WatchedDescriptor>& watched) override
+    {
+        ++prepares;
+        watched.push_back({ m_fds[0], POLLIN, 0 });
+        return wait;
+    }
+    bool dispatch(std::span<const dv::WatchedDescriptor> watched) override
+    {
+        ++dispatches;
+        if (watched.size() != 1 || !(watched[0].ready & POLLIN))
+            return false;
+        char c;
+        while (::read(m_fds[0], &c, 1) == 1)
+            ++bytes;
+        if (onReady)
+            onReady();
+        return true;
+    }
+
+    double wait = std::numeric_limits<double>::infinity();
+    std::atomic<int> prepares = 0;
+    int dispatches = 0;
+    int bytes = 0;
+    std::function<void()> onReady;
+
+private:
+    int m_fds[2] = { -1, -1 };
+};
 
 class RunLoopTest : public ::testing::Test {
 protected:
@@ -362,6 +408,71 @@ TEST_F(RunLoopTest, TurnTimesCountTheWorkOfEachTurnAndNotItsWait)
     EXPECT_GE(times.longest, 0.030) << "the busy turn";
     EXPECT_LT(times.total, times.longest + 0.2) << "the waiting turn counts its work only";
     EXPECT_EQ(loop->takeTurnTimes().turns, 0u) << "a take starts again";
+}
+
+TEST_F(RunLoopTest, AnExternalSourceIsWaitedForInOnePollAndServedWhenReady)
+{
+    // On a thread of its own, whose loop has nothing else: each turn is one wait.
+    auto source = std::make_shared<PipeSource>();
+    std::atomic<int> phase = 0;
+    std::atomic<bool> slept = false, woken = false, ran = false;
+    Ref<NSRunLoop> threadLoop;
+    auto thread = alloc<NSThread>()->initWithBlock([&] {
+        auto loop = NSRunLoop::currentRunLoop();
+        loop->addExternalSource(source);
+        threadLoop = loop;
+        // Nothing due: the turn sleeps until the source's own limit.
+        source->wait = 0.05;
+        const auto start = std::chrono::steady_clock::now();
+        loop->runModeBeforeDate(NSDefaultRunLoopMode, nil);
+        slept = std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(45) && source->prepares == 1 && source->bytes == 0;
+        // The descriptor ends a wait without limit; so does a block queued from another thread.
+        source->wait = std::numeric_limits<double>::infinity();
+        phase = 1;
+        loop->runModeBeforeDate(NSDefaultRunLoopMode, nil);
+        woken = source->bytes == 1 && source->prepares == 2;
+        phase = 2;
+        loop->runModeBeforeDate(NSDefaultRunLoopMode, nil);
+        loop->removeExternalSource(source);
+        phase = 3;
+    });
+    thread->start();
+    ASSERT_TRUE(runMainLoopUntil([&] { return phase == 1 && source->prepares == 2; }));
+    source->write();
+    ASSERT_TRUE(runMainLoopUntil([&] { return phase == 2 && source->prepares == 3; }));
+    threadLoop->performBlock([&] { ran = true; });
+    ASSERT_TRUE(runMainLoopUntil([&] { return phase == 3; }));
+    EXPECT_TRUE(slept);
+    EXPECT_TRUE(woken);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(source->prepares, 3);
+    EXPECT_EQ(source->dispatches, 3);
+    ASSERT_TRUE(runMainLoopUntil([&] { return thread->isFinished(); }));
+}
+
+TEST_F(RunLoopTest, ExternalSourcesComeInPairsPerTurnAlsoInANestedTurnAndTimersStillFire)
+{
+    auto source = std::make_shared<PipeSource>();
+    loop->addExternalSource(source);
+    std::vector<std::string> order;
+    auto timer = NSTimer::scheduledTimerWithTimeInterval(1, false, [&](const Ref<NSTimer>&) { order.push_back("timer"); });
+    // A handler that turns the loop itself (as one waiting for a page's answer does).
+    source->onReady = [&] {
+        order.push_back("ready");
+        dispatch_async(dispatch_get_main_queue(), [&] { order.push_back("queued"); });
+        loop->runTurn(NSDefaultRunLoopMode, clock->now(), 0);
+        order.push_back("nested turn done");
+    };
+    source->write();
+    loop->runTurn(NSDefaultRunLoopMode, clock->now(), 0);
+    EXPECT_EQ(order, (std::vector<std::string> { "ready", "queued", "nested turn done" }));
+    EXPECT_EQ(source->prepares, 2);
+    EXPECT_EQ(source->dispatches, 2);
+    clock->advance(1);
+    EXPECT_EQ(order.back(), "timer");
+    EXPECT_EQ(source->prepares.load(), source->dispatches);
+    EXPECT_FALSE(timer->isValid());
+    loop->removeExternalSource(source);
 }
 
 } // namespace

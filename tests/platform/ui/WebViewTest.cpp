@@ -242,6 +242,17 @@ TEST_F(WebViewTest, FailuresEndWithThePlatformsErrorsAndLeaveThePage)
     load("/huge");
     EXPECT_EQ(m_delegate->calls.back(), "didFail:-1103");
     EXPECT_EQ(dv::str(m_web->pageText()), "旧页面");
+
+    // A page that opens a thousand frames (past the engine's bound on frames) loads; the delegate is
+    // asked about the frames' navigations too.
+    m_server.route("/frame", { .body = "<p>框</p>", .contentType = "text/html" });
+    page("/frames", "<title>框架</title><body><script>for (var i = 0; i < 1000; ++i) { var f = document.createElement('iframe');"
+                    " f.src = '/frame?' + i; document.body.appendChild(f); }</script></body>");
+    m_delegate->calls.clear();
+    load("/frames");
+    EXPECT_EQ(m_delegate->calls.back(), "didFinish");
+    EXPECT_GT(std::count(m_delegate->calls.begin(), m_delegate->calls.end(), "shouldStart:/frame:5"), 500);
+    EXPECT_EQ(dv::str(m_web->pageTitle()), "框架");
 }
 
 TEST_F(WebViewTest, ThePageIsDrawnAtItsPlaceUnderTheViewsAboveAndFollowsItsScripts)
