@@ -241,8 +241,9 @@ public:
     bool focus(const Ref<UIView>& field);
     // Types into the focused field or text view, one character at a time, each through the
     // delegate's checks (a refused character is left out, as a person's key press would be) and
-    // along the path the keyboard's keys take; a line feed presses the return key. NO when
-    // nothing has the focus.
+    // along the path the keyboard's keys take; a line feed presses the return key. Into a web
+    // page's focused field (the web view is first responder) the text goes as typed text; the page
+    // takes it in its own time. NO when nothing has the focus.
     bool typeText(std::string_view text);
     // The delete key, `times` times.
     bool deleteBackward(int times = 1);
@@ -274,10 +275,10 @@ public:
     std::vector<WebLoad> webLoads() const;
     void clearWebLoads();
     // Runs the main loop until the web view has no load running (at most `limit` seconds of
-    // real time); YES when it stopped loading.
+    // real time); YES when it stopped loading. A finished page has been drawn and read by then.
     bool waitForWebView(const Ref<UIWebView>& webView, double limit = 10);
-    // Evaluates a script in the page's context, as a person would in the page; the result as
-    // text ("" when it threw).
+    // Evaluates a script in the page, as a person would in the page; the result as text ("" when
+    // it threw). The loop turns until the page answers.
     std::string evaluateScript(const Ref<UIWebView>& webView, std::string_view script);
 
     // The window's tree as text (see platform/ui/ViewSnapshot.h) and as a picture.

@@ -1,6 +1,8 @@
 // The JavaScript engine behind JSContext and JSValue: one engine context (in its own group, with
-// a time limit on every evaluation and call) over the JavaScriptCore library. This is the only
-// place that includes the engine's headers; everything else sees opaque value handles. A handle
+// a time limit on every evaluation and call) over the JavaScriptCore library, in the process (a
+// web view's context keeps its copies of the page's values here too). Only this class and the
+// web engine's files (internal/web) include the library's headers; everything else sees opaque
+// value handles. A handle
 // returned here is protected from collection until release() is called with it. Main thread only
 // (one context must not be used from two threads at once).
 #pragma once

@@ -151,6 +151,22 @@ public:
         XFlush(m_display);
     }
 
+    // The top-level windows the server shows (its root's viewable children).
+    std::vector<Window> viewableWindows()
+    {
+        std::vector<Window> viewable;
+        Window root, up, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(m_display, DefaultRootWindow(m_display), &root, &up, &children, &count))
+            return viewable;
+        for (unsigned i = 0; i < count; ++i)
+            if (attributes(children[i]).map_state == IsViewable)
+                viewable.push_back(children[i]);
+        if (children)
+            XFree(children);
+        return viewable;
+    }
+
     XWindowAttributes attributes(Window window)
     {
         XWindowAttributes result {};
@@ -330,6 +346,48 @@ TEST_F(SimWindowTest, SwitchesTheHomeTilesAndReachesACodesPageByClicksAlone)
     EXPECT_EQ(s_xErrors, 0);
     EXPECT_EQ(sim.standardError().find("Assertion"), std::string::npos);
     EXPECT_EQ(sim.standardError(), "") << "the application's log goes to its file";
+}
+
+TEST_F(SimWindowTest, AWebPageShowsInTheWindowAndOpensNoWindowOfItsOwn)
+{
+    // A home whose third tile (keyword 7) opens its category's web page.
+    std::string error;
+    auto server = dv::devserver::Server::start({ .dataFolder = (m_root / "server").string() }, error);
+    ASSERT_TRUE(server) << error;
+    ASSERT_TRUE(server->setHomeCategories({ { 101, "信聊加粉", "3" }, { 106, "精准加粉", "11" }, { 109, "行业客源", "7" } }));
+    VirtualDisplay screen;
+    ASSERT_TRUE(screen.start(error)) << error;
+    dv::testing::ChildProcess sim;
+    ASSERT_TRUE(sim.start(DV_SIM_PROGRAM, { "--window", "--home", m_home.string(), "--out", m_out.string(), "--server", server->baseURL() },
+        { "DISPLAY=" + screen.name(), "WAYLAND_DISPLAY=", "ASAN_OPTIONS=detect_leaks=0" }));
+    ASSERT_TRUE(sim.waitForLine("window open", 60)) << sim.standardOutput() << sim.standardError();
+    Window window = screen.findWindow("Dovrelta", 20);
+    ASSERT_NE(window, 0u);
+    auto home = shotUntil(screen, window, sim, [](const std::string& dump) {
+        return dumpShows(dump, "text=\"行业客源\"") && !dumpShows(dump, "PHProgressHUD");
+    }, 30);
+    ASSERT_TRUE(dumpShows(home, "text=\"行业客源\"")) << home;
+
+    screen.click(window, 2 * (188 + 46), 2 * 407);
+    auto page = shotUntil(screen, window, sim, [](const std::string& dump) {
+        return dumpShows(dump, "UIWebView (0 0; 375 603) title=\"行业客源\"") && !dumpShows(dump, "loading");
+    }, 30);
+    EXPECT_TRUE(dumpShows(page, "screen: VQMainWebViewController")) << page;
+    EXPECT_TRUE(dumpShows(page, "UIWebView (0 0; 375 603) title=\"行业客源\"")) << page;
+    // The page is drawn in the window (its text below the bar), and the engine showed nothing of
+    // its own on the display.
+    auto pixels = readPicture(m_lastShot);
+    ASSERT_TRUE(pixels);
+    bool dark = false;
+    for (CGFloat y = 80; y < 140 && !dark; y += 0.5)
+        for (CGFloat x = 10; x < 200 && !dark; x += 0.5)
+            dark = pixels->at(x, y)[0] < 120;
+    EXPECT_TRUE(dark) << "the page's text in the window's picture";
+    EXPECT_EQ(screen.viewableWindows(), std::vector<Window> { window });
+
+    screen.askToClose(window);
+    EXPECT_EQ(sim.waitForExit(20), 0) << sim.standardError();
+    EXPECT_EQ(s_xErrors, 0);
 }
 
 } // namespace
