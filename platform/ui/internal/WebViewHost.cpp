@@ -1,5 +1,6 @@
 #include "platform/ui/internal/WebViewHost.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
@@ -15,24 +16,23 @@
 #include "platform/ui/UIWebView.h"
 #include "platform/ui/internal/Keyboard.h"
 
-#include <mutex>
 
 namespace dv {
 
 namespace {
-std::mutex s_recordsMutex;
-std::vector<WebLoadRecord> s_records;
+dv::Mutex s_recordsMutex;
+std::vector<WebLoadRecord> s_records DV_GUARDED_BY(s_recordsMutex);
 } // namespace
 
 std::vector<WebLoadRecord> webLoadRecords()
 {
-    std::lock_guard lock(s_recordsMutex);
+    dv::MutexLocker lock(s_recordsMutex);
     return s_records;
 }
 
 void clearWebLoadRecords()
 {
-    std::lock_guard lock(s_recordsMutex);
+    dv::MutexLocker lock(s_recordsMutex);
     s_records.clear();
 }
 
@@ -61,14 +61,14 @@ std::string urlText(const Ref<NSURLRequest>& request)
 
 std::size_t addRecord(const std::string& url, const char* outcome)
 {
-    std::lock_guard lock(s_recordsMutex);
+    dv::MutexLocker lock(s_recordsMutex);
     s_records.push_back({ url, outcome, 0, "" });
     return s_records.size();
 }
 
 void updateRecord(std::size_t record, const char* outcome, long code, const std::string& title)
 {
-    std::lock_guard lock(s_recordsMutex);
+    dv::MutexLocker lock(s_recordsMutex);
     if (record == 0 || record > s_records.size())
         return;
     auto& entry = s_records[record - 1];
@@ -144,11 +144,9 @@ void WebViewHost::loadRequest(const Ref<NSURLRequest>& request)
     auto* engine = page();
     if (!engine) {
         // No engine on this system: the load fails as a transfer would, after the question.
-        m_awaitingOwnDecision = false;
         PageNavigation navigation { urlText(request), UIWebViewNavigationTypeOther };
         if (!pageShouldNavigate(navigation))
             return;
-        m_record = addRecord(urlText(request), "loading");
         if (auto delegate = view ? view->delegate() : nil)
             delegate->webViewDidStartLoad(view);
         endLoad("failed", makeURLError(NSURLErrorUnknown, request->URL()));
@@ -284,6 +282,7 @@ void WebViewHost::pageDidStartLoad()
         m_record = addRecord(address, "loading");
         armTimeout();
     }
+    ++m_generation;
     m_painted = false;
     m_read = false;
     if (!view)
@@ -380,15 +379,18 @@ void WebViewHost::readPage(bool finishing)
     }
     m_reading = true;
     std::weak_ptr<WebViewHost> weak = weak_from_this();
-    m_page->runScript(kReadScript, [weak, finishing](PageAnswer answer) {
+    const auto generation = m_generation;
+    m_page->runScript(kReadScript, [weak, finishing, generation](PageAnswer answer) {
         auto host = weak.lock();
         auto view = host ? host->m_view.lock() : nil;
         if (!host || !view)
             return;
         host->m_reading = false;
-        // What a load brings shows with its finish; later changes at once.
-        const bool forLoad = finishing && host->m_finishing;
-        if (answer.kind == PageAnswer::Kind::Value) {
+        // What a load brings shows with its finish; what scripts change later, at once; a read
+        // made for a load that has since been replaced counts for nothing.
+        const bool forLoad = finishing && host->m_finishing && host->m_generation == generation;
+        const bool current = forLoad || (!finishing && !host->m_loading);
+        if (answer.kind == PageAnswer::Kind::Value && current) {
             auto data = NSData::dataWithBytes(answer.json.data(), answer.json.size());
             if (auto pair = dv::as<NSArray>(NSJSONSerialization::JSONObjectWithData(data, 0, nullptr)); pair && pair->count() == 2) {
                 auto title = dv::as<NSString>(pair->objectAtIndex(0));
@@ -402,8 +404,8 @@ void WebViewHost::readPage(bool finishing)
             if (host->m_painted)
                 host->completeFinish();
         }
-        if (std::exchange(host->m_readAgain, false) && !host->m_finishing)
-            host->readPage(false);
+        if (std::exchange(host->m_readAgain, false))
+            host->readPage(host->m_finishing && !host->m_read);
     });
 }
 

@@ -14,6 +14,7 @@
 #include "platform/ui/internal/PageScriptHost.h"
 #include "platform/ui/internal/web/EnginePage.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -105,6 +106,7 @@ private:
     bool m_read = false;      // the text read since the engine finished
     bool m_reading = false;
     bool m_readAgain = false;
+    std::uint64_t m_generation = 0; // of the main frame's loads the engine began
 
     std::string m_title;
     std::string m_text;
