@@ -85,4 +85,13 @@ std::string show(const Pixel& p)
     return "(" + std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]) + "," + std::to_string(p[3]) + ")";
 }
 
+bool anyPixelIn(const Pixels& pixels, CGRect rect, const std::function<bool(const Pixel&)>& test)
+{
+    for (CGFloat y = rect.origin.y; y < CGRectGetMaxY(rect); y += 0.5)
+        for (CGFloat x = rect.origin.x; x < CGRectGetMaxX(rect); x += 0.5)
+            if (test(pixels.at(x, y)))
+                return true;
+    return false;
+}
+
 } // namespace dv::testing

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ bool isInk(const Pixel& p, int limit = 128);
 
 // Each channel within `tolerance`.
 bool near(const Pixel& a, const Pixel& b, int tolerance = 3);
+// Whether a pixel of `rect` (in points, every half point) passes `test`.
+bool anyPixelIn(const Pixels& pixels, CGRect rect, const std::function<bool(const Pixel&)>& test);
 std::string show(const Pixel& p); // "(r,g,b,a)"
 
 } // namespace dv::testing

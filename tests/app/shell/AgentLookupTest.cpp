@@ -70,15 +70,9 @@ TEST_F(AgentLookupTest, AKnownAgentsLetterOpensAndTheFormKeepsTheId)
     EXPECT_TRUE(dv::testing::near(shot.at(17, 200), { 212, 162, 76, 255 }, 12)) << dv::testing::show(shot.at(17, 200));
     EXPECT_TRUE(dv::testing::near(shot.at(358, 200), { 212, 162, 76, 255 }, 12)) << dv::testing::show(shot.at(358, 200));
     EXPECT_TRUE(dv::testing::near(shot.at(100, 250), { 255, 250, 240, 255 }, 6)) << "the cream inside";
-    auto redIn = [&](CGFloat left, CGFloat right) {
-        for (CGFloat y = 300; y < 420; y += 0.5)
-            for (CGFloat x = left; x < right; x += 0.5)
-                if (const auto p = shot.at(x, y); p[0] > 150 && p[1] < 100 && p[2] < 100)
-                    return true;
-        return false;
-    };
-    EXPECT_TRUE(redIn(240, 340)) << "the seal on the right";
-    EXPECT_FALSE(redIn(20, 180)) << "nothing red on the left";
+    auto red = [](const dv::testing::Pixel& p) { return p[0] > 150 && p[1] < 100 && p[2] < 100; };
+    EXPECT_TRUE(dv::testing::anyPixelIn(shot, CGRectMake(240, 300, 100, 120), red)) << "the seal on the right";
+    EXPECT_FALSE(dv::testing::anyPixelIn(shot, CGRectMake(20, 300, 160, 120), red)) << "nothing red on the left";
 
     ASSERT_TRUE(goBack());
     EXPECT_EQ(m_ui.topViewController(), std::static_pointer_cast<UIViewController>(form));

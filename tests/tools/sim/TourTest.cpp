@@ -34,15 +34,6 @@ Pixel meanIn(const dv::testing::Pixels& pixels, CGRect rect)
 }
 
 // Whether some pixel of the rectangle (points, sampled every half point) satisfies `test`.
-bool anyPixelIn(const dv::testing::Pixels& pixels, CGRect rect, const std::function<bool(const Pixel&)>& test)
-{
-    for (CGFloat y = rect.origin.y; y < CGRectGetMaxY(rect); y += 0.5)
-        for (CGFloat x = rect.origin.x; x < CGRectGetMaxX(rect); x += 0.5)
-            if (test(pixels.at(x, y)))
-                return true;
-    return false;
-}
-
 // Which of red, green and blue leads, clearly: 0, 1 or 2; -1 when none does (grey, white).
 int leadingChannel(const Pixel& p)
 {
