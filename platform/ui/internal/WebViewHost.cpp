@@ -157,15 +157,17 @@ void WebViewHost::loadRequest(const Ref<NSURLRequest>& request)
         fields->enumerateKeysAndObjectsUsingBlock([&](const id& key, const id& value, bool*) {
             headers.emplace_back(key->description()->UTF8String(), value->description()->UTF8String());
         });
-    engine->loadURL(urlText(request), headers);
+    issue([url = urlText(request), headers](EnginePage& page) { page.loadURL(url, headers); });
 }
 
 void WebViewHost::loadData(const Ref<NSData>& data, const std::string& MIMEType, const std::string& encoding, const Ref<NSURLRequest>& base)
 {
     beginOwnLoad(base);
-    if (auto* engine = page()) {
+    if (page()) {
         const auto url = urlText(base);
-        engine->loadBytes(data ? data->bytes() : nullptr, data ? data->length() : 0, MIMEType, encoding, url == "about:blank" ? "" : url);
+        issue([data, MIMEType, encoding, url](EnginePage& page) {
+            page.loadBytes(data ? data->bytes() : nullptr, data ? data->length() : 0, MIMEType, encoding, url == "about:blank" ? "" : url);
+        });
     } else {
         loadRequest(base);
     }
@@ -181,13 +183,30 @@ void WebViewHost::reload()
         return;
     }
     beginOwnLoad(m_request);
-    m_page->reload();
+    issue([](EnginePage& page) { page.reload(); });
+}
+
+// The engine loses the content of a load given to it while it has not yet asked about the one
+// before (a burst of loads): the latest waits for that question, and the one asked about is then
+// let go without a word to the delegate (the application has moved on from it).
+void WebViewHost::issue(std::function<void(EnginePage&)> load)
+{
+    if (m_engineAsking) {
+        m_queuedLoad = std::move(load);
+        return;
+    }
+    m_queuedLoad = {};
+    m_engineAsking = true;
+    load(*m_page);
 }
 
 void WebViewHost::stopLoading()
 {
     if (!m_loading)
         return;
+    // The engine forgets a load it has not asked about yet when stopped.
+    m_queuedLoad = {};
+    m_engineAsking = false;
     if (m_page)
         m_page->stopLoading();
     m_ignoreUntilStart = true;
@@ -226,6 +245,8 @@ void WebViewHost::armTimeout()
         if (!host || !view || !host->m_loading)
             return;
         host->m_timeout = nil;
+        host->m_queuedLoad = {};
+        host->m_engineAsking = false;
         if (host->m_page)
             host->m_page->stopLoading();
         host->m_ignoreUntilStart = true;
@@ -243,6 +264,15 @@ void WebViewHost::disarmTimeout()
 
 bool WebViewHost::pageShouldNavigate(const PageNavigation& navigation)
 {
+    if (!navigation.redirect && std::exchange(m_engineAsking, false) && m_queuedLoad) {
+        std::weak_ptr<WebViewHost> weak = weak_from_this();
+        m_page->afterDelay(0, [weak] {
+            auto host = weak.lock();
+            if (auto load = host ? std::exchange(host->m_queuedLoad, {}) : std::function<void(EnginePage&)> {})
+                host->issue(std::move(load));
+        });
+        return false;
+    }
     auto view = m_view.lock();
     bool allowed = true;
     if (auto delegate = view ? view->delegate() : nil) {

@@ -15,6 +15,7 @@
 #include "platform/ui/internal/web/EnginePage.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -86,6 +87,7 @@ private:
     void readPage(bool finishing);
     void armTimeout();
     void disarmTimeout();
+    void issue(std::function<void(EnginePage&)> load);
 
     Weak<UIWebView> m_view;
     Weak<JSContext> m_context;
@@ -98,6 +100,8 @@ private:
     bool m_loading = false;
     bool m_awaitingOwnDecision = false; // the application's load waits for its navigation question
     bool m_ignoreUntilStart = false;    // the engine's reports of a load ended here are passed over
+    bool m_engineAsking = false;        // a load given to the engine that it has not asked about yet
+    std::function<void(EnginePage&)> m_queuedLoad; // the application's latest load, waiting for that
     std::size_t m_record = 0;           // the running load's record + 1
     Ref<NSTimer> m_timeout;
 

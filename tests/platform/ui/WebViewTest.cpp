@@ -232,6 +232,15 @@ TEST_F(WebViewTest, FailuresEndWithThePlatformsErrorsAndLeaveThePage)
     m_ui.runUntilIdle();
     EXPECT_EQ(m_delegate->calls.size(), 3u) << "the engine's own end of the stopped load is not reported again";
 
+    // A burst of loads shows the last; each one before it ends with -999.
+    m_delegate->calls.clear();
+    for (const char* text : { "一", "二", "三" })
+        m_web->loadHTMLStringBaseURL(NSString::fromUTF8(std::string("<p>") + text + "</p>"), NSURL::URLWithString(NSString::fromUTF8(m_server.url("/a"))));
+    ASSERT_TRUE(m_ui.waitForWebView(m_web));
+    EXPECT_EQ(m_delegate->calls, (Journal { "didFail:-999", "didFail:-999", "shouldStart:/a:5", "didStart", "didFinish" }));
+    EXPECT_EQ(dv::str(m_web->pageText()), "三");
+    load("/a");
+
     // What the engine would download is refused; a document past the size the view takes fails.
     m_server.route("/archive.zip", { .body = std::string("PK\x03\x04", 4) + std::string(500, 'x'), .contentType = "application/zip" });
     m_server.route("/huge", { .contentType = "text/html", .generatedLength = 50 * 1024 * 1024 });
@@ -249,7 +258,8 @@ TEST_F(WebViewTest, FailuresEndWithThePlatformsErrorsAndLeaveThePage)
     page("/frames", "<title>框架</title><body><script>for (var i = 0; i < 1000; ++i) { var f = document.createElement('iframe');"
                     " f.src = '/frame?' + i; document.body.appendChild(f); }</script></body>");
     m_delegate->calls.clear();
-    load("/frames");
+    m_web->loadRequest(request("/frames"));
+    ASSERT_TRUE(m_ui.waitForWebView(m_web, 120)) << "a thousand frames take their time on a busy machine";
     EXPECT_EQ(m_delegate->calls.back(), "didFinish");
     EXPECT_GT(std::count(m_delegate->calls.begin(), m_delegate->calls.end(), "shouldStart:/frame:5"), 500);
     EXPECT_EQ(dv::str(m_web->pageTitle()), "框架");
