@@ -14,6 +14,7 @@
 #include "platform/ui/internal/ScriptEngine.h"
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 
 DV_DEFINE_CLASS(JSContext)

@@ -10,11 +10,13 @@
 // before every navigation of the page and of its frames, with its type (a tapped link, a form, the
 // history, a reload, anything else); NO stops it. Then webViewDidStartLoad, and
 // webViewDidFinishLoad once the page has loaded and been drawn, or webViewDidFailLoadWithError with
-// the platform's URL error (-1001 when nothing came for the request's time-out) or, for what the
-// engine refuses to show (a download, an unknown type), "WebKitErrorDomain" 102. A new load, a
-// reload or stopLoading ends a running one with didFail (NSURLErrorCancelled). A request without
-// URL loads nothing. A failed page leaves the view as it was; a page whose process ended (a crash)
-// leaves it blank.
+// the platform's URL error (-1001 when nothing came for the request's time-out, -1103 for a page
+// past 8 MB) or, for what the engine refuses to show (a download, an unknown type),
+// "WebKitErrorDomain" 102. A new load, a reload or stopLoading ends a running one with didFail
+// (NSURLErrorCancelled). A request without URL loads nothing. A failed page leaves the view as it
+// was; a page whose process ended (a crash, or a process that stopped answering for 10 s) leaves
+// it blank. What a page would open a window for (its dialogs, menus, new windows) is answered
+// without one: alerts are passed over, confirmations refused, links for a new window open here.
 //
 // The script context (javaScriptContext(), or the platform's key path
 // "documentView.webView.mainFrame.javaScriptContext") is the page's and lives as long as the view:

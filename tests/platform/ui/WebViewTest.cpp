@@ -18,7 +18,11 @@
 #include "platform/testing/ProcessTree.h"
 #include "platform/testing/ServerSockets.h"
 
+#include <arpa/inet.h>
 #include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace dv::test;
@@ -84,6 +88,44 @@ private:
         calls.push_back(std::move(event));
         return true;
     }
+};
+
+// A server on 127.0.0.1 that answers every request with bytes that are no HTTP reply.
+class GarbageServer {
+public:
+    GarbageServer()
+    {
+        m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_socket, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(m_socket, 8) != 0
+            || ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([socket = m_socket] {
+            for (int client; (client = ::accept(socket, nullptr, nullptr)) >= 0; ::close(client)) {
+                char request[4096];
+                [[maybe_unused]] auto got = ::read(client, request, sizeof request);
+                static const char reply[] = "\x01\x02 no reply of any protocol\r\n\r\n";
+                [[maybe_unused]] auto sent = ::write(client, reply, sizeof reply - 1);
+            }
+        });
+    }
+    ~GarbageServer()
+    {
+        ::shutdown(m_socket, SHUT_RDWR); // ends the accept
+        if (m_thread.joinable())
+            m_thread.join();
+        ::close(m_socket);
+    }
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+
+private:
+    int m_socket = -1;
+    int m_port = 0;
+    std::thread m_thread;
 };
 
 class WebViewTest : public UITest {
@@ -203,6 +245,11 @@ TEST_F(WebViewTest, FailuresEndWithThePlatformsErrorsAndLeaveThePage)
     EXPECT_EQ(dv::str(m_web->pageText()), "旧页面") << "the page stays";
     EXPECT_EQ(m_ui.webLoads().back().outcome, "failed");
     EXPECT_EQ(m_ui.webLoads().back().errorCode, -1004);
+    GarbageServer garbage;
+    m_delegate->calls.clear();
+    m_web->loadRequest(NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(garbage.url("/c")))));
+    ASSERT_TRUE(m_ui.waitForWebView(m_web));
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/c:5", "didStart", "didFail:-1011" }));
 
     // A page that never answers fails when the request's time-out has passed on the clock.
     m_server.route("/never", { .body = "<p>太晚</p>", .contentType = "text/html", .delay = std::chrono::seconds(60) });
