@@ -177,7 +177,7 @@ void WebViewHost::reload()
 {
     if (!m_request)
         return;
-    if (!m_page || m_page->url() != urlText(m_request)) {
+    if (!m_page || m_loading || m_shownURL != urlText(m_request)) {
         // The request has not come to show (still loading, or it failed): it is loaded again.
         loadRequest(m_request);
         return;
@@ -186,9 +186,10 @@ void WebViewHost::reload()
     issue([](EnginePage& page) { page.reload(); });
 }
 
-// The engine loses the content of a load given to it while it has not yet asked about the one
-// before (a burst of loads): the latest waits for that question, and the one asked about is then
-// let go without a word to the delegate (the application has moved on from it).
+// The engine can lose a load given to it while it has not yet asked about the one before (a burst
+// of loads, a reload right after a load): the latest waits for that question. The one asked about
+// is let go without a word to the delegate (the application has moved on from it) and is replaced
+// by the latest as soon as the engine has started it; what the engine reports of it is passed over.
 void WebViewHost::issue(std::function<void(EnginePage&)> load)
 {
     if (m_engineAsking) {
@@ -207,6 +208,7 @@ void WebViewHost::stopLoading()
     // The engine forgets a load it has not asked about yet when stopped.
     m_queuedLoad = {};
     m_engineAsking = false;
+    m_supersededStart = false;
     if (m_page)
         m_page->stopLoading();
     m_ignoreUntilStart = true;
@@ -247,6 +249,7 @@ void WebViewHost::armTimeout()
         host->m_timeout = nil;
         host->m_queuedLoad = {};
         host->m_engineAsking = false;
+        host->m_supersededStart = false;
         if (host->m_page)
             host->m_page->stopLoading();
         host->m_ignoreUntilStart = true;
@@ -265,13 +268,8 @@ void WebViewHost::disarmTimeout()
 bool WebViewHost::pageShouldNavigate(const PageNavigation& navigation)
 {
     if (!navigation.redirect && std::exchange(m_engineAsking, false) && m_queuedLoad) {
-        std::weak_ptr<WebViewHost> weak = weak_from_this();
-        m_page->afterDelay(0, [weak] {
-            auto host = weak.lock();
-            if (auto load = host ? std::exchange(host->m_queuedLoad, {}) : std::function<void(EnginePage&)> {})
-                host->issue(std::move(load));
-        });
-        return false;
+        m_supersededStart = true;
+        return true;
     }
     auto view = m_view.lock();
     bool allowed = true;
@@ -297,8 +295,24 @@ bool WebViewHost::pageShouldNavigate(const PageNavigation& navigation)
     return allowed;
 }
 
+// After the engine's report is over: a load given inside one of its reports is lost.
+void WebViewHost::issueQueued()
+{
+    m_supersededStart = false;
+    std::weak_ptr<WebViewHost> weak = weak_from_this();
+    m_page->afterDelay(0, [weak] {
+        auto host = weak.lock();
+        if (auto load = host ? std::exchange(host->m_queuedLoad, {}) : std::function<void(EnginePage&)> {})
+            host->issue(std::move(load));
+    });
+}
+
 void WebViewHost::pageDidStartLoad()
 {
+    if (m_supersededStart) {
+        issueQueued();
+        return;
+    }
     auto view = m_view.lock();
     m_ignoreUntilStart = false;
     if (m_finishing)
@@ -324,6 +338,8 @@ void WebViewHost::pageDidStartLoad()
 void WebViewHost::pageDidCommitLoad()
 {
     m_painted = false;
+    if (m_page)
+        m_shownURL = m_page->url();
     if (m_ignoreUntilStart || !m_loading)
         return;
     armTimeout();
@@ -364,6 +380,10 @@ void WebViewHost::completeFinish()
 
 void WebViewHost::pageDidFailLoad(const Ref<NSError>& error)
 {
+    if (m_supersededStart) {
+        issueQueued();
+        return;
+    }
     if (m_ignoreUntilStart || !m_loading)
         return;
     endLoad("failed", error);

@@ -88,6 +88,7 @@ private:
     void armTimeout();
     void disarmTimeout();
     void issue(std::function<void(EnginePage&)> load);
+    void issueQueued();
 
     Weak<UIWebView> m_view;
     Weak<JSContext> m_context;
@@ -97,11 +98,13 @@ private:
 
     Ref<NSURLRequest> m_request;
     std::string m_navigationURL; // of the navigation the delegate last let go
+    std::string m_shownURL;      // of the page the engine shows (its last committed load)
     bool m_loading = false;
     bool m_awaitingOwnDecision = false; // the application's load waits for its navigation question
     bool m_ignoreUntilStart = false;    // the engine's reports of a load ended here are passed over
     bool m_engineAsking = false;        // a load given to the engine that it has not asked about yet
     std::function<void(EnginePage&)> m_queuedLoad; // the application's latest load, waiting for that
+    bool m_supersededStart = false;     // the engine was let go with a load the queued one replaces
     std::size_t m_record = 0;           // the running load's record + 1
     Ref<NSTimer> m_timeout;
 
