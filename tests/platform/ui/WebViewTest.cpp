@@ -172,7 +172,8 @@ protected:
 TEST_F(WebViewTest, NavigationsAskTheDelegateWithTheirTypeAndReportInOrder)
 {
     page("/first", "<title>第一页</title><body style='margin:0'><a href='/second' style='display:block;height:100px'>下一页</a>"
-                   "<a href='/refused' style='display:block;height:100px'>不让去</a></body>");
+                   "<a href='/refused' style='display:block;height:100px'>不让去</a>"
+                   "<a href='/sent' target='_blank' style='display:block;height:100px'>新窗口</a></body>");
     page("/second", "<title>第二页</title><body style='margin:0'><form action='/sent'><input name='q' value='x'>"
                     "<button style='display:block;width:300px;height:100px'>提交</button></form></body>");
     page("/sent", "<title>已提交</title>");
@@ -180,7 +181,7 @@ TEST_F(WebViewTest, NavigationsAskTheDelegateWithTheirTypeAndReportInOrder)
     load("/first");
     EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/first:5", "didStart", "didFinish" }));
     EXPECT_EQ(dv::str(m_web->pageTitle()), "第一页");
-    EXPECT_EQ(dv::str(m_web->pageText()), "下一页\n不让去");
+    EXPECT_EQ(dv::str(m_web->pageText()), "下一页\n不让去\n新窗口");
 
     // A tapped link, a submitted form, the history, a reload.
     m_delegate->calls.clear();
@@ -223,6 +224,13 @@ TEST_F(WebViewTest, NavigationsAskTheDelegateWithTheirTypeAndReportInOrder)
     EXPECT_EQ(loads.back().outcome, "refused");
     EXPECT_EQ(loads.front().url, m_server.url("/first"));
     EXPECT_EQ(loads.front().title, "第一页");
+
+    // A link meant for a window of its own opens here.
+    m_delegate->calls.clear();
+    ASSERT_TRUE(m_ui.tap(CGPointMake(60, 250)));
+    ASSERT_TRUE(heard(3));
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/sent:0", "didStart", "didFinish" }));
+    EXPECT_EQ(dv::str(m_web->pageTitle()), "已提交");
 
     // A request without URL loads nothing and asks nothing.
     m_delegate->calls.clear();

@@ -109,10 +109,12 @@ public:
         if (alive.expired() || !allowed) {
             webkit_policy_decision_ignore(decision);
         } else if (navigation.newWindow) {
-            // No second window: the page opens here.
+            // No second window: the page opens here, once this report is over (a load given
+            // inside it would be lost).
             webkit_policy_decision_ignore(decision);
             page->m_engine->approvedURL = navigation.url;
-            webkit_web_view_load_request(page->m_engine->view, request);
+            std::shared_ptr<WebKitURIRequest> held(WEBKIT_URI_REQUEST(g_object_ref(request)), [](WebKitURIRequest* r) { g_object_unref(r); });
+            page->afterDelay(0, [page, held] { webkit_web_view_load_request(page->m_engine->view, held.get()); });
         } else {
             webkit_policy_decision_use(decision);
         }
