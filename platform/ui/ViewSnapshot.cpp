@@ -98,6 +98,8 @@ Ref<UIImage> snapshotScreen(CGFloat scale)
     return image;
 }
 
+void setStillStatusBar(std::optional<std::string> time) { internal::setStillStatusBarTime(std::move(time)); }
+
 namespace {
 
 // Texts and names are quoted, and so is any value with a quote or a line break in it.

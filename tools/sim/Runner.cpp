@@ -19,6 +19,7 @@
 #include "platform/system/SystemPaths.h"
 #include "platform/system/UIScreen.h"
 #include "platform/ui/UIApplication.h"
+#include "platform/ui/ViewSnapshot.h"
 #include "push/Lib/Controller/PushService.h"
 #include "ui/images/RIImageCache.h"
 
@@ -111,6 +112,22 @@ std::string tileSummary(const std::string& name)
     return "the data folder's own";
 }
 
+// The device of a reproducible run: its identifier shows on the about screen.
+constexpr const char* kReproducibleDeviceIdentifier = "5d1f0c2a9b3e4f6a8c7d2e1f0a9b8c7d";
+constexpr const char* kReproducibleTime = "09:41";
+
+// What varies from run to run in what the screen shows, made the same: the status area stands
+// still, and a fresh home's device keeps a fixed identifier, as if it had kept one from before.
+void makeReproducible(bool freshHome)
+{
+    dv::setStillStatusBar(kReproducibleTime);
+    if (!freshHome)
+        return;
+    DIUUID::uuidForDeviceMigratingValue(NSString::fromUTF8(kReproducibleDeviceIdentifier), true);
+    // The application reads it from the stores when it starts, as a new process would.
+    DIUUID::resetSharedInstanceForTesting();
+}
+
 std::string windowTitle(const std::string& tiles)
 {
     return tiles.empty() ? std::string("Dovrelta") : "Dovrelta - home tiles: " + tiles + " (F2 switches)";
@@ -172,6 +189,8 @@ int runRunner(const std::vector<std::string>& arguments)
     } else {
         say("home " + dv::SystemPaths::home() + " (the window keeps it between runs; --home DIR uses another)");
     }
+    if (options.reproducible)
+        makeReproducible(!freshHome.empty());
     UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, options.screenWidth, options.screenHeight));
     UIScreen::mainScreen()->setScale(options.scale);
     // A peer that closes a connection must not end the process.
@@ -249,6 +268,7 @@ int runRunner(const std::vector<std::string>& arguments)
             .forget = forgetApplication,
             .steps = &steps,
             .shots = options.shots,
+            .settling = options.reproducible ? ShotSettling::Pictures : ShotSettling::Screen,
             .say = say });
         if (auto ran = runner.run(*script); !ran)
             status = complain(1, ran.reason());

@@ -43,7 +43,7 @@ std::string runnerUsage()
     }
     const std::string usage = "usage: dovrelta-sim [--headless | --window] [--script FILE] [--out DIR] [--server URL | --port N]\n"
            "                    [--home DIR] [--tiles NAME] [--scale S] [--screen WxH] [--fault PATH=FAULT]... [--offline]\n"
-           "                    [--shots named|all] [--verbose] [--print-tour]\n"
+           "                    [--shots named|all] [--reproducible] [--verbose] [--print-tour]\n"
            "  --headless       no window: run the tour (or --script FILE) and write a PNG and a text dump per step\n"
            "  --window         a desktop window even when no display is announced\n"
            "  --script FILE    driver commands to run instead of the tour (--print-tour shows the language)\n"
@@ -61,6 +61,9 @@ std::string runnerUsage()
            "  --offline        the machine looks offline from the start\n"
            "                   (--fault and --offline go with --script or the window: the tour walks the working application)\n"
            "  --shots all      a picture after every command that acts, not only after `screenshot`\n"
+           "  --reproducible   the same pictures run after run (the tour's reference pictures are taken so): the status area\n"
+           "                   shows 09:41 and no network activity, a fresh home's device has a fixed identifier, and\n"
+           "                   `screenshot` waits for the pictures being downloaded too\n"
            "  --verbose        the application's log on standard error too (it always goes to application.log in --out)\n"
            "Window keys: Escape or Alt+Left goes back, F2 switches the home tiles, F12 or Ctrl+S saves a screenshot, closing\n"
            "the window ends the run.\n";
@@ -186,6 +189,8 @@ Result<RunnerOptions> parseRunnerOptions(const std::vector<std::string>& argumen
                 options.shots = ShotPolicy::All;
             else
                 return needsValue("named or all");
+        } else if (argument == "--reproducible") {
+            options.reproducible = true;
         } else if (argument == "--print-tour") {
             options.printTour = true;
         } else {

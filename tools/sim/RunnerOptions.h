@@ -2,7 +2,7 @@
 //
 //   dovrelta-sim [--headless | --window] [--script FILE] [--out DIR] [--server URL | --port N]
 //                [--home DIR] [--tiles NAME] [--scale S] [--screen WxH] [--fault PATH=FAULT]... [--offline]
-//                [--shots named|all] [--verbose] [--print-tour]
+//                [--shots named|all] [--reproducible] [--verbose] [--print-tour]
 //
 // Without --headless or --window the runner opens a window when a display is there (DISPLAY or
 // WAYLAND_DISPLAY set) and runs headless otherwise. parseRunnerOptions never exits and never
@@ -22,6 +22,8 @@ enum class RunMode { Automatic, Window, Headless };
 // Which steps of a headless run leave a picture and a dump: the `screenshot` commands, or every
 // command that acts on the interface as well.
 enum class ShotPolicy { Named, All };
+// What a `screenshot` waits for: the screen at rest, or its pictures downloaded as well.
+enum class ShotSettling { Screen, Pictures };
 
 struct RunnerOptions {
     RunMode mode = RunMode::Automatic;
@@ -38,6 +40,9 @@ struct RunnerOptions {
     std::vector<std::pair<std::string, dv::devserver::Fault>> faults;
     bool offline = false;
     ShotPolicy shots = ShotPolicy::Named;
+    // The same pictures run after run: a still status area, a fixed device identifier in a fresh
+    // home, and screenshots that wait for the pictures being downloaded.
+    bool reproducible = false;
     bool verbose = false;              // the application's log on standard error as well
     bool printTour = false;
     bool help = false;

@@ -39,6 +39,7 @@ struct ScriptEnvironment {
     std::function<void()> forget;
     StepWriter* steps = nullptr;
     ShotPolicy shots = ShotPolicy::Named;
+    ShotSettling settling = ShotSettling::Screen;
     // How long commands wait for a view, a row or an alert to show (real seconds).
     double findTimeout = 15;
     // Where the runner's own lines go (failed checks, marks); nowhere when empty.

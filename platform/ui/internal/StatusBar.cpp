@@ -77,16 +77,28 @@ void drawBattery(CGFloat right, CGFloat middle, const Ref<UIColor>& ink, const R
         { .alignment = NSTextAlignmentRight, .wrap = false, .centreVertically = true });
 }
 
+std::optional<std::string>& stillTime()
+{
+    static std::optional<std::string> time;
+    return time;
+}
+
 } // namespace
+
+void setStillStatusBarTime(std::optional<std::string> time) { stillTime() = std::move(time); }
 
 StatusBarLook currentStatusBar(CGFloat groundLuminance)
 {
     StatusBarLook look;
+    look.lightContent = groundLuminance < 0.5;
+    if (stillTime()) {
+        look.time = *stillTime();
+        return look;
+    }
     auto formatter = alloc<NSDateFormatter>()->init();
     formatter->setDateFormat("HH:mm"_ns);
     look.time = dv::str(formatter->stringFromDate(NSDate::dateWithTimeIntervalSinceReferenceDate(Clock::current().now())));
     look.activity = UIApplication::sharedApplication()->isNetworkActivityIndicatorVisible();
-    look.lightContent = groundLuminance < 0.5;
     return look;
 }
 

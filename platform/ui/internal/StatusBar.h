@@ -9,6 +9,7 @@
 
 #include "platform/base/Geometry.h"
 
+#include <optional>
 #include <string>
 
 namespace dv::internal {
@@ -22,6 +23,9 @@ struct StatusBarLook {
 // What the status area shows now; `groundLuminance` (0 black to 1 white) is the mean brightness
 // of what lies under it.
 StatusBarLook currentStatusBar(CGFloat groundLuminance);
+// The time the status area shows in place of the clock's, with no network activity; nullopt for
+// the live status area (dv::setStillStatusBar).
+void setStillStatusBarTime(std::optional<std::string> time);
 // Draws it into the current graphics context, in `rect` (the top 20 points of the screen).
 void drawStatusBar(const StatusBarLook& look, CGRect rect);
 

@@ -5,6 +5,7 @@
 
 #include "platform/base/NSTimeZone.h"
 #include "platform/testing/Pixels.h"
+#include "platform/ui/ViewSnapshot.h"
 
 using namespace dv::test;
 using dv::testing::Pixel;
@@ -24,6 +25,7 @@ protected:
     void TearDown() override
     {
         NSTimeZone::setDefaultTimeZone(nil);
+        dv::setStillStatusBar(std::nullopt);
         UITest::TearDown();
     }
 
@@ -92,4 +94,26 @@ TEST_F(StatusBarTest, TheTimeComesFromTheClockAndTheSamePictureFromTheSameTime)
                 ASSERT_EQ(before.at(x, y), after.at(x, y)) << x << "," << y;
         }
     EXPECT_GT(changedInTheMiddle, 10);
+}
+
+TEST_F(StatusBarTest, AStillStatusAreaShowsItsTimeAndNoActivityWhateverTheClockAndTheNetworkDo)
+{
+    auto pixels = [](const Ref<UIImage>& image) { return dv::imagePixelsRGBA8(image->CGImage()); };
+    const auto live = m_ui.screenImage();
+    dv::setStillStatusBar("09:41");
+    const auto still = m_ui.screenImage();
+    EXPECT_NE(pixels(still), pixels(live)) << "09:41, not the clock's 13:33";
+    m_ui.advance(3600);
+    UIApplication::sharedApplication()->setNetworkActivityIndicatorVisible(true);
+    EXPECT_EQ(pixels(m_ui.screenImage()), pixels(still)) << "an hour later, with the network busy";
+    // Still in the style its ground calls for.
+    m_bar->setBackgroundColor(UIColor::colorWithWhite(0.97, 1));
+    m_ui.runUntilIdle();
+    EXPECT_GT(marks(dv::testing::Pixels(m_ui.screenImage()), m_middle, false), 15u);
+
+    dv::setStillStatusBar(std::nullopt);
+    m_bar->setBackgroundColor(UIColor::colorWithRed(0.75, 0.16, 0.14, 1));
+    m_ui.runUntilIdle();
+    EXPECT_GT(marks(dv::testing::Pixels(m_ui.screenImage()), m_activity, true), 10u) << "the live status area again";
+    UIApplication::sharedApplication()->setNetworkActivityIndicatorVisible(false);
 }

@@ -170,7 +170,7 @@ TEST(RunnerOptionsTest, ReadsEveryOption)
 {
     auto parsed = parseRunnerOptions({ "--headless", "--script", "s.txt", "--out", "shots", "--port", "0", "--home", "h",
         "--scale", "1.5", "--screen", "320x568", "--fault", "home/index.do=http:502", "--fault", "*=delay:1", "--offline",
-        "--shots", "all", "--tiles", "directory", "--verbose" });
+        "--shots", "all", "--tiles", "directory", "--verbose", "--reproducible" });
     ASSERT_TRUE(parsed.ok()) << parsed.reason();
     const auto& options = *parsed;
     EXPECT_EQ(options.mode, RunMode::Headless);
@@ -188,12 +188,14 @@ TEST(RunnerOptionsTest, ReadsEveryOption)
     EXPECT_EQ(options.shots, ShotPolicy::All);
     EXPECT_EQ(options.tiles, "directory");
     EXPECT_TRUE(options.verbose);
+    EXPECT_TRUE(options.reproducible);
 
     auto remote = parseRunnerOptions({ "--window", "--server", "http://10.0.0.7:8092/DV/" });
     ASSERT_TRUE(remote.ok()) << remote.reason();
     EXPECT_EQ(remote->mode, RunMode::Window);
     EXPECT_EQ(remote->serverHost, "10.0.0.7");
     EXPECT_EQ(remote->serverPort, 8092);
+    EXPECT_FALSE(remote->reproducible);
     auto plain = parseRunnerOptions({ "--server", "http://localhost" });
     ASSERT_TRUE(plain.ok());
     EXPECT_EQ(plain->serverPort, 80);

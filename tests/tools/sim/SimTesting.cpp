@@ -4,10 +4,13 @@
 #include "platform/base/NSData.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIGraphics.h"
+#include "platform/graphics/CGImage.h"
 #include "platform/graphics/UIImage.h"
+#include "platform/testing/ReferencePicture.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
@@ -99,6 +102,39 @@ std::optional<dv::testing::Pixels> SimProgramTest::picture(const std::string& na
     if (!path)
         return std::nullopt;
     return readPicture(*path);
+}
+
+void SimProgramTest::expectReferencePictures(const std::vector<std::string>& steps, const std::filesystem::path& folder) const
+{
+    const char* update = std::getenv("DV_UPDATE_REFERENCES");
+    const bool updating = update && std::string(update) == "1";
+    for (const auto& step : steps) {
+        auto path = stepFile(m_out, step, ".png");
+        auto image = path ? UIImage::imageWithContentsOfFile(NSString::fromUTF8(path->string())) : nil;
+        if (!image || !image->CGImage()) {
+            ADD_FAILURE() << "no picture of " << step << " in " << m_out;
+            continue;
+        }
+        const auto rgba = dv::imagePixelsRGBA8(image->CGImage());
+        const std::size_t width = CGImageGetWidth(image->CGImage()), height = CGImageGetHeight(image->CGImage());
+        const auto reference = folder / (step + ".png");
+        if (updating) {
+            std::string error;
+            EXPECT_TRUE(dv::testing::writeReference(rgba, width, height, reference, error)) << error;
+            continue;
+        }
+        const auto result = dv::testing::compareWithReference(rgba, width, height, reference);
+        EXPECT_TRUE(result.matches) << step << ": " << result.message
+                                    << "\n(a change meant to be seen: scripts/update-references, then look at the new pictures)";
+    }
+    if (!updating)
+        return;
+    std::error_code code;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, code)) {
+        const auto name = entry.path().filename().string();
+        if (entry.path().extension() == ".png" && std::find(steps.begin(), steps.end(), entry.path().stem().string()) == steps.end())
+            std::filesystem::remove(entry.path(), code);
+    }
 }
 
 std::optional<dv::testing::Pixels> readPicture(const std::filesystem::path& path, double scale)

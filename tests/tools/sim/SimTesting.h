@@ -41,6 +41,11 @@ protected:
     std::optional<dv::testing::Pixels> picture(const std::string& name) const;
     // The names of the steps, in order ("launch", "home", ...).
     std::vector<std::string> stepNames() const;
+    // Compares the picture of each step with its reference, `folder`/STEP.png, within the
+    // tolerance of reference pictures (see platform/testing/ReferencePicture.h); with
+    // DV_UPDATE_REFERENCES=1 in the environment the pictures become the references instead, and
+    // references of steps no longer taken go (scripts/update-references).
+    void expectReferencePictures(const std::vector<std::string>& steps, const std::filesystem::path& folder) const;
 
     std::filesystem::path m_root;   // removed after the test
     std::filesystem::path m_home;

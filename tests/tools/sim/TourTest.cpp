@@ -1,7 +1,9 @@
 // The runner's tour against the embedded local server, end to end: it reaches its end, and every
-// picture shows its screen, checked by the texts of its dump and by the colours at known places
-// (never by comparing whole pictures). Then the home screen's journey with each of the server's
-// faults: each ends with the message the application shows for it (or none), and nothing crashes.
+// picture shows its screen, checked by the texts of its dump and by the colours at known places,
+// and, run reproducibly, is the reviewed reference picture of its step and screen size
+// (reference/SIZE/STEP.png, written by scripts/update-references). Then the home screen's journey
+// with each of the server's faults: each ends with the message the application shows for it (or
+// none), and nothing crashes.
 #include "SimTesting.h"
 
 
@@ -123,10 +125,11 @@ class SimTourTest : public SimProgramTest { };
 // The tour as a newcomer runs it, twice in a row without a home of his own: each run starts from
 // a fresh home (said first, removed after the run), so the second sees what the first saw; the
 // first on the default screen, the second on the 320 x 568 one, where lists and pages are
-// scrolled to what lies below the fold.
+// scrolled to what lies below the fold. Both are reproducible runs, whose pictures are compared
+// with the references.
 TEST_F(SimTourTest, RunsToItsEndTwiceInARowAtBothScreenSizesAndEveryPictureShowsItsScreen)
 {
-    auto run = runHeadless({}, std::nullopt, 180, RunHome::Fresh);
+    auto run = runHeadless({ "--reproducible" }, std::nullopt, 180, RunHome::Fresh);
     ASSERT_EQ(run.status, 0) << run.errors << run.output;
     const std::string freshLine = "dovrelta-sim: a fresh home for this run: " + (m_root / "dovrelta-home-").string();
     EXPECT_EQ(run.output.rfind(freshLine, 0), 0u) << run.output;
@@ -273,9 +276,12 @@ TEST_F(SimTourTest, RunsToItsEndTwiceInARowAtBothScreenSizesAndEveryPictureShows
     EXPECT_TRUE(dumpShows(background, "text=\"您上传的二维码已通过审核。\""));
     EXPECT_FALSE(dumpShows(background, "alert: ")) << "no alert for a message opened from the background";
 
+    // Every picture as it was reviewed.
+    expectReferencePictures(steps, std::filesystem::path(DV_SIM_REFERENCES) / "375x667");
+
     // Again, at once, on the small screen.
     m_out = m_root / "out-320";
-    auto small = runHeadless({ "--screen", "320x568" }, std::nullopt, 180, RunHome::Fresh);
+    auto small = runHeadless({ "--reproducible", "--screen", "320x568" }, std::nullopt, 180, RunHome::Fresh);
     ASSERT_EQ(small.status, 0) << small.errors << small.output;
     ASSERT_EQ(stepNames(), steps);
     const auto smallHome = dumpOf("home");
@@ -290,6 +296,7 @@ TEST_F(SimTourTest, RunsToItsEndTwiceInARowAtBothScreenSizesAndEveryPictureShows
         << "下一个, below the fold, was scrolled to and tapped";
     EXPECT_TRUE(dumpShows(dumpOf("upload-form-filled"), "text=\"广东省深圳市\""));
     EXPECT_TRUE(dumpShows(dumpOf("agent-letter"), "title=\"授权代理书\""));
+    expectReferencePictures(steps, std::filesystem::path(DV_SIM_REFERENCES) / "320x568");
 }
 
 // One journey of the home screen with a fault of the server.

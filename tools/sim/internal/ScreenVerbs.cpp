@@ -101,12 +101,18 @@ std::vector<Verb> screenVerbs()
             } },
         { "screenshot", { fileName("NAME"), choice("now", { "now" }) }, 1, Phase::Application, Effect::Looks, Checkable::No,
             "writes NN-NAME.png and NN-NAME.txt (the dump, with the toasts since the last step) once the screen rests "
-            "(pictures may still be loading: wait-idle first waits for them); \"now\": at once (a toast after wait-for)",
+            "(pictures may still be loading: wait-idle first waits for them, and so does a --reproducible run); \"now\": at once (a toast "
+            "after wait-for)",
             [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
                 // "now" keeps the loop from turning before the picture, so that what the previous
                 // command waited for (a toast that shows for 0.7 s) is still there.
-                if (command.arguments.size() < 2)
+                if (command.arguments.size() < 2) {
+                    if (context.environment().settling == ShotSettling::Pictures) {
+                        auto& ui = context.ui();
+                        dv::testing::runMainLoopUntil([&ui] { return screenAtRest(ui, Pictures::Included); }, context.findTimeout());
+                    }
                     context.settle();
+                }
                 return handled(context.writeStep(command.arguments[0]), reason);
             } },
         { "mark", { fileName("NAME") }, 1, Phase::Anytime, Effect::Looks, Checkable::No,
