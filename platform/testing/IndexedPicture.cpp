@@ -219,14 +219,12 @@ int IndexedPicture::largestDifferenceFrom(std::span<const std::uint8_t> rgba) co
     return largest;
 }
 
-std::optional<IndexedPicture> IndexedPicture::readPNG(const std::filesystem::path& path, std::string& error)
+Result<IndexedPicture> IndexedPicture::readPNG(const std::filesystem::path& path)
 {
     png_image image {};
     image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        error = path.string() + ": " + image.message;
-        return std::nullopt;
-    }
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return Failure(path.string() + ": " + image.message);
     image.format = PNG_FORMAT_RGBA_COLORMAP;
     IndexedPicture picture;
     picture.m_width = image.width;
@@ -234,16 +232,16 @@ std::optional<IndexedPicture> IndexedPicture::readPNG(const std::filesystem::pat
     picture.m_indices.resize(PNG_IMAGE_SIZE(image));
     std::vector<std::uint8_t> colours(PNG_IMAGE_COLORMAP_SIZE(image));
     if (!png_image_finish_read(&image, nullptr, picture.m_indices.data(), 0, colours.data())) {
-        error = path.string() + ": " + image.message;
+        std::string reason = path.string() + ": " + image.message;
         png_image_free(&image);
-        return std::nullopt;
+        return Failure(std::move(reason));
     }
     for (std::size_t i = 0; i < image.colormap_entries; ++i)
         picture.m_palette.push_back({ colours[i * 4], colours[i * 4 + 1], colours[i * 4 + 2], colours[i * 4 + 3] });
     return picture;
 }
 
-bool IndexedPicture::writePNG(const std::filesystem::path& path, std::string& error) const
+Result<void> IndexedPicture::writePNG(const std::filesystem::path& path) const
 {
     const bool alpha = std::any_of(m_palette.begin(), m_palette.end(), [](const Colour& c) { return c[3] != 255; });
     const std::size_t channels = alpha ? 4 : 3;
@@ -256,11 +254,9 @@ bool IndexedPicture::writePNG(const std::filesystem::path& path, std::string& er
     image.height = png_uint_32(m_height);
     image.format = alpha ? PNG_FORMAT_RGBA_COLORMAP : PNG_FORMAT_RGB_COLORMAP;
     image.colormap_entries = png_uint_32(m_palette.size());
-    if (!png_image_write_to_file(&image, path.c_str(), 0, m_indices.data(), 0, colours.data())) {
-        error = path.string() + ": " + image.message;
-        return false;
-    }
-    return true;
+    if (!png_image_write_to_file(&image, path.c_str(), 0, m_indices.data(), 0, colours.data()))
+        return Failure(path.string() + ": " + image.message);
+    return {};
 }
 
 } // namespace dv::testing

@@ -4,14 +4,15 @@
 // tests stay small files whose pixels read back as they were written. A value; any thread.
 //
 //   auto picture = dv::testing::IndexedPicture::fromRGBA(width, height, rgba);
-//   if (!picture.writePNG("home.png", error)) ...
-//   auto again = dv::testing::IndexedPicture::readPNG("home.png", error);
+//   DV_TRY(picture.writePNG("home.png"));
+//   DV_TRY_ASSIGN(auto again, dv::testing::IndexedPicture::readPNG("home.png"));
 #pragma once
+
+#include "platform/base/Result.h"
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,11 +30,11 @@ public:
     static IndexedPicture fromRGBA(std::size_t width, std::size_t height, std::span<const std::uint8_t> rgba);
 
     // An indexed PNG as writePNG leaves it (another PNG is read as well, by libpng's own palette);
-    // nothing and a reason when the file is missing or damaged.
-    static std::optional<IndexedPicture> readPNG(const std::filesystem::path& path, std::string& error);
+    // a failure when the file is missing or damaged.
+    static Result<IndexedPicture> readPNG(const std::filesystem::path& path);
     // As an indexed PNG of as few bits per pixel as its palette needs, with transparency only when
     // a colour has some.
-    bool writePNG(const std::filesystem::path& path, std::string& error) const;
+    Result<void> writePNG(const std::filesystem::path& path) const;
 
     std::size_t width() const { return m_width; }
     std::size_t height() const { return m_height; }

@@ -18,19 +18,18 @@ std::filesystem::path besideReference(const std::filesystem::path& reference, co
 }
 
 // The actual picture as it is, every colour kept, for a person to look at.
-bool writeFullColour(std::span<const std::uint8_t> rgba, std::size_t width, std::size_t height, const std::filesystem::path& path,
-    std::string& error)
+Result<void> writeFullColour(std::span<const std::uint8_t> rgba, std::size_t width, std::size_t height, const std::filesystem::path& path)
 {
+    if (rgba.size() < width * height * 4)
+        return Failure(path.string() + ": too few pixels");
     png_image image {};
     image.version = PNG_IMAGE_VERSION;
     image.width = png_uint_32(width);
     image.height = png_uint_32(height);
     image.format = PNG_FORMAT_RGBA;
-    if (rgba.size() < width * height * 4 || !png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr)) {
-        error = path.string() + ": " + (rgba.size() < width * height * 4 ? "too few pixels" : image.message);
-        return false;
-    }
-    return true;
+    if (!png_image_write_to_file(&image, path.c_str(), 0, rgba.data(), 0, nullptr))
+        return Failure(path.string() + ": " + image.message);
+    return {};
 }
 
 void removeQuietly(const std::filesystem::path& path)
@@ -59,14 +58,12 @@ PictureComparison compareWithReference(std::span<const std::uint8_t> rgba, std::
     PictureComparison result;
     const auto actualPath = actualPicturePath(reference), differencePath = differencePicturePath(reference);
     auto keepActual = [&](const std::string& what) {
-        std::string error;
-        result.message = what + (writeFullColour(rgba, width, height, actualPath, error) ? "; the actual picture: " + actualPath.string()
-                                                                                         : "; the actual picture could not be kept: " + error);
+        auto kept = writeFullColour(rgba, width, height, actualPath);
+        result.message = what + (kept ? "; the actual picture: " + actualPath.string() : "; the actual picture could not be kept: " + kept.reason());
     };
-    std::string error;
-    auto expected = IndexedPicture::readPNG(reference, error);
+    auto expected = IndexedPicture::readPNG(reference);
     if (!expected) {
-        keepActual("no reference picture (" + error + ")");
+        keepActual("no reference picture (" + expected.reason() + ")");
         return result;
     }
     if (expected->width() != width || expected->height() != height || rgba.size() < width * height * 4) {
@@ -138,27 +135,24 @@ PictureComparison compareWithReference(std::span<const std::uint8_t> rgba, std::
         + std::to_string(tolerance.channel) + " (up to " + std::to_string(result.largest) + "; " + std::to_string(tolerance.pixels)
         + " may), within pixels " + std::to_string(left) + "," + std::to_string(top) + " to " + std::to_string(right) + "," + std::to_string(bottom);
     keepActual(what);
-    if (IndexedPicture::fromRGBA(width, height, picture).writePNG(differencePath, error))
+    if (auto drawn = IndexedPicture::fromRGBA(width, height, picture).writePNG(differencePath))
         result.message += "; the differences in red: " + differencePath.string();
     else
-        result.message += "; the differences could not be drawn: " + error;
+        result.message += "; the differences could not be drawn: " + drawn.reason();
     return result;
 }
 
-bool writeReference(std::span<const std::uint8_t> rgba, std::size_t width, std::size_t height, const std::filesystem::path& reference,
-    std::string& error)
+Result<void> writeReference(std::span<const std::uint8_t> rgba, std::size_t width, std::size_t height,
+    const std::filesystem::path& reference)
 {
-    if (rgba.size() < width * height * 4) {
-        error = reference.string() + ": too few pixels";
-        return false;
-    }
-    std::error_code code;
-    std::filesystem::create_directories(reference.parent_path(), code);
-    if (!IndexedPicture::fromRGBA(width, height, rgba).writePNG(reference, error))
-        return false;
+    if (rgba.size() < width * height * 4)
+        return Failure(reference.string() + ": too few pixels");
+    std::error_code ignored;
+    std::filesystem::create_directories(reference.parent_path(), ignored);
+    DV_TRY(IndexedPicture::fromRGBA(width, height, rgba).writePNG(reference));
     removeQuietly(actualPicturePath(reference));
     removeQuietly(differencePicturePath(reference));
-    return true;
+    return {};
 }
 
 } // namespace dv::testing

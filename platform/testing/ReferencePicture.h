@@ -12,6 +12,8 @@
 //   EXPECT_TRUE(result.matches) << result.message;
 #pragma once
 
+#include "platform/base/Result.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -37,9 +39,9 @@ PictureComparison compareWithReference(std::span<const std::uint8_t> rgba, std::
     const std::filesystem::path& reference, PictureTolerance tolerance = {});
 
 // Writes the picture as the reference at `reference` (an indexed PNG), and removes the actual and
-// difference pictures an earlier failure left beside it. False and a reason when it cannot.
-bool writeReference(std::span<const std::uint8_t> rgba, std::size_t width, std::size_t height, const std::filesystem::path& reference,
-    std::string& error);
+// difference pictures an earlier failure left beside it.
+Result<void> writeReference(std::span<const std::uint8_t> rgba, std::size_t width, std::size_t height,
+    const std::filesystem::path& reference);
 
 // Where a failed comparison leaves its pictures: "home.actual.png" and "home.difference.png" beside
 // "home.png".

@@ -81,16 +81,16 @@ TEST_F(ReferencePictureTest, FewColoursAreKeptExactlyInFewBitsAndReadBackAsWritt
     const auto picture = IndexedPicture::fromRGBA(80, 50, rgba);
     EXPECT_EQ(picture.palette().size(), 4u);
     EXPECT_EQ(picture.largestDifferenceFrom(rgba), 0);
-    std::string error;
     const auto path = m_folder / "four.png";
-    ASSERT_TRUE(picture.writePNG(path, error)) << error;
+    auto written = picture.writePNG(path);
+    ASSERT_TRUE(written.ok()) << written.reason();
     std::ifstream file(path, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     ASSERT_GT(bytes.size(), 26u);
     EXPECT_EQ(bytes[24], 2) << "two bits per pixel for four colours";
     EXPECT_EQ(bytes[25], 3) << "an indexed PNG";
-    auto again = IndexedPicture::readPNG(path, error);
-    ASSERT_TRUE(again) << error;
+    auto again = IndexedPicture::readPNG(path);
+    ASSERT_TRUE(again.ok()) << again.reason();
     EXPECT_EQ(again->rgba(), rgba);
 }
 
@@ -108,11 +108,11 @@ TEST_F(ReferencePictureTest, AScreenOfManyColoursKeepsItsFlatColoursAndMatchesIt
     EXPECT_LT(picture.largestDifferenceFrom(shot.rgba), 24);
 
     const auto reference = m_folder / "screen.png";
-    std::string error;
-    ASSERT_TRUE(dv::testing::writeReference(shot.rgba, shot.width, shot.height, reference, error)) << error;
+    auto written = dv::testing::writeReference(shot.rgba, shot.width, shot.height, reference);
+    ASSERT_TRUE(written.ok()) << written.reason();
     EXPECT_LT(std::filesystem::file_size(reference), 20000u);
-    auto again = IndexedPicture::readPNG(reference, error);
-    ASSERT_TRUE(again) << error;
+    auto again = IndexedPicture::readPNG(reference);
+    ASSERT_TRUE(again.ok()) << again.reason();
     EXPECT_EQ(again->rgba(), picture.rgba()) << "read back as written";
     const auto same = dv::testing::compareWithReference(screen().rgba, shot.width, shot.height, reference);
     EXPECT_TRUE(same.matches) << same.message;
@@ -134,8 +134,8 @@ TEST_F(ReferencePictureTest, AChangedTextDiffersAndLeavesTheActualPictureAndTheD
 {
     const auto shot = screen();
     const auto reference = m_folder / "home.png";
-    std::string error;
-    ASSERT_TRUE(dv::testing::writeReference(shot.rgba, shot.width, shot.height, reference, error)) << error;
+    auto written = dv::testing::writeReference(shot.rgba, shot.width, shot.height, reference);
+    ASSERT_TRUE(written.ok()) << written.reason();
 
     // One character of the label otherwise: 客 for 各.
     m_label->setText("行业各源 Dovrelta"_ns);
@@ -184,8 +184,8 @@ TEST_F(ReferencePictureTest, AMissingReferenceOrOneOfAnotherSizeNeverMatches)
     EXPECT_NE(missing.message.find("no reference picture"), std::string::npos) << missing.message;
     EXPECT_TRUE(std::filesystem::exists(dv::testing::actualPicturePath(m_folder / "none.png")));
 
-    std::string error;
-    ASSERT_TRUE(dv::testing::writeReference(shot.rgba, shot.width, shot.height, m_folder / "wide.png", error)) << error;
+    auto written = dv::testing::writeReference(shot.rgba, shot.width, shot.height, m_folder / "wide.png");
+    ASSERT_TRUE(written.ok()) << written.reason();
     std::vector<std::uint8_t> narrow(std::size_t(shot.width - 2) * shot.height * 4, 255);
     const auto other = dv::testing::compareWithReference(narrow, shot.width - 2, shot.height, m_folder / "wide.png");
     EXPECT_FALSE(other.matches);

@@ -119,8 +119,8 @@ void SimProgramTest::expectReferencePictures(const std::vector<std::string>& ste
         const std::size_t width = CGImageGetWidth(image->CGImage()), height = CGImageGetHeight(image->CGImage());
         const auto reference = folder / (step + ".png");
         if (updating) {
-            std::string error;
-            EXPECT_TRUE(dv::testing::writeReference(rgba, width, height, reference, error)) << error;
+            auto written = dv::testing::writeReference(rgba, width, height, reference);
+            EXPECT_TRUE(written.ok()) << written.reason();
             continue;
         }
         const auto result = dv::testing::compareWithReference(rgba, width, height, reference);
@@ -130,11 +130,12 @@ void SimProgramTest::expectReferencePictures(const std::vector<std::string>& ste
     if (!updating)
         return;
     std::error_code code;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, code)) {
-        const auto name = entry.path().filename().string();
+    std::vector<std::filesystem::path> stale;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, code))
         if (entry.path().extension() == ".png" && std::find(steps.begin(), steps.end(), entry.path().stem().string()) == steps.end())
-            std::filesystem::remove(entry.path(), code);
-    }
+            stale.push_back(entry.path());
+    for (const auto& path : stale)
+        std::filesystem::remove(path, code);
 }
 
 std::optional<dv::testing::Pixels> readPicture(const std::filesystem::path& path, double scale)
