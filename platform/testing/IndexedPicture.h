@@ -26,7 +26,8 @@ public:
     // `rgba` holds width x height straight RGBA pixels, row after row. Each pixel takes the palette
     // entry nearest to its colour (see nearestIndex): its own colour when the picture has at most
     // 256; else the colours that cover many pixels are kept exactly (flat grounds, the ink of
-    // texts) and the rest (edges, gradients) share entries cut from their spread.
+    // texts) and the rest share the other entries, the more of them the more pixels they cover
+    // (a gradient keeps its steps; the edges of letters share a few).
     static IndexedPicture fromRGBA(std::size_t width, std::size_t height, std::span<const std::uint8_t> rgba);
 
     // An indexed PNG as writePNG leaves it (another PNG is read as well, by libpng's own palette);
