@@ -350,6 +350,22 @@ TEST_F(WebViewTest, ThePageIsDrawnAtItsPlaceUnderTheViewsAboveAndFollowsItsScrip
     ASSERT_TRUE(runMainLoopUntil([&] { return near(Pixels(m_ui.screenshot(2)).at(370, 50), { 10, 200, 20, 255 }, 6); }));
 }
 
+// The phone's web view draws no scrollbar of its own (as no scroll view here draws its
+// indicators): a page taller than the view shows its own ground to the view's edge, right after
+// it loaded as well as later, so that its picture does not depend on when it is taken.
+TEST_F(WebViewTest, APageTallerThanTheViewShowsNoScrollbar)
+{
+    page("/long", "<body style='margin:0;background:rgb(200,30,40)'><div style='height:3000px'></div></body>");
+    load("/long");
+    ASSERT_TRUE(runMainLoopUntil([&] { return near(Pixels(m_ui.screenshot(2)).at(40, 300), { 200, 30, 40, 255 }, 6); }));
+    Pixels shot(m_ui.screenshot(2));
+    int other = 0;
+    for (CGFloat y = 2; y < 600; y += 4)
+        for (CGFloat x = 360; x < 375; x += 0.5)
+            other += !near(shot.at(x, y), { 200, 30, 40, 255 }, 6);
+    EXPECT_EQ(other, 0) << "the page's red reaches the right edge";
+}
+
 TEST_F(WebViewTest, TouchesAndTypingReachThePage)
 {
     page("/form", "<title>表单</title><body style='margin:0;height:3000px'>"

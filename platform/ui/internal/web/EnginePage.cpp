@@ -309,6 +309,12 @@ std::unique_ptr<EnginePage> EnginePage::create(EnginePageClient& client, CGSize 
     e.timeLimit = timeLimit;
     e.scripts = webkit_user_content_manager_new();
     webkit_user_content_manager_register_script_message_handler(e.scripts, kMessageHandler);
+    // The phone's web view has no scrollbar to draw; the engine's own would show after a load and
+    // fade a while later, so that a picture of the page would depend on when it is taken.
+    WebKitUserStyleSheet* noScrollbars = webkit_user_style_sheet_new("::-webkit-scrollbar { display: none; }",
+        WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
+    webkit_user_content_manager_add_style_sheet(e.scripts, noScrollbars);
+    webkit_user_style_sheet_unref(noScrollbars);
     WebKitSettings* settings = webkit_settings_new_with_settings(
         // Drawn by the processor into memory, where the offscreen window can read it.
         "hardware-acceleration-policy", WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER,
