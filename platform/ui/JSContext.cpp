@@ -21,6 +21,9 @@ DV_DEFINE_CLASS(JSContext)
 
 namespace {
 constexpr double kDefaultTimeLimit = 2.0;
+// How long an evaluation waits at most for the web engine to start (it waits on its display server,
+// which is given as long to announce itself).
+constexpr double kEngineStartWait = 30;
 thread_local const dv::internal::CallScope* t_currentCall = nullptr;
 // What the engine throws when it ends a script for its time limit, as the page's answer tells it.
 constexpr const char* kTerminated = "JavaScript execution terminated.";
@@ -124,6 +127,9 @@ Ref<JSValue> JSContext::evaluateInPage(const std::string& script)
     auto answer = std::make_shared<std::optional<dv::internal::PageAnswer>>();
     ++m_evaluating;
     page->runScriptInPage(script, [answer](const dv::internal::PageAnswer& given) { *answer = given; });
+    // The first page's engine may still be starting: the script runs once it has, and its time
+    // limit counts from then.
+    NSRunLoop::mainRunLoop()->runUntil([&] { return answer->has_value() || !page->pageIsStarting(); }, kEngineStartWait);
     // The page ends a script at the time limit itself; the answer then still has to come back.
     const double limit = executionTimeLimit();
     const double bound = limit > 0 ? limit + std::max(1.0, limit) : 1e9;

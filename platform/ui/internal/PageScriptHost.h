@@ -29,6 +29,8 @@ public:
     virtual void pageTimeLimitChanged(double seconds) = 0;
     // NO when no page can answer (none loaded yet, its process ended).
     virtual bool pageCanAnswer() const = 0;
+    // YES while the page waits for its engine to start (a script asked for runs after that).
+    virtual bool pageIsStarting() const = 0;
 };
 
 } // namespace dv::internal

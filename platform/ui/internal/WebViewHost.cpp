@@ -15,7 +15,9 @@
 #include "platform/ui/JSContext.h"
 #include "platform/ui/UIWebView.h"
 #include "platform/ui/internal/Keyboard.h"
+#include "platform/ui/internal/web/WebEngine.h"
 
+#include <utility>
 
 namespace dv {
 
@@ -87,7 +89,12 @@ std::string trimmed(const std::string& text)
 
 } // namespace
 
-WebViewHost::WebViewHost(const Ref<UIWebView>& view, const Ref<JSContext>& context) : m_view(view), m_context(context) { }
+WebViewHost::WebViewHost(const Ref<UIWebView>& view, const Ref<JSContext>& context) : m_view(view), m_context(context)
+{
+    // The engine takes a while to start: it begins with the first view, before any page is asked
+    // for.
+    WebEngine::start();
+}
 
 WebViewHost::~WebViewHost()
 {
@@ -96,13 +103,58 @@ WebViewHost::~WebViewHost()
 
 EnginePage* WebViewHost::page()
 {
-    if (!m_page && !m_engineFailed) {
+    if (m_page || m_engineFailed)
+        return m_page.get();
+    switch (WebEngine::state()) {
+    case WebEngine::State::Started: {
+        // The context's globals and time limit as they are now: those set while the engine
+        // started are in.
         auto context = m_context.lock();
         m_page = EnginePage::create(*this, m_size, context ? context->pageBootstrap() : std::string(),
             context ? context->executionTimeLimit() : 0);
         m_engineFailed = !m_page;
+        break;
+    }
+    case WebEngine::State::Failed:
+        m_engineFailed = true;
+        break;
+    case WebEngine::State::NotStarted:
+    case WebEngine::State::Starting:
+        if (!std::exchange(m_awaitingEngine, true)) {
+            std::weak_ptr<WebViewHost> weak = weak_from_this();
+            WebEngine::start([weak] {
+                if (auto host = weak.lock())
+                    host->engineDidStart();
+            });
+        }
+        break;
     }
     return m_page.get();
+}
+
+// What was asked of the page while the engine started is done now, in the order asked: the latest
+// load, scripts to run. Without an engine the load fails and the scripts answer nothing.
+void WebViewHost::engineDidStart()
+{
+    m_awaitingEngine = false;
+    page();
+    auto untilEngine = std::exchange(m_untilEngine, {});
+    for (auto& step : untilEngine)
+        step();
+    if (m_engineFailed && m_loading && std::exchange(m_queuedLoad, {}))
+        failWithoutEngine();
+}
+
+void WebViewHost::failWithoutEngine()
+{
+    // The load fails as a transfer would, after the question.
+    auto view = m_view.lock();
+    PageNavigation navigation { urlText(m_request), UIWebViewNavigationTypeOther };
+    if (!pageShouldNavigate(navigation))
+        return;
+    if (auto delegate = view ? view->delegate() : nil)
+        delegate->webViewDidStartLoad(view);
+    endLoad("failed", makeURLError(NSURLErrorUnknown, m_request ? m_request->URL() : nil));
 }
 
 void WebViewHost::setSize(CGSize size)
@@ -141,15 +193,8 @@ void WebViewHost::loadRequest(const Ref<NSURLRequest>& request)
 {
     auto view = m_view.lock();
     beginOwnLoad(request);
-    auto* engine = page();
-    if (!engine) {
-        // No engine on this system: the load fails as a transfer would, after the question.
-        PageNavigation navigation { urlText(request), UIWebViewNavigationTypeOther };
-        if (!pageShouldNavigate(navigation))
-            return;
-        if (auto delegate = view ? view->delegate() : nil)
-            delegate->webViewDidStartLoad(view);
-        endLoad("failed", makeURLError(NSURLErrorUnknown, request->URL()));
+    if (!page() && m_engineFailed) {
+        failWithoutEngine();
         return;
     }
     std::vector<std::pair<std::string, std::string>> headers;
@@ -163,7 +208,7 @@ void WebViewHost::loadRequest(const Ref<NSURLRequest>& request)
 void WebViewHost::loadData(const Ref<NSData>& data, const std::string& MIMEType, const std::string& encoding, const Ref<NSURLRequest>& base)
 {
     beginOwnLoad(base);
-    if (page()) {
+    if (page() || !m_engineFailed) {
         const auto url = urlText(base);
         issue([data, MIMEType, encoding, url](EnginePage& page) {
             page.loadBytes(data ? data->bytes() : nullptr, data ? data->length() : 0, MIMEType, encoding, url == "about:blank" ? "" : url);
@@ -190,8 +235,21 @@ void WebViewHost::reload()
 // of loads, a reload right after a load): the latest waits for that question. The one asked about
 // is let go without a word to the delegate (the application has moved on from it) and is replaced
 // by the latest as soon as the engine has started it; what the engine reports of it is passed over.
+// While the engine starts, the latest load waits for it the same way.
 void WebViewHost::issue(std::function<void(EnginePage&)> load)
 {
+    if (!m_page) {
+        if (!m_queuedLoad) {
+            std::weak_ptr<WebViewHost> weak = weak_from_this();
+            m_untilEngine.push_back([weak] {
+                auto host = weak.lock();
+                if (auto load = host && host->m_page ? std::exchange(host->m_queuedLoad, {}) : std::function<void(EnginePage&)> {})
+                    host->issue(std::move(load));
+            });
+        }
+        m_queuedLoad = std::move(load);
+        return;
+    }
     if (m_engineAsking) {
         m_queuedLoad = std::move(load);
         return;
@@ -500,6 +558,17 @@ void WebViewHost::pageProcessDidEnd()
 void WebViewHost::runScriptInPage(const std::string& script, std::function<void(const PageAnswer&)> done)
 {
     auto* engine = page();
+    if (!engine && !m_engineFailed) {
+        std::weak_ptr<WebViewHost> weak = weak_from_this();
+        m_untilEngine.push_back([weak, script, done] {
+            auto host = weak.lock();
+            if (host && host->m_page)
+                host->m_page->runScript(script, [done](PageAnswer answer) { done(answer); });
+            else
+                done(PageAnswer {});
+        });
+        return;
+    }
     if (!engine) {
         done(PageAnswer {});
         return;
@@ -522,6 +591,8 @@ void WebViewHost::pageTimeLimitChanged(double seconds)
     if (m_page)
         m_page->setTimeLimit(seconds);
 }
+
+bool WebViewHost::pageIsStarting() const { return m_awaitingEngine; }
 
 bool WebViewHost::pageCanAnswer() const
 {

@@ -6,6 +6,10 @@
 // the page has also been drawn and its title and text read (so that what a screenshot or a dump
 // shows is the page), within a bound for pages that never paint.
 //
+// The first view's engine takes a while to start (see WebEngine.h): meanwhile the view shows blank
+// and what is asked of the page (the latest load, scripts) waits, in order, until the engine is up;
+// the delegate hears of it as it would of a running engine.
+//
 // Owned by its UIWebView, which it refers to weakly (the view may go while the host is telling
 // its delegate something; each call keeps the view for its duration). Main thread only.
 #pragma once
@@ -18,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class JSContext;
 class NSData;
@@ -65,6 +70,7 @@ public:
     void pageGlobalsChanged() override;
     void pageTimeLimitChanged(double seconds) override;
     bool pageCanAnswer() const override;
+    bool pageIsStarting() const override;
 
     // EnginePageClient
     bool pageShouldNavigate(const PageNavigation& navigation) override;
@@ -79,7 +85,12 @@ public:
     void pageProcessDidEnd() override;
 
 private:
+    // The page, made when first needed; nil while the engine starts (engineDidStart follows) and
+    // when it cannot.
     EnginePage* page();
+    void engineDidStart();
+    // A load given when there is no engine on this system.
+    void failWithoutEngine();
     // A load of the application's begins: the running one ends as stopped.
     void beginOwnLoad(const Ref<NSURLRequest>& request);
     void endLoad(const char* outcome, const Ref<NSError>& error);
@@ -94,6 +105,9 @@ private:
     Weak<JSContext> m_context;
     std::unique_ptr<EnginePage> m_page;
     bool m_engineFailed = false;
+    bool m_awaitingEngine = false;
+    // What waits for the engine's start, in the order asked.
+    std::vector<std::function<void()>> m_untilEngine;
     CGSize m_size {};
 
     Ref<NSURLRequest> m_request;

@@ -17,8 +17,11 @@
 #include "platform/testing/LoopbackServer.h"
 #include "platform/testing/ProcessTree.h"
 #include "platform/testing/ServerSockets.h"
+#include "platform/ui/FrameTiming.h"
 
 #include <arpa/inet.h>
+#include <chrono>
+#include <functional>
 #include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -67,9 +70,12 @@ public:
     Journal calls;
     std::vector<std::string> refused; // paths
     Ref<NSError> lastError;
+    std::optional<std::chrono::steady_clock::time_point> firstAsked;
     std::optional<bool> webViewShouldStartLoadWithRequestNavigationType(const Ref<UIWebView>&, const Ref<NSURLRequest>& request,
         UIWebViewNavigationType type) override
     {
+        if (!firstAsked)
+            firstAsked = std::chrono::steady_clock::now();
         const std::string path = request->URL()->path() ? request->URL()->path()->UTF8String() : "";
         calls.push_back("shouldStart:" + path + ":" + std::to_string(type));
         return std::find(refused.begin(), refused.end(), path) == refused.end();
@@ -126,6 +132,13 @@ private:
     int m_socket = -1;
     int m_port = 0;
     std::thread m_thread;
+};
+
+// A view that does what a person's tap on it should do.
+class TapAction : public UIView {
+public:
+    std::function<void()> action;
+    void touchesEnded(const Ref<NSSet>&, const Ref<UIEvent>&) override { action(); }
 };
 
 class WebViewTest : public UITest {
@@ -318,6 +331,59 @@ TEST_F(WebViewTest, FailuresEndWithThePlatformsErrorsAndLeaveThePage)
     EXPECT_EQ(m_delegate->calls.back(), "didFinish");
     EXPECT_GT(std::count(m_delegate->calls.begin(), m_delegate->calls.end(), "shouldStart:/frame:5"), 500);
     EXPECT_EQ(dv::str(m_web->pageTitle()), "框架");
+}
+
+// A fresh process, whose first web view starts the engine.
+class FirstWebViewTest : public WebViewTest {
+protected:
+    void SetUp() override
+    {
+        UITest::SetUp();
+        m_ui.clearWebLoads();
+    }
+};
+
+// The engine starts without holding the main thread: the tap that opens the first page is shown in
+// its frame while the engine starts; what the application asks of the page meanwhile waits, in
+// order (a load it replaces ends with -999, a value it sets is there before the page's scripts, a
+// script it runs answers), and the page then loads as any other.
+TEST_F(FirstWebViewTest, TheFirstPageOpensWithoutHoldingTheMainThreadWhileTheEngineStarts)
+{
+    page("/a", "<title>甲</title><p>甲</p>");
+    page("/b", "<title>乙</title><script>document.title = '乙' + early;</script><p>乙</p>");
+    m_delegate = std::make_shared<WebRecorder>();
+    auto opener = alloc<TapAction>();
+    opener->initWithFrame(CGRectMake(0, 0, 100, 44));
+    double loading = 0; // seconds the loads took to return
+    opener->action = [&] {
+        m_web = alloc<UIWebView>()->initWithFrame(CGRectMake(0, 44, 375, 603));
+        m_web->setDelegate(m_delegate);
+        m_window->addSubview(m_web);
+        const auto start = std::chrono::steady_clock::now();
+        m_web->loadRequest(request("/a"));
+        m_web->javaScriptContext()->setObjectForKeyedSubscript("early"_ns, "early"_ns);
+        m_web->loadRequest(request("/b"));
+        loading = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    m_window->addSubview(opener);
+    m_ui.runUntilIdle();
+
+    dv::FrameTiming::takeTouchToFrameTimes();
+    const auto tapped = std::chrono::steady_clock::now();
+    ASSERT_TRUE(m_ui.tap(opener));
+    EXPECT_FALSE(dv::FrameTiming::takeTouchToFrameTimes().empty()) << "the tap was shown";
+    EXPECT_EQ(m_delegate->calls, (Journal { "didFail:-999" })) << "the replaced load ends as it is replaced";
+    EXPECT_TRUE(m_web->isLoading());
+    EXPECT_EQ(eval("6 * 7"), "42") << "a script waits for the engine";
+    ASSERT_TRUE(m_ui.waitForWebView(m_web, 60));
+    ASSERT_TRUE(m_delegate->firstAsked);
+    const double started = std::chrono::duration<double>(*m_delegate->firstAsked - tapped).count();
+    EXPECT_LT(loading * 10, started) << "the loads waited for the engine: " << loading << " s to return, " << started
+                                     << " s to the engine's first question";
+    EXPECT_EQ(m_delegate->calls, (Journal { "didFail:-999", "shouldStart:/b:5", "didStart", "didFinish" }));
+    EXPECT_EQ(dv::str(m_web->pageTitle()), "乙early");
+    EXPECT_EQ(m_server.requestCount("/a"), 0u);
+    EXPECT_EQ(eval("early"), "early");
 }
 
 TEST_F(WebViewTest, ThePageIsDrawnAtItsPlaceUnderTheViewsAboveAndFollowsItsScripts)

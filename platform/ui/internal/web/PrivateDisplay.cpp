@@ -1,10 +1,15 @@
 #include "platform/ui/internal/web/PrivateDisplay.h"
 
+#include <cerrno>
+#include <GL/glx.h>
+#include <X11/Xlib.h>
+
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -21,8 +26,9 @@ constexpr const char* kScreen = "1080x1920x24";
 
 } // namespace
 
-std::string PrivateDisplay::start(std::string& error)
+std::string PrivateDisplay::start(std::string& error, pid_t& server)
 {
+    server = 0;
     if (::access(kServer, X_OK) != 0) {
         error = kServer;
         error += " is not installed";
@@ -101,7 +107,27 @@ std::string PrivateDisplay::start(std::string& error)
         error += " announced no display";
         return {};
     }
+    server = child;
     return ":" + number;
+}
+
+void PrivateDisplay::loadGraphics(const std::string& display)
+{
+    Display* connection = XOpenDisplay(display.c_str());
+    if (!connection)
+        return;
+    int errorBase = 0, eventBase = 0;
+    if (glXQueryExtension(connection, &errorBase, &eventBase)) {
+        int count = 0;
+        if (GLXFBConfig* configs = glXGetFBConfigs(connection, DefaultScreen(connection), &count))
+            XFree(configs);
+    }
+    // Never closed: closing it would unload the driver again.
+}
+
+void PrivateDisplay::keepUntilEnd(pid_t server)
+{
+    while (::waitpid(server, nullptr, 0) < 0 && errno == EINTR) { }
 }
 
 } // namespace dv::internal

@@ -1,6 +1,7 @@
 #include "platform/ui/internal/web/WebEngine.h"
 
 #include "platform/base/NSLog.h"
+#include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/ui/internal/web/PrivateDisplay.h"
 #include "platform/ui/internal/web/ToolkitEvents.h"
@@ -8,10 +9,15 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <pthread.h>
 #include <sched.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 #ifndef DV_WEB_EXTENSION_DIR
 #error "DV_WEB_EXTENSION_DIR names the folder of the web-process extension"
@@ -57,53 +63,113 @@ void WebEngine::prepareMainThread()
     (void)s_prepared;
 }
 
-WebEngine* WebEngine::shared()
+namespace {
+
+// The start's progress and the engine; main thread only.
+WebEngine::State s_state = WebEngine::State::NotStarted;
+WebEngine* s_engine = nullptr;
+std::vector<std::function<void()>> s_waiting;
+
+} // namespace
+
+WebEngine::State WebEngine::state() { return s_state; }
+
+WebEngine* WebEngine::shared() { return s_engine; }
+
+void WebEngine::start(std::function<void()> done)
 {
-    static WebEngine* s_engine = [] {
-        auto* engine = new WebEngine;
-        std::string error;
-        if (!engine->start(error)) {
-            NSLog("Web pages cannot be shown: %@", error.c_str());
-            delete engine;
-            return static_cast<WebEngine*>(nullptr);
-        }
-        return engine;
-    }();
-    return s_engine;
+    if (s_state == State::NotStarted) {
+        s_state = State::Starting;
+        // No accessibility bus for offscreen views: without these the toolkit and each web process
+        // of the engine (which read the same environment) would look for one and say it is not
+        // there. Set before the start's thread runs, which hands the environment to the display.
+        ::setenv("NO_AT_BRIDGE", "1", 0);
+        ::setenv("WEBKIT_A11Y_BUS_ADDRESS", "", 0);
+        prepare(!hasDisplay());
+    }
+    if (!done)
+        return;
+    if (s_state == State::Starting)
+        s_waiting.push_back(std::move(done));
+    else
+        dispatch_async(dispatch_get_main_queue(), std::move(done));
 }
 
-bool WebEngine::start(std::string& error)
+// What waits on other processes runs on a thread of its own, which stays while the private
+// display runs: the display ends when the thread that started it does.
+void WebEngine::prepare(bool privateDisplay)
+{
+    std::thread([privateDisplay] {
+        ::pthread_setname_np(::pthread_self(), "dv.web-engine");
+        Preparation preparation;
+        preparation.privateDisplay = privateDisplay;
+        preparation.sandboxed = sandboxCanStart();
+        pid_t server = 0;
+        if (privateDisplay) {
+            preparation.display = PrivateDisplay::start(preparation.error, server);
+            if (!preparation.display.empty())
+                PrivateDisplay::loadGraphics(preparation.display);
+        }
+        dispatch_async(dispatch_get_main_queue(), [preparation] { finish(preparation); });
+        if (server > 0)
+            PrivateDisplay::keepUntilEnd(server);
+    }).detach();
+}
+
+// The main thread's part, in turns of their own: the toolkit on the display, then the web context
+// (which starts the engine's network process).
+void WebEngine::finish(const Preparation& preparation)
 {
     prepareMainThread();
-    // No accessibility bus for offscreen views: without these the toolkit and each web process of
-    // the engine (which read the same environment) would look for one and say it is not there.
-    ::setenv("NO_AT_BRIDGE", "1", 0);
-    ::setenv("WEBKIT_A11Y_BUS_ADDRESS", "", 0);
     gdk_set_allowed_backends("x11");
-    bool toolkit = hasDisplay() && gtk_init_check(nullptr, nullptr);
-    if (!toolkit) {
-        const std::string display = PrivateDisplay::start(error);
-        if (display.empty())
-            return false;
-        // The engine's web processes find the display through the environment they inherit.
-        ::setenv("DISPLAY", display.c_str(), 1);
+    std::string error = preparation.error;
+    bool toolkit = false;
+    if (!preparation.privateDisplay) {
         toolkit = gtk_init_check(nullptr, nullptr);
         if (!toolkit) {
-            error = "the toolkit cannot use the display " + display;
-            return false;
+            // The process's display does not take the toolkit: a private one instead.
+            prepare(true);
+            return;
         }
+    } else if (!preparation.display.empty()) {
+        // The engine's web processes find the display through the environment they inherit.
+        ::setenv("DISPLAY", preparation.display.c_str(), 1);
+        toolkit = gtk_init_check(nullptr, nullptr);
+        if (!toolkit)
+            error = "the toolkit cannot use the display " + preparation.display;
     }
-    NSRunLoop::mainRunLoop()->addExternalSource(std::make_shared<ToolkitEvents>());
+    if (!toolkit) {
+        NSLog("Web pages cannot be shown: %@", error.c_str());
+        end(State::Failed);
+        return;
+    }
+    const bool sandboxed = preparation.sandboxed;
+    dispatch_async(dispatch_get_main_queue(), [sandboxed] {
+        NSRunLoop::mainRunLoop()->addExternalSource(std::make_shared<ToolkitEvents>());
+        s_engine = new WebEngine;
+        s_engine->makeContext(sandboxed);
+        end(State::Started);
+    });
+}
 
+void WebEngine::end(State state)
+{
+    s_state = state;
+    // Each in a turn of its own: a page made for each waiting view, and its load.
+    for (auto& done : std::exchange(s_waiting, {}))
+        dispatch_async(dispatch_get_main_queue(), std::move(done));
+}
+
+void WebEngine::makeContext(bool sandboxed)
+{
     m_context = webkit_web_context_new_ephemeral();
     webkit_web_context_set_cache_model(m_context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
-    m_sandboxed = sandboxCanStart();
+    m_sandboxed = sandboxed;
     if (!m_sandboxed)
         NSLog("Web pages run without the engine's sandbox: this system does not let it start (no user namespaces)");
     webkit_web_context_set_sandbox_enabled(m_context, m_sandboxed);
     webkit_web_context_set_web_extensions_directory(m_context, DV_WEB_EXTENSION_DIR);
     webkit_web_context_set_web_extensions_initialization_user_data(m_context, g_variant_new_double(kDefaultTimeLimit));
-    return true;
 }
 
 } // namespace dv::internal
