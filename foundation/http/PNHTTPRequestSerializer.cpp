@@ -4,6 +4,7 @@
 #include "foundation/http/PNStreamingMultipartFormData.h"
 #include "foundation/http/internal/Transliteration.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSLocale.h"
 #include "platform/base/NSCoder.h"
@@ -32,8 +33,10 @@ Ref<NSArray> PNRequestPropertyKeyPaths()
     static std::once_flag once;
     static Ref<NSArray> keyPaths;
     std::call_once(once, [] {
-        keyPaths = NSArray::of({"allowsCellularAccess"_ns, "cachePolicy"_ns, "HTTPShouldHandleCookies"_ns, "HTTPShouldUsePipelining"_ns,
-            "networkServiceType"_ns, "timeoutInterval"_ns});
+        keyPaths = dv::keepingForever([] {
+            return NSArray::of({"allowsCellularAccess"_ns, "cachePolicy"_ns, "HTTPShouldHandleCookies"_ns, "HTTPShouldUsePipelining"_ns,
+                "networkServiceType"_ns, "timeoutInterval"_ns});
+        });
     });
     return keyPaths;
 }

@@ -2,6 +2,7 @@
 
 #include "foundation/http/PNURLSessionManager.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSURL.h"
 #include "platform/dispatch/Dispatch.h"
@@ -54,7 +55,7 @@ Ref<PNNetworkActivityIndicatorManager> PNNetworkActivityIndicatorManager::init()
 
 Ref<PNNetworkActivityIndicatorManager> PNNetworkActivityIndicatorManager::sharedManager()
 {
-    static const Ref<PNNetworkActivityIndicatorManager> shared = alloc<PNNetworkActivityIndicatorManager>()->init();
+    static const Ref<PNNetworkActivityIndicatorManager> shared = dv::keepingForever([] { return alloc<PNNetworkActivityIndicatorManager>()->init(); });
     return shared;
 }
 

@@ -2,6 +2,7 @@
 
 #include "foundation/http/internal/NetworkingStrings.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
@@ -95,7 +96,7 @@ Ref<PNNetworkReachabilityManager> PNNetworkReachabilityManager::initWithReachabi
 
 Ref<PNNetworkReachabilityManager> PNNetworkReachabilityManager::sharedManager()
 {
-    static const Ref<PNNetworkReachabilityManager> shared = manager();
+    static const Ref<PNNetworkReachabilityManager> shared = dv::keepingForever([] { return manager(); });
     return shared;
 }
 

@@ -1,6 +1,7 @@
 #include "foundation/http/PNQueryStringPair.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSCharacterSet.h"
 #include "platform/base/NSDictionary.h"
@@ -29,11 +30,11 @@ Ref<NSString> descriptionOf(const id& object)
 
 Ref<NSCharacterSet> queryAllowedCharacters()
 {
-    static const Ref<NSCharacterSet> allowed = [] {
+    static const Ref<NSCharacterSet> allowed = dv::keepingForever([] {
         auto set = dv::as<NSMutableCharacterSet>(NSCharacterSet::URLQueryAllowedCharacterSet()->mutableCopy());
         set->removeCharactersInString(":#[]@!$&'()*+,;="_ns);
         return dv::copyAs<NSCharacterSet>(set);
-    }();
+    });
     return allowed;
 }
 

@@ -1,6 +1,7 @@
 #include "foundation/http/PNSecurityPolicy.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSCoder.h"
 #include "platform/base/NSData.h"
@@ -90,7 +91,7 @@ Ref<NSSet> PNSecurityPolicy::certificatesInBundle(const Ref<NSBundle>& bundle)
 
 Ref<NSSet> PNSecurityPolicy::defaultPinnedCertificates()
 {
-    static const Ref<NSSet> certificates = certificatesInBundle(NSBundle::mainBundle());
+    static const Ref<NSSet> certificates = dv::keepingForever([] { return certificatesInBundle(NSBundle::mainBundle()); });
     return certificates;
 }
 

@@ -3,6 +3,7 @@
 #include "foundation/identity/KeychainStore.h"
 #include "foundation/identity/internal/Platform.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSException.h"
@@ -30,7 +31,7 @@ const Ref<NSString> kSeparator = "|"_ns;
 
 // The shared instance: made once, forgotten only by the test hook.
 std::mutex s_sharedLock;
-Ref<DIUUID> s_shared;
+dv::Uncounted<DIUUID> s_shared; // made on first use, kept (not counted) until a test resets it
 
 // The platform's random UUID in our form: lower case, without dashes.
 Ref<NSString> identifierForm(const Ref<NSUUID>& uuid)
@@ -55,20 +56,20 @@ Ref<DIUUID> DIUUID::sharedInstance()
     // The once-guard. Creation runs only instance code (init reaches the device identifier of the
     // instance being built, never this accessor), so it cannot re-enter itself.
     std::lock_guard lock(s_sharedLock);
-    if (!s_shared)
-        s_shared = alloc<DIUUID>()->init();
-    return s_shared;
+    if (!s_shared.get())
+        s_shared.make([] { return alloc<DIUUID>()->init(); });
+    return s_shared.get();
 }
 
 void DIUUID::resetSharedInstanceForTesting()
 {
-    Ref<DIUUID> old;
+    dv::Uncounted<DIUUID> old;
     {
         std::lock_guard lock(s_sharedLock);
-        old = std::exchange(s_shared, nil);
+        old = std::move(s_shared);
     }
-    if (old)
-        NSNotificationCenter::defaultCenter()->removeObserver(old.get());
+    if (old.get())
+        NSNotificationCenter::defaultCenter()->removeObserver(old.get().get());
 }
 
 Ref<DIUUID> DIUUID::init()

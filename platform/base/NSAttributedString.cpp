@@ -1,6 +1,7 @@
 #include "platform/base/NSAttributedString.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSCoder.h"
 #include "platform/base/NSData.h"
@@ -49,7 +50,7 @@ namespace {
 
 Ref<NSDictionary> emptyAttributes()
 {
-    static const Ref<NSDictionary> empty = NSDictionary::dictionary();
+    static const Ref<NSDictionary> empty = dv::keepingForever([] { return NSDictionary::dictionary(); });
     return empty;
 }
 

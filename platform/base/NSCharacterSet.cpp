@@ -1,6 +1,7 @@
 #include "platform/base/NSCharacterSet.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSString.h"
 #include "platform/base/internal/Utf.h"
 
@@ -42,7 +43,7 @@ Ref<NSCharacterSet> NSCharacterSet::withPredicate(Predicate predicate)
 #define DV_PREDEFINED_SET(name, predicate)                                       \
     Ref<NSCharacterSet> NSCharacterSet::name()                                   \
     {                                                                            \
-        static const Ref<NSCharacterSet> set = withPredicate(predicate);         \
+        static const Ref<NSCharacterSet> set = dv::keepingForever([] { return withPredicate(predicate); }); \
         return set;                                                              \
     }
 

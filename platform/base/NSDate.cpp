@@ -1,6 +1,7 @@
 #include "platform/base/NSDate.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSDateFormatter.h"
 #include "platform/base/NSLocale.h"
 #include "platform/base/NSString.h"
@@ -89,13 +90,13 @@ Ref<NSString> NSDate::description() const
         return NSString::fromUTF8("(invalid date)");
     // The platform's calendar and pattern: the year always has four digits ("0999-..."), and
     // dates before 1582-10-15 are Julian ones.
-    static const Ref<NSDateFormatter> formatter = [] {
+    static const Ref<NSDateFormatter> formatter = dv::keepingForever([] {
         auto f = alloc<NSDateFormatter>()->init();
         f->setLocale(NSLocale::localeWithLocaleIdentifier(NSString::fromUTF8("en_US_POSIX")));
         f->setTimeZone(NSTimeZone::timeZoneForSecondsFromGMT(0));
         f->setDateFormat(NSString::fromUTF8("yyyy-MM-dd HH:mm:ss Z"));
         return f;
-    }();
+    });
     // Whole seconds, as the platform prints them.
     return formatter->stringFromDate(dateWithTimeIntervalSinceReferenceDate(std::floor(m_interval)));
 }

@@ -3,6 +3,7 @@
 #include "platform/base/NSDecimalNumber.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSCoder.h"
 #include "platform/base/NSString.h"
 #include "platform/base/internal/FormatErrors.h"
@@ -509,19 +510,19 @@ Ref<NSDecimalNumber> NSDecimalNumber::decimalNumberWithNumber(const Ref<NSNumber
 
 Ref<NSDecimalNumber> NSDecimalNumber::notANumber()
 {
-    static const Ref<NSDecimalNumber> value = make(0, 0, false, true);
+    static const Ref<NSDecimalNumber> value = dv::keepingForever([] { return make(0, 0, false, true); });
     return value;
 }
 
 Ref<NSDecimalNumber> NSDecimalNumber::zero()
 {
-    static const Ref<NSDecimalNumber> value = make(0, 0, false, false);
+    static const Ref<NSDecimalNumber> value = dv::keepingForever([] { return make(0, 0, false, false); });
     return value;
 }
 
 Ref<NSDecimalNumber> NSDecimalNumber::one()
 {
-    static const Ref<NSDecimalNumber> value = make(1, 0, false, false);
+    static const Ref<NSDecimalNumber> value = dv::keepingForever([] { return make(1, 0, false, false); });
     return value;
 }
 

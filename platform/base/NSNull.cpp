@@ -1,13 +1,14 @@
 #include "platform/base/NSNull.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSString.h"
 
 DV_DEFINE_CLASS(NSNull)
 
 Ref<NSNull> NSNull::null()
 {
-    static const Ref<NSNull> instance = alloc<NSNull>();
+    static const Ref<NSNull> instance = dv::keepingForever([] { return alloc<NSNull>(); });
     return instance;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/base/NSNumber.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSString.h"
 
 #include "platform/base/internal/SharedInstance.h"
@@ -66,7 +67,7 @@ Ref<NSNumber> NSNumber::smallInteger(Kind kind, long long value)
     auto* fresh = new Ref<NSNumber>(make(kind, value, 0, 0));
     const Ref<NSNumber>* expected = nullptr;
     if (slot.compare_exchange_strong(expected, fresh, std::memory_order_acq_rel, std::memory_order_acquire)) {
-        dv::internal::keepForever(fresh->get());
+        dv::keepForever(fresh->get());
         return *fresh;
     }
     delete fresh; // another thread made it first

@@ -2,11 +2,11 @@
 
 #include "platform/base/Associations.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSException.h"
 #include "platform/base/NSString.h"
 #include "platform/base/SideTable.h"
-#include "platform/base/internal/SharedInstance.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +16,9 @@
 namespace {
 
 std::atomic<std::int64_t> s_liveObjects { 0 };
+// Made less destroyed on this thread: what a keepingForever call made and kept is the change
+// across it, whatever other threads make meanwhile.
+thread_local std::int64_t t_objectsMade = 0;
 
 } // namespace
 
@@ -35,7 +38,11 @@ struct Associations {
 
 } // namespace
 
-NSObject::NSObject() { s_liveObjects.fetch_add(1, std::memory_order_relaxed); }
+NSObject::NSObject()
+{
+    s_liveObjects.fetch_add(1, std::memory_order_relaxed);
+    ++t_objectsMade;
+}
 
 NSObject::~NSObject()
 {
@@ -43,6 +50,7 @@ NSObject::~NSObject()
     if (dv::sidetable::mayHaveEntries(this))
         dv::sidetable::erase(this);
     s_liveObjects.fetch_sub(1, std::memory_order_relaxed);
+    --t_objectsMade;
 }
 
 Class NSObject::class_()
@@ -220,11 +228,32 @@ void objc_removeAssociatedObjects(const NSObject* object)
 namespace dv {
 std::int64_t liveObjectCount() { return s_liveObjects.load(std::memory_order_relaxed); }
 
-namespace internal {
 void keepForever(const NSObject* object)
 {
-    if (object)
-        s_liveObjects.fetch_sub(1, std::memory_order_relaxed);
+    if (!object)
+        return;
+    s_liveObjects.fetch_sub(1, std::memory_order_relaxed);
+    // Taken out here, so that a keepingForever around this call does not take it out again.
+    --t_objectsMade;
 }
+
+namespace internal {
+
+std::int64_t objectsMadeOnThisThread() { return t_objectsMade; }
+
+std::int64_t keepMadeSince(std::int64_t mark)
+{
+    const std::int64_t kept = t_objectsMade - mark;
+    s_liveObjects.fetch_sub(kept, std::memory_order_relaxed);
+    t_objectsMade = mark;
+    return kept;
+}
+
+void countAgain(std::int64_t objects)
+{
+    s_liveObjects.fetch_add(objects, std::memory_order_relaxed);
+    t_objectsMade += objects;
+}
+
 } // namespace internal
 } // namespace dv

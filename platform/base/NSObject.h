@@ -120,7 +120,8 @@ Ref<R> copyAs(const Ref<T>& object)
     return object ? std::dynamic_pointer_cast<R>(object->copy()) : nullptr;
 }
 
-// Number of NSObject instances alive in the process; tests use it to catch retain cycles.
+// Number of NSObject instances alive in the process, less those kept forever; tests use it to
+// catch retain cycles.
 std::int64_t liveObjectCount();
 
 } // namespace dv

@@ -1,6 +1,7 @@
 #include "platform/base/NSTimeZone.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSCoder.h"
 #include "platform/base/NSDate.h"
@@ -22,7 +23,7 @@ DV_DEFINE_CLASS(NSTimeZone)
 namespace {
 
 std::mutex s_zonesMutex;
-Ref<NSTimeZone> s_systemZone;
+dv::Uncounted<NSTimeZone> s_systemZone; // read once, kept (not counted) until reset
 Ref<NSTimeZone> s_defaultZone;
 
 Ref<NSString> fromUChars(std::u16string_view text) { return NSString::fromUTF8(dv::internal::utf16ToUtf8(text)); }
@@ -104,19 +105,19 @@ Ref<NSTimeZone> NSTimeZone::timeZoneForSecondsFromGMT(NSInteger seconds)
 Ref<NSTimeZone> NSTimeZone::systemTimeZone()
 {
     std::lock_guard lock(s_zonesMutex);
-    if (!s_systemZone) {
-        std::u16string host = dv::internal::hostZoneID();
-        s_systemZone = timeZoneWithName(fromUChars(host));
-        if (!s_systemZone)
-            s_systemZone = timeZoneForSecondsFromGMT(0);
+    if (!s_systemZone.get()) {
+        s_systemZone.make([] {
+            auto zone = timeZoneWithName(fromUChars(dv::internal::hostZoneID()));
+            return zone ? zone : timeZoneForSecondsFromGMT(0);
+        });
     }
-    return s_systemZone;
+    return s_systemZone.get();
 }
 
 void NSTimeZone::resetSystemTimeZone()
 {
     std::lock_guard lock(s_zonesMutex);
-    s_systemZone = nil;
+    s_systemZone.reset();
 }
 
 Ref<NSTimeZone> NSTimeZone::defaultTimeZone()

@@ -1,6 +1,7 @@
 #include "platform/dispatch/NSNotificationCenter.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/Dispatch.h"
@@ -51,7 +52,7 @@ NSNotificationCenter::~NSNotificationCenter() = default;
 
 Ref<NSNotificationCenter> NSNotificationCenter::defaultCenter()
 {
-    static auto* center = new Ref<NSNotificationCenter>(alloc<NSNotificationCenter>());
+    static auto* center = new Ref<NSNotificationCenter>(dv::keepingForever([] { return alloc<NSNotificationCenter>(); }));
     return *center;
 }
 

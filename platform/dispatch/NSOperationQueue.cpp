@@ -2,6 +2,7 @@
 
 #include "platform/base/Check.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/NSException.h"
 #include "platform/base/NSString.h"
@@ -42,14 +43,14 @@ Ref<NSOperationQueue> NSOperationQueue::init() { return self<NSOperationQueue>()
 
 Ref<NSOperationQueue> NSOperationQueue::mainQueue()
 {
-    static auto* main = [] {
-        auto queue = new Ref<NSOperationQueue>(alloc<NSOperationQueue>());
-        (*queue)->m_isMain = true;
-        dv::MutexLocker lock((*queue)->m_lock);
-        (*queue)->m_maxConcurrent = 1;
-        (*queue)->m_name = NSString::fromUTF8("NSOperationQueue Main Queue");
+    static auto* main = new Ref<NSOperationQueue>(dv::keepingForever([] {
+        auto queue = alloc<NSOperationQueue>();
+        queue->m_isMain = true;
+        dv::MutexLocker lock(queue->m_lock);
+        queue->m_maxConcurrent = 1;
+        queue->m_name = NSString::fromUTF8("NSOperationQueue Main Queue");
         return queue;
-    }();
+    }));
     return *main;
 }
 

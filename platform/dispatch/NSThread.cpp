@@ -1,6 +1,7 @@
 #include "platform/dispatch/NSThread.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/Dispatch.h"
@@ -15,7 +16,11 @@ DV_DEFINE_CLASS(NSThread)
 
 namespace {
 
+// The NSThread of a thread started by NSThread.
 thread_local Ref<NSThread> t_current;
+// The NSThread of any other thread (a pool thread, a transport thread), made when first asked
+// for. It belongs to that thread rather than to the work that happened to ask, and goes with it.
+thread_local dv::Uncounted<NSThread> t_adopted;
 
 void setSystemThreadName(const Ref<NSString>& name)
 {
@@ -57,14 +62,14 @@ void NSThread::detachNewThreadSelector(SEL selector, const id& target, const id&
 Ref<NSThread> NSThread::mainThread()
 {
     // Never destroyed: threads may still reach the main loop while the process exits.
-    static auto* main = [] {
-        auto thread = new Ref<NSThread>(alloc<NSThread>());
-        (*thread)->m_runLoop->markMain();
-        (*thread)->setName(NSString::fromUTF8("main"));
-        (*thread)->m_started = true;
-        (*thread)->m_executing = true;
+    static auto* main = new Ref<NSThread>(dv::keepingForever([] {
+        auto thread = alloc<NSThread>();
+        thread->m_runLoop->markMain();
+        thread->setName(NSString::fromUTF8("main"));
+        thread->m_started = true;
+        thread->m_executing = true;
         return thread;
-    }();
+    }));
     return *main;
 }
 
@@ -72,9 +77,11 @@ Ref<NSThread> NSThread::currentThread()
 {
     if (dv::isMainThread())
         return mainThread();
-    if (!t_current)
-        t_current = alloc<NSThread>(); // a pool thread or one started outside NSThread
-    return t_current;
+    if (t_current)
+        return t_current;
+    if (!t_adopted.get())
+        t_adopted.make([] { return alloc<NSThread>(); });
+    return t_adopted.get();
 }
 
 bool NSThread::isMainThread() { return dv::isMainThread(); }
@@ -153,7 +160,7 @@ void NSThread::setName(const Ref<NSString>& name)
         dv::MutexLocker lock(m_lock);
         m_name = name;
     }
-    if (t_current.get() == this)
+    if (t_current.get() == this || t_adopted.get().get() == this)
         setSystemThreadName(name);
 }
 

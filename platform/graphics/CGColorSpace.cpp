@@ -1,4 +1,5 @@
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/graphics/CGColorSpace.h"
 
 #include "platform/base/NSString.h"
@@ -42,19 +43,19 @@ Ref<NSString> CGColorSpace::description() const
 
 CGColorSpaceRef CGColorSpaceCreateDeviceRGB()
 {
-    static const CGColorSpaceRef space = alloc<CGColorSpace>()->initWithModel(kCGColorSpaceModelRGB);
+    static const CGColorSpaceRef space = dv::keepingForever([] { return alloc<CGColorSpace>()->initWithModel(kCGColorSpaceModelRGB); });
     return space;
 }
 
 CGColorSpaceRef CGColorSpaceCreateDeviceGray()
 {
-    static const CGColorSpaceRef space = alloc<CGColorSpace>()->initWithModel(kCGColorSpaceModelMonochrome);
+    static const CGColorSpaceRef space = dv::keepingForever([] { return alloc<CGColorSpace>()->initWithModel(kCGColorSpaceModelMonochrome); });
     return space;
 }
 
 CGColorSpaceRef CGColorSpaceCreateDeviceCMYK()
 {
-    static const CGColorSpaceRef space = alloc<CGColorSpace>()->initWithModel(kCGColorSpaceModelCMYK);
+    static const CGColorSpaceRef space = dv::keepingForever([] { return alloc<CGColorSpace>()->initWithModel(kCGColorSpaceModelCMYK); });
     return space;
 }
 

@@ -1,4 +1,5 @@
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/graphics/UIColor.h"
 
 #include "platform/base/NSString.h"
@@ -38,7 +39,7 @@ Ref<UIColor> UIColor::colorWithCGColor(const CGColorRef& color) { return alloc<U
 #define DV_NAMED_COLOR(name, expression)                        \
     Ref<UIColor> UIColor::name()                                \
     {                                                           \
-        static const Ref<UIColor> color = expression;           \
+        static const Ref<UIColor> color = dv::keepingForever([] { return expression; }); \
         return color;                                           \
     }
 

@@ -1,6 +1,7 @@
 #include "platform/base/ClassBuilder.h"
 #include "platform/graphics/UIImage.h"
 
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSLog.h"
@@ -22,7 +23,7 @@ DV_DEFINE_CLASS(UIImage)
 namespace {
 
 std::mutex s_namedMutex;
-std::unordered_map<std::string, Ref<UIImage>> s_named;
+std::unordered_map<std::string, dv::Uncounted<UIImage>> s_named; // kept, not counted, until cleared
 
 bool swapsSides(UIImageOrientation o)
 {
@@ -149,17 +150,18 @@ Ref<UIImage> UIImage::imageNamed(const Ref<NSString>& name)
     {
         std::lock_guard lock(s_namedMutex);
         if (auto it = s_named.find(key); it != s_named.end())
-            return it->second;
+            return it->second.get();
     }
     for (const auto& path : dv::resolveImageResource(key)) {
-        auto image = imageWithContentsOfFile(NSString::fromUTF8(path));
+        dv::Uncounted<UIImage> loaded;
+        auto image = loaded.make([&] { return imageWithContentsOfFile(NSString::fromUTF8(path)); });
         if (!image)
             continue;
         // Named before anyone else sees it: images are immutable once shared.
         image->m_resourceName = key;
         std::lock_guard lock(s_namedMutex);
-        s_named.emplace(key, image);
-        return image;
+        // Another thread may have loaded it meanwhile: the first one stays.
+        return s_named.try_emplace(key, std::move(loaded)).first->second.get();
     }
     return nil;
 }

@@ -1,6 +1,7 @@
 #include "platform/net/NSHTTPCookieStorage.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSString.h"
@@ -13,7 +14,7 @@ DV_DEFINE_CLASS(NSHTTPCookieStorage)
 
 Ref<NSHTTPCookieStorage> NSHTTPCookieStorage::sharedHTTPCookieStorage()
 {
-    static const Ref<NSHTTPCookieStorage> shared = alloc<NSHTTPCookieStorage>();
+    static const Ref<NSHTTPCookieStorage> shared = dv::keepingForever([] { return alloc<NSHTTPCookieStorage>(); });
     return shared;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/base/AtomicFile.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
@@ -25,7 +26,7 @@ namespace fs = std::filesystem;
 namespace {
 
 dv::Mutex s_sharedMutex;
-Ref<NSURLCache> s_shared DV_GUARDED_BY(s_sharedMutex);
+dv::Uncounted<NSURLCache> s_shared DV_GUARDED_BY(s_sharedMutex); // the default one made on first use, or the one set
 
 constexpr char kMagic[] = "DVURLCACHE1";
 
@@ -71,15 +72,15 @@ Ref<NSURLCache> NSURLCache::initWithMemoryCapacity(NSUInteger memoryCapacity, NS
 Ref<NSURLCache> NSURLCache::sharedURLCache()
 {
     dv::MutexLocker lock(s_sharedMutex);
-    if (!s_shared)
-        s_shared = alloc<NSURLCache>()->initWithMemoryCapacity(4 << 20, 20 << 20, nil);
-    return s_shared;
+    if (!s_shared.get())
+        s_shared.make([] { return alloc<NSURLCache>()->initWithMemoryCapacity(4 << 20, 20 << 20, nil); });
+    return s_shared.get();
 }
 
 void NSURLCache::setSharedURLCache(const Ref<NSURLCache>& cache)
 {
     dv::MutexLocker lock(s_sharedMutex);
-    s_shared = cache;
+    s_shared.make([&] { return cache; });
 }
 
 std::string NSURLCache::keyFor(const Ref<NSURLRequest>& request)

@@ -1,6 +1,7 @@
 #include "platform/net/NSURLSession.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSException.h"
@@ -19,11 +20,11 @@ NSURLSession::~NSURLSession() = default;
 
 Ref<NSURLSession> NSURLSession::sharedSession()
 {
-    static const Ref<NSURLSession> shared = [] {
+    static const Ref<NSURLSession> shared = dv::keepingForever([] {
         auto session = sessionWithConfiguration(NSURLSessionConfiguration::defaultSessionConfiguration(), nil, nil);
         session->m_shared = true;
         return session;
-    }();
+    });
     return shared;
 }
 

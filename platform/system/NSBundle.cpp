@@ -1,6 +1,7 @@
 #include "platform/system/NSBundle.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
@@ -26,7 +27,7 @@ DV_DEFINE_CLASS(NSBundle)
 namespace {
 
 std::mutex s_mainMutex;
-Ref<NSBundle> s_main;
+Ref<NSBundle> s_main; // replaced by MainBundleOverride; nil: the one found at start
 
 std::string executablePathOfProcess()
 {
@@ -79,11 +80,15 @@ Ref<NSDictionary> defaultInfo(const std::string& resources, const Ref<NSDictiona
 Ref<NSBundle> NSBundle::mainBundle()
 {
     std::lock_guard lock(s_mainMutex);
-    if (!s_main) {
+    if (s_main)
+        return s_main;
+    static const Ref<NSBundle> found = dv::keepingForever([] {
         std::string resources = findResources();
-        s_main = alloc<NSBundle>()->initWithPath(NSString::fromUTF8(resources), defaultInfo(resources, nil));
-    }
-    return s_main;
+        auto bundle = alloc<NSBundle>()->initWithPath(NSString::fromUTF8(resources), defaultInfo(resources, nil));
+        bundle->m_keptForever = true;
+        return bundle;
+    });
+    return found;
 }
 
 Ref<NSBundle> NSBundle::bundleWithPath(const Ref<NSString>& path)
@@ -168,19 +173,22 @@ Ref<NSDictionary> NSBundle::table(const std::string& name) const
     std::lock_guard lock(m_tablesMutex);
     if (auto it = m_tables.find(name); it != m_tables.end())
         return it->second;
-    auto merged = NSMutableDictionary::dictionary();
-    // Later sources fill in only what earlier ones lack: the preferred localisation wins.
-    std::vector<std::string> folders;
-    auto localizations = preferredLocalizations();
-    for (const id& localization : *localizations)
-        folders.push_back(m_path + "/" + dv::str(localization) + ".lproj");
-    folders.push_back(m_path);
-    for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
-        auto data = NSData::dataWithContentsOfFile(NSString::fromUTF8(*it + "/" + name + ".strings"));
-        if (auto entries = data ? dv::parseStringsFile(data) : nil)
-            merged->addEntriesFromDictionary(entries);
-    }
-    auto result = NSDictionary::dictionaryWithDictionary(merged);
+    auto read = [&] {
+        auto merged = NSMutableDictionary::dictionary();
+        // Later sources fill in only what earlier ones lack: the preferred localisation wins.
+        std::vector<std::string> folders;
+        auto localizations = preferredLocalizations();
+        for (const id& localization : *localizations)
+            folders.push_back(m_path + "/" + dv::str(localization) + ".lproj");
+        folders.push_back(m_path);
+        for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+            auto data = NSData::dataWithContentsOfFile(NSString::fromUTF8(*it + "/" + name + ".strings"));
+            if (auto entries = data ? dv::parseStringsFile(data) : nil)
+                merged->addEntriesFromDictionary(entries);
+        }
+        return NSDictionary::dictionaryWithDictionary(merged);
+    };
+    auto result = m_keptForever ? dv::keepingForever(read) : read();
     m_tables[name] = result;
     return result;
 }
@@ -214,7 +222,7 @@ void MainBundleOverride::set(const std::string& resourcesPath, const Ref<NSDicti
 void MainBundleOverride::reset()
 {
     std::lock_guard lock(s_mainMutex);
-    s_main = nil;
+    s_main = nil; // the one found at start again
 }
 
 } // namespace dv

@@ -56,6 +56,8 @@ private:
     Ref<NSDictionary> table(const std::string& name) const;
     std::string m_path;
     Ref<NSDictionary> m_info;
+    bool m_keptForever = false; // the main bundle found at start, and so what it reads
+
     mutable std::mutex m_tablesMutex;
     mutable std::map<std::string, Ref<NSDictionary>> m_tables;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/base/AtomicFile.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDate.h"
@@ -81,7 +82,7 @@ Ref<NSDictionary> attributesFromStat(const struct stat& st)
 
 Ref<NSFileManager> NSFileManager::defaultManager()
 {
-    static const Ref<NSFileManager> shared = alloc<NSFileManager>();
+    static const Ref<NSFileManager> shared = dv::keepingForever([] { return alloc<NSFileManager>(); });
     return shared;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/system/UIDevice.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSUUID.h"
@@ -22,11 +23,11 @@ std::mutex s_vendorMutex;
 
 Ref<UIDevice> UIDevice::currentDevice()
 {
-    static const Ref<UIDevice> device = [] {
+    static const Ref<UIDevice> device = dv::keepingForever([] {
         auto d = alloc<UIDevice>();
         d->reset();
         return d;
-    }();
+    });
     return device;
 }
 

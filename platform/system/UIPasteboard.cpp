@@ -1,6 +1,7 @@
 #include "platform/system/UIPasteboard.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSString.h"
 
@@ -8,7 +9,7 @@ DV_DEFINE_CLASS(UIPasteboard)
 
 Ref<UIPasteboard> UIPasteboard::generalPasteboard()
 {
-    static const Ref<UIPasteboard> board = alloc<UIPasteboard>();
+    static const Ref<UIPasteboard> board = dv::keepingForever([] { return alloc<UIPasteboard>(); });
     return board;
 }
 

@@ -1,13 +1,14 @@
 #include "platform/system/UIScreen.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/graphics/ScreenScale.h"
 
 DV_DEFINE_CLASS(UIScreen)
 
 Ref<UIScreen> UIScreen::mainScreen()
 {
-    static const Ref<UIScreen> screen = alloc<UIScreen>();
+    static const Ref<UIScreen> screen = dv::keepingForever([] { return alloc<UIScreen>(); });
     return screen;
 }
 

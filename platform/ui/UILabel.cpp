@@ -3,6 +3,7 @@
 #include "platform/ui/internal/ViewFormat.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSAttributedString.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSString.h"
@@ -22,7 +23,7 @@ namespace {
 
 Ref<UIFont> defaultFont()
 {
-    static const Ref<UIFont> s_font = UIFont::systemFontOfSize(17);
+    static const Ref<UIFont> s_font = dv::keepingForever([] { return UIFont::systemFontOfSize(17); });
     return s_font;
 }
 

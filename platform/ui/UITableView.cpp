@@ -1,6 +1,7 @@
 #include "platform/ui/UITableView.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSIndexPath.h"
 #include "platform/base/NSLog.h"
@@ -158,7 +159,7 @@ Ref<UIColor> UITableView::backgroundColor() const
     if (auto color = UIScrollView::backgroundColor())
         return color;
     static const Ref<UIColor> s_white = UIColor::whiteColor();
-    static const Ref<UIColor> s_grouped = UIColor::colorWithRed(239 / 255.0, 239 / 255.0, 244 / 255.0, 1);
+    static const Ref<UIColor> s_grouped = dv::keepingForever([] { return UIColor::colorWithRed(239 / 255.0, 239 / 255.0, 244 / 255.0, 1); });
     return m_style == UITableViewStyleGrouped ? s_grouped : s_white;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/ui/UIView.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSString.h"
 #include "platform/base/Scope.h"
@@ -262,7 +263,7 @@ Ref<UIColor> UIView::tintColor() const
     for (Ref<const UIView> view = self<UIView>(); view; view = view->superview())
         if (view->m_tintColor)
             return view->m_tintColor;
-    static const Ref<UIColor> s_systemBlue = UIColor::colorWithRed(0, 122 / 255.0, 1, 1);
+    static const Ref<UIColor> s_systemBlue = dv::keepingForever([] { return UIColor::colorWithRed(0, 122 / 255.0, 1, 1); });
     return s_systemBlue;
 }
 

@@ -3,6 +3,7 @@
 #include "foundation/http/PNHTTPSessionManager.h"
 #include "foundation/http/PNImageResponseSerializer.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"
@@ -93,7 +94,7 @@ Ref<PNImageDownloader> PNImageDownloader::defaultInstance()
 {
     // Kept for the life of the process and never destroyed: at exit its session would otherwise be
     // ended after the threads it reports on are gone.
-    static const auto* instance = new Ref<PNImageDownloader>(alloc<PNImageDownloader>()->init());
+    static const auto* instance = new Ref<PNImageDownloader>(dv::keepingForever([] { return alloc<PNImageDownloader>()->init(); }));
     return *instance;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/Digest.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
@@ -55,7 +56,7 @@ void onMainQueue(std::function<void()> block)
 
 Ref<RIImageCache> RIImageCache::sharedImageCache()
 {
-    static const Ref<RIImageCache> shared = alloc<RIImageCache>()->init();
+    static const Ref<RIImageCache> shared = dv::keepingForever([] { return alloc<RIImageCache>()->init(); });
     return shared;
 }
 

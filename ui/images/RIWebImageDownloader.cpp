@@ -1,6 +1,7 @@
 #include "ui/images/RIWebImageDownloader.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSString.h"
@@ -31,7 +32,7 @@ std::string keyFor(const Ref<NSURL>& url) { return dv::str(url->absoluteString()
 
 Ref<RIWebImageDownloader> RIWebImageDownloader::sharedDownloader()
 {
-    static const Ref<RIWebImageDownloader> shared = alloc<RIWebImageDownloader>()->init();
+    static const Ref<RIWebImageDownloader> shared = dv::keepingForever([] { return alloc<RIWebImageDownloader>()->init(); });
     return shared;
 }
 

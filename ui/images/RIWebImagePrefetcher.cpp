@@ -1,6 +1,7 @@
 #include "ui/images/RIWebImagePrefetcher.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/dispatch/Clock.h"
 
 DV_DEFINE_CLASS(RIWebImagePrefetcher)
@@ -11,7 +12,7 @@ constexpr NSUInteger kPrefetchConcurrentDownloads = 3;
 
 Ref<RIWebImagePrefetcher> RIWebImagePrefetcher::sharedImagePrefetcher()
 {
-    static const Ref<RIWebImagePrefetcher> shared = alloc<RIWebImagePrefetcher>()->init();
+    static const Ref<RIWebImagePrefetcher> shared = dv::keepingForever([] { return alloc<RIWebImagePrefetcher>()->init(); });
     return shared;
 }
 

@@ -4,6 +4,7 @@
 #include "foundation/http/PNHTTPResponseSerializer.h"
 #include "foundation/http/PNHTTPSessionManager.h"
 #include "platform/base/Associations.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSURL.h"
 #include "platform/base/StringEncodings.h"
@@ -24,19 +25,19 @@ const char kResponseSerializerKey = 0;
 // would otherwise be ended after the threads it reports on are gone.
 Ref<PNHTTPSessionManager> sharedSessionManager()
 {
-    static const auto* manager = [] {
+    static const auto* manager = new Ref<PNHTTPSessionManager>(dv::keepingForever([] {
         auto made = dv::as<PNHTTPSessionManager>(
             alloc<PNHTTPSessionManager>()->initWithSessionConfiguration(NSURLSessionConfiguration::defaultSessionConfiguration()));
         made->setRequestSerializer(PNHTTPRequestSerializer::serializer());
         made->setResponseSerializer(PNHTTPResponseSerializer::serializer());
-        return new Ref<PNHTTPSessionManager>(made);
-    }();
+        return made;
+    }));
     return *manager;
 }
 
 Ref<PNHTTPResponseSerializer> sharedResponseSerializer()
 {
-    static const auto* serializer = new Ref<PNHTTPResponseSerializer>(PNHTTPResponseSerializer::serializer());
+    static const auto* serializer = new Ref<PNHTTPResponseSerializer>(dv::keepingForever([] { return PNHTTPResponseSerializer::serializer(); }));
     return *serializer;
 }
 

@@ -5,6 +5,7 @@
 #include "foundation/identity/model/MMClassPropertyInfo.h"
 #include "foundation/identity/model/internal/ClassTable.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSString.h"
 
@@ -281,16 +282,20 @@ Ref<MMClassInfo> MMClassInfo::classInfoWithClass(Class cls)
         return info->self<MMClassInfo>();
     }
     // Built outside any lock (it describes the superclasses through this cache). When two
-    // threads build the same class, the first record stored stays and the other is dropped.
-    Ref<MMClassInfo> built = alloc<MMClassInfo>()->initWithClass(cls);
-    if (!built)
-        return nil;
-    MMClassInfo* winner = cache.insertIfAbsent(cls, built.get());
-    if (winner == built.get()) {
-        std::lock_guard lock(classInfoOwnersMutex());
-        classInfoOwners().push_back(built);
-    }
-    return winner->self<MMClassInfo>();
+    // threads build the same class, the first record stored stays and the other is dropped. The
+    // records are kept for the process.
+    MMClassInfo* winner = dv::keepingForever([&]() -> MMClassInfo* {
+        Ref<MMClassInfo> built = alloc<MMClassInfo>()->initWithClass(cls);
+        if (!built)
+            return nullptr;
+        MMClassInfo* stored = cache.insertIfAbsent(cls, built.get());
+        if (stored == built.get()) {
+            std::lock_guard lock(classInfoOwnersMutex());
+            classInfoOwners().push_back(built);
+        }
+        return stored;
+    });
+    return winner ? winner->self<MMClassInfo>() : nil;
 }
 
 Ref<MMClassInfo> MMClassInfo::classInfoWithClassName(const Ref<NSString>& className)

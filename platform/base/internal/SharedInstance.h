@@ -3,21 +3,18 @@
 // among live objects (dv::liveObjectCount measures what code makes and drops).
 #pragma once
 
-#include "platform/base/NSObject.h"
+#include "platform/base/KeptObjects.h"
 
 #include <utility>
 
 namespace dv::internal {
-
-// Takes `object` out of the live-object count; it must be kept for the rest of the process.
-void keepForever(const NSObject* object);
 
 // The shared instance made from `object`, held by a reference that is never released.
 template <class T>
 const Ref<T>& sharedInstance(Ref<T> object)
 {
     auto* kept = new Ref<T>(std::move(object));
-    keepForever(kept->get());
+    dv::keepForever(kept->get());
     return *kept;
 }
 

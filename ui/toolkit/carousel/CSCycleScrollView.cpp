@@ -1,6 +1,7 @@
 #include "ui/toolkit/carousel/CSCycleScrollView.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSIndexPath.h"
 #include "platform/base/NSNull.h"
@@ -27,7 +28,7 @@ namespace {
 
 const Ref<NSString>& cellIdentifier()
 {
-    static const Ref<NSString> identifier = "cycleCell"_ns;
+    static const Ref<NSString> identifier = dv::keepingForever([] { return "cycleCell"_ns; });
     return identifier;
 }
 

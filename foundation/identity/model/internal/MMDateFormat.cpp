@@ -1,5 +1,6 @@
 #include "foundation/identity/model/internal/MMDateFormat.h"
 
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSDateFormatter.h"
 #include "platform/base/NSLocale.h"
@@ -67,7 +68,7 @@ std::string formatModelDate(double secondsSince1970)
 {
     if (!std::isfinite(secondsSince1970))
         return {};
-    static const Ref<NSDateFormatter> formatter = makeFormatter("yyyy-MM-dd'T'HH:mm:ssZ", false);
+    static const Ref<NSDateFormatter> formatter = dv::keepingForever([] { return makeFormatter("yyyy-MM-dd'T'HH:mm:ssZ", false); });
     auto text = formatter->stringFromDate(NSDate::dateWithTimeIntervalSince1970(secondsSince1970));
     return text ? text->utf8() : std::string();
 }

@@ -1,6 +1,7 @@
 #include "foundation/identity/model/internal/MMModelMeta.h"
 
 #include "foundation/identity/model/internal/ClassTable.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDate.h"
@@ -324,13 +325,15 @@ const MMModelMeta* MMModelMeta::metaWithClass(Class cls)
         return meta;
     // Built outside the table's lock (hooks may convert other classes); the first record stored
     // stays, and a record built in a race is dropped before anyone saw it.
-    std::unique_ptr<MMModelMeta> built = MMModelMetaBuilder::build(cls);
-    if (!built)
-        return nullptr;
-    MMModelMeta* winner = cache->insertIfAbsent(cls, built.get());
-    if (winner == built.get())
-        built.release(); // owned by the table for the life of the process
-    return winner;
+    return dv::keepingForever([&]() -> const MMModelMeta* {
+        std::unique_ptr<MMModelMeta> built = MMModelMetaBuilder::build(cls);
+        if (!built)
+            return nullptr;
+        MMModelMeta* winner = cache->insertIfAbsent(cls, built.get());
+        if (winner == built.get())
+            built.release(); // owned by the table for the life of the process
+        return winner;
+    });
 }
 
 } // namespace dv::internal
