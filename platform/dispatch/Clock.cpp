@@ -139,8 +139,9 @@ ManualClockScope::ManualClockScope(NSTimeInterval start)
 
 ManualClockScope::~ManualClockScope()
 {
-    // Delayed blocks of the finished test would otherwise fire into the next one.
+    // Delayed blocks and timers of the finished test would otherwise fire into the next one.
     internal::AfterScheduler::shared().discardAll();
+    NSRunLoop::mainRunLoop()->discardWaitingTimers();
     Clock::setCurrent(m_previous);
 }
 

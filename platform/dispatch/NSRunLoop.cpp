@@ -189,6 +189,24 @@ void NSRunLoop::cancelPerforms(const NSObject* target, SEL selector, const NSObj
         timer->invalidate();
 }
 
+void NSRunLoop::discardWaitingTimers()
+{
+    std::vector<Ref<NSTimer>> dropped;
+    {
+        dv::MutexLocker lock(m_lock);
+        std::erase_if(m_timers, [&](auto& e) {
+            if (e.timer->isValid() && e.timer->repeats())
+                return false;
+            dropped.push_back(e.timer);
+            return true;
+        });
+    }
+    // Outside the lock: a timer's block may hold the last reference to an object whose
+    // destructor invalidates other timers of this loop.
+    for (auto& timer : dropped)
+        timer->invalidate();
+}
+
 bool NSRunLoop::hasSourcesLocked() const
 {
     if (m_isMain || !m_performs.empty() || !m_ports.empty() || !m_externalSources.empty())

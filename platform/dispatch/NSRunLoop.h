@@ -90,6 +90,10 @@ class NSRunLoop : public NSObject {
     // answers whether anything was handled. And the next timer date in clock seconds.
     bool runTurn(std::string_view mode, NSTimeInterval clockDeadline, double realMaxWait);
     NSTimeInterval nextTimerTime(std::string_view mode);
+    // For the manual clock going away: invalidates the one-shot timers and delayed performs
+    // still waiting (they would fire into whatever runs next, on another clock) and lets go of
+    // every invalidated timer. Repeating timers stay: their owners stop them.
+    void discardWaitingTimers();
 
     // How long the loop's turns took to run, in real seconds: the work of each turn (blocks,
     // timers, the end-of-turn observers), not its wait for work. takeTurnTimes answers what was

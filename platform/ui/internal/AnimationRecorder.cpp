@@ -129,21 +129,24 @@ void AnimationRecorder::recordChange(UIView& view, const char* keyPath)
         auto& record = m_running[i];
         if (record.identity != &view || record.view.expired() || record.keyPath != keyPath)
             continue;
-        if (record.group == group)
+        if (record.group.lock() == group)
             return;
         if (group->parameters.options & UIViewAnimationOptionBeginFromCurrentState) {
             cutShort(i);
             break;
         }
     }
+    std::erase_if(m_running, [](const Record& r) { return r.group.expired(); });
     m_running.push_back({view.self<UIView>(), &view, keyPath, group});
     ++group->remaining;
 }
 
 void AnimationRecorder::cutShort(std::size_t index)
 {
-    auto group = m_running[index].group;
+    auto group = m_running[index].group.lock();
     m_running.erase(m_running.begin() + std::ptrdiff_t(index));
+    if (!group)
+        return;
     group->finished = false;
     if (--group->remaining > 0 || !group->closed || group->done)
         return;
@@ -180,7 +183,10 @@ void AnimationRecorder::finish(const std::shared_ptr<Group>& group)
     group->done = true;
     if (auto timer = std::exchange(group->timer, nil))
         timer->invalidate();
-    std::erase_if(m_running, [&](const Record& r) { return r.group == group; });
+    std::erase_if(m_running, [&](const Record& r) {
+        auto owner = r.group.lock();
+        return !owner || owner == group;
+    });
     group->remaining = 0;
     const bool finished = group->finished;
     if (auto completion = std::exchange(group->completion, {}))
@@ -195,11 +201,12 @@ std::vector<ViewAnimation> AnimationRecorder::running(const UIView* view) const
 {
     std::vector<ViewAnimation> result;
     for (auto& record : m_running) {
-        if (record.view.expired() || (view && record.identity != view))
+        auto group = record.group.lock();
+        if (!group || record.view.expired() || (view && record.identity != view))
             continue;
-        const auto& p = record.group->parameters;
+        const auto& p = group->parameters;
         result.push_back({record.view, record.keyPath, p.duration, p.delay, p.options, NSInteger((p.options >> 16) & 0xF), p.spring,
-            p.dampingRatio, p.initialVelocity, record.group->beginTime});
+            p.dampingRatio, p.initialVelocity, group->beginTime});
     }
     return result;
 }
@@ -208,7 +215,8 @@ std::vector<std::string> AnimationRecorder::keyPaths(const UIView& view) const
 {
     std::vector<std::string> keys;
     for (auto& record : m_running)
-        if (record.identity == &view && !record.view.expired() && std::find(keys.begin(), keys.end(), record.keyPath) == keys.end())
+        if (record.identity == &view && !record.view.expired() && !record.group.expired()
+            && std::find(keys.begin(), keys.end(), record.keyPath) == keys.end())
             keys.push_back(record.keyPath);
     return keys;
 }

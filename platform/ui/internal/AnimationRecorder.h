@@ -51,11 +51,14 @@ public:
 
 private:
     struct Group;
+    // A property animating as part of a group. The group is held by what will end it (its timer
+    // or the queued end on the run loop), not by the records: an animation whose end was dropped
+    // (a timer discarded with a finished test's clock) leaves nothing behind.
     struct Record {
         Weak<UIView> view;
         const UIView* identity = nullptr;
         std::string keyPath;
-        std::shared_ptr<Group> group;
+        std::weak_ptr<Group> group;
     };
 
     AnimationRecorder() = default;
