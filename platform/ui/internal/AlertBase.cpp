@@ -32,16 +32,26 @@ namespace {
 constexpr NSTimeInterval kShowDuration = 0.2;
 constexpr NSTimeInterval kHideDuration = 0.2;
 
+// Where a window's alerts stand. The window keeps its backdrop (a subview) and the backdrop its
+// alerts (subviews too), so that they go with the window; this only remembers which they are and
+// in what order.
 struct Host {
     Weak<UIWindow> window;
-    Ref<UIView> backdrop;
-    std::vector<Ref<UIAlertBase>> alerts; // oldest first
+    Weak<UIView> backdrop;
+    std::vector<Weak<UIAlertBase>> alerts; // oldest first
 };
 
 std::vector<Host>& hosts()
 {
     static std::vector<Host> s_hosts;
     return s_hosts;
+}
+
+// Forgets the hosts whose window or backdrop has gone (their alerts went with them). Only where
+// no Host pointer is held: it moves the others.
+void forgetGoneHosts()
+{
+    std::erase_if(hosts(), [](const Host& host) { return host.window.expired() || host.backdrop.expired(); });
 }
 
 Host* hostOf(const UIWindow* window)
@@ -56,9 +66,17 @@ Host* hostHolding(const UIAlertBase* alert)
 {
     for (auto& host : hosts())
         for (auto& a : host.alerts)
-            if (a.get() == alert)
+            if (a.lock().get() == alert)
                 return &host;
     return nullptr;
+}
+
+Ref<UIAlertBase> newestOf(const Host& host)
+{
+    for (auto it = host.alerts.rbegin(); it != host.alerts.rend(); ++it)
+        if (auto alert = it->lock())
+            return alert;
+    return nil;
 }
 
 } // namespace
@@ -119,16 +137,17 @@ void UIAlertBase::present(Ref<UIWindow> window)
         NSLog("%@ cannot show without a window", self());
         return;
     }
+    forgetGoneHosts();
     Host* host = hostOf(window.get());
+    Ref<UIView> backdrop = host ? host->backdrop.lock() : nil;
     if (!host) {
-        auto backdrop = alloc<UIAlertBackdropView>();
+        backdrop = alloc<UIAlertBackdropView>();
         backdrop->initWithFrame(window->bounds());
         backdrop->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
         backdrop->setBackgroundColor(UIColor::colorWithWhite(0, 0.4));
         hosts().push_back(Host {window, backdrop, {}});
         host = &hosts().back();
     }
-    auto backdrop = host->backdrop;
     // The backdrop fades in with the first alert (and back in when it was fading out with the
     // last one); it goes on top of whatever the window shows now.
     const bool backdropShown = backdrop->superview() == window && backdrop->alpha() >= 1;
@@ -138,8 +157,8 @@ void UIAlertBase::present(Ref<UIWindow> window)
     } else {
         window->bringSubviewToFront(backdrop);
     }
-    if (!host->alerts.empty())
-        host->alerts.back()->setHidden(true);
+    if (auto previous = newestOf(*host))
+        previous->setHidden(true);
     auto me = self<UIAlertBase>();
     host->alerts.push_back(me);
     m_shown = true;
@@ -186,7 +205,7 @@ void UIAlertBase::dismissWithClickedButtonIndex(NSInteger index, bool animated)
     // and what the application shows meanwhile (a toast) is not dimmed either.
     Ref<UIView> backdrop;
     if (Host* host = hostHolding(this); host && host->alerts.size() == 1)
-        backdrop = host->backdrop;
+        backdrop = host->backdrop.lock();
     UIView::animateWithDuration(kHideDuration, 0, 0, [me, backdrop] {
         me->setAlpha(0);
         if (backdrop)
@@ -200,12 +219,14 @@ void UIAlertBase::handleGone(NSInteger index)
         return;
     auto me = self<UIAlertBase>();
     if (Host* host = hostHolding(this)) {
-        std::erase(host->alerts, me);
-        if (!host->alerts.empty()) {
-            host->alerts.back()->setHidden(false);
+        std::erase_if(host->alerts, [&](const Weak<UIAlertBase>& a) { return a.expired() || a.lock() == me; });
+        if (auto next = newestOf(*host)) {
+            next->setHidden(false);
         } else {
-            host->backdrop->removeFromSuperview();
-            UIView::performWithoutAnimation([&] { host->backdrop->setAlpha(1); });
+            if (auto backdrop = host->backdrop.lock()) {
+                backdrop->removeFromSuperview();
+                UIView::performWithoutAnimation([&] { backdrop->setAlpha(1); });
+            }
             std::erase_if(hosts(), [host](const Host& h) { return &h == host; });
         }
     }
@@ -218,12 +239,13 @@ void UIAlertBase::handleGone(NSInteger index)
 
 std::vector<Ref<UIAlertBase>> UIAlertBase::visibleAlerts(const Ref<UIWindow>& window)
 {
+    forgetGoneHosts();
     std::vector<Ref<UIAlertBase>> shown;
     for (auto& host : hosts()) {
         if (window && host.window.lock() != window)
             continue;
-        for (auto& alert : host.alerts)
-            if (alert->isVisible())
+        for (auto& weak : host.alerts)
+            if (auto alert = weak.lock(); alert && alert->isVisible())
                 shown.push_back(alert);
     }
     return shown;
@@ -233,18 +255,22 @@ void UIAlertBase::resetAll()
 {
     auto all = std::exchange(hosts(), {});
     for (auto& host : all) {
-        host.backdrop->removeFromSuperview();
-        for (auto& alert : host.alerts) {
-            alert->m_shown = false;
-            alert->m_leaving = false;
+        for (auto& weak : host.alerts) {
+            if (auto alert = weak.lock()) {
+                alert->m_shown = false;
+                alert->m_leaving = false;
+            }
         }
+        if (auto backdrop = host.backdrop.lock())
+            backdrop->removeFromSuperview();
     }
 }
 
 void UIAlertBase::windowDidAddSubview(UIWindow& window, const Ref<UIView>& view)
 {
     Host* host = hostOf(&window);
+    auto backdrop = host ? host->backdrop.lock() : nil;
     // A backdrop fading out with its last alert stays below what comes now.
-    if (host && view != host->backdrop && host->backdrop->superview().get() == &window && host->backdrop->alpha() > 0)
-        window.bringSubviewToFront(host->backdrop);
+    if (backdrop && view != backdrop && backdrop->superview().get() == &window && backdrop->alpha() > 0)
+        window.bringSubviewToFront(backdrop);
 }

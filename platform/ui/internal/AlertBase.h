@@ -2,8 +2,9 @@
 // index), showing on top of a window over a dimmed backdrop, the taps on their buttons, and their
 // dismissal. A window shows one backdrop for all of them; the newest shows on top of it and the
 // older ones wait hidden behind it until it goes. The backdrop stays above anything the
-// application adds to the window later. While shown, an alert is kept by the platform; links to
-// its delegate are weak. Main thread only.
+// application adds to the window later. While shown, an alert is kept by its window (the backdrop
+// is the window's subview, the alerts are the backdrop's), so that they go with the window; links
+// to its delegate are weak. Main thread only.
 #pragma once
 
 #include "platform/ui/UIView.h"

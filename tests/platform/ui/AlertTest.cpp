@@ -223,6 +223,42 @@ TEST_F(AlertTest, SeveralAlertsShowAtOnceTheNewestOnTop)
     EXPECT_EQ(m_ui.viewOfClass("UIAlertBackdropView"), nil);
 }
 
+TEST_F(AlertTest, AlertsAndTheirBackdropGoWithTheirWindowOrWhenDismissed)
+{
+    // Shown in a window the application then lets go of: nothing is kept for it.
+    Weak<UIAlertView> orphan;
+    Weak<UIView> orphanBackdrop;
+    {
+        auto other = alloc<UIWindow>()->init();
+        other->makeKeyAndVisible();
+        auto first = alert("收到一条推送消息"_ns, "一"_ns, "去查看"_ns, {"忽略"_ns});
+        first->show();
+        alert("收到一条推送消息"_ns, "二"_ns, "去查看"_ns, {"忽略"_ns})->show();
+        m_ui.advance(0.3);
+        orphan = first;
+        orphanBackdrop = first->superview();
+        ASSERT_FALSE(orphanBackdrop.expired());
+        m_window->makeKeyAndVisible();
+    }
+    EXPECT_TRUE(orphan.expired());
+    EXPECT_TRUE(orphanBackdrop.expired());
+
+    // Shown without the application keeping it, an alert stays up until it is answered, then goes.
+    Weak<UIAlertView> answered;
+    {
+        auto unkept = alert("温馨提示"_ns, nil, "好"_ns, {});
+        unkept->show();
+        answered = unkept;
+    }
+    m_ui.advance(0.3);
+    ASSERT_EQ(m_ui.visibleAlerts().size(), 1u);
+    ASSERT_FALSE(answered.expired());
+    ASSERT_TRUE(m_ui.tapAlertButton("好"));
+    m_ui.advance(0.3);
+    EXPECT_TRUE(answered.expired());
+    EXPECT_EQ(m_ui.viewOfClass("UIAlertBackdropView"), nil);
+}
+
 TEST_F(AlertTest, SheetButtonsCountDestructiveFirstThenOthersThenCancel)
 {
     auto save = alloc<UIActionSheet>()->initWithTitle(nil, m_delegate, "取消"_ns, nil, {"保存二维码"_ns});
