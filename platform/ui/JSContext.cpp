@@ -116,6 +116,12 @@ void JSContext::attachPage(const std::shared_ptr<dv::internal::PageScriptHost>& 
         m_pageGlobals = std::make_unique<dv::internal::PageGlobals>(*this);
 }
 
+void JSContext::detachPage()
+{
+    if (m_pageGlobals)
+        m_pageGlobals->forgetFunctions();
+}
+
 std::string JSContext::pageBootstrap() const { return m_pageGlobals ? m_pageGlobals->bootstrapScript() : std::string(); }
 
 Ref<JSValue> JSContext::evaluateInPage(const std::string& script)

@@ -76,6 +76,9 @@ class JSContext : public NSObject {
     // For UIWebView: makes this the context of the page `host` shows; the page's script that
     // publishes the globals; a message of the page's scripts (a call, an exception).
     void attachPage(const std::shared_ptr<dv::internal::PageScriptHost>& host);
+    // For UIWebView, as it goes: the function values published to its page are let go (each keeps
+    // this context, which would otherwise keep itself through them).
+    void detachPage();
     std::string pageBootstrap() const;
     void handlePageMessage(const Ref<NSDictionary>& message);
 

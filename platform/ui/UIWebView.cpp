@@ -34,7 +34,11 @@ std::string str(const Ref<NSString>& text) { return text ? text->UTF8String() : 
 
 UIWebView::UIWebView() = default;
 
-UIWebView::~UIWebView() = default;
+UIWebView::~UIWebView()
+{
+    if (m_context)
+        m_context->detachPage();
+}
 
 Ref<UIWebView> UIWebView::init() { return initWithFrame(CGRectZero); }
 

@@ -168,6 +168,12 @@ id PageGlobals::describe(const id& value, int depth)
         { "m"_ns, NSArray::fromVector(std::move(names)) } });
 }
 
+void PageGlobals::forgetFunctions()
+{
+    for (auto& entry : m_entries)
+        entry.function = nil;
+}
+
 void PageGlobals::handleCall(const Ref<NSDictionary>& message)
 {
     auto number = dv::as<NSNumber>(message->objectForKey("id"_ns));

@@ -35,6 +35,9 @@ public:
     std::string bootstrapScript() const;
     // A call of the page's scripts: { "id": n, "m": method name, "a": [arguments] }.
     void handleCall(const Ref<NSDictionary>& message);
+    // The page has gone: the functions published to it are let go (each keeps its context, which
+    // keeps this, and so would keep itself); the page's calls of them no longer come.
+    void forgetFunctions();
 
 private:
     // What a described native object or function stands for on this side.
