@@ -1,6 +1,7 @@
 #include "ui/toolkit/keyboard/KBKeyboardManager.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
@@ -53,9 +54,11 @@ DV_DEFINE_CLASS_WITH(KBKeyboardManager, b)
 namespace {
 
 // The key window last seen, for the moments when the application has none (a window going away).
-Ref<UIWindow>& cachedKeyWindow()
+// Held weakly: a window nobody else keeps shows nothing to adjust, and holding it would keep its
+// whole screen alive after the application let it go.
+Weak<UIWindow>& cachedKeyWindow()
 {
-    static Ref<UIWindow> window;
+    static Weak<UIWindow> window;
     return window;
 }
 
@@ -78,7 +81,7 @@ Ref<KBKeyboardManager> KBKeyboardManager::sharedManager()
 {
     // Made once and never destroyed: it serves until the process ends, and tearing it down among
     // the other statics at exit would touch views that are already gone.
-    static const Ref<KBKeyboardManager>* shared = new Ref<KBKeyboardManager>(alloc<KBKeyboardManager>()->init());
+    static const Ref<KBKeyboardManager>* shared = new Ref<KBKeyboardManager>(dv::keepingForever([] { return alloc<KBKeyboardManager>()->init(); }));
     return *shared;
 }
 
@@ -214,10 +217,9 @@ Ref<UIWindow> KBKeyboardManager::keyWindow()
     if (auto field = m_textFieldView.lock(); field && field->window())
         return field->window();
     auto window = UIApplication::sharedApplication()->keyWindow();
-    auto& cached = cachedKeyWindow();
-    if (window && window != cached)
-        cached = window;
-    return window ? window : cached;
+    if (window)
+        cachedKeyWindow() = window;
+    return window ? window : cachedKeyWindow().lock();
 }
 
 // MARK: - Notifications

@@ -27,10 +27,12 @@ namespace {
 constexpr NSInteger kDoneToolbarTag = -1002;
 constexpr NSInteger kPreviousNextToolbarTag = -1005;
 
-// The done-only toolbar every lone field shares.
-Ref<UIView>& sharedDoneToolbar()
+// The done-only toolbar every lone field shares. The fields showing it keep it; once none is
+// left, the next lone field makes a new one, rather than a toolbar nobody shows holding its
+// drawing for good.
+Weak<UIView>& sharedDoneToolbar()
 {
-    static Ref<UIView> toolbar;
+    static Weak<UIView> toolbar;
     return toolbar;
 }
 
@@ -177,13 +179,13 @@ void KBKeyboardManager::addToolbarIfRequired()
         auto lone = dv::as<UIView>(views->firstObject());
         auto* traits = inputTraitsOfView(lone);
         if (traits && (!lone->inputAccessoryView() || lone->inputAccessoryView()->tag() == kPreviousNextToolbarTag)) {
-            auto& shared = sharedDoneToolbar();
-            if (shared) {
+            if (auto shared = sharedDoneToolbar().lock()) {
                 traits->setInputAccessoryView(shared);
             } else {
                 addDoneOnKeyboardWithTarget(lone, me, "doneAction:", m_shouldShowTextFieldPlaceholder);
                 shared = lone->inputAccessoryView();
                 shared->setTag(kDoneToolbarTag);
+                sharedDoneToolbar() = shared;
             }
         }
         if (isManagedToolbar(lone->inputAccessoryView(), kDoneToolbarTag))
