@@ -1,6 +1,7 @@
 #include "platform/net/NSURLConnection.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSError.h"
 #include "platform/dispatch/NSOperationQueue.h"
 #include "platform/dispatch/NSRunLoop.h"
@@ -70,15 +71,16 @@ public:
 
     static Ref<ConnectionSessionAdapter> shared()
     {
-        static const Ref<ConnectionSessionAdapter> adapter = alloc<ConnectionSessionAdapter>();
+        static const Ref<ConnectionSessionAdapter> adapter = dv::keepingForever([] { return alloc<ConnectionSessionAdapter>(); });
         return adapter;
     }
     static Ref<NSURLSession> session()
     {
         // Lives as long as the process: destroyed with the statics, it would hand its connection
         // pool's clean-up to the transport thread while exit tears down the TLS library under it.
-        static const auto* session = new Ref<NSURLSession>(NSURLSession::sessionWithConfiguration(
-            NSURLSessionConfiguration::defaultSessionConfiguration(), shared(), nil));
+        static const auto* session = new Ref<NSURLSession>(dv::keepingForever([] {
+            return NSURLSession::sessionWithConfiguration(NSURLSessionConfiguration::defaultSessionConfiguration(), shared(), nil);
+        }));
         return *session;
     }
 
@@ -342,7 +344,9 @@ void NSURLConnection::deliver(std::function<void(const Ref<NSURLConnection>&, co
         dv::MutexLocker lock(m_mutex);
         runLoop = m_runLoop;
     }
-    if (!runLoop)
+    // A cancelled connection tells its delegate nothing more; queued, the call would keep it (and
+    // what its load made) alive in a loop its thread may never run again.
+    if (!runLoop || m_cancelled.load())
         return;
     // The block keeps the connection alive until it has run, as the platform's loop source does.
     auto me = self<NSURLConnection>();
