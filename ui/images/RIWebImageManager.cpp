@@ -1,6 +1,7 @@
 #include "ui/images/RIWebImageManager.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSString.h"
@@ -88,7 +89,7 @@ bool isPassingFailure(NSInteger code)
 
 Ref<RIWebImageManager> RIWebImageManager::sharedManager()
 {
-    static const Ref<RIWebImageManager> shared = alloc<RIWebImageManager>()->init();
+    static const Ref<RIWebImageManager> shared = dv::keepingForever([] { return alloc<RIWebImageManager>()->init(); });
     return shared;
 }
 
@@ -101,10 +102,6 @@ Ref<RIWebImageManager> RIWebImageManager::init()
         dv::MutexLocker lock(m_settingsLock);
         m_imageCache = std::move(cache);
         m_imageDownloader = std::move(downloader);
-    }
-    {
-        dv::MutexLocker lock(m_failedLock);
-        m_failedURLs = NSMutableSet::set();
     }
     dv::MutexLocker lock(m_runningLock);
     m_runningOperations = NSMutableArray::array();
@@ -370,8 +367,13 @@ void RIWebImageManager::handleDownloaded(const std::shared_ptr<Load>& load, cons
         // Noted before the caller hears of it, so that a request it makes at once knows.
         if (!isPassingFailure(error->code())) {
             dv::MutexLocker lock(m_failedLock);
-            m_failedURLs->addObject(load->url);
-            m_failedCount.store(m_failedURLs->count(), std::memory_order_release);
+            if (!findFailedLocked(load->url)) {
+                const auto& url = load->url;
+                m_failedURLs.emplace_back().make([&] {
+                    return NSURL::URLWithString(NSString::fromUTF8(dv::str(url->relativeString())), url->baseURL());
+                });
+            }
+            m_failedCount.store(m_failedURLs.size(), std::memory_order_release);
         }
         load->deliver(nil, error, RIImageCacheTypeNone, finished);
         finish();
@@ -379,8 +381,8 @@ void RIWebImageManager::handleDownloaded(const std::shared_ptr<Load>& load, cons
     }
     if (load->options & RIWebImageLoadRetryFailedURL) {
         dv::MutexLocker lock(m_failedLock);
-        m_failedURLs->removeObject(load->url);
-        m_failedCount.store(m_failedURLs->count(), std::memory_order_release);
+        std::erase_if(m_failedURLs, [&](const dv::Uncounted<NSURL>& failed) { return dv::equal(failed.get(), load->url); });
+        m_failedCount.store(m_failedURLs.size(), std::memory_order_release);
     }
     const bool toDisk = !(load->options & RIWebImageLoadMemoryCacheOnly);
     if ((load->options & RIWebImageLoadRefreshFromServer) && load->cachedImage && !downloadedImage) {
@@ -453,7 +455,12 @@ bool RIWebImageManager::isFailedURL(const Ref<NSURL>& url) const
     if (m_failedCount.load(std::memory_order_acquire) == 0)
         return false;
     dv::MutexLocker lock(m_failedLock);
-    return m_failedURLs->containsObject(url);
+    return findFailedLocked(url);
+}
+
+bool RIWebImageManager::findFailedLocked(const Ref<NSURL>& url) const
+{
+    return std::any_of(m_failedURLs.begin(), m_failedURLs.end(), [&](const dv::Uncounted<NSURL>& failed) { return dv::equal(failed.get(), url); });
 }
 
 void RIWebImageManager::addRunning(const Ref<RIWebImageCombinedOperation>& operation)
@@ -530,7 +537,10 @@ void RIWebImageManager::setCacheKeyFilter(RIWebImageCacheKeyFilterBlock filter)
 Ref<NSSet> RIWebImageManager::failedURLs() const
 {
     dv::MutexLocker lock(m_failedLock);
-    return dv::copyAs<NSSet>(m_failedURLs);
+    auto urls = NSMutableSet::set();
+    for (const auto& failed : m_failedURLs)
+        urls->addObject(failed.get());
+    return dv::copyAs<NSSet>(urls);
 }
 
 Ref<NSArray> RIWebImageManager::runningOperations() const

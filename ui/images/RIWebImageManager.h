@@ -16,6 +16,7 @@
 //           const Ref<NSURL>& url) { ... });
 #pragma once
 
+#include "platform/base/KeptObjects.h"
 #include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSSet.h"
@@ -27,6 +28,7 @@
 #include <atomic>
 #include <functional>
 #include <optional>
+#include <vector>
 
 using RIWebImageLoadOptions = NSUInteger;
 enum : RIWebImageLoadOptions {
@@ -143,6 +145,7 @@ private:
     struct Load;
 
     bool isFailedURL(const Ref<NSURL>& url) const;
+    bool findFailedLocked(const Ref<NSURL>& url) const DV_REQUIRES(m_failedLock);
     // The cache now and the URL's key, read under one lock; `filtered` tells whether a key filter
     // made the key (else it is the URL's absolute string).
     Ref<RIImageCache> cacheAndKeyForURL(const Ref<NSURL>& url, Ref<NSString>& key, bool* filtered = nullptr) const;
@@ -160,7 +163,8 @@ private:
     RIWebImageCacheKeyFilterBlock m_cacheKeyFilter DV_GUARDED_BY(m_settingsLock);
 
     mutable dv::Mutex m_failedLock;
-    Ref<NSMutableSet> m_failedURLs DV_GUARDED_BY(m_failedLock);
+    // Its own copies of the URLs, kept (and not counted as live objects) while remembered.
+    std::vector<dv::Uncounted<NSURL>> m_failedURLs DV_GUARDED_BY(m_failedLock);
     std::atomic<NSUInteger> m_failedCount { 0 }; // read without the lock: most loads find none
     mutable dv::Mutex m_runningLock;
     Ref<NSMutableArray> m_runningOperations DV_GUARDED_BY(m_runningLock);
