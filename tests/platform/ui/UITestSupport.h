@@ -10,6 +10,8 @@
 #include "platform/testing/UIDriver.h"
 #include "platform/ui/UIKit.h"
 
+#include "tests/platform/dispatch/LiveObjectCheck.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -163,6 +165,7 @@ protected:
 
     Ref<UIView> addView(CGRect frame, Ref<UIColor> color = nil, Ref<UIView> parent = nil);
 
+    LiveObjectCheck m_liveObjects; // first: it counts once everything else is gone
     ManualClockScope m_clock;
     Ref<UIApplication> m_app;
     Ref<UIWindow> m_window;

@@ -1,0 +1,52 @@
+// A base fixture's member that fails the test when objects made during it are still alive once
+// the fixture is gone: a retain cycle, an observer or a block that keeps its owner, a process-wide
+// table that never lets go. Declare it as the fixture's first member, so that it is destroyed
+// last, after the fixture's other members (the manual clock, which drops the test's pending
+// timers and delayed blocks with it) and the test's own objects.
+//
+// What the process makes once and keeps (shared instances, class-level caches, a thread's own
+// objects) is left out of the count where it is made (platform/base/KeptObjects.h); what a test
+// puts into process-wide state (user defaults, caches, the pasteboard) its fixture takes out
+// again. The count must come back exactly: fewer objects than at the start means an earlier
+// test's objects went only now.
+//
+//   class ScreenTest : public ::testing::Test {
+//   protected:
+//       dv::test::LiveObjectCheck m_liveObjects; // first
+//       ...
+//   };
+#pragma once
+
+#include "platform/base/NSObject.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace dv::test {
+
+class LiveObjectCheck {
+public:
+    LiveObjectCheck() : m_start(dv::liveObjectCount()) { }
+    ~LiveObjectCheck()
+    {
+        if (!m_leftOutBecause.empty())
+            return;
+        const std::int64_t left = dv::liveObjectCount() - m_start;
+        EXPECT_EQ(left, 0) << "objects made during the test are still alive after it (or, below zero, objects made "
+                              "before it went only during it)";
+    }
+    LiveObjectCheck(const LiveObjectCheck&) = delete;
+    LiveObjectCheck& operator=(const LiveObjectCheck&) = delete;
+
+    // Leaves this test out of the check, saying why.
+    void leaveOut(std::string reason) { m_leftOutBecause = std::move(reason); }
+
+private:
+    std::int64_t m_start;
+    std::string m_leftOutBecause;
+};
+
+} // namespace dv::test
