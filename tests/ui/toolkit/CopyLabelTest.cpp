@@ -28,6 +28,7 @@ protected:
         // manager) is left thinking it still shows.
         m_ui.resignFocus(true);
         m_ui.advance(1);
+        UIPasteboard::generalPasteboard()->setString(nil);
         ToolkitTest::TearDown();
     }
 

@@ -366,7 +366,11 @@ TEST_F(KeyboardTest, TheApplicationsSettingsKeepFieldsVisibleWithoutAToolbar)
     EXPECT_DOUBLE_EQ(screenY(), 0);
 }
 
-TEST(KeyboardManagerObject, OnlyTheSharedManagerIsSetUp)
+// The toolkit's fixture, for the live-object check and the appearance rules the installation
+// adds being taken away again.
+class KeyboardManagerObject : public ToolkitTest { };
+
+TEST_F(KeyboardManagerObject, OnlyTheSharedManagerIsSetUp)
 {
     dv::installKeyboardManager();
     auto shared = KBKeyboardManager::sharedManager();

@@ -8,6 +8,7 @@
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/graphics/UIFont.h"
 #include "platform/ui/UILabel.h"
+#include "ui/toolkit/keyboard/KBKeyboardManager.h"
 #include "ui/toolkit/keyboard/KBTextView.h"
 
 using namespace dv::test;
@@ -29,12 +30,21 @@ public:
 
 class PlaceholderTextViewTest : public ToolkitTest {
 protected:
+    void SetUp() override
+    {
+        ToolkitTest::SetUp();
+        // The text view's own placeholder, whether or not an earlier test switched the keyboard
+        // manager on: its toolbar would show the placeholder as its title (as the toolbar's tests
+        // check) and so stand between a person and what is looked at here.
+        KBKeyboardManager::sharedManager()->setEnableAutoToolbar(false);
+    }
     void TearDown() override
     {
         // The keyboard goes the ordinary way, so that nothing that follows it (the keyboard
         // manager) is left thinking it still shows.
         m_ui.resignFocus(true);
         m_ui.advance(1);
+        KBKeyboardManager::sharedManager()->setEnableAutoToolbar(true);
         ToolkitTest::TearDown();
     }
 

@@ -47,9 +47,9 @@ void RefreshTest::SetUp()
 void RefreshTest::TearDown()
 {
     m_scroll = nil;
-    ToolkitTest::TearDown();
     NSUserDefaults::standardUserDefaults()->removeObjectForKey(NSString::fromUTF8(RFRefreshHeaderLastUpdatedTimeKey));
     NSTimeZone::setDefaultTimeZone(nil);
+    ToolkitTest::TearDown();
 }
 
 Ref<UITableView> RefreshTest::addTable(const Ref<Rows>& rows)

@@ -1,5 +1,6 @@
 #include "ToolkitTestSupport.h"
 
+#include "platform/system/NSUserDefaults.h"
 #include "platform/system/UIScreen.h"
 #include "platform/ui/UIAppearance.h"
 
@@ -24,6 +25,8 @@ void ToolkitTest::TearDown()
     m_app = nil;
     UIApplication::resetSharedApplication();
     removeAllAppearanceRules();
+    // Read again from its file by the next test, as by a new process.
+    NSUserDefaults::resetStandardUserDefaults();
 }
 
 Ref<UIView> ToolkitTest::addView(CGRect frame, Ref<UIColor> color, Ref<UIView> parent)

@@ -11,6 +11,8 @@
 #include "platform/ui/UIKit.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 
+#include "tests/platform/dispatch/LiveObjectCheck.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -80,6 +82,7 @@ protected:
     // A completion block that notes "completion" (and whether the overlay was still in a view).
     PHProgressHUD::CompletionBlock noteCompletion(const Ref<PHProgressHUD>& hud);
 
+    LiveObjectCheck m_liveObjects; // first: it counts once everything else is gone
     ManualClockScope m_clock;
     Ref<UIApplication> m_app;
     Ref<UIWindow> m_window;
