@@ -7,20 +7,24 @@
 #include "app/shell/server/ServerSettings.h"
 #include "app/shell/server/ZHHttpTool.h"
 #include "foundation/http/PNURLSessionManager.h"
+#include "foundation/identity/DIUUID.h"
 #include "platform/base/NSIndexPath.h"
 #include "platform/base/NSURL.h"
 #include "platform/dispatch/NSNotification.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/dispatch/TestSupport.h"
 #include "platform/graphics/UIImage.h"
+#include "platform/net/NSURLCache.h"
 #include "platform/net/NSURLRequest.h"
 #include "platform/net/NSURLSessionTask.h"
 #include "platform/system/NSUserDefaults.h"
 #include "platform/system/PhotoAlbum.h"
 #include "platform/system/PrivacyAccess.h"
 #include "platform/system/UIScreen.h"
+#include "platform/ui/UIAppearance.h"
 #include "platform/testing/Pixels.h"
 #include "push/Lib/Controller/PushService.h"
+#include "ui/images/RIImageCache.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 
 #include <zbar.h>
@@ -149,6 +153,14 @@ void DirectoryTest::TearDown()
     UIApplication::resetSharedApplication();
     NSUserDefaults::resetStandardUserDefaults();
     PushService::reset();
+    // The looks the screens set go with the application; its screens set them again.
+    removeAllAppearanceRules();
+    // The pictures a test loaded are not there for the next one to find in memory.
+    RIImageCache::sharedImageCache()->clearMemory();
+    NSURLCache::sharedURLCache()->removeAllCachedResponses();
+    // The next test is another device (its own home, its own keychain): its identifier is read
+    // again from there.
+    DIUUID::resetSharedInstanceForTesting();
 }
 
 void DirectoryTest::startServer(bool seedCodes, std::optional<std::uint64_t> maxPicturePixels)

@@ -14,6 +14,8 @@
 #include "tests/platform/system/TemporaryHome.h"
 #include "tools/devserver/Server.h"
 
+#include "tests/platform/dispatch/LiveObjectCheck.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -95,6 +97,7 @@ protected:
     // The pictures in the photo album, oldest first.
     std::vector<std::string> albumPictures() const;
 
+    LiveObjectCheck m_liveObjects; // first: it counts once everything else is gone
     TemporaryHome m_home;
     ManualClockScope m_clock;
     Ref<UIApplication> m_app;
