@@ -30,6 +30,7 @@
 #include <zbar.h>
 
 #include <mutex>
+#include <set>
 
 namespace dv::test {
 
@@ -71,12 +72,14 @@ std::string SentRequest::field(const std::string& name) const
     return it == fields.end() ? std::string() : it->second;
 }
 
-// Every call of the HTTP layer that has ended.
+// Every call of the HTTP layer that has ended, and those on their way.
 struct DirectoryTest::Recorder {
     id token;
+    id startToken;
     std::size_t mark = 0; // requests before it were cleared
     mutable std::mutex mutex;
     std::vector<SentRequest> sent;
+    std::set<const void*> running; // their tasks, by address
 };
 
 void DirectoryTest::SetUp()
@@ -89,7 +92,7 @@ void DirectoryTest::SetUp()
     PushService::reset();
 
     // Calls are recorded when they end (after their blocks have run), by the notice the session
-    // managers post then; the notice of their start is not waited for.
+    // managers post then; the notice of their start only tells which are on their way.
     m_recorder = std::make_shared<Recorder>();
     auto recorder = m_recorder;
     m_recorder->token = NSNotificationCenter::defaultCenter()->addObserverForName(PNTaskCompleteNotificationName, nil, nil,
@@ -103,6 +106,12 @@ void DirectoryTest::SetUp()
             }
             std::lock_guard lock(recorder->mutex);
             recorder->sent.push_back(std::move(sent));
+            recorder->running.erase(task.get());
+        });
+    m_recorder->startToken = NSNotificationCenter::defaultCenter()->addObserverForName(PNTaskResumeNotificationName, nil, nil,
+        [recorder](const Ref<NSNotification>& note) {
+            std::lock_guard lock(recorder->mutex);
+            recorder->running.insert(note->object().get());
         });
     startServer(true);
     dv::app::installDirectoryScreens();
@@ -139,11 +148,15 @@ void DirectoryTest::relaunch()
 
 void DirectoryTest::TearDown()
 {
+    // A call still on its way keeps the screen that made it until its answer has been handled
+    // (on purpose), and would handle it after the test: each is answered before the server goes.
+    EXPECT_TRUE(dv::testing::runMainLoopUntil([&] { return callsRunning() == 0; })) << callsRunning() << " calls still running";
     if (m_server)
         m_server->stop();
     dv::testing::runUntilIdle();
     m_ui.runUntilIdle();
     NSNotificationCenter::defaultCenter()->removeObserver(m_recorder->token);
+    NSNotificationCenter::defaultCenter()->removeObserver(m_recorder->startToken);
     dv::PrivacyAccess::reset();
     dv::app::resetServerAddress();
     dv::app::setServerRequestTimeout(0);
@@ -222,6 +235,12 @@ std::size_t DirectoryTest::callsMade() const
 {
     std::lock_guard lock(m_recorder->mutex);
     return m_recorder->sent.size();
+}
+
+std::size_t DirectoryTest::callsRunning() const
+{
+    std::lock_guard lock(m_recorder->mutex);
+    return m_recorder->running.size();
 }
 
 bool DirectoryTest::waitUntilLoaded(std::size_t callsBefore)

@@ -65,6 +65,8 @@ protected:
     Ref<UIViewController> openScreen(const std::string& className, const std::string& title);
     // How many server calls of the screens (and the test) have ended so far, their blocks run.
     std::size_t callsMade() const;
+    // Calls of the HTTP layer started and not yet ended.
+    std::size_t callsRunning() const;
     // Runs until a call beyond the first `callsBefore` has ended; then lets the overlays fade
     // and a push or pop end on the clock. Answers whether that happened and no loading overlay
     // is left.
