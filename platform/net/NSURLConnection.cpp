@@ -307,6 +307,7 @@ void NSURLConnection::start()
         m_runLoop = runLoop;
         m_keepAlive = keepAlive;
         m_task = task;
+        m_loading = self<NSURLConnection>();
     }
     ConnectionSessionAdapter::shared()->add(task->taskIdentifier(), self<NSURLConnection>());
     task->resume();
@@ -319,12 +320,14 @@ void NSURLConnection::cancel()
     Ref<NSURLSessionDataTask> task;
     Ref<NSTimer> keepAlive;
     Ref<NSRunLoop> runLoop;
+    Ref<NSURLConnection> loading; // let go of last, when this returns
     {
         dv::MutexLocker lock(m_mutex);
         task = m_task;
         keepAlive = std::exchange(m_keepAlive, nullptr);
         runLoop = m_runLoop;
         m_delegate = nullptr;
+        loading = std::exchange(m_loading, nullptr);
     }
     if (task)
         task->cancel();
@@ -348,19 +351,26 @@ void NSURLConnection::deliver(std::function<void(const Ref<NSURLConnection>&, co
     // what its load made) alive in a loop its thread may never run again.
     if (!runLoop || m_cancelled.load())
         return;
-    // The block keeps the connection alive until it has run, as the platform's loop source does.
-    auto me = self<NSURLConnection>();
-    runLoop->performBlock([me, call, last] {
+    // The load keeps the connection alive until its last call has run (m_loading); the call
+    // itself holds it weakly, so that a cancelled connection goes even when its thread's loop
+    // never runs the calls queued before the cancel.
+    Weak<NSURLConnection> weak = self<NSURLConnection>();
+    runLoop->performBlock([weak, call, last] {
+        auto me = weak.lock();
+        if (!me)
+            return;
         if (!me->m_cancelled.load()) {
             if (auto delegate = me->delegateObject())
                 call(me, delegate);
         }
         if (last) {
             Ref<NSTimer> keepAlive;
+            Ref<NSURLConnection> loading;
             {
                 dv::MutexLocker lock(me->m_mutex);
                 keepAlive = std::exchange(me->m_keepAlive, nullptr);
                 me->m_delegate = nullptr;
+                loading = std::exchange(me->m_loading, nullptr);
             }
             if (keepAlive)
                 keepAlive->invalidate();

@@ -92,6 +92,9 @@ private:
     Ref<NSRunLoop> m_runLoop DV_GUARDED_BY(m_mutex);
     Ref<NSTimer> m_keepAlive DV_GUARDED_BY(m_mutex);
     Ref<NSURLSessionDataTask> m_task DV_GUARDED_BY(m_mutex);
+    // Itself, from the start until the load has ended or is cancelled: what keeps a connection
+    // nobody holds alive (the calls queued for its delegate hold it weakly).
+    Ref<NSURLConnection> m_loading DV_GUARDED_BY(m_mutex);
     std::atomic<bool> m_started { false };
     std::atomic<bool> m_cancelled { false };
 };
