@@ -27,19 +27,19 @@ inline void exerciseSource(const CGImageSourceRef& source, std::size_t most)
     for (std::size_t i = 0; i < count; ++i) {
         (void)CGImageSourceCopyPropertiesAtIndex(source, i, nil);
         if (auto image = CGImageSourceCreateImageAtIndex(source, i, nil))
-            (void)dv::internal::DrawingCopies::pixelsFor(*image);
+            (void)dv::internal::graphics::DrawingCopies::pixelsFor(*image);
     }
 }
 
 inline void exerciseBytes(const std::vector<std::uint8_t>& bytes)
 {
     // Small limits: the limit checks are exercised all the same, and each input stays fast.
-    static const bool limited = (dv::internal::setPixelLimits(4'000'000, 16'000'000), true);
+    static const bool limited = (dv::internal::graphics::setPixelLimits(4'000'000, 16'000'000), true);
     (void)limited;
     auto all = NSData::dataWithVector(bytes);
     exerciseSource(CGImageSourceCreateWithData(all, nil), 8);
     if (auto image = UIImage::imageWithData(all))
-        (void)dv::internal::DrawingCopies::pixelsFor(*image->CGImage());
+        (void)dv::internal::graphics::DrawingCopies::pixelsFor(*image->CGImage());
 
     // As a download: a quarter, then two thirds, then everything, asking for the image each time.
     auto incremental = CGImageSourceCreateIncremental(nil);

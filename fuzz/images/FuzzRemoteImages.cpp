@@ -46,7 +46,7 @@ void exerciseImage(const Ref<UIImage>& image)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
 {
-    static const bool limited = (dv::internal::setPixelLimits(4'000'000, 16'000'000), true);
+    static const bool limited = (dv::internal::graphics::setPixelLimits(4'000'000, 16'000'000), true);
     (void)limited;
     auto data = NSData::dataWithBytes(bytes, size);
 

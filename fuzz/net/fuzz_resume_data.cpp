@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::string pattern = (fs::temp_directory_path() / "dv-fuzz-resume-XXXXXX").string();
         ::mkdtemp(pattern.data());
         ::setenv("DOVRELTA_HOME", pattern.c_str(), 1);
-        fs::path folder = dv::internal::temporaryDirectoryPath();
+        fs::path folder = dv::internal::net::temporaryDirectoryPath();
         fs::create_directories(folder / "sub");
         std::ofstream(folder / "CFNetworkDownload_partial.tmp") << std::string(64, 'p');
         std::ofstream(folder / "sub" / "CFNetworkDownload_deep.tmp") << std::string(64, 'd');
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string text(reinterpret_cast<const char*>(data), size);
     text = replaced(replaced(text, "@DL@", downloads.string()), "@HOME@", downloads.parent_path().parent_path().string());
 
-    auto resume = dv::internal::decodeResumeData(text);
+    auto resume = dv::internal::net::decodeResumeData(text);
     if (!resume)
         return 0;
     std::error_code ec;
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         || resume->offset <= 0 || static_cast<std::uintmax_t>(resume->offset) > fs::file_size(path, ec))
         std::abort();
     // What was accepted writes back to resume data that reads the same.
-    auto again = dv::internal::decodeResumeData(dv::internal::encodeResumeData(*resume));
+    auto again = dv::internal::net::decodeResumeData(dv::internal::net::encodeResumeData(*resume));
     if (resume->url.find('\n') == std::string::npos && resume->validator.find('\n') == std::string::npos
         && (!again || again->path != resume->path || again->offset != resume->offset || again->url != resume->url))
         std::abort();

@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    dv::internal::ResponseHeadReader head;
+    dv::internal::net::ResponseHeadReader head;
     std::size_t lines = 0;
     while (!text.empty()) {
         auto end = text.find('\n');
@@ -22,16 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::abort();
             break;
         }
-        if (*step == dv::internal::ResponseHeadReader::Step::Complete) {
+        if (*step == dv::internal::net::ResponseHeadReader::Step::Complete) {
             const auto& response = head.response();
             if (response.statusCode < 200 || response.statusCode > 999 || response.headers.size() > lines)
                 std::abort();
             // Whatever lengths made it through agree with each other.
             std::optional<std::int64_t> length;
             for (auto& [name, value] : response.headers) {
-                if (!dv::internal::headerNameIs(name, "Content-Length"))
+                if (!dv::internal::net::headerNameIs(name, "Content-Length"))
                     continue;
-                auto parsed = dv::internal::contentLengthValue(value);
+                auto parsed = dv::internal::net::contentLengthValue(value);
                 if (!parsed || (length && *length != *parsed))
                     std::abort();
                 length = parsed;

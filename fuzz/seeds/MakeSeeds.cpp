@@ -212,9 +212,9 @@ void netSeeds(const fs::path& scratch)
         seed("fuzz_url_cache_file", "entry.cache", fileBytes(entry.path()));
 
     // fuzz_resume_data: "@DL@" stands for the target's download folder, "@HOME@" for its home.
-    using dv::internal::ResumeData;
+    using dv::internal::net::ResumeData;
     auto resume = [](const std::string& path) {
-        return dv::internal::encodeResumeData(ResumeData { .url = "http://127.0.0.1:8092/DV/video.mp4", .validator = "\"v1\"", .offset = 32, .path = path });
+        return dv::internal::net::encodeResumeData(ResumeData { .url = "http://127.0.0.1:8092/DV/video.mp4", .validator = "\"v1\"", .offset = 32, .path = path });
     };
     seed("fuzz_resume_data", "partial.txt", resume("@DL@/CFNetworkDownload_partial.tmp"));
     seed("fuzz_resume_data", "link.txt", resume("@DL@/CFNetworkDownload_link.tmp"));

@@ -5,7 +5,7 @@
 #include <string>
 #include <unistd.h>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 void checkFailed(const char* file, int line, const char* condition, const char* message)
 {
@@ -20,4 +20,4 @@ void checkFailed(const char* file, int line, const char* condition, const char* 
     std::abort();
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

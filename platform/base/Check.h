@@ -10,16 +10,16 @@
 // Thread-safe; the report is one write, so reports of two threads do not interleave.
 #pragma once
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 [[noreturn]] void checkFailed(const char* file, int line, const char* condition, const char* message);
 
-} // namespace dv::internal
+} // namespace dv::internal::base
 
 #define DV_CHECK(condition) \
     (__builtin_expect(static_cast<bool>(condition), 1) ? static_cast<void>(0) \
-                                                       : ::dv::internal::checkFailed(__FILE__, __LINE__, #condition, nullptr))
+                                                       : ::dv::internal::base::checkFailed(__FILE__, __LINE__, #condition, nullptr))
 
 #define DV_CHECK_MSG(condition, message) \
     (__builtin_expect(static_cast<bool>(condition), 1) ? static_cast<void>(0) \
-                                                       : ::dv::internal::checkFailed(__FILE__, __LINE__, #condition, (message)))
+                                                       : ::dv::internal::base::checkFailed(__FILE__, __LINE__, #condition, (message)))

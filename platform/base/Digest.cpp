@@ -12,14 +12,14 @@ std::array<std::uint8_t, 16> md5(std::span<const std::uint8_t> bytes)
     std::array<std::uint8_t, 16> out {};
     // OpenSSL fails only without memory or without its algorithms; a zeroed digest would pass for
     // a real one (a cache key, a signature), so the process stops instead.
-    DV_CHECK_MSG(internal::computeDigest(internal::DigestKind::MD5, bytes.data(), bytes.size(), out.data()), "MD5 digest");
+    DV_CHECK_MSG(internal::base::computeDigest(internal::base::DigestKind::MD5, bytes.data(), bytes.size(), out.data()), "MD5 digest");
     return out;
 }
 
 std::array<std::uint8_t, 20> sha1(std::span<const std::uint8_t> bytes)
 {
     std::array<std::uint8_t, 20> out {};
-    DV_CHECK_MSG(internal::computeDigest(internal::DigestKind::SHA1, bytes.data(), bytes.size(), out.data()), "SHA-1 digest");
+    DV_CHECK_MSG(internal::base::computeDigest(internal::base::DigestKind::SHA1, bytes.data(), bytes.size(), out.data()), "SHA-1 digest");
     return out;
 }
 

@@ -18,14 +18,14 @@
 
 namespace dv {
 
-namespace internal {
+namespace internal::base {
 // Objects made less objects destroyed on the calling thread so far.
 std::int64_t objectsMadeOnThisThread();
 // Takes out what the calling thread made and still holds since `mark`; answers how many.
 std::int64_t keepMadeSince(std::int64_t mark);
 // Counts again objects taken out, just before they go.
 void countAgain(std::int64_t objects);
-} // namespace internal
+} // namespace internal::base
 
 // One object that is kept until the process ends; it must never be destroyed.
 void keepForever(const NSObject* object);
@@ -36,13 +36,13 @@ void keepForever(const NSObject* object);
 template <class Make>
 decltype(auto) keepingForever(Make&& make)
 {
-    const std::int64_t mark = internal::objectsMadeOnThisThread();
+    const std::int64_t mark = internal::base::objectsMadeOnThisThread();
     if constexpr (std::is_void_v<std::invoke_result_t<Make>>) {
         std::forward<Make>(make)();
-        internal::keepMadeSince(mark);
+        internal::base::keepMadeSince(mark);
     } else {
         auto made = std::forward<Make>(make)();
-        internal::keepMadeSince(mark);
+        internal::base::keepMadeSince(mark);
         return made;
     }
 }
@@ -76,16 +76,16 @@ public:
     const Ref<T>& make(Make&& make)
     {
         reset();
-        const std::int64_t mark = internal::objectsMadeOnThisThread();
+        const std::int64_t mark = internal::base::objectsMadeOnThisThread();
         m_object = std::forward<Make>(make)();
-        m_uncounted = internal::keepMadeSince(mark);
+        m_uncounted = internal::base::keepMadeSince(mark);
         return m_object;
     }
     const Ref<T>& get() const { return m_object; }
     void reset()
     {
         Ref<T> object = std::exchange(m_object, nullptr);
-        internal::countAgain(std::exchange(m_uncounted, 0));
+        internal::base::countAgain(std::exchange(m_uncounted, 0));
     }
 
 private:

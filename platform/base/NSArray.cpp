@@ -44,7 +44,7 @@ void NSArray::checkIndex(NSUInteger index, NSUInteger limit, const char* method)
 Ref<NSArray> NSArray::array()
 {
     // The empty immutable array is one shared instance, as on the platform.
-    static const Ref<NSArray>& empty = dv::internal::sharedInstance(alloc<NSArray>());
+    static const Ref<NSArray>& empty = dv::internal::base::sharedInstance(alloc<NSArray>());
     return empty;
 }
 Ref<NSArray> NSArray::arrayWithObject(const id& object) { return of({object}); }
@@ -198,7 +198,7 @@ Ref<NSString> NSArray::description() const { return descriptionWithLocale(nullpt
 
 Ref<NSString> NSArray::descriptionWithLocale(const id&, NSUInteger level) const
 {
-    return NSString::fromUTF8(dv::internal::describeList(m_items, level, "(", ")"));
+    return NSString::fromUTF8(dv::internal::base::describeList(m_items, level, "(", ")"));
 }
 
 bool NSArray::isEqual(const NSObject* other) const

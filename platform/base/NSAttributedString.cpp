@@ -387,7 +387,7 @@ id NSAttributedString::initWithCoder(NSCoder& coder)
     NSObject::init();
     auto fail = [&](const char* message) -> id {
         if (!coder.error())
-            coder.failWithError(dv::internal::makeCocoaError(dv::internal::kCoderReadCorruptError, message));
+            coder.failWithError(dv::internal::base::makeCocoaError(dv::internal::base::kCoderReadCorruptError, message));
         return nil;
     };
     auto text = coder.decodeObjectOfClass<NSString>("NSString"_ns);

@@ -39,7 +39,7 @@ const Ref<NSString> NSGregorianCalendar = constant("gregorian");
 
 namespace {
 
-using dv::internal::CalendarHandle;
+using dv::internal::base::CalendarHandle;
 
 bool isKnownIdentifier(const std::string& identifier)
 {
@@ -90,7 +90,7 @@ auto NSCalendar::withEngine(Work work) const
     // be the default one, which can change between two queries.
     auto zone = timeZone();
     std::lock_guard lock(m_mutex);
-    CalendarHandle calendar = dv::internal::openCalendar(zone->icuID(), m_locale ? m_locale->icuID() : std::string("en_US_POSIX"), icuKind());
+    CalendarHandle calendar = dv::internal::base::openCalendar(zone->icuID(), m_locale ? m_locale->icuID() : std::string("en_US_POSIX"), icuKind());
     auto* raw = static_cast<UCalendar*>(calendar.get());
     if (raw) {
         if (m_firstWeekday >= 1 && m_firstWeekday <= 7)
@@ -222,7 +222,7 @@ Ref<NSDateComponents> NSCalendar::components(NSCalendarUnit units, const Ref<NSD
         if (!calendar)
             return 0;
         UErrorCode status = U_ZERO_ERROR;
-        ucal_setMillis(calendar, dv::internal::udateFromInterval(interval), &status);
+        ucal_setMillis(calendar, dv::internal::base::udateFromInterval(interval), &status);
         readFields(calendar, units, interval, *result);
         return 0;
     });
@@ -248,8 +248,8 @@ Ref<NSDateComponents> NSCalendar::components(NSCalendarUnit units, const Ref<NSD
         if (!calendar)
             return 0;
         UErrorCode status = U_ZERO_ERROR;
-        double start = dv::internal::udateFromInterval(from->timeIntervalSinceReferenceDate());
-        double target = dv::internal::udateFromInterval(to->timeIntervalSinceReferenceDate());
+        double start = dv::internal::base::udateFromInterval(from->timeIntervalSinceReferenceDate());
+        double target = dv::internal::base::udateFromInterval(to->timeIntervalSinceReferenceDate());
         ucal_setMillis(calendar, start, &status);
         // Each unit, largest first, takes as much of the span as it can; the calendar moves on
         // by that much and the smaller units share the rest.
@@ -269,7 +269,7 @@ Ref<NSDateComponents> NSCalendar::components(NSCalendarUnit units, const Ref<NSD
         if (units & NSCalendarUnitNanosecond) {
             status = U_ZERO_ERROR;
             double reached = ucal_getMillis(calendar, &status);
-            double rest = to->timeIntervalSinceReferenceDate() - dv::internal::intervalFromUDate(reached);
+            double rest = to->timeIntervalSinceReferenceDate() - dv::internal::base::intervalFromUDate(reached);
             result->setNanosecond(static_cast<NSInteger>(std::llround(rest * 1e9)));
         }
         return 0;
@@ -308,7 +308,7 @@ Ref<NSDate> NSCalendar::dateFromComponents(const Ref<NSDateComponents>& componen
         double millis = ucal_getMillis(calendar, &status);
         if (U_FAILURE(status))
             return 0;
-        NSTimeInterval result = dv::internal::intervalFromUDate(millis);
+        NSTimeInterval result = dv::internal::base::intervalFromUDate(millis);
         if (defined(NSCalendarUnitNanosecond))
             result += static_cast<double>(components->nanosecond()) / 1e9;
         interval = result;
@@ -328,7 +328,7 @@ Ref<NSDate> NSCalendar::dateByAddingComponents(const Ref<NSDateComponents>& comp
         UErrorCode status = U_ZERO_ERROR;
         NSTimeInterval start = date->timeIntervalSinceReferenceDate();
         // Whole milliseconds go through ICU; the finer rest of the date is kept as it was.
-        double millis = dv::internal::udateFromInterval(start);
+        double millis = dv::internal::base::udateFromInterval(start);
         double whole = std::floor(millis);
         ucal_setMillis(calendar, whole, &status);
         for (NSCalendarUnit unit : NSDateComponents::kUnits) {
@@ -354,7 +354,7 @@ Ref<NSDate> NSCalendar::dateByAddingComponents(const Ref<NSDateComponents>& comp
         double reached = ucal_getMillis(calendar, &status);
         if (U_FAILURE(status))
             return 0;
-        NSTimeInterval result = dv::internal::intervalFromUDate(reached) + (millis - whole) / 1000.0;
+        NSTimeInterval result = dv::internal::base::intervalFromUDate(reached) + (millis - whole) / 1000.0;
         NSInteger nanos = components->nanosecond();
         if (nanos != NSDateComponentUndefined)
             result += static_cast<double>(nanos) / 1e9;
@@ -422,7 +422,7 @@ bool NSCalendar::isDateInWeekend(const Ref<NSDate>& date) const
         return false;
     return withEngine([&](UCalendar* calendar) {
         UErrorCode status = U_ZERO_ERROR;
-        return calendar && ucal_isWeekend(calendar, dv::internal::udateFromInterval(date->timeIntervalSinceReferenceDate()), &status)
+        return calendar && ucal_isWeekend(calendar, dv::internal::base::udateFromInterval(date->timeIntervalSinceReferenceDate()), &status)
             && U_SUCCESS(status);
     });
 }
@@ -457,7 +457,7 @@ NSComparisonResult NSCalendar::compareDate(const Ref<NSDate>& date, const Ref<NS
     auto read = [&](UCalendar* calendar, NSTimeInterval when) {
         std::vector<int32_t> values;
         UErrorCode status = U_ZERO_ERROR;
-        ucal_setMillis(calendar, dv::internal::udateFromInterval(when), &status);
+        ucal_setMillis(calendar, dv::internal::base::udateFromInterval(when), &status);
         for (auto field : fields)
             values.push_back(ucal_get(calendar, field, &status));
         if (unit == NSCalendarUnitQuarter)
@@ -503,7 +503,7 @@ NSRange NSCalendar::rangeOfUnit(NSCalendarUnit smaller, NSCalendarUnit larger, c
         if (!calendar)
             return none;
         UErrorCode status = U_ZERO_ERROR;
-        ucal_setMillis(calendar, dv::internal::udateFromInterval(date->timeIntervalSinceReferenceDate()), &status);
+        ucal_setMillis(calendar, dv::internal::base::udateFromInterval(date->timeIntervalSinceReferenceDate()), &status);
         NSInteger low = ucal_getLimit(calendar, *field, UCAL_ACTUAL_MINIMUM, &status) + shift;
         NSInteger high = ucal_getLimit(calendar, *field, UCAL_ACTUAL_MAXIMUM, &status) + shift;
         if (U_FAILURE(status) || high < low)

@@ -74,7 +74,7 @@ Ref<NSCharacterSet> NSCharacterSet::characterSetWithCharactersInString(const Ref
         const std::string& s = characters->utf8();
         std::size_t i = 0;
         while (i < s.size())
-            set->m_added.insert(dv::internal::decodeUtf8(s, i));
+            set->m_added.insert(dv::internal::base::decodeUtf8(s, i));
     }
     return set;
 }
@@ -136,7 +136,7 @@ void NSMutableCharacterSet::editCharacters(const Ref<NSString>& characters, bool
     const std::string& s = characters->utf8();
     std::size_t i = 0;
     while (i < s.size()) {
-        char32_t c = dv::internal::decodeUtf8(s, i);
+        char32_t c = dv::internal::base::decodeUtf8(s, i);
         // Membership is stored before inversion, so an inverted set records the opposite.
         bool member = add != m_inverted;
         (member ? m_added : m_removed).insert(c);

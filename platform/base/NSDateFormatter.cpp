@@ -90,7 +90,7 @@ std::string NSDateFormatter::patternFromStylesLocked() const
         return {};
     auto pattern = readUChars([&](UChar* buffer, int32_t capacity, UErrorCode* error) { return udat_toPattern(styled, false, buffer, capacity, error); });
     udat_close(styled);
-    return dv::internal::utf16ToUtf8(pattern);
+    return dv::internal::base::utf16ToUtf8(pattern);
 }
 
 void* NSDateFormatter::formatLocked() const
@@ -105,7 +105,7 @@ void* NSDateFormatter::formatLocked() const
     std::string locale = m_locale ? m_locale->icuID() : std::string();
     if (m_calendar)
         locale += (locale.find('@') == std::string::npos ? "@calendar=" : ";calendar=") + m_calendar->icuKind();
-    std::u16string pattern = dv::internal::utf8ToUtf16(m_format ? *m_format : patternFromStylesLocked());
+    std::u16string pattern = dv::internal::base::utf8ToUtf16(m_format ? *m_format : patternFromStylesLocked());
     UErrorCode status = U_ZERO_ERROR;
     UDateFormat* format = udat_open(UDAT_PATTERN, UDAT_PATTERN, locale.c_str(), zone.data(), static_cast<int32_t>(zone.size()),
                                     pattern.data(), static_cast<int32_t>(pattern.size()), &status);
@@ -177,7 +177,7 @@ Ref<NSString> NSDateFormatter::dateFormatFromTemplate(const Ref<NSString>& templ
         return udatpg_getBestPattern(generator, skeleton.data(), static_cast<int32_t>(skeleton.size()), buffer, capacity, error);
     });
     udatpg_close(generator);
-    return pattern.empty() && !skeleton.empty() ? nil : NSString::fromUTF8(dv::internal::utf16ToUtf8(pattern));
+    return pattern.empty() && !skeleton.empty() ? nil : NSString::fromUTF8(dv::internal::base::utf16ToUtf8(pattern));
 }
 
 void NSDateFormatter::setLocalizedDateFormatFromTemplate(const Ref<NSString>& templateString)
@@ -252,9 +252,9 @@ Ref<NSString> NSDateFormatter::stringFromDate(const Ref<NSDate>& date) const
     auto* format = static_cast<UDateFormat*>(formatLocked());
     if (!format)
         return nil;
-    double when = dv::internal::udateFromInterval(date->timeIntervalSinceReferenceDate());
+    double when = dv::internal::base::udateFromInterval(date->timeIntervalSinceReferenceDate());
     auto text = readUChars([&](UChar* buffer, int32_t capacity, UErrorCode* error) { return udat_format(format, when, buffer, capacity, nullptr, error); });
-    return NSString::fromUTF8(dv::internal::utf16ToUtf8(text));
+    return NSString::fromUTF8(dv::internal::base::utf16ToUtf8(text));
 }
 
 Ref<NSDate> NSDateFormatter::dateFromString(const Ref<NSString>& string) const
@@ -279,7 +279,7 @@ Ref<NSDate> NSDateFormatter::dateFromString(const Ref<NSString>& string) const
     ucal_close(calendar);
     if (U_FAILURE(status) || position != static_cast<int32_t>(text.size()))
         return nil;
-    return NSDate::dateWithTimeIntervalSinceReferenceDate(dv::internal::intervalFromUDate(millis));
+    return NSDate::dateWithTimeIntervalSinceReferenceDate(dv::internal::base::intervalFromUDate(millis));
 }
 
 Ref<NSString> NSDateFormatter::stringForObjectValue(const id& object) const

@@ -636,7 +636,7 @@ id NSDecimalNumber::initWithCoder(NSCoder& coder)
     if (coder.error())
         return nil;
     if (length < 0 || length > 8 || d.exponent < -128 || d.exponent > 127 || (length > 0 && (!bytes || size < 2 * static_cast<NSUInteger>(length)))) {
-        coder.failWithError(dv::internal::makeCocoaError(dv::internal::kCoderReadCorruptError, "The archived decimal number is malformed."));
+        coder.failWithError(dv::internal::base::makeCocoaError(dv::internal::base::kCoderReadCorruptError, "The archived decimal number is malformed."));
         return nil;
     }
     d.length = static_cast<std::uint32_t>(length);

@@ -58,7 +58,7 @@ NSDictionary::~NSDictionary() = default;
 Ref<NSDictionary> NSDictionary::dictionary()
 {
     // The empty immutable dictionary is one shared instance, as on the platform.
-    static const Ref<NSDictionary>& empty = dv::internal::sharedInstance(alloc<NSDictionary>());
+    static const Ref<NSDictionary>& empty = dv::internal::base::sharedInstance(alloc<NSDictionary>());
     return empty;
 }
 
@@ -285,11 +285,11 @@ Ref<NSString> NSDictionary::descriptionWithLocale(const id&, NSUInteger level) c
         std::stable_sort(order.begin(), order.end(), [](const Entry* a, const Entry* b) {
             return static_cast<const NSString&>(*a->first).compare(std::static_pointer_cast<NSString>(b->first)) == NSOrderedAscending;
         });
-    std::string out = dv::internal::indent(level) + "{\n";
+    std::string out = dv::internal::base::indent(level) + "{\n";
     for (auto* entry : order)
-        out += dv::internal::indent(level + 1) + dv::internal::describeElement(entry->first.get(), level + 1) + " = "
-            + dv::internal::describeElement(entry->second.get(), level + 1) + ";\n";
-    out += dv::internal::indent(level) + "}";
+        out += dv::internal::base::indent(level + 1) + dv::internal::base::describeElement(entry->first.get(), level + 1) + " = "
+            + dv::internal::base::describeElement(entry->second.get(), level + 1) + ";\n";
+    out += dv::internal::base::indent(level) + "}";
     return NSString::fromUTF8(out);
 }
 
@@ -298,7 +298,7 @@ Ref<NSString> NSDictionary::descriptionInStringsFileFormat() const
     std::string out;
     for (auto& [key, value] : m_entries) {
         auto quote = [](const std::string& s) {
-            std::string q = dv::internal::quoteForDescription(s);
+            std::string q = dv::internal::base::quoteForDescription(s);
             return q.starts_with("\"") ? q : "\"" + q + "\"";
         };
         out += quote(dv::str(key)) + " = " + quote(dv::str(value)) + ";\n";

@@ -53,7 +53,7 @@ id NSJSONSerialization::JSONObjectWithData(const Ref<NSData>& data, NSJSONReadin
 {
     if (!data) {
         // The platform raises for nil data; a missing reply body is an ordinary failure here.
-        dv::internal::setError(error, dv::internal::makeCocoaError(dv::internal::kPropertyListReadCorruptError, "Unable to parse empty data."));
+        dv::internal::base::setError(error, dv::internal::base::makeCocoaError(dv::internal::base::kPropertyListReadCorruptError, "Unable to parse empty data."));
         return nullptr;
     }
     return JSONObjectWithBytes(data->bytes(), data->length(), options, error);
@@ -62,7 +62,7 @@ id NSJSONSerialization::JSONObjectWithData(const Ref<NSData>& data, NSJSONReadin
 id NSJSONSerialization::JSONObjectWithBytes(const void* bytes, NSUInteger length, NSJSONReadingOptions options, Ref<NSError>* error)
 {
     auto p = static_cast<const unsigned char*>(bytes);
-    auto result = dv::internal::readJSON(p, length, options, kMaxDepth);
+    auto result = dv::internal::base::readJSON(p, length, options, kMaxDepth);
     if (!result.error.empty()) {
         if (error) {
             std::string message = result.error;
@@ -75,7 +75,7 @@ id NSJSONSerialization::JSONObjectWithBytes(const void* bytes, NSUInteger length
                 {NSString::fromUTF8("NSDebugDescription"), NSString::fromUTF8(message)},
                 {NSString::fromUTF8("NSJSONSerializationErrorIndex"), NSNumber::numberWithUnsignedLongLong(result.errorIndex)},
             });
-            *error = NSError::errorWithDomain(NSCocoaErrorDomain, dv::internal::kPropertyListReadCorruptError, info);
+            *error = NSError::errorWithDomain(NSCocoaErrorDomain, dv::internal::base::kPropertyListReadCorruptError, info);
         }
         return nullptr;
     }
@@ -85,12 +85,12 @@ id NSJSONSerialization::JSONObjectWithBytes(const void* bytes, NSUInteger length
 Ref<NSData> NSJSONSerialization::dataWithJSONObject(const id& object, NSJSONWritingOptions options, Ref<NSError>* error)
 {
     if (!object || (!(options & NSJSONWritingFragmentsAllowed) && !isContainer(object.get()))) {
-        dv::internal::setError(error, dv::internal::makeCocoaError(dv::internal::kPropertyListWriteInvalidError, "Invalid top-level type in JSON write."));
+        dv::internal::base::setError(error, dv::internal::base::makeCocoaError(dv::internal::base::kPropertyListWriteInvalidError, "Invalid top-level type in JSON write."));
         return nullptr;
     }
-    auto result = dv::internal::writeJSON(object.get(), options, kMaxDepth);
+    auto result = dv::internal::base::writeJSON(object.get(), options, kMaxDepth);
     if (!result.error.empty()) {
-        dv::internal::setError(error, dv::internal::makeCocoaError(dv::internal::kPropertyListWriteInvalidError, result.error));
+        dv::internal::base::setError(error, dv::internal::base::makeCocoaError(dv::internal::base::kPropertyListWriteInvalidError, result.error));
         return nullptr;
     }
     std::vector<std::uint8_t> bytes(result.text.begin(), result.text.end());

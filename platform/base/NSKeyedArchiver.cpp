@@ -19,7 +19,7 @@ DV_DEFINE_CLASS(NSKeyedArchiver)
 
 namespace {
 
-using dv::internal::PlistUID;
+using dv::internal::base::PlistUID;
 
 constexpr int kMaxDepth = 512;
 
@@ -51,7 +51,7 @@ Ref<NSData> NSKeyedArchiver::archivedDataWithRootObject(const id& root, bool req
     archiver->encodeObject(root, NSKeyedArchiveRootObjectKey);
     auto data = archiver->encodedData();
     if (!data)
-        dv::internal::setError(error, archiver->error());
+        dv::internal::base::setError(error, archiver->error());
     return data;
 }
 
@@ -120,7 +120,7 @@ std::uint64_t NSKeyedArchiver::reference(const id& object)
     if (found != m_uids.end())
         return found->second;
     if (m_depth >= kMaxDepth) {
-        failWithError(dv::internal::makeCocoaError(dv::internal::kCoderInvalidValueError, "Object graph nested too deeply to archive."));
+        failWithError(dv::internal::base::makeCocoaError(dv::internal::base::kCoderInvalidValueError, "Object graph nested too deeply to archive."));
         return 0;
     }
     NSObject* raw = object.get();
@@ -199,8 +199,8 @@ std::uint64_t NSKeyedArchiver::reference(const id& object)
         raw->encodeWithCoder(*this);
         m_frames.pop_back();
     } else {
-        failWithError(dv::internal::makeCocoaError(dv::internal::kCoderInvalidValueError,
-                                                   std::string("Objects of class ") + cls->name() + " cannot be archived: the class does not adopt NSCoding."));
+        failWithError(dv::internal::base::makeCocoaError(dv::internal::base::kCoderInvalidValueError,
+                                                         std::string("Objects of class ") + cls->name() + " cannot be archived: the class does not adopt NSCoding."));
     }
     --m_depth;
     record->setObjectForKey(PlistUID::make(classReference(cls, className)), ns("$class"));
@@ -221,10 +221,10 @@ void NSKeyedArchiver::finishEncoding()
         {ns("$top"), m_top},
         {ns("$objects"), NSArray::fromVector(m_objects)},
     });
-    auto result = m_outputFormat == NSPropertyListXMLFormat_v1_0 ? dv::internal::writeXMLPlist(archive.get(), kMaxDepth + 8)
-                                                                 : dv::internal::writeBinaryPlist(archive.get(), kMaxDepth + 8);
+    auto result = m_outputFormat == NSPropertyListXMLFormat_v1_0 ? dv::internal::base::writeXMLPlist(archive.get(), kMaxDepth + 8)
+                                                                 : dv::internal::base::writeBinaryPlist(archive.get(), kMaxDepth + 8);
     if (!result.error.empty()) {
-        failWithError(dv::internal::makeCocoaError(dv::internal::kCoderInvalidValueError, result.error));
+        failWithError(dv::internal::base::makeCocoaError(dv::internal::base::kCoderInvalidValueError, result.error));
         return;
     }
     m_data = NSData::dataWithVector(std::move(result.bytes));

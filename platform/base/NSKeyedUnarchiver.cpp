@@ -20,7 +20,7 @@ DV_DEFINE_CLASS(NSKeyedUnarchiver)
 
 namespace {
 
-using dv::internal::PlistUID;
+using dv::internal::base::PlistUID;
 
 constexpr int kMaxDepth = 512;
 
@@ -52,18 +52,18 @@ Class builtInClass(const std::string& name)
 Ref<NSKeyedUnarchiver> NSKeyedUnarchiver::initForReadingFromData(const Ref<NSData>& data, Ref<NSError>* error)
 {
     auto corrupt = [&](const std::string& message) -> Ref<NSKeyedUnarchiver> {
-        dv::internal::setError(error, dv::internal::makeCocoaError(dv::internal::kCoderReadCorruptError, message));
+        dv::internal::base::setError(error, dv::internal::base::makeCocoaError(dv::internal::base::kCoderReadCorruptError, message));
         return nullptr;
     };
     if (!data || data->length() == 0)
         return corrupt("The archive is empty.");
     // Read without the UID check of the public property-list reader: archives carry UIDs.
     auto bytes = data->span();
-    dv::internal::PlistReadResult plist;
+    dv::internal::base::PlistReadResult plist;
     if (bytes.size() >= 8 && std::string_view(reinterpret_cast<const char*>(bytes.data()), 8) == "bplist00")
-        plist = dv::internal::readBinaryPlist(bytes, NSPropertyListImmutable, kMaxDepth + 8);
+        plist = dv::internal::base::readBinaryPlist(bytes, NSPropertyListImmutable, kMaxDepth + 8);
     else
-        plist = dv::internal::readXMLPlist(bytes, NSPropertyListImmutable, kMaxDepth + 8);
+        plist = dv::internal::base::readXMLPlist(bytes, NSPropertyListImmutable, kMaxDepth + 8);
     if (!plist.object)
         return corrupt("The archive is not a property list: " + plist.error);
     auto archive = dv::as<NSDictionary>(plist.object);
@@ -87,7 +87,7 @@ id NSKeyedUnarchiver::unarchivedObjectOfClasses(const std::vector<Class>& classe
         return nullptr;
     id object = unarchiver->decodeObjectOfClasses(classes, NSKeyedArchiveRootObjectKey);
     if (unarchiver->error()) {
-        dv::internal::setError(error, unarchiver->error());
+        dv::internal::base::setError(error, unarchiver->error());
         return nullptr;
     }
     return object;
@@ -106,7 +106,7 @@ id NSKeyedUnarchiver::unarchiveTopLevelObjectWithData(const Ref<NSData>& data, R
     unarchiver->setRequiresSecureCoding(false);
     id object = unarchiver->decodeObjectForKey(NSKeyedArchiveRootObjectKey);
     if (unarchiver->error()) {
-        dv::internal::setError(error, unarchiver->error());
+        dv::internal::base::setError(error, unarchiver->error());
         return nullptr;
     }
     return object;
@@ -119,7 +119,7 @@ id NSKeyedUnarchiver::unarchiveObjectWithData(const Ref<NSData>& data)
 
 id NSKeyedUnarchiver::fail(const std::string& message)
 {
-    failWithError(dv::internal::makeCocoaError(dv::internal::kCoderReadCorruptError, message));
+    failWithError(dv::internal::base::makeCocoaError(dv::internal::base::kCoderReadCorruptError, message));
     return nullptr;
 }
 

@@ -60,7 +60,7 @@ Ref<NSString> display(DisplayFunction function, const std::string& what, const s
     int32_t length = function(what.c_str(), inLocale.c_str(), buffer, 256, &status);
     if (U_FAILURE(status) || length <= 0 || length > 256 || status == U_USING_DEFAULT_WARNING)
         return nil;
-    return NSString::fromUTF8(dv::internal::utf16ToUtf8(std::u16string_view(buffer, static_cast<std::size_t>(length))));
+    return NSString::fromUTF8(dv::internal::base::utf16ToUtf8(std::u16string_view(buffer, static_cast<std::size_t>(length))));
 }
 
 } // namespace

@@ -77,8 +77,8 @@ Ref<NSNumber> NSNumber::smallInteger(Kind kind, long long value)
 Ref<NSNumber> NSNumber::numberWithBool(bool value)
 {
     // Like the platform's two boolean constants, YES and NO are shared instances.
-    static const Ref<NSNumber>& yes = dv::internal::sharedInstance(make(Kind::Bool, 1, 0, 0));
-    static const Ref<NSNumber>& no = dv::internal::sharedInstance(make(Kind::Bool, 0, 0, 0));
+    static const Ref<NSNumber>& yes = dv::internal::base::sharedInstance(make(Kind::Bool, 1, 0, 0));
+    static const Ref<NSNumber>& no = dv::internal::base::sharedInstance(make(Kind::Bool, 0, 0, 0));
     return value ? yes : no;
 }
 

@@ -237,7 +237,7 @@ void keepForever(const NSObject* object)
     --t_objectsMade;
 }
 
-namespace internal {
+namespace internal::base {
 
 std::int64_t objectsMadeOnThisThread() { return t_objectsMade; }
 
@@ -255,5 +255,5 @@ void countAgain(std::int64_t objects)
     t_objectsMade += objects;
 }
 
-} // namespace internal
+} // namespace internal::base
 } // namespace dv

@@ -17,7 +17,7 @@ DV_DEFINE_CLASS(NSPropertyListSerialization)
 
 namespace {
 
-using namespace dv::internal;
+using namespace dv::internal::base;
 
 bool startsWith(std::span<const std::uint8_t> bytes, std::string_view prefix)
 {

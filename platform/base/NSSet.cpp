@@ -12,7 +12,7 @@ DV_DEFINE_CLASS(NSMutableSet)
 DV_DEFINE_CLASS(NSOrderedSet)
 DV_DEFINE_CLASS(NSMutableOrderedSet)
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 std::size_t ObjectList::Hash::operator()(const NSObject* o) const { return o->hash(); }
 bool ObjectList::Equal::operator()(const NSObject* a, const NSObject* b) const { return a == b || a->isEqual(b); }
@@ -70,7 +70,7 @@ void ObjectList::rebuild()
         m_index.emplace(m_items[i].get(), i);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base
 
 namespace {
 
@@ -86,7 +86,7 @@ namespace {
 Ref<NSSet> NSSet::set()
 {
     // The empty immutable set is one shared instance, as on the platform.
-    static const Ref<NSSet>& empty = dv::internal::sharedInstance(alloc<NSSet>());
+    static const Ref<NSSet>& empty = dv::internal::base::sharedInstance(alloc<NSSet>());
     return empty;
 }
 
@@ -159,7 +159,7 @@ Ref<NSString> NSSet::description() const { return descriptionWithLocale(nullptr,
 
 Ref<NSString> NSSet::descriptionWithLocale(const id&, NSUInteger level) const
 {
-    return NSString::fromUTF8(dv::internal::describeList(m_list.items(), level, "{(", ")}"));
+    return NSString::fromUTF8(dv::internal::base::describeList(m_list.items(), level, "{(", ")}"));
 }
 
 bool NSSet::isEqual(const NSObject* other) const
@@ -296,7 +296,7 @@ Ref<NSString> NSOrderedSet::description() const { return descriptionWithLocale(n
 
 Ref<NSString> NSOrderedSet::descriptionWithLocale(const id&, NSUInteger level) const
 {
-    return NSString::fromUTF8(dv::internal::describeList(m_list.items(), level, "{(", ")}"));
+    return NSString::fromUTF8(dv::internal::base::describeList(m_list.items(), level, "{(", ")}"));
 }
 
 bool NSOrderedSet::isEqual(const NSObject* other) const

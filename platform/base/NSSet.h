@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 // Distinct objects in insertion order, with a hash index.
 class ObjectList {
@@ -34,7 +34,7 @@ private:
     std::unordered_map<const NSObject*, std::size_t, Hash, Equal> m_index;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::base
 
 class NSSet : public NSObject, public NSCopying, public NSMutableCopying {
     DV_CLASS(NSSet, NSObject)
@@ -67,7 +67,7 @@ class NSSet : public NSObject, public NSCopying, public NSMutableCopying {
     id mutableCopyWithZone(NSZone* zone) const override;
 
 protected:
-    dv::internal::ObjectList m_list;
+    dv::internal::base::ObjectList m_list;
 };
 
 class NSMutableSet : public NSSet {
@@ -118,7 +118,7 @@ class NSOrderedSet : public NSObject, public NSCopying, public NSMutableCopying 
     id mutableCopyWithZone(NSZone* zone) const override;
 
 protected:
-    dv::internal::ObjectList m_list;
+    dv::internal::base::ObjectList m_list;
 };
 
 class NSMutableOrderedSet : public NSOrderedSet {

@@ -18,8 +18,8 @@
 #include <unicode/unorm2.h>
 #include <unicode/ustring.h>
 
-using dv::internal::appendUtf8;
-using dv::internal::decodeUtf8;
+using dv::internal::base::appendUtf8;
+using dv::internal::base::decodeUtf8;
 
 DV_DEFINE_CLASS(NSString)
 DV_DEFINE_CLASS(NSMutableString)
@@ -30,7 +30,7 @@ namespace {
 Ref<NSString> makeString(std::string utf8)
 {
     if (utf8.empty()) {
-        static const Ref<NSString>& empty = dv::internal::sharedInstance(std::make_shared<NSString>());
+        static const Ref<NSString>& empty = dv::internal::base::sharedInstance(std::make_shared<NSString>());
         return empty;
     }
     return std::make_shared<NSString>(std::move(utf8));
@@ -87,7 +87,7 @@ I parseInteger(std::string_view s)
     return static_cast<I>(value);
 }
 
-std::u16string toUtf16(const std::string& s) { return dv::internal::utf8ToUtf16(s); }
+std::u16string toUtf16(const std::string& s) { return dv::internal::base::utf8ToUtf16(s); }
 
 // Case mapping through ICU; `mode` 'U' upper, 'L' lower, 'F' fold.
 std::string mapCase(const std::string& s, char mode)
@@ -117,7 +117,7 @@ std::string mapCase(const std::string& s, char mode)
     if (U_FAILURE(status))
         return s;
     out.resize(static_cast<std::size_t>(n));
-    return dv::internal::utf16ToUtf8(out);
+    return dv::internal::base::utf16ToUtf8(out);
 }
 
 // The canonical decomposition (NFD) of `text`; the text itself when ICU cannot give one.
@@ -197,7 +197,7 @@ Ref<NSString> NSString::initWithUTF8String(const char* utf8)
 {
     if (!utf8)
         return nullptr;
-    m_utf8 = dv::internal::sanitizeUtf8(utf8);
+    m_utf8 = dv::internal::base::sanitizeUtf8(utf8);
     didMutate();
     return self<NSString>();
 }
@@ -213,7 +213,7 @@ Ref<NSString> NSString::initWithString(const Ref<NSString>& other)
 
 Ref<NSString> NSString::initWithCharacters(const unichar* characters, NSUInteger length)
 {
-    m_utf8 = characters ? dv::internal::utf16ToUtf8(std::u16string_view(characters, length)) : std::string();
+    m_utf8 = characters ? dv::internal::base::utf16ToUtf8(std::u16string_view(characters, length)) : std::string();
     didMutate();
     return self<NSString>();
 }
@@ -221,7 +221,7 @@ Ref<NSString> NSString::initWithCharacters(const unichar* characters, NSUInteger
 Ref<NSString> NSString::initWithBytes(const void* bytes, NSUInteger length, NSStringEncoding encoding)
 {
     std::string_view raw(static_cast<const char*>(bytes), bytes ? length : 0);
-    auto text = dv::internal::decodeText(raw, encoding);
+    auto text = dv::internal::base::decodeText(raw, encoding);
     if (!text)
         return nullptr;
     m_utf8 = std::move(*text);
@@ -246,9 +246,9 @@ Ref<NSString> NSString::stringWithCharacters(const unichar* characters, NSUInteg
 
 Ref<NSString> NSString::fromUTF8(std::string_view utf8)
 {
-    if (dv::internal::isValidUtf8(utf8))
+    if (dv::internal::base::isValidUtf8(utf8))
         return makeString(std::string(utf8));
-    return makeString(dv::internal::sanitizeUtf8(utf8));
+    return makeString(dv::internal::base::sanitizeUtf8(utf8));
 }
 
 Ref<NSString> operator""_ns(const char* text, std::size_t length) { return NSString::fromUTF8(std::string_view(text, length)); }
@@ -284,7 +284,7 @@ NSUInteger NSString::length() const
     } else {
         std::size_t i = 0;
         while (i < m_utf8.size())
-            n += dv::internal::utf16Width(decodeUtf8(m_utf8, i));
+            n += dv::internal::base::utf16Width(decodeUtf8(m_utf8, i));
     }
     m_length16.store(static_cast<std::int64_t>(n), std::memory_order_relaxed);
     return n;
@@ -298,7 +298,7 @@ std::size_t NSString::byteOffsetOfIndex(NSUInteger index) const
     NSUInteger units = 0;
     while (i < m_utf8.size()) {
         std::size_t at = i;
-        unsigned w = dv::internal::utf16Width(decodeUtf8(m_utf8, i));
+        unsigned w = dv::internal::base::utf16Width(decodeUtf8(m_utf8, i));
         if (units + w > index)
             return at;
         units += w;
@@ -313,7 +313,7 @@ NSUInteger NSString::indexOfByteOffset(std::size_t offset) const
     std::size_t i = 0;
     NSUInteger units = 0;
     while (i < m_utf8.size() && i < offset)
-        units += dv::internal::utf16Width(decodeUtf8(m_utf8, i));
+        units += dv::internal::base::utf16Width(decodeUtf8(m_utf8, i));
     return units;
 }
 
@@ -345,7 +345,7 @@ unichar NSString::characterAtIndex(NSUInteger index) const
 
 NSUInteger NSString::lengthOfBytesUsingEncoding(NSStringEncoding encoding) const
 {
-    auto bytes = dv::internal::encodeText(m_utf8, encoding, false);
+    auto bytes = dv::internal::base::encodeText(m_utf8, encoding, false);
     return bytes ? bytes->size() : 0;
 }
 
@@ -353,7 +353,7 @@ Ref<NSData> NSString::dataUsingEncoding(NSStringEncoding encoding) const { retur
 
 Ref<NSData> NSString::dataUsingEncoding(NSStringEncoding encoding, bool allowLossyConversion) const
 {
-    auto bytes = dv::internal::encodeText(m_utf8, encoding, allowLossyConversion);
+    auto bytes = dv::internal::base::encodeText(m_utf8, encoding, allowLossyConversion);
     if (!bytes)
         return nullptr;
     return NSData::fromString(*bytes);
@@ -361,7 +361,7 @@ Ref<NSData> NSString::dataUsingEncoding(NSStringEncoding encoding, bool allowLos
 
 bool NSString::canBeConvertedToEncoding(NSStringEncoding encoding) const
 {
-    return dv::internal::encodeText(m_utf8, encoding, false).has_value();
+    return dv::internal::base::encodeText(m_utf8, encoding, false).has_value();
 }
 
 // Comparison ----------------------------------------------------------------------------------
@@ -472,7 +472,7 @@ NSRange NSString::rangeOfCharacterFromSet(const Ref<NSCharacterSet>& set, NSStri
     NSUInteger units = 0;
     while (i < m_utf8.size()) {
         char32_t c = decodeUtf8(m_utf8, i);
-        unsigned w = dv::internal::utf16Width(c);
+        unsigned w = dv::internal::base::utf16Width(c);
         if (set->characterIsMember(c)) {
             found = NSMakeRange(units, w);
             if (!(options & NSBackwardsSearch))
@@ -603,7 +603,7 @@ Ref<NSString> NSString::stringByPaddingToLength(NSUInteger newLength, const Ref<
     std::u16string p = pad->utf16();
     for (std::size_t k = startIndex; out.size() < newLength; k = (k + 1) % p.size())
         out.push_back(p[k]);
-    return makeString(dv::internal::utf16ToUtf8(out));
+    return makeString(dv::internal::base::utf16ToUtf8(out));
 }
 
 Ref<NSString> NSString::uppercaseString() const { return makeString(mapCase(m_utf8, 'U')); }
@@ -868,7 +868,7 @@ Ref<NSMutableString> NSMutableString::stringWithCapacity(NSUInteger capacity) { 
 Ref<NSMutableString> NSMutableString::fromUTF8(std::string_view utf8)
 {
     auto s = alloc<NSMutableString>();
-    s->m_utf8 = dv::internal::isValidUtf8(utf8) ? std::string(utf8) : dv::internal::sanitizeUtf8(utf8);
+    s->m_utf8 = dv::internal::base::isValidUtf8(utf8) ? std::string(utf8) : dv::internal::base::sanitizeUtf8(utf8);
     return s;
 }
 
@@ -882,10 +882,10 @@ void NSMutableString::appendString(const Ref<NSString>& tail)
 
 void NSMutableString::appendUTF8(std::string_view tail)
 {
-    if (dv::internal::isValidUtf8(tail))
+    if (dv::internal::base::isValidUtf8(tail))
         m_utf8.append(tail);
     else
-        m_utf8 += dv::internal::sanitizeUtf8(tail);
+        m_utf8 += dv::internal::base::sanitizeUtf8(tail);
     didMutate();
 }
 

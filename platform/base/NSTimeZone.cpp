@@ -26,7 +26,7 @@ std::mutex s_zonesMutex;
 dv::Uncounted<NSTimeZone> s_systemZone; // read once, kept (not counted) until reset
 Ref<NSTimeZone> s_defaultZone;
 
-Ref<NSString> fromUChars(std::u16string_view text) { return NSString::fromUTF8(dv::internal::utf16ToUtf8(text)); }
+Ref<NSString> fromUChars(std::u16string_view text) { return NSString::fromUTF8(dv::internal::base::utf16ToUtf8(text)); }
 
 } // namespace
 
@@ -35,7 +35,7 @@ bool NSTimeZone::setUp(const Ref<NSString>& name)
     if (!name || name->length() == 0)
         return false;
     std::u16string id = name->utf16();
-    if (dv::internal::canonicalZoneID(id).empty())
+    if (dv::internal::base::canonicalZoneID(id).empty())
         return false;
     m_name = dv::copyAs<NSString>(name);
     m_icuID = std::move(id);
@@ -98,7 +98,7 @@ Ref<NSTimeZone> NSTimeZone::timeZoneForSecondsFromGMT(NSInteger seconds)
                       static_cast<long long>(magnitude / 60 % 60), static_cast<long long>(magnitude % 60));
     }
     zone->m_name = NSString::fromUTF8(name);
-    zone->m_icuID = dv::internal::utf8ToUtf16(id);
+    zone->m_icuID = dv::internal::base::utf8ToUtf16(id);
     return zone;
 }
 
@@ -107,7 +107,7 @@ Ref<NSTimeZone> NSTimeZone::systemTimeZone()
     std::lock_guard lock(s_zonesMutex);
     if (!s_systemZone.get()) {
         s_systemZone.make([] {
-            auto zone = timeZoneWithName(fromUChars(dv::internal::hostZoneID()));
+            auto zone = timeZoneWithName(fromUChars(dv::internal::base::hostZoneID()));
             return zone ? zone : timeZoneForSecondsFromGMT(0);
         });
     }
@@ -157,12 +157,12 @@ Ref<NSArray> NSTimeZone::knownTimeZoneNames()
 
 std::pair<double, double> NSTimeZone::offsetsAt(NSTimeInterval sinceReferenceDate) const
 {
-    auto handle = dv::internal::openCalendar(m_icuID, "en_US_POSIX", "gregorian");
+    auto handle = dv::internal::base::openCalendar(m_icuID, "en_US_POSIX", "gregorian");
     auto* calendar = static_cast<UCalendar*>(handle.get());
     if (!calendar)
         return {0, 0};
     UErrorCode status = U_ZERO_ERROR;
-    ucal_setMillis(calendar, dv::internal::udateFromInterval(sinceReferenceDate), &status);
+    ucal_setMillis(calendar, dv::internal::base::udateFromInterval(sinceReferenceDate), &status);
     double zone = ucal_get(calendar, UCAL_ZONE_OFFSET, &status);
     double dst = ucal_get(calendar, UCAL_DST_OFFSET, &status);
     return U_SUCCESS(status) ? std::pair {zone, dst} : std::pair {0.0, 0.0};
@@ -187,7 +187,7 @@ Ref<NSString> NSTimeZone::abbreviationForDate(const Ref<NSDate>& date) const
     if (U_FAILURE(status))
         return nil;
     UChar buffer[64];
-    double when = dv::internal::udateFromInterval(date ? date->timeIntervalSinceReferenceDate() : NSDate::now());
+    double when = dv::internal::base::udateFromInterval(date ? date->timeIntervalSinceReferenceDate() : NSDate::now());
     int32_t length = udat_format(format, when, buffer, 64, nullptr, &status);
     udat_close(format);
     if (U_FAILURE(status) || length <= 0 || length > 64)
@@ -231,8 +231,8 @@ id NSTimeZone::initWithCoder(NSCoder& coder)
     if (coder.error())
         return nil;
     if (!setUp(name)) {
-        coder.failWithError(dv::internal::makeCocoaError(dv::internal::kCoderReadCorruptError,
-                                                         "The archived time zone \"" + dv::str(name) + "\" is unknown."));
+        coder.failWithError(dv::internal::base::makeCocoaError(dv::internal::base::kCoderReadCorruptError,
+                                                               "The archived time zone \"" + dv::str(name) + "\" is unknown."));
         return nil;
     }
     return self<NSTimeZone>();

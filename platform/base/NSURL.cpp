@@ -13,7 +13,7 @@
 
 #include <strings.h>
 
-using namespace dv::internal;
+using namespace dv::internal::base;
 
 DV_DEFINE_CLASS(NSURL)
 
@@ -360,8 +360,8 @@ id NSURL::initWithCoder(NSCoder& coder)
     if (coder.error())
         return nil;
     if (!relative || !setUp(relative, base)) {
-        coder.failWithError(dv::internal::makeCocoaError(dv::internal::kCoderReadCorruptError,
-                                                         "The archived URL \"" + dv::str(relative) + "\" is not a valid URL."));
+        coder.failWithError(dv::internal::base::makeCocoaError(dv::internal::base::kCoderReadCorruptError,
+                                                               "The archived URL \"" + dv::str(relative) + "\" is not a valid URL."));
         return nil;
     }
     return self<NSURL>();

@@ -70,11 +70,11 @@ class NSURL : public NSObject, public NSCopying, public NSCoding {
 
     // The parsed absolute text, for NSURLComponents and the URL loading code.
     const std::string& absoluteUTF8() const;
-    const dv::internal::URLParts& absoluteParts() const { return m_parts; }
+    const dv::internal::base::URLParts& absoluteParts() const { return m_parts; }
 
 private:
     bool setUp(const Ref<NSString>& string, const Ref<NSURL>& baseURL);
-    Ref<NSString> decoded(dv::internal::URLSpan span, std::string_view text) const;
+    Ref<NSString> decoded(dv::internal::base::URLSpan span, std::string_view text) const;
     // The path as written, without the parameter string.
     std::string_view rawPath() const;
     // A URL of the same base whose relative text has `path` in place of its path.
@@ -83,6 +83,6 @@ private:
     Ref<NSString> m_string;
     Ref<NSURL> m_base;
     Ref<NSString> m_absoluteString;
-    dv::internal::URLParts m_parts;        // of the absolute string
-    dv::internal::URLParts m_relativeParts; // of the relative string
+    dv::internal::base::URLParts m_parts;        // of the absolute string
+    dv::internal::base::URLParts m_relativeParts; // of the relative string
 };

@@ -8,7 +8,7 @@
 #include "platform/base/NSURLQueryItem.h"
 #include "platform/base/internal/URLParser.h"
 
-using namespace dv::internal;
+using namespace dv::internal::base;
 
 DV_DEFINE_CLASS(NSURLComponents)
 

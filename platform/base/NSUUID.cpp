@@ -58,7 +58,7 @@ Ref<NSUUID> NSUUID::initWithUUIDString(const Ref<NSString>& string)
             ++i;
             continue;
         }
-        int high = dv::internal::hexDigitValue(text[i]), low = dv::internal::hexDigitValue(text[i + 1]);
+        int high = dv::internal::base::hexDigitValue(text[i]), low = dv::internal::base::hexDigitValue(text[i + 1]);
         if (high < 0 || low < 0)
             return nil;
         m_bytes[byte++] = static_cast<std::uint8_t>(high * 16 + low);

@@ -245,8 +245,8 @@ void NSValue::encodeWithCoder(NSCoder& coder) const
         }
         void refuse(const char* what)
         {
-            coder.failWithError(dv::internal::makeCocoaError(dv::internal::kCoderInvalidValueError,
-                                                             std::string("A value holding ") + what + " cannot be archived."));
+            coder.failWithError(dv::internal::base::makeCocoaError(dv::internal::base::kCoderInvalidValueError,
+                                                                   std::string("A value holding ") + what + " cannot be archived."));
         }
         void operator()(std::monostate) { refuse("nothing"); }
         void operator()(const void*) { refuse("a pointer"); }
@@ -268,7 +268,7 @@ id BoxedValue::initWithCoder(NSCoder& coder)
     auto text = [&](const char* key) { return coder.decodeObjectOfClass<NSString>(NSString::fromUTF8(key)); };
     auto fail = [&](const std::string& message) -> id {
         if (!coder.error())
-            coder.failWithError(dv::internal::makeCocoaError(dv::internal::kCoderReadCorruptError, message));
+            coder.failWithError(dv::internal::base::makeCocoaError(dv::internal::base::kCoderReadCorruptError, message));
         return nil;
     };
     NSInteger kind = coder.decodeIntegerForKey("NS.special"_ns);

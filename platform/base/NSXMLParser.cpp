@@ -14,7 +14,7 @@ const Ref<NSString> NSXMLParserErrorDomain = NSString::fromUTF8("NSXMLParserErro
 
 namespace {
 
-using dv::internal::ExpatParser;
+using dv::internal::base::ExpatParser;
 
 NSInteger codeForFault(ExpatParser::Fault fault, bool sawElement)
 {

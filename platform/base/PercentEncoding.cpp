@@ -13,7 +13,7 @@ Ref<NSString> NSString::stringByAddingPercentEncodingWithAllowedCharacters(const
     auto p = reinterpret_cast<const unsigned char*>(text.data());
     auto end = p + text.size();
     while (p < end) {
-        std::size_t n = dv::internal::utf8SequenceLength(p, end);
+        std::size_t n = dv::internal::base::utf8SequenceLength(p, end);
         if (n == 0)
             n = 1; // cannot happen for a valid string; encode the byte
         char32_t c = *p;
@@ -49,14 +49,14 @@ Ref<NSString> NSString::stringByRemovingPercentEncoding() const
         }
         if (i + 2 >= text.size())
             return nullptr;
-        int high = dv::internal::hexDigitValue(text[i + 1]);
-        int low = dv::internal::hexDigitValue(text[i + 2]);
+        int high = dv::internal::base::hexDigitValue(text[i + 1]);
+        int low = dv::internal::base::hexDigitValue(text[i + 2]);
         if (high < 0 || low < 0)
             return nullptr;
         out.push_back(static_cast<char>(high << 4 | low));
         i += 2;
     }
-    if (!dv::internal::isValidUtf8(out))
+    if (!dv::internal::base::isValidUtf8(out))
         return nullptr;
     return NSString::fromUTF8(out);
 }

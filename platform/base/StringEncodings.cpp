@@ -106,11 +106,11 @@ CFStringEncoding CFStringConvertIANACharSetNameToEncoding(const Ref<NSString>& n
     for (const auto& alias : kAliases)
         if (wanted == alias.name)
             return alias.cf;
-    std::string canonical = dv::internal::canonicalConverterName(wanted);
+    std::string canonical = dv::internal::base::canonicalConverterName(wanted);
     if (canonical.empty())
         return kCFStringEncodingInvalidId;
     for (const auto& entry : kEncodings)
-        if (dv::internal::canonicalConverterName(entry.icu) == canonical)
+        if (dv::internal::base::canonicalConverterName(entry.icu) == canonical)
             return entry.cf;
     return kCFStringEncodingInvalidId;
 }

@@ -265,7 +265,7 @@ std::string format(std::string_view fmt, std::initializer_list<FormatArg> list)
             if (conv == 'c')
                 ch.push_back(static_cast<char>(v & 0xFF));
             else
-                dv::internal::appendUtf8(ch, (v >= 0xD800 && v <= 0xDFFF) || v > 0x10FFFF ? U'\uFFFD' : static_cast<char32_t>(v));
+                dv::internal::base::appendUtf8(ch, (v >= 0xD800 && v <= 0xDFFF) || v > 0x10FFFF ? U'\uFFFD' : static_cast<char32_t>(v));
             appendPadded(out, ch, width, left);
             break;
         }

@@ -70,7 +70,7 @@ namespace {
 // in order and at their own dates. `moveTo` sets the clock (never backwards).
 void advanceThroughDeadlines(const Clock& clock, NSTimeInterval target, const std::function<void(NSTimeInterval)>& moveTo)
 {
-    auto& scheduler = internal::AfterScheduler::shared();
+    auto& scheduler = internal::dispatch::AfterScheduler::shared();
     Ref<NSRunLoop> loop = isMainThread() ? NSRunLoop::mainRunLoop() : nil;
     for (int steps = 0; steps < 1000000; ++steps) {
         NSTimeInterval next = scheduler.nextDeadline();
@@ -115,18 +115,18 @@ bool ManualClock::runUntilIdle(double realTimeLimit)
     auto limit = steady_clock::now() + std::chrono::duration_cast<steady_clock::duration>(std::chrono::duration<double>(realTimeLimit));
     Ref<NSRunLoop> loop = isMainThread() ? NSRunLoop::mainRunLoop() : NSRunLoop::currentRunLoop();
     for (;;) {
-        internal::AfterScheduler::shared().fireDue(now());
+        internal::dispatch::AfterScheduler::shared().fireDue(now());
         bool handled = loop->runTurn(NSDefaultRunLoopMode, now(), 0);
-        if (!handled && internal::WorkTracker::outstanding() == 0) {
+        if (!handled && internal::dispatch::WorkTracker::outstanding() == 0) {
             // Work may have finished and posted to this loop between the two looks.
-            if (!loop->runTurn(NSDefaultRunLoopMode, now(), 0) && internal::WorkTracker::outstanding() == 0)
+            if (!loop->runTurn(NSDefaultRunLoopMode, now(), 0) && internal::dispatch::WorkTracker::outstanding() == 0)
                 return true;
             continue;
         }
         if (steady_clock::now() >= limit)
             return false;
         if (!handled)
-            loop->runTurn(NSDefaultRunLoopMode, internal::noDeadline, 0.001);
+            loop->runTurn(NSDefaultRunLoopMode, internal::dispatch::noDeadline, 0.001);
     }
 }
 
@@ -140,7 +140,7 @@ ManualClockScope::ManualClockScope(NSTimeInterval start)
 ManualClockScope::~ManualClockScope()
 {
     // Delayed blocks and timers of the finished test would otherwise fire into the next one.
-    internal::AfterScheduler::shared().discardAll();
+    internal::dispatch::AfterScheduler::shared().discardAll();
     NSRunLoop::mainRunLoop()->discardWaitingTimers();
     Clock::setCurrent(m_previous);
 }

@@ -15,7 +15,7 @@ namespace {
 // Initialised before main() runs, hence on the thread that runs the process entry.
 const std::thread::id s_mainThread = std::this_thread::get_id();
 
-dispatch_queue_t makeGlobal(const char* label, dv::internal::PoolPriority priority)
+dispatch_queue_t makeGlobal(const char* label, dv::internal::dispatch::PoolPriority priority)
 {
     return std::make_shared<dv::DispatchQueue>(label, dv::DispatchQueue::Kind::Concurrent, priority);
 }
@@ -29,21 +29,21 @@ bool isMainThread() { return std::this_thread::get_id() == s_mainThread; }
 NSTimeInterval clockTimeOf(dispatch_time_t when)
 {
     if (when == DISPATCH_TIME_FOREVER)
-        return internal::noDeadline;
+        return internal::dispatch::noDeadline;
     if (when == DISPATCH_TIME_NOW)
         return Clock::current().now();
     return static_cast<NSTimeInterval>(when) / static_cast<NSTimeInterval>(NSEC_PER_SEC);
 }
 
-namespace internal {
+namespace internal::dispatch {
 
 void reportSyncDeadlock(std::string_view label)
 {
     const std::string message = "dispatch_sync onto the queue \"" + std::string(label) + "\" from a block already running on it: it would wait for itself";
-    checkFailed(__FILE__, __LINE__, "the queue waited for is not the caller's own", message.c_str());
+    dv::internal::base::checkFailed(__FILE__, __LINE__, "the queue waited for is not the caller's own", message.c_str());
 }
 
-} // namespace internal
+} // namespace internal::dispatch
 
 void DispatchGroup::enter()
 {
@@ -81,14 +81,14 @@ void DispatchGroup::notify(std::shared_ptr<DispatchQueue> queue, std::function<v
 bool DispatchGroup::wait(NSTimeInterval deadline)
 {
     dv::MutexLocker lock(m_lock);
-    return internal::waitUntilClock(m_emptied, lock, deadline, [&]() DV_REQUIRES(m_lock) { return m_count == 0; });
+    return internal::dispatch::waitUntilClock(m_emptied, lock, deadline, [&]() DV_REQUIRES(m_lock) { return m_count == 0; });
 }
 
 bool DispatchSemaphore::wait(NSTimeInterval deadline)
 {
     dv::MutexLocker lock(m_lock);
     ++m_waiters;
-    bool taken = internal::waitUntilClock(m_signalled, lock, deadline, [&]() DV_REQUIRES(m_lock) { return m_value > 0; });
+    bool taken = internal::dispatch::waitUntilClock(m_signalled, lock, deadline, [&]() DV_REQUIRES(m_lock) { return m_value > 0; });
     --m_waiters;
     if (taken)
         --m_value;
@@ -112,13 +112,13 @@ bool DispatchSemaphore::signal()
 dispatch_queue_t dispatch_get_main_queue()
 {
     static auto* queue = new dispatch_queue_t(std::make_shared<dv::DispatchQueue>(
-        "dovrelta.main-thread", dv::DispatchQueue::Kind::Main, dv::internal::PoolPriority::High));
+        "dovrelta.main-thread", dv::DispatchQueue::Kind::Main, dv::internal::dispatch::PoolPriority::High));
     return *queue;
 }
 
 dispatch_queue_t dispatch_get_global_queue(long priority, unsigned long)
 {
-    using dv::internal::PoolPriority;
+    using dv::internal::dispatch::PoolPriority;
     // Never destroyed: pool threads may still use them while the process exits.
     static auto* high = new dispatch_queue_t(makeGlobal("dovrelta.root.high-priority", PoolPriority::High));
     static auto* normal = new dispatch_queue_t(makeGlobal("dovrelta.root.default-priority", PoolPriority::Default));
@@ -139,7 +139,7 @@ dispatch_queue_t dispatch_get_global_queue(long priority, unsigned long)
 dispatch_queue_t dispatch_queue_create(const char* label, dispatch_queue_attr_t attr)
 {
     auto kind = attr == DISPATCH_QUEUE_CONCURRENT ? dv::DispatchQueue::Kind::Concurrent : dv::DispatchQueue::Kind::Serial;
-    return std::make_shared<dv::DispatchQueue>(label ? label : "", kind, dv::internal::PoolPriority::Default);
+    return std::make_shared<dv::DispatchQueue>(label ? label : "", kind, dv::internal::dispatch::PoolPriority::Default);
 }
 
 const char* dispatch_queue_get_label(const dispatch_queue_t& queue)
@@ -184,7 +184,7 @@ void dispatch_after(dispatch_time_t when, const dispatch_queue_t& queue, dispatc
         queue->async(std::move(block), false);
         return;
     }
-    dv::internal::AfterScheduler::shared().schedule(deadline, queue, std::move(block));
+    dv::internal::dispatch::AfterScheduler::shared().schedule(deadline, queue, std::move(block));
 }
 
 void dispatch_apply(std::size_t iterations, const dispatch_queue_t& queue, const std::function<void(std::size_t)>& block)
@@ -194,7 +194,7 @@ void dispatch_apply(std::size_t iterations, const dispatch_queue_t& queue, const
     auto group = dispatch_group_create();
     for (std::size_t i = 0; i < iterations; ++i)
         dispatch_group_async(group, queue, [&block, i] { block(i); });
-    group->wait(dv::internal::noDeadline);
+    group->wait(dv::internal::dispatch::noDeadline);
 }
 
 void dispatch_queue_set_specific(const dispatch_queue_t& queue, const void* key, void* context)

@@ -42,13 +42,13 @@ struct DispatchQueue::SyncWaiter {
     }
     void wait()
     {
-        internal::BlockingScope blocking;
+        internal::dispatch::BlockingScope blocking;
         dv::MutexLocker guard(lock);
         turn.wait(guard, [&] { return go; });
     }
 };
 
-DispatchQueue::DispatchQueue(std::string label, Kind kind, internal::PoolPriority priority)
+DispatchQueue::DispatchQueue(std::string label, Kind kind, internal::dispatch::PoolPriority priority)
     : m_label(std::move(label))
     , m_kind(kind)
     , m_priority(priority)
@@ -61,7 +61,7 @@ DispatchQueue::~DispatchQueue()
     if (m_kind != Kind::Serial)
         m_items.forEach([](Item& item) {
             if (!item.waiter)
-                internal::WorkTracker::end();
+                internal::dispatch::WorkTracker::end();
         });
 }
 
@@ -81,23 +81,23 @@ void DispatchQueue::async(std::function<void()>&& block, bool barrier)
         return;
     // Serial queues count as outstanding work while a drain is scheduled; the others per block.
     if (m_kind != Kind::Serial)
-        internal::WorkTracker::begin();
+        internal::dispatch::WorkTracker::begin();
     if (m_kind == Kind::Main) {
         {
-            internal::AdaptiveMutexLocker lock(m_lock);
+            internal::dispatch::AdaptiveMutexLocker lock(m_lock);
             m_items.emplace_back(Item {std::move(block), barrier, nullptr});
         }
-        internal::wakeMainRunLoop();
+        internal::dispatch::wakeMainRunLoop();
         return;
     }
-    internal::AdaptiveMutexLocker lock(m_lock);
+    internal::dispatch::AdaptiveMutexLocker lock(m_lock);
     m_items.emplace_back(Item {std::move(block), barrier, nullptr});
     // Only written under m_lock, so a plain store is enough; the drain's spin reads it.
     m_enqueued.store(m_enqueued.load(std::memory_order_relaxed) + 1, std::memory_order_release);
     scheduleLocked(lock);
 }
 
-void DispatchQueue::scheduleLocked(internal::AdaptiveMutexLocker&)
+void DispatchQueue::scheduleLocked(internal::dispatch::AdaptiveMutexLocker&)
 {
     if (m_suspendCount > 0 || m_kind == Kind::Main)
         return;
@@ -112,8 +112,8 @@ void DispatchQueue::scheduleLocked(internal::AdaptiveMutexLocker&)
             waiter->signal();
             return;
         }
-        internal::WorkTracker::begin();
-        internal::WorkerPool::shared().submit([self = shared_from_this()] { self->drainSerial(); }, m_priority);
+        internal::dispatch::WorkTracker::begin();
+        internal::dispatch::WorkerPool::shared().submit([self = shared_from_this()] { self->drainSerial(); }, m_priority);
         return;
     }
     while (!m_items.empty() && !m_barrierRunning) {
@@ -129,7 +129,7 @@ void DispatchQueue::scheduleLocked(internal::AdaptiveMutexLocker&)
             item.waiter->signal();
         }
         else
-            internal::WorkerPool::shared().submit([self = shared_from_this(), item = std::move(item)]() mutable { self->runConcurrent(std::move(item)); }, m_priority);
+            internal::dispatch::WorkerPool::shared().submit([self = shared_from_this(), item = std::move(item)]() mutable { self->runConcurrent(std::move(item)); }, m_priority);
     }
 }
 
@@ -140,21 +140,21 @@ void DispatchQueue::drainSerial()
         if (ran > 0 && ran < serialDrainBudget)
             awaitMoreBriefly();
         {
-            internal::AdaptiveMutexLocker lock(m_lock);
+            internal::dispatch::AdaptiveMutexLocker lock(m_lock);
             if (m_suspendCount > 0 || m_items.empty()) {
                 m_running = 0;
-                internal::WorkTracker::end();
+                internal::dispatch::WorkTracker::end();
                 return;
             }
             if (m_items.front().waiter) {
                 auto* waiter = m_items.take_front().waiter;
                 --m_waiters;
-                internal::WorkTracker::end();
+                internal::dispatch::WorkTracker::end();
                 waiter->signal(); // the queue stays owned, now by the sync caller
                 return;
             }
             if (ran >= serialDrainBudget) {
-                internal::WorkerPool::shared().submit([self = shared_from_this()] { self->drainSerial(); }, m_priority);
+                internal::dispatch::WorkerPool::shared().submit([self = shared_from_this()] { self->drainSerial(); }, m_priority);
                 return;
             }
             // Take what is queued in one go (up to the first sync caller), so that a busy queue
@@ -169,7 +169,7 @@ void DispatchQueue::drainSerial()
         while (!m_batch.empty()) {
             if (m_suspendCount.load(std::memory_order_relaxed) > 0) {
                 // Suspended meanwhile: what was not started goes back, ahead of later blocks.
-                internal::AdaptiveMutexLocker lock(m_lock);
+                internal::dispatch::AdaptiveMutexLocker lock(m_lock);
                 while (!m_batch.empty())
                     m_items.push_front(m_batch.take_back());
                 break;
@@ -205,8 +205,8 @@ void DispatchQueue::runConcurrent(Item item)
         item.block();
         item.block = nullptr;
     }
-    internal::WorkTracker::end();
-    internal::AdaptiveMutexLocker lock(m_lock);
+    internal::dispatch::WorkTracker::end();
+    internal::dispatch::AdaptiveMutexLocker lock(m_lock);
     --m_running;
     if (item.barrier)
         m_barrierRunning = false;
@@ -215,7 +215,7 @@ void DispatchQueue::runConcurrent(Item item)
 
 void DispatchQueue::finishSync(bool barrier)
 {
-    internal::AdaptiveMutexLocker lock(m_lock);
+    internal::dispatch::AdaptiveMutexLocker lock(m_lock);
     if (m_kind == Kind::Serial) {
         m_running = 0;
     } else {
@@ -230,7 +230,7 @@ void DispatchQueue::sync(const std::function<void()>& block, bool barrier)
 {
     if (m_kind == Kind::Main) {
         if (isMainThread()) {
-            internal::reportSyncDeadlock(m_label);
+            internal::dispatch::reportSyncDeadlock(m_label);
             // The main thread is already here: waiting for the main queue would never end.
         }
         struct Done {
@@ -248,19 +248,19 @@ void DispatchQueue::sync(const std::function<void()>& block, bool barrier)
             }
             done->cv.notifyAll();
         }, barrier);
-        internal::BlockingScope blocking;
+        internal::dispatch::BlockingScope blocking;
         dv::MutexLocker guard(done->lock);
         done->cv.wait(guard, [&] { return done->done; });
         return;
     }
 
     if (isCurrent() && (m_kind == Kind::Serial || barrier))
-        internal::reportSyncDeadlock(m_label);
+        internal::dispatch::reportSyncDeadlock(m_label);
 
     SyncWaiter waiter;
     bool queued = false;
     {
-        internal::AdaptiveMutexLocker lock(m_lock);
+        internal::dispatch::AdaptiveMutexLocker lock(m_lock);
         bool free = m_suspendCount == 0 && m_items.empty()
             && (m_kind == Kind::Serial ? m_running == 0 : (!m_barrierRunning && (!barrier || m_running == 0)));
         if (free) {
@@ -288,21 +288,21 @@ void DispatchQueue::sync(const std::function<void()>& block, bool barrier)
 
 void DispatchQueue::suspend()
 {
-    internal::AdaptiveMutexLocker lock(m_lock);
+    internal::dispatch::AdaptiveMutexLocker lock(m_lock);
     ++m_suspendCount;
 }
 
 void DispatchQueue::resume()
 {
     {
-        internal::AdaptiveMutexLocker lock(m_lock);
+        internal::dispatch::AdaptiveMutexLocker lock(m_lock);
         DV_CHECK_MSG(m_suspendCount > 0, "dispatch_resume without a matching dispatch_suspend");
         if (--m_suspendCount > 0)
             return;
         scheduleLocked(lock);
     }
     if (m_kind == Kind::Main)
-        internal::wakeMainRunLoop();
+        internal::dispatch::wakeMainRunLoop();
 }
 
 void DispatchQueue::setSpecific(const void* key, void* value)
@@ -324,7 +324,7 @@ void* DispatchQueue::specific(const void* key) const
 
 bool DispatchQueue::hasPendingMain() const
 {
-    internal::AdaptiveMutexLocker lock(m_lock);
+    internal::dispatch::AdaptiveMutexLocker lock(m_lock);
     return !m_items.empty() && m_suspendCount == 0;
 }
 
@@ -336,7 +336,7 @@ std::size_t DispatchQueue::drainMain()
         return 0;
     std::size_t available;
     {
-        internal::AdaptiveMutexLocker lock(m_lock);
+        internal::dispatch::AdaptiveMutexLocker lock(m_lock);
         available = m_suspendCount > 0 ? 0 : m_items.size();
     }
     QueueScope scope(this);
@@ -344,14 +344,14 @@ std::size_t DispatchQueue::drainMain()
     for (; ran < available; ++ran) {
         Item item;
         {
-            internal::AdaptiveMutexLocker lock(m_lock);
+            internal::dispatch::AdaptiveMutexLocker lock(m_lock);
             if (m_items.empty() || m_suspendCount > 0)
                 break;
             item = m_items.take_front();
         }
         item.block();
         item.block = nullptr;
-        internal::WorkTracker::end();
+        internal::dispatch::WorkTracker::end();
     }
     return ran;
 }

@@ -23,7 +23,7 @@ class DispatchQueue : public std::enable_shared_from_this<DispatchQueue> {
 public:
     enum class Kind { Serial, Concurrent, Main };
 
-    DispatchQueue(std::string label, Kind kind, internal::PoolPriority priority);
+    DispatchQueue(std::string label, Kind kind, internal::dispatch::PoolPriority priority);
     ~DispatchQueue();
     DispatchQueue(const DispatchQueue&) = delete;
     DispatchQueue& operator=(const DispatchQueue&) = delete;
@@ -61,7 +61,7 @@ private:
         SyncWaiter* waiter = nullptr;
     };
 
-    void scheduleLocked(internal::AdaptiveMutexLocker& lock) DV_REQUIRES(m_lock);
+    void scheduleLocked(internal::dispatch::AdaptiveMutexLocker& lock) DV_REQUIRES(m_lock);
     void drainSerial();
     void runConcurrent(Item item);
     void awaitMoreBriefly();
@@ -69,14 +69,14 @@ private:
 
     const std::string m_label;
     const Kind m_kind;
-    const internal::PoolPriority m_priority;
+    const internal::dispatch::PoolPriority m_priority;
 
     mutable dv::Mutex m_specificLock;
     std::vector<std::pair<const void*, void*>> m_specific DV_GUARDED_BY(m_specificLock);
 
     // Fields the queueing threads touch, under m_lock.
-    mutable internal::AdaptiveMutex m_lock;
-    internal::ChunkQueue<Item> m_items DV_GUARDED_BY(m_lock);
+    mutable internal::dispatch::AdaptiveMutex m_lock;
+    internal::dispatch::ChunkQueue<Item> m_items DV_GUARDED_BY(m_lock);
     int m_running DV_GUARDED_BY(m_lock) = 0; // serial: 1 while a drain or a sync caller owns the queue
     bool m_barrierRunning DV_GUARDED_BY(m_lock) = false;
     int m_waiters DV_GUARDED_BY(m_lock) = 0; // sync callers waiting in m_items
@@ -84,7 +84,7 @@ private:
 
     // Serial: the blocks a drain took, touched only by the drain. On cache lines of their own,
     // so that a drain working through its batch does not slow down the threads queueing blocks.
-    alignas(64) internal::ChunkQueue<Item> m_batch;
+    alignas(64) internal::dispatch::ChunkQueue<Item> m_batch;
     // Changed under m_lock; a running drain reads it between blocks.
     alignas(64) std::atomic<int> m_suspendCount = 0;
 };

@@ -32,14 +32,14 @@ bool NSLock::lockUntil(NSTimeInterval deadline)
     if (heldHere)
         NSLog("*** -[NSLock lock]: deadlock (%@)", m_name);
     DV_CHECK_MSG(!heldHere, "NSLock locked twice on one thread");
-    if (!dv::internal::waitUntilClock(m_released, state, deadline, [&]() DV_REQUIRES(m_state) { return !m_held; }))
+    if (!dv::internal::dispatch::waitUntilClock(m_released, state, deadline, [&]() DV_REQUIRES(m_state) { return !m_held; }))
         return false;
     m_held = true;
     m_owner = std::this_thread::get_id();
     return true;
 }
 
-void NSLock::lock() DV_NO_THREAD_SAFETY_ANALYSIS { (void)lockUntil(dv::internal::noDeadline); }
+void NSLock::lock() DV_NO_THREAD_SAFETY_ANALYSIS { (void)lockUntil(dv::internal::dispatch::noDeadline); }
 
 bool NSLock::tryLock() DV_NO_THREAD_SAFETY_ANALYSIS
 {
@@ -87,14 +87,14 @@ bool NSRecursiveLock::lockUntil(NSTimeInterval deadline)
         ++m_depth;
         return true;
     }
-    if (!dv::internal::waitUntilClock(m_released, state, deadline, [&]() DV_REQUIRES(m_state) { return m_depth == 0; }))
+    if (!dv::internal::dispatch::waitUntilClock(m_released, state, deadline, [&]() DV_REQUIRES(m_state) { return m_depth == 0; }))
         return false;
     m_depth = 1;
     m_owner = me;
     return true;
 }
 
-void NSRecursiveLock::lock() { (void)lockUntil(dv::internal::noDeadline); }
+void NSRecursiveLock::lock() { (void)lockUntil(dv::internal::dispatch::noDeadline); }
 
 bool NSRecursiveLock::tryLock()
 {
@@ -144,7 +144,7 @@ void NSCondition::wait()
 {
     // The caller holds m_mutex; adopt it for the wait and hand it back held.
     std::unique_lock held(m_mutex, std::adopt_lock);
-    dv::internal::BlockingScope blocking;
+    dv::internal::dispatch::BlockingScope blocking;
     m_condition.wait(held);
     held.release();
 }
@@ -153,7 +153,7 @@ bool NSCondition::waitUntilDate(const Ref<NSDate>& limit)
 {
     std::unique_lock held(m_mutex, std::adopt_lock);
     auto seen = m_signals.load();
-    bool signalled = dv::internal::waitUntilClock(m_condition, held, deadlineOf(limit), [&] { return m_signals.load() != seen; });
+    bool signalled = dv::internal::dispatch::waitUntilClock(m_condition, held, deadlineOf(limit), [&] { return m_signals.load() != seen; });
     held.release();
     return signalled;
 }

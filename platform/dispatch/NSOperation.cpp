@@ -179,7 +179,7 @@ void NSOperation::setCompletionBlock(std::function<void()> block)
 
 void NSOperation::waitUntilFinished()
 {
-    dv::internal::BlockingScope blocking;
+    dv::internal::dispatch::BlockingScope blocking;
     dv::MutexLocker lock(m_lock);
     m_finishedCondition.wait(lock, [&] { return isFinished() && m_completed; });
 }

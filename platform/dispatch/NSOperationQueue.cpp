@@ -25,7 +25,7 @@ struct CurrentQueueScope {
 };
 
 // The width of a queue left at the default: as many as the pool would run side by side.
-constexpr int defaultWidth = dv::internal::WorkerPool::hardLimit;
+constexpr int defaultWidth = dv::internal::dispatch::WorkerPool::hardLimit;
 
 } // namespace
 
@@ -35,7 +35,7 @@ NSOperationQueue::~NSOperationQueue()
     for (auto& entry : m_entries) {
         entry.operation->removeObservation(entry.readyToken);
         entry.operation->removeObservation(entry.finishedToken);
-        dv::internal::WorkTracker::end();
+        dv::internal::dispatch::WorkTracker::end();
     }
 }
 
@@ -86,7 +86,7 @@ void NSOperationQueue::addOperation(const Ref<NSOperation>& operation)
         if (auto self = weakSelf.lock())
             self->operationFinished(raw);
     });
-    dv::internal::WorkTracker::begin();
+    dv::internal::dispatch::WorkTracker::begin();
     willChangeValueForKey("operationCount");
     {
         dv::MutexLocker lock(m_lock);
@@ -150,7 +150,7 @@ void NSOperationQueue::run(const Ref<NSOperation>& operation)
     if (m_isMain)
         dispatch_async(dispatch_get_main_queue(), std::move(job));
     else
-        dv::internal::WorkerPool::shared().submit(std::move(job), dv::internal::PoolPriority::Default);
+        dv::internal::dispatch::WorkerPool::shared().submit(std::move(job), dv::internal::dispatch::PoolPriority::Default);
 }
 
 void NSOperationQueue::operationFinished(NSOperation* operation)
@@ -178,7 +178,7 @@ void NSOperationQueue::operationFinished(NSOperation* operation)
     operation->removeObservation(finished.finishedToken);
     willChangeValueForKey("operationCount");
     didChangeValueForKey("operationCount");
-    dv::internal::WorkTracker::end();
+    dv::internal::dispatch::WorkTracker::end();
     m_emptied.notifyAll();
     schedule();
 }
@@ -241,7 +241,7 @@ void NSOperationQueue::cancelAllOperations()
 
 void NSOperationQueue::waitUntilAllOperationsAreFinished()
 {
-    dv::internal::BlockingScope blocking;
+    dv::internal::dispatch::BlockingScope blocking;
     dv::MutexLocker lock(m_lock);
     m_emptied.wait(lock, [&]() DV_REQUIRES(m_lock) { return m_entries.empty(); });
 }

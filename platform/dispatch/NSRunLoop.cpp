@@ -34,11 +34,11 @@ const char* const NSDefaultRunLoopMode = "kCFRunLoopDefaultMode";
 const char* const NSRunLoopCommonModes = "kCFRunLoopCommonModes";
 const char* const UITrackingRunLoopMode = "UITrackingRunLoopMode";
 
-namespace dv::internal {
+namespace dv::internal::dispatch {
 
 void wakeMainRunLoop() { NSRunLoop::mainRunLoop()->wakeUp(); }
 
-} // namespace dv::internal
+} // namespace dv::internal::dispatch
 
 NSRunLoop::~NSRunLoop()
 {
@@ -227,7 +227,7 @@ bool NSRunLoop::readyLocked(std::string_view mode) const
 NSTimeInterval NSRunLoop::nextTimerTime(std::string_view mode)
 {
     dv::MutexLocker lock(m_lock);
-    NSTimeInterval next = dv::internal::noDeadline;
+    NSTimeInterval next = dv::internal::dispatch::noDeadline;
     for (auto& entry : m_timers)
         if (modeMatches(entry.modes, mode) && entry.timer->isValid())
             next = std::min(next, entry.timer->fireTime());
@@ -237,7 +237,7 @@ NSTimeInterval NSRunLoop::nextTimerTime(std::string_view mode)
 Ref<NSDate> NSRunLoop::limitDateForMode(std::string_view mode)
 {
     NSTimeInterval next = nextTimerTime(mode);
-    return next == dv::internal::noDeadline ? nil : NSDate::dateWithTimeIntervalSinceReferenceDate(next);
+    return next == dv::internal::dispatch::noDeadline ? nil : NSDate::dateWithTimeIntervalSinceReferenceDate(next);
 }
 
 bool NSRunLoop::doWork(std::string_view mode)
@@ -331,7 +331,7 @@ bool NSRunLoop::runTurn(std::string_view mode, NSTimeInterval clockDeadline, dou
             if (realMaxWait < 1e9)
                 realLimit = steady_clock::now()
                     + std::chrono::duration_cast<steady_clock::duration>(std::chrono::duration<double>(realMaxWait));
-            dv::internal::waitUntilClock(m_wake, lock, wakeAt, [&]() DV_REQUIRES(m_lock) { return readyLocked(mode); }, realLimit);
+            dv::internal::dispatch::waitUntilClock(m_wake, lock, wakeAt, [&]() DV_REQUIRES(m_lock) { return readyLocked(mode); }, realLimit);
             m_wakeRequested = false;
         }
         started = steady_clock::now();
@@ -390,7 +390,7 @@ bool NSRunLoop::serviceExternalSources(std::string_view mode, NSTimeInterval clo
         // As waitUntilClock does on a condition variable: until the loop has work, a timer of the
         // mode or the clock deadline falls due, a descriptor is ready or the real-time limit passes;
         // on the manual clock in slices short enough to notice a test moving time.
-        dv::internal::BlockingScope blocking;
+        dv::internal::dispatch::BlockingScope blocking;
         NSTimeInterval wakeAt = std::min(clockDeadline, nextTimerTime(mode));
         const auto realLimit = waitLimit >= 1e9
             ? steady_clock::time_point::max()
@@ -410,10 +410,10 @@ bool NSRunLoop::serviceExternalSources(std::string_view mode, NSTimeInterval clo
                 break;
             double slice = std::numeric_limits<double>::infinity();
             if (clock.isManual()) {
-                if (wakeAt != dv::internal::noDeadline)
-                    slice = std::chrono::duration<double>(dv::internal::manualClockPoll).count();
-            } else if (wakeAt != dv::internal::noDeadline) {
-                slice = std::min(wakeAt - now, std::chrono::duration<double>(dv::internal::systemClockSlice).count());
+                if (wakeAt != dv::internal::dispatch::noDeadline)
+                    slice = std::chrono::duration<double>(dv::internal::dispatch::manualClockPoll).count();
+            } else if (wakeAt != dv::internal::dispatch::noDeadline) {
+                slice = std::min(wakeAt - now, std::chrono::duration<double>(dv::internal::dispatch::systemClockSlice).count());
             }
             if (realLimit != steady_clock::time_point::max())
                 slice = std::min(slice, std::chrono::duration<double>(realLimit - realNow).count());
@@ -447,14 +447,14 @@ bool NSRunLoop::runModeBeforeDate(std::string_view mode, const Ref<NSDate>& limi
         if (!hasSourcesLocked())
             return false;
     }
-    NSTimeInterval deadline = limitDate ? limitDate->timeIntervalSinceReferenceDate() : dv::internal::noDeadline;
+    NSTimeInterval deadline = limitDate ? limitDate->timeIntervalSinceReferenceDate() : dv::internal::dispatch::noDeadline;
     runTurn(mode, deadline, 1e18);
     return true;
 }
 
 void NSRunLoop::runUntilDate(const Ref<NSDate>& limitDate)
 {
-    NSTimeInterval deadline = limitDate ? limitDate->timeIntervalSinceReferenceDate() : dv::internal::noDeadline;
+    NSTimeInterval deadline = limitDate ? limitDate->timeIntervalSinceReferenceDate() : dv::internal::dispatch::noDeadline;
     while (dv::Clock::current().now() < deadline) {
         if (!runModeBeforeDate(NSDefaultRunLoopMode, limitDate))
             return;
@@ -488,7 +488,7 @@ bool NSRunLoop::runUntil(const std::function<bool()>& condition, double realTime
         // Short waits, so that a condition changed by another thread without waking the loop is
         // seen promptly.
         double remaining = std::chrono::duration<double>(limit - now).count();
-        runTurn(NSDefaultRunLoopMode, dv::internal::noDeadline, std::min(remaining, 0.002));
+        runTurn(NSDefaultRunLoopMode, dv::internal::dispatch::noDeadline, std::min(remaining, 0.002));
         dv::MutexLocker lock(m_lock);
         m_stopRequested = false;
     }

@@ -98,7 +98,7 @@ void NSThread::sleepUntilDate(const Ref<NSDate>& date)
     dv::Mutex lock;
     dv::ConditionVariable never;
     dv::MutexLocker guard(lock);
-    dv::internal::waitUntilClock(never, guard, date->timeIntervalSinceReferenceDate(), [] { return false; });
+    dv::internal::dispatch::waitUntilClock(never, guard, date->timeIntervalSinceReferenceDate(), [] { return false; });
 }
 
 bool NSThread::isMain() const { return this == mainThread().get(); }
@@ -192,7 +192,7 @@ void performBlockOnThread(const Ref<NSThread>& thread, std::function<void()> blo
         }
         done->cv.notifyAll();
     });
-    dv::internal::BlockingScope blocking;
+    dv::internal::dispatch::BlockingScope blocking;
     dv::MutexLocker guard(done->lock);
     done->cv.wait(guard, [&] { return done->done; });
 }

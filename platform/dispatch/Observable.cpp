@@ -19,7 +19,7 @@ const char* const NSKeyValueChangeNotificationIsPriorKey = "notificationIsPrior"
 
 namespace dv {
 
-namespace internal {
+namespace internal::dispatch {
 
 struct Observation {
     std::string keyPath;
@@ -32,11 +32,11 @@ struct Observation {
     std::atomic<bool> removed { false };
 };
 
-} // namespace internal
+} // namespace internal::dispatch
 
 namespace {
 
-using internal::Observation;
+using internal::dispatch::Observation;
 
 // The registrations on one observable, in the side table.
 struct Registrations {

@@ -63,12 +63,12 @@ struct KeyValueChange {
     bool isInitial = false; // the notification sent at registration (option Initial)
 };
 
-namespace internal {
+namespace internal::dispatch {
 struct Observation;
 }
 
 // Identifies one block observation, for removal.
-using ObservationToken = std::shared_ptr<internal::Observation>;
+using ObservationToken = std::shared_ptr<internal::dispatch::Observation>;
 
 class Observable {
 public:
@@ -120,8 +120,8 @@ public:
 
 private:
     NSObject* asObject() const;
-    std::vector<std::shared_ptr<internal::Observation>> affectedBy(std::string_view key) const;
-    void deliver(const std::shared_ptr<internal::Observation>& observation, const KeyValueChange& change);
+    std::vector<std::shared_ptr<internal::dispatch::Observation>> affectedBy(std::string_view key) const;
+    void deliver(const std::shared_ptr<internal::dispatch::Observation>& observation, const KeyValueChange& change);
     void removeMatching(const NSObject* observer, std::string_view keyPath, bool anyContext, void* context);
     // The registrations live in the side table under this part's address, made by the first one
     // (most observable objects are never observed).

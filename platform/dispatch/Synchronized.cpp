@@ -33,7 +33,7 @@ Synchronized::Synchronized(const void* object) : m_object(object), m_entry(nullp
         ++entry->users;
     }
     if (!entry->mutex.try_lock()) {
-        internal::BlockingScope blocking;
+        internal::dispatch::BlockingScope blocking;
         entry->mutex.lock();
     }
     m_entry = entry;

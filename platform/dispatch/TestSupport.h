@@ -37,7 +37,7 @@ inline bool drainQueue(const dispatch_queue_t& queue, double realTimeout = defau
 inline bool runUntilIdle(double realTimeout = defaultWaitLimit)
 {
     return runMainLoopUntil([] {
-        return !dispatch_get_main_queue()->hasPendingMain() && internal::WorkTracker::outstanding() == 0;
+        return !dispatch_get_main_queue()->hasPendingMain() && internal::dispatch::WorkTracker::outstanding() == 0;
     }, realTimeout);
 }
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <optional>
 
-using dv::internal::CairoCanvas;
+using dv::internal::graphics::CairoCanvas;
 
 DV_DEFINE_CLASS(CGContext)
 
@@ -73,7 +73,7 @@ CGContext::~CGContext()
 Ref<CGContext> CGContext::initBitmap(void* data, std::size_t width, std::size_t height, std::size_t bitsPerComponent,
     std::size_t bytesPerRow, CGColorSpaceRef space, CGBitmapInfo bitmapInfo)
 {
-    if (width == 0 || height == 0 || bitsPerComponent != 8 || !dv::internal::pixelCountAllowed(width, height))
+    if (width == 0 || height == 0 || bitsPerComponent != 8 || !dv::internal::graphics::pixelCountAllowed(width, height))
         return nil;
     if (bitmapInfo & kCGBitmapFloatComponents)
         return nil;
@@ -653,7 +653,7 @@ void CGContextDrawImage(const CGContextRef& c, CGRect rect, const CGImageRef& im
     const CGAffineTransform imageToUser
         = CGAffineTransformMake(rect.size.width / w, 0, 0, -rect.size.height / h, rect.origin.x, rect.origin.y + rect.size.height);
     const auto& s = c->state();
-    const auto pixels = dv::internal::DrawingCopies::pixelsFor(*image);
+    const auto pixels = dv::internal::graphics::DrawingCopies::pixelsFor(*image);
     c->canvas().paintImage(pixels.rows, pixels.bytesPerRow, pixels.opaque, image->width(), image->height(), imageToUser,
         s.interpolation != kCGInterpolationNone, s.alpha);
 }

@@ -51,7 +51,7 @@ enum CGBlendMode : std::int32_t {
     kCGBlendModeXOR = 25,
 };
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 class CairoCanvas;
 }
 
@@ -73,7 +73,7 @@ class CGContext : public NSObject {
         CGBlendMode blend = kCGBlendModeNormal;
     };
 
-    dv::internal::CairoCanvas& canvas() { return *m_canvas; }
+    dv::internal::graphics::CairoCanvas& canvas() { return *m_canvas; }
     // How many drawing calls have reached the context's surface, whatever they covered.
     std::uint64_t drawingMarks() const;
     GState& state() { return m_states.back(); }
@@ -103,7 +103,7 @@ private:
     void pushToUserBuffer();
     void pullFromUserBuffer();
 
-    std::unique_ptr<dv::internal::CairoCanvas> m_canvas;
+    std::unique_ptr<dv::internal::graphics::CairoCanvas> m_canvas;
     std::vector<GState> m_states;
     std::vector<CGFloat> m_layerAlphas; // the alpha each open transparency layer is painted with
     std::size_t m_width = 0, m_height = 0, m_bitsPerComponent = 8, m_bitsPerPixel = 32, m_bytesPerRow = 0;

@@ -22,14 +22,14 @@ Ref<NSData> CGDataProviderCopyData(const CGDataProviderRef& provider) { return p
 
 CGImageRef CGImageCreateWithPNGDataProvider(const CGDataProviderRef& source, const CGFloat*, bool, CGColorRenderingIntent)
 {
-    if (!source || dv::internal::sniffImageFormat(source->data()->span()) != dv::internal::ImageFormat::PNG)
+    if (!source || dv::internal::graphics::sniffImageFormat(source->data()->span()) != dv::internal::graphics::ImageFormat::PNG)
         return nil;
-    return dv::internal::pngDecode(source->data()->span());
+    return dv::internal::graphics::pngDecode(source->data()->span());
 }
 
 CGImageRef CGImageCreateWithJPEGDataProvider(const CGDataProviderRef& source, const CGFloat*, bool, CGColorRenderingIntent)
 {
-    if (!source || dv::internal::sniffImageFormat(source->data()->span()) != dv::internal::ImageFormat::JPEG)
+    if (!source || dv::internal::graphics::sniffImageFormat(source->data()->span()) != dv::internal::graphics::ImageFormat::JPEG)
         return nil;
-    return dv::internal::jpegDecode(source->data()->span());
+    return dv::internal::graphics::jpegDecode(source->data()->span());
 }

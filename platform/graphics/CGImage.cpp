@@ -15,9 +15,9 @@ Ref<CGImage> CGImage::initWithStorage(std::size_t width, std::size_t height, std
     std::size_t bitsPerPixel, std::size_t bytesPerRow, CGColorSpaceRef space, CGBitmapInfo bitmapInfo,
     Storage storage, std::size_t offset)
 {
-    if (!storage || width == 0 || height == 0 || !dv::internal::pixelCountAllowed(width, height))
+    if (!storage || width == 0 || height == 0 || !dv::internal::graphics::pixelCountAllowed(width, height))
         return nil;
-    if (!dv::internal::pixelLayoutFor(bitsPerComponent, bitsPerPixel, CGColorSpaceGetModel(space), bitmapInfo))
+    if (!dv::internal::graphics::pixelLayoutFor(bitsPerComponent, bitsPerPixel, CGColorSpaceGetModel(space), bitmapInfo))
         return nil;
     const std::size_t rowBytes = (width * bitsPerPixel + 7) / 8;
     if (bytesPerRow < rowBytes)
@@ -39,7 +39,7 @@ Ref<CGImage> CGImage::initWithStorage(std::size_t width, std::size_t height, std
 CGImage::~CGImage()
 {
     if (m_hasDrawingCopy.load(std::memory_order_relaxed))
-        dv::internal::DrawingCopies::forget(*this);
+        dv::internal::graphics::DrawingCopies::forget(*this);
 }
 
 const std::uint8_t* CGImage::bytes() const { return m_storage->data() + m_offset; }
@@ -107,17 +107,17 @@ std::vector<std::uint8_t> imagePixelsRGBA8(const CGImageRef& image)
 {
     if (!image)
         return {};
-    auto layout = internal::pixelLayoutFor(image->bitsPerComponent(), image->bitsPerPixel(), CGColorSpaceGetModel(image->colorSpace()),
+    auto layout = internal::graphics::pixelLayoutFor(image->bitsPerComponent(), image->bitsPerPixel(), CGColorSpaceGetModel(image->colorSpace()),
         image->bitmapInfo());
     std::vector<std::uint8_t> out(image->width() * image->height() * 4);
-    internal::convertToStraightRGBA8(*image, *layout, out.data(), image->width() * 4);
+    internal::graphics::convertToStraightRGBA8(*image, *layout, out.data(), image->width() * 4);
     return out;
 }
 
 CGImageRef makeImage(std::size_t width, std::size_t height, std::size_t bitsPerComponent, std::size_t bitsPerPixel,
     std::size_t bytesPerRow, CGColorSpaceRef space, CGBitmapInfo info, std::vector<std::uint8_t> pixels)
 {
-    auto storage = internal::PixelBuffer::adopt(std::move(pixels));
+    auto storage = internal::graphics::PixelBuffer::adopt(std::move(pixels));
     return alloc<CGImage>()->initWithStorage(width, height, bitsPerComponent, bitsPerPixel, bytesPerRow, std::move(space), info,
         std::move(storage));
 }

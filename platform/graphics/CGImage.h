@@ -17,7 +17,7 @@
 #include <memory>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 class PixelBuffer;
 class DrawingCopies;
 }
@@ -48,7 +48,7 @@ inline constexpr CGBitmapInfo kCGBitmapByteOrder32Big = 4u << 12;
 class CGImage : public NSObject {
     DV_CLASS(CGImage, NSObject)
 
-    using Storage = std::shared_ptr<const dv::internal::PixelBuffer>;
+    using Storage = std::shared_ptr<const dv::internal::graphics::PixelBuffer>;
 
     CGImage() = default;
     ~CGImage() override;
@@ -83,7 +83,7 @@ private:
     Storage m_storage;
     std::size_t m_offset = 0;
 
-    friend class dv::internal::DrawingCopies;
+    friend class dv::internal::graphics::DrawingCopies;
     // Set once a converted copy for drawing has been cached, so that the cache forgets it with
     // the image.
     mutable std::atomic<bool> m_hasDrawingCopy {false};

@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-using namespace dv::internal;
+using namespace dv::internal::graphics;
 
 namespace {
 // Made directly rather than through the string helpers, so that the constants are usable during

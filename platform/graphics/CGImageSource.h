@@ -25,7 +25,7 @@
 #include <span>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 class ImageStream;
 enum class StreamState;
 }
@@ -86,7 +86,7 @@ private:
     std::size_t countLocked();
 
     std::mutex m_mutex;
-    std::unique_ptr<dv::internal::ImageStream> m_stream;
+    std::unique_ptr<dv::internal::graphics::ImageStream> m_stream;
     int m_format = 0;
     bool m_final = false;
     // What has been received, remembered by its length and its first and last bytes. The bytes
@@ -102,7 +102,7 @@ private:
     bool m_fedFinal = false;
     const std::uint8_t* m_fedBytes = nullptr;
     bool m_imageAsked = false; // the stream decodes pixels: its own state is the answer
-    std::optional<dv::internal::StreamState> m_verdict; // of complete data whose pixels were not kept
+    std::optional<dv::internal::graphics::StreamState> m_verdict; // of complete data whose pixels were not kept
 };
 
 using CGImageSourceRef = Ref<CGImageSource>;

@@ -9,7 +9,7 @@
 
 namespace {
 
-dv::internal::FontRequest fontFrom(const Ref<NSDictionary>& attributes)
+dv::internal::graphics::FontRequest fontFrom(const Ref<NSDictionary>& attributes)
 {
     Ref<UIFont> font = attributes ? dv::as<UIFont>(attributes->objectForKey(NSFontAttributeName)) : nil;
     if (!font)
@@ -23,7 +23,7 @@ CGSize sizeWithAttributes(const Ref<NSString>& string, const Ref<NSDictionary>& 
 {
     if (!string)
         return CGSizeZero;
-    return dv::internal::measureText(string->utf8(), fontFrom(attributes), 0, 1e300);
+    return dv::internal::graphics::measureText(string->utf8(), fontFrom(attributes), 0, 1e300);
 }
 
 CGRect boundingRectWithSize(const Ref<NSString>& string, CGSize size, NSStringDrawingOptions options,
@@ -33,7 +33,7 @@ CGRect boundingRectWithSize(const Ref<NSString>& string, CGSize size, NSStringDr
         return CGRectZero;
     const bool lines = options & NSStringDrawingUsesLineFragmentOrigin;
     const CGFloat maxHeight = lines && size.height > 0 ? size.height : 1e300;
-    const CGSize measured = dv::internal::measureText(string->utf8(), fontFrom(attributes), lines ? size.width : 0, maxHeight);
+    const CGSize measured = dv::internal::graphics::measureText(string->utf8(), fontFrom(attributes), lines ? size.width : 0, maxHeight);
     return CGRectMake(0, 0, measured.width, measured.height);
 }
 
@@ -61,7 +61,7 @@ void drawText(const Ref<NSString>& string, CGRect rect, const Ref<UIFont>& font,
         return;
     RGBA c = rgbaOf(color ? color->CGColor() : nil);
     c.a *= context->state().alpha;
-    internal::DrawOptions o;
+    internal::graphics::DrawOptions o;
     o.alignment = int(options.alignment);
     o.wrap = options.wrap;
     o.maxLines = long(std::max<NSInteger>(0, options.numberOfLines));
@@ -71,7 +71,7 @@ void drawText(const Ref<NSString>& string, CGRect rect, const Ref<UIFont>& font,
         : options.truncation == NSLineBreakByTruncatingTail      ? 3
                                                                  : 0;
     o.centreVertically = options.centreVertically;
-    internal::drawText(context->canvas(), string->utf8(), {font->pointSize(), font->isBold()}, rect, c, o);
+    internal::graphics::drawText(context->canvas(), string->utf8(), {font->pointSize(), font->isBold()}, rect, c, o);
 }
 
 void drawText(const Ref<NSString>& string, CGRect rect, const Ref<UIFont>& font, const Ref<UIColor>& color, NSTextAlignment alignment,
@@ -87,7 +87,7 @@ CGSize measureText(const Ref<NSString>& string, const Ref<UIFont>& font, CGFloat
 {
     if (!string || !font)
         return CGSizeZero;
-    return internal::measureText(string->utf8(), {font->pointSize(), font->isBold()}, width, 1e300,
+    return internal::graphics::measureText(string->utf8(), {font->pointSize(), font->isBold()}, width, 1e300,
         long(std::max<NSInteger>(0, numberOfLines)));
 }
 

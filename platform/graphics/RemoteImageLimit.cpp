@@ -6,7 +6,7 @@
 
 namespace dv {
 
-using namespace dv::internal;
+using namespace dv::internal::graphics;
 
 std::optional<ImageExtent> imageExtent(const Ref<NSData>& data)
 {

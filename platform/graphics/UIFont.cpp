@@ -40,11 +40,11 @@ Ref<UIFont> UIFont::fontWithName(const Ref<NSString>& fontName, CGFloat fontSize
 
 Ref<UIFont> UIFont::fontWithSize(CGFloat fontSize) const { return alloc<UIFont>()->initWithName(m_name, fontSize, m_bold); }
 
-Ref<NSString> UIFont::familyName() const { return NSString::fromUTF8(dv::internal::pinnedFamily()); }
+Ref<NSString> UIFont::familyName() const { return NSString::fromUTF8(dv::internal::graphics::pinnedFamily()); }
 
-CGFloat UIFont::ascender() const { return dv::internal::fontMetrics({m_size, m_bold}).ascender; }
-CGFloat UIFont::descender() const { return -dv::internal::fontMetrics({m_size, m_bold}).descender; }
-CGFloat UIFont::lineHeight() const { return dv::internal::fontMetrics({m_size, m_bold}).lineHeight; }
+CGFloat UIFont::ascender() const { return dv::internal::graphics::fontMetrics({m_size, m_bold}).ascender; }
+CGFloat UIFont::descender() const { return -dv::internal::graphics::fontMetrics({m_size, m_bold}).descender; }
+CGFloat UIFont::lineHeight() const { return dv::internal::graphics::fontMetrics({m_size, m_bold}).lineHeight; }
 
 bool UIFont::isEqual(const NSObject* other) const
 {
@@ -57,7 +57,7 @@ NSUInteger UIFont::hash() const { return (m_name ? m_name->hash() : 0) * 31 + st
 Ref<NSString> UIFont::description() const
 {
     return NSString::stringWithFormat("<UIFont: %p> font-family: \"%s\"; font-weight: %s; font-style: normal; font-size: %gpt",
-        static_cast<const void*>(this), dv::internal::pinnedFamily(), m_bold ? "bold" : "normal", m_size);
+        static_cast<const void*>(this), dv::internal::graphics::pinnedFamily(), m_bold ? "bold" : "normal", m_size);
 }
 
 id UIFont::copyWithZone(NSZone*) const { return std::const_pointer_cast<UIFont>(self<UIFont>()); }

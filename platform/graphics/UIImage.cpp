@@ -118,7 +118,7 @@ Ref<UIImage> UIImage::initWithData(const Ref<NSData>& data, CGFloat scale)
 {
     if (!data || data->length() == 0)
         return nil;
-    auto decoded = dv::internal::decodeFirstImage(data->span());
+    auto decoded = dv::internal::graphics::decodeFirstImage(data->span());
     if (!decoded.image)
         return nil;
     return initWithCGImage(decoded.image, scale, dv::imageOrientationFromEXIF(decoded.exifOrientation));
@@ -218,7 +218,7 @@ void UIImage::drawInRect(CGRect rect, CGBlendMode blendMode, CGFloat alpha) cons
     CGContextSaveGState(context);
     CGContextSetBlendMode(context, blendMode);
     const auto& state = context->state();
-    const auto pixels = dv::internal::DrawingCopies::pixelsFor(*m_cgImage);
+    const auto pixels = dv::internal::graphics::DrawingCopies::pixelsFor(*m_cgImage);
     context->canvas().paintImage(pixels.rows, pixels.bytesPerRow, pixels.opaque, m_cgImage->width(), m_cgImage->height(), t,
         state.interpolation != kCGInterpolationNone, state.alpha * std::clamp(alpha, 0.0, 1.0));
     CGContextRestoreGState(context);
@@ -250,13 +250,13 @@ Ref<NSData> UIImagePNGRepresentation(const Ref<UIImage>& image)
 {
     if (!image || !image->CGImage())
         return nil;
-    return dataOf(dv::internal::pngEncode(image->CGImage()));
+    return dataOf(dv::internal::graphics::pngEncode(image->CGImage()));
 }
 
 Ref<NSData> UIImageJPEGRepresentation(const Ref<UIImage>& image, CGFloat compressionQuality)
 {
     if (!image || !image->CGImage())
         return nil;
-    return dataOf(dv::internal::jpegEncode(image->CGImage(), dv::jpegQualityFor(compressionQuality),
+    return dataOf(dv::internal::graphics::jpegEncode(image->CGImage(), dv::jpegQualityFor(compressionQuality),
         dv::exifFromImageOrientation(image->imageOrientation())));
 }

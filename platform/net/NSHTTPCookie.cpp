@@ -187,7 +187,7 @@ Ref<NSArray> NSHTTPCookie::cookiesWithResponseHeaderFields(const Ref<NSDictionar
         for (auto& [key, value] : headerFields->entries()) {
             auto name = dv::as<NSString>(key);
             auto text = dv::as<NSString>(value);
-            if (!name || !text || !dv::internal::headerNamesEqual(name->utf8(), "Set-Cookie"))
+            if (!name || !text || !dv::internal::net::headerNamesEqual(name->utf8(), "Set-Cookie"))
                 continue;
             // Joined fields: a comma starts a new cookie unless it sits inside an Expires date
             // ("Wed, 21 Oct ...": the comma follows the weekday).

@@ -37,7 +37,7 @@ std::string parameter(const std::string& header, std::string_view name)
         auto end = header.find(';', pos);
         std::string part = trimmed(header.substr(pos, end == std::string::npos ? std::string::npos : end - pos));
         auto eq = part.find('=');
-        if (eq != std::string::npos && dv::internal::headerNamesEqual(trimmed(part.substr(0, eq)), name)) {
+        if (eq != std::string::npos && dv::internal::net::headerNamesEqual(trimmed(part.substr(0, eq)), name)) {
             std::string value = trimmed(part.substr(eq + 1));
             if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
                 value = value.substr(1, value.size() - 2);
@@ -77,7 +77,7 @@ void NSHTTPURLResponse::derive()
 {
     // Repeated fields join into one, under the first spelling; the index keeps this linear in
     // the number of lines, however many a server sends.
-    dv::internal::HeaderFields joined;
+    dv::internal::net::HeaderFields joined;
     std::unordered_map<std::string, std::size_t> position;
     position.reserve(m_fields.size());
     for (auto& [name, value] : m_fields) {
@@ -87,9 +87,9 @@ void NSHTTPURLResponse::derive()
         else
             joined[at->second].second += ", " + value;
     }
-    m_headerDictionary = dv::internal::headerDictionary(joined);
+    m_headerDictionary = dv::internal::net::headerDictionary(joined);
 
-    auto contentType = dv::internal::findHeader(joined, "Content-Type");
+    auto contentType = dv::internal::net::findHeader(joined, "Content-Type");
     if (contentType) {
         std::string type = lowered(trimmed(contentType->substr(0, contentType->find(';'))));
         if (!type.empty())
@@ -103,8 +103,8 @@ void NSHTTPURLResponse::derive()
 
     // A content-encoded body arrives decoded, so its encoded length says nothing useful.
     m_expectedContentLength = -1;
-    auto length = dv::internal::findHeader(joined, "Content-Length");
-    auto encoding = dv::internal::findHeader(joined, "Content-Encoding");
+    auto length = dv::internal::net::findHeader(joined, "Content-Length");
+    auto encoding = dv::internal::net::findHeader(joined, "Content-Encoding");
     bool encoded = encoding && !encoding->empty() && lowered(trimmed(*encoding)) != "identity";
     if (length && !encoded) {
         char* end = nullptr;
@@ -120,7 +120,7 @@ Ref<NSString> NSHTTPURLResponse::valueForHTTPHeaderField(const Ref<NSString>& fi
         return nullptr;
     for (auto& [key, value] : m_headerDictionary->entries()) {
         auto name = dv::as<NSString>(key);
-        if (name && dv::internal::headerNamesEqual(name->utf8(), field->utf8()))
+        if (name && dv::internal::net::headerNamesEqual(name->utf8(), field->utf8()))
             return dv::as<NSString>(value);
     }
     return nullptr;
@@ -128,7 +128,7 @@ Ref<NSString> NSHTTPURLResponse::valueForHTTPHeaderField(const Ref<NSString>& fi
 
 Ref<NSString> NSHTTPURLResponse::suggestedFilename() const
 {
-    auto disposition = dv::internal::findHeader(m_fields, "Content-Disposition");
+    auto disposition = dv::internal::net::findHeader(m_fields, "Content-Disposition");
     if (disposition) {
         std::string name = parameter(*disposition, "filename");
         auto slash = name.find_last_of("/\\");

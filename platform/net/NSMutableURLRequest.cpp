@@ -44,7 +44,7 @@ void NSMutableURLRequest::setAllHTTPHeaderFields(const Ref<NSDictionary>& fields
         auto name = dv::as<NSString>(key);
         auto text = dv::as<NSString>(value);
         if (name && text)
-            dv::internal::setHeader(m_headers, name->utf8(), text->utf8());
+            dv::internal::net::setHeader(m_headers, name->utf8(), text->utf8());
     }
 }
 
@@ -53,17 +53,17 @@ void NSMutableURLRequest::setValueForHTTPHeaderField(const Ref<NSString>& value,
     if (!field)
         return;
     if (!value)
-        dv::internal::removeHeader(m_headers, field->utf8());
+        dv::internal::net::removeHeader(m_headers, field->utf8());
     else
-        dv::internal::setHeader(m_headers, field->utf8(), value->utf8());
+        dv::internal::net::setHeader(m_headers, field->utf8(), value->utf8());
 }
 
 void NSMutableURLRequest::addValueForHTTPHeaderField(const Ref<NSString>& value, const Ref<NSString>& field)
 {
     if (!field || !value)
         return;
-    auto existing = dv::internal::findHeader(m_headers, field->utf8());
-    dv::internal::setHeader(m_headers, field->utf8(), existing ? *existing + "," + value->utf8() : value->utf8());
+    auto existing = dv::internal::net::findHeader(m_headers, field->utf8());
+    dv::internal::net::setHeader(m_headers, field->utf8(), existing ? *existing + "," + value->utf8() : value->utf8());
 }
 
 void NSMutableURLRequest::setHTTPBody(const Ref<NSData>& body)

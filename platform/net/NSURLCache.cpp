@@ -62,7 +62,7 @@ Ref<NSURLCache> NSURLCache::initWithMemoryCapacity(NSUInteger memoryCapacity, NS
     }
     if (diskCapacity > 0) {
         std::string path = diskPath && diskPath->length() ? diskPath->utf8() : "dovrelta.urlcache";
-        m_directory = path.front() == '/' ? path : (fs::path(dv::internal::cachesDirectoryPath()) / path).string();
+        m_directory = path.front() == '/' ? path : (fs::path(dv::internal::net::cachesDirectoryPath()) / path).string();
         // Entries a killed process was writing are of no use to anyone.
         dv::removeStaleTemporaries(m_directory);
     }

@@ -42,14 +42,14 @@ Ref<NSDictionary> NSURLRequest::allHTTPHeaderFields() const
 {
     if (m_headers.empty())
         return nullptr;
-    return dv::internal::headerDictionary(m_headers);
+    return dv::internal::net::headerDictionary(m_headers);
 }
 
 Ref<NSString> NSURLRequest::valueForHTTPHeaderField(const Ref<NSString>& field) const
 {
     if (!field)
         return nullptr;
-    auto value = dv::internal::findHeader(m_headers, field->utf8());
+    auto value = dv::internal::net::findHeader(m_headers, field->utf8());
     return value ? NSString::fromUTF8(*value) : nullptr;
 }
 
@@ -66,7 +66,7 @@ bool NSURLRequest::isEqual(const NSObject* other) const
     if (request == this)
         return true;
     return dv::equal(m_url, request->m_url) && m_method == request->m_method && m_cachePolicy == request->m_cachePolicy
-        && m_timeoutInterval == request->m_timeoutInterval && dv::internal::sameHeaders(m_headers, request->m_headers)
+        && m_timeoutInterval == request->m_timeoutInterval && dv::internal::net::sameHeaders(m_headers, request->m_headers)
         && dv::equal(m_body, request->m_body) && m_bodyStream == request->m_bodyStream
         && m_shouldHandleCookies == request->m_shouldHandleCookies && m_shouldUsePipelining == request->m_shouldUsePipelining;
 }

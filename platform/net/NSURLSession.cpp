@@ -14,7 +14,7 @@
 
 DV_DEFINE_CLASS(NSURLSession)
 
-using dv::internal::TaskDriver;
+using dv::internal::net::TaskDriver;
 
 NSURLSession::~NSURLSession() = default;
 
@@ -48,7 +48,7 @@ Ref<NSURLSession> NSURLSession::sessionWithConfiguration(const Ref<NSURLSessionC
         session->m_queue = alloc<NSOperationQueue>()->init();
         session->m_queue->setMaxConcurrentOperationCount(1);
     }
-    session->m_pool = dv::internal::CurlTransport::shared().makePool();
+    session->m_pool = dv::internal::net::CurlTransport::shared().makePool();
     return session;
 }
 

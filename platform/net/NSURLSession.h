@@ -25,7 +25,7 @@
 
 class NSOperationQueue;
 
-namespace dv::internal {
+namespace dv::internal::net {
 class ConnectionPool;
 }
 
@@ -85,7 +85,7 @@ class NSURLSession : public NSObject {
 
     // Used by the tasks' machinery: the session's own configuration (not a copy; never changed).
     const Ref<NSURLSessionConfiguration>& sessionConfiguration() const { return m_configuration; }
-    std::shared_ptr<dv::internal::ConnectionPool> connectionPool() const { return m_pool; }
+    std::shared_ptr<dv::internal::net::ConnectionPool> connectionPool() const { return m_pool; }
     void taskStarted(const Ref<NSURLSessionTask>& task);
     // Connection slots per host (scheme, host and port): true when one is free now; otherwise
     // `launch` runs when one is released.
@@ -95,7 +95,7 @@ class NSURLSession : public NSObject {
 
 private:
     template <class T>
-    Ref<T> makeTask(const Ref<NSURLRequest>& request, std::function<void(dv::internal::TaskDriver&)> configure);
+    Ref<T> makeTask(const Ref<NSURLRequest>& request, std::function<void(dv::internal::net::TaskDriver&)> configure);
     // Whether an invalidation waits for no more tasks and is to be announced now (once).
     bool becomeInvalidIfDoneLocked() DV_REQUIRES(m_mutex);
     // Tells the delegate on its queue, then lets it go.
@@ -104,7 +104,7 @@ private:
     // Set while the session is made, read only afterwards.
     Ref<NSURLSessionConfiguration> m_configuration;
     Ref<NSOperationQueue> m_queue;
-    std::shared_ptr<dv::internal::ConnectionPool> m_pool;
+    std::shared_ptr<dv::internal::net::ConnectionPool> m_pool;
     bool m_shared = false;
 
     mutable dv::Mutex m_mutex;

@@ -38,7 +38,7 @@ StateHooks& stateHooks()
 NSURLSessionTask::~NSURLSessionTask() = default;
 
 void NSURLSessionTask::setUp(NSUInteger identifier, const Ref<NSURLRequest>& request, const Ref<NSURLSession>& session,
-    std::shared_ptr<dv::internal::TaskDriver> driver)
+    std::shared_ptr<dv::internal::net::TaskDriver> driver)
 {
     m_identifier = identifier;
     m_originalRequest = request;

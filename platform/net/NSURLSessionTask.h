@@ -21,7 +21,7 @@ class NSURLRequest;
 class NSURLResponse;
 class NSURLSession;
 
-namespace dv::internal {
+namespace dv::internal::net {
 class TaskDriver;
 }
 
@@ -79,8 +79,8 @@ class NSURLSessionTask : public NSObject, public NSCopying, public dv::Observabl
 
     // Used by the session's machinery.
     void setUp(NSUInteger identifier, const Ref<NSURLRequest>& request, const Ref<NSURLSession>& session,
-        std::shared_ptr<dv::internal::TaskDriver> driver);
-    dv::internal::TaskDriver* driver() const { return m_driver.get(); }
+        std::shared_ptr<dv::internal::net::TaskDriver> driver);
+    dv::internal::net::TaskDriver* driver() const { return m_driver.get(); }
     // Changes the state and tells the observers of "state" at once.
     void setState(NSURLSessionTaskState state);
     // A change made under the machinery's own lock: stored there, and told with announceState once
@@ -103,7 +103,7 @@ private:
     NSUInteger m_identifier = 0;
     Ref<NSURLRequest> m_originalRequest;
     Weak<NSURLSession> m_session;
-    std::shared_ptr<dv::internal::TaskDriver> m_driver;
+    std::shared_ptr<dv::internal::net::TaskDriver> m_driver;
 
     mutable dv::Mutex m_mutex;
     Ref<NSURLRequest> m_currentRequest DV_GUARDED_BY(m_mutex);

@@ -15,7 +15,7 @@
 
 DV_DEFINE_CLASS(SCNetworkReachability)
 
-using dv::internal::NetworkMonitor;
+using dv::internal::net::NetworkMonitor;
 
 namespace {
 
@@ -39,13 +39,13 @@ namespace dv {
 
 void setNetworkSimulatedOffline(bool offline)
 {
-    internal::setNetworkSimulatedOffline(offline);
+    internal::net::setNetworkSimulatedOffline(offline);
     NetworkMonitor::shared().notifyAll();
 }
 
 bool networkSimulatedOffline()
 {
-    return internal::networkSimulatedOffline();
+    return internal::net::networkSimulatedOffline();
 }
 
 void setNetworkReachabilityFlagsOverride(std::optional<SCNetworkReachabilityFlags> flags)

@@ -18,7 +18,7 @@ Ref<SecCertificate> SecCertificate::initWithDER(std::vector<std::uint8_t> der)
 
 Ref<NSString> SecCertificate::description() const
 {
-    return NSString::stringWithFormat("<cert(%p) s: %@>", this, NSString::fromUTF8(dv::internal::certificateSubjectSummary(m_der)));
+    return NSString::stringWithFormat("<cert(%p) s: %@>", this, NSString::fromUTF8(dv::internal::net::certificateSubjectSummary(m_der)));
 }
 
 bool SecCertificate::isEqual(const NSObject* other) const
@@ -34,7 +34,7 @@ NSUInteger SecCertificate::hash() const
 
 Ref<SecCertificate> SecCertificateCreateWithData(const id&, const Ref<NSData>& data)
 {
-    if (!data || !dv::internal::isCertificate(data->vector()))
+    if (!data || !dv::internal::net::isCertificate(data->vector()))
         return nullptr;
     return alloc<SecCertificate>()->initWithDER(data->vector());
 }
@@ -46,10 +46,10 @@ Ref<NSData> SecCertificateCopyData(const Ref<SecCertificate>& certificate)
 
 Ref<NSString> SecCertificateCopySubjectSummary(const Ref<SecCertificate>& certificate)
 {
-    return certificate ? NSString::fromUTF8(dv::internal::certificateSubjectSummary(certificate->der())) : nullptr;
+    return certificate ? NSString::fromUTF8(dv::internal::net::certificateSubjectSummary(certificate->der())) : nullptr;
 }
 
 bool dv::certificateIsSignedBy(const Ref<SecCertificate>& certificate, const Ref<SecCertificate>& issuer)
 {
-    return certificate && issuer && dv::internal::certificateIsSignedBy(certificate->der(), issuer->der());
+    return certificate && issuer && dv::internal::net::certificateIsSignedBy(certificate->der(), issuer->der());
 }

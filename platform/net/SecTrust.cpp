@@ -40,9 +40,9 @@ std::vector<Ref<T>> objectsOf(const id& value, bool* ok)
     return out;
 }
 
-SecTrust::Failure failureOf(dv::internal::ChainVerification::Failure failure)
+SecTrust::Failure failureOf(dv::internal::net::ChainVerification::Failure failure)
 {
-    using Verified = dv::internal::ChainVerification::Failure;
+    using Verified = dv::internal::net::ChainVerification::Failure;
     switch (failure) {
     case Verified::None: return SecTrust::Failure::None;
     case Verified::Expired: return SecTrust::Failure::Expired;
@@ -100,10 +100,10 @@ void SecTrust::setAnchorCertificatesOnly(bool only)
 SecTrustResultType SecTrust::evaluate()
 {
     dv::MutexLocker lock(m_mutex);
-    std::vector<dv::internal::DerBytes> presented;
+    std::vector<dv::internal::net::DerBytes> presented;
     for (auto& cert : m_certificates)
         presented.push_back(cert->der());
-    std::vector<dv::internal::DerBytes> anchors;
+    std::vector<dv::internal::net::DerBytes> anchors;
     for (auto& cert : m_anchors)
         anchors.push_back(cert->der());
 
@@ -111,12 +111,12 @@ SecTrustResultType SecTrust::evaluate()
     bool trusted = !presented.empty();
     std::string reason = presented.empty() ? "no certificates" : "";
     auto failure = presented.empty() ? Failure::Untrusted : Failure::None;
-    std::vector<dv::internal::DerBytes> chain = presented;
+    std::vector<dv::internal::net::DerBytes> chain = presented;
     auto policies = m_policies.empty() ? std::vector<Ref<SecPolicy>> { SecPolicyCreateBasicX509() } : m_policies;
     for (auto& policy : policies) {
         if (!trusted)
             break;
-        dv::internal::VerifyOptions options;
+        dv::internal::net::VerifyOptions options;
         if (m_hasAnchors) {
             options.anchors = &anchors;
             options.alsoSystemRoots = !m_anchorsOnly;
@@ -126,7 +126,7 @@ SecTrustResultType SecTrust::evaluate()
             if (policy->hostname())
                 options.host = policy->hostname()->utf8();
         }
-        auto verified = dv::internal::verifyChain(presented, options);
+        auto verified = dv::internal::net::verifyChain(presented, options);
         trusted = verified.trusted;
         reason = verified.reason;
         chain = verified.chain;
@@ -261,6 +261,6 @@ Ref<SecKey> SecTrustCopyPublicKey(const Ref<SecTrust>& trust)
     auto certs = trust->presentedCertificates();
     if (certs.empty())
         return nullptr;
-    auto key = dv::internal::certificatePublicKey(certs.front()->der());
+    auto key = dv::internal::net::certificatePublicKey(certs.front()->der());
     return key ? alloc<SecKey>()->initWithDER(std::move(*key)) : nullptr;
 }

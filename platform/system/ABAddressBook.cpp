@@ -14,8 +14,8 @@
 
 #include <algorithm>
 
-using dv::internal::AddressBookDatabase;
-using dv::internal::PersonRow;
+using dv::internal::system::AddressBookDatabase;
+using dv::internal::system::PersonRow;
 
 DV_DEFINE_CLASS(ABAddressBook)
 

@@ -75,14 +75,14 @@ std::string AddressBookAccess::databasePath()
 
 namespace {
 
-Result<std::unique_ptr<internal::AddressBookDatabase>> openForThePerson()
+Result<std::unique_ptr<internal::system::AddressBookDatabase>> openForThePerson()
 {
     if (!SystemPaths::ensureDirectory(SystemPaths::deviceFolder()))
         return Failure("cannot create the device folder");
-    return internal::AddressBookDatabase::open(AddressBookAccess::databasePath());
+    return internal::system::AddressBookDatabase::open(AddressBookAccess::databasePath());
 }
 
-Result<void> insertSaved(internal::AddressBookDatabase& db, internal::PersonRow& row)
+Result<void> insertSaved(internal::system::AddressBookDatabase& db, internal::system::PersonRow& row)
 {
     DV_TRY_ASSIGN(auto transaction, SqliteTransaction::begin(db.sql()));
     DV_TRY(db.insert(row));
@@ -94,7 +94,7 @@ Result<void> insertSaved(internal::AddressBookDatabase& db, internal::PersonRow&
 Result<void> AddressBookAccess::addPerson(const std::string& firstName, const std::string& phone)
 {
     DV_TRY_ASSIGN(auto db, openForThePerson());
-    internal::PersonRow row;
+    internal::system::PersonRow row;
     row.firstName = firstName;
     row.hasPhones = true;
     row.phones.push_back({ 0, kABPersonPhoneMobileLabel->utf8(), phone });

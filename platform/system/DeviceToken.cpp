@@ -29,10 +29,10 @@ Ref<NSData> pushDeviceToken(Ref<NSError>* error)
     else if (!SystemPaths::ensureDirectory(folder))
         posixError = EACCES;
     else
-        (void)internal::replaceFileAtomically(file, std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes), posixError);
+        (void)internal::system::replaceFileAtomically(file, std::string_view(reinterpret_cast<const char*>(bytes), sizeof bytes), posixError);
     if (posixError) {
         if (error)
-            *error = internal::fileError(posixError, file, true);
+            *error = internal::system::fileError(posixError, file, true);
         return nil;
     }
     return NSData::dataWithBytes(bytes, sizeof bytes);

@@ -15,7 +15,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-namespace dv::internal {
+namespace dv::internal::system {
 Ref<NSDictionary> attributesFromStat(const struct stat& st);
 }
 
@@ -41,7 +41,7 @@ void NSDirectoryEnumerator::pushFolder(const std::string& relative)
     DIR* dir = ::opendir(full.c_str());
     if (!dir) {
         int err = errno;
-        if (m_errorHandler && !m_errorHandler(NSURL::fileURLWithPath(NSString::fromUTF8(full)), dv::internal::fileError(err, full, false)))
+        if (m_errorHandler && !m_errorHandler(NSURL::fileURLWithPath(NSString::fromUTF8(full)), dv::internal::system::fileError(err, full, false)))
             m_stopped = true;
         return;
     }
@@ -102,5 +102,5 @@ Ref<NSDictionary> NSDirectoryEnumerator::fileAttributes() const
     const std::string full = m_root + "/" + m_lastRelative;
     if (m_lastRelative.empty() || ::lstat(full.c_str(), &st) != 0)
         return nil;
-    return dv::internal::attributesFromStat(st);
+    return dv::internal::system::attributesFromStat(st);
 }

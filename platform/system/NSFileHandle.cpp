@@ -45,7 +45,7 @@ Ref<NSFileHandle> NSFileHandle::fileHandleForReadingFromURL(const Ref<NSURL>& ur
     int err = ENOENT;
     auto handle = url && url->isFileURL() ? openAt(url->path(), O_RDONLY, &err) : nil;
     if (!handle && error)
-        *error = dv::internal::fileError(err, dv::str(url ? url->path() : nil), false);
+        *error = dv::internal::system::fileError(err, dv::str(url ? url->path() : nil), false);
     return handle;
 }
 
@@ -108,7 +108,7 @@ bool NSFileHandle::writeDataError(const Ref<NSData>& data, Ref<NSError>* error)
     }
     if (err) {
         if (error)
-            *error = dv::internal::fileError(err, "", true);
+            *error = dv::internal::system::fileError(err, "", true);
         return false;
     }
     return true;

@@ -25,7 +25,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using dv::internal::fileError;
+using dv::internal::system::fileError;
 
 const Ref<NSString> NSFileType = "NSFileType"_ns;
 const Ref<NSString> NSFileTypeRegular = "NSFileTypeRegular"_ns;
@@ -58,7 +58,7 @@ double toReferenceDate(const timespec& t) { return static_cast<double>(t.tv_sec)
 
 } // namespace
 
-namespace dv::internal {
+namespace dv::internal::system {
 
 // Shared with the directory enumerator.
 Ref<NSDictionary> attributesFromStat(const struct stat& st)
@@ -78,7 +78,7 @@ Ref<NSDictionary> attributesFromStat(const struct stat& st)
     });
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::system
 
 Ref<NSFileManager> NSFileManager::defaultManager()
 {
@@ -135,7 +135,7 @@ bool NSFileManager::createFileAtPath(const Ref<NSString>& path, const Ref<NSData
     if (!path)
         return false;
     int err = 0;
-    if (!dv::internal::replaceFileAtomically(path->utf8(), contents ? contents->view() : std::string_view(), err))
+    if (!dv::internal::system::replaceFileAtomically(path->utf8(), contents ? contents->view() : std::string_view(), err))
         return false;
     return !attributes || setAttributesOfItemAtPath(attributes, path, nullptr);
 }
@@ -269,7 +269,7 @@ Ref<NSDictionary> NSFileManager::attributesOfItemAtPath(const Ref<NSString>& pat
         fail(error, p.empty() ? ENOENT : errno, p, false);
         return nil;
     }
-    return dv::internal::attributesFromStat(st);
+    return dv::internal::system::attributesFromStat(st);
 }
 
 bool NSFileManager::setAttributesOfItemAtPath(const Ref<NSDictionary>& attributes, const Ref<NSString>& path, Ref<NSError>* error)

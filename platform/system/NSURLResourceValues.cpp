@@ -39,7 +39,7 @@ bool statURL(const Ref<NSURL>& url, struct stat& st, Ref<NSError>* error)
     std::string path = url && url->isFileURL() ? dv::str(url->path()) : std::string();
     if (path.empty() || ::stat(path.c_str(), &st) != 0) {
         if (error)
-            *error = dv::internal::fileError(path.empty() ? ENOENT : errno, path.empty() ? dv::str(url) : path, false);
+            *error = dv::internal::system::fileError(path.empty() ? ENOENT : errno, path.empty() ? dv::str(url) : path, false);
         return false;
     }
     return true;
@@ -116,7 +116,7 @@ bool setResourceValue(const Ref<NSURL>& url, const id& value, const Ref<NSString
     const std::string path = dv::str(url->path());
     if (!key || !key->isEqualToString(NSURLIsExcludedFromBackupKey)) {
         if (error)
-            *error = dv::internal::fileError(EINVAL, path, true);
+            *error = dv::internal::system::fileError(EINVAL, path, true);
         return false;
     }
     auto number = dv::as<NSNumber>(value);
@@ -125,7 +125,7 @@ bool setResourceValue(const Ref<NSURL>& url, const id& value, const Ref<NSString
         : ::removexattr(path.c_str(), kExcludedFromBackupAttribute) == 0 || errno == ENODATA; // ENODATA: not excluded already
     if (!ok) {
         if (error)
-            *error = dv::internal::fileError(errno, path, true);
+            *error = dv::internal::system::fileError(errno, path, true);
         return false;
     }
     return true;

@@ -63,7 +63,7 @@ Ref<NSError> save(const Ref<UIImage>& image)
     char name[32];
     std::snprintf(name, sizeof name, "IMG_%04d.PNG", nextNumber(folder));
     int posixError = 0;
-    if (!dv::internal::replaceFileAtomically(folder + "/" + name, png->view(), posixError))
+    if (!dv::internal::system::replaceFileAtomically(folder + "/" + name, png->view(), posixError))
         return albumError(ALAssetsLibraryWriteFailedError, std::string("The picture could not be written: ") + std::strerror(posixError));
     return nil;
 }

@@ -18,8 +18,8 @@
 #include <optional>
 #include <sys/random.h>
 
-using dv::internal::KeychainDatabase;
-using dv::internal::KeychainItem;
+using dv::internal::system::KeychainDatabase;
+using dv::internal::system::KeychainItem;
 
 namespace dv {
 

@@ -88,7 +88,7 @@ Ref<NSUUID> UIDevice::identifierForVendor() const
     }
     auto uuid = NSUUID::UUID();
     int error = 0;
-    if (!dv::SystemPaths::ensureDirectory(folder) || !dv::internal::replaceFileAtomically(file, uuid->UUIDString()->utf8(), error))
+    if (!dv::SystemPaths::ensureDirectory(folder) || !dv::internal::system::replaceFileAtomically(file, uuid->UUIDString()->utf8(), error))
         return nil;
     return uuid;
 }

@@ -58,7 +58,7 @@ bool UIDriver::runUntilIdle()
         return manual->runUntilIdle(defaultWaitLimit);
     const auto& ignoring = otherThreadsIgnoredWhile();
     return runMainLoopUntil([&ignoring] {
-        return !dispatch_get_main_queue()->hasPendingMain() && (internal::WorkTracker::outstanding() == 0 || (ignoring && ignoring()));
+        return !dispatch_get_main_queue()->hasPendingMain() && (internal::dispatch::WorkTracker::outstanding() == 0 || (ignoring && ignoring()));
     }, defaultWaitLimit);
 }
 

@@ -44,7 +44,7 @@ bool UIDriver::focus(const Ref<UIView>& field)
 
 bool UIDriver::typeText(std::string_view text)
 {
-    using dv::internal::Keyboard;
+    using dv::internal::uikit::Keyboard;
     auto takesText = [](const Ref<UIResponder>& responder) {
         return dv::as<UITextField>(responder) || dv::as<UITextView>(responder) || dv::as<UIWebView>(responder);
     };
@@ -67,7 +67,7 @@ bool UIDriver::typeText(std::string_view text)
 bool UIDriver::deleteBackward(int times)
 {
     for (int i = 0; i < times; ++i) {
-        if (!dv::internal::Keyboard::deleteBackward(firstResponder()))
+        if (!dv::internal::uikit::Keyboard::deleteBackward(firstResponder()))
             return false;
         runUntilIdle();
     }
@@ -76,7 +76,7 @@ bool UIDriver::deleteBackward(int times)
 
 bool UIDriver::pressReturn()
 {
-    if (!dv::internal::Keyboard::pressReturn(firstResponder()))
+    if (!dv::internal::uikit::Keyboard::pressReturn(firstResponder()))
         return false;
     runUntilIdle();
     return true;

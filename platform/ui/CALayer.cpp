@@ -30,7 +30,7 @@ Ref<NSArray> CALayer::animationKeys() const
     auto view = m_view.lock();
     if (!view)
         return nil;
-    auto keys = dv::internal::AnimationRecorder::shared().keyPaths(*view);
+    auto keys = dv::internal::uikit::AnimationRecorder::shared().keyPaths(*view);
     if (keys.empty())
         return nil;
     std::vector<id> items;
@@ -42,11 +42,11 @@ Ref<NSArray> CALayer::animationKeys() const
 void CALayer::removeAllAnimations()
 {
     if (auto view = m_view.lock())
-        dv::internal::AnimationRecorder::shared().removeAnimations(*view);
+        dv::internal::uikit::AnimationRecorder::shared().removeAnimations(*view);
 }
 
 void CALayer::renderInContext(const CGContextRef& context)
 {
     if (auto view = m_view.lock(); view && context)
-        dv::internal::ViewRenderer::renderTree(context, *view);
+        dv::internal::uikit::ViewRenderer::renderTree(context, *view);
 }

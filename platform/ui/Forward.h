@@ -19,9 +19,9 @@ class UIView;
 class UIViewController;
 class UIWindow;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 class AnimationRecorder;
 class PassScheduler;
 class TouchRouter;
 class ViewRenderer;
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -24,7 +24,7 @@ constexpr double kDefaultTimeLimit = 2.0;
 // How long an evaluation waits at most for the web engine to start (it waits on its display server,
 // which is given as long to announce itself).
 constexpr double kEngineStartWait = 30;
-thread_local const dv::internal::CallScope* t_currentCall = nullptr;
+thread_local const dv::internal::uikit::CallScope* t_currentCall = nullptr;
 // What the engine throws when it ends a script for its time limit, as the page's answer tells it.
 constexpr const char* kTerminated = "JavaScript execution terminated.";
 
@@ -35,7 +35,7 @@ std::string jsonString(const std::string& text)
 }
 } // namespace
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 CallScope::CallScope(const Ref<JSContext>& context, ScriptValue self, std::span<const ScriptValue> arguments)
     : m_context(context), m_self(self), m_arguments(arguments), m_previous(t_currentCall)
@@ -47,7 +47,7 @@ CallScope::~CallScope() { t_currentCall = m_previous; }
 
 const CallScope* CallScope::current() { return t_currentCall; }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit
 
 JSContext::JSContext() = default;
 
@@ -60,7 +60,7 @@ JSContext::~JSContext()
 Ref<JSContext> JSContext::init()
 {
     NSObject::init();
-    m_engine = std::make_unique<dv::internal::ScriptEngine>(kDefaultTimeLimit);
+    m_engine = std::make_unique<dv::internal::uikit::ScriptEngine>(kDefaultTimeLimit);
     return self<JSContext>();
 }
 
@@ -109,11 +109,11 @@ void JSContext::setObjectForKeyedSubscript(const id& object, const Ref<NSString>
         page->pageGlobalsChanged();
 }
 
-void JSContext::attachPage(const std::shared_ptr<dv::internal::PageScriptHost>& host)
+void JSContext::attachPage(const std::shared_ptr<dv::internal::uikit::PageScriptHost>& host)
 {
     m_page = host;
     if (!m_pageGlobals)
-        m_pageGlobals = std::make_unique<dv::internal::PageGlobals>(*this);
+        m_pageGlobals = std::make_unique<dv::internal::uikit::PageGlobals>(*this);
 }
 
 void JSContext::detachPage()
@@ -130,9 +130,9 @@ Ref<JSValue> JSContext::evaluateInPage(const std::string& script)
     auto page = m_page.lock();
     if (!page || !page->pageCanAnswer())
         return JSValue::valueWithUndefinedInContext(me);
-    auto answer = std::make_shared<std::optional<dv::internal::PageAnswer>>();
+    auto answer = std::make_shared<std::optional<dv::internal::uikit::PageAnswer>>();
     ++m_evaluating;
-    page->runScriptInPage(script, [answer](const dv::internal::PageAnswer& given) { *answer = given; });
+    page->runScriptInPage(script, [answer](const dv::internal::uikit::PageAnswer& given) { *answer = given; });
     // The first page's engine may still be starting: the script runs once it has, and its time
     // limit counts from then.
     NSRunLoop::mainRunLoop()->runUntil([&] { return answer->has_value() || !page->pageIsStarting(); }, kEngineStartWait);
@@ -152,12 +152,12 @@ Ref<JSValue> JSContext::evaluateInPage(const std::string& script)
     } else {
         const auto& given = **answer;
         switch (given.kind) {
-        case dv::internal::PageAnswer::Kind::Value:
+        case dv::internal::uikit::PageAnswer::Kind::Value:
             if (!given.json.empty())
                 if (auto value = m_engine->makeFromJSON(given.json))
                     result = JSValue::handleValue(value, me);
             break;
-        case dv::internal::PageAnswer::Kind::Exception: {
+        case dv::internal::uikit::PageAnswer::Kind::Exception: {
             const auto colon = given.exception.find(": ");
             const std::string name = colon == std::string::npos ? std::string() : given.exception.substr(0, colon);
             const bool error = !name.empty() && name.ends_with("Error")
@@ -166,10 +166,10 @@ Ref<JSValue> JSContext::evaluateInPage(const std::string& script)
                            : HeldException { NSString::fromUTF8(given.exception), {}, {} };
             break;
         }
-        case dv::internal::PageAnswer::Kind::Terminated:
+        case dv::internal::uikit::PageAnswer::Kind::Terminated:
             thrown = HeldException { NSString::fromUTF8(kTerminated), {}, {} };
             break;
-        case dv::internal::PageAnswer::Kind::NoPage:
+        case dv::internal::uikit::PageAnswer::Kind::NoPage:
             break;
         }
     }
@@ -189,12 +189,12 @@ Ref<JSValue> JSContext::evaluateInPage(const std::string& script)
 void JSContext::reportPageException(const id& value, const std::string& name, const std::string& message)
 {
     auto me = self<JSContext>();
-    dv::internal::ScriptValue thrown = nullptr;
+    dv::internal::uikit::ScriptValue thrown = nullptr;
     if (!name.empty()) {
         auto maker = m_engine->evaluate("(function (name, message) { var e = new Error(message); e.name = name; return e; })", "");
         auto nameValue = m_engine->makeString(name);
         auto messageValue = m_engine->makeString(message);
-        const dv::internal::ScriptValue arguments[] = { nameValue, messageValue };
+        const dv::internal::uikit::ScriptValue arguments[] = { nameValue, messageValue };
         auto made = m_engine->call(maker.value, nullptr, arguments);
         thrown = made.value;
         m_engine->release(made.exception);
@@ -202,7 +202,7 @@ void JSContext::reportPageException(const id& value, const std::string& name, co
         m_engine->release(nameValue);
         m_engine->release(messageValue);
     } else {
-        thrown = dv::internal::scriptValueFromObject(me, value, 0);
+        thrown = dv::internal::uikit::scriptValueFromObject(me, value, 0);
     }
     if (!thrown)
         return;
@@ -252,7 +252,7 @@ void JSContext::setException(const Ref<JSValue>& exception)
 
 void JSContext::setExceptionHandler(ExceptionHandler handler) { m_exceptionHandler = std::move(handler); }
 
-void JSContext::reportException(const dv::internal::ScriptEngine&, const void* exception)
+void JSContext::reportException(const dv::internal::uikit::ScriptEngine&, const void* exception)
 {
     auto me = self<JSContext>();
     auto value = JSValue::handleValue(m_engine->retain(exception), me);
@@ -264,13 +264,13 @@ void JSContext::reportException(const dv::internal::ScriptEngine&, const void* e
 
 Ref<JSContext> JSContext::currentContext()
 {
-    auto* call = dv::internal::CallScope::current();
+    auto* call = dv::internal::uikit::CallScope::current();
     return call ? call->context() : nil;
 }
 
 Ref<JSValue> JSContext::currentThis()
 {
-    auto* call = dv::internal::CallScope::current();
+    auto* call = dv::internal::uikit::CallScope::current();
     if (!call)
         return nil;
     auto context = call->context();
@@ -279,7 +279,7 @@ Ref<JSValue> JSContext::currentThis()
 
 Ref<NSArray> JSContext::currentArguments()
 {
-    auto* call = dv::internal::CallScope::current();
+    auto* call = dv::internal::uikit::CallScope::current();
     if (!call)
         return nil;
     auto context = call->context();

@@ -28,7 +28,7 @@
 
 class NSDictionary;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 class PageGlobals;
 class PageScriptHost;
 class ScriptEngine;
@@ -70,12 +70,12 @@ class JSContext : public NSObject {
     static Ref<NSArray> currentArguments();
 
     // For JSValue: the engine, and the handler run for an exception a call ended with.
-    dv::internal::ScriptEngine& engine() { return *m_engine; }
-    void reportException(const dv::internal::ScriptEngine& engine, const void* exception);
+    dv::internal::uikit::ScriptEngine& engine() { return *m_engine; }
+    void reportException(const dv::internal::uikit::ScriptEngine& engine, const void* exception);
 
     // For UIWebView: makes this the context of the page `host` shows; the page's script that
     // publishes the globals; a message of the page's scripts (a call, an exception).
-    void attachPage(const std::shared_ptr<dv::internal::PageScriptHost>& host);
+    void attachPage(const std::shared_ptr<dv::internal::uikit::PageScriptHost>& host);
     // For UIWebView, as it goes: the function values published to its page are let go (each keeps
     // this context, which would otherwise keep itself through them).
     void detachPage();
@@ -87,12 +87,12 @@ private:
     // Reports a thrown value the page described: an error's name and message, or a value.
     void reportPageException(const id& value, const std::string& name, const std::string& message);
 
-    std::unique_ptr<dv::internal::ScriptEngine> m_engine;
+    std::unique_ptr<dv::internal::uikit::ScriptEngine> m_engine;
     const void* m_exception = nullptr; // kept by the engine while set
     ExceptionHandler m_exceptionHandler;
     Ref<NSString> m_name;
-    std::weak_ptr<dv::internal::PageScriptHost> m_page;
-    std::unique_ptr<dv::internal::PageGlobals> m_pageGlobals; // set while attached to a page
+    std::weak_ptr<dv::internal::uikit::PageScriptHost> m_page;
+    std::unique_ptr<dv::internal::uikit::PageGlobals> m_pageGlobals; // set while attached to a page
     // What the page's scripts threw while an evaluation ran in the page: the page tells of the
     // evaluation's own exception too, which is reported once, with the evaluation's answer.
     struct HeldException {

@@ -15,8 +15,8 @@
 
 DV_DEFINE_CLASS(JSValue)
 
-using dv::internal::ScriptEngine;
-using dv::internal::ScriptValue;
+using dv::internal::uikit::ScriptEngine;
+using dv::internal::uikit::ScriptValue;
 
 std::string JSExportNameForSelector(SEL selector)
 {
@@ -33,7 +33,7 @@ std::string JSExportNameForSelector(SEL selector)
     return name;
 }
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -155,10 +155,10 @@ id objectFromScriptValue(const Ref<JSContext>& context, ScriptValue value, int d
     return dictionary;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit
 
-using dv::internal::objectFromScriptValue;
-using dv::internal::scriptValueFromObject;
+using dv::internal::uikit::objectFromScriptValue;
+using dv::internal::uikit::scriptValueFromObject;
 
 JSValue::~JSValue()
 {
@@ -228,7 +228,7 @@ Ref<JSValue> JSValue::valueWithBlock(Block block, const Ref<JSContext>& context)
                 id item = objectFromScriptValue(context, argument, 0);
                 args.push_back(item ? item : NSNull::null());
             }
-            dv::internal::CallScope scope(context, self, arguments);
+            dv::internal::uikit::CallScope scope(context, self, arguments);
             return scriptValueFromObject(context, block(NSArray::fromVector(std::move(args))), 0);
         });
     return handleValue(function, context);

@@ -10,26 +10,26 @@ namespace dv {
 TouchID beginTouch(const Ref<UIWindow>& window, CGPoint windowPoint)
 {
     FrameTiming::touchArrived();
-    return internal::TouchRouter::shared().begin(window, windowPoint);
+    return internal::uikit::TouchRouter::shared().begin(window, windowPoint);
 }
 
 bool moveTouch(TouchID touch, CGPoint windowPoint)
 {
     FrameTiming::touchArrived();
-    return internal::TouchRouter::shared().move(touch, windowPoint);
+    return internal::uikit::TouchRouter::shared().move(touch, windowPoint);
 }
 
 bool endTouch(TouchID touch, CGPoint windowPoint)
 {
     FrameTiming::touchArrived();
-    return internal::TouchRouter::shared().end(touch, windowPoint);
+    return internal::uikit::TouchRouter::shared().end(touch, windowPoint);
 }
 
 bool cancelTouch(TouchID touch)
 {
     FrameTiming::touchArrived();
-    return internal::TouchRouter::shared().cancel(touch);
+    return internal::uikit::TouchRouter::shared().cancel(touch);
 }
-std::size_t activeTouchCount() { return internal::TouchRouter::shared().activeTouchCount(); }
+std::size_t activeTouchCount() { return internal::uikit::TouchRouter::shared().activeTouchCount(); }
 
 } // namespace dv

@@ -30,7 +30,10 @@ Ref<UIView> roundedGroup(CGRect frame)
 
 } // namespace
 
-using namespace dv::internal;
+using dv::internal::uikit::addHairline;
+using dv::internal::uikit::addWrappedLabel;
+using dv::internal::uikit::alertButtonColour;
+using dv::internal::uikit::alertDestructiveColour;
 
 Ref<UIActionSheet> UIActionSheet::init() { return initWithTitle(nil, nil, nil, nil, {}); }
 

@@ -22,7 +22,9 @@ constexpr CGFloat kButtonHeight = 44;
 
 } // namespace
 
-using namespace dv::internal;
+using dv::internal::uikit::addHairline;
+using dv::internal::uikit::addWrappedLabel;
+using dv::internal::uikit::alertButtonColour;
 
 Ref<UIAlertView> UIAlertView::init() { return initWithTitle(nil, nil, nil, nil, {}); }
 

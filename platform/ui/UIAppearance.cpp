@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <memory>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 struct AppearanceRule {
     Class cls = Nil;
@@ -66,7 +66,7 @@ Ref<NSObject> appearanceProxyFor(Class cls, std::vector<Class> containers, const
     return all.back()->proxy;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit
 
 void UIAppearance::recordSetter(std::string key, std::function<void(NSObject&)> apply)
 {
@@ -91,17 +91,17 @@ void UIAppearance::applyAppearance(NSObject& self, const std::vector<const NSObj
     if (m_appearanceApplied || m_rule)
         return;
     m_appearanceApplied = true;
-    auto& all = dv::internal::rules();
+    auto& all = dv::internal::uikit::rules();
     if (all.empty()) {
         m_explicitKeys.clear();
         return;
     }
-    std::vector<dv::internal::AppearanceRule*> matching;
+    std::vector<dv::internal::uikit::AppearanceRule*> matching;
     for (auto& rule : all)
-        if (dv::internal::isKind(self, rule->cls) && dv::internal::containersMatch(rule->containers, containers))
+        if (dv::internal::uikit::isKind(self, rule->cls) && dv::internal::uikit::containersMatch(rule->containers, containers))
             matching.push_back(rule.get());
     std::sort(matching.begin(), matching.end(), [](auto* a, auto* b) {
-        auto da = dv::internal::classDepth(a->cls), db = dv::internal::classDepth(b->cls);
+        auto da = dv::internal::uikit::classDepth(a->cls), db = dv::internal::uikit::classDepth(b->cls);
         if (da != db)
             return da < db;
         if (a->containers.size() != b->containers.size())
@@ -122,8 +122,8 @@ void UIAppearance::applyAppearance(NSObject& self, const std::vector<const NSObj
 
 void dv::removeAllAppearanceRules()
 {
-    for (auto& rule : dv::internal::rules())
+    for (auto& rule : dv::internal::uikit::rules())
         if (auto* target = dynamic_cast<UIAppearance*>(rule->proxy.get()))
             target->m_rule = nullptr;
-    dv::internal::rules().clear();
+    dv::internal::uikit::rules().clear();
 }

@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 struct AppearanceRule;
 Ref<NSObject> appearanceProxyFor(Class cls, std::vector<Class> containers, const std::function<Ref<NSObject>()>& make);
-} // namespace dv::internal
+} // namespace dv::internal::uikit
 
 namespace dv {
 // Forgets every recorded rule (tests start from none). Proxies still held become plain objects.
@@ -51,12 +51,12 @@ protected:
     bool appearanceApplied() const { return m_appearanceApplied; }
 
 private:
-    friend Ref<NSObject> dv::internal::appearanceProxyFor(Class, std::vector<Class>, const std::function<Ref<NSObject>()>&);
+    friend Ref<NSObject> dv::internal::uikit::appearanceProxyFor(Class, std::vector<Class>, const std::function<Ref<NSObject>()>&);
     friend void dv::removeAllAppearanceRules();
 
     void recordSetter(std::string key, std::function<void(NSObject&)> apply);
 
-    dv::internal::AppearanceRule* m_rule = nullptr;
+    dv::internal::uikit::AppearanceRule* m_rule = nullptr;
     bool m_appearanceApplied = false;
     bool m_applyingAppearance = false;
     std::vector<std::string> m_explicitKeys;
@@ -69,7 +69,7 @@ template <class T>
 Ref<T> appearanceProxy(std::vector<Class> containers)
 {
     return std::static_pointer_cast<T>(
-        internal::appearanceProxyFor(T::class_(), std::move(containers), [] { return std::static_pointer_cast<NSObject>(alloc<T>()); }));
+        internal::uikit::appearanceProxyFor(T::class_(), std::move(containers), [] { return std::static_pointer_cast<NSObject>(alloc<T>()); }));
 }
 
 } // namespace dv

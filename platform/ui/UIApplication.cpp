@@ -89,10 +89,10 @@ void UIApplication::resetSharedApplication()
     // Destroyed outside the lock: a kept delegate may call back into sharedApplication().
     old = nil;
     // Fingers still down, the last tap and the edit menu belong to the application that is gone.
-    dv::internal::TouchRouter::shared().reset();
+    dv::internal::uikit::TouchRouter::shared().reset();
     UIMenuController::handleReset();
     UIAlertBase::resetAll();
-    dv::internal::Keyboard::shared().reset();
+    dv::internal::uikit::Keyboard::shared().reset();
 }
 
 void UIApplication::setOpensURLsWithSystem(bool open) { s_opensWithSystem = open; }
@@ -145,7 +145,7 @@ bool UIApplication::sendAction(SEL action, const id& target, const id& sender, c
                 break;
             }
     }
-    return dv::internal::performAction(receiver, action, sender, event);
+    return dv::internal::uikit::performAction(receiver, action, sender, event);
 }
 
 Ref<UIResponder> UIApplication::nextResponder() const { return std::dynamic_pointer_cast<UIResponder>(delegate()); }

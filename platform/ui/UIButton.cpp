@@ -431,6 +431,6 @@ void UIButton::appendDescriptionFields(dv::DescriptionFields& fields) const
     UIControl::appendDescriptionFields(fields);
     // The title label as it is: asking for it would make one.
     if (auto title = currentTitle(); title && title->length() > 0)
-        dv::internal::ViewFormat::appendTextLook(fields, m_titleLabel ? m_titleLabel->font() : nil, currentTitleColor());
-    dv::internal::ViewFormat::appendImage(fields, currentImage() ? currentImage() : currentBackgroundImage());
+        dv::internal::uikit::ViewFormat::appendTextLook(fields, m_titleLabel ? m_titleLabel->font() : nil, currentTitleColor());
+    dv::internal::uikit::ViewFormat::appendImage(fields, currentImage() ? currentImage() : currentBackgroundImage());
 }

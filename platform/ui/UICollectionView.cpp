@@ -67,7 +67,7 @@ void UICollectionView::setDelegate(const Ref<UICollectionViewDelegate>& delegate
 
 void UICollectionView::setBackgroundView(const Ref<UIView>& view)
 {
-    if (dv::internal::replaceViewInSlot(m_backgroundView, view, [&](const Ref<UIView>& background) { insertSubviewAtIndex(background, 0); }))
+    if (dv::internal::uikit::replaceViewInSlot(m_backgroundView, view, [&](const Ref<UIView>& background) { insertSubviewAtIndex(background, 0); }))
         setNeedsLayout();
 }
 
@@ -145,7 +145,7 @@ void UICollectionView::reloadData()
         m_touchItem.reset();
     }
     setNeedsLayout();
-    dv::internal::ReloadDataHooks::collections().run(self<UICollectionView>());
+    dv::internal::uikit::ReloadDataHooks::collections().run(self<UICollectionView>());
 }
 
 void UICollectionView::handleEnsureCounts()
@@ -177,10 +177,10 @@ NSInteger UICollectionView::numberOfItemsInSection(NSInteger section)
 
 dv::ReloadDataHookID UICollectionView::addReloadDataHook(dv::ReloadDataHook hook)
 {
-    return dv::internal::ReloadDataHooks::collections().add(std::move(hook));
+    return dv::internal::uikit::ReloadDataHooks::collections().add(std::move(hook));
 }
 
-void UICollectionView::removeReloadDataHook(dv::ReloadDataHookID id) { dv::internal::ReloadDataHooks::collections().remove(id); }
+void UICollectionView::removeReloadDataHook(dv::ReloadDataHookID id) { dv::internal::uikit::ReloadDataHooks::collections().remove(id); }
 
 // Layout
 
@@ -212,7 +212,7 @@ void UICollectionView::layoutSubviews()
     if (!m_loadedOnce) {
         m_loadedOnce = true;
         handleEnsureCounts();
-        dv::internal::ReloadDataHooks::collections().run(me);
+        dv::internal::uikit::ReloadDataHooks::collections().run(me);
     }
     if (std::exchange(m_dropShown, false)) {
         for (auto& [key, shown] : std::exchange(m_shown, {}))

@@ -177,9 +177,9 @@ private:
     std::optional<Item> handleItemForTouch(const Ref<NSSet>& touches) const;
     void handleSelectFromTouch(Item item);
     void handleSetCellSelected(Item item, bool selected);
-    dv::internal::SelectionTracker::Mode selectionMode() const
+    dv::internal::uikit::SelectionTracker::Mode selectionMode() const
     {
-        return m_allowsMultipleSelection ? dv::internal::SelectionTracker::Mode::Multiple : dv::internal::SelectionTracker::Mode::Single;
+        return m_allowsMultipleSelection ? dv::internal::uikit::SelectionTracker::Mode::Multiple : dv::internal::uikit::SelectionTracker::Mode::Single;
     }
     Ref<NSIndexPath> handleIndexPath(Item item) const;
     static std::optional<Item> handleItem(const Ref<NSIndexPath>& indexPath);
@@ -193,7 +193,7 @@ private:
     std::map<ElementKey, Shown> m_shown;
     std::unordered_map<std::string, std::vector<Ref<UICollectionReusableView>>> m_reusePool;
     std::unordered_map<std::string, Factory> m_factories;
-    dv::internal::SelectionTracker m_selected;
+    dv::internal::uikit::SelectionTracker m_selected;
     std::optional<Item> m_touchItem;
     CGRect m_preparedBounds {};
     std::uint64_t m_placements = 0;

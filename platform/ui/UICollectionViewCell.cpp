@@ -16,13 +16,13 @@ Ref<UICollectionViewCell> UICollectionViewCell::initWithFrame(CGRect frame)
 
 void UICollectionViewCell::setBackgroundView(const Ref<UIView>& view)
 {
-    if (dv::internal::replaceViewInSlot(m_backgroundView, view, [&](const Ref<UIView>& background) { insertSubviewAtIndex(background, 0); }))
+    if (dv::internal::uikit::replaceViewInSlot(m_backgroundView, view, [&](const Ref<UIView>& background) { insertSubviewAtIndex(background, 0); }))
         setNeedsLayout();
 }
 
 void UICollectionViewCell::setSelectedBackgroundView(const Ref<UIView>& view)
 {
-    if (!dv::internal::replaceViewInSlot(m_selectedBackgroundView, view,
+    if (!dv::internal::uikit::replaceViewInSlot(m_selectedBackgroundView, view,
             [&](const Ref<UIView>& background) { insertSubviewBelowSubview(background, m_contentView); }))
         return;
     handleSelectionLook();

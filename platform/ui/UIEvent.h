@@ -27,7 +27,7 @@ class UIEvent : public NSObject {
     Ref<NSSet> touchesForWindow(const Ref<UIWindow>& window) const;
 
 private:
-    friend class dv::internal::TouchRouter;
+    friend class dv::internal::uikit::TouchRouter;
 
     NSTimeInterval m_timestamp = 0;
     std::vector<Ref<UITouch>> m_touches;

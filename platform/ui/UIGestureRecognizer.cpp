@@ -120,7 +120,7 @@ void UIGestureRecognizer::setState(UIGestureRecognizerState state)
         return;
     auto keep = self<UIGestureRecognizer>(); // targets may drop the last reference
     changeValueForKey("state", [&] { m_state = state; });
-    auto& router = dv::internal::TouchRouter::shared();
+    auto& router = dv::internal::uikit::TouchRouter::shared();
     if (begins && state != UIGestureRecognizerStateFailed)
         router.handleGestureBegan(*this);
     if (state != UIGestureRecognizerStateFailed && state != UIGestureRecognizerStatePossible)
@@ -144,7 +144,7 @@ void UIGestureRecognizer::ignoreTouch(const Ref<UITouch>& touch, const Ref<UIEve
 
 bool UIGestureRecognizer::handleMayBegin()
 {
-    if (!m_enabled || !dv::internal::TouchRouter::shared().gestureMayBegin(*this))
+    if (!m_enabled || !dv::internal::uikit::TouchRouter::shared().gestureMayBegin(*this))
         return false;
     auto me = self<UIGestureRecognizer>();
     std::vector<UIView*> asked;
@@ -167,14 +167,14 @@ void UIGestureRecognizer::handleSendActions()
     auto me = self<UIGestureRecognizer>();
     for (auto& t : targets)
         if (auto target = t.target.lock())
-            dv::internal::performAction(target, t.action, me, nil);
+            dv::internal::uikit::performAction(target, t.action, me, nil);
 }
 
 void UIGestureRecognizer::handleRemovedFromView()
 {
     if (m_state == UIGestureRecognizerStateBegan || m_state == UIGestureRecognizerStateChanged)
         setState(UIGestureRecognizerStateCancelled);
-    dv::internal::TouchRouter::shared().forgetRecognizer(*this);
+    dv::internal::uikit::TouchRouter::shared().forgetRecognizer(*this);
     m_touches.clear();
     handleReset();
 }

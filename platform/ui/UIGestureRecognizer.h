@@ -120,7 +120,7 @@ protected:
 
 private:
     friend class UIView;
-    friend class dv::internal::TouchRouter;
+    friend class dv::internal::uikit::TouchRouter;
 
     struct Target {
         Weak<NSObject> target;

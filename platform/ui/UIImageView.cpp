@@ -182,7 +182,7 @@ CGSize UIImageView::intrinsicContentSize() const
 
 void UIImageView::appendDescriptionFields(dv::DescriptionFields& fields) const
 {
-    using dv::internal::ViewFormat;
+    using dv::internal::uikit::ViewFormat;
     if (auto image = handleStillImage())
         fields.emplace_back("image", ViewFormat::number(image->size().width) + "x" + ViewFormat::number(image->size().height));
     if (isAnimating())

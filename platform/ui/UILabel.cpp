@@ -268,5 +268,5 @@ void UILabel::appendDescriptionFields(dv::DescriptionFields& fields) const
         fields.emplace_back("text", m_text->utf8());
     UIView::appendDescriptionFields(fields);
     if (m_text && m_text->length() > 0)
-        dv::internal::ViewFormat::appendTextLook(fields, m_font, m_textColor);
+        dv::internal::uikit::ViewFormat::appendTextLook(fields, m_font, m_textColor);
 }

@@ -77,7 +77,7 @@ class UIMenuController : public NSObject {
 private:
     friend class UIApplication;
     friend class UIMenuBarView;
-    friend class dv::internal::TouchRouter;
+    friend class dv::internal::uikit::TouchRouter;
 
     struct Command {
         std::string title;

@@ -115,7 +115,7 @@ void UIPickerView::reloadAllComponents()
             wheel.column->removeFromSuperview();
         m_wheels = std::move(wheels);
         for (std::size_t c = 0; c < m_wheels.size(); ++c) {
-            m_wheels[c].column = dv::internal::PickerColumn::make(self<UIPickerView>(), NSInteger(c));
+            m_wheels[c].column = dv::internal::uikit::PickerColumn::make(self<UIPickerView>(), NSInteger(c));
             insertSubviewBelowSubview(m_wheels[c].column, m_topLine);
         }
     }

@@ -25,9 +25,9 @@
 
 class UIPickerView;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 class PickerColumn;
-} // namespace dv::internal
+} // namespace dv::internal::uikit
 
 class UIPickerViewDataSource {
 public:
@@ -84,10 +84,10 @@ class UIPickerView : public UIView {
     void appendDescriptionFields(dv::DescriptionFields& fields) const override;
 
 private:
-    friend class dv::internal::PickerColumn;
+    friend class dv::internal::uikit::PickerColumn;
 
     struct Wheel {
-        Ref<dv::internal::PickerColumn> column;
+        Ref<dv::internal::uikit::PickerColumn> column;
         NSInteger rows = 0;
         NSInteger selected = -1;
         CGFloat width = 0;

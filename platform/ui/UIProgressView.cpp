@@ -111,6 +111,6 @@ Ref<NSString> UIProgressView::accessibilityValue() const
 
 void UIProgressView::appendDescriptionFields(dv::DescriptionFields& fields) const
 {
-    fields.emplace_back("progress", dv::internal::ViewFormat::number(m_progress));
+    fields.emplace_back("progress", dv::internal::uikit::ViewFormat::number(m_progress));
     UIView::appendDescriptionFields(fields);
 }

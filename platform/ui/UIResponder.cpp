@@ -34,7 +34,7 @@ bool UIResponder::becomeFirstResponder()
     if (auto current = window->firstResponder()) {
         // While the current responder resigns, the keyboard knows who takes over, so that it
         // stays up when the focus moves from one field to another.
-        dv::internal::Keyboard::Handover handover(self<UIResponder>());
+        dv::internal::uikit::Keyboard::Handover handover(self<UIResponder>());
         if (!current->canResignFirstResponder() || !current->resignFirstResponder())
             return false;
         // The resigning responder may have handed the status to someone else meanwhile.
@@ -85,7 +85,7 @@ Ref<UIView> UIResponder::inputAccessoryView() const { return nil; }
 void UIResponder::reloadInputViews()
 {
     if (isFirstResponder())
-        dv::internal::Keyboard::shared().reload(self<UIResponder>());
+        dv::internal::uikit::Keyboard::shared().reload(self<UIResponder>());
 }
 
 bool UIResponder::showsKeyboard() const { return false; }

@@ -24,13 +24,13 @@ DV_DEFINE_CLASS_WITH(UIScrollView, b)
         [](UIScrollView& v, UIEdgeInsets inset) { v.setContentInset(inset); });
     // The action of the view's own pan recogniser.
     b.method("handlePan:", "v24@0:8@16", [](UIScrollView& v, std::span<const id>) {
-        dv::internal::ScrollPanDelegate::handlePan(v);
+        dv::internal::uikit::ScrollPanDelegate::handlePan(v);
         return nil;
     });
 }
 
-using dv::internal::AxisLimits;
-using dv::internal::AxisMotion;
+using dv::internal::uikit::AxisLimits;
+using dv::internal::uikit::AxisMotion;
 
 namespace {
 
@@ -85,7 +85,7 @@ struct UIScrollView::Motion {
 
 // The pan and its delegate
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 Ref<UIScrollView> ScrollPanRecognizer::scrollView() const { return std::dynamic_pointer_cast<UIScrollView>(view()); }
 
@@ -138,7 +138,7 @@ std::optional<bool> ScrollPanDelegate::gestureRecognizerShouldBegin(const Ref<UI
 
 void ScrollPanDelegate::handlePan(UIScrollView& scrollView) { scrollView.handlePan(); }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit
 
 // Set-up
 
@@ -157,9 +157,9 @@ Ref<UIScrollView> UIScrollView::initWithFrame(CGRect frame)
     UIView::initWithFrame(frame);
     setClipsToBounds(true);
     auto me = self<UIScrollView>();
-    auto pan = alloc<dv::internal::ScrollPanRecognizer>();
+    auto pan = alloc<dv::internal::uikit::ScrollPanRecognizer>();
     pan->initWithTarget(me, "handlePan:");
-    m_panDelegate = std::make_shared<dv::internal::ScrollPanDelegate>(me);
+    m_panDelegate = std::make_shared<dv::internal::uikit::ScrollPanDelegate>(me);
     pan->setDelegate(m_panDelegate);
     m_pan = pan;
     addGestureRecognizer(m_pan);
@@ -328,7 +328,7 @@ void UIScrollView::handlePan()
         stopScrolling();
         m_dragging = true;
         const CGPoint start = contentOffset();
-        m_dragRaw = CGPointMake(dv::internal::rubberBandInverse(start.x, limitsX), dv::internal::rubberBandInverse(start.y, limitsY));
+        m_dragRaw = CGPointMake(dv::internal::uikit::rubberBandInverse(start.x, limitsX), dv::internal::uikit::rubberBandInverse(start.y, limitsY));
         m_lastDragOffset = start;
         m_lastTranslation = CGPointZero;
         if (auto delegate = this->delegate())
@@ -339,13 +339,13 @@ void UIScrollView::handlePan()
             return;
         const CGPoint current = contentOffset();
         if (!CGPointEqualToPoint(current, m_lastDragOffset)) // moved by someone else meanwhile
-            m_dragRaw = CGPointMake(dv::internal::rubberBandInverse(current.x, limitsX), dv::internal::rubberBandInverse(current.y, limitsY));
+            m_dragRaw = CGPointMake(dv::internal::uikit::rubberBandInverse(current.x, limitsX), dv::internal::uikit::rubberBandInverse(current.y, limitsY));
         const CGPoint t = m_pan->translationInView(keep);
         m_dragRaw.x -= t.x - m_lastTranslation.x;
         m_dragRaw.y -= t.y - m_lastTranslation.y;
         m_lastTranslation = t;
-        const CGPoint offset = CGPointMake(canScrollHorizontally() ? dv::internal::rubberBand(m_dragRaw.x, limitsX) : current.x,
-            canScrollVertically() ? dv::internal::rubberBand(m_dragRaw.y, limitsY) : current.y);
+        const CGPoint offset = CGPointMake(canScrollHorizontally() ? dv::internal::uikit::rubberBand(m_dragRaw.x, limitsX) : current.x,
+            canScrollVertically() ? dv::internal::uikit::rubberBand(m_dragRaw.y, limitsY) : current.y);
         handleSetOffset(offset);
         m_lastDragOffset = contentOffset();
         return;
@@ -498,7 +498,7 @@ id UIScrollView::observedValueForKeyPath(std::string_view keyPath) const
 
 void UIScrollView::appendDescriptionFields(dv::DescriptionFields& fields) const
 {
-    using dv::internal::ViewFormat;
+    using dv::internal::uikit::ViewFormat;
     UIView::appendDescriptionFields(fields);
     const CGPoint offset = contentOffset();
     if (offset.x != 0 || offset.y != 0)
@@ -508,7 +508,7 @@ void UIScrollView::appendDescriptionFields(dv::DescriptionFields& fields) const
 
 CGPoint dv::fingerTranslationForOffsetChange(const UIScrollView& scrollView, CGPoint change)
 {
-    using dv::internal::rubberBandInverse;
+    using dv::internal::uikit::rubberBandInverse;
     const CGPoint offset = scrollView.contentOffset();
     const CGPoint low = scrollView.minimumContentOffset(), high = scrollView.maximumContentOffset();
     const AxisLimits x {low.x, high.x, scrollView.bounces()}, y {low.y, high.y, scrollView.bounces()};

@@ -56,10 +56,10 @@ using ReloadDataHook = std::function<void(const Ref<UIScrollView>& reloaded)>;
 using ReloadDataHookID = std::uint64_t;
 } // namespace dv
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 class ScrollPanDelegate;
 class ScrollPanRecognizer;
-} // namespace dv::internal
+} // namespace dv::internal::uikit
 
 inline constexpr CGFloat UIScrollViewDecelerationRateNormal = 0.998;
 inline constexpr CGFloat UIScrollViewDecelerationRateFast = 0.99;
@@ -160,8 +160,8 @@ protected:
     void stopScrolling();
 
 private:
-    friend class dv::internal::ScrollPanDelegate;
-    friend class dv::internal::ScrollPanRecognizer;
+    friend class dv::internal::uikit::ScrollPanDelegate;
+    friend class dv::internal::uikit::ScrollPanRecognizer;
     friend CGPoint dv::fingerTranslationForOffsetChange(const UIScrollView&, CGPoint);
     friend bool dv::isScrollViewMoving(const UIScrollView&);
     struct Motion;
@@ -181,7 +181,7 @@ private:
 
     Weak<UIScrollViewDelegate> m_delegate;
     Ref<UIPanGestureRecognizer> m_pan;
-    Ref<dv::internal::ScrollPanDelegate> m_panDelegate;
+    Ref<dv::internal::uikit::ScrollPanDelegate> m_panDelegate;
     std::unique_ptr<Motion> m_motion;
     Ref<NSTimer> m_timer;
     std::uint64_t m_motionGeneration = 0;

@@ -48,7 +48,7 @@ CGFloat hairline() { return 1 / std::max<CGFloat>(UIScreen::mainScreen()->scale(
 
 } // namespace
 
-UITableView::UITableView() : m_geometry(std::make_unique<dv::internal::TableGeometry>()) { }
+UITableView::UITableView() : m_geometry(std::make_unique<dv::internal::uikit::TableGeometry>()) { }
 
 UITableView::~UITableView() = default;
 
@@ -130,7 +130,7 @@ void UITableView::setSeparatorInset(UIEdgeInsets inset)
 
 void UITableView::setTableHeaderView(const Ref<UIView>& view)
 {
-    if (!dv::internal::replaceViewInSlot(m_tableHeaderView, view, [&](const Ref<UIView>& header) { addSubview(header); }))
+    if (!dv::internal::uikit::replaceViewInSlot(m_tableHeaderView, view, [&](const Ref<UIView>& header) { addSubview(header); }))
         return;
     m_geometry->setHeaderViewHeight(view ? view->frame().size.height : 0);
     if (m_loaded)
@@ -140,7 +140,7 @@ void UITableView::setTableHeaderView(const Ref<UIView>& view)
 
 void UITableView::setTableFooterView(const Ref<UIView>& view)
 {
-    if (!dv::internal::replaceViewInSlot(m_tableFooterView, view, [&](const Ref<UIView>& footer) { addSubview(footer); }))
+    if (!dv::internal::uikit::replaceViewInSlot(m_tableFooterView, view, [&](const Ref<UIView>& footer) { addSubview(footer); }))
         return;
     m_geometry->setFooterViewHeight(view ? view->frame().size.height : 0);
     if (m_loaded)
@@ -150,7 +150,7 @@ void UITableView::setTableFooterView(const Ref<UIView>& view)
 
 void UITableView::setBackgroundView(const Ref<UIView>& view)
 {
-    if (dv::internal::replaceViewInSlot(m_backgroundView, view, [&](const Ref<UIView>& background) { insertSubviewAtIndex(background, 0); }))
+    if (dv::internal::uikit::replaceViewInSlot(m_backgroundView, view, [&](const Ref<UIView>& background) { insertSubviewAtIndex(background, 0); }))
         setNeedsLayout();
 }
 
@@ -232,7 +232,7 @@ void UITableView::handleLoad()
     }
     setContentSize(CGSizeMake(bounds().size.width, geometry.contentHeight()));
     setNeedsLayout();
-    dv::internal::ReloadDataHooks::tables().run(me);
+    dv::internal::uikit::ReloadDataHooks::tables().run(me);
 }
 
 NSInteger UITableView::numberOfSections()
@@ -249,9 +249,9 @@ NSInteger UITableView::numberOfRowsInSection(NSInteger section)
     return m_geometry->section(section).rows();
 }
 
-dv::ReloadDataHookID UITableView::addReloadDataHook(dv::ReloadDataHook hook) { return dv::internal::ReloadDataHooks::tables().add(std::move(hook)); }
+dv::ReloadDataHookID UITableView::addReloadDataHook(dv::ReloadDataHook hook) { return dv::internal::uikit::ReloadDataHooks::tables().add(std::move(hook)); }
 
-void UITableView::removeReloadDataHook(dv::ReloadDataHookID id) { dv::internal::ReloadDataHooks::tables().remove(id); }
+void UITableView::removeReloadDataHook(dv::ReloadDataHookID id) { dv::internal::uikit::ReloadDataHooks::tables().remove(id); }
 
 // Geometry
 

@@ -43,9 +43,9 @@
 class NSIndexPath;
 class UITableView;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 class TableGeometry;
-} // namespace dv::internal
+} // namespace dv::internal::uikit
 
 enum UITableViewStyle : NSInteger {
     UITableViewStylePlain = 0,
@@ -214,9 +214,9 @@ private:
     void handleConfigureSeparator(const Ref<UITableViewCell>& cell, Row row) const;
     void handleSelectFromTouch(Row row);
     void handleSetCellsSelected(Row row, bool selected, bool animated);
-    dv::internal::SelectionTracker::Mode selectionMode() const
+    dv::internal::uikit::SelectionTracker::Mode selectionMode() const
     {
-        return m_allowsMultipleSelection ? dv::internal::SelectionTracker::Mode::Multiple : dv::internal::SelectionTracker::Mode::Single;
+        return m_allowsMultipleSelection ? dv::internal::uikit::SelectionTracker::Mode::Multiple : dv::internal::uikit::SelectionTracker::Mode::Single;
     }
     std::optional<Row> handleRowForTouch(const Ref<NSSet>& touches) const;
     bool handleValid(Row row) const;
@@ -226,13 +226,13 @@ private:
 
     Weak<UITableViewDataSource> m_dataSource;
     Weak<UITableViewDelegate> m_tableDelegate;
-    std::unique_ptr<dv::internal::TableGeometry> m_geometry;
+    std::unique_ptr<dv::internal::uikit::TableGeometry> m_geometry;
     std::map<Row, Ref<UITableViewCell>> m_visible;
     std::map<SupplementaryKey, Ref<UIView>> m_supplementaries;
     std::unordered_map<std::string, std::vector<Ref<UITableViewCell>>> m_reusePool;
     std::unordered_map<std::string, std::function<Ref<UITableViewCell>(const Ref<NSString>&)>> m_factories;
     std::vector<Ref<UIView>> m_fillerSeparators;
-    dv::internal::SelectionTracker m_selected;
+    dv::internal::uikit::SelectionTracker m_selected;
     std::optional<Row> m_highlighted;
     Ref<UIView> m_tableHeaderView;
     Ref<UIView> m_tableFooterView;

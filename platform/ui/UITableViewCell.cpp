@@ -185,7 +185,7 @@ void UITableViewCell::setAccessoryType(UITableViewCellAccessoryType type)
 
 void UITableViewCell::setAccessoryView(const Ref<UIView>& view)
 {
-    if (!dv::internal::replaceViewInSlot(m_accessoryView, view, [&](const Ref<UIView>& accessory) { insertSubviewAboveSubview(accessory, m_contentView); }))
+    if (!dv::internal::uikit::replaceViewInSlot(m_accessoryView, view, [&](const Ref<UIView>& accessory) { insertSubviewAboveSubview(accessory, m_contentView); }))
         return;
     if (m_standardAccessory)
         m_standardAccessory->setHidden(bool(view));
@@ -229,13 +229,13 @@ void UITableViewCell::handleSelectionLook()
 
 void UITableViewCell::setBackgroundView(const Ref<UIView>& view)
 {
-    if (dv::internal::replaceViewInSlot(m_backgroundView, view, [&](const Ref<UIView>& background) { insertSubviewAtIndex(background, 0); }))
+    if (dv::internal::uikit::replaceViewInSlot(m_backgroundView, view, [&](const Ref<UIView>& background) { insertSubviewAtIndex(background, 0); }))
         setNeedsLayout();
 }
 
 void UITableViewCell::setSelectedBackgroundView(const Ref<UIView>& view)
 {
-    if (dv::internal::replaceViewInSlot(m_selectedBackgroundView, view, [&](const Ref<UIView>& background) {
+    if (dv::internal::uikit::replaceViewInSlot(m_selectedBackgroundView, view, [&](const Ref<UIView>& background) {
             background->setHidden(!((m_selected || m_highlighted) && m_selectionStyle != UITableViewCellSelectionStyleNone));
             insertSubviewBelowSubview(background, m_contentView);
         }))

@@ -332,7 +332,7 @@ bool UITextField::becomeFirstResponder()
     sendActionsForControlEvents(UIControlEventEditingDidBegin);
     NSNotificationCenter::defaultCenter()->postNotificationName(UITextFieldTextDidBeginEditingNotification, me);
     if (isFirstResponder())
-        dv::internal::Keyboard::shared().show(me);
+        dv::internal::uikit::Keyboard::shared().show(me);
     return true;
 }
 
@@ -353,7 +353,7 @@ bool UITextField::resignFirstResponder()
         delegate->textFieldDidEndEditing(me);
     sendActionsForControlEvents(UIControlEventEditingDidEnd);
     NSNotificationCenter::defaultCenter()->postNotificationName(UITextFieldTextDidEndEditingNotification, me);
-    dv::internal::Keyboard::shared().hide(me);
+    dv::internal::uikit::Keyboard::shared().hide(me);
     return true;
 }
 
@@ -395,7 +395,7 @@ bool UITextField::handleReplace(NSRange range, const Ref<NSString>& replacement)
         delegate && !delegate->textFieldShouldChangeCharactersInRangeReplacementString(me, range, replacement).value_or(true))
         return false;
     // The delegate may have changed the text itself meanwhile.
-    range = dv::internal::clampRange(range, m_text->length());
+    range = dv::internal::uikit::clampRange(range, m_text->length());
     m_text = m_text->stringByReplacingCharactersInRange(range, replacement);
     handleDidChange();
     return true;
@@ -428,7 +428,7 @@ void UITextField::deleteBackward()
 {
     if (!m_editing || m_text->length() == 0)
         return;
-    handleReplace(dv::internal::lastComposedCharacter(m_text), ""_ns);
+    handleReplace(dv::internal::uikit::lastComposedCharacter(m_text), ""_ns);
 }
 
 void UITextField::handleReturn()
@@ -470,6 +470,6 @@ void UITextField::appendDescriptionFields(dv::DescriptionFields& fields) const
         fields.emplace_back("editing", "");
     if (isSecureTextEntry())
         fields.emplace_back("secure", "");
-    dv::internal::ViewFormat::appendTextLook(fields, m_font, m_textColor);
-    dv::internal::ViewFormat::appendKeyboardType(fields, keyboardType());
+    dv::internal::uikit::ViewFormat::appendTextLook(fields, m_font, m_textColor);
+    dv::internal::uikit::ViewFormat::appendKeyboardType(fields, keyboardType());
 }

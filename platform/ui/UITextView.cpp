@@ -172,7 +172,7 @@ void UITextView::handleDrawText()
 
 void UITextView::setSelectedRange(NSRange range)
 {
-    range = dv::internal::clampRange(range, m_text->length());
+    range = dv::internal::uikit::clampRange(range, m_text->length());
     if (range.location == m_selectedRange.location && range.length == m_selectedRange.length)
         return;
     m_selectedRange = range;
@@ -221,7 +221,7 @@ CGRect UITextView::caretRectForPosition(const Ref<UITextPosition>& position) con
 
 void UITextView::scrollRangeToVisible(NSRange range)
 {
-    range = dv::internal::clampRange(range, m_text->length());
+    range = dv::internal::uikit::clampRange(range, m_text->length());
     CGRect first = caretRectForPosition(UITextPosition::positionWithOffset(range.location));
     CGRect last = caretRectForPosition(UITextPosition::positionWithOffset(range.location + range.length));
     scrollRectToVisible(CGRectUnion(first, last), false);
@@ -246,7 +246,7 @@ bool UITextView::becomeFirstResponder()
     m_container->setNeedsDisplay();
     if (!m_editing)
         return true;
-    dv::internal::Keyboard::shared().show(me);
+    dv::internal::uikit::Keyboard::shared().show(me);
     if (auto delegate = this->delegate())
         delegate->textViewDidBeginEditing(me);
     NSNotificationCenter::defaultCenter()->postNotificationName(UITextViewTextDidBeginEditingNotification, me);
@@ -270,7 +270,7 @@ bool UITextView::resignFirstResponder()
     if (auto delegate = this->delegate())
         delegate->textViewDidEndEditing(me);
     NSNotificationCenter::defaultCenter()->postNotificationName(UITextViewTextDidEndEditingNotification, me);
-    dv::internal::Keyboard::shared().hide(me);
+    dv::internal::uikit::Keyboard::shared().hide(me);
     return true;
 }
 
@@ -293,7 +293,7 @@ bool UITextView::handleReplace(NSRange range, const Ref<NSString>& replacement)
     if (auto delegate = this->delegate();
         delegate && !delegate->textViewShouldChangeTextInRangeReplacementText(me, range, replacement).value_or(true))
         return false;
-    range = dv::internal::clampRange(range, m_text->length());
+    range = dv::internal::uikit::clampRange(range, m_text->length());
     m_text = m_text->stringByReplacingCharactersInRange(range, replacement);
     handleTextChanged();
     layoutIfNeeded();
@@ -326,7 +326,7 @@ void UITextView::deleteBackward()
         return;
     NSRange range = m_selectedRange;
     if (range.length == 0)
-        range = dv::internal::composedCharacterBefore(m_text, range.location);
+        range = dv::internal::uikit::composedCharacterBefore(m_text, range.location);
     if (range.length == 0)
         return;
     handleReplace(range, ""_ns);
@@ -341,6 +341,6 @@ void UITextView::appendDescriptionFields(dv::DescriptionFields& fields) const
         fields.emplace_back("editing", "");
     if (!m_editable)
         fields.emplace_back("editable", "NO");
-    dv::internal::ViewFormat::appendTextLook(fields, m_font, m_textColor);
-    dv::internal::ViewFormat::appendKeyboardType(fields, keyboardType());
+    dv::internal::uikit::ViewFormat::appendTextLook(fields, m_font, m_textColor);
+    dv::internal::uikit::ViewFormat::appendKeyboardType(fields, keyboardType());
 }

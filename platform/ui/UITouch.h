@@ -37,7 +37,7 @@ class UITouch : public NSObject {
 
 private:
     friend class UIGestureRecognizer;
-    friend class dv::internal::TouchRouter;
+    friend class dv::internal::uikit::TouchRouter;
 
     Ref<UIView> m_view;
     Weak<UIWindow> m_window;

@@ -162,7 +162,7 @@ void UIView::handleGeometryChange(CGRect oldBounds, CGPoint oldCenter)
     if (sizeChanged && m_contentMode == UIViewContentModeRedraw)
         setNeedsDisplay();
     if (sizeChanged && CGRectIsEmpty(oldBounds) && m_needsDisplay)
-        dv::internal::PassScheduler::shared().reviveDeferredDisplays();
+        dv::internal::uikit::PassScheduler::shared().reviveDeferredDisplays();
 }
 
 namespace {
@@ -209,7 +209,7 @@ void UIView::handleResizeSubviews(CGSize oldSize)
     }
 }
 
-void UIView::handleAnimatableChange(const char* keyPath) { dv::internal::AnimationRecorder::shared().recordChange(*this, keyPath); }
+void UIView::handleAnimatableChange(const char* keyPath) { dv::internal::uikit::AnimationRecorder::shared().recordChange(*this, keyPath); }
 
 CGAffineTransform UIView::handleTransformToSuperview() const
 {
@@ -236,7 +236,7 @@ void UIView::setHidden(bool hidden)
         return;
     m_hidden = hidden;
     if (!hidden)
-        dv::internal::PassScheduler::shared().reviveDeferredDisplays();
+        dv::internal::uikit::PassScheduler::shared().reviveDeferredDisplays();
 }
 
 Ref<UIColor> UIView::backgroundColor() const { return m_backgroundColor; }
@@ -292,7 +292,7 @@ void UIView::setNeedsLayout()
 {
     m_needsLayout = true;
     if (!m_window.expired())
-        dv::internal::PassScheduler::shared().scheduleLayout(*this);
+        dv::internal::uikit::PassScheduler::shared().scheduleLayout(*this);
 }
 
 void UIView::layoutIfNeeded()
@@ -351,7 +351,7 @@ void UIView::setNeedsDisplay()
 {
     m_needsDisplay = true;
     if (!m_window.expired())
-        dv::internal::PassScheduler::shared().scheduleDisplay(*this);
+        dv::internal::uikit::PassScheduler::shared().scheduleDisplay(*this);
 }
 
 void UIView::setContentsImage(const Ref<UIImage>& image)
@@ -376,13 +376,13 @@ void UIView::handleDisplay()
         // state): it draws into a one-pixel probe spanning its bounds first, which costs next to
         // nothing, and only a probe that received any drawing call is followed by a real bitmap.
         // From then on the kind is drawn as any other.
-        if (!drawsInto(dv::internal::BitmapTarget(m_bounds.size, 1 / std::max(m_bounds.size.width, m_bounds.size.height)))) {
+        if (!drawsInto(dv::internal::uikit::BitmapTarget(m_bounds.size, 1 / std::max(m_bounds.size.width, m_bounds.size.height)))) {
             m_contents = nil;
             return;
         }
         known->second = true;
     }
-    dv::internal::BitmapTarget target(m_bounds.size, 0);
+    dv::internal::uikit::BitmapTarget target(m_bounds.size, 0);
     if (!target.context())
         return;
     drawsInto(target);
@@ -401,7 +401,7 @@ void UIView::handleDisplay()
     m_contents = image;
 }
 
-bool UIView::drawsInto(const dv::internal::BitmapTarget& target)
+bool UIView::drawsInto(const dv::internal::uikit::BitmapTarget& target)
 {
     if (!target.context())
         return false;
@@ -516,7 +516,7 @@ bool UIView::gestureRecognizerShouldBegin(const Ref<UIGestureRecognizer>&) { ret
 
 void UIView::appendDescriptionFields(dv::DescriptionFields& fields) const
 {
-    using dv::internal::ViewFormat;
+    using dv::internal::uikit::ViewFormat;
     if (m_tag != 0)
         fields.emplace_back("tag", std::to_string(m_tag));
     if (m_hidden)
@@ -543,7 +543,7 @@ Ref<NSString> UIView::description() const
     appendDescriptionFields(fields);
     char address[32];
     std::snprintf(address, sizeof address, "%p", static_cast<const void*>(this));
-    std::string text = "<" + className()->utf8() + ": " + address + "; frame = " + dv::internal::ViewFormat::frame(frame());
+    std::string text = "<" + className()->utf8() + ": " + address + "; frame = " + dv::internal::uikit::ViewFormat::frame(frame());
     for (auto& [key, value] : fields)
         text += "; " + key + " = " + (value.empty() ? "YES" : value);
     return NSString::fromUTF8(text + ">");

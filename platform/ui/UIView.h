@@ -85,7 +85,7 @@ inline constexpr CGFloat UIViewNoIntrinsicMetric = -1;
 
 namespace dv {
 
-namespace internal {
+namespace internal::uikit {
 class BitmapTarget;
 }
 
@@ -280,10 +280,10 @@ private:
     friend class CALayer;
     friend class UIViewController;
     friend class UIWindow;
-    friend class dv::internal::AnimationRecorder;
-    friend class dv::internal::PassScheduler;
-    friend class dv::internal::TouchRouter;
-    friend class dv::internal::ViewRenderer;
+    friend class dv::internal::uikit::AnimationRecorder;
+    friend class dv::internal::uikit::PassScheduler;
+    friend class dv::internal::uikit::TouchRouter;
+    friend class dv::internal::uikit::ViewRenderer;
 
     void handleInsertSubview(const Ref<UIView>& view, std::size_t index);
     void handleWillMoveToWindow(const Ref<UIWindow>& newWindow);
@@ -293,7 +293,7 @@ private:
     void handleLayout();
     void handleDisplay();
     // Calls drawRect into `target`'s context (none: nothing); whether it drew anything there.
-    bool drawsInto(const dv::internal::BitmapTarget& target);
+    bool drawsInto(const dv::internal::uikit::BitmapTarget& target);
     void handleApplyConstraints();
     void handleAnimatableChange(const char* keyPath);
     std::vector<const NSObject*> handleContainerChain() const;

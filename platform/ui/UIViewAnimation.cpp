@@ -3,7 +3,7 @@
 
 #include "platform/ui/internal/AnimationRecorder.h"
 
-using dv::internal::AnimationRecorder;
+using dv::internal::uikit::AnimationRecorder;
 
 void UIView::animateWithDuration(NSTimeInterval duration, AnimationBlock animations)
 {

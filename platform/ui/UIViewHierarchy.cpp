@@ -165,7 +165,7 @@ void UIView::handleDidMoveToWindow(const Ref<UIWindow>& newWindow)
             collectRef(collectRef, *sub);
     };
     collect(collect, *this);
-    auto& scheduler = dv::internal::PassScheduler::shared();
+    auto& scheduler = dv::internal::uikit::PassScheduler::shared();
     for (auto& view : order) {
         view->m_window = newWindow;
         if (!newWindow)

@@ -49,7 +49,7 @@ Ref<UIWebView> UIWebView::initWithFrame(CGRect frame)
     m_context = alloc<JSContext>()->init();
     m_context->setName("UIWebView"_ns);
     auto me = self<UIWebView>();
-    m_host = std::make_shared<dv::internal::WebViewHost>(me, m_context);
+    m_host = std::make_shared<dv::internal::uikit::WebViewHost>(me, m_context);
     m_host->setSize(frame.size);
     m_context->attachPage(m_host);
     return me;
@@ -176,7 +176,7 @@ bool UIWebView::becomeFirstResponder()
         return true;
     if (!canBecomeFirstResponder() || !window() || !UIView::becomeFirstResponder())
         return false;
-    dv::internal::Keyboard::shared().show(self<UIWebView>());
+    dv::internal::uikit::Keyboard::shared().show(self<UIWebView>());
     return true;
 }
 
@@ -189,7 +189,7 @@ bool UIWebView::resignFirstResponder()
     // The application took the focus: the page's field lets it go too.
     if (m_host->isEditing())
         m_host->endEditing();
-    dv::internal::Keyboard::shared().hide(self<UIWebView>());
+    dv::internal::uikit::Keyboard::shared().hide(self<UIWebView>());
     return true;
 }
 

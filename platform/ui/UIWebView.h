@@ -40,7 +40,7 @@ class NSURL;
 class NSURLRequest;
 class UIWebView;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 class WebViewHost;
 }
 
@@ -138,13 +138,13 @@ class UIWebView : public UIView {
     void appendDescriptionFields(dv::DescriptionFields& fields) const override;
 
 private:
-    friend class dv::internal::WebViewHost;
+    friend class dv::internal::uikit::WebViewHost;
     // A text field of the page took (or lost) the focus.
     void handlePageFocus(bool editing);
 
     Weak<UIWebViewDelegate> m_delegate;
     Ref<JSContext> m_context;
-    std::shared_ptr<dv::internal::WebViewHost> m_host;
+    std::shared_ptr<dv::internal::uikit::WebViewHost> m_host;
     // The touch being followed: where it went down, when, where it was last, whether it dragged.
     bool m_touching = false;
     CGPoint m_touchStart {};

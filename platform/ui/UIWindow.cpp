@@ -22,7 +22,7 @@ Ref<UIWindow> UIWindow::initWithFrame(CGRect frame)
     m_window = me;
     applyAppearance(*this, handleContainerChain());
     // The window is in itself: its first layout and display are due now.
-    auto& scheduler = dv::internal::PassScheduler::shared();
+    auto& scheduler = dv::internal::uikit::PassScheduler::shared();
     scheduler.scheduleLayout(*this);
     scheduler.scheduleDisplay(*this);
     UIApplication::sharedApplication()->handleAddWindow(me);
@@ -39,7 +39,7 @@ void UIWindow::makeKeyWindow() { UIApplication::sharedApplication()->handleSetKe
 
 bool UIWindow::isKeyWindow() const { return UIApplication::sharedApplication()->keyWindow().get() == this; }
 
-void UIWindow::sendEvent(const Ref<UIEvent>& event) { dv::internal::TouchRouter::shared().deliver(*this, event); }
+void UIWindow::sendEvent(const Ref<UIEvent>& event) { dv::internal::uikit::TouchRouter::shared().deliver(*this, event); }
 
 Ref<UIResponder> UIWindow::nextResponder() const { return UIApplication::sharedApplication(); }
 

@@ -26,8 +26,8 @@ Ref<UIImage> snapshotView(const Ref<UIView>& view, CGFloat scale)
 {
     if (!view || CGRectIsEmpty(view->bounds()))
         return nil;
-    internal::PassScheduler::shared().runPasses();
-    internal::BitmapTarget target(view->bounds().size, scale);
+    internal::uikit::PassScheduler::shared().runPasses();
+    internal::uikit::BitmapTarget target(view->bounds().size, scale);
     if (!target.context())
         return nil;
     view->layer()->renderInContext(target.context());
@@ -92,13 +92,13 @@ Ref<UIImage> snapshotScreen(CGFloat scale)
     // The status area goes over what the windows show there, in the content that stands out on it.
     const CGRect statusArea = UIApplication::sharedApplication()->statusBarFrame();
     auto windowsOnly = UIGraphicsGetImageFromCurrentImageContext();
-    internal::drawStatusBar(internal::currentStatusBar(windowsOnly ? luminanceOfTop(windowsOnly, statusArea.size.height) : 1), statusArea);
+    internal::uikit::drawStatusBar(internal::uikit::currentStatusBar(windowsOnly ? luminanceOfTop(windowsOnly, statusArea.size.height) : 1), statusArea);
     auto image = UIGraphicsGetImageFromCurrentImageContext();
     UIGraphicsEndImageContext();
     return image;
 }
 
-void setStillStatusBar(std::optional<std::string> time) { internal::setStillStatusBarTime(std::move(time)); }
+void setStillStatusBar(std::optional<std::string> time) { internal::uikit::setStillStatusBarTime(std::move(time)); }
 
 namespace {
 
@@ -113,13 +113,13 @@ bool needsQuotes(std::string_view key, std::string_view value)
 void dumpLine(const UIView& view, int depth, std::string& out)
 {
     out.append(std::size_t(depth) * 2, ' ');
-    out += view.className()->utf8() + " " + internal::ViewFormat::frame(view.frame());
+    out += view.className()->utf8() + " " + internal::uikit::ViewFormat::frame(view.frame());
     DescriptionFields fields;
     view.appendDescriptionFields(fields);
     for (auto& [key, value] : fields) {
         out += " " + key;
         if (!value.empty())
-            out += "=" + (needsQuotes(key, value) ? internal::ViewFormat::quoted(value) : value);
+            out += "=" + (needsQuotes(key, value) ? internal::uikit::ViewFormat::quoted(value) : value);
     }
     out += "\n";
     const auto subviews = view.subviews();
@@ -133,7 +133,7 @@ std::string dumpViewTree(const Ref<UIView>& view)
 {
     if (!view)
         return {};
-    internal::PassScheduler::shared().runPasses();
+    internal::uikit::PassScheduler::shared().runPasses();
     std::string out;
     dumpLine(*view, 0, out);
     return out;

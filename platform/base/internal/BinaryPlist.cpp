@@ -15,7 +15,7 @@
 #include <cstring>
 #include <unordered_map>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 namespace {
 
@@ -523,4 +523,4 @@ PlistWriteResult writeBinaryPlist(const NSObject* root, int maxDepth)
     return BinaryWriter(maxDepth).run(root);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

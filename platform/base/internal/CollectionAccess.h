@@ -7,7 +7,7 @@
 
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 // A fresh array (mutable when asked) holding `items`.
 inline Ref<NSArray> makeArray(std::vector<id> items, bool mutableContainer)
@@ -25,4 +25,4 @@ inline Ref<NSDictionary> makeDictionary(const std::vector<std::pair<id, id>>& en
     return NSDictionary::fromEntries(entries);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -10,7 +10,7 @@
 
 #include <cstdio>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 std::string indent(NSUInteger level) { return std::string(static_cast<std::size_t>(std::min<NSUInteger>(level, 64)) * 4, ' '); }
 
@@ -103,4 +103,4 @@ std::string describeList(const std::vector<id>& items, NSUInteger level, const c
     return out;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 std::string indent(NSUInteger level);
 // One element inside a collection at `level` (a nested collection renders at that level).
@@ -18,4 +18,4 @@ std::string quoteForDescription(const std::string& utf8);
 // "open\n" + items at level+1 joined by `separator` + "\n" + indent(level) + close.
 std::string describeList(const std::vector<id>& items, NSUInteger level, const char* open, const char* close);
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -4,7 +4,7 @@
 
 #include <climits>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 struct ExpatParser::State {
     XML_Parser parser = nullptr;
@@ -138,4 +138,4 @@ ExpatParser::Name ExpatParser::splitName(const char* name)
     return {text.substr(0, first), text.substr(first + 1, second - first - 1), text.substr(second + 1)};
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

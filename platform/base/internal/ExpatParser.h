@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 class ExpatParser {
 public:
@@ -63,4 +63,4 @@ private:
     bool m_stopped = false;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::base

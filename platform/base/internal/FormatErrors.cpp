@@ -4,7 +4,7 @@
 #include "platform/base/NSError.h"
 #include "platform/base/NSString.h"
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 static const char* descriptionForCode(NSInteger code)
 {
@@ -33,4 +33,4 @@ Ref<NSError> makeCocoaError(NSInteger code, const std::string& debugDescription)
     return NSError::errorWithDomain(NSCocoaErrorDomain, code, info);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 enum : NSInteger {
     kPropertyListReadCorruptError = 3840,
@@ -27,4 +27,4 @@ inline void setError(Ref<NSError>* slot, Ref<NSError> error)
         *slot = std::move(error);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

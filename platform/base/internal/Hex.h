@@ -1,7 +1,7 @@
 // The value of one hexadecimal digit, for the readers of escapes and identifiers.
 #pragma once
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 // 0–15 for '0'–'9', 'a'–'f' and 'A'–'F'; -1 for anything else.
 constexpr int hexDigitValue(char c)
@@ -15,4 +15,4 @@ constexpr int hexDigitValue(char c)
     return -1;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 double udateFromInterval(NSTimeInterval sinceReferenceDate) { return (sinceReferenceDate + NSTimeIntervalSince1970) * 1000.0; }
 NSTimeInterval intervalFromUDate(double udate) { return udate / 1000.0 - NSTimeIntervalSince1970; }
@@ -67,4 +67,4 @@ std::u16string hostZoneID()
     return std::u16string(text, text + std::char_traits<char>::length(text));
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 // ICU counts milliseconds since 1970; NSDate seconds since 2001.
 double udateFromInterval(NSTimeInterval sinceReferenceDate);
@@ -31,4 +31,4 @@ std::u16string canonicalZoneID(std::u16string_view name);
 // when that names no zone ICU knows (a POSIX rule such as "CST-8").
 std::u16string hostZoneID();
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -2,7 +2,7 @@
 
 #include <unicode/ucnv.h>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 std::string canonicalConverterName(const std::string& name)
 {
@@ -19,4 +19,4 @@ std::string canonicalConverterName(const std::string& name)
     return {};
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

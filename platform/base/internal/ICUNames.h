@@ -3,10 +3,10 @@
 
 #include <string>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 // ICU's canonical converter name for any name it knows as IANA, MIME or its own alias; empty
 // when unknown.
 std::string canonicalConverterName(const std::string& name);
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -16,7 +16,7 @@
 #include <optional>
 #include <unordered_map>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 namespace {
 
@@ -506,4 +506,4 @@ JSONReadResult readJSON(const unsigned char* bytes, std::size_t length, NSUInteg
     return result;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 struct JSONReadResult {
     id object;
@@ -23,4 +23,4 @@ struct JSONReadResult {
 // a byte-order mark).
 JSONReadResult readJSON(const unsigned char* bytes, std::size_t length, NSUInteger options, int maxDepth);
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -11,7 +11,7 @@
 #include <charconv>
 #include <cmath>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 void appendShortestDouble(std::string& out, double value)
 {
@@ -257,4 +257,4 @@ JSONWriteResult writeJSON(const NSObject* object, NSUInteger options, int maxDep
     return result;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 struct JSONWriteResult {
     std::string text;
@@ -21,4 +21,4 @@ JSONWriteResult writeJSON(const NSObject* object, NSUInteger options, int maxDep
 void appendShortestDouble(std::string& out, double value);
 void appendShortestFloat(std::string& out, float value);
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -2,7 +2,7 @@
 
 #include <openssl/evp.h>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 bool computeDigest(DigestKind kind, const void* bytes, std::size_t length, std::uint8_t* out)
 {
@@ -12,4 +12,4 @@ bool computeDigest(DigestKind kind, const void* bytes, std::size_t length, std::
     return EVP_Digest(length ? bytes : &empty, length, out, &size, md, nullptr) == 1;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 DV_DEFINE_CLASS(PlistUID)
 
@@ -115,4 +115,4 @@ bool parsePlistDate(std::string_view text, double& seconds)
     return true;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

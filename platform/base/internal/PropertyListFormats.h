@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 // A reference to an entry of a keyed archive's object table. Only property lists carry it:
 // binary lists as a UID object, XML lists as a one-entry dictionary {"CF$UID": n}.
@@ -49,4 +49,4 @@ PlistWriteResult writeXMLPlist(const NSObject* root, int maxDepth);
 std::string formatPlistDate(double secondsSinceReferenceDate);
 bool parsePlistDate(std::string_view text, double& secondsSinceReferenceDate);
 
-} // namespace dv::internal
+} // namespace dv::internal::base

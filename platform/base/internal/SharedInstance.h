@@ -7,7 +7,7 @@
 
 #include <utility>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 // The shared instance made from `object`, held by a reference that is never released.
 template <class T>
@@ -18,4 +18,4 @@ const Ref<T>& sharedInstance(Ref<T> object)
     return *kept;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

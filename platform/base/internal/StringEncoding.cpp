@@ -6,7 +6,7 @@
 #include <unicode/ucnv.h>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 namespace {
 
@@ -245,4 +245,4 @@ std::optional<std::string> encodeText(std::string_view utf8, NSUInteger encoding
     }
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 // The UTF-8 text of `bytes` in `encoding`; nothing when the bytes are not valid in it or the
 // encoding is unknown.
@@ -19,4 +19,4 @@ std::optional<std::string> encodeText(std::string_view utf8, NSUInteger encoding
 // The ICU converter name of an encoding, or null for one handled natively or unknown.
 const char* icuConverterName(NSUInteger encoding);
 
-} // namespace dv::internal
+} // namespace dv::internal::base

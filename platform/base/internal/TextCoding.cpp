@@ -1,6 +1,6 @@
 #include "platform/base/internal/TextCoding.h"
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 std::optional<std::string> utf16ToUTF8(const unsigned char* bytes, std::size_t length, ByteOrder order)
 {
@@ -47,4 +47,4 @@ std::optional<std::string> utf32ToUTF8(const unsigned char* bytes, std::size_t l
     return out;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

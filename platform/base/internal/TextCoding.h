@@ -10,7 +10,7 @@
 
 #include "platform/base/internal/Utf.h"
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 enum class ByteOrder { Big, Little };
 
@@ -19,4 +19,4 @@ enum class ByteOrder { Big, Little };
 std::optional<std::string> utf16ToUTF8(const unsigned char* bytes, std::size_t length, ByteOrder order);
 std::optional<std::string> utf32ToUTF8(const unsigned char* bytes, std::size_t length, ByteOrder order);
 
-} // namespace dv::internal
+} // namespace dv::internal::base

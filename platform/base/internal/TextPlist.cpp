@@ -11,7 +11,7 @@
 
 #include <cctype>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 namespace {
 
@@ -341,4 +341,4 @@ PlistReadResult readTextPlist(std::span<const std::uint8_t> bytes, NSUInteger mu
     return TextReader(bytes, mutability, maxDepth).run();
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

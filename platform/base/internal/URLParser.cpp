@@ -8,7 +8,7 @@
 #include <array>
 #include <cstring>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 namespace {
 
@@ -384,4 +384,4 @@ void appendPercentEncoded(std::string& out, std::string_view text, URLCharacters
     }
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 // A piece of the parsed text; absent pieces have pos < 0.
 struct URLSpan {
@@ -61,4 +61,4 @@ enum class URLCharacters : std::uint8_t {
 void appendPercentEncoded(std::string& out, std::string_view text, URLCharacters allowed);
 
 
-} // namespace dv::internal
+} // namespace dv::internal::base

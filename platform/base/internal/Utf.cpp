@@ -1,6 +1,6 @@
 #include "platform/base/internal/Utf.h"
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 char32_t decodeUtf8(std::string_view s, std::size_t& i)
 {
@@ -108,4 +108,4 @@ std::string utf16ToUtf8(std::u16string_view s)
     return out;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

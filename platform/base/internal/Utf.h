@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 // Decodes the code point at `i` and advances `i`; invalid or truncated sequences yield U+FFFD
 // and advance by one byte.
@@ -68,4 +68,4 @@ std::u16string utf8ToUtf16(std::string_view s);
 std::string utf16ToUtf8(std::u16string_view s);
 inline unsigned utf16Width(char32_t c) { return c >= 0x10000 ? 2 : 1; }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

@@ -18,7 +18,7 @@
 #include <limits>
 #include <optional>
 
-namespace dv::internal {
+namespace dv::internal::base {
 
 namespace {
 
@@ -508,4 +508,4 @@ PlistWriteResult writeXMLPlist(const NSObject* root, int maxDepth)
     return result;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::base

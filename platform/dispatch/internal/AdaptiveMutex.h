@@ -7,7 +7,7 @@
 
 #include <mutex>
 
-namespace dv::internal {
+namespace dv::internal::dispatch {
 
 class DV_CAPABILITY("mutex") AdaptiveMutex {
 public:
@@ -57,4 +57,4 @@ private:
     bool m_held = true;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::dispatch

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::dispatch {
 
 struct AfterScheduler::State {
     struct Entry {
@@ -90,4 +90,4 @@ void AfterScheduler::threadMain()
     }
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::dispatch

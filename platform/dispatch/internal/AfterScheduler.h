@@ -12,7 +12,7 @@ namespace dv {
 class DispatchQueue;
 }
 
-namespace dv::internal {
+namespace dv::internal::dispatch {
 
 class AfterScheduler {
 public:
@@ -34,4 +34,4 @@ private:
     State* m_state;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::dispatch

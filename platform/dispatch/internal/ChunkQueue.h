@@ -9,7 +9,7 @@
 #include <new>
 #include <utility>
 
-namespace dv::internal {
+namespace dv::internal::dispatch {
 
 template <class T, std::size_t ChunkSize = 128>
 class ChunkQueue {
@@ -163,4 +163,4 @@ private:
     std::size_t m_spareCount = 0;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::dispatch

@@ -3,11 +3,11 @@
 
 #include <string_view>
 
-namespace dv::internal {
+namespace dv::internal::dispatch {
 
 // Wakes the main thread's run loop so that it drains the main queue.
 void wakeMainRunLoop();
 // A dispatch_sync that would wait for itself: a broken invariant, which stops the process.
 [[noreturn]] void reportSyncDeadlock(std::string_view label);
 
-} // namespace dv::internal
+} // namespace dv::internal::dispatch

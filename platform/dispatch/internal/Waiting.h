@@ -14,7 +14,7 @@
 #include <limits>
 #include <mutex>
 
-namespace dv::internal {
+namespace dv::internal::dispatch {
 
 inline constexpr NSTimeInterval noDeadline = std::numeric_limits<NSTimeInterval>::infinity();
 
@@ -74,4 +74,4 @@ DV_NO_THREAD_SAFETY_ANALYSIS bool waitUntilClock(Condition& cv, Lock& lock, NSTi
     }
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::dispatch

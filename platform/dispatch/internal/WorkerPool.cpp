@@ -8,7 +8,7 @@
 #include <deque>
 #include <thread>
 
-namespace dv::internal {
+namespace dv::internal::dispatch {
 
 namespace {
 thread_local bool t_isPoolThread = false;
@@ -151,4 +151,4 @@ BlockingScope::~BlockingScope()
         WorkerPool::shared().didUnblock();
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::dispatch

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace dv::internal {
+namespace dv::internal::dispatch {
 
 // Pool priorities, highest first when a thread picks its next job.
 enum class PoolPriority : int { Background = 0, Low = 1, Default = 2, High = 3 };
@@ -63,4 +63,4 @@ private:
     static inline std::atomic<std::int64_t> s_outstanding { 0 };
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::dispatch

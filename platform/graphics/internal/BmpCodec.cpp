@@ -6,7 +6,7 @@
 #include <bit>
 #include <cstring>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 namespace {
 
@@ -317,4 +317,4 @@ private:
 std::unique_ptr<ImageStream> makeBmpStream() { return std::make_unique<WholeFileStream>(bmpReadHeader, bmpDecode, bmpDeclaredSize); }
 std::unique_ptr<ImageStream> makeIcoStream() { return std::make_unique<WholeFileStream>(icoReadHeader, icoDecode, icoDeclaredSize); }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -11,7 +11,7 @@
 #include <optional>
 #include <span>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 std::optional<ImageHeader> bmpReadHeader(std::span<const std::uint8_t> bytes);
 CGImageRef bmpDecode(std::span<const std::uint8_t> bytes);
@@ -23,4 +23,4 @@ CGImageRef icoDecode(std::span<const std::uint8_t> bytes);
 std::unique_ptr<ImageStream> makeBmpStream();
 std::unique_ptr<ImageStream> makeIcoStream();
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 struct CairoCanvas::Impl {
     cairo_surface_t* surface = nullptr;
@@ -435,4 +435,4 @@ void CairoCanvas::paintRadialGradient(const CGGradient& gradient, CGPoint c0, CG
     paintGradient(cr, pattern, path, alpha);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

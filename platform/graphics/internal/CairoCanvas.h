@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 class CairoCanvas {
 public:
@@ -83,4 +83,4 @@ private:
     mutable std::uint64_t m_marks = 0;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

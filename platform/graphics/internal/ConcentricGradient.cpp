@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 namespace {
 
@@ -211,4 +211,4 @@ bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha
     return true;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

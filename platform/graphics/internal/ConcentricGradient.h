@@ -9,7 +9,7 @@
 typedef struct _cairo cairo_t;
 typedef struct _cairo_pattern cairo_pattern_t;
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 // Paints `pattern` over the current clip with `alpha`, as cairo_set_source and
 // cairo_paint_with_alpha would, and answers true; answers false without touching the context
@@ -17,4 +17,4 @@ namespace dv::internal {
 // skewed matrix, a group being drawn, or an area small enough for the rasteriser itself.
 bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha);
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 namespace {
 
@@ -124,4 +124,4 @@ void DrawingCopies::setBudget(std::size_t bytes)
     c.trim();
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 struct DrawablePixels {
     std::shared_ptr<const void> owner; // keeps the rows alive while they are painted
@@ -32,4 +32,4 @@ public:
     static void setBudget(std::size_t bytes);
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

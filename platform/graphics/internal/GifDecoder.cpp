@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 namespace {
 
@@ -304,4 +304,4 @@ bool GifDecoder::composeUpTo(std::size_t target)
     return true;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

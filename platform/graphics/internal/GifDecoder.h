@@ -13,7 +13,7 @@
 #include <span>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 class GifDecoder final : public ImageStream {
 public:
@@ -62,4 +62,4 @@ private:
     bool m_composeFailed = false;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -2,7 +2,7 @@
 
 #include "platform/graphics/internal/ImageStream.h"
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 DecodedImage decodeFirstImage(std::span<const std::uint8_t> bytes)
 {
@@ -19,4 +19,4 @@ DecodedImage decodeFirstImage(std::span<const std::uint8_t> bytes)
     return result;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -8,7 +8,7 @@
 
 #include <span>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 struct DecodedImage {
     CGImageRef image;
@@ -18,4 +18,4 @@ struct DecodedImage {
 // nil image for unknown, unsupported, damaged or incomplete bytes.
 DecodedImage decodeFirstImage(std::span<const std::uint8_t> bytes);
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 ImageFormat sniffImageFormat(std::span<const std::uint8_t> b)
 {
@@ -47,4 +47,4 @@ const char* uniformTypeIdentifier(ImageFormat format)
     return nullptr;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

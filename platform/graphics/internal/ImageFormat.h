@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 enum class ImageFormat { Unknown, PNG, JPEG, GIF, WebP, TIFF, BMP, ICO };
 
@@ -23,4 +23,4 @@ struct ImageHeader {
     bool progressive = false; // progressive JPEG / interlaced PNG
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

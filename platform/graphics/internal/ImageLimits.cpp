@@ -1,6 +1,6 @@
 #include "platform/graphics/internal/ImageLimits.h"
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 namespace {
 std::atomic<std::uint64_t> s_image {100'000'000};
@@ -16,4 +16,4 @@ void setPixelLimits(std::uint64_t image, std::uint64_t animation)
     s_animation.store(animation, std::memory_order_relaxed);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 // The most pixels one bitmap may have (one still image, or the screen of an animation), and the
 // most all composed frames of one animation may have together: 100 megapixels each by default.
@@ -21,4 +21,4 @@ inline bool pixelCountAllowed(std::uint64_t width, std::uint64_t height)
     return width > 0 && height > 0 && width <= limit && height <= limit && width * height <= limit;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -7,7 +7,7 @@
 #include "platform/graphics/internal/PngCodec.h"
 #include "platform/graphics/internal/WebpCodec.h"
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 std::unique_ptr<ImageStream> ImageStream::make(ImageFormat format, PixelUse use)
 {
@@ -62,4 +62,4 @@ bool canvasFilledByFrames(std::uint64_t canvasPixels, std::uint64_t framePixels)
     return canvasPixels <= kAlwaysAllowed || canvasPixels <= framePixels * 4;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -12,7 +12,7 @@
 #include <optional>
 #include <span>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 class PixelBuffer;
 
@@ -103,4 +103,4 @@ private:
 // anything its data draws is refused rather than allocated.
 bool canvasFilledByFrames(std::uint64_t canvasPixels, std::uint64_t framePixels);
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -12,7 +12,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 namespace {
 
@@ -554,4 +554,4 @@ Result<std::vector<std::uint8_t>> jpegEncode(const CGImageRef& image, int qualit
     return result;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 // RGB images come as 32 bits per pixel in the drawing layout (alpha byte unused), grey ones as
 // 8-bit grey. A single-scan JPEG gives the rows decoded so far; a progressive or multi-scan one
@@ -42,4 +42,4 @@ CGImageRef jpegDecode(std::span<const std::uint8_t> bytes);
 // quality 1...100; exifOrientation 0 or 1 writes no EXIF block.
 Result<std::vector<std::uint8_t>> jpegEncode(const CGImageRef& image, int quality, int exifOrientation);
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

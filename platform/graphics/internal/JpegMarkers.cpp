@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 namespace {
 
@@ -120,4 +120,4 @@ std::vector<std::uint8_t> exifOrientationSegment(int orientation)
     };
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 struct JpegMarkers {
     std::uint32_t width = 0;
@@ -26,4 +26,4 @@ int exifOrientationFromExifBlock(std::span<const std::uint8_t> block);
 // An APP1 segment (marker included) recording only the orientation.
 std::vector<std::uint8_t> exifOrientationSegment(int orientation);
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 namespace {
 // Below this the allocator's own zeroed blocks are cheaper than a mapping of their own.
@@ -61,4 +61,4 @@ PixelBuffer::~PixelBuffer()
         std::free(m_data);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 class PixelBuffer {
 public:
@@ -40,4 +40,4 @@ private:
     std::vector<std::uint8_t> m_vector;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

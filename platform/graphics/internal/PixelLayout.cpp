@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 std::optional<PixelLayout> pixelLayoutFor(std::size_t bpc, std::size_t bpp, CGColorSpaceModel model, CGBitmapInfo info)
 {
@@ -138,4 +138,4 @@ void convertToStraightRGBA8(const CGImage& image, const PixelLayout& l, std::uin
     }
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

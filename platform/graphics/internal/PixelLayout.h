@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 struct PixelLayout {
     int samples = 0;        // samples per pixel
@@ -42,4 +42,4 @@ inline std::uint8_t unpremultiply(std::uint8_t v, std::uint8_t a)
     return std::uint8_t(r > 255 ? 255 : r);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

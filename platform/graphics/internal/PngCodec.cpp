@@ -8,7 +8,7 @@
 #include <csetjmp>
 #include <cstring>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 namespace {
 
@@ -300,4 +300,4 @@ Result<std::vector<std::uint8_t>> pngEncode(const CGImageRef& image)
     return std::move(s.out);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -9,7 +9,7 @@
 #include <optional>
 #include <span>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 // Rows land in a RowCanvas as the compressed data arrives, in the layout the file needs: grey or
 // RGB, with alpha when the file has any, 8 or 16 bits. Checksums are verified: a damaged chunk
@@ -42,4 +42,4 @@ CGImageRef pngDecode(std::span<const std::uint8_t> bytes);
 // Straight RGBA (or RGB for an opaque image), 8 bits per sample.
 Result<std::vector<std::uint8_t>> pngEncode(const CGImageRef& image);
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -19,7 +19,7 @@
 #define DV_PINNED_FONT_FILE "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
 #endif
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 namespace {
 
@@ -237,4 +237,4 @@ void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& f
     g_object_unref(layout);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

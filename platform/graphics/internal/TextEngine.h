@@ -8,7 +8,7 @@
 
 #include <string>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 class CairoCanvas;
 
@@ -45,4 +45,4 @@ void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& f
 // The family name of the pinned face.
 const char* pinnedFamily();
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 WebpStream::WebpStream(PixelUse use) : m_discard(use == PixelUse::Discard) { }
 
@@ -238,4 +238,4 @@ std::optional<int> WebpStream::loopCount() const
     return m_loopCount;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

@@ -15,7 +15,7 @@
 struct WebPIDecoder;
 struct WebPDecoderConfig;
 
-namespace dv::internal {
+namespace dv::internal::graphics {
 
 class WebpStream final : public ImageStream {
 public:
@@ -61,4 +61,4 @@ private:
     bool m_framesDecoded = false;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::graphics

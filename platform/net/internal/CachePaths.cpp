@@ -2,7 +2,7 @@
 
 #include "platform/system/SystemPaths.h"
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 // The same folders the file manager answers for the caches and temporary directories.
 std::string cachesDirectoryPath()
@@ -15,4 +15,4 @@ std::string temporaryDirectoryPath()
     return SystemPaths::appContainer() + "/tmp";
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

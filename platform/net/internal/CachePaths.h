@@ -4,9 +4,9 @@
 
 #include <string>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 std::string cachesDirectoryPath();
 std::string temporaryDirectoryPath();
 
-} // namespace dv::internal
+} // namespace dv::internal::net

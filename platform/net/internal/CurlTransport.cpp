@@ -11,7 +11,7 @@
 #include <thread>
 #include <unordered_map>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 namespace {
 
@@ -738,4 +738,4 @@ std::shared_ptr<Transfer> CurlTransport::start(const std::shared_ptr<ConnectionP
     return transfer;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -29,7 +29,7 @@
 #include <utility>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 using DerBytes = std::vector<std::uint8_t>;
 
@@ -205,4 +205,4 @@ private:
     std::atomic<std::int64_t> m_spinAfterTransfer { 250 };
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::net

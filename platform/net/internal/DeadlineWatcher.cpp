@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 DeadlineWatcher& DeadlineWatcher::shared()
 {
@@ -93,4 +93,4 @@ void DeadlineWatcher::run()
     }
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -23,7 +23,7 @@ namespace dv {
 class Clock;
 }
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 class DeadlineWatcher {
 public:
@@ -54,4 +54,4 @@ private:
     DispatchSemaphore m_changed { 0 };
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::net

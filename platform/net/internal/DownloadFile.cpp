@@ -7,7 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 void DownloadFile::adopt(std::string path, std::int64_t offset)
 {
@@ -67,4 +67,4 @@ void DownloadFile::remove()
     m_path.clear();
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -18,7 +18,7 @@
 #include <string>
 #include <string_view>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 class DownloadFile {
 public:
@@ -55,4 +55,4 @@ private:
     std::int64_t m_written = 0;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -7,7 +7,7 @@
 #include "platform/net/internal/DownloadFile.h"
 #include "platform/net/internal/TaskSupport.h"
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 void DownloadResume::adopt(const Ref<NSData>& data, DownloadFile& file)
 {
@@ -61,4 +61,4 @@ Ref<NSData> DownloadResume::resumeData(const Ref<NSURL>& url, const DownloadFile
         { .url = url->absoluteString()->utf8(), .validator = m_validator, .offset = file.written(), .path = file.path() }));
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

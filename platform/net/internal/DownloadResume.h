@@ -17,7 +17,7 @@
 
 class NSHTTPURLResponse;
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 class DownloadFile;
 
@@ -49,4 +49,4 @@ private:
     bool m_acceptsRanges = false;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::net

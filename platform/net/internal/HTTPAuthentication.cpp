@@ -11,7 +11,7 @@
 #include "platform/net/NSURLProtectionSpace.h"
 #include "platform/net/internal/TaskSupport.h"
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 namespace {
 
@@ -69,4 +69,4 @@ Ref<NSURLRequest> HTTPAuthentication::retry(const Ref<NSURLRequest>& current, co
     return request;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -16,7 +16,7 @@ class NSURLAuthenticationChallenge;
 class NSURLCredential;
 class NSURLRequest;
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 class HTTPAuthentication {
 public:
@@ -33,4 +33,4 @@ private:
     NSInteger m_attempts = 0;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::net

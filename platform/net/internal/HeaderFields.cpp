@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 bool headerNamesEqual(std::string_view a, std::string_view b)
 {
@@ -60,4 +60,4 @@ Ref<NSDictionary> headerDictionary(const HeaderFields& fields)
     return dict;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

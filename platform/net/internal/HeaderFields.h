@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 using HeaderFields = std::vector<std::pair<std::string, std::string>>;
 
@@ -21,4 +21,4 @@ void removeHeader(HeaderFields& fields, std::string_view name);
 bool sameHeaders(const HeaderFields& a, const HeaderFields& b);
 Ref<NSDictionary> headerDictionary(const HeaderFields& fields);
 
-} // namespace dv::internal
+} // namespace dv::internal::net

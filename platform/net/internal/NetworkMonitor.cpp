@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 NetworkMonitor& NetworkMonitor::shared()
 {
@@ -110,4 +110,4 @@ void NetworkMonitor::startLocked()
     }).detach();
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -10,7 +10,7 @@
 
 class SCNetworkReachability;
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 class NetworkMonitor {
 public:
@@ -36,4 +36,4 @@ private:
     bool m_started DV_GUARDED_BY(m_mutex) = false;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -6,7 +6,7 @@
 #include "platform/net/NSMutableURLRequest.h"
 #include "platform/net/internal/TaskSupport.h"
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 bool RedirectPolicy::isRedirect(const TransportResponse& response)
 {
@@ -42,4 +42,4 @@ RedirectPolicy::Next RedirectPolicy::follow(const Ref<NSURLRequest>& current, co
     return next;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

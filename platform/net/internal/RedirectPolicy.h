@@ -13,7 +13,7 @@ class NSHTTPURLResponse;
 class NSMutableURLRequest;
 class NSURLRequest;
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 class RedirectPolicy {
 public:
@@ -38,4 +38,4 @@ private:
     int m_count = 0;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <filesystem>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 namespace {
 
@@ -197,4 +197,4 @@ void RequestBody::close()
     closeBodyStream(stream);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -27,7 +27,7 @@
 class NSInputStream;
 class NSURLRequest;
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 class RequestBody : public std::enable_shared_from_this<RequestBody> {
 public:
@@ -80,4 +80,4 @@ private:
     bool m_abandoned DV_GUARDED_BY(m_mutex) = false;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <ctime>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 namespace {
 
@@ -116,4 +116,4 @@ Ref<NSCachedURLResponse> ResponseCaching::takeProposal(const Ref<NSURLResponse>&
     return proposed;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

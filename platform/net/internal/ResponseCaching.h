@@ -20,7 +20,7 @@ class NSURLRequest;
 class NSURLResponse;
 class NSURLSessionConfiguration;
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 class ResponseCaching {
 public:
@@ -58,4 +58,4 @@ private:
     std::string m_body;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::net

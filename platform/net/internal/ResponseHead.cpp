@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 namespace {
 
@@ -124,4 +124,4 @@ Result<ResponseHeadReader::Step> ResponseHeadReader::readLine(std::string_view l
     return Step::Continue;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -24,7 +24,7 @@
 #include <utility>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
 
@@ -63,4 +63,4 @@ bool headerNameIs(std::string_view name, std::string_view expected);
 // anything else, a list of different numbers included.
 std::optional<std::int64_t> contentLengthValue(std::string_view value);
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -10,7 +10,7 @@
 #include "platform/net/SecPolicy.h"
 #include "platform/net/SecTrust.h"
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 namespace {
 
@@ -82,4 +82,4 @@ void ServerTrustDecision::reset()
     m_failedTrust = nullptr;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

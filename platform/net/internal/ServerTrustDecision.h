@@ -13,7 +13,7 @@ class NSURLAuthenticationChallenge;
 class NSURLCredential;
 class SecTrust;
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 class ServerTrustDecision {
 public:
@@ -35,4 +35,4 @@ private:
     Ref<SecTrust> m_failedTrust;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::net

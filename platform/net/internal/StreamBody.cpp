@@ -2,7 +2,7 @@
 
 #include "platform/system/NSInputStream.h"
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 void openBodyStream(const Ref<NSInputStream>& stream)
 {
@@ -24,4 +24,4 @@ void closeBodyStream(const Ref<NSInputStream>& stream)
         stream->close();
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

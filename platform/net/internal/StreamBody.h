@@ -7,11 +7,11 @@
 
 class NSInputStream;
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 void openBodyStream(const Ref<NSInputStream>& stream);
 // Bytes read, 0 at the end, -1 on failure.
 long readBodyStream(const Ref<NSInputStream>& stream, char* buffer, std::size_t capacity);
 void closeBodyStream(const Ref<NSInputStream>& stream);
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -7,7 +7,7 @@
 #include "platform/net/NSURLRequest.h"
 #include "platform/net/NSURLSessionConfiguration.h"
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 void TaskCookies::addRequestCookies(HeaderFields& headers, const Ref<NSURLSessionConfiguration>& configuration,
     const Ref<NSURLRequest>& request)
@@ -35,4 +35,4 @@ void TaskCookies::storeResponseCookies(const HeaderFields& responseHeaders, cons
         storage->setCookies(NSHTTPCookie::cookiesWithSetCookieLines(lines, url), url, request->mainDocumentURL());
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

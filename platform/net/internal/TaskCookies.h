@@ -10,7 +10,7 @@
 class NSURLRequest;
 class NSURLSessionConfiguration;
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 class TaskCookies {
 public:
@@ -22,4 +22,4 @@ public:
         const Ref<NSURLSessionConfiguration>& configuration, const Ref<NSURLRequest>& request);
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -20,7 +20,7 @@
 
 #include <atomic>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 namespace {
 
@@ -758,4 +758,4 @@ void TaskDriver::finish(const Ref<NSError>& failure)
     }
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

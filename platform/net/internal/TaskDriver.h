@@ -32,7 +32,7 @@
 class NSHTTPURLResponse;
 class NSMutableData;
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 class RequestBody;
 
@@ -155,4 +155,4 @@ private:
 bool networkSimulatedOffline();
 void setNetworkSimulatedOffline(bool offline);
 
-} // namespace dv::internal
+} // namespace dv::internal::net

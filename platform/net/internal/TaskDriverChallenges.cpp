@@ -14,7 +14,7 @@
 #include "platform/net/internal/RequestBody.h"
 #include "platform/net/internal/TaskSupport.h"
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 void TaskDriver::handleTrust(TaskEvent& event)
 {
@@ -184,4 +184,4 @@ void TaskDriver::deliverHeldResponseAsFinal()
     m_pump.post({ .type = TaskEvent::Type::Invoke, .invoke = [self, response] { self->deliverResponse(response); } }, Position::Front);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -14,7 +14,7 @@
 
 class NSURLResponse;
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 struct TaskEvent {
     enum class Type { Trust, BodyStream, Sent, Response, Data, Complete, Invoke } type = Type::Invoke;
@@ -29,4 +29,4 @@ struct TaskEvent {
     std::uint64_t transfer = 0; // which transfer the event belongs to (0: none)
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::net

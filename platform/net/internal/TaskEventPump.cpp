@@ -2,7 +2,7 @@
 
 #include "platform/dispatch/NSOperationQueue.h"
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 void TaskEventPump::attach(const Ref<NSOperationQueue>& queue, std::weak_ptr<void> owner, Handler handler)
 {
@@ -109,4 +109,4 @@ void TaskEventPump::run()
     }
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

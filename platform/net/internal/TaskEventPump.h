@@ -22,7 +22,7 @@
 
 class NSOperationQueue;
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 class TaskEventPump {
 public:
@@ -71,4 +71,4 @@ private:
     bool m_closed DV_GUARDED_BY(m_mutex) = false;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -16,7 +16,7 @@
 #include <sstream>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 std::string lowercased(std::string s)
 {
@@ -136,4 +136,4 @@ Ref<NSError> URLErrorWithReason(NSInteger code, const Ref<NSURL>& failingURL, co
     return NSError::errorWithDomain(error->domain(), error->code(), info);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 // Bodies of redirects and refused authentications are kept (for delivery if they end up final)
 // up to this size.
@@ -43,4 +43,4 @@ bool isDownloadFilePath(const std::string& path);
 // with the failure's reason as the error's NSLocalizedFailureReasonErrorKey.
 Ref<NSError> URLErrorWithReason(NSInteger code, const Ref<NSURL>& failingURL, const Failure& failure);
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -14,7 +14,7 @@
 #include <memory>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 namespace {
 
@@ -269,4 +269,4 @@ ChainVerification verifyChain(const std::vector<DerBytes>& certificates, const V
     return result;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::net

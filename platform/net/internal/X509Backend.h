@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::net {
 
 using DerBytes = std::vector<std::uint8_t>;
 
@@ -39,4 +39,4 @@ struct VerifyOptions {
 // `certificates` leaf first; the rest may help build the chain.
 ChainVerification verifyChain(const std::vector<DerBytes>& certificates, const VerifyOptions& options);
 
-} // namespace dv::internal
+} // namespace dv::internal::net

@@ -2,7 +2,7 @@
 
 #include <map>
 
-namespace dv::internal {
+namespace dv::internal::system {
 
 namespace {
 
@@ -137,4 +137,4 @@ Result<void> AddressBookDatabase::remove(std::int64_t id)
     return people.run();
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::system

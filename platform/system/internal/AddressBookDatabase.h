@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::system {
 
 struct PhoneRow {
     std::int32_t identifier = 0;
@@ -53,4 +53,4 @@ private:
     SqliteStatement m_insertPerson, m_updatePerson, m_deletePerson, m_insertPhone, m_deletePhones;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::system

@@ -12,7 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace dv::internal {
+namespace dv::internal::system {
 
 bool replaceFileAtomically(const std::string& path, std::string_view bytes, int& error)
 {
@@ -40,4 +40,4 @@ Ref<NSError> fileError(int posixError, const std::string& path, bool writing)
                                                                                    std::strerror(posixError)) } }));
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::system

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace dv::internal {
+namespace dv::internal::system {
 
 // Writes `bytes` atomically (see platform/base/AtomicFile.h), so that a reader sees the old file
 // or the new one, never a part. On failure answers false with errno in `error` and leaves `path`
@@ -19,4 +19,4 @@ namespace dv::internal {
 // over the read codes (260 no such file, 257 no permission, 256 other).
 Ref<NSError> fileError(int posixError, const std::string& path, bool writing);
 
-} // namespace dv::internal
+} // namespace dv::internal::system

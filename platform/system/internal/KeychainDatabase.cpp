@@ -1,6 +1,6 @@
 #include "platform/system/internal/KeychainDatabase.h"
 
-namespace dv::internal {
+namespace dv::internal::system {
 
 namespace {
 
@@ -177,4 +177,4 @@ Result<void> KeychainDatabase::remove(std::int64_t rowId)
     return st.run();
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::system

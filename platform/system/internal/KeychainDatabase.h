@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::system {
 
 struct KeychainItem {
     std::int64_t rowId = 0;
@@ -52,4 +52,4 @@ private:
     std::unique_ptr<SqliteDatabase> m_db;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::system

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 bool performAction(const id& target, SEL action, const id& sender, const Ref<UIEvent>& event)
 {
@@ -18,4 +18,4 @@ bool performAction(const id& target, SEL action, const id& sender, const Ref<UIE
     return true;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -5,9 +5,9 @@
 #include "platform/base/NSObject.h"
 #include "platform/ui/Forward.h"
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 // NO when the target has no method for the action.
 bool performAction(const id& target, SEL action, const id& sender, const Ref<UIEvent>& event);
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

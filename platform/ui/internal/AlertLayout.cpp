@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 Ref<UIColor> alertButtonColour() { return UIColor::colorWithRed(0, 122.0 / 255, 1, 1); }
 Ref<UIColor> alertDestructiveColour() { return UIColor::colorWithRed(1, 59.0 / 255, 48.0 / 255, 1); }
@@ -34,4 +34,4 @@ void addHairline(const Ref<UIView>& parent, CGRect frame)
     parent->addSubview(line);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -5,7 +5,7 @@
 #include "platform/ui/UIButton.h"
 #include "platform/ui/UILabel.h"
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 // The platform's blue of alert buttons and red of destructive ones.
 Ref<UIColor> alertButtonColour();
@@ -19,4 +19,4 @@ CGFloat addWrappedLabel(const Ref<UIView>& parent, const Ref<NSString>& text, co
 // A hairline (half a point) added to `parent`.
 void addHairline(const Ref<UIView>& parent, CGRect frame);
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

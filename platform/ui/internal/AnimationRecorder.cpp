@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 struct AnimationRecorder::Group {
     Parameters parameters;
@@ -225,5 +225,5 @@ std::vector<std::string> AnimationRecorder::keyPaths(const UIView& view) const
 
 std::vector<dv::ViewAnimation> dv::runningAnimations(const Ref<UIView>& view)
 {
-    return internal::AnimationRecorder::shared().running(view.get());
+    return internal::uikit::AnimationRecorder::shared().running(view.get());
 }

@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class AnimationRecorder {
 public:
@@ -72,4 +72,4 @@ private:
     bool m_enabled = true;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

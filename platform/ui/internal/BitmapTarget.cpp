@@ -8,7 +8,7 @@
 
 #include <cmath>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 constexpr CGBitmapInfo kLayout = kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little;
@@ -52,4 +52,4 @@ Ref<UIImage> BitmapTarget::finish()
     return UIImage::imageWithCGImage(image, m_scale, UIImageOrientationUp);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

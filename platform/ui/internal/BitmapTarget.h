@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class BitmapTarget {
 public:
@@ -36,4 +36,4 @@ private:
     CGFloat m_scale = 1;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

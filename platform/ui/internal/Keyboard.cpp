@@ -52,15 +52,15 @@ DV_DEFINE_CLASS(UIKeyboardWindow)
 
 namespace dv {
 
-bool isKeyboardVisible() { return internal::Keyboard::shared().isVisible(); }
-CGRect keyboardFrame() { return internal::Keyboard::shared().frame(); }
-Ref<UIResponder> keyboardResponder() { return internal::Keyboard::shared().responder(); }
-Ref<UIWindow> keyboardWindow() { return internal::Keyboard::shared().window(); }
-std::size_t inputClickCount() { return internal::Keyboard::shared().inputClicks(); }
+bool isKeyboardVisible() { return internal::uikit::Keyboard::shared().isVisible(); }
+CGRect keyboardFrame() { return internal::uikit::Keyboard::shared().frame(); }
+Ref<UIResponder> keyboardResponder() { return internal::uikit::Keyboard::shared().responder(); }
+Ref<UIWindow> keyboardWindow() { return internal::uikit::Keyboard::shared().window(); }
+std::size_t inputClickCount() { return internal::uikit::Keyboard::shared().inputClicks(); }
 
 } // namespace dv
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 Keyboard& Keyboard::shared()
 {
@@ -314,4 +314,4 @@ Keyboard::Handover::Handover(const Ref<UIResponder>& incoming)
 
 Keyboard::Handover::~Handover() { Keyboard::shared().m_incoming = m_previous; }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

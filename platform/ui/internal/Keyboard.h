@@ -16,7 +16,7 @@ class NSString;
 class NSTimer;
 class UIKeyboardWindow;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class Keyboard {
 public:
@@ -80,4 +80,4 @@ private:
     std::size_t m_inputClicks = 0;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

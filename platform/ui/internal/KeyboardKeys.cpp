@@ -473,7 +473,7 @@ void UIKeyboardView::touchesEnded(const Ref<NSSet>& touches, const Ref<UIEvent>&
 void UIKeyboardView::handleAct(const Ref<UIKeyboardKey>& key)
 {
     auto keep = self<UIKeyboardView>(); // typing may take the keyboard away
-    auto& keyboard = dv::internal::Keyboard::shared();
+    auto& keyboard = dv::internal::uikit::Keyboard::shared();
     auto responder = keyboard.responder();
     switch (key->kind) {
     case KeyKind::character:
@@ -483,10 +483,10 @@ void UIKeyboardView::handleAct(const Ref<UIKeyboardKey>& key)
             m_shifted = false;
             handleBuild();
         }
-        dv::internal::Keyboard::insertText(responder, NSString::fromUTF8(key->output));
+        dv::internal::uikit::Keyboard::insertText(responder, NSString::fromUTF8(key->output));
         break;
-    case KeyKind::erase: dv::internal::Keyboard::deleteBackward(responder); break;
-    case KeyKind::returnKey: dv::internal::Keyboard::pressReturn(responder); break;
+    case KeyKind::erase: dv::internal::uikit::Keyboard::deleteBackward(responder); break;
+    case KeyKind::returnKey: dv::internal::uikit::Keyboard::pressReturn(responder); break;
     case KeyKind::shift:
         m_shifted = !m_shifted;
         handleBuild();

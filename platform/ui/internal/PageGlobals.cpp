@@ -13,7 +13,7 @@
 
 #include <algorithm>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -217,4 +217,4 @@ void PageGlobals::handleCall(const Ref<NSDictionary>& message)
         engine.release(handle);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -23,7 +23,7 @@ class JSContext;
 class JSValue;
 class NSDictionary;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class PageGlobals {
 public:
@@ -55,4 +55,4 @@ private:
     std::vector<Entry> m_entries;                      // by the number the page calls them with
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 // What a script run in the page answered.
 struct PageAnswer {
@@ -33,4 +33,4 @@ public:
     virtual bool pageIsStarting() const = 0;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

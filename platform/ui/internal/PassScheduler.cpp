@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -143,4 +143,4 @@ void PassScheduler::runDisplayPass()
     }
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class PassScheduler {
 public:
@@ -40,4 +40,4 @@ private:
     bool m_running = false;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 Ref<PickerColumn> PickerColumn::make(const Ref<UIPickerView>& picker, NSInteger component)
 {
@@ -257,4 +257,4 @@ void PickerColumn::handleRest()
         picker->handleUserSelectedRow(m_component, row);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -13,7 +13,7 @@
 #include <map>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class PickerColumn : public UIScrollView, public UIScrollViewDelegate {
 public:
@@ -66,4 +66,4 @@ private:
     bool m_turnedByPerson = false;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

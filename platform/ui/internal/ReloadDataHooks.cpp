@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 ReloadDataHooks& ReloadDataHooks::tables()
 {
@@ -41,4 +41,4 @@ void ReloadDataHooks::run(const Ref<UIScrollView>& reloaded)
     }
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class ReloadDataHooks {
 public:
@@ -28,4 +28,4 @@ private:
     std::vector<Entry> m_entries;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

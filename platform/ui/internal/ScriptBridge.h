@@ -9,7 +9,7 @@
 
 class JSContext;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 // A new handle (the caller releases it).
 ScriptValue scriptValueFromObject(const Ref<JSContext>& context, const id& object, int depth);
@@ -35,4 +35,4 @@ private:
     const CallScope* m_previous;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -14,7 +14,7 @@ JS_EXPORT void JSContextGroupSetExecutionTimeLimit(JSContextGroupRef group, doub
 JS_EXPORT void JSContextGroupClearExecutionTimeLimit(JSContextGroupRef group);
 }
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -346,4 +346,4 @@ std::string ScriptEngine::toJSON(ScriptValue value)
 
 #undef DV_VALUE
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

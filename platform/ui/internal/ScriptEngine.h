@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 using ScriptValue = const void*;
 
@@ -92,4 +92,4 @@ private:
     double m_timeLimit = 0;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -107,4 +107,4 @@ void AxisMotion::stepSpring(double seconds, AxisLimits limits)
         rest(edge);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

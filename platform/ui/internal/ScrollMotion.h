@@ -9,7 +9,7 @@
 #include "platform/base/Geometry.h"
 #include "platform/base/NSObject.h"
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 // Where an axis may rest: [low, high].
 struct AxisLimits {
@@ -55,4 +55,4 @@ private:
     bool m_highEdge = false;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

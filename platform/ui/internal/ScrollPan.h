@@ -7,7 +7,7 @@
 #include "platform/ui/UIPanGestureRecognizer.h"
 #include "platform/ui/UIScrollView.h"
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class ScrollPanRecognizer : public UIPanGestureRecognizer {
 public:
@@ -32,4 +32,4 @@ private:
     Weak<UIScrollView> m_scrollView;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

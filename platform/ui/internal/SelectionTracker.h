@@ -9,7 +9,7 @@
 #include <set>
 #include <utility>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class SelectionTracker {
 public:
@@ -59,4 +59,4 @@ private:
     std::set<Position> m_positions;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -12,7 +12,7 @@
 
 #include <cmath>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -117,4 +117,4 @@ void drawStatusBar(const StatusBarLook& look, CGRect rect)
     drawBattery(CGRectGetMaxX(rect) - kMargin, middle, ink, font);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 struct StatusBarLook {
     std::string time;          // "09:41"
@@ -29,4 +29,4 @@ void setStillStatusBarTime(std::optional<std::string> time);
 // Draws it into the current graphics context, in `rect` (the top 20 points of the screen).
 void drawStatusBar(const StatusBarLook& look, CGRect rect);
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

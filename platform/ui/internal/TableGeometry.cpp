@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 void TableGeometry::clear() { m_sections.clear(); }
 
@@ -70,4 +70,4 @@ std::optional<std::pair<NSInteger, NSInteger>> TableGeometry::rowAt(CGFloat y) c
     return std::nullopt;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 struct TableSection {
     CGFloat top = 0; // below the table header view
@@ -61,4 +61,4 @@ private:
     CGFloat m_footerView = 0;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

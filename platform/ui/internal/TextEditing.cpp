@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 NSRange clampRange(NSRange range, NSUInteger length)
 {
@@ -28,4 +28,4 @@ NSRange composedCharacterBefore(const Ref<NSString>& text, NSUInteger index)
 
 NSRange lastComposedCharacter(const Ref<NSString>& text) { return composedCharacterBefore(text, text->length()); }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

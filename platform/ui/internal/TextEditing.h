@@ -6,7 +6,7 @@
 
 class NSString;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 // The range cut to a text of `length` units.
 NSRange clampRange(NSRange range, NSUInteger length);
@@ -15,4 +15,4 @@ NSRange lastComposedCharacter(const Ref<NSString>& text);
 // The character before `index` (a surrogate pair counts as one); empty at 0.
 NSRange composedCharacterBefore(const Ref<NSString>& text, NSUInteger index);
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -188,4 +188,4 @@ void TouchRouter::deliverToViews(const std::vector<Ref<UITouch>>& touches, int p
     }
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

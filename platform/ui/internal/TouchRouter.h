@@ -26,7 +26,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class TouchRouter {
 public:
@@ -82,4 +82,4 @@ private:
     NSUInteger m_lastTapCount = 0;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -224,4 +224,4 @@ void TouchRouter::forgetRecognizer(UIGestureRecognizer& recognizer)
     releaseHeldEnds();
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

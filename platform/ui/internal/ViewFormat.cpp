@@ -11,7 +11,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 std::string ViewFormat::number(CGFloat value)
 {
@@ -105,4 +105,4 @@ void ViewFormat::appendKeyboardType(DescriptionFields& fields, NSInteger type)
     fields.emplace_back("keyboard", type > 0 && type < NSInteger(std::size(names)) ? names[type] : std::to_string(type));
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -17,7 +17,7 @@ namespace dv {
 using DescriptionFields = std::vector<std::pair<std::string, std::string>>;
 }
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 struct ViewFormat {
     static std::string number(CGFloat value);
@@ -36,4 +36,4 @@ struct ViewFormat {
     static void appendKeyboardType(DescriptionFields& fields, NSInteger type);
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -96,4 +96,4 @@ void ViewRenderer::renderLayer(const CGContextRef& context, UIView& view)
         CGContextEndTransparencyLayer(context);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

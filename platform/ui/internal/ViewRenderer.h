@@ -9,7 +9,7 @@
 #include "platform/graphics/CGContext.h"
 #include "platform/ui/Forward.h"
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class ViewRenderer {
 public:
@@ -22,4 +22,4 @@ private:
     static void renderLayer(const CGContextRef& context, UIView& view);
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

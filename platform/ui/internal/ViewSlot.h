@@ -3,13 +3,13 @@
 // takes the new one, and `insert` places it among the container's subviews (not called for nil).
 // Nothing happens when the slot already holds the view: the answer says whether it changed.
 //
-//   if (dv::internal::replaceViewInSlot(m_backgroundView, view, [&](const Ref<UIView>& v) { insertSubviewAtIndex(v, 0); }))
+//   if (dv::internal::uikit::replaceViewInSlot(m_backgroundView, view, [&](const Ref<UIView>& v) { insertSubviewAtIndex(v, 0); }))
 //       setNeedsLayout();
 #pragma once
 
 #include "platform/ui/UIView.h"
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 template <class Insert>
 bool replaceViewInSlot(Ref<UIView>& slot, const Ref<UIView>& view, Insert insert)
@@ -24,4 +24,4 @@ bool replaceViewInSlot(Ref<UIView>& slot, const Ref<UIView>& view, Insert insert
     return true;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

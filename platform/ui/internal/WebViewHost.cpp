@@ -40,7 +40,7 @@ void clearWebLoadRecords()
 
 } // namespace dv
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -640,4 +640,4 @@ void WebViewHost::endEditing()
         m_page->runScript("if (document.activeElement) document.activeElement.blur();", {});
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

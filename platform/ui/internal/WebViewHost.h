@@ -31,7 +31,7 @@ class NSURLRequest;
 class UIImage;
 class UIWebView;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class WebViewHost final : public EnginePageClient, public PageScriptHost, public std::enable_shared_from_this<WebViewHost> {
 public:
@@ -136,4 +136,4 @@ private:
     bool m_editing = false;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

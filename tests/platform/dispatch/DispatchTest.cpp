@@ -353,7 +353,7 @@ TEST_F(DispatchTest, BlockingWorkersDoNotStarveTheQueuesBehindThem)
             dispatch_semaphore_signal(gate);
     });
     ASSERT_TRUE(runMainLoopUntil([&] { return released == blockers; }));
-    EXPECT_LE(dv::internal::WorkerPool::shared().threadCount(), dv::internal::WorkerPool::hardLimit);
+    EXPECT_LE(dv::internal::dispatch::WorkerPool::shared().threadCount(), dv::internal::dispatch::WorkerPool::hardLimit);
 }
 
 TEST_F(DispatchTest, QueueSpecificValuesIdentifyTheCurrentQueue)

@@ -270,7 +270,7 @@ TEST_F(ObservableTest, RegistrationsLiveBesideTheObjectAndGoWithIt)
     EXPECT_FALSE(unobserved->hasObservers());
     EXPECT_EQ(dv::sidetable::size(), before);
 
-    Weak<dv::internal::Observation> record;
+    Weak<dv::internal::dispatch::Observation> record;
     int calls = 0;
     {
         auto observed = alloc<ObservedTask>();

@@ -398,11 +398,11 @@ TEST_F(RunLoopTest, TurnTimesCountTheWorkOfEachTurnAndNotItsWait)
         const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(30);
         while (std::chrono::steady_clock::now() < until) { }
     });
-    loop->runTurn(NSDefaultRunLoopMode, dv::internal::noDeadline, 0);
+    loop->runTurn(NSDefaultRunLoopMode, dv::internal::dispatch::noDeadline, 0);
     // Then a turn that waits a fifth of a second for work that never comes.
     const auto waitStarted = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() - waitStarted < std::chrono::milliseconds(200))
-        loop->runTurn(NSDefaultRunLoopMode, dv::internal::noDeadline, 0.2);
+        loop->runTurn(NSDefaultRunLoopMode, dv::internal::dispatch::noDeadline, 0.2);
     const auto times = loop->takeTurnTimes();
     EXPECT_GE(times.turns, 2u);
     EXPECT_GE(times.longest, 0.030) << "the busy turn";

@@ -289,7 +289,7 @@ TEST(DrawingTest, DrawImageIsUprightAndScaledIntoTheRectangle)
 
 TEST(DrawingTest, DrawingKeepsNoLastingSecondCopyOfAnImage)
 {
-    using dv::internal::DrawingCopies;
+    using dv::internal::graphics::DrawingCopies;
     const std::size_t before = DrawingCopies::bytesHeld();
 
     // Rows already in the drawing layout, and a crop of them with the parent's row length, are

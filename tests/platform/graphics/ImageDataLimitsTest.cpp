@@ -283,8 +283,8 @@ TEST(ImageDataLimitsTest, TheStatusKeepsNoPixelsAndAnImageOfTheSameBytesIsTheOnl
 TEST(ImageDataLimitsTest, AnAnimationCutByTheMemoryLimitSaysSo)
 {
     // Room for three frames of 16 x 16 in one animation.
-    const auto image = dv::internal::maxImagePixels(), animation = dv::internal::maxAnimationPixels();
-    dv::internal::setPixelLimits(image, 3 * 16 * 16);
+    const auto image = dv::internal::graphics::maxImagePixels(), animation = dv::internal::graphics::maxAnimationPixels();
+    dv::internal::graphics::setPixelLimits(image, 3 * 16 * 16);
     const std::vector<GifColorType> palette = {{0, 0, 0}, {255, 0, 0}};
     std::vector<GifFrame> frames(5, {0, 0, 16, 16, 5, DISPOSAL_UNSPECIFIED, -1, {}, std::vector<GifByteType>(256, 1)});
     for (const auto& [name, data] : std::vector<Sample> {{"gif", writeGif(16, 16, palette, frames)}, {"webp", animatedWebp(5, 16)}}) {
@@ -296,7 +296,7 @@ TEST(ImageDataLimitsTest, AnAnimationCutByTheMemoryLimitSaysSo)
         ASSERT_TRUE(omitted);
         EXPECT_EQ(omitted->intValue(), 2);
     }
-    dv::internal::setPixelLimits(image, animation);
+    dv::internal::graphics::setPixelLimits(image, animation);
     auto whole = CGImageSourceCreateWithData(writeGif(16, 16, palette, frames), nil);
     EXPECT_EQ(CGImageSourceGetCount(whole), 5u);
     EXPECT_FALSE(CGImageSourceCopyProperties(whole, nil)->objectForKey(kCGImagePropertyFramesOmitted));

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-using namespace dv::internal;
+using namespace dv::internal::net;
 using dv::testing::LoopbackServer;
 using dv::testing::ScriptedReply;
 using namespace std::chrono_literals;

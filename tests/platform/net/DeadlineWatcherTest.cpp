@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-using dv::internal::DeadlineWatcher;
+using dv::internal::net::DeadlineWatcher;
 
 namespace {
 

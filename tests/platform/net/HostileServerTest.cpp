@@ -204,15 +204,15 @@ TEST_F(HostileServerTest, FinishedTasksLeaveNoResourceTimerBehind)
 {
     dv::ManualClockScope clock;
     RawServer raw([](RawServer::Connection& c) { c.send("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"); });
-    auto before = dv::internal::DeadlineWatcher::shared().pendingCount();
+    auto before = dv::internal::net::DeadlineWatcher::shared().pendingCount();
     EXPECT_EQ(codeFor(raw), 0);
-    EXPECT_EQ(dv::internal::DeadlineWatcher::shared().pendingCount(), before);
+    EXPECT_EQ(dv::internal::net::DeadlineWatcher::shared().pendingCount(), before);
     // A task given up before it ever ran leaves nothing either.
     auto never = session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(raw.url("/"))));
     never->resume();
     never->cancel();
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 2; }));
-    EXPECT_EQ(dv::internal::DeadlineWatcher::shared().pendingCount(), before);
+    EXPECT_EQ(dv::internal::net::DeadlineWatcher::shared().pendingCount(), before);
 }
 
 } // namespace

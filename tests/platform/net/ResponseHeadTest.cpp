@@ -6,7 +6,7 @@
 #include <string>
 #include <variant>
 
-using dv::internal::ResponseHeadReader;
+using dv::internal::net::ResponseHeadReader;
 using Step = ResponseHeadReader::Step;
 
 namespace {
@@ -71,7 +71,7 @@ TEST(ResponseHeadTest, UntrustworthyHeadsAreRefused)
     // Equal lengths, in one field or two, and a status line without a reason are fine.
     ResponseHeadReader head;
     EXPECT_EQ(feed(head, { "HTTP/1.1 204\r\n", "Content-Length: 0, 0\r\n", "content-length: 0\r\n", "\n" }), (std::variant<Step, std::string>(Step::Complete)));
-    EXPECT_EQ(dv::internal::contentLengthValue(" 12 , 12"), 12);
+    EXPECT_EQ(dv::internal::net::contentLengthValue(" 12 , 12"), 12);
 }
 
 } // namespace

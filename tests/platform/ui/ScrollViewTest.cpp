@@ -8,7 +8,7 @@
 #include <cmath>
 
 using namespace dv::test;
-using dv::internal::ViewFormat;
+using dv::internal::uikit::ViewFormat;
 
 namespace {
 

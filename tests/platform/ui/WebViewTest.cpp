@@ -342,7 +342,7 @@ protected:
     {
         UITest::SetUp();
         m_ui.clearWebLoads();
-        if (dv::internal::WebEngine::state() != dv::internal::WebEngine::State::NotStarted)
+        if (dv::internal::uikit::WebEngine::state() != dv::internal::uikit::WebEngine::State::NotStarted)
             GTEST_SKIP() << "the engine has started in this process already";
     }
 };

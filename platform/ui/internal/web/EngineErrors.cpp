@@ -11,7 +11,7 @@
 
 #include <cstring>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -74,4 +74,4 @@ Ref<NSError> errorForEndedProcess(const std::string& failingURL)
     return dv::makeURLError(NSURLErrorUnknown, urlOf(failingURL));
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

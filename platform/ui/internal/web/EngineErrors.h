@@ -12,10 +12,10 @@
 typedef struct _GError GError;
 class NSError;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 Ref<NSError> errorForFailedLoad(const GError* error, const std::string& failingURL);
 // The error of a load the engine stopped because the page's web process ended.
 Ref<NSError> errorForEndedProcess(const std::string& failingURL);
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

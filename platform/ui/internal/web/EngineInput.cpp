@@ -25,7 +25,7 @@ static void dv_typed_input_class_init(DvTypedInputClass* type)
     input->filter_key_event = [](WebKitInputMethodContext*, GdkEventKey*) -> gboolean { return FALSE; };
 }
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -136,4 +136,4 @@ void commitText(WebKitWebView* view, const std::string& text)
     webkit_web_view_execute_editing_command_with_argument(view, "InsertText", text.c_str());
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

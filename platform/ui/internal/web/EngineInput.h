@@ -8,7 +8,7 @@
 
 typedef struct _WebKitWebView WebKitWebView;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 // Gives the view its input method; once, before it is shown.
 void installInput(WebKitWebView* view);
@@ -20,4 +20,4 @@ void sendKey(WebKitWebView* view, unsigned keyval, double time);
 // Text typed into the focused field of the page.
 void commitText(WebKitWebView* view, const std::string& text);
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

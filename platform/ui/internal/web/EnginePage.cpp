@@ -18,7 +18,7 @@
 #include <cmath>
 #include <cstring>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -535,4 +535,4 @@ void EnginePage::afterDelay(double seconds, std::function<void()> block)
     m_engine->timeouts.push_back(source);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -27,7 +27,7 @@
 class NSError;
 class UIImage;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 // A navigation the engine asks about.
 struct PageNavigation {
@@ -116,4 +116,4 @@ private:
     bool m_renderingStale = true;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

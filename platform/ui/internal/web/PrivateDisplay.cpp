@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -130,4 +130,4 @@ void PrivateDisplay::keepUntilEnd(pid_t server)
     while (::waitpid(server, nullptr, 0) < 0 && errno == EINTR) { }
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

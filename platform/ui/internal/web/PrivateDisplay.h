@@ -9,7 +9,7 @@
 #include <string>
 #include <sys/types.h>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class PrivateDisplay {
 public:
@@ -24,4 +24,4 @@ public:
     static void keepUntilEnd(pid_t server);
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 ToolkitEvents::ToolkitEvents() : m_context(g_main_context_ref(g_main_context_default())) { }
 
@@ -55,4 +55,4 @@ bool ToolkitEvents::dispatch(std::span<const WatchedDescriptor> watched)
     return true;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -12,7 +12,7 @@
 typedef struct _GMainContext GMainContext;
 typedef struct _GPollFD GPollFD;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class ToolkitEvents final : public ExternalEventSource {
 public:
@@ -33,4 +33,4 @@ private:
     std::vector<Round> m_rounds;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

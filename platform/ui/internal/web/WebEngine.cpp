@@ -23,7 +23,7 @@
 #error "DV_WEB_EXTENSION_DIR names the folder of the web-process extension"
 #endif
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 namespace {
 
@@ -172,4 +172,4 @@ void WebEngine::makeContext(bool sandboxed)
     webkit_web_context_set_web_extensions_initialization_user_data(m_context, g_variant_new_double(kDefaultTimeLimit));
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit

@@ -22,7 +22,7 @@
 
 typedef struct _WebKitWebContext WebKitWebContext;
 
-namespace dv::internal {
+namespace dv::internal::uikit {
 
 class WebEngine {
 public:
@@ -68,4 +68,4 @@ private:
     bool m_sandboxed = false;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::uikit
