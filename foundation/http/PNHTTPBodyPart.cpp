@@ -38,13 +38,13 @@ Ref<NSInputStream> PNHTTPBodyPart::inputStream()
 {
     if (!m_inputStream) {
         if (auto data = dv::as<NSData>(m_body))
-            m_inputStream = alloc<dv::internal::DataBodyInputStream>()->initWithBodyData(data);
+            m_inputStream = alloc<dv::internal::http::DataBodyInputStream>()->initWithBodyData(data);
         else if (auto url = dv::as<NSURL>(m_body); url && url->isFileURL())
-            m_inputStream = alloc<dv::internal::FileBodyInputStream>()->initWithPath(url->path()->utf8());
+            m_inputStream = alloc<dv::internal::http::FileBodyInputStream>()->initWithPath(url->path()->utf8());
         else if (auto stream = dv::as<NSInputStream>(m_body))
             m_inputStream = stream;
         if (!m_inputStream)
-            m_inputStream = alloc<dv::internal::DataBodyInputStream>()->initWithBodyData(NSData::data());
+            m_inputStream = alloc<dv::internal::http::DataBodyInputStream>()->initWithBodyData(NSData::data());
     }
     return m_inputStream;
 }

@@ -41,7 +41,7 @@ Ref<NSArray> PNRequestPropertyKeyPaths()
     return keyPaths;
 }
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 Ref<NSString> defaultAcceptLanguage()
 {
@@ -81,7 +81,7 @@ Ref<NSString> defaultUserAgent()
     return userAgent;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::http
 
 Ref<PNHTTPRequestSerializer> PNHTTPRequestSerializer::init()
 {
@@ -96,8 +96,8 @@ void PNHTTPRequestSerializer::applyDefaults()
 {
     m_stringEncoding = NSUTF8StringEncoding;
     m_mutableHTTPRequestHeaders = NSMutableDictionary::dictionary();
-    m_mutableHTTPRequestHeaders->setObjectForKeyedSubscript(dv::internal::defaultAcceptLanguage(), "Accept-Language"_ns);
-    m_mutableHTTPRequestHeaders->setObjectForKeyedSubscript(dv::internal::defaultUserAgent(), "User-Agent"_ns);
+    m_mutableHTTPRequestHeaders->setObjectForKeyedSubscript(dv::internal::http::defaultAcceptLanguage(), "Accept-Language"_ns);
+    m_mutableHTTPRequestHeaders->setObjectForKeyedSubscript(dv::internal::http::defaultUserAgent(), "User-Agent"_ns);
     m_queryStringSerializationStyle = PNHTTPRequestQueryStringDefaultStyle;
     m_queryStringSerialization = nullptr;
     m_HTTPMethodsEncodingParametersInURI = NSSet::of({"GET"_ns, "HEAD"_ns, "DELETE"_ns});

@@ -115,10 +115,10 @@ private:
 // The request properties a serialiser carries onto its requests, in the order they are applied.
 Ref<NSArray> PNRequestPropertyKeyPaths();
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 // The default header values, as init computes them.
 Ref<NSString> defaultAcceptLanguage();
 Ref<NSString> defaultUserAgent();
 
-} // namespace dv::internal
+} // namespace dv::internal::http

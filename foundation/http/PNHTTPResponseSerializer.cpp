@@ -84,7 +84,7 @@ bool PNHTTPResponseSerializer::validateResponse(const Ref<NSHTTPURLResponse>& re
         auto type = response->MIMEType();
         if (!type || !m_acceptableContentTypes->containsObject(type)) {
             if (data && data->length() > 0 && response->URL()) {
-                auto message = NSString::stringWithFormat(dv::internal::networkingString("Request failed: unacceptable content-type: %@"), type);
+                auto message = NSString::stringWithFormat(dv::internal::http::networkingString("Request failed: unacceptable content-type: %@"), type);
                 validationError = NSError::errorWithDomain(PNURLResponseSerializationErrorDomain, NSURLErrorCannotDecodeContentData,
                     validationUserInfo(message, response, data));
             }
@@ -93,7 +93,7 @@ bool PNHTTPResponseSerializer::validateResponse(const Ref<NSHTTPURLResponse>& re
     }
 
     if (m_acceptableStatusCodes && !m_acceptableStatusCodes->containsIndex(NSUInteger(response->statusCode())) && response->URL()) {
-        auto message = NSString::stringWithFormat(dv::internal::networkingString("Request failed: %@ (%ld)"),
+        auto message = NSString::stringWithFormat(dv::internal::http::networkingString("Request failed: %@ (%ld)"),
             NSHTTPURLResponse::localizedStringForStatusCode(response->statusCode()), long(response->statusCode()));
         auto statusError = NSError::errorWithDomain(PNURLResponseSerializationErrorDomain, NSURLErrorBadServerResponse,
             validationUserInfo(message, response, data));
@@ -136,7 +136,7 @@ id PNHTTPResponseSerializer::copyWithZone(NSZone*) const
     return copy;
 }
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 bool responseSerializerGate(PNHTTPResponseSerializer& serializer, const Ref<NSURLResponse>& response, const Ref<NSData>& data, Ref<NSError>* error)
 {
@@ -145,4 +145,4 @@ bool responseSerializerGate(PNHTTPResponseSerializer& serializer, const Ref<NSUR
     return error && !PNErrorChainHasCode(*error);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::http

@@ -71,11 +71,11 @@ Ref<NSError> PNAttachUnderlyingError(const Ref<NSError>& error, const Ref<NSErro
 // domain's -1016 (unacceptable content type or undecodable text).
 bool PNErrorChainHasCode(const Ref<NSError>& error);
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 // The gate shared by the parsing serialisers: validates, and answers NO when parsing must not be
 // attempted (validation failed with no error slot, or with a content-type error in the chain).
 bool responseSerializerGate(PNHTTPResponseSerializer& serializer, const Ref<NSURLResponse>& response,
     const Ref<NSData>& data, Ref<NSError>* error);
 
-} // namespace dv::internal
+} // namespace dv::internal::http

@@ -42,9 +42,9 @@ Ref<UIImage> PNInflateImageFromResponse(const Ref<NSURLResponse>& response, cons
     CGImageRef imageRef;
     auto mimeType = response ? response->MIMEType() : nil;
     if (mimeType && mimeType->isEqualToString("image/png"))
-        imageRef = dv::internal::decodePNGBitmap(data);
+        imageRef = dv::internal::http::decodePNGBitmap(data);
     else if (mimeType && mimeType->isEqualToString("image/jpeg"))
-        imageRef = dv::internal::decodeJPEGBitmap(data); // nil for CMYK: the general decoder takes it
+        imageRef = dv::internal::http::decodeJPEGBitmap(data); // nil for CMYK: the general decoder takes it
 
     auto image = PNImageFromDataAtScale(data, scale);
     if (!imageRef) {
@@ -101,7 +101,7 @@ void PNImageResponseSerializer::applyDefaults()
 
 id PNImageResponseSerializer::responseObjectForResponse(const Ref<NSURLResponse>& response, const Ref<NSData>& data, Ref<NSError>* error)
 {
-    if (!dv::internal::responseSerializerGate(*this, response, data, error))
+    if (!dv::internal::http::responseSerializerGate(*this, response, data, error))
         return nil;
     if (m_automaticallyInflatesResponseImage)
         return PNInflateImageFromResponse(response, data, m_imageScale);

@@ -42,7 +42,7 @@ void PNJSONResponseSerializer::applyDefaults()
 
 id PNJSONResponseSerializer::responseObjectForResponse(const Ref<NSURLResponse>& response, const Ref<NSData>& data, Ref<NSError>* error)
 {
-    if (!dv::internal::responseSerializerGate(*this, response, data, error))
+    if (!dv::internal::http::responseSerializerGate(*this, response, data, error))
         return nil;
 
     NSStringEncoding encoding = m_stringEncoding;
@@ -62,8 +62,8 @@ id PNJSONResponseSerializer::responseObjectForResponse(const Ref<NSURLResponse>&
             Ref<NSData> utf8 = text->dataUsingEncoding(NSUTF8StringEncoding);
             if (!utf8) {
                 auto info = NSMutableDictionary::dictionary();
-                info->setObjectForKeyedSubscript(dv::internal::networkingString("Data failed decoding as a UTF-8 string"), NSLocalizedDescriptionKey);
-                info->setObjectForKeyedSubscript(NSString::stringWithFormat(dv::internal::networkingString("Could not decode string: %@"), text),
+                info->setObjectForKeyedSubscript(dv::internal::http::networkingString("Data failed decoding as a UTF-8 string"), NSLocalizedDescriptionKey);
+                info->setObjectForKeyedSubscript(NSString::stringWithFormat(dv::internal::http::networkingString("Could not decode string: %@"), text),
                     NSLocalizedFailureReasonErrorKey);
                 serializationError = NSError::errorWithDomain(PNURLResponseSerializationErrorDomain, NSURLErrorCannotDecodeContentData, info);
             } else if (utf8->length() == 0) {

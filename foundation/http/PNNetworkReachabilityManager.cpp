@@ -71,13 +71,13 @@ Ref<NSString> PNReachabilityStatusString(NSInteger status)
 {
     switch (status) {
     case PNReachabilityStatusNotReachable:
-        return dv::internal::networkingString("Not Reachable");
+        return dv::internal::http::networkingString("Not Reachable");
     case PNReachabilityStatusReachableViaWWAN:
-        return dv::internal::networkingString("Reachable via WWAN");
+        return dv::internal::http::networkingString("Reachable via WWAN");
     case PNReachabilityStatusReachableViaWiFi:
-        return dv::internal::networkingString("Reachable via WiFi");
+        return dv::internal::http::networkingString("Reachable via WiFi");
     default:
-        return dv::internal::networkingString("Unknown");
+        return dv::internal::http::networkingString("Unknown");
     }
 }
 

@@ -39,7 +39,7 @@ void PNPropertyListResponseSerializer::applyDefaults()
 
 id PNPropertyListResponseSerializer::responseObjectForResponse(const Ref<NSURLResponse>& response, const Ref<NSData>& data, Ref<NSError>* error)
 {
-    if (!dv::internal::responseSerializerGate(*this, response, data, error))
+    if (!dv::internal::http::responseSerializerGate(*this, response, data, error))
         return nil;
     id plist;
     Ref<NSError> serializationError;

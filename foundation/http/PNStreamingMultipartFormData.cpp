@@ -35,12 +35,12 @@ Ref<NSString> createMultipartFormBoundary()
 Ref<NSError> badFileURLError(const char* reason)
 {
     return NSError::errorWithDomain(PNURLRequestSerializationErrorDomain, NSURLErrorBadURL,
-        NSDictionary::of({{NSLocalizedFailureReasonErrorKey, dv::internal::networkingString(reason)}}));
+        NSDictionary::of({{NSLocalizedFailureReasonErrorKey, dv::internal::http::networkingString(reason)}}));
 }
 
 } // namespace
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 Ref<NSString> quotedDispositionName(const Ref<NSString>& name)
 {
@@ -60,7 +60,7 @@ Ref<NSString> quotedDispositionName(const Ref<NSString>& name)
     return NSString::fromUTF8(out);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::http
 
 Ref<PNStreamingMultipartFormData> PNStreamingMultipartFormData::initWithURLRequest(const Ref<NSMutableURLRequest>& urlRequest, NSStringEncoding encoding)
 {
@@ -82,7 +82,7 @@ void PNStreamingMultipartFormData::setBoundary(const Ref<NSString>& boundary) { 
 bool PNStreamingMultipartFormData::appendPartWithFileURL(const Ref<NSURL>& fileURL, const Ref<NSString>& name, Ref<NSError>* error)
 {
     auto fileName = fileURL ? fileURL->lastPathComponent() : nil;
-    auto mimeType = dv::internal::preferredMIMETypeForExtension(fileURL ? fileURL->pathExtension() : nil);
+    auto mimeType = dv::internal::http::preferredMIMETypeForExtension(fileURL ? fileURL->pathExtension() : nil);
     if (!mimeType)
         mimeType = "application/octet-stream"_ns;
     return appendPartWithFileURL(fileURL, name, fileName, mimeType, error);
@@ -111,7 +111,7 @@ bool PNStreamingMultipartFormData::appendPartWithFileURL(const Ref<NSURL>& fileU
     auto size = dv::as<NSNumber>(attributes->objectForKey(NSFileSize));
     auto headers = NSMutableDictionary::dictionary();
     headers->setObjectForKeyedSubscript(NSString::stringWithFormat("form-data; name=\"%@\"; filename=\"%@\"",
-        dv::internal::quotedDispositionName(name), dv::internal::quotedDispositionName(fileName)), "Content-Disposition"_ns);
+        dv::internal::http::quotedDispositionName(name), dv::internal::http::quotedDispositionName(fileName)), "Content-Disposition"_ns);
     headers->setObjectForKeyedSubscript(mimeType, "Content-Type"_ns);
     appendPart(headers, fileURL, size ? size->unsignedLongLongValue() : 0);
     return true;
@@ -122,7 +122,7 @@ void PNStreamingMultipartFormData::appendPartWithInputStream(const Ref<NSInputSt
 {
     auto headers = NSMutableDictionary::dictionary();
     headers->setObjectForKeyedSubscript(NSString::stringWithFormat("form-data; name=\"%@\"; filename=\"%@\"",
-        dv::internal::quotedDispositionName(name), dv::internal::quotedDispositionName(fileName)), "Content-Disposition"_ns);
+        dv::internal::http::quotedDispositionName(name), dv::internal::http::quotedDispositionName(fileName)), "Content-Disposition"_ns);
     headers->setObjectForKeyedSubscript(mimeType, "Content-Type"_ns);
     appendPart(headers, inputStream, static_cast<std::uint64_t>(length));
 }
@@ -132,7 +132,7 @@ void PNStreamingMultipartFormData::appendPartWithFileData(const Ref<NSData>& dat
 {
     auto headers = NSMutableDictionary::dictionary();
     headers->setObjectForKeyedSubscript(NSString::stringWithFormat("form-data; name=\"%@\"; filename=\"%@\"",
-        dv::internal::quotedDispositionName(name), dv::internal::quotedDispositionName(fileName)), "Content-Disposition"_ns);
+        dv::internal::http::quotedDispositionName(name), dv::internal::http::quotedDispositionName(fileName)), "Content-Disposition"_ns);
     headers->setObjectForKeyedSubscript(mimeType, "Content-Type"_ns);
     appendPartWithHeaders(headers, data);
 }
@@ -140,7 +140,7 @@ void PNStreamingMultipartFormData::appendPartWithFileData(const Ref<NSData>& dat
 void PNStreamingMultipartFormData::appendPartWithFormData(const Ref<NSData>& data, const Ref<NSString>& name)
 {
     auto headers = NSMutableDictionary::dictionary();
-    headers->setObjectForKeyedSubscript(NSString::stringWithFormat("form-data; name=\"%@\"", dv::internal::quotedDispositionName(name)),
+    headers->setObjectForKeyedSubscript(NSString::stringWithFormat("form-data; name=\"%@\"", dv::internal::http::quotedDispositionName(name)),
         "Content-Disposition"_ns);
     appendPartWithHeaders(headers, data);
 }

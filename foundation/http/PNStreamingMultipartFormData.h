@@ -56,10 +56,10 @@ private:
 // The error domain of the request serialisers and the multipart builder.
 extern const Ref<NSString> PNURLRequestSerializationErrorDomain; // "com.pellucor.error.serialization.request"
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 // A field or file name as it may appear between the quotes of a Content-Disposition value:
 // '"', CR and LF are percent-encoded so that a name cannot end the value or start a header.
 Ref<NSString> quotedDispositionName(const Ref<NSString>& name);
 
-} // namespace dv::internal
+} // namespace dv::internal::http

@@ -101,7 +101,7 @@ Ref<PNURLSessionManager> PNURLSessionManager::initWithSessionConfiguration(const
     m_operationQueue = alloc<NSOperationQueue>()->init();
     m_operationQueue->setMaxConcurrentOperationCount(1);
     auto manager = self<PNURLSessionManager>();
-    m_forwarder = alloc<dv::internal::SessionManagerDelegateForwarder>()->initWithManager(manager);
+    m_forwarder = alloc<dv::internal::http::SessionManagerDelegateForwarder>()->initWithManager(manager);
     m_session = NSURLSession::sessionWithConfiguration(m_sessionConfiguration, m_forwarder, m_operationQueue);
 
     setResponseSerializer(PNJSONResponseSerializer::serializer());

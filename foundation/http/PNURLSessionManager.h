@@ -44,7 +44,7 @@ class PNNetworkReachabilityManager;
 class PNSecurityPolicy;
 class PNURLSessionManagerTaskDelegate;
 
-namespace dv::internal {
+namespace dv::internal::http {
 class SessionManagerDelegateForwarder;
 }
 
@@ -255,7 +255,7 @@ protected:
     static Ref<T> createTaskSafely(const std::function<Ref<T>()>& create);
 
 private:
-    friend class dv::internal::SessionManagerDelegateForwarder;
+    friend class dv::internal::http::SessionManagerDelegateForwarder;
 
     Ref<PNURLSessionManagerTaskDelegate> delegateForTaskLocked(const Ref<NSURLSessionTask>& task) const DV_REQUIRES(*m_lock);
     enum class Registration { Replace, OnlyIfAbsent };
@@ -265,7 +265,7 @@ private:
     Ref<NSURLSessionConfiguration> m_sessionConfiguration;
     Ref<NSOperationQueue> m_operationQueue;
     Ref<NSURLSession> m_session;
-    Ref<dv::internal::SessionManagerDelegateForwarder> m_forwarder;
+    Ref<dv::internal::http::SessionManagerDelegateForwarder> m_forwarder;
     Ref<NSMutableDictionary> m_mutableTaskDelegatesKeyedByTaskIdentifier DV_GUARDED_BY(*m_lock);
     Ref<NSString> m_taskDescription;
     Ref<NSLock> m_lock;

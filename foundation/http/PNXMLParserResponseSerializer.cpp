@@ -22,7 +22,7 @@ void PNXMLParserResponseSerializer::applyDefaults()
 
 id PNXMLParserResponseSerializer::responseObjectForResponse(const Ref<NSURLResponse>& response, const Ref<NSData>& data, Ref<NSError>* error)
 {
-    if (!dv::internal::responseSerializerGate(*this, response, data, error))
+    if (!dv::internal::http::responseSerializerGate(*this, response, data, error))
         return nil;
     return alloc<NSXMLParser>()->initWithData(data);
 }

@@ -162,7 +162,7 @@ Ref<NSString> DIUUID::instanceUuidForVendor()
 {
     if (auto cached = lockedField(&DIUUID::m_uuidForVendor))
         return cached;
-    auto vendor = dv::internal::identifierForVendor();
+    auto vendor = dv::internal::identity::identifierForVendor();
     if (!vendor)
         return nil; // asked again next time
     auto value = identifierForm(vendor);

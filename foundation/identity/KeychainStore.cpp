@@ -26,7 +26,7 @@ std::mutex s_defaultServiceLock;
 Ref<NSString> s_defaultService;
 
 // Version gates of the keychain's attributes, on the platform's Foundation version rounded down.
-double foundationVersion() { return std::floor(dv::internal::foundationVersionNumber()); }
+double foundationVersion() { return std::floor(dv::internal::identity::foundationVersionNumber()); }
 bool hasSynchronizable() { return foundationVersion() > 993.0; }      // iOS 7
 bool hasAccessControl() { return foundationVersion() > 1047.0; }      // iOS 8
 bool hasAuthenticationUIFail() { return foundationVersion() > 1144.0; } // iOS 9
@@ -173,7 +173,7 @@ Ref<NSString> KeychainStore::defaultService()
 {
     std::lock_guard lock(s_defaultServiceLock);
     if (!s_defaultService) {
-        auto identifier = dv::internal::mainBundleIdentifier();
+        auto identifier = dv::internal::identity::mainBundleIdentifier();
         s_defaultService = identifier ? identifier : ""_ns;
     }
     return s_defaultService;
@@ -496,12 +496,12 @@ bool KeychainStore::synchronizeWithError(Ref<NSError>*)
 
 Ref<NSError> KeychainStore::argumentError(const Ref<NSString>& message)
 {
-    return makeError(KeychainStoreErrorInvalidArguments, dv::internal::localizedString(message), false);
+    return makeError(KeychainStoreErrorInvalidArguments, dv::internal::identity::localizedString(message), false);
 }
 
 Ref<NSError> KeychainStore::conversionError(const Ref<NSString>& message)
 {
-    return makeError(KeychainStoreErrorConversion, dv::internal::localizedString(message), false);
+    return makeError(KeychainStoreErrorConversion, dv::internal::identity::localizedString(message), false);
 }
 
 Ref<NSError> KeychainStore::securityError(std::int32_t status)
@@ -511,5 +511,5 @@ Ref<NSError> KeychainStore::securityError(std::int32_t status)
 
 Ref<NSError> KeychainStore::unexpectedError(const Ref<NSString>& message)
 {
-    return makeError(KeychainStoreErrorUnexpected, dv::internal::localizedString(message), false);
+    return makeError(KeychainStoreErrorUnexpected, dv::internal::identity::localizedString(message), false);
 }

@@ -106,7 +106,7 @@ Ref<NSArray> KeychainStore::prettify(const id& itemClass, const Ref<NSArray>& it
             item->setObjectForKey(string ? id(string) : id(data), "value"_ns);
         }
         copy(kSecAttrAccessible, "accessibility");
-        if (std::floor(dv::internal::foundationVersionNumber()) > 993.0)
+        if (std::floor(dv::internal::identity::foundationVersionNumber()) > 993.0)
             copy(kSecAttrSynchronizable, "synchronizable");
         prettified->addObject(item->copy());
     }

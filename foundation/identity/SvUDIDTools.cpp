@@ -30,7 +30,7 @@ Ref<NSString> SvUDIDTools::UDID()
     if (auto stored = getUDIDFromKeyChain())
         return stored;
     Ref<NSString> udid;
-    const double version = dv::internal::systemVersion() ? dv::internal::systemVersion()->doubleValue() : 0.0;
+    const double version = dv::internal::identity::systemVersion() ? dv::internal::identity::systemVersion()->doubleValue() : 0.0;
     if (version >= 7.0)
         udid = UDID_iOS7();
     else if (version >= 2.0)
@@ -47,13 +47,13 @@ Ref<NSString> SvUDIDTools::UDID_iOS6()
 
 Ref<NSString> SvUDIDTools::UDID_iOS7()
 {
-    auto vendor = dv::internal::identifierForVendor();
+    auto vendor = dv::internal::identity::identifierForVendor();
     return vendor ? vendor->UUIDString() : nil;
 }
 
 Ref<NSString> SvUDIDTools::getMacAddress()
 {
-    auto result = dv::internal::HardwareAddress::read();
+    auto result = dv::internal::identity::HardwareAddress::read();
     if (!result.address) {
         // The failure is not an identifier: answer nil so that nothing is stored for good.
         NSLog("%s", result.failure);

@@ -69,7 +69,7 @@ DV_DEFINE_CLASS_WITH(FZNode, b)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size)
 {
     auto data = NSData::dataWithBytes(bytes, size);
-    (void)dv::internal::parseModelDate(data->view());
+    (void)dv::internal::model::parseModelDate(data->view());
     if (auto model = mm_modelWithJSON<FZNode>(data)) {
         (void)mm_modelToJSONString(model);
         auto copy = mm_modelCopy(model);

@@ -11,8 +11,8 @@
 
 class UIActivityIndicatorView;
 
-class PNActivityIndicatorViewNotificationObserver : public dv::internal::TaskNotificationObserver {
-    DV_CLASS(PNActivityIndicatorViewNotificationObserver, dv::internal::TaskNotificationObserver)
+class PNActivityIndicatorViewNotificationObserver : public dv::internal::images::TaskNotificationObserver {
+    DV_CLASS(PNActivityIndicatorViewNotificationObserver, dv::internal::images::TaskNotificationObserver)
 
 public:
     PNActivityIndicatorViewNotificationObserver() = default;

@@ -10,8 +10,8 @@
 
 class UIRefreshControl;
 
-class PNRefreshControlNotificationObserver : public dv::internal::TaskNotificationObserver {
-    DV_CLASS(PNRefreshControlNotificationObserver, dv::internal::TaskNotificationObserver)
+class PNRefreshControlNotificationObserver : public dv::internal::images::TaskNotificationObserver {
+    DV_CLASS(PNRefreshControlNotificationObserver, dv::internal::images::TaskNotificationObserver)
 
 public:
     PNRefreshControlNotificationObserver() = default;

@@ -9,8 +9,8 @@ DV_DEFINE_CLASS(RIWebImageDownloadToken)
 RIWebImageDownloadToken::~RIWebImageDownloadToken() = default;
 
 Ref<RIWebImageDownloadToken> RIWebImageDownloadToken::initWithDownload(const Ref<RIWebImageDownloader>& downloader,
-    const Ref<NSURL>& url, std::shared_ptr<dv::internal::DownloadEntry> entry,
-    std::shared_ptr<dv::internal::DownloadListener> listener, const Ref<RIWebImageDownloaderOperation>& operation,
+    const Ref<NSURL>& url, std::shared_ptr<dv::internal::images::DownloadEntry> entry,
+    std::shared_ptr<dv::internal::images::DownloadListener> listener, const Ref<RIWebImageDownloaderOperation>& operation,
     bool startedDownload)
 {
     NSObject::init();

@@ -14,7 +14,7 @@
 
 class RIWebImageDownloader;
 
-namespace dv::internal {
+namespace dv::internal::images {
 struct DownloadEntry;
 class DownloadListener;
 }
@@ -25,7 +25,7 @@ class RIWebImageDownloadToken : public NSObject, public RIWebImageOperation {
     RIWebImageDownloadToken() = default;
     ~RIWebImageDownloadToken() override;
     Ref<RIWebImageDownloadToken> initWithDownload(const Ref<RIWebImageDownloader>& downloader, const Ref<NSURL>& url,
-        std::shared_ptr<dv::internal::DownloadEntry> entry, std::shared_ptr<dv::internal::DownloadListener> listener,
+        std::shared_ptr<dv::internal::images::DownloadEntry> entry, std::shared_ptr<dv::internal::images::DownloadListener> listener,
         const Ref<RIWebImageDownloaderOperation>& operation, bool startedDownload);
 
     void cancel() override;
@@ -40,8 +40,8 @@ class RIWebImageDownloadToken : public NSObject, public RIWebImageOperation {
 private:
     Weak<RIWebImageDownloader> m_downloader;
     Ref<NSURL> m_url;
-    std::shared_ptr<dv::internal::DownloadEntry> m_entry;
-    std::shared_ptr<dv::internal::DownloadListener> m_listener;
+    std::shared_ptr<dv::internal::images::DownloadEntry> m_entry;
+    std::shared_ptr<dv::internal::images::DownloadListener> m_listener;
     Ref<RIWebImageDownloaderOperation> m_operation;
     bool m_startedDownload = false;
 };

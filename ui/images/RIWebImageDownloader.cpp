@@ -15,8 +15,8 @@
 
 DV_DEFINE_CLASS(RIWebImageDownloader)
 
-using dv::internal::DownloadEntry;
-using dv::internal::DownloadListener;
+using dv::internal::images::DownloadEntry;
+using dv::internal::images::DownloadListener;
 
 namespace {
 

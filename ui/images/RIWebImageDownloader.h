@@ -30,7 +30,7 @@ class NSMutableDictionary;
 class NSMutableURLRequest;
 class NSURLCredential;
 
-namespace dv::internal {
+namespace dv::internal::images {
 struct DownloadEntry;
 class DownloadListener;
 }
@@ -83,7 +83,7 @@ class RIWebImageDownloader : public NSObject {
         RIWebImageDownloaderProgressBlock progressBlock, RIWebImageDownloaderCompletedBlock completedBlock);
     // The registration under the barrier: `createCallback` runs (inside the barrier) for the first
     // listener of a URL, and makes and enqueues the download for that entry.
-    using CreateCallback = std::function<Ref<RIWebImageDownloaderOperation>(const std::shared_ptr<dv::internal::DownloadEntry>& entry)>;
+    using CreateCallback = std::function<Ref<RIWebImageDownloaderOperation>(const std::shared_ptr<dv::internal::images::DownloadEntry>& entry)>;
     Ref<RIWebImageDownloadToken> addProgressCallback(RIWebImageDownloaderProgressBlock progressBlock,
         RIWebImageDownloaderCompletedBlock completedBlock, const Ref<NSURL>& url, const CreateCallback& createCallback);
 
@@ -113,13 +113,13 @@ private:
     friend class RIWebImageDownloadToken;
 
     Ref<RIWebImageDownloaderOperation> makeOperation(const Ref<NSURL>& url, RIWebImageDownloadOptions options,
-        const std::shared_ptr<dv::internal::DownloadEntry>& entry);
+        const std::shared_ptr<dv::internal::images::DownloadEntry>& entry);
     Ref<NSMutableURLRequest> makeRequest(const Ref<NSURL>& url, RIWebImageDownloadOptions options) const;
     // Takes a cancelled caller off its download; answers the download when it lost its last one.
     Ref<RIWebImageDownloaderOperation> removeListener(const Ref<NSURL>& url,
-        const std::shared_ptr<dv::internal::DownloadEntry>& entry, const std::shared_ptr<dv::internal::DownloadListener>& listener);
+        const std::shared_ptr<dv::internal::images::DownloadEntry>& entry, const std::shared_ptr<dv::internal::images::DownloadListener>& listener);
     // Barrier queue only: forgets the URL's entry when it is still this one.
-    void forgetEntryLocked(const std::string& key, const std::shared_ptr<dv::internal::DownloadEntry>& entry);
+    void forgetEntryLocked(const std::string& key, const std::shared_ptr<dv::internal::images::DownloadEntry>& entry);
 
     std::atomic<bool> m_shouldDecompressImages { true };
     std::atomic<NSTimeInterval> m_downloadTimeout { 15.0 };
@@ -136,6 +136,6 @@ private:
     Ref<NSMutableDictionary> m_HTTPHeaders DV_GUARDED_BY(m_settingsLock);
 
     // Barrier queue only.
-    std::unordered_map<std::string, std::shared_ptr<dv::internal::DownloadEntry>> m_URLCallbacks;
+    std::unordered_map<std::string, std::shared_ptr<dv::internal::images::DownloadEntry>> m_URLCallbacks;
     Weak<NSOperation> m_lastAddedOperation;
 };

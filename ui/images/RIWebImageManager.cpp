@@ -12,7 +12,7 @@
 
 DV_DEFINE_CLASS(RIWebImageManager)
 
-using dv::internal::runOnMainThreadSync;
+using dv::internal::images::runOnMainThreadSync;
 
 // One load's fixed facts, shared by the blocks it leaves with the cache and the downloader.
 struct RIWebImageManager::Load {

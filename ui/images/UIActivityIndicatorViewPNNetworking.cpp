@@ -9,7 +9,7 @@ const char kObserverKey = 0;
 
 Ref<PNActivityIndicatorViewNotificationObserver> pn_notificationObserver(const Ref<UIActivityIndicatorView>& activityIndicatorView)
 {
-    return dv::internal::attachedObserver<PNActivityIndicatorViewNotificationObserver>(activityIndicatorView, &kObserverKey,
+    return dv::internal::images::attachedObserver<PNActivityIndicatorViewNotificationObserver>(activityIndicatorView, &kObserverKey,
         [](const Ref<UIActivityIndicatorView>& indicator) {
             return alloc<PNActivityIndicatorViewNotificationObserver>()->initWithActivityIndicatorView(indicator);
         });

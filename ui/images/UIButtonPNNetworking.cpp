@@ -37,7 +37,7 @@ void setReceiptOf(const UIView& view, Kind kind, UIControlState state, const Ref
     objc_setAssociatedObject(&view, receiptKey(kind, state), receipt, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
 }
 
-dv::internal::NetworkImageSlot slotFor(Kind kind, UIControlState state)
+dv::internal::images::NetworkImageSlot slotFor(Kind kind, UIControlState state)
 {
     return {
         .receipt = [kind, state](const UIView& view) { return receiptOf(view, kind, state); },
@@ -74,7 +74,7 @@ void setImageForState(const Ref<UIButton>& button, UIControlState state, const R
 void setImageForState(const Ref<UIButton>& button, UIControlState state, const Ref<NSURLRequest>& request,
     const Ref<UIImage>& placeholder, PNImageDownloadSuccessBlock success, PNImageDownloadFailureBlock failure)
 {
-    dv::internal::loadNetworkImage(button, request, placeholder, std::move(success), std::move(failure), slotFor(Kind::image, state));
+    dv::internal::images::loadNetworkImage(button, request, placeholder, std::move(success), std::move(failure), slotFor(Kind::image, state));
 }
 
 void setBackgroundImageForState(const Ref<UIButton>& button, UIControlState state, const Ref<NSURL>& url)
@@ -91,28 +91,28 @@ void setBackgroundImageForState(const Ref<UIButton>& button, UIControlState stat
 void setBackgroundImageForState(const Ref<UIButton>& button, UIControlState state, const Ref<NSURLRequest>& request,
     const Ref<UIImage>& placeholder, PNImageDownloadSuccessBlock success, PNImageDownloadFailureBlock failure)
 {
-    dv::internal::loadNetworkImage(button, request, placeholder, std::move(success), std::move(failure),
+    dv::internal::images::loadNetworkImage(button, request, placeholder, std::move(success), std::move(failure),
         slotFor(Kind::background, state));
 }
 
 void cancelImageDownloadTaskForState(const Ref<UIButton>& button, UIControlState state)
 {
-    dv::internal::cancelNetworkImageLoad(button, slotFor(Kind::image, state));
+    dv::internal::images::cancelNetworkImageLoad(button, slotFor(Kind::image, state));
 }
 
 void cancelBackgroundImageDownloadTaskForState(const Ref<UIButton>& button, UIControlState state)
 {
-    dv::internal::cancelNetworkImageLoad(button, slotFor(Kind::background, state));
+    dv::internal::images::cancelNetworkImageLoad(button, slotFor(Kind::background, state));
 }
 
 bool isActiveTaskURLEqualToURLRequest(const Ref<UIButton>& button, const Ref<NSURLRequest>& request, UIControlState state)
 {
-    return button && dv::internal::isReceiptForRequest(receiptOf(*button, Kind::image, state), request);
+    return button && dv::internal::images::isReceiptForRequest(receiptOf(*button, Kind::image, state), request);
 }
 
 bool isActiveBackgroundTaskURLEqualToURLRequest(const Ref<UIButton>& button, const Ref<NSURLRequest>& request, UIControlState state)
 {
-    return button && dv::internal::isReceiptForRequest(receiptOf(*button, Kind::background, state), request);
+    return button && dv::internal::images::isReceiptForRequest(receiptOf(*button, Kind::background, state), request);
 }
 
 Ref<PNImageDownloadReceipt> pn_imageDownloadReceiptForState(const Ref<UIButton>& button, UIControlState state)

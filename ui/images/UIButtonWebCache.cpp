@@ -6,7 +6,7 @@
 #include "ui/images/UIViewWebCacheOperation.h"
 #include "ui/images/internal/WebCacheLoads.h"
 
-using dv::internal::WebCacheSlot;
+using dv::internal::images::WebCacheSlot;
 
 namespace {
 
@@ -36,7 +36,7 @@ void loadInto(const Ref<UIButton>& button, const Ref<NSURL>& url, UIControlState
     if (!url) {
         if (layer == Layer::image)
             imageURLStorage(button)->removeObjectForKey(NSNumber::numberWithUnsignedInteger(state));
-        dv::internal::answerNilURL(std::move(completed));
+        dv::internal::images::answerNilURL(std::move(completed));
         return;
     }
     if (layer == Layer::image)
@@ -48,7 +48,7 @@ void loadInto(const Ref<UIButton>& button, const Ref<NSURL>& url, UIControlState
         else
             button.setBackgroundImage(image, state);
     };
-    auto load = dv::internal::loadIntoSlot(button, url, options, nil, std::move(completed), std::move(slot));
+    auto load = dv::internal::images::loadIntoSlot(button, url, options, nil, std::move(completed), std::move(slot));
     if (layer == Layer::image)
         ri_setImageLoadOperation(button, load, state);
     else

@@ -33,10 +33,10 @@ void ri_setHighlightedImageWithURL(const Ref<UIImageView>& view, const Ref<NSURL
         return;
     ri_cancelCurrentHighlightedImageLoad(view);
     if (!url) {
-        dv::internal::answerNilURL(std::move(completed));
+        dv::internal::images::answerNilURL(std::move(completed));
         return;
     }
-    auto load = dv::internal::loadIntoSlot(view, url, options, std::move(progress), std::move(completed),
+    auto load = dv::internal::images::loadIntoSlot(view, url, options, std::move(progress), std::move(completed),
         [](UIView& target, const Ref<UIImage>& image) {
             auto& imageView = static_cast<UIImageView&>(target);
             imageView.setHighlightedImage(image);

@@ -16,9 +16,9 @@ Ref<PNImageDownloadReceipt> receiptOf(const UIView& view)
     return dv::as<PNImageDownloadReceipt>(objc_getAssociatedObject(&view, &kActiveReceiptKey));
 }
 
-const dv::internal::NetworkImageSlot& imageSlot()
+const dv::internal::images::NetworkImageSlot& imageSlot()
 {
-    static const dv::internal::NetworkImageSlot slot {
+    static const dv::internal::images::NetworkImageSlot slot {
         .receipt = [](const UIView& view) { return receiptOf(view); },
         .setReceipt = [](const UIView& view, const Ref<PNImageDownloadReceipt>& receipt) {
             objc_setAssociatedObject(&view, &kActiveReceiptKey, receipt, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
@@ -42,16 +42,16 @@ void setImageWithURL(const Ref<UIImageView>& view, const Ref<NSURL>& url, const 
 void setImageWithURLRequest(const Ref<UIImageView>& view, const Ref<NSURLRequest>& request, const Ref<UIImage>& placeholder,
     PNImageDownloadSuccessBlock success, PNImageDownloadFailureBlock failure)
 {
-    dv::internal::loadNetworkImage(view, request, placeholder, std::move(success), std::move(failure), imageSlot());
+    dv::internal::images::loadNetworkImage(view, request, placeholder, std::move(success), std::move(failure), imageSlot());
 }
 
-void cancelImageDownloadTask(const Ref<UIImageView>& view) { dv::internal::cancelNetworkImageLoad(view, imageSlot()); }
+void cancelImageDownloadTask(const Ref<UIImageView>& view) { dv::internal::images::cancelNetworkImageLoad(view, imageSlot()); }
 
 void clearActiveDownloadInformation(const Ref<UIImageView>& view) { pn_setActiveImageDownloadReceipt(view, nil); }
 
 bool isActiveTaskURLEqualToURLRequest(const Ref<UIImageView>& view, const Ref<NSURLRequest>& request)
 {
-    return view && dv::internal::isReceiptForRequest(receiptOf(*view), request);
+    return view && dv::internal::images::isReceiptForRequest(receiptOf(*view), request);
 }
 
 Ref<PNImageDownloadReceipt> pn_activeImageDownloadReceipt(const Ref<UIImageView>& view) { return view ? receiptOf(*view) : nil; }

@@ -9,9 +9,9 @@
 #include "ui/images/internal/WebCacheLoads.h"
 #include "ui/images/internal/WebCacheViewState.h"
 
-using dv::internal::runOnMainThreadAsync;
-using dv::internal::runOnMainThreadSync;
-using dv::internal::WebCacheViewState;
+using dv::internal::images::runOnMainThreadAsync;
+using dv::internal::images::runOnMainThreadSync;
+using dv::internal::images::WebCacheViewState;
 
 const Ref<NSString> RIImageViewImageLoadKey = "UIImageViewImageLoad"_ns;
 const Ref<NSString> RIImageViewAnimationImagesLoadKey = "UIImageViewAnimationImages"_ns;
@@ -84,7 +84,7 @@ void ri_setImageWithURL(const Ref<UIImageView>& view, const Ref<NSURL>& url, con
         return;
     auto state = WebCacheViewState::of(*view, true);
     if (id running = state->takeOperationForKey(RIImageViewImageLoadKey))
-        dv::internal::cancelLoadOperation(running);
+        dv::internal::images::cancelLoadOperation(running);
     state->imageURL = url;
 
     // A picture the memory level holds is set now, as the load would set it before returning.
@@ -108,7 +108,7 @@ void ri_setImageWithURL(const Ref<UIImageView>& view, const Ref<NSURL>& url, con
         runOnMainThreadAsync([view, completed = std::move(completed)] {
             removeActivityIndicator(view);
             if (completed)
-                completed(nil, dv::internal::nilURLError(), RIImageCacheTypeNone, nil);
+                completed(nil, dv::internal::images::nilURLError(), RIImageCacheTypeNone, nil);
         });
         return;
     }

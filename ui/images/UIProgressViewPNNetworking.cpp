@@ -6,7 +6,7 @@
 #include "platform/ui/UIProgressView.h"
 #include "ui/images/internal/ProgressViewTaskBinding.h"
 
-using dv::internal::ProgressDirection;
+using dv::internal::images::ProgressDirection;
 
 namespace {
 
@@ -23,8 +23,8 @@ void bind(const Ref<UIProgressView>& view, const Ref<NSURLSessionTask>& task, Pr
 {
     if (!view || !task)
         return;
-    auto binding = alloc<dv::internal::ProgressViewTaskBinding>()->initWithView(view, task, direction);
-    dv::internal::ProgressViewTaskBindings::of(view)->add(binding);
+    auto binding = alloc<dv::internal::images::ProgressViewTaskBinding>()->initWithView(view, task, direction);
+    dv::internal::images::ProgressViewTaskBindings::of(view)->add(binding);
 }
 
 } // namespace

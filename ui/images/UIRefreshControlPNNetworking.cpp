@@ -9,7 +9,7 @@ const char kObserverKey = 0;
 
 Ref<PNRefreshControlNotificationObserver> pn_notificationObserver(const Ref<UIRefreshControl>& refreshControl)
 {
-    return dv::internal::attachedObserver<PNRefreshControlNotificationObserver>(refreshControl, &kObserverKey,
+    return dv::internal::images::attachedObserver<PNRefreshControlNotificationObserver>(refreshControl, &kObserverKey,
         [](const Ref<UIRefreshControl>& control) { return alloc<PNRefreshControlNotificationObserver>()->initWithActivityRefreshControl(control); });
 }
 

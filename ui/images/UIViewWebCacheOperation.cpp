@@ -2,7 +2,7 @@
 
 #include "ui/images/internal/WebCacheViewState.h"
 
-using dv::internal::WebCacheViewState;
+using dv::internal::images::WebCacheViewState;
 
 void ri_setImageLoadOperation(const Ref<UIView>& view, const id& operation, const Ref<NSString>& key)
 {
@@ -22,7 +22,7 @@ void ri_cancelImageLoadOperationWithKey(const Ref<UIView>& view, const Ref<NSStr
         return;
     // Out of the table before the cancel, which may start something under the same key.
     if (id operation = state->takeOperationForKey(key))
-        dv::internal::cancelLoadOperation(operation);
+        dv::internal::images::cancelLoadOperation(operation);
 }
 
 void ri_removeImageLoadOperationWithKey(const Ref<UIView>& view, const Ref<NSString>& key)

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 DV_DEFINE_CLASS(DataBodyInputStream)
 
@@ -43,4 +43,4 @@ NSInteger DataBodyInputStream::read(std::uint8_t* buffer, NSUInteger maxLength)
 
 bool DataBodyInputStream::hasBytesAvailable() const { return m_status == NSStreamStatusOpen; }
 
-} // namespace dv::internal
+} // namespace dv::internal::http

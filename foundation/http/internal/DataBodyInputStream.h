@@ -4,7 +4,7 @@
 
 #include "platform/system/NSInputStream.h"
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 class DataBodyInputStream : public NSInputStream {
     DV_CLASS(DataBodyInputStream, NSInputStream)
@@ -22,4 +22,4 @@ private:
     std::size_t m_offset = 0;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::http

@@ -4,7 +4,7 @@
 #include "platform/base/NSString.h"
 #include "platform/graphics/CGImageSource.h"
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 namespace {
 
@@ -67,4 +67,4 @@ int jpegFrameComponents(const Ref<NSData>& data)
     return 0;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::http

@@ -5,11 +5,11 @@
 
 #include "platform/graphics/CGImage.h"
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 CGImageRef decodePNGBitmap(const Ref<NSData>& data);
 CGImageRef decodeJPEGBitmap(const Ref<NSData>& data);
 // The number of colour components of a JPEG's frame header, 0 when none is found.
 int jpegFrameComponents(const Ref<NSData>& data);
 
-} // namespace dv::internal
+} // namespace dv::internal::http

@@ -11,7 +11,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 DV_DEFINE_CLASS(FileBodyInputStream)
 
@@ -84,4 +84,4 @@ NSInteger FileBodyInputStream::read(std::uint8_t* buffer, NSUInteger maxLength)
 
 bool FileBodyInputStream::hasBytesAvailable() const { return m_status == NSStreamStatusOpen; }
 
-} // namespace dv::internal
+} // namespace dv::internal::http

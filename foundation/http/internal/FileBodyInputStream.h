@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 class FileBodyInputStream : public NSInputStream {
     DV_CLASS(FileBodyInputStream, NSInputStream)
@@ -26,4 +26,4 @@ private:
     int m_fd = -1;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::http

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <unordered_map>
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 Ref<NSString> preferredMIMETypeForExtension(const Ref<NSString>& extension)
 {
@@ -31,4 +31,4 @@ Ref<NSString> preferredMIMETypeForExtension(const Ref<NSString>& extension)
     return found == table.end() ? nil : NSString::fromUTF8(found->second);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::http

@@ -4,8 +4,8 @@
 
 #include "platform/base/Forward.h"
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 Ref<NSString> preferredMIMETypeForExtension(const Ref<NSString>& extension);
 
-} // namespace dv::internal
+} // namespace dv::internal::http

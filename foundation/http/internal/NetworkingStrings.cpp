@@ -3,7 +3,7 @@
 #include "platform/base/NSString.h"
 #include "platform/system/NSBundle.h"
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 Ref<NSString> networkingString(const char* english)
 {
@@ -15,4 +15,4 @@ Ref<NSString> networkingString(const char* english)
     return text ? text : key;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::http

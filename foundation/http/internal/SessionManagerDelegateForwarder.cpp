@@ -4,7 +4,7 @@
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/Mutex.h"
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 DV_DEFINE_CLASS(SessionManagerDelegateForwarder)
 
@@ -128,4 +128,4 @@ bool SessionManagerDelegateForwarder::URLSession(const Ref<NSURLSession>& sessio
 
 #undef DV_FORWARD
 
-} // namespace dv::internal
+} // namespace dv::internal::http

@@ -11,7 +11,7 @@
 
 class PNURLSessionManager;
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 class SessionManagerDelegateForwarder : public NSObject, public NSURLSessionDataDelegate, public NSURLSessionDownloadDelegate {
     DV_CLASS(SessionManagerDelegateForwarder, NSObject)
@@ -57,4 +57,4 @@ private:
     Ref<PNURLSessionManager> m_keepAlive DV_GUARDED_BY(m_mutex);
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::http

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 std::optional<std::string> transliterate(const std::string& utf8, const char* transformID)
 {
@@ -21,4 +21,4 @@ std::optional<std::string> transliterate(const std::string& utf8, const char* tr
     return result;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::http

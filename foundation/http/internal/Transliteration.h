@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
-namespace dv::internal {
+namespace dv::internal::http {
 
 // The UTF-8 text passed forward through the ICU transform with the given identifier (for instance
 // "Any-Latin; Latin-ASCII; [:^ASCII:] Remove"); nothing when the transform cannot be made.
 std::optional<std::string> transliterate(const std::string& utf8, const char* transformID);
 
-} // namespace dv::internal
+} // namespace dv::internal::http

@@ -7,7 +7,7 @@
 #include <netpacket/packet.h>
 #include <sys/socket.h>
 
-namespace dv::internal {
+namespace dv::internal::identity {
 
 namespace {
 
@@ -81,4 +81,4 @@ void HardwareAddress::setReaderForTesting(std::function<Result()> reader)
     s_reader = std::move(reader);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::identity

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-namespace dv::internal {
+namespace dv::internal::identity {
 
 class HardwareAddress {
 public:
@@ -28,4 +28,4 @@ public:
     static void setReaderForTesting(std::function<Result()> reader);
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::identity

@@ -6,7 +6,7 @@
 #include "platform/system/NSBundle.h"
 #include "platform/system/UIDevice.h"
 
-namespace dv::internal {
+namespace dv::internal::identity {
 
 double foundationVersionNumber() { return NSFoundationVersionNumber; }
 
@@ -25,4 +25,4 @@ Ref<NSString> localizedString(const Ref<NSString>& text)
 Ref<NSString> systemVersion() { return UIDevice::currentDevice()->systemVersion(); }
 Ref<NSUUID> identifierForVendor() { return UIDevice::currentDevice()->identifierForVendor(); }
 
-} // namespace dv::internal
+} // namespace dv::internal::identity

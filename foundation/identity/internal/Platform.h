@@ -5,7 +5,7 @@
 
 #include "platform/base/Forward.h"
 
-namespace dv::internal {
+namespace dv::internal::identity {
 
 double foundationVersionNumber();
 // nil when the bundle has no identifier.
@@ -17,4 +17,4 @@ Ref<NSString> localizedString(const Ref<NSString>& text);
 Ref<NSString> systemVersion();
 Ref<NSUUID> identifierForVendor();
 
-} // namespace dv::internal
+} // namespace dv::internal::identity

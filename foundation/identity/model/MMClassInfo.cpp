@@ -180,10 +180,10 @@ Ref<MMClassPropertyInfo> MMClassPropertyInfo::initWithProperty(const dv::Propert
 
 namespace {
 
-dv::internal::ClassTable<MMClassInfo>& classInfoCache()
+dv::internal::model::ClassTable<MMClassInfo>& classInfoCache()
 {
     // Lives for the process: records handed out must outlive every reader.
-    static auto* cache = new dv::internal::ClassTable<MMClassInfo>();
+    static auto* cache = new dv::internal::model::ClassTable<MMClassInfo>();
     return *cache;
 }
 

@@ -11,7 +11,7 @@
 
 #include <array>
 
-using namespace dv::internal;
+using namespace dv::internal::model;
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include <array>
 #include <cmath>
 
-using namespace dv::internal;
+using namespace dv::internal::model;
 
 namespace {
 

@@ -106,10 +106,10 @@ TEST_F(ImageResponseSerializerTest, CMYKJpegTakesTheGeneralDecoder)
     auto rgb = jpegWithPixelFormat(TJPF_RGB, 3);
     ASSERT_TRUE(cmyk);
     ASSERT_TRUE(rgb);
-    EXPECT_EQ(dv::internal::jpegFrameComponents(cmyk), 4);
-    EXPECT_EQ(dv::internal::jpegFrameComponents(rgb), 3);
-    EXPECT_FALSE(dv::internal::decodeJPEGBitmap(cmyk));
-    EXPECT_TRUE(dv::internal::decodeJPEGBitmap(rgb));
+    EXPECT_EQ(dv::internal::http::jpegFrameComponents(cmyk), 4);
+    EXPECT_EQ(dv::internal::http::jpegFrameComponents(rgb), 3);
+    EXPECT_FALSE(dv::internal::http::decodeJPEGBitmap(cmyk));
+    EXPECT_TRUE(dv::internal::http::decodeJPEGBitmap(rgb));
 
     auto image = dv::as<UIImage>(PNImageResponseSerializer::serializer()->responseObjectForResponse(reply(200, "image/jpeg"), cmyk, nullptr));
     ASSERT_TRUE(image);

@@ -176,18 +176,18 @@ TEST_F(RequestSerializerTest, DefaultHeaders)
     EXPECT_EQ(dv::str(serializer->valueForHTTPHeaderField("Accept-Language"_ns)), "zh-Hans;q=1, en;q=0.9");
 
     NSLocale::setPreferredLanguages(NSArray::of({"a"_ns, "b"_ns, "c"_ns, "d"_ns, "e"_ns, "f"_ns, "g"_ns, "h"_ns}));
-    EXPECT_EQ(dv::internal::defaultAcceptLanguage()->utf8(), "a;q=1, b;q=0.9, c;q=0.8, d;q=0.7, e;q=0.6, f;q=0.5");
+    EXPECT_EQ(dv::internal::http::defaultAcceptLanguage()->utf8(), "a;q=1, b;q=0.9, c;q=0.8, d;q=0.7, e;q=0.6, f;q=0.5");
     NSLocale::setPreferredLanguages(NSArray::array());
-    EXPECT_EQ(dv::internal::defaultAcceptLanguage()->utf8(), "");
+    EXPECT_EQ(dv::internal::http::defaultAcceptLanguage()->utf8(), "");
 
     dv::MainBundleOverride::set(pathInHome("res"), NSDictionary::of({{"CFBundleExecutable"_ns, "App"_ns}, {"CFBundleShortVersionString"_ns, "2.1"_ns}}));
     UIDevice::currentDevice()->setModel("iPhone"_ns);
     UIDevice::currentDevice()->setSystemVersion("9.3"_ns);
     UIScreen::mainScreen()->setScale(2);
-    EXPECT_EQ(dv::internal::defaultUserAgent()->utf8(), "App/2.1 (iPhone; iOS 9.3; Scale/2.00)");
+    EXPECT_EQ(dv::internal::http::defaultUserAgent()->utf8(), "App/2.1 (iPhone; iOS 9.3; Scale/2.00)");
 
     dv::MainBundleOverride::set(pathInHome("res"), NSDictionary::of({{"CFBundleExecutable"_ns, "Café信聊"_ns}, {"CFBundleShortVersionString"_ns, "1"_ns}}));
-    auto transliterated = dv::internal::defaultUserAgent()->utf8();
+    auto transliterated = dv::internal::http::defaultUserAgent()->utf8();
     EXPECT_TRUE(transliterated.starts_with("Cafe")) << transliterated;
     for (unsigned char c : transliterated)
         EXPECT_LT(c, 0x80) << transliterated;

@@ -54,7 +54,7 @@ protected:
         dv::KeychainSettings::reset();
         UIDevice::currentDevice()->reset();
         NSFoundationVersionNumber = NSFoundationVersionNumber_iOS_9_0;
-        dv::internal::HardwareAddress::setReaderForTesting({});
+        dv::internal::identity::HardwareAddress::setReaderForTesting({});
     }
 
     void relaunch() { resetProcessState(); }

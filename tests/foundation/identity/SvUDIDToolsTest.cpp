@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <regex>
 
-using dv::internal::HardwareAddress;
+using dv::internal::identity::HardwareAddress;
 using dv::test::IdentityTest;
 
 namespace {

@@ -340,7 +340,7 @@ TEST_F(RefreshHeaderTest, GifImagesFollowThePullAndStayWithinTheSequence)
     EXPECT_EQ(header->gifView()->image(), idle->objectAtIndex(0)) << "back at rest";
 
     // The index never leaves the images, whatever the percentage.
-    using dv::internal::imageIndexForPullingPercent;
+    using dv::internal::toolkit::imageIndexForPullingPercent;
     EXPECT_EQ(imageIndexForPullingPercent(10, 0.55), 5u);
     EXPECT_EQ(imageIndexForPullingPercent(10, 0.99), 9u);
     EXPECT_EQ(imageIndexForPullingPercent(10, 1.0), 9u);

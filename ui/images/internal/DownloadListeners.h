@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::images {
 
 // One caller's blocks. `cancelled` is set by the caller's token before anything else, and read
 // just before each call. The blocks are let go once the caller has its result or has left, so
@@ -64,4 +64,4 @@ struct DownloadEntry {
     bool closed = false;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::images

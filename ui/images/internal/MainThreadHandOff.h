@@ -7,7 +7,7 @@
 
 #include <functional>
 
-namespace dv::internal {
+namespace dv::internal::images {
 
 template <class Block>
 void runOnMainThreadSync(Block&& block)
@@ -27,4 +27,4 @@ void runOnMainThreadAsync(Block&& block)
         dispatch_async(dispatch_get_main_queue(), std::forward<Block>(block));
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::images

@@ -9,7 +9,7 @@
 #include "ui/images/PNImageDownloadReceipt.h"
 #include "ui/images/PNImageDownloader.h"
 
-namespace dv::internal {
+namespace dv::internal::images {
 
 namespace {
 
@@ -99,4 +99,4 @@ void loadNetworkImage(const Ref<UIView>& view, const Ref<NSURLRequest>& request,
         slot.setReceipt(*view, receipt);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::images

@@ -13,7 +13,7 @@ class NSURLRequest;
 class PNImageDownloadReceipt;
 class UIView;
 
-namespace dv::internal {
+namespace dv::internal::images {
 
 // How a load reaches its slot on a view.
 struct NetworkImageSlot {
@@ -33,4 +33,4 @@ void cancelNetworkImageLoad(const Ref<UIView>& view, const NetworkImageSlot& slo
 // Whether the receipt's task was made for the request's URL (equal absolute texts).
 bool isReceiptForRequest(const Ref<PNImageDownloadReceipt>& receipt, const Ref<NSURLRequest>& request);
 
-} // namespace dv::internal
+} // namespace dv::internal::images

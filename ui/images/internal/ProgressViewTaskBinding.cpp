@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <string_view>
 
-namespace dv::internal {
+namespace dv::internal::images {
 
 DV_DEFINE_CLASS(ProgressViewTaskBinding)
 DV_DEFINE_CLASS(ProgressViewTaskBindings)
@@ -115,4 +115,4 @@ void ProgressViewTaskBindings::add(const Ref<ProgressViewTaskBinding>& binding)
     m_bindings.push_back(binding);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::images

@@ -15,7 +15,7 @@
 class NSURLSessionTask;
 class UIProgressView;
 
-namespace dv::internal {
+namespace dv::internal::images {
 
 enum class ProgressDirection { upload, download };
 
@@ -56,4 +56,4 @@ private:
     std::vector<Ref<ProgressViewTaskBinding>> m_bindings;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::images

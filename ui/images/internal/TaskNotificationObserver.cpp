@@ -5,7 +5,7 @@
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/net/NSURLSessionTask.h"
 
-namespace dv::internal {
+namespace dv::internal::images {
 
 DV_DEFINE_CLASS(TaskNotificationObserver)
 
@@ -28,4 +28,4 @@ void TaskNotificationObserver::listen(const Ref<NSURLSessionTask>& task)
     center->addObserver(self, &TaskNotificationObserver::handleEnd, PNTaskSuspendNotificationName, task);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::images

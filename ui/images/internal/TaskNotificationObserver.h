@@ -10,7 +10,7 @@
 class NSNotification;
 class NSURLSessionTask;
 
-namespace dv::internal {
+namespace dv::internal::images {
 
 class TaskNotificationObserver : public NSObject {
     DV_CLASS(TaskNotificationObserver, NSObject)
@@ -58,4 +58,4 @@ Ref<Observer> attachedObserver(const Ref<Control>& control, const void* key, Mak
     return observer;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::images

@@ -6,7 +6,7 @@
 #include "platform/ui/UIView.h"
 #include "ui/images/internal/MainThreadHandOff.h"
 
-namespace dv::internal {
+namespace dv::internal::images {
 
 Ref<RIWebImageCombinedOperation> loadIntoSlot(const Ref<UIView>& view, const Ref<NSURL>& url, RIWebImageLoadOptions options,
     RIWebImageDownloaderProgressBlock progress, RIWebImageCompletionBlock completed, WebCacheSlot slot)
@@ -47,4 +47,4 @@ void answerNilURL(RIWebImageCompletionBlock completed)
     runOnMainThreadAsync([completed = std::move(completed)] { completed(nil, nilURLError(), RIImageCacheTypeNone, nil); });
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::images

@@ -8,7 +8,7 @@
 
 class UIView;
 
-namespace dv::internal {
+namespace dv::internal::images {
 
 // Puts a loaded image into its place on the view (main thread).
 using WebCacheSlot = std::function<void(UIView& view, const Ref<UIImage>& image)>;
@@ -25,4 +25,4 @@ Ref<NSError> nilURLError();
 // already there, else queued.
 void answerNilURL(RIWebImageCompletionBlock completed);
 
-} // namespace dv::internal
+} // namespace dv::internal::images

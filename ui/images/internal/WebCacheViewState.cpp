@@ -6,7 +6,7 @@
 #include "platform/ui/UIActivityIndicatorView.h"
 #include "ui/images/RIWebImageOperation.h"
 
-namespace dv::internal {
+namespace dv::internal::images {
 
 DV_DEFINE_CLASS(WebCacheViewState)
 
@@ -89,4 +89,4 @@ void cancelLoadOperation(const id& operation)
         load->cancel();
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::images

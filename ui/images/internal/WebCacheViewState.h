@@ -13,7 +13,7 @@
 class UIActivityIndicatorView;
 class UIView;
 
-namespace dv::internal {
+namespace dv::internal::images {
 
 class WebCacheViewState : public NSObject {
     DV_CLASS(WebCacheViewState, NSObject)
@@ -46,4 +46,4 @@ private:
 // Sends cancel to a load, or to each load of an array; anything else is left alone.
 void cancelLoadOperation(const id& operation);
 
-} // namespace dv::internal
+} // namespace dv::internal::images

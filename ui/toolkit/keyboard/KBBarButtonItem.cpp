@@ -14,7 +14,7 @@ void KBBarButtonItem::load()
     const UIControlState states[] = { UIControlStateNormal, UIControlStateHighlighted, UIControlStateDisabled,
         UIControlStateSelected, UIControlStateApplication, UIControlStateReserved };
     std::vector<UIBarButtonItemStyle> styles { UIBarButtonItemStyleDone, UIBarButtonItemStylePlain };
-    if (dv::internal::isKeyboardNewSystem())
+    if (dv::internal::toolkit::isKeyboardNewSystem())
         styles.push_back(UIBarButtonItemStyleBordered);
     for (UIControlState state : states) {
         proxy->setTitleTextAttributes(nil, state);

@@ -284,7 +284,7 @@ void KBKeyboardManager::keyboardWillHide(const Ref<NSNotification>& notification
     }
     if (!CGRectEqualToRect(m_topViewBeginRect, CGRectZero)) {
         if (auto controller = m_rootViewController.lock()) {
-            if (dv::internal::isKeyboardNewSystem())
+            if (dv::internal::toolkit::isKeyboardNewSystem())
                 m_topViewBeginRect.size = controller->view()->frame().size;
             handleAnimate([this] { handleRestoreRootView(); });
             m_rootViewController.reset();

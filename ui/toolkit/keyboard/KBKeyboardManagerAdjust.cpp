@@ -23,8 +23,8 @@
 
 #include <algorithm>
 
-using dv::internal::isKeyboardNewSystem;
-using dv::internal::windowRectOfView;
+using dv::internal::toolkit::isKeyboardNewSystem;
+using dv::internal::toolkit::windowRectOfView;
 
 namespace {
 

@@ -18,8 +18,8 @@
 
 #include <algorithm>
 
-using dv::internal::inputTraitsOfView;
-using dv::internal::placeholderOfView;
+using dv::internal::toolkit::inputTraitsOfView;
+using dv::internal::toolkit::placeholderOfView;
 
 namespace {
 

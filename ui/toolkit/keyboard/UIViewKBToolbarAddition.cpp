@@ -13,8 +13,8 @@
 
 #include <vector>
 
-using dv::internal::inputTraitsOfView;
-using dv::internal::placeholderOfView;
+using dv::internal::toolkit::inputTraitsOfView;
+using dv::internal::toolkit::placeholderOfView;
 
 namespace {
 
@@ -56,7 +56,7 @@ Ref<KBBarButtonItem> textItem(const Ref<NSString>& text, UIBarButtonItemStyle st
 Ref<KBBarButtonItem> imageItem(const char* imageName, const id& target, SEL action)
 {
     auto item = alloc<KBBarButtonItem>();
-    item->initWithImage(dv::internal::keyboardToolbarImage(imageName), UIBarButtonItemStylePlain, target, action);
+    item->initWithImage(dv::internal::toolkit::keyboardToolbarImage(imageName), UIBarButtonItemStylePlain, target, action);
     return item;
 }
 

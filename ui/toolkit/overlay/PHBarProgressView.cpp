@@ -86,7 +86,7 @@ void PHBarProgressView::registerForKVO()
     Weak<PHBarProgressView> weak = self<PHBarProgressView>();
     for (const char* key : observableKeypaths())
         m_observations.push_back(observe(key, 0, [weak](const id&, const dv::KeyValueChange&) {
-            dv::internal::redrawOnMainThread(weak);
+            dv::internal::toolkit::redrawOnMainThread(weak);
         }));
 }
 
@@ -161,6 +161,6 @@ void PHBarProgressView::drawRect(CGRect rect)
 
 void PHBarProgressView::appendDescriptionFields(dv::DescriptionFields& fields) const
 {
-    fields.emplace_back("progress", dv::internal::formatNumber(m_progress.load()));
+    fields.emplace_back("progress", dv::internal::toolkit::formatNumber(m_progress.load()));
     UIView::appendDescriptionFields(fields);
 }

@@ -245,7 +245,7 @@ void PHProgressHUD::registerForKVO()
     for (const char* key : observableKeypaths()) {
         // A change made on another thread shows on the main thread, without waiting for it.
         m_observations.push_back(observe(key, 0, [weak, key](const id&, const dv::KeyValueChange&) {
-            dv::internal::updateOnMainThread(weak, [key](UIView& view) { static_cast<PHProgressHUD&>(view).updateUIForKeypath(key); });
+            dv::internal::toolkit::updateOnMainThread(weak, [key](UIView& view) { static_cast<PHProgressHUD&>(view).updateUIForKeypath(key); });
         }));
     }
 }

@@ -78,7 +78,7 @@ void PHRoundProgressView::registerForKVO()
     Weak<PHRoundProgressView> weak = self<PHRoundProgressView>();
     for (const char* key : observableKeypaths())
         m_observations.push_back(observe(key, 0, [weak](const id&, const dv::KeyValueChange&) {
-            dv::internal::redrawOnMainThread(weak);
+            dv::internal::toolkit::redrawOnMainThread(weak);
         }));
 }
 
@@ -136,7 +136,7 @@ void PHRoundProgressView::drawRect(CGRect)
 
 void PHRoundProgressView::appendDescriptionFields(dv::DescriptionFields& fields) const
 {
-    fields.emplace_back("progress", dv::internal::formatNumber(m_progress.load()));
+    fields.emplace_back("progress", dv::internal::toolkit::formatNumber(m_progress.load()));
     if (m_annular)
         fields.emplace_back("annular", "");
     UIView::appendDescriptionFields(fields);

@@ -11,7 +11,7 @@ DV_DEFINE_CLASS(RFDIYAutoFooter)
 void RFDIYAutoFooter::prepare()
 {
     RFRefreshAutoFooter::prepare();
-    m_parts.make(*this, dv::internal::DIYParts::Logo::None);
+    m_parts.make(*this, dv::internal::toolkit::DIYParts::Logo::None);
 }
 
 void RFDIYAutoFooter::placeSubviews()

@@ -31,5 +31,5 @@ class RFDIYAutoFooter : public RFRefreshAutoFooter {
     void setState(RefreshState state) override;
 
 private:
-    dv::internal::DIYParts m_parts;
+    dv::internal::toolkit::DIYParts m_parts;
 };

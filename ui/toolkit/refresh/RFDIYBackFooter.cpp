@@ -11,7 +11,7 @@ DV_DEFINE_CLASS(RFDIYBackFooter)
 void RFDIYBackFooter::prepare()
 {
     RFRefreshBackFooter::prepare();
-    m_parts.make(*this, dv::internal::DIYParts::Logo::Shown);
+    m_parts.make(*this, dv::internal::toolkit::DIYParts::Logo::Shown);
 }
 
 void RFDIYBackFooter::placeSubviews()

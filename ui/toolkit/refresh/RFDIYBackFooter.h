@@ -35,5 +35,5 @@ class RFDIYBackFooter : public RFRefreshBackFooter {
     void setPullingPercent(CGFloat pullingPercent) override;
 
 private:
-    dv::internal::DIYParts m_parts;
+    dv::internal::toolkit::DIYParts m_parts;
 };

@@ -11,7 +11,7 @@ DV_DEFINE_CLASS(RFDIYHeader)
 void RFDIYHeader::prepare()
 {
     RFRefreshHeader::prepare();
-    m_parts.make(*this, dv::internal::DIYParts::Logo::Shown);
+    m_parts.make(*this, dv::internal::toolkit::DIYParts::Logo::Shown);
 }
 
 void RFDIYHeader::placeSubviews()

@@ -35,5 +35,5 @@ class RFDIYHeader : public RFRefreshHeader {
     void setPullingPercent(CGFloat pullingPercent) override;
 
 private:
-    dv::internal::DIYParts m_parts;
+    dv::internal::toolkit::DIYParts m_parts;
 };

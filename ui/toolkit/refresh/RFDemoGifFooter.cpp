@@ -8,5 +8,5 @@ DV_DEFINE_CLASS(RFDemoGifFooter)
 void RFDemoGifFooter::prepare()
 {
     RFRefreshAutoGifFooter::prepare();
-    setImages(dv::internal::demonstrationImages(), RefreshStateRefreshing);
+    setImages(dv::internal::toolkit::demonstrationImages(), RefreshStateRefreshing);
 }

@@ -8,5 +8,5 @@ DV_DEFINE_CLASS(RFDemoGifFooter2)
 void RFDemoGifFooter2::prepare()
 {
     RFRefreshBackGifFooter::prepare();
-    setImages(dv::internal::demonstrationImages(), RefreshStateRefreshing);
+    setImages(dv::internal::toolkit::demonstrationImages(), RefreshStateRefreshing);
 }

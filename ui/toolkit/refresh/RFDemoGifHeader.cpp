@@ -8,7 +8,7 @@ DV_DEFINE_CLASS(RFDemoGifHeader)
 void RFDemoGifHeader::prepare()
 {
     RFRefreshGifHeader::prepare();
-    auto frames = dv::internal::demonstrationImages();
+    auto frames = dv::internal::toolkit::demonstrationImages();
     setImages(frames, RefreshStatePulling);
     setImages(frames, RefreshStateIdle);
     setImages(frames, RefreshStateRefreshing);

@@ -93,7 +93,7 @@ void RFRefreshAutoFooter::setState(RefreshState state)
     if (state != RefreshStateRefreshing)
         return;
     Weak<RFRefreshAutoFooter> weak = self<RFRefreshAutoFooter>();
-    dv::internal::dispatchAfterOnMainQueue(kCallbackDelay, [weak] {
+    dv::internal::toolkit::dispatchAfterOnMainQueue(kCallbackDelay, [weak] {
         if (auto footer = weak.lock())
             footer->executeRefreshingCallback();
     });

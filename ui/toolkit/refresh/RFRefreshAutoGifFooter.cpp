@@ -31,7 +31,7 @@ void RFRefreshAutoGifFooter::setState(RefreshState state)
         return;
     RFRefreshAutoStateFooter::setState(state);
     if (state == RefreshStateRefreshing) {
-        m_images.play(*this, state, dv::internal::GifImages::View::Shown);
+        m_images.play(*this, state, dv::internal::toolkit::GifImages::View::Shown);
     } else if (state == RefreshStateIdle || state == RefreshStateNoMoreData) {
         auto view = gifView();
         view->stopAnimating();

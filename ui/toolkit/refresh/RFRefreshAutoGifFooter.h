@@ -37,5 +37,5 @@ class RFRefreshAutoGifFooter : public RFRefreshAutoStateFooter {
     void setState(RefreshState state) override;
 
 private:
-    dv::internal::GifImages m_images;
+    dv::internal::toolkit::GifImages m_images;
 };

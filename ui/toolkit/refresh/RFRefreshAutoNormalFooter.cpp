@@ -14,13 +14,13 @@ constexpr CGFloat kSpinnerBesideText = 100;
 
 Ref<UIActivityIndicatorView> RFRefreshAutoNormalFooter::loadingView()
 {
-    return dv::internal::subviewMadeOnce(m_loadingView, *this, [this] { return dv::internal::makeRefreshSpinner(m_activityIndicatorViewStyle); });
+    return dv::internal::toolkit::subviewMadeOnce(m_loadingView, *this, [this] { return dv::internal::toolkit::makeRefreshSpinner(m_activityIndicatorViewStyle); });
 }
 
 void RFRefreshAutoNormalFooter::setActivityIndicatorViewStyle(UIActivityIndicatorViewStyle style)
 {
     m_activityIndicatorViewStyle = style;
-    dv::internal::dropSpinner(m_loadingView);
+    dv::internal::toolkit::dropSpinner(m_loadingView);
     setNeedsLayout();
 }
 
@@ -34,7 +34,7 @@ void RFRefreshAutoNormalFooter::placeSubviews()
 {
     RFRefreshAutoStateFooter::placeSubviews();
     auto loading = loadingView();
-    if (dv::internal::hasLayoutConstraints(loading))
+    if (dv::internal::toolkit::hasLayoutConstraints(loading))
         return;
     CGFloat centerX = rf_w(this) * 0.5;
     if (!isRefreshingTitleHidden())

@@ -15,7 +15,7 @@ DV_DEFINE_CLASS_WITH(RFRefreshAutoStateFooter, b)
     });
 }
 
-Ref<UILabel> RFRefreshAutoStateFooter::stateLabel() { return dv::internal::subviewMadeOnce(m_stateLabel, *this, [] { return label(); }); }
+Ref<UILabel> RFRefreshAutoStateFooter::stateLabel() { return dv::internal::toolkit::subviewMadeOnce(m_stateLabel, *this, [] { return label(); }); }
 
 Ref<NSMutableDictionary> RFRefreshAutoStateFooter::stateTitles() { return m_stateTitles.dictionary(); }
 
@@ -46,7 +46,7 @@ void RFRefreshAutoStateFooter::placeSubviews()
 {
     RFRefreshAutoFooter::placeSubviews();
     auto text = stateLabel();
-    if (!dv::internal::hasLayoutConstraints(text))
+    if (!dv::internal::toolkit::hasLayoutConstraints(text))
         text->setFrame(bounds());
 }
 

@@ -43,6 +43,6 @@ class RFRefreshAutoStateFooter : public RFRefreshAutoFooter {
 
 private:
     Weak<UILabel> m_stateLabel;
-    dv::internal::StateTitles m_stateTitles;
+    dv::internal::toolkit::StateTitles m_stateTitles;
     bool m_refreshingTitleHidden = false;
 };

@@ -125,7 +125,7 @@ void RFRefreshBackFooter::endRefreshing()
         return;
     }
     Weak<RFRefreshBackFooter> weak = self<RFRefreshBackFooter>();
-    dv::internal::dispatchAfterOnMainQueue(dv::internal::kCollectionViewEndDelay, [weak] {
+    dv::internal::toolkit::dispatchAfterOnMainQueue(dv::internal::toolkit::kCollectionViewEndDelay, [weak] {
         if (auto footer = weak.lock())
             footer->RFRefreshFooter::endRefreshing();
     });
@@ -138,7 +138,7 @@ void RFRefreshBackFooter::noticeNoMoreData()
         return;
     }
     Weak<RFRefreshBackFooter> weak = self<RFRefreshBackFooter>();
-    dv::internal::dispatchAfterOnMainQueue(dv::internal::kCollectionViewEndDelay, [weak] {
+    dv::internal::toolkit::dispatchAfterOnMainQueue(dv::internal::toolkit::kCollectionViewEndDelay, [weak] {
         if (auto footer = weak.lock())
             footer->RFRefreshFooter::noticeNoMoreData();
     });

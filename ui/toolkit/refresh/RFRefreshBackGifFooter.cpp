@@ -39,7 +39,7 @@ void RFRefreshBackGifFooter::setState(RefreshState state)
     switch (state) {
     case RefreshStatePulling:
     case RefreshStateRefreshing:
-        m_images.play(*this, state, dv::internal::GifImages::View::Shown);
+        m_images.play(*this, state, dv::internal::toolkit::GifImages::View::Shown);
         break;
     case RefreshStateNoMoreData:
         gifView()->setHidden(true);

@@ -40,5 +40,5 @@ class RFRefreshBackGifFooter : public RFRefreshBackStateFooter {
     void setState(RefreshState state) override;
 
 private:
-    dv::internal::GifImages m_images;
+    dv::internal::toolkit::GifImages m_images;
 };

@@ -11,7 +11,7 @@ DV_DEFINE_CLASS(RFRefreshBackNormalFooter)
 namespace {
 
 // The arrow image points down: turned, it points up.
-const CGAffineTransform kArrowUp = CGAffineTransformMakeRotation(dv::internal::kRefreshArrowTurn);
+const CGAffineTransform kArrowUp = CGAffineTransformMakeRotation(dv::internal::toolkit::kRefreshArrowTurn);
 // Arrow and spinner stand this far left of the middle, beside the text.
 constexpr CGFloat kBesideText = 100;
 

@@ -39,5 +39,5 @@ class RFRefreshBackNormalFooter : public RFRefreshBackStateFooter {
     void setState(RefreshState state) override;
 
 private:
-    dv::internal::ArrowAndSpinner m_parts;
+    dv::internal::toolkit::ArrowAndSpinner m_parts;
 };

@@ -7,7 +7,7 @@
 
 DV_DEFINE_CLASS(RFRefreshBackStateFooter)
 
-Ref<UILabel> RFRefreshBackStateFooter::stateLabel() { return dv::internal::subviewMadeOnce(m_stateLabel, *this, [] { return label(); }); }
+Ref<UILabel> RFRefreshBackStateFooter::stateLabel() { return dv::internal::toolkit::subviewMadeOnce(m_stateLabel, *this, [] { return label(); }); }
 
 Ref<NSMutableDictionary> RFRefreshBackStateFooter::stateTitles() { return m_stateTitles.dictionary(); }
 
@@ -32,7 +32,7 @@ void RFRefreshBackStateFooter::placeSubviews()
 {
     RFRefreshBackFooter::placeSubviews();
     auto text = stateLabel();
-    if (!dv::internal::hasLayoutConstraints(text))
+    if (!dv::internal::toolkit::hasLayoutConstraints(text))
         text->setFrame(bounds());
 }
 

@@ -37,5 +37,5 @@ class RFRefreshBackStateFooter : public RFRefreshBackFooter {
 
 private:
     Weak<UILabel> m_stateLabel;
-    dv::internal::StateTitles m_stateTitles;
+    dv::internal::toolkit::StateTitles m_stateTitles;
 };

@@ -24,7 +24,7 @@ void RFRefreshFooter::willMoveToSuperview(const Ref<UIView>& newSuperview)
     // has taken its place since.
     if (auto previous = m_reloadDataBlockScrollView.lock()) {
         auto mine = m_reloadDataBlock.lock();
-        if (mine && dv::internal::reloadDataBlockHolder(previous) == mine)
+        if (mine && dv::internal::toolkit::reloadDataBlockHolder(previous) == mine)
             setRf_reloadDataBlock(previous, nil);
     }
     m_reloadDataBlock.reset();
@@ -39,7 +39,7 @@ void RFRefreshFooter::willMoveToSuperview(const Ref<UIView>& newSuperview)
         if (footer && footer->isAutomaticallyHidden())
             footer->setHidden(totalDataCount == 0);
     });
-    m_reloadDataBlock = dv::internal::reloadDataBlockHolder(scroll);
+    m_reloadDataBlock = dv::internal::toolkit::reloadDataBlockHolder(scroll);
     m_reloadDataBlockScrollView = scroll;
 }
 

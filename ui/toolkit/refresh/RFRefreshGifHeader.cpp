@@ -37,7 +37,7 @@ void RFRefreshGifHeader::setState(RefreshState state)
         return;
     RFRefreshStateHeader::setState(state);
     if (state == RefreshStatePulling || state == RefreshStateRefreshing)
-        m_images.play(*this, state, dv::internal::GifImages::View::AsItIs);
+        m_images.play(*this, state, dv::internal::toolkit::GifImages::View::AsItIs);
     else if (state == RefreshStateIdle)
         gifView()->stopAnimating();
 }

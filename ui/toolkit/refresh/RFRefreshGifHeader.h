@@ -41,5 +41,5 @@ class RFRefreshGifHeader : public RFRefreshStateHeader {
     void setState(RefreshState state) override;
 
 private:
-    dv::internal::GifImages m_images;
+    dv::internal::toolkit::GifImages m_images;
 };

@@ -118,7 +118,7 @@ void RFRefreshHeader::endRefreshing()
         return;
     }
     Weak<RFRefreshHeader> weak = self<RFRefreshHeader>();
-    dv::internal::dispatchAfterOnMainQueue(dv::internal::kCollectionViewEndDelay, [weak] {
+    dv::internal::toolkit::dispatchAfterOnMainQueue(dv::internal::toolkit::kCollectionViewEndDelay, [weak] {
         if (auto header = weak.lock())
             header->RFRefreshComponent::endRefreshing();
     });

@@ -38,5 +38,5 @@ class RFRefreshNormalHeader : public RFRefreshStateHeader {
     void setState(RefreshState state) override;
 
 private:
-    dv::internal::ArrowAndSpinner m_parts;
+    dv::internal::toolkit::ArrowAndSpinner m_parts;
 };

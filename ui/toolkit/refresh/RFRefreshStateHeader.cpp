@@ -17,13 +17,13 @@
 
 DV_DEFINE_CLASS(RFRefreshStateHeader)
 
-using dv::internal::hasLayoutConstraints;
+using dv::internal::toolkit::hasLayoutConstraints;
 
-Ref<UILabel> RFRefreshStateHeader::stateLabel() { return dv::internal::subviewMadeOnce(m_stateLabel, *this, [] { return label(); }); }
+Ref<UILabel> RFRefreshStateHeader::stateLabel() { return dv::internal::toolkit::subviewMadeOnce(m_stateLabel, *this, [] { return label(); }); }
 
 Ref<UILabel> RFRefreshStateHeader::lastUpdatedTimeLabel()
 {
-    return dv::internal::subviewMadeOnce(m_lastUpdatedTimeLabel, *this, [] { return label(); });
+    return dv::internal::toolkit::subviewMadeOnce(m_lastUpdatedTimeLabel, *this, [] { return label(); });
 }
 
 Ref<NSMutableDictionary> RFRefreshStateHeader::stateTitles() { return m_stateTitles.dictionary(); }

@@ -54,6 +54,6 @@ private:
 
     Weak<UILabel> m_stateLabel;
     Weak<UILabel> m_lastUpdatedTimeLabel;
-    dv::internal::StateTitles m_stateTitles;
+    dv::internal::toolkit::StateTitles m_stateTitles;
     LastUpdatedTimeTextBlock m_lastUpdatedTimeText;
 };

@@ -3,7 +3,7 @@
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIFont.h"
 
-void dv::internal::applyRefreshLabelLook(UILabel& label)
+void dv::internal::toolkit::applyRefreshLabelLook(UILabel& label)
 {
     label.setFont(UIFont::boldSystemFontOfSize(14));
     label.setTextColor(UIColor::colorWithRed(90 / 255.0, 90 / 255.0, 90 / 255.0, 1.0));

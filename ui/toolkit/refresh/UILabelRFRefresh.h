@@ -7,7 +7,7 @@
 
 #include "platform/ui/UILabel.h"
 
-namespace dv::internal {
+namespace dv::internal::toolkit {
 void applyRefreshLabelLook(UILabel& label);
 }
 
@@ -17,6 +17,6 @@ Ref<Label> label()
 {
     auto made = alloc<Label>();
     made->init();
-    dv::internal::applyRefreshLabelLook(*made);
+    dv::internal::toolkit::applyRefreshLabelLook(*made);
     return made;
 }

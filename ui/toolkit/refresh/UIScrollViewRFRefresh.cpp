@@ -104,7 +104,7 @@ void executeReloadDataBlock(const Ref<UIScrollView>& scrollView)
         block(rf_totalDataCount(scrollView));
 }
 
-id dv::internal::reloadDataBlockHolder(const Ref<UIScrollView>& scrollView)
+id dv::internal::toolkit::reloadDataBlockHolder(const Ref<UIScrollView>& scrollView)
 {
     return objc_getAssociatedObject(scrollView, &kReloadDataBlockKey);
 }

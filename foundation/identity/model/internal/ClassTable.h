@@ -16,7 +16,7 @@
 #include <mutex>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::model {
 
 template <class T>
 class ClassTable {
@@ -95,4 +95,4 @@ private:
     std::vector<std::unique_ptr<Table>> m_tables; // every table ever published, for late readers
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::model

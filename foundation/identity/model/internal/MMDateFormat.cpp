@@ -10,7 +10,7 @@
 #include <array>
 #include <cmath>
 
-namespace dv::internal {
+namespace dv::internal::model {
 
 namespace {
 
@@ -73,4 +73,4 @@ std::string formatModelDate(double secondsSince1970)
     return text ? text->utf8() : std::string();
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::model

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace dv::internal {
+namespace dv::internal::model {
 
 // Seconds since 1970 of a date text, or nothing when it is none. The parser is chosen by the
 // text's length in characters:
@@ -26,4 +26,4 @@ std::optional<double> parseModelDate(std::string_view text);
 // offset; empty for a date the formatter cannot write.
 std::string formatModelDate(double secondsSince1970);
 
-} // namespace dv::internal
+} // namespace dv::internal::model

@@ -20,7 +20,7 @@
 #include <limits>
 #include <unordered_map>
 
-namespace dv::internal {
+namespace dv::internal::model {
 
 namespace {
 
@@ -452,4 +452,4 @@ Ref<NSNumber> MMNumberFromProperty(const NSObject& model, const MMModelPropertyM
     return number;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::model

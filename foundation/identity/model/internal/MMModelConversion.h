@@ -6,7 +6,7 @@
 
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::model {
 
 // A number from a JSON value: numbers themselves; strings by the number words ("true", "NO",
 // "null", ...), as a decimal integer when they hold no "." (an out-of-range value saturates;
@@ -27,4 +27,4 @@ Ref<NSNumber> MMNumberFromProperty(const NSObject& model, const MMModelPropertyM
 // True for an NSDecimalNumber.
 bool isDecimalNumber(const NSObject* value);
 
-} // namespace dv::internal
+} // namespace dv::internal::model

@@ -16,7 +16,7 @@
 #include <mutex>
 #include <set>
 
-namespace dv::internal {
+namespace dv::internal::model {
 
 // The hooks' selectors, interned once.
 #define DV_HOOK_SELECTOR(function, name)   \
@@ -336,4 +336,4 @@ const MMModelMeta* MMModelMeta::metaWithClass(Class cls)
     });
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::model

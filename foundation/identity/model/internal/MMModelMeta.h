@@ -17,7 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace dv::internal {
+namespace dv::internal::model {
 
 // The Foundation kind of a class: the value classes the conversions treat specially.
 enum class MMEncodingNSType : std::uint8_t {
@@ -128,4 +128,4 @@ SEL selModelCustomTransformToDictionary();
 // The class a hook answered (a class object, or a class name), or Nil.
 Class classFromHookAnswer(const id& answer);
 
-} // namespace dv::internal
+} // namespace dv::internal::model

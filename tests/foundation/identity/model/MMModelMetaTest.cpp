@@ -6,9 +6,9 @@
 
 #include <thread>
 
-using dv::internal::MMEncodingNSType;
-using dv::internal::MMModelMeta;
-using dv::internal::MMModelPropertyMeta;
+using dv::internal::model::MMEncodingNSType;
+using dv::internal::model::MMModelMeta;
+using dv::internal::model::MMModelPropertyMeta;
 
 namespace {
 

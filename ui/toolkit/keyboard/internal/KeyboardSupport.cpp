@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace dv::internal {
+namespace dv::internal::toolkit {
 
 bool isKeyboardNewSystem()
 {
@@ -55,4 +55,4 @@ Ref<UIImage> keyboardToolbarImage(const char* name)
     return UIImage::imageNamed(bundled);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::toolkit

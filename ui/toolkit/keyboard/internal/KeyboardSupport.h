@@ -13,7 +13,7 @@ class UITextInputTraits;
 class UIView;
 class UIWindow;
 
-namespace dv::internal {
+namespace dv::internal::toolkit {
 
 // Systems after the seventh (Foundation version above 1047.25): the keyboard manager moves only
 // the origin of a view and works in portrait, and the toolbar finds its images in its bundle.
@@ -29,4 +29,4 @@ UITextInputTraits* inputTraitsOfView(const Ref<UIView>& view);
 // "KBButtonBarArrowLeft" or "KBButtonBarArrowRight" from "KBKeyboardManager.bundle".
 Ref<UIImage> keyboardToolbarImage(const char* name);
 
-} // namespace dv::internal
+} // namespace dv::internal::toolkit

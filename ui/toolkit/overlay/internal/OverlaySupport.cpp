@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace dv::internal {
+namespace dv::internal::toolkit {
 
 void updateOnMainThread(const Weak<UIView>& view, std::function<void(UIView&)> update)
 {
@@ -42,4 +42,4 @@ std::string formatNumber(CGFloat value)
     return s == "-0" ? "0" : s;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::toolkit

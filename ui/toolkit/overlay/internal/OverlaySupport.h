@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-namespace dv::internal {
+namespace dv::internal::toolkit {
 
 // Runs `update` now when called on the main thread, else on the main run loop's next turn
 // (without waiting). The view is held weakly until then: one that is gone is not updated.
@@ -19,4 +19,4 @@ void redrawOnMainThread(const Weak<UIView>& view);
 // At most two decimals, no trailing zeros: "0", "0.5", "0.25".
 std::string formatNumber(CGFloat value);
 
-} // namespace dv::internal
+} // namespace dv::internal::toolkit

@@ -6,7 +6,7 @@
 #include "ui/toolkit/refresh/UIViewRFExtension.h"
 #include "ui/toolkit/refresh/internal/RefreshSupport.h"
 
-namespace dv::internal {
+namespace dv::internal::toolkit {
 
 Ref<UIImageView> ArrowAndSpinner::arrow(UIView& host)
 {
@@ -85,4 +85,4 @@ void ArrowAndSpinner::show(RFRefreshComponent& host, RefreshState state, Refresh
     }
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::toolkit

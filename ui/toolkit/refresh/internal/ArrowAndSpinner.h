@@ -13,7 +13,7 @@ class RFRefreshComponent;
 class UIImageView;
 class UIView;
 
-namespace dv::internal {
+namespace dv::internal::toolkit {
 
 class ArrowAndSpinner {
 public:
@@ -39,4 +39,4 @@ private:
     UIActivityIndicatorViewStyle m_style = UIActivityIndicatorViewStyleGray;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::toolkit

@@ -10,7 +10,7 @@
 #include "platform/ui/UISwitch.h"
 #include "ui/toolkit/refresh/UIViewRFExtension.h"
 
-namespace dv::internal {
+namespace dv::internal::toolkit {
 
 void DIYParts::make(UIView& host, Logo logo)
 {
@@ -87,4 +87,4 @@ void DIYParts::colourForPull(CGFloat pullingPercent) const
         text->setTextColor(UIColor::colorWithRed(1.0 - pullingPercent * 0.5, 0.5 - pullingPercent * 0.5, pullingPercent * 0.5, 1.0));
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::toolkit

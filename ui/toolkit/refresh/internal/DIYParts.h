@@ -14,7 +14,7 @@ class UILabel;
 class UISwitch;
 class UIView;
 
-namespace dv::internal {
+namespace dv::internal::toolkit {
 
 class DIYParts {
 public:
@@ -47,4 +47,4 @@ private:
     Weak<UIActivityIndicatorView> m_spinner;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::toolkit

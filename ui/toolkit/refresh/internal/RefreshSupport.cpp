@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-Ref<UIImage> dv::internal::refreshArrowImage()
+Ref<UIImage> dv::internal::toolkit::refreshArrowImage()
 {
     auto bundled = NSString::fromUTF8("RFRefresh.bundle")->stringByAppendingPathComponent("arrow.png"_ns);
     if (auto image = UIImage::imageNamed(bundled))
@@ -21,7 +21,7 @@ Ref<UIImage> dv::internal::refreshArrowImage()
     return UIImage::imageNamed(framework);
 }
 
-Ref<NSArray> dv::internal::demonstrationImages()
+Ref<NSArray> dv::internal::toolkit::demonstrationImages()
 {
     std::vector<id> images;
     for (unsigned long i = 1; i <= 3; ++i)
@@ -30,9 +30,9 @@ Ref<NSArray> dv::internal::demonstrationImages()
     return NSArray::fromVector(std::move(images));
 }
 
-bool dv::internal::hasLayoutConstraints(const Ref<UIView>& view) { return view && view->constraints()->count() > 0; }
+bool dv::internal::toolkit::hasLayoutConstraints(const Ref<UIView>& view) { return view && view->constraints()->count() > 0; }
 
-NSUInteger dv::internal::imageIndexForPullingPercent(NSUInteger count, CGFloat percent)
+NSUInteger dv::internal::toolkit::imageIndexForPullingPercent(NSUInteger count, CGFloat percent)
 {
     if (count == 0)
         return 0;
@@ -44,35 +44,35 @@ NSUInteger dv::internal::imageIndexForPullingPercent(NSUInteger count, CGFloat p
     return 0;
 }
 
-Ref<UIActivityIndicatorView> dv::internal::makeRefreshSpinner(UIActivityIndicatorViewStyle style)
+Ref<UIActivityIndicatorView> dv::internal::toolkit::makeRefreshSpinner(UIActivityIndicatorViewStyle style)
 {
     auto spinner = alloc<UIActivityIndicatorView>()->initWithActivityIndicatorStyle(style);
     spinner->setHidesWhenStopped(true);
     return spinner;
 }
 
-void dv::internal::dropSpinner(Weak<UIActivityIndicatorView>& slot)
+void dv::internal::toolkit::dropSpinner(Weak<UIActivityIndicatorView>& slot)
 {
     if (auto old = slot.lock())
         old->removeFromSuperview();
     slot.reset();
 }
 
-void dv::internal::dispatchAfterOnMainQueue(NSTimeInterval delay, std::function<void()> block)
+void dv::internal::toolkit::dispatchAfterOnMainQueue(NSTimeInterval delay, std::function<void()> block)
 {
     dispatch_after(dispatch_time(DISPATCH_TIME_NOW, std::int64_t(delay * NSEC_PER_SEC)), dispatch_get_main_queue(), std::move(block));
 }
 
 // Titles
 
-Ref<NSMutableDictionary> dv::internal::StateTitles::dictionary()
+Ref<NSMutableDictionary> dv::internal::toolkit::StateTitles::dictionary()
 {
     if (!m_titles)
         m_titles = NSMutableDictionary::dictionary();
     return m_titles;
 }
 
-bool dv::internal::StateTitles::set(const Ref<NSString>& title, RefreshState state)
+bool dv::internal::toolkit::StateTitles::set(const Ref<NSString>& title, RefreshState state)
 {
     if (!title)
         return false;
@@ -80,28 +80,28 @@ bool dv::internal::StateTitles::set(const Ref<NSString>& title, RefreshState sta
     return true;
 }
 
-Ref<NSString> dv::internal::StateTitles::title(RefreshState state)
+Ref<NSString> dv::internal::toolkit::StateTitles::title(RefreshState state)
 {
     return dv::as<NSString>(dictionary()->objectForKeyedSubscript(NSNumber::numberWithInteger(state)));
 }
 
 // Images
 
-Ref<NSMutableDictionary> dv::internal::StateImages::images()
+Ref<NSMutableDictionary> dv::internal::toolkit::StateImages::images()
 {
     if (!m_images)
         m_images = NSMutableDictionary::dictionary();
     return m_images;
 }
 
-Ref<NSMutableDictionary> dv::internal::StateImages::durations()
+Ref<NSMutableDictionary> dv::internal::toolkit::StateImages::durations()
 {
     if (!m_durations)
         m_durations = NSMutableDictionary::dictionary();
     return m_durations;
 }
 
-bool dv::internal::StateImages::set(const Ref<NSArray>& sequence, NSTimeInterval duration, RefreshState state, UIView& owner)
+bool dv::internal::toolkit::StateImages::set(const Ref<NSArray>& sequence, NSTimeInterval duration, RefreshState state, UIView& owner)
 {
     if (!sequence)
         return false;
@@ -113,19 +113,19 @@ bool dv::internal::StateImages::set(const Ref<NSArray>& sequence, NSTimeInterval
     return true;
 }
 
-Ref<NSArray> dv::internal::StateImages::imagesFor(RefreshState state)
+Ref<NSArray> dv::internal::toolkit::StateImages::imagesFor(RefreshState state)
 {
     auto stored = dv::as<NSArray>(images()->objectForKeyedSubscript(NSNumber::numberWithInteger(state)));
     return stored && stored->count() > 0 ? stored : nil;
 }
 
-NSTimeInterval dv::internal::StateImages::durationFor(RefreshState state)
+NSTimeInterval dv::internal::toolkit::StateImages::durationFor(RefreshState state)
 {
     auto stored = dv::as<NSNumber>(durations()->objectForKeyedSubscript(NSNumber::numberWithInteger(state)));
     return stored ? stored->doubleValue() : 0;
 }
 
-void dv::internal::playImages(UIImageView& view, const Ref<NSArray>& images, NSTimeInterval duration)
+void dv::internal::toolkit::playImages(UIImageView& view, const Ref<NSArray>& images, NSTimeInterval duration)
 {
     view.stopAnimating();
     if (images->count() == 1) {
@@ -142,18 +142,18 @@ namespace {
 constexpr CGFloat kImagesBesideText = 90;
 } // namespace
 
-Ref<UIImageView> dv::internal::GifImages::view(UIView& host)
+Ref<UIImageView> dv::internal::toolkit::GifImages::view(UIView& host)
 {
     return subviewMadeOnce(m_view, host, [] { return alloc<UIImageView>()->init(); });
 }
 
-void dv::internal::GifImages::set(const Ref<NSArray>& sequence, RefreshState state, UIView& host)
+void dv::internal::toolkit::GifImages::set(const Ref<NSArray>& sequence, RefreshState state, UIView& host)
 {
     if (sequence)
         set(sequence, NSTimeInterval(sequence->count()) * kSecondsPerImage, state, host);
 }
 
-void dv::internal::GifImages::followPull(UIView& host, RefreshState state, CGFloat pullingPercent)
+void dv::internal::toolkit::GifImages::followPull(UIView& host, RefreshState state, CGFloat pullingPercent)
 {
     auto images = imagesFor(RefreshStateIdle);
     if (state != RefreshStateIdle || !images)
@@ -163,7 +163,7 @@ void dv::internal::GifImages::followPull(UIView& host, RefreshState state, CGFlo
     shown->setImage(dv::as<UIImage>(images->objectAtIndex(imageIndexForPullingPercent(images->count(), pullingPercent))));
 }
 
-void dv::internal::GifImages::place(UIView& host, bool textShown)
+void dv::internal::toolkit::GifImages::place(UIView& host, bool textShown)
 {
     auto shown = view(host);
     if (hasLayoutConstraints(shown))
@@ -179,7 +179,7 @@ void dv::internal::GifImages::place(UIView& host, bool textShown)
     shown->setFrame(frame);
 }
 
-bool dv::internal::GifImages::play(UIView& host, RefreshState state, View visibility)
+bool dv::internal::toolkit::GifImages::play(UIView& host, RefreshState state, View visibility)
 {
     auto images = imagesFor(state);
     if (!images)

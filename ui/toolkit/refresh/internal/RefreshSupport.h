@@ -15,7 +15,7 @@ class UIImage;
 class UIImageView;
 class UIScrollView;
 
-namespace dv::internal {
+namespace dv::internal::toolkit {
 
 // The object that holds the scroll view's data-count block (identity only), nil when none: a
 // footer takes its own block back when it leaves, and only its own.
@@ -122,4 +122,4 @@ private:
 // last of the array), more as an animation of `duration` seconds a round.
 void playImages(UIImageView& view, const Ref<NSArray>& images, NSTimeInterval duration);
 
-} // namespace dv::internal
+} // namespace dv::internal::toolkit
