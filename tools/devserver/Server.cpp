@@ -23,7 +23,7 @@
 
 namespace dv::devserver {
 
-using namespace dv::devserver::internal;
+using namespace dv::internal::devserver;
 
 namespace {
 

@@ -92,7 +92,7 @@ std::string trimmed(std::string_view text)
 }
 
 // The verb a line starts with: two words when a verb has them ("defaults set"), else one.
-const internal::Verb* verbOf(const std::string& line, std::string& name, std::string& rest)
+const internal::sim::Verb* verbOf(const std::string& line, std::string& name, std::string& rest)
 {
     std::vector<std::string> words;
     std::size_t at = 0;
@@ -109,7 +109,7 @@ const internal::Verb* verbOf(const std::string& line, std::string& name, std::st
         at = end;
     }
     if (words.size() == 2) {
-        if (const auto* verb = internal::findVerb(words[0] + " " + words[1])) {
+        if (const auto* verb = internal::sim::findVerb(words[0] + " " + words[1])) {
             name = verb->name;
             rest = trimmed(std::string_view(line).substr(ends[1]));
             return verb;
@@ -117,7 +117,7 @@ const internal::Verb* verbOf(const std::string& line, std::string& name, std::st
     }
     name = words.empty() ? std::string() : words[0];
     rest = words.empty() ? std::string() : trimmed(std::string_view(line).substr(ends[0]));
-    return internal::findVerb(name);
+    return internal::sim::findVerb(name);
 }
 
 // One command line, checked against its verb's arguments and its own check.
@@ -134,19 +134,19 @@ Result<ScriptCommand> parseLine(const std::string& line, int lineNumber)
             return Failure("usage: check VERB ... (an expect... command)");
     }
     std::string rest;
-    const internal::Verb* verb = verbOf(body, command.verb, rest);
+    const internal::sim::Verb* verb = verbOf(body, command.verb, rest);
     if (!verb)
         return Failure("unknown command \"" + command.verb + "\" (`dovrelta-sim --print-tour` lists the commands)");
-    if (command.check && verb->checkable != internal::Checkable::Yes)
+    if (command.check && verb->checkable != internal::sim::Checkable::Yes)
         return Failure("\"" + verb->name + "\" has no check form (only the expect... commands have one)");
     const auto& expected = verb->arguments;
-    const bool takesRest = !expected.empty() && expected.back().kind == internal::ArgumentKind::RestOfLine;
+    const bool takesRest = !expected.empty() && expected.back().kind == internal::sim::ArgumentKind::RestOfLine;
     // The words before a rest-of-line argument are split as usual, the rest is taken as written.
     std::size_t restAt = 0;
     DV_TRY(splitWords(rest, command.arguments, takesRest ? expected.size() - 1 : std::string::npos, &restAt));
     if (takesRest && restAt < rest.size())
         command.arguments.push_back(trimmed(std::string_view(rest).substr(restAt)));
-    const std::string usage = "usage: " + (command.check ? std::string("check ") : std::string()) + internal::usageOf(*verb);
+    const std::string usage = "usage: " + (command.check ? std::string("check ") : std::string()) + internal::sim::usageOf(*verb);
     if (command.arguments.size() < verb->required || command.arguments.size() > expected.size())
         return Failure(usage + " (quote texts with blanks)");
     for (std::size_t i = 0; i < command.arguments.size(); ++i) {
@@ -154,23 +154,23 @@ Result<ScriptCommand> parseLine(const std::string& line, int lineNumber)
         const auto& value = command.arguments[i];
         const std::string what = std::string(argument.name) + " of " + verb->name;
         switch (argument.kind) {
-        case internal::ArgumentKind::Number:
-        case internal::ArgumentKind::SignedNumber:
+        case internal::sim::ArgumentKind::Number:
+        case internal::sim::ArgumentKind::SignedNumber:
             if (!isNumber(value))
                 return Failure(what + " is a number, not \"" + value + "\"");
-            if (argument.kind == internal::ArgumentKind::Number && std::strtod(value.c_str(), nullptr) < 0)
+            if (argument.kind == internal::sim::ArgumentKind::Number && std::strtod(value.c_str(), nullptr) < 0)
                 return Failure(what + " cannot be negative");
             break;
-        case internal::ArgumentKind::Choice:
+        case internal::sim::ArgumentKind::Choice:
             if (std::find(argument.choices.begin(), argument.choices.end(), value) == argument.choices.end())
                 return Failure(usage);
             break;
-        case internal::ArgumentKind::FileName:
+        case internal::sim::ArgumentKind::FileName:
             if (value.find_first_of("/\\") != std::string::npos || value == "." || value == "..")
                 return Failure(what + " is a file name, without folders");
             [[fallthrough]];
-        case internal::ArgumentKind::Text:
-        case internal::ArgumentKind::RestOfLine:
+        case internal::sim::ArgumentKind::Text:
+        case internal::sim::ArgumentKind::RestOfLine:
             if (value.empty())
                 return Failure(what + " is empty");
             break;
@@ -228,10 +228,10 @@ Result<Script> loadScript(const std::string& path)
 std::string scriptLanguageSummary()
 {
     std::string summary;
-    for (const auto& section : internal::verbSections()) {
+    for (const auto& section : internal::sim::verbSections()) {
         summary += std::string("# ") + section.title + ":\n";
         for (const auto& verb : section.verbs) {
-            std::string usage = internal::usageOf(verb) + (verb.checkable == internal::Checkable::Yes ? " (check)" : "");
+            std::string usage = internal::sim::usageOf(verb) + (verb.checkable == internal::sim::Checkable::Yes ? " (check)" : "");
             summary += "#   " + usage;
             // The help in a column of its own, broken between words.
             constexpr std::size_t column = 40, width = 74;
@@ -263,8 +263,8 @@ std::string scriptLanguageSummary()
 
 bool commandNeedsApplication(const ScriptCommand& command)
 {
-    const auto* verb = internal::findVerb(command.verb);
-    return verb && verb->phase == internal::Phase::Application;
+    const auto* verb = internal::sim::findVerb(command.verb);
+    return verb && verb->phase == internal::sim::Phase::Application;
 }
 
 } // namespace dv::sim

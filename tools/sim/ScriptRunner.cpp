@@ -24,7 +24,7 @@
 namespace dv::sim {
 
 using dv::testing::UIDriver;
-using namespace dv::sim::internal;
+using namespace dv::internal::sim;
 
 Result<void> goBack()
 {

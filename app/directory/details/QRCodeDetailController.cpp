@@ -38,7 +38,7 @@
 #include <algorithm>
 #include <limits>
 
-using namespace dv::internal;
+using namespace dv::internal::directory;
 
 namespace dv::app {
 

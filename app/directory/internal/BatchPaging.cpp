@@ -1,6 +1,6 @@
 #include "app/directory/internal/BatchPaging.h"
 
-namespace dv::internal {
+namespace dv::internal::directory {
 
 std::optional<NSInteger> nextBatch(NSInteger page, NSInteger totalCount, NSInteger pageSize)
 {
@@ -11,4 +11,4 @@ std::optional<NSInteger> nextBatch(NSInteger page, NSInteger totalCount, NSInteg
     return page < last ? page + 1 : 0;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::directory

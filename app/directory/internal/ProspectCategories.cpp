@@ -10,7 +10,7 @@
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UIViewController.h"
 
-namespace dv::internal {
+namespace dv::internal::directory {
 
 void requestCategories(const Ref<UIViewController>& screen, std::function<void(const Ref<NSMutableArray>& categories)> fill)
 {
@@ -37,4 +37,4 @@ void openIndustryList(const Ref<UIViewController>& screen, const Ref<VQCategoryM
         navigation->pushViewController(list, true);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::directory

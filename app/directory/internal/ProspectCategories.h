@@ -1,7 +1,7 @@
 // What the two category screens (the grid and the one-column list) share: asking the server for
 // the industry categories, and opening a category's prospect list.
 //
-//   dv::internal::requestCategories(self<Screen>(), [](const Ref<Screen>& screen, const Ref<NSMutableArray>& categories) { ... });
+//   dv::internal::directory::requestCategories(self<Screen>(), [](const Ref<Screen>& screen, const Ref<NSMutableArray>& categories) { ... });
 //
 // Main thread.
 #pragma once
@@ -13,7 +13,7 @@
 class UIViewController;
 class VQCategoryModel;
 
-namespace dv::internal {
+namespace dv::internal::directory {
 
 // Posts data/listCategory.do with the loading overlay "正在加载" on the screen's view, which the
 // reply takes down. A reply whose status is not 1 shows its msg; a successful one hands `fill` the
@@ -25,4 +25,4 @@ void requestCategories(const Ref<UIViewController>& screen, std::function<void(c
 // controller, animated. A category without id cannot be listed: nothing opens, the tap is logged.
 void openIndustryList(const Ref<UIViewController>& screen, const Ref<VQCategoryModel>& category);
 
-} // namespace dv::internal
+} // namespace dv::internal::directory

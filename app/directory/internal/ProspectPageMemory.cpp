@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace dv::internal {
+namespace dv::internal::directory {
 
 namespace {
 
@@ -79,4 +79,4 @@ void ProspectPageMemory::remember(NSInteger page) const
     defaults->setObjectForKey(entries, defaultsKey);
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::directory

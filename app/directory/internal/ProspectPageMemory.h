@@ -7,7 +7,7 @@
 // as it is when writing (only the list key's own entries are replaced). A value that is not an
 // array at all reads as no memory and is replaced by the next write.
 //
-//   dv::internal::ProspectPageMemory memory { "addFans"_ns, cityId, nil };
+//   dv::internal::directory::ProspectPageMemory memory { "addFans"_ns, cityId, nil };
 //   m_page = memory.rememberedPage();       // 0 without an entry
 //   memory.remember(m_page);                // "cityId-page", at the end
 //
@@ -16,7 +16,7 @@
 
 #include "platform/base/Forward.h"
 
-namespace dv::internal {
+namespace dv::internal::directory {
 
 struct ProspectPageMemory {
     Ref<NSString> defaultsKey; // "addFans", "addFansCur" or "hangyekeyuan"
@@ -30,4 +30,4 @@ struct ProspectPageMemory {
     void remember(NSInteger page) const;
 };
 
-} // namespace dv::internal
+} // namespace dv::internal::directory

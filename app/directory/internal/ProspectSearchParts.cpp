@@ -10,7 +10,7 @@
 #include "platform/ui/UILabel.h"
 #include "platform/ui/UITapGestureRecognizer.h"
 
-namespace dv::internal {
+namespace dv::internal::directory {
 
 namespace {
 
@@ -72,4 +72,4 @@ dv::app::PickerPanelLayout searchPanelLayout(CGFloat height)
     };
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::directory

@@ -1,9 +1,9 @@
 // The parts both prospect search screens build the same way: the region row with its label, the
 // search button and where the picker panel's parts go.
 //
-//   m_locatLabel = dv::internal::addRegionRow(view(), self(), "changeLoact:");
-//   dv::internal::addSearchButton(view(), self(), "searchAct:");
-//   createPickerPanel(dv::internal::searchPanelLayout(230));
+//   m_locatLabel = dv::internal::directory::addRegionRow(view(), self(), "changeLoact:");
+//   dv::internal::directory::addSearchButton(view(), self(), "searchAct:");
+//   createPickerPanel(dv::internal::directory::searchPanelLayout(230));
 //
 // Main thread.
 #pragma once
@@ -12,7 +12,7 @@
 
 class UILabel;
 
-namespace dv::internal {
+namespace dv::internal::directory {
 
 // The text of the region label until a region is confirmed.
 inline constexpr const char* kNoRegionText = "请选择地区";
@@ -27,4 +27,4 @@ void addSearchButton(const Ref<UIView>& view, const id& target, const SEL& actio
 // under it.
 dv::app::PickerPanelLayout searchPanelLayout(CGFloat height);
 
-} // namespace dv::internal
+} // namespace dv::internal::directory

@@ -8,7 +8,7 @@
 #include "platform/ui/UIView.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 
-namespace dv::internal {
+namespace dv::internal::directory {
 
 void requestShowingLoading(const dv::app::ServerRequest& request, const Ref<UIView>& host, FailedCallOverlay failedCall,
     std::function<void(const std::optional<ServerReply>& reply)> handler)
@@ -34,4 +34,4 @@ bool acceptReply(const std::optional<ServerReply>& reply, const Ref<UIView>& vie
     return false;
 }
 
-} // namespace dv::internal
+} // namespace dv::internal::directory

@@ -22,7 +22,7 @@ namespace dv::app {
 struct ServerRequest;
 }
 
-namespace dv::internal {
+namespace dv::internal::directory {
 
 enum class FailedCallOverlay { HideOnHost, LeftToServerClient };
 
@@ -32,4 +32,4 @@ void requestShowingLoading(const dv::app::ServerRequest& request, const Ref<UIVi
 // YES for a success; otherwise shows the reply's `msg` in a toast on `view` and answers NO.
 bool acceptReply(const std::optional<ServerReply>& reply, const Ref<UIView>& view);
 
-} // namespace dv::internal
+} // namespace dv::internal::directory

@@ -8,7 +8,7 @@
 #include "platform/ui/UIButton.h"
 #include "platform/ui/UILabel.h"
 
-namespace dv::internal {
+namespace dv::internal::directory {
 
 Ref<UIFont> systemFont(CGFloat size) { return UIFont::systemFontOfSize(size); }
 
@@ -32,4 +32,4 @@ Ref<UIButton> actionButton(CGRect frame, const Ref<NSString>& title, CGFloat cor
 
 Ref<NSString> textOrEmpty(const Ref<NSString>& text) { return text ? text : ""_ns; }
 
-} // namespace dv::internal
+} // namespace dv::internal::directory

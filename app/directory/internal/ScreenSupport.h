@@ -9,7 +9,7 @@ class NSString;
 class UIButton;
 class UIFont;
 
-namespace dv::internal {
+namespace dv::internal::directory {
 
 using dv::app::applicationWindow;
 using dv::app::bodyTextColor;
@@ -32,4 +32,4 @@ Ref<UIButton> actionButton(CGRect frame, const Ref<NSString>& title, CGFloat cor
 // server left a value out.
 Ref<NSString> textOrEmpty(const Ref<NSString>& text);
 
-} // namespace dv::internal
+} // namespace dv::internal::directory

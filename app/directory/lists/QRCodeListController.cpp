@@ -21,7 +21,7 @@
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UINavigationItem.h"
 
-using namespace dv::internal;
+using namespace dv::internal::directory;
 
 namespace dv::app {
 

@@ -25,7 +25,7 @@
 
 #include <vector>
 
-using namespace dv::internal;
+using namespace dv::internal::directory;
 
 namespace dv::app {
 

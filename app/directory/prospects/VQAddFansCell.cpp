@@ -5,7 +5,10 @@
 #include "platform/ui/UIButton.h"
 #include "platform/ui/UILabel.h"
 
-using namespace dv::internal;
+using dv::internal::directory::screenWidth;
+using dv::internal::directory::systemFont;
+using dv::app::pageBackgroundColor;
+using dv::app::rgb;
 
 DV_DEFINE_CLASS(VQAddFansCell)
 

@@ -11,7 +11,10 @@
 #include "platform/ui/UITapGestureRecognizer.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 
-using namespace dv::internal;
+using dv::internal::directory::addRegionRow;
+using dv::internal::directory::addSearchButton;
+using dv::internal::directory::searchPanelLayout;
+using dv::app::pageBackgroundColor;
 
 DV_DEFINE_CLASS_WITH(VQAddFansViewController, b)
 {

@@ -4,7 +4,11 @@
 #include "platform/base/ClassBuilder.h"
 #include "platform/ui/UILabel.h"
 
-using namespace dv::internal;
+using dv::internal::directory::screenWidth;
+using dv::internal::directory::systemFont;
+using dv::app::bodyTextColor;
+using dv::app::pageBackgroundColor;
+using dv::app::rgb;
 
 DV_DEFINE_CLASS(VQBuyResourceCell)
 

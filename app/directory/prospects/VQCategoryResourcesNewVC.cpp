@@ -10,7 +10,7 @@
 #include "platform/graphics/UIColor.h"
 #include "platform/ui/UILabel.h"
 
-using namespace dv::internal;
+using namespace dv::internal::directory;
 
 DV_DEFINE_CLASS(VQCategoryResourcesNewVC)
 

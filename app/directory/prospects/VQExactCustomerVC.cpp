@@ -15,7 +15,7 @@
 #include "platform/ui/UITextField.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 
-using namespace dv::internal;
+using namespace dv::internal::directory;
 
 DV_DEFINE_CLASS_WITH(VQExactCustomerVC, b)
 {

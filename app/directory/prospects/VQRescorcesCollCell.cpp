@@ -5,7 +5,10 @@
 #include "platform/ui/CALayer.h"
 #include "platform/ui/UILabel.h"
 
-using namespace dv::internal;
+using dv::internal::directory::screenWidth;
+using dv::internal::directory::systemFont;
+using dv::app::bodyTextColor;
+using dv::app::pageBackgroundColor;
 
 DV_DEFINE_CLASS(VQRescorcesCollCell)
 

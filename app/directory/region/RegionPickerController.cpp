@@ -15,7 +15,9 @@
 #include "platform/ui/UIButton.h"
 #include "platform/ui/UILabel.h"
 
-using namespace dv::internal;
+using dv::internal::directory::screenWidth;
+using dv::internal::directory::systemFont;
+using dv::internal::directory::textOrEmpty;
 
 namespace dv::app {
 

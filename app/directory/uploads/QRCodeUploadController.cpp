@@ -26,7 +26,7 @@
 
 #include <algorithm>
 
-using namespace dv::internal;
+using namespace dv::internal::directory;
 
 namespace dv::app {
 

@@ -11,7 +11,7 @@
 
 #include <memory>
 
-namespace dv::app::internal {
+namespace dv::internal::shell {
 
 // The recogniser's target: recognisers hold their targets weakly and the controller's class
 // cannot take a new method, so the recogniser keeps this small object, which holds the controller
@@ -37,17 +37,17 @@ namespace {
     const char kTargetKey = 0;
 } // namespace
 
-} // namespace dv::app::internal
+} // namespace dv::internal::shell
 
 void setupForDismissKeyboard(const Ref<UIViewController>& controller)
 {
     if (!controller)
         return;
-    using dv::app::internal::DismissKeyboardTarget;
+    using dv::internal::shell::DismissKeyboardTarget;
     auto target = alloc<DismissKeyboardTarget>();
     target->controller = controller;
     auto tap = alloc<UITapGestureRecognizer>()->initWithTarget(target, "tapAnywhereToDismissKeyboard:");
-    objc_setAssociatedObject(tap, &dv::app::internal::kTargetKey, target, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
+    objc_setAssociatedObject(tap, &dv::internal::shell::kTargetKey, target, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
 
     Weak<UIViewController> weakController = controller;
     auto center = NSNotificationCenter::defaultCenter();

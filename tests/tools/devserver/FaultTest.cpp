@@ -298,17 +298,17 @@ TEST(FaultText, EveryFaultReadsBackAsWritten)
 
 TEST(FaultText, WrongTypesLeaveNoFieldWithItsType)
 {
-    internal::Json reply = internal::Json::parse(R"({"status":"1","msg":"","token":"abc",
+    internal::devserver::Json reply = internal::devserver::Json::parse(R"({"status":"1","msg":"","token":"abc",
         "info":{"flag":true,"none":null,"record":{"a":1},"list":[{"b":"x"},3]}})");
-    internal::Json changed = internal::withWrongTypes(reply, false);
+    internal::devserver::Json changed = internal::devserver::withWrongTypes(reply, false);
     EXPECT_EQ(changed["status"], "1");
-    EXPECT_EQ(changed["token"], internal::Json::array({ "abc" }));
+    EXPECT_EQ(changed["token"], internal::devserver::Json::array({ "abc" }));
     EXPECT_EQ(changed["info"]["flag"], "yes");
-    EXPECT_EQ(changed["info"]["none"], internal::Json::object());
-    EXPECT_EQ(changed["info"]["record"]["a"], internal::Json({ { "value", 1 } }));
-    EXPECT_EQ(changed["info"]["list"][0]["b"], internal::Json::array({ "x" }));
-    EXPECT_EQ(changed["info"]["list"][1], internal::Json({ { "value", 3 } }));
-    EXPECT_EQ(internal::withWrongTypes(reply, true)["status"], internal::Json::array({ "1" }));
+    EXPECT_EQ(changed["info"]["none"], internal::devserver::Json::object());
+    EXPECT_EQ(changed["info"]["record"]["a"], internal::devserver::Json({ { "value", 1 } }));
+    EXPECT_EQ(changed["info"]["list"][0]["b"], internal::devserver::Json::array({ "x" }));
+    EXPECT_EQ(changed["info"]["list"][1], internal::devserver::Json({ { "value", 3 } }));
+    EXPECT_EQ(internal::devserver::withWrongTypes(reply, true)["status"], internal::devserver::Json::array({ "1" }));
 }
 
 } // namespace

@@ -332,12 +332,12 @@ TEST_F(PathsTest, QrPicturesAreTheCodesOfTheirAccounts)
         ASSERT_EQ(picture.contentType, "image/png");
         bodies.insert(picture.body);
 
-        auto matrix = internal::encodeQr(code["account"].get<std::string>());
+        auto matrix = internal::devserver::encodeQr(code["account"].get<std::string>());
         ASSERT_TRUE(matrix);
         auto image = UIImage::imageWithData(NSData::dataWithBytes(picture.body.data(), picture.body.size()));
         ASSERT_TRUE(image);
-        const int module = internal::Pictures::kModulePixels;
-        const int side = (matrix->width + 2 * internal::Pictures::kQuietModules) * module;
+        const int module = internal::devserver::Pictures::kModulePixels;
+        const int side = (matrix->width + 2 * internal::devserver::Pictures::kQuietModules) * module;
         ASSERT_EQ(CGImageGetWidth(image->CGImage()), static_cast<std::size_t>(side));
         std::vector<std::uint8_t> pixels(static_cast<std::size_t>(side * side));
         {
@@ -348,11 +348,11 @@ TEST_F(PathsTest, QrPicturesAreTheCodesOfTheirAccounts)
             CGContextFlush(context);
         }
         int wrong = 0;
-        for (int y = -internal::Pictures::kQuietModules; y < matrix->width + internal::Pictures::kQuietModules; ++y) {
-            for (int x = -internal::Pictures::kQuietModules; x < matrix->width + internal::Pictures::kQuietModules; ++x) {
+        for (int y = -internal::devserver::Pictures::kQuietModules; y < matrix->width + internal::devserver::Pictures::kQuietModules; ++y) {
+            for (int x = -internal::devserver::Pictures::kQuietModules; x < matrix->width + internal::devserver::Pictures::kQuietModules; ++x) {
                 bool dark = x >= 0 && y >= 0 && x < matrix->width && y < matrix->width && matrix->isDark(x, y);
-                int px = (x + internal::Pictures::kQuietModules) * module + module / 2;
-                int py = (y + internal::Pictures::kQuietModules) * module + module / 2;
+                int px = (x + internal::devserver::Pictures::kQuietModules) * module + module / 2;
+                int py = (y + internal::devserver::Pictures::kQuietModules) * module + module / 2;
                 bool drawnDark = pixels[static_cast<std::size_t>(py * side + px)] < 128;
                 wrong += dark != drawnDark;
             }

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 namespace {
 
 using State = RequestReader::State;
@@ -160,4 +160,4 @@ TEST(RequestReaderTest, HeadsAndTrailersPastTheLimitAreRefused)
 }
 
 } // namespace
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -119,13 +119,13 @@ TEST(ScriptTest, EveryVerbIsDocumentedAndTheNewFormsAreRead)
 {
     const auto summary = scriptLanguageSummary();
     std::size_t verbs = 0;
-    for (const auto& section : internal::verbSections())
+    for (const auto& section : internal::sim::verbSections())
         for (const auto& verb : section.verbs) {
             ++verbs;
             EXPECT_TRUE(verb.run) << verb.name;
             EXPECT_GT(std::string(verb.help).size(), 10u) << verb.name;
-            EXPECT_NE(summary.find("#   " + internal::usageOf(verb)), std::string::npos) << verb.name;
-            EXPECT_EQ(internal::findVerb(verb.name), &verb) << "one entry per verb: " << verb.name;
+            EXPECT_NE(summary.find("#   " + internal::sim::usageOf(verb)), std::string::npos) << verb.name;
+            EXPECT_EQ(internal::sim::findVerb(verb.name), &verb) << "one entry per verb: " << verb.name;
         }
     EXPECT_GE(verbs, 55u);
 

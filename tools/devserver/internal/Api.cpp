@@ -11,7 +11,7 @@
 #include <ctime>
 #include <map>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 namespace {
 
@@ -621,4 +621,4 @@ Result<Reply> Api::picture(const ApiRequest& request)
     return missing();
 }
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 struct ApiSettings {
     std::size_t maxImageBytes = 2 * 1024 * 1024;
@@ -60,4 +60,4 @@ private:
     ApiSettings m_settings;
 };
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

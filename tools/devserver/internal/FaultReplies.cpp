@@ -2,7 +2,10 @@
 
 #include "tools/devserver/internal/WebPages.h"
 
-namespace dv::devserver::internal {
+using dv::devserver::Fault;
+using dv::devserver::FaultKind;
+
+namespace dv::internal::devserver {
 
 namespace {
 
@@ -137,4 +140,4 @@ void applyFault(const Fault& fault, Reply& reply)
     }
 }
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -16,9 +16,9 @@
 #include "tools/devserver/Fault.h"
 #include "tools/devserver/internal/Reply.h"
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
-void applyFault(const Fault& fault, Reply& reply);
+void applyFault(const dv::devserver::Fault& fault, Reply& reply);
 Json withWrongTypes(const Json& reply, bool includeStatus);
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -22,7 +22,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 namespace {
 
@@ -567,4 +567,4 @@ void HttpFront::stop()
 int HttpFront::port() const { return m_impl->port; }
 std::size_t HttpFront::connectionCount() const { return m_impl->openCount.load(); }
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -28,7 +28,7 @@
 #include <memory>
 #include <string>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 struct FrontSettings {
     std::string host = "127.0.0.1";
@@ -89,4 +89,4 @@ private:
 // The short plain-text answer the front gives for a status of its own, with Connection: close.
 std::string frontRefusal(int status);
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

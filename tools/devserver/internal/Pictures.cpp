@@ -15,7 +15,7 @@
 #include <array>
 #include <cstring>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 namespace {
 
@@ -215,4 +215,4 @@ std::string contentTypeOf(const std::string& imageType)
     return "image/" + imageType;
 }
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 struct Picture {
     std::vector<std::uint8_t> bytes;
@@ -56,4 +56,4 @@ private:
 std::string imageTypeOf(std::span<const std::uint8_t> bytes);
 std::string contentTypeOf(const std::string& imageType);
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 namespace {
 
@@ -81,4 +81,4 @@ std::vector<GeneratedPhone> prefixProspects(std::int64_t regionId, const std::st
     });
 }
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

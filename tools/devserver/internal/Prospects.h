@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 struct GeneratedPhone {
     std::string phone;
@@ -23,4 +23,4 @@ std::vector<GeneratedPhone> cityProspects(std::int64_t cityId, std::int64_t page
 std::int64_t prefixProspectCount(std::int64_t regionId, const std::string& prefix);
 std::vector<GeneratedPhone> prefixProspects(std::int64_t regionId, const std::string& prefix, std::int64_t page, std::int64_t pageSize);
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

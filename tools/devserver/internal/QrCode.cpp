@@ -2,7 +2,7 @@
 
 #include <qrencode.h>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 std::optional<QrMatrix> encodeQr(std::string_view text)
 {
@@ -20,4 +20,4 @@ std::optional<QrMatrix> encodeQr(std::string_view text)
     return matrix;
 }
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

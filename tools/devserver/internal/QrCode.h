@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 struct QrMatrix {
     int width = 0;            // modules per side, without the quiet zone
@@ -18,4 +18,4 @@ struct QrMatrix {
 // text is empty or too long for any version.
 std::optional<QrMatrix> encodeQr(std::string_view text);
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -1,6 +1,6 @@
 #include "tools/devserver/internal/Regions.h"
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 namespace {
 
@@ -194,4 +194,4 @@ constexpr Region kCities[] = {
 std::span<const Region> provinces() { return kProvinces; }
 std::span<const Region> cities() { return kCities; }
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 struct Region {
     std::int32_t code;     // national division code, e.g. 440100
@@ -23,4 +23,4 @@ std::span<const Region> cities();
 
 inline std::int32_t provinceCodeOf(std::int32_t cityCode) { return cityCode / 10000 * 10000; }
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

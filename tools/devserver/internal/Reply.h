@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 using Json = nlohmann::ordered_json;
 
@@ -51,4 +51,4 @@ inline std::string serialise(const Json& json)
     return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 namespace {
 
@@ -344,4 +344,4 @@ RequestReader::Message RequestReader::takeMessage()
     return message;
 }
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

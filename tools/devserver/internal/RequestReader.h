@@ -24,7 +24,7 @@
 #include <string>
 #include <string_view>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 struct RequestLimits {
     std::size_t maxHeadBytes = 64 * 1024;       // request line, header lines and chunk trailers
@@ -96,4 +96,4 @@ private:
     std::string m_body;
 };
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

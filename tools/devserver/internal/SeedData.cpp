@@ -7,7 +7,7 @@
 #include <ctime>
 #include <string_view>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 namespace {
 
@@ -313,4 +313,4 @@ ContactSeed contactSeed()
     return { fictitiousMobileNumber(4, 101), fictitiousMobileNumber(5, 102), "http://www.dovrelta.example/" };
 }
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

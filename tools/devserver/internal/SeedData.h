@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 struct HomeCategorySeed {
     std::int64_t categoryId;
@@ -118,4 +118,4 @@ private:
     std::uint64_t m_state;
 };
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <random>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 namespace {
 
@@ -448,4 +448,4 @@ Result<std::optional<AgentRecord>> Store::agent(const std::string& agentNo)
     return firstRow(query, readAgent);
 }
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

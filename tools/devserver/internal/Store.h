@@ -20,7 +20,7 @@ namespace dv {
 class SqliteDatabase;
 }
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 struct CodeRecord {
     std::int64_t id = 0;
@@ -171,4 +171,4 @@ private:
     std::unique_ptr<SqliteDatabase> m_db;
 };
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -7,7 +7,7 @@
 #include <map>
 #include <string_view>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 namespace {
 
@@ -222,4 +222,4 @@ Result<void> writeSchemaVersion(SqliteDatabase& db)
     return meta.run();
 }
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -14,7 +14,7 @@ namespace dv {
 class SqliteDatabase;
 }
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 // The version a database's `meta` table records; a database of another version is not opened.
 inline constexpr const char* kStoreSchemaVersion = "1";
@@ -39,4 +39,4 @@ Result<void> insertHomeCategories(SqliteDatabase& db, const std::vector<std::pai
 // four municipalities whose city bears the province's name ("北京市", not "北京市北京市").
 std::string areaNameOf(const std::string& namePath);
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -2,7 +2,7 @@
 
 #include "tools/devserver/internal/SeedData.h"
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 namespace {
 
@@ -133,4 +133,4 @@ std::string maintenancePage()
     return document("系统维护中", "<h2>系统维护中</h2><p>服务器正在升级维护，请稍后再访问。</p>");
 }
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

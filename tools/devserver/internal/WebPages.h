@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace dv::devserver::internal {
+namespace dv::internal::devserver {
 
 std::string htmlEscape(std::string_view text);
 
@@ -29,4 +29,4 @@ std::string errorPage(int status);
 // What a proxy or a half-deployed server shows in place of the application's reply.
 std::string maintenancePage();
 
-} // namespace dv::devserver::internal
+} // namespace dv::internal::devserver

@@ -24,7 +24,9 @@
 #include <ctime>
 #include <optional>
 
-namespace dv::sim::internal {
+using dv::sim::ScriptCommand;
+
+namespace dv::internal::sim {
 
 namespace {
 
@@ -276,4 +278,4 @@ std::vector<Verb> applicationVerbs()
     };
 }
 
-} // namespace dv::sim::internal
+} // namespace dv::internal::sim

@@ -22,7 +22,9 @@
 
 #include <ctime>
 
-namespace dv::sim::internal {
+using dv::sim::ScriptCommand;
+
+namespace dv::internal::sim {
 
 namespace {
 
@@ -228,4 +230,4 @@ std::vector<Verb> deviceVerbs()
     };
 }
 
-} // namespace dv::sim::internal
+} // namespace dv::internal::sim

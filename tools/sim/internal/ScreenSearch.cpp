@@ -21,7 +21,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace dv::sim::internal {
+namespace dv::internal::sim {
 
 using dv::testing::UIDriver;
 using dv::testing::ViewQuery;
@@ -318,4 +318,4 @@ bool screenAtRest(const UIDriver& ui, Pictures pictures)
 
 bool overlayShown(const UIDriver& ui) { return !ui.findAll<PHProgressHUD>(true).empty(); }
 
-} // namespace dv::sim::internal
+} // namespace dv::internal::sim

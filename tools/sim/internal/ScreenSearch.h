@@ -14,7 +14,7 @@
 
 class UIScrollView;
 
-namespace dv::sim::internal {
+namespace dv::internal::sim {
 
 // What to look for: a view whose text, title or placeholder is (or contains) the text; or a
 // button or image view whose picture has the resource name, or was loaded from a URL containing it.
@@ -64,4 +64,4 @@ bool overlayShown(const dv::testing::UIDriver& ui);
 // "2 s", "0.5 s".
 std::string seconds(double value);
 
-} // namespace dv::sim::internal
+} // namespace dv::internal::sim

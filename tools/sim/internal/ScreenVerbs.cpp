@@ -14,7 +14,9 @@
 #include <filesystem>
 #include <fstream>
 
-namespace dv::sim::internal {
+using dv::sim::ScriptCommand;
+
+namespace dv::internal::sim {
 
 namespace {
 
@@ -107,7 +109,7 @@ std::vector<Verb> screenVerbs()
                 // "now" keeps the loop from turning before the picture, so that what the previous
                 // command waited for (a toast that shows for 0.7 s) is still there.
                 if (command.arguments.size() < 2) {
-                    if (context.environment().settling == ShotSettling::Pictures) {
+                    if (context.environment().settling == dv::sim::ShotSettling::Pictures) {
                         auto& ui = context.ui();
                         dv::testing::runMainLoopUntil([&ui] { return screenAtRest(ui, Pictures::Included); }, context.findTimeout());
                     }
@@ -137,4 +139,4 @@ std::vector<Verb> screenVerbs()
     };
 }
 
-} // namespace dv::sim::internal
+} // namespace dv::internal::sim

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace dv::sim::internal {
+namespace dv::internal::sim {
 
 namespace {
 
@@ -54,7 +54,7 @@ void ToastLog::look()
             known->text = text;
         char when[32];
         std::snprintf(when, sizeof when, "%7.2f s", std::chrono::duration<double>(m_lastLook - m_start).count());
-        m_entries.push_back(std::string("  ") + when + "  toast " + dumpQuoted(text));
+        m_entries.push_back(std::string("  ") + when + "  toast " + dv::sim::dumpQuoted(text));
     }
 }
 
@@ -70,4 +70,4 @@ std::string ToastLog::takeSection()
     return section;
 }
 
-} // namespace dv::sim::internal
+} // namespace dv::internal::sim

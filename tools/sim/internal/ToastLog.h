@@ -15,7 +15,7 @@
 
 class PHProgressHUD;
 
-namespace dv::sim::internal {
+namespace dv::internal::sim {
 
 class ToastLog {
 public:
@@ -43,4 +43,4 @@ private:
     std::vector<std::string> m_entries;
 };
 
-} // namespace dv::sim::internal
+} // namespace dv::internal::sim

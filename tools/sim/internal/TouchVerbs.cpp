@@ -25,7 +25,9 @@
 
 #include <algorithm>
 
-namespace dv::sim::internal {
+using dv::sim::ScriptCommand;
+
+namespace dv::internal::sim {
 
 namespace {
 
@@ -345,7 +347,7 @@ std::vector<Verb> touchVerbs()
         { "back", {}, 0, Phase::Application, Effect::Acts, Checkable::No, "goes back: the navigation bar's back button, or the back swipe",
             [](VerbContext& context, const ScriptCommand&, std::string& reason) {
                 context.settle();
-                return handled(goBack(), reason);
+                return handled(dv::sim::goBack(), reason);
             } },
         { "open", { text("CLASS"), text("TITLE") }, 1, Phase::Application, Effect::Acts, Checkable::No,
             "pushes a new screen of class CLASS (titled TITLE) as a home tile does (--tiles lists sets of tiles that lead to every screen)",
@@ -409,4 +411,4 @@ std::vector<Verb> touchVerbs()
     };
 }
 
-} // namespace dv::sim::internal
+} // namespace dv::internal::sim

@@ -1,6 +1,6 @@
 #include "tools/sim/internal/Verbs.h"
 
-namespace dv::sim::internal {
+namespace dv::internal::sim {
 
 const std::vector<VerbSection>& verbSections()
 {
@@ -39,4 +39,4 @@ std::string usageOf(const Verb& verb)
     return usage;
 }
 
-} // namespace dv::sim::internal
+} // namespace dv::internal::sim

@@ -33,7 +33,7 @@ class StepWriter;
 struct ScriptEnvironment;
 }
 
-namespace dv::sim::internal {
+namespace dv::internal::sim {
 
 // What an argument must be when the script is read.
 enum class ArgumentKind {
@@ -78,7 +78,7 @@ class VerbContext {
 public:
     virtual ~VerbContext() = default;
     virtual dv::testing::UIDriver& ui() = 0;
-    virtual const ScriptEnvironment& environment() const = 0;
+    virtual const dv::sim::ScriptEnvironment& environment() const = 0;
     // How long commands wait for a view, a row or an alert (real seconds).
     virtual double findTimeout() const = 0;
     // Runs the loop until the screen is at rest: no navigation transition, no view animation, no
@@ -101,7 +101,7 @@ public:
     virtual std::vector<std::shared_ptr<PushCompletion>>& pushes() = 0;
 };
 
-using VerbHandler = std::function<bool(VerbContext& context, const ScriptCommand& command, std::string& reason)>;
+using VerbHandler = std::function<bool(VerbContext& context, const dv::sim::ScriptCommand& command, std::string& reason)>;
 // A step's result as a handler answers it: true, or false with the reason in `reason`.
 inline bool handled(const Result<void>& result, std::string& reason)
 {
@@ -111,7 +111,7 @@ inline bool handled(const Result<void>& result, std::string& reason)
 }
 // A check of a line beyond its arguments' kinds, when the script is read: the reason it is bad,
 // or empty.
-using LineCheck = std::function<std::string(const ScriptCommand& command)>;
+using LineCheck = std::function<std::string(const dv::sim::ScriptCommand& command)>;
 
 struct Verb {
     std::string name; // one word, or two ("defaults set")
@@ -140,4 +140,4 @@ const Verb* findVerb(std::string_view name);
 // "tap TEXT", "tap-row ROW [SECTION]", "swipe left|right|up|down".
 std::string usageOf(const Verb& verb);
 
-} // namespace dv::sim::internal
+} // namespace dv::internal::sim
