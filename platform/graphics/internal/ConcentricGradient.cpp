@@ -92,9 +92,13 @@ bool drawsOntoNothing(cairo_t* cr, cairo_surface_t* target, int left, int top, i
     cairo_surface_flush(target);
     const int stride = cairo_image_surface_get_stride(target);
     const std::uint8_t* data = cairo_image_surface_get_data(target);
+    // Each row is compared with a row of zeros: the library's comparison reads many bytes at a
+    // time, where a byte-by-byte search cost as much as painting the gradient itself.
+    const std::size_t rowBytes = std::size_t(right - left) * 4;
+    const std::vector<std::uint8_t> zeros(rowBytes, 0);
     for (int y = top; y < bottom; ++y) {
         const std::uint8_t* row = data + std::size_t(y) * std::size_t(stride) + std::size_t(left) * 4;
-        if (std::any_of(row, row + std::size_t(right - left) * 4, [](std::uint8_t b) { return b != 0; }))
+        if (std::memcmp(row, zeros.data(), rowBytes) != 0)
             return false;
     }
     return true;
@@ -166,9 +170,29 @@ bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha
         const double u = (left + x + 0.5 - m.x0) / m.xx - cx0;
         du2[std::size_t(x)] = float(u * u);
     }
-    const float start = float(r0), toStrip = float(kStripLength / (r1 - r0));
+    // The strip with the colour before its start and the one past its end on either side, so
+    // that a position clamped to [-1, kStripLength] and moved up by one is always an index.
     const bool pad = extend == CAIRO_EXTEND_PAD;
-    const std::uint32_t first = pad ? strip.front() : 0, last = pad ? strip.back() : 0;
+    std::vector<std::uint32_t> colours(kStripLength + 2);
+    colours.front() = pad ? strip.front() : 0;
+    colours.back() = pad ? strip.back() : 0;
+    std::copy(strip.begin(), strip.end(), colours.begin() + 1);
+    const float start = float(r0), toStrip = float(kStripLength / (r1 - r0));
+    // The colours of pixels [from, to) of a row whose distance from the centre, squared, is dv2;
+    // positions first, in a loop the compiler can run several pixels at a time, then colours.
+    std::vector<std::int32_t> indices(static_cast<std::size_t>(width));
+    auto paintSpan = [&](std::uint32_t* row, float dv2, int from, int to) {
+        const float* across = du2.data();
+        std::int32_t* index = indices.data();
+        for (int x = from; x < to; ++x) {
+            const float position = (std::sqrt(across[x] + dv2) - start) * toStrip;
+            const float clamped = position < -1.0f ? -1.0f : position > float(kStripLength) ? float(kStripLength) : position;
+            index[x] = std::int32_t(clamped + 1.0f);
+        }
+        const std::uint32_t* colour = colours.data();
+        for (int x = from; x < to; ++x)
+            row[x] = colour[index[x]];
+    };
     // The picture is symmetric about the centre: where the centre falls on a pixel's edge or
     // middle, a row (or a pixel) has a twin already made on the other side, and is copied.
     auto mirrorOf = [](double centre, int index, int origin) -> int {
@@ -177,6 +201,11 @@ bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha
         return std::abs(twin - whole) < 1e-6 ? int(whole) : -1;
     };
     const double centreX = cx0 * m.xx + m.x0, centreY = cy0 * m.yy + m.y0;
+    // Column x has its twin at firstTwin - x: the columns up to the middle of [0, firstTwin] are
+    // painted, the rest up to firstTwin copied, and those past it (no twin) painted again.
+    const int firstTwin = mirrorOf(centreX, 0, left);
+    const int mirrorFrom = firstTwin >= 0 ? std::min(width, firstTwin / 2 + 1) : width;
+    const int mirrorTo = firstTwin >= 0 ? std::min(width, firstTwin + 1) : width;
     const std::size_t rowBytes = std::size_t(width) * 4;
     for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(data + std::size_t(y) * std::size_t(stride));
@@ -186,17 +215,10 @@ bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha
         }
         const double v = (top + y + 0.5 - m.y0) / m.yy - cy0;
         const float dv2 = float(v * v);
-        const int firstTwin = mirrorOf(centreX, 0, left);
-        for (int x = 0; x < width; ++x) {
-            // The column's twin on the left of the centre, when there is one.
-            const int twin = firstTwin >= 0 ? firstTwin - x : -1;
-            if (twin >= 0 && twin < x) {
-                row[x] = row[twin];
-                continue;
-            }
-            const float position = (std::sqrt(du2[std::size_t(x)] + dv2) - start) * toStrip;
-            row[x] = position < 0 ? first : position >= kStripLength ? last : strip[std::size_t(position)];
-        }
+        paintSpan(row, dv2, 0, mirrorFrom);
+        for (int x = mirrorFrom; x < mirrorTo; ++x)
+            row[x] = row[firstTwin - x];
+        paintSpan(row, dv2, mirrorTo, width);
     }
     if (!image) {
         cairo_surface_mark_dirty_rectangle(target, left, top, width, height);

@@ -229,14 +229,20 @@ TEST(DrawingTest, LargeConcentricGradientsComeOutAsTheGeneralGradientDoes)
     struct Case {
         CGFloat startRadius;
         CGGradientDrawingOptions options;
+        CGPoint centre = CGPointMake(150, 150);
     };
     // Over a bitmap still blank the colours are written straight in; over one already drawn
     // on they are painted over it.
     for (const bool drawnOn : { false, true })
         for (const Case& test : { Case { 0, kCGGradientDrawsAfterEndLocation }, Case { 30, 0 },
                  Case { 30, kCGGradientDrawsBeforeStartLocation | kCGGradientDrawsAfterEndLocation },
-                 Case { 30, kCGGradientDrawsBeforeStartLocation }, Case { 30, kCGGradientDrawsAfterEndLocation } }) {
-            SCOPED_TRACE(testing::Message() << "start radius " << test.startRadius << ", options " << test.options << ", drawn on " << drawnOn);
+                 Case { 30, kCGGradientDrawsBeforeStartLocation }, Case { 30, kCGGradientDrawsAfterEndLocation },
+                 // Off the middle, part of each row has no twin across the centre; off the pixel
+                 // grid, none has.
+                 Case { 30, kCGGradientDrawsAfterEndLocation, CGPointMake(100, 120) },
+                 Case { 0, kCGGradientDrawsAfterEndLocation, CGPointMake(150.3, 149.1) } }) {
+            SCOPED_TRACE(testing::Message() << "start radius " << test.startRadius << ", options " << test.options << ", drawn on " << drawnOn
+                                            << ", centre " << test.centre.x << "," << test.centre.y);
             auto draw = [&](bool turned) {
                 auto c = makeContext(kSide, kSide);
                 CGContextScaleCTM(c, 2, 2);
@@ -245,12 +251,12 @@ TEST(DrawingTest, LargeConcentricGradientsComeOutAsTheGeneralGradientDoes)
                     CGContextFillRect(c, CGRectMake(20, 40, 100, 60));
                 }
                 if (turned) {
-                    CGContextTranslateCTM(c, 150, 150);
+                    CGContextTranslateCTM(c, test.centre.x, test.centre.y);
                     CGContextRotateCTM(c, M_PI / 2);
-                    CGContextTranslateCTM(c, -150, -150);
+                    CGContextTranslateCTM(c, -test.centre.x, -test.centre.y);
                 }
                 CGContextSetAlpha(c, 0.8);
-                CGContextDrawRadialGradient(c, gradient, CGPointMake(150, 150), test.startRadius, CGPointMake(150, 150), 110, test.options);
+                CGContextDrawRadialGradient(c, gradient, test.centre, test.startRadius, test.centre, 110, test.options);
                 return c;
             };
             auto fast = draw(false), general = draw(true);
