@@ -33,7 +33,7 @@ Ref<T> attribute(const Ref<NSDictionary>& attributes, const Ref<NSString>& name)
     return attributes ? dv::as<T>(attributes->objectForKey(name)) : nil;
 }
 
-bool hasTransparentPixels(const Ref<UIImage>& image)
+bool scanForTransparentPixels(const Ref<UIImage>& image)
 {
     auto cg = image ? image->CGImage() : nil;
     if (!cg || !dv::imageHasAlpha(cg))
@@ -43,6 +43,21 @@ bool hasTransparentPixels(const Ref<UIImage>& image)
         if (pixels[i] < 255)
             return true;
     return false;
+}
+
+// Whether the image has transparent pixels. Every layout of a bar asks, the answer costs a pass
+// over all of the image's pixels, and bars come and go with their controllers while their
+// background (a named image, kept for the process) stays: the answer for the image looked at
+// last is kept for all bars. Bars live on the main thread only.
+bool hasTransparentPixels(const Ref<UIImage>& image)
+{
+    static Weak<UIImage> scanned;
+    static bool transparent = false;
+    if (scanned.lock() != image) {
+        transparent = scanForTransparentPixels(image);
+        scanned = image;
+    }
+    return transparent;
 }
 
 } // namespace
@@ -248,11 +263,7 @@ bool UINavigationBar::isTranslucent() const
     auto image = backgroundImageForBarMetrics(UIBarMetricsDefault);
     if (!image)
         return true;
-    if (m_scannedImage.lock() != image) {
-        m_scannedImageHasTransparency = hasTransparentPixels(image);
-        m_scannedImage = image;
-    }
-    return m_scannedImageHasTransparency;
+    return hasTransparentPixels(image);
 }
 
 void UINavigationBar::setTranslucent(bool translucent)

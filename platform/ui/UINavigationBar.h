@@ -108,8 +108,4 @@ private:
     Ref<NSDictionary> m_titleTextAttributes;
     UIBarStyle m_barStyle = UIBarStyleDefault;
     std::optional<bool> m_translucent; // set explicitly
-    // Whether the background image last looked at has transparent pixels: every layout of the
-    // bar asks, and the answer costs a pass over all of the image's pixels.
-    mutable Weak<UIImage> m_scannedImage;
-    mutable bool m_scannedImageHasTransparency = false;
 };
