@@ -55,8 +55,7 @@ struct Fixture {
         home = (std::filesystem::temp_directory_path() / ("dv-bench-app-" + std::to_string(::getpid()))).string();
         std::filesystem::create_directories(home);
         setenv("DOVRELTA_HOME", home.c_str(), 1);
-        std::string error;
-        server = dv::devserver::Server::start({}, error);
+        server = dv::devserver::Server::start({}).valueOr(nullptr);
         if (!server || !dv::app::setServerAddress(server->host(), server->port()))
             std::abort();
         dv::app::installApplicationHooks();

@@ -42,10 +42,9 @@ void runTour(benchmark::State& state, double pictureDelay)
     std::filesystem::remove_all(home);
     std::filesystem::create_directories(home);
     setenv("DOVRELTA_HOME", home.c_str(), 1);
-    std::string error;
     // A held picture holds one of the server's threads: enough of them that the pages' own
     // requests never queue behind the pictures.
-    auto server = dv::devserver::Server::start({ .dataFolder = (home / "server").string(), .threads = 64 }, error);
+    auto server = dv::devserver::Server::start({ .dataFolder = (home / "server").string(), .threads = 64 }).valueOr(nullptr);
     if (!server || !dv::app::setServerAddress(server->host(), server->port()))
         std::abort();
     if (pictureDelay > 0)

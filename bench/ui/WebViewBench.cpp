@@ -42,10 +42,11 @@ struct LocalServer {
     LocalServer()
     {
         const auto folder = std::filesystem::temp_directory_path() / ("dv-bench-web-" + std::to_string(::getpid()));
-        std::string error;
-        server = dv::devserver::Server::start({ .dataFolder = folder.string() }, error);
-        if (!server)
-            std::fprintf(stderr, "the local server did not start: %s\n", error.c_str());
+        auto started = dv::devserver::Server::start({ .dataFolder = folder.string() });
+        if (started)
+            server = std::move(started).value();
+        else
+            std::fprintf(stderr, "the local server did not start: %s\n", started.reason().c_str());
         helpPage = server ? server->baseURL() + "data/qryLearn.do?type=2" : "";
     }
 };

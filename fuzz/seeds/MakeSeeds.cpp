@@ -340,12 +340,12 @@ void systemSeeds(const fs::path& scratch)
 // alone), byte 1 the HTTP status (0: 200); the body follows.
 void appSeeds(const fs::path& scratch)
 {
-    std::string error;
-    auto server = dv::devserver::Server::start({ .dataFolder = (scratch / "server").string() }, error);
-    if (!server) {
-        std::cerr << "no local server for fuzz_server_reply: " << error << "\n";
+    auto started = dv::devserver::Server::start({ .dataFolder = (scratch / "server").string() });
+    if (!started) {
+        std::cerr << "no local server for fuzz_server_reply: " << started.reason() << "\n";
         return;
     }
+    auto server = std::move(started).value();
     auto fetch = [&](const std::string& path, const std::string& form) {
         auto request = NSMutableURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(server->baseURL() + path)));
         request->setHTTPMethod("POST"_ns);

@@ -24,23 +24,16 @@ bool parseSeconds(std::string_view text, double& out)
     return ec == std::errc() && end == text.data() + text.size() && std::isfinite(out) && out >= 0 && out <= 3600;
 }
 
-std::optional<Fault> fail(std::string* error, std::string reason)
-{
-    if (error)
-        *error = std::move(reason);
-    return std::nullopt;
-}
-
 } // namespace
 
-std::optional<Fault> parseFault(std::string_view text, std::string* error)
+Result<Fault> parseFault(std::string_view text)
 {
     Fault fault;
     // A trailing "*N" limits the fault to N requests.
     if (auto star = text.rfind('*'); star != std::string_view::npos) {
         int times = 0;
         if (!parseInt(text.substr(star + 1), times) || times <= 0)
-            return fail(error, "the count after '*' must be a positive number");
+            return Failure("the count after '*' must be a positive number");
         fault.times = times;
         text = text.substr(0, star);
     }
@@ -52,15 +45,15 @@ std::optional<Fault> parseFault(std::string_view text, std::string* error)
     if (name == "delay") {
         fault.kind = FaultKind::Delay;
         if (hasArgument && !parseSeconds(argument, fault.delaySeconds))
-            return fail(error, "delay takes seconds between 0 and 3600");
+            return Failure("delay takes seconds between 0 and 3600");
     } else if (name == "http") {
         fault.kind = FaultKind::HttpError;
         if (hasArgument && (!parseInt(argument, fault.httpStatus) || fault.httpStatus < 400 || fault.httpStatus > 599))
-            return fail(error, "http takes a status from 400 to 599");
+            return Failure("http takes a status from 400 to 599");
     } else if (name == "html" || name == "malformed" || name == "array" || name == "null" || name == "close"
         || name == "cut" || name == "hold") {
         if (hasArgument)
-            return fail(error, std::string(name) + " takes no argument");
+            return Failure(std::string(name) + " takes no argument");
         fault.kind = name == "html"        ? FaultKind::Html
                    : name == "malformed"   ? FaultKind::MalformedJson
                    : name == "array"       ? FaultKind::JsonArray
@@ -71,19 +64,19 @@ std::optional<Fault> parseFault(std::string_view text, std::string* error)
     } else if (name == "wrongtypes") {
         fault.kind = FaultKind::WrongTypes;
         if (hasArgument && argument != "status")
-            return fail(error, "wrongtypes takes no argument or \"status\"");
+            return Failure("wrongtypes takes no argument or \"status\"");
         fault.wrongStatus = hasArgument;
     } else if (name == "status") {
         fault.kind = FaultKind::Refusal;
         if (hasArgument) {
             auto second = argument.find(':');
             if (!parseInt(argument.substr(0, second), fault.status))
-                return fail(error, "status takes a whole number");
+                return Failure("status takes a whole number");
             if (second != std::string_view::npos)
                 fault.message = std::string(argument.substr(second + 1));
         }
     } else {
-        return fail(error, "unknown fault \"" + std::string(name) + "\"");
+        return Failure("unknown fault \"" + std::string(name) + "\"");
     }
     return fault;
 }
@@ -114,18 +107,13 @@ std::string formatFault(const Fault& fault)
     return text;
 }
 
-std::optional<std::pair<std::string, Fault>> parsePathAndFault(std::string_view text, std::string* error)
+Result<std::pair<std::string, Fault>> parsePathAndFault(std::string_view text)
 {
     auto equals = text.find('=');
-    if (equals == std::string_view::npos || equals == 0) {
-        if (error)
-            *error = "PATH=FAULT expected";
-        return std::nullopt;
-    }
-    auto fault = parseFault(text.substr(equals + 1), error);
-    if (!fault)
-        return std::nullopt;
-    return std::make_pair(std::string(text.substr(0, equals)), *fault);
+    if (equals == std::string_view::npos || equals == 0)
+        return Failure("PATH=FAULT expected");
+    DV_TRY_ASSIGN(Fault fault, parseFault(text.substr(equals + 1)));
+    return std::make_pair(std::string(text.substr(0, equals)), std::move(fault));
 }
 
 std::string normalizeFaultPath(std::string_view path)

@@ -30,6 +30,7 @@
 #pragma once
 
 #include "platform/base/Mutex.h"
+#include "platform/base/Result.h"
 
 #include <cstdint>
 #include <map>
@@ -76,11 +77,11 @@ struct Fault {
     static Fault of(FaultKind kind) { return { .kind = kind }; }
 };
 
-// nullopt (and a reason in `error`) for a text that does not parse.
-std::optional<Fault> parseFault(std::string_view text, std::string* error = nullptr);
-// "PATH=FAULT" as the command lines take it (--fault home/index.do=http:500); nullopt (and a reason
-// in `error`) when the "=" or the path is missing or the fault does not parse.
-std::optional<std::pair<std::string, Fault>> parsePathAndFault(std::string_view text, std::string* error = nullptr);
+// Fails, with the reason, for a text that does not parse.
+Result<Fault> parseFault(std::string_view text);
+// "PATH=FAULT" as the command lines take it (--fault home/index.do=http:500); fails when the "="
+// or the path is missing or the fault does not parse.
+Result<std::pair<std::string, Fault>> parsePathAndFault(std::string_view text);
 // The text form of a fault; parseFault(formatFault(f)) gives f back.
 std::string formatFault(const Fault& fault);
 // "home/index.do" from "/DV/home/index.do", "/home/index.do" or "home/index.do".

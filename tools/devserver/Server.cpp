@@ -300,10 +300,9 @@ void Server::Impl::control(const httplib::Request& req, httplib::Response& res)
         return;
     }
     std::string path = param("path");
-    std::string error;
-    auto fault = parseFault(param("fault"), &error);
+    auto fault = parseFault(param("fault"));
     if (path.empty() || !fault) {
-        answerJson(res, 400, Json { { "error", path.empty() ? "missing path" : error } });
+        answerJson(res, 400, Json { { "error", path.empty() ? "missing path" : fault.reason() } });
         return;
     }
     faults.set(path, *fault);
@@ -341,26 +340,17 @@ Server::~Server()
     stop();
 }
 
-std::unique_ptr<Server> Server::start(Options options, std::string& error)
+Result<std::unique_ptr<Server>> Server::start(Options options)
 {
     auto impl = std::make_unique<Impl>();
     if (options.dataFolder.empty())
         options.dataFolder = defaultDataFolder();
     impl->options = options;
-    auto store = Store::open(options.dataFolder, options.seedCodes);
-    if (!store) {
-        error = store.reason();
-        return nullptr;
-    }
-    impl->store = std::move(store).value();
+    DV_TRY_ASSIGN(impl->store, Store::open(options.dataFolder, options.seedCodes));
     impl->api = std::make_unique<Api>(*impl->store, impl->pictures, ApiSettings { .maxImageBytes = options.maxImageBytes, .maxImagePixels = options.maxPicturePixels,
         .quota = { .codes = options.maxCodesPerDevice, .bytes = options.maxUploadBytesPerDevice }, .now = options.now });
-    if (!options.tileSet.empty()) {
-        if (auto listed = listTileSet(*impl->store, options.tileSet); !listed) {
-            error = listed.reason();
-            return nullptr;
-        }
-    }
+    if (!options.tileSet.empty())
+        DV_TRY(listTileSet(*impl->store, options.tileSet));
 
     auto& http = impl->http;
     http.set_payload_max_length(options.maxRequestBytes);
@@ -392,9 +382,7 @@ std::unique_ptr<Server> Server::start(Options options, std::string& error)
     front.writeDeadline = milliseconds(options.requestDeadlineSeconds);
     front.workers = std::max<std::size_t>(options.threads, 2);
     front.maxConnections = options.maxConnections;
-    impl->front = HttpFront::start(front, [raw](FrontRequest& request) { return raw->exchange(request); }, error);
-    if (!impl->front)
-        return nullptr;
+    DV_TRY_ASSIGN(impl->front, HttpFront::start(front, [raw](FrontRequest& request) { return raw->exchange(request); }));
     impl->port = impl->front->port();
     return std::unique_ptr<Server>(new Server(std::move(impl)));
 }
@@ -446,13 +434,9 @@ const std::vector<TileSet>& Server::tileSets()
     return sets;
 }
 
-bool Server::setTileSet(const std::string& name, std::string& error)
+Result<void> Server::setTileSet(const std::string& name)
 {
-    if (auto listed = listTileSet(*m_impl->store, name); !listed) {
-        error = listed.reason();
-        return false;
-    }
-    return true;
+    return listTileSet(*m_impl->store, name);
 }
 
 std::string Server::tileSet() const

@@ -2,13 +2,12 @@
 // application uses, with its data in SQLite under the data folder (created and seeded on first
 // start, kept across restarts), and faults that tests switch on per path.
 //
-//   std::string error;
-//   auto server = dv::devserver::Server::start({ .dataFolder = dir }, error); // free 127.0.0.1 port
+//   DV_TRY_ASSIGN(auto server, dv::devserver::Server::start({ .dataFolder = dir })); // free 127.0.0.1 port
 //   server->baseURL();                                      // "http://127.0.0.1:PORT/DV/"
 //   server->setFault("home/index.do", Fault::delay(12));    // or POST PORT/_control/fault
 //   server->stop();                                         // also done by the destructor
 //   server->setHomeCategories({{ 101, "信聊加粉", "4" }});    // home/index.do lists these from now on
-//   server->setTileSet("directory", error);                 // or a named set of them
+//   server->setTileSet("directory");                        // or a named set of them
 //   server->loginCount(clientId);                           // logins of one client so far
 //
 // The server runs on its own threads; every member may be called from any thread. Its own front
@@ -92,6 +91,7 @@
 //   POST /_control/clear   [path=P]            clears one path's fault, or all
 #pragma once
 
+#include "platform/base/Result.h"
 #include "tools/devserver/Fault.h"
 
 #include <cstddef>
@@ -145,8 +145,8 @@ struct Options {
 
 class Server {
 public:
-    // nil and a reason in `error` when the data folder cannot be used or the port is taken.
-    static std::unique_ptr<Server> start(Options options, std::string& error);
+    // Fails when the data folder cannot be used or the port is taken.
+    static Result<std::unique_ptr<Server>> start(Options options);
     ~Server();
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
@@ -167,9 +167,9 @@ public:
     // The named sets of home categories: "prospects" (what a new data folder lists), "directory"
     // and "information", between them leading to every screen of the application.
     static const std::vector<TileSet>& tileSets();
-    // Lists the named set from now on (kept in the data folder); false and a reason for an
-    // unknown name or when the store refuses.
-    bool setTileSet(const std::string& name, std::string& error);
+    // Lists the named set from now on (kept in the data folder); fails for an unknown name or
+    // when the store refuses.
+    Result<void> setTileSet(const std::string& name);
     // The set listed now; empty when the categories are no named set (setHomeCategories) or
     // cannot be read (the reason goes to standard error).
     std::string tileSet() const;

@@ -84,10 +84,9 @@ int main(int argc, char** argv)
         } else if (argument == "--fault") {
             const char* text = value();
             std::string pathAndFault = text ? text : "";
-            std::string error;
-            auto parsed = dv::devserver::parsePathAndFault(pathAndFault, &error);
+            auto parsed = dv::devserver::parsePathAndFault(pathAndFault);
             if (!parsed)
-                return usage(("--fault " + pathAndFault + ": " + error).c_str());
+                return usage(("--fault " + pathAndFault + ": " + parsed.reason()).c_str());
             faults.push_back(*parsed);
         } else {
             return usage(("unknown argument " + argument).c_str());
@@ -102,12 +101,12 @@ int main(int argc, char** argv)
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    std::string error;
-    auto server = dv::devserver::Server::start(options, error);
-    if (!server) {
-        std::fprintf(stderr, "dovrelta-devserver: %s\n", error.c_str());
+    auto started = dv::devserver::Server::start(options);
+    if (!started) {
+        std::fprintf(stderr, "dovrelta-devserver: %s\n", started.reason().c_str());
         return 1;
     }
+    auto server = std::move(started).value();
     for (auto& [path, fault] : faults)
         server->setFault(path, fault);
     const std::string tiles = server->tileSet();

@@ -206,10 +206,10 @@ int runRunner(const std::vector<std::string>& arguments)
 
     std::unique_ptr<dv::devserver::Server> server;
     if (options.serverURL.empty()) {
-        std::string error;
-        server = dv::devserver::Server::start({ .port = options.serverPort, .tileSet = options.tiles }, error);
-        if (!server)
-            return complain(1, "the local server did not start: " + error);
+        auto started = dv::devserver::Server::start({ .port = options.serverPort, .tileSet = options.tiles });
+        if (!started)
+            return complain(1, "the local server did not start: " + started.reason());
+        server = std::move(started).value();
         for (const auto& [path, fault] : options.faults)
             server->setFault(path, fault);
         if (!dv::app::setServerAddress(server->host(), server->port()))
@@ -226,7 +226,6 @@ int runRunner(const std::vector<std::string>& arguments)
     int status = 0;
     if (mode == RunMode::Window) {
         UIApplication::setOpensURLsWithSystem(true);
-        std::string error;
         WindowMode window;
         WindowOptions windowOptions { .title = windowTitle(server ? server->tileSet() : std::string()), .shots = &steps };
         if (server) {
@@ -239,9 +238,8 @@ int runRunner(const std::vector<std::string>& arguments)
                 for (std::size_t i = 0; i < sets.size(); ++i)
                     if (sets[i].name == now)
                         next = (i + 1) % sets.size();
-                std::string reason;
-                if (!server->setTileSet(sets[next].name, reason)) {
-                    complain(1, reason);
+                if (auto listed = server->setTileSet(sets[next].name); !listed) {
+                    complain(1, listed.reason());
                     return std::string();
                 }
                 endApplication(forgetApplication);
@@ -251,8 +249,8 @@ int runRunner(const std::vector<std::string>& arguments)
                 return windowTitle(sets[next].name);
             };
         }
-        if (!window.open(windowOptions, error)) {
-            status = complain(1, error + " (--headless runs without a display)");
+        if (auto opened = window.open(windowOptions); !opened) {
+            status = complain(1, opened.reason() + " (--headless runs without a display)");
         } else {
             if (auto launched = launchApplication(); !launched)
                 complain(1, launched.reason());

@@ -174,10 +174,9 @@ Result<RunnerOptions> parseRunnerOptions(const std::vector<std::string>& argumen
             if (!hasValue)
                 return needsValue("PATH=FAULT, such as home/index.do=http:500");
             std::string text = value();
-            std::string error;
-            auto parsed = dv::devserver::parsePathAndFault(text, &error);
+            auto parsed = dv::devserver::parsePathAndFault(text);
             if (!parsed)
-                return fail("--fault " + text + ": " + error);
+                return fail("--fault " + text + ": " + parsed.reason());
             options.faults.push_back(*parsed);
         } else if (argument == "--offline") {
             options.offline = true;

@@ -120,42 +120,41 @@ void saveShot(StepWriter* shots)
 
 } // namespace
 
-bool WindowMode::open(const WindowOptions& options, std::string& error)
+Result<void> WindowMode::open(const WindowOptions& options)
 {
     m_state = std::make_unique<State>();
     m_state->options = options;
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        error = std::string("cannot open a window: ") + SDL_GetError();
+        Failure failure(std::string("cannot open a window: ") + SDL_GetError());
         m_state.reset();
-        return false;
+        return failure;
     }
     m_state->sdlStarted = true;
     // Without a display server SDL may fall back on a driver that shows nothing (offscreen, the
     // console's); a window nobody can see is no window.
     const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
     if (driver != "x11" && driver != "wayland") {
-        error = "cannot open a window: no display answers (SDL's video driver is \"" + driver + "\")";
         close();
-        return false;
+        return Failure("cannot open a window: no display answers (SDL's video driver is \"" + driver + "\")");
     }
     const CGSize screen = UIScreen::mainScreen()->bounds().size;
     m_state->zoom = fittingZoom(UIScreen::mainScreen()->scale(), screen);
     m_state->window = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
         static_cast<int>(std::lround(screen.width * m_state->zoom)), static_cast<int>(std::lround(screen.height * m_state->zoom)), 0);
     if (!m_state->window) {
-        error = std::string("cannot open a window: ") + SDL_GetError();
+        Failure failure(std::string("cannot open a window: ") + SDL_GetError());
         close();
-        return false;
+        return failure;
     }
     // The surface is made now: on X11 making it may put a new window in place of the first one,
     // and the window that shows must be the one people (and tests) see from the start.
     if (!SDL_GetWindowSurface(m_state->window)) {
-        error = std::string("cannot draw in the window: ") + SDL_GetError();
+        Failure failure(std::string("cannot draw in the window: ") + SDL_GetError());
         close();
-        return false;
+        return failure;
     }
     SDL_StartTextInput();
-    return true;
+    return {};
 }
 
 void WindowMode::close()

@@ -11,6 +11,8 @@
 // SDL stays inside WindowMode.cpp. Main thread only.
 #pragma once
 
+#include "platform/base/Result.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,9 +30,9 @@ struct WindowOptions {
 
 class WindowMode {
 public:
-    // Opens the window (before the application starts). False and a reason when no window can
-    // be opened (no display, or SDL fails).
-    bool open(const WindowOptions& options, std::string& error);
+    // Opens the window (before the application starts). Fails when no window can be opened (no
+    // display, or SDL fails).
+    Result<void> open(const WindowOptions& options);
     // Shows the application until the window is closed.
     void run();
     void close();

@@ -180,12 +180,12 @@ void DirectoryTest::startServer(bool seedCodes, std::optional<std::uint64_t> max
 {
     if (m_server)
         m_server->stop();
-    std::string error;
     dv::devserver::Options options { .dataFolder = m_home.path() + "/server" + std::to_string(++m_serverGeneration), .seedCodes = seedCodes };
     if (maxPicturePixels)
         options.maxPicturePixels = *maxPicturePixels;
-    m_server = dv::devserver::Server::start(options, error);
-    ASSERT_TRUE(m_server) << error;
+    auto started = dv::devserver::Server::start(options);
+    ASSERT_TRUE(started) << started.reason();
+    m_server = std::move(started).value();
     ASSERT_TRUE(dv::app::setServerAddress(m_server->host(), m_server->port()));
 }
 

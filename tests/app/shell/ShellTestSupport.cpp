@@ -68,10 +68,10 @@ void ShellTest::SetUp()
     m_window->makeKeyAndVisible();
     m_ui.runUntilIdle();
 
-    std::string error;
     m_serverFolder = m_home.path() + "/server";
-    m_server = dv::devserver::Server::start({ .dataFolder = m_serverFolder }, error);
-    ASSERT_TRUE(m_server) << error;
+    auto started = dv::devserver::Server::start({ .dataFolder = m_serverFolder });
+    ASSERT_TRUE(started) << started.reason();
+    m_server = std::move(started).value();
     ASSERT_TRUE(dv::app::setServerAddress(m_server->host(), m_server->port()));
 }
 

@@ -239,9 +239,7 @@ bool RawClient::waitForClose(double limit)
 
 void DevServerTest::SetUp()
 {
-    std::string error;
-    server = Server::start({ .dataFolder = folder.path() + "/server" }, error);
-    ASSERT_TRUE(server) << error;
+    startWith({});
 }
 
 void DevServerTest::TearDown()
@@ -253,19 +251,17 @@ void DevServerTest::restart()
 {
     // The same port again, so that addresses handed out before the restart stay good.
     int port = server->port();
-    server.reset();
-    std::string error;
-    server = Server::start({ .dataFolder = folder.path() + "/server", .port = port }, error);
-    ASSERT_TRUE(server) << error;
+    startWith({ .port = port });
 }
 
 void DevServerTest::startWith(Options options)
 {
     server.reset();
-    options.dataFolder = folder.path() + "/server";
-    std::string error;
-    server = Server::start(std::move(options), error);
-    ASSERT_TRUE(server) << error;
+    if (options.dataFolder.empty())
+        options.dataFolder = folder.path() + "/server";
+    auto started = Server::start(std::move(options));
+    ASSERT_TRUE(started) << started.reason();
+    server = std::move(started).value();
 }
 
 Json DevServerTest::post(const std::string& path, const Fields& fields)

@@ -87,7 +87,8 @@ protected:
     void TearDown() override;
     // Stops the server and starts it again on the same port and data.
     void restart();
-    // Stops the server and starts one with these options on the same data.
+    // Stops the server and starts one with these options, on the same data unless they name a
+    // data folder of their own.
     void startWith(Options options);
 
     std::string url(const std::string& path) const { return server->baseURL() + path; }

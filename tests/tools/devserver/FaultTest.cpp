@@ -257,18 +257,16 @@ TEST_F(FaultTest, AnUnusedPortRefusesTheConnectionAndNoServerCanTakeIt)
     int port = Server::unusedPort();
     ASSERT_GT(port, 0);
     // Another server (of this program or any other) cannot start on it meanwhile.
-    std::string error;
-    EXPECT_FALSE(Server::start({ .dataFolder = folder.path() + "/other", .port = port }, error));
+    EXPECT_FALSE(Server::start({ .dataFolder = folder.path() + "/other", .port = port }));
     auto refused = httpPostForm("http://127.0.0.1:" + std::to_string(port) + "/DV/home/index.do", {});
     EXPECT_EQ(refused.curlCode, CURLE_COULDNT_CONNECT);
 }
 
 TEST_F(FaultTest, ASecondServerCannotTakeATakenPort)
 {
-    std::string error;
-    auto second = Server::start({ .dataFolder = folder.path() + "/second", .port = server->port() }, error);
-    EXPECT_FALSE(second);
-    EXPECT_FALSE(error.empty());
+    auto second = Server::start({ .dataFolder = folder.path() + "/second", .port = server->port() });
+    ASSERT_FALSE(second);
+    EXPECT_FALSE(second.reason().empty());
     EXPECT_EQ(post("home/index.do")["status"], 1);
 }
 
@@ -287,9 +285,9 @@ TEST(FaultText, EveryFaultReadsBackAsWritten)
     EXPECT_EQ(parseFault("status:2:a:b")->message, "a:b");
     for (const char* bad : { "", "explode", "delay:x", "delay:-1", "delay:99999", "http:200", "http:abc", "html:1", "close*0",
              "close*x", "wrongtypes:all", "status:x" }) {
-        std::string error;
-        EXPECT_FALSE(parseFault(bad, &error)) << bad;
-        EXPECT_FALSE(error.empty()) << bad;
+        auto fault = parseFault(bad);
+        ASSERT_FALSE(fault) << bad;
+        EXPECT_FALSE(fault.reason().empty()) << bad;
     }
     EXPECT_EQ(normalizeFaultPath("/DV/home/index.do"), "home/index.do");
     EXPECT_EQ(normalizeFaultPath("/home/index.do"), "home/index.do");

@@ -134,8 +134,8 @@ TEST_F(PathsTest, TileSetsGiveTheKeptCategoriesTheKeywordsOfTheirScreens)
     };
     ASSERT_EQ(Server::tileSets().size(), expected.size());
     for (const auto& set : Server::tileSets()) {
-        std::string error;
-        ASSERT_TRUE(server->setTileSet(set.name, error)) << error;
+        auto listed = server->setTileSet(set.name);
+        ASSERT_TRUE(listed) << listed.reason();
         EXPECT_EQ(server->tileSet(), set.name);
         EXPECT_FALSE(set.summary.empty());
         std::map<std::string, std::string> kept;
@@ -151,9 +151,9 @@ TEST_F(PathsTest, TileSetsGiveTheKeptCategoriesTheKeywordsOfTheirScreens)
         }
         EXPECT_EQ(kept, expected.at(set.name)) << set.name;
     }
-    std::string error;
-    EXPECT_FALSE(server->setTileSet("everything", error));
-    EXPECT_EQ(error, "no tile set \"everything\" (there are prospects, directory, information)");
+    auto unknown = server->setTileSet("everything");
+    ASSERT_FALSE(unknown);
+    EXPECT_EQ(unknown.reason(), "no tile set \"everything\" (there are prospects, directory, information)");
     restart();
     EXPECT_EQ(server->tileSet(), "information") << "kept in the data folder";
     ASSERT_TRUE(server->setHomeCategories({ { 901, "信聊加粉", "1" } }));
@@ -161,11 +161,11 @@ TEST_F(PathsTest, TileSetsGiveTheKeptCategoriesTheKeywordsOfTheirScreens)
 
     server->stop();
     auto port = server->port();
-    server = Server::start({ .dataFolder = folder.path(), .port = port, .tileSet = "directory" }, error);
-    ASSERT_TRUE(server) << error;
+    ASSERT_NO_FATAL_FAILURE(startWith({ .dataFolder = folder.path(), .port = port, .tileSet = "directory" }));
     EXPECT_EQ(server->tileSet(), "directory");
-    EXPECT_FALSE(Server::start({ .dataFolder = folder.path() + "/other", .tileSet = "nothing" }, error));
-    EXPECT_EQ(error.rfind("no tile set \"nothing\"", 0), 0u) << error;
+    auto refused = Server::start({ .dataFolder = folder.path() + "/other", .tileSet = "nothing" });
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.reason().rfind("no tile set \"nothing\"", 0), 0u) << refused.reason();
 }
 
 TEST_F(PathsTest, HomeIndexListsTilesKeptAndDroppedWithAdvertisements)
@@ -260,9 +260,9 @@ TEST_F(PathsTest, CodeListsPageThroughEveryCodeAcrossTheLastPage)
 TEST_F(PathsTest, AServerStartedWithoutCodesHasEmptyListsAndTheRestOfItsData)
 {
     TemporaryFolder emptyFolder;
-    std::string error;
-    auto empty = Server::start({ .dataFolder = emptyFolder.path(), .seedCodes = false }, error);
-    ASSERT_TRUE(empty) << error;
+    auto startedEmpty = Server::start({ .dataFolder = emptyFolder.path(), .seedCodes = false });
+    ASSERT_TRUE(startedEmpty) << startedEmpty.reason();
+    auto empty = std::move(startedEmpty).value();
     auto postTo = [&](const Server& target, const std::string& path, const Fields& fields) {
         return httpPostForm(target.baseURL() + path, fields).json();
     };
@@ -282,8 +282,9 @@ TEST_F(PathsTest, AServerStartedWithoutCodesHasEmptyListsAndTheRestOfItsData)
     // The choice is made once, when the data folder is new: a folder with codes keeps them.
     empty->stop();
     server->stop();
-    auto seeded = Server::start({ .dataFolder = folder.path() + "/server", .seedCodes = false }, error);
-    ASSERT_TRUE(seeded) << error;
+    auto startedSeeded = Server::start({ .dataFolder = folder.path() + "/server", .seedCodes = false });
+    ASSERT_TRUE(startedSeeded) << startedSeeded.reason();
+    auto seeded = std::move(startedSeeded).value();
     EXPECT_EQ(postTo(*seeded, "qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23);
 }
 

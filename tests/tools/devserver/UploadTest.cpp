@@ -74,10 +74,7 @@ TEST_F(UploadTest, ReuploadRefreshesTheCodeOncePerDay)
 {
     // A server with a clock of our own: the one-refresh-a-day rule is about calendar days.
     std::atomic<std::int64_t> now { 1700000000 };
-    server.reset();
-    std::string error;
-    server = Server::start({ .dataFolder = folder.path() + "/pinned", .now = [&now] { return now.load(); } }, error);
-    ASSERT_TRUE(server) << error;
+    ASSERT_NO_FATAL_FAILURE(startWith({ .dataFolder = folder.path() + "/pinned", .now = [&now] { return now.load(); } }));
 
     std::string token = login(kClient);
     ASSERT_EQ(upload(uploadFields(token), { codePart(samplePng(1)) })["status"], 1);
@@ -165,10 +162,7 @@ TEST_F(UploadTest, TextThatIsNotUtf8StillGivesValidJson)
 
 TEST_F(UploadTest, OversizedUploadsAndBrokenBodiesAreRefused)
 {
-    server.reset();
-    std::string error;
-    server = Server::start({ .dataFolder = folder.path() + "/small", .maxRequestBytes = 64 * 1024, .maxImageBytes = 4096 }, error);
-    ASSERT_TRUE(server) << error;
+    ASSERT_NO_FATAL_FAILURE(startWith({ .dataFolder = folder.path() + "/small", .maxRequestBytes = 64 * 1024, .maxImageBytes = 4096 }));
     std::string token = login(kClient);
 
     std::string big = samplePng(7);
@@ -263,15 +257,14 @@ TEST_F(UploadTest, AnUnreadableDatabaseStopsTheStartWithAReason)
     std::string broken = folder.path() + "/broken";
     std::filesystem::create_directories(broken);
     std::ofstream(broken + "/devserver.sqlite3") << std::string(4096, 'x');
-    std::string error;
-    auto failed = Server::start({ .dataFolder = broken }, error);
-    EXPECT_FALSE(failed);
-    EXPECT_FALSE(error.empty());
+    auto failed = Server::start({ .dataFolder = broken });
+    ASSERT_FALSE(failed);
+    EXPECT_FALSE(failed.reason().empty());
 
     std::ofstream(folder.path() + "/file") << "not a folder";
-    error.clear();
-    EXPECT_FALSE(Server::start({ .dataFolder = folder.path() + "/file/server" }, error));
-    EXPECT_FALSE(error.empty());
+    auto misplaced = Server::start({ .dataFolder = folder.path() + "/file/server" });
+    ASSERT_FALSE(misplaced);
+    EXPECT_FALSE(misplaced.reason().empty());
 }
 
 } // namespace

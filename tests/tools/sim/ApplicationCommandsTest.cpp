@@ -20,9 +20,9 @@ class SimApplicationCommandsTest : public SimProgramTest { };
 
 TEST_F(SimApplicationCommandsTest, AnOutsideRunSetsUpDrivesAndChecksTheApplication)
 {
-    std::string error;
-    auto server = dv::devserver::Server::start({ .dataFolder = (m_root / "server").string() }, error);
-    ASSERT_TRUE(server) << error;
+    auto started = dv::devserver::Server::start({ .dataFolder = (m_root / "server").string() });
+    ASSERT_TRUE(started) << started.reason();
+    auto server = std::move(started).value();
     const std::string script = R"(permission addressbook ask
 prompt-answer addressbook deny
 addressbook add 王小明 13805550101

@@ -55,9 +55,9 @@ TEST_F(SimErrorsTest, ABadCommandLineIsOneLineAndTheUsage)
 
 TEST_F(SimErrorsTest, APortInUseIsOneLineAndAFailure)
 {
-    std::string error;
-    auto other = dv::devserver::Server::start({ .dataFolder = (m_root / "other").string() }, error);
-    ASSERT_TRUE(other) << error;
+    auto started = dv::devserver::Server::start({ .dataFolder = (m_root / "other").string() });
+    ASSERT_TRUE(started) << started.reason();
+    auto other = std::move(started).value();
     auto run = runHeadless({ "--port", std::to_string(other->port()) });
     EXPECT_EQ(run.status, 1);
     auto lines = linesOf(run.errors);

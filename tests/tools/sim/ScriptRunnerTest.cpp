@@ -510,9 +510,10 @@ TEST_F(ScriptRunnerTest, CommandsActOnTheInterfaceTheApplicationAndItsClock)
 // relaunch starts the application again and has it forget what its process held.
 TEST_F(ScriptRunnerTest, TheDeviceKeepsItsStoresAndAnswersAcrossARelaunch)
 {
+    auto started = dv::devserver::Server::start({ .dataFolder = m_home + "/server" });
+    ASSERT_TRUE(started) << started.reason();
+    m_server = std::move(started).value();
     std::string error;
-    m_server = dv::devserver::Server::start({ .dataFolder = m_home + "/server" }, error);
-    ASSERT_TRUE(m_server) << error;
     EXPECT_FALSE(run("permission addressbook deny\n"
                      "defaults set 设置 {\"a\": [1, 2]}\n"
                      "pasteboard set 复制的文字\n"

@@ -135,7 +135,7 @@ struct HttpFront::Impl {
     dv::Mutex answersMutex;
     std::deque<std::pair<std::uint64_t, FrontAnswer>> answers DV_GUARDED_BY(answersMutex);
 
-    bool listen(std::string& error);
+    Result<void> listen();
     void run();
     void signal();
     void watch(Connection& connection, std::uint32_t events);
@@ -154,7 +154,7 @@ struct HttpFront::Impl {
     std::optional<Clock::time_point> nextDeadline() const;
 };
 
-bool HttpFront::Impl::listen(std::string& error)
+Result<void> HttpFront::Impl::listen()
 {
     addrinfo hints {};
     hints.ai_family = AF_UNSPEC;
@@ -162,10 +162,8 @@ bool HttpFront::Impl::listen(std::string& error)
     hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
     addrinfo* found = nullptr;
     std::string service = std::to_string(settings.port);
-    if (getaddrinfo(settings.host.c_str(), service.c_str(), &hints, &found) != 0 || !found) {
-        error = "cannot resolve " + settings.host;
-        return false;
-    }
+    if (getaddrinfo(settings.host.c_str(), service.c_str(), &hints, &found) != 0 || !found)
+        return Failure("cannot resolve " + settings.host);
     for (addrinfo* at = found; at && listener < 0; at = at->ai_next) {
         int fd = ::socket(at->ai_family, at->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, at->ai_protocol);
         if (fd < 0)
@@ -179,27 +177,23 @@ bool HttpFront::Impl::listen(std::string& error)
             ::close(fd);
     }
     freeaddrinfo(found);
-    if (listener < 0) {
-        error = "cannot listen on " + settings.host + ":" + std::to_string(settings.port);
-        return false;
-    }
+    if (listener < 0)
+        return Failure("cannot listen on " + settings.host + ":" + std::to_string(settings.port));
     sockaddr_storage bound {};
     socklen_t length = sizeof(bound);
     getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &length);
     localAddress = addressText(bound, port);
     epoll = epoll_create1(EPOLL_CLOEXEC);
     wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (epoll < 0 || wake < 0) {
-        error = "cannot wait for connections";
-        return false;
-    }
+    if (epoll < 0 || wake < 0)
+        return Failure("cannot wait for connections");
     epoll_event event {};
     event.events = EPOLLIN;
     event.data.u64 = kListener;
     epoll_ctl(epoll, EPOLL_CTL_ADD, listener, &event);
     event.data.u64 = kWake;
     epoll_ctl(epoll, EPOLL_CTL_ADD, wake, &event);
-    return true;
+    return {};
 }
 
 void HttpFront::Impl::signal()
@@ -528,19 +522,19 @@ HttpFront::HttpFront(std::unique_ptr<Impl> impl)
 
 HttpFront::~HttpFront() { stop(); }
 
-std::unique_ptr<HttpFront> HttpFront::start(FrontSettings settings, Handler handler, std::string& error)
+Result<std::unique_ptr<HttpFront>> HttpFront::start(FrontSettings settings, Handler handler)
 {
     auto impl = std::make_unique<Impl>();
     impl->settings = std::move(settings);
     impl->handler = std::move(handler);
-    if (!impl->listen(error)) {
+    if (auto listening = impl->listen(); !listening) {
         if (impl->listener >= 0)
             ::close(impl->listener);
         if (impl->epoll >= 0)
             ::close(impl->epoll);
         if (impl->wake >= 0)
             ::close(impl->wake);
-        return nullptr;
+        return std::move(listening).failure();
     }
     impl->workers = std::make_unique<httplib::ThreadPool>(std::max<std::size_t>(impl->settings.workers, 1));
     Impl* raw = impl.get();

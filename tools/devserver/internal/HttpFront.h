@@ -13,13 +13,14 @@
 // further bytes are read and dropped for a moment so that the answer is not lost to a reset, and
 // the connection closes.
 //
-//   auto front = HttpFront::start(settings, [](FrontRequest& request) { return answer(request); }, error);
+//   DV_TRY_ASSIGN(auto front, HttpFront::start(settings, [](FrontRequest& request) { return answer(request); }));
 //   front->port();
 //   front->stop(); // also done by the destructor
 //
 // The handler runs on the worker threads, several at once.
 #pragma once
 
+#include "platform/base/Result.h"
 #include "tools/devserver/internal/RequestReader.h"
 
 #include <chrono>
@@ -67,8 +68,8 @@ class HttpFront {
 public:
     using Handler = std::function<FrontAnswer(FrontRequest&)>;
 
-    // nil and a reason in `error` when the address cannot be listened on.
-    static std::unique_ptr<HttpFront> start(FrontSettings settings, Handler handler, std::string& error);
+    // Fails when the address cannot be listened on.
+    static Result<std::unique_ptr<HttpFront>> start(FrontSettings settings, Handler handler);
     ~HttpFront();
     HttpFront(const HttpFront&) = delete;
     HttpFront& operator=(const HttpFront&) = delete;

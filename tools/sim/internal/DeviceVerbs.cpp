@@ -91,10 +91,9 @@ std::vector<Verb> deviceVerbs()
             [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
                 if (!needsLocalServer(context, "faults", reason))
                     return false;
-                std::string error;
-                auto fault = dv::devserver::parseFault(command.arguments[1], &error);
+                auto fault = dv::devserver::parseFault(command.arguments[1]);
                 if (!fault) {
-                    reason = error;
+                    reason = fault.reason();
                     return false;
                 }
                 context.environment().server->setFault(command.arguments[0], *fault);
@@ -114,7 +113,13 @@ std::vector<Verb> deviceVerbs()
             "the local server lists the home tiles NAME (prospects, directory, information; see --help); the home screen "
             "shows them when it starts (relaunch)",
             [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                return needsLocalServer(context, "home tiles", reason) && context.environment().server->setTileSet(command.arguments[0], reason);
+                if (!needsLocalServer(context, "home tiles", reason))
+                    return false;
+                if (auto listed = context.environment().server->setTileSet(command.arguments[0]); !listed) {
+                    reason = listed.reason();
+                    return false;
+                }
+                return true;
             },
             [](const ScriptCommand& command) {
                 for (const auto& set : dv::devserver::Server::tileSets())
