@@ -26,20 +26,13 @@ constexpr const char* kScreen = "1080x1920x24";
 
 } // namespace
 
-std::string PrivateDisplay::start(std::string& error, pid_t& server)
+Result<PrivateDisplay::Server> PrivateDisplay::start()
 {
-    server = 0;
-    if (::access(kServer, X_OK) != 0) {
-        error = kServer;
-        error += " is not installed";
-        return {};
-    }
+    if (::access(kServer, X_OK) != 0)
+        return Failure(kServer + std::string(" is not installed"));
     int announce[2];
-    if (::pipe2(announce, O_CLOEXEC) != 0) {
-        error = "no pipe: ";
-        error += std::strerror(errno);
-        return {};
-    }
+    if (::pipe2(announce, O_CLOEXEC) != 0)
+        return Failure(std::string("no pipe: ") + std::strerror(errno));
     // Everything the child needs is made before the fork: after it, only async-signal-safe calls.
     const int announceFd = 3;
     const std::string fdText = std::to_string(announceFd);
@@ -53,15 +46,12 @@ std::string PrivateDisplay::start(std::string& error, pid_t& server)
 
     const pid_t child = ::fork();
     if (child < 0) {
-        error = "cannot start ";
-        error += kServer;
-        error += ": ";
-        error += std::strerror(errno);
+        Failure failure(std::string("cannot start ") + kServer + ": " + std::strerror(errno));
         ::close(announce[0]);
         ::close(announce[1]);
         if (devNull >= 0)
             ::close(devNull);
-        return {};
+        return failure;
     }
     if (child == 0) {
         // Ends when the thread that started it does; the parent may already be gone.
@@ -103,12 +93,9 @@ std::string PrivateDisplay::start(std::string& error, pid_t& server)
     ::close(announce[0]);
     if (!complete || number.empty()) {
         ::kill(child, SIGTERM);
-        error = kServer;
-        error += " announced no display";
-        return {};
+        return Failure(kServer + std::string(" announced no display"));
     }
-    server = child;
-    return ":" + number;
+    return Server { .display = ":" + number, .process = child };
 }
 
 void PrivateDisplay::loadGraphics(const std::string& display)

@@ -6,6 +6,8 @@
 // thread, never on the main thread (the server takes a while to announce itself).
 #pragma once
 
+#include "platform/base/Result.h"
+
 #include <string>
 #include <sys/types.h>
 
@@ -13,9 +15,12 @@ namespace dv::internal::uikit {
 
 class PrivateDisplay {
 public:
-    // Starts the server and answers its name (":12") and its process; "" with `error` set when it
-    // cannot start.
-    static std::string start(std::string& error, pid_t& server);
+    struct Server {
+        std::string display; // its name, ":12"
+        pid_t process = 0;
+    };
+    // Starts the server; fails with the reason when it cannot start.
+    static Result<Server> start();
     // Loads what the toolkit loads for the display's graphics (the GL driver: tens of milliseconds
     // of loading and linking) through a connection of this thread's, kept open so that it stays
     // loaded: the toolkit finds it there when it opens the display on the main thread.

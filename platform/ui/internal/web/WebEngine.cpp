@@ -106,9 +106,13 @@ void WebEngine::prepare(bool privateDisplay)
         preparation.sandboxed = sandboxCanStart();
         pid_t server = 0;
         if (privateDisplay) {
-            preparation.display = PrivateDisplay::start(preparation.error, server);
-            if (!preparation.display.empty())
+            if (auto started = PrivateDisplay::start(); started) {
+                preparation.display = started->display;
+                server = started->process;
                 PrivateDisplay::loadGraphics(preparation.display);
+            } else {
+                preparation.error = started.reason();
+            }
         }
         dispatch_async(dispatch_get_main_queue(), [preparation] { finish(preparation); });
         if (server > 0)
