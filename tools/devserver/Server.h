@@ -7,7 +7,7 @@
 //   server->setFault("home/index.do", Fault::delay(12));    // or POST PORT/_control/fault
 //   server->stop();                                         // also done by the destructor
 //   server->setHomeCategories({{ 101, "信聊加粉", "4" }});    // home/index.do lists these from now on
-//   server->setTileSet("directory");                        // or a named set of them
+//   DV_TRY(server->setTileSet("directory"));                // or a named set of them
 //   server->loginCount(clientId);                           // logins of one client so far
 //
 // The server runs on its own threads; every member may be called from any thread. Its own front
