@@ -9,6 +9,8 @@
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIFont.h"
+#include "platform/graphics/CGContext.h"
+#include "platform/graphics/UIGraphics.h"
 #include "platform/ui/UIBezierPath.h"
 #include "platform/ui/UITouch.h"
 #include "platform/ui/internal/Keyboard.h"
@@ -26,6 +28,9 @@ DV_DEFINE_CLASS(UITextField)
 namespace {
 
 constexpr CGFloat kClearButtonSize = 19;
+// The caret: a bar 2 points wide, 1 point clear of the character before it.
+constexpr CGFloat kCaretGap = 1;
+constexpr CGFloat kCaretWidth = 2;
 
 Ref<UIColor> placeholderGrey() { return UIColor::colorWithWhite(0.7, 1); }
 
@@ -233,10 +238,38 @@ CGRect UITextField::handleLineRect(CGRect rect, const Ref<UIFont>& font) const
     return CGRectMake(rect.origin.x, y, rect.size.width, height);
 }
 
+CGFloat UITextField::handleLineStart(CGRect rect, CGFloat width) const
+{
+    CGFloat x = rect.origin.x;
+    if (m_alignment == NSTextAlignmentCenter)
+        x = CGRectGetMidX(rect) - width / 2;
+    else if (m_alignment == NSTextAlignmentRight)
+        x = CGRectGetMaxX(rect) - width;
+    if (!m_editing)
+        return x;
+    // The caret stands after the line's end and stays inside: a line too long for the field
+    // scrolls to the left, its beginning going under the left edge.
+    return std::min(x, CGRectGetMaxX(rect) - kCaretGap - kCaretWidth - width);
+}
+
 void UITextField::drawTextInRect(CGRect rect)
 {
-    dv::drawText(handleShownText(), handleLineRect(rect, m_font), m_font, m_textColor,
-        { .alignment = m_alignment, .wrap = false, .numberOfLines = 1 });
+    const auto text = handleShownText();
+    const CGRect line = handleLineRect(rect, m_font);
+    const CGFloat width = dv::measureText(text, m_font, 0, 1).width;
+    if (!m_editing && width > rect.size.width) {
+        // Not being edited, a line that does not fit shows its beginning and ends in an ellipsis.
+        dv::drawText(text, line, m_font, m_textColor,
+            { .alignment = NSTextAlignmentLeft, .wrap = false, .numberOfLines = 1, .truncateTail = true });
+        return;
+    }
+    const CGFloat x = handleLineStart(rect, width);
+    auto context = UIGraphicsGetCurrentContext();
+    CGContextSaveGState(context);
+    CGContextClipToRect(context, line);
+    dv::drawText(text, CGRectMake(x, line.origin.y, CGRectGetMaxX(line) - x, line.size.height), m_font, m_textColor,
+        { .alignment = NSTextAlignmentLeft, .wrap = false, .numberOfLines = 1 });
+    CGContextRestoreGState(context);
 }
 
 void UITextField::drawPlaceholderInRect(CGRect rect)
@@ -278,18 +311,12 @@ void UITextField::drawRect(CGRect)
     else if (m_placeholder && m_placeholder->length() > 0)
         drawPlaceholderInRect(placeholderRectForBounds(b));
     if (m_editing) {
-        // The caret after the text, in the tint colour.
+        // The caret after the text, in the tint colour, on the text's line and as tall as it.
         const CGFloat textWidth = m_text->length() ? dv::measureText(handleShownText(), m_font, 0, 1).width : 0;
-        // A point clear of the last character.
-        CGFloat x = textRect.origin.x + textWidth + 1;
-        if (m_alignment == NSTextAlignmentCenter)
-            x = CGRectGetMidX(textRect) + textWidth / 2 + 1;
-        else if (m_alignment == NSTextAlignmentRight)
-            x = CGRectGetMaxX(textRect);
-        // On the text's line, as tall as the line.
+        const CGFloat x = handleLineStart(textRect, textWidth) + textWidth + kCaretGap;
         const CGRect line = handleLineRect(textRect, m_font);
         tintColor()->setFill();
-        UIBezierPath::bezierPathWithRect(CGRectMake(std::min(x, CGRectGetMaxX(textRect) - 2), line.origin.y, 2, line.size.height))->fill();
+        UIBezierPath::bezierPathWithRect(CGRectMake(x, line.origin.y, kCaretWidth, line.size.height))->fill();
     }
     if (isClearButtonShown()) {
         const CGRect clear = clearButtonRectForBounds(b);

@@ -1,7 +1,10 @@
 // UITextField: a one-line field a person types into. A tap gives it the focus (it becomes first
 // responder and the keyboard comes up); typing goes through insertText and deleteBackward, which
 // the keyboard (the UI driver) calls; the return key calls handleReturn; the clear button, shown
-// by clearButtonMode, empties it. Text set in code notifies nobody.
+// by clearButtonMode, empties it. Text set in code notifies nobody. The text is one line: the
+// alignment places a line that fits; while the field is edited a longer line scrolls sideways so
+// that its end and the caret after it show, and otherwise it shows its beginning, cut at the end
+// with an ellipsis.
 //
 // The delegate (weak) is asked and told, in the platform's order:
 //   focus:   textFieldShouldBeginEditing (NO: no focus), textFieldDidBeginEditing, the
@@ -123,6 +126,7 @@ class UITextField : public UIControl, public UITextInputTraits {
     virtual CGRect editingRectForBounds(CGRect bounds) const;
     virtual CGRect clearButtonRectForBounds(CGRect bounds) const;
     virtual CGRect leftViewRectForBounds(CGRect bounds) const;
+    // Draws the text's line in the rectangle, scrolled or cut as the field shows it.
     virtual void drawTextInRect(CGRect rect);
     virtual void drawPlaceholderInRect(CGRect rect);
     // Whether the clear button shows now (its mode, the editing state and a non-empty text).
@@ -161,6 +165,9 @@ private:
     bool handleReplace(NSRange range, const Ref<NSString>& replacement);
     void handleDidChange();
     Ref<NSString> handleShownText() const;
+    // Where a line `width` points long starts in `rect`: by the alignment, and while editing far
+    // enough left that the caret after it stays inside.
+    CGFloat handleLineStart(CGRect rect, CGFloat width) const;
     // The rectangle of the one line of text in `rect`, by the content's vertical alignment.
     CGRect handleLineRect(CGRect rect, const Ref<UIFont>& font) const;
 

@@ -5,7 +5,7 @@
 // with its loading overlay, the form closing and the code then heading its list with its
 // picture, the multipart request's exact bytes, the keyboard kept off the fields on a small
 // screen, a missing login token, and every fault of the server's upload path ending with the
-// form open and its input kept.
+// form open and its input kept, and a title longer than its field on both screen sizes.
 #include "UploadFormTestSupport.h"
 
 #include "app/directory/uploads/QRCodeUploadController.h"
@@ -20,8 +20,10 @@
 #include "platform/system/NSUserDefaults.h"
 #include "platform/system/UIScreen.h"
 #include "platform/testing/LoopbackServer.h"
+#include "platform/testing/Pixels.h"
 #include "platform/ui/CALayer.h"
 #include "platform/ui/UIImagePickerController.h"
+#include "platform/ui/UITextField.h"
 #include "tools/devserver/Fault.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 
@@ -451,5 +453,94 @@ TEST_F(QRCodeUploadTest, TheKeyboardKeepsOffTheFieldsOnASmallScreen)
     EXPECT_EQ(m_ui.frameInWindow(m_form->view()).origin.y, 64);
     EXPECT_EQ(m_form->tableView()->contentInset().bottom, 0);
 }
+
+struct Screen {
+    CGFloat width, height;
+};
+
+void PrintTo(const Screen& screen, std::ostream* out) { *out << screen.width << "x" << screen.height; }
+
+// The title field (left aligned, no border) with sixty characters, as a picture of the window
+// shows it: while typed and deleted at its end, the end stands before the caret inside the
+// field; once editing ends, the line shows its beginning and ends in an ellipsis.
+class LongTitleTest : public UploadFormTest, public ::testing::WithParamInterface<Screen> {
+protected:
+    // The field in the window, and what a picture shows there: the ink of its dark text and the
+    // caret's blue (looked for a little beyond the field's sides too).
+    struct Line {
+        dv::testing::Pixels shot;
+        CGRect area, ink, caret, caretAround;
+        // The box of the text's ink between x and x + width.
+        CGRect inkBetween(CGFloat x, CGFloat width) const
+        {
+            return shot.box(CGRectMake(x, area.origin.y, width, area.size.height), isText);
+        }
+    };
+    Line lineOf(const Ref<UITextField>& field) const
+    {
+        const CGRect area = m_ui.frameInWindow(field);
+        dv::testing::Pixels shot(m_ui.screenshot(2));
+        const CGRect ink = shot.box(area, isText), caret = shot.box(area, isCaret), around = shot.box(CGRectInset(area, -20, 0), isCaret);
+        return { std::move(shot), area, ink, caret, around };
+    }
+    // The whole caret inside the field, the text's end just before it, and the text's beginning
+    // under the left edge.
+    void expectScrolledToTheCaret(const Line& line) const
+    {
+        ASSERT_FALSE(CGRectIsNull(line.caret));
+        EXPECT_TRUE(CGRectEqualToRect(line.caret, line.caretAround)) << "caret pixels outside the field";
+        EXPECT_GE(line.caret.origin.x, line.area.origin.x);
+        EXPECT_LE(CGRectGetMaxX(line.caret), CGRectGetMaxX(line.area));
+        EXPECT_GE(line.caret.size.width, 1.5) << "the whole bar, two points wide";
+        EXPECT_NEAR(CGRectGetMaxX(line.ink), line.caret.origin.x, 2.5) << "the text's end stands before the caret";
+        EXPECT_LE(line.ink.origin.x, line.area.origin.x + 3) << "no gap on the left: the beginning is hidden there";
+    }
+    static bool isText(const dv::testing::Pixel& p) { return dv::testing::isInk(p, 160); }
+    static bool isCaret(const dv::testing::Pixel& p) { return p[3] > 0 && p[2] > 200 && p[0] < 100; }
+    // A Chinese character's ink fills its line; an "n" stands within its x-height.
+    static constexpr CGFloat kTall = 12, kShort = 9;
+};
+
+TEST_P(LongTitleTest, TheEndShowsWhileTypedAndTheBeginningAfterwards)
+{
+    UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, GetParam().width, GetParam().height));
+    relaunch();
+    ASSERT_TRUE(openForm(kGroupForm));
+    auto field = m_form->titField();
+    ASSERT_TRUE(m_ui.focus(field));
+    // Sixty characters: an "n" at each end, Chinese ones between.
+    const std::string middle = "信聊群二维码推广";
+    std::string title = "n";
+    for (int i = 0; i < 58; ++i)
+        title += middle.substr((i % 8) * 3, 3);
+    title += "n";
+    ASSERT_TRUE(m_ui.typeText(title));
+
+    Line typed = lineOf(field);
+    expectScrolledToTheCaret(typed);
+    EXPECT_LE(typed.inkBetween(typed.caret.origin.x - 8, 7).size.height, kShort) << "the last character, n, before the caret";
+    EXPECT_GE(typed.inkBetween(typed.caret.origin.x - 30, 15).size.height, kTall) << "Chinese before it";
+    ASSERT_TRUE(m_ui.deleteBackward(1));
+    Line deleted = lineOf(field);
+    expectScrolledToTheCaret(deleted);
+    EXPECT_GE(deleted.inkBetween(deleted.caret.origin.x - 15, 14).size.height, kTall) << "the line followed the deletion";
+    ASSERT_TRUE(m_ui.typeText("n"));
+    EXPECT_EQ(text(field->text()), title);
+
+    m_ui.resignFocus();
+    m_ui.advance(0.5);
+    Line ended = lineOf(field);
+    EXPECT_TRUE(CGRectIsNull(ended.caretAround));
+    EXPECT_NEAR(ended.ink.origin.x, ended.area.origin.x, 2) << "the beginning at the left edge";
+    EXPECT_LE(ended.inkBetween(ended.area.origin.x, 7).size.height, kShort) << "n first";
+    EXPECT_GE(ended.inkBetween(ended.area.origin.x + 10, 15).size.height, kTall) << "then Chinese";
+    EXPECT_LE(CGRectGetMaxX(ended.ink), CGRectGetMaxX(ended.area));
+    // The ellipsis: its last dot, a point or two high, ends the line.
+    EXPECT_LE(ended.inkBetween(CGRectGetMaxX(ended.ink) - 2, 2).size.height, 2.5);
+    EXPECT_NE(m_ui.dump().find("text=\"" + title + "\""), std::string::npos) << "the dump has the whole title";
+}
+
+INSTANTIATE_TEST_SUITE_P(BothScreens, LongTitleTest, ::testing::Values(Screen { 375, 667 }, Screen { 320, 568 }),
+    [](const ::testing::TestParamInfo<Screen>& info) { return "Width" + std::to_string(int(info.param.width)); });
 
 } // namespace

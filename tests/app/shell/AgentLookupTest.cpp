@@ -1,6 +1,6 @@
 // The agent lookup through the about screen: the empty input's message, the letter of a known
-// agent at the server's address for this device, ids that need escaping, and the form keeping
-// what was typed.
+// agent at the server's address for this device, ids that need escaping, the form keeping what
+// was typed, and an id longer than the field, on both screen sizes.
 #include "InformationTestSupport.h"
 
 #include "app/shell/agent/VQQueWebViewController.h"
@@ -9,6 +9,7 @@
 #include "platform/ui/UIImageView.h"
 #include "platform/ui/UITextField.h"
 #include "platform/ui/UIWebView.h"
+#include "platform/system/UIScreen.h"
 
 using namespace dv::test;
 
@@ -111,5 +112,110 @@ TEST_F(AgentLookupTest, IdsWithBlanksAndChineseReachTheServerEscaped)
     EXPECT_EQ(lastLoad().url, base() + "data/qryAgent.do?agentNo=a%26clientId%3Dx%23&&clientId=" + clientId());
     EXPECT_NE(dv::str(hostile->pageText()).find("a&clientId=x#"), std::string::npos);
 }
+
+// The centred field with an id longer than itself, as a picture of the window shows it: while
+// it is typed or deleted at its end, the end stands before the caret inside the field; a line
+// that fits again is centred; once editing ends the line shows its beginning from the field's
+// left edge and ends in an ellipsis.
+struct Screen {
+    CGFloat width, height;
+};
+
+void PrintTo(const Screen& screen, std::ostream* out) { *out << screen.width << "x" << screen.height; }
+
+class AgentLookupLongIdTest : public AgentLookupTest, public ::testing::WithParamInterface<Screen> {
+protected:
+    // The field's text area in the window, and what a picture of it shows there: the ink of the
+    // grey text, and the caret's blue (looked for a little beyond the field's sides too).
+    struct Line {
+        dv::testing::Pixels shot;
+        CGRect area, ink, caret, caretAround;
+        // The box of the text's ink between x and x + width.
+        CGRect inkBetween(CGFloat x, CGFloat width) const
+        {
+            return shot.box(CGRectMake(x, area.origin.y, width, area.size.height), isText);
+        }
+    };
+    Line lineOf(const Ref<UITextField>& field) const
+    {
+        const CGRect frame = m_ui.frameInWindow(field);
+        const CGRect rect = field->isEditing() ? field->editingRectForBounds(field->bounds()) : field->textRectForBounds(field->bounds());
+        const CGRect area = CGRectOffset(rect, frame.origin.x, frame.origin.y);
+        dv::testing::Pixels shot(m_ui.screenshot(2));
+        const CGRect ink = shot.box(area, isText), caret = shot.box(area, isCaret), around = shot.box(CGRectInset(frame, -20, 0), isCaret);
+        return { std::move(shot), area, ink, caret, around };
+    }
+    // The whole caret stands inside the area, with the end of the text just before it.
+    void expectEndAtTheCaret(const Line& line) const
+    {
+        ASSERT_FALSE(CGRectIsNull(line.caret));
+        EXPECT_TRUE(CGRectEqualToRect(line.caret, line.caretAround)) << "caret pixels outside the field";
+        EXPECT_GE(line.caret.origin.x, line.area.origin.x);
+        EXPECT_LE(CGRectGetMaxX(line.caret), CGRectGetMaxX(line.area));
+        EXPECT_GE(line.caret.size.width, 1.5) << "the whole bar, two points wide";
+        EXPECT_NEAR(CGRectGetMaxX(line.ink), line.caret.origin.x, 2.5) << "the text's end stands before the caret";
+    }
+    static bool isText(const dv::testing::Pixel& p) { return dv::testing::isInk(p, 200); }
+    static bool isCaret(const dv::testing::Pixel& p) { return p[3] > 0 && p[2] > 200 && p[0] < 100; }
+    // A Chinese character's ink fills its line; these Latin letters stand within their x-height.
+    static constexpr CGFloat kTall = 12, kShort = 9;
+};
+
+TEST_P(AgentLookupLongIdTest, TheEndShowsWhileTypedAndTheBeginningAfterwards)
+{
+    UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, GetParam().width, GetParam().height));
+    ASSERT_TRUE(openForm());
+    auto field = dv::as<UITextField>(m_ui.viewWithPlaceholder("请输入代理商信聊号"));
+    ASSERT_TRUE(field);
+    ASSERT_TRUE(m_ui.focus(field));
+    // Sixty characters: a Chinese one at each end, short Latin letters between.
+    std::string id = "中";
+    for (int i = 0; i < 58; ++i)
+        id += "acemnorsuvwxz"[i % 13];
+    id += "国";
+    ASSERT_TRUE(m_ui.typeText(id));
+
+    Line typed = lineOf(field);
+    expectEndAtTheCaret(typed);
+    EXPECT_GE(typed.inkBetween(typed.caret.origin.x - 16, 15).size.height, kTall) << "the last character, 国, before the caret";
+    EXPECT_LE(typed.inkBetween(typed.caret.origin.x - 40, 20).size.height, kShort) << "Latin letters before it";
+    EXPECT_LE(typed.ink.origin.x, typed.area.origin.x + 3) << "the beginning goes under the left edge";
+    EXPECT_LE(typed.inkBetween(typed.area.origin.x, 20).size.height, kShort) << "中 is out of sight";
+
+    // Deleting at the end: the line follows, never leaving a gap on the right while its
+    // beginning is hidden.
+    ASSERT_TRUE(m_ui.deleteBackward(1));
+    Line deleted = lineOf(field);
+    expectEndAtTheCaret(deleted);
+    EXPECT_LE(deleted.inkBetween(deleted.caret.origin.x - 16, 15).size.height, kShort);
+    EXPECT_LE(deleted.ink.origin.x, deleted.area.origin.x + 3);
+    // Short enough to fit: the line is centred again, 中 at its beginning.
+    ASSERT_TRUE(m_ui.deleteBackward(49));
+    Line fits = lineOf(field);
+    expectEndAtTheCaret(fits);
+    EXPECT_GT(fits.ink.origin.x, fits.area.origin.x + 10);
+    EXPECT_NEAR(CGRectGetMidX(CGRectUnion(fits.ink, fits.caret)), CGRectGetMidX(fits.area), 3);
+    EXPECT_GE(fits.inkBetween(fits.ink.origin.x, 15).size.height, kTall);
+
+    ASSERT_TRUE(m_ui.typeText(id.substr(std::string("中").size() + 9)));
+    EXPECT_EQ(dv::str(field->text()), id);
+    expectEndAtTheCaret(lineOf(field));
+    m_ui.resignFocus();
+    m_ui.advance(0.5);
+    Line ended = lineOf(field);
+    EXPECT_TRUE(CGRectIsNull(ended.caretAround));
+    EXPECT_NEAR(ended.ink.origin.x, ended.area.origin.x, 2) << "from the left edge, not centred";
+    EXPECT_GE(ended.inkBetween(ended.area.origin.x, 16).size.height, kTall) << "中 first";
+    EXPECT_LE(CGRectGetMaxX(ended.ink), CGRectGetMaxX(ended.area));
+    // The ellipsis: its last dot, a point or two high, ends the line.
+    const CGRect dot = ended.inkBetween(CGRectGetMaxX(ended.ink) - 2, 2);
+    EXPECT_LE(dot.size.height, 2.5);
+    EXPECT_LE(ended.inkBetween(CGRectGetMaxX(ended.ink) - 16, 16).size.height, kShort) << "国 does not show";
+    // The dump has the whole id.
+    EXPECT_NE(m_ui.dump().find("text=\"" + id + "\""), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothScreens, AgentLookupLongIdTest, ::testing::Values(Screen { 375, 667 }, Screen { 320, 568 }),
+    [](const ::testing::TestParamInfo<Screen>& info) { return "Width" + std::to_string(int(info.param.width)); });
 
 } // namespace

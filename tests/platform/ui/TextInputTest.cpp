@@ -207,6 +207,52 @@ TEST_F(TextInputTest, TextPlaceholderAndCaretStandOnTheFieldsMiddleLine)
     EXPECT_GT(CGRectGetMidY(dv::testing::Pixels(m_ui.screenshot()).box(inside, ink)), CGRectGetMidY(text) + 5);
 }
 
+TEST_F(TextInputTest, ALongLineScrollsToTheCaretWhileEditedAndShowsItsBeginningAfterwards)
+{
+    // Right aligned, with a clear button while editing: the line and the caret keep left of it.
+    auto f = field(CGRectMake(20, 100, 200, 40), "号码");
+    f->setTextAlignment(NSTextAlignmentRight);
+    f->setClearButtonMode(UITextFieldViewModeWhileEditing);
+    m_ui.runUntilIdle();
+    auto ink = [](const dv::testing::Pixel& p) { return dv::testing::isInk(p, 128); };
+    auto caret = [](const dv::testing::Pixel& p) { return p[3] > 0 && p[2] > 200 && p[0] < 100; };
+    const CGRect inside = CGRectMake(22, 102, 196, 36);
+    ASSERT_TRUE(m_ui.focus(f));
+    ASSERT_TRUE(m_ui.typeText("12"));
+    const dv::testing::Pixels fits(m_ui.screenshot());
+    const CGRect clear = CGRectOffset(f->clearButtonRectForBounds(f->bounds()), 20, 100);
+    const CGRect shortBar = fits.box(inside, caret);
+    EXPECT_NEAR(CGRectGetMaxX(shortBar), clear.origin.x - 2, 1) << "the caret at the right end of the text's room";
+    EXPECT_GT(fits.box(inside, ink).origin.x, 150) << "a line that fits stands on the right";
+
+    ASSERT_TRUE(m_ui.typeText("3456789012345678901234567890"));
+    const dv::testing::Pixels typed(m_ui.screenshot());
+    const CGRect bar = typed.box(inside, caret);
+    const CGRect text = typed.box(CGRectMake(22, 102, clear.origin.x - 22, 36), ink);
+    EXPECT_TRUE(CGRectEqualToRect(bar, shortBar)) << "the caret stays where it stood";
+    EXPECT_NEAR(CGRectGetMaxX(text), bar.origin.x, 2.5);
+    EXPECT_LE(CGRectGetMaxX(text), bar.origin.x + 0.5) << "the caret stands after the text, not on it";
+    EXPECT_LE(text.origin.x, 30) << "the line's beginning goes under the left edge";
+    EXPECT_TRUE(CGRectIsNull(typed.box(CGRectMake(0, 102, 27, 36), ink))) << "nothing drawn left of the text's room";
+
+    // Dots of a secure field scroll the same way.
+    f->setSecureTextEntry(true);
+    m_ui.runUntilIdle();
+    const dv::testing::Pixels dots(m_ui.screenshot());
+    EXPECT_NEAR(CGRectGetMaxX(dots.box(CGRectMake(22, 102, clear.origin.x - 22, 36), ink)), bar.origin.x, 2.5);
+    f->setSecureTextEntry(false);
+
+    // Editing ended: from the left edge, right alignment set aside, the end cut.
+    ASSERT_TRUE(m_ui.resignFocus());
+    const dv::testing::Pixels ended(m_ui.screenshot());
+    const CGRect line = ended.box(inside, ink);
+    EXPECT_NEAR(line.origin.x, 27, 2);
+    EXPECT_LE(CGRectGetMaxX(line), 213);
+    EXPECT_LE(ended.box(CGRectMake(CGRectGetMaxX(line) - 2, 102, 2, 36), ink).size.height, 2.5) << "the ellipsis's last dot";
+    EXPECT_TRUE(CGRectIsNull(ended.box(inside, caret)));
+    EXPECT_NE(m_ui.dump().find("text=\"123456789012345678901234567890\""), std::string::npos) << "the dump has the whole text";
+}
+
 TEST_F(TextInputTest, DelegateRefusalsStopFocusTextClearAndResign)
 {
     auto f = field(CGRectMake(20, 100, 200, 40), "号码");
