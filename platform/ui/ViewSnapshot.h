@@ -34,12 +34,13 @@ bool writeSnapshotPNG(const Ref<UIView>& view, const std::string& path, CGFloat 
 // were made, then the keyboard's.
 std::vector<Ref<UIWindow>> screenWindows();
 // The whole screen as a person sees it: those windows laid at their frames on black, and the
-// status area (time, battery, network activity) drawn over the top 20 points.
+// status area (signal, time, battery, network activity) drawn over the top 20 points.
 Ref<UIImage> snapshotScreen(CGFloat scale = 0);
 // A status area that stands still in every picture of the screen, as a phone's screenshot mode
-// keeps it: from now on it shows `time` ("09:41") and never the network activity indicator,
-// whatever the clock and the network do, so that pictures of the same screen are the same
-// whenever they are taken. nullopt brings back the live status area.
+// keeps it: from now on it shows `time` ("09:41"), never the network activity indicator, and
+// service unless the network is switched off (dv::setNetworkSimulatedOffline), whatever the
+// clock and this machine's own network do, so that pictures of the same screen are the same
+// whenever and wherever they are taken. nullopt brings back the live status area.
 void setStillStatusBar(std::optional<std::string> time);
 
 std::string dumpViewTree(const Ref<UIView>& view);

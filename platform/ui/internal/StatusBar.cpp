@@ -1,14 +1,19 @@
 #include "platform/ui/internal/StatusBar.h"
 
+#include "platform/base/KeptObjects.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSDateFormatter.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/Clock.h"
+#include "platform/dispatch/NSRunLoop.h"
 #include "platform/graphics/NSStringDrawing.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIFont.h"
+#include "platform/net/SCNetworkReachability.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIBezierPath.h"
+
+#include <netinet/in.h>
 
 #include <cmath>
 
@@ -18,12 +23,21 @@ namespace {
 
 constexpr CGFloat kMargin = 6;
 
-// Five dots of signal strength, all full.
-CGFloat drawSignal(CGFloat x, CGFloat middle)
+// Five dots of signal strength: all full, or all empty rings without service.
+CGFloat drawSignal(CGFloat x, CGFloat middle, bool service, const Ref<UIColor>& ink)
 {
     constexpr CGFloat dot = 5.5, gap = 1;
-    for (int i = 0; i < 5; ++i)
-        UIBezierPath::bezierPathWithOvalInRect(CGRectMake(x + i * (dot + gap), middle - dot / 2, dot, dot))->fill();
+    ink->setStroke();
+    for (int i = 0; i < 5; ++i) {
+        const CGRect rect = CGRectMake(x + i * (dot + gap), middle - dot / 2, dot, dot);
+        if (service) {
+            UIBezierPath::bezierPathWithOvalInRect(rect)->fill();
+        } else {
+            auto ring = UIBezierPath::bezierPathWithOvalInRect(CGRectInset(rect, 0.5, 0.5));
+            ring->setLineWidth(1);
+            ring->stroke();
+        }
+    }
     return x + 5 * (dot + gap);
 }
 
@@ -83,6 +97,24 @@ std::optional<std::string>& stillTime()
     return time;
 }
 
+// Whether the network can be reached now, as the reachability of the network in general says
+// (the offline switch included). The reference is made on first use and kept for the process. It
+// is scheduled on the main run loop so that a change comes to the loop as work of its own: the
+// callback has nothing to do, but a window draws the screen again after a turn that did work.
+bool networkReachable()
+{
+    static const Ref<SCNetworkReachability> network = dv::keepingForever([] {
+        sockaddr_in any {};
+        any.sin_family = AF_INET;
+        auto reference = SCNetworkReachabilityCreateWithAddress(nil, reinterpret_cast<const sockaddr*>(&any));
+        SCNetworkReachabilitySetCallback(reference, [](const Ref<SCNetworkReachability>&, SCNetworkReachabilityFlags, void*) {}, nullptr);
+        SCNetworkReachabilityScheduleWithRunLoop(reference, NSRunLoop::mainRunLoop(), NSRunLoopCommonModes);
+        return reference;
+    });
+    SCNetworkReachabilityFlags flags = 0;
+    return SCNetworkReachabilityGetFlags(network, &flags) && (flags & kSCNetworkReachabilityFlagsReachable);
+}
+
 } // namespace
 
 void setStillStatusBarTime(std::optional<std::string> time) { stillTime() = std::move(time); }
@@ -92,9 +124,13 @@ StatusBarLook currentStatusBar(CGFloat groundLuminance)
     StatusBarLook look;
     look.lightContent = groundLuminance < 0.5;
     if (stillTime()) {
+        // The machine's own interfaces differ from one machine to the next; the offline switch
+        // is part of the run.
+        look.service = !dv::networkSimulatedOffline();
         look.time = *stillTime();
         return look;
     }
+    look.service = networkReachable();
     auto formatter = alloc<NSDateFormatter>()->init();
     formatter->setDateFormat("HH:mm"_ns);
     look.time = dv::str(formatter->stringFromDate(NSDate::dateWithTimeIntervalSinceReferenceDate(Clock::current().now())));
@@ -108,8 +144,9 @@ void drawStatusBar(const StatusBarLook& look, CGRect rect)
     const Ref<UIFont> font = UIFont::boldSystemFontOfSize(12);
     const CGFloat middle = CGRectGetMidY(rect);
     ink->setFill();
-    CGFloat x = drawSignal(rect.origin.x + kMargin, middle);
-    x = drawWiFi(x + 4, middle, ink);
+    CGFloat x = drawSignal(rect.origin.x + kMargin, middle, look.service, ink);
+    if (look.service)
+        x = drawWiFi(x + 4, middle, ink);
     if (look.activity)
         drawActivity(x + 4, middle, look.lightContent);
     dv::drawText(NSString::fromUTF8(look.time), CGRectMake(rect.origin.x, middle - 8, rect.size.width, 16), font, ink,

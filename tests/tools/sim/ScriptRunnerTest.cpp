@@ -21,6 +21,7 @@
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
+#include "platform/base/Scope.h"
 #include "platform/dispatch/NSTimer.h"
 #include "platform/dispatch/TestSupport.h"
 #include "platform/graphics/UIColor.h"
@@ -34,6 +35,7 @@
 #include "platform/testing/Pixels.h"
 #include "platform/testing/UIDriver.h"
 #include "platform/ui/UIKit.h"
+#include "platform/ui/ViewSnapshot.h"
 #include "ui/images/UIImageViewWebCache.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 
@@ -564,6 +566,38 @@ TEST_F(ScriptRunnerTest, TheDeviceKeepsItsStoresAndAnswersAcrossARelaunch)
     m_server.reset();
     EXPECT_FALSE(run("tiles information\n", error));
     EXPECT_EQ(error, "t.txt:1: tiles information: home tiles are the local server's; this run talks to another server");
+}
+
+// The network switched off and on again: the status area of a reproducible run's pictures has
+// empty signal dots and no Wi-Fi fan while it is off, and is as before once it is on again.
+TEST_F(ScriptRunnerTest, TheStatusAreaShowsNoServiceWhileTheNetworkIsOff)
+{
+    dv::setStillStatusBar("09:41");
+    dv::ScopeExit still([] { dv::setStillStatusBar(std::nullopt); });
+    std::string error;
+    ASSERT_TRUE(run("screenshot before\nnetwork off\nscreenshot off\nnetwork on\nscreenshot on\n", error)) << error;
+    auto before = dv::sim::testing::readPicture(m_folder / "01-before.png");
+    auto off = dv::sim::testing::readPicture(m_folder / "02-off.png");
+    auto on = dv::sim::testing::readPicture(m_folder / "03-on.png");
+    ASSERT_TRUE(before && off && on);
+    // The ground the status area stands on, left of the first dot; the middle of each dot; the
+    // Wi-Fi fan's place after them.
+    const auto ground = before->at(2, 10);
+    auto dotsFilled = [&](const dv::testing::Pixels& pixels) {
+        int filled = 0;
+        for (int i = 0; i < 5; ++i)
+            filled += !dv::testing::near(pixels.at(6 + i * 6.5 + 2.75, 10), ground, 40);
+        return filled;
+    };
+    auto fan = [&](const dv::testing::Pixels& pixels) {
+        return pixels.count(CGRectMake(40, 2, 18, 16), [&](const dv::testing::Pixel& p) { return !dv::testing::near(p, ground, 40); });
+    };
+    EXPECT_EQ(dotsFilled(*before), 5);
+    EXPECT_GT(fan(*before), 10u);
+    EXPECT_EQ(dotsFilled(*off), 0);
+    EXPECT_EQ(fan(*off), 0u);
+    EXPECT_EQ(dotsFilled(*on), 5);
+    EXPECT_EQ(fan(*on), fan(*before));
 }
 
 // Steps do not wait for pictures being downloaded, so a picture shows the screen while one
