@@ -36,32 +36,35 @@ constexpr NSUInteger kNotificationTypes = 7; // badge 1, sound 2, alert 4
 constexpr NSInteger kPushAlertTag = 101;
 constexpr const char* kBackDateKey = "backDate";
 
-// How far below the middle a refusal shows when overlays are over it: clear of a loading box.
-constexpr float kRefusalBelowOverlays = 130;
-
 // The key under which a push alert keeps the payload it was shown for.
 const char kAlertPayloadKey = 0;
 
 // A value in its text form, as "%@" writes it ("(null)" for nil).
 Ref<NSString> textForm(const id& value) { return NSString::stringWithFormat("%@", value); }
 
-// The login's refusal, on the window. A screen's loading overlay may be there already, waiting for
-// its own reply, and that reply hides the window's topmost overlay: a toast on top would be taken
-// in its place and the loading overlay would stay for good over a screen that no longer takes a
-// touch. So when overlays are there the toast goes beneath them, just below their box, where it is
-// read through their shade; alone it shows as every toast does.
+// The login's refusal, over the window. A screen's loading overlay may be there already (or come
+// while the refusal shows), waiting for its own reply, and that reply hides the window's topmost
+// overlay: were the toast one of the window's overlays, it would be taken in the loading
+// overlay's place, and the loading overlay would stay for good over a screen that no longer takes
+// a touch. So the toast shows over a view of its own that covers the window, above the overlays
+// there and out of their lookup, and that view goes with the toast.
 void showRefusal(const Ref<NSString>& text, const Ref<UIWindow>& window)
 {
-    auto earlier = window ? PHProgressHUD::allHUDsForView(window) : nil;
-    PHProgressHUD::showError(text, window);
-    if (!earlier || earlier->count() == 0)
+    auto application = UIApplication::sharedApplication();
+    const Ref<UIView> parent = window ? window : application ? application->keyWindow() : nil;
+    if (!parent)
         return;
-    auto toast = PHProgressHUD::HUDForView(window);
-    auto lowest = dv::as<PHProgressHUD>(earlier->objectAtIndex(0));
-    if (!toast || !lowest || toast == lowest)
-        return;
-    window->insertSubviewBelowSubview(toast, lowest);
-    toast->setYOffset(kRefusalBelowOverlays);
+    auto host = alloc<UIView>()->initWithFrame(parent->bounds());
+    host->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    parent->addSubview(host);
+    PHProgressHUD::showError(text, host);
+    if (auto toast = PHProgressHUD::HUDForView(host)) {
+        Weak<UIView> weakHost = host;
+        toast->setCompletionBlock([weakHost] {
+            if (auto gone = weakHost.lock())
+                gone->removeFromSuperview();
+        });
+    }
 }
 
 // A value of the payload; nil for a nil payload, as a message to nil answers.

@@ -17,6 +17,8 @@
 #include "platform/net/NSURLSessionTask.h"
 #include "platform/system/NSUserDefaults.h"
 #include "platform/system/UIScreen.h"
+#include "platform/testing/Pixels.h"
+#include "platform/ui/UIImageView.h"
 #include "platform/ui/UITextField.h"
 #include "push/Lib/Controller/PushService.h"
 #include "ui/toolkit/keyboard/KBKeyboardManager.h"
@@ -219,8 +221,9 @@ protected:
     }
     bool loadingShows() const { return !showing(PHProgressHUDModeIndeterminate).empty(); }
     bool toastShows() const { return !showing(PHProgressHUDModeCustomView).empty(); }
-    // The refusal can be read: its toast is on screen with the server's text, and no overlay's box
-    // lies over its own.
+    // The refusal can be read: its toast is on screen with the server's text, where toasts show
+    // (in the middle of the window) and at full contrast (its icon and text pure white, not greyed
+    // by a loading overlay's shade), and no overlay's box lies over its own.
     void expectRefusalReadable() const
     {
         auto toasts = showing(PHProgressHUDModeCustomView);
@@ -238,6 +241,21 @@ protected:
         auto at = std::find(overlays.begin(), overlays.end(), toast);
         for (auto above = at + 1; above < overlays.end(); ++above)
             EXPECT_FALSE(CGRectIntersectsRect(boxOf(toast), boxOf(*above))) << "an overlay's box covers the refusal";
+
+        const CGRect window = m_ui.window()->bounds();
+        EXPECT_NEAR(CGRectGetMidX(boxOf(toast)), CGRectGetMidX(window), 1);
+        EXPECT_NEAR(CGRectGetMidY(boxOf(toast)), CGRectGetMidY(window), 1);
+        const dv::testing::Pixels shot(m_ui.screenshot(2));
+        auto white = [](const dv::testing::Pixel& p) { return p[0] >= 250 && p[1] >= 250 && p[2] >= 250; };
+        std::vector<Ref<UIView>> inked;
+        for (const auto& icon : m_ui.findAll<UIImageView>())
+            if (icon->isDescendantOfView(toast))
+                inked.push_back(icon);
+        ASSERT_EQ(inked.size(), 1u) << "the icon";
+        if (*GetParam().message)
+            inked.push_back(m_ui.viewWithText(GetParam().message));
+        for (const auto& view : inked)
+            EXPECT_GT(shot.count(m_ui.frameInWindow(view), white), 20u) << m_ui.textOf(view);
     }
     // The home screen answers a tap on a tile: the tile's screen opens.
     void expectTilesAnswer()
