@@ -77,20 +77,18 @@ void forgetApplication()
 // The application's log: a file in the run's folder, and standard error when asked.
 class ApplicationLog {
 public:
-    bool open(const std::string& path, bool echo, std::string& error)
+    Result<void> open(const std::string& path, bool echo)
     {
         m_file = std::fopen(path.c_str(), "a");
-        if (!m_file) {
-            error = "cannot write the application's log " + path + ": " + std::strerror(errno);
-            return false;
-        }
+        if (!m_file)
+            return Failure("cannot write the application's log " + path + ": " + std::strerror(errno));
         dv::setLogWriter([file = m_file, echo](std::string_view line) {
             std::fwrite(line.data(), 1, line.size(), file);
             std::fflush(file);
             if (echo)
                 std::fwrite(line.data(), 1, line.size(), stderr);
         });
-        return true;
+        return {};
     }
     ~ApplicationLog()
     {
@@ -201,8 +199,8 @@ int runRunner(const std::vector<std::string>& arguments)
         return complain(1, opened.reason());
     say("pictures and dumps go to " + steps.folder());
     ApplicationLog log;
-    if (std::string error; !log.open(steps.folder() + "/application.log", options.verbose, error))
-        return complain(1, error);
+    if (auto opened = log.open(steps.folder() + "/application.log", options.verbose); !opened)
+        return complain(1, opened.reason());
 
     std::unique_ptr<dv::devserver::Server> server;
     if (options.serverURL.empty()) {
