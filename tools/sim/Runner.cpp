@@ -20,8 +20,6 @@
 #include "platform/system/UIScreen.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/ViewSnapshot.h"
-#include "push/Lib/Controller/PushService.h"
-#include "ui/images/RIImageCache.h"
 
 #include <cerrno>
 #include <csignal>
@@ -63,15 +61,6 @@ Result<void> launchApplication()
     dv::app::installDirectoryScreens();
     dv::app::startApplication();
     return {};
-}
-
-// What the application's process holds in memory beyond the platform: let go between two
-// launches, as the end of the process would.
-void forgetApplication()
-{
-    PushService::reset();
-    DIUUID::resetSharedInstanceForTesting();
-    RIImageCache::sharedImageCache()->clearMemory();
 }
 
 // The application's log: a file in the run's folder, and standard error when asked.
@@ -240,7 +229,7 @@ int runRunner(const std::vector<std::string>& arguments)
                     complain(1, listed.reason());
                     return std::string();
                 }
-                endApplication(forgetApplication);
+                endApplication();
                 if (auto launched = launchApplication(); !launched)
                     complain(1, launched.reason());
                 say("home tiles: " + tileSummary(sets[next].name));
@@ -261,7 +250,6 @@ int runRunner(const std::vector<std::string>& arguments)
     } else {
         ScriptRunner runner({ .server = server.get(),
             .launch = launchApplication,
-            .forget = forgetApplication,
             .steps = &steps,
             .shots = options.shots,
             .settling = options.reproducible ? ShotSettling::Pictures : ShotSettling::Screen,

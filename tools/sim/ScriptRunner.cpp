@@ -3,6 +3,7 @@
 #include "tools/sim/StepWriter.h"
 #include "tools/sim/internal/ScreenSearch.h"
 #include "tools/sim/internal/ToastLog.h"
+#include "tools/sim/internal/ProcessMemory.h"
 #include "tools/sim/internal/Verbs.h"
 
 #include "platform/base/NSArray.h"
@@ -43,7 +44,7 @@ Result<void> goBack()
     return Failure("neither the back button nor the back swipe left " + dv::str(top->className()));
 }
 
-void endApplication(const std::function<void()>& forget)
+void endApplication()
 {
     auto app = UIApplication::sharedApplication();
     app->terminate();
@@ -57,8 +58,7 @@ void endApplication(const std::function<void()>& forget)
     app = nil;
     UIApplication::resetSharedApplication();
     NSUserDefaults::resetStandardUserDefaults();
-    if (forget)
-        forget();
+    forgetProcessMemory();
     UIDriver().runUntilIdle();
 }
 
@@ -102,7 +102,7 @@ public:
     Result<void> relaunch() override
     {
         if (m_launched) {
-            endApplication(m_environment.forget);
+            endApplication();
             m_launched = false;
         }
         return launch();
