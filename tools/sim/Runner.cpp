@@ -235,6 +235,12 @@ int runRunner(const std::vector<std::string>& arguments)
                 say("home tiles: " + tileSummary(sets[next].name));
                 return windowTitle(sets[next].name);
             };
+        } else {
+            windowOptions.switchTiles = [] {
+                say("F2 switches the home tiles of the local server; this run's tiles are those of " + dv::str(ServerBaseURL())
+                    + ", which the runner cannot switch");
+                return std::string();
+            };
         }
         if (auto opened = window.open(windowOptions); !opened) {
             status = complain(1, opened.reason() + " (--headless runs without a display)");
