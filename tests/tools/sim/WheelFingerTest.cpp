@@ -6,6 +6,7 @@
 #include "tools/sim/internal/WheelFinger.h"
 
 #include "platform/base/Base.h"
+#include "platform/base/ClassBuilder.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/testing/UIDriver.h"
 #include "platform/ui/UIKit.h"

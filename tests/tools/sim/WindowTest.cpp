@@ -1,8 +1,10 @@
 // The runner's window on a real X server (Xvfb, started here): the window shows the application
 // and says in its title which home tiles show; F2 switches them, so that clicks alone lead from a
 // home tile to a QR-code list and on to a code's detail page; clicks on the keyboard's keys type,
-// the mouse wheel scrolls the page under the pointer, Escape goes back, F12 saves a picture and
-// closing the window ends the run with status 0.
+// the mouse wheel scrolls the page under the pointer (40 points a notch, a spin flying on to its
+// end), Escape goes back, F12 saves a picture and closing the window ends the run with status 0.
+// On a small display the picture is shrunk with its hairlines kept; with another server F2 says
+// why the tiles stay; an address handed to the system is named.
 #include "SimTesting.h"
 
 #include "tools/devserver/Server.h"
@@ -245,9 +247,9 @@ private:
 
 class SimWindowTest : public SimProgramTest {
 protected:
-    // A display, and the runner's window on it against the local server it starts, with `options`
-    // added to its command line.
-    // The display is large enough for the picture at scale 2 unless told its size.
+    // A display (of `displaySize`: large enough for the picture at scale 2 by default), and the
+    // runner's window on it against the local server it starts, with `options` added to its
+    // command line and `environment` to its environment.
     void openWindow(const std::vector<std::string>& options, const std::string& displaySize = "1000x1500x24",
         const std::vector<std::string>& environment = {})
     {
@@ -390,7 +392,7 @@ TEST_F(SimWindowTest, SwitchesTheHomeTilesAndReachesACodesPageByClicksAlone)
     auto frame = screenFrameInDump(page, "content=375x");
     ASSERT_TRUE(frame) << page;
     const CGFloat end = contentHeightInDump(page, "content=375x") - frame->size.height;
-    ASSERT_GT(end, 2 * 30 * 40) << page;
+    ASSERT_GT(end, 30 * 40) << page;
     auto offsetReaches = [](std::function<bool(CGFloat)> reached) {
         return [reached](const std::string& dump) {
             auto offset = offsetInDump(dump, "content=375x");

@@ -156,7 +156,7 @@ Result<void> drag(VerbContext& context, const ScriptCommand& command)
     return Failure("nothing takes a touch there");
 }
 
-Result<void> scroll(VerbContext& context, const ScriptCommand& command)
+Result<void> scrollBy(VerbContext& context, const ScriptCommand& command)
 {
     auto scroll = mainScrollView(context.ui());
     if (!scroll)
@@ -238,7 +238,7 @@ Result<void> tapBar(VerbContext& context, const ScriptCommand& command)
 
 // The home screen's way of opening a feature: the screen made by its class name, titled, pushed
 // animated on the navigation controller on screen.
-Result<void> open(VerbContext& context, const ScriptCommand& command)
+Result<void> openScreen(VerbContext& context, const ScriptCommand& command)
 {
     context.settle();
     auto navigation = context.ui().navigationController();
@@ -358,7 +358,7 @@ std::vector<Verb> touchVerbs()
         { "scroll", { signedNumber("DX"), signedNumber("DY") }, 2, Phase::Application, Effect::Acts, Checkable::No,
             "scrolls the scroll view on screen by DX,DY points with a finger: DY 300 shows what lies 300 points further down "
             "(the content moves up), DY -300 goes back up; past an edge the content springs back",
-            scroll },
+            scrollBy },
         { "swipe", { choice("DIRECTION", { "left", "right", "up", "down" }) }, 1, Phase::Application, Effect::Acts, Checkable::No,
             "a quick stroke of the finger that way, which turns a page of the scroll view on screen", swipe },
         { "spin", { number("WHEEL"), number("ROW") }, 2, Phase::Application, Effect::Acts, Checkable::No,
@@ -380,7 +380,7 @@ std::vector<Verb> touchVerbs()
             back },
         { "open", { text("CLASS"), text("TITLE") }, 1, Phase::Application, Effect::Acts, Checkable::No,
             "pushes a new screen of class CLASS (titled TITLE) as a home tile does (--tiles lists sets of tiles that lead to every screen)",
-            open },
+            openScreen },
         { "alert", { text("BUTTON") }, 1, Phase::Application, Effect::Acts, Checkable::No, "taps BUTTON of the alert on top (waits for one up to 15 s)",
             answerAlert },
         { "alert-choose", { text("TITLE"), text("BUTTON") }, 2, Phase::Application, Effect::Acts, Checkable::No,
