@@ -12,33 +12,44 @@ namespace {
 // Weights are fixed-point fractions of kOne: what share of a target pixel a source pixel covers.
 constexpr std::uint32_t kOne = 1u << 16;
 
-struct Tap {
-    int source;
-    std::uint32_t weight;
+// What a target pixel covers along an axis: `count` source pixels from `first`, their shares in
+// `weights` from `at`, which add up to kOne.
+struct Span {
+    int first = 0;
+    int count = 0;
+    std::size_t at = 0;
+};
+
+struct Coverage {
+    std::vector<Span> spans;
+    std::vector<std::uint32_t> weights;
 };
 
 // For each of `to` target pixels along an axis of `from` source pixels: the source pixels it
-// covers and their shares, which add up to kOne.
-std::vector<std::vector<Tap>> coverage(int from, int to)
+// covers and their shares.
+Coverage coverage(int from, int to)
 {
-    std::vector<std::vector<Tap>> taps(static_cast<std::size_t>(to));
+    Coverage coverage;
+    coverage.spans.resize(static_cast<std::size_t>(to));
     const double step = static_cast<double>(from) / to;
     for (int i = 0; i < to; ++i) {
         const double begin = i * step, end = (i + 1) * step;
+        Span& span = coverage.spans[static_cast<std::size_t>(i)];
+        span.first = static_cast<int>(std::floor(begin));
+        span.at = coverage.weights.size();
         std::uint32_t given = 0;
-        for (int s = static_cast<int>(std::floor(begin)); s < std::min(from, static_cast<int>(std::ceil(end))); ++s) {
+        for (int s = span.first; s < std::min(from, static_cast<int>(std::ceil(end))); ++s) {
             const double covered = std::min<double>(end, s + 1) - std::max<double>(begin, s);
             const auto weight = static_cast<std::uint32_t>(std::lround(covered / step * kOne));
-            if (weight == 0)
-                continue;
-            taps[i].push_back({ s, weight });
+            coverage.weights.push_back(weight);
             given += weight;
+            ++span.count;
         }
         // Rounding leaves the sum a little off: the largest share takes the difference.
-        auto largest = std::max_element(taps[i].begin(), taps[i].end(), [](const Tap& a, const Tap& b) { return a.weight < b.weight; });
-        largest->weight += kOne - given;
+        auto shares = coverage.weights.begin() + static_cast<std::ptrdiff_t>(span.at);
+        *std::max_element(shares, coverage.weights.end()) += kOne - given;
     }
-    return taps;
+    return coverage;
 }
 
 } // namespace
@@ -46,31 +57,45 @@ std::vector<std::vector<Tap>> coverage(int from, int to)
 std::vector<std::uint8_t> shrinkByArea(const std::uint8_t* pixels, int width, int height, int toWidth, int toHeight)
 {
     DV_CHECK(toWidth > 0 && toHeight > 0 && toWidth <= width && toHeight <= height);
-    const auto across = coverage(width, toWidth), down = coverage(height, toHeight);
-    // Across first, into rows of toWidth pixels kept at fixed-point precision, then down.
-    std::vector<std::uint32_t> rows(static_cast<std::size_t>(height) * toWidth * 4);
-    for (int y = 0; y < height; ++y) {
+    const Coverage across = coverage(width, toWidth), down = coverage(height, toHeight);
+    const std::size_t rowLength = static_cast<std::size_t>(toWidth) * 4;
+    // A source row shrunk across, its values kept with 8 more bits; a row shared by two target
+    // rows is shrunk once.
+    std::vector<std::uint32_t> acrossRow(rowLength);
+    int shrunkRow = -1;
+    auto shrinkRow = [&](int y) {
+        if (y == shrunkRow)
+            return;
+        shrunkRow = y;
         const std::uint8_t* row = pixels + static_cast<std::size_t>(y) * width * 4;
-        std::uint32_t* out = rows.data() + static_cast<std::size_t>(y) * toWidth * 4;
-        for (int x = 0; x < toWidth; ++x) {
+        std::uint32_t* out = acrossRow.data();
+        for (const Span& span : across.spans) {
             std::uint32_t sum[4] = {};
-            for (const Tap& tap : across[x])
+            const std::uint8_t* source = row + static_cast<std::size_t>(span.first) * 4;
+            const std::uint32_t* weight = across.weights.data() + span.at;
+            for (int i = 0; i < span.count; ++i, source += 4, ++weight)
                 for (int c = 0; c < 4; ++c)
-                    sum[c] += row[tap.source * 4 + c] * tap.weight;
+                    sum[c] += source[c] * *weight;
             for (int c = 0; c < 4; ++c)
-                out[x * 4 + c] = sum[c] >> 8; // 255 * kOne fits in 24 bits: keep 16 of them
+                *out++ = sum[c] >> 8; // 255 * kOne takes 24 bits: 16 of them kept
         }
-    }
-    std::vector<std::uint8_t> shrunk(static_cast<std::size_t>(toHeight) * toWidth * 4);
+    };
+    std::vector<std::uint8_t> shrunk(static_cast<std::size_t>(toHeight) * rowLength);
+    // 255 << 8 times shares adding up to kOne stays below 2^32.
+    std::vector<std::uint32_t> sums(rowLength);
     for (int y = 0; y < toHeight; ++y) {
-        std::uint8_t* out = shrunk.data() + static_cast<std::size_t>(y) * toWidth * 4;
-        for (int i = 0; i < toWidth * 4; ++i) {
-            std::uint64_t sum = 0;
-            for (const Tap& tap : down[y])
-                sum += static_cast<std::uint64_t>(rows[static_cast<std::size_t>(tap.source) * toWidth * 4 + i]) * tap.weight;
-            // sum is value * 2^8 * kOne: back to 8 bits, rounded.
-            out[i] = static_cast<std::uint8_t>(std::min<std::uint64_t>(255, (sum + (std::uint64_t(1) << 23)) >> 24));
+        const Span& span = down.spans[static_cast<std::size_t>(y)];
+        std::fill(sums.begin(), sums.end(), 0);
+        for (int i = 0; i < span.count; ++i) {
+            shrinkRow(span.first + i);
+            const std::uint32_t weight = down.weights[span.at + static_cast<std::size_t>(i)];
+            for (std::size_t x = 0; x < rowLength; ++x)
+                sums[x] += acrossRow[x] * weight;
         }
+        // Each sum is the value times 2^8 * kOne: back to 8 bits, rounded.
+        std::uint8_t* out = shrunk.data() + static_cast<std::size_t>(y) * rowLength;
+        for (std::size_t x = 0; x < rowLength; ++x)
+            out[x] = static_cast<std::uint8_t>(std::min<std::uint32_t>(255, (sums[x] + (1u << 23)) >> 24));
     }
     return shrunk;
 }
