@@ -62,7 +62,6 @@ void runTour(benchmark::State& state, double pictureDelay)
                 dv::app::startApplication();
                 return {};
             },
-            .forget = {},
             .steps = &steps,
             .say = {} });
         if (auto ran = runner.run(*script); !ran) {

@@ -13,16 +13,16 @@ TouchID beginTouch(const Ref<UIWindow>& window, CGPoint windowPoint)
     return internal::uikit::TouchRouter::shared().begin(window, windowPoint);
 }
 
-bool moveTouch(TouchID touch, CGPoint windowPoint)
+bool moveTouch(TouchID touch, CGPoint windowPoint, std::optional<NSTimeInterval> time)
 {
     FrameTiming::touchArrived();
-    return internal::uikit::TouchRouter::shared().move(touch, windowPoint);
+    return internal::uikit::TouchRouter::shared().move(touch, windowPoint, time);
 }
 
-bool endTouch(TouchID touch, CGPoint windowPoint)
+bool endTouch(TouchID touch, CGPoint windowPoint, std::optional<NSTimeInterval> time)
 {
     FrameTiming::touchArrived();
-    return internal::uikit::TouchRouter::shared().end(touch, windowPoint);
+    return internal::uikit::TouchRouter::shared().end(touch, windowPoint, time);
 }
 
 bool cancelTouch(TouchID touch)

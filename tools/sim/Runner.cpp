@@ -20,8 +20,6 @@
 #include "platform/system/UIScreen.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/ViewSnapshot.h"
-#include "push/Lib/Controller/PushService.h"
-#include "ui/images/RIImageCache.h"
 
 #include <cerrno>
 #include <csignal>
@@ -65,32 +63,21 @@ Result<void> launchApplication()
     return {};
 }
 
-// What the application's process holds in memory beyond the platform: let go between two
-// launches, as the end of the process would.
-void forgetApplication()
-{
-    PushService::reset();
-    DIUUID::resetSharedInstanceForTesting();
-    RIImageCache::sharedImageCache()->clearMemory();
-}
-
 // The application's log: a file in the run's folder, and standard error when asked.
 class ApplicationLog {
 public:
-    bool open(const std::string& path, bool echo, std::string& error)
+    Result<void> open(const std::string& path, bool echo)
     {
         m_file = std::fopen(path.c_str(), "a");
-        if (!m_file) {
-            error = "cannot write the application's log " + path + ": " + std::strerror(errno);
-            return false;
-        }
+        if (!m_file)
+            return Failure("cannot write the application's log " + path + ": " + std::strerror(errno));
         dv::setLogWriter([file = m_file, echo](std::string_view line) {
             std::fwrite(line.data(), 1, line.size(), file);
             std::fflush(file);
             if (echo)
                 std::fwrite(line.data(), 1, line.size(), stderr);
         });
-        return true;
+        return {};
     }
     ~ApplicationLog()
     {
@@ -201,8 +188,8 @@ int runRunner(const std::vector<std::string>& arguments)
         return complain(1, opened.reason());
     say("pictures and dumps go to " + steps.folder());
     ApplicationLog log;
-    if (std::string error; !log.open(steps.folder() + "/application.log", options.verbose, error))
-        return complain(1, error);
+    if (auto opened = log.open(steps.folder() + "/application.log", options.verbose); !opened)
+        return complain(1, opened.reason());
 
     std::unique_ptr<dv::devserver::Server> server;
     if (options.serverURL.empty()) {
@@ -242,11 +229,17 @@ int runRunner(const std::vector<std::string>& arguments)
                     complain(1, listed.reason());
                     return std::string();
                 }
-                endApplication(forgetApplication);
+                endApplication();
                 if (auto launched = launchApplication(); !launched)
                     complain(1, launched.reason());
                 say("home tiles: " + tileSummary(sets[next].name));
                 return windowTitle(sets[next].name);
+            };
+        } else {
+            windowOptions.switchTiles = [] {
+                say("F2 switches the home tiles of the local server; this run's tiles are those of " + dv::str(ServerBaseURL())
+                    + ", which the runner cannot switch");
+                return std::string();
             };
         }
         if (auto opened = window.open(windowOptions); !opened) {
@@ -263,7 +256,6 @@ int runRunner(const std::vector<std::string>& arguments)
     } else {
         ScriptRunner runner({ .server = server.get(),
             .launch = launchApplication,
-            .forget = forgetApplication,
             .steps = &steps,
             .shots = options.shots,
             .settling = options.reproducible ? ShotSettling::Pictures : ShotSettling::Screen,

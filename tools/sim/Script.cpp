@@ -176,10 +176,8 @@ Result<ScriptCommand> parseLine(const std::string& line, int lineNumber)
             break;
         }
     }
-    if (verb->checkLine) {
-        if (auto problem = verb->checkLine(command); !problem.empty())
-            return Failure(problem);
-    }
+    if (verb->checkLine)
+        DV_TRY(verb->checkLine(command));
     return command;
 }
 

@@ -3,6 +3,7 @@
 #include "tools/sim/StepWriter.h"
 #include "tools/sim/internal/ScreenSearch.h"
 #include "tools/sim/internal/ToastLog.h"
+#include "tools/sim/internal/ProcessMemory.h"
 #include "tools/sim/internal/Verbs.h"
 
 #include "platform/base/NSArray.h"
@@ -43,7 +44,7 @@ Result<void> goBack()
     return Failure("neither the back button nor the back swipe left " + dv::str(top->className()));
 }
 
-void endApplication(const std::function<void()>& forget)
+void endApplication()
 {
     auto app = UIApplication::sharedApplication();
     app->terminate();
@@ -57,8 +58,7 @@ void endApplication(const std::function<void()>& forget)
     app = nil;
     UIApplication::resetSharedApplication();
     NSUserDefaults::resetStandardUserDefaults();
-    if (forget)
-        forget();
+    forgetProcessMemory();
     UIDriver().runUntilIdle();
 }
 
@@ -102,7 +102,7 @@ public:
     Result<void> relaunch() override
     {
         if (m_launched) {
-            endApplication(m_environment.forget);
+            endApplication();
             m_launched = false;
         }
         return launch();
@@ -132,6 +132,9 @@ public:
     const std::vector<std::string>& failedChecks() const { return m_failedChecks; }
 
 private:
+    // Launches the application first when the verb needs it.
+    Result<void> runCommand(const Verb* verb, const ScriptCommand& command);
+
     ScriptEnvironment m_environment;
     UIDriver m_ui;
     bool m_launched = false;
@@ -140,6 +143,15 @@ private:
     std::vector<std::string> m_failedChecks;
     std::unique_ptr<ToastLog> m_toasts;
 };
+
+Result<void> ScriptRunner::Context::runCommand(const Verb* verb, const ScriptCommand& command)
+{
+    if (!verb)
+        return Failure("the runner does not know this command");
+    if (verb->phase == Phase::Application)
+        DV_TRY(launch());
+    return verb->run(*this, command);
+}
 
 Result<void> ScriptRunner::Context::run(const Script& script)
 {
@@ -157,26 +169,18 @@ Result<void> ScriptRunner::Context::run(const Script& script)
     std::optional<Failure> failure;
     for (const auto& command : script.commands) {
         const Verb* verb = findVerb(command.verb);
-        const std::string where = script.name + ":" + std::to_string(command.line) + ": " + command.source + ": ";
-        std::string reason;
-        bool done = false;
-        if (!verb) {
-            reason = "the runner does not know this command";
-        } else if (auto launched = verb->phase == Phase::Anytime ? Result<void>() : launch(); !launched) {
-            reason = launched.reason();
-        } else {
-            done = verb->run(*this, command, reason);
-        }
+        const std::string where = script.name + ":" + std::to_string(command.line) + ": " + command.source;
+        Result<void> done = runCommand(verb, command);
         if (command.check) {
             ++checks;
             if (!done) {
-                m_failedChecks.push_back(where + reason);
+                m_failedChecks.push_back(where + ": " + done.reason());
                 say("check failed: " + m_failedChecks.back());
             }
             continue;
         }
         if (!done) {
-            failure = Failure(where + reason);
+            failure = std::move(done).failure().context(where);
             if (m_launched && m_environment.steps) {
                 settle();
                 (void)writeStep("failed"); // the run's failure is the command's, not the picture's

@@ -7,7 +7,7 @@
 // step before. Runs on the main thread; the application's clock is the system's, moved by the
 // `clock` commands (or the test's manual clock when one is installed).
 //
-//   ScriptRunner runner({ .server = server.get(), .launch = launch, .forget = forget, .steps = &steps });
+//   ScriptRunner runner({ .server = server.get(), .launch = launch, .steps = &steps });
 //   if (auto ran = runner.run(script); !ran) fail(ran.reason()); // "tour.txt:7: tap 加粉: no view shows ..."
 #pragma once
 
@@ -33,10 +33,6 @@ struct ScriptEnvironment {
     dv::devserver::Server* server = nullptr;
     // Starts the application; a failure with the reason when it cannot.
     std::function<Result<void>()> launch;
-    // Lets go of what the application's process keeps in memory beyond the platform (its shared
-    // instances, memory caches), so that the next launch starts as a new process would; its
-    // files stay. Called by `relaunch` between the end and the new start; may be empty.
-    std::function<void()> forget;
     StepWriter* steps = nullptr;
     ShotPolicy shots = ShotPolicy::Named;
     ShotSettling settling = ShotSettling::Screen;
@@ -73,7 +69,8 @@ Result<void> goBack();
 
 // Ends the running application as the platform ends a process, keeping its files: it hears that
 // it terminates, its windows, alerts, keyboard and touches go, the user defaults are written and
-// read again at the next use, and `forget` lets go of the rest it kept in memory.
-void endApplication(const std::function<void()>& forget);
+// read again at the next use, and what else its process held in memory goes too
+// (internal/ProcessMemory.h), so that the next launch starts as a new process would.
+void endApplication();
 
 } // namespace dv::sim

@@ -3,7 +3,12 @@
 #include "tools/sim/ScreenCapture.h"
 #include "tools/sim/ScriptRunner.h"
 #include "tools/sim/StepWriter.h"
+#include "tools/sim/internal/AreaScaling.h"
+#include "tools/sim/internal/WheelFinger.h"
 
+#include "platform/base/NSArray.h"
+#include "platform/base/NSString.h"
+#include "platform/base/NSURL.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/graphics/CGImage.h"
@@ -17,10 +22,11 @@
 
 #include <SDL.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace dv::sim {
 
@@ -60,51 +66,30 @@ Ref<UIWindow> windowAt(CGPoint point)
     return UIApplication::sharedApplication()->keyWindow();
 }
 
-// The mouse wheel as a finger, since the phone has no wheel: a turn of the wheel puts a finger
-// down where the pointer is (on whatever scroll view lies under it) and moves it 40 points a
-// notch, as a person drags the content; turns that follow move the same finger on, within the
-// screen. The finger lifts once the wheel has rested long enough for the content not to fly on.
-class WheelFinger {
+// The addresses the application hands to the system (a pushed message's link, the about screen's
+// web site, a telephone number): what opens them shows outside the window, so each is named in a
+// line as it goes. Counted per application: a relaunch starts a new one.
+class OpenedURLs {
 public:
-    static constexpr CGFloat kNotch = 40;
-
-    void turn(CGPoint pointer, int notchesAcross, int notchesDown)
+    void tell()
     {
-        if (!m_touch) {
-            auto window = windowAt(pointer);
-            m_touch = window ? dv::beginTouch(window, pointer) : 0;
-            m_at = pointer;
-            if (!m_touch)
-                return;
+        auto app = UIApplication::sharedApplication();
+        if (app != m_app.lock()) {
+            m_app = app;
+            m_told = 0;
         }
-        // Turning the wheel away from oneself shows what is above: the content moves down.
-        const CGSize screen = UIScreen::mainScreen()->bounds().size;
-        const CGPoint to = CGPointMake(std::clamp<CGFloat>(m_at.x + notchesAcross * kNotch, 1, screen.width - 1),
-            std::clamp<CGFloat>(m_at.y + notchesDown * kNotch, 1, screen.height - 1));
-        dv::moveTouch(m_touch, to);
-        m_at = to;
-        m_lastTurn = std::chrono::steady_clock::now();
-    }
-
-    // The pan measures the finger's speed over its last 0.1 s: still for longer, it lifts with none.
-    bool liftIfRested()
-    {
-        if (!m_touch || std::chrono::steady_clock::now() - m_lastTurn < std::chrono::milliseconds(160))
-            return false;
-        dv::endTouch(std::exchange(m_touch, 0), m_at);
-        return true;
-    }
-
-    void cancel()
-    {
-        if (m_touch)
-            dv::cancelTouch(std::exchange(m_touch, 0));
+        auto urls = app->openedURLs();
+        if (m_told == urls->count())
+            return;
+        for (; m_told < urls->count(); ++m_told)
+            if (auto url = dv::as<NSURL>(urls->objectAtIndex(m_told)))
+                std::printf("dovrelta-sim: handed to the system (xdg-open): %s\n", dv::str(url->absoluteString()).c_str());
+        std::fflush(stdout);
     }
 
 private:
-    TouchID m_touch = 0;
-    CGPoint m_at {};
-    std::chrono::steady_clock::time_point m_lastTurn {};
+    Weak<UIApplication> m_app;
+    NSUInteger m_told = 0;
 };
 
 void saveShot(StepWriter* shots)
@@ -176,7 +161,8 @@ void WindowMode::run()
         return;
     auto& state = *m_state;
     dv::testing::UIDriver ui;
-    WheelFinger wheel;
+    dv::internal::sim::WheelFinger wheel;
+    OpenedURLs openedURLs;
 
     auto pointOf = [&](int x, int y) { return CGPointMake(x / state.zoom, y / state.zoom); };
     auto draw = [&] {
@@ -186,8 +172,14 @@ void WindowMode::run()
             return;
         auto image = picture->CGImage();
         std::vector<std::uint8_t> pixels = dv::imagePixelsRGBA8(image);
-        const int width = static_cast<int>(CGImageGetWidth(image));
-        const int height = static_cast<int>(CGImageGetHeight(image));
+        int width = static_cast<int>(CGImageGetWidth(image));
+        int height = static_cast<int>(CGImageGetHeight(image));
+        // A window smaller than the picture (a small display) shows it shrunk by area, hairlines kept.
+        if ((target->w < width || target->h < height) && target->w <= width && target->h <= height) {
+            pixels = dv::internal::sim::shrinkByArea(pixels.data(), width, height, target->w, target->h);
+            width = target->w;
+            height = target->h;
+        }
         SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), width, height, 32, width * 4, SDL_PIXELFORMAT_RGBA32);
         if (!source)
             return;
@@ -267,8 +259,8 @@ void WindowMode::run()
                 int x = 0, y = 0;
                 SDL_GetMouseState(&x, &y);
                 const int flip = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
-                wheel.turn(pointOf(x, y), -event.wheel.x * flip, event.wheel.y * flip);
-                state.dirty = true;
+                const CGPoint pointer = pointOf(x, y);
+                wheel.turn(windowAt(pointer), pointer, -event.wheel.x * flip, event.wheel.y * flip);
                 break;
             }
             case SDL_MOUSEBUTTONDOWN:
@@ -305,8 +297,9 @@ void WindowMode::run()
         }
         if (!state.running)
             break;
-        if (wheel.liftIfRested())
+        if (wheel.step())
             state.dirty = true;
+        openedURLs.tell();
         // One turn of the application's loop, waiting at most a few milliseconds for work, so
         // that input is never kept waiting.
         constexpr double turn = 0.008;

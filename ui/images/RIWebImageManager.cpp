@@ -108,6 +108,24 @@ Ref<RIWebImageManager> RIWebImageManager::init()
     return self<RIWebImageManager>();
 }
 
+void RIWebImageManager::resetSharedManager()
+{
+    auto manager = sharedManager();
+    manager->cancelAll();
+    {
+        dv::MutexLocker lock(manager->m_failedLock);
+        manager->m_failedURLs.clear();
+        manager->m_failedCount.store(0, std::memory_order_release);
+    }
+    auto cache = manager->createCache();
+    auto downloader = RIWebImageDownloader::sharedDownloader();
+    dv::MutexLocker lock(manager->m_settingsLock);
+    manager->m_delegate.reset();
+    manager->m_imageCache = std::move(cache);
+    manager->m_imageDownloader = std::move(downloader);
+    manager->m_cacheKeyFilter = nullptr;
+}
+
 RIWebImageManager::~RIWebImageManager() = default;
 
 Ref<RIImageCache> RIWebImageManager::createCache() { return RIImageCache::sharedImageCache(); }

@@ -94,6 +94,10 @@ class RIWebImageManager : public NSObject {
 
     // Made once, with init.
     static Ref<RIWebImageManager> sharedManager();
+    // The shared manager as a new process finds it, for a process that starts the application
+    // again (the runner's relaunch): every running load cancelled, no URL failed, no delegate or
+    // key filter, the shared cache and downloader.
+    static void resetSharedManager();
     // The shared cache and the shared downloader, nothing failed, nothing running.
     Ref<RIWebImageManager> init();
     virtual Ref<RIImageCache> createCache();

@@ -85,20 +85,27 @@ std::uint64_t TouchRouter::begin(const Ref<UIWindow>& window, CGPoint windowPoin
     return id;
 }
 
-bool TouchRouter::move(std::uint64_t id, CGPoint windowPoint) { return change(id, UITouchPhaseMoved, windowPoint, true); }
+bool TouchRouter::move(std::uint64_t id, CGPoint windowPoint, std::optional<NSTimeInterval> time)
+{
+    return change(id, UITouchPhaseMoved, windowPoint, true, time);
+}
 
-bool TouchRouter::end(std::uint64_t id, CGPoint windowPoint) { return change(id, UITouchPhaseEnded, windowPoint, true); }
+bool TouchRouter::end(std::uint64_t id, CGPoint windowPoint, std::optional<NSTimeInterval> time)
+{
+    return change(id, UITouchPhaseEnded, windowPoint, true, time);
+}
 
 bool TouchRouter::cancel(std::uint64_t id) { return change(id, UITouchPhaseCancelled, {}, false); }
 
-bool TouchRouter::change(std::uint64_t id, int phase, CGPoint windowPoint, bool movesPoint)
+bool TouchRouter::change(std::uint64_t id, int phase, CGPoint windowPoint, bool movesPoint, std::optional<NSTimeInterval> time)
 {
     auto* active = find(id);
     if (!active)
         return false;
     auto touch = active->touch;
+    const NSTimeInterval now = Clock::current().now();
     touch->m_phase = UITouchPhase(phase);
-    touch->m_timestamp = Clock::current().now();
+    touch->m_timestamp = time ? std::clamp(*time, std::min(touch->m_timestamp, now), now) : now;
     touch->m_previousLocation = touch->m_location;
     if (movesPoint)
         touch->m_location = windowPoint;

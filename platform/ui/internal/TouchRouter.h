@@ -24,6 +24,7 @@
 #include "platform/ui/Forward.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace dv::internal::uikit {
@@ -34,9 +35,9 @@ public:
 
     // 0 when no view of the window takes the touch (or an exclusive touch blocks it).
     std::uint64_t begin(const Ref<UIWindow>& window, CGPoint windowPoint);
-    // False for a touch that is not down.
-    bool move(std::uint64_t touch, CGPoint windowPoint);
-    bool end(std::uint64_t touch, CGPoint windowPoint);
+    // False for a touch that is not down. `time`: when it happened (see TouchInput.h).
+    bool move(std::uint64_t touch, CGPoint windowPoint, std::optional<NSTimeInterval> time = std::nullopt);
+    bool end(std::uint64_t touch, CGPoint windowPoint, std::optional<NSTimeInterval> time = std::nullopt);
     bool cancel(std::uint64_t touch);
     std::size_t activeTouchCount() const { return m_active.size(); }
     // Forgets the touches that are down, the held lifts and the last tap (a new application).
@@ -64,7 +65,7 @@ private:
 
     TouchRouter() = default;
     Active* find(std::uint64_t id);
-    bool change(std::uint64_t id, int phase, CGPoint windowPoint, bool movesPoint);
+    bool change(std::uint64_t id, int phase, CGPoint windowPoint, bool movesPoint, std::optional<NSTimeInterval> time = std::nullopt);
     void send(const Ref<UITouch>& touch);
     bool exclusiveTouchBlocks(const Ref<UIView>& hitView) const;
     void deliverToRecognizers(const std::vector<Ref<UITouch>>& touches, int phase, const Ref<UIEvent>& event);

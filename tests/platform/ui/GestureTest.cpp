@@ -209,6 +209,34 @@ TEST_F(GestureTest, APanReportsTranslationAndVelocityFromTheClock)
     EXPECT_EQ(m_journal.back(), "v:touchesended:1");
 }
 
+// Input handed over later than it happened (the runner's window reading a burst of wheel turns at
+// once) says when each move happened: the pan measures the speed by those times, which are kept
+// between the touch's previous time and now.
+TEST_F(GestureTest, APanMeasuresTheSpeedByWhenTheMovesHappened)
+{
+    auto pan = attach<UIPanGestureRecognizer>();
+    CGPoint velocity {};
+    auto token = pan->observe("state", NSKeyValueObservingOptionNew, [&](const id&, const dv::KeyValueChange& change) {
+        if (dv::as<NSNumber>(change.newValue)->integerValue() == UIGestureRecognizerStateEnded)
+            velocity = pan->velocityInView(nil);
+    });
+    const NSTimeInterval start = dv::Clock::current().now();
+    auto touch = dv::beginTouch(m_window, CGPointMake(120, 150));
+    m_ui.advance(1);
+    for (int i = 1; i <= 5; ++i)
+        ASSERT_TRUE(dv::moveTouch(touch, CGPointMake(120, 150 + 20 * i), start + 0.01 * i));
+    ASSERT_TRUE(dv::endTouch(touch, CGPointMake(120, 250), start + 0.05));
+    EXPECT_NEAR(velocity.y, 2000, 0.01) << "20 points each 0.01 s, all handed over a second later";
+
+    touch = dv::beginTouch(m_window, CGPointMake(120, 150));
+    const NSTimeInterval landed = dv::Clock::current().now();
+    ASSERT_TRUE(dv::moveTouch(touch, CGPointMake(120, 170), landed + 5));
+    m_ui.advance(0.05);
+    ASSERT_TRUE(dv::moveTouch(touch, CGPointMake(120, 190), landed - 5));
+    ASSERT_TRUE(dv::endTouch(touch, CGPointMake(120, 190)));
+    EXPECT_NEAR(velocity.y, 800, 0.01) << "a time to come is now, one before the previous move is that move's";
+}
+
 TEST_F(GestureTest, APanLimitedToOneFingerFailsWithTwoAndSetTranslationMovesTheOrigin)
 {
     auto pan = attach<UIPanGestureRecognizer>();

@@ -302,7 +302,6 @@ protected:
                 m_window->makeKeyAndVisible();
                 return {};
             },
-            .forget = [this] { ++m_forgets; },
             .steps = &m_steps,
             .shots = ShotPolicy::Named,
             .findTimeout = 2,
@@ -339,7 +338,6 @@ protected:
     Ref<UIWindow> m_window;
     std::unique_ptr<dv::devserver::Server> m_server;
     int m_launches = 0;
-    int m_forgets = 0;
     std::vector<std::string> m_said;
 };
 
@@ -509,7 +507,7 @@ TEST_F(ScriptRunnerTest, CommandsActOnTheInterfaceTheApplicationAndItsClock)
 // What the platform keeps around the application: user defaults, pasteboard, address book, the
 // answers to permission prompts (denied in the settings before the launch: no prompt; refused at
 // the prompt: not asked again after a relaunch), the camera, and the local server's tiles; a
-// relaunch starts the application again and has it forget what its process held.
+// relaunch starts the application again.
 TEST_F(ScriptRunnerTest, TheDeviceKeepsItsStoresAndAnswersAcrossARelaunch)
 {
     auto started = dv::devserver::Server::start({ .dataFolder = m_home + "/server" });
@@ -554,7 +552,6 @@ TEST_F(ScriptRunnerTest, TheDeviceKeepsItsStoresAndAnswersAcrossARelaunch)
         error));
     EXPECT_EQ(error, "2 of 2 checks failed: t.txt:27, t.txt:35");
     EXPECT_EQ(m_launches, 3);
-    EXPECT_EQ(m_forgets, 2);
     EXPECT_FALSE(dv::Cameras::isPresent(dv::CameraPosition::rear));
     EXPECT_FALSE(dv::Cameras::isPresent(dv::CameraPosition::front));
     EXPECT_EQ(m_server->tileSet(), "directory");
@@ -598,6 +595,30 @@ TEST_F(ScriptRunnerTest, TheStatusAreaShowsNoServiceWhileTheNetworkIsOff)
     EXPECT_EQ(fan(*off), 0u);
     EXPECT_EQ(dotsFilled(*on), 5);
     EXPECT_EQ(fan(*on), fan(*before));
+}
+
+// A relaunch ends the application as the end of its process would: the picture manager remembers
+// an address whose download failed for as long as the process lives, so within one launch the
+// picture is not asked for again, and after a relaunch it is, as in a new process.
+TEST_F(ScriptRunnerTest, ARelaunchAsksAgainForAPictureThatFailed)
+{
+    dv::testing::LoopbackServer pictures;
+    pictures.route("/missing.png", { .status = 404, .body = "no such picture" });
+    s_pictureURL = pictures.url("/missing.png");
+    std::string error;
+    ASSERT_TRUE(run("tap 页脚按钮\n"
+                    "tap 加载图片\n"
+                    "wait-idle\n"
+                    "tap 加载图片\n"
+                    "wait-idle\n"
+                    "relaunch\n"
+                    "tap 页脚按钮\n"
+                    "tap 加载图片\n"
+                    "wait-idle\n",
+        error))
+        << error;
+    EXPECT_EQ(pictures.requestCount("/missing.png"), 2u) << "once in each launch";
+    EXPECT_EQ(m_launches, 2);
 }
 
 // Steps do not wait for pictures being downloaded, so a picture shows the screen while one

@@ -1,9 +1,13 @@
 // The runner's window on a real X server (Xvfb, started here): the window shows the application
 // and says in its title which home tiles show; F2 switches them, so that clicks alone lead from a
 // home tile to a QR-code list and on to a code's detail page; clicks on the keyboard's keys type,
-// the mouse wheel scrolls the page under the pointer, Escape goes back, F12 saves a picture and
-// closing the window ends the run with status 0.
+// the mouse wheel scrolls the page under the pointer (40 points a notch, a spin flying on to its
+// end), Escape goes back, F12 saves a picture and closing the window ends the run with status 0.
+// On a small display the picture is shrunk with its hairlines kept; with another server F2 says
+// why the tiles stay; an address handed to the system is named.
 #include "SimTesting.h"
+
+#include "tools/devserver/Server.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -11,7 +15,9 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -33,10 +39,33 @@ int noteXError(Display*, XErrorEvent*)
     return 0;
 }
 
+// Checks `done` every 20 ms until it holds, for at most `limit` seconds; whether it held.
+bool waitUntil(const std::function<bool()>& done, double limit)
+{
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(static_cast<int>(limit * 1000));
+    while (!done()) {
+        if (SteadyClock::now() >= deadline)
+            return false;
+        ::poll(nullptr, 0, 20);
+    }
+    return true;
+}
+
+// The content height of the scroll view on the first dump line that mentions `text`
+// ("content=375x3482"), or 0.
+CGFloat contentHeightInDump(const std::string& dump, const std::string& text)
+{
+    const auto line = dump.find(text);
+    const auto at = line == std::string::npos ? line : dump.find("content=", dump.rfind('\n', line) + 1);
+    const auto by = at == std::string::npos ? at : dump.find('x', at);
+    return by == std::string::npos ? 0 : std::strtod(dump.c_str() + by + 1, nullptr);
+}
+
 // An X server of its own on a display number it picks itself.
 class VirtualDisplay {
 public:
-    bool start(std::string& error)
+    // `size`: the screen's, "WIDTHxHEIGHTxDEPTH".
+    bool start(const std::string& size, std::string& error)
     {
         int fds[2];
         if (::pipe(fds) != 0) {
@@ -45,7 +74,7 @@ public:
         }
         // The server writes its display number to the pipe once it accepts connections.
         ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-        const bool started = m_server.start("/usr/bin/Xvfb", { "-displayfd", std::to_string(fds[1]), "-screen", "0", "1000x1500x24",
+        const bool started = m_server.start("/usr/bin/Xvfb", { "-displayfd", std::to_string(fds[1]), "-screen", "0", size,
             "-nolisten", "tcp", "-noreset" });
         ::close(fds[1]);
         if (!started) {
@@ -167,6 +196,20 @@ public:
         return viewable;
     }
 
+    // The green of each pixel of a row of the window (the pictures here are grey where it counts).
+    std::vector<int> greenRow(Window window, int y)
+    {
+        std::vector<int> row;
+        const auto size = attributes(window);
+        XImage* image = XGetImage(m_display, window, 0, y, static_cast<unsigned>(size.width), 1, AllPlanes, ZPixmap);
+        if (!image)
+            return row;
+        for (int x = 0; x < size.width; ++x)
+            row.push_back(static_cast<int>((XGetPixel(image, x, 0) & image->green_mask) >> 8));
+        XDestroyImage(image);
+        return row;
+    }
+
     XWindowAttributes attributes(Window window)
     {
         XWindowAttributes result {};
@@ -204,17 +247,21 @@ private:
 
 class SimWindowTest : public SimProgramTest {
 protected:
-    // A display, and the runner's window on it against the local server it starts, with `options`
-    // added to its command line.
-    void openWindow(const std::vector<std::string>& options)
+    // A display (of `displaySize`: large enough for the picture at scale 2 by default), and the
+    // runner's window on it against the local server it starts, with `options` added to its
+    // command line and `environment` to its environment.
+    void openWindow(const std::vector<std::string>& options, const std::string& displaySize = "1000x1500x24",
+        const std::vector<std::string>& environment = {})
     {
         std::string error;
-        ASSERT_TRUE(m_screen.start(error)) << error;
+        ASSERT_TRUE(m_screen.start(displaySize, error)) << error;
         std::vector<std::string> arguments = { "--window", "--home", m_home.string(), "--out", m_out.string() };
         arguments.insert(arguments.end(), options.begin(), options.end());
         // The desktop libraries SDL loads (D-Bus, the X drivers) keep allocations until the process
         // ends; a leak check of the window's run would only see theirs. The headless runs check ours.
-        ASSERT_TRUE(m_sim.start(DV_SIM_PROGRAM, arguments, { "DISPLAY=" + m_screen.name(), "WAYLAND_DISPLAY=", "ASAN_OPTIONS=detect_leaks=0" }));
+        std::vector<std::string> variables = { "DISPLAY=" + m_screen.name(), "WAYLAND_DISPLAY=", "ASAN_OPTIONS=detect_leaks=0" };
+        variables.insert(variables.end(), environment.begin(), environment.end());
+        ASSERT_TRUE(m_sim.start(DV_SIM_PROGRAM, arguments, variables));
         auto open = m_sim.waitForLine("window open", 60);
         ASSERT_TRUE(open) << m_sim.standardOutput() << m_sim.standardError();
         m_openLine = *open;
@@ -336,25 +383,40 @@ TEST_F(SimWindowTest, SwitchesTheHomeTilesAndReachesACodesPageByClicksAlone)
     auto back = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "screen: VQMainViewController"); }, 10);
     EXPECT_TRUE(dumpShows(back, "screen: VQMainViewController")) << back;
 
-    // The picture page scrolls under the mouse wheel, as under a finger, and back to its top.
+    // The picture page scrolls under the mouse wheel as under a finger: a notch moves it 40 points
+    // and notches add up; a spin of 30 notches flies on with the page's deceleration to its end,
+    // which 30 notches alone (1200 points) would not reach, and back to its top.
     screen.click(window, 2 * 328, 2 * 407);
     auto page = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "screen: KYWifiController"); }, 20);
     ASSERT_TRUE(dumpShows(page, "screen: KYWifiController")) << page;
-    screen.turnWheel(window, 2 * 187, 2 * 400, false, 5);
-    auto scrolled = shotUntil(screen, window, sim, [](const std::string& dump) {
-        auto offset = offsetInDump(dump, "content=375x");
-        return offset && offset->y >= 199;
-    }, 10);
-    auto down = offsetInDump(scrolled, "content=375x");
-    ASSERT_TRUE(down) << scrolled;
-    EXPECT_EQ(down->y, 200) << "five notches of 40 points, and no flight once the wheel rests";
-    EXPECT_EQ(down->x, 0);
-    screen.turnWheel(window, 2 * 187, 2 * 400, true, 5);
-    auto top = shotUntil(screen, window, sim, [](const std::string& dump) {
-        auto offset = offsetInDump(dump, "content=375x");
-        return offset && offset->y == 0;
-    }, 10);
-    EXPECT_EQ(offsetInDump(top, "content=375x")->y, 0) << top;
+    auto frame = screenFrameInDump(page, "content=375x");
+    ASSERT_TRUE(frame) << page;
+    const CGFloat end = contentHeightInDump(page, "content=375x") - frame->size.height;
+    ASSERT_GT(end, 30 * 40) << page;
+    auto offsetReaches = [](std::function<bool(CGFloat)> reached) {
+        return [reached](const std::string& dump) {
+            auto offset = offsetInDump(dump, "content=375x");
+            return offset && reached(offset->y);
+        };
+    };
+    auto offsetOf = [](const std::string& dump) { return offsetInDump(dump, "content=375x").value_or(CGPointMake(-1, -1)); };
+    const int x = 2 * 187, y = 2 * 400;
+    screen.turnWheel(window, x, y, false, 1);
+    EXPECT_EQ(offsetOf(shotUntil(screen, window, sim, offsetReaches([](CGFloat y) { return y >= 40; }), 10)), CGPointMake(0, 40));
+    screen.turnWheel(window, x, y, false, 1);
+    EXPECT_EQ(offsetOf(shotUntil(screen, window, sim, offsetReaches([](CGFloat y) { return y >= 80; }), 10)), CGPointMake(0, 80));
+    auto rested = shotUntil(screen, window, sim, offsetReaches([](CGFloat y) { return y != 80; }), 1);
+    EXPECT_EQ(offsetOf(rested).y, 80) << "the finger lifts still after slow notches: no flight";
+    screen.turnWheel(window, x, y, true, 2);
+    EXPECT_EQ(offsetOf(shotUntil(screen, window, sim, offsetReaches([](CGFloat y) { return y <= 0; }), 10)), CGPointZero)
+        << "two notches together are no spin";
+
+    screen.turnWheel(window, x, y, false, 30);
+    auto bottom = shotUntil(screen, window, sim, offsetReaches([end](CGFloat y) { return std::abs(y - end) < 0.5; }), 20);
+    EXPECT_NEAR(offsetOf(bottom).y, end, 0.5) << "a spin of 30 notches from the top reaches the end";
+    screen.turnWheel(window, x, y, true, 30);
+    auto top = shotUntil(screen, window, sim, offsetReaches([](CGFloat y) { return std::abs(y) < 0.5; }), 20);
+    EXPECT_NEAR(offsetOf(top).y, 0, 0.5) << "and 30 the other way from the end its top";
 
     screen.askToClose(window);
     EXPECT_EQ(sim.waitForExit(20), 0) << sim.standardError();
@@ -363,10 +425,89 @@ TEST_F(SimWindowTest, SwitchesTheHomeTilesAndReachesACodesPageByClicksAlone)
     EXPECT_EQ(sim.standardError(), "") << "the application's log goes to its file";
 }
 
-TEST_F(SimWindowTest, AWebPageShowsInTheWindowAndOpensNoWindowOfItsOwn)
+// On a display too small for the picture at two pixels a point, the window shows it at one pixel a
+// point, each pixel the average of the four it covers: the region picker's selection lines, one
+// pixel of the picture each, stay in the window (fainter), where taking every other row would drop
+// one of them. Run against a server of the test's own (--server), F2 says why it does not switch
+// the tiles.
+TEST_F(SimWindowTest, OnASmallDisplayHairlinesStayAndF2SaysWhyAnotherServersTilesStay)
 {
+    auto started = dv::devserver::Server::start({ .dataFolder = (m_root / "server").string(), .tileSet = "prospects" });
+    ASSERT_TRUE(started) << started.reason();
+    auto server = std::move(started).value();
+    ASSERT_NO_FATAL_FAILURE(openWindow({ "--server", server->baseURL() }, "1000x900x24"));
+    auto& screen = m_screen;
+    auto& sim = m_sim;
+    const Window window = m_window;
+    auto attributes = screen.attributes(window);
+    ASSERT_EQ(attributes.width, 375) << "one pixel a point";
+    ASSERT_EQ(attributes.height, 667);
+
+    auto home = shotUntil(screen, window, sim, [](const std::string& dump) {
+        return dumpShows(dump, "text=\"加粉\"") && !dumpShows(dump, "PHProgressHUD");
+    }, 30);
+    ASSERT_TRUE(dumpShows(home, "text=\"加粉\"")) << home << sim.standardError();
+    screen.pressKey(window, XK_F2);
+    EXPECT_TRUE(sim.waitForLine("F2 switches the home tiles of the local server; this run's tiles are those of " + server->baseURL(), 20))
+        << sim.standardOutput();
+
+    // The first tile's search form, and its region picker.
+    screen.click(window, 46, 407);
+    auto form = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "请选择地区"); }, 30);
+    auto region = screenFrameInDump(form, "请选择地区");
+    ASSERT_TRUE(region) << form;
+    screen.click(window, static_cast<int>(CGRectGetMidX(*region)), static_cast<int>(CGRectGetMidY(*region)));
+    auto picker = shotUntil(screen, window, sim, [](const std::string& dump) {
+        return dumpShows(dump, "UIPickerView") && !dumpShows(dump, "PHProgressHUD") && !dumpShows(dump, "animating");
+    }, 30);
+    ASSERT_TRUE(dumpShows(picker, "UIPickerView")) << picker;
+    // The hairlines of the picture (two pixels a point): rows of one colour across the screen,
+    // darker than the rows above and below them.
+    auto picture = readPicture(m_lastShot, 1);
+    ASSERT_TRUE(picture);
+    auto green = [&](int x, int y) { return picture->at(x, y)[1]; };
+    std::vector<int> hairlines;
+    for (int y = 2 * 70; y < 2 * 660; ++y) {
+        bool line = true;
+        for (int x = 60; x < 690 && line; x += 6)
+            line = green(x, y) == green(60, y) && green(x, y - 1) >= green(x, y) + 8 && green(x, y + 1) >= green(x, y) + 8;
+        if (line)
+            hairlines.push_back(y);
+    }
+    ASSERT_EQ(hairlines.size(), 2u) << "the picker's two selection lines in " << m_lastShot;
+    EXPECT_NE(hairlines[0] % 2, hairlines[1] % 2) << "one on an even row, one on an odd one";
+    // In the window each shows in the row that holds it, at least a third as dark against the
+    // ground (half, averaged with a row of the ground).
+    auto shown = [&](int hairline) {
+        const auto row = screen.greenRow(window, hairline / 2);
+        const int ground = std::min(green(60, hairline - 1), green(60, hairline + 1)), ink = green(60, hairline);
+        for (int x = 30; x < 345; x += 3)
+            if (x >= static_cast<int>(row.size()) || 3 * (ground - row[x]) < ground - ink)
+                return false;
+        return true;
+    };
+    // The window draws what the picture showed a moment after it.
+    waitUntil([&] { return std::all_of(hairlines.begin(), hairlines.end(), shown); }, 10);
+    for (int hairline : hairlines)
+        EXPECT_TRUE(shown(hairline)) << "the picture's hairline at row " << hairline << " in the window's row " << hairline / 2;
+
+    screen.askToClose(window);
+    EXPECT_EQ(sim.waitForExit(20), 0) << sim.standardError();
+    EXPECT_EQ(s_xErrors, 0);
+}
+
+// A link the application hands to the system opens outside the window: the runner names it in a
+// line (and hands it to xdg-open, here a stand-in of the test's own that notes it).
+TEST_F(SimWindowTest, AWebPageShowsInTheWindowAndOpensNoWindowOfItsOwnAndALinkForTheSystemIsNamed)
+{
+    const auto bin = m_root / "bin";
+    std::filesystem::create_directories(bin);
+    const auto handed = m_root / "handed.txt";
+    std::ofstream(bin / "xdg-open") << "#!/bin/sh\necho \"$1\" >> '" << handed.string() << "'\n";
+    std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+    const char* path = std::getenv("PATH");
     // The information tiles: the third one (行业客源) opens its category's web page.
-    ASSERT_NO_FATAL_FAILURE(openWindow({ "--tiles", "information" }));
+    ASSERT_NO_FATAL_FAILURE(openWindow({ "--tiles", "information" }, "1000x1500x24", { "PATH=" + bin.string() + ":" + (path ? path : "/usr/bin:/bin") }));
     auto& screen = m_screen;
     auto& sim = m_sim;
     const Window window = m_window;
@@ -388,6 +529,24 @@ TEST_F(SimWindowTest, AWebPageShowsInTheWindowAndOpensNoWindowOfItsOwn)
     EXPECT_TRUE(dv::testing::anyPixelIn(*pixels, CGRectMake(10, 80, 190, 60), [](const dv::testing::Pixel& p) { return p[0] < 120; }))
         << "the page's text in the window's picture";
     EXPECT_EQ(screen.viewableWindows(), std::vector<Window> { window });
+
+    // The first tile: the about screen, whose web site's address opens in the system browser.
+    screen.pressKey(window, XK_Escape);
+    shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "screen: VQMainViewController"); }, 10);
+    screen.click(window, 2 * 46, 2 * 407);
+    auto about = shotUntil(screen, window, sim, [](const std::string& dump) {
+        return dumpShows(dump, "http://www.dovrelta.example/") && !dumpShows(dump, "PHProgressHUD");
+    }, 30);
+    auto link = screenFrameInDump(about, "http://www.dovrelta.example/");
+    ASSERT_TRUE(link) << about;
+    screen.click(window, static_cast<int>(2 * CGRectGetMidX(*link)), static_cast<int>(2 * CGRectGetMidY(*link)));
+    EXPECT_TRUE(sim.waitForLine("dovrelta-sim: handed to the system (xdg-open): http://www.dovrelta.example/", 20)) << sim.standardOutput();
+    std::string url;
+    waitUntil([&] {
+        std::ifstream noted(handed);
+        return std::getline(noted, url) && !url.empty();
+    }, 10);
+    EXPECT_EQ(url, "http://www.dovrelta.example/") << "what xdg-open was given";
 
     screen.askToClose(window);
     EXPECT_EQ(sim.waitForExit(20), 0) << sim.standardError();

@@ -366,6 +366,40 @@ TEST_F(KeyboardTest, TheApplicationsSettingsKeepFieldsVisibleWithoutAToolbar)
     EXPECT_DOUBLE_EQ(screenY(), 0);
 }
 
+// The runner's relaunch ends the application with the keyboard up, as the end of a process does:
+// nobody hears the keyboard go. The shared manager then starts again as in a new process: its
+// settings at their defaults, switched on, and nothing known of that keyboard, so that the next
+// application's screen moves for its own keyboard and comes back when it goes.
+TEST_F(KeyboardTest, AfterAResetTheManagerStartsAsInANewProcess)
+{
+    m_manager->setKeyboardDistanceFromTextField(40);
+    m_manager->setEnableAutoToolbar(false);
+    m_manager->setShouldResignOnTouchOutside(true);
+    ASSERT_TRUE(focus(addField(CGRectMake(20, 620, 300, 30))));
+    ASSERT_LT(screenY(), 0);
+    UIApplication::resetSharedApplication();
+    KBKeyboardManager::resetSharedManager();
+    EXPECT_TRUE(m_manager->isEnabled());
+    EXPECT_EQ(m_manager->keyboardDistanceFromTextField(), 10);
+    EXPECT_TRUE(m_manager->isEnableAutoToolbar());
+    EXPECT_FALSE(m_manager->shouldResignOnTouchOutside());
+
+    m_app = UIApplication::sharedApplication();
+    m_window = alloc<UIWindow>()->init();
+    m_screen = alloc<UIViewController>()->init();
+    m_window->setRootViewController(m_screen);
+    m_window->makeKeyAndVisible();
+    m_ui.runUntilIdle();
+    m_manager->setEnableAutoToolbar(false);
+    auto field = addField(CGRectMake(20, 500, 300, 30));
+    EXPECT_DOUBLE_EQ(screenY(), 0);
+    ASSERT_TRUE(focus(field));
+    EXPECT_DOUBLE_EQ(screenY(), -89);
+    ASSERT_TRUE(m_ui.resignFocus());
+    settle();
+    EXPECT_DOUBLE_EQ(screenY(), 0);
+}
+
 // The toolkit's fixture, for the live-object check and the appearance rules the installation
 // adds being taken away again.
 class KeyboardManagerObject : public ToolkitTest { };

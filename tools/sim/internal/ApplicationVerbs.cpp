@@ -76,7 +76,7 @@ const char* fetchResultName(int result)
     }
 }
 
-bool expectOpened(VerbContext& context, const ScriptCommand& command, bool opened, std::string& reason)
+Result<void> expectOpened(VerbContext& context, const ScriptCommand& command, bool opened)
 {
     context.ui().runUntilIdle();
     auto urls = UIApplication::sharedApplication()->openedURLs();
@@ -88,9 +88,8 @@ bool expectOpened(VerbContext& context, const ScriptCommand& command, bool opene
         all += (all.empty() ? "" : ", ") + url;
     }
     if (found == opened)
-        return true;
-    reason = all.empty() ? "no URL was opened" : "the URLs opened were " + all;
-    return false;
+        return {};
+    return Failure(all.empty() ? "no URL was opened" : "the URLs opened were " + all);
 }
 
 std::string yesNo(bool value) { return value ? "yes" : "no"; }
@@ -139,8 +138,9 @@ std::string pushServiceValue(const std::string& what, const std::string& expecte
     return ids.empty() ? "none" : ids;
 }
 
-bool setState(VerbContext& context, const std::string& state)
+Result<void> setState(VerbContext& context, const ScriptCommand& command)
 {
+    const std::string& state = command.arguments[0];
     auto app = UIApplication::sharedApplication();
     if (state == "background") {
         app->enterBackground();
@@ -154,7 +154,98 @@ bool setState(VerbContext& context, const std::string& state)
         app->reactivate();
     }
     context.ui().runUntilIdle();
-    return true;
+    return {};
+}
+
+Result<void> launch(VerbContext& context, const ScriptCommand&)
+{
+    if (context.launched())
+        return Failure("the application runs already");
+    return context.launch();
+}
+
+Result<void> push(VerbContext& context, const ScriptCommand& command)
+{
+    auto payload = payloadOf(command.arguments[0]);
+    if (!payload)
+        return Failure("the payload is not a JSON object");
+    auto completion = std::make_shared<PushCompletion>();
+    context.pushes().push_back(completion);
+    UIApplication::sharedApplication()->deliverRemoteNotification(payload, [completion](UIBackgroundFetchResult result) {
+        ++completion->calls;
+        completion->result = static_cast<int>(result);
+    });
+    context.ui().runUntilIdle();
+    return {};
+}
+
+Result<void> checkPushLine(const ScriptCommand& command)
+{
+    if (!payloadOf(command.arguments[0]))
+        return Failure("the payload of push is not a JSON object");
+    return {};
+}
+
+Result<void> expectPushCompletion(VerbContext& context, const ScriptCommand& command)
+{
+    if (context.pushes().empty())
+        return Failure("no push was delivered");
+    context.ui().runUntilIdle();
+    const auto& last = *context.pushes().back();
+    const std::string result = last.calls ? fetchResultName(last.result) : "none";
+    if (result == command.arguments[0])
+        return {};
+    return Failure(last.calls ? std::string("the application called it with ") + result : "the application has not called it");
+}
+
+Result<void> expectPushService(VerbContext& context, const ScriptCommand& command)
+{
+    context.ui().runUntilIdle();
+    const std::string held = pushServiceValue(command.arguments[0], command.arguments[1]);
+    if (held == command.arguments[1])
+        return {};
+    return Failure("the push service's " + command.arguments[0] + " is " + (held.empty() ? "empty" : held));
+}
+
+Result<void> expectBadge(VerbContext& context, const ScriptCommand& command)
+{
+    context.ui().runUntilIdle();
+    const auto badge = UIApplication::sharedApplication()->applicationIconBadgeNumber();
+    if (badge == static_cast<NSInteger>(command.number(0)))
+        return {};
+    return Failure("the badge is " + std::to_string(badge));
+}
+
+Result<void> setClock(VerbContext& context, const ScriptCommand& command)
+{
+    const NSTimeInterval time = *parseTime(command.arguments[0]);
+    if (auto* shifted = dynamic_cast<ShiftedClock*>(&Clock::current()))
+        shifted->setNow(time);
+    else if (auto* manual = dynamic_cast<ManualClock*>(&Clock::current()); manual && time >= manual->now())
+        manual->setNow(time);
+    else
+        return Failure("this clock cannot be set back");
+    context.ui().runUntilIdle();
+    return {};
+}
+
+Result<void> checkClockLine(const ScriptCommand& command)
+{
+    if (parseTime(command.arguments[0]))
+        return {};
+    return Failure("TIME of clock set is a date and time such as 2026-12-07T10:00:00+08:00, not \"" + command.arguments[0] + "\"");
+}
+
+Result<void> advanceClock(VerbContext& context, const ScriptCommand& command)
+{
+    if (auto* shifted = dynamic_cast<ShiftedClock*>(&Clock::current()))
+        shifted->advance(command.number(0));
+    else if (auto* manual = dynamic_cast<ManualClock*>(&Clock::current()))
+        manual->advance(command.number(0));
+    else
+        return Failure("this clock cannot be moved");
+    context.ui().runUntilIdle();
+    return {};
 }
 
 } // namespace
@@ -163,118 +254,41 @@ std::vector<Verb> applicationVerbs()
 {
     return {
         { "launch", {}, 0, Phase::Anytime, Effect::Acts, Checkable::No, "starts the application (done before the first command that needs it)",
-            [](VerbContext& context, const ScriptCommand&, std::string& reason) {
-                if (context.launched()) {
-                    reason = "the application runs already";
-                    return false;
-                }
-                return handled(context.launch(), reason);
-            } },
+            launch },
         { "relaunch", {}, 0, Phase::Anytime, Effect::Acts, Checkable::No,
             "ends the application and starts it again, keeping its home (defaults, keychain, caches, address book, album) "
             "and the answers given to permission prompts",
-            [](VerbContext& context, const ScriptCommand&, std::string& reason) { return handled(context.relaunch(), reason); } },
+            [](VerbContext& context, const ScriptCommand&) { return context.relaunch(); } },
         { "state", { choice("STATE", { "active", "inactive", "background" }) }, 1, Phase::Application, Effect::Acts, Checkable::No,
             "brings the application to the front (active), covers it (inactive: a prompt, the notification centre) or sends it "
             "to the background",
-            [](VerbContext& context, const ScriptCommand& command, std::string&) { return setState(context, command.arguments[0]); } },
+            setState },
         { "push", { restOfLine("JSON") }, 1, Phase::Application, Effect::Acts, Checkable::No,
-            "delivers a remote notification with the JSON payload, noting what the application tells its completion handler",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                auto payload = payloadOf(command.arguments[0]);
-                if (!payload) {
-                    reason = "the payload is not a JSON object";
-                    return false;
-                }
-                auto completion = std::make_shared<PushCompletion>();
-                context.pushes().push_back(completion);
-                UIApplication::sharedApplication()->deliverRemoteNotification(payload, [completion](UIBackgroundFetchResult result) {
-                    ++completion->calls;
-                    completion->result = static_cast<int>(result);
-                });
-                context.ui().runUntilIdle();
-                return true;
-            },
-            [](const ScriptCommand& command) {
-                return payloadOf(command.arguments[0]) ? std::string() : std::string("the payload of push is not a JSON object");
-            } },
+            "delivers a remote notification with the JSON payload, noting what the application tells its completion handler", push,
+            checkPushLine },
         { "expect-push-completion", { choice("RESULT", { "newdata", "nodata", "failed", "none" }) }, 1, Phase::Application, Effect::Looks,
             Checkable::Yes, "fails unless the application called the last push's completion handler once with RESULT (none: not at all)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                if (context.pushes().empty()) {
-                    reason = "no push was delivered";
-                    return false;
-                }
-                context.ui().runUntilIdle();
-                const auto& last = *context.pushes().back();
-                const std::string result = last.calls ? fetchResultName(last.result) : "none";
-                if (result == command.arguments[0])
-                    return true;
-                reason = last.calls ? std::string("the application called it with ") + result : "the application has not called it";
-                return false;
-            } },
+            expectPushCompletion },
         { "expect-push-service", { choice("WHAT", { "types", "registered", "setup", "key", "channel", "production", "alias", "tags", "token", "received" }),
                                    text("VALUE") }, 2, Phase::Application, Effect::Looks, Checkable::Yes,
             "fails unless the push service holds VALUE for WHAT: types (the notification types asked for, 7), registered "
             "yes|no, setup yes|no, key (the application key), channel, production yes|no, alias (device-id: the device "
             "identifier), tags (A,B or none), token yes|no (the device token handed over), received (a message id)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                context.ui().runUntilIdle();
-                const std::string held = pushServiceValue(command.arguments[0], command.arguments[1]);
-                if (held == command.arguments[1])
-                    return true;
-                reason = "the push service's " + command.arguments[0] + " is " + (held.empty() ? "empty" : held);
-                return false;
-            } },
+            expectPushService },
         { "expect-badge", { number("N") }, 1, Phase::Application, Effect::Looks, Checkable::Yes, "fails unless the application's icon badge is N",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                context.ui().runUntilIdle();
-                const auto badge = UIApplication::sharedApplication()->applicationIconBadgeNumber();
-                if (badge == static_cast<NSInteger>(command.number(0)))
-                    return true;
-                reason = "the badge is " + std::to_string(badge);
-                return false;
-            } },
+            expectBadge },
         { "expect-opened", { text("URL") }, 1, Phase::Application, Effect::Looks, Checkable::Yes,
             "fails unless the application has handed a URL containing URL to the system browser",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) { return expectOpened(context, command, true, reason); } },
+            [](VerbContext& context, const ScriptCommand& command) { return expectOpened(context, command, true); } },
         { "expect-not-opened", { text("URL") }, 1, Phase::Application, Effect::Looks, Checkable::Yes,
             "fails if the application has handed a URL containing URL to the system browser",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) { return expectOpened(context, command, false, reason); } },
+            [](VerbContext& context, const ScriptCommand& command) { return expectOpened(context, command, false); } },
         { "clock set", { text("TIME") }, 1, Phase::Anytime, Effect::Looks, Checkable::No,
-            "the application's clock reads TIME (2026-12-07T10:00:00+08:00, or ...Z) from now on and runs on from there",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                const NSTimeInterval time = *parseTime(command.arguments[0]);
-                if (auto* shifted = dynamic_cast<ShiftedClock*>(&Clock::current())) {
-                    shifted->setNow(time);
-                } else if (auto* manual = dynamic_cast<ManualClock*>(&Clock::current()); manual && time >= manual->now()) {
-                    manual->setNow(time);
-                } else {
-                    reason = "this clock cannot be set back";
-                    return false;
-                }
-                context.ui().runUntilIdle();
-                return true;
-            },
-            [](const ScriptCommand& command) {
-                return parseTime(command.arguments[0]) ? std::string()
-                                                       : "TIME of clock set is a date and time such as 2026-12-07T10:00:00+08:00, not \""
-                        + command.arguments[0] + "\"";
-            } },
+            "the application's clock reads TIME (2026-12-07T10:00:00+08:00, or ...Z) from now on and runs on from there", setClock,
+            checkClockLine },
         { "clock advance", { number("SECONDS") }, 1, Phase::Anytime, Effect::Looks, Checkable::No,
             "moves the application's clock SECONDS ahead at once; its timers and delayed work fall due on the way, in order",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                if (auto* shifted = dynamic_cast<ShiftedClock*>(&Clock::current())) {
-                    shifted->advance(command.number(0));
-                } else if (auto* manual = dynamic_cast<ManualClock*>(&Clock::current())) {
-                    manual->advance(command.number(0));
-                } else {
-                    reason = "this clock cannot be moved";
-                    return false;
-                }
-                context.ui().runUntilIdle();
-                return true;
-            } },
+            advanceClock },
     };
 }
 

@@ -64,21 +64,154 @@ std::string jsonText(const id& value)
     return wrapped.substr(1, wrapped.size() - 2);
 }
 
-bool needsLocalServer(VerbContext& context, const char* what, std::string& reason)
+// The local server, or a failure when the run talks to another one (which has no `what`).
+Result<dv::devserver::Server*> localServer(VerbContext& context, const char* what)
 {
-    if (context.environment().server)
-        return true;
-    reason = std::string(what) + " are the local server's; this run talks to another server";
-    return false;
+    if (auto* server = context.environment().server)
+        return server;
+    return Failure(std::string(what) + " are the local server's; this run talks to another server");
 }
 
-std::string jsonCheck(const ScriptCommand& command, const char* what, bool absentToo)
+Result<void> checkJSON(const ScriptCommand& command, bool absentToo)
 {
     const auto& text = command.arguments[1];
     if ((absentToo && text == "absent") || jsonValue(text))
         return {};
-    return std::string(what) + " of " + command.verb + " is a JSON value (\"text\", 3, true, {...}" + (absentToo ? ", or absent" : "")
-        + "), not " + text;
+    return Failure("JSON of " + command.verb + " is a JSON value (\"text\", 3, true, {...}" + (absentToo ? ", or absent" : "") + "), not "
+        + text);
+}
+
+Result<void> setFault(VerbContext& context, const ScriptCommand& command)
+{
+    DV_TRY_ASSIGN(auto* server, localServer(context, "faults"));
+    DV_TRY_ASSIGN(auto fault, dv::devserver::parseFault(command.arguments[1]));
+    server->setFault(command.arguments[0], fault);
+    return {};
+}
+
+Result<void> clearFaults(VerbContext& context, const ScriptCommand& command)
+{
+    DV_TRY_ASSIGN(auto* server, localServer(context, "faults"));
+    if (command.arguments.empty())
+        server->clearFaults();
+    else
+        server->clearFault(command.arguments[0]);
+    return {};
+}
+
+Result<void> setTiles(VerbContext& context, const ScriptCommand& command)
+{
+    DV_TRY_ASSIGN(auto* server, localServer(context, "home tiles"));
+    return server->setTileSet(command.arguments[0]);
+}
+
+Result<void> checkTilesLine(const ScriptCommand& command)
+{
+    for (const auto& set : dv::devserver::Server::tileSets())
+        if (set.name == command.arguments[0])
+            return {};
+    return Failure("NAME of tiles is prospects, directory or information, not \"" + command.arguments[0] + "\"");
+}
+
+Result<void> setNetwork(VerbContext&, const ScriptCommand& command)
+{
+    dv::setNetworkSimulatedOffline(command.arguments[0] == "off");
+    return {};
+}
+
+Result<void> setPermission(VerbContext&, const ScriptCommand& command)
+{
+    const auto& answer = command.arguments[1];
+    PrivacyAccess::setStatus(serviceOf(command.arguments[0]), answer == "allow" ? PrivacyStatus::authorized
+            : answer == "deny"                                                     ? PrivacyStatus::denied
+                                                                                   : PrivacyStatus::notDetermined);
+    return {};
+}
+
+Result<void> setPromptAnswer(VerbContext&, const ScriptCommand& command)
+{
+    PrivacyAccess::setPromptAnswer(serviceOf(command.arguments[0]), command.arguments[1] == "allow");
+    return {};
+}
+
+Result<void> expectPrompt(VerbContext& context, const ScriptCommand& command)
+{
+    context.ui().runUntilIdle();
+    if (context.promptsSinceLaunch(serviceOf(command.arguments[0])) > 0)
+        return {};
+    return Failure("no " + command.arguments[0] + " prompt has shown since the application started");
+}
+
+Result<void> expectNoPrompt(VerbContext& context, const ScriptCommand& command)
+{
+    context.ui().runUntilIdle();
+    const int prompts = context.promptsSinceLaunch(serviceOf(command.arguments[0]));
+    if (prompts == 0)
+        return {};
+    return Failure("the " + command.arguments[0] + " prompt has shown " + std::to_string(prompts) + " time" + (prompts == 1 ? "" : "s"));
+}
+
+Result<void> setCamera(VerbContext&, const ScriptCommand& command)
+{
+    for (auto position : { CameraPosition::rear, CameraPosition::front })
+        Cameras::setPresent(position, command.arguments[0] == "present");
+    return {};
+}
+
+Result<void> setDefault(VerbContext&, const ScriptCommand& command)
+{
+    auto value = jsonValue(command.arguments[1]);
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    if (dv::as<NSNull>(value))
+        defaults->removeObjectForKey(NSString::fromUTF8(command.arguments[0]));
+    else
+        defaults->setObjectForKey(value, NSString::fromUTF8(command.arguments[0]));
+    if (defaults->synchronize())
+        return {};
+    return Failure("the user defaults cannot be written");
+}
+
+Result<void> expectDefault(VerbContext& context, const ScriptCommand& command)
+{
+    context.ui().runUntilIdle();
+    const std::string held = jsonText(NSUserDefaults::standardUserDefaults()->objectForKey(NSString::fromUTF8(command.arguments[0])));
+    const auto& expected = command.arguments[1];
+    if (held == expected || (expected != "absent" && held != "absent" && held == jsonText(jsonValue(expected))))
+        return {};
+    return Failure(command.arguments[0] + " is " + held);
+}
+
+Result<void> setPasteboard(VerbContext&, const ScriptCommand& command)
+{
+    UIPasteboard::generalPasteboard()->setString(NSString::fromUTF8(command.arguments[0]));
+    return {};
+}
+
+Result<void> expectPasteboard(VerbContext& context, const ScriptCommand& command)
+{
+    context.ui().runUntilIdle();
+    auto held = UIPasteboard::generalPasteboard()->string();
+    if (held && dv::str(held) == command.arguments[0])
+        return {};
+    return Failure(held ? "the pasteboard holds \"" + dv::str(held) + "\"" : "the pasteboard holds no text");
+}
+
+Result<void> addPerson(VerbContext&, const ScriptCommand& command)
+{
+    if (auto added = AddressBookAccess::addPerson(command.arguments[0], command.arguments[1]); !added)
+        return std::move(added).failure().context("the address book refused the person");
+    return {};
+}
+
+Result<void> expectPersonCount(VerbContext& context, const ScriptCommand& command)
+{
+    context.ui().runUntilIdle();
+    auto count = AddressBookAccess::personCount();
+    if (!count)
+        return std::move(count).failure().context("the address book cannot be read");
+    if (*count == static_cast<NSInteger>(command.number(0)))
+        return {};
+    return Failure("the address book holds " + std::to_string(*count) + " people");
 }
 
 } // namespace
@@ -87,151 +220,42 @@ std::vector<Verb> deviceVerbs()
 {
     return {
         { "fault", { text("PATH"), text("FAULT") }, 2, Phase::Anytime, Effect::Looks, Checkable::No,
-            "switches on a fault of the local server (as dovrelta-devserver --fault)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                if (!needsLocalServer(context, "faults", reason))
-                    return false;
-                auto fault = dv::devserver::parseFault(command.arguments[1]);
-                if (!fault) {
-                    reason = fault.reason();
-                    return false;
-                }
-                context.environment().server->setFault(command.arguments[0], *fault);
-                return true;
-            } },
+            "switches on a fault of the local server (as dovrelta-devserver --fault)", setFault },
         { "clear-faults", { text("PATH") }, 0, Phase::Anytime, Effect::Looks, Checkable::No, "clears the local server's faults (or PATH's)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                if (!needsLocalServer(context, "faults", reason))
-                    return false;
-                if (command.arguments.empty())
-                    context.environment().server->clearFaults();
-                else
-                    context.environment().server->clearFault(command.arguments[0]);
-                return true;
-            } },
+            clearFaults },
         { "tiles", { text("NAME") }, 1, Phase::Anytime, Effect::Looks, Checkable::No,
             "the local server lists the home tiles NAME (prospects, directory, information; see --help); the home screen "
             "shows them when it starts (relaunch)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                if (!needsLocalServer(context, "home tiles", reason))
-                    return false;
-                if (auto listed = context.environment().server->setTileSet(command.arguments[0]); !listed) {
-                    reason = listed.reason();
-                    return false;
-                }
-                return true;
-            },
-            [](const ScriptCommand& command) {
-                for (const auto& set : dv::devserver::Server::tileSets())
-                    if (set.name == command.arguments[0])
-                        return std::string();
-                return "NAME of tiles is prospects, directory or information, not \"" + command.arguments[0] + "\"";
-            } },
+            setTiles, checkTilesLine },
         { "network", { choice("STATE", { "on", "off" }) }, 1, Phase::Anytime, Effect::Looks, Checkable::No, "the machine goes online or offline",
-            [](VerbContext&, const ScriptCommand& command, std::string&) {
-                dv::setNetworkSimulatedOffline(command.arguments[0] == "off");
-                return true;
-            } },
+            setNetwork },
         { "permission", { choice("KIND", kServices), choice("ANSWER", { "allow", "deny", "ask" }) }, 2, Phase::Anytime, Effect::Looks,
             Checkable::No,
             "what the settings say about KIND from now on, as the platform keeps it across launches: allowed, denied (no prompt "
             "then), or ask (the next request prompts)",
-            [](VerbContext&, const ScriptCommand& command, std::string&) {
-                const auto& answer = command.arguments[1];
-                PrivacyAccess::setStatus(serviceOf(command.arguments[0]), answer == "allow" ? PrivacyStatus::authorized
-                        : answer == "deny"                                                     ? PrivacyStatus::denied
-                                                                                               : PrivacyStatus::notDetermined);
-                return true;
-            } },
+            setPermission },
         { "prompt-answer", { choice("KIND", kServices), choice("ANSWER", { "allow", "deny" }) }, 2, Phase::Anytime, Effect::Looks,
-            Checkable::No, "what the person answers KIND's permission prompt when it shows (default: allow)",
-            [](VerbContext&, const ScriptCommand& command, std::string&) {
-                PrivacyAccess::setPromptAnswer(serviceOf(command.arguments[0]), command.arguments[1] == "allow");
-                return true;
-            } },
+            Checkable::No, "what the person answers KIND's permission prompt when it shows (default: allow)", setPromptAnswer },
         { "expect-prompt", { choice("KIND", kServices) }, 1, Phase::Application, Effect::Looks, Checkable::Yes,
-            "fails unless KIND's permission prompt has shown since the application (re)started",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                context.ui().runUntilIdle();
-                if (context.promptsSinceLaunch(serviceOf(command.arguments[0])) > 0)
-                    return true;
-                reason = "no " + command.arguments[0] + " prompt has shown since the application started";
-                return false;
-            } },
+            "fails unless KIND's permission prompt has shown since the application (re)started", expectPrompt },
         { "expect-no-prompt", { choice("KIND", kServices) }, 1, Phase::Application, Effect::Looks, Checkable::Yes,
-            "fails if KIND's permission prompt has shown since the application (re)started",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                context.ui().runUntilIdle();
-                const int prompts = context.promptsSinceLaunch(serviceOf(command.arguments[0]));
-                if (prompts == 0)
-                    return true;
-                reason = "the " + command.arguments[0] + " prompt has shown " + std::to_string(prompts) + " time" + (prompts == 1 ? "" : "s");
-                return false;
-            } },
+            "fails if KIND's permission prompt has shown since the application (re)started", expectNoPrompt },
         { "camera", { choice("STATE", { "absent", "present" }) }, 1, Phase::Anytime, Effect::Looks, Checkable::No,
-            "the device has no camera, or its cameras (rear and front)",
-            [](VerbContext&, const ScriptCommand& command, std::string&) {
-                for (auto position : { CameraPosition::rear, CameraPosition::front })
-                    Cameras::setPresent(position, command.arguments[0] == "present");
-                return true;
-            } },
+            "the device has no camera, or its cameras (rear and front)", setCamera },
         { "defaults set", { text("KEY"), restOfLine("JSON") }, 2, Phase::Anytime, Effect::Looks, Checkable::No,
-            "stores the JSON value under KEY in the application's user defaults (null removes it)",
-            [](VerbContext&, const ScriptCommand& command, std::string&) {
-                auto value = jsonValue(command.arguments[1]);
-                auto defaults = NSUserDefaults::standardUserDefaults();
-                if (dv::as<NSNull>(value))
-                    defaults->removeObjectForKey(NSString::fromUTF8(command.arguments[0]));
-                else
-                    defaults->setObjectForKey(value, NSString::fromUTF8(command.arguments[0]));
-                return defaults->synchronize();
-            },
-            [](const ScriptCommand& command) { return jsonCheck(command, "JSON", false); } },
+            "stores the JSON value under KEY in the application's user defaults (null removes it)", setDefault,
+            [](const ScriptCommand& command) { return checkJSON(command, false); } },
         { "defaults expect", { text("KEY"), restOfLine("JSON|absent") }, 2, Phase::Anytime, Effect::Looks, Checkable::Yes,
             "fails unless the user defaults hold the JSON value under KEY (a date as \"2026-12-07T02:00:00Z\"), or nothing: absent",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                context.ui().runUntilIdle();
-                const std::string held = jsonText(NSUserDefaults::standardUserDefaults()->objectForKey(NSString::fromUTF8(command.arguments[0])));
-                const auto& expected = command.arguments[1];
-                if (held == expected || (expected != "absent" && held != "absent" && held == jsonText(jsonValue(expected))))
-                    return true;
-                reason = command.arguments[0] + " is " + held;
-                return false;
-            },
-            [](const ScriptCommand& command) { return jsonCheck(command, "JSON", true); } },
+            expectDefault, [](const ScriptCommand& command) { return checkJSON(command, true); } },
         { "pasteboard set", { text("TEXT") }, 1, Phase::Anytime, Effect::Looks, Checkable::No, "puts TEXT on the general pasteboard",
-            [](VerbContext&, const ScriptCommand& command, std::string&) {
-                UIPasteboard::generalPasteboard()->setString(NSString::fromUTF8(command.arguments[0]));
-                return true;
-            } },
+            setPasteboard },
         { "pasteboard expect", { text("TEXT") }, 1, Phase::Anytime, Effect::Looks, Checkable::Yes,
-            "fails unless the general pasteboard holds TEXT",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                context.ui().runUntilIdle();
-                auto held = UIPasteboard::generalPasteboard()->string();
-                if (held && dv::str(held) == command.arguments[0])
-                    return true;
-                reason = held ? "the pasteboard holds \"" + dv::str(held) + "\"" : "the pasteboard holds no text";
-                return false;
-            } },
+            "fails unless the general pasteboard holds TEXT", expectPasteboard },
         { "addressbook add", { text("NAME"), text("PHONE") }, 2, Phase::Anytime, Effect::Looks, Checkable::No,
-            "adds a person NAME with the mobile number PHONE to the address book, as the person would in the contacts",
-            [](VerbContext&, const ScriptCommand& command, std::string& reason) {
-                auto added = AddressBookAccess::addPerson(command.arguments[0], command.arguments[1]);
-                if (!added)
-                    reason = "the address book refused the person: " + added.reason();
-                return added.ok();
-            } },
+            "adds a person NAME with the mobile number PHONE to the address book, as the person would in the contacts", addPerson },
         { "addressbook expect-count", { number("N") }, 1, Phase::Anytime, Effect::Looks, Checkable::Yes,
-            "fails unless the address book holds N people",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                context.ui().runUntilIdle();
-                auto count = AddressBookAccess::personCount();
-                if (count && *count == static_cast<NSInteger>(command.number(0)))
-                    return true;
-                reason = count ? "the address book holds " + std::to_string(*count) + " people" : "the address book cannot be read: " + count.reason();
-                return false;
-            } },
+            "fails unless the address book holds N people", expectPersonCount },
     };
 }
 

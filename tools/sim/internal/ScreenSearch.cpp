@@ -250,7 +250,7 @@ bool searchByScrolling(UIDriver& ui, const Target& target)
     return false;
 }
 
-std::optional<CGPoint> reachTarget(UIDriver& ui, const Target& target, double limit, std::string& reason)
+Result<CGPoint> reachTarget(UIDriver& ui, const Target& target, double limit)
 {
     using Clock = std::chrono::steady_clock;
     std::optional<CGPoint> point;
@@ -270,15 +270,13 @@ std::optional<CGPoint> reachTarget(UIDriver& ui, const Target& target, double li
         return false;
     }, limit);
     if (point)
-        return point;
+        return *point;
     const std::string waited = " (waited " + seconds(limit) + ")";
     if (!viewsShowing(ui, target).empty())
-        reason = "an overlay or the keyboard covers " + target.describe() + waited;
-    else if (target.kind == Target::Kind::Text)
-        reason = "no view on the screen shows " + target.describe() + waited;
-    else
-        reason = "no button or image view on the screen shows " + target.describe() + waited;
-    return std::nullopt;
+        return Failure("an overlay or the keyboard covers " + target.describe() + waited);
+    if (target.kind == Target::Kind::Text)
+        return Failure("no view on the screen shows " + target.describe() + waited);
+    return Failure("no button or image view on the screen shows " + target.describe() + waited);
 }
 
 Ref<UIScrollView> mainScrollView(const UIDriver& ui)

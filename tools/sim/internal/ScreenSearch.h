@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/base/Geometry.h"
+#include "platform/base/Result.h"
 #include "platform/testing/UIDriver.h"
 
 #include <optional>
@@ -47,8 +48,8 @@ bool scrollIntoSight(dv::testing::UIDriver& ui, const Ref<UIView>& view);
 bool searchByScrolling(dv::testing::UIDriver& ui, const Target& target);
 
 // Finds the target and brings it on screen as a person would, waiting up to `limit` real seconds
-// for it to show: a point to touch, or nothing (`reason` then says why).
-std::optional<CGPoint> reachTarget(dv::testing::UIDriver& ui, const Target& target, double limit, std::string& reason);
+// for it to show: a point to touch, or a failure that says why there is none.
+Result<CGPoint> reachTarget(dv::testing::UIDriver& ui, const Target& target, double limit);
 
 // The scroll view a stroke on the screen would move: the visible one that takes up most of it.
 Ref<UIScrollView> mainScrollView(const dv::testing::UIDriver& ui);

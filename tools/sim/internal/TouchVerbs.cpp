@@ -71,39 +71,57 @@ Ref<UIImage> samplePicture()
 }
 
 // A tap or a long press of `seconds` on what shows the target, found (and scrolled to) first.
-bool touchTarget(VerbContext& context, const Target& target, std::optional<double> seconds, std::string& reason)
+Result<void> touchTarget(VerbContext& context, const Target& target, std::optional<double> seconds)
 {
     auto& ui = context.ui();
-    auto point = reachTarget(ui, target, context.findTimeout(), reason);
-    if (!point)
-        return false;
-    if (seconds ? ui.longPress(*point, *seconds) : ui.tap(*point))
-        return true;
-    reason = "nothing takes a touch where " + target.describe() + " shows";
-    return false;
+    DV_TRY_ASSIGN(const CGPoint point, reachTarget(ui, target, context.findTimeout()));
+    if (seconds ? ui.longPress(point, *seconds) : ui.tap(point))
+        return {};
+    return Failure("nothing takes a touch where " + target.describe() + " shows");
 }
+
+Target textOf(const ScriptCommand& command) { return { Target::Kind::Text, command.arguments[0] }; }
+Target pictureOf(const ScriptCommand& command) { return { Target::Kind::Picture, command.arguments[0] }; }
 
 std::optional<double> holdOf(const ScriptCommand& command, std::size_t index)
 {
     return command.arguments.size() > index ? command.number(index) : kLongPress;
 }
 
-bool touchAt(VerbContext& context, const ScriptCommand& command, std::optional<double> seconds, std::string& reason)
+Result<void> touchAt(VerbContext& context, const ScriptCommand& command, std::optional<double> seconds)
 {
     const CGPoint point = CGPointMake(command.number(0), command.number(1));
     if (seconds ? context.ui().longPress(point, *seconds) : context.ui().tap(point))
-        return true;
-    reason = "nothing takes a touch there";
-    return false;
+        return {};
+    return Failure("nothing takes a touch there");
 }
 
-bool noFocus(std::string& reason)
+// A key press that needs a focused field: done, or the failure that no field has the focus.
+Result<void> focused(bool pressed)
 {
-    reason = "no text field or text view has the focus";
-    return false;
+    if (pressed)
+        return {};
+    return Failure("no text field or text view has the focus");
 }
 
-bool tapRow(VerbContext& context, const ScriptCommand& command, std::string& reason)
+Result<void> deleteBackward(VerbContext& context, const ScriptCommand& command)
+{
+    return focused(context.ui().deleteBackward(command.arguments.empty() ? 1 : static_cast<int>(command.number(0))));
+}
+
+Result<void> hideKeyboard(VerbContext& context, const ScriptCommand&)
+{
+    context.ui().resignFocus();
+    return {};
+}
+
+Result<void> back(VerbContext& context, const ScriptCommand&)
+{
+    context.settle();
+    return dv::sim::goBack();
+}
+
+Result<void> tapRow(VerbContext& context, const ScriptCommand& command)
 {
     auto& ui = context.ui();
     const auto row = static_cast<NSInteger>(command.number(0));
@@ -119,51 +137,73 @@ bool tapRow(VerbContext& context, const ScriptCommand& command, std::string& rea
             return section < collection->numberOfSections() && row < collection->numberOfItemsInSection(section);
         return false;
     }, context.findTimeout());
-    if (!table && !collection) {
-        reason = "no list shows on the screen";
-        return false;
-    }
+    if (!table && !collection)
+        return Failure("no list shows on the screen");
     const bool tapped = table ? ui.tapRow(table, NSIndexPath::indexPathForRow(row, section))
                               : ui.tapItem(collection, NSIndexPath::indexPathForItem(row, section));
     if (tapped)
-        return true;
+        return {};
     const NSInteger rows = table ? (section < table->numberOfSections() ? table->numberOfRowsInSection(section) : 0)
                                  : (section < collection->numberOfSections() ? collection->numberOfItemsInSection(section) : 0);
-    reason = "the list has " + std::to_string(rows) + " rows in section " + std::to_string(section) + " (waited "
-        + seconds(context.findTimeout()) + ")";
-    return false;
+    return Failure("the list has " + std::to_string(rows) + " rows in section " + std::to_string(section) + " (waited "
+        + seconds(context.findTimeout()) + ")");
 }
 
-bool spin(VerbContext& context, const ScriptCommand& command, std::string& reason)
+Result<void> drag(VerbContext& context, const ScriptCommand& command)
+{
+    if (context.ui().pan(CGPointMake(command.number(0), command.number(1)), CGPointMake(command.number(2), command.number(3))))
+        return {};
+    return Failure("nothing takes a touch there");
+}
+
+Result<void> scrollBy(VerbContext& context, const ScriptCommand& command)
+{
+    auto scroll = mainScrollView(context.ui());
+    if (!scroll)
+        return Failure("nothing on the screen scrolls");
+    if (context.ui().dragScrollView(scroll, CGPointMake(command.number(0), command.number(1))))
+        return {};
+    return Failure("the scroll view cannot be touched");
+}
+
+Result<void> swipe(VerbContext& context, const ScriptCommand& command)
+{
+    auto scroll = mainScrollView(context.ui());
+    if (!scroll)
+        return Failure("nothing on the screen scrolls");
+    const auto& way = command.arguments[0];
+    const auto direction = way == "left" ? dv::testing::SwipeDirection::Left
+        : way == "right"                 ? dv::testing::SwipeDirection::Right
+        : way == "up"                    ? dv::testing::SwipeDirection::Up
+                                         : dv::testing::SwipeDirection::Down;
+    if (context.ui().swipePage(scroll, direction))
+        return {};
+    return Failure("the scroll view cannot be touched");
+}
+
+Result<void> spin(VerbContext& context, const ScriptCommand& command)
 {
     auto& ui = context.ui();
     Ref<UIPickerView> picker;
     dv::testing::runMainLoopUntil([&] { return (picker = frontmost<UIPickerView>(ui)) != nil; }, context.findTimeout());
-    if (!picker) {
-        reason = "no picker shows (waited " + seconds(context.findTimeout()) + ")";
-        return false;
-    }
+    if (!picker)
+        return Failure("no picker shows (waited " + seconds(context.findTimeout()) + ")");
     const auto wheel = static_cast<NSInteger>(command.number(0));
     const auto row = static_cast<NSInteger>(command.number(1));
-    if (wheel >= picker->numberOfComponents()) {
-        reason = "the picker has " + std::to_string(picker->numberOfComponents()) + " wheels";
-        return false;
-    }
+    if (wheel >= picker->numberOfComponents())
+        return Failure("the picker has " + std::to_string(picker->numberOfComponents()) + " wheels");
     // The rows of a wheel may come from the server after the wheel before it turned.
     dv::testing::runMainLoopUntil([&] { return row < picker->numberOfRowsInComponent(wheel); }, context.findTimeout());
-    if (row >= picker->numberOfRowsInComponent(wheel)) {
-        reason = "wheel " + std::to_string(wheel) + " has " + std::to_string(picker->numberOfRowsInComponent(wheel)) + " rows";
-        return false;
-    }
+    if (row >= picker->numberOfRowsInComponent(wheel))
+        return Failure("wheel " + std::to_string(wheel) + " has " + std::to_string(picker->numberOfRowsInComponent(wheel)) + " rows");
     if (ui.spinPicker(picker, wheel, row) && picker->selectedRowInComponent(wheel) == row) {
         ui.runUntilIdle();
-        return true;
+        return {};
     }
-    reason = "the wheel did not stop at row " + std::to_string(row);
-    return false;
+    return Failure("the wheel did not stop at row " + std::to_string(row));
 }
 
-bool focus(VerbContext& context, const ScriptCommand& command, std::string& reason)
+Result<void> focus(VerbContext& context, const ScriptCommand& command)
 {
     auto& ui = context.ui();
     const auto& text = command.arguments[0];
@@ -176,39 +216,75 @@ bool focus(VerbContext& context, const ScriptCommand& command, std::string& reas
         }
         return field != nil;
     }, context.findTimeout());
-    if (!field) {
-        reason = "no field shows \"" + text + "\"";
-        return false;
-    }
+    if (!field)
+        return Failure("no field shows \"" + text + "\"");
     if (ui.focus(field))
-        return true;
-    reason = "the view showing \"" + text + "\" does not take the focus";
-    return false;
+        return {};
+    return Failure("the view showing \"" + text + "\" does not take the focus");
+}
+
+Result<void> tapBar(VerbContext& context, const ScriptCommand& command)
+{
+    context.settle();
+    const auto& side = command.arguments[0];
+    auto top = context.ui().topViewController();
+    auto item = top ? (side == "left" ? top->navigationItem()->leftBarButtonItem() : top->navigationItem()->rightBarButtonItem()) : nil;
+    if (!item)
+        return Failure("the navigation bar has no " + side + " button");
+    if (context.ui().tap(item))
+        return {};
+    return Failure("the " + side + " button cannot be touched");
+}
+
+// The home screen's way of opening a feature: the screen made by its class name, titled, pushed
+// animated on the navigation controller on screen.
+Result<void> openScreen(VerbContext& context, const ScriptCommand& command)
+{
+    context.settle();
+    auto navigation = context.ui().navigationController();
+    if (!navigation)
+        return Failure("no navigation controller shows");
+    auto screen = dv::app::makeScreen(command.arguments[0]);
+    if (!screen)
+        return Failure("no screen class " + command.arguments[0] + " is in the application");
+    if (command.arguments.size() > 1)
+        screen->setTitle(NSString::fromUTF8(command.arguments[1]));
+    navigation->pushViewController(screen, true);
+    context.ui().runUntilIdle();
+    return {};
 }
 
 // A tap on a button of the alert on top, once it has come up (an alert that waited behind another
 // comes up as that one goes).
-bool tapAlertButton(VerbContext& context, const UIDriver::Alert& alert, const std::string& button, std::string& reason)
+Result<void> tapAlertButton(VerbContext& context, const UIDriver::Alert& alert, const std::string& button)
 {
-    if (std::find(alert.buttons.begin(), alert.buttons.end(), button) == alert.buttons.end()) {
-        reason = "the alert \"" + alert.title + "\" has no button \"" + button + "\"";
-        return false;
-    }
+    if (std::find(alert.buttons.begin(), alert.buttons.end(), button) == alert.buttons.end())
+        return Failure("the alert \"" + alert.title + "\" has no button \"" + button + "\"");
     const auto before = context.ui().visibleAlerts().size();
     if (dv::testing::runMainLoopUntil([&] { return context.ui().tapAlertButton(button); }, context.findTimeout())) {
         // The alert goes; what it covered is the person's again once it has.
         dv::testing::runMainLoopUntil([&] { return context.ui().visibleAlerts().size() < before; }, context.findTimeout());
         context.settle();
-        return true;
+        return {};
     }
-    reason = "the button \"" + button + "\" of the alert \"" + alert.title + "\" cannot be touched";
-    return false;
+    return Failure("the button \"" + button + "\" of the alert \"" + alert.title + "\" cannot be touched");
+}
+
+Result<void> answerAlert(VerbContext& context, const ScriptCommand& command)
+{
+    auto& ui = context.ui();
+    dv::testing::runMainLoopUntil([&] { return !ui.visibleAlerts().empty(); }, context.findTimeout());
+    auto alerts = ui.visibleAlerts();
+    if (alerts.empty())
+        return Failure("no alert shows (waited " + seconds(context.findTimeout()) + ")");
+    return tapAlertButton(context, alerts.back(), command.arguments[0]);
 }
 
 // The alert a person is asked to answer, by its title or (for alerts of one title, such as the
 // push alerts) its message; it must be the one on top.
-bool chooseInAlert(VerbContext& context, const std::string& title, const std::string& button, std::string& reason)
+Result<void> chooseInAlert(VerbContext& context, const ScriptCommand& command)
 {
+    const std::string& title = command.arguments[0];
     auto& ui = context.ui();
     auto find = [&]() -> std::optional<std::size_t> {
         auto alerts = ui.visibleAlerts();
@@ -224,16 +300,33 @@ bool chooseInAlert(VerbContext& context, const std::string& title, const std::st
     auto alerts = ui.visibleAlerts();
     auto index = find();
     if (!index) {
-        reason = "no alert \"" + title + "\" shows (waited " + seconds(context.findTimeout()) + ")";
+        std::string reason = "no alert \"" + title + "\" shows (waited " + seconds(context.findTimeout()) + ")";
         for (std::size_t i = 0; i < alerts.size(); ++i)
             reason += (i ? ", \"" : "; the alerts: \"") + alerts[i].title + "\"";
-        return false;
+        return Failure(reason);
     }
-    if (*index + 1 != alerts.size()) {
-        reason = "the alert \"" + title + "\" waits under \"" + alerts.back().title + "\" (" + alerts.back().message + "), which is answered first";
-        return false;
-    }
-    return tapAlertButton(context, alerts.back(), button, reason);
+    if (*index + 1 != alerts.size())
+        return Failure("the alert \"" + title + "\" waits under \"" + alerts.back().title + "\" (" + alerts.back().message + "), which is answered first");
+    return tapAlertButton(context, alerts.back(), command.arguments[1]);
+}
+
+Result<void> pickImage(VerbContext& context, const ScriptCommand&)
+{
+    auto& ui = context.ui();
+    dv::testing::runMainLoopUntil([&] { return ui.imagePicker() != nil; }, context.findTimeout());
+    if (!ui.imagePicker())
+        return Failure("no image picker shows (waited " + seconds(context.findTimeout()) + ")");
+    // The picker's grid shows pictures once the person has answered whether the application may
+    // see them (the camera once it may use it).
+    dv::testing::runMainLoopUntil([&] {
+        return dv::PrivacyAccess::status(dv::PrivacyService::photos) != dv::PrivacyStatus::notDetermined
+            || dv::PrivacyAccess::status(dv::PrivacyService::camera) != dv::PrivacyStatus::notDetermined;
+    }, context.findTimeout());
+    // And once what covered the screen (the sheet that offered the album) has faded away.
+    context.settle();
+    if (ui.pickImage(samplePicture()))
+        return {};
+    return Failure("the image picker offers nothing to pick");
 }
 
 } // namespace
@@ -243,171 +336,57 @@ std::vector<Verb> touchVerbs()
     return {
         { "tap", { text("TEXT") }, 1, Phase::Application, Effect::Acts, Checkable::No,
             "taps the view that shows TEXT, scrolling lists and pages to it (waits for it up to 15 s)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                return touchTarget(context, { Target::Kind::Text, command.arguments[0] }, std::nullopt, reason);
-            } },
+            [](VerbContext& context, const ScriptCommand& command) { return touchTarget(context, textOf(command), std::nullopt); } },
         { "tap-at", { number("X"), number("Y") }, 2, Phase::Application, Effect::Acts, Checkable::No, "taps the point X,Y of the screen (points)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) { return touchAt(context, command, std::nullopt, reason); } },
+            [](VerbContext& context, const ScriptCommand& command) { return touchAt(context, command, std::nullopt); } },
         { "tap-image", { text("NAME") }, 1, Phase::Application, Effect::Acts, Checkable::No,
             "taps the button or image view showing the picture NAME (a resource name, or part of the URL it was loaded from)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                return touchTarget(context, { Target::Kind::Picture, command.arguments[0] }, std::nullopt, reason);
-            } },
+            [](VerbContext& context, const ScriptCommand& command) { return touchTarget(context, pictureOf(command), std::nullopt); } },
         { "tap-row", { number("ROW"), number("SECTION") }, 1, Phase::Application, Effect::Acts, Checkable::No,
             "taps row ROW (from 0) of the list on screen, scrolling to it (waits for it up to 15 s)", tapRow },
         { "long-press", { text("TEXT"), number("SECONDS") }, 1, Phase::Application, Effect::Acts, Checkable::No,
             "holds a finger on the view that shows TEXT (for SECONDS, default 0.6)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                return touchTarget(context, { Target::Kind::Text, command.arguments[0] }, holdOf(command, 1), reason);
-            } },
+            [](VerbContext& context, const ScriptCommand& command) { return touchTarget(context, textOf(command), holdOf(command, 1)); } },
         { "long-press-at", { number("X"), number("Y"), number("SECONDS") }, 2, Phase::Application, Effect::Acts, Checkable::No,
             "holds a finger on the point X,Y (for SECONDS, default 0.6)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) { return touchAt(context, command, holdOf(command, 2), reason); } },
+            [](VerbContext& context, const ScriptCommand& command) { return touchAt(context, command, holdOf(command, 2)); } },
         { "long-press-image", { text("NAME"), number("SECONDS") }, 1, Phase::Application, Effect::Acts, Checkable::No,
             "holds a finger on the button or image view showing the picture NAME (for SECONDS, default 0.6)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                return touchTarget(context, { Target::Kind::Picture, command.arguments[0] }, holdOf(command, 1), reason);
-            } },
+            [](VerbContext& context, const ScriptCommand& command) { return touchTarget(context, pictureOf(command), holdOf(command, 1)); } },
         { "drag", { signedNumber("X"), signedNumber("Y"), signedNumber("DX"), signedNumber("DY") }, 4, Phase::Application, Effect::Acts,
-            Checkable::No, "drags a finger from the point X,Y by DX,DY",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                if (context.ui().pan(CGPointMake(command.number(0), command.number(1)), CGPointMake(command.number(2), command.number(3))))
-                    return true;
-                reason = "nothing takes a touch there";
-                return false;
-            } },
+            Checkable::No, "drags a finger from the point X,Y by DX,DY", drag },
         { "scroll", { signedNumber("DX"), signedNumber("DY") }, 2, Phase::Application, Effect::Acts, Checkable::No,
             "scrolls the scroll view on screen by DX,DY points with a finger: DY 300 shows what lies 300 points further down "
             "(the content moves up), DY -300 goes back up; past an edge the content springs back",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                auto scroll = mainScrollView(context.ui());
-                if (!scroll) {
-                    reason = "nothing on the screen scrolls";
-                    return false;
-                }
-                if (context.ui().dragScrollView(scroll, CGPointMake(command.number(0), command.number(1))))
-                    return true;
-                reason = "the scroll view cannot be touched";
-                return false;
-            } },
+            scrollBy },
         { "swipe", { choice("DIRECTION", { "left", "right", "up", "down" }) }, 1, Phase::Application, Effect::Acts, Checkable::No,
-            "a quick stroke of the finger that way, which turns a page of the scroll view on screen",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                auto scroll = mainScrollView(context.ui());
-                if (!scroll) {
-                    reason = "nothing on the screen scrolls";
-                    return false;
-                }
-                const auto& way = command.arguments[0];
-                const auto direction = way == "left" ? dv::testing::SwipeDirection::Left
-                    : way == "right"                 ? dv::testing::SwipeDirection::Right
-                    : way == "up"                    ? dv::testing::SwipeDirection::Up
-                                                     : dv::testing::SwipeDirection::Down;
-                if (context.ui().swipePage(scroll, direction))
-                    return true;
-                reason = "the scroll view cannot be touched";
-                return false;
-            } },
+            "a quick stroke of the finger that way, which turns a page of the scroll view on screen", swipe },
         { "spin", { number("WHEEL"), number("ROW") }, 2, Phase::Application, Effect::Acts, Checkable::No,
             "turns wheel WHEEL (from 0) of the picker on screen to row ROW with the finger", spin },
         { "focus", { text("TEXT") }, 1, Phase::Application, Effect::Acts, Checkable::No,
             "taps the text field showing TEXT or the placeholder TEXT", focus },
         { "type", { text("TEXT") }, 1, Phase::Application, Effect::Acts, Checkable::No,
             "types TEXT into the focused field (\\n presses return)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                return context.ui().typeText(command.arguments[0]) || noFocus(reason);
-            } },
+            [](VerbContext& context, const ScriptCommand& command) { return focused(context.ui().typeText(command.arguments[0])); } },
         { "delete", { number("TIMES") }, 0, Phase::Application, Effect::Acts, Checkable::No, "presses the delete key (TIMES times)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                return context.ui().deleteBackward(command.arguments.empty() ? 1 : static_cast<int>(command.number(0))) || noFocus(reason);
-            } },
+            deleteBackward },
         { "return", {}, 0, Phase::Application, Effect::Acts, Checkable::No, "presses the return key",
-            [](VerbContext& context, const ScriptCommand&, std::string& reason) { return context.ui().pressReturn() || noFocus(reason); } },
+            [](VerbContext& context, const ScriptCommand&) { return focused(context.ui().pressReturn()); } },
         { "hide-keyboard", {}, 0, Phase::Application, Effect::Acts, Checkable::No, "ends editing, as a tap outside the field does",
-            [](VerbContext& context, const ScriptCommand&, std::string&) {
-                context.ui().resignFocus();
-                return true;
-            } },
+            hideKeyboard },
         { "tap-bar", { choice("SIDE", { "left", "right" }) }, 1, Phase::Application, Effect::Acts, Checkable::No,
-            "taps the left or right button of the navigation bar",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                context.settle();
-                const auto& side = command.arguments[0];
-                auto top = context.ui().topViewController();
-                auto item = top ? (side == "left" ? top->navigationItem()->leftBarButtonItem() : top->navigationItem()->rightBarButtonItem()) : nil;
-                if (!item) {
-                    reason = "the navigation bar has no " + side + " button";
-                    return false;
-                }
-                if (context.ui().tap(item))
-                    return true;
-                reason = "the " + side + " button cannot be touched";
-                return false;
-            } },
+            "taps the left or right button of the navigation bar", tapBar },
         { "back", {}, 0, Phase::Application, Effect::Acts, Checkable::No, "goes back: the navigation bar's back button, or the back swipe",
-            [](VerbContext& context, const ScriptCommand&, std::string& reason) {
-                context.settle();
-                return handled(dv::sim::goBack(), reason);
-            } },
+            back },
         { "open", { text("CLASS"), text("TITLE") }, 1, Phase::Application, Effect::Acts, Checkable::No,
             "pushes a new screen of class CLASS (titled TITLE) as a home tile does (--tiles lists sets of tiles that lead to every screen)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                // The home screen's way of opening a feature: the screen made by its class name,
-                // titled, pushed animated on the navigation controller on screen.
-                context.settle();
-                auto navigation = context.ui().navigationController();
-                if (!navigation) {
-                    reason = "no navigation controller shows";
-                    return false;
-                }
-                auto screen = dv::app::makeScreen(command.arguments[0]);
-                if (!screen) {
-                    reason = "no screen class " + command.arguments[0] + " is in the application";
-                    return false;
-                }
-                if (command.arguments.size() > 1)
-                    screen->setTitle(NSString::fromUTF8(command.arguments[1]));
-                navigation->pushViewController(screen, true);
-                context.ui().runUntilIdle();
-                return true;
-            } },
+            openScreen },
         { "alert", { text("BUTTON") }, 1, Phase::Application, Effect::Acts, Checkable::No, "taps BUTTON of the alert on top (waits for one up to 15 s)",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                auto& ui = context.ui();
-                dv::testing::runMainLoopUntil([&] { return !ui.visibleAlerts().empty(); }, context.findTimeout());
-                auto alerts = ui.visibleAlerts();
-                if (alerts.empty()) {
-                    reason = "no alert shows (waited " + seconds(context.findTimeout()) + ")";
-                    return false;
-                }
-                return tapAlertButton(context, alerts.back(), command.arguments[0], reason);
-            } },
+            answerAlert },
         { "alert-choose", { text("TITLE"), text("BUTTON") }, 2, Phase::Application, Effect::Acts, Checkable::No,
             "when several alerts wait: taps BUTTON of the one titled TITLE (or with the message TITLE), which must be on top",
-            [](VerbContext& context, const ScriptCommand& command, std::string& reason) {
-                return chooseInAlert(context, command.arguments[0], command.arguments[1], reason);
-            } },
-        { "pick-image", {}, 0, Phase::Application, Effect::Acts, Checkable::No, "picks a picture in the image picker on screen",
-            [](VerbContext& context, const ScriptCommand&, std::string& reason) {
-                auto& ui = context.ui();
-                dv::testing::runMainLoopUntil([&] { return ui.imagePicker() != nil; }, context.findTimeout());
-                if (!ui.imagePicker()) {
-                    reason = "no image picker shows (waited " + seconds(context.findTimeout()) + ")";
-                    return false;
-                }
-                // The picker's grid shows pictures once the person has answered whether the
-                // application may see them (the camera once it may use it).
-                dv::testing::runMainLoopUntil([&] {
-                    return dv::PrivacyAccess::status(dv::PrivacyService::photos) != dv::PrivacyStatus::notDetermined
-                        || dv::PrivacyAccess::status(dv::PrivacyService::camera) != dv::PrivacyStatus::notDetermined;
-                }, context.findTimeout());
-                // And once what covered the screen (the sheet that offered the album) has faded away.
-                context.settle();
-                if (ui.pickImage(samplePicture()))
-                    return true;
-                reason = "the image picker offers nothing to pick";
-                return false;
-            } },
+            chooseInAlert },
+        { "pick-image", {}, 0, Phase::Application, Effect::Acts, Checkable::No, "picks a picture in the image picker on screen", pickImage },
     };
 }
 

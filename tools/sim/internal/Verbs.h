@@ -4,8 +4,11 @@
 // script is read, and what it does. A new verb is one new entry in the section of its kind:
 //
 //   { "expect-badge", { number("N") }, 1, Phase::Application, Effect::Looks, Checkable::Yes,
-//       "fails unless the application's icon badge shows N",
-//       [](VerbContext& context, const ScriptCommand& command, std::string& reason) { ... } },
+//       "fails unless the application's icon badge shows N", expectBadge },
+//
+// where expectBadge is a function of the section's file that answers the step's Result (a
+// failure says why, in words that follow "NAME:LINE: COMMAND: "); a handler of one line may be a
+// lambda in place.
 //
 // The sections live beside their handlers: ScreenVerbs.cpp (waiting, looking, pictures, marks),
 // TouchVerbs.cpp (touches, typing, going back, alerts), ApplicationVerbs.cpp (launch, states,
@@ -16,6 +19,7 @@
 
 #include "tools/sim/Script.h"
 
+#include "platform/base/Result.h"
 #include "platform/system/PrivacyAccess.h"
 
 #include <functional>
@@ -101,17 +105,10 @@ public:
     virtual std::vector<std::shared_ptr<PushCompletion>>& pushes() = 0;
 };
 
-using VerbHandler = std::function<bool(VerbContext& context, const dv::sim::ScriptCommand& command, std::string& reason)>;
-// A step's result as a handler answers it: true, or false with the reason in `reason`.
-inline bool handled(const Result<void>& result, std::string& reason)
-{
-    if (!result)
-        reason = result.reason();
-    return result.ok();
-}
-// A check of a line beyond its arguments' kinds, when the script is read: the reason it is bad,
-// or empty.
-using LineCheck = std::function<std::string(const dv::sim::ScriptCommand& command)>;
+using VerbHandler = std::function<Result<void>(VerbContext& context, const dv::sim::ScriptCommand& command)>;
+// A check of a line beyond its arguments' kinds, when the script is read: a failure says why the
+// line is bad.
+using LineCheck = std::function<Result<void>(const dv::sim::ScriptCommand& command)>;
 
 struct Verb {
     std::string name; // one word, or two ("defaults set")

@@ -119,31 +119,66 @@ Ref<KBKeyboardManager> KBKeyboardManager::init()
         m_tapGesture->setCancelsTouchesInView(false);
         m_tapGesture->setDelegate(me);
         m_tapGesture->setEnabled(false);
-
-        m_enable = false;
-        m_animationDuration = 0.25;
-        m_animationCurve = 0;
-        setKeyboardDistanceFromTextField(10.0);
-        setCanAdjustTextView(false);
-        setShouldPlayInputClicks(false);
-        setShouldResignOnTouchOutside(false);
-        setOverrideKeyboardAppearance(false);
-        setKeyboardAppearance(UIKeyboardAppearanceDefault);
-        setEnableAutoToolbar(true);
-        setPreventShowingBottomBlankSpace(true);
-        setShouldShowTextFieldPlaceholder(true);
-        setShouldAdoptDefaultKeyboardAnimation(true);
-        setShouldRestoreScrollViewContentOffset(false);
-        setToolbarManageBehaviour(0);
-        setLayoutIfNeededOnUpdate(false);
-        // Table view controllers move their own fields; a platform without the class has none.
-        addClass(m_disabledClasses, NSClassFromString("UITableViewController"_ns));
-        addClass(m_toolbarPreviousNextConsideredClass, UITableView::class_());
-        addClass(m_toolbarPreviousNextConsideredClass, UICollectionView::class_());
-        setShouldToolbarUsesTextFieldTintColor(false);
-        setShouldFixTextViewClip(true);
+        handleSetDefaults();
     });
     return self<KBKeyboardManager>();
+}
+
+void KBKeyboardManager::handleSetDefaults()
+{
+    m_enable = false;
+    m_animationDuration = 0.25;
+    m_animationCurve = 0;
+    setKeyboardDistanceFromTextField(10.0);
+    setCanAdjustTextView(false);
+    setShouldPlayInputClicks(false);
+    setShouldResignOnTouchOutside(false);
+    setOverrideKeyboardAppearance(false);
+    setKeyboardAppearance(UIKeyboardAppearanceDefault);
+    setEnableAutoToolbar(true);
+    setPreventShowingBottomBlankSpace(true);
+    setShouldShowTextFieldPlaceholder(true);
+    setShouldAdoptDefaultKeyboardAnimation(true);
+    setShouldRestoreScrollViewContentOffset(false);
+    setToolbarManageBehaviour(0);
+    setLayoutIfNeededOnUpdate(false);
+    // Table view controllers move their own fields; a platform without the class has none.
+    addClass(m_disabledClasses, NSClassFromString("UITableViewController"_ns));
+    addClass(m_toolbarPreviousNextConsideredClass, UITableView::class_());
+    addClass(m_toolbarPreviousNextConsideredClass, UICollectionView::class_());
+    setShouldToolbarUsesTextFieldTintColor(false);
+    setShouldFixTextViewClip(true);
+}
+
+void KBKeyboardManager::resetSharedManager()
+{
+    auto manager = sharedManager();
+    // Switching off puts back what the manager moved, as far as it is still there.
+    manager->setEnable(false);
+    if (auto window = manager->m_tapGesture->view())
+        window->removeGestureRecognizer(manager->m_tapGesture);
+    manager->m_textFieldView.reset();
+    manager->m_textFieldViewIntialFrame = {};
+    manager->m_topViewBeginRect = {};
+    manager->m_rootViewController.reset();
+    manager->m_layoutGuideConstraintInitialConstant = 0;
+    manager->m_layoutGuideController.reset();
+    manager->m_lastScrollView.reset();
+    manager->m_startingContentInsets = {};
+    manager->m_startingScrollIndicatorInsets = {};
+    manager->m_startingContentOffset = {};
+    manager->m_kbShowNotification = nil;
+    manager->m_kbSize = {};
+    manager->m_isTextFieldViewFrameChanged = false;
+    manager->m_isKeyboardShowing = false;
+    manager->m_toolbarTintColor = nil;
+    manager->m_placeholderFont = nil;
+    manager->m_disabledClasses.clear();
+    manager->m_disabledToolbarClasses.clear();
+    manager->m_toolbarPreviousNextConsideredClass.clear();
+    manager->handleSetDefaults();
+    cachedKeyWindow().reset();
+    load();
 }
 
 KBKeyboardManager::~KBKeyboardManager()

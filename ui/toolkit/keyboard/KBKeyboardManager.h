@@ -51,6 +51,10 @@ class KBKeyboardManager : public NSObject, public UIGestureRecognizerDelegate {
     static Ref<KBKeyboardManager> sharedManager();
     // What the class does when it loads: the shared manager, enabled.
     static void load();
+    // The shared manager as a new process finds it once the class has loaded, for a process that
+    // starts the application again (the runner's relaunch): settings at their defaults, enabled,
+    // and nothing known of a keyboard, a field or what it moved.
+    static void resetSharedManager();
 
     // The master switch. Switching off while the keyboard is up restores everything at once;
     // switching on again applies the keyboard's last will-show notification.
@@ -167,6 +171,8 @@ private:
     void textFieldViewDidChange(const Ref<NSNotification>& notification);
     void willChangeStatusBarOrientation(const Ref<NSNotification>& notification);
 
+    // The settings init gives the first manager.
+    void handleSetDefaults();
     // Helpers of the adjustment (KBKeyboardManagerAdjust.cpp).
     Ref<UIViewController> handleRootController();
     bool handleMayAdjust(const Ref<UIView>& field) const;
