@@ -7,7 +7,7 @@
 #include "app/directory/DirectoryScreens.h"
 #include "app/shell/ApplicationEntry.h"
 #include "app/shell/server/ServerSettings.h"
-#include "platform/dispatch/TestSupport.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIApplication.h"
 #include "push/Lib/Controller/PushService.h"
 #include "tools/devserver/Fault.h"

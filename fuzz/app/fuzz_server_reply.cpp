@@ -26,8 +26,8 @@
 #include "platform/base/NSJSONSerialization.h"
 #include "platform/base/NSURL.h"
 #include "platform/net/NSHTTPURLResponse.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/testing/LoopbackServer.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "push/PSDictionaryCategories.h"
 
 #include <cstddef>

@@ -43,9 +43,9 @@
 #include "platform/system/AddressBook.h"
 #include "platform/system/Security.h"
 #include "platform/testing/TestCertificates.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/net/NSMutableURLRequest.h"
 #include "platform/net/NSURLSession.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "tools/devserver/Server.h"
 
 #include <atomic>

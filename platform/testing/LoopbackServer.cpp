@@ -1,5 +1,5 @@
 #include "platform/testing/LoopbackServer.h"
-#include "platform/testing/ServerSockets.h"
+#include "platform/testing/support/ServerSockets.h"
 
 #include <httplib.h>
 #include <openssl/pem.h>

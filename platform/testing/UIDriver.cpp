@@ -3,7 +3,7 @@
 #include "platform/base/NSArray.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/Clock.h"
-#include "platform/dispatch/TestSupport.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIBarButtonItem.h"
 #include "platform/ui/UIButton.h"

@@ -2,7 +2,7 @@
 #include "platform/testing/UIDriver.h"
 
 #include "platform/base/NSString.h"
-#include "platform/dispatch/TestSupport.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIKeyboard.h"
 #include "platform/ui/UITextField.h"
 #include "platform/ui/UITextView.h"

@@ -2,7 +2,7 @@
 
 #include "platform/base/Mutex.h"
 #include "platform/system/SystemPaths.h"
-#include "platform/testing/ServerSockets.h"
+#include "platform/testing/support/ServerSockets.h"
 #include "tools/devserver/internal/Api.h"
 #include "tools/devserver/internal/FaultReplies.h"
 #include "tools/devserver/internal/HttpFront.h"

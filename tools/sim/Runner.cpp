@@ -14,10 +14,10 @@
 #include "foundation/identity/DIUUID.h"
 #include "platform/base/NSLog.h"
 #include "platform/base/NSString.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/net/SCNetworkReachability.h"
 #include "platform/system/SystemPaths.h"
 #include "platform/system/UIScreen.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/ViewSnapshot.h"
 

@@ -8,10 +8,10 @@
 
 #include "platform/base/NSArray.h"
 #include "platform/dispatch/Clock.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/system/NSUserDefaults.h"
 #include "platform/system/PrivacyAccess.h"
 #include "platform/testing/UIDriver.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIBarButtonItem.h"
 #include "platform/ui/UINavigationController.h"

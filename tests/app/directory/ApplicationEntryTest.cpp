@@ -9,7 +9,7 @@
 #include "app/shell/start/AppDelegate.h"
 #include "platform/base/Scope.h"
 #include "platform/dispatch/NSRunLoop.h"
-#include "platform/dispatch/TestSupport.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UICollectionView.h"
 
 using namespace dv::test;

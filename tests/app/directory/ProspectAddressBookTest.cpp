@@ -7,11 +7,11 @@
 
 #include "app/directory/prospects/ProspectListController.h"
 #include "platform/base/NSDate.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/system/AddressBook.h"
 #include "platform/system/NSUserDefaults.h"
 #include "platform/system/PrivacyAccess.h"
 #include "platform/system/SqliteDatabase.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "tools/devserver/Fault.h"
 
 #include <poll.h>

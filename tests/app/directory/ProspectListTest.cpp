@@ -6,8 +6,8 @@
 
 #include "app/directory/prospects/ProspectListController.h"
 #include "platform/base/NSIndexPath.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/system/NSUserDefaults.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIButton.h"
 #include "tools/devserver/Fault.h"
 

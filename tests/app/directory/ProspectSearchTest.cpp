@@ -10,7 +10,7 @@
 #include "app/directory/prospects/VQCategoryResourcesNewVC.h"
 #include "app/directory/prospects/VQExactCustomerVC.h"
 #include "app/shell/home/VQMainButton.h"
-#include "platform/dispatch/TestSupport.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIPickerView.h"
 #include "platform/ui/UITextField.h"
 #include "tools/devserver/Fault.h"

@@ -16,7 +16,6 @@
 #include "app/shell/server/ZHHttpTool.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSIndexPath.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/graphics/NSStringDrawing.h"
 #include "platform/graphics/UIFont.h"
 #include "platform/graphics/UIImage.h"
@@ -24,6 +23,7 @@
 #include "platform/system/UIScreen.h"
 #include "platform/system/NSUserDefaults.h"
 #include "platform/testing/LargePictures.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "tools/devserver/Fault.h"
 #include "ui/images/RIWebImageManager.h"
 

@@ -11,8 +11,8 @@
 #include "app/shell/models/VQPassiveModel.h"
 #include "platform/base/NSIndexPath.h"
 #include "platform/base/NSLog.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/system/NSUserDefaults.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "tools/devserver/Fault.h"
 
 using namespace dv::test;

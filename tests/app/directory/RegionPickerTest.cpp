@@ -9,7 +9,7 @@
 
 #include "app/directory/uploads/QRCodeUploadController.h"
 #include "app/shell/server/ServerSettings.h"
-#include "platform/dispatch/TestSupport.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "tools/devserver/Fault.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 

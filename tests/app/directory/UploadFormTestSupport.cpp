@@ -8,12 +8,12 @@
 #include "platform/base/NSIndexPath.h"
 #include "platform/base/NSJSONSerialization.h"
 #include "platform/base/NSURL.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/graphics/CGContext.h"
 #include "platform/graphics/UIGraphics.h"
 #include "platform/net/NSMutableURLRequest.h"
 #include "platform/net/NSURLConnection.h"
 #include "platform/system/AVCaptureDevice.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIImagePickerController.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 

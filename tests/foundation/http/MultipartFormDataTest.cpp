@@ -4,9 +4,9 @@
 #include "foundation/http/PNMultipartBodyStream.h"
 #include "foundation/http/PNStreamingMultipartFormData.h"
 #include "platform/base/NSLocale.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/net/NSMutableURLRequest.h"
 #include "platform/net/NSURLError.h"
+#include "platform/testing/support/RunLoopWaits.h"
 
 #include <cerrno>
 #include <cstring>

@@ -4,8 +4,8 @@
 #include "platform/base/NSNumber.h"
 #include "platform/dispatch/NSNotification.h"
 #include "platform/dispatch/NSNotificationCenter.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/net/SCNetworkReachability.h"
+#include "platform/testing/support/RunLoopWaits.h"
 
 #include <netinet/in.h>
 

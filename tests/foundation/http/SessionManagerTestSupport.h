@@ -9,10 +9,10 @@
 #include "platform/base/NSArray.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/net/NSURLSessionTask.h"
 #include "platform/testing/LoopbackServer.h"
-#include "platform/testing/ServerSockets.h"
+#include "platform/testing/support/RunLoopWaits.h"
+#include "platform/testing/support/ServerSockets.h"
 
 #include <atomic>
 #include <string>

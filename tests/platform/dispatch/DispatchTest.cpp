@@ -1,6 +1,6 @@
 #include "platform/base/NSDate.h"
 #include "platform/dispatch/Dispatch.h"
-#include "platform/dispatch/TestSupport.h"
+#include "platform/testing/support/RunLoopWaits.h"
 
 #include <gtest/gtest.h>
 

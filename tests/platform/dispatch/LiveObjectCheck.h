@@ -18,7 +18,7 @@
 #pragma once
 
 #include "platform/base/NSObject.h"
-#include "platform/dispatch/TestSupport.h"
+#include "platform/testing/support/RunLoopWaits.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "platform/dispatch/NSRecursiveLock.h"
 #include "platform/dispatch/NSThread.h"
 #include "platform/dispatch/Synchronized.h"
-#include "platform/dispatch/TestSupport.h"
+#include "platform/testing/support/RunLoopWaits.h"
 
 #include <gtest/gtest.h>
 

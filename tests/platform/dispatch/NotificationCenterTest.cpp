@@ -3,7 +3,7 @@
 #include "platform/base/NSString.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/dispatch/NSOperationQueue.h"
-#include "platform/dispatch/TestSupport.h"
+#include "platform/testing/support/RunLoopWaits.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "platform/base/NSString.h"
 #include "platform/base/SideTable.h"
 #include "platform/dispatch/Observable.h"
-#include "platform/dispatch/TestSupport.h"
+#include "platform/testing/support/RunLoopWaits.h"
 
 #include <gtest/gtest.h>
 

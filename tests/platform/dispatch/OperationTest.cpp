@@ -2,7 +2,7 @@
 #include "platform/base/NSException.h"
 #include "platform/dispatch/NSBlockOperation.h"
 #include "platform/dispatch/NSOperationQueue.h"
-#include "platform/dispatch/TestSupport.h"
+#include "platform/testing/support/RunLoopWaits.h"
 
 #include <gtest/gtest.h>
 

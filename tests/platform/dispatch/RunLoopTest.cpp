@@ -6,8 +6,8 @@
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/dispatch/NSThread.h"
 #include "platform/dispatch/NSTimer.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/dispatch/internal/Waiting.h"
+#include "platform/testing/support/RunLoopWaits.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "platform/net/internal/CurlTransport.h"
 #include "platform/testing/LoopbackServer.h"
-#include "platform/testing/ServerSockets.h"
+#include "platform/testing/support/ServerSockets.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "platform/net/internal/DeadlineWatcher.h"
 
 #include "platform/dispatch/Clock.h"
-#include "platform/dispatch/TestSupport.h"
+#include "platform/testing/support/RunLoopWaits.h"
 
 #include <gtest/gtest.h>
 

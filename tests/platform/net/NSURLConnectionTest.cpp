@@ -6,7 +6,6 @@
 #include "platform/dispatch/NSOperationQueue.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/dispatch/NSThread.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/net/NSCachedURLResponse.h"
 #include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSURLAuthenticationChallenge.h"
@@ -17,7 +16,8 @@
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLProtectionSpace.h"
 #include "platform/testing/LoopbackServer.h"
-#include "platform/testing/ServerSockets.h"
+#include "platform/testing/support/RunLoopWaits.h"
+#include "platform/testing/support/ServerSockets.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "platform/net/NSHTTPCookieStorage.h"
 #include "platform/net/NSURLCache.h"
 #include "platform/net/SCNetworkReachability.h"
-#include "platform/testing/ServerSockets.h"
+#include "platform/testing/support/ServerSockets.h"
 
 #include <thread>
 

@@ -2,8 +2,8 @@
 #include "platform/base/NSString.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/dispatch/NSThread.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/net/SCNetworkReachability.h"
+#include "platform/testing/support/RunLoopWaits.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,6 @@
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
 #include "platform/dispatch/NSOperationQueue.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/net/NSCachedURLResponse.h"
 #include "platform/net/NSHTTPURLResponse.h"
 #include "platform/net/NSMutableURLRequest.h"
@@ -18,6 +17,7 @@
 #include "platform/net/NSURLProtectionSpace.h"
 #include "platform/net/NSURLSession.h"
 #include "platform/testing/LoopbackServer.h"
+#include "platform/testing/support/RunLoopWaits.h"
 
 #include <gtest/gtest.h>
 

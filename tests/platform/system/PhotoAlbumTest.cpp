@@ -1,12 +1,12 @@
 #include "platform/base/Base.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/dispatch/NSThread.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/graphics/UIGraphics.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/system/PhotoAlbum.h"
 #include "platform/system/PrivacyAccess.h"
 #include "TemporaryHome.h"
+#include "platform/testing/support/RunLoopWaits.h"
 
 #include <gtest/gtest.h>
 

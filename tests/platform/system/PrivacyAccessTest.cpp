@@ -1,7 +1,7 @@
-#include "platform/dispatch/TestSupport.h"
 #include "platform/system/PrivacyAccess.h"
 #include "platform/system/SystemPaths.h"
 #include "TemporaryHome.h"
+#include "platform/testing/support/RunLoopWaits.h"
 
 #include <gtest/gtest.h>
 

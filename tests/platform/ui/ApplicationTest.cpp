@@ -3,7 +3,7 @@
 #include "platform/dispatch/NSNotification.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/dispatch/NSThread.h"
-#include "platform/dispatch/TestSupport.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIApplication.h"
 #include "tests/platform/system/TemporaryHome.h"
 

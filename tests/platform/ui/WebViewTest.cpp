@@ -13,10 +13,10 @@
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
 #include "platform/net/NSURLRequest.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/testing/LoopbackServer.h"
 #include "platform/testing/ProcessTree.h"
-#include "platform/testing/ServerSockets.h"
+#include "platform/testing/support/RunLoopWaits.h"
+#include "platform/testing/support/ServerSockets.h"
 #include "platform/ui/FrameTiming.h"
 #include "platform/ui/internal/web/WebEngine.h"
 

@@ -4,9 +4,9 @@
 
 #include "platform/base/Base.h"
 #include "platform/dispatch/Clock.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/system/UIScreen.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "tests/platform/graphics/GraphicsTestSupport.h"
 
 #include <gtest/gtest.h>

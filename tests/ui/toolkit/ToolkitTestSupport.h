@@ -5,9 +5,9 @@
 
 #include "platform/base/Base.h"
 #include "platform/dispatch/Clock.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/testing/Pixels.h"
 #include "platform/testing/UIDriver.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIKit.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 

@@ -13,9 +13,9 @@
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
 #include "platform/dispatch/Clock.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/system/UIUserNotificationSettings.h"
 #include "platform/testing/UIDriver.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIApplication.h"
 #include "push/Lib/Controller/PushService.h"
 

@@ -2,8 +2,8 @@
 
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/graphics/UIImage.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIButton.h"
 #include "platform/ui/UIImageView.h"
 #include "platform/ui/UIKeyboard.h"

@@ -7,8 +7,8 @@
 #include "tools/sim/internal/ScreenSearch.h"
 
 #include "platform/base/NSString.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/testing/UIDriver.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIViewController.h"
 
 #include <filesystem>

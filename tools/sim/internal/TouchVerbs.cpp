@@ -8,12 +8,12 @@
 
 #include "platform/base/NSIndexPath.h"
 #include "platform/base/NSString.h"
-#include "platform/dispatch/TestSupport.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIGraphics.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/system/PrivacyAccess.h"
 #include "platform/testing/UIDriver.h"
+#include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIBarButtonItem.h"
 #include "platform/ui/UICollectionView.h"
 #include "platform/ui/UIImagePickerController.h"

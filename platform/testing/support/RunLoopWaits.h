@@ -1,6 +1,6 @@
-// Helpers for tests of every folder that wait for asynchronous work: they pump the main run
-// loop (and so the main queue) until a condition holds, with a real-time bound so that a broken
-// test fails instead of hanging. Call them on the main thread (the test's thread).
+// Waits for tests of every folder (and the programs that drive the application) on asynchronous
+// work: they pump the main run loop (and so the main queue) until a condition holds, with a
+// real-time bound so that a broken test fails instead of hanging. Call them on the main thread.
 //
 //   dv::ManualClockScope clock;
 //   ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return done; }));

@@ -1,4 +1,4 @@
-#include "platform/testing/ServerSockets.h"
+#include "platform/testing/support/ServerSockets.h"
 
 #include <arpa/inet.h>
 #include <dirent.h>
