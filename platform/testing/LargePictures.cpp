@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+
 namespace dv::testing {
 
 namespace {
@@ -14,7 +16,93 @@ std::string pngChunk(const std::string& type, const std::string& data)
     return be32(std::uint32_t(data.size())) + typed + be32(std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(typed.data()), uInt(typed.size()))));
 }
 
+std::string le16(std::uint16_t v) { return std::string { char(v), char(v >> 8) }; }
+
+// Codes of varying width, packed from the lowest bit up, as a GIF's image data holds them.
+class CodeWriter {
+public:
+    void put(int code, int bits)
+    {
+        m_pending |= std::uint32_t(code) << m_pendingBits;
+        m_pendingBits += bits;
+        while (m_pendingBits >= 8) {
+            m_bytes.push_back(char(m_pending & 0xFF));
+            m_pending >>= 8;
+            m_pendingBits -= 8;
+        }
+    }
+    // The bytes, the last partial one included, in sub-blocks of at most 255 with their end.
+    std::string blocks()
+    {
+        if (m_pendingBits > 0)
+            m_bytes.push_back(char(m_pending & 0xFF));
+        std::string out;
+        for (std::size_t at = 0; at < m_bytes.size(); at += 255) {
+            const std::size_t size = std::min<std::size_t>(255, m_bytes.size() - at);
+            out += char(size);
+            out.append(m_bytes, at, size);
+        }
+        return out + '\0';
+    }
+
+private:
+    std::string m_bytes;
+    std::uint32_t m_pending = 0;
+    int m_pendingBits = 0;
+};
+
+// The LZW data of `pixels` pixels of colour 0 with a minimum code size of 2, as a table-driven
+// encoder makes it. Input of one colour only ever matches the longest string in the table, so
+// the strings sent are runs of 1, 2, 3... pixels, each adding the next longer one, until the table
+// is full and is cleared.
+std::string blackLzw(std::uint64_t pixels)
+{
+    constexpr int kMinimum = 2, kClear = 1 << kMinimum, kEnd = kClear + 1, kFirst = kClear + 2, kTableSize = 4095;
+    CodeWriter writer;
+    int bits = kMinimum + 1;
+    int next = kFirst; // the table's next code
+    auto send = [&](int code) {
+        writer.put(code, bits);
+        if (next >= (1 << bits) && bits < 12)
+            ++bits;
+    };
+    send(kClear);
+    std::uint64_t longest = 1;
+    for (std::uint64_t left = pixels; left > 0;) {
+        const std::uint64_t run = std::min(longest, left);
+        left -= run;
+        send(run == 1 ? 0 : kFirst + int(run - 2));
+        if (left == 0)
+            break;
+        if (next >= kTableSize) {
+            send(kClear);
+            next = kFirst;
+            bits = kMinimum + 1;
+            longest = 1;
+        } else {
+            ++next;
+            ++longest;
+        }
+    }
+    send(kEnd);
+    return std::string(1, char(kMinimum)) + writer.blocks();
+}
+
 } // namespace
+
+std::string blackGif(std::uint16_t width, std::uint16_t height, int frames)
+{
+    // A global table of four colours (black first), then each frame with a tenth of a second's delay.
+    std::string gif = "GIF89a" + le16(width) + le16(height) + std::string { char(0x91), 0, 0 };
+    gif += std::string { 0, 0, 0, char(0xFF), char(0xFF), char(0xFF), 0, 0, 0, 0, 0, 0 };
+    const std::string data = blackLzw(std::uint64_t(width) * height);
+    for (int i = 0; i < frames; ++i) {
+        gif += std::string { 0x21, char(0xF9), 4, 0 } + le16(10) + std::string { 0, 0 };
+        gif += ',' + le16(0) + le16(0) + le16(width) + le16(height) + '\0';
+        gif += data;
+    }
+    return gif + ';';
+}
 
 std::string blackPng(std::uint32_t width, std::uint32_t height)
 {

@@ -102,6 +102,12 @@ public:
             done += n;
             m_read += n;
         }
+        // The library keeps its own copy of what it read: the request's is let go at once.
+        if (m_read == m_request.head.size() + m_request.body.size()) {
+            releaseBytes(m_request.head);
+            releaseBytes(m_request.body);
+            m_read = 0;
+        }
         return ssize_t(done);
     }
     ssize_t write(const char* ptr, size_t size) override
@@ -133,6 +139,7 @@ private:
 struct ExchangeControl {
     bool drop = false;       // close it before anything is written
     bool cutHalfway = false; // write the head and half the body, then close it
+    MemoryShare* answerShare = nullptr; // room for the answer in the front's budget
 };
 thread_local ExchangeControl* t_exchange = nullptr;
 
@@ -235,6 +242,7 @@ bool Server::Impl::delay(double seconds)
 void Server::Impl::serve(const httplib::Request& req, httplib::Response& res)
 {
     ApiRequest request = toApiRequest(req);
+    request.roomForReply = [](std::size_t bytes) { return !t_exchange || t_exchange->answerShare->grow(bytes); };
     std::optional<Fault> fault = faults.take(request.path);
     bool closing = false;
     // A released hold answers as the path's fault says by then.
@@ -265,6 +273,8 @@ void Server::Impl::serve(const httplib::Request& req, httplib::Response& res)
     if (reply.json)
         reply.body = serialise(*reply.json);
     res.status = reply.httpStatus;
+    if (reply.httpStatus == 503)
+        res.set_header("Retry-After", "1");
     // Cut: the head promises the whole body; half of it goes out before the connection closes.
     if (fault && fault->kind == FaultKind::CutConnection && t_exchange)
         t_exchange->cutHalfway = true;
@@ -314,6 +324,7 @@ FrontAnswer Server::Impl::exchange(FrontRequest& request)
 {
     ExchangeStream stream(request);
     ExchangeControl control;
+    control.answerShare = &request.answerShare;
     t_exchange = &control;
     bool closed = false;
     // The library closes after a request that asks for it, or an answer it could not finish.
@@ -325,9 +336,10 @@ FrontAnswer Server::Impl::exchange(FrontRequest& request)
     if (control.cutHalfway) {
         const std::size_t bodyStart = std::min(written.find("\r\n\r\n"), written.size() - 4) + 4;
         written.resize(bodyStart + (written.size() - bodyStart) / 2);
-        return { std::move(written), FrontAnswer::Then::Close };
+        return { std::move(written), FrontAnswer::Then::Close, std::move(request.answerShare) };
     }
-    return { std::move(written), finished && !closed ? FrontAnswer::Then::KeepOpen : FrontAnswer::Then::Close };
+    return { std::move(written), finished && !closed ? FrontAnswer::Then::KeepOpen : FrontAnswer::Then::Close,
+        std::move(request.answerShare) };
 }
 
 Server::Server(std::unique_ptr<Impl> impl)
@@ -348,7 +360,7 @@ Result<std::unique_ptr<Server>> Server::start(Options options)
     impl->options = options;
     DV_TRY_ASSIGN(impl->store, Store::open(options.dataFolder, options.seedCodes));
     impl->api = std::make_unique<Api>(*impl->store, impl->pictures, ApiSettings { .maxImageBytes = options.maxImageBytes, .maxImagePixels = options.maxPicturePixels,
-        .quota = { .codes = options.maxCodesPerDevice, .bytes = options.maxUploadBytesPerDevice }, .now = options.now });
+        .quota = { .codes = options.maxCodesPerDevice, .bytes = options.maxUploadBytesPerDevice, .storeBytes = options.maxStoreBytes }, .now = options.now });
     if (!options.tileSet.empty())
         DV_TRY(listTileSet(*impl->store, options.tileSet));
 
@@ -382,6 +394,7 @@ Result<std::unique_ptr<Server>> Server::start(Options options)
     front.writeDeadline = milliseconds(options.requestDeadlineSeconds);
     front.workers = std::max<std::size_t>(options.threads, 2);
     front.maxConnections = options.maxConnections;
+    front.maxBytesHeld = options.maxBytesHeld;
     DV_TRY_ASSIGN(impl->front, HttpFront::start(front, [raw](FrontRequest& request) { return raw->exchange(request); }));
     impl->port = impl->front->port();
     return std::unique_ptr<Server>(new Server(std::move(impl)));

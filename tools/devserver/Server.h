@@ -15,7 +15,10 @@
 // maxRequestBytes however it is framed (413 as soon as it is passed, before any of a declared
 // body is read; compressed bodies 415), a whole request within requestDeadlineSeconds of its
 // first byte (408), an idle connection closed after keepAliveSeconds. Clients that send slowly or
-// keep connections open hold no worker, so everyone else is answered meanwhile.
+// keep connections open hold no worker, so everyone else is answered meanwhile. The requests and
+// answers of all connections together hold at most maxBytesHeld: past it a request is told 503
+// with Retry-After (before its declared body is read), and so is a client in place of an answer
+// that finds no room.
 //
 // Paths (under /DV/; POST with form fields, at most 8 KB of them (413 past it); GET with a query
 // works as well; `base` is "http://HOST:PORT/DV/" as the client addressed the server). Every JSON
@@ -51,8 +54,9 @@
 //       status n; info "上传成功" (or "更新成功" when the client re-uploads the same account, which
 //       moves it to the top of its list; once a day). Limits: request 8 MiB (413 past it, before
 //       the body is read when its length is declared), picture 2 MiB and 4096 x 4096 pixels
-//       (judged from its header), title 100, account 64, description 1000 characters; per device
-//       100 codes and 32 MiB of pictures (a refresh replaces its picture's bytes).
+//       (judged from its header, all frames of an animation together), title 100, account 64,
+//       description 1000 characters; per device 100 codes and 32 MiB of pictures (a refresh
+//       replaces its picture's bytes); for all devices together 1 GiB of pictures and texts.
 //   district/listSubDistrict.do  parentId ("0" for the provinces)
 //       status n; info [{id n, name, parentid n, level n (1 province, 2 city), namepath "省,市",
 //                        nodepath "440000,440100", charindex, orderby n}]; an unknown parent gives []
@@ -92,6 +96,7 @@
 #pragma once
 
 #include "platform/base/Result.h"
+#include "platform/graphics/RemoteImageLimit.h"
 #include "tools/devserver/Fault.h"
 
 #include <cstddef>
@@ -125,18 +130,26 @@ struct Options {
     int port = 0;                    // 0: any free port
     std::size_t maxRequestBytes = 8 * 1024 * 1024;
     std::size_t maxImageBytes = 2 * 1024 * 1024;
-    // Pictures with more pixels are refused from their header, before anything is decoded: no QR
-    // code needs them, and decoding them would take the memory of many.
-    std::uint64_t maxPicturePixels = 4096 * 4096;
+    // Pictures with more pixels (all frames of an animation together) are refused from their
+    // header, before anything is decoded: no QR code needs them, decoding them would take the
+    // memory of many, and the application would not show them.
+    std::uint64_t maxPicturePixels = dv::kRemoteImageMaximumPixels;
     // What one device may keep uploaded: codes, and bytes of their pictures.
     std::int64_t maxCodesPerDevice = 100;
     std::int64_t maxUploadBytesPerDevice = 32 * 1024 * 1024;
+    // What all devices together may keep uploaded: bytes of the codes' pictures and texts.
+    std::int64_t maxStoreBytes = 1024 * 1024 * 1024;
     std::size_t threads = 16;        // requests handled at once (a delayed or held request keeps one)
     // A request's head and body must arrive within this time from its first byte (408 and the
     // connection closes otherwise); an answer the client does not take within it is dropped.
     double requestDeadlineSeconds = 10;
     double keepAliveSeconds = 5;     // an open connection without a request closes after this
     std::size_t maxConnections = 4096; // open at once; further ones are told 503
+    // Bytes that the requests being read or handled and the answers being written may take, all
+    // connections together. Large ones (uploads, pictures) get three quarters of it at most, so
+    // that clients that send large bodies slowly, or do not read large answers, leave room for
+    // everyone else.
+    std::size_t maxBytesHeld = 64 * 1024 * 1024;
     bool logRequests = false;        // one line per request on standard error
     bool seedCodes = true;           // a new data folder gets the seeded QR codes (NO: an empty directory)
     std::string tileSet {};          // a set of tileSets() to list from the start; empty: as the data folder has it

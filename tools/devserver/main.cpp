@@ -1,18 +1,25 @@
 // dovrelta-devserver: the local application server as a program.
 //
 //   dovrelta-devserver [--host 127.0.0.1] [--port 8092] [--data DIR] [--fault PATH=FAULT]... [--tiles NAME]
-//                      [--no-codes] [--verbose]
+//                      [--store-limit SIZE] [--no-codes] [--verbose]
 //
 // --port 0 picks a free port. The first line on standard output names the base URL, so that a
 // script can read the port back. --no-codes makes a new data folder without the seeded QR codes.
-// --tiles lists a named set of home categories (Server::tileSets) from the start.
+// --tiles lists a named set of home categories (Server::tileSets) from the start. --store-limit
+// bounds the bytes that all uploads together keep (Options::maxStoreBytes; K, M or G for KiB, MiB,
+// GiB).
 // The server runs until SIGINT or SIGTERM.
 #include "tools/devserver/Server.h"
 
+#include <malloc.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,8 +32,9 @@ int usage(const char* message)
         std::fprintf(stderr, "dovrelta-devserver: %s\n", message);
     std::fprintf(stderr,
         "usage: dovrelta-devserver [--host ADDRESS] [--port N] [--data DIR] [--fault PATH=FAULT]... [--tiles NAME]\n"
-        "                          [--no-codes] [--verbose]\n"
+        "                          [--store-limit SIZE] [--no-codes] [--verbose]\n"
         "  --port 0 picks a free port; --data defaults to $DOVRELTA_HOME/server\n"
+        "  --store-limit SIZE: bytes all uploads together may keep, with K, M or G for KiB, MiB, GiB (default 1G)\n"
         "  FAULT: delay[:S] http[:CODE] html malformed array null wrongtypes[:status] status[:CODE[:MSG]] close cut hold,\n"
         "        optionally *N\n"
         "  --tiles NAME: the home categories the server lists (kept in the data folder; a new one lists the first):\n");
@@ -42,6 +50,25 @@ bool parsePort(const char* text, int& port)
     if (!end || *end || value < 0 || value > 65535)
         return false;
     port = static_cast<int>(value);
+    return true;
+}
+
+// "1073741824", "1048576K", "1024M" or "1G"; at least one byte.
+bool parseSize(const char* text, std::int64_t& bytes)
+{
+    char* end = nullptr;
+    errno = 0;
+    long long value = std::strtoll(text, &end, 10);
+    if (!end || end == text || errno || value <= 0)
+        return false;
+    int shift = 0;
+    if (*end == 'K' || *end == 'M' || *end == 'G')
+        shift = *end == 'K' ? 10 : *end == 'M' ? 20 : 30;
+    if (shift && *++end)
+        return false;
+    if (*end || value > (std::numeric_limits<std::int64_t>::max() >> shift))
+        return false;
+    bytes = std::int64_t(value) << shift;
     return true;
 }
 
@@ -65,6 +92,10 @@ int main(int argc, char** argv)
             if (!text || !*text)
                 return usage("--tiles takes the name of a tile set");
             options.tileSet = text;
+        } else if (argument == "--store-limit") {
+            const char* text = value();
+            if (!text || !parseSize(text, options.maxStoreBytes))
+                return usage("--store-limit takes a size in bytes, or with K, M or G");
         } else if (argument == "--no-codes") {
             options.seedCodes = false;
         } else if (argument == "--port") {
@@ -92,6 +123,11 @@ int main(int argc, char** argv)
             return usage(("unknown argument " + argument).c_str());
         }
     }
+
+    // Bodies and answers of hundreds of kilobytes come and go on many threads. The allocator's own
+    // choice would soon keep such blocks in its per-thread heaps, where memory freed stays with
+    // the process; mapped of their own, they go back to the system as soon as they are freed.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 
     // The signals are waited for on this thread; the server's threads inherit the mask.
     std::signal(SIGPIPE, SIG_IGN);

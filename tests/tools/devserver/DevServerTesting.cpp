@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 
 namespace dv::devserver::testing {
@@ -147,6 +148,27 @@ std::string samplePng(int seed)
     UIGraphicsEndImageContext();
     auto png = UIImagePNGRepresentation(image);
     return std::string(reinterpret_cast<const char*>(png->bytes()), png->length());
+}
+
+int startServerProgram(dv::testing::ChildProcess& program, const std::string& dataFolder, std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), { "--port", "0", "--data", dataFolder });
+    if (!program.start(DV_DEVSERVER_PROGRAM, arguments))
+        return 0;
+    const std::string line = program.readLine(20).value_or("");
+    const auto at = line.find("127.0.0.1:");
+    return at == std::string::npos ? 0 : std::atoi(line.c_str() + at + 10);
+}
+
+double memoryMiB(pid_t pid, const char* field)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    const std::string prefix = std::string(field) + ":";
+    std::string line;
+    while (std::getline(status, line))
+        if (line.starts_with(prefix))
+            return std::stod(line.substr(prefix.size())) / 1024;
+    return -1;
 }
 
 RawClient::RawClient(int port)

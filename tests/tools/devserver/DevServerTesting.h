@@ -2,6 +2,7 @@
 // starts the server on a free port with its data in a fresh temporary folder.
 #pragma once
 
+#include "platform/testing/ChildProcess.h"
 #include "tools/devserver/Server.h"
 
 #include <gtest/gtest.h>
@@ -80,6 +81,12 @@ private:
 
 // A small PNG picture (a real one, drawn by the platform's graphics layer).
 std::string samplePng(int seed);
+
+// Starts the built server program on a free port with its data in `dataFolder`; the port it
+// announced, or 0 when it did not start.
+int startServerProgram(dv::testing::ChildProcess& program, const std::string& dataFolder, std::vector<std::string> arguments = {});
+// A process's resident memory now ("VmRSS") or at its peak ("VmHWM"), in MiB; -1 when unknown.
+double memoryMiB(pid_t pid, const char* field);
 
 class DevServerTest : public ::testing::Test {
 protected:

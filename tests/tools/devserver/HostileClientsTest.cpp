@@ -4,13 +4,10 @@
 // everyone else. Times are bounded: the server's own deadlines are set short here.
 #include "DevServerTesting.h"
 
-#include "platform/testing/ChildProcess.h"
-
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -32,17 +29,6 @@ std::string head(const std::string& path, const std::string& framing, const std:
 }
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-// The peak resident memory of a process, in MiB (its VmHWM).
-double peakMemoryMiB(pid_t pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.starts_with("VmHWM:"))
-            return std::stod(line.substr(6)) / 1024;
-    return -1;
-}
 
 class HostileClientsTest : public DevServerTest {
 protected:
@@ -211,21 +197,45 @@ TEST_F(HostileClientsTest, ControlRequestsFromWebPagesAreRefused)
     EXPECT_EQ(server->faults().list().size(), 1u);
 }
 
+TEST_F(HostileClientsTest, RequestsThatRepeatAHeadOfTheirOriginOrFramingAreRefused)
+{
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(server->port()) + "\r\n";
+    auto answer = [&](const std::string& request) {
+        RawClient client(server->port());
+        client.send(request);
+        client.waitFor("\r\n\r\n", 10);
+        return client.received().substr(0, 12);
+    };
+    // The loopback Host first and a page's own second: a reader that takes the first would let the
+    // page plant a fault.
+    const std::string body = "path=home%2Findex.do&fault=status%3A0%3Aplanted";
+    const std::string control = "POST /_control/fault HTTP/1.1\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: "
+        + std::to_string(body.size()) + "\r\n";
+    EXPECT_EQ(answer(control + host + "Host: evil.example\r\n\r\n" + body), "HTTP/1.1 400");
+    EXPECT_EQ(answer(control + host + "Origin: http://127.0.0.1\r\norigin: http://evil.example\r\n\r\n" + body), "HTTP/1.1 400");
+    EXPECT_EQ(answer(control + host + "Referer: http://127.0.0.1/\r\nReferer: http://evil.example/\r\n\r\n" + body), "HTTP/1.1 400");
+    EXPECT_TRUE(server->faults().list().empty()) << "a refused request planted a fault";
+
+    // The framing, even where both copies agree.
+    const std::string login = "POST /DV/client/login.do HTTP/1.1\r\n" + host + "Content-Type: application/x-www-form-urlencoded\r\n";
+    EXPECT_EQ(answer(login + "Content-Length: 5\r\nContent-Length: 5\r\n\r\nid=ab"), "HTTP/1.1 400");
+    EXPECT_EQ(answer(login + "Transfer-Encoding: chunked\r\nTRANSFER-ENCODING: chunked\r\n\r\n5\r\nid=ab\r\n0\r\n\r\n"), "HTTP/1.1 400");
+    // One of each is answered.
+    EXPECT_EQ(answer(login + "Content-Length: 14\r\nOrigin: http://x\r\nReferer: http://x/\r\n\r\nclientId=abc12"), "HTTP/1.1 200");
+}
+
 TEST(HostileClientsProgramTest, AChunkedFloodLeavesTheServersMemoryFlat)
 {
     TemporaryFolder folder;
     dv::testing::ChildProcess program;
-    ASSERT_TRUE(program.start(DV_DEVSERVER_PROGRAM, { "--port", "0", "--data", folder.path() + "/data" }));
-    std::string line = program.readLine(20).value_or("");
-    auto at = line.find("127.0.0.1:");
-    ASSERT_NE(at, std::string::npos) << line;
-    const int port = std::stoi(line.substr(at + 10));
+    const int port = startServerProgram(program, folder.path() + "/data");
+    ASSERT_GT(port, 0);
     {
         RawClient warm(port);
         ASSERT_TRUE(warm.send("POST /DV/home/index.do HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n"));
         ASSERT_TRUE(warm.waitFor("\"listCate\"", 20));
     }
-    const double before = peakMemoryMiB(program.pid());
+    const double before = memoryMiB(program.pid(), "VmHWM");
 
     // Four clients at once, each pouring up to 64 MiB of chunked multipart body into an upload.
     std::vector<std::thread> clients;
@@ -248,7 +258,7 @@ TEST(HostileClientsProgramTest, AChunkedFloodLeavesTheServersMemoryFlat)
     }
     for (auto& client : clients)
         client.join();
-    const double after = peakMemoryMiB(program.pid());
+    const double after = memoryMiB(program.pid(), "VmHWM");
     EXPECT_EQ(refused.load(), 4);
     std::printf("[ figures  ] server peak %.1f MiB before, %.1f MiB after four clients sent %.1f MiB of chunked body\n", before,
         after, double(sent.load()) / (1 << 20));

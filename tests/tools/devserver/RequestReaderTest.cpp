@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 namespace dv::internal::devserver {
 namespace {
 
@@ -128,6 +130,76 @@ TEST(RequestReaderTest, HeadsThatCannotBeFramedSafelyAreRefused)
     RequestReader identity;
     identity.feed("POST /a HTTP/1.1\r\nContent-Encoding: identity\r\nContent-Length: 1\r\n\r\nx");
     EXPECT_EQ(identity.state(), State::Complete);
+}
+
+TEST(RequestReaderTest, AHeadOfTheRequestsOriginOrFramingMayComeOnceOnly)
+{
+    for (const char* name : { "Host", "Origin", "Referer", "Content-Length", "Transfer-Encoding" }) {
+        const std::string value = std::string(name) == "Content-Length" ? "0" : std::string(name) == "Transfer-Encoding" ? "chunked" : "a";
+        RequestReader reader;
+        // Another spelling of the name, and the same value: still a second copy.
+        std::string lower = name;
+        for (char& c : lower)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        reader.feed("POST /a HTTP/1.1\r\n" + std::string(name) + ": " + value + "\r\nX-Between: 1\r\n" + lower + ": " + value + "\r\n\r\n");
+        EXPECT_EQ(reader.state(), State::Refused) << name;
+        EXPECT_EQ(reader.refusalStatus(), 400) << name;
+    }
+    // Other heads may repeat.
+    RequestReader repeated;
+    repeated.feed("GET /a HTTP/1.1\r\nHost: a\r\nAccept: x\r\nAccept: y\r\nCookie: 1\r\nCookie: 2\r\n\r\n");
+    ASSERT_EQ(repeated.state(), State::Complete);
+    EXPECT_EQ(repeated.takeMessage().head, "GET /a HTTP/1.1\r\nHost: a\r\nAccept: x\r\nAccept: y\r\nCookie: 1\r\nCookie: 2\r\nContent-Length: 0\r\n\r\n");
+}
+
+TEST(RequestReaderTest, HeadsAndBodiesAreCountedAgainstTheBudgetBeforeTheyAreHeld)
+{
+    // Large shares may take three quarters of it: 768 KiB of 1 MiB.
+    MemoryBudget budget(1024 * 1024);
+    const RequestLimits limits { .maxHeadBytes = 4096, .maxBodyBytes = 1024 * 1024 };
+    auto post = [](std::size_t length) { return "POST /a HTTP/1.1\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n"; };
+
+    RequestReader first(limits, &budget);
+    first.feed(post(600 * 1024));
+    ASSERT_EQ(first.state(), State::Body);
+    const std::size_t firstHeld = budget.used();
+    EXPECT_GT(firstHeld, 600u * 1024) << "the declared body is counted before a byte of it arrives";
+
+    // A second large body does not fit: refused on its head, its head given back.
+    RequestReader second(limits, &budget);
+    second.feed(post(200 * 1024) + "abc");
+    EXPECT_EQ(second.refusalStatus(), 503);
+    EXPECT_EQ(second.bodyBytes(), 0u);
+    EXPECT_EQ(budget.used(), firstHeld);
+    // So does a chunk of that size, on its size line.
+    RequestReader chunked(limits, &budget);
+    chunked.feed("POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n1000\r\n" + std::string(4096, 'x') + "\r\n");
+    ASSERT_EQ(chunked.state(), State::Body);
+    chunked.feed("32000\r\n");
+    EXPECT_EQ(chunked.refusalStatus(), 503);
+    EXPECT_EQ(budget.used(), firstHeld);
+
+    // A small request still finds room beside the large ones.
+    RequestReader small(limits, &budget);
+    small.feed(post(1000) + std::string(1000, 'y'));
+    ASSERT_EQ(small.state(), State::Complete);
+
+    // The share goes on with the message and leaves the budget with it.
+    first.feed(std::string(600 * 1024, 'z'));
+    ASSERT_EQ(first.state(), State::Complete);
+    {
+        auto message = first.takeMessage();
+        EXPECT_EQ(message.body.size(), 600u * 1024);
+        EXPECT_EQ(message.share.bytes(), firstHeld);
+    }
+    EXPECT_LT(budget.used(), 4096u);
+    small = RequestReader(limits, &budget);
+    EXPECT_EQ(budget.used(), 0u);
+
+    // With the room given back, the large body fits.
+    RequestReader later(limits, &budget);
+    later.feed(post(200 * 1024));
+    EXPECT_EQ(later.state(), State::Body);
 }
 
 TEST(RequestReaderTest, HeadsAndTrailersPastTheLimitAreRefused)

@@ -209,6 +209,30 @@ TEST_F(UploadTest, PicturesOfMorePixelsThanACodeNeedsAreRefusedFromTheirHeader)
     EXPECT_EQ(upload(uploadFields(token, "xl_cut"), { codePart(cut) })["msg"], "二维码图片格式不正确");
 }
 
+TEST_F(UploadTest, AnimationsAreJudgedByAllTheirFramesTogether)
+{
+    std::string token = login(kClient);
+    // Eight frames of 4096 x 4096 in some 100 KB: each frame is within the limit, together they
+    // are eight times past it, and no application would show them.
+    std::string eight = dv::testing::blackGif(4096, 4096, 8);
+    ASSERT_LT(eight.size(), 200u * 1024);
+    auto start = std::chrono::steady_clock::now();
+    Json refused = upload(uploadFields(token, "xl_gif8"), { codePart(eight) });
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500)) << "judged from its frame records, not decoded";
+    EXPECT_EQ(refused["status"], 0);
+    EXPECT_EQ(refused["msg"], "动图各帧合计超过4096×4096像素，请上传静态的二维码图片");
+    EXPECT_EQ(upload(uploadFields(token, "xl_gif5"), { codePart(dv::testing::blackGif(2048, 2048, 5)) })["status"], 0);
+    // A frame past the limit by itself is refused as a still picture is.
+    EXPECT_EQ(upload(uploadFields(token, "xl_gif_wide"), { codePart(dv::testing::blackGif(4097, 4096, 2)) })["msg"],
+        "图片尺寸过大，请上传不超过4096×4096像素的二维码");
+
+    Json small = upload(uploadFields(token, "xl_gif2"), { codePart(dv::testing::blackGif(64, 64, 2)) });
+    EXPECT_EQ(small["status"], 1) << small.dump();
+    EXPECT_EQ(upload(uploadFields(token, "xl_gif_edge"), { codePart(dv::testing::blackGif(4096, 2048, 2)) })["status"], 1)
+        << "two frames of 4096 x 2048 make the limit exactly";
+    EXPECT_EQ(post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23 + 2);
+}
+
 TEST_F(UploadTest, EachDeviceHasAQuotaOfCodesAndBytes)
 {
     startWith({ .maxCodesPerDevice = 3, .maxUploadBytesPerDevice = 40 * 1024 });
@@ -234,6 +258,57 @@ TEST_F(UploadTest, EachDeviceHasAQuotaOfCodesAndBytes)
     EXPECT_EQ(tooBig["msg"], "本设备上传的图片已达存储上限，请压缩图片后再试");
     EXPECT_EQ(post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23 + 4)
         << "nothing was stored";
+}
+
+TEST_F(UploadTest, TheWholeStoreHasABoundWhateverTheDevices)
+{
+    std::string picture = samplePng(12);
+    auto codeBytes = [&](const Fields& fields) {
+        std::size_t bytes = picture.size();
+        for (const auto& [name, value] : fields)
+            if (name == "title" || name == "description" || name == "account")
+                bytes += value.size();
+        return bytes;
+    };
+    // Room for three codes (the seeded ones are counted too, by their texts) and a bit.
+    std::int64_t seeded = 0;
+    for (const char* type : { "11", "2", "3" }) {
+        for (int page = 0; page < 4; ++page) {
+            const Json list = post("qrcode/listCode.do", { { "type", type }, { "page", std::to_string(page) } });
+            for (const auto& code : list["info"]["listItems"])
+                seeded += std::int64_t(code["title"].get<std::string>().size() + code["descriptions"].get<std::string>().size()
+                    + code["account"].get<std::string>().size());
+        }
+    }
+    const std::size_t perCode = codeBytes(uploadFields("", "xl_all0"));
+    std::atomic<std::int64_t> now { 1700000000 };
+    startWith({ .maxStoreBytes = seeded + std::int64_t(3 * perCode + perCode / 2), .now = [&now] { return now.load(); } });
+
+    // Made-up device identifiers, each within its own quota.
+    for (int i = 0; i < 3; ++i) {
+        const std::string device = "d" + std::to_string(i) + std::string(31, 'e');
+        Fields fields = uploadFields(login(device), "xl_all" + std::to_string(i));
+        fields[0].second = device;
+        Json reply = upload(fields, { codePart(picture) });
+        ASSERT_EQ(reply["status"], 1) << i << reply.dump();
+    }
+    const std::string device = std::string(32, 'f');
+    Fields fourth = uploadFields(login(device), "xl_all3");
+    fourth[0].second = device;
+    Json refused = upload(fourth, { codePart(picture) });
+    EXPECT_EQ(refused["status"], 0);
+    EXPECT_EQ(refused["msg"], "服务器的存储空间已达上限，暂时无法上传");
+    EXPECT_EQ(post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23 + 3) << "nothing was stored";
+
+    // A refresh counts its new picture and texts in place of the old ones.
+    now += 86400;
+    const std::string first = "d0" + std::string(31, 'e');
+    Fields refresh = uploadFields(login(first), "xl_all0");
+    refresh[0].second = first;
+    std::string larger = picture;
+    larger.append(perCode, '\0'); // trailing bytes after the end of the PNG are ignored by decoders
+    EXPECT_EQ(upload(refresh, { codePart(larger) })["msg"], "服务器的存储空间已达上限，暂时无法上传");
+    EXPECT_EQ(upload(refresh, { codePart(samplePng(13)) })["info"], "更新成功");
 }
 
 TEST_F(UploadTest, UploadsAndTokensSurviveARestart)

@@ -142,6 +142,13 @@ std::optional<std::int64_t> pictureId(const std::string& path)
     return parseInteger(name.substr(0, end));
 }
 
+// "4096×4096" for a limit of 4096 x 4096 pixels.
+std::string pixelLimitText(std::uint64_t pixels)
+{
+    const std::string side = std::to_string(std::uint64_t(std::sqrt(double(pixels))));
+    return side + "×" + side;
+}
+
 } // namespace
 
 Api::Api(Store& store, Pictures& pictures, ApiSettings settings)
@@ -366,10 +373,10 @@ Result<Reply> Api::saveCode(const ApiRequest& request)
     switch (m_pictures.check({ bytes, request.code->content.size() }, m_settings.maxImagePixels)) {
     case PictureCheck::Decodes:
         break;
-    case PictureCheck::TooManyPixels: {
-        const std::string side = std::to_string(std::uint64_t(std::sqrt(double(m_settings.maxImagePixels))));
-        return refuse(S, "图片尺寸过大，请上传不超过" + side + "×" + side + "像素的二维码");
-    }
+    case PictureCheck::TooManyPixels:
+        return refuse(S, "图片尺寸过大，请上传不超过" + pixelLimitText(m_settings.maxImagePixels) + "像素的二维码");
+    case PictureCheck::TooManyAnimationPixels:
+        return refuse(S, "动图各帧合计超过" + pixelLimitText(m_settings.maxImagePixels) + "像素，请上传静态的二维码图片");
     case PictureCheck::Damaged:
         return refuse(S, "二维码图片格式不正确");
     }
@@ -401,6 +408,8 @@ Result<Reply> Api::saveCode(const ApiRequest& request)
         return refuse(S, "本设备上传的二维码已达" + std::to_string(m_settings.quota.codes) + "个上限，无法再上传");
     case Outcome::TooManyBytes:
         return refuse(S, "本设备上传的图片已达存储上限，请压缩图片后再试");
+    case Outcome::StoreFull:
+        return refuse(S, "服务器的存储空间已达上限，暂时无法上传");
     }
     return refuse(S, "保存失败，请稍后再试");
 }
@@ -609,10 +618,15 @@ Result<Reply> Api::picture(const ApiRequest& request)
         if (!code)
             return missing();
         if (!code->imageType.empty()) {
+            DV_TRY_ASSIGN(const auto size, m_store.codeImageSize(*id));
+            if (size == 0)
+                return missing();
+            if (request.roomForReply && !request.roomForReply(std::size_t(size)))
+                return Reply::busy();
             DV_TRY_ASSIGN(const auto bytes, m_store.codeImage(*id));
             if (bytes.empty())
                 return missing();
-            return Reply::picture(std::string(bytes.begin(), bytes.end()), contentTypeOf(code->imageType));
+            return Reply::picture(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()), contentTypeOf(code->imageType));
         }
         if (auto picture = m_pictures.qrCode(code->account))
             return asReply(*picture);

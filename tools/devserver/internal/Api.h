@@ -7,6 +7,7 @@
 // is fixed per path (see the server's header); a refusal keeps the path's choice for `status`.
 #pragma once
 
+#include "platform/graphics/RemoteImageLimit.h"
 #include "tools/devserver/internal/Pictures.h"
 #include "tools/devserver/internal/Reply.h"
 #include "tools/devserver/internal/Store.h"
@@ -18,7 +19,7 @@ namespace dv::internal::devserver {
 
 struct ApiSettings {
     std::size_t maxImageBytes = 2 * 1024 * 1024;
-    std::uint64_t maxImagePixels = 4096 * 4096;
+    std::uint64_t maxImagePixels = dv::kRemoteImageMaximumPixels;
     UploadQuota quota {};
     // Unix seconds; tests may pin it.
     std::function<std::int64_t()> now;

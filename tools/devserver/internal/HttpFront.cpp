@@ -85,8 +85,10 @@ std::string addressText(const sockaddr_storage& address, int& port)
 std::string frontRefusal(int status)
 {
     std::string body = std::string(textOf(status)) + "\n";
+    // Busy: whatever is full (connections, memory) empties within moments.
+    const char* retry = status == 503 ? "Retry-After: 1\r\n" : "";
     return "HTTP/1.1 " + std::to_string(status) + " " + reasonOf(status) + "\r\nContent-Type: text/plain;charset=UTF-8\r\n"
-        + "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+        + "Content-Length: " + std::to_string(body.size()) + "\r\n" + retry + "Connection: close\r\n\r\n" + body;
 }
 
 struct Connection {
@@ -106,7 +108,10 @@ struct Connection {
     bool requestBegun = false;
     bool continueSent = false;
     std::string pending; // bytes after a complete request: the start of the next one
+    MemoryShare pendingShare;
+    bool closeAfterAnswer = false; // bytes after the request found no room and were dropped
     std::string out;
+    MemoryShare outShare;
     std::size_t written = 0;
     FrontAnswer::Then then = FrontAnswer::Then::KeepOpen;
     bool peerGone = false; // seen while a worker had the request
@@ -124,6 +129,7 @@ struct HttpFront::Impl {
     std::string localAddress;
     std::thread loop;
     std::unique_ptr<httplib::ThreadPool> workers;
+    std::optional<MemoryBudget> budget;
     std::atomic<bool> stopping { false };
     bool stopped = false;
 
@@ -291,7 +297,9 @@ void HttpFront::Impl::accept()
         connection->id = nextId++;
         connection->fd = fd;
         connection->peerAddress = addressText(peer, connection->peerPort);
-        connection->reader = RequestReader(settings.limits);
+        connection->reader = RequestReader(settings.limits, &*budget);
+        connection->pendingShare = MemoryShare(&*budget);
+        connection->outShare = MemoryShare(&*budget);
         connection->deadline = Clock::now() + settings.keepAlive;
         epoll_event event {};
         event.events = EPOLLIN;
@@ -342,7 +350,10 @@ void HttpFront::Impl::take(Connection& connection, std::string_view bytes)
     std::size_t used = connection.reader.feed(bytes);
     switch (connection.reader.state()) {
     case RequestReader::State::Complete:
-        connection.pending.append(bytes.substr(used));
+        if (connection.pendingShare.grow(bytes.size() - used))
+            connection.pending.append(bytes.substr(used));
+        else
+            connection.closeAfterAnswer = true;
         dispatch(connection);
         return;
     case RequestReader::State::Refused:
@@ -376,11 +387,13 @@ void HttpFront::Impl::dispatch(Connection& connection)
     auto request = std::make_shared<FrontRequest>();
     request->head = std::move(message.head);
     request->body = std::move(message.body);
+    request->share = std::move(message.share);
     request->peerAddress = connection.peerAddress;
     request->peerPort = connection.peerPort;
     request->localAddress = localAddress;
     request->localPort = port;
     request->socket = connection.fd;
+    request->answerShare = MemoryShare(&*budget);
     const std::uint64_t id = connection.id;
     workers->enqueue([this, id, request] {
         FrontAnswer answer = handler(*request);
@@ -401,8 +414,18 @@ void HttpFront::Impl::collectAnswers()
     }
     for (auto& [id, answer] : ready) {
         auto it = connections.find(id);
-        if (it != connections.end())
-            this->answer(*it->second, std::move(answer));
+        if (it == connections.end())
+            continue;
+        Connection& connection = *it->second;
+        // An answer is dropped for the refusal when the budget has no room for it.
+        connection.outShare = std::move(answer.share);
+        const std::size_t taken = connection.outShare.bytes();
+        if (answer.then != FrontAnswer::Then::Drop && answer.bytes.size() > taken
+            && !connection.outShare.grow(answer.bytes.size() - taken)) {
+            connection.outShare.release();
+            answer = { frontRefusal(503), FrontAnswer::Then::Close };
+        }
+        this->answer(connection, std::move(answer));
     }
 }
 
@@ -421,6 +444,8 @@ void HttpFront::Impl::answer(Connection& connection, FrontAnswer answer)
     connection.out = std::move(answer.bytes);
     connection.written = 0;
     connection.then = answer.then;
+    if (connection.closeAfterAnswer && connection.then == FrontAnswer::Then::KeepOpen)
+        connection.then = FrontAnswer::Then::Close;
     connection.deadline = Clock::now() + settings.writeDeadline;
     writeTo(connection);
 }
@@ -444,14 +469,15 @@ void HttpFront::Impl::writeTo(Connection& connection)
 
 void HttpFront::Impl::finishExchange(Connection& connection)
 {
-    connection.out = {};
+    releaseBytes(connection.out);
+    connection.outShare.release();
     connection.written = 0;
     if (connection.then != FrontAnswer::Then::KeepOpen) {
         linger(connection);
         return;
     }
     connection.phase = Connection::Phase::Reading;
-    connection.reader = RequestReader(settings.limits);
+    connection.reader = RequestReader(settings.limits, &*budget);
     connection.requestBegun = false;
     connection.continueSent = false;
     connection.deadline = Clock::now() + settings.keepAlive;
@@ -459,13 +485,15 @@ void HttpFront::Impl::finishExchange(Connection& connection)
     // A request the client sent right behind the last one.
     std::string next = std::move(connection.pending);
     connection.pending.clear();
+    connection.pendingShare.release();
     take(connection, next);
 }
 
 void HttpFront::Impl::linger(Connection& connection)
 {
     connection.phase = Connection::Phase::Lingering;
-    connection.pending.clear();
+    releaseBytes(connection.pending);
+    connection.pendingShare.release();
     connection.reader = RequestReader(settings.limits);
     ::shutdown(connection.fd, SHUT_WR);
     connection.deadline = Clock::now() + kLinger;
@@ -527,6 +555,7 @@ Result<std::unique_ptr<HttpFront>> HttpFront::start(FrontSettings settings, Hand
     auto impl = std::make_unique<Impl>();
     impl->settings = std::move(settings);
     impl->handler = std::move(handler);
+    impl->budget.emplace(impl->settings.maxBytesHeld);
     if (auto listening = impl->listen(); !listening) {
         if (impl->listener >= 0)
             ::close(impl->listener);

@@ -5,6 +5,11 @@
 // only while its complete request is being handled, so clients that send slowly or keep idle
 // connections open hold no worker and delay nobody.
 //
+// Memory is bounded for all connections together (MemoryBudget): a request that the budget has
+// no room for is told 503 (before its declared body is read), and so is a client whose answer
+// finds no room, in place of its answer; bytes a client sends behind a request it has not yet
+// been answered are held only while there is room, else the connection closes after the answer.
+//
 // Time limits, on the steady clock: a request (head and body) must arrive within the request
 // deadline from its first byte, or the client gets 408 and the connection closes; a kept-alive
 // connection that starts no request within the keep-alive time closes; an answer the client does
@@ -41,6 +46,8 @@ struct FrontSettings {
     std::size_t workers = 16;
     // Past this many open connections a new one is told 503 and closed.
     std::size_t maxConnections = 4096;
+    // What the connections' requests and answers may take at once, all together.
+    std::size_t maxBytesHeld = 64 * 1024 * 1024;
 };
 
 // One complete request, as the handler gets it: the message with a plain Content-Length (its
@@ -48,11 +55,15 @@ struct FrontSettings {
 struct FrontRequest {
     std::string head;
     std::string body;
+    MemoryShare share; // what the head and body take of the budget, given back with them
     std::string peerAddress;
     int peerPort = 0;
     std::string localAddress;
     int localPort = 0;
     int socket = -1; // for reading only: the front owns it
+    // Room the handler takes for its answer before it makes it (a large picture), so that an
+    // answer the budget has no room for is refused before it is read; goes on with the answer.
+    MemoryShare answerShare;
 };
 
 struct FrontAnswer {
@@ -62,6 +73,7 @@ struct FrontAnswer {
         Close,    // after the bytes are written
         Drop,     // at once, nothing written
     } then = Then::KeepOpen;
+    MemoryShare share {}; // room taken for the answer so far (FrontRequest::answerShare)
 };
 
 class HttpFront {
@@ -87,7 +99,8 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
-// The short plain-text answer the front gives for a status of its own, with Connection: close.
+// The short plain-text answer the front gives for a status of its own, with Connection: close
+// (and for 503, Retry-After).
 std::string frontRefusal(int status);
 
 } // namespace dv::internal::devserver

@@ -2,10 +2,10 @@
 
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
-#include "platform/graphics/RemoteImageLimit.h"
 #include "platform/base/NSString.h"
 #include "platform/graphics/CGGradient.h"
 #include "platform/graphics/NSStringDrawing.h"
+#include "platform/graphics/RemoteImageLimit.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIFont.h"
 #include "platform/graphics/UIGraphics.h"
@@ -75,7 +75,7 @@ Picture finish()
 
 std::optional<Picture> Pictures::cached(const std::string& key)
 {
-    std::lock_guard lock(m_cacheMutex);
+    dv::MutexLocker lock(m_cacheMutex);
     auto it = m_cache.find(key);
     if (it == m_cache.end())
         return std::nullopt;
@@ -84,7 +84,7 @@ std::optional<Picture> Pictures::cached(const std::string& key)
 
 void Pictures::remember(const std::string& key, const Picture& picture)
 {
-    std::lock_guard lock(m_cacheMutex);
+    dv::MutexLocker lock(m_cacheMutex);
     // The set of pictures is small; a crude bound keeps a long-running server from growing.
     if (m_cache.size() >= 512)
         m_cache.clear();
@@ -98,7 +98,7 @@ Picture Pictures::icon(const std::string& key, std::int64_t colourSeed, const st
         return *hit;
     Picture picture;
     {
-        std::lock_guard lock(m_drawMutex);
+        dv::MutexLocker lock(m_drawMutex);
         UIGraphicsBeginImageContextWithOptions(CGSizeMake(120, 120), false, 1);
         auto context = UIGraphicsGetCurrentContext();
         const Rgb& colour = colourFor(colourSeed);
@@ -122,7 +122,7 @@ Picture Pictures::banner(std::int64_t adId, const std::string& name)
         return *hit;
     Picture picture;
     {
-        std::lock_guard lock(m_drawMutex);
+        dv::MutexLocker lock(m_drawMutex);
         UIGraphicsBeginImageContextWithOptions(CGSizeMake(750, 300), true, 1);
         auto context = UIGraphicsGetCurrentContext();
         const Rgb& from = colourFor(adId * 5);
@@ -152,7 +152,7 @@ std::optional<Picture> Pictures::qrCode(const std::string& text)
         return std::nullopt;
     Picture picture;
     {
-        std::lock_guard lock(m_drawMutex);
+        dv::MutexLocker lock(m_drawMutex);
         const double side = (matrix->width + 2 * kQuietModules) * kModulePixels;
         UIGraphicsBeginImageContextWithOptions(CGSizeMake(side, side), true, 1);
         auto context = UIGraphicsGetCurrentContext();
@@ -176,14 +176,13 @@ std::optional<Picture> Pictures::qrCode(const std::string& text)
 PictureCheck Pictures::check(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels)
 {
     auto data = NSData::dataWithBytes(bytes.data(), bytes.size());
-    // The header alone; the server decodes the first image only.
     auto extent = dv::imageExtent(data);
     if (!extent)
         return PictureCheck::Damaged;
-    if (extent->width * extent->height > maxPixels)
-        return PictureCheck::TooManyPixels;
+    if (extent->decodedPixels() > maxPixels)
+        return extent->width * extent->height > maxPixels ? PictureCheck::TooManyPixels : PictureCheck::TooManyAnimationPixels;
     // One decode at a time, of a picture of bounded size.
-    std::lock_guard lock(m_drawMutex);
+    dv::MutexLocker lock(m_drawMutex);
     auto image = UIImage::imageWithData(data);
     return image && image->CGImage() ? PictureCheck::Decodes : PictureCheck::Damaged;
 }

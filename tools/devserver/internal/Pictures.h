@@ -7,9 +7,10 @@
 // may be called from any of the server's threads.
 #pragma once
 
+#include "platform/base/Mutex.h"
+
 #include <cstdint>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -22,7 +23,12 @@ struct Picture {
     std::string contentType;
 };
 
-enum class PictureCheck { Decodes, TooManyPixels, Damaged };
+enum class PictureCheck {
+    Decodes,
+    TooManyPixels,          // one image past the limit
+    TooManyAnimationPixels, // each frame of an animation within it, all of them together past it
+    Damaged,
+};
 
 class Pictures {
 public:
@@ -35,8 +41,10 @@ public:
     std::optional<Picture> qrCode(const std::string& text);
 
     // Whether the bytes are a picture the platform can decode (not merely the right first bytes)
-    // of at most `maxPixels` pixels. The size is read from the header first: a larger picture is
-    // refused before a pixel of it is decoded.
+    // of at most `maxPixels` pixels, every frame of an animation counted, as the application
+    // counts them before it shows a picture (platform/graphics/RemoteImageLimit.h). The size is
+    // read from the header and the frame records first: a larger picture is refused before a
+    // pixel of it is decoded.
     PictureCheck check(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
 
     // Module size and quiet zone of the QR pictures, for readers of them.
@@ -47,9 +55,10 @@ private:
     std::optional<Picture> cached(const std::string& key);
     void remember(const std::string& key, const Picture& picture);
 
-    std::mutex m_drawMutex;
-    std::mutex m_cacheMutex;
-    std::map<std::string, Picture> m_cache;
+    // The platform's drawing and decoding run under it, one at a time; it guards no field here.
+    dv::Mutex m_drawMutex;
+    dv::Mutex m_cacheMutex;
+    std::map<std::string, Picture> m_cache DV_GUARDED_BY(m_cacheMutex);
 };
 
 // "png", "jpg", "gif" or "webp" by the first bytes; "" for anything else.

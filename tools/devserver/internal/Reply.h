@@ -4,7 +4,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -24,6 +26,9 @@ struct ApiRequest {
     std::map<std::string, std::string> fields; // query and form fields; the first value of a name wins
     std::optional<UploadedFile> code;          // the multipart file part named "code"
     std::string base;                          // "http://HOST:PORT/DV/" as the client addressed us
+    // Takes room in the server's memory for a reply of that many bytes; false when there is none
+    // now. Large replies ask before they are read. Empty: always room.
+    std::function<bool(std::size_t)> roomForReply {};
 };
 
 struct Reply {
@@ -43,6 +48,8 @@ struct Reply {
         return { Kind::Picture, 200, std::move(contentType), std::move(bytes), std::nullopt };
     }
     static Reply ofJson(Json json) { return { Kind::Json, 200, "application/json;charset=UTF-8", {}, std::move(json) }; }
+    // No room for the reply now: 503, to be asked again in a moment.
+    static Reply busy() { return { Kind::Page, 503, "text/plain;charset=UTF-8", "服务器繁忙，请稍后再试\n", std::nullopt }; }
 };
 
 // The JSON text of a reply. Text that came in as invalid UTF-8 is replaced, never thrown over.

@@ -1,6 +1,7 @@
 #include "tools/devserver/internal/RequestReader.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 
 namespace dv::internal::devserver {
@@ -9,6 +10,10 @@ namespace {
 
 // A chunk-size line is a number, maybe with extensions; nothing honest needs more.
 constexpr std::size_t kMaxChunkLine = 4096;
+
+// Header fields a request may carry once only: of two copies, one reader would judge by the first
+// and another by the last (where the body ends, which site the request comes from).
+constexpr std::array<std::string_view, 5> kSingleHeads = { "Host", "Origin", "Referer", "Content-Length", "Transfer-Encoding" };
 
 std::string_view trimmed(std::string_view s)
 {
@@ -87,8 +92,9 @@ Number hexadecimal(std::string_view text, std::uint64_t& value)
 
 } // namespace
 
-RequestReader::RequestReader(RequestLimits limits)
+RequestReader::RequestReader(RequestLimits limits, MemoryBudget* budget)
     : m_limits(limits)
+    , m_share(budget)
 {
 }
 
@@ -96,9 +102,18 @@ void RequestReader::refuse(int status)
 {
     m_state = State::Refused;
     m_refusal = status;
-    m_body = {};
-    m_kept = {};
-    m_line = {};
+    releaseBytes(m_body);
+    releaseBytes(m_kept);
+    releaseBytes(m_line);
+    m_share.release();
+}
+
+bool RequestReader::hold(std::size_t bytes)
+{
+    if (m_share.grow(bytes))
+        return true;
+    refuse(503);
+    return false;
 }
 
 std::size_t RequestReader::feed(std::string_view bytes)
@@ -132,6 +147,8 @@ std::size_t RequestReader::feedHead(std::string_view bytes)
             refuse(431);
             return used;
         }
+        if (!hold(take))
+            return used;
         m_headBytes += take;
         m_line.append(bytes.substr(used, take));
         used += take;
@@ -175,6 +192,15 @@ bool RequestReader::takeHeaderLine(std::string_view line)
     }
     std::string_view name = line.substr(0, colon);
     std::string_view value = trimmed(line.substr(colon + 1));
+    for (std::size_t i = 0; i < kSingleHeads.size(); ++i) {
+        if (!sameName(name, kSingleHeads[i]))
+            continue;
+        if (m_singleHeadsSeen & (1u << i)) {
+            refuse(400);
+            return false;
+        }
+        m_singleHeadsSeen |= 1u << i;
+    }
     if (sameName(name, "Content-Length")) {
         // One number, or a list of the same number.
         int status = eachListItem(value, [&](std::string_view item) {
@@ -239,6 +265,8 @@ bool RequestReader::finishHead()
         refuse(413);
         return false;
     }
+    if (!hold(std::size_t(m_length)))
+        return false;
     m_state = State::Body;
     if (!m_chunked && m_length == 0)
         m_state = State::Complete;
@@ -285,8 +313,11 @@ std::size_t RequestReader::feedChunked(std::string_view bytes)
             refuse(trailer ? 431 : 400);
             return used;
         }
-        if (trailer)
+        if (trailer) {
+            if (!hold(take))
+                return used;
             m_headBytes += take;
+        }
         m_line.append(bytes.substr(used, take));
         used += take;
         if (end == std::string_view::npos)
@@ -307,11 +338,13 @@ std::size_t RequestReader::feedChunked(std::string_view bytes)
             case Number::Ok:
                 break;
             }
-            // Refused on the size line: the chunk would pass the limit.
+            // Refused on the size line: the chunk would pass the limit, or the budget.
             if (size > m_limits.maxBodyBytes - m_body.size()) {
                 refuse(413);
                 return used;
             }
+            if (!hold(std::size_t(size)))
+                return used;
             m_chunkLeft = size;
             m_chunkStep = size == 0 ? ChunkStep::Trailers : ChunkStep::Data;
             break;
@@ -337,10 +370,8 @@ std::size_t RequestReader::feedChunked(std::string_view bytes)
 
 RequestReader::Message RequestReader::takeMessage()
 {
-    Message message { std::move(m_kept), std::move(m_body) };
+    Message message { std::move(m_kept), std::move(m_body), std::move(m_share) };
     message.head.append("Content-Length: ").append(std::to_string(message.body.size())).append("\r\n\r\n");
-    m_kept = {};
-    m_body = {};
     return message;
 }
 

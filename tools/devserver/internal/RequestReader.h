@@ -5,8 +5,13 @@
 // chunked body as soon as its chunks pass the limit (a chunk that announces more than is left is
 // refused on its size line). Heads and bodies that cannot be framed without guessing are refused
 // too: a length together with a transfer coding, lengths that disagree, codings other than
-// chunked, folded or nameless header lines; so are compressed bodies (a content coding), whose
-// size after inflating nothing bounds.
+// chunked, folded or nameless header lines, a second Host, Origin, Referer, Content-Length or
+// Transfer-Encoding line; so are compressed bodies (a content coding), whose size after inflating
+// nothing bounds.
+//
+// Given a memory budget, the reader counts the head and the body into its share of it before it
+// holds them (a declared body before a byte of it is read, a chunk on its size line) and refuses
+// with 503 what the budget has no room for; the share goes on with the message.
 //
 // A complete request is handed on as one plain message: the head as received, without its
 // framing, Expect and transfer-coding lines, with the body's exact Content-Length, and the body
@@ -14,10 +19,12 @@
 //
 // One reader per request; owned and used by one thread.
 //
-//   RequestReader reader({ .maxBodyBytes = 8 << 20 });
+//   RequestReader reader({ .maxBodyBytes = 8 << 20 }, &budget);
 //   std::size_t used = reader.feed(bytes);          // what it took of them
 //   if (reader.state() == RequestReader::State::Complete) handle(reader.takeMessage());
 #pragma once
+
+#include "tools/devserver/internal/MemoryBudget.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,7 +48,8 @@ public:
         Refused,  // refusalStatus() says why; nothing more is read
     };
 
-    explicit RequestReader(RequestLimits limits = {});
+    // Without a budget, what the limits allow is held without asking.
+    explicit RequestReader(RequestLimits limits = {}, MemoryBudget* budget = nullptr);
 
     // Takes what it can of `bytes` (what arrived since the last call) and answers how many it took:
     // all of them, unless the request completed or was refused before their end.
@@ -49,7 +57,8 @@ public:
 
     State state() const { return m_state; }
     // 400 malformed framing, 413 body past the limit, 415 a content coding, 431 head past the
-    // limit, 501 a transfer coding that is not chunked. 0 unless refused.
+    // limit, 501 a transfer coding that is not chunked, 503 no room in the memory budget. 0 unless
+    // refused.
     int refusalStatus() const { return m_refusal; }
     // The head asked to be told before it sends its body ("Expect: 100-continue"), and the body
     // has not begun: the caller answers "100 Continue" once.
@@ -61,6 +70,7 @@ public:
     struct Message {
         std::string head; // ends with the blank line
         std::string body;
+        MemoryShare share; // what the two take of the budget
     };
     Message takeMessage();
 
@@ -76,7 +86,11 @@ private:
 
     enum class ChunkStep { SizeLine, Data, DataEnd, Trailers };
 
+    // Counts `bytes` more into the share; refuses with 503 when they do not fit.
+    bool hold(std::size_t bytes);
+
     RequestLimits m_limits;
+    MemoryShare m_share;
     State m_state = State::Idle;
     int m_refusal = 0;
 
@@ -84,6 +98,7 @@ private:
     std::string m_kept;     // the head's request line and header lines that go on
     std::size_t m_headBytes = 0;
     bool m_sawRequestLine = false;
+    unsigned m_singleHeadsSeen = 0; // a bit for each header field that may come once only
 
     bool m_chunked = false;
     bool m_hasLength = false;

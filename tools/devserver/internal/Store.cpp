@@ -16,6 +16,9 @@ constexpr const char* kCodeColumns =
     "id, type, title, account, nick_name, descriptions, area_id, area_name, equip_id, status, add_time, revision, image_type";
 constexpr const char* kDistrictColumns = "id, name, parent_id, level, name_path, node_path, char_index, order_by";
 constexpr const char* kCategoryColumns = "category_id, name, keyword, order_by, type";
+// What a code keeps of its uploader's: the picture and the texts, in bytes.
+constexpr const char* kStoredBytes = "COALESCE(LENGTH(image), 0) + LENGTH(CAST(title AS BLOB)) + LENGTH(CAST(descriptions AS BLOB)) "
+                                     "+ LENGTH(CAST(account AS BLOB))";
 
 CodeRecord readCode(const SqliteStatement& row)
 {
@@ -139,6 +142,7 @@ Result<std::unique_ptr<Store>> Store::open(const std::string& folder, bool seedC
 
 Result<void> Store::createAndSeed(bool seedCodes)
 {
+    dv::MutexLocker lock(m_mutex);
     {
         auto tables = m_db->prepare("SELECT COUNT(*) AS total FROM sqlite_master WHERE type = 'table' AND name = 'meta'");
         DV_TRY_ASSIGN(std::int64_t hasMeta, count(tables));
@@ -172,7 +176,7 @@ Result<void> Store::createAndSeed(bool seedCodes)
 
 Result<std::string> Store::login(const std::string& clientId, const std::string& now)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     DV_TRY_ASSIGN(auto transaction, SqliteTransaction::begin(*m_db));
     auto find = m_db->prepare("SELECT token FROM clients WHERE client_id = ?1");
     find.bind(1, clientId);
@@ -196,7 +200,7 @@ Result<std::string> Store::login(const std::string& clientId, const std::string&
 
 Result<std::optional<std::string>> Store::tokenOf(const std::string& clientId)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto find = m_db->prepare("SELECT token FROM clients WHERE client_id = ?1");
     find.bind(1, clientId);
     return firstRow(find, [](const SqliteStatement& row) { return row.text("token"); });
@@ -204,7 +208,7 @@ Result<std::optional<std::string>> Store::tokenOf(const std::string& clientId)
 
 Result<std::int64_t> Store::loginCount(const std::string& clientId)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto find = m_db->prepare("SELECT login_count AS total FROM clients WHERE client_id = ?1");
     find.bind(1, clientId);
     return count(find);
@@ -212,7 +216,7 @@ Result<std::int64_t> Store::loginCount(const std::string& clientId)
 
 Result<void> Store::replaceHomeCategories(const std::vector<std::pair<CategoryRecord, std::string>>& categories)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     DV_TRY_ASSIGN(auto transaction, SqliteTransaction::begin(*m_db));
     DV_TRY(m_db->exec("DELETE FROM home_categories"));
     DV_TRY(insertHomeCategories(*m_db, categories));
@@ -221,14 +225,14 @@ Result<void> Store::replaceHomeCategories(const std::vector<std::pair<CategoryRe
 
 Result<std::vector<CategoryRecord>> Store::homeCategories()
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto query = m_db->prepare(std::string("SELECT ") + kCategoryColumns + " FROM home_categories ORDER BY order_by");
     return allRows(query, readCategory);
 }
 
 Result<std::optional<std::pair<CategoryRecord, std::string>>> Store::homePage(std::int64_t categoryId)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto query = m_db->prepare(std::string("SELECT ") + kCategoryColumns + ", page_html FROM home_categories WHERE category_id = ?1");
     query.bind(1, categoryId);
     return firstRow(query, [](const SqliteStatement& row) { return std::pair { readCategory(row), row.text("page_html") }; });
@@ -236,14 +240,14 @@ Result<std::optional<std::pair<CategoryRecord, std::string>>> Store::homePage(st
 
 Result<std::vector<AdRecord>> Store::ads()
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto query = m_db->prepare("SELECT ad_id, name, link_path, link_type, seq, status, create_time, modify_time FROM ads ORDER BY seq");
     return allRows(query, readAd);
 }
 
 Result<Contact> Store::contact()
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto query = m_db->prepare("SELECT key, value FROM settings");
     DV_TRY_ASSIGN(auto settings, allRows(query, [](const SqliteStatement& row) { return std::pair { row.text("key"), row.text("value") }; }));
     Contact contact;
@@ -260,7 +264,7 @@ Result<Contact> Store::contact()
 
 Result<Page<CodeRecord>> Store::codes(const std::string& type, std::int64_t page, std::int64_t pageSize)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     Page<CodeRecord> out;
     auto total = m_db->prepare("SELECT COUNT(*) AS total FROM codes WHERE type = ?1");
     total.bind(1, type);
@@ -292,7 +296,7 @@ Result<CodeRecord> Store::withPosition(CodeRecord code)
 
 Result<std::optional<CodeRecord>> Store::code(std::int64_t id)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto query = m_db->prepare(std::string("SELECT ") + kCodeColumns + " FROM codes WHERE id = ?1");
     query.bind(1, id);
     DV_TRY_ASSIGN(auto code, firstRow(query, readCode));
@@ -304,7 +308,7 @@ Result<std::optional<CodeRecord>> Store::code(std::int64_t id)
 
 Result<std::optional<CodeRecord>> Store::codeAt(const std::string& type, std::int64_t position)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     if (position < 0)
         return std::optional<CodeRecord>();
     auto query = m_db->prepare(std::string("SELECT ") + kCodeColumns
@@ -320,7 +324,7 @@ Result<std::optional<CodeRecord>> Store::codeAt(const std::string& type, std::in
 Result<Store::SaveResult> Store::saveCode(const NewCode& code, const UploadQuota& quota)
 {
     using Outcome = SaveResult::Outcome;
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto region = m_db->prepare("SELECT name_path FROM districts WHERE id = ?1");
     region.bind(1, code.areaId);
     DV_TRY_ASSIGN(auto namePath, firstRow(region, [](const SqliteStatement& row) { return row.text("name_path"); }));
@@ -351,6 +355,14 @@ Result<Store::SaveResult> Store::saveCode(const NewCode& code, const UploadQuota
         return SaveResult { Outcome::TooManyCodes };
     if (used->second > quota.bytes)
         return SaveResult { Outcome::TooManyBytes, id };
+    auto stored = m_db->prepare(std::string("SELECT COALESCE(SUM(") + kStoredBytes + "), 0) AS total, "
+        + "COALESCE(SUM(CASE WHEN id = ?1 THEN " + kStoredBytes + " ELSE 0 END), 0) AS replaced FROM codes");
+    stored.bind(1, id);
+    DV_TRY_ASSIGN(auto storeBytes, firstRow(stored, [](const SqliteStatement& row) { return row.int64("total") - row.int64("replaced"); }));
+    DV_CHECK(storeBytes);
+    const std::size_t added = code.image.size() + code.title.size() + code.descriptions.size() + code.account.size();
+    if (*storeBytes + std::int64_t(added) > quota.storeBytes)
+        return SaveResult { Outcome::StoreFull, id };
 
     SqliteStatement write;
     if (id) {
@@ -383,16 +395,24 @@ Result<Store::SaveResult> Store::saveCode(const NewCode& code, const UploadQuota
 
 Result<std::vector<std::uint8_t>> Store::codeImage(std::int64_t id)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto query = m_db->prepare("SELECT image FROM codes WHERE id = ?1 AND image IS NOT NULL");
     query.bind(1, id);
     DV_TRY_ASSIGN(auto image, firstRow(query, [](const SqliteStatement& row) { return row.blob("image"); }));
     return std::move(image).value_or(std::vector<std::uint8_t>());
 }
 
+Result<std::int64_t> Store::codeImageSize(std::int64_t id)
+{
+    dv::MutexLocker lock(m_mutex);
+    auto query = m_db->prepare("SELECT COALESCE(LENGTH(image), 0) AS total FROM codes WHERE id = ?1");
+    query.bind(1, id);
+    return count(query);
+}
+
 Result<std::vector<DistrictRecord>> Store::districts(std::int64_t parentId)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto query = m_db->prepare(std::string("SELECT ") + kDistrictColumns + " FROM districts WHERE parent_id = ?1 ORDER BY order_by");
     query.bind(1, parentId);
     return allRows(query, readDistrict);
@@ -400,7 +420,7 @@ Result<std::vector<DistrictRecord>> Store::districts(std::int64_t parentId)
 
 Result<std::optional<DistrictRecord>> Store::district(std::int64_t id)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto query = m_db->prepare(std::string("SELECT ") + kDistrictColumns + " FROM districts WHERE id = ?1");
     query.bind(1, id);
     return firstRow(query, readDistrict);
@@ -408,14 +428,14 @@ Result<std::optional<DistrictRecord>> Store::district(std::int64_t id)
 
 Result<std::vector<CategoryRecord>> Store::industries()
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto query = m_db->prepare(std::string("SELECT ") + kCategoryColumns + " FROM industries ORDER BY order_by");
     return allRows(query, readCategory);
 }
 
 Result<bool> Store::hasIndustry(std::int64_t categoryId)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto query = m_db->prepare("SELECT COUNT(*) AS total FROM industries WHERE category_id = ?1");
     query.bind(1, categoryId);
     DV_TRY_ASSIGN(std::int64_t found, count(query));
@@ -424,7 +444,7 @@ Result<bool> Store::hasIndustry(std::int64_t categoryId)
 
 Result<Page<ProspectRecord>> Store::prospects(std::int64_t categoryId, std::int64_t page, std::int64_t pageSize)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     Page<ProspectRecord> out;
     auto total = m_db->prepare("SELECT COUNT(*) AS total FROM prospects WHERE category_id = ?1");
     total.bind(1, categoryId);
@@ -442,7 +462,7 @@ Result<Page<ProspectRecord>> Store::prospects(std::int64_t categoryId, std::int6
 
 Result<std::optional<AgentRecord>> Store::agent(const std::string& agentNo)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto query = m_db->prepare("SELECT agent_no, name, region, level, letter_no, valid_from, valid_to FROM agents WHERE agent_no = ?1");
     query.bind(1, agentNo);
     return firstRow(query, readAgent);

@@ -7,11 +7,11 @@
 //   DV_TRY_ASSIGN(auto page, store->codes("3", 0, 10));
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/Result.h"
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,10 +51,12 @@ struct NewCode {
     std::vector<std::uint8_t> image;
 };
 
-// What one device may keep uploaded.
+// What uploads may keep: one device its codes and the bytes of their pictures; all devices together
+// the bytes of every code's picture and texts.
 struct UploadQuota {
     std::int64_t codes = 100;
     std::int64_t bytes = 32 * 1024 * 1024;
+    std::int64_t storeBytes = 1024 * 1024 * 1024;
 };
 
 struct DistrictRecord {
@@ -143,14 +145,17 @@ public:
     // Stores an upload. A code of the same kind and account uploaded earlier from the same client
     // is refreshed in place (it moves to the top of its list), at most once per calendar day.
     // Nothing is stored that would take the client past its quota: a new code past its count, or
-    // pictures past its bytes (a refresh counts its new picture in place of the old one).
+    // pictures past its bytes (a refresh counts its new picture in place of the old one); nor what
+    // would take the whole store past its bytes, whichever clients uploaded them.
     struct SaveResult {
-        enum class Outcome { Added, Refreshed, AlreadyRefreshedToday, TooManyCodes, TooManyBytes } outcome;
+        enum class Outcome { Added, Refreshed, AlreadyRefreshedToday, TooManyCodes, TooManyBytes, StoreFull } outcome;
         std::int64_t id = 0;
     };
     Result<SaveResult> saveCode(const NewCode& code, const UploadQuota& quota = {});
     // The uploaded picture of a code, empty for a seeded one.
     Result<std::vector<std::uint8_t>> codeImage(std::int64_t id);
+    // Its size in bytes, read without the picture.
+    Result<std::int64_t> codeImageSize(std::int64_t id);
 
     Result<std::vector<DistrictRecord>> districts(std::int64_t parentId);
     Result<std::optional<DistrictRecord>> district(std::int64_t id);
@@ -165,10 +170,10 @@ private:
     explicit Store(std::unique_ptr<SqliteDatabase> db);
     Result<void> createAndSeed(bool seedCodes);
     // The code's place in the list of its kind.
-    Result<CodeRecord> withPosition(CodeRecord code);
+    Result<CodeRecord> withPosition(CodeRecord code) DV_REQUIRES(m_mutex);
 
-    std::mutex m_mutex;
-    std::unique_ptr<SqliteDatabase> m_db;
+    dv::Mutex m_mutex;
+    std::unique_ptr<SqliteDatabase> m_db DV_GUARDED_BY(m_mutex);
 };
 
 } // namespace dv::internal::devserver
