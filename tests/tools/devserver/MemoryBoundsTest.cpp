@@ -16,6 +16,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A sanitizer's allocator keeps what is freed for a while, and its checks slow every request: the
+// attacks still run under it, for the faults it finds, but memory and time are measured only
+// without it.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kMeasured = false;
+#else
+constexpr bool kMeasured = true;
+#endif
+
 class MemoryBoundsTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -98,11 +107,14 @@ TEST_F(MemoryBoundsTest, LargeBodiesHeldOpenByManyClientsTakeNoMoreThanTheBudget
     EXPECT_LE(holding, 8) << "more 8 MiB bodies held than 64 MiB hold";
     EXPECT_NE(clients.back()->received().find("Retry-After: "), std::string::npos) << clients.back()->received();
 
-    EXPECT_LT(slowestOrdinaryRequest(), 1.0) << "an ordinary request waited behind the held bodies";
+    const double slowest = slowestOrdinaryRequest();
     clients.clear();
     const double peakDuring = peak();
     std::printf("[ figures  ] server %.1f MiB before, peak %.1f MiB with %d clients declaring 8 MiB (%d held)\n", before, peakDuring,
         kClients, holding);
+    if (!kMeasured)
+        return;
+    EXPECT_LT(slowest, 1.0) << "an ordinary request waited behind the held bodies";
     EXPECT_LT(peakDuring - before, 100);
     EXPECT_LT(peakDuring, 300);
     EXPECT_TRUE(residentComesBackUnder(before + 24)) << "still " << resident() << " MiB after the clients left";
@@ -137,11 +149,14 @@ TEST_F(MemoryBoundsTest, ClientsThatDoNotReadLargePicturesTakeNoMoreThanTheBudge
     for (auto& client : clients)
         ASSERT_TRUE(client->waitFor("HTTP/1.1 200", 30));
 
-    EXPECT_LT(slowestOrdinaryRequest(), 1.0) << "an ordinary request waited behind the unread answers";
+    const double slowest = slowestOrdinaryRequest();
     const double peakDuring = peak();
     clients.clear();
     std::printf("[ figures  ] server %.1f MiB before, peak %.1f MiB with %d clients not reading a 1.9 MB picture\n", before,
         peakDuring, kClients);
+    if (!kMeasured)
+        return;
+    EXPECT_LT(slowest, 1.0) << "an ordinary request waited behind the unread answers";
     EXPECT_LT(peakDuring - before, 120);
     EXPECT_LT(peakDuring, 300);
     EXPECT_TRUE(residentComesBackUnder(before + 24)) << "still " << resident() << " MiB after the clients left";
