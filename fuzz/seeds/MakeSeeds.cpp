@@ -390,6 +390,33 @@ void appSeeds(const fs::path& scratch)
     server->stop();
 }
 
+// fuzz_request_reader: requests as clients send them to the local server. Byte 0 picks the size
+// of the pieces they arrive in (7: seven bytes at a time, 0: all at once), byte 1 the memory budget
+// (0: none, 2: 4 KiB); the bytes on the connection follow.
+void devserverSeeds()
+{
+    const std::string form = "clientId=0123456789abcdef0123456789abcdef";
+    const std::string login = "POST /DV/client/login.do HTTP/1.1\r\nHost: 127.0.0.1:8092\r\nAccept: */*\r\n"
+                              "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: "
+        + std::to_string(form.size()) + "\r\n\r\n" + form;
+    const std::string home = "GET /DV/home/index.do HTTP/1.1\r\nHost: 127.0.0.1:8092\r\nAccept-Encoding: gzip\r\n\r\n";
+    const std::string multipart = "--Boundary+0123\r\nContent-Disposition: form-data; name=\"title\"\r\n\r\n群\r\n"
+                                  "--Boundary+0123\r\nContent-Disposition: form-data; name=\"code\"; filename=\"1111.png\"\r\n"
+                                  "Content-Type: jpg\r\n\r\n\x89PNG\r\n\x1a\n\r\n--Boundary+0123--\r\n";
+    const std::string upload = "POST /DV/qrcode/saveCode.do HTTP/1.1\r\nHost: 127.0.0.1:8092\r\n"
+                               "Content-Type: multipart/form-data; boundary=Boundary+0123\r\nExpect: 100-continue\r\nContent-Length: "
+        + std::to_string(multipart.size()) + "\r\n\r\n" + multipart;
+    const std::string chunked = "POST /_control/fault HTTP/1.1\r\nHost: localhost:8092\r\nOrigin: http://localhost:8092\r\n"
+                                "Transfer-Encoding: chunked\r\nContent-Type: application/x-www-form-urlencoded\r\n\r\n"
+                                "9;ext=1\r\npath=home\r\n15\r\n%2Findex.do&fault=cut\r\n0\r\nX-Trailer: 1\r\n\r\n";
+    const std::string allAtOnce("\0\0", 2), inPieces("\7\0", 2), withBudget("\0\2", 2);
+    seed("fuzz_request_reader", "login", allAtOnce + login);
+    seed("fuzz_request_reader", "pipelined", inPieces + home + login + home);
+    seed("fuzz_request_reader", "upload", inPieces + upload);
+    seed("fuzz_request_reader", "chunked", allAtOnce + chunked);
+    seed("fuzz_request_reader", "budget", withBudget + upload + chunked);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -409,6 +436,7 @@ int main(int argc, char** argv)
     httpSeeds();
     systemSeeds(scratch);
     appSeeds(scratch);
+    devserverSeeds();
     std::error_code ignored;
     fs::remove_all(scratch, ignored);
     std::cout << s_written << " seeds written under " << s_corpus.string() << "\n";
