@@ -41,14 +41,6 @@ std::vector<std::pair<Ref<NSString>, id>>::iterator WebCacheViewState::find(cons
     return m_operations.end();
 }
 
-id WebCacheViewState::operationForKey(const Ref<NSString>& key) const
-{
-    if (!key)
-        return nil;
-    auto it = const_cast<WebCacheViewState*>(this)->find(key);
-    return it == m_operations.end() ? nil : it->second;
-}
-
 void WebCacheViewState::setOperationForKey(const id& operation, const Ref<NSString>& key)
 {
     if (!key)
