@@ -47,7 +47,7 @@ TEST_F(DownloadOperationTest, DeliversTheDecodedImageOnItsOwnThreadAfterProgress
     EXPECT_EQ(call.image->size().height, 15);
 
     const auto total = NSInteger(png->length());
-    std::lock_guard lock(recorder->mutex);
+    dv::MutexLocker lock(recorder->mutex);
     ASSERT_GE(recorder->progress.size(), 3u);
     EXPECT_FALSE(recorder->progressOffMain);
     EXPECT_EQ(recorder->progress[0], std::make_pair(NSInteger(0), NSInteger(-1)));
@@ -184,14 +184,14 @@ TEST_F(DownloadOperationTest, ATransferThatNeverEndsTimesOutOnTheClockAndFreesIt
     auto recorder = Recorder::make();
     auto token = download(endless, recorder);
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] {
-        std::lock_guard lock(recorder->mutex);
+        dv::MutexLocker lock(recorder->mutex);
         return recorder->progress.size() >= 5;
     }));
     const NSTimeInterval limit = 15 * RIWebImageDownloaderOperation::transferTimeLimitInTimeouts;
     clock().advance(limit - 1);
     auto before = recorder->all().size();
     EXPECT_TRUE(dv::testing::runMainLoopUntil([&] {
-        std::lock_guard lock(recorder->mutex);
+        dv::MutexLocker lock(recorder->mutex);
         return recorder->progress.size() >= 10;
     }));
     EXPECT_EQ(recorder->all().size(), before);
@@ -218,7 +218,7 @@ TEST_F(DownloadOperationTest, OlderSystemsGiveATransferTenSeconds)
     auto recorder = Recorder::make();
     download(NSURL::URLWithString(NSString::fromUTF8(trickle.url("/old.png"))), recorder);
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] {
-        std::lock_guard lock(recorder->mutex);
+        dv::MutexLocker lock(recorder->mutex);
         return recorder->progress.size() >= 3;
     }));
     clock().advance(11);
@@ -356,7 +356,7 @@ TEST_F(DownloadOperationTest, WithoutALengthNoPartialImagesAreMade)
     ASSERT_TRUE(waitAllFinished());
     EXPECT_EQ(recorder->partials(), 0);
     EXPECT_TRUE(recorder->last().image);
-    std::lock_guard lock(recorder->mutex);
+    dv::MutexLocker lock(recorder->mutex);
     ASSERT_GE(recorder->progress.size(), 3u);
     EXPECT_EQ(recorder->progress[1].second, 0);
     EXPECT_EQ(recorder->progress.back(), std::make_pair(NSInteger(png->length()), NSInteger(0)));
@@ -434,7 +434,7 @@ TEST_F(DownloadOperationTest, CancelsRacingDeliveriesNeverDeliverTwiceOrCrash)
     for (int i = 0; i < rounds; ++i) {
         // Let the download run a little further each round before it is cancelled.
         dv::testing::runMainLoopUntil([&] {
-            std::lock_guard lock(recorders[i]->mutex);
+            dv::MutexLocker lock(recorders[i]->mutex);
             return recorders[i]->progress.size() >= std::size_t(i % 8) || !recorders[i]->calls.empty();
         }, 2);
         if (i % 2)
