@@ -79,6 +79,20 @@ bool skipExtension(GifFileType* gif, GifByteType* block)
 
 } // namespace
 
+std::optional<ImageHeader> gifReadScreen(std::span<const std::uint8_t> bytes)
+{
+    // The signature, then the logical screen's width and height, little-endian.
+    if (bytes.size() < 10 || (std::memcmp(bytes.data(), "GIF87a", 6) != 0 && std::memcmp(bytes.data(), "GIF89a", 6) != 0))
+        return std::nullopt;
+    ImageHeader h;
+    h.width = std::uint32_t(bytes[6] | bytes[7] << 8);
+    h.height = std::uint32_t(bytes[8] | bytes[9] << 8);
+    h.hasAlpha = true;
+    if (h.width == 0 || h.height == 0)
+        return std::nullopt;
+    return h;
+}
+
 void GifDecoder::update(std::span<const std::uint8_t> bytes, bool final)
 {
     m_bytes = bytes;

@@ -62,4 +62,7 @@ private:
     bool m_composeFailed = false;
 };
 
+// The logical screen's size from the first bytes, whatever its size; nil before they are in.
+std::optional<ImageHeader> gifReadScreen(std::span<const std::uint8_t> bytes);
+
 } // namespace dv::internal::graphics
