@@ -293,6 +293,8 @@ TEST_F(DownloadOperationTest, ProgressiveDownloadsShowTheRowsReceivedAtTheirPlac
     for (int part = 1; part < 3; ++part) {
         ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return recorder->partials() >= part; }));
         released = part;
+        // Partial images come at most once per interval: the part is shown when it ends.
+        clock().advance(RIWebImageDownloaderOperation::partialImageInterval);
     }
     ASSERT_TRUE(waitFinals(recorder));
     ASSERT_TRUE(waitAllFinished());
@@ -343,6 +345,147 @@ TEST_F(DownloadOperationTest, APictureOfMorePixelsThanAScreenShowsFailsUndecoded
     if (growth) {
         EXPECT_LT(*growth, 16u << 20) << "the picture was decoded, at least in part";
     }
+}
+
+TEST_F(DownloadOperationTest, AHeaderPastThePixelLimitEndsTheTransferBeforeTheBody)
+{
+    // The picture's header, then a body that trickles in for as long as the connection is open:
+    // the server counts the body bytes it could send.
+    const std::string header = dv::testing::blackPng(10000, 10000).substr(0, 64);
+    for (RIWebImageDownloadOptions options : {RIWebImageDownloadOptions(0), RIWebImageDownloadOptions(RIWebImageDownloadProgressive)}) {
+        SCOPED_TRACE(options ? "progressive" : "whole");
+        std::atomic<std::size_t> sent { 0 };
+        std::atomic<bool> gone { false };
+        nettest::RawServer trickle([&](nettest::RawServer::Connection& c) {
+            c.send("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: 50000000\r\n\r\n" + header);
+            while (c.pause(2ms) && c.send(std::string(16, '\0')))
+                sent += 16;
+            gone = true;
+        });
+        auto recorder = Recorder::make();
+        auto token = download(NSURL::URLWithString(NSString::fromUTF8(trickle.url("/huge.png"))), recorder, options);
+        ASSERT_TRUE(waitFinals(recorder));
+        auto call = recorder->last();
+        ASSERT_TRUE(call.error);
+        EXPECT_EQ(dv::str(call.error->domain()), "RIWebImageErrorDomain");
+        EXPECT_EQ(dv::str(call.error->localizedDescription()), "Downloaded image has too many pixels to decode");
+        EXPECT_EQ(recorder->partials(), 0);
+        ASSERT_TRUE(waitAllFinished());
+        EXPECT_EQ(notesFor(token->operation()), (std::vector<std::string> {"StartNotification", "ReceiveResponseNotification",
+                                                    "StopNotification"}));
+        // The connection went while the body had hardly begun.
+        ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return gone.load(); }));
+        EXPECT_LT(sent.load(), std::size_t(1) << 20);
+    }
+}
+
+TEST_F(DownloadOperationTest, AProgressiveGIFStopsAtTheFrameThatPassesThePixelLimitWithNoPartialImageAfter)
+{
+    // A screen of 1500 x 1500 with frames of a quarter of it: seven screens fit in the limit
+    // together, the eighth passes it. The server sends seven frames, then the eighth once the test
+    // has seen the first partial image, then nothing.
+    auto gif = [](int frames) {
+        std::vector<GifFrame> list(static_cast<std::size_t>(frames));
+        for (auto& frame : list) {
+            frame.width = frame.height = 750;
+            frame.indices.assign(750 * 750, 1);
+        }
+        return bytes(writeGif(1500, 1500, {{0, 0, 0}, {255, 255, 255}}, list));
+    };
+    const std::string whole = gif(9);
+    // Identical frames are written alike, each after the screen's records, the trailer last.
+    const std::size_t frameBytes = gif(2).size() - gif(1).size(), screenBytes = gif(1).size() - 1 - frameBytes;
+    ASSERT_EQ(whole.size(), screenBytes + 9 * frameBytes + 1);
+    const std::size_t sevenFrames = screenBytes + 7 * frameBytes, eightFrames = sevenFrames + frameBytes;
+    std::atomic<bool> released { false };
+    nettest::RawServer paced([&](nettest::RawServer::Connection& c) {
+        c.send("HTTP/1.1 200 OK\r\nContent-Type: image/gif\r\nContent-Length: " + std::to_string(whole.size()) + "\r\n\r\n");
+        c.send(std::string_view(whole).substr(0, sevenFrames));
+        while (!released)
+            if (!c.pause(1ms))
+                return;
+        c.send(std::string_view(whole).substr(sevenFrames, eightFrames - sevenFrames));
+        while (c.pause(5ms)) { }
+    });
+    auto recorder = Recorder::make();
+    download(NSURL::URLWithString(NSString::fromUTF8(paced.url("/frames.gif"))), recorder, RIWebImageDownloadProgressive);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] {
+        dv::MutexLocker lock(recorder->mutex);
+        return !recorder->progress.empty() && recorder->progress.back().first == NSInteger(sevenFrames);
+    }));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return recorder->partials() >= 1; }));
+    const int partialsBefore = recorder->partials();
+    // Partial images would be allowed again from here on.
+    clock().advance(RIWebImageDownloaderOperation::partialImageInterval);
+    released = true;
+
+    // The error comes without the rest of the file.
+    ASSERT_TRUE(waitFinals(recorder));
+    ASSERT_TRUE(waitAllFinished());
+    auto call = recorder->last();
+    ASSERT_TRUE(call.error);
+    EXPECT_EQ(dv::str(call.error->localizedDescription()), "Downloaded image has too many pixels to decode");
+    EXPECT_FALSE(call.image);
+    EXPECT_EQ(recorder->partials(), partialsBefore);
+    auto calls = recorder->all();
+    EXPECT_TRUE(calls.back().finished);
+    for (std::size_t i = 0; i + 1 < calls.size(); ++i) {
+        ASSERT_TRUE(calls[i].image);
+        EXPECT_EQ(calls[i].image->size().width, 750); // the first frame's screen, at the screen's scale
+    }
+}
+
+TEST_F(DownloadOperationTest, PartialImagesComeAtMostOncePerIntervalKeepingTheFirstAndTheLast)
+{
+    // A picture in pieces of 256 bytes, each sent once the one before has been heard of, all but
+    // its last rows; then nothing until the test says.
+    const std::string image = bytes(noisyPNG(96, 96));
+    const std::size_t held = 512;
+    auto recorder = Recorder::make();
+    auto received = [&recorder] {
+        dv::MutexLocker lock(recorder->mutex);
+        return recorder->progress.empty() ? NSInteger(0) : recorder->progress.back().first;
+    };
+    std::atomic<bool> released { false };
+    nettest::RawServer pieces([&](nettest::RawServer::Connection& c) {
+        c.send("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: " + std::to_string(image.size()) + "\r\n\r\n");
+        for (std::size_t at = 0; at < image.size() - held; at += 256) {
+            const std::size_t size = std::min<std::size_t>(256, image.size() - held - at);
+            c.send(std::string_view(image).substr(at, size));
+            while (received() < NSInteger(at + size))
+                if (!c.pause(1ms))
+                    return;
+        }
+        while (!released)
+            if (!c.pause(1ms))
+                return;
+        c.send(std::string_view(image).substr(image.size() - held));
+    });
+    download(NSURL::URLWithString(NSString::fromUTF8(pieces.url("/pieces.png"))), recorder, RIWebImageDownloadProgressive);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return received() == NSInteger(image.size() - held); }));
+    {
+        dv::MutexLocker lock(recorder->mutex);
+        EXPECT_GT(recorder->progress.size(), (image.size() - held) / 256);
+    }
+    // The clock has not moved: only the first, made as soon as there were rows.
+    ASSERT_EQ(recorder->partials(), 1);
+    auto first = recorder->all().front().image->CGImage();
+    EXPECT_GE(pixelAt(first, 10, 0)[0], 190) << show(pixelAt(first, 10, 0));
+    EXPECT_EQ(pixelAt(first, 10, 95)[3], 0) << show(pixelAt(first, 10, 95));
+
+    // The rest of the interval passes with nothing new coming: what had come is shown.
+    clock().advance(RIWebImageDownloaderOperation::partialImageInterval);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return recorder->partials() == 2; }));
+    auto last = recorder->all().back().image->CGImage();
+    EXPECT_GE(pixelAt(last, 10, 80)[2], 190) << show(pixelAt(last, 10, 80));
+    // More time with nothing new makes no partial image, nor does the end of the picture.
+    clock().advance(RIWebImageDownloaderOperation::partialImageInterval);
+    released = true;
+    ASSERT_TRUE(waitFinals(recorder));
+    ASSERT_TRUE(waitAllFinished());
+    EXPECT_EQ(recorder->partials(), 2);
+    ASSERT_TRUE(recorder->last().image);
+    EXPECT_GE(pixelAt(recorder->last().image->CGImage(), 10, 95)[2], 190);
 }
 
 TEST_F(DownloadOperationTest, WithoutALengthNoPartialImagesAreMade)
