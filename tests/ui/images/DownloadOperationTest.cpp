@@ -24,6 +24,46 @@ using dv::testing::ScriptedReply;
 
 class DownloadOperationTest : public DownloaderTest { };
 
+// Serves one picture with its length in pieces, each sent once the recorder has heard of the one
+// before, so that every piece arrives by itself; the last `held` bytes wait for release().
+class PiecewiseServer {
+public:
+    PiecewiseServer(std::string body, std::size_t piece, std::shared_ptr<Recorder> recorder, std::size_t held = 0)
+        : m_body(std::move(body))
+        , m_recorder(std::move(recorder))
+        , m_server([this, piece, held](nettest::RawServer::Connection& c) {
+            c.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(m_body.size()) + "\r\n\r\n");
+            const std::size_t first = m_body.size() - held;
+            for (std::size_t at = 0; at < first; at += piece) {
+                const std::size_t size = std::min(piece, first - at);
+                c.send(std::string_view(m_body).substr(at, size));
+                while (received() < NSInteger(at + size))
+                    if (!c.pause(1ms))
+                        return;
+            }
+            while (!m_released)
+                if (!c.pause(1ms))
+                    return;
+            c.send(std::string_view(m_body).substr(first));
+        })
+    {
+    }
+    Ref<NSURL> url(const std::string& path) const { return NSURL::URLWithString(NSString::fromUTF8(m_server.url(path))); }
+    // The bytes the recorder has heard of.
+    NSInteger received() const
+    {
+        dv::MutexLocker lock(m_recorder->mutex);
+        return m_recorder->progress.empty() ? NSInteger(0) : m_recorder->progress.back().first;
+    }
+    void release() { m_released = true; }
+
+private:
+    std::string m_body;
+    std::shared_ptr<Recorder> m_recorder;
+    std::atomic<bool> m_released { false };
+    nettest::RawServer m_server; // last: stopped before what it sends goes
+};
+
 TEST_F(DownloadOperationTest, DeliversTheDecodedImageOnItsOwnThreadAfterProgressAndNotifications)
 {
     auto png = noisyPNG(40, 30);
@@ -437,32 +477,13 @@ TEST_F(DownloadOperationTest, AProgressiveGIFStopsAtTheFrameThatPassesThePixelLi
 
 TEST_F(DownloadOperationTest, PartialImagesComeAtMostOncePerIntervalKeepingTheFirstAndTheLast)
 {
-    // A picture in pieces of 256 bytes, each sent once the one before has been heard of, all but
-    // its last rows; then nothing until the test says.
+    // A picture in pieces of 256 bytes, all but its last rows; then nothing until the test says.
     const std::string image = bytes(noisyPNG(96, 96));
     const std::size_t held = 512;
     auto recorder = Recorder::make();
-    auto received = [&recorder] {
-        dv::MutexLocker lock(recorder->mutex);
-        return recorder->progress.empty() ? NSInteger(0) : recorder->progress.back().first;
-    };
-    std::atomic<bool> released { false };
-    nettest::RawServer pieces([&](nettest::RawServer::Connection& c) {
-        c.send("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: " + std::to_string(image.size()) + "\r\n\r\n");
-        for (std::size_t at = 0; at < image.size() - held; at += 256) {
-            const std::size_t size = std::min<std::size_t>(256, image.size() - held - at);
-            c.send(std::string_view(image).substr(at, size));
-            while (received() < NSInteger(at + size))
-                if (!c.pause(1ms))
-                    return;
-        }
-        while (!released)
-            if (!c.pause(1ms))
-                return;
-        c.send(std::string_view(image).substr(image.size() - held));
-    });
-    download(NSURL::URLWithString(NSString::fromUTF8(pieces.url("/pieces.png"))), recorder, RIWebImageDownloadProgressive);
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return received() == NSInteger(image.size() - held); }));
+    PiecewiseServer pieces(image, 256, recorder, held);
+    download(pieces.url("/pieces.png"), recorder, RIWebImageDownloadProgressive);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return pieces.received() == NSInteger(image.size() - held); }));
     {
         dv::MutexLocker lock(recorder->mutex);
         EXPECT_GT(recorder->progress.size(), (image.size() - held) / 256);
@@ -480,12 +501,36 @@ TEST_F(DownloadOperationTest, PartialImagesComeAtMostOncePerIntervalKeepingTheFi
     EXPECT_GE(pixelAt(last, 10, 80)[2], 190) << show(pixelAt(last, 10, 80));
     // More time with nothing new makes no partial image, nor does the end of the picture.
     clock().advance(RIWebImageDownloaderOperation::partialImageInterval);
-    released = true;
+    pieces.release();
     ASSERT_TRUE(waitFinals(recorder));
     ASSERT_TRUE(waitAllFinished());
     EXPECT_EQ(recorder->partials(), 2);
     ASSERT_TRUE(recorder->last().image);
     EXPECT_GE(pixelAt(recorder->last().image->CGImage(), 10, 95)[2], 190);
+}
+
+TEST_F(DownloadOperationTest, AProgressiveDownloadEndsWithTheImageAPlainOneGives)
+{
+    // The final image comes from the decoder that made the partial images: the same pixels,
+    // scale and orientation as decoding the whole file.
+    for (const auto& data : {noisyPNG(80, 60), jpeg(120, 90, UIImageOrientationRight)}) {
+        server.route("/plain", imageReply(data));
+        auto plain = Recorder::make(), progressive = Recorder::make();
+        PiecewiseServer pieces(bytes(data), 256, progressive);
+        download(url("/plain"), plain);
+        download(pieces.url("/progressive"), progressive, RIWebImageDownloadProgressive);
+        ASSERT_TRUE(waitFinals(plain));
+        ASSERT_TRUE(waitFinals(progressive));
+        ASSERT_TRUE(waitAllFinished());
+        EXPECT_GE(progressive->partials(), 1);
+        auto whole = plain->last().image, followed = progressive->last().image;
+        ASSERT_TRUE(whole);
+        ASSERT_TRUE(followed);
+        EXPECT_EQ(followed->imageOrientation(), whole->imageOrientation());
+        EXPECT_EQ(followed->scale(), whole->scale());
+        EXPECT_EQ(CGImageGetWidth(followed->CGImage()), CGImageGetWidth(whole->CGImage()));
+        EXPECT_TRUE(dv::imagePixelsRGBA8(followed->CGImage()) == dv::imagePixelsRGBA8(whole->CGImage()));
+    }
 }
 
 TEST_F(DownloadOperationTest, WithoutALengthNoPartialImagesAreMade)
