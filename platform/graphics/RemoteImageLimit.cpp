@@ -34,17 +34,18 @@ std::optional<ImageExtent> imageExtent(const Ref<NSData>& data)
             extent.exifOrientation = markers->exifOrientation;
         }
         break;
-    case ImageFormat::GIF:
-        // The screen is read by itself, so that one too large for the decoder is still measured;
-        // the decoder counts the frames whose records have arrived, decoding no pixel.
-        if (auto screen = gifReadScreen(bytes)) {
+    case ImageFormat::GIF: {
+        // The decoder reads the screen and counts the frames whose records have arrived, decoding
+        // no pixel; a screen too large for it to take is read by itself.
+        auto stream = ImageStream::make(format);
+        stream->update(bytes, true);
+        if (auto screen = stream->header() ? stream->header() : gifReadScreen(bytes)) {
             extent.width = screen->width;
             extent.height = screen->height;
-            auto stream = ImageStream::make(format);
-            stream->update(bytes, true);
             extent.frames = std::max<std::uint64_t>(stream->count(), 1);
         }
         break;
+    }
     case ImageFormat::WebP:
         if (auto header = webpReadHeader(bytes)) {
             extent.width = header->width;
@@ -89,7 +90,7 @@ std::optional<ImageExtent> ImageExtentReader::update(const Ref<NSData>& data)
     if (!m_frames)
         m_frames = ImageStream::make(ImageFormat::GIF);
     m_frames->update(bytes, false);
-    if (auto screen = gifReadScreen(bytes))
+    if (auto screen = m_frames->header() ? m_frames->header() : gifReadScreen(bytes))
         m_extent = ImageExtent {screen->width, screen->height, std::max<std::uint64_t>(m_frames->count(), 1)};
     return m_extent;
 }

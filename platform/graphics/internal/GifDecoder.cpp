@@ -81,8 +81,18 @@ bool skipExtension(GifFileType* gif, GifByteType* block)
 
 std::optional<ImageHeader> gifReadScreen(std::span<const std::uint8_t> bytes)
 {
-    // The signature, then the logical screen's width and height, little-endian.
-    if (bytes.size() < 10 || (std::memcmp(bytes.data(), "GIF87a", 6) != 0 && std::memcmp(bytes.data(), "GIF89a", 6) != 0))
+    // The signature; the screen's width and height, little-endian, its flags, background and
+    // aspect; the global colour table when the flags say so; then an extension, an image or the
+    // trailer.
+    constexpr std::size_t kScreenEnd = 13;
+    if (bytes.size() <= kScreenEnd || (std::memcmp(bytes.data(), "GIF87a", 6) != 0 && std::memcmp(bytes.data(), "GIF89a", 6) != 0))
+        return std::nullopt;
+    const std::uint8_t flags = bytes[10];
+    const std::size_t table = (flags & 0x80) ? 3u << ((flags & 0x07) + 1) : 0;
+    if (bytes.size() <= kScreenEnd + table)
+        return std::nullopt;
+    const std::uint8_t next = bytes[kScreenEnd + table];
+    if (next != 0x21 && next != 0x2C && next != 0x3B)
         return std::nullopt;
     ImageHeader h;
     h.width = std::uint32_t(bytes[6] | bytes[7] << 8);

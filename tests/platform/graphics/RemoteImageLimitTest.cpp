@@ -73,6 +73,9 @@ TEST(RemoteImageLimitTest, HeadersTooLargeForTheDecodersAreStillMeasured)
     EXPECT_FALSE(dv::exceedsRemoteImageLimit(small));
     EXPECT_TRUE(UIImage::imageWithData(small));
     EXPECT_TRUE(dv::exceedsRemoteImageLimit(gifWithHugeScreen(2)));
+    // A GIF's signature before bytes that go on as no GIF does is no picture, whatever its
+    // screen would say.
+    EXPECT_FALSE(dv::imageExtent(NSData::fromString("GIF89a but not really a picture")));
 }
 
 TEST(RemoteImageLimitTest, AReaderFollowingADownloadAnswersWhatTheDataSoFarWould)
