@@ -4,6 +4,7 @@
 //   same file and decoding it with UIImage (target: at most 1.2);
 // - a memory-cache hit against a look-up of the same key in a hash map behind a mutex (target:
 //   at most 2), timed over batches of look-ups since one takes tens of nanoseconds.
+#include "platform/base/Mutex.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSString.h"
 #include "platform/graphics/UIImage.h"
@@ -15,7 +16,6 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -94,8 +94,8 @@ void decodeFromDisk()
 // The memory level with a realistic number of pictures, and the same keys in a plain map.
 struct MemoryFixture {
     Ref<RIImageCache> cache = alloc<RIImageCache>()->initWithNamespace("bench-memory"_ns, NSString::fromUTF8(std::filesystem::temp_directory_path().string()));
-    std::mutex mutex;
-    std::unordered_map<std::string, Ref<UIImage>> map;
+    dv::Mutex mutex;
+    std::unordered_map<std::string, Ref<UIImage>> map DV_GUARDED_BY(mutex);
     std::vector<Ref<NSString>> keys;
 
     MemoryFixture()
@@ -111,7 +111,7 @@ struct MemoryFixture {
 
     Ref<UIImage> lockedLookup(const Ref<NSString>& key)
     {
-        std::lock_guard lock(mutex);
+        dv::MutexLocker lock(mutex);
         auto found = map.find(key->utf8());
         return found == map.end() ? nil : found->second;
     }

@@ -1,8 +1,12 @@
 #include "platform/graphics/RemoteImageLimit.h"
 
+#include "platform/graphics/internal/GifDecoder.h"
 #include "platform/graphics/internal/ImageStream.h"
 #include "platform/graphics/internal/JpegMarkers.h"
 #include "platform/graphics/internal/PngCodec.h"
+#include "platform/graphics/internal/WebpCodec.h"
+
+#include <algorithm>
 
 namespace dv {
 
@@ -30,6 +34,24 @@ std::optional<ImageExtent> imageExtent(const Ref<NSData>& data)
             extent.exifOrientation = markers->exifOrientation;
         }
         break;
+    case ImageFormat::GIF: {
+        // The decoder reads the screen and counts the frames whose records have arrived, decoding
+        // no pixel; a screen too large for it to take is read by itself.
+        auto stream = ImageStream::make(format);
+        stream->update(bytes, true);
+        if (auto screen = stream->header() ? stream->header() : gifReadScreen(bytes)) {
+            extent.width = screen->width;
+            extent.height = screen->height;
+            extent.frames = std::max<std::uint64_t>(stream->count(), 1);
+        }
+        break;
+    }
+    case ImageFormat::WebP:
+        if (auto header = webpReadHeader(bytes)) {
+            extent.width = header->width;
+            extent.height = header->height;
+        }
+        break;
     default:
         // These streams read structure only when given bytes; pixels wait until asked for.
         if (auto stream = ImageStream::make(format, PixelUse::Discard)) {
@@ -37,8 +59,6 @@ std::optional<ImageExtent> imageExtent(const Ref<NSData>& data)
             if (auto header = stream->header()) {
                 extent.width = header->width;
                 extent.height = header->height;
-                if (format == ImageFormat::GIF)
-                    extent.frames = std::max<std::uint64_t>(stream->count(), 1);
             }
         }
         break;
@@ -52,6 +72,27 @@ bool exceedsRemoteImageLimit(const Ref<NSData>& data)
 {
     auto extent = imageExtent(data);
     return extent && extent->decodedPixels() > kRemoteImageMaximumPixels;
+}
+
+ImageExtentReader::ImageExtentReader() = default;
+ImageExtentReader::~ImageExtentReader() = default;
+
+std::optional<ImageExtent> ImageExtentReader::update(const Ref<NSData>& data)
+{
+    // A still picture's extent is all in its header.
+    if (!data || (m_extent && !m_frames))
+        return m_extent;
+    const auto bytes = data->span();
+    if (!m_frames && sniffImageFormat(bytes) != ImageFormat::GIF) {
+        m_extent = imageExtent(data);
+        return m_extent;
+    }
+    if (!m_frames)
+        m_frames = ImageStream::make(ImageFormat::GIF);
+    m_frames->update(bytes, false);
+    if (auto screen = m_frames->header() ? m_frames->header() : gifReadScreen(bytes))
+        m_extent = ImageExtent {screen->width, screen->height, std::max<std::uint64_t>(m_frames->count(), 1)};
+    return m_extent;
 }
 
 } // namespace dv

@@ -12,7 +12,12 @@
 #include "platform/base/NSData.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+
+namespace dv::internal::graphics {
+class ImageStream;
+}
 
 namespace dv {
 
@@ -29,5 +34,27 @@ struct ImageExtent {
 // nullopt until the header has arrived, and for data that is no picture.
 std::optional<ImageExtent> imageExtent(const Ref<NSData>& data);
 bool exceedsRemoteImageLimit(const Ref<NSData>& data);
+
+// The extent of data that arrives in pieces, so that a download can stop as soon as what has come
+// is past the limit. Each update is handed everything received so far and reads only what it has
+// not read before: the header until it is in, then a GIF's frame records one by one, so following
+// a whole download costs about one imageExtent of it. One per download; not thread-safe.
+//
+//   auto extent = reader.update(received);
+//   if (extent && extent->decodedPixels() > dv::kRemoteImageMaximumPixels) stop();
+class ImageExtentReader {
+public:
+    ImageExtentReader();
+    ~ImageExtentReader();
+    ImageExtentReader(const ImageExtentReader&) = delete;
+    ImageExtentReader& operator=(const ImageExtentReader&) = delete;
+
+    // What `data` shows, as imageExtent would answer for it.
+    std::optional<ImageExtent> update(const Ref<NSData>& data);
+
+private:
+    std::unique_ptr<internal::graphics::ImageStream> m_frames; // a GIF's records, read as they come
+    std::optional<ImageExtent> m_extent;
+};
 
 } // namespace dv

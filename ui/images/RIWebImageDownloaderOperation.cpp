@@ -14,6 +14,7 @@
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/dispatch/NSThread.h"
+#include "platform/dispatch/NSTimer.h"
 #include "platform/graphics/CGColorSpace.h"
 #include "platform/graphics/CGContext.h"
 #include "platform/graphics/RemoteImageLimit.h"
@@ -34,6 +35,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 DV_DEFINE_CLASS(RIWebImageDownloaderOperation)
 
@@ -50,6 +52,25 @@ constexpr NSTimeInterval kOldSystemRunLoopLimit = 10;
 // What a partial image's buffer may reserve before the bytes are there: a length the server
 // announces is not trusted with more.
 constexpr NSUInteger kMaximumReservedCapacity = 16u << 20;
+
+constexpr const char* kTooManyPixels = "Downloaded image has too many pixels to decode";
+
+// The rows decoded so far, drawn at the top of a transparent canvas of the full size, so that the
+// picture keeps its place and size while it fills in. Drawn in the drawing backend's own layout
+// straight into the pixels the image then keeps: nothing is converted or copied afterwards.
+CGImageRef fullSizePartialImage(const CGImageRef& rows, NSUInteger width, NSUInteger height)
+{
+    constexpr CGBitmapInfo kLayout = kCGImageAlphaPremultipliedFirst | kCGBitmapByteOrder32Little;
+    std::vector<std::uint8_t> pixels(std::size_t(width) * height * 4);
+    auto context = CGBitmapContextCreate(pixels.data(), width, height, 8, width * 4, CGColorSpaceCreateDeviceRGB(), kLayout);
+    if (!context)
+        return nil;
+    const CGFloat rowsHeight = std::min<CGFloat>(CGFloat(CGImageGetHeight(rows)), CGFloat(height));
+    CGContextDrawImage(context, CGRectMake(0, CGFloat(height) - rowsHeight, CGFloat(width), rowsHeight), rows);
+    CGContextFlush(context);
+    context = nullptr;
+    return dv::makeImage(width, height, 8, 32, width * 4, CGColorSpaceCreateDeviceRGB(), kLayout, std::move(pixels));
+}
 
 // The key the image manager files the URL's image under, which also gives its scale.
 Ref<NSString> cacheKeyForURL(const Ref<NSURL>& url) { return RIWebImageManager::sharedManager()->cacheKeyForURL(url); }
@@ -186,6 +207,7 @@ void RIWebImageDownloaderOperation::cancelInternalAndStop()
 void RIWebImageDownloaderOperation::endTransfer(bool cancelConnection)
 {
     m_transferEnded = true;
+    cancelPartialImage();
     auto connection = std::exchange(m_connection, nullptr);
     if (connection && cancelConnection)
         connection->cancel();
@@ -211,6 +233,8 @@ void RIWebImageDownloaderOperation::reset()
     m_connection = nullptr;
     m_imageData = nullptr;
     m_imageSource = nullptr;
+    m_lastPartialRows.reset();
+    cancelPartialImage();
 }
 
 void RIWebImageDownloaderOperation::beginBackgroundTask()
@@ -354,6 +378,8 @@ bool RIWebImageDownloaderOperation::connection(const Ref<NSURLConnection>&, cons
         return true;
     }
     m_imageData->appendData(data);
+    if (failIfPastPixelLimit())
+        return true;
     if ((m_options & RIWebImageDownloadProgressive) && m_expectedSize > 0) {
         auto blocks = liveBlocks();
         if (blocks && blocks->completed)
@@ -363,39 +389,63 @@ bool RIWebImageDownloaderOperation::connection(const Ref<NSURLConnection>&, cons
     return true;
 }
 
+bool RIWebImageDownloaderOperation::failIfPastPixelLimit()
+{
+    m_extent = m_extentReader.update(m_imageData);
+    if (!m_extent || m_extent->decodedPixels() <= dv::kRemoteImageMaximumPixels)
+        return false;
+    // Nothing of it would be decoded at the end: the rest of it need not come.
+    endTransfer(true);
+    failWithError(imageError(kTooManyPixels));
+    return true;
+}
+
 void RIWebImageDownloaderOperation::progressiveStep()
 {
-    const std::int64_t received = std::int64_t(m_imageData->length());
-    if (m_width == 0 && m_height == 0) {
-        // The size from the header alone: decoding waits until it is known to fit.
-        if (auto extent = dv::imageExtent(m_imageData)) {
-            m_width = NSUInteger(extent->width);
-            m_height = NSUInteger(extent->height);
-            m_orientation = orientationFromPropertyValue(extent->exifOrientation ? extent->exifOrientation : 1);
-        }
-    }
-
-    const NSUInteger width = m_width, height = m_height;
-    // A picture too large to be decoded at the end is not decoded on the way either.
-    if (width == 0 || height == 0 || received >= m_expectedSize || std::uint64_t(width) * height > dv::kRemoteImageMaximumPixels)
+    if (std::int64_t(m_imageData->length()) >= m_expectedSize) {
+        // The whole picture follows at once; a partial image now would only hold it up.
+        cancelPartialImage();
         return;
+    }
+    if (m_width == 0 && m_height == 0 && m_extent) {
+        m_width = NSUInteger(m_extent->width);
+        m_height = NSUInteger(m_extent->height);
+        m_orientation = orientationFromPropertyValue(m_extent->exifOrientation ? m_extent->exifOrientation : 1);
+    }
+    if (m_width == 0 || m_height == 0)
+        return; // decoding waits for the header, which tells that the picture fits
     // One source for the whole download: it keeps its decoder, so each byte is decoded once.
     if (!m_imageSource)
         m_imageSource = CGImageSourceCreateIncremental(nil);
     CGImageSourceUpdateData(m_imageSource, m_imageData, false);
-    CGImageRef partial = CGImageSourceCreateImageAtIndex(m_imageSource, 0, nil);
-    if (!partial)
+    if (m_partialImageTimer)
+        return; // the partial image due shows these bytes too
+    const NSTimeInterval wait = m_lastPartialImageTime
+        ? *m_lastPartialImageTime + partialImageInterval - dv::Clock::current().now() : 0;
+    if (wait <= 0) {
+        showPartialImage();
         return;
-    // The rows received so far, drawn at the top of a canvas of the full size, so that the picture
-    // keeps its place and size while it fills in.
-    auto context = CGBitmapContextCreate(nullptr, width, height, 8, width * 4, CGColorSpaceCreateDeviceRGB(),
-        kCGImageAlphaPremultipliedFirst);
-    if (!context)
+    }
+    Weak<RIWebImageDownloaderOperation> weak = self<RIWebImageDownloaderOperation>();
+    m_partialImageTimer = NSTimer::scheduledTimerWithTimeInterval(wait, false, [weak](const Ref<NSTimer>&) {
+        if (auto operation = weak.lock()) {
+            operation->m_partialImageTimer = nil;
+            operation->showPartialImage();
+        }
+    });
+}
+
+void RIWebImageDownloaderOperation::showPartialImage()
+{
+    auto blocks = liveBlocks();
+    if (m_transferEnded || !m_imageSource || !blocks || !blocks->completed)
         return;
-    const CGFloat partialHeight = std::min<CGFloat>(CGFloat(CGImageGetHeight(partial)), CGFloat(height));
-    CGContextDrawImage(context, CGRectMake(0, CGFloat(height) - partialHeight, CGFloat(width), partialHeight), partial);
-    partial = CGBitmapContextCreateImage(context);
-    context = nullptr;
+    CGImageRef rows = CGImageSourceCreateImageAtIndex(m_imageSource, 0, nil);
+    if (!rows || rows == m_lastPartialRows.lock())
+        return; // nothing decoded yet, or nothing since the last one
+    m_lastPartialRows = rows;
+    m_lastPartialImageTime = dv::Clock::current().now();
+    CGImageRef partial = fullSizePartialImage(rows, m_width, m_height);
     if (!partial)
         return;
     auto image = UIImage::imageWithCGImage(partial, 1, m_orientation);
@@ -403,6 +453,12 @@ void RIWebImageDownloaderOperation::progressiveStep()
     if (m_shouldDecompressImages)
         image = decodedImageWithImage(image);
     deliverPartialImage(image);
+}
+
+void RIWebImageDownloaderOperation::cancelPartialImage()
+{
+    if (auto timer = std::exchange(m_partialImageTimer, nil))
+        timer->invalidate();
 }
 
 bool RIWebImageDownloaderOperation::connectionDidFinishLoading(const Ref<NSURLConnection>&)
@@ -434,12 +490,13 @@ void RIWebImageDownloaderOperation::finishWithData()
         return;
     }
     if (dv::exceedsRemoteImageLimit(m_imageData)) {
-        deliverResult(nil, nil, imageError("Downloaded image has too many pixels to decode"));
+        deliverResult(nil, nil, imageError(kTooManyPixels));
         return;
     }
     // Decoded here, on the worker, so that the main thread has nothing left to decode when it
     // draws; animations are left as they are.
-    auto image = scaledImageForKey(cacheKeyForURL(m_request->URL()), ri_imageWithData(m_imageData));
+    auto decoded = imageFromIncrementalDecoder();
+    auto image = scaledImageForKey(cacheKeyForURL(m_request->URL()), decoded ? decoded : ri_imageWithData(m_imageData));
     if (image && !image->images() && m_shouldDecompressImages)
         image = decodedImageWithImage(image);
     if (!image || (image->size().width == 0 && image->size().height == 0)) {
@@ -447,6 +504,22 @@ void RIWebImageDownloaderOperation::finishWithData()
         return;
     }
     deliverResult(image, m_imageData, nil);
+}
+
+Ref<UIImage> RIWebImageDownloaderOperation::imageFromIncrementalDecoder()
+{
+    if (!m_imageSource)
+        return nil;
+    CGImageSourceUpdateData(m_imageSource, m_imageData, true);
+    // An animation is made of all its frames, elsewhere.
+    if (dv::str(CGImageSourceGetType(m_imageSource)) == "com.compuserve.gif")
+        return nil;
+    CGImageRef image = CGImageSourceCreateImageAtIndex(m_imageSource, 0, nil);
+    if (!image || CGImageSourceGetStatus(m_imageSource) != kCGImageStatusComplete || CGImageSourceGetCount(m_imageSource) != 1)
+        return nil;
+    auto properties = CGImageSourceCopyPropertiesAtIndex(m_imageSource, 0, nil);
+    auto exif = properties ? dv::as<NSNumber>(properties->objectForKey(kCGImagePropertyOrientation)) : nil;
+    return UIImage::imageWithCGImage(image, 1, dv::imageOrientationFromEXIF(exif ? exif->intValue() : 0));
 }
 
 bool RIWebImageDownloaderOperation::connection(const Ref<NSURLConnection>&, const Ref<NSError>& error)

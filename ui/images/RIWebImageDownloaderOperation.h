@@ -3,7 +3,15 @@
 // keeps, running the connection on that thread's run loop, until the transfer ends. It reports
 // progress, partial images (progressive mode) and the decoded image or an error through the three
 // blocks it was made with, posts the download notifications on the main queue, and may keep
-// running for a while in the background.
+// running for a while in the background. A picture whose bytes so far already show more pixels
+// than a remote picture may have (dv::kRemoteImageMaximumPixels, a GIF's frames together) ends
+// the transfer at once with an error.
+//
+// Partial images are decoded as the bytes arrive, by one incremental decoder that also gives the
+// final image, and shown at full size with the rows received at their place: the first as soon
+// as there are rows, then at most one per partialImageInterval of the clock, each showing all
+// that has come by then, however many pieces it came in. Bytes that arrive within the interval
+// are shown at its end even when nothing follows them, so a transfer that stalls shows all it had.
 //
 // Threads: start() and every connection callback run on the worker thread, where the progress and
 // the final completion are called; partial images are handed to the main thread synchronously;
@@ -21,6 +29,7 @@
 #include "platform/base/Mutex.h"
 #include "platform/dispatch/NSOperation.h"
 #include "platform/graphics/CGImageSource.h"
+#include "platform/graphics/RemoteImageLimit.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/net/NSURLConnection.h"
 #include "platform/ui/UIApplication.h"
@@ -30,9 +39,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class NSMutableData;
 class NSThread;
+class NSTimer;
 class NSURLCredential;
 class NSURLRequest;
 class NSURLResponse;
@@ -132,6 +143,8 @@ class RIWebImageDownloaderOperation : public NSOperation, public NSURLConnection
     // lets the request's own idle time-out fire, so the whole transfer has a limit too, after
     // which it fails as timed out.
     static constexpr double transferTimeLimitInTimeouts = 10;
+    // The least time between two partial images, in seconds.
+    static constexpr NSTimeInterval partialImageInterval = 0.2;
 
 private:
     struct Blocks {
@@ -158,7 +171,14 @@ private:
     void deliverResult(const Ref<UIImage>& image, const Ref<NSData>& data, const Ref<NSError>& error);
     void deliverPartialImage(const Ref<UIImage>& image);
     void failWithError(const Ref<NSError>& error);
+    // Ends the transfer with an error when the bytes so far show a picture past the pixel limit.
+    bool failIfPastPixelLimit();
     void progressiveStep();
+    // Decodes and delivers a partial image of everything received, unless nothing new would show.
+    void showPartialImage();
+    void cancelPartialImage();
+    // The whole picture from the incremental decoder, when it decoded a still picture completely.
+    Ref<UIImage> imageFromIncrementalDecoder();
     void finishWithData();
     void postNotifications(std::initializer_list<Ref<NSString>> names);
 
@@ -187,6 +207,13 @@ private:
     // The worker thread's own, while start() runs.
     Ref<NSURLConnection> m_connection;
     Ref<NSMutableData> m_imageData;
+    dv::ImageExtentReader m_extentReader;
+    std::optional<dv::ImageExtent> m_extent;
     CGImageSourceRef m_imageSource;
+    // Partial images: when the last was made, the decoder's image it was made of (to tell
+    // whether anything new has been decoded since), and the timer of the next one when it waits.
+    std::optional<NSTimeInterval> m_lastPartialImageTime;
+    Weak<CGImage> m_lastPartialRows;
+    Ref<NSTimer> m_partialImageTimer;
     bool m_transferEnded = false;
 };

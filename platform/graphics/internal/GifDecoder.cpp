@@ -79,6 +79,30 @@ bool skipExtension(GifFileType* gif, GifByteType* block)
 
 } // namespace
 
+std::optional<ImageHeader> gifReadScreen(std::span<const std::uint8_t> bytes)
+{
+    // The signature; the screen's width and height, little-endian, its flags, background and
+    // aspect; the global colour table when the flags say so; then an extension, an image or the
+    // trailer.
+    constexpr std::size_t kScreenEnd = 13;
+    if (bytes.size() <= kScreenEnd || (std::memcmp(bytes.data(), "GIF87a", 6) != 0 && std::memcmp(bytes.data(), "GIF89a", 6) != 0))
+        return std::nullopt;
+    const std::uint8_t flags = bytes[10];
+    const std::size_t table = (flags & 0x80) ? 3u << ((flags & 0x07) + 1) : 0;
+    if (bytes.size() <= kScreenEnd + table)
+        return std::nullopt;
+    const std::uint8_t next = bytes[kScreenEnd + table];
+    if (next != 0x21 && next != 0x2C && next != 0x3B)
+        return std::nullopt;
+    ImageHeader h;
+    h.width = std::uint32_t(bytes[6] | bytes[7] << 8);
+    h.height = std::uint32_t(bytes[8] | bytes[9] << 8);
+    h.hasAlpha = true;
+    if (h.width == 0 || h.height == 0)
+        return std::nullopt;
+    return h;
+}
+
 void GifDecoder::update(std::span<const std::uint8_t> bytes, bool final)
 {
     m_bytes = bytes;

@@ -62,4 +62,9 @@ private:
     bool m_composeFailed = false;
 };
 
+// The logical screen's size read by itself, whatever the size, once the screen's records (and its
+// colour table) are in and a GIF record follows them; nil before, and for bytes that go on as no
+// GIF does.
+std::optional<ImageHeader> gifReadScreen(std::span<const std::uint8_t> bytes);
+
 } // namespace dv::internal::graphics

@@ -9,6 +9,18 @@
 
 namespace dv::internal::graphics {
 
+std::optional<ImageHeader> webpReadHeader(std::span<const std::uint8_t> bytes)
+{
+    WebPBitstreamFeatures features;
+    if (WebPGetFeatures(bytes.data(), bytes.size(), &features) != VP8_STATUS_OK || features.width <= 0 || features.height <= 0)
+        return std::nullopt;
+    ImageHeader h;
+    h.width = std::uint32_t(features.width);
+    h.height = std::uint32_t(features.height);
+    h.hasAlpha = features.has_alpha;
+    return h;
+}
+
 WebpStream::WebpStream(PixelUse use) : m_discard(use == PixelUse::Discard) { }
 
 WebpStream::~WebpStream()

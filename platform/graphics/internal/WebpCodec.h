@@ -61,4 +61,8 @@ private:
     bool m_framesDecoded = false;
 };
 
+// The canvas's size and alpha from the first bytes, whatever the size; nil before they are in and
+// for data that is no WebP.
+std::optional<ImageHeader> webpReadHeader(std::span<const std::uint8_t> bytes);
+
 } // namespace dv::internal::graphics

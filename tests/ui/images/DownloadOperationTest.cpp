@@ -24,6 +24,46 @@ using dv::testing::ScriptedReply;
 
 class DownloadOperationTest : public DownloaderTest { };
 
+// Serves one picture with its length in pieces, each sent once the recorder has heard of the one
+// before, so that every piece arrives by itself; the last `held` bytes wait for release().
+class PiecewiseServer {
+public:
+    PiecewiseServer(std::string body, std::size_t piece, std::shared_ptr<Recorder> recorder, std::size_t held = 0)
+        : m_body(std::move(body))
+        , m_recorder(std::move(recorder))
+        , m_server([this, piece, held](nettest::RawServer::Connection& c) {
+            c.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(m_body.size()) + "\r\n\r\n");
+            const std::size_t first = m_body.size() - held;
+            for (std::size_t at = 0; at < first; at += piece) {
+                const std::size_t size = std::min(piece, first - at);
+                c.send(std::string_view(m_body).substr(at, size));
+                while (received() < NSInteger(at + size))
+                    if (!c.pause(1ms))
+                        return;
+            }
+            while (!m_released)
+                if (!c.pause(1ms))
+                    return;
+            c.send(std::string_view(m_body).substr(first));
+        })
+    {
+    }
+    Ref<NSURL> url(const std::string& path) const { return NSURL::URLWithString(NSString::fromUTF8(m_server.url(path))); }
+    // The bytes the recorder has heard of.
+    NSInteger received() const
+    {
+        dv::MutexLocker lock(m_recorder->mutex);
+        return m_recorder->progress.empty() ? NSInteger(0) : m_recorder->progress.back().first;
+    }
+    void release() { m_released = true; }
+
+private:
+    std::string m_body;
+    std::shared_ptr<Recorder> m_recorder;
+    std::atomic<bool> m_released { false };
+    nettest::RawServer m_server; // last: stopped before what it sends goes
+};
+
 TEST_F(DownloadOperationTest, DeliversTheDecodedImageOnItsOwnThreadAfterProgressAndNotifications)
 {
     auto png = noisyPNG(40, 30);
@@ -47,7 +87,7 @@ TEST_F(DownloadOperationTest, DeliversTheDecodedImageOnItsOwnThreadAfterProgress
     EXPECT_EQ(call.image->size().height, 15);
 
     const auto total = NSInteger(png->length());
-    std::lock_guard lock(recorder->mutex);
+    dv::MutexLocker lock(recorder->mutex);
     ASSERT_GE(recorder->progress.size(), 3u);
     EXPECT_FALSE(recorder->progressOffMain);
     EXPECT_EQ(recorder->progress[0], std::make_pair(NSInteger(0), NSInteger(-1)));
@@ -184,14 +224,14 @@ TEST_F(DownloadOperationTest, ATransferThatNeverEndsTimesOutOnTheClockAndFreesIt
     auto recorder = Recorder::make();
     auto token = download(endless, recorder);
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] {
-        std::lock_guard lock(recorder->mutex);
+        dv::MutexLocker lock(recorder->mutex);
         return recorder->progress.size() >= 5;
     }));
     const NSTimeInterval limit = 15 * RIWebImageDownloaderOperation::transferTimeLimitInTimeouts;
     clock().advance(limit - 1);
     auto before = recorder->all().size();
     EXPECT_TRUE(dv::testing::runMainLoopUntil([&] {
-        std::lock_guard lock(recorder->mutex);
+        dv::MutexLocker lock(recorder->mutex);
         return recorder->progress.size() >= 10;
     }));
     EXPECT_EQ(recorder->all().size(), before);
@@ -218,7 +258,7 @@ TEST_F(DownloadOperationTest, OlderSystemsGiveATransferTenSeconds)
     auto recorder = Recorder::make();
     download(NSURL::URLWithString(NSString::fromUTF8(trickle.url("/old.png"))), recorder);
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] {
-        std::lock_guard lock(recorder->mutex);
+        dv::MutexLocker lock(recorder->mutex);
         return recorder->progress.size() >= 3;
     }));
     clock().advance(11);
@@ -293,6 +333,8 @@ TEST_F(DownloadOperationTest, ProgressiveDownloadsShowTheRowsReceivedAtTheirPlac
     for (int part = 1; part < 3; ++part) {
         ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return recorder->partials() >= part; }));
         released = part;
+        // Partial images come at most once per interval: the part is shown when it ends.
+        clock().advance(RIWebImageDownloaderOperation::partialImageInterval);
     }
     ASSERT_TRUE(waitFinals(recorder));
     ASSERT_TRUE(waitAllFinished());
@@ -345,6 +387,152 @@ TEST_F(DownloadOperationTest, APictureOfMorePixelsThanAScreenShowsFailsUndecoded
     }
 }
 
+TEST_F(DownloadOperationTest, AHeaderPastThePixelLimitEndsTheTransferBeforeTheBody)
+{
+    // The picture's header, then a body that trickles in for as long as the connection is open:
+    // the server counts the body bytes it could send.
+    const std::string header = dv::testing::blackPng(10000, 10000).substr(0, 64);
+    for (RIWebImageDownloadOptions options : {RIWebImageDownloadOptions(0), RIWebImageDownloadOptions(RIWebImageDownloadProgressive)}) {
+        SCOPED_TRACE(options ? "progressive" : "whole");
+        std::atomic<std::size_t> sent { 0 };
+        std::atomic<bool> gone { false };
+        nettest::RawServer trickle([&](nettest::RawServer::Connection& c) {
+            c.send("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: 50000000\r\n\r\n" + header);
+            while (c.pause(2ms) && c.send(std::string(16, '\0')))
+                sent += 16;
+            gone = true;
+        });
+        auto recorder = Recorder::make();
+        auto token = download(NSURL::URLWithString(NSString::fromUTF8(trickle.url("/huge.png"))), recorder, options);
+        ASSERT_TRUE(waitFinals(recorder));
+        auto call = recorder->last();
+        ASSERT_TRUE(call.error);
+        EXPECT_EQ(dv::str(call.error->domain()), "RIWebImageErrorDomain");
+        EXPECT_EQ(dv::str(call.error->localizedDescription()), "Downloaded image has too many pixels to decode");
+        EXPECT_EQ(recorder->partials(), 0);
+        ASSERT_TRUE(waitAllFinished());
+        EXPECT_EQ(notesFor(token->operation()), (std::vector<std::string> {"StartNotification", "ReceiveResponseNotification",
+                                                    "StopNotification"}));
+        // The connection went while the body had hardly begun.
+        ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return gone.load(); }));
+        EXPECT_LT(sent.load(), std::size_t(1) << 20);
+    }
+}
+
+TEST_F(DownloadOperationTest, AProgressiveGIFStopsAtTheFrameThatPassesThePixelLimitWithNoPartialImageAfter)
+{
+    // A screen of 1500 x 1500 with frames of a quarter of it: seven screens fit in the limit
+    // together, the eighth passes it. The server sends seven frames, then the eighth once the test
+    // has seen the first partial image, then nothing.
+    auto gif = [](int frames) {
+        std::vector<GifFrame> list(static_cast<std::size_t>(frames));
+        for (auto& frame : list) {
+            frame.width = frame.height = 750;
+            frame.indices.assign(750 * 750, 1);
+        }
+        return bytes(writeGif(1500, 1500, {{0, 0, 0}, {255, 255, 255}}, list));
+    };
+    const std::string whole = gif(9);
+    // Identical frames are written alike, each after the screen's records, the trailer last.
+    const std::size_t frameBytes = gif(2).size() - gif(1).size(), screenBytes = gif(1).size() - 1 - frameBytes;
+    ASSERT_EQ(whole.size(), screenBytes + 9 * frameBytes + 1);
+    const std::size_t sevenFrames = screenBytes + 7 * frameBytes, eightFrames = sevenFrames + frameBytes;
+    std::atomic<bool> released { false };
+    nettest::RawServer paced([&](nettest::RawServer::Connection& c) {
+        c.send("HTTP/1.1 200 OK\r\nContent-Type: image/gif\r\nContent-Length: " + std::to_string(whole.size()) + "\r\n\r\n");
+        c.send(std::string_view(whole).substr(0, sevenFrames));
+        while (!released)
+            if (!c.pause(1ms))
+                return;
+        c.send(std::string_view(whole).substr(sevenFrames, eightFrames - sevenFrames));
+        while (c.pause(5ms)) { }
+    });
+    auto recorder = Recorder::make();
+    download(NSURL::URLWithString(NSString::fromUTF8(paced.url("/frames.gif"))), recorder, RIWebImageDownloadProgressive);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] {
+        dv::MutexLocker lock(recorder->mutex);
+        return !recorder->progress.empty() && recorder->progress.back().first == NSInteger(sevenFrames);
+    }));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return recorder->partials() >= 1; }));
+    const int partialsBefore = recorder->partials();
+    // Partial images would be allowed again from here on.
+    clock().advance(RIWebImageDownloaderOperation::partialImageInterval);
+    released = true;
+
+    // The error comes without the rest of the file.
+    ASSERT_TRUE(waitFinals(recorder));
+    ASSERT_TRUE(waitAllFinished());
+    auto call = recorder->last();
+    ASSERT_TRUE(call.error);
+    EXPECT_EQ(dv::str(call.error->localizedDescription()), "Downloaded image has too many pixels to decode");
+    EXPECT_FALSE(call.image);
+    EXPECT_EQ(recorder->partials(), partialsBefore);
+    auto calls = recorder->all();
+    EXPECT_TRUE(calls.back().finished);
+    for (std::size_t i = 0; i + 1 < calls.size(); ++i) {
+        ASSERT_TRUE(calls[i].image);
+        EXPECT_EQ(calls[i].image->size().width, 750); // the first frame's screen, at the screen's scale
+    }
+}
+
+TEST_F(DownloadOperationTest, PartialImagesComeAtMostOncePerIntervalKeepingTheFirstAndTheLast)
+{
+    // A picture in pieces of 256 bytes, all but its last rows; then nothing until the test says.
+    const std::string image = bytes(noisyPNG(96, 96));
+    const std::size_t held = 512;
+    auto recorder = Recorder::make();
+    PiecewiseServer pieces(image, 256, recorder, held);
+    download(pieces.url("/pieces.png"), recorder, RIWebImageDownloadProgressive);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return pieces.received() == NSInteger(image.size() - held); }));
+    {
+        dv::MutexLocker lock(recorder->mutex);
+        EXPECT_GT(recorder->progress.size(), (image.size() - held) / 256);
+    }
+    // The clock has not moved: only the first, made as soon as there were rows.
+    ASSERT_EQ(recorder->partials(), 1);
+    auto first = recorder->all().front().image->CGImage();
+    EXPECT_GE(pixelAt(first, 10, 0)[0], 190) << show(pixelAt(first, 10, 0));
+    EXPECT_EQ(pixelAt(first, 10, 95)[3], 0) << show(pixelAt(first, 10, 95));
+
+    // The rest of the interval passes with nothing new coming: what had come is shown.
+    clock().advance(RIWebImageDownloaderOperation::partialImageInterval);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return recorder->partials() == 2; }));
+    auto last = recorder->all().back().image->CGImage();
+    EXPECT_GE(pixelAt(last, 10, 80)[2], 190) << show(pixelAt(last, 10, 80));
+    // More time with nothing new makes no partial image, nor does the end of the picture.
+    clock().advance(RIWebImageDownloaderOperation::partialImageInterval);
+    pieces.release();
+    ASSERT_TRUE(waitFinals(recorder));
+    ASSERT_TRUE(waitAllFinished());
+    EXPECT_EQ(recorder->partials(), 2);
+    ASSERT_TRUE(recorder->last().image);
+    EXPECT_GE(pixelAt(recorder->last().image->CGImage(), 10, 95)[2], 190);
+}
+
+TEST_F(DownloadOperationTest, AProgressiveDownloadEndsWithTheImageAPlainOneGives)
+{
+    // The final image comes from the decoder that made the partial images: the same pixels,
+    // scale and orientation as decoding the whole file.
+    for (const auto& data : {noisyPNG(80, 60), jpeg(120, 90, UIImageOrientationRight)}) {
+        server.route("/plain", imageReply(data));
+        auto plain = Recorder::make(), progressive = Recorder::make();
+        PiecewiseServer pieces(bytes(data), 256, progressive);
+        download(url("/plain"), plain);
+        download(pieces.url("/progressive"), progressive, RIWebImageDownloadProgressive);
+        ASSERT_TRUE(waitFinals(plain));
+        ASSERT_TRUE(waitFinals(progressive));
+        ASSERT_TRUE(waitAllFinished());
+        EXPECT_GE(progressive->partials(), 1);
+        auto whole = plain->last().image, followed = progressive->last().image;
+        ASSERT_TRUE(whole);
+        ASSERT_TRUE(followed);
+        EXPECT_EQ(followed->imageOrientation(), whole->imageOrientation());
+        EXPECT_EQ(followed->scale(), whole->scale());
+        EXPECT_EQ(CGImageGetWidth(followed->CGImage()), CGImageGetWidth(whole->CGImage()));
+        EXPECT_TRUE(dv::imagePixelsRGBA8(followed->CGImage()) == dv::imagePixelsRGBA8(whole->CGImage()));
+    }
+}
+
 TEST_F(DownloadOperationTest, WithoutALengthNoPartialImagesAreMade)
 {
     auto png = noisyPNG(64, 64);
@@ -356,7 +544,7 @@ TEST_F(DownloadOperationTest, WithoutALengthNoPartialImagesAreMade)
     ASSERT_TRUE(waitAllFinished());
     EXPECT_EQ(recorder->partials(), 0);
     EXPECT_TRUE(recorder->last().image);
-    std::lock_guard lock(recorder->mutex);
+    dv::MutexLocker lock(recorder->mutex);
     ASSERT_GE(recorder->progress.size(), 3u);
     EXPECT_EQ(recorder->progress[1].second, 0);
     EXPECT_EQ(recorder->progress.back(), std::make_pair(NSInteger(png->length()), NSInteger(0)));
@@ -434,7 +622,7 @@ TEST_F(DownloadOperationTest, CancelsRacingDeliveriesNeverDeliverTwiceOrCrash)
     for (int i = 0; i < rounds; ++i) {
         // Let the download run a little further each round before it is cancelled.
         dv::testing::runMainLoopUntil([&] {
-            std::lock_guard lock(recorders[i]->mutex);
+            dv::MutexLocker lock(recorders[i]->mutex);
             return recorders[i]->progress.size() >= std::size_t(i % 8) || !recorders[i]->calls.empty();
         }, 2);
         if (i % 2)

@@ -5,6 +5,7 @@
 
 #include "ImagesTestSupport.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSLog.h"
@@ -15,8 +16,6 @@
 #include "platform/testing/LoopbackServer.h"
 #include "ui/images/RIWebImageDownloader.h"
 
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -32,24 +31,24 @@ struct Recorder {
         bool onMainThread = false;
     };
 
-    mutable std::mutex mutex;
-    std::vector<Call> calls;
-    std::vector<std::pair<NSInteger, NSInteger>> progress;
-    bool progressOffMain = false;
+    mutable dv::Mutex mutex;
+    std::vector<Call> calls DV_GUARDED_BY(mutex);
+    std::vector<std::pair<NSInteger, NSInteger>> progress DV_GUARDED_BY(mutex);
+    bool progressOffMain DV_GUARDED_BY(mutex) = false;
 
     static std::shared_ptr<Recorder> make() { return std::make_shared<Recorder>(); }
 
     static RIWebImageDownloaderCompletedBlock completed(const std::shared_ptr<Recorder>& r)
     {
         return [r](const Ref<UIImage>& image, const Ref<NSData>& data, const Ref<NSError>& error, bool finished) {
-            std::lock_guard lock(r->mutex);
+            dv::MutexLocker lock(r->mutex);
             r->calls.push_back({image, data, error, finished, dv::isMainThread()});
         };
     }
     static RIWebImageDownloaderProgressBlock progressBlock(const std::shared_ptr<Recorder>& r)
     {
         return [r](NSInteger received, NSInteger expected) {
-            std::lock_guard lock(r->mutex);
+            dv::MutexLocker lock(r->mutex);
             r->progress.emplace_back(received, expected);
             r->progressOffMain |= !dv::isMainThread();
         };
@@ -57,7 +56,7 @@ struct Recorder {
 
     int finals() const
     {
-        std::lock_guard lock(mutex);
+        dv::MutexLocker lock(mutex);
         int n = 0;
         for (auto& call : calls)
             n += call.finished;
@@ -65,22 +64,22 @@ struct Recorder {
     }
     int partials() const
     {
-        std::lock_guard lock(mutex);
+        dv::MutexLocker lock(mutex);
         return int(calls.size()) - finalsLocked();
     }
     Call last() const
     {
-        std::lock_guard lock(mutex);
+        dv::MutexLocker lock(mutex);
         return calls.empty() ? Call {} : calls.back();
     }
     std::vector<Call> all() const
     {
-        std::lock_guard lock(mutex);
+        dv::MutexLocker lock(mutex);
         return calls;
     }
 
 private:
-    int finalsLocked() const
+    int finalsLocked() const DV_REQUIRES(mutex)
     {
         int n = 0;
         for (auto& call : calls)
@@ -96,44 +95,44 @@ public:
     void open()
     {
         {
-            std::lock_guard lock(m_mutex);
+            dv::MutexLocker lock(m_mutex);
             m_open = true;
         }
-        m_changed.notify_all();
+        m_changed.notifyAll();
     }
     void pass()
     {
-        std::unique_lock lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         ++m_waiting;
         ++m_arrived;
         m_most = std::max(m_most, m_waiting);
-        m_changed.notify_all();
-        m_changed.wait(lock, [&] { return m_open; });
+        m_changed.notifyAll();
+        m_changed.wait(lock, [&]() DV_REQUIRES(m_mutex) { return m_open; });
         --m_waiting;
     }
     int waiting() const
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         return m_waiting;
     }
     int arrived() const
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         return m_arrived;
     }
     int most() const
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         return m_most;
     }
 
 private:
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_open = false;
-    int m_waiting = 0;
-    int m_arrived = 0;
-    int m_most = 0;
+    mutable dv::Mutex m_mutex;
+    dv::ConditionVariable m_changed;
+    bool m_open DV_GUARDED_BY(m_mutex) = false;
+    int m_waiting DV_GUARDED_BY(m_mutex) = 0;
+    int m_arrived DV_GUARDED_BY(m_mutex) = 0;
+    int m_most DV_GUARDED_BY(m_mutex) = 0;
 };
 
 class DownloaderTest : public ImagesTest {
@@ -146,7 +145,7 @@ protected:
                  RIWebImageDownloadStopNotification, RIWebImageDownloadFinishNotification})
             m_observers.push_back(NSNotificationCenter::defaultCenter()->addObserverForName(name, nil, nil,
                 [this](const Ref<NSNotification>& n) {
-                    std::lock_guard lock(m_notesMutex);
+                    dv::MutexLocker lock(m_notesMutex);
                     m_notes.push_back({dv::str(n->name()), n->object().get()});
                 }));
     }
@@ -159,7 +158,7 @@ protected:
         for (auto& observer : m_observers)
             NSNotificationCenter::defaultCenter()->removeObserver(observer);
         {
-            std::lock_guard lock(m_tokensMutex);
+            dv::MutexLocker lock(m_tokensMutex);
             m_tokens.clear();
         }
         ImagesTest::TearDown();
@@ -172,7 +171,7 @@ protected:
     {
         auto token = downloader->downloadImageWithURL(url, options, Recorder::progressBlock(recorder), Recorder::completed(recorder));
         if (token) {
-            std::lock_guard lock(m_tokensMutex);
+            dv::MutexLocker lock(m_tokensMutex);
             m_tokens.push_back(token);
         }
         return token;
@@ -191,7 +190,7 @@ protected:
     }
     std::size_t liveOperations()
     {
-        std::lock_guard lock(m_tokensMutex);
+        dv::MutexLocker lock(m_tokensMutex);
         std::size_t live = 0;
         for (auto& token : m_tokens) {
             auto& op = token->operation();
@@ -205,7 +204,7 @@ protected:
     // The notification names posted for `operation`, in order, without the prefix.
     std::vector<std::string> notesFor(const Ref<RIWebImageDownloaderOperation>& operation)
     {
-        std::lock_guard lock(m_notesMutex);
+        dv::MutexLocker lock(m_notesMutex);
         std::vector<std::string> names;
         for (auto& [name, object] : m_notes)
             if (object == operation.get())
@@ -239,10 +238,10 @@ protected:
 
 private:
     std::vector<id> m_observers;
-    std::mutex m_notesMutex;
-    std::vector<std::pair<std::string, const NSObject*>> m_notes;
-    std::mutex m_tokensMutex;
-    std::vector<Ref<RIWebImageDownloadToken>> m_tokens;
+    dv::Mutex m_notesMutex;
+    std::vector<std::pair<std::string, const NSObject*>> m_notes DV_GUARDED_BY(m_notesMutex);
+    dv::Mutex m_tokensMutex;
+    std::vector<Ref<RIWebImageDownloadToken>> m_tokens DV_GUARDED_BY(m_tokensMutex);
 };
 
 } // namespace dv::test

@@ -93,7 +93,7 @@ TEST_F(ImageDownloaderTest, RequestsForOneURLShareOneDownload)
     ASSERT_TRUE(waitAllFinished());
     // Both heard the progress that came after they joined.
     {
-        std::lock_guard lock(second->mutex);
+        dv::MutexLocker lock(second->mutex);
         ASSERT_FALSE(second->progress.empty());
         EXPECT_EQ(second->progress.back().first, NSInteger(png->length()));
     }
@@ -125,7 +125,7 @@ TEST_F(ImageDownloaderTest, CancellingOneCallerLeavesTheOthersTheirImage)
     ASSERT_TRUE(waitAllFinished());
     EXPECT_TRUE(staying->last().image);
     EXPECT_TRUE(leaving->all().empty());
-    std::lock_guard lock(leaving->mutex);
+    dv::MutexLocker lock(leaving->mutex);
     // Progress queued before the cancel is not delivered after it either.
     EXPECT_LE(leaving->progress.size(), 1u);
 }
@@ -215,13 +215,15 @@ TEST_F(ImageDownloaderTest, FirstInFirstOutByDefaultAndLastInFirstOutWhenAsked)
         dv::testing::LoopbackServer ordered;
         auto gate = std::make_shared<Gate>();
         auto body = bytes(noisyPNG(8, 8));
-        std::mutex seenMutex;
-        std::vector<std::string> seen;
+        struct {
+            dv::Mutex mutex;
+            std::vector<std::string> names DV_GUARDED_BY(mutex);
+        } seen;
         for (std::string name : {"/running", "/b", "/c", "/d"})
-            ordered.route(name, [gate, body, name, &seenMutex, &seen](const RecordedRequest&) {
+            ordered.route(name, [gate, body, name, &seen](const RecordedRequest&) {
                 {
-                    std::lock_guard lock(seenMutex);
-                    seen.push_back(name);
+                    dv::MutexLocker lock(seen.mutex);
+                    seen.names.push_back(name);
                 }
                 if (name == "/running")
                     gate->pass();
@@ -241,11 +243,11 @@ TEST_F(ImageDownloaderTest, FirstInFirstOutByDefaultAndLastInFirstOutWhenAsked)
         for (auto& recorder : recorders)
             ASSERT_TRUE(waitFinals(recorder));
         ASSERT_TRUE(waitAllFinished());
-        std::lock_guard lock(seenMutex);
+        dv::MutexLocker lock(seen.mutex);
         if (order == RIWebImageDownloadOrderFIFO)
-            EXPECT_EQ(seen, (std::vector<std::string> {"/running", "/b", "/c", "/d"}));
+            EXPECT_EQ(seen.names, (std::vector<std::string> {"/running", "/b", "/c", "/d"}));
         else
-            EXPECT_EQ(seen, (std::vector<std::string> {"/running", "/d", "/c", "/b"}));
+            EXPECT_EQ(seen.names, (std::vector<std::string> {"/running", "/d", "/c", "/b"}));
     }
 }
 

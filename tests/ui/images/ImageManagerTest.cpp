@@ -3,6 +3,7 @@
 #include "WebImageTestSupport.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSNumber.h"
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLRequest.h"
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
-#include <mutex>
 #include <thread>
 
 // A download operation that lists itself when it starts, so that a test sees what the manager
@@ -20,26 +20,26 @@ class StartedDownloadOperation : public RIWebImageDownloaderOperation {
 public:
     static std::vector<Ref<RIWebImageDownloaderOperation>> started()
     {
-        std::lock_guard lock(s_lock);
+        dv::MutexLocker lock(s_lock);
         return s_started;
     }
     static void forget()
     {
-        std::lock_guard lock(s_lock);
+        dv::MutexLocker lock(s_lock);
         s_started.clear();
     }
     void start() override
     {
         {
-            std::lock_guard lock(s_lock);
+            dv::MutexLocker lock(s_lock);
             s_started.push_back(self<RIWebImageDownloaderOperation>());
         }
         RIWebImageDownloaderOperation::start();
     }
 
 private:
-    static inline std::mutex s_lock;
-    static inline std::vector<Ref<RIWebImageDownloaderOperation>> s_started;
+    static inline dv::Mutex s_lock;
+    static inline std::vector<Ref<RIWebImageDownloaderOperation>> s_started DV_GUARDED_BY(s_lock);
 };
 DV_DEFINE_CLASS(StartedDownloadOperation)
 
@@ -262,6 +262,8 @@ TEST_F(ImageManagerTest, AProgressiveLoadDeliversEachPartUnfinishedThenTheWholeO
     for (int part = 1; part < 3; ++part) {
         ASSERT_TRUE(waitCalls(calls, std::size_t(part)));
         paced.release(part);
+        // Partial images come at most once per interval: the part is shown when it ends.
+        clock().advance(RIWebImageDownloaderOperation::partialImageInterval);
     }
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return !calls.empty() && calls.back().finished; }));
     settle();

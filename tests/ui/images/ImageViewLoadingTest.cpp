@@ -70,6 +70,27 @@ TEST_F(ImageViewLoadingTest, AMemoryHitOnTheMainThreadSetsTheImageBeforeTheCallR
     EXPECT_EQ(server.requests().size(), 0u);
 }
 
+TEST_F(ImageViewLoadingTest, AViewMadeWhereAnotherDiedHasNoneOfItsURLOrSettings)
+{
+    // The allocator gives a view the place of the one just freed: what the library remembers of
+    // the view last set must not pass to the new one.
+    std::set<const UIImageView*> seen;
+    int reused = 0;
+    for (std::size_t i = 0; i < 12; ++i) {
+        turnLoop(); // the view before is gone
+        auto view = alloc<UIImageView>()->initWithFrame(CGRectMake(0, 0, 40, 40));
+        reused += !seen.insert(view.get()).second;
+        EXPECT_FALSE(ri_imageURL(view)) << i;
+        EXPECT_FALSE(showActivityIndicatorView(view)) << i;
+        cache->storeImage(colourImage(colourOf(i)), pictureURL(i)->absoluteString(), false);
+        ri_setImageWithURL(view, pictureURL(i));
+        setShowActivityIndicatorView(view, true);
+        EXPECT_EQ(indexOf(middleOf(view->image())), int(i));
+        EXPECT_TRUE(dv::equal(ri_imageURL(view), pictureURL(i)));
+    }
+    EXPECT_GT(reused, 0) << "no view was made where another had been";
+}
+
 TEST_F(ImageViewLoadingTest, ThePlaceholderShowsUntilThePictureArrives)
 {
     auto gate = holdPictures();
@@ -107,6 +128,8 @@ TEST_F(ImageViewLoadingTest, AProgressiveLoadShowsEachPartAndCallsTheBlockOnceAt
         shown = view->image();
         EXPECT_TRUE(calls.empty()) << part;
         paced.release(part);
+        // Partial images come at most once per interval: the part is shown when it ends.
+        clock().advance(RIWebImageDownloaderOperation::partialImageInterval);
     }
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return !calls.empty(); }));
     turnLoop();

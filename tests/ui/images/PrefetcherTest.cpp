@@ -3,9 +3,9 @@
 // replacing the running one.
 #include "WebImageTestSupport.h"
 
+#include "platform/base/Mutex.h"
 #include "ui/images/RIWebImagePrefetcher.h"
 
-#include <condition_variable>
 #include <set>
 
 namespace dv::test {
@@ -20,30 +20,30 @@ public:
     ~Turnstile() { release(1 << 20); }
     void pass()
     {
-        std::unique_lock lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         ++m_arrived;
-        m_changed.wait(lock, [&] { return m_allowed > 0; });
+        m_changed.wait(lock, [&]() DV_REQUIRES(m_mutex) { return m_allowed > 0; });
         --m_allowed;
     }
     void release(int count)
     {
         {
-            std::lock_guard lock(m_mutex);
+            dv::MutexLocker lock(m_mutex);
             m_allowed += count;
         }
-        m_changed.notify_all();
+        m_changed.notifyAll();
     }
     int arrived() const
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         return m_arrived;
     }
 
 private:
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_allowed = 0;
-    int m_arrived = 0;
+    mutable dv::Mutex m_mutex;
+    dv::ConditionVariable m_changed;
+    int m_allowed DV_GUARDED_BY(m_mutex) = 0;
+    int m_arrived DV_GUARDED_BY(m_mutex) = 0;
 };
 
 class Listener : public NSObject, public RIWebImagePrefetcherDelegate {

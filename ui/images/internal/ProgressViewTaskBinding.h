@@ -9,7 +9,6 @@
 #include "platform/dispatch/Observable.h"
 
 #include <atomic>
-#include <mutex>
 #include <vector>
 
 class NSURLSessionTask;

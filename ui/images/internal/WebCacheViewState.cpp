@@ -11,22 +11,43 @@ namespace dv::internal::images {
 DV_DEFINE_CLASS(WebCacheViewState)
 
 namespace {
+
 const char kStateKey = 0;
-}
+
+// The view this thread last asked about and its state, both held weakly: a table's cells set
+// their pictures on the same views again and again, and this answers them without a look-up in
+// the process-wide table of associated objects. While the view is alive no other view can be at
+// its address; the state lives as long as its view holds it.
+struct LastAsked {
+    const UIView* view = nullptr;
+    Weak<const NSObject> viewAlive;
+    Weak<WebCacheViewState> state;
+};
+thread_local LastAsked t_lastAsked;
+
+} // namespace
 
 WebCacheViewState::~WebCacheViewState() = default;
 
 Ref<WebCacheViewState> WebCacheViewState::of(const UIView& view, bool create)
 {
+    auto& last = t_lastAsked;
+    if (last.view == &view && !last.viewAlive.expired())
+        if (auto state = last.state.lock())
+            return state;
     const NSObject* object = &view;
+    Ref<WebCacheViewState> state;
     // Only this function writes the key, always with a state.
-    if (id found = objc_getAssociatedObject(object, &kStateKey))
-        return std::static_pointer_cast<WebCacheViewState>(std::move(found));
-    if (!create)
-        return nil;
-    auto state = alloc<WebCacheViewState>();
-    state->init();
-    objc_setAssociatedObject(object, &kStateKey, state, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
+    if (id found = objc_getAssociatedObject(object, &kStateKey)) {
+        state = std::static_pointer_cast<WebCacheViewState>(std::move(found));
+    } else {
+        if (!create)
+            return nil;
+        state = alloc<WebCacheViewState>();
+        state->init();
+        objc_setAssociatedObject(object, &kStateKey, state, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
+    }
+    last = {&view, view.weak_from_this(), state};
     return state;
 }
 
@@ -39,14 +60,6 @@ std::vector<std::pair<Ref<NSString>, id>>::iterator WebCacheViewState::find(cons
         if (it->first->isEqualToString(key))
             return it;
     return m_operations.end();
-}
-
-id WebCacheViewState::operationForKey(const Ref<NSString>& key) const
-{
-    if (!key)
-        return nil;
-    auto it = const_cast<WebCacheViewState*>(this)->find(key);
-    return it == m_operations.end() ? nil : it->second;
 }
 
 void WebCacheViewState::setOperationForKey(const id& operation, const Ref<NSString>& key)

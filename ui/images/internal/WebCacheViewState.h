@@ -26,11 +26,9 @@ class WebCacheViewState : public NSObject {
 
     // The operation table: one load (an object adopting RIWebImageOperation) or an array of them
     // per key. Keys are compared by identity first: the library's own keys are constants.
-    id operationForKey(const Ref<NSString>& key) const;
     void setOperationForKey(const id& operation, const Ref<NSString>& key);
     // Takes the entry out and answers it (nil when there was none).
     id takeOperationForKey(const Ref<NSString>& key);
-    NSUInteger operationCount() const { return m_operations.size(); }
 
     Ref<NSURL> imageURL;
     Ref<UIActivityIndicatorView> activityIndicator;

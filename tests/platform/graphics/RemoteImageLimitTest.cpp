@@ -1,0 +1,106 @@
+// The extent of a remote picture read from its header and a GIF's frame records: headers too large
+// for the decoders to take are still measured, and a reader following a download answers at every
+// length what the data so far would.
+#include "GraphicsTestSupport.h"
+#include "HostileImages.h"
+
+#include "platform/graphics/RemoteImageLimit.h"
+#include "platform/graphics/UIImage.h"
+
+#include <gtest/gtest.h>
+#include <webp/encode.h>
+
+#include <cstring>
+
+using namespace dv::test;
+
+namespace {
+
+Ref<NSData> losslessWebP(int side)
+{
+    auto rgba = dv::imagePixelsRGBA8(makeRGBAImage(std::size_t(side), std::size_t(side), [](std::size_t x, std::size_t y) {
+        return Pixel {std::uint8_t(x * 9), std::uint8_t(y * 5), 90, 255};
+    }));
+    std::uint8_t* out = nullptr;
+    const std::size_t size = WebPEncodeLosslessRGBA(rgba.data(), side, side, side * 4, &out);
+    auto data = NSData::dataWithBytes(out, size);
+    WebPFree(out);
+    return data;
+}
+
+// A small lossless WebP whose header says `side` x `side` pixels.
+Ref<NSData> webpClaiming(std::uint32_t side)
+{
+    auto data = NSMutableData::dataWithData(losslessWebP(16));
+    std::uint8_t* b = data->mutableBytes();
+    EXPECT_EQ(std::memcmp(b + 12, "VP8L", 4), 0);
+    // After the signature byte: width - 1 and height - 1 in 14 bits each, little-endian.
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, b + 21, 4);
+    bits = (bits & 0xF0000000u) | (side - 1) | ((side - 1) << 14);
+    std::memcpy(b + 21, &bits, 4);
+    return data;
+}
+
+Ref<NSData> gifOfFrames(int frames, int side)
+{
+    std::vector<GifFrame> list(static_cast<std::size_t>(frames));
+    for (auto& frame : list) {
+        frame.width = frame.height = side;
+        frame.indices.assign(std::size_t(side) * std::size_t(side), 1);
+    }
+    return writeGif(side, side, {{0, 0, 0}, {255, 255, 255}}, list);
+}
+
+TEST(RemoteImageLimitTest, HeadersTooLargeForTheDecodersAreStillMeasured)
+{
+    // Screens and canvases past what a decoder allocates at all: the decoders refuse them as
+    // damaged, and the limit still sees their size.
+    auto gif = writeGif(20000, 20000, {{0, 0, 0}, {255, 0, 0}}, {{0, 0, 1, 1, 10, DISPOSAL_UNSPECIFIED, -1, {}, {1}}});
+    auto webp = webpClaiming(16000);
+    for (const auto& data : {gif, webp}) {
+        auto extent = dv::imageExtent(data);
+        ASSERT_TRUE(extent);
+        EXPECT_GT(extent->width, 15000u);
+        EXPECT_EQ(extent->width, extent->height);
+        EXPECT_TRUE(dv::exceedsRemoteImageLimit(data));
+        EXPECT_FALSE(UIImage::imageWithData(data));
+    }
+    // Within the limit: measured alike, and decoded.
+    auto small = losslessWebP(16);
+    ASSERT_TRUE(dv::imageExtent(small));
+    EXPECT_EQ(dv::imageExtent(small)->width, 16u);
+    EXPECT_FALSE(dv::exceedsRemoteImageLimit(small));
+    EXPECT_TRUE(UIImage::imageWithData(small));
+    EXPECT_TRUE(dv::exceedsRemoteImageLimit(gifWithHugeScreen(2)));
+    // A GIF's signature before bytes that go on as no GIF does is no picture, whatever its
+    // screen would say.
+    EXPECT_FALSE(dv::imageExtent(NSData::fromString("GIF89a but not really a picture")));
+}
+
+TEST(RemoteImageLimitTest, AReaderFollowingADownloadAnswersWhatTheDataSoFarWould)
+{
+    for (const auto& whole : {gifOfFrames(6, 40), pngClaimingHugeSize(), jpegClaimingHugeSize(false), losslessWebP(24)}) {
+        dv::ImageExtentReader reader;
+        auto received = NSMutableData::dataWithCapacity(0);
+        std::size_t lastFrames = 0;
+        for (std::size_t at = 0; at < whole->length(); at += 7) {
+            const std::size_t piece = std::min<std::size_t>(7, whole->length() - at);
+            received->appendBytes(whole->span().data() + at, piece);
+            auto followed = reader.update(received);
+            auto direct = dv::imageExtent(NSData::dataWithData(received));
+            ASSERT_EQ(bool(followed), bool(direct)) << at;
+            if (!direct)
+                continue;
+            EXPECT_EQ(followed->width, direct->width) << at;
+            EXPECT_EQ(followed->height, direct->height) << at;
+            EXPECT_EQ(followed->frames, direct->frames) << at;
+            EXPECT_GE(followed->frames, lastFrames) << at;
+            lastFrames = followed->frames;
+        }
+        ASSERT_TRUE(reader.update(received));
+        EXPECT_EQ(reader.update(received)->decodedPixels(), dv::imageExtent(whole)->decodedPixels());
+    }
+}
+
+} // namespace
