@@ -1,6 +1,7 @@
 #include "platform/ui/internal/PassScheduler.h"
 
 #include "platform/base/NSLog.h"
+#include "platform/base/Scope.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/ui/FrameTiming.h"
 #include "platform/ui/UIView.h"
@@ -89,13 +90,14 @@ void PassScheduler::runPasses()
         FrameTiming::frameDrawn();
         return;
     }
-    m_running = true;
     int round = 0;
-    for (; round < kMaxRounds && hasPendingWork(); ++round) {
-        runLayoutPass();
-        runDisplayPass();
+    {
+        dv::TemporaryChange running(m_running, true);
+        for (; round < kMaxRounds && hasPendingWork(); ++round) {
+            runLayoutPass();
+            runDisplayPass();
+        }
     }
-    m_running = false;
     FrameTiming::frameDrawn();
     if (round == kMaxRounds && hasPendingWork())
         NSLog("Layout did not settle within one turn: a view keeps marking itself while it is laid out or drawn.");
