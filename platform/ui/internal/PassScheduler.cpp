@@ -2,6 +2,7 @@
 
 #include "platform/base/NSLog.h"
 #include "platform/base/Scope.h"
+#include "platform/dispatch/MainThreadCheck.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/ui/FrameTiming.h"
 #include "platform/ui/UIView.h"
@@ -46,6 +47,7 @@ void PassScheduler::ensureObserving()
 
 void PassScheduler::scheduleLayout(UIView& view)
 {
+    DV_CHECK_MAIN_THREAD();
     if (view.m_layoutScheduled)
         return;
     ensureObserving();
@@ -57,6 +59,7 @@ void PassScheduler::scheduleLayout(UIView& view)
 
 void PassScheduler::scheduleDisplay(UIView& view)
 {
+    DV_CHECK_MAIN_THREAD();
     if (view.m_displayScheduled)
         return;
     ensureObserving();
@@ -68,6 +71,7 @@ void PassScheduler::scheduleDisplay(UIView& view)
 
 void PassScheduler::reviveDeferredDisplays()
 {
+    DV_CHECK_MAIN_THREAD();
     if (m_deferredDisplay.empty())
         return;
     auto deferred = std::exchange(m_deferredDisplay, {});
@@ -83,6 +87,7 @@ void PassScheduler::reviveDeferredDisplays()
 
 void PassScheduler::runPasses()
 {
+    DV_CHECK_MAIN_THREAD();
     if (m_running)
         return;
     if (!hasPendingWork()) {
