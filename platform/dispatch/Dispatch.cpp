@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <thread>
 
 namespace dv::internal::dispatch {
 
