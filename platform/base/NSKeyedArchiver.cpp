@@ -12,6 +12,7 @@
 #include "platform/base/NSPropertyListSerialization.h"
 #include "platform/base/NSSet.h"
 #include "platform/base/NSString.h"
+#include "platform/base/Scope.h"
 #include "platform/base/internal/FormatErrors.h"
 #include "platform/base/internal/PropertyListFormats.h"
 
@@ -149,7 +150,8 @@ std::uint64_t NSKeyedArchiver::reference(const id& object)
     std::uint64_t uid = reserve();
     m_uids.emplace(raw, uid);
     m_retained.push_back(object);
-    ++m_depth;
+    // The record's members are a level deeper, until this returns however encoding ends.
+    dv::TemporaryChange depth(m_depth, m_depth + 1);
     auto record = NSMutableDictionary::dictionary();
     const char* className = cls->name();
     auto refs = [&](auto begin, auto end) {
@@ -196,13 +198,12 @@ std::uint64_t NSKeyedArchiver::reference(const id& object)
         className = "NSNull";
     } else if (dynamic_cast<const NSCoding*>(raw)) {
         m_frames.push_back(record);
+        dv::ScopeExit popFrame([this] { m_frames.pop_back(); });
         raw->encodeWithCoder(*this);
-        m_frames.pop_back();
     } else {
         failWithError(dv::internal::base::makeCocoaError(dv::internal::base::kCoderInvalidValueError,
                                                          std::string("Objects of class ") + cls->name() + " cannot be archived: the class does not adopt NSCoding."));
     }
-    --m_depth;
     record->setObjectForKey(PlistUID::make(classReference(cls, className)), ns("$class"));
     m_objects[uid] = record;
     return uid;

@@ -11,6 +11,7 @@
 #include "platform/base/NSPropertyListSerialization.h"
 #include "platform/base/NSSet.h"
 #include "platform/base/NSString.h"
+#include "platform/base/Scope.h"
 #include "platform/base/internal/FormatErrors.h"
 #include "platform/base/internal/PropertyListFormats.h"
 
@@ -165,9 +166,11 @@ id NSKeyedUnarchiver::decode(const Ref<NSString>& key, const std::vector<Class>*
         return nullptr;
     if (classes)
         m_allowed.push_back(classes);
+    dv::ScopeExit popAllowed([this, classes] {
+        if (classes)
+            m_allowed.pop_back();
+    });
     id object = objectFromReference(reference);
-    if (classes)
-        m_allowed.pop_back();
     return m_error ? nullptr : object;
 }
 
@@ -249,7 +252,8 @@ id NSKeyedUnarchiver::objectAt(std::uint64_t index)
     if (!allowed(cls))
         return fail("Value of class \"" + name + "\" was not among the classes allowed.");
 
-    ++m_depth;
+    // The record's members are a level deeper, until this returns however decoding ends.
+    dv::TemporaryChange depth(m_depth, m_depth + 1);
     id result;
     auto referencesIn = [&](const char* key) -> std::optional<std::vector<id>> {
         auto list = dv::as<NSArray>(record->objectForKey(key));
@@ -273,6 +277,7 @@ id NSKeyedUnarchiver::objectAt(std::uint64_t index)
     };
     if (builtIn) {
         m_inProgress.emplace(index, nullptr);
+        dv::ScopeExit done([this, index] { m_inProgress.erase(index); });
         if (name == "NSArray" || name == "NSMutableArray") {
             if (auto items = referencesIn("NS.objects")) {
                 auto array = NSArray::fromVector(std::move(*items));
@@ -311,7 +316,6 @@ id NSKeyedUnarchiver::objectAt(std::uint64_t index)
         } else {
             result = fail("Cannot decode an object of class \"" + name + "\" from a record.");
         }
-        m_inProgress.erase(index);
     } else {
         id instance = cls->createInstance();
         if (!instance || !dynamic_cast<NSCoding*>(instance.get())) {
@@ -319,16 +323,15 @@ id NSKeyedUnarchiver::objectAt(std::uint64_t index)
         } else {
             m_inProgress.emplace(index, instance);
             m_frames.push_back(record);
+            dv::ScopeExit done([this, index] {
+                m_frames.pop_back();
+                m_inProgress.erase(index);
+            });
             // The class decodes its own members with the classes it names itself.
-            std::vector<const std::vector<Class>*> outer;
-            outer.swap(m_allowed);
+            dv::TemporaryChange ownClasses(m_allowed, {});
             result = instance->initWithCoder(*this);
-            m_allowed.swap(outer);
-            m_frames.pop_back();
-            m_inProgress.erase(index);
         }
     }
-    --m_depth;
     if (m_error)
         return nullptr;
     m_decoded.emplace(index, result);

@@ -8,12 +8,17 @@
 
 #include <cmath>
 #include <cstdio>
-#include <thread>
+
+namespace dv::internal::dispatch {
+
+thread_local constinit bool t_isMainThread = false;
+
+} // namespace dv::internal::dispatch
 
 namespace {
 
 // Initialised before main() runs, hence on the thread that runs the process entry.
-const std::thread::id s_mainThread = std::this_thread::get_id();
+[[maybe_unused]] const bool s_mainThreadMarked = (dv::internal::dispatch::t_isMainThread = true);
 
 dispatch_queue_t makeGlobal(const char* label, dv::internal::dispatch::PoolPriority priority)
 {
@@ -23,8 +28,6 @@ dispatch_queue_t makeGlobal(const char* label, dv::internal::dispatch::PoolPrior
 } // namespace
 
 namespace dv {
-
-bool isMainThread() { return std::this_thread::get_id() == s_mainThread; }
 
 NSTimeInterval clockTimeOf(dispatch_time_t when)
 {
@@ -41,6 +44,12 @@ void reportSyncDeadlock(std::string_view label)
 {
     const std::string message = "dispatch_sync onto the queue \"" + std::string(label) + "\" from a block already running on it: it would wait for itself";
     dv::internal::base::checkFailed(__FILE__, __LINE__, "the queue waited for is not the caller's own", message.c_str());
+}
+
+void reportOffMainThread(const char* file, int line, const char* function)
+{
+    const std::string message = std::string("called off the main thread: ") + function;
+    dv::internal::base::checkFailed(file, line, "isMainThread()", message.c_str());
 }
 
 } // namespace internal::dispatch

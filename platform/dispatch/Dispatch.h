@@ -12,6 +12,7 @@
 #include "platform/dispatch/DispatchGroup.h"
 #include "platform/dispatch/DispatchQueue.h"
 #include "platform/dispatch/DispatchSemaphore.h"
+#include "platform/dispatch/MainThreadCheck.h" // isMainThread
 
 #include <cstdint>
 #include <functional>
@@ -86,8 +87,6 @@ void dispatch_once(dispatch_once_t* predicate, const dispatch_block_t& block);
 
 namespace dv {
 
-// Whether the caller runs on the main thread (the thread that started the process).
-bool isMainThread();
 // The clock time (seconds since the reference date) a dispatch time stands for; infinity for
 // DISPATCH_TIME_FOREVER.
 NSTimeInterval clockTimeOf(dispatch_time_t when);

@@ -7,6 +7,7 @@
 #include "platform/base/NSJSONSerialization.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
+#include "platform/base/Scope.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/ui/internal/PageGlobals.h"
 #include "platform/ui/internal/PageScriptHost.h"
@@ -131,16 +132,17 @@ Ref<JSValue> JSContext::evaluateInPage(const std::string& script)
     if (!page || !page->pageCanAnswer())
         return JSValue::valueWithUndefinedInContext(me);
     auto answer = std::make_shared<std::optional<dv::internal::uikit::PageAnswer>>();
-    ++m_evaluating;
-    page->runScriptInPage(script, [answer](const dv::internal::uikit::PageAnswer& given) { *answer = given; });
-    // The first page's engine may still be starting: the script runs once it has, and its time
-    // limit counts from then.
-    NSRunLoop::mainRunLoop()->runUntil([&] { return answer->has_value() || !page->pageIsStarting(); }, kEngineStartWait);
-    // The page ends a script at the time limit itself; the answer then still has to come back.
-    const double limit = executionTimeLimit();
-    const double bound = limit > 0 ? limit + std::max(1.0, limit) : 1e9;
-    NSRunLoop::mainRunLoop()->runUntil([&] { return answer->has_value() || !page->pageCanAnswer(); }, bound);
-    --m_evaluating;
+    {
+        dv::TemporaryChange evaluating(m_evaluating, true);
+        page->runScriptInPage(script, [answer](const dv::internal::uikit::PageAnswer& given) { *answer = given; });
+        // The first page's engine may still be starting: the script runs once it has, and its time
+        // limit counts from then.
+        NSRunLoop::mainRunLoop()->runUntil([&] { return answer->has_value() || !page->pageIsStarting(); }, kEngineStartWait);
+        // The page ends a script at the time limit itself; the answer then still has to come back.
+        const double limit = executionTimeLimit();
+        const double bound = limit > 0 ? limit + std::max(1.0, limit) : 1e9;
+        NSRunLoop::mainRunLoop()->runUntil([&] { return answer->has_value() || !page->pageCanAnswer(); }, bound);
+    }
     auto held = std::exchange(m_heldExceptions, {});
 
     // The evaluation's own exception: "TypeError: …" is an error of that name; anything else was
@@ -229,7 +231,7 @@ void JSContext::handlePageMessage(const Ref<NSDictionary>& message)
             thrown = { said, {}, {} };
         else
             thrown = { message->objectForKey("value"_ns), {}, {} };
-        if (m_evaluating > 0)
+        if (m_evaluating)
             m_heldExceptions.push_back(std::move(thrown));
         else
             reportPageException(thrown.value, thrown.name, thrown.message);

@@ -101,5 +101,5 @@ private:
         std::string message;
     };
     std::vector<HeldException> m_heldExceptions;
-    int m_evaluating = 0;
+    bool m_evaluating = false; // an evaluation in the page waits for its answer
 };

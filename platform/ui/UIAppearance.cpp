@@ -1,6 +1,7 @@
 #include "platform/ui/UIAppearance.h"
 
 #include "platform/base/Runtime.h"
+#include "platform/base/Scope.h"
 
 #include <algorithm>
 #include <memory>
@@ -108,15 +109,16 @@ void UIAppearance::applyAppearance(NSObject& self, const std::vector<const NSObj
             return a->containers.size() < b->containers.size();
         return a->order < b->order;
     });
-    m_applyingAppearance = true;
-    for (auto* rule : matching) {
-        // A copy: a setter may record on another proxy and grow the list.
-        auto setters = rule->setters;
-        for (auto& [key, apply] : setters)
-            if (std::find(m_explicitKeys.begin(), m_explicitKeys.end(), key) == m_explicitKeys.end())
-                apply(self);
+    {
+        dv::TemporaryChange applying(m_applyingAppearance, true);
+        for (auto* rule : matching) {
+            // A copy: a setter may record on another proxy and grow the list.
+            auto setters = rule->setters;
+            for (auto& [key, apply] : setters)
+                if (std::find(m_explicitKeys.begin(), m_explicitKeys.end(), key) == m_explicitKeys.end())
+                    apply(self);
+        }
     }
-    m_applyingAppearance = false;
     m_explicitKeys.clear();
 }
 

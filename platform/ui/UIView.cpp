@@ -5,6 +5,7 @@
 #include "platform/base/NSArray.h"
 #include "platform/base/NSString.h"
 #include "platform/base/Scope.h"
+#include "platform/dispatch/MainThreadCheck.h"
 #include "platform/graphics/CGImage.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIGraphics.h"
@@ -94,6 +95,7 @@ Ref<UIView> UIView::init() { return initWithFrame(CGRectZero); }
 
 Ref<UIView> UIView::initWithFrame(CGRect frame)
 {
+    DV_CHECK_MAIN_THREAD();
     m_bounds = CGRectMake(0, 0, frame.size.width, frame.size.height);
     m_center = CGPointMake(frame.origin.x + frame.size.width / 2, frame.origin.y + frame.size.height / 2);
     return self<UIView>();
@@ -290,6 +292,7 @@ Ref<CALayer> UIView::layer() const
 
 void UIView::setNeedsLayout()
 {
+    DV_CHECK_MAIN_THREAD();
     m_needsLayout = true;
     if (!m_window.expired())
         dv::internal::uikit::PassScheduler::shared().scheduleLayout(*this);
@@ -297,6 +300,7 @@ void UIView::setNeedsLayout()
 
 void UIView::layoutIfNeeded()
 {
+    DV_CHECK_MAIN_THREAD();
     if (m_needsLayout)
         handleLayout();
     const auto subviews = m_subviews;
@@ -349,6 +353,7 @@ void UIView::drawRect(CGRect) { t_reachedBaseDrawRect = true; }
 
 void UIView::setNeedsDisplay()
 {
+    DV_CHECK_MAIN_THREAD();
     m_needsDisplay = true;
     if (!m_window.expired())
         dv::internal::uikit::PassScheduler::shared().scheduleDisplay(*this);

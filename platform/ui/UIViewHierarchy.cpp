@@ -3,6 +3,7 @@
 
 #include "platform/base/NSArray.h"
 #include "platform/base/NSException.h"
+#include "platform/dispatch/MainThreadCheck.h"
 #include "platform/ui/NSLayoutConstraint.h"
 #include "platform/ui/UIGestureRecognizer.h"
 #include "platform/ui/UIWindow.h"
@@ -16,27 +17,35 @@ Ref<NSArray> UIView::subviews() const
     return NSArray::fromVector(std::move(items));
 }
 
-void UIView::addSubview(const Ref<UIView>& view) { handleInsertSubview(view, m_subviews.size()); }
+void UIView::addSubview(const Ref<UIView>& view)
+{
+    DV_CHECK_MAIN_THREAD();
+    handleInsertSubview(view, m_subviews.size());
+}
 
 void UIView::insertSubviewAtIndex(const Ref<UIView>& view, NSInteger index)
 {
+    DV_CHECK_MAIN_THREAD();
     handleInsertSubview(view, std::size_t(std::clamp<NSInteger>(index, 0, NSInteger(m_subviews.size()))));
 }
 
 void UIView::insertSubviewBelowSubview(const Ref<UIView>& view, const Ref<UIView>& sibling)
 {
+    DV_CHECK_MAIN_THREAD();
     auto it = std::find(m_subviews.begin(), m_subviews.end(), sibling);
     handleInsertSubview(view, it == m_subviews.end() ? m_subviews.size() : std::size_t(it - m_subviews.begin()));
 }
 
 void UIView::insertSubviewAboveSubview(const Ref<UIView>& view, const Ref<UIView>& sibling)
 {
+    DV_CHECK_MAIN_THREAD();
     auto it = std::find(m_subviews.begin(), m_subviews.end(), sibling);
     handleInsertSubview(view, it == m_subviews.end() ? m_subviews.size() : std::size_t(it - m_subviews.begin()) + 1);
 }
 
 void UIView::bringSubviewToFront(const Ref<UIView>& view)
 {
+    DV_CHECK_MAIN_THREAD();
     auto it = std::find(m_subviews.begin(), m_subviews.end(), view);
     if (it == m_subviews.end())
         return;
@@ -45,6 +54,7 @@ void UIView::bringSubviewToFront(const Ref<UIView>& view)
 
 void UIView::sendSubviewToBack(const Ref<UIView>& view)
 {
+    DV_CHECK_MAIN_THREAD();
     auto it = std::find(m_subviews.begin(), m_subviews.end(), view);
     if (it == m_subviews.end())
         return;
@@ -123,6 +133,7 @@ void UIView::handleInsertSubview(const Ref<UIView>& view, std::size_t index)
 
 void UIView::removeFromSuperview()
 {
+    DV_CHECK_MAIN_THREAD();
     auto superview = this->superview();
     if (!superview)
         return;

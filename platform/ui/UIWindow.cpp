@@ -4,6 +4,7 @@
 
 #include "platform/system/UIScreen.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/MainThreadCheck.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIViewController.h"
 #include "platform/ui/internal/AlertBase.h"
@@ -16,6 +17,7 @@ Ref<UIWindow> UIWindow::init() { return initWithFrame(UIScreen::mainScreen()->bo
 
 Ref<UIWindow> UIWindow::initWithFrame(CGRect frame)
 {
+    DV_CHECK_MAIN_THREAD();
     UIView::initWithFrame(frame);
     auto me = self<UIWindow>();
     m_hidden = true;
@@ -31,20 +33,30 @@ Ref<UIWindow> UIWindow::initWithFrame(CGRect frame)
 
 void UIWindow::makeKeyAndVisible()
 {
+    DV_CHECK_MAIN_THREAD();
     setHidden(false);
     makeKeyWindow();
 }
 
-void UIWindow::makeKeyWindow() { UIApplication::sharedApplication()->handleSetKeyWindow(self<UIWindow>()); }
+void UIWindow::makeKeyWindow()
+{
+    DV_CHECK_MAIN_THREAD();
+    UIApplication::sharedApplication()->handleSetKeyWindow(self<UIWindow>());
+}
 
 bool UIWindow::isKeyWindow() const { return UIApplication::sharedApplication()->keyWindow().get() == this; }
 
-void UIWindow::sendEvent(const Ref<UIEvent>& event) { dv::internal::uikit::TouchRouter::shared().deliver(*this, event); }
+void UIWindow::sendEvent(const Ref<UIEvent>& event)
+{
+    DV_CHECK_MAIN_THREAD();
+    dv::internal::uikit::TouchRouter::shared().deliver(*this, event);
+}
 
 Ref<UIResponder> UIWindow::nextResponder() const { return UIApplication::sharedApplication(); }
 
 void UIWindow::setRootViewController(const Ref<UIViewController>& controller)
 {
+    DV_CHECK_MAIN_THREAD();
     if (controller == m_rootViewController)
         return;
     auto old = m_rootViewController;
@@ -70,6 +82,7 @@ void UIWindow::setRootViewController(const Ref<UIViewController>& controller)
 
 void UIWindow::setHidden(bool hidden)
 {
+    DV_CHECK_MAIN_THREAD();
     const bool was = isHidden();
     UIView::setHidden(hidden);
     if (was == hidden || !m_rootViewController || isAppearanceProxy())

@@ -513,10 +513,6 @@ void TransportThread::finish(Transfer* t, TransportFailure failure)
         --t->m_pool->m_active;
         t->m_pool->m_lastUse = std::chrono::steady_clock::now();
         CURL* easy = static_cast<CURL*>(t->m_easy);
-        long connects = 0;
-        curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
-        for (long i = 0; i < connects; ++i)
-            CurlTransport::shared().noteConnectionOpened();
         curl_multi_remove_handle(m_multi, easy);
         // Handles are reused: detach from the pool first, so that the pool can be cleaned up.
         curl_easy_setopt(easy, CURLOPT_SHARE, nullptr);

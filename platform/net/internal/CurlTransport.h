@@ -181,9 +181,7 @@ public:
     std::shared_ptr<Transfer> start(const std::shared_ptr<ConnectionPool>& pool, TransportRequest request,
         TransferCallbacks callbacks);
 
-    // Counters for tests: new connections opened, and idle pools whose connections were closed.
-    std::int64_t connectionsOpened() const { return m_connectionsOpened.load(); }
-    void noteConnectionOpened() { ++m_connectionsOpened; }
+    // Counter for tests: idle pools whose connections were closed.
     std::int64_t idlePoolsClosed() const { return m_idlePoolsClosed.load(); }
     void noteIdlePoolClosed() { ++m_idlePoolsClosed; }
     // How long a pool keeps unused connections open (30 s unless a test shortens it).
@@ -199,7 +197,6 @@ private:
     ~CurlTransport() = delete;
     std::vector<std::unique_ptr<TransportThread>> m_threads;
     std::atomic<unsigned> m_nextThread { 0 };
-    std::atomic<std::int64_t> m_connectionsOpened { 0 };
     std::atomic<std::int64_t> m_idlePoolsClosed { 0 };
     std::atomic<std::int64_t> m_idleLifetime { 30000 };
     std::atomic<std::int64_t> m_spinAfterTransfer { 250 };

@@ -75,12 +75,6 @@ Ref<NSURLSession> TaskDriver::session() const
     return m_session;
 }
 
-std::shared_ptr<Transfer> TaskDriver::currentTransfer() const
-{
-    dv::MutexLocker lock(m_mutex);
-    return m_transfer;
-}
-
 void TaskDriver::handle(TaskEvent& event)
 {
     bool finished = false;

@@ -67,7 +67,6 @@ private:
     void handle(TaskEvent& event) DV_EXCLUDES(m_mutex);
     // The session while the task runs (nil before and after).
     Ref<NSURLSession> session() const DV_EXCLUDES(m_mutex);
-    std::shared_ptr<Transfer> currentTransfer() const DV_EXCLUDES(m_mutex);
 
     // Ends the task with `code` (cancellation, resource time-out); `resumeData` as for cancel.
     void stop(NSInteger code, ResumeDataHandler resumeData) DV_EXCLUDES(m_mutex);

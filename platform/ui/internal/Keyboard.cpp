@@ -7,6 +7,7 @@
 #include "platform/base/NSString.h"
 #include "platform/base/NSValue.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/MainThreadCheck.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/dispatch/NSTimer.h"
 #include "platform/system/UIDevice.h"
@@ -158,6 +159,7 @@ void Keyboard::handleCancelPending()
 
 void Keyboard::show(const Ref<UIResponder>& responder)
 {
+    DV_CHECK_MAIN_THREAD();
     if (!responder)
         return;
     if (!m_clickHandlerInstalled) {
@@ -177,6 +179,7 @@ void Keyboard::show(const Ref<UIResponder>& responder)
 
 void Keyboard::hide(const Ref<UIResponder>& responder)
 {
+    DV_CHECK_MAIN_THREAD();
     if (!m_visible || m_responder.lock() != responder)
         return;
     if (auto incoming = m_incoming.lock(); incoming && incoming != responder && incoming->showsKeyboard()) {
@@ -209,12 +212,14 @@ void Keyboard::hide(const Ref<UIResponder>& responder)
 
 void Keyboard::reload(const Ref<UIResponder>& responder)
 {
+    DV_CHECK_MAIN_THREAD();
     if (m_visible && m_responder.lock() == responder)
         show(responder);
 }
 
 void Keyboard::reset()
 {
+    DV_CHECK_MAIN_THREAD();
     handleCancelPending();
     m_window = nil;
     m_responder.reset();
@@ -281,6 +286,7 @@ void Keyboard::handleTextChanged(const Ref<UIResponder>& responder)
 
 bool Keyboard::insertText(const Ref<UIResponder>& responder, const Ref<NSString>& text)
 {
+    DV_CHECK_MAIN_THREAD();
     const bool typed = onTextResponder(responder, [&](UITextField& field) { field.insertText(text); },
         [&](UITextView& view) { view.insertText(text); }, [&](UIWebView& web) { web.insertText(text); });
     if (typed)
@@ -290,6 +296,7 @@ bool Keyboard::insertText(const Ref<UIResponder>& responder, const Ref<NSString>
 
 bool Keyboard::deleteBackward(const Ref<UIResponder>& responder)
 {
+    DV_CHECK_MAIN_THREAD();
     const bool deleted = onTextResponder(responder, [](UITextField& field) { field.deleteBackward(); },
         [](UITextView& view) { view.deleteBackward(); }, [](UIWebView& web) { web.deleteBackward(); });
     if (deleted)
@@ -299,6 +306,7 @@ bool Keyboard::deleteBackward(const Ref<UIResponder>& responder)
 
 bool Keyboard::pressReturn(const Ref<UIResponder>& responder)
 {
+    DV_CHECK_MAIN_THREAD();
     // A text view takes the return key as a new line.
     const bool pressed = onTextResponder(responder, [](UITextField& field) { field.handleReturn(); },
         [](UITextView& view) { view.insertText("\n"_ns); }, [](UIWebView& web) { web.insertText("\n"_ns); });

@@ -1,6 +1,8 @@
 #include "platform/ui/internal/PassScheduler.h"
 
 #include "platform/base/NSLog.h"
+#include "platform/base/Scope.h"
+#include "platform/dispatch/MainThreadCheck.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/ui/FrameTiming.h"
 #include "platform/ui/UIView.h"
@@ -45,6 +47,7 @@ void PassScheduler::ensureObserving()
 
 void PassScheduler::scheduleLayout(UIView& view)
 {
+    DV_CHECK_MAIN_THREAD();
     if (view.m_layoutScheduled)
         return;
     ensureObserving();
@@ -56,6 +59,7 @@ void PassScheduler::scheduleLayout(UIView& view)
 
 void PassScheduler::scheduleDisplay(UIView& view)
 {
+    DV_CHECK_MAIN_THREAD();
     if (view.m_displayScheduled)
         return;
     ensureObserving();
@@ -67,6 +71,7 @@ void PassScheduler::scheduleDisplay(UIView& view)
 
 void PassScheduler::reviveDeferredDisplays()
 {
+    DV_CHECK_MAIN_THREAD();
     if (m_deferredDisplay.empty())
         return;
     auto deferred = std::exchange(m_deferredDisplay, {});
@@ -82,6 +87,7 @@ void PassScheduler::reviveDeferredDisplays()
 
 void PassScheduler::runPasses()
 {
+    DV_CHECK_MAIN_THREAD();
     if (m_running)
         return;
     if (!hasPendingWork()) {
@@ -89,13 +95,14 @@ void PassScheduler::runPasses()
         FrameTiming::frameDrawn();
         return;
     }
-    m_running = true;
     int round = 0;
-    for (; round < kMaxRounds && hasPendingWork(); ++round) {
-        runLayoutPass();
-        runDisplayPass();
+    {
+        dv::TemporaryChange running(m_running, true);
+        for (; round < kMaxRounds && hasPendingWork(); ++round) {
+            runLayoutPass();
+            runDisplayPass();
+        }
     }
-    m_running = false;
     FrameTiming::frameDrawn();
     if (round == kMaxRounds && hasPendingWork())
         NSLog("Layout did not settle within one turn: a view keeps marking itself while it is laid out or drawn.");

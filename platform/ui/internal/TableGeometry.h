@@ -37,7 +37,6 @@ public:
 
     NSInteger sections() const { return NSInteger(m_sections.size()); }
     const TableSection& section(NSInteger index) const { return m_sections[std::size_t(index)]; }
-    CGFloat headerViewHeight() const { return m_headerView; }
     // Where the table footer view starts, and the height of everything.
     CGFloat footerViewTop() const;
     CGFloat contentHeight() const { return footerViewTop() + m_footerView; }

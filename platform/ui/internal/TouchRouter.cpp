@@ -3,6 +3,7 @@
 #include "platform/base/NSArray.h"
 #include "platform/base/NSSet.h"
 #include "platform/dispatch/Clock.h"
+#include "platform/dispatch/MainThreadCheck.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIEvent.h"
 #include "platform/ui/UIGestureRecognizer.h"
@@ -34,6 +35,7 @@ TouchRouter& TouchRouter::shared()
 
 void TouchRouter::reset()
 {
+    DV_CHECK_MAIN_THREAD();
     m_active.clear();
     m_heldEnds.clear();
     m_event = nil;
@@ -60,6 +62,7 @@ bool TouchRouter::exclusiveTouchBlocks(const Ref<UIView>& hitView) const
 
 std::uint64_t TouchRouter::begin(const Ref<UIWindow>& window, CGPoint windowPoint)
 {
+    DV_CHECK_MAIN_THREAD();
     if (!window)
         return 0;
     auto hit = window->hitTest(windowPoint, m_event);
@@ -87,15 +90,21 @@ std::uint64_t TouchRouter::begin(const Ref<UIWindow>& window, CGPoint windowPoin
 
 bool TouchRouter::move(std::uint64_t id, CGPoint windowPoint, std::optional<NSTimeInterval> time)
 {
+    DV_CHECK_MAIN_THREAD();
     return change(id, UITouchPhaseMoved, windowPoint, true, time);
 }
 
 bool TouchRouter::end(std::uint64_t id, CGPoint windowPoint, std::optional<NSTimeInterval> time)
 {
+    DV_CHECK_MAIN_THREAD();
     return change(id, UITouchPhaseEnded, windowPoint, true, time);
 }
 
-bool TouchRouter::cancel(std::uint64_t id) { return change(id, UITouchPhaseCancelled, {}, false); }
+bool TouchRouter::cancel(std::uint64_t id)
+{
+    DV_CHECK_MAIN_THREAD();
+    return change(id, UITouchPhaseCancelled, {}, false);
+}
 
 bool TouchRouter::change(std::uint64_t id, int phase, CGPoint windowPoint, bool movesPoint, std::optional<NSTimeInterval> time)
 {
@@ -139,6 +148,7 @@ void TouchRouter::send(const Ref<UITouch>& changed)
 
 void TouchRouter::deliver(UIWindow& window, const Ref<UIEvent>& event)
 {
+    DV_CHECK_MAIN_THREAD();
     std::vector<Ref<UITouch>> changed;
     int phase = UITouchPhaseStationary;
     for (auto& touch : event->m_touches) {

@@ -4,6 +4,7 @@
 
 #include "platform/base/NSArray.h"
 #include "platform/base/NSSet.h"
+#include "platform/dispatch/MainThreadCheck.h"
 #include "platform/ui/UIEvent.h"
 #include "platform/ui/UIGestureRecognizer.h"
 #include "platform/ui/UITouch.h"
@@ -152,6 +153,7 @@ bool TouchRouter::gestureMayBegin(UIGestureRecognizer& recognizer) const
 
 void TouchRouter::handleGestureBegan(UIGestureRecognizer& recognizer)
 {
+    DV_CHECK_MAIN_THREAD();
     auto me = recognizer.self<UIGestureRecognizer>();
     // The lifts it held belong to its gesture too.
     std::vector<Ref<UITouch>> touches = recognizer.m_touches;
@@ -187,6 +189,7 @@ void TouchRouter::handleGestureBegan(UIGestureRecognizer& recognizer)
 
 void TouchRouter::releaseHeldEnds()
 {
+    DV_CHECK_MAIN_THREAD();
     if (m_heldEnds.empty())
         return;
     std::vector<Ref<UITouch>> released;
@@ -211,6 +214,7 @@ void TouchRouter::releaseHeldEnds()
 
 void TouchRouter::forgetRecognizer(UIGestureRecognizer& recognizer)
 {
+    DV_CHECK_MAIN_THREAD();
     auto forget = [&](UITouch& touch) {
         std::erase_if(touch.m_receivers, [&](auto& weak) {
             auto held = weak.lock();

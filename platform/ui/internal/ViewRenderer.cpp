@@ -1,5 +1,6 @@
 #include "platform/ui/internal/ViewRenderer.h"
 
+#include "platform/base/Scope.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIGraphics.h"
 #include "platform/graphics/UIImage.h"
@@ -37,11 +38,11 @@ void ViewRenderer::renderTree(const CGContextRef& context, UIView& root)
     if (!context)
         return;
     UIGraphicsPushContext(context); // contents are drawn through UIImage, which draws into the current context
+    dv::ScopeExit pop([] { UIGraphicsPopContext(); });
     CGContextSaveGState(context);
     CGContextTranslateCTM(context, -root.m_bounds.origin.x, -root.m_bounds.origin.y);
     renderLayer(context, root);
     CGContextRestoreGState(context);
-    UIGraphicsPopContext();
 }
 
 void ViewRenderer::renderSubview(const CGContextRef& context, UIView& view)

@@ -9,6 +9,7 @@
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
+#include "platform/dispatch/MainThreadCheck.h"
 #include "platform/dispatch/NSTimer.h"
 #include "platform/net/NSURLError.h"
 #include "platform/net/NSURLRequest.h"
@@ -91,6 +92,7 @@ std::string trimmed(const std::string& text)
 
 WebViewHost::WebViewHost(const Ref<UIWebView>& view, const Ref<JSContext>& context) : m_view(view), m_context(context)
 {
+    DV_CHECK_MAIN_THREAD();
     // The engine takes a while to start: it begins with the first view, before any page is asked
     // for.
     WebEngine::start();
@@ -159,6 +161,7 @@ void WebViewHost::failWithoutEngine()
 
 void WebViewHost::setSize(CGSize size)
 {
+    DV_CHECK_MAIN_THREAD();
     if (CGSizeEqualToSize(size, m_size))
         return;
     m_size = size;
@@ -191,6 +194,7 @@ void WebViewHost::beginOwnLoad(const Ref<NSURLRequest>& request)
 
 void WebViewHost::loadRequest(const Ref<NSURLRequest>& request)
 {
+    DV_CHECK_MAIN_THREAD();
     auto view = m_view.lock();
     beginOwnLoad(request);
     if (!page() && m_engineFailed) {
@@ -207,6 +211,7 @@ void WebViewHost::loadRequest(const Ref<NSURLRequest>& request)
 
 void WebViewHost::loadData(const Ref<NSData>& data, const std::string& MIMEType, const std::string& encoding, const Ref<NSURLRequest>& base)
 {
+    DV_CHECK_MAIN_THREAD();
     beginOwnLoad(base);
     if (page() || !m_engineFailed) {
         const auto url = urlText(base);
@@ -220,6 +225,7 @@ void WebViewHost::loadData(const Ref<NSData>& data, const std::string& MIMEType,
 
 void WebViewHost::reload()
 {
+    DV_CHECK_MAIN_THREAD();
     if (!m_request)
         return;
     if (!m_page || m_loading || m_shownURL != urlText(m_request)) {
@@ -261,6 +267,7 @@ void WebViewHost::issue(std::function<void(EnginePage&)> load)
 
 void WebViewHost::stopLoading()
 {
+    DV_CHECK_MAIN_THREAD();
     if (!m_loading)
         return;
     // The engine forgets a load it has not asked about yet when stopped.
@@ -557,6 +564,7 @@ void WebViewHost::pageProcessDidEnd()
 
 void WebViewHost::runScriptInPage(const std::string& script, std::function<void(const PageAnswer&)> done)
 {
+    DV_CHECK_MAIN_THREAD();
     auto* engine = page();
     if (!engine && !m_engineFailed) {
         std::weak_ptr<WebViewHost> weak = weak_from_this();
@@ -605,36 +613,42 @@ bool WebViewHost::pageCanAnswer() const
 
 void WebViewHost::tap(CGPoint point, double time)
 {
+    DV_CHECK_MAIN_THREAD();
     if (m_page)
         m_page->click(point, time);
 }
 
 void WebViewHost::drag(CGPoint point, CGSize movement)
 {
+    DV_CHECK_MAIN_THREAD();
     if (m_page)
         m_page->scroll(point, movement);
 }
 
 void WebViewHost::insertText(const std::string& text)
 {
+    DV_CHECK_MAIN_THREAD();
     if (m_page)
         m_page->insertText(text);
 }
 
 void WebViewHost::pressReturn(double time)
 {
+    DV_CHECK_MAIN_THREAD();
     if (m_page)
         m_page->pressKey(EnginePage::Key::Return, time);
 }
 
 void WebViewHost::deleteBackward(double time)
 {
+    DV_CHECK_MAIN_THREAD();
     if (m_page)
         m_page->pressKey(EnginePage::Key::Backspace, time);
 }
 
 void WebViewHost::endEditing()
 {
+    DV_CHECK_MAIN_THREAD();
     m_editing = false;
     if (m_page)
         m_page->runScript("if (document.activeElement) document.activeElement.blur();", {});

@@ -3,6 +3,7 @@
 #include "platform/base/NSKeyedArchiver.h"
 #include "platform/base/NSKeyedUnarchiver.h"
 #include "platform/base/NSDecimalNumber.h"
+#include "platform/base/NSException.h"
 #include "platform/base/NSURL.h"
 #include "platform/base/NSPropertyListSerialization.h"
 
@@ -72,6 +73,22 @@ class LooseItem : public NSObject, public NSCoding {
     }
 };
 DV_DEFINE_CLASS(LooseItem)
+
+// A coding class whose decoding raises when its record says so, as platform code called from an
+// initWithCoder may.
+class RaisingItem : public NSObject, public NSCoding {
+    DV_CLASS(RaisingItem, NSObject)
+
+    RaisingItem() = default;
+    void encodeWithCoder(NSCoder& coder) const override { coder.encodeBool(true, "raises"_ns); }
+    id initWithCoder(NSCoder& coder) override
+    {
+        if (coder.decodeBoolForKey("raises"_ns))
+            NSException::raise(NSInvalidArgumentException, "Cannot decode this record.");
+        return self();
+    }
+};
+DV_DEFINE_CLASS(RaisingItem)
 
 class NotCodable : public NSObject {
     DV_CLASS(NotCodable, NSObject)
@@ -196,6 +213,21 @@ TEST(KeyedArchiver, DecodeObjectOfClassChecksTheClass)
     auto list = dv::as<NSArray>(NSKeyedUnarchiver::unarchivedObjectOfClasses({NSArray::class_(), ArchivedItem::class_()}, data, nullptr));
     ASSERT_TRUE(list);
     EXPECT_EQ(dv::str(dv::as<ArchivedItem>(list->objectAtIndex(0))->title), "x");
+}
+
+TEST(KeyedArchiver, ARecordThatRaisesWhileDecodedLeavesTheUnarchiverAtItsLevel)
+{
+    auto archiver = alloc<NSKeyedArchiver>()->initRequiringSecureCoding(true);
+    archiver->encodeObject(std::make_shared<RaisingItem>(), "raising"_ns);
+    archiver->encodeObject("after"_ns, "next"_ns);
+    auto data = archiver->encodedData();
+    ASSERT_TRUE(data);
+
+    auto unarchiver = alloc<NSKeyedUnarchiver>()->initForReadingFromData(data, nullptr);
+    ASSERT_TRUE(unarchiver);
+    EXPECT_THROW((void)unarchiver->decodeObjectOfClass<RaisingItem>("raising"_ns), dv::RaisedException);
+    // The next key is read from the top level again, with the classes asked for there.
+    EXPECT_EQ(dv::str(unarchiver->decodeObjectOfClass<NSString>("next"_ns)), "after");
 }
 
 TEST(KeyedArchiver, SecureDecodingRefusesPlainDecodeObject)

@@ -1,5 +1,6 @@
 #include "platform/base/NSDate.h"
 #include "platform/dispatch/Dispatch.h"
+#include "platform/dispatch/MainThreadCheck.h"
 #include "platform/testing/support/RunLoopWaits.h"
 
 #include <gtest/gtest.h>
@@ -188,6 +189,27 @@ TEST_F(DispatchDeathTest, SyncOntoTheMainQueueFromTheMainThreadStopsTheProcess)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(dispatch_sync(dispatch_get_main_queue(), [] { }), "would wait for itself");
+}
+
+void mainThreadOnly() { DV_CHECK_MAIN_THREAD(); }
+
+TEST_F(DispatchDeathTest, MainThreadCheckPassesOnTheMainQueueAndStopsElsewhereNamingItsPlace)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::atomic<bool> ranOnMain = false;
+    dispatch_async(dispatch_get_main_queue(), [&] {
+        mainThreadOnly();
+        ranOnMain = true;
+    });
+    ASSERT_TRUE(runMainLoopUntil([&] { return ranOnMain.load(); }));
+
+    EXPECT_DEATH(std::thread(mainThreadOnly).join(),
+        "DispatchTest\\.cpp:[0-9]+: invariant broken: isMainThread\\(\\) \\(called off the main thread: void .*::mainThreadOnly\\(\\)\\)");
+    EXPECT_DEATH({
+        auto group = dispatch_group_create();
+        dispatch_group_async(group, dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_DEFAULT, 0), mainThreadOnly);
+        dispatch_group_wait(group, DISPATCH_TIME_FOREVER);
+    }, "called off the main thread");
 }
 
 TEST_F(DispatchDeathTest, UnbalancedLeaveAndResumeStopTheProcess)

@@ -1,7 +1,7 @@
 // The keyboard manager keeping the focused field above the keyboard: how far the screen or the
 // enclosing scroll view moves for fields at several heights (with and without the toolbar, with a
 // field's own distance, the bottom blank space kept away), how it comes back when the keyboard
-// goes or the focus moves up, switching the manager off and on while the keyboard shows, a
+// goes or the focus moves up, a sheet, switching the manager off and on while the keyboard shows, a
 // layout-guide constraint, a text view made shorter, and ending editing by a tap outside.
 #include "KeyboardTestSupport.h"
 
@@ -101,6 +101,26 @@ TEST_F(KeyboardTest, MovingTheFocusUpBringsTheScreenBackButNeverBelowItsStart)
     EXPECT_DOUBLE_EQ(screenY(), 0);
     // The lowest field is now under the keyboard: no one can tap it.
     EXPECT_FALSE(m_ui.focus(low));
+    ASSERT_TRUE(m_ui.resignFocus());
+    settle();
+    EXPECT_DOUBLE_EQ(screenY(), 0);
+}
+
+TEST_F(KeyboardTest, ASheetGoesUpUntilItReachesTheKeyboardAndBackNeverBelowItsStart)
+{
+    m_manager->setEnableAutoToolbar(false);
+    m_screen->setModalPresentationStyle(UIModalPresentationFormSheet);
+    auto low = addField(CGRectMake(20, 637, 300, 30));
+    auto middle = addField(CGRectMake(20, 500, 300, 30));
+    auto high = addField(CGRectMake(20, 250, 300, 30));
+    // Unlike a full screen (at most the keyboard's own 216 up), a sheet the height of the window
+    // goes as far as the keyboard with its gap: 226.
+    ASSERT_TRUE(focus(low));
+    EXPECT_DOUBLE_EQ(screenY(), -226);
+    ASSERT_TRUE(focus(middle));
+    EXPECT_DOUBLE_EQ(screenY(), -89);
+    ASSERT_TRUE(focus(high));
+    EXPECT_DOUBLE_EQ(screenY(), 0);
     ASSERT_TRUE(m_ui.resignFocus());
     settle();
     EXPECT_DOUBLE_EQ(screenY(), 0);

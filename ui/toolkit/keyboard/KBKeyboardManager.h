@@ -29,6 +29,7 @@
 #include <vector>
 
 class NSArray;
+class NSLayoutConstraint;
 class NSNotification;
 class UIColor;
 class UIFont;
@@ -38,6 +39,10 @@ class UITouch;
 class UIView;
 class UIViewController;
 class UIWindow;
+
+namespace dv::internal::toolkit {
+struct KeyboardScene;
+}
 
 class KBKeyboardManager : public NSObject, public UIGestureRecognizerDelegate {
     DV_CLASS(KBKeyboardManager, NSObject)
@@ -182,6 +187,19 @@ private:
     void handleRestoreLastScrollView();
     void handleRestoreRootView();
     void handleRestoreTextViewFrame();
+    // The steps of adjustFrame, in order. The scroll view around the field becomes the one whose
+    // insets are ours (the last one's are given back). The field's scroll views scroll it up by
+    // as much of `move` as they can; the rest is answered. The scroll view gets room under its
+    // content for the keyboard. The layout-guide constraint takes `constant`. A text view is made
+    // shorter. A sheet, or else the top-most controller's view, moves by `move`.
+    void handleTakeScrollView(const Ref<UIScrollView>& superScrollView);
+    CGFloat handleScrollToField(const Ref<UIView>& field, const Ref<UIViewController>& fieldController,
+        const Ref<UIScrollView>& scrollView, const dv::internal::toolkit::KeyboardScene& scene, CGFloat move);
+    void handleMakeRoomUnderContent(const Ref<UIScrollView>& scrollView, const dv::internal::toolkit::KeyboardScene& scene);
+    void handleMoveLayoutGuide(const Ref<NSLayoutConstraint>& constraint, CGFloat constant, const Ref<UIViewController>& fieldController);
+    void handleShortenTextView(const Ref<UIView>& field, const dv::internal::toolkit::KeyboardScene& scene);
+    void handleMoveSheet(CGRect viewFrame, const dv::internal::toolkit::KeyboardScene& scene, CGFloat move);
+    void handleMoveRootView(CGRect viewFrame, const dv::internal::toolkit::KeyboardScene& scene, CGFloat move);
     // The toolbar's look for field F (KBKeyboardManagerToolbar.cpp).
     void handleStyleToolbar(const Ref<UIView>& field);
 

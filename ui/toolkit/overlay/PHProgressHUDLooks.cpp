@@ -5,6 +5,7 @@
 #include "platform/base/NSAttributedString.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
+#include "platform/base/Scope.h"
 #include "platform/dispatch/NSNotification.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/graphics/CGColorSpace.h"
@@ -197,6 +198,7 @@ void PHProgressHUD::drawRect(CGRect)
 {
     const CGContextRef context = UIGraphicsGetCurrentContext();
     UIGraphicsPushContext(context);
+    dv::ScopeExit pop([] { UIGraphicsPopContext(); });
     const CGRect all = bounds();
 
     if (m_dimBackground) {
@@ -224,8 +226,6 @@ void PHProgressHUD::drawRect(CGRect)
     CGContextAddArc(context, CGRectGetMinX(box) + r, CGRectGetMinY(box) + r, r, kPi, 3 * kPi / 2, 0);
     CGContextClosePath(context);
     CGContextFillPath(context);
-
-    UIGraphicsPopContext();
 }
 
 // MARK: - Observation of its own properties
