@@ -18,6 +18,7 @@
 #include "platform/testing/ProcessTree.h"
 #include "platform/testing/ServerSockets.h"
 #include "platform/ui/FrameTiming.h"
+#include "platform/ui/WebLoadRecording.h"
 #include "platform/ui/internal/web/WebEngine.h"
 
 #include <arpa/inet.h>
@@ -70,15 +71,19 @@ class WebRecorder : public NSObject, public UIWebViewDelegate {
 public:
     Journal calls;
     std::vector<std::string> refused; // paths
+    // Called with the path of each navigation asked about, before the answer.
+    std::function<void(const Ref<UIWebView>&, const std::string&)> whileAsked;
     Ref<NSError> lastError;
     std::optional<std::chrono::steady_clock::time_point> firstAsked;
-    std::optional<bool> webViewShouldStartLoadWithRequestNavigationType(const Ref<UIWebView>&, const Ref<NSURLRequest>& request,
+    std::optional<bool> webViewShouldStartLoadWithRequestNavigationType(const Ref<UIWebView>& web, const Ref<NSURLRequest>& request,
         UIWebViewNavigationType type) override
     {
         if (!firstAsked)
             firstAsked = std::chrono::steady_clock::now();
         const std::string path = request->URL()->path() ? request->URL()->path()->UTF8String() : "";
         calls.push_back("shouldStart:" + path + ":" + std::to_string(type));
+        if (whileAsked)
+            whileAsked(web, path);
         return std::find(refused.begin(), refused.end(), path) == refused.end();
     }
     bool webViewDidStartLoad(const Ref<UIWebView>&) override { return note("didStart"); }
@@ -147,7 +152,7 @@ protected:
     void SetUp() override
     {
         UITest::SetUp();
-        m_ui.clearWebLoads();
+        m_ui.recordWebLoads();
         m_web = alloc<UIWebView>()->initWithFrame(CGRectMake(0, 0, 375, 603));
         m_web->javaScriptContext()->setExecutionTimeLimit(0.5);
         m_delegate = std::make_shared<WebRecorder>();
@@ -334,6 +339,126 @@ TEST_F(WebViewTest, FailuresEndWithThePlatformsErrorsAndLeaveThePage)
     EXPECT_EQ(dv::str(m_web->pageTitle()), "框架");
 }
 
+// How a load goes on when it is ended or replaced before the engine has started it, whatever the
+// engine still reports of it: the delegate hears of its end once, and the next load is shown.
+TEST_F(WebViewTest, ALoadEndedOrReplacedBeforeItStartsEndsOnceAndTheNextOneShows)
+{
+    page("/a", "<title>甲</title><p>甲</p>");
+    page("/b", "<title>乙</title><p>乙</p>");
+    page("/c", "<title>丙</title><p>丙</p>");
+    load("/a");
+
+    // Stopped before the engine asked about it: never asked for, never started.
+    m_delegate->calls.clear();
+    m_web->loadRequest(request("/b"));
+    m_web->stopLoading();
+    EXPECT_FALSE(m_web->isLoading());
+    load("/c");
+    EXPECT_EQ(m_delegate->calls, (Journal { "didFail:-999", "shouldStart:/c:5", "didStart", "didFinish" }));
+    EXPECT_EQ(m_server.requestCount("/b"), 0u);
+    EXPECT_EQ(dv::str(m_web->pageTitle()), "丙");
+
+    // Stopped once the delegate let it go, before its start.
+    m_delegate->calls.clear();
+    m_delegate->whileAsked = [](const Ref<UIWebView>& web, const std::string& path) {
+        if (path == "/b")
+            web->stopLoading();
+    };
+    m_web->loadRequest(request("/b"));
+    ASSERT_TRUE(m_ui.waitForWebView(m_web));
+    m_delegate->whileAsked = nullptr;
+    load("/a");
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/b:5", "didFail:-999", "shouldStart:/a:5", "didStart", "didFinish" }));
+    EXPECT_EQ(m_server.requestCount("/b"), 0u) << "a load stopped while it was asked about is not let go";
+    EXPECT_EQ(dv::str(m_web->pageTitle()), "甲");
+
+    // A delegate that refuses a navigation and loads another page instead.
+    m_delegate->calls.clear();
+    m_delegate->refused = { "/b" };
+    m_delegate->whileAsked = [this](const Ref<UIWebView>& web, const std::string& path) {
+        if (path == "/b")
+            web->loadRequest(request("/c"));
+    };
+    m_web->loadRequest(request("/b"));
+    ASSERT_TRUE(m_ui.waitForWebView(m_web));
+    m_delegate->whileAsked = nullptr;
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/b:5", "didFail:-999", "shouldStart:/c:5", "didStart", "didFinish" }));
+    EXPECT_EQ(dv::str(m_web->pageTitle()), "丙");
+    // And one that does so for a link of the page.
+    page("/links", "<title>链接</title><body style='margin:0'><a href='/b' style='display:block;height:100px'>乙</a></body>");
+    load("/links");
+    m_delegate->calls.clear();
+    m_delegate->whileAsked = [this](const Ref<UIWebView>& web, const std::string& path) {
+        if (path == "/b")
+            web->loadRequest(request("/a"));
+    };
+    ASSERT_TRUE(m_ui.tap(CGPointMake(60, 50)));
+    ASSERT_TRUE(runMainLoopUntil([&] { return !m_delegate->calls.empty(); }));
+    ASSERT_TRUE(m_ui.waitForWebView(m_web));
+    m_delegate->whileAsked = nullptr;
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/b:0", "shouldStart:/a:5", "didStart", "didFinish" }));
+    EXPECT_EQ(dv::str(m_web->pageTitle()), "甲");
+    EXPECT_EQ(m_server.requestCount("/b"), 0u);
+
+    // The page's process ends while the engine holds a load it has not asked about: the load ends
+    // with the process (if the engine had not asked in the meantime), and the next one shows.
+    m_delegate->refused.clear();
+    m_web->loadRequest(request("/b"));
+    for (const auto& process : dv::testing::descendantsNamed(::getpid(), "WebKitWebProces"))
+        ::kill(process.pid, SIGKILL);
+    ASSERT_TRUE(m_ui.waitForWebView(m_web));
+    m_delegate->calls.clear();
+    load("/c");
+    EXPECT_EQ(m_delegate->calls, (Journal { "shouldStart:/c:5", "didStart", "didFinish" }));
+    EXPECT_EQ(dv::str(m_web->pageTitle()), "丙");
+}
+
+// The loads a recording keeps: each under its own id, the latest ones only, and a load that began
+// before the recording never writes into another's record.
+TEST_F(WebViewTest, ARecordingKeepsTheLatestLoadsEachUnderItsOwnId)
+{
+    page("/a", "<title>甲</title><p>甲</p>");
+    m_server.route("/never", { .body = "<p>太晚</p>", .contentType = "text/html", .delay = std::chrono::seconds(60) });
+    auto other = alloc<UIWebView>()->initWithFrame(CGRectMake(0, 0, 375, 300));
+    m_window->addSubview(other);
+    m_web->loadRequest(request("/never"));
+    ASSERT_TRUE(serverHolds("/never"));
+    ASSERT_EQ(m_ui.webLoads().size(), 1u);
+
+    m_ui.recordWebLoads();
+    EXPECT_TRUE(m_ui.webLoads().empty());
+    other->loadRequest(request("/a"));
+    ASSERT_TRUE(m_ui.waitForWebView(other));
+    m_web->stopLoading();
+    auto loads = m_ui.webLoads();
+    ASSERT_EQ(loads.size(), 1u);
+    EXPECT_EQ(loads[0].url, m_server.url("/a"));
+    EXPECT_EQ(loads[0].outcome, "finished");
+    EXPECT_EQ(loads[0].title, "甲");
+
+    // Only the latest are kept (refused loads are the quickest to make); a recording begun later
+    // keeps the same from its start on.
+    dv::WebLoadRecording recording;
+    m_delegate->refused = { "/refused" };
+    const std::size_t made = dv::WebLoadRecording::kLimit + 3;
+    for (std::size_t i = 0; i < made; ++i) {
+        m_web->loadRequest(request("/refused?" + std::to_string(i)));
+        ASSERT_TRUE(m_ui.waitForWebView(m_web)) << i;
+    }
+    load("/a");
+    const auto records = recording.records();
+    ASSERT_EQ(records.size(), dv::WebLoadRecording::kLimit);
+    EXPECT_EQ(records.front().url, m_server.url("/refused?" + std::to_string(made + 1 - dv::WebLoadRecording::kLimit)));
+    EXPECT_EQ(records[records.size() - 2].outcome, "refused");
+    EXPECT_EQ(records.back().outcome, "finished");
+    EXPECT_EQ(std::adjacent_find(records.begin(), records.end(), [](const auto& a, const auto& b) { return a.id >= b.id; }), records.end())
+        << "ids follow the order of the loads";
+    loads = m_ui.webLoads();
+    ASSERT_EQ(loads.size(), dv::WebLoadRecording::kLimit);
+    EXPECT_EQ(loads.front().url, records.front().url);
+    EXPECT_EQ(loads.back().title, "甲");
+}
+
 // A fresh process, whose first web view starts the engine. The engine starts once per process:
 // run after other web views in the same process, there is no start left to look at.
 class FirstWebViewTest : public WebViewTest {
@@ -341,7 +466,7 @@ protected:
     void SetUp() override
     {
         UITest::SetUp();
-        m_ui.clearWebLoads();
+        m_ui.recordWebLoads();
         if (dv::internal::uikit::WebEngine::state() != dv::internal::uikit::WebEngine::State::NotStarted)
             GTEST_SKIP() << "the engine has started in this process already";
     }
