@@ -1,7 +1,8 @@
 // Web views on the web engine against pages of a loopback server: the delegate's questions and
 // reports in order, with the navigation types and the platform's error codes; the page drawn at its
 // place under the views above it, following what its scripts change; touches and typing reaching
-// the page; the page's script context; pages that would hang the application; and the engine's
+// the page; the page's script context; pages that would hang the application or take the machine's
+// memory; the page's text in the system font; the loads a recording keeps; and the engine's
 // processes and memory going with the views.
 #include "UITestSupport.h"
 
@@ -9,6 +10,7 @@
 #include "platform/base/NSArray.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"
+#include "platform/base/NSLog.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
@@ -66,6 +68,11 @@ DV_DEFINE_CLASS_WITH(Bridge, b)
 namespace {
 
 using dv::testing::runMainLoopUntil;
+
+// The web processes of this binary are bounded at 384 MiB rather than the application's 1 GiB, set
+// before any of them starts: a page that allocates without end reaches it sooner and with less of
+// the machine's memory (the page of a thousand frames below takes about 230).
+[[maybe_unused]] const bool s_smallPageMemory = ::setenv("DOVRELTA_WEB_MEMORY_LIMIT", "384", 0) == 0;
 
 class WebRecorder : public NSObject, public UIWebViewDelegate {
 public:
@@ -692,6 +699,64 @@ TEST_F(WebViewTest, ACrashedPageGoesBlankAndTheNextLoadWorks)
     load("/box");
     EXPECT_EQ(m_delegate->calls.back(), "didFinish");
     EXPECT_EQ(dv::str(m_web->pageText()), "红");
+}
+
+// A page whose script allocates without end: its process is ended at the bound, the view goes
+// blank as after a crash, the application answers every touch meanwhile, and the next load shows.
+TEST_F(WebViewTest, APageThatAllocatesWithoutEndIsEndedAndGoesBlank)
+{
+    page("/box", "<title>红</title><body style='margin:0;background:rgb(200,30,40)'><p>红</p></body>");
+    page("/greedy", "<title>贪心</title><body style='margin:0;background:rgb(200,30,40)'><p>红</p><script>var kept = [];"
+                    "function start() { setInterval(function () { kept.push(new Array(131072).fill(kept.length + 0.5)); }, 10); }"
+                    "</script></body>");
+    auto button = alloc<TapAction>();
+    button->initWithFrame(CGRectMake(0, 603, 100, 44));
+    int tapped = 0;
+    button->action = [&] { ++tapped; };
+    m_window->addSubview(button);
+    load("/greedy");
+    ASSERT_TRUE(runMainLoopUntil([&] { return near(Pixels(m_ui.screenshot(2)).at(100, 300), { 200, 30, 40, 255 }, 6); }));
+
+    dv::LogCapture log;
+    eval("start()"); // about 100 MB a second
+    dv::FrameTiming::takeTouchToFrameTimes();
+    auto blank = [&] { return m_web->pageText()->length() == 0 && near(Pixels(m_ui.screenshot(2)).at(100, 300), { 255, 255, 255, 255 }); };
+    const auto start = std::chrono::steady_clock::now();
+    int taps = 0;
+    bool ended = false;
+    while (!ended && std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
+        ASSERT_TRUE(m_ui.tap(button));
+        ++taps;
+        ended = runMainLoopUntil(blank, 0.25);
+    }
+    ASSERT_TRUE(ended) << "the page's process still runs after a minute";
+    EXPECT_EQ(tapped, taps);
+    EXPECT_EQ(dv::FrameTiming::takeTouchToFrameTimes().size(), 2u * static_cast<std::size_t>(taps)) << "each touch was shown in a frame";
+    EXPECT_TRUE(log.contains(m_server.url("/greedy") + " took more memory than its process may hold")) << ::testing::PrintToString(log.lines());
+    EXPECT_EQ(m_delegate->calls.back(), "didFinish") << "nothing was loading";
+
+    load("/box");
+    EXPECT_EQ(m_delegate->calls.back(), "didFinish");
+    EXPECT_EQ(dv::str(m_web->pageText()), "红");
+    ASSERT_TRUE(runMainLoopUntil([&] { return near(Pixels(m_ui.screenshot(2)).at(100, 300), { 200, 30, 40, 255 }, 6); }));
+}
+
+// A page's sans-serif text is set in the system font, as a label's: a Latin word of the same size
+// is as wide in both.
+TEST_F(WebViewTest, APagesSansSerifTextIsInTheSystemFont)
+{
+    page("/words", "<body style='margin:0'><span id='word' style='font-family:sans-serif;font-size:17px;white-space:nowrap'>"
+                   "Dovrelta Kefu 9:00-18:00</span></body>");
+    load("/words");
+    auto label = alloc<UILabel>()->initWithFrame(CGRectMake(0, 603, 375, 30));
+    label->setFont(UIFont::systemFontOfSize(17));
+    label->setText("Dovrelta Kefu 9:00-18:00"_ns);
+    m_window->addSubview(label);
+    const double inLabel = label->sizeThatFits(CGSizeMake(1000, 1000)).width;
+    const double inPage = std::atof(eval("document.getElementById('word').getBoundingClientRect().width").c_str());
+    // (The engine places glyphs on whole pixels: a few of them apart over the word; the engine's
+    // own sans-serif face is a tenth wider.)
+    EXPECT_NEAR(inPage, inLabel, inLabel * 0.02);
 }
 
 TEST_F(WebViewTest, AHundredLoadsLeaveNoProcessesOrMemoryBehind)
