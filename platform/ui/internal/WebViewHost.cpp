@@ -429,13 +429,12 @@ void WebViewHost::pageDidPaint()
         return;
     view->setNeedsLayout();
     m_painted = true;
-    if (m_state == LoadState::Finishing) {
-        if (m_read)
-            completeFinish();
-        return;
-    }
-    // Scripts change what the page shows after it has loaded: it is read again.
-    if (m_state == LoadState::Idle)
+    if (m_state == LoadState::Finishing && m_read)
+        completeFinish();
+    // Scripts change what the page shows after it has loaded, also while its finish waits for its
+    // first paint and read (the read may have run before the change this paint shows): it is read
+    // again, once the read for the finish has answered.
+    if (m_state == LoadState::Idle || m_state == LoadState::Finishing)
         readPage(false);
 }
 

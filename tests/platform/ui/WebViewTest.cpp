@@ -531,8 +531,9 @@ TEST_F(WebViewTest, ThePageIsDrawnAtItsPlaceUnderTheViewsAboveAndFollowsItsScrip
     load("/box");
     auto overlay = addView(CGRectMake(200, 120, 50, 50), UIColor::colorWithRed(0, 0, 1, 1));
     {
+        // The page's pixels come in their own time after the load (a later paint may bring them).
+        ASSERT_TRUE(runMainLoopUntil([&] { return near(Pixels(m_ui.screenshot(2)).at(40, 150), { 200, 30, 40, 255 }, 6); }));
         Pixels shot(m_ui.screenshot(2));
-        EXPECT_TRUE(near(shot.at(40, 150), { 200, 30, 40, 255 }, 6)) << show(shot.at(40, 150));
         EXPECT_TRUE(near(shot.at(340, 190), { 200, 30, 40, 255 }, 6)) << show(shot.at(340, 190));
         EXPECT_FALSE(near(shot.at(10, 150), { 200, 30, 40, 255 }, 40)) << "left of the view";
         EXPECT_FALSE(near(shot.at(40, 90), { 200, 30, 40, 255 }, 40)) << "above the view";
@@ -649,8 +650,9 @@ TEST_F(WebViewTest, TheScriptContextIsThePages)
     EXPECT_EQ(eval("hidden"), "undefined");
     EXPECT_EQ(thrown, (Journal { "Error: 坏了" }));
     EXPECT_EQ(dv::str(context->exception()->toString()), "Error: 坏了");
-    EXPECT_EQ(eval("after"), "1") << "the page went on";
-    EXPECT_EQ(eval("next"), "2") << "the endless script was stopped and the page went on";
+    // (Right after an ended script the page may take a while to answer: each is asked until it does.)
+    EXPECT_TRUE(pageSays("after", "1")) << "the page went on";
+    EXPECT_TRUE(pageSays("next", "2")) << "the endless script was stopped and the page went on";
     EXPECT_EQ(dv::str(m_web->pageText()), "循环");
 
     // Evaluations run in the page and answer copies of its values; what they throw reaches the
@@ -668,7 +670,7 @@ TEST_F(WebViewTest, TheScriptContextIsThePages)
     thrown.clear();
     EXPECT_EQ(eval("for (;;) {}"), "");
     EXPECT_EQ(thrown, (Journal { "JavaScript execution terminated." }));
-    EXPECT_EQ(eval("1 + 1"), "2");
+    EXPECT_TRUE(pageSays("1 + 1", "2"));
 
     // A value set while the page shows is there at once, and every value again after the next load.
     context->setObjectForKeyedSubscript("晚"_ns, "later"_ns);
@@ -688,7 +690,7 @@ TEST_F(WebViewTest, ACrashedPageGoesBlankAndTheNextLoadWorks)
 {
     page("/box", "<body style='margin:0;background:rgb(200,30,40)'><p>红</p></body>");
     load("/box");
-    ASSERT_TRUE(near(Pixels(m_ui.screenshot(2)).at(100, 300), { 200, 30, 40, 255 }, 6));
+    ASSERT_TRUE(runMainLoopUntil([&] { return near(Pixels(m_ui.screenshot(2)).at(100, 300), { 200, 30, 40, 255 }, 6); }));
     auto processes = dv::testing::descendantsNamed(::getpid(), "WebKitWebProces");
     ASSERT_FALSE(processes.empty());
     for (const auto& process : processes)
