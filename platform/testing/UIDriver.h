@@ -22,10 +22,15 @@
 #include "platform/ui/UIWindow.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace dv {
+class WebLoadRecording;
+}
 
 class UIImagePickerController;
 class UIWebView;
@@ -265,7 +270,11 @@ public:
     Ref<UIView> keyboardAccessoryView() const;
 
     // ---- Web views (UIDriverText.cpp) ----
-    // Every load a web view began since start (or since clearWebLoads), oldest first.
+    // From now on the driver keeps every load a web view begins (the latest
+    // dv::WebLoadRecording::kLimit), forgetting those it kept before; webLoads() answers them,
+    // oldest first. Nothing is kept before the first call, nor once the driver (and every copy of
+    // it) is gone.
+    void recordWebLoads();
     struct WebLoad {
         std::string url;       // "" for loadData without base URL
         std::string outcome;   // "loading", "finished", "failed", "stopped", "refused"
@@ -273,7 +282,6 @@ public:
         std::string title;     // the page's title once finished
     };
     std::vector<WebLoad> webLoads() const;
-    void clearWebLoads();
     // Runs the main loop until the web view has no load running (at most `limit` seconds of
     // real time); YES when it stopped loading. A finished page has been drawn and read by then.
     bool waitForWebView(const Ref<UIWebView>& webView, double limit = 10);
@@ -291,6 +299,7 @@ public:
 
 private:
     Ref<UIWindow> m_window;
+    std::shared_ptr<WebLoadRecording> m_webLoads;
 };
 
 } // namespace dv::testing

@@ -7,6 +7,7 @@
 #include "platform/ui/UITextField.h"
 #include "platform/ui/UITextView.h"
 #include "platform/ui/UIWebView.h"
+#include "platform/ui/WebLoadRecording.h"
 #include "platform/ui/internal/Keyboard.h"
 
 namespace dv::testing {
@@ -132,15 +133,17 @@ Ref<UIView> UIDriver::keyboardAccessoryView() const
 
 // Web views
 
+void UIDriver::recordWebLoads() { m_webLoads = std::make_shared<WebLoadRecording>(); }
+
 std::vector<UIDriver::WebLoad> UIDriver::webLoads() const
 {
     std::vector<WebLoad> loads;
-    for (const auto& record : dv::webLoadRecords())
+    if (!m_webLoads)
+        return loads;
+    for (const auto& record : m_webLoads->records())
         loads.push_back({ record.url, record.outcome, record.errorCode, record.title });
     return loads;
 }
-
-void UIDriver::clearWebLoads() { dv::clearWebLoadRecords(); }
 
 bool UIDriver::waitForWebView(const Ref<UIWebView>& webView, double limit)
 {

@@ -30,8 +30,6 @@
 #include "platform/ui/UIView.h"
 
 #include <optional>
-#include <string>
-#include <vector>
 
 class JSContext;
 class NSData;
@@ -71,18 +69,6 @@ public:
         return false;
     }
 };
-
-namespace dv {
-// The loads of the main frames of web views, oldest first (the UI driver reads them).
-struct WebLoadRecord {
-    std::string url;
-    std::string outcome; // "loading", "finished", "failed", "stopped", "refused"
-    long errorCode = 0;
-    std::string title;
-};
-std::vector<WebLoadRecord> webLoadRecords();
-void clearWebLoadRecords();
-} // namespace dv
 
 class UIWebView : public UIView {
     DV_CLASS(UIWebView, UIView)

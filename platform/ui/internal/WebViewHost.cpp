@@ -1,6 +1,5 @@
 #include "platform/ui/internal/WebViewHost.h"
 
-#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
@@ -15,31 +14,11 @@
 #include "platform/net/NSURLRequest.h"
 #include "platform/ui/JSContext.h"
 #include "platform/ui/UIWebView.h"
+#include "platform/ui/WebLoadRecording.h"
 #include "platform/ui/internal/Keyboard.h"
 #include "platform/ui/internal/web/WebEngine.h"
 
 #include <utility>
-
-namespace dv {
-
-namespace {
-dv::Mutex s_recordsMutex;
-std::vector<WebLoadRecord> s_records DV_GUARDED_BY(s_recordsMutex);
-} // namespace
-
-std::vector<WebLoadRecord> webLoadRecords()
-{
-    dv::MutexLocker lock(s_recordsMutex);
-    return s_records;
-}
-
-void clearWebLoadRecords()
-{
-    dv::MutexLocker lock(s_recordsMutex);
-    s_records.clear();
-}
-
-} // namespace dv
 
 namespace dv::internal::uikit {
 
@@ -60,24 +39,6 @@ std::string urlText(const Ref<NSURLRequest>& request)
 {
     auto url = request ? request->URL() : nil;
     return url ? url->absoluteString()->UTF8String() : "";
-}
-
-std::size_t addRecord(const std::string& url, const char* outcome)
-{
-    dv::MutexLocker lock(s_recordsMutex);
-    s_records.push_back({ url, outcome, 0, "" });
-    return s_records.size();
-}
-
-void updateRecord(std::size_t record, const char* outcome, long code, const std::string& title)
-{
-    dv::MutexLocker lock(s_recordsMutex);
-    if (record == 0 || record > s_records.size())
-        return;
-    auto& entry = s_records[record - 1];
-    entry.outcome = outcome;
-    entry.errorCode = code;
-    entry.title = title;
 }
 
 std::string trimmed(const std::string& text)
@@ -143,16 +104,41 @@ void WebViewHost::engineDidStart()
     auto untilEngine = std::exchange(m_untilEngine, {});
     for (auto& step : untilEngine)
         step();
-    if (m_engineFailed && m_loading && std::exchange(m_queuedLoad, {}))
+}
+
+void WebViewHost::giveWaitingLoad()
+{
+    auto load = std::exchange(m_waitingLoad, {});
+    if (!load)
+        return;
+    m_state = LoadState::Asking;
+    if (!m_page) {
         failWithoutEngine();
+        return;
+    }
+    ++m_unasked;
+    load(*m_page);
+}
+
+// After the engine's report is over: a load given inside one of its reports is lost.
+void WebViewHost::giveWaitingLoadAfterReport()
+{
+    std::weak_ptr<WebViewHost> weak = weak_from_this();
+    m_page->afterDelay(0, [weak] {
+        if (auto host = weak.lock(); host && host->m_state == LoadState::Waiting && host->m_unasked == 0)
+            host->giveWaitingLoad();
+    });
 }
 
 void WebViewHost::failWithoutEngine()
 {
     // The load fails as a transfer would, after the question.
     auto view = m_view.lock();
-    PageNavigation navigation { urlText(m_request), UIWebViewNavigationTypeOther };
-    if (!pageShouldNavigate(navigation))
+    const bool allowed = askDelegate({ urlText(m_request), UIWebViewNavigationTypeOther });
+    if (m_state != LoadState::Asking)
+        return; // the delegate ended the load or began another while it answered
+    answerOwnLoad(allowed);
+    if (!allowed)
         return;
     if (auto delegate = view ? view->delegate() : nil)
         delegate->webViewDidStartLoad(view);
@@ -177,50 +163,48 @@ bool WebViewHost::canGoForward() const { return m_page && m_page->canGoForward()
 
 // Loading
 
-void WebViewHost::beginOwnLoad(const Ref<NSURLRequest>& request)
+void WebViewHost::beginOwnLoad(const Ref<NSURLRequest>& request, std::function<void(EnginePage&)> load)
 {
     // The engine ends the running load itself when the new one begins (stopping it here first
-    // could drop the new one's question).
-    if (m_loading)
+    // could drop the new one's question). The delegate, told of that end, may begin a load of its
+    // own: this one replaces it.
+    if (m_state != LoadState::Idle)
         endLoad("stopped", makeURLError(NSURLErrorCancelled, request ? request->URL() : nil));
     m_request = request;
-    m_loading = true;
-    m_awaitingOwnDecision = true;
-    m_ignoreUntilStart = true;
-    m_finishing = false;
-    m_record = 0;
+    m_waitingLoad = std::move(load);
     armTimeout();
+    if (!page() && !m_engineFailed) {
+        m_state = LoadState::Waiting;
+        std::weak_ptr<WebViewHost> weak = weak_from_this();
+        m_untilEngine.push_back([weak] {
+            if (auto host = weak.lock(); host && host->m_state == LoadState::Waiting)
+                host->giveWaitingLoad();
+        });
+        return;
+    }
+    if (m_unasked > 0)
+        m_state = LoadState::Waiting;
+    else
+        giveWaitingLoad();
 }
 
 void WebViewHost::loadRequest(const Ref<NSURLRequest>& request)
 {
     DV_CHECK_MAIN_THREAD();
-    auto view = m_view.lock();
-    beginOwnLoad(request);
-    if (!page() && m_engineFailed) {
-        failWithoutEngine();
-        return;
-    }
     std::vector<std::pair<std::string, std::string>> headers;
     if (auto fields = request->allHTTPHeaderFields())
         fields->enumerateKeysAndObjectsUsingBlock([&](const id& key, const id& value, bool*) {
             headers.emplace_back(key->description()->UTF8String(), value->description()->UTF8String());
         });
-    issue([url = urlText(request), headers](EnginePage& page) { page.loadURL(url, headers); });
+    beginOwnLoad(request, [url = urlText(request), headers](EnginePage& page) { page.loadURL(url, headers); });
 }
 
 void WebViewHost::loadData(const Ref<NSData>& data, const std::string& MIMEType, const std::string& encoding, const Ref<NSURLRequest>& base)
 {
     DV_CHECK_MAIN_THREAD();
-    beginOwnLoad(base);
-    if (page() || !m_engineFailed) {
-        const auto url = urlText(base);
-        issue([data, MIMEType, encoding, url](EnginePage& page) {
-            page.loadBytes(data ? data->bytes() : nullptr, data ? data->length() : 0, MIMEType, encoding, url == "about:blank" ? "" : url);
-        });
-    } else {
-        loadRequest(base);
-    }
+    beginOwnLoad(base, [data, MIMEType, encoding, url = urlText(base)](EnginePage& page) {
+        page.loadBytes(data ? data->bytes() : nullptr, data ? data->length() : 0, MIMEType, encoding, url == "about:blank" ? "" : url);
+    });
 }
 
 void WebViewHost::reload()
@@ -228,67 +212,38 @@ void WebViewHost::reload()
     DV_CHECK_MAIN_THREAD();
     if (!m_request)
         return;
-    if (!m_page || m_loading || m_shownURL != urlText(m_request)) {
+    if (!m_page || m_state != LoadState::Idle || m_shownURL != urlText(m_request)) {
         // The request has not come to show (still loading, or it failed): it is loaded again.
         loadRequest(m_request);
         return;
     }
-    beginOwnLoad(m_request);
-    issue([](EnginePage& page) { page.reload(); });
-}
-
-// The engine can lose a load given to it while it has not yet asked about the one before (a burst
-// of loads, a reload right after a load): the latest waits for that question. The one asked about
-// is let go without a word to the delegate (the application has moved on from it) and is replaced
-// by the latest as soon as the engine has started it; what the engine reports of it is passed over.
-// While the engine starts, the latest load waits for it the same way.
-void WebViewHost::issue(std::function<void(EnginePage&)> load)
-{
-    if (!m_page) {
-        if (!m_queuedLoad) {
-            std::weak_ptr<WebViewHost> weak = weak_from_this();
-            m_untilEngine.push_back([weak] {
-                auto host = weak.lock();
-                if (auto load = host && host->m_page ? std::exchange(host->m_queuedLoad, {}) : std::function<void(EnginePage&)> {})
-                    host->issue(std::move(load));
-            });
-        }
-        m_queuedLoad = std::move(load);
-        return;
-    }
-    if (m_engineAsking) {
-        m_queuedLoad = std::move(load);
-        return;
-    }
-    m_queuedLoad = {};
-    m_engineAsking = true;
-    load(*m_page);
+    beginOwnLoad(m_request, [](EnginePage& page) { page.reload(); });
 }
 
 void WebViewHost::stopLoading()
 {
     DV_CHECK_MAIN_THREAD();
-    if (!m_loading)
+    if (m_state == LoadState::Idle)
         return;
-    // The engine forgets a load it has not asked about yet when stopped.
-    m_queuedLoad = {};
-    m_engineAsking = false;
-    m_supersededStart = false;
+    abandonLoad("stopped", makeURLError(NSURLErrorCancelled, m_request ? m_request->URL() : nil));
+}
+
+void WebViewHost::abandonLoad(const char* outcome, const Ref<NSError>& error)
+{
+    // The engine still asks about a load given that it has not asked about yet (the question is
+    // refused); what it reports of the load it stops is passed over.
     if (m_page)
         m_page->stopLoading();
-    m_ignoreUntilStart = true;
-    endLoad("stopped", makeURLError(NSURLErrorCancelled, m_request ? m_request->URL() : nil));
+    endLoad(outcome, error);
 }
 
 void WebViewHost::endLoad(const char* outcome, const Ref<NSError>& error)
 {
     auto view = m_view.lock();
-    m_loading = false;
-    m_awaitingOwnDecision = false;
-    m_finishing = false;
+    m_state = LoadState::Idle;
+    m_waitingLoad = {};
     disarmTimeout();
-    updateRecord(m_record, outcome, error ? static_cast<long>(error->code()) : 0, m_title);
-    m_record = 0;
+    WebLoadRecording::end(std::exchange(m_record, 0), outcome, error ? static_cast<long>(error->code()) : 0, m_title);
     if (!view)
         return;
     if (auto delegate = view->delegate()) {
@@ -309,16 +264,10 @@ void WebViewHost::armTimeout()
     m_timeout = NSTimer::scheduledTimerWithTimeInterval(seconds, false, [weak](const Ref<NSTimer>&) {
         auto host = weak.lock();
         auto view = host ? host->m_view.lock() : nil;
-        if (!host || !view || !host->m_loading)
+        if (!host || !view || host->m_state == LoadState::Idle)
             return;
         host->m_timeout = nil;
-        host->m_queuedLoad = {};
-        host->m_engineAsking = false;
-        host->m_supersededStart = false;
-        if (host->m_page)
-            host->m_page->stopLoading();
-        host->m_ignoreUntilStart = true;
-        host->endLoad("failed", makeURLError(NSURLErrorTimedOut, host->m_request ? host->m_request->URL() : nil));
+        host->abandonLoad("failed", makeURLError(NSURLErrorTimedOut, host->m_request ? host->m_request->URL() : nil));
     });
 }
 
@@ -330,73 +279,101 @@ void WebViewHost::disarmTimeout()
 
 // The engine's reports
 
-bool WebViewHost::pageShouldNavigate(const PageNavigation& navigation)
+bool WebViewHost::askDelegate(const PageNavigation& navigation)
 {
-    if (!navigation.redirect && std::exchange(m_engineAsking, false) && m_queuedLoad) {
-        m_supersededStart = true;
-        return true;
-    }
     auto view = m_view.lock();
-    bool allowed = true;
-    if (auto delegate = view ? view->delegate() : nil) {
-        auto url = NSURL::URLWithString(NSString::fromUTF8(navigation.url));
-        auto request = url ? NSURLRequest::requestWithURL(url) : m_request;
-        allowed = delegate->webViewShouldStartLoadWithRequestNavigationType(view, request, static_cast<UIWebViewNavigationType>(navigation.type))
-                      .value_or(true);
-    }
-    if (allowed && !navigation.redirect)
-        m_navigationURL = navigation.url;
-    // The first question after the application's own load is that load's.
-    if (!navigation.redirect && std::exchange(m_awaitingOwnDecision, false)) {
-        if (!allowed) {
-            m_loading = false;
-            m_ignoreUntilStart = false;
-            disarmTimeout();
-            addRecord(urlText(m_request), "refused");
-        } else {
-            m_record = addRecord(urlText(m_request), "loading");
-        }
-    }
-    return allowed;
+    auto delegate = view ? view->delegate() : nil;
+    if (!delegate)
+        return true;
+    auto url = NSURL::URLWithString(NSString::fromUTF8(navigation.url));
+    auto request = url ? NSURLRequest::requestWithURL(url) : m_request;
+    return delegate->webViewShouldStartLoadWithRequestNavigationType(view, request, static_cast<UIWebViewNavigationType>(navigation.type))
+        .value_or(true);
 }
 
-// After the engine's report is over: a load given inside one of its reports is lost.
-void WebViewHost::issueQueued()
+void WebViewHost::answerOwnLoad(bool allowed)
 {
-    m_supersededStart = false;
-    std::weak_ptr<WebViewHost> weak = weak_from_this();
-    m_page->afterDelay(0, [weak] {
-        auto host = weak.lock();
-        if (auto load = host ? std::exchange(host->m_queuedLoad, {}) : std::function<void(EnginePage&)> {})
-            host->issue(std::move(load));
-    });
+    if (allowed) {
+        m_state = LoadState::Starting;
+        m_record = WebLoadRecording::begin(urlText(m_request), "loading");
+        return;
+    }
+    m_state = LoadState::Idle;
+    m_waitingLoad = {};
+    disarmTimeout();
+    WebLoadRecording::begin(urlText(m_request), "refused");
+}
+
+bool WebViewHost::pageShouldNavigate(const PageNavigation& navigation)
+{
+    // The question of a load given to the engine (the oldest it has not asked about); any other is
+    // a navigation of the page's own or of one of its frames.
+    const bool given = !navigation.redirect && m_unasked > 0;
+    if (given && (m_unasked > 1 || m_state != LoadState::Asking)) {
+        // A load given before the running one, since replaced or stopped, goes no further; the
+        // running one may wait for this question.
+        if (--m_unasked == 0 && m_state == LoadState::Waiting)
+            giveWaitingLoadAfterReport();
+        return false;
+    }
+    const bool allowed = askDelegate(navigation); // the delegate may begin or end a load meanwhile
+    if (!given) {
+        if (allowed && !navigation.redirect)
+            m_navigationURL = navigation.url;
+        return allowed;
+    }
+    --m_unasked;
+    switch (m_state) {
+    case LoadState::Asking:
+        if (allowed)
+            m_navigationURL = navigation.url;
+        answerOwnLoad(allowed);
+        return allowed;
+    case LoadState::Waiting:
+        // The delegate began another load while it answered, which replaces this one.
+        giveWaitingLoadAfterReport();
+        return false;
+    case LoadState::Idle:
+    case LoadState::Starting:
+    case LoadState::Loading:
+    case LoadState::Finishing:
+        // The delegate stopped the load while it answered.
+        return false;
+    }
+    return false;
 }
 
 void WebViewHost::pageDidStartLoad()
 {
-    if (m_supersededStart) {
-        issueQueued();
+    ++m_generation;
+    m_painted = false;
+    m_read = false;
+    switch (m_state) {
+    case LoadState::Waiting:
+    case LoadState::Asking:
+        // A load before the application's.
         return;
-    }
-    auto view = m_view.lock();
-    m_ignoreUntilStart = false;
-    if (m_finishing)
+    case LoadState::Finishing:
         completeFinish();
-    if (!m_loading) {
+        if (m_state != LoadState::Idle)
+            return; // the delegate began a load when told of the finish
+        [[fallthrough]];
+    case LoadState::Idle: {
         // A navigation of the page's own (a link, a form, the history): the one last let go.
         const std::string address = m_navigationURL.empty() && m_page ? m_page->url() : m_navigationURL;
         auto url = NSURL::URLWithString(NSString::fromUTF8(address));
         m_request = url ? NSURLRequest::requestWithURL(url) : nil;
-        m_loading = true;
-        m_record = addRecord(address, "loading");
+        m_record = WebLoadRecording::begin(address, "loading");
         armTimeout();
+        break;
     }
-    ++m_generation;
-    m_painted = false;
-    m_read = false;
-    if (!view)
-        return;
-    if (auto delegate = view->delegate())
+    case LoadState::Starting:
+    case LoadState::Loading:
+        break;
+    }
+    m_state = LoadState::Loading;
+    auto view = m_view.lock();
+    if (auto delegate = view ? view->delegate() : nil)
         delegate->webViewDidStartLoad(view);
 }
 
@@ -405,33 +382,30 @@ void WebViewHost::pageDidCommitLoad()
     m_painted = false;
     if (m_page)
         m_shownURL = m_page->url();
-    if (m_ignoreUntilStart || !m_loading)
-        return;
-    armTimeout();
+    if (m_state == LoadState::Loading)
+        armTimeout();
 }
 
 void WebViewHost::pageDidFinishLoad()
 {
-    if (m_ignoreUntilStart || !m_loading)
+    if (m_state != LoadState::Loading)
         return;
     disarmTimeout();
-    m_finishing = true;
+    m_state = LoadState::Finishing;
     m_read = false;
     readPage(true);
     std::weak_ptr<WebViewHost> weak = weak_from_this();
-    const auto record = m_record;
-    m_page->afterDelay(kFinishWait, [weak, record] {
+    m_page->afterDelay(kFinishWait, [weak, generation = m_generation] {
         auto host = weak.lock();
-        if (host && host->m_finishing && host->m_record == record)
+        if (host && host->m_state == LoadState::Finishing && host->m_generation == generation)
             host->completeFinish();
     });
 }
 
 void WebViewHost::completeFinish()
 {
-    if (!m_finishing)
+    if (m_state != LoadState::Finishing)
         return;
-    m_finishing = false;
     if (m_read) {
         m_title = std::move(m_loadedTitle);
         m_text = std::move(m_loadedText);
@@ -445,18 +419,13 @@ void WebViewHost::completeFinish()
 
 void WebViewHost::pageDidFailLoad(const Ref<NSError>& error)
 {
-    if (m_supersededStart) {
-        issueQueued();
-        return;
-    }
-    if (m_ignoreUntilStart || !m_loading)
-        return;
-    endLoad("failed", error);
+    if (m_state == LoadState::Loading || m_state == LoadState::Finishing)
+        endLoad("failed", error);
 }
 
 void WebViewHost::pageDidMakeProgress()
 {
-    if (m_loading && !m_finishing && !m_ignoreUntilStart)
+    if (m_state == LoadState::Loading)
         armTimeout();
 }
 
@@ -467,20 +436,19 @@ void WebViewHost::pageDidPaint()
         return;
     view->setNeedsLayout();
     m_painted = true;
-    if (m_finishing) {
-        if (m_read)
-            completeFinish();
-        return;
-    }
-    // Scripts change what the page shows after it has loaded: it is read again.
-    if (!m_loading)
+    if (m_state == LoadState::Finishing && m_read)
+        completeFinish();
+    // Scripts change what the page shows after it has loaded, also while its finish waits for its
+    // first paint and read (the read may have run before the change this paint shows): it is read
+    // again, once the read for the finish has answered.
+    if (m_state == LoadState::Idle || m_state == LoadState::Finishing)
         readPage(false);
 }
 
 void WebViewHost::pageDidChangeTitle()
 {
     // A title that a load brings is read with the rest of the page once it has loaded.
-    if (!m_loading && m_page)
+    if (m_state == LoadState::Idle && m_page)
         m_title = trimmed(m_page->title());
 }
 
@@ -503,8 +471,8 @@ void WebViewHost::readPage(bool finishing)
         host->m_reading = false;
         // What a load brings shows with its finish; what scripts change later, at once; a read
         // made for a load that has since been replaced counts for nothing.
-        const bool forLoad = finishing && host->m_finishing && host->m_generation == generation;
-        const bool current = forLoad || (!finishing && !host->m_loading);
+        const bool forLoad = finishing && host->m_state == LoadState::Finishing && host->m_generation == generation;
+        const bool current = forLoad || (!finishing && host->m_state == LoadState::Idle);
         if (answer.kind == PageAnswer::Kind::Value && current) {
             auto data = NSData::dataWithBytes(answer.json.data(), answer.json.size());
             if (auto pair = dv::as<NSArray>(NSJSONSerialization::JSONObjectWithData(data, 0, nullptr)); pair && pair->count() == 2) {
@@ -520,7 +488,7 @@ void WebViewHost::readPage(bool finishing)
                 host->completeFinish();
         }
         if (std::exchange(host->m_readAgain, false))
-            host->readPage(host->m_finishing && !host->m_read);
+            host->readPage(host->m_state == LoadState::Finishing && !host->m_read);
     });
 }
 
@@ -554,10 +522,10 @@ void WebViewHost::pageProcessDidEnd()
     }
     if (view)
         view->setNeedsLayout();
-    if (m_loading) {
-        m_ignoreUntilStart = true;
+    // The loads given to the process end with it: the next is given at once.
+    m_unasked = 0;
+    if (m_state != LoadState::Idle)
         endLoad("failed", makeURLError(NSURLErrorUnknown, m_request ? m_request->URL() : nil));
-    }
 }
 
 // Scripts

@@ -43,7 +43,7 @@ public:
     void loadData(const Ref<NSData>& data, const std::string& MIMEType, const std::string& encoding, const Ref<NSURLRequest>& base);
     void reload();
     void stopLoading();
-    bool isLoading() const { return m_loading; }
+    bool isLoading() const { return m_state != LoadState::Idle; }
     Ref<NSURLRequest> request() const { return m_request; }
     bool canGoBack() const;
     bool canGoForward() const;
@@ -85,21 +85,38 @@ public:
     void pageProcessDidEnd() override;
 
 private:
+    // The course of the running load. The application's own load is given to the engine at once
+    // (Asking), unless the engine has not yet asked about a load given before, or is still
+    // starting: then it waits (Waiting) and is given once the engine has asked, as the engine
+    // would apply a reload to the page before, or lose a load given too soon. The engine asks
+    // about every load given, in the order given, also one stopped before it asked: a question of
+    // a load since replaced or stopped is refused without a word to the delegate. The delegate's
+    // answer lets the running load go (Starting) or ends it; the engine's start begins it
+    // (Loading); the engine's finish leaves it waiting for the page to be drawn and read
+    // (Finishing). What the engine reports of loads before the running one is passed over. A
+    // navigation of the page's own (a link, a form, the history) begins at the engine's start.
+    enum class LoadState { Idle, Waiting, Asking, Starting, Loading, Finishing };
+
     // The page, made when first needed; nil while the engine starts (engineDidStart follows) and
     // when it cannot.
     EnginePage* page();
     void engineDidStart();
-    // A load given when there is no engine on this system.
+    // The load that waits is given to the engine, or fails when there is no engine on this system.
+    void giveWaitingLoad();
+    void giveWaitingLoadAfterReport();
     void failWithoutEngine();
+    bool askDelegate(const PageNavigation& navigation);
+    // The delegate's answer about the running load.
+    void answerOwnLoad(bool allowed);
     // A load of the application's begins: the running one ends as stopped.
-    void beginOwnLoad(const Ref<NSURLRequest>& request);
+    void beginOwnLoad(const Ref<NSURLRequest>& request, std::function<void(EnginePage&)> load);
+    // The engine is told to stop what it loads, and the running load ends with `error`.
+    void abandonLoad(const char* outcome, const Ref<NSError>& error);
     void endLoad(const char* outcome, const Ref<NSError>& error);
     void completeFinish();
     void readPage(bool finishing);
     void armTimeout();
     void disarmTimeout();
-    void issue(std::function<void(EnginePage&)> load);
-    void issueQueued();
 
     Weak<UIWebView> m_view;
     Weak<JSContext> m_context;
@@ -110,24 +127,21 @@ private:
     std::vector<std::function<void()>> m_untilEngine;
     CGSize m_size {};
 
+    LoadState m_state = LoadState::Idle;
     Ref<NSURLRequest> m_request;
     std::string m_navigationURL; // of the navigation the delegate last let go
     std::string m_shownURL;      // of the page the engine shows (its last committed load)
-    bool m_loading = false;
-    bool m_awaitingOwnDecision = false; // the application's load waits for its navigation question
-    bool m_ignoreUntilStart = false;    // the engine's reports of a load ended here are passed over
-    bool m_engineAsking = false;        // a load given to the engine that it has not asked about yet
-    std::function<void(EnginePage&)> m_queuedLoad; // the application's latest load, waiting for that
-    bool m_supersededStart = false;     // the engine was let go with a load the queued one replaces
-    std::size_t m_record = 0;           // the running load's record + 1
+    std::function<void(EnginePage&)> m_waitingLoad; // the application's load while Waiting
+    int m_unasked = 0;           // loads given to the engine that it has not asked about yet
+    std::uint64_t m_record = 0;  // the running load's record, 0 when none is kept
     Ref<NSTimer> m_timeout;
-
-    bool m_finishing = false; // the engine finished; the paint and the page's text are awaited
-    bool m_painted = false;   // since the load's content came
-    bool m_read = false;      // the text read since the engine finished
-    bool m_reading = false;
-    bool m_readAgain = false;
     std::uint64_t m_generation = 0; // of the main frame's loads the engine began
+
+    // What has become of the page since the engine began its latest load.
+    bool m_painted = false; // drawn since its content came
+    bool m_read = false;    // its title and text read since the engine finished
+    bool m_reading = false; // a read runs
+    bool m_readAgain = false; // and another was asked meanwhile
 
     std::string m_title;
     std::string m_text;

@@ -66,7 +66,11 @@ TEST_F(AgentLookupTest, AKnownAgentsLetterOpensAndTheFormKeepsTheId)
     EXPECT_EQ(lastLoad().outcome, "finished");
     EXPECT_NE(dv::str(web->pageText()).find("王雨桐"), std::string::npos);
 
-    // The letter as the server styles it: a box with a golden border, the seal in red on its right.
+    // The letter as the server styles it: a box with a golden border, the seal in red on its right
+    // (its pixels come in their own time after the load).
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] {
+        return dv::testing::near(dv::testing::Pixels(m_ui.screenshot(2)).at(17, 200), { 212, 162, 76, 255 }, 12);
+    }));
     const dv::testing::Pixels shot(m_ui.screenshot(2));
     EXPECT_TRUE(dv::testing::near(shot.at(17, 200), { 212, 162, 76, 255 }, 12)) << dv::testing::show(shot.at(17, 200));
     EXPECT_TRUE(dv::testing::near(shot.at(358, 200), { 212, 162, 76, 255 }, 12)) << dv::testing::show(shot.at(358, 200));

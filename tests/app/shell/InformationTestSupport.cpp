@@ -12,7 +12,7 @@ namespace dv::test {
 void InformationTest::SetUp()
 {
     ApplicationTest::SetUp();
-    m_ui.clearWebLoads();
+    m_ui.recordWebLoads();
 }
 
 std::string InformationTest::base() const

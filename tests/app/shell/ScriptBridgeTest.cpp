@@ -9,6 +9,7 @@
 #include "platform/ui/UIWebView.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 
 using namespace dv::test;
@@ -27,18 +28,23 @@ protected:
         EXPECT_TRUE(loadedWebView());
         return page;
     }
-    // Where a person taps the page's button that shows `text`, in the window (the page tells where
-    // it laid the button out).
-    std::optional<CGPoint> buttonPoint(const Ref<UIWebView>& web, const std::string& text)
+    // Where the page laid out its button that shows `text`, in the window.
+    std::optional<CGRect> buttonFrame(const Ref<UIWebView>& web, const std::string& text)
     {
         const auto place = m_ui.evaluateScript(web, "(function () { var b = Array.prototype.find.call(document.querySelectorAll('button'),"
                                                     " function (e) { return e.textContent === '" + text + "'; });"
                                                     " if (!b) return ''; var r = b.getBoundingClientRect();"
-                                                    " return (r.left + r.width / 2) + ',' + (r.top + r.height / 2); })()");
-        const auto comma = place.find(',');
-        if (comma == std::string::npos)
+                                                    " return [r.left, r.top, r.width, r.height].join(','); })()");
+        double x = 0, y = 0, width = 0, height = 0;
+        if (std::sscanf(place.c_str(), "%lf,%lf,%lf,%lf", &x, &y, &width, &height) != 4)
             return std::nullopt;
-        return web->convertPointToView(CGPointMake(std::stod(place.substr(0, comma)), std::stod(place.substr(comma + 1))), nil);
+        return web->convertRectToView(CGRectMake(x, y, width, height), nil);
+    }
+    // Where a person taps that button.
+    std::optional<CGPoint> buttonPoint(const Ref<UIWebView>& web, const std::string& text)
+    {
+        auto frame = buttonFrame(web, text);
+        return frame ? std::optional(CGPointMake(CGRectGetMidX(*frame), CGRectGetMidY(*frame))) : std::nullopt;
     }
     bool tapButton(const Ref<UIWebView>& web, const std::string& text)
     {
@@ -71,6 +77,14 @@ TEST_F(ScriptBridgeTest, ThePagesScriptsCallTheApplication)
     EXPECT_TRUE(CGRectEqualToRect(page->activity()->frame(), CGRectMake(187.5, 333.5, 10, 10)));
     EXPECT_FALSE(page->activity()->isAnimating()) << "stopped once the page has loaded";
     EXPECT_TRUE(m_log.contains(base() + "data/consult.do")) << "the address is logged";
+
+    // Its buttons are a phone's: at least 44 pt tall, across the page's text.
+    for (const char* title : { "立即咨询", "拨打客服电话" }) {
+        auto frame = buttonFrame(web, title);
+        ASSERT_TRUE(frame) << title;
+        EXPECT_GE(frame->size.height, 44) << title;
+        EXPECT_GE(frame->size.width, 375 - 2 * 16) << title;
+    }
 
     // The page's own script called the bridge as it loaded; a person's "立即咨询" and "拨打客服电话"
     // call it again, the second with the service's number.

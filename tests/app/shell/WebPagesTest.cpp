@@ -75,7 +75,7 @@ TEST_F(WebPagesTest, AnAdvertisementLoadsItsLinkAsItStands)
     EXPECT_EQ(dv::str(web->pageTitle()), "联系我们");
 
     // A link that is no URL loads nothing and leaves the page blank.
-    m_ui.clearWebLoads();
+    m_ui.recordWebLoads();
     auto broken = alloc<VQADWebViewController>()->init();
     broken->setTitleName("坏链接"_ns);
     broken->setLinkUrl("http://bad host/页面"_ns);

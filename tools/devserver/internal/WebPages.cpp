@@ -19,6 +19,13 @@ std::string document(std::string_view title, std::string_view body)
             ".letter{border:2px solid #d4a24c;border-radius:8px;padding:20px;background:#fffaf0}"
             ".seal{color:#c0392b;font-weight:bold;text-align:right;margin-top:24px}"
             ".muted{color:#9b9b9b}"
+            // Buttons a finger hits: across the page, 44 px tall, in the bars' red.
+            "button{display:block;box-sizing:border-box;width:100%;min-height:44px;margin:0;padding:9px 16px;"
+            "font:inherit;font-size:17px;line-height:24px;color:#fff;background:#c83028;border:1px solid #c83028;"
+            "border-radius:8px;-webkit-appearance:none;appearance:none}"
+            "button:active{background:#ba2721;border-color:#ba2721}"
+            "button.plain{color:#c83028;background:#fff}"
+            "button.plain:active{background:#fbeae8}"
             "</style></head><body>";
     html += body;
     html += "</body></html>\n";
@@ -107,7 +114,7 @@ std::string consultPage()
         "<h2>在线咨询</h2><p>有任何问题，点击下方按钮联系客服，工作日 9:00-18:00 在线。</p>"
         "<p>客服电话：" + contact.agentPhone + "</p>"
         "<p><button onclick=\"consult()\">立即咨询</button></p>"
-        "<p><button onclick=\"call('" + contact.agentPhone + "')\">拨打客服电话</button></p>"
+        "<p><button class=\"plain\" onclick=\"call('" + contact.agentPhone + "')\">拨打客服电话</button></p>"
         "<script>\n"
         "function appBridge() { return typeof LYAppSpeakController === 'undefined' ? null : LYAppSpeakController; }\n"
         "function consult() { var bridge = appBridge(); if (bridge) bridge.clickZiXunAction(); return bridge !== null; }\n"

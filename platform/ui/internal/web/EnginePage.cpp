@@ -1,10 +1,12 @@
 #include "platform/ui/internal/web/EnginePage.h"
 
+#include "platform/base/NSLog.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
 #include "platform/graphics/CGColorSpace.h"
 #include "platform/graphics/CGImage.h"
 #include "platform/graphics/ScreenScale.h"
+#include "platform/graphics/UIFont.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/net/NSURLError.h"
 #include "platform/ui/internal/web/EngineErrors.h"
@@ -183,9 +185,11 @@ public:
         });
     }
 
-    static void processTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer data)
+    static void processTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data)
     {
         auto* page = pageOf(data);
+        if (reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT)
+            NSLog("The web page %@ took more memory than its process may hold: the process was ended", page->url().c_str());
         page->m_engine->processEnded = true;
         page->m_renderingStale = true;
         page->m_client.pageProcessDidEnd();
@@ -315,6 +319,8 @@ std::unique_ptr<EnginePage> EnginePage::create(EnginePageClient& client, CGSize 
         WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
     webkit_user_content_manager_add_style_sheet(e.scripts, noScrollbars);
     webkit_user_style_sheet_unref(noScrollbars);
+    // A page's sans-serif text is set in the system font, as the native labels are.
+    const std::string systemFamily = dv::str(UIFont::systemFontOfSize(17)->familyName());
     WebKitSettings* settings = webkit_settings_new_with_settings(
         // Drawn by the processor into memory, where the offscreen window can read it.
         "hardware-acceleration-policy", WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER,
@@ -324,6 +330,7 @@ std::unique_ptr<EnginePage> EnginePage::create(EnginePageClient& client, CGSize 
         "enable-developer-extras", FALSE,
         "javascript-can-open-windows-automatically", FALSE,
         "enable-page-cache", FALSE,
+        "sans-serif-font-family", systemFamily.c_str(),
         nullptr);
     e.view = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", engine->context(), "user-content-manager", e.scripts,
         "settings", settings, nullptr));

@@ -46,6 +46,17 @@ bool sandboxCanStart()
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// In MiB: DOVRELTA_WEB_MEMORY_LIMIT when it is a number from 16 on, else the default.
+unsigned pageMemoryLimit()
+{
+    const char* text = std::getenv("DOVRELTA_WEB_MEMORY_LIMIT");
+    char* end = nullptr;
+    const unsigned long limit = text ? std::strtoul(text, &end, 10) : 0;
+    if (!text || end == text || *end || limit < 16 || limit > 1u << 20)
+        return WebEngine::kPageMemoryLimit;
+    return static_cast<unsigned>(limit);
+}
+
 bool hasDisplay()
 {
     const char* display = std::getenv("DISPLAY");
@@ -166,12 +177,20 @@ void WebEngine::end(State state)
 
 void WebEngine::makeContext(bool sandboxed)
 {
-    m_context = webkit_web_context_new_ephemeral();
+    // The engine releases what it can at a third and at half of the bound, and ends the process
+    // once it is past the bound all the same.
+    WebKitMemoryPressureSettings* memory = webkit_memory_pressure_settings_new();
+    webkit_memory_pressure_settings_set_memory_limit(memory, pageMemoryLimit());
+    webkit_memory_pressure_settings_set_kill_threshold(memory, 1.0);
+    webkit_memory_pressure_settings_set_poll_interval(memory, kPageMemoryPoll);
+    WebKitWebsiteDataManager* data = webkit_website_data_manager_new_ephemeral();
+    m_context = WEBKIT_WEB_CONTEXT(g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", data, "memory-pressure-settings", memory, nullptr));
+    g_object_unref(data);
+    webkit_memory_pressure_settings_free(memory);
     webkit_web_context_set_cache_model(m_context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
-    m_sandboxed = sandboxed;
-    if (!m_sandboxed)
+    if (!sandboxed)
         NSLog("Web pages run without the engine's sandbox: this system does not let it start (no user namespaces)");
-    webkit_web_context_set_sandbox_enabled(m_context, m_sandboxed);
+    webkit_web_context_set_sandbox_enabled(m_context, sandboxed);
     webkit_web_context_set_web_extensions_directory(m_context, DV_WEB_EXTENSION_DIR);
     webkit_web_context_set_web_extensions_initialization_user_data(m_context, g_variant_new_double(kDefaultTimeLimit));
 }
