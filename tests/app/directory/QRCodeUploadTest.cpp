@@ -19,11 +19,11 @@
 #include "platform/system/NSUserDefaults.h"
 #include "platform/system/UIScreen.h"
 #include "platform/testing/LoopbackServer.h"
-#include "platform/testing/Pixels.h"
 #include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/CALayer.h"
 #include "platform/ui/UIImagePickerController.h"
 #include "platform/ui/UITextField.h"
+#include "tests/platform/ui/FieldLinePicture.h"
 #include "tools/devserver/Fault.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
 
@@ -465,38 +465,8 @@ void PrintTo(const Screen& screen, std::ostream* out) { *out << screen.width << 
 // field; once editing ends, the line shows its beginning and ends in an ellipsis.
 class LongTitleTest : public UploadFormTest, public ::testing::WithParamInterface<Screen> {
 protected:
-    // The field in the window, and what a picture shows there: the ink of its dark text and the
-    // caret's blue (looked for a little beyond the field's sides too).
-    struct Line {
-        dv::testing::Pixels shot;
-        CGRect area, ink, caret, caretAround;
-        // The box of the text's ink between x and x + width.
-        CGRect inkBetween(CGFloat x, CGFloat width) const
-        {
-            return shot.box(CGRectMake(x, area.origin.y, width, area.size.height), isText);
-        }
-    };
-    Line lineOf(const Ref<UITextField>& field) const
-    {
-        const CGRect area = m_ui.frameInWindow(field);
-        dv::testing::Pixels shot(m_ui.screenshot(2));
-        const CGRect ink = shot.box(area, isText), caret = shot.box(area, isCaret), around = shot.box(CGRectInset(area, -20, 0), isCaret);
-        return { std::move(shot), area, ink, caret, around };
-    }
-    // The whole caret inside the field, the text's end just before it, and the text's beginning
-    // under the left edge.
-    void expectScrolledToTheCaret(const Line& line) const
-    {
-        ASSERT_FALSE(CGRectIsNull(line.caret));
-        EXPECT_TRUE(CGRectEqualToRect(line.caret, line.caretAround)) << "caret pixels outside the field";
-        EXPECT_GE(line.caret.origin.x, line.area.origin.x);
-        EXPECT_LE(CGRectGetMaxX(line.caret), CGRectGetMaxX(line.area));
-        EXPECT_GE(line.caret.size.width, 1.5) << "the whole bar, two points wide";
-        EXPECT_NEAR(CGRectGetMaxX(line.ink), line.caret.origin.x, 2.5) << "the text's end stands before the caret";
-        EXPECT_LE(line.ink.origin.x, line.area.origin.x + 3) << "no gap on the left: the beginning is hidden there";
-    }
-    static bool isText(const dv::testing::Pixel& p) { return dv::testing::isInk(p, 160); }
-    static bool isCaret(const dv::testing::Pixel& p) { return p[3] > 0 && p[2] > 200 && p[0] < 100; }
+    // The title's dark text.
+    static constexpr int kInk = 160;
     // A Chinese character's ink fills its line; an "n" stands within its x-height.
     static constexpr CGFloat kTall = 12, kShort = 9;
 };
@@ -516,20 +486,22 @@ TEST_P(LongTitleTest, TheEndShowsWhileTypedAndTheBeginningAfterwards)
     title += "n";
     ASSERT_TRUE(m_ui.typeText(title));
 
-    Line typed = lineOf(field);
-    expectScrolledToTheCaret(typed);
+    const auto typed = dv::testing::readFieldLine(m_ui, field, kInk);
+    dv::testing::expectEndAtTheCaret(typed);
+    EXPECT_LE(typed.ink.origin.x, typed.area.origin.x + 3) << "no gap on the left: the beginning is hidden there";
     EXPECT_LE(typed.inkBetween(typed.caret.origin.x - 8, 7).size.height, kShort) << "the last character, n, before the caret";
     EXPECT_GE(typed.inkBetween(typed.caret.origin.x - 30, 15).size.height, kTall) << "Chinese before it";
     ASSERT_TRUE(m_ui.deleteBackward(1));
-    Line deleted = lineOf(field);
-    expectScrolledToTheCaret(deleted);
+    const auto deleted = dv::testing::readFieldLine(m_ui, field, kInk);
+    dv::testing::expectEndAtTheCaret(deleted);
+    EXPECT_LE(deleted.ink.origin.x, deleted.area.origin.x + 3);
     EXPECT_GE(deleted.inkBetween(deleted.caret.origin.x - 15, 14).size.height, kTall) << "the line followed the deletion";
     ASSERT_TRUE(m_ui.typeText("n"));
     EXPECT_EQ(text(field->text()), title);
 
     m_ui.resignFocus();
     m_ui.advance(0.5);
-    Line ended = lineOf(field);
+    const auto ended = dv::testing::readFieldLine(m_ui, field, kInk);
     EXPECT_TRUE(CGRectIsNull(ended.caretAround));
     EXPECT_NEAR(ended.ink.origin.x, ended.area.origin.x, 2) << "the beginning at the left edge";
     EXPECT_LE(ended.inkBetween(ended.area.origin.x, 7).size.height, kShort) << "n first";

@@ -5,11 +5,12 @@
 
 #include "app/shell/agent/VQQueWebViewController.h"
 #include "app/shell/agent/VQQueryViewController.h"
+#include "platform/system/UIScreen.h"
 #include "platform/testing/Pixels.h"
 #include "platform/ui/UIImageView.h"
 #include "platform/ui/UITextField.h"
 #include "platform/ui/UIWebView.h"
-#include "platform/system/UIScreen.h"
+#include "tests/platform/ui/FieldLinePicture.h"
 
 using namespace dv::test;
 
@@ -129,38 +130,8 @@ void PrintTo(const Screen& screen, std::ostream* out) { *out << screen.width << 
 
 class AgentLookupLongIdTest : public AgentLookupTest, public ::testing::WithParamInterface<Screen> {
 protected:
-    // The field's text area in the window, and what a picture of it shows there: the ink of the
-    // grey text, and the caret's blue (looked for a little beyond the field's sides too).
-    struct Line {
-        dv::testing::Pixels shot;
-        CGRect area, ink, caret, caretAround;
-        // The box of the text's ink between x and x + width.
-        CGRect inkBetween(CGFloat x, CGFloat width) const
-        {
-            return shot.box(CGRectMake(x, area.origin.y, width, area.size.height), isText);
-        }
-    };
-    Line lineOf(const Ref<UITextField>& field) const
-    {
-        const CGRect frame = m_ui.frameInWindow(field);
-        const CGRect rect = field->isEditing() ? field->editingRectForBounds(field->bounds()) : field->textRectForBounds(field->bounds());
-        const CGRect area = CGRectOffset(rect, frame.origin.x, frame.origin.y);
-        dv::testing::Pixels shot(m_ui.screenshot(2));
-        const CGRect ink = shot.box(area, isText), caret = shot.box(area, isCaret), around = shot.box(CGRectInset(frame, -20, 0), isCaret);
-        return { std::move(shot), area, ink, caret, around };
-    }
-    // The whole caret stands inside the area, with the end of the text just before it.
-    void expectEndAtTheCaret(const Line& line) const
-    {
-        ASSERT_FALSE(CGRectIsNull(line.caret));
-        EXPECT_TRUE(CGRectEqualToRect(line.caret, line.caretAround)) << "caret pixels outside the field";
-        EXPECT_GE(line.caret.origin.x, line.area.origin.x);
-        EXPECT_LE(CGRectGetMaxX(line.caret), CGRectGetMaxX(line.area));
-        EXPECT_GE(line.caret.size.width, 1.5) << "the whole bar, two points wide";
-        EXPECT_NEAR(CGRectGetMaxX(line.ink), line.caret.origin.x, 2.5) << "the text's end stands before the caret";
-    }
-    static bool isText(const dv::testing::Pixel& p) { return dv::testing::isInk(p, 200); }
-    static bool isCaret(const dv::testing::Pixel& p) { return p[3] > 0 && p[2] > 200 && p[0] < 100; }
+    // The field's grey text.
+    static constexpr int kInk = 200;
     // A Chinese character's ink fills its line; these Latin letters stand within their x-height.
     static constexpr CGFloat kTall = 12, kShort = 9;
 };
@@ -179,8 +150,8 @@ TEST_P(AgentLookupLongIdTest, TheEndShowsWhileTypedAndTheBeginningAfterwards)
     id += "国";
     ASSERT_TRUE(m_ui.typeText(id));
 
-    Line typed = lineOf(field);
-    expectEndAtTheCaret(typed);
+    const auto typed = dv::testing::readFieldLine(m_ui, field, kInk);
+    dv::testing::expectEndAtTheCaret(typed);
     EXPECT_GE(typed.inkBetween(typed.caret.origin.x - 16, 15).size.height, kTall) << "the last character, 国, before the caret";
     EXPECT_LE(typed.inkBetween(typed.caret.origin.x - 40, 20).size.height, kShort) << "Latin letters before it";
     EXPECT_LE(typed.ink.origin.x, typed.area.origin.x + 3) << "the beginning goes under the left edge";
@@ -189,24 +160,24 @@ TEST_P(AgentLookupLongIdTest, TheEndShowsWhileTypedAndTheBeginningAfterwards)
     // Deleting at the end: the line follows, never leaving a gap on the right while its
     // beginning is hidden.
     ASSERT_TRUE(m_ui.deleteBackward(1));
-    Line deleted = lineOf(field);
-    expectEndAtTheCaret(deleted);
+    const auto deleted = dv::testing::readFieldLine(m_ui, field, kInk);
+    dv::testing::expectEndAtTheCaret(deleted);
     EXPECT_LE(deleted.inkBetween(deleted.caret.origin.x - 16, 15).size.height, kShort);
     EXPECT_LE(deleted.ink.origin.x, deleted.area.origin.x + 3);
     // Short enough to fit: the line is centred again, 中 at its beginning.
     ASSERT_TRUE(m_ui.deleteBackward(49));
-    Line fits = lineOf(field);
-    expectEndAtTheCaret(fits);
+    const auto fits = dv::testing::readFieldLine(m_ui, field, kInk);
+    dv::testing::expectEndAtTheCaret(fits);
     EXPECT_GT(fits.ink.origin.x, fits.area.origin.x + 10);
     EXPECT_NEAR(CGRectGetMidX(CGRectUnion(fits.ink, fits.caret)), CGRectGetMidX(fits.area), 3);
     EXPECT_GE(fits.inkBetween(fits.ink.origin.x, 15).size.height, kTall);
 
     ASSERT_TRUE(m_ui.typeText(id.substr(std::string("中").size() + 9)));
     EXPECT_EQ(dv::str(field->text()), id);
-    expectEndAtTheCaret(lineOf(field));
+    dv::testing::expectEndAtTheCaret(dv::testing::readFieldLine(m_ui, field, kInk));
     m_ui.resignFocus();
     m_ui.advance(0.5);
-    Line ended = lineOf(field);
+    const auto ended = dv::testing::readFieldLine(m_ui, field, kInk);
     EXPECT_TRUE(CGRectIsNull(ended.caretAround));
     EXPECT_NEAR(ended.ink.origin.x, ended.area.origin.x, 2) << "from the left edge, not centred";
     EXPECT_GE(ended.inkBetween(ended.area.origin.x, 16).size.height, kTall) << "中 first";
