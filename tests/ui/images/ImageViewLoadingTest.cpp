@@ -88,7 +88,12 @@ TEST_F(ImageViewLoadingTest, AViewMadeWhereAnotherDiedHasNoneOfItsURLOrSettings)
         EXPECT_EQ(indexOf(middleOf(view->image())), int(i));
         EXPECT_TRUE(dv::equal(ri_imageURL(view), pictureURL(i)));
     }
+#if !defined(__SANITIZE_ADDRESS__)
+    // The address sanitizer keeps freed memory out of use for a while, so there no place is reused.
     EXPECT_GT(reused, 0) << "no view was made where another had been";
+#else
+    (void)reused;
+#endif
 }
 
 TEST_F(ImageViewLoadingTest, ThePlaceholderShowsUntilThePictureArrives)
