@@ -21,6 +21,11 @@ if(DV_PRECOMPILED_HEADERS)
   add_compile_options("$<$<COMPILE_LANG_AND_ID:CXX,Clang>:SHELL:-Xclang -fno-pch-timestamp>")
 endif()
 
+# Test code is optimised lightly (-Og) in every build type: it is mostly assertion macros, costly to
+# optimise and never where a test spends its time. The libraries under test keep the build type's
+# optimisation.
+set(DV_TEST_COMPILE_OPTIONS $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-Og>)
+
 function(dv_precompiled_headers target kind) # kind: library or test
   if(NOT DV_PRECOMPILED_HEADERS)
     return()
@@ -33,6 +38,7 @@ function(dv_precompiled_headers target kind) # kind: library or test
     else()
       add_executable(${host} ${PROJECT_SOURCE_DIR}/cmake/PrecompiledHost.cpp)
       target_link_libraries(${host} PRIVATE dv_test_main)
+      target_compile_options(${host} PRIVATE ${DV_TEST_COMPILE_OPTIONS})
       target_precompile_headers(${host} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/PrecompiledTest.h)
     endif()
     target_include_directories(${host} PRIVATE ${PROJECT_SOURCE_DIR})
@@ -100,6 +106,7 @@ function(dv_test name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} dv_test_main)
+  target_compile_options(${name} PRIVATE ${DV_TEST_COMPILE_OPTIONS})
   dv_precompiled_headers(${name} test)
   # dv_tests builds every test binary of the tree and only what they need.
   if(NOT TARGET dv_tests)
