@@ -76,7 +76,7 @@ std::string SentRequest::field(const std::string& name) const
 struct DirectoryTest::Recorder {
     id token;
     id startToken;
-    std::size_t mark = 0; // requests before it were cleared
+    std::size_t mark DV_GUARDED_BY(mutex) = 0; // requests before it were cleared
     mutable dv::Mutex mutex;
     std::vector<SentRequest> sent DV_GUARDED_BY(mutex);
     std::set<const void*> running DV_GUARDED_BY(mutex); // their tasks, by address
