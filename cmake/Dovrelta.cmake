@@ -21,9 +21,9 @@ if(DV_PRECOMPILED_HEADERS)
   add_compile_options("$<$<COMPILE_LANG_AND_ID:CXX,Clang>:SHELL:-Xclang -fno-pch-timestamp>")
 endif()
 
-# Test code is optimised lightly (-Og) in every build type: it is mostly assertion macros, costly to
-# optimise and never where a test spends its time. The libraries under test keep the build type's
-# optimisation.
+# Test code is optimised lightly (-Og) in the optimised build types: it is mostly assertion macros,
+# costly to optimise and never where a test spends its time. The libraries under test keep the
+# build type's optimisation.
 set(DV_TEST_COMPILE_OPTIONS $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-Og>)
 
 function(dv_precompiled_headers target kind) # kind: library or test
@@ -85,7 +85,8 @@ endfunction()
 # A clang sanitizer tree builds only what its tests and fuzz targets need. Clang's thread-safety
 # analysis still reaches the rest: every other target of the tree (the libraries above those tests,
 # the tests it does not run, the benchmarks, the tools) gets a twin compiled with -fsyntax-only,
-# which runs the analysis and writes no object, and the target dv_analysis builds the twins
+# which runs the analysis and writes no object (so each build of the twins compiles them again,
+# from the compiler cache when nothing changed), and the target dv_analysis builds the twins
 # (dv_analysis_twins, called once after every folder has been added). The tests the tree does not
 # run and the benchmarks are defined there for their twins only, outside the tree's default target.
 if(DV_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
