@@ -23,8 +23,12 @@ endif()
 
 # Test code is optimised lightly (-Og) in the optimised build types: it is mostly assertion macros,
 # costly to optimise and never where a test spends its time. The libraries under test keep the
-# build type's optimisation.
+# build type's optimisation. In a fuzzer tree it carries no fuzzing coverage: no fuzz target links
+# it.
 set(DV_TEST_COMPILE_OPTIONS $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-Og>)
+if(DV_SANITIZE STREQUAL "fuzzer")
+  list(APPEND DV_TEST_COMPILE_OPTIONS -fno-sanitize=fuzzer-no-link)
+endif()
 
 function(dv_precompiled_headers target kind) # kind: library or test
   if(NOT DV_PRECOMPILED_HEADERS)
