@@ -21,6 +21,15 @@ if(DV_PRECOMPILED_HEADERS)
   add_compile_options("$<$<COMPILE_LANG_AND_ID:CXX,Clang>:SHELL:-Xclang -fno-pch-timestamp>")
 endif()
 
+# Test code is optimised lightly (-Og) in the optimised build types: it is mostly assertion macros,
+# costly to optimise and never where a test spends its time. The libraries under test keep the
+# build type's optimisation. In a fuzzer tree it carries no fuzzing coverage: no fuzz target links
+# it.
+set(DV_TEST_COMPILE_OPTIONS $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-Og>)
+if(DV_SANITIZE STREQUAL "fuzzer")
+  list(APPEND DV_TEST_COMPILE_OPTIONS -fno-sanitize=fuzzer-no-link)
+endif()
+
 function(dv_precompiled_headers target kind) # kind: library or test
   if(NOT DV_PRECOMPILED_HEADERS)
     return()
@@ -33,6 +42,7 @@ function(dv_precompiled_headers target kind) # kind: library or test
     else()
       add_executable(${host} ${PROJECT_SOURCE_DIR}/cmake/PrecompiledHost.cpp)
       target_link_libraries(${host} PRIVATE dv_test_main)
+      target_compile_options(${host} PRIVATE ${DV_TEST_COMPILE_OPTIONS})
       target_precompile_headers(${host} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/PrecompiledTest.h)
     endif()
     target_include_directories(${host} PRIVATE ${PROJECT_SOURCE_DIR})
@@ -76,11 +86,32 @@ function(dv_tests_wanted folder out)
   set(${out} FALSE PARENT_SCOPE)
 endfunction()
 
+# A clang sanitizer tree builds only what its tests and fuzz targets need. Clang's thread-safety
+# analysis still reaches the rest: every other target of the tree (the libraries above those tests,
+# the tests it does not run, the benchmarks, the tools) gets a twin compiled with -fsyntax-only,
+# which runs the analysis and writes no object (so each build of the twins compiles them again,
+# from the compiler cache when nothing changed), and the target dv_analysis builds the twins
+# (dv_analysis_twins, called once after every folder has been added). The tests the tree does not
+# run and the benchmarks are defined there for their twins only, outside the tree's default target.
+if(DV_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  set(DV_ANALYSIS_TWINS ON)
+else()
+  set(DV_ANALYSIS_TWINS OFF)
+endif()
+
 # dv_test(NAME SOURCES ... LIBS ...): one GoogleTest binary per folder; all of them join dv_tests.
+# DV_TESTS_ANALYSED_ONLY (set by the folder's caller): the tree only analyses these tests.
 function(dv_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  if(DV_TESTS_ANALYSED_ONLY)
+    add_executable(${name} EXCLUDE_FROM_ALL ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} dv_test_main)
+    set_property(TARGET ${name} PROPERTY DV_ANALYSED ON)
+    return()
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} dv_test_main)
+  target_compile_options(${name} PRIVATE ${DV_TEST_COMPILE_OPTIONS})
   dv_precompiled_headers(${name} test)
   # dv_tests builds every test binary of the tree and only what they need.
   if(NOT TARGET dv_tests)
@@ -103,29 +134,97 @@ function(dv_fuzzer name source)
   add_dependencies(dv_fuzz_targets ${name})
 endfunction()
 
-# dv_bench(NAME SOURCES ... LIBS ...): a Google Benchmark binary.
+# dv_bench(NAME SOURCES ... LIBS ...): a Google Benchmark binary (in a sanitizer tree, for its
+# analysis twin only).
 function(dv_bench name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  if(DV_SANITIZE)
+    add_executable(${name} EXCLUDE_FROM_ALL ${ARG_SOURCES})
+    set_property(TARGET ${name} PROPERTY DV_ANALYSED ON)
+  else()
+    add_executable(${name} ${ARG_SOURCES})
+  endif()
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} benchmark::benchmark benchmark::benchmark_main)
+endfunction()
+
+# dv_targets(OUT DIR): every target defined in DIR and the folders below it.
+function(dv_targets out dir)
+  get_property(found DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(sub IN LISTS subdirs)
+    dv_targets(below ${sub})
+    list(APPEND found ${below})
+  endforeach()
+  set(${out} ${found} PARENT_SCOPE)
 endfunction()
 
 # dv_executables(OUT DIR): every executable target defined in DIR and the folders below it.
 function(dv_executables out dir)
+  dv_targets(targets ${dir})
   set(found "")
-  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
   foreach(target IN LISTS targets)
     get_target_property(type ${target} TYPE)
     if(type STREQUAL "EXECUTABLE")
       list(APPEND found ${target})
     endif()
   endforeach()
-  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
-  foreach(sub IN LISTS subdirs)
-    dv_executables(below ${sub})
-    list(APPEND found ${below})
-  endforeach()
   set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+# dv_analysis_twins(): the syntax-only twins of every target that neither dv_tests nor
+# dv_fuzz_targets builds (see DV_ANALYSIS_TWINS), all under dv_analysis. A twin compiles the
+# target's sources with the target's include folders, definitions and options (its own and those
+# of what it links), and depends on nothing: analysing a library never builds another.
+function(dv_analysis_twins)
+  # What the tree builds: the dependencies of dv_tests and dv_fuzz_targets and all they link.
+  set(pending "")
+  foreach(top dv_tests dv_fuzz_targets)
+    if(TARGET ${top})
+      get_target_property(deps ${top} MANUALLY_ADDED_DEPENDENCIES)
+      list(APPEND pending ${deps})
+    endif()
+  endforeach()
+  set(built "")
+  while(pending)
+    list(POP_FRONT pending target)
+    if(NOT TARGET ${target} OR target IN_LIST built)
+      continue()
+    endif()
+    list(APPEND built ${target})
+    get_target_property(imported ${target} IMPORTED)
+    if(imported)
+      continue()
+    endif()
+    foreach(property LINK_LIBRARIES MANUALLY_ADDED_DEPENDENCIES)
+      get_target_property(more ${target} ${property})
+      if(more)
+        list(APPEND pending ${more})
+      endif()
+    endforeach()
+  endwhile()
+
+  add_custom_target(dv_analysis)
+  dv_targets(targets ${PROJECT_SOURCE_DIR})
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    get_target_property(hidden ${target} EXCLUDE_FROM_ALL)
+    get_target_property(analysed ${target} DV_ANALYSED)
+    if(target IN_LIST built OR NOT type MATCHES "^(STATIC_LIBRARY|EXECUTABLE)$" OR (hidden AND NOT analysed))
+      continue()
+    endif()
+    get_target_property(folder ${target} SOURCE_DIR)
+    get_target_property(sources ${target} SOURCES)
+    set(paths "")
+    foreach(source IN LISTS sources)
+      cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${folder})
+      list(APPEND paths ${source})
+    endforeach()
+    add_library(${target}_analysis OBJECT EXCLUDE_FROM_ALL ${paths})
+    target_include_directories(${target}_analysis PRIVATE $<TARGET_PROPERTY:${target},INCLUDE_DIRECTORIES>)
+    target_compile_definitions(${target}_analysis PRIVATE $<TARGET_PROPERTY:${target},COMPILE_DEFINITIONS>)
+    target_compile_options(${target}_analysis PRIVATE $<TARGET_PROPERTY:${target},COMPILE_OPTIONS> -fsyntax-only)
+    add_dependencies(dv_analysis ${target}_analysis)
+  endforeach()
 endfunction()
 
 # dv_link_sanitizer_defaults(): in a sanitizer build, links the checked-in suppressions of

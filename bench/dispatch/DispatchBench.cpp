@@ -6,6 +6,7 @@
 // MainQueueRoundTrip: a hop from a pool thread to the main queue and back to a pool thread,
 // with the main thread turning its run loop; PingPongBaseline is the same two hops between two
 // plain threads over condition variables.
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/NSRunLoop.h"
 
@@ -14,10 +15,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -38,10 +37,10 @@ public:
     void post(std::function<void()> block)
     {
         {
-            std::lock_guard lock(m_lock);
+            dv::MutexLocker lock(m_lock);
             m_items.push_back(std::move(block));
         }
-        m_ready.notify_one();
+        m_ready.notifyOne();
     }
 
 private:
@@ -50,8 +49,8 @@ private:
         for (;;) {
             std::function<void()> block;
             {
-                std::unique_lock lock(m_lock);
-                m_ready.wait(lock, [&] { return !m_items.empty(); });
+                dv::MutexLocker lock(m_lock);
+                m_ready.wait(lock, [&]() DV_REQUIRES(m_lock) { return !m_items.empty(); });
                 block = std::move(m_items.front());
                 m_items.pop_front();
             }
@@ -61,9 +60,9 @@ private:
         }
     }
 
-    std::mutex m_lock;
-    std::condition_variable m_ready;
-    std::deque<std::function<void()>> m_items;
+    dv::Mutex m_lock;
+    dv::ConditionVariable m_ready;
+    std::deque<std::function<void()>> m_items DV_GUARDED_BY(m_lock);
     std::thread m_thread;
 };
 
@@ -91,19 +90,19 @@ double runSerialQueue()
 double runMutexQueue()
 {
     MutexConditionQueue queue;
-    std::mutex doneLock;
-    std::condition_variable doneCondition;
+    dv::Mutex doneLock;
+    dv::ConditionVariable doneCondition;
     bool done = false;
     std::uint64_t counter = 0;
     return secondsFor([&] {
         for (int i = 0; i < blockCount; ++i)
             queue.post([&counter] { ++counter; });
         queue.post([&] {
-            std::lock_guard lock(doneLock);
+            dv::MutexLocker lock(doneLock);
             done = true;
-            doneCondition.notify_one();
+            doneCondition.notifyOne();
         });
-        std::unique_lock lock(doneLock);
+        dv::MutexLocker lock(doneLock);
         doneCondition.wait(lock, [&] { return done; });
         benchmark::DoNotOptimize(counter);
     });
@@ -149,32 +148,32 @@ BENCHMARK(MainQueueRoundTrip)->Unit(benchmark::kMicrosecond)->UseManualTime();
 
 void PingPongBaseline(benchmark::State& state)
 {
-    std::mutex lock;
-    std::condition_variable changed;
+    dv::Mutex lock;
+    dv::ConditionVariable changed;
     int turn = 0; // 0: idle, 1: the other thread's turn, 2: back
     bool stop = false;
     std::thread other([&] {
-        std::unique_lock guard(lock);
+        dv::MutexLocker guard(lock);
         for (;;) {
             changed.wait(guard, [&] { return turn == 1 || stop; });
             if (stop)
                 return;
             turn = 2;
-            changed.notify_all();
+            changed.notifyAll();
         }
     });
     for (auto _ : state) {
-        std::unique_lock guard(lock);
+        dv::MutexLocker guard(lock);
         turn = 1;
-        changed.notify_all();
+        changed.notifyAll();
         changed.wait(guard, [&] { return turn == 2; });
         turn = 0;
     }
     {
-        std::lock_guard guard(lock);
+        dv::MutexLocker guard(lock);
         stop = true;
     }
-    changed.notify_all();
+    changed.notifyAll();
     other.join();
 }
 BENCHMARK(PingPongBaseline)->Unit(benchmark::kMicrosecond)->UseRealTime();

@@ -4,6 +4,7 @@
 // requests compared with one libcurl multi handle, and a large download to a file with its peak
 // memory growth; and a response head of many lines against one of few (cost per line).
 #include "bench/support/BenchSupport.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSString.h"
@@ -17,13 +18,11 @@
 #include <curl/curl.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 #include <unistd.h>
@@ -48,23 +47,28 @@ LoopbackServer& server()
 }
 
 struct Waiter {
-    std::mutex mutex;
-    std::condition_variable changed;
-    int pending = 0;
-    int failures = 0;
-    void add(int n) { std::lock_guard lock(mutex); pending += n; }
+    dv::Mutex mutex;
+    dv::ConditionVariable changed;
+    int pending DV_GUARDED_BY(mutex) = 0;
+    int failures DV_GUARDED_BY(mutex) = 0;
+    void add(int n) { dv::MutexLocker lock(mutex); pending += n; }
     void done(bool ok)
     {
-        std::lock_guard lock(mutex);
+        dv::MutexLocker lock(mutex);
         --pending;
         if (!ok)
             ++failures;
-        changed.notify_all();
+        changed.notifyAll();
     }
     void wait()
     {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return pending == 0; });
+        dv::MutexLocker lock(mutex);
+        changed.wait(lock, [&]() DV_REQUIRES(mutex) { return pending == 0; });
+    }
+    int failureCount()
+    {
+        dv::MutexLocker lock(mutex);
+        return failures;
     }
 };
 
@@ -104,7 +108,7 @@ double sessionSequential(const Ref<NSURLSession>& session, int count, int* failu
         })->resume();
         waiter.wait();
     }
-    *failures += waiter.failures;
+    *failures += waiter.failureCount();
     return secondsSince(start);
 }
 
@@ -234,7 +238,7 @@ void BM_ConcurrentRequests(benchmark::State& state)
         }
         waiter.wait();
         double s = secondsSince(start);
-        failures += waiter.failures;
+        failures += waiter.failureCount();
         state.PauseTiming();
         double c = curlConcurrent(kRequests);
         state.ResumeTiming();

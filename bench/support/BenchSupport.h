@@ -2,11 +2,11 @@
 // that runs a piece of work on request (the baseline for clients that answer on another thread).
 #pragma once
 
+#include "platform/base/Mutex.h"
+
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -48,10 +48,10 @@ public:
     ~HelperThread()
     {
         {
-            std::lock_guard lock(m_mutex);
+            dv::MutexLocker lock(m_mutex);
             m_quit = true;
         }
-        m_changed.notify_all();
+        m_changed.notifyAll();
         m_thread.join();
     }
 
@@ -63,41 +63,41 @@ public:
     {
         int number = 0;
         {
-            std::lock_guard lock(m_mutex);
+            dv::MutexLocker lock(m_mutex);
             number = ++m_requested;
         }
-        m_changed.notify_all();
+        m_changed.notifyAll();
         return number;
     }
 
     void waitUntilServed(int number)
     {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_served >= number; });
+        dv::MutexLocker lock(m_mutex);
+        m_changed.wait(lock, [&]() DV_REQUIRES(m_mutex) { return m_served >= number; });
     }
 
 private:
     void run()
     {
-        std::unique_lock lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         for (;;) {
-            m_changed.wait(lock, [&] { return m_requested > m_served || m_quit; });
+            m_changed.wait(lock, [&]() DV_REQUIRES(m_mutex) { return m_requested > m_served || m_quit; });
             if (m_quit)
                 return;
             lock.unlock();
             m_work();
             lock.lock();
             ++m_served;
-            m_changed.notify_all();
+            m_changed.notifyAll();
         }
     }
 
     std::function<void()> m_work;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_requested = 0;
-    int m_served = 0;
-    bool m_quit = false;
+    dv::Mutex m_mutex;
+    dv::ConditionVariable m_changed;
+    int m_requested DV_GUARDED_BY(m_mutex) = 0;
+    int m_served DV_GUARDED_BY(m_mutex) = 0;
+    bool m_quit DV_GUARDED_BY(m_mutex) = false;
     std::thread m_thread; // last: starts once the rest is ready
 };
 

@@ -30,8 +30,8 @@ const Ref<NSString> kUserDevicesToggleKey = "di_uuidsOfUserDevicesToggle"_ns;
 const Ref<NSString> kSeparator = "|"_ns;
 
 // The shared instance: made once, forgotten only by the test hook.
-std::mutex s_sharedLock;
-dv::Uncounted<DIUUID> s_shared; // made on first use, kept (not counted) until a test resets it
+dv::Mutex s_sharedLock;
+dv::Uncounted<DIUUID> s_shared DV_GUARDED_BY(s_sharedLock); // made on first use, kept (not counted) until a test resets it
 
 // The platform's random UUID in our form: lower case, without dashes.
 Ref<NSString> identifierForm(const Ref<NSUUID>& uuid)
@@ -55,7 +55,7 @@ Ref<DIUUID> DIUUID::sharedInstance()
 {
     // The once-guard. Creation runs only instance code (init reaches the device identifier of the
     // instance being built, never this accessor), so it cannot re-enter itself.
-    std::lock_guard lock(s_sharedLock);
+    dv::MutexLocker lock(s_sharedLock);
     if (!s_shared.get())
         s_shared.make([] { return alloc<DIUUID>()->init(); });
     return s_shared.get();
@@ -65,7 +65,7 @@ void DIUUID::resetSharedInstanceForTesting()
 {
     dv::Uncounted<DIUUID> old;
     {
-        std::lock_guard lock(s_sharedLock);
+        dv::MutexLocker lock(s_sharedLock);
         old = std::move(s_shared);
     }
     if (old.get())
@@ -83,7 +83,7 @@ DIUUID::~DIUUID() = default;
 
 Ref<NSString> DIUUID::lockedField(Ref<NSString> DIUUID::*field) const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return this->*field;
 }
 
@@ -139,7 +139,7 @@ Ref<NSString> DIUUID::instanceUuidForKey(const id& key)
 {
     if (!key)
         return nil;
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     if (!m_uuidForKey)
         m_uuidForKey = NSMutableDictionary::dictionary();
     auto value = dv::as<NSString>(m_uuidForKey->objectForKey(key));
@@ -152,7 +152,7 @@ Ref<NSString> DIUUID::instanceUuidForKey(const id& key)
 
 Ref<NSString> DIUUID::instanceUuidForSession()
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     if (!m_uuidForSession)
         m_uuidForSession = instanceUuid();
     return m_uuidForSession;
@@ -166,7 +166,7 @@ Ref<NSString> DIUUID::instanceUuidForVendor()
     if (!vendor)
         return nil; // asked again next time
     auto value = identifierForm(vendor);
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     if (!m_uuidForVendor)
         m_uuidForVendor = value;
     return m_uuidForVendor;
@@ -178,11 +178,11 @@ Ref<NSString> DIUUID::instanceUuidForInstallation()
 {
     if (auto cached = lockedField(&DIUUID::m_uuidForInstallation))
         return cached;
-    std::lock_guard fill(m_storeLock);
+    dv::RecursiveMutexLocker fill(m_storeLock);
     if (auto cached = lockedField(&DIUUID::m_uuidForInstallation))
         return cached;
     auto value = _getOrCreateValueForKey(kInstallationKey, nil, true, true, nil, nil, false);
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     m_uuidForInstallation = value;
     return value;
 }
@@ -191,11 +191,11 @@ Ref<NSString> DIUUID::instanceUuidForDevice()
 {
     if (auto cached = lockedField(&DIUUID::m_uuidForDevice))
         return cached;
-    std::lock_guard fill(m_storeLock);
+    dv::RecursiveMutexLocker fill(m_storeLock);
     if (auto cached = lockedField(&DIUUID::m_uuidForDevice))
         return cached;
     auto value = _getOrCreateValueForKey(kDeviceKey, nil, true, true, nil, nil, false);
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     m_uuidForDevice = value;
     return value;
 }
@@ -203,9 +203,9 @@ Ref<NSString> DIUUID::instanceUuidForDevice()
 void DIUUID::uuidForDevice_updateWithValue(const Ref<NSString>& value)
 {
     auto copy = dv::copyAs<NSString>(value);
-    std::lock_guard fill(m_storeLock);
+    dv::RecursiveMutexLocker fill(m_storeLock);
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_uuidForDevice = copy;
     }
     _setValue(copy, kDeviceKey, true, true, nil, nil, false);
@@ -244,7 +244,7 @@ void DIUUID::_setValue(const Ref<NSString>& value, const Ref<NSString>& key, boo
 Ref<NSString> DIUUID::_getOrCreateValueForKey(const Ref<NSString>& key, const Ref<NSString>& defaultValue, bool userDefaults, bool keychain,
                                               const Ref<NSString>& service, const Ref<NSString>& accessGroup, bool synchronizable)
 {
-    std::lock_guard fill(m_storeLock);
+    dv::RecursiveMutexLocker fill(m_storeLock);
     auto value = _getValueForKey(key, userDefaults, keychain, service, accessGroup);
     if (!value)
         value = defaultValue;
@@ -261,7 +261,7 @@ Ref<NSString> DIUUID::instanceUuidForDeviceMigratingValue(const Ref<NSString>& v
 {
     if (!uuidValueIsValid(value))
         NSException::raise("Invalid uuid to migrate"_ns, "uuid value should be a string of 32 or 36 characters."_ns);
-    std::lock_guard fill(m_storeLock);
+    dv::RecursiveMutexLocker fill(m_storeLock);
     auto current = instanceUuidForDevice();
     if (value->isEqualToString(current) || !commitMigration)
         return current;
@@ -291,12 +291,12 @@ Ref<NSArray> DIUUID::instanceUuidsOfUserDevices()
 {
     auto joined = lockedField(&DIUUID::m_uuidsOfUserDevices);
     if (!joined) {
-        std::lock_guard fill(m_storeLock);
+        dv::RecursiveMutexLocker fill(m_storeLock);
         joined = lockedField(&DIUUID::m_uuidsOfUserDevices);
         if (!joined) {
             auto device = instanceUuidForDevice();
             joined = _getOrCreateValueForKey(kUserDevicesKey, device, true, true, nil, nil, true);
-            std::lock_guard lock(m_lock);
+            dv::MutexLocker lock(m_lock);
             m_uuidsOfUserDevices = joined;
         }
     }
@@ -313,9 +313,9 @@ Ref<NSArray> DIUUID::instanceUuidsOfUserDevicesExcludingCurrentDevice()
 void DIUUID::uuidsOfUserDevices_updateWithValue(const Ref<NSArray>& uuids)
 {
     auto joined = uuids ? uuids->componentsJoinedByString(kSeparator) : nil;
-    std::lock_guard fill(m_storeLock);
+    dv::RecursiveMutexLocker fill(m_storeLock);
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_uuidsOfUserDevices = joined;
     }
     _setValue(joined, kUserDevicesKey, true, true, nil, nil, true);
@@ -325,20 +325,20 @@ void DIUUID::uuidsOfUserDevices_updateWithValue(const Ref<NSArray>& uuids)
 
 bool DIUUID::uuidsOfUserDevicesICloudAvailable() const
 {
-    std::lock_guard lock(m_lock);
+    dv::MutexLocker lock(m_lock);
     return m_uuidsOfUserDevices_iCloudAvailable;
 }
 
 void DIUUID::uuidsOfUserDevices_iCloudInit()
 {
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_uuidsOfUserDevices_iCloudAvailable = false;
     }
     if (!NSUbiquitousKeyValueStore::defaultStore())
         return;
     {
-        std::lock_guard lock(m_lock);
+        dv::MutexLocker lock(m_lock);
         m_uuidsOfUserDevices_iCloudAvailable = true;
     }
     NSNotificationCenter::defaultCenter()->addObserver(self<DIUUID>(), &DIUUID::uuidsOfUserDevices_iCloudChange,
@@ -373,7 +373,7 @@ void DIUUID::uuidsOfUserDevices_iCloudChange(const Ref<NSNotification>&)
         return;
     Ref<NSArray> changed;
     {
-        std::lock_guard fill(m_storeLock);
+        dv::RecursiveMutexLocker fill(m_storeLock);
         auto devices = NSMutableOrderedSet::orderedSetWithArray(instanceUuidsOfUserDevices());
         const NSUInteger before = devices->count();
         auto entries = store->dictionaryRepresentation();

@@ -17,9 +17,9 @@
 // the prefix `instance` (C++ cannot overload a static and a member function of one signature).
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
-#include <mutex>
 
 class NSNotification;
 
@@ -94,17 +94,17 @@ class DIUUID : public NSObject {
 private:
     Ref<NSString> lockedField(Ref<NSString> DIUUID::*field) const;
 
-    mutable std::mutex m_lock; // guards the fields below; never held across store calls or posts
-    Ref<NSMutableDictionary> m_uuidForKey;
-    Ref<NSString> m_uuidForSession;
-    Ref<NSString> m_uuidForInstallation;
-    Ref<NSString> m_uuidForVendor;
-    Ref<NSString> m_uuidForDevice;
-    Ref<NSString> m_uuidsOfUserDevices;
-    bool m_uuidsOfUserDevices_iCloudAvailable = false;
+    mutable dv::Mutex m_lock; // guards the fields below; never held across store calls or posts
+    Ref<NSMutableDictionary> m_uuidForKey DV_GUARDED_BY(m_lock);
+    Ref<NSString> m_uuidForSession DV_GUARDED_BY(m_lock);
+    Ref<NSString> m_uuidForInstallation DV_GUARDED_BY(m_lock);
+    Ref<NSString> m_uuidForVendor DV_GUARDED_BY(m_lock);
+    Ref<NSString> m_uuidForDevice DV_GUARDED_BY(m_lock);
+    Ref<NSString> m_uuidsOfUserDevices DV_GUARDED_BY(m_lock);
+    bool m_uuidsOfUserDevices_iCloudAvailable DV_GUARDED_BY(m_lock) = false;
 
     // Serialises the read-modify-write sequences over the stores, so that two threads filling the
     // same identifier on a fresh device agree on one value. Recursive: a fill may need another
     // (the device list starts from the device identifier).
-    std::recursive_mutex m_storeLock;
+    dv::RecursiveMutex m_storeLock;
 };

@@ -2,6 +2,7 @@
 
 #include "foundation/identity/internal/Platform.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
@@ -13,7 +14,6 @@
 #include "platform/system/Security.h"
 
 #include <cmath>
-#include <mutex>
 
 DV_DEFINE_CLASS(KeychainStore)
 
@@ -22,8 +22,8 @@ const Ref<NSString> KeychainStoreErrorDomain = "com.velmarquest.keychainstore"_n
 namespace {
 
 // Set at start-up, but read by stores made on any thread.
-std::mutex s_defaultServiceLock;
-Ref<NSString> s_defaultService;
+dv::Mutex s_defaultServiceLock;
+Ref<NSString> s_defaultService DV_GUARDED_BY(s_defaultServiceLock);
 
 // Version gates of the keychain's attributes, on the platform's Foundation version rounded down.
 double foundationVersion() { return std::floor(dv::internal::identity::foundationVersionNumber()); }
@@ -171,7 +171,7 @@ Ref<KeychainStore> KeychainStore::keyChainStoreWithServer(const Ref<NSURL>& serv
 
 Ref<NSString> KeychainStore::defaultService()
 {
-    std::lock_guard lock(s_defaultServiceLock);
+    dv::MutexLocker lock(s_defaultServiceLock);
     if (!s_defaultService) {
         auto identifier = dv::internal::identity::mainBundleIdentifier();
         s_defaultService = identifier ? identifier : ""_ns;
@@ -181,7 +181,7 @@ Ref<NSString> KeychainStore::defaultService()
 
 void KeychainStore::setDefaultService(const Ref<NSString>& service)
 {
-    std::lock_guard lock(s_defaultServiceLock);
+    dv::MutexLocker lock(s_defaultServiceLock);
     s_defaultService = dv::copyAs<NSString>(service);
 }
 

@@ -23,6 +23,7 @@
 #include "app/shell/server/ZHHttpTool.h"
 #include "foundation/http/PNJSONResponseSerializer.h"
 #include "platform/base/Base.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSJSONSerialization.h"
 #include "platform/base/NSURL.h"
 #include "platform/net/NSHTTPURLResponse.h"
@@ -34,7 +35,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 
 namespace {
 
@@ -44,8 +44,8 @@ const int kStatuses[] = { 200, 201, 204, 299, 304, 404, 500 };
 
 // The reply the loopback server gives next.
 struct NextReply {
-    std::mutex mutex;
-    dv::testing::ScriptedReply reply;
+    dv::Mutex mutex;
+    dv::testing::ScriptedReply reply DV_GUARDED_BY(mutex);
 };
 
 NextReply& nextReply()
@@ -59,7 +59,7 @@ dv::testing::LoopbackServer& server()
     static dv::testing::LoopbackServer* s_server = [] {
         auto* loopback = new dv::testing::LoopbackServer(dv::testing::LoopbackServer::Scheme::Http, 4);
         loopback->route("/DV/r.do", dv::testing::LoopbackServer::Script([](const dv::testing::RecordedRequest&) {
-            std::lock_guard lock(nextReply().mutex);
+            dv::MutexLocker lock(nextReply().mutex);
             return nextReply().reply;
         }));
         return loopback;
@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
 
     {
-        std::lock_guard lock(nextReply().mutex);
+        dv::MutexLocker lock(nextReply().mutex);
         auto& reply = nextReply().reply;
         reply.status = kStatuses[data[1] % std::size(kStatuses)];
         reply.contentType = kContentTypes[(data[0] >> 3) % std::size(kContentTypes)];

@@ -1,5 +1,7 @@
 #include "platform/base/AtomicFile.h"
 
+#include "platform/base/Mutex.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -8,7 +10,6 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <signal.h>
@@ -74,9 +75,9 @@ std::optional<unsigned long long> startTimeOf(long pid)
 Writer currentWriter()
 {
     // Cached per process id: a forked child is a writer of its own.
-    static std::mutex mutex;
-    static Writer cached;
-    std::lock_guard lock(mutex);
+    static dv::Mutex mutex;
+    static Writer cached DV_GUARDED_BY(mutex);
+    dv::MutexLocker lock(mutex);
     long pid = static_cast<long>(::getpid());
     if (cached.pid != pid)
         cached = { pid, startTimeOf(pid).value_or(0) };
@@ -128,10 +129,10 @@ void flushFolderOf(const std::string& path)
 // The first atomic write into a folder in this process clears what dead writers left there.
 void sweepOnce(const std::string& folder)
 {
-    static std::mutex mutex;
-    static std::set<std::string> swept;
+    static dv::Mutex mutex;
+    static std::set<std::string> swept DV_GUARDED_BY(mutex);
     {
-        std::lock_guard lock(mutex);
+        dv::MutexLocker lock(mutex);
         if (!swept.insert(folder).second)
             return;
     }

@@ -1,6 +1,8 @@
 // Mutex, MutexLocker and ConditionVariable: the standard mutex, lock and condition variable with
 // clang's thread-safety annotations (ThreadSafety.h), so that the fields a mutex guards are
-// checked at compile time. Every lock of our own code is one of these.
+// checked at compile time. Every lock of our own code is one of these, or one of the two rarer
+// kinds below them: a mutex its holder may take again (RecursiveMutex) and one that many readers
+// may hold at once (SharedMutex).
 //
 //   mutable dv::Mutex m_lock;
 //   int m_count DV_GUARDED_BY(m_lock) = 0;
@@ -17,6 +19,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <shared_mutex>
 
 namespace dv {
 
@@ -81,6 +84,72 @@ public:
 
 private:
     std::condition_variable m_condition;
+};
+
+// A mutex the thread that holds it may take again, as long as each lock has its unlock. The
+// analysis checks it as a plain mutex: it proves the fields are guarded, but does not follow the
+// taking again across calls, which is the point of this kind. Prefer Mutex.
+class DV_CAPABILITY("mutex") RecursiveMutex {
+public:
+    RecursiveMutex() = default;
+    RecursiveMutex(const RecursiveMutex&) = delete;
+    RecursiveMutex& operator=(const RecursiveMutex&) = delete;
+
+    void lock() DV_ACQUIRE() { m_mutex.lock(); }
+    void unlock() DV_RELEASE() { m_mutex.unlock(); }
+
+private:
+    std::recursive_mutex m_mutex;
+};
+
+class DV_SCOPED_CAPABILITY RecursiveMutexLocker {
+public:
+    explicit RecursiveMutexLocker(RecursiveMutex& mutex) DV_ACQUIRE(mutex) : m_mutex(mutex) { m_mutex.lock(); }
+    ~RecursiveMutexLocker() DV_RELEASE() { m_mutex.unlock(); }
+    RecursiveMutexLocker(const RecursiveMutexLocker&) = delete;
+    RecursiveMutexLocker& operator=(const RecursiveMutexLocker&) = delete;
+
+private:
+    RecursiveMutex& m_mutex;
+};
+
+// A mutex that writers hold alone (SharedMutexLocker) and readers together (SharedMutexReadLocker),
+// for tables read on every call and written rarely.
+class DV_CAPABILITY("mutex") SharedMutex {
+public:
+    SharedMutex() = default;
+    SharedMutex(const SharedMutex&) = delete;
+    SharedMutex& operator=(const SharedMutex&) = delete;
+
+    void lock() DV_ACQUIRE() { m_mutex.lock(); }
+    void unlock() DV_RELEASE() { m_mutex.unlock(); }
+    void lockShared() DV_ACQUIRE_SHARED() { m_mutex.lock_shared(); }
+    void unlockShared() DV_RELEASE_SHARED() { m_mutex.unlock_shared(); }
+
+private:
+    std::shared_mutex m_mutex;
+};
+
+class DV_SCOPED_CAPABILITY SharedMutexLocker {
+public:
+    explicit SharedMutexLocker(SharedMutex& mutex) DV_ACQUIRE(mutex) : m_mutex(mutex) { m_mutex.lock(); }
+    ~SharedMutexLocker() DV_RELEASE() { m_mutex.unlock(); }
+    SharedMutexLocker(const SharedMutexLocker&) = delete;
+    SharedMutexLocker& operator=(const SharedMutexLocker&) = delete;
+
+private:
+    SharedMutex& m_mutex;
+};
+
+class DV_SCOPED_CAPABILITY SharedMutexReadLocker {
+public:
+    explicit SharedMutexReadLocker(SharedMutex& mutex) DV_ACQUIRE_SHARED(mutex) : m_mutex(mutex) { m_mutex.lockShared(); }
+    ~SharedMutexReadLocker() DV_RELEASE() { m_mutex.unlockShared(); }
+    SharedMutexReadLocker(const SharedMutexReadLocker&) = delete;
+    SharedMutexReadLocker& operator=(const SharedMutexReadLocker&) = delete;
+
+private:
+    SharedMutex& m_mutex;
 };
 
 } // namespace dv

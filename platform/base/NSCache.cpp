@@ -8,31 +8,32 @@ DV_DEFINE_CLASS(NSCache)
 Ref<NSCache> NSCache::init()
 {
     NSObject::init();
+    dv::MutexLocker lock(m_mutex);
     m_name = NSString::string();
     return self<NSCache>();
 }
 
 Ref<NSString> NSCache::name() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_name;
 }
 
 void NSCache::setName(const Ref<NSString>& name)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_name = name ? dv::copyAs<NSString>(name) : NSString::string();
 }
 
 Ref<NSCacheDelegate> NSCache::delegate() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_delegate.lock();
 }
 
 void NSCache::setDelegate(const Ref<NSCacheDelegate>& delegate)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_delegate = delegate;
 }
 
@@ -40,7 +41,7 @@ id NSCache::objectForKey(const id& key)
 {
     if (!key)
         return nil;
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto found = m_index.find(key.get());
     if (found == m_index.end())
         return nil;
@@ -61,7 +62,7 @@ void NSCache::setObjectForKey(const id& object, const id& key, NSUInteger cost)
     }
     std::vector<id> gone;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         auto found = m_index.find(key.get());
         if (found != m_index.end()) {
             Entry& entry = *found->second;
@@ -88,7 +89,7 @@ void NSCache::removeObjectForKey(const id& key)
         return;
     std::vector<id> gone;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         auto found = m_index.find(key.get());
         if (found == m_index.end())
             return;
@@ -101,7 +102,7 @@ void NSCache::removeAllObjects()
 {
     std::vector<id> gone;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         for (auto& entry : m_order)
             gone.push_back(entry.object);
         m_index.clear();
@@ -140,7 +141,7 @@ void NSCache::tellDelegate(const std::vector<id>& gone)
 
 NSUInteger NSCache::totalCostLimit() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_totalCostLimit;
 }
 
@@ -148,7 +149,7 @@ void NSCache::setTotalCostLimit(NSUInteger limit)
 {
     std::vector<id> gone;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         m_totalCostLimit = limit;
         trimLocked(gone);
     }
@@ -157,7 +158,7 @@ void NSCache::setTotalCostLimit(NSUInteger limit)
 
 NSUInteger NSCache::countLimit() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_countLimit;
 }
 
@@ -165,7 +166,7 @@ void NSCache::setCountLimit(NSUInteger limit)
 {
     std::vector<id> gone;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         m_countLimit = limit;
         trimLocked(gone);
     }
@@ -174,24 +175,24 @@ void NSCache::setCountLimit(NSUInteger limit)
 
 bool NSCache::evictsObjectsWithDiscardedContent() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_evictsObjectsWithDiscardedContent;
 }
 
 void NSCache::setEvictsObjectsWithDiscardedContent(bool evicts)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_evictsObjectsWithDiscardedContent = evicts;
 }
 
 NSUInteger NSCache::count() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_order.size();
 }
 
 NSUInteger NSCache::totalCost() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_totalCost;
 }

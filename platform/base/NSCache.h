@@ -14,10 +14,10 @@
 //   auto hit = cache->objectForKey(key);
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
 #include <list>
-#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -79,18 +79,18 @@ private:
     using Order = std::list<Entry>; // least recently used first
 
     // Removes entries past the limits into `gone`; under the lock.
-    void trimLocked(std::vector<id>& gone);
-    void eraseLocked(Order::iterator entry, std::vector<id>& gone);
+    void trimLocked(std::vector<id>& gone) DV_REQUIRES(m_mutex);
+    void eraseLocked(Order::iterator entry, std::vector<id>& gone) DV_REQUIRES(m_mutex);
     // Tells the delegate of objects that left, outside the lock.
     void tellDelegate(const std::vector<id>& gone);
 
-    mutable std::mutex m_mutex;
-    Order m_order;
-    std::unordered_map<const NSObject*, Order::iterator, KeyHash, KeyEqual> m_index;
-    NSUInteger m_totalCost = 0;
-    NSUInteger m_totalCostLimit = 0;
-    NSUInteger m_countLimit = 0;
-    bool m_evictsObjectsWithDiscardedContent = true;
-    Ref<NSString> m_name;
-    Weak<NSCacheDelegate> m_delegate;
+    mutable dv::Mutex m_mutex;
+    Order m_order DV_GUARDED_BY(m_mutex);
+    std::unordered_map<const NSObject*, Order::iterator, KeyHash, KeyEqual> m_index DV_GUARDED_BY(m_mutex);
+    NSUInteger m_totalCost DV_GUARDED_BY(m_mutex) = 0;
+    NSUInteger m_totalCostLimit DV_GUARDED_BY(m_mutex) = 0;
+    NSUInteger m_countLimit DV_GUARDED_BY(m_mutex) = 0;
+    bool m_evictsObjectsWithDiscardedContent DV_GUARDED_BY(m_mutex) = true;
+    Ref<NSString> m_name DV_GUARDED_BY(m_mutex);
+    Weak<NSCacheDelegate> m_delegate DV_GUARDED_BY(m_mutex);
 };

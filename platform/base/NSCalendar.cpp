@@ -89,7 +89,7 @@ auto NSCalendar::withEngine(Work work) const
     // A fresh ICU calendar per query: ICU calendars carry state between calls, and the zone may
     // be the default one, which can change between two queries.
     auto zone = timeZone();
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     CalendarHandle calendar = dv::internal::base::openCalendar(zone->icuID(), m_locale ? m_locale->icuID() : std::string("en_US_POSIX"), icuKind());
     auto* raw = static_cast<UCalendar*>(calendar.get());
     if (raw) {
@@ -107,7 +107,7 @@ Ref<NSCalendar> NSCalendar::initWithCalendarIdentifier(const Ref<NSString>& iden
     if (!identifier || !isKnownIdentifier(identifier->utf8()))
         return nil;
     m_identifier = dv::copyAs<NSString>(identifier);
-    m_locale = NSLocale::currentLocale();
+    setLocale(NSLocale::currentLocale());
     return self<NSCalendar>();
 }
 
@@ -126,7 +126,7 @@ Ref<NSCalendar> NSCalendar::currentCalendar()
     auto calendar = calendarWithIdentifier(NSString::fromUTF8(identifier));
     if (!calendar)
         calendar = calendarWithIdentifier(NSCalendarIdentifierGregorian);
-    calendar->m_locale = locale;
+    calendar->setLocale(locale);
     return calendar;
 }
 
@@ -136,20 +136,20 @@ std::string NSCalendar::icuKind() const { return m_identifier ? m_identifier->ut
 
 Ref<NSLocale> NSCalendar::locale() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_locale;
 }
 
 void NSCalendar::setLocale(const Ref<NSLocale>& locale)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_locale = locale ? locale : NSLocale::currentLocale();
 }
 
 Ref<NSTimeZone> NSCalendar::timeZone() const
 {
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         if (m_timeZone)
             return m_timeZone;
     }
@@ -158,7 +158,7 @@ Ref<NSTimeZone> NSCalendar::timeZone() const
 
 void NSCalendar::setTimeZone(const Ref<NSTimeZone>& timeZone)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_timeZone = timeZone;
 }
 
@@ -171,7 +171,7 @@ NSUInteger NSCalendar::firstWeekday() const
 
 void NSCalendar::setFirstWeekday(NSUInteger weekday)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_firstWeekday = weekday;
 }
 
@@ -184,7 +184,7 @@ NSUInteger NSCalendar::minimumDaysInFirstWeek() const
 
 void NSCalendar::setMinimumDaysInFirstWeek(NSUInteger days)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_minimumDaysInFirstWeek = days;
 }
 
@@ -533,7 +533,8 @@ id NSCalendar::copyWithZone(NSZone*) const
 {
     auto copy = alloc<NSCalendar>();
     copy->NSObject::init();
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
+    dv::MutexLocker copyLock(copy->m_mutex); // a new object: no other thread knows it
     copy->m_identifier = m_identifier;
     copy->m_locale = m_locale;
     copy->m_timeZone = m_timeZone;

@@ -12,10 +12,10 @@
 //   bool today = calendar->isDateInToday(stored);
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSDateComponents.h"
 #include "platform/base/NSString.h"
 
-#include <mutex>
 #include <string>
 
 class NSLocale;
@@ -112,9 +112,9 @@ private:
     auto withEngine(Work work) const;
 
     Ref<NSString> m_identifier = std::make_shared<NSString>("gregorian"); // until an init… names another
-    Ref<NSLocale> m_locale;
-    Ref<NSTimeZone> m_timeZone; // nil: the default zone at each use
-    NSUInteger m_firstWeekday = 0;
-    NSUInteger m_minimumDaysInFirstWeek = 0;
-    mutable std::mutex m_mutex;
+    Ref<NSLocale> m_locale DV_GUARDED_BY(m_mutex);
+    Ref<NSTimeZone> m_timeZone DV_GUARDED_BY(m_mutex); // nil: the default zone at each use
+    NSUInteger m_firstWeekday DV_GUARDED_BY(m_mutex) = 0;
+    NSUInteger m_minimumDaysInFirstWeek DV_GUARDED_BY(m_mutex) = 0;
+    mutable dv::Mutex m_mutex;
 };

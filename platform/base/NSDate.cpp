@@ -2,6 +2,7 @@
 
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/KeptObjects.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSDateFormatter.h"
 #include "platform/base/NSLocale.h"
 #include "platform/base/NSString.h"
@@ -10,14 +11,13 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
-#include <mutex>
 
 DV_DEFINE_CLASS(NSDate)
 
 namespace {
 
-std::mutex s_nowLock;
-NSDate::NowFunction& nowFunction()
+dv::Mutex s_nowLock;
+NSDate::NowFunction& nowFunction() DV_REQUIRES(s_nowLock)
 {
     static NSDate::NowFunction function;
     return function;
@@ -35,7 +35,7 @@ NSTimeInterval NSDate::now()
 {
     NowFunction function;
     {
-        std::lock_guard guard(s_nowLock);
+        dv::MutexLocker guard(s_nowLock);
         function = nowFunction();
     }
     return function ? function() : systemNow();
@@ -43,7 +43,7 @@ NSTimeInterval NSDate::now()
 
 void NSDate::setNowFunction(NowFunction function)
 {
-    std::lock_guard guard(s_nowLock);
+    dv::MutexLocker guard(s_nowLock);
     nowFunction() = std::move(function);
 }
 

@@ -62,6 +62,7 @@ NSDateFormatter::~NSDateFormatter()
 Ref<NSDateFormatter> NSDateFormatter::init()
 {
     NSObject::init();
+    dv::MutexLocker lock(m_mutex);
     m_locale = NSLocale::currentLocale();
     return self<NSDateFormatter>();
 }
@@ -124,26 +125,26 @@ void* NSDateFormatter::formatLocked() const
 
 Ref<NSString> NSDateFormatter::dateFormat() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return NSString::fromUTF8(m_format ? *m_format : patternFromStylesLocked());
 }
 
 void NSDateFormatter::setDateFormat(const Ref<NSString>& format)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_format = format ? format->utf8() : std::string();
     changed();
 }
 
 NSDateFormatterStyle NSDateFormatter::dateStyle() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_dateStyle;
 }
 
 void NSDateFormatter::setDateStyle(NSDateFormatterStyle style)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_dateStyle = style;
     m_format.reset();
     changed();
@@ -151,13 +152,13 @@ void NSDateFormatter::setDateStyle(NSDateFormatterStyle style)
 
 NSDateFormatterStyle NSDateFormatter::timeStyle() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_timeStyle;
 }
 
 void NSDateFormatter::setTimeStyle(NSDateFormatterStyle style)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_timeStyle = style;
     m_format.reset();
     changed();
@@ -189,33 +190,33 @@ void NSDateFormatter::setLocalizedDateFormatFromTemplate(const Ref<NSString>& te
 
 Ref<NSLocale> NSDateFormatter::locale() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_locale;
 }
 
 void NSDateFormatter::setLocale(const Ref<NSLocale>& locale)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_locale = locale ? locale : NSLocale::currentLocale();
     changed();
 }
 
 Ref<NSTimeZone> NSDateFormatter::timeZone() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_timeZone ? m_timeZone : NSTimeZone::defaultTimeZone();
 }
 
 void NSDateFormatter::setTimeZone(const Ref<NSTimeZone>& timeZone)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_timeZone = timeZone;
     changed();
 }
 
 Ref<NSCalendar> NSDateFormatter::calendar() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     if (m_calendar)
         return m_calendar;
     auto calendar = NSCalendar::calendarWithIdentifier(NSCalendarIdentifierGregorian);
@@ -226,20 +227,20 @@ Ref<NSCalendar> NSDateFormatter::calendar() const
 
 void NSDateFormatter::setCalendar(const Ref<NSCalendar>& calendar)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_calendar = dv::copyAs<NSCalendar>(calendar);
     changed();
 }
 
 bool NSDateFormatter::isLenient() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_lenient;
 }
 
 void NSDateFormatter::setLenient(bool lenient)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_lenient = lenient;
     changed();
 }
@@ -248,7 +249,7 @@ Ref<NSString> NSDateFormatter::stringFromDate(const Ref<NSDate>& date) const
 {
     if (!date)
         return nil;
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto* format = static_cast<UDateFormat*>(formatLocked());
     if (!format)
         return nil;
@@ -261,7 +262,7 @@ Ref<NSDate> NSDateFormatter::dateFromString(const Ref<NSString>& string) const
 {
     if (!string)
         return nil;
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto* format = static_cast<UDateFormat*>(formatLocked());
     if (!format)
         return nil;
@@ -299,7 +300,8 @@ Ref<NSString> NSDateFormatter::localizedStringFromDate(const Ref<NSDate>& date, 
 id NSDateFormatter::copyWithZone(NSZone*) const
 {
     auto copy = alloc<NSDateFormatter>()->init();
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
+    dv::MutexLocker copyLock(copy->m_mutex); // a new object: no other thread knows it
     copy->m_format = m_format;
     copy->m_dateStyle = m_dateStyle;
     copy->m_timeStyle = m_timeStyle;

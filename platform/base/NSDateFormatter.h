@@ -14,9 +14,9 @@
 //   auto text = formatter->stringFromDate(NSDate::date());
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSFormatter.h"
 
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -74,19 +74,19 @@ class NSDateFormatter : public NSFormatter {
 
 private:
     // The ICU format for the current settings, made again after a change; under the lock.
-    void* formatLocked() const; // ICU's UDateFormat pointer
-    void changed();
-    std::u16string zoneIDLocked() const;
-    std::string patternFromStylesLocked() const;
+    void* formatLocked() const DV_REQUIRES(m_mutex); // ICU's UDateFormat pointer
+    void changed() DV_REQUIRES(m_mutex);
+    std::u16string zoneIDLocked() const DV_REQUIRES(m_mutex);
+    std::string patternFromStylesLocked() const DV_REQUIRES(m_mutex);
 
-    mutable std::mutex m_mutex;
-    std::optional<std::string> m_format; // a pattern set by the caller
-    NSDateFormatterStyle m_dateStyle = NSDateFormatterNoStyle;
-    NSDateFormatterStyle m_timeStyle = NSDateFormatterNoStyle;
-    Ref<NSLocale> m_locale;
-    Ref<NSTimeZone> m_timeZone;
-    Ref<NSCalendar> m_calendar;
-    bool m_lenient = false;
-    mutable void* m_icu = nullptr; // ICU's UDateFormat pointer
-    mutable std::u16string m_icuZone; // the zone m_icu was made for
+    mutable dv::Mutex m_mutex;
+    std::optional<std::string> m_format DV_GUARDED_BY(m_mutex); // a pattern set by the caller
+    NSDateFormatterStyle m_dateStyle DV_GUARDED_BY(m_mutex) = NSDateFormatterNoStyle;
+    NSDateFormatterStyle m_timeStyle DV_GUARDED_BY(m_mutex) = NSDateFormatterNoStyle;
+    Ref<NSLocale> m_locale DV_GUARDED_BY(m_mutex);
+    Ref<NSTimeZone> m_timeZone DV_GUARDED_BY(m_mutex);
+    Ref<NSCalendar> m_calendar DV_GUARDED_BY(m_mutex);
+    bool m_lenient DV_GUARDED_BY(m_mutex) = false;
+    mutable void* m_icu DV_GUARDED_BY(m_mutex) = nullptr; // ICU's UDateFormat pointer
+    mutable std::u16string m_icuZone DV_GUARDED_BY(m_mutex); // the zone m_icu was made for
 };

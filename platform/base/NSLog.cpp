@@ -1,9 +1,10 @@
 #include "platform/base/NSLog.h"
 
+#include "platform/base/Mutex.h"
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <mutex>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -11,10 +12,10 @@ namespace dv {
 
 namespace {
 
-std::mutex s_logLock;
-int s_captures = 0;
-LogWriter* s_writer = new LogWriter; // outlives the threads that may log while the process ends
-std::vector<std::string>& captured()
+dv::Mutex s_logLock;
+int s_captures DV_GUARDED_BY(s_logLock) = 0;
+LogWriter* s_writer DV_PT_GUARDED_BY(s_logLock) = new LogWriter; // outlives the threads that may log while the process ends
+std::vector<std::string>& captured() DV_REQUIRES(s_logLock)
 {
     static std::vector<std::string> lines;
     return lines;
@@ -24,7 +25,7 @@ std::vector<std::string>& captured()
 
 void logLine(const std::string& message)
 {
-    std::lock_guard guard(s_logLock);
+    dv::MutexLocker guard(s_logLock);
     if (s_captures > 0) {
         captured().push_back(message);
         return;
@@ -48,32 +49,32 @@ void logLine(const std::string& message)
 
 void setLogWriter(LogWriter writer)
 {
-    std::lock_guard guard(s_logLock);
+    dv::MutexLocker guard(s_logLock);
     *s_writer = std::move(writer);
 }
 
 LogCapture::LogCapture()
 {
-    std::lock_guard guard(s_logLock);
+    dv::MutexLocker guard(s_logLock);
     if (s_captures++ == 0)
         captured().clear();
 }
 
 LogCapture::~LogCapture()
 {
-    std::lock_guard guard(s_logLock);
+    dv::MutexLocker guard(s_logLock);
     --s_captures;
 }
 
 std::vector<std::string> LogCapture::lines() const
 {
-    std::lock_guard guard(s_logLock);
+    dv::MutexLocker guard(s_logLock);
     return captured();
 }
 
 bool LogCapture::contains(std::string_view text) const
 {
-    std::lock_guard guard(s_logLock);
+    dv::MutexLocker guard(s_logLock);
     for (auto& line : captured())
         if (line.find(text) != std::string::npos)
             return true;

@@ -3,6 +3,7 @@
 #include "platform/base/Associations.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/KeptObjects.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSException.h"
 #include "platform/base/NSString.h"
@@ -10,7 +11,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <mutex>
 #include <vector>
 
 namespace {
@@ -32,8 +32,8 @@ struct Associations {
         Weak<NSObject> weak;
         bool isWeak = false;
     };
-    std::mutex lock;
-    std::vector<Entry> entries; // few per object: a scan beats a hash
+    dv::Mutex lock;
+    std::vector<Entry> entries DV_GUARDED_BY(lock); // few per object: a scan beats a hash
 };
 
 } // namespace
@@ -188,7 +188,7 @@ void objc_setAssociatedObject(const NSObject* object, const void* key, const id&
         }
     }
     Associations::Entry old; // released after the lock
-    std::lock_guard guard(table->lock);
+    dv::MutexLocker guard(table->lock);
     auto it = std::find_if(table->entries.begin(), table->entries.end(), [&](auto& e) { return e.key == key; });
     if (it != table->entries.end()) {
         old = std::move(*it);
@@ -208,7 +208,7 @@ id objc_getAssociatedObject(const NSObject* object, const void* key)
     auto table = dv::sidetable::find<Associations>(object, dv::SideSlot::Associations);
     if (!table)
         return nullptr;
-    std::lock_guard guard(table->lock);
+    dv::MutexLocker guard(table->lock);
     for (auto& entry : table->entries)
         if (entry.key == key)
             return entry.isWeak ? entry.weak.lock() : entry.strong;
@@ -221,7 +221,7 @@ void objc_removeAssociatedObjects(const NSObject* object)
     if (!table)
         return;
     std::vector<Associations::Entry> old; // released after the lock
-    std::lock_guard guard(table->lock);
+    dv::MutexLocker guard(table->lock);
     old.swap(table->entries);
 }
 

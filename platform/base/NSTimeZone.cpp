@@ -2,6 +2,7 @@
 
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/KeptObjects.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSCoder.h"
 #include "platform/base/NSDate.h"
@@ -16,15 +17,14 @@
 
 #include <cmath>
 #include <cstdio>
-#include <mutex>
 
 DV_DEFINE_CLASS(NSTimeZone)
 
 namespace {
 
-std::mutex s_zonesMutex;
-dv::Uncounted<NSTimeZone> s_systemZone; // read once, kept (not counted) until reset
-Ref<NSTimeZone> s_defaultZone;
+dv::Mutex s_zonesMutex;
+dv::Uncounted<NSTimeZone> s_systemZone DV_GUARDED_BY(s_zonesMutex); // read once, kept (not counted) until reset
+Ref<NSTimeZone> s_defaultZone DV_GUARDED_BY(s_zonesMutex);
 
 Ref<NSString> fromUChars(std::u16string_view text) { return NSString::fromUTF8(dv::internal::base::utf16ToUtf8(text)); }
 
@@ -104,7 +104,7 @@ Ref<NSTimeZone> NSTimeZone::timeZoneForSecondsFromGMT(NSInteger seconds)
 
 Ref<NSTimeZone> NSTimeZone::systemTimeZone()
 {
-    std::lock_guard lock(s_zonesMutex);
+    dv::MutexLocker lock(s_zonesMutex);
     if (!s_systemZone.get()) {
         s_systemZone.make([] {
             auto zone = timeZoneWithName(fromUChars(dv::internal::base::hostZoneID()));
@@ -116,14 +116,14 @@ Ref<NSTimeZone> NSTimeZone::systemTimeZone()
 
 void NSTimeZone::resetSystemTimeZone()
 {
-    std::lock_guard lock(s_zonesMutex);
+    dv::MutexLocker lock(s_zonesMutex);
     s_systemZone.reset();
 }
 
 Ref<NSTimeZone> NSTimeZone::defaultTimeZone()
 {
     {
-        std::lock_guard lock(s_zonesMutex);
+        dv::MutexLocker lock(s_zonesMutex);
         if (s_defaultZone)
             return s_defaultZone;
     }
@@ -132,7 +132,7 @@ Ref<NSTimeZone> NSTimeZone::defaultTimeZone()
 
 void NSTimeZone::setDefaultTimeZone(const Ref<NSTimeZone>& zone)
 {
-    std::lock_guard lock(s_zonesMutex);
+    dv::MutexLocker lock(s_zonesMutex);
     s_defaultZone = zone;
 }
 

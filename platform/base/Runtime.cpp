@@ -1,17 +1,16 @@
 #include "platform/base/Runtime.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSString.h"
 
-#include <mutex>
-#include <shared_mutex>
 #include <unordered_map>
 #include <unordered_set>
 
 namespace {
 
 struct SelectorTable {
-    std::shared_mutex lock;
-    std::unordered_set<std::string> names;
+    dv::SharedMutex lock;
+    std::unordered_set<std::string> names DV_GUARDED_BY(lock);
 };
 
 SelectorTable& selectors()
@@ -21,9 +20,9 @@ SelectorTable& selectors()
 }
 
 struct ClassTable {
-    std::shared_mutex lock;
-    std::unordered_map<std::string_view, std::pair<Class, Class>> byName;
-    std::vector<Class> all;
+    dv::SharedMutex lock;
+    std::unordered_map<std::string_view, std::pair<Class, Class>> byName DV_GUARDED_BY(lock);
+    std::vector<Class> all DV_GUARDED_BY(lock);
 };
 
 ClassTable& classes()
@@ -38,13 +37,13 @@ SEL::SEL(std::string_view name)
 {
     auto& table = selectors();
     {
-        std::shared_lock reader(table.lock);
+        dv::SharedMutexReadLocker reader(table.lock);
         if (auto it = table.names.find(std::string(name)); it != table.names.end()) {
             m_name = &*it;
             return;
         }
     }
-    std::unique_lock writer(table.lock);
+    dv::SharedMutexLocker writer(table.lock);
     m_name = &*table.names.emplace(name).first; // node-based: the address is stable
 }
 
@@ -174,7 +173,7 @@ std::pair<ClassDescriptor*, ClassDescriptor*> ClassRegistry::makeDescriptors(std
 Class ClassRegistry::add(ClassDescriptor* cls, ClassDescriptor* meta)
 {
     auto& table = classes();
-    std::unique_lock writer(table.lock);
+    dv::SharedMutexLocker writer(table.lock);
     auto [it, inserted] = table.byName.try_emplace(cls->m_name, cls, meta);
     if (!inserted)
         return it->second.first;
@@ -185,7 +184,7 @@ Class ClassRegistry::add(ClassDescriptor* cls, ClassDescriptor* meta)
 Class ClassRegistry::lookup(std::string_view name)
 {
     auto& table = classes();
-    std::shared_lock reader(table.lock);
+    dv::SharedMutexReadLocker reader(table.lock);
     auto it = table.byName.find(name);
     return it == table.byName.end() ? Nil : it->second.first;
 }
@@ -193,7 +192,7 @@ Class ClassRegistry::lookup(std::string_view name)
 std::vector<Class> ClassRegistry::allClasses()
 {
     auto& table = classes();
-    std::shared_lock reader(table.lock);
+    dv::SharedMutexReadLocker reader(table.lock);
     return table.all;
 }
 

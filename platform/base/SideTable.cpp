@@ -1,8 +1,9 @@
 #include "platform/base/SideTable.h"
 
+#include "platform/base/Mutex.h"
+
 #include <array>
 #include <atomic>
-#include <mutex>
 #include <new>
 #include <unordered_map>
 #include <utility>
@@ -22,8 +23,8 @@ constexpr std::size_t kShardCount = 64;
 using Node = std::array<std::shared_ptr<void>, kSideSlotCount>;
 
 struct alignas(64) Shard {
-    std::mutex lock;
-    std::unordered_map<const void*, Node> nodes;
+    dv::Mutex lock;
+    std::unordered_map<const void*, Node> nodes DV_GUARDED_BY(lock);
 };
 
 // Never destroyed: objects still die during the process's exit.
@@ -62,7 +63,7 @@ std::shared_ptr<void> find(const void* object, SideSlot slot)
     if (filterOf(hash).load(std::memory_order_acquire) == 0)
         return nullptr;
     auto& shard = shardOf(hash);
-    std::lock_guard guard(shard.lock);
+    dv::MutexLocker guard(shard.lock);
     auto it = shard.nodes.find(object);
     return it == shard.nodes.end() ? nullptr : it->second[static_cast<std::size_t>(slot)];
 }
@@ -73,7 +74,7 @@ std::shared_ptr<void> findOrCreate(const void* object, SideSlot slot, std::share
         return nullptr;
     auto hash = mix(object);
     auto& shard = shardOf(hash);
-    std::lock_guard guard(shard.lock);
+    dv::MutexLocker guard(shard.lock);
     auto [it, inserted] = shard.nodes.try_emplace(object);
     if (inserted) {
         filterOf(hash).fetch_add(1, std::memory_order_acq_rel);
@@ -95,7 +96,7 @@ void erase(const void* object)
     while (filter.load(std::memory_order_acquire) != 0) {
         Node dropped;
         {
-            std::lock_guard guard(shard.lock);
+            dv::MutexLocker guard(shard.lock);
             auto it = shard.nodes.find(object);
             if (it == shard.nodes.end())
                 return;

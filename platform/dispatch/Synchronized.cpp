@@ -1,5 +1,6 @@
 #include "platform/dispatch/Synchronized.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/internal/WorkerPool.h"
 
 #include <mutex>
@@ -9,13 +10,16 @@ namespace dv {
 
 namespace {
 
+Mutex s_tableLock;
+
+// The lock of one object: a standard recursive mutex, whose try_lock lets a waiter say that it
+// blocks before it sleeps.
 struct Entry {
     std::recursive_mutex mutex;
-    int users = 0;
+    int users DV_GUARDED_BY(s_tableLock) = 0;
 };
 
-std::mutex s_tableLock;
-std::unordered_map<const void*, Entry*>* s_table = new std::unordered_map<const void*, Entry*>;
+std::unordered_map<const void*, Entry*>* s_table DV_PT_GUARDED_BY(s_tableLock) = new std::unordered_map<const void*, Entry*>;
 
 } // namespace
 
@@ -25,7 +29,7 @@ Synchronized::Synchronized(const void* object) : m_object(object), m_entry(nullp
         return; // @synchronized(nil) takes no lock, as on the platform
     Entry* entry;
     {
-        std::lock_guard lock(s_tableLock);
+        MutexLocker lock(s_tableLock);
         auto& slot = (*s_table)[object];
         if (!slot)
             slot = new Entry;
@@ -45,7 +49,7 @@ Synchronized::~Synchronized()
         return;
     auto* entry = static_cast<Entry*>(m_entry);
     entry->mutex.unlock();
-    std::lock_guard lock(s_tableLock);
+    MutexLocker lock(s_tableLock);
     if (--entry->users == 0) {
         s_table->erase(m_object);
         delete entry;

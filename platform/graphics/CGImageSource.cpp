@@ -127,7 +127,7 @@ Ref<NSData> CGImageSource::keep(const Ref<NSData>& data, std::span<const std::ui
 
 void CGImageSource::updateData(const Ref<NSData>& data, bool final)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     const std::span<const std::uint8_t> bytes = data ? data->span() : std::span<const std::uint8_t>();
     if (!continuesReceived(bytes))
         reset();
@@ -195,14 +195,14 @@ void CGImageSource::feedHeader()
 
 Ref<NSString> CGImageSource::type()
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     const char* uti = uniformTypeIdentifier(ImageFormat(m_format));
     return uti ? NSString::fromUTF8(uti) : nil;
 }
 
 CGImageSourceStatus CGImageSource::status()
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     if (ImageFormat(m_format) == ImageFormat::Unknown)
         return m_length < 12 && !m_final ? kCGImageStatusReadingHeader : kCGImageStatusUnknownType;
     if (!m_stream)
@@ -234,13 +234,13 @@ std::size_t CGImageSource::countLocked()
 
 std::size_t CGImageSource::count()
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return countLocked();
 }
 
 Ref<NSDictionary> CGImageSource::properties()
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     feedHeader();
     auto dict = NSMutableDictionary::dictionary();
     dict->setObjectForKey(NSNumber::numberWithUnsignedLongLong(m_length), kCGImagePropertyFileSize);
@@ -259,7 +259,7 @@ Ref<NSDictionary> CGImageSource::properties()
 
 Ref<NSDictionary> CGImageSource::propertiesAtIndex(std::size_t index)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     if (index >= countLocked())
         return nil;
     auto header = m_stream->header();
@@ -289,7 +289,7 @@ Ref<NSDictionary> CGImageSource::propertiesAtIndex(std::size_t index)
 
 CGImageRef CGImageSource::imageAtIndex(std::size_t index)
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_imageAsked = true;
     feedAll();
     if (!m_stream || index >= m_stream->count())

@@ -16,11 +16,11 @@
 //   auto width = dv::as<NSNumber>(props->objectForKey(kCGImagePropertyPixelWidth));
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 #include "platform/graphics/CGImage.h"
 
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <vector>
@@ -76,33 +76,33 @@ class CGImageSource : public NSObject {
     CGImageRef imageAtIndex(std::size_t index);
 
 private:
-    void reset();
-    bool continuesReceived(std::span<const std::uint8_t> bytes) const;
-    Ref<NSData> keep(const Ref<NSData>& data, std::span<const std::uint8_t> bytes);
+    void reset() DV_REQUIRES(m_mutex);
+    bool continuesReceived(std::span<const std::uint8_t> bytes) const DV_REQUIRES(m_mutex);
+    Ref<NSData> keep(const Ref<NSData>& data, std::span<const std::uint8_t> bytes) DV_REQUIRES(m_mutex);
     // The stream is given the bytes when an answer needs them: all of them for the status and
     // the images, enough for the header for the count and the properties.
-    void feedAll();
-    void feedHeader();
-    std::size_t countLocked();
+    void feedAll() DV_REQUIRES(m_mutex);
+    void feedHeader() DV_REQUIRES(m_mutex);
+    std::size_t countLocked() DV_REQUIRES(m_mutex);
 
-    std::mutex m_mutex;
-    std::unique_ptr<dv::internal::graphics::ImageStream> m_stream;
-    int m_format = 0;
-    bool m_final = false;
+    dv::Mutex m_mutex;
+    std::unique_ptr<dv::internal::graphics::ImageStream> m_stream DV_GUARDED_BY(m_mutex);
+    int m_format DV_GUARDED_BY(m_mutex) = 0;
+    bool m_final DV_GUARDED_BY(m_mutex) = false;
     // What has been received, remembered by its length and its first and last bytes. The bytes
     // are kept until the stream has had them (for immutable data, by reference; data that may
     // change is given to the stream at once instead), and for good by a stream that reads them
     // again.
-    std::size_t m_length = 0;
-    std::vector<std::uint8_t> m_head;
-    std::vector<std::uint8_t> m_tail;
-    Ref<NSData> m_input;       // not yet all given to the stream, or kept for it
-    Ref<NSMutableData> m_copy; // the kept bytes when the caller's data may change under us
-    std::size_t m_fed = 0;     // bytes the stream has had
-    bool m_fedFinal = false;
-    const std::uint8_t* m_fedBytes = nullptr;
-    bool m_imageAsked = false; // the stream decodes pixels: its own state is the answer
-    std::optional<dv::internal::graphics::StreamState> m_verdict; // of complete data whose pixels were not kept
+    std::size_t m_length DV_GUARDED_BY(m_mutex) = 0;
+    std::vector<std::uint8_t> m_head DV_GUARDED_BY(m_mutex);
+    std::vector<std::uint8_t> m_tail DV_GUARDED_BY(m_mutex);
+    Ref<NSData> m_input DV_GUARDED_BY(m_mutex);       // not yet all given to the stream, or kept for it
+    Ref<NSMutableData> m_copy DV_GUARDED_BY(m_mutex); // the kept bytes when the caller's data may change under us
+    std::size_t m_fed DV_GUARDED_BY(m_mutex) = 0;     // bytes the stream has had
+    bool m_fedFinal DV_GUARDED_BY(m_mutex) = false;
+    const std::uint8_t* m_fedBytes DV_GUARDED_BY(m_mutex) = nullptr;
+    bool m_imageAsked DV_GUARDED_BY(m_mutex) = false; // the stream decodes pixels: its own state is the answer
+    std::optional<dv::internal::graphics::StreamState> m_verdict DV_GUARDED_BY(m_mutex); // of complete data whose pixels were not kept
 };
 
 using CGImageSourceRef = Ref<CGImageSource>;

@@ -1,10 +1,10 @@
 #include "platform/graphics/ImageResources.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/graphics/ScreenScale.h"
 
 #include <cmath>
 #include <cstdlib>
-#include <mutex>
 
 #ifndef DV_RESOURCES_DIR
 #define DV_RESOURCES_DIR "resources"
@@ -14,8 +14,8 @@ namespace dv {
 
 namespace {
 
-std::mutex s_mutex;
-ImageResourceResolver s_resolver;
+dv::Mutex s_mutex;
+ImageResourceResolver s_resolver DV_GUARDED_BY(s_mutex);
 
 bool hasImageExtension(const std::string& name)
 {
@@ -35,7 +35,7 @@ bool hasImageExtension(const std::string& name)
 void setImageResourceResolver(ImageResourceResolver resolver)
 {
     {
-        std::lock_guard lock(s_mutex);
+        dv::MutexLocker lock(s_mutex);
         s_resolver = std::move(resolver);
     }
     clearNamedImageCache();
@@ -45,7 +45,7 @@ std::vector<std::string> resolveImageResource(const std::string& name)
 {
     ImageResourceResolver resolver;
     {
-        std::lock_guard lock(s_mutex);
+        dv::MutexLocker lock(s_mutex);
         resolver = s_resolver;
     }
     return resolver ? resolver(name) : defaultImageResourceCandidates(name);

@@ -2,6 +2,7 @@
 #include "platform/graphics/UIImage.h"
 
 #include "platform/base/KeptObjects.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSLog.h"
@@ -15,15 +16,14 @@
 #include "platform/graphics/internal/PngCodec.h"
 
 #include <cmath>
-#include <mutex>
 #include <unordered_map>
 
 DV_DEFINE_CLASS(UIImage)
 
 namespace {
 
-std::mutex s_namedMutex;
-std::unordered_map<std::string, dv::Uncounted<UIImage>> s_named; // kept, not counted, until cleared
+dv::Mutex s_namedMutex;
+std::unordered_map<std::string, dv::Uncounted<UIImage>> s_named DV_GUARDED_BY(s_namedMutex); // kept, not counted, until cleared
 
 bool swapsSides(UIImageOrientation o)
 {
@@ -37,7 +37,7 @@ namespace dv {
 
 void clearNamedImageCache()
 {
-    std::lock_guard lock(s_namedMutex);
+    dv::MutexLocker lock(s_namedMutex);
     s_named.clear();
 }
 
@@ -148,7 +148,7 @@ Ref<UIImage> UIImage::imageNamed(const Ref<NSString>& name)
         return nil;
     const std::string key = name->utf8();
     {
-        std::lock_guard lock(s_namedMutex);
+        dv::MutexLocker lock(s_namedMutex);
         if (auto it = s_named.find(key); it != s_named.end())
             return it->second.get();
     }
@@ -159,7 +159,7 @@ Ref<UIImage> UIImage::imageNamed(const Ref<NSString>& name)
             continue;
         // Named before anyone else sees it: images are immutable once shared.
         image->m_resourceName = key;
-        std::lock_guard lock(s_namedMutex);
+        dv::MutexLocker lock(s_namedMutex);
         // Another thread may have loaded it meanwhile: the first one stays.
         return s_named.try_emplace(key, std::move(loaded)).first->second.get();
     }

@@ -1,5 +1,6 @@
 #include "platform/system/DeviceToken.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSString.h"
 #include "platform/system/Security.h"
@@ -7,17 +8,16 @@
 #include "platform/system/internal/FileOps.h"
 
 #include <cerrno>
-#include <mutex>
 
 namespace dv {
 
 namespace {
-std::mutex s_tokenMutex;
+dv::Mutex s_tokenMutex;
 }
 
 Ref<NSData> pushDeviceToken(Ref<NSError>* error)
 {
-    std::lock_guard lock(s_tokenMutex);
+    dv::MutexLocker lock(s_tokenMutex);
     const std::string folder = SystemPaths::deviceFolder();
     const std::string file = folder + "/push-device-token";
     if (auto data = NSData::dataWithContentsOfFile(NSString::fromUTF8(file)); data && data->length() == 32)

@@ -26,8 +26,8 @@ DV_DEFINE_CLASS(NSBundle)
 
 namespace {
 
-std::mutex s_mainMutex;
-Ref<NSBundle> s_main; // replaced by MainBundleOverride; nil: the one found at start
+dv::Mutex s_mainMutex;
+Ref<NSBundle> s_main DV_GUARDED_BY(s_mainMutex); // replaced by MainBundleOverride; nil: the one found at start
 
 std::string executablePathOfProcess()
 {
@@ -79,7 +79,7 @@ Ref<NSDictionary> defaultInfo(const std::string& resources, const Ref<NSDictiona
 
 Ref<NSBundle> NSBundle::mainBundle()
 {
-    std::lock_guard lock(s_mainMutex);
+    dv::MutexLocker lock(s_mainMutex);
     if (s_main)
         return s_main;
     static const Ref<NSBundle> found = dv::keepingForever([] {
@@ -170,7 +170,7 @@ Ref<NSArray> NSBundle::preferredLocalizations() const { return NSArray::of({ "zh
 
 Ref<NSDictionary> NSBundle::table(const std::string& name) const
 {
-    std::lock_guard lock(m_tablesMutex);
+    dv::MutexLocker lock(m_tablesMutex);
     if (auto it = m_tables.find(name); it != m_tables.end())
         return it->second;
     auto read = [&] {
@@ -215,13 +215,13 @@ namespace dv {
 void MainBundleOverride::set(const std::string& resourcesPath, const Ref<NSDictionary>& infoEntries)
 {
     auto bundle = alloc<NSBundle>()->initWithPath(NSString::fromUTF8(resourcesPath), defaultInfo(resourcesPath, infoEntries));
-    std::lock_guard lock(s_mainMutex);
+    dv::MutexLocker lock(s_mainMutex);
     s_main = bundle;
 }
 
 void MainBundleOverride::reset()
 {
-    std::lock_guard lock(s_mainMutex);
+    dv::MutexLocker lock(s_mainMutex);
     s_main = nil; // the one found at start again
 }
 

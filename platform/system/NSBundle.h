@@ -9,10 +9,10 @@
 //   auto text = NSLocalizedString("Cancel"_ns, nil);
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
 #include <map>
-#include <mutex>
 #include <string>
 
 extern const Ref<NSString> kCFBundleIdentifierKey;
@@ -58,8 +58,8 @@ private:
     Ref<NSDictionary> m_info;
     bool m_keptForever = false; // the main bundle found at start, and so what it reads
 
-    mutable std::mutex m_tablesMutex;
-    mutable std::map<std::string, Ref<NSDictionary>> m_tables;
+    mutable dv::Mutex m_tablesMutex;
+    mutable std::map<std::string, Ref<NSDictionary>> m_tables DV_GUARDED_BY(m_tablesMutex);
 };
 
 Ref<NSString> NSLocalizedString(const Ref<NSString>& key, const id& comment);

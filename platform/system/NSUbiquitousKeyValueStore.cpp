@@ -16,34 +16,37 @@ DV_DEFINE_CLASS(NSUbiquitousKeyValueStore)
 
 namespace {
 
-std::mutex s_storeMutex;
-Ref<NSUbiquitousKeyValueStore> s_store;
+dv::Mutex s_storeMutex;
+Ref<NSUbiquitousKeyValueStore> s_store DV_GUARDED_BY(s_storeMutex);
 
 } // namespace
 
 Ref<NSUbiquitousKeyValueStore> NSUbiquitousKeyValueStore::defaultStore()
 {
-    std::lock_guard lock(s_storeMutex);
+    dv::MutexLocker lock(s_storeMutex);
     return s_store;
 }
 
 void NSUbiquitousKeyValueStore::installFake()
 {
     auto store = alloc<NSUbiquitousKeyValueStore>();
-    store->m_values = NSMutableDictionary::dictionary();
-    std::lock_guard lock(s_storeMutex);
+    {
+        dv::MutexLocker storeLock(store->m_mutex);
+        store->m_values = NSMutableDictionary::dictionary();
+    }
+    dv::MutexLocker lock(s_storeMutex);
     s_store = store;
 }
 
 void NSUbiquitousKeyValueStore::uninstallFake()
 {
-    std::lock_guard lock(s_storeMutex);
+    dv::MutexLocker lock(s_storeMutex);
     s_store = nil;
 }
 
 id NSUbiquitousKeyValueStore::objectForKey(const Ref<NSString>& key) const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return key && m_values ? m_values->objectForKey(key) : nil;
 }
 
@@ -59,7 +62,7 @@ void NSUbiquitousKeyValueStore::setObjectForKey(const id& value, const Ref<NSStr
 {
     if (!key)
         return;
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     if (!m_values)
         m_values = NSMutableDictionary::dictionary();
     m_values->setObjectForKeyedSubscript(value ? value->copy() : nil, key);
@@ -71,20 +74,20 @@ void NSUbiquitousKeyValueStore::removeObjectForKey(const Ref<NSString>& key) { s
 
 Ref<NSDictionary> NSUbiquitousKeyValueStore::dictionaryRepresentation() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_values ? NSDictionary::dictionaryWithDictionary(m_values) : NSDictionary::dictionary();
 }
 
 bool NSUbiquitousKeyValueStore::synchronize()
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     ++m_synchronizeCount;
     return true;
 }
 
 NSInteger NSUbiquitousKeyValueStore::synchronizeCount() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_synchronizeCount;
 }
 

@@ -5,9 +5,9 @@
 // thread, as the platform posts it on its own.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
-#include <mutex>
 
 extern const Ref<NSString> NSUbiquitousKeyValueStoreDidChangeExternallyNotification;
 extern const Ref<NSString> NSUbiquitousKeyValueStoreChangeReasonKey;
@@ -45,7 +45,7 @@ class NSUbiquitousKeyValueStore : public NSObject {
     NSInteger synchronizeCount() const;
 
 private:
-    mutable std::mutex m_mutex;
-    Ref<NSMutableDictionary> m_values;
-    NSInteger m_synchronizeCount = 0;
+    mutable dv::Mutex m_mutex;
+    Ref<NSMutableDictionary> m_values DV_GUARDED_BY(m_mutex);
+    NSInteger m_synchronizeCount DV_GUARDED_BY(m_mutex) = 0;
 };

@@ -30,8 +30,8 @@ DV_DEFINE_CLASS(NSUserDefaults)
 
 namespace {
 
-std::mutex s_standardMutex;
-Ref<NSUserDefaults> s_standard;
+dv::Mutex s_standardMutex;
+Ref<NSUserDefaults> s_standard DV_GUARDED_BY(s_standardMutex);
 
 // One writer for every defaults file of the process, so that a new instance over a file can wait
 // for what an earlier one still has to write.
@@ -67,7 +67,7 @@ const bool s_userLanguagesInstalled = [] {
 Ref<NSUserDefaults> NSUserDefaults::standardUserDefaults()
 {
     const std::string path = standardPath();
-    std::lock_guard lock(s_standardMutex);
+    dv::MutexLocker lock(s_standardMutex);
     if (!s_standard || s_standard->m_path != path)
         s_standard = alloc<NSUserDefaults>()->initWithFile(path);
     return s_standard;
@@ -75,15 +75,18 @@ Ref<NSUserDefaults> NSUserDefaults::standardUserDefaults()
 
 void NSUserDefaults::resetStandardUserDefaults()
 {
-    std::lock_guard lock(s_standardMutex);
+    dv::MutexLocker lock(s_standardMutex);
     s_standard = nil;
 }
 
 Ref<NSUserDefaults> NSUserDefaults::initWithFile(const std::string& path)
 {
     m_path = path;
-    m_values = NSMutableDictionary::dictionary();
-    m_registered = NSMutableDictionary::dictionary();
+    {
+        dv::MutexLocker lock(m_mutex);
+        m_values = NSMutableDictionary::dictionary();
+        m_registered = NSMutableDictionary::dictionary();
+    }
     load();
     return self<NSUserDefaults>();
 }
@@ -108,6 +111,7 @@ void NSUserDefaults::load()
     Ref<NSError> error;
     id plist = data ? NSPropertyListSerialization::propertyListWithData(data, 0, nullptr, &error) : nil;
     if (auto dictionary = dv::as<NSDictionary>(plist)) {
+        dv::MutexLocker lock(m_mutex);
         m_values->setDictionary(dictionary);
         return;
     }
@@ -149,7 +153,7 @@ void NSUserDefaults::commitStaged()
 {
     dv::StagedFile staged;
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         staged = std::move(m_staged);
     }
     // Nothing when an earlier turn of the writer already took the newest write.
@@ -159,7 +163,7 @@ void NSUserDefaults::commitStaged()
     if (staged.commit(&posixError))
         return;
     NSLog("NSUserDefaults: cannot write %s: %s", m_path, std::strerror(posixError));
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_dirty = true;
 }
 
@@ -167,7 +171,7 @@ id NSUserDefaults::objectForKey(const Ref<NSString>& key) const
 {
     if (!key)
         return nil;
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     if (id value = m_values->objectForKey(key))
         return value;
     return m_registered->objectForKey(key);
@@ -256,7 +260,7 @@ void NSUserDefaults::setObjectForKey(const id& value, const Ref<NSString>& key)
         stored = value->copy();
     }
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         m_values->setObjectForKeyedSubscript(stored, key);
         writeLocked();
     }
@@ -275,13 +279,13 @@ void NSUserDefaults::registerDefaults(const Ref<NSDictionary>& registration)
 {
     if (!registration)
         return;
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_registered->addEntriesFromDictionary(registration);
 }
 
 Ref<NSDictionary> NSUserDefaults::dictionaryRepresentation() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     auto all = NSMutableDictionary::dictionaryWithDictionary(m_registered);
     all->addEntriesFromDictionary(m_values);
     return NSDictionary::dictionaryWithDictionary(all);
@@ -290,12 +294,12 @@ Ref<NSDictionary> NSUserDefaults::dictionaryRepresentation() const
 bool NSUserDefaults::synchronize()
 {
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         if (m_dirty && !writeLocked())
             return false;
     }
     // Every value is staged: wait for the writer to put it on the disk.
     dispatch_sync(writerQueue(), [] { });
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return !m_dirty;
 }

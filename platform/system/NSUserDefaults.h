@@ -13,9 +13,9 @@
 #pragma once
 
 #include "platform/base/AtomicFile.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
-#include <mutex>
 #include <string>
 
 class NSUserDefaults : public NSObject {
@@ -63,15 +63,15 @@ class NSUserDefaults : public NSObject {
 
 private:
     void load();
-    bool writeLocked();
+    bool writeLocked() DV_REQUIRES(m_mutex);
     // On the writer's queue: the newest staged write to the disk.
     void commitStaged();
-    mutable std::mutex m_mutex;
-    dv::StagedFile m_staged;
+    mutable dv::Mutex m_mutex;
+    dv::StagedFile m_staged DV_GUARDED_BY(m_mutex);
     std::string m_path;
-    Ref<NSMutableDictionary> m_values;
-    Ref<NSMutableDictionary> m_registered;
-    bool m_dirty = false;
+    Ref<NSMutableDictionary> m_values DV_GUARDED_BY(m_mutex);
+    Ref<NSMutableDictionary> m_registered DV_GUARDED_BY(m_mutex);
+    bool m_dirty DV_GUARDED_BY(m_mutex) = false;
 };
 
 // Posted (object: the defaults) on the thread that changed a value.

@@ -1,6 +1,7 @@
 #include "platform/system/PhotoAlbum.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
@@ -17,7 +18,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <mutex>
 
 namespace fs = std::filesystem;
 
@@ -25,7 +25,7 @@ const Ref<NSString> ALAssetsLibraryErrorDomain = "ALAssetsLibraryErrorDomain"_ns
 
 namespace {
 
-std::mutex s_writeMutex; // one save at a time, so two saves never pick the same name
+dv::Mutex s_writeMutex; // one save at a time, so two saves never pick the same name
 
 Ref<NSError> albumError(NSInteger code, const std::string& reason)
 {
@@ -56,7 +56,7 @@ Ref<NSError> save(const Ref<UIImage>& image)
     auto png = UIImagePNGRepresentation(image);
     if (!png || png->length() == 0)
         return albumError(ALAssetsLibraryWriteFailedError, "The image could not be encoded.");
-    std::lock_guard lock(s_writeMutex);
+    dv::MutexLocker lock(s_writeMutex);
     const std::string folder = dv::PhotoAlbum::folder();
     if (!dv::SystemPaths::ensureDirectory(folder))
         return albumError(ALAssetsLibraryWriteFailedError, "The album folder cannot be created: " + folder);

@@ -1,15 +1,14 @@
 #include "platform/system/PrivacyAccess.h"
 
 #include "platform/base/AtomicFile.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSLog.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/system/SystemPaths.h"
 
 #include <array>
-#include <condition_variable>
 #include <cstring>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,13 +25,13 @@ struct ServiceState {
 };
 
 struct State {
-    std::mutex mutex;
-    std::condition_variable answered;
-    std::array<ServiceState, 3> services;
-    bool held = false;
+    dv::Mutex mutex;
+    dv::ConditionVariable answered;
+    std::array<ServiceState, 3> services DV_GUARDED_BY(mutex);
+    bool held DV_GUARDED_BY(mutex) = false;
     // The home whose record the statuses were read from; another home (a test's own) reads its own.
-    std::string home;
-    bool loaded = false;
+    std::string home DV_GUARDED_BY(mutex);
+    bool loaded DV_GUARDED_BY(mutex) = false;
 };
 
 State& state()
@@ -48,7 +47,7 @@ constexpr std::array<const char*, 3> kServiceNames = { "addressBook", "photos", 
 std::string recordPath() { return SystemPaths::deviceFolder() + "/privacy"; }
 
 // Under the lock: the statuses of the current home, read once per home.
-void loadRecord(State& s)
+void loadRecord(State& s) DV_REQUIRES(s.mutex)
 {
     auto home = SystemPaths::home();
     if (s.loaded && home == s.home)
@@ -74,7 +73,7 @@ void loadRecord(State& s)
 }
 
 // Under the lock: writes the statuses back (the file goes when nothing is determined).
-void saveRecord(State& s)
+void saveRecord(State& s) DV_REQUIRES(s.mutex)
 {
     std::string text;
     for (std::size_t i = 0; i < kServiceNames.size(); ++i)
@@ -90,7 +89,7 @@ void saveRecord(State& s)
         NSLog("Permission answers not kept: %s", std::strerror(error));
 }
 
-ServiceState& service(State& s, PrivacyService which)
+ServiceState& service(State& s, PrivacyService which) DV_REQUIRES(s.mutex)
 {
     loadRecord(s);
     return s.services[static_cast<std::size_t>(which)];
@@ -105,12 +104,12 @@ void deliver(std::vector<std::function<void(bool)>> completions, bool granted)
 }
 
 // Under the lock: records the answer of the prompt that shows and hands back its waiters.
-std::vector<std::function<void(bool)>> settle(State& s, ServiceState& entry, bool granted)
+std::vector<std::function<void(bool)>> settle(State& s, ServiceState& entry, bool granted) DV_REQUIRES(s.mutex)
 {
     entry.status = granted ? PrivacyStatus::authorized : PrivacyStatus::denied;
     entry.promptShowing = false;
     saveRecord(s);
-    s.answered.notify_all();
+    s.answered.notifyAll();
     return std::exchange(entry.waiting, {});
 }
 
@@ -119,7 +118,7 @@ std::vector<std::function<void(bool)>> settle(State& s, ServiceState& entry, boo
 PrivacyStatus PrivacyAccess::status(PrivacyService which)
 {
     auto& s = state();
-    std::lock_guard lock(s.mutex);
+    dv::MutexLocker lock(s.mutex);
     return service(s, which).status;
 }
 
@@ -128,7 +127,7 @@ void PrivacyAccess::setStatus(PrivacyService which, PrivacyStatus status)
     auto& s = state();
     std::vector<std::function<void(bool)>> waiters;
     {
-        std::lock_guard lock(s.mutex);
+        dv::MutexLocker lock(s.mutex);
         auto& entry = service(s, which);
         if (entry.promptShowing && status != PrivacyStatus::notDetermined) {
             waiters = settle(s, entry, status == PrivacyStatus::authorized);
@@ -145,7 +144,7 @@ void PrivacyAccess::requestAccess(PrivacyService which, std::function<void(bool 
     std::vector<std::function<void(bool)>> ready;
     bool granted = false;
     {
-        std::lock_guard lock(s.mutex);
+        dv::MutexLocker lock(s.mutex);
         auto& entry = service(s, which);
         if (entry.status == PrivacyStatus::notDetermined) {
             if (!entry.promptShowing) {
@@ -171,7 +170,7 @@ bool PrivacyAccess::waitForAccess(PrivacyService which)
     std::vector<std::function<void(bool)>> ready;
     bool granted = false;
     {
-        std::unique_lock lock(s.mutex);
+        dv::MutexLocker lock(s.mutex);
         auto& entry = service(s, which);
         if (entry.status == PrivacyStatus::notDetermined) {
             if (!entry.promptShowing) {
@@ -193,21 +192,21 @@ bool PrivacyAccess::waitForAccess(PrivacyService which)
 void PrivacyAccess::setPromptAnswer(PrivacyService which, bool granted)
 {
     auto& s = state();
-    std::lock_guard lock(s.mutex);
+    dv::MutexLocker lock(s.mutex);
     service(s, which).promptAnswer = granted;
 }
 
 void PrivacyAccess::setPromptsHeld(bool held)
 {
     auto& s = state();
-    std::lock_guard lock(s.mutex);
+    dv::MutexLocker lock(s.mutex);
     s.held = held;
 }
 
 bool PrivacyAccess::isPromptShowing(PrivacyService which)
 {
     auto& s = state();
-    std::lock_guard lock(s.mutex);
+    dv::MutexLocker lock(s.mutex);
     return service(s, which).promptShowing;
 }
 
@@ -216,7 +215,7 @@ bool PrivacyAccess::answerPrompt(PrivacyService which, bool granted)
     auto& s = state();
     std::vector<std::function<void(bool)>> waiters;
     {
-        std::lock_guard lock(s.mutex);
+        dv::MutexLocker lock(s.mutex);
         auto& entry = service(s, which);
         if (!entry.promptShowing)
             return false;
@@ -229,7 +228,7 @@ bool PrivacyAccess::answerPrompt(PrivacyService which, bool granted)
 int PrivacyAccess::promptCount(PrivacyService which)
 {
     auto& s = state();
-    std::lock_guard lock(s.mutex);
+    dv::MutexLocker lock(s.mutex);
     return service(s, which).prompts;
 }
 
@@ -238,7 +237,7 @@ void PrivacyAccess::reset()
     auto& s = state();
     std::vector<std::function<void(bool)>> refused;
     {
-        std::lock_guard lock(s.mutex);
+        dv::MutexLocker lock(s.mutex);
         for (auto& entry : s.services) {
             if (entry.promptShowing)
                 for (auto& waiter : settle(s, entry, false))

@@ -1,25 +1,35 @@
 #include "platform/system/Security.h"
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDate.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSLog.h"
-#include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
 #include "platform/system/SqliteTransaction.h"
 #include "platform/system/SystemPaths.h"
 #include "platform/system/internal/KeychainDatabase.h"
+#include "platform/system/internal/KeychainQuery.h"
 
-#include <algorithm>
-#include <mutex>
 #include <optional>
 #include <sys/random.h>
 
 using dv::internal::system::KeychainDatabase;
+using dv::internal::system::KeychainFilter;
 using dv::internal::system::KeychainItem;
+using dv::internal::system::KeychainOptions;
+using dv::internal::system::KeychainStatus;
+using dv::internal::system::KeychainUse;
+using dv::internal::system::apply;
+using dv::internal::system::isAccessibilityValue;
+using dv::internal::system::matches;
+using dv::internal::system::needsUnlockedDevice;
+using dv::internal::system::readKeychainFilter;
+using dv::internal::system::readKeychainOptions;
+using dv::internal::system::resultOf;
 
 namespace dv {
 
@@ -32,45 +42,45 @@ std::vector<std::string> applicationAccessGroups()
     return { "DVTEAM0001.com.velmarquest.dovrelta", "YOURAPPID.com.velmarquest.dovrelta" };
 }
 
-std::mutex s_settingsMutex;
-std::vector<std::string> s_accessGroups = applicationAccessGroups();
-bool s_deviceLocked = false;
+dv::Mutex s_settingsMutex;
+std::vector<std::string> s_accessGroups DV_GUARDED_BY(s_settingsMutex) = applicationAccessGroups();
+bool s_deviceLocked DV_GUARDED_BY(s_settingsMutex) = false;
 
 } // namespace
 
 void KeychainSettings::setAccessGroups(std::vector<std::string> groups)
 {
-    std::lock_guard lock(s_settingsMutex);
+    dv::MutexLocker lock(s_settingsMutex);
     s_accessGroups = std::move(groups);
 }
 
 std::vector<std::string> KeychainSettings::accessGroups()
 {
-    std::lock_guard lock(s_settingsMutex);
+    dv::MutexLocker lock(s_settingsMutex);
     return s_accessGroups;
 }
 
 std::string KeychainSettings::defaultAccessGroup()
 {
-    std::lock_guard lock(s_settingsMutex);
+    dv::MutexLocker lock(s_settingsMutex);
     return s_accessGroups.empty() ? std::string() : s_accessGroups.front();
 }
 
 void KeychainSettings::setDeviceLocked(bool locked)
 {
-    std::lock_guard lock(s_settingsMutex);
+    dv::MutexLocker lock(s_settingsMutex);
     s_deviceLocked = locked;
 }
 
 bool KeychainSettings::deviceLocked()
 {
-    std::lock_guard lock(s_settingsMutex);
+    dv::MutexLocker lock(s_settingsMutex);
     return s_deviceLocked;
 }
 
 void KeychainSettings::reset()
 {
-    std::lock_guard lock(s_settingsMutex);
+    dv::MutexLocker lock(s_settingsMutex);
     s_accessGroups = applicationAccessGroups();
     s_deviceLocked = false;
 }
@@ -84,318 +94,12 @@ std::string KeychainSettings::databasePath()
 
 namespace {
 
-// Thrown-free status plumbing: each step answers a status, errSecSuccess to go on.
-struct Status {
-    OSStatus code = errSecSuccess;
-    explicit operator bool() const { return code == errSecSuccess; }
-};
-
-enum class Use { Query, Add, Update };
-
-struct Filter {
-    std::optional<std::string> accessGroup, account, service, server, protocol, authenticationType, path, securityDomain;
-    std::optional<std::int64_t> port;
-    std::optional<bool> synchronizable; // nullopt with syncAny
-    bool syncAny = false;
-    std::optional<std::vector<std::uint8_t>> generic;
-    std::optional<std::string> label, comment, description, accessible;
-};
-
-struct Options {
-    std::string itemClass;
-    bool returnData = false;
-    bool returnAttributes = false;
-    bool returnRef = false;
-    std::optional<std::size_t> limit = 1; // nullopt: all
-    bool caseInsensitive = false;
-    bool noAuthenticationUI = false;
-};
-
+// What an update writes into every item it selects.
 struct Changes {
-    Filter values;
+    KeychainFilter values;
     std::optional<std::vector<std::uint8_t>> data;
     Ref<SecAccessControl> accessControl;
 };
-
-const std::vector<Ref<NSString>>& accessibilityValues()
-{
-    static const std::vector<Ref<NSString>> values {
-        kSecAttrAccessibleWhenUnlocked, kSecAttrAccessibleAfterFirstUnlock, kSecAttrAccessibleAlways,
-        kSecAttrAccessibleWhenPasscodeSetThisDeviceOnly, kSecAttrAccessibleWhenUnlockedThisDeviceOnly,
-        kSecAttrAccessibleAfterFirstUnlockThisDeviceOnly, kSecAttrAccessibleAlwaysThisDeviceOnly,
-    };
-    return values;
-}
-
-bool isAccessibilityValue(const std::string& value)
-{
-    for (const auto& v : accessibilityValues())
-        if (v->utf8() == value)
-            return true;
-    return false;
-}
-
-bool needsUnlockedDevice(const std::string& accessible)
-{
-    return accessible == kSecAttrAccessibleWhenUnlocked->utf8() || accessible == kSecAttrAccessibleWhenUnlockedThisDeviceOnly->utf8()
-        || accessible == kSecAttrAccessibleWhenPasscodeSetThisDeviceOnly->utf8();
-}
-
-bool truthy(const id& value)
-{
-    if (auto number = dv::as<NSNumber>(value))
-        return number->boolValue();
-    if (auto string = dv::as<NSString>(value))
-        return string->boolValue();
-    return false;
-}
-
-Status readString(const id& value, std::optional<std::string>& out)
-{
-    auto string = dv::as<NSString>(value);
-    if (!string)
-        return { errSecParam };
-    out = string->utf8();
-    return {};
-}
-
-std::vector<std::uint8_t> bytesOf(const std::string& s) { return { s.begin(), s.end() }; }
-
-// The attributes that are plain strings, and where a filter keeps each.
-struct StringAttribute {
-    const Ref<NSString>* key;
-    std::optional<std::string> Filter::*field;
-};
-
-constexpr StringAttribute kStringAttributes[] = {
-    { &kSecAttrAccessGroup, &Filter::accessGroup },
-    { &kSecAttrAccount, &Filter::account },
-    { &kSecAttrService, &Filter::service },
-    { &kSecAttrServer, &Filter::server },
-    { &kSecAttrProtocol, &Filter::protocol },
-    { &kSecAttrAuthenticationType, &Filter::authenticationType },
-    { &kSecAttrPath, &Filter::path },
-    { &kSecAttrSecurityDomain, &Filter::securityDomain },
-    { &kSecAttrLabel, &Filter::label },
-    { &kSecAttrComment, &Filter::comment },
-    { &kSecAttrDescription, &Filter::description },
-};
-
-// One attribute of a query, an added item or a change. Unknown keys are ignored, as the platform
-// ignores keys it does not know for a class.
-Status readAttribute(const Ref<NSString>& key, const id& value, Filter& f, Use use)
-{
-    const std::string& k = key->utf8();
-    for (const auto& attribute : kStringAttributes) {
-        if (k == (*attribute.key)->utf8())
-            return readString(value, f.*attribute.field);
-    }
-    if (k == kSecAttrPort->utf8()) {
-        auto number = dv::as<NSNumber>(value);
-        if (!number)
-            return { errSecParam };
-        f.port = number->longLongValue();
-        return {};
-    }
-    if (k == kSecAttrGeneric->utf8()) {
-        // Written as data or as a string; a string is its UTF-8 bytes, so both match alike.
-        if (auto data = dv::as<NSData>(value))
-            f.generic = data->vector();
-        else if (auto string = dv::as<NSString>(value))
-            f.generic = bytesOf(string->utf8());
-        else
-            return { errSecParam };
-        return {};
-    }
-    if (k == kSecAttrSynchronizable->utf8()) {
-        if (auto string = dv::as<NSString>(value); string && string->isEqualToString(kSecAttrSynchronizableAny)) {
-            if (use != Use::Query)
-                return { errSecParam };
-            f.syncAny = true;
-            return {};
-        }
-        if (!dv::as<NSNumber>(value))
-            return { errSecParam };
-        f.synchronizable = truthy(value);
-        return {};
-    }
-    if (k == kSecAttrAccessible->utf8()) {
-        auto string = dv::as<NSString>(value);
-        if (!string || !isAccessibilityValue(string->utf8()))
-            return { errSecParam };
-        f.accessible = string->utf8();
-        return {};
-    }
-    return {};
-}
-
-Status readOptions(const Ref<NSDictionary>& query, Options& o, bool classRequired)
-{
-    if (!query)
-        return { errSecParam };
-    auto cls = dv::as<NSString>(query->objectForKey(kSecClass));
-    if (!cls) {
-        if (classRequired)
-            return { errSecParam };
-    } else if (!cls->isEqualToString(kSecClassGenericPassword) && !cls->isEqualToString(kSecClassInternetPassword)) {
-        return { errSecParam };
-    } else {
-        o.itemClass = cls->utf8();
-    }
-    o.returnData = truthy(query->objectForKey(kSecReturnData));
-    o.returnAttributes = truthy(query->objectForKey(kSecReturnAttributes));
-    o.returnRef = truthy(query->objectForKey(kSecReturnRef)) || truthy(query->objectForKey(kSecReturnPersistentRef));
-    o.caseInsensitive = truthy(query->objectForKey(kSecMatchCaseInsensitive));
-    if (id limit = query->objectForKey(kSecMatchLimit)) {
-        if (dv::equal(limit, kSecMatchLimitAll))
-            o.limit = std::nullopt;
-        else if (dv::equal(limit, kSecMatchLimitOne))
-            o.limit = 1;
-        else if (auto n = dv::as<NSNumber>(limit); n && n->longLongValue() > 0)
-            o.limit = static_cast<std::size_t>(n->longLongValue());
-        else
-            return { errSecParam };
-    }
-    o.noAuthenticationUI = truthy(query->objectForKey(kSecUseNoAuthenticationUI));
-    if (id ui = query->objectForKey(kSecUseAuthenticationUI))
-        o.noAuthenticationUI = dv::equal(ui, kSecUseAuthenticationUIFail) || dv::equal(ui, kSecUseAuthenticationUISkip);
-    return {};
-}
-
-bool entitled(const std::string& group)
-{
-    auto groups = dv::KeychainSettings::accessGroups();
-    return std::find(groups.begin(), groups.end(), group) != groups.end();
-}
-
-// Reads the attributes of a query or change; an access group the application is not entitled to
-// is refused here, after the attributes themselves were found well formed.
-Status readFilter(const Ref<NSDictionary>& dict, Filter& f, Use use)
-{
-    for (const auto& [key, value] : *dict) {
-        auto name = dv::as<NSString>(key);
-        if (!name)
-            return { errSecParam };
-        if (Status s = readAttribute(name, value, f, use); !s)
-            return s;
-    }
-    if (f.accessGroup && !entitled(*f.accessGroup))
-        return { errSecMissingEntitlement };
-    return {};
-}
-
-std::string fold(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-bool sameText(const std::optional<std::string>& wanted, const std::optional<std::string>& have, bool caseInsensitive)
-{
-    if (!wanted)
-        return true;
-    const std::string h = have ? *have : std::string();
-    return caseInsensitive ? fold(*wanted) == fold(h) : *wanted == h;
-}
-
-bool sameBytes(const std::optional<std::vector<std::uint8_t>>& wanted, const std::optional<std::vector<std::uint8_t>>& have, bool caseInsensitive)
-{
-    if (!wanted)
-        return true;
-    if (!have)
-        return wanted->empty();
-    if (!caseInsensitive)
-        return *wanted == *have;
-    return fold(std::string(wanted->begin(), wanted->end())) == fold(std::string(have->begin(), have->end()));
-}
-
-bool matches(const Filter& f, const KeychainItem& item, bool caseInsensitive)
-{
-    if (f.accessGroup) {
-        if (*f.accessGroup != item.accessGroup)
-            return false;
-    } else if (!entitled(item.accessGroup)) {
-        return false;
-    }
-    if (!f.syncAny && item.synchronizable != f.synchronizable.value_or(false))
-        return false;
-    return sameText(f.account, item.account, caseInsensitive) && sameText(f.service, item.service, caseInsensitive)
-        && sameText(f.server, item.server, caseInsensitive) && sameText(f.protocol, item.protocol, false)
-        && sameText(f.authenticationType, item.authenticationType, false) && sameText(f.path, item.path, caseInsensitive)
-        && sameText(f.securityDomain, item.securityDomain, caseInsensitive) && (!f.port || f.port == item.port.value_or(0))
-        && sameBytes(f.generic, item.generic, caseInsensitive) && sameText(f.label, item.label, caseInsensitive)
-        && sameText(f.comment, item.comment, caseInsensitive) && sameText(f.description, item.description, caseInsensitive)
-        && (!f.accessible || *f.accessible == item.accessible);
-}
-
-void apply(const Filter& v, KeychainItem& item)
-{
-    if (v.accessGroup) item.accessGroup = *v.accessGroup;
-    if (v.account) item.account = v.account;
-    if (v.service) item.service = v.service;
-    if (v.server) item.server = v.server;
-    if (v.protocol) item.protocol = v.protocol;
-    if (v.authenticationType) item.authenticationType = v.authenticationType;
-    if (v.path) item.path = v.path;
-    if (v.securityDomain) item.securityDomain = v.securityDomain;
-    if (v.port) item.port = v.port;
-    if (v.synchronizable) item.synchronizable = *v.synchronizable;
-    if (v.generic) item.generic = v.generic;
-    if (v.label) item.label = v.label;
-    if (v.comment) item.comment = v.comment;
-    if (v.description) item.description = v.description;
-    if (v.accessible) {
-        item.accessible = *v.accessible;
-        item.accessControlFlags.reset();
-    }
-}
-
-Ref<NSString> ns(const std::string& s) { return NSString::fromUTF8(s); }
-
-Ref<NSDictionary> attributesOf(const KeychainItem& item, bool withData)
-{
-    auto d = NSMutableDictionary::dictionary();
-    d->setObjectForKey(ns(item.itemClass), kSecClass);
-    d->setObjectForKey(ns(item.accessGroup), kSecAttrAccessGroup);
-    d->setObjectForKey(ns(item.account.value_or("")), kSecAttrAccount);
-    if (item.itemClass == kSecClassInternetPassword->utf8()) {
-        d->setObjectForKey(ns(item.server.value_or("")), kSecAttrServer);
-        if (item.protocol) d->setObjectForKey(ns(*item.protocol), kSecAttrProtocol);
-        if (item.authenticationType) d->setObjectForKey(ns(*item.authenticationType), kSecAttrAuthenticationType);
-        d->setObjectForKey(NSNumber::numberWithLongLong(item.port.value_or(0)), kSecAttrPort);
-        d->setObjectForKey(ns(item.path.value_or("")), kSecAttrPath);
-        d->setObjectForKey(ns(item.securityDomain.value_or("")), kSecAttrSecurityDomain);
-    } else {
-        d->setObjectForKey(ns(item.service.value_or("")), kSecAttrService);
-    }
-    if (item.generic) d->setObjectForKey(NSData::dataWithVector(*item.generic), kSecAttrGeneric);
-    if (item.label) d->setObjectForKey(ns(*item.label), kSecAttrLabel);
-    if (item.comment) d->setObjectForKey(ns(*item.comment), kSecAttrComment);
-    if (item.description) d->setObjectForKey(ns(*item.description), kSecAttrDescription);
-    d->setObjectForKey(ns(item.accessible), kSecAttrAccessible);
-    if (item.accessControlFlags) {
-        Ref<NSError> ignored;
-        if (auto ac = SecAccessControlCreateWithFlags(nil, ns(item.accessible), static_cast<SecAccessControlCreateFlags>(*item.accessControlFlags), &ignored))
-            d->setObjectForKey(ac, kSecAttrAccessControl);
-    }
-    d->setObjectForKey(NSNumber::numberWithBool(item.synchronizable), kSecAttrSynchronizable);
-    d->setObjectForKey(NSDate::dateWithTimeIntervalSinceReferenceDate(item.creationDate), kSecAttrCreationDate);
-    d->setObjectForKey(NSDate::dateWithTimeIntervalSinceReferenceDate(item.modificationDate), kSecAttrModificationDate);
-    if (withData)
-        d->setObjectForKey(NSData::dataWithVector(item.data.value_or(std::vector<std::uint8_t>())), kSecValueData);
-    return d;
-}
-
-id resultOf(const KeychainItem& item, const Options& o)
-{
-    if (o.returnAttributes)
-        return attributesOf(item, o.returnData);
-    if (o.returnData)
-        return NSData::dataWithVector(item.data.value_or(std::vector<std::uint8_t>()));
-    return nil;
-}
 
 // One item call: the database opened for it and the transaction the call runs in, rolled back
 // with the call unless finish commits it.
@@ -453,7 +157,7 @@ OSStatus statusOf(const dv::Result<KeychainDatabase::Write>& written, const char
 }
 
 // The items of the query's class (or of both classes) that match, in the order they were added.
-Status findMatches(KeychainDatabase& db, const Options& o, const Filter& f, std::vector<KeychainItem>& out)
+KeychainStatus findMatches(KeychainDatabase& db, const KeychainOptions& o, const KeychainFilter& f, std::vector<KeychainItem>& out)
 {
     std::vector<std::string> classes;
     if (o.itemClass.empty())
@@ -474,13 +178,13 @@ Status findMatches(KeychainDatabase& db, const Options& o, const Filter& f, std:
 }
 
 // The options and the filter of an add or a search (both name a class; neither returns refs).
-Status readItemRequest(const Ref<NSDictionary>& dictionary, Use use, Options& o, Filter& f)
+KeychainStatus readItemRequest(const Ref<NSDictionary>& dictionary, KeychainUse use, KeychainOptions& o, KeychainFilter& f)
 {
-    if (Status s = readOptions(dictionary, o, true); !s)
+    if (KeychainStatus s = readKeychainOptions(dictionary, o, true); !s)
         return s;
     if (o.returnRef)
         return { errSecUnimplemented };
-    return readFilter(dictionary, f, use);
+    return readKeychainFilter(dictionary, f, use);
 }
 
 } // namespace
@@ -489,9 +193,9 @@ OSStatus SecItemAdd(const Ref<NSDictionary>& attributes, id* result)
 {
     if (result)
         *result = nil;
-    Options o;
-    Filter f;
-    if (Status s = readItemRequest(attributes, Use::Add, o, f); !s)
+    KeychainOptions o;
+    KeychainFilter f;
+    if (KeychainStatus s = readItemRequest(attributes, KeychainUse::Add, o, f); !s)
         return s.code;
     if (dv::KeychainSettings::accessGroups().empty())
         return errSecMissingEntitlement;
@@ -536,9 +240,9 @@ OSStatus SecItemCopyMatching(const Ref<NSDictionary>& query, id* result)
 {
     if (result)
         *result = nil;
-    Options o;
-    Filter f;
-    if (Status s = readItemRequest(query, Use::Query, o, f); !s)
+    KeychainOptions o;
+    KeychainFilter f;
+    if (KeychainStatus s = readItemRequest(query, KeychainUse::Query, o, f); !s)
         return s.code;
 
     OSStatus status;
@@ -547,7 +251,7 @@ OSStatus SecItemCopyMatching(const Ref<NSDictionary>& query, id* result)
         return status;
     KeychainDatabase& db = *call->db;
     std::vector<KeychainItem> found;
-    if (Status s = findMatches(db, o, f, found); !s)
+    if (KeychainStatus s = findMatches(db, o, f, found); !s)
         return finish(*call, s.code);
     call->transaction.rollback(); // read only
     if (found.empty())
@@ -579,17 +283,17 @@ OSStatus SecItemCopyMatching(const Ref<NSDictionary>& query, id* result)
 
 OSStatus SecItemUpdate(const Ref<NSDictionary>& query, const Ref<NSDictionary>& attributesToUpdate)
 {
-    Options o;
-    if (Status s = readOptions(query, o, true); !s)
+    KeychainOptions o;
+    if (KeychainStatus s = readKeychainOptions(query, o, true); !s)
         return s.code;
     if (!attributesToUpdate || attributesToUpdate->objectForKey(kSecClass) || attributesToUpdate->objectForKey(kSecReturnData)
         || attributesToUpdate->objectForKey(kSecReturnAttributes) || attributesToUpdate->objectForKey(kSecMatchLimit))
         return errSecParam;
-    Filter f;
-    if (Status s = readFilter(query, f, Use::Query); !s)
+    KeychainFilter f;
+    if (KeychainStatus s = readKeychainFilter(query, f, KeychainUse::Query); !s)
         return s.code;
     Changes c;
-    if (Status s = readFilter(attributesToUpdate, c.values, Use::Update); !s)
+    if (KeychainStatus s = readKeychainFilter(attributesToUpdate, c.values, KeychainUse::Update); !s)
         return s.code;
     if (id data = attributesToUpdate->objectForKey(kSecValueData)) {
         auto bytes = dv::as<NSData>(data);
@@ -609,7 +313,7 @@ OSStatus SecItemUpdate(const Ref<NSDictionary>& query, const Ref<NSDictionary>& 
         return status;
     KeychainDatabase& db = *call->db;
     std::vector<KeychainItem> found;
-    if (Status s = findMatches(db, o, f, found); !s)
+    if (KeychainStatus s = findMatches(db, o, f, found); !s)
         return finish(*call, s.code);
     if (found.empty())
         return finish(*call, errSecItemNotFound);
@@ -636,11 +340,11 @@ OSStatus SecItemUpdate(const Ref<NSDictionary>& query, const Ref<NSDictionary>& 
 
 OSStatus SecItemDelete(const Ref<NSDictionary>& query)
 {
-    Options o;
-    if (Status s = readOptions(query, o, true); !s)
+    KeychainOptions o;
+    if (KeychainStatus s = readKeychainOptions(query, o, true); !s)
         return s.code;
-    Filter f;
-    if (Status s = readFilter(query, f, Use::Query); !s)
+    KeychainFilter f;
+    if (KeychainStatus s = readKeychainFilter(query, f, KeychainUse::Query); !s)
         return s.code;
     OSStatus status;
     auto call = openForCall(status);
@@ -648,7 +352,7 @@ OSStatus SecItemDelete(const Ref<NSDictionary>& query)
         return status;
     KeychainDatabase& db = *call->db;
     std::vector<KeychainItem> found;
-    if (Status s = findMatches(db, o, f, found); !s)
+    if (KeychainStatus s = findMatches(db, o, f, found); !s)
         return finish(*call, s.code);
     if (found.empty())
         return finish(*call, errSecItemNotFound);

@@ -1,11 +1,12 @@
 #include "platform/system/SqliteDatabase.h"
 
+#include "platform/base/Mutex.h"
+
 #include <sqlite3.h>
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <mutex>
 #include <unistd.h>
 #include <utility>
 
@@ -13,8 +14,8 @@ namespace dv {
 
 namespace {
 
-std::mutex s_hookMutex;
-std::function<void()> s_beforeCommit;
+dv::Mutex s_hookMutex;
+std::function<void()> s_beforeCommit DV_GUARDED_BY(s_hookMutex);
 
 } // namespace
 
@@ -260,7 +261,7 @@ Result<void> SqliteDatabase::commit()
     DV_CHECK_MSG(m_inTransaction, "a commit without a transaction");
     std::function<void()> hook;
     {
-        std::lock_guard lock(s_hookMutex);
+        dv::MutexLocker lock(s_hookMutex);
         hook = s_beforeCommit;
     }
     if (hook)
@@ -282,7 +283,7 @@ void SqliteDatabase::rollback()
 
 void SqliteDatabase::setBeforeCommitHook(std::function<void()> hook)
 {
-    std::lock_guard lock(s_hookMutex);
+    dv::MutexLocker lock(s_hookMutex);
     s_beforeCommit = std::move(hook);
 }
 

@@ -17,7 +17,7 @@ DV_DEFINE_CLASS(UIDevice)
 
 namespace {
 
-std::mutex s_vendorMutex;
+dv::Mutex s_vendorMutex;
 
 } // namespace
 
@@ -32,15 +32,15 @@ Ref<UIDevice> UIDevice::currentDevice()
 }
 
 namespace {
-std::mutex s_clickMutex;
-std::function<void()> s_clickHandler;
+dv::Mutex s_clickMutex;
+std::function<void()> s_clickHandler DV_GUARDED_BY(s_clickMutex);
 } // namespace
 
 void UIDevice::playInputClick()
 {
     std::function<void()> handler;
     {
-        std::lock_guard lock(s_clickMutex);
+        dv::MutexLocker lock(s_clickMutex);
         handler = s_clickHandler;
     }
     if (handler)
@@ -49,35 +49,35 @@ void UIDevice::playInputClick()
 
 void UIDevice::setInputClickHandler(std::function<void()> handler)
 {
-    std::lock_guard lock(s_clickMutex);
+    dv::MutexLocker lock(s_clickMutex);
     s_clickHandler = std::move(handler);
 }
 
 void UIDevice::reset()
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_name = "iPhone"_ns;
     m_model = "iPhone"_ns;
     m_systemName = "iPhone OS"_ns;
     m_systemVersion = "9.3"_ns;
 }
 
-Ref<NSString> UIDevice::name() const { std::lock_guard lock(m_mutex); return m_name; }
-Ref<NSString> UIDevice::model() const { std::lock_guard lock(m_mutex); return m_model; }
+Ref<NSString> UIDevice::name() const { dv::MutexLocker lock(m_mutex); return m_name; }
+Ref<NSString> UIDevice::model() const { dv::MutexLocker lock(m_mutex); return m_model; }
 Ref<NSString> UIDevice::localizedModel() const { return model(); }
-Ref<NSString> UIDevice::systemName() const { std::lock_guard lock(m_mutex); return m_systemName; }
-Ref<NSString> UIDevice::systemVersion() const { std::lock_guard lock(m_mutex); return m_systemVersion; }
+Ref<NSString> UIDevice::systemName() const { dv::MutexLocker lock(m_mutex); return m_systemName; }
+Ref<NSString> UIDevice::systemVersion() const { dv::MutexLocker lock(m_mutex); return m_systemVersion; }
 
-void UIDevice::setName(const Ref<NSString>& v) { std::lock_guard lock(m_mutex); m_name = v; }
-void UIDevice::setModel(const Ref<NSString>& v) { std::lock_guard lock(m_mutex); m_model = v; }
-void UIDevice::setSystemName(const Ref<NSString>& v) { std::lock_guard lock(m_mutex); m_systemName = v; }
-void UIDevice::setSystemVersion(const Ref<NSString>& v) { std::lock_guard lock(m_mutex); m_systemVersion = v; }
+void UIDevice::setName(const Ref<NSString>& v) { dv::MutexLocker lock(m_mutex); m_name = v; }
+void UIDevice::setModel(const Ref<NSString>& v) { dv::MutexLocker lock(m_mutex); m_model = v; }
+void UIDevice::setSystemName(const Ref<NSString>& v) { dv::MutexLocker lock(m_mutex); m_systemName = v; }
+void UIDevice::setSystemVersion(const Ref<NSString>& v) { dv::MutexLocker lock(m_mutex); m_systemVersion = v; }
 
 Ref<NSUUID> UIDevice::identifierForVendor() const
 {
     // Read afresh each time: the container (DOVRELTA_HOME) may change between calls in tests,
     // and a reinstall (a wiped container) must give a new identifier.
-    std::lock_guard lock(s_vendorMutex);
+    dv::MutexLocker lock(s_vendorMutex);
     const std::string folder = dv::SystemPaths::appContainer() + "/Library/Preferences";
     const std::string file = folder + "/identifierForVendor";
     if (auto data = NSData::dataWithContentsOfFile(NSString::fromUTF8(file))) {

@@ -4,10 +4,10 @@
 // that runs as an older system sets the version). Any thread may read them.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
 #include <functional>
-#include <mutex>
 
 enum UIUserInterfaceIdiom : NSInteger {
     UIUserInterfaceIdiomUnspecified = -1,
@@ -44,6 +44,9 @@ class UIDevice : public NSObject {
     static void setInputClickHandler(std::function<void()> handler);
 
 private:
-    mutable std::mutex m_mutex;
-    Ref<NSString> m_name, m_model, m_systemName, m_systemVersion;
+    mutable dv::Mutex m_mutex;
+    Ref<NSString> m_name DV_GUARDED_BY(m_mutex);
+    Ref<NSString> m_model DV_GUARDED_BY(m_mutex);
+    Ref<NSString> m_systemName DV_GUARDED_BY(m_mutex);
+    Ref<NSString> m_systemVersion DV_GUARDED_BY(m_mutex);
 };

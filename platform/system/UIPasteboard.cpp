@@ -15,7 +15,7 @@ Ref<UIPasteboard> UIPasteboard::generalPasteboard()
 
 Ref<NSString> UIPasteboard::string() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_strings ? dv::as<NSString>(m_strings->firstObject()) : nil;
 }
 
@@ -23,7 +23,7 @@ void UIPasteboard::setString(const Ref<NSString>& s) { setStrings(s ? NSArray::o
 
 Ref<NSArray> UIPasteboard::strings() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_strings ? m_strings : NSArray::array();
 }
 
@@ -34,19 +34,19 @@ void UIPasteboard::setStrings(const Ref<NSArray>& strings)
         for (const id& item : *strings)
             if (auto s = dv::as<NSString>(item))
                 kept.push_back(dv::copyAs<NSString>(s));
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_strings = kept.empty() ? nil : NSArray::fromVector(std::move(kept));
     ++m_changeCount;
 }
 
 NSInteger UIPasteboard::numberOfItems() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_strings ? static_cast<NSInteger>(m_strings->count()) : 0;
 }
 
 NSInteger UIPasteboard::changeCount() const
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     return m_changeCount;
 }

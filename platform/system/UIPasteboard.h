@@ -2,9 +2,9 @@
 // may use it.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
-#include <mutex>
 
 class UIPasteboard : public NSObject {
     DV_CLASS(UIPasteboard, NSObject)
@@ -20,7 +20,7 @@ class UIPasteboard : public NSObject {
     NSInteger changeCount() const;
 
 private:
-    mutable std::mutex m_mutex;
-    Ref<NSArray> m_strings;
-    NSInteger m_changeCount = 0;
+    mutable dv::Mutex m_mutex;
+    Ref<NSArray> m_strings DV_GUARDED_BY(m_mutex);
+    NSInteger m_changeCount DV_GUARDED_BY(m_mutex) = 0;
 };

@@ -12,7 +12,7 @@ Ref<UIScreen> UIScreen::mainScreen()
     return screen;
 }
 
-CGRect UIScreen::bounds() const { std::lock_guard lock(m_mutex); return m_bounds; }
+CGRect UIScreen::bounds() const { dv::MutexLocker lock(m_mutex); return m_bounds; }
 CGFloat UIScreen::scale() const { return dv::mainScreenScale(); }
 
 CGRect UIScreen::applicationFrame() const
@@ -23,7 +23,7 @@ CGRect UIScreen::applicationFrame() const
     return frame;
 }
 
-void UIScreen::setBounds(CGRect bounds) { std::lock_guard lock(m_mutex); m_bounds = bounds; }
+void UIScreen::setBounds(CGRect bounds) { dv::MutexLocker lock(m_mutex); m_bounds = bounds; }
 
 // The scale lives with graphics, whose image contexts and named images read it.
 void UIScreen::setScale(CGFloat scale)
@@ -34,7 +34,7 @@ void UIScreen::setScale(CGFloat scale)
 
 void UIScreen::reset()
 {
-    std::lock_guard lock(m_mutex);
+    dv::MutexLocker lock(m_mutex);
     m_bounds = CGRectMake(0, 0, 375, 667);
     dv::setMainScreenScale(0); // back to 2
 }

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "platform/base/Geometry.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
-#include <mutex>
 
 class UIScreen : public NSObject {
     DV_CLASS(UIScreen, NSObject)
@@ -24,6 +24,6 @@ class UIScreen : public NSObject {
     void reset();
 
 private:
-    mutable std::mutex m_mutex;
-    CGRect m_bounds = CGRectMake(0, 0, 375, 667);
+    mutable dv::Mutex m_mutex;
+    CGRect m_bounds DV_GUARDED_BY(m_mutex) = CGRectMake(0, 0, 375, 667);
 };

@@ -1,6 +1,8 @@
 #include "platform/testing/LoopbackServer.h"
 #include "platform/testing/support/ServerSockets.h"
 
+#include "platform/base/Mutex.h"
+
 #include <httplib.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
@@ -82,21 +84,21 @@ std::string RecordedRequest::header(const std::string& lowerCaseName) const
 struct LoopbackServer::Impl {
     std::unique_ptr<httplib::Server> server;
     std::thread thread;
-    mutable std::mutex mutex;
-    mutable std::condition_variable changed;
-    std::map<std::string, Script> routes;
-    std::vector<RecordedRequest> requests;
-    std::vector<std::string> arrived; // paths whose handlers started
+    mutable dv::Mutex mutex;
+    mutable dv::ConditionVariable changed;
+    std::map<std::string, Script> routes DV_GUARDED_BY(mutex);
+    std::vector<RecordedRequest> requests DV_GUARDED_BY(mutex);
+    std::vector<std::string> arrived DV_GUARDED_BY(mutex); // paths whose handlers started
     std::atomic<bool> stopping { false };
-    std::set<int> remotePorts; // one per client connection
+    std::set<int> remotePorts DV_GUARDED_BY(mutex); // one per client connection
 
     // Waits for `d` unless the server stops first; answers false when stopping.
     bool pause(std::chrono::milliseconds d)
     {
         if (d.count() <= 0)
             return !stopping.load();
-        std::unique_lock lock(mutex);
-        changed.wait_for(lock, d, [&] { return stopping.load(); });
+        dv::MutexLocker lock(mutex);
+        changed.waitFor(lock, d, [&] { return stopping.load(); });
         return !stopping.load();
     }
 
@@ -119,7 +121,7 @@ void LoopbackServer::Impl::handle(const httplib::Request& req, httplib::Response
 
     Script script;
     {
-        std::lock_guard lock(mutex);
+        dv::MutexLocker lock(mutex);
         requests.push_back(recorded);
         remotePorts.insert(req.remote_port);
         arrived.push_back(req.path);
@@ -127,7 +129,7 @@ void LoopbackServer::Impl::handle(const httplib::Request& req, httplib::Response
         if (it != routes.end())
             script = it->second;
     }
-    changed.notify_all();
+    changed.notifyAll();
     if (!script) {
         res.status = 404;
         res.set_content("not found", "text/plain");
@@ -328,7 +330,7 @@ void LoopbackServer::start(Scheme scheme, const TestCertificate* certificate, st
 LoopbackServer::~LoopbackServer()
 {
     m_impl->stopping = true;
-    m_impl->changed.notify_all();
+    m_impl->changed.notifyAll();
     // Idle kept-alive connections would hold the server's workers until the client lets go;
     // end the server's side of every connection on our port so that stopping is immediate.
     shutdownConnections(m_port);
@@ -349,32 +351,32 @@ void LoopbackServer::route(const std::string& path, ScriptedReply reply)
 
 void LoopbackServer::route(const std::string& path, Script script)
 {
-    std::lock_guard lock(m_impl->mutex);
+    dv::MutexLocker lock(m_impl->mutex);
     m_impl->routes[path] = std::move(script);
 }
 
 std::vector<RecordedRequest> LoopbackServer::requests() const
 {
-    std::lock_guard lock(m_impl->mutex);
+    dv::MutexLocker lock(m_impl->mutex);
     return m_impl->requests;
 }
 
 std::size_t LoopbackServer::requestCount(const std::string& path) const
 {
-    std::lock_guard lock(m_impl->mutex);
+    dv::MutexLocker lock(m_impl->mutex);
     return static_cast<std::size_t>(std::count_if(m_impl->requests.begin(), m_impl->requests.end(), [&](auto& r) { return r.path == path; }));
 }
 
 std::size_t LoopbackServer::connectionCount() const
 {
-    std::lock_guard lock(m_impl->mutex);
+    dv::MutexLocker lock(m_impl->mutex);
     return m_impl->remotePorts.size();
 }
 
 bool LoopbackServer::waitForRequest(const std::string& path, std::chrono::milliseconds limit) const
 {
-    std::unique_lock lock(m_impl->mutex);
-    return m_impl->changed.wait_for(lock, limit, [&] {
+    dv::MutexLocker lock(m_impl->mutex);
+    return m_impl->changed.waitFor(lock, limit, [&]() DV_REQUIRES(m_impl->mutex) {
         return std::find(m_impl->arrived.begin(), m_impl->arrived.end(), path) != m_impl->arrived.end();
     });
 }

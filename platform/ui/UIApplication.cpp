@@ -26,7 +26,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cfloat>
-#include <mutex>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -49,8 +48,8 @@ DV_DEFINE_CLASS(UIApplication)
 
 namespace {
 
-std::mutex s_sharedMutex;
-Ref<UIApplication> s_shared;
+dv::Mutex s_sharedMutex;
+Ref<UIApplication> s_shared DV_GUARDED_BY(s_sharedMutex);
 std::atomic<bool> s_opensWithSystem { false };
 
 // Runs xdg-open without a shell, so the URL's text is never interpreted; the child is reaped on
@@ -73,7 +72,7 @@ void openWithSystem(const std::string& url)
 
 Ref<UIApplication> UIApplication::sharedApplication()
 {
-    std::lock_guard lock(s_sharedMutex);
+    dv::MutexLocker lock(s_sharedMutex);
     if (!s_shared)
         s_shared = alloc<UIApplication>();
     return s_shared;
@@ -83,7 +82,7 @@ void UIApplication::resetSharedApplication()
 {
     Ref<UIApplication> old;
     {
-        std::lock_guard lock(s_sharedMutex);
+        dv::MutexLocker lock(s_sharedMutex);
         old = std::exchange(s_shared, nil);
     }
     // Destroyed outside the lock: a kept delegate may call back into sharedApplication().
@@ -267,7 +266,7 @@ Ref<NSArray> UIApplication::openedURLs() const
 
 UIBackgroundTaskIdentifier UIApplication::beginBackgroundTaskWithExpirationHandler(std::function<void()> handler)
 {
-    std::lock_guard lock(m_tasksLock);
+    dv::MutexLocker lock(m_tasksLock);
     UIBackgroundTaskIdentifier identifier = m_nextTask++;
     m_tasks[identifier] = std::move(handler);
     return identifier;
@@ -284,7 +283,7 @@ void UIApplication::endBackgroundTask(UIBackgroundTaskIdentifier identifier)
         return;
     std::function<void()> handler; // released outside the lock: it may hold the last reference to its owner
     {
-        std::lock_guard lock(m_tasksLock);
+        dv::MutexLocker lock(m_tasksLock);
         auto it = m_tasks.find(identifier);
         if (it != m_tasks.end()) {
             handler = std::move(it->second);
@@ -298,13 +297,13 @@ void UIApplication::endBackgroundTask(UIBackgroundTaskIdentifier identifier)
 
 NSUInteger UIApplication::backgroundTaskCount() const
 {
-    std::lock_guard lock(m_tasksLock);
+    dv::MutexLocker lock(m_tasksLock);
     return m_tasks.size();
 }
 
 NSTimeInterval UIApplication::backgroundTimeRemaining() const
 {
-    std::lock_guard lock(m_tasksLock);
+    dv::MutexLocker lock(m_tasksLock);
     return m_state == UIApplicationStateBackground ? (m_tasks.empty() ? 0.0 : 180.0) : DBL_MAX;
 }
 
@@ -315,14 +314,14 @@ void UIApplication::expireBackgroundTasks()
     // this round.
     std::vector<UIBackgroundTaskIdentifier> due;
     {
-        std::lock_guard lock(m_tasksLock);
+        dv::MutexLocker lock(m_tasksLock);
         for (const auto& [identifier, handler] : m_tasks)
             due.push_back(identifier);
     }
     for (auto identifier : due) {
         std::function<void()> handler;
         {
-            std::lock_guard lock(m_tasksLock);
+            dv::MutexLocker lock(m_tasksLock);
             auto it = m_tasks.find(identifier);
             if (it == m_tasks.end())
                 continue;
@@ -333,7 +332,7 @@ void UIApplication::expireBackgroundTasks()
         handler = nullptr;
         bool leftOver = false;
         {
-            std::lock_guard lock(m_tasksLock);
+            dv::MutexLocker lock(m_tasksLock);
             leftOver = m_tasks.erase(identifier) > 0;
         }
         if (leftOver)

@@ -11,13 +11,13 @@
 #pragma once
 
 #include "platform/base/Geometry.h"
+#include "platform/base/Mutex.h"
 #include "platform/ui/UIApplicationDelegate.h"
 #include "platform/ui/UIResponder.h"
 #include "platform/system/UIUserNotificationSettings.h"
 
 #include <functional>
 #include <map>
-#include <mutex>
 #include <vector>
 
 enum UIInterfaceOrientation : NSInteger {
@@ -151,9 +151,9 @@ private:
     NSInteger m_badge = 0;
     bool m_networkActivityIndicatorVisible = false;
     std::vector<Ref<NSURL>> m_openedURLs;
-    mutable std::mutex m_tasksLock;
-    std::map<UIBackgroundTaskIdentifier, std::function<void()>> m_tasks;
-    UIBackgroundTaskIdentifier m_nextTask = 1;
+    mutable dv::Mutex m_tasksLock;
+    std::map<UIBackgroundTaskIdentifier, std::function<void()>> m_tasks DV_GUARDED_BY(m_tasksLock);
+    UIBackgroundTaskIdentifier m_nextTask DV_GUARDED_BY(m_tasksLock) = 1;
     Ref<UIUserNotificationSettings> m_settings;
     bool m_registeredForRemote = false;
 };

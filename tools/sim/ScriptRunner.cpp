@@ -7,6 +7,7 @@
 #include "tools/sim/internal/Verbs.h"
 
 #include "platform/base/NSArray.h"
+#include "platform/base/NSString.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/system/NSUserDefaults.h"
 #include "platform/system/PrivacyAccess.h"

@@ -1,12 +1,12 @@
 #include "app/shell/server/ServerSettings.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSLog.h"
 #include "platform/base/NSString.h"
 
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
-#include <mutex>
 #include <optional>
 
 namespace {
@@ -74,9 +74,9 @@ const Address& environmentAddress()
 }
 
 struct Settings {
-    std::mutex mutex;
-    std::optional<Address> address;
-    double timeout = 0;
+    dv::Mutex mutex;
+    std::optional<Address> address DV_GUARDED_BY(mutex);
+    double timeout DV_GUARDED_BY(mutex) = 0;
 };
 
 Settings& settings()
@@ -89,7 +89,7 @@ Address currentAddress()
 {
     auto& s = settings();
     {
-        std::lock_guard lock(s.mutex);
+        dv::MutexLocker lock(s.mutex);
         if (s.address)
             return *s.address;
     }
@@ -111,7 +111,7 @@ bool setServerAddress(const std::string& host, int port)
     if (!isHost(host) || !isPort(port))
         return false;
     auto& s = settings();
-    std::lock_guard lock(s.mutex);
+    dv::MutexLocker lock(s.mutex);
     s.address = Address { host, port };
     return true;
 }
@@ -119,7 +119,7 @@ bool setServerAddress(const std::string& host, int port)
 void resetServerAddress()
 {
     auto& s = settings();
-    std::lock_guard lock(s.mutex);
+    dv::MutexLocker lock(s.mutex);
     s.address.reset();
 }
 
@@ -130,14 +130,14 @@ int serverPort() { return currentAddress().port; }
 double serverRequestTimeout()
 {
     auto& s = settings();
-    std::lock_guard lock(s.mutex);
+    dv::MutexLocker lock(s.mutex);
     return s.timeout > 0 ? s.timeout : kServerRequestTimeout;
 }
 
 void setServerRequestTimeout(double seconds)
 {
     auto& s = settings();
-    std::lock_guard lock(s.mutex);
+    dv::MutexLocker lock(s.mutex);
     s.timeout = seconds > 0 ? seconds : 0;
 }
 

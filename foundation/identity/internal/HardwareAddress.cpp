@@ -1,8 +1,9 @@
 #include "foundation/identity/internal/HardwareAddress.h"
 
+#include "platform/base/Mutex.h"
+
 #include <cstring>
 #include <ifaddrs.h>
-#include <mutex>
 #include <net/if.h>
 #include <netpacket/packet.h>
 #include <sys/socket.h>
@@ -11,8 +12,8 @@ namespace dv::internal::identity {
 
 namespace {
 
-std::mutex s_readerLock;
-std::function<HardwareAddress::Result()> s_reader;
+dv::Mutex s_readerLock;
+std::function<HardwareAddress::Result()> s_reader DV_GUARDED_BY(s_readerLock);
 
 HardwareAddress::Result readFromSystem()
 {
@@ -69,7 +70,7 @@ HardwareAddress::Result HardwareAddress::read()
 {
     std::function<Result()> reader;
     {
-        std::lock_guard lock(s_readerLock);
+        dv::MutexLocker lock(s_readerLock);
         reader = s_reader;
     }
     return reader ? reader() : readFromSystem();
@@ -77,7 +78,7 @@ HardwareAddress::Result HardwareAddress::read()
 
 void HardwareAddress::setReaderForTesting(std::function<Result()> reader)
 {
-    std::lock_guard lock(s_readerLock);
+    dv::MutexLocker lock(s_readerLock);
     s_reader = std::move(reader);
 }
 

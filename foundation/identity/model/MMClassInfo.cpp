@@ -187,13 +187,13 @@ dv::internal::model::ClassTable<MMClassInfo>& classInfoCache()
     return *cache;
 }
 
-std::mutex& classInfoOwnersMutex()
+dv::Mutex& classInfoOwnersMutex()
 {
-    static auto* mutex = new std::mutex();
+    static auto* mutex = new dv::Mutex();
     return *mutex;
 }
 
-std::vector<Ref<MMClassInfo>>& classInfoOwners()
+std::vector<Ref<MMClassInfo>>& classInfoOwners() DV_REQUIRES(classInfoOwnersMutex())
 {
     static auto* owners = new std::vector<Ref<MMClassInfo>>();
     return *owners;
@@ -241,7 +241,7 @@ void MMClassInfo::update()
     auto ivars = describeMembers<MMClassIvarInfo>(m_cls->ivars(), [](const dv::IvarDescriptor* i) {
         return alloc<MMClassIvarInfo>()->initWithIvar(i);
     });
-    std::lock_guard lock(m_membersMutex);
+    dv::MutexLocker lock(m_membersMutex);
     m_methodInfos = methods;
     m_propertyInfos = properties;
     m_ivarInfos = ivars;
@@ -255,19 +255,19 @@ void MMClassInfo::setNeedUpdate()
 
 Ref<NSDictionary> MMClassInfo::ivarInfos() const
 {
-    std::lock_guard lock(m_membersMutex);
+    dv::MutexLocker lock(m_membersMutex);
     return m_ivarInfos;
 }
 
 Ref<NSDictionary> MMClassInfo::methodInfos() const
 {
-    std::lock_guard lock(m_membersMutex);
+    dv::MutexLocker lock(m_membersMutex);
     return m_methodInfos;
 }
 
 Ref<NSDictionary> MMClassInfo::propertyInfos() const
 {
-    std::lock_guard lock(m_membersMutex);
+    dv::MutexLocker lock(m_membersMutex);
     return m_propertyInfos;
 }
 
@@ -290,7 +290,7 @@ Ref<MMClassInfo> MMClassInfo::classInfoWithClass(Class cls)
             return nullptr;
         MMClassInfo* stored = cache.insertIfAbsent(cls, built.get());
         if (stored == built.get()) {
-            std::lock_guard lock(classInfoOwnersMutex());
+            dv::MutexLocker lock(classInfoOwnersMutex());
             classInfoOwners().push_back(built);
         }
         return stored;

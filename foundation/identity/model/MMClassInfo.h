@@ -7,10 +7,10 @@
 //   auto title = dv::as<MMClassPropertyInfo>(info->propertyInfos()->objectForKey("title"));
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSDictionary.h"
 
 #include <atomic>
-#include <mutex>
 
 class MMClassInfo : public NSObject {
     DV_CLASS(MMClassInfo, NSObject)
@@ -50,9 +50,9 @@ private:
     Ref<NSString> m_name;
     Ref<MMClassInfo> m_superClassInfo;
 
-    mutable std::mutex m_membersMutex; // a refresh may replace the dictionaries under readers
-    Ref<NSDictionary> m_ivarInfos;
-    Ref<NSDictionary> m_methodInfos;
-    Ref<NSDictionary> m_propertyInfos;
+    mutable dv::Mutex m_membersMutex; // a refresh may replace the dictionaries under readers
+    Ref<NSDictionary> m_ivarInfos DV_GUARDED_BY(m_membersMutex);
+    Ref<NSDictionary> m_methodInfos DV_GUARDED_BY(m_membersMutex);
+    Ref<NSDictionary> m_propertyInfos DV_GUARDED_BY(m_membersMutex);
     std::atomic<bool> m_needUpdate { false };
 };

@@ -1,9 +1,9 @@
 #include "platform/graphics/internal/DrawingCopies.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/graphics/internal/PixelLayout.h"
 
 #include <list>
-#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -20,13 +20,13 @@ struct Entry {
 };
 
 struct Cache {
-    std::mutex mutex;
-    std::list<Entry> recent; // most recently drawn first
-    std::unordered_map<const CGImage*, std::list<Entry>::iterator> index;
-    std::size_t bytes = 0;
-    std::size_t budget = 48u << 20;
+    dv::Mutex mutex;
+    std::list<Entry> recent DV_GUARDED_BY(mutex); // most recently drawn first
+    std::unordered_map<const CGImage*, std::list<Entry>::iterator> index DV_GUARDED_BY(mutex);
+    std::size_t bytes DV_GUARDED_BY(mutex) = 0;
+    std::size_t budget DV_GUARDED_BY(mutex) = 48u << 20;
 
-    void trim()
+    void trim() DV_REQUIRES(mutex)
     {
         while (bytes > budget && !recent.empty()) {
             bytes -= recent.back().bytes;
@@ -71,7 +71,7 @@ DrawablePixels DrawingCopies::pixelsFor(const CGImage& image)
 
     Cache& c = cache();
     {
-        std::lock_guard lock(c.mutex);
+        dv::MutexLocker lock(c.mutex);
         if (auto it = c.index.find(&image); it != c.index.end()) {
             c.recent.splice(c.recent.begin(), c.recent, it->second);
             const Copy& pixels = it->second->pixels;
@@ -85,7 +85,7 @@ DrawablePixels DrawingCopies::pixelsFor(const CGImage& image)
     Copy pixels = std::move(converted);
     const std::size_t bytes = pixels->size() * 4;
     {
-        std::lock_guard lock(c.mutex);
+        dv::MutexLocker lock(c.mutex);
         if (bytes <= c.budget && !c.index.count(&image)) {
             c.recent.push_front({&image, pixels, bytes});
             c.index.emplace(&image, c.recent.begin());
@@ -100,7 +100,7 @@ DrawablePixels DrawingCopies::pixelsFor(const CGImage& image)
 void DrawingCopies::forget(const CGImage& image)
 {
     Cache& c = cache();
-    std::lock_guard lock(c.mutex);
+    dv::MutexLocker lock(c.mutex);
     auto it = c.index.find(&image);
     if (it == c.index.end())
         return;
@@ -112,14 +112,14 @@ void DrawingCopies::forget(const CGImage& image)
 std::size_t DrawingCopies::bytesHeld()
 {
     Cache& c = cache();
-    std::lock_guard lock(c.mutex);
+    dv::MutexLocker lock(c.mutex);
     return c.bytes;
 }
 
 void DrawingCopies::setBudget(std::size_t bytes)
 {
     Cache& c = cache();
-    std::lock_guard lock(c.mutex);
+    dv::MutexLocker lock(c.mutex);
     c.budget = bytes;
     c.trim();
 }

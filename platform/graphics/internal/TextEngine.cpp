@@ -1,5 +1,6 @@
 #include "platform/graphics/internal/TextEngine.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSLog.h"
 #include "platform/graphics/internal/CairoCanvas.h"
 
@@ -25,7 +26,7 @@ namespace {
 
 constexpr const char* kFamily = "WenQuanYi Micro Hei";
 
-std::mutex s_mutex;
+dv::Mutex s_mutex;
 
 struct Engine {
     PangoFontMap* fontMap = nullptr;
@@ -57,7 +58,7 @@ void configure(PangoContext* context, const cairo_font_options_t* options)
 }
 
 // Made once and kept for the process; pango's objects are not thread-safe, so every use holds s_mutex.
-Engine& engine()
+Engine& engine() DV_REQUIRES(s_mutex)
 {
     static Engine e;
     static std::once_flag once;
@@ -116,7 +117,7 @@ const char* pinnedFamily() { return kFamily; }
 
 FontMetrics fontMetrics(const FontRequest& font)
 {
-    std::lock_guard lock(s_mutex);
+    dv::MutexLocker lock(s_mutex);
     Engine& e = engine();
     PangoLayout* layout = makeLayout(e.context, "X", font, 0);
     PangoRectangle logical;
@@ -133,7 +134,7 @@ CGSize measureText(const std::string& text, const FontRequest& font, CGFloat wra
 {
     if (text.empty())
         return CGSizeZero;
-    std::lock_guard lock(s_mutex);
+    dv::MutexLocker lock(s_mutex);
     Engine& e = engine();
     PangoLayout* layout = makeLayout(e.context, text, font, wrapWidth);
     PangoLayoutIter* iter = pango_layout_get_iter(layout);
@@ -165,7 +166,7 @@ void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& f
     const bool wrap = options.wrap;
     if (text.empty())
         return;
-    std::lock_guard lock(s_mutex);
+    dv::MutexLocker lock(s_mutex);
     Engine& e = engine();
     auto* cr = static_cast<cairo_t*>(canvas.native());
     // One drawing context for every call: updating it to the target is cheap when nothing changed.

@@ -3,6 +3,7 @@
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSError.h"
+#include "platform/base/NSNumber.h"
 #include "platform/base/NSString.h"
 #include "platform/base/NSURL.h"
 #include "platform/base/Scope.h"

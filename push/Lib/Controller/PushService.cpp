@@ -1,5 +1,6 @@
 #include "push/Lib/Controller/PushService.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSLog.h"
@@ -11,21 +12,20 @@
 #include "platform/ui/UIApplication.h"
 
 #include <cctype>
-#include <mutex>
 
 namespace {
 
 struct PushState {
-    std::mutex mutex;
-    bool setUp = false;
-    Ref<NSString> appKey;
-    Ref<NSString> channel;
-    bool production = false;
-    Ref<NSDictionary> launchOptions;
-    Ref<NSString> alias;
-    Ref<NSSet> tags;
-    Ref<NSData> deviceToken;
-    std::vector<Ref<NSString>> received;
+    dv::Mutex mutex;
+    bool setUp DV_GUARDED_BY(mutex) = false;
+    Ref<NSString> appKey DV_GUARDED_BY(mutex);
+    Ref<NSString> channel DV_GUARDED_BY(mutex);
+    bool production DV_GUARDED_BY(mutex) = false;
+    Ref<NSDictionary> launchOptions DV_GUARDED_BY(mutex);
+    Ref<NSString> alias DV_GUARDED_BY(mutex);
+    Ref<NSSet> tags DV_GUARDED_BY(mutex);
+    Ref<NSData> deviceToken DV_GUARDED_BY(mutex);
+    std::vector<Ref<NSString>> received DV_GUARDED_BY(mutex);
 };
 
 PushState& state()
@@ -75,7 +75,7 @@ void PushService::setupWithOption(const Ref<NSDictionary>& launchOptions, const 
         NSLog("push: the application key %@ is not 24 lower-case hexadecimal characters", appKey);
     {
         auto& s = state();
-        std::lock_guard lock(s.mutex);
+        dv::MutexLocker lock(s.mutex);
         s.setUp = true;
         s.appKey = appKey;
         s.channel = channel;
@@ -89,7 +89,7 @@ void PushService::setupWithOption(const Ref<NSDictionary>& launchOptions, const 
 void PushService::setTags(const Ref<NSSet>& tags, const Ref<NSString>& alias, SEL, const id&)
 {
     auto& s = state();
-    std::lock_guard lock(s.mutex);
+    dv::MutexLocker lock(s.mutex);
     if (tags)
         s.tags = tags;
     if (alias)
@@ -99,7 +99,7 @@ void PushService::setTags(const Ref<NSSet>& tags, const Ref<NSString>& alias, SE
 void PushService::registerDeviceToken(const Ref<NSData>& deviceToken)
 {
     auto& s = state();
-    std::lock_guard lock(s.mutex);
+    dv::MutexLocker lock(s.mutex);
     s.deviceToken = deviceToken;
 }
 
@@ -113,7 +113,7 @@ void PushService::handleRemoteNotification(const Ref<NSDictionary>& remoteInfo)
     auto flag = remoteInfo->objectForKey("_j_flag"_ns);
     {
         auto& s = state();
-        std::lock_guard lock(s.mutex);
+        dv::MutexLocker lock(s.mutex);
         s.received.push_back(messageId);
     }
     NSLog("push: message %@ received (flag %@)", messageId, flag);
@@ -122,7 +122,7 @@ void PushService::handleRemoteNotification(const Ref<NSDictionary>& remoteInfo)
 bool PushService::isSetUp()
 {
     auto& s = state();
-    std::lock_guard lock(s.mutex);
+    dv::MutexLocker lock(s.mutex);
     return s.setUp;
 }
 
@@ -130,7 +130,7 @@ bool PushService::isSetUp()
     Type PushService::name()                                                                     \
     {                                                                                            \
         auto& s = state();                                                                       \
-        std::lock_guard lock(s.mutex);                                                           \
+        dv::MutexLocker lock(s.mutex);                                                           \
         return s.member;                                                                         \
     }
 
@@ -148,7 +148,7 @@ DV_PUSH_READER(std::vector<Ref<NSString>>, receivedMessageIds, received)
 void PushService::reset()
 {
     auto& s = state();
-    std::lock_guard lock(s.mutex);
+    dv::MutexLocker lock(s.mutex);
     s.setUp = false;
     s.production = false;
     s.appKey = s.channel = s.alias = nil;

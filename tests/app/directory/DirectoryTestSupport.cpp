@@ -8,6 +8,7 @@
 #include "app/shell/server/ZHHttpTool.h"
 #include "foundation/http/PNURLSessionManager.h"
 #include "foundation/identity/DIUUID.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSIndexPath.h"
 #include "platform/base/NSURL.h"
 #include "platform/dispatch/NSNotification.h"
@@ -29,7 +30,6 @@
 
 #include <zbar.h>
 
-#include <mutex>
 #include <set>
 
 namespace dv::test {
@@ -76,10 +76,10 @@ std::string SentRequest::field(const std::string& name) const
 struct DirectoryTest::Recorder {
     id token;
     id startToken;
-    std::size_t mark = 0; // requests before it were cleared
-    mutable std::mutex mutex;
-    std::vector<SentRequest> sent;
-    std::set<const void*> running; // their tasks, by address
+    std::size_t mark DV_GUARDED_BY(mutex) = 0; // requests before it were cleared
+    mutable dv::Mutex mutex;
+    std::vector<SentRequest> sent DV_GUARDED_BY(mutex);
+    std::set<const void*> running DV_GUARDED_BY(mutex); // their tasks, by address
 };
 
 void DirectoryTest::SetUp()
@@ -104,13 +104,13 @@ void DirectoryTest::SetUp()
                 sent.path = text(request->URL()->path());
                 sent.fields = formFields(request->HTTPBody());
             }
-            std::lock_guard lock(recorder->mutex);
+            dv::MutexLocker lock(recorder->mutex);
             recorder->sent.push_back(std::move(sent));
             recorder->running.erase(task.get());
         });
     m_recorder->startToken = NSNotificationCenter::defaultCenter()->addObserverForName(PNTaskResumeNotificationName, nil, nil,
         [recorder](const Ref<NSNotification>& note) {
-            std::lock_guard lock(recorder->mutex);
+            dv::MutexLocker lock(recorder->mutex);
             recorder->running.insert(note->object().get());
         });
     startServer(true);
@@ -198,7 +198,7 @@ std::vector<ServerCode> DirectoryTest::serverCodes(dv::app::QRCodeKind kind, NSI
     // Until the call's end is on record, so that the screens' calls are counted apart.
     EXPECT_TRUE(dv::testing::runMainLoopUntil([&] { return callsMade() > before; }));
     {
-        std::lock_guard lock(m_recorder->mutex);
+        dv::MutexLocker lock(m_recorder->mutex);
         for (std::size_t i = before; i < m_recorder->sent.size(); ++i)
             m_recorder->sent[i].byTest = true;
     }
@@ -233,13 +233,13 @@ Ref<UIViewController> DirectoryTest::openScreen(const std::string& className, co
 
 std::size_t DirectoryTest::callsMade() const
 {
-    std::lock_guard lock(m_recorder->mutex);
+    dv::MutexLocker lock(m_recorder->mutex);
     return m_recorder->sent.size();
 }
 
 std::size_t DirectoryTest::callsRunning() const
 {
-    std::lock_guard lock(m_recorder->mutex);
+    dv::MutexLocker lock(m_recorder->mutex);
     return m_recorder->running.size();
 }
 
@@ -324,7 +324,7 @@ std::vector<std::string> DirectoryTest::visibleRowTitles(const Ref<UITableView>&
 std::vector<SentRequest> DirectoryTest::requestsTo(std::string_view path) const
 {
     std::vector<SentRequest> matching;
-    std::lock_guard lock(m_recorder->mutex);
+    dv::MutexLocker lock(m_recorder->mutex);
     for (std::size_t i = m_recorder->mark; i < m_recorder->sent.size(); ++i)
         if (!m_recorder->sent[i].byTest && m_recorder->sent[i].path.ends_with(path))
             matching.push_back(m_recorder->sent[i]);
@@ -333,7 +333,7 @@ std::vector<SentRequest> DirectoryTest::requestsTo(std::string_view path) const
 
 void DirectoryTest::clearRequests()
 {
-    std::lock_guard lock(m_recorder->mutex);
+    dv::MutexLocker lock(m_recorder->mutex);
     m_recorder->mark = m_recorder->sent.size();
 }
 

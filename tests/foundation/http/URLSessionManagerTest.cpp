@@ -4,6 +4,7 @@
 #include "foundation/http/PNSecurityPolicy.h"
 #include "foundation/http/PNURLSessionManagerTaskDelegate.h"
 #include "foundation/http/_PNURLSessionTaskSwizzling.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSNumber.h"
 #include "platform/base/NSURL.h"
@@ -42,14 +43,14 @@ struct NotificationLog {
     explicit NotificationLog(const Ref<NSString>& name)
     {
         token = NSNotificationCenter::defaultCenter()->addObserverForName(name, nil, nil, [this](const Ref<NSNotification>& n) {
-            std::lock_guard lock(mutex);
+            dv::MutexLocker lock(mutex);
             entries.push_back({ n->object(), n->userInfo(), dv::isMainThread() });
         });
     }
     ~NotificationLog() { NSNotificationCenter::defaultCenter()->removeObserver(token); }
     std::vector<Entry> forObject(const id& object) const
     {
-        std::lock_guard lock(mutex);
+        dv::MutexLocker lock(mutex);
         std::vector<Entry> out;
         for (auto& entry : entries)
             if (entry.object == object)
@@ -58,11 +59,11 @@ struct NotificationLog {
     }
     std::size_t count() const
     {
-        std::lock_guard lock(mutex);
+        dv::MutexLocker lock(mutex);
         return entries.size();
     }
-    mutable std::mutex mutex;
-    std::vector<Entry> entries;
+    mutable dv::Mutex mutex;
+    std::vector<Entry> entries DV_GUARDED_BY(mutex);
     id token;
 };
 

@@ -1,6 +1,7 @@
 #include "IdentityTestSupport.h"
 
 #include "foundation/identity/UIDeviceDIUUID.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSNumber.h"
@@ -11,7 +12,6 @@
 #include "platform/dispatch/NSNotification.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 
-#include <mutex>
 
 #include <atomic>
 #include <filesystem>
@@ -294,7 +294,7 @@ protected:
         NSUbiquitousKeyValueStore::installFake();
         m_token = NSNotificationCenter::defaultCenter()->addObserverForName(
             DIUUIDsOfUserDevicesDidChangeNotification, nil, nil, [this](const Ref<NSNotification>& notification) {
-                std::lock_guard lock(m_postedLock);
+                dv::MutexLocker lock(m_postedLock);
                 m_posted.push_back(notification);
             });
     }
@@ -306,7 +306,7 @@ protected:
 
     std::vector<Ref<NSNotification>> posted()
     {
-        std::lock_guard lock(m_postedLock);
+        dv::MutexLocker lock(m_postedLock);
         return m_posted;
     }
 
@@ -314,8 +314,8 @@ protected:
 
 private:
     id m_token;
-    std::mutex m_postedLock;
-    std::vector<Ref<NSNotification>> m_posted;
+    dv::Mutex m_postedLock;
+    std::vector<Ref<NSNotification>> m_posted DV_GUARDED_BY(m_postedLock);
 };
 
 TEST_F(DIUUIDCloudTest, StartingPublishesTheDeviceListToTheCloudStore)
@@ -382,12 +382,12 @@ TEST_F(DIUUIDCloudTest, ObserverMayCallBackIntoTheStoreWhileChangesArriveOnAnoth
 {
     DIUUID::sharedInstance();
     std::vector<NSUInteger> seenByObserver;
-    std::mutex seenLock;
+    dv::Mutex seenLock;
     auto token = NSNotificationCenter::defaultCenter()->addObserverForName(
         DIUUIDsOfUserDevicesDidChangeNotification, nil, nil, [&](const Ref<NSNotification>&) {
             // Calling straight back in from the observer must not deadlock.
             auto count = DIUUID::uuidsOfUserDevices()->count();
-            std::lock_guard lock(seenLock);
+            dv::MutexLocker lock(seenLock);
             seenByObserver.push_back(count);
         });
 
@@ -408,7 +408,7 @@ TEST_F(DIUUIDCloudTest, ObserverMayCallBackIntoTheStoreWhileChangesArriveOnAnoth
 
     EXPECT_EQ(DIUUID::uuidsOfUserDevices()->count(), static_cast<NSUInteger>(changes + 1));
     EXPECT_EQ(posted().size(), static_cast<std::size_t>(changes));
-    std::lock_guard lock(seenLock);
+    dv::MutexLocker lock(seenLock);
     ASSERT_EQ(seenByObserver.size(), static_cast<std::size_t>(changes));
     EXPECT_EQ(seenByObserver.back(), static_cast<NSUInteger>(changes + 1));
 }

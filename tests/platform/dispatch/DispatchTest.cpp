@@ -1,3 +1,4 @@
+#include "platform/base/Mutex.h"
 #include "platform/base/NSDate.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/MainThreadCheck.h"
@@ -6,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -134,11 +134,11 @@ TEST_F(DispatchTest, BarrierWaitsForEarlierBlocksAndRunsAlone)
 TEST_F(DispatchTest, BarrierSyncSeesEveryEarlierWrite)
 {
     auto queue = dispatch_queue_create("test.barrier-sync", DISPATCH_QUEUE_CONCURRENT);
-    std::mutex lock;
+    dv::Mutex lock;
     int writes = 0;
     for (int i = 0; i < 20; ++i)
         dispatch_async(queue, [&] {
-            std::lock_guard guard(lock);
+            dv::MutexLocker guard(lock);
             ++writes;
         });
     int seen = -1;

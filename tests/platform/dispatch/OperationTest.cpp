@@ -1,4 +1,5 @@
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSException.h"
 #include "platform/dispatch/NSBlockOperation.h"
 #include "platform/dispatch/NSOperationQueue.h"
@@ -7,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 #include <vector>
 
 namespace {
@@ -41,20 +41,25 @@ class ManualOperation : public NSOperation {
 class OperationTest : public ::testing::Test {
 protected:
     Ref<NSOperationQueue> queue = alloc<NSOperationQueue>()->init();
-    std::mutex lock;
-    std::vector<std::string> order;
+    dv::Mutex lock;
+    std::vector<std::string> order DV_GUARDED_BY(lock);
 
     std::function<void()> record(std::string name)
     {
         return [this, name] {
-            std::lock_guard guard(lock);
+            dv::MutexLocker guard(lock);
             order.push_back(name);
         };
     }
     std::size_t recorded()
     {
-        std::lock_guard guard(lock);
+        dv::MutexLocker guard(lock);
         return order.size();
+    }
+    std::vector<std::string> recordedOrder()
+    {
+        dv::MutexLocker guard(lock);
+        return order;
     }
 };
 
@@ -81,7 +86,7 @@ TEST_F(OperationTest, ReadyOperationsRunByPriorityThenInOrder)
     EXPECT_EQ(queue->operationCount(), 6u);
     queue->setSuspended(false);
     queue->waitUntilAllOperationsAreFinished();
-    EXPECT_EQ(order, (std::vector<std::string> {"very-high", "high", "normal-1", "normal-2", "low", "very-low"}));
+    EXPECT_EQ(recordedOrder(), (std::vector<std::string> {"very-high", "high", "normal-1", "normal-2", "low", "very-low"}));
     EXPECT_EQ(queue->operationCount(), 0u);
 }
 
@@ -110,7 +115,7 @@ TEST_F(OperationTest, DependentOperationWaitsForItsDependencyOnAnotherQueue)
     EXPECT_FALSE(runMainLoopUntil([&] { return recorded() > 0; }, 0.05));
     other->setSuspended(false);
     second->waitUntilFinished();
-    EXPECT_EQ(order, (std::vector<std::string> {"first", "second"}));
+    EXPECT_EQ(recordedOrder(), (std::vector<std::string> {"first", "second"}));
     EXPECT_TRUE(second->isReady());
 }
 
@@ -140,7 +145,7 @@ TEST_F(OperationTest, CancellingStopsWaitingForDependencies)
     dependent->cancel();
     dependent->waitUntilFinished();
     EXPECT_TRUE(dependent->isFinished());
-    EXPECT_TRUE(order.empty());
+    EXPECT_TRUE(recordedOrder().empty());
 }
 
 TEST_F(OperationTest, CancelAllCancelsQueuedOperations)
@@ -155,7 +160,7 @@ TEST_F(OperationTest, CancelAllCancelsQueuedOperations)
     queue->cancelAllOperations();
     queue->setSuspended(false);
     queue->waitUntilAllOperationsAreFinished();
-    EXPECT_TRUE(order.empty());
+    EXPECT_TRUE(recordedOrder().empty());
     for (auto& operation : operations)
         EXPECT_TRUE(operation->isCancelled() && operation->isFinished());
 }
@@ -192,7 +197,7 @@ TEST_F(OperationTest, AsynchronousOperationHoldsItsSlotUntilItFinishesItself)
     EXPECT_EQ(queue->operationCount(), 2u);
     download->finish();
     queue->waitUntilAllOperationsAreFinished();
-    EXPECT_EQ(order, (std::vector<std::string> {"next"}));
+    EXPECT_EQ(recordedOrder(), (std::vector<std::string> {"next"}));
     EXPECT_TRUE(completed);
 }
 
@@ -200,10 +205,10 @@ TEST_F(OperationTest, StateChangesAreObservable)
 {
     auto operation = alloc<ManualOperation>();
     std::vector<std::string> changes;
-    std::mutex changesLock;
+    dv::Mutex changesLock;
     auto watch = [&](const char* key) {
         return operation->observe(key, NSKeyValueObservingOptionNew, [&, key](const id&, const dv::KeyValueChange& change) {
-            std::lock_guard guard(changesLock);
+            dv::MutexLocker guard(changesLock);
             changes.push_back(std::string(key) + "=" + (dv::unbox<bool>(change.newValue) ? "1" : "0"));
         });
     };
@@ -213,7 +218,7 @@ TEST_F(OperationTest, StateChangesAreObservable)
     ASSERT_TRUE(runMainLoopUntil([&] { return operation->started.load(); }));
     operation->finish();
     operation->waitUntilFinished();
-    std::lock_guard guard(changesLock);
+    dv::MutexLocker guard(changesLock);
     EXPECT_EQ(changes, (std::vector<std::string> {"isExecuting=1", "isExecuting=0", "isFinished=1"}));
     operation->removeObservation(executing);
     operation->removeObservation(finished);

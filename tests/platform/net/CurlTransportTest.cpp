@@ -1,12 +1,11 @@
+#include "platform/base/Mutex.h"
 #include "platform/net/internal/CurlTransport.h"
 #include "platform/testing/LoopbackServer.h"
 #include "platform/testing/support/ServerSockets.h"
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <thread>
 
 using namespace dv::internal::net;
@@ -18,19 +17,35 @@ namespace {
 
 // Collects one transfer's callbacks; the test thread waits on it with a bounded wait.
 struct Recorder : std::enable_shared_from_this<Recorder> {
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::string> events;
-    TransportResponse response;
-    std::string body;
-    std::int64_t sent = 0;
-    std::optional<TransportFailure> failure;
-    std::vector<TrustQuestion> trustQuestions;
+    // What the callbacks delivered. A test reads a copy (recorded()) once it has waited for what
+    // it checks, or the record itself with the mutex held.
+    struct Record {
+        std::vector<std::string> events;
+        TransportResponse response;
+        std::string body;
+        std::int64_t sent = 0;
+        std::optional<TransportFailure> failure;
+        std::vector<TrustQuestion> trustQuestions;
+    };
+    dv::Mutex mutex;
+    dv::ConditionVariable changed;
+    Record record DV_GUARDED_BY(mutex);
     std::function<void(const TrustQuestion&, std::shared_ptr<TrustReply>)> trust;
-    bool consumeImmediately = true;
-    std::shared_ptr<Transfer> transfer;
-    std::int64_t unconsumed = 0;
-    std::int64_t maxUnconsumed = 0;
+    bool consumeImmediately DV_GUARDED_BY(mutex) = true;
+    std::shared_ptr<Transfer> transfer DV_GUARDED_BY(mutex);
+    std::int64_t unconsumed DV_GUARDED_BY(mutex) = 0;
+    std::int64_t maxUnconsumed DV_GUARDED_BY(mutex) = 0;
+
+    Record recorded() DV_EXCLUDES(mutex)
+    {
+        dv::MutexLocker lock(mutex);
+        return record;
+    }
+    std::shared_ptr<Transfer> startedTransfer() DV_EXCLUDES(mutex)
+    {
+        dv::MutexLocker lock(mutex);
+        return transfer;
+    }
 
     TransferCallbacks callbacks()
     {
@@ -38,32 +53,32 @@ struct Recorder : std::enable_shared_from_this<Recorder> {
         TransferCallbacks c;
         c.evaluateServerTrust = [self](const TrustQuestion& q, std::shared_ptr<TrustReply> reply) {
             {
-                std::lock_guard lock(self->mutex);
-                self->events.push_back("trust");
-                self->trustQuestions.push_back(q);
+                dv::MutexLocker lock(self->mutex);
+                self->record.events.push_back("trust");
+                self->record.trustQuestions.push_back(q);
             }
-            self->changed.notify_all();
+            self->changed.notifyAll();
             if (self->trust)
                 self->trust(q, reply);
             else
                 reply->answer(true);
         };
         c.sentBodyData = [self](std::int64_t, std::int64_t total, std::int64_t) {
-            std::lock_guard lock(self->mutex);
-            self->sent = total;
+            dv::MutexLocker lock(self->mutex);
+            self->record.sent = total;
         };
         c.receivedResponse = [self](const TransportResponse& r) {
-            std::lock_guard lock(self->mutex);
-            self->events.push_back("response");
-            self->response = r;
+            dv::MutexLocker lock(self->mutex);
+            self->record.events.push_back("response");
+            self->record.response = r;
         };
         c.receivedData = [self](const std::uint8_t* bytes, std::size_t length) {
             std::shared_ptr<Transfer> t;
             {
-                std::lock_guard lock(self->mutex);
-                if (self->events.empty() || self->events.back() != "data")
-                    self->events.push_back("data");
-                self->body.append(reinterpret_cast<const char*>(bytes), length);
+                dv::MutexLocker lock(self->mutex);
+                if (self->record.events.empty() || self->record.events.back() != "data")
+                    self->record.events.push_back("data");
+                self->record.body.append(reinterpret_cast<const char*>(bytes), length);
                 self->unconsumed += static_cast<std::int64_t>(length);
                 self->maxUnconsumed = std::max(self->maxUnconsumed, self->unconsumed);
                 if (self->consumeImmediately) {
@@ -73,28 +88,28 @@ struct Recorder : std::enable_shared_from_this<Recorder> {
             }
             if (t)
                 t->consumed(length);
-            self->changed.notify_all();
+            self->changed.notifyAll();
         };
         c.complete = [self](const TransportFailure& f) {
             {
-                std::lock_guard lock(self->mutex);
-                self->events.push_back("complete");
-                self->failure = f;
+                dv::MutexLocker lock(self->mutex);
+                self->record.events.push_back("complete");
+                self->record.failure = f;
             }
-            self->changed.notify_all();
+            self->changed.notifyAll();
         };
         return c;
     }
 
-    bool waitDone(std::chrono::milliseconds limit = 5s)
+    bool waitDone(std::chrono::milliseconds limit = 5s) DV_EXCLUDES(mutex)
     {
-        std::unique_lock lock(mutex);
-        return changed.wait_for(lock, limit, [&] { return failure.has_value(); });
+        dv::MutexLocker lock(mutex);
+        return changed.waitFor(lock, limit, [&]() DV_REQUIRES(mutex) { return record.failure.has_value(); });
     }
-    bool waitBody(std::size_t bytes)
+    bool waitBody(std::size_t bytes) DV_EXCLUDES(mutex)
     {
-        std::unique_lock lock(mutex);
-        return changed.wait_for(lock, 5s, [&] { return body.size() >= bytes || failure.has_value(); });
+        dv::MutexLocker lock(mutex);
+        return changed.waitFor(lock, 5s, [&]() DV_REQUIRES(mutex) { return record.body.size() >= bytes || record.failure.has_value(); });
     }
 };
 
@@ -106,7 +121,7 @@ std::shared_ptr<Recorder> run(const std::shared_ptr<ConnectionPool>& pool, Trans
         configure(*recorder);
     auto transfer = CurlTransport::shared().start(pool, std::move(request), recorder->callbacks());
     {
-        std::lock_guard lock(recorder->mutex);
+        dv::MutexLocker lock(recorder->mutex);
         recorder->transfer = transfer;
     }
     return recorder;
@@ -131,13 +146,13 @@ TEST_F(CurlTransportTest, DeliversResponseThenDataThenCompletionOnce)
     server.route("/hello", ScriptedReply { .status = 201, .body = "hello world", .contentType = "application/json", .headers = { { "X-Thing", "1" } } });
     auto r = run(pool, get(server.url("/hello")));
     ASSERT_TRUE(r->waitDone());
-    EXPECT_EQ(r->failure->error, TransportError::None);
-    EXPECT_EQ(r->events, (std::vector<std::string> { "response", "data", "complete" }));
-    EXPECT_EQ(r->response.statusCode, 201);
-    EXPECT_EQ(r->response.header("content-type").value_or(""), "application/json");
-    EXPECT_EQ(r->response.header("x-THING").value_or(""), "1");
-    EXPECT_EQ(r->response.url, server.url("/hello"));
-    EXPECT_EQ(r->body, "hello world");
+    EXPECT_EQ(r->recorded().failure->error, TransportError::None);
+    EXPECT_EQ(r->recorded().events, (std::vector<std::string> { "response", "data", "complete" }));
+    EXPECT_EQ(r->recorded().response.statusCode, 201);
+    EXPECT_EQ(r->recorded().response.header("content-type").value_or(""), "application/json");
+    EXPECT_EQ(r->recorded().response.header("x-THING").value_or(""), "1");
+    EXPECT_EQ(r->recorded().response.url, server.url("/hello"));
+    EXPECT_EQ(r->recorded().body, "hello world");
 }
 
 TEST_F(CurlTransportTest, ReusesOneConnectionForSequentialRequestsOfAPool)
@@ -146,7 +161,7 @@ TEST_F(CurlTransportTest, ReusesOneConnectionForSequentialRequestsOfAPool)
     for (int i = 0; i < 5; ++i) {
         auto r = run(pool, get(server.url("/a")));
         ASSERT_TRUE(r->waitDone());
-        ASSERT_EQ(r->failure->error, TransportError::None);
+        ASSERT_EQ(r->recorded().failure->error, TransportError::None);
     }
     EXPECT_EQ(server.connectionCount(), 1u);
 }
@@ -174,7 +189,7 @@ TEST_F(CurlTransportTest, IdlePoolsCloseTheirConnections)
     EXPECT_GT(transport.idlePoolsClosed(), closedBefore);
     auto again = run(pool, get(server.url("/a")));
     ASSERT_TRUE(again->waitDone());
-    EXPECT_EQ(again->failure->error, TransportError::None);
+    EXPECT_EQ(again->recorded().failure->error, TransportError::None);
     EXPECT_EQ(server.connectionCount(), 2u);
 }
 
@@ -201,7 +216,7 @@ TEST_F(CurlTransportTest, DecodesCompressedBodiesTransparently)
     server.route("/text", ScriptedReply { .body = text, .contentType = "text/plain" });
     auto r = run(pool, get(server.url("/text")));
     ASSERT_TRUE(r->waitDone());
-    EXPECT_EQ(r->body, text);
+    EXPECT_EQ(r->recorded().body, text);
     auto accepted = server.requests().back().header("accept-encoding");
     EXPECT_NE(accepted.find("gzip"), std::string::npos);
 }
@@ -216,13 +231,13 @@ TEST_F(CurlTransportTest, PostsABodyWithoutExpectContinue)
     request.body = bytes;
     auto r = run(pool, request);
     ASSERT_TRUE(r->waitDone());
-    ASSERT_EQ(r->failure->error, TransportError::None);
+    ASSERT_EQ(r->recorded().failure->error, TransportError::None);
     auto seen = server.requests().back();
     EXPECT_EQ(seen.method, "POST");
     EXPECT_EQ(seen.body.size(), 200000u);
     EXPECT_EQ(seen.header("expect"), "");
     EXPECT_EQ(seen.header("content-type"), "application/octet-stream");
-    EXPECT_EQ(r->sent, 200000);
+    EXPECT_EQ(r->recorded().sent, 200000);
 }
 
 TEST_F(CurlTransportTest, StreamsABodyOfUnknownLengthChunked)
@@ -240,7 +255,7 @@ TEST_F(CurlTransportTest, StreamsABodyOfUnknownLengthChunked)
     };
     auto r = run(pool, request);
     ASSERT_TRUE(r->waitDone());
-    ASSERT_EQ(r->failure->error, TransportError::None);
+    ASSERT_EQ(r->recorded().failure->error, TransportError::None);
     auto seen = server.requests().back();
     EXPECT_EQ(seen.method, "PUT");
     EXPECT_EQ(seen.body, "part-part-part-");
@@ -255,7 +270,7 @@ TEST_F(CurlTransportTest, FailingBodyStreamFailsTheTransfer)
     request.bodyReader = [](char*, std::size_t) -> long { return -1; };
     auto r = run(pool, request);
     ASSERT_TRUE(r->waitDone());
-    EXPECT_EQ(r->failure->error, TransportError::BodyStreamFailed);
+    EXPECT_EQ(r->recorded().failure->error, TransportError::BodyStreamFailed);
 }
 
 TEST_F(CurlTransportTest, ServerSilentLongerThanIdleTimeoutTimesOut)
@@ -264,7 +279,7 @@ TEST_F(CurlTransportTest, ServerSilentLongerThanIdleTimeoutTimesOut)
     auto started = std::chrono::steady_clock::now();
     auto r = run(pool, get(server.url("/slow"), 150ms));
     ASSERT_TRUE(r->waitDone());
-    EXPECT_EQ(r->failure->error, TransportError::TimedOut);
+    EXPECT_EQ(r->recorded().failure->error, TransportError::TimedOut);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1500ms);
 }
 
@@ -276,8 +291,8 @@ TEST_F(CurlTransportTest, SlowBodyThatKeepsMovingIsNotTimedOut)
     auto started = std::chrono::steady_clock::now();
     auto r = run(pool, get(server.url("/trickle"), 2000ms));
     ASSERT_TRUE(r->waitDone());
-    EXPECT_EQ(r->failure->error, TransportError::None);
-    EXPECT_EQ(r->body, "abcdefghijkl");
+    EXPECT_EQ(r->recorded().failure->error, TransportError::None);
+    EXPECT_EQ(r->recorded().body, "abcdefghijkl");
     EXPECT_GT(std::chrono::steady_clock::now() - started, 2000ms);
 }
 
@@ -286,10 +301,10 @@ TEST_F(CurlTransportTest, CancelWhileWaitingForTheServerCompletesCancelled)
     server.route("/wait", ScriptedReply { .body = "x", .delay = 3000ms });
     auto r = run(pool, get(server.url("/wait")));
     ASSERT_TRUE(server.waitForRequest("/wait"));
-    r->transfer->cancel();
+    r->startedTransfer()->cancel();
     ASSERT_TRUE(r->waitDone());
-    EXPECT_EQ(r->failure->error, TransportError::Cancelled);
-    EXPECT_EQ(r->events, (std::vector<std::string> { "complete" }));
+    EXPECT_EQ(r->recorded().failure->error, TransportError::Cancelled);
+    EXPECT_EQ(r->recorded().events, (std::vector<std::string> { "complete" }));
 }
 
 TEST_F(CurlTransportTest, CancelDuringTheBodyStopsDelivery)
@@ -297,10 +312,10 @@ TEST_F(CurlTransportTest, CancelDuringTheBodyStopsDelivery)
     server.route("/long", ScriptedReply { .body = std::string(100, 'q'), .pieceSize = 10, .pieceDelay = 100ms });
     auto r = run(pool, get(server.url("/long")));
     ASSERT_TRUE(r->waitBody(10));
-    r->transfer->cancel();
+    r->startedTransfer()->cancel();
     ASSERT_TRUE(r->waitDone());
-    EXPECT_EQ(r->failure->error, TransportError::Cancelled);
-    EXPECT_LT(r->body.size(), 100u);
+    EXPECT_EQ(r->recorded().failure->error, TransportError::Cancelled);
+    EXPECT_LT(r->recorded().body.size(), 100u);
 }
 
 TEST_F(CurlTransportTest, RefusedConnectionAndUnsupportedSchemeMapToTheirErrors)
@@ -312,9 +327,9 @@ TEST_F(CurlTransportTest, RefusedConnectionAndUnsupportedSchemeMapToTheirErrors)
     ASSERT_TRUE(refused->waitDone());
     ASSERT_TRUE(ftp->waitDone());
     ASSERT_TRUE(garbage->waitDone());
-    EXPECT_EQ(refused->failure->error, TransportError::CannotConnect);
-    EXPECT_EQ(ftp->failure->error, TransportError::UnsupportedURL);
-    EXPECT_EQ(garbage->failure->error, TransportError::UnsupportedURL);
+    EXPECT_EQ(refused->recorded().failure->error, TransportError::CannotConnect);
+    EXPECT_EQ(ftp->recorded().failure->error, TransportError::UnsupportedURL);
+    EXPECT_EQ(garbage->recorded().failure->error, TransportError::UnsupportedURL);
 }
 
 TEST_F(CurlTransportTest, ConnectionDroppedMidBodyIsALostConnection)
@@ -322,7 +337,7 @@ TEST_F(CurlTransportTest, ConnectionDroppedMidBodyIsALostConnection)
     server.route("/drop", ScriptedReply { .body = std::string(1000, 'd'), .dropAfterBytes = 100 });
     auto r = run(pool, get(server.url("/drop")));
     ASSERT_TRUE(r->waitDone());
-    EXPECT_EQ(r->failure->error, TransportError::ConnectionLost);
+    EXPECT_EQ(r->recorded().failure->error, TransportError::ConnectionLost);
 }
 
 TEST_F(CurlTransportTest, BodiesWithoutLengthAndChunkedBodiesArriveWhole)
@@ -333,30 +348,36 @@ TEST_F(CurlTransportTest, BodiesWithoutLengthAndChunkedBodiesArriveWhole)
     auto b = run(pool, get(server.url("/chunked")));
     ASSERT_TRUE(a->waitDone());
     ASSERT_TRUE(b->waitDone());
-    EXPECT_EQ(a->failure->error, TransportError::None);
-    EXPECT_EQ(a->body, "until close");
-    EXPECT_FALSE(a->response.header("Content-Length").has_value());
-    EXPECT_EQ(b->body, "in chunks");
-    EXPECT_EQ(b->response.header("Transfer-Encoding").value_or(""), "chunked");
+    EXPECT_EQ(a->recorded().failure->error, TransportError::None);
+    EXPECT_EQ(a->recorded().body, "until close");
+    EXPECT_FALSE(a->recorded().response.header("Content-Length").has_value());
+    EXPECT_EQ(b->recorded().body, "in chunks");
+    EXPECT_EQ(b->recorded().response.header("Transfer-Encoding").value_or(""), "chunked");
 }
 
 TEST_F(CurlTransportTest, ReadingStopsWhileTheReceiverIsBehind)
 {
     server.route("/big", ScriptedReply { .contentType = "application/octet-stream", .generatedLength = 24 << 20 });
-    auto r = run(pool, get(server.url("/big")), [](Recorder& rec) { rec.consumeImmediately = false; });
+    auto r = run(pool, get(server.url("/big")), [](Recorder& rec) {
+        dv::MutexLocker lock(rec.mutex);
+        rec.consumeImmediately = false;
+    });
     ASSERT_TRUE(r->waitBody(Transfer::kReceiveWindow));
     // Nothing is consumed: the transfer must hold at about one window.
     std::this_thread::yield();
+    std::size_t held = 0;
     {
-        std::lock_guard lock(r->mutex);
+        dv::MutexLocker lock(r->mutex);
         EXPECT_LE(r->maxUnconsumed, static_cast<std::int64_t>(Transfer::kReceiveWindow + (256 << 10)));
         r->consumeImmediately = true;
+        held = static_cast<std::size_t>(r->unconsumed);
     }
-    r->transfer->consumed(static_cast<std::size_t>(r->unconsumed));
+    r->startedTransfer()->consumed(held);
     ASSERT_TRUE(r->waitDone(10s));
-    EXPECT_EQ(r->failure->error, TransportError::None);
-    EXPECT_EQ(r->body.size(), 24u << 20);
-    EXPECT_EQ(r->body.substr(26, 3), "abc");
+    auto seen = r->recorded();
+    EXPECT_EQ(seen.failure->error, TransportError::None);
+    EXPECT_EQ(seen.body.size(), 24u << 20);
+    EXPECT_EQ(seen.body.substr(26, 3), "abc");
 }
 
 TEST_F(CurlTransportTest, SuspendedTransferWaitsAndResumes)
@@ -365,13 +386,13 @@ TEST_F(CurlTransportTest, SuspendedTransferWaitsAndResumes)
     // The idle time-out leaves room for a slow machine between pieces; the hold outlasts it.
     auto r = run(pool, get(server.url("/pieces"), 1000ms));
     ASSERT_TRUE(r->waitBody(2));
-    r->transfer->setSuspended(true);
+    r->startedTransfer()->setSuspended(true);
     // A suspended transfer neither completes nor times out while held.
     EXPECT_FALSE(r->waitDone(1500ms));
-    r->transfer->setSuspended(false);
+    r->startedTransfer()->setSuspended(false);
     ASSERT_TRUE(r->waitDone());
-    EXPECT_EQ(r->failure->error, TransportError::None);
-    EXPECT_EQ(r->body, "0123456789");
+    EXPECT_EQ(r->recorded().failure->error, TransportError::None);
+    EXPECT_EQ(r->recorded().body, "0123456789");
 }
 
 TEST_F(CurlTransportTest, ManyConcurrentTransfersAllComplete)
@@ -382,8 +403,8 @@ TEST_F(CurlTransportTest, ManyConcurrentTransfersAllComplete)
         all.push_back(run(i % 2 ? pool : CurlTransport::shared().makePool(), get(server.url("/c"))));
     for (auto& r : all) {
         ASSERT_TRUE(r->waitDone(10s));
-        EXPECT_EQ(r->failure->error, TransportError::None);
-        EXPECT_EQ(r->body.size(), 1024u);
+        EXPECT_EQ(r->recorded().failure->error, TransportError::None);
+        EXPECT_EQ(r->recorded().body.size(), 1024u);
     }
 }
 
@@ -398,17 +419,18 @@ TEST_F(CurlTransportTlsTest, PresentsTheServerChainLeafFirstBeforeTheResponse)
     server.route("/s", ScriptedReply { .body = "secret" });
     auto r = run(pool, get(server.url("/s")));
     ASSERT_TRUE(r->waitDone());
-    ASSERT_EQ(r->failure->error, TransportError::None);
-    EXPECT_EQ(r->events.front(), "trust");
-    ASSERT_EQ(r->trustQuestions.size(), 1u);
-    auto& q = r->trustQuestions[0];
+    auto seen = r->recorded();
+    ASSERT_EQ(seen.failure->error, TransportError::None);
+    EXPECT_EQ(seen.events.front(), "trust");
+    ASSERT_EQ(seen.trustQuestions.size(), 1u);
+    auto& q = seen.trustQuestions[0];
     EXPECT_EQ(q.host, "127.0.0.1");
     EXPECT_EQ(q.port, server.port());
     auto& certs = dv::testing::TestCertificates::shared();
     ASSERT_EQ(q.chain.size(), 2u);
     EXPECT_EQ(q.chain[0], certs.leaf.der);
     EXPECT_EQ(q.chain[1], certs.intermediate.der);
-    EXPECT_EQ(r->body, "secret");
+    EXPECT_EQ(seen.body, "secret");
 }
 
 TEST_F(CurlTransportTlsTest, RejectedTrustFailsWithoutSendingTheRequest)
@@ -421,7 +443,7 @@ TEST_F(CurlTransportTlsTest, RejectedTrustFailsWithoutSendingTheRequest)
         };
     });
     ASSERT_TRUE(r->waitDone());
-    EXPECT_EQ(r->failure->error, TransportError::ServerCertificateRejected);
+    EXPECT_EQ(r->recorded().failure->error, TransportError::ServerCertificateRejected);
     EXPECT_EQ(server.requestCount("/s"), 0u);
 }
 
@@ -432,8 +454,8 @@ TEST_F(CurlTransportTlsTest, EveryNewConnectionIsEvaluatedAgain)
     auto second = CurlTransport::shared().makePool();
     auto r = run(second, get(server.url("/s")));
     ASSERT_TRUE(r->waitDone());
-    EXPECT_EQ(r->failure->error, TransportError::None);
-    EXPECT_EQ(r->trustQuestions.size(), 1u);
+    EXPECT_EQ(r->recorded().failure->error, TransportError::None);
+    EXPECT_EQ(r->recorded().trustQuestions.size(), 1u);
 }
 
 TEST_F(CurlTransportTlsTest, UnansweredTrustTimesOutAndCancelWakesIt)
@@ -443,18 +465,18 @@ TEST_F(CurlTransportTlsTest, UnansweredTrustTimesOutAndCancelWakesIt)
         rec.trust = [](const TrustQuestion&, std::shared_ptr<TrustReply>) { };
     });
     ASSERT_TRUE(unanswered->waitDone());
-    EXPECT_EQ(unanswered->failure->error, TransportError::TimedOut);
+    EXPECT_EQ(unanswered->recorded().failure->error, TransportError::TimedOut);
 
     auto cancelled = run(CurlTransport::shared().makePool(), get(server.url("/s")), [](Recorder& rec) {
         rec.trust = [](const TrustQuestion&, std::shared_ptr<TrustReply>) { };
     });
     {
-        std::unique_lock lock(cancelled->mutex);
-        cancelled->changed.wait_for(lock, 5s, [&] { return !cancelled->trustQuestions.empty() || cancelled->failure; });
+        dv::MutexLocker lock(cancelled->mutex);
+        cancelled->changed.waitFor(lock, 5s, [&]() DV_REQUIRES(cancelled->mutex) { return !cancelled->record.trustQuestions.empty() || cancelled->record.failure; });
     }
-    cancelled->transfer->cancel();
+    cancelled->startedTransfer()->cancel();
     ASSERT_TRUE(cancelled->waitDone());
-    EXPECT_EQ(cancelled->failure->error, TransportError::Cancelled);
+    EXPECT_EQ(cancelled->recorded().failure->error, TransportError::Cancelled);
 }
 
 } // namespace

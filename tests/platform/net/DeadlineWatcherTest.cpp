@@ -1,11 +1,11 @@
 #include "platform/net/internal/DeadlineWatcher.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/testing/support/RunLoopWaits.h"
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,13 +14,13 @@ using dv::internal::net::DeadlineWatcher;
 namespace {
 
 struct Fired {
-    std::mutex mutex;
-    std::vector<std::string> names;
+    dv::Mutex mutex;
+    std::vector<std::string> names DV_GUARDED_BY(mutex);
     std::function<void()> note(std::string name)
     {
-        return [this, name] { std::lock_guard lock(mutex); names.push_back(name); };
+        return [this, name] { dv::MutexLocker lock(mutex); names.push_back(name); };
     }
-    std::vector<std::string> list() { std::lock_guard lock(mutex); return names; }
+    std::vector<std::string> list() { dv::MutexLocker lock(mutex); return names; }
 };
 
 TEST(DeadlineWatcherTest, DeadlinesFireInOrderOnTheClockUnlessRemoved)

@@ -1,6 +1,7 @@
 // Replies a well-behaved server never sends, and the URL error each one must end in.
 #include "RawServer.h"
 #include "SessionTestSupport.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/base/NSDictionary.h"
 #include "platform/dispatch/Clock.h"
@@ -21,21 +22,21 @@ protected:
         if (!session)
             makeSession();
         {
-            std::lock_guard lock(delegate->mutex);
-            delegate->completions = 0;
-            delegate->error = nullptr;
-            delegate->body.clear();
+            dv::MutexLocker lock(delegate->mutex);
+            delegate->record.completions = 0;
+            delegate->record.error = nullptr;
+            delegate->record.body.clear();
         }
         session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(raw.url(path))))->resume();
         EXPECT_TRUE(delegate->waitComplete());
-        std::lock_guard lock(delegate->mutex);
-        return delegate->error ? delegate->error->code() : 0;
+        dv::MutexLocker lock(delegate->mutex);
+        return delegate->record.error ? delegate->record.error->code() : 0;
     }
     // The failure reason of the last task's error ("" when it has none).
     std::string lastFailureReason()
     {
-        std::lock_guard lock(delegate->mutex);
-        auto reason = delegate->error ? dv::as<NSString>(delegate->error->userInfo()->objectForKey(NSLocalizedFailureReasonErrorKey)) : nil;
+        dv::MutexLocker lock(delegate->mutex);
+        auto reason = delegate->record.error ? dv::as<NSString>(delegate->record.error->userInfo()->objectForKey(NSLocalizedFailureReasonErrorKey)) : nil;
         return reason ? reason->utf8() : "";
     }
 };
@@ -46,7 +47,7 @@ TEST_F(HostileServerTest, ConflictingContentLengthsAreABadResponse)
         c.send("HTTP/1.1 200 OK\r\nContent-Length: 8\r\nContent-Length: 20\r\n\r\n12345678HTTP/1.1 200 OK\r\n");
     });
     EXPECT_EQ(codeFor(raw), NSURLErrorBadServerResponse);
-    EXPECT_EQ(delegate->body, "");
+    EXPECT_EQ(delegate->recorded().body, "");
     EXPECT_EQ(lastFailureReason(), "Content-Length fields that differ");
 
     // One header listing two different lengths is the same fault.
@@ -60,7 +61,7 @@ TEST_F(HostileServerTest, RepeatedEqualContentLengthsAreAccepted)
         c.send("HTTP/1.1 200 OK\r\nContent-Length: 8\r\ncontent-length: 8\r\nConnection: close\r\n\r\n12345678");
     });
     EXPECT_EQ(codeFor(raw), 0);
-    EXPECT_EQ(delegate->body, "12345678");
+    EXPECT_EQ(delegate->recorded().body, "12345678");
 }
 
 TEST_F(HostileServerTest, RepliesThatAreNotHTTPAreBadResponses)
@@ -130,7 +131,7 @@ TEST_F(HostileServerTest, ManyHeaderLinesAllArrive)
         c.send(head);
     });
     EXPECT_EQ(codeFor(raw), 0);
-    auto http = dv::as<NSHTTPURLResponse>(delegate->response);
+    auto http = dv::as<NSHTTPURLResponse>(delegate->recorded().response);
     ASSERT_TRUE(http);
     EXPECT_EQ(http->allHeaderFields()->count(), static_cast<NSUInteger>(kLines + 1));
     EXPECT_EQ(http->valueForHTTPHeaderField("x-h15999"_ns)->utf8(), std::to_string(15999 % 7));
@@ -156,7 +157,7 @@ TEST_F(HostileServerTest, TricklingServerIsCutOffAtTheResourceTimeOut)
     makeSession();
     auto url = NSURL::URLWithString(NSString::fromUTF8(raw.url("/slow")));
     session->dataTaskWithURL(url)->resume();
-    auto received = [&] { std::lock_guard lock(delegate->mutex); return delegate->body.size(); };
+    auto received = [&] { dv::MutexLocker lock(delegate->mutex); return delegate->record.body.size(); };
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return received() >= 3; }));
 
     // Bytes keep coming, so the request's own idle time-out never runs out; only the whole
@@ -164,15 +165,15 @@ TEST_F(HostileServerTest, TricklingServerIsCutOffAtTheResourceTimeOut)
     clock->advance(29);
     auto before = received();
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return received() >= before + 3; }));
-    EXPECT_EQ(delegate->completions, 0);
+    EXPECT_EQ(delegate->recorded().completions, 0);
 
     clock->advance(2);
     ASSERT_TRUE(delegate->waitComplete());
-    std::lock_guard lock(delegate->mutex);
-    ASSERT_TRUE(delegate->error);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorTimedOut);
-    EXPECT_TRUE(dv::equal(delegate->error->userInfo()->objectForKey(NSURLErrorFailingURLErrorKey), url));
-    EXPECT_EQ(delegate->completions, 1);
+    dv::MutexLocker lock(delegate->mutex);
+    ASSERT_TRUE(delegate->record.error);
+    EXPECT_EQ(delegate->record.error->code(), NSURLErrorTimedOut);
+    EXPECT_TRUE(dv::equal(delegate->record.error->userInfo()->objectForKey(NSURLErrorFailingURLErrorKey), url));
+    EXPECT_EQ(delegate->record.completions, 1);
 }
 
 TEST_F(HostileServerTest, ResourceTimeOutCountsWhileTheDelegateDeliberates)
@@ -180,24 +181,24 @@ TEST_F(HostileServerTest, ResourceTimeOutCountsWhileTheDelegateDeliberates)
     dv::ManualClockScope clock;
     RawServer raw(trickle());
     configuration->setTimeoutIntervalForResource(5);
-    std::mutex heldMutex;
+    dv::Mutex heldMutex;
     std::function<void(NSURLSessionResponseDisposition)> held;
     delegate->onResponse = [&](const Ref<NSURLResponse>&, std::function<void(NSURLSessionResponseDisposition)> done) {
-        std::lock_guard lock(heldMutex);
+        dv::MutexLocker lock(heldMutex);
         held = std::move(done);
     };
     makeSession();
     session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(raw.url("/slow"))))->resume();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(heldMutex); return bool(held); }));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(heldMutex); return bool(held); }));
     clock->advance(6);
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->error->code(), NSURLErrorTimedOut);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorTimedOut);
     // The late answer changes nothing.
-    std::lock_guard lock(heldMutex);
+    dv::MutexLocker lock(heldMutex);
     held(NSURLSessionResponseAllow);
     EXPECT_TRUE(dv::testing::runUntilIdle());
-    EXPECT_EQ(delegate->completions, 1);
-    EXPECT_EQ(delegate->body, "");
+    EXPECT_EQ(delegate->recorded().completions, 1);
+    EXPECT_EQ(delegate->recorded().body, "");
 }
 
 TEST_F(HostileServerTest, FinishedTasksLeaveNoResourceTimerBehind)
@@ -211,7 +212,7 @@ TEST_F(HostileServerTest, FinishedTasksLeaveNoResourceTimerBehind)
     auto never = session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(raw.url("/"))));
     never->resume();
     never->cancel();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 2; }));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(delegate->mutex); return delegate->record.completions == 2; }));
     EXPECT_EQ(dv::internal::net::DeadlineWatcher::shared().pendingCount(), before);
 }
 

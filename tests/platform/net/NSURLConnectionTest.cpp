@@ -1,4 +1,5 @@
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSString.h"
@@ -33,21 +34,37 @@ class ConnectionRecorder : public NSObject, public NSURLConnectionDataDelegate {
     DV_CLASS(ConnectionRecorder, NSObject)
 
 public:
-    std::mutex mutex;
-    std::vector<std::string> calls;
+    dv::Mutex mutex;
+    std::vector<std::string> calls DV_GUARDED_BY(mutex);
     std::string body;
     Ref<NSError> error;
     Ref<NSURLResponse> response;
-    std::thread::id thread;
-    bool wrongThread = false;
+    std::thread::id thread DV_GUARDED_BY(mutex);
+    bool wrongThread DV_GUARDED_BY(mutex) = false;
     std::atomic<bool> done { false };
     bool refuseCaching = false;
     Ref<NSURLCredential> credential;
     NSInteger challengeFailures = -1;
 
+    // The thread every callback is expected on.
+    void expectThread(std::thread::id expected)
+    {
+        dv::MutexLocker lock(mutex);
+        thread = expected;
+    }
+    std::vector<std::string> callList()
+    {
+        dv::MutexLocker lock(mutex);
+        return calls;
+    }
+    bool calledOnWrongThread()
+    {
+        dv::MutexLocker lock(mutex);
+        return wrongThread;
+    }
     void note(const std::string& call)
     {
-        std::lock_guard lock(mutex);
+        dv::MutexLocker lock(mutex);
         if (thread != std::this_thread::get_id())
             wrongThread = true;
         if (calls.empty() || calls.back() != call)
@@ -113,7 +130,7 @@ protected:
     {
         std::atomic<bool> returned { false };
         std::thread worker([&] {
-            recorder->thread = std::this_thread::get_id();
+            recorder->expectThread(std::this_thread::get_id());
             auto connection = alloc<NSURLConnection>()->initWithRequest(r, recorder, false);
             connection->start();
             NSRunLoop::currentRunLoop()->run();
@@ -129,8 +146,8 @@ TEST_F(NSURLConnectionTest, CallsTheDelegateOnTheStartingThreadUntilFinished)
 {
     server.route("/img", ScriptedReply { .body = std::string(50000, 'i'), .contentType = "image/png" });
     ASSERT_TRUE(runOnWorker(request("/img")));
-    EXPECT_FALSE(recorder->wrongThread);
-    EXPECT_EQ(recorder->calls, (std::vector<std::string> { "response", "data", "will-cache", "finished" }));
+    EXPECT_FALSE(recorder->calledOnWrongThread());
+    EXPECT_EQ(recorder->callList(), (std::vector<std::string> { "response", "data", "will-cache", "finished" }));
     EXPECT_EQ(recorder->body.size(), 50000u);
     EXPECT_EQ(dv::as<NSHTTPURLResponse>(recorder->response)->statusCode(), 200);
     EXPECT_EQ(recorder->response->expectedContentLength(), 50000);
@@ -140,19 +157,19 @@ TEST_F(NSURLConnectionTest, FailureEndsTheLoopWithTheError)
 {
     const std::string dead = dv::testing::refusedURL("/x");
     ASSERT_TRUE(runOnWorker(NSURLRequest::requestWithURL(NSURL::URLWithString(NSString::fromUTF8(dead)))));
-    EXPECT_EQ(recorder->calls, (std::vector<std::string> { "failed" }));
+    EXPECT_EQ(recorder->callList(), (std::vector<std::string> { "failed" }));
     EXPECT_EQ(recorder->error->code(), NSURLErrorCannotConnectToHost);
 }
 
 TEST_F(NSURLConnectionTest, CancelledConnectionSaysNothingMore)
 {
     server.route("/slow", ScriptedReply { .body = "late", .delay = 3000ms });
-    recorder->thread = std::this_thread::get_id();
+    recorder->expectThread(std::this_thread::get_id());
     auto connection = alloc<NSURLConnection>()->initWithRequest(request("/slow"), recorder, true);
     ASSERT_TRUE(server.waitForRequest("/slow"));
     connection->cancel();
     dv::testing::runMainLoopUntil([] { return false; }, 0.2);
-    EXPECT_TRUE(recorder->calls.empty());
+    EXPECT_TRUE(recorder->callList().empty());
 }
 
 TEST_F(NSURLConnectionTest, ChallengeIsAnsweredThroughTheSender)
@@ -160,13 +177,13 @@ TEST_F(NSURLConnectionTest, ChallengeIsAnsweredThroughTheSender)
     server.route("/secret", ScriptedReply { .body = "ok", .user = "u", .password = "p" });
     recorder->credential = NSURLCredential::credentialWithUser("u"_ns, "p"_ns, NSURLCredentialPersistenceForSession);
     ASSERT_TRUE(runOnWorker(request("/secret")));
-    EXPECT_EQ(recorder->calls.front(), "challenge");
+    EXPECT_EQ(recorder->callList().front(), "challenge");
     EXPECT_EQ(recorder->body, "ok");
 
     recorder = alloc<ConnectionRecorder>();
     ASSERT_TRUE(runOnWorker(request("/secret")));
     EXPECT_EQ(dv::as<NSHTTPURLResponse>(recorder->response)->statusCode(), 401);
-    EXPECT_EQ(recorder->calls.back(), "finished");
+    EXPECT_EQ(recorder->callList().back(), "finished");
 }
 
 TEST_F(NSURLConnectionTest, RefusedCachingLeavesTheSharedCacheEmpty)

@@ -2,6 +2,7 @@
 // whose file cannot take its bytes.
 #include "SessionTestSupport.h"
 
+#include "platform/base/NSDictionary.h"
 #include "platform/base/Scope.h"
 
 #include <csignal>
@@ -44,14 +45,14 @@ TEST_F(SessionTest, CancellingAnUploadWhoseFileReadIsStalledEndsAtOnce)
     // Ending the task must not wait for the read (nor close the file under it).
     task->cancel();
     EXPECT_TRUE(delegate->waitComplete(5));
-    ASSERT_TRUE(delegate->error);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    ASSERT_TRUE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCancelled);
 
     // The read ends with the file; nothing more is reported.
     ::close(writer);
     writer = -1;
     dv::testing::runMainLoopUntil([] { return false; }, 0.1);
-    EXPECT_EQ(delegate->completions, 1);
+    EXPECT_EQ(delegate->recorded().completions, 1);
 }
 
 // Holds the size of files this process writes to `bytes` for its lifetime; a write past it fails
@@ -88,20 +89,19 @@ TEST_F(SessionTest, DownloadThatCannotBeWrittenFailsWhereverTheWriteFails)
     // download is not whole, and must not be handed over as if it were.
     session->downloadTaskWithRequest(request("/small"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    ASSERT_TRUE(delegate->error);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCannotWriteToFile);
-    EXPECT_TRUE(delegate->error->userInfo()->objectForKey(NSLocalizedFailureReasonErrorKey));
+    ASSERT_TRUE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCannotWriteToFile);
+    EXPECT_TRUE(delegate->recorded().error->userInfo()->objectForKey(NSLocalizedFailureReasonErrorKey));
     EXPECT_EQ(delegate->callList().back(), "complete");
-    EXPECT_TRUE(delegate->downloadedPath.empty());
+    EXPECT_TRUE(delegate->recorded().downloadedPath.empty());
 
     // A large one fails while it is written.
-    delegate->completions = 0;
-    delegate->error = nullptr;
+    delegate->forgetCompletions();
     session->downloadTaskWithRequest(request("/large"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    ASSERT_TRUE(delegate->error);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCannotWriteToFile);
-    EXPECT_TRUE(delegate->downloadedPath.empty());
+    ASSERT_TRUE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCannotWriteToFile);
+    EXPECT_TRUE(delegate->recorded().downloadedPath.empty());
 }
 
 } // namespace

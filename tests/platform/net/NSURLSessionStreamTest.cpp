@@ -26,12 +26,12 @@ TEST_F(SessionTest, StreamedUploadAsksTheDelegateForItsBody)
     EXPECT_EQ(task->countOfBytesExpectedToSend(), NSURLSessionTransferSizeUnknown);
     task->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_FALSE(delegate->error) << (delegate->error ? delegate->error->code() : 0);
+    EXPECT_FALSE(delegate->recorded().error) << (delegate->recorded().error ? delegate->recorded().error->code() : 0);
     EXPECT_EQ(delegate->callOrder(), (Calls { "body-stream", "sent", "response", "data", "complete" }));
     auto seen = server.requests().back();
     EXPECT_EQ(seen.body, payload);
     EXPECT_EQ(seen.header("transfer-encoding"), "chunked");
-    EXPECT_EQ(delegate->sentTotals.back(), 100000);
+    EXPECT_EQ(delegate->recorded().sentTotals.back(), 100000);
 }
 
 TEST_F(SessionTest, StreamedUploadWithALengthSendsItAndFallsBackToTheRequestStream)
@@ -46,7 +46,7 @@ TEST_F(SessionTest, StreamedUploadWithALengthSendsItAndFallsBackToTheRequestStre
     EXPECT_EQ(task->countOfBytesExpectedToSend(), 20);
     task->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_FALSE(delegate->error);
+    EXPECT_FALSE(delegate->recorded().error);
     auto seen = server.requests().back();
     EXPECT_EQ(seen.body, "exactly twenty bytes");
     EXPECT_EQ(seen.header("content-length"), "20");
@@ -67,7 +67,7 @@ TEST_F(SessionTest, RedirectedStreamBodyIsAskedForAgain)
     post->setHTTPBodyStream(streamOf("original"));
     session->dataTaskWithRequest(post)->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_FALSE(delegate->error);
+    EXPECT_FALSE(delegate->recorded().error);
     auto seen = server.requests();
     ASSERT_EQ(seen.size(), 2u);
     // The request's own stream serves the first attempt; the repeat asks for a fresh one.
@@ -85,8 +85,8 @@ TEST_F(SessionTest, StreamThatCannotBeReadFailsTheUpload)
     post->setHTTPMethod("POST"_ns);
     session->uploadTaskWithStreamedRequest(post)->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    ASSERT_TRUE(delegate->error);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorRequestBodyStreamExhausted);
+    ASSERT_TRUE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorRequestBodyStreamExhausted);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "SessionTestSupport.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/base/NSException.h"
@@ -36,8 +37,8 @@ TEST_F(SessionTest, DataTaskReportsResponseDataAndCompletionInOrder)
     EXPECT_NE(task->state(), NSURLSessionTaskStateSuspended);
     ASSERT_TRUE(delegate->waitComplete());
     EXPECT_EQ(delegate->callOrder(), (Calls { "response", "data", "will-cache", "complete" }));
-    EXPECT_FALSE(delegate->error);
-    EXPECT_EQ(delegate->body, "hello world");
+    EXPECT_FALSE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().body, "hello world");
     EXPECT_EQ(task->state(), NSURLSessionTaskStateCompleted);
     auto http = dv::as<NSHTTPURLResponse>(task->response());
     ASSERT_TRUE(http);
@@ -46,7 +47,7 @@ TEST_F(SessionTest, DataTaskReportsResponseDataAndCompletionInOrder)
     EXPECT_EQ(task->countOfBytesReceived(), 11);
     EXPECT_EQ(task->countOfBytesExpectedToReceive(), 11);
     // The counter already counts a chunk when its callback runs.
-    EXPECT_EQ(delegate->receivedCounterAtData, 11);
+    EXPECT_EQ(delegate->recorded().receivedCounterAtData, 11);
 }
 
 TEST_F(SessionTest, HTTPErrorStatusIsAResponseNotAFailure)
@@ -55,9 +56,9 @@ TEST_F(SessionTest, HTTPErrorStatusIsAResponseNotAFailure)
     makeSession();
     session->dataTaskWithRequest(request("/missing"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_FALSE(delegate->error);
-    EXPECT_EQ(dv::as<NSHTTPURLResponse>(delegate->response)->statusCode(), 404);
-    EXPECT_EQ(delegate->body, "nope");
+    EXPECT_FALSE(delegate->recorded().error);
+    EXPECT_EQ(dv::as<NSHTTPURLResponse>(delegate->recorded().response)->statusCode(), 404);
+    EXPECT_EQ(delegate->recorded().body, "nope");
 }
 
 TEST_F(SessionTest, PostWithoutABodyStillCompletes)
@@ -70,8 +71,8 @@ TEST_F(SessionTest, PostWithoutABodyStillCompletes)
     post->setTimeoutInterval(5);
     session->dataTaskWithRequest(post)->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_FALSE(delegate->error);
-    EXPECT_EQ(delegate->body, "ok");
+    EXPECT_FALSE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().body, "ok");
 }
 
 TEST_F(SessionTest, RedirectIsFollowedAndPostBecomesGet)
@@ -87,9 +88,9 @@ TEST_F(SessionTest, RedirectIsFollowedAndPostBecomesGet)
     task->resume();
     ASSERT_TRUE(delegate->waitComplete());
     EXPECT_EQ(delegate->callOrder(), (Calls { "sent", "redirect", "response", "data", "will-cache", "complete" }));
-    EXPECT_EQ(delegate->redirects.at(0)->HTTPMethod()->utf8(), "GET");
-    EXPECT_FALSE(delegate->redirects.at(0)->HTTPBody());
-    EXPECT_EQ(delegate->body, "arrived");
+    EXPECT_EQ(delegate->recorded().redirects.at(0)->HTTPMethod()->utf8(), "GET");
+    EXPECT_FALSE(delegate->recorded().redirects.at(0)->HTTPBody());
+    EXPECT_EQ(delegate->recorded().body, "arrived");
     EXPECT_EQ(task->response()->URL()->path()->utf8(), "/to");
     EXPECT_EQ(task->currentRequest()->URL()->path()->utf8(), "/to");
     EXPECT_EQ(task->originalRequest()->URL()->path()->utf8(), "/from");
@@ -123,8 +124,8 @@ TEST_F(SessionTest, NilRedirectAnswerMakesTheRedirectFinal)
     session->dataTaskWithRequest(request("/from"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
     EXPECT_EQ(delegate->callOrder(), (Calls { "redirect", "response", "data", "complete" }));
-    EXPECT_EQ(dv::as<NSHTTPURLResponse>(delegate->response)->statusCode(), 302);
-    EXPECT_EQ(delegate->body, "moved");
+    EXPECT_EQ(dv::as<NSHTTPURLResponse>(delegate->recorded().response)->statusCode(), 302);
+    EXPECT_EQ(delegate->recorded().body, "moved");
     EXPECT_EQ(server.requestCount("/to"), 0u);
 }
 
@@ -134,8 +135,8 @@ TEST_F(SessionTest, EndlessRedirectsFailWithTooManyRedirects)
     makeSession();
     session->dataTaskWithRequest(request("/loop"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    ASSERT_TRUE(delegate->error);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorHTTPTooManyRedirects);
+    ASSERT_TRUE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorHTTPTooManyRedirects);
     EXPECT_EQ(delegate->callOrder(), (Calls { "complete" }));
 }
 
@@ -152,12 +153,12 @@ TEST_F(SessionTest, BasicChallengeIsAnsweredWithACredential)
     session->dataTaskWithRequest(request("/secret"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
     EXPECT_EQ(delegate->callOrder(), (Calls { "task-challenge", "response", "data", "will-cache", "complete" }));
-    EXPECT_EQ(delegate->body, "inside");
-    auto space = delegate->challenges.at(0)->protectionSpace();
+    EXPECT_EQ(delegate->recorded().body, "inside");
+    auto space = delegate->recorded().challenges.at(0)->protectionSpace();
     EXPECT_EQ(space->authenticationMethod()->utf8(), NSURLAuthenticationMethodHTTPBasic->utf8());
     EXPECT_EQ(space->realm()->utf8(), "dovrelta");
     EXPECT_EQ(space->port(), server.port());
-    EXPECT_EQ(dv::as<NSHTTPURLResponse>(delegate->challenges.at(0)->failureResponse())->statusCode(), 401);
+    EXPECT_EQ(dv::as<NSHTTPURLResponse>(delegate->recorded().challenges.at(0)->failureResponse())->statusCode(), 401);
 }
 
 TEST_F(SessionTest, WrongCredentialIsChallengedAgainThenTheRefusalIsDelivered)
@@ -173,10 +174,10 @@ TEST_F(SessionTest, WrongCredentialIsChallengedAgainThenTheRefusalIsDelivered)
     session->dataTaskWithRequest(request("/secret"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
     EXPECT_EQ(delegate->callOrder(), (Calls { "task-challenge", "response", "data", "complete" }));
-    EXPECT_EQ(delegate->challenges.size(), 2u);
-    EXPECT_EQ(delegate->challenges.at(1)->previousFailureCount(), 1);
-    EXPECT_EQ(dv::as<NSHTTPURLResponse>(delegate->response)->statusCode(), 401);
-    EXPECT_FALSE(delegate->error);
+    EXPECT_EQ(delegate->recorded().challenges.size(), 2u);
+    EXPECT_EQ(delegate->recorded().challenges.at(1)->previousFailureCount(), 1);
+    EXPECT_EQ(dv::as<NSHTTPURLResponse>(delegate->recorded().response)->statusCode(), 401);
+    EXPECT_FALSE(delegate->recorded().error);
 }
 
 TEST_F(SessionTest, CancelledChallengeFailsTheTaskAsCancelled)
@@ -188,8 +189,8 @@ TEST_F(SessionTest, CancelledChallengeFailsTheTaskAsCancelled)
     makeSession();
     session->dataTaskWithRequest(request("/secret"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    ASSERT_TRUE(delegate->error);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    ASSERT_TRUE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCancelled);
 }
 
 TEST_F(SessionTest, SilentServerTimesOutWithTheFailingURL)
@@ -200,11 +201,11 @@ TEST_F(SessionTest, SilentServerTimesOutWithTheFailingURL)
     slow->setTimeoutInterval(0.2);
     session->dataTaskWithRequest(slow)->resume();
     ASSERT_TRUE(delegate->waitComplete(5));
-    ASSERT_TRUE(delegate->error);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorTimedOut);
-    EXPECT_EQ(delegate->error->domain()->utf8(), "NSURLErrorDomain");
-    EXPECT_TRUE(dv::equal(delegate->error->userInfo()->objectForKey(NSURLErrorFailingURLErrorKey), slow->URL()));
-    EXPECT_EQ(delegate->error->localizedDescription()->utf8(), "The request timed out.");
+    ASSERT_TRUE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorTimedOut);
+    EXPECT_EQ(delegate->recorded().error->domain()->utf8(), "NSURLErrorDomain");
+    EXPECT_TRUE(dv::equal(delegate->recorded().error->userInfo()->objectForKey(NSURLErrorFailingURLErrorKey), slow->URL()));
+    EXPECT_EQ(delegate->recorded().error->localizedDescription()->utf8(), "The request timed out.");
 }
 
 TEST_F(SessionTest, UnsupportedURLStillMakesATaskThatFailsOnResume)
@@ -215,7 +216,7 @@ TEST_F(SessionTest, UnsupportedURLStillMakesATaskThatFailsOnResume)
     EXPECT_EQ(delegate->callList().size(), 0u);
     task->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->error->code(), NSURLErrorUnsupportedURL);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorUnsupportedURL);
     auto none = session->dataTaskWithRequest(NSURLRequest::requestWithURL(nil));
     ASSERT_TRUE(none);
 }
@@ -226,16 +227,16 @@ TEST_F(SessionTest, RefusedConnectionAndOfflineMachineReportTheirCodes)
     makeSession();
     session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(dead)))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCannotConnectToHost);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCannotConnectToHost);
 
     dv::setNetworkSimulatedOffline(true);
-    delegate->completions = 0;
+    delegate->forgetCompletions();
     server.route("/x", ScriptedReply { .body = "x" });
     session->dataTaskWithRequest(request("/x"))->resume();
     bool done = delegate->waitComplete();
     dv::setNetworkSimulatedOffline(false);
     ASSERT_TRUE(done);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorNotConnectedToInternet);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorNotConnectedToInternet);
     EXPECT_EQ(server.requestCount("/x"), 0u);
 }
 
@@ -246,10 +247,10 @@ TEST_F(SessionTest, CancellingASuspendedTaskCompletesItOnce)
     task->cancel();
     task->cancel();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCancelled);
     task->resume();
     dv::testing::runMainLoopUntil([] { return false; }, 0.1);
-    EXPECT_EQ(delegate->completions, 1);
+    EXPECT_EQ(delegate->recorded().completions, 1);
     EXPECT_EQ(task->state(), NSURLSessionTaskStateCompleted);
     EXPECT_EQ(server.requestCount("/never"), 0u);
 }
@@ -267,7 +268,7 @@ TEST_F(SessionTest, CancellingWhileTheServerThinksCompletesCancelled)
     EXPECT_TRUE(state == NSURLSessionTaskStateCanceling || state == NSURLSessionTaskStateCompleted) << state;
     ASSERT_TRUE(delegate->waitComplete());
     EXPECT_EQ(task->state(), NSURLSessionTaskStateCompleted);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCancelled);
     EXPECT_EQ(delegate->callOrder(), (Calls { "complete" }));
 }
 
@@ -277,11 +278,11 @@ TEST_F(SessionTest, CancellingDuringTheBodyStopsTheData)
     makeSession();
     auto task = session->dataTaskWithRequest(request("/long"));
     task->resume();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return !delegate->body.empty(); }, 5));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(delegate->mutex); return !delegate->record.body.empty(); }, 5));
     task->cancel();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
-    EXPECT_LT(delegate->body.size(), 200u);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCancelled);
+    EXPECT_LT(delegate->recorded().body.size(), 200u);
     EXPECT_EQ(delegate->callList().back(), "complete");
 }
 
@@ -289,25 +290,25 @@ TEST_F(SessionTest, CancellingWhileTheDelegateDecidesIgnoresTheLateAnswer)
 {
     server.route("/r", ScriptedReply { .body = "body" });
     std::function<void(NSURLSessionResponseDisposition)> held;
-    std::mutex heldMutex;
+    dv::Mutex heldMutex;
     delegate->onResponse = [&](const Ref<NSURLResponse>&, auto done) {
-        std::lock_guard lock(heldMutex);
+        dv::MutexLocker lock(heldMutex);
         held = done;
     };
     makeSession();
     auto task = session->dataTaskWithRequest(request("/r"));
     task->resume();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(heldMutex); return bool(held); }, 5));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(heldMutex); return bool(held); }, 5));
     task->cancel();
     ASSERT_TRUE(delegate->waitComplete());
     {
-        std::lock_guard lock(heldMutex);
+        dv::MutexLocker lock(heldMutex);
         held(NSURLSessionResponseAllow);
     }
     dv::testing::runMainLoopUntil([] { return false; }, 0.1);
     EXPECT_EQ(delegate->callOrder(), (Calls { "response", "complete" }));
-    EXPECT_EQ(delegate->completions, 1);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    EXPECT_EQ(delegate->recorded().completions, 1);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCancelled);
 }
 
 TEST_F(SessionTest, ResponseDispositionCancelEndsTheTaskWithoutData)
@@ -318,7 +319,7 @@ TEST_F(SessionTest, ResponseDispositionCancelEndsTheTaskWithoutData)
     session->dataTaskWithRequest(request("/r"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
     EXPECT_EQ(delegate->callOrder(), (Calls { "response", "complete" }));
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCancelled);
 }
 
 TEST_F(SessionTest, SuspendedTaskResumesWhereItStopped)
@@ -329,13 +330,13 @@ TEST_F(SessionTest, SuspendedTaskResumesWhereItStopped)
     makeSession();
     auto task = session->dataTaskWithRequest(request("/pieces"));
     task->resume();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return !delegate->body.empty(); }, 5));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(delegate->mutex); return !delegate->record.body.empty(); }, 5));
     task->suspend();
     EXPECT_EQ(task->state(), NSURLSessionTaskStateSuspended);
     task->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_FALSE(delegate->error);
-    EXPECT_EQ(delegate->body, "0123456789");
+    EXPECT_FALSE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().body, "0123456789");
 }
 
 TEST_F(SessionTest, UploadFromDataReportsSentBytes)
@@ -348,10 +349,10 @@ TEST_F(SessionTest, UploadFromDataReportsSentBytes)
     EXPECT_EQ(task->countOfBytesExpectedToSend(), 300000);
     task->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_FALSE(delegate->error);
+    EXPECT_FALSE(delegate->recorded().error);
     EXPECT_EQ(server.requests().back().body, payload);
-    ASSERT_FALSE(delegate->sentTotals.empty());
-    EXPECT_EQ(delegate->sentTotals.back(), 300000);
+    ASSERT_FALSE(delegate->recorded().sentTotals.empty());
+    EXPECT_EQ(delegate->recorded().sentTotals.back(), 300000);
     EXPECT_EQ(task->countOfBytesSent(), 300000);
     auto order = delegate->callOrder();
     EXPECT_EQ(order.front(), "sent");
@@ -370,13 +371,13 @@ TEST_F(SessionTest, UploadFromFileSendsTheFile)
     EXPECT_EQ(task->countOfBytesExpectedToSend(), 70000);
     task->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_FALSE(delegate->error);
+    EXPECT_FALSE(delegate->recorded().error);
     EXPECT_EQ(server.requests().back().body.size(), 70000u);
 
-    delegate->completions = 0;
+    delegate->forgetCompletions();
     session->uploadTaskWithRequestFromFile(post, NSURL::fileURLWithPath("/nonexistent/file"_ns, false))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->error->code(), NSURLErrorFileDoesNotExist);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorFileDoesNotExist);
 }
 
 TEST_F(SessionTest, DownloadWritesAFileThatLivesForTheCallback)
@@ -386,15 +387,15 @@ TEST_F(SessionTest, DownloadWritesAFileThatLivesForTheCallback)
     auto task = session->downloadTaskWithRequest(request("/file"));
     task->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_FALSE(delegate->error);
+    EXPECT_FALSE(delegate->recorded().error);
     auto order = delegate->callOrder();
     EXPECT_EQ(order, (Calls { "wrote", "finished-download", "complete" }));
-    EXPECT_TRUE(delegate->downloadExistedDuringCallback);
-    EXPECT_EQ(delegate->downloadedContent.size(), 300000u);
-    EXPECT_EQ(delegate->downloadedContent.substr(0, 3), "abc");
-    EXPECT_FALSE(std::filesystem::exists(delegate->downloadedPath));
-    EXPECT_EQ(delegate->writtenTotals.back(), 300000);
-    EXPECT_EQ(delegate->expectedToWrite, 300000);
+    EXPECT_TRUE(delegate->recorded().downloadExistedDuringCallback);
+    EXPECT_EQ(delegate->recorded().downloadedContent.size(), 300000u);
+    EXPECT_EQ(delegate->recorded().downloadedContent.substr(0, 3), "abc");
+    EXPECT_FALSE(std::filesystem::exists(delegate->recorded().downloadedPath));
+    EXPECT_EQ(delegate->recorded().writtenTotals.back(), 300000);
+    EXPECT_EQ(delegate->recorded().expectedToWrite, 300000);
 }
 
 TEST_F(SessionTest, CancelledDownloadResumesFromItsResumeData)
@@ -404,33 +405,36 @@ TEST_F(SessionTest, CancelledDownloadResumesFromItsResumeData)
     makeSession();
     auto task = session->downloadTaskWithRequest(request("/big"));
     task->resume();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->writtenTotals.size() >= 3; }, 5));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(delegate->mutex); return delegate->record.writtenTotals.size() >= 3; }, 5));
     Ref<NSData> resumeData;
     std::atomic<bool> produced { false };
     task->cancelByProducingResumeData([&](const Ref<NSData>& data) { resumeData = data; produced = true; });
     ASSERT_TRUE(delegate->waitComplete());
     ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { return produced.load(); }, 5));
     ASSERT_TRUE(resumeData);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
-    EXPECT_TRUE(dv::equal(delegate->error->userInfo()->objectForKey(NSURLSessionDownloadTaskResumeData), resumeData));
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCancelled);
+    EXPECT_TRUE(dv::equal(delegate->recorded().error->userInfo()->objectForKey(NSURLSessionDownloadTaskResumeData), resumeData));
 
     server.route("/big", ScriptedReply { .contentType = "application/octet-stream", .generatedLength = 400000, .etag = "\"v1\"" });
-    delegate->completions = 0;
-    delegate->calls.clear();
+    delegate->forgetCompletions();
+    {
+        dv::MutexLocker lock(delegate->mutex);
+        delegate->record.calls.clear();
+    }
     auto resumed = session->downloadTaskWithResumeData(resumeData);
     resumed->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_FALSE(delegate->error);
+    EXPECT_FALSE(delegate->recorded().error);
     EXPECT_EQ(delegate->callOrder().front(), "resumed");
-    ASSERT_TRUE(delegate->resumedAt);
-    EXPECT_GT(delegate->resumedAt->first, 0);
-    EXPECT_EQ(delegate->resumedAt->second, 400000);
-    ASSERT_EQ(delegate->downloadedContent.size(), 400000u);
+    ASSERT_TRUE(delegate->recorded().resumedAt);
+    EXPECT_GT(delegate->recorded().resumedAt->first, 0);
+    EXPECT_EQ(delegate->recorded().resumedAt->second, 400000);
+    ASSERT_EQ(delegate->recorded().downloadedContent.size(), 400000u);
     std::string expected(400000, '\0');
     for (size_t i = 0; i < expected.size(); ++i)
         expected[i] = static_cast<char>('a' + i % 26);
-    EXPECT_EQ(delegate->downloadedContent, expected);
-    EXPECT_EQ(server.requests().back().header("range"), "bytes=" + std::to_string(delegate->resumedAt->first) + "-");
+    EXPECT_EQ(delegate->recorded().downloadedContent, expected);
+    EXPECT_EQ(server.requests().back().header("range"), "bytes=" + std::to_string(delegate->recorded().resumedAt->first) + "-");
     EXPECT_EQ(server.requests().back().header("if-range"), "\"v1\"");
 }
 
@@ -441,7 +445,7 @@ TEST_F(SessionTest, ResumeDataThatIsNotOursFailsTheTask)
     ASSERT_TRUE(task);
     task->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    ASSERT_TRUE(delegate->error);
+    ASSERT_TRUE(delegate->recorded().error);
 }
 
 TEST_F(SessionTest, ResumeDataCannotReachOutsideTheDownloadFolder)
@@ -464,11 +468,11 @@ TEST_F(SessionTest, ResumeDataCannotReachOutsideTheDownloadFolder)
     };
     for (auto path : { victim, downloads / "CFNetworkDownload_link.tmp", downloads / ".." / victim.filename(),
                        downloads / "sub" / "CFNetworkDownload_deep.tmp", downloads / "precious.txt", fs::path("CFNetworkDownload_precious.tmp") }) {
-        delegate->completions = 0;
+        delegate->forgetCompletions();
         session->downloadTaskWithResumeData(resumeData(path))->resume();
         ASSERT_TRUE(delegate->waitComplete()) << path;
-        ASSERT_TRUE(delegate->error) << path;
-        EXPECT_EQ(delegate->error->code(), NSURLErrorCannotDecodeRawData) << path;
+        ASSERT_TRUE(delegate->recorded().error) << path;
+        EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCannotDecodeRawData) << path;
     }
     for (auto path : { victim, downloads / "sub" / "CFNetworkDownload_deep.tmp", downloads / "precious.txt" }) {
         std::ifstream in(path);
@@ -486,14 +490,14 @@ TEST_F(SessionTest, CookiesSetByOneResponseGoWithTheNextRequest)
     makeSession();
     session->dataTaskWithRequest(request("/login"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    delegate->completions = 0;
+    delegate->forgetCompletions();
     session->dataTaskWithRequest(request("/home"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
     EXPECT_EQ(server.requests().back().header("cookie"), "sid=abc123");
     // An ephemeral session keeps its cookies to itself.
     EXPECT_EQ(NSHTTPCookieStorage::sharedHTTPCookieStorage()->cookiesForURL(url("/home"))->count(), 0u);
 
-    delegate->completions = 0;
+    delegate->forgetCompletions();
     auto noCookies = request("/home");
     noCookies->setHTTPShouldHandleCookies(false);
     session->dataTaskWithRequest(noCookies)->resume();
@@ -509,16 +513,19 @@ TEST_F(SessionTest, FreshResponsesComeFromTheCacheAfterWillCache)
     ASSERT_TRUE(delegate->waitComplete());
     EXPECT_EQ(delegate->callOrder(), (Calls { "response", "data", "will-cache", "complete" }));
 
-    delegate->completions = 0;
-    delegate->calls.clear();
-    delegate->body.clear();
+    delegate->forgetCompletions();
+    {
+        dv::MutexLocker lock(delegate->mutex);
+        delegate->record.calls.clear();
+        delegate->record.body.clear();
+    }
     session->dataTaskWithRequest(request("/cached"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->body, "fresh");
+    EXPECT_EQ(delegate->recorded().body, "fresh");
     EXPECT_EQ(server.requestCount("/cached"), 1u);
     EXPECT_EQ(delegate->callOrder(), (Calls { "response", "data", "complete" }));
 
-    delegate->completions = 0;
+    delegate->forgetCompletions();
     auto reload = request("/cached");
     reload->setCachePolicy(NSURLRequestReloadIgnoringLocalCacheData);
     session->dataTaskWithRequest(reload)->resume();
@@ -535,32 +542,32 @@ TEST_F(SessionTest, NilWillCacheAnswerStoresNothing)
     ASSERT_TRUE(delegate->waitComplete());
     EXPECT_FALSE(session->configuration()->URLCache()->cachedResponseForRequest(request("/nocache")));
 
-    delegate->completions = 0;
+    delegate->forgetCompletions();
     auto onlyCache = request("/elsewhere");
     onlyCache->setCachePolicy(NSURLRequestReturnCacheDataDontLoad);
     session->dataTaskWithRequest(onlyCache)->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->error->code(), NSURLErrorResourceUnavailable);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorResourceUnavailable);
 }
 
 TEST_F(SessionTest, CompletionHandlerTasksBypassTheDataCallbacks)
 {
     server.route("/c", ScriptedReply { .body = "handled" });
     makeSession();
-    std::mutex m;
+    dv::Mutex m;
     std::string got;
     Ref<NSURLResponse> response;
     Ref<NSError> failure;
     bool done = false;
     session->dataTaskWithRequest(request("/c"), [&](const Ref<NSData>& data, const Ref<NSURLResponse>& r, const Ref<NSError>& error) {
-        std::lock_guard lock(m);
+        dv::MutexLocker lock(m);
         failure = error;
         got = std::string(data->view());
         response = r;
         done = true;
     })->resume();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(m); return done; }, 5));
-    std::lock_guard lock(m);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(m); return done; }, 5));
+    dv::MutexLocker lock(m);
     EXPECT_FALSE(failure);
     EXPECT_EQ(got, "handled");
     EXPECT_EQ(dv::as<NSHTTPURLResponse>(response)->statusCode(), 200);
@@ -574,9 +581,9 @@ TEST_F(SessionTest, ChunkedBodyHasUnknownExpectedLength)
     auto task = session->dataTaskWithRequest(request("/chunks"));
     task->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->body, "abcdefghij");
+    EXPECT_EQ(delegate->recorded().body, "abcdefghij");
     EXPECT_EQ(task->countOfBytesExpectedToReceive(), NSURLSessionTransferSizeUnknown);
-    EXPECT_EQ(delegate->response->expectedContentLength(), -1);
+    EXPECT_EQ(delegate->recorded().response->expectedContentLength(), -1);
 }
 
 TEST_F(SessionTest, ByteCountersAreObservable)
@@ -584,16 +591,16 @@ TEST_F(SessionTest, ByteCountersAreObservable)
     server.route("/obs", ScriptedReply { .body = std::string(5000, 'o') });
     makeSession();
     auto task = session->dataTaskWithRequest(request("/obs"));
-    std::mutex m;
+    dv::Mutex m;
     std::vector<std::int64_t> seen;
     auto token = task->observe("countOfBytesReceived", NSKeyValueObservingOptionNew, [&](const id&, const dv::KeyValueChange& change) {
-        std::lock_guard lock(m);
+        dv::MutexLocker lock(m);
         seen.push_back(dv::as<NSNumber>(change.newValue)->longLongValue());
     });
     task->resume();
     ASSERT_TRUE(delegate->waitComplete());
     task->removeObservation(token);
-    std::lock_guard lock(m);
+    dv::MutexLocker lock(m);
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.back(), 5000);
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
@@ -604,12 +611,12 @@ TEST_F(SessionTest, StateChangesAreObservableAndObserversMayCallBackIntoTheTask)
     server.route("/state", ScriptedReply { .body = "x", .delay = 3000ms });
     makeSession();
     auto task = session->dataTaskWithRequest(request("/state"));
-    std::mutex m;
+    dv::Mutex m;
     std::vector<NSInteger> seen;
     Weak<NSURLSessionTask> weakTask = task;
     auto token = task->observe("state", NSKeyValueObservingOptionNew, [&](const id&, const dv::KeyValueChange& change) {
         {
-            std::lock_guard lock(m);
+            dv::MutexLocker lock(m);
             seen.push_back(dv::as<NSNumber>(change.newValue)->integerValue());
         }
         // Answering a suspend with a cancel, from inside the notification.
@@ -621,7 +628,7 @@ TEST_F(SessionTest, StateChangesAreObservableAndObserversMayCallBackIntoTheTask)
     task->suspend();
     ASSERT_TRUE(delegate->waitComplete());
     task->removeObservation(token);
-    std::lock_guard lock(m);
+    dv::MutexLocker lock(m);
     // Each notice reads the state when it is delivered, so the cancel's notice may already see
     // the task completed.
     ASSERT_GE(seen.size(), 3u);
@@ -630,7 +637,7 @@ TEST_F(SessionTest, StateChangesAreObservableAndObserversMayCallBackIntoTheTask)
     EXPECT_EQ(seen.back(), NSURLSessionTaskStateCompleted);
     for (std::size_t i = 2; i < seen.size(); ++i)
         EXPECT_TRUE(seen[i] == NSURLSessionTaskStateCanceling || seen[i] == NSURLSessionTaskStateCompleted) << i;
-    EXPECT_EQ(delegate->error ? delegate->error->code() : 0, NSURLErrorCancelled);
+    EXPECT_EQ(delegate->recorded().error ? delegate->recorded().error->code() : 0, NSURLErrorCancelled);
 }
 
 // A state hook installed for one test, removed however the test ends.
@@ -656,8 +663,8 @@ TEST_F(SessionTest, ResumeHooksRunBeforeTheTaskCanEndAndMaySuspendOrCancelIt)
     std::vector<std::string> heard;
     std::function<void(const Ref<NSURLSessionTask>&)> then;
     auto watch = [&](const Ref<NSURLSessionTask>& task) {
-        std::lock_guard lock(delegate->mutex);
-        endedBefore = delegate->completions;
+        dv::MutexLocker lock(delegate->mutex);
+        endedBefore = delegate->record.completions;
         watched = task;
     };
     ResumeHook hook([&](const Ref<NSURLSessionTask>& task, NSURLSessionTaskState before) {
@@ -666,8 +673,8 @@ TEST_F(SessionTest, ResumeHooksRunBeforeTheTaskCanEndAndMaySuspendOrCancelIt)
         // A resuming thread held up right after the resume, as on a busy machine: by now the
         // delegate queue has run whatever the task had given it.
         session->delegateQueue()->waitUntilAllOperationsAreFinished();
-        std::lock_guard lock(delegate->mutex);
-        heard.push_back(std::string(delegate->completions > endedBefore ? "ended" : "not ended") + (task->state() == NSURLSessionTaskStateRunning ? ", running" : "")
+        dv::MutexLocker lock(delegate->mutex);
+        heard.push_back(std::string(delegate->record.completions > endedBefore ? "ended" : "not ended") + (task->state() == NSURLSessionTaskStateRunning ? ", running" : "")
             + (before == NSURLSessionTaskStateSuspended ? ", was suspended" : ""));
         if (then)
             then(task);
@@ -682,7 +689,7 @@ TEST_F(SessionTest, ResumeHooksRunBeforeTheTaskCanEndAndMaySuspendOrCancelIt)
     watch(session->dataTaskWithRequest(request("/x")));
     watched->resume();
     dv::setNetworkSimulatedOffline(false);
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 2; }));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(delegate->mutex); return delegate->record.completions == 2; }));
     EXPECT_EQ(heard, (Calls { "not ended, running, was suspended", "not ended, running, was suspended" }));
 
     // Cancelled from its hook: the task ends cancelled without asking the server.
@@ -690,8 +697,8 @@ TEST_F(SessionTest, ResumeHooksRunBeforeTheTaskCanEndAndMaySuspendOrCancelIt)
     then = [](const Ref<NSURLSessionTask>& task) { task->cancel(); };
     watch(session->dataTaskWithRequest(request("/x")));
     watched->resume();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 3; }));
-    EXPECT_EQ(delegate->error ? delegate->error->code() : 0, NSURLErrorCancelled);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(delegate->mutex); return delegate->record.completions == 3; }));
+    EXPECT_EQ(delegate->recorded().error ? delegate->recorded().error->code() : 0, NSURLErrorCancelled);
     EXPECT_EQ(heard, (Calls { "not ended, running, was suspended" }));
 
     // Suspended from its hook: nothing starts until the next resume, which then loads it once.
@@ -703,8 +710,8 @@ TEST_F(SessionTest, ResumeHooksRunBeforeTheTaskCanEndAndMaySuspendOrCancelIt)
     EXPECT_EQ(watched->state(), NSURLSessionTaskStateSuspended);
     then = nullptr;
     watched->resume();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 4; }));
-    EXPECT_FALSE(delegate->error);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(delegate->mutex); return delegate->record.completions == 4; }));
+    EXPECT_FALSE(delegate->recorded().error);
     EXPECT_EQ(server.requestCount("/x"), 1u);
     EXPECT_EQ(heard, (Calls { "not ended, running, was suspended", "not ended, running, was suspended" }));
 }
@@ -750,8 +757,8 @@ TEST_F(SessionTest, ACancelWhileTheTaskStartsEndsItOnceTheStartIsDone)
         // thread, or the resource time-out), and all the time the delegate queue needs.
         task->cancel();
         session->delegateQueue()->waitUntilAllOperationsAreFinished();
-        std::lock_guard lock(delegate->mutex);
-        completionsDuringTheStart = delegate->completions;
+        dv::MutexLocker lock(delegate->mutex);
+        completionsDuringTheStart = delegate->record.completions;
     });
     task->resume();
     // The task's end would have run on the delegate queue while this thread still started it,
@@ -759,8 +766,8 @@ TEST_F(SessionTest, ACancelWhileTheTaskStartsEndsItOnceTheStartIsDone)
     EXPECT_EQ(completionsDuringTheStart, 0);
     ASSERT_TRUE(delegate->waitComplete());
     dv::testing::runMainLoopUntil([] { return false; }, 0.1);
-    EXPECT_EQ(delegate->completions, 1);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    EXPECT_EQ(delegate->recorded().completions, 1);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCancelled);
     EXPECT_EQ(task->state(), NSURLSessionTaskStateCompleted);
     EXPECT_EQ(server.requestCount("/x"), 0u);
 }
@@ -796,7 +803,7 @@ TEST_F(SessionTest, FinishingInvalidationWaitsForRunningTasksThenReleasesTheDele
     session->dataTaskWithRequest(request("/a"))->resume();
     session->finishTasksAndInvalidate();
     EXPECT_THROW(session->dataTaskWithRequest(request("/a")), dv::RaisedException);
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->invalidated; }, 5));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(delegate->mutex); return delegate->record.invalidated; }, 5));
     EXPECT_EQ(delegate->callOrder(), (Calls { "response", "data", "will-cache", "complete", "invalid" }));
     // Let go once the invalidation call has returned, on the delegate's queue.
     EXPECT_TRUE(dv::testing::runMainLoopUntil([&] { return !session->delegate(); }, 5));
@@ -809,9 +816,9 @@ TEST_F(SessionTest, InvalidateAndCancelCancelsRunningTasks)
     session->dataTaskWithRequest(request("/wait"))->resume();
     ASSERT_TRUE(server.waitForRequest("/wait"));
     session->invalidateAndCancel();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->invalidated; }, 5));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(delegate->mutex); return delegate->record.invalidated; }, 5));
     EXPECT_EQ(delegate->callOrder(), (Calls { "complete", "invalid" }));
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCancelled);
 }
 
 TEST_F(SessionTest, ConnectionsAreReusedWithinASession)
@@ -819,7 +826,7 @@ TEST_F(SessionTest, ConnectionsAreReusedWithinASession)
     server.route("/k", ScriptedReply { .body = "k" });
     makeSession();
     for (int i = 0; i < 4; ++i) {
-        delegate->completions = 0;
+        delegate->forgetCompletions();
         session->dataTaskWithRequest(request("/k"))->resume();
         ASSERT_TRUE(delegate->waitComplete());
     }
@@ -841,9 +848,9 @@ TEST_F(SessionTest, DelegateCallsRunOneAtATimeOnTheDelegateQueue)
     };
     for (int i = 0; i < 5; ++i)
         session->dataTaskWithRequest(request("/q"))->resume();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 5; }, 10));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(delegate->mutex); return delegate->record.completions == 5; }, 10));
     EXPECT_EQ(wrongQueue.load(), 0);
-    EXPECT_EQ(delegate->body.size(), 500000u);
+    EXPECT_EQ(delegate->recorded().body.size(), 500000u);
 }
 
 } // namespace
@@ -857,8 +864,8 @@ TEST_F(SessionTest, ConnectionsPerHostAreBounded)
     makeSession();
     for (int i = 0; i < 6; ++i)
         session->dataTaskWithRequest(request("/slow"))->resume();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(delegate->mutex); return delegate->completions == 6; }, 10));
-    EXPECT_FALSE(delegate->error);
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(delegate->mutex); return delegate->record.completions == 6; }, 10));
+    EXPECT_FALSE(delegate->recorded().error);
     EXPECT_EQ(server.requestCount("/slow"), 6u);
     EXPECT_LE(server.connectionCount(), 2u);
 }
@@ -873,17 +880,17 @@ TEST_F(SessionTest, DroppedConnectionAndBrokenHandshakeReportTheirCodes)
     makeSession();
     session->dataTaskWithRequest(request("/drop"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    ASSERT_TRUE(delegate->error);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorNetworkConnectionLost);
+    ASSERT_TRUE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorNetworkConnectionLost);
 
     // TLS spoken to a server that speaks plain HTTP.
-    delegate->completions = 0;
+    delegate->forgetCompletions();
     auto secure = NSURL::URLWithString(NSString::stringWithFormat("https://127.0.0.1:%d/drop", server.port()));
     session->dataTaskWithURL(secure)->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    ASSERT_TRUE(delegate->error);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorSecureConnectionFailed);
-    EXPECT_TRUE(dv::equal(delegate->error->userInfo()->objectForKey(NSURLErrorFailingURLErrorKey), secure));
+    ASSERT_TRUE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorSecureConnectionFailed);
+    EXPECT_TRUE(dv::equal(delegate->recorded().error->userInfo()->objectForKey(NSURLErrorFailingURLErrorKey), secure));
 }
 
 TEST_F(SessionTest, HeadRequestHasAResponseAndNoBody)
@@ -894,9 +901,9 @@ TEST_F(SessionTest, HeadRequestHasAResponseAndNoBody)
     head->setHTTPMethod("HEAD"_ns);
     session->dataTaskWithRequest(head)->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_FALSE(delegate->error);
-    EXPECT_EQ(delegate->body, "");
-    EXPECT_EQ(delegate->response->expectedContentLength(), 8);
+    EXPECT_FALSE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().body, "");
+    EXPECT_EQ(delegate->recorded().response->expectedContentLength(), 8);
     EXPECT_EQ(server.requests().back().method, "HEAD");
 }
 

@@ -1,5 +1,6 @@
 #include "SessionTestSupport.h"
 
+#include "platform/base/Mutex.h"
 #include "platform/base/NSArray.h"
 #include "platform/base/NSDictionary.h"
 #include "platform/net/SecCertificate.h"
@@ -47,9 +48,9 @@ TEST_F(SessionTrustTest, UnknownAuthorityIsRejectedByDefault)
     makeSession();
     session->dataTaskWithRequest(secure("/s"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    ASSERT_TRUE(delegate->error);
-    EXPECT_EQ(delegate->error->code(), NSURLErrorServerCertificateUntrusted);
-    EXPECT_TRUE(dv::as<SecTrust>(delegate->error->userInfo()->objectForKey(NSURLErrorFailingURLPeerTrustErrorKey)));
+    ASSERT_TRUE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorServerCertificateUntrusted);
+    EXPECT_TRUE(dv::as<SecTrust>(delegate->recorded().error->userInfo()->objectForKey(NSURLErrorFailingURLPeerTrustErrorKey)));
     EXPECT_EQ(https.requestCount("/s"), 0u);
     EXPECT_EQ(delegate->callOrder(), (Calls { "complete" }));
 }
@@ -68,10 +69,10 @@ TEST_F(SessionTrustTest, PinnedAuthorityIsAcceptedThroughTheSessionChallenge)
     makeSession();
     session->dataTaskWithRequest(secure("/s"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_FALSE(delegate->error);
-    EXPECT_EQ(delegate->body, "secret");
+    EXPECT_FALSE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().body, "secret");
     EXPECT_EQ(delegate->callOrder(), (Calls { "session-challenge", "response", "data", "will-cache", "complete" }));
-    auto space = delegate->challenges.at(0)->protectionSpace();
+    auto space = delegate->recorded().challenges.at(0)->protectionSpace();
     EXPECT_EQ(space->host()->utf8(), "127.0.0.1");
     EXPECT_EQ(space->port(), https.port());
     // The trust holds the chain the server presented, leaf first.
@@ -90,7 +91,7 @@ TEST_F(SessionTrustTest, RejectedTrustFailsWithoutFallingBack)
     makeSession();
     session->dataTaskWithRequest(secure("/s"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->error->code(), NSURLErrorServerCertificateUntrusted);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorServerCertificateUntrusted);
     EXPECT_EQ(https.requestCount("/s"), 0u);
     EXPECT_EQ(delegate->callOrder(), (Calls { "session-challenge", "complete" }));
 }
@@ -104,7 +105,7 @@ TEST_F(SessionTrustTest, CancelledTrustChallengeIsACancellation)
     makeSession();
     session->dataTaskWithRequest(secure("/s"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCancelled);
 }
 
 TEST_F(SessionTrustTest, RogueServerFailsThePinWhileTheGenuineOnePasses)
@@ -122,14 +123,14 @@ TEST_F(SessionTrustTest, RogueServerFailsThePinWhileTheGenuineOnePasses)
     makeSession();
     session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(rogue.url("/s"))))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->error->code(), NSURLErrorServerCertificateUntrusted);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorServerCertificateUntrusted);
     EXPECT_EQ(rogue.requestCount("/s"), 0u);
 
-    delegate->completions = 0;
+    delegate->forgetCompletions();
     session->dataTaskWithRequest(secure("/s"))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_FALSE(delegate->error);
-    EXPECT_EQ(delegate->body, "real");
+    EXPECT_FALSE(delegate->recorded().error);
+    EXPECT_EQ(delegate->recorded().body, "real");
 }
 
 TEST_F(SessionTrustTest, DefaultHandlingOfATrustedChainButWrongHostFails)
@@ -147,7 +148,7 @@ TEST_F(SessionTrustTest, DefaultHandlingOfATrustedChainButWrongHostFails)
     makeSession();
     session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(other.url("/s"))))->resume();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->error->code(), NSURLErrorServerCertificateUntrusted);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorServerCertificateUntrusted);
 }
 
 TEST_F(SessionTrustTest, CertificateOutsideItsDatesHasItsOwnCode)
@@ -166,15 +167,14 @@ TEST_F(SessionTrustTest, CertificateOutsideItsDatesHasItsOwnCode)
     };
     makeSession();
     auto codeFor = [&](LoopbackServer& server) {
-        delegate->completions = 0;
-        delegate->error = nullptr;
+        delegate->forgetCompletions();
         session->dataTaskWithURL(NSURL::URLWithString(NSString::fromUTF8(server.url("/s"))))->resume();
         EXPECT_TRUE(delegate->waitComplete());
-        std::lock_guard lock(delegate->mutex);
-        if (delegate->error) {
-            EXPECT_TRUE(dv::as<SecTrust>(delegate->error->userInfo()->objectForKey(NSURLErrorFailingURLPeerTrustErrorKey)));
+        dv::MutexLocker lock(delegate->mutex);
+        if (delegate->record.error) {
+            EXPECT_TRUE(dv::as<SecTrust>(delegate->record.error->userInfo()->objectForKey(NSURLErrorFailingURLPeerTrustErrorKey)));
         }
-        return delegate->error ? delegate->error->code() : 0;
+        return delegate->record.error ? delegate->record.error->code() : 0;
     };
     EXPECT_EQ(codeFor(expired), NSURLErrorServerCertificateHasBadDate);
     EXPECT_EQ(codeFor(future), NSURLErrorServerCertificateNotYetValid);
@@ -186,20 +186,20 @@ TEST_F(SessionTrustTest, CertificateOutsideItsDatesHasItsOwnCode)
 TEST_F(SessionTrustTest, CancellingWhileTheDelegateWeighsTheTrust)
 {
     https.route("/s", ScriptedReply { .body = "secret" });
-    std::mutex heldMutex;
+    dv::Mutex heldMutex;
     NSURLSessionChallengeCompletion held;
     delegate->onSessionChallenge = [&](const Ref<NSURLAuthenticationChallenge>&, NSURLSessionChallengeCompletion done) {
-        std::lock_guard lock(heldMutex);
+        dv::MutexLocker lock(heldMutex);
         held = std::move(done);
     };
     makeSession();
     auto task = session->dataTaskWithRequest(secure("/s"));
     task->resume();
-    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { std::lock_guard lock(heldMutex); return bool(held); }, 5));
+    ASSERT_TRUE(dv::testing::runMainLoopUntil([&] { dv::MutexLocker lock(heldMutex); return bool(held); }, 5));
     task->cancel();
     ASSERT_TRUE(delegate->waitComplete());
-    EXPECT_EQ(delegate->error->code(), NSURLErrorCancelled);
-    std::lock_guard lock(heldMutex);
+    EXPECT_EQ(delegate->recorded().error->code(), NSURLErrorCancelled);
+    dv::MutexLocker lock(heldMutex);
     held(NSURLSessionAuthChallengeUseCredential, nil);
     EXPECT_EQ(https.requestCount("/s"), 0u);
 }

@@ -5,6 +5,8 @@
 // the server is stopping. The destructor stops and joins every thread.
 #pragma once
 
+#include "platform/base/Mutex.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -12,9 +14,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -67,12 +67,12 @@ public:
     ~RawServer()
     {
         {
-            std::lock_guard lock(m_mutex);
+            dv::MutexLocker lock(m_mutex);
             m_stopping = true;
             for (int fd : m_open)
                 ::shutdown(fd, SHUT_RDWR);
         }
-        m_changed.notify_all();
+        m_changed.notifyAll();
         ::shutdown(m_listener, SHUT_RDWR);
         m_acceptor.join();
         for (auto& thread : m_workers)
@@ -86,8 +86,8 @@ public:
 private:
     bool waitUnlessStopping(std::chrono::milliseconds interval)
     {
-        std::unique_lock lock(m_mutex);
-        return !m_changed.wait_for(lock, interval, [this] { return m_stopping; });
+        dv::MutexLocker lock(m_mutex);
+        return !m_changed.waitFor(lock, interval, [this]() DV_REQUIRES(m_mutex) { return m_stopping; });
     }
 
     void acceptLoop()
@@ -96,7 +96,7 @@ private:
             int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0)
                 return;
-            std::lock_guard lock(m_mutex);
+            dv::MutexLocker lock(m_mutex);
             if (m_stopping) {
                 ::close(fd);
                 return;
@@ -119,7 +119,7 @@ private:
         }
         if (connection.m_head.find("\r\n\r\n") != std::string::npos)
             m_script(connection);
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         std::erase(m_open, fd);
         ::shutdown(fd, SHUT_RDWR);
         ::close(fd);
@@ -129,10 +129,10 @@ private:
     int m_listener = -1;
     int m_port = 0;
     std::thread m_acceptor;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_stopping = false;
-    std::vector<int> m_open;
+    dv::Mutex m_mutex;
+    dv::ConditionVariable m_changed;
+    bool m_stopping DV_GUARDED_BY(m_mutex) = false;
+    std::vector<int> m_open DV_GUARDED_BY(m_mutex);
     std::vector<std::thread> m_workers;
     std::atomic<int> m_connections { 0 };
 };

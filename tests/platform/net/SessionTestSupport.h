@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/Mutex.h"
 #include "platform/base/NSData.h"
 #include "platform/base/NSError.h"
 #include "platform/base/NSString.h"
@@ -24,7 +25,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,23 +35,28 @@ namespace nettest {
 class RecordingDelegate : public NSObject, public NSURLSessionDataDelegate, public NSURLSessionDownloadDelegate {
     DV_CLASS(RecordingDelegate, NSObject)
 
-    std::mutex mutex;
-    std::vector<std::string> calls;
-    std::string body;
-    Ref<NSURLResponse> response;
-    Ref<NSError> error;
-    int completions = 0;
-    bool invalidated = false;
-    std::vector<Ref<NSURLAuthenticationChallenge>> challenges;
-    std::vector<Ref<NSURLRequest>> redirects;
-    std::vector<std::int64_t> sentTotals;
-    std::vector<std::int64_t> writtenTotals;
-    std::int64_t expectedToWrite = 0;
-    std::optional<std::pair<std::int64_t, std::int64_t>> resumedAt;
-    std::string downloadedContent;
-    std::string downloadedPath;
-    bool downloadExistedDuringCallback = false;
-    std::int64_t receivedCounterAtData = -1;
+    // What the callbacks recorded. A test reads a copy (recorded()) once the callbacks it waits
+    // for have run, or the record itself with the mutex held.
+    struct Record {
+        std::vector<std::string> calls;
+        std::string body;
+        Ref<NSURLResponse> response;
+        Ref<NSError> error;
+        int completions = 0;
+        bool invalidated = false;
+        std::vector<Ref<NSURLAuthenticationChallenge>> challenges;
+        std::vector<Ref<NSURLRequest>> redirects;
+        std::vector<std::int64_t> sentTotals;
+        std::vector<std::int64_t> writtenTotals;
+        std::int64_t expectedToWrite = 0;
+        std::optional<std::pair<std::int64_t, std::int64_t>> resumedAt;
+        std::string downloadedContent;
+        std::string downloadedPath;
+        bool downloadExistedDuringCallback = false;
+        std::int64_t receivedCounterAtData = -1;
+    };
+    dv::Mutex mutex;
+    Record record DV_GUARDED_BY(mutex);
 
     // Scripted answers; unset means "not implemented".
     std::function<void(const Ref<NSURLAuthenticationChallenge>&, NSURLSessionChallengeCompletion)> onSessionChallenge;
@@ -61,37 +66,49 @@ class RecordingDelegate : public NSObject, public NSURLSessionDataDelegate, publ
     std::function<void(const Ref<NSCachedURLResponse>&, std::function<void(const Ref<NSCachedURLResponse>&)>)> onWillCache;
     std::function<void(std::function<void(const Ref<NSInputStream>&)>)> onNeedBodyStream;
 
-    void note(const std::string& call)
+    Record recorded() DV_EXCLUDES(mutex)
     {
-        std::lock_guard lock(mutex);
-        calls.push_back(call);
+        dv::MutexLocker lock(mutex);
+        return record;
     }
-    std::vector<std::string> callList()
+    // Before another task: the completions counted so far and their error are forgotten.
+    void forgetCompletions() DV_EXCLUDES(mutex)
     {
-        std::lock_guard lock(mutex);
-        return calls;
+        dv::MutexLocker lock(mutex);
+        record.completions = 0;
+        record.error = nullptr;
+    }
+    void note(const std::string& call) DV_EXCLUDES(mutex)
+    {
+        dv::MutexLocker lock(mutex);
+        record.calls.push_back(call);
+    }
+    std::vector<std::string> callList() DV_EXCLUDES(mutex)
+    {
+        dv::MutexLocker lock(mutex);
+        return record.calls;
     }
     // Calls with consecutive repeats ("data", "data") folded into one.
-    std::vector<std::string> callOrder()
+    std::vector<std::string> callOrder() DV_EXCLUDES(mutex)
     {
-        std::lock_guard lock(mutex);
+        dv::MutexLocker lock(mutex);
         std::vector<std::string> out;
-        for (auto& c : calls) {
+        for (auto& c : record.calls) {
             if (out.empty() || out.back() != c)
                 out.push_back(c);
         }
         return out;
     }
-    bool waitComplete(double limit = 10)
+    bool waitComplete(double limit = 10) DV_EXCLUDES(mutex)
     {
-        return dv::testing::runMainLoopUntil([this] { std::lock_guard lock(mutex); return completions > 0; }, limit);
+        return dv::testing::runMainLoopUntil([this] { dv::MutexLocker lock(mutex); return record.completions > 0; }, limit);
     }
 
     bool URLSession(const Ref<NSURLSession>&, const Ref<NSError>&) override
     {
-        std::lock_guard lock(mutex);
-        calls.push_back("invalid");
-        invalidated = true;
+        dv::MutexLocker lock(mutex);
+        record.calls.push_back("invalid");
+        record.invalidated = true;
         return true;
     }
     bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLAuthenticationChallenge>& challenge, NSURLSessionChallengeCompletion done) override
@@ -99,7 +116,7 @@ class RecordingDelegate : public NSObject, public NSURLSessionDataDelegate, publ
         if (!onSessionChallenge)
             return false;
         note("session-challenge");
-        { std::lock_guard lock(mutex); challenges.push_back(challenge); }
+        { dv::MutexLocker lock(mutex); record.challenges.push_back(challenge); }
         onSessionChallenge(challenge, std::move(done));
         return true;
     }
@@ -109,7 +126,7 @@ class RecordingDelegate : public NSObject, public NSURLSessionDataDelegate, publ
         if (!onRedirect)
             return false;
         note("redirect");
-        { std::lock_guard lock(mutex); redirects.push_back(request); }
+        { dv::MutexLocker lock(mutex); record.redirects.push_back(request); }
         onRedirect(request, std::move(done));
         return true;
     }
@@ -119,7 +136,7 @@ class RecordingDelegate : public NSObject, public NSURLSessionDataDelegate, publ
         if (!onTaskChallenge)
             return false;
         note("task-challenge");
-        { std::lock_guard lock(mutex); challenges.push_back(challenge); }
+        { dv::MutexLocker lock(mutex); record.challenges.push_back(challenge); }
         onTaskChallenge(challenge, std::move(done));
         return true;
     }
@@ -134,23 +151,23 @@ class RecordingDelegate : public NSObject, public NSURLSessionDataDelegate, publ
     bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLSessionTask>&, std::int64_t, std::int64_t total, std::int64_t) override
     {
         note("sent");
-        std::lock_guard lock(mutex);
-        sentTotals.push_back(total);
+        dv::MutexLocker lock(mutex);
+        record.sentTotals.push_back(total);
         return true;
     }
     bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLSessionTask>&, const Ref<NSError>& e) override
     {
         note("complete");
-        std::lock_guard lock(mutex);
-        error = e;
-        ++completions;
+        dv::MutexLocker lock(mutex);
+        record.error = e;
+        ++record.completions;
         return true;
     }
     bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLSessionDataTask>&, const Ref<NSURLResponse>& r,
         std::function<void(NSURLSessionResponseDisposition)> done) override
     {
         note("response");
-        { std::lock_guard lock(mutex); response = r; }
+        { dv::MutexLocker lock(mutex); record.response = r; }
         if (onResponse)
             onResponse(r, std::move(done));
         else
@@ -160,9 +177,9 @@ class RecordingDelegate : public NSObject, public NSURLSessionDataDelegate, publ
     bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLSessionDataTask>& task, const Ref<NSData>& data) override
     {
         note("data");
-        std::lock_guard lock(mutex);
-        body += std::string(data->view());
-        receivedCounterAtData = task->countOfBytesReceived();
+        dv::MutexLocker lock(mutex);
+        record.body += std::string(data->view());
+        record.receivedCounterAtData = task->countOfBytesReceived();
         return true;
     }
     bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLSessionDataTask>&, const Ref<NSCachedURLResponse>& proposed,
@@ -178,27 +195,27 @@ class RecordingDelegate : public NSObject, public NSURLSessionDataDelegate, publ
     bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLSessionDownloadTask>&, const Ref<NSURL>& location) override
     {
         note("finished-download");
-        std::lock_guard lock(mutex);
-        downloadedPath = location->path()->utf8();
-        downloadExistedDuringCallback = std::filesystem::exists(downloadedPath);
-        std::ifstream in(downloadedPath, std::ios::binary);
-        downloadedContent.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        dv::MutexLocker lock(mutex);
+        record.downloadedPath = location->path()->utf8();
+        record.downloadExistedDuringCallback = std::filesystem::exists(record.downloadedPath);
+        std::ifstream in(record.downloadedPath, std::ios::binary);
+        record.downloadedContent.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         return true;
     }
     bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLSessionDownloadTask>& task, std::int64_t, std::int64_t total, std::int64_t expected) override
     {
         note("wrote");
-        std::lock_guard lock(mutex);
-        writtenTotals.push_back(total);
-        expectedToWrite = expected;
-        response = task->response();
+        dv::MutexLocker lock(mutex);
+        record.writtenTotals.push_back(total);
+        record.expectedToWrite = expected;
+        record.response = task->response();
         return true;
     }
     bool URLSession(const Ref<NSURLSession>&, const Ref<NSURLSessionDownloadTask>&, std::int64_t offset, std::int64_t expected) override
     {
         note("resumed");
-        std::lock_guard lock(mutex);
-        resumedAt = std::make_pair(offset, expected);
+        dv::MutexLocker lock(mutex);
+        record.resumedAt = std::make_pair(offset, expected);
         return true;
     }
 };
@@ -221,7 +238,7 @@ protected:
     {
         if (session) {
             session->invalidateAndCancel();
-            EXPECT_TRUE(dv::testing::runMainLoopUntil([this] { std::lock_guard lock(delegate->mutex); return delegate->invalidated; }, 10));
+            EXPECT_TRUE(dv::testing::runMainLoopUntil([this] { dv::MutexLocker lock(delegate->mutex); return delegate->record.invalidated; }, 10));
             Weak<RecordingDelegate> weak = delegate;
             Weak<NSURLSession> weakSession = session;
             delegate = nullptr;

@@ -1,14 +1,13 @@
 #include "platform/base/Base.h"
+#include "platform/base/Mutex.h"
 #include "platform/system/AddressBook.h"
 #include "platform/system/SqliteDatabase.h"
 #include "TemporaryHome.h"
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <signal.h>
 #include <sys/wait.h>
 #include <thread>
@@ -161,20 +160,20 @@ TEST_F(AddressBookTest, AccessIsAskedOnceAndAnsweredOnAnotherThread)
     ASSERT_TRUE(book);
     EXPECT_EQ(ABAddressBookGetPersonCount(book), 0);
 
-    std::mutex mutex;
-    std::condition_variable answered;
+    dv::Mutex mutex;
+    dv::ConditionVariable answered;
     std::optional<bool> granted;
     std::thread::id answeringThread;
     ABAddressBookRequestAccessWithCompletion(book, [&](bool ok, const Ref<NSError>& error) {
-        std::lock_guard lock(mutex);
+        dv::MutexLocker lock(mutex);
         granted = ok;
         answeringThread = std::this_thread::get_id();
         EXPECT_TRUE(error);
-        answered.notify_all();
+        answered.notifyAll();
     });
     {
-        std::unique_lock lock(mutex);
-        ASSERT_TRUE(answered.wait_for(lock, std::chrono::seconds(10), [&] { return granted.has_value(); }));
+        dv::MutexLocker lock(mutex);
+        ASSERT_TRUE(answered.waitFor(lock, std::chrono::seconds(10), [&] { return granted.has_value(); }));
     }
     EXPECT_FALSE(*granted);
     EXPECT_NE(answeringThread, std::this_thread::get_id());

@@ -4,6 +4,7 @@
 // server with the placeholder, and the carousel's life: its timer neither keeps it alive nor
 // outlives it.
 #include "ToolkitTestSupport.h"
+#include "platform/base/Mutex.h"
 
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/NSArray.h"
@@ -23,10 +24,8 @@
 #include "ui/toolkit/carousel/PCPageControl.h"
 
 #include <cmath>
-#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 
 using namespace dv::test;
 using dv::testing::SwipeDirection;
@@ -188,23 +187,24 @@ protected:
         // The picture is held at the server until the cell that asked for it shows another one. The
         // driver would wait for the held download, so the finger and the clock are moved by hand.
         struct Gate {
-            std::mutex mutex;
-            std::condition_variable changed;
-            bool arrived = false, open = false;
+            dv::Mutex mutex;
+            dv::ConditionVariable changed;
+            bool arrived DV_GUARDED_BY(mutex) = false;
+            bool open DV_GUARDED_BY(mutex) = false;
         };
         auto gate = std::make_shared<Gate>();
         dv::testing::LoopbackServer server;
         server.route("/slow.png", [gate](const dv::testing::RecordedRequest&) {
-            std::unique_lock lock(gate->mutex);
+            dv::MutexLocker lock(gate->mutex);
             gate->arrived = true;
-            gate->changed.notify_all();
-            gate->changed.wait(lock, [&] { return gate->open; });
+            gate->changed.notifyAll();
+            gate->changed.wait(lock, [&]() DV_REQUIRES(gate->mutex) { return gate->open; });
             return dv::testing::ScriptedReply {.body = pngBytes(kRed), .contentType = "image/png"};
         });
         auto release = [gate] {
-            std::lock_guard lock(gate->mutex);
+            dv::MutexLocker lock(gate->mutex);
             gate->open = true;
-            gate->changed.notify_all();
+            gate->changed.notifyAll();
         };
         auto list = NSArray::of({NSString::fromUTF8(server.url("/slow.png")), solid(kGreen), third});
         m_carousel = CSCycleScrollView::cycleScrollViewWithFrameImageNamesGroup(kFrame, list);
@@ -212,7 +212,7 @@ protected:
         m_window->addSubview(m_carousel);
         advanceTo(now(), 0.1);
         if (!dv::testing::runMainLoopUntil([&] {
-                std::lock_guard lock(gate->mutex);
+                dv::MutexLocker lock(gate->mutex);
                 return gate->arrived;
             })) {
             release();

@@ -122,7 +122,7 @@ Ref<PHProgressHUD> PHProgressHUD::initWithFrame(CGRect frame)
     // The plain settings have their defaults where they are declared; the fonts and colours are
     // objects, made here.
     {
-        std::lock_guard lock(m_propertyLock);
+        dv::MutexLocker lock(m_propertyLock);
         m_labelFont = UIFont::boldSystemFontOfSize(16);
         m_labelColor = UIColor::whiteColor();
         m_detailsLabelFont = UIFont::boldSystemFontOfSize(12);
@@ -294,7 +294,7 @@ void PHProgressHUD::done()
         removeFromSuperview();
     CompletionBlock completion;
     {
-        std::lock_guard lock(m_propertyLock);
+        dv::MutexLocker lock(m_propertyLock);
         completion = std::exchange(m_completionBlock, {});
     }
     if (completion)
@@ -371,41 +371,41 @@ void PHProgressHUD::setMode(PHProgressHUDMode mode)
 
 Ref<UIView> PHProgressHUD::customView() const
 {
-    std::lock_guard lock(m_propertyLock);
+    dv::MutexLocker lock(m_propertyLock);
     return m_customView;
 }
 
 void PHProgressHUD::setCustomView(const Ref<UIView>& view)
 {
     changeValueForKey("customView", [&] {
-        std::lock_guard lock(m_propertyLock);
+        dv::MutexLocker lock(m_propertyLock);
         m_customView = view;
     });
 }
 
 Ref<PHProgressHUDDelegate> PHProgressHUD::delegate() const
 {
-    std::lock_guard lock(m_propertyLock);
+    dv::MutexLocker lock(m_propertyLock);
     return m_delegate.lock();
 }
 
 void PHProgressHUD::setDelegate(const Ref<PHProgressHUDDelegate>& delegate)
 {
-    std::lock_guard lock(m_propertyLock);
+    dv::MutexLocker lock(m_propertyLock);
     m_delegate = delegate;
 }
 
 #define DV_HUD_OBJECT_PROPERTY(Type, getter, setter, member, copies)     \
     Ref<Type> PHProgressHUD::getter() const                             \
     {                                                                   \
-        std::lock_guard lock(m_propertyLock);                           \
+        dv::MutexLocker lock(m_propertyLock);                           \
         return member;                                                  \
     }                                                                   \
     void PHProgressHUD::setter(const Ref<Type>& value)                  \
     {                                                                   \
         changeValueForKey(#getter, [&] {                                \
             auto stored = copies ? dv::copyAs<Type>(value) : value;     \
-            std::lock_guard lock(m_propertyLock);                       \
+            dv::MutexLocker lock(m_propertyLock);                       \
             member = stored;                                            \
         });                                                             \
     }
@@ -423,13 +423,13 @@ DV_HUD_OBJECT_PROPERTY(UIColor, activityIndicatorColor, setActivityIndicatorColo
 // Not observed: the box takes its colour at the next drawing.
 Ref<UIColor> PHProgressHUD::color() const
 {
-    std::lock_guard lock(m_propertyLock);
+    dv::MutexLocker lock(m_propertyLock);
     return m_color;
 }
 
 void PHProgressHUD::setColor(const Ref<UIColor>& color)
 {
-    std::lock_guard lock(m_propertyLock);
+    dv::MutexLocker lock(m_propertyLock);
     m_color = color;
 }
 
@@ -440,12 +440,12 @@ void PHProgressHUD::setProgress(float progress)
 
 PHProgressHUD::CompletionBlock PHProgressHUD::completionBlock() const
 {
-    std::lock_guard lock(m_propertyLock);
+    dv::MutexLocker lock(m_propertyLock);
     return m_completionBlock;
 }
 
 void PHProgressHUD::setCompletionBlock(CompletionBlock block)
 {
-    std::lock_guard lock(m_propertyLock);
+    dv::MutexLocker lock(m_propertyLock);
     m_completionBlock = std::move(block);
 }

@@ -21,6 +21,7 @@
 // show. The completion block and the delegate are told once per hide that completes.
 #pragma once
 
+#include "platform/base/Mutex.h"
 #include "platform/dispatch/Dispatch.h"
 #include "platform/dispatch/Observable.h"
 #include "platform/ui/UIView.h"
@@ -28,7 +29,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -221,18 +221,18 @@ private:
     Ref<UIView> indicator() const { return m_indicator; }
 
     // Object-typed properties may be read and set from any thread.
-    mutable std::mutex m_propertyLock;
-    Ref<UIView> m_customView;
-    Weak<PHProgressHUDDelegate> m_delegate;
-    Ref<NSString> m_labelText;
-    Ref<NSString> m_detailsLabelText;
-    Ref<UIColor> m_color;
-    Ref<UIFont> m_labelFont;
-    Ref<UIColor> m_labelColor;
-    Ref<UIFont> m_detailsLabelFont;
-    Ref<UIColor> m_detailsLabelColor;
-    Ref<UIColor> m_activityIndicatorColor;
-    CompletionBlock m_completionBlock;
+    mutable dv::Mutex m_propertyLock;
+    Ref<UIView> m_customView DV_GUARDED_BY(m_propertyLock);
+    Weak<PHProgressHUDDelegate> m_delegate DV_GUARDED_BY(m_propertyLock);
+    Ref<NSString> m_labelText DV_GUARDED_BY(m_propertyLock);
+    Ref<NSString> m_detailsLabelText DV_GUARDED_BY(m_propertyLock);
+    Ref<UIColor> m_color DV_GUARDED_BY(m_propertyLock);
+    Ref<UIFont> m_labelFont DV_GUARDED_BY(m_propertyLock);
+    Ref<UIColor> m_labelColor DV_GUARDED_BY(m_propertyLock);
+    Ref<UIFont> m_detailsLabelFont DV_GUARDED_BY(m_propertyLock);
+    Ref<UIColor> m_detailsLabelColor DV_GUARDED_BY(m_propertyLock);
+    Ref<UIColor> m_activityIndicatorColor DV_GUARDED_BY(m_propertyLock);
+    CompletionBlock m_completionBlock DV_GUARDED_BY(m_propertyLock);
 
     std::atomic<PHProgressHUDMode> m_mode {PHProgressHUDModeIndeterminate};
     std::atomic<float> m_progress {0};

@@ -8,12 +8,12 @@
 #pragma once
 
 #include "platform/base/Forward.h"
+#include "platform/base/Mutex.h"
 
 #include <atomic>
 #include <cstddef>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace dv::internal::model {
@@ -41,7 +41,7 @@ public:
     // Stores `value` unless the class already has a record; answers the record that stays.
     T* insertIfAbsent(Class cls, T* value)
     {
-        std::lock_guard lock(m_mutex);
+        dv::MutexLocker lock(m_mutex);
         if (T* existing = find(cls))
             return existing;
         Table* table = m_table.load(std::memory_order_relaxed);
@@ -70,7 +70,7 @@ private:
 
     static std::size_t slotOf(Class cls) { return std::hash<const void*>()(cls) * 0x9E3779B97F4A7C15ull >> 7; }
 
-    Table* newTable(std::size_t capacity)
+    Table* newTable(std::size_t capacity) DV_REQUIRES(m_mutex)
     {
         auto table = std::make_unique<Table>();
         table->capacity = capacity;
@@ -90,9 +90,9 @@ private:
     }
 
     std::atomic<Table*> m_table { nullptr };
-    std::mutex m_mutex;
-    std::size_t m_count = 0;
-    std::vector<std::unique_ptr<Table>> m_tables; // every table ever published, for late readers
+    dv::Mutex m_mutex;
+    std::size_t m_count DV_GUARDED_BY(m_mutex) = 0;
+    std::vector<std::unique_ptr<Table>> m_tables DV_GUARDED_BY(m_mutex); // every table ever published, for late readers
 };
 
 } // namespace dv::internal::model
