@@ -36,6 +36,8 @@ constexpr std::uint64_t kFirstConnection = 2;
 constexpr std::chrono::milliseconds kLinger { 1000 };
 // What one readiness event may read before the loop turns to the other connections.
 constexpr std::size_t kReadPerTurn = 256 * 1024;
+// The send buffer asked of the system for each connection (which doubles it for its own use).
+constexpr int kSendBuffer = 128 * 1024;
 
 const char* reasonOf(int status)
 {
@@ -293,6 +295,10 @@ void HttpFront::Impl::accept()
         }
         int yes = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof(yes));
+        // The system would let the send buffer of a client that does not read grow to megabytes,
+        // each copied in by this thread and held outside the budget: a fixed size keeps answers
+        // in the budget and this thread free for the others.
+        setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kSendBuffer, sizeof(kSendBuffer));
         auto connection = std::make_unique<Connection>();
         connection->id = nextId++;
         connection->fd = fd;
