@@ -9,7 +9,7 @@
 // no room for is told 503 (before its declared body is read), and so is a client whose answer
 // finds no room, in place of its answer; bytes a client sends behind a request not yet answered
 // are held only while there is room, else they are dropped and the connection closes after the
-// answer.
+// answer. An answer keeps its room until the client has taken all but a fixed send buffer of it.
 //
 // Time limits, on the steady clock: a request (head and body) must arrive within the request
 // deadline from its first byte, or the client gets 408 and the connection closes; a kept-alive
