@@ -28,7 +28,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 
 namespace dv::sim {
 
