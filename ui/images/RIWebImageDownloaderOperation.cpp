@@ -53,8 +53,6 @@ constexpr NSTimeInterval kOldSystemRunLoopLimit = 10;
 // announces is not trusted with more.
 constexpr NSUInteger kMaximumReservedCapacity = 16u << 20;
 
-constexpr const char* kTooManyPixels = "Downloaded image has too many pixels to decode";
-
 // The rows decoded so far, drawn at the top of a transparent canvas of the full size, so that the
 // picture keeps its place and size while it fills in. Drawn in the drawing backend's own layout
 // straight into the pixels the image then keeps: nothing is converted or copied afterwards.
@@ -396,7 +394,7 @@ bool RIWebImageDownloaderOperation::failIfPastPixelLimit()
         return false;
     // Nothing of it would be decoded at the end: the rest of it need not come.
     endTransfer(true);
-    failWithError(imageError(kTooManyPixels));
+    failWithError(imageError("Downloaded image has too many pixels to decode"));
     return true;
 }
 
@@ -489,10 +487,8 @@ void RIWebImageDownloaderOperation::finishWithData()
         deliverResult(nil, nil, imageError("Image data is nil"));
         return;
     }
-    if (dv::exceedsRemoteImageLimit(m_imageData)) {
-        deliverResult(nil, nil, imageError(kTooManyPixels));
-        return;
-    }
+    // A picture past the pixel limit has ended already: every byte went through the extent
+    // reader as it came (failIfPastPixelLimit).
     // Decoded here, on the worker, so that the main thread has nothing left to decode when it
     // draws; animations are left as they are.
     auto decoded = imageFromIncrementalDecoder();
