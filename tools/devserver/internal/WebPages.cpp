@@ -19,6 +19,8 @@ std::string document(std::string_view title, std::string_view body)
             ".letter{border:2px solid #d4a24c;border-radius:8px;padding:20px;background:#fffaf0}"
             ".seal{color:#c0392b;font-weight:bold;text-align:right;margin-top:24px}"
             ".muted{color:#9b9b9b}"
+            // A date or a number is never broken across lines (at its hyphens).
+            ".whole{white-space:nowrap}"
             // Buttons a finger hits: across the page, 44 px tall, in the bars' red.
             "button{display:block;box-sizing:border-box;width:100%;min-height:44px;margin:0;padding:9px 16px;"
             "font:inherit;font-size:17px;line-height:24px;color:#fff;background:#c83028;border:1px solid #c83028;"
@@ -97,8 +99,9 @@ std::string agentPage(const std::optional<AgentRecord>& agent, std::string_view 
         "<div class=\"letter\"><h2>授权代理书</h2>"
         "<p>兹授权 <b>" + htmlEscape(agent->name) + "</b>（信聊号：" + htmlEscape(agent->agentNo) + "）为 Dovrelta "
         + htmlEscape(agent->region) + " <b>" + htmlEscape(agent->level) + "</b>，负责该地区的产品推广与客户服务。</p>"
-        "<p>授权编号：" + htmlEscape(agent->letterNo) + "</p>"
-        "<p>有效期：" + htmlEscape(agent->validFrom) + " 至 " + htmlEscape(agent->validTo) + "</p>"
+        "<p>授权编号：<span class=\"whole\">" + htmlEscape(agent->letterNo) + "</span></p>"
+        "<p>有效期：<span class=\"whole\">" + htmlEscape(agent->validFrom) + "</span> 至 <span class=\"whole\">"
+        + htmlEscape(agent->validTo) + "</span></p>"
         "<p class=\"seal\">Dovrelta 运营中心</p></div>");
 }
 
