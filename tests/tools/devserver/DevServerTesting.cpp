@@ -171,6 +171,15 @@ double memoryMiB(pid_t pid, const char* field)
     return -1;
 }
 
+int descriptorCount(pid_t pid)
+{
+    std::error_code error;
+    int count = 0;
+    for (std::filesystem::directory_iterator it("/proc/" + std::to_string(pid) + "/fd", error), end; !error && it != end; it.increment(error))
+        ++count;
+    return error ? -1 : count;
+}
+
 RawClient::RawClient(int port)
 {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -241,6 +250,17 @@ void RawClient::poll(double limit)
         }
         m_received.append(buffer, std::size_t(n));
     }
+}
+
+void RawClient::reset()
+{
+    if (m_fd < 0)
+        return;
+    linger now { 1, 0 };
+    setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &now, sizeof(now));
+    ::close(m_fd);
+    m_fd = -1;
+    m_closed = true;
 }
 
 bool RawClient::waitFor(std::string_view text, double limit)

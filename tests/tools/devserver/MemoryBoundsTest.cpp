@@ -16,15 +16,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A sanitizer's allocator keeps what is freed for a while, and its checks slow every request: the
-// attacks still run under it, for the faults it finds, but memory and time are measured only
-// without it.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kMeasured = false;
-#else
-constexpr bool kMeasured = true;
-#endif
-
 class MemoryBoundsTest : public ::testing::Test {
 protected:
     void SetUp() override
