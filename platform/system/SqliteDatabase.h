@@ -1,8 +1,9 @@
 // A small wrapper over one SQLite connection, the only place of the product that includes
 // sqlite3.h: the keychain and the address book, and the local server's store, keep their
-// data through it. Stores open one connection per call (keychain), per handle (address book) or per
-// process (the server), so the wrapper keeps no process-wide state apart from a test hook that
-// runs just before a commit. A connection is used on one thread at a time.
+// data through it. Stores open one connection per call (keychain), per handle (address book) or one
+// writing and a few reading ones per process (the server), so the wrapper keeps no process-wide
+// state apart from a test hook that runs just before a commit. A connection is used on one thread
+// at a time.
 //
 //   DV_TRY_ASSIGN(auto db, SqliteDatabase::open(path));
 //   DV_TRY_ASSIGN(auto transaction, SqliteTransaction::begin(*db));

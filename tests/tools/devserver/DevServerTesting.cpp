@@ -4,6 +4,7 @@
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIGraphics.h"
 #include "platform/graphics/UIImage.h"
+#include "platform/testing/LargePictures.h"
 
 #include <curl/curl.h>
 
@@ -148,6 +149,23 @@ std::string samplePng(int seed)
     UIGraphicsEndImageContext();
     auto png = UIImagePNGRepresentation(image);
     return std::string(reinterpret_cast<const char*>(png->bytes()), png->length());
+}
+
+std::string uploadLargePicture(const std::string& base, const std::string& clientId, const std::string& account, std::size_t bytes)
+{
+    const std::string token = httpPostForm(base + "client/login.do", { { "clientId", clientId } }).json().value("token", "");
+    std::string picture = dv::testing::blackPng(40, 40);
+    picture.resize(bytes, '\0'); // trailing bytes after the end of the PNG are ignored by decoders
+    auto uploaded = httpPostMultipart(base + "qrcode/saveCode.do",
+        { { "clientId", clientId }, { "token", token }, { "title", "大图" }, { "area_id", "310100" }, { "type", "3" },
+            { "description", "大图" }, { "account", account } },
+        { { "code", "1111.png", "jpg", picture } });
+    if (uploaded.json().value("status", 0) != 1) {
+        ADD_FAILURE() << "the upload was refused: " << uploaded.body;
+        return {};
+    }
+    const std::string address = httpPostForm(base + "qrcode/listCode.do", { { "type", "3" } }).json()["info"]["listItems"][0]["qrcodeImg"];
+    return address.substr(address.find("/DV/"));
 }
 
 int startServerProgram(dv::testing::ChildProcess& program, const std::string& dataFolder, std::vector<std::string> arguments)

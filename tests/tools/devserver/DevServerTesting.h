@@ -84,6 +84,10 @@ private:
 
 // A small PNG picture (a real one, drawn by the platform's graphics layer).
 std::string samplePng(int seed);
+// Uploads a code with a picture of `bytes` bytes (a small PNG padded out), as `clientId`, to the
+// server at `base` ("http://127.0.0.1:8092/DV/"); the path of the picture's address
+// ("/DV/pic/..."), or "" (and a test failure) when the upload is refused.
+std::string uploadLargePicture(const std::string& base, const std::string& clientId, const std::string& account, std::size_t bytes);
 
 // Starts the built server program on a free port with its data in `dataFolder`; the port it
 // announced, or 0 when it did not start.

@@ -3,7 +3,6 @@
 #include "DevServerTesting.h"
 
 #include "platform/base/Mutex.h"
-#include "platform/testing/LargePictures.h"
 #include "tools/devserver/internal/HttpFront.h"
 
 #include <algorithm>
@@ -128,18 +127,11 @@ TEST(GoneClientsProgramTest, AFloodOfPictureRequestsResetAtOnceLeavesOrdinaryReq
     const std::string base = "http://127.0.0.1:" + std::to_string(port) + "/DV/";
 
     // A picture of 1.9 MB, the size of a large upload: each answer with it reads it whole.
-    const std::string clientId = "0f1e2d3c4b5a69788796a5b4c3d2e1f0";
-    const std::string token = httpPostForm(base + "client/login.do", { { "clientId", clientId } }).json().value("token", "");
-    std::string picture = dv::testing::blackPng(40, 40);
-    picture.resize(1900 * 1000, '\0'); // trailing bytes after the end of the PNG are ignored by decoders
-    auto uploaded = httpPostMultipart(base + "qrcode/saveCode.do",
-        { { "clientId", clientId }, { "token", token }, { "title", "大图" }, { "area_id", "310100" }, { "type", "3" },
-            { "description", "大图" }, { "account", "xl_flood" } },
-        { { "code", "1111.png", "jpg", picture } });
-    ASSERT_EQ(uploaded.json()["status"], 1) << uploaded.body;
-    const std::string address = httpPostForm(base + "qrcode/listCode.do", { { "type", "3" } }).json()["info"]["listItems"][0]["qrcodeImg"];
-    const std::string request = "GET " + address.substr(address.find("/DV/")) + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-    ASSERT_EQ(httpGet(address).body.size(), picture.size());
+    constexpr std::size_t kPicture = 1900 * 1000;
+    const std::string path = uploadLargePicture(base, "0f1e2d3c4b5a69788796a5b4c3d2e1f0", "xl_flood", kPicture);
+    ASSERT_FALSE(path.empty());
+    ASSERT_EQ(httpGet("http://127.0.0.1:" + std::to_string(port) + path).body.size(), kPicture);
+    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
     const int descriptorsBefore = descriptorCount(program.pid());
 
     // Four clients ask for the picture and reset their connections at once, again and again, for
