@@ -66,7 +66,7 @@ endfunction()
 # talks to the network, where those faults live; the thread build the folders whose code runs on
 # several threads. The screens (app/) and the interface toolkit run in the normal build only.
 set(DV_ADDRESS_SANITIZED_TESTS platform foundation push tools/devserver ui/images)
-set(DV_THREAD_SANITIZED_TESTS platform/dispatch platform/net platform/ui foundation ui/images)
+set(DV_THREAD_SANITIZED_TESTS platform/dispatch platform/net platform/ui foundation tools/devserver ui/images)
 
 # dv_tests_wanted(FOLDER OUT): whether this build makes the tests of FOLDER ("platform/base").
 function(dv_tests_wanted folder out)

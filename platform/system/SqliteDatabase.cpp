@@ -205,6 +205,19 @@ Result<std::unique_ptr<SqliteDatabase>> SqliteDatabase::open(const std::string& 
     return result;
 }
 
+Result<std::unique_ptr<SqliteDatabase>> SqliteDatabase::openReader(const std::string& path)
+{
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        Failure failure(db ? sqlite3_errmsg(db) : "cannot open database");
+        sqlite3_close_v2(db);
+        return failure;
+    }
+    sqlite3_busy_timeout(db, 5000);
+    return std::unique_ptr<SqliteDatabase>(new SqliteDatabase(db));
+}
+
 Result<void> SqliteDatabase::mayBeDatabase(const std::string& path)
 {
     static constexpr char kHeader[] = "SQLite format 3"; // and its terminating zero
@@ -248,10 +261,10 @@ std::int64_t SqliteDatabase::lastInsertRowId() const { return sqlite3_last_inser
 int SqliteDatabase::changes() const { return sqlite3_changes(m_db); }
 std::string SqliteDatabase::lastError() const { return sqlite3_errmsg(m_db); }
 
-Result<void> SqliteDatabase::begin()
+Result<void> SqliteDatabase::begin(std::string_view statement)
 {
     DV_CHECK_MSG(!m_inTransaction, "a transaction begun inside another");
-    DV_TRY(exec("BEGIN IMMEDIATE"));
+    DV_TRY(exec(statement));
     m_inTransaction = true;
     return {};
 }

@@ -1,8 +1,9 @@
 // A small wrapper over one SQLite connection, the only place of the product that includes
 // sqlite3.h: the keychain and the address book, and the local server's store, keep their
-// data through it. Stores open one connection per call (keychain), per handle (address book) or per
-// process (the server), so the wrapper keeps no process-wide state apart from a test hook that
-// runs just before a commit. A connection is used on one thread at a time.
+// data through it. Stores open one connection per call (keychain), per handle (address book) or one
+// writing and a few reading ones per process (the server), so the wrapper keeps no process-wide
+// state apart from a test hook that runs just before a commit. A connection is used on one thread
+// at a time.
 //
 //   DV_TRY_ASSIGN(auto db, SqliteDatabase::open(path));
 //   DV_TRY_ASSIGN(auto transaction, SqliteTransaction::begin(*db));
@@ -87,6 +88,10 @@ public:
     // Opens (creating when absent) the database at `path` and checks that it is readable: a
     // truncated or foreign file gives a failure with the reason, never a crash.
     static Result<std::unique_ptr<SqliteDatabase>> open(const std::string& path);
+    // A second, read-only connection to a database that open() has already made and checked
+    // (no check of its own, which reads the whole file). In write-ahead-log mode its reads go on
+    // while another connection writes, each seeing what was committed when it began.
+    static Result<std::unique_ptr<SqliteDatabase>> openReader(const std::string& path);
     // Without opening it: whether the file at `path` is absent (a database is made there when it
     // is opened) or starts as a database does; a failure with the reason for anything else. One
     // read of a few bytes, for a caller that must answer at once and opens the file later.
@@ -108,7 +113,7 @@ private:
     friend class SqliteTransaction;
     explicit SqliteDatabase(sqlite3* db) : m_db(db) { }
     // Transactions go through SqliteTransaction, which ends each one on every path.
-    Result<void> begin();
+    Result<void> begin(std::string_view statement);
     Result<void> commit();
     void rollback();
 

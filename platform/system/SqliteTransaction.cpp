@@ -8,7 +8,13 @@ namespace dv {
 
 Result<SqliteTransaction> SqliteTransaction::begin(SqliteDatabase& db)
 {
-    DV_TRY(db.begin());
+    DV_TRY(db.begin("BEGIN IMMEDIATE"));
+    return SqliteTransaction(db);
+}
+
+Result<SqliteTransaction> SqliteTransaction::beginReading(SqliteDatabase& db)
+{
+    DV_TRY(db.begin("BEGIN DEFERRED"));
     return SqliteTransaction(db);
 }
 

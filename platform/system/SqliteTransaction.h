@@ -20,6 +20,9 @@ public:
     // BEGIN IMMEDIATE: takes the write lock at once, so two writers never interleave. A
     // transaction begun inside another on the same connection is a broken invariant.
     static Result<SqliteTransaction> begin(SqliteDatabase& db);
+    // BEGIN DEFERRED, for reads only: the statements in it see one committed state of the
+    // database, taken at the first of them, whatever other connections commit meanwhile.
+    static Result<SqliteTransaction> beginReading(SqliteDatabase& db);
 
     SqliteTransaction(SqliteTransaction&& other) noexcept;
     SqliteTransaction& operator=(SqliteTransaction&&) = delete;

@@ -125,7 +125,8 @@ public:
         ip = m_request.localAddress;
         port = m_request.localPort;
     }
-    socket_t socket() const override { return m_request.socket; }
+    // The front owns the connection, and closes it as soon as the client goes.
+    socket_t socket() const override { return INVALID_SOCKET; }
 
     std::string takeWritten() { return std::move(m_written); }
 

@@ -4,6 +4,7 @@
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIGraphics.h"
 #include "platform/graphics/UIImage.h"
+#include "platform/testing/LargePictures.h"
 
 #include <curl/curl.h>
 
@@ -150,6 +151,23 @@ std::string samplePng(int seed)
     return std::string(reinterpret_cast<const char*>(png->bytes()), png->length());
 }
 
+std::string uploadLargePicture(const std::string& base, const std::string& clientId, const std::string& account, std::size_t bytes)
+{
+    const std::string token = httpPostForm(base + "client/login.do", { { "clientId", clientId } }).json().value("token", "");
+    std::string picture = dv::testing::blackPng(40, 40);
+    picture.resize(bytes, '\0'); // trailing bytes after the end of the PNG are ignored by decoders
+    auto uploaded = httpPostMultipart(base + "qrcode/saveCode.do",
+        { { "clientId", clientId }, { "token", token }, { "title", "大图" }, { "area_id", "310100" }, { "type", "3" },
+            { "description", "大图" }, { "account", account } },
+        { { "code", "1111.png", "jpg", picture } });
+    if (uploaded.json().value("status", 0) != 1) {
+        ADD_FAILURE() << "the upload was refused: " << uploaded.body;
+        return {};
+    }
+    const std::string address = httpPostForm(base + "qrcode/listCode.do", { { "type", "3" } }).json()["info"]["listItems"][0]["qrcodeImg"];
+    return address.substr(address.find("/DV/"));
+}
+
 int startServerProgram(dv::testing::ChildProcess& program, const std::string& dataFolder, std::vector<std::string> arguments)
 {
     arguments.insert(arguments.begin(), { "--port", "0", "--data", dataFolder });
@@ -169,6 +187,15 @@ double memoryMiB(pid_t pid, const char* field)
         if (line.starts_with(prefix))
             return std::stod(line.substr(prefix.size())) / 1024;
     return -1;
+}
+
+int descriptorCount(pid_t pid)
+{
+    std::error_code error;
+    int count = 0;
+    for (std::filesystem::directory_iterator it("/proc/" + std::to_string(pid) + "/fd", error), end; !error && it != end; it.increment(error))
+        ++count;
+    return error ? -1 : count;
 }
 
 RawClient::RawClient(int port)
@@ -241,6 +268,17 @@ void RawClient::poll(double limit)
         }
         m_received.append(buffer, std::size_t(n));
     }
+}
+
+void RawClient::reset()
+{
+    if (m_fd < 0)
+        return;
+    linger now { 1, 0 };
+    setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &now, sizeof(now));
+    ::close(m_fd);
+    m_fd = -1;
+    m_closed = true;
 }
 
 bool RawClient::waitFor(std::string_view text, double limit)

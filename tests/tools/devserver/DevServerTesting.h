@@ -59,6 +59,9 @@ public:
     bool waitForClose(double limit);
     // Reads what has arrived by now, waiting at most `limit` seconds for the first of it.
     void poll(double limit = 0);
+    // Ends the connection with a reset, as a client that gives up does: nothing it sent is
+    // answered any more.
+    void reset();
     const std::string& received() const { return m_received; }
     bool closed() const { return m_closed; }
 
@@ -81,10 +84,25 @@ private:
 
 // A small PNG picture (a real one, drawn by the platform's graphics layer).
 std::string samplePng(int seed);
+// Uploads a code with a picture of `bytes` bytes (a small PNG padded out), as `clientId`, to the
+// server at `base` ("http://127.0.0.1:8092/DV/"); the path of the picture's address
+// ("/DV/pic/..."), or "" (and a test failure) when the upload is refused.
+std::string uploadLargePicture(const std::string& base, const std::string& clientId, const std::string& account, std::size_t bytes);
 
 // Starts the built server program on a free port with its data in `dataFolder`; the port it
 // announced, or 0 when it did not start.
 int startServerProgram(dv::testing::ChildProcess& program, const std::string& dataFolder, std::vector<std::string> arguments = {});
+// A sanitizer's allocator keeps what is freed for a while, and its checks slow every request:
+// attacks still run under it, for the faults it finds, but memory and time are measured only
+// without it.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kMeasured = false;
+#else
+constexpr bool kMeasured = true;
+#endif
+
+// The descriptors a process has open now; -1 when unknown.
+int descriptorCount(pid_t pid);
 // A process's resident memory now ("VmRSS") or at its peak ("VmHWM"), in MiB; -1 when unknown.
 double memoryMiB(pid_t pid, const char* field);
 

@@ -4,8 +4,6 @@
 // they go. The program runs as a child process, so that its resident memory is its own.
 #include "DevServerTesting.h"
 
-#include "platform/testing/LargePictures.h"
-
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -15,15 +13,6 @@ namespace dv::devserver::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// A sanitizer's allocator keeps what is freed for a while, and its checks slow every request: the
-// attacks still run under it, for the faults it finds, but memory and time are measured only
-// without it.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kMeasured = false;
-#else
-constexpr bool kMeasured = true;
-#endif
 
 class MemoryBoundsTest : public ::testing::Test {
 protected:
@@ -127,17 +116,8 @@ TEST_F(MemoryBoundsTest, LargeBodiesHeldOpenByManyClientsTakeNoMoreThanTheBudget
 TEST_F(MemoryBoundsTest, ClientsThatDoNotReadLargePicturesTakeNoMoreThanTheBudget)
 {
     // A picture of 1.9 MB, the size of a large upload.
-    const std::string clientId = "a1b2c3d4e5f60718293a4b5c6d7e8f90";
-    const std::string token = httpPostForm(base + "client/login.do", { { "clientId", clientId } }).json().value("token", "");
-    std::string picture = dv::testing::blackPng(40, 40);
-    picture.resize(1900 * 1000, '\0'); // trailing bytes after the end of the PNG are ignored by decoders
-    auto uploaded = httpPostMultipart(base + "qrcode/saveCode.do",
-        { { "clientId", clientId }, { "token", token }, { "title", "大图" }, { "area_id", "310100" }, { "type", "3" },
-            { "description", "大图" }, { "account", "xl_large" } },
-        { { "code", "1111.png", "jpg", picture } });
-    ASSERT_EQ(uploaded.json()["status"], 1) << uploaded.body;
-    const std::string address = httpPostForm(base + "qrcode/listCode.do", { { "type", "3" } }).json()["info"]["listItems"][0]["qrcodeImg"];
-    const std::string path = address.substr(address.find("/DV/"));
+    const std::string path = uploadLargePicture(base, "a1b2c3d4e5f60718293a4b5c6d7e8f90", "xl_large", 1900 * 1000);
+    ASSERT_FALSE(path.empty());
 
     const double before = resident();
     // Each asks three times on its connection and reads nothing. Unless the server bounds them,

@@ -116,7 +116,8 @@ struct Connection {
     MemoryShare outShare;
     std::size_t written = 0;
     FrontAnswer::Then then = FrontAnswer::Then::KeepOpen;
-    bool peerGone = false; // seen while a worker had the request
+    // While a worker has the request: set when the client goes, so that the work is dropped.
+    std::shared_ptr<std::atomic<bool>> gone;
     std::uint32_t interest = 0;
     std::optional<Clock::time_point> deadline;
 };
@@ -251,10 +252,12 @@ void HttpFront::Impl::run()
                 continue;
             Connection& connection = *it->second;
             if (connection.phase == Connection::Phase::Handling) {
-                // Only a hang-up or an error comes now: the answer will find no one.
-                connection.peerGone = true;
-                epoll_ctl(epoll, EPOLL_CTL_DEL, connection.fd, nullptr);
-                connection.interest = 0;
+                // Only a hang-up or an error comes now (a client that only ends its sending
+                // still waits for the answer): the client is gone. Its request is not handled
+                // if no worker has begun it, the answer of one that has is dropped, and its
+                // connection goes at once.
+                connection.gone->store(true);
+                close(connection);
                 continue;
             }
             if (what & EPOLLOUT)
@@ -398,10 +401,14 @@ void HttpFront::Impl::dispatch(Connection& connection)
     request->peerPort = connection.peerPort;
     request->localAddress = localAddress;
     request->localPort = port;
-    request->socket = connection.fd;
     request->answerShare = MemoryShare(&*budget);
     const std::uint64_t id = connection.id;
-    workers->enqueue([this, id, request] {
+    connection.gone = std::make_shared<std::atomic<bool>>(false);
+    workers->enqueue([this, id, request, gone = connection.gone] {
+        // Work for a client that is gone, or for a server that is stopping, is dropped with its
+        // request's room in the budget.
+        if (gone->load() || stopping.load())
+            return;
         FrontAnswer answer = handler(*request);
         {
             dv::MutexLocker lock(answersMutex);
@@ -421,7 +428,7 @@ void HttpFront::Impl::collectAnswers()
     for (auto& [id, answer] : ready) {
         auto it = connections.find(id);
         if (it == connections.end())
-            continue;
+            continue; // the client went while its request was handled: the answer is dropped
         Connection& connection = *it->second;
         // An answer is dropped for the refusal when the budget has no room for it.
         connection.outShare = std::move(answer.share);
@@ -442,7 +449,7 @@ void HttpFront::Impl::refuse(Connection& connection, int status)
 
 void HttpFront::Impl::answer(Connection& connection, FrontAnswer answer)
 {
-    if (answer.then == FrontAnswer::Then::Drop || connection.peerGone) {
+    if (answer.then == FrontAnswer::Then::Drop) {
         close(connection);
         return;
     }
@@ -595,5 +602,6 @@ void HttpFront::stop()
 
 int HttpFront::port() const { return m_impl->port; }
 std::size_t HttpFront::connectionCount() const { return m_impl->openCount.load(); }
+std::size_t HttpFront::bytesHeld() const { return m_impl->budget->used(); }
 
 } // namespace dv::internal::devserver

@@ -3,7 +3,9 @@
 // body limit) on one event thread, and only then hands it to a worker; it writes the answer back
 // without blocking and keeps the connection for the next request. A connection costs a worker
 // only while its complete request is being handled, so clients that send slowly or keep idle
-// connections open hold no worker and delay nobody.
+// connections open hold no worker and delay nobody. A client that goes (a reset) once its request
+// is read costs no more: the request is not handled if no worker has begun it, the answer of one
+// that has is dropped, and the connection closes at once.
 //
 // Memory is bounded for all connections together (MemoryBudget): a request that the budget has
 // no room for is told 503 (before its declared body is read), and so is a client whose answer
@@ -61,7 +63,6 @@ struct FrontRequest {
     int peerPort = 0;
     std::string localAddress;
     int localPort = 0;
-    int socket = -1; // for reading only: the front owns it
     // Room the handler takes for its answer before it makes it (a large picture), so that an
     // answer the budget has no room for is refused before it is read; goes on with the answer.
     MemoryShare answerShare;
@@ -92,6 +93,8 @@ public:
     int port() const;
     // Connections open now.
     std::size_t connectionCount() const;
+    // What the connections' requests and answers take of the budget now.
+    std::size_t bytesHeld() const;
 
     struct Impl;
 

@@ -112,6 +112,18 @@ std::string newToken()
     return token;
 }
 
+// The code's place in the list of its kind.
+Result<CodeRecord> withPosition(SqliteDatabase& db, CodeRecord code)
+{
+    auto before = db.prepare(
+        "SELECT COUNT(*) AS total FROM codes WHERE type = ?1 AND (add_time > ?2 OR (add_time = ?2 AND id > ?3))");
+    before.bind(1, code.type);
+    before.bind(2, code.addTime);
+    before.bind(3, code.id);
+    DV_TRY_ASSIGN(code.position, count(before));
+    return code;
+}
+
 // Pages outside [0, total) are empty; the offset is computed only for pages that can hold rows,
 // so that huge page numbers cannot overflow.
 bool pageInRange(std::int64_t total, std::int64_t page, std::int64_t pageSize)
@@ -121,12 +133,59 @@ bool pageInRange(std::int64_t total, std::int64_t page, std::int64_t pageSize)
 
 } // namespace
 
-Store::Store(std::unique_ptr<SqliteDatabase> db)
-    : m_db(std::move(db))
+Store::Store(std::unique_ptr<SqliteDatabase> db, std::string path)
+    : m_path(std::move(path))
+    , m_db(std::move(db))
 {
 }
 
 Store::~Store() = default;
+
+Result<std::unique_ptr<SqliteDatabase>> Store::takeReader()
+{
+    {
+        dv::MutexLocker lock(m_readersMutex);
+        m_readerIdle.wait(lock, [this]() DV_REQUIRES(m_readersMutex) { return !m_idleReaders.empty() || m_readersOpen < kReaders; });
+        if (!m_idleReaders.empty()) {
+            auto reader = std::move(m_idleReaders.back());
+            m_idleReaders.pop_back();
+            return reader;
+        }
+        ++m_readersOpen;
+    }
+    auto opened = SqliteDatabase::openReader(m_path);
+    if (!opened) {
+        dv::MutexLocker lock(m_readersMutex);
+        --m_readersOpen;
+        m_readerIdle.notifyOne();
+    }
+    return opened;
+}
+
+void Store::giveBackReader(std::unique_ptr<SqliteDatabase> reader)
+{
+    {
+        dv::MutexLocker lock(m_readersMutex);
+        m_idleReaders.push_back(std::move(reader));
+    }
+    m_readerIdle.notifyOne();
+}
+
+template <class Read>
+auto Store::reading(Read read) -> decltype(read(std::declval<SqliteDatabase&>()))
+{
+    DV_TRY_ASSIGN(auto reader, takeReader());
+    // The reader goes back to the pool on every path, its transaction ended.
+    struct Lease {
+        Store& store;
+        std::unique_ptr<SqliteDatabase>& reader;
+        ~Lease() { store.giveBackReader(std::move(reader)); }
+    } lease { *this, reader };
+    DV_TRY_ASSIGN(auto transaction, SqliteTransaction::beginReading(*reader));
+    auto result = read(*reader);
+    transaction.rollback(); // nothing was written
+    return result;
+}
 
 Result<std::unique_ptr<Store>> Store::open(const std::string& folder, bool seedCodes)
 {
@@ -134,8 +193,11 @@ Result<std::unique_ptr<Store>> Store::open(const std::string& folder, bool seedC
     std::filesystem::create_directories(folder, fsError);
     if (fsError)
         return Failure("cannot create " + folder + ": " + fsError.message());
-    DV_TRY_ASSIGN(auto db, SqliteDatabase::open(folder + "/devserver.sqlite3"));
-    std::unique_ptr<Store> store(new Store(std::move(db)));
+    const std::string path = folder + "/devserver.sqlite3";
+    DV_TRY_ASSIGN(auto db, SqliteDatabase::open(path));
+    // Readers on other connections then go on while a write is under way.
+    DV_TRY(db->exec("PRAGMA journal_mode=WAL"));
+    std::unique_ptr<Store> store(new Store(std::move(db), path));
     DV_TRY(store->createAndSeed(seedCodes));
     return store;
 }
@@ -200,18 +262,20 @@ Result<std::string> Store::login(const std::string& clientId, const std::string&
 
 Result<std::optional<std::string>> Store::tokenOf(const std::string& clientId)
 {
-    dv::MutexLocker lock(m_mutex);
-    auto find = m_db->prepare("SELECT token FROM clients WHERE client_id = ?1");
-    find.bind(1, clientId);
-    return firstRow(find, [](const SqliteStatement& row) { return row.text("token"); });
+    return reading([&](SqliteDatabase& db) {
+        auto find = db.prepare("SELECT token FROM clients WHERE client_id = ?1");
+        find.bind(1, clientId);
+        return firstRow(find, [](const SqliteStatement& row) { return row.text("token"); });
+    });
 }
 
 Result<std::int64_t> Store::loginCount(const std::string& clientId)
 {
-    dv::MutexLocker lock(m_mutex);
-    auto find = m_db->prepare("SELECT login_count AS total FROM clients WHERE client_id = ?1");
-    find.bind(1, clientId);
-    return count(find);
+    return reading([&](SqliteDatabase& db) {
+        auto find = db.prepare("SELECT login_count AS total FROM clients WHERE client_id = ?1");
+        find.bind(1, clientId);
+        return count(find);
+    });
 }
 
 Result<void> Store::replaceHomeCategories(const std::vector<std::pair<CategoryRecord, std::string>>& categories)
@@ -225,100 +289,97 @@ Result<void> Store::replaceHomeCategories(const std::vector<std::pair<CategoryRe
 
 Result<std::vector<CategoryRecord>> Store::homeCategories()
 {
-    dv::MutexLocker lock(m_mutex);
-    auto query = m_db->prepare(std::string("SELECT ") + kCategoryColumns + " FROM home_categories ORDER BY order_by");
-    return allRows(query, readCategory);
+    return reading([](SqliteDatabase& db) {
+        auto query = db.prepare(std::string("SELECT ") + kCategoryColumns + " FROM home_categories ORDER BY order_by");
+        return allRows(query, readCategory);
+    });
 }
 
 Result<std::optional<std::pair<CategoryRecord, std::string>>> Store::homePage(std::int64_t categoryId)
 {
-    dv::MutexLocker lock(m_mutex);
-    auto query = m_db->prepare(std::string("SELECT ") + kCategoryColumns + ", page_html FROM home_categories WHERE category_id = ?1");
-    query.bind(1, categoryId);
-    return firstRow(query, [](const SqliteStatement& row) { return std::pair { readCategory(row), row.text("page_html") }; });
+    return reading([&](SqliteDatabase& db) {
+        auto query = db.prepare(std::string("SELECT ") + kCategoryColumns + ", page_html FROM home_categories WHERE category_id = ?1");
+        query.bind(1, categoryId);
+        return firstRow(query, [](const SqliteStatement& row) { return std::pair { readCategory(row), row.text("page_html") }; });
+    });
 }
 
 Result<std::vector<AdRecord>> Store::ads()
 {
-    dv::MutexLocker lock(m_mutex);
-    auto query = m_db->prepare("SELECT ad_id, name, link_path, link_type, seq, status, create_time, modify_time FROM ads ORDER BY seq");
-    return allRows(query, readAd);
+    return reading([](SqliteDatabase& db) {
+        auto query = db.prepare("SELECT ad_id, name, link_path, link_type, seq, status, create_time, modify_time FROM ads ORDER BY seq");
+        return allRows(query, readAd);
+    });
 }
 
 Result<Contact> Store::contact()
 {
-    dv::MutexLocker lock(m_mutex);
-    auto query = m_db->prepare("SELECT key, value FROM settings");
-    DV_TRY_ASSIGN(auto settings, allRows(query, [](const SqliteStatement& row) { return std::pair { row.text("key"), row.text("value") }; }));
-    Contact contact;
-    for (auto& [key, value] : settings) {
-        if (key == "agentPhone")
-            contact.agentPhone = std::move(value);
-        else if (key == "buyPhone")
-            contact.buyPhone = std::move(value);
-        else if (key == "site")
-            contact.site = std::move(value);
-    }
-    return contact;
+    return reading([](SqliteDatabase& db) -> Result<Contact> {
+        auto query = db.prepare("SELECT key, value FROM settings");
+        DV_TRY_ASSIGN(auto settings,
+            allRows(query, [](const SqliteStatement& row) { return std::pair { row.text("key"), row.text("value") }; }));
+        Contact contact;
+        for (auto& [key, value] : settings) {
+            if (key == "agentPhone")
+                contact.agentPhone = std::move(value);
+            else if (key == "buyPhone")
+                contact.buyPhone = std::move(value);
+            else if (key == "site")
+                contact.site = std::move(value);
+        }
+        return contact;
+    });
 }
 
 Result<Page<CodeRecord>> Store::codes(const std::string& type, std::int64_t page, std::int64_t pageSize)
 {
-    dv::MutexLocker lock(m_mutex);
-    Page<CodeRecord> out;
-    auto total = m_db->prepare("SELECT COUNT(*) AS total FROM codes WHERE type = ?1");
-    total.bind(1, type);
-    DV_TRY_ASSIGN(out.totalCount, count(total));
-    if (!pageInRange(out.totalCount, page, pageSize))
+    return reading([&](SqliteDatabase& db) -> Result<Page<CodeRecord>> {
+        Page<CodeRecord> out;
+        auto total = db.prepare("SELECT COUNT(*) AS total FROM codes WHERE type = ?1");
+        total.bind(1, type);
+        DV_TRY_ASSIGN(out.totalCount, count(total));
+        if (!pageInRange(out.totalCount, page, pageSize))
+            return out;
+        auto query = db.prepare(std::string("SELECT ") + kCodeColumns
+            + " FROM codes WHERE type = ?1 ORDER BY add_time DESC, id DESC LIMIT ?2 OFFSET ?3");
+        query.bind(1, type);
+        query.bind(2, pageSize);
+        query.bind(3, page * pageSize);
+        DV_TRY_ASSIGN(out.items, allRows(query, readCode));
+        std::int64_t position = page * pageSize;
+        for (auto& code : out.items)
+            code.position = position++;
         return out;
-    auto query = m_db->prepare(std::string("SELECT ") + kCodeColumns
-        + " FROM codes WHERE type = ?1 ORDER BY add_time DESC, id DESC LIMIT ?2 OFFSET ?3");
-    query.bind(1, type);
-    query.bind(2, pageSize);
-    query.bind(3, page * pageSize);
-    DV_TRY_ASSIGN(out.items, allRows(query, readCode));
-    std::int64_t position = page * pageSize;
-    for (auto& code : out.items)
-        code.position = position++;
-    return out;
-}
-
-Result<CodeRecord> Store::withPosition(CodeRecord code)
-{
-    auto before = m_db->prepare(
-        "SELECT COUNT(*) AS total FROM codes WHERE type = ?1 AND (add_time > ?2 OR (add_time = ?2 AND id > ?3))");
-    before.bind(1, code.type);
-    before.bind(2, code.addTime);
-    before.bind(3, code.id);
-    DV_TRY_ASSIGN(code.position, count(before));
-    return code;
+    });
 }
 
 Result<std::optional<CodeRecord>> Store::code(std::int64_t id)
 {
-    dv::MutexLocker lock(m_mutex);
-    auto query = m_db->prepare(std::string("SELECT ") + kCodeColumns + " FROM codes WHERE id = ?1");
-    query.bind(1, id);
-    DV_TRY_ASSIGN(auto code, firstRow(query, readCode));
-    if (!code)
-        return code;
-    DV_TRY_ASSIGN(auto placed, withPosition(std::move(*code)));
-    return std::optional<CodeRecord>(std::move(placed));
+    return reading([&](SqliteDatabase& db) -> Result<std::optional<CodeRecord>> {
+        auto query = db.prepare(std::string("SELECT ") + kCodeColumns + " FROM codes WHERE id = ?1");
+        query.bind(1, id);
+        DV_TRY_ASSIGN(auto code, firstRow(query, readCode));
+        if (!code)
+            return code;
+        DV_TRY_ASSIGN(auto placed, withPosition(db, std::move(*code)));
+        return std::optional<CodeRecord>(std::move(placed));
+    });
 }
 
 Result<std::optional<CodeRecord>> Store::codeAt(const std::string& type, std::int64_t position)
 {
-    dv::MutexLocker lock(m_mutex);
     if (position < 0)
         return std::optional<CodeRecord>();
-    auto query = m_db->prepare(std::string("SELECT ") + kCodeColumns
-        + " FROM codes WHERE type = ?1 ORDER BY add_time DESC, id DESC LIMIT 1 OFFSET ?2");
-    query.bind(1, type);
-    query.bind(2, position);
-    DV_TRY_ASSIGN(auto code, firstRow(query, readCode));
-    if (code)
-        code->position = position;
-    return code;
+    return reading([&](SqliteDatabase& db) -> Result<std::optional<CodeRecord>> {
+        auto query = db.prepare(std::string("SELECT ") + kCodeColumns
+            + " FROM codes WHERE type = ?1 ORDER BY add_time DESC, id DESC LIMIT 1 OFFSET ?2");
+        query.bind(1, type);
+        query.bind(2, position);
+        DV_TRY_ASSIGN(auto code, firstRow(query, readCode));
+        if (code)
+            code->position = position;
+        return code;
+    });
 }
 
 Result<Store::SaveResult> Store::saveCode(const NewCode& code, const UploadQuota& quota)
@@ -395,77 +456,85 @@ Result<Store::SaveResult> Store::saveCode(const NewCode& code, const UploadQuota
 
 Result<std::vector<std::uint8_t>> Store::codeImage(std::int64_t id)
 {
-    dv::MutexLocker lock(m_mutex);
-    auto query = m_db->prepare("SELECT image FROM codes WHERE id = ?1 AND image IS NOT NULL");
-    query.bind(1, id);
-    DV_TRY_ASSIGN(auto image, firstRow(query, [](const SqliteStatement& row) { return row.blob("image"); }));
-    return std::move(image).value_or(std::vector<std::uint8_t>());
+    return reading([&](SqliteDatabase& db) -> Result<std::vector<std::uint8_t>> {
+        auto query = db.prepare("SELECT image FROM codes WHERE id = ?1 AND image IS NOT NULL");
+        query.bind(1, id);
+        DV_TRY_ASSIGN(auto image, firstRow(query, [](const SqliteStatement& row) { return row.blob("image"); }));
+        return std::move(image).value_or(std::vector<std::uint8_t>());
+    });
 }
 
 Result<std::int64_t> Store::codeImageSize(std::int64_t id)
 {
-    dv::MutexLocker lock(m_mutex);
-    auto query = m_db->prepare("SELECT COALESCE(LENGTH(image), 0) AS total FROM codes WHERE id = ?1");
-    query.bind(1, id);
-    return count(query);
+    return reading([&](SqliteDatabase& db) {
+        auto query = db.prepare("SELECT COALESCE(LENGTH(image), 0) AS total FROM codes WHERE id = ?1");
+        query.bind(1, id);
+        return count(query);
+    });
 }
 
 Result<std::vector<DistrictRecord>> Store::districts(std::int64_t parentId)
 {
-    dv::MutexLocker lock(m_mutex);
-    auto query = m_db->prepare(std::string("SELECT ") + kDistrictColumns + " FROM districts WHERE parent_id = ?1 ORDER BY order_by");
-    query.bind(1, parentId);
-    return allRows(query, readDistrict);
+    return reading([&](SqliteDatabase& db) {
+        auto query = db.prepare(std::string("SELECT ") + kDistrictColumns + " FROM districts WHERE parent_id = ?1 ORDER BY order_by");
+        query.bind(1, parentId);
+        return allRows(query, readDistrict);
+    });
 }
 
 Result<std::optional<DistrictRecord>> Store::district(std::int64_t id)
 {
-    dv::MutexLocker lock(m_mutex);
-    auto query = m_db->prepare(std::string("SELECT ") + kDistrictColumns + " FROM districts WHERE id = ?1");
-    query.bind(1, id);
-    return firstRow(query, readDistrict);
+    return reading([&](SqliteDatabase& db) {
+        auto query = db.prepare(std::string("SELECT ") + kDistrictColumns + " FROM districts WHERE id = ?1");
+        query.bind(1, id);
+        return firstRow(query, readDistrict);
+    });
 }
 
 Result<std::vector<CategoryRecord>> Store::industries()
 {
-    dv::MutexLocker lock(m_mutex);
-    auto query = m_db->prepare(std::string("SELECT ") + kCategoryColumns + " FROM industries ORDER BY order_by");
-    return allRows(query, readCategory);
+    return reading([](SqliteDatabase& db) {
+        auto query = db.prepare(std::string("SELECT ") + kCategoryColumns + " FROM industries ORDER BY order_by");
+        return allRows(query, readCategory);
+    });
 }
 
 Result<bool> Store::hasIndustry(std::int64_t categoryId)
 {
-    dv::MutexLocker lock(m_mutex);
-    auto query = m_db->prepare("SELECT COUNT(*) AS total FROM industries WHERE category_id = ?1");
-    query.bind(1, categoryId);
-    DV_TRY_ASSIGN(std::int64_t found, count(query));
-    return found > 0;
+    return reading([&](SqliteDatabase& db) -> Result<bool> {
+        auto query = db.prepare("SELECT COUNT(*) AS total FROM industries WHERE category_id = ?1");
+        query.bind(1, categoryId);
+        DV_TRY_ASSIGN(std::int64_t found, count(query));
+        return found > 0;
+    });
 }
 
 Result<Page<ProspectRecord>> Store::prospects(std::int64_t categoryId, std::int64_t page, std::int64_t pageSize)
 {
-    dv::MutexLocker lock(m_mutex);
-    Page<ProspectRecord> out;
-    auto total = m_db->prepare("SELECT COUNT(*) AS total FROM prospects WHERE category_id = ?1");
-    total.bind(1, categoryId);
-    DV_TRY_ASSIGN(out.totalCount, count(total));
-    if (!pageInRange(out.totalCount, page, pageSize))
+    return reading([&](SqliteDatabase& db) -> Result<Page<ProspectRecord>> {
+        Page<ProspectRecord> out;
+        auto total = db.prepare("SELECT COUNT(*) AS total FROM prospects WHERE category_id = ?1");
+        total.bind(1, categoryId);
+        DV_TRY_ASSIGN(out.totalCount, count(total));
+        if (!pageInRange(out.totalCount, page, pageSize))
+            return out;
+        auto query = db.prepare("SELECT id, category_id, industry_id, company, phone, seq, status, create_time FROM prospects "
+                                "WHERE category_id = ?1 ORDER BY seq LIMIT ?2 OFFSET ?3");
+        query.bind(1, categoryId);
+        query.bind(2, pageSize);
+        query.bind(3, page * pageSize);
+        DV_TRY_ASSIGN(out.items, allRows(query, readProspect));
         return out;
-    auto query = m_db->prepare("SELECT id, category_id, industry_id, company, phone, seq, status, create_time FROM prospects "
-                               "WHERE category_id = ?1 ORDER BY seq LIMIT ?2 OFFSET ?3");
-    query.bind(1, categoryId);
-    query.bind(2, pageSize);
-    query.bind(3, page * pageSize);
-    DV_TRY_ASSIGN(out.items, allRows(query, readProspect));
-    return out;
+    });
 }
 
 Result<std::optional<AgentRecord>> Store::agent(const std::string& agentNo)
 {
-    dv::MutexLocker lock(m_mutex);
-    auto query = m_db->prepare("SELECT agent_no, name, region, level, letter_no, valid_from, valid_to FROM agents WHERE agent_no = ?1");
-    query.bind(1, agentNo);
-    return firstRow(query, readAgent);
+    return reading([&](SqliteDatabase& db) {
+        auto query = db.prepare("SELECT agent_no, name, region, level, letter_no, valid_from, valid_to FROM agents WHERE agent_no = ?1");
+        query.bind(1, agentNo);
+        return firstRow(query, readAgent);
+    });
 }
 
 } // namespace dv::internal::devserver

@@ -1,7 +1,9 @@
-// The server's data: one SQLite database in the data folder, created and seeded on first open.
-// Every call takes the store's lock, so handlers on the server's worker threads may share one
-// store; every write is one transaction. A call the database fails gives the reason, never an
-// empty answer in its place.
+// The server's data: one SQLite database in the data folder, created and seeded on first open,
+// kept with a write-ahead log. Handlers on the server's worker threads share one store: every
+// write is one transaction on the one writing connection, under the store's lock; every read is
+// one read transaction on a connection of a small pool of read-only ones, so that reads (a large
+// picture among them) go on together and wait for no write, and see only what was committed. A
+// call the database fails gives the reason, never an empty answer in its place.
 //
 //   DV_TRY_ASSIGN(auto store, Store::open(dataFolder)); // a failure when the file is unusable
 //   DV_TRY_ASSIGN(auto page, store->codes("3", 0, 10));
@@ -10,10 +12,12 @@
 #include "platform/base/Mutex.h"
 #include "platform/base/Result.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace dv {
@@ -167,13 +171,26 @@ public:
     Result<std::optional<AgentRecord>> agent(const std::string& agentNo);
 
 private:
-    explicit Store(std::unique_ptr<SqliteDatabase> db);
-    Result<void> createAndSeed(bool seedCodes);
-    // The code's place in the list of its kind.
-    Result<CodeRecord> withPosition(CodeRecord code) DV_REQUIRES(m_mutex);
+    // Read-only connections open at most, each lent to one call at a time.
+    static constexpr std::size_t kReaders = 4;
 
+    Store(std::unique_ptr<SqliteDatabase> db, std::string path);
+    Result<void> createAndSeed(bool seedCodes);
+    // Runs `read` (SqliteDatabase& -> Result<...>) in one read transaction on a reader of the pool.
+    template <class Read>
+    auto reading(Read read) -> decltype(read(std::declval<SqliteDatabase&>()));
+    // An idle reader, or a new one while fewer than kReaders are open; else waits for one.
+    Result<std::unique_ptr<SqliteDatabase>> takeReader();
+    void giveBackReader(std::unique_ptr<SqliteDatabase> reader);
+
+    const std::string m_path;
     dv::Mutex m_mutex;
     std::unique_ptr<SqliteDatabase> m_db DV_GUARDED_BY(m_mutex);
+
+    dv::Mutex m_readersMutex;
+    dv::ConditionVariable m_readerIdle;
+    std::vector<std::unique_ptr<SqliteDatabase>> m_idleReaders DV_GUARDED_BY(m_readersMutex);
+    std::size_t m_readersOpen DV_GUARDED_BY(m_readersMutex) = 0;
 };
 
 } // namespace dv::internal::devserver
