@@ -9,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <future>
 #include <memory>
 
 namespace dv::devserver::testing {
@@ -230,6 +231,39 @@ TEST_F(MemoryBoundsTest, DeclaredBodiesThatNeverArriveHoldNoRoom)
     ASSERT_TRUE(huge.send("POST /DV/qrcode/saveCode.do HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 8388609\r\n\r\n"));
     EXPECT_TRUE(huge.waitFor("\r\n\r\n", 10));
     EXPECT_TRUE(huge.received().starts_with("HTTP/1.1 413")) << huge.received();
+}
+
+TEST_F(MemoryBoundsTest, ManyLargeUploadsAtOnceStayWithinTheBudget)
+{
+    // Each 7.9 MiB: larger than a picture may be, so each is read whole and then refused by its
+    // handler; the server holds whatever copies of them it makes while they are handled.
+    const double before = resident();
+    constexpr int kClients = 20;
+    constexpr std::size_t kSize = std::size_t(7.9 * 1024 * 1024);
+    std::vector<std::future<HttpResult>> uploads;
+    for (int i = 0; i < kClients; ++i)
+        uploads.push_back(std::async(std::launch::async, [this, i] {
+            return uploadPicture("a1b2c3d4e5f60718293a4b5c6d7e8f" + std::to_string(10 + i), "xl_many" + std::to_string(i), kSize);
+        }));
+    int handled = 0;
+    int busy = 0;
+    for (auto& upload : uploads) {
+        HttpResult result = upload.get();
+        if (result.status == 200)
+            ++handled;
+        else if (result.status == 503)
+            ++busy;
+        else
+            EXPECT_NE(result.curlCode, 0) << result.status << " " << result.body; // cut off while sending, after a 503
+    }
+    const double peakDuring = peak();
+    std::printf("[ figures  ] server %.1f MiB before, peak %.1f MiB with %d uploads of 7.9 MiB at once (%d handled, %d told 503)\n",
+        before, peakDuring, kClients, handled, busy);
+    EXPECT_GE(handled, 1);
+    if (!kMeasured)
+        return;
+    // The budget, and what is not in it: the program itself, the buffers the library reads with.
+    EXPECT_LT(peakDuring, 64 + 40 * 1e6 / (1024 * 1024));
 }
 
 } // namespace
