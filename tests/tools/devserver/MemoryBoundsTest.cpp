@@ -45,7 +45,7 @@ protected:
     HttpResult uploadPicture(const std::string& clientId, const std::string& account, std::size_t size) const
     {
         const std::string token = httpPostForm(base + "client/login.do", { { "clientId", clientId } }).json().value("token", "");
-        std::string picture = dv::testing::blackPng(40, 40);
+        std::string picture = samplePng(1);
         picture.resize(size, '\0'); // trailing bytes after the end of the PNG are ignored by decoders
         return httpPostMultipart(base + "qrcode/saveCode.do",
             { { "clientId", clientId }, { "token", token }, { "title", "大图" }, { "area_id", "310100" }, { "type", "3" },
@@ -154,7 +154,14 @@ TEST_F(MemoryBoundsTest, LargeBodiesHeldOpenByManyClientsTakeNoMoreThanTheBudget
 TEST_F(MemoryBoundsTest, ClientsThatDoNotReadLargePicturesTakeNoMoreThanTheBudget)
 {
     // A picture of 1.9 MB, the size of a large upload.
-    auto uploaded = uploadPicture("a1b2c3d4e5f60718293a4b5c6d7e8f90", "xl_large", 1900 * 1000);
+    const std::string clientId = "a1b2c3d4e5f60718293a4b5c6d7e8f90";
+    const std::string token = httpPostForm(base + "client/login.do", { { "clientId", clientId } }).json().value("token", "");
+    std::string picture = dv::testing::blackPng(40, 40);
+    picture.resize(1900 * 1000, '\0'); // trailing bytes after the end of the PNG are ignored by decoders
+    auto uploaded = httpPostMultipart(base + "qrcode/saveCode.do",
+        { { "clientId", clientId }, { "token", token }, { "title", "大图" }, { "area_id", "310100" }, { "type", "3" },
+            { "description", "大图" }, { "account", "xl_large" } },
+        { { "code", "1111.png", "jpg", picture } });
     ASSERT_EQ(uploaded.json()["status"], 1) << uploaded.body;
     const std::string address = httpPostForm(base + "qrcode/listCode.do", { { "type", "3" } }).json()["info"]["listItems"][0]["qrcodeImg"];
     const std::string path = address.substr(address.find("/DV/"));

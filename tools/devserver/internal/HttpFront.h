@@ -83,8 +83,8 @@ struct FrontRequest {
     std::string localAddress;
     int localPort = 0;
     int socket = -1; // for reading only: the front owns it
-    // Room the handler takes for its answer, before it makes each copy of it, so that an answer
-    // the budget has no room for is refused before it is read; goes on with the answer.
+    // Room the handler takes for its answer before it makes it (a large picture), so that an
+    // answer the budget has no room for is refused before it is read; goes on with the answer.
     MemoryShare answerShare;
 };
 
