@@ -19,7 +19,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
+#include <optional>
 
 namespace dv::devserver {
 
@@ -80,11 +83,38 @@ public:
     using httplib::Server::process_request;
 };
 
-// A request read whole, as the library reads a socket, and the bytes of its answer.
+class ExchangeStream;
+
+// What a handler decided about the connection of the request it answers, and what it holds of
+// the front's budget.
+struct ExchangeControl {
+    FrontRequest* request = nullptr;
+    ExchangeStream* stream = nullptr;
+    bool drop = false;       // close it before anything is written
+    bool cutHalfway = false; // write the head and half the body, then close it
+    // Bytes of the answer's body counted into the answer's share, held by the library until the
+    // answer is written out.
+    std::size_t answerBody = 0;
+};
+thread_local ExchangeControl* t_exchange = nullptr;
+
+// How far the library reads into a body before the pages behind it go back to the system.
+constexpr std::size_t kReleaseStep = 256 * 1024;
+
+// A request read whole, as the library reads a socket, and the bytes of its answer. What the
+// library has read of the body goes back to the system (and the budget) as it reads on, so that
+// the body and what the handler makes of it are not held whole at once; the answer is written
+// into a buffer counted into the request's answer share before it grows.
+//
+// Counted while a request is handled: its head and body until read, the fields and picture taken
+// out of the body, the store's copy of the picture, a reply (a picture twice while it is read),
+// and the answer as written. Not counted, each bounded by the head limit or a few pages per
+// worker: the library's parsed head and read buffers, and a text answer's compressed copy.
 class ExchangeStream final : public httplib::Stream {
 public:
     explicit ExchangeStream(FrontRequest& request)
         : m_request(request)
+        , m_messageHeld(request.share.bytes())
     {
     }
     bool is_readable() const override { return m_read < m_request.head.size() + m_request.body.size(); }
@@ -102,17 +132,26 @@ public:
             done += n;
             m_read += n;
         }
-        // The library keeps its own copy of what it read: the request's is let go at once.
+        // What the library has read is its own now, or its handler's: the request's is let go.
         if (m_read == m_request.head.size() + m_request.body.size()) {
             releaseBytes(m_request.head);
             releaseBytes(m_request.body);
+            m_request.share.shrink(std::exchange(m_messageHeld, 0));
             m_read = 0;
+        } else if (m_read > m_request.head.size() && m_read - m_request.head.size() >= m_bodyGivenBack + kReleaseStep) {
+            const std::size_t released = releaseConsumedPages(m_request.body, m_read - m_request.head.size(), &m_bodyGivenBack);
+            m_request.share.shrink(released);
+            m_messageHeld -= std::min(m_messageHeld, released);
         }
         return ssize_t(done);
     }
     ssize_t write(const char* ptr, size_t size) override
     {
-        m_written.append(ptr, size);
+        // Room for the whole answer at once, so that its buffer is made once.
+        if (!appendCounted(m_written, std::string_view(ptr, size), m_request.answerShare, m_answerBytes)) {
+            m_noRoom = true;
+            return -1;
+        }
         return ssize_t(size);
     }
     void get_remote_ip_and_port(std::string& ip, int& port) const override
@@ -129,20 +168,111 @@ public:
     socket_t socket() const override { return INVALID_SOCKET; }
 
     std::string takeWritten() { return std::move(m_written); }
+    // The answer found no room as it was written.
+    bool noRoom() const { return m_noRoom; }
+    // The answer will have a body of about this size: its buffer is made for it at once.
+    void expectAnswer(std::size_t bodyBytes) { m_answerBytes = bodyBytes + 1024; }
 
 private:
     FrontRequest& m_request;
     std::size_t m_read = 0;
+    std::size_t m_messageHeld; // what the request's share holds for the head and body
+    std::size_t m_bodyGivenBack = 0;
+    std::size_t m_answerBytes = 0;
     std::string m_written;
+    bool m_noRoom = false;
 };
 
-// What a handler decided about the connection of the request it answers.
-struct ExchangeControl {
-    bool drop = false;       // close it before anything is written
-    bool cutHalfway = false; // write the head and half the body, then close it
-    MemoryShare* answerShare = nullptr; // room for the answer in the front's budget
+// A request's query and form fields and its uploaded picture, as the handlers take them.
+struct ReceivedFields {
+    std::map<std::string, std::string> fields; // the first value of a name wins
+    std::optional<UploadedFile> code;
 };
-thread_local ExchangeControl* t_exchange = nullptr;
+
+// Form bodies larger than this are refused: no form of ours comes near it.
+constexpr std::size_t kMaxFormBytes = 8 * 1024;
+
+// Takes `form` (name=value&...) apart into `fields`, as browsers encode it.
+void takeFormApart(std::string_view form, std::map<std::string, std::string>& fields)
+{
+    while (!form.empty()) {
+        const std::size_t amp = form.find('&');
+        std::string_view item = form.substr(0, amp);
+        form = amp == std::string_view::npos ? std::string_view() : form.substr(amp + 1);
+        const std::size_t equals = item.find('=');
+        std::string_view name = item.substr(0, equals);
+        if (name.empty())
+            continue;
+        std::string_view value = equals == std::string_view::npos ? std::string_view() : item.substr(equals + 1);
+        fields.emplace(httplib::detail::decode_url(std::string(name), true), httplib::detail::decode_url(std::string(value), true));
+    }
+}
+
+// The request's query, then the fields and picture of its body (a form or multipart), read through
+// the library with what they take counted into `share` as it arrives. Other bodies are not read:
+// no path takes them. Answers 0, or the status to refuse with: 400 a body that cannot be taken
+// apart, 413 a form past kMaxFormBytes, 503 no room in the budget.
+int receiveFields(const httplib::Request& req, const httplib::ContentReader* reader, MemoryShare& share, ReceivedFields& received)
+{
+    for (const auto& [name, value] : req.params)
+        received.fields.emplace(name, value);
+    if (!reader)
+        return 0;
+    const std::size_t length = std::size_t(std::strtoull(req.get_header_value("Content-Length").c_str(), nullptr, 10));
+    bool noRoom = false;
+    if (req.is_multipart_form_data()) {
+        std::string* target = nullptr; // where the part being read goes; null: dropped
+        bool targetReserved = false;
+        const bool read = (*reader)(
+            [&](const httplib::MultipartFormData& part) {
+                target = nullptr;
+                targetReserved = false;
+                if (part.filename.empty()) {
+                    auto [at, added] = received.fields.emplace(part.name, std::string());
+                    target = added ? &at->second : nullptr;
+                } else if (part.name == "code" && !received.code) {
+                    received.code = UploadedFile { part.filename, part.content_type, {} };
+                    target = &received.code->content;
+                    // At most the body: made once, its pages taken (and counted) only as written.
+                    target->reserve(length);
+                    targetReserved = true;
+                }
+                return true;
+            },
+            [&](const char* data, std::size_t size) {
+                if (!target)
+                    return true;
+                if (!targetReserved) {
+                    noRoom = !appendCounted(*target, std::string_view(data, size), share);
+                    return !noRoom;
+                }
+                // The picture's buffer was made for the whole body, which it cannot outgrow.
+                if (target->size() + size > target->capacity())
+                    return false;
+                noRoom = !share.grow(size);
+                if (!noRoom)
+                    target->append(data, size);
+                return !noRoom;
+            });
+        return read ? 0 : noRoom ? 503 : 400;
+    }
+    if (req.get_header_value("Content-Type").starts_with("application/x-www-form-urlencoded")) {
+        if (length > kMaxFormBytes)
+            return 413;
+        std::string form;
+        const bool read = (*reader)([&](const char* data, std::size_t size) {
+            noRoom = !appendCounted(form, std::string_view(data, size), share);
+            return !noRoom;
+        });
+        if (!read)
+            return noRoom ? 503 : 400;
+        // The fields taken out of it are no larger than the form.
+        if (!share.grow(form.size()))
+            return 503;
+        takeFormApart(form, received.fields);
+    }
+    return 0;
+}
 
 // The server may run as a program with many connections open (every kept-alive client holds
 // one); the soft limit on descriptors is often far below what the system allows.
@@ -207,25 +337,19 @@ struct Server::Impl {
     std::atomic<bool> stopped { false };
 
     FrontAnswer exchange(FrontRequest& request);
-    void serve(const httplib::Request& req, httplib::Response& res);
-    void control(const httplib::Request& req, httplib::Response& res);
-    ApiRequest toApiRequest(const httplib::Request& req) const;
+    void serve(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader* body);
+    void control(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader* body);
+    ApiRequest toApiRequest(const httplib::Request& req, ReceivedFields received) const;
     // Waits out a delay; false when the server began to stop meanwhile.
     bool delay(double seconds);
 };
 
-ApiRequest Server::Impl::toApiRequest(const httplib::Request& req) const
+ApiRequest Server::Impl::toApiRequest(const httplib::Request& req, ReceivedFields received) const
 {
     ApiRequest request;
     request.path = req.matches.size() > 1 ? std::string(req.matches[1]) : std::string();
-    for (const auto& [name, value] : req.params)
-        request.fields.emplace(name, value);
-    for (const auto& [name, part] : req.files) {
-        if (part.filename.empty())
-            request.fields.emplace(name, part.content);
-        else if (name == "code" && !request.code)
-            request.code = UploadedFile { part.filename, part.content_type, part.content };
-    }
+    request.fields = std::move(received.fields);
+    request.code = std::move(received.code);
     std::string host = req.get_header_value("Host");
     if (!usableHost(host))
         host = options.host + ":" + std::to_string(port);
@@ -240,10 +364,27 @@ bool Server::Impl::delay(double seconds)
     return !wake.waitFor(lock, length, [this]() DV_REQUIRES(mutex) { return stopping; });
 }
 
-void Server::Impl::serve(const httplib::Request& req, httplib::Response& res)
+void Server::Impl::serve(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader* body)
 {
-    ApiRequest request = toApiRequest(req);
-    request.roomForReply = [](std::size_t bytes) { return !t_exchange || t_exchange->answerShare->grow(bytes); };
+    // Outside an exchange (never, as the front runs it) there is no budget to count into.
+    if (!t_exchange) {
+        res.status = 500;
+        return;
+    }
+    FrontRequest& exchanged = *t_exchange->request;
+    ReceivedFields received;
+    int refusal = receiveFields(req, body, exchanged.share, received);
+    // Room for the copy of the picture that the store takes, before it is made.
+    if (!refusal && received.code && !exchanged.share.grow(std::min(received.code->content.size(), options.maxImageBytes)))
+        refusal = 503;
+    if (refusal) {
+        res.status = refusal;
+        if (refusal == 503)
+            res.set_header("Retry-After", "1");
+        return;
+    }
+    ApiRequest request = toApiRequest(req, std::move(received));
+    request.roomForReply = [&exchanged](std::size_t bytes) { return exchanged.answerShare.grow(bytes); };
     std::optional<Fault> fault = faults.take(request.path);
     bool closing = false;
     // A released hold answers as the path's fault says by then.
@@ -257,8 +398,7 @@ void Server::Impl::serve(const httplib::Request& req, httplib::Response& res)
     if (closing) {
         // End this connection before a byte of the reply is written: the client sees the
         // connection close with nothing received.
-        if (t_exchange)
-            t_exchange->drop = true;
+        t_exchange->drop = true;
         res.status = 500;
         return;
     }
@@ -273,16 +413,26 @@ void Server::Impl::serve(const httplib::Request& req, httplib::Response& res)
         applyFault(*fault, reply);
     if (reply.json)
         reply.body = serialise(*reply.json);
+    // The answer's share holds what the handler counted for the reply (a picture, perhaps twice
+    // while it was read); from here it holds the body as built, until the library has written it.
+    if (!exchanged.answerShare.resize(reply.body.size())) {
+        reply = Reply::busy();
+        exchanged.answerShare.release();
+    }
+    t_exchange->answerBody = exchanged.answerShare.bytes();
+    t_exchange->stream->expectAnswer(reply.body.size());
     res.status = reply.httpStatus;
     if (reply.httpStatus == 503)
         res.set_header("Retry-After", "1");
     // Cut: the head promises the whole body; half of it goes out before the connection closes.
-    if (fault && fault->kind == FaultKind::CutConnection && t_exchange)
+    if (fault && fault->kind == FaultKind::CutConnection)
         t_exchange->cutHalfway = true;
-    res.set_content(std::move(reply.body), reply.contentType.c_str());
+    // Moved, not copied (as setting the content would).
+    res.body = std::move(reply.body);
+    res.set_header("Content-Type", reply.contentType);
 }
 
-void Server::Impl::control(const httplib::Request& req, httplib::Response& res)
+void Server::Impl::control(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader* body)
 {
     // Programs on this machine only: a web page the user visits could otherwise plant faults with
     // a form aimed here (another site's Origin or Referer), or through a name of its own that
@@ -294,7 +444,20 @@ void Server::Impl::control(const httplib::Request& req, httplib::Response& res)
         answerJson(res, 403, Json { { "error", "the control endpoint answers local programs only" } });
         return;
     }
-    auto param = [&](const char* name) { return req.has_param(name) ? req.get_param_value(name) : std::string(); };
+    if (!t_exchange) {
+        res.status = 500;
+        return;
+    }
+    ReceivedFields received;
+    if (const int refusal = receiveFields(req, body, t_exchange->request->share, received)) {
+        res.status = refusal;
+        return;
+    }
+    const auto& fields = received.fields;
+    auto param = [&](const char* name) {
+        auto found = fields.find(name);
+        return found == fields.end() ? std::string() : found->second;
+    };
     if (req.path == "/_control/faults") {
         Json list = Json::array();
         for (const auto& [path, fault] : faults.list())
@@ -303,7 +466,7 @@ void Server::Impl::control(const httplib::Request& req, httplib::Response& res)
         return;
     }
     if (req.path == "/_control/clear") {
-        if (req.has_param("path"))
+        if (fields.contains("path"))
             faults.clear(param("path"));
         else
             faults.clearAll();
@@ -321,18 +484,39 @@ void Server::Impl::control(const httplib::Request& req, httplib::Response& res)
         Json { { "ok", true }, { "path", normalizeFaultPath(path) }, { "fault", formatFault(*fault) } });
 }
 
+// Only a POST's body is taken by a path: another method's would be read by the library and held
+// for nothing. It is let go, and the head says there is none.
+void dropUnusedBody(FrontRequest& request)
+{
+    if (request.body.empty() || request.head.starts_with("POST "))
+        return;
+    // The reader ends every head with the body's length.
+    const std::size_t at = request.head.rfind("Content-Length: ");
+    if (at == std::string::npos)
+        return;
+    request.head.replace(at, std::string::npos, "Content-Length: 0\r\n\r\n");
+    request.share.shrink(request.body.size());
+    releaseBytes(request.body);
+}
+
 FrontAnswer Server::Impl::exchange(FrontRequest& request)
 {
+    dropUnusedBody(request);
     ExchangeStream stream(request);
     ExchangeControl control;
-    control.answerShare = &request.answerShare;
+    control.request = &request;
+    control.stream = &stream;
     t_exchange = &control;
     bool closed = false;
     // The library closes after a request that asks for it, or an answer it could not finish.
     bool finished = http.process_request(stream, false, closed, nullptr);
     t_exchange = nullptr;
+    // The library's copy of the answer's body is gone with the request.
+    request.answerShare.shrink(control.answerBody);
     if (control.drop)
         return { {}, FrontAnswer::Then::Drop };
+    if (stream.noRoom())
+        return { frontRefusal(503), FrontAnswer::Then::Close };
     std::string written = stream.takeWritten();
     if (control.cutHalfway) {
         const std::size_t bodyStart = std::min(written.find("\r\n\r\n"), written.size() - 4) + 4;
@@ -371,13 +555,21 @@ Result<std::unique_ptr<Server>> Server::start(Options options)
     // Only what the Keep-Alive header announces: the front keeps a connection for any number.
     http.set_keep_alive_max_count(100);
     Impl* raw = impl.get();
-    auto serve = [raw](const httplib::Request& req, httplib::Response& res) { raw->serve(req, res); };
-    auto control = [raw](const httplib::Request& req, httplib::Response& res) { raw->control(req, res); };
+    // Bodies are read by the handlers (receiveFields), counted as they are taken apart; the
+    // library would hold them whole, and again taken apart, outside the budget.
+    auto serve = [raw](const httplib::Request& req, httplib::Response& res) { raw->serve(req, res, nullptr); };
+    auto serveWithBody = [raw](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& body) {
+        raw->serve(req, res, &body);
+    };
+    auto control = [raw](const httplib::Request& req, httplib::Response& res) { raw->control(req, res, nullptr); };
+    auto controlWithBody = [raw](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& body) {
+        raw->control(req, res, &body);
+    };
     http.Get(R"(/DV/(.*))", serve);
-    http.Post(R"(/DV/(.*))", serve);
+    http.Post(R"(/DV/(.*))", serveWithBody);
     http.Get("/_control/faults", control);
-    http.Post("/_control/fault", control);
-    http.Post("/_control/clear", control);
+    http.Post("/_control/fault", controlWithBody);
+    http.Post("/_control/clear", controlWithBody);
     if (options.logRequests) {
         http.set_logger([](const httplib::Request& req, const httplib::Response& res) {
             std::fprintf(stderr, "%s %s %d\n", req.method.c_str(), req.path.c_str(), res.status);

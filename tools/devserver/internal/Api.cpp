@@ -621,7 +621,8 @@ Result<Reply> Api::picture(const ApiRequest& request)
             DV_TRY_ASSIGN(const auto size, m_store.codeImageSize(*id));
             if (size == 0)
                 return missing();
-            if (request.roomForReply && !request.roomForReply(std::size_t(size)))
+            // Read from the store, then copied into the reply: two copies for a moment.
+            if (request.roomForReply && !request.roomForReply(2 * std::size_t(size)))
                 return Reply::busy();
             DV_TRY_ASSIGN(const auto bytes, m_store.codeImage(*id));
             if (bytes.empty())

@@ -94,6 +94,13 @@ std::string frontRefusal(int status)
 }
 
 struct Connection {
+    Connection(const RequestLimits& limits, MemoryBudget& budget)
+        : reader(limits, budget)
+        , pendingShare(budget)
+        , outShare(budget)
+    {
+    }
+
     enum class Phase {
         Reading,   // waiting for a request, or reading one
         Handling,  // a worker has the request
@@ -302,13 +309,10 @@ void HttpFront::Impl::accept()
         // each copied in by this thread and held outside the budget: a fixed size keeps answers
         // in the budget and this thread free for the others.
         setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &kSendBuffer, sizeof(kSendBuffer));
-        auto connection = std::make_unique<Connection>();
+        auto connection = std::make_unique<Connection>(settings.limits, *budget);
         connection->id = nextId++;
         connection->fd = fd;
         connection->peerAddress = addressText(peer, connection->peerPort);
-        connection->reader = RequestReader(settings.limits, &*budget);
-        connection->pendingShare = MemoryShare(&*budget);
-        connection->outShare = MemoryShare(&*budget);
         connection->deadline = Clock::now() + settings.keepAlive;
         epoll_event event {};
         event.events = EPOLLIN;
@@ -393,7 +397,7 @@ void HttpFront::Impl::dispatch(Connection& connection)
     connection.deadline.reset();
     watch(connection, 0);
     auto message = connection.reader.takeMessage();
-    auto request = std::make_shared<FrontRequest>();
+    auto request = std::make_shared<FrontRequest>(*budget);
     request->head = std::move(message.head);
     request->body = std::move(message.body);
     request->share = std::move(message.share);
@@ -401,7 +405,6 @@ void HttpFront::Impl::dispatch(Connection& connection)
     request->peerPort = connection.peerPort;
     request->localAddress = localAddress;
     request->localPort = port;
-    request->answerShare = MemoryShare(&*budget);
     const std::uint64_t id = connection.id;
     connection.gone = std::make_shared<std::atomic<bool>>(false);
     workers->enqueue([this, id, request, gone = connection.gone] {
@@ -430,13 +433,15 @@ void HttpFront::Impl::collectAnswers()
         if (it == connections.end())
             continue; // the client went while its request was handled: the answer is dropped
         Connection& connection = *it->second;
-        // An answer is dropped for the refusal when the budget has no room for it.
-        connection.outShare = std::move(answer.share);
-        const std::size_t taken = connection.outShare.bytes();
-        if (answer.then != FrontAnswer::Then::Drop && answer.bytes.size() > taken
-            && !connection.outShare.grow(answer.bytes.size() - taken)) {
+        // The answer's share holds what the handler counted; from here it holds the buffer of
+        // the answer as it waits to go out. An answer is dropped for the refusal when the budget
+        // has no room for it.
+        if (answer.share)
+            connection.outShare = std::move(*answer.share);
+        if (answer.then == FrontAnswer::Then::Drop || !connection.outShare.resize(answer.bytes.capacity())) {
             connection.outShare.release();
-            answer = { frontRefusal(503), FrontAnswer::Then::Close };
+            if (answer.then != FrontAnswer::Then::Drop)
+                answer = { frontRefusal(503), FrontAnswer::Then::Close };
         }
         this->answer(connection, std::move(answer));
     }
@@ -490,7 +495,7 @@ void HttpFront::Impl::finishExchange(Connection& connection)
         return;
     }
     connection.phase = Connection::Phase::Reading;
-    connection.reader = RequestReader(settings.limits, &*budget);
+    connection.reader = RequestReader(settings.limits, *budget);
     connection.requestBegun = false;
     connection.continueSent = false;
     connection.deadline = Clock::now() + settings.keepAlive;
@@ -507,7 +512,7 @@ void HttpFront::Impl::linger(Connection& connection)
     connection.phase = Connection::Phase::Lingering;
     releaseBytes(connection.pending);
     connection.pendingShare.release();
-    connection.reader = RequestReader(settings.limits);
+    connection.reader = RequestReader(settings.limits, *budget);
     ::shutdown(connection.fd, SHUT_WR);
     connection.deadline = Clock::now() + kLinger;
     watch(connection, EPOLLIN);

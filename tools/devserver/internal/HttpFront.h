@@ -7,11 +7,22 @@
 // is read costs no more: the request is not handled if no worker has begun it, the answer of one
 // that has is dropped, and the connection closes at once.
 //
-// Memory is bounded for all connections together (MemoryBudget): a request that the budget has
-// no room for is told 503 (before its declared body is read), and so is a client whose answer
-// finds no room, in place of its answer; bytes a client sends behind a request not yet answered
-// are held only while there is room, else they are dropped and the connection closes after the
-// answer. An answer keeps its room until the client has taken all but a fixed send buffer of it.
+// Memory is bounded for all connections together (MemoryBudget). Counted in it, before they are
+// held: each request's head and body as their bytes arrive (a declared length takes nothing until
+// its bytes come), the bytes a client sends behind a request not yet answered, whatever the
+// handler counts into the request's shares while it works (FrontRequest), and each answer until
+// the client has taken all but a fixed send buffer of it. Bytes are read from a connection only
+// as they are counted: past the fixed buffer of one read, nothing is read ahead of the budget.
+// Not counted: what each connection costs whatever it sends (its record, the system's socket
+// buffers, the front's own refusals of a few hundred bytes), bounded by the number of connections.
+//
+// When there is no room, nothing waits for it: a request whose next bytes find none is told 503
+// at once (with Retry-After), its room given back for the others; one whose declared length does
+// not fit when its head is in is told so before its body is sent; a client whose answer finds no
+// room is told 503 in place of it; bytes behind a request not yet answered are dropped, and the
+// connection closes after the answer. No connection ever waits on another's room, so slow
+// uploads that each hold part of a body cannot stop one another: the one that finds no room
+// goes, and the rest go on.
 //
 // Time limits, on the steady clock: a request (head and body) must arrive within the request
 // deadline from its first byte, or the client gets 408 and the connection closes; a kept-alive
@@ -35,6 +46,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace dv::internal::devserver {
@@ -54,11 +66,20 @@ struct FrontSettings {
 };
 
 // One complete request, as the handler gets it: the message with a plain Content-Length (its
-// head, then its body) and where it came from.
+// head, then its body) and where it came from. Both shares belong to the front's budget; the
+// handler counts into them whatever it holds while it works, and gives back what it lets go.
 struct FrontRequest {
+    explicit FrontRequest(MemoryBudget& budget)
+        : share(budget)
+        , answerShare(budget)
+    {
+    }
+
     std::string head;
     std::string body;
-    MemoryShare share; // what the head and body take of the budget, given back with them
+    // What the head and body take of the budget, and whatever the handler makes of them (the
+    // request as it reads and takes apart the body); given back with them.
+    MemoryShare share;
     std::string peerAddress;
     int peerPort = 0;
     std::string localAddress;
@@ -75,7 +96,9 @@ struct FrontAnswer {
         Close,    // after the bytes are written
         Drop,     // at once, nothing written
     } then = Then::KeepOpen;
-    MemoryShare share {}; // room taken for the answer so far (FrontRequest::answerShare)
+    // Room taken for the answer so far (FrontRequest::answerShare); the front counts the rest of
+    // `bytes`, and gives back what the share holds beyond them.
+    std::optional<MemoryShare> share {};
 };
 
 class HttpFront {

@@ -26,8 +26,9 @@ struct ApiRequest {
     std::map<std::string, std::string> fields; // query and form fields; the first value of a name wins
     std::optional<UploadedFile> code;          // the multipart file part named "code"
     std::string base;                          // "http://HOST:PORT/DV/" as the client addressed us
-    // Takes room in the server's memory for a reply of that many bytes; false when there is none
-    // now. Large replies ask before they are read. Empty: always room.
+    // Takes room in the server's memory for that many bytes of the reply (all the copies of it
+    // held at once while it is made); false when there is none now. Large replies ask before they
+    // are read; the caller counts what the finished reply holds. Empty: always room.
     std::function<bool(std::size_t)> roomForReply {};
 };
 

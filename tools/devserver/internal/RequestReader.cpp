@@ -92,7 +92,7 @@ Number hexadecimal(std::string_view text, std::uint64_t& value)
 
 } // namespace
 
-RequestReader::RequestReader(RequestLimits limits, MemoryBudget* budget)
+RequestReader::RequestReader(RequestLimits limits, MemoryBudget& budget)
     : m_limits(limits)
     , m_share(budget)
 {
@@ -111,6 +111,14 @@ void RequestReader::refuse(int status)
 bool RequestReader::hold(std::size_t bytes)
 {
     if (m_share.grow(bytes))
+        return true;
+    refuse(503);
+    return false;
+}
+
+bool RequestReader::couldHold(std::uint64_t bytes)
+{
+    if (m_share.hasRoomFor(std::size_t(bytes)))
         return true;
     refuse(503);
     return false;
@@ -265,7 +273,7 @@ bool RequestReader::finishHead()
         refuse(413);
         return false;
     }
-    if (!hold(std::size_t(m_length)))
+    if (!couldHold(m_length))
         return false;
     m_state = State::Body;
     if (!m_chunked && m_length == 0)
@@ -280,6 +288,8 @@ std::size_t RequestReader::feedLengthBody(std::string_view bytes)
         m_body.reserve(std::size_t(m_length));
     }
     const std::size_t take = std::min<std::size_t>(bytes.size(), std::size_t(m_length) - m_body.size());
+    if (!hold(take))
+        return 0;
     m_body.append(bytes.substr(0, take));
     if (m_body.size() == m_length)
         m_state = State::Complete;
@@ -298,6 +308,8 @@ std::size_t RequestReader::feedChunked(std::string_view bytes)
     while (used < bytes.size() && m_state == State::Body) {
         if (m_chunkStep == ChunkStep::Data) {
             const std::size_t take = std::min<std::size_t>(bytes.size() - used, std::size_t(m_chunkLeft));
+            if (!hold(take))
+                return used;
             m_body.append(bytes.substr(used, take));
             used += take;
             m_chunkLeft -= take;
@@ -338,12 +350,12 @@ std::size_t RequestReader::feedChunked(std::string_view bytes)
             case Number::Ok:
                 break;
             }
-            // Refused on the size line: the chunk would pass the limit, or the budget.
+            // Refused on the size line: the chunk would pass the limit, or the budget as it is now.
             if (size > m_limits.maxBodyBytes - m_body.size()) {
                 refuse(413);
                 return used;
             }
-            if (!hold(std::size_t(size)))
+            if (!couldHold(size))
                 return used;
             m_chunkLeft = size;
             m_chunkStep = size == 0 ? ChunkStep::Trailers : ChunkStep::Data;

@@ -9,9 +9,13 @@
 // Transfer-Encoding line; so are compressed bodies (a content coding), whose size after inflating
 // nothing bounds.
 //
-// Given a memory budget, the reader counts the head and the body into its share of it before it
-// holds them (a declared body before a byte of it is read, a chunk on its size line) and refuses
-// with 503 what the budget has no room for; the share goes on with the message.
+// The reader counts the head and the body into its share of a memory budget as their bytes arrive,
+// before it holds them, and refuses with 503 a request whose next bytes find no room (it never
+// waits for room). A declared length or a chunk's size takes nothing until its bytes come: a
+// client holds room only by sending the bytes that fill it. Such a length is still weighed when
+// the head or size line is in, and refused with 503 at once if the budget has no room for it now,
+// so that a client is not made to send a body only to be refused halfway. The share goes on with
+// the message.
 //
 // A complete request is handed on as one plain message: the head as received, without its
 // framing, Expect and transfer-coding lines, with the body's exact Content-Length, and the body
@@ -19,7 +23,7 @@
 //
 // One reader per request; owned and used by one thread.
 //
-//   RequestReader reader({ .maxBodyBytes = 8 << 20 }, &budget);
+//   RequestReader reader({ .maxBodyBytes = 8 << 20 }, budget);
 //   std::size_t used = reader.feed(bytes);          // what it took of them
 //   if (reader.state() == RequestReader::State::Complete) handle(reader.takeMessage());
 #pragma once
@@ -48,8 +52,7 @@ public:
         Refused,  // refusalStatus() says why; nothing more is read
     };
 
-    // Without a budget, what the limits allow is held without asking.
-    explicit RequestReader(RequestLimits limits = {}, MemoryBudget* budget = nullptr);
+    RequestReader(RequestLimits limits, MemoryBudget& budget);
 
     // Takes what it can of `bytes` (what arrived since the last call) and answers how many it took:
     // all of them, unless the request completed or was refused before their end.
@@ -88,6 +91,8 @@ private:
 
     // Counts `bytes` more into the share; refuses with 503 when they do not fit.
     bool hold(std::size_t bytes);
+    // Whether a body or chunk of `bytes` would fit now (nothing is taken); refuses with 503 when not.
+    bool couldHold(std::uint64_t bytes);
 
     RequestLimits m_limits;
     MemoryShare m_share;
