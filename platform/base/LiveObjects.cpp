@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <functional>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -96,7 +95,9 @@ std::uint64_t recordLiveObjects()
 std::vector<std::pair<std::string, int>> liveObjectClassesMadeSince(std::uint64_t mark)
 {
     // Weak references are taken under the shards' locks and made strong only outside them: the
-    // last strong reference may go here, and its object's destruction takes a shard's lock.
+    // last strong reference may go here, and its object's destruction takes a shard's lock. An
+    // object whose destruction has begun is still listed (it leaves the record last) but can no
+    // longer be held; it is counted without a name.
     std::vector<std::weak_ptr<const NSObject>> found;
     int unowned = 0;
     for (auto& shard : internal::base::record().shards) {

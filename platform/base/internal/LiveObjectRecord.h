@@ -1,5 +1,6 @@
 // The hooks of the live-object record (LiveObjects.h) that NSObject and the kept-object helpers
-// call. Each is a single load of a flag while the record is off.
+// call, only once recordingLiveObjects() answers true: while the record is off, an object made
+// or destroyed costs one load of a flag.
 #pragma once
 
 #include <atomic>
