@@ -183,10 +183,11 @@ TEST_F(NSURLConnectionTest, ACancelLetsGoOfTheCallsQueuedForItsLoop)
     auto connection = alloc<NSURLConnection>()->initWithRequest(request("/slow"), recorder, true);
     ASSERT_TRUE(server.waitForRequest("/slow"));
     Weak<NSObject> carried;
+    bool ran = false;
     {
         auto proposed = alloc<NSObject>()->init();
         carried = proposed;
-        connection->deliver([proposed](const Ref<NSURLConnection>&, const id&) { });
+        connection->deliver([proposed, &ran](const Ref<NSURLConnection>&, const id&) { ran = true; });
     }
     ASSERT_TRUE(carried.lock()) << "held until the loop runs the call";
     connection->cancel();
@@ -194,6 +195,7 @@ TEST_F(NSURLConnectionTest, ACancelLetsGoOfTheCallsQueuedForItsLoop)
 
     // Run after all, the loop finds nothing to deliver.
     dv::testing::runUntilIdle();
+    EXPECT_FALSE(ran);
     EXPECT_TRUE(recorder->callList().empty());
 }
 
