@@ -25,6 +25,15 @@ std::int64_t objectsMadeOnThisThread();
 std::int64_t keepMadeSince(std::int64_t mark);
 // Counts again objects taken out, just before they go.
 void countAgain(std::int64_t objects);
+// While one lives, what the calling thread makes is made to be kept: the live-object record
+// (LiveObjects.h) never names it.
+class KeepingScope {
+public:
+    KeepingScope();
+    ~KeepingScope();
+    KeepingScope(const KeepingScope&) = delete;
+    KeepingScope& operator=(const KeepingScope&) = delete;
+};
 } // namespace internal::base
 
 // One object that is kept until the process ends; it must never be destroyed.
@@ -37,6 +46,7 @@ template <class Make>
 decltype(auto) keepingForever(Make&& make)
 {
     const std::int64_t mark = internal::base::objectsMadeOnThisThread();
+    const internal::base::KeepingScope keeping;
     if constexpr (std::is_void_v<std::invoke_result_t<Make>>) {
         std::forward<Make>(make)();
         internal::base::keepMadeSince(mark);
@@ -77,6 +87,7 @@ public:
     {
         reset();
         const std::int64_t mark = internal::base::objectsMadeOnThisThread();
+        const internal::base::KeepingScope keeping;
         m_object = std::forward<Make>(make)();
         m_uncounted = internal::base::keepMadeSince(mark);
         return m_object;

@@ -8,6 +8,7 @@
 #include "platform/base/NSException.h"
 #include "platform/base/NSString.h"
 #include "platform/base/SideTable.h"
+#include "platform/base/internal/LiveObjectRecord.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -42,6 +43,8 @@ NSObject::NSObject()
 {
     s_liveObjects.fetch_add(1, std::memory_order_relaxed);
     ++t_objectsMade;
+    if (dv::internal::base::recordingLiveObjects())
+        dv::internal::base::noteObjectMade(this);
 }
 
 NSObject::~NSObject()
@@ -51,6 +54,8 @@ NSObject::~NSObject()
         dv::sidetable::erase(this);
     s_liveObjects.fetch_sub(1, std::memory_order_relaxed);
     --t_objectsMade;
+    if (dv::internal::base::recordingLiveObjects())
+        dv::internal::base::noteObjectGone(this);
 }
 
 Class NSObject::class_()
@@ -232,6 +237,8 @@ void keepForever(const NSObject* object)
 {
     if (!object)
         return;
+    if (dv::internal::base::recordingLiveObjects())
+        dv::internal::base::noteObjectKept(object);
     s_liveObjects.fetch_sub(1, std::memory_order_relaxed);
     // Taken out here, so that a keepingForever around this call does not take it out again.
     --t_objectsMade;

@@ -321,13 +321,18 @@ void NSURLConnection::cancel()
     Ref<NSTimer> keepAlive;
     Ref<NSRunLoop> runLoop;
     Ref<NSURLConnection> loading; // let go of last, when this returns
+    // The calls not yet run go now: their blocks on the loop find nothing to run, and a loop
+    // that never runs again keeps nothing of the load.
+    std::deque<PendingCall> pending;
+    id delegate;
     {
         dv::MutexLocker lock(m_mutex);
         task = m_task;
         keepAlive = std::exchange(m_keepAlive, nullptr);
         runLoop = m_runLoop;
-        m_delegate = nullptr;
+        delegate = std::exchange(m_delegate, nullptr);
         loading = std::exchange(m_loading, nullptr);
+        pending.swap(m_pending);
     }
     if (task)
         task->cancel();
@@ -340,40 +345,55 @@ void NSURLConnection::cancel()
     }
 }
 
-void NSURLConnection::deliver(std::function<void(const Ref<NSURLConnection>&, const id&)> call, bool last)
+void NSURLConnection::deliver(DelegateCall call, bool last)
 {
     Ref<NSRunLoop> runLoop;
     {
         dv::MutexLocker lock(m_mutex);
-        runLoop = m_runLoop;
-    }
-    // A cancelled connection tells its delegate nothing more; queued, the call would keep it (and
-    // what its load made) alive in a loop its thread may never run again.
-    if (!runLoop || m_cancelled.load())
-        return;
-    // The load keeps the connection alive until its last call has run (m_loading); the call
-    // itself holds it weakly, so that a cancelled connection goes even when its thread's loop
-    // never runs the calls queued before the cancel.
-    Weak<NSURLConnection> weak = self<NSURLConnection>();
-    runLoop->performBlock([weak, call, last] {
-        auto me = weak.lock();
-        if (!me)
+        // A cancelled connection tells its delegate nothing more. Checked under the lock that
+        // cancel empties the calls under, so that no call is added after that.
+        if (!m_runLoop || m_cancelled.load())
             return;
-        if (!me->m_cancelled.load()) {
-            if (auto delegate = me->delegateObject())
-                call(me, delegate);
-        }
-        if (last) {
-            Ref<NSTimer> keepAlive;
-            Ref<NSURLConnection> loading;
-            {
-                dv::MutexLocker lock(me->m_mutex);
-                keepAlive = std::exchange(me->m_keepAlive, nullptr);
-                me->m_delegate = nullptr;
-                loading = std::exchange(me->m_loading, nullptr);
-            }
-            if (keepAlive)
-                keepAlive->invalidate();
-        }
+        runLoop = m_runLoop;
+        m_pending.push_back({ std::move(call), last });
+    }
+    // The load keeps the connection alive until its last call has run (m_loading); the block
+    // holds it weakly, so that a cancelled connection goes even when its thread's loop never
+    // runs the blocks queued before the cancel.
+    Weak<NSURLConnection> weak = self<NSURLConnection>();
+    runLoop->performBlock([weak] {
+        if (auto me = weak.lock())
+            me->runNextCall();
     });
+}
+
+void NSURLConnection::runNextCall()
+{
+    PendingCall next;
+    {
+        dv::MutexLocker lock(m_mutex);
+        // Empty after a cancel.
+        if (m_pending.empty())
+            return;
+        next = std::move(m_pending.front());
+        m_pending.pop_front();
+    }
+    auto me = self<NSURLConnection>();
+    if (!m_cancelled.load()) {
+        if (auto delegate = delegateObject())
+            next.call(me, delegate);
+    }
+    if (next.last) {
+        Ref<NSTimer> keepAlive;
+        Ref<NSURLConnection> loading;
+        id delegate;
+        {
+            dv::MutexLocker lock(m_mutex);
+            keepAlive = std::exchange(m_keepAlive, nullptr);
+            delegate = std::exchange(m_delegate, nullptr);
+            loading = std::exchange(m_loading, nullptr);
+        }
+        if (keepAlive)
+            keepAlive->invalidate();
+    }
 }

@@ -19,6 +19,7 @@
 #include "platform/base/NSObject.h"
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <optional>
 
@@ -80,8 +81,12 @@ class NSURLConnection : public NSObject {
     void start();
     void cancel();
 
-    // Used by the session adapter, on the session's delegate queue.
-    void deliver(std::function<void(const Ref<NSURLConnection>&, const id& delegate)> call, bool last = false);
+    // Used by the session adapter, on the session's delegate queue: the call runs on the
+    // connection's run loop, after those delivered before it. Until then the connection holds
+    // it, and a cancel lets go of it and of what it carries (a response, data, a proposed cache
+    // entry), whether or not that loop ever runs again.
+    using DelegateCall = std::function<void(const Ref<NSURLConnection>&, const id& delegate)>;
+    void deliver(DelegateCall call, bool last = false);
     bool isCancelled() const { return m_cancelled.load(); }
     id delegateObject() const;
 
@@ -95,6 +100,15 @@ private:
     // Itself, from the start until the load has ended or is cancelled: what keeps a connection
     // nobody holds alive (the calls queued for its delegate hold it weakly).
     Ref<NSURLConnection> m_loading DV_GUARDED_BY(m_mutex);
+    // The delegate calls delivered and not yet run, oldest first; each has a block on the run
+    // loop that runs the oldest one.
+    struct PendingCall {
+        DelegateCall call;
+        bool last = false;
+    };
+    std::deque<PendingCall> m_pending DV_GUARDED_BY(m_mutex);
     std::atomic<bool> m_started { false };
     std::atomic<bool> m_cancelled { false };
+
+    void runNextCall();
 };

@@ -1,5 +1,7 @@
 #include "platform/base/Base.h"
 #include "platform/base/ClassBuilder.h"
+#include "platform/base/KeptObjects.h"
+#include "platform/base/LiveObjects.h"
 
 #include <gtest/gtest.h>
 
@@ -204,6 +206,33 @@ TEST(ObjectModel, LiveObjectCountReturnsToItsStart)
         EXPECT_GE(dv::liveObjectCount(), before + 1);
     }
     EXPECT_EQ(dv::liveObjectCount(), before);
+}
+
+TEST(ObjectModel, TheLiveObjectRecordNamesWhatIsLeftButNotWhatIsKept)
+{
+    const auto mark = dv::recordLiveObjects();
+    // Two people who hold each other: a cycle that outlives its scope.
+    Weak<DVTestPerson> first;
+    {
+        auto a = alloc<DVTestPerson>();
+        auto b = alloc<DVTestEmployee>();
+        objc_setAssociatedObject(a, &first, b, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
+        objc_setAssociatedObject(b, &first, a, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
+        first = a;
+    }
+    // What is made to be kept, and what goes, are not named.
+    static const Ref<DVTestPerson> kept = dv::keepingForever([] { return alloc<DVTestPerson>(); });
+    static_cast<void>(alloc<DVTestPerson>());
+    EXPECT_EQ(dv::liveObjectClassesMadeSince(mark),
+        (std::vector<std::pair<std::string, int>> { { "DVTestEmployee", 1 }, { "DVTestPerson", 1 } }));
+
+    // Broken, the cycle goes and nothing is left.
+    auto a = first.lock();
+    ASSERT_TRUE(a);
+    objc_setAssociatedObject(a, &first, nil, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
+    a = nil;
+    EXPECT_FALSE(first.lock());
+    EXPECT_TRUE(dv::liveObjectClassesMadeSince(mark).empty());
 }
 
 TEST(Associations, PoliciesAndLifetimes)

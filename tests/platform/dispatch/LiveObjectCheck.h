@@ -17,6 +17,7 @@
 //   };
 #pragma once
 
+#include "platform/base/LiveObjects.h"
 #include "platform/base/NSObject.h"
 #include "platform/testing/support/RunLoopWaits.h"
 
@@ -30,7 +31,7 @@ namespace dv::test {
 
 class LiveObjectCheck {
 public:
-    LiveObjectCheck() : m_start(dv::liveObjectCount()) { }
+    LiveObjectCheck() : m_mark(dv::recordLiveObjects()), m_start(dv::liveObjectCount()) { }
     ~LiveObjectCheck()
     {
         const bool afterLeftOut = std::exchange(previousLeftOut(), !m_leftOutBecause.empty());
@@ -45,7 +46,8 @@ public:
         if (afterLeftOut && left < 0)
             return;
         EXPECT_EQ(left, 0) << "objects made during the test are still alive after it (or, below zero, objects made "
-                              "before it went only during it)";
+                              "before it went only during it)"
+                           << (left > 0 ? survivors() : std::string());
     }
     LiveObjectCheck(const LiveObjectCheck&) = delete;
     LiveObjectCheck& operator=(const LiveObjectCheck&) = delete;
@@ -55,6 +57,15 @@ public:
     void leaveOut(std::string reason) { m_leftOutBecause = std::move(reason); }
 
 private:
+    // What stays, by class: "; still alive: 3 NSData, 1 NSURLResponse".
+    std::string survivors() const
+    {
+        std::string text;
+        for (const auto& [name, count] : dv::liveObjectClassesMadeSince(m_mark))
+            text += (text.empty() ? "; still alive: " : ", ") + std::to_string(count) + " " + name;
+        return text;
+    }
+
     // Generous: a picture's cache write holds its bytes until its flush to the disk has ended,
     // which on a machine busy with other disk work can take seconds. A passing test waits only
     // until its count is back.
@@ -66,6 +77,7 @@ private:
         return s_leftOut;
     }
 
+    std::uint64_t m_mark;
     std::int64_t m_start;
     std::string m_leftOutBecause;
 };

@@ -172,6 +172,33 @@ TEST_F(NSURLConnectionTest, CancelledConnectionSaysNothingMore)
     EXPECT_TRUE(recorder->callList().empty());
 }
 
+TEST_F(NSURLConnectionTest, ACancelLetsGoOfTheCallsQueuedForItsLoop)
+{
+    // A download worker cancels its connection from a delegate call (the bytes so far tell the
+    // picture is too large) and waits for its next transfer without running its loop; the load
+    // may by then have ended on the session's side and queued its last calls for that loop,
+    // carrying the response, the data and the entry proposed to the URL cache.
+    server.route("/slow", ScriptedReply { .body = "late", .delay = 3000ms });
+    recorder->expectThread(std::this_thread::get_id());
+    auto connection = alloc<NSURLConnection>()->initWithRequest(request("/slow"), recorder, true);
+    ASSERT_TRUE(server.waitForRequest("/slow"));
+    Weak<NSObject> carried;
+    bool ran = false;
+    {
+        auto proposed = alloc<NSObject>()->init();
+        carried = proposed;
+        connection->deliver([proposed, &ran](const Ref<NSURLConnection>&, const id&) { ran = true; });
+    }
+    ASSERT_TRUE(carried.lock()) << "held until the loop runs the call";
+    connection->cancel();
+    EXPECT_FALSE(carried.lock()) << "the cancelled call still holds what it carries, in a loop that may never run again";
+
+    // Run after all, the loop finds nothing to deliver.
+    dv::testing::runUntilIdle();
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(recorder->callList().empty());
+}
+
 TEST_F(NSURLConnectionTest, ChallengeIsAnsweredThroughTheSender)
 {
     server.route("/secret", ScriptedReply { .body = "ok", .user = "u", .password = "p" });
