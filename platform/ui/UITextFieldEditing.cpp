@@ -39,6 +39,9 @@ bool UITextField::handleReplace(NSRange range, const Ref<NSString>& replacement)
 
 void UITextField::handleDidChange()
 {
+    // Typing puts the edit menu away.
+    if (auto menu = UIMenuController::sharedMenuController(); m_editing && menu->isMenuVisible())
+        menu->setMenuVisible(false);
     if (m_editing)
         handleScrollToCaret();
     setNeedsDisplay();

@@ -234,8 +234,11 @@ void UITextView::handleScrollToCaret()
 {
     if (!m_editing || bounds().size.height <= 0)
         return;
-    // The caret stays in sight, as when a person types past the bottom.
-    const CGRect caret = caretRectForPosition(UITextPosition::positionWithOffset(m_selectedRange.location + m_selectedRange.length));
+    // The caret's line stays in sight with the text's margins above and below it, as when a
+    // person types past the bottom.
+    CGRect caret = caretRectForPosition(UITextPosition::positionWithOffset(m_selectedRange.location + m_selectedRange.length));
+    caret.origin.y -= m_textContainerInset.top;
+    caret.size.height += m_textContainerInset.top + m_textContainerInset.bottom;
     const CGFloat visibleBottom = contentOffset().y + bounds().size.height - contentInset().bottom;
     if (CGRectGetMaxY(caret) > visibleBottom || caret.origin.y < contentOffset().y + contentInset().top)
         scrollRectToVisible(caret, false);
