@@ -387,12 +387,12 @@ TEST_F(SimWindowTest, SwitchesTheHomeTilesAndReachesACodesPageByClicksAlone)
     EXPECT_TRUE(dumpShows(inserted, "text=\"hqi\" placeholder=\"请输入标题\"")) << inserted;
     EXPECT_TRUE(dumpShows(inserted, "selected=2,0")) << inserted;
     screen.pressKey(window, XK_Home);
-    auto home = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "selected=0,0"); }, 10);
-    EXPECT_TRUE(dumpShows(home, "selected=0,0")) << home;
+    auto atStart = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "selected=0,0"); }, 10);
+    EXPECT_TRUE(dumpShows(atStart, "selected=0,0")) << atStart;
     screen.pressKey(window, XK_End);
-    auto end = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "selected=3,0"); }, 10);
-    EXPECT_TRUE(dumpShows(end, "selected=3,0")) << end;
-    EXPECT_FALSE(dumpShows(end, "screen: VQAddGroupViewController")) << "Left without Alt does not go back";
+    auto atEnd = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "selected=3,0"); }, 10);
+    EXPECT_TRUE(dumpShows(atEnd, "selected=3,0")) << atEnd;
+    EXPECT_FALSE(dumpShows(atEnd, "screen: VQAddGroupViewController")) << "Left without Alt does not go back";
 
     // Escape goes back: to the list, then home.
     screen.pressKey(window, XK_Escape);
