@@ -40,10 +40,6 @@ constexpr CGFloat kClearButtonSize = 19;
 // The caret: a bar 2 points wide, 1 point clear of the character before it.
 constexpr CGFloat kCaretGap = 1;
 constexpr CGFloat kCaretWidth = 2;
-// A selection: a band of the tint colour at this alpha, with a handle at each end (a bar of the
-// caret's width ending in a dot of this radius, above the start and below the end).
-constexpr CGFloat kSelectionAlpha = 0.2;
-constexpr CGFloat kHandleRadius = 3.5;
 
 Ref<UIColor> placeholderGrey() { return UIColor::colorWithWhite(0.7, 1); }
 
@@ -382,16 +378,8 @@ void UITextField::drawRect(CGRect)
         } else {
             const CGFloat from = start + measure.offsetOf(m_selection.location);
             const CGFloat to = start + measure.offsetOf(m_selection.location + m_selection.length);
-            tintColor()->colorWithAlphaComponent(kSelectionAlpha)->setFill();
-            UIBezierPath::bezierPathWithRect(CGRectMake(from, line.origin.y, to - from, line.size.height))->fill();
-            tintColor()->setFill();
-            for (const bool atStart : { true, false }) {
-                const CGFloat x = atStart ? from - kCaretWidth / 2 : to - kCaretWidth / 2;
-                UIBezierPath::bezierPathWithRect(CGRectMake(x, line.origin.y, kCaretWidth, line.size.height))->fill();
-                const CGFloat dotY = atStart ? line.origin.y - kHandleRadius : CGRectGetMaxY(line) + kHandleRadius;
-                UIBezierPath::bezierPathWithOvalInRect(
-                    CGRectMake(x + kCaretWidth / 2 - kHandleRadius, dotY - kHandleRadius, 2 * kHandleRadius, 2 * kHandleRadius))->fill();
-            }
+            dv::internal::uikit::drawSelection(tintColor(), { CGRectMake(from, line.origin.y, to - from, line.size.height) },
+                CGRectMake(from, line.origin.y, 0, line.size.height), CGRectMake(to, line.origin.y, 0, line.size.height));
         }
         CGContextRestoreGState(context);
     }

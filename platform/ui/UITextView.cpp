@@ -53,10 +53,6 @@ DV_DEFINE_CLASS_WITH(UITextView, b)
 namespace {
 
 constexpr CGFloat kLinePadding = 5;
-constexpr CGFloat kCaretWidth = 2;
-// A selection: as a text field draws it (see UITextField.cpp).
-constexpr CGFloat kSelectionAlpha = 0.2;
-constexpr CGFloat kHandleRadius = 3.5;
 
 } // namespace
 
@@ -194,26 +190,17 @@ void UITextView::handleDrawSelection()
     const CGRect last = caretRectForPosition(UITextPosition::positionWithOffset(m_selectedRange.location + m_selectedRange.length));
     const CGFloat left = m_textContainerInset.left + kLinePadding;
     const CGFloat right = left + handleWrapWidth();
-    auto band = UIBezierPath::bezierPath();
+    std::vector<CGRect> band;
     if (first.origin.y == last.origin.y) {
-        band->appendPath(UIBezierPath::bezierPathWithRect(CGRectMake(first.origin.x, first.origin.y, last.origin.x - first.origin.x, first.size.height)));
+        band.push_back(CGRectMake(first.origin.x, first.origin.y, last.origin.x - first.origin.x, first.size.height));
     } else {
-        band->appendPath(UIBezierPath::bezierPathWithRect(CGRectMake(first.origin.x, first.origin.y, right - first.origin.x, first.size.height)));
+        band.push_back(CGRectMake(first.origin.x, first.origin.y, right - first.origin.x, first.size.height));
         if (last.origin.y > CGRectGetMaxY(first))
-            band->appendPath(UIBezierPath::bezierPathWithRect(CGRectMake(left, CGRectGetMaxY(first), right - left, last.origin.y - CGRectGetMaxY(first))));
-        band->appendPath(UIBezierPath::bezierPathWithRect(CGRectMake(left, last.origin.y, last.origin.x - left, last.size.height)));
+            band.push_back(CGRectMake(left, CGRectGetMaxY(first), right - left, last.origin.y - CGRectGetMaxY(first)));
+        band.push_back(CGRectMake(left, last.origin.y, last.origin.x - left, last.size.height));
     }
-    tintColor()->colorWithAlphaComponent(kSelectionAlpha)->setFill();
-    band->fill();
-    tintColor()->setFill();
-    for (const bool atStart : { true, false }) {
-        const CGRect caret = atStart ? first : last;
-        const CGFloat x = caret.origin.x - kCaretWidth / 2;
-        UIBezierPath::bezierPathWithRect(CGRectMake(x, caret.origin.y, kCaretWidth, caret.size.height))->fill();
-        const CGFloat dotY = atStart ? caret.origin.y - kHandleRadius : CGRectGetMaxY(caret) + kHandleRadius;
-        UIBezierPath::bezierPathWithOvalInRect(CGRectMake(caret.origin.x - kHandleRadius, dotY - kHandleRadius, 2 * kHandleRadius, 2 * kHandleRadius))
-            ->fill();
-    }
+    dv::internal::uikit::drawSelection(tintColor(), band, CGRectMake(first.origin.x, first.origin.y, 0, first.size.height),
+        CGRectMake(last.origin.x, last.origin.y, 0, last.size.height));
 }
 
 // Selection and caret

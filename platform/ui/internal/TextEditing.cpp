@@ -3,8 +3,10 @@
 #include "platform/base/NSString.h"
 #include "platform/base/Runtime.h"
 #include "platform/graphics/NSStringDrawing.h"
+#include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIFont.h"
 #include "platform/system/UIPasteboard.h"
+#include "platform/ui/UIBezierPath.h"
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
@@ -96,8 +98,6 @@ std::vector<NSUInteger> characterBoundaries(const Ref<NSString>& text)
     return text ? boundariesOf(text->utf16()) : std::vector<NSUInteger> { 0 };
 }
 
-NSUInteger composedCharacterCount(const Ref<NSString>& text) { return characterBoundaries(text).size() - 1; }
-
 NSRange composedCharacterBefore(const Ref<NSString>& text, NSUInteger index)
 {
     const auto boundaries = characterBoundaries(text);
@@ -107,8 +107,6 @@ NSRange composedCharacterBefore(const Ref<NSString>& text, NSUInteger index)
     const NSUInteger start = boundaryAtOrBefore(boundaries, end - 1);
     return NSMakeRange(start, end - start);
 }
-
-NSRange lastComposedCharacter(const Ref<NSString>& text) { return composedCharacterBefore(text, text ? text->length() : 0); }
 
 NSRange characterAlignedRange(const Ref<NSString>& text, NSRange range)
 {
@@ -262,6 +260,21 @@ EditOutcome performEditCommand(EditCommand command, const Ref<NSString>& text, N
         break;
     }
     return outcome;
+}
+
+void drawSelection(const Ref<UIColor>& tint, const std::vector<CGRect>& band, CGRect start, CGRect end)
+{
+    constexpr CGFloat kBandAlpha = 0.2, kBarWidth = 2, kDotRadius = 3.5;
+    tint->colorWithAlphaComponent(kBandAlpha)->setFill();
+    for (const CGRect& rect : band)
+        UIBezierPath::bezierPathWithRect(rect)->fill();
+    tint->setFill();
+    for (const bool atStart : { true, false }) {
+        const CGRect line = atStart ? start : end;
+        UIBezierPath::bezierPathWithRect(CGRectMake(line.origin.x - kBarWidth / 2, line.origin.y, kBarWidth, line.size.height))->fill();
+        const CGFloat dotY = atStart ? line.origin.y - kDotRadius : CGRectGetMaxY(line) + kDotRadius;
+        UIBezierPath::bezierPathWithOvalInRect(CGRectMake(line.origin.x - kDotRadius, dotY - kDotRadius, 2 * kDotRadius, 2 * kDotRadius))->fill();
+    }
 }
 
 LineMeasure::LineMeasure(const Ref<NSString>& text, const Ref<UIFont>& font, Shown shown)

@@ -15,6 +15,7 @@
 #include <vector>
 
 class NSString;
+class UIColor;
 class UIFont;
 
 namespace dv::internal::uikit {
@@ -26,12 +27,8 @@ NSRange clampRange(NSRange range, NSUInteger length);
 // joined by zero-width joiners, a letter with its combining marks each count as one): 0, every
 // boundary inside, and the length. A caret only ever stands on one of them.
 std::vector<NSUInteger> characterBoundaries(const Ref<NSString>& text);
-// The number of user-perceived characters.
-NSUInteger composedCharacterCount(const Ref<NSString>& text);
 // The whole character before `index` (empty at 0); `index` is first moved back to a boundary.
 NSRange composedCharacterBefore(const Ref<NSString>& text, NSUInteger index);
-// The last character of the text (empty for an empty text).
-NSRange lastComposedCharacter(const Ref<NSString>& text);
 // The range clamped to the text with each end moved out to a character boundary.
 NSRange characterAlignedRange(const Ref<NSString>& text, NSRange range);
 // The word at `index`, or the one that ends there; empty when there is none.
@@ -80,6 +77,11 @@ void describeEditCommands(dv::ClassBuilder<T>& b)
     b.method("select:", types, [](T& t, std::span<const id> args) { t.select(args.empty() ? nil : args[0]); return nil; });
     b.method("selectAll:", types, [](T& t, std::span<const id> args) { t.selectAll(args.empty() ? nil : args[0]); return nil; });
 }
+
+// Draws a selection into the current graphics context: the band's rectangles in the tint colour
+// at a low alpha, then a handle at each end, a bar as tall as the line at the boundary's x
+// (`start`, `end`: the lines at the two ends) with a dot above the start and below the end.
+void drawSelection(const Ref<UIColor>& tint, const std::vector<CGRect>& band, CGRect start, CGRect end);
 
 // One line of text as it is drawn in one font, with the width before each character boundary,
 // measured by the text engine on demand. A secure line is drawn as one dot per character.
