@@ -479,10 +479,12 @@ void UITextField::endTrackingWithTouch(const Ref<UITouch>& touch, const Ref<UIEv
         return;
     }
     // The caret goes to the character boundary nearest to the touch in the line as it showed.
+    // (A field that empties as editing begins keeps its caret at the start.)
     const NSUInteger at = handleIndexAtPoint(point);
+    const bool wasEditing = m_editing;
     if (!isFirstResponder() && !becomeFirstResponder())
         return;
-    if (!m_clearsOnBeginEditing)
+    if (wasEditing || !m_clearsOnBeginEditing)
         setSelectedRange(NSMakeRange(at, 0));
 }
 

@@ -158,9 +158,10 @@ void UITextField::handleLongPress(const Ref<UIGestureRecognizer>& press)
     if (!press || press->state() != UIGestureRecognizerStateBegan || !isEnabled())
         return;
     const NSUInteger at = handleIndexAtPoint(press->locationInView(self<UIView>()));
+    const bool wasEditing = m_editing;
     if (!isFirstResponder() && !becomeFirstResponder())
         return;
-    if (!m_clearsOnBeginEditing)
+    if (wasEditing || !m_clearsOnBeginEditing)
         setSelectedRange(NSMakeRange(at, 0));
     handleShowMenu();
 }

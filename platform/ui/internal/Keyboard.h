@@ -6,10 +6,9 @@
 // keyboard up (will-show again, no will-hide). Main thread only.
 #pragma once
 
-#include "platform/ui/UIKeyboard.h"
-
 #include "platform/base/Geometry.h"
 #include "platform/ui/Forward.h"
+#include "platform/ui/UIKeyboard.h"
 
 #include <cstddef>
 #include <cstdint>
