@@ -18,6 +18,7 @@
 #include "platform/system/AVCaptureDevice.h"
 #include "platform/system/PrivacyAccess.h"
 #include "platform/ui/TouchInput.h"
+#include "platform/ui/UIKeyboard.h"
 #include "platform/ui/UIView.h"
 #include "platform/ui/UIWindow.h"
 
@@ -242,9 +243,11 @@ public:
     // ---- Text and keyboard (UIDriverText.cpp) ----
     // The window's first responder (nil when none).
     Ref<UIResponder> firstResponder() const;
-    // A tap on a text field or text view; YES when it then has the focus.
+    // A tap on a text field or text view, and the caret put at the end of its text (as the End
+    // key does); YES when it then has the focus. A tap alone puts the caret where it lands.
     bool focus(const Ref<UIView>& field);
-    // Types into the focused field or text view, one character at a time, each through the
+    // Types into the focused field or text view at its caret (over its selection), one
+    // user-perceived character at a time (an emoji with its skin tone is one key), each through the
     // delegate's checks (a refused character is left out, as a person's key press would be) and
     // along the path the keyboard's keys take; a line feed presses the return key. Into a web
     // page's focused field (the web view is first responder) the text goes as typed text; the page
@@ -254,6 +257,11 @@ public:
     bool deleteBackward(int times = 1);
     // The return key: a field's return (delegate, end-on-exit), a new line in a text view.
     bool pressReturn();
+    // A hardware keyboard's arrow, Home or End key on the focused field or text view.
+    bool moveCaret(dv::CaretMove move);
+    // The focused field's or text view's selection (an empty range is the caret); nullopt when
+    // no field or text view has the focus.
+    std::optional<NSRange> selectedRange() const;
     // A tap on the clear button of the focused field; NO when it does not show.
     bool tapClearButton();
     // Ends editing in the window (the first responder resigns, forced when `force`).

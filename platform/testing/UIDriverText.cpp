@@ -9,22 +9,20 @@
 #include "platform/ui/UIWebView.h"
 #include "platform/ui/WebLoadRecording.h"
 #include "platform/ui/internal/Keyboard.h"
+#include "platform/ui/internal/TextEditing.h"
 
 namespace dv::testing {
 
 namespace {
 
-// The characters of a UTF-8 text, one code point each.
-std::vector<std::string> characters(std::string_view text)
+// The user-perceived characters of a UTF-8 text (an emoji with its modifier is one).
+std::vector<Ref<NSString>> characters(std::string_view text)
 {
-    std::vector<std::string> out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        length = std::min(length, text.size() - i);
-        out.emplace_back(text.substr(i, length));
-        i += length;
-    }
+    std::vector<Ref<NSString>> out;
+    auto string = NSString::fromUTF8(std::string(text));
+    const auto boundaries = dv::internal::uikit::characterBoundaries(string);
+    for (std::size_t i = 1; i < boundaries.size(); ++i)
+        out.push_back(string->substringWithRange(NSMakeRange(boundaries[i - 1], boundaries[i] - boundaries[i - 1])));
     return out;
 }
 
@@ -38,9 +36,11 @@ Ref<UIResponder> UIDriver::firstResponder() const
 
 bool UIDriver::focus(const Ref<UIView>& field)
 {
-    if (!field || !tap(field))
+    if (!field || !tap(field) || firstResponder() != field)
         return false;
-    return firstResponder() == field;
+    dv::internal::uikit::Keyboard::moveCaret(field, dv::CaretMove::End);
+    runUntilIdle();
+    return true;
 }
 
 bool UIDriver::typeText(std::string_view text)
@@ -53,14 +53,15 @@ bool UIDriver::typeText(std::string_view text)
         return false;
     for (const auto& character : characters(text)) {
         // The path a key of the keyboard takes.
-        if (character == "\n")
+        const bool isReturn = character->isEqualToString("\n"_ns);
+        if (isReturn)
             Keyboard::pressReturn(firstResponder());
         else
-            Keyboard::insertText(firstResponder(), NSString::stringWithUTF8String(character.c_str()));
+            Keyboard::insertText(firstResponder(), character);
         runUntilIdle();
         // Return may have moved the focus on.
         if (!takesText(firstResponder()))
-            return character == "\n";
+            return isReturn;
     }
     return true;
 }
@@ -73,6 +74,24 @@ bool UIDriver::deleteBackward(int times)
         runUntilIdle();
     }
     return true;
+}
+
+bool UIDriver::moveCaret(dv::CaretMove move)
+{
+    if (!dv::internal::uikit::Keyboard::moveCaret(firstResponder(), move))
+        return false;
+    runUntilIdle();
+    return true;
+}
+
+std::optional<NSRange> UIDriver::selectedRange() const
+{
+    auto responder = firstResponder();
+    if (auto field = dv::as<UITextField>(responder))
+        return field->selectedRange();
+    if (auto view = dv::as<UITextView>(responder))
+        return view->selectedRange();
+    return std::nullopt;
 }
 
 bool UIDriver::pressReturn()

@@ -12,6 +12,8 @@
 #include "platform/graphics/UIFont.h"
 #include "platform/graphics/UIGraphics.h"
 #include "platform/ui/UIBezierPath.h"
+#include "platform/ui/UILongPressGestureRecognizer.h"
+#include "platform/ui/UIMenuController.h"
 #include "platform/ui/UITouch.h"
 #include "platform/ui/internal/Keyboard.h"
 #include "platform/ui/internal/TextEditing.h"
@@ -23,7 +25,14 @@ const Ref<NSString> UITextFieldTextDidBeginEditingNotification = "UITextFieldTex
 const Ref<NSString> UITextFieldTextDidEndEditingNotification = "UITextFieldTextDidEndEditingNotification"_ns;
 const Ref<NSString> UITextFieldTextDidChangeNotification = "UITextFieldTextDidChangeNotification"_ns;
 
-DV_DEFINE_CLASS(UITextField)
+DV_DEFINE_CLASS_WITH(UITextField, b)
+{
+    dv::internal::uikit::describeEditCommands(b);
+    b.method("handleLongPress:", "v24@0:8@16", [](UITextField& field, std::span<const id> args) {
+        field.handleLongPress(args.empty() ? nil : dv::as<UIGestureRecognizer>(args[0]));
+        return nil;
+    });
+}
 
 namespace {
 
@@ -46,12 +55,19 @@ Ref<UITextField> UITextField::initWithFrame(CGRect frame)
     m_textColor = UIColor::blackColor();
     setContentVerticalAlignment(UIControlContentVerticalAlignmentCenter);
     setOpaque(false);
+    // The press that shows the edit menu.
+    auto press = alloc<UILongPressGestureRecognizer>();
+    press->initWithTarget(self(), "handleLongPress:");
+    addGestureRecognizer(press);
     return self<UITextField>();
 }
 
 void UITextField::setText(const Ref<NSString>& text)
 {
     m_text = text ? text : ""_ns;
+    m_selection = NSMakeRange(m_text->length(), 0);
+    if (m_editing)
+        handleScrollToCaret();
     setNeedsDisplay();
     setNeedsLayout();
 }
@@ -87,6 +103,8 @@ void UITextField::setAttributedPlaceholder(const Ref<NSAttributedString>& placeh
 void UITextField::setFont(const Ref<UIFont>& font)
 {
     m_font = font ? font : UIFont::systemFontOfSize(17);
+    if (m_editing)
+        handleScrollToCaret();
     setNeedsDisplay();
 }
 
@@ -212,14 +230,17 @@ void UITextField::layoutSubviews()
 
 // Drawing
 
+dv::internal::uikit::LineMeasure UITextField::handleMeasure() const
+{
+    using dv::internal::uikit::LineMeasure;
+    return LineMeasure(m_text, m_font, isSecureTextEntry() ? LineMeasure::Shown::Dots : LineMeasure::Shown::Text);
+}
+
 Ref<NSString> UITextField::handleShownText() const
 {
     if (!isSecureTextEntry())
         return m_text;
-    std::string dots;
-    for (NSUInteger i = 0; i < m_text->length(); ++i)
-        dots += "\u25CF";
-    return NSString::stringWithUTF8String(dots.c_str());
+    return handleMeasure().shownText();
 }
 
 CGRect UITextField::handleLineRect(CGRect rect, const Ref<UIFont>& font) const
@@ -240,6 +261,8 @@ CGRect UITextField::handleLineRect(CGRect rect, const Ref<UIFont>& font) const
 
 CGFloat UITextField::handleLineStart(CGRect rect, CGFloat width) const
 {
+    if (!m_editing && width > rect.size.width)
+        return rect.origin.x;
     CGFloat x = rect.origin.x;
     if (m_alignment == NSTextAlignmentCenter)
         x = CGRectGetMidX(rect) - width / 2;
@@ -247,9 +270,38 @@ CGFloat UITextField::handleLineStart(CGRect rect, CGFloat width) const
         x = CGRectGetMaxX(rect) - width;
     if (!m_editing)
         return x;
-    // The caret stands after the line's end and stays inside: a line too long for the field
-    // scrolls to the left, its beginning going under the left edge.
-    return std::min(x, CGRectGetMaxX(rect) - kCaretGap - kCaretWidth - width);
+    // A caret after the line's end stays inside; a line too long for the field lies between its
+    // beginning at the left edge and its end at the right, where the scroll puts it.
+    x = std::min(x, CGRectGetMaxX(rect) - kCaretGap - kCaretWidth - width);
+    if (x >= rect.origin.x)
+        return x;
+    return std::clamp(rect.origin.x - m_scroll, x, rect.origin.x);
+}
+
+void UITextField::handleScrollToCaret()
+{
+    const CGRect rect = editingRectForBounds(bounds());
+    auto line = handleMeasure();
+    const CGFloat width = line.width();
+    const CGFloat end = CGRectGetMaxX(rect) - kCaretGap - kCaretWidth;
+    if (rect.origin.x + width <= end) {
+        m_scroll = 0;
+        return;
+    }
+    const CGFloat caret = line.offsetOf(m_selection.location + m_selection.length);
+    CGFloat x = rect.origin.x - m_scroll;
+    x = std::min(x, end - caret);
+    x = std::max(x, rect.origin.x - caret);
+    x = std::clamp(x, end - width, rect.origin.x);
+    m_scroll = rect.origin.x - x;
+    setNeedsDisplay();
+}
+
+NSUInteger UITextField::handleIndexAtPoint(CGPoint point) const
+{
+    const CGRect rect = m_editing ? editingRectForBounds(bounds()) : textRectForBounds(bounds());
+    auto line = handleMeasure();
+    return line.boundaryNearest(point.x - handleLineStart(rect, line.width()));
 }
 
 void UITextField::drawTextInRect(CGRect rect)
@@ -267,8 +319,8 @@ void UITextField::drawTextInRect(CGRect rect)
     auto context = UIGraphicsGetCurrentContext();
     CGContextSaveGState(context);
     CGContextClipToRect(context, line);
-    dv::drawText(text, CGRectMake(x, line.origin.y, CGRectGetMaxX(line) - x, line.size.height), m_font, m_textColor,
-        { .alignment = NSTextAlignmentLeft, .wrap = false, .numberOfLines = 1 });
+    dv::drawText(text, CGRectMake(x, line.origin.y, std::max(CGRectGetMaxX(line), x + width + 1) - x, line.size.height), m_font,
+        m_textColor, { .alignment = NSTextAlignmentLeft, .wrap = false, .numberOfLines = 1 });
     CGContextRestoreGState(context);
 }
 
@@ -311,12 +363,25 @@ void UITextField::drawRect(CGRect)
     else if (m_placeholder && m_placeholder->length() > 0)
         drawPlaceholderInRect(placeholderRectForBounds(b));
     if (m_editing) {
-        // The caret after the text, in the tint colour, on the text's line and as tall as it.
-        const CGFloat textWidth = m_text->length() ? dv::measureText(handleShownText(), m_font, 0, 1).width : 0;
-        const CGFloat x = handleLineStart(textRect, textWidth) + textWidth + kCaretGap;
+        // The caret at its place, in the tint colour, on the text's line and as tall as it; or the
+        // selection's band with its two handles.
+        auto measure = handleMeasure();
+        const CGFloat start = handleLineStart(textRect, m_text->length() ? measure.width() : 0);
         const CGRect line = handleLineRect(textRect, m_font);
-        tintColor()->setFill();
-        UIBezierPath::bezierPathWithRect(CGRectMake(x, line.origin.y, kCaretWidth, line.size.height))->fill();
+        auto context = UIGraphicsGetCurrentContext();
+        CGContextSaveGState(context);
+        CGContextClipToRect(context, CGRectMake(textRect.origin.x, b.origin.y, textRect.size.width, b.size.height));
+        if (m_selection.length == 0) {
+            const CGFloat x = start + measure.offsetOf(m_selection.location) + kCaretGap;
+            tintColor()->setFill();
+            UIBezierPath::bezierPathWithRect(CGRectMake(x, line.origin.y, kCaretWidth, line.size.height))->fill();
+        } else {
+            const CGFloat from = start + measure.offsetOf(m_selection.location);
+            const CGFloat to = start + measure.offsetOf(m_selection.location + m_selection.length);
+            dv::internal::uikit::drawSelection(tintColor(), { CGRectMake(from, line.origin.y, to - from, line.size.height) },
+                CGRectMake(from, line.origin.y, 0, line.size.height), CGRectMake(to, line.origin.y, 0, line.size.height));
+        }
+        CGContextRestoreGState(context);
     }
     if (isClearButtonShown()) {
         const CGRect clear = clearButtonRectForBounds(b);
@@ -352,6 +417,9 @@ bool UITextField::becomeFirstResponder()
     m_editing = true;
     if (m_clearsOnBeginEditing && m_text->length() > 0)
         m_text = ""_ns;
+    m_selection = NSMakeRange(m_text->length(), 0);
+    m_scroll = 0;
+    handleScrollToCaret();
     setNeedsDisplay();
     setNeedsLayout();
     if (auto delegate = this->delegate())
@@ -374,6 +442,9 @@ bool UITextField::resignFirstResponder()
     if (!UIControl::resignFirstResponder())
         return false;
     m_editing = false;
+    m_scroll = 0;
+    if (auto menu = UIMenuController::sharedMenuController(); menu->isMenuVisible())
+        menu->setMenuVisible(false);
     setNeedsDisplay();
     setNeedsLayout();
     if (auto delegate = this->delegate())
@@ -407,83 +478,14 @@ void UITextField::endTrackingWithTouch(const Ref<UITouch>& touch, const Ref<UIEv
         handleClear();
         return;
     }
-    if (!isFirstResponder())
-        becomeFirstResponder();
-}
-
-// Typing
-
-bool UITextField::hasText() const { return m_text->length() > 0; }
-
-bool UITextField::handleReplace(NSRange range, const Ref<NSString>& replacement)
-{
-    auto me = self<UITextField>();
-    if (auto delegate = this->delegate();
-        delegate && !delegate->textFieldShouldChangeCharactersInRangeReplacementString(me, range, replacement).value_or(true))
-        return false;
-    // The delegate may have changed the text itself meanwhile.
-    range = dv::internal::uikit::clampRange(range, m_text->length());
-    m_text = m_text->stringByReplacingCharactersInRange(range, replacement);
-    handleDidChange();
-    return true;
-}
-
-void UITextField::handleDidChange()
-{
-    setNeedsDisplay();
-    setNeedsLayout();
-    sendActionsForControlEvents(UIControlEventEditingChanged);
-    NSNotificationCenter::defaultCenter()->postNotificationName(UITextFieldTextDidChangeNotification, self<UITextField>());
-}
-
-void UITextField::insertText(const Ref<NSString>& text)
-{
-    if (!m_editing || !text || text->length() == 0)
+    // The caret goes to the character boundary nearest to the touch in the line as it showed.
+    // (A field that empties as editing begins keeps its caret at the start.)
+    const NSUInteger at = handleIndexAtPoint(point);
+    const bool wasEditing = m_editing;
+    if (!isFirstResponder() && !becomeFirstResponder())
         return;
-    // The return key arrives as a line feed; a field keeps one line.
-    const auto feed = text->rangeOfString("\n"_ns);
-    if (feed.location != NSNotFound) {
-        if (feed.location > 0)
-            insertText(text->substringToIndex(feed.location));
-        handleReturn();
-        return;
-    }
-    handleReplace(NSMakeRange(m_text->length(), 0), text);
-}
-
-void UITextField::deleteBackward()
-{
-    if (!m_editing || m_text->length() == 0)
-        return;
-    handleReplace(dv::internal::uikit::lastComposedCharacter(m_text), ""_ns);
-}
-
-void UITextField::handleReturn()
-{
-    if (!m_editing)
-        return;
-    auto me = self<UITextField>();
-    if (auto delegate = this->delegate())
-        delegate->textFieldShouldReturn(me);
-    if (!m_editing)
-        return;
-    const bool endsOnExit = (allControlEvents() & UIControlEventEditingDidEndOnExit) != 0;
-    sendActionsForControlEvents(UIControlEventEditingDidEndOnExit);
-    if (endsOnExit && isFirstResponder())
-        resignFirstResponder();
-}
-
-void UITextField::handleClear()
-{
-    if (!m_editing)
-        return;
-    auto me = self<UITextField>();
-    if (auto delegate = this->delegate(); delegate && !delegate->textFieldShouldClear(me).value_or(true))
-        return;
-    if (m_text->length() == 0)
-        return;
-    m_text = ""_ns;
-    handleDidChange();
+    if (wasEditing || !m_clearsOnBeginEditing)
+        setSelectedRange(NSMakeRange(at, 0));
 }
 
 void UITextField::appendDescriptionFields(dv::DescriptionFields& fields) const
@@ -493,8 +495,10 @@ void UITextField::appendDescriptionFields(dv::DescriptionFields& fields) const
     if (m_placeholder && m_placeholder->length() > 0)
         fields.emplace_back("placeholder", m_placeholder->UTF8String());
     UIControl::appendDescriptionFields(fields);
-    if (m_editing)
+    if (m_editing) {
         fields.emplace_back("editing", "");
+        fields.emplace_back("selected", std::to_string(m_selection.location) + "," + std::to_string(m_selection.length));
+    }
     if (isSecureTextEntry())
         fields.emplace_back("secure", "");
     dv::internal::uikit::ViewFormat::appendTextLook(fields, m_font, m_textColor);

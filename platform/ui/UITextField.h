@@ -1,17 +1,24 @@
 // UITextField: a one-line field a person types into. A tap gives it the focus (it becomes first
-// responder and the keyboard comes up); typing goes through insertText and deleteBackward, which
-// the keyboard (the UI driver) calls; the return key calls handleReturn; the clear button, shown
-// by clearButtonMode, empties it. Text set in code notifies nobody. The text is one line: the
-// alignment places a line that fits; while the field is edited a longer line scrolls sideways so
-// that its end and the caret after it show, and otherwise it shows its beginning, cut at the end
-// with an ellipsis.
+// responder and the keyboard comes up) and puts the caret at the character boundary nearest to
+// the touch; typing goes through insertText and deleteBackward, which the keyboard (the UI driver)
+// calls, and acts at the caret or over the selection; the return key calls handleReturn; the
+// clear button, shown by clearButtonMode, empties it. A long press (0.5 s) shows the edit menu
+// with the caret at the press: Paste "粘贴" when the pasteboard holds a string, Select "选择" (the
+// word at the caret) and Select All "全选" when there is text; with a selection Cut "剪切", Copy
+// "拷贝" (neither in a secure field) and Paste. Text set in code notifies nobody and puts the
+// caret at its end, as becoming first responder does. The text is one line: the alignment places
+// a line that fits; while the field is edited a longer line scrolls sideways the least that keeps
+// the caret in sight, and otherwise it shows its beginning, cut at the end with an ellipsis. A
+// secure field shows one dot per character.
 //
 // The delegate (weak) is asked and told, in the platform's order:
 //   focus:   textFieldShouldBeginEditing (NO: no focus), textFieldDidBeginEditing, the
 //            EditingDidBegin event, UITextFieldTextDidBeginEditingNotification, then the keyboard's
 //            will-show;
-//   typing:  textFieldShouldChangeCharactersInRangeReplacementString (NO: the text stays), then
-//            the EditingChanged event and UITextFieldTextDidChangeNotification;
+//   typing:  textFieldShouldChangeCharactersInRangeReplacementString with the range replaced (the
+//            selection, or the character before the caret for a delete) and its replacement (NO:
+//            the text and the caret stay), then the EditingChanged event and
+//            UITextFieldTextDidChangeNotification; paste and cut ask the same;
 //   clear:   textFieldShouldClear (NO: nothing), then the text empties with EditingChanged and the
 //            change notification;
 //   return:  textFieldShouldReturn, then the EditingDidEndOnExit event (a field with a target for
@@ -20,8 +27,9 @@
 //            force), textFieldDidEndEditing, the EditingDidEnd event,
 //            UITextFieldTextDidEndEditingNotification, then the keyboard's will-hide (not when
 //            the focus moves to another field: the keyboard stays and shows again).
-// The notifications' object is the field. Ranges count UTF-16 units, as NSString does. Main
-// thread only.
+// The notifications' object is the field. Ranges count UTF-16 units, as NSString does, and never
+// end inside a character (an emoji with its skin tone, a flag, a joined sequence or a letter with
+// its combining marks is one). Main thread only.
 //
 //   auto field = alloc<UITextField>()->initWithFrame(CGRectMake(60, 149, W - 120, 45));
 //   field->setPlaceholder("请输入代理商信聊号"_ns);
@@ -31,7 +39,9 @@
 
 #include "platform/graphics/NSStringDrawing.h"
 #include "platform/ui/UIControl.h"
+#include "platform/ui/UIKeyboard.h"
 #include "platform/ui/UITextInputTraits.h"
+#include "platform/ui/internal/TextEditing.h"
 
 #include <optional>
 
@@ -132,17 +142,36 @@ class UITextField : public UIControl, public UITextInputTraits {
     // Whether the clear button shows now (its mode, the editing state and a non-empty text).
     bool isClearButtonShown() const;
 
-    // What the keyboard does (the UI driver types through these): insert at the end of the text
-    // (a line feed is the return key), delete the last character, the return key, and the clear
-    // button.
+    // The selection while the field is edited, an empty range being the caret (the platform
+    // reaches it through UITextInput's selectedTextRange; this is the same range as an NSRange).
+    // Setting it cuts it to the text, widens it to whole characters and scrolls the caret into
+    // sight; it changes no text and asks nobody.
+    NSRange selectedRange() const { return m_selection; }
+    void setSelectedRange(NSRange range);
+
+    // What the keyboard does (the UI driver types through these): insert at the caret or over the
+    // selection (a line feed is the return key), delete the selection or the character before the
+    // caret, move the caret (the arrow, Home and End keys), the return key, and the clear button.
     void insertText(const Ref<NSString>& text);
     void deleteBackward();
+    void moveCaret(dv::CaretMove move);
     bool hasText() const;
     void handleReturn();
     void handleClear();
 
+    // The edit menu's commands (the standard edit actions, with the menu controller as sender).
+    using UIControl::copy;
+    void cut(const id& sender);
+    void copy(const id& sender);
+    void paste(const id& sender);
+    void select(const id& sender);
+    void selectAll(const id& sender);
+    // The action of the long press that shows the menu.
+    void handleLongPress(const Ref<UIGestureRecognizer>& press);
+
     // UIResponder
     bool canBecomeFirstResponder() const override;
+    bool canPerformAction(SEL action, const id& sender) const override;
     bool becomeFirstResponder() override;
     bool resignFirstResponder() override;
     Ref<UIView> inputView() const override { return inputViewSetting(); }
@@ -161,12 +190,22 @@ protected:
     bool defaultActionIsSingleTap() const override { return true; }
 
 private:
-    // Replaces `range` after asking the delegate; answers whether the text changed.
+    // Replaces `range` after asking the delegate and puts the caret after the replacement;
+    // answers whether the text changed.
     bool handleReplace(NSRange range, const Ref<NSString>& replacement);
+    void handleEditCommand(dv::internal::uikit::EditCommand command);
+    // The edit menu at the caret or the selection.
+    void handleShowMenu();
+    // The character boundary nearest to `point` (the field's coordinates) in the line as shown.
+    NSUInteger handleIndexAtPoint(CGPoint point) const;
+    // Moves the sideways scroll the least that shows the caret (the selection's end).
+    void handleScrollToCaret();
+    dv::internal::uikit::LineMeasure handleMeasure() const;
     void handleDidChange();
     Ref<NSString> handleShownText() const;
-    // Where a line `width` points long starts in `rect`: by the alignment, and while editing far
-    // enough left that the caret after it stays inside.
+    // Where a line `width` points long starts in `rect`: by the alignment (while editing far
+    // enough left that a caret after it stays inside, and moved by the sideways scroll when it is
+    // longer than the rectangle); not being edited, a line too long starts at the left edge.
     CGFloat handleLineStart(CGRect rect, CGFloat width) const;
     // The rectangle of the one line of text in `rect`, by the content's vertical alignment.
     CGRect handleLineRect(CGRect rect, const Ref<UIFont>& font) const;
@@ -183,6 +222,8 @@ private:
     UITextBorderStyle m_borderStyle = UITextBorderStyleNone;
     UITextFieldViewMode m_clearButtonMode = UITextFieldViewModeNever;
     UITextFieldViewMode m_leftViewMode = UITextFieldViewModeNever;
+    NSRange m_selection { 0, 0 };
+    CGFloat m_scroll = 0; // how far a line longer than the text rectangle is moved left
     bool m_clearsOnBeginEditing = false;
     bool m_editing = false;
 };

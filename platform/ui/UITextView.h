@@ -1,7 +1,9 @@
 // UITextView: a scrolling, multi-line text that a person can edit. A tap gives an editable view
-// the focus (the caret goes to the end); typing replaces the selected range (a line feed is a
-// new line, not the return of a field); the content grows with the text and the view scrolls to
-// keep the caret in sight. Text set in code notifies nobody and puts the caret at the end.
+// the focus and puts the caret at the character boundary nearest to the touch; typing replaces
+// the selected range (a line feed is a new line, not the return of a field); the content grows
+// with the text and the view scrolls to keep the caret in sight. A long press shows the edit menu
+// as a text field's does (see UITextField.h). Text set in code notifies nobody and puts the
+// caret at the end.
 //
 // The delegate is read through delegate(), a virtual getter, every time it is consulted (a
 // subclass may watch those reads); it is also the scroll view's delegate. In the platform's order:
@@ -13,7 +15,7 @@
 //   resign:  textViewShouldEndEditing (NO: keeps the focus unless forced), textViewDidEndEditing,
 //            UITextViewTextDidEndEditingNotification, then the keyboard's will-hide.
 // The text sits textContainerInset (8 top and bottom) and 5 points of line padding in from the
-// edges. Ranges count UTF-16 units. Main thread only.
+// edges. Ranges count UTF-16 units and never end inside a character. Main thread only.
 //
 //   auto view = alloc<UITextView>()->initWithFrame(CGRectMake(10, 80, 355, 120));
 //   view->setFont(UIFont::systemFontOfSize(15));
@@ -22,7 +24,9 @@
 
 #include "platform/graphics/NSStringDrawing.h"
 #include "platform/ui/UIScrollView.h"
+#include "platform/ui/UIKeyboard.h"
 #include "platform/ui/UITextInputTraits.h"
+#include "platform/ui/internal/TextEditing.h"
 
 #include <optional>
 
@@ -117,7 +121,8 @@ class UITextView : public UIScrollView, public UITextInputTraits {
     UIEdgeInsets textContainerInset() const { return m_textContainerInset; }
     void setTextContainerInset(UIEdgeInsets inset);
 
-    // The selection; a caret is an empty range. Cut to the text.
+    // The selection; a caret is an empty range. Cut to the text and widened to whole characters;
+    // while editing, the view scrolls to show the caret.
     NSRange selectedRange() const { return m_selectedRange; }
     void setSelectedRange(NSRange range);
     Ref<UITextRange> selectedTextRange() const;
@@ -134,15 +139,28 @@ class UITextView : public UIScrollView, public UITextInputTraits {
 
     bool isEditing() const { return m_editing; }
 
-    // What the keyboard does: replace the selection, delete before the caret.
+    // What the keyboard does: replace the selection, delete it or the character before the
+    // caret, move the caret (a hardware keyboard's arrow, Home and End keys).
     void insertText(const Ref<NSString>& text);
     void deleteBackward();
     bool hasText() const;
+    void moveCaret(dv::CaretMove move);
+
+    // The edit menu's commands (the standard edit actions, with the menu controller as sender).
+    using UIScrollView::copy;
+    void cut(const id& sender);
+    void copy(const id& sender);
+    void paste(const id& sender);
+    void select(const id& sender);
+    void selectAll(const id& sender);
+    // The action of the long press that shows the menu.
+    void handleLongPress(const Ref<UIGestureRecognizer>& press);
 
     // UIResponder
     bool canBecomeFirstResponder() const override;
     bool becomeFirstResponder() override;
     bool resignFirstResponder() override;
+    bool canPerformAction(SEL action, const id& sender) const override;
     Ref<UIView> inputView() const override { return inputViewSetting(); }
     Ref<UIView> inputAccessoryView() const override { return inputAccessoryViewSetting(); }
     bool showsKeyboard() const override { return m_editable; }
@@ -158,6 +176,13 @@ private:
     void handleUpdateContent();
     CGFloat handleWrapWidth() const;
     void handleDrawText();
+    void handleDrawSelection();
+    // The character boundary nearest to `point` (content coordinates).
+    NSUInteger handleIndexAtPoint(CGPoint point) const;
+    // Scrolls the least that shows the caret (the selection's end) while editing.
+    void handleScrollToCaret();
+    void handleEditCommand(dv::internal::uikit::EditCommand command);
+    void handleShowMenu();
 
     Ref<NSString> m_text;
     Ref<UIFont> m_font;

@@ -199,10 +199,23 @@ void WindowMode::run()
         const bool alt = key.keysym.mod & KMOD_ALT;
         const bool ctrl = key.keysym.mod & KMOD_CTRL;
         switch (key.keysym.sym) {
-        case SDLK_ESCAPE:
         case SDLK_LEFT:
-            if (key.keysym.sym == SDLK_LEFT && !alt)
-                return;
+        case SDLK_RIGHT:
+        case SDLK_HOME:
+        case SDLK_END:
+            // Alt+Left is "back"; otherwise the keys move the caret of the focused field.
+            if (!(key.keysym.sym == SDLK_LEFT && alt)) {
+                const auto sym = key.keysym.sym;
+                const auto move = sym == SDLK_LEFT ? dv::CaretMove::Left
+                    : sym == SDLK_RIGHT            ? dv::CaretMove::Right
+                    : sym == SDLK_HOME             ? dv::CaretMove::Home
+                                                   : dv::CaretMove::End;
+                if (!ui.moveCaret(move))
+                    return;
+                break;
+            }
+            [[fallthrough]];
+        case SDLK_ESCAPE:
             if (auto back = goBack(); !back)
                 std::fprintf(stderr, "dovrelta-sim: %s\n", back.reason().c_str());
             break;

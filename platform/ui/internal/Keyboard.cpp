@@ -315,6 +315,15 @@ bool Keyboard::pressReturn(const Ref<UIResponder>& responder)
     return pressed;
 }
 
+bool Keyboard::moveCaret(const Ref<UIResponder>& responder, dv::CaretMove move)
+{
+    DV_CHECK_MAIN_THREAD();
+    bool moved = false;
+    onTextResponder(responder, [&](UITextField& field) { field.moveCaret(move), moved = true; },
+        [&](UITextView& view) { view.moveCaret(move), moved = true; }, [](UIWebView&) {});
+    return moved;
+}
+
 Keyboard::Handover::Handover(const Ref<UIResponder>& incoming)
     : m_previous(std::exchange(Keyboard::shared().m_incoming, incoming))
 {

@@ -8,6 +8,7 @@
 
 #include "platform/base/Geometry.h"
 #include "platform/ui/Forward.h"
+#include "platform/ui/UIKeyboard.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -33,11 +34,13 @@ public:
     void reset();
 
     // What the keys do to the responder that types, and what the UI driver's typing does: text
-    // inserted (a field checks each change with its delegate), the last character deleted, the
-    // return key. NO when the responder takes no text.
+    // inserted at the caret (a field checks each change with its delegate), the character before
+    // the caret (or the selection) deleted, the return key, and a hardware keyboard's caret keys
+    // (a page keeps its own caret: NO for a web view). NO when the responder takes no text.
     static bool insertText(const Ref<UIResponder>& responder, const Ref<NSString>& text);
     static bool deleteBackward(const Ref<UIResponder>& responder);
     static bool pressReturn(const Ref<UIResponder>& responder);
+    static bool moveCaret(const Ref<UIResponder>& responder, dv::CaretMove move);
 
     bool isVisible() const { return m_visible; }
     CGRect frame() const { return m_visible ? m_frame : CGRect {}; }

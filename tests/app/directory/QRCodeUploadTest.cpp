@@ -5,15 +5,18 @@
 // with its loading overlay, the form closing and the code then heading its list with its
 // picture, the multipart request's exact bytes, the keyboard kept off the fields on a small
 // screen, a missing login token, and every fault of the server's upload path ending with the
-// form open and its input kept, and a title longer than its field on both screen sizes.
+// form open and its input kept, a title longer than its field on both screen sizes, and a
+// character put between two of the title's by a tap there.
 #include "UploadFormTestSupport.h"
 
 #include "app/directory/uploads/QRCodeUploadController.h"
 #include "app/shell/server/ServerSettings.h"
 #include "foundation/identity/DIUUID.h"
 #include "platform/base/NSData.h"
+#include "platform/base/NSDictionary.h"
 #include "platform/base/NSIndexPath.h"
 #include "platform/base/NSURL.h"
+#include "platform/graphics/NSStringDrawing.h"
 #include "platform/net/NSURLConnection.h"
 #include "platform/net/NSURLRequest.h"
 #include "platform/system/NSUserDefaults.h"
@@ -513,6 +516,47 @@ TEST_P(LongTitleTest, TheEndShowsWhileTypedAndTheBeginningAfterwards)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothScreens, LongTitleTest, ::testing::Values(Screen { 375, 667 }, Screen { 320, 568 }),
+    [](const ::testing::TestParamInfo<Screen>& info) { return "Width" + std::to_string(int(info.param.width)); });
+
+// The title typed, then a tap between two of its characters, as a person corrects a title: the
+// caret shows where the finger went and the next character goes in there.
+class TitleCaretTest : public UploadFormTest, public ::testing::WithParamInterface<Screen> { };
+
+TEST_P(TitleCaretTest, ATapBetweenTwoCharactersPutsTheCaretAndTheNextCharacterThere)
+{
+    UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, GetParam().width, GetParam().height));
+    relaunch();
+    ASSERT_TRUE(openForm(kGroupForm));
+    auto field = m_form->titField();
+    ASSERT_TRUE(typeInto(field, "周末徒步群欢迎你"));
+
+    // Between 欢 and 迎: the six characters' width from the start of the field's text.
+    const CGRect frame = m_ui.frameInWindow(field);
+    const CGRect area = field->textRectForBounds(field->bounds());
+    const CGFloat six = sizeWithAttributes("周末徒步群欢"_ns, NSDictionary::of({ { NSFontAttributeName, field->font() } })).width;
+    const CGFloat one = sizeWithAttributes("欢"_ns, NSDictionary::of({ { NSFontAttributeName, field->font() } })).width;
+    const CGPoint between = CGPointMake(frame.origin.x + area.origin.x + six + 2, frame.origin.y + CGRectGetMidY(area));
+    ASSERT_TRUE(m_ui.tap(between));
+    ASSERT_TRUE(field->isEditing());
+    const auto tapped = dv::testing::readFieldLine(m_ui, field, 160);
+    ASSERT_FALSE(CGRectIsNull(tapped.caret));
+    EXPECT_NEAR(CGRectGetMidX(tapped.caret), between.x, 2.5) << "the caret where the finger went";
+    EXPECT_NEAR(CGRectGetMaxX(tapped.inkBetween(tapped.area.origin.x, tapped.caret.origin.x - tapped.area.origin.x)),
+        tapped.caret.origin.x, 3) << "欢 just before it";
+    EXPECT_GE(tapped.inkBetween(CGRectGetMaxX(tapped.caret), 2 * one).size.width, one) << "迎你 after it";
+    EXPECT_NE(m_ui.dump().find("selected=6,0"), std::string::npos) << m_ui.dump();
+
+    ASSERT_TRUE(m_ui.typeText("X"));
+    EXPECT_EQ(text(field->text()), "周末徒步群欢X迎你");
+    const auto typed = dv::testing::readFieldLine(m_ui, field, 160);
+    EXPECT_GT(typed.caret.origin.x, tapped.caret.origin.x + 4) << "the caret after the X";
+    EXPECT_LT(typed.caret.origin.x, tapped.caret.origin.x + one);
+    m_ui.resignFocus();
+    m_ui.advance(0.5);
+    EXPECT_EQ(text(field->text()), "周末徒步群欢X迎你");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothScreens, TitleCaretTest, ::testing::Values(Screen { 375, 667 }, Screen { 320, 568 }),
     [](const ::testing::TestParamInfo<Screen>& info) { return "Width" + std::to_string(int(info.param.width)); });
 
 } // namespace

@@ -23,7 +23,9 @@
 #include "platform/base/NSURL.h"
 #include "platform/base/Scope.h"
 #include "platform/dispatch/NSTimer.h"
+#include "platform/graphics/NSStringDrawing.h"
 #include "platform/graphics/UIColor.h"
+#include "platform/graphics/UIFont.h"
 #include "platform/graphics/UIImage.h"
 #include "platform/system/AVCaptureDevice.h"
 #include "platform/system/AddressBook.h"
@@ -389,6 +391,38 @@ TEST_F(ScriptRunnerTest, ActsOnTheInterfaceAndLeavesAPictureAndADumpPerScreensho
     EXPECT_TRUE(dv::testing::near(pixels.at(5, 300), { 255, 0, 0, 255 })) << dv::testing::show(pixels.at(5, 300));
     EXPECT_TRUE(dv::testing::near(pixels.at(300, 110), { 255, 255, 255, 255 })) << dv::testing::show(pixels.at(300, 110));
     EXPECT_FALSE(dv::testing::near(pixels.at(5, 660), { 255, 0, 0, 255 })) << "the keyboard covers the bottom";
+}
+
+TEST_F(ScriptRunnerTest, TheDumpShowsTheFocusedFieldsSelectionAndFocusPutsTheCaretAtTheEnd)
+{
+    // The field (20, 100; 300 × 40) shows its text from its left edge: a tap a little right of
+    // the second character's end puts the caret between the second and the third.
+    const CGFloat two = dv::measureText("周末"_ns, UIFont::systemFontOfSize(17), 0, 1).width;
+    const std::string x = std::to_string(static_cast<int>(20 + two + 2));
+    std::string error;
+    ASSERT_TRUE(run("tap-row 30\n"
+                    "focus 名字\n"
+                    "type 周末徒步\n"
+                    "screenshot typed\n"
+                    "tap-at " + x + " 120\n"
+                    "screenshot tapped\n"
+                    "type X\n"
+                    "screenshot inserted\n"
+                    "hide-keyboard\n"
+                    "focus 周末X徒步\n"
+                    "screenshot focused\n",
+                    error))
+        << error;
+    const auto line = [](const std::string& dump) {
+        const auto at = dump.find("UITextField");
+        return at == std::string::npos ? std::string() : dump.substr(at, dump.find('\n', at) - at);
+    };
+    EXPECT_NE(line(dumpOf("01-typed.txt")).find("text=\"周末徒步\" placeholder=\"名字\" bg=#ffffff editing selected=4,0"), std::string::npos)
+        << line(dumpOf("01-typed.txt"));
+    EXPECT_NE(line(dumpOf("02-tapped.txt")).find("editing selected=2,0"), std::string::npos) << line(dumpOf("02-tapped.txt"));
+    EXPECT_NE(line(dumpOf("03-inserted.txt")).find("text=\"周末X徒步\" placeholder=\"名字\" bg=#ffffff editing selected=3,0"), std::string::npos)
+        << line(dumpOf("03-inserted.txt"));
+    EXPECT_NE(line(dumpOf("04-focused.txt")).find("editing selected=5,0"), std::string::npos) << line(dumpOf("04-focused.txt"));
 }
 
 TEST_F(ScriptRunnerTest, APictureWaitsUntilAListPulledPastItsEndHasBouncedBack)

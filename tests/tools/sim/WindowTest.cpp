@@ -1,7 +1,8 @@
 // The runner's window on a real X server (Xvfb, started here): the window shows the application
 // and says in its title which home tiles show; F2 switches them, so that clicks alone lead from a
 // home tile to a QR-code list and on to a code's detail page; clicks on the keyboard's keys type,
-// the mouse wheel scrolls the page under the pointer (40 points a notch, a spin flying on to its
+// the arrow, Home and End keys move the caret of the field (Left without Alt does not go back), the
+// mouse wheel scrolls the page under the pointer (40 points a notch, a spin flying on to its
 // end), Escape goes back, F12 saves a picture and closing the window ends the run with status 0.
 // On a small display the picture is shrunk with its hairlines kept; with another server F2 says
 // why the tiles stay; an address handed to the system is named.
@@ -375,6 +376,23 @@ TEST_F(SimWindowTest, SwitchesTheHomeTilesAndReachesACodesPageByClicksAlone)
     auto q = screenFrameInDump(typed, "title=\"q\"");
     ASSERT_TRUE(q);
     EXPECT_GT(keysPicture->count(*q, [](const dv::testing::Pixel& p) { return dv::testing::isInk(p, 100); }), 20u) << "the key shows its letter";
+
+    // Left (without Alt) moves the caret back over the "i", and the next key goes there; Home and
+    // End move it to the ends.
+    EXPECT_TRUE(dumpShows(typed, "selected=2,0")) << typed;
+    screen.pressKey(window, XK_Left);
+    shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "selected=1,0"); }, 10);
+    screen.click(window, static_cast<int>(2 * CGRectGetMidX(*q)), static_cast<int>(2 * CGRectGetMidY(*q)));
+    auto inserted = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "text=\"hqi\""); }, 10);
+    EXPECT_TRUE(dumpShows(inserted, "text=\"hqi\" placeholder=\"请输入标题\"")) << inserted;
+    EXPECT_TRUE(dumpShows(inserted, "selected=2,0")) << inserted;
+    screen.pressKey(window, XK_Home);
+    auto atStart = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "selected=0,0"); }, 10);
+    EXPECT_TRUE(dumpShows(atStart, "selected=0,0")) << atStart;
+    screen.pressKey(window, XK_End);
+    auto atEnd = shotUntil(screen, window, sim, [](const std::string& dump) { return dumpShows(dump, "selected=3,0"); }, 10);
+    EXPECT_TRUE(dumpShows(atEnd, "selected=3,0")) << atEnd;
+    EXPECT_FALSE(dumpShows(atEnd, "screen: VQAddGroupViewController")) << "Left without Alt does not go back";
 
     // Escape goes back: to the list, then home.
     screen.pressKey(window, XK_Escape);

@@ -28,14 +28,16 @@ public:
     bool refuseReturn = false;
     bool refuseLineFeed = false;
     std::string refusedCharacter;
+    std::vector<std::string> ranges; // "location,length" of each change asked about
 
     std::optional<bool> textFieldShouldBeginEditing(const Ref<UITextField>& field) override { return note("shouldBegin", field, !refuseBegin); }
     bool textFieldDidBeginEditing(const Ref<UITextField>& field) override { return note("didBegin", field, true); }
     std::optional<bool> textFieldShouldEndEditing(const Ref<UITextField>& field) override { return note("shouldEnd", field, true); }
     bool textFieldDidEndEditing(const Ref<UITextField>& field) override { return note("didEnd", field, true); }
-    std::optional<bool> textFieldShouldChangeCharactersInRangeReplacementString(const Ref<UITextField>& field, NSRange,
+    std::optional<bool> textFieldShouldChangeCharactersInRangeReplacementString(const Ref<UITextField>& field, NSRange range,
         const Ref<NSString>& replacement) override
     {
+        noteRange(range);
         return note("change:" + dv::str(replacement), field, dv::str(replacement) != refusedCharacter);
     }
     std::optional<bool> textFieldShouldClear(const Ref<UITextField>& field) override { return note("shouldClear", field, true); }
@@ -45,15 +47,17 @@ public:
     bool textViewDidBeginEditing(const Ref<UITextView>& view) override { return note("didBegin", view, true); }
     std::optional<bool> textViewShouldEndEditing(const Ref<UITextView>& view) override { return note("shouldEnd", view, true); }
     bool textViewDidEndEditing(const Ref<UITextView>& view) override { return note("didEnd", view, true); }
-    std::optional<bool> textViewShouldChangeTextInRangeReplacementText(const Ref<UITextView>& view, NSRange,
+    std::optional<bool> textViewShouldChangeTextInRangeReplacementText(const Ref<UITextView>& view, NSRange range,
         const Ref<NSString>& text) override
     {
+        noteRange(range);
         const auto typed = dv::str(text);
         return note(typed == "\n" ? "change:LF" : "change:" + typed, view, !(refuseLineFeed && typed == "\n"));
     }
     bool textViewDidChange(const Ref<UITextView>& view) override { return note("didChange", view, true); }
 
 private:
+    void noteRange(NSRange range) { ranges.push_back(std::to_string(range.location) + "," + std::to_string(range.length)); }
     bool note(const std::string& what, const Ref<UIView>& field, bool answer)
     {
         m_journal->push_back(what + "@" + std::to_string(field->tag()));
@@ -302,6 +306,30 @@ TEST_F(ReturnKeyHandlerTest, LineFeedInATextViewMovesOnAndIsStillInserted)
     ASSERT_TRUE(m_ui.pressReturn());
     EXPECT_EQ(m_ui.firstResponder(), notes);
     EXPECT_EQ(dv::str(notes->text()), "a\n");
+}
+
+TEST_F(ReturnKeyHandlerTest, ChangesInTheMiddleReachTheFormerDelegateWithTheirRange)
+{
+    auto notes = addTextView(100, 1);
+    auto field = addField(200, 2);
+    makeHandler();
+    auto delegate = std::make_shared<FieldDelegate>(&m_journal);
+    m_handler->setDelegate(delegate);
+
+    ASSERT_TRUE(m_ui.focus(notes));
+    ASSERT_TRUE(m_ui.typeText("abc"));
+    ASSERT_TRUE(m_ui.moveCaret(dv::CaretMove::Left));
+    ASSERT_TRUE(m_ui.typeText("X"));
+    ASSERT_TRUE(m_ui.moveCaret(dv::CaretMove::Home));
+    ASSERT_TRUE(m_ui.moveCaret(dv::CaretMove::Right));
+    ASSERT_TRUE(m_ui.deleteBackward());
+    EXPECT_EQ(dv::str(notes->text()), "bXc");
+    ASSERT_TRUE(m_ui.focus(field));
+    ASSERT_TRUE(m_ui.typeText("12"));
+    ASSERT_TRUE(m_ui.moveCaret(dv::CaretMove::Home));
+    ASSERT_TRUE(m_ui.typeText("0"));
+    EXPECT_EQ(dv::str(field->text()), "012");
+    EXPECT_EQ(delegate->ranges, (std::vector<std::string> {"0,0", "1,0", "2,0", "2,0", "0,1", "0,0", "1,0", "0,0"}));
 }
 
 TEST_F(ReturnKeyHandlerTest, RemovingAFieldPutsBackItsReturnKeyAndDelegate)

@@ -364,9 +364,11 @@ std::vector<Verb> touchVerbs()
         { "spin", { number("WHEEL"), number("ROW") }, 2, Phase::Application, Effect::Acts, Checkable::No,
             "turns wheel WHEEL (from 0) of the picker on screen to row ROW with the finger", spin },
         { "focus", { text("TEXT") }, 1, Phase::Application, Effect::Acts, Checkable::No,
-            "taps the text field showing TEXT or the placeholder TEXT", focus },
+            "taps the text field showing TEXT or the placeholder TEXT and puts the caret at the end of its text (tap-at puts it "
+            "where it taps)",
+            focus },
         { "type", { text("TEXT") }, 1, Phase::Application, Effect::Acts, Checkable::No,
-            "types TEXT into the focused field (\\n presses return)",
+            "types TEXT into the focused field at its caret (\\n presses return)",
             [](VerbContext& context, const ScriptCommand& command) { return focused(context.ui().typeText(command.arguments[0])); } },
         { "delete", { number("TIMES") }, 0, Phase::Application, Effect::Acts, Checkable::No, "presses the delete key (TIMES times)",
             deleteBackward },
