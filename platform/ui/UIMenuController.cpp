@@ -15,6 +15,7 @@
 #include "platform/ui/UINavigationController.h"
 #include "platform/ui/UIViewController.h"
 #include "platform/ui/UIWindow.h"
+#include "platform/ui/internal/ViewRenderer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -142,12 +143,7 @@ public:
         // One path for the strip and its arrow, filled once, so that the translucent colour does
         // not darken where they meet.
         CGContextBeginPath(context);
-        CGContextMoveToPoint(context, x0 + kRadius, y0);
-        CGContextAddArcToPoint(context, x1, y0, x1, y1, kRadius);
-        CGContextAddArcToPoint(context, x1, y1, x0, y1, kRadius);
-        CGContextAddArcToPoint(context, x0, y1, x0, y0, kRadius);
-        CGContextAddArcToPoint(context, x0, y0, x1, y0, kRadius);
-        CGContextClosePath(context);
+        dv::internal::uikit::addRoundedRect(context, strip, kRadius);
         const CGFloat half = kArrowBase / 2;
         CGContextMoveToPoint(context, tip.x, tip.y);
         switch (arrow) {

@@ -191,6 +191,20 @@ protected:
         return label;
     }
 
+    // A view at `frame` of the screen's view that accepts every standard command, first
+    // responder, with the menu shown for it: the widest menu there is.
+    void showMenuOfEveryCommand(CGRect frame)
+    {
+        auto view = alloc<AcceptingView>()->initWithFrame(frame);
+        m_screen->view()->addSubview(view);
+        ASSERT_TRUE(view->becomeFirstResponder());
+        auto menu = UIMenuController::sharedMenuController();
+        menu->setTargetRect(view->bounds(), view);
+        menu->setMenuVisible(true);
+        m_ui.runUntilIdle();
+        ASSERT_EQ(m_ui.menuItemTitles(), (std::vector<std::string> {"剪切", "拷贝", "选择", "全选", "粘贴", "删除"}));
+    }
+
     // The strip keeps inside the window's sides and below the bars, and the tip lies on one of its
     // edges (or just off it, by the arrow's length), within its straight part.
     void expectWellPlaced()
@@ -276,16 +290,10 @@ TEST_P(MenuPlacementTest, KeepsInsideTheWindowsSidesWithTheArrowOnTheStrip)
 
     // Every standard command (six titles) at the left edge: on the small screen they share the
     // width, each title whole, the strip still inside the sides.
-    auto all = alloc<AcceptingView>()->initWithFrame(CGRectMake(0, 300, 40, 40));
-    m_screen->view()->addSubview(all);
-    ASSERT_TRUE(all->becomeFirstResponder());
-    auto menu = UIMenuController::sharedMenuController();
-    menu->setTargetRect(all->bounds(), all);
-    menu->setMenuVisible(true);
-    ASSERT_EQ(m_ui.menuItemTitles(), (std::vector<std::string> {"剪切", "拷贝", "选择", "全选", "粘贴", "删除"}));
+    ASSERT_NO_FATAL_FAILURE(showMenuOfEveryCommand(CGRectMake(0, 300, 40, 40)));
     expectWellPlaced();
     const CGRect strip = m_ui.menuFrame();
-    const auto items = menu->menuView()->subviews();
+    const auto items = UIMenuController::sharedMenuController()->menuView()->subviews();
     for (auto& object : items->items()) {
         auto button = dv::as<UIButton>(object);
         ASSERT_TRUE(button);
@@ -335,13 +343,7 @@ TEST_P(MenuPlacementTest, TheAskedArrowDirectionWins)
 // the strip's edge to the tip, over what lies behind.
 TEST_P(MenuPlacementTest, DrawsADarkStripWithSeparatorsAndATriangularArrow)
 {
-    auto all = alloc<AcceptingView>()->initWithFrame(CGRectMake(40, 300, 100, 40));
-    m_screen->view()->addSubview(all);
-    ASSERT_TRUE(all->becomeFirstResponder());
-    auto menu = UIMenuController::sharedMenuController();
-    menu->setTargetRect(all->bounds(), all);
-    menu->setMenuVisible(true);
-    m_ui.runUntilIdle();
+    ASSERT_NO_FATAL_FAILURE(showMenuOfEveryCommand(CGRectMake(40, 300, 100, 40)));
     const CGRect strip = m_ui.menuFrame();
     const CGPoint tip = *m_ui.menuArrowTip();
     ASSERT_EQ(tip.y, 300);
@@ -356,7 +358,7 @@ TEST_P(MenuPlacementTest, DrawsADarkStripWithSeparatorsAndATriangularArrow)
     EXPECT_FALSE(dark(pixels.at(tip.x + 12, tip.y - 5)));
     EXPECT_FALSE(dark(pixels.at(tip.x, tip.y + 1))) << "nothing past the tip";
     // Between two commands, a lighter line the strip's height.
-    const auto items = menu->menuView()->subviews();
+    const auto items = UIMenuController::sharedMenuController()->menuView()->subviews();
     const CGFloat between = m_ui.frameInWindow(dv::as<UIView>(items->objectAtIndex(1))).origin.x;
     const Pixel line = pixels.at(between - 0.25, strip.origin.y + 3);
     const Pixel beside = pixels.at(between + 2, strip.origin.y + 3);
