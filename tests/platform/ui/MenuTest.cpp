@@ -205,8 +205,8 @@ protected:
         ASSERT_EQ(m_ui.menuItemTitles(), (std::vector<std::string> {"剪切", "拷贝", "选择", "全选", "粘贴", "删除"}));
     }
 
-    // The strip keeps inside the window's sides and below the bars, and the tip lies on one of its
-    // edges (or just off it, by the arrow's length), within its straight part.
+    // The strip keeps inside the window's sides and below the bars, and the arrow's tip stays
+    // within the straight part of the strip's edge.
     void expectWellPlaced()
     {
         const CGRect strip = m_ui.menuFrame();
