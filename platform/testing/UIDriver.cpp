@@ -214,6 +214,10 @@ bool UIDriver::isMenuVisible() const { return UIMenuController::sharedMenuContro
 
 std::vector<std::string> UIDriver::menuItemTitles() const { return UIMenuController::sharedMenuController()->visibleTitles(); }
 
+CGRect UIDriver::menuFrame() const { return UIMenuController::sharedMenuController()->menuFrame(); }
+
+std::optional<CGPoint> UIDriver::menuArrowTip() const { return UIMenuController::sharedMenuController()->menuArrowTip(); }
+
 bool UIDriver::chooseMenuItem(std::string_view title)
 {
     auto menu = UIMenuController::sharedMenuController()->menuView();

@@ -160,10 +160,13 @@ public:
     bool pan(const Ref<UIView>& view, CGPoint translation, const PanOptions& options = {});
 
     // The edit menu (UIMenuController): whether it shows, its commands' titles in order, and a
-    // tap on the command with `title` (NO when the menu does not show it).
+    // tap on the command with `title` (NO when the menu does not show it). Where it shows, in the
+    // window: its strip of commands (the zero rectangle while hidden) and the tip of its arrow.
     bool isMenuVisible() const;
     std::vector<std::string> menuItemTitles() const;
     bool chooseMenuItem(std::string_view title);
+    CGRect menuFrame() const;
+    std::optional<CGPoint> menuArrowTip() const;
 
     // --- Scroll views, lists, picker ---------------------------------------------------------
     // Drags the content of a scroll view so that its offset changes by `offsetChange` (the rubber

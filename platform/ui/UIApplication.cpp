@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cfloat>
+#include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -53,19 +54,21 @@ Ref<UIApplication> s_shared DV_GUARDED_BY(s_sharedMutex);
 std::atomic<bool> s_opensWithSystem { false };
 
 // Runs xdg-open without a shell, so the URL's text is never interpreted; the child is reaped on
-// a worker so the main thread does not wait for the desktop.
-void openWithSystem(const std::string& url)
+// a worker so the main thread does not wait for the desktop. Failed when it could not be started
+// (not on the PATH, not executable).
+[[nodiscard]] dv::SystemHandOver openWithSystem(const std::string& url)
 {
     const char* argv[] = { "xdg-open", url.c_str(), nullptr };
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) {
-        NSLog("openURL: xdg-open could not be started for %s", url);
-        return;
+    if (const int error = posix_spawnp(&pid, "xdg-open", nullptr, nullptr, const_cast<char* const*>(argv), environ); error != 0) {
+        NSLog("openURL: xdg-open could not be started for %s: %s", url, std::strerror(error));
+        return dv::SystemHandOver::Failed;
     }
     dispatch_async(dispatch_get_global_queue(DISPATCH_QUEUE_PRIORITY_BACKGROUND, 0), [pid] {
         int status = 0;
         waitpid(pid, &status, 0);
     });
+    return dv::SystemHandOver::HandedOver;
 }
 
 } // namespace
@@ -252,11 +255,14 @@ bool UIApplication::openURL(const Ref<NSURL>& url)
 {
     if (!canOpenURL(url))
         return false;
+    const auto handOver = s_opensWithSystem ? openWithSystem(url->absoluteString()->utf8()) : dv::SystemHandOver::Off;
     m_openedURLs.push_back(url);
-    if (s_opensWithSystem)
-        openWithSystem(url->absoluteString()->utf8());
-    return true;
+    m_handOvers.push_back(handOver);
+    // Nothing opened it when the system could not take it.
+    return handOver != dv::SystemHandOver::Failed;
 }
+
+std::vector<dv::SystemHandOver> UIApplication::openedURLHandOvers() const { return m_handOvers; }
 
 Ref<NSArray> UIApplication::openedURLs() const
 {

@@ -50,6 +50,17 @@ extern const Ref<NSString> UIApplicationWillChangeStatusBarOrientationNotificati
 extern const Ref<NSString> UIApplicationDidChangeStatusBarOrientationNotification;
 extern const Ref<NSString> UIApplicationStatusBarOrientationUserInfoKey;
 
+namespace dv {
+
+// What became of a URL the application opened, as far as the desktop goes.
+enum class SystemHandOver {
+    Off,        // handing URLs to the system is off: the URL is only recorded
+    HandedOver, // xdg-open was started with it
+    Failed,     // xdg-open could not be started (not installed, not executable)
+};
+
+} // namespace dv
+
 class UIApplication : public UIResponder {
     DV_CLASS(UIApplication, UIResponder)
 
@@ -87,7 +98,7 @@ class UIApplication : public UIResponder {
     void setNetworkActivityIndicatorVisible(bool visible) { m_networkActivityIndicatorVisible = visible; }
 
     // Records the URL (see openedURLs); hands it to xdg-open only when that was turned on.
-    // NO for nil or a URL without a scheme.
+    // NO for nil or a URL without a scheme, and when xdg-open could not be started for it.
     bool openURL(const Ref<NSURL>& url);
     bool canOpenURL(const Ref<NSURL>& url) const;
 
@@ -129,6 +140,9 @@ class UIApplication : public UIResponder {
     void expireBackgroundTasks();
     NSUInteger backgroundTaskCount() const;
     Ref<NSArray> openedURLs() const;
+    // What became of each of them, in the same order: whether the system was asked to open it and
+    // whether it could be.
+    std::vector<dv::SystemHandOver> openedURLHandOvers() const;
     // Whether openURL hands URLs to xdg-open (off unless the runner asks).
     static void setOpensURLsWithSystem(bool open);
     // The stand-in device token, made and kept in the device folder on first use; nil when it
@@ -151,6 +165,7 @@ private:
     NSInteger m_badge = 0;
     bool m_networkActivityIndicatorVisible = false;
     std::vector<Ref<NSURL>> m_openedURLs;
+    std::vector<dv::SystemHandOver> m_handOvers; // one for each of m_openedURLs
     mutable dv::Mutex m_tasksLock;
     std::map<UIBackgroundTaskIdentifier, std::function<void()>> m_tasks DV_GUARDED_BY(m_tasksLock);
     UIBackgroundTaskIdentifier m_nextTask DV_GUARDED_BY(m_tasksLock) = 1;

@@ -4,33 +4,177 @@
 #include "platform/base/NSArray.h"
 #include "platform/base/NSString.h"
 #include "platform/dispatch/NSNotificationCenter.h"
+#include "platform/graphics/CGContext.h"
+#include "platform/graphics/ScreenScale.h"
 #include "platform/graphics/UIColor.h"
 #include "platform/graphics/UIFont.h"
-#include "platform/ui/CALayer.h"
+#include "platform/graphics/UIGraphics.h"
 #include "platform/ui/UIApplication.h"
 #include "platform/ui/UIButton.h"
 #include "platform/ui/UILabel.h"
+#include "platform/ui/UINavigationController.h"
+#include "platform/ui/UIViewController.h"
 #include "platform/ui/UIWindow.h"
+#include "platform/ui/internal/ViewRenderer.h"
 
 #include <algorithm>
+#include <cmath>
 
 const Ref<NSString> UIMenuControllerWillShowMenuNotification = "UIMenuControllerWillShowMenuNotification"_ns;
 const Ref<NSString> UIMenuControllerDidShowMenuNotification = "UIMenuControllerDidShowMenuNotification"_ns;
 const Ref<NSString> UIMenuControllerWillHideMenuNotification = "UIMenuControllerWillHideMenuNotification"_ns;
 const Ref<NSString> UIMenuControllerDidHideMenuNotification = "UIMenuControllerDidHideMenuNotification"_ns;
 
-// The strip of the edit menu: one button per command, tagged by its index.
+namespace {
+
+constexpr CGFloat kHeight = 36;      // the strip
+constexpr CGFloat kRadius = 8;       // its corners
+constexpr CGFloat kArrowLength = 10; // from the strip's edge to the tip
+constexpr CGFloat kArrowBase = 20;
+constexpr CGFloat kPadding = 12;     // left and right of each title, at most
+constexpr CGFloat kMinimumPadding = 6;
+constexpr CGFloat kScreenMargin = 8; // between the strip and the window's sides
+
+// Where the menu goes, in window coordinates: the strip, and the arrow's tip on one of its edges.
+struct Placement {
+    CGRect strip;
+    CGPoint tip;
+    UIMenuControllerArrowDirection arrow; // the way the arrow points: never Default
+};
+
+// The top of what the screen shows below its bars: the top layout guide of the window's top-most
+// controller (its navigation bar's bottom when one shows), else the status bar's bottom.
+CGFloat visibleContentTop(const Ref<UIWindow>& window)
+{
+    CGFloat top = CGRectGetMaxY(UIApplication::sharedApplication()->statusBarFrame());
+    auto controller = dv::topPresentedViewController(window);
+    while (auto navigation = dv::as<UINavigationController>(controller)) {
+        auto shown = navigation->topViewController();
+        if (!shown)
+            break;
+        controller = shown;
+    }
+    if (controller && controller->isViewLoaded() && controller->view()->window() == window) {
+        auto view = controller->view();
+        const CGFloat viewTop = view->convertRectToView(view->bounds(), window).origin.y;
+        top = std::max(top, viewTop + controller->topLayoutGuide()->length());
+    }
+    return top;
+}
+
+// Above the target with the arrow down when the strip and its arrow fit between the bars and the
+// target, else below it with the arrow up; `asked` overrides the choice (Left and Right put the
+// menu beside the target). The strip never passes the window's sides (nor its top and bottom); the
+// arrow keeps to the straight part of the strip's edge and so points at the target's centre
+// unless the strip had to move away from it.
+Placement placeMenu(CGRect screen, CGFloat contentTop, CGRect aim, CGFloat width, UIMenuControllerArrowDirection asked)
+{
+    const CGFloat minX = screen.origin.x + kScreenMargin, maxX = CGRectGetMaxX(screen) - kScreenMargin;
+    const CGFloat minY = screen.origin.y, maxY = CGRectGetMaxY(screen) - kScreenMargin;
+    const CGFloat reach = kRadius + kArrowBase / 2; // nearest the tip comes to a corner's centre line
+    Placement placement {};
+    UIMenuControllerArrowDirection arrow = asked;
+    if (arrow != UIMenuControllerArrowUp && arrow != UIMenuControllerArrowDown && arrow != UIMenuControllerArrowLeft
+        && arrow != UIMenuControllerArrowRight)
+        arrow = CGRectGetMinY(aim) - kArrowLength - kHeight >= contentTop ? UIMenuControllerArrowDown : UIMenuControllerArrowUp;
+    placement.arrow = arrow;
+    if (arrow == UIMenuControllerArrowUp || arrow == UIMenuControllerArrowDown) {
+        // On whole points, so that the lines between the commands fall on whole pixels.
+        const CGFloat left = std::round(std::clamp(CGRectGetMidX(aim) - width / 2, minX, std::max(minX, maxX - width)));
+        const bool down = arrow == UIMenuControllerArrowDown;
+        const CGFloat wanted = down ? CGRectGetMinY(aim) - kArrowLength - kHeight : CGRectGetMaxY(aim) + kArrowLength;
+        const CGFloat top = std::clamp(wanted, minY + (down ? 0 : kArrowLength), std::max(minY, maxY - kHeight - (down ? kArrowLength : 0)));
+        placement.strip = CGRectMake(left, top, width, kHeight);
+        const CGFloat tipX = std::clamp(CGRectGetMidX(aim), left + reach, std::max(left + reach, left + width - reach));
+        // On the target's side, unless the strip had to stop short of where it wanted to be.
+        const CGFloat tipY = top == wanted ? (down ? CGRectGetMinY(aim) : CGRectGetMaxY(aim)) : down ? top + kHeight + kArrowLength : top - kArrowLength;
+        placement.tip = CGPointMake(tipX, tipY);
+    } else {
+        const bool pointsLeft = arrow == UIMenuControllerArrowLeft; // the menu on the target's right
+        const CGFloat wanted = pointsLeft ? CGRectGetMaxX(aim) + kArrowLength : CGRectGetMinX(aim) - kArrowLength - width;
+        const CGFloat left = std::clamp(wanted, minX + (pointsLeft ? kArrowLength : 0), std::max(minX, maxX - width - (pointsLeft ? 0 : kArrowLength)));
+        const CGFloat top = std::clamp(CGRectGetMidY(aim) - kHeight / 2, std::max(minY, contentTop), std::max(minY, maxY - kHeight));
+        placement.strip = CGRectMake(left, top, width, kHeight);
+        const CGFloat tipX = left == wanted ? (pointsLeft ? CGRectGetMaxX(aim) : CGRectGetMinX(aim)) : pointsLeft ? left - kArrowLength : left + width + kArrowLength;
+        placement.tip = CGPointMake(tipX, top + kHeight / 2);
+    }
+    return placement;
+}
+
+// The rectangle the arrow covers, from its tip to the strip's edge.
+CGRect arrowBounds(const Placement& placement)
+{
+    const CGPoint tip = placement.tip;
+    switch (placement.arrow) {
+    case UIMenuControllerArrowUp: return CGRectMake(tip.x - kArrowBase / 2, tip.y, kArrowBase, kArrowLength);
+    case UIMenuControllerArrowLeft: return CGRectMake(tip.x, tip.y - kArrowBase / 2, kArrowLength, kArrowBase);
+    case UIMenuControllerArrowRight: return CGRectMake(tip.x - kArrowLength, tip.y - kArrowBase / 2, kArrowLength, kArrowBase);
+    default: return CGRectMake(tip.x - kArrowBase / 2, tip.y - kArrowLength, kArrowBase, kArrowLength);
+    }
+}
+
+} // namespace
+
+// The edit menu as it shows: a dark strip with rounded corners, one button per command tagged by
+// its index, thin lines between them, and a triangle on one edge whose tip points at the target.
+// Its frame holds the strip and the arrow.
 class UIMenuBarView : public UIView {
     DV_CLASS(UIMenuBarView, UIView)
 public:
     UIMenuBarView() = default;
     std::vector<SEL> actions;
+    CGRect strip {}; // in the view's bounds
+    CGPoint tip {};
+    UIMenuControllerArrowDirection arrow = UIMenuControllerArrowDown;
 
     void choose(const id& sender)
     {
         auto button = dv::as<UIView>(sender);
         if (button && button->tag() >= 0 && std::size_t(button->tag()) < actions.size())
             UIMenuController::sharedMenuController()->handleChoose(actions[std::size_t(button->tag())]);
+    }
+
+    void drawRect(CGRect) override
+    {
+        auto context = UIGraphicsGetCurrentContext();
+        if (!context)
+            return;
+        const CGFloat x0 = CGRectGetMinX(strip), x1 = CGRectGetMaxX(strip), y0 = CGRectGetMinY(strip), y1 = CGRectGetMaxY(strip);
+        // One path for the strip and its arrow, filled once, so that the translucent colour does
+        // not darken where they meet.
+        CGContextBeginPath(context);
+        dv::internal::uikit::addRoundedRect(context, strip, kRadius);
+        const CGFloat half = kArrowBase / 2;
+        CGContextMoveToPoint(context, tip.x, tip.y);
+        switch (arrow) {
+        case UIMenuControllerArrowUp:
+            CGContextAddLineToPoint(context, tip.x + half, y0 + 0.5);
+            CGContextAddLineToPoint(context, tip.x - half, y0 + 0.5);
+            break;
+        case UIMenuControllerArrowLeft:
+            CGContextAddLineToPoint(context, x0 + 0.5, tip.y - half);
+            CGContextAddLineToPoint(context, x0 + 0.5, tip.y + half);
+            break;
+        case UIMenuControllerArrowRight:
+            CGContextAddLineToPoint(context, x1 - 0.5, tip.y + half);
+            CGContextAddLineToPoint(context, x1 - 0.5, tip.y - half);
+            break;
+        default:
+            CGContextAddLineToPoint(context, tip.x - half, y1 - 0.5);
+            CGContextAddLineToPoint(context, tip.x + half, y1 - 0.5);
+            break;
+        }
+        CGContextClosePath(context);
+        UIColor::colorWithWhite(0.1, 0.9)->setFill();
+        CGContextFillPath(context);
+        // A hairline (one pixel) just left of where each command after the first begins, the
+        // strip's height.
+        const CGFloat hairline = 1 / std::max<CGFloat>(1, dv::mainScreenScale());
+        UIColor::colorWithWhite(1, 0.3)->setFill();
+        const auto buttons = subviews();
+        for (std::size_t i = 1; i < buttons->count(); ++i)
+            if (auto button = dv::as<UIView>(buttons->objectAtIndex(i)))
+                CGContextFillRect(context, CGRectMake(button->frame().origin.x - hairline, y0, hairline, kHeight));
     }
 };
 
@@ -45,12 +189,6 @@ DV_DEFINE_CLASS_WITH(UIMenuBarView, b)
 }
 
 namespace {
-
-constexpr CGFloat kHeight = 36;
-constexpr CGFloat kPadding = 12;   // left and right of each title
-constexpr CGFloat kGap = 8;        // between the menu and its target
-constexpr CGFloat kScreenMargin = 8;
-constexpr CGFloat kStatusBar = 20;
 
 Ref<UIMenuController>& shared()
 {
@@ -107,7 +245,21 @@ void UIMenuController::setTargetRect(CGRect rect, const Ref<UIView>& view)
     m_targetView = view;
 }
 
-CGRect UIMenuController::menuFrame() const { return isMenuVisible() ? m_menuView->frame() : CGRectZero; }
+CGRect UIMenuController::menuFrame() const
+{
+    if (!isMenuVisible())
+        return CGRectZero;
+    auto bar = std::static_pointer_cast<UIMenuBarView>(m_menuView);
+    return CGRectOffset(bar->strip, bar->frame().origin.x, bar->frame().origin.y);
+}
+
+std::optional<CGPoint> UIMenuController::menuArrowTip() const
+{
+    if (!isMenuVisible())
+        return std::nullopt;
+    auto bar = std::static_pointer_cast<UIMenuBarView>(m_menuView);
+    return CGPointMake(bar->frame().origin.x + bar->tip.x, bar->frame().origin.y + bar->tip.y);
+}
 
 Ref<UIView> UIMenuController::menuView() const { return isMenuVisible() ? m_menuView : nil; }
 
@@ -162,10 +314,11 @@ void UIMenuController::handleShow()
         m_menuView->removeFromSuperview();
     auto bar = alloc<UIMenuBarView>();
     bar->init();
-    bar->setBackgroundColor(UIColor::colorWithWhite(0.1, 0.9));
-    bar->layer()->setCornerRadius(6);
-    bar->setClipsToBounds(true);
-    CGFloat x = 0;
+    bar->setBackgroundColor(UIColor::clearColor());
+    bar->setOpaque(false);
+    std::vector<Ref<UIButton>> buttons;
+    std::vector<CGFloat> titleWidths;
+    CGFloat titles = 0;
     for (std::size_t i = 0; i < commands.size(); ++i) {
         auto button = UIButton::buttonWithType(UIButtonTypeCustom);
         button->setTitle(NSString::fromUTF8(commands[i].title), UIControlStateNormal);
@@ -174,21 +327,32 @@ void UIMenuController::handleShow()
         button->setTitleColor(UIColor::lightGrayColor(), UIControlStateHighlighted);
         button->setTag(NSInteger(i));
         button->addTarget(bar, "choose:", UIControlEventTouchUpInside);
-        const CGFloat width = button->titleLabel()->sizeThatFits(CGSizeZero).width + 2 * kPadding;
-        button->setFrame(CGRectMake(x, 0, width, kHeight));
-        bar->addSubview(button);
+        titleWidths.push_back(std::ceil(button->titleLabel()->sizeThatFits(CGSizeZero).width));
+        titles += titleWidths.back();
+        buttons.push_back(button);
         bar->actions.push_back(commands[i].action);
-        x += width;
     }
-    // Over the target, else under it, inside the window.
+    // The commands share the window's width when they would not fit with their usual room.
     const CGRect screen = window->bounds();
+    const CGFloat room = screen.size.width - 2 * kScreenMargin;
+    const CGFloat slots = CGFloat(2 * commands.size());
+    const CGFloat padding = std::clamp(std::floor((room - titles) / slots), kMinimumPadding, kPadding);
+    const CGFloat width = std::min(titles + slots * padding, room);
     const CGRect aim = target ? target->convertRectToView(m_targetRect, window) : CGRectMake(CGRectGetMidX(screen), CGRectGetMidY(screen), 0, 0);
-    const CGFloat width = std::min(x, screen.size.width - 2 * kScreenMargin);
-    const CGFloat left = std::clamp(CGRectGetMidX(aim) - width / 2, screen.origin.x + kScreenMargin, CGRectGetMaxX(screen) - kScreenMargin - width);
-    const CGFloat above = CGRectGetMinY(aim) - kGap - kHeight;
-    const bool below = m_arrowDirection == UIMenuControllerArrowUp || (m_arrowDirection != UIMenuControllerArrowDown && above < kStatusBar);
-    const CGFloat top = below ? CGRectGetMaxY(aim) + kGap : std::max(above, screen.origin.y);
-    bar->setFrame(CGRectMake(left, top, width, kHeight));
+    const Placement placement = placeMenu(screen, visibleContentTop(window), aim, width, m_arrowDirection);
+    const CGRect outer = CGRectUnion(placement.strip, arrowBounds(placement));
+    bar->setFrame(outer);
+    bar->strip = CGRectOffset(placement.strip, -outer.origin.x, -outer.origin.y);
+    bar->tip = CGPointMake(placement.tip.x - outer.origin.x, placement.tip.y - outer.origin.y);
+    bar->arrow = placement.arrow;
+    CGFloat x = CGRectGetMinX(bar->strip);
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        const CGFloat itemWidth = i + 1 == buttons.size() ? CGRectGetMaxX(bar->strip) - x : titleWidths[i] + 2 * padding;
+        buttons[i]->setFrame(CGRectMake(x, CGRectGetMinY(bar->strip), itemWidth, kHeight));
+        bar->addSubview(buttons[i]);
+        x += itemWidth;
+    }
+    bar->setNeedsDisplay();
     window->addSubview(bar);
     m_menuView = bar;
     if (!wasVisible)

@@ -2,11 +2,17 @@
 // It offers, in this order, Cut "剪切", Copy "拷贝", Select "选择", Select All "全选", Paste "粘贴"
 // and Delete "删除", then its own menuItems, each only when the key window's first responder
 // accepts the action (canPerformAction with the menu controller as sender); with nothing to offer
-// it does not show. The menu is a view on top of the target view's window, above the target
-// rectangle (below it when there is no room, or as arrowDirection says). Choosing a command hides
-// the menu and sends its action up the responder chain from the first responder, with the menu
-// controller as sender. A touch anywhere else hides it (and goes on to what it touched). Showing
-// and hiding post the will/did notifications. Main thread only.
+// it does not show. The menu is a view on top of the target view's window: a dark strip of the
+// commands with thin lines between them and an arrow on its edge whose tip touches the target
+// rectangle at the middle of its side. It shows above the target when it fits below the bars
+// (the top layout guide of the window's top-most screen, else the status bar), otherwise below;
+// arrowDirection names the way the arrow points instead (Up: below the target, Down: above it,
+// Left and Right: beside it). The strip keeps 8 points from the window's sides; the arrow keeps
+// to the straight part of the strip's edge, so it leaves the target's centre only when the strip
+// had to move away from it. Choosing a command hides the menu and sends its action up the
+// responder chain from the first responder, with the menu controller as sender. A touch anywhere
+// else hides it (and goes on to what it touched). Showing and hiding post the will/did
+// notifications. Main thread only.
 //
 //   label->becomeFirstResponder();
 //   auto menu = UIMenuController::sharedMenuController();
@@ -18,6 +24,7 @@
 #include "platform/base/NSObject.h"
 #include "platform/ui/Forward.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,8 +72,12 @@ class UIMenuController : public NSObject {
     void setMenuItems(const Ref<NSArray>& items) { m_menuItems = items; }
     UIMenuControllerArrowDirection arrowDirection() const { return m_arrowDirection; }
     void setArrowDirection(UIMenuControllerArrowDirection direction) { m_arrowDirection = direction; }
-    // Where the menu shows, in its window's coordinates; the zero rectangle while hidden.
+    // Where the menu's strip of commands shows, in its window's coordinates, without the arrow;
+    // the zero rectangle while hidden.
     CGRect menuFrame() const;
+    // The tip of the arrow, in the window's coordinates: the point the menu shows it acts on (for
+    // the UI driver and tests); nothing while hidden.
+    std::optional<CGPoint> menuArrowTip() const;
     // Offers again what the first responder accepts now, while the menu shows.
     void update();
 

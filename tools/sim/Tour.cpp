@@ -144,6 +144,12 @@ open VQAboutvqViewController 关于我们
 wait-for 查看使用说明
 wait-idle
 screenshot about
+# The device number's edit menu (the number differs from device to device: tapped by its place),
+# and its one command.
+tap-at 100 121
+screenshot about-menu
+tap 拷贝
+expect-no 拷贝
 tap http://www.dovrelta.example/
 expect-opened www.dovrelta.example
 tap 查看使用说明

@@ -4,11 +4,10 @@
 #include "tools/sim/ScriptRunner.h"
 #include "tools/sim/StepWriter.h"
 #include "tools/sim/internal/AreaScaling.h"
+#include "tools/sim/internal/OpenedURLs.h"
 #include "tools/sim/internal/WheelFinger.h"
 
-#include "platform/base/NSArray.h"
 #include "platform/base/NSString.h"
-#include "platform/base/NSURL.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/NSRunLoop.h"
 #include "platform/graphics/CGImage.h"
@@ -65,32 +64,6 @@ Ref<UIWindow> windowAt(CGPoint point)
         return keyboard;
     return UIApplication::sharedApplication()->keyWindow();
 }
-
-// The addresses the application hands to the system (a pushed message's link, the about screen's
-// web site, a telephone number): what opens them shows outside the window, so each is named in a
-// line as it goes. Counted per application: a relaunch starts a new one.
-class OpenedURLs {
-public:
-    void tell()
-    {
-        auto app = UIApplication::sharedApplication();
-        if (app != m_app.lock()) {
-            m_app = app;
-            m_told = 0;
-        }
-        auto urls = app->openedURLs();
-        if (m_told == urls->count())
-            return;
-        for (; m_told < urls->count(); ++m_told)
-            if (auto url = dv::as<NSURL>(urls->objectAtIndex(m_told)))
-                std::printf("dovrelta-sim: handed to the system (xdg-open): %s\n", dv::str(url->absoluteString()).c_str());
-        std::fflush(stdout);
-    }
-
-private:
-    Weak<UIApplication> m_app;
-    NSUInteger m_told = 0;
-};
 
 void saveShot(StepWriter* shots)
 {
@@ -162,7 +135,7 @@ void WindowMode::run()
     auto& state = *m_state;
     dv::testing::UIDriver ui;
     dv::internal::sim::WheelFinger wheel;
-    OpenedURLs openedURLs;
+    dv::internal::sim::OpenedURLs openedURLs;
 
     auto pointOf = [&](int x, int y) { return CGPointMake(x / state.zoom, y / state.zoom); };
     auto draw = [&] {
@@ -312,7 +285,11 @@ void WindowMode::run()
             break;
         if (wheel.step())
             state.dirty = true;
-        openedURLs.tell();
+        if (auto lines = openedURLs.takeLines(); !lines.empty()) {
+            for (const auto& line : lines)
+                std::printf("dovrelta-sim: %s\n", line.c_str());
+            std::fflush(stdout);
+        }
         // One turn of the application's loop, waiting at most a few milliseconds for work, so
         // that input is never kept waiting.
         constexpr double turn = 0.008;

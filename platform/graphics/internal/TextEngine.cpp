@@ -7,6 +7,7 @@
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
+#include <pango/pangofc-font.h>
 #include <pango/pangofc-fontmap.h>
 
 #include <algorithm>
@@ -111,6 +112,52 @@ PangoLayout* makeLayout(PangoContext* context, const std::string& text, const Fo
     return layout;
 }
 
+// Where the ink of a glyph ends below (positive) or above (negative) the baseline, in pango units.
+int inkBottom(PangoFont* font, PangoGlyph glyph)
+{
+    PangoRectangle ink;
+    pango_font_get_glyph_extents(font, glyph, &ink, nullptr);
+    return ink.y + ink.height;
+}
+
+// Gives every ellipsis of the laid-out lines one look: the face's "…" standing on the baseline as
+// full stops do, whatever text it replaces. Pango shapes an ellipsis from the text it cuts: after
+// Latin text the face's "…" (which this face draws at mid-height), after wide characters three
+// full stops (the face has no midline ellipsis, pango's choice there). The run keeps the room
+// pango measured for it, so nothing else on the line moves; the glyph is centred in that room.
+void settleEllipses(PangoLayout* layout)
+{
+    for (GSList* l = pango_layout_get_lines(layout); l; l = l->next) {
+        auto* line = static_cast<PangoLayoutLine*>(l->data);
+        for (GSList* r = line ? line->runs : nullptr; r; r = r->next) {
+            auto* run = static_cast<PangoGlyphItem*>(r->data);
+            if (!run || !(run->item->analysis.flags & PANGO_ANALYSIS_FLAG_IS_ELLIPSIS) || !PANGO_IS_FC_FONT(run->item->analysis.font))
+                continue;
+            PangoFont* font = run->item->analysis.font;
+            auto* face = PANGO_FC_FONT(font);
+            const PangoGlyph ellipsis = pango_fc_font_get_glyph(face, 0x2026);
+            const PangoGlyph stop = pango_fc_font_get_glyph(face, '.');
+            PangoGlyphString* glyphs = run->glyphs;
+            if (!ellipsis || !stop || glyphs->num_glyphs < 1)
+                continue;
+            int room = 0;
+            for (int i = 0; i < glyphs->num_glyphs; ++i)
+                room += glyphs->glyphs[i].geometry.width;
+            PangoRectangle logical;
+            pango_font_get_glyph_extents(font, ellipsis, nullptr, &logical);
+            PangoGlyphInfo& first = glyphs->glyphs[0];
+            first.glyph = ellipsis;
+            first.geometry.width = room;
+            first.geometry.x_offset = (room - logical.width) / 2;
+            first.geometry.y_offset = inkBottom(font, stop) - inkBottom(font, ellipsis);
+            for (int i = 1; i < glyphs->num_glyphs; ++i) {
+                glyphs->glyphs[i].glyph = PANGO_GLYPH_EMPTY;
+                glyphs->glyphs[i].geometry = {};
+            }
+        }
+    }
+}
+
 } // namespace
 
 const char* pinnedFamily() { return kFamily; }
@@ -186,6 +233,7 @@ void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& f
             pango_layout_set_height(layout, -int(std::min(options.maxLines, 100000L)));
         else if (wrap)
             pango_layout_set_height(layout, int(std::clamp(rect.size.height, 0.0, 1e6) * PANGO_SCALE));
+        settleEllipses(layout);
     }
     // The lines shown: those within the limit of lines (without truncation the others are simply
     // not shown) and, for centring, within the rectangle (the first line always counts).

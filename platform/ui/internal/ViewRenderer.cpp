@@ -12,9 +12,6 @@
 
 namespace dv::internal::uikit {
 
-namespace {
-
-// A rectangle with rounded corners as the current path (a plain rectangle for radius 0).
 void addRoundedRect(const CGContextRef& c, CGRect r, CGFloat radius)
 {
     radius = std::clamp<CGFloat>(radius, 0, std::min(r.size.width, r.size.height) / 2);
@@ -30,8 +27,6 @@ void addRoundedRect(const CGContextRef& c, CGRect r, CGFloat radius)
     CGContextAddArc(c, minX + radius, minY + radius, radius, M_PI, 3 * M_PI / 2, 0);
     CGContextClosePath(c);
 }
-
-} // namespace
 
 void ViewRenderer::renderTree(const CGContextRef& context, UIView& root)
 {

@@ -22,4 +22,8 @@ private:
     static void renderLayer(const CGContextRef& context, UIView& view);
 };
 
+// Adds a rectangle with rounded corners to the current path (a plain rectangle for radius 0; the
+// radius is at most half the shorter side), as layers' corners are drawn.
+void addRoundedRect(const CGContextRef& c, CGRect r, CGFloat radius);
+
 } // namespace dv::internal::uikit

@@ -57,6 +57,16 @@ TEST_F(AboutScreenTest, ShowsTheDeviceNumberThatCopiesAndTheSiteThatOpens)
     m_ui.runUntilIdle();
     ASSERT_TRUE(m_ui.isMenuVisible());
     EXPECT_EQ(m_ui.menuItemTitles(), (std::vector<std::string> { "拷贝" }));
+    // Its arrow points at the number (the middle of the label's lower side: the row is too near
+    // the navigation bar for the menu to stand above it), and the strip keeps below the bar.
+    const CGRect numberFrame = m_ui.frameInWindow(number);
+    const auto tip = m_ui.menuArrowTip();
+    ASSERT_TRUE(tip);
+    EXPECT_NEAR(tip->x, CGRectGetMidX(numberFrame), 0.01);
+    EXPECT_NEAR(tip->y, CGRectGetMaxY(numberFrame), 0.01);
+    const CGRect strip = m_ui.menuFrame();
+    EXPECT_GT(strip.origin.y, tip->y);
+    EXPECT_GE(strip.origin.y, CGRectGetMaxY(m_ui.frameInWindow(m_ui.navigationController()->navigationBar())));
     ASSERT_TRUE(m_ui.chooseMenuItem("拷贝"));
     EXPECT_EQ(dv::str(UIPasteboard::generalPasteboard()->string()), clientId());
 

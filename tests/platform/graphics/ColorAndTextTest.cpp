@@ -10,6 +10,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -209,4 +210,69 @@ TEST(TextMeasurementTest, LineLimitsForLabels)
     auto truncated = drawn(text, twoTruncated);
     EXPECT_GT(inkRows(truncated).second, int(line));
     EXPECT_LT(inkRows(truncated).second, int(2 * line) + 1);
+}
+
+namespace {
+
+// The rows holding ink in the last `columns` pixel columns that hold any, from row `fromRow` down:
+// the end of a truncated line is its ellipsis, whose last dot these are.
+std::pair<int, int> lastInkRows(const Ref<UIImage>& image, int columns, int fromRow)
+{
+    auto px = dv::imagePixelsRGBA8(image->CGImage());
+    const int w = int(CGImageGetWidth(image->CGImage())), h = int(CGImageGetHeight(image->CGImage()));
+    auto inked = [&](int x, int y) { return px[std::size_t(y * w + x) * 4 + 3] > 40; };
+    int last = -1;
+    for (int x = w - 1; x >= 0 && last < 0; --x)
+        for (int y = fromRow; y < h; ++y)
+            if (inked(x, y)) {
+                last = x;
+                break;
+            }
+    int top = -1, bottom = -1;
+    for (int y = fromRow; y < h; ++y)
+        for (int x = std::max(0, last - columns + 1); x <= last; ++x)
+            if (inked(x, y)) {
+                if (top < 0)
+                    top = y;
+                bottom = y;
+            }
+    return {top, bottom};
+}
+
+Ref<UIImage> drawnAt2x(const Ref<NSString>& text, CGSize size, const dv::TextDrawingOptions& options)
+{
+    UIGraphicsBeginImageContextWithOptions(size, false, 2);
+    dv::drawText(text, CGRectMake(0, 0, size.width, size.height), UIFont::systemFontOfSize(15), UIColor::blackColor(), options);
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image;
+}
+
+} // namespace
+
+// The end ellipsis looks the same whatever it follows: its dots stand on the baseline, as a full
+// stop does, after Chinese text and after Latin text, on a single line and at the end of the last
+// of several lines.
+TEST(TextMeasurementTest, TheEllipsisStandsOnTheBaselineAfterAnyScript)
+{
+    dv::TextDrawingOptions oneLine;
+    oneLine.wrap = false;
+    oneLine.truncateTail = true;
+    dv::TextDrawingOptions twoLines;
+    twoLines.numberOfLines = 2;
+    twoLines.truncateTail = true;
+    // A full stop drawn as text, on the first line or the second: where a dot on the baseline has
+    // its ink. Only the line that ends with the ellipsis is looked at.
+    const int secondLine = int(std::lround(2 * UIFont::systemFontOfSize(15)->lineHeight()));
+    const std::tuple<dv::TextDrawingOptions, Ref<NSString>, int> cases[] = {{oneLine, "abc."_ns, 0}, {twoLines, "abc\nabc."_ns, secondLine}};
+    for (const auto& [options, stopText, fromRow] : cases) {
+        const auto stop = lastInkRows(drawnAt2x(stopText, CGSizeMake(100, 40), dv::TextDrawingOptions()), 3, fromRow);
+        const auto chinese = lastInkRows(drawnAt2x("设备号码设备号码设备号码设备号码"_ns, CGSizeMake(100, 40), options), 3, fromRow);
+        const auto latin = lastInkRows(drawnAt2x("abcdefghijklmnopqrstuvwxyzabcdefghijklmnop"_ns, CGSizeMake(100, 40), options), 3, fromRow);
+        ASSERT_GE(stop.first, 0);
+        ASSERT_GE(chinese.first, 0);
+        ASSERT_GE(latin.first, 0);
+        EXPECT_EQ(chinese, latin) << "after Chinese and after Latin text";
+        EXPECT_EQ(latin, stop) << "on the baseline, as a full stop; from row " << fromRow;
+    }
 }

@@ -1,8 +1,10 @@
 #include "platform/base/Base.h"
 #include "platform/base/NSURL.h"
+#include "platform/base/Scope.h"
 #include "platform/dispatch/NSNotification.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/dispatch/NSThread.h"
+#include "platform/testing/CommandPath.h"
 #include "platform/testing/support/RunLoopWaits.h"
 #include "platform/ui/UIApplication.h"
 #include "tests/platform/system/TemporaryHome.h"
@@ -176,6 +178,31 @@ TEST_F(ApplicationTest, BadgeAndOpenedURLs)
     EXPECT_FALSE(m_app->openURL(NSURL::URLWithString("relative/path"_ns)));
     ASSERT_EQ(m_app->openedURLs()->count(), 1u);
     EXPECT_TRUE(dv::equal(dv::as<NSURL>(m_app->openedURLs()->firstObject())->absoluteString(), "http://www.example.com/a"_ns));
+}
+
+// Handed to the desktop, a URL goes to xdg-open as one argument; when no xdg-open can be started,
+// openURL answers NO and the outcome says so, the URL still recorded as asked for.
+TEST_F(ApplicationTest, AURLHandedToTheSystemSaysWhetherXdgOpenTookIt)
+{
+    const auto url = NSURL::URLWithString("http://www.example.com/a?b=1&c=$(x)"_ns);
+    EXPECT_TRUE(m_app->openURL(url)) << "handing over is off: only recorded";
+    UIApplication::setOpensURLsWithSystem(true);
+    {
+        dv::ScopeExit off([] { UIApplication::setOpensURLsWithSystem(false); });
+        dv::testing::CommandPath path;
+        EXPECT_FALSE(m_app->openURL(url)) << "no xdg-open on the PATH";
+        path.addScript("xdg-open", "echo \"$1\" >> '" + path.file("opened") + "'");
+        EXPECT_TRUE(m_app->openURL(url));
+        std::string opened;
+        EXPECT_TRUE(dv::testing::runMainLoopUntil([&] {
+            std::ifstream file(path.file("opened"));
+            return std::getline(file, opened) && !opened.empty();
+        }, 10));
+        EXPECT_EQ(opened, "http://www.example.com/a?b=1&c=$(x)") << "the URL as one argument, never read by a shell";
+    }
+    EXPECT_EQ(m_app->openedURLs()->count(), 3u);
+    EXPECT_EQ(m_app->openedURLHandOvers(),
+        (std::vector<dv::SystemHandOver> { dv::SystemHandOver::Off, dv::SystemHandOver::Failed, dv::SystemHandOver::HandedOver }));
 }
 
 TEST_F(ApplicationTest, BackgroundTasksExpireOnceAndEndThemselves)

@@ -1,11 +1,12 @@
 // The script runner acting on a small interface of its own (a list of forty rows, each opening a
 // screen with a text field, and a footer below the last row opening a screen of tools: a toast, a
 // picture button, a long press, two alerts at once, a link, an address-book request, the date, an
-// hour's timer, a number field and a remote picture): rows out of sight are scrolled to, texts
-// typed into the focused field, screens left through their back button, pictures and dumps
-// written, a failing command named with its line and followed by a picture of the screen as it
-// was; and every command of the language that acts on the application, its device and its clock,
-// with `check` failures summed up at the end.
+// hour's timer, a number field, a remote picture and a label whose edit menu copies it): rows out
+// of sight are scrolled to, texts typed into the focused field, screens left through their back
+// button, pictures and dumps written, a failing command named with its line and followed by a
+// picture of the screen as it was; and every command of the language that acts on the
+// application, its device and its clock (the edit menu's commands tapped by their titles), with
+// `check` failures summed up at the end.
 #include "tools/sim/ScriptRunner.h"
 #include "tools/sim/StepWriter.h"
 
@@ -40,6 +41,7 @@
 #include "platform/ui/ViewSnapshot.h"
 #include "ui/images/UIImageViewWebCache.h"
 #include "ui/toolkit/overlay/PHProgressHUD.h"
+#include "ui/toolkit/views/UICopyLabel.h"
 
 #include <ctime>
 
@@ -163,6 +165,9 @@ class SimTestToolsScreen : public UIViewController, public UIAlertViewDelegate {
         view()->addSubview(field);
         picture = alloc<UIImageView>()->initWithFrame(CGRectMake(250, 105, 100, 100));
         view()->addSubview(picture);
+        auto number = alloc<UICopyLabel>()->initWithFrame(CGRectMake(250, 225, 105, 30));
+        number->setText("编号A1"_ns);
+        view()->addSubview(number);
         hour = NSTimer::scheduledTimerWithTimeInterval(3600, false, [me](const Ref<NSTimer>&) {
             if (auto screen = me())
                 screen->say("一小时到了");
@@ -518,7 +523,11 @@ TEST_F(ScriptRunnerTest, CommandsActOnTheInterfaceTheApplicationAndItsClock)
                      "check expect 不存在的文字\n"
                      "check expect-badge 9\n"
                      "check expect-badge 4\n"
-                     "expect-title 工具\n",
+                     "expect-title 工具\n"
+                     "tap 编号A1\n"
+                     "tap 拷贝\n"
+                     "expect-no 拷贝\n"
+                     "pasteboard expect 编号A1\n",
         error));
     EXPECT_EQ(error, "2 of 3 checks failed: t.txt:38, t.txt:39");
     EXPECT_EQ(m_said, (std::vector<std::string> { "mark middle", "check failed: t.txt:38: check expect 不存在的文字: no visible view shows \"不存在的文字\"",

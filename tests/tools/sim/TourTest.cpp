@@ -143,7 +143,7 @@ TEST_F(SimTourTest, RunsToItsEndTwiceInARowAtBothScreenSizesAndEveryPictureShows
     const std::vector<std::string> steps = { "launch", "home", "home-picture", "prospect-region", "prospect-list",
         "prospect-imported", "prospect-exact-list", "prospect-categories", "prospect-industry-list", "group-list", "group-detail", "group-detail-next",
         "group-detail-saved", "upload-form", "upload-form-filled", "group-list-uploaded", "group-list-next-batch", "personal-list", "personal-detail", "personal-detail-previous", "public-list",
-        "public-detail", "picture-page", "about", "help-usage", "help-questions", "help-contact", "agent-query", "agent-letter",
+        "public-detail", "picture-page", "about", "about-menu", "help-usage", "help-questions", "help-contact", "agent-query", "agent-letter",
         "push-alert", "news", "push-link-alert", "news-from-background" };
     ASSERT_EQ(stepNames(), steps);
     for (const auto& step : steps)
@@ -218,6 +218,13 @@ TEST_F(SimTourTest, RunsToItsEndTwiceInARowAtBothScreenSizesAndEveryPictureShows
     EXPECT_TRUE(dv::testing::near(aboutPixels.at(187, 600), { 238, 238, 238, 255 }, 6)) << dv::testing::show(aboutPixels.at(187, 600));
     EXPECT_TRUE(anyPixelIn(aboutPixels, CGRectMake(80, 165, 200, 20), [](const Pixel& p) { return p[2] > p[0] + 100; }))
         << "the web-site address in blue";
+    // The device number's menu: its one command in a dark strip under the number, below the bar.
+    const auto menu = dumpOf("about-menu");
+    EXPECT_TRUE(dumpShows(menu, "UIMenuBarView")) << menu;
+    EXPECT_TRUE(dumpShows(menu, "title=\"拷贝\""));
+    auto menuPixels = *picture("about-menu");
+    EXPECT_LT(meanIn(menuPixels, CGRectMake(165, 152, 3, 24))[0], 80) << dv::testing::show(meanIn(menuPixels, CGRectMake(165, 152, 3, 24)));
+    EXPECT_FALSE(anyPixelIn(menuPixels, CGRectMake(0, 56, 375, 8), [](const Pixel& p) { return p[0] < 80; })) << "nothing dark over the bar";
 
     // The help pages are the server's pages in web views, under the entry's name.
     const std::pair<const char*, const char*> helps[] = { { "help-usage", "使用说明" }, { "help-questions", "常见问题" },
