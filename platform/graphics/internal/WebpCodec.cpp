@@ -90,11 +90,12 @@ void WebpStream::decodeStill()
         layout.space = CGColorSpaceCreateDeviceRGB();
         layout.bitmapInfo = alpha ? kCGImageAlphaLast : kCGImageAlphaNone;
         // Reserved, not filled: memory follows the rows decoded.
-        if (!m_canvas.reserve(layout)) {
+        // libwebp is handed every row at once.
+        if (!m_canvas.reserve(layout, layout.height)) {
             m_damaged = true;
             return;
         }
-        m_decoder = WebPINewRGB(alpha ? MODE_RGBA : MODE_RGB, m_canvas.row(0), layout.bytesPerRow * layout.height,
+        m_decoder = WebPINewRGB(alpha ? MODE_RGBA : MODE_RGB, m_canvas.rows(0, layout.height), layout.bytesPerRow * layout.height,
             int(layout.bytesPerRow));
         if (!m_decoder) {
             m_damaged = true;
