@@ -226,11 +226,27 @@ TEST_F(UploadTest, AnimationsAreJudgedByAllTheirFramesTogether)
     EXPECT_EQ(upload(uploadFields(token, "xl_gif_wide"), { codePart(dv::testing::blackGif(4097, 4096, 2)) })["msg"],
         "图片尺寸过大，请上传不超过4096×4096像素的二维码");
 
+    // A WebP animation alike, its frames counted from its chunks: six canvases of 4096 x 4096 in a
+    // few hundred bytes, and the other shapes that pass the limit together.
+    const auto webpStart = std::chrono::steady_clock::now();
+    Json webp = upload(uploadFields(token, "xl_webp6"), { codePart(dv::testing::blackWebp(4096, 4096, 6)) });
+    EXPECT_LT(std::chrono::steady_clock::now() - webpStart, std::chrono::milliseconds(500)) << "judged from its chunks, not decoded";
+    EXPECT_EQ(webp["status"], 0);
+    EXPECT_EQ(webp["msg"], "动图各帧合计超过4096×4096像素，请上传静态的二维码图片");
+    for (const auto& [side, frames] : { std::pair { 4096, 100 }, { 2048, 24 }, { 1024, 1000 } })
+        EXPECT_EQ(upload(uploadFields(token, "xl_webp"), { codePart(dv::testing::blackWebp(side, side, frames)) })["msg"],
+            "动图各帧合计超过4096×4096像素，请上传静态的二维码图片")
+            << side << " x " << frames;
+    EXPECT_EQ(upload(uploadFields(token, "xl_webp_wide"), { codePart(dv::testing::blackWebp(4097, 4096, 1)) })["msg"],
+        "图片尺寸过大，请上传不超过4096×4096像素的二维码");
+    EXPECT_EQ(upload(uploadFields(token, "xl_webp_edge"), { codePart(dv::testing::blackWebp(2048, 2048, 4)) })["status"], 1)
+        << "four frames of 2048 x 2048 make the limit exactly";
+
     Json small = upload(uploadFields(token, "xl_gif2"), { codePart(dv::testing::blackGif(64, 64, 2)) });
     EXPECT_EQ(small["status"], 1) << small.dump();
     EXPECT_EQ(upload(uploadFields(token, "xl_gif_edge"), { codePart(dv::testing::blackGif(4096, 2048, 2)) })["status"], 1)
         << "two frames of 4096 x 2048 make the limit exactly";
-    EXPECT_EQ(post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23 + 2);
+    EXPECT_EQ(post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23 + 3);
 }
 
 TEST_F(UploadTest, EachDeviceHasAQuotaOfCodesAndBytes)
