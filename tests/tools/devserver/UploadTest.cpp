@@ -1,12 +1,15 @@
 // Uploads: stored, listed first, served back, kept across a restart; bad input is refused.
 #include "DevServerTesting.h"
 
+#include "platform/base/NSData.h"
+#include "platform/graphics/UIImage.h"
 #include "platform/testing/LargePictures.h"
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace dv::devserver::testing {
 namespace {
@@ -247,6 +250,37 @@ TEST_F(UploadTest, AnimationsAreJudgedByAllTheirFramesTogether)
     EXPECT_EQ(upload(uploadFields(token, "xl_gif_edge"), { codePart(dv::testing::blackGif(4096, 2048, 2)) })["status"], 1)
         << "two frames of 4096 x 2048 make the limit exactly";
     EXPECT_EQ(post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23 + 3);
+}
+
+TEST_F(UploadTest, FourComponentJpegsAreAcceptedAndMalformedOnesJudgedAsTheyDecode)
+{
+    // CMYK and YCCK files whose decoder hands back several rows at once.
+    std::string token = login(kClient);
+    auto read = [](const std::string& name) {
+        std::ifstream file(std::string(DV_IMAGE_CORPUS_DIR) + "/fuzz_image_jpeg/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    int accepted = 0;
+    for (const char* name : { "ycck-64x64.jpg", "cmyk-k1x2-64x64.jpg" }) {
+        const std::string picture = read(name);
+        ASSERT_FALSE(picture.empty()) << name;
+        Json reply = upload(uploadFields(token, std::string("xl_") + name), { codePart(picture) });
+        EXPECT_EQ(reply["info"], "上传成功") << name << reply.dump();
+        ++accepted;
+        EXPECT_EQ(httpGet(firstGroupCode()["qrcodeImg"]).body, picture);
+    }
+    for (int i = 1; i <= 5; ++i) {
+        const std::string name = "malformed-sampled-1x3-" + std::to_string(i) + ".jpg";
+        const std::string picture = read(name);
+        ASSERT_FALSE(picture.empty()) << name;
+        const bool decodes = bool(UIImage::imageWithData(NSData::dataWithBytes(picture.data(), picture.size())));
+        Json reply = upload(uploadFields(token, "xl_" + name), { codePart(picture) });
+        EXPECT_EQ(reply["status"], decodes ? 1 : 0) << name << reply.dump();
+        if (!decodes)
+            EXPECT_EQ(reply["msg"], "二维码图片格式不正确") << name;
+        accepted += decodes;
+    }
+    EXPECT_EQ(post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23 + accepted);
 }
 
 TEST_F(UploadTest, EachDeviceHasAQuotaOfCodesAndBytes)

@@ -537,8 +537,14 @@ TEST_F(DownloadOperationTest, PartialImagesComeAtMostOncePerIntervalKeepingTheFi
 TEST_F(DownloadOperationTest, AProgressiveDownloadEndsWithTheImageAPlainOneGives)
 {
     // The final image comes from the decoder that made the partial images: the same pixels,
-    // scale and orientation as decoding the whole file.
-    for (const auto& data : {noisyPNG(80, 60), jpeg(120, 90, UIImageOrientationRight)}) {
+    // scale and orientation as decoding the whole file. Among them, four-component JPEGs whose
+    // decoder hands back several rows at once.
+    auto corpusFile = [](const char* name) {
+        return NSData::dataWithContentsOfFile(NSString::fromUTF8(std::string(DV_IMAGE_CORPUS_DIR) + "/fuzz_image_jpeg/" + name));
+    };
+    for (const auto& data : {noisyPNG(80, 60), jpeg(120, 90, UIImageOrientationRight), corpusFile("ycck-64x64.jpg"),
+             corpusFile("cmyk-k1x2-64x64.jpg")}) {
+        ASSERT_TRUE(data);
         server.route("/plain", imageReply(data));
         auto plain = Recorder::make(), progressive = Recorder::make();
         PiecewiseServer pieces(bytes(data), 256, progressive);
