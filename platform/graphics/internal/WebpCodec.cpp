@@ -90,8 +90,7 @@ void WebpStream::decodeStill()
         layout.bytesPerRow = layout.width * (alpha ? 4 : 3);
         layout.space = CGColorSpaceCreateDeviceRGB();
         layout.bitmapInfo = alpha ? kCGImageAlphaLast : kCGImageAlphaNone;
-        // Reserved, not filled: memory follows the rows decoded.
-        // libwebp is handed every row at once.
+        // Reserved, not filled: memory follows the rows decoded. libwebp is handed every row at once.
         if (!m_canvas.reserve(layout, layout.height)) {
             m_damaged = true;
             return;
