@@ -1,6 +1,8 @@
 // Writes the seed corpora of the image fuzz targets: small files of every kind each decoder reads,
 // made by the codec libraries and our own encoders, with the damaged, cut-short and hostile cases
-// the decoders must refuse. Run it again after changing what it writes:
+// the decoders must refuse. Files found elsewhere that a decoder once read wrongly (the
+// four-component JPEGs of 64 x 64 and the malformed ones) are kept beside what it writes, which
+// it leaves alone. Run it again after changing what it writes:
 //   cmake --build build-fuzz --target dv_image_corpus && build-fuzz/fuzz/graphics/dv_image_corpus fuzz/corpus
 #include "tests/platform/graphics/HostileImages.h"
 
@@ -121,6 +123,9 @@ void jpegs()
     save(t, "cmyk-8x8.jpg", NSData::dataWithBytes(out, size));
     tjFree(out);
     tjDestroy(tj);
+    // Four components, one sampled more than once vertically: libjpeg hands back several rows at once.
+    save(t, "ycck-sampled-1x4-and-2x2-21x13.jpg", writeFourComponentJpeg(21, 13, true, {{{1, 4}, {1, 1}, {1, 1}, {2, 2}}}));
+    save(t, "cmyk-sampled-1x3-19x11.jpg", writeFourComponentJpeg(19, 11, false, {{{1, 3}, {1, 1}, {1, 1}, {1, 1}}}));
     save(t, "claims-10000x10000.jpg", jpegClaimingHugeSize(false));
     save(t, "progressive-claims-10000x10000.jpg", jpegClaimingHugeSize(true));
     save(t, "progressive-cut-short.jpg", cut(writeJpeg(photoLike(40, 32), {.progressive = true}), 0.6));

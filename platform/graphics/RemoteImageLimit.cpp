@@ -50,6 +50,7 @@ std::optional<ImageExtent> imageExtent(const Ref<NSData>& data)
         if (auto header = webpReadHeader(bytes)) {
             extent.width = header->width;
             extent.height = header->height;
+            extent.frames = std::max<std::uint64_t>(WebpFrameCounter().update(bytes), 1);
         }
         break;
     default:
@@ -79,19 +80,38 @@ ImageExtentReader::~ImageExtentReader() = default;
 
 std::optional<ImageExtent> ImageExtentReader::update(const Ref<NSData>& data)
 {
-    // A still picture's extent is all in its header.
-    if (!data || (m_extent && !m_frames))
+    if (!data)
         return m_extent;
     const auto bytes = data->span();
-    if (!m_frames && sniffImageFormat(bytes) != ImageFormat::GIF) {
-        m_extent = imageExtent(data);
+    if (!m_gifFrames && !m_webpFrames) {
+        // A still picture's extent is all in its header.
+        if (m_extent)
+            return m_extent;
+        switch (sniffImageFormat(bytes)) {
+        case ImageFormat::GIF:
+            m_gifFrames = ImageStream::make(ImageFormat::GIF);
+            break;
+        case ImageFormat::WebP: {
+            // Its frames are counted once its header is in.
+            auto header = webpReadHeader(bytes);
+            if (!header)
+                return m_extent;
+            m_extent = ImageExtent {header->width, header->height};
+            m_webpFrames = std::make_unique<WebpFrameCounter>();
+            break;
+        }
+        default:
+            m_extent = imageExtent(data);
+            return m_extent;
+        }
+    }
+    if (m_webpFrames) {
+        m_extent->frames = std::max<std::uint64_t>(m_webpFrames->update(bytes), 1);
         return m_extent;
     }
-    if (!m_frames)
-        m_frames = ImageStream::make(ImageFormat::GIF);
-    m_frames->update(bytes, false);
-    if (auto screen = m_frames->header() ? m_frames->header() : gifReadScreen(bytes))
-        m_extent = ImageExtent {screen->width, screen->height, std::max<std::uint64_t>(m_frames->count(), 1)};
+    m_gifFrames->update(bytes, false);
+    if (auto screen = m_gifFrames->header() ? m_gifFrames->header() : gifReadScreen(bytes))
+        m_extent = ImageExtent {screen->width, screen->height, std::max<std::uint64_t>(m_gifFrames->count(), 1)};
     return m_extent;
 }
 

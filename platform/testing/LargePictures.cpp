@@ -88,7 +88,69 @@ std::string blackLzw(std::uint64_t pixels)
     return std::string(1, char(kMinimum)) + writer.blocks();
 }
 
+std::string le24(std::uint32_t v) { return std::string { char(v), char(v >> 8), char(v >> 16) }; }
+std::string le32(std::uint32_t v) { return le16(std::uint16_t(v)) + le16(std::uint16_t(v >> 16)); }
+
+std::string riffChunk(const std::string& type, const std::string& data)
+{
+    return type + le32(std::uint32_t(data.size())) + data + (data.size() % 2 ? std::string(1, '\0') : "");
+}
+
+// Bits packed from the lowest bit up, as a lossless WebP bitstream holds them.
+class BitWriter {
+public:
+    void put(std::uint32_t value, int bits)
+    {
+        for (int i = 0; i < bits; ++i, ++m_bits) {
+            if (m_bits % 8 == 0)
+                m_bytes.push_back('\0');
+            m_bytes.back() = char(m_bytes.back() | ((value >> i) & 1) << (m_bits % 8));
+        }
+    }
+    const std::string& bytes() const { return m_bytes; }
+
+private:
+    std::string m_bytes;
+    std::size_t m_bits = 0;
+};
+
+// A lossless bitstream of width x height pixels of one colour: no transform, no colour cache, and
+// five prefix codes of one symbol each (green 0, red 0, blue 0, alpha 255, distance 0), with
+// which every pixel takes no bits at all.
+std::string blackLossless(std::uint32_t width, std::uint32_t height)
+{
+    BitWriter w;
+    w.put(0x2F, 8);                          // signature
+    w.put(width - 1, 14);
+    w.put(height - 1, 14);
+    w.put(0, 1);                             // alpha unused
+    w.put(0, 3);                             // version
+    w.put(0, 1);                             // no transform
+    w.put(0, 1);                             // no colour cache
+    w.put(0, 1);                             // one set of prefix codes for the whole image
+    for (std::uint32_t symbol : { 0u, 0u, 0u, 255u, 0u }) {
+        w.put(1, 1);                         // a simple code
+        w.put(0, 1);                         // of one symbol
+        w.put(symbol > 1 ? 1 : 0, 1);        // written in 8 bits, or in 1
+        w.put(symbol, symbol > 1 ? 8 : 1);
+    }
+    return riffChunk("VP8L", w.bytes());
+}
+
 } // namespace
+
+std::string blackWebp(std::uint32_t width, std::uint32_t height, int frames)
+{
+    // VP8X with the animation flag and the canvas; ANIM: background and loop count; then each
+    // frame at (0, 0), a tenth of a second, not blended, with its bitstream.
+    std::string chunks = riffChunk("VP8X", std::string { 0x02, 0, 0, 0 } + le24(width - 1) + le24(height - 1));
+    chunks += riffChunk("ANIM", le32(0xFF000000u) + le16(0));
+    const std::string frame = riffChunk("ANMF", le24(0) + le24(0) + le24(width - 1) + le24(height - 1) + le24(100) + '\x02'
+        + blackLossless(width, height));
+    for (int i = 0; i < frames; ++i)
+        chunks += frame;
+    return "RIFF" + le32(std::uint32_t(4 + chunks.size())) + "WEBP" + chunks;
+}
 
 std::string blackGif(std::uint16_t width, std::uint16_t height, int frames)
 {

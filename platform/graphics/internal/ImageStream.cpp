@@ -1,5 +1,6 @@
 #include "platform/graphics/internal/ImageStream.h"
 
+#include "platform/base/Check.h"
 #include "platform/graphics/internal/BmpCodec.h"
 #include "platform/graphics/internal/GifDecoder.h"
 #include "platform/graphics/internal/JpegCodec.h"
@@ -32,16 +33,23 @@ std::unique_ptr<ImageStream> ImageStream::make(ImageFormat format, PixelUse use)
     return nullptr;
 }
 
-bool RowCanvas::reserve(Layout layout)
+bool RowCanvas::reserve(Layout layout, std::size_t rowsAtOnce)
 {
     m_layout = std::move(layout);
-    m_buffer = PixelBuffer::uninitialised(m_layout.bytesPerRow * (m_discard ? 1 : m_layout.height));
+    m_rowsAtOnce = std::max<std::size_t>(rowsAtOnce, 1);
+    const std::size_t rows = m_discard ? std::min(m_rowsAtOnce, m_layout.height) : m_layout.height;
+    m_buffer = PixelBuffer::uninitialised(m_layout.bytesPerRow * rows);
     m_rowsDone = 0;
     m_image = nil;
     return m_buffer != nullptr;
 }
 
-std::uint8_t* RowCanvas::row(std::size_t y) { return m_buffer->data() + (m_discard ? 0 : y * m_layout.bytesPerRow); }
+std::uint8_t* RowCanvas::rows(std::size_t y, std::size_t count)
+{
+    // A decoder writes past its buffer if it is handed fewer rows than it asks for.
+    DV_CHECK(m_buffer && count <= m_rowsAtOnce && y <= m_layout.height && count <= m_layout.height - y);
+    return m_buffer->data() + (m_discard ? 0 : y * m_layout.bytesPerRow);
+}
 
 void RowCanvas::setRowsDone(std::size_t rows) { m_rowsDone = std::min(rows, m_layout.height); }
 

@@ -78,14 +78,20 @@ public:
         CGBitmapInfo bitmapInfo = 0;
     };
 
-    // Rows are written into one row of memory, over and over, and no image is ever made of them:
-    // for a decoder that only checks its data. Set before reserve().
+    // Rows are written into the same few rows of memory, over and over, and no image is ever made
+    // of them: for a decoder that only checks its data. Set before reserve().
     void discardRows() { m_discard = true; }
-    // False when the memory cannot be had.
-    [[nodiscard]] bool reserve(Layout layout);
+    // `rowsAtOnce` is the most rows the decoder asks for in one call of rows(): a canvas that
+    // discards its rows holds that many (or the whole image, if fewer). False when the memory
+    // cannot be had.
+    [[nodiscard]] bool reserve(Layout layout, std::size_t rowsAtOnce = 1);
     bool reserved() const { return m_buffer != nullptr; }
     const Layout& layout() const { return m_layout; }
-    std::uint8_t* row(std::size_t y);
+    // `count` rows from `y` on, one after another in memory (bytesPerRow apart), count at most
+    // rowsAtOnce and y + count at most the height. A canvas that discards its rows answers the
+    // same memory for every y.
+    std::uint8_t* rows(std::size_t y, std::size_t count);
+    std::uint8_t* row(std::size_t y) { return rows(y, 1); }
     void setRowsDone(std::size_t rows);
     std::size_t rowsDone() const { return m_rowsDone; }
     CGImageRef image();
@@ -93,6 +99,7 @@ public:
 private:
     Layout m_layout;
     std::shared_ptr<PixelBuffer> m_buffer;
+    std::size_t m_rowsAtOnce = 1;
     std::size_t m_rowsDone = 0;
     CGImageRef m_image; // over m_rowsDone rows
     bool m_discard = false;

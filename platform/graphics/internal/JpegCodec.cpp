@@ -58,6 +58,9 @@ void cmykToBGRX(std::uint8_t* px, std::size_t count, bool inverted)
     }
 }
 
+// Rows asked of libjpeg in one call.
+constexpr JDIMENSION kRowsAtOnce = 16;
+
 // Files of thousands of tiny scans would take minutes to decode; real ones have about ten.
 constexpr int kMaxScans = 500;
 
@@ -237,19 +240,23 @@ void JpegStream::Decoder::start()
 
 void JpegStream::Decoder::readRows()
 {
-    if (!canvas.reserved() && !canvas.reserve(layout)) {
+    // libjpeg hands back as many rows as a component is sampled vertically (up to four) at once,
+    // and every one of them is converted: the canvas holds all the rows asked for, even when it
+    // drops them.
+    if (!canvas.reserved() && !canvas.reserve(layout, kRowsAtOnce)) {
         damaged = true;
         return;
     }
     while (info.output_scanline < info.output_height) {
-        JSAMPROW rows[16];
+        JSAMPROW rows[kRowsAtOnce];
         const JDIMENSION first = info.output_scanline;
-        const JDIMENSION want = std::min<JDIMENSION>(16, info.output_height - first);
+        const JDIMENSION want = std::min<JDIMENSION>(kRowsAtOnce, info.output_height - first);
+        std::uint8_t* band = canvas.rows(first, want);
         for (JDIMENSION i = 0; i < want; ++i)
-            rows[i] = canvas.row(first + i);
+            rows[i] = band + i * layout.bytesPerRow;
         const JDIMENSION got = jpeg_read_scanlines(&info, rows, want);
         if (cmyk)
-            cmykToBGRX(canvas.row(first), std::size_t(got) * layout.width, info.saw_Adobe_marker);
+            cmykToBGRX(band, std::size_t(got) * layout.width, info.saw_Adobe_marker);
         canvas.setRowsDone(info.output_scanline);
         if (got == 0)
             return; // suspended: the rest has not arrived
@@ -308,9 +315,9 @@ bool JpegStream::Decoder::outputPass(int scan)
         return false;
     }
     while (info.output_scanline < info.output_height) {
-        JSAMPROW rows[16];
+        JSAMPROW rows[kRowsAtOnce];
         const JDIMENSION first = info.output_scanline;
-        const JDIMENSION want = std::min<JDIMENSION>(16, info.output_height - first);
+        const JDIMENSION want = std::min<JDIMENSION>(kRowsAtOnce, info.output_height - first);
         for (JDIMENSION i = 0; i < want; ++i)
             rows[i] = output->data() + (first + i) * layout.bytesPerRow;
         const JDIMENSION got = jpeg_read_scanlines(&info, rows, want);

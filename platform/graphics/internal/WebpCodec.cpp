@@ -25,6 +25,7 @@ WebpStream::WebpStream(PixelUse use) : m_discard(use == PixelUse::Discard) { }
 
 WebpStream::~WebpStream()
 {
+    releaseFrameDecoder();
     if (m_decoder)
         WebPIDelete(m_decoder);
     if (m_scaledConfig)
@@ -89,12 +90,12 @@ void WebpStream::decodeStill()
         layout.bytesPerRow = layout.width * (alpha ? 4 : 3);
         layout.space = CGColorSpaceCreateDeviceRGB();
         layout.bitmapInfo = alpha ? kCGImageAlphaLast : kCGImageAlphaNone;
-        // Reserved, not filled: memory follows the rows decoded.
-        if (!m_canvas.reserve(layout)) {
+        // Reserved, not filled: memory follows the rows decoded. libwebp is handed every row at once.
+        if (!m_canvas.reserve(layout, layout.height)) {
             m_damaged = true;
             return;
         }
-        m_decoder = WebPINewRGB(alpha ? MODE_RGBA : MODE_RGB, m_canvas.row(0), layout.bytesPerRow * layout.height,
+        m_decoder = WebPINewRGB(alpha ? MODE_RGBA : MODE_RGB, m_canvas.rows(0, layout.height), layout.bytesPerRow * layout.height,
             int(layout.bytesPerRow));
         if (!m_decoder) {
             m_damaged = true;
@@ -160,38 +161,97 @@ void WebpStream::readAnimation()
     m_done = true;
 }
 
-void WebpStream::decodeFrames()
+void WebpStream::releaseFrameDecoder()
 {
-    m_framesDecoded = true;
-    WebPAnimDecoderOptions options;
-    if (!WebPAnimDecoderOptionsInit(&options))
+    if (m_frameDecoder)
+        WebPAnimDecoderDelete(m_frameDecoder);
+    m_frameDecoder = nullptr;
+    m_frameDecoderBytes = nullptr;
+    m_framesPassed = 0;
+}
+
+// Each frame is composed on the canvas over the ones before it, so reaching a frame decodes every
+// frame before it once; the frames after it wait until they are asked for.
+void WebpStream::decodeFramesUpTo(std::size_t index)
+{
+    if (m_framesEnded || index < m_frames.size())
         return;
-    options.color_mode = MODE_RGBA;
-    options.use_threads = 0;
-    WebPData data {m_bytes.data(), m_bytes.size()};
-    WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
-    if (!decoder) {
-        m_damaged = true;
-        return;
+    // The owner passes the same bytes again, maybe from elsewhere in memory: a decoder made over
+    // the old place starts again over the new one, passing the frames it gave already.
+    if (m_frameDecoder && m_frameDecoderBytes != m_bytes.data())
+        releaseFrameDecoder();
+    if (!m_frameDecoder) {
+        WebPAnimDecoderOptions options;
+        if (!WebPAnimDecoderOptionsInit(&options)) {
+            m_framesEnded = true;
+            return;
+        }
+        options.color_mode = MODE_RGBA;
+        options.use_threads = 0;
+        WebPData data {m_bytes.data(), m_bytes.size()};
+        m_frameDecoder = WebPAnimDecoderNew(&data, &options);
+        if (!m_frameDecoder) {
+            m_damaged = true;
+            m_framesEnded = true;
+            return;
+        }
+        m_frameDecoderBytes = m_bytes.data();
     }
     WebPAnimInfo info;
-    if (WebPAnimDecoderGetInfo(decoder, &info)) {
-        const std::size_t w = info.canvas_width, h = info.canvas_height;
-        while (m_frames.size() < m_durations.size() && WebPAnimDecoderHasMoreFrames(decoder)) {
-            std::uint8_t* buffer = nullptr;
-            int timestamp = 0;
-            if (!WebPAnimDecoderGetNext(decoder, &buffer, &timestamp)) {
-                m_damaged = true;
-                break;
-            }
-            auto image = dv::makeImage(w, h, 8, 32, w * 4, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaLast,
-                std::vector<std::uint8_t>(buffer, buffer + w * h * 4));
-            if (!image)
-                break;
-            m_frames.push_back(image);
-        }
+    if (!WebPAnimDecoderGetInfo(m_frameDecoder, &info)) {
+        m_framesEnded = true;
+        releaseFrameDecoder();
+        return;
     }
-    WebPAnimDecoderDelete(decoder);
+    const std::size_t w = info.canvas_width, h = info.canvas_height;
+    while (m_frames.size() <= index && WebPAnimDecoderHasMoreFrames(m_frameDecoder)) {
+        std::uint8_t* buffer = nullptr;
+        int timestamp = 0;
+        if (!WebPAnimDecoderGetNext(m_frameDecoder, &buffer, &timestamp)) {
+            m_damaged = true;
+            break;
+        }
+        if (m_framesPassed++ < m_frames.size())
+            continue; // given before this decoder was made again
+        auto image = dv::makeImage(w, h, 8, 32, w * 4, CGColorSpaceCreateDeviceRGB(), kCGImageAlphaLast,
+            std::vector<std::uint8_t>(buffer, buffer + w * h * 4));
+        if (!image)
+            break;
+        m_frames.push_back(image);
+    }
+    if (m_frames.size() <= index || m_frames.size() >= m_durations.size()) {
+        m_framesEnded = true;
+        releaseFrameDecoder();
+    }
+}
+
+namespace {
+
+std::uint32_t le32(std::span<const std::uint8_t> b, std::uint64_t at)
+{
+    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 | std::uint32_t(b[at + 3]) << 24;
+}
+
+} // namespace
+
+std::uint64_t WebpFrameCounter::update(std::span<const std::uint8_t> bytes)
+{
+    if (m_kind == Kind::Unknown && bytes.size() >= 21) {
+        // The animation flag is in the VP8X chunk, which comes first when there is one.
+        const bool extended = std::memcmp(bytes.data() + 12, "VP8X", 4) == 0;
+        m_kind = extended && (bytes[20] & 0x02) ? Kind::Animated : Kind::Still;
+    }
+    if (m_kind != Kind::Animated)
+        return 0;
+    // Bytes past the RIFF size are no part of the file.
+    const std::uint64_t end = std::min<std::uint64_t>(bytes.size(), 8ull + le32(bytes, 4));
+    while (m_next + 8 <= end) {
+        if (std::memcmp(bytes.data() + m_next, "ANMF", 4) == 0)
+            ++m_frames;
+        const std::uint64_t size = le32(bytes, m_next + 4);
+        m_next += 8 + size + (size & 1);
+    }
+    return m_frames;
 }
 
 StreamState WebpStream::state()
@@ -208,8 +268,9 @@ StreamState WebpStream::state()
 
 std::size_t WebpStream::count() const
 {
+    // Frames that could not be decoded after all are no longer offered.
     if (m_animated)
-        return m_framesDecoded ? m_frames.size() : m_durations.size();
+        return m_framesEnded ? m_frames.size() : m_durations.size();
     return m_header && !m_damaged ? 1 : 0;
 }
 
@@ -223,10 +284,9 @@ CGImageRef WebpStream::image(std::size_t index)
     }
     if (!m_done)
         return nil;
-    if (m_discard)
+    if (m_discard || index >= m_durations.size())
         return nil;
-    if (!m_framesDecoded)
-        decodeFrames();
+    decodeFramesUpTo(index);
     return index < m_frames.size() ? m_frames[index] : nil;
 }
 

@@ -1,8 +1,9 @@
 // WebP through libwebp as a stream. A still image is decoded by libwebp's incremental decoder
 // straight into a RowCanvas when its pixels or its state are asked for, carrying on from where it
-// was, so its rows show as the data arrives (or into a single pixel, when its pixels are not kept); an animation is counted and decoded once the whole
-// file is there, its canvas refused when far larger than its frames, and frames past the
-// animation memory limit left out and counted.
+// was, so its rows show as the data arrives (or into a single pixel, when its pixels are not
+// kept). An animation is counted once the whole file is there, its canvas refused when far larger
+// than its frames, and frames past the animation memory limit left out and counted; its frames
+// are decoded in order as far as the one asked for, and no further.
 #pragma once
 
 #include "platform/graphics/CGImage.h"
@@ -12,6 +13,7 @@
 #include <span>
 #include <vector>
 
+struct WebPAnimDecoder;
 struct WebPIDecoder;
 struct WebPDecoderConfig;
 
@@ -37,7 +39,8 @@ public:
 private:
     void decodeStill();
     void readAnimation();
-    void decodeFrames();
+    void decodeFramesUpTo(std::size_t index);
+    void releaseFrameDecoder();
 
     std::span<const std::uint8_t> m_bytes;
     bool m_final = false;
@@ -57,8 +60,29 @@ private:
     int m_loopCount = 0;
     std::vector<int> m_durations; // milliseconds, one per frame kept
     std::size_t m_omitted = 0;
-    std::vector<CGImageRef> m_frames;
-    bool m_framesDecoded = false;
+    std::vector<CGImageRef> m_frames; // decoded so far, from the first on
+    bool m_framesEnded = false;       // no frame after m_frames will be decoded
+    // Kept between requests, so that each frame is decoded once; it reads the bytes it was made
+    // over, and goes when the last frame is decoded.
+    WebPAnimDecoder* m_frameDecoder = nullptr;
+    const std::uint8_t* m_frameDecoderBytes = nullptr;
+    std::size_t m_framesPassed = 0; // frames the decoder has given
+};
+
+// An animated WebP's frames counted from its chunks as the bytes arrive (one ANMF chunk per
+// frame), without decoding any: each update reads only the chunk headers it has not read before.
+// A still WebP (no animation flag in its VP8X chunk) has none.
+class WebpFrameCounter {
+public:
+    // `bytes` is everything received so far; it begins with what the previous call had. The frames
+    // whose chunk header has arrived, within the size the RIFF header gives.
+    std::uint64_t update(std::span<const std::uint8_t> bytes);
+
+private:
+    enum class Kind { Unknown, Still, Animated };
+    Kind m_kind = Kind::Unknown;
+    std::uint64_t m_next = 12; // where the next chunk starts
+    std::uint64_t m_frames = 0;
 };
 
 // The canvas's size and alpha from the first bytes, whatever the size; nil before they are in and

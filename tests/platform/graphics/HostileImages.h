@@ -7,6 +7,9 @@
 
 #include "platform/graphics/UIImage.h"
 
+#include <webp/encode.h>
+#include <webp/mux.h>
+
 namespace dv::test {
 
 constexpr std::uint16_t kHugeSide = 10000;
@@ -50,6 +53,39 @@ inline Ref<NSData> gifWithHugeScreen(int colours)
     std::vector<GifColorType> table(std::size_t(colours), GifColorType {0, 0, 0});
     table[1] = {255, 0, 0};
     return writeGif(kHugeSide, kHugeSide, table, {{0, 0, 1, 1, 10, DISPOSAL_UNSPECIFIED, -1, {}, {1}}});
+}
+
+// An animated WebP on a canvasSide x canvasSide canvas: `frames` frames, frame i of frameSide x
+// frameSide pixels of one colour (grey i * 20) at the top left, put together with libwebpmux from
+// one lossless bitstream each, so that even large frames cost little to write.
+inline Ref<NSData> webpAnimationOfPlainFrames(int canvasSide, int frameSide, int frames)
+{
+    WebPMux* mux = WebPMuxNew();
+    WebPMuxSetCanvasSize(mux, canvasSide, canvasSide);
+    WebPMuxAnimParams params {0xFFFFFFFFu, 0};
+    WebPMuxSetAnimationParams(mux, &params);
+    std::vector<std::uint8_t> rgba(std::size_t(frameSide) * std::size_t(frameSide) * 4);
+    for (int i = 0; i < frames; ++i) {
+        for (std::size_t p = 0; p < rgba.size(); p += 4)
+            rgba[p] = rgba[p + 1] = rgba[p + 2] = std::uint8_t(i * 20), rgba[p + 3] = 255;
+        std::uint8_t* out = nullptr;
+        const std::size_t size = WebPEncodeLosslessRGBA(rgba.data(), frameSide, frameSide, frameSide * 4, &out);
+        WebPMuxFrameInfo frame {};
+        frame.bitstream = {out, size};
+        frame.duration = 100;
+        frame.id = WEBP_CHUNK_ANMF;
+        frame.dispose_method = WEBP_MUX_DISPOSE_NONE;
+        frame.blend_method = WEBP_MUX_NO_BLEND;
+        WebPMuxPushFrame(mux, &frame, 1);
+        WebPFree(out);
+    }
+    WebPData assembled;
+    WebPDataInit(&assembled);
+    WebPMuxAssemble(mux, &assembled);
+    auto data = NSData::dataWithBytes(assembled.bytes, assembled.size);
+    WebPDataClear(&assembled);
+    WebPMuxDelete(mux);
+    return data;
 }
 
 } // namespace dv::test

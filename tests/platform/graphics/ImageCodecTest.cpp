@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
+#include <jpeglib.h>
+
+#include <csetjmp>
 #include <webp/encode.h>
 
 using namespace dv::test;
@@ -206,6 +209,96 @@ TEST(ImageCodecTest, CmykJpegIsConvertedToRgb)
     EXPECT_EQ(CGColorSpaceGetModel(CGImageGetColorSpace(image->CGImage())), kCGColorSpaceModelRGB);
     EXPECT_TRUE(near(pixelAt(image->CGImage(), 2, 2), Pixel {0, 255, 255, 255}, 10)) << show(pixelAt(image->CGImage(), 2, 2));
     EXPECT_TRUE(near(pixelAt(image->CGImage(), 13, 2), Pixel {0, 0, 0, 255}, 10)) << show(pixelAt(image->CGImage(), 13, 2));
+}
+
+namespace {
+
+// The picture libjpeg itself makes of a four-component JPEG, as straight RGBA: its CMYK samples as
+// libjpeg decodes them, multiplied out with the inks inverted, as files with the Adobe marker
+// store them. Empty when libjpeg cannot decode the bytes. (TurboJPEG's own interface refuses
+// sampling factors other than its standard ones.)
+struct JumpingError {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+};
+
+std::vector<std::uint8_t> libjpegPictureOfInvertedCmyk(const Ref<NSData>& jpeg)
+{
+    std::vector<std::uint8_t> rgba;
+    jpeg_decompress_struct info {};
+    JumpingError error {};
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<JumpingError*>(c->err)->jump, 1); };
+    jpeg_create_decompress(&info);
+    if (setjmp(error.jump) == 0) {
+        jpeg_mem_src(&info, jpeg->bytes(), jpeg->length());
+        jpeg_read_header(&info, TRUE);
+        info.out_color_space = JCS_CMYK;
+        jpeg_start_decompress(&info);
+        std::vector<std::uint8_t> cmyk(std::size_t(info.output_width) * info.output_height * 4);
+        while (info.output_scanline < info.output_height) {
+            JSAMPROW row = cmyk.data() + std::size_t(info.output_scanline) * info.output_width * 4;
+            jpeg_read_scanlines(&info, &row, 1);
+        }
+        jpeg_finish_decompress(&info);
+        rgba.resize(cmyk.size());
+        for (std::size_t i = 0; i < cmyk.size(); i += 4) {
+            const unsigned k = cmyk[i + 3];
+            for (std::size_t c = 0; c < 3; ++c)
+                rgba[i + c] = std::uint8_t((cmyk[i + c] * k + 127) / 255);
+            rgba[i + 3] = 255;
+        }
+    }
+    jpeg_destroy_decompress(&info);
+    return rgba;
+}
+
+bool hasAdobeMarker(const Ref<NSData>& jpeg)
+{
+    static const std::uint8_t kAdobe[] = {0xFF, 0xEE, 0, 0, 'A', 'd', 'o', 'b', 'e'};
+    const auto bytes = jpeg->span();
+    return std::search(bytes.begin(), bytes.end(), std::begin(kAdobe), std::end(kAdobe), [](std::uint8_t a, std::uint8_t b) {
+        return a == b || b == 0; // the segment's length, whatever it is
+    }) != bytes.end();
+}
+
+} // namespace
+
+// Four-component JPEGs in which a component is sampled more than once vertically, so that libjpeg
+// hands back several rows at once: the files of the fuzz corpus that crashed the decoder (the two
+// usual layouts), and every vertical sampling, CMYK and YCCK, over heights that end a band of
+// rows early. A fresh source asked for its status first (which decodes and drops the rows), then
+// for the image, and the one-step decoder each give what libjpeg gives.
+TEST(ImageCodecTest, FourComponentJpegsSampledSeveralRowsHighDecodeAsLibjpegDoes)
+{
+    std::vector<std::pair<std::string, Ref<NSData>>> files;
+    for (const char* name : {"ycck-64x64.jpg", "cmyk-k1x2-64x64.jpg"}) {
+        auto data = NSData::dataWithContentsOfFile(NSString::fromUTF8(std::string(DV_IMAGE_CORPUS_DIR) + "/fuzz_image_jpeg/" + name));
+        ASSERT_TRUE(data) << name;
+        files.emplace_back(name, data);
+    }
+    for (const bool ycck : {false, true})
+        for (int v = 1; v <= 4; ++v)
+            for (const std::size_t height : {1, 7, 37}) {
+                // Y (or C) sampled v times vertically; K twice across and half as often down.
+                const std::array<std::pair<int, int>, 4> sampling = {{{1, v}, {1, 1}, {1, 1}, {2, std::max(1, v / 2)}}};
+                files.emplace_back((ycck ? "ycck v" : "cmyk v") + std::to_string(v) + " h" + std::to_string(height),
+                    writeFourComponentJpeg(29, height, ycck, sampling));
+            }
+    for (const auto& [name, data] : files) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(hasAdobeMarker(data));
+        const auto expected = libjpegPictureOfInvertedCmyk(data);
+        ASSERT_FALSE(expected.empty());
+        auto source = CGImageSourceCreateWithData(data, nil);
+        EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+        auto image = CGImageSourceCreateImageAtIndex(source, 0, nil);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(dv::imagePixelsRGBA8(image), expected);
+        auto whole = UIImage::imageWithData(data);
+        ASSERT_TRUE(whole);
+        EXPECT_EQ(dv::imagePixelsRGBA8(whole->CGImage()), expected);
+    }
 }
 
 TEST(ImageCodecTest, LosslessWebpDecodesExactly)

@@ -302,8 +302,41 @@ TEST(ImageDataLimitsTest, AnAnimationCutByTheMemoryLimitSaysSo)
     EXPECT_FALSE(CGImageSourceCopyProperties(whole, nil)->objectForKey(kCGImagePropertyFramesOmitted));
 }
 
+TEST(ImageDataLimitsTest, AnAnimatedWebpDecodesNoFrameFurtherThanTheOneAskedFor)
+{
+    // Twelve frames of 1024 x 1024: 4 MB each as decoded, 48 MB together.
+    constexpr std::size_t kSide = 1024, kFrame = kSide * kSide * 4;
+    auto data = webpAnimationOfPlainFrames(int(kSide), int(kSide), 12);
+    ASSERT_LT(data->length(), 100u * 1024);
+    Ref<UIImage> still;
+    auto first = peakMemoryGrowth([&] { still = UIImage::imageWithData(data); });
+    ASSERT_TRUE(still);
+    EXPECT_EQ(pixelAt(still->CGImage(), 500, 500), (Pixel {0, 0, 0, 255}));
+    CGImageSourceRef source;
+    CGImageRef third;
+    auto upToThird = peakMemoryGrowth([&] {
+        source = CGImageSourceCreateWithData(data, nil);
+        EXPECT_EQ(CGImageSourceGetCount(source), 12u);
+        third = CGImageSourceCreateImageAtIndex(source, 2, nil);
+    });
+    EXPECT_EQ(pixelAt(third, 1000, 3), (Pixel {40, 40, 40, 255}));
+    if (first && upToThird) {
+        // The frame kept, and the decoder's canvas and the one before it.
+        EXPECT_LT(*first, 4 * kFrame) << "frames past the first were decoded";
+        EXPECT_LT(*upToThird, 6 * kFrame) << "frames past the third were decoded";
+    }
+    // The frames after it, asked for later, in any order, each as it is.
+    EXPECT_EQ(pixelAt(CGImageSourceCreateImageAtIndex(source, 11, nil), 7, 1000), (Pixel {220, 220, 220, 255}));
+    EXPECT_EQ(pixelAt(CGImageSourceCreateImageAtIndex(source, 5, nil), 0, 0), (Pixel {100, 100, 100, 255}));
+    EXPECT_EQ(pixelAt(CGImageSourceCreateImageAtIndex(source, 0, nil), 0, 0), (Pixel {0, 0, 0, 255}));
+    EXPECT_FALSE(CGImageSourceCreateImageAtIndex(source, 12, nil));
+    EXPECT_EQ(CGImageSourceGetCount(source), 12u);
+    EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+}
+
 // The fuzz targets' seeds, decoded as the fuzzers decode them: hostile and damaged files are
-// refused, cut-short ones said to end unexpectedly, and the others decode whole.
+// refused, cut-short ones said to end unexpectedly, malformed ones judged alike whether their
+// pixels are kept or not, and the others decode whole.
 TEST(ImageDataLimitsTest, FuzzSeedsDecodeOrAreRefusedAsTheirNamesSay)
 {
     std::size_t files = 0;
@@ -324,6 +357,16 @@ TEST(ImageDataLimitsTest, FuzzSeedsDecodeOrAreRefusedAsTheirNamesSay)
                 EXPECT_EQ(CGImageSourceGetCount(source), 0u);
             } else if (name.find("cut-short") != std::string::npos) {
                 EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusUnexpectedEOF);
+            } else if (name.find("malformed-") != std::string::npos) {
+                // Whatever the verdict, a source asked for it before any image (which decodes
+                // and drops the rows) gives the one that decoding the image gives.
+                auto decoded = CGImageSourceCreateWithData(data, nil);
+                (void)CGImageSourceCreateImageAtIndex(decoded, 0, nil);
+                const CGImageSourceStatus status = CGImageSourceGetStatus(source);
+                EXPECT_EQ(status, CGImageSourceGetStatus(decoded));
+                EXPECT_NE(status, kCGImageStatusReadingHeader);
+                EXPECT_NE(status, kCGImageStatusIncomplete);
+                EXPECT_NE(status, kCGImageStatusUnknownType);
             } else {
                 EXPECT_TRUE(image);
                 EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);

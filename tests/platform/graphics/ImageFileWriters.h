@@ -11,6 +11,8 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -254,6 +256,50 @@ inline Ref<NSData> writeJpeg(const CGImageRef& image, const JpegOptions& options
                 row[x] = std::uint8_t((src[x * 4] * 77 + src[x * 4 + 1] * 150 + src[x * 4 + 2] * 29) >> 8);
             else
                 std::memcpy(&row[x * 3], src + x * 4, 3);
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&info, &r, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    auto data = NSData::dataWithBytes(out, size);
+    std::free(out);
+    return data;
+}
+
+// A JPEG of four components written with libjpeg: CMYK samples made up from x and y, stored as
+// CMYK or as YCCK (with the Adobe marker libjpeg writes for both), component i sampled
+// `sampling[i]` = {horizontally, vertically} times (1...4 each).
+inline Ref<NSData> writeFourComponentJpeg(std::size_t w, std::size_t h, bool ycck, const std::array<std::pair<int, int>, 4>& sampling)
+{
+    jpeg_compress_struct info {};
+    jpeg_error_mgr error {};
+    info.err = jpeg_std_error(&error);
+    jpeg_create_compress(&info);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &out, &size);
+    info.image_width = JDIMENSION(w);
+    info.image_height = JDIMENSION(h);
+    info.input_components = 4;
+    info.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&info);
+    jpeg_set_colorspace(&info, ycck ? JCS_YCCK : JCS_CMYK);
+    jpeg_set_quality(&info, 90, TRUE);
+    for (int i = 0; i < 4; ++i) {
+        info.comp_info[i].h_samp_factor = sampling[std::size_t(i)].first;
+        info.comp_info[i].v_samp_factor = sampling[std::size_t(i)].second;
+    }
+    jpeg_start_compress(&info, TRUE);
+    std::vector<std::uint8_t> row(w * 4);
+    while (info.next_scanline < info.image_height) {
+        const std::size_t y = info.next_scanline;
+        for (std::size_t x = 0; x < w; ++x) {
+            std::uint8_t* p = &row[x * 4];
+            p[0] = std::uint8_t(x * 255 / std::max<std::size_t>(w - 1, 1));
+            p[1] = std::uint8_t(y * 255 / std::max<std::size_t>(h - 1, 1));
+            p[2] = std::uint8_t((x * 5 + y * 3) % 256);
+            p[3] = std::uint8_t(255 - (x + y) % 128);
         }
         JSAMPROW r = row.data();
         jpeg_write_scanlines(&info, &r, 1);

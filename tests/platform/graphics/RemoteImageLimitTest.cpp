@@ -78,9 +78,35 @@ TEST(RemoteImageLimitTest, HeadersTooLargeForTheDecodersAreStillMeasured)
     EXPECT_FALSE(dv::imageExtent(NSData::fromString("GIF89a but not really a picture")));
 }
 
+TEST(RemoteImageLimitTest, AnAnimatedWebpIsMeasuredByAllItsFramesFromItsChunks)
+{
+    // Frames of 16 x 16 at the corner of a 4096 x 4096 canvas: what the limit counts is the canvas
+    // of every frame, as decoding composes each frame on the whole canvas.
+    for (int frames : {2, 6, 100}) {
+        auto data = webpAnimationOfPlainFrames(4096, 16, frames);
+        auto extent = dv::imageExtent(data);
+        ASSERT_TRUE(extent) << frames;
+        EXPECT_EQ(extent->width, 4096u);
+        EXPECT_EQ(extent->frames, std::uint64_t(frames));
+        EXPECT_TRUE(dv::exceedsRemoteImageLimit(data)) << frames;
+    }
+    auto one = webpAnimationOfPlainFrames(4096, 16, 1);
+    EXPECT_EQ(dv::imageExtent(one)->frames, 1u);
+    EXPECT_FALSE(dv::exceedsRemoteImageLimit(one));
+    auto edge = webpAnimationOfPlainFrames(2048, 16, 4);
+    EXPECT_EQ(dv::imageExtent(edge)->decodedPixels(), dv::kRemoteImageMaximumPixels);
+    EXPECT_FALSE(dv::exceedsRemoteImageLimit(edge));
+    // Only the chunks within the size the RIFF header gives are frames; a still WebP has one.
+    auto trailing = NSMutableData::dataWithData(webpAnimationOfPlainFrames(2048, 16, 4));
+    trailing->appendData(prefix(webpAnimationOfPlainFrames(2048, 16, 4), 200)); // no part of the file
+    EXPECT_EQ(dv::imageExtent(trailing)->frames, 4u);
+    EXPECT_EQ(dv::imageExtent(losslessWebP(16))->frames, 1u);
+}
+
 TEST(RemoteImageLimitTest, AReaderFollowingADownloadAnswersWhatTheDataSoFarWould)
 {
-    for (const auto& whole : {gifOfFrames(6, 40), pngClaimingHugeSize(), jpegClaimingHugeSize(false), losslessWebP(24)}) {
+    for (const auto& whole : {gifOfFrames(6, 40), pngClaimingHugeSize(), jpegClaimingHugeSize(false), losslessWebP(24),
+             webpAnimationOfPlainFrames(40, 40, 6)}) {
         dv::ImageExtentReader reader;
         auto received = NSMutableData::dataWithCapacity(0);
         std::size_t lastFrames = 0;

@@ -287,5 +287,32 @@ TEST_F(MemoryBoundsTest, ManyLargeUploadsAtOnceStayWithinTheBudget)
     EXPECT_LT(peakDuring, 64 + 40 * 1e6 / (1024 * 1024));
 }
 
+TEST_F(MemoryBoundsTest, AnAnimatedWebpOfTooManyPixelsIsRefusedFromItsChunksWithoutItsMemory)
+{
+    // Six frames of 4096 x 4096 in a few hundred bytes: each frame within the limit, six times
+    // past it together. Decoded, they would take some 400 MiB.
+    const std::string clientId = "a1b2c3d4e5f60718293a4b5c6d7e8f90";
+    const std::string token = httpPostForm(base + "client/login.do", { { "clientId", clientId } }).json().value("token", "");
+    const std::string picture = dv::testing::blackWebp(4096, 4096, 6);
+    ASSERT_LT(picture.size(), 5000u);
+    const double before = resident();
+    const auto start = Clock::now();
+    auto refused = httpPostMultipart(base + "qrcode/saveCode.do",
+        { { "clientId", clientId }, { "token", token }, { "title", "动图" }, { "area_id", "310100" }, { "type", "3" },
+            { "description", "动图" }, { "account", "xl_webp6" } },
+        { { "code", "1111.png", "jpg", picture } });
+    const auto took = Clock::now() - start;
+    const double peakDuring = peak();
+    std::printf("[ figures  ] server %.1f MiB before, peak %.1f MiB, %.0f ms for a 6-frame 4096 x 4096 WebP of %zu bytes\n", before,
+        peakDuring, std::chrono::duration<double, std::milli>(took).count(), picture.size());
+    EXPECT_EQ(refused.json()["status"], 0) << refused.body;
+    EXPECT_EQ(refused.json()["msg"], "动图各帧合计超过4096×4096像素，请上传静态的二维码图片");
+    EXPECT_EQ(httpPostForm(base + "home/index.do", {}).json()["status"], 1);
+    if (!kMeasured)
+        return;
+    EXPECT_LT(peakDuring - before, 50) << "frames were decoded";
+    EXPECT_LT(took, std::chrono::seconds(2));
+}
+
 } // namespace
 } // namespace dv::devserver::testing

@@ -1,12 +1,15 @@
 // Uploads: stored, listed first, served back, kept across a restart; bad input is refused.
 #include "DevServerTesting.h"
 
+#include "platform/base/NSData.h"
+#include "platform/graphics/UIImage.h"
 #include "platform/testing/LargePictures.h"
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace dv::devserver::testing {
 namespace {
@@ -226,11 +229,58 @@ TEST_F(UploadTest, AnimationsAreJudgedByAllTheirFramesTogether)
     EXPECT_EQ(upload(uploadFields(token, "xl_gif_wide"), { codePart(dv::testing::blackGif(4097, 4096, 2)) })["msg"],
         "图片尺寸过大，请上传不超过4096×4096像素的二维码");
 
+    // A WebP animation alike, its frames counted from its chunks: six canvases of 4096 x 4096 in a
+    // few hundred bytes, and the other shapes that pass the limit together.
+    const auto webpStart = std::chrono::steady_clock::now();
+    Json webp = upload(uploadFields(token, "xl_webp6"), { codePart(dv::testing::blackWebp(4096, 4096, 6)) });
+    EXPECT_LT(std::chrono::steady_clock::now() - webpStart, std::chrono::milliseconds(500)) << "judged from its chunks, not decoded";
+    EXPECT_EQ(webp["status"], 0);
+    EXPECT_EQ(webp["msg"], "动图各帧合计超过4096×4096像素，请上传静态的二维码图片");
+    for (const auto& [side, frames] : { std::pair { 4096, 100 }, { 2048, 24 }, { 1024, 1000 } })
+        EXPECT_EQ(upload(uploadFields(token, "xl_webp"), { codePart(dv::testing::blackWebp(side, side, frames)) })["msg"],
+            "动图各帧合计超过4096×4096像素，请上传静态的二维码图片")
+            << side << " x " << frames;
+    EXPECT_EQ(upload(uploadFields(token, "xl_webp_wide"), { codePart(dv::testing::blackWebp(4097, 4096, 1)) })["msg"],
+        "图片尺寸过大，请上传不超过4096×4096像素的二维码");
+    EXPECT_EQ(upload(uploadFields(token, "xl_webp_edge"), { codePart(dv::testing::blackWebp(2048, 2048, 4)) })["status"], 1)
+        << "four frames of 2048 x 2048 make the limit exactly";
+
     Json small = upload(uploadFields(token, "xl_gif2"), { codePart(dv::testing::blackGif(64, 64, 2)) });
     EXPECT_EQ(small["status"], 1) << small.dump();
     EXPECT_EQ(upload(uploadFields(token, "xl_gif_edge"), { codePart(dv::testing::blackGif(4096, 2048, 2)) })["status"], 1)
         << "two frames of 4096 x 2048 make the limit exactly";
-    EXPECT_EQ(post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23 + 2);
+    EXPECT_EQ(post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23 + 3);
+}
+
+TEST_F(UploadTest, FourComponentJpegsAreAcceptedAndMalformedOnesJudgedAsTheyDecode)
+{
+    // CMYK and YCCK files whose decoder hands back several rows at once.
+    std::string token = login(kClient);
+    auto read = [](const std::string& name) {
+        std::ifstream file(std::string(DV_IMAGE_CORPUS_DIR) + "/fuzz_image_jpeg/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    int accepted = 0;
+    for (const char* name : { "ycck-64x64.jpg", "cmyk-k1x2-64x64.jpg" }) {
+        const std::string picture = read(name);
+        ASSERT_FALSE(picture.empty()) << name;
+        Json reply = upload(uploadFields(token, std::string("xl_") + name), { codePart(picture) });
+        EXPECT_EQ(reply["info"], "上传成功") << name << reply.dump();
+        ++accepted;
+        EXPECT_EQ(httpGet(firstGroupCode()["qrcodeImg"]).body, picture);
+    }
+    for (int i = 1; i <= 5; ++i) {
+        const std::string name = "malformed-sampled-1x3-" + std::to_string(i) + ".jpg";
+        const std::string picture = read(name);
+        ASSERT_FALSE(picture.empty()) << name;
+        const bool decodes = bool(UIImage::imageWithData(NSData::dataWithBytes(picture.data(), picture.size())));
+        Json reply = upload(uploadFields(token, "xl_" + name), { codePart(picture) });
+        EXPECT_EQ(reply["status"], decodes ? 1 : 0) << name << reply.dump();
+        if (!decodes)
+            EXPECT_EQ(reply["msg"], "二维码图片格式不正确") << name;
+        accepted += decodes;
+    }
+    EXPECT_EQ(post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23 + accepted);
 }
 
 TEST_F(UploadTest, EachDeviceHasAQuotaOfCodesAndBytes)

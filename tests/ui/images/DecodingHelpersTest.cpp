@@ -110,6 +110,23 @@ TEST_F(DecodingHelpersTest, PicturesOfMorePixelsThanAScreenShowsAreRefusedUndeco
     auto fits = ri_imageWithData(animation(7));
     ASSERT_TRUE(fits);
     EXPECT_EQ(fits->images()->count(), 7u);
+
+    // So does a WebP animation, whose frames are counted from its chunks: six canvases of 4096 x
+    // 4096 in a few hundred bytes.
+    auto webp = NSData::fromString(dv::testing::blackWebp(4096, 4096, 6));
+    ASSERT_LT(webp->length(), 1000u);
+    auto webpGrowth = dv::test::peakMemoryGrowth([&] { EXPECT_FALSE(ri_imageWithData(webp)); });
+    if (webpGrowth) {
+        EXPECT_LT(*webpGrowth, 8u << 20) << "decoded, at least in part";
+    }
+    EXPECT_FALSE(ri_imageWithData(NSData::fromString(dv::testing::blackWebp(2048, 2048, 24))));
+    EXPECT_FALSE(ri_imageWithData(NSData::fromString(dv::testing::blackWebp(1024, 1024, 1000))));
+    EXPECT_FALSE(ri_imageWithData(NSData::fromString(dv::testing::blackWebp(1500, 1500, 8))));
+    // Within the limit it shows as its first frame.
+    auto webpFits = ri_imageWithData(NSData::fromString(dv::testing::blackWebp(1500, 1500, 7)));
+    ASSERT_TRUE(webpFits);
+    EXPECT_EQ(CGImageGetWidth(webpFits->CGImage()), 1500u);
+    EXPECT_EQ(dv::test::pixelAt(webpFits->CGImage(), 1499, 1499), (Pixel {0, 0, 0, 255}));
 }
 
 TEST_F(DecodingHelpersTest, GIFsOfSeveralFramesBecomeAnimatedImagesWithTheirDelaysAdded)

@@ -387,6 +387,31 @@ TEST_F(DownloadOperationTest, APictureOfMorePixelsThanAScreenShowsFailsUndecoded
     }
 }
 
+TEST_F(DownloadOperationTest, AnAnimatedWebpOfMoreFramesThanTheLimitFailsUndecoded)
+{
+    // Six canvases of 4096 x 4096 in a few hundred bytes: each frame within the limit, together six
+    // times past it.
+    server.route("/frames.webp", ScriptedReply {.body = dv::testing::blackWebp(4096, 4096, 6), .contentType = "image/webp",
+                                     .pieceSize = 64, .pieceDelay = 1ms});
+    for (RIWebImageDownloadOptions options : {RIWebImageDownloadOptions(0), RIWebImageDownloadOptions(RIWebImageDownloadProgressive)}) {
+        SCOPED_TRACE(options ? "progressive" : "whole");
+        auto recorder = Recorder::make();
+        auto growth = peakMemoryGrowth([&] {
+            download(url("/frames.webp"), recorder, options);
+            ASSERT_TRUE(waitFinals(recorder));
+            ASSERT_TRUE(waitAllFinished());
+        });
+        auto call = recorder->last();
+        ASSERT_TRUE(call.error);
+        EXPECT_EQ(dv::str(call.error->localizedDescription()), "Downloaded image has too many pixels to decode");
+        EXPECT_FALSE(call.image);
+        EXPECT_EQ(recorder->partials(), 0);
+        if (growth) {
+            EXPECT_LT(*growth, 16u << 20) << "the picture was decoded, at least in part";
+        }
+    }
+}
+
 TEST_F(DownloadOperationTest, AHeaderPastThePixelLimitEndsTheTransferBeforeTheBody)
 {
     // The picture's header, then a body that trickles in for as long as the connection is open:
@@ -512,8 +537,14 @@ TEST_F(DownloadOperationTest, PartialImagesComeAtMostOncePerIntervalKeepingTheFi
 TEST_F(DownloadOperationTest, AProgressiveDownloadEndsWithTheImageAPlainOneGives)
 {
     // The final image comes from the decoder that made the partial images: the same pixels,
-    // scale and orientation as decoding the whole file.
-    for (const auto& data : {noisyPNG(80, 60), jpeg(120, 90, UIImageOrientationRight)}) {
+    // scale and orientation as decoding the whole file. Among them, four-component JPEGs whose
+    // decoder hands back several rows at once.
+    auto corpusFile = [](const char* name) {
+        return NSData::dataWithContentsOfFile(NSString::fromUTF8(std::string(DV_IMAGE_CORPUS_DIR) + "/fuzz_image_jpeg/" + name));
+    };
+    for (const auto& data : {noisyPNG(80, 60), jpeg(120, 90, UIImageOrientationRight), corpusFile("ycck-64x64.jpg"),
+             corpusFile("cmyk-k1x2-64x64.jpg")}) {
+        ASSERT_TRUE(data);
         server.route("/plain", imageReply(data));
         auto plain = Recorder::make(), progressive = Recorder::make();
         PiecewiseServer pieces(bytes(data), 256, progressive);
