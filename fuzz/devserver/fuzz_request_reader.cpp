@@ -5,7 +5,8 @@
 // budget, and every byte counted goes back to the budget.
 //
 // Input: byte 0 chooses the size of the pieces (1 to 64 bytes, or all at once), byte 1 the budget
-// (none, 512 bytes, 4 KiB, 64 KiB); the rest is what the client sends.
+// (512 bytes, 4 KiB, 64 KiB, or 1 MiB, more than any request here may hold); the rest is what the
+// client sends.
 #include "tools/devserver/internal/MemoryBudget.h"
 #include "tools/devserver/internal/RequestReader.h"
 
@@ -51,39 +52,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2)
         return 0;
     const std::size_t piece = data[0] % 65 == 0 ? size : data[0] % 65;
-    const std::size_t budgets[] = { 0, 512, 4096, 65536 };
+    const std::size_t budgets[] = { 512, 4096, 65536, 1024 * 1024 };
     const std::size_t budgetBytes = budgets[data[1] % 4];
     std::string_view input(reinterpret_cast<const char*>(data) + 2, size - 2);
 
-    std::optional<MemoryBudget> budget;
-    if (budgetBytes)
-        budget.emplace(budgetBytes);
+    MemoryBudget budget(budgetBytes);
     {
-        RequestReader reader(kLimits, budget ? &*budget : nullptr);
+        std::optional<RequestReader> reader(std::in_place, kLimits, budget);
         std::string pending;
         while (!input.empty() || !pending.empty()) {
             // What came after a complete request is read first, as the front does.
             std::string_view bytes = pending.empty() ? input.substr(0, piece) : std::string_view(pending);
-            const std::size_t used = reader.feed(bytes);
+            const std::size_t used = reader->feed(bytes);
             check(used <= bytes.size());
-            const auto state = reader.state();
+            const auto state = reader->state();
             check(used == bytes.size() || state == RequestReader::State::Complete || state == RequestReader::State::Refused);
-            check(!budget || budget->used() <= budgetBytes);
+            check(budget.used() <= budgetBytes);
             std::string rest(bytes.substr(used));
             if (pending.empty())
                 input.remove_prefix(bytes.size());
             pending = std::move(rest);
             if (state == RequestReader::State::Refused) {
-                check(knownRefusal(reader.refusalStatus()));
-                check(reader.bodyBytes() == 0);
+                check(knownRefusal(reader->refusalStatus()));
+                check(reader->bodyBytes() == 0);
                 break;
             }
             if (state == RequestReader::State::Complete) {
-                checkMessage(reader.takeMessage());
-                reader = RequestReader(kLimits, budget ? &*budget : nullptr);
+                checkMessage(reader->takeMessage());
+                reader.emplace(kLimits, budget);
             }
         }
     }
-    check(!budget || budget->used() == 0);
+    check(budget.used() == 0);
     return 0;
 }
