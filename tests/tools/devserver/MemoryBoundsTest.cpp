@@ -4,6 +4,8 @@
 // they go. The program runs as a child process, so that its resident memory is its own.
 #include "DevServerTesting.h"
 
+#include "platform/testing/LargePictures.h"
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>

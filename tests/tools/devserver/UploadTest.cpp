@@ -276,8 +276,9 @@ TEST_F(UploadTest, FourComponentJpegsAreAcceptedAndMalformedOnesJudgedAsTheyDeco
         const bool decodes = bool(UIImage::imageWithData(NSData::dataWithBytes(picture.data(), picture.size())));
         Json reply = upload(uploadFields(token, "xl_" + name), { codePart(picture) });
         EXPECT_EQ(reply["status"], decodes ? 1 : 0) << name << reply.dump();
-        if (!decodes)
+        if (!decodes) {
             EXPECT_EQ(reply["msg"], "二维码图片格式不正确") << name;
+        }
         accepted += decodes;
     }
     EXPECT_EQ(post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23 + accepted);
