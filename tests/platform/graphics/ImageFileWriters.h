@@ -225,10 +225,11 @@ struct JpegOptions {
     int restartRows = 0; // a restart marker after every so many rows of blocks
 };
 
-inline Ref<NSData> writeJpeg(const CGImageRef& image, const JpegOptions& options = {})
+// Writes a JPEG with libjpeg into memory: `setup` sets the compression parameters after the
+// defaults, and `fillRow(y, row)` fills each row, `components` samples a pixel.
+template <class Setup, class FillRow>
+inline Ref<NSData> compressJpeg(std::size_t w, std::size_t h, int components, J_COLOR_SPACE inputSpace, Setup setup, FillRow fillRow)
 {
-    const auto rgba = dv::imagePixelsRGBA8(image);
-    const std::size_t w = image->width(), h = image->height();
     jpeg_compress_struct info {};
     jpeg_error_mgr error {};
     info.err = jpeg_std_error(&error);
@@ -238,25 +239,14 @@ inline Ref<NSData> writeJpeg(const CGImageRef& image, const JpegOptions& options
     jpeg_mem_dest(&info, &out, &size);
     info.image_width = JDIMENSION(w);
     info.image_height = JDIMENSION(h);
-    info.input_components = options.grey ? 1 : 3;
-    info.in_color_space = options.grey ? JCS_GRAYSCALE : JCS_RGB;
+    info.input_components = components;
+    info.in_color_space = inputSpace;
     jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, options.quality, TRUE);
-    if (options.fullChroma && !options.grey)
-        info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
-    if (options.progressive)
-        jpeg_simple_progression(&info);
-    info.restart_in_rows = options.restartRows;
+    setup(info);
     jpeg_start_compress(&info, TRUE);
-    std::vector<std::uint8_t> row(w * 3);
+    std::vector<std::uint8_t> row(w * std::size_t(components));
     while (info.next_scanline < info.image_height) {
-        const std::uint8_t* src = rgba.data() + std::size_t(info.next_scanline) * w * 4;
-        for (std::size_t x = 0; x < w; ++x) {
-            if (options.grey)
-                row[x] = std::uint8_t((src[x * 4] * 77 + src[x * 4 + 1] * 150 + src[x * 4 + 2] * 29) >> 8);
-            else
-                std::memcpy(&row[x * 3], src + x * 4, 3);
-        }
+        fillRow(std::size_t(info.next_scanline), row.data());
         JSAMPROW r = row.data();
         jpeg_write_scanlines(&info, &r, 1);
     }
@@ -267,48 +257,55 @@ inline Ref<NSData> writeJpeg(const CGImageRef& image, const JpegOptions& options
     return data;
 }
 
+inline Ref<NSData> writeJpeg(const CGImageRef& image, const JpegOptions& options = {})
+{
+    const auto rgba = dv::imagePixelsRGBA8(image);
+    const std::size_t w = image->width(), h = image->height();
+    return compressJpeg(
+        w, h, options.grey ? 1 : 3, options.grey ? JCS_GRAYSCALE : JCS_RGB,
+        [&](jpeg_compress_struct& info) {
+            jpeg_set_quality(&info, options.quality, TRUE);
+            if (options.fullChroma && !options.grey)
+                info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
+            if (options.progressive)
+                jpeg_simple_progression(&info);
+            info.restart_in_rows = options.restartRows;
+        },
+        [&](std::size_t y, std::uint8_t* row) {
+            const std::uint8_t* src = rgba.data() + y * w * 4;
+            for (std::size_t x = 0; x < w; ++x) {
+                if (options.grey)
+                    row[x] = std::uint8_t((src[x * 4] * 77 + src[x * 4 + 1] * 150 + src[x * 4 + 2] * 29) >> 8);
+                else
+                    std::memcpy(&row[x * 3], src + x * 4, 3);
+            }
+        });
+}
+
 // A JPEG of four components written with libjpeg: CMYK samples made up from x and y, stored as
 // CMYK or as YCCK (with the Adobe marker libjpeg writes for both), component i sampled
 // `sampling[i]` = {horizontally, vertically} times (1...4 each).
 inline Ref<NSData> writeFourComponentJpeg(std::size_t w, std::size_t h, bool ycck, const std::array<std::pair<int, int>, 4>& sampling)
 {
-    jpeg_compress_struct info {};
-    jpeg_error_mgr error {};
-    info.err = jpeg_std_error(&error);
-    jpeg_create_compress(&info);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &out, &size);
-    info.image_width = JDIMENSION(w);
-    info.image_height = JDIMENSION(h);
-    info.input_components = 4;
-    info.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&info);
-    jpeg_set_colorspace(&info, ycck ? JCS_YCCK : JCS_CMYK);
-    jpeg_set_quality(&info, 90, TRUE);
-    for (int i = 0; i < 4; ++i) {
-        info.comp_info[i].h_samp_factor = sampling[std::size_t(i)].first;
-        info.comp_info[i].v_samp_factor = sampling[std::size_t(i)].second;
-    }
-    jpeg_start_compress(&info, TRUE);
-    std::vector<std::uint8_t> row(w * 4);
-    while (info.next_scanline < info.image_height) {
-        const std::size_t y = info.next_scanline;
-        for (std::size_t x = 0; x < w; ++x) {
-            std::uint8_t* p = &row[x * 4];
-            p[0] = std::uint8_t(x * 255 / std::max<std::size_t>(w - 1, 1));
-            p[1] = std::uint8_t(y * 255 / std::max<std::size_t>(h - 1, 1));
-            p[2] = std::uint8_t((x * 5 + y * 3) % 256);
-            p[3] = std::uint8_t(255 - (x + y) % 128);
-        }
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&info, &r, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    auto data = NSData::dataWithBytes(out, size);
-    std::free(out);
-    return data;
+    return compressJpeg(
+        w, h, 4, JCS_CMYK,
+        [&](jpeg_compress_struct& info) {
+            jpeg_set_colorspace(&info, ycck ? JCS_YCCK : JCS_CMYK);
+            jpeg_set_quality(&info, 90, TRUE);
+            for (int i = 0; i < 4; ++i) {
+                info.comp_info[i].h_samp_factor = sampling[std::size_t(i)].first;
+                info.comp_info[i].v_samp_factor = sampling[std::size_t(i)].second;
+            }
+        },
+        [&](std::size_t y, std::uint8_t* row) {
+            for (std::size_t x = 0; x < w; ++x) {
+                std::uint8_t* p = &row[x * 4];
+                p[0] = std::uint8_t(x * 255 / std::max<std::size_t>(w - 1, 1));
+                p[1] = std::uint8_t(y * 255 / std::max<std::size_t>(h - 1, 1));
+                p[2] = std::uint8_t((x * 5 + y * 3) % 256);
+                p[3] = std::uint8_t(255 - (x + y) % 128);
+            }
+        });
 }
 
 // Byte offset of the first chunk of `type` in a PNG, or 0.
