@@ -121,11 +121,17 @@ TEST_F(MemoryBoundsTest, LargeBodiesHeldOpenByManyClientsTakeNoMoreThanTheBudget
     for (auto& client : clients) {
         if (client->received().empty())
             continue;
+        ++told;
+        // Under a sanitizer on a busy machine the server may not read 320 MiB within the request
+        // deadline, and then every client is told that its time is up instead.
+        if (!kMeasured && client->received().starts_with("HTTP/1.1 408"))
+            continue;
         EXPECT_TRUE(client->received().starts_with("HTTP/1.1 503")) << client->received();
         EXPECT_NE(client->received().find("Retry-After: "), std::string::npos) << client->received();
-        ++told;
     }
-    EXPECT_GE(holding, 1);
+    if (kMeasured) {
+        EXPECT_GE(holding, 1);
+    }
     EXPECT_LE(holding, 8) << "more 8 MiB bodies held than 64 MiB hold";
     EXPECT_EQ(holding + told, kClients);
 
