@@ -294,8 +294,10 @@ public:
     };
     std::vector<WebLoad> webLoads() const;
     // Runs the main loop until the web view has no load running (at most `limit` seconds of
-    // real time); YES when it stopped loading. A finished page has been drawn and read by then.
-    bool waitForWebView(const Ref<UIWebView>& webView, double limit = 10);
+    // real time, twice the usual wait of tests: a first load starts the engine's processes, which
+    // takes long on a busy machine under a sanitizer); YES when it stopped loading. A finished
+    // page has been drawn and read by then.
+    bool waitForWebView(const Ref<UIWebView>& webView, double limit = 40);
     // Evaluates a script in the page, as a person would in the page; the result as text ("" when
     // it threw). The loop turns until the page answers.
     std::string evaluateScript(const Ref<UIWebView>& webView, std::string_view script);
