@@ -22,7 +22,30 @@ namespace {
 using namespace std::chrono_literals;
 using dv::testing::ScriptedReply;
 
-class DownloadOperationTest : public DownloaderTest { };
+class DownloadOperationTest : public DownloaderTest {
+protected:
+    // Downloads `path` and expects it to fail as a picture of too many pixels, with no image, no
+    // partial image and next to no memory: nothing of it was decoded.
+    void expectTooManyPixelsUndecoded(const std::string& path, RIWebImageDownloadOptions options)
+    {
+        auto recorder = Recorder::make();
+        auto growth = peakMemoryGrowth([&] {
+            download(url(path), recorder, options);
+            ASSERT_TRUE(waitFinals(recorder));
+            ASSERT_TRUE(waitAllFinished());
+        });
+        auto call = recorder->last();
+        ASSERT_TRUE(call.error);
+        EXPECT_EQ(dv::str(call.error->domain()), "RIWebImageErrorDomain");
+        EXPECT_EQ(call.error->code(), 0);
+        EXPECT_EQ(dv::str(call.error->localizedDescription()), "Downloaded image has too many pixels to decode");
+        EXPECT_FALSE(call.image);
+        EXPECT_EQ(recorder->partials(), 0);
+        if (growth) {
+            EXPECT_LT(*growth, 16u << 20) << "the picture was decoded, at least in part";
+        }
+    }
+};
 
 // Serves one picture with its length in pieces, each sent once the recorder has heard of the one
 // before, so that every piece arrives by itself; the last `held` bytes wait for release().
@@ -369,22 +392,7 @@ TEST_F(DownloadOperationTest, APictureOfMorePixelsThanAScreenShowsFailsUndecoded
 {
     server.route("/huge.png", ScriptedReply {.body = dv::testing::blackPng(10000, 10000), .contentType = "image/png",
                                   .pieceSize = 1024, .pieceDelay = 1ms});
-    auto recorder = Recorder::make();
-    auto growth = peakMemoryGrowth([&] {
-        download(url("/huge.png"), recorder, RIWebImageDownloadProgressive);
-        ASSERT_TRUE(waitFinals(recorder));
-        ASSERT_TRUE(waitAllFinished());
-    });
-    auto call = recorder->last();
-    ASSERT_TRUE(call.error);
-    EXPECT_EQ(dv::str(call.error->domain()), "RIWebImageErrorDomain");
-    EXPECT_EQ(call.error->code(), 0);
-    EXPECT_EQ(dv::str(call.error->localizedDescription()), "Downloaded image has too many pixels to decode");
-    EXPECT_FALSE(call.image);
-    EXPECT_EQ(recorder->partials(), 0);
-    if (growth) {
-        EXPECT_LT(*growth, 16u << 20) << "the picture was decoded, at least in part";
-    }
+    expectTooManyPixelsUndecoded("/huge.png", RIWebImageDownloadProgressive);
 }
 
 TEST_F(DownloadOperationTest, AnAnimatedWebpOfMoreFramesThanTheLimitFailsUndecoded)
@@ -395,20 +403,7 @@ TEST_F(DownloadOperationTest, AnAnimatedWebpOfMoreFramesThanTheLimitFailsUndecod
                                      .pieceSize = 64, .pieceDelay = 1ms});
     for (RIWebImageDownloadOptions options : {RIWebImageDownloadOptions(0), RIWebImageDownloadOptions(RIWebImageDownloadProgressive)}) {
         SCOPED_TRACE(options ? "progressive" : "whole");
-        auto recorder = Recorder::make();
-        auto growth = peakMemoryGrowth([&] {
-            download(url("/frames.webp"), recorder, options);
-            ASSERT_TRUE(waitFinals(recorder));
-            ASSERT_TRUE(waitAllFinished());
-        });
-        auto call = recorder->last();
-        ASSERT_TRUE(call.error);
-        EXPECT_EQ(dv::str(call.error->localizedDescription()), "Downloaded image has too many pixels to decode");
-        EXPECT_FALSE(call.image);
-        EXPECT_EQ(recorder->partials(), 0);
-        if (growth) {
-            EXPECT_LT(*growth, 16u << 20) << "the picture was decoded, at least in part";
-        }
+        expectTooManyPixelsUndecoded("/frames.webp", options);
     }
 }
 
