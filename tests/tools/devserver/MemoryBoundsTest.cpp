@@ -44,6 +44,14 @@ protected:
             { { "code", "1111.png", "jpg", std::move(picture) } });
     }
 
+    // The head of an upload that declares a body of `length` bytes, sent before any of the body.
+    static std::string uploadHead(std::size_t length)
+    {
+        return "POST /DV/qrcode/saveCode.do HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+               "Content-Type: multipart/form-data; boundary=x\r\nContent-Length: "
+            + std::to_string(length) + "\r\n\r\n";
+    }
+
     double resident() const { return memoryMiB(program.pid(), "VmRSS"); }
     double peak() const { return memoryMiB(program.pid(), "VmHWM"); }
 
@@ -89,9 +97,7 @@ TEST_F(MemoryBoundsTest, LargeBodiesHeldOpenByManyClientsTakeNoMoreThanTheBudget
     std::vector<std::unique_ptr<RawClient>> clients;
     for (int i = 0; i < kClients; ++i) {
         clients.push_back(std::make_unique<RawClient>(port));
-        ASSERT_TRUE(clients.back()->send("POST /DV/qrcode/saveCode.do HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                                         "Content-Type: multipart/form-data; boundary=x\r\nContent-Length: "
-            + std::to_string(kLength) + "\r\n\r\n"));
+        ASSERT_TRUE(clients.back()->send(uploadHead(kLength)));
     }
     // Bodies are read as they come; those whose bytes find no room are told so then, and their
     // room goes to the others.
@@ -203,9 +209,7 @@ TEST_F(MemoryBoundsTest, UploadsThatEachHoldPartOfTheirBodyDoNotStopOneAnother)
     std::vector<std::unique_ptr<RawClient>> clients;
     for (int i = 0; i < kClients; ++i) {
         clients.push_back(std::make_unique<RawClient>(port));
-        ASSERT_TRUE(clients.back()->send("POST /DV/qrcode/saveCode.do HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                                         "Content-Type: multipart/form-data; boundary=x\r\nContent-Length: "
-            + std::to_string(kLength) + "\r\n\r\n"));
+        ASSERT_TRUE(clients.back()->send(uploadHead(kLength)));
     }
     for (auto& client : clients)
         client->send(half);
@@ -235,9 +239,7 @@ TEST_F(MemoryBoundsTest, DeclaredBodiesThatNeverArriveHoldNoRoom)
     for (int i = 0; i < kClients; ++i) {
         const std::size_t length = i % 2 ? 1024 * 1024 : 8 * 1024 * 1024 - 1;
         clients.push_back(std::make_unique<RawClient>(port));
-        ASSERT_TRUE(clients.back()->send("POST /DV/qrcode/saveCode.do HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                                         "Content-Type: multipart/form-data; boundary=x\r\nContent-Length: "
-            + std::to_string(length) + "\r\n\r\n"));
+        ASSERT_TRUE(clients.back()->send(uploadHead(length)));
     }
     // Asked behind the heads on the same loop, so that the heads have been read by the time it is
     // answered.
