@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <map>
+#include <vector>
 #include <mutex>
 #include <sys/stat.h>
 
@@ -227,48 +228,79 @@ int inkBottom(PangoFont* font, PangoGlyph glyph)
     return ink.y + ink.height;
 }
 
+// Takes whole clusters of glyphs out of a run, from its end (or its start), until `excess`
+// (pango units) is made up or the run is empty; answers what is left of the excess. The
+// clusters' text stays in the layout: they are only not drawn, and take no room.
+int dropClusters(PangoGlyphItem* run, int excess, bool fromEnd)
+{
+    PangoGlyphString* glyphs = run->glyphs;
+    const int count = glyphs->num_glyphs, step = fromEnd ? -1 : 1;
+    for (int i = fromEnd ? count - 1 : 0; excess > 0 && i >= 0 && i < count;) {
+        const int cluster = glyphs->log_clusters[i];
+        for (; i >= 0 && i < count && glyphs->log_clusters[i] == cluster; i += step) {
+            excess -= glyphs->glyphs[i].geometry.width;
+            glyphs->glyphs[i].glyph = PANGO_GLYPH_EMPTY;
+            glyphs->glyphs[i].geometry = {};
+        }
+    }
+    return excess;
+}
+
 // Gives every ellipsis of the laid-out lines one look: the pinned face's "…" standing on the
 // baseline as full stops do, right after the last character kept, with the face's own advance
-// and side bearings, whatever text it replaces. Pango shapes an ellipsis from the text it cuts:
-// after Latin text the face's "…" (which this face draws at mid-height), after wide characters
-// a midline ellipsis of another face, after emoji whatever the emoji face's fallback gives.
-// The lines are taken out of the layout, which then measures and aligns them afresh from the
-// glyphs as changed here.
+// and side bearings, whatever text it replaces. Pango shapes an ellipsis from the text it cuts
+// (after Latin text the face's "…", which this face draws at mid-height; after Chinese text and
+// emoji three full stops, narrower) and stretches it over whatever room the line has left. Where
+// the face's "…" is wider than what pango kept room for, the characters next to it that it
+// would cover go too. The lines are taken out of the layout, which then measures and aligns them
+// afresh from the glyphs as changed here.
 void settleEllipses(PangoLayout* layout)
 {
     PangoFont* pinned = nullptr;
     for (GSList* l = pango_layout_get_lines(layout); l; l = l->next) {
         auto* line = static_cast<PangoLayoutLine*>(l->data);
-        for (GSList* r = line ? line->runs : nullptr; r; r = r->next) {
-            auto* run = static_cast<PangoGlyphItem*>(r->data);
-            if (!run || !(run->item->analysis.flags & PANGO_ANALYSIS_FLAG_IS_ELLIPSIS) || run->glyphs->num_glyphs < 1)
-                continue;
-            if (!pinned)
-                pinned = pango_context_load_font(pango_layout_get_context(layout), pango_layout_get_font_description(layout));
-            if (!pinned || !PANGO_IS_FC_FONT(pinned))
-                break;
-            auto* face = PANGO_FC_FONT(pinned);
-            const PangoGlyph ellipsis = pango_fc_font_get_glyph(face, 0x2026);
-            const PangoGlyph stop = pango_fc_font_get_glyph(face, '.');
-            if (!ellipsis || !stop)
-                break;
-            PangoRectangle logical;
-            pango_font_get_glyph_extents(pinned, ellipsis, nullptr, &logical);
-            if (run->item->analysis.font != pinned) {
-                g_object_unref(run->item->analysis.font);
-                run->item->analysis.font = PANGO_FONT(g_object_ref(pinned));
-            }
-            PangoGlyphString* glyphs = run->glyphs;
-            PangoGlyphInfo& first = glyphs->glyphs[0];
-            first.glyph = ellipsis;
-            first.geometry.width = logical.width;
-            first.geometry.x_offset = 0;
-            first.geometry.y_offset = inkBottom(pinned, stop) - inkBottom(pinned, ellipsis);
-            for (int i = 1; i < glyphs->num_glyphs; ++i) {
-                glyphs->glyphs[i].glyph = PANGO_GLYPH_EMPTY;
-                glyphs->glyphs[i].geometry = {};
-            }
+        std::vector<PangoGlyphItem*> runs;
+        for (GSList* r = line ? line->runs : nullptr; r; r = r->next)
+            if (r->data)
+                runs.push_back(static_cast<PangoGlyphItem*>(r->data));
+        const auto found = std::find_if(runs.begin(), runs.end(),
+            [](PangoGlyphItem* run) { return (run->item->analysis.flags & PANGO_ANALYSIS_FLAG_IS_ELLIPSIS) && run->glyphs->num_glyphs > 0; });
+        if (found == runs.end())
+            continue;
+        if (!pinned)
+            pinned = pango_context_load_font(pango_layout_get_context(layout), pango_layout_get_font_description(layout));
+        if (!pinned || !PANGO_IS_FC_FONT(pinned))
+            break;
+        auto* face = PANGO_FC_FONT(pinned);
+        const PangoGlyph ellipsis = pango_fc_font_get_glyph(face, 0x2026);
+        const PangoGlyph stop = pango_fc_font_get_glyph(face, '.');
+        if (!ellipsis || !stop)
+            break;
+        PangoRectangle logical;
+        pango_font_get_glyph_extents(pinned, ellipsis, nullptr, &logical);
+        PangoGlyphItem* run = *found;
+        if (run->item->analysis.font != pinned) {
+            g_object_unref(run->item->analysis.font);
+            run->item->analysis.font = PANGO_FONT(g_object_ref(pinned));
         }
+        PangoGlyphString* glyphs = run->glyphs;
+        PangoGlyphInfo& first = glyphs->glyphs[0];
+        first.glyph = ellipsis;
+        first.geometry.width = logical.width;
+        first.geometry.x_offset = 0;
+        first.geometry.y_offset = inkBottom(pinned, stop) - inkBottom(pinned, ellipsis);
+        for (int i = 1; i < glyphs->num_glyphs; ++i) {
+            glyphs->glyphs[i].glyph = PANGO_GLYPH_EMPTY;
+            glyphs->glyphs[i].geometry = {};
+        }
+        int excess = -pango_layout_get_width(layout);
+        for (PangoGlyphItem* other : runs)
+            for (int i = 0; i < other->glyphs->num_glyphs; ++i)
+                excess += other->glyphs->glyphs[i].geometry.width;
+        for (auto before = found; excess > 0 && before != runs.begin();)
+            excess = dropClusters(*--before, excess, true);
+        for (auto after = found + 1; excess > 0 && after != runs.end(); ++after)
+            excess = dropClusters(*after, excess, false);
     }
     if (pinned)
         g_object_unref(pinned);
