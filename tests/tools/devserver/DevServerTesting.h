@@ -84,6 +84,11 @@ private:
 
 // A small PNG picture (a real one, drawn by the platform's graphics layer).
 std::string samplePng(int seed);
+// A grey progressive JPEG of 4096 x 4096 pixels (the most pixels an upload may have) in some 45
+// KB, of a scan script an encoder may write (libjpeg accepts it) with as many scans as a decoder
+// reads: each of them covers every block of the picture, so that it is about as slow to decode as
+// a legal JPEG of that size gets. Written here, in no time.
+std::string slowProgressiveJpeg();
 // Uploads a code with a picture of `bytes` bytes (a small PNG padded out), as `clientId`, to the
 // server at `base` ("http://127.0.0.1:8092/DV/"); the path of the picture's address
 // ("/DV/pic/..."), or "" (and a test failure) when the upload is refused.
