@@ -2,7 +2,8 @@
 // kept with a write-ahead log. Handlers on the server's worker threads share one store: every
 // write is one transaction on the one writing connection, under the store's lock; every read is
 // one read transaction on a connection of a small pool of read-only ones, so that reads (a large
-// picture among them) go on together and wait for no write, and see only what was committed. A
+// picture among them) go on together and wait for no write, and see only what was committed (each
+// reader caches 256 KiB of pages, so that the pictures it passed on do not stay in memory). A
 // call the database fails gives the reason, never an empty answer in its place.
 //
 // The log is bounded: before each write, a log past kLogCheckpointBytes is copied into the
