@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -274,6 +275,21 @@ int startServerProgram(dv::testing::ChildProcess& program, const std::string& da
     const std::string line = program.readLine(20).value_or("");
     const auto at = line.find("127.0.0.1:");
     return at == std::string::npos ? 0 : std::atoi(line.c_str() + at + 10);
+}
+
+ServerProgram::ServerProgram()
+    : dataFolder(folder.path() + "/data")
+    , port(startServerProgram(process, dataFolder))
+    , base("http://127.0.0.1:" + std::to_string(port) + "/DV/")
+{
+}
+
+ServerProgram::~ServerProgram()
+{
+    if (!port)
+        return;
+    process.sendSignal(SIGTERM);
+    EXPECT_EQ(process.waitForExit(20), 0);
 }
 
 double memoryMiB(pid_t pid, const char* field)

@@ -97,6 +97,20 @@ std::string uploadLargePicture(const std::string& base, const std::string& clien
 // Starts the built server program on a free port with its data in `dataFolder`; the port it
 // announced, or 0 when it did not start.
 int startServerProgram(dv::testing::ChildProcess& program, const std::string& dataFolder, std::vector<std::string> arguments = {});
+// The built server program on a free port, with its data in a folder of its own; stopped with
+// the object (SIGTERM, and a clean exit expected). `port` is 0 when it did not start.
+struct ServerProgram {
+    ServerProgram();
+    ~ServerProgram();
+    ServerProgram(const ServerProgram&) = delete;
+    ServerProgram& operator=(const ServerProgram&) = delete;
+
+    TemporaryFolder folder;
+    std::string dataFolder;
+    dv::testing::ChildProcess process;
+    int port = 0;
+    std::string base; // "http://127.0.0.1:PORT/DV/"
+};
 // A sanitizer's allocator keeps what is freed for a while, and its checks slow every request:
 // attacks still run under it, for the faults it finds, but memory and time are measured only
 // without it.

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <future>
 #include <vector>
@@ -29,13 +28,10 @@ double fileMiB(const std::string& path)
 
 TEST(StoreLogTest, TheLogStaysWithinItsBoundWhileReadersAreAlwaysInsideARead)
 {
-    TemporaryFolder folder;
-    dv::testing::ChildProcess program;
-    const std::string data = folder.path() + "/data";
-    const int port = startServerProgram(program, data);
-    ASSERT_GT(port, 0) << program.standardError();
-    const std::string base = "http://127.0.0.1:" + std::to_string(port) + "/DV/";
-    const std::string log = data + "/devserver.sqlite3-wal";
+    ServerProgram program;
+    ASSERT_GT(program.port, 0) << program.process.standardError();
+    const std::string& base = program.base;
+    const std::string log = program.dataFolder + "/devserver.sqlite3-wal";
 
     // Pictures of 1.9 MB, the size of a large upload, for the readers to ask for.
     std::vector<std::string> pictures;
@@ -51,7 +47,7 @@ TEST(StoreLogTest, TheLogStaysWithinItsBoundWhileReadersAreAlwaysInsideARead)
         readers.push_back(std::async(std::launch::async, [&, i] {
             int read = 0;
             for (std::size_t n = std::size_t(i); !stop; ++n)
-                read += httpGet("http://127.0.0.1:" + std::to_string(port) + pictures[n % pictures.size()]).status == 200;
+                read += httpGet("http://127.0.0.1:" + std::to_string(program.port) + pictures[n % pictures.size()]).status == 200;
             return read;
         }));
     // Four uploaders write 1.9 MB pictures, 76 MB together: more than twice the log's bound.
@@ -110,8 +106,6 @@ TEST(StoreLogTest, TheLogStaysWithinItsBoundWhileReadersAreAlwaysInsideARead)
         kReaders, kUploaders, std::chrono::duration<double>(Clock::now() - start).count(), read, kept, busy, largest);
     EXPECT_EQ(kept, kUploaders * kUploadsEach);
     EXPECT_LE(largest, double(Store::kLogBytes) / (1024 * 1024));
-    program.sendSignal(SIGTERM);
-    EXPECT_EQ(program.waitForExit(20), 0);
 }
 
 } // namespace
