@@ -303,8 +303,10 @@ Result<bool> Store::cutBackLog()
 Result<bool> Store::makeRoomInLog(std::int64_t bytes)
 {
     const std::int64_t needed = logBytesFor(bytes);
-    if (logBytes() > kLogCheckpointBytes || logBytes() + needed > kLogBytes)
-        DV_TRY(cutBackLog());
+    const std::int64_t now = logBytes();
+    if (now <= kLogCheckpointBytes && now + needed <= kLogBytes)
+        return true;
+    DV_TRY(cutBackLog());
     return logBytes() + needed <= kLogBytes;
 }
 

@@ -189,8 +189,6 @@ public:
     static constexpr std::int64_t kLogBytes = 32 * 1024 * 1024;
     static constexpr std::int64_t kLogCheckpointBytes = 8 * 1024 * 1024;
     static constexpr std::chrono::milliseconds kCheckpointWait { 1000 };
-    // The size of the log's file now; 0 when there is none.
-    std::int64_t logBytes() const;
 
 private:
     // Read-only connections open at most, each lent to one call at a time.
@@ -204,6 +202,8 @@ private:
     // An idle reader, or a new one while fewer than kReaders are open; else waits for one.
     Result<std::unique_ptr<SqliteDatabase>> takeReader();
     void giveBackReader(std::unique_ptr<SqliteDatabase> reader);
+    // The size of the log's file now; 0 when there is none.
+    std::int64_t logBytes() const;
     // Before a write of about `bytes` bytes of rows: cuts the log back when it has passed
     // kLogCheckpointBytes; whether the write then fits within kLogBytes.
     Result<bool> makeRoomInLog(std::int64_t bytes) DV_REQUIRES(m_mutex);
