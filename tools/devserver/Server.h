@@ -59,7 +59,11 @@
 //       the body is read when its length is declared), picture 2 MiB and 4096 x 4096 pixels
 //       (judged from its header, all frames of an animation together), title 100, account 64,
 //       description 1000 characters; per device 100 codes and 32 MiB of pictures (a refresh
-//       replaces its picture's bytes); for all devices together 1 GiB of pictures and texts.
+//       replaces its picture's bytes); for all devices together 1 GiB of pictures and texts (the
+//       store's write-ahead log beside it at most 32 MiB, whatever the readers). What the store
+//       would refuse is judged before the picture is decoded; decodes run two at a time, and an
+//       upload that finds no turn within a second is refused with "服务器繁忙，请稍后再试" (as
+//       is one that finds no room in the log), never kept waiting.
 //   district/listSubDistrict.do  parentId ("0" for the provinces)
 //       status n; info [{id n, name, parentid n, level n (1 province, 2 city), namepath "省,市",
 //                        nodepath "440000,440100", charindex, orderby n}]; an unknown parent gives []
