@@ -3,9 +3,19 @@
 // body limit) on one event thread, and only then hands it to a worker; it writes the answer back
 // without blocking and keeps the connection for the next request. A connection costs a worker
 // only while its complete request is being handled, so clients that send slowly or keep idle
-// connections open hold no worker and delay nobody. A client that goes (a reset) once its request
-// is read costs no more: the request is not handled if no worker has begun it, the answer of one
-// that has is dropped, and the connection closes at once.
+// connections open hold no worker and delay nobody.
+//
+// What a client that goes once its request is read still costs from the moment the front sees it
+// go: if no worker has taken the request, nothing at all (the request is taken off the queue, its
+// bytes and its room in the budget given back at once); if a worker has begun it, that worker and
+// what its handler has counted, until the handler returns (its answer is then dropped unwritten).
+// Either way the connection and its descriptor close at once. Going is a reset or the end of the
+// client's input: an HTTP client does not end its side and then wait for its answer, so the end
+// of input that comes with a complete request, or while it is queued or handled, is taken as the
+// client going, whatever it sent behind that request (a client that sends requests one behind
+// another and then ends its side gets no answer to any of them that was not written before the
+// front saw the end). While an answer is being written the end of input does not stop it; the
+// connection closes once it is out.
 //
 // Memory is bounded for all connections together (MemoryBudget). Counted in it, before they are
 // held: each request's head and body as their bytes arrive (a declared length takes nothing until
@@ -26,7 +36,9 @@
 //
 // Time limits, on the steady clock: a request (head and body) must arrive within the request
 // deadline from its first byte, or the client gets 408 and the connection closes; a kept-alive
-// connection that starts no request within the keep-alive time closes; an answer the client does
+// connection that starts no request within the keep-alive time closes. Blank lines before a
+// request line start no request: they neither start the request deadline nor restart the
+// keep-alive time, and past four of them the client is told 400. An answer the client does
 // not take within the write deadline is dropped with its connection. Refusals the front makes
 // itself (400, 408, 413, 415, 431, 501, 503) end their connection: the client is told, its
 // further bytes are read and dropped for a moment so that the answer is not lost to a reset, and
