@@ -20,7 +20,8 @@
 // request waits for a worker or is handled is not answered: its connection closes and the room
 // of a request no worker has begun is given back at once. The requests and answers of all
 // connections together hold at most maxBytesHeld, every copy of them counted (a body as its bytes
-// arrive, then what the handlers take out of it, an answer as it is made and written): a request
+// arrive, then what the handlers take out of it, an answer as it is made and written; answers
+// that send one uploaded picture at the same time share one copy of it, counted once): a request
 // whose bytes find no room is told 503 with Retry-After at once (one whose declared body does not
 // fit when its head comes, before the body is sent), and so is a client in place of an answer
 // that finds no room. Nothing waits for room, and a declared body that never comes holds none.

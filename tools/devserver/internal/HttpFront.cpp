@@ -9,6 +9,7 @@
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -127,7 +128,11 @@ struct Connection {
     bool closeAfterAnswer = false; // bytes after the request found no room and were dropped
     std::string out;
     MemoryShare outShare;
-    std::size_t written = 0;
+    // Written after `out`: bytes the answer shares with others, held until they are written.
+    std::shared_ptr<const SharedBytes> shared;
+    std::size_t sharedFrom = 0;
+    std::size_t sharedLength = 0;
+    std::size_t written = 0; // of `out`, then of the shared bytes
     FrontAnswer::Then then = FrontAnswer::Then::KeepOpen;
     // While the request is queued or handled: its place in the queue (Impl::queue).
     std::uint64_t ticket = 0;
@@ -515,6 +520,9 @@ void HttpFront::Impl::answer(Connection& connection, FrontAnswer answer)
     }
     connection.phase = Connection::Phase::Writing;
     connection.out = std::move(answer.bytes);
+    connection.shared = std::move(answer.shared);
+    connection.sharedFrom = answer.sharedFrom;
+    connection.sharedLength = connection.shared ? answer.sharedLength : 0;
     connection.written = 0;
     connection.then = answer.then;
     if (connection.closeAfterAnswer && connection.then == FrontAnswer::Then::KeepOpen)
@@ -525,8 +533,20 @@ void HttpFront::Impl::answer(Connection& connection, FrontAnswer answer)
 
 void HttpFront::Impl::writeTo(Connection& connection)
 {
-    while (connection.written < connection.out.size()) {
-        ssize_t n = ::send(connection.fd, connection.out.data() + connection.written, connection.out.size() - connection.written, MSG_NOSIGNAL);
+    const std::size_t own = connection.out.size();
+    while (connection.written < own + connection.sharedLength) {
+        // The answer's own bytes, then the shared ones, in one call.
+        iovec pieces[2];
+        msghdr message {};
+        message.msg_iov = pieces;
+        if (connection.written < own)
+            pieces[message.msg_iovlen++] = { connection.out.data() + connection.written, own - connection.written };
+        if (connection.sharedLength) {
+            const std::size_t done = connection.written > own ? connection.written - own : 0;
+            pieces[message.msg_iovlen++] = { const_cast<char*>(connection.shared->bytes.data()) + connection.sharedFrom + done,
+                connection.sharedLength - done };
+        }
+        ssize_t n = ::sendmsg(connection.fd, &message, MSG_NOSIGNAL);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
             watch(connection, EPOLLOUT);
             return;
@@ -544,6 +564,8 @@ void HttpFront::Impl::finishExchange(Connection& connection)
 {
     releaseBytes(connection.out);
     connection.outShare.release();
+    connection.shared.reset();
+    connection.sharedLength = 0;
     connection.written = 0;
     if (connection.then != FrontAnswer::Then::KeepOpen) {
         linger(connection);

@@ -21,8 +21,11 @@
 // held: each request's head and body as their bytes arrive (a declared length takes nothing until
 // its bytes come), the bytes a client sends behind a request not yet answered, whatever the
 // handler counts into the request's shares while it works (FrontRequest), and each answer until
-// the client has taken all but a fixed send buffer of it. Bytes are read from a connection only
-// as they are counted: past the fixed buffer of one read, nothing is read ahead of the budget.
+// the client has taken all but a fixed send buffer of it. An answer may end with bytes that other
+// answers send too (FrontAnswer::shared, a stored picture): they are one copy, counted once by
+// their own share for as long as any answer holds them, and each answer counts only its own bytes
+// (its head). Bytes are read from a connection only as they are counted: past the fixed buffer of
+// one read, nothing is read ahead of the budget.
 // Not counted: what each connection costs whatever it sends (its record, the system's socket
 // buffers, the front's own refusals of a few hundred bytes), bounded by the number of connections.
 //
@@ -84,6 +87,7 @@ struct FrontRequest {
     explicit FrontRequest(MemoryBudget& budget)
         : share(budget)
         , answerShare(budget)
+        , budget(budget)
     {
     }
 
@@ -99,10 +103,12 @@ struct FrontRequest {
     // Room the handler takes for its answer before it makes it (a large picture), so that an
     // answer the budget has no room for is refused before it is read; goes on with the answer.
     MemoryShare answerShare;
+    // The front's budget, for what the handler shares between answers (FrontAnswer::shared).
+    MemoryBudget& budget;
 };
 
 struct FrontAnswer {
-    std::string bytes; // the whole response as it goes out
+    std::string bytes; // the response as it goes out (its head, when it ends with shared bytes)
     enum class Then {
         KeepOpen, // ready for the next request
         Close,    // after the bytes are written
@@ -111,6 +117,11 @@ struct FrontAnswer {
     // Room taken for the answer so far (FrontRequest::answerShare); the front counts the rest of
     // `bytes`, and gives back what the share holds beyond them.
     std::optional<MemoryShare> share {};
+    // Written after `bytes`: `sharedLength` bytes of `shared` from `sharedFrom`. They are counted by
+    // their own share, once for all the answers that hold them, and let go when this one is written.
+    std::shared_ptr<const SharedBytes> shared {};
+    std::size_t sharedFrom = 0;
+    std::size_t sharedLength = 0;
 };
 
 class HttpFront {
