@@ -395,6 +395,12 @@ void RawClient::reset()
     m_closed = true;
 }
 
+void RawClient::endSending()
+{
+    if (m_fd >= 0)
+        ::shutdown(m_fd, SHUT_WR);
+}
+
 bool RawClient::waitFor(std::string_view text, double limit)
 {
     auto deadline = after(limit);

@@ -50,6 +50,8 @@ public:
     RawClient& operator=(const RawClient&) = delete;
 
     bool connected() const { return m_fd >= 0; }
+    // The socket, for waiting on many clients at once; -1 once reset.
+    int descriptor() const { return m_fd; }
     // All of `bytes`, waiting at most `limit` seconds for room; false when the connection no
     // longer takes them (the server closed it) or the time ran out.
     bool send(std::string_view bytes, double limit = 10);
@@ -62,6 +64,9 @@ public:
     // Ends the connection with a reset, as a client that gives up does: nothing it sent is
     // answered any more.
     void reset();
+    // Ends the client's side of the connection (a FIN), as a client does that closes its socket
+    // before anything comes back; what arrives later can still be read.
+    void endSending();
     const std::string& received() const { return m_received; }
     bool closed() const { return m_closed; }
 

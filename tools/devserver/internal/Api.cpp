@@ -641,23 +641,45 @@ Result<Reply> Api::picture(const ApiRequest& request)
         DV_TRY_ASSIGN(const auto code, m_store.code(*id));
         if (!code)
             return missing();
-        if (!code->imageType.empty()) {
-            DV_TRY_ASSIGN(const auto size, m_store.codeImageSize(*id));
-            if (size == 0)
-                return missing();
-            // Read from the store, then copied into the reply: two copies for a moment.
-            if (request.roomForReply && !request.roomForReply(2 * std::size_t(size)))
-                return Reply::busy();
-            DV_TRY_ASSIGN(const auto bytes, m_store.codeImage(*id));
-            if (bytes.empty())
-                return missing();
-            return Reply::picture(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()), contentTypeOf(code->imageType));
-        }
+        if (!code->imageType.empty())
+            return storedPicture(request, *code);
         if (auto picture = m_pictures.qrCode(code->account))
             return asReply(*picture);
         return missing();
     }
     return missing();
+}
+
+// An uploaded picture: one copy of its bytes for all the replies that send it at the same time,
+// counted once.
+Result<Reply> Api::storedPicture(const ApiRequest& request, const CodeRecord& code)
+{
+    DV_TRY_ASSIGN(const auto taken, m_sharedPictures.take({ code.id, code.revision }, [&]() -> Result<SharedPictures::Taken> {
+        DV_TRY_ASSIGN(const auto size, m_store.codeImageSize(code.id));
+        if (size == 0)
+            return SharedPictures::Taken { SharedPictures::Outcome::Missing };
+        auto copy = std::make_shared<SharedBytes>();
+        // The store's copy and ours, for a moment.
+        if (request.budget && !copy->share.emplace(*request.budget).grow(2 * std::size_t(size)))
+            return SharedPictures::Taken { SharedPictures::Outcome::NoRoom };
+        DV_TRY_ASSIGN(auto bytes, m_store.codeImageAt(code.id, code.revision));
+        if (!bytes)
+            return SharedPictures::Taken { SharedPictures::Outcome::Missing }; // refreshed meanwhile
+        copy->bytes = std::move(*bytes);
+        // From here on one copy, the store's gone.
+        if (copy->share && copy->share->bytes() > copy->bytes.capacity())
+            copy->share->shrink(copy->share->bytes() - copy->bytes.capacity());
+        return SharedPictures::Taken { SharedPictures::Outcome::Found, std::move(copy) };
+    }));
+    switch (taken.outcome) {
+    case SharedPictures::Outcome::Found:
+        return Reply::sharedPicture(taken.bytes, contentTypeOf(code.imageType));
+    case SharedPictures::Outcome::NoRoom:
+        return Reply::busy();
+    case SharedPictures::Outcome::Missing:
+        break;
+    }
+    return Reply::page(notFoundPage("/DV/" + request.path), 404);
 }
 
 } // namespace dv::internal::devserver

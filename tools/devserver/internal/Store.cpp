@@ -578,6 +578,17 @@ Result<std::int64_t> Store::codeImageSize(std::int64_t id)
     });
 }
 
+Result<std::optional<std::string>> Store::codeImageAt(std::int64_t id, std::int64_t revision)
+{
+    return reading([&](SqliteDatabase& db) {
+        auto query = db.prepare("SELECT image FROM codes WHERE id = ?1 AND revision = ?2 AND image IS NOT NULL");
+        query.bind(1, id);
+        query.bind(2, revision);
+        // A blob's bytes read as text come unchanged, straight into the string.
+        return firstRow(query, [](const SqliteStatement& row) { return row.text("image"); });
+    });
+}
+
 Result<std::vector<DistrictRecord>> Store::districts(std::int64_t parentId)
 {
     return reading([&](SqliteDatabase& db) {

@@ -174,6 +174,9 @@ public:
     Result<std::vector<std::uint8_t>> codeImage(std::int64_t id);
     // Its size in bytes, read without the picture.
     Result<std::int64_t> codeImageSize(std::int64_t id);
+    // The uploaded picture of a code as it is at `revision`, its bytes as they are stored; none
+    // when the code has no picture or another revision now.
+    Result<std::optional<std::string>> codeImageAt(std::int64_t id, std::int64_t revision);
 
     Result<std::vector<DistrictRecord>> districts(std::int64_t parentId);
     Result<std::optional<DistrictRecord>> district(std::int64_t id);
