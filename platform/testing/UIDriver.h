@@ -225,8 +225,8 @@ public:
         NSInteger tag = 0;
     };
     std::vector<Alert> visibleAlerts() const;
-    // A tap on the button of the top alert or sheet with that title (or index), after dragging its
-    // text until the button shows when it scrolls with it; NO when none.
+    // A tap on the button of the top alert or sheet with that title (or index), after dragging the
+    // part that holds it until the button shows whole when that part scrolls; NO when none.
     bool tapAlertButton(std::string_view title);
     bool tapAlertButtonAtIndex(NSInteger index);
 

@@ -123,7 +123,8 @@ void UIAlertView::layoutInWindow(CGRect windowBounds)
     CGFloat height = y;
     if (height > limit) {
         const CGFloat buttonsHeight = y - textBottom;
-        const CGFloat buttonsShown = buttonsHeight <= limit / 2 ? buttonsHeight : textBottom <= limit / 2 ? limit - textBottom : limit / 2;
+        const CGFloat buttonsShown
+            = buttonsHeight <= limit / 2 ? buttonsHeight : std::max(limit / 2, limit - textBottom);
         const CGFloat textShown = limit - buttonsShown;
         if (buttonsShown < buttonsHeight)
             scrollBand(me, CGRectMake(0, textBottom, kWidth, buttonsHeight), buttonsShown);
@@ -137,8 +138,8 @@ void UIAlertView::layoutInWindow(CGRect windowBounds)
     }
     const CGFloat centred = windowBounds.origin.y + (windowBounds.size.height - height) / 2;
     const CGFloat highest = CGRectGetMinY(open) + kScreenMargin, lowest = CGRectGetMaxY(open) - kScreenMargin - height;
-    setFrame(CGRectMake(windowBounds.origin.x + (windowBounds.size.width - kWidth) / 2, std::max(std::min(centred, lowest), highest),
-        kWidth, height));
+    setFrame(CGRectMake(windowBounds.origin.x + (windowBounds.size.width - kWidth) / 2,
+        std::max(std::min(centred, lowest), highest), kWidth, height));
 }
 
 void UIAlertView::notifyWillPresent()

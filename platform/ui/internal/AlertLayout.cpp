@@ -42,7 +42,8 @@ void addHairline(const Ref<UIView>& parent, CGRect frame)
 CGRect alertOpenArea(CGRect windowBounds)
 {
     // The window stands at the screen's origin, as the status bar and the keyboard are placed.
-    CGFloat top = std::max(CGRectGetMinY(windowBounds), CGRectGetMaxY(UIApplication::sharedApplication()->statusBarFrame()));
+    const CGFloat top
+        = std::max(CGRectGetMinY(windowBounds), CGRectGetMaxY(UIApplication::sharedApplication()->statusBarFrame()));
     CGFloat bottom = CGRectGetMaxY(windowBounds);
     if (dv::isKeyboardVisible())
         bottom = std::min(bottom, CGRectGetMinY(dv::keyboardFrame()));

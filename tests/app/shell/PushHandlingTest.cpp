@@ -279,7 +279,10 @@ TEST_F(PushHandlingTest, TheNavigationBarShowsAgainOnTheNewsPage)
 // finger to its last line; 去查看 opens the news page with the whole message, 忽略 opens nothing.
 class LongPushAlertTest : public PushHandlingTest, public ::testing::WithParamInterface<CGSize> {
 protected:
-    void beforeLaunch() override { UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, GetParam().width, GetParam().height)); }
+    void beforeLaunch() override
+    {
+        UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, GetParam().width, GetParam().height));
+    }
     void TearDown() override
     {
         PushHandlingTest::TearDown();
@@ -303,7 +306,8 @@ protected:
         if (!alert)
             return nil;
         const CGFloat W = GetParam().width, H = GetParam().height;
-        EXPECT_TRUE(CGRectContainsRect(CGRectMake(0, 40, W, H - 60), m_ui.frameInWindow(alert))) << NSStringFromCGRectUTF8(alert->frame());
+        EXPECT_TRUE(CGRectContainsRect(CGRectMake(0, 40, W, H - 60), m_ui.frameInWindow(alert)))
+            << NSStringFromCGRectUTF8(alert->frame());
         auto title = m_ui.viewWithText(kAlertTitle);
         auto message = m_ui.viewWithText(text);
         EXPECT_TRUE(title && m_ui.tapPoint(title));

@@ -315,7 +315,10 @@ Ref<NSString> longMessage()
     return NSString::fromUTF8(text);
 }
 
-bool isBlue(const dv::testing::Pixel& p) { return p[2] > 200 && p[0] < 150 && p[1] < 200; }
+bool isBlue(const dv::testing::Pixel& p)
+{
+    return p[2] > 200 && p[0] < 150 && p[1] < 200;
+}
 
 // Alerts and sheets on a window of the size under test: however tall their text or however many
 // their buttons, they keep inside the screen less its margins and every button can be reached.
@@ -338,7 +341,10 @@ protected:
 
     // Below the status bar (20 points) and a margin of 20, above a margin of 20 at the bottom.
     CGRect allowed() const { return CGRectMake(0, 40, GetParam().width, GetParam().height - 60); }
-    Ref<UILabel> label(std::string_view text) const { return dv::as<UILabel>(m_ui.find(dv::testing::ViewQuery().withText(std::string(text)))); }
+    Ref<UILabel> label(std::string_view text) const
+    {
+        return dv::as<UILabel>(m_ui.find(dv::testing::ViewQuery().withText(std::string(text))));
+    }
     CGRect shown(const Ref<UIView>& view) const
     {
         auto point = m_ui.tapPoint(view);
@@ -350,8 +356,8 @@ protected:
 TEST_P(AlertOnScreenTest, ALongMessageScrollsBetweenTheTitleAndTheButtonsThatStayInView)
 {
     const auto message = longMessage();
-    for (NSInteger answer : {0, 1}) { // 去查看, then 忽略
-        auto push = alert("收到一条推送消息"_ns, message, "去查看"_ns, {"忽略"_ns}, 101);
+    for (NSInteger answer : { 0, 1 }) { // 去查看, then 忽略
+        auto push = alert("收到一条推送消息"_ns, message, "去查看"_ns, { "忽略"_ns }, 101);
         push->show();
         m_ui.advance(0.3);
         const CGRect frame = push->frame();
@@ -364,7 +370,8 @@ TEST_P(AlertOnScreenTest, ALongMessageScrollsBetweenTheTitleAndTheButtonsThatSta
         ASSERT_TRUE(title && text);
         EXPECT_TRUE(m_ui.tapPoint(title));
         EXPECT_TRUE(m_ui.tapPoint(text));
-        const CGRect go = m_ui.frameInWindow(push->buttonViewAtIndex(0)), ignore = m_ui.frameInWindow(push->buttonViewAtIndex(1));
+        const CGRect go = m_ui.frameInWindow(push->buttonViewAtIndex(0)),
+                     ignore = m_ui.frameInWindow(push->buttonViewAtIndex(1));
         EXPECT_TRUE(m_ui.tapPoint(push->buttonViewAtIndex(0)));
         EXPECT_TRUE(m_ui.tapPoint(push->buttonViewAtIndex(1)));
         EXPECT_EQ(CGRectGetMaxY(go), CGRectGetMaxY(frame));
@@ -378,7 +385,9 @@ TEST_P(AlertOnScreenTest, ALongMessageScrollsBetweenTheTitleAndTheButtonsThatSta
         EXPECT_GE(band.origin.y, CGRectGetMaxY(m_ui.frameInWindow(title)));
         EXPECT_EQ(CGRectGetMaxY(band), go.origin.y);
         EXPECT_GT(CGRectGetMaxY(m_ui.frameInWindow(text)), CGRectGetMaxY(band));
-        auto ink = [&](const dv::testing::Pixels& pixels, CGRect area) { return pixels.count(area, [](auto& p) { return dv::testing::isInk(p); }); };
+        auto ink = [&](const dv::testing::Pixels& pixels, CGRect area) {
+            return pixels.count(area, [](auto& p) { return dv::testing::isInk(p); });
+        };
         auto blue = [&](const dv::testing::Pixels& pixels, CGRect area) { return pixels.count(area, isBlue); };
         const dv::testing::Pixels before(m_ui.screenshot(1));
         EXPECT_GT(ink(before, m_ui.frameInWindow(title)), 50u) << "the title";
@@ -399,7 +408,9 @@ TEST_P(AlertOnScreenTest, ALongMessageScrollsBetweenTheTitleAndTheButtonsThatSta
         EXPECT_NEAR(CGRectGetMaxY(textNow), CGRectGetMaxY(band) - 20, 1);
         const dv::testing::Pixels after(m_ui.screenshot(1));
         const CGFloat line = UIFont::systemFontOfSize(14)->lineHeight();
-        EXPECT_GT(ink(after, CGRectMake(textNow.origin.x, CGRectGetMaxY(textNow) - line, textNow.size.width, line)), 20u) << "以上。";
+        EXPECT_GT(
+            ink(after, CGRectMake(textNow.origin.x, CGRectGetMaxY(textNow) - line, textNow.size.width, line)), 20u)
+            << "以上。";
         EXPECT_EQ(ink(after, bandFoot), 0u) << "the padding under the last line";
         EXPECT_GT(ink(after, m_ui.frameInWindow(title)), 50u);
         EXPECT_EQ(m_ui.frameInWindow(push->buttonViewAtIndex(1)), ignore);
@@ -415,7 +426,7 @@ TEST_P(AlertOnScreenTest, ALongMessageScrollsBetweenTheTitleAndTheButtonsThatSta
 
 TEST_P(AlertOnScreenTest, AShortAlertIsCentredAndDoesNotScroll)
 {
-    auto a = alert("收到一条推送消息"_ns, "本周新增群二维码三百个，欢迎查看。"_ns, "去查看"_ns, {"忽略"_ns});
+    auto a = alert("收到一条推送消息"_ns, "本周新增群二维码三百个，欢迎查看。"_ns, "去查看"_ns, { "忽略"_ns });
     a->show();
     m_ui.advance(0.3);
     EXPECT_EQ(m_ui.find<UIScrollView>(), nil);
@@ -492,7 +503,7 @@ TEST_P(AlertOnScreenTest, AnAlertShownOverTheKeyboardStandsAboveIt)
     ASSERT_TRUE(m_ui.isKeyboardVisible());
     const CGFloat keyboardTop = CGRectGetMinY(m_ui.keyboardFrame());
 
-    auto a = alert("收到一条推送消息"_ns, longMessage(), "去查看"_ns, {"忽略"_ns});
+    auto a = alert("收到一条推送消息"_ns, longMessage(), "去查看"_ns, { "忽略"_ns });
     a->show();
     m_ui.advance(0.3);
     EXPECT_GE(a->frame().origin.y, 40);
