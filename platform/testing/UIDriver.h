@@ -177,6 +177,9 @@ public:
     bool swipePage(const Ref<UIScrollView>& scrollView, SwipeDirection direction);
     // Runs the clock a frame at a time until the view no longer moves by itself (at most 10 s).
     bool settle(const Ref<UIScrollView>& scrollView);
+    // Drags the nearest scroll view holding `view` until the view stands in its middle (or as near
+    // as the content's edges let it), unless it shows whole already; YES when a tap can then reach it.
+    bool dragIntoView(const Ref<UIView>& view);
     // Whether a visible scroll view of the window (or of the keyboard's) is moving: following a
     // finger, decelerating, bouncing back past an edge, gliding to a page or scrolling animated.
     // The screen is not at rest while one is.
@@ -222,7 +225,8 @@ public:
         NSInteger tag = 0;
     };
     std::vector<Alert> visibleAlerts() const;
-    // A tap on the button of the top alert or sheet with that title (or index); NO when none.
+    // A tap on the button of the top alert or sheet with that title (or index), after dragging the
+    // part that holds it until the button shows whole when that part scrolls; NO when none.
     bool tapAlertButton(std::string_view title);
     bool tapAlertButtonAtIndex(NSInteger index);
 
