@@ -176,8 +176,9 @@ void UITextField::handleShowMenu()
     // At the part of the selection (or the caret) inside the text rectangle: a selection scrolled
     // partly out of the field is pointed at where it shows.
     const auto at = handleSelectionGeometry();
-    const CGFloat from = std::clamp(std::min(at.from, at.to - 2), at.text.origin.x, CGRectGetMaxX(at.text));
-    const CGFloat to = std::clamp(std::max(at.to, at.from + 2), at.text.origin.x, CGRectGetMaxX(at.text));
+    const CGFloat middle = (at.from + at.to) / 2, half = std::max<CGFloat>((at.to - at.from) / 2, 1); // a caret is 2 points wide
+    const CGFloat from = std::clamp(middle - half, at.text.origin.x, CGRectGetMaxX(at.text));
+    const CGFloat to = std::clamp(middle + half, at.text.origin.x, CGRectGetMaxX(at.text));
     auto menu = UIMenuController::sharedMenuController();
     menu->setTargetRect(CGRectMake(from, at.line.origin.y, to - from, at.line.size.height), self<UIView>());
     menu->setMenuVisible(true, true);

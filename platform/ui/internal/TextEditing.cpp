@@ -269,13 +269,13 @@ EditOutcome performEditCommand(EditCommand command, const Ref<NSString>& text, N
 
 namespace {
 
-constexpr CGFloat kHandleBarWidth = 2, kHandleDotRadius = 3.5;
+constexpr CGFloat kBandAlpha = 0.2, kHandleBarWidth = 2, kHandleDotRadius = 3.5;
 
 } // namespace
 
 void drawSelectionBand(const Ref<UIColor>& tint, const std::vector<CGRect>& band)
 {
-    tint->colorWithAlphaComponent(0.2)->setFill();
+    tint->colorWithAlphaComponent(kBandAlpha)->setFill();
     for (const CGRect& rect : band)
         UIBezierPath::bezierPathWithRect(rect)->fill();
 }

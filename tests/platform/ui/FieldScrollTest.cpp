@@ -27,14 +27,15 @@ CGFloat inkShift(const dv::testing::Pixels& before, const dv::testing::Pixels& a
         return columns;
     };
     const auto was = profile(before), is = profile(after);
-    const auto first = std::size_t(std::lround((window.origin.x - area.origin.x) / kStep));
-    const auto count = std::size_t(std::lround(window.size.width / kStep));
+    // The columns of the window, and every place they can have moved to within the area.
+    const long first = std::lround((window.origin.x - area.origin.x) / kStep);
+    const long count = std::lround(window.size.width / kStep);
     long best = 0;
     double bestScore = 1e300;
-    for (long shift = -long(first); first + std::size_t(shift) + count <= is.size(); ++shift) {
+    for (long shift = -first; first + shift + count <= long(is.size()); ++shift) {
         double score = 0;
-        for (std::size_t i = 0; i < count; ++i)
-            score += std::abs(was[first + i] - is[std::size_t(long(first + i) + shift)]);
+        for (long i = 0; i < count; ++i)
+            score += std::abs(was[std::size_t(first + i)] - is[std::size_t(first + i + shift)]);
         if (score < bestScore) {
             bestScore = score;
             best = shift;

@@ -1,6 +1,6 @@
 // What the tests of editing text share: the colours a caret, a handle and a selection's band are
-// drawn in, a check of the selected range, and a fixture whose window has the size of one of the
-// phone's screens (375x667 or 320x568), white, as a screen's view would be.
+// drawn in, a check of the selected range, and a fixture at one of the phone's screen sizes that
+// adds fields and text views filled by typing.
 #pragma once
 
 #include "UITestSupport.h"
@@ -29,25 +29,8 @@ inline ::testing::AssertionResult sameRange(std::optional<NSRange> actual, NSRan
                                          << ", expected " << expected.location << "," << expected.length;
 }
 
-class ScreenSizeEditingTest : public UITest, public ::testing::WithParamInterface<CGSize> {
+class ScreenSizeEditingTest : public ScreenSizeTest {
 protected:
-    void SetUp() override
-    {
-        UITest::SetUp();
-        UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, GetParam().width, GetParam().height));
-        m_window = alloc<UIWindow>()->init();
-        m_window->setBackgroundColor(UIColor::whiteColor());
-        m_window->makeKeyAndVisible();
-        m_ui.runUntilIdle();
-    }
-    void TearDown() override
-    {
-        UITest::TearDown();
-        UIScreen::mainScreen()->reset();
-    }
-
-    CGFloat width() const { return GetParam().width; }
-
     // A field with a rounded border and 17-point text, holding `text` typed into it, not edited.
     Ref<UITextField> addField(CGRect frame, const std::string& text)
     {
@@ -96,10 +79,5 @@ protected:
         return dv::caretLines(view->text(), view->font(), wrap, view->textAlignment());
     }
 };
-
-inline std::string screenSizeName(const ::testing::TestParamInfo<CGSize>& info)
-{
-    return std::to_string(int(info.param.width)) + "x" + std::to_string(int(info.param.height));
-}
 
 } // namespace dv::test

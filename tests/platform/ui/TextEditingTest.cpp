@@ -3,12 +3,9 @@
 // over a selection, the caret keys, whole user-perceived characters, the edit menu's commands and
 // the selection's band, the sideways and vertical scroll that keeps the caret in sight, and the
 // selection in the dump.
-#include "UITestSupport.h"
+#include "TextEditingSupport.h"
 
-#include "platform/base/NSString.h"
-#include "platform/graphics/NSStringDrawing.h"
 #include "platform/system/UIPasteboard.h"
-#include "platform/testing/Pixels.h"
 
 using namespace dv::test;
 
@@ -39,10 +36,6 @@ private:
         return std::find(refused.begin(), refused.end(), str(text)) == refused.end();
     }
 };
-
-bool isCaret(const dv::testing::Pixel& p) { return p[3] > 0 && p[2] > 200 && p[0] < 100; }
-// The selection's band: the tint colour faint over white.
-bool isBand(const dv::testing::Pixel& p) { return p[2] > 240 && p[0] > 170 && p[0] < 235 && p[1] > p[0]; }
 
 class TextEditingTest : public UITest {
 protected:
@@ -95,16 +88,6 @@ protected:
 
     std::shared_ptr<ChangeRecorder> m_recorder;
 };
-
-NSRange caretAt(NSUInteger location) { return NSMakeRange(location, 0); }
-
-::testing::AssertionResult sameRange(std::optional<NSRange> actual, NSRange expected)
-{
-    if (actual && actual->location == expected.location && actual->length == expected.length)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "selected " << (actual ? std::to_string(actual->location) + "," + std::to_string(actual->length) : "nothing")
-                                         << ", expected " << expected.location << "," << expected.length;
-}
 
 TEST_F(TextEditingTest, ATapPutsTheCaretAtTheNearestBoundaryInLatinChineseAndMixedText)
 {
