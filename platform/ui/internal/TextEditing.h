@@ -1,8 +1,8 @@
 // What text fields and text views share to edit their text: the boundaries of user-perceived
 // characters and of words (ICU's break rules), what an edit replaces and where the caret then
 // stands, which commands of the edit menu apply, the selection's band and handles, and where a
-// caret stands in the lines as the text engine lays them out. Offsets and ranges count UTF-16 units, as NSString does. Main thread
-// only (the break iterators are kept per thread).
+// caret stands in the lines as the text engine lays them out. Offsets and ranges count UTF-16
+// units, as NSString does. Main thread only (the break iterators are kept per thread).
 #pragma once
 
 #include "platform/base/ClassBuilder.h"
@@ -130,7 +130,7 @@ public:
     // The line and x of the character boundary at or before `index`; at a wrap, on the line that
     // `affinity` names.
     Place place(NSUInteger index, Affinity affinity = Affinity::Downstream) const;
-    // The x of the boundary at or before `index` on the first line (a field's one line).
+    // The x of the boundary at or before `index` (on a field's one line).
     CGFloat offsetOf(NSUInteger index) const { return place(index).x; }
     // The line at `y` (the first above the top, the last below the bottom).
     std::size_t lineAt(CGFloat y) const;
