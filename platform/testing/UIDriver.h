@@ -250,8 +250,8 @@ public:
     // ---- Text and keyboard (UIDriverText.cpp) ----
     // The window's first responder (nil when none).
     Ref<UIResponder> firstResponder() const;
-    // A tap on a text field or text view, and the caret put at the end of its text (as the End
-    // key does); YES when it then has the focus. A tap alone puts the caret where it lands.
+    // A tap on a text field or text view, and the caret put at the end of its text (as Ctrl+End
+    // does); YES when it then has the focus. A tap alone puts the caret where it lands.
     bool focus(const Ref<UIView>& field);
     // Types into the focused field or text view at its caret (over its selection), one
     // user-perceived character at a time (an emoji with its skin tone is one key), each through the
