@@ -91,4 +91,32 @@ CGSize measureText(const Ref<NSString>& string, const Ref<UIFont>& font, CGFloat
         long(std::max<NSInteger>(0, numberOfLines)));
 }
 
+std::vector<CaretLine> caretLines(const Ref<NSString>& string, const Ref<UIFont>& font, CGFloat width, NSTextAlignment alignment)
+{
+    const std::string text = string ? string->utf8() : std::string();
+    const auto used = font ? font : UIFont::systemFontOfSize(12);
+    // UTF-16 units before each UTF-8 byte that starts a character (and the text's end).
+    std::vector<NSUInteger> units(text.size() + 1, 0);
+    NSUInteger count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        units[i] = count;
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if ((byte & 0xC0) != 0x80)
+            count += byte >= 0xF0 ? 2 : 1;
+    }
+    units[text.size()] = count;
+    std::vector<CaretLine> lines;
+    for (const auto& line : internal::graphics::caretLines(text, { used->pointSize(), used->isBold() }, width, int(alignment))) {
+        CaretLine out;
+        out.range = NSMakeRange(units[line.start], units[line.end] - units[line.start]);
+        out.top = line.top;
+        out.height = line.height;
+        out.stops.reserve(line.stops.size());
+        for (const auto& [at, x] : line.stops)
+            out.stops.emplace_back(units[at], x);
+        lines.push_back(std::move(out));
+    }
+    return lines;
+}
+
 } // namespace dv

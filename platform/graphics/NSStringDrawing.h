@@ -12,6 +12,9 @@
 #include "platform/base/NSAttributedString.h"
 #include "platform/base/NSObject.h"
 
+#include <utility>
+#include <vector>
+
 // The attributes read here (names in NSAttributedString.h): NSFontAttributeName, a UIFont (the
 // system font of 12 when absent); NSForegroundColorAttributeName, a UIColor (black when absent);
 // NSParagraphStyleAttributeName is accepted and not interpreted.
@@ -77,5 +80,18 @@ void drawText(const Ref<NSString>& string, CGRect rect, const Ref<UIFont>& font,
     NSTextAlignment alignment, bool wrap);
 // The size of the text wrapped at `width` (0: no wrapping), at most `numberOfLines` lines (0: all).
 CGSize measureText(const Ref<NSString>& string, const Ref<UIFont>& font, CGFloat width, NSInteger numberOfLines);
+
+// Where a caret can stand in the text as drawText draws it wrapped in a rectangle `width` wide with
+// `alignment` (width 0: each paragraph on one line from the rectangle's left), one entry per line:
+// its characters (UTF-16, without the line feed that ends it, so that a line that wraps without
+// one ends where the next begins), its top and height from the rectangle's top, and the x from the
+// rectangle's left of the start of every character on it and of its end, as drawn.
+struct CaretLine {
+    NSRange range {};
+    CGFloat top = 0;
+    CGFloat height = 0;
+    std::vector<std::pair<NSUInteger, CGFloat>> stops;
+};
+std::vector<CaretLine> caretLines(const Ref<NSString>& string, const Ref<UIFont>& font, CGFloat width, NSTextAlignment alignment);
 
 } // namespace dv

@@ -177,6 +177,9 @@ public:
     bool swipePage(const Ref<UIScrollView>& scrollView, SwipeDirection direction);
     // Runs the clock a frame at a time until the view no longer moves by itself (at most 10 s).
     bool settle(const Ref<UIScrollView>& scrollView);
+    // Drags the nearest scroll view holding `view` until the view stands in its middle (or as near
+    // as the content's edges let it), unless it shows whole already; YES when a tap can then reach it.
+    bool dragIntoView(const Ref<UIView>& view);
     // Whether a visible scroll view of the window (or of the keyboard's) is moving: following a
     // finger, decelerating, bouncing back past an edge, gliding to a page or scrolling animated.
     // The screen is not at rest while one is.
@@ -222,7 +225,8 @@ public:
         NSInteger tag = 0;
     };
     std::vector<Alert> visibleAlerts() const;
-    // A tap on the button of the top alert or sheet with that title (or index); NO when none.
+    // A tap on the button of the top alert or sheet with that title (or index), after dragging the
+    // part that holds it until the button shows whole when that part scrolls; NO when none.
     bool tapAlertButton(std::string_view title);
     bool tapAlertButtonAtIndex(NSInteger index);
 
@@ -246,8 +250,8 @@ public:
     // ---- Text and keyboard (UIDriverText.cpp) ----
     // The window's first responder (nil when none).
     Ref<UIResponder> firstResponder() const;
-    // A tap on a text field or text view, and the caret put at the end of its text (as the End
-    // key does); YES when it then has the focus. A tap alone puts the caret where it lands.
+    // A tap on a text field or text view, and the caret put at the end of its text (as Ctrl+End
+    // does); YES when it then has the focus. A tap alone puts the caret where it lands.
     bool focus(const Ref<UIView>& field);
     // Types into the focused field or text view at its caret (over its selection), one
     // user-perceived character at a time (an emoji with its skin tone is one key), each through the

@@ -114,7 +114,7 @@ bool UIDriver::tapAlertButtonAtIndex(NSInteger index)
     if (shown.empty())
         return false;
     auto button = shown.back()->buttonViewAtIndex(index);
-    return button && tap(button);
+    return button && dragIntoView(button) && tap(button);
 }
 
 void UIDriver::setPermissionAnswer(PrivacyService service, bool grant) { PrivacyAccess::setPromptAnswer(service, grant); }

@@ -113,6 +113,25 @@ bool UIDriver::settle(const Ref<UIScrollView>& scrollView)
     return true;
 }
 
+bool UIDriver::dragIntoView(const Ref<UIView>& view)
+{
+    if (!view)
+        return false;
+    Ref<UIScrollView> scrollView;
+    for (auto ancestor = view->superview(); ancestor && !scrollView; ancestor = ancestor->superview())
+        scrollView = dv::as<UIScrollView>(ancestor);
+    if (!scrollView)
+        return tapPoint(view).has_value();
+    // A view cut by the scroll view's edge is dragged in whole, as a person would before touching it.
+    const CGRect rect = view->convertRectToView(view->bounds(), scrollView);
+    if (!(CGRectContainsRect(scrollView->bounds(), rect) && tapPoint(view))) {
+        const CGPoint change = changeToShow(*scrollView, rect);
+        if ((change.x != 0 || change.y != 0) && !dragScrollView(scrollView, change))
+            return false;
+    }
+    return tapPoint(view).has_value();
+}
+
 bool UIDriver::isAnyScrollViewMoving() const
 {
     for (const auto& scrollView : findAll<UIScrollView>())

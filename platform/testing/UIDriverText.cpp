@@ -38,7 +38,7 @@ bool UIDriver::focus(const Ref<UIView>& field)
 {
     if (!field || !tap(field) || firstResponder() != field)
         return false;
-    dv::internal::uikit::Keyboard::moveCaret(field, dv::CaretMove::End);
+    dv::internal::uikit::Keyboard::moveCaret(field, dv::CaretMove::TextEnd);
     runUntilIdle();
     return true;
 }

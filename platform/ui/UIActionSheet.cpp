@@ -10,6 +10,8 @@
 #include "platform/ui/UIWindow.h"
 #include "platform/ui/internal/AlertLayout.h"
 
+#include <algorithm>
+
 DV_DEFINE_CLASS(UIActionSheet)
 
 namespace {
@@ -18,6 +20,8 @@ constexpr CGFloat kMargin = 8;
 constexpr CGFloat kButtonHeight = 44;
 constexpr CGFloat kTitlePadding = 14;
 constexpr CGFloat kCornerRadius = 4;
+// Kept clear between a sheet and the top of the part of the screen it may cover.
+constexpr CGFloat kScreenMargin = 20;
 
 Ref<UIView> roundedGroup(CGRect frame)
 {
@@ -34,6 +38,8 @@ using dv::internal::uikit::addHairline;
 using dv::internal::uikit::addWrappedLabel;
 using dv::internal::uikit::alertButtonColour;
 using dv::internal::uikit::alertDestructiveColour;
+using dv::internal::uikit::alertOpenArea;
+using dv::internal::uikit::scrollBand;
 
 Ref<UIActionSheet> UIActionSheet::init() { return initWithTitle(nil, nil, nil, nil, {}); }
 
@@ -91,11 +97,18 @@ void UIActionSheet::layoutInWindow(CGRect windowBounds)
         m_buttons[std::size_t(i)] = button;
         y += kButtonHeight;
     }
+    // Never taller than the screen shows uncovered, less a margin at the top: past that the title
+    // and the buttons scroll inside their group, and the cancel button stays under it.
+    const CGRect open = alertOpenArea(windowBounds);
+    const CGFloat cancelPart = m_cancelIndex >= 0 ? kMargin + kButtonHeight : 0;
+    const CGFloat room = std::max(open.size.height - kScreenMargin - cancelPart - kMargin, 2 * kButtonHeight);
     CGFloat height = 0;
     if (y > 0) {
-        group->setFrame(CGRectMake(kMargin, 0, width, y));
+        group->setFrame(CGRectMake(kMargin, 0, width, std::min(y, room)));
+        if (y > room)
+            scrollBand(group, CGRectMake(0, 0, width, y), room);
         addSubview(group);
-        height = y;
+        height = group->frame().size.height;
     }
     if (m_cancelIndex >= 0) {
         if (height > 0)
@@ -112,7 +125,7 @@ void UIActionSheet::layoutInWindow(CGRect windowBounds)
     }
     height += kMargin;
     setBackgroundColor(UIColor::clearColor());
-    setFrame(CGRectMake(windowBounds.origin.x, CGRectGetMaxY(windowBounds) - height, windowBounds.size.width, height));
+    setFrame(CGRectMake(windowBounds.origin.x, CGRectGetMaxY(open) - height, windowBounds.size.width, height));
 }
 
 void UIActionSheet::notifyWillPresent()

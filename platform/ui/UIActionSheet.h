@@ -1,6 +1,8 @@
 // UIActionSheet: a choice of buttons that rises from the bottom of the window over the dimmed
 // window: 8 points in from each side, the title (13 points, grey) over the destructive button (in
 // red) and the other buttons in one rounded group, and the cancel button (bold) alone under it.
+// Its top keeps 20 points below the status bar (it stands on the keyboard while that shows): a
+// group taller than that leaves scrolls inside itself, the title first.
 // Button indices: the destructive button first, then the others in order, then the cancel button
 // last; buttons added later follow. A tap on a button tells the delegate
 // actionSheetClickedButtonAtIndex, then the sheet goes (will and did dismiss). Main thread only.

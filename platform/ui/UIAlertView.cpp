@@ -9,6 +9,8 @@
 #include "platform/ui/UIButton.h"
 #include "platform/ui/internal/AlertLayout.h"
 
+#include <algorithm>
+
 DV_DEFINE_CLASS(UIAlertView)
 
 namespace {
@@ -19,12 +21,16 @@ constexpr CGFloat kTopPadding = 20;
 constexpr CGFloat kTextGap = 4;
 constexpr CGFloat kBottomPadding = 20;
 constexpr CGFloat kButtonHeight = 44;
+// Kept clear between an alert and the top and bottom of the part of the screen it may cover.
+constexpr CGFloat kScreenMargin = 20;
 
 } // namespace
 
 using dv::internal::uikit::addHairline;
 using dv::internal::uikit::addWrappedLabel;
 using dv::internal::uikit::alertButtonColour;
+using dv::internal::uikit::alertOpenArea;
+using dv::internal::uikit::scrollBand;
 
 Ref<UIAlertView> UIAlertView::init() { return initWithTitle(nil, nil, nil, nil, {}); }
 
@@ -62,14 +68,17 @@ void UIAlertView::layoutInWindow(CGRect windowBounds)
 
     CGFloat y = kTopPadding;
     const CGFloat textWidth = kWidth - 2 * kPadding;
+    CGFloat titleBottom = 0;
     if (m_title && m_title->length() > 0) {
         y += addWrappedLabel(me, m_title, UIFont::boldSystemFontOfSize(17), UIColor::blackColor(), kPadding, y, textWidth);
+        titleBottom = y;
         if (m_message && m_message->length() > 0)
             y += kTextGap;
     }
     if (m_message && m_message->length() > 0)
         y += addWrappedLabel(me, m_message, UIFont::systemFontOfSize(14), UIColor::blackColor(), kPadding, y, textWidth);
     y += kBottomPadding;
+    const CGFloat textBottom = y;
 
     // Display order: two buttons side by side (cancel on the left), otherwise one per row with
     // the cancel button at the bottom.
@@ -104,8 +113,33 @@ void UIAlertView::layoutInWindow(CGRect windowBounds)
     setBackgroundColor(UIColor::colorWithWhite(0.97, 1));
     layer()->setCornerRadius(7);
     setClipsToBounds(true);
+
+    // Never taller than the screen shows uncovered, less its margins. Past that the text and the
+    // buttons share the height: each keeps what it needs up to half of it, and the one that needs
+    // more has the rest and scrolls within it. The title stays above a scrolling message unless it
+    // would take more than half of the text's part; then it scrolls with the message.
+    const CGRect open = alertOpenArea(windowBounds);
+    const CGFloat limit = std::max(open.size.height - 2 * kScreenMargin, 3 * kButtonHeight);
+    CGFloat height = y;
+    if (height > limit) {
+        const CGFloat buttonsHeight = y - textBottom;
+        const CGFloat buttonsShown
+            = buttonsHeight <= limit / 2 ? buttonsHeight : std::max(limit / 2, limit - textBottom);
+        const CGFloat textShown = limit - buttonsShown;
+        if (buttonsShown < buttonsHeight)
+            scrollBand(me, CGRectMake(0, textBottom, kWidth, buttonsHeight), buttonsShown);
+        if (textShown < textBottom) {
+            const bool titleStays = titleBottom > 0 && titleBottom <= textShown / 2;
+            // Lines scrolled away are cut a little below the title, where the message begins.
+            const CGFloat top = titleStays ? titleBottom + kTextGap : 0;
+            scrollBand(me, CGRectMake(0, top, kWidth, textBottom - top), textShown - top);
+        }
+        height = limit;
+    }
+    const CGFloat centred = windowBounds.origin.y + (windowBounds.size.height - height) / 2;
+    const CGFloat highest = CGRectGetMinY(open) + kScreenMargin, lowest = CGRectGetMaxY(open) - kScreenMargin - height;
     setFrame(CGRectMake(windowBounds.origin.x + (windowBounds.size.width - kWidth) / 2,
-        windowBounds.origin.y + (windowBounds.size.height - y) / 2, kWidth, y));
+        std::max(std::min(centred, lowest), highest), kWidth, height));
 }
 
 void UIAlertView::notifyWillPresent()

@@ -1,8 +1,13 @@
 // UIAlertView: a message with buttons over the dimmed window, centred, 270 points wide: the
 // title (bold 17 points), the message (14 points), then the buttons, side by side when there are
 // two (the cancel button on the left, in bold) and one under the other otherwise (the cancel
-// button last). Button indices follow the order the buttons were given: the cancel button first
-// (index 0) when there is one, then the others. A tap on a button tells the delegate
+// button last). It is never taller than the screen shows uncovered (below the status bar, above
+// the keyboard while it shows) less a margin of 20 points at the top and the bottom: the title and
+// the buttons stay in place and the message between them scrolls under a finger; a title that
+// would take more than half the text's part scrolls with the message, and buttons that need more
+// than half the alert scroll in their half.
+// Button indices follow the order the buttons were given: the cancel button first (index 0) when
+// there is one, then the others. A tap on a button tells the delegate
 // alertViewClickedButtonAtIndex, then the alert goes (will and did dismiss). Several alerts may be
 // shown at once: the newest is on top, the others wait behind it. Main thread only.
 //

@@ -56,8 +56,10 @@ Ref<UIResponder> keyboardResponder();
 // The window that shows the keyboard (above every application window); nil while hidden.
 Ref<UIWindow> keyboardWindow();
 // The keys of a hardware keyboard that move the caret of the focused text field or text view:
-// one character left or right (a selection collapses to its start or end), to the start or the end.
-enum class CaretMove { Left, Right, Home, End };
+// one character left or right (a selection collapses to its start or end); Home and End to the
+// start and the end of the caret's line (a field's one line is its whole text); with Ctrl, to the
+// start and the end of the whole text.
+enum class CaretMove { Left, Right, Home, End, TextStart, TextEnd };
 
 // How many input clicks sounded since start (UIDevice::playInputClick while an input view or
 // accessory that enables them shows).

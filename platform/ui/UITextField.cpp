@@ -16,6 +16,7 @@
 #include "platform/ui/UIMenuController.h"
 #include "platform/ui/UITouch.h"
 #include "platform/ui/internal/Keyboard.h"
+#include "platform/ui/internal/SelectionHandleView.h"
 #include "platform/ui/internal/TextEditing.h"
 
 #include <algorithm>
@@ -37,8 +38,7 @@ DV_DEFINE_CLASS_WITH(UITextField, b)
 namespace {
 
 constexpr CGFloat kClearButtonSize = 19;
-// The caret: a bar 2 points wide, 1 point clear of the character before it.
-constexpr CGFloat kCaretGap = 1;
+// The caret: a bar 2 points wide, centred on its boundary.
 constexpr CGFloat kCaretWidth = 2;
 
 Ref<UIColor> placeholderGrey() { return UIColor::colorWithWhite(0.7, 1); }
@@ -217,6 +217,7 @@ CGSize UITextField::sizeThatFits(CGSize) const
 void UITextField::layoutSubviews()
 {
     UIControl::layoutSubviews();
+    handleLayoutHandles();
     if (!m_leftView)
         return;
     if (modeShows(m_leftViewMode, m_editing)) {
@@ -230,10 +231,10 @@ void UITextField::layoutSubviews()
 
 // Drawing
 
-dv::internal::uikit::LineMeasure UITextField::handleMeasure() const
+dv::internal::uikit::CaretLayout UITextField::handleMeasure() const
 {
-    using dv::internal::uikit::LineMeasure;
-    return LineMeasure(m_text, m_font, isSecureTextEntry() ? LineMeasure::Shown::Dots : LineMeasure::Shown::Text);
+    using dv::internal::uikit::CaretLayout;
+    return CaretLayout(m_text, m_font, isSecureTextEntry() ? CaretLayout::Shown::Dots : CaretLayout::Shown::Text);
 }
 
 Ref<NSString> UITextField::handleShownText() const
@@ -272,29 +273,67 @@ CGFloat UITextField::handleLineStart(CGRect rect, CGFloat width) const
         return x;
     // A caret after the line's end stays inside; a line too long for the field lies between its
     // beginning at the left edge and its end at the right, where the scroll puts it.
-    x = std::min(x, CGRectGetMaxX(rect) - kCaretGap - kCaretWidth - width);
+    x = std::min(x, CGRectGetMaxX(rect) - kCaretWidth / 2 - width);
     if (x >= rect.origin.x)
         return x;
     return std::clamp(rect.origin.x - m_scroll, x, rect.origin.x);
 }
 
-void UITextField::handleScrollToCaret()
+void UITextField::handleScrollToCaret(CaretReveal reveal)
 {
     const CGRect rect = editingRectForBounds(bounds());
     auto line = handleMeasure();
     const CGFloat width = line.width();
-    const CGFloat end = CGRectGetMaxX(rect) - kCaretGap - kCaretWidth;
-    if (rect.origin.x + width <= end) {
-        m_scroll = 0;
-        return;
+    // The furthest right a boundary shows with the whole caret on it.
+    const CGFloat end = CGRectGetMaxX(rect) - kCaretWidth / 2;
+    CGFloat x = rect.origin.x;
+    if (rect.origin.x + width > end) {
+        const CGFloat caret = line.offsetOf(m_selection.location + m_selection.length);
+        // A finger that puts the caret near an edge past which text is hidden sees some of it:
+        // about two characters, never more than a third of the field.
+        const CGFloat margin = reveal == CaretReveal::NearEdges ? std::min(2 * m_font->pointSize(), rect.size.width / 3) : 0;
+        x = rect.origin.x - m_scroll;
+        x = std::min(x, end - margin - caret);
+        x = std::max(x, rect.origin.x + margin - caret);
+        x = std::clamp(x, end - width, rect.origin.x);
     }
-    const CGFloat caret = line.offsetOf(m_selection.location + m_selection.length);
-    CGFloat x = rect.origin.x - m_scroll;
-    x = std::min(x, end - caret);
-    x = std::max(x, rect.origin.x - caret);
-    x = std::clamp(x, end - width, rect.origin.x);
+    if (rect.origin.x - x == m_scroll)
+        return;
     m_scroll = rect.origin.x - x;
     setNeedsDisplay();
+    setNeedsLayout();
+}
+
+UITextField::SelectionGeometry UITextField::handleSelectionGeometry() const
+{
+    const CGRect rect = m_editing ? editingRectForBounds(bounds()) : textRectForBounds(bounds());
+    auto line = handleMeasure();
+    const CGFloat start = handleLineStart(rect, m_text->length() ? line.width() : 0);
+    return { rect, handleLineRect(rect, m_font), start + line.offsetOf(m_selection.location),
+        start + line.offsetOf(m_selection.location + m_selection.length) };
+}
+
+void UITextField::handleLayoutHandles()
+{
+    using dv::internal::uikit::HandleEnd;
+    const bool selected = m_editing && m_selection.length > 0;
+    const auto at = selected ? handleSelectionGeometry() : SelectionGeometry {};
+    for (const HandleEnd end : { HandleEnd::Start, HandleEnd::End }) {
+        auto& handle = end == HandleEnd::Start ? m_startHandle : m_endHandle;
+        const CGFloat x = end == HandleEnd::Start ? at.from : at.to;
+        // An end scrolled out of the field has no handle.
+        const bool shows = selected && x >= at.text.origin.x - 0.5 && x <= CGRectGetMaxX(at.text) + 0.5;
+        if (!shows) {
+            if (handle && handle->superview().get() == this)
+                handle->removeFromSuperview();
+            continue;
+        }
+        if (!handle)
+            handle = UISelectionHandleView::make(end);
+        if (handle->superview().get() != this)
+            addSubview(handle);
+        handle->placeAt(CGRectMake(x, at.line.origin.y, 0, at.line.size.height));
+    }
 }
 
 NSUInteger UITextField::handleIndexAtPoint(CGPoint point) const
@@ -364,22 +403,17 @@ void UITextField::drawRect(CGRect)
         drawPlaceholderInRect(placeholderRectForBounds(b));
     if (m_editing) {
         // The caret at its place, in the tint colour, on the text's line and as tall as it; or the
-        // selection's band with its two handles.
-        auto measure = handleMeasure();
-        const CGFloat start = handleLineStart(textRect, m_text->length() ? measure.width() : 0);
-        const CGRect line = handleLineRect(textRect, m_font);
+        // selection's band (its handles are subviews).
+        const auto at = handleSelectionGeometry();
         auto context = UIGraphicsGetCurrentContext();
         CGContextSaveGState(context);
-        CGContextClipToRect(context, CGRectMake(textRect.origin.x, b.origin.y, textRect.size.width, b.size.height));
+        CGContextClipToRect(context, CGRectMake(at.text.origin.x, b.origin.y, at.text.size.width, b.size.height));
         if (m_selection.length == 0) {
-            const CGFloat x = start + measure.offsetOf(m_selection.location) + kCaretGap;
+            const CGFloat x = std::clamp(at.from - kCaretWidth / 2, at.text.origin.x, std::max(at.text.origin.x, CGRectGetMaxX(at.text) - kCaretWidth));
             tintColor()->setFill();
-            UIBezierPath::bezierPathWithRect(CGRectMake(x, line.origin.y, kCaretWidth, line.size.height))->fill();
+            UIBezierPath::bezierPathWithRect(CGRectMake(x, at.line.origin.y, kCaretWidth, at.line.size.height))->fill();
         } else {
-            const CGFloat from = start + measure.offsetOf(m_selection.location);
-            const CGFloat to = start + measure.offsetOf(m_selection.location + m_selection.length);
-            dv::internal::uikit::drawSelection(tintColor(), { CGRectMake(from, line.origin.y, to - from, line.size.height) },
-                CGRectMake(from, line.origin.y, 0, line.size.height), CGRectMake(to, line.origin.y, 0, line.size.height));
+            dv::internal::uikit::drawSelectionBand(tintColor(), { CGRectMake(at.from, at.line.origin.y, at.to - at.from, at.line.size.height) });
         }
         CGContextRestoreGState(context);
     }
@@ -417,7 +451,11 @@ bool UITextField::becomeFirstResponder()
     m_editing = true;
     if (m_clearsOnBeginEditing && m_text->length() > 0)
         m_text = ""_ns;
+    // The caret at the end, or where the touch that gives the focus placed it in the line as it
+    // showed (from its beginning): the line moves no more than keeps the caret in sight.
     m_selection = NSMakeRange(m_text->length(), 0);
+    if (m_touchedCaret && !m_clearsOnBeginEditing)
+        m_selection = dv::internal::uikit::characterAlignedRange(m_text, NSMakeRange(*m_touchedCaret, 0));
     m_scroll = 0;
     handleScrollToCaret();
     setNeedsDisplay();
@@ -478,14 +516,7 @@ void UITextField::endTrackingWithTouch(const Ref<UITouch>& touch, const Ref<UIEv
         handleClear();
         return;
     }
-    // The caret goes to the character boundary nearest to the touch in the line as it showed.
-    // (A field that empties as editing begins keeps its caret at the start.)
-    const NSUInteger at = handleIndexAtPoint(point);
-    const bool wasEditing = m_editing;
-    if (!isFirstResponder() && !becomeFirstResponder())
-        return;
-    if (wasEditing || !m_clearsOnBeginEditing)
-        setSelectedRange(NSMakeRange(at, 0));
+    handlePlaceCaretFromTouch(point);
 }
 
 void UITextField::appendDescriptionFields(dv::DescriptionFields& fields) const

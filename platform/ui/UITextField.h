@@ -1,15 +1,20 @@
 // UITextField: a one-line field a person types into. A tap gives it the focus (it becomes first
 // responder and the keyboard comes up) and puts the caret at the character boundary nearest to
-// the touch; typing goes through insertText and deleteBackward, which the keyboard (the UI driver)
-// calls, and acts at the caret or over the selection; the return key calls handleReturn; the
-// clear button, shown by clearButtonMode, empties it. A long press (0.5 s) shows the edit menu
-// with the caret at the press: Paste "粘贴" when the pasteboard holds a string, Select "选择" (the
-// word at the caret) and Select All "全选" when there is text; with a selection Cut "剪切", Copy
-// "拷贝" (neither in a secure field) and Paste. Text set in code notifies nobody and puts the
-// caret at its end, as becoming first responder does. The text is one line: the alignment places
-// a line that fits; while the field is edited a longer line scrolls sideways the least that keeps
-// the caret in sight, and otherwise it shows its beginning, cut at the end with an ellipsis. A
-// secure field shows one dot per character.
+// the touch in the line as it shows; typing goes through insertText and deleteBackward, which the
+// keyboard (the UI driver) calls, and acts at the caret or over the selection; the return key
+// calls handleReturn; the clear button, shown by clearButtonMode, empties it. A long press (0.5 s)
+// shows the edit menu with the caret at the press; moved on, the caret follows the finger and the
+// menu shows again where it lifts. The menu offers Paste "粘贴" when the pasteboard holds a string,
+// Select "选择" (the word at the caret or the nearest before it) when there is such a word and
+// Select All "全选" when there is text; with a selection Cut "剪切", Copy "拷贝" (neither in a
+// secure field) and Paste; it points at the part of the selection that shows. Text set in code
+// notifies nobody and puts the caret at its end, as becoming first responder does (unless a touch
+// gave the focus). The text is one line: the alignment places a line that fits; while the field
+// is edited a longer line scrolls sideways the least that keeps the caret in sight (a caret that
+// a finger puts near an edge past which text is hidden brings some of it into sight), and
+// otherwise it shows its beginning, cut at the end with an ellipsis. The caret is a bar 2 points
+// wide centred on its boundary, kept inside the text rectangle; a selection's handles are
+// subviews, drawn whole at the field's edges. A secure field shows one dot per character.
 //
 // The delegate (weak) is asked and told, in the platform's order:
 //   focus:   textFieldShouldBeginEditing (NO: no focus), textFieldDidBeginEditing, the
@@ -46,6 +51,7 @@
 #include <optional>
 
 class NSAttributedString;
+class UISelectionHandleView;
 class UITextField;
 
 extern const Ref<NSString> UITextFieldTextDidBeginEditingNotification;
@@ -190,17 +196,37 @@ protected:
     bool defaultActionIsSingleTap() const override { return true; }
 
 private:
+    // How far the sideways scroll goes for the caret: the least that shows it, or, for a caret
+    // that a finger placed while editing, enough that text hidden past a near edge comes into sight.
+    enum class CaretReveal { Least, NearEdges };
+    // Where the caret and the selection stand now, in the field's coordinates: the text rectangle,
+    // the line's rectangle in it, and the x of the selection's start and end.
+    struct SelectionGeometry {
+        CGRect text;
+        CGRect line;
+        CGFloat from;
+        CGFloat to;
+    };
+
     // Replaces `range` after asking the delegate and puts the caret after the replacement;
     // answers whether the text changed.
     bool handleReplace(NSRange range, const Ref<NSString>& replacement);
     void handleEditCommand(dv::internal::uikit::EditCommand command);
-    // The edit menu at the caret or the selection.
+    // The selection set (cut to the text and to whole characters) and the caret scrolled into sight.
+    void handleSetSelection(NSRange range, CaretReveal reveal);
+    // A touch that places the caret (a tap, a long press): the focus, then the caret at the
+    // boundary nearest to `point` in the line as it showed; NO when the field did not take the focus.
+    bool handlePlaceCaretFromTouch(CGPoint point);
+    // The edit menu at the part of the caret or the selection that shows.
     void handleShowMenu();
     // The character boundary nearest to `point` (the field's coordinates) in the line as shown.
     NSUInteger handleIndexAtPoint(CGPoint point) const;
-    // Moves the sideways scroll the least that shows the caret (the selection's end).
-    void handleScrollToCaret();
-    dv::internal::uikit::LineMeasure handleMeasure() const;
+    // Moves the sideways scroll for the caret (the selection's end).
+    void handleScrollToCaret(CaretReveal reveal = CaretReveal::Least);
+    dv::internal::uikit::CaretLayout handleMeasure() const;
+    SelectionGeometry handleSelectionGeometry() const;
+    // The selection's handles stand at its ends that show, while editing.
+    void handleLayoutHandles();
     void handleDidChange();
     Ref<NSString> handleShownText() const;
     // Where a line `width` points long starts in `rect`: by the alignment (while editing far
@@ -224,6 +250,11 @@ private:
     UITextFieldViewMode m_leftViewMode = UITextFieldViewModeNever;
     NSRange m_selection { 0, 0 };
     CGFloat m_scroll = 0; // how far a line longer than the text rectangle is moved left
+    // While a touch gives the field the focus: where it placed the caret.
+    std::optional<NSUInteger> m_touchedCaret;
+    Ref<UISelectionHandleView> m_startHandle;
+    Ref<UISelectionHandleView> m_endHandle;
+    bool m_draggingCaret = false; // a long press moves the caret
     bool m_clearsOnBeginEditing = false;
     bool m_editing = false;
 };

@@ -3,22 +3,53 @@
 #include "platform/ui/UITextField.h"
 
 #include "platform/base/NSString.h"
+#include "platform/base/Scope.h"
 #include "platform/dispatch/NSNotificationCenter.h"
 #include "platform/graphics/UIFont.h"
 #include "platform/ui/UIGestureRecognizer.h"
 #include "platform/ui/UIMenuController.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace uikit = dv::internal::uikit;
 
-void UITextField::setSelectedRange(NSRange range)
+void UITextField::setSelectedRange(NSRange range) { handleSetSelection(range, CaretReveal::Least); }
+
+void UITextField::handleSetSelection(NSRange range, CaretReveal reveal)
 {
     range = uikit::characterAlignedRange(m_text, range);
-    if (range.location == m_selection.location && range.length == m_selection.length)
+    const bool same = range.location == m_selection.location && range.length == m_selection.length;
+    if (same && reveal == CaretReveal::Least)
         return;
     m_selection = range;
     if (m_editing)
-        handleScrollToCaret();
+        handleScrollToCaret(reveal);
+    if (same)
+        return;
     setNeedsDisplay();
+    setNeedsLayout();
+}
+
+bool UITextField::handlePlaceCaretFromTouch(CGPoint point)
+{
+    // The boundary nearest to the touch in the line as it shows: not yet edited, from the line's
+    // beginning (the focus then keeps the line where it is, or moves it the least that shows the
+    // caret); a field that empties as editing begins keeps its caret at the start.
+    const NSUInteger at = handleIndexAtPoint(point);
+    if (m_editing) {
+        handleSetSelection(NSMakeRange(at, 0), CaretReveal::NearEdges);
+        return true;
+    }
+    {
+        dv::TemporaryChange touched(m_touchedCaret, std::optional<NSUInteger>(at));
+        if (!isFirstResponder() && !becomeFirstResponder())
+            return false;
+    }
+    // (Where the delegate changed the text as editing began, the caret still goes there.)
+    if (!m_clearsOnBeginEditing)
+        handleSetSelection(NSMakeRange(at, 0), CaretReveal::Least);
+    return true;
 }
 
 bool UITextField::hasText() const { return m_text->length() > 0; }
@@ -116,7 +147,7 @@ bool UITextField::canPerformAction(SEL action, const id& sender) const
     if (auto command = uikit::editCommandFor(action))
         return m_editing
             && uikit::offersEditCommand(*command,
-                { .length = m_text->length(), .selection = m_selection, .editable = isEnabled(), .secure = isSecureTextEntry() });
+                { .text = m_text, .selection = m_selection, .editable = isEnabled(), .secure = isSecureTextEntry() });
     return UIControl::canPerformAction(action, sender);
 }
 
@@ -142,26 +173,43 @@ void UITextField::handleEditCommand(uikit::EditCommand command)
 
 void UITextField::handleShowMenu()
 {
-    const CGRect rect = m_editing ? editingRectForBounds(bounds()) : textRectForBounds(bounds());
-    auto line = handleMeasure();
-    const CGFloat start = handleLineStart(rect, m_text->length() ? line.width() : 0);
-    const CGFloat from = start + line.offsetOf(m_selection.location);
-    const CGFloat to = start + line.offsetOf(m_selection.location + m_selection.length);
-    const CGRect lineRect = handleLineRect(rect, m_font);
+    // At the part of the selection (or the caret) inside the text rectangle: a selection scrolled
+    // partly out of the field is pointed at where it shows.
+    const auto at = handleSelectionGeometry();
+    const CGFloat middle = (at.from + at.to) / 2, half = std::max<CGFloat>((at.to - at.from) / 2, 1); // a caret is 2 points wide
+    const CGFloat from = std::clamp(middle - half, at.text.origin.x, CGRectGetMaxX(at.text));
+    const CGFloat to = std::clamp(middle + half, at.text.origin.x, CGRectGetMaxX(at.text));
     auto menu = UIMenuController::sharedMenuController();
-    menu->setTargetRect(CGRectMake(from, lineRect.origin.y, std::max<CGFloat>(to - from, 2), lineRect.size.height), self<UIView>());
+    menu->setTargetRect(CGRectMake(from, at.line.origin.y, to - from, at.line.size.height), self<UIView>());
     menu->setMenuVisible(true, true);
 }
 
 void UITextField::handleLongPress(const Ref<UIGestureRecognizer>& press)
 {
-    if (!press || press->state() != UIGestureRecognizerStateBegan || !isEnabled())
+    if (!press || !isEnabled())
         return;
-    const NSUInteger at = handleIndexAtPoint(press->locationInView(self<UIView>()));
-    const bool wasEditing = m_editing;
-    if (!isFirstResponder() && !becomeFirstResponder())
+    const CGPoint point = press->locationInView(self<UIView>());
+    switch (press->state()) {
+    case UIGestureRecognizerStateBegan:
+        m_draggingCaret = false;
+        if (handlePlaceCaretFromTouch(point))
+            handleShowMenu();
         return;
-    if (wasEditing || !m_clearsOnBeginEditing)
-        setSelectedRange(NSMakeRange(at, 0));
-    handleShowMenu();
+    case UIGestureRecognizerStateChanged:
+        // The caret follows the finger; the menu waits until it lifts.
+        if (!m_editing)
+            return;
+        m_draggingCaret = true;
+        if (auto menu = UIMenuController::sharedMenuController(); menu->isMenuVisible())
+            menu->setMenuVisible(false);
+        handleSetSelection(NSMakeRange(handleIndexAtPoint(point), 0), CaretReveal::NearEdges);
+        return;
+    case UIGestureRecognizerStateEnded:
+        if (std::exchange(m_draggingCaret, false) && m_editing)
+            handleShowMenu();
+        return;
+    default:
+        m_draggingCaret = false;
+        return;
+    }
 }

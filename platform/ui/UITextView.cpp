@@ -53,21 +53,26 @@ DV_DEFINE_CLASS_WITH(UITextView, b)
 namespace {
 
 constexpr CGFloat kLinePadding = 5;
+constexpr CGFloat kCaretWidth = 2;
+
+using dv::internal::uikit::Affinity;
+using dv::internal::uikit::CaretLayout;
 
 } // namespace
 
-Ref<UITextPosition> UITextPosition::positionWithOffset(NSUInteger offset)
+Ref<UITextPosition> UITextPosition::positionWithOffset(NSUInteger offset, Affinity affinity)
 {
     auto position = alloc<UITextPosition>();
     position->m_offset = offset;
+    position->m_affinity = affinity;
     return position;
 }
 
-Ref<UITextRange> UITextRange::rangeWithNSRange(NSRange range)
+Ref<UITextRange> UITextRange::rangeWithNSRange(NSRange range, Affinity caretAffinity)
 {
     auto textRange = alloc<UITextRange>();
-    textRange->m_start = UITextPosition::positionWithOffset(range.location);
-    textRange->m_end = UITextPosition::positionWithOffset(range.location + range.length);
+    textRange->m_start = UITextPosition::positionWithOffset(range.location, range.length ? Affinity::Downstream : caretAffinity);
+    textRange->m_end = UITextPosition::positionWithOffset(range.location + range.length, range.length ? Affinity::Upstream : caretAffinity);
     return textRange;
 }
 
@@ -103,6 +108,7 @@ void UITextView::setText(const Ref<NSString>& text)
 {
     m_text = text ? text : ""_ns;
     m_selectedRange = NSMakeRange(m_text->length(), 0);
+    m_affinity = Affinity::Downstream;
     handleTextChanged();
 }
 
@@ -121,6 +127,7 @@ void UITextView::setTextColor(const Ref<UIColor>& color)
 void UITextView::setTextAlignment(NSTextAlignment alignment)
 {
     m_alignment = alignment;
+    m_layout.reset();
     m_container->setNeedsDisplay();
 }
 
@@ -139,6 +146,7 @@ void UITextView::setTextContainerInset(UIEdgeInsets inset)
 
 void UITextView::handleTextChanged()
 {
+    m_layout.reset();
     handleUpdateContent();
     m_container->setNeedsDisplay();
     setNeedsLayout();
@@ -169,6 +177,41 @@ void UITextView::layoutSubviews()
     handleUpdateContent();
 }
 
+const CaretLayout& UITextView::handleLayout() const
+{
+    const CGFloat width = handleWrapWidth();
+    if (!m_layout || m_layoutWidth != width) {
+        m_layout.emplace(m_text, m_font, CaretLayout::Shown::Text, width, m_alignment);
+        m_layoutWidth = width;
+    }
+    return *m_layout;
+}
+
+CGRect UITextView::handleBoundaryRect(NSUInteger offset, Affinity affinity) const
+{
+    const auto& layout = handleLayout();
+    const auto place = layout.place(std::min<NSUInteger>(offset, m_text->length()), affinity);
+    const auto& line = layout.lines()[place.line];
+    return CGRectMake(m_textContainerInset.left + kLinePadding + place.x, m_textContainerInset.top + line.top, 0, line.height);
+}
+
+std::vector<CGRect> UITextView::handleSelectionBand() const
+{
+    // From the start (on the line after a wrap there) to the end (on the line before one), across
+    // whole lines in between.
+    const CGRect first = handleBoundaryRect(m_selectedRange.location, Affinity::Downstream);
+    const CGRect last = handleBoundaryRect(m_selectedRange.location + m_selectedRange.length, Affinity::Upstream);
+    const CGFloat left = m_textContainerInset.left + kLinePadding;
+    const CGFloat right = left + handleWrapWidth();
+    if (first.origin.y == last.origin.y)
+        return { CGRectMake(first.origin.x, first.origin.y, last.origin.x - first.origin.x, first.size.height) };
+    std::vector<CGRect> band { CGRectMake(first.origin.x, first.origin.y, right - first.origin.x, first.size.height) };
+    if (last.origin.y > CGRectGetMaxY(first))
+        band.push_back(CGRectMake(left, CGRectGetMaxY(first), right - left, last.origin.y - CGRectGetMaxY(first)));
+    band.push_back(CGRectMake(left, last.origin.y, last.origin.x - left, last.size.height));
+    return band;
+}
+
 void UITextView::handleDrawText()
 {
     const CGRect rect = CGRectMake(m_textContainerInset.left + kLinePadding, m_textContainerInset.top, handleWrapWidth(),
@@ -179,40 +222,38 @@ void UITextView::handleDrawText()
         dv::drawText(m_text, rect, m_font, m_textColor, { .alignment = m_alignment, .wrap = true });
     if (m_editing && m_selectedRange.length == 0) {
         tintColor()->setFill();
-        UIBezierPath::bezierPathWithRect(caretRectForPosition(UITextPosition::positionWithOffset(m_selectedRange.location)))->fill();
+        UIBezierPath::bezierPathWithRect(caretRectForPosition(UITextPosition::positionWithOffset(m_selectedRange.location, m_affinity)))->fill();
     }
 }
 
 void UITextView::handleDrawSelection()
 {
-    // A band from the start to the end, across whole lines in between, with a handle at each end.
-    const CGRect first = caretRectForPosition(UITextPosition::positionWithOffset(m_selectedRange.location));
-    const CGRect last = caretRectForPosition(UITextPosition::positionWithOffset(m_selectedRange.location + m_selectedRange.length));
-    const CGFloat left = m_textContainerInset.left + kLinePadding;
-    const CGFloat right = left + handleWrapWidth();
-    std::vector<CGRect> band;
-    if (first.origin.y == last.origin.y) {
-        band.push_back(CGRectMake(first.origin.x, first.origin.y, last.origin.x - first.origin.x, first.size.height));
-    } else {
-        band.push_back(CGRectMake(first.origin.x, first.origin.y, right - first.origin.x, first.size.height));
-        if (last.origin.y > CGRectGetMaxY(first))
-            band.push_back(CGRectMake(left, CGRectGetMaxY(first), right - left, last.origin.y - CGRectGetMaxY(first)));
-        band.push_back(CGRectMake(left, last.origin.y, last.origin.x - left, last.size.height));
-    }
-    dv::internal::uikit::drawSelection(tintColor(), band, CGRectMake(first.origin.x, first.origin.y, 0, first.size.height),
-        CGRectMake(last.origin.x, last.origin.y, 0, last.size.height));
+    using dv::internal::uikit::HandleEnd;
+    dv::internal::uikit::drawSelectionBand(tintColor(), handleSelectionBand());
+    dv::internal::uikit::drawSelectionHandle(tintColor(), handleBoundaryRect(m_selectedRange.location, Affinity::Downstream), HandleEnd::Start);
+    dv::internal::uikit::drawSelectionHandle(tintColor(),
+        handleBoundaryRect(m_selectedRange.location + m_selectedRange.length, Affinity::Upstream), HandleEnd::End);
 }
 
 // Selection and caret
 
-void UITextView::setSelectedRange(NSRange range)
+void UITextView::setSelectedRange(NSRange range) { handleSelect(range, Affinity::Downstream); }
+
+void UITextView::handleSetCaret(CaretLayout::Position caret) { handleSelect(NSMakeRange(caret.index, 0), caret.affinity); }
+
+void UITextView::handleSelect(NSRange range, Affinity affinity)
 {
     range = dv::internal::uikit::characterAlignedRange(m_text, range);
-    if (range.location == m_selectedRange.location && range.length == m_selectedRange.length)
+    const bool same = range.location == m_selectedRange.location && range.length == m_selectedRange.length;
+    if (same && affinity == m_affinity)
         return;
     m_selectedRange = range;
+    m_affinity = affinity;
     m_container->setNeedsDisplay();
     handleScrollToCaret();
+    // The same place on the other line of a wrap is told to nobody.
+    if (same)
+        return;
     if (auto delegate = this->delegate())
         delegate->textViewDidChangeSelection(self<UITextView>());
 }
@@ -223,47 +264,23 @@ void UITextView::handleScrollToCaret()
         return;
     // The caret's line stays in sight with the text's margins above and below it, as when a
     // person types past the bottom.
-    CGRect caret = caretRectForPosition(UITextPosition::positionWithOffset(m_selectedRange.location + m_selectedRange.length));
+    CGRect caret = m_selectedRange.length ? handleBoundaryRect(m_selectedRange.location + m_selectedRange.length, Affinity::Upstream)
+                                          : handleBoundaryRect(m_selectedRange.location, m_affinity);
     caret.origin.y -= m_textContainerInset.top;
     caret.size.height += m_textContainerInset.top + m_textContainerInset.bottom;
+    caret.size.width = kCaretWidth;
     const CGFloat visibleBottom = contentOffset().y + bounds().size.height - contentInset().bottom;
     if (CGRectGetMaxY(caret) > visibleBottom || caret.origin.y < contentOffset().y + contentInset().top)
         scrollRectToVisible(caret, false);
 }
 
-NSUInteger UITextView::handleIndexAtPoint(CGPoint point) const
+CaretLayout::Position UITextView::handleIndexAtPoint(CGPoint point) const
 {
-    // Caret rectangles go down the lines and, on a line, to the right as the offset grows: the
-    // boundaries on the touched line by their line, then the one nearest by x.
-    const auto boundaries = dv::internal::uikit::characterBoundaries(m_text);
-    const CGFloat lineHeight = m_font->lineHeight();
-    auto lineOf = [&](std::size_t i) {
-        return std::lround((caretRectForPosition(UITextPosition::positionWithOffset(boundaries[i])).origin.y - m_textContainerInset.top) / lineHeight);
-    };
-    const long target = std::max<long>(0, long(std::floor((point.y - m_textContainerInset.top) / lineHeight)));
-    auto firstWith = [&](auto&& holds, std::size_t low) {
-        std::size_t high = boundaries.size();
-        while (low < high) {
-            const std::size_t mid = (low + high) / 2;
-            if (holds(mid))
-                high = mid;
-            else
-                low = mid + 1;
-        }
-        return low;
-    };
-    const std::size_t first = firstWith([&](std::size_t i) { return lineOf(i) >= target; }, 0);
-    if (first == boundaries.size() || lineOf(first) > target)
-        return first == 0 ? 0 : boundaries[first - 1];
-    const std::size_t end = firstWith([&](std::size_t i) { return lineOf(i) > target; }, first);
-    auto xOf = [&](std::size_t i) { return caretRectForPosition(UITextPosition::positionWithOffset(boundaries[i])).origin.x; };
-    std::size_t at = firstWith([&](std::size_t i) { return i >= end || xOf(i) >= point.x; }, first);
-    if (at == end || (at > first && point.x - xOf(at - 1) <= xOf(at) - point.x))
-        --at;
-    return boundaries[at];
+    const auto& layout = handleLayout();
+    return layout.nearest(layout.lineAt(point.y - m_textContainerInset.top), point.x - m_textContainerInset.left - kLinePadding);
 }
 
-Ref<UITextRange> UITextView::selectedTextRange() const { return UITextRange::rangeWithNSRange(m_selectedRange); }
+Ref<UITextRange> UITextView::selectedTextRange() const { return UITextRange::rangeWithNSRange(m_selectedRange, m_affinity); }
 
 Ref<UITextPosition> UITextView::beginningOfDocument() const { return UITextPosition::positionWithOffset(0); }
 
@@ -271,42 +288,17 @@ Ref<UITextPosition> UITextView::endOfDocument() const { return UITextPosition::p
 
 CGRect UITextView::caretRectForPosition(const Ref<UITextPosition>& position) const
 {
-    const NSUInteger offset = std::min<NSUInteger>(position ? position->offset() : 0, m_text->length());
-    const CGFloat lineHeight = m_font->lineHeight();
-    const CGFloat width = handleWrapWidth();
-    auto lines = [&](const Ref<NSString>& text) {
-        return std::max<long>(1, std::lround(dv::measureText(text, m_font, width, 0).height / lineHeight));
-    };
-    // The line a character typed at the caret would stand on, and where it would start.
-    const auto prefix = m_text->substringToIndex(offset);
-    const long line = lines(prefix->stringByAppendingString("X"_ns)) - 1;
-    const auto feed = prefix->rangeOfString("\n"_ns, NSBackwardsSearch);
-    const auto paragraph = feed.location == NSNotFound ? prefix : prefix->substringFromIndex(feed.location + 1);
-    const long lineInParagraph = lines(paragraph->stringByAppendingString("X"_ns)) - 1;
-    NSUInteger lineStart = 0;
-    if (lineInParagraph > 0) {
-        // The first character of the caret's line: the lines up to a character only grow.
-        NSUInteger low = 0, high = paragraph->length();
-        while (low < high) {
-            const NSUInteger mid = (low + high) / 2;
-            if (lines(paragraph->substringToIndex(mid + 1)) - 1 >= lineInParagraph)
-                high = mid;
-            else
-                low = mid + 1;
-        }
-        lineStart = low;
-    }
-    const auto lastLine = paragraph->substringFromIndex(std::min(lineStart, paragraph->length()));
-    const CGFloat x = std::min(width, lastLine->length() ? dv::measureText(lastLine, m_font, 0, 1).width : 0);
-    return CGRectMake(m_textContainerInset.left + kLinePadding + x, m_textContainerInset.top + line * lineHeight, 2, lineHeight);
+    // Centred on the boundary: the line padding leaves it room at either end of a line.
+    const CGRect boundary = handleBoundaryRect(position ? position->offset() : 0, position ? position->affinity() : Affinity::Downstream);
+    return CGRectMake(boundary.origin.x - kCaretWidth / 2, boundary.origin.y, kCaretWidth, boundary.size.height);
 }
 
 void UITextView::scrollRangeToVisible(NSRange range)
 {
     range = dv::internal::uikit::clampRange(range, m_text->length());
-    CGRect first = caretRectForPosition(UITextPosition::positionWithOffset(range.location));
-    CGRect last = caretRectForPosition(UITextPosition::positionWithOffset(range.location + range.length));
-    scrollRectToVisible(CGRectUnion(first, last), false);
+    const CGRect first = handleBoundaryRect(range.location, Affinity::Downstream);
+    const CGRect last = handleBoundaryRect(range.location + range.length, range.length ? Affinity::Upstream : Affinity::Downstream);
+    scrollRectToVisible(CGRectInset(CGRectUnion(first, last), -kCaretWidth / 2, 0), false);
 }
 
 // Focus
@@ -364,9 +356,9 @@ void UITextView::touchesEnded(const Ref<NSSet>& touches, const Ref<UIEvent>& eve
     auto touch = touches ? dv::as<UITouch>(touches->anyObject()) : nil;
     if (!m_editable || !touch)
         return;
-    const NSUInteger at = handleIndexAtPoint(touch->locationInView(self<UIView>()));
+    const auto at = handleIndexAtPoint(touch->locationInView(self<UIView>()));
     if (isFirstResponder() || becomeFirstResponder())
-        setSelectedRange(NSMakeRange(at, 0));
+        handleSetCaret(at);
 }
 
 // Typing
@@ -384,6 +376,9 @@ bool UITextView::handleReplace(NSRange range, const Ref<NSString>& replacement)
     handleTextChanged();
     layoutIfNeeded();
     m_selectedRange = dv::internal::uikit::characterAlignedRange(m_text, NSMakeRange(range.location + replacement->length(), 0));
+    // The caret stays after what was typed, on its line where a line now wraps there; where text
+    // went, it stands where that text began.
+    m_affinity = replacement->length() ? Affinity::Upstream : Affinity::Downstream;
     if (auto delegate = this->delegate())
         delegate->textViewDidChangeSelection(me);
     if (auto delegate = this->delegate())
@@ -412,8 +407,23 @@ void UITextView::deleteBackward()
 
 void UITextView::moveCaret(dv::CaretMove move)
 {
-    if (m_editing)
-        setSelectedRange(NSMakeRange(dv::internal::uikit::movedCaret(m_text, m_selectedRange, move), 0));
+    if (!m_editing)
+        return;
+    if (move != dv::CaretMove::Home && move != dv::CaretMove::End) {
+        handleSetCaret({ dv::internal::uikit::movedCaret(m_text, m_selectedRange, move), Affinity::Downstream });
+        return;
+    }
+    // The start or the end of the caret's line (of the selection's start or end); the end of a
+    // line that wraps keeps the caret on it.
+    const auto& layout = handleLayout();
+    const bool home = move == dv::CaretMove::Home;
+    const auto place = home ? layout.place(m_selectedRange.location, m_selectedRange.length ? Affinity::Downstream : m_affinity)
+                            : layout.place(m_selectedRange.location + m_selectedRange.length, m_selectedRange.length ? Affinity::Upstream : m_affinity);
+    const auto& line = layout.lines()[place.line];
+    if (home)
+        handleSetCaret({ line.range.location, Affinity::Downstream });
+    else
+        handleSetCaret({ line.range.location + line.range.length, line.wraps ? Affinity::Upstream : Affinity::Downstream });
 }
 
 // The edit menu
@@ -423,7 +433,7 @@ bool UITextView::canPerformAction(SEL action, const id& sender) const
     if (auto command = dv::internal::uikit::editCommandFor(action))
         return isFirstResponder()
             && dv::internal::uikit::offersEditCommand(*command,
-                { .length = m_text->length(), .selection = m_selectedRange, .editable = m_editable, .secure = isSecureTextEntry() });
+                { .text = m_text, .selection = m_selectedRange, .editable = m_editable, .secure = isSecureTextEntry() });
     return UIScrollView::canPerformAction(action, sender);
 }
 
@@ -450,10 +460,22 @@ void UITextView::handleEditCommand(dv::internal::uikit::EditCommand command)
 
 void UITextView::handleShowMenu()
 {
-    const CGRect first = caretRectForPosition(UITextPosition::positionWithOffset(m_selectedRange.location));
-    const CGRect last = caretRectForPosition(UITextPosition::positionWithOffset(m_selectedRange.location + m_selectedRange.length));
+    // At the part of the selection in sight (the caret's line, for a caret); all of it when none is.
+    const CGRect visible = bounds();
+    CGRect aim = CGRectNull, whole = CGRectNull;
+    if (m_selectedRange.length == 0) {
+        whole = caretRectForPosition(UITextPosition::positionWithOffset(m_selectedRange.location, m_affinity));
+    } else {
+        for (const CGRect& part : handleSelectionBand()) {
+            whole = CGRectUnion(whole, part);
+            if (const CGRect shown = CGRectIntersection(part, visible); !CGRectIsNull(shown))
+                aim = CGRectUnion(aim, shown);
+        }
+    }
+    if (CGRectIsNull(aim))
+        aim = whole;
     auto menu = UIMenuController::sharedMenuController();
-    menu->setTargetRect(CGRectUnion(first, last), self<UIView>());
+    menu->setTargetRect(aim, self<UIView>());
     menu->setMenuVisible(true, true);
 }
 
@@ -461,10 +483,10 @@ void UITextView::handleLongPress(const Ref<UIGestureRecognizer>& press)
 {
     if (!press || press->state() != UIGestureRecognizerStateBegan || !canBecomeFirstResponder())
         return;
-    const NSUInteger at = handleIndexAtPoint(press->locationInView(self<UIView>()));
+    const auto at = handleIndexAtPoint(press->locationInView(self<UIView>()));
     if (!isFirstResponder() && !becomeFirstResponder())
         return;
-    setSelectedRange(NSMakeRange(at, 0));
+    handleSetCaret(at);
     handleShowMenu();
 }
 

@@ -1,9 +1,10 @@
 // UITextView: a scrolling, multi-line text that a person can edit. A tap gives an editable view
-// the focus and puts the caret at the character boundary nearest to the touch; typing replaces
-// the selected range (a line feed is a new line, not the return of a field); the content grows
-// with the text and the view scrolls to keep the caret in sight. A long press shows the edit menu
-// as a text field's does (see UITextField.h). Text set in code notifies nobody and puts the
-// caret at the end.
+// the focus and puts the caret at the character boundary nearest to the touch on the line touched
+// (right of a line that wraps, at its end, the caret staying on that line); typing replaces the
+// selected range (a line feed is a new line, not the return of a field); the content grows with
+// the text and the view scrolls to keep the caret in sight. A long press shows the edit menu as a
+// text field's does (see UITextField.h), pointing at the part of the selection in sight. Text
+// set in code notifies nobody and puts the caret at the end.
 //
 // The delegate is read through delegate(), a virtual getter, every time it is consulted (a
 // subclass may watch those reads); it is also the scroll view's delegate. In the platform's order:
@@ -38,23 +39,30 @@ extern const Ref<NSString> UITextViewTextDidBeginEditingNotification;
 extern const Ref<NSString> UITextViewTextDidEndEditingNotification;
 extern const Ref<NSString> UITextViewTextDidChangeNotification;
 
-// A place in a text view's text (a UTF-16 offset), and a range between two places.
+// A place in a text view's text (a UTF-16 offset) with the line it belongs to where a line wraps
+// (downstream, the start of the next line, unless said otherwise), and a range between two places.
 class UITextPosition : public NSObject {
     DV_CLASS(UITextPosition, NSObject)
 
     UITextPosition() = default;
-    static Ref<UITextPosition> positionWithOffset(NSUInteger offset);
+    static Ref<UITextPosition> positionWithOffset(NSUInteger offset,
+        dv::internal::uikit::Affinity affinity = dv::internal::uikit::Affinity::Downstream);
     NSUInteger offset() const { return m_offset; }
+    dv::internal::uikit::Affinity affinity() const { return m_affinity; }
 
 private:
     NSUInteger m_offset = 0;
+    dv::internal::uikit::Affinity m_affinity = dv::internal::uikit::Affinity::Downstream;
 };
 
 class UITextRange : public NSObject {
     DV_CLASS(UITextRange, NSObject)
 
     UITextRange() = default;
-    static Ref<UITextRange> rangeWithNSRange(NSRange range);
+    // A selection's range: it starts on the line after a wrap at its start and ends on the line
+    // before one at its end; an empty one (a caret) stands on the line `caretAffinity` names.
+    static Ref<UITextRange> rangeWithNSRange(NSRange range,
+        dv::internal::uikit::Affinity caretAffinity = dv::internal::uikit::Affinity::Downstream);
     Ref<UITextPosition> start() const { return m_start; }
     Ref<UITextPosition> end() const { return m_end; }
     bool isEmpty() const { return m_start->offset() == m_end->offset(); }
@@ -122,14 +130,16 @@ class UITextView : public UIScrollView, public UITextInputTraits {
     void setTextContainerInset(UIEdgeInsets inset);
 
     // The selection; a caret is an empty range. Cut to the text and widened to whole characters;
-    // while editing, the view scrolls to show the caret.
+    // while editing, the view scrolls to show the caret. A caret set here where a line wraps
+    // stands at the start of the next line; one that a tap, the End key or typing put at the end
+    // of a line that wraps stays there (its position's affinity, in selectedTextRange).
     NSRange selectedRange() const { return m_selectedRange; }
     void setSelectedRange(NSRange range);
     Ref<UITextRange> selectedTextRange() const;
     Ref<UITextPosition> beginningOfDocument() const;
     Ref<UITextPosition> endOfDocument() const;
-    // The caret's rectangle before the character at `position`, in the view's (content)
-    // coordinates: 2 points wide, one line high.
+    // The caret's rectangle at `position`, in the view's (content) coordinates: 2 points wide,
+    // centred on the boundary, one line high, on the line the position belongs to.
     CGRect caretRectForPosition(const Ref<UITextPosition>& position) const;
     // Scrolls the least distance that shows the lines of `range`.
     void scrollRangeToVisible(NSRange range);
@@ -140,7 +150,8 @@ class UITextView : public UIScrollView, public UITextInputTraits {
     bool isEditing() const { return m_editing; }
 
     // What the keyboard does: replace the selection, delete it or the character before the
-    // caret, move the caret (a hardware keyboard's arrow, Home and End keys).
+    // caret, move the caret (a hardware keyboard's arrow keys; Home and End to the start and the
+    // end of the caret's line, with Ctrl to those of the text).
     void insertText(const Ref<NSString>& text);
     void deleteBackward();
     bool hasText() const;
@@ -175,10 +186,22 @@ private:
     void handleTextChanged();
     void handleUpdateContent();
     CGFloat handleWrapWidth() const;
+    // The text's lines as drawn, laid out again after a change of the text, its look or the width.
+    const dv::internal::uikit::CaretLayout& handleLayout() const;
+    // A zero-wide rectangle at the boundary of `offset` on the line that `affinity` names, as
+    // tall as the line (content coordinates).
+    CGRect handleBoundaryRect(NSUInteger offset, dv::internal::uikit::Affinity affinity) const;
+    // The selection's band: its part of each line it covers (content coordinates).
+    std::vector<CGRect> handleSelectionBand() const;
     void handleDrawText();
     void handleDrawSelection();
-    // The character boundary nearest to `point` (content coordinates).
-    NSUInteger handleIndexAtPoint(CGPoint point) const;
+    // The character boundary nearest to `point` (content coordinates) on the line there.
+    dv::internal::uikit::CaretLayout::Position handleIndexAtPoint(CGPoint point) const;
+    // The caret set by a touch or a key, with the line it belongs to where a line wraps.
+    void handleSetCaret(dv::internal::uikit::CaretLayout::Position caret);
+    // The selection set (cut to the text and to whole characters) with the caret's line at a
+    // wrap; a changed range is told to the delegate.
+    void handleSelect(NSRange range, dv::internal::uikit::Affinity affinity);
     // Scrolls the least that shows the caret (the selection's end) while editing.
     void handleScrollToCaret();
     void handleEditCommand(dv::internal::uikit::EditCommand command);
@@ -191,6 +214,10 @@ private:
     Weak<UITextViewDelegate> m_textDelegate;
     UIEdgeInsets m_textContainerInset { 8, 0, 8, 0 };
     NSRange m_selectedRange { 0, 0 };
+    // Where a line wraps at the caret: which of the two lines it stands on.
+    dv::internal::uikit::Affinity m_affinity = dv::internal::uikit::Affinity::Downstream;
+    mutable std::optional<dv::internal::uikit::CaretLayout> m_layout;
+    mutable CGFloat m_layoutWidth = 0;
     NSTextAlignment m_alignment = NSTextAlignmentLeft;
     bool m_editable = true;
     bool m_selectable = true;

@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <optional>
 
@@ -80,6 +81,10 @@ bool isOwnOrigin(std::string_view url, int port)
 // The library's routing and request parsing, run over a request the front has read whole.
 class Router : public httplib::Server {
 public:
+    // The front listens and owns the connections, but the library writes an answer's content
+    // provider only while its own socket is valid, as if it were listening: it is given a number
+    // that is no descriptor, which nothing here listens on or closes.
+    Router() { svr_sock_ = std::numeric_limits<socket_t>::max(); }
     using httplib::Server::process_request;
 };
 
@@ -107,9 +112,11 @@ constexpr std::size_t kReleaseStep = 256 * 1024;
 // into a buffer counted into the request's answer share before it grows.
 //
 // Counted while a request is handled: its head and body until read, the fields and picture taken
-// out of the body, the store's copy of the picture, a reply (a picture twice while it is read),
-// and the answer as written. Not counted, each bounded by the head limit or a few pages per
-// worker: the library's parsed head and read buffers, and a text answer's compressed copy.
+// out of the body, the store's copy of the picture, a reply, and the answer as written. A stored
+// picture's bytes, shared with the other answers that send them, are not written here: the answer
+// notes where they go (takeSharedSlice) and the front sends them from the one copy, counted once by
+// its own share. Not counted, each bounded by the head limit or a few pages per worker: the
+// library's parsed head and read buffers, and a text answer's compressed copy.
 class ExchangeStream final : public httplib::Stream {
 public:
     explicit ExchangeStream(FrontRequest& request)
@@ -147,6 +154,21 @@ public:
     }
     ssize_t write(const char* ptr, size_t size) override
     {
+        if (isShared(ptr, size)) {
+            const std::size_t from = std::size_t(ptr - m_shared.bytes->bytes.data());
+            if (m_shared.length && m_shared.from + m_shared.length == from) {
+                m_shared.length += size;
+                return ssize_t(size);
+            }
+            if (!copySharedSlice())
+                return -1;
+            m_shared.from = from;
+            m_shared.length = size;
+            return ssize_t(size);
+        }
+        // Whatever follows shared bytes (the next part of several ranges) follows a copy of them.
+        if (!copySharedSlice())
+            return -1;
         // Room for the whole answer at once, so that its buffer is made once.
         if (!appendCounted(m_written, std::string_view(ptr, size), m_request.answerShare, m_answerBytes)) {
             m_noRoom = true;
@@ -173,13 +195,47 @@ public:
     // The answer will have a body of about this size: its buffer is made for it at once.
     void expectAnswer(std::size_t bodyBytes) { m_answerBytes = bodyBytes + 1024; }
 
+    // Bytes the answer's body is written from, shared with other answers: what the library writes
+    // of them is noted, not copied.
+    void shareBody(std::shared_ptr<const SharedBytes> bytes) { m_shared.bytes = std::move(bytes); }
+    // What goes out after takeWritten(): `length` bytes of the shared ones from `from`.
+    struct SharedSlice {
+        std::shared_ptr<const SharedBytes> bytes;
+        std::size_t from = 0;
+        std::size_t length = 0;
+    };
+    SharedSlice takeSharedSlice() { return std::exchange(m_shared, {}); }
+
 private:
+    bool isShared(const char* ptr, std::size_t size) const
+    {
+        if (!m_shared.bytes)
+            return false;
+        const std::string& shared = m_shared.bytes->bytes;
+        return std::less_equal<const char*>()(shared.data(), ptr) && std::less_equal<const char*>()(ptr + size, shared.data() + shared.size());
+    }
+    // Copies the shared bytes noted so far into the written ones, counted, so that other bytes can
+    // follow them in order.
+    bool copySharedSlice()
+    {
+        if (!m_shared.length)
+            return true;
+        const std::string_view slice = std::string_view(m_shared.bytes->bytes).substr(m_shared.from, m_shared.length);
+        m_shared.length = 0;
+        if (!appendCounted(m_written, slice, m_request.answerShare, m_answerBytes)) {
+            m_noRoom = true;
+            return false;
+        }
+        return true;
+    }
+
     FrontRequest& m_request;
     std::size_t m_read = 0;
     std::size_t m_messageHeld; // what the request's share holds for the head and body
     std::size_t m_bodyGivenBack = 0;
     std::size_t m_answerBytes = 0;
     std::string m_written;
+    SharedSlice m_shared;
     bool m_noRoom = false;
 };
 
@@ -384,7 +440,7 @@ void Server::Impl::serve(const httplib::Request& req, httplib::Response& res, co
         return;
     }
     ApiRequest request = toApiRequest(req, std::move(received));
-    request.roomForReply = [&exchanged](std::size_t bytes) { return exchanged.answerShare.grow(bytes); };
+    request.budget = &exchanged.budget;
     std::optional<Fault> fault = faults.take(request.path);
     bool closing = false;
     // A released hold answers as the path's fault says by then.
@@ -409,12 +465,20 @@ void Server::Impl::serve(const httplib::Request& req, httplib::Response& res, co
         std::fprintf(stderr, "dovrelta-devserver: %s failed: %s\n", request.path.c_str(), exception.what());
         reply = Reply::page(errorPage(500), 500);
     }
+    if (fault && reply.shared && reshapesReply(*fault)) {
+        // The fault makes a reply of its own from the picture's bytes: a copy of them, counted.
+        if (exchanged.answerShare.grow(reply.shared->bytes.size()))
+            reply.body = reply.shared->bytes;
+        else
+            reply = Reply::busy();
+        reply.shared.reset();
+    }
     if (fault)
         applyFault(*fault, reply);
     if (reply.json)
         reply.body = serialise(*reply.json);
-    // The answer's share holds what the handler counted for the reply (a picture, perhaps twice
-    // while it was read); from here it holds the body as built, until the library has written it.
+    // The answer's share holds what was counted for the reply so far (a fault's copy of a shared
+    // picture); from here it holds the body as built, until the library has written it.
     if (!exchanged.answerShare.resize(reply.body.size())) {
         reply = Reply::busy();
         exchanged.answerShare.release();
@@ -427,6 +491,15 @@ void Server::Impl::serve(const httplib::Request& req, httplib::Response& res, co
     // Cut: the head promises the whole body; half of it goes out before the connection closes.
     if (fault && fault->kind == FaultKind::CutConnection)
         t_exchange->cutHalfway = true;
+    if (reply.shared) {
+        // Written from the one copy that answers of the picture share: the stream notes it.
+        t_exchange->stream->shareBody(reply.shared);
+        res.set_content_provider(reply.shared->bytes.size(), reply.contentType,
+            [bytes = reply.shared](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                return sink.write(bytes->bytes.data() + offset, length);
+            });
+        return;
+    }
     // Moved, not copied (as setting the content would).
     res.body = std::move(reply.body);
     res.set_header("Content-Type", reply.contentType);
@@ -518,13 +591,18 @@ FrontAnswer Server::Impl::exchange(FrontRequest& request)
     if (stream.noRoom())
         return { frontRefusal(503), FrontAnswer::Then::Close };
     std::string written = stream.takeWritten();
+    auto shared = stream.takeSharedSlice();
     if (control.cutHalfway) {
+        // The head and half the body, whether the body is the answer's own or shared.
         const std::size_t bodyStart = std::min(written.find("\r\n\r\n"), written.size() - 4) + 4;
-        written.resize(bodyStart + (written.size() - bodyStart) / 2);
-        return { std::move(written), FrontAnswer::Then::Close, std::move(request.answerShare) };
+        const std::size_t kept = bodyStart + (written.size() + shared.length - bodyStart) / 2;
+        shared.length = kept > written.size() ? kept - written.size() : 0;
+        written.resize(std::min(kept, written.size()));
+        return { std::move(written), FrontAnswer::Then::Close, std::move(request.answerShare), std::move(shared.bytes), shared.from,
+            shared.length };
     }
     return { std::move(written), finished && !closed ? FrontAnswer::Then::KeepOpen : FrontAnswer::Then::Close,
-        std::move(request.answerShare) };
+        std::move(request.answerShare), std::move(shared.bytes), shared.from, shared.length };
 }
 
 Server::Server(std::unique_ptr<Impl> impl)

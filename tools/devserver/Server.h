@@ -14,14 +14,17 @@
 // reads each request whole before a handler sees it (internal/HttpFront.h): a body of at most
 // maxRequestBytes however it is framed (413 as soon as it is passed, before any of a declared
 // body is read; compressed bodies 415), a whole request within requestDeadlineSeconds of its
-// first byte (408), an idle connection closed after keepAliveSeconds. Clients that send slowly or
-// keep connections open hold no worker, so everyone else is answered meanwhile. The requests and
-// answers of all connections together hold at most maxBytesHeld, every copy of them counted (a
-// body as its bytes arrive, then what the handlers take out of it, an answer as it is made and
-// written): a request whose bytes find no room is told 503 with Retry-After at once (one whose
-// declared body does not fit when its head comes, before the body is sent), and so is a client
-// in place of an answer that finds no room. Nothing waits for room, and a declared body that
-// never comes holds none.
+// first byte (408), an idle connection closed after keepAliveSeconds (blank lines sent meanwhile
+// do not keep it). Clients that send slowly or keep connections open hold no worker, so everyone
+// else is answered meanwhile. A client that goes (a reset, or the end of its input) while its
+// request waits for a worker or is handled is not answered: its connection closes and the room
+// of a request no worker has begun is given back at once. The requests and answers of all
+// connections together hold at most maxBytesHeld, every copy of them counted (a body as its bytes
+// arrive, then what the handlers take out of it, an answer as it is made and written; answers
+// that send one uploaded picture at the same time share one copy of it, counted once): a request
+// whose bytes find no room is told 503 with Retry-After at once (one whose declared body does not
+// fit when its head comes, before the body is sent), and so is a client in place of an answer
+// that finds no room. Nothing waits for room, and a declared body that never comes holds none.
 //
 // Paths (under /DV/; POST with form fields, at most 8 KB of them (413 past it); GET with a query
 // works as well; `base` is "http://HOST:PORT/DV/" as the client addressed the server). Every JSON
@@ -59,7 +62,11 @@
 //       the body is read when its length is declared), picture 2 MiB and 4096 x 4096 pixels
 //       (judged from its header, all frames of an animation together), title 100, account 64,
 //       description 1000 characters; per device 100 codes and 32 MiB of pictures (a refresh
-//       replaces its picture's bytes); for all devices together 1 GiB of pictures and texts.
+//       replaces its picture's bytes); for all devices together 1 GiB of pictures and texts (the
+//       store's write-ahead log beside it at most 32 MiB, whatever the readers). What the store
+//       would refuse is judged before the picture is decoded; decodes run two at a time, and an
+//       upload that finds no turn within a second is refused with "服务器繁忙，请稍后再试" (as
+//       is one that finds no room in the log), never kept waiting.
 //   district/listSubDistrict.do  parentId ("0" for the provinces)
 //       status n; info [{id n, name, parentid n, level n (1 province, 2 city), namepath "省,市",
 //                        nodepath "440000,440100", charindex, orderby n}]; an unknown parent gives []

@@ -1,13 +1,15 @@
 // dovrelta-devserver: the local application server as a program.
 //
 //   dovrelta-devserver [--host 127.0.0.1] [--port 8092] [--data DIR] [--fault PATH=FAULT]... [--tiles NAME]
-//                      [--store-limit SIZE] [--no-codes] [--verbose]
+//                      [--store-limit SIZE] [--keep-alive SECONDS] [--request-deadline SECONDS] [--no-codes]
+//                      [--verbose]
 //
 // --port 0 picks a free port. The first line on standard output names the base URL, so that a
 // script can read the port back. --no-codes makes a new data folder without the seeded QR codes.
 // --tiles lists a named set of home categories (Server::tileSets) from the start. --store-limit
 // bounds the bytes that all uploads together keep (Options::maxStoreBytes; K, M or G for KiB, MiB,
-// GiB).
+// GiB). --keep-alive and --request-deadline set how long an idle connection stays open and how
+// long a request may take to arrive (Options::keepAliveSeconds, requestDeadlineSeconds).
 // The server runs until SIGINT or SIGTERM.
 #include "tools/devserver/Server.h"
 
@@ -32,9 +34,12 @@ int usage(const char* message)
         std::fprintf(stderr, "dovrelta-devserver: %s\n", message);
     std::fprintf(stderr,
         "usage: dovrelta-devserver [--host ADDRESS] [--port N] [--data DIR] [--fault PATH=FAULT]... [--tiles NAME]\n"
-        "                          [--store-limit SIZE] [--no-codes] [--verbose]\n"
+        "                          [--store-limit SIZE] [--keep-alive SECONDS] [--request-deadline SECONDS] [--no-codes]\n"
+        "                          [--verbose]\n"
         "  --port 0 picks a free port; --data defaults to $DOVRELTA_HOME/server\n"
         "  --store-limit SIZE: bytes all uploads together may keep, with K, M or G for KiB, MiB, GiB (default 1G)\n"
+        "  --keep-alive SECONDS: how long an idle connection stays open (default 5)\n"
+        "  --request-deadline SECONDS: how long a request may take to arrive (default 10)\n"
         "  FAULT: delay[:S] http[:CODE] html malformed array null wrongtypes[:status] status[:CODE[:MSG]] close cut hold,\n"
         "        optionally *N\n"
         "  --tiles NAME: the home categories the server lists (kept in the data folder; a new one lists the first):\n");
@@ -72,6 +77,18 @@ bool parseSize(const char* text, std::int64_t& bytes)
     return true;
 }
 
+// A number of seconds above 0 and at most a day.
+bool parseSeconds(const char* text, double& seconds)
+{
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text, &end);
+    if (!end || end == text || *end || errno || !(value > 0 && value <= 86400))
+        return false;
+    seconds = value;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -96,6 +113,14 @@ int main(int argc, char** argv)
             const char* text = value();
             if (!text || !parseSize(text, options.maxStoreBytes))
                 return usage("--store-limit takes a size in bytes, or with K, M or G");
+        } else if (argument == "--keep-alive") {
+            const char* text = value();
+            if (!text || !parseSeconds(text, options.keepAliveSeconds))
+                return usage("--keep-alive takes a number of seconds above 0");
+        } else if (argument == "--request-deadline") {
+            const char* text = value();
+            if (!text || !parseSeconds(text, options.requestDeadlineSeconds))
+                return usage("--request-deadline takes a number of seconds above 0");
         } else if (argument == "--no-codes") {
             options.seedCodes = false;
         } else if (argument == "--port") {

@@ -65,9 +65,10 @@ std::string runnerUsage()
            "                   shows 09:41 and no network activity, a fresh home's device has a fixed identifier, and\n"
            "                   `screenshot` waits for the pictures being downloaded too\n"
            "  --verbose        the application's log on standard error too (it always goes to application.log in --out)\n"
-           "Window keys: Escape or Alt+Left goes back, Left, Right, Home and End move the caret of the focused field, F2\n"
-           "switches the local server's home tiles, F12 or Ctrl+S saves a screenshot, closing the window ends the run; the\n"
-           "mouse wheel scrolls what lies under the pointer, 40 points a notch (a fast spin flies on).\n";
+           "Window keys: Escape or Alt+Left goes back, Left, Right, Home and End move the caret of the focused field (Home\n"
+           "and End in its line, with Ctrl in its whole text), F2 switches the local server's home tiles, F12 or Ctrl+S saves\n"
+           "a screenshot, closing the window ends the run; the mouse wheel scrolls what lies under the pointer, 40 points a\n"
+           "notch (a fast spin flies on).\n";
     const auto at = usage.find("%s");
     return usage.substr(0, at) + tiles + usage.substr(at + 2);
 }

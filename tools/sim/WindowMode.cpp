@@ -181,8 +181,8 @@ void WindowMode::run()
                 const auto sym = key.keysym.sym;
                 const auto move = sym == SDLK_LEFT ? dv::CaretMove::Left
                     : sym == SDLK_RIGHT            ? dv::CaretMove::Right
-                    : sym == SDLK_HOME             ? dv::CaretMove::Home
-                                                   : dv::CaretMove::End;
+                    : sym == SDLK_HOME             ? (ctrl ? dv::CaretMove::TextStart : dv::CaretMove::Home)
+                                                   : (ctrl ? dv::CaretMove::TextEnd : dv::CaretMove::End);
                 if (!ui.moveCaret(move))
                     return;
                 break;

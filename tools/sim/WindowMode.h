@@ -6,7 +6,8 @@
 //   - the mouse wheel scrolls what lies under the pointer with a finger of its own, 40 points a
 //     notch, a fast spin flying on (internal/WheelFinger.h);
 //   - typed text, Backspace and Return go to the first responder's text field or text view, at
-//     its caret; Left, Right (without Alt), Home and End move that caret;
+//     its caret; Left, Right (without Alt), Home and End (in its line; with Ctrl, in the whole
+//     text) move that caret;
 //   - Escape or Alt+Left goes back a screen; F12 or Ctrl+S saves a picture and a dump of the
 //     screen to the run's folder; F2 asks the runner to switch the home tiles (the window's title
 //     says which show);

@@ -430,4 +430,52 @@ void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& f
     g_object_unref(layout);
 }
 
+std::vector<CaretLine> caretLines(const std::string& text, const FontRequest& font, CGFloat wrapWidth, int alignment)
+{
+    dv::MutexLocker lock(s_mutex);
+    Engine& e = engine();
+    PangoLayout* layout = makeLayout(e.context, text, font, wrapWidth);
+    if (wrapWidth > 0) {
+        // As drawText sets a wrapped layout.
+        pango_layout_set_alignment(layout, alignment == 1 ? PANGO_ALIGN_CENTER : alignment == 2 ? PANGO_ALIGN_RIGHT : PANGO_ALIGN_LEFT);
+        pango_layout_set_justify(layout, alignment == 3);
+    }
+    auto isContinuation = [&](std::size_t at) { return at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80; };
+    std::vector<CaretLine> lines;
+    PangoLayoutIter* iter = pango_layout_get_iter(layout);
+    do {
+        PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iter);
+        PangoRectangle logical;
+        pango_layout_iter_get_line_extents(iter, nullptr, &logical);
+        CaretLine out;
+        out.start = std::size_t(line->start_index);
+        out.end = out.start + std::size_t(line->length);
+        out.top = CGFloat(logical.y) / PANGO_SCALE;
+        out.height = CGFloat(logical.height) / PANGO_SCALE;
+        // A character's leading edge, and the line's end as the trailing edge of its last
+        // character (the leading edge of what follows may stand on the next line).
+        for (std::size_t at = out.start;;) {
+            int x = 0;
+            if (at < out.end) {
+                pango_layout_line_index_to_x(line, int(at), FALSE, &x);
+            } else if (at > out.start) {
+                std::size_t last = at - 1;
+                while (last > out.start && isContinuation(last))
+                    --last;
+                pango_layout_line_index_to_x(line, int(last), TRUE, &x);
+            }
+            out.stops.emplace_back(at, CGFloat(logical.x + x) / PANGO_SCALE);
+            if (at >= out.end)
+                break;
+            do
+                ++at;
+            while (at < out.end && isContinuation(at));
+        }
+        lines.push_back(std::move(out));
+    } while (pango_layout_iter_next_line(iter));
+    pango_layout_iter_free(iter);
+    g_object_unref(layout);
+    return lines;
+}
+
 } // namespace dv::internal::graphics

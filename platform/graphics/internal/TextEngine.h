@@ -10,6 +10,8 @@
 #include "platform/graphics/CGColor.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace dv::internal::graphics {
 
@@ -44,6 +46,22 @@ struct DrawOptions {
 
 void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& font, CGRect rect, const RGBA& color,
     const DrawOptions& options);
+
+// Where a caret can stand in text laid out as drawText lays it out, one entry per line. wrapWidth
+// <= 0 lays out without wrapping, from x = 0; otherwise the lines wrap at that width and stand by the
+// alignment (as DrawOptions::alignment) within it, as drawText places them in a rectangle that wide.
+struct CaretLine {
+    // The line's text in UTF-8 bytes, without the line feed that ends its paragraph: a line that
+    // wraps without one ends where the next begins.
+    std::size_t start = 0;
+    std::size_t end = 0;
+    CGFloat top = 0;
+    CGFloat height = 0;
+    // The start of every character of the line and the line's end, in order, with the x where a
+    // caret there stands, as drawn (kerning and alignment included).
+    std::vector<std::pair<std::size_t, CGFloat>> stops;
+};
+std::vector<CaretLine> caretLines(const std::string& text, const FontRequest& font, CGFloat wrapWidth, int alignment);
 
 // The family name of the pinned face.
 const char* pinnedFamily();

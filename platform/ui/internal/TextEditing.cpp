@@ -13,6 +13,7 @@
 #include <unicode/utext.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -140,12 +141,14 @@ NSRange wordRangeAt(const Ref<NSString>& text, NSUInteger index)
     if (index < units.size())
         if (auto [range, isWord] = segmentFrom(start); isWord)
             return range;
-    // At the end of a word (or of the text): the word before.
-    if (start > 0 && NSUInteger(start) == index) {
-        const int32_t before = words->preceding(start);
-        if (before != icu::BreakIterator::DONE)
-            if (auto [range, isWord] = segmentFrom(before); isWord)
-                return range;
+    // The word that ends here, or else the nearest one before, over blanks and punctuation.
+    for (int32_t from = start; from > 0;) {
+        const int32_t before = words->preceding(from);
+        if (before == icu::BreakIterator::DONE)
+            break;
+        if (auto [range, isWord] = segmentFrom(before); isWord)
+            return range;
+        from = before;
     }
     return NSMakeRange(index, 0);
 }
@@ -155,8 +158,10 @@ NSUInteger movedCaret(const Ref<NSString>& text, NSRange selection, dv::CaretMov
     const NSUInteger length = text ? text->length() : 0;
     selection = clampRange(selection, length);
     switch (move) {
-    case dv::CaretMove::Home: return 0;
-    case dv::CaretMove::End: return length;
+    case dv::CaretMove::Home:
+    case dv::CaretMove::TextStart: return 0;
+    case dv::CaretMove::End:
+    case dv::CaretMove::TextEnd: return length;
     case dv::CaretMove::Left:
         if (selection.length)
             return selection.location;
@@ -211,8 +216,8 @@ bool offersEditCommand(EditCommand command, const EditState& state)
     switch (command) {
     case EditCommand::Cut: return selected && state.editable && !state.secure;
     case EditCommand::Copy: return selected && !state.secure;
-    case EditCommand::Select: return !selected && state.length > 0;
-    case EditCommand::SelectAll: return !selected && state.length > 0;
+    case EditCommand::Select: return !selected && wordRangeAt(state.text, state.selection.location).length > 0;
+    case EditCommand::SelectAll: return !selected && state.text && state.text->length() > 0;
     case EditCommand::Paste: {
         if (!state.editable)
             return false;
@@ -262,71 +267,117 @@ EditOutcome performEditCommand(EditCommand command, const Ref<NSString>& text, N
     return outcome;
 }
 
-void drawSelection(const Ref<UIColor>& tint, const std::vector<CGRect>& band, CGRect start, CGRect end)
+namespace {
+
+constexpr CGFloat kBandAlpha = 0.2, kHandleBarWidth = 2, kHandleDotRadius = 3.5;
+
+} // namespace
+
+void drawSelectionBand(const Ref<UIColor>& tint, const std::vector<CGRect>& band)
 {
-    constexpr CGFloat kBandAlpha = 0.2, kBarWidth = 2, kDotRadius = 3.5;
     tint->colorWithAlphaComponent(kBandAlpha)->setFill();
     for (const CGRect& rect : band)
         UIBezierPath::bezierPathWithRect(rect)->fill();
+}
+
+void drawSelectionHandle(const Ref<UIColor>& tint, CGRect line, HandleEnd end)
+{
     tint->setFill();
-    for (const bool atStart : { true, false }) {
-        const CGRect line = atStart ? start : end;
-        UIBezierPath::bezierPathWithRect(CGRectMake(line.origin.x - kBarWidth / 2, line.origin.y, kBarWidth, line.size.height))->fill();
-        const CGFloat dotY = atStart ? line.origin.y - kDotRadius : CGRectGetMaxY(line) + kDotRadius;
-        UIBezierPath::bezierPathWithOvalInRect(CGRectMake(line.origin.x - kDotRadius, dotY - kDotRadius, 2 * kDotRadius, 2 * kDotRadius))->fill();
-    }
+    UIBezierPath::bezierPathWithRect(CGRectMake(line.origin.x - kHandleBarWidth / 2, line.origin.y, kHandleBarWidth, line.size.height))->fill();
+    const CGFloat dotY = end == HandleEnd::Start ? line.origin.y - kHandleDotRadius : CGRectGetMaxY(line) + kHandleDotRadius;
+    UIBezierPath::bezierPathWithOvalInRect(
+        CGRectMake(line.origin.x - kHandleDotRadius, dotY - kHandleDotRadius, 2 * kHandleDotRadius, 2 * kHandleDotRadius))
+        ->fill();
 }
 
-LineMeasure::LineMeasure(const Ref<NSString>& text, const Ref<UIFont>& font, Shown shown)
-    : m_text(text ? text : ""_ns)
-    , m_font(font)
-    , m_kind(shown)
-    , m_boundaries(characterBoundaries(m_text))
+CGRect selectionHandleBounds(CGRect line, HandleEnd end)
 {
-    m_widths.assign(m_boundaries.size(), -1);
-    m_widths[0] = 0;
-    if (m_kind == Shown::Text) {
-        m_shown = m_text;
-        return;
-    }
-    std::string dots;
-    for (std::size_t i = 1; i < m_boundaries.size(); ++i)
-        dots += "\u25CF";
-    m_shown = NSString::fromUTF8(dots);
+    const CGFloat top = end == HandleEnd::Start ? line.origin.y - 2 * kHandleDotRadius : line.origin.y;
+    return CGRectMake(line.origin.x - kHandleDotRadius, top, 2 * kHandleDotRadius, line.size.height + 2 * kHandleDotRadius);
 }
 
-CGFloat LineMeasure::widthBefore(std::size_t boundary)
+CaretLayout::CaretLayout(const Ref<NSString>& text, const Ref<UIFont>& font, Shown shown, CGFloat wrapWidth, NSTextAlignment alignment)
 {
-    if (m_widths[boundary] < 0) {
-        // Dots are one UTF-16 unit each.
-        const auto prefix = m_shown->substringToIndex(m_kind == Shown::Text ? m_boundaries[boundary] : boundary);
-        m_widths[boundary] = dv::measureText(prefix, m_font, 0, 1).width;
+    const Ref<NSString> whole = text ? text : ""_ns;
+    const auto boundaries = characterBoundaries(whole);
+    if (shown == Shown::Text) {
+        m_shown = whole;
+    } else {
+        std::string dots;
+        for (std::size_t i = 1; i < boundaries.size(); ++i)
+            dots += "\u25CF";
+        m_shown = NSString::fromUTF8(dots);
     }
-    return m_widths[boundary];
+    // Dots are one UTF-16 unit each, one a character.
+    auto toText = [&](NSUInteger at) { return shown == Shown::Text ? at : boundaries[std::min<std::size_t>(at, boundaries.size() - 1)]; };
+    for (const auto& line : dv::caretLines(m_shown, font, wrapWidth, alignment)) {
+        Line out;
+        const NSUInteger start = toText(line.range.location), end = toText(line.range.location + line.range.length);
+        out.range = NSMakeRange(start, end - start);
+        out.top = line.top;
+        out.height = line.height;
+        for (const auto& [at, x] : line.stops) {
+            const NSUInteger index = toText(at);
+            if (shown == Shown::Dots || std::binary_search(boundaries.begin(), boundaries.end(), index))
+                out.stops.emplace_back(index, x);
+        }
+        if (out.stops.empty())
+            out.stops.emplace_back(start, 0);
+        m_lines.push_back(std::move(out));
+    }
+    for (std::size_t i = 0; i + 1 < m_lines.size(); ++i)
+        m_lines[i].wraps = m_lines[i + 1].range.location == m_lines[i].range.location + m_lines[i].range.length;
 }
 
-CGFloat LineMeasure::width() { return widthBefore(m_boundaries.size() - 1); }
-
-CGFloat LineMeasure::offsetOf(NSUInteger index)
+CGFloat CaretLayout::width() const
 {
-    auto it = std::upper_bound(m_boundaries.begin(), m_boundaries.end(), index);
-    return widthBefore(std::size_t(std::distance(m_boundaries.begin(), it)) - 1);
+    CGFloat widest = 0;
+    for (const Line& line : m_lines)
+        widest = std::max(widest, line.stops.back().second);
+    return widest;
 }
 
-NSUInteger LineMeasure::boundaryNearest(CGFloat x)
+CaretLayout::Place CaretLayout::place(NSUInteger index, Affinity affinity) const
 {
-    // Widths only grow along the line: the first boundary at or past x, or the one before it.
-    std::size_t low = 0, high = m_boundaries.size() - 1;
-    while (low < high) {
-        const std::size_t mid = (low + high) / 2;
-        if (widthBefore(mid) < x)
-            low = mid + 1;
-        else
-            high = mid;
+    if (m_lines.empty())
+        return {};
+    std::size_t at = 0;
+    while (at + 1 < m_lines.size() && m_lines[at].range.location + m_lines[at].range.length < index)
+        ++at;
+    // Where a line wraps its end is also the next line's start.
+    const Line& line = m_lines[at];
+    if (line.wraps && index == line.range.location + line.range.length && index > line.range.location && affinity == Affinity::Downstream)
+        ++at;
+    const auto& stops = m_lines[at].stops;
+    auto it = std::upper_bound(stops.begin(), stops.end(), index, [](NSUInteger i, const auto& stop) { return i < stop.first; });
+    return { at, it == stops.begin() ? stops.front().second : std::prev(it)->second };
+}
+
+std::size_t CaretLayout::lineAt(CGFloat y) const
+{
+    for (std::size_t i = 0; i < m_lines.size(); ++i)
+        if (y < m_lines[i].top + m_lines[i].height)
+            return i;
+    return m_lines.empty() ? 0 : m_lines.size() - 1;
+}
+
+CaretLayout::Position CaretLayout::nearest(std::size_t line, CGFloat x) const
+{
+    if (line >= m_lines.size())
+        return {};
+    const Line& on = m_lines[line];
+    // Past the line's end, its end (after the blanks a wrap leaves there, which take no room);
+    // elsewhere the nearest boundary, the earlier of two as near.
+    std::size_t best = on.stops.size() - 1;
+    if (x < on.stops.back().second) {
+        best = 0;
+        for (std::size_t i = 1; i < on.stops.size(); ++i)
+            if (std::abs(on.stops[i].second - x) < std::abs(on.stops[best].second - x))
+                best = i;
     }
-    if (low > 0 && x - widthBefore(low - 1) <= widthBefore(low) - x)
-        --low;
-    return m_boundaries[low];
+    const NSUInteger index = on.stops[best].first;
+    const bool atWrap = on.wraps && index == on.range.location + on.range.length && index > on.range.location;
+    return { index, atWrap ? Affinity::Upstream : Affinity::Downstream };
 }
 
 } // namespace dv::internal::uikit

@@ -1,7 +1,7 @@
 // Push messages reaching the running application, as the system delivers them, answered through
 // the driver: in the foreground (the alert, then the news page or the link), in the background
-// (the news page at once, or the alert of a link), two messages before the first is answered, and
-// the news page's layout.
+// (the news page at once, or the alert of a link), two messages before the first is answered, a
+// message too long for the screen, and the news page's layout.
 #include "ShellTestSupport.h"
 
 #include "app/shell/news/JZNewsDetailController.h"
@@ -47,8 +47,10 @@ protected:
     void SetUp() override
     {
         ApplicationTest::SetUp();
+        beforeLaunch();
         ASSERT_TRUE(launch());
     }
+    virtual void beforeLaunch() { }
 
     // Delivers the payload as the system does and waits for the delegate's completion.
     void deliver(const Ref<NSDictionary>& payload)
@@ -271,5 +273,88 @@ TEST_F(PushHandlingTest, TheNavigationBarShowsAgainOnTheNewsPage)
     ASSERT_TRUE(newsPage());
     EXPECT_FALSE(m_ui.navigationController()->isNavigationBarHidden());
 }
+
+// A message of about 1,100 characters on each screen size: its alert keeps inside the screen less
+// its margins with the title and both buttons in view and at hand; the message scrolls under a
+// finger to its last line; 去查看 opens the news page with the whole message, 忽略 opens nothing.
+class LongPushAlertTest : public PushHandlingTest, public ::testing::WithParamInterface<CGSize> {
+protected:
+    void beforeLaunch() override
+    {
+        UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, GetParam().width, GetParam().height));
+    }
+    void TearDown() override
+    {
+        PushHandlingTest::TearDown();
+        UIScreen::mainScreen()->reset();
+    }
+
+    static std::string longText()
+    {
+        std::string text;
+        for (int i = 1; i <= 50; ++i)
+            text += "第" + std::to_string(i) + "批：本周新增群二维码三百个，欢迎查看。";
+        return text + "完";
+    }
+
+    // The alert as a person finds it: inside the screen below the status bar, its title and both
+    // buttons where a finger reaches them; the message read to its end by dragging it.
+    Ref<UIAlertView> readAlert(const std::string& text)
+    {
+        EXPECT_EQ(m_ui.visibleAlerts().size(), 1u);
+        auto alert = m_ui.find<UIAlertView>();
+        if (!alert)
+            return nil;
+        const CGFloat W = GetParam().width, H = GetParam().height;
+        EXPECT_TRUE(CGRectContainsRect(CGRectMake(0, 40, W, H - 60), m_ui.frameInWindow(alert)))
+            << NSStringFromCGRectUTF8(alert->frame());
+        auto title = m_ui.viewWithText(kAlertTitle);
+        auto message = m_ui.viewWithText(text);
+        EXPECT_TRUE(title && m_ui.tapPoint(title));
+        EXPECT_TRUE(m_ui.tapPoint(alert->buttonViewAtIndex(0))) << "去查看";
+        EXPECT_TRUE(m_ui.tapPoint(alert->buttonViewAtIndex(1))) << "忽略";
+        // The message scrolls inside the alert.
+        auto scroll = message ? dv::as<UIScrollView>(message->superview()) : nil;
+        EXPECT_TRUE(scroll && scroll->isDescendantOfView(alert));
+        if (!scroll || !message)
+            return alert;
+        const CGRect band = m_ui.frameInWindow(scroll);
+        EXPECT_GT(CGRectGetMaxY(m_ui.frameInWindow(message)), CGRectGetMaxY(band)) << "the end is out of sight";
+        for (int i = 0; i < 8 && CGRectGetMaxY(m_ui.frameInWindow(message)) > CGRectGetMaxY(band); ++i) {
+            EXPECT_TRUE(m_ui.pan(message, CGPointMake(0, -band.size.height / 2)));
+            m_ui.settle(scroll);
+        }
+        EXPECT_LE(CGRectGetMaxY(m_ui.frameInWindow(message)), CGRectGetMaxY(band)) << "its last line shows";
+        EXPECT_TRUE(m_ui.tapPoint(title));
+        return alert;
+    }
+};
+
+TEST_P(LongPushAlertTest, ItsButtonsStayInViewAndEachActs)
+{
+    const std::string text = longText();
+    // Each button is tapped where it stands, the message read to its end.
+    deliver(newsPayload(text.c_str(), "长消息", "2016-05-04", "m-20"));
+    auto alert = readAlert(text);
+    ASSERT_TRUE(alert);
+    ASSERT_TRUE(m_ui.tap(alert->buttonViewAtIndex(1))); // 忽略
+    m_ui.advance(0.5);
+    EXPECT_TRUE(m_ui.visibleAlerts().empty());
+    EXPECT_EQ(m_ui.navigationStack().size(), 1u);
+    EXPECT_FALSE(newsPage());
+
+    deliver(newsPayload(text.c_str(), "长消息", "2016-05-04", "m-21"));
+    alert = readAlert(text);
+    ASSERT_TRUE(alert);
+    ASSERT_TRUE(m_ui.tap(alert->buttonViewAtIndex(0))); // 去查看
+    m_ui.advance(0.5);
+    ASSERT_TRUE(newsPage());
+    EXPECT_EQ(m_ui.navigationTitle(), "长消息");
+    EXPECT_EQ(dv::str(m_ui.find<UITextView>()->text()), text);
+    EXPECT_TRUE(m_ui.visibleAlerts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothScreens, LongPushAlertTest, ::testing::Values(CGSizeMake(375, 667), CGSizeMake(320, 568)),
+    [](const ::testing::TestParamInfo<CGSize>& info) { return "Width" + std::to_string(int(info.param.width)); });
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "UITestSupport.h"
 
 #include "platform/base/NSString.h"
+#include "platform/testing/Pixels.h"
 
 using namespace dv::test;
 
@@ -301,3 +302,250 @@ TEST_F(AlertTest, ASheetRisesFromTheBottomWithCancelApartAndReportsTheChosenInde
     EXPECT_EQ(m_delegate->calls, (Journal {"sheetClicked:101:1", "sheetWillDismiss:1", "sheetDidDismiss:1"}));
     EXPECT_FALSE(m_ui.tapAlertButton("取消")) << "nothing left to tap";
 }
+
+namespace {
+
+// About 1,100 characters, ending in a line of its own.
+Ref<NSString> longMessage()
+{
+    std::string text;
+    for (int i = 1; i <= 50; ++i)
+        text += "第" + std::to_string(i) + "条：本周新增群二维码三百个，欢迎查看。";
+    text += "\n以上。";
+    return NSString::fromUTF8(text);
+}
+
+bool isBlue(const dv::testing::Pixel& p)
+{
+    return p[2] > 200 && p[0] < 150 && p[1] < 200;
+}
+
+// Alerts and sheets on a window of the size under test: however tall their text or however many
+// their buttons, they keep inside the screen less its margins and every button can be reached.
+class AlertOnScreenTest : public AlertTest, public ::testing::WithParamInterface<CGSize> {
+protected:
+    void SetUp() override
+    {
+        AlertTest::SetUp();
+        UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, GetParam().width, GetParam().height));
+        m_window = alloc<UIWindow>()->init();
+        m_window->setBackgroundColor(UIColor::whiteColor());
+        m_window->makeKeyAndVisible();
+        m_ui.runUntilIdle();
+    }
+    void TearDown() override
+    {
+        AlertTest::TearDown();
+        UIScreen::mainScreen()->reset();
+    }
+
+    // Below the status bar (20 points) and a margin of 20, above a margin of 20 at the bottom.
+    CGRect allowed() const { return CGRectMake(0, 40, GetParam().width, GetParam().height - 60); }
+    Ref<UILabel> label(std::string_view text) const
+    {
+        return dv::as<UILabel>(m_ui.find(dv::testing::ViewQuery().withText(std::string(text))));
+    }
+    CGRect shown(const Ref<UIView>& view) const
+    {
+        auto point = m_ui.tapPoint(view);
+        return point ? m_ui.frameInWindow(view) : CGRectNull;
+    }
+    static bool inside(CGRect inner, CGRect outer) { return CGRectContainsRect(outer, inner); }
+};
+
+TEST_P(AlertOnScreenTest, ALongMessageScrollsBetweenTheTitleAndTheButtonsThatStayInView)
+{
+    const auto message = longMessage();
+    for (NSInteger answer : { 0, 1 }) { // 去查看, then 忽略
+        auto push = alert("收到一条推送消息"_ns, message, "去查看"_ns, { "忽略"_ns }, 101);
+        push->show();
+        m_ui.advance(0.3);
+        const CGRect frame = push->frame();
+        EXPECT_TRUE(inside(frame, allowed())) << NSStringFromCGRectUTF8(frame);
+        EXPECT_EQ(frame.size.height, allowed().size.height) << "as tall as it may be";
+        EXPECT_EQ(CGRectGetMidX(frame), GetParam().width / 2);
+
+        // The title, its message and both buttons can be seen and touched.
+        auto title = label("收到一条推送消息"), text = label(dv::str(message));
+        ASSERT_TRUE(title && text);
+        EXPECT_TRUE(m_ui.tapPoint(title));
+        EXPECT_TRUE(m_ui.tapPoint(text));
+        const CGRect go = m_ui.frameInWindow(push->buttonViewAtIndex(0)),
+                     ignore = m_ui.frameInWindow(push->buttonViewAtIndex(1));
+        EXPECT_TRUE(m_ui.tapPoint(push->buttonViewAtIndex(0)));
+        EXPECT_TRUE(m_ui.tapPoint(push->buttonViewAtIndex(1)));
+        EXPECT_EQ(CGRectGetMaxY(go), CGRectGetMaxY(frame));
+        EXPECT_EQ(go.origin.y, ignore.origin.y);
+        EXPECT_LT(go.origin.x, ignore.origin.x);
+
+        // The message scrolls in the band between them, cut off at its bottom: its last line is out of sight.
+        auto scroll = m_ui.find<UIScrollView>();
+        ASSERT_TRUE(scroll);
+        const CGRect band = m_ui.frameInWindow(scroll);
+        EXPECT_GE(band.origin.y, CGRectGetMaxY(m_ui.frameInWindow(title)));
+        EXPECT_EQ(CGRectGetMaxY(band), go.origin.y);
+        EXPECT_GT(CGRectGetMaxY(m_ui.frameInWindow(text)), CGRectGetMaxY(band));
+        auto ink = [&](const dv::testing::Pixels& pixels, CGRect area) {
+            return pixels.count(area, [](auto& p) { return dv::testing::isInk(p); });
+        };
+        auto blue = [&](const dv::testing::Pixels& pixels, CGRect area) { return pixels.count(area, isBlue); };
+        const dv::testing::Pixels before(m_ui.screenshot(1));
+        EXPECT_GT(ink(before, m_ui.frameInWindow(title)), 50u) << "the title";
+        EXPECT_GT(blue(before, go), 20u) << "去查看";
+        EXPECT_GT(blue(before, ignore), 20u) << "忽略";
+        const CGRect bandFoot = CGRectMake(band.origin.x + 16, CGRectGetMaxY(band) - 18, band.size.width - 32, 16);
+        EXPECT_GT(ink(before, bandFoot), 20u) << "the text runs on under the buttons";
+
+        // A finger drags it up, then on to its end: the last line shows above the bottom padding,
+        // the title and the buttons stay where they were.
+        ASSERT_TRUE(m_ui.pan(text, CGPointMake(0, -150)));
+        m_ui.settle(scroll);
+        EXPECT_GT(scroll->contentOffset().y, 100);
+        const CGFloat rest = scroll->contentSize().height - scroll->bounds().size.height;
+        ASSERT_TRUE(m_ui.dragScrollView(scroll, CGPointMake(0, rest - scroll->contentOffset().y)));
+        EXPECT_NEAR(scroll->contentOffset().y, rest, 0.5);
+        const CGRect textNow = m_ui.frameInWindow(text);
+        EXPECT_NEAR(CGRectGetMaxY(textNow), CGRectGetMaxY(band) - 20, 1);
+        const dv::testing::Pixels after(m_ui.screenshot(1));
+        const CGFloat line = UIFont::systemFontOfSize(14)->lineHeight();
+        EXPECT_GT(
+            ink(after, CGRectMake(textNow.origin.x, CGRectGetMaxY(textNow) - line, textNow.size.width, line)), 20u)
+            << "以上。";
+        EXPECT_EQ(ink(after, bandFoot), 0u) << "the padding under the last line";
+        EXPECT_GT(ink(after, m_ui.frameInWindow(title)), 50u);
+        EXPECT_EQ(m_ui.frameInWindow(push->buttonViewAtIndex(1)), ignore);
+        EXPECT_GT(blue(after, ignore), 20u);
+
+        m_delegate->calls.clear();
+        ASSERT_TRUE(m_ui.tap(push->buttonViewAtIndex(answer)));
+        m_ui.advance(0.3);
+        EXPECT_EQ(m_delegate->calls.front(), "clicked:101:" + std::to_string(answer));
+        EXPECT_TRUE(m_ui.visibleAlerts().empty());
+    }
+}
+
+TEST_P(AlertOnScreenTest, AShortAlertIsCentredAndDoesNotScroll)
+{
+    auto a = alert("收到一条推送消息"_ns, "本周新增群二维码三百个，欢迎查看。"_ns, "去查看"_ns, { "忽略"_ns });
+    a->show();
+    m_ui.advance(0.3);
+    EXPECT_EQ(m_ui.find<UIScrollView>(), nil);
+    EXPECT_EQ(CGRectGetMidX(a->frame()), GetParam().width / 2);
+    EXPECT_NEAR(CGRectGetMidY(a->frame()), GetParam().height / 2, 0.5);
+    EXPECT_LT(a->frame().size.height, 160);
+}
+
+TEST_P(AlertOnScreenTest, AVeryLongTitleScrollsWithTheMessageAndTheButtonsStay)
+{
+    std::string title;
+    for (int i = 0; i < 60; ++i)
+        title += "重要通知，请仔细阅读";
+    auto a = alert(NSString::fromUTF8(title), "请在一周内完成。"_ns, "确定"_ns, {});
+    a->show();
+    m_ui.advance(0.3);
+    EXPECT_TRUE(inside(a->frame(), allowed())) << NSStringFromCGRectUTF8(a->frame());
+    auto scroll = m_ui.find<UIScrollView>();
+    ASSERT_TRUE(scroll);
+    auto head = label(title), text = label("请在一周内完成。");
+    ASSERT_TRUE(head && text);
+    EXPECT_TRUE(head->isDescendantOfView(scroll)) << "a title taller than half the room scrolls";
+    EXPECT_TRUE(m_ui.tapPoint(head));
+    EXPECT_FALSE(m_ui.tapPoint(text)) << "under the button, for now";
+    EXPECT_TRUE(m_ui.tapPoint(a->buttonViewAtIndex(0)));
+    ASSERT_TRUE(m_ui.dragIntoView(text));
+    EXPECT_TRUE(m_ui.tapPoint(head)) << "the end of the title still shows";
+    ASSERT_TRUE(m_ui.tapAlertButton("确定"));
+    EXPECT_EQ(m_delegate->calls.at(2), "clicked:0:0");
+}
+
+TEST_P(AlertOnScreenTest, ManyButtonsScrollInTheirHalfUnderTheMessageAndEachCanBeReached)
+{
+    std::vector<Ref<NSString>> others;
+    for (int i = 1; i <= 12; ++i)
+        others.push_back(NSString::fromUTF8("选项" + std::to_string(i)));
+    const auto message = longMessage();
+    auto a = alert("请选择"_ns, message, "取消"_ns, others, 7);
+    a->show();
+    m_ui.advance(0.3);
+    EXPECT_TRUE(inside(a->frame(), allowed())) << NSStringFromCGRectUTF8(a->frame());
+    EXPECT_TRUE(m_ui.tapPoint(label("请选择"))) << "the title stays";
+    auto text = label(dv::str(message));
+    ASSERT_TRUE(text);
+    EXPECT_TRUE(m_ui.tapPoint(text));
+    auto buttons = dv::as<UIScrollView>(a->buttonViewAtIndex(1)->superview());
+    ASSERT_TRUE(buttons);
+    EXPECT_NE(buttons, text->superview()) << "the buttons scroll on their own";
+    EXPECT_EQ(m_ui.frameInWindow(buttons).size.height, a->frame().size.height / 2);
+    EXPECT_EQ(CGRectGetMaxY(m_ui.frameInWindow(buttons)), CGRectGetMaxY(a->frame()));
+    EXPECT_TRUE(m_ui.tapPoint(a->buttonViewAtIndex(1))) << "the first buttons show at once";
+    for (NSInteger i = 0; i < a->numberOfButtons(); ++i) {
+        auto button = a->buttonViewAtIndex(i);
+        EXPECT_TRUE(button->isDescendantOfView(buttons)) << i;
+        EXPECT_TRUE(m_ui.dragIntoView(button)) << i;
+        EXPECT_TRUE(inside(shown(button), CGRectIntersection(a->frame(), m_ui.frameInWindow(buttons)))) << i;
+    }
+    EXPECT_TRUE(m_ui.tapPoint(text)) << "the message stays in view above them";
+    // The cancel button at the very bottom, reached from the top again.
+    ASSERT_TRUE(m_ui.dragScrollView(buttons, CGPointMake(0, -buttons->contentOffset().y)));
+    EXPECT_FALSE(m_ui.tapPoint(a->buttonViewAtIndex(0)));
+    ASSERT_TRUE(m_ui.tapAlertButton("取消"));
+    m_ui.advance(0.3);
+    EXPECT_EQ(m_delegate->calls.at(2), "clicked:7:0");
+    EXPECT_TRUE(m_ui.visibleAlerts().empty());
+}
+
+TEST_P(AlertOnScreenTest, AnAlertShownOverTheKeyboardStandsAboveIt)
+{
+    auto field = alloc<UITextField>()->initWithFrame(CGRectMake(20, 100, 200, 30));
+    m_window->addSubview(field);
+    ASSERT_TRUE(m_ui.focus(field));
+    m_ui.advance(0.3);
+    ASSERT_TRUE(m_ui.isKeyboardVisible());
+    const CGFloat keyboardTop = CGRectGetMinY(m_ui.keyboardFrame());
+
+    auto a = alert("收到一条推送消息"_ns, longMessage(), "去查看"_ns, { "忽略"_ns });
+    a->show();
+    m_ui.advance(0.3);
+    EXPECT_GE(a->frame().origin.y, 40);
+    EXPECT_LE(CGRectGetMaxY(a->frame()), keyboardTop - 20);
+    EXPECT_TRUE(m_ui.tapPoint(a->buttonViewAtIndex(0)));
+    ASSERT_TRUE(m_ui.tapAlertButton("忽略"));
+    m_ui.advance(0.3);
+
+    // A short one too: its buttons would be under the keys if it were centred.
+    auto shortOne = alert("提示"_ns, "网络连接失败"_ns, "好"_ns, {});
+    shortOne->show();
+    m_ui.advance(0.3);
+    EXPECT_LE(CGRectGetMaxY(shortOne->frame()), keyboardTop - 20);
+    ASSERT_TRUE(m_ui.tapAlertButton("好"));
+    m_ui.advance(0.3);
+    m_ui.resignFocus(true);
+    m_ui.advance(0.3);
+}
+
+TEST_P(AlertOnScreenTest, ASheetOfManyButtonsScrollsAboveItsCancelButton)
+{
+    std::vector<Ref<NSString>> others;
+    for (int i = 1; i <= 14; ++i)
+        others.push_back(NSString::fromUTF8("地区" + std::to_string(i)));
+    auto sheet = alloc<UIActionSheet>()->initWithTitle("选择地区"_ns, m_delegate, "取消"_ns, nil, others);
+    sheet->setTag(5);
+    sheet->showInView(m_window);
+    m_ui.advance(0.3);
+    const CGRect frame = sheet->frame();
+    EXPECT_GE(frame.origin.y, 40);
+    EXPECT_EQ(CGRectGetMaxY(frame), GetParam().height);
+    auto scroll = m_ui.find<UIScrollView>();
+    ASSERT_TRUE(scroll);
+    EXPECT_TRUE(m_ui.tapPoint(label("选择地区"))) << "the title shows first";
+    EXPECT_TRUE(m_ui.tapPoint(sheet->buttonViewAtIndex(sheet->cancelButtonIndex())));
+    EXPECT_FALSE(m_ui.tapPoint(sheet->buttonViewAtIndex(13)));
+    ASSERT_TRUE(m_ui.tapAlertButton("地区14"));
+    m_ui.advance(0.3);
+    EXPECT_EQ(m_delegate->calls.front(), "sheetClicked:5:13");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothScreens, AlertOnScreenTest, ::testing::Values(CGSizeMake(375, 667), CGSizeMake(320, 568)),
+    [](const ::testing::TestParamInfo<CGSize>& info) { return "Width" + std::to_string(int(info.param.width)); });
+
+} // namespace

@@ -150,19 +150,15 @@ namespace {
 
 // A screen in a navigation controller filling a window of the size under test, with copying labels
 // placed on it: the menu must keep below the bars (64 points) and inside the window's sides.
-class MenuPlacementTest : public UITest, public ::testing::WithParamInterface<CGSize> {
+class MenuPlacementTest : public ScreenSizeTest {
 protected:
     void SetUp() override
     {
-        UITest::SetUp();
-        UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, GetParam().width, GetParam().height));
-        m_window = alloc<UIWindow>()->init();
-        m_window->setBackgroundColor(UIColor::whiteColor());
+        ScreenSizeTest::SetUp();
         m_screen = alloc<UIViewController>()->init();
         m_screen->view()->setBackgroundColor(UIColor::whiteColor());
         m_navigation = alloc<UINavigationController>()->initWithRootViewController(m_screen);
         m_window->setRootViewController(m_navigation);
-        m_window->makeKeyAndVisible();
         m_ui.runUntilIdle();
     }
     void TearDown() override
@@ -171,11 +167,8 @@ protected:
         m_labels.clear();
         m_screen = nil;
         m_navigation = nil;
-        UITest::TearDown();
-        UIScreen::mainScreen()->reset();
+        ScreenSizeTest::TearDown();
     }
-
-    CGFloat width() const { return GetParam().width; }
     CGFloat barsBottom() { return CGRectGetMaxY(m_ui.frameInWindow(m_navigation->navigationBar())); }
 
     // A copying label at `frame` of the screen's view, tapped: the menu shows for it.
@@ -366,5 +359,4 @@ TEST_P(MenuPlacementTest, DrawsADarkStripWithSeparatorsAndATriangularArrow)
     EXPECT_TRUE(dark(beside));
 }
 
-INSTANTIATE_TEST_SUITE_P(ScreenSizes, MenuPlacementTest, ::testing::Values(CGSizeMake(375, 667), CGSizeMake(320, 568)),
-    [](const ::testing::TestParamInfo<CGSize>& info) { return std::to_string(int(info.param.width)) + "x" + std::to_string(int(info.param.height)); });
+INSTANTIATE_TEST_SUITE_P(ScreenSizes, MenuPlacementTest, ::testing::Values(CGSizeMake(375, 667), CGSizeMake(320, 568)), screenSizeName);

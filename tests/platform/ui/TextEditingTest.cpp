@@ -3,12 +3,9 @@
 // over a selection, the caret keys, whole user-perceived characters, the edit menu's commands and
 // the selection's band, the sideways and vertical scroll that keeps the caret in sight, and the
 // selection in the dump.
-#include "UITestSupport.h"
+#include "TextEditingSupport.h"
 
-#include "platform/base/NSString.h"
-#include "platform/graphics/NSStringDrawing.h"
 #include "platform/system/UIPasteboard.h"
-#include "platform/testing/Pixels.h"
 
 using namespace dv::test;
 
@@ -39,10 +36,6 @@ private:
         return std::find(refused.begin(), refused.end(), str(text)) == refused.end();
     }
 };
-
-bool isCaret(const dv::testing::Pixel& p) { return p[3] > 0 && p[2] > 200 && p[0] < 100; }
-// The selection's band: the tint colour faint over white.
-bool isBand(const dv::testing::Pixel& p) { return p[2] > 240 && p[0] > 170 && p[0] < 235 && p[1] > p[0]; }
 
 class TextEditingTest : public UITest {
 protected:
@@ -95,16 +88,6 @@ protected:
 
     std::shared_ptr<ChangeRecorder> m_recorder;
 };
-
-NSRange caretAt(NSUInteger location) { return NSMakeRange(location, 0); }
-
-::testing::AssertionResult sameRange(std::optional<NSRange> actual, NSRange expected)
-{
-    if (actual && actual->location == expected.location && actual->length == expected.length)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "selected " << (actual ? std::to_string(actual->location) + "," + std::to_string(actual->length) : "nothing")
-                                         << ", expected " << expected.location << "," << expected.length;
-}
 
 TEST_F(TextEditingTest, ATapPutsTheCaretAtTheNearestBoundaryInLatinChineseAndMixedText)
 {
@@ -346,14 +329,14 @@ TEST_F(TextEditingTest, FocusPutsTheCaretAtTheEndAndALongLineScrollsSidewaysToTh
         const CGRect caret = shot.box(area, isCaret);
         const CGRect line = shot.box(area, ink);
         ASSERT_FALSE(CGRectIsNull(caret));
-        EXPECT_NEAR(caret.origin.x, area.origin.x + 1, 1);
+        EXPECT_NEAR(caret.origin.x, area.origin.x, 0.5) << "the whole caret, inside the text area";
         EXPECT_NEAR(line.origin.x, area.origin.x + 1, 2) << "the first digit at the left edge";
     }
     // A few characters right: the line stays where it is (the caret is in sight).
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(m_ui.moveCaret(dv::CaretMove::Right));
     const CGRect third = caretIn(field);
-    EXPECT_NEAR(third.origin.x, boundaryPoint(field, 3).x + 1, 1.5);
+    EXPECT_NEAR(CGRectGetMidX(third), boundaryPoint(field, 3).x, 0.5) << "centred on the boundary";
     // A tap on the scrolled line: the caret and the next digit go there.
     ASSERT_TRUE(m_ui.moveCaret(dv::CaretMove::End));
     const CGRect end = caretIn(field);
@@ -384,8 +367,8 @@ TEST_F(TextEditingTest, ATextViewPutsTheCaretWhereTappedAndScrollsToKeepItInSigh
     ASSERT_TRUE(m_ui.typeText("第一行\n第二行\n第三行\n第四行\n第五行\n第六行\n第七行\n第八行"));
     EXPECT_GT(view->contentOffset().y, 0) << "scrolled down to the caret at the end";
 
-    // Home: back to the top, the caret before the first character.
-    ASSERT_TRUE(m_ui.moveCaret(dv::CaretMove::Home));
+    // Ctrl+Home: back to the top, the caret before the first character.
+    ASSERT_TRUE(m_ui.moveCaret(dv::CaretMove::TextStart));
     EXPECT_EQ(view->contentOffset().y, 0);
     EXPECT_TRUE(sameRange(m_ui.selectedRange(), caretAt(0)));
 
@@ -408,8 +391,8 @@ TEST_F(TextEditingTest, ATextViewPutsTheCaretWhereTappedAndScrollsToKeepItInSigh
     EXPECT_TRUE(str(view->text()).starts_with("第一行\n第行\n第三行")) << str(view->text());
     EXPECT_NE(m_ui.dump().find("editing selected=5,0"), std::string::npos);
 
-    // End: down to the last line again.
-    ASSERT_TRUE(m_ui.moveCaret(dv::CaretMove::End));
+    // Ctrl+End: down to the last line again.
+    ASSERT_TRUE(m_ui.moveCaret(dv::CaretMove::TextEnd));
     const CGRect last = view->caretRectForPosition(view->endOfDocument());
     EXPECT_LE(CGRectGetMaxY(last), view->contentOffset().y + view->bounds().size.height + 0.5);
     EXPECT_GE(last.origin.y, view->contentOffset().y);

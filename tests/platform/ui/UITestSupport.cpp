@@ -138,6 +138,27 @@ void UITest::TearDown()
     removeAllAppearanceRules();
 }
 
+void ScreenSizeTest::SetUp()
+{
+    UITest::SetUp();
+    UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, GetParam().width, GetParam().height));
+    m_window = alloc<UIWindow>()->init();
+    m_window->setBackgroundColor(UIColor::whiteColor());
+    m_window->makeKeyAndVisible();
+    m_ui.runUntilIdle();
+}
+
+void ScreenSizeTest::TearDown()
+{
+    UITest::TearDown();
+    UIScreen::mainScreen()->reset();
+}
+
+std::string screenSizeName(const ::testing::TestParamInfo<CGSize>& info)
+{
+    return std::to_string(int(info.param.width)) + "x" + std::to_string(int(info.param.height));
+}
+
 Ref<UIView> UITest::addView(CGRect frame, Ref<UIColor> color, Ref<UIView> parent)
 {
     auto view = alloc<UIView>()->initWithFrame(frame);

@@ -173,4 +173,17 @@ protected:
     Journal m_journal;
 };
 
+// The same with a white key window of one of the phone's screens, the parameter (375x667 or
+// 320x568), as a screen's view would fill it.
+class ScreenSizeTest : public UITest, public ::testing::WithParamInterface<CGSize> {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    CGFloat width() const { return GetParam().width; }
+};
+
+// "375x667": the name of a case of a ScreenSizeTest.
+std::string screenSizeName(const ::testing::TestParamInfo<CGSize>& info);
+
 } // namespace dv::test

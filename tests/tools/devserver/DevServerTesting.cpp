@@ -14,7 +14,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -151,6 +153,103 @@ std::string samplePng(int seed)
     return std::string(reinterpret_cast<const char*>(png->bytes()), png->length());
 }
 
+namespace {
+
+// Bits of entropy-coded data, most significant first, with a zero byte stuffed after each 0xFF.
+class JpegBits {
+public:
+    void put(unsigned value, int count)
+    {
+        for (int i = count - 1; i >= 0; --i) {
+            m_byte = (m_byte << 1) | ((value >> i) & 1);
+            if (++m_count == 8)
+                flushByte();
+        }
+    }
+    // The last byte padded with ones, as the standard asks.
+    std::string finish()
+    {
+        while (m_count)
+            put(1, 1);
+        return std::move(m_bytes);
+    }
+
+private:
+    void flushByte()
+    {
+        m_bytes += char(m_byte);
+        if (m_byte == 0xFF)
+            m_bytes += '\0';
+        m_byte = 0;
+        m_count = 0;
+    }
+    unsigned m_byte = 0;
+    int m_count = 0;
+    std::string m_bytes;
+};
+
+void putSegment(std::string& jpeg, std::uint8_t marker, const std::vector<std::uint8_t>& payload)
+{
+    jpeg += char(0xFF);
+    jpeg += char(marker);
+    jpeg += char((payload.size() + 2) >> 8);
+    jpeg += char((payload.size() + 2) & 0xFF);
+    jpeg.append(payload.begin(), payload.end());
+}
+
+} // namespace
+
+std::string slowProgressiveJpeg()
+{
+    // An even grey: every coefficient but the first DC is zero, so that the DC scan takes a bit
+    // per block and each AC scan a few end-of-band runs across all of them.
+    constexpr unsigned kSide = 4096;
+    constexpr unsigned kBlocks = (kSide / 8) * (kSide / 8);
+    std::string jpeg = "\xFF\xD8";
+    std::vector<std::uint8_t> quantisation { 0 };
+    quantisation.resize(65, 1);
+    putSegment(jpeg, 0xDB, quantisation);
+    putSegment(jpeg, 0xC2, { 8, kSide >> 8, kSide & 0xFF, kSide >> 8, kSide & 0xFF, 1, 1, 0x11, 0 });
+    // DC: difference category 0 only, code 0. AC: a run of 2^14 or more blocks (EOB14) code 0,
+    // of 8 to 15 blocks (EOB3) code 10.
+    putSegment(jpeg, 0xC4, { 0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00 });
+    putSegment(jpeg, 0xC4, { 0x10, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xE0, 0x30 });
+    auto scan = [&](std::uint8_t first, std::uint8_t last, std::uint8_t high, std::uint8_t low) {
+        putSegment(jpeg, 0xDA, { 1, 1, 0x00, first, last, std::uint8_t(high << 4 | low) });
+        JpegBits bits;
+        if (first == 0) {
+            for (unsigned block = 0; block < kBlocks; ++block)
+                bits.put(0, 1);
+        } else {
+            // No coefficient of the band was ever set: every block is in an end-of-band run,
+            // first scan or refinement alike.
+            unsigned left = kBlocks;
+            for (; left >= 1u << 14; left -= std::min(left, 32767u)) {
+                bits.put(0, 1);
+                bits.put(std::min(left, 32767u) - (1u << 14), 14);
+            }
+            bits.put(0b10, 2);
+            bits.put(left - 8, 3);
+        }
+        jpeg += bits.finish();
+    };
+    // The script an encoder may write: the DC coefficients whole, then bands of AC coefficients,
+    // each in successive approximations from bit 10 (the highest libjpeg takes for 8-bit samples)
+    // down, every approximation a scan of every block. A refinement scan looks at each
+    // coefficient of its band in every block: bands of one coefficient each, and the rest in one,
+    // make 496 scans, within the 500 a decoder reads.
+    scan(0, 0, 0, 0);
+    auto approximations = [&](std::uint8_t first, std::uint8_t last) {
+        for (int bit = 10; bit >= 0; --bit)
+            scan(first, last, std::uint8_t(bit == 10 ? 0 : bit + 1), std::uint8_t(bit));
+    };
+    for (std::uint8_t k = 1; k < 45; ++k)
+        approximations(k, k);
+    approximations(45, 63);
+    jpeg += "\xFF\xD9";
+    return jpeg;
+}
+
 std::string uploadLargePicture(const std::string& base, const std::string& clientId, const std::string& account, std::size_t bytes)
 {
     const std::string token = httpPostForm(base + "client/login.do", { { "clientId", clientId } }).json().value("token", "");
@@ -176,6 +275,21 @@ int startServerProgram(dv::testing::ChildProcess& program, const std::string& da
     const std::string line = program.readLine(20).value_or("");
     const auto at = line.find("127.0.0.1:");
     return at == std::string::npos ? 0 : std::atoi(line.c_str() + at + 10);
+}
+
+ServerProgram::ServerProgram()
+    : dataFolder(folder.path() + "/data")
+    , port(startServerProgram(process, dataFolder))
+    , base("http://127.0.0.1:" + std::to_string(port) + "/DV/")
+{
+}
+
+ServerProgram::~ServerProgram()
+{
+    if (!port)
+        return;
+    process.sendSignal(SIGTERM);
+    EXPECT_EQ(process.waitForExit(20), 0);
 }
 
 double memoryMiB(pid_t pid, const char* field)
@@ -279,6 +393,12 @@ void RawClient::reset()
     ::close(m_fd);
     m_fd = -1;
     m_closed = true;
+}
+
+void RawClient::endSending()
+{
+    if (m_fd >= 0)
+        ::shutdown(m_fd, SHUT_WR);
 }
 
 bool RawClient::waitFor(std::string_view text, double limit)

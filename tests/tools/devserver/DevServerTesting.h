@@ -50,6 +50,8 @@ public:
     RawClient& operator=(const RawClient&) = delete;
 
     bool connected() const { return m_fd >= 0; }
+    // The socket, for waiting on many clients at once; -1 once reset.
+    int descriptor() const { return m_fd; }
     // All of `bytes`, waiting at most `limit` seconds for room; false when the connection no
     // longer takes them (the server closed it) or the time ran out.
     bool send(std::string_view bytes, double limit = 10);
@@ -62,6 +64,9 @@ public:
     // Ends the connection with a reset, as a client that gives up does: nothing it sent is
     // answered any more.
     void reset();
+    // Ends the client's side of the connection (a FIN), as a client does that closes its socket
+    // before anything comes back; what arrives later can still be read.
+    void endSending();
     const std::string& received() const { return m_received; }
     bool closed() const { return m_closed; }
 
@@ -84,6 +89,11 @@ private:
 
 // A small PNG picture (a real one, drawn by the platform's graphics layer).
 std::string samplePng(int seed);
+// A grey progressive JPEG of 4096 x 4096 pixels (the most pixels an upload may have) in some 45
+// KB, of a scan script an encoder may write (libjpeg accepts it) with as many scans as a decoder
+// reads: each of them covers every block of the picture, so that it is about as slow to decode as
+// a legal JPEG of that size gets. Written here, in no time.
+std::string slowProgressiveJpeg();
 // Uploads a code with a picture of `bytes` bytes (a small PNG padded out), as `clientId`, to the
 // server at `base` ("http://127.0.0.1:8092/DV/"); the path of the picture's address
 // ("/DV/pic/..."), or "" (and a test failure) when the upload is refused.
@@ -92,6 +102,20 @@ std::string uploadLargePicture(const std::string& base, const std::string& clien
 // Starts the built server program on a free port with its data in `dataFolder`; the port it
 // announced, or 0 when it did not start.
 int startServerProgram(dv::testing::ChildProcess& program, const std::string& dataFolder, std::vector<std::string> arguments = {});
+// The built server program on a free port, with its data in a folder of its own; stopped with
+// the object (SIGTERM, and a clean exit expected). `port` is 0 when it did not start.
+struct ServerProgram {
+    ServerProgram();
+    ~ServerProgram();
+    ServerProgram(const ServerProgram&) = delete;
+    ServerProgram& operator=(const ServerProgram&) = delete;
+
+    TemporaryFolder folder;
+    std::string dataFolder;
+    dv::testing::ChildProcess process;
+    int port = 0;
+    std::string base; // "http://127.0.0.1:PORT/DV/"
+};
 // A sanitizer's allocator keeps what is freed for a while, and its checks slow every request:
 // attacks still run under it, for the faults it finds, but memory and time are measured only
 // without it.

@@ -68,6 +68,13 @@ private:
     bool m_open DV_GUARDED_BY(m_mutex) = false;
 };
 
+// Opens a gate when it goes. A front waits for its workers when it stops: one made after the front
+// has the gate open by then, on every path out of a test.
+struct OpenAtEnd {
+    Gate& gate;
+    ~OpenAtEnd() { gate.open(); }
+};
+
 TEST(GoneClientsTest, WorkForClientsThatGoIsDroppedAndTheirConnectionsCloseAtOnce)
 {
     Gate gate;
@@ -83,11 +90,7 @@ TEST(GoneClientsTest, WorkForClientsThatGoIsDroppedAndTheirConnectionsCloseAtOnc
     });
     ASSERT_TRUE(started) << started.reason();
     HttpFront& front = **started;
-    // The front waits for its worker when it stops: the gate is open by then on every path.
-    struct OpenAtEnd {
-        Gate& gate;
-        ~OpenAtEnd() { gate.open(); }
-    } openAtEnd { gate };
+    OpenAtEnd openAtEnd { gate };
     const std::string request = "GET /DV/pic/qrcode/1.png HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 
     // The one worker is handling the first request when its client goes; ten more requests wait
@@ -116,6 +119,67 @@ TEST(GoneClientsTest, WorkForClientsThatGoIsDroppedAndTheirConnectionsCloseAtOnc
     // Nothing of the requests, nor of the answer made for the client that went, stays in the budget.
     EXPECT_TRUE(eventually(5, [&] { return front.connectionCount() == 0 && front.bytesHeld() == 0; }))
         << front.bytesHeld() << " bytes held";
+}
+
+TEST(GoneClientsTest, AClientThatEndsItsSideIsGoneAndItsQueuedRequestGivesItsRoomBackAtOnce)
+{
+    Gate gate;
+    FrontSettings settings;
+    settings.workers = 1;
+    auto started = HttpFront::start(settings, [&](FrontRequest&) {
+        gate.enter();
+        return FrontAnswer { "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", FrontAnswer::Then::KeepOpen };
+    });
+    ASSERT_TRUE(started) << started.reason();
+    HttpFront& front = **started;
+    OpenAtEnd openAtEnd { gate };
+    const std::string ask = "GET /DV/home/index.do HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    const std::string form = "POST /DV/client/login.do HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                             "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 61440\r\n\r\n"
+        + std::string(61440, 'f');
+
+    // The one worker is busy with a request whose client stays.
+    RawClient handled(front.port());
+    ASSERT_TRUE(handled.send(ask));
+    ASSERT_TRUE(gate.waitForEntered(1, 10));
+    const std::size_t busy = front.bytesHeld();
+
+    // A form waits for the worker; its client goes, by ending its side or by a reset. The form's
+    // room comes back while the worker is still busy, not when it would have taken the form.
+    for (bool reset : { false, true }) {
+        RawClient going(front.port());
+        ASSERT_TRUE(going.send(form));
+        ASSERT_TRUE(eventually(5, [&] { return front.bytesHeld() >= busy + 61440; })) << front.bytesHeld();
+        if (reset)
+            going.reset();
+        else
+            going.endSending();
+        EXPECT_TRUE(eventually(5, [&] { return front.bytesHeld() == busy && front.connectionCount() == 1; }))
+            << (reset ? "reset: " : "end of input: ") << front.bytesHeld() << " bytes held, " << front.connectionCount()
+            << " connections";
+        if (!reset)
+            EXPECT_TRUE(going.waitForClose(5)) << "the connection of a client that ended its side stays open";
+    }
+
+    // A client that sends two requests one behind the other and ends its side gets no answer to
+    // either: the end of its input while the first waits is the client going.
+    RawClient pipelining(front.port());
+    ASSERT_TRUE(pipelining.send(ask + ask));
+    pipelining.endSending();
+    EXPECT_TRUE(pipelining.waitForClose(5));
+    EXPECT_EQ(pipelining.received(), "");
+
+    // The client whose request the worker has ends its side: its connection closes at once, and
+    // the answer is dropped when the worker is done.
+    handled.endSending();
+    EXPECT_TRUE(handled.waitForClose(5)) << "the connection of a client that went stays open while its request is handled";
+    EXPECT_TRUE(eventually(5, [&] { return front.connectionCount() == 0; }));
+    gate.open();
+    RawClient next(front.port());
+    ASSERT_TRUE(next.send(ask));
+    EXPECT_TRUE(next.waitFor("ok", 10)) << next.received();
+    EXPECT_EQ(gate.entered(), 2) << "requests of clients that had gone were handled";
+    EXPECT_EQ(handled.received(), "");
 }
 
 TEST(GoneClientsProgramTest, AFloodOfPictureRequestsResetAtOnceLeavesOrdinaryRequestsAnswered)

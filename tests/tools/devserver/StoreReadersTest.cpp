@@ -1,11 +1,13 @@
 // The store's reads go on while a write is under way (a large picture read waits for no upload),
-// and see only what was committed.
+// and see only what was committed; a read that never ends cannot take the log past its bound.
 #include "DevServerTesting.h"
 
 #include "platform/system/SqliteDatabase.h"
+#include "platform/system/SqliteTransaction.h"
 #include "tools/devserver/internal/Store.h"
 
 #include <chrono>
+#include <filesystem>
 #include <cstdint>
 #include <functional>
 #include <future>
@@ -66,6 +68,59 @@ TEST(StoreReadersTest, PicturesAreReadWhileAWriteIsUnderWayAndShowOnlyWhatWasCom
     auto now = store.codeImage(id);
     ASSERT_TRUE(now) << now.reason();
     EXPECT_TRUE(*now == after);
+}
+
+TEST(StoreReadersTest, WritesThatWouldTakeTheLogPastItsBoundAreRefusedWhileAReadHoldsIt)
+{
+    TemporaryFolder folder;
+    const std::string data = folder.path() + "/data";
+    auto opened = Store::open(data, false);
+    ASSERT_TRUE(opened) << opened.reason();
+    Store& store = **opened;
+    auto logMiB = [&] {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(data + "/devserver.sqlite3-wal", error);
+        return error ? 0.0 : double(size) / (1024 * 1024);
+    };
+    const UploadQuota roomy { .codes = 100, .bytes = std::int64_t(1) << 30, .storeBytes = std::int64_t(1) << 31 };
+    auto save = [&](int n) {
+        NewCode code { .clientId = "0b5e55ed0b5e55ed0b5e55ed0b5e55ed", .type = "3", .title = "日志", .account = "xl_log" + std::to_string(n),
+            .descriptions = "日志", .areaId = 310100, .addTime = "2026-03-01 10:00:00", .imageType = "png",
+            .image = std::vector<std::uint8_t>(7 * 1024 * 1024, std::uint8_t(n)) };
+        return store.saveCode(code, roomy);
+    };
+
+    // A reader of its own that stays inside one read: the log cannot be copied past what it sees.
+    auto reader = SqliteDatabase::openReader(data + "/devserver.sqlite3");
+    ASSERT_TRUE(reader) << reader.reason();
+    auto reading = SqliteTransaction::beginReading(**reader);
+    ASSERT_TRUE(reading) << reading.reason();
+    auto query = (*reader)->prepare("SELECT COUNT(*) AS total FROM codes");
+    ASSERT_TRUE(query.next().valueOr(false));
+    int kept = 0;
+    std::optional<Store::SaveResult::Outcome> refusal;
+    for (int n = 0; n < 10 && !refusal; ++n) {
+        auto saved = save(n);
+        ASSERT_TRUE(saved) << saved.reason();
+        if (saved->outcome == Store::SaveResult::Outcome::Added)
+            ++kept;
+        else
+            refusal = saved->outcome;
+        EXPECT_LE(logMiB(), double(Store::kLogBytes) / (1024 * 1024));
+    }
+    EXPECT_EQ(refusal, Store::SaveResult::Outcome::Busy);
+    EXPECT_GE(kept, 2);
+
+    // Once the read ends, the log is cut back before the next write, which is kept.
+    query = {};
+    reading->rollback();
+    auto saved = save(99);
+    ASSERT_TRUE(saved) << saved.reason();
+    EXPECT_EQ(saved->outcome, Store::SaveResult::Outcome::Added);
+    EXPECT_LT(logMiB(), 8.0) << "the log was not cut back";
+    auto image = store.codeImage(saved->id);
+    ASSERT_TRUE(image) << image.reason();
+    EXPECT_EQ(image->size(), 7u * 1024 * 1024);
 }
 
 } // namespace

@@ -142,6 +142,33 @@ std::optional<std::int64_t> pictureId(const std::string& path)
     return parseInteger(name.substr(0, end));
 }
 
+// What an upload is told when the server has no room for it now (its decodes or its store's log
+// taken up by others): the application shows a refusal's text, and nothing for a 503.
+constexpr const char* kBusyMessage = "服务器繁忙，请稍后再试";
+
+// The refusal of an upload that the store would not keep, or did not.
+Reply uploadRefusal(Store::SaveResult::Outcome outcome, const UploadQuota& quota)
+{
+    constexpr auto S = StatusType::Number;
+    using Outcome = Store::SaveResult::Outcome;
+    switch (outcome) {
+    case Outcome::AlreadyRefreshedToday:
+        return refuse(S, "该二维码今天已经更新过了，一天只能更新一次");
+    case Outcome::TooManyCodes:
+        return refuse(S, "本设备上传的二维码已达" + std::to_string(quota.codes) + "个上限，无法再上传");
+    case Outcome::TooManyBytes:
+        return refuse(S, "本设备上传的图片已达存储上限，请压缩图片后再试");
+    case Outcome::StoreFull:
+        return refuse(S, "服务器的存储空间已达上限，暂时无法上传");
+    case Outcome::Busy:
+        return refuse(S, kBusyMessage);
+    case Outcome::Added:
+    case Outcome::Refreshed:
+        break;
+    }
+    return refuse(S, "保存失败，请稍后再试");
+}
+
 // "4096×4096" for a limit of 4096 x 4096 pixels.
 std::string pixelLimitText(std::uint64_t pixels)
 {
@@ -370,16 +397,6 @@ Result<Reply> Api::saveCode(const ApiRequest& request)
     std::string imageType = imageTypeOf({ bytes, request.code->content.size() });
     if (imageType.empty())
         return refuse(S, "二维码图片格式不正确");
-    switch (m_pictures.check({ bytes, request.code->content.size() }, m_settings.maxImagePixels)) {
-    case PictureCheck::Decodes:
-        break;
-    case PictureCheck::TooManyPixels:
-        return refuse(S, "图片尺寸过大，请上传不超过" + pixelLimitText(m_settings.maxImagePixels) + "像素的二维码");
-    case PictureCheck::TooManyAnimationPixels:
-        return refuse(S, "动图各帧合计超过" + pixelLimitText(m_settings.maxImagePixels) + "像素，请上传静态的二维码图片");
-    case PictureCheck::Damaged:
-        return refuse(S, "二维码图片格式不正确");
-    }
 
     NewCode code;
     code.clientId = clientId;
@@ -390,6 +407,23 @@ Result<Reply> Api::saveCode(const ApiRequest& request)
     code.areaId = *areaId;
     code.addTime = formatChinaTime(m_settings.now());
     code.imageType = imageType;
+    // What the store would refuse is read before the picture is decoded, which costs far more.
+    DV_TRY_ASSIGN(const auto refusal, m_store.uploadRefusal(code, request.code->content.size(), m_settings.quota));
+    if (refusal)
+        return uploadRefusal(*refusal, m_settings.quota);
+    switch (m_pictures.check({ bytes, request.code->content.size() }, m_settings.maxImagePixels)) {
+    case PictureCheck::Decodes:
+        break;
+    case PictureCheck::TooManyPixels:
+        return refuse(S, "图片尺寸过大，请上传不超过" + pixelLimitText(m_settings.maxImagePixels) + "像素的二维码");
+    case PictureCheck::TooManyAnimationPixels:
+        return refuse(S, "动图各帧合计超过" + pixelLimitText(m_settings.maxImagePixels) + "像素，请上传静态的二维码图片");
+    case PictureCheck::Damaged:
+        return refuse(S, "二维码图片格式不正确");
+    case PictureCheck::Busy:
+        return refuse(S, kBusyMessage);
+    }
+
     code.image.assign(bytes, bytes + request.code->content.size());
     using Outcome = Store::SaveResult::Outcome;
     auto saved = m_store.saveCode(code, m_settings.quota);
@@ -397,21 +431,11 @@ Result<Reply> Api::saveCode(const ApiRequest& request)
         std::fprintf(stderr, "dovrelta-devserver: saving a code failed: %s\n", saved.reason().c_str());
         return refuse(S, "保存失败，请稍后再试");
     }
-    switch (saved->outcome) {
-    case Outcome::Added:
+    if (saved->outcome == Outcome::Added)
         return success(S, "上传成功");
-    case Outcome::Refreshed:
+    if (saved->outcome == Outcome::Refreshed)
         return success(S, "更新成功");
-    case Outcome::AlreadyRefreshedToday:
-        return refuse(S, "该二维码今天已经更新过了，一天只能更新一次");
-    case Outcome::TooManyCodes:
-        return refuse(S, "本设备上传的二维码已达" + std::to_string(m_settings.quota.codes) + "个上限，无法再上传");
-    case Outcome::TooManyBytes:
-        return refuse(S, "本设备上传的图片已达存储上限，请压缩图片后再试");
-    case Outcome::StoreFull:
-        return refuse(S, "服务器的存储空间已达上限，暂时无法上传");
-    }
-    return refuse(S, "保存失败，请稍后再试");
+    return uploadRefusal(saved->outcome, m_settings.quota);
 }
 
 Result<Reply> Api::listSubDistrict(const ApiRequest& request)
@@ -617,23 +641,45 @@ Result<Reply> Api::picture(const ApiRequest& request)
         DV_TRY_ASSIGN(const auto code, m_store.code(*id));
         if (!code)
             return missing();
-        if (!code->imageType.empty()) {
-            DV_TRY_ASSIGN(const auto size, m_store.codeImageSize(*id));
-            if (size == 0)
-                return missing();
-            // Read from the store, then copied into the reply: two copies for a moment.
-            if (request.roomForReply && !request.roomForReply(2 * std::size_t(size)))
-                return Reply::busy();
-            DV_TRY_ASSIGN(const auto bytes, m_store.codeImage(*id));
-            if (bytes.empty())
-                return missing();
-            return Reply::picture(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()), contentTypeOf(code->imageType));
-        }
+        if (!code->imageType.empty())
+            return storedPicture(request, *code);
         if (auto picture = m_pictures.qrCode(code->account))
             return asReply(*picture);
         return missing();
     }
     return missing();
+}
+
+// An uploaded picture: one copy of its bytes for all the replies that send it at the same time,
+// counted once.
+Result<Reply> Api::storedPicture(const ApiRequest& request, const CodeRecord& code)
+{
+    DV_TRY_ASSIGN(const auto taken, m_sharedPictures.take({ code.id, code.revision }, [&]() -> Result<SharedPictures::Taken> {
+        DV_TRY_ASSIGN(const auto size, m_store.codeImageSize(code.id));
+        if (size == 0)
+            return SharedPictures::Taken { SharedPictures::Outcome::Missing };
+        auto copy = std::make_shared<SharedBytes>();
+        // The store's copy and ours, for a moment.
+        if (request.budget && !copy->share.emplace(*request.budget).grow(2 * std::size_t(size)))
+            return SharedPictures::Taken { SharedPictures::Outcome::NoRoom };
+        DV_TRY_ASSIGN(auto bytes, m_store.codeImageAt(code.id, code.revision));
+        if (!bytes)
+            return SharedPictures::Taken { SharedPictures::Outcome::Missing }; // refreshed meanwhile
+        copy->bytes = std::move(*bytes);
+        // From here on one copy, the store's gone.
+        if (copy->share && copy->share->bytes() > copy->bytes.capacity())
+            copy->share->shrink(copy->share->bytes() - copy->bytes.capacity());
+        return SharedPictures::Taken { SharedPictures::Outcome::Found, std::move(copy) };
+    }));
+    switch (taken.outcome) {
+    case SharedPictures::Outcome::Found:
+        return Reply::sharedPicture(taken.bytes, contentTypeOf(code.imageType));
+    case SharedPictures::Outcome::NoRoom:
+        return Reply::busy();
+    case SharedPictures::Outcome::Missing:
+        break;
+    }
+    return Reply::page(notFoundPage("/DV/" + request.path), 404);
 }
 
 } // namespace dv::internal::devserver

@@ -10,6 +10,7 @@
 #include "platform/graphics/RemoteImageLimit.h"
 #include "tools/devserver/internal/Pictures.h"
 #include "tools/devserver/internal/Reply.h"
+#include "tools/devserver/internal/SharedPictures.h"
 #include "tools/devserver/internal/Store.h"
 
 #include <cstdint>
@@ -53,12 +54,14 @@ private:
     Result<Reply> categoryWebPage(const ApiRequest& request);
     Result<Reply> consultWebPage(const ApiRequest& request);
     Result<Reply> picture(const ApiRequest& request);
+    Result<Reply> storedPicture(const ApiRequest& request, const CodeRecord& code);
 
     Json codeJson(const CodeRecord& code, const std::string& base) const;
 
     Store& m_store;
     Pictures& m_pictures;
     ApiSettings m_settings;
+    SharedPictures m_sharedPictures; // the uploaded pictures being answered now
 };
 
 } // namespace dv::internal::devserver

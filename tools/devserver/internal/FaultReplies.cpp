@@ -96,6 +96,26 @@ Json withWrongTypes(const Json& reply, bool includeStatus)
     return out;
 }
 
+bool reshapesReply(const Fault& fault)
+{
+    switch (fault.kind) {
+    case FaultKind::Delay:
+    case FaultKind::Hold:
+    case FaultKind::CloseConnection:
+    case FaultKind::CutConnection:
+        return false;
+    case FaultKind::HttpError:
+    case FaultKind::Html:
+    case FaultKind::MalformedJson:
+    case FaultKind::JsonArray:
+    case FaultKind::JsonNull:
+    case FaultKind::WrongTypes:
+    case FaultKind::Refusal:
+        return true;
+    }
+    return true;
+}
+
 void applyFault(const Fault& fault, Reply& reply)
 {
     bool isJson = reply.kind == Reply::Kind::Json && reply.json;

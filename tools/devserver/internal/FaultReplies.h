@@ -19,6 +19,9 @@
 namespace dv::internal::devserver {
 
 void applyFault(const dv::devserver::Fault& fault, Reply& reply);
+// Whether applyFault changes a reply under `fault`: every fault but the transport's (delay, hold,
+// close, cut).
+bool reshapesReply(const dv::devserver::Fault& fault);
 Json withWrongTypes(const Json& reply, bool includeStatus);
 
 } // namespace dv::internal::devserver

@@ -2,8 +2,6 @@
 
 #include "platform/base/Mutex.h"
 
-#include <httplib.h>
-
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -11,12 +9,15 @@
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <optional>
 #include <thread>
 #include <unordered_map>
@@ -38,6 +39,11 @@ constexpr std::chrono::milliseconds kLinger { 1000 };
 constexpr std::size_t kReadPerTurn = 256 * 1024;
 // The send buffer asked of the system for each connection (which doubles it for its own use).
 constexpr int kSendBuffer = 128 * 1024;
+// What a connection waits for while a request is read: its bytes, and the end of them (a client
+// whose input ends with a complete request is gone, not waiting for the answer).
+constexpr std::uint32_t kReading = EPOLLIN | EPOLLRDHUP;
+// Events that say the client's input has ended: its end, a hang-up or an error.
+constexpr std::uint32_t kInputEnds = EPOLLRDHUP | EPOLLHUP | EPOLLERR;
 
 const char* reasonOf(int status)
 {
@@ -116,15 +122,20 @@ struct Connection {
     RequestReader reader;
     bool requestBegun = false;
     bool continueSent = false;
+    bool inputEnded = false; // what is being read is the last the client sends
     std::string pending; // bytes after a complete request: the start of the next one
     MemoryShare pendingShare;
     bool closeAfterAnswer = false; // bytes after the request found no room and were dropped
     std::string out;
     MemoryShare outShare;
-    std::size_t written = 0;
+    // Written after `out`: bytes the answer shares with others, held until they are written.
+    std::shared_ptr<const SharedBytes> shared;
+    std::size_t sharedFrom = 0;
+    std::size_t sharedLength = 0;
+    std::size_t written = 0; // of `out`, then of the shared bytes
     FrontAnswer::Then then = FrontAnswer::Then::KeepOpen;
-    // While a worker has the request: set when the client goes, so that the work is dropped.
-    std::shared_ptr<std::atomic<bool>> gone;
+    // While the request is queued or handled: its place in the queue (Impl::queue).
+    std::uint64_t ticket = 0;
     std::uint32_t interest = 0;
     std::optional<Clock::time_point> deadline;
 };
@@ -138,7 +149,7 @@ struct HttpFront::Impl {
     int port = 0;
     std::string localAddress;
     std::thread loop;
-    std::unique_ptr<httplib::ThreadPool> workers;
+    std::vector<std::thread> workers;
     std::optional<MemoryBudget> budget;
     std::atomic<bool> stopping { false };
     bool stopped = false;
@@ -151,14 +162,28 @@ struct HttpFront::Impl {
     dv::Mutex answersMutex;
     std::deque<std::pair<std::uint64_t, FrontAnswer>> answers DV_GUARDED_BY(answersMutex);
 
+    // Complete requests waiting for a worker, oldest first, by ticket. A request leaves it when a
+    // worker takes it, or when its client goes first (withdraw), with all it holds.
+    struct Queued {
+        std::uint64_t connection = 0;
+        std::unique_ptr<FrontRequest> request;
+    };
+    dv::Mutex queueMutex;
+    dv::ConditionVariable queueChanged;
+    std::map<std::uint64_t, Queued> queue DV_GUARDED_BY(queueMutex);
+    bool queueClosed DV_GUARDED_BY(queueMutex) = false;
+    std::uint64_t nextTicket = 1; // loop thread only
+
     Result<void> listen();
     void run();
+    void work();
     void signal();
     void watch(Connection& connection, std::uint32_t events);
     void accept();
-    void readFrom(Connection& connection);
+    void readFrom(Connection& connection, bool inputEnds);
     void take(Connection& connection, std::string_view bytes);
     void dispatch(Connection& connection);
+    void withdraw(Connection& connection);
     void refuse(Connection& connection, int status);
     void answer(Connection& connection, FrontAnswer answer);
     void writeTo(Connection& connection);
@@ -259,18 +284,15 @@ void HttpFront::Impl::run()
                 continue;
             Connection& connection = *it->second;
             if (connection.phase == Connection::Phase::Handling) {
-                // Only a hang-up or an error comes now (a client that only ends its sending
-                // still waits for the answer): the client is gone. Its request is not handled
-                // if no worker has begun it, the answer of one that has is dropped, and its
-                // connection goes at once.
-                connection.gone->store(true);
-                close(connection);
+                // Only the end of the client's input, a hang-up or an error comes now: the client
+                // is gone.
+                withdraw(connection);
                 continue;
             }
             if (what & EPOLLOUT)
                 writeTo(connection);
-            else if (what & (EPOLLIN | EPOLLHUP | EPOLLERR))
-                readFrom(connection);
+            else if (what & (EPOLLIN | kInputEnds))
+                readFrom(connection, (what & kInputEnds) != 0);
         }
         expire(Clock::now());
     }
@@ -315,20 +337,21 @@ void HttpFront::Impl::accept()
         connection->peerAddress = addressText(peer, connection->peerPort);
         connection->deadline = Clock::now() + settings.keepAlive;
         epoll_event event {};
-        event.events = EPOLLIN;
+        event.events = kReading;
         event.data.u64 = connection->id;
         if (epoll_ctl(epoll, EPOLL_CTL_ADD, fd, &event) != 0) {
             ::close(fd);
             continue;
         }
-        connection->interest = EPOLLIN;
+        connection->interest = kReading;
         connections.emplace(connection->id, std::move(connection));
         openCount = connections.size();
     }
 }
 
-void HttpFront::Impl::readFrom(Connection& connection)
+void HttpFront::Impl::readFrom(Connection& connection, bool inputEnds)
 {
+    connection.inputEnded = connection.inputEnded || inputEnds;
     char buffer[64 * 1024];
     std::size_t taken = 0;
     const std::uint64_t id = connection.id;
@@ -355,14 +378,20 @@ void HttpFront::Impl::take(Connection& connection, std::string_view bytes)
 {
     if (bytes.empty())
         return;
-    if (!connection.requestBegun) {
-        // The request's time starts with its first byte.
+    std::size_t used = connection.reader.feed(bytes);
+    if (!connection.requestBegun && connection.reader.state() != RequestReader::State::Idle) {
+        // The request's time starts with its first byte. Blank lines before it are no request:
+        // the keep-alive time goes on over them.
         connection.requestBegun = true;
         connection.deadline = Clock::now() + settings.requestDeadline;
     }
-    std::size_t used = connection.reader.feed(bytes);
     switch (connection.reader.state()) {
     case RequestReader::State::Complete:
+        if (connection.inputEnded) {
+            // The client sent its request and went: nobody waits for the answer.
+            close(connection);
+            return;
+        }
         if (connection.pendingShare.grow(bytes.size() - used))
             connection.pending.append(bytes.substr(used));
         else
@@ -372,11 +401,7 @@ void HttpFront::Impl::take(Connection& connection, std::string_view bytes)
     case RequestReader::State::Refused:
         refuse(connection, connection.reader.refusalStatus());
         return;
-    case RequestReader::State::Idle:
-        // Only blank lines so far: no request has begun.
-        connection.requestBegun = false;
-        connection.deadline = Clock::now() + settings.keepAlive;
-        return;
+    case RequestReader::State::Idle: // only blank lines so far
     case RequestReader::State::Head:
         return;
     case RequestReader::State::Body:
@@ -395,9 +420,11 @@ void HttpFront::Impl::dispatch(Connection& connection)
 {
     connection.phase = Connection::Phase::Handling;
     connection.deadline.reset();
-    watch(connection, 0);
+    // The end of the client's input comes as well as a hang-up or an error now: all are the
+    // client going.
+    watch(connection, EPOLLRDHUP);
     auto message = connection.reader.takeMessage();
-    auto request = std::make_shared<FrontRequest>(*budget);
+    auto request = std::make_unique<FrontRequest>(*budget);
     request->head = std::move(message.head);
     request->body = std::move(message.body);
     request->share = std::move(message.share);
@@ -405,20 +432,53 @@ void HttpFront::Impl::dispatch(Connection& connection)
     request->peerPort = connection.peerPort;
     request->localAddress = localAddress;
     request->localPort = port;
-    const std::uint64_t id = connection.id;
-    connection.gone = std::make_shared<std::atomic<bool>>(false);
-    workers->enqueue([this, id, request, gone = connection.gone] {
-        // Work for a client that is gone, or for a server that is stopping, is dropped with its
-        // request's room in the budget.
-        if (gone->load() || stopping.load())
-            return;
-        FrontAnswer answer = handler(*request);
+    connection.ticket = nextTicket++;
+    {
+        dv::MutexLocker lock(queueMutex);
+        queue.emplace(connection.ticket, Queued { connection.id, std::move(request) });
+    }
+    queueChanged.notifyOne();
+}
+
+void HttpFront::Impl::withdraw(Connection& connection)
+{
+    // A request still queued goes with its client, and all it holds with it (once the lock is
+    // let go); the answer of one a worker has taken finds no connection and is dropped.
+    std::optional<Queued> withdrawn;
+    {
+        dv::MutexLocker lock(queueMutex);
+        if (auto it = queue.find(connection.ticket); it != queue.end()) {
+            withdrawn = std::move(it->second);
+            queue.erase(it);
+        }
+    }
+    close(connection);
+}
+
+void HttpFront::Impl::work()
+{
+    for (;;) {
+        Queued taken;
+        {
+            dv::MutexLocker lock(queueMutex);
+            queueChanged.wait(lock, [this]() DV_REQUIRES(queueMutex) { return queueClosed || !queue.empty(); });
+            if (queueClosed)
+                return;
+            taken = std::move(queue.begin()->second);
+            queue.erase(queue.begin());
+        }
+        // Work for a server that is stopping is dropped with its request's room.
+        if (stopping.load())
+            continue;
+        FrontAnswer answer = handler(*taken.request);
+        // The request's room goes back before its answer waits to go out.
+        taken.request.reset();
         {
             dv::MutexLocker lock(answersMutex);
-            answers.emplace_back(id, std::move(answer));
+            answers.emplace_back(taken.connection, std::move(answer));
         }
         signal();
-    });
+    }
 }
 
 void HttpFront::Impl::collectAnswers()
@@ -460,6 +520,9 @@ void HttpFront::Impl::answer(Connection& connection, FrontAnswer answer)
     }
     connection.phase = Connection::Phase::Writing;
     connection.out = std::move(answer.bytes);
+    connection.shared = std::move(answer.shared);
+    connection.sharedFrom = answer.sharedFrom;
+    connection.sharedLength = connection.shared ? answer.sharedLength : 0;
     connection.written = 0;
     connection.then = answer.then;
     if (connection.closeAfterAnswer && connection.then == FrontAnswer::Then::KeepOpen)
@@ -470,8 +533,20 @@ void HttpFront::Impl::answer(Connection& connection, FrontAnswer answer)
 
 void HttpFront::Impl::writeTo(Connection& connection)
 {
-    while (connection.written < connection.out.size()) {
-        ssize_t n = ::send(connection.fd, connection.out.data() + connection.written, connection.out.size() - connection.written, MSG_NOSIGNAL);
+    const std::size_t own = connection.out.size();
+    while (connection.written < own + connection.sharedLength) {
+        // The answer's own bytes, then the shared ones, in one call.
+        iovec pieces[2];
+        msghdr message {};
+        message.msg_iov = pieces;
+        if (connection.written < own)
+            pieces[message.msg_iovlen++] = { connection.out.data() + connection.written, own - connection.written };
+        if (connection.sharedLength) {
+            const std::size_t done = connection.written > own ? connection.written - own : 0;
+            pieces[message.msg_iovlen++] = { const_cast<char*>(connection.shared->bytes.data()) + connection.sharedFrom + done,
+                connection.sharedLength - done };
+        }
+        ssize_t n = ::sendmsg(connection.fd, &message, MSG_NOSIGNAL);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
             watch(connection, EPOLLOUT);
             return;
@@ -489,6 +564,8 @@ void HttpFront::Impl::finishExchange(Connection& connection)
 {
     releaseBytes(connection.out);
     connection.outShare.release();
+    connection.shared.reset();
+    connection.sharedLength = 0;
     connection.written = 0;
     if (connection.then != FrontAnswer::Then::KeepOpen) {
         linger(connection);
@@ -499,7 +576,7 @@ void HttpFront::Impl::finishExchange(Connection& connection)
     connection.requestBegun = false;
     connection.continueSent = false;
     connection.deadline = Clock::now() + settings.keepAlive;
-    watch(connection, EPOLLIN);
+    watch(connection, kReading);
     // A request the client sent right behind the last one.
     std::string next = std::move(connection.pending);
     connection.pending.clear();
@@ -583,8 +660,9 @@ Result<std::unique_ptr<HttpFront>> HttpFront::start(FrontSettings settings, Hand
             ::close(impl->wake);
         return std::move(listening).failure();
     }
-    impl->workers = std::make_unique<httplib::ThreadPool>(std::max<std::size_t>(impl->settings.workers, 1));
     Impl* raw = impl.get();
+    for (std::size_t i = 0; i < std::max<std::size_t>(impl->settings.workers, 1); ++i)
+        impl->workers.emplace_back([raw] { raw->work(); });
     impl->loop = std::thread([raw] { raw->run(); });
     return std::unique_ptr<HttpFront>(new HttpFront(std::move(impl)));
 }
@@ -598,8 +676,17 @@ void HttpFront::stop()
     m_impl->signal();
     if (m_impl->loop.joinable())
         m_impl->loop.join();
-    // Workers still handling a request finish it; their answers find no connection.
-    m_impl->workers->shutdown();
+    // Requests no worker has taken are dropped; workers still handling one finish it, and their
+    // answers find no connection.
+    std::map<std::uint64_t, Impl::Queued> dropped;
+    {
+        dv::MutexLocker lock(m_impl->queueMutex);
+        m_impl->queueClosed = true;
+        dropped.swap(m_impl->queue);
+    }
+    m_impl->queueChanged.notifyAll();
+    for (auto& worker : m_impl->workers)
+        worker.join();
     ::close(m_impl->listener);
     ::close(m_impl->epoll);
     ::close(m_impl->wake);

@@ -3,16 +3,29 @@
 // body limit) on one event thread, and only then hands it to a worker; it writes the answer back
 // without blocking and keeps the connection for the next request. A connection costs a worker
 // only while its complete request is being handled, so clients that send slowly or keep idle
-// connections open hold no worker and delay nobody. A client that goes (a reset) once its request
-// is read costs no more: the request is not handled if no worker has begun it, the answer of one
-// that has is dropped, and the connection closes at once.
+// connections open hold no worker and delay nobody.
+//
+// What a client that goes once its request is read still costs from the moment the front sees it
+// go: if no worker has taken the request, nothing at all (the request is taken off the queue, its
+// bytes and its room in the budget given back at once); if a worker has begun it, that worker and
+// what its handler has counted, until the handler returns (its answer is then dropped unwritten).
+// Either way the connection and its descriptor close at once. Going is a reset or the end of the
+// client's input: an HTTP client does not end its side and then wait for its answer, so the end
+// of input that comes with a complete request, or while it is queued or handled, is taken as the
+// client going, whatever it sent behind that request (a client that sends requests one behind
+// another and then ends its side gets no answer to any of them that was not written before the
+// front saw the end). While an answer is being written the end of input does not stop it; the
+// connection closes once it is out.
 //
 // Memory is bounded for all connections together (MemoryBudget). Counted in it, before they are
 // held: each request's head and body as their bytes arrive (a declared length takes nothing until
 // its bytes come), the bytes a client sends behind a request not yet answered, whatever the
 // handler counts into the request's shares while it works (FrontRequest), and each answer until
-// the client has taken all but a fixed send buffer of it. Bytes are read from a connection only
-// as they are counted: past the fixed buffer of one read, nothing is read ahead of the budget.
+// the client has taken all but a fixed send buffer of it. An answer may end with bytes that other
+// answers send too (FrontAnswer::shared, a stored picture): they are one copy, counted once by
+// their own share for as long as any answer holds them, and each answer counts only its own bytes
+// (its head). Bytes are read from a connection only as they are counted: past the fixed buffer of
+// one read, nothing is read ahead of the budget.
 // Not counted: what each connection costs whatever it sends (its record, the system's socket
 // buffers, the front's own refusals of a few hundred bytes), bounded by the number of connections.
 //
@@ -26,7 +39,9 @@
 //
 // Time limits, on the steady clock: a request (head and body) must arrive within the request
 // deadline from its first byte, or the client gets 408 and the connection closes; a kept-alive
-// connection that starts no request within the keep-alive time closes; an answer the client does
+// connection that starts no request within the keep-alive time closes. Blank lines before a
+// request line start no request: they neither start the request deadline nor restart the
+// keep-alive time, and past four of them the client is told 400. An answer the client does
 // not take within the write deadline is dropped with its connection. Refusals the front makes
 // itself (400, 408, 413, 415, 431, 501, 503) end their connection: the client is told, its
 // further bytes are read and dropped for a moment so that the answer is not lost to a reset, and
@@ -72,6 +87,7 @@ struct FrontRequest {
     explicit FrontRequest(MemoryBudget& budget)
         : share(budget)
         , answerShare(budget)
+        , budget(budget)
     {
     }
 
@@ -87,10 +103,12 @@ struct FrontRequest {
     // Room the handler takes for its answer before it makes it (a large picture), so that an
     // answer the budget has no room for is refused before it is read; goes on with the answer.
     MemoryShare answerShare;
+    // The front's budget, for what the handler shares between answers (FrontAnswer::shared).
+    MemoryBudget& budget;
 };
 
 struct FrontAnswer {
-    std::string bytes; // the whole response as it goes out
+    std::string bytes; // the response as it goes out (its head, when it ends with shared bytes)
     enum class Then {
         KeepOpen, // ready for the next request
         Close,    // after the bytes are written
@@ -99,6 +117,11 @@ struct FrontAnswer {
     // Room taken for the answer so far (FrontRequest::answerShare); the front counts the rest of
     // `bytes`, and gives back what the share holds beyond them.
     std::optional<MemoryShare> share {};
+    // Written after `bytes`: `sharedLength` bytes of `shared` from `sharedFrom`. They are counted by
+    // their own share, once for all the answers that hold them, and let go when this one is written.
+    std::shared_ptr<const SharedBytes> shared {};
+    std::size_t sharedFrom = 0;
+    std::size_t sharedLength = 0;
 };
 
 class HttpFront {

@@ -20,6 +20,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace dv::internal::devserver {
@@ -77,6 +78,13 @@ public:
 private:
     MemoryBudget* m_budget;
     std::size_t m_held = 0;
+};
+
+// Bytes that several holders send at once (a stored picture that many answers carry): one copy,
+// counted once into its own share (when it has one) for as long as any holder keeps it.
+struct SharedBytes {
+    std::string bytes;
+    std::optional<MemoryShare> share {};
 };
 
 // Empties `bytes` and gives their memory back: assigning an empty string would keep the buffer.

@@ -181,10 +181,33 @@ PictureCheck Pictures::check(std::span<const std::uint8_t> bytes, std::uint64_t 
         return PictureCheck::Damaged;
     if (extent->decodedPixels() > maxPixels)
         return extent->width * extent->height > maxPixels ? PictureCheck::TooManyPixels : PictureCheck::TooManyAnimationPixels;
-    // One decode at a time, of a picture of bounded size.
-    dv::MutexLocker lock(m_drawMutex);
+    if (!takeDecodeTurn())
+        return PictureCheck::Busy;
+    // A decode reads only its own bytes: no lock is held while it runs.
+    struct Turn {
+        Pictures& pictures;
+        ~Turn() { pictures.giveBackDecodeTurn(); }
+    } turn { *this };
     auto image = UIImage::imageWithData(data);
     return image && image->CGImage() ? PictureCheck::Decodes : PictureCheck::Damaged;
+}
+
+bool Pictures::takeDecodeTurn()
+{
+    dv::MutexLocker lock(m_decodeMutex);
+    if (!m_decodeEnded.waitFor(lock, kDecodeWait, [this]() DV_REQUIRES(m_decodeMutex) { return m_decoding < kDecodesAtOnce; }))
+        return false;
+    ++m_decoding;
+    return true;
+}
+
+void Pictures::giveBackDecodeTurn()
+{
+    {
+        dv::MutexLocker lock(m_decodeMutex);
+        --m_decoding;
+    }
+    m_decodeEnded.notifyOne();
 }
 
 std::string imageTypeOf(std::span<const std::uint8_t> bytes)

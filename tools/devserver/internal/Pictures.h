@@ -4,11 +4,14 @@
 // account that any scanner reads. Drawn pictures are kept in a small cache.
 //
 // Drawing goes through the platform's graphics layer, which is serialised here, so the renderer
-// may be called from any of the server's threads.
+// may be called from any of the server's threads. Decoding an upload to check it takes no lock
+// that drawing or any other request needs (each decode is a stream of its own); what bounds it is
+// a gate of a few decodes at once, whose wait has a deadline.
 #pragma once
 
 #include "platform/base/Mutex.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -28,6 +31,7 @@ enum class PictureCheck {
     TooManyPixels,          // one image past the limit
     TooManyAnimationPixels, // each frame of an animation within it, all of them together past it
     Damaged,
+    Busy, // as many decodes as the gate lets through were under way for all of the wait
 };
 
 class Pictures {
@@ -44,19 +48,31 @@ public:
     // of at most `maxPixels` pixels, every frame of an animation counted, as the application
     // counts them before it shows a picture (platform/graphics/RemoteImageLimit.h). The size is
     // read from the header and the frame records first: a larger picture is refused before a
-    // pixel of it is decoded.
+    // pixel of it is decoded. Then it is decoded once kDecodesAtOnce leave room for it, waited
+    // for at most kDecodeWait (Busy past it), so that the memory of decodes stays bounded and no
+    // upload waits without end behind slow ones.
     PictureCheck check(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
 
     // Module size and quiet zone of the QR pictures, for readers of them.
     static constexpr int kModulePixels = 8;
     static constexpr int kQuietModules = 4;
+    // A picture at the limit of 4096 x 4096 pixels decodes into 64 MiB.
+    static constexpr int kDecodesAtOnce = 2;
+    static constexpr std::chrono::milliseconds kDecodeWait { 1000 };
 
 private:
     std::optional<Picture> cached(const std::string& key);
     void remember(const std::string& key, const Picture& picture);
 
-    // The platform's drawing and decoding run under it, one at a time; it guards no field here.
+    // Whether a decode may begin within kDecodeWait; each one taken is given back.
+    bool takeDecodeTurn();
+    void giveBackDecodeTurn();
+
+    // The platform's drawing runs under it, one picture at a time; it guards no field here.
     dv::Mutex m_drawMutex;
+    dv::Mutex m_decodeMutex;
+    dv::ConditionVariable m_decodeEnded;
+    int m_decoding DV_GUARDED_BY(m_decodeMutex) = 0;
     dv::Mutex m_cacheMutex;
     std::map<std::string, Picture> m_cache DV_GUARDED_BY(m_cacheMutex);
 };

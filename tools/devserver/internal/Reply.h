@@ -2,12 +2,14 @@
 // types, so that the handlers and the fault shaping can be tested and reasoned about alone.
 #pragma once
 
+#include "tools/devserver/internal/MemoryBudget.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -26,10 +28,11 @@ struct ApiRequest {
     std::map<std::string, std::string> fields; // query and form fields; the first value of a name wins
     std::optional<UploadedFile> code;          // the multipart file part named "code"
     std::string base;                          // "http://HOST:PORT/DV/" as the client addressed us
-    // Takes room in the server's memory for that many bytes of the reply (all the copies of it
-    // held at once while it is made); false when there is none now. Large replies ask before they
-    // are read; the caller counts what the finished reply holds. Empty: always room.
-    std::function<bool(std::size_t)> roomForReply {};
+    // The server's memory budget: a stored picture's copy, which the replies that send it share,
+    // is counted there (with the store's copy while it is read) before it is made, and the reply is
+    // 503 when there is no room. Null: nothing is counted. The caller counts what the rest of the
+    // finished reply holds.
+    MemoryBudget* budget = nullptr;
 };
 
 struct Reply {
@@ -39,6 +42,8 @@ struct Reply {
     std::string contentType;
     std::string body;
     std::optional<Json> json; // JSON replies: serialised into `body` once faults have had their say
+    // A stored picture's bytes, shared with the other replies that send it now, in place of `body`.
+    std::shared_ptr<const SharedBytes> shared {};
 
     static Reply page(std::string html, int status = 200)
     {
@@ -47,6 +52,10 @@ struct Reply {
     static Reply picture(std::string bytes, std::string contentType)
     {
         return { Kind::Picture, 200, std::move(contentType), std::move(bytes), std::nullopt };
+    }
+    static Reply sharedPicture(std::shared_ptr<const SharedBytes> bytes, std::string contentType)
+    {
+        return { Kind::Picture, 200, std::move(contentType), {}, std::nullopt, std::move(bytes) };
     }
     static Reply ofJson(Json json) { return { Kind::Json, 200, "application/json;charset=UTF-8", {}, std::move(json) }; }
     // No room for the reply now: 503, to be asked again in a moment.

@@ -10,6 +10,9 @@ namespace {
 
 // A chunk-size line is a number, maybe with extensions; nothing honest needs more.
 constexpr std::size_t kMaxChunkLine = 4096;
+// Blank lines before a request line are skipped, as HTTP asks of a server, but only a few (four
+// CR LF pairs): a client that sends more is starting no request.
+constexpr std::size_t kMaxBlankBytes = 8;
 
 // Header fields a request may carry once only: of two copies, one reader would judge by the first
 // and another by the last (where the body ends, which site the request comes from).
@@ -163,6 +166,10 @@ std::size_t RequestReader::feedHead(std::string_view bytes)
         // A request has begun with its first byte that is not part of a blank line.
         if (m_state == State::Idle && m_line.find_first_not_of("\r\n") != std::string::npos)
             m_state = State::Head;
+        if (m_state == State::Idle && m_headBytes > kMaxBlankBytes) {
+            refuse(400);
+            return used;
+        }
         if (end == std::string_view::npos)
             break;
         std::string line = std::move(m_line);

@@ -45,7 +45,7 @@ struct RequestLimits {
 class RequestReader {
 public:
     enum class State {
-        Idle,     // nothing of a request yet (blank lines before one are skipped)
+        Idle,     // nothing of a request yet (up to four blank lines before one are skipped)
         Head,     // part of the head
         Body,     // the head is in; the body is arriving
         Complete, // takeMessage() holds the request
@@ -59,9 +59,9 @@ public:
     std::size_t feed(std::string_view bytes);
 
     State state() const { return m_state; }
-    // 400 malformed framing, 413 body past the limit, 415 a content coding, 431 head past the
-    // limit, 501 a transfer coding that is not chunked, 503 no room in the memory budget. 0 unless
-    // refused.
+    // 400 malformed framing, or more than four blank lines before the request line; 413 body past
+    // the limit; 415 a content coding; 431 head past the limit; 501 a transfer coding that is not
+    // chunked; 503 no room in the memory budget. 0 unless refused.
     int refusalStatus() const { return m_refusal; }
     // The head asked to be told before it sends its body ("Expect: 100-continue"), and the body
     // has not begun: the caller answers "100 Continue" once.

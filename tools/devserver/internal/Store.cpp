@@ -124,11 +124,76 @@ Result<CodeRecord> withPosition(SqliteDatabase& db, CodeRecord code)
     return code;
 }
 
+// What saveCode would do with an upload, judged inside a transaction on `db`: the code it would
+// refresh (0: a new one), and its refusal, if any.
+struct UploadJudgement {
+    std::int64_t earlierId = 0;
+    std::optional<Store::SaveResult::Outcome> refusal;
+};
+
+Result<UploadJudgement> judgeUpload(SqliteDatabase& db, const NewCode& code, std::int64_t imageBytes, const UploadQuota& quota)
+{
+    using Outcome = Store::SaveResult::Outcome;
+    auto find = db.prepare("SELECT id, add_time FROM codes WHERE type = ?1 AND equip_id = ?2 AND account = ?3");
+    find.bind(1, code.type);
+    find.bind(2, code.clientId);
+    find.bind(3, code.account);
+    DV_TRY_ASSIGN(auto earlier, firstRow(find, [](const SqliteStatement& row) { return std::pair { row.int64("id"), row.text("add_time") }; }));
+    const std::int64_t id = earlier ? earlier->first : 0;
+    // Times are "yyyy-MM-dd HH:mm:ss": the first ten characters are the day.
+    if (earlier && earlier->second.substr(0, 10) == code.addTime.substr(0, 10))
+        return UploadJudgement { id, Outcome::AlreadyRefreshedToday };
+
+    auto usage = db.prepare("SELECT COUNT(*) AS codes, COALESCE(SUM(LENGTH(image)), 0) AS bytes, "
+                            "COALESCE(SUM(CASE WHEN id = ?2 THEN LENGTH(image) ELSE 0 END), 0) AS replaced "
+                            "FROM codes WHERE equip_id = ?1");
+    usage.bind(1, code.clientId);
+    usage.bind(2, id);
+    DV_TRY_ASSIGN(auto used, firstRow(usage, [&](const SqliteStatement& row) {
+        return std::pair { row.int64("codes"), row.int64("bytes") - row.int64("replaced") + imageBytes };
+    }));
+    DV_CHECK(used); // an aggregate query answers one row
+    if (!id && used->first >= quota.codes)
+        return UploadJudgement { id, Outcome::TooManyCodes };
+    if (used->second > quota.bytes)
+        return UploadJudgement { id, Outcome::TooManyBytes };
+    auto stored = db.prepare(std::string("SELECT COALESCE(SUM(") + kStoredBytes + "), 0) AS total, "
+        + "COALESCE(SUM(CASE WHEN id = ?1 THEN " + kStoredBytes + " ELSE 0 END), 0) AS replaced FROM codes");
+    stored.bind(1, id);
+    DV_TRY_ASSIGN(auto storeBytes, firstRow(stored, [](const SqliteStatement& row) { return row.int64("total") - row.int64("replaced"); }));
+    DV_CHECK(storeBytes);
+    const std::int64_t added = imageBytes + std::int64_t(code.title.size() + code.descriptions.size() + code.account.size());
+    if (*storeBytes + added > quota.storeBytes)
+        return UploadJudgement { id, Outcome::StoreFull };
+    return UploadJudgement { id, std::nullopt };
+}
+
 // Pages outside [0, total) are empty; the offset is computed only for pages that can hold rows,
 // so that huge page numbers cannot overflow.
 bool pageInRange(std::int64_t total, std::int64_t page, std::int64_t pageSize)
 {
     return page >= 0 && pageSize > 0 && page < (total + pageSize - 1) / pageSize;
+}
+
+// A read-only connection whose page cache holds 256 KiB. A picture's pages pass through it once
+// per answer: in the 2 MiB a connection caches by default, they would stay with the process, for
+// each reader, long after the clients that asked have gone. The system's file cache keeps what is
+// read often.
+Result<std::unique_ptr<SqliteDatabase>> openSmallReader(const std::string& path)
+{
+    DV_TRY_ASSIGN(auto reader, SqliteDatabase::openReader(path));
+    DV_TRY(reader->exec("PRAGMA cache_size=-256"));
+    return reader;
+}
+
+// What a write of a few rows (a login) may add to the log: its pages and those of the indexes.
+constexpr std::int64_t kSmallWriteBytes = 64 * 1024;
+
+// What a write of `bytes` bytes of rows adds to the log at most: each page of 4 KiB with its
+// frame's header, and the pages of the tables' trees and free list around them.
+std::int64_t logBytesFor(std::int64_t bytes)
+{
+    return bytes + bytes / 64 + kSmallWriteBytes;
 }
 
 } // namespace
@@ -153,7 +218,7 @@ Result<std::unique_ptr<SqliteDatabase>> Store::takeReader()
         }
         ++m_readersOpen;
     }
-    auto opened = SqliteDatabase::openReader(m_path);
+    auto opened = openSmallReader(m_path);
     if (!opened) {
         dv::MutexLocker lock(m_readersMutex);
         --m_readersOpen;
@@ -197,9 +262,52 @@ Result<std::unique_ptr<Store>> Store::open(const std::string& folder, bool seedC
     DV_TRY_ASSIGN(auto db, SqliteDatabase::open(path));
     // Readers on other connections then go on while a write is under way.
     DV_TRY(db->exec("PRAGMA journal_mode=WAL"));
+    // A log that the automatic checkpoints let start over is cut back to this as it does.
+    DV_TRY(db->exec("PRAGMA journal_size_limit=" + std::to_string(kLogCheckpointBytes)));
     std::unique_ptr<Store> store(new Store(std::move(db), path));
     DV_TRY(store->createAndSeed(seedCodes));
+    {
+        // What a server that stopped without a checkpoint left in the log, and the seed, go into
+        // the database before anyone reads.
+        dv::MutexLocker lock(store->m_mutex);
+        DV_TRY(store->cutBackLog());
+    }
     return store;
+}
+
+std::int64_t Store::logBytes() const
+{
+    std::error_code error;
+    const auto size = std::filesystem::file_size(m_path + "-wal", error);
+    return error ? 0 : std::int64_t(size);
+}
+
+Result<bool> Store::cutBackLog()
+{
+    // The wait for the reads under way is the connection's busy timeout, shortened for it. No
+    // statement of this connection may be left open across the checkpoint.
+    auto oneNumber = [this](const std::string& pragma) DV_REQUIRES(m_mutex) {
+        auto statement = m_db->prepare(pragma);
+        return firstRow(statement, [](const SqliteStatement& row) { return row.int64(0); });
+    };
+    DV_TRY_ASSIGN(const auto usual, oneNumber("PRAGMA busy_timeout"));
+    DV_TRY(m_db->exec("PRAGMA busy_timeout=" + std::to_string(kCheckpointWait.count())));
+    // Its first number: whether readers kept it from finishing (then come the log's frames and
+    // those copied).
+    auto kept = oneNumber("PRAGMA wal_checkpoint(TRUNCATE)");
+    DV_TRY(m_db->exec("PRAGMA busy_timeout=" + std::to_string(usual.value_or(0))));
+    DV_TRY_ASSIGN(const auto wasKept, std::move(kept));
+    return wasKept == 0;
+}
+
+Result<bool> Store::makeRoomInLog(std::int64_t bytes)
+{
+    const std::int64_t needed = logBytesFor(bytes);
+    const std::int64_t now = logBytes();
+    if (now <= kLogCheckpointBytes && now + needed <= kLogBytes)
+        return true;
+    DV_TRY(cutBackLog());
+    return logBytes() + needed <= kLogBytes;
 }
 
 Result<void> Store::createAndSeed(bool seedCodes)
@@ -239,6 +347,9 @@ Result<void> Store::createAndSeed(bool seedCodes)
 Result<std::string> Store::login(const std::string& clientId, const std::string& now)
 {
     dv::MutexLocker lock(m_mutex);
+    DV_TRY_ASSIGN(bool room, makeRoomInLog(kSmallWriteBytes));
+    if (!room)
+        return Failure("the write-ahead log is full: reads kept it from being checkpointed");
     DV_TRY_ASSIGN(auto transaction, SqliteTransaction::begin(*m_db));
     auto find = m_db->prepare("SELECT token FROM clients WHERE client_id = ?1");
     find.bind(1, clientId);
@@ -281,6 +392,12 @@ Result<std::int64_t> Store::loginCount(const std::string& clientId)
 Result<void> Store::replaceHomeCategories(const std::vector<std::pair<CategoryRecord, std::string>>& categories)
 {
     dv::MutexLocker lock(m_mutex);
+    std::int64_t bytes = kSmallWriteBytes;
+    for (const auto& [category, html] : categories)
+        bytes += std::int64_t(category.name.size() + category.keyword.size() + html.size());
+    DV_TRY_ASSIGN(bool room, makeRoomInLog(bytes));
+    if (!room)
+        return Failure("the write-ahead log is full: reads kept it from being checkpointed");
     DV_TRY_ASSIGN(auto transaction, SqliteTransaction::begin(*m_db));
     DV_TRY(m_db->exec("DELETE FROM home_categories"));
     DV_TRY(insertHomeCategories(*m_db, categories));
@@ -386,44 +503,24 @@ Result<Store::SaveResult> Store::saveCode(const NewCode& code, const UploadQuota
 {
     using Outcome = SaveResult::Outcome;
     dv::MutexLocker lock(m_mutex);
-    auto region = m_db->prepare("SELECT name_path FROM districts WHERE id = ?1");
-    region.bind(1, code.areaId);
-    DV_TRY_ASSIGN(auto namePath, firstRow(region, [](const SqliteStatement& row) { return row.text("name_path"); }));
-    const std::string areaName = namePath ? areaNameOf(*namePath) : std::string();
+    std::string areaName;
+    {
+        // Finished before the write: a statement left open keeps its read, and the log with it.
+        auto region = m_db->prepare("SELECT name_path FROM districts WHERE id = ?1");
+        region.bind(1, code.areaId);
+        DV_TRY_ASSIGN(auto namePath, firstRow(region, [](const SqliteStatement& row) { return row.text("name_path"); }));
+        areaName = namePath ? areaNameOf(*namePath) : std::string();
+    }
 
+    DV_TRY_ASSIGN(bool room, makeRoomInLog(std::int64_t(code.image.size() + code.title.size() + code.descriptions.size() + code.account.size())));
+    if (!room)
+        return SaveResult { Outcome::Busy };
     DV_TRY_ASSIGN(auto transaction, SqliteTransaction::begin(*m_db));
-    auto find = m_db->prepare("SELECT id, add_time FROM codes WHERE type = ?1 AND equip_id = ?2 AND account = ?3");
-    find.bind(1, code.type);
-    find.bind(2, code.clientId);
-    find.bind(3, code.account);
-    DV_TRY_ASSIGN(auto earlier, firstRow(find, [](const SqliteStatement& row) { return std::pair { row.int64("id"), row.text("add_time") }; }));
-    std::int64_t id = earlier ? earlier->first : 0;
-    // Times are "yyyy-MM-dd HH:mm:ss": the first ten characters are the day.
-    if (earlier && earlier->second.substr(0, 10) == code.addTime.substr(0, 10))
-        return SaveResult { Outcome::AlreadyRefreshedToday, id };
-
     // Within the transaction: two uploads of one client at once cannot both slip under.
-    auto usage = m_db->prepare("SELECT COUNT(*) AS codes, COALESCE(SUM(LENGTH(image)), 0) AS bytes, "
-                               "COALESCE(SUM(CASE WHEN id = ?2 THEN LENGTH(image) ELSE 0 END), 0) AS replaced "
-                               "FROM codes WHERE equip_id = ?1");
-    usage.bind(1, code.clientId);
-    usage.bind(2, id);
-    DV_TRY_ASSIGN(auto used, firstRow(usage, [&](const SqliteStatement& row) {
-        return std::pair { row.int64("codes"), row.int64("bytes") - row.int64("replaced") + std::int64_t(code.image.size()) };
-    }));
-    DV_CHECK(used); // an aggregate query answers one row
-    if (!id && used->first >= quota.codes)
-        return SaveResult { Outcome::TooManyCodes };
-    if (used->second > quota.bytes)
-        return SaveResult { Outcome::TooManyBytes, id };
-    auto stored = m_db->prepare(std::string("SELECT COALESCE(SUM(") + kStoredBytes + "), 0) AS total, "
-        + "COALESCE(SUM(CASE WHEN id = ?1 THEN " + kStoredBytes + " ELSE 0 END), 0) AS replaced FROM codes");
-    stored.bind(1, id);
-    DV_TRY_ASSIGN(auto storeBytes, firstRow(stored, [](const SqliteStatement& row) { return row.int64("total") - row.int64("replaced"); }));
-    DV_CHECK(storeBytes);
-    const std::size_t added = code.image.size() + code.title.size() + code.descriptions.size() + code.account.size();
-    if (*storeBytes + std::int64_t(added) > quota.storeBytes)
-        return SaveResult { Outcome::StoreFull, id };
+    DV_TRY_ASSIGN(const auto judged, judgeUpload(*m_db, code, std::int64_t(code.image.size()), quota));
+    std::int64_t id = judged.earlierId;
+    if (judged.refusal)
+        return SaveResult { *judged.refusal, id };
 
     SqliteStatement write;
     if (id) {
@@ -454,6 +551,14 @@ Result<Store::SaveResult> Store::saveCode(const NewCode& code, const UploadQuota
     return SaveResult { outcome, id };
 }
 
+Result<std::optional<Store::SaveResult::Outcome>> Store::uploadRefusal(const NewCode& code, std::size_t imageBytes, const UploadQuota& quota)
+{
+    return reading([&](SqliteDatabase& db) -> Result<std::optional<SaveResult::Outcome>> {
+        DV_TRY_ASSIGN(const auto judged, judgeUpload(db, code, std::int64_t(imageBytes), quota));
+        return judged.refusal;
+    });
+}
+
 Result<std::vector<std::uint8_t>> Store::codeImage(std::int64_t id)
 {
     return reading([&](SqliteDatabase& db) -> Result<std::vector<std::uint8_t>> {
@@ -470,6 +575,17 @@ Result<std::int64_t> Store::codeImageSize(std::int64_t id)
         auto query = db.prepare("SELECT COALESCE(LENGTH(image), 0) AS total FROM codes WHERE id = ?1");
         query.bind(1, id);
         return count(query);
+    });
+}
+
+Result<std::optional<std::string>> Store::codeImageAt(std::int64_t id, std::int64_t revision)
+{
+    return reading([&](SqliteDatabase& db) {
+        auto query = db.prepare("SELECT image FROM codes WHERE id = ?1 AND revision = ?2 AND image IS NOT NULL");
+        query.bind(1, id);
+        query.bind(2, revision);
+        // A blob's bytes read as text come unchanged, straight into the string.
+        return firstRow(query, [](const SqliteStatement& row) { return row.text("image"); });
     });
 }
 

@@ -2,8 +2,15 @@
 // kept with a write-ahead log. Handlers on the server's worker threads share one store: every
 // write is one transaction on the one writing connection, under the store's lock; every read is
 // one read transaction on a connection of a small pool of read-only ones, so that reads (a large
-// picture among them) go on together and wait for no write, and see only what was committed. A
+// picture among them) go on together and wait for no write, and see only what was committed (each
+// reader caches 256 KiB of pages, so that the pictures it passed on do not stay in memory). A
 // call the database fails gives the reason, never an empty answer in its place.
+//
+// The log is bounded: before each write, a log past kLogCheckpointBytes is copied into the
+// database and cut back to nothing, which needs a moment when no reader is inside a read (each
+// read holds its transaction for that one read only, so the writer finds one within
+// kCheckpointWait however many readers come and go); a write that would still take the log past
+// kLogBytes is refused (an upload as Busy, another write as a failure).
 //
 //   DV_TRY_ASSIGN(auto store, Store::open(dataFolder)); // a failure when the file is unusable
 //   DV_TRY_ASSIGN(auto page, store->codes("3", 0, 10));
@@ -12,6 +19,7 @@
 #include "platform/base/Mutex.h"
 #include "platform/base/Result.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -151,15 +159,24 @@ public:
     // Nothing is stored that would take the client past its quota: a new code past its count, or
     // pictures past its bytes (a refresh counts its new picture in place of the old one); nor what
     // would take the whole store past its bytes, whichever clients uploaded them.
+    // Busy: the log had no room for it, readers having kept it from being cut back.
     struct SaveResult {
-        enum class Outcome { Added, Refreshed, AlreadyRefreshedToday, TooManyCodes, TooManyBytes, StoreFull } outcome;
+        enum class Outcome { Added, Refreshed, AlreadyRefreshedToday, TooManyCodes, TooManyBytes, StoreFull, Busy } outcome;
         std::int64_t id = 0;
     };
     Result<SaveResult> saveCode(const NewCode& code, const UploadQuota& quota = {});
+    // What saveCode would refuse of `code` with a picture of `imageBytes` bytes (its `image` may
+    // be empty), judged in one read as the store stands: a refusal, or nothing when it would be
+    // stored now. For an upload to be refused before its picture is decoded; saveCode judges
+    // again as it writes.
+    Result<std::optional<SaveResult::Outcome>> uploadRefusal(const NewCode& code, std::size_t imageBytes, const UploadQuota& quota = {});
     // The uploaded picture of a code, empty for a seeded one.
     Result<std::vector<std::uint8_t>> codeImage(std::int64_t id);
     // Its size in bytes, read without the picture.
     Result<std::int64_t> codeImageSize(std::int64_t id);
+    // The uploaded picture of a code as it is at `revision`, its bytes as they are stored; none
+    // when the code has no picture or another revision now.
+    Result<std::optional<std::string>> codeImageAt(std::int64_t id, std::int64_t revision);
 
     Result<std::vector<DistrictRecord>> districts(std::int64_t parentId);
     Result<std::optional<DistrictRecord>> district(std::int64_t id);
@@ -169,6 +186,12 @@ public:
     Result<Page<ProspectRecord>> prospects(std::int64_t categoryId, std::int64_t page, std::int64_t pageSize);
 
     Result<std::optional<AgentRecord>> agent(const std::string& agentNo);
+
+    // The bound of the write-ahead log's file (devserver.sqlite3-wal), and the size past which it
+    // is checkpointed and cut back before the next write.
+    static constexpr std::int64_t kLogBytes = 32 * 1024 * 1024;
+    static constexpr std::int64_t kLogCheckpointBytes = 8 * 1024 * 1024;
+    static constexpr std::chrono::milliseconds kCheckpointWait { 1000 };
 
 private:
     // Read-only connections open at most, each lent to one call at a time.
@@ -182,6 +205,14 @@ private:
     // An idle reader, or a new one while fewer than kReaders are open; else waits for one.
     Result<std::unique_ptr<SqliteDatabase>> takeReader();
     void giveBackReader(std::unique_ptr<SqliteDatabase> reader);
+    // The size of the log's file now; 0 when there is none.
+    std::int64_t logBytes() const;
+    // Before a write of about `bytes` bytes of rows: cuts the log back when it has passed
+    // kLogCheckpointBytes; whether the write then fits within kLogBytes.
+    Result<bool> makeRoomInLog(std::int64_t bytes) DV_REQUIRES(m_mutex);
+    // Copies the whole log into the database and cuts its file to nothing, waiting at most
+    // kCheckpointWait for the reads under way to end; false when they did not.
+    Result<bool> cutBackLog() DV_REQUIRES(m_mutex);
 
     const std::string m_path;
     dv::Mutex m_mutex;
