@@ -13,9 +13,11 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
-#include <vector>
 #include <mutex>
+#include <string_view>
+#include <vector>
 #include <sys/stat.h>
 
 #ifndef DV_FONTCONFIG_FILE
@@ -155,10 +157,14 @@ bool isInvisible(UChar32 c)
     }
 }
 
+// Where a code point was replaced, the offsets (UTF-8 bytes) just after it in the text shown and in
+// the text given, in order.
+using Replacements = std::vector<std::pair<std::size_t, std::size_t>>;
+
 // The text with every visible code point that no face has, and every byte that is not UTF-8,
 // replaced by U+FFFD: a glyph like any other, where pango's own boxes of hex digits for a
 // missing glyph are measured at one size and drawn at another.
-std::string withUndrawableReplaced(const Engine& e, const std::string& text)
+std::string withUndrawableReplaced(const Engine& e, const std::string& text, Replacements* replaced = nullptr)
 {
     std::string out;
     out.reserve(text.size());
@@ -166,12 +172,25 @@ std::string withUndrawableReplaced(const Engine& e, const std::string& text)
         const int32_t start = i;
         UChar32 c;
         U8_NEXT(text.data(), i, n, c);
-        if (c >= 0 && (isInvisible(c) || FcCharSetHasChar(e.drawable, FcChar32(c))))
+        if (c >= 0 && (isInvisible(c) || FcCharSetHasChar(e.drawable, FcChar32(c)))) {
             out.append(text, std::size_t(start), std::size_t(i - start));
-        else
-            out += "\uFFFD";
+            continue;
+        }
+        out += "\uFFFD";
+        if (replaced)
+            replaced->emplace_back(out.size(), std::size_t(i));
     }
     return out;
+}
+
+// The offset in the text given of a character boundary at `shown` in the text shown.
+std::size_t givenOffset(const Replacements& replaced, std::size_t shown)
+{
+    auto after = std::upper_bound(replaced.begin(), replaced.end(), std::make_pair(shown, SIZE_MAX));
+    if (after == replaced.begin())
+        return shown;
+    --after;
+    return after->second + (shown - after->first);
 }
 
 PangoLayout* newLayout(PangoContext* context, const std::string& text, const FontRequest& font)
@@ -208,9 +227,10 @@ double lineTop(const LineBox& box, long index) { return double(int64_t(index) * 
 // Lays the text out in the pinned face. What it lacks comes from the other faces: emoji from the
 // emoji face as whole sequences (pango asks fontconfig for the family "emoji" for what it finds
 // to be emoji, which fonts.conf maps to that face), other symbols from the Latin face.
-PangoLayout* makeLayout(Engine& e, PangoContext* context, const std::string& text, const FontRequest& font, CGFloat wrapWidth)
+PangoLayout* makeLayout(Engine& e, PangoContext* context, const std::string& text, const FontRequest& font, CGFloat wrapWidth,
+    Replacements* replaced = nullptr)
 {
-    PangoLayout* layout = newLayout(context, withUndrawableReplaced(e, text), font);
+    PangoLayout* layout = newLayout(context, withUndrawableReplaced(e, text, replaced), font);
     if (wrapWidth > 0) {
         pango_layout_set_width(layout, int(std::min(wrapWidth, 1e6) * PANGO_SCALE));
         pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
@@ -434,42 +454,47 @@ std::vector<CaretLine> caretLines(const std::string& text, const FontRequest& fo
 {
     dv::MutexLocker lock(s_mutex);
     Engine& e = engine();
-    PangoLayout* layout = makeLayout(e.context, text, font, wrapWidth);
+    const LineBox box = lineBoxOf(e, font);
+    Replacements replaced;
+    PangoLayout* layout = makeLayout(e, e.context, text, font, wrapWidth, &replaced);
     if (wrapWidth > 0) {
         // As drawText sets a wrapped layout.
         pango_layout_set_alignment(layout, alignment == 1 ? PANGO_ALIGN_CENTER : alignment == 2 ? PANGO_ALIGN_RIGHT : PANGO_ALIGN_LEFT);
         pango_layout_set_justify(layout, alignment == 3);
     }
-    auto isContinuation = [&](std::size_t at) { return at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80; };
+    const std::string_view shown = pango_layout_get_text(layout);
+    auto isContinuation = [&](std::size_t at) { return at < shown.size() && (static_cast<unsigned char>(shown[at]) & 0xC0) == 0x80; };
     std::vector<CaretLine> lines;
     PangoLayoutIter* iter = pango_layout_get_iter(layout);
     do {
         PangoLayoutLine* line = pango_layout_iter_get_line_readonly(iter);
         PangoRectangle logical;
         pango_layout_iter_get_line_extents(iter, nullptr, &logical);
+        const std::size_t start = std::size_t(line->start_index), end = start + std::size_t(line->length);
         CaretLine out;
-        out.start = std::size_t(line->start_index);
-        out.end = out.start + std::size_t(line->length);
-        out.top = CGFloat(logical.y) / PANGO_SCALE;
-        out.height = CGFloat(logical.height) / PANGO_SCALE;
+        out.start = givenOffset(replaced, start);
+        out.end = givenOffset(replaced, end);
+        // Lines stand as drawText draws them: each as tall as a line of the pinned face.
+        out.top = CGFloat(lineTop(box, long(lines.size())));
+        out.height = CGFloat(box.height) / PANGO_SCALE;
         // A character's leading edge, and the line's end as the trailing edge of its last
         // character (the leading edge of what follows may stand on the next line).
-        for (std::size_t at = out.start;;) {
+        for (std::size_t at = start;;) {
             int x = 0;
-            if (at < out.end) {
+            if (at < end) {
                 pango_layout_line_index_to_x(line, int(at), FALSE, &x);
-            } else if (at > out.start) {
+            } else if (at > start) {
                 std::size_t last = at - 1;
-                while (last > out.start && isContinuation(last))
+                while (last > start && isContinuation(last))
                     --last;
                 pango_layout_line_index_to_x(line, int(last), TRUE, &x);
             }
-            out.stops.emplace_back(at, CGFloat(logical.x + x) / PANGO_SCALE);
-            if (at >= out.end)
+            out.stops.emplace_back(givenOffset(replaced, at), CGFloat(logical.x + x) / PANGO_SCALE);
+            if (at >= end)
                 break;
             do
                 ++at;
-            while (at < out.end && isContinuation(at));
+            while (at < end && isContinuation(at));
         }
         lines.push_back(std::move(out));
     } while (pango_layout_iter_next_line(iter));

@@ -3,7 +3,7 @@
 // boxes of hex digits), sizes that fit and wrapped lines that hold them, the caret right after the
 // last one, a tap after each one putting the caret after it and never inside a flag, and the end
 // ellipsis right after the last character kept, after emoji as after Chinese, Latin text and 。.
-#include "UITestSupport.h"
+#include "TextEditingSupport.h"
 
 #include "platform/base/NSString.h"
 #include "platform/graphics/NSStringDrawing.h"
@@ -38,32 +38,14 @@ NSUInteger unitsOf(const std::string& text) { return NSString::fromUTF8(text)->l
 // blends between; an emoji's picture has colours that red cannot make.
 bool isRedOrWhite(const Pixel& p) { return p[0] >= 240 && std::abs(p[1] - p[2]) <= 16; }
 bool isPicture(const Pixel& p) { return p[3] > 0 && !isRedOrWhite(p); }
-bool isCaret(const Pixel& p) { return p[3] > 0 && p[2] > 200 && p[0] < 100; }
 bool isInked(const Pixel& p) { return p[3] > 0 && std::min({ p[0], p[1], p[2] }) < 230; }
 
 // How far a caret's middle may stand from the boundary the text engine gives: the bar stands on
 // the boundary or just after it, on whole pixels.
 constexpr CGFloat kCaretSlack = 2.5;
 
-class EmojiTextTest : public UITest, public ::testing::WithParamInterface<CGSize> {
+class EmojiTextTest : public ScreenSizeTest {
 protected:
-    void SetUp() override
-    {
-        UITest::SetUp();
-        UIScreen::mainScreen()->setBounds(CGRectMake(0, 0, GetParam().width, GetParam().height));
-        m_window = alloc<UIWindow>()->init();
-        m_window->setBackgroundColor(UIColor::whiteColor());
-        m_window->makeKeyAndVisible();
-        m_ui.runUntilIdle();
-    }
-    void TearDown() override
-    {
-        UITest::TearDown();
-        UIScreen::mainScreen()->reset();
-    }
-
-    CGFloat width() const { return GetParam().width; }
-
     Ref<UILabel> addLabel(CGRect frame, const std::string& text, CGFloat size, Ref<UIColor> color)
     {
         auto label = alloc<UILabel>()->initWithFrame(frame);
@@ -151,9 +133,7 @@ TEST_P(EmojiTextTest, AFieldsCaretFollowsTheLastEmojiAndATapAfterEachEmojiPutsTh
         for (const auto& [x, expected] : taps) {
             m_ui.advance(1); // a tap of its own, not a second tap of the one before
             ASSERT_TRUE(m_ui.tap(CGPointMake(x, middle)));
-            ASSERT_TRUE(m_ui.selectedRange());
-            EXPECT_EQ(m_ui.selectedRange()->location, expected) << "tapped at " << x - area.origin.x;
-            EXPECT_EQ(m_ui.selectedRange()->length, 0u);
+            EXPECT_TRUE(sameRange(m_ui.selectedRange(), caretAt(expected))) << "tapped at " << x - area.origin.x;
         }
         // The caret of the first tap, drawn where the emoji ends.
         m_ui.advance(1);
@@ -183,8 +163,7 @@ TEST_P(EmojiTextTest, ATapAfterEachFlagOfATextViewPutsTheCaretBetweenTheFlags)
         const CGFloat end = left + widthOf(joined(flags, flag + 1), 15);
         m_ui.advance(1);
         ASSERT_TRUE(m_ui.tap(CGPointMake(end + 1.5, middle)));
-        ASSERT_TRUE(m_ui.selectedRange());
-        EXPECT_EQ(m_ui.selectedRange()->location, 4 * (flag + 1));
+        EXPECT_TRUE(sameRange(m_ui.selectedRange(), caretAt(4 * (flag + 1))));
         const CGRect caret = Shot(m_ui.screenshot(2)).box(CGRectInset(frame, 1, 1), isCaret);
         ASSERT_FALSE(CGRectIsNull(caret));
         EXPECT_NEAR(CGRectGetMidX(caret), end, kCaretSlack) << "at the flag's end";
@@ -295,7 +274,6 @@ TEST_P(EmojiTextTest, AListRowsTitleWithEmojiEndsInAnEllipsisAtTheRowsEdge)
     EXPECT_GT(shot.count(label, isPicture), 500u) << "the emoji kept, in colour";
 }
 
-INSTANTIATE_TEST_SUITE_P(ScreenSizes, EmojiTextTest, ::testing::Values(CGSizeMake(375, 667), CGSizeMake(320, 568)),
-    [](const ::testing::TestParamInfo<CGSize>& info) { return std::to_string(int(info.param.width)) + "x" + std::to_string(int(info.param.height)); });
+INSTANTIATE_TEST_SUITE_P(ScreenSizes, EmojiTextTest, ::testing::Values(CGSizeMake(375, 667), CGSizeMake(320, 568)), screenSizeName);
 
 } // namespace
