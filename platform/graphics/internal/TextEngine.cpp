@@ -389,9 +389,9 @@ void drawText(CairoCanvas& canvas, const std::string& text, const FontRequest& f
         pango_layout_set_ellipsize(layout, truncateAt == 1 ? PANGO_ELLIPSIZE_START : truncateAt == 2 ? PANGO_ELLIPSIZE_MIDDLE : PANGO_ELLIPSIZE_END);
         if (!wrap)
             pango_layout_set_width(layout, int(std::clamp(rect.size.width, 0.0, 1e6) * PANGO_SCALE));
-        if (wrap && options.maxLines > 0)
+        if (wrap && options.maxLines > 0) {
             pango_layout_set_height(layout, -int(std::min(options.maxLines, 100000L)));
-        else if (wrap) {
+        } else if (wrap) {
             // The lines of the pinned face that fit, with half a line to spare for pango, whose
             // lines with emoji are a little taller than that face's.
             const double lines = std::floor(std::clamp(rect.size.height, 0.0, 1e6) * PANGO_SCALE / box.height);
