@@ -47,6 +47,9 @@ Ref<UILabel> UILabel::initWithFrame(CGRect frame)
     m_textColor = UIColor::blackColor();
     setUserInteractionEnabled(false);
     setOpaque(false);
+    // Its text is drawn again at a new size (sizeToFit after the text was shown), not its last
+    // picture stretched.
+    setContentMode(UIViewContentModeRedraw);
     return self<UILabel>();
 }
 

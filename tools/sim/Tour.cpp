@@ -83,7 +83,11 @@ back
 tap-image fatiezi
 wait-idle
 screenshot upload-form
+# A title with emoji, in colour, with the caret right after them; typed over with the plain one.
 focus 请输入标题
+type 周末👍🏽徒步🇨🇳群👨‍👩‍👧
+screenshot upload-form-emoji
+delete 8
 type 周末徒步群
 tap 请选择
 wait-idle

@@ -1,6 +1,9 @@
 // Text layout through pango with the pinned face, configured by the project's own fontconfig file
 // (never the machine's), unhinted and with fractional positions so that measurements are the
-// same on every machine. One process-wide font map; calls are serialised.
+// same on every machine. What the face lacks comes from two more faces that the engine adds
+// itself: emoji (skin tones, flags, joined sequences, keycaps) in colour from the emoji face,
+// other symbols from the Latin face; each is measured as it is drawn, at every scale, and every
+// line is as tall as a line of the pinned face. One process-wide font map; calls are serialised.
 #pragma once
 
 #include "platform/base/Geometry.h"

@@ -276,3 +276,110 @@ TEST(TextMeasurementTest, TheEllipsisStandsOnTheBaselineAfterAnyScript)
         EXPECT_EQ(latin, stop) << "on the baseline, as a full stop; from row " << fromRow;
     }
 }
+
+namespace {
+
+// The columns, in points from the left, where a text drawn at (0, 0) of an image at `scale` has
+// ink, and how many of its pixels have colours that its black cannot make with white.
+struct DrawnLine {
+    CGFloat inkStart = -1, inkEnd = -1;
+    long coloured = 0;
+};
+
+DrawnLine drawnLine(const Ref<NSString>& text, CGFloat size, CGFloat scale, CGSize area, const dv::TextDrawingOptions& options)
+{
+    area = CGSizeMake(std::ceil(area.width * scale) / scale, std::ceil(area.height * scale) / scale); // whole pixels, all white
+    UIGraphicsBeginImageContextWithOptions(area, true, scale);
+    UIColor::whiteColor()->setFill();
+    UIRectFill(CGRectMake(0, 0, area.width, area.height));
+    dv::drawText(text, CGRectMake(0, 0, area.width, area.height), UIFont::systemFontOfSize(size), UIColor::blackColor(), options);
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    auto px = dv::imagePixelsRGBA8(image->CGImage());
+    const int w = int(CGImageGetWidth(image->CGImage())), h = int(CGImageGetHeight(image->CGImage()));
+    DrawnLine line;
+    for (int x = 0; x < w; ++x)
+        for (int y = 0; y < h; ++y) {
+            const std::uint8_t* p = &px[std::size_t(y * w + x) * 4];
+            if (std::min({p[0], p[1], p[2]}) > 235)
+                continue;
+            if (line.inkStart < 0)
+                line.inkStart = x / scale;
+            line.inkEnd = (x + 1) / scale;
+            line.coloured += std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]}) > 40;
+        }
+    return line;
+}
+
+dv::TextDrawingOptions oneLine()
+{
+    dv::TextDrawingOptions options;
+    options.wrap = false;
+    return options;
+}
+
+} // namespace
+
+// Emoji come from the colour emoji face at the size asked, and a character no face has shows as
+// the replacement character: either way the text ends, at every scale, where it was measured to
+// end (the emoji face's pictures are of one size, scaled to the text's; pango's own boxes for
+// missing glyphs were measured at one size and drawn at another).
+TEST(TextMeasurementTest, EmojiAndMissingCharactersAreMeasuredAsTheyAreDrawnAtEveryScale)
+{
+    const auto emoji = "周末👍🏽徒步🇨🇳群👨‍👩‍👧 1️⃣ ❤️ 😀"_ns;
+    const auto missing = "设备\U0001D49C号\U000F0000码"_ns; // a mathematical script letter and a private-use character
+    EXPECT_EQ(sizeWithAttributes(missing, fontAttributes(UIFont::systemFontOfSize(17))),
+        sizeWithAttributes("设备\uFFFD号\uFFFD码"_ns, fontAttributes(UIFont::systemFontOfSize(17))));
+    for (const auto& text : {emoji, missing})
+        for (CGFloat scale : {1.0, 2.0, 3.0}) {
+            SCOPED_TRACE(dv::str(text) + " at scale " + std::to_string(scale));
+            const CGFloat measured = dv::measureText(text, UIFont::systemFontOfSize(17), 0, 1).width;
+            const DrawnLine line = drawnLine(text, 17, scale, CGSizeMake(std::ceil(measured) + 40, 30), oneLine());
+            EXPECT_NEAR(line.inkStart, 0.5, 1);
+            EXPECT_LE(line.inkEnd, measured + 0.5);
+            EXPECT_GT(line.inkEnd, measured - 2) << "the last picture's own margin at most";
+            if (text == emoji)
+                EXPECT_GT(line.coloured, long(400 * scale * scale)) << "in colour";
+            else
+                EXPECT_EQ(line.coloured, 0);
+        }
+    // The keycap is one picture, as wide as the other emoji, not a digit beside a frame.
+    EXPECT_EQ(dv::measureText("1️⃣"_ns, UIFont::systemFontOfSize(17), 0, 1).width, dv::measureText("😀"_ns, UIFont::systemFontOfSize(17), 0, 1).width);
+    // A symbol the pinned face lacks comes from the Latin face, in the text's colour.
+    EXPECT_EQ(drawnLine("⌘"_ns, 17, 2, CGSizeMake(40, 30), oneLine()).coloured, 0);
+    EXPECT_GT(drawnLine("⌘"_ns, 17, 2, CGSizeMake(40, 30), oneLine()).inkEnd, 10);
+}
+
+// Lines holding emoji or symbols of the other faces are as tall as lines of Chinese text, so
+// that wrapped text is a whole number of lines.
+TEST(TextMeasurementTest, EveryLineIsAsTallAsALineOfThePinnedFace)
+{
+    auto font = UIFont::systemFontOfSize(17);
+    for (const auto& text : {"👍🏽"_ns, "⌘"_ns, "周末👍🏽徒步⌘"_ns})
+        EXPECT_EQ(dv::measureText(text, font, 0, 1).height, font->lineHeight()) << dv::str(text);
+    const auto long_ = "周末👍🏽徒步🇨🇳群👨‍👩‍👧 ⌘ 周末👍🏽徒步🇨🇳群👨‍👩‍👧 ⌘ 周末👍🏽徒步🇨🇳群👨‍👩‍👧"_ns;
+    const CGFloat height = dv::measureText(long_, font, 120, 0).height;
+    EXPECT_GE(height, 3 * font->lineHeight());
+    EXPECT_DOUBLE_EQ(height, std::round(height / font->lineHeight()) * font->lineHeight());
+}
+
+// A truncated line aligned right or centred keeps its ellipsis inside the rectangle, the right
+// one against its right edge, whatever the last character kept.
+TEST(TextMeasurementTest, ATruncatedLineStaysInsideItsRectangleAtEveryAlignment)
+{
+    for (const auto& text : {"周末👍🏽徒步🇨🇳群👨‍👩‍👧周末👍🏽徒步🇨🇳群👨‍👩‍👧"_ns, "设备号码设备号码设备号码设备号码"_ns, "好。好。好。好。好。好。好。好。"_ns})
+        for (CGFloat width : {100.0, 107.0, 113.5, 121.0})
+            for (NSTextAlignment alignment : {NSTextAlignmentLeft, NSTextAlignmentCenter, NSTextAlignmentRight}) {
+                SCOPED_TRACE(dv::str(text) + " in " + std::to_string(width) + ", alignment " + std::to_string(int(alignment)));
+                dv::TextDrawingOptions options = oneLine();
+                options.truncateTail = true;
+                options.alignment = alignment;
+                const DrawnLine line = drawnLine(text, 15, 2, CGSizeMake(width, 30), options);
+                EXPECT_GE(line.inkStart, 0);
+                EXPECT_LE(line.inkEnd, width - 1) << "the ellipsis whole, with its own margin";
+                if (alignment == NSTextAlignmentRight)
+                    EXPECT_GT(line.inkEnd, width - 3) << "against the right edge";
+                if (alignment == NSTextAlignmentCenter)
+                    EXPECT_NEAR(line.inkStart, width - line.inkEnd, 3) << "in the middle";
+            }
+}

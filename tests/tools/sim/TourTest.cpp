@@ -7,6 +7,8 @@
 #include "SimTesting.h"
 
 
+#include "platform/graphics/NSStringDrawing.h"
+#include "platform/graphics/UIFont.h"
 #include "tools/devserver/Server.h"
 
 #include <cmath>
@@ -120,6 +122,30 @@ std::string pictureOfTheOutcome(const char* message)
     return "wait-idle 20\nscreenshot fault\n";
 }
 
+// The upload form's title being typed with emoji (周末👍🏽徒步🇨🇳群👨‍👩‍👧), the same at both screen
+// sizes: the emoji in colour, the caret at the end of the text as the text engine measures it,
+// right after the last emoji.
+void expectTitleWithEmoji(const std::string& dump, const dv::testing::Pixels& pixels)
+{
+    const auto title = "周末👍🏽徒步🇨🇳群👨‍👩‍👧"_ns;
+    // The field starts 60 points from the left edge of its row, as wide as the screen.
+    EXPECT_TRUE(dumpShows(dump, "text=\"" + dv::str(title) + "\" placeholder=\"请输入标题\" editing selected=21,0")) << dump;
+    EXPECT_TRUE(dumpShows(dump, "UITextField (60 10; "));
+    const CGFloat end = 60 + dv::measureText(title, UIFont::systemFontOfSize(15), 0, 1).width;
+    const CGRect line = CGRectMake(58, 78, 250, 24);
+    auto caretBlue = [](const Pixel& p) { return p[2] > 200 && p[0] < 100; };
+    auto coloured = [&](const Pixel& p) { return std::max({ p[0], p[1], p[2] }) - std::min({ p[0], p[1], p[2] }) > 60 && !caretBlue(p); };
+    EXPECT_GT(pixels.count(line, coloured), 200u) << "the thumb and the flag in colour";
+    const CGRect caret = pixels.box(line, caretBlue);
+    ASSERT_FALSE(CGRectIsNull(caret));
+    EXPECT_NEAR(CGRectGetMidX(caret), end, 2) << "the caret at the end of the text";
+    // The family's picture, grey and black, ends the text just before the caret.
+    const CGRect drawn = pixels.box(CGRectMake(line.origin.x, line.origin.y, CGRectGetMidX(caret) - 1.5 - line.origin.x, line.size.height),
+        [&](const Pixel& p) { return std::min({ p[0], p[1], p[2] }) < 235 && !caretBlue(p); });
+    EXPECT_NEAR(CGRectGetMaxX(drawn), end, 2);
+    EXPECT_GT(CGRectGetMaxX(pixels.box(line, coloured)), end - 45) << "the flag two characters before the end";
+}
+
 class SimTourTest : public SimProgramTest { };
 
 // The tour as a newcomer runs it, twice in a row without a home of his own: each run starts from
@@ -142,7 +168,7 @@ TEST_F(SimTourTest, RunsToItsEndTwiceInARowAtBothScreenSizesAndEveryPictureShows
     EXPECT_GT(std::filesystem::file_size(m_out / "application.log"), 1000u);
     const std::vector<std::string> steps = { "launch", "home", "home-picture", "prospect-region", "prospect-list",
         "prospect-imported", "prospect-exact-list", "prospect-categories", "prospect-industry-list", "group-list", "group-detail", "group-detail-next",
-        "group-detail-saved", "upload-form", "upload-form-filled", "group-list-uploaded", "group-list-next-batch", "personal-list", "personal-detail", "personal-detail-previous", "public-list",
+        "group-detail-saved", "upload-form", "upload-form-emoji", "upload-form-filled", "group-list-uploaded", "group-list-next-batch", "personal-list", "personal-detail", "personal-detail-previous", "public-list",
         "public-detail", "picture-page", "about", "about-menu", "help-usage", "help-questions", "help-contact", "agent-query", "agent-letter",
         "push-alert", "news", "push-link-alert", "news-from-background" };
     ASSERT_EQ(stepNames(), steps);
@@ -251,6 +277,7 @@ TEST_F(SimTourTest, RunsToItsEndTwiceInARowAtBothScreenSizesAndEveryPictureShows
     EXPECT_TRUE(dumpShows(form, "screen: VQGroupAddCodeViewController")) << form;
     EXPECT_TRUE(dumpShows(form, "title: \"上传二维码\""));
     EXPECT_TRUE(dumpShows(form, "placeholder=\"请输入标题\""));
+    expectTitleWithEmoji(dumpOf("upload-form-emoji"), *picture("upload-form-emoji"));
     const auto filled = dumpOf("upload-form-filled");
     EXPECT_TRUE(dumpShows(filled, "text=\"周末徒步群\""));
     EXPECT_TRUE(dumpShows(filled, "text=\"hike2026\""));
@@ -301,6 +328,7 @@ TEST_F(SimTourTest, RunsToItsEndTwiceInARowAtBothScreenSizesAndEveryPictureShows
     EXPECT_NE(expectDetail(dumpOf("group-detail"), *picture("group-detail"), "VQGroupDetailViewController"),
         expectDetail(dumpOf("group-detail-next"), *picture("group-detail-next"), "VQGroupDetailViewController"))
         << "下一个, below the fold, was scrolled to and tapped";
+    expectTitleWithEmoji(dumpOf("upload-form-emoji"), *picture("upload-form-emoji"));
     EXPECT_TRUE(dumpShows(dumpOf("upload-form-filled"), "text=\"广东省深圳市\""));
     EXPECT_TRUE(dumpShows(dumpOf("agent-letter"), "title=\"授权代理书\""));
     expectReferencePictures(steps, std::filesystem::path(DV_SIM_REFERENCES) / "320x568");
