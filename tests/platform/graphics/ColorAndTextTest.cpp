@@ -377,9 +377,11 @@ TEST(TextMeasurementTest, ATruncatedLineStaysInsideItsRectangleAtEveryAlignment)
                 const DrawnLine line = drawnLine(text, 15, 2, CGSizeMake(width, 30), options);
                 EXPECT_GE(line.inkStart, 0);
                 EXPECT_LE(line.inkEnd, width - 1) << "the ellipsis whole, with its own margin";
-                if (alignment == NSTextAlignmentRight)
+                if (alignment == NSTextAlignmentRight) {
                     EXPECT_GT(line.inkEnd, width - 3) << "against the right edge";
-                if (alignment == NSTextAlignmentCenter)
+                }
+                if (alignment == NSTextAlignmentCenter) {
                     EXPECT_NEAR(line.inkStart, width - line.inkEnd, 3) << "in the middle";
+                }
             }
 }

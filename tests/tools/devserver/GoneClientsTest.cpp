@@ -157,8 +157,9 @@ TEST(GoneClientsTest, AClientThatEndsItsSideIsGoneAndItsQueuedRequestGivesItsRoo
         EXPECT_TRUE(eventually(5, [&] { return front.bytesHeld() == busy && front.connectionCount() == 1; }))
             << (reset ? "reset: " : "end of input: ") << front.bytesHeld() << " bytes held, " << front.connectionCount()
             << " connections";
-        if (!reset)
+        if (!reset) {
             EXPECT_TRUE(going.waitForClose(5)) << "the connection of a client that ended its side stays open";
+        }
     }
 
     // A client that sends two requests one behind the other and ends its side gets no answer to
