@@ -13,6 +13,7 @@
 #include <unicode/utf8.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <mutex>
