@@ -6,6 +6,7 @@
 
 #include <turbojpeg.h>
 
+#include <array>
 #include <cstdio>
 #include <csetjmp>
 #include <cstring>
@@ -61,8 +62,22 @@ void cmykToBGRX(std::uint8_t* px, std::size_t count, bool inverted)
 // Rows asked of libjpeg in one call.
 constexpr JDIMENSION kRowsAtOnce = 16;
 
-// Files of thousands of tiny scans would take minutes to decode; real ones have about ten.
-constexpr int kMaxScans = 500;
+// The work of a multi-scan file is bounded by its blocks, scan by scan as each one starts, so that
+// a small file cannot make the decoder pass over a large image again and again. Encoders write a
+// few scans per component (libjpeg's own progressive scripts: 6 for grey, 10 for YCbCr, 18 for
+// four components); more than this many per component is refused.
+constexpr int kMaxScansPerComponent = 16;
+// Work is counted in coefficient steps: each block a scan covers costs a visit, worth this many
+// steps; a refinement scan also steps through every coefficient of its band in every block, even
+// one whose data is a single end-of-band run; a restart marker costs about as much as a visit.
+constexpr std::uint64_t kStepsPerVisit = 16;
+constexpr std::uint64_t kStepsPerRestart = 32;
+// What all scans together may cost, per block of the image (libjpeg's progressive scripts cost
+// about 220: two refinements over 63 coefficients and six visits, and up to 410 with a restart
+// marker after every MCU), beside the cost of a few blocks for any image, so that tiny ones, whose
+// interleaved scans cover as many padding blocks as real ones, are not refused for it.
+constexpr std::uint64_t kStepsPerImageBlock = 512;
+constexpr std::uint64_t kStepsForAnyImage = 16 * kStepsPerImageBlock;
 
 } // namespace
 
@@ -101,6 +116,14 @@ struct JpegStream::Decoder {
     RowCanvas canvas; // single-scan files
     RowCanvas::Layout layout;
 
+    // Multi-scan files: each scan is admitted (admitScan) before its data is decoded.
+    int scansAdmitted = 0;
+    std::uint64_t steps = 0;
+    // Per component and coefficient, the last successive-approximation bit sent; -1 before its first
+    // scan. A sequential file's components are each sent once.
+    std::array<std::array<int, DCTSIZE2>, 4> coefficientBits;
+    unsigned sequentialSent = 0;
+
     // Multi-scan files: scans are absorbed as they arrive; output passes run on request.
     int scansDone = 0;
     bool inputDone = false;
@@ -120,8 +143,15 @@ struct JpegStream::Decoder {
         // A single-scan decoder stops there, so that memory follows the data, not the header; a
         // multi-scan one finishes the scan as libjpeg does (its buffers are sized already). A
         // restart marker met early is damage that libjpeg recovers from, with more data behind.
+        // A scan that refines bits its coefficients do not have yet, or have had refined already,
+        // adds nothing to the picture (libjpeg would decode it all the same): the file is damaged.
+        // Libjpeg's other warnings leave work bounded by the data or by the blocks of the scan
+        // (bad codes decode as zeros, a missing restart marker is resynchronised at the next) and
+        // are tolerated as decoders do.
         error.manager.emit_message = [](j_common_ptr c, int level) {
             auto* e = reinterpret_cast<Error*>(c->err);
+            if (level < 0 && c->err->msg_code == JWRN_BOGUS_PROGRESSION)
+                std::longjmp(e->jump, kFailed);
             const int marker = reinterpret_cast<j_decompress_ptr>(c)->unread_marker;
             const bool restart = marker >= 0xD0 && marker <= 0xD7;
             if (level < 0 && c->err->msg_code == JWRN_HIT_MARKER && !restart) {
@@ -181,6 +211,7 @@ struct JpegStream::Decoder {
     }
 
     void readHeader();
+    bool admitScan();
     void start();
     void readRows();
     void absorbScans();
@@ -198,7 +229,12 @@ void JpegStream::Decoder::readHeader()
     const int result = jpeg_read_header(&info, TRUE);
     if (result == JPEG_SUSPENDED)
         return;
-    if (result != JPEG_HEADER_OK || !pixelCountAllowed(info.image_width, info.image_height)) {
+    // Arithmetic-coded files are refused: no camera or common encoder writes them, and their
+    // decoding costs about ten times what Huffman-coded data of the same size does (a 12 MB grey
+    // 4096 x 4096 file takes seconds), while a scan of a few bytes can still make the decoder
+    // step through every coefficient of every block. More than four components never convert.
+    if (result != JPEG_HEADER_OK || !pixelCountAllowed(info.image_width, info.image_height) || info.arith_code
+        || info.num_components > int(coefficientBits.size())) {
         damaged = true;
         return;
     }
@@ -207,6 +243,50 @@ void JpegStream::Decoder::readHeader()
     multiScan = jpeg_has_multiple_scans(&info);
     info.buffered_image = multiScan;
     phase = Phase::Start;
+}
+
+// Called once the header of a scan is read and before its data is decoded (libjpeg reads a scan's
+// header in the call after the previous scan's data, or while it finishes an output pass). False for a scan that sends a
+// band of coefficients again, a component of a sequential file again, one scan too many, or
+// work past the image's budget.
+bool JpegStream::Decoder::admitScan()
+{
+    if (info.input_scan_number <= scansAdmitted)
+        return true;
+    scansAdmitted = info.input_scan_number;
+    if (scansAdmitted > kMaxScansPerComponent * info.num_components)
+        return false;
+    if (scansAdmitted == 1) {
+        for (auto& bits : coefficientBits)
+            bits.fill(-1);
+    }
+    for (int i = 0; i < info.comps_in_scan; ++i) {
+        const int component = info.cur_comp_info[i]->component_index;
+        if (!info.progressive_mode) {
+            if (sequentialSent & (1u << component))
+                return false;
+            sequentialSent |= 1u << component;
+            continue;
+        }
+        // libjpeg has refused a refinement of bits not sent (a bogus progression); a first scan
+        // of a band already sent it takes without a word.
+        auto& bits = coefficientBits[std::size_t(component)];
+        for (int k = std::max(info.Ss, 0); k <= std::min(info.Se, DCTSIZE2 - 1); ++k) {
+            if (info.Ah == 0 && bits[std::size_t(k)] >= 0)
+                return false;
+            bits[std::size_t(k)] = info.Al;
+        }
+    }
+    const std::uint64_t mcus = std::uint64_t(info.MCUs_per_row) * info.MCU_rows_in_scan;
+    std::uint64_t perBlock = kStepsPerVisit;
+    if (!info.progressive_mode)
+        perBlock += DCTSIZE2;
+    else if (info.Ss > 0 && info.Ah > 0)
+        perBlock += std::uint64_t(info.Se - info.Ss + 1);
+    steps += mcus * std::uint64_t(info.blocks_in_MCU) * perBlock;
+    if (info.restart_interval > 0)
+        steps += (mcus + info.restart_interval - 1) / info.restart_interval * kStepsPerRestart;
+    return steps <= kStepsPerImageBlock * totalBlocks() + kStepsForAnyImage;
 }
 
 void JpegStream::Decoder::start()
@@ -272,11 +352,11 @@ void JpegStream::Decoder::absorbScans()
         outputOpen = false;
     }
     while (!inputDone) {
-        const int result = jpeg_consume_input(&info);
-        if (info.input_scan_number > kMaxScans) {
+        if (!admitScan()) {
             damaged = true;
             return;
         }
+        const int result = jpeg_consume_input(&info);
         if (result == JPEG_SUSPENDED)
             return;
         if (result == JPEG_SCAN_COMPLETED)

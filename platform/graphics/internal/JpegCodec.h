@@ -18,7 +18,11 @@ namespace dv::internal::graphics {
 // scan has completed and the data has grown enough since the last one (so that drawing them
 // costs a bounded share of the decoding). Recoverable damage inside the scan data is tolerated,
 // as decoders do; a file whose data could not fill one bit per block of what it claims is
-// refused before the decoder sizes its buffers for it.
+// refused before the decoder sizes its buffers for it. A multi-scan file's work is bounded by its
+// blocks: a scan that adds nothing (a band sent again, bits refined that were not sent or were
+// refined already), more scans than encoders write, or scans that together would step through
+// the coefficients far more often than a progressive script does, make the file damaged as soon
+// as the scan starts. Arithmetic-coded files are refused.
 class JpegStream final : public ImageStream {
 public:
     explicit JpegStream(PixelUse use = PixelUse::Keep);
