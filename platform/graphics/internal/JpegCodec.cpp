@@ -121,7 +121,12 @@ struct JpegStream::Decoder {
     std::uint64_t steps = 0;
     // Per component and coefficient, the last successive-approximation bit sent; -1 before its first
     // scan. A sequential file's components are each sent once.
-    std::array<std::array<int, DCTSIZE2>, 4> coefficientBits;
+    std::array<std::array<int, DCTSIZE2>, 4> coefficientBits = [] {
+        std::array<std::array<int, DCTSIZE2>, 4> bits;
+        for (auto& component : bits)
+            component.fill(-1);
+        return bits;
+    }();
     unsigned sequentialSent = 0;
 
     // Multi-scan files: scans are absorbed as they arrive; output passes run on request.
@@ -246,9 +251,9 @@ void JpegStream::Decoder::readHeader()
 }
 
 // Called once the header of a scan is read and before its data is decoded (libjpeg reads a scan's
-// header in the call after the previous scan's data, or while it finishes an output pass). False for a scan that sends a
-// band of coefficients again, a component of a sequential file again, one scan too many, or
-// work past the image's budget.
+// header in the call after the previous scan's data, or while it finishes an output pass). False
+// for a scan that sends a band of coefficients again, a component of a sequential file again, one
+// scan too many, or work past the image's budget.
 bool JpegStream::Decoder::admitScan()
 {
     if (info.input_scan_number <= scansAdmitted)
@@ -256,10 +261,6 @@ bool JpegStream::Decoder::admitScan()
     scansAdmitted = info.input_scan_number;
     if (scansAdmitted > kMaxScansPerComponent * info.num_components)
         return false;
-    if (scansAdmitted == 1) {
-        for (auto& bits : coefficientBits)
-            bits.fill(-1);
-    }
     for (int i = 0; i < info.comps_in_scan; ++i) {
         const int component = info.cur_comp_info[i]->component_index;
         if (!info.progressive_mode) {

@@ -73,8 +73,8 @@ private:
 // frame), without decoding any: each update reads only the chunk headers it has not read before.
 // The chunks are walked as libwebp's demuxer walks them, into each frame chunk and on after the
 // chunks of its frame, so that every frame the demuxer (and so the decoder) finds is counted, on
-// partial data as soon as its chunk header has come. A still WebP (no animation flag in
-// its VP8X chunk) has none.
+// partial data as soon as its chunk header has come. A still WebP (no animation flag in its VP8X
+// chunk) has none.
 class WebpFrameCounter {
 public:
     // `bytes` is everything received so far; it begins with what the previous call had. The frames
