@@ -3,22 +3,35 @@
 // never sent 499 times (and its CMYK twin, and one of 501 scans), libjpeg's own progressive
 // scripts, and the slowest files the decoder still takes under its scan rules (the most scans,
 // successive-approximation chains, interleaved DC scans, restart markers after every MCU, four
-// components, subsampling), through UIImage (as the server decodes an upload) and through an image
-// source asked for its status and then its image (as the application shows a download). Each
+// components, subsampling), and files as heavy in data as legal encoders make them (noise at quality
+// 100: grey, YCbCr 4:4:4 and CMYK; sequential with the standard Huffman tables and with optimised
+// ones, and libjpeg's progressive scripts; with and without a restart marker after every MCU), each
+// also as noise just within the decoder's bound on scan data, through UIImage (as the server
+// decodes an upload) and through an image source asked for its status and then its image (as the
+// application shows a download). Each
 // benchmark reports, per decode: "ms", "baseline_ms", "ratio" (ms / baseline_ms), "refused" (1
-// when no image came), "KB" (the file).
+// when no image came), "KB" (the file), "scan_B_per_block" (its entropy-coded data per block, as the
+// decoder counts it), "work_per_block" (the work the decoder counted before it finished or refused
+// the file: coefficient steps and data).
 //   build/bench/graphics/dv_bench_graphics --benchmark_filter=JpegScans
 #include "tests/platform/graphics/HostileImages.h"
 
+#include "platform/base/NSString.h"
 #include "platform/graphics/CGImageSource.h"
 #include "platform/graphics/UIImage.h"
+#include "platform/graphics/internal/JpegCodec.h"
+#include "platform/graphics/internal/JpegMarkers.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <optional>
+#include <string>
 
 using namespace dv::test;
 
@@ -45,6 +58,38 @@ Ref<NSData> photoJpeg(int components, bool progressive, int quality, bool noise 
                     row[x * std::size_t(components) + std::size_t(c)] = std::uint8_t(std::clamp(int(wave) + jitter, 0, 255));
                 }
         });
+}
+
+// The work the decoder counts for a file, per block, or nothing when the decoder refuses it.
+std::optional<double> workPerBlock(const Ref<NSData>& jpeg)
+{
+    auto& work = dv::internal::graphics::jpegWork();
+    const std::uint64_t before = work.stepsCounted;
+    if (!UIImage::imageWithData(jpeg))
+        return std::nullopt;
+    dv::internal::graphics::JpegScanDataCounter counter;
+    counter.update(jpeg->span());
+    return double(work.stepsCounted - before) / double(counter.blocks());
+}
+
+// Noise as heavy as the decoder takes at 4096 x 4096: the amplitude is found on a small picture
+// (the work per block is the same at any size), aiming a little under the limit per block of the
+// large one, and lowered until the large file is taken.
+Ref<NSData> noiseJustWithinTheBound(int components, JpegCoding coding, unsigned restartInterval)
+{
+    const std::uint64_t blocks = std::uint64_t(components) * (kSide / 8) * (kSide / 8);
+    const double limit = double(dv::internal::graphics::jpegWorkLimit(blocks, kSide * kSide)) / double(blocks);
+    double low = 0, high = 128;
+    for (int i = 0; i < 14; ++i) {
+        const double mid = (low + high) / 2;
+        const auto work = workPerBlock(noiseJpeg(512, 512, components, coding, restartInterval, mid));
+        (work && *work < 0.985 * limit ? low : high) = mid;
+    }
+    for (double amplitude = low;; amplitude *= 0.98) {
+        auto data = noiseJpeg(kSide, kSide, components, coding, restartInterval, amplitude);
+        if (UIImage::imageWithData(data))
+            return data;
+    }
 }
 
 std::vector<JpegScan> chain(int component, int Ss, int Se, int from)
@@ -92,16 +137,39 @@ Ref<NSData> withEmptyScans(const Ref<NSData>& jpeg)
 }
 
 struct Case {
-    const char* name;
+    std::string name;
     std::function<Ref<NSData>()> write;
 };
 
 const std::vector<JpegScan> kDc = {{0, 0, 0, 0, 0}};
 const std::array<std::pair<int, int>, 4> k420 = {{{2, 2}, {1, 1}, {1, 1}, {1, 1}}};
 
+std::vector<Case> dataHeavyCases()
+{
+    std::vector<Case> all;
+    for (const bool within : {false, true})
+        for (const int components : {1, 3, 4})
+            for (const JpegCoding coding : {JpegCoding::StandardTables, JpegCoding::OptimisedTables, JpegCoding::Progressive, JpegCoding::Refinements})
+                for (const unsigned restart : {0u, 1u}) {
+                    std::string name = std::string(within ? "noise just within the bound, " : "noise at quality 100, ")
+                        + (components == 1 ? "grey" : components == 3 ? "YCbCr 4:4:4" : "CMYK")
+                        + (coding == JpegCoding::StandardTables ? ", sequential, standard tables"
+                               : coding == JpegCoding::OptimisedTables ? ", sequential, optimised tables"
+                               : coding == JpegCoding::Progressive     ? ", libjpeg progressive script"
+                               : restart                           ? ", AC at bit 3, 3 refinements"
+                                                                   : ", AC at bit 6, 6 refinements")
+                        + (restart ? ", restart every MCU" : "");
+                    all.push_back({std::move(name), [=] {
+                                       return within ? noiseJustWithinTheBound(components, coding, restart)
+                                                     : noiseJpeg(kSide, kSide, components, coding, restart, 128);
+                                   }});
+                }
+    return all;
+}
+
 const std::vector<Case>& cases()
 {
-    static const std::vector<Case> all = {
+    static std::vector<Case> all = {
         {"refining nothing 499 times, grey", [] { return jpegRefiningNothingAgainAndAgain(1, kSide, 499); }},
         {"refining nothing 500 times, grey", [] { return jpegRefiningNothingAgainAndAgain(1, kSide, 500); }},
         {"refining nothing 499 times, CMYK", [] { return jpegRefiningNothingAgainAndAgain(4, kSide, 499); }},
@@ -153,14 +221,34 @@ const std::vector<Case>& cases()
                 return withEmptyScans(flatJpegWithScans({.side = kSide, .components = 4, .restartInterval = 1}, scans));
             }},
     };
+    static const bool heavy = [] {
+        auto more = dataHeavyCases();
+        all.insert(all.end(), more.begin(), more.end());
+        return true;
+    }();
+    (void)heavy;
     return all;
 }
 
+// Written when first asked for, and kept for the other way of decoding it.
+// Kept in DV_JPEG_BENCH_FILES when set, and read from there when there, so that builds of two
+// versions of the decoder can be measured on the same files.
 const Ref<NSData>& caseData(std::size_t index)
 {
     static std::vector<Ref<NSData>> made(cases().size());
-    if (!made[index])
+    if (made[index])
+        return made[index];
+    const char* folder = std::getenv("DV_JPEG_BENCH_FILES");
+    const std::string path = folder ? std::string(folder) + "/" + std::to_string(index) + ".jpg" : std::string();
+    if (folder)
+        made[index] = NSData::dataWithContentsOfFile(NSString::fromUTF8(path));
+    if (!made[index]) {
         made[index] = cases()[index].write();
+        if (folder) {
+            std::ofstream out(path, std::ios::binary);
+            out.write(reinterpret_cast<const char*>(made[index]->bytes()), std::streamsize(made[index]->length()));
+        }
+    }
     return made[index];
 }
 
@@ -215,6 +303,14 @@ void run(benchmark::State& state, bool (*decode)(const Ref<NSData>&))
     state.counters["ratio"] = ours / baseline;
     state.counters["refused"] = refused;
     state.counters["KB"] = double(data->length()) / 1024;
+    const std::uint64_t stepsBefore = dv::internal::graphics::jpegWork().stepsCounted;
+    decode(data);
+    const std::uint64_t steps = dv::internal::graphics::jpegWork().stepsCounted - stepsBefore;
+    dv::internal::graphics::JpegScanDataCounter counter;
+    counter.update(data->span());
+    const double blocks = double(std::max<std::uint64_t>(counter.blocks(), 1));
+    state.counters["scan_B_per_block"] = double(counter.bytes()) / blocks;
+    state.counters["work_per_block"] = double(steps) / blocks;
 }
 
 void BM_JpegScansUIImage(benchmark::State& state) { run(state, throughUIImage); }
@@ -222,5 +318,5 @@ void BM_JpegScansImageSource(benchmark::State& state) { run(state, throughImageS
 
 } // namespace
 
-BENCHMARK(BM_JpegScansUIImage)->DenseRange(0, 17)->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_JpegScansImageSource)->DenseRange(0, 17)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegScansUIImage)->DenseRange(0, 65)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_JpegScansImageSource)->DenseRange(0, 65)->Iterations(3)->Unit(benchmark::kMillisecond);

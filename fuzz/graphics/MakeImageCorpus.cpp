@@ -141,6 +141,11 @@ void jpegs()
     chains.push_back({0, 1, 63, 0, 0});
     save(t, "dc-chain-to-bit-13-restart-every-mcu-48x48.jpg", flatJpegWithScans({.side = 48, .components = 3, .sampling = {{{2, 2}, {1, 1}, {1, 1}, {1, 1}}}, .restartInterval = 1}, chains));
     save(t, "refused-band-sent-again-64x64.jpg", flatJpegWithScans({.side = 64}, {{0, 0, 0, 0, 0}, {0, 1, 63, 0, 0}, {0, 1, 63, 0, 0}}));
+    // Noise at quality 100: more data than the image's blocks may carry, sequential and progressive;
+    // and fainter noise within the limit.
+    save(t, "refused-noise-past-the-data-limit-64x32.jpg", noiseJpeg(64, 32, 1, JpegCoding::StandardTables, 0, 128));
+    save(t, "refused-cmyk-noise-refined-past-the-data-limit-32x32.jpg", noiseJpeg(32, 32, 4, JpegCoding::Refinements, 0, 128));
+    save(t, "noise-within-the-data-limit-restart-every-mcu-48x48.jpg", noiseJpeg(48, 48, 3, JpegCoding::Progressive, 1, 6));
 }
 
 void gifs()

@@ -79,7 +79,43 @@ constexpr std::uint64_t kStepsPerRestart = 32;
 constexpr std::uint64_t kStepsPerImageBlock = 512;
 constexpr std::uint64_t kStepsForAnyImage = 16 * kStepsPerImageBlock;
 
+// The entropy-coded data is work too, counted as it arrives. libjpeg decodes a progressive file's
+// bit by bit, at up to 30 ns a byte here (40 steps); a sequential file's at about 5 ns a byte, but
+// the image source's status decodes a single-scan file's data once more (without the pixels) before
+// its image, and a byte of it counts for both (24 steps).
+constexpr std::uint64_t kStepsPerProgressiveByte = 40;
+constexpr std::uint64_t kStepsPerSequentialByte = 24;
+// What the scans and their data together may cost, per block: libjpeg's progressive script with 32
+// bytes of data per block (4 bits per sample; photographs at quality 100 without subsampling take 2
+// to 3, noise at quality 100 more than 5), a sequential file 59. But an image of up to 4096 x 4096
+// pixels may cost no more in all than 50 steps per pixel of 4096 x 4096 (about 0.8 s of decoding
+// here), and a larger one no more per pixel. That leaves a 4096 x 4096 CMYK file without subsampling
+// (a million blocks) 800 steps per block: libjpeg's progressive script with 14.5 bytes of data per
+// block, a sequential file 30; YCbCr without subsampling 1070 steps per block, 21 bytes and 41.
+// Progressive photographs at quality 100 that large are refused: libjpeg cannot decode them
+// within a second.
+constexpr std::uint64_t kWorkPerImageBlock = 1500;
+constexpr std::uint64_t kWorkPerPixel = 50;
+constexpr std::uint64_t kPixelsOfFullWork = 4096 * 4096;
+constexpr std::uint64_t kWorkForAnyImage = 16 * kWorkPerImageBlock;
+
 } // namespace
+
+JpegWork& jpegWork()
+{
+    thread_local JpegWork work;
+    return work;
+}
+
+std::uint64_t jpegWorkLimit(std::uint64_t blocks, std::uint64_t pixels)
+{
+    return std::min(kWorkPerImageBlock * blocks, kWorkPerPixel * std::max(pixels, kPixelsOfFullWork)) + kWorkForAnyImage;
+}
+
+std::uint64_t jpegScanDataWork(std::uint64_t bytes, bool progressive)
+{
+    return bytes * (progressive ? kStepsPerProgressiveByte : kStepsPerSequentialByte);
+}
 
 // libjpeg's decompressor and everything it is fed. All C++ state lives here, outside the frames
 // that call setjmp, so that a longjmp out of libjpeg skips no destructor.
@@ -92,6 +128,7 @@ struct JpegStream::Decoder {
     struct Source {
         jpeg_source_mgr manager;
         Decoder* owner;
+        bool endsAtData = false; // the data is all there: past it comes an end marker
     };
 
     jpeg_decompress_struct info {};
@@ -105,6 +142,7 @@ struct JpegStream::Decoder {
     std::size_t skip = 0;              // bytes libjpeg skips that have not arrived yet
     std::vector<std::uint8_t> head;    // the first bytes, kept until the frame header is read
     std::optional<JpegMarkers> markers;
+    JpegScanDataCounter scanData; // counted as the bytes arrive
     bool final = false;
 
     enum class Phase { Header, Start, Rows, Finish, Scans, Done };
@@ -170,8 +208,17 @@ struct JpegStream::Decoder {
         source.owner = this;
         source.manager.init_source = [](j_decompress_ptr) { };
         source.manager.term_source = [](j_decompress_ptr) { };
-        // Out of data: suspend; the next update brings more.
-        source.manager.fill_input_buffer = [](j_decompress_ptr) -> boolean { return FALSE; };
+        // Out of data: suspend; the next update brings more. Where libjpeg cannot suspend, the data
+        // ends as a file does, which libjpeg takes for data cut short.
+        source.manager.fill_input_buffer = [](j_decompress_ptr c) -> boolean {
+            auto* s = reinterpret_cast<Source*>(c->src);
+            if (!s->endsAtData)
+                return FALSE;
+            static const std::uint8_t kEnd[] = {0xFF, 0xD9};
+            s->manager.next_input_byte = kEnd;
+            s->manager.bytes_in_buffer = sizeof kEnd;
+            return TRUE;
+        };
         source.manager.skip_input_data = [](j_decompress_ptr c, long count) {
             auto* s = reinterpret_cast<Source*>(c->src);
             if (count <= 0)
@@ -214,6 +261,10 @@ struct JpegStream::Decoder {
             n = std::min(n, std::size_t(info.comp_info[i].width_in_blocks) * info.comp_info[i].height_in_blocks);
         return n;
     }
+
+    // The steps of the scans admitted so far and the data counted so far, against the image's limit.
+    std::uint64_t work() const { return steps + jpegScanDataWork(scanData.bytes(), scanData.progressive()); }
+    bool workAllowed() const { return work() <= jpegWorkLimit(scanData.blocks(), scanData.pixels()); }
 
     void readHeader();
     bool admitScan();
@@ -278,6 +329,7 @@ bool JpegStream::Decoder::admitScan()
             bits[std::size_t(k)] = info.Al;
         }
     }
+    const std::uint64_t stepsBefore = steps;
     const std::uint64_t mcus = std::uint64_t(info.MCUs_per_row) * info.MCU_rows_in_scan;
     std::uint64_t perBlock = kStepsPerVisit;
     if (!info.progressive_mode)
@@ -287,7 +339,8 @@ bool JpegStream::Decoder::admitScan()
     steps += mcus * std::uint64_t(info.blocks_in_MCU) * perBlock;
     if (info.restart_interval > 0)
         steps += (mcus + info.restart_interval - 1) / info.restart_interval * kStepsPerRestart;
-    return steps <= kStepsPerImageBlock * totalBlocks() + kStepsForAnyImage;
+    jpegWork().stepsCounted += steps - stepsBefore;
+    return steps <= kStepsPerImageBlock * totalBlocks() + kStepsForAnyImage && workAllowed();
 }
 
 void JpegStream::Decoder::start()
@@ -328,6 +381,16 @@ void JpegStream::Decoder::readRows()
         damaged = true;
         return;
     }
+    // Rows that are dropped, from all the data there is: only their entropy-coded data is decoded
+    // (libjpeg skips the rest of the work), up to the last row; damage and data cut short are
+    // found as in decoding them.
+    if (canvas.discardsRows() && final && info.output_scanline + 1 < info.output_height) {
+        source.endsAtData = true;
+        const JDIMENSION skipped = jpeg_skip_scanlines(&info, info.output_height - 1 - info.output_scanline);
+        source.endsAtData = false;
+        jpegWork().rowsSkipped += skipped;
+        canvas.setRowsDone(info.output_scanline);
+    }
     while (info.output_scanline < info.output_height) {
         JSAMPROW rows[kRowsAtOnce];
         const JDIMENSION first = info.output_scanline;
@@ -338,6 +401,7 @@ void JpegStream::Decoder::readRows()
         const JDIMENSION got = jpeg_read_scanlines(&info, rows, want);
         if (cmyk)
             cmykToBGRX(band, std::size_t(got) * layout.width, info.saw_Adobe_marker);
+        jpegWork().rowsMade += got;
         canvas.setRowsDone(info.output_scanline);
         if (got == 0)
             return; // suspended: the rest has not arrived
@@ -360,11 +424,10 @@ void JpegStream::Decoder::absorbScans()
         const int result = jpeg_consume_input(&info);
         if (result == JPEG_SUSPENDED)
             return;
-        if (result == JPEG_SCAN_COMPLETED)
+        if (result == JPEG_SCAN_COMPLETED || result == JPEG_REACHED_EOI) {
+            jpegWork().scansAbsorbed += std::uint64_t(info.input_scan_number - scansDone);
             scansDone = info.input_scan_number;
-        else if (result == JPEG_REACHED_EOI) {
-            scansDone = info.input_scan_number;
-            inputDone = true;
+            inputDone = result == JPEG_REACHED_EOI;
         }
     }
 }
@@ -404,6 +467,7 @@ bool JpegStream::Decoder::outputPass(int scan)
         const JDIMENSION got = jpeg_read_scanlines(&info, rows, want);
         if (cmyk)
             cmykToBGRX(rows[0], std::size_t(got) * layout.width, info.saw_Adobe_marker);
+        jpegWork().rowsMade += got;
         if (got == 0)
             break; // only when the scan shown is still arriving, which the callers avoid
     }
@@ -509,11 +573,21 @@ void JpegStream::update(std::span<const std::uint8_t> bytes, bool final)
         if (d.markers)
             d.head = {};
     }
+    if (d.damaged || d.phase == Decoder::Phase::Done)
+        return;
+    // Entropy-coded data that takes the work past the image's limit is damage, found before any of
+    // these bytes is decoded.
+    const std::uint64_t workBefore = d.work();
+    d.scanData.update(fresh);
+    jpegWork().stepsCounted += d.work() - workBefore;
+    if (!d.workAllowed()) {
+        d.damaged = true;
+        d.release();
+        return;
+    }
     const std::size_t skipped = std::min(d.skip, fresh.size());
     d.skip -= skipped;
     fresh = fresh.subspan(skipped);
-    if (d.damaged || d.phase == Decoder::Phase::Done)
-        return;
     if (!d.run(fresh, [&] { d.advance(); }))
         return;
     if (d.phase == Decoder::Phase::Done) {
@@ -581,6 +655,8 @@ CGImageRef JpegStream::image(std::size_t index)
     }
     return d.shown;
 }
+
+bool JpegStream::keptImageAnyway() const { return m_decoder->multiScan && !m_decoder->damaged; }
 
 bool JpegStream::imageComplete(std::size_t index)
 {

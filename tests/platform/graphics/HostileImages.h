@@ -10,8 +10,11 @@
 #include <webp/encode.h>
 #include <webp/mux.h>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <tuple>
+#include <vector>
 
 namespace dv::test {
 
@@ -165,6 +168,48 @@ inline Ref<NSData> jpegRefiningNothingAgainAndAgain(int components = 1, std::siz
     std::vector<JpegScan> scans = {{0, 0, 0, 0, 0}};
     scans.insert(scans.end(), std::size_t(refinements), JpegScan {0, 1, 63, 1, 0});
     return flatJpegWithScans({.side = side, .components = components}, scans);
+}
+
+// Progressive: libjpeg's own scripts. Refinements: the slowest progression the decoder takes
+// (each component's AC coefficients sent at bit 6 and refined six times; with a restart marker
+// after every MCU, at bit 3 and refined three times).
+enum class JpegCoding { StandardTables, OptimisedTables, Progressive, Refinements };
+
+// Noise at quality 100, as heavy in data as a picture gets: every sample within `amplitude` of
+// mid-grey (128 covers every value), grey, YCbCr 4:4:4 (three components) or CMYK.
+inline Ref<NSData> noiseJpeg(std::size_t width, std::size_t height, int components, JpegCoding coding, unsigned restartInterval, double amplitude)
+{
+    std::vector<jpeg_scan_info> script;
+    if (coding == JpegCoding::Refinements) {
+        const int from = restartInterval ? 3 : 6;
+        script = {jpeg_scan_info {components, {0, 1, 2, 3}, 0, 0, 0, 0}};
+        for (int c = 0; c < components; ++c) {
+            script.push_back({1, {c}, 1, 63, 0, from});
+            for (int bit = from; bit > 0; --bit)
+                script.push_back({1, {c}, 1, 63, bit, bit - 1});
+        }
+    }
+    return compressJpeg(
+        width, height, components, components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK,
+        [&](jpeg_compress_struct& info) {
+            jpeg_set_quality(&info, 100, TRUE);
+            info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
+            info.optimize_coding = coding == JpegCoding::OptimisedTables;
+            if (coding == JpegCoding::Progressive)
+                jpeg_simple_progression(&info);
+            if (!script.empty()) {
+                info.scan_info = script.data();
+                info.num_scans = int(script.size());
+            }
+            info.restart_interval = restartInterval;
+        },
+        [&, seed = 12345u](std::size_t, std::uint8_t* row) mutable {
+            for (std::size_t i = 0; i < width * std::size_t(components); ++i) {
+                seed = seed * 1664525u + 1013904223u;
+                const double u = double(seed >> 8) / double(1u << 24) - 0.5;
+                row[i] = std::uint8_t(std::clamp(128 + int(std::lround(u * 2 * amplitude)), 0, 255));
+            }
+        });
 }
 
 // A 1x1 PNG whose header says 10000 x 10000 pixels, with a correct checksum.

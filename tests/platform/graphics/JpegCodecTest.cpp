@@ -1,12 +1,16 @@
 // What a JPEG's scans may make the decoder do: a scan that adds nothing, more scans than encoders
 // write, or scans that would step through the coefficients far more often than a progressive
-// script does make the file damaged as soon as that scan starts; libjpeg's own progressive
-// scripts, restart markers and sequential files of several scans still decode.
+// script does make the file damaged as soon as that scan starts, and entropy-coded data that takes
+// the work past the image's limit as soon as it arrives; libjpeg's own progressive scripts,
+// restart markers and sequential files of several scans still decode. An image source's status
+// followed by its image decodes each scan once.
 #include "GraphicsTestSupport.h"
 #include "HostileImages.h"
 
 #include "platform/graphics/CGImageSource.h"
 #include "platform/graphics/UIImage.h"
+#include "platform/graphics/internal/JpegCodec.h"
+#include "platform/graphics/internal/JpegMarkers.h"
 
 #include <gtest/gtest.h>
 
@@ -73,6 +77,56 @@ std::vector<JpegScan> operator+(std::vector<JpegScan> a, const std::vector<JpegS
 }
 
 const std::vector<JpegScan> kDc = {{0, 0, 0, 0, 0}};
+
+using dv::internal::graphics::jpegWork;
+using dv::internal::graphics::JpegScanDataCounter;
+
+// The entropy-coded data of a file written by libjpeg, from its parts: each scan's bytes after its
+// header, less the restart markers (every one of them is one the restart interval calls for).
+std::uint64_t scanDataOfParts(const Ref<NSData>& jpeg)
+{
+    std::uint64_t total = 0;
+    for (const auto& part : jpegParts(jpeg).scans) {
+        const auto& scan = part.scan;
+        const std::size_t header = 2 + (std::size_t(scan[2]) << 8 | scan[3]);
+        total += scan.size() - header;
+        for (std::size_t at = header; at + 1 < scan.size(); ++at)
+            if (scan[at] == 0xFF && scan[at + 1] >= 0xD0 && scan[at + 1] <= 0xD7)
+                total -= 2;
+    }
+    return total;
+}
+
+JpegScanDataCounter countedInPieces(const Ref<NSData>& jpeg, std::size_t piece)
+{
+    JpegScanDataCounter counter;
+    for (std::size_t at = 0; at < jpeg->length(); at += piece)
+        counter.update(jpeg->span().subspan(at, std::min(piece, jpeg->length() - at)));
+    return counter;
+}
+
+// How much of the decoder's limit the file's data takes, counted as the decoder counts it (a
+// single-scan file's scans cost no steps besides).
+double shareOfWorkLimit(const Ref<NSData>& jpeg)
+{
+    JpegScanDataCounter counter;
+    counter.update(jpeg->span());
+    return double(dv::internal::graphics::jpegScanDataWork(counter.bytes(), counter.progressive()))
+        / double(dv::internal::graphics::jpegWorkLimit(counter.blocks(), counter.pixels()));
+}
+
+// The length of the shortest prefix whose data takes the work past the decoder's limit.
+std::size_t bytePastTheLimit(const Ref<NSData>& jpeg)
+{
+    JpegScanDataCounter counter;
+    for (std::size_t at = 0; at < jpeg->length(); ++at) {
+        counter.update(jpeg->span().subspan(at, 1));
+        if (dv::internal::graphics::jpegScanDataWork(counter.bytes(), counter.progressive())
+            > dv::internal::graphics::jpegWorkLimit(counter.blocks(), counter.pixels()))
+            return at + 1;
+    }
+    return 0;
+}
 
 } // namespace
 
@@ -199,4 +253,150 @@ TEST(JpegCodecTest, LibjpegsProgressiveScriptForFourComponentsDecodesAsLibjpegDo
             EXPECT_EQ(steps.back().status, kCGImageStatusComplete);
             EXPECT_EQ(dv::imagePixelsRGBA8(steps.back().image), expected);
         }
+}
+
+TEST(JpegCodecTest, ScanDataIsCountedAsItArrives)
+{
+    const std::array<std::pair<int, int>, 4> sampled = {{{2, 2}, {1, 1}, {1, 2}, {1, 1}}};
+    const std::vector<std::pair<const char*, Ref<NSData>>> files = {
+        {"grey, restart every MCU", noiseJpeg(40, 40, 1, JpegCoding::StandardTables, 1, 20)},
+        {"YCbCr 4:2:0, restart every 3 rows", writeJpeg(photoLike(75, 61), {.restartRows = 3})},
+        {"YCbCr 4:2:0 progressive, restart every MCU", writeJpeg(photoLike(75, 61), {.progressive = true, .restartInterval = 1})},
+        {"CMYK sampled unevenly, progressive, restart every 2 MCUs", writeFourComponentJpeg(75, 61, false, sampled, true, 2)},
+        {"CMYK noise refined 6 times", noiseJpeg(64, 64, 4, JpegCoding::Refinements, 0, 128)},
+    };
+    for (const auto& [name, jpeg] : files) {
+        SCOPED_TRACE(name);
+        const std::uint64_t expected = scanDataOfParts(jpeg);
+        ASSERT_GT(expected, 0u);
+        for (const std::size_t piece : {std::size_t(1), std::size_t(7), jpeg->length()}) {
+            const auto counter = countedInPieces(jpeg, piece);
+            EXPECT_EQ(counter.bytes(), expected) << piece;
+        }
+    }
+    // Blocks of each component as sampled, as libjpeg pads them: 75 x 61 pixels.
+    EXPECT_EQ(countedInPieces(files[1].second, 64).blocks(), 10u * 8 + 2 * 5u * 4);
+    EXPECT_EQ(countedInPieces(files[3].second, 64).blocks(), 10u * 8 + 5u * 4 + 5u * 8 + 5u * 4);
+    EXPECT_EQ(countedInPieces(files[3].second, 64).pixels(), 75u * 61);
+    // A restart marker beyond those the interval calls for is data; nothing after the end marker is.
+    auto bytes = files[0].second->span();
+    std::vector<std::uint8_t> more(bytes.begin(), bytes.end() - 2);
+    more.insert(more.end(), {0xFF, 0xD0, 0xFF, 0xD9, 1, 2, 3});
+    EXPECT_EQ(countedInPieces(NSData::dataWithVector(more), 5).bytes(), scanDataOfParts(files[0].second) + 2);
+}
+
+TEST(JpegCodecTest, DataPastTheWorkLimitIsRefusedAtTheByteThatPassesIt)
+{
+    // Grey noise at quality 100 with the standard tables: about 100 bytes per block, where a
+    // sequential file may have about 60.
+    auto heavy = noiseJpeg(256, 256, 1, JpegCoding::StandardTables, 0, 128);
+    ASSERT_GT(shareOfWorkLimit(heavy), 1.2);
+    const std::size_t past = bytePastTheLimit(heavy);
+    ASSERT_GT(past, 0u);
+    EXPECT_EQ(statusOfPrefix(heavy, past - 1), kCGImageStatusIncomplete);
+    EXPECT_EQ(statusOfPrefix(heavy, past), kCGImageStatusInvalidData);
+    // Whole, the file is refused before a row is decoded.
+    const auto before = jpegWork();
+    EXPECT_FALSE(UIImage::imageWithData(heavy));
+    EXPECT_EQ(CGImageSourceGetStatus(CGImageSourceCreateWithData(heavy, nil)), kCGImageStatusInvalidData);
+    EXPECT_EQ(jpegWork().rowsMade + jpegWork().rowsSkipped, before.rowsMade + before.rowsSkipped);
+    // As a download, decoding stops there: the rows decoded are those of the data before it.
+    auto source = CGImageSourceCreateIncremental(nil);
+    CGImageSourceUpdateData(source, prefix(heavy, past - 1), false);
+    ASSERT_TRUE(CGImageSourceCreateImageAtIndex(source, 0, nil));
+    const std::uint64_t rowsBefore = jpegWork().rowsMade;
+    for (std::size_t length = past; length < heavy->length(); length += 4096)
+        CGImageSourceUpdateData(source, prefix(heavy, length), false);
+    CGImageSourceUpdateData(source, heavy, true);
+    EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusInvalidData);
+    EXPECT_LE(jpegWork().rowsMade - rowsBefore, 16u);
+
+    // The same noise a little fainter, just within the limit, decodes.
+    double low = 0, high = 128;
+    for (int i = 0; i < 12; ++i) {
+        const double mid = (low + high) / 2;
+        (shareOfWorkLimit(noiseJpeg(256, 256, 1, JpegCoding::StandardTables, 0, mid)) <= 1 ? low : high) = mid;
+    }
+    auto within = noiseJpeg(256, 256, 1, JpegCoding::StandardTables, 0, low);
+    EXPECT_GT(shareOfWorkLimit(within), 0.97);
+    expectDecoded(within, 256);
+    EXPECT_FALSE(UIImage::imageWithData(noiseJpeg(256, 256, 1, JpegCoding::StandardTables, 0, high)));
+
+    // Progressive data costs more a byte: CMYK noise refined six times is refused whole before any
+    // scan is decoded, and as a download before its last scan.
+    auto progressive = noiseJpeg(128, 128, 4, JpegCoding::Refinements, 0, 128);
+    const std::uint64_t scansBefore = jpegWork().scansAbsorbed;
+    EXPECT_FALSE(UIImage::imageWithData(progressive));
+    EXPECT_EQ(jpegWork().scansAbsorbed, scansBefore);
+    auto steps = feedInParts(progressive, 40);
+    EXPECT_EQ(steps.back().status, kCGImageStatusInvalidData);
+    EXPECT_LT(jpegWork().scansAbsorbed - scansBefore, jpegParts(progressive).scans.size() - 1);
+}
+
+TEST(JpegCodecTest, AnImageSourcesStatusThenImageDecodeEachScanOnce)
+{
+    auto sequentialScans = compressJpeg(
+        64, 48, 3, JCS_RGB,
+        [](jpeg_compress_struct& info) {
+            static jpeg_scan_info scans[3] = {};
+            for (int c = 0; c < 3; ++c) {
+                scans[c].comps_in_scan = 1;
+                scans[c].component_index[0] = c;
+                scans[c].Se = 63;
+            }
+            info.scan_info = scans;
+            info.num_scans = 3;
+        },
+        [](std::size_t y, std::uint8_t* row) {
+            for (std::size_t i = 0; i < 64 * 3; ++i)
+                row[i] = std::uint8_t(i * 5 + y * 3);
+        });
+    const std::vector<std::pair<const char*, Ref<NSData>>> multiScan = {
+        {"libjpeg's progressive script", writeJpeg(photoLike(300, 200), {.progressive = true})},
+        {"four components, progressive, restart every MCU", writeFourComponentJpeg(75, 61, true, {{{2, 2}, {1, 1}, {1, 1}, {2, 2}}}, true, 1)},
+        {"sequential, a scan per component", sequentialScans},
+    };
+    for (const auto& [name, jpeg] : multiScan) {
+        SCOPED_TRACE(name);
+        const std::size_t scans = jpegParts(jpeg).scans.size();
+        const std::size_t height = CGImageGetHeight(UIImage::imageWithData(jpeg)->CGImage());
+        const auto before = jpegWork();
+        auto source = CGImageSourceCreateWithData(jpeg, nil);
+        EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+        EXPECT_EQ(jpegWork().scansAbsorbed - before.scansAbsorbed, scans);
+        EXPECT_EQ(jpegWork().rowsMade, before.rowsMade) << "the status made pixels";
+        auto image = CGImageSourceCreateImageAtIndex(source, 0, nil);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(jpegWork().scansAbsorbed - before.scansAbsorbed, scans);
+        EXPECT_EQ(jpegWork().rowsMade - before.rowsMade, height);
+        EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+        EXPECT_EQ(dv::imagePixelsRGBA8(image), dv::imagePixelsRGBA8(UIImage::imageWithData(jpeg)->CGImage()));
+    }
+    // A single-scan file's status decodes its data without the pixels of any row but the last;
+    // its image then makes every row, once.
+    auto baseline = writeJpeg(photoLike(120, 90), {.restartInterval = 2});
+    const auto before = jpegWork();
+    auto source = CGImageSourceCreateWithData(baseline, nil);
+    EXPECT_EQ(CGImageSourceGetStatus(source), kCGImageStatusComplete);
+    EXPECT_EQ(jpegWork().rowsSkipped - before.rowsSkipped, 89u);
+    EXPECT_EQ(jpegWork().rowsMade - before.rowsMade, 1u);
+    ASSERT_TRUE(CGImageSourceCreateImageAtIndex(source, 0, nil));
+    EXPECT_EQ(jpegWork().rowsMade - before.rowsMade, 91u);
+}
+
+TEST(JpegCodecTest, TheStatusOfDataCutShortOrDamagedIsWhatDecodingTheImageFinds)
+{
+    auto photo = photoLike(97, 75);
+    for (const auto& jpeg : {writeJpeg(photo, {.restartInterval = 3}), writeJpeg(photo, {.grey = true}), writeJpeg(photo, {.progressive = true})}) {
+        for (std::size_t length = 600; length < jpeg->length() + 1; length += 157) {
+            auto bytes = std::vector<std::uint8_t>(jpeg->bytes(), jpeg->bytes() + std::min(length, jpeg->length()));
+            if (length % 3 == 0)
+                bytes[bytes.size() * 2 / 3] ^= 0x5A; // damaged as well
+            auto data = NSData::dataWithVector(bytes);
+            SCOPED_TRACE(testing::Message() << "length " << length);
+            auto decoded = CGImageSourceCreateWithData(data, nil);
+            (void)CGImageSourceCreateImageAtIndex(decoded, 0, nil);
+            EXPECT_EQ(CGImageSourceGetStatus(CGImageSourceCreateWithData(data, nil)), CGImageSourceGetStatus(decoded));
+        }
+    }
 }
