@@ -3,16 +3,16 @@
 // never sent 499 times (and its CMYK twin, and one of 501 scans), libjpeg's own progressive
 // scripts, and the slowest files the decoder still takes under its scan rules (the most scans,
 // successive-approximation chains, interleaved DC scans, restart markers after every MCU, four
-// components, subsampling), and files as heavy in data as legal encoders make them (noise at quality
-// 100: grey, YCbCr 4:4:4 and CMYK; sequential with the standard Huffman tables and with optimised
-// ones, and libjpeg's progressive scripts; with and without a restart marker after every MCU), each
-// also as noise just within the decoder's bound on scan data, through UIImage (as the server
-// decodes an upload) and through an image source asked for its status and then its image (as the
-// application shows a download). Each
+// components, subsampling), and files as heavy in data as legal encoders make them: noise at
+// quality 100 (grey, YCbCr 4:4:4, CMYK; sequential with the standard Huffman tables and with
+// optimised ones, libjpeg's progressive scripts, and the slowest refinements the decoder takes;
+// with and without a restart marker after every MCU), each also as noise just within the decoder's
+// limit on work. Each goes through UIImage (as the server decodes an upload) and through an image
+// source asked for its status and then its image (as the application shows a download). Each
 // benchmark reports, per decode: "ms", "baseline_ms", "ratio" (ms / baseline_ms), "refused" (1
-// when no image came), "KB" (the file), "scan_B_per_block" (its entropy-coded data per block, as the
-// decoder counts it), "work_per_block" (the work the decoder counted before it finished or refused
-// the file: coefficient steps and data).
+// when no image came), "KB" (the file), "scan_B_per_block" (its entropy-coded data per block, as
+// the decoder counts it), "work_per_block" (the work the decoder counted, scans' steps and data,
+// before it finished or refused the file; the image source counts a single-scan file's data twice).
 //   build/bench/graphics/dv_bench_graphics --benchmark_filter=JpegScans
 #include "tests/platform/graphics/HostileImages.h"
 
@@ -75,7 +75,7 @@ std::optional<double> workPerBlock(const Ref<NSData>& jpeg)
 // Noise as heavy as the decoder takes at 4096 x 4096: the amplitude is found on a small picture
 // (the work per block is the same at any size), aiming a little under the limit per block of the
 // large one, and lowered until the large file is taken.
-Ref<NSData> noiseJustWithinTheBound(int components, JpegCoding coding, unsigned restartInterval)
+Ref<NSData> noiseJustWithinTheLimit(int components, JpegCoding coding, unsigned restartInterval)
 {
     const std::uint64_t blocks = std::uint64_t(components) * (kSide / 8) * (kSide / 8);
     const double limit = double(dv::internal::graphics::jpegWorkLimit(blocks, kSide * kSide)) / double(blocks);
@@ -151,7 +151,7 @@ std::vector<Case> dataHeavyCases()
         for (const int components : {1, 3, 4})
             for (const JpegCoding coding : {JpegCoding::StandardTables, JpegCoding::OptimisedTables, JpegCoding::Progressive, JpegCoding::Refinements})
                 for (const unsigned restart : {0u, 1u}) {
-                    std::string name = std::string(within ? "noise just within the bound, " : "noise at quality 100, ")
+                    std::string name = std::string(within ? "noise just within the limit, " : "noise at quality 100, ")
                         + (components == 1 ? "grey" : components == 3 ? "YCbCr 4:4:4" : "CMYK")
                         + (coding == JpegCoding::StandardTables ? ", sequential, standard tables"
                                : coding == JpegCoding::OptimisedTables ? ", sequential, optimised tables"
@@ -160,7 +160,7 @@ std::vector<Case> dataHeavyCases()
                                                                    : ", AC at bit 6, 6 refinements")
                         + (restart ? ", restart every MCU" : "");
                     all.push_back({std::move(name), [=] {
-                                       return within ? noiseJustWithinTheBound(components, coding, restart)
+                                       return within ? noiseJustWithinTheLimit(components, coding, restart)
                                                      : noiseJpeg(kSide, kSide, components, coding, restart, 128);
                                    }});
                 }

@@ -87,13 +87,13 @@ constexpr std::uint64_t kStepsPerProgressiveByte = 40;
 constexpr std::uint64_t kStepsPerSequentialByte = 24;
 // What the scans and their data together may cost, per block: libjpeg's progressive script with 32
 // bytes of data per block (4 bits per sample; photographs at quality 100 without subsampling take 2
-// to 3, noise at quality 100 more than 5), a sequential file 59. But an image of up to 4096 x 4096
+// to 3, noise at quality 100 more than 5), a single-scan file 62. But an image of up to 4096 x 4096
 // pixels may cost no more in all than 50 steps per pixel of 4096 x 4096 (about 0.8 s of decoding
-// here), and a larger one no more per pixel. That leaves a 4096 x 4096 CMYK file without subsampling
-// (a million blocks) 800 steps per block: libjpeg's progressive script with 14.5 bytes of data per
-// block, a sequential file 30; YCbCr without subsampling 1070 steps per block, 21 bytes and 41.
-// Progressive photographs at quality 100 that large are refused: libjpeg cannot decode them
-// within a second.
+// here), and a larger one no more per pixel. That leaves a 4096 x 4096 CMYK file without
+// subsampling (a million blocks) 800 steps per block: libjpeg's progressive script with 14.5 bytes
+// of data per block, a single-scan file 33; YCbCr without subsampling 1067 steps per block, 21
+// bytes and 44. Progressive photographs that large at quality 100 are refused: libjpeg cannot
+// decode them within a second.
 constexpr std::uint64_t kWorkPerImageBlock = 1500;
 constexpr std::uint64_t kWorkPerPixel = 50;
 constexpr std::uint64_t kPixelsOfFullWork = 4096 * 4096;
@@ -129,6 +129,7 @@ struct JpegStream::Decoder {
         jpeg_source_mgr manager;
         Decoder* owner;
         bool endsAtData = false; // the data is all there: past it comes an end marker
+        bool ended = false;      // and libjpeg asked for more: the data stopped short
     };
 
     jpeg_decompress_struct info {};
@@ -209,11 +210,14 @@ struct JpegStream::Decoder {
         source.manager.init_source = [](j_decompress_ptr) { };
         source.manager.term_source = [](j_decompress_ptr) { };
         // Out of data: suspend; the next update brings more. Where libjpeg cannot suspend, the data
-        // ends as a file does, which libjpeg takes for data cut short.
+        // ends as a file does, which libjpeg takes for data cut short (a whole file ends in a marker
+        // that libjpeg reads only once it is done with the rows).
         source.manager.fill_input_buffer = [](j_decompress_ptr c) -> boolean {
             auto* s = reinterpret_cast<Source*>(c->src);
             if (!s->endsAtData)
                 return FALSE;
+            s->ended = true;
+            s->owner->truncated = true;
             static const std::uint8_t kEnd[] = {0xFF, 0xD9};
             s->manager.next_input_byte = kEnd;
             s->manager.bytes_in_buffer = sizeof kEnd;
@@ -540,7 +544,8 @@ bool JpegStream::Decoder::run(std::span<const std::uint8_t> fresh, Step step)
         release();
         return false;
     }
-    const std::size_t consumed = std::size_t(source.manager.next_input_byte - input.data());
+    // Data that ended has all been read (libjpeg reads the end put after it).
+    const std::size_t consumed = source.ended ? input.size() : std::size_t(source.manager.next_input_byte - input.data());
     if (direct)
         pending.assign(fresh.begin() + std::ptrdiff_t(consumed), fresh.end());
     else

@@ -78,6 +78,27 @@ std::vector<JpegScan> operator+(std::vector<JpegScan> a, const std::vector<JpegS
 
 const std::vector<JpegScan> kDc = {{0, 0, 0, 0, 0}};
 
+// A sequential YCbCr JPEG that sends each component in a scan of its own.
+Ref<NSData> sequentialJpegOfAScanPerComponent(std::size_t w, std::size_t h)
+{
+    return compressJpeg(
+        w, h, 3, JCS_RGB,
+        [](jpeg_compress_struct& info) {
+            static jpeg_scan_info scans[3] = {};
+            for (int c = 0; c < 3; ++c) {
+                scans[c].comps_in_scan = 1;
+                scans[c].component_index[0] = c;
+                scans[c].Se = 63;
+            }
+            info.scan_info = scans;
+            info.num_scans = 3;
+        },
+        [w](std::size_t y, std::uint8_t* row) {
+            for (std::size_t i = 0; i < w * 3; ++i)
+                row[i] = std::uint8_t(i * 5 + y * 3);
+        });
+}
+
 using dv::internal::graphics::jpegWork;
 using dv::internal::graphics::JpegScanDataCounter;
 
@@ -155,22 +176,7 @@ TEST(JpegCodecTest, ABandSentAgainIsRefusedThoughLibjpegTakesIt)
     expectRefusedAtScan(flatJpegWithScans(layout, once + std::vector<JpegScan> {{1, 5, 9, 0, 0}}), 4);
     expectRefusedAtScan(flatJpegWithScans(layout, kDc + kDc), 1);
     // A sequential file may send its components in separate scans, each once.
-    auto sequential = compressJpeg(
-        48, 40, 3, JCS_RGB,
-        [](jpeg_compress_struct& info) {
-            static jpeg_scan_info scans[3] = {};
-            for (int c = 0; c < 3; ++c) {
-                scans[c].comps_in_scan = 1;
-                scans[c].component_index[0] = c;
-                scans[c].Se = 63;
-            }
-            info.scan_info = scans;
-            info.num_scans = 3;
-        },
-        [](std::size_t y, std::uint8_t* row) {
-            for (std::size_t i = 0; i < 48 * 3; ++i)
-                row[i] = std::uint8_t(i * 5 + y * 3);
-        });
+    auto sequential = sequentialJpegOfAScanPerComponent(48, 40);
     expectDecoded(sequential, 48);
     const JpegParts parts = jpegParts(sequential);
     ASSERT_EQ(parts.scans.size(), 3u);
@@ -335,26 +341,10 @@ TEST(JpegCodecTest, DataPastTheWorkLimitIsRefusedAtTheByteThatPassesIt)
 
 TEST(JpegCodecTest, AnImageSourcesStatusThenImageDecodeEachScanOnce)
 {
-    auto sequentialScans = compressJpeg(
-        64, 48, 3, JCS_RGB,
-        [](jpeg_compress_struct& info) {
-            static jpeg_scan_info scans[3] = {};
-            for (int c = 0; c < 3; ++c) {
-                scans[c].comps_in_scan = 1;
-                scans[c].component_index[0] = c;
-                scans[c].Se = 63;
-            }
-            info.scan_info = scans;
-            info.num_scans = 3;
-        },
-        [](std::size_t y, std::uint8_t* row) {
-            for (std::size_t i = 0; i < 64 * 3; ++i)
-                row[i] = std::uint8_t(i * 5 + y * 3);
-        });
     const std::vector<std::pair<const char*, Ref<NSData>>> multiScan = {
         {"libjpeg's progressive script", writeJpeg(photoLike(300, 200), {.progressive = true})},
         {"four components, progressive, restart every MCU", writeFourComponentJpeg(75, 61, true, {{{2, 2}, {1, 1}, {1, 1}, {2, 2}}}, true, 1)},
-        {"sequential, a scan per component", sequentialScans},
+        {"sequential, a scan per component", sequentialJpegOfAScanPerComponent(64, 48)},
     };
     for (const auto& [name, jpeg] : multiScan) {
         SCOPED_TRACE(name);
@@ -384,16 +374,26 @@ TEST(JpegCodecTest, AnImageSourcesStatusThenImageDecodeEachScanOnce)
     EXPECT_EQ(jpegWork().rowsMade - before.rowsMade, 91u);
 }
 
+// The status of a single-scan file decodes its data up to the last row without making pixels, with
+// the data ending as a file does: cut short anywhere, its end marker damaged, or damaged inside.
 TEST(JpegCodecTest, TheStatusOfDataCutShortOrDamagedIsWhatDecodingTheImageFinds)
 {
     auto photo = photoLike(97, 75);
-    for (const auto& jpeg : {writeJpeg(photo, {.restartInterval = 3}), writeJpeg(photo, {.grey = true}), writeJpeg(photo, {.progressive = true})}) {
-        for (std::size_t length = 600; length < jpeg->length() + 1; length += 157) {
-            auto bytes = std::vector<std::uint8_t>(jpeg->bytes(), jpeg->bytes() + std::min(length, jpeg->length()));
+    auto small = photoLike(24, 16); // one row of MCUs
+    const std::vector<Ref<NSData>> files = {writeJpeg(photo, {.restartInterval = 3}), writeJpeg(photo, {.grey = true}),
+        writeJpeg(photo, {.progressive = true}), writeJpeg(small), writeJpeg(small, {.restartInterval = 1})};
+    for (const auto& jpeg : files) {
+        std::vector<std::vector<std::uint8_t>> variants;
+        for (std::size_t length = 400; length < jpeg->length() + 1; length += 97) {
+            variants.emplace_back(jpeg->bytes(), jpeg->bytes() + std::min(length, jpeg->length()));
             if (length % 3 == 0)
-                bytes[bytes.size() * 2 / 3] ^= 0x5A; // damaged as well
+                variants.back()[variants.back().size() * 2 / 3] ^= 0x5A; // damaged as well
+        }
+        variants.emplace_back(jpeg->bytes(), jpeg->bytes() + jpeg->length());
+        variants.back()[jpeg->length() - 2] = 0; // no end marker
+        for (const auto& bytes : variants) {
             auto data = NSData::dataWithVector(bytes);
-            SCOPED_TRACE(testing::Message() << "length " << length);
+            SCOPED_TRACE(testing::Message() << jpeg->length() << " bytes, cut at " << bytes.size());
             auto decoded = CGImageSourceCreateWithData(data, nil);
             (void)CGImageSourceCreateImageAtIndex(decoded, 0, nil);
             EXPECT_EQ(CGImageSourceGetStatus(CGImageSourceCreateWithData(data, nil)), CGImageSourceGetStatus(decoded));
