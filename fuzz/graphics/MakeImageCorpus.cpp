@@ -130,6 +130,22 @@ void jpegs()
     save(t, "progressive-claims-10000x10000.jpg", jpegClaimingHugeSize(true));
     save(t, "progressive-cut-short.jpg", cut(writeJpeg(photoLike(40, 32), {.progressive = true}), 0.6));
     save(t, "baseline-cut-short.jpg", cut(writeJpeg(photoLike(40, 32)), 0.7));
+    // Scans a decoder must refuse as they start ("refused-"), and shapes it must still take.
+    save(t, "refused-refining-nothing-again-and-again-256x256.jpg", jpegRefiningNothingAgainAndAgain(1, 256, 40));
+    save(t, "refused-cmyk-refining-nothing-again-and-again-64x64.jpg", jpegRefiningNothingAgainAndAgain(4, 64, 40));
+    std::vector<JpegScan> chains = {{0, 0, 0, 0, 13}};
+    for (int bit = 13; bit > 0; --bit)
+        chains.push_back({0, 0, 0, bit, bit - 1});
+    chains.push_back({1, 1, 63, 0, 1});
+    chains.push_back({1, 1, 63, 1, 0});
+    chains.push_back({0, 1, 63, 0, 0});
+    save(t, "dc-chain-to-bit-13-restart-every-mcu-48x48.jpg", flatJpegWithScans({.side = 48, .components = 3, .sampling = {{{2, 2}, {1, 1}, {1, 1}, {1, 1}}}, .restartInterval = 1}, chains));
+    save(t, "refused-band-sent-again-64x64.jpg", flatJpegWithScans({.side = 64}, {{0, 0, 0, 0, 0}, {0, 1, 63, 0, 0}, {0, 1, 63, 0, 0}}));
+    // Noise at quality 100: more data than the image's blocks may carry, sequential and progressive;
+    // and fainter noise within the limit.
+    save(t, "refused-noise-past-the-data-limit-64x32.jpg", noiseJpeg(64, 32, 1, JpegCoding::StandardTables, 0, 128));
+    save(t, "refused-cmyk-noise-refined-past-the-data-limit-32x32.jpg", noiseJpeg(32, 32, 4, JpegCoding::Refinements, 0, 128));
+    save(t, "noise-within-the-data-limit-restart-every-mcu-48x48.jpg", noiseJpeg(48, 48, 3, JpegCoding::Progressive, 1, 6));
 }
 
 void gifs()
@@ -163,6 +179,39 @@ void webps()
     save(t, "lossless-alpha-20x20.webp", webp(photoLike(20, 20, 3, true), true));
     save(t, "animated-3-frames.webp", animatedWebp());
     save(t, "cut-short.webp", cut(webp(photoLike(40, 40), false), 0.6));
+}
+
+// The frame count targets read a choice of pieces first, then the file.
+void extents()
+{
+    auto seed = [](const char* target, const std::string& name, std::uint8_t choice, const Ref<NSData>& file) {
+        auto bytes = NSMutableData::data();
+        bytes->appendBytes(&choice, 1);
+        bytes->appendData(file);
+        save(target, name, bytes);
+    };
+    const char* t = "fuzz_frame_count_webp";
+    seed(t, "animated-3-frames.webp", 0, animatedWebp());
+    seed(t, "first-frame-chunk-covers-19-more-of-1024x1024.webp", 7, webpAnimationOfOneBitstream(2048, 1024, 20, FrameChunkSizes::FirstCoversTheRest));
+    seed(t, "40-frame-chunks-of-4096x4096-nested.webp", 91, webpAnimationOfOneBitstream(4096, 4096, 40, FrameChunkSizes::Nested));
+    seed(t, "6-frame-chunks-of-24x24-nested.webp", 200, webpAnimationOfOneBitstream(40, 24, 6, FrameChunkSizes::Nested));
+    seed(t, "lossless-alpha-20x20.webp", 3, webp(photoLike(20, 20, 3, true), true));
+    seed(t, "animated-cut-short.webp", 1, cut(webpAnimationOfOneBitstream(40, 24, 6), 0.7));
+
+    t = "fuzz_frame_count_gif";
+    const std::vector<GifColorType> palette = {{0, 0, 0}, {255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    auto frames = writeGif(4, 4, palette,
+        {
+            {0, 0, 4, 4, 10, DISPOSE_DO_NOT, -1, {}, std::vector<GifByteType>(16, 1)},
+            {1, 1, 2, 2, 10, DISPOSE_BACKGROUND, 0, {}, {0, 2, 2, 2}},
+            {3, 3, 1, 1, 10, DISPOSE_PREVIOUS, -1, {{0, 0, 0}, {255, 255, 255}}, {1}},
+        },
+        0);
+    seed(t, "disposal-local-table-loop.gif", 0, frames);
+    seed(t, "cut-short.gif", 5, cut(frames, 0.7));
+    seed(t, "screen-10000x10000.gif", 9, gifWithHugeScreen(2));
+    std::vector<GifFrame> many(12, {0, 0, 8, 8, 2, DISPOSAL_UNSPECIFIED, -1, {}, std::vector<GifByteType>(64, 2)});
+    seed(t, "12-frames-8x8.gif", 77, writeGif(8, 8, palette, many));
 }
 
 void bitmaps()
@@ -200,6 +249,7 @@ int main(int argc, char** argv)
     jpegs();
     gifs();
     webps();
+    extents();
     bitmaps();
     return 0;
 }

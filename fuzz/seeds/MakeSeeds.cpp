@@ -7,7 +7,8 @@
 //   dv_fuzz_seeds <corpus folder>        (scripts/fuzz --seeds runs it)
 //
 // Inputs that several targets read with a leading choice byte get it here too, as each target's
-// own comment describes. The image targets keep corpora of their own and are left alone.
+// own comment describes. The image targets keep corpora of their own, written by
+// fuzz/graphics/MakeImageCorpus.cpp (scripts/fuzz --seeds runs both), and are left alone here.
 #include "../base/FuzzEncodings.h"
 #include "../http/ArchivedModel.h"
 

@@ -209,12 +209,22 @@ CGImageSourceStatus CGImageSource::status()
         return m_final ? kCGImageStatusInvalidData : kCGImageStatusReadingHeader;
     // All the data is here and its pixels have not been decoded: the verdict comes from a stream
     // that decodes and drops them, so that asking costs no image's memory (and an image asked
-    // for later, here or from the same bytes elsewhere, is the only one made).
+    // for later, here or from the same bytes elsewhere, is the only one made). A stream that kept
+    // what its image is made of all the same becomes the source's own, so that the image asked
+    // for next costs no second decoding.
     const bool decoded = m_imageAsked || (!m_stream->keepsInput() && m_fed == m_length && m_fedFinal);
     if (m_final && !decoded && m_input) {
         if (!m_verdict) {
             auto probe = ImageStream::make(ImageFormat(m_format), PixelUse::Discard);
             probe->update(m_input->span(), true);
+            if (probe->keptImageAnyway() && !probe->keepsInput()) {
+                m_stream = std::move(probe);
+                m_fed = m_input->length();
+                m_fedFinal = true;
+                m_fedBytes = m_input->bytes();
+                m_input = nil;
+                return statusOf(m_stream->state());
+            }
             m_verdict = probe->state();
         }
         return statusOf(*m_verdict);

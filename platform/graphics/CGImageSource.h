@@ -11,6 +11,15 @@
 // an image is refused, with a count of 0). Memory follows the data: no canvas is filled before
 // the rows that fill it arrive. A source may be used from several threads; calls are serialised.
 //
+// The status of complete data whose image has not been asked for is found by decoding it with a
+// stream that drops the pixels, so that asking costs no image's memory. A single-scan JPEG's
+// status decodes only its entropy-coded data, and the image decodes it again, with the pixels. A
+// progressive or multi-scan JPEG keeps the coefficients of the whole image while its scans are
+// decoded, whoever asks (2 bytes per sample of each component as sampled: 3 bytes per pixel for
+// YCbCr 4:2:0, 6 for 4:4:4, 8 for CMYK); that stream becomes the source's own, so that its status
+// decodes each scan once and the image asked for next is one output pass. The source then holds
+// the coefficients until the image has been made, or the source goes.
+//
 //   auto source = CGImageSourceCreateWithData(data, nil);
 //   auto props = CGImageSourceCopyPropertiesAtIndex(source, 0, nil);
 //   auto width = dv::as<NSNumber>(props->objectForKey(kCGImagePropertyPixelWidth));

@@ -12,6 +12,14 @@ namespace dv {
 
 using namespace dv::internal::graphics;
 
+namespace {
+
+// Every frame whose records have arrived, those the decoder keeps and those past its animation
+// memory limit alike: the limit on remote pictures is not the decoder's.
+std::uint64_t gifFrames(const ImageStream& stream) { return std::max<std::uint64_t>(stream.count() + stream.framesOmitted(), 1); }
+
+} // namespace
+
 std::optional<ImageExtent> imageExtent(const Ref<NSData>& data)
 {
     if (!data)
@@ -42,7 +50,7 @@ std::optional<ImageExtent> imageExtent(const Ref<NSData>& data)
         if (auto screen = stream->header() ? stream->header() : gifReadScreen(bytes)) {
             extent.width = screen->width;
             extent.height = screen->height;
-            extent.frames = std::max<std::uint64_t>(stream->count(), 1);
+            extent.frames = gifFrames(*stream);
         }
         break;
     }
@@ -111,7 +119,7 @@ std::optional<ImageExtent> ImageExtentReader::update(const Ref<NSData>& data)
     }
     m_gifFrames->update(bytes, false);
     if (auto screen = m_gifFrames->header() ? m_gifFrames->header() : gifReadScreen(bytes))
-        m_extent = ImageExtent {screen->width, screen->height, std::max<std::uint64_t>(m_gifFrames->count(), 1)};
+        m_extent = ImageExtent {screen->width, screen->height, gifFrames(*m_gifFrames)};
     return m_extent;
 }
 

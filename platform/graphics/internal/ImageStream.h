@@ -63,6 +63,10 @@ public:
     virtual std::optional<int> loopCount() const { return std::nullopt; }
     // Frames left out because the animation would need more memory than allowed.
     virtual std::size_t framesOmitted() const { return 0; }
+    // Whether a stream made to discard its pixels has kept all the same what its image is made of
+    // (a progressive or multi-scan JPEG keeps every scan's coefficients, and only the output pass
+    // makes pixels): its owner may then ask it for the image as it would a stream that keeps them.
+    virtual bool keptImageAnyway() const { return false; }
 };
 
 // The rows of a still image as a decoder fills them top to bottom. The storage is reserved for the
@@ -81,6 +85,7 @@ public:
     // Rows are written into the same few rows of memory, over and over, and no image is ever made
     // of them: for a decoder that only checks its data. Set before reserve().
     void discardRows() { m_discard = true; }
+    bool discardsRows() const { return m_discard; }
     // `rowsAtOnce` is the most rows the decoder asks for in one call of rows(): a canvas that
     // discards its rows holds that many (or the whole image, if fewer). False when the memory
     // cannot be had.

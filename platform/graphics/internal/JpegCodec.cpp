@@ -6,6 +6,7 @@
 
 #include <turbojpeg.h>
 
+#include <array>
 #include <cstdio>
 #include <csetjmp>
 #include <cstring>
@@ -61,10 +62,60 @@ void cmykToBGRX(std::uint8_t* px, std::size_t count, bool inverted)
 // Rows asked of libjpeg in one call.
 constexpr JDIMENSION kRowsAtOnce = 16;
 
-// Files of thousands of tiny scans would take minutes to decode; real ones have about ten.
-constexpr int kMaxScans = 500;
+// The work of a multi-scan file is bounded by its blocks, scan by scan as each one starts, so that
+// a small file cannot make the decoder pass over a large image again and again. Encoders write a
+// few scans per component (libjpeg's own progressive scripts: 6 for grey, 10 for YCbCr, 18 for
+// four components); more than this many per component is refused.
+constexpr int kMaxScansPerComponent = 16;
+// Work is counted in coefficient steps: each block a scan covers costs a visit, worth this many
+// steps; a refinement scan also steps through every coefficient of its band in every block, even
+// one whose data is a single end-of-band run; a restart marker costs about as much as a visit.
+constexpr std::uint64_t kStepsPerVisit = 16;
+constexpr std::uint64_t kStepsPerRestart = 32;
+// What all scans together may cost, per block of the image (libjpeg's progressive scripts cost
+// about 220: two refinements over 63 coefficients and six visits, and up to 410 with a restart
+// marker after every MCU), beside the cost of a few blocks for any image, so that tiny ones, whose
+// interleaved scans cover as many padding blocks as real ones, are not refused for it.
+constexpr std::uint64_t kStepsPerImageBlock = 512;
+constexpr std::uint64_t kStepsForAnyImage = 16 * kStepsPerImageBlock;
+
+// The entropy-coded data is work too, counted as it arrives. libjpeg decodes a progressive file's
+// bit by bit, at up to 30 ns a byte here (40 steps); a sequential file's at about 5 ns a byte, but
+// the image source's status decodes a single-scan file's data once more (without the pixels) before
+// its image, and a byte of it counts for both (24 steps).
+constexpr std::uint64_t kStepsPerProgressiveByte = 40;
+constexpr std::uint64_t kStepsPerSequentialByte = 24;
+// What the scans and their data together may cost, per block: libjpeg's progressive script with 32
+// bytes of data per block (4 bits per sample; photographs at quality 100 without subsampling take 2
+// to 3, noise at quality 100 more than 5), a single-scan file 62. But an image of up to 4096 x 4096
+// pixels may cost no more in all than 50 steps per pixel of 4096 x 4096 (about 0.8 s of decoding
+// here), and a larger one no more per pixel. That leaves a 4096 x 4096 CMYK file without
+// subsampling (a million blocks) 800 steps per block: libjpeg's progressive script with 14.5 bytes
+// of data per block, a single-scan file 33; YCbCr without subsampling 1067 steps per block, 21
+// bytes and 44. Progressive photographs that large at quality 100 are refused: libjpeg cannot
+// decode them within a second.
+constexpr std::uint64_t kWorkPerImageBlock = 1500;
+constexpr std::uint64_t kWorkPerPixel = 50;
+constexpr std::uint64_t kPixelsOfFullWork = 4096 * 4096;
+constexpr std::uint64_t kWorkForAnyImage = 16 * kWorkPerImageBlock;
 
 } // namespace
+
+JpegWork& jpegWork()
+{
+    thread_local JpegWork work;
+    return work;
+}
+
+std::uint64_t jpegWorkLimit(std::uint64_t blocks, std::uint64_t pixels)
+{
+    return std::min(kWorkPerImageBlock * blocks, kWorkPerPixel * std::max(pixels, kPixelsOfFullWork)) + kWorkForAnyImage;
+}
+
+std::uint64_t jpegScanDataWork(std::uint64_t bytes, bool progressive)
+{
+    return bytes * (progressive ? kStepsPerProgressiveByte : kStepsPerSequentialByte);
+}
 
 // libjpeg's decompressor and everything it is fed. All C++ state lives here, outside the frames
 // that call setjmp, so that a longjmp out of libjpeg skips no destructor.
@@ -77,6 +128,8 @@ struct JpegStream::Decoder {
     struct Source {
         jpeg_source_mgr manager;
         Decoder* owner;
+        bool endsAtData = false; // the data is all there: past it comes an end marker
+        bool ended = false;      // and libjpeg asked for more: the data stopped short
     };
 
     jpeg_decompress_struct info {};
@@ -90,6 +143,7 @@ struct JpegStream::Decoder {
     std::size_t skip = 0;              // bytes libjpeg skips that have not arrived yet
     std::vector<std::uint8_t> head;    // the first bytes, kept until the frame header is read
     std::optional<JpegMarkers> markers;
+    JpegScanDataCounter scanData; // counted as the bytes arrive
     bool final = false;
 
     enum class Phase { Header, Start, Rows, Finish, Scans, Done };
@@ -100,6 +154,19 @@ struct JpegStream::Decoder {
     bool multiScan = false;
     RowCanvas canvas; // single-scan files
     RowCanvas::Layout layout;
+
+    // Multi-scan files: each scan is admitted (admitScan) before its data is decoded.
+    int scansAdmitted = 0;
+    std::uint64_t steps = 0;
+    // Per component and coefficient, the last successive-approximation bit sent; -1 before its first
+    // scan. A sequential file's components are each sent once.
+    std::array<std::array<int, DCTSIZE2>, 4> coefficientBits = [] {
+        std::array<std::array<int, DCTSIZE2>, 4> bits;
+        for (auto& component : bits)
+            component.fill(-1);
+        return bits;
+    }();
+    unsigned sequentialSent = 0;
 
     // Multi-scan files: scans are absorbed as they arrive; output passes run on request.
     int scansDone = 0;
@@ -120,8 +187,15 @@ struct JpegStream::Decoder {
         // A single-scan decoder stops there, so that memory follows the data, not the header; a
         // multi-scan one finishes the scan as libjpeg does (its buffers are sized already). A
         // restart marker met early is damage that libjpeg recovers from, with more data behind.
+        // A scan that refines bits its coefficients do not have yet, or have had refined already,
+        // adds nothing to the picture (libjpeg would decode it all the same): the file is damaged.
+        // Libjpeg's other warnings leave work bounded by the data or by the blocks of the scan
+        // (bad codes decode as zeros, a missing restart marker is resynchronised at the next) and
+        // are tolerated as decoders do.
         error.manager.emit_message = [](j_common_ptr c, int level) {
             auto* e = reinterpret_cast<Error*>(c->err);
+            if (level < 0 && c->err->msg_code == JWRN_BOGUS_PROGRESSION)
+                std::longjmp(e->jump, kFailed);
             const int marker = reinterpret_cast<j_decompress_ptr>(c)->unread_marker;
             const bool restart = marker >= 0xD0 && marker <= 0xD7;
             if (level < 0 && c->err->msg_code == JWRN_HIT_MARKER && !restart) {
@@ -135,8 +209,20 @@ struct JpegStream::Decoder {
         source.owner = this;
         source.manager.init_source = [](j_decompress_ptr) { };
         source.manager.term_source = [](j_decompress_ptr) { };
-        // Out of data: suspend; the next update brings more.
-        source.manager.fill_input_buffer = [](j_decompress_ptr) -> boolean { return FALSE; };
+        // Out of data: suspend; the next update brings more. Where libjpeg cannot suspend, the data
+        // ends as a file does, which libjpeg takes for data cut short (a whole file ends in a marker
+        // that libjpeg reads only once it is done with the rows).
+        source.manager.fill_input_buffer = [](j_decompress_ptr c) -> boolean {
+            auto* s = reinterpret_cast<Source*>(c->src);
+            if (!s->endsAtData)
+                return FALSE;
+            s->ended = true;
+            s->owner->truncated = true;
+            static const std::uint8_t kEnd[] = {0xFF, 0xD9};
+            s->manager.next_input_byte = kEnd;
+            s->manager.bytes_in_buffer = sizeof kEnd;
+            return TRUE;
+        };
         source.manager.skip_input_data = [](j_decompress_ptr c, long count) {
             auto* s = reinterpret_cast<Source*>(c->src);
             if (count <= 0)
@@ -180,7 +266,12 @@ struct JpegStream::Decoder {
         return n;
     }
 
+    // The steps of the scans admitted so far and the data counted so far, against the image's limit.
+    std::uint64_t work() const { return steps + jpegScanDataWork(scanData.bytes(), scanData.progressive()); }
+    bool workAllowed() const { return work() <= jpegWorkLimit(scanData.blocks(), scanData.pixels()); }
+
     void readHeader();
+    bool admitScan();
     void start();
     void readRows();
     void absorbScans();
@@ -198,7 +289,12 @@ void JpegStream::Decoder::readHeader()
     const int result = jpeg_read_header(&info, TRUE);
     if (result == JPEG_SUSPENDED)
         return;
-    if (result != JPEG_HEADER_OK || !pixelCountAllowed(info.image_width, info.image_height)) {
+    // Arithmetic-coded files are refused: no camera or common encoder writes them, and their
+    // decoding costs about ten times what Huffman-coded data of the same size does (a 12 MB grey
+    // 4096 x 4096 file takes seconds), while a scan of a few bytes can still make the decoder
+    // step through every coefficient of every block. More than four components never convert.
+    if (result != JPEG_HEADER_OK || !pixelCountAllowed(info.image_width, info.image_height) || info.arith_code
+        || info.num_components > int(coefficientBits.size())) {
         damaged = true;
         return;
     }
@@ -207,6 +303,48 @@ void JpegStream::Decoder::readHeader()
     multiScan = jpeg_has_multiple_scans(&info);
     info.buffered_image = multiScan;
     phase = Phase::Start;
+}
+
+// Called once the header of a scan is read and before its data is decoded (libjpeg reads a scan's
+// header in the call after the previous scan's data, or while it finishes an output pass). False
+// for a scan that sends a band of coefficients again, a component of a sequential file again, one
+// scan too many, or work past the image's budget.
+bool JpegStream::Decoder::admitScan()
+{
+    if (info.input_scan_number <= scansAdmitted)
+        return true;
+    scansAdmitted = info.input_scan_number;
+    if (scansAdmitted > kMaxScansPerComponent * info.num_components)
+        return false;
+    for (int i = 0; i < info.comps_in_scan; ++i) {
+        const int component = info.cur_comp_info[i]->component_index;
+        if (!info.progressive_mode) {
+            if (sequentialSent & (1u << component))
+                return false;
+            sequentialSent |= 1u << component;
+            continue;
+        }
+        // libjpeg has refused a refinement of bits not sent (a bogus progression); a first scan
+        // of a band already sent it takes without a word.
+        auto& bits = coefficientBits[std::size_t(component)];
+        for (int k = std::max(info.Ss, 0); k <= std::min(info.Se, DCTSIZE2 - 1); ++k) {
+            if (info.Ah == 0 && bits[std::size_t(k)] >= 0)
+                return false;
+            bits[std::size_t(k)] = info.Al;
+        }
+    }
+    const std::uint64_t stepsBefore = steps;
+    const std::uint64_t mcus = std::uint64_t(info.MCUs_per_row) * info.MCU_rows_in_scan;
+    std::uint64_t perBlock = kStepsPerVisit;
+    if (!info.progressive_mode)
+        perBlock += DCTSIZE2;
+    else if (info.Ss > 0 && info.Ah > 0)
+        perBlock += std::uint64_t(info.Se - info.Ss + 1);
+    steps += mcus * std::uint64_t(info.blocks_in_MCU) * perBlock;
+    if (info.restart_interval > 0)
+        steps += (mcus + info.restart_interval - 1) / info.restart_interval * kStepsPerRestart;
+    jpegWork().stepsCounted += steps - stepsBefore;
+    return steps <= kStepsPerImageBlock * totalBlocks() + kStepsForAnyImage && workAllowed();
 }
 
 void JpegStream::Decoder::start()
@@ -247,6 +385,16 @@ void JpegStream::Decoder::readRows()
         damaged = true;
         return;
     }
+    // Rows that are dropped, from all the data there is: only their entropy-coded data is decoded
+    // (libjpeg skips the rest of the work), up to the last row; damage and data cut short are
+    // found as in decoding them.
+    if (canvas.discardsRows() && final && info.output_scanline + 1 < info.output_height) {
+        source.endsAtData = true;
+        const JDIMENSION skipped = jpeg_skip_scanlines(&info, info.output_height - 1 - info.output_scanline);
+        source.endsAtData = false;
+        jpegWork().rowsSkipped += skipped;
+        canvas.setRowsDone(info.output_scanline);
+    }
     while (info.output_scanline < info.output_height) {
         JSAMPROW rows[kRowsAtOnce];
         const JDIMENSION first = info.output_scanline;
@@ -257,6 +405,7 @@ void JpegStream::Decoder::readRows()
         const JDIMENSION got = jpeg_read_scanlines(&info, rows, want);
         if (cmyk)
             cmykToBGRX(band, std::size_t(got) * layout.width, info.saw_Adobe_marker);
+        jpegWork().rowsMade += got;
         canvas.setRowsDone(info.output_scanline);
         if (got == 0)
             return; // suspended: the rest has not arrived
@@ -272,18 +421,17 @@ void JpegStream::Decoder::absorbScans()
         outputOpen = false;
     }
     while (!inputDone) {
-        const int result = jpeg_consume_input(&info);
-        if (info.input_scan_number > kMaxScans) {
+        if (!admitScan()) {
             damaged = true;
             return;
         }
+        const int result = jpeg_consume_input(&info);
         if (result == JPEG_SUSPENDED)
             return;
-        if (result == JPEG_SCAN_COMPLETED)
+        if (result == JPEG_SCAN_COMPLETED || result == JPEG_REACHED_EOI) {
+            jpegWork().scansAbsorbed += std::uint64_t(info.input_scan_number - scansDone);
             scansDone = info.input_scan_number;
-        else if (result == JPEG_REACHED_EOI) {
-            scansDone = info.input_scan_number;
-            inputDone = true;
+            inputDone = result == JPEG_REACHED_EOI;
         }
     }
 }
@@ -323,6 +471,7 @@ bool JpegStream::Decoder::outputPass(int scan)
         const JDIMENSION got = jpeg_read_scanlines(&info, rows, want);
         if (cmyk)
             cmykToBGRX(rows[0], std::size_t(got) * layout.width, info.saw_Adobe_marker);
+        jpegWork().rowsMade += got;
         if (got == 0)
             break; // only when the scan shown is still arriving, which the callers avoid
     }
@@ -395,7 +544,8 @@ bool JpegStream::Decoder::run(std::span<const std::uint8_t> fresh, Step step)
         release();
         return false;
     }
-    const std::size_t consumed = std::size_t(source.manager.next_input_byte - input.data());
+    // Data that ended has all been read (libjpeg reads the end put after it).
+    const std::size_t consumed = source.ended ? input.size() : std::size_t(source.manager.next_input_byte - input.data());
     if (direct)
         pending.assign(fresh.begin() + std::ptrdiff_t(consumed), fresh.end());
     else
@@ -428,11 +578,21 @@ void JpegStream::update(std::span<const std::uint8_t> bytes, bool final)
         if (d.markers)
             d.head = {};
     }
+    if (d.damaged || d.phase == Decoder::Phase::Done)
+        return;
+    // Entropy-coded data that takes the work past the image's limit is damage, found before any of
+    // these bytes is decoded.
+    const std::uint64_t workBefore = d.work();
+    d.scanData.update(fresh);
+    jpegWork().stepsCounted += d.work() - workBefore;
+    if (!d.workAllowed()) {
+        d.damaged = true;
+        d.release();
+        return;
+    }
     const std::size_t skipped = std::min(d.skip, fresh.size());
     d.skip -= skipped;
     fresh = fresh.subspan(skipped);
-    if (d.damaged || d.phase == Decoder::Phase::Done)
-        return;
     if (!d.run(fresh, [&] { d.advance(); }))
         return;
     if (d.phase == Decoder::Phase::Done) {
@@ -500,6 +660,8 @@ CGImageRef JpegStream::image(std::size_t index)
     }
     return d.shown;
 }
+
+bool JpegStream::keptImageAnyway() const { return m_decoder->multiScan && !m_decoder->damaged; }
 
 bool JpegStream::imageComplete(std::size_t index)
 {

@@ -120,4 +120,140 @@ std::vector<std::uint8_t> exifOrientationSegment(int orientation)
     };
 }
 
+void JpegScanDataCounter::update(std::span<const std::uint8_t> fresh)
+{
+    const std::uint8_t* p = fresh.data();
+    const std::uint8_t* const end = p + fresh.size();
+    while (p < end) {
+        switch (m_state) {
+        case State::Start:
+            // The start marker, or nothing is counted (libjpeg refuses such data).
+            if (*p++ != (m_startSeen == 0 ? 0xFF : 0xD8)) {
+                m_state = State::End;
+                break;
+            }
+            if (++m_startSeen == 2)
+                m_state = State::Marker;
+            break;
+        case State::Marker:
+            // Bytes between segments are skipped, as libjpeg does.
+            if (*p++ == 0xFF)
+                m_state = State::Code;
+            break;
+        case State::Code: {
+            const std::uint8_t code = *p++;
+            if (code == 0xFF)
+                break;
+            m_code = code;
+            if (code == 0xD9)
+                m_state = State::End;
+            else if (code == 0xD8 || code == 0x01 || (code >= 0xD0 && code <= 0xD7))
+                m_state = State::Marker;
+            else {
+                m_state = State::Length;
+                m_lengthBytes = 0;
+                m_remaining = 0;
+            }
+            break;
+        }
+        case State::Length:
+            m_remaining = m_remaining << 8 | *p++;
+            if (++m_lengthBytes < 2)
+                break;
+            m_remaining = m_remaining >= 2 ? m_remaining - 2 : 0;
+            m_body.clear();
+            m_state = State::Segment;
+            if (m_remaining == 0)
+                segmentRead();
+            break;
+        case State::Segment: {
+            const std::size_t n = std::min<std::size_t>(m_remaining, std::size_t(end - p));
+            const bool kept = m_code == 0xDA || m_code == 0xDD || (!m_frame && m_code >= 0xC0 && m_code <= 0xCF && m_code != 0xC4 && m_code != 0xC8 && m_code != 0xCC);
+            if (kept)
+                m_body.insert(m_body.end(), p, p + n);
+            p += n;
+            m_remaining -= n;
+            if (m_remaining == 0)
+                segmentRead();
+            break;
+        }
+        case State::Data: {
+            // Most bytes: up to the next 0xFF.
+            const auto* ff = static_cast<const std::uint8_t*>(std::memchr(p, 0xFF, std::size_t(end - p)));
+            const std::uint8_t* stop = ff ? ff : end;
+            m_bytes += std::uint64_t(stop - p);
+            p = stop;
+            if (ff) {
+                ++p;
+                ++m_bytes;
+                m_state = State::DataFF;
+            }
+            break;
+        }
+        case State::DataFF: {
+            const std::uint8_t code = *p;
+            if (code == 0x00 || code == 0xFF) {
+                ++p;
+                ++m_bytes; // a stuffed byte; or fill before a marker
+                if (code == 0x00)
+                    m_state = State::Data;
+            } else if (code >= 0xD0 && code <= 0xD7) {
+                ++p;
+                --m_bytes; // the 0xFF was the marker's
+                if (++m_restartsSeen > m_restartsDue)
+                    m_bytes += 2;
+                m_state = State::Data;
+            } else {
+                --m_bytes; // the scan ends at this marker
+                m_state = State::Code;
+            }
+            break;
+        }
+        case State::End:
+            return;
+        }
+    }
+}
+
+void JpegScanDataCounter::segmentRead()
+{
+    const auto& b = m_body;
+    m_state = State::Marker;
+    if (m_code == 0xDD && b.size() >= 2) {
+        m_restartInterval = std::uint32_t(b[0]) << 8 | b[1];
+    } else if (m_code == 0xDA) {
+        // The scan's MCUs: a component's blocks when it is alone in the scan, the frame's MCUs
+        // when several are interleaved.
+        std::uint64_t mcus = m_mcus;
+        if (!b.empty() && b[0] == 1 && b.size() >= 2) {
+            mcus = 0;
+            for (const Component& c : m_components)
+                if (c.id == b[1])
+                    mcus = c.across * c.down;
+        }
+        m_restartsDue = m_restartInterval > 0 && mcus > 0 ? (mcus - 1) / m_restartInterval : 0;
+        m_restartsSeen = 0;
+        m_state = State::Data;
+    } else if (m_code >= 0xC0 && m_code <= 0xCF && !m_frame && b.size() >= 6) {
+        m_frame = true;
+        m_progressive = m_code == 0xC2 || m_code == 0xC6 || m_code == 0xCA || m_code == 0xCE;
+        const std::uint64_t height = std::uint64_t(b[1]) << 8 | b[2], width = std::uint64_t(b[3]) << 8 | b[4];
+        m_pixels = width * height;
+        const std::size_t count = std::min<std::size_t>(b[5], (b.size() - 6) / 3);
+        std::uint64_t hMax = 1, vMax = 1;
+        for (std::size_t i = 0; i < count; ++i) {
+            hMax = std::max<std::uint64_t>(hMax, b[6 + 3 * i + 1] >> 4);
+            vMax = std::max<std::uint64_t>(vMax, b[6 + 3 * i + 1] & 15);
+        }
+        auto roundUp = [](std::uint64_t a, std::uint64_t d) { return (a + d - 1) / d; };
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint64_t h = b[6 + 3 * i + 1] >> 4, v = b[6 + 3 * i + 1] & 15;
+            const Component c {b[6 + 3 * i], roundUp(width * h, hMax * 8), roundUp(height * v, vMax * 8)};
+            m_components.push_back(c);
+            m_blocks += c.across * c.down;
+        }
+        m_mcus = roundUp(width, hMax * 8) * roundUp(height, vMax * 8);
+    }
+}
+
 } // namespace dv::internal::graphics

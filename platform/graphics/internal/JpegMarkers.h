@@ -1,5 +1,6 @@
 // Our own reader of a JPEG's marker segments up to the image data: frame size and kind, the EXIF
-// orientation (TIFF structure inside APP1) and the Adobe marker that tells inverted CMYK.
+// orientation (TIFF structure inside APP1) and the Adobe marker that tells inverted CMYK; and a
+// counter of the entropy-coded bytes of its scans as they arrive.
 #pragma once
 
 #include <cstdint>
@@ -25,5 +26,41 @@ std::optional<JpegMarkers> readJpegMarkers(std::span<const std::uint8_t> bytes);
 int exifOrientationFromExifBlock(std::span<const std::uint8_t> block);
 // An APP1 segment (marker included) recording only the orientation.
 std::vector<std::uint8_t> exifOrientationSegment(int orientation);
+
+// Follows a JPEG's marker structure over its bytes as they arrive, in pieces of any size, and
+// counts the entropy-coded data of its scans: every byte from the end of a scan header to the
+// marker that ends the scan (stuffed bytes and fill bytes included), except the restart markers
+// the scan's restart interval calls for; one more is data, two bytes. Nothing after the end
+// marker counts. Knows the frame's blocks once its header has passed: per component, as sampled,
+// as libjpeg counts them.
+class JpegScanDataCounter {
+public:
+    void update(std::span<const std::uint8_t> fresh);
+    std::uint64_t bytes() const { return m_bytes; }
+    std::uint64_t blocks() const { return m_blocks; }
+    std::uint64_t pixels() const { return m_pixels; }
+    bool progressive() const { return m_progressive; }
+
+private:
+    enum class State { Start, Marker, Code, Length, Segment, Data, DataFF, End };
+    void segmentRead();
+
+    State m_state = State::Start;
+    int m_startSeen = 0;
+    std::uint8_t m_code = 0;
+    std::size_t m_lengthBytes = 0, m_remaining = 0;
+    std::vector<std::uint8_t> m_body; // of the frame, scan and restart interval headers
+    std::uint64_t m_bytes = 0, m_blocks = 0, m_pixels = 0;
+    bool m_progressive = false, m_frame = false;
+    // The frame's components: id, blocks across and down, and the MCUs of an interleaved scan.
+    struct Component {
+        int id;
+        std::uint64_t across, down;
+    };
+    std::vector<Component> m_components;
+    std::uint64_t m_mcus = 0;
+    std::uint32_t m_restartInterval = 0;
+    std::uint64_t m_restartsDue = 0, m_restartsSeen = 0; // in the current scan
+};
 
 } // namespace dv::internal::graphics

@@ -153,7 +153,11 @@ void WebpStream::readAnimation()
         WebPDemuxReleaseIterator(&iter);
     }
     WebPDemuxDelete(demux);
-    if (m_durations.empty() || !canvasFilledByFrames(canvas, largest)) {
+    // The limit on remote pictures counts frames with WebpFrameCounter, before any decoder runs:
+    // a file in which the demuxer finds more frames than that walk is refused, so that no frame is
+    // ever decoded that the limit did not count.
+    const bool counted = m_durations.size() + m_omitted <= WebpFrameCounter().update(m_bytes);
+    if (m_durations.empty() || !counted || !canvasFilledByFrames(canvas, largest)) {
         m_durations.clear();
         m_damaged = true;
         return;
@@ -243,11 +247,19 @@ std::uint64_t WebpFrameCounter::update(std::span<const std::uint8_t> bytes)
     }
     if (m_kind != Kind::Animated)
         return 0;
-    // Bytes past the RIFF size are no part of the file.
+    // Chunks are read as libwebp's demuxer reads them. A frame chunk's size is not where the next
+    // chunk starts: its 16 bytes of offsets, size and timing are followed by its own chunks (alpha
+    // and image), and whatever chunk follows those is read as the next chunk of the file, even
+    // one its frame chunk's size covers, a frame chunk too. Every other chunk, in a frame or not,
+    // is passed over by its size. Bytes past the RIFF size are no part of the file.
+    constexpr std::uint64_t kFrameHeader = 16;
     const std::uint64_t end = std::min<std::uint64_t>(bytes.size(), 8ull + le32(bytes, 4));
     while (m_next + 8 <= end) {
-        if (std::memcmp(bytes.data() + m_next, "ANMF", 4) == 0)
+        if (std::memcmp(bytes.data() + m_next, "ANMF", 4) == 0) {
             ++m_frames;
+            m_next += 8 + kFrameHeader;
+            continue;
+        }
         const std::uint64_t size = le32(bytes, m_next + 4);
         m_next += 8 + size + (size & 1);
     }

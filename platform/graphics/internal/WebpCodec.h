@@ -71,7 +71,10 @@ private:
 
 // An animated WebP's frames counted from its chunks as the bytes arrive (one ANMF chunk per
 // frame), without decoding any: each update reads only the chunk headers it has not read before.
-// A still WebP (no animation flag in its VP8X chunk) has none.
+// The chunks are walked as libwebp's demuxer walks them, into each frame chunk and on after the
+// chunks of its frame, so that every frame the demuxer (and so the decoder) finds is counted, on
+// partial data as soon as its chunk header has come. A still WebP (no animation flag in its VP8X
+// chunk) has none.
 class WebpFrameCounter {
 public:
     // `bytes` is everything received so far; it begins with what the previous call had. The frames

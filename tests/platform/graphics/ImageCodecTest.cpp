@@ -12,7 +12,6 @@
 #include <turbojpeg.h>
 #include <jpeglib.h>
 
-#include <csetjmp>
 #include <webp/encode.h>
 
 using namespace dv::test;
@@ -212,46 +211,6 @@ TEST(ImageCodecTest, CmykJpegIsConvertedToRgb)
 }
 
 namespace {
-
-// The picture libjpeg itself makes of a four-component JPEG, as straight RGBA: its CMYK samples as
-// libjpeg decodes them, multiplied out with the inks inverted, as files with the Adobe marker
-// store them. Empty when libjpeg cannot decode the bytes. (TurboJPEG's own interface refuses
-// sampling factors other than its standard ones.)
-struct JumpingError {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-std::vector<std::uint8_t> libjpegPictureOfInvertedCmyk(const Ref<NSData>& jpeg)
-{
-    std::vector<std::uint8_t> rgba;
-    jpeg_decompress_struct info {};
-    JumpingError error {};
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<JumpingError*>(c->err)->jump, 1); };
-    jpeg_create_decompress(&info);
-    if (setjmp(error.jump) == 0) {
-        jpeg_mem_src(&info, jpeg->bytes(), jpeg->length());
-        jpeg_read_header(&info, TRUE);
-        info.out_color_space = JCS_CMYK;
-        jpeg_start_decompress(&info);
-        std::vector<std::uint8_t> cmyk(std::size_t(info.output_width) * info.output_height * 4);
-        while (info.output_scanline < info.output_height) {
-            JSAMPROW row = cmyk.data() + std::size_t(info.output_scanline) * info.output_width * 4;
-            jpeg_read_scanlines(&info, &row, 1);
-        }
-        jpeg_finish_decompress(&info);
-        rgba.resize(cmyk.size());
-        for (std::size_t i = 0; i < cmyk.size(); i += 4) {
-            const unsigned k = cmyk[i + 3];
-            for (std::size_t c = 0; c < 3; ++c)
-                rgba[i + c] = std::uint8_t((cmyk[i + c] * k + 127) / 255);
-            rgba[i + 3] = 255;
-        }
-    }
-    jpeg_destroy_decompress(&info);
-    return rgba;
-}
 
 bool hasAdobeMarker(const Ref<NSData>& jpeg)
 {

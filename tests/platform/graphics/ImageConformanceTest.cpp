@@ -175,6 +175,11 @@ TEST(ImageConformanceTest, JpegMatchesTheLibrarysOwnDecoding)
         {"grey", {.grey = true}},
         {"progressive grey", {.progressive = true, .grey = true}},
         {"low quality", {.quality = 5}},
+        // libjpeg's progressive scripts with a restart marker after every MCU: the most work per
+        // block the decoder sees from a usual encoder.
+        {"progressive grey, restart every MCU", {.progressive = true, .grey = true, .restartInterval = 1}},
+        {"progressive, restart every MCU", {.progressive = true, .restartInterval = 1}},
+        {"progressive 4:4:4, restart every MCU", {.progressive = true, .fullChroma = true, .restartInterval = 1}},
     };
     tjhandle tj = tjInitDecompress();
     for (const auto& [name, options] : variants) {

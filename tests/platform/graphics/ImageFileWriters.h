@@ -223,6 +223,7 @@ struct JpegOptions {
     bool fullChroma = false; // 4:4:4 instead of 4:2:0
     bool grey = false;
     int restartRows = 0; // a restart marker after every so many rows of blocks
+    unsigned restartInterval = 0; // or after every so many MCUs
 };
 
 // Writes a JPEG with libjpeg into memory: `setup` sets the compression parameters after the
@@ -270,6 +271,7 @@ inline Ref<NSData> writeJpeg(const CGImageRef& image, const JpegOptions& options
             if (options.progressive)
                 jpeg_simple_progression(&info);
             info.restart_in_rows = options.restartRows;
+            info.restart_interval = options.restartInterval;
         },
         [&](std::size_t y, std::uint8_t* row) {
             const std::uint8_t* src = rgba.data() + y * w * 4;
@@ -284,8 +286,10 @@ inline Ref<NSData> writeJpeg(const CGImageRef& image, const JpegOptions& options
 
 // A JPEG of four components written with libjpeg: CMYK samples made up from x and y, stored as
 // CMYK or as YCCK (with the Adobe marker libjpeg writes for both), component i sampled
-// `sampling[i]` = {horizontally, vertically} times (1...4 each).
-inline Ref<NSData> writeFourComponentJpeg(std::size_t w, std::size_t h, bool ycck, const std::array<std::pair<int, int>, 4>& sampling)
+// `sampling[i]` = {horizontally, vertically} times (1...4 each); in libjpeg's progressive scans
+// when asked.
+inline Ref<NSData> writeFourComponentJpeg(std::size_t w, std::size_t h, bool ycck, const std::array<std::pair<int, int>, 4>& sampling,
+    bool progressive = false, unsigned restartInterval = 0)
 {
     return compressJpeg(
         w, h, 4, JCS_CMYK,
@@ -296,6 +300,9 @@ inline Ref<NSData> writeFourComponentJpeg(std::size_t w, std::size_t h, bool ycc
                 info.comp_info[i].h_samp_factor = sampling[std::size_t(i)].first;
                 info.comp_info[i].v_samp_factor = sampling[std::size_t(i)].second;
             }
+            if (progressive)
+                jpeg_simple_progression(&info);
+            info.restart_interval = restartInterval;
         },
         [&](std::size_t y, std::uint8_t* row) {
             for (std::size_t x = 0; x < w; ++x) {

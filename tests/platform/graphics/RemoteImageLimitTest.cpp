@@ -4,10 +4,13 @@
 #include "GraphicsTestSupport.h"
 #include "HostileImages.h"
 
+#include "platform/graphics/CGImageSource.h"
 #include "platform/graphics/RemoteImageLimit.h"
 #include "platform/graphics/UIImage.h"
+#include "platform/graphics/internal/ImageLimits.h"
 
 #include <gtest/gtest.h>
+#include <webp/demux.h>
 #include <webp/encode.h>
 
 #include <cstring>
@@ -103,10 +106,78 @@ TEST(RemoteImageLimitTest, AnAnimatedWebpIsMeasuredByAllItsFramesFromItsChunks)
     EXPECT_EQ(dv::imageExtent(losslessWebP(16))->frames, 1u);
 }
 
+// The frames libwebp's demuxer finds in `bytes` (partial data too), 0 when it refuses them.
+std::uint64_t demuxedFrames(std::span<const std::uint8_t> bytes)
+{
+    WebPData data {bytes.data(), bytes.size()};
+    WebPDemuxState state = WEBP_DEMUX_PARSING_HEADER;
+    WebPDemuxer* demux = WebPDemuxPartial(&data, &state);
+    if (!demux)
+        return 0;
+    const std::uint64_t frames = WebPDemuxGetI(demux, WEBP_FF_FRAME_COUNT);
+    WebPDemuxDelete(demux);
+    return frames;
+}
+
+TEST(RemoteImageLimitTest, FramesWhoseChunksAFrameChunkCoversAreCountedAsTheDecoderFindsThem)
+{
+    // A first frame chunk whose size covers all the others (20 frames of 1024 x 1024 on a 2048 x
+    // 2048 canvas, about 2 KB), and frame chunks nested each inside the one before (40 of 4096 x
+    // 4096): each was once counted as one frame, and decoded as all of them.
+    struct Case {
+        Ref<NSData> data;
+        std::uint64_t frames;
+    };
+    const Case cases[] = {
+        {webpAnimationOfOneBitstream(2048, 1024, 20, FrameChunkSizes::FirstCoversTheRest), 20},
+        {webpAnimationOfOneBitstream(4096, 4096, 40, FrameChunkSizes::Nested), 40},
+        {webpAnimationOfOneBitstream(2048, 1024, 4, FrameChunkSizes::Own), 4},
+    };
+    for (const auto& [data, frames] : cases) {
+        SCOPED_TRACE(frames);
+        ASSERT_EQ(demuxedFrames(data->span()), frames);
+        auto extent = dv::imageExtent(data);
+        ASSERT_TRUE(extent);
+        EXPECT_EQ(extent->frames, frames);
+        EXPECT_EQ(dv::exceedsRemoteImageLimit(data), frames > 4);
+        // The image source offers no frame the count left out.
+        EXPECT_LE(CGImageSourceGetCount(CGImageSourceCreateWithData(data, nil)), extent->frames);
+        // Fed in pieces, the count is never behind the demuxer's on the data so far.
+        dv::ImageExtentReader reader;
+        for (std::size_t at = 0; at < data->length(); at += 61) {
+            auto received = prefix(data, std::min<std::size_t>(at + 61, data->length()));
+            auto followed = reader.update(received);
+            const std::uint64_t found = demuxedFrames(received->span());
+            if (found > 0) {
+                ASSERT_TRUE(followed) << at;
+                EXPECT_GE(followed->frames, found) << at;
+            }
+        }
+        ASSERT_TRUE(reader.update(data));
+        EXPECT_EQ(reader.update(data)->frames, frames);
+    }
+    EXPECT_LT(cases[0].data->length(), 3000u);
+}
+
+TEST(RemoteImageLimitTest, EveryFrameCountsWhateverTheDecodersMemoryLimitKeeps)
+{
+    // The decoders keep three frames of 16 x 16 here and leave the rest out; the limit on remote
+    // pictures counts all five.
+    const auto image = dv::internal::graphics::maxImagePixels(), animation = dv::internal::graphics::maxAnimationPixels();
+    dv::internal::graphics::setPixelLimits(image, 3 * 16 * 16);
+    for (const auto& data : {gifOfFrames(5, 16), webpAnimationOfOneBitstream(16, 16, 5)}) {
+        EXPECT_EQ(CGImageSourceGetCount(CGImageSourceCreateWithData(data, nil)), 3u);
+        EXPECT_EQ(dv::imageExtent(data)->frames, 5u);
+        dv::ImageExtentReader reader;
+        EXPECT_EQ(reader.update(data)->frames, 5u);
+    }
+    dv::internal::graphics::setPixelLimits(image, animation);
+}
+
 TEST(RemoteImageLimitTest, AReaderFollowingADownloadAnswersWhatTheDataSoFarWould)
 {
     for (const auto& whole : {gifOfFrames(6, 40), pngClaimingHugeSize(), jpegClaimingHugeSize(false), losslessWebP(24),
-             webpAnimationOfPlainFrames(40, 40, 6)}) {
+             webpAnimationOfPlainFrames(40, 40, 6), webpAnimationOfOneBitstream(40, 24, 6, FrameChunkSizes::Nested)}) {
         dv::ImageExtentReader reader;
         auto received = NSMutableData::dataWithCapacity(0);
         std::size_t lastFrames = 0;

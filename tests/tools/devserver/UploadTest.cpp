@@ -252,6 +252,41 @@ TEST_F(UploadTest, AnimationsAreJudgedByAllTheirFramesTogether)
     EXPECT_EQ(post("qrcode/listCode.do", { { "type", "3" }, { "page", "0" } })["info"]["totalCount"], 23 + 3);
 }
 
+// The animation with its frame chunks' sizes changed: the first one's, or every one's, to cover
+// all the frame chunks after it as well. A decoder reads each frame chunk's own chunks and goes on
+// after them, so it still finds every frame.
+std::string withFrameChunksCoveringTheRest(std::string webp, bool everyOne)
+{
+    std::vector<std::size_t> frames;
+    for (std::size_t at = 12; at + 8 <= webp.size();) {
+        const std::uint32_t size = std::uint8_t(webp[at + 4]) | std::uint8_t(webp[at + 5]) << 8 | std::uint8_t(webp[at + 6]) << 16
+            | std::uint32_t(std::uint8_t(webp[at + 7])) << 24;
+        if (webp.compare(at, 4, "ANMF") == 0)
+            frames.push_back(at);
+        at += 8 + size + (size & 1);
+    }
+    for (std::size_t i = 0; i < frames.size() && (everyOne || i == 0); ++i) {
+        const std::uint32_t size = std::uint32_t(webp.size() - frames[i] - 8);
+        for (std::size_t k = 0; k < 4; ++k)
+            webp[frames[i] + 4 + k] = char(size >> (8 * k));
+    }
+    return webp;
+}
+
+TEST_F(UploadTest, AnimationFramesInsideAnotherFramesChunkAreCounted)
+{
+    // Twenty frames of 2048 x 2048 behind a first frame chunk that claims them all, and forty of
+    // 4096 x 4096 nested each in the one before: a few KB each, and all their frames decode.
+    std::string token = login(kClient);
+    for (const auto& picture : { withFrameChunksCoveringTheRest(dv::testing::blackWebp(2048, 2048, 20), false),
+             withFrameChunksCoveringTheRest(dv::testing::blackWebp(4096, 4096, 40), true) }) {
+        ASSERT_LT(picture.size(), 8u * 1024);
+        Json refused = upload(uploadFields(token, "xl_webp_hidden"), { codePart(picture) });
+        EXPECT_EQ(refused["status"], 0);
+        EXPECT_EQ(refused["msg"], "动图各帧合计超过4096×4096像素，请上传静态的二维码图片");
+    }
+}
+
 TEST_F(UploadTest, FourComponentJpegsAreAcceptedAndMalformedOnesJudgedAsTheyDecode)
 {
     // CMYK and YCCK files whose decoder hands back several rows at once.
