@@ -174,10 +174,10 @@ void removeStaleTemporaries(const std::string& folder)
     }
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes, int* error)
+bool writeFileAtomically(const std::string& path, std::string_view bytes, int* error, FileDurability durability)
 {
     StagedFile file;
-    return file.stage(path, bytes, error) && file.commit(error);
+    return file.stage(path, bytes, error) && file.commit(error, durability);
 }
 
 StagedFile::~StagedFile() { discard(); }
@@ -260,29 +260,31 @@ bool StagedFile::stage(const std::string& path, std::string_view bytes, int* err
     return true;
 }
 
-bool StagedFile::commit(int* errorOut)
+bool StagedFile::commit(int* errorOut, FileDurability durability)
 {
     if (m_fd < 0) {
         if (errorOut)
             *errorOut = EBADF;
         return false;
     }
+    const bool flushed = durability == FileDurability::Flushed;
     int error = 0;
-    if (::fsync(m_fd) != 0)
+    if (flushed && ::fsync(m_fd) != 0)
         error = errno;
     // The lock goes with the descriptor, so it is held until the temporary has its final name.
     if (!error && ::rename(m_temporary.c_str(), m_path.c_str()) != 0)
         error = errno;
     if (error)
         ::unlink(m_temporary.c_str());
-    // Whatever close says, the bytes were flushed and, without an error, are in place.
+    // Whatever close says, the bytes were written and, without an error, are in place.
     ::close(std::exchange(m_fd, -1));
     if (errorOut)
         *errorOut = error;
     if (error)
         return false;
     // The rename itself must reach the disk, or a crash could bring the old file back.
-    flushFolderOf(m_path);
+    if (flushed)
+        flushFolderOf(m_path);
     return true;
 }
 

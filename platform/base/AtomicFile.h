@@ -10,6 +10,11 @@
 // folder in a process does this on its own; folders read at start-up (user defaults, caches)
 // call it when they are opened.
 //
+// A file that can always be made again (a cache's copy of a download) may skip the flushes: it is
+// still written whole or not at all under its name while the system runs, but a crash of the
+// machine may lose it, or leave it short, which its readers must take for a missing or damaged
+// entry.
+//
 // A writer that must not wait for the disk splits the write in two (StagedFile): the bytes go to
 // the temporary at once, where a process killed afterwards still leaves them whole, and the flush
 // and rename follow later on another thread. The next reader of such a file looks for what a
@@ -25,8 +30,14 @@
 
 namespace dv {
 
+enum class FileDurability {
+    Flushed,     // on the disk before the call returns, and its name with it
+    Replaceable, // only renamed into place: a crash of the machine may lose it
+};
+
 // False on failure, with errno in `error` when given; `path` is then as it was.
-[[nodiscard]] bool writeFileAtomically(const std::string& path, std::string_view bytes, int* error = nullptr);
+[[nodiscard]] bool writeFileAtomically(const std::string& path, std::string_view bytes, int* error = nullptr,
+    FileDurability durability = FileDurability::Flushed);
 
 // One atomic write in two steps. stage writes the bytes to a new temporary beside `path` (not yet
 // flushed; an earlier staged temporary of this object is discarded); commit flushes it, renames
@@ -45,7 +56,7 @@ public:
     // False on failure, with errno in `error` when given; nothing is left behind then.
     [[nodiscard]] bool stage(const std::string& path, std::string_view bytes, int* error = nullptr);
     // False on failure (the temporary is gone and `path` as it was), with errno in `error`.
-    [[nodiscard]] bool commit(int* error = nullptr);
+    [[nodiscard]] bool commit(int* error = nullptr, FileDurability durability = FileDurability::Flushed);
     void discard();
     bool isStaged() const { return m_fd >= 0; }
 

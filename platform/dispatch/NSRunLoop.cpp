@@ -271,10 +271,13 @@ bool NSRunLoop::doWork(std::string_view mode)
     std::vector<Ref<NSTimer>> due;
     {
         dv::MutexLocker lock(m_lock);
-        std::erase_if(m_timers, [](auto& e) { return !e.timer->isValid(); });
-        for (auto& entry : m_timers)
-            if (modeMatches(entry.modes, mode) && entry.timer->fireTime() <= now)
-                due.push_back(entry.timer);
+        std::erase_if(m_timers, [&](auto& e) {
+            if (!e.timer->isValid())
+                return true;
+            if (e.timer->fireTime() <= now && modeMatches(e.modes, mode))
+                due.push_back(e.timer);
+            return false;
+        });
     }
     std::stable_sort(due.begin(), due.end(), [](auto& a, auto& b) { return a->fireTime() < b->fireTime(); });
     for (auto& timer : due) {

@@ -97,8 +97,9 @@ void NSTimer::fireIfDue(NSTimeInterval now)
             return;
         if (m_repeats) {
             // A late repeating timer fires once and resumes its rhythm; missed beats are dropped.
-            NSTimeInterval missed = std::floor((now - m_fireTime) / m_interval);
-            m_fireTime += (missed + 1) * m_interval;
+            const NSTimeInterval fireTime = m_fireTime;
+            NSTimeInterval missed = std::floor((now - fireTime) / m_interval);
+            m_fireTime = fireTime + (missed + 1) * m_interval;
         }
     }
     invoke(true, now);
@@ -156,28 +157,21 @@ void NSTimer::invalidate()
     wakeLoops();
 }
 
-bool NSTimer::isValid() const
-{
-    dv::MutexLocker lock(m_lock);
-    return m_valid;
-}
+bool NSTimer::isValid() const { return m_valid; }
 
 Ref<NSDate> NSTimer::fireDate() const
 {
     return NSDate::dateWithTimeIntervalSinceReferenceDate(fireTime());
 }
 
-NSTimeInterval NSTimer::fireTime() const
-{
-    dv::MutexLocker lock(m_lock);
-    return m_fireTime;
-}
+NSTimeInterval NSTimer::fireTime() const { return m_fireTime; }
 
 void NSTimer::setFireDate(const Ref<NSDate>& date)
 {
     {
         dv::MutexLocker lock(m_lock);
-        m_fireTime = date ? date->timeIntervalSinceReferenceDate() : m_fireTime;
+        if (date)
+            m_fireTime = date->timeIntervalSinceReferenceDate();
     }
     wakeLoops();
 }

@@ -10,6 +10,7 @@
 #include "platform/base/Mutex.h"
 #include "platform/base/NSObject.h"
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -67,11 +68,12 @@ private:
     void wakeLoops();
 
     mutable dv::Mutex m_lock;
-    NSTimeInterval m_fireTime DV_GUARDED_BY(m_lock) = 0;
+    // Changed under m_lock; read without it by the loops, which look at every timer each turn.
+    std::atomic<NSTimeInterval> m_fireTime { 0 };
     NSTimeInterval m_interval = 0;
     NSTimeInterval m_tolerance = 0;
     bool m_repeats = false;
-    bool m_valid DV_GUARDED_BY(m_lock) = true;
+    std::atomic<bool> m_valid { true }; // as m_fireTime
     bool m_isPerform = false;
     id m_target;
     SEL m_selector;

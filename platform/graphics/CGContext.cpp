@@ -4,6 +4,8 @@
 #include "platform/graphics/internal/CairoCanvas.h"
 #include "platform/graphics/internal/DrawingCopies.h"
 #include "platform/graphics/internal/ImageLimits.h"
+#include "platform/graphics/internal/PixelBuffer.h"
+#include "platform/base/Check.h"
 
 #include <cmath>
 #include <cstring>
@@ -64,9 +66,15 @@ CGContext::CGContext() = default;
 
 std::uint64_t CGContext::drawingMarks() const { return m_canvas ? m_canvas->marks() : 0; }
 
+CairoCanvas& CGContext::canvas()
+{
+    DV_CHECK(!m_ended); // its pixels are an image's now
+    return *m_canvas;
+}
+
 CGContext::~CGContext()
 {
-    if (m_canvas && !m_drawsIntoUserData && m_ownedData.empty())
+    if (m_canvas && !m_drawsIntoUserData && !m_ownedPixels)
         pushToUserBuffer();
 }
 
@@ -113,15 +121,20 @@ Ref<CGContext> CGContext::initBitmap(void* data, std::size_t width, std::size_t 
     if (data) {
         m_userData = static_cast<std::uint8_t*>(data);
     } else {
-        m_ownedData.assign(bytesPerRow * height, 0);
-        m_userData = m_ownedData.data();
+        // Not cleared here: the backend clears it as it is first drawn onto or read (or writes
+        // every pixel once, for a painting of the whole bitmap), or the conversion below fills it.
+        m_ownedPixels = dv::internal::graphics::PixelBuffer::uninitialised(bytesPerRow * height);
+        if (!m_ownedPixels)
+            return nil;
+        m_userData = m_ownedPixels->data();
     }
     const auto order = bitmapInfo & kCGBitmapByteOrderMask;
     const bool nativeLayout = model == kCGColorSpaceModelRGB && order == kCGBitmapByteOrder32Little
         && (alpha == kCGImageAlphaPremultipliedFirst || alpha == kCGImageAlphaNoneSkipFirst) && bytesPerRow % 4 == 0
         && reinterpret_cast<std::uintptr_t>(m_userData) % 4 == 0;
     if (nativeLayout) {
-        m_canvas = CairoCanvas::create(width, height, format, m_userData, bytesPerRow);
+        m_canvas = CairoCanvas::create(width, height, format, m_userData, bytesPerRow,
+            data ? CairoCanvas::Start::AsGiven : CairoCanvas::Start::Unwritten);
         m_drawsIntoUserData = true;
     } else {
         m_canvas = CairoCanvas::create(width, height, format);
@@ -192,6 +205,16 @@ CGImageRef CGContext::makeImage()
     data();
     std::vector<std::uint8_t> copy(m_userData, m_userData + m_bytesPerRow * m_height);
     return dv::makeImage(m_width, m_height, m_bitsPerComponent, m_bitsPerPixel, m_bytesPerRow, m_space, m_bitmapInfo, std::move(copy));
+}
+
+CGImageRef CGContext::takeImage()
+{
+    if (!m_ownedPixels)
+        return makeImage();
+    data();
+    m_ended = true;
+    return alloc<CGImage>()->initWithStorage(m_width, m_height, m_bitsPerComponent, m_bitsPerPixel, m_bytesPerRow, m_space, m_bitmapInfo,
+        std::move(m_ownedPixels));
 }
 
 void CGContext::pushToUserBuffer()
@@ -275,6 +298,7 @@ CGImageAlphaInfo CGBitmapContextGetAlphaInfo(const CGContextRef& c)
 }
 CGColorSpaceRef CGBitmapContextGetColorSpace(const CGContextRef& c) { return c ? c->colorSpace() : nil; }
 CGImageRef CGBitmapContextCreateImage(const CGContextRef& c) { return c ? c->makeImage() : nil; }
+CGImageRef dv::takeBitmapContextImage(const CGContextRef& c) { return c ? c->takeImage() : nil; }
 
 void CGContextFlush(const CGContextRef& c)
 {

@@ -53,6 +53,7 @@ enum CGBlendMode : std::int32_t {
 
 namespace dv::internal::graphics {
 class CairoCanvas;
+class PixelBuffer;
 }
 
 class CGContext : public NSObject {
@@ -73,7 +74,8 @@ class CGContext : public NSObject {
         CGBlendMode blend = kCGBlendModeNormal;
     };
 
-    dv::internal::graphics::CairoCanvas& canvas() { return *m_canvas; }
+    // Stops the process once the context's pixels have been handed to an image (dv::takeBitmapContextImage).
+    dv::internal::graphics::CairoCanvas& canvas();
     // How many drawing calls have reached the context's surface, whatever they covered.
     std::uint64_t drawingMarks() const;
     GState& state() { return m_states.back(); }
@@ -93,6 +95,9 @@ class CGContext : public NSObject {
     // Brings the caller-visible buffer up to date and answers it.
     void* data();
     CGImageRef makeImage();
+    // An image over the context's own pixels, without a copy; the context ends. A copy for a
+    // context over the caller's buffer, which goes on.
+    CGImageRef takeImage();
 
     // The transform from user space to the platform's device space (y up).
     CGAffineTransform userToDevice() const;
@@ -109,9 +114,11 @@ private:
     std::size_t m_width = 0, m_height = 0, m_bitsPerComponent = 8, m_bitsPerPixel = 32, m_bytesPerRow = 0;
     CGBitmapInfo m_bitmapInfo = 0;
     CGColorSpaceRef m_space;
-    std::uint8_t* m_userData = nullptr;     // where the caller reads pixels
-    std::vector<std::uint8_t> m_ownedData;  // backs m_userData when the caller gave none
-    bool m_drawsIntoUserData = false;       // the backend renders straight into m_userData
+    std::uint8_t* m_userData = nullptr; // where the caller reads pixels
+    // Backs m_userData when the caller gave none; written only as the drawing needs.
+    std::shared_ptr<dv::internal::graphics::PixelBuffer> m_ownedPixels;
+    bool m_drawsIntoUserData = false; // the backend renders straight into m_userData
+    bool m_ended = false;             // its own pixels belong to an image now
 };
 
 using CGContextRef = Ref<CGContext>;
@@ -124,6 +131,13 @@ using CGContextRef = Ref<CGContext>;
 CGContextRef CGBitmapContextCreate(void* data, std::size_t width, std::size_t height, std::size_t bitsPerComponent,
     std::size_t bytesPerRow, const CGColorSpaceRef& space, CGBitmapInfo bitmapInfo);
 void* CGBitmapContextGetData(const CGContextRef& c);
+namespace dv {
+// An image of what was drawn into a context made with nil data, over the context's own pixels
+// without a copy (the display pass hands each view's drawing over this way). The context ends:
+// any drawing into it afterwards stops the process. For a context over the caller's buffer, the
+// copy CGBitmapContextCreateImage makes. nil for nil.
+CGImageRef takeBitmapContextImage(const CGContextRef& c);
+} // namespace dv
 std::size_t CGBitmapContextGetWidth(const CGContextRef& c);
 std::size_t CGBitmapContextGetHeight(const CGContextRef& c);
 std::size_t CGBitmapContextGetBytesPerRow(const CGContextRef& c);

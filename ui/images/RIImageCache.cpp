@@ -1,5 +1,6 @@
 #include "ui/images/RIImageCache.h"
 
+#include "platform/base/AtomicFile.h"
 #include "platform/base/ClassBuilder.h"
 #include "platform/base/Digest.h"
 #include "platform/base/KeptObjects.h"
@@ -245,9 +246,13 @@ void RIImageCache::writeToDisk(const Ref<UIImage>& image, bool recalculate, cons
     if (!m_fileManager->fileExistsAtPath(folder))
         (void)m_fileManager->createDirectoryAtPath(folder, true, nil, nullptr); // a failure shows as the write's
     auto path = cachePathForKey(key, folder);
+    // A copy of a download can always be fetched again: it is put in place whole, without waiting
+    // for the disk (a crash of the machine may lose it, and a short file decodes to no image).
+    if (!dv::writeFileAtomically(dv::str(path), data->view(), nullptr, dv::FileDurability::Replaceable))
+        return;
     // The file's age is counted on the process clock, which the clean reads too.
     auto stamp = NSDictionary::dictionaryWithObjectForKey(NSDate::date(), NSFileModificationDate);
-    if (!m_fileManager->createFileAtPath(path, data, stamp))
+    if (!m_fileManager->setAttributesOfItemAtPath(stamp, path, nullptr))
         return;
     if (m_shouldDisableiCloud)
         (void)setResourceValue(NSURL::fileURLWithPath(path), NSNumber::numberWithBool(true), NSURLIsExcludedFromBackupKey, nullptr);

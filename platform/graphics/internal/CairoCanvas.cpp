@@ -5,6 +5,7 @@
 #include <cairo.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace dv::internal::graphics {
 
@@ -56,7 +57,7 @@ bool finite(std::initializer_list<double> values)
 } // namespace
 
 std::unique_ptr<CairoCanvas> CairoCanvas::create(std::size_t width, std::size_t height, Format format, std::uint8_t* external,
-    std::size_t externalStride)
+    std::size_t externalStride, Start start)
 {
     if (width == 0 || height == 0 || width > 32767 || height > 32767)
         return nullptr;
@@ -64,10 +65,14 @@ std::unique_ptr<CairoCanvas> CairoCanvas::create(std::size_t width, std::size_t 
     std::unique_ptr<CairoCanvas> canvas(new CairoCanvas());
     canvas->m_format = format;
     canvas->m_impl = std::make_unique<Impl>();
-    if (external)
+    if (external) {
         canvas->m_impl->surface = cairo_image_surface_create_for_data(external, f, int(width), int(height), int(externalStride));
-    else
+        canvas->m_backdrop = start == Start::Unwritten ? Backdrop::Unwritten : Backdrop::Unknown;
+    } else {
+        // cairo clears the storage it makes.
         canvas->m_impl->surface = cairo_image_surface_create(f, int(width), int(height));
+        canvas->m_backdrop = Backdrop::Blank;
+    }
     if (cairo_surface_status(canvas->m_impl->surface) != CAIRO_STATUS_SUCCESS)
         return nullptr;
     canvas->m_impl->cr = cairo_create(canvas->m_impl->surface);
@@ -79,18 +84,50 @@ std::unique_ptr<CairoCanvas> CairoCanvas::create(std::size_t width, std::size_t 
 
 CairoCanvas::~CairoCanvas() = default;
 
-std::uint8_t* CairoCanvas::pixels() { return cairo_image_surface_get_data(m_impl->surface); }
+std::uint8_t* CairoCanvas::pixels()
+{
+    clearUnwritten();
+    return cairo_image_surface_get_data(m_impl->surface);
+}
 std::size_t CairoCanvas::stride() const { return std::size_t(cairo_image_surface_get_stride(m_impl->surface)); }
-void CairoCanvas::flush() { cairo_surface_flush(m_impl->surface); }
+void CairoCanvas::flush()
+{
+    clearUnwritten();
+    cairo_surface_flush(m_impl->surface);
+}
 void CairoCanvas::markDirty()
 {
     ++m_marks;
+    m_backdrop = Backdrop::Unknown;
     cairo_surface_mark_dirty(m_impl->surface);
 }
 void* CairoCanvas::native() const
 {
-    ++m_marks; // the text backend draws through it
+    willDraw(); // the text backend draws through it
     return m_impl->cr;
+}
+
+void CairoCanvas::willDraw() const
+{
+    clearUnwritten();
+    ++m_marks;
+    m_backdrop = Backdrop::Unknown;
+}
+
+void CairoCanvas::clearUnwritten() const
+{
+    if (m_backdrop == Backdrop::Unwritten)
+        clearPixels();
+}
+
+void CairoCanvas::clearPixels() const
+{
+    cairo_surface_t* surface = m_impl->surface;
+    cairo_surface_flush(surface);
+    std::memset(cairo_image_surface_get_data(surface), 0,
+        std::size_t(cairo_image_surface_get_stride(surface)) * std::size_t(cairo_image_surface_get_height(surface)));
+    cairo_surface_mark_dirty(surface);
+    m_backdrop = Backdrop::Blank;
 }
 
 void CairoCanvas::save() { cairo_save(m_impl->cr); }
@@ -99,6 +136,7 @@ void CairoCanvas::pushGroup() { cairo_push_group(m_impl->cr); }
 
 void CairoCanvas::popGroup(CGFloat alpha)
 {
+    willDraw();
     cairo_t* cr = m_impl->cr;
     cairo_pop_group_to_source(cr);
     cairo_paint_with_alpha(cr, alpha);
@@ -265,7 +303,7 @@ void CairoCanvas::setBlendMode(int mode)
 
 void CairoCanvas::fill(const RGBA& c, bool evenOdd, bool preserve)
 {
-    ++m_marks;
+    willDraw();
     cairo_t* cr = m_impl->cr;
     cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a);
     cairo_set_fill_rule(cr, evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
@@ -277,7 +315,7 @@ void CairoCanvas::fill(const RGBA& c, bool evenOdd, bool preserve)
 
 void CairoCanvas::stroke(const RGBA& c, bool preserve)
 {
-    ++m_marks;
+    willDraw();
     cairo_t* cr = m_impl->cr;
     cairo_set_source_rgba(cr, c.r, c.g, c.b, c.a);
     if (preserve)
@@ -313,7 +351,7 @@ CGRect CairoCanvas::clipExtents() const
 
 void CairoCanvas::clearRect(CGRect r)
 {
-    ++m_marks;
+    willDraw();
     cairo_t* cr = m_impl->cr;
     cairo_save(cr);
     cairo_new_path(cr);
@@ -326,7 +364,7 @@ void CairoCanvas::clearRect(CGRect r)
 void CairoCanvas::paintImage(const std::uint8_t* rows, std::size_t bytesPerRow, bool opaque, std::size_t width, std::size_t height,
     const CGAffineTransform& imageToUser, bool smooth, CGFloat alpha)
 {
-    ++m_marks;
+    willDraw();
     cairo_t* cr = m_impl->cr;
     cairo_matrix_t m = toCairo(imageToUser);
     if (cairo_matrix_invert(&m) != CAIRO_STATUS_SUCCESS)
@@ -357,13 +395,19 @@ void CairoCanvas::paintImage(const std::uint8_t* rows, std::size_t bytesPerRow, 
     cairo_surface_destroy(source);
 }
 
-namespace {
-
 // Paints `pattern` within the clip set since the caller's `cairo_save`, then restores the state,
-// puts back `path` (the path before painting) and lets go of both.
-void paintGradient(cairo_t* cr, cairo_pattern_t* pattern, cairo_path_t* path, CGFloat alpha)
+// puts back `path` (the path before painting) and lets go of both. Unwritten pixels are cleared
+// first unless the gradient writes every one of them.
+void CairoCanvas::paintPattern(cairo_pattern_t* pattern, cairo_path_t* path, CGFloat alpha, Backdrop backdrop)
 {
-    if (!paintConcentricGradient(cr, pattern, alpha)) {
+    cairo_t* cr = m_impl->cr;
+    bool painted = paintConcentricGradient(cr, pattern, alpha, backdrop);
+    if (!painted && backdrop == Backdrop::Unwritten) {
+        clearPixels();
+        painted = paintConcentricGradient(cr, pattern, alpha, Backdrop::Blank);
+    }
+    m_backdrop = Backdrop::Unknown;
+    if (!painted) {
         cairo_set_source(cr, pattern);
         cairo_paint_with_alpha(cr, alpha);
     }
@@ -374,11 +418,9 @@ void paintGradient(cairo_t* cr, cairo_pattern_t* pattern, cairo_path_t* path, CG
     cairo_pattern_destroy(pattern);
 }
 
-} // namespace
-
 void CairoCanvas::paintLinearGradient(const CGGradient& gradient, CGPoint s, CGPoint e, std::uint32_t options, CGFloat alpha)
 {
-    ++m_marks;
+    willDraw();
     cairo_t* cr = m_impl->cr;
     const bool before = options & kCGGradientDrawsBeforeStartLocation;
     const bool after = options & kCGGradientDrawsAfterEndLocation;
@@ -401,13 +443,16 @@ void CairoCanvas::paintLinearGradient(const CGGradient& gradient, CGPoint s, CGP
         cairo_restore(cr);
         cairo_clip(cr);
     }
-    paintGradient(cr, pattern, path, alpha);
+    paintPattern(pattern, path, alpha, Backdrop::Unknown);
 }
 
 void CairoCanvas::paintRadialGradient(const CGGradient& gradient, CGPoint c0, CGFloat r0, CGPoint c1, CGFloat r1, std::uint32_t options,
     CGFloat alpha)
 {
+    // What the pixels hold goes to the painting, which may write them all over nothing.
+    const Backdrop backdrop = m_backdrop;
     ++m_marks;
+    m_backdrop = Backdrop::Unknown;
     cairo_t* cr = m_impl->cr;
     const bool before = options & kCGGradientDrawsBeforeStartLocation;
     const bool after = options & kCGGradientDrawsAfterEndLocation;
@@ -432,7 +477,7 @@ void CairoCanvas::paintRadialGradient(const CGGradient& gradient, CGPoint c0, CG
         }
         cairo_clip(cr);
     }
-    paintGradient(cr, pattern, path, alpha);
+    paintPattern(pattern, path, alpha, backdrop);
 }
 
 } // namespace dv::internal::graphics

@@ -1,23 +1,32 @@
 // The drawing backend: one cairo surface and its cairo context. Coordinates here are cairo's
 // (device y down); CGContext turns the platform's conventions into these calls.
+//
+// A canvas over memory never written (Start::Unwritten) reads as transparent: the memory is
+// cleared when the pixels are first asked for or drawn onto, unless that first drawing paints
+// every pixel over nothing (a backdrop across the whole bitmap), which then writes them once.
 #pragma once
 
 #include "platform/base/Geometry.h"
 #include "platform/graphics/CGColor.h"
 #include "platform/graphics/CGGradient.h"
+#include "platform/graphics/internal/ConcentricGradient.h"
 
 #include <cstdint>
 #include <memory>
+
+typedef struct cairo_path cairo_path_t;
 
 namespace dv::internal::graphics {
 
 class CairoCanvas {
 public:
     enum class Format { ARGB32, RGB24, A8 };
+    // What the external memory holds: a picture to draw over, or nothing written yet.
+    enum class Start { AsGiven, Unwritten };
 
     // Renders into `external` (rows `externalStride` apart) when given, else into storage of its own.
     static std::unique_ptr<CairoCanvas> create(std::size_t width, std::size_t height, Format format,
-        std::uint8_t* external = nullptr, std::size_t externalStride = 0);
+        std::uint8_t* external = nullptr, std::size_t externalStride = 0, Start start = Start::AsGiven);
     ~CairoCanvas();
 
     Format format() const { return m_format; }
@@ -77,10 +86,19 @@ public:
 
 private:
     CairoCanvas() = default;
+    // Before a drawing call: unwritten memory is cleared, and the call counted.
+    void willDraw() const;
+    void clearUnwritten() const;
+    void clearPixels() const;
+    // Paints `pattern` through the clip the caller saved, then restores the state and puts `path` back.
+    void paintPattern(cairo_pattern_t* pattern, cairo_path_t* path, CGFloat alpha, Backdrop backdrop);
+
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     Format m_format = Format::ARGB32;
     mutable std::uint64_t m_marks = 0;
+    // What the pixels hold as far as this canvas knows: set by creation, Unknown once drawn onto.
+    mutable Backdrop m_backdrop = Backdrop::Unknown;
 };
 
 } // namespace dv::internal::graphics

@@ -1,5 +1,7 @@
 #include "platform/graphics/internal/ConcentricGradient.h"
 
+#include "platform/base/Mutex.h"
+
 #include <cairo.h>
 
 #include <algorithm>
@@ -7,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace dv::internal::graphics {
@@ -22,6 +25,30 @@ struct SurfaceDeleter {
     void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
 };
 using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+
+// What decides every pixel of a gradient painted over nothing: the device rectangle, where the
+// centre and the circles fall in it, and the colours of the strip with its two ends.
+struct PaintedKey {
+    int left = 0, top = 0, width = 0, height = 0;
+    double xx = 0, yy = 0, x0 = 0, y0 = 0, cx = 0, cy = 0, r0 = 0, r1 = 0;
+    std::vector<std::uint32_t> colours;
+    bool operator==(const PaintedKey&) const = default;
+};
+
+// The last gradient painted over nothing, kept so that the same one painted again (a loading
+// overlay's backdrop, each time the overlay shows) is copied rather than worked out again: the
+// rows that have no twin above them, as painted. One at a time, for a few megabytes at most.
+struct PaintedGradient {
+    dv::Mutex mutex;
+    PaintedKey key DV_GUARDED_BY(mutex);
+    std::vector<std::uint32_t> rows DV_GUARDED_BY(mutex); // key.width pixels each
+};
+
+PaintedGradient& lastPainted()
+{
+    static PaintedGradient* painted = new PaintedGradient; // never destroyed: drawing may go on at exit
+    return *painted;
+}
 
 // The pattern's colours at t = (i + 0.5) / kStripLength, premultiplied, as the rasteriser
 // interpolates them; empty when it cannot be drawn.
@@ -65,8 +92,8 @@ std::uint32_t faded(std::uint32_t colour, double alpha)
 
 // Whether painting over the device rectangle is the same as writing into it: the operator draws
 // over what is there, the clip is that rectangle alone, and every pixel of it is still untouched
-// (transparent, zero in every byte).
-bool drawsOntoNothing(cairo_t* cr, cairo_surface_t* target, int left, int top, int right, int bottom)
+// (transparent, zero in every byte; looked at unless the backdrop says so).
+bool drawsOntoNothing(cairo_t* cr, cairo_surface_t* target, int left, int top, int right, int bottom, Backdrop backdrop)
 {
     if (cairo_get_operator(cr) != CAIRO_OPERATOR_OVER || cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32)
         return false;
@@ -89,6 +116,8 @@ bool drawsOntoNothing(cairo_t* cr, cairo_surface_t* target, int left, int top, i
     cairo_rectangle_list_destroy(clip);
     if (!whole)
         return false;
+    if (backdrop != Backdrop::Unknown)
+        return true;
     cairo_surface_flush(target);
     const int stride = cairo_image_surface_get_stride(target);
     const std::uint8_t* data = cairo_image_surface_get_data(target);
@@ -106,7 +135,7 @@ bool drawsOntoNothing(cairo_t* cr, cairo_surface_t* target, int left, int top, i
 
 } // namespace
 
-bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha)
+bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha, Backdrop backdrop)
 {
     if (cairo_pattern_get_type(pattern) != CAIRO_PATTERN_TYPE_RADIAL)
         return false;
@@ -137,6 +166,12 @@ bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha
     const int bottom = std::min(cairo_image_surface_get_height(target), int(std::ceil(std::max(y1, y2))));
     if (right <= left || bottom <= top || double(right - left) * double(bottom - top) < kMinimumArea)
         return false;
+    // Unwritten pixels are written here only if every one of them is.
+    const bool ontoNothing = drawsOntoNothing(cr, target, left, top, right, bottom, backdrop);
+    if (backdrop == Backdrop::Unwritten
+        && (!ontoNothing || left != 0 || top != 0 || right != cairo_image_surface_get_width(target)
+            || bottom != cairo_image_surface_get_height(target)))
+        return false;
     auto strip = colourStrip(pattern);
     if (strip.empty())
         return false;
@@ -148,7 +183,7 @@ bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha
     Surface image;
     std::uint8_t* data = nullptr;
     int stride = 0;
-    if (drawsOntoNothing(cr, target, left, top, right, bottom)) {
+    if (ontoNothing) {
         cairo_surface_flush(target);
         stride = cairo_image_surface_get_stride(target);
         data = cairo_image_surface_get_data(target) + std::size_t(top) * std::size_t(stride) + std::size_t(left) * 4;
@@ -207,20 +242,48 @@ bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha
     const int mirrorFrom = firstTwin >= 0 ? std::min(width, firstTwin / 2 + 1) : width;
     const int mirrorTo = firstTwin >= 0 ? std::min(width, firstTwin + 1) : width;
     const std::size_t rowBytes = std::size_t(width) * 4;
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(data + std::size_t(y) * std::size_t(stride));
-        if (const int twin = mirrorOf(centreY, y, top); twin >= 0 && twin < y) {
-            std::memcpy(row, data + std::size_t(twin) * std::size_t(stride), rowBytes);
-            continue;
+    // Each row: a copy of its twin above, or made by `make(row, y)`.
+    auto eachRow = [&](auto make) {
+        for (int y = 0; y < height; ++y) {
+            auto* row = reinterpret_cast<std::uint32_t*>(data + std::size_t(y) * std::size_t(stride));
+            if (const int twin = mirrorOf(centreY, y, top); twin >= 0 && twin < y)
+                std::memcpy(row, data + std::size_t(twin) * std::size_t(stride), rowBytes);
+            else
+                make(row, y);
         }
+    };
+    // Painted over nothing, the pixels are the colours themselves: the same gradient as last time
+    // is copied from the rows it painted then.
+    std::optional<PaintedKey> key;
+    auto& last = lastPainted();
+    if (!image) {
+        key = PaintedKey { left, top, width, height, m.xx, m.yy, m.x0, m.y0, cx0, cy0, r0, r1, colours };
+        dv::MutexLocker lock(last.mutex);
+        if (last.key == *key) {
+            const std::uint32_t* from = last.rows.data();
+            eachRow([&](std::uint32_t* row, int) {
+                std::memcpy(row, from, rowBytes);
+                from += width;
+            });
+            cairo_surface_mark_dirty_rectangle(target, left, top, width, height);
+            return true;
+        }
+    }
+    std::vector<std::uint32_t> painted;
+    eachRow([&](std::uint32_t* row, int y) {
         const double v = (top + y + 0.5 - m.y0) / m.yy - cy0;
         const float dv2 = float(v * v);
         paintSpan(row, dv2, 0, mirrorFrom);
         for (int x = mirrorFrom; x < mirrorTo; ++x)
             row[x] = row[firstTwin - x];
         paintSpan(row, dv2, mirrorTo, width);
-    }
+        if (key)
+            painted.insert(painted.end(), row, row + width);
+    });
     if (!image) {
+        dv::MutexLocker lock(last.mutex);
+        last.key = std::move(*key);
+        last.rows = std::move(painted);
         cairo_surface_mark_dirty_rectangle(target, left, top, width, height);
         return true;
     }

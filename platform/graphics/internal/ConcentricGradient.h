@@ -11,10 +11,18 @@ typedef struct _cairo_pattern cairo_pattern_t;
 
 namespace dv::internal::graphics {
 
+// What the target's pixels hold before the gradient is painted.
+enum class Backdrop {
+    Unknown,   // whatever was drawn: looked at where it matters
+    Blank,     // transparent everywhere, nothing drawn yet
+    Unwritten, // never written: transparent only once cleared, so only a painting of every pixel may go on
+};
+
 // Paints `pattern` over the current clip with `alpha`, as cairo_set_source and
 // cairo_paint_with_alpha would, and answers true; answers false without touching the context
 // for what it does not take: any other pattern, circles that are not concentric, a rotated or
-// skewed matrix, a group being drawn, or an area small enough for the rasteriser itself.
-bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha);
+// skewed matrix, a group being drawn, an area small enough for the rasteriser itself, or, over
+// unwritten pixels, anything but painting the whole target over nothing.
+bool paintConcentricGradient(cairo_t* cr, cairo_pattern_t* pattern, double alpha, Backdrop backdrop = Backdrop::Unknown);
 
 } // namespace dv::internal::graphics

@@ -7,6 +7,7 @@
 #include "platform/graphics/UIImage.h"
 
 #include <cmath>
+#include <utility>
 
 namespace dv::internal::uikit {
 
@@ -21,9 +22,9 @@ BitmapTarget::BitmapTarget(CGSize size, CGFloat scale)
         return;
     m_width = std::size_t(std::ceil(size.width * m_scale));
     m_height = std::size_t(std::ceil(size.height * m_scale));
-    m_pixels.resize(m_width * m_height * 4);
-    // The context draws straight into m_pixels (this layout needs no conversion).
-    m_context = CGBitmapContextCreate(m_pixels.data(), m_width, m_height, 8, m_width * 4, CGColorSpaceCreateDeviceRGB(), kLayout);
+    // Pixels of the context's own, in the layout it draws in without a conversion, that become
+    // the image without a copy.
+    m_context = CGBitmapContextCreate(nullptr, m_width, m_height, 8, m_width * 4, CGColorSpaceCreateDeviceRGB(), kLayout);
     if (!m_context)
         return;
     CGContextTranslateCTM(m_context, 0, CGFloat(m_height));
@@ -46,9 +47,7 @@ Ref<UIImage> BitmapTarget::finish()
 {
     if (!m_context)
         return nil;
-    CGContextFlush(m_context);
-    m_context = nil;
-    auto image = makeImage(m_width, m_height, 8, 32, m_width * 4, CGColorSpaceCreateDeviceRGB(), kLayout, std::move(m_pixels));
+    auto image = dv::takeBitmapContextImage(std::exchange(m_context, nil));
     return UIImage::imageWithCGImage(image, m_scale, UIImageOrientationUp);
 }
 

@@ -8,7 +8,6 @@
 #include "platform/ui/Forward.h"
 
 #include <cstdint>
-#include <vector>
 
 namespace dv::internal::uikit {
 
@@ -30,7 +29,6 @@ public:
     Ref<UIImage> finish();
 
 private:
-    std::vector<std::uint8_t> m_pixels;
     CGContextRef m_context;
     std::size_t m_width = 0, m_height = 0;
     CGFloat m_scale = 1;

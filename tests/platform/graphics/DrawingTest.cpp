@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <vector>
 
 using namespace dv::test;
 
@@ -273,6 +275,90 @@ TEST(DrawingTest, LargeConcentricGradientsComeOutAsTheGeneralGradientDoes)
             EXPECT_LE(worst, 2);
             EXPECT_GT(painted, 0);
         }
+}
+
+TEST(DrawingTest, ABitmapOfItsOwnIsTransparentWhereverTheFirstDrawingLeavesIt)
+{
+    // A context made without a buffer clears its pixels only as they are first needed, or not at
+    // all when a gradient over nothing paints every one of them; whatever comes first, it must
+    // look as a context over a cleared buffer does.
+    const CGFloat components[] = {0, 0, 0, 0, 0, 0, 0, 0.75};
+    const CGFloat locations[] = {0, 1};
+    auto gradient = CGGradientCreateWithColorComponents(CGColorSpaceCreateDeviceRGB(), components, locations, 2);
+    constexpr std::size_t kSide = 400;
+    using Draw = std::function<void(const CGContextRef&)>;
+    const std::vector<std::pair<const char*, Draw>> firsts = {
+        { "nothing", [](const CGContextRef&) {} },
+        { "a small fill",
+            [](const CGContextRef& c) {
+                CGContextSetRGBFillColor(c, 1, 0, 0, 1);
+                CGContextFillRect(c, CGRectMake(10, 10, 20, 20));
+            } },
+        { "a gradient over all of it",
+            [&](const CGContextRef& c) {
+                CGContextDrawRadialGradient(c, gradient, CGPointMake(200, 200), 0, CGPointMake(200, 200), 300,
+                    kCGGradientDrawsAfterEndLocation);
+            } },
+        { "a gradient through a clip",
+            [&](const CGContextRef& c) {
+                CGContextClipToRect(c, CGRectMake(0, 0, 400, 300));
+                CGContextDrawRadialGradient(c, gradient, CGPointMake(200, 200), 0, CGPointMake(200, 200), 300,
+                    kCGGradientDrawsAfterEndLocation);
+            } },
+        { "a gradient over part of it",
+            [&](const CGContextRef& c) {
+                CGContextDrawRadialGradient(c, gradient, CGPointMake(200, 200), 0, CGPointMake(200, 200), 150, 0);
+            } },
+    };
+    for (const auto& [name, draw] : firsts) {
+        SCOPED_TRACE(name);
+        auto own = makeContext(kSide, kSide);
+        std::vector<std::uint8_t> cleared(kSide * kSide * 4, 0);
+        auto given = CGBitmapContextCreate(cleared.data(), kSide, kSide, 8, kSide * 4, CGColorSpaceCreateDeviceRGB(), kNative);
+        draw(own);
+        draw(given);
+        // A stroke after the first drawing goes over what it left.
+        for (const auto& c : { own, given }) {
+            CGContextSetRGBStrokeColor(c, 0, 0, 1, 1);
+            CGContextStrokeRect(c, CGRectMake(300, 50, 40, 40));
+        }
+        const auto* pixels = static_cast<const std::uint8_t*>(CGBitmapContextGetData(own));
+        ASSERT_TRUE(pixels);
+        EXPECT_TRUE(std::equal(cleared.begin(), cleared.end(), pixels));
+        EXPECT_TRUE(std::any_of(pixels, pixels + cleared.size(), [](std::uint8_t b) { return b != 0; })) << "nothing drawn";
+        // The pixels become an image as they are.
+        auto image = dv::takeBitmapContextImage(own);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->bytes(), pixels) << "not copied";
+        EXPECT_TRUE(std::equal(cleared.begin(), cleared.end(), image->bytes()));
+    }
+}
+
+TEST(DrawingTest, AGradientPaintedAgainComesOutAsItDidTheFirstTime)
+{
+    // The last gradient painted over nothing is kept and copied when it is painted again: only
+    // the very same one may come from it.
+    const CGFloat components[] = {0, 0, 0, 0, 0, 0, 0, 0.75};
+    const CGFloat locations[] = {0, 1};
+    auto gradient = CGGradientCreateWithColorComponents(CGColorSpaceCreateDeviceRGB(), components, locations, 2);
+    auto paint = [&](std::size_t width, CGFloat radius, CGFloat alpha) {
+        auto c = makeContext(width, 500);
+        CGContextSetAlpha(c, alpha);
+        CGContextDrawRadialGradient(c, gradient, CGPointMake(200, 250), 0, CGPointMake(200, 250), radius, kCGGradientDrawsAfterEndLocation);
+        const auto* pixels = static_cast<const std::uint8_t*>(CGBitmapContextGetData(c));
+        return std::vector<std::uint8_t>(pixels, pixels + width * 500 * 4);
+    };
+    const auto first = paint(400, 300, 1);
+    EXPECT_EQ(paint(400, 300, 1), first);
+    const auto wider = paint(401, 300, 1), larger = paint(400, 310, 1), fainter = paint(400, 300, 0.5);
+    EXPECT_NE(larger, first);
+    EXPECT_NE(fainter, first);
+    EXPECT_EQ(wider.size(), 401u * 500 * 4);
+    // Each of them again, and the first after them, as they came out before.
+    EXPECT_EQ(paint(401, 300, 1), wider);
+    EXPECT_EQ(paint(400, 310, 1), larger);
+    EXPECT_EQ(paint(400, 300, 0.5), fainter);
+    EXPECT_EQ(paint(400, 300, 1), first);
 }
 
 TEST(DrawingTest, DrawImageIsUprightAndScaledIntoTheRectangle)

@@ -53,6 +53,51 @@ TEST_F(IndicatorsTest, ActivityIndicatorsTakeTheirStylesSizeAndHideWhileStopped)
     EXPECT_EQ(large->sizeThatFits(CGSizeZero), CGSizeMake(20, 20));
 }
 
+TEST_F(IndicatorsTest, IndicatorsOfOneLookDrawTheSamePictureAndOtherLooksTheirOwn)
+{
+    // The first indicator of a look strokes its spokes; the next of the same look copies them.
+    // A colour of this test's own, so that the first is stroked whatever ran before.
+    const auto green = UIColor::colorWithRed(0.2, 0.6, 0.3, 1);
+    struct Placed {
+        CGPoint origin;
+        UIActivityIndicatorViewStyle style;
+        Ref<UIColor> colour;
+    };
+    const std::vector<Placed> placed = {
+        { CGPointMake(20, 100), UIActivityIndicatorViewStyleWhiteLarge, green },
+        { CGPointMake(80, 100), UIActivityIndicatorViewStyleWhiteLarge, green },
+        { CGPointMake(140, 100), UIActivityIndicatorViewStyleWhiteLarge, UIColor::blueColor() },
+        { CGPointMake(200, 100), UIActivityIndicatorViewStyleGray, green },
+        { CGPointMake(260, 100), UIActivityIndicatorViewStyleGray, green },
+    };
+    for (const auto& at : placed) {
+        auto indicator = alloc<UIActivityIndicatorView>()->initWithActivityIndicatorStyle(at.style);
+        indicator->setColor(at.colour);
+        indicator->setFrame(CGRectMake(at.origin.x, at.origin.y, 37, 37));
+        indicator->startAnimating();
+        m_window->addSubview(indicator);
+    }
+    m_ui.runUntilIdle();
+    // Every pixel of each indicator at the screen's scale, read point by point.
+    const auto shot = m_ui.screenshot();
+    const CGFloat scale = shot->scale();
+    const Pixels pixels(shot);
+    auto picture = [&](std::size_t index) {
+        std::vector<int> channels;
+        for (int y = 0; y < int(37 * scale); ++y)
+            for (int x = 0; x < int(37 * scale); ++x)
+                for (int channel : pixels.at(placed[index].origin.x + (x + 0.5) / scale, placed[index].origin.y + (y + 0.5) / scale))
+                    channels.push_back(channel);
+        return channels;
+    };
+    const auto large = picture(0), gray = picture(3);
+    EXPECT_EQ(picture(1), large) << "a copy of the same look";
+    EXPECT_NE(picture(2), large) << "another colour";
+    EXPECT_EQ(picture(4), gray);
+    EXPECT_NE(gray, large) << "another style";
+    EXPECT_TRUE(std::any_of(large.begin(), large.end(), [](int c) { return c < 200; })) << "spokes drawn";
+}
+
 TEST_F(IndicatorsTest, AProgressBarFillsFromTheLeftByItsClampedProgress)
 {
     auto bar = alloc<UIProgressView>()->initWithProgressViewStyle(UIProgressViewStyleDefault);
