@@ -1,12 +1,11 @@
 #include "platform/ui/internal/BitmapTarget.h"
 
-#include <algorithm>
-
 #include "platform/graphics/CGImage.h"
 #include "platform/graphics/ScreenScale.h"
 #include "platform/graphics/UIImage.h"
 
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace dv::internal::uikit {
@@ -37,10 +36,11 @@ bool BitmapTarget::isBlank() const
 {
     if (!m_context)
         return true;
-    // Premultiplied pixels: a transparent one is zero in every byte.
+    // Premultiplied pixels: a transparent one is zero in every byte. Bytes that all equal the one
+    // before them, the first being zero, are all zero.
     const auto* bytes = static_cast<const std::uint8_t*>(CGBitmapContextGetData(m_context));
     const std::size_t size = m_width * m_height * 4;
-    return !bytes || std::all_of(bytes, bytes + size, [](std::uint8_t b) { return b == 0; });
+    return !bytes || size == 0 || (bytes[0] == 0 && std::memcmp(bytes, bytes + 1, size - 1) == 0);
 }
 
 Ref<UIImage> BitmapTarget::finish()

@@ -42,6 +42,19 @@ public:
     }
 };
 
+// Leaves drawing to the default, then draws a black dot in its last device pixel at scale 2:
+// the only byte of the bitmap that is not zero is the last.
+class DotInTheLastPixelView : public UIView {
+public:
+    void drawRect(CGRect rect) override
+    {
+        UIView::drawRect(rect);
+        auto context = UIGraphicsGetCurrentContext();
+        CGContextSetFillColorWithColor(context, UIColor::blackColor()->CGColor());
+        CGContextFillRect(context, CGRectMake(bounds().size.width - 0.5, bounds().size.height - 0.5, 0.5, 0.5));
+    }
+};
+
 } // namespace
 
 TEST_F(RenderingTest, AKindThatDrewNothingAtFirstIsDrawnOnceItsInstancesDraw)
@@ -68,6 +81,16 @@ TEST_F(RenderingTest, AKindThatDrewNothingAtFirstIsDrawnOnceItsInstancesDraw)
     dark->lit = false;
     dark->setNeedsDisplay();
     EXPECT_EQ(pixelOf(shot(), 20, 20), kClear);
+}
+
+TEST_F(RenderingTest, AKindThatDrawsAfterTheDefaultIsDrawnFromItsFirstDisplay)
+{
+    auto view = alloc<DotInTheLastPixelView>();
+    view->initWithFrame(CGRectMake(0, 0, 40, 40));
+    m_window->addSubview(view);
+    const auto image = shot();
+    EXPECT_EQ(pixelOf(image, 39.75, 39.75), (Pixel {0, 0, 0, 255})) << "the dot in the last pixel";
+    EXPECT_NE(pixelOf(image, 39.25, 39.25), (Pixel {0, 0, 0, 255}));
 }
 
 TEST_F(RenderingTest, RoundedCornersLeaveTheCornerTransparentAndFillTheRest)
