@@ -452,7 +452,6 @@ void CairoCanvas::paintRadialGradient(const CGGradient& gradient, CGPoint c0, CG
     // What the pixels hold goes to the painting, which may write them all over nothing.
     const Backdrop backdrop = m_backdrop;
     ++m_marks;
-    m_backdrop = Backdrop::Unknown;
     cairo_t* cr = m_impl->cr;
     const bool before = options & kCGGradientDrawsBeforeStartLocation;
     const bool after = options & kCGGradientDrawsAfterEndLocation;

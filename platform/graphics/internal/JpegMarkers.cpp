@@ -22,6 +22,15 @@ struct TiffReader {
     }
 };
 
+// A frame header's marker: SOF0 to SOF15 but for DHT, JPG and DAC, which share the range.
+bool isFrameMarker(std::uint8_t code) { return code >= 0xC0 && code <= 0xCF && code != 0xC4 && code != 0xC8 && code != 0xCC; }
+bool isProgressiveFrameMarker(std::uint8_t code) { return code == 0xC2 || code == 0xC6 || code == 0xCA || code == 0xCE; }
+// Markers without a length: start of image, TEM and the restart markers.
+bool standsAlone(std::uint8_t code) { return code == 0xD8 || code == 0x01 || (code >= 0xD0 && code <= 0xD7); }
+// A frame header's size: its height, then its width.
+std::uint32_t frameHeight(std::span<const std::uint8_t> body) { return std::uint32_t(body[1]) << 8 | body[2]; }
+std::uint32_t frameWidth(std::span<const std::uint8_t> body) { return std::uint32_t(body[3]) << 8 | body[4]; }
+
 } // namespace
 
 int exifOrientationFromExifBlock(std::span<const std::uint8_t> block)
@@ -75,7 +84,7 @@ std::optional<JpegMarkers> readJpegMarkers(std::span<const std::uint8_t> b)
             ++at;
             continue;
         }
-        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+        if (standsAlone(marker)) {
             at += 2;
             continue;
         }
@@ -91,13 +100,13 @@ std::optional<JpegMarkers> readJpegMarkers(std::span<const std::uint8_t> b)
             m.exifOrientation = exifOrientationFromExifBlock(body);
         else if (marker == 0xEE && body.size() >= 5 && std::memcmp(body.data(), "Adobe", 5) == 0)
             m.adobe = true;
-        else if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC && !haveFrame) {
+        else if (isFrameMarker(marker) && !haveFrame) {
             if (body.size() < 6)
                 return std::nullopt;
-            m.height = std::uint32_t(body[1]) << 8 | body[2];
-            m.width = std::uint32_t(body[3]) << 8 | body[4];
+            m.height = frameHeight(body);
+            m.width = frameWidth(body);
             m.components = body[5];
-            m.progressive = marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+            m.progressive = isProgressiveFrameMarker(marker);
             haveFrame = true;
         }
         at += 2 + length;
@@ -147,7 +156,7 @@ void JpegScanDataCounter::update(std::span<const std::uint8_t> fresh)
             m_code = code;
             if (code == 0xD9)
                 m_state = State::End;
-            else if (code == 0xD8 || code == 0x01 || (code >= 0xD0 && code <= 0xD7))
+            else if (standsAlone(code))
                 m_state = State::Marker;
             else {
                 m_state = State::Length;
@@ -168,7 +177,7 @@ void JpegScanDataCounter::update(std::span<const std::uint8_t> fresh)
             break;
         case State::Segment: {
             const std::size_t n = std::min<std::size_t>(m_remaining, std::size_t(end - p));
-            const bool kept = m_code == 0xDA || m_code == 0xDD || (!m_frame && m_code >= 0xC0 && m_code <= 0xCF && m_code != 0xC4 && m_code != 0xC8 && m_code != 0xCC);
+            const bool kept = m_code == 0xDA || m_code == 0xDD || (!m_frame && isFrameMarker(m_code));
             if (kept)
                 m_body.insert(m_body.end(), p, p + n);
             p += n;
@@ -234,10 +243,10 @@ void JpegScanDataCounter::segmentRead()
         m_restartsDue = m_restartInterval > 0 && mcus > 0 ? (mcus - 1) / m_restartInterval : 0;
         m_restartsSeen = 0;
         m_state = State::Data;
-    } else if (m_code >= 0xC0 && m_code <= 0xCF && !m_frame && b.size() >= 6) {
+    } else if (isFrameMarker(m_code) && !m_frame && b.size() >= 6) {
         m_frame = true;
-        m_progressive = m_code == 0xC2 || m_code == 0xC6 || m_code == 0xCA || m_code == 0xCE;
-        const std::uint64_t height = std::uint64_t(b[1]) << 8 | b[2], width = std::uint64_t(b[3]) << 8 | b[4];
+        m_progressive = isProgressiveFrameMarker(m_code);
+        const std::uint64_t height = frameHeight(b), width = frameWidth(b);
         m_pixels = width * height;
         const std::size_t count = std::min<std::size_t>(b[5], (b.size() - 6) / 3);
         std::uint64_t hMax = 1, vMax = 1;
